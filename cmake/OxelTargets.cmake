@@ -1,0 +1,66 @@
+# Helpers that keep every folder's CMakeLists short and alike.
+
+set(OXEL_WARNINGS -Wall -Wextra)
+
+# oxel_library(<folder> [DEPS <targets...>])
+# One static library per source folder, named oxel_<folder>, built from every .cpp in it.
+function(oxel_library folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(OXEL_FUZZ)
+    add_library(oxel_${folder} STATIC EXCLUDE_FROM_ALL ${sources})
+  else()
+    add_library(oxel_${folder} STATIC ${sources})
+  endif()
+  target_include_directories(oxel_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(oxel_${folder} PRIVATE ${OXEL_WARNINGS})
+  target_compile_definitions(oxel_${folder} PUBLIC OXEL_RESOURCES_DIR="${OXEL_RESOURCES_DIR}")
+  target_link_libraries(oxel_${folder} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# oxel_tests(<folder> [DEPS <targets...>])
+# One GoogleTest program per folder, tests_<folder>, from every .cpp in tests/<folder>.
+function(oxel_tests folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(tests_${folder} ${sources})
+  target_include_directories(tests_${folder} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(tests_${folder} PRIVATE ${OXEL_WARNINGS})
+  target_compile_definitions(tests_${folder} PRIVATE
+    OXEL_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    OXEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    OXEL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(tests_${folder} PRIVATE oxel_${folder} ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(tests_${folder} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+endfunction()
+
+# oxel_benchmark(<folder> [DEPS <targets...>])
+# One Google Benchmark program per folder, bench_<folder>, from bench/<folder>/*.cpp. Never run by CTest.
+function(oxel_benchmark folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(bench_${folder} ${sources})
+  target_include_directories(bench_${folder} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/bench)
+  target_compile_options(bench_${folder} PRIVATE ${OXEL_WARNINGS})
+  target_link_libraries(bench_${folder} PRIVATE oxel_${folder} ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# oxel_fuzzer(<name> <source> [DEPS <targets...>])
+# A libFuzzer target, registered with CTest to run for OXEL_FUZZ_SECONDS from the seeds in fuzz/corpus/<name>.
+set(OXEL_FUZZ_SECONDS 20 CACHE STRING "How long CTest runs each fuzzer")
+function(oxel_fuzzer name source)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  add_executable(${name} ${source})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  set(corpus ${PROJECT_BINARY_DIR}/fuzz-corpus/${name})
+  file(MAKE_DIRECTORY ${corpus})
+  set(seeds ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+  add_test(NAME fuzz_${name}
+    COMMAND ${name} -max_total_time=${OXEL_FUZZ_SECONDS} -rss_limit_mb=2048 -timeout=10 ${corpus} ${seeds})
+  set_tests_properties(fuzz_${name} PROPERTIES TIMEOUT 300)
+endfunction()
