@@ -17,6 +17,12 @@ struct GradeRunnerUp {
     // Fails only when the value is not an object.
     static Decoded<GradeRunnerUp> decode(const nlohmann::json& value);
 
+    // The runner-up grade: the house grade of the runner-up look, as far from the identity as
+    // `chosen` lies along its own house look (within 0.4 to 1; 0.6 when its look is unknown).
+    // None when the name is absent, empty, names no house look, or names the chosen grade's look.
+    static std::optional<SuggestedGrade> alternative(const SuggestedGrade& chosen,
+                                                     const std::optional<std::string>& lookAlt);
+
     bool operator==(const GradeRunnerUp&) const = default;
 };
 
