@@ -1,0 +1,163 @@
+#include "develop/Metadata.h"
+
+#include "PictureFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace oxel {
+namespace {
+
+using test::Bytes;
+
+Metadata cameraMetadata()
+{
+    Metadata m;
+    EXPECT_TRUE(m.setText("Exif.Image.Make", "Canon"));
+    EXPECT_TRUE(m.setText("Exif.Image.Model", "Test Body"));
+    EXPECT_TRUE(m.setText("Exif.Image.Orientation", "6"));
+    EXPECT_TRUE(m.setText("Exif.Photo.DateTimeOriginal", "2024:05:01 10:11:12"));
+    EXPECT_TRUE(m.setText("Exif.Photo.ExposureTime", "1/250"));
+    EXPECT_TRUE(m.setText("Exif.GPSInfo.GPSLatitudeRef", "N"));
+    EXPECT_TRUE(m.setText("Exif.GPSInfo.GPSLatitude", "48/1 51/1 2400/100"));
+    EXPECT_TRUE(m.setText("Exif.Canon.OwnerName", "Ada"));
+    EXPECT_TRUE(m.setText("Iptc.Application2.Caption", "a quiet street"));
+    EXPECT_TRUE(m.setText("Xmp.dc.creator", "Ada"));
+    return m;
+}
+
+TEST(Metadata, ReadsEntriesByTheirTypes)
+{
+    Metadata m = cameraMetadata();
+    EXPECT_EQ(m.text("Exif.Image.Make"), "Canon");
+    EXPECT_EQ(m.orientation(), 6);
+    EXPECT_NEAR(*m.number("Exif.Photo.ExposureTime"), 0.004, 1e-12);
+    EXPECT_EQ(m.integer("Exif.Image.Orientation"), 6);
+    EXPECT_FALSE(m.number("Exif.Image.Make"));
+    EXPECT_FALSE(m.text("Exif.Photo.DateTimeDigitized"));
+    EXPECT_FALSE(m.text("Nonsense.Key"));
+    EXPECT_FALSE(m.setText("Exif.Image.NoSuchTag", "1"));
+}
+
+TEST(Metadata, XmpTextCountsAsANumberOnlyWhenWhollyDecimal)
+{
+    auto m = Metadata::fromXmp(R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
+      <rdf:Description xmlns:hdrgm="http://ns.adobe.com/hdr-gain-map/1.0/"
+        hdrgm:GainMapMin="-0.5" hdrgm:GainMapMax="2.5x" hdrgm:Gamma="inf" hdrgm:Version="1.0"/>
+      </rdf:RDF></x:xmpmeta>)");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->number("Xmp.hdrgm.GainMapMin"), -0.5);
+    EXPECT_FALSE(m->number("Xmp.hdrgm.GainMapMax"));
+    EXPECT_FALSE(m->number("Xmp.hdrgm.Gamma"));
+    EXPECT_EQ(m->number("Xmp.hdrgm.Version"), 1.0);
+}
+
+TEST(Metadata, CopiesAreIndependent)
+{
+    const Metadata original = cameraMetadata();
+    Metadata copy = original;
+    copy.remove("Exif.Image.Make");
+    copy.setText("Exif.Image.Model", "Other");
+    EXPECT_EQ(original.text("Exif.Image.Make"), "Canon");
+    EXPECT_EQ(original.text("Exif.Image.Model"), "Test Body");
+    EXPECT_FALSE(copy.contains("Exif.Image.Make"));
+}
+
+TEST(Metadata, MergeLetsTheOtherWinAndKeepsTheRest)
+{
+    Metadata a = cameraMetadata();
+    Metadata b;
+    b.setText("Exif.Image.Model", "Second");
+    b.setText("Iptc.Application2.City", "Lyon");
+    a.merge(b);
+    EXPECT_EQ(a.text("Exif.Image.Model"), "Second");
+    EXPECT_EQ(a.text("Exif.Image.Make"), "Canon");
+    EXPECT_EQ(a.text("Iptc.Application2.City"), "Lyon");
+    a.merge(a);
+    EXPECT_EQ(a.texts("Exif.Image.Model").size(), 1u);
+}
+
+TEST(Metadata, SerialisedFormKeepsEveryFamilyAndMakerNotes)
+{
+    const Metadata original = cameraMetadata();
+    const auto restored = Metadata::deserialized(original.serialized());
+    ASSERT_TRUE(restored);
+    for (const char* key : {"Exif.Image.Make", "Exif.Photo.DateTimeOriginal", "Exif.GPSInfo.GPSLatitude",
+                            "Exif.Canon.OwnerName", "Iptc.Application2.Caption", "Xmp.dc.creator"})
+        EXPECT_EQ(restored->text(key), original.text(key)) << key;
+    const auto empty = Metadata::deserialized(Metadata().serialized());
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->isEmpty());
+}
+
+TEST(Metadata, DamagedSerialisedFormGivesNothing)
+{
+    const Bytes good = cameraMetadata().serialized();
+    for (size_t cut = 0; cut < good.size(); cut += 7)
+        EXPECT_FALSE(Metadata::deserialized(std::span(good).first(cut))) << cut;
+    Bytes hugeLength = good;
+    hugeLength[8] = hugeLength[9] = hugeLength[10] = hugeLength[11] = 0xff;
+    EXPECT_FALSE(Metadata::deserialized(hugeLength));
+    EXPECT_FALSE(Metadata::fromExif(Bytes{1, 2, 3}));
+    EXPECT_FALSE(Metadata::fromXmp("<not xmp"));
+    EXPECT_FALSE(Metadata::read(Bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+}
+
+TEST(Metadata, WrittenJpegIsReadBackByAnIndependentReader)
+{
+    test::TempFolder folder;
+    const auto path = folder / "out.jpg";
+    test::writeFile(path, test::encodeJpeg(32, 24, test::gradientOf(32, 24)));
+    ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
+
+    const std::string report = test::run("exiftool -s -s -s -Make -DateTimeOriginal -GPSLatitudeRef "
+                                         "-Caption-Abstract -Creator -OwnerName '" + path.string() + "'");
+    EXPECT_NE(report.find("Canon"), std::string::npos) << report;
+    EXPECT_NE(report.find("2024:05:01 10:11:12"), std::string::npos) << report;
+    EXPECT_NE(report.find("North"), std::string::npos) << report;
+    EXPECT_NE(report.find("a quiet street"), std::string::npos) << report;
+    EXPECT_NE(report.find("Ada"), std::string::npos) << report;
+
+    const auto back = Metadata::read(path);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->text("Exif.Canon.OwnerName"), "Ada");
+    EXPECT_EQ(back->text("Iptc.Application2.Caption"), "a quiet street");
+    // The bytes form gives the same.
+    Bytes inMemory = test::encodeJpeg(16, 16, test::gradientOf(16, 16));
+    ASSERT_EQ(cameraMetadata().writeInto(inMemory), std::nullopt);
+    EXPECT_EQ(Metadata::read(inMemory)->text("Exif.GPSInfo.GPSLatitude"), "48/1 51/1 2400/100");
+}
+
+TEST(Metadata, WritingIntoATiffKeepsItsPixelsAndProfile)
+{
+    test::TempFolder folder;
+    const auto path = folder / "out.tif";
+    test::TiffOptions options;
+    options.icc = test::iccProfile("DisplayP3");
+    options.bitsPerSample = 16;
+    test::writeFile(path, test::encodeTiff(20, 10, test::gradientOf(20, 10), options));
+    const std::string pixels = "convert '" + path.string() + "' -depth 16 rgb:- | md5sum";
+    const std::string before = test::run(pixels);
+    ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
+    const std::string info = test::run("tiffinfo '" + path.string() + "' 2>&1");
+    EXPECT_NE(info.find("Image Width: 20 Image Length: 10"), std::string::npos) << info;
+    EXPECT_NE(info.find("ICC Profile: <present>, " + std::to_string(options.icc.size()) + " bytes"), std::string::npos) << info;
+    EXPECT_EQ(Metadata::read(path)->text("Exif.Photo.DateTimeOriginal"), "2024:05:01 10:11:12");
+    EXPECT_EQ(test::run(pixels), before);
+}
+
+TEST(Metadata, RawBlocksRoundTrip)
+{
+    const Metadata m = cameraMetadata();
+    EXPECT_EQ(Metadata::fromExif(m.exifBytes())->text("Exif.GPSInfo.GPSLatitudeRef"), "N");
+    Bytes withHeader = {'E', 'x', 'i', 'f', 0, 0};
+    const Bytes exif = m.exifBytes();
+    withHeader.insert(withHeader.end(), exif.begin(), exif.end());
+    EXPECT_EQ(Metadata::fromExif(withHeader)->text("Exif.Image.Make"), "Canon");
+    EXPECT_EQ(Metadata::fromIptc(m.iptcBytes())->text("Iptc.Application2.Caption"), "a quiet street");
+    EXPECT_EQ(Metadata::fromXmp(m.xmpPacket())->text("Xmp.dc.creator"), "Ada");
+    EXPECT_TRUE(Metadata().exifBytes().empty());
+    EXPECT_TRUE(Metadata().xmpPacket().empty());
+}
+
+} // namespace
+} // namespace oxel

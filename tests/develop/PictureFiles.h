@@ -1,0 +1,71 @@
+#pragma once
+
+// Test pictures made with the real encoders, so that every reader test starts from bytes that an
+// independent writer produced.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace oxel::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A sample of channel c (0-based) at (x, y), 0...1.
+using Pattern = std::function<double(int x, int y, int c)>;
+
+// A smooth gradient that tells every corner and channel apart.
+double gradient(int x, int y, int c, int width, int height);
+Pattern gradientOf(int width, int height);
+
+struct JpegOptions {
+    int quality = 95;
+    int components = 3; // 1 grey, 3 RGB, 4 CMYK (stored inverted, as Adobe writes it)
+    Bytes icc;
+    Bytes exif;        // TIFF-structured, without the "Exif\0\0" header
+    std::vector<Bytes> extraSegments; // whole APPn segments after the Exif, marker included
+};
+Bytes encodeJpeg(int width, int height, const Pattern& pattern, const JpegOptions& options = {});
+
+struct PngOptions {
+    int bitDepth = 8;
+    int channels = 3; // 1 grey, 3 RGB, 4 RGBA
+    Bytes icc;
+    bool sRGBChunk = false;
+};
+Bytes encodePng(int width, int height, const Pattern& pattern, const PngOptions& options = {});
+
+struct TiffOptions {
+    int bitsPerSample = 8;     // 8, 16 or 32 (float)
+    int samplesPerPixel = 3;   // 1 grey, 3 RGB, 4 CMYK
+    bool planar = false;
+    int orientation = 1;
+    Bytes icc;
+    double dpi = 0;            // 0 leaves the resolution out
+};
+Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOptions& options = {});
+
+Bytes readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const Bytes& bytes);
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs a command line and returns what it printed on standard output.
+std::string run(const std::string& command);
+
+// The canonical profiles of the project's resources.
+Bytes iccProfile(const std::string& name); // "sRGB", "DisplayP3", "AdobeRGB1998", "ProPhotoRGB"
+
+} // namespace oxel::test
