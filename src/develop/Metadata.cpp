@@ -182,6 +182,29 @@ void mergeInto(Container& target, const Container& source)
     for (const auto& datum : source) target.add(datum);
 }
 
+// Applies `read` to the first datum under the key, whichever family holds it.
+template <class Data, class Read>
+auto withDatum(const Data& data, std::string_view key, Read read) -> decltype(read(std::declval<const Exiv2::Exifdatum&>()))
+{
+    try {
+        switch (familyOf(key)) {
+        case Family::exif:
+            if (auto it = findKey<Exiv2::ExifData, Exiv2::ExifKey>(data.exif, key); it != data.exif.end()) return read(*it);
+            break;
+        case Family::iptc:
+            if (auto it = findKey<Exiv2::IptcData, Exiv2::IptcKey>(data.iptc, key); it != data.iptc.end()) return read(*it);
+            break;
+        case Family::xmp:
+            if (auto it = findKey<Exiv2::XmpData, Exiv2::XmpKey>(data.xmp, key); it != data.xmp.end()) return read(*it);
+            break;
+        case Family::unknown:
+            break;
+        }
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
 constexpr uint8_t serialMagic[8] = {'O', 'X', 'M', 'E', 'T', 'A', '1', 0};
 
 std::span<const uint8_t> withoutExifHeader(std::span<const uint8_t> exif)
@@ -455,23 +478,7 @@ std::vector<std::string> Metadata::keys() const
 
 std::optional<std::string> Metadata::text(std::string_view key) const
 {
-    try {
-        switch (familyOf(key)) {
-        case Family::exif:
-            if (auto it = findKey<Exiv2::ExifData, Exiv2::ExifKey>(data_->exif, key); it != data_->exif.end()) return it->toString();
-            break;
-        case Family::iptc:
-            if (auto it = findKey<Exiv2::IptcData, Exiv2::IptcKey>(data_->iptc, key); it != data_->iptc.end()) return it->toString();
-            break;
-        case Family::xmp:
-            if (auto it = findKey<Exiv2::XmpData, Exiv2::XmpKey>(data_->xmp, key); it != data_->xmp.end()) return it->toString();
-            break;
-        case Family::unknown:
-            break;
-        }
-    } catch (...) {
-    }
-    return std::nullopt;
+    return withDatum(*data_, key, [](const auto& datum) -> std::optional<std::string> { return datum.toString(); });
 }
 
 std::vector<std::string> Metadata::texts(std::string_view key) const
@@ -492,44 +499,12 @@ std::vector<std::string> Metadata::texts(std::string_view key) const
 
 std::optional<int64_t> Metadata::integer(std::string_view key) const
 {
-    try {
-        switch (familyOf(key)) {
-        case Family::exif:
-            if (auto it = findKey<Exiv2::ExifData, Exiv2::ExifKey>(data_->exif, key); it != data_->exif.end()) return integerOf(*it);
-            break;
-        case Family::iptc:
-            if (auto it = findKey<Exiv2::IptcData, Exiv2::IptcKey>(data_->iptc, key); it != data_->iptc.end()) return integerOf(*it);
-            break;
-        case Family::xmp:
-            if (auto it = findKey<Exiv2::XmpData, Exiv2::XmpKey>(data_->xmp, key); it != data_->xmp.end()) return integerOf(*it);
-            break;
-        case Family::unknown:
-            break;
-        }
-    } catch (...) {
-    }
-    return std::nullopt;
+    return withDatum(*data_, key, [](const auto& datum) { return integerOf(datum); });
 }
 
 std::optional<double> Metadata::number(std::string_view key) const
 {
-    try {
-        switch (familyOf(key)) {
-        case Family::exif:
-            if (auto it = findKey<Exiv2::ExifData, Exiv2::ExifKey>(data_->exif, key); it != data_->exif.end()) return numberOf(*it);
-            break;
-        case Family::iptc:
-            if (auto it = findKey<Exiv2::IptcData, Exiv2::IptcKey>(data_->iptc, key); it != data_->iptc.end()) return numberOf(*it);
-            break;
-        case Family::xmp:
-            if (auto it = findKey<Exiv2::XmpData, Exiv2::XmpKey>(data_->xmp, key); it != data_->xmp.end()) return numberOf(*it);
-            break;
-        case Family::unknown:
-            break;
-        }
-    } catch (...) {
-    }
-    return std::nullopt;
+    return withDatum(*data_, key, [](const auto& datum) { return numberOf(datum); });
 }
 
 bool Metadata::setText(std::string_view key, std::string_view value)
