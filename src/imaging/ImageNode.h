@@ -22,6 +22,10 @@ public:
 
     // Writes region.width x region.height samples into `out`, `stride` samples a row.
     virtual void render(const PixelRect& region, RGB* out, size_t stride) const = 0;
+
+    // Called once before a render splits into tiles: nodes that compute their whole output at once
+    // (large blurs) do it here, on all cores; nodes with inputs pass the call on.
+    virtual void prepare() const {}
 };
 
 using ImageNodePtr = std::shared_ptr<const ImageNode>;

@@ -15,7 +15,7 @@ class RenderContext {
 public:
     struct Options {
         int tileWidth = 512;
-        int tileHeight = 64;
+        int tileHeight = 128;
     };
 
     RenderContext() = default;

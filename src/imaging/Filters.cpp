@@ -1,0 +1,85 @@
+#include "Filters.h"
+
+#include "BlendNode.h"
+#include "GaussianNode.h"
+#include "RenderContext.h"
+#include "ResampleNode.h"
+
+#include <cmath>
+#include <vector>
+
+namespace oxel {
+
+namespace {
+
+// The smallest sigma, in pixels of the smaller copy, at which its enlargement stays exact enough.
+constexpr double smallestCopySigma = 4.0;
+
+// A large blur as shrink, blur, enlarge: the shrink is anti-aliased by a tent whose variance is
+// taken off the blur, and the enlarged picture is so smooth that Lanczos interpolation is exact
+// to far below a thousandth of full scale.
+Image multiScaleBlur(const Image& image, double sigma)
+{
+    double factor = 1;
+    while (sigma / (factor * 2) >= smallestCopySigma) factor *= 2;
+    if (factor == 1) return Image(std::make_shared<GaussianNode>(image.node(), sigma));
+    const double tentVariance = (factor * factor - 1) / 6.0;
+    const double lowSigma = std::sqrt(std::max(sigma * sigma - tentVariance, 0.25)) / factor;
+    const Image small(std::make_shared<ResampleNode>(image.node(), 1 / factor, 1 / factor, 0, 0, ResampleFilter::tent));
+    const Image blurred(std::make_shared<GaussianNode>(small.node(), lowSigma));
+    return Image(std::make_shared<ResampleNode>(blurred.node(), factor, factor, 0, 0, ResampleFilter::lanczos3));
+}
+
+} // namespace
+
+Image lanczosScaleTransform(const Image& image, double scale, double aspectRatio)
+{
+    if (image.isNull() || !(scale > 0) || !(aspectRatio > 0)) return {};
+    return Image(std::make_shared<ResampleNode>(image.node(), scale * aspectRatio, scale, 0, 0, ResampleFilter::lanczos3));
+}
+
+Image gaussianBlur(const Image& image, double sigma)
+{
+    if (image.isNull()) return {};
+    if (!(sigma > 0)) return image;
+    const Rect grown = image.extent().insetBy(-3 * sigma, -3 * sigma);
+    return multiScaleBlur(image, sigma).cropped(grown);
+}
+
+Image overlayBlend(const Image& top, const Image& background)
+{
+    if (top.isNull()) return background;
+    if (background.isNull()) return top;
+    return Image(std::make_shared<BlendNode>(top.node(), background.node(), BlendMode::overlay));
+}
+
+Image multiplyCompositing(const Image& top, const Image& background)
+{
+    if (top.isNull()) return background;
+    if (background.isNull()) return top;
+    return Image(std::make_shared<BlendNode>(top.node(), background.node(), BlendMode::multiply));
+}
+
+RGB areaAverage(const Image& image, const Rect& rect, const RenderContext& context)
+{
+    if (image.isNull() || rect.isInfinite()) return {};
+    const PixelRect pixels = PixelRect::covering(rect, {INT64_MIN / 4, INT64_MIN / 4, INT64_MAX / 2, INT64_MAX / 2});
+    if (pixels.isEmpty()) return {};
+    // Row by row, so a big area never needs a full-size buffer.
+    const int64_t rowsAtOnce = std::max<int64_t>(1, (int64_t(1) << 20) / pixels.width);
+    std::vector<RGB> rows(size_t(pixels.width * std::min(rowsAtOnce, pixels.height)));
+    double r = 0, g = 0, b = 0;
+    for (int64_t y = pixels.y; y < pixels.maxY(); y += rowsAtOnce) {
+        const int64_t count = std::min(rowsAtOnce, pixels.maxY() - y);
+        context.render(image, {pixels.x, y, pixels.width, count}, rows.data(), size_t(pixels.width));
+        for (size_t i = 0; i < size_t(pixels.width * count); ++i) {
+            r += rows[i].r;
+            g += rows[i].g;
+            b += rows[i].b;
+        }
+    }
+    const double n = double(pixels.area());
+    return {float(r / n), float(g / n), float(b / n)};
+}
+
+} // namespace oxel

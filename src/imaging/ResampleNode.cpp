@@ -1,0 +1,149 @@
+#include "ResampleNode.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace oxel {
+
+namespace {
+
+double sinc(double x)
+{
+    if (std::abs(x) < 1e-9) return 1.0;
+    const double px = std::numbers::pi * x;
+    return std::sin(px) / px;
+}
+
+double lanczos3(double x)
+{
+    return std::abs(x) < 3.0 ? sinc(x) * sinc(x / 3.0) : 0.0;
+}
+
+bool isWhole(double v) { return v == std::floor(v); }
+
+} // namespace
+
+AxisTaps ResampleNode::taps(int64_t begin, int64_t end, double scale, double move, ResampleFilter filter)
+{
+    AxisTaps taps;
+    const int64_t n = std::max<int64_t>(end - begin, 0);
+    if (scale == 1.0 && isWhole(move)) {
+        taps.identity = true;
+        taps.inputBegin = begin - int64_t(move);
+        taps.inputEnd = end - int64_t(move);
+        return taps;
+    }
+    taps.first.resize(size_t(n));
+    taps.count.resize(size_t(n));
+    taps.offset.resize(size_t(n));
+    taps.inputBegin = INT64_MAX;
+    taps.inputEnd = INT64_MIN;
+    const bool shrinking = scale < 1.0;
+    std::vector<double> scratch;
+    for (int64_t o = begin; o < end; ++o) {
+        int64_t first = 0, last = 0;
+        scratch.clear();
+        if (filter == ResampleFilter::linear && shrinking) {
+            // The input interval this output pixel covers, weighted by overlap.
+            const double a = (double(o) - move) / scale, b = (double(o) + 1.0 - move) / scale;
+            first = int64_t(std::floor(a));
+            last = int64_t(std::ceil(b)) - 1;
+            for (int64_t i = first; i <= last; ++i) {
+                scratch.push_back(std::max(0.0, std::min(b, double(i + 1)) - std::max(a, double(i))));
+            }
+        } else {
+            const double u = (double(o) + 0.5 - move) / scale;
+            const double stretch = (filter != ResampleFilter::linear && shrinking) ? scale : 1.0;
+            const double radius = (filter == ResampleFilter::lanczos3 ? 3.0 : 1.0) / stretch;
+            first = int64_t(std::ceil(u - radius - 0.5));
+            last = int64_t(std::floor(u + radius - 0.5));
+            for (int64_t i = first; i <= last; ++i) {
+                const double d = (double(i) + 0.5 - u) * stretch;
+                scratch.push_back(filter == ResampleFilter::lanczos3 ? lanczos3(d) : std::max(0.0, 1.0 - std::abs(d)));
+            }
+        }
+        // Trim zero taps at the ends, then normalise so a constant stays constant.
+        size_t lo = 0, hi = scratch.size();
+        while (lo < hi && scratch[lo] == 0.0) ++lo;
+        while (hi > lo && scratch[hi - 1] == 0.0) --hi;
+        double sum = 0;
+        for (size_t k = lo; k < hi; ++k) sum += scratch[k];
+        const size_t index = size_t(o - begin);
+        taps.first[index] = first + int64_t(lo);
+        taps.count[index] = int(hi - lo);
+        taps.offset[index] = taps.weights.size();
+        for (size_t k = lo; k < hi; ++k) taps.weights.push_back(float(sum != 0 ? scratch[k] / sum : 0.0));
+        if (hi > lo) {
+            taps.inputBegin = std::min(taps.inputBegin, first + int64_t(lo));
+            taps.inputEnd = std::max(taps.inputEnd, first + int64_t(hi));
+        }
+    }
+    if (taps.inputBegin > taps.inputEnd) taps.inputBegin = taps.inputEnd = begin;
+    return taps;
+}
+
+ResampleNode::ResampleNode(ImageNodePtr input, double sx, double sy, double tx, double ty, ResampleFilter filter)
+    : input_(std::move(input)), sx_(sx), sy_(sy), tx_(tx), ty_(ty), filter_(filter)
+{
+    const Rect in = input_->extent();
+    extent_ = in.isInfinite() ? in : Rect{in.x * sx_ + tx_, in.y * sy_ + ty_, in.width * sx_, in.height * sy_};
+}
+
+void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) const
+{
+    const PixelRect inside = clearOutside(extent_, region, out, stride);
+    if (inside.isEmpty()) return;
+    RGB* target = out + size_t(inside.y - region.y) * stride + size_t(inside.x - region.x);
+
+    const AxisTaps xt = taps(inside.x, inside.maxX(), sx_, tx_, filter_);
+    const AxisTaps yt = taps(inside.y, inside.maxY(), sy_, ty_, filter_);
+    const PixelRect from{xt.inputBegin, yt.inputBegin, xt.inputEnd - xt.inputBegin, yt.inputEnd - yt.inputBegin};
+    if (from.isEmpty()) {
+        for (int64_t y = 0; y < inside.height; ++y) std::fill(target + size_t(y) * stride, target + size_t(y) * stride + inside.width, RGB{});
+        return;
+    }
+
+    // Horizontal pass: every input row the vertical pass needs, at the output's columns.
+    ScratchBuffer source(size_t(from.area()));
+    input_->render(from, source.data(), size_t(from.width));
+    const bool verticalIdentity = yt.identity;
+    ScratchBuffer across(verticalIdentity ? 0 : size_t(from.height) * size_t(inside.width));
+    RGB* rows = verticalIdentity ? target : across.data();
+    const size_t rowsStride = verticalIdentity ? stride : size_t(inside.width);
+    for (int64_t y = 0; y < from.height; ++y) {
+        const RGB* in = source.data() + size_t(y) * size_t(from.width);
+        RGB* dst = rows + size_t(y) * rowsStride;
+        if (xt.identity) {
+            std::copy(in + (xt.inputBegin - from.x), in + (xt.inputBegin - from.x) + inside.width, dst);
+            continue;
+        }
+        for (int64_t o = 0; o < inside.width; ++o) {
+            const float* w = xt.weights.data() + xt.offset[size_t(o)];
+            const RGB* p = in + (xt.first[size_t(o)] - from.x);
+            float r = 0, g = 0, b = 0;
+            for (int k = 0; k < xt.count[size_t(o)]; ++k) {
+                r += w[k] * p[k].r;
+                g += w[k] * p[k].g;
+                b += w[k] * p[k].b;
+            }
+            dst[o] = {r, g, b};
+        }
+    }
+    if (verticalIdentity) return;
+
+    // Vertical pass: each output row is a weighted sum of whole rows, which vectorises well.
+    const size_t floats = size_t(inside.width) * 3;
+    for (int64_t o = 0; o < inside.height; ++o) {
+        float* dst = reinterpret_cast<float*>(target + size_t(o) * stride);
+        std::fill(dst, dst + floats, 0.0f);
+        const float* w = yt.weights.data() + yt.offset[size_t(o)];
+        for (int k = 0; k < yt.count[size_t(o)]; ++k) {
+            const float* src = reinterpret_cast<const float*>(rows + size_t(yt.first[size_t(o)] - from.y + k) * rowsStride);
+            const float wk = w[k];
+            for (size_t i = 0; i < floats; ++i) dst[i] += wk * src[i];
+        }
+    }
+}
+
+} // namespace oxel

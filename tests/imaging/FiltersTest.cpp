@@ -1,0 +1,135 @@
+#include "ImagingTestSupport.h"
+
+#include "imaging/Filters.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace oxel {
+namespace {
+
+using testing::floatBitmap;
+using testing::pixelAt;
+using testing::renderAll;
+
+Image noise(int64_t width, int64_t height, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    return Image::fromBitmap(floatBitmap(width, height, [&](int64_t, int64_t) { return RGB{unit(random), unit(random), unit(random)}; }));
+}
+
+// The exact Gaussian of a clamped picture at one pixel, straight from the definition.
+RGB referenceBlur(const std::vector<RGB>& pixels, int64_t width, int64_t height, double sigma, int64_t px, int64_t py)
+{
+    const int64_t r = int64_t(std::ceil(6 * sigma));
+    double sum[3] = {0, 0, 0}, total = 0;
+    for (int64_t dy = -r; dy <= r; ++dy) {
+        for (int64_t dx = -r; dx <= r; ++dx) {
+            const double w = std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
+            const int64_t x = std::clamp<int64_t>(px + dx, 0, width - 1), y = std::clamp<int64_t>(py + dy, 0, height - 1);
+            const RGB& p = pixels[size_t(y * width + x)];
+            sum[0] += w * p.r; sum[1] += w * p.g; sum[2] += w * p.b;
+            total += w;
+        }
+    }
+    return {float(sum[0] / total), float(sum[1] / total), float(sum[2] / total)};
+}
+
+Image clampBlurCrop(const Image& image, double sigma)
+{
+    return gaussianBlur(image.clampedToExtent(), sigma).cropped(image.extent());
+}
+
+TEST(GaussianBlur, MatchesTheDefinitionForSmallAndLargeSigmas)
+{
+    const int64_t width = 160, height = 120;
+    const Image image = noise(width, height, 7);
+    const auto source = renderAll(image, {0, 0, width, height});
+    for (double sigma : {1.5, 4.0, 6.0, 8.0, 13.0, 40.0}) {
+        const Image blurred = clampBlurCrop(image, sigma);
+        const auto result = renderAll(blurred, {0, 0, width, height});
+        double worst = 0;
+        for (int64_t y = 0; y < height; y += 7) {
+            for (int64_t x = 0; x < width; x += 5) {
+                const RGB expected = referenceBlur(source, width, height, sigma, x, y);
+                const RGB got = result[size_t(y * width + x)];
+                worst = std::max({worst, double(std::abs(got.r - expected.r)), double(std::abs(got.g - expected.g)),
+                                  double(std::abs(got.b - expected.b))});
+            }
+        }
+        EXPECT_LT(worst, 1e-3) << "sigma " << sigma;
+    }
+}
+
+TEST(GaussianBlur, KeepsAStepSymmetricAndAConstantConstant)
+{
+    const Image step = Image::fromBitmap(floatBitmap(200, 4, [](int64_t x, int64_t) { return RGB{x < 100 ? 0.0f : 1.0f, 0.5f, 0.5f}; }));
+    for (double sigma : {2.0, 40.0}) {
+        const auto row = renderAll(clampBlurCrop(step, sigma), {0, 2, 200, 1});
+        for (int64_t i = 0; i < 100; ++i) {
+            ASSERT_NEAR(row[size_t(99 - i)].r + row[size_t(100 + i)].r, 1.0f, 2e-4) << sigma;
+            ASSERT_NEAR(row[size_t(i)].g, 0.5f, 1e-4) << sigma;
+        }
+    }
+    EXPECT_TRUE(gaussianBlur(step.clampedToExtent(), 3).extent().isInfinite());
+    EXPECT_EQ(gaussianBlur(step, 2).extent(), (Rect{-6, -6, 212, 16}));
+}
+
+TEST(LanczosScale, KeepsAConstantAndTheExpectedExtent)
+{
+    const Image flat = Image::fromBitmap(floatBitmap(300, 200, [](int64_t, int64_t) { return RGB{0.2f, 0.4f, 0.8f}; }));
+    const Image scaled = lanczosScaleTransform(flat.clampedToExtent(), 0.313, 1.0).cropped(Rect::ofSize(93, 62));
+    for (const RGB& p : renderAll(scaled, {0, 0, 93, 62})) ASSERT_NEAR(p.g, 0.4f, 1e-5);
+    const Image stretched = lanczosScaleTransform(flat, 2.0, 1.5);
+    EXPECT_EQ(stretched.extent(), (Rect{0, 0, 900, 400}));
+}
+
+TEST(LanczosScale, DoesNotAliasAFinePatternWhenShrinking)
+{
+    // One-pixel stripes carry no energy a quarter-size picture can show: it must come out flat grey.
+    const Image stripes = Image::fromBitmap(floatBitmap(400, 40, [](int64_t x, int64_t) { return RGB{float(x % 2), 0, 0}; }));
+    const auto pixels = renderAll(lanczosScaleTransform(stripes.clampedToExtent(), 0.26, 1.0), {2, 2, 100, 6});
+    for (const RGB& p : pixels) ASSERT_NEAR(p.r, 0.5f, 0.01f);
+}
+
+TEST(LanczosScale, EnlargingPassesThroughTheSamples)
+{
+    const Image image = noise(20, 20, 3);
+    const auto source = renderAll(image, {0, 0, 20, 20});
+    // At scale 3 the centre of every third output pixel sits on an input sample.
+    const auto up = renderAll(lanczosScaleTransform(image.clampedToExtent(), 3.0, 1.0), {0, 0, 60, 60});
+    for (int64_t y = 2; y < 18; ++y) {
+        for (int64_t x = 2; x < 18; ++x) {
+            ASSERT_NEAR(up[size_t((3 * y + 1) * 60 + 3 * x + 1)].r, source[size_t(y * 20 + x)].r, 1e-5);
+        }
+    }
+}
+
+TEST(Blends, OverlayAndMultiplyFollowTheirFormulas)
+{
+    const Image top = Image::constant({0.25f, 0.75f, 0.5f}).cropped(Rect::ofSize(2, 1));
+    const Image background = Image::constant({0.2f, 0.8f, 0.5f}).cropped(Rect::ofSize(3, 1));
+    const auto overlay = renderAll(overlayBlend(top, background), {0, 0, 3, 1});
+    EXPECT_FLOAT_EQ(overlay[0].r, 2 * 0.25f * 0.2f);
+    EXPECT_FLOAT_EQ(overlay[0].g, 1 - 2 * 0.25f * 0.2f);
+    EXPECT_FLOAT_EQ(overlay[0].b, 1 - 2 * 0.5f * 0.5f);
+    EXPECT_EQ(overlay[2], (RGB{0.2f, 0.8f, 0.5f})); // only the background has this pixel
+    const auto multiply = renderAll(multiplyCompositing(top, background), {0, 0, 3, 1});
+    EXPECT_FLOAT_EQ(multiply[1].g, 0.75f * 0.8f);
+    EXPECT_EQ(multiply[2], (RGB{0.2f, 0.8f, 0.5f}));
+}
+
+TEST(AreaAverage, IsTheMeanOfTheWholePixelsInside)
+{
+    const Image image = Image::fromBitmap(floatBitmap(10, 10, [](int64_t x, int64_t y) { return RGB{float(x), float(y), 1}; }));
+    const RGB mean = areaAverage(image, {2, 0, 4, 10}, RenderContext());
+    EXPECT_FLOAT_EQ(mean.r, 3.5f);
+    EXPECT_FLOAT_EQ(mean.g, 4.5f);
+    EXPECT_EQ(areaAverage(image, Rect{}, RenderContext()), RGB{});
+}
+
+} // namespace
+} // namespace oxel
