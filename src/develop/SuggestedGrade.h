@@ -2,6 +2,8 @@
 
 #include "Decoded.h"
 
+#include "imaging/Image.h"
+
 #include <nlohmann/json_fwd.hpp>
 
 #include <array>
@@ -66,6 +68,10 @@ struct SuggestedGrade {
     // How far along the reference this grade lies, to the nearest hundredth: 1 for the reference
     // itself, 0 for a grade orthogonal to it (or a reference with no features).
     double projection(const SuggestedGrade& reference) const;
+
+    // The picture graded by this grade scaled to `strength`. Where a mask is given (stretched over
+    // the picture), its white holds `skinHold` of the grade off; without one every pixel is graded.
+    Image apply(const Image& image, double strength, const std::optional<Image>& mask = std::nullopt) const;
 
     bool operator==(const SuggestedGrade&) const = default;
 };

@@ -1,0 +1,34 @@
+#include "ColourWear.h"
+
+#include "GradeKernels.h"
+#include "Stretch.h"
+
+#include "imaging/Kernel.h"
+
+namespace oxel {
+
+Image colourChange(const Image& a, const Image& b, const Rect& extent)
+{
+    return applyKernel(extent, GradeKernels::colourChange, a, b);
+}
+
+Image colourLayer(const Image& change)
+{
+    return applyKernel(change.extent(), GradeKernels::colourLayer, change);
+}
+
+Image holdMask(const std::optional<Image>& skin, double hold, const Rect& extent)
+{
+    if (!skin || skin->isNull() || !(skin->extent().width > 0) || skin->extent().isInfinite())
+        return Image::constant({1, 1, 1}).cropped(extent);
+    const Image stretched = stretchedTo(*skin, extent).clampedToExtent().cropped(extent);
+    const float h = float(hold);
+    return applyKernel(extent, [h](RGB s) { return GradeKernels::holdMask(s, h); }, stretched);
+}
+
+Image wearColour(const Image& picture, const Image& change, const Image& mask)
+{
+    return applyKernel(picture.extent(), GradeKernels::wearColour, picture, change, mask);
+}
+
+} // namespace oxel

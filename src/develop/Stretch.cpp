@@ -1,0 +1,13 @@
+#include "Stretch.h"
+
+namespace oxel {
+
+Image stretchedTo(const Image& image, const Rect& extent)
+{
+    const Rect from = image.extent();
+    return image.translated(-from.x, -from.y)
+        .scaled(extent.width / from.width, extent.height / from.height)
+        .translated(extent.x, extent.y);
+}
+
+} // namespace oxel
