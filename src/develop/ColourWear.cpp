@@ -21,7 +21,7 @@ Image holdMask(const std::optional<Image>& skin, double hold, const Rect& extent
 {
     if (!skin || skin->isNull() || !(skin->extent().width > 0) || skin->extent().isInfinite())
         return Image::constant({1, 1, 1}).cropped(extent);
-    const Image stretched = stretchedTo(*skin, extent).clampedToExtent().cropped(extent);
+    const Image stretched = stretchedTo(*skin, extent);
     const float h = float(hold);
     return applyKernel(extent, [h](RGB s) { return GradeKernels::holdMask(s, h); }, stretched);
 }

@@ -21,12 +21,12 @@ constexpr double maskLongEdge = 1024;
 std::optional<Image> onPeople(const Image& chroma, const Image& small, const PixelRect& area,
                               const RenderContext& context, const PersonSegmenter& segmenter)
 {
-    auto picture = context.renderBitmap(small, area, PixelFormat::RGBA8, ColourSpace::sRGB());
+    auto picture = context.renderBitmap(small, area, PixelFormat::RGBA8, ColourSpace{ColourSpace::sRGBName, {}});
     if (!picture) return std::nullopt;
     auto people = segmenter.personMask(*picture);
     if (!people || people->isNull() || people->width() <= 0 || people->height() <= 0) return std::nullopt;
     const Rect r = area.toRect();
-    const Image person = stretchedTo(Image::fromBitmap(*people), r).cropped(r);
+    const Image person = stretchedTo(Image::fromBitmap(*people), r);
     return multiplyCompositing(chroma, person);
 }
 

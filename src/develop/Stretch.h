@@ -4,8 +4,9 @@
 
 namespace oxel {
 
-// The picture scaled on each axis so that its extent covers `extent` exactly. Masks made at a
-// small size are laid over full-size pictures this way.
+// The picture scaled on each axis so that its extent covers `extent` exactly, cropped to it. Edge
+// pixels are repeated before scaling, so a mask made at a small size keeps its values right up to
+// the borders of the full-size picture it is laid over.
 Image stretchedTo(const Image& image, const Rect& extent);
 
 } // namespace oxel
