@@ -1,11 +1,14 @@
 #include "Filters.h"
 
 #include "BlendNode.h"
+#include "CachedNode.h"
+#include "GeometryNodes.h"
 #include "GaussianNode.h"
 #include "RenderContext.h"
 #include "ResampleNode.h"
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace oxel {
@@ -14,6 +17,22 @@ namespace {
 
 // The smallest sigma, in pixels of the smaller copy, at which its enlargement stays exact enough.
 constexpr double smallestCopySigma = 4.0;
+
+// The part of the small copy that renders of the picture's own area read, or nothing for a
+// picture without a finite core.
+std::optional<PixelRect> smallCopyDomain(const Image& image, double factor)
+{
+    Rect core = image.extent();
+    if (core.isInfinite()) {
+        const auto* clamp = dynamic_cast<const ClampNode*>(image.node().get());
+        if (!clamp || clamp->source().isEmpty()) return std::nullopt;
+        core = clamp->source().toRect();
+    }
+    const double margin = 4; // the enlarging Lanczos reach, and one sample more
+    const Rect small{core.x / factor - margin, core.y / factor - margin, core.width / factor + 2 * margin,
+                     core.height / factor + 2 * margin};
+    return PixelRect::covering(small, {INT64_MIN / 4, INT64_MIN / 4, INT64_MAX / 2, INT64_MAX / 2});
+}
 
 // A large blur as shrink, blur, enlarge: the shrink is anti-aliased by a tent whose variance is
 // taken off the blur, and the enlarged picture is so smooth that Lanczos interpolation is exact
@@ -26,8 +45,11 @@ Image multiScaleBlur(const Image& image, double sigma)
     const double tentVariance = (factor * factor - 1) / 6.0;
     const double lowSigma = std::sqrt(std::max(sigma * sigma - tentVariance, 0.25)) / factor;
     const Image small(std::make_shared<ResampleNode>(image.node(), 1 / factor, 1 / factor, 0, 0, ResampleFilter::tent));
-    const Image blurred(std::make_shared<GaussianNode>(small.node(), lowSigma));
-    return Image(std::make_shared<ResampleNode>(blurred.node(), factor, factor, 0, 0, ResampleFilter::lanczos3));
+    ImageNodePtr blurred = std::make_shared<GaussianNode>(small.node(), lowSigma);
+    // The small blurred copy is cheap to keep whole, and keeping it spares every tile from
+    // shrinking its own wide neighbourhood again.
+    if (const auto domain = smallCopyDomain(image, factor)) blurred = std::make_shared<CachedNode>(blurred, *domain);
+    return Image(std::make_shared<ResampleNode>(blurred, factor, factor, 0, 0, ResampleFilter::lanczos3));
 }
 
 } // namespace

@@ -49,6 +49,8 @@ public:
     void render(const PixelRect& region, RGB* out, size_t stride) const override;
     void prepare() const override { input_->prepare(); }
 
+    const PixelRect& source() const { return source_; }
+
 private:
     ImageNodePtr input_;
     PixelRect source_;

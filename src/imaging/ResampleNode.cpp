@@ -135,11 +135,11 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
     // Vertical pass: each output row is a weighted sum of whole rows, which vectorises well.
     const size_t floats = size_t(inside.width) * 3;
     for (int64_t o = 0; o < inside.height; ++o) {
-        float* dst = reinterpret_cast<float*>(target + size_t(o) * stride);
+        float* __restrict dst = reinterpret_cast<float*>(target + size_t(o) * stride);
         std::fill(dst, dst + floats, 0.0f);
         const float* w = yt.weights.data() + yt.offset[size_t(o)];
         for (int k = 0; k < yt.count[size_t(o)]; ++k) {
-            const float* src = reinterpret_cast<const float*>(rows + size_t(yt.first[size_t(o)] - from.y + k) * rowsStride);
+            const float* __restrict src = reinterpret_cast<const float*>(rows + size_t(yt.first[size_t(o)] - from.y + k) * rowsStride);
             const float wk = w[k];
             for (size_t i = 0; i < floats; ++i) dst[i] += wk * src[i];
         }

@@ -133,3 +133,24 @@ TEST(AreaAverage, IsTheMeanOfTheWholePixelsInside)
 
 } // namespace
 } // namespace oxel
+
+namespace oxel {
+namespace {
+
+TEST(GaussianBlur, LargeBlursAgreeWhetherTilesReadTheKeptCopyOrNot)
+{
+    const Image image = noise(90, 60, 11);
+    const Image blurred = gaussianBlur(image.clampedToExtent(), 40);
+    const PixelRect around{-120, -100, 330, 260};
+    // One big tile reaches past the kept copy and computes everything afresh; small tiles read it.
+    std::vector<RGB> whole(size_t(around.area())), tiled(size_t(around.area()));
+    RenderContext({.tileWidth = 4096, .tileHeight = 4096}).render(blurred, around, whole.data(), size_t(around.width));
+    RenderContext({.tileWidth = 16, .tileHeight = 8}).render(blurred, around, tiled.data(), size_t(around.width));
+    for (size_t i = 0; i < whole.size(); ++i) {
+        ASSERT_NEAR(whole[i].r, tiled[i].r, 1e-5);
+        ASSERT_NEAR(whole[i].b, tiled[i].b, 1e-5);
+    }
+}
+
+} // namespace
+} // namespace oxel
