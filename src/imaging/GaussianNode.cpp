@@ -1,5 +1,7 @@
 #include "GaussianNode.h"
 
+#include "RowMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,24 +34,15 @@ void GaussianNode::render(const PixelRect& region, RGB* out, size_t stride) cons
     const size_t outFloats = size_t(inside.width) * 3;
     ScratchBuffer across(size_t(from.height) * size_t(inside.width));
     for (int64_t y = 0; y < from.height; ++y) {
-        const float* __restrict in = reinterpret_cast<const float*>(source.data() + size_t(y) * size_t(from.width));
-        float* __restrict dst = reinterpret_cast<float*>(across.data() + size_t(y) * size_t(inside.width));
-        std::fill(dst, dst + outFloats, 0.0f);
-        for (size_t k = 0; k < weights_.size(); ++k) {
-            const float w = weights_[k];
-            const float* __restrict src = in + 3 * k;
-            for (size_t i = 0; i < outFloats; ++i) dst[i] += w * src[i];
-        }
+        convolveRow(reinterpret_cast<float*>(across.data() + size_t(y) * size_t(inside.width)),
+                    reinterpret_cast<const float*>(source.data() + size_t(y) * size_t(from.width)),
+                    weights_.data(), weights_.size(), 3, outFloats);
     }
-    // Vertical pass.
+    // Vertical pass: rows of the horizontal result are `inside.width` pixels apart.
     for (int64_t y = 0; y < inside.height; ++y) {
-        float* __restrict dst = reinterpret_cast<float*>(out + size_t(inside.y - region.y + y) * stride + size_t(inside.x - region.x));
-        std::fill(dst, dst + outFloats, 0.0f);
-        for (size_t k = 0; k < weights_.size(); ++k) {
-            const float w = weights_[k];
-            const float* __restrict src = reinterpret_cast<const float*>(across.data() + size_t(y + int64_t(k)) * size_t(inside.width));
-            for (size_t i = 0; i < outFloats; ++i) dst[i] += w * src[i];
-        }
+        convolveRow(reinterpret_cast<float*>(out + size_t(inside.y - region.y + y) * stride + size_t(inside.x - region.x)),
+                    reinterpret_cast<const float*>(across.data() + size_t(y) * size_t(inside.width)),
+                    weights_.data(), weights_.size(), 3 * size_t(inside.width), outFloats);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ResampleNode.h"
 
+#include "RowMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -134,15 +136,15 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
 
     // Vertical pass: each output row is a weighted sum of whole rows, which vectorises well.
     const size_t floats = size_t(inside.width) * 3;
+    std::vector<const float*> sources;
     for (int64_t o = 0; o < inside.height; ++o) {
-        float* __restrict dst = reinterpret_cast<float*>(target + size_t(o) * stride);
-        std::fill(dst, dst + floats, 0.0f);
-        const float* w = yt.weights.data() + yt.offset[size_t(o)];
-        for (int k = 0; k < yt.count[size_t(o)]; ++k) {
-            const float* __restrict src = reinterpret_cast<const float*>(rows + size_t(yt.first[size_t(o)] - from.y + k) * rowsStride);
-            const float wk = w[k];
-            for (size_t i = 0; i < floats; ++i) dst[i] += wk * src[i];
+        const int count = yt.count[size_t(o)];
+        sources.resize(size_t(count));
+        for (int k = 0; k < count; ++k) {
+            sources[size_t(k)] = reinterpret_cast<const float*>(rows + size_t(yt.first[size_t(o)] - from.y + k) * rowsStride);
         }
+        weightedRowSum(reinterpret_cast<float*>(target + size_t(o) * stride), sources.data(),
+                       yt.weights.data() + yt.offset[size_t(o)], size_t(count), floats);
     }
 }
 
