@@ -92,6 +92,51 @@ ResampleNode::ResampleNode(ImageNodePtr input, double sx, double sy, double tx, 
     extent_ = in.isInfinite() ? in : Rect{in.x * sx_ + tx_, in.y * sy_ + ty_, in.width * sx_, in.height * sy_};
 }
 
+namespace {
+
+// Filters `rowCount` rows along x: output column o of each row from the taps of xt.
+void horizontalPass(const RGB* in, size_t inStride, int64_t inX, int64_t rowCount, const AxisTaps& xt, int64_t width,
+                    RGB* out, size_t outStride)
+{
+    for (int64_t y = 0; y < rowCount; ++y) {
+        const RGB* row = in + size_t(y) * inStride;
+        RGB* dst = out + size_t(y) * outStride;
+        if (xt.identity) {
+            std::copy(row + (xt.inputBegin - inX), row + (xt.inputBegin - inX) + width, dst);
+            continue;
+        }
+        for (int64_t o = 0; o < width; ++o) {
+            const float* w = xt.weights.data() + xt.offset[size_t(o)];
+            const RGB* p = row + (xt.first[size_t(o)] - inX);
+            float r = 0, g = 0, b = 0;
+            for (int k = 0; k < xt.count[size_t(o)]; ++k) {
+                r += w[k] * p[k].r;
+                g += w[k] * p[k].g;
+                b += w[k] * p[k].b;
+            }
+            dst[o] = {r, g, b};
+        }
+    }
+}
+
+// Filters along y: output row o is a weighted sum of whole input rows, which vectorises well.
+void verticalPass(const RGB* in, size_t inStride, int64_t inY, const AxisTaps& yt, int64_t rowCount, int64_t width,
+                  RGB* out, size_t outStride)
+{
+    std::vector<const float*> sources;
+    for (int64_t o = 0; o < rowCount; ++o) {
+        const int count = yt.identity ? 1 : yt.count[size_t(o)];
+        const int64_t first = yt.identity ? yt.inputBegin + o : yt.first[size_t(o)];
+        sources.resize(size_t(count));
+        for (int k = 0; k < count; ++k) sources[size_t(k)] = reinterpret_cast<const float*>(in + size_t(first - inY + k) * inStride);
+        const float one = 1.0f;
+        weightedRowSum(reinterpret_cast<float*>(out + size_t(o) * outStride), sources.data(),
+                       yt.identity ? &one : yt.weights.data() + yt.offset[size_t(o)], size_t(count), size_t(width) * 3);
+    }
+}
+
+} // namespace
+
 void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) const
 {
     const PixelRect inside = clearOutside(extent_, region, out, stride);
@@ -105,47 +150,24 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
         for (int64_t y = 0; y < inside.height; ++y) std::fill(target + size_t(y) * stride, target + size_t(y) * stride + inside.width, RGB{});
         return;
     }
-
-    // Horizontal pass: every input row the vertical pass needs, at the output's columns.
     ScratchBuffer source(size_t(from.area()));
     input_->render(from, source.data(), size_t(from.width));
-    const bool verticalIdentity = yt.identity;
-    ScratchBuffer across(verticalIdentity ? 0 : size_t(from.height) * size_t(inside.width));
-    RGB* rows = verticalIdentity ? target : across.data();
-    const size_t rowsStride = verticalIdentity ? stride : size_t(inside.width);
-    for (int64_t y = 0; y < from.height; ++y) {
-        const RGB* in = source.data() + size_t(y) * size_t(from.width);
-        RGB* dst = rows + size_t(y) * rowsStride;
-        if (xt.identity) {
-            std::copy(in + (xt.inputBegin - from.x), in + (xt.inputBegin - from.x) + inside.width, dst);
-            continue;
-        }
-        for (int64_t o = 0; o < inside.width; ++o) {
-            const float* w = xt.weights.data() + xt.offset[size_t(o)];
-            const RGB* p = in + (xt.first[size_t(o)] - from.x);
-            float r = 0, g = 0, b = 0;
-            for (int k = 0; k < xt.count[size_t(o)]; ++k) {
-                r += w[k] * p[k].r;
-                g += w[k] * p[k].g;
-                b += w[k] * p[k].b;
-            }
-            dst[o] = {r, g, b};
-        }
-    }
-    if (verticalIdentity) return;
 
-    // Vertical pass: each output row is a weighted sum of whole rows, which vectorises well.
-    const size_t floats = size_t(inside.width) * 3;
-    std::vector<const float*> sources;
-    for (int64_t o = 0; o < inside.height; ++o) {
-        const int count = yt.count[size_t(o)];
-        sources.resize(size_t(count));
-        for (int k = 0; k < count; ++k) {
-            sources[size_t(k)] = reinterpret_cast<const float*>(rows + size_t(yt.first[size_t(o)] - from.y + k) * rowsStride);
-        }
-        weightedRowSum(reinterpret_cast<float*>(target + size_t(o) * stride), sources.data(),
-                       yt.weights.data() + yt.offset[size_t(o)], size_t(count), floats);
+    // The vectorised vertical pass is the cheap one, so the pass order gives the scalar horizontal
+    // pass as few rows as it can: shrinking in y filters vertically first.
+    if (sy_ < 1.0) {
+        ScratchBuffer down(size_t(inside.height) * size_t(from.width));
+        verticalPass(source.data(), size_t(from.width), from.y, yt, inside.height, from.width, down.data(), size_t(from.width));
+        horizontalPass(down.data(), size_t(from.width), from.x, inside.height, xt, inside.width, target, stride);
+        return;
     }
+    if (yt.identity) {
+        horizontalPass(source.data(), size_t(from.width), from.x, inside.height, xt, inside.width, target, stride);
+        return;
+    }
+    ScratchBuffer across(size_t(from.height) * size_t(inside.width));
+    horizontalPass(source.data(), size_t(from.width), from.x, from.height, xt, inside.width, across.data(), size_t(inside.width));
+    verticalPass(across.data(), size_t(inside.width), from.y, yt, inside.height, inside.width, target, stride);
 }
 
 } // namespace oxel
