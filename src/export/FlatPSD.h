@@ -1,0 +1,22 @@
+#pragma once
+
+#include "PSDWriterError.h"
+
+#include "imaging/Bitmap.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+
+namespace oxel {
+
+// Writes `picture` as a flat Photoshop document at `path`: no layers, the raw composite, the
+// resolution, the bitmap's ICC profile and the given IPTC and Exif blocks (Exif as a TIFF-structured
+// block, "MM" or "II" first) as image resources. Depth follows the bitmap (8 or 16 bits); a side
+// above 30,000 pixels makes it a large document (PSB). Takes RGB, RGBX and RGBA bitmaps of 8 or 16
+// bits; alpha is dropped. Nothing on success; the error otherwise, with no file left at `path`.
+std::optional<PSDWriterError> writeFlatPSD(const Bitmap& picture, const std::filesystem::path& path, double dpi,
+                                           std::span<const uint8_t> iptc = {}, std::span<const uint8_t> exif = {});
+
+} // namespace oxel

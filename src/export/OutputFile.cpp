@@ -1,0 +1,96 @@
+#include "OutputFile.h"
+
+#include "PSDWriterError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <random>
+#include <unistd.h>
+
+namespace oxel {
+
+void throwFileError(const std::string& what, const std::filesystem::path& path, int error)
+{
+    throw PSDWriterError::io("could not " + what + " " + path.string() + ": " + std::strerror(error));
+}
+
+OutputFile::OutputFile(std::filesystem::path path) : path_(std::move(path))
+{
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) throwFileError("create", path_, errno);
+}
+
+OutputFile::~OutputFile()
+{
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void OutputFile::write(const void* data, size_t count)
+{
+    auto bytes = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        const ssize_t done = ::write(fd_, bytes, count);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) throwFileError("write", path_, done < 0 ? errno : EIO);
+        bytes += done;
+        count -= size_t(done);
+    }
+}
+
+void OutputFile::close()
+{
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throwFileError("close", path_, errno);
+}
+
+void OutputFile::discard() noexcept
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+}
+
+void appendFile(const std::filesystem::path& source, OutputFile& out)
+{
+    constexpr size_t pieceBytes = 8 * 1024 * 1024;
+    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throwFileError("open", source, errno);
+    std::unique_ptr<uint8_t[]> piece(new uint8_t[pieceBytes]);
+    for (;;) {
+        const ssize_t got = ::read(fd, piece.get(), pieceBytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            throwFileError("read", source, error);
+        }
+        if (got == 0) break;
+        try {
+            out.write(piece.get(), size_t(got));
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+    }
+    ::close(fd);
+}
+
+std::string temporaryFileName(const std::string& suffix)
+{
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", unsigned(generator() & 0xFFFFFFFFu));
+    return ".oxel-" + std::string(digits) + suffix;
+}
+
+void replaceFile(const std::filesystem::path& destination, const std::filesystem::path& temporary)
+{
+    if (std::rename(temporary.c_str(), destination.c_str()) != 0) throwFileError("replace", destination, errno);
+}
+
+} // namespace oxel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace oxel {
+
+// A file open for writing, created empty. Every failure throws PSDWriterError::io naming the file
+// and the system's reason; the layered writer's parts use it internally and turn it into a value
+// at their edge.
+class OutputFile {
+public:
+    explicit OutputFile(std::filesystem::path path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    bool isOpen() const { return fd_ >= 0; }
+
+    void write(const void* data, size_t count);
+    void close();
+    // Closes (ignoring errors) and deletes the file; for clean-up after a failure.
+    void discard() noexcept;
+
+private:
+    std::filesystem::path path_;
+    int fd_ = -1;
+};
+
+// Copies the whole file at `source` to the end of `out`, in pieces of at most 8 MiB.
+void appendFile(const std::filesystem::path& source, OutputFile& out);
+
+// ".oxel-" followed by eight random hex digits and `suffix` (".psd.part", ".tif.part"): a hidden
+// temporary name beside the destination.
+std::string temporaryFileName(const std::string& suffix);
+
+// Moves `temporary` over `destination` in one step.
+void replaceFile(const std::filesystem::path& destination, const std::filesystem::path& temporary);
+
+[[noreturn]] void throwFileError(const std::string& what, const std::filesystem::path& path, int error);
+
+} // namespace oxel
