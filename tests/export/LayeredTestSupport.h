@@ -1,0 +1,114 @@
+#pragma once
+
+#include "imaging/Bitmap.h"
+#include "imaging/Image.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace oxel::layeredtest {
+
+// A fresh folder per test, also used as TMPDIR so that staging folders can be counted.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() / ("oxel-layered-test-" + std::to_string(random()));
+        std::filesystem::create_directories(path_ / "tmp");
+        previousTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        setenv("TMPDIR", (path_ / "tmp").c_str(), 1);
+    }
+    ~ScratchFolder()
+    {
+        if (previousTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", previousTmp_.c_str(), 1);
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Everything in the folder but the staging area: what a write left behind.
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_))
+            if (entry.path().filename() != "tmp") names.push_back(entry.path().filename().string());
+        return names;
+    }
+    size_t stagingFolders() const
+    {
+        return size_t(std::distance(std::filesystem::directory_iterator(path_ / "tmp"), {}));
+    }
+
+private:
+    std::filesystem::path path_;
+    std::string previousTmp_;
+};
+
+// A picture whose 16-bit samples are sample(x, y, channel).
+inline Image pictureOf(int64_t width, int64_t height, const std::function<uint16_t(int64_t, int64_t, int)>& sample)
+{
+    auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBA16);
+    for (int64_t y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(bitmap->mutableRow(y));
+        for (int64_t x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c) row[x * 4 + c] = sample(x, y, c);
+            row[x * 4 + 3] = 65535;
+        }
+    }
+    return Image::fromBitmap(*bitmap);
+}
+
+inline std::vector<uint8_t> fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline uint64_t bigEndian(const std::vector<uint8_t>& bytes, size_t at, int count)
+{
+    uint64_t value = 0;
+    for (int i = 0; i < count; ++i) value = value << 8 | bytes.at(at + size_t(i));
+    return value;
+}
+
+// Runs a shell command; its standard output, and the exit status through `status`.
+inline std::string run(const std::string& command, int* status = nullptr)
+{
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return output;
+    std::array<char, 4096> buffer;
+    while (size_t got = fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), got);
+    const int result = pclose(pipe);
+    if (status) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    return output;
+}
+
+inline std::string dataFile(const std::string& name)
+{
+    return std::string(OXEL_TEST_DATA_DIR) + "/" + name;
+}
+
+} // namespace oxel::layeredtest
