@@ -76,9 +76,19 @@ bool writeTIFF(const Original& original, const std::filesystem::path& path)
     return written;
 }
 
+// The original's metadata, claiming the upright orientation in which the pixels were stored.
+bool writeProperties(const std::optional<Metadata>& properties, const std::filesystem::path& path)
+{
+    if (!properties) return true;
+    Metadata upright = *properties;
+    upright.setInteger("Exif.Image.Orientation", 1);
+    return !upright.writeInto(path);
+}
+
 } // namespace
 
-bool extractOriginal(const std::filesystem::path& source, const std::filesystem::path& destination)
+bool extractOriginal(const std::filesystem::path& source, const std::filesystem::path& destination,
+                     const std::optional<Metadata>& properties)
 {
     std::optional<Original> original;
     {
@@ -91,7 +101,7 @@ bool extractOriginal(const std::filesystem::path& source, const std::filesystem:
     if (!original) return false;
     const auto temporary = destination.parent_path() / temporaryFileName(".tif.part");
     std::error_code error;
-    if (!writeTIFF(*original, temporary)) {
+    if (!writeTIFF(*original, temporary) || !writeProperties(properties, temporary)) {
         std::filesystem::remove(temporary, error);
         return false;
     }

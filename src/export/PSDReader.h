@@ -1,5 +1,7 @@
 #pragma once
 
+#include "develop/Metadata.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -48,9 +50,11 @@ private:
 std::optional<Original> readOriginal(const Source& source);
 
 // Reads the "original" layer of the file at `source` and writes it to `destination` as an
-// uncompressed 16-bit RGB TIFF tagged with the document's profile (sRGB without one), upright.
-// True when the TIFF was written; false on every failure, leaving no file at `destination`.
-bool extractOriginal(const std::filesystem::path& source, const std::filesystem::path& destination);
+// uncompressed 16-bit RGB TIFF tagged with the document's profile (sRGB without one), carrying
+// `properties` (the original's metadata) with the orientation set upright, as the layer's pixels
+// lie. True when the TIFF was written; false on every failure, leaving no file at `destination`.
+bool extractOriginal(const std::filesystem::path& source, const std::filesystem::path& destination,
+                     const std::optional<Metadata>& properties);
 
 } // namespace PSDReader
 

@@ -58,15 +58,16 @@ void deflatePiece(const uint8_t* input, size_t count, bool last, Piece& piece)
 
 } // namespace
 
-ZlibSink::ZlibSink(std::filesystem::path path) : file_(std::move(path))
-{
-    // CMF: deflate with a 32 KiB window; FLG: fastest level, no dictionary, check bits.
-    const uint8_t header[2] = {0x78, 0x01};
-    put(header, 2);
-}
+ZlibSink::ZlibSink(std::filesystem::path path) : file_(std::move(path)) {}
 
 void ZlibSink::put(const uint8_t* bytes, size_t count)
 {
+    if (written_ == 0) {
+        // CMF: deflate with a 32 KiB window; FLG: fastest level, no dictionary, check bits.
+        const uint8_t header[2] = {0x78, 0x01};
+        file_.write(header, 2);
+        written_ = 2;
+    }
     file_.write(bytes, count);
     written_ += count;
 }
