@@ -15,6 +15,7 @@
 #include <functional>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,21 @@ inline std::string run(const std::string& command, int* status = nullptr)
 inline std::string dataFile(const std::string& name)
 {
     return std::string(OXEL_TEST_DATA_DIR) + "/" + name;
+}
+
+// An ImageMagick command with limits that admit the widest test pictures.
+inline std::string magick(const std::string& command)
+{
+    return "MAGICK_CONFIGURE_PATH='" + dataFile("imagemagick") + "' " + command;
+}
+
+// The whole numbers in a text, in order.
+inline std::vector<uint64_t> numbersIn(const std::string& text)
+{
+    std::vector<uint64_t> numbers;
+    std::istringstream in(text);
+    for (uint64_t n; in >> n;) numbers.push_back(n);
+    return numbers;
 }
 
 } // namespace oxel::layeredtest

@@ -29,6 +29,7 @@ def main(path, out):
             'opacity': layer.opacity,
             'visible': layer.visible,
             'mask': None,
+            'id': layer.layer_id,
         }
         samples(layer.numpy('color')).tofile('%s/layer%d.raw' % (out, index))
         if layer.mask is not None:
