@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Bitmap.h"
+#include "ColourSpace.h"
+#include "Image.h"
+#include "RenderContext.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace oxel {
+
+// Renders (0, 0, width, height) of a recipe into an RGBX bitmap of 8 or 16 bits a channel, tagged
+// with `colourSpace` (no conversion into it takes place), in bands of `bandRows` rows, so that no
+// full-size render buffer is needed besides the output. Every band renders at 16 bits; 8-bit
+// output is narrowed from them by rounding. Rows that the picture doesn't reach stay black.
+//
+// Nothing when the size is not positive, the byte counts overflow, memory runs out or a band fails
+// to render. Recipes carry no colour management, so `renderSpace` leaves the samples as they are;
+// it is accepted for callers that name the space they render in.
+std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t height, bool sixteenBit,
+                                   const ColourSpace& colourSpace, const RenderContext& context,
+                                   const ColourSpace* renderSpace = nullptr, int64_t bandRows = 128);
+
+// One 16-bit sample narrowed to 8 bits: v / 257 rounded to nearest, in integers.
+inline uint8_t narrowTo8Bit(uint16_t v)
+{
+    return uint8_t((uint32_t(v) * 255u + 32767u) / 65535u);
+}
+
+} // namespace oxel
