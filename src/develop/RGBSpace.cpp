@@ -86,14 +86,10 @@ ToneCurve parametricTag(std::span<const uint8_t> data, size_t offset)
 Image convert(const Image& image, const Matrix3& sourceToXYZ, const std::array<double, 3>& sourceGamma, bool sourceSRGB,
               const Matrix3& xyzToDestination, const std::array<double, 3>& destinationGamma, bool destinationSRGB)
 {
-    const Matrix3f combined = Matrix3f::of(multiply(xyzToDestination, sourceToXYZ));
-    return withCurveMode(sourceSRGB, [&](auto sourceMode) {
-        return withCurveMode(destinationSRGB, [&](auto destinationMode) {
-            const ConvertKernel<sourceMode(), destinationMode()> kernel{
-                combined, ToneCurves<sourceMode()>::of(sourceGamma), ToneCurves<destinationMode()>::of(destinationGamma)};
-            return applyPixels4Kernel(image.extent(), kernel, image);
-        });
-    });
+    const ConvertKernel kernel{ChannelCurves::of(ToneTable::Direction::decode, sourceSRGB, sourceGamma),
+                               Matrix3f::of(multiply(xyzToDestination, sourceToXYZ)),
+                               ChannelCurves::of(ToneTable::Direction::encode, destinationSRGB, destinationGamma)};
+    return applyKernel(image.extent(), kernel, image);
 }
 
 constexpr std::array<double, 3> sRGBGamma = {2.2, 2.2, 2.2};
@@ -219,12 +215,10 @@ std::optional<Image> RGBSpace::fromSRGB(const Image& image) const
 Image RGBSpace::clipViaSRGB(const Image& image) const
 {
     if (image.isNull()) return image;
-    const Matrix3f spaceToSRGB = Matrix3f::of(multiply(xyzToSRGB, toXYZ));
-    const Matrix3f sRGBToSpace = Matrix3f::of(multiply(fromXYZ, sRGBToXYZ));
-    return withCurveMode(sRGBCurve, [&](auto mode) {
-        const ClipViaSRGBKernel<mode()> kernel{spaceToSRGB, sRGBToSpace, ToneCurves<mode()>::of(gamma)};
-        return applyPixels4Kernel(image.extent(), kernel, image);
-    });
+    const ClipViaSRGBKernel kernel{ChannelCurves::of(ToneTable::Direction::decode, sRGBCurve, gamma),
+                                   Matrix3f::of(multiply(xyzToSRGB, toXYZ)), Matrix3f::of(multiply(fromXYZ, sRGBToXYZ)),
+                                   ChannelCurves::of(ToneTable::Direction::encode, sRGBCurve, gamma)};
+    return applyKernel(image.extent(), kernel, image);
 }
 
 } // namespace oxel

@@ -1,5 +1,6 @@
 #include "develop/ColourKernels.h"
 #include "develop/RGBSpace.h"
+#include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -144,26 +145,22 @@ std::array<double, 3> clamped(std::array<double, 3> v)
 
 RGB convertThroughKernel(const RGBSpace& space, RGB v, bool toSRGB)
 {
-    return withCurveMode(space.sRGBCurve, [&](auto mode) {
-        const ToneCurves<mode()> curves = ToneCurves<mode()>::of(space.gamma);
-        const auto sRGBCurves = ToneCurves<true>::of({2.2, 2.2, 2.2});
-        if (toSRGB) {
-            const ConvertKernel<mode(), true> kernel{Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)), curves, sRGBCurves};
-            return applyToPixel(kernel, v);
-        }
-        const ConvertKernel<true, mode()> kernel{Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)), sRGBCurves, curves};
-        return applyToPixel(kernel, v);
-    });
+    using Direction = ToneTable::Direction;
+    const std::array<double, 3> sRGBGamma = {2.2, 2.2, 2.2};
+    if (toSRGB)
+        return ConvertKernel{ChannelCurves::of(Direction::decode, space.sRGBCurve, space.gamma),
+                             Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)),
+                             ChannelCurves::of(Direction::encode, true, sRGBGamma)}(v);
+    return ConvertKernel{ChannelCurves::of(Direction::decode, true, sRGBGamma), Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
+                         ChannelCurves::of(Direction::encode, space.sRGBCurve, space.gamma)}(v);
 }
 
 RGB clipThroughKernel(const RGBSpace& space, RGB v)
 {
-    return withCurveMode(space.sRGBCurve, [&](auto mode) {
-        const ClipViaSRGBKernel<mode()> kernel{Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)),
-                                               Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
-                                               ToneCurves<mode()>::of(space.gamma)};
-        return applyToPixel(kernel, v);
-    });
+    using Direction = ToneTable::Direction;
+    return ClipViaSRGBKernel{ChannelCurves::of(Direction::decode, space.sRGBCurve, space.gamma),
+                             Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)), Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
+                             ChannelCurves::of(Direction::encode, space.sRGBCurve, space.gamma)}(v);
 }
 
 void expectNear(RGB actual, std::array<double, 3> expected, double tolerance)
@@ -369,19 +366,39 @@ TEST(ICCReader, NearSRGBAllowsTwoThousandthsPerEntry)
     EXPECT_FALSE(powerLaw.isNearSRGB());
 }
 
-TEST(FastPow, StaysWithinAHundredThousandthRelative)
+TEST(ToneTable, StaysWithinAHundredThousandthOfTheFormula)
 {
-    double worst = 0;
-    for (double gamma : {1 / 2.4, 1 / 2.2, 1 / 1.8, 1.0, 1.8, 563.0 / 256, 2.4, 3.0})
-        for (double x = 1e-6; x < 4; x *= 1.0137) {
-            const double exact = std::pow(double(float(x)), double(float(gamma)));
-            worst = std::max(worst, std::abs(fastPow(float(x), float(gamma)) - exact) / exact);
-        }
-    EXPECT_LT(worst, 1e-5);
-    EXPECT_EQ(fastPow(0.0f, 2.2f), 0.0f);
-    EXPECT_EQ(fastPow(-0.5f, 2.2f), 0.0f);
-    EXPECT_EQ(fastPow(std::numeric_limits<float>::quiet_NaN(), 2.2f), 0.0f);
-    EXPECT_FLOAT_EQ(fastPow(1.0f, 2.2f), 1.0f);
+    using Direction = ToneTable::Direction;
+    for (Direction direction : {Direction::decode, Direction::encode})
+        for (bool sRGB : {false, true})
+            for (double gamma : {1.0, 1.8, 563.0 / 256, 2.4, 3.0}) {
+                const auto table = ToneTable::of(direction, sRGB, gamma);
+                double worst = 0;
+                for (double x = 1e-9; x < 6; x *= 1.0037) {
+                    const double exact = direction == Direction::decode ? decodeReference(float(x), gamma, sRGB)
+                                                                         : encodeReference(float(x), gamma, sRGB);
+                    worst = std::max(worst, std::abs((*table)(float(x)) - exact) / exact);
+                }
+                EXPECT_LT(worst, 1.2e-5) << int(direction) << sRGB << gamma;
+            }
+}
+
+TEST(ToneTable, HandlesZeroNegativesAndNaNByTheFormula)
+{
+    using Direction = ToneTable::Direction;
+    const auto power = ToneTable::of(Direction::decode, false, 2.2);
+    EXPECT_EQ((*power)(0.0f), 0.0f);
+    EXPECT_EQ((*power)(-0.5f), 0.0f);
+    EXPECT_FLOAT_EQ((*power)(1.0f), 1.0f);
+    const auto sRGBDecode = ToneTable::of(Direction::decode, true, 2.2);
+    EXPECT_FLOAT_EQ((*sRGBDecode)(-0.02f), -0.02f / 12.92f); // the linear part keeps its sign
+    EXPECT_TRUE(std::isnan((*sRGBDecode)(std::numeric_limits<float>::quiet_NaN())));
+    const auto sRGBEncode = ToneTable::of(Direction::encode, true, 2.2);
+    EXPECT_FLOAT_EQ((*sRGBEncode)(0.001f), 0.01292f);
+    EXPECT_NEAR((*sRGBEncode)(0.5f), 0.735357, 1e-5);
+    // Tables are shared while in use.
+    EXPECT_EQ(ToneTable::of(Direction::decode, false, 2.2), power);
+    EXPECT_NE(ToneTable::of(Direction::encode, false, 2.2), power);
 }
 
 TEST(ColourKernels, ConvertMatchesTheFormulasInDouble)
@@ -434,4 +451,25 @@ TEST(ColourKernels, ClipViaSRGBClipsPerChannelAndStaysInTheSpace)
         EXPECT_GE(c, 0.0f);
         EXPECT_LE(c, 1.0f);
     }
+}
+
+TEST(RGBSpaceImages, ConvertsWholePicturesAndRoundTrips)
+{
+    const auto adobe = *RGBSpace::of(ColourSpace::adobeRGB());
+    const Image grey = Image::constant({0.5f, 0.5f, 0.5f}).cropped({0, 0, 9, 5});
+    const auto inSRGB = adobe.toSRGB(grey);
+    ASSERT_TRUE(inSRGB);
+    EXPECT_EQ(inSRGB->extent(), grey.extent());
+    std::vector<RGB> pixels(45);
+    RenderContext().render(*inSRGB, {0, 0, 9, 5}, pixels.data(), 9);
+    for (const RGB& p : pixels) EXPECT_NEAR(p.g, 0.503993, 3e-4);
+
+    const auto back = adobe.fromSRGB(*inSRGB);
+    ASSERT_TRUE(back);
+    RenderContext().render(*back, {0, 0, 9, 5}, pixels.data(), 9);
+    for (const RGB& p : pixels) EXPECT_NEAR(p.r, 0.5, 1e-4);
+
+    EXPECT_FALSE(adobe.toSRGB(Image()));
+    EXPECT_FALSE(adobe.fromSRGB(Image()));
+    EXPECT_TRUE(adobe.clipViaSRGB(Image()).isNull());
 }

@@ -1,0 +1,100 @@
+#include "ImagingTestSupport.h"
+#include "imaging/RenderBanded.h"
+#include "imaging/Kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <stdexcept>
+
+using namespace oxel;
+
+namespace {
+
+// A picture whose every pixel differs, so that a band landing in the wrong rows shows.
+Image gradient(int64_t width, int64_t height)
+{
+    return Image::fromBitmap(oxel::testing::floatBitmap(width, height, [&](int64_t x, int64_t y) {
+        return RGB{float(x) / float(width), float(y) / float(height), float((x * 7 + y * 13) % 101) / 100.0f};
+    }));
+}
+
+// A node that renders like its input but fails for rows at or past `failFrom`.
+class FailingNode : public ImageNode {
+public:
+    FailingNode(Image input, int64_t failFrom) : input_(std::move(input)), failFrom_(failFrom) {}
+    Rect extent() const override { return input_.extent(); }
+    void render(const PixelRect& region, RGB* out, size_t stride) const override
+    {
+        if (region.maxY() > failFrom_) throw std::runtime_error("tile lost");
+        input_.node()->render(region, out, stride);
+    }
+
+private:
+    Image input_;
+    int64_t failFrom_;
+};
+
+} // namespace
+
+TEST(RenderBanded, EqualsOneRenderAtOddSizes)
+{
+    const RenderContext context;
+    for (auto [width, height, bandRows] : {std::tuple{1, 1, 128}, {37, 300, 128}, {129, 128, 128}, {50, 257, 16}, {3, 5, 2}}) {
+        const Image image = gradient(width, height);
+        const auto whole = context.renderBitmap(image, {0, 0, width, height}, PixelFormat::RGBX16);
+        const auto banded = renderBanded(image, width, height, true, ColourSpace{}, context, nullptr, bandRows);
+        ASSERT_TRUE(banded);
+        ASSERT_EQ(banded->byteCount(), whole->byteCount());
+        EXPECT_EQ(std::memcmp(banded->data(), whole->data(), whole->byteCount()), 0) << width << "x" << height;
+        EXPECT_EQ(banded->rowBytes(), size_t(width) * 8);
+
+        const auto eight = renderBanded(image, width, height, false, ColourSpace{}, context, nullptr, bandRows);
+        ASSERT_TRUE(eight);
+        EXPECT_EQ(eight->format(), PixelFormat::RGBX8);
+        EXPECT_EQ(eight->rowBytes(), size_t(width) * 4);
+        const auto* wide = reinterpret_cast<const uint16_t*>(whole->data());
+        for (size_t i = 0; i < eight->byteCount(); ++i)
+            ASSERT_EQ(eight->data()[i], narrowTo8Bit(wide[i])) << i;
+    }
+}
+
+TEST(RenderBanded, NarrowsByRoundingToTheNearestOf257)
+{
+    EXPECT_EQ(narrowTo8Bit(0), 0);
+    EXPECT_EQ(narrowTo8Bit(128), 0);
+    EXPECT_EQ(narrowTo8Bit(129), 1);
+    EXPECT_EQ(narrowTo8Bit(32896), 128);
+    EXPECT_EQ(narrowTo8Bit(65535), 255);
+    for (uint32_t v = 0; v <= 65535; ++v) ASSERT_EQ(narrowTo8Bit(uint16_t(v)), uint8_t((v + 128) / 257)) << v;
+}
+
+TEST(RenderBanded, TagsTheOutputAndLeavesUnreachedRowsBlack)
+{
+    const Image picture = Image::constant({1, 1, 1}).cropped({0, 0, 4, 3});
+    const auto bitmap = renderBanded(picture.translated(0, 2), 4, 6, false, ColourSpace::displayP3(), RenderContext(), nullptr, 4);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->colourSpace(), ColourSpace::displayP3());
+    for (int64_t y = 0; y < 6; ++y) {
+        const uint8_t expected = (y >= 2 && y < 5) ? 255 : 0;
+        EXPECT_EQ(bitmap->row(y)[0], expected) << y;
+        EXPECT_EQ(bitmap->row(y)[13], expected) << y;
+    }
+}
+
+TEST(RenderBanded, RefusesEmptySizesOverflowAndFailedBands)
+{
+    const Image image = gradient(8, 8);
+    const RenderContext context;
+    EXPECT_FALSE(renderBanded(image, 0, 8, false, {}, context));
+    EXPECT_FALSE(renderBanded(image, 8, -5, true, {}, context));
+    EXPECT_FALSE(renderBanded(image, 8, 8, true, {}, context, nullptr, 0));
+    EXPECT_FALSE(renderBanded(image, int64_t(1) << 61, 2, true, {}, context));
+    EXPECT_FALSE(renderBanded(image, int64_t(1) << 40, int64_t(1) << 40, false, {}, context));
+
+    // A failure in the last band makes the whole render fail instead of returning a part.
+    const Image failing(std::make_shared<FailingNode>(image, 6));
+    EXPECT_FALSE(renderBanded(failing, 8, 8, false, {}, context, nullptr, 4));
+    EXPECT_FALSE(renderBanded(failing, 8, 8, true, {}, context, nullptr, 4));
+    EXPECT_TRUE(renderBanded(failing, 8, 6, false, {}, context, nullptr, 4));
+}
