@@ -1,0 +1,214 @@
+#include "platform/InstanceChannel.h"
+
+#include "platform/AppFolders.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace oxel {
+
+namespace {
+
+constexpr std::string_view acknowledgement = "ok\n";
+constexpr std::chrono::milliseconds readDeadline{2000};
+
+std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string text = path.string();
+    if (text.size() >= sizeof(address.sun_path)) return std::nullopt;
+    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+    return address;
+}
+
+/// A folder only this user can enter: made when missing, refused when someone else could plant
+/// a socket in it.
+std::optional<std::string> preparePrivateFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return "cannot create " + folder.string() + ": " + error.message();
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) return errnoText("cannot inspect " + folder.string());
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        return folder.string() + " is not a folder of this user";
+    if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
+        return errnoText("cannot make " + folder.string() + " private");
+    return std::nullopt;
+}
+
+bool peerIsThisUser(int connection) {
+    ucred credentials{};
+    socklen_t length = sizeof(credentials);
+    return ::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
+           credentials.uid == ::geteuid();
+}
+
+/// Reads until the peer closes its side; none when the limit is passed or the deadline ends
+/// first (a sender that trickles its bytes cannot hold the channel longer than that).
+std::optional<std::string> readAll(int fd, size_t limit, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string bytes;
+    char buffer[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = left.count() > 0 ? ::poll(&waiting, 1, static_cast<int>(left.count())) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return std::nullopt;
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return std::nullopt;
+        if (count == 0) return bytes;
+        if (bytes.size() + static_cast<size_t>(count) > limit) return std::nullopt;
+        bytes.append(buffer, static_cast<size_t>(count));
+    }
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+struct FileDescriptor {
+    int fd;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    int release() { return std::exchange(fd, -1); }
+};
+
+}  // namespace
+
+std::filesystem::path InstanceChannel::standardPath() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime == '/') return std::filesystem::path(runtime) / appFolderName() / "instance";
+    return std::filesystem::temp_directory_path() / (appFolderName() + "-" + std::to_string(::geteuid())) / "instance";
+}
+
+std::string InstanceChannel::encodeHandOff(const std::vector<std::string>& arguments) {
+    // Arguments that are not UTF-8 (odd file names) are carried with replacement characters
+    // rather than failing the hand-off.
+    return nlohmann::json{{"arguments", arguments}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::string_view bytes) {
+    if (bytes.size() > maxHandOffBytes) return std::nullopt;
+    const auto message = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
+    if (!message.is_object()) return std::nullopt;
+    const auto found = message.find("arguments");
+    if (found == message.end() || !found->is_array()) return std::nullopt;
+    std::vector<std::string> arguments;
+    for (const auto& argument : *found) {
+        if (!argument.is_string()) return std::nullopt;
+        arguments.push_back(argument.get<std::string>());
+    }
+    return arguments;
+}
+
+InstanceChannel::ListenResult InstanceChannel::listen(const std::filesystem::path& socketPath, Handler handler) {
+    const auto fail = [](std::string error) { return ListenResult{Outcome::failed, nullptr, std::move(error)}; };
+    if (auto error = preparePrivateFolder(socketPath.parent_path())) return fail(*error);
+    const auto address = socketAddress(socketPath);
+    if (!address) return fail("socket path too long: " + socketPath.string());
+
+    const std::string lockPath = socketPath.string() + ".lock";
+    FileDescriptor lock{::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)};
+    if (lock.fd < 0) return fail(errnoText("cannot open " + lockPath));
+    if (::flock(lock.fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) return {Outcome::anotherInstanceListens, nullptr, {}};
+        return fail(errnoText("cannot lock " + lockPath));
+    }
+
+    ::unlink(socketPath.c_str());  // left behind by an instance that ended without cleaning up
+    FileDescriptor listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (listener.fd < 0) return fail(errnoText("cannot create a socket"));
+    if (::bind(listener.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0)
+        return fail(errnoText("cannot bind " + socketPath.string()));
+    ::chmod(socketPath.c_str(), 0600);
+    if (::listen(listener.fd, 16) != 0) return fail(errnoText("cannot listen on " + socketPath.string()));
+
+    std::unique_ptr<InstanceChannel> channel(
+        new InstanceChannel(socketPath, listener.release(), lock.release(), std::move(handler)));
+    if (::pipe2(channel->wakePipe_, O_CLOEXEC) != 0) return fail(errnoText("cannot create a pipe"));
+    channel->thread_ = std::thread([raw = channel.get()] { raw->serve(); });
+    return {Outcome::listening, std::move(channel), {}};
+}
+
+InstanceChannel::InstanceChannel(std::filesystem::path path, int listener, int lock, Handler handler)
+    : path_(std::move(path)), listener_(listener), lock_(lock), handler_(std::move(handler)) {}
+
+InstanceChannel::~InstanceChannel() {
+    if (thread_.joinable()) {
+        const char wake = 1;
+        (void)!::write(wakePipe_[1], &wake, 1);
+        thread_.join();
+    }
+    ::unlink(path_.c_str());
+    for (int fd : {listener_, wakePipe_[0], wakePipe_[1], lock_})
+        if (fd >= 0) ::close(fd);
+}
+
+void InstanceChannel::serve() {
+    for (;;) {
+        pollfd waiting[2] = {{listener_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+        if (::poll(waiting, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            std::cerr << "[instance] " << errnoText("waiting for hand-offs failed") << '\n';
+            return;
+        }
+        if (waiting[1].revents != 0) return;
+        if (waiting[0].revents == 0) continue;
+        FileDescriptor connection{::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)};
+        if (connection.fd >= 0) answer(connection.fd);
+    }
+}
+
+void InstanceChannel::answer(int connection) {
+    if (!peerIsThisUser(connection)) {
+        std::cerr << "[instance] refused a hand-off from another user\n";
+        return;
+    }
+    const auto bytes = readAll(connection, maxHandOffBytes, readDeadline);
+    const auto arguments = bytes ? decodeHandOff(*bytes) : std::nullopt;
+    if (!arguments) {
+        std::cerr << "[instance] ignored a malformed hand-off\n";
+        return;
+    }
+    handler_(*arguments);
+    writeAll(connection, acknowledgement);
+}
+
+bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
+                              std::chrono::milliseconds timeout) {
+    const auto address = socketAddress(socketPath);
+    if (!address) return false;
+    FileDescriptor connection{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (connection.fd < 0) return false;
+    if (::connect(connection.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) return false;
+    if (!writeAll(connection.fd, encodeHandOff(arguments))) return false;
+    ::shutdown(connection.fd, SHUT_WR);
+    const auto reply = readAll(connection.fd, acknowledgement.size(), timeout);
+    return reply && *reply == acknowledgement;
+}
+
+bool handOffToRunningInstance(const std::vector<std::string>& arguments) {
+    return InstanceChannel::handOff(InstanceChannel::standardPath(), arguments);
+}
+
+}  // namespace oxel

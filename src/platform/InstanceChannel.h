@@ -1,0 +1,71 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace oxel {
+
+/// The per-user local socket through which a second start of the application hands its
+/// arguments (an "oxel:" sign-in callback, later files to open) to the running instance, which
+/// is the one that listens. Only processes of the same user are heard.
+///
+/// The running instance holds a lock beside the socket for its whole life, so a socket left by a
+/// crashed instance is replaced, and two instances starting together cannot both listen.
+class InstanceChannel {
+public:
+    /// Runs on the channel's own thread, one hand-off at a time; post to the main executor from
+    /// there. The sender learns that the hand-off arrived once the handler has returned.
+    using Handler = std::function<void(std::vector<std::string> arguments)>;
+
+    enum class Outcome { listening, anotherInstanceListens, failed };
+    struct ListenResult {
+        Outcome outcome;
+        std::unique_ptr<InstanceChannel> channel;  // when listening
+        std::string error;                         // when failed
+    };
+
+    /// `$XDG_RUNTIME_DIR/<app folder>/instance`, else a private folder under /tmp.
+    static std::filesystem::path standardPath();
+
+    static ListenResult listen(const std::filesystem::path& socketPath, Handler handler);
+    /// Hands `arguments` to the instance listening on `socketPath`; true once it took them.
+    static bool handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+    /// Stops listening and removes the socket.
+    ~InstanceChannel();
+    InstanceChannel(const InstanceChannel&) = delete;
+    InstanceChannel& operator=(const InstanceChannel&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+    /// The bytes of one hand-off, and their reading (none for anything malformed or too large).
+    static std::string encodeHandOff(const std::vector<std::string>& arguments);
+    static std::optional<std::vector<std::string>> decodeHandOff(std::string_view bytes);
+    static constexpr size_t maxHandOffBytes = 64 * 1024;
+
+private:
+    InstanceChannel(std::filesystem::path path, int listener, int lock, Handler handler);
+    void serve();
+    void answer(int connection);
+
+    std::filesystem::path path_;
+    int listener_;
+    int lock_;
+    int wakePipe_[2] = {-1, -1};
+    Handler handler_;
+    std::thread thread_;
+};
+
+/// What `main` does first: when another instance runs, hand it the arguments and return true
+/// (this process should then exit).
+bool handOffToRunningInstance(const std::vector<std::string>& arguments);
+
+}  // namespace oxel

@@ -1,0 +1,137 @@
+#include "platform/InstanceChannel.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <atomic>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace oxel {
+namespace {
+
+using testing::TemporaryFolder;
+using Arguments = std::vector<std::string>;
+
+sockaddr_un unixAddress(const std::filesystem::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    return address;
+}
+
+class InstanceChannelTest : public ::testing::Test {
+protected:
+    InstanceChannel::ListenResult listen() {
+        return InstanceChannel::listen(socketPath, [this](Arguments arguments) {
+            std::lock_guard lock(mutex);
+            received.push_back(std::move(arguments));
+        });
+    }
+    std::vector<Arguments> receivedSoFar() {
+        std::lock_guard lock(mutex);
+        return received;
+    }
+    /// Connects without the protocol's client, as a hostile or broken sender would.
+    int rawConnection() {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = unixAddress(socketPath);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    }
+
+    TemporaryFolder folder;
+    std::filesystem::path socketPath = folder / "run" / "instance";
+    std::mutex mutex;
+    std::vector<Arguments> received;
+};
+
+TEST_F(InstanceChannelTest, HandsArgumentsToTheRunningInstanceBeforeAcknowledging) {
+    auto running = listen();
+    ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening) << running.error;
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"oxel:/callback?state=a%20b&id_token=x"}));
+    EXPECT_EQ(receivedSoFar(), (std::vector<Arguments>{{"oxel:/callback?state=a%20b&id_token=x"}}))
+        << "the sender returns only after the running instance took the arguments";
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"/photos/a.jpg", "/photos/b é.heic", ""}));
+    EXPECT_EQ(receivedSoFar().back(), (Arguments{"/photos/a.jpg", "/photos/b é.heic", ""}));
+}
+
+TEST_F(InstanceChannelTest, OnlyOneInstanceListensAndASocketLeftBehindIsReplaced) {
+    {
+        auto first = listen();
+        ASSERT_EQ(first.outcome, InstanceChannel::Outcome::listening);
+        EXPECT_EQ(listen().outcome, InstanceChannel::Outcome::anotherInstanceListens);
+    }
+    EXPECT_FALSE(InstanceChannel::handOff(socketPath, {"x"})) << "nobody listens any more";
+
+    // A socket file left by an instance that crashed: bound, never cleaned up.
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = unixAddress(socketPath);
+    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(stale);
+
+    auto next = listen();
+    ASSERT_EQ(next.outcome, InstanceChannel::Outcome::listening) << next.error;
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"again"}));
+}
+
+TEST_F(InstanceChannelTest, KeepsItsFolderPrivate) {
+    std::filesystem::create_directories(socketPath.parent_path());
+    ::chmod(socketPath.parent_path().c_str(), 0777);
+    auto running = listen();
+    ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening);
+    struct stat info {};
+    ::stat(socketPath.parent_path().c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(InstanceChannelTest, IgnoresMalformedAndStalledSendersAndKeepsServing) {
+    auto running = listen();
+    ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening);
+
+    const int garbage = rawConnection();
+    const char bytes[] = "{\"arguments\": [1, 2]}";
+    ASSERT_EQ(::write(garbage, bytes, sizeof bytes - 1), static_cast<ssize_t>(sizeof bytes - 1));
+    ::shutdown(garbage, SHUT_WR);
+    char reply[8];
+    EXPECT_EQ(::read(garbage, reply, sizeof reply), 0) << "no acknowledgement for a malformed hand-off";
+    ::close(garbage);
+
+    const int oversized = rawConnection();
+    const std::string huge(InstanceChannel::maxHandOffBytes + 10, 'a');
+    (void)!::send(oversized, huge.data(), huge.size(), MSG_NOSIGNAL);
+    ::close(oversized);
+
+    const int stalled = rawConnection();  // sends nothing and never closes: dropped at the deadline
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"after"}, std::chrono::seconds(10)));
+    ::close(stalled);
+    EXPECT_EQ(receivedSoFar(), (std::vector<Arguments>{{"after"}}));
+}
+
+TEST(InstanceHandOff, DecodesOnlyAListOfTexts) {
+    EXPECT_EQ(InstanceChannel::decodeHandOff(InstanceChannel::encodeHandOff({"a", "b"})), (Arguments{"a", "b"}));
+    EXPECT_EQ(InstanceChannel::decodeHandOff(R"({"arguments":[]})"), Arguments{});
+    for (const char* malformed :
+         {"", "[]", "{}", R"({"arguments":"a"})", R"({"arguments":["a",null]})", R"({"arguments":["a"])"})
+        EXPECT_FALSE(InstanceChannel::decodeHandOff(malformed)) << malformed;
+    const std::string notUtf8 = "/photos/\xff.jpg";
+    EXPECT_EQ(InstanceChannel::decodeHandOff(InstanceChannel::encodeHandOff({notUtf8}))->size(), 1u)
+        << "a file name that is not UTF-8 still arrives";
+}
+
+TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder) {
+    const char* previous = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = previous ? previous : "";
+    ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
+    const auto path = InstanceChannel::standardPath();
+    previous ? ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(path.parent_path().parent_path(), "/run/user/4242");
+    EXPECT_EQ(path.filename(), "instance");
+}
+
+}  // namespace
+}  // namespace oxel
