@@ -184,6 +184,8 @@ struct HandMade {
     uint16_t compression = 3;
     uint32_t width = 3, height = 2;
     std::optional<uint64_t> claimedLength;
+    // What the layer record claims, when it is not the size of the stored samples.
+    std::optional<std::pair<uint32_t, uint32_t>> claimedSize;
 
     std::vector<uint8_t> bytes() const
     {
@@ -214,8 +216,8 @@ struct HandMade {
         for (int layer = 0; layer < std::abs(layerCount); ++layer) {
             info.putU32(0);
             info.putU32(0);
-            info.putU32(height);
-            info.putU32(width);
+            info.putU32(claimedSize ? claimedSize->second : height);
+            info.putU32(claimedSize ? claimedSize->first : width);
             info.putU16(3);
             for (int16_t c = 0; c < 3; ++c) {
                 info.putU16(uint16_t(c));
@@ -259,7 +261,7 @@ struct HandMade {
 TEST(LayeredReaderChannels, ReadsRawZipAndPredictedZipButNotRunLengthChannels)
 {
     for (uint16_t compression : {0, 2, 3}) {
-        const auto original = readBytes(HandMade{1, compression, 3, 2, {}}.bytes());
+        const auto original = readBytes(HandMade{1, compression, 3, 2, {}, {}}.bytes());
         ASSERT_TRUE(original) << compression;
         ASSERT_EQ(original->samples.size(), 3u * 2u * 3u);
         for (uint32_t y = 0; y < 2; ++y)
@@ -267,23 +269,24 @@ TEST(LayeredReaderChannels, ReadsRawZipAndPredictedZipButNotRunLengthChannels)
                 for (int c = 0; c < 3; ++c)
                     EXPECT_EQ(original->samples[(y * 3 + x) * 3 + size_t(c)], originalSample(x, y, c));
     }
-    EXPECT_FALSE(readBytes(HandMade{1, 1, 3, 2, {}}.bytes()));
-    EXPECT_FALSE(readBytes(HandMade{1, 4, 3, 2, {}}.bytes()));
+    EXPECT_FALSE(readBytes(HandMade{1, 1, 3, 2, {}, {}}.bytes()));
+    EXPECT_FALSE(readBytes(HandMade{1, 4, 3, 2, {}, {}}.bytes()));
 }
 
 TEST(LayeredReaderChannels, ANegativeLayerCountCountsItsLayers)
 {
-    EXPECT_TRUE(readBytes(HandMade{-3, 3, 3, 2, {}}.bytes()));
-    EXPECT_FALSE(readBytes(HandMade{0, 3, 3, 2, {}}.bytes()));
+    EXPECT_TRUE(readBytes(HandMade{-3, 3, 3, 2, {}, {}}.bytes()));
+    EXPECT_FALSE(readBytes(HandMade{0, 3, 3, 2, {}, {}}.bytes()));
 }
 
 TEST(LayeredReaderChannels, LengthsAndSizesBeyondTheFileAreRefusedBeforeAnythingIsAllocated)
 {
     // A huge canvas behind a few compressed bytes, and a channel claiming more than the file holds.
-    EXPECT_FALSE(readBytes(HandMade{1, 3, 300000, 300000, {}}.bytes()));
-    EXPECT_FALSE(readBytes(HandMade{1, 3, 3, 2, 0xFFFFFFF0u}.bytes()));
-    EXPECT_FALSE(readBytes(HandMade{1, 0, 300000, 300000, {}}.bytes()));
-    EXPECT_FALSE(readBytes(HandMade{1, 3, 300001, 1, {}}.bytes()));
+    const std::pair<uint32_t, uint32_t> huge{300000, 300000};
+    EXPECT_FALSE(readBytes(HandMade{1, 3, 3, 2, {}, huge}.bytes()));
+    EXPECT_FALSE(readBytes(HandMade{1, 0, 3, 2, {}, huge}.bytes()));
+    EXPECT_FALSE(readBytes(HandMade{1, 3, 3, 2, {}, std::pair<uint32_t, uint32_t>{300001, 1}}.bytes()));
+    EXPECT_FALSE(readBytes(HandMade{1, 3, 3, 2, 0xFFFFFFF0u, {}}.bytes()));
 }
 
 } // namespace
