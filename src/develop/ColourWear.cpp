@@ -19,7 +19,7 @@ Image colourLayer(const Image& change)
 
 Image holdMask(const std::optional<Image>& skin, double hold, const Rect& extent)
 {
-    if (!skin || skin->isNull() || !(skin->extent().width > 0) || skin->extent().isInfinite())
+    if (!isStretchable(skin))
         return Image::constant({1, 1, 1}).cropped(extent);
     const Image stretched = stretchedTo(*skin, extent);
     const float h = float(hold);

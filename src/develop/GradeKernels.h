@@ -1,5 +1,6 @@
 #pragma once
 
+#include "develop/SuggestedGrade.h"
 #include "imaging/Pixel.h"
 
 #include <algorithm>
@@ -26,18 +27,21 @@ struct GradeUniforms {
     float satShadows = 1;
     float satHighlights = 1;
     float contrast = 1;
+
+    // A grade's values as the kernel takes them; moves the grade lacks change nothing.
+    static GradeUniforms of(const SuggestedGrade& grade);
 };
 
 struct HSV {
     float h, s, v;  // hue in turns (0...1)
 };
 
-inline float clamp01(float x) { return std::min(std::max(x, 0.0f), 1.0f); }
-inline RGB clamp01(RGB c) { return {clamp01(c.r), clamp01(c.g), clamp01(c.b)}; }
+inline float clampUnit(float x) { return std::min(std::max(x, 0.0f), 1.0f); }
+inline RGB clampUnit(RGB c) { return {clampUnit(c.r), clampUnit(c.g), clampUnit(c.b)}; }
 
 inline float smoothstep(float e0, float e1, float x)
 {
-    const float t = clamp01((x - e0) / (e1 - e0));
+    const float t = clampUnit((x - e0) / (e1 - e0));
     return t * t * (3 - 2 * t);
 }
 
@@ -62,7 +66,7 @@ inline RGB hsv2rgb(HSV c)
 {
     const auto channel = [&](float k) {
         const float p = std::abs(fract(c.h + k) * 6 - 3);
-        return c.v * (1 + c.s * (clamp01(p - 1) - 1));
+        return c.v * (1 + c.s * (clampUnit(p - 1) - 1));
     };
     return {channel(1.0f), channel(2.0f / 3), channel(1.0f / 3)};
 }
@@ -87,7 +91,7 @@ inline RGB grade(RGB s, RGB m, const GradeUniforms& u)
     if (u.moveCount > 0) {
         HSV hsv = rgb2hsv(c);
         // The colour weight comes from the unmoved pixel, so grey stays out of every move.
-        const float cw = clamp01(hsv.s / 0.15f);
+        const float cw = clampUnit(hsv.s / 0.15f);
         for (int i = 0; i < std::min(u.moveCount, 3); ++i) hsv = hueMove(hsv, u.moves[i], u.lum[i], cw);
         d = hsv2rgb(hsv);
     }
@@ -98,7 +102,7 @@ inline RGB grade(RGB s, RGB m, const GradeUniforms& u)
 
     const float a = u.contrast - 1;
     const auto sCurve = [a](float x) {
-        const float oc = clamp01(x);
+        const float oc = clampUnit(x);
         const float t = 2 * oc - 1;
         return oc + a * (oc - 0.5f) * (1 - t * t);
     };
@@ -112,7 +116,7 @@ inline RGB grade(RGB s, RGB m, const GradeUniforms& u)
     o = luma + (o - luma) * (u.sat * zone);
 
     const float k = 1 - u.hold * m.r;
-    return clamp01(c + (o - c) * k);
+    return clampUnit(c + (o - c) * k);
 }
 
 // How skin-coloured a pixel is: 1 inside the skin box of Cb and Cr, falling to 0 over 8 units
@@ -123,7 +127,7 @@ inline RGB skinChroma(RGB s)
     const float cb = 128 - 0.168736f * c.r - 0.331264f * c.g + 0.5f * c.b;
     const float cr = 128 + 0.5f * c.r - 0.418688f * c.g - 0.081312f * c.b;
     const float d = std::min(std::min(cr - 133, 173 - cr), std::min(cb - 77, 127 - cb));
-    const float m = clamp01(1 + d / 8);
+    const float m = clampUnit(1 + d / 8);
     return {m, m, m};
 }
 
@@ -133,7 +137,7 @@ inline RGB colourChange(RGB a, RGB b) { return a - b; }
 // The picture wearing the change, as far as the mask lets it.
 inline RGB wearColour(RGB p, RGB d, RGB m)
 {
-    const RGB g = clamp01(p + d);
+    const RGB g = clampUnit(p + d);
     return p + (g - p) * m.r;
 }
 
@@ -141,13 +145,13 @@ inline RGB wearColour(RGB p, RGB d, RGB m)
 inline RGB colourLayer(RGB d)
 {
     const RGB half{0.5f, 0.5f, 0.5f};
-    return clamp01(d * 0.5f + half);
+    return clampUnit(d * 0.5f + half);
 }
 
 // 1 where the change is worn fully, less on skin.
 inline RGB holdMask(RGB s, float hold)
 {
-    const float m = clamp01(1 - hold * s.r);
+    const float m = clampUnit(1 - hold * s.r);
     return {m, m, m};
 }
 

@@ -12,4 +12,9 @@ Image stretchedTo(const Image& image, const Rect& extent)
         .cropped(extent);
 }
 
+bool isStretchable(const std::optional<Image>& mask)
+{
+    return mask && !mask->isNull() && mask->extent().width > 0 && !mask->extent().isInfinite();
+}
+
 } // namespace oxel

@@ -13,6 +13,7 @@
 namespace oxel {
 namespace {
 
+using test::expectNear;
 using test::flat;
 using test::picture;
 using test::sampleAt;
@@ -32,13 +33,6 @@ SuggestedGrade strongGrade()
     grade.gain = {0.85, 1.1, 1.15};
     grade.skinHold = 1;
     return grade;
-}
-
-void expectNear(RGB a, RGB b, float tolerance)
-{
-    EXPECT_NEAR(a.r, b.r, tolerance);
-    EXPECT_NEAR(a.g, b.g, tolerance);
-    EXPECT_NEAR(a.b, b.b, tolerance);
 }
 
 TEST(GradeApplication, GradesEveryPixelWithoutAMaskWhateverTheHold)

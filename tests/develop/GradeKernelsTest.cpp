@@ -1,3 +1,5 @@
+#include "PictureHelpers.h"
+
 #include "develop/GradeKernels.h"
 #include "develop/GradeTheory.h"
 
@@ -7,6 +9,7 @@ namespace oxel {
 namespace {
 
 using namespace GradeKernels;
+using test::expectNear;
 
 RGB fromHSV(float hueDegrees, float saturation, float value) { return hsv2rgb({hueDegrees / 360, saturation, value}); }
 
@@ -18,13 +21,6 @@ GradeUniforms oneMove(float from, float to, float width)
     u.moves[0] = {from, to, width, 1};
     u.moveCount = 1;
     return u;
-}
-
-void expectNear(RGB a, RGB b, float tolerance)
-{
-    EXPECT_NEAR(a.r, b.r, tolerance);
-    EXPECT_NEAR(a.g, b.g, tolerance);
-    EXPECT_NEAR(a.b, b.b, tolerance);
 }
 
 TEST(GradeKernel, IdentityUniformsLeaveInRangePixelsAlone)
