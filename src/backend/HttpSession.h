@@ -1,0 +1,65 @@
+#pragma once
+
+#include "BackendFailure.h"
+
+#include <chrono>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace oxel {
+
+struct HttpRequest {
+    std::string method = "GET";
+    std::string url;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::optional<std::string> body;
+    // An idle limit: the connection must be made, and bytes must keep moving, within this time.
+    std::chrono::milliseconds timeout = std::chrono::seconds(60);
+
+    void setHeader(std::string_view name, std::string value);
+    std::optional<std::string> header(std::string_view name) const;
+};
+
+struct HttpResponse {
+    long status = 0;
+    std::string body;
+};
+
+// A way of sending HTTP requests: blocking, meant for worker threads, each request cancellable
+// through a stop token. Connections are kept alive per calling thread.
+class HttpSession {
+public:
+    // The session of the job, balance and product requests: every request also ends after 600 s.
+    static const HttpSession& backend();
+    // The session of everything else (sign-in exchanges, configuration, funnel events).
+    static const HttpSession& shared();
+
+    explicit HttpSession(std::chrono::milliseconds resourceTimeout);
+
+    // Sends the request and waits for the whole answer. Transport failures come back as
+    // `UrlError` (timeouts as `timedOut`), a stop request as `UrlErrorCode::cancelled`.
+    BackendResult<HttpResponse> send(const HttpRequest& request, std::stop_token stop = {}) const;
+
+    // Every time limit of the process (request timeouts, resource limits, the waits between
+    // delivery attempts) is multiplied by this factor; tests shrink it instead of waiting.
+    static void setTimeScale(double scale);
+    static double timeScale();
+    static std::chrono::milliseconds scaled(std::chrono::milliseconds duration);
+
+    // Answers longer than this are refused as `dataLengthExceedsMaximum`.
+    static void setMaxAnswerBytes(size_t bytes);
+    static size_t maxAnswerBytes();
+
+private:
+    std::chrono::milliseconds resourceTimeout_;
+};
+
+// Sends the request on the shared session from a background thread and forgets it: the answer and
+// any failure are dropped. Returns at once.
+void sendAndForget(HttpRequest request);
+
+} // namespace oxel

@@ -1,0 +1,121 @@
+#include "JobEndpoints.h"
+
+#include "Base64.h"
+#include "BackendRequest.h"
+#include "platform/BuildInfo.h"
+#include "Utf8Text.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+namespace oxel {
+namespace {
+
+// Wire values the backend knows this client by.
+constexpr const char* clientPlatform = "macos";
+
+Json submissionBody(std::string_view jpeg, const std::string& userId, const std::optional<std::string>& nudge,
+                    const std::optional<std::string>& retryOf, bool wearsGrade) {
+    Json body = {
+        {"image", std::string("data:image/jpeg;base64,").append(base64Encoded(jpeg))},
+        {"mode", "fullSend"},
+        {"userId", userId},
+        {"format", "standard"},
+        {"client_derives_refined", true},
+        {"client_postprocess_version", 0},
+        {"app_version", appVersion()},
+        {"client_platform", clientPlatform},
+    };
+    if (nudge && !nudge->empty()) body["nudge"] = *nudge;
+    if (retryOf) body["retryOfJobId"] = *retryOf;
+    if (wearsGrade) body["client_wears_grade"] = true;
+    return body;
+}
+
+BackendError refusal(const HttpResponse& answer) {
+    if (auto json = parseJson(answer.body); json && json->is_object()) {
+        auto error = json->find("error");
+        if (error != json->end() && error->is_string()) {
+            const auto& text = error->get_ref<const std::string&>();
+            if (text == "insufficient_credits") return BackendError::insufficientCredits();
+            if (text == "aspect_unsupported") return BackendError::aspectUnsupported();
+            if (text == "too_many_inflight") return BackendError::tooManyInFlight();
+        }
+    }
+    return BackendError::httpError(answer.status, utf8OrEmpty(answer.body));
+}
+
+// "/jobs/<id><suffix>" with the given query items, when there are any.
+std::string jobPath(const std::string& jobId, const char* suffix,
+                    const std::vector<std::pair<std::string, std::string>>& query) {
+    std::string path = "/jobs/";
+    path.append(jobId).append(suffix);
+    if (!query.empty()) path.append("?").append(queryString(query));
+    return path;
+}
+
+// Waits between delivery attempts; a stop request cuts the wait short.
+void pauseBetweenAttempts(std::stop_token stop) {
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    std::unique_lock lock(mutex);
+    wake.wait_for(lock, stop, HttpSession::scaled(std::chrono::seconds(2)), [] { return false; });
+}
+
+} // namespace
+
+BackendResult<std::string> submitJob(std::string_view jpeg, const std::string& userId,
+                                     const std::optional<std::string>& nudge,
+                                     const std::optional<std::string>& retryOf, bool wearsGrade, std::stop_token stop) {
+    HttpRequest request = backendRequest("POST", "/jobs", submissionBody(jpeg, userId, nudge, retryOf, wearsGrade));
+    authorize(request);
+    auto answer = HttpSession::backend().send(request, stop);
+    if (!answer) return answer.failure();
+    if (answer->status == 426) return BackendError::updateRequired();
+    if (answer->status != 200) return refusal(*answer);
+    if (auto json = parseJson(answer->body); json && json->is_object()) {
+        auto jobId = json->find("jobId");
+        if (jobId != json->end() && jobId->is_string()) return jobId->get<std::string>();
+    }
+    return BackendError::decodingFailed("no jobId in response");
+}
+
+BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_token stop) {
+    std::vector<std::pair<std::string, std::string>> query;
+    if (auto userId = accountDefault("userId")) query.emplace_back("userId", *userId);
+    HttpRequest request = backendRequest("GET", jobPath(jobId, "", query));
+    authorize(request);
+    auto body = strictBody(HttpSession::backend().send(request, stop), UpdateCheck::on);
+    if (!body) return body.failure();
+    return JobStatusResponse::decode(*body);
+}
+
+BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop) {
+    std::vector<std::pair<std::string, std::string>> query;
+    if (auto userId = accountDefault("userId")) {
+        query.emplace_back("userId", *userId);
+        if (auto token = accountDefault("accountToken")) query.emplace_back("accountToken", *token);
+    }
+    HttpRequest request = backendRequest("GET", jobPath(jobId, "/result", query));
+    authorize(request);
+    auto body = strictBody(HttpSession::backend().send(request, stop), UpdateCheck::on);
+    if (!body) return body.failure();
+    auto response = JobResultResponse::decode(*body);
+    if (!response) return response.failure();
+    return JobResultAnswer{std::move(response).value(), std::move(body).value()};
+}
+
+void confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop) {
+    HttpRequest request = backendRequest("POST", jobPath(jobId, "/confirm-delivery", {}), Json{{"userId", userId}});
+    authorize(request);
+    constexpr int attempts = 3;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        auto answer = HttpSession::backend().send(request, stop);
+        if (answer && answer->status == 200) return;
+        if (attempt < attempts) pauseBetweenAttempts(stop);
+    }
+    std::fprintf(stderr, "[backend] confirmDelivery failed after 3 attempts for %s\n", jobId.c_str());
+}
+
+} // namespace oxel

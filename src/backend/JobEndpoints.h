@@ -1,0 +1,33 @@
+#pragma once
+
+#include "BackendFailure.h"
+#include "JobResultResponse.h"
+#include "JobStatusResponse.h"
+
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace oxel {
+
+// The four requests that carry a backend job. Each blocks its (worker) thread until the answer
+// arrives; a stop request ends it at once with a cancellation.
+
+// Uploads the JPEG as a new job; answers the job's identifier. Refusals come back as
+// `insufficientCredits`, `aspectUnsupported`, `tooManyInFlight`; 426 as `updateRequired`.
+BackendResult<std::string> submitJob(std::string_view jpeg, const std::string& userId,
+                                     const std::optional<std::string>& nudge,
+                                     const std::optional<std::string>& retryOf, bool wearsGrade,
+                                     std::stop_token stop = {});
+
+BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_token stop = {});
+
+// The decoded answer together with its raw body.
+BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop = {});
+
+// Tells the backend the result arrived: up to three attempts 2 s apart; never fails towards the
+// caller, and leaves one line on standard error when all three failed.
+void confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop = {});
+
+} // namespace oxel

@@ -1,0 +1,113 @@
+#include "JsonFields.h"
+
+#include <cmath>
+
+namespace oxel {
+namespace {
+
+[[noreturn]] void missing(const char* key) { throw JsonFieldError{{key, "no value"}}; }
+
+[[noreturn]] void mistyped(const char* key, const char* expected) {
+    throw JsonFieldError{{key, std::string("expected ") + expected}};
+}
+
+const Json* present(const Json& object, const char* key) {
+    auto found = object.find(key);
+    if (found == object.end() || found->is_null()) return nullptr;
+    return &*found;
+}
+
+} // namespace
+
+std::optional<Json> parseJson(std::string_view bytes) {
+    Json value = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
+    if (value.is_discarded()) return std::nullopt;
+    return value;
+}
+
+const Json& requireObject(const Json& value, std::string_view what) {
+    if (!value.is_object()) throw JsonFieldError{{std::string(what), "expected an object"}};
+    return value;
+}
+
+std::optional<int64_t> wholeNumber(const Json& value) {
+    if (value.is_number_integer()) {
+        if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t(INT64_MAX)) return std::nullopt;
+        return value.get<int64_t>();
+    }
+    if (value.is_number_float()) {
+        double number = value.get<double>();
+        if (std::isfinite(number) && number == std::trunc(number) && number >= -9.2233720368547758e18 &&
+            number < 9.2233720368547758e18)
+            return int64_t(number);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> optionalText(const Json& object, const char* key) {
+    const Json* value = present(object, key);
+    if (!value) return std::nullopt;
+    if (!value->is_string()) mistyped(key, "text");
+    return value->get<std::string>();
+}
+
+std::string requiredText(const Json& object, const char* key) {
+    if (auto text = optionalText(object, key)) return *text;
+    missing(key);
+}
+
+std::optional<int64_t> optionalInteger(const Json& object, const char* key) {
+    const Json* value = present(object, key);
+    if (!value) return std::nullopt;
+    auto number = wholeNumber(*value);
+    if (!number) mistyped(key, "a whole number");
+    return number;
+}
+
+int64_t requiredInteger(const Json& object, const char* key) {
+    if (auto number = optionalInteger(object, key)) return *number;
+    missing(key);
+}
+
+std::optional<bool> optionalBoolean(const Json& object, const char* key) {
+    const Json* value = present(object, key);
+    if (!value) return std::nullopt;
+    if (!value->is_boolean()) mistyped(key, "a boolean");
+    return value->get<bool>();
+}
+
+bool requiredBoolean(const Json& object, const char* key) {
+    if (auto flag = optionalBoolean(object, key)) return *flag;
+    missing(key);
+}
+
+std::optional<std::vector<std::string>> optionalTextList(const Json& object, const char* key) {
+    const Json* value = present(object, key);
+    if (!value) return std::nullopt;
+    if (!value->is_array()) mistyped(key, "a list of texts");
+    std::vector<std::string> texts;
+    texts.reserve(value->size());
+    for (const Json& element : *value) {
+        if (!element.is_string()) mistyped(key, "a list of texts");
+        texts.push_back(element.get<std::string>());
+    }
+    return texts;
+}
+
+std::optional<std::map<std::string, std::string>> optionalTextMap(const Json& object, const char* key) {
+    const Json* value = present(object, key);
+    if (!value) return std::nullopt;
+    if (!value->is_object()) mistyped(key, "a map of texts");
+    std::map<std::string, std::string> texts;
+    for (const auto& [name, element] : value->items()) {
+        if (!element.is_string()) mistyped(key, "a map of texts");
+        texts.emplace(name, element.get<std::string>());
+    }
+    return texts;
+}
+
+std::string compactJson(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+} // namespace oxel

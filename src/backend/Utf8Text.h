@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace oxel {
+
+// Bytes read as UTF-8 text: the bytes themselves when they are valid UTF-8, else "".
+std::string utf8OrEmpty(std::string_view bytes);
+
+// Bytes read as UTF-8 with every invalid sequence replaced by U+FFFD.
+std::string utf8Repaired(std::string_view bytes);
+
+// The first `count` user-perceived characters of valid UTF-8 text: a base character keeps the
+// combining marks, joiners, variation selectors and skin-tone modifiers that follow it, and a pair
+// of regional indicators (a flag) or CR LF counts as one.
+std::string firstCharacters(std::string_view text, size_t count);
+
+} // namespace oxel

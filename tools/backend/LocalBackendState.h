@@ -1,0 +1,102 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oxel::local {
+
+using TimePoint = std::chrono::system_clock::time_point;
+
+struct Account {
+    int64_t userId = 0;
+    std::string provider;
+    std::string subject;
+    std::string token;
+    int64_t balance = 0;
+    int64_t paidCredits = 0;
+    std::string accessState = "active";
+};
+
+struct Job {
+    std::string id;
+    int64_t userId = 0;
+    std::string nudge;
+    std::optional<std::string> retryOf;
+    TimePoint created;
+    std::optional<std::string> failureCode; // the job ends "failed"
+    bool stale = false;                     // the job never finishes
+    bool delivered = false;
+    bool downloaded = false;
+    nlohmann::json analysis;
+    nlohmann::json narration; // the narration once every step is told
+    std::string refined;      // JPEG bytes
+    std::string fullSend;     // JPEG bytes
+};
+
+// The answer a job gives at one moment of its life.
+struct JobMoment {
+    std::string status;
+    TimePoint updated;
+    int narrationSteps = 0;
+};
+
+// Everything the local backend remembers: accounts, jobs, reports and funnel events, optionally
+// kept in a JSON file (with the job pictures beside it) so that a restart keeps them.
+class LocalBackendState {
+public:
+    explicit LocalBackendState(std::optional<std::filesystem::path> file = std::nullopt);
+
+    Account signIn(const std::string& provider, const std::string& subject);
+    std::optional<Account> accountForToken(const std::string& token) const;
+    std::optional<Account> account(int64_t userId) const;
+    std::optional<Account> rotateToken(int64_t userId);
+    void credit(int64_t userId, int64_t shots, bool paid);
+    void setBalance(int64_t userId, int64_t shots);
+
+    std::string nextJobId();
+    void addJob(Job job);
+    std::optional<Job> job(const std::string& id) const;
+    // Marks the job delivered; the first delivery spends one shot.
+    bool deliver(const std::string& id);
+    bool markDownloaded(const std::string& id);
+    int inFlight(int64_t userId, TimePoint now, bool instant) const;
+
+    std::string fileReport(const std::string& jobId, bool withPicture);
+    void recordFunnelEvent(nlohmann::json event);
+    std::vector<nlohmann::json> funnelEvents() const;
+
+    // The shots a new account starts with.
+    static constexpr int64_t startingRoll = 10;
+
+private:
+    void load();
+    void save() const; // caller holds the lock
+    std::filesystem::path pictureFolder() const;
+
+    mutable std::mutex mutex_;
+    std::optional<std::filesystem::path> file_;
+    std::map<int64_t, Account> accounts_;
+    std::map<std::string, Job> jobs_;
+    std::vector<nlohmann::json> reports_;
+    std::vector<nlohmann::json> funnelEvents_;
+    int64_t nextUserId_ = 1;
+    int64_t nextJobNumber_ = 1;
+    int64_t nextReportNumber_ = 1;
+};
+
+// Where a job stands at `now`: queued, processing with its narration told step by step, then
+// succeeded or failed (or delivered); with `instant` it is finished from the start.
+JobMoment jobMoment(const Job& job, TimePoint now, bool instant);
+
+// "2026-12-07T04:20:00Z"
+std::string internetDate(TimePoint time);
+
+} // namespace oxel::local
