@@ -12,8 +12,7 @@ Image SuggestedGrade::apply(const Image& image, double strength, const std::opti
     const Rect extent = image.extent();
     if (!isStretchable(mask)) {
         // No mask holds nothing off: every pixel takes the whole grade.
-        constexpr RGB noHold{0, 0, 0};
-        return applyKernel(extent, [u](RGB s) { return GradeKernels::grade(s, noHold, u); }, image);
+        return applyKernel(extent, [u](RGB s) { return GradeKernels::grade(s, RGB{0, 0, 0}, u); }, image);
     }
     const Image stretched = stretchedTo(*mask, extent).clampedToExtent();
     return applyKernel(extent, [u](RGB s, RGB m) { return GradeKernels::grade(s, m, u); }, image, stretched);
