@@ -1,0 +1,109 @@
+#include "develop/Grain.h"
+
+#include "imaging/Filters.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <unordered_map>
+
+namespace oxel {
+
+namespace {
+
+// Not the FNV-1a offset basis: the stored variant choices of existing results depend on this one.
+constexpr uint64_t hashStart = 0x14650FB0739D0383ull;
+constexpr uint64_t hashPrime = 0x100000001B3ull;
+
+std::optional<Image> loadGreyPNG(const std::filesystem::path& file)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, file.c_str())) return std::nullopt;
+    png.format = PNG_FORMAT_GRAY;
+    auto bitmap = Bitmap::allocate(png.width, png.height, PixelFormat::Gray8);
+    if (!bitmap) {
+        png_image_free(&png);
+        return std::nullopt;
+    }
+    if (!png_image_finish_read(&png, nullptr, bitmap->mutableData(), png_int_32(bitmap->rowBytes()), nullptr))
+        return std::nullopt;
+    return Image::fromBitmap(*bitmap);
+}
+
+struct TextureCache {
+    std::mutex lock;
+    std::unordered_map<std::string, Image> textures;
+};
+
+TextureCache& textureCache()
+{
+    static TextureCache cache;
+    return cache;
+}
+
+} // namespace
+
+uint64_t Grain::stableHash(std::string_view text)
+{
+    uint64_t h = hashStart;
+    for (unsigned char byte : text) h = (h ^ byte) * hashPrime;
+    return h;
+}
+
+std::string Grain::textureName(int level, std::string_view seed)
+{
+    const int digit = std::clamp(level, 1, 3);
+    const char variant = char('a' + stableHash(seed) % 3);
+    return "grain_" + std::to_string(digit) + variant;
+}
+
+std::optional<std::filesystem::path> Grain::textureFile(const std::string& name,
+                                                        const std::filesystem::path& resources)
+{
+    std::error_code error;
+    for (const auto& file : {resources / (name + ".png"), resources / "grain" / (name + ".png")})
+        if (std::filesystem::is_regular_file(file, error)) return file;
+    return std::nullopt;
+}
+
+std::optional<Image> Grain::texture(int level, std::string_view seed)
+{
+    const std::string name = textureName(level, seed);
+    auto& cache = textureCache();
+    // The load happens under the lock, so two callers wanting the same texture read it once.
+    std::lock_guard guard(cache.lock);
+    if (auto found = cache.textures.find(name); found != cache.textures.end()) return found->second;
+    const auto file = textureFile(name, OXEL_RESOURCES_DIR);
+    if (!file) return std::nullopt;
+    auto loaded = loadGreyPNG(*file);
+    if (loaded) cache.textures.emplace(name, *loaded);
+    return loaded;
+}
+
+std::optional<Image> Grain::image(int level, std::string_view seed, const Rect& extent)
+{
+    const auto grain = texture(level, seed);
+    if (!grain) return std::nullopt;
+    const Rect textureExtent = grain->extent();
+    if (!(textureExtent.width > 0) || !(extent.width > 0) || extent.isInfinite()) return std::nullopt;
+    const double scale = std::max(extent.width, extent.height) / textureExtent.width;
+    // Clamped first, so the scaled texture has no dark rim from the zeros outside it.
+    const Image scaled = lanczosScaleTransform(grain->clampedToExtent(), scale, 1.0)
+                             .cropped(Rect{textureExtent.x * scale, textureExtent.y * scale,
+                                           textureExtent.width * scale, textureExtent.height * scale});
+    const Rect placed = scaled.extent();
+    // Whole-pixel moves: a half-pixel move would resample and soften the grain on odd sizes.
+    const double dx = std::round((extent.x + extent.width / 2) - (placed.x + placed.width / 2));
+    const double dy = std::round((extent.y + extent.height / 2) - (placed.y + placed.height / 2));
+    return scaled.translated(dx, dy).cropped(extent);
+}
+
+Image Grain::apply(const Image& grain, const Image& picture)
+{
+    return overlayBlend(grain, picture).cropped(picture.extent());
+}
+
+} // namespace oxel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "imaging/Image.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace oxel {
+
+// Film grain: one of nine shipped grain textures (three levels, three variants), chosen by the
+// picture's grain level and a stable hash of a seed (the job id), so a result always wears the
+// same grain. The texture is scaled to the picture's long edge, centred and overlaid.
+struct Grain {
+    // 64-bit FNV-1a-style hash over the UTF-8 bytes, with this system's own start value.
+    static uint64_t stableHash(std::string_view text);
+
+    // "grain_" + level digit (level clamped to 1...3) + variant letter (hash modulo 3: a, b, c).
+    static std::string textureName(int level, std::string_view seed);
+
+    // Where a texture of that name lives below `resources`: at the top first, then in "grain/".
+    static std::optional<std::filesystem::path> textureFile(const std::string& name,
+                                                            const std::filesystem::path& resources);
+
+    // The texture, loaded once per process from the application's resources and cached under a
+    // lock; nothing when it can't be found or read (a failed load is tried again next time).
+    static std::optional<Image> texture(int level, std::string_view seed);
+
+    // Grain covering exactly `extent`, or nothing when there is no texture or the extent is empty.
+    static std::optional<Image> image(int level, std::string_view seed, const Rect& extent);
+
+    // The picture with the grain overlaid (the grain is the top image), cropped to the picture.
+    static Image apply(const Image& grain, const Image& picture);
+};
+
+} // namespace oxel

@@ -1,0 +1,19 @@
+#include "develop/TransferContext.h"
+
+namespace oxel {
+
+RenderContext makeTransferContext()
+{
+    // The image layer already works in float, matches no colours and keeps no intermediates.
+    return RenderContext();
+}
+
+bool isSRGB(const ColourSpace& colourSpace)
+{
+    if (colourSpace.name == ColourSpace::sRGBName) return true;
+    if (colourSpace.icc.empty()) return false;
+    const auto& reference = ColourSpace::sRGB().icc;
+    return !reference.empty() && colourSpace.icc == reference;
+}
+
+} // namespace oxel

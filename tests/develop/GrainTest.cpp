@@ -1,0 +1,175 @@
+#include "develop/Grain.h"
+
+#include "imaging/RenderContext.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace oxel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(GrainTest, StableHashMatchesItsPublishedValues)
+{
+    EXPECT_EQ(Grain::stableHash(""), 0x14650FB0739D0383ull);
+    EXPECT_EQ(Grain::stableHash("abc"), 0xE16801510DB89EFDull);
+    EXPECT_EQ(Grain::stableHash("a"), 0x44BD8AD473CD9906ull);
+}
+
+TEST(GrainTest, NamesTheTextureByLevelAndSeed)
+{
+    EXPECT_EQ(Grain::textureName(2, ""), "grain_2b");
+    EXPECT_EQ(Grain::textureName(1, "abc"), "grain_1c");
+    EXPECT_EQ(Grain::textureName(3, "a"), "grain_3a");
+    EXPECT_EQ(Grain::textureName(0, "a"), "grain_1a");
+    EXPECT_EQ(Grain::textureName(-4, "a"), "grain_1a");
+    EXPECT_EQ(Grain::textureName(7, "a"), "grain_3a");
+    // Bytes, not characters: a job id with non-ASCII text hashes its UTF-8 form.
+    EXPECT_EQ(Grain::stableHash("\xC3\xA9"), (((0x14650FB0739D0383ull ^ 0xC3) * 0x100000001B3ull) ^ 0xA9) * 0x100000001B3ull);
+}
+
+TEST(GrainTest, LooksAtTheTopOfTheResourcesBeforeTheGrainFolder)
+{
+    const fs::path root = fs::path(OXEL_BINARY_DIR) / "grain-lookup-test";
+    fs::remove_all(root);
+    fs::create_directories(root / "grain");
+    std::ofstream(root / "grain" / "grain_1a.png") << "x";
+    EXPECT_EQ(Grain::textureFile("grain_1a", root), root / "grain" / "grain_1a.png");
+    std::ofstream(root / "grain_1a.png") << "x";
+    EXPECT_EQ(Grain::textureFile("grain_1a", root), root / "grain_1a.png");
+    EXPECT_FALSE(Grain::textureFile("grain_2a", root));
+    fs::remove_all(root);
+}
+
+TEST(GrainTest, OneJobIdAlwaysWearsTheSameGrain)
+{
+    const Rect extent = Rect::ofSize(300, 200);
+    const auto first = Grain::image(2, "job-42", extent);
+    const auto again = Grain::image(2, "job-42", extent);
+    ASSERT_TRUE(first && again);
+    std::vector<RGB> a(300 * 200), b(300 * 200);
+    RenderContext().render(*first, PixelRect{0, 0, 300, 200}, a.data(), 300);
+    RenderContext().render(*again, PixelRect{0, 0, 300, 200}, b.data(), 300);
+    EXPECT_EQ(a, b);
+    // Another job id that hashes to another variant wears other grain.
+    ASSERT_NE(Grain::textureName(2, "job-42"), Grain::textureName(2, "job-43"));
+    std::vector<RGB> c(300 * 200);
+    RenderContext().render(*Grain::image(2, "job-43", extent), PixelRect{0, 0, 300, 200}, c.data(), 300);
+    EXPECT_NE(a, c);
+}
+
+TEST(GrainTest, ThreadsShareOneCachedTexture)
+{
+    std::optional<Image> first, second;
+    std::thread one([&] { first = Grain::texture(3, "shared"); });
+    std::thread two([&] { second = Grain::texture(3, "shared"); });
+    one.join();
+    two.join();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->node(), second->node());
+}
+
+TEST(GrainTest, CoversExactlyTheExtentScaledByTheLongEdge)
+{
+    for (const Rect extent : {Rect::ofSize(4000, 3000), Rect::ofSize(3000, 4000), Rect{-20, 30, 500, 100}}) {
+        const auto grain = Grain::image(1, "x", extent);
+        ASSERT_TRUE(grain);
+        EXPECT_EQ(grain->extent(), extent);
+    }
+    // Edges clamped: no dark rim where the scaled texture meets the crop.
+    const Rect extent = Rect::ofSize(1500, 700);
+    const auto grain = Grain::image(3, "x", extent);
+    std::vector<RGB> row(1500);
+    RenderContext().render(*grain, PixelRect{0, 0, 1500, 1}, row.data(), 1500);
+    double mean = 0;
+    for (const RGB& p : row) mean += p.r;
+    EXPECT_NEAR(mean / 1500, 0.5, 0.02);
+    EXPECT_FALSE(Grain::image(1, "x", Rect::ofSize(0, 10)));
+}
+
+TEST(GrainTest, MiddleGreyGrainLeavesThePictureAlone)
+{
+    const Rect extent = Rect::ofSize(40, 30);
+    const Image picture = Image::constant({0.2f, 0.5f, 0.9f}).cropped(extent);
+    const Image grey = Image::constant({0.5f, 0.5f, 0.5f}).cropped(Rect::ofSize(100, 100));
+    const Image result = Grain::apply(grey, picture);
+    EXPECT_EQ(result.extent(), extent);
+    std::vector<RGB> pixels(40 * 30);
+    RenderContext().render(result, PixelRect{0, 0, 40, 30}, pixels.data(), 40);
+    EXPECT_NEAR(pixels[5].r, 0.2f, 1e-6f);
+    EXPECT_NEAR(pixels[5].g, 0.5f, 1e-6f);
+    EXPECT_NEAR(pixels[5].b, 0.9f, 1e-6f);
+}
+
+std::string sha256Of(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    unsigned char digest[32];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    static const char* hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned i = 0; i < length; ++i) text += {hex[digest[i] >> 4], hex[digest[i] & 15]};
+    return text;
+}
+
+TEST(GrainTexturesTest, ShippedFilesAreTheGeneratedOnes)
+{
+    // A changed texture changes the grain of every result already delivered.
+    const std::pair<const char*, const char*> expected[] = {
+        {"grain_1a", "86ac0f12cf586d61dbe0cad9cad5d178ebd328b612aff4fbb7f24bfd6ad99a74"},
+        {"grain_1b", "dfd70875425a4f2fd1c28b7515c6af884159cb5ddef64bc312b322a582ca45ed"},
+        {"grain_1c", "97b3d96e416a2c102dce8ce7e02d7879dcd642fc9aae5734312f068a1923aaac"},
+        {"grain_2a", "38b9f007d9e866203da7bf6897080acfe5830c890597fb5668e0b4d5916dbffb"},
+        {"grain_2b", "5104526fb38a27e8448c672620c24e3ac840376a6a72f8f583e455124e3d8a12"},
+        {"grain_2c", "810821ee11336e8dc85dce468f9cc8d253858eb27df609216e84cdde8f3fed76"},
+        {"grain_3a", "49bec5d06de50081457c11988d97b8264faac7c41c560a897eae825f85ec4034"},
+        {"grain_3b", "d476ce953a42dd3de7a1f5fb781a7ee77e4b16458e72c90180f572f3223141d3"},
+        {"grain_3c", "9b103de8992f8dd588ab1645cf932f6b4ab4f04f4eaaf1abe64905dc399607d6"},
+    };
+    for (const auto& [name, digest] : expected) {
+        const auto file = Grain::textureFile(name, OXEL_RESOURCES_DIR);
+        ASSERT_TRUE(file) << name;
+        EXPECT_EQ(sha256Of(*file), digest) << name;
+    }
+}
+
+TEST(GrainTexturesTest, MiddleGreyNoiseRisingWithTheLevel)
+{
+    double previousDeviation = 0;
+    for (int level = 1; level <= 3; ++level) {
+        double levelDeviation = 0;
+        for (const char* seed : {"a", "", "abc"}) { // variants a, b, c
+            const auto texture = Grain::texture(level, seed);
+            ASSERT_TRUE(texture);
+            ASSERT_EQ(texture->extent(), Rect::ofSize(1024, 1024));
+            std::vector<RGB> pixels(1024 * 1024);
+            RenderContext().render(*texture, PixelRect{0, 0, 1024, 1024}, pixels.data(), 1024);
+            double sum = 0, square = 0;
+            for (const RGB& p : pixels) {
+                ASSERT_EQ(p.r, p.g);
+                sum += p.r;
+                square += double(p.r) * p.r;
+            }
+            const double mean = sum / double(pixels.size());
+            const double deviation = std::sqrt(square / double(pixels.size()) - mean * mean);
+            EXPECT_NEAR(mean, 0.5, 0.001) << level << seed;
+            EXPECT_GT(deviation, 0.015);
+            levelDeviation = std::max(levelDeviation, deviation);
+            if (previousDeviation > 0) {
+                EXPECT_GT(deviation, previousDeviation * 1.3) << level << seed;
+            }
+        }
+        previousDeviation = levelDeviation;
+    }
+}
+
+} // namespace
+} // namespace oxel
