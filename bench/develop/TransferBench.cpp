@@ -1,7 +1,7 @@
 // Detail transfer at the sizes of a real job: a 6000 x 4000 original and a 2048 x 1365 render.
 
 #include "develop/DetailTransfer.h"
-#include "develop/RenderBanded.h"
+#include "imaging/RenderBanded.h"
 
 #include <benchmark/benchmark.h>
 

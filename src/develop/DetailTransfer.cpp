@@ -2,7 +2,7 @@
 
 #include "develop/Fingerprint.h"
 #include "develop/LanczosScale.h"
-#include "develop/RenderBanded.h"
+#include "imaging/RenderBanded.h"
 #include "develop/TransferContext.h"
 #include "develop/TransferKernels.h"
 #include "imaging/Filters.h"
@@ -115,7 +115,9 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
     plan.originalLowClipped =
         documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5);
 
-    const Image raw = rawConfidence(inSRGB(plan.src), inSRGB(plan.renderUp), plan.target);
+    Image raw = rawConfidence(inSRGB(plan.src), inSRGB(plan.renderUp), plan.target);
+    // Both masks blur the same raw confidence: computed once, it is not recomputed per mask tile.
+    if (materialiseMasks) raw = materialise(raw, true).value_or(raw);
     plan.confidence = gaussianBlur(raw, 6).cropped(plan.target);
     plan.soft = gaussianBlur(raw, 40).cropped(plan.target);
     if (materialiseMasks) {
@@ -130,7 +132,8 @@ float DetailTransfer::divergence(const Image& confidence, const Rect& target) co
 {
     const Image proxy = confidence.scaled(divergenceSide / target.width, divergenceSide / target.height);
     std::vector<RGB> samples(size_t(divergenceSide) * divergenceSide);
-    context_.render(proxy, PixelRect{0, 0, divergenceSide, divergenceSide}, samples.data(), divergenceSide);
+    makeShrinkingContext().render(proxy, PixelRect{0, 0, divergenceSide, divergenceSide}, samples.data(),
+                                  divergenceSide);
     int edges = 0, disagreeing = 0;
     for (const RGB& sample : samples) {
         if (!(sample.b > 0.5f)) continue;

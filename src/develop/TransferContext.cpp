@@ -8,6 +8,8 @@ RenderContext makeTransferContext()
     return RenderContext();
 }
 
+RenderContext makeShrinkingContext() { return RenderContext(RenderContext::Options{32, 8}); }
+
 bool isSRGB(const ColourSpace& colourSpace)
 {
     if (colourSpace.name == ColourSpace::sRGBName) return true;

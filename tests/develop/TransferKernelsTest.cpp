@@ -48,9 +48,11 @@ TEST(TransferKernelsTest, CombineAppliesTheLightByEdgeConfidenceAndStrength)
 
 TEST(TransferKernelsTest, CombineClampsEveryStep)
 {
+    // p1 = 0.94; red: p2 = 0.94 + 0.5 (1 - 0.94), p3 = p2 + 0.5 (1 - p2); green falls to 0 twice.
     const RGB bright = K::combineDetail({0.95f, 0.95f, 0.95f}, {0.9f, 0.9f, 0.9f}, {0.5f, -2, 0.5f}, 1, 0.5f, 1);
-    EXPECT_EQ(bright.r, 1.0f);
-    EXPECT_EQ(bright.g, 0.0f);
+    EXPECT_NEAR(bright.r, 0.985f, 1e-6f);
+    EXPECT_NEAR(bright.g, 0.235f, 1e-6f);
+    EXPECT_EQ(K::combineDetail({0.95f, 0.95f, 0.95f}, {0.9f, 0.9f, 0.9f}, {0.5f, -2, 0.5f}, 1, 0, 1), (RGB{1, 0, 1}));
     // p2 is clamped before strength acts on it: 0.94 + 0.5 -> 1, then + 0.5 * 0.5 * (1 - 1).
     const RGB half = K::combineDetail({0.94f, 0.94f, 0.94f}, {0.94f, 0.94f, 0.94f}, {0.5f, 0.5f, 0.5f}, 1, 0.5f, 0);
     EXPECT_NEAR(half.r, 0.94f + 0.5f * 0.06f, 1e-6f);
