@@ -1,0 +1,241 @@
+#include "FlatWriter.h"
+
+#include "ExportMetadata.h"
+#include "FlatPSD.h"
+#include "JPEGGainMap.h"
+#include "OutputFile.h" // temporaryFileName
+#include "PNGEncoder.h"
+#include "TIFFEncoder.h"
+
+#include "develop/JPEGEncoder.h"
+#include "imaging/RenderBanded.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace oxel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string_view formatWord(ExportFormat format) { return rawValue(format); }
+
+int64_t roundedSide(double side) { return int64_t(std::round(side)); }
+
+bool sixteenBitFor(const ExportOptions& options)
+{
+    return options.sixteenBit
+        && (options.format == ExportFormat::psd || options.format == ExportFormat::tiff || options.format == ExportFormat::png);
+}
+
+ExportFailure writeFailed(std::string text) { return {ExportError::writeFailed(std::move(text))}; }
+
+// Why no file could be made in `folder`, in the photographer's words.
+std::string destinationTrouble(const fs::path& folder, ExportFormat format)
+{
+    std::error_code error;
+    const std::string prefix = "could not create " + std::string(formatWord(format)) + " destination: ";
+    if (!fs::is_directory(folder, error)) return prefix + "the folder " + folder.string() + " is not there";
+    if (::access(folder.c_str(), W_OK) != 0) return prefix + "the folder " + folder.string() + " cannot be written to";
+    return prefix + "imageio would not write " + std::string(typeIdentifier(format));
+}
+
+// The temporary file beside the destination, created on open and removed when it goes out of
+// scope (after a successful move into place there is nothing left to remove).
+class TemporaryFile {
+public:
+    explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (fd_ >= 0) ::close(fd_);
+        if (created_) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+    bool create()
+    {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        created_ = fd_ >= 0;
+        return created_;
+    }
+
+    // All of `bytes`, flushed to the disk, and the file closed; false with the reason logged.
+    bool writeAndClose(std::span<const uint8_t> bytes)
+    {
+        for (size_t done = 0; done < bytes.size();) {
+            const ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) return failed(wrote < 0 ? errno : EIO);
+            done += size_t(wrote);
+        }
+        if (::fsync(fd_) != 0) return failed(errno);
+        return closeFile();
+    }
+
+    bool closeFile()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 || failed(errno);
+    }
+
+private:
+    bool failed(int error) const
+    {
+        std::fprintf(stderr, "[export] could not write %s: %s\n", path_.c_str(), std::strerror(error));
+        return false;
+    }
+
+    fs::path path_;
+    int fd_ = -1;
+    bool created_ = false;
+};
+
+struct GainMapOutcome {
+    std::optional<CarriedGainMap> map;
+    std::string why;
+};
+
+GainMapOutcome carryGainMap(const Image& picture, const FlatWriteOriginal& original, ExportFormat format,
+                            const RenderContext& context, const FlatWriteServices& services)
+{
+    const bool canCarry = format == ExportFormat::heic || format == ExportFormat::jpeg;
+    if (!canCarry || !original.gainMapFile) return {std::nullopt, original.hasGainMap ? "format-cannot-carry" : "no-map"};
+    if (!services.carryGainMap) return {std::nullopt, "no-kernel"};
+    GainMapOutcome outcome;
+    outcome.map = services.carryGainMap(*original.gainMapFile, picture, context, outcome.why);
+    return outcome;
+}
+
+std::optional<std::vector<uint8_t>> grey(const GainMapPicture& map, double quality)
+{
+    auto bitmap = Bitmap::allocate(map.width, map.height, PixelFormat::Gray8);
+    if (!bitmap || map.pixels.size() != size_t(map.width * map.height)) return std::nullopt;
+    for (int64_t y = 0; y < map.height; ++y)
+        std::copy_n(map.pixels.data() + size_t(y * map.width), size_t(map.width), bitmap->mutableRow(y));
+    return encodeJPEG(*bitmap, quality);
+}
+
+std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadata& metadata, double quality,
+                                             const GainMapPicture* gainMap)
+{
+    auto primary = encodeJPEG(bitmap, quality);
+    if (!primary) return std::nullopt;
+    if (!metadata.isEmpty() && metadata.writeInto(*primary)) return std::nullopt;
+    if (!gainMap) return primary;
+    const auto map = grey(*gainMap, quality);
+    if (!map) return std::nullopt;
+    return withGainMapPicture(*primary, *map, gainMap->xmp);
+}
+
+std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata& metadata)
+{
+    auto bytes = encodePNG(bitmap);
+    if (!bytes) return std::nullopt;
+    if (metadata.hasIptc()) {
+        Metadata iptcOnly = metadata;
+        iptcOnly.removeIf([](std::string_view key) { return !key.starts_with("Iptc."); });
+        if (iptcOnly.writeInto(*bytes)) return std::nullopt;
+    }
+    return withExifChunk(*bytes, metadata.exifBytes());
+}
+
+std::optional<std::vector<uint8_t>> tiffFile(const Bitmap& bitmap, const Metadata& metadata)
+{
+    auto bytes = encodeTIFF(bitmap);
+    if (!bytes || metadata.isEmpty()) return bytes;
+    if (metadata.writeInto(*bytes)) return std::nullopt;
+    return bytes;
+}
+
+// The encoded file of a format other than PSD, or nothing when encoding failed.
+std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
+                                                const GainMapPicture* gainMap)
+{
+    switch (options.format) {
+    case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, gainMap);
+    case ExportFormat::heic: return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), gainMap);
+    case ExportFormat::png: return pngFile(bitmap, metadata);
+    case ExportFormat::tiff: return tiffFile(bitmap, metadata);
+    case ExportFormat::psd: break;
+    }
+    return std::nullopt;
+}
+
+void reportDetailTransfer(const FlatWriteServices& services, ExportFormat format, const FlatWriteResult& result,
+                          const std::optional<CarriedGainMap>& map)
+{
+    if (!services.reportDetailTransfer) return;
+    nlohmann::json metadata = {{"hdr", result.hdr}, {"hdrWhy", result.hdrWhy}, {"format", std::string(rawValue(format))}};
+    if (map) {
+        if (map->appliedMean) metadata["gainMean"] = *map->appliedMean;
+        if (map->sourceMean) metadata["gainMeanBefore"] = *map->sourceMean;
+        metadata["gainMax"] = double(std::round(map->paramsMax * 100.0f)) / 100.0;
+    }
+    services.reportDetailTransfer(metadata);
+}
+
+} // namespace
+
+std::string_view temporaryExtension(ExportFormat format)
+{
+    switch (format) {
+    case ExportFormat::psd: return "psd";
+    case ExportFormat::tiff: return "tif";
+    case ExportFormat::jpeg: return "jpg";
+    case ExportFormat::png: return "png";
+    case ExportFormat::heic: return "heic";
+    }
+    return "tmp";
+}
+
+ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOriginal& original, const fs::path& destination,
+                                        const ExportOptions& options, const ColourSpace& colourSpace,
+                                        const RenderContext& context, const FlatWriteServices& services)
+{
+    const ExportFormat format = options.format;
+    const fs::path folder = destination.parent_path().empty() ? fs::path(".") : destination.parent_path();
+    const Rect extent = picture.extent();
+    const int64_t width = extent.isInfinite() ? 0 : roundedSide(extent.width);
+    const int64_t height = extent.isInfinite() ? 0 : roundedSide(extent.height);
+    const auto bitmap = renderBanded(picture, width, height, sixteenBitFor(options), colourSpace, context);
+    if (!bitmap) return writeFailed("could not render the composite");
+
+    GainMapOutcome gainMap = carryGainMap(picture, original, format, context, services);
+    const FlatWriteResult result{gainMap.map.has_value(), gainMap.why};
+
+    std::string suffix = ".";
+    suffix += temporaryExtension(format);
+    TemporaryFile temporary(folder / temporaryFileName(suffix));
+    if (!temporary.create()) return writeFailed(destinationTrouble(folder, format));
+
+    const Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.appVersion);
+    const ExportFailure couldNotWrite = writeFailed("could not write " + std::string(formatWord(format)));
+    if (format == ExportFormat::psd) {
+        if (!temporary.closeFile()) return couldNotWrite;
+        if (const auto error = writeFlatPSD(*bitmap, temporary.path(), original.dpi, metadata.iptcBytes(), metadata.exifBytes())) {
+            std::fprintf(stderr, "[export] %s\n", error->description().c_str());
+            return couldNotWrite;
+        }
+    } else {
+        const auto bytes = encodedFile(*bitmap, metadata, options, gainMap.map ? &gainMap.map->picture : nullptr);
+        if (!bytes || !temporary.writeAndClose(*bytes)) return couldNotWrite;
+    }
+
+    std::error_code error;
+    fs::rename(temporary.path(), destination, error);
+    if (error) return ExportFailure{FileSystemError{"could not replace " + destination.string() + ": " + error.message()}};
+
+    reportDetailTransfer(services, format, result, gainMap.map);
+    return result;
+}
+
+} // namespace oxel

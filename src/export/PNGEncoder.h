@@ -1,0 +1,21 @@
+#pragma once
+
+#include "imaging/Bitmap.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace oxel {
+
+// PNG bytes of an RGBX bitmap of 8 or 16 bits (the padding channel is dropped), with the
+// bitmap's ICC profile (iCCP). Nothing for other formats or when encoding fails.
+std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap);
+
+// The PNG file with a TIFF-structured Exif block as its eXIf chunk, placed before the first
+// image data chunk; nothing when the bytes aren't a PNG file. Added last, because metadata
+// rewriters that don't know the chunk drop it.
+std::optional<std::vector<uint8_t>> withExifChunk(std::span<const uint8_t> png, std::span<const uint8_t> exif);
+
+} // namespace oxel

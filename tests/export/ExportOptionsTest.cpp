@@ -1,0 +1,56 @@
+#include "export/ExportFailure.h"
+#include "export/ExportOptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace oxel;
+
+TEST(ExportFormat, ReadsOnlyExactRawValues)
+{
+    for (ExportFormat format : allExportFormats) EXPECT_EQ(exportFormatFromRawValue(rawValue(format)), format);
+    EXPECT_FALSE(exportFormatFromRawValue("PSD"));
+    EXPECT_FALSE(exportFormatFromRawValue("tif"));
+    EXPECT_FALSE(exportFormatFromRawValue(""));
+    EXPECT_EQ(exportColourFromRawValue("sRGB"), ExportColour::sRGB);
+    EXPECT_EQ(exportColourFromRawValue("embedded"), ExportColour::embedded);
+    EXPECT_FALSE(exportColourFromRawValue("srgb"));
+}
+
+TEST(ExportFormat, KnowsWhichFormatsHoldSixteenBits)
+{
+    EXPECT_TRUE(allowsSixteenBit(ExportFormat::psd));
+    EXPECT_TRUE(allowsSixteenBit(ExportFormat::tiff));
+    EXPECT_TRUE(allowsSixteenBit(ExportFormat::png));
+    EXPECT_FALSE(allowsSixteenBit(ExportFormat::jpeg));
+    EXPECT_FALSE(allowsSixteenBit(ExportFormat::heic));
+}
+
+TEST(ExportFormat, SendsBackInTheOriginalsOwnFormat)
+{
+    EXPECT_EQ(exportFormatForSourceType("public.heif"), ExportFormat::heic);
+    EXPECT_EQ(exportFormatForSourceType("public.heic"), ExportFormat::heic);
+    EXPECT_EQ(exportFormatForSourceType("com.compuserve.gif"), ExportFormat::jpeg);
+    EXPECT_EQ(exportFormatForSourceType(std::nullopt), ExportFormat::jpeg);
+    EXPECT_EQ(exportFormatForSourceType("com.adobe.photoshop-image"), ExportFormat::psd);
+    EXPECT_EQ(exportFormatForSourceType("public.tiff"), ExportFormat::tiff);
+    EXPECT_EQ(exportFormatForSourceType("public.png"), ExportFormat::png);
+}
+
+TEST(ExportOptions, ComparesEveryField)
+{
+    ExportOptions a, b;
+    EXPECT_EQ(a, b);
+    b.jpegQuality = 0.9;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.format, ExportFormat::psd);
+    EXPECT_TRUE(a.sixteenBit && a.tiffLayered && a.inheritCaptureDate && a.grain);
+    EXPECT_DOUBLE_EQ(a.jpegQuality, 0.95);
+}
+
+TEST(ExportError, DescribesItselfInThePhotographersWords)
+{
+    EXPECT_EQ(ExportError::writeFailed("could not write png").description(), "write failed: could not write png");
+    EXPECT_EQ(ExportError::transferDeclined("too far").description(), "transfer declined: too far");
+    EXPECT_EQ(ExportError::noResult().description(), "nothing to export yet");
+    EXPECT_EQ(ExportFailure{PSDWriterError::tooLarge()}.description(), "canvas is larger than a PSB allows");
+}

@@ -1,0 +1,302 @@
+#include "LayeredTestSupport.h"
+
+#include "export/FlatWriter.h"
+#include "export/HEICAuxiliary.h"
+
+#include <gtest/gtest.h>
+#include <libheif/heif.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace oxel;
+using namespace oxel::layeredtest;
+
+namespace {
+
+const std::string gainMapXmp =
+    "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+    "<rdf:Description rdf:about=\"\" xmlns:HDRGainMap=\"http://ns.apple.com/HDRGainMap/1.0/\" "
+    "HDRGainMap:HDRGainMapVersion=\"65536\"/></rdf:RDF></x:xmpmeta>";
+
+Image testPicture(int64_t width = 40, int64_t height = 30)
+{
+    return pictureOf(width, height, [](int64_t x, int64_t y, int c) { return uint16_t((x * 1500 + y * 700 + c * 9000) % 65536); });
+}
+
+Metadata cameraMetadata()
+{
+    Metadata metadata;
+    metadata.setText("Exif.Image.Make", "Maker");
+    metadata.setText("Exif.Image.Model", "Model 7");
+    metadata.setText("Exif.Image.Orientation", "6");
+    metadata.setText("Exif.Image.DateTime", "2024:05:01 10:00:00");
+    metadata.setText("Exif.Photo.DateTimeOriginal", "2024:05:01 09:59:58");
+    metadata.setText("Exif.Photo.DateTimeDigitized", "2024:05:01 09:59:58");
+    metadata.setText("Exif.Photo.PixelXDimension", "6000");
+    metadata.setText("Exif.Photo.ExposureTime", "1/250");
+    metadata.setText("Exif.GPSInfo.GPSLatitudeRef", "N");
+    metadata.setText("Exif.GPSInfo.GPSLatitude", "52/1 30/1 0/1");
+    metadata.setText("Iptc.Application2.Keywords", "harbour");
+    metadata.setText("Xmp.dc.title", "not carried");
+    return metadata;
+}
+
+// Every tag exiftool finds, as "Group:Tag" -> value.
+nlohmann::json exiftool(const std::filesystem::path& file)
+{
+    const auto output = run("exiftool -j -G1 -n '" + file.string() + "' 2>/dev/null");
+    const auto parsed = nlohmann::json::parse(output, nullptr, false);
+    return parsed.is_array() && !parsed.empty() ? parsed[0] : nlohmann::json::object();
+}
+
+bool hasTagEnding(const nlohmann::json& tags, const std::string& name)
+{
+    for (const auto& [key, value] : tags.items())
+        if (key.size() >= name.size() && key.compare(key.size() - name.size(), name.size(), name) == 0) return true;
+    return false;
+}
+
+std::string identify(const std::filesystem::path& file)
+{
+    return run(magick("identify -format '%m %w %h %z' '" + file.string() + "' 2>/dev/null"));
+}
+
+FlatWriteServices servicesCarrying(std::vector<nlohmann::json>* events, bool carried = true)
+{
+    FlatWriteServices services;
+    services.appVersion = "1.2.3";
+    services.carryGainMap = [carried](std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason)
+        -> std::optional<CarriedGainMap> {
+        reason = carried ? "applied:apple" : "no-map:public.jpeg";
+        if (!carried) return std::nullopt;
+        CarriedGainMap map;
+        map.picture = {20, 15, std::vector<uint8_t>(300, 180), gainMapXmp};
+        map.paramsMax = 1.234f;
+        map.appliedMean = 0.5;
+        return map;
+    };
+    services.reportDetailTransfer = [events](const nlohmann::json& metadata) { events->push_back(metadata); };
+    return services;
+}
+
+FlatWriteOriginal originalWithGainMap()
+{
+    FlatWriteOriginal original;
+    original.metadata = cameraMetadata();
+    original.hasGainMap = true;
+    original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::vector<uint8_t>{0xFF, 0xD8});
+    return original;
+}
+
+ExportOptions optionsFor(ExportFormat format, bool sixteenBit = true)
+{
+    ExportOptions options;
+    options.format = format;
+    options.sixteenBit = sixteenBit;
+    return options;
+}
+
+} // namespace
+
+TEST(FlatWriter, WritesEveryFormatAtItsDepthAndLeavesNothingElse)
+{
+    struct Case { ExportFormat format; std::string name; std::string expected; };
+    for (const auto& [format, name, expected] : {Case{ExportFormat::jpeg, "a.jpg", "JPEG 41 30 8"}, {ExportFormat::png, "a.png", "PNG 41 30 16"},
+                                                   {ExportFormat::tiff, "a.tif", "TIFF 41 30 16"}, {ExportFormat::heic, "a.heic", "HEIC 41 30 8"},
+                                                   {ExportFormat::psd, "a.psd", "PSD 41 30 16"}}) {
+        ScratchFolder folder;
+        const auto result = writeFlat(testPicture(41, 30), {}, folder / name, optionsFor(format), ColourSpace::displayP3(), RenderContext());
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result)) << name << ": " << std::get<ExportFailure>(result).description();
+        EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{false, "no-map"}));
+        EXPECT_EQ(identify(folder / name), expected);
+        EXPECT_EQ(exiftool(folder / name).value("ICC_Profile:ProfileDescription", ""), "Display P3") << name;
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{name});
+    }
+    ScratchFolder folder;
+    writeFlat(testPicture(), {}, folder / "b.png", optionsFor(ExportFormat::png, false), ColourSpace::sRGB(), RenderContext());
+    EXPECT_EQ(identify(folder / "b.png"), "PNG 40 30 8");
+}
+
+TEST(FlatWriter, CarriesTheOriginalsMetadataLessWhatNoLongerApplies)
+{
+    FlatWriteOriginal original;
+    original.metadata = cameraMetadata();
+    FlatWriteServices services;
+    services.appVersion = "1.2.3";
+    for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
+        ScratchFolder folder;
+        const auto file = folder / ("m." + std::string(rawValue(format)));
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+            writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext(), services)));
+        const auto tags = exiftool(file);
+        SCOPED_TRACE(rawValue(format));
+        EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro 1.2.3");
+        EXPECT_EQ(tags.value("IFD0:Make", ""), "Maker");
+        EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal", ""), "2024:05:01 09:59:58");
+        EXPECT_EQ(tags.value("IFD0:ModifyDate", ""), "2024:05:01 10:00:00");
+        EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
+        EXPECT_FALSE(tags.contains("IFD0:Orientation"));
+        EXPECT_FALSE(hasTagEnding(tags, ":Title"));
+        EXPECT_FALSE(tags.contains("ExifIFD:ExifImageWidth"));
+        if (format != ExportFormat::heic) {
+            EXPECT_EQ(tags.value("IPTC:Keywords", ""), "harbour");
+        }
+        EXPECT_FALSE(tags.contains("ExifTool:Warning")) << tags.value("ExifTool:Warning", "");
+    }
+}
+
+TEST(FlatWriter, LeavesTheCaptureDatesOutWhenAsked)
+{
+    FlatWriteOriginal original;
+    original.metadata = cameraMetadata();
+    ExportOptions options = optionsFor(ExportFormat::jpeg);
+    options.inheritCaptureDate = false;
+    ScratchFolder folder;
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+        writeFlat(testPicture(), original, folder / "d.jpg", options, ColourSpace::sRGB(), RenderContext())));
+    const auto tags = exiftool(folder / "d.jpg");
+    EXPECT_FALSE(tags.contains("ExifIFD:DateTimeOriginal"));
+    EXPECT_FALSE(tags.contains("ExifIFD:CreateDate"));
+    EXPECT_FALSE(tags.contains("IFD0:ModifyDate"));
+    EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
+    EXPECT_EQ(tags.value("IFD0:Model", ""), "Model 7");
+    EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro 0");
+}
+
+TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
+{
+    std::vector<nlohmann::json> events;
+    ScratchFolder folder;
+    const auto result = writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
+                                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events));
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+    EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{true, "applied:apple"}));
+
+    const auto tags = exiftool(folder / "g.jpg");
+    EXPECT_EQ(tags.value("MPF0:NumberOfImages", 0), 2);
+    run("exiftool -b -MPImage2 '" + (folder / "g.jpg").string() + "' > '" + (folder / "map.jpg").string() + "'");
+    EXPECT_EQ(identify(folder / "map.jpg"), "JPEG 20 15 8");
+    EXPECT_EQ(exiftool(folder / "map.jpg").value("XMP-HDRGainMap:HDRGainMapVersion", 0), 65536);
+    EXPECT_EQ(identify(folder / "g.jpg"), "JPEG 40 30 8");
+    EXPECT_EQ(tags.value("IFD0:Make", ""), "Maker");
+
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], (nlohmann::json{{"hdr", true}, {"hdrWhy", "applied:apple"}, {"format", "jpeg"}, {"gainMean", 0.5},
+                                         {"gainMax", 1.23}}));
+}
+
+TEST(FlatWriter, CarriesAGainMapIntoHEICAsAHiddenAuxiliaryImage)
+{
+    std::vector<nlohmann::json> events;
+    ScratchFolder folder;
+    const auto result = writeFlat(testPicture(), originalWithGainMap(), folder / "g.heic", optionsFor(ExportFormat::heic),
+                                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events));
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+    EXPECT_TRUE(std::get<FlatWriteResult>(result).hdr);
+
+    const auto bytes = fileBytes(folder / "g.heic");
+    heif_context* context = heif_context_alloc();
+    ASSERT_EQ(heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr).code, heif_error_Ok);
+    EXPECT_EQ(heif_context_get_number_of_top_level_images(context), 1);
+    heif_image_handle* primary = nullptr;
+    ASSERT_EQ(heif_context_get_primary_image_handle(context, &primary).code, heif_error_Ok);
+    EXPECT_EQ(heif_image_handle_get_width(primary), 40);
+    ASSERT_EQ(heif_image_handle_get_number_of_auxiliary_images(primary, 0), 1);
+    heif_item_id auxiliaryId = 0;
+    heif_image_handle_get_list_of_auxiliary_image_IDs(primary, 0, &auxiliaryId, 1);
+    heif_image_handle* map = nullptr;
+    ASSERT_EQ(heif_image_handle_get_auxiliary_image_handle(primary, auxiliaryId, &map).code, heif_error_Ok);
+    const char* type = nullptr;
+    ASSERT_EQ(heif_image_handle_get_auxiliary_type(map, &type).code, heif_error_Ok);
+    EXPECT_STREQ(type, heicGainMapAuxiliaryType);
+    heif_image_handle_free_auxiliary_types(map, &type);
+    EXPECT_EQ(heif_image_handle_get_width(map), 20);
+    EXPECT_EQ(heif_image_handle_get_height(map), 15);
+    heif_item_id xmpId = 0;
+    ASSERT_EQ(heif_image_handle_get_list_of_metadata_block_IDs(map, "mime", &xmpId, 1), 1);
+    std::string xmp(heif_image_handle_get_metadata_size(map, xmpId), '\0');
+    heif_image_handle_get_metadata(map, xmpId, xmp.data());
+    EXPECT_EQ(xmp, gainMapXmp);
+    heif_image* decoded = nullptr;
+    const heif_error decodeError = heif_decode_image(map, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
+    ASSERT_EQ(decodeError.code, heif_error_Ok) << decodeError.message;
+    int stride = 0;
+    EXPECT_NEAR(heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride)[0], 180, 3);
+    heif_image_release(decoded);
+    heif_image_handle_release(map);
+    heif_image_handle_release(primary);
+    heif_context_free(context);
+
+    // The moved item locations still lead to the primary's pixels.
+    EXPECT_EQ(identify(folder / "g.heic"), "HEIC 40 30 8");
+    EXPECT_NE(run("heif-info -d '" + (folder / "g.heic").string() + "'").find("auxl"), std::string::npos);
+}
+
+TEST(FlatWriter, SaysWhyNoGainMapWasCarried)
+{
+    std::vector<nlohmann::json> events;
+    const auto whyFor = [&](ExportFormat format, const FlatWriteOriginal& original, bool carried = true) {
+        ScratchFolder folder;
+        const auto result = writeFlat(testPicture(), original, folder / "w", optionsFor(format), ColourSpace::sRGB(), RenderContext(),
+                                      servicesCarrying(&events, carried));
+        return std::get<FlatWriteResult>(result);
+    };
+    EXPECT_EQ(whyFor(ExportFormat::heic, {}), (FlatWriteResult{false, "no-map"}));
+    EXPECT_EQ(whyFor(ExportFormat::tiff, originalWithGainMap()), (FlatWriteResult{false, "format-cannot-carry"}));
+    EXPECT_EQ(whyFor(ExportFormat::png, originalWithGainMap()), (FlatWriteResult{false, "format-cannot-carry"}));
+    EXPECT_EQ(whyFor(ExportFormat::jpeg, originalWithGainMap(), false), (FlatWriteResult{false, "no-map:public.jpeg"}));
+    EXPECT_EQ(events.back(), (nlohmann::json{{"hdr", false}, {"hdrWhy", "no-map:public.jpeg"}, {"format", "jpeg"}}));
+}
+
+TEST(FlatWriter, FailsWithoutTouchingTheDestination)
+{
+    ScratchFolder folder;
+    const auto destination = folder / "keep.tif";
+    writeBytes(destination, {1, 2, 3});
+
+    // A folder that isn't there.
+    const auto gone = folder / "gone" / "x.jpg";
+    auto result = writeFlat(testPicture(), {}, gone, optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(), RenderContext());
+    ASSERT_TRUE(std::holds_alternative<ExportFailure>(result));
+    EXPECT_EQ(std::get<ExportFailure>(result).description(),
+              "write failed: could not create jpeg destination: the folder " + (folder / "gone").string() + " is not there");
+
+    // Nothing to render.
+    result = writeFlat(Image(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
+    EXPECT_EQ(std::get<ExportFailure>(result).description(), "write failed: could not render the composite");
+
+    // A disk that fills up half way: files may grow no larger than 4 KB.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit small = previous;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    result = writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
+    setrlimit(RLIMIT_FSIZE, &previous);
+    ASSERT_TRUE(std::holds_alternative<ExportFailure>(result));
+    EXPECT_EQ(std::get<ExportFailure>(result).description(), "write failed: could not write tiff");
+    EXPECT_EQ(fileBytes(destination), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.tif"});
+
+    // And when it works, the old file is replaced whole.
+    result = writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+    EXPECT_EQ(identify(destination), "TIFF 40 30 16");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.tif"});
+}
+
+TEST(FlatWriter, NamesAFolderThatCannotBeWrittenTo)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "the superuser may write anywhere";
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder / "locked");
+    std::filesystem::permissions(folder / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const auto result = writeFlat(testPicture(), {}, folder / "locked" / "x.png", optionsFor(ExportFormat::png), ColourSpace::sRGB(),
+                                  RenderContext());
+    std::filesystem::permissions(folder / "locked", std::filesystem::perms::owner_all);
+    EXPECT_EQ(std::get<ExportFailure>(result).description(), "write failed: could not create png destination: the folder "
+                                                                 + (folder / "locked").string() + " cannot be written to");
+}
