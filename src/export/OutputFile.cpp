@@ -55,27 +55,50 @@ void OutputFile::discard() noexcept
     std::filesystem::remove(path_, ignored);
 }
 
+namespace {
+
+// Copies inside the kernel while it can; false when this pair of files does not allow it, before
+// anything was copied.
+bool copyInKernel(int from, const std::filesystem::path& source, OutputFile& out)
+{
+    bool copiedAny = false;
+    for (;;) {
+        const ssize_t done = ::copy_file_range(from, nullptr, out.descriptor(), nullptr, 1 << 30, 0);
+        if (done == 0) return true;
+        if (done > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (errno == EINTR) continue;
+        const bool unsupported = errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP;
+        if (unsupported && !copiedAny) return false;
+        throwFileError("copy", source, errno);
+    }
+}
+
+} // namespace
+
 void appendFile(const std::filesystem::path& source, OutputFile& out)
 {
     constexpr size_t pieceBytes = 8 * 1024 * 1024;
     const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throwFileError("open", source, errno);
-    std::unique_ptr<uint8_t[]> piece(new uint8_t[pieceBytes]);
-    for (;;) {
-        const ssize_t got = ::read(fd, piece.get(), pieceBytes);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
+    try {
+        if (copyInKernel(fd, source, out)) {
             ::close(fd);
-            throwFileError("read", source, error);
+            return;
         }
-        if (got == 0) break;
-        try {
+        std::unique_ptr<uint8_t[]> piece(new uint8_t[pieceBytes]);
+        for (;;) {
+            const ssize_t got = ::read(fd, piece.get(), pieceBytes);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) throwFileError("read", source, errno);
+            if (got == 0) break;
             out.write(piece.get(), size_t(got));
-        } catch (...) {
-            ::close(fd);
-            throw;
         }
+    } catch (...) {
+        ::close(fd);
+        throw;
     }
     ::close(fd);
 }

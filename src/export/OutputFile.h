@@ -19,6 +19,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     bool isOpen() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
 
     void write(const void* data, size_t count);
     void close();
@@ -30,7 +31,8 @@ private:
     int fd_ = -1;
 };
 
-// Copies the whole file at `source` to the end of `out`, in pieces of at most 8 MiB.
+// Copies the whole file at `source` to the end of `out`: inside the kernel where the file systems
+// allow it, else in pieces of at most 8 MiB.
 void appendFile(const std::filesystem::path& source, OutputFile& out);
 
 // ".oxel-" followed by eight random hex digits and `suffix` (".psd.part", ".tif.part"): a hidden

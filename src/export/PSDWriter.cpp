@@ -196,7 +196,7 @@ std::vector<PSDWriter::StagedLayer> PSDWriter::stageLayers(const std::vector<PSD
     std::vector<StagedLayer> staged;
     for (size_t i = 0; i < layers.size(); ++i) {
         const PSDLayer& layer = layers[i];
-        const std::string prefix = "L" + std::to_string(i);
+        const std::string prefix = std::string("L").append(std::to_string(i));
         StagedLayer result{&layer, {}};
         const auto colours = stage(layer.image, {0, 1, 2}, {prefix + "C0.z", prefix + "C1.z", prefix + "C2.z"});
         for (int16_t c = 0; c < 3; ++c)

@@ -13,6 +13,9 @@ namespace oxel {
 namespace {
 
 constexpr int level = 1;
+// Per-row differences of photographs leave little for string matching to find: run-length
+// matching compresses them as well as the default strategy at about twice the speed.
+constexpr int strategy = Z_RLE;
 
 struct Piece {
     std::vector<uint8_t> bytes;
@@ -26,7 +29,7 @@ struct Piece {
 void deflatePiece(const uint8_t* input, size_t count, bool last, Piece& piece)
 {
     z_stream stream{};
-    const int started = deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    const int started = deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, strategy);
     if (started != Z_OK) {
         piece.error = PSDWriterError::io("zlib could not start (" + std::to_string(started) + ")");
         return;

@@ -8,8 +8,8 @@
 
 namespace oxel {
 
-// Streams bytes into a file as one zlib stream (zlib header, deflate at the fastest level, Adler-32
-// trailer). Each write is cut into independent pieces that deflate on all cores at once and are
+// Streams bytes into a file as one zlib stream (zlib header, deflate at the fastest level with
+// run-length matching, Adler-32 trailer). Each write is cut into independent pieces that deflate on all cores at once and are
 // joined in order: every piece but the last ends on a byte boundary with a sync flush, and their
 // checksums are combined, so the file is one ordinary stream that any inflater reads.
 class ZlibSink {
