@@ -2,6 +2,7 @@
 
 #include <jpeglib.h>
 #include <lcms2.h>
+#include <libheif/heif.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -163,6 +164,143 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
     return readFile(path);
 }
 
+Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options)
+{
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_encoder_set_lossy_quality(encoder, options.quality);
+    heif_image* image = nullptr;
+    const bool deep = options.bitDepth > 8;
+    heif_image_create(width, height, heif_colorspace_RGB, deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, &image);
+    heif_image_add_plane(image, heif_channel_interleaved, width, height, options.bitDepth);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    const int maximum = (1 << options.bitDepth) - 1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const int v = int(std::lround(std::clamp(pattern(x, y, c), 0.0, 1.0) * maximum));
+                if (deep) reinterpret_cast<uint16_t*>(plane + size_t(y) * stride)[x * 3 + c] = uint16_t(v);
+                else plane[size_t(y) * stride + size_t(x) * 3 + c] = uint8_t(v);
+            }
+    if (!options.icc.empty()) heif_image_set_raw_color_profile(image, "prof", options.icc.data(), options.icc.size());
+    heif_image_handle* handle = nullptr;
+    heif_context_encode_image(context, image, encoder, nullptr, &handle);
+    if (!options.exif.empty()) {
+        Bytes exif = {0, 0, 0, 0};
+        exif.insert(exif.end(), options.exif.begin(), options.exif.end());
+        heif_context_add_exif_metadata(context, handle, exif.data(), int(exif.size()));
+    }
+    Bytes out;
+    heif_writer writer{};
+    writer.writer_api_version = 1;
+    writer.write = [](heif_context*, const void* data, size_t size, void* userdata) {
+        auto* bytes = static_cast<Bytes*>(userdata);
+        bytes->insert(bytes->end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+        return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+    };
+    heif_context_write(context, &writer, &out);
+    heif_image_handle_release(handle);
+    heif_image_release(image);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return out;
+}
+
+namespace {
+
+void put16(Bytes& b, uint32_t v) { b.push_back(uint8_t(v >> 8)); b.push_back(uint8_t(v)); }
+void put32(Bytes& b, uint32_t v) { put16(b, v >> 16); put16(b, v & 0xFFFF); }
+
+void putResource(Bytes& b, uint16_t id, const Bytes& data)
+{
+    b.insert(b.end(), {'8', 'B', 'I', 'M'});
+    put16(b, id);
+    put16(b, 0); // empty name, padded
+    put32(b, uint32_t(data.size()));
+    b.insert(b.end(), data.begin(), data.end());
+    if (data.size() % 2) b.push_back(0);
+}
+
+// PackBits of one row: literal runs only, at most 128 bytes each, and repeats of three or more.
+Bytes packBits(const Bytes& row)
+{
+    Bytes out;
+    size_t i = 0;
+    while (i < row.size()) {
+        size_t run = 1;
+        while (i + run < row.size() && run < 128 && row[i + run] == row[i]) ++run;
+        if (run >= 3) {
+            out.push_back(uint8_t(257 - run));
+            out.push_back(row[i]);
+            i += run;
+            continue;
+        }
+        size_t literal = 0;
+        while (i + literal < row.size() && literal < 128) {
+            if (i + literal + 2 < row.size() && row[i + literal] == row[i + literal + 1] && row[i + literal] == row[i + literal + 2]) break;
+            ++literal;
+        }
+        out.push_back(uint8_t(literal - 1));
+        out.insert(out.end(), row.begin() + long(i), row.begin() + long(i + literal));
+        i += literal;
+    }
+    return out;
+}
+
+} // namespace
+
+Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions& options)
+{
+    const int colourPlanes = options.mode == 1 ? 1 : options.mode == 4 ? 4 : 3;
+    const int channels = colourPlanes + options.extraChannels;
+    Bytes b = {'8', 'B', 'P', 'S'};
+    put16(b, options.large ? 2 : 1);
+    b.insert(b.end(), 6, 0);
+    put16(b, uint16_t(channels));
+    put32(b, uint32_t(height));
+    put32(b, uint32_t(width));
+    put16(b, uint16_t(options.depth));
+    put16(b, uint16_t(options.mode));
+    put32(b, 0); // colour mode data
+    Bytes resources;
+    if (!options.icc.empty()) putResource(resources, 0x040F, options.icc);
+    if (!options.exif.empty()) putResource(resources, 0x0422, options.exif);
+    if (!options.iptc.empty()) putResource(resources, 0x0404, options.iptc);
+    if (options.dpi > 0) {
+        Bytes resolution;
+        put32(resolution, uint32_t(options.dpi * 65536));
+        put16(resolution, 1);
+        put16(resolution, 1);
+        put32(resolution, uint32_t(options.dpi * 65536));
+        put16(resolution, 1);
+        put16(resolution, 1);
+        putResource(resources, 0x03ED, resolution);
+    }
+    put32(b, uint32_t(resources.size()));
+    b.insert(b.end(), resources.begin(), resources.end());
+    if (options.large) put32(b, 0);
+    put32(b, 0); // no layers
+    put16(b, options.rle ? 1 : 0);
+    std::vector<Bytes> rows;
+    for (int c = 0; c < channels; ++c)
+        for (int y = 0; y < height; ++y) {
+            Bytes row;
+            for (int x = 0; x < width; ++x) {
+                double v = c < colourPlanes ? pattern(x, y, c) : 1.0;
+                if (options.mode == 4 && c < colourPlanes) v = 1 - v; // Photoshop stores inverted ink
+                if (options.depth == 8) row.push_back(to8(v));
+                else put16(row, to16(v));
+            }
+            rows.push_back(options.rle ? packBits(row) : row);
+        }
+    if (options.rle)
+        for (const Bytes& row : rows) options.large ? put32(b, uint32_t(row.size())) : put16(b, uint16_t(row.size()));
+    for (const Bytes& row : rows) b.insert(b.end(), row.begin(), row.end());
+    return b;
+}
+
 Bytes readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -232,6 +370,11 @@ cmsToneCurve* sRGBCurve()
 }
 
 } // namespace
+
+Bytes customProfile(const std::string& description)
+{
+    return profileBytes(rgbProfile({{0.70, 0.29, 1}, {0.18, 0.76, 1}, {0.14, 0.05, 1}}, cmsBuildGamma(nullptr, 2.0)), description.c_str());
+}
 
 Bytes iccProfile(const std::string& name)
 {

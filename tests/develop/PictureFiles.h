@@ -47,6 +47,27 @@ struct TiffOptions {
 };
 Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOptions& options = {});
 
+struct HeicOptions {
+    int quality = 90;
+    Bytes icc;
+    Bytes exif; // TIFF-structured
+    int bitDepth = 8;
+};
+Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options = {});
+
+struct PsdOptions {
+    int depth = 8;          // 8 or 16
+    int mode = 3;           // 1 grey, 3 RGB, 4 CMYK
+    int extraChannels = 0;  // alpha channels after the colour planes
+    bool rle = false;
+    bool large = false;     // PSB
+    Bytes icc;
+    Bytes exif;
+    Bytes iptc;
+    double dpi = 0;
+};
+Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions& options = {});
+
 Bytes readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 
@@ -67,5 +88,7 @@ std::string run(const std::string& command);
 
 // The canonical profiles of the project's resources.
 Bytes iccProfile(const std::string& name); // "sRGB", "DisplayP3", "AdobeRGB1998", "ProPhotoRGB"
+// A wide RGB profile no platform names, with the given description.
+Bytes customProfile(const std::string& description);
 
 } // namespace oxel::test

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "imaging/Bitmap.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace oxel {
+
+// An 8-bit RGBX or RGB bitmap as a baseline JPEG at `quality` (1...100), with the ICC profile
+// embedded when one is given. Chroma is kept whole at quality 90 and above, halved both ways
+// below. Nothing for other formats.
+std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc);
+
+} // namespace oxel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "develop/FileType.h"
+#include "develop/PictureCodec.h"
+#include "develop/SourceCache.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Image.h"
+
+#include <filesystem>
+#include <optional>
+#include <span>
+
+namespace oxel {
+
+// A picture file read as far as its header, with its format.
+struct PictureFile {
+    FileType type = FileType::jpeg;
+    PictureHeader header;
+};
+
+// The type and header of a readable picture; nothing for other files and damaged headers.
+std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes);
+
+// The stored picture (before orientation) as a bitmap: RGB and plain grey values as stored,
+// other colour models converted to sRGB. With `minLongSide` above 0 the decoder may give a
+// smaller picture whose longer side still reaches it.
+std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const PictureFile& file, int64_t minLongSide);
+
+// The stored picture of a stamped file as a lazy picture, decoded through the shared cache when a
+// render first needs it. A file whose stamp no longer matches renders black and says so once on
+// standard error; `storedBitmap` gives the checked result.
+Image lazyStoredPicture(const std::filesystem::path& path, const FileStamp& stamp, const PictureFile& file);
+std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileStamp& stamp);
+// The same, decoded from bytes already read from that file at that stamp.
+std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileStamp& stamp,
+                                   std::span<const uint8_t> bytes, const PictureFile& file);
+
+} // namespace oxel

@@ -1,0 +1,88 @@
+#include "develop/SourceImage.h"
+
+#include "develop/ColourTransform.h"
+#include "develop/GainMapLocator.h"
+#include "develop/ProfileRecognition.h"
+#include "develop/SourceDecoding.h"
+
+namespace oxel {
+
+SourceImage::LoadError::LoadError(const std::filesystem::path& file)
+    : std::runtime_error("could not read " + file.filename().string()), url_(file)
+{
+}
+
+const ColourSpace& SourceImage::sRGB() { return ColourSpace::sRGB(); }
+
+namespace {
+
+struct ResolvedColour {
+    ColourSpace space;
+    bool fellBack = false;
+};
+
+// The file's own RGB space when the program can model it; sRGB otherwise (values as stored for
+// untagged RGB and plain grey, converted values for the other colour models).
+ResolvedColour resolveColour(const PictureHeader& header)
+{
+    if (header.model == ColourModel::rgb) {
+        if (!header.icc.empty() && isUsableRGBProfile(header.icc)) return {colourSpaceOfProfile(header.icc), false};
+        if (header.icc.empty() && header.declaredSRGB) return {ColourSpace::sRGB(), false};
+    }
+    return {ColourSpace::sRGB(), true};
+}
+
+std::optional<double> dpiFromExif(const Metadata& metadata)
+{
+    const auto resolution = metadata.number("Exif.Image.XResolution");
+    if (!resolution || !(*resolution > 0)) return std::nullopt;
+    return metadata.integer("Exif.Image.ResolutionUnit") == 3 ? *resolution * 2.54 : *resolution;
+}
+
+bool swapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+} // namespace
+
+SourceImage SourceImage::load(const std::filesystem::path& file)
+{
+    const auto stamp = FileStamp::of(file);
+    if (!stamp) throw LoadError(file);
+    const auto bytes = readStampedFile(file, *stamp);
+    if (!bytes) throw LoadError(file);
+    const auto picture = readPictureFile(*bytes);
+    if (!picture) throw LoadError(file);
+    // Decoding now finds damaged pixel data while the caller can still be told, and leaves the
+    // picture in the shared cache for the render that usually follows.
+    const auto decoded = storedBitmap(file, *stamp, *bytes, *picture);
+    if (!decoded || decoded->width() != picture->header.width || decoded->height() != picture->header.height)
+        throw LoadError(file);
+
+    const PictureHeader& header = picture->header;
+    SourceImage source;
+    source.url = file;
+    source.fileType = picture->type;
+    source.stamp = *stamp;
+    source.orientation = header.orientation >= 1 && header.orientation <= 8 ? header.orientation : 1;
+    source.pixelWidth = swapsSides(source.orientation) ? header.height : header.width;
+    source.pixelHeight = swapsSides(source.orientation) ? header.width : header.height;
+    const ResolvedColour colour = resolveColour(header);
+    source.colorSpace = colour.space;
+    source.profileFellBack = colour.fellBack;
+    source.bitsPerComponent = header.bitsPerComponent > 0 ? header.bitsPerComponent : 8;
+    source.dpi = header.dpi.value_or(dpiFromExif(header.metadata).value_or(300));
+    source.properties = header.metadata;
+    source.utType = std::string(typeIdentifier(picture->type));
+    source.image = lazyStoredPicture(file, *stamp, *picture).oriented(source.orientation);
+    source.carriesGainMap = containsGainMap(*bytes);
+    return source;
+}
+
+std::optional<std::vector<uint8_t>> SourceImage::gainMapFile() const
+{
+    if (!carriesGainMap) return std::nullopt;
+    return readStampedFile(url, stamp);
+}
+
+std::optional<Bitmap> SourceImage::storedPixels() const { return storedBitmap(url, stamp); }
+
+} // namespace oxel

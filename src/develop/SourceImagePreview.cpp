@@ -1,0 +1,129 @@
+#include "develop/ColourTransform.h"
+#include "develop/JpegEncoder.h"
+#include "develop/ProfileRecognition.h"
+#include "develop/SourceDecoding.h"
+#include "develop/SourceImage.h"
+#include "imaging/Filters.h"
+#include "imaging/RenderContext.h"
+
+#include <cmath>
+#include <fstream>
+
+namespace oxel {
+
+namespace {
+
+bool swapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+struct UprightSize {
+    int64_t width, height;
+};
+
+// The stored bitmap turned upright and resampled to exactly `size`.
+Image uprightScaled(const Bitmap& stored, int orientation, UprightSize size)
+{
+    const Image upright = Image::fromBitmap(stored).oriented(orientation);
+    const Rect extent = upright.extent();
+    if (extent.width == double(size.width) && extent.height == double(size.height)) return upright;
+    const double scaleY = double(size.height) / extent.height;
+    const double scaleX = double(size.width) / extent.width;
+    return lanczosScaleTransform(upright.clampedToExtent(), scaleY, scaleX / scaleY)
+        .cropped(Rect::ofSize(double(size.width), double(size.height)));
+}
+
+std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& file)
+{
+    const auto stamp = FileStamp::of(file);
+    if (!stamp) return std::nullopt;
+    return readStampedFile(file, *stamp);
+}
+
+// The colour space the decoded values are to be read in, as loading decides it.
+ColourSpace valuesSpace(const PictureHeader& header)
+{
+    if (header.model == ColourModel::rgb && !header.icc.empty() && isUsableRGBProfile(header.icc))
+        return colourSpaceOfProfile(header.icc);
+    return ColourSpace::sRGB();
+}
+
+std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
+{
+    if (maxPixels < 1) return std::nullopt;
+    const auto file = readPictureFile(bytes);
+    if (!file) return std::nullopt;
+    const auto decoded = decodeStoredPicture(bytes, *file, maxPixels);
+    if (!decoded) return std::nullopt;
+    const int orientation = file->header.orientation;
+    const int64_t width = swapsSides(orientation) ? file->header.height : file->header.width;
+    const int64_t height = swapsSides(orientation) ? file->header.width : file->header.height;
+    const int64_t longSide = std::max(width, height);
+    const int64_t target = std::min<int64_t>(maxPixels, longSide);
+    const auto side = [&](int64_t s) { return std::max<int64_t>(1, std::llround(double(s) * double(target) / double(longSide))); };
+    const UprightSize size{side(width), side(height)};
+    const Image picture = uprightScaled(*decoded, orientation, size);
+    return RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8,
+                                        valuesSpace(file->header));
+}
+
+} // namespace
+
+std::optional<Bitmap> SourceImage::thumbnail(const std::filesystem::path& file, int maxPixels)
+{
+    const auto bytes = readWholeFile(file);
+    if (!bytes) return std::nullopt;
+    return thumbnailOf(*bytes, maxPixels);
+}
+
+std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
+{
+    const auto bytes = readStampedFile(url, stamp);
+    if (!bytes) return std::nullopt;
+    return thumbnailOf(*bytes, maxPixels);
+}
+
+std::pair<double, double> SourceImage::previewSize(double width, double height)
+{
+    if (width <= 0 || height <= 0) return {width, height};
+    const double edgeScale = 2048.0 / std::max(width, height);
+    const double areaScale = std::sqrt(2'350'000.0 / (width * height));
+    double scale = 1;
+    if (edgeScale < 1) scale = std::min(areaScale, edgeScale);
+    else if (areaScale < 1) scale = areaScale;
+    if (scale >= 1) return {width, height};
+    const auto toEights = [](double side) { return std::max(8.0, std::floor(side / 8) * 8); };
+    double w = toEights(width * scale), h = toEights(height * scale);
+    const double shorter = std::min(w, h);
+    if (shorter < 512) {
+        // The lift never makes the preview larger than the picture itself.
+        const double lift = std::min({512.0 / shorter, width / w, height / h});
+        w = toEights(w * lift);
+        h = toEights(h * lift);
+    }
+    return {w, h};
+}
+
+std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, bool sixteenBit) const
+{
+    const auto [previewWidth, previewHeight] = previewSize(double(pixelWidth), double(pixelHeight));
+    const UprightSize size{int64_t(previewWidth), int64_t(previewHeight)};
+    if (size.width <= 0 || size.height <= 0) return std::nullopt;
+    const auto bytes = readStampedFile(url, stamp);
+    if (!bytes) return std::nullopt;
+    const auto file = readPictureFile(*bytes);
+    if (!file) return std::nullopt;
+    const auto decoded = decodeStoredPicture(*bytes, *file, std::max(size.width, size.height));
+    if (!decoded) return std::nullopt;
+    const Image picture = uprightScaled(*decoded, orientation, size);
+    const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBF);
+    if (!rendered) return std::nullopt;
+    return matchColours(*rendered, colorSpace, colourSpace, sixteenBit);
+}
+
+std::optional<std::vector<uint8_t>> SourceImage::jpegData() const
+{
+    const auto preview = previewImage(sRGB(), false);
+    if (!preview) return std::nullopt;
+    return encodeJpeg(*preview, 92, sRGB().icc);
+}
+
+} // namespace oxel

@@ -1,0 +1,483 @@
+#include "develop/SourceImage.h"
+
+#include "PictureFiles.h"
+#include "imaging/RenderContext.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+namespace oxel {
+namespace {
+
+using test::Bytes;
+
+// The rendered samples of a picture.
+struct Samples {
+    int64_t width = 0, height = 0;
+    std::vector<RGB> values;
+    RGB at(int64_t x, int64_t y) const { return values[size_t(y * width + x)]; }
+};
+
+Samples render(const Image& image)
+{
+    const Rect e = image.extent();
+    Samples s{int64_t(e.width), int64_t(e.height), {}};
+    s.values.resize(size_t(s.width * s.height));
+    RenderContext().render(image, PixelRect{0, 0, s.width, s.height}, s.values.data(), size_t(s.width));
+    return s;
+}
+
+class SourceImageTest : public ::testing::Test {
+protected:
+    std::filesystem::path write(const std::string& name, const Bytes& bytes)
+    {
+        const auto path = folder / name;
+        test::writeFile(path, bytes);
+        return path;
+    }
+
+    std::string loadError(const std::filesystem::path& path)
+    {
+        try {
+            SourceImage::load(path);
+        } catch (const SourceImage::LoadError& error) {
+            return error.what();
+        }
+        return "loaded";
+    }
+
+    test::TempFolder folder;
+};
+
+Bytes exifWith(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    Metadata m;
+    for (const auto& [key, value] : entries) EXPECT_TRUE(m.setText(key, value)) << key;
+    return m.exifBytes();
+}
+
+// ---- Loading -----------------------------------------------------------------------------------
+
+TEST_F(SourceImageTest, PortraitPhotographLoadsUprightWithItsProfile)
+{
+    // Stored landscape, red growing to the right; orientation 6 turns it a quarter clockwise.
+    test::JpegOptions options;
+    options.icc = test::iccProfile("DisplayP3");
+    options.exif = exifWith({{"Exif.Image.Orientation", "6"}, {"Exif.Photo.DateTimeOriginal", "2023:07:14 18:30:05"}});
+    const auto path = write("portrait.jpg", test::encodeJpeg(64, 32, test::gradientOf(64, 32), options));
+
+    const SourceImage source = SourceImage::load(path);
+    EXPECT_EQ(source.pixelWidth, 32);
+    EXPECT_EQ(source.pixelHeight, 64);
+    EXPECT_EQ(source.image.extent(), Rect::ofSize(32, 64));
+    EXPECT_FALSE(source.profileFellBack);
+    EXPECT_EQ(source.profileLabel(), "Display P3");
+    EXPECT_EQ(source.utType, "public.jpeg");
+    EXPECT_EQ(source.bitsPerComponent, 8);
+    EXPECT_EQ(source.dpi, 300);
+    EXPECT_FALSE(source.hasGainMap());
+    EXPECT_EQ(source.properties.text("Exif.Photo.DateTimeOriginal"), "2023:07:14 18:30:05");
+
+    const Samples s = render(source.image);
+    // The stored left edge (red 0) is now the top edge; the stored top (green 0) the right edge.
+    EXPECT_LT(s.at(16, 1).r, 0.1f);
+    EXPECT_GT(s.at(16, 62).r, 0.9f);
+    EXPECT_LT(s.at(30, 32).g, 0.1f);
+    EXPECT_GT(s.at(1, 32).g, 0.9f);
+}
+
+TEST_F(SourceImageTest, EveryOrientationMatchesAnIndependentReader)
+{
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        test::TiffOptions options;
+        options.orientation = orientation;
+        const auto path = write(std::string("o").append(std::to_string(orientation)).append(".tif"), test::encodeTiff(6, 4, test::gradientOf(6, 4), options));
+        const SourceImage source = SourceImage::load(path);
+        const Samples ours = render(source.image);
+
+        const std::string size = test::run("convert '" + path.string() + "' -auto-orient -format '%w %h' info:");
+        EXPECT_EQ(size, std::to_string(ours.width) + " " + std::to_string(ours.height)) << orientation;
+        const std::string pixels = test::run("convert '" + path.string() + "' -auto-orient -depth 8 rgb:- | od -An -v -tu1");
+        std::istringstream in(pixels);
+        for (int64_t i = 0; i < ours.width * ours.height; ++i) {
+            int r, g, b;
+            in >> r >> g >> b;
+            const RGB v = ours.values[size_t(i)];
+            EXPECT_NEAR(v.r * 255, r, 0.6) << "orientation " << orientation << " pixel " << i;
+            EXPECT_NEAR(v.g * 255, g, 0.6) << "orientation " << orientation << " pixel " << i;
+            EXPECT_NEAR(v.b * 255, b, 0.6) << "orientation " << orientation << " pixel " << i;
+        }
+    }
+}
+
+TEST_F(SourceImageTest, FileWithoutProfileFallsBackToSRGB)
+{
+    const auto path = write("plain.png", test::encodePng(10, 10, test::gradientOf(10, 10)));
+    const SourceImage source = SourceImage::load(path);
+    EXPECT_TRUE(source.profileFellBack);
+    EXPECT_EQ(source.colorSpace.name, ColourSpace::sRGBName);
+    EXPECT_EQ(source.profileLabel(), "no rgb profile · treated as sRGB");
+    EXPECT_EQ(source.utType, "public.png");
+    EXPECT_EQ(source.bitsPerComponent, 8);
+    EXPECT_EQ(source.dpi, 300);
+}
+
+TEST_F(SourceImageTest, LabelsNameKnownProfilesAndDescribeOthers)
+{
+    test::PngOptions adobe;
+    adobe.icc = test::iccProfile("AdobeRGB1998");
+    EXPECT_EQ(SourceImage::load(write("adobe.png", test::encodePng(8, 8, test::gradientOf(8, 8), adobe))).profileLabel(), "Adobe RGB");
+
+    test::PngOptions srgbChunk;
+    srgbChunk.sRGBChunk = true;
+    const SourceImage chunk = SourceImage::load(write("chunk.png", test::encodePng(8, 8, test::gradientOf(8, 8), srgbChunk)));
+    EXPECT_FALSE(chunk.profileFellBack);
+    EXPECT_EQ(chunk.profileLabel(), "sRGB");
+
+    // A wide space of our own: no platform name, so its description speaks for it.
+    test::TiffOptions custom;
+    custom.icc = test::customProfile("  Studio Wide Gamut\t");
+    const SourceImage wide = SourceImage::load(write("custom.tif", test::encodeTiff(8, 8, test::gradientOf(8, 8), custom)));
+    EXPECT_FALSE(wide.profileFellBack);
+    EXPECT_EQ(wide.profileLabel(), "Studio Wide Gamut");
+    custom.icc = test::customProfile("");
+    EXPECT_EQ(SourceImage::load(write("blank.tif", test::encodeTiff(8, 8, test::gradientOf(8, 8), custom))).profileLabel(), "");
+}
+
+TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
+{
+    test::JpegOptions grey;
+    grey.components = 1;
+    const SourceImage greySource = SourceImage::load(write("grey.jpg", test::encodeJpeg(16, 16, test::gradientOf(16, 16), grey)));
+    EXPECT_TRUE(greySource.profileFellBack);
+    const Samples g = render(greySource.image);
+    EXPECT_EQ(g.at(15, 8).r, g.at(15, 8).g);
+    EXPECT_NEAR(g.at(15, 8).r, 31.0 / 32, 0.02);
+
+    // Uniform ink: 20 % cyan, 40 % magenta, 60 % yellow, 10 % black.
+    const test::Pattern ink = [](int, int, int c) { return std::array{0.2, 0.4, 0.6, 0.1}[size_t(c)]; };
+    test::JpegOptions cmyk;
+    cmyk.components = 4;
+    const SourceImage cmykSource = SourceImage::load(write("cmyk.jpg", test::encodeJpeg(16, 16, ink, cmyk)));
+    EXPECT_TRUE(cmykSource.profileFellBack);
+    const RGB v = render(cmykSource.image).at(8, 8);
+    EXPECT_NEAR(v.r, 0.8 * 0.9, 0.02);
+    EXPECT_NEAR(v.g, 0.6 * 0.9, 0.02);
+    EXPECT_NEAR(v.b, 0.4 * 0.9, 0.02);
+
+    test::TiffOptions cmykTiff;
+    cmykTiff.samplesPerPixel = 4;
+    cmykTiff.bitsPerSample = 16;
+    const RGB t = render(SourceImage::load(write("cmyk.tif", test::encodeTiff(8, 8, ink, cmykTiff))).image).at(4, 4);
+    EXPECT_NEAR(t.r, 0.72, 0.002);
+    EXPECT_NEAR(t.b, 0.36, 0.002);
+}
+
+TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
+{
+    const auto pattern = test::gradientOf(9, 7);
+    for (int bits : {8, 16, 32})
+        for (bool planar : {false, true})
+            for (int samples : {1, 3}) {
+                test::TiffOptions options;
+                options.bitsPerSample = bits;
+                options.planar = planar;
+                options.samplesPerPixel = samples;
+                options.dpi = 240;
+                const std::string name = std::string("t").append(std::to_string(bits)).append(planar ? "p" : "c").append(std::to_string(samples)).append(".tif");
+                const SourceImage source = SourceImage::load(write(name, test::encodeTiff(9, 7, pattern, options)));
+                EXPECT_EQ(source.bitsPerComponent, bits) << name;
+                EXPECT_EQ(source.dpi, 240) << name;
+                EXPECT_EQ(source.utType, "public.tiff");
+                const Samples s = render(source.image);
+                const double tolerance = bits == 8 ? 0.5 / 255 + 1e-6 : 1e-4;
+                for (int y = 0; y < 7; ++y)
+                    for (int x = 0; x < 9; ++x) {
+                        EXPECT_NEAR(s.at(x, y).r, pattern(x, y, 0), tolerance) << name << " " << x << "," << y;
+                        if (samples == 3) { EXPECT_NEAR(s.at(x, y).b, pattern(x, y, 2), tolerance) << name; }
+                    }
+            }
+}
+
+TEST_F(SourceImageTest, SixteenBitPngKeepsItsDepth)
+{
+    test::PngOptions options;
+    options.bitDepth = 16;
+    const auto pattern = test::gradientOf(300, 2);
+    const SourceImage source = SourceImage::load(write("deep.png", test::encodePng(300, 2, pattern, options)));
+    EXPECT_EQ(source.bitsPerComponent, 16);
+    const Samples s = render(source.image);
+    EXPECT_NEAR(s.at(123, 1).r, pattern(123, 1, 0), 1e-4);
+}
+
+TEST_F(SourceImageTest, HeifLoadsWithItsProfileAndMetadata)
+{
+    test::HeicOptions options;
+    options.icc = test::iccProfile("DisplayP3");
+    options.exif = exifWith({{"Exif.Photo.DateTimeOriginal", "2022:01:02 03:04:05"}, {"Exif.Image.Make", "Maker"}});
+    const auto path = write("photo.heic", test::encodeHeic(64, 48, test::gradientOf(64, 48), options));
+    const SourceImage source = SourceImage::load(path);
+    EXPECT_EQ(source.utType, "public.heic");
+    EXPECT_EQ(source.pixelWidth, 64);
+    EXPECT_EQ(source.pixelHeight, 48);
+    EXPECT_EQ(source.profileLabel(), "Display P3");
+    EXPECT_EQ(source.properties.text("Exif.Image.Make"), "Maker");
+    const Samples s = render(source.image);
+    EXPECT_NEAR(s.at(60, 24).r, test::gradient(60, 24, 0, 64, 48), 0.05);
+    EXPECT_NEAR(s.at(32, 44).g, test::gradient(32, 44, 1, 64, 48), 0.05);
+}
+
+TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
+{
+    const auto pattern = test::gradientOf(150, 5);
+    for (bool rle : {false, true})
+        for (int depth : {8, 16})
+            for (int mode : {1, 3, 4}) {
+                test::PsdOptions options;
+                options.rle = rle;
+                options.depth = depth;
+                options.mode = mode;
+                options.extraChannels = 1;
+                options.dpi = 150;
+                options.icc = mode == 3 ? test::iccProfile("AdobeRGB1998") : Bytes();
+                options.exif = exifWith({{"Exif.Image.Model", "Body"}});
+                Metadata iptc;
+                iptc.setText("Iptc.Application2.City", "Oslo");
+                options.iptc = iptc.iptcBytes();
+                const std::string name = std::string("p").append(std::to_string(rle)).append(std::to_string(depth)).append(std::to_string(mode)).append(".psd");
+                const SourceImage source = SourceImage::load(write(name, test::encodePsd(150, 5, pattern, options)));
+                EXPECT_EQ(source.utType, "com.adobe.photoshop-image");
+                EXPECT_EQ(source.bitsPerComponent, depth) << name;
+                EXPECT_NEAR(source.dpi, 150, 1e-9) << name;
+                EXPECT_EQ(source.properties.text("Exif.Image.Model"), "Body") << name;
+                EXPECT_EQ(source.properties.text("Iptc.Application2.City"), "Oslo") << name;
+                EXPECT_EQ(source.profileLabel(), mode == 3 ? "Adobe RGB" : "no rgb profile · treated as sRGB") << name;
+                const RGB v = render(source.image).at(140, 3);
+                const double tolerance = depth == 8 ? 0.01 : 0.002;
+                if (mode == 3) { EXPECT_NEAR(v.g, pattern(140, 3, 1), tolerance) << name; }
+                if (mode == 1) { EXPECT_NEAR(v.g, pattern(140, 3, 0), tolerance) << name; }
+                if (mode == 4) { EXPECT_NEAR(v.r, (1 - pattern(140, 3, 0)) * (1 - pattern(140, 3, 3)), tolerance) << name; }
+            }
+}
+
+TEST_F(SourceImageTest, PhotoshopFileFromAnIndependentWriter)
+{
+    const auto png = write("for-psd.png", test::encodePng(40, 30, test::gradientOf(40, 30)));
+    const auto psd = folder / "magick.psd";
+    test::run("convert '" + png.string() + "' '" + psd.string() + "'");
+    const SourceImage source = SourceImage::load(psd);
+    EXPECT_EQ(source.pixelWidth, 40);
+    const Samples s = render(source.image);
+    EXPECT_NEAR(s.at(35, 20).r, test::gradient(35, 20, 0, 40, 30), 0.01);
+    EXPECT_NEAR(s.at(35, 20).g, test::gradient(35, 20, 1, 40, 30), 0.01);
+}
+
+// ---- Failures ----------------------------------------------------------------------------------
+
+TEST_F(SourceImageTest, DamagedFilesOfEveryFormatSayWhichFileCouldNotBeRead)
+{
+    const auto pattern = test::gradientOf(48, 40);
+    test::PsdOptions rle;
+    rle.rle = true;
+    const std::vector<std::pair<std::string, Bytes>> files = {
+        {"a.jpg", test::encodeJpeg(48, 40, pattern)},
+        {"b.png", test::encodePng(48, 40, pattern)},
+        {"c.tif", test::encodeTiff(48, 40, pattern)},
+        {"d.heic", test::encodeHeic(48, 40, pattern)},
+        {"e.psd", test::encodePsd(48, 40, pattern)},
+        {"f.psd", test::encodePsd(48, 40, pattern, rle)},
+    };
+    for (const auto& [name, good] : files) {
+        for (size_t cut : {size_t(0), size_t(3), good.size() / 3, good.size() * 2 / 3, good.size() - 9}) {
+            const auto path = write(name, Bytes(good.begin(), good.begin() + long(cut)));
+            EXPECT_EQ(loadError(path), "could not read " + name) << name << " cut at " << cut;
+        }
+    }
+    EXPECT_EQ(loadError(folder / "missing.jpg"), "could not read missing.jpg");
+    EXPECT_EQ(loadError(write("text.jpg", Bytes{'h', 'e', 'l', 'l', 'o'})), "could not read text.jpg");
+    EXPECT_EQ(loadError(folder.path()), "could not read " + folder.path().filename().string());
+}
+
+TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
+{
+    // A PSD header claiming 30000 x 30000 with raw planes, followed by a few bytes.
+    Bytes psd = test::encodePsd(2, 2, test::gradientOf(2, 2));
+    psd[14] = 0; psd[15] = 0; psd[16] = 0x75; psd[17] = 0x30;
+    psd[18] = 0; psd[19] = 0; psd[20] = 0x75; psd[21] = 0x30;
+    EXPECT_EQ(loadError(write("huge.psd", psd)), "could not read huge.psd");
+    // A JPEG frame of 65000 x 65000 in a small stream.
+    Bytes jpeg = test::encodeJpeg(8, 8, test::gradientOf(8, 8));
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = 0xFD; jpeg[i + 6] = 0xE8; jpeg[i + 7] = 0xFD; jpeg[i + 8] = 0xE8;
+            break;
+        }
+    EXPECT_EQ(loadError(write("huge.jpg", jpeg)), "could not read huge.jpg");
+}
+
+TEST_F(SourceImageTest, CameraRawFilesAreNotReadAsTiff)
+{
+    Bytes tiff = test::encodeTiff(8, 8, test::gradientOf(8, 8));
+    Metadata dng;
+    ASSERT_TRUE(dng.setText("Exif.Image.DNGVersion", "1 4 0 0"));
+    const auto path = write("raw.dng", tiff);
+    ASSERT_EQ(dng.writeInto(path), std::nullopt);
+    EXPECT_EQ(fileTypeOf(test::readFile(path)), FileType::cameraRaw);
+    EXPECT_EQ(loadError(path), "could not read raw.dng");
+    EXPECT_EQ(fileTypeOf(tiff), FileType::tiff);
+}
+
+TEST_F(SourceImageTest, ChangedFileIsNotReadInPlaceOfTheLoadedOne)
+{
+    const auto path = write("changing.png", test::encodePng(20, 20, test::gradientOf(20, 20)));
+    const SourceImage source = SourceImage::load(path);
+    SourceCache::shared().clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    test::writeFile(path, test::encodePng(20, 20, [](int, int, int) { return 1.0; }));
+    EXPECT_FALSE(source.storedPixels());
+    EXPECT_FALSE(source.thumbnail(16));
+    EXPECT_FALSE(source.previewImage(SourceImage::sRGB(), false));
+    const Samples s = render(source.image);
+    EXPECT_EQ(s.at(10, 10), RGB{});
+    // Loading again sees the new content.
+    EXPECT_EQ(render(SourceImage::load(path).image).at(10, 10), (RGB{1, 1, 1}));
+}
+
+// ---- Services ----------------------------------------------------------------------------------
+
+TEST(SourceImageCaptureDate, TakesTheFirstDateThatParsesAsLocalTime)
+{
+    const auto local = [](int y, int mo, int d, int h, int mi, int s) {
+        std::tm t{};
+        t.tm_year = y - 1900; t.tm_mon = mo - 1; t.tm_mday = d; t.tm_hour = h; t.tm_min = mi; t.tm_sec = s; t.tm_isdst = -1;
+        return std::chrono::system_clock::from_time_t(std::mktime(&t));
+    };
+    Metadata m;
+    m.setText("Exif.Photo.DateTimeOriginal", "2021:02:03 04:05:06");
+    m.setText("Exif.Photo.DateTimeDigitized", "2020:01:01 00:00:00");
+    EXPECT_EQ(SourceImage::captureDate(m), local(2021, 2, 3, 4, 5, 6));
+    m.setText("Exif.Photo.DateTimeOriginal", "2021:02:30 04:05:06");
+    EXPECT_EQ(SourceImage::captureDate(m), local(2020, 1, 1, 0, 0, 0));
+    m.setText("Exif.Photo.DateTimeDigitized", "0000:00:00 00:00:00");
+    m.setText("Exif.Image.DateTime", "2019:12:31 23:59:59");
+    EXPECT_EQ(SourceImage::captureDate(m), local(2019, 12, 31, 23, 59, 59));
+    for (const char* bad : {"2019:12:31 24:00:00", "2019-12-31 10:00:00", "2019:12:31 10:00", "    :  :     :  :  "}) {
+        m.setText("Exif.Image.DateTime", bad);
+        EXPECT_FALSE(SourceImage::captureDate(m)) << bad;
+    }
+    EXPECT_FALSE(SourceImage::captureDate(Metadata()));
+}
+
+TEST(SourceImagePreviewSize, ReducesLargePicturesOnly)
+{
+    using P = std::pair<double, double>;
+    EXPECT_EQ(SourceImage::previewSize(6000, 4000), P(1872, 1248));
+    EXPECT_EQ(SourceImage::previewSize(1000, 800), P(1000, 800));
+    EXPECT_EQ(SourceImage::previewSize(300, 200), P(300, 200));
+    EXPECT_EQ(SourceImage::previewSize(2048, 1148), P(2040, 1144));
+    EXPECT_EQ(SourceImage::previewSize(10000, 1000), P(5240, 512));
+    EXPECT_EQ(SourceImage::previewSize(0, 100), P(0, 100));
+    // The short-side lift never grows a picture past its own size.
+    EXPECT_EQ(SourceImage::previewSize(3000, 300), P(3000, 288));
+    EXPECT_EQ(SourceImage::previewSize(300, 3000), P(288, 3000));
+}
+
+Bytes profileWithDescription(const std::string& type, const Bytes& body, uint32_t tagCount = 1)
+{
+    Bytes icc(132, 0);
+    icc[128] = uint8_t(tagCount >> 24); icc[129] = uint8_t(tagCount >> 16); icc[130] = uint8_t(tagCount >> 8); icc[131] = uint8_t(tagCount);
+    const uint32_t offset = 132 + 12, size = uint32_t(body.size() + 8);
+    for (char c : std::string("desc")) icc.push_back(uint8_t(c));
+    for (uint32_t v : {offset, size}) for (int s = 24; s >= 0; s -= 8) icc.push_back(uint8_t(v >> s));
+    for (char c : type) icc.push_back(uint8_t(c));
+    icc.insert(icc.end(), 4, 0);
+    icc.insert(icc.end(), body.begin(), body.end());
+    return icc;
+}
+
+TEST(SourceImageICCDescription, ReadsTextAndLocalisedDescriptionsWithinBounds)
+{
+    const Bytes text = {0, 0, 0, 7, ' ', 'C', 'a', 'm', '\t', 'x', 0, 0, 0, 0};
+    EXPECT_EQ(SourceImage::iccDescription(profileWithDescription("desc", text)), "Cam\tx");
+    // mluc: one record (language, country, length, offset) whose UTF-16 text follows.
+    Bytes mluc = {0, 0, 0, 2, 0, 0, 0, 12, 'e', 'n', 'U', 'S', 0, 0, 0, 6, 0, 0, 0, 40, 'd', 'e', 'D', 'E', 0, 0, 0, 2, 0, 0, 0, 46,
+                  0, 0x50, 0, 0xE9, 0, 0x20, 0, 'Z'};
+    EXPECT_EQ(SourceImage::iccDescription(profileWithDescription("mluc", mluc)), "Pé");
+    EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", text, 512)));
+    EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", text, 0)));
+    EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", {0})));
+    EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", {0, 0, 0, 200, 'a', 'b', 0, 0, 0})));
+    EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("text", text)));
+    EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", {0, 0, 0, 3, 0xC3, 0xA9, 0, 0, 0})));
+    EXPECT_FALSE(SourceImage::iccDescription(Bytes(132, 0)));
+}
+
+TEST_F(SourceImageTest, ThumbnailIsUprightAndBounded)
+{
+    test::JpegOptions options;
+    options.exif = exifWith({{"Exif.Image.Orientation", "8"}});
+    const auto path = write("thumb.jpg", test::encodeJpeg(400, 100, test::gradientOf(400, 100), options));
+    const auto thumbnail = SourceImage::thumbnail(path, 64);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width(), 16);
+    EXPECT_EQ(thumbnail->height(), 64);
+    // Orientation 8 turns a quarter anticlockwise: the stored left edge (red 0) ends at the bottom.
+    EXPECT_LT(thumbnail->row(62)[8 * 4], 40);
+    EXPECT_GT(thumbnail->row(1)[8 * 4], 215);
+    // Never enlarged.
+    EXPECT_EQ(SourceImage::thumbnail(path, 1024)->height(), 400);
+    EXPECT_FALSE(SourceImage::thumbnail(folder / "none.jpg", 64));
+}
+
+TEST_F(SourceImageTest, PreviewIsColourMatchedAtItsSize)
+{
+    test::JpegOptions options;
+    options.icc = test::iccProfile("DisplayP3");
+    options.quality = 100;
+    const test::Pattern flat = [](int, int, int c) { return std::array{0.8, 0.35, 0.3}[size_t(c)]; };
+    const auto path = write("p3.jpg", test::encodeJpeg(3000, 1000, flat, options));
+    const SourceImage source = SourceImage::load(path);
+
+    const auto inSRGB = source.previewImage(SourceImage::sRGB(), false);
+    ASSERT_TRUE(inSRGB);
+    EXPECT_EQ(inSRGB->width(), 2048);
+    EXPECT_EQ(inSRGB->height(), 680);
+    EXPECT_EQ(inSRGB->colourSpace(), SourceImage::sRGB());
+    // ImageMagick's own conversion of the same file is the reference.
+    const auto srgb = folder / "srgb.icc";
+    test::writeFile(srgb, test::iccProfile("sRGB"));
+    std::istringstream reference(test::run("convert '" + path.string() + "' -profile '" + srgb.string() +
+                                           "' -crop 1x1+1500+500 -depth 8 rgb:- | od -An -tu1"));
+    int r, g, b;
+    reference >> r >> g >> b;
+    const uint8_t* pixel = inSRGB->row(340) + 1024 * 4;
+    EXPECT_NEAR(pixel[0], r, 2);
+    EXPECT_NEAR(pixel[1], g, 2);
+    EXPECT_NEAR(pixel[2], b, 2);
+
+    const auto inP3 = source.previewImage(source.colorSpace, true);
+    ASSERT_TRUE(inP3);
+    EXPECT_EQ(inP3->format(), PixelFormat::RGBX16);
+    const auto* deep = reinterpret_cast<const uint16_t*>(inP3->row(340)) + 1024 * 4;
+    EXPECT_NEAR(deep[0] / 65535.0, 0.8, 0.01);
+    EXPECT_NEAR(deep[1] / 65535.0, 0.35, 0.01);
+}
+
+TEST_F(SourceImageTest, UploadJpegIsTheSRGBPreview)
+{
+    test::JpegOptions options;
+    options.icc = test::iccProfile("AdobeRGB1998");
+    options.exif = exifWith({{"Exif.Image.Orientation", "6"}});
+    const SourceImage source = SourceImage::load(write("big.jpg", test::encodeJpeg(3000, 2000, test::gradientOf(3000, 2000), options)));
+    const auto jpeg = source.jpegData();
+    ASSERT_TRUE(jpeg);
+    const auto path = write("upload.jpg", *jpeg);
+    EXPECT_EQ(test::run("identify -format '%w %h %Q %[colorspace]' '" + path.string() + "'"), "1248 1872 92 sRGB");
+    const SourceImage upload = SourceImage::load(path);
+    EXPECT_EQ(upload.profileLabel(), "sRGB");
+}
+
+} // namespace
+} // namespace oxel
