@@ -369,6 +369,7 @@ struct LocalBackend::Server {
 
     void routes() {
         http.set_payload_max_length(largestUpload + 1024);
+        http.set_keep_alive_timeout(options.keepAliveSeconds);
         http.set_pre_routing_handler([this](const auto& req, auto& res) { return beforeRouting(req, res); });
         http.set_post_routing_handler([this](const auto& req, auto& res) { afterRouting(req, res); });
         http.Post("/jobs", [this](const auto& req, auto& res) { submit(req, res); });

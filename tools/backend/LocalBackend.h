@@ -37,6 +37,8 @@ public:
         std::optional<std::filesystem::path> stateFile;
         // Jobs finish at once instead of walking through their statuses over a few seconds.
         bool instant = false;
+        // How long an idle connection is kept open; stopping the server waits for open ones.
+        int keepAliveSeconds = 5;
         // The clock that ages jobs (tests pass their virtual clock).
         std::function<TimePoint()> clock = [] { return std::chrono::system_clock::now(); };
     };

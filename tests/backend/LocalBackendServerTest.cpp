@@ -1,0 +1,244 @@
+#include "LocalBackendFixture.h"
+
+#include "backend/AccountEndpoints.h"
+#include "backend/BackendBaseURL.h"
+#include "backend/JobEndpoints.h"
+#include "backend/ResultWire.h"
+#include "support/TemporaryFolder.h"
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <fstream>
+
+namespace oxel::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Json = nlohmann::json;
+
+// A local backend of its own, with jobs that take their time on a clock the test moves.
+class LocalBackendServer : public LocalBackendTest {
+protected:
+    void SetUp() override {
+        LocalBackendTest::SetUp();
+        startOwn({});
+    }
+
+    void TearDown() override {
+        own.reset();
+        overrideBackendBaseURL(backend().baseURL());
+        LocalBackendTest::TearDown();
+    }
+
+    void startOwn(std::optional<std::filesystem::path> stateFile) {
+        own.reset();
+        local::LocalBackend::Options options;
+        options.stateFile = stateFile;
+        options.keepAliveSeconds = 0;
+        options.clock = [this] { return local::TimePoint(std::chrono::milliseconds(clockMillis.load())); };
+        own = std::make_unique<local::LocalBackend>(options);
+        ASSERT_TRUE(own->start());
+        overrideBackendBaseURL(own->baseURL());
+    }
+
+    local::Account signInOwn(const std::string& subject) {
+        auto signedIn = own->state().signIn("google", subject);
+        SettingsStore::shared().set("userId", std::to_string(signedIn.userId));
+        SettingsStore::shared().set("accountToken", signedIn.token);
+        return signedIn;
+    }
+
+    void advance(std::chrono::milliseconds by) { clockMillis += by.count(); }
+
+    BackendResult<HttpResponse> post(const std::string& path, const std::string& body) {
+        HttpRequest request;
+        request.method = "POST";
+        request.url = own->baseURL() + path;
+        request.setHeader("Content-Type", "application/json");
+        request.body = body;
+        return HttpSession::shared().send(request);
+    }
+
+    std::atomic<int64_t> clockMillis{1'800'000'000'000};
+    std::unique_ptr<local::LocalBackend> own;
+};
+
+TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration) {
+    auto owner = signInOwn("walker");
+    auto jobId = submitJob(gradientJpeg(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(jobId) << describe(jobId.failure());
+    std::vector<std::string> statuses;
+    std::optional<JobNarration> lastNarration;
+    for (int second = 0; second < 7; ++second) {
+        auto status = jobStatus(*jobId);
+        ASSERT_TRUE(status) << describe(status.failure());
+        if (statuses.empty() || statuses.back() != status->status) statuses.push_back(status->status);
+        if (status->narration) lastNarration = status->narration;
+        EXPECT_TRUE(status->updatedAt);
+        advance(1000ms);
+    }
+    EXPECT_EQ(statuses, (std::vector<std::string>{"queued", "processing", "succeeded"}));
+    ASSERT_TRUE(lastNarration);
+    EXPECT_TRUE(lastNarration->descriptors && lastNarration->perceivedIntent && lastNarration->direction);
+}
+
+TEST_F(LocalBackendServer, HoldsBackTheResultUntilTheJobSucceeded) {
+    auto owner = signInOwn("patient");
+    auto jobId = submitJob(gradientJpeg(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(jobId);
+    auto early = jobResult(*jobId);
+    ASSERT_TRUE(early.backendError());
+    EXPECT_EQ(early.backendError()->status(), 409);
+    advance(10s);
+    EXPECT_TRUE(jobResult(*jobId));
+}
+
+TEST_F(LocalBackendServer, LimitsJobsInFlightPerAccount) {
+    auto owner = signInOwn("busy");
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(submitJob(gradientJpeg(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
+    auto fifth = submitJob(gradientJpeg(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(fifth.backendError());
+    EXPECT_EQ(*fifth.backendError(), BackendError::tooManyInFlight());
+    advance(10s);
+    EXPECT_TRUE(submitJob(gradientJpeg(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
+}
+
+TEST_F(LocalBackendServer, RelightsAtMost2048PixelsOnTheLongEdgeDeterministically) {
+    auto owner = signInOwn("large");
+    std::string jpeg = gradientJpeg(3000, 1500);
+    auto first = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    auto second = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(first && second);
+    advance(10s);
+    auto a = jobResult(*first), b = jobResult(*second);
+    ASSERT_TRUE(a && b);
+    auto wireA = ResultWire::from(a->response), wireB = ResultWire::from(b->response);
+    auto refined = decodedPicture(*wireA.refined);
+    auto full = decodedPicture(*wireA.fullSend);
+    EXPECT_EQ(refined.width, 2048);
+    EXPECT_EQ(refined.height, 1024);
+    EXPECT_EQ(full.width, 2048);
+    EXPECT_EQ(wireA.fullSend, wireB.fullSend);
+    EXPECT_NE(wireA.fullSend, wireA.refined);
+    // The light is reshaped: the upper left gains on the lower right.
+    auto original = decodedPicture(jpeg);
+    auto luma = [](const local::RgbPicture& p, double fx, double fy) {
+        const uint8_t* px = &p.pixels[(size_t(fy * (p.height - 1)) * p.width + size_t(fx * (p.width - 1))) * 3];
+        return 0.2126 * px[0] + 0.7152 * px[1] + 0.0722 * px[2];
+    };
+    double keyGain = luma(full, 0.3, 0.25) - luma(original, 0.3, 0.25);
+    double cornerGain = luma(full, 0.95, 0.95) - luma(original, 0.95, 0.95);
+    EXPECT_GT(keyGain, cornerGain + 5);
+}
+
+TEST_F(LocalBackendServer, ChoosesTheLookFromThePicture) {
+    auto owner = signInOwn("looks");
+    auto analysisOf = [&](const std::string& jpeg) {
+        auto jobId = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+        EXPECT_TRUE(jobId);
+        advance(10s);
+        auto result = jobResult(*jobId);
+        EXPECT_TRUE(result);
+        return result->response.analysis;
+    };
+    auto warm = analysisOf(gradientJpeg(64, 64));
+    ASSERT_TRUE(warm.grade);
+    ASSERT_TRUE(warm.grade->look);
+    EXPECT_NE(warm.grade->look->find("warm"), std::string::npos) << *warm.grade->look;
+    EXPECT_TRUE(warm.gradeLookAlt);
+    EXPECT_NE(warm.gradeLookAlt, warm.grade->look);
+
+    local::RgbPicture grey{32, 32, std::vector<uint8_t>(32 * 32 * 3, 90)};
+    auto mono = analysisOf(local::encodeJpeg(grey, 90));
+    EXPECT_TRUE(mono.isBlackAndWhite);
+    EXPECT_FALSE(mono.grade);
+}
+
+TEST_F(LocalBackendServer, RefusesPicturesItCannotRead) {
+    auto owner = signInOwn("careless");
+    auto notJpeg = submitJob("definitely not a jpeg", std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(notJpeg.backendError());
+    EXPECT_EQ(notJpeg.backendError()->status(), 400);
+    auto otherUser = submitJob(gradientJpeg(32, 32), "999", std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(otherUser.backendError());
+    EXPECT_EQ(otherUser.backendError()->status(), 403);
+}
+
+TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts) {
+    auto apple = post("/auth/apple", R"({"identityToken": "dev-apple-ann", "client_platform": "macos"})");
+    ASSERT_TRUE(apple);
+    ASSERT_EQ(apple->status, 200);
+    Json answer = Json::parse(apple->body);
+    EXPECT_EQ(answer["status"], "ok");
+    EXPECT_TRUE(answer["userId"].is_number_integer());
+    EXPECT_EQ(answer["accessState"], "active");
+    EXPECT_TRUE(answer["accountToken"].is_string());
+    auto again = post("/auth/apple", R"({"identityToken": "dev-apple-ann"})");
+    EXPECT_EQ(Json::parse(again->body)["userId"], answer["userId"]);
+    auto google = post("/auth/google", R"({"idToken": "dev-apple-ann"})");
+    EXPECT_NE(Json::parse(google->body)["userId"], answer["userId"]);
+    EXPECT_EQ(post("/auth/google", R"({"identityToken": "x"})")->status, 400);
+    EXPECT_EQ(post("/auth/apple", "[]")->status, 400);
+}
+
+TEST_F(LocalBackendServer, CheckoutAddsPaidShots) {
+    auto owner = signInOwn("buyer");
+    auto products = fetchProducts();
+    ASSERT_TRUE(products);
+    const auto& pack = products->products.front();
+    HttpRequest page;
+    page.url = pack.checkoutURL + "?client_reference_id=" + std::to_string(owner.userId);
+    auto shown = HttpSession::shared().send(page);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->status, 200);
+    HttpRequest buy;
+    buy.method = "POST";
+    buy.url = pack.checkoutURL;
+    buy.setHeader("Content-Type", "application/x-www-form-urlencoded");
+    buy.body = "client_reference_id=" + std::to_string(owner.userId);
+    ASSERT_EQ(HttpSession::shared().send(buy)->status, 200);
+    auto balance = fetchBalance(std::to_string(owner.userId));
+    ASSERT_TRUE(balance);
+    EXPECT_EQ(balance->balance, local::LocalBackendState::startingRoll + pack.credits);
+    EXPECT_EQ(balance->paidCredits, pack.credits);
+}
+
+TEST_F(LocalBackendServer, ARestartKeepsAccountsAndJobs) {
+    TemporaryFolder folder;
+    auto stateFile = folder / "state.json";
+    startOwn(stateFile);
+    auto owner = signInOwn("keeper");
+    auto jobId = submitJob(gradientJpeg(64, 48), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(jobId);
+    advance(10s);
+    auto before = jobResult(*jobId);
+    ASSERT_TRUE(before);
+    confirmDelivery(*jobId, std::to_string(owner.userId));
+
+    startOwn(stateFile);
+    auto after = jobResult(*jobId);
+    ASSERT_TRUE(after) << describe(after.failure());
+    EXPECT_EQ(after->response.fullSendImage, before->response.fullSendImage);
+    EXPECT_EQ(after->response.analysis, before->response.analysis);
+    EXPECT_EQ(jobStatus(*jobId)->status, "delivered");
+    EXPECT_EQ(fetchBalance(std::to_string(owner.userId))->balance, local::LocalBackendState::startingRoll - 1);
+    EXPECT_NE(own->state().signIn("google", "someone else").userId, owner.userId);
+}
+
+TEST_F(LocalBackendServer, ADamagedStateFileStartsEmptyWithoutCrashing) {
+    TemporaryFolder folder;
+    auto stateFile = folder / "state.json";
+    for (const char* damage : {"{not json", R"({"accounts": [{"userId": "one"}]})", R"({"jobs": 5})"}) {
+        std::ofstream(stateFile) << damage;
+        ::testing::internal::CaptureStderr();
+        startOwn(stateFile);
+        std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(own->state().account(1)) << damage;
+        EXPECT_NE(log.find("[local backend]"), std::string::npos) << damage;
+    }
+}
+
+} // namespace
+} // namespace oxel::testing
