@@ -1,5 +1,7 @@
 #include "LocalBackend.h"
 
+#include "DevelopmentSignIn.h"
+
 #include "LocalRelight.h"
 #include "PictureAnalysis.h"
 
@@ -121,6 +123,7 @@ struct LocalBackend::Server {
     std::optional<Json> announcement;
     Json remoteConfig = defaultRemoteConfig();
     std::deque<ReceivedRequest> received;
+    DevelopmentSignIn signInPages;
 
     explicit Server(Options o) : options(std::move(o)), state(options.stateFile) { routes(); }
 
@@ -391,6 +394,7 @@ struct LocalBackend::Server {
         http.Post("/events/funnel", [this](const auto& req, auto& res) { funnel(req, res); });
         http.Post("/auth/apple", [this](const auto& req, auto& res) { signIn(req, res, "apple", "identityToken"); });
         http.Post("/auth/google", [this](const auto& req, auto& res) { signIn(req, res, "google", "idToken"); });
+        signInPages.addRoutes(http);
     }
 
     bool bind() {
