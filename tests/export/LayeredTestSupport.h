@@ -118,6 +118,18 @@ inline std::string magick(const std::string& command)
     return "MAGICK_CONFIGURE_PATH='" + dataFile("imagemagick") + "' " + command;
 }
 
+// What psd-tools reads of a document: its report (JSON text), with the layers', masks' and
+// composite's samples left as raw files in `samplesFolder`.
+inline std::string inspectDocument(const std::filesystem::path& file, const std::filesystem::path& samplesFolder)
+{
+    int status = 0;
+    const auto output = run("/usr/bin/python3 " + dataFile("inspect_layers.py") + " '" + file.string() + "' '" +
+                                samplesFolder.string() + "'",
+                            &status);
+    EXPECT_EQ(status, 0) << output;
+    return output;
+}
+
 // The whole numbers in a text, in order.
 inline std::vector<uint64_t> numbersIn(const std::string& text)
 {

@@ -73,12 +73,7 @@ protected:
 
     nlohmann::json inspect(const std::filesystem::path& file) const
     {
-        int status = 0;
-        const auto output = run("/usr/bin/python3 " + layeredtest::dataFile("inspect_layers.py") + " '" +
-                                    file.string() + "' '" + folder.path().string() + "'",
-                                &status);
-        EXPECT_EQ(status, 0) << output;
-        return nlohmann::json::parse(output);
+        return nlohmann::json::parse(layeredtest::inspectDocument(file, folder.path()));
     }
 
     void expectSamples(const std::string& rawName, int64_t width, int64_t height, int channels,
