@@ -7,6 +7,7 @@
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
 #include "platform/InstanceChannel.h"
+#include "support/SecretServiceGate.h"
 #include "support/TemporaryFolder.h"
 
 #include <fstream>
@@ -405,6 +406,55 @@ TEST(AuthServiceDesktopEntry, RegistersTheCallbackScheme) {
     const std::string entry = textOf(std::filesystem::path(OXEL_SOURCE_DIR) / "resources" / "oxel-pro.desktop");
     EXPECT_NE(entry.find(std::string("x-scheme-handler/") + AuthService::appleCallbackScheme + ";"), std::string::npos);
     EXPECT_NE(entry.find("Exec=oxel-pro %U"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace oxel
+
+namespace oxel {
+namespace {
+
+TEST_F(AuthServiceTest, NoTokenReachesStandardError) {
+    ::testing::internal::CaptureStderr();
+    signInWithApple();
+    browser.replaysCallback = true;
+    signInWithGoogle();
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(service().state().which(), AuthState::Case::signedIn);
+    EXPECT_EQ(diagnostics.find("dev-apple."), std::string::npos) << diagnostics;
+    EXPECT_EQ(diagnostics.find("dev-google."), std::string::npos) << diagnostics;
+    EXPECT_EQ(diagnostics.find(defaultText("accountToken")), std::string::npos) << diagnostics;
+    EXPECT_EQ(diagnostics.find("code="), std::string::npos) << diagnostics;
+}
+
+class AuthServiceWithSecretService : public AuthServiceTest {
+protected:
+    void SetUp() override {
+        OXEL_REQUIRE_PRIVATE_SECRET_SERVICE();
+        AuthServiceTest::SetUp();
+    }
+};
+
+TEST_F(AuthServiceWithSecretService, TheNextLaunchBringsALostAccountBack) {
+    signInWithApple();
+    const AuthState signedIn = service().state();
+    const std::string token = defaultText("accountToken");
+    service_.reset();
+    forgetAccount();
+    SettingsStore::shared().remove("signInProvider");
+    SettingsStore::shared().remove("accessState");
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(service().state(), signedIn);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("oxel pro: the account came back from the Keychain\n"),
+              std::string::npos);
+    EXPECT_EQ(defaultText("accountToken"), token);
+    EXPECT_EQ(defaultText("signInProvider"), "apple");
+    EXPECT_EQ(defaultText("accessState"), "active");
+
+    service().signOut();
+    service_.reset();
+    EXPECT_EQ(service().state(), AuthState::signedOut()) << "sign-out removed the secret-store copy too";
 }
 
 }  // namespace
