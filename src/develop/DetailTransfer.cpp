@@ -130,6 +130,7 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 
 float DetailTransfer::divergence(const Image& confidence, const Rect& target) const
 {
+    if (confidence.isNull() || target.isEmpty() || target.isInfinite()) return 0;
     const Image proxy = confidence.scaled(divergenceSide / target.width, divergenceSide / target.height);
     std::vector<RGB> samples(size_t(divergenceSide) * divergenceSide);
     makeShrinkingContext().render(proxy, PixelRect{0, 0, divergenceSide, divergenceSide}, samples.data(),

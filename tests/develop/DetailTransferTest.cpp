@@ -290,6 +290,8 @@ TEST_F(DetailTransferTest, DivergenceNeedsEnoughEdges)
         Image::constant({0, 0, 1}).cropped(Rect{0, 0, 1, 50}));
     EXPECT_EQ(t.divergence(fewEdges, target), 0.0f);
     EXPECT_EQ(t.divergence(Image::constant({1, 1, 0}).cropped(target), target), 0.0f);
+    EXPECT_EQ(t.divergence(disagreeing, Rect{}), 0.0f);
+    EXPECT_EQ(t.divergence(disagreeing, Rect::infinite()), 0.0f);
 }
 
 TEST_F(DetailTransferTest, ConvertsTheRenderIntoAWideDocumentSpace)
