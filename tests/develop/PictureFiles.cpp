@@ -1,5 +1,7 @@
 #include "PictureFiles.h"
 
+#include "develop/MultiPictureIndex.h"
+
 #include <jpeglib.h>
 #include <lcms2.h>
 #include <libheif/heif.h>
@@ -299,6 +301,56 @@ Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions&
         for (const Bytes& row : rows) options.large ? put32(b, uint32_t(row.size())) : put16(b, uint16_t(row.size()));
     for (const Bytes& row : rows) b.insert(b.end(), row.begin(), row.end());
     return b;
+}
+
+Bytes xmpSegment(const std::string& packet)
+{
+    const std::string signature("http://ns.adobe.com/xap/1.0/\0", 29);
+    const size_t length = 2 + signature.size() + packet.size();
+    Bytes segment;
+    segment.reserve(length + 2);
+    segment.assign({0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)});
+    segment.insert(segment.end(), signature.begin(), signature.end());
+    segment.insert(segment.end(), packet.begin(), packet.end());
+    return segment;
+}
+
+std::string isoGainMapXmp(const std::string& attributes)
+{
+    return R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+           R"(<rdf:Description rdf:about="" xmlns:hdrgm="http://ns.adobe.com/hdr-gain-map/1.0/" hdrgm:Version="1.0" )"
+        + attributes + R"(/></rdf:RDF></x:xmpmeta>)";
+}
+
+std::string appleGainMapXmp()
+{
+    return R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+           R"(<rdf:Description rdf:about="" xmlns:HDRGainMap="http://ns.apple.com/HDRGainMap/1.0/" )"
+           R"(xmlns:apdi="http://ns.apple.com/pixeldatainfo/1.0/" HDRGainMap:HDRGainMapVersion="65536" )"
+           R"(apdi:AuxiliaryImageType="urn:com:apple:photo:2020:aux:hdrgainmap"/></rdf:RDF></x:xmpmeta>)";
+}
+
+Bytes assembleMultiPictureJpeg(const Bytes& primary, const std::vector<Bytes>& secondaries)
+{
+    MultiPictureIndex index;
+    index.entries.resize(secondaries.size() + 1);
+    const size_t payloadSize = 4 + index.encoded().size();
+    const size_t segmentSize = 4 + payloadSize;
+    const size_t base = 2 + 4 + 4; // SOI, marker and length, "MPF\0"
+    index.entries[0] = {MultiPictureEntry::primaryType | 0x20000000u, uint32_t(primary.size() + segmentSize), 0, 0, 0};
+    size_t at = primary.size() + segmentSize;
+    for (size_t i = 0; i < secondaries.size(); ++i) {
+        index.entries[i + 1] = {MultiPictureEntry::undefinedType, uint32_t(secondaries[i].size()), uint32_t(at - base), 0, 0};
+        at += secondaries[i].size();
+    }
+    const Bytes payload = index.encoded();
+    Bytes out;
+    out.reserve(at + 16);
+    out.assign({0xFF, 0xD8, 0xFF, 0xE2, uint8_t((payloadSize + 2) >> 8), uint8_t(payloadSize + 2), 'M', 'P', 'F', 0});
+    out.insert(out.end(), payload.begin(), payload.end());
+    out.insert(out.end(), primary.begin() + 2, primary.end());
+    for (const Bytes& secondary : secondaries) out.insert(out.end(), secondary.begin(), secondary.end());
+    return out;
 }
 
 Bytes readFile(const std::filesystem::path& path)

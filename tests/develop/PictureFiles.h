@@ -68,6 +68,17 @@ struct PsdOptions {
 };
 Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions& options = {});
 
+// A whole APP1 segment carrying an XMP packet, for JpegOptions::extraSegments.
+Bytes xmpSegment(const std::string& packet);
+
+// XMP packets describing a gain map in the two vocabularies.
+std::string isoGainMapXmp(const std::string& attributes); // e.g. R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"
+std::string appleGainMapXmp();
+
+// A JPEG file of several pictures: `primary` gains a Multi-Picture Format index listing itself and
+// every secondary picture, which follow it in order.
+Bytes assembleMultiPictureJpeg(const Bytes& primary, const std::vector<Bytes>& secondaries);
+
 Bytes readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 
