@@ -81,7 +81,7 @@ std::optional<RgbPicture> decodeReduced(std::string_view jpeg, int longEdge) {
     if (int64_t(picture.width) * picture.height > largestDecodedPixels) return std::nullopt;
     picture.pixels.resize(size_t(picture.width) * picture.height * 3);
     if (tjDecompress2(decoder.handle, bytes, jpeg.size(), picture.pixels.data(), picture.width, 0, picture.height,
-                      TJPF_RGB, 0) != 0 &&
+                      TJPF_RGB, TJFLAG_FASTDCT) != 0 &&
         tjGetErrorCode(decoder.handle) == TJERR_FATAL)
         return std::nullopt;
     return reduced(std::move(picture), longEdge);
@@ -93,7 +93,7 @@ std::string encodeJpeg(const RgbPicture& picture, int quality) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     if (tjCompress2(encoder.handle, picture.pixels.data(), picture.width, 0, picture.height, TJPF_RGB, &buffer, &size,
-                    TJSAMP_420, quality, 0) != 0) {
+                    TJSAMP_420, quality, TJFLAG_FASTDCT) != 0) {
         tjFree(buffer);
         return {};
     }

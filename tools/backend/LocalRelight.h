@@ -16,7 +16,8 @@ struct RgbPicture {
 };
 
 // Decodes a JPEG reduced to at most `longEdge` pixels on its long edge; nothing when the bytes are
-// not a JPEG this decoder reads or the picture is implausibly large.
+// not a JPEG this decoder reads or the picture is implausibly large. Decoding and encoding use the
+// fast integer transforms: the stand-in's pictures favour speed, and stay deterministic.
 std::optional<RgbPicture> decodeReduced(std::string_view jpeg, int longEdge);
 
 // JPEG bytes of the picture at the given quality; empty on failure.
