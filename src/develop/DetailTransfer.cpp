@@ -116,8 +116,9 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
         documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5);
 
     Image raw = rawConfidence(inSRGB(plan.src), inSRGB(plan.renderUp), plan.target);
-    // Both masks blur the same raw confidence: computed once, it is not recomputed per mask tile.
-    if (materialiseMasks) raw = materialise(raw, true).value_or(raw);
+    // Both masks blur the same raw confidence: kept for the moment they are made, it is computed
+    // once instead of once per mask tile. Only within the scaled picture's memory budget.
+    if (materialiseMasks && materialiseScaled) raw = materialise(raw, true).value_or(raw);
     plan.confidence = gaussianBlur(raw, 6).cropped(plan.target);
     plan.soft = gaussianBlur(raw, 40).cropped(plan.target);
     if (materialiseMasks) {
