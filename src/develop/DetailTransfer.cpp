@@ -97,9 +97,7 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
     if (!(limits_.sameSceneLimit < plan.structure))
         return declined(TransferDecline::notSameScene(plan.structure, plan.turns, plan.correlation));
 
-    const int64_t pixels = roundedPixels(plan.target);
-    const bool materialiseMasks = refine && pixels <= maskLimit;
-    const bool materialiseScaled = refine && pixels <= scaledPictureLimit;
+    const auto [materialiseScaled, materialiseMasks] = materialising(roundedPixels(plan.target), refine);
 
     if (plan.upscaled) {
         plan.renderUp = lanczosScale(render_, plan.target);
@@ -127,6 +125,11 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
     }
     plan.divergence = divergence(plan.confidence, plan.target);
     return {std::move(plan), std::nullopt};
+}
+
+DetailTransfer::Materialising DetailTransfer::materialising(int64_t pixels, bool refine)
+{
+    return {refine && pixels <= scaledPictureLimit, refine && pixels <= maskLimit};
 }
 
 float DetailTransfer::divergence(const Image& confidence, const Rect& target) const

@@ -36,6 +36,14 @@ public:
 
     // The finished picture at `strength` (0...1; a plan that diverged too far is combined at 1).
     std::optional<Image> combine(const TransferPlan& plan, float strength) const;
+    // What planning materialises for a target of `pixels`: the Lanczos-scaled picture up to
+    // 52,428,800 pixels, the masks up to 104,857,600; nothing without `refine`.
+    struct Materialising {
+        bool scaledPicture = false;
+        bool masks = false;
+    };
+    static Materialising materialising(int64_t pixels, bool refine);
+
     // The strength combine really uses, also the opacity of a layered file's "light" layer.
     float effectiveStrength(const TransferPlan& plan, float strength) const;
 

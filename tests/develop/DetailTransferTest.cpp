@@ -277,6 +277,31 @@ TEST_F(DetailTransferTest, MaterialisesWithinOnePixelStep)
     EXPECT_FALSE(t.materialise(picture.cropped(Rect::ofSize(0.4, 30)), true));
 }
 
+TEST(DetailTransferMemoryTest, MaterialisesWithinTheMemoryBudget)
+{
+    const auto at = [](int64_t pixels, bool refine) {
+        const auto m = DetailTransfer::materialising(pixels, refine);
+        return std::pair{m.scaledPicture, m.masks};
+    };
+    EXPECT_EQ(at(52'428'800, true), std::pair(true, true));
+    EXPECT_EQ(at(52'428'801, true), std::pair(false, true));
+    EXPECT_EQ(at(104'857'600, true), std::pair(false, true));
+    EXPECT_EQ(at(104'857'601, true), std::pair(false, false));
+    EXPECT_EQ(at(1000, false), std::pair(false, false));
+}
+
+TEST_F(DetailTransferTest, PlansWithoutRefiningStayLazy)
+{
+    // Lazy and materialised plans describe the same pictures.
+    const DetailTransfer t = transfer();
+    const TransferPlan lazy = *t.plan(false, false).plan;
+    const TransferPlan refined = *t.plan(false, true).plan;
+    EXPECT_LT(meanAbsoluteDifference(pixelsOf(*t.combine(lazy, 0.5f), renderWidth, renderHeight),
+                                     pixelsOf(*t.combine(refined, 0.5f), renderWidth, renderHeight)),
+              0.003);
+    EXPECT_NEAR(lazy.divergence, refined.divergence, 0.02);
+}
+
 TEST_F(DetailTransferTest, DivergenceNeedsEnoughEdges)
 {
     const DetailTransfer t = transfer();
