@@ -4,6 +4,7 @@
 
 #include "imaging/ColourSpace.h"
 
+#include <lcms2.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -49,12 +50,24 @@ private:
     uint64_t size_ = 0;
 };
 
+// The document's profile when a colour engine can open it, else sRGB's.
+const std::vector<uint8_t>& usableProfile(const std::vector<uint8_t>& stored)
+{
+    if (!stored.empty()) {
+        if (cmsHPROFILE profile = cmsOpenProfileFromMem(stored.data(), cmsUInt32Number(stored.size()))) {
+            cmsCloseProfile(profile);
+            return stored;
+        }
+    }
+    return ColourSpace::sRGB().icc;
+}
+
 bool writeTIFF(const Original& original, const std::filesystem::path& path)
 {
     const bool big = uint64_t(original.samples.size()) * 2 > 0xF0000000ull;
     TIFF* tiff = TIFFOpen(path.c_str(), big ? "w8" : "w");
     if (!tiff) return false;
-    const auto& profile = original.iccProfile.empty() ? ColourSpace::sRGB().icc : original.iccProfile;
+    const auto& profile = usableProfile(original.iccProfile);
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(original.width));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(original.height));
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);

@@ -50,7 +50,7 @@ private:
 std::optional<Original> readOriginal(const Source& source);
 
 // Reads the "original" layer of the file at `source` and writes it to `destination` as an
-// uncompressed 16-bit RGB TIFF tagged with the document's profile (sRGB without one), carrying
+// uncompressed 16-bit RGB TIFF tagged with the document's profile (sRGB without a usable one), carrying
 // `properties` (the original's metadata) with the orientation set upright, as the layer's pixels
 // lie. True when the TIFF was written; false on every failure, leaving no file at `destination`.
 bool extractOriginal(const std::filesystem::path& source, const std::filesystem::path& destination,

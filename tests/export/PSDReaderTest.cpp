@@ -125,18 +125,21 @@ TEST_F(LayeredReader, CarriesTheCallersMetadataButClaimsTheUprightOrientation)
     expectOriginal(readTIFF(destination), 8, 6);
 }
 
-TEST_F(LayeredReader, ADocumentWithoutAProfileGivesAnSRGBTIFF)
+TEST_F(LayeredReader, ADocumentWithoutAUsableProfileGivesAnSRGBTIFF)
 {
-    PSDWriter writer;
-    writer.width = 4;
-    writer.height = 4;
-    writer.context = &context;
-    const auto source = folder / "plain.psd";
-    ASSERT_FALSE(writer.write({{"original", PSDBlend::normal, 1.0, true, pictureOf(4, 4, originalSample), {}, 255}},
-                              source, pictureOf(4, 4, otherSample), false));
-    const auto destination = folder / "plain.tif";
-    ASSERT_TRUE(PSDReader::extractOriginal(source, destination, std::nullopt));
-    EXPECT_EQ(readTIFF(destination).icc, ColourSpace::sRGB().icc);
+    for (const auto& stored : std::vector<std::optional<std::vector<uint8_t>>>{std::nullopt, std::vector<uint8_t>{1, 2, 3}}) {
+        PSDWriter writer;
+        writer.width = 4;
+        writer.height = 4;
+        writer.context = &context;
+        writer.iccProfile = stored;
+        const auto source = folder / "plain.psd";
+        ASSERT_FALSE(writer.write({{"original", PSDBlend::normal, 1.0, true, pictureOf(4, 4, originalSample), {}, 255}},
+                                  source, pictureOf(4, 4, otherSample), false));
+        const auto destination = folder / "plain.tif";
+        ASSERT_TRUE(PSDReader::extractOriginal(source, destination, std::nullopt));
+        EXPECT_EQ(readTIFF(destination).icc, ColourSpace::sRGB().icc);
+    }
 }
 
 TEST_F(LayeredReader, OnlyABottomLayerNamedOriginalCounts)

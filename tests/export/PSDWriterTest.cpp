@@ -228,6 +228,24 @@ TEST_F(LayeredWriter, ALayeredTIFFShowsTheCompositeAndCarriesTheDocumentsLayerDa
     EXPECT_EQ(layeredtest::numbersIn(firstPixels), (std::vector<uint64_t>{0, 100, 200, 100, 200, 300}));
 }
 
+TEST_F(LayeredWriter, AWideLayeredTIFFSplitsItsCompositeIntoStripsOfAtMost8MiB)
+{
+    // 60,000 bytes a row: 139 rows a strip, so 140 rows make two strips.
+    const int64_t width = 10000, height = 140;
+    const auto tiff = folder / "wide.tif";
+    Stack stack;
+    stack.add("original", PSDBlend::normal, 1.0, true, width, height, gradient);
+    ASSERT_FALSE(writerFor(width, height).write(stack.layers, tiff, pictureOf(width, height, compositeSample), true));
+
+    int status = 0;
+    const auto info = run("tiffinfo '" + tiff.string() + "' 2>&1", &status);
+    EXPECT_EQ(status, 0) << info;
+    EXPECT_NE(info.find("Rows/Strip: 139"), std::string::npos) << info;
+    const auto lastPixel = run(layeredtest::magick("convert '" + tiff.string() + "[0]' -crop 1x1+9999+139 -depth 16 -endian MSB rgb:- | od -An -tu2 --endian=big"));
+    EXPECT_EQ(layeredtest::numbersIn(lastPixel),
+              (std::vector<uint64_t>{compositeSample(9999, 139, 0), compositeSample(9999, 139, 1), compositeSample(9999, 139, 2)}));
+}
+
 TEST_F(LayeredWriter, ACanvasOutsideTheLimitsIsRefusedBeforeAnythingIsCreated)
 {
     for (auto [width, height] : {std::pair<int64_t, int64_t>{300001, 2}, {2, 0}, {0, 5}}) {
@@ -238,6 +256,10 @@ TEST_F(LayeredWriter, ACanvasOutsideTheLimitsIsRefusedBeforeAnythingIsCreated)
     }
     EXPECT_TRUE(folder.entries().empty());
     EXPECT_EQ(folder.stagingFolders(), 0u);
+
+    Stack widest;
+    widest.add("original", PSDBlend::normal, 1.0, true, 300000, 1, gradient);
+    EXPECT_FALSE(writerFor(300000, 1).write(widest.layers, folder / "widest.psb", pictureOf(300000, 1, compositeSample), false));
 }
 
 TEST_F(LayeredWriter, AFailedWriteLeavesTheDestinationAsItWasAndNoTemporaryFiles)
