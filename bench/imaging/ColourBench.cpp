@@ -45,15 +45,31 @@ long maxResidentKilobytes()
     return usage.ru_maxrss;
 }
 
+// CPU time of every thread of the process, in seconds: on a busy machine, the wall time an
+// iteration would take on 8 idle cores is about this divided by 8.
+double processCPUSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void reportCPUPerIteration(benchmark::State& state, double cpuBefore)
+{
+    state.counters["cpuMsPerIteration"] = (processCPUSeconds() - cpuBefore) * 1000.0 / double(state.iterations());
+}
+
 void BM_KernelChain(benchmark::State& state)
 {
     const Image chain = kernelChain();
     std::vector<RGB> out(size_t(width * height));
     const RenderContext context;
+    const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
         context.render(chain, {0, 0, width, height}, out.data(), size_t(width));
         benchmark::DoNotOptimize(out.data());
     }
+    reportCPUPerIteration(state, cpuBefore);
 }
 BENCHMARK(BM_KernelChain)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -62,10 +78,12 @@ void BM_RenderBanded8(benchmark::State& state)
     const Image chain = kernelChain();
     const RenderContext context;
     const long before = maxResidentKilobytes();
+    const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
         auto bitmap = renderBanded(chain, width, height, false, ColourSpace::sRGB(), context);
         benchmark::DoNotOptimize(bitmap);
     }
+    reportCPUPerIteration(state, cpuBefore);
     // Growth of the peak beyond what the source already held: the output plus the band and tiles.
     state.counters["peakGrowthMB"] = double(maxResidentKilobytes() - before) / 1024.0;
 }

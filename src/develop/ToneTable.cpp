@@ -23,10 +23,15 @@ std::shared_ptr<const ToneTable> ToneTable::of(Direction direction, bool sRGB, d
 }
 
 ToneTable::ToneTable(Direction direction, bool sRGB, double gamma)
-    : direction_(direction), sRGB_(sRGB), gamma_(gamma), samples_(sampleCount + 1)
+    : direction_(direction), sRGB_(sRGB), gamma_(gamma), segments_(sampleCount)
 {
-    for (uint32_t key = 0; key <= sampleCount; ++key)
-        samples_[key] = float(exact(double(std::bit_cast<float>((key + firstKey) << fractionBits))));
+    const auto sample = [this](uint32_t key) { return exact(double(std::bit_cast<float>((key + firstKey) << fractionBits))); };
+    double start = sample(0);
+    for (uint32_t key = 0; key < sampleCount; ++key) {
+        const double end = sample(key + 1);
+        segments_[key] = {float(start), float(end - start)};
+        start = end;
+    }
 }
 
 double ToneTable::exact(double x) const

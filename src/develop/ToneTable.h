@@ -28,8 +28,8 @@ public:
         if (key >= sampleCount) [[unlikely]]
             return float(exact(x));
         const float t = float(bits & fractionMask) * (1.0f / float(fractionMask + 1));
-        const float low = samples_[key];
-        return low + t * (samples_[key + 1] - low);
+        const Segment& segment = segments_[key];
+        return segment.start + t * segment.rise;
     }
 
     // The curve's formula, in double.
@@ -45,7 +45,12 @@ private:
     Direction direction_;
     bool sRGB_;
     double gamma_;
-    std::vector<float> samples_;
+    // Each segment's value at its start and the rise to the next segment's start.
+    struct Segment {
+        float start;
+        float rise;
+    };
+    std::vector<Segment> segments_;
 };
 
 } // namespace oxel
