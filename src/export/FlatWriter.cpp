@@ -115,6 +115,13 @@ GainMapOutcome carryGainMap(const Image& picture, const FlatWriteOriginal& origi
     return outcome;
 }
 
+// A map that came without metadata still has to be found again by readers, which look for a
+// gain-map vocabulary in the second picture's XMP: it is marked as the platform's kind of map.
+constexpr std::string_view plainGainMapXmp =
+    "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+    "<rdf:Description rdf:about=\"\" xmlns:HDRGainMap=\"http://ns.apple.com/HDRGainMap/1.0/\" "
+    "HDRGainMap:HDRGainMapVersion=\"65536\"/></rdf:RDF></x:xmpmeta>";
+
 std::optional<std::vector<uint8_t>> grey(const GainMapPicture& map, double quality)
 {
     auto bitmap = Bitmap::allocate(map.width, map.height, PixelFormat::Gray8);
@@ -133,7 +140,7 @@ std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadat
     if (!gainMap) return primary;
     const auto map = grey(*gainMap, quality);
     if (!map) return std::nullopt;
-    return withGainMapPicture(*primary, *map, gainMap->xmp);
+    return withGainMapPicture(*primary, *map, gainMap->xmp.empty() ? plainGainMapXmp : std::string_view(gainMap->xmp));
 }
 
 std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata& metadata)
@@ -217,7 +224,7 @@ ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOri
     TemporaryFile temporary(folder / temporaryFileName(suffix));
     if (!temporary.create()) return writeFailed(destinationTrouble(folder, format));
 
-    const Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.appVersion);
+    const Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);
     const ExportFailure couldNotWrite = writeFailed("could not write " + std::string(formatWord(format)));
     if (format == ExportFormat::psd) {
         if (!temporary.closeFile()) return couldNotWrite;

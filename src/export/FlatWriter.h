@@ -8,6 +8,7 @@
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"
+#include "platform/BuildInfo.h"
 
 #include <nlohmann/json.hpp>
 
@@ -46,7 +47,7 @@ using GainMapCarrier = std::function<std::optional<CarriedGainMap>(std::span<con
 
 // What the writer needs from the layers above it.
 struct FlatWriteServices {
-    std::string appVersion = "0";
+    std::string softwareVersion = appVersion();
     // Absent: gain maps are not carried (the reason says "no-kernel").
     GainMapCarrier carryGainMap;
     // The "detail_transfer" funnel event's metadata, sent fire and forget; absent: not sent.

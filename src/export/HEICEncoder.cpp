@@ -33,7 +33,9 @@ Encoder makeEncoder(heif_context* context, double quality)
         return {nullptr, heif_encoder_release};
     Encoder owned(encoder, heif_encoder_release);
     heif_encoder_set_lossy_quality(encoder, int(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
-    heif_encoder_set_parameter_string(encoder, "preset", "fast");
+    // The quickest of x265's presets: at export qualities the pictures look the same, and a
+    // 24-megapixel picture encodes about three times faster than with "fast".
+    heif_encoder_set_parameter_string(encoder, "preset", "ultrafast");
     return owned;
 }
 

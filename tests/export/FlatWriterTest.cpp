@@ -63,16 +63,16 @@ std::string identify(const std::filesystem::path& file)
     return run(magick("identify -format '%m %w %h %z' '" + file.string() + "' 2>/dev/null"));
 }
 
-FlatWriteServices servicesCarrying(std::vector<nlohmann::json>* events, bool carried = true)
+FlatWriteServices servicesCarrying(std::vector<nlohmann::json>* events, bool carried = true, std::string xmp = gainMapXmp)
 {
     FlatWriteServices services;
-    services.appVersion = "1.2.3";
-    services.carryGainMap = [carried](std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason)
+    services.softwareVersion = "1.2.3";
+    services.carryGainMap = [carried, xmp](std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason)
         -> std::optional<CarriedGainMap> {
         reason = carried ? "applied:apple" : "no-map:public.jpeg";
         if (!carried) return std::nullopt;
         CarriedGainMap map;
-        map.picture = {20, 15, std::vector<uint8_t>(300, 180), gainMapXmp};
+        map.picture = {20, 15, std::vector<uint8_t>(300, 180), xmp};
         map.paramsMax = 1.234f;
         map.appliedMean = 0.5;
         return map;
@@ -134,7 +134,7 @@ TEST(FlatWriter, CarriesTheOriginalsMetadataLessWhatNoLongerApplies)
     FlatWriteOriginal original;
     original.metadata = cameraMetadata();
     FlatWriteServices services;
-    services.appVersion = "1.2.3";
+    services.softwareVersion = "1.2.3";
     for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
         ScratchFolder folder;
         const auto file = folder / ("m." + std::string(rawValue(format)));
@@ -172,7 +172,7 @@ TEST(FlatWriter, LeavesTheCaptureDatesOutWhenAsked)
     EXPECT_FALSE(tags.contains("IFD0:ModifyDate"));
     EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
     EXPECT_EQ(tags.value("IFD0:Model", ""), "Model 7");
-    EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro 0");
+    EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro " + appVersion());
 }
 
 TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
@@ -192,6 +192,17 @@ TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], (nlohmann::json{{"hdr", true}, {"hdrWhy", "applied:apple"}, {"format", "jpeg"}, {"gainMean", 0.5},
                                          {"gainMax", 1.23}}));
+}
+
+TEST(FlatWriter, MarksAGainMapWithoutMetadataSoThatReadersFindIt)
+{
+    std::vector<nlohmann::json> events;
+    ScratchFolder folder;
+    const auto result = writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
+                                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, ""));
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+    run("exiftool -b -MPImage2 '" + (folder / "g.jpg").string() + "' > '" + (folder / "map.jpg").string() + "'");
+    EXPECT_EQ(exiftool(folder / "map.jpg").value("XMP-HDRGainMap:HDRGainMapVersion", 0), 65536);
 }
 
 TEST(FlatWriter, CarriesAGainMapIntoHEICAsAHiddenAuxiliaryImage)
