@@ -12,10 +12,15 @@ Image SuggestedGrade::apply(const Image& image, double strength, const std::opti
     const Rect extent = image.extent();
     if (!isStretchable(mask)) {
         // No mask holds nothing off: every pixel takes the whole grade.
-        return applyKernel(extent, [u](RGB s) { return GradeKernels::grade(s, RGB{0, 0, 0}, u); }, image);
+        SpanKernel span = [u](const RGB* const* in, RGB* out, size_t count) {
+            GradeKernels::gradeSpan(in[0], nullptr, out, count, u);
+        };
+        return applySpanKernel(extent, std::move(span), {image});
     }
-    const Image stretched = stretchedTo(*mask, extent).clampedToExtent();
-    return applyKernel(extent, [u](RGB s, RGB m) { return GradeKernels::grade(s, m, u); }, image, stretched);
+    SpanKernel span = [u](const RGB* const* in, RGB* out, size_t count) {
+        GradeKernels::gradeSpan(in[0], in[1], out, count, u);
+    };
+    return applySpanKernel(extent, std::move(span), {image, stretchedTo(*mask, extent).clampedToExtent()});
 }
 
 } // namespace oxel

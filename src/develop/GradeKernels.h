@@ -1,14 +1,17 @@
 #pragma once
 
+#include "develop/Lanes.h"
 #include "develop/SuggestedGrade.h"
 #include "imaging/Pixel.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 
 // The per-pixel functions behind grading, skin hold and the colour layer. Each is a pure function
-// of its samples and uniforms; the image operations run them through applyKernel.
+// of its samples and uniforms; the image operations run them through applyKernel. The grade runs
+// on four pixels at once.
 namespace oxel::GradeKernels {
 
 // The uniforms of the grade kernel, one grade at one strength.
@@ -32,91 +35,117 @@ struct GradeUniforms {
     static GradeUniforms of(const SuggestedGrade& grade);
 };
 
-struct HSV {
-    float h, s, v;  // hue in turns (0...1)
+// Four pixels, one vector a channel.
+struct RGB4 {
+    lanes::F4 r, g, b;
+
+    static RGB4 splat(RGB c) { return {lanes::splat(c.r), lanes::splat(c.g), lanes::splat(c.b)}; }
+    RGB at(size_t k) const { return {r[k], g[k], b[k]}; }
+    void set(size_t k, RGB c)
+    {
+        r[k] = c.r;
+        g[k] = c.g;
+        b[k] = c.b;
+    }
+};
+
+struct HSV4 {
+    lanes::F4 h, s, v;  // hue in turns (0...1)
 };
 
 inline float clampUnit(float x) { return std::min(std::max(x, 0.0f), 1.0f); }
 inline RGB clampUnit(RGB c) { return {clampUnit(c.r), clampUnit(c.g), clampUnit(c.b)}; }
 
-inline float smoothstep(float e0, float e1, float x)
-{
-    const float t = clampUnit((x - e0) / (e1 - e0));
-    return t * t * (3 - 2 * t);
-}
-
-inline float fract(float x) { return x - std::floor(x); }
-
-inline float mod(float x, float y) { return x - y * std::floor(x / y); }
-
 // The signed hue difference from a to b in degrees, within [-180, 180).
-inline float hueDelta(float a, float b) { return mod(b - a + 540, 360) - 180; }
+inline float hueDelta(float a, float b) { return b - a + 540 - 360 * std::floor((b - a + 540) / 360) - 180; }
+inline lanes::F4 hueDelta(float a, lanes::F4 b) { return lanes::mod(b - a + 540.0f, 360) - 180.0f; }
 
-inline HSV rgb2hsv(RGB c)
+inline HSV4 rgb2hsv(const RGB4& c)
 {
-    struct V4 { float x, y, z, w; };
-    const V4 p = c.g >= c.b ? V4{c.g, c.b, 0, -1.0f / 3} : V4{c.b, c.g, -1, 2.0f / 3};
-    const V4 q = c.r >= p.x ? V4{c.r, p.y, p.z, p.x} : V4{p.x, p.y, p.w, c.r};
-    const float d = q.x - std::min(q.w, q.y);
+    using namespace lanes;
+    const auto gAboveB = c.g >= c.b;
+    const F4 px = gAboveB ? c.g : c.b, py = gAboveB ? c.b : c.g;
+    const F4 pz = gAboveB ? splat(0) : splat(-1), pw = gAboveB ? splat(-1.0f / 3) : splat(2.0f / 3);
+    const auto rAbove = c.r >= px;
+    const F4 qx = rAbove ? c.r : px, qy = py, qz = rAbove ? pz : pw, qw = rAbove ? px : c.r;
+    const F4 d = qx - min(qw, qy);
     const float e = 1e-6f;
-    return {std::abs(q.z + (q.w - q.y) / (6 * d + e)), d / (q.x + e), q.x};
+    return {abs(qz + (qw - qy) / (6.0f * d + e)), d / (qx + e), qx};
 }
 
-inline RGB hsv2rgb(HSV c)
+inline RGB4 hsv2rgb(const HSV4& c)
 {
-    const auto channel = [&](float k) {
-        const float p = std::abs(fract(c.h + k) * 6 - 3);
-        return c.v * (1 + c.s * (clampUnit(p - 1) - 1));
-    };
+    using namespace lanes;
+    const auto channel = [&](float k) { return c.v * (1.0f + c.s * (clamp(abs(fract(c.h + k) * 6.0f - 3.0f) - 1.0f, 0, 1) - 1.0f)); };
     return {channel(1.0f), channel(2.0f / 3), channel(1.0f / 3)};
 }
 
-inline HSV hueMove(HSV hsv, const GradeUniforms::Move& mv, float lum, float cw)
+inline HSV4 hueMove(const HSV4& hsv, const GradeUniforms::Move& mv, float lum, lanes::F4 cw)
 {
-    float h = hsv.h * 360;
-    const float w = std::max(0.0f, 1 - std::abs(hueDelta(mv.from, h)) / mv.width) * cw;
-    h = mod(h + hueDelta(mv.from, mv.to) * w + 360, 360);
-    const float sv = std::min(1.0f, hsv.s * (1 + (mv.saturation - 1) * w));
-    const float vv = std::min(1.0f, hsv.v * (1 + (lum - 1) * w));
-    return {h / 360, sv, vv};
+    using namespace lanes;
+    F4 h = hsv.h * 360.0f;
+    const F4 w = max(splat(0), 1.0f - abs(hueDelta(mv.from, h)) * (1.0f / mv.width)) * cw;
+    h = mod(h + hueDelta(mv.from, mv.to) * w + 360.0f, 360);
+    const F4 sv = min(splat(1), hsv.s * (1.0f + (mv.saturation - 1) * w));
+    const F4 vv = min(splat(1), hsv.v * (1.0f + (lum - 1) * w));
+    return {h * (1.0f / 360), sv, vv};
 }
 
-inline float power(float base, float exponent) { return exponent == 1 ? base : std::pow(base, exponent); }
+inline lanes::F4 power(lanes::F4 base, float exponent) { return exponent == 1 ? base : lanes::pow(base, exponent); }
 
-// One pixel `s` graded, held off by the mask sample `m` (its red channel) times the hold.
-inline RGB grade(RGB s, RGB m, const GradeUniforms& u)
+// Four pixels `s` graded, held off by the mask samples `m` (their red channel) times the hold.
+inline RGB4 grade(const RGB4& s, lanes::F4 m, const GradeUniforms& u)
 {
-    const RGB c = s;
-    RGB d = c;
+    using namespace lanes;
+    RGB4 d = s;
     if (u.moveCount > 0) {
-        HSV hsv = rgb2hsv(c);
+        HSV4 hsv = rgb2hsv(s);
         // The colour weight comes from the unmoved pixel, so grey stays out of every move.
-        const float cw = clampUnit(hsv.s / 0.15f);
-        for (int i = 0; i < std::min(u.moveCount, 3); ++i) hsv = hueMove(hsv, u.moves[i], u.lum[i], cw);
+        const F4 cw = clamp(hsv.s * (1.0f / 0.15f), 0, 1);
+        for (int i = 0; i < std::min(u.moveCount, 3); ++i) hsv = hueMove(hsv, u.moves[size_t(i)], u.lum[size_t(i)], cw);
         d = hsv2rgb(hsv);
     }
-    const RGB one{1, 1, 1};
-    RGB v = d * u.gain + u.lift * (one - d);
-    v = {std::max(v.r, 0.0f), std::max(v.g, 0.0f), std::max(v.b, 0.0f)};
-    RGB o{power(v.r, u.gamma.r), power(v.g, u.gamma.g), power(v.b, u.gamma.b)};
+    const F4 vr = max(d.r * u.gain.r + u.lift.r * (1.0f - d.r), splat(0));
+    const F4 vg = max(d.g * u.gain.g + u.lift.g * (1.0f - d.g), splat(0));
+    const F4 vb = max(d.b * u.gain.b + u.lift.b * (1.0f - d.b), splat(0));
+    RGB4 o{power(vr, u.gamma.r), power(vg, u.gamma.g), power(vb, u.gamma.b)};
 
     const float a = u.contrast - 1;
-    const auto sCurve = [a](float x) {
-        const float oc = clampUnit(x);
-        const float t = 2 * oc - 1;
-        return oc + a * (oc - 0.5f) * (1 - t * t);
+    const auto sCurve = [a](F4 x) {
+        const F4 oc = clamp(x, 0, 1);
+        const F4 t = 2.0f * oc - 1.0f;
+        return oc + a * (oc - 0.5f) * (1.0f - t * t);
     };
     o = {sCurve(o.r), sCurve(o.g), sCurve(o.b)};
 
-    const float y = 0.2126f * o.r + 0.7152f * o.g + 0.0722f * o.b;
-    const float shadowW = 1 - smoothstep(0, 0.35f, y);
-    const float highW = smoothstep(0.65f, 1, y);
-    const float zone = (1 + (u.satShadows - 1) * shadowW) * (1 + (u.satHighlights - 1) * highW);
-    const RGB luma{y, y, y};
-    o = luma + (o - luma) * (u.sat * zone);
+    const F4 y = 0.2126f * o.r + 0.7152f * o.g + 0.0722f * o.b;
+    const F4 shadowW = 1.0f - smoothstep(0, 0.35f, y);
+    const F4 highW = smoothstep(0.65f, 1, y);
+    const F4 zone = (1.0f + (u.satShadows - 1) * shadowW) * (1.0f + (u.satHighlights - 1) * highW);
+    const F4 factor = u.sat * zone;
+    o = {y + (o.r - y) * factor, y + (o.g - y) * factor, y + (o.b - y) * factor};
 
-    const float k = 1 - u.hold * m.r;
-    return clampUnit(c + (o - c) * k);
+    const F4 k = 1.0f - u.hold * m;
+    return {clamp(s.r + (o.r - s.r) * k, 0, 1), clamp(s.g + (o.g - s.g) * k, 0, 1), clamp(s.b + (o.b - s.b) * k, 0, 1)};
+}
+
+// One pixel through the four-pixel grade.
+inline RGB grade(RGB s, RGB m, const GradeUniforms& u) { return grade(RGB4::splat(s), lanes::splat(m.r), u).at(0); }
+
+// Runs of samples graded four at a time; `mask` may be null (nothing held off).
+inline void gradeSpan(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
+{
+    for (size_t i = 0; i < count; i += 4) {
+        const size_t n = std::min<size_t>(4, count - i);
+        RGB4 in = RGB4::splat(s[i]);
+        lanes::F4 m = lanes::splat(0);
+        for (size_t k = 0; k < n; ++k) {
+            in.set(k, s[i + k]);
+            if (mask) m[k] = mask[i + k].r;
+        }
+        const RGB4 graded = grade(in, m, u);
+        for (size_t k = 0; k < n; ++k) out[i + k] = graded.at(k);
+    }
 }
 
 // How skin-coloured a pixel is: 1 inside the skin box of Cb and Cr, falling to 0 over 8 units

@@ -8,6 +8,9 @@
 namespace oxel {
 namespace {
 
+using GradeKernels::GradeUniforms;
+using GradeKernels::RGB4;
+
 constexpr std::array<double, 3> sRGBGammas{2.2, 2.2, 2.2};
 
 // The two conversions between a document space and sRGB, as the colour spaces make them.
@@ -25,27 +28,40 @@ ConvertKernel fromSRGBKernel(const RGBSpace& space)
             ChannelCurves::of(ToneTable::Direction::encode, space.sRGBCurve, space.gamma)};
 }
 
+// For each group of up to four pixels: `working` gives the pixel the grade sees, `change` turns
+// it and its graded value into the change worn by the picture.
+template <class Working, class Change>
+SpanKernel wearSpan(const GradeUniforms& u, Working working, Change change)
+{
+    return [u, working, change](const RGB* const* in, RGB* out, size_t count) {
+        const RGB* picture = in[0];
+        const RGB* hold = in[1];
+        for (size_t i = 0; i < count; i += 4) {
+            const size_t n = std::min<size_t>(4, count - i);
+            RGB4 before = RGB4::splat(working(picture[i]));
+            for (size_t k = 1; k < n; ++k) before.set(k, working(picture[i + k]));
+            const RGB4 after = GradeKernels::grade(before, lanes::splat(0), u);
+            for (size_t k = 0; k < n; ++k) {
+                const RGB p = picture[i + k];
+                out[i + k] = GradeKernels::wearColour(p, change(before.at(k), after.at(k)), hold[i + k]);
+            }
+        }
+    };
+}
+
 } // namespace
 
 Image wearGrade(const Image& picture, const SuggestedGrade& grade, double amount, const Image& hold,
                 const RGBSpace* space)
 {
-    const GradeKernels::GradeUniforms u = GradeKernels::GradeUniforms::of(grade.scaled(amount));
+    const GradeUniforms u = GradeUniforms::of(grade.scaled(amount));
     if (!space) {
-        return applyKernel(
-            picture.extent(),
-            [u](RGB p, RGB m) { return GradeKernels::wearColour(p, GradeKernels::grade(p, {}, u) - p, m); },
-            picture, hold);
+        auto span = wearSpan(u, [](RGB p) { return p; }, [](RGB before, RGB after) { return after - before; });
+        return applySpanKernel(picture.extent(), std::move(span), {picture, hold});
     }
     const ConvertKernel toSRGB = toSRGBKernel(*space), fromSRGB = fromSRGBKernel(*space);
-    return applyKernel(
-        picture.extent(),
-        [u, toSRGB, fromSRGB](RGB p, RGB m) {
-            const RGB working = toSRGB(p);
-            const RGB change = fromSRGB(GradeKernels::grade(working, {}, u)) - fromSRGB(working);
-            return GradeKernels::wearColour(p, change, m);
-        },
-        picture, hold);
+    auto span = wearSpan(u, toSRGB, [fromSRGB](RGB before, RGB after) { return fromSRGB(after) - fromSRGB(before); });
+    return applySpanKernel(picture.extent(), std::move(span), {picture, hold});
 }
 
 } // namespace oxel

@@ -1,0 +1,72 @@
+#include "DevelopOrder.h"
+
+#include "ColourWear.h"
+#include "GradeWear.h"
+#include "develop/Grain.h"
+
+#include "imaging/RenderBanded.h"
+#include "platform/SettingsStore.h"
+
+#include <cmath>
+
+namespace oxel {
+namespace {
+
+// The picture before grading: a colour-only result's stored picture, taken as its values stand;
+// else the detail transfer's combination, or the render when there is none.
+Image basePicture(const JobOutcome& outcome, double strength)
+{
+    if (outcome.colourOnly && outcome.picture) return Image::fromBitmap(*outcome.picture);
+    if (outcome.previewPlan) {
+        if (auto combined = outcome.transfer.combine(*outcome.previewPlan, float(strength))) return *combined;
+    }
+    // The transfer holds the render in the document's own encoding; the delivered one is sRGB.
+    return outcome.transfer.documentIsSRGB() ? outcome.render : outcome.transfer.render();
+}
+
+bool hasGradeWork(const JobOutcome& outcome, double colour) { return colour > colourThreshold && outcome.looks; }
+
+bool hasGrainWork(const JobOutcome& outcome, bool grainEnabled)
+{
+    return grainEnabled && !outcome.grainBaked && outcome.grainLevel;
+}
+
+Image graded(const Image& base, const GradeLooks& looks, bool alternative, double colour, const DetailTransfer& transfer)
+{
+    const SuggestedGrade& grade = alternative && looks.alternative ? *looks.alternative : looks.chosen;
+    const Image hold = holdMask(looks.mask, grade.skinHold, base.extent());
+    return wearGrade(base, grade, colour, hold, transfer.documentIsSRGB() ? nullptr : &transfer.space());
+}
+
+} // namespace
+
+bool isGrainEnabled() { return isGrainEnabled(SettingsStore::shared()); }
+
+bool isGrainEnabled(const SettingsStore& settings) { return settings.boolValue("grainEnabled").value_or(true); }
+
+Image develop(const JobOutcome& outcome, bool alternative, double strength, double colour, bool grainEnabled)
+{
+    Image base = basePicture(outcome, strength);
+    if (hasGradeWork(outcome, colour)) base = graded(base, *outcome.looks, alternative, colour, outcome.transfer);
+    if (hasGrainWork(outcome, grainEnabled)) {
+        if (auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, base.extent()))
+            base = Grain::apply(*grain, base);
+    }
+    return base;
+}
+
+std::optional<Bitmap> renderDeveloped(const JobOutcome& outcome, bool alternative, double strength, double colour,
+                                      bool grainEnabled)
+{
+    if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, colour) &&
+        !hasGrainWork(outcome, grainEnabled))
+        return outcome.picture;
+    const Image image = develop(outcome, alternative, strength, colour, grainEnabled);
+    const Rect extent = image.extent();
+    if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;
+    const auto width = int64_t(std::round(extent.width)), height = int64_t(std::round(extent.height));
+    return renderBanded(image.translated(-extent.x, -extent.y), width, height, false,
+                        outcome.transfer.documentSpace(), outcome.transfer.context());
+}
+
+} // namespace oxel

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "develop/GradeLooks.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Image.h"
+#include "imaging/RenderContext.h"
+#include "library/JobOutcome.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace oxel {
+
+class SettingsStore;
+
+// The develop order: one delivered result turned into the finished picture with the three
+// preview settings (the runner-up choice, the light strength and the colour amount), always in
+// the same steps: detail transfer, grade, skin hold, colour, grain. Nothing here keeps state or
+// changes the outcome, so results may be developed from several threads at once.
+
+// A colour amount at or below this leaves the picture ungraded.
+inline constexpr double colourThreshold = 0.0005;
+// The qualities tried, in order, until a report JPEG fits its limit.
+inline constexpr std::array<double, 4> reportJPEGQualities{0.8, 0.6, 0.4, 0.2};
+inline constexpr size_t reportJPEGLimit = 9'000'000;
+inline constexpr double lookThumbnailEdge = 240;
+
+// Film grain on developed pictures: the "grainEnabled" setting, on unless it holds false.
+bool isGrainEnabled();
+bool isGrainEnabled(const SettingsStore& settings);
+
+// The finished picture, not yet rendered, in the transfer's document space.
+Image develop(const JobOutcome& outcome, bool alternative, double strength, double colour,
+              bool grainEnabled = isGrainEnabled());
+
+// The finished picture at full size, 8 bits a channel, tagged with the document space. A
+// colour-only result with nothing to add comes back as its stored picture.
+std::optional<Bitmap> renderDeveloped(const JobOutcome& outcome, bool alternative, double strength, double colour,
+                                      bool grainEnabled = isGrainEnabled());
+
+// A JPEG of the finished picture in sRGB, its long edge at most `maxEdge` (never enlarged), at the
+// best quality step that keeps it within 9,000,000 bytes; nothing when none does.
+std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, bool alternative, double strength,
+                                                  double colour, double maxEdge,
+                                                  bool grainEnabled = isGrainEnabled());
+
+// The bytes of the first quality step whose JPEG is at most `limit` bytes long.
+std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t limit);
+
+// One small sRGB picture per look, chosen look first, graded fully with the looks' skin mask;
+// long edge at most 240 pixels, never enlarged. A thumbnail that fails is left out.
+std::vector<Bitmap> lookThumbnails(const Image& image, const GradeLooks& looks, const RenderContext& context);
+
+// The refined picture of a full-send render: saturation 0.95 (0 for black and white), as an
+// 8-bit sRGB picture; the input itself when that fails.
+Bitmap deriveRefined(const Bitmap& picture, bool blackAndWhite);
+
+} // namespace oxel

@@ -1,0 +1,43 @@
+#include "DevelopOrder.h"
+
+#include "JPEGEncoder.h"
+
+#include "imaging/Filters.h"
+#include "imaging/RenderBanded.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace oxel {
+
+std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t limit)
+{
+    for (double quality : reportJPEGQualities) {
+        auto bytes = encodeJPEG(bitmap, quality);
+        if (!bytes) return std::nullopt;
+        if (bytes->size() <= limit) return bytes;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, bool alternative, double strength,
+                                                  double colour, double maxEdge, bool grainEnabled)
+{
+    Image image = develop(outcome, alternative, strength, colour, grainEnabled);
+    const Rect extent = image.extent();
+    if (extent.isEmpty() || extent.isInfinite()) return std::nullopt;
+    image = image.translated(-extent.x, -extent.y);
+
+    const double s = maxEdge / std::max(extent.width, extent.height);
+    const double k = std::min(s, 1.0);
+    const auto width = int64_t(std::floor(extent.width * k)), height = int64_t(std::floor(extent.height * k));
+    // Reduced before the conversion and the render, with the edges repeated so no dark rim creeps in.
+    if (s < 1) image = lanczosScaleTransform(image.clampedToExtent(), s, 1).cropped(Rect::ofSize(double(width), double(height)));
+    if (!outcome.transfer.documentIsSRGB()) image = outcome.transfer.space().toSRGB(image).value_or(image);
+
+    const auto picture = renderBanded(image, width, height, false, ColourSpace::sRGB(), outcome.transfer.context());
+    if (!picture) return std::nullopt;
+    return jpegWithinLimit(*picture, reportJPEGLimit);
+}
+
+} // namespace oxel

@@ -1,0 +1,330 @@
+#include "PictureHelpers.h"
+
+#include "develop/ColourWear.h"
+#include "develop/DevelopOrder.h"
+#include "develop/GradeTheory.h"
+#include "develop/JPEGEncoder.h"
+#include "develop/RGBSpace.h"
+#include "platform/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+namespace oxel {
+namespace {
+
+using test::expectNear;
+using test::flat;
+using test::largestDifference;
+using test::picture;
+using test::samples;
+
+const RGB skinTone{230 / 255.0f, 180 / 255.0f, 150 / 255.0f};
+
+// Hues across, brightness down: every part of a grade shows somewhere.
+Image colourful(int width, int height)
+{
+    return picture(width, height, [=](int x, int y) {
+        const float h = float(x) / float(width), v = 0.15f + 0.8f * float(y) / float(height);
+        return RGB{v * (0.5f + 0.5f * std::cos(6.2832f * h)), v * (0.5f + 0.5f * std::cos(6.2832f * (h - 0.33f))),
+                   v * (0.5f + 0.5f * std::cos(6.2832f * (h - 0.67f)))};
+    });
+}
+
+SuggestedGrade strongGrade()
+{
+    SuggestedGrade grade = GradeTheory::grade({GradeTheory::Temperature::warm, GradeTheory::Density::rich}, "");
+    grade.gain = {1.12, 1.0, 0.88};
+    grade.saturation = 1.3;
+    return grade;
+}
+
+JobOutcome outcomeOf(const Image& render, const ColourSpace& space = ColourSpace::sRGB())
+{
+    return JobOutcome("job-1", render, DetailTransfer(render, render, space));
+}
+
+JobOutcome gradedOutcome(const Image& render, const ColourSpace& space = ColourSpace::sRGB())
+{
+    JobOutcome outcome = outcomeOf(render, space);
+    outcome.looks = GradeLooks{strongGrade(), std::nullopt, std::nullopt};
+    return outcome;
+}
+
+Bitmap rendered8(const Image& image)
+{
+    const Rect e = image.extent();
+    return *RenderContext().renderBitmap(image, {0, 0, int64_t(e.width), int64_t(e.height)}, PixelFormat::RGBX8,
+                                         ColourSpace::sRGB());
+}
+
+TEST(DevelopOrder, GradesOnlyAboveTheColourThreshold)
+{
+    const Image render = colourful(48, 32);
+    const JobOutcome outcome = gradedOutcome(render);
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, colourThreshold, false), render), 0);
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
+    EXPECT_GT(largestDifference(develop(outcome, false, 1, 0.002, false), render), 0);
+    EXPECT_GT(largestDifference(develop(outcome, false, 1, 1, false), render), 0.05f);
+    // No looks: no grade at any amount.
+    EXPECT_EQ(largestDifference(develop(outcomeOf(render), false, 1, 1, false), render), 0);
+}
+
+TEST(DevelopOrder, GradesAnSRGBDocumentDirectly)
+{
+    const Image render = colourful(48, 32);
+    const JobOutcome outcome = gradedOutcome(render);
+    const Image expected = strongGrade().apply(render, 0.7);
+    EXPECT_LT(largestDifference(develop(outcome, false, 1, 0.7, false), expected), 1e-5f);
+}
+
+TEST(DevelopOrder, GradesAWideGamutDocumentInSRGBAndTakesTheChangeBack)
+{
+    const Image render = colourful(48, 32);
+    const JobOutcome outcome = gradedOutcome(render, ColourSpace::displayP3());
+    ASSERT_FALSE(outcome.transfer.documentIsSRGB());
+    const RGBSpace& p3 = outcome.transfer.space();
+    const Image base = outcome.transfer.render();
+    const Image working = *p3.toSRGB(base);
+    const Image change = colourChange(*p3.fromSRGB(strongGrade().apply(working, 1)), *p3.fromSRGB(working), base.extent());
+    const Image expected = wearColour(base, change, holdMask(std::nullopt, 0.8, base.extent()));
+
+    const Image developed = develop(outcome, false, 1, 1, false);
+    EXPECT_LT(largestDifference(developed, expected), 2e-4f);
+    // Grading the document's own values would have given another picture.
+    EXPECT_GT(largestDifference(developed, strongGrade().apply(base, 1)), 0.01f);
+    EXPECT_EQ(developed.extent(), base.extent());
+}
+
+TEST(DevelopOrder, HoldsSkinOffTheGrade)
+{
+    const Image render = picture(64, 32, [](int x, int) { return x < 32 ? skinTone : RGB{0.3f, 0.5f, 0.9f}; });
+    JobOutcome outcome = gradedOutcome(render);
+    outcome.looks->chosen.skinHold = 1;
+    outcome.looks->mask = GradeLooks::skinMask(render, RenderContext(), nullptr);
+    ASSERT_TRUE(outcome.looks->mask);
+    const Image developed = develop(outcome, false, 1, 1, false);
+    expectNear(test::sampleAt(developed, 4, 16), skinTone, 1e-5f);
+    const RGB sky = test::sampleAt(developed, 60, 16);
+    EXPECT_GT(std::abs(sky.b - 0.9f) + std::abs(sky.r - 0.3f), 0.02f);
+
+    outcome.looks->chosen.skinHold = 0;
+    EXPECT_GT(largestDifference(develop(outcome, false, 1, 1, false).cropped(Rect::ofSize(8, 32)),
+                                render.cropped(Rect::ofSize(8, 32))), 0.02f);
+}
+
+TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
+{
+    const Image render = colourful(32, 24);
+    JobOutcome outcome = gradedOutcome(render);
+    EXPECT_EQ(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0);
+    outcome.looks->alternative = GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::drained}, "");
+    EXPECT_GT(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0.01f);
+}
+
+TEST(DevelopOrder, AddsGrainOnlyWhenItIsNotBakedInAndSwitchedOn)
+{
+    const Image render = flat(64, 48, {0.5f, 0.5f, 0.5f});
+    JobOutcome outcome = outcomeOf(render);
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0);  // no grain level
+    outcome.grainLevel = 3;
+    EXPECT_GT(largestDifference(develop(outcome, false, 1, 0, true), render), 0.01f);
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
+    outcome.grainBaked = true;
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0);
+}
+
+JobOutcome colourOnlyOutcome(const Bitmap& stored, const ColourSpace& space = ColourSpace::sRGB())
+{
+    const Image picture = Image::fromBitmap(stored);
+    JobOutcome outcome = outcomeOf(picture, space);
+    outcome.jobId = "local-1";
+    outcome.colourOnly = true;
+    outcome.picture = stored;
+    outcome.grainLevel = 2;
+    return outcome;
+}
+
+TEST(DevelopOrder, ReturnsAStoredColourOnlyPictureWhenThereIsNothingToAdd)
+{
+    const Bitmap stored = rendered8(colourful(40, 30));
+    JobOutcome outcome = colourOnlyOutcome(stored);
+    outcome.grainBaked = true;
+    auto same = renderDeveloped(outcome, false, 0.3, 0, true);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->data(), stored.data());
+
+    outcome.grainBaked = false;
+    EXPECT_EQ(renderDeveloped(outcome, false, 0.3, 0, false)->data(), stored.data());
+    auto grained = renderDeveloped(outcome, false, 0.3, 0, true);
+    ASSERT_TRUE(grained);
+    EXPECT_NE(grained->data(), stored.data());
+    EXPECT_EQ(grained->width(), 40);
+    EXPECT_EQ(grained->height(), 30);
+    EXPECT_NE(std::memcmp(grained->data(), stored.data(), stored.byteCount()), 0);
+}
+
+TEST(DevelopOrder, TakesAStoredColourOnlyPictureAsItsValuesStand)
+{
+    const Bitmap stored = rendered8(colourful(40, 30));
+    // In a wide-gamut document the stored values are not converted on the way in.
+    const JobOutcome outcome = colourOnlyOutcome(stored, ColourSpace::displayP3());
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), Image::fromBitmap(stored)), 0);
+    auto rendered = renderDeveloped(outcome, false, 1, 0, true);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(rendered->colourSpace(), ColourSpace::displayP3());
+}
+
+TEST(DevelopOrder, DevelopsAColourOnlyOutcomeWithoutAPictureFromItsRender)
+{
+    const Image render = colourful(40, 30);
+    JobOutcome outcome = outcomeOf(render);
+    outcome.colourOnly = true;
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
+}
+
+TEST(RenderDeveloped, RendersAtFullSizeTaggedWithTheDocumentSpace)
+{
+    const JobOutcome outcome = gradedOutcome(colourful(41, 23), ColourSpace::displayP3());
+    auto bitmap = renderDeveloped(outcome, false, 1, 1, false);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->width(), 41);
+    EXPECT_EQ(bitmap->height(), 23);
+    EXPECT_EQ(bitmap->colourSpace(), ColourSpace::displayP3());
+    EXPECT_EQ(bytesPerSample(bitmap->format()), 1);
+}
+
+Bitmap noise(int width, int height)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0, 1);
+    return rendered8(picture(width, height, [&](int, int) { return RGB{unit(random), unit(random), unit(random)}; }));
+}
+
+TEST(DevelopedJPEG, StepsDownInQualityUntilTheBytesFit)
+{
+    const Bitmap bitmap = noise(128, 96);
+    std::vector<std::vector<uint8_t>> steps;
+    for (double q : reportJPEGQualities) steps.push_back(*encodeJPEG(bitmap, q));
+    for (size_t i = 1; i < steps.size(); ++i) ASSERT_LT(steps[i].size(), steps[i - 1].size());
+
+    EXPECT_EQ(jpegWithinLimit(bitmap, reportJPEGLimit), steps[0]);
+    // A JPEG exactly at the limit is taken; one byte more moves on to the next step.
+    EXPECT_EQ(jpegWithinLimit(bitmap, steps[1].size()), steps[1]);
+    EXPECT_EQ(jpegWithinLimit(bitmap, steps[1].size() - 1), steps[2]);
+    EXPECT_EQ(jpegWithinLimit(bitmap, steps[3].size()), steps[3]);
+    EXPECT_FALSE(jpegWithinLimit(bitmap, steps[3].size() - 1));
+}
+
+struct JPEGSize {
+    int width = 0, height = 0;
+};
+
+JPEGSize sizeOf(const std::vector<uint8_t>& jpeg)
+{
+    tjhandle handle = tjInitDecompress();
+    JPEGSize size;
+    int subsampling = 0, colourspace = 0;
+    tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &size.width, &size.height, &subsampling, &colourspace);
+    tjDestroy(handle);
+    return size;
+}
+
+TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
+{
+    const JobOutcome large = gradedOutcome(colourful(400, 300));
+    auto reduced = developedJPEG(large, false, 1, 1, 204.8, false);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(sizeOf(*reduced).width, 204);
+    EXPECT_EQ(sizeOf(*reduced).height, 153);
+
+    auto whole = developedJPEG(gradedOutcome(colourful(100, 80)), false, 1, 1, 2048, false);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(sizeOf(*whole).width, 100);
+    EXPECT_EQ(sizeOf(*whole).height, 80);
+
+    const JobOutcome empty = outcomeOf(colourful(10, 10).cropped(Rect::ofSize(0, 10)));
+    EXPECT_FALSE(developedJPEG(empty, false, 1, 1, 2048, false));
+}
+
+TEST(DevelopedJPEG, KeepsTheEdgesOfAReducedPictureClean)
+{
+    // Scaling without repeating the edges would darken the border of a white picture.
+    const JobOutcome white = outcomeOf(flat(300, 200, {1, 1, 1}));
+    auto jpeg = developedJPEG(white, false, 1, 0, 100, false);
+    ASSERT_TRUE(jpeg);
+    tjhandle handle = tjInitDecompress();
+    std::vector<uint8_t> rgb(100 * 66 * 3);
+    ASSERT_EQ(tjDecompress2(handle, jpeg->data(), jpeg->size(), rgb.data(), 100, 0, 66, TJPF_RGB, 0), 0);
+    tjDestroy(handle);
+    EXPECT_GE(rgb[0], 250);
+    EXPECT_GE(rgb[rgb.size() - 1], 250);
+}
+
+TEST(LookThumbnails, ShrinksToThe240EdgeAndNeverEnlarges)
+{
+    GradeLooks looks{strongGrade(), std::nullopt, std::nullopt};
+    const RenderContext context;
+    auto one = lookThumbnails(colourful(480, 320), looks, context);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].width(), 240);
+    EXPECT_EQ(one[0].height(), 160);
+    EXPECT_EQ(one[0].format(), PixelFormat::RGBA8);
+    EXPECT_EQ(one[0].colourSpace().name, ColourSpace::sRGB().name);
+
+    looks.alternative = GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::rich}, "");
+    auto two = lookThumbnails(colourful(200, 100), looks, context);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[0].width(), 200);
+    EXPECT_EQ(two[0].height(), 100);
+    // The chosen look comes first.
+    const Bitmap chosen = *context.renderBitmap(looks.chosen.apply(colourful(200, 100), 1.0), {0, 0, 200, 100},
+                                                PixelFormat::RGBA8);
+    EXPECT_EQ(std::memcmp(two[0].data(), chosen.data(), chosen.byteCount()), 0);
+    EXPECT_NE(std::memcmp(two[1].data(), chosen.data(), chosen.byteCount()), 0);
+
+    EXPECT_TRUE(lookThumbnails(colourful(10, 10).cropped(Rect::ofSize(0, 10)), looks, context).empty());
+}
+
+TEST(GrainSwitch, IsOnUnlessTheSettingHoldsFalse)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("grain-switch-" + std::to_string(::getpid()) + ".json");
+    std::filesystem::remove(file);
+    SettingsStore settings(file);
+    EXPECT_TRUE(isGrainEnabled(settings));
+    settings.set("grainEnabled", "no");
+    EXPECT_TRUE(isGrainEnabled(settings));
+    settings.set("grainEnabled", 0);
+    EXPECT_TRUE(isGrainEnabled(settings));
+    settings.set("grainEnabled", false);
+    EXPECT_FALSE(isGrainEnabled(settings));
+    settings.set("grainEnabled", true);
+    EXPECT_TRUE(isGrainEnabled(settings));
+    std::filesystem::remove(file);
+}
+
+TEST(DeriveRefined, DrainsSaturationSlightlyOrWholly)
+{
+    const Bitmap input = rendered8(colourful(32, 16));
+    const Bitmap refined = deriveRefined(input, false);
+    EXPECT_EQ(refined.format(), PixelFormat::RGBA8);
+    EXPECT_EQ(refined.colourSpace().name, ColourSpace::sRGB().name);
+    ASSERT_EQ(refined.width(), 32);
+    const RGB before = test::pixelOf(input, 0, 15), after = test::pixelOf(refined, 0, 15);
+    EXPECT_LT(after.r - after.b, before.r - before.b);
+    EXPECT_GT(after.r - after.b, 0.9f * (before.r - before.b));
+
+    const Bitmap grey = deriveRefined(input, true);
+    for (int x = 0; x < 32; x += 5) {
+        const RGB p = test::pixelOf(grey, x, 10);
+        EXPECT_NEAR(p.r, p.g, 1.5f / 255);
+        EXPECT_NEAR(p.g, p.b, 1.5f / 255);
+    }
+}
+
+} // namespace
+} // namespace oxel
