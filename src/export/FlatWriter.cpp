@@ -7,6 +7,7 @@
 #include "PNGEncoder.h"
 #include "TIFFEncoder.h"
 
+#include "develop/HDRGainMap.h"
 #include "develop/JPEGEncoder.h"
 #include "imaging/RenderBanded.h"
 
@@ -191,6 +192,29 @@ void reportDetailTransfer(const FlatWriteServices& services, ExportFormat format
 }
 
 } // namespace
+
+std::optional<CarriedGainMap> carryOriginalGainMap(std::span<const uint8_t> originalFile, const Image& picture,
+                                                   const RenderContext& context, std::string& reason)
+{
+    const auto result = HDRGainMap::transfer(originalFile, picture, context, reason);
+    if (!result) return std::nullopt;
+    const auto data = HDRGainMap::auxiliaryData(*result, originalFile, context);
+    if (!data || data->bytesPerRow < data->width || data->data.size() < size_t(data->bytesPerRow * data->height))
+        return std::nullopt;
+    CarriedGainMap carried;
+    carried.picture.width = data->width;
+    carried.picture.height = data->height;
+    carried.picture.pixels.reserve(size_t(data->width * data->height));
+    for (int64_t y = 0; y < data->height; ++y) {
+        const auto row = data->data.begin() + std::ptrdiff_t(y * data->bytesPerRow);
+        carried.picture.pixels.insert(carried.picture.pixels.end(), row, row + std::ptrdiff_t(data->width));
+    }
+    if (data->metadata) carried.picture.xmp = data->metadata->xmpPacket();
+    carried.paramsMax = result->params.max;
+    carried.appliedMean = result->appliedMean;
+    carried.sourceMean = result->sourceMean;
+    return carried;
+}
 
 std::string_view temporaryExtension(ExportFormat format)
 {

@@ -45,11 +45,16 @@ struct CarriedGainMap {
 using GainMapCarrier = std::function<std::optional<CarriedGainMap>(std::span<const uint8_t> originalFile, const Image& picture,
                                                                    const RenderContext& context, std::string& reason)>;
 
+// The original's own map, read back from its file, turned like the picture and attenuated where
+// the picture is not bright, with the original map's metadata.
+std::optional<CarriedGainMap> carryOriginalGainMap(std::span<const uint8_t> originalFile, const Image& picture,
+                                                   const RenderContext& context, std::string& reason);
+
 // What the writer needs from the layers above it.
 struct FlatWriteServices {
     std::string softwareVersion = appVersion();
     // Absent: gain maps are not carried (the reason says "no-kernel").
-    GainMapCarrier carryGainMap;
+    GainMapCarrier carryGainMap = carryOriginalGainMap;
     // The "detail_transfer" funnel event's metadata, sent fire and forget; absent: not sent.
     std::function<void(const nlohmann::json& metadata)> reportDetailTransfer;
 };

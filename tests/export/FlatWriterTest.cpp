@@ -3,6 +3,8 @@
 #include "export/FlatWriter.h"
 #include "export/HEICAuxiliary.h"
 
+#include "develop/GainMapLocator.h"
+
 #include <gtest/gtest.h>
 #include <libheif/heif.h>
 #include <nlohmann/json.hpp>
@@ -314,4 +316,32 @@ TEST(FlatWriter, NamesAFolderThatCannotBeWrittenTo)
     std::filesystem::permissions(folder / "locked", std::filesystem::perms::owner_all);
     EXPECT_EQ(std::get<ExportFailure>(result).description(), "write failed: could not create png destination: the folder "
                                                                  + (folder / "locked").string() + " cannot be written to");
+}
+
+TEST(FlatWriter, WritesMapsThatTheOriginalReaderFindsAgain)
+{
+    std::vector<nlohmann::json> events;
+    for (ExportFormat first : {ExportFormat::jpeg, ExportFormat::heic})
+        for (ExportFormat second : {ExportFormat::jpeg, ExportFormat::heic}) {
+            SCOPED_TRACE(std::string(rawValue(first)) + " then " + std::string(rawValue(second)));
+            ScratchFolder folder;
+            ASSERT_TRUE(writeCarryingGainMap(folder / "first", first, &events));
+            const auto firstBytes = fileBytes(folder / "first");
+            ASSERT_TRUE(containsGainMap(firstBytes));
+
+            // Exported again from that file with the real transfer: a bright picture keeps the map.
+            FlatWriteOriginal original;
+            original.hasGainMap = true;
+            original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(firstBytes);
+            const Image bright = Image::constant({1, 1, 1}).cropped({0, 0, 40, 30});
+            const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(), RenderContext());
+            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+            EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{true, "applied:apple"}));
+            const auto map = readGainMap(fileBytes(folder / "second"));
+            ASSERT_TRUE(map);
+            EXPECT_EQ(map->pixels.width(), 20);
+            EXPECT_EQ(map->pixels.height(), 15);
+            EXPECT_NEAR(map->pixels.row(7)[10 * channelCount(map->pixels.format())], 180, 4);
+            EXPECT_EQ(map->kind, GainMapKind::hdr);
+        }
 }
