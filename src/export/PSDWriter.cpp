@@ -5,6 +5,7 @@
 #include "ZlibSink.h"
 
 #include <cmath>
+#include <map>
 #include <random>
 
 namespace oxel {
@@ -158,6 +159,10 @@ void PSDWriter::writeDocument(const std::vector<PSDLayer>& layers, const std::fi
 {
     if (width < 1 || width > largestSide || height < 1 || height > largestSide) throw PSDWriterError::tooLarge();
     if (layers.size() > 32767) throw PSDWriterError::io("too many layers for one document");
+    if (composite.isNull()) throw PSDWriterError::io("the composite has no picture");
+    for (const PSDLayer& layer : layers)
+        if (layer.image.isNull() || (layer.mask && layer.mask->isNull()))
+            throw PSDWriterError::io("layer \"" + layer.name + "\" has no picture");
 
     StagingFolder folder;
     StagingProgress stages{progress, 0, totalStages(layers)};
@@ -193,14 +198,24 @@ std::vector<PSDWriter::StagedLayer> PSDWriter::stageLayers(const std::vector<PSD
         return files;
     };
 
+    // Layers that share one picture (the light of an export, once masked each way) share its
+    // staged colour channels: the streams would come out byte for byte the same.
+    std::map<const ImageNode*, std::vector<StagedChannel>> stagedPictures;
     std::vector<StagedLayer> staged;
     for (size_t i = 0; i < layers.size(); ++i) {
         const PSDLayer& layer = layers[i];
         const std::string prefix = std::string("L").append(std::to_string(i));
         StagedLayer result{&layer, {}};
-        const auto colours = stage(layer.image, {0, 1, 2}, {prefix + "C0.z", prefix + "C1.z", prefix + "C2.z"});
-        for (int16_t c = 0; c < 3; ++c)
-            result.channels.push_back({c, colours[size_t(c)].first, colours[size_t(c)].second, zipWithPrediction});
+        const auto reused = stagedPictures.find(layer.image.node().get());
+        if (reused != stagedPictures.end()) {
+            result.channels = reused->second;
+            progress.stagesDone += 1;
+        } else {
+            const auto colours = stage(layer.image, {0, 1, 2}, {prefix + "C0.z", prefix + "C1.z", prefix + "C2.z"});
+            for (int16_t c = 0; c < 3; ++c)
+                result.channels.push_back({c, colours[size_t(c)].first, colours[size_t(c)].second, zipWithPrediction});
+            stagedPictures[layer.image.node().get()] = result.channels;
+        }
         if (layer.mask) {
             const auto mask = stage(*layer.mask, {0}, {prefix + "M.z"});
             result.channels.push_back({userMaskId, mask[0].first, mask[0].second, zipWithPrediction});

@@ -334,3 +334,36 @@ TEST_F(LayeredWriter, WithoutAProfileTheDocumentHoldsOnlyItsResolution)
 
 } // namespace
 } // namespace oxel
+
+namespace oxel {
+namespace {
+
+TEST_F(LayeredWriter, LayersSharingOnePictureEachCarryItWhole)
+{
+    const int64_t width = 19, height = 11;
+    Stack stack;
+    stack.add("original", PSDBlend::normal, 1.0, true, width, height, gradient);
+    stack.add("light (moved)", PSDBlend::linearLight, 1.0, true, width, height, lightSample, maskSample);
+    stack.layers.push_back({"light", PSDBlend::linearLight, 0.4, true, stack.layers[1].image,
+                            pictureOf(width, height, grainSample), 255});
+    stack.pictures.push_back(lightSample);
+    stack.masks.push_back(Sample(grainSample));
+    const auto destination = folder / "shared.psd";
+    ASSERT_FALSE(writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample),
+                                                false));
+    expectLayersRead(inspect(destination), stack, width, height);
+}
+
+TEST_F(LayeredWriter, ALayerWithoutAPictureIsRefused)
+{
+    Stack stack;
+    stack.add("original", PSDBlend::normal, 1.0, true, 4, 4, gradient);
+    stack.layers.push_back({"empty", PSDBlend::normal, 1.0, true, Image(), std::nullopt, 255});
+    const auto error = writerFor(4, 4).write(stack.layers, folder / "x.psd", pictureOf(4, 4, compositeSample), false);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->description(), "layer \"empty\" has no picture");
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+} // namespace
+} // namespace oxel
