@@ -166,6 +166,26 @@ TEST_F(LocalBackendServer, RefusesPicturesItCannotRead) {
     EXPECT_EQ(otherUser.backendError()->status(), 403);
 }
 
+TEST_F(LocalBackendServer, AnswersBodiesOfTheWrongShapeWithoutFalling) {
+    auto owner = signInOwn("hostile");
+    std::string userId = std::to_string(owner.userId);
+    for (std::string body : {std::string("[1, 2]"), std::string("{\"userId\": 5}"),
+                             R"({"userId": ")" + userId + R"(", "image": 7, "nudge": 3})",
+                             R"({"userId": ")" + userId + R"(", "image": "data:image/jpeg;base64,%%%%", "nudge": {}})",
+                             R"({"userId": ")" + userId + R"(", "image": "data:image/jpeg;base64,AAAA", "nudge": 3, "retryOfJobId": 4})"}) {
+        HttpRequest request;
+        request.method = "POST";
+        request.url = own->baseURL() + "/jobs";
+        request.setHeader("Authorization", "Bearer " + owner.token);
+        request.body = body;
+        auto answer = HttpSession::shared().send(request);
+        ASSERT_TRUE(answer) << body;
+        EXPECT_GE(answer->status, 400) << body;
+    }
+    EXPECT_EQ(post("/events/funnel", "5")->status, 400);
+    EXPECT_TRUE(fetchBalance(userId));
+}
+
 TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts) {
     auto apple = post("/auth/apple", R"({"identityToken": "dev-apple-ann", "client_platform": "macos"})");
     ASSERT_TRUE(apple);

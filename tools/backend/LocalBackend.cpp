@@ -239,7 +239,7 @@ struct LocalBackend::Server {
         Job job;
         job.id = state.nextJobId();
         job.userId = account.userId;
-        job.nudge = body.value("nudge", std::string());
+        if (auto nudge = body.find("nudge"); nudge != body.end() && nudge->is_string()) job.nudge = *nudge;
         if (auto retry = body.find("retryOfJobId"); retry != body.end() && retry->is_string()) job.retryOf = *retry;
         job.created = options.clock();
         job.failureCode = f.failJobs;
