@@ -148,30 +148,22 @@ std::optional<Bitmap> bitmapOf(const Samples& s, const std::vector<uint8_t>& icc
     return colourChannelsOnly(s);
 }
 
-std::optional<Bitmap> matchColours(const Bitmap& rgbFloat, const ColourSpace& from, const ColourSpace& to, bool sixteenBit)
+std::optional<Bitmap> matchColours(const Bitmap& rgbx16, const ColourSpace& from, const ColourSpace& to, bool sixteenBit)
 {
-    if (rgbFloat.format() != PixelFormat::RGBF) return std::nullopt;
+    if (rgbx16.format() != PixelFormat::RGBX16) return std::nullopt;
     const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
-    auto out = Bitmap::allocate(rgbFloat.width(), rgbFloat.height(), format, to);
+    auto out = Bitmap::allocate(rgbx16.width(), rgbx16.height(), format, to);
     if (!out) return std::nullopt;
     Profile source = profileOf(from), target = profileOf(to);
     if (!source || !target) return std::nullopt;
+    // 16-bit samples let lcms2 run matrix-and-curve profiles through precomputed tables.
     const cmsUInt32Number outFormat = sixteenBit ? TYPE_RGBA_16 : TYPE_RGBA_8;
-    Transform transform(cmsCreateTransform(source.get(), TYPE_RGB_FLT, target.get(), outFormat, INTENT_PERCEPTUAL,
-                                           cmsFLAGS_NOCACHE),
+    Transform transform(cmsCreateTransform(source.get(), TYPE_RGBA_16, target.get(), outFormat, INTENT_PERCEPTUAL,
+                                           cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA),
                         cmsDeleteTransform);
     if (!transform) return std::nullopt;
-    transformRows(transform.get(), rgbFloat.data(), rgbFloat.rowBytes(), out->mutableData(), out->rowBytes(),
-                  rgbFloat.width(), rgbFloat.height());
-    // The padding channel is written opaque, as the bitmap's convention asks.
-    const int64_t width = out->width();
-    tbb::parallel_for(int64_t(0), out->height(), [&](int64_t y) {
-        uint8_t* row = out->mutableRow(y);
-        for (int64_t x = 0; x < width; ++x) {
-            if (sixteenBit) reinterpret_cast<uint16_t*>(row)[x * 4 + 3] = 65535;
-            else row[x * 4 + 3] = 255;
-        }
-    });
+    transformRows(transform.get(), rgbx16.data(), rgbx16.rowBytes(), out->mutableData(), out->rowBytes(),
+                  rgbx16.width(), rgbx16.height());
     return out;
 }
 

@@ -114,7 +114,7 @@ std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, 
     const auto decoded = decodeStoredPicture(*bytes, *file, std::max(size.width, size.height));
     if (!decoded) return std::nullopt;
     const Image picture = uprightScaled(*decoded, orientation, size);
-    const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBF);
+    const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX16);
     if (!rendered) return std::nullopt;
     return matchColours(*rendered, colorSpace, colourSpace, sixteenBit);
 }
