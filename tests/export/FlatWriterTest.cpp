@@ -1,4 +1,4 @@
-#include "LayeredTestSupport.h"
+#include "ExportTestSupport.h"
 
 #include "export/FlatWriter.h"
 #include "export/HEICAuxiliary.h"
@@ -43,26 +43,6 @@ Metadata cameraMetadata()
     metadata.setText("Iptc.Application2.Keywords", "harbour");
     metadata.setText("Xmp.dc.title", "not carried");
     return metadata;
-}
-
-// Every tag exiftool finds, as "Group:Tag" -> value.
-nlohmann::json exiftool(const std::filesystem::path& file)
-{
-    const auto output = run("exiftool -j -G1 -n '" + file.string() + "' 2>/dev/null");
-    const auto parsed = nlohmann::json::parse(output, nullptr, false);
-    return parsed.is_array() && !parsed.empty() ? parsed[0] : nlohmann::json::object();
-}
-
-bool hasTagEnding(const nlohmann::json& tags, const std::string& name)
-{
-    for (const auto& [key, value] : tags.items())
-        if (key.size() >= name.size() && key.compare(key.size() - name.size(), name.size(), name) == 0) return true;
-    return false;
-}
-
-std::string identify(const std::filesystem::path& file)
-{
-    return run(magick("identify -format '%m %w %h %z' '" + file.string() + "' 2>/dev/null"));
 }
 
 FlatWriteServices servicesCarrying(std::vector<nlohmann::json>* events, bool carried = true, std::string xmp = gainMapXmp)

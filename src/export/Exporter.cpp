@@ -1,0 +1,256 @@
+#include "Exporter.h"
+
+#include "PSDLayer.h"
+#include "PSDWriter.h"
+
+#include "develop/ColourWear.h"
+#include "develop/DevelopOrder.h"
+#include "develop/GradeWear.h"
+#include "develop/Grain.h"
+#include "develop/LanczosScale.h"
+#include "develop/TransferContext.h"
+
+#include <cmath>
+
+namespace oxel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double progressAfterPlanning = 0.05;
+
+const std::string fullSendNote = "moved too much to blend · exported at full send";
+const std::string unmatchedNote = "could not match the render to the original · exported the render at the original's size";
+const std::string layersKeepProfileNote = "layers keep the original's profile";
+
+void report(const ExportProgress& progress, double value)
+{
+    if (progress) progress(value);
+}
+
+// The picture before colour, and the strength and note it came with.
+struct Base {
+    Image picture;
+    double strength = 1.0;
+    std::optional<TransferPlan> plan;
+    std::optional<std::string> note;
+};
+
+Base transferredBase(const SourceImage& source, const JobOutcome& outcome, double strength)
+{
+    const DetailTransfer& transfer = outcome.transfer;
+    Base base;
+    base.plan = transfer.plan(true, true).plan;
+    if (base.plan) {
+        const bool diverged = base.plan->divergence > transfer.limits().refineDivergenceLimit;
+        base.strength = diverged || std::isnan(strength) ? 1.0 : std::clamp(strength, 0.0, 1.0);
+        if (diverged && strength < 1.0) base.note = fullSendNote;
+        if (auto combined = transfer.combine(*base.plan, float(base.strength))) {
+            base.picture = *combined;
+            return base;
+        }
+    }
+    // The transfer holds the render in the document's encoding: the delivered one is sRGB, which
+    // would read as the wrong colours in any other document space.
+    base.picture = lanczosScale(transfer.render(), source.image.extent());
+    base.note = unmatchedNote;
+    return base;
+}
+
+// The grade worn through the hold mask, and the layer that carries the same change.
+struct Colour {
+    Image picture;
+    std::optional<PSDLayer> layer;
+};
+
+const SuggestedGrade& chosenGrade(const GradeLooks& looks, bool alternative)
+{
+    return alternative && looks.alternative ? *looks.alternative : looks.chosen;
+}
+
+// The change the grade makes to `base`, measured in sRGB for documents in other spaces and
+// against the round-tripped base, so that the round trip's own clipping is no change.
+Image gradeChange(const Image& base, const SuggestedGrade& grade, double amount, const DetailTransfer& transfer)
+{
+    if (transfer.documentIsSRGB()) return colourChange(grade.apply(base, amount), base, base.extent());
+    const RGBSpace& space = transfer.space();
+    const Image inSRGB = space.toSRGB(base).value_or(base);
+    const Image graded = space.fromSRGB(grade.apply(inSRGB, amount)).value_or(inSRGB);
+    const Image roundTripped = space.fromSRGB(inSRGB).value_or(inSRGB);
+    return colourChange(graded, roundTripped, base.extent());
+}
+
+Colour coloured(const Image& base, const JobOutcome& outcome, bool alternative, double colour, bool wantLayer)
+{
+    if (!outcome.looks) return {base, std::nullopt};
+    const SuggestedGrade& grade = chosenGrade(*outcome.looks, alternative);
+    // At or below the threshold the layer is still built, at full strength, and hidden.
+    const double amount = colour > colourThreshold && colour < 1.0 ? colour : 1.0;
+    const bool worn = colour > colourThreshold;
+    const Image hold = holdMask(outcome.looks->mask, grade.skinHold, base.extent());
+    const RGBSpace* space = outcome.transfer.documentIsSRGB() ? nullptr : &outcome.transfer.space();
+    if (!wantLayer) return {worn ? wearGrade(base, grade, amount, hold, space) : base, std::nullopt};
+
+    const Image change = gradeChange(base, grade, amount, outcome.transfer);
+    PSDLayer layer{"colour", PSDBlend::linearLight, 1.0, worn, colourLayer(change), hold, 255};
+    return {worn ? wearColour(base, change, hold) : base, std::move(layer)};
+}
+
+struct Grained {
+    Image picture;
+    std::optional<PSDLayer> layer;
+};
+
+Grained grained(const Image& picture, const JobOutcome& outcome, bool grainOn)
+{
+    if (outcome.grainBaked || !outcome.grainLevel) return {picture, std::nullopt};
+    const auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, picture.extent());
+    if (!grain) return {picture, std::nullopt};
+    return {grainOn ? Grain::apply(*grain, picture) : picture, PSDLayer{"grain", PSDBlend::overlay, 1.0, grainOn, *grain, std::nullopt, 255}};
+}
+
+bool wantsLayers(const ExportOptions& options)
+{
+    return options.format == ExportFormat::psd || (options.format == ExportFormat::tiff && options.tiffLayered);
+}
+
+// The four layers of the detail transfer, when the plan gives all their images.
+std::optional<std::vector<PSDLayer>> transferLayers(const TransferPlan& plan, double strength)
+{
+    const auto light = DetailTransfer::lightLayer(plan);
+    const auto smooth = DetailTransfer::smoothMask(plan);
+    const auto soft = DetailTransfer::softMask(plan);
+    const auto invertedSoft = DetailTransfer::invertedSoftMask(plan);
+    if (!light || !smooth || !soft || !invertedSoft) return std::nullopt;
+    return std::vector<PSDLayer>{
+        {"original", PSDBlend::normal, 1.0, true, plan.src, std::nullopt, 255},
+        {"smooth", PSDBlend::normal, 1.0, true, plan.originalLow, *smooth, 255},
+        {"light (moved)", PSDBlend::linearLight, 1.0, true, *light, *invertedSoft, 255},
+        {"light", PSDBlend::linearLight, strength, true, *light, *soft, 255},
+    };
+}
+
+std::optional<std::string> withNote(std::optional<std::string> note, const std::string& more)
+{
+    return note ? *note + " · " + more : more;
+}
+
+// The picture in the output colour, and the space its file is tagged with.
+struct Output {
+    Image picture;
+    ColourSpace colourSpace;
+};
+
+Output outputColour(const Image& working, const SourceImage& source, const JobOutcome& outcome, const ExportOptions& options)
+{
+    if (options.colour == ExportColour::embedded) return {working, source.colorSpace};
+    if (outcome.transfer.documentIsSRGB()) return {working, ColourSpace::sRGB()};
+    return {outcome.transfer.space().toSRGB(working).value_or(working), ColourSpace::sRGB()};
+}
+
+int64_t roundedSide(double side) { return int64_t(std::round(side)); }
+
+FlatWriteOriginal flatOriginal(const SourceImage& source, ExportFormat format)
+{
+    FlatWriteOriginal original;
+    original.metadata = source.properties;
+    original.dpi = source.dpi;
+    original.hasGainMap = source.hasGainMap();
+    if (original.hasGainMap && (format == ExportFormat::jpeg || format == ExportFormat::heic)) {
+        if (auto bytes = source.gainMapFile()) original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::move(*bytes));
+    }
+    return original;
+}
+
+// What every export of one call shares.
+struct Job {
+    const SourceImage& source;
+    const JobOutcome& outcome;
+    const fs::path& destination;
+    const ExportOptions& options;
+    const ExportProgress& progress;
+    const FlatWriteServices& services;
+};
+
+ExportResult<ExportReport> writeLayered(const Job& job, const std::vector<PSDLayer>& layers, const Image& working,
+                                        int64_t width, int64_t height, std::optional<std::string> note)
+{
+    PSDWriter writer;
+    writer.width = width;
+    writer.height = height;
+    writer.colorSpace = job.source.colorSpace;
+    if (!job.source.colorSpace.icc.empty()) writer.iccProfile = job.source.colorSpace.icc;
+    writer.dpi = job.source.dpi;
+    writer.context = &job.outcome.transfer.context();
+    writer.bandRows = 128;
+    const ExportProgress& progress = job.progress;
+    const auto error = writer.write(layers, job.destination, working, job.options.format == ExportFormat::tiff,
+                                    [&progress](double p) { report(progress, progressAfterPlanning + 0.9 * p); });
+    if (error) return ExportFailure{*error};
+    if (job.options.colour == ExportColour::sRGB && !isSRGB(job.source.colorSpace)) note = withNote(note, layersKeepProfileNote);
+    report(job.progress, 1.0);
+    return ExportReport{job.destination, job.options.format, true, false, "n/a", width, height, note};
+}
+
+ExportResult<ExportReport> writeFlatReport(const Job& job, const Output& output, int64_t width, int64_t height,
+                                           std::optional<std::string> note, bool layersFellBack)
+{
+    const auto written = writeFlat(output.picture, flatOriginal(job.source, job.options.format), job.destination, job.options,
+                                   output.colourSpace, job.outcome.transfer.context(), job.services);
+    if (const auto* failure = std::get_if<ExportFailure>(&written)) return *failure;
+    const auto& result = std::get<FlatWriteResult>(written);
+    if (layersFellBack) return ExportReport{job.destination, job.options.format, false, false, "n/a", width, height, note};
+    report(job.progress, 1.0);
+    return ExportReport{job.destination, job.options.format, false, result.hdr, result.hdrWhy, width, height, note};
+}
+
+ExportResult<ExportReport> exportColourOnly(const Job& job, bool alternative, double colour)
+{
+    const bool layers = wantsLayers(job.options);
+    const Colour colourStep = coloured(job.source.image, job.outcome, alternative, colour, layers);
+    const Grained grain = grained(colourStep.picture, job.outcome, job.options.grain);
+    report(job.progress, progressAfterPlanning);
+    const Rect extent = grain.picture.extent();
+    const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
+    if (layers) {
+        std::vector<PSDLayer> list{{"original", PSDBlend::normal, 1.0, true, job.source.image, std::nullopt, 255}};
+        if (colourStep.layer) list.push_back(*colourStep.layer);
+        if (grain.layer) list.push_back(*grain.layer);
+        return writeLayered(job, list, grain.picture, width, height, std::nullopt);
+    }
+    return writeFlatReport(job, outputColour(grain.picture, job.source, job.outcome, job.options), width, height, std::nullopt, false);
+}
+
+} // namespace
+
+ExportResult<ExportReport> exportPicture(const SourceImage& source, const JobOutcome& outcome, bool alternative,
+                                         double strength, double colour, const fs::path& destination,
+                                         const ExportOptions& options, const ExportProgress& progress,
+                                         const FlatWriteServices& services)
+{
+    const Job job{source, outcome, destination, options, progress, services};
+    if (outcome.colourOnly) return exportColourOnly(job, alternative, colour);
+
+    const Base base = transferredBase(source, outcome, strength);
+    report(progress, progressAfterPlanning);
+    const bool layers = wantsLayers(options);
+    const Colour colourStep = coloured(base.picture, outcome, alternative, colour, layers);
+    const Grained grain = grained(colourStep.picture, outcome, options.grain);
+    const Rect extent = grain.picture.extent();
+    const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
+
+    if (layers) {
+        auto list = base.plan ? transferLayers(*base.plan, base.strength) : std::nullopt;
+        if (list) {
+            if (colourStep.layer) list->push_back(*colourStep.layer);
+            if (grain.layer) list->push_back(*grain.layer);
+            return writeLayered(job, *list, grain.picture, width, height, base.note);
+        }
+        const auto note = base.note ? base.note : std::optional<std::string>("no layers: transfer declined");
+        return writeFlatReport(job, outputColour(grain.picture, source, outcome, options), width, height, note, true);
+    }
+    return writeFlatReport(job, outputColour(grain.picture, source, outcome, options), width, height, base.note, false);
+}
+
+} // namespace oxel
