@@ -27,4 +27,14 @@ GradeUniforms GradeUniforms::of(const SuggestedGrade& g)
     return u;
 }
 
+OXEL_LANE_CLONES void gradeSpan(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
+{
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const lanes::F4 m = mask ? RGB4::load(mask + i).r : lanes::splat(0);
+        grade(RGB4::load(s + i), m, u).store(out + i);
+    }
+    for (; i < count; ++i) out[i] = grade(s[i], mask ? mask[i] : RGB{}, u);
+}
+
 } // namespace oxel::GradeKernels

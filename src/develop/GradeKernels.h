@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 // The per-pixel functions behind grading, skin hold and the colour layer. Each is a pure function
 // of its samples and uniforms; the image operations run them through applyKernel. The grade runs
@@ -40,6 +41,31 @@ struct RGB4 {
     lanes::F4 r, g, b;
 
     static RGB4 splat(RGB c) { return {lanes::splat(c.r), lanes::splat(c.g), lanes::splat(c.b)}; }
+
+    // Four neighbouring pixels, and back.
+    static RGB4 load(const RGB* p)
+    {
+        using lanes::F4;
+        using lanes::I4;
+        F4 v0, v1, v2;
+        std::memcpy(&v0, &p[0], sizeof v0);
+        std::memcpy(&v1, reinterpret_cast<const float*>(p) + 4, sizeof v1);
+        std::memcpy(&v2, reinterpret_cast<const float*>(p) + 8, sizeof v2);
+        return {__builtin_shuffle(__builtin_shuffle(v0, v1, I4{0, 3, 6, 6}), v2, I4{0, 1, 2, 5}),
+                __builtin_shuffle(__builtin_shuffle(v0, v1, I4{1, 4, 7, 7}), v2, I4{0, 1, 2, 6}),
+                __builtin_shuffle(__builtin_shuffle(v0, v1, I4{2, 5, 5, 5}), v2, I4{0, 1, 4, 7})};
+    }
+    void store(RGB* p) const
+    {
+        using lanes::F4;
+        using lanes::I4;
+        const F4 v0 = __builtin_shuffle(__builtin_shuffle(r, g, I4{0, 4, 1, 5}), b, I4{0, 1, 4, 2});
+        const F4 v1 = __builtin_shuffle(__builtin_shuffle(r, g, I4{2, 5, 6, 6}), b, I4{1, 5, 0, 2});
+        const F4 v2 = __builtin_shuffle(__builtin_shuffle(r, g, I4{3, 7, 7, 7}), b, I4{6, 0, 1, 7});
+        std::memcpy(reinterpret_cast<float*>(p), &v0, sizeof v0);
+        std::memcpy(reinterpret_cast<float*>(p) + 4, &v1, sizeof v1);
+        std::memcpy(reinterpret_cast<float*>(p) + 8, &v2, sizeof v2);
+    }
     RGB at(size_t k) const { return {r[k], g[k], b[k]}; }
     void set(size_t k, RGB c)
     {
@@ -85,6 +111,8 @@ inline HSV4 hueMove(const HSV4& hsv, const GradeUniforms::Move& mv, float lum, l
     using namespace lanes;
     F4 h = hsv.h * 360.0f;
     const F4 w = max(splat(0), 1.0f - abs(hueDelta(mv.from, h)) * (1.0f / mv.width)) * cw;
+    // Where the move reaches none of the four pixels, only the caps on saturation and value act.
+    if (!anyAbove(w, 0)) return {hsv.h, min(splat(1), hsv.s), min(splat(1), hsv.v)};
     h = mod(h + hueDelta(mv.from, mv.to) * w + 360.0f, 360);
     const F4 sv = min(splat(1), hsv.s * (1.0f + (mv.saturation - 1) * w));
     const F4 vv = min(splat(1), hsv.v * (1.0f + (lum - 1) * w));
@@ -133,20 +161,7 @@ inline RGB4 grade(const RGB4& s, lanes::F4 m, const GradeUniforms& u)
 inline RGB grade(RGB s, RGB m, const GradeUniforms& u) { return grade(RGB4::splat(s), lanes::splat(m.r), u).at(0); }
 
 // Runs of samples graded four at a time; `mask` may be null (nothing held off).
-inline void gradeSpan(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
-{
-    for (size_t i = 0; i < count; i += 4) {
-        const size_t n = std::min<size_t>(4, count - i);
-        RGB4 in = RGB4::splat(s[i]);
-        lanes::F4 m = lanes::splat(0);
-        for (size_t k = 0; k < n; ++k) {
-            in.set(k, s[i + k]);
-            if (mask) m[k] = mask[i + k].r;
-        }
-        const RGB4 graded = grade(in, m, u);
-        for (size_t k = 0; k < n; ++k) out[i + k] = graded.at(k);
-    }
-}
+void gradeSpan(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u);
 
 // How skin-coloured a pixel is: 1 inside the skin box of Cb and Cr, falling to 0 over 8 units
 // outside it.

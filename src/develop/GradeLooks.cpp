@@ -21,7 +21,7 @@ constexpr double maskLongEdge = 1024;
 std::optional<Image> onPeople(const Image& chroma, const Image& small, const PixelRect& area,
                               const RenderContext& context, const PersonSegmenter& segmenter)
 {
-    auto picture = context.renderBitmap(small, area, PixelFormat::RGBA8, ColourSpace{ColourSpace::sRGBName, {}});
+    auto picture = context.renderBitmap(small, area, PixelFormat::RGBA8, ColourSpace::sRGB());
     if (!picture) return std::nullopt;
     auto people = segmenter.personMask(*picture);
     if (!people || people->isNull() || people->width() <= 0 || people->height() <= 0) return std::nullopt;

@@ -28,25 +28,36 @@ ConvertKernel fromSRGBKernel(const RGBSpace& space)
             ChannelCurves::of(ToneTable::Direction::encode, space.sRGBCurve, space.gamma)};
 }
 
-// For each group of up to four pixels: `working` gives the pixel the grade sees, `change` turns
-// it and its graded value into the change worn by the picture.
-template <class Working, class Change>
-SpanKernel wearSpan(const GradeUniforms& u, Working working, Change change)
+// The picture plus the grade's change where the hold lets it through; `graded` holds the graded
+// picture for the same samples.
+void wearChange(const RGB* picture, const RGB* graded, const RGB* hold, RGB* out, size_t count)
 {
-    return [u, working, change](const RGB* const* in, RGB* out, size_t count) {
-        const RGB* picture = in[0];
-        const RGB* hold = in[1];
-        for (size_t i = 0; i < count; i += 4) {
-            const size_t n = std::min<size_t>(4, count - i);
-            RGB4 before = RGB4::splat(working(picture[i]));
-            for (size_t k = 1; k < n; ++k) before.set(k, working(picture[i + k]));
-            const RGB4 after = GradeKernels::grade(before, lanes::splat(0), u);
-            for (size_t k = 0; k < n; ++k) {
-                const RGB p = picture[i + k];
-                out[i + k] = GradeKernels::wearColour(p, change(before.at(k), after.at(k)), hold[i + k]);
-            }
+    for (size_t i = 0; i < count; ++i)
+        out[i] = GradeKernels::wearColour(picture[i], graded[i] - picture[i], hold[i]);
+}
+
+OXEL_LANE_CLONES void wearInPlace(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u)
+{
+    GradeKernels::gradeSpan(picture, nullptr, out, count, u);
+    wearChange(picture, out, hold, out, count);
+}
+
+// The change measured in sRGB: the working picture and its graded value both go back into the
+// document space before they are compared.
+OXEL_LANE_CLONES void wearViaSRGB(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u,
+                                  const ConvertKernel& toSRGB, const ConvertKernel& fromSRGB)
+{
+    constexpr size_t chunk = 64;
+    RGB working[chunk], graded[chunk];
+    for (size_t start = 0; start < count; start += chunk) {
+        const size_t n = std::min(chunk, count - start);
+        for (size_t i = 0; i < n; ++i) working[i] = toSRGB(picture[start + i]);
+        GradeKernels::gradeSpan(working, nullptr, graded, n, u);
+        for (size_t i = 0; i < n; ++i) {
+            const RGB change = fromSRGB(graded[i]) - fromSRGB(working[i]);
+            out[start + i] = GradeKernels::wearColour(picture[start + i], change, hold[start + i]);
         }
-    };
+    }
 }
 
 } // namespace
@@ -56,11 +67,13 @@ Image wearGrade(const Image& picture, const SuggestedGrade& grade, double amount
 {
     const GradeUniforms u = GradeUniforms::of(grade.scaled(amount));
     if (!space) {
-        auto span = wearSpan(u, [](RGB p) { return p; }, [](RGB before, RGB after) { return after - before; });
+        SpanKernel span = [u](const RGB* const* in, RGB* out, size_t count) { wearInPlace(in[0], in[1], out, count, u); };
         return applySpanKernel(picture.extent(), std::move(span), {picture, hold});
     }
-    const ConvertKernel toSRGB = toSRGBKernel(*space), fromSRGB = fromSRGBKernel(*space);
-    auto span = wearSpan(u, toSRGB, [fromSRGB](RGB before, RGB after) { return fromSRGB(after) - fromSRGB(before); });
+    SpanKernel span = [u, to = toSRGBKernel(*space), from = fromSRGBKernel(*space)](const RGB* const* in, RGB* out,
+                                                                                   size_t count) {
+        wearViaSRGB(in[0], in[1], out, count, u, to, from);
+    };
     return applySpanKernel(picture.extent(), std::move(span), {picture, hold});
 }
 

@@ -5,6 +5,14 @@
 
 // Four float lanes and the few functions the grade kernels need on them, branch-free, so that
 // four pixels are graded at once with plain SSE2.
+// Hot loops over lanes are built twice, for today's x86-64 (AVX2, FMA) and for the baseline, and
+// the better one is picked when the program starts.
+#if defined(__x86_64__)
+#define OXEL_LANE_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define OXEL_LANE_CLONES
+#endif
+
 namespace oxel::lanes {
 
 typedef float F4 __attribute__((vector_size(16)));
@@ -14,6 +22,11 @@ inline F4 splat(float v) { return F4{v, v, v, v}; }
 inline F4 min(F4 a, F4 b) { return a < b ? a : b; }
 inline F4 max(F4 a, F4 b) { return a > b ? a : b; }
 inline F4 clamp(F4 x, float low, float high) { return min(max(x, splat(low)), splat(high)); }
+inline bool anyAbove(F4 x, float limit)
+{
+    const I4 above = x > limit;
+    return (above[0] | above[1] | above[2] | above[3]) != 0;
+}
 inline F4 abs(F4 x) { return x < 0.0f ? -x : x; }
 
 // Exact for |x| < 2^31, which hues and tone values never leave.
