@@ -2,6 +2,7 @@
 #include "develop/MultiPictureIndex.h"
 #include "develop/SourceImage.h"
 
+#include "HeifGainMapFile.h"
 #include "PictureFiles.h"
 #include "imaging/RenderContext.h"
 
@@ -253,6 +254,55 @@ TEST_F(GainMapTransfer, AuxiliaryDataIsOneByteAPixelWithTheOriginalMetadata)
     HDRGainMap::Result empty = *result;
     empty.image = uniform(0.5, 0, 5);
     EXPECT_FALSE(HDRGainMap::auxiliaryData(empty, file, context));
+}
+
+} // namespace
+} // namespace oxel
+
+namespace oxel {
+namespace {
+
+TEST(HeifGainMap, AuxiliaryMapIsFoundAndCarried)
+{
+    const Bytes file = test::heicWithGainMap(64, 48, 32, 24, flatMap(0.6), test::appleGainMapXmp());
+    test::TempFolder folder;
+    test::writeFile(folder / "hdr.heic", file);
+    // An independent reader sees the auxiliary picture too.
+    const std::string info = test::run("exiftool -s -s -s -QuickTime:AuxiliaryImageType '" + (folder / "hdr.heic").string() + "'");
+    EXPECT_EQ(info, "urn:com:apple:photo:2020:aux:hdrgainmap\n");
+
+    ASSERT_TRUE(containsGainMap(file));
+    const auto map = readGainMap(file);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->container, GainMapContainer::heifAuxiliary);
+    EXPECT_EQ(map->kind, GainMapKind::hdr);
+    EXPECT_EQ(map->pixels.width(), 32);
+    EXPECT_EQ(map->pixels.height(), 24);
+    EXPECT_TRUE(map->metadata.contains("Xmp.HDRGainMap.HDRGainMapVersion"));
+
+    const SourceImage source = SourceImage::load(folder / "hdr.heic");
+    EXPECT_TRUE(source.hasGainMap());
+    EXPECT_EQ(source.pixelWidth, 64);
+
+    std::string reason;
+    RenderContext context;
+    const auto result = HDRGainMap::transfer(file, uniform(1.0, 64, 48), context, reason);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(reason, "applied:apple");
+    for (RGB v : render(result->image)) EXPECT_NEAR(v.r, 0.6, 0.02);
+    const auto data = HDRGainMap::auxiliaryData(*result, file, context);
+    ASSERT_TRUE(data && data->metadata);
+    EXPECT_EQ(data->container, GainMapContainer::heifAuxiliary);
+}
+
+TEST(HeifGainMap, SecondPictureWithoutTheAuxiliaryTypeIsNoMap)
+{
+    test::HeicOptions options;
+    const Bytes plain = test::encodeHeic(32, 32, test::gradientOf(32, 32), options);
+    EXPECT_FALSE(containsGainMap(plain));
+    std::string reason;
+    EXPECT_FALSE(HDRGainMap::transfer(plain, uniform(1, 32, 32), RenderContext(), reason));
+    EXPECT_EQ(reason, "no-map:public.heic");
 }
 
 } // namespace

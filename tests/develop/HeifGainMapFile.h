@@ -1,0 +1,13 @@
+#pragma once
+
+#include "PictureFiles.h"
+
+namespace oxel::test {
+
+// A HEIC photograph whose gain map is an auxiliary image of the primary, as the published layout
+// has it: an 'auxl' reference from the map to the primary and an 'auxC' property naming the
+// gain-map type, with `mapXmp` attached to the map. libheif writes both pictures; the boxes that
+// make the second one auxiliary are added here.
+Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp);
+
+} // namespace oxel::test
