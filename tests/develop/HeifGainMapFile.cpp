@@ -183,15 +183,7 @@ Bytes encodeTwoPictures(int width, int height, int mapWidth, int mapHeight, cons
     heif_item_id ids[2] = {0, 0};
     heif_context_get_list_of_top_level_image_IDs(context, ids, 2);
     mapID = ids[0] == primaryID ? ids[1] : ids[0];
-    Bytes out;
-    heif_writer writer{};
-    writer.writer_api_version = 1;
-    writer.write = [](heif_context*, const void* data, size_t size, void* userdata) {
-        auto* bytes = static_cast<Bytes*>(userdata);
-        bytes->insert(bytes->end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-        return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
-    };
-    heif_context_write(context, &writer, &out);
+    const Bytes out = heifFileBytes(context);
     heif_image_handle_release(primary);
     heif_image_handle_release(gain);
     heif_encoder_release(encoder);

@@ -134,7 +134,8 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(spp));
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
     TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, uint16_t(bits == 32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(spp == 1 ? PHOTOMETRIC_MINISBLACK
+    const bool lab = options.photometric == PHOTOMETRIC_CIELAB;
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(lab ? PHOTOMETRIC_CIELAB : spp == 1 ? PHOTOMETRIC_MINISBLACK
                                                   : spp == 4 ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB));
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(options.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(options.orientation));
@@ -156,7 +157,8 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
                     const int c = options.planar ? plane : k;
                     const double v = pattern(x, y, c);
                     uint8_t* p = row.data() + (size_t(x) * perPlane + k) * bytesPerSample;
-                    if (bits == 8) *p = to8(v);
+                    if (lab && c > 0) *p = uint8_t(int8_t(std::lround(v * 127))); // a and b are signed
+                    else if (bits == 8) *p = to8(v);
                     else if (bits == 16) { const uint16_t s = to16(v); std::memcpy(p, &s, 2); }
                     else { const float f = float(v); std::memcpy(p, &f, 4); }
                 }
@@ -164,6 +166,20 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
         }
     TIFFClose(tiff);
     return readFile(path);
+}
+
+Bytes heifFileBytes(heif_context* context)
+{
+    Bytes out;
+    heif_writer writer{};
+    writer.writer_api_version = 1;
+    writer.write = [](heif_context*, const void* data, size_t size, void* userdata) {
+        auto* bytes = static_cast<Bytes*>(userdata);
+        bytes->insert(bytes->end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+        return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+    };
+    heif_context_write(context, &writer, &out);
+    return out;
 }
 
 Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options)
@@ -194,15 +210,7 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
         exif.insert(exif.end(), options.exif.begin(), options.exif.end());
         heif_context_add_exif_metadata(context, handle, exif.data(), int(exif.size()));
     }
-    Bytes out;
-    heif_writer writer{};
-    writer.writer_api_version = 1;
-    writer.write = [](heif_context*, const void* data, size_t size, void* userdata) {
-        auto* bytes = static_cast<Bytes*>(userdata);
-        bytes->insert(bytes->end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-        return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
-    };
-    heif_context_write(context, &writer, &out);
+    const Bytes out = heifFileBytes(context);
     heif_image_handle_release(handle);
     heif_image_release(image);
     heif_encoder_release(encoder);
@@ -422,6 +430,14 @@ cmsToneCurve* sRGBCurve()
 }
 
 } // namespace
+
+Bytes linearGreyProfile()
+{
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+    cmsFreeToneCurve(linear);
+    return profileBytes(profile, "Linear Grey");
+}
 
 Bytes customProfile(const std::string& description)
 {

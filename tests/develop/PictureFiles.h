@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct heif_context;
+
 namespace oxel::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -44,6 +46,7 @@ struct TiffOptions {
     int orientation = 1;
     Bytes icc;
     double dpi = 0;            // 0 leaves the resolution out
+    int photometric = -1;      // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
 };
 Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOptions& options = {});
 
@@ -54,6 +57,8 @@ struct HeicOptions {
     int bitDepth = 8;
 };
 Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options = {});
+// The file libheif writes for a context.
+Bytes heifFileBytes(heif_context* context);
 
 struct PsdOptions {
     int depth = 8;          // 8 or 16
@@ -99,6 +104,8 @@ std::string run(const std::string& command);
 
 // The canonical profiles of the project's resources.
 Bytes iccProfile(const std::string& name); // "sRGB", "DisplayP3", "AdobeRGB1998", "ProPhotoRGB"
+// A grey profile with a linear tone curve.
+Bytes linearGreyProfile();
 // A wide RGB profile no platform names, with the given description.
 Bytes customProfile(const std::string& description);
 

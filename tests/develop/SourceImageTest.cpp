@@ -175,6 +175,27 @@ TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
     EXPECT_NEAR(t.b, 0.36, 0.002);
 }
 
+TEST_F(SourceImageTest, LabAndProfiledGreyBecomeSRGB)
+{
+    // L* 50 with no colour is the middle grey of sRGB 119 / 255.
+    const test::Pattern lab = [](int, int, int c) { return c == 0 ? 0.5 : 0.0; };
+    test::TiffOptions options;
+    options.photometric = 8; // CIELab
+    const SourceImage labSource = SourceImage::load(write("lab.tif", test::encodeTiff(4, 4, lab, options)));
+    EXPECT_TRUE(labSource.profileFellBack);
+    const RGB v = render(labSource.image).at(2, 2);
+    EXPECT_NEAR(v.r, 119 / 255.0, 0.01);
+    EXPECT_NEAR(v.g, v.r, 0.005);
+    EXPECT_NEAR(v.b, v.r, 0.005);
+
+    // A grey picture with a gamma 1.0 grey profile: its 0.5 is linear, sRGB 0.735.
+    test::PngOptions grey;
+    grey.channels = 1;
+    grey.icc = test::linearGreyProfile();
+    const RGB g = render(SourceImage::load(write("grey.png", test::encodePng(4, 4, lab, grey))).image).at(1, 1);
+    EXPECT_NEAR(g.r, 0.735, 0.01);
+}
+
 TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
 {
     const auto pattern = test::gradientOf(9, 7);
