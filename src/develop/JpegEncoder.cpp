@@ -2,6 +2,8 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdlib>
 
@@ -36,19 +38,38 @@ struct Compressor {
     }
 };
 
+struct Layout {
+    int components;
+    J_COLOR_SPACE space;
+};
+
+std::optional<Layout> layoutOf(PixelFormat format)
+{
+    switch (format) {
+    case PixelFormat::Gray8: return Layout{1, JCS_GRAYSCALE};
+    case PixelFormat::RGB8: return Layout{3, JCS_RGB};
+    case PixelFormat::RGBX8: return Layout{4, JCS_EXT_RGBX};
+    case PixelFormat::RGBA8: return Layout{4, JCS_EXT_RGBA};
+    default: return std::nullopt;
+    }
+}
+
 // libjpeg reports errors by jumping back here; this frame holds nothing that needs destroying.
 bool compress(Compressor& c, const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc)
 {
     if (setjmp(c.error.jump)) return false;
     c.info.image_width = JDIMENSION(bitmap.width());
     c.info.image_height = JDIMENSION(bitmap.height());
-    c.info.input_components = bitmap.format() == PixelFormat::RGBX8 ? 4 : 3;
-    c.info.in_color_space = bitmap.format() == PixelFormat::RGBX8 ? JCS_EXT_RGBX : JCS_RGB;
+    const auto layout = layoutOf(bitmap.format());
+    c.info.input_components = layout->components;
+    c.info.in_color_space = layout->space;
     jpeg_set_defaults(&c.info);
     jpeg_set_quality(&c.info, quality, TRUE);
-    const int chroma = quality >= 90 ? 1 : 2;
-    c.info.comp_info[0].h_samp_factor = chroma;
-    c.info.comp_info[0].v_samp_factor = chroma;
+    if (layout->space != JCS_GRAYSCALE) {
+        const int chroma = quality >= 90 ? 1 : 2;
+        c.info.comp_info[0].h_samp_factor = chroma;
+        c.info.comp_info[0].v_samp_factor = chroma;
+    }
     c.info.dct_method = JDCT_ISLOW;
     jpeg_start_compress(&c.info, TRUE);
     if (!icc.empty()) jpeg_write_icc_profile(&c.info, icc.data(), unsigned(icc.size()));
@@ -64,11 +85,17 @@ bool compress(Compressor& c, const Bitmap& bitmap, int quality, const std::vecto
 
 std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc)
 {
-    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGB8)) return std::nullopt;
+    if (bitmap.isNull() || !layoutOf(bitmap.format())) return std::nullopt;
     if (bitmap.width() > 65500 || bitmap.height() > 65500) return std::nullopt;
     Compressor c;
     if (!compress(c, bitmap, quality, icc)) return std::nullopt;
     return std::vector<uint8_t>(c.buffer, c.buffer + c.size);
+}
+
+int jpegQuality(double fraction)
+{
+    if (!(fraction >= 0)) return 1;
+    return int(std::clamp<long>(std::lround(std::min(fraction, 1.0) * 100), 1, 100));
 }
 
 } // namespace oxel

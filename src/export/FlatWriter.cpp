@@ -8,7 +8,7 @@
 #include "TIFFEncoder.h"
 
 #include "develop/HDRGainMap.h"
-#include "develop/JPEGEncoder.h"
+#include "develop/JpegEncoder.h"
 #include "imaging/RenderBanded.h"
 
 #include <cerrno>
@@ -129,13 +129,13 @@ std::optional<std::vector<uint8_t>> grey(const GainMapPicture& map, double quali
     if (!bitmap || map.pixels.size() != size_t(map.width * map.height)) return std::nullopt;
     for (int64_t y = 0; y < map.height; ++y)
         std::copy_n(map.pixels.data() + size_t(y * map.width), size_t(map.width), bitmap->mutableRow(y));
-    return encodeJPEG(*bitmap, quality);
+    return encodeJpeg(*bitmap, jpegQuality(quality), {});
 }
 
 std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadata& metadata, double quality,
                                              const GainMapPicture* gainMap)
 {
-    auto primary = encodeJPEG(bitmap, quality);
+    auto primary = encodeJpeg(bitmap, jpegQuality(quality), bitmap.colourSpace().icc);
     if (!primary) return std::nullopt;
     if (!metadata.isEmpty() && metadata.writeInto(*primary)) return std::nullopt;
     if (!gainMap) return primary;

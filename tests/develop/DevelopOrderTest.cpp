@@ -3,7 +3,7 @@
 #include "develop/ColourWear.h"
 #include "develop/DevelopOrder.h"
 #include "develop/GradeTheory.h"
-#include "develop/JPEGEncoder.h"
+#include "develop/JpegEncoder.h"
 #include "develop/RGBSpace.h"
 #include "platform/SettingsStore.h"
 
@@ -209,7 +209,7 @@ TEST(DevelopedJPEG, StepsDownInQualityUntilTheBytesFit)
 {
     const Bitmap bitmap = noise(128, 96);
     std::vector<std::vector<uint8_t>> steps;
-    for (double q : reportJPEGQualities) steps.push_back(*encodeJPEG(bitmap, q));
+    for (double q : reportJPEGQualities) steps.push_back(*encodeJpeg(bitmap, jpegQuality(q), bitmap.colourSpace().icc));
     for (size_t i = 1; i < steps.size(); ++i) ASSERT_LT(steps[i].size(), steps[i - 1].size());
 
     EXPECT_EQ(jpegWithinLimit(bitmap, reportJPEGLimit), steps[0]);

@@ -1,10 +1,12 @@
 #include "PictureHelpers.h"
 
-#include "develop/JPEGEncoder.h"
+#include "develop/JpegEncoder.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -35,9 +37,10 @@ Bitmap gradient(const ColourSpace& space)
     return *RenderContext().renderBitmap(image, {0, 0, 64, 48}, PixelFormat::RGBX8, space);
 }
 
-TEST(JPEGEncoder, WritesAFileOthersReadWithItsProfile)
+TEST(JpegEncoder, WritesAFileOthersReadWithItsProfile)
 {
-    auto jpeg = encodeJPEG(gradient(ColourSpace::displayP3()), 0.8);
+    const Bitmap p3 = gradient(ColourSpace::displayP3());
+    auto jpeg = encodeJpeg(p3, 80, p3.colourSpace().icc);
     ASSERT_TRUE(jpeg);
     const auto path = written(*jpeg, "-encoder.jpg");
     EXPECT_EQ(run("identify -format '%w %h %[colorspace]' '" + path.string() + "' 2>&1"), "64 48 sRGB");
@@ -46,10 +49,10 @@ TEST(JPEGEncoder, WritesAFileOthersReadWithItsProfile)
     std::filesystem::remove(path);
 }
 
-TEST(JPEGEncoder, KeepsColoursAndRefusesWhatItCannotWrite)
+TEST(JpegEncoder, KeepsColoursAndRefusesWhatItCannotWrite)
 {
     const Bitmap source = gradient({});
-    auto jpeg = encodeJPEG(source, 0.95);
+    auto jpeg = encodeJpeg(source, 95, {});
     ASSERT_TRUE(jpeg);
     const auto path = written(*jpeg, "-colours.jpg");
     // The pixel at (32, 24) is about (128, 128, 128).
@@ -60,8 +63,37 @@ TEST(JPEGEncoder, KeepsColoursAndRefusesWhatItCannotWrite)
     EXPECT_NEAR(g, 128, 4);
     std::filesystem::remove(path);
 
-    EXPECT_FALSE(encodeJPEG(Bitmap(), 0.8));
-    EXPECT_FALSE(encodeJPEG(*Bitmap::allocate(4, 4, PixelFormat::RGB16), 0.8));
+    EXPECT_FALSE(encodeJpeg(Bitmap(), 80, {}));
+    EXPECT_FALSE(encodeJpeg(*Bitmap::allocate(4, 4, PixelFormat::RGB16), 80, {}));
+}
+
+TEST(JpegEncoder, WritesGreyAndDropsAlpha)
+{
+    auto grey = Bitmap::allocate(16, 8, PixelFormat::Gray8);
+    std::memset(grey->mutableData(), 200, grey->byteCount());
+    auto greyJpeg = encodeJpeg(*grey, 90, {});
+    ASSERT_TRUE(greyJpeg);
+    const auto greyPath = written(*greyJpeg, "-grey.jpg");
+    EXPECT_EQ(run("identify -format '%w %h %[colorspace] %[fx:int(255*mean+0.5)]' '" + greyPath.string() + "' 2>&1"),
+              "16 8 Gray 200");
+    std::filesystem::remove(greyPath);
+
+    const Image image = test::picture(16, 8, [](int, int) { return RGB{0.2f, 0.4f, 0.6f}; });
+    const Bitmap rgba = *RenderContext().renderBitmap(image, {0, 0, 16, 8}, PixelFormat::RGBA8);
+    auto rgbaJpeg = encodeJpeg(rgba, 90, {});
+    ASSERT_TRUE(rgbaJpeg);
+    const auto rgbaPath = written(*rgbaJpeg, "-rgba.jpg");
+    EXPECT_EQ(run("identify -format '%[channels]' '" + rgbaPath.string() + "' 2>&1").substr(0, 4), "srgb");
+    std::filesystem::remove(rgbaPath);
+}
+
+TEST(JpegEncoder, MapsFractionsOntoItsQualityScale)
+{
+    EXPECT_EQ(jpegQuality(0.8), 80);
+    EXPECT_EQ(jpegQuality(0.925), 93);
+    EXPECT_EQ(jpegQuality(0), 1);
+    EXPECT_EQ(jpegQuality(1.5), 100);
+    EXPECT_EQ(jpegQuality(std::nan("")), 1);
 }
 
 } // namespace
