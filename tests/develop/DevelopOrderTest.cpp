@@ -1,4 +1,5 @@
 #include "PictureHelpers.h"
+#include "ScenePictures.h"
 
 #include "develop/ColourWear.h"
 #include "develop/DevelopOrder.h"
@@ -115,6 +116,24 @@ TEST(DevelopOrder, HoldsSkinOffTheGrade)
     outcome.looks->chosen.skinHold = 0;
     EXPECT_GT(largestDifference(develop(outcome, false, 1, 1, false).cropped(Rect::ofSize(8, 32)),
                                 render.cropped(Rect::ofSize(8, 32))), 0.02f);
+}
+
+TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
+{
+    const Image render = testing::relitRender(160, 120);
+    JobOutcome outcome("job-2", render, DetailTransfer(testing::original(320, 240), render, ColourSpace::sRGB()));
+    PlanResult plan = outcome.transfer.plan(false, true);
+    ASSERT_TRUE(plan) << plan.decline->description();
+    outcome.previewPlan = *plan.plan;
+    for (float strength : {0.2f, 0.9f}) {
+        const Image combined = *outcome.transfer.combine(*outcome.previewPlan, strength);
+        EXPECT_EQ(largestDifference(develop(outcome, false, strength, 0, false), combined), 0);
+    }
+    EXPECT_GT(largestDifference(develop(outcome, false, 0.9, 0, false), render), 0.01f);
+    // A colour-only result's stored picture takes the plan's place.
+    outcome.colourOnly = true;
+    outcome.picture = rendered8(render);
+    EXPECT_EQ(largestDifference(develop(outcome, false, 0.9, 0, false), Image::fromBitmap(*outcome.picture)), 0);
 }
 
 TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
