@@ -86,7 +86,7 @@ inline RGB clampUnit(RGB c) { return {clampUnit(c.r), clampUnit(c.g), clampUnit(
 inline float hueDelta(float a, float b) { return b - a + 540 - 360 * std::floor((b - a + 540) / 360) - 180; }
 inline lanes::F4 hueDelta(float a, lanes::F4 b) { return lanes::mod(b - a + 540.0f, 360) - 180.0f; }
 
-inline HSV4 rgb2hsv(const RGB4& c)
+[[gnu::always_inline]] inline HSV4 rgb2hsv(const RGB4& c)
 {
     using namespace lanes;
     const auto gAboveB = c.g >= c.b;
@@ -99,14 +99,14 @@ inline HSV4 rgb2hsv(const RGB4& c)
     return {abs(qz + (qw - qy) / (6.0f * d + e)), d / (qx + e), qx};
 }
 
-inline RGB4 hsv2rgb(const HSV4& c)
+[[gnu::always_inline]] inline RGB4 hsv2rgb(const HSV4& c)
 {
     using namespace lanes;
     const auto channel = [&](float k) { return c.v * (1.0f + c.s * (clamp(abs(fract(c.h + k) * 6.0f - 3.0f) - 1.0f, 0, 1) - 1.0f)); };
     return {channel(1.0f), channel(2.0f / 3), channel(1.0f / 3)};
 }
 
-inline HSV4 hueMove(const HSV4& hsv, const GradeUniforms::Move& mv, float lum, lanes::F4 cw)
+[[gnu::always_inline]] inline HSV4 hueMove(const HSV4& hsv, const GradeUniforms::Move& mv, float lum, lanes::F4 cw)
 {
     using namespace lanes;
     F4 h = hsv.h * 360.0f;
@@ -122,7 +122,8 @@ inline HSV4 hueMove(const HSV4& hsv, const GradeUniforms::Move& mv, float lum, l
 inline lanes::F4 power(lanes::F4 base, float exponent) { return exponent == 1 ? base : lanes::pow(base, exponent); }
 
 // Four pixels `s` graded, held off by the mask samples `m` (their red channel) times the hold.
-inline RGB4 grade(const RGB4& s, lanes::F4 m, const GradeUniforms& u)
+// Always inlined, so that it takes the instruction set of the loop it runs in.
+[[gnu::always_inline]] inline RGB4 grade(const RGB4& s, lanes::F4 m, const GradeUniforms& u)
 {
     using namespace lanes;
     RGB4 d = s;
