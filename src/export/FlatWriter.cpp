@@ -88,6 +88,15 @@ public:
         return ::close(fd) == 0 || failed(errno);
     }
 
+    // Flushes what others wrote to the path since it was closed.
+    bool sync() const
+    {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        return synced || failed(errno);
+    }
+
 private:
     bool failed(int error) const
     {
@@ -156,15 +165,8 @@ std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata
     return withExifChunk(*bytes, metadata.exifBytes());
 }
 
-std::optional<std::vector<uint8_t>> tiffFile(const Bitmap& bitmap, const Metadata& metadata)
-{
-    auto bytes = encodeTIFF(bitmap);
-    if (!bytes || metadata.isEmpty()) return bytes;
-    if (metadata.writeInto(*bytes)) return std::nullopt;
-    return bytes;
-}
 
-// The encoded file of a format other than PSD, or nothing when encoding failed.
+// The encoded file of a format encoded in memory, or nothing when encoding failed.
 std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
                                                 const GainMapPicture* gainMap)
 {
@@ -172,10 +174,34 @@ std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Meta
     case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, gainMap);
     case ExportFormat::heic: return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), gainMap);
     case ExportFormat::png: return pngFile(bitmap, metadata);
-    case ExportFormat::tiff: return tiffFile(bitmap, metadata);
-    case ExportFormat::psd: break;
+    case ExportFormat::tiff: case ExportFormat::psd: break;
     }
     return std::nullopt;
+}
+
+// The picture and its metadata into the temporary file. The rendered picture is let go as soon
+// as it is encoded, before the metadata is written into the encoded file.
+bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadata& metadata, const FlatWriteOriginal& original,
+               const ExportOptions& options, const GainMapPicture* gainMap)
+{
+    if (options.format == ExportFormat::psd) {
+        if (!file.closeFile()) return false;
+        const auto error = writeFlatPSD(*bitmap, file.path(), original.dpi, metadata.iptcBytes(), metadata.exifBytes());
+        if (error) std::fprintf(stderr, "[export] %s\n", error->description().c_str());
+        return !error && file.sync();
+    }
+    if (options.format == ExportFormat::tiff) {
+        if (!file.closeFile() || !encodeTIFF(*bitmap, file.path())) return false;
+        bitmap.reset();
+        if (const auto error = metadata.isEmpty() ? std::nullopt : metadata.writeInto(file.path())) {
+            std::fprintf(stderr, "[export] %s\n", error->c_str());
+            return false;
+        }
+        return file.sync();
+    }
+    const auto bytes = encodedFile(*bitmap, metadata, options, gainMap);
+    bitmap.reset();
+    return bytes && file.writeAndClose(*bytes);
 }
 
 void reportDetailTransfer(const FlatWriteServices& services, ExportFormat format, const FlatWriteResult& result,
@@ -237,10 +263,12 @@ ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOri
     const Rect extent = picture.extent();
     const int64_t width = extent.isInfinite() ? 0 : roundedSide(extent.width);
     const int64_t height = extent.isInfinite() ? 0 : roundedSide(extent.height);
-    const auto bitmap = renderBanded(picture, width, height, sixteenBitFor(options), colourSpace, context);
+    auto bitmap = renderBanded(picture, width, height, sixteenBitFor(options), colourSpace, context);
     if (!bitmap) return writeFailed("could not render the composite");
 
-    GainMapOutcome gainMap = carryGainMap(picture, original, format, context, services);
+    // The map follows the picture as written: the rendered pixels, rather than the recipe, which
+    // would develop the whole picture a second time only to be shrunk to the map's size.
+    GainMapOutcome gainMap = carryGainMap(Image::fromBitmap(*bitmap), original, format, context, services);
     const FlatWriteResult result{gainMap.map.has_value(), gainMap.why};
 
     std::string suffix = ".";
@@ -249,17 +277,8 @@ ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOri
     if (!temporary.create()) return writeFailed(destinationTrouble(folder, format));
 
     const Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);
-    const ExportFailure couldNotWrite = writeFailed("could not write " + std::string(formatWord(format)));
-    if (format == ExportFormat::psd) {
-        if (!temporary.closeFile()) return couldNotWrite;
-        if (const auto error = writeFlatPSD(*bitmap, temporary.path(), original.dpi, metadata.iptcBytes(), metadata.exifBytes())) {
-            std::fprintf(stderr, "[export] %s\n", error->description().c_str());
-            return couldNotWrite;
-        }
-    } else {
-        const auto bytes = encodedFile(*bitmap, metadata, options, gainMap.map ? &gainMap.map->picture : nullptr);
-        if (!bytes || !temporary.writeAndClose(*bytes)) return couldNotWrite;
-    }
+    if (!writeFile(bitmap, temporary, metadata, original, options, gainMap.map ? &gainMap.map->picture : nullptr))
+        return writeFailed("could not write " + std::string(formatWord(format)));
 
     std::error_code error;
     fs::rename(temporary.path(), destination, error);

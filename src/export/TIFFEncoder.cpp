@@ -11,48 +11,6 @@ namespace oxel {
 
 namespace {
 
-// A growable buffer that libtiff reads, writes and seeks in as if it were a file.
-struct MemoryFile {
-    std::vector<uint8_t> bytes;
-    size_t position = 0;
-};
-
-tmsize_t readMemory(thandle_t handle, void* buffer, tmsize_t size)
-{
-    auto* file = static_cast<MemoryFile*>(handle);
-    const size_t count = std::min(size_t(size), file->bytes.size() - std::min(file->position, file->bytes.size()));
-    if (count > 0) std::memcpy(buffer, file->bytes.data() + file->position, count);
-    file->position += count;
-    return tmsize_t(count);
-}
-
-tmsize_t writeMemory(thandle_t handle, void* buffer, tmsize_t size)
-{
-    auto* file = static_cast<MemoryFile*>(handle);
-    const size_t end = file->position + size_t(size);
-    try {
-        if (end > file->bytes.size()) file->bytes.resize(end);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-    std::memcpy(file->bytes.data() + file->position, buffer, size_t(size));
-    file->position = end;
-    return size;
-}
-
-toff_t seekMemory(thandle_t handle, toff_t offset, int whence)
-{
-    auto* file = static_cast<MemoryFile*>(handle);
-    const uint64_t base = whence == SEEK_CUR ? file->position : whence == SEEK_END ? file->bytes.size() : 0;
-    file->position = size_t(base + offset);
-    return file->position;
-}
-
-int closeMemory(thandle_t) { return 0; }
-toff_t sizeOfMemory(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
-int mapNothing(thandle_t, void**, toff_t*) { return 0; }
-void unmapNothing(thandle_t, void*, toff_t) {}
-
 void reportTIFFError(const char* module, const char* format, va_list arguments)
 {
     char message[512];
@@ -101,11 +59,10 @@ bool writeImage(TIFF* tiff, const Bitmap& bitmap)
 
 } // namespace
 
-std::optional<std::vector<uint8_t>> encodeTIFF(const Bitmap& bitmap)
+bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file)
 {
-    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
-        return std::nullopt;
-    if (bitmap.width() > 0xFFFFFFFF || bitmap.height() > 0xFFFFFFFF) return std::nullopt;
+    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16)) return false;
+    if (bitmap.width() > 0xFFFFFFFF || bitmap.height() > 0xFFFFFFFF) return false;
     static const bool handlersSet = [] {
         TIFFSetErrorHandler(reportTIFFError);
         TIFFSetWarningHandler(nullptr);
@@ -113,16 +70,13 @@ std::optional<std::vector<uint8_t>> encodeTIFF(const Bitmap& bitmap)
     }();
     (void)handlersSet;
 
-    MemoryFile file;
     // Past 4 GB of pixels the classic format can't address the strips: write BigTIFF then.
     const uint64_t pixelBytes = uint64_t(bitmap.width()) * uint64_t(bitmap.height()) * 3 * uint64_t(bytesPerSample(bitmap.format()));
     const char* mode = pixelBytes > 0xF0000000ull ? "w8" : "w";
-    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFClientOpen("export", mode, &file, readMemory, writeMemory, seekMemory,
-                                                               closeMemory, sizeOfMemory, mapNothing, unmapNothing),
-                                                TIFFClose);
-    if (!tiff || !writeImage(tiff.get(), bitmap)) return std::nullopt;
-    tiff.reset();
-    return std::move(file.bytes);
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(file.c_str(), mode), TIFFClose);
+    if (!tiff || !writeImage(tiff.get(), bitmap)) return false;
+    // Whatever is still buffered is written now, where a failure can still be seen.
+    return TIFFFlush(tiff.get()) == 1;
 }
 
 } // namespace oxel

@@ -2,14 +2,13 @@
 
 #include "imaging/Bitmap.h"
 
-#include <cstdint>
-#include <optional>
-#include <vector>
+#include <filesystem>
 
 namespace oxel {
 
-// Uncompressed RGB TIFF bytes of an RGBX bitmap of 8 or 16 bits (the padding channel is
-// dropped), with the bitmap's ICC profile. Nothing for other formats or when encoding fails.
-std::optional<std::vector<uint8_t>> encodeTIFF(const Bitmap& bitmap);
+// Writes an RGBX bitmap of 8 or 16 bits (the padding channel is dropped) as an uncompressed RGB
+// TIFF file with the bitmap's ICC profile; BigTIFF when the pixels outgrow 32-bit offsets. False
+// for other formats or when writing fails.
+bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file);
 
 } // namespace oxel
