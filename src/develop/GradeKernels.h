@@ -46,22 +46,20 @@ struct RGB4 {
     static RGB4 load(const RGB* p)
     {
         using lanes::F4;
-        using lanes::I4;
         F4 v0, v1, v2;
         std::memcpy(&v0, &p[0], sizeof v0);
         std::memcpy(&v1, reinterpret_cast<const float*>(p) + 4, sizeof v1);
         std::memcpy(&v2, reinterpret_cast<const float*>(p) + 8, sizeof v2);
-        return {__builtin_shuffle(__builtin_shuffle(v0, v1, I4{0, 3, 6, 6}), v2, I4{0, 1, 2, 5}),
-                __builtin_shuffle(__builtin_shuffle(v0, v1, I4{1, 4, 7, 7}), v2, I4{0, 1, 2, 6}),
-                __builtin_shuffle(__builtin_shuffle(v0, v1, I4{2, 5, 5, 5}), v2, I4{0, 1, 4, 7})};
+        return {__builtin_shufflevector(__builtin_shufflevector(v0, v1, 0, 3, 6, 6), v2, 0, 1, 2, 5),
+                __builtin_shufflevector(__builtin_shufflevector(v0, v1, 1, 4, 7, 7), v2, 0, 1, 2, 6),
+                __builtin_shufflevector(__builtin_shufflevector(v0, v1, 2, 5, 5, 5), v2, 0, 1, 4, 7)};
     }
     void store(RGB* p) const
     {
         using lanes::F4;
-        using lanes::I4;
-        const F4 v0 = __builtin_shuffle(__builtin_shuffle(r, g, I4{0, 4, 1, 5}), b, I4{0, 1, 4, 2});
-        const F4 v1 = __builtin_shuffle(__builtin_shuffle(r, g, I4{2, 5, 6, 6}), b, I4{1, 5, 0, 2});
-        const F4 v2 = __builtin_shuffle(__builtin_shuffle(r, g, I4{3, 7, 7, 7}), b, I4{6, 0, 1, 7});
+        const F4 v0 = __builtin_shufflevector(__builtin_shufflevector(r, g, 0, 4, 1, 5), b, 0, 1, 4, 2);
+        const F4 v1 = __builtin_shufflevector(__builtin_shufflevector(r, g, 2, 5, 6, 6), b, 1, 5, 0, 2);
+        const F4 v2 = __builtin_shufflevector(__builtin_shufflevector(r, g, 3, 7, 7, 7), b, 6, 0, 1, 7);
         std::memcpy(reinterpret_cast<float*>(p), &v0, sizeof v0);
         std::memcpy(reinterpret_cast<float*>(p) + 4, &v1, sizeof v1);
         std::memcpy(reinterpret_cast<float*>(p) + 8, &v2, sizeof v2);
