@@ -115,14 +115,14 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 
     Image raw = rawConfidence(inSRGB(plan.src), inSRGB(plan.renderUp), plan.target);
     // Both masks blur the same raw confidence: kept for the moment they are made, it is computed
-    // once instead of once per mask tile. Only within the scaled picture's memory budget.
-    if (materialiseMasks && materialiseScaled) raw = materialise(raw, true).value_or(raw);
-    plan.confidence = gaussianBlur(raw, 6).cropped(plan.target);
+    // once instead of once per mask tile. Only within the scaled picture's memory budget, and at
+    // the masks' own 8 bits.
+    if (materialiseMasks && materialiseScaled) raw = materialise(raw, false).value_or(raw);
+    // The wide blur first: its working memory peaks before the other mask is held.
     plan.soft = gaussianBlur(raw, 40).cropped(plan.target);
-    if (materialiseMasks) {
-        plan.confidence = materialise(plan.confidence, false).value_or(plan.confidence);
-        plan.soft = materialise(plan.soft, false).value_or(plan.soft);
-    }
+    if (materialiseMasks) plan.soft = materialise(plan.soft, false).value_or(plan.soft);
+    plan.confidence = gaussianBlur(raw, 6).cropped(plan.target);
+    if (materialiseMasks) plan.confidence = materialise(plan.confidence, false).value_or(plan.confidence);
     plan.divergence = divergence(plan.confidence, plan.target);
     return {std::move(plan), std::nullopt};
 }
