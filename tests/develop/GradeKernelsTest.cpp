@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace oxel {
 namespace {
 
@@ -33,6 +35,23 @@ TEST(GradeKernel, IdentityUniformsLeaveInRangePixelsAlone)
         expectNear(grade(c, {}, identity), c, 1e-6f);
     // Out-of-range values are brought back into 0...1.
     expectNear(grade({1.4f, -0.2f, 0.5f}, {}, identity), {1, 0, 0.5f}, 1e-6f);
+}
+
+TEST(GradeKernel, GradesRunsOfPixelsLikeSinglePixels)
+{
+    GradeUniforms u = oneMove(30, 60, 40);
+    u.gain = {1.1f, 0.95f, 0.9f};
+    u.hold = 0.5f;
+    std::vector<RGB> pixels, mask;
+    for (int i = 0; i < 11; ++i) {
+        pixels.push_back(fromHSV(float(i) * 33, 0.1f + 0.08f * float(i), 0.3f + 0.05f * float(i)));
+        mask.push_back(RGB{float(i) / 10, 0, 0});
+    }
+    std::vector<RGB> out(pixels.size());
+    gradeSpan(pixels.data(), mask.data(), out.data(), pixels.size(), u);
+    for (size_t i = 0; i < pixels.size(); ++i) expectNear(out[i], grade(pixels[i], mask[i], u), 1e-6f);
+    gradeSpan(pixels.data(), nullptr, out.data(), pixels.size(), u);
+    for (size_t i = 0; i < pixels.size(); ++i) expectNear(out[i], grade(pixels[i], {}, u), 1e-6f);
 }
 
 TEST(GradeKernel, HueMovesSpareGreyAndWeighColourBySaturation)
