@@ -1,0 +1,116 @@
+#pragma once
+
+// What the export benchmarks share: a loaded 6000 x 4000 original written once as a camera JPEG
+// (with a quarter-size gain map when asked), the outcome of its relit 2048 x 1365 render, and the
+// process's memory and CPU figures.
+#include "export/Exporter.h"
+
+#include "imaging/Kernel.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+namespace oxel::benchsupport {
+
+namespace fs = std::filesystem;
+
+inline constexpr int64_t width = 6000, height = 4000;
+
+inline const fs::path& folder()
+{
+    static const fs::path path = [] {
+        const auto made = fs::temp_directory_path() / ("oxel-flat-bench-" + std::to_string(::getpid()));
+        fs::create_directories(made);
+        return made;
+    }();
+    return path;
+}
+
+// A photograph-like picture: gradients, hard edges and fine noise, 16 bits a channel.
+inline Image scene()
+{
+    auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX16);
+    std::mt19937 random(5);
+    for (int64_t y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(bitmap->mutableRow(y));
+        for (int64_t x = 0; x < width; ++x) {
+            const uint32_t noise = random() & 0x3FF;
+            const uint32_t edge = ((x / 230 + y / 170) % 2) ? 6000 : 0;
+            row[x * 4 + 0] = uint16_t(8000 + x * 7 + noise + edge);
+            row[x * 4 + 1] = uint16_t(12000 + y * 9 + noise + edge);
+            row[x * 4 + 2] = uint16_t(20000 + (x + y) * 3 + noise);
+            row[x * 4 + 3] = 65535;
+        }
+    }
+    return Image::fromBitmap(*bitmap);
+}
+
+inline std::optional<CarriedGainMap> quarterSizeMap(std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason)
+{
+    reason = "applied:apple";
+    return CarriedGainMap{{width / 4, height / 4, std::vector<uint8_t>(size_t(width / 4 * height / 4), 140), {}}, 1, {}, {}};
+}
+
+// The original as a camera JPEG on disk, with a quarter-size gain map when asked, loaded.
+inline SourceImage original(bool gainMap)
+{
+    const auto file = folder() / (gainMap ? "original-hdr.jpg" : "original.jpg");
+    if (!fs::exists(file)) {
+        ExportOptions options;
+        options.format = ExportFormat::jpeg;
+        FlatWriteOriginal carried;
+        FlatWriteServices services;
+        if (gainMap) {
+            carried.hasGainMap = true;
+            carried.gainMapFile = std::make_shared<const std::vector<uint8_t>>();
+            services.carryGainMap = quarterSizeMap;
+        }
+        writeFlat(scene(), carried, file, options, ColourSpace::sRGB(), RenderContext(), services);
+    }
+    return SourceImage::load(file);
+}
+
+// The relit render the backend sends: brighter and warmer, at 2048 x 1365.
+inline std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source)
+{
+    const Image lit = applyKernel(
+        source.image.extent(), [](RGB p) { return RGB{p.r * 1.2f + 0.03f, p.g * 1.05f + 0.02f, p.b * 0.92f}; }, source.image);
+    const Image render = materialised(lit.scaled(2048.0 / width, 1365.0 / height));
+    auto outcome = std::make_shared<JobOutcome>("bench-job", render, DetailTransfer(source.image, render, source.colorSpace));
+    GradeLooks looks;
+    looks.chosen.lift = {0.02, 0.01, 0.0};
+    looks.chosen.gain = {1.05, 1.0, 0.95};
+    looks.chosen.saturation = 1.1;
+    outcome->looks = looks;
+    outcome->grainLevel = 2;
+    return outcome;
+}
+
+inline long maxResidentKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+inline double processCPUSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The files made for the benchmarks go when the program ends.
+struct RemoveFolder {
+    ~RemoveFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(folder(), ignored);
+    }
+};
+inline RemoveFolder removeFolder;
+
+} // namespace oxel::benchsupport
