@@ -1,0 +1,30 @@
+// Our own readers of an original's first bytes: the file-type table (with the raw-file directory
+// walk), the JPEG header segments and what is read from them, Photoshop image resources, and the
+// ICC profile description.
+
+#include "develop/FileType.h"
+#include "develop/JpegStructure.h"
+#include "develop/PhotoshopResources.h"
+#include "develop/SourceImage.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::span<const uint8_t> bytes(data, size);
+    (void)oxel::fileTypeOf(bytes);
+    if (const auto segments = oxel::jpegSegments(bytes)) {
+        (void)oxel::jpegFrame(*segments);
+        (void)oxel::jpegICCProfile(*segments);
+        (void)oxel::jpegXmpPacket(*segments);
+        for (const auto& segment : *segments)
+            if (segment.payload.data() < data || segment.payload.data() + segment.payload.size() > data + size) __builtin_trap();
+    }
+    for (const auto& resource : oxel::photoshopResources(bytes)) {
+        if (resource.data.data() < data || resource.data.data() + resource.data.size() > data + size) __builtin_trap();
+        if (resource.id == oxel::photoshopResourceID::resolution) (void)oxel::photoshopResolution(resource.data);
+    }
+    (void)oxel::SourceImage::iccDescription(bytes);
+    return 0;
+}
