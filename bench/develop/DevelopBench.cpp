@@ -2,6 +2,7 @@
 // export render, and the report JPEG. Grade, skin hold and grain are on in every case.
 
 #include "EightBitPicture.h"
+#include "ProcessCPUTime.h"
 
 #include "develop/DevelopOrder.h"
 #include "develop/GradeRunnerUp.h"
@@ -50,6 +51,7 @@ std::shared_ptr<const JobOutcome> outcome(int64_t originalWidth, int64_t origina
 void developPreview(benchmark::State& state, const ColourSpace& space)
 {
     const auto developed = outcome(1878, 1252, 1878, 1252, space, false);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         auto bitmap = renderDeveloped(*developed, false, 0.8, 0.7, true);
         if (!bitmap) state.SkipWithError("render failed");
@@ -63,6 +65,7 @@ void BM_DevelopPreviewP3(benchmark::State& state) { developPreview(state, Colour
 void BM_RenderDeveloped(benchmark::State& state)
 {
     const auto developed = outcome(6000, 4000, 2048, 1365, ColourSpace::sRGB(), true);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         auto bitmap = renderDeveloped(*developed, false, 0.8, 0.7, true);
         if (!bitmap || bitmap->width() != 6000) state.SkipWithError("render failed");
@@ -73,6 +76,7 @@ void BM_RenderDeveloped(benchmark::State& state)
 void BM_DevelopedJPEG(benchmark::State& state)
 {
     const auto developed = outcome(3072, 2048, 3072, 2048, ColourSpace::sRGB(), false);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         auto jpeg = developedJPEG(*developed, false, 0.8, 0.7, 2048, true);
         if (!jpeg) state.SkipWithError("encoding failed");

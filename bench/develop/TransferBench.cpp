@@ -1,5 +1,7 @@
 // Detail transfer at the sizes of a real job: a 6000 x 4000 original and a 2048 x 1365 render.
 
+#include "ProcessCPUTime.h"
+
 #include "develop/DetailTransfer.h"
 #include "imaging/RenderBanded.h"
 
@@ -65,32 +67,10 @@ double peakMemoryMB()
     return 0;
 }
 
-// CPU time of the whole process (all threads), per iteration: on a busy machine, this divided by
-// the core count is a fairer figure than the wall time.
-class ProcessCPUTime {
-public:
-    explicit ProcessCPUTime(benchmark::State& state) : state_(state), start_(now()) {}
-    ~ProcessCPUTime()
-    {
-        state_.counters["cpuMsPerIteration"] =
-            (now() - start_) * 1000.0 / double(std::max<benchmark::IterationCount>(1, state_.iterations()));
-    }
-
-private:
-    static double now()
-    {
-        timespec t{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-    }
-    benchmark::State& state_;
-    double start_;
-};
-
 void BM_PlanPreview(benchmark::State& state)
 {
     transfer();
-    const ProcessCPUTime cpu(state);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) benchmark::DoNotOptimize(transfer().plan(false, true));
 }
 BENCHMARK(BM_PlanPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -99,7 +79,7 @@ void BM_PlanExport(benchmark::State& state)
 {
     transfer();
     double peak = 0;
-    const ProcessCPUTime cpu(state);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         resetPeakMemory();
         benchmark::DoNotOptimize(transfer().plan(true, true));
@@ -112,7 +92,7 @@ BENCHMARK(BM_PlanExport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteratio
 void BM_CombinePreview(benchmark::State& state)
 {
     const TransferPlan plan = *transfer().plan(false, true).plan;
-    const ProcessCPUTime cpu(state);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         const Image combined = *transfer().combine(plan, 0.7f);
         benchmark::DoNotOptimize(
@@ -124,7 +104,7 @@ BENCHMARK(BM_CombinePreview)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_CombineFull(benchmark::State& state)
 {
     const TransferPlan plan = *transfer().plan(true, true).plan;
-    const ProcessCPUTime cpu(state);
+    const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         const Image combined = *transfer().combine(plan, 0.7f);
         benchmark::DoNotOptimize(
