@@ -23,7 +23,8 @@ constexpr std::array<TypeRow, 8> typeTable = {{
     {FileType::heic, "public.heic", true},
     {FileType::heif, "public.heif", true},
     {FileType::psd, "com.adobe.photoshop-image", true},
-    {FileType::psb, "com.adobe.photoshop-large-image", true},
+    // The large variant is the same format to everything that asks for a type.
+    {FileType::psb, "com.adobe.photoshop-image", true},
     {FileType::cameraRaw, "public.camera-raw-image", false},
 }};
 

@@ -283,6 +283,18 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
             }
 }
 
+TEST_F(SourceImageTest, LargeDocumentsReadLikePhotoshopFiles)
+{
+    test::PsdOptions options;
+    options.large = true;
+    options.rle = true;
+    const auto pattern = test::gradientOf(300, 4);
+    const SourceImage source = SourceImage::load(write("big.psb", test::encodePsd(300, 4, pattern, options)));
+    EXPECT_EQ(source.fileType, FileType::psb);
+    EXPECT_EQ(source.utType, "com.adobe.photoshop-image");
+    EXPECT_NEAR(render(source.image).at(250, 2).r, pattern(250, 2, 0), 0.01);
+}
+
 TEST_F(SourceImageTest, PhotoshopFileFromAnIndependentWriter)
 {
     const auto png = write("for-psd.png", test::encodePng(40, 30, test::gradientOf(40, 30)));
