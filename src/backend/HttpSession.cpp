@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 std::atomic<double> timeScaleFactor{1.0};
-std::atomic<size_t> answerLimit{size_t(256) << 20};
+std::atomic<size_t> answerLimit{HttpSession::defaultMaxAnswerBytes};
 
 // How often a waiting transfer looks at its stop token and its idle clock.
 constexpr milliseconds pollInterval{10};

@@ -50,7 +50,9 @@ public:
     static double timeScale();
     static std::chrono::milliseconds scaled(std::chrono::milliseconds duration);
 
-    // Answers longer than this are refused as `dataLengthExceedsMaximum`.
+    // Answers longer than this are refused as `dataLengthExceedsMaximum`. The default leaves room
+    // for a result's two pictures many times over.
+    static constexpr size_t defaultMaxAnswerBytes = size_t(64) << 20;
     static void setMaxAnswerBytes(size_t bytes);
     static size_t maxAnswerBytes();
 

@@ -48,7 +48,7 @@ void LocalBackendTest::SetUp() {
 
 void LocalBackendTest::TearDown() {
     backend().clearFaults();
-    HttpSession::setMaxAnswerBytes(size_t(256) << 20);
+    HttpSession::setMaxAnswerBytes(HttpSession::defaultMaxAnswerBytes);
 }
 
 local::Account LocalBackendTest::signInFreshAccount() {

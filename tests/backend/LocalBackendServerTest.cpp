@@ -26,16 +26,25 @@ protected:
     }
 
     void TearDown() override {
-        own.reset();
+        stopOwn();
         overrideBackendBaseURL(backend().baseURL());
         LocalBackendTest::TearDown();
     }
 
-    void startOwn(std::optional<std::filesystem::path> stateFile) {
+    // Stopping waits for kept-alive connections, so this thread's connection is closed first.
+    void stopOwn() {
+        if (!own) return;
+        HttpRequest farewell;
+        farewell.url = own->baseURL() + "/config/app";
+        farewell.setHeader("Connection", "close");
+        (void)HttpSession::shared().send(farewell);
         own.reset();
+    }
+
+    void startOwn(std::optional<std::filesystem::path> stateFile) {
+        stopOwn();
         local::LocalBackend::Options options;
         options.stateFile = stateFile;
-        options.keepAliveSeconds = 0;
         options.clock = [this] { return local::TimePoint(std::chrono::milliseconds(clockMillis.load())); };
         own = std::make_unique<local::LocalBackend>(options);
         ASSERT_TRUE(own->start());

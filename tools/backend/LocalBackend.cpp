@@ -26,6 +26,7 @@ constexpr double longestAspect = 4.0;
 constexpr int inFlightLimit = 4;
 constexpr size_t largestUpload = size_t(96) << 20;
 constexpr size_t keptRequests = 200;
+constexpr size_t servingThreads = 48;
 constexpr size_t keptBodyBytes = size_t(1) << 20;
 constexpr const char* imageModel = "local-relight-1";
 constexpr const char* jpegDataPrefix = "data:image/jpeg;base64,";
@@ -385,6 +386,8 @@ struct LocalBackend::Server {
     void routes() {
         http.set_payload_max_length(largestUpload + 1024);
         http.set_keep_alive_timeout(options.keepAliveSeconds);
+        // Every kept-alive connection holds one thread: leave room for many clients' threads.
+        http.new_task_queue = [] { return new httplib::ThreadPool(servingThreads); };
         http.set_pre_routing_handler([this](const auto& req, auto& res) { return beforeRouting(req, res); });
         http.set_post_routing_handler([this](const auto& req, auto& res) { afterRouting(req, res); });
         http.Post("/jobs", [this](const auto& req, auto& res) { submit(req, res); });
