@@ -23,6 +23,7 @@ std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t
 std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, bool alternative, double strength,
                                                   double colour, double maxEdge, bool grainEnabled)
 {
+    if (!(maxEdge >= 1)) return std::nullopt;
     Image image = develop(outcome, alternative, strength, colour, grainEnabled);
     const Rect extent = image.extent();
     if (extent.isEmpty() || extent.isInfinite()) return std::nullopt;

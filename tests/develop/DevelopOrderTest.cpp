@@ -268,6 +268,7 @@ TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
 
     const JobOutcome empty = outcomeOf(colourful(10, 10).cropped(Rect::ofSize(0, 10)));
     EXPECT_FALSE(developedJPEG(empty, false, 1, 1, 2048, false));
+    for (double edge : {0.0, -5.0, std::nan("")}) EXPECT_FALSE(developedJPEG(large, false, 1, 1, edge, false));
 }
 
 TEST(DevelopedJPEG, KeepsTheEdgesOfAReducedPictureClean)
