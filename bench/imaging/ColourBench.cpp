@@ -77,15 +77,17 @@ void BM_RenderBanded8(benchmark::State& state)
 {
     const Image chain = kernelChain();
     const RenderContext context;
-    const long before = maxResidentKilobytes();
+    // The peak before the first render, with the source in memory; later runs see the same.
+    static const long baseline = maxResidentKilobytes();
     const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
         auto bitmap = renderBanded(chain, width, height, false, ColourSpace::sRGB(), context);
         benchmark::DoNotOptimize(bitmap);
     }
     reportCPUPerIteration(state, cpuBefore);
-    // Growth of the peak beyond what the source already held: the output plus the band and tiles.
-    state.counters["peakGrowthMB"] = double(maxResidentKilobytes() - before) / 1024.0;
+    // Growth of the peak beyond what the source already held: the output (96 MB) plus the band and
+    // the tiles in flight, to stay within the output and 64 MB.
+    state.counters["peakGrowthMB"] = double(maxResidentKilobytes() - baseline) / 1024.0;
 }
 BENCHMARK(BM_RenderBanded8)->Unit(benchmark::kMillisecond)->UseRealTime();
 

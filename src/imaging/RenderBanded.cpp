@@ -23,10 +23,12 @@ bool multiplyFits(int64_t a, int64_t b)
 void narrowBand(const uint16_t* band, const Bitmap& output, int64_t firstRow, int64_t rows)
 {
     const size_t samplesPerRow = size_t(output.width()) * 4;
-    tbb::parallel_for(int64_t(0), rows, [&](int64_t row) {
-        const uint16_t* in = band + size_t(row) * samplesPerRow;
-        uint8_t* out = output.mutableRow(firstRow + row);
-        for (size_t i = 0; i < samplesPerRow; ++i) out[i] = narrowTo8Bit(in[i]);
+    tbb::parallel_for(int64_t(0), rows, [band, &output, firstRow, samplesPerRow](int64_t row) {
+        // Byte stores may alias anything, so the bound is held in a local the loop can trust.
+        const size_t count = samplesPerRow;
+        const uint16_t* __restrict in = band + size_t(row) * count;
+        uint8_t* __restrict out = output.mutableRow(firstRow + row);
+        for (size_t i = 0; i < count; ++i) out[i] = narrowTo8Bit(in[i]);
     });
 }
 

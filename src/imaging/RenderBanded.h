@@ -22,10 +22,13 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
                                    const ColourSpace& colourSpace, const RenderContext& context,
                                    const ColourSpace* renderSpace = nullptr, int64_t bandRows = 128);
 
-// One 16-bit sample narrowed to 8 bits: v / 257 rounded to nearest, in integers.
+// One 16-bit sample narrowed to 8 bits: (v * 255 + 32767) / 65535 in integers, which is v / 257
+// rounded to nearest. The division is done as t / 65535 = (t + (t >> 16) + 1) >> 16, exact for
+// every t that occurs here, so that loops of it vectorise.
 inline uint8_t narrowTo8Bit(uint16_t v)
 {
-    return uint8_t((uint32_t(v) * 255u + 32767u) / 65535u);
+    const uint32_t t = uint32_t(v) * 255u + 32767u;
+    return uint8_t((t + (t >> 16) + 1u) >> 16);
 }
 
 } // namespace oxel

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -66,7 +67,10 @@ TEST(RenderBanded, NarrowsByRoundingToTheNearestOf257)
     EXPECT_EQ(narrowTo8Bit(129), 1);
     EXPECT_EQ(narrowTo8Bit(32896), 128);
     EXPECT_EQ(narrowTo8Bit(65535), 255);
-    for (uint32_t v = 0; v <= 65535; ++v) ASSERT_EQ(narrowTo8Bit(uint16_t(v)), uint8_t((v + 128) / 257)) << v;
+    for (uint32_t v = 0; v <= 65535; ++v) {
+        ASSERT_EQ(narrowTo8Bit(uint16_t(v)), uint8_t((v * 255 + 32767) / 65535)) << v;
+        ASSERT_EQ(narrowTo8Bit(uint16_t(v)), uint8_t(std::lround(double(v) / 257.0))) << v;
+    }
 }
 
 TEST(RenderBanded, TagsTheOutputAndLeavesUnreachedRowsBlack)
