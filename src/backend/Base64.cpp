@@ -20,30 +20,31 @@ constexpr auto sextets = decodingTable();
 } // namespace
 
 std::string base64Encoded(std::string_view bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::string out((bytes.size() + 2) / 3 * 4, '\0');
+    auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
+    char* o = out.data();
     size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        uint32_t n = uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 | uint8_t(bytes[i + 2]);
-        out += alphabet[n >> 18];
-        out += alphabet[(n >> 12) & 63];
-        out += alphabet[(n >> 6) & 63];
-        out += alphabet[n & 63];
+    for (; i + 3 <= bytes.size(); i += 3, o += 4) {
+        uint32_t n = uint32_t(in[i]) << 16 | uint32_t(in[i + 1]) << 8 | in[i + 2];
+        o[0] = alphabet[n >> 18];
+        o[1] = alphabet[(n >> 12) & 63];
+        o[2] = alphabet[(n >> 6) & 63];
+        o[3] = alphabet[n & 63];
     }
     size_t rest = bytes.size() - i;
     if (rest > 0) {
-        uint32_t n = uint32_t(uint8_t(bytes[i])) << 16 | (rest == 2 ? uint32_t(uint8_t(bytes[i + 1])) << 8 : 0);
-        out += alphabet[n >> 18];
-        out += alphabet[(n >> 12) & 63];
-        out += rest == 2 ? alphabet[(n >> 6) & 63] : '=';
-        out += '=';
+        uint32_t n = uint32_t(in[i]) << 16 | (rest == 2 ? uint32_t(in[i + 1]) << 8 : 0);
+        o[0] = alphabet[n >> 18];
+        o[1] = alphabet[(n >> 12) & 63];
+        o[2] = rest == 2 ? alphabet[(n >> 6) & 63] : '=';
+        o[3] = '=';
     }
     return out;
 }
 
 std::optional<std::string> base64Decoded(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
+    std::string out(text.size() / 4 * 3 + 3, '\0');
+    char* o = out.data();
     uint32_t buffer = 0;
     int held = 0;
     for (char c : text) {
@@ -51,19 +52,21 @@ std::optional<std::string> base64Decoded(std::string_view text) {
         if (value < 0) continue;
         buffer = buffer << 6 | uint32_t(value);
         if (++held == 4) {
-            out += char(buffer >> 16);
-            out += char(buffer >> 8);
-            out += char(buffer);
+            o[0] = char(buffer >> 16);
+            o[1] = char(buffer >> 8);
+            o[2] = char(buffer);
+            o += 3;
             buffer = 0;
             held = 0;
         }
     }
     if (held == 1) return std::nullopt;
-    if (held == 2) out += char(buffer >> 4);
+    if (held == 2) *o++ = char(buffer >> 4);
     if (held == 3) {
-        out += char(buffer >> 10);
-        out += char(buffer >> 2);
+        *o++ = char(buffer >> 10);
+        *o++ = char(buffer >> 2);
     }
+    out.resize(size_t(o - out.data()));
     return out;
 }
 
