@@ -145,6 +145,39 @@ TEST(Metadata, WritingIntoATiffKeepsItsPixelsAndProfile)
     EXPECT_EQ(test::run(pixels), before);
 }
 
+TEST(Metadata, AnotherTiffsMetadataDoesNotDisturbTheStructureOfTheTarget)
+{
+    test::TempFolder folder;
+    test::TiffOptions big;
+    big.bitsPerSample = 16;
+    big.planar = true;
+    const auto source = folder / "source.tif";
+    test::writeFile(source, test::encodeTiff(64, 40, test::gradientOf(64, 40), big));
+    Metadata original = *Metadata::read(source);
+    original.setText("Exif.Image.Artist", "Ada");
+    EXPECT_TRUE(original.contains("Exif.Image.StripOffsets"));
+
+    const auto target = folder / "target.tif";
+    test::writeFile(target, test::encodeTiff(10, 6, test::gradientOf(10, 6)));
+    const std::string pixels = "convert '" + target.string() + "' -depth 8 rgb:- | md5sum";
+    const std::string before = test::run(pixels);
+    ASSERT_EQ(original.writeInto(target), std::nullopt);
+    EXPECT_EQ(test::run(pixels), before);
+    EXPECT_EQ(Metadata::read(target)->text("Exif.Image.Artist"), "Ada");
+    EXPECT_EQ(Metadata::read(target)->integer("Exif.Image.ImageWidth"), 10);
+}
+
+TEST(Metadata, WritingIntoAPngKeepsItsProfile)
+{
+    test::TempFolder folder;
+    const auto path = folder / "out.png";
+    test::PngOptions options;
+    options.icc = test::iccProfile("DisplayP3");
+    test::writeFile(path, test::encodePng(12, 8, test::gradientOf(12, 8), options));
+    ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
+    EXPECT_EQ(test::run("exiftool -s -s -s -ICC_Profile:ProfileDescription -Make '" + path.string() + "'"), "Display P3\nCanon\n");
+}
+
 TEST(Metadata, RawBlocksRoundTrip)
 {
     const Metadata m = cameraMetadata();
