@@ -79,52 +79,60 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
     const Rect renderExtent = render_.extent();
     if (render_.isNull() || !(renderExtent.width > 0) || !(renderExtent.height > 0))
         return declined(TransferDecline::noRender());
-    const Rect originalExtent = original_.extent();
 
     TransferPlan plan;
-    plan.upscaled = upscale && limits_.detailTransferEnabled && renderExtent.width * 1.05 < originalExtent.width;
-    plan.target = plan.upscaled ? originalExtent : renderExtent;
+    plan.upscaled = upscale && limits_.detailTransferEnabled && renderExtent.width * 1.05 < original_.extent().width;
+    plan.target = plan.upscaled ? original_.extent() : renderExtent;
+    if (auto decline = measureScene(plan)) return declined(std::move(*decline));
 
+    const Materialising materialised = materialising(roundedPixels(plan.target), refine);
+    makeWorkingPair(plan, materialised.scaledPicture);
+    makeMasks(plan, materialised);
+    plan.divergence = divergence(plan.confidence, plan.target);
+    return {std::move(plan), std::nullopt};
+}
+
+std::optional<TransferDecline> DetailTransfer::measureScene(TransferPlan& plan) const
+{
     const auto originalGrid = Fingerprint::make(inSRGB(original_), context_);
     const auto renderGrid = Fingerprint::make(inSRGB(render_), context_);
     if (!originalGrid || !renderGrid)
-        return declined(TransferDecline::notSameScene(Fingerprint::failed, {}, Fingerprint::failed));
+        return TransferDecline::notSameScene(Fingerprint::failed, {}, Fingerprint::failed);
     plan.turns = Fingerprint::correlations(Fingerprint::smoothed(*originalGrid), Fingerprint::smoothed(*renderGrid));
     plan.structure = plan.turns.empty() ? Fingerprint::failed : plan.turns.front();
     const auto luma = Fingerprint::correlations(*originalGrid, *renderGrid);
     plan.correlation = luma.empty() ? Fingerprint::failed : luma.front();
     // Written so that a structure that is not a number is declined too.
     if (!(limits_.sameSceneLimit < plan.structure))
-        return declined(TransferDecline::notSameScene(plan.structure, plan.turns, plan.correlation));
+        return TransferDecline::notSameScene(plan.structure, plan.turns, plan.correlation);
+    return std::nullopt;
+}
 
-    const auto [materialiseScaled, materialiseMasks] = materialising(roundedPixels(plan.target), refine);
-
-    if (plan.upscaled) {
-        plan.renderUp = lanczosScale(render_, plan.target);
-        plan.src = original_;
-        if (materialiseScaled) plan.renderUp = materialise(plan.renderUp, true).value_or(plan.renderUp);
-    } else {
-        plan.renderUp = render_;
-        plan.src = lanczosScale(original_, plan.target);
-        if (materialiseScaled) plan.src = materialise(plan.src, true).value_or(plan.src);
-    }
+// Brings original and render to the target; the one of them that was scaled is kept at 16 bits.
+void DetailTransfer::makeWorkingPair(TransferPlan& plan, bool materialiseScaled) const
+{
+    Image& scaled = plan.upscaled ? plan.renderUp : plan.src;
+    plan.renderUp = plan.upscaled ? lanczosScale(render_, plan.target) : render_;
+    plan.src = plan.upscaled ? original_ : lanczosScale(original_, plan.target);
+    if (materialiseScaled) scaled = materialise(scaled, true).value_or(scaled);
 
     plan.originalLow = gaussianBlur(plan.src, 1.5);
     plan.originalLowClipped =
         documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5);
+}
 
+void DetailTransfer::makeMasks(TransferPlan& plan, Materialising materialised) const
+{
     Image raw = rawConfidence(inSRGB(plan.src), inSRGB(plan.renderUp), plan.target);
     // Both masks blur the same raw confidence: kept for the moment they are made, it is computed
     // once instead of once per mask tile. Only within the scaled picture's memory budget, and at
     // the masks' own 8 bits.
-    if (materialiseMasks && materialiseScaled) raw = materialise(raw, false).value_or(raw);
+    if (materialised.masks && materialised.scaledPicture) raw = materialise(raw, false).value_or(raw);
     // The wide blur first: its working memory peaks before the other mask is held.
     plan.soft = gaussianBlur(raw, 40).cropped(plan.target);
-    if (materialiseMasks) plan.soft = materialise(plan.soft, false).value_or(plan.soft);
+    if (materialised.masks) plan.soft = materialise(plan.soft, false).value_or(plan.soft);
     plan.confidence = gaussianBlur(raw, 6).cropped(plan.target);
-    if (materialiseMasks) plan.confidence = materialise(plan.confidence, false).value_or(plan.confidence);
-    plan.divergence = divergence(plan.confidence, plan.target);
-    return {std::move(plan), std::nullopt};
+    if (materialised.masks) plan.confidence = materialise(plan.confidence, false).value_or(plan.confidence);
 }
 
 DetailTransfer::Materialising DetailTransfer::materialising(int64_t pixels, bool refine)

@@ -63,6 +63,9 @@ public:
 
 private:
     Image inSRGB(const Image& image) const;
+    std::optional<TransferDecline> measureScene(TransferPlan& plan) const;
+    void makeWorkingPair(TransferPlan& plan, bool materialiseScaled) const;
+    void makeMasks(TransferPlan& plan, Materialising materialised) const;
     Image rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target) const;
     static std::optional<Image> softMask(const TransferPlan& plan, float invert);
 
