@@ -207,8 +207,17 @@ bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std
     return reply && *reply == acknowledgement;
 }
 
-bool handOffToRunningInstance(const std::vector<std::string>& arguments) {
-    return InstanceChannel::handOff(InstanceChannel::standardPath(), arguments);
+InstanceChannel::Claim InstanceChannel::claim(const std::filesystem::path& socketPath,
+                                              const std::vector<std::string>& arguments, Handler handler) {
+    // An instance that has just taken the lock may not listen yet: ask again a few times.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (handOff(socketPath, arguments)) return {nullptr, true, {}};
+        auto listening = listen(socketPath, handler);
+        if (listening.outcome == Outcome::listening) return {std::move(listening.channel), false, {}};
+        if (listening.outcome == Outcome::failed) return {nullptr, false, listening.error};
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return {nullptr, false, "another instance holds " + socketPath.string() + " but does not answer"};
 }
 
 }  // namespace oxel

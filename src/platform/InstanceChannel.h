@@ -31,8 +31,21 @@ public:
         std::string error;                         // when failed
     };
 
+    /// What a starting process is: the running instance (it listens and handles its own
+    /// arguments), or a second start whose arguments went to the running one (it should exit).
+    /// With neither (the socket cannot be made) the process runs alone and says why.
+    struct Claim {
+        std::unique_ptr<InstanceChannel> channel;
+        bool handedOff = false;
+        std::string error;
+    };
+
     /// `$XDG_RUNTIME_DIR/<app folder>/instance`, else a private folder under /tmp.
     static std::filesystem::path standardPath();
+
+    /// What `main` does first: hand `arguments` to a running instance, or become it.
+    static Claim claim(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
+                       Handler handler);
 
     static ListenResult listen(const std::filesystem::path& socketPath, Handler handler);
     /// Hands `arguments` to the instance listening on `socketPath`; true once it took them.
@@ -63,9 +76,5 @@ private:
     Handler handler_;
     std::thread thread_;
 };
-
-/// What `main` does first: when another instance runs, hand it the arguments and return true
-/// (this process should then exit).
-bool handOffToRunningInstance(const std::vector<std::string>& arguments);
 
 }  // namespace oxel

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <sys/socket.h>
@@ -131,6 +132,64 @@ TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder) {
     previous ? ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(path.parent_path().parent_path(), "/run/user/4242");
     EXPECT_EQ(path.filename(), "instance");
+}
+
+}  // namespace
+}  // namespace oxel
+
+namespace oxel {
+namespace {
+
+TEST(InstanceClaim, TheFirstStartRunsAndLaterStartsHandTheirArgumentsToIt) {
+    testing::TemporaryFolder folder;
+    const auto path = folder / "instance";
+    std::mutex mutex;
+    std::vector<std::vector<std::string>> received;
+    const auto handler = [&](std::vector<std::string> arguments) {
+        std::lock_guard lock(mutex);
+        received.push_back(std::move(arguments));
+    };
+
+    auto first = InstanceChannel::claim(path, {"/photos/a.jpg"}, handler);
+    ASSERT_TRUE(first.channel) << first.error;
+    EXPECT_FALSE(first.handedOff);
+
+    // Starts racing each other: every one finds the running instance.
+    std::vector<std::thread> starts;
+    std::atomic<int> handedOff = 0;
+    for (int i = 0; i < 4; ++i)
+        starts.emplace_back([&, i] {
+            auto later = InstanceChannel::claim(path, {"oxel:/auth/apple?n=" + std::to_string(i)}, handler);
+            if (later.handedOff && !later.channel) ++handedOff;
+        });
+    for (auto& start : starts) start.join();
+    EXPECT_EQ(handedOff, 4);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(received.size(), 4u) << "the first start keeps its own arguments";
+}
+
+TEST(InstanceClaim, OfStartsAtTheSameMomentExactlyOneRuns) {
+    testing::TemporaryFolder folder;
+    std::atomic<int> heard = 0;
+    std::vector<InstanceChannel::Claim> claims(6);
+    std::vector<std::thread> starts;
+    for (size_t i = 0; i < claims.size(); ++i)
+        starts.emplace_back([&, i] {
+            claims[i] = InstanceChannel::claim(folder / "instance", {"x"}, [&](std::vector<std::string>) { ++heard; });
+        });
+    for (auto& start : starts) start.join();
+    EXPECT_EQ(std::count_if(claims.begin(), claims.end(), [](const auto& c) { return c.channel != nullptr; }), 1);
+    EXPECT_EQ(std::count_if(claims.begin(), claims.end(), [](const auto& c) { return c.handedOff; }), 5);
+    EXPECT_EQ(heard, 5);
+}
+
+TEST(InstanceClaim, AFolderThatCannotBeMadeLetsTheProgramRunAlone) {
+    testing::TemporaryFolder folder;
+    std::ofstream(folder / "file") << "";
+    auto claim = InstanceChannel::claim(folder / "file" / "instance", {}, [](std::vector<std::string>) {});
+    EXPECT_FALSE(claim.channel);
+    EXPECT_FALSE(claim.handedOff);
+    EXPECT_FALSE(claim.error.empty());
 }
 
 }  // namespace
