@@ -19,16 +19,19 @@ struct UprightSize {
     int64_t width, height;
 };
 
-// The stored bitmap turned upright and resampled to exactly `size`.
+// The stored bitmap resampled and turned upright, to exactly `size`. Resampling comes first, in
+// the stored orientation, so the turn only moves the small result.
 Image uprightScaled(const Bitmap& stored, int orientation, UprightSize size)
 {
-    const Image upright = Image::fromBitmap(stored).oriented(orientation);
-    const Rect extent = upright.extent();
-    if (extent.width == double(size.width) && extent.height == double(size.height)) return upright;
-    const double scaleY = double(size.height) / extent.height;
-    const double scaleX = double(size.width) / extent.width;
-    return lanczosScaleTransform(upright.clampedToExtent(), scaleY, scaleX / scaleY)
-        .cropped(Rect::ofSize(double(size.width), double(size.height)));
+    const bool swap = swapsSides(orientation);
+    const double width = double(swap ? size.height : size.width), height = double(swap ? size.width : size.height);
+    Image picture = Image::fromBitmap(stored);
+    if (double(stored.width()) != width || double(stored.height()) != height) {
+        const double scaleY = height / double(stored.height()), scaleX = width / double(stored.width());
+        picture = lanczosScaleTransform(picture.clampedToExtent(), scaleY, scaleX / scaleY).cropped(Rect::ofSize(width, height));
+    }
+    if (orientation == 1) return picture;
+    return picture.oriented(orientation);
 }
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& file)
