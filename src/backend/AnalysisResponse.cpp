@@ -48,6 +48,24 @@ Decoded<AnalysisResponse> AnalysisResponse::read(const Json& value) {
     return analysis;
 }
 
+void to_json(Json& json, const AnalysisResponse& analysis) {
+    json = {
+        {"perceived_intent", analysis.perceived_intent},
+        {"descriptors", analysis.descriptors},
+        {"isBlackAndWhite", analysis.isBlackAndWhite},
+        {"grain", {{"refined", analysis.grain.refined}, {"full_send", analysis.grain.full_send}}},
+        {"descriptions",
+         {{"original", analysis.descriptions.original},
+          {"refined", analysis.descriptions.refined},
+          {"full_send", analysis.descriptions.full_send}}},
+    };
+    if (analysis.grade) {
+        Json grade = *analysis.grade;
+        grade.update(Json(GradeRunnerUp{analysis.gradeLookAlt}));
+        json["grade"] = grade;
+    }
+}
+
 Decoded<AnalysisResponse> AnalysisResponse::decode(std::string_view bytes) {
     auto json = parseJson(bytes);
     if (!json) return DecodingError{"", "the data is not valid JSON"};

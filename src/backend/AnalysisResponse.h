@@ -41,4 +41,8 @@ struct AnalysisResponse {
     bool operator==(const AnalysisResponse&) const = default;
 };
 
+// The analysis as the JSON object its reader reads back: the runner-up look sits inside "grade",
+// and "grade" is left out when there is none.
+void to_json(Json& json, const AnalysisResponse& analysis);
+
 } // namespace oxel

@@ -54,6 +54,17 @@ TEST(AnalysisResponse, ReadsTheGradeAndItsRunnerUpUnlessBlackAndWhite) {
     EXPECT_FALSE(mono.gradeLookAlt);
 }
 
+TEST(AnalysisResponse, WritesWhatItReadsBack) {
+    auto full = analysisOf(std::string(R"({"perceived_intent": "calm", "descriptors": ["a"], "grain": {"refined": 2, "full_send": 3},
+        "descriptions": {"original": "o", "refined": "r", "full_send": "f"}, "grade": )") + gradeObject + "}");
+    ASSERT_TRUE(full.grade);
+    EXPECT_EQ(analysisOf(Json(full).dump()), full);
+    AnalysisResponse mono;
+    mono.isBlackAndWhite = true;
+    EXPECT_FALSE(Json(mono).contains("grade"));
+    EXPECT_EQ(analysisOf(Json(mono).dump()), mono);
+}
+
 TEST(AnalysisResponse, OnlyAValueThatIsNotAnObjectFails) {
     EXPECT_FALSE(AnalysisResponse::decode("[]"));
     EXPECT_FALSE(AnalysisResponse::decode("not json"));
