@@ -3,6 +3,7 @@
 #include "develop/PictureCodec.h"
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -22,10 +23,28 @@ void onError(j_common_ptr info)
     std::longjmp(reinterpret_cast<ErrorTrap*>(info->err)->jump, 1);
 }
 
+// Warnings that mean the pixels are not all there. Stray bytes between segments, an unknown
+// Adobe transform code or a bad ICC chunk leave the picture whole, and files from real cameras
+// carry them.
+bool meansDamagedPixels(int code)
+{
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void onMessage(j_common_ptr info, int level)
 {
-    // Level -1 is a warning about damaged data (a truncated stream, a corrupt segment).
-    if (level < 0) ++reinterpret_cast<ErrorTrap*>(info->err)->warnings;
+    if (level < 0 && meansDamagedPixels(info->err->msg_code)) ++reinterpret_cast<ErrorTrap*>(info->err)->warnings;
 }
 
 std::optional<double> dpiFromJfif(const std::vector<JpegSegment>& segments)

@@ -24,6 +24,8 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length)
 }
 
 void quietWarning(png_structp, png_const_charp) {}
+// Damage is reported by the reader's own result; libpng's text would only clutter standard error.
+[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 // libpng reports errors by jumping back to setjmp: each stage lives in its own function whose
 // frame holds nothing that needs destroying.
@@ -34,7 +36,7 @@ struct Reader {
 
     explicit Reader(std::span<const uint8_t> bytes) : source{bytes}
     {
-        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
         if (png) info = png_create_info_struct(png);
         if (info) {
             png_set_read_fn(png, &source, readFromMemory);

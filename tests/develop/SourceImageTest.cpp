@@ -333,6 +333,19 @@ TEST_F(SourceImageTest, DamagedFilesOfEveryFormatSayWhichFileCouldNotBeRead)
     EXPECT_EQ(loadError(folder.path()), "could not read " + folder.path().filename().string());
 }
 
+TEST_F(SourceImageTest, StrayBytesBetweenSegmentsDoNotMakeAPhotographUnreadable)
+{
+    // Some cameras pad before the end marker; the picture is whole and reads.
+    Bytes padded = test::encodeJpeg(16, 16, test::gradientOf(16, 16));
+    padded.insert(padded.end() - 2, {0x00, 0x00, 0x00});
+    const SourceImage source = SourceImage::load(write("padded.jpg", padded));
+    EXPECT_NEAR(render(source.image).at(15, 8).r, 31.0 / 32, 0.03);
+    // A bad Huffman code, though, is damage.
+    Bytes damaged = test::encodeJpeg(64, 64, test::gradientOf(64, 64));
+    for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 40; ++i) damaged[i] = 0xFF, damaged[++i] = 0xD3;
+    EXPECT_EQ(loadError(write("damaged.jpg", damaged)), "could not read damaged.jpg");
+}
+
 TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
 {
     // A PSD header claiming 30000 x 30000 with raw planes, followed by a few bytes.
