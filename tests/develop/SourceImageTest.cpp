@@ -88,6 +88,24 @@ TEST_F(SourceImageTest, PortraitPhotographLoadsUprightWithItsProfile)
     EXPECT_GT(s.at(1, 32).g, 0.9f);
 }
 
+TEST_F(SourceImageTest, MetadataFromAnIndependentWriterIsRead)
+{
+    const auto path = write("tagged.jpg", test::encodeJpeg(40, 20, test::gradientOf(40, 20)));
+    test::run("exiftool -q -overwrite_original -Orientation#=8 -DateTimeOriginal='2020:02:29 23:59:58' "
+              "-GPSLatitude=51.5 -GPSLatitudeRef=N -Keywords=harbour -Keywords=dusk -XResolution=240 -YResolution=240 "
+              "-ResolutionUnit=inches -JFIF:ResolutionUnit=None '" + path.string() + "'");
+    const SourceImage source = SourceImage::load(path);
+    EXPECT_EQ(source.orientation, 8);
+    EXPECT_EQ(source.pixelWidth, 20);
+    EXPECT_EQ(source.pixelHeight, 40);
+    EXPECT_EQ(source.dpi, 240);
+    EXPECT_EQ(source.properties.text("Exif.GPSInfo.GPSLatitudeRef"), "N");
+    EXPECT_EQ(source.properties.texts("Iptc.Application2.Keywords"), (std::vector<std::string>{"harbour", "dusk"}));
+    std::tm t{};
+    t.tm_year = 120; t.tm_mon = 1; t.tm_mday = 29; t.tm_hour = 23; t.tm_min = 59; t.tm_sec = 58; t.tm_isdst = -1;
+    EXPECT_EQ(source.captureDate(), std::chrono::system_clock::from_time_t(std::mktime(&t)));
+}
+
 TEST_F(SourceImageTest, EveryOrientationMatchesAnIndependentReader)
 {
     for (int orientation = 1; orientation <= 8; ++orientation) {
