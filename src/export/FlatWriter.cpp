@@ -118,7 +118,10 @@ GainMapOutcome carryGainMap(const Image& picture, const FlatWriteOriginal& origi
                             const RenderContext& context, const FlatWriteServices& services)
 {
     const bool canCarry = format == ExportFormat::heic || format == ExportFormat::jpeg;
-    if (!canCarry || !original.gainMapFile) return {std::nullopt, original.hasGainMap ? "format-cannot-carry" : "no-map"};
+    if (!original.hasGainMap) return {std::nullopt, "no-map"};
+    if (!canCarry) return {std::nullopt, "format-cannot-carry"};
+    // The file could not be read again (it changed or went away since it was loaded).
+    if (!original.gainMapFile) return {std::nullopt, "no-map:unreadable"};
     if (!services.carryGainMap) return {std::nullopt, "no-kernel"};
     GainMapOutcome outcome;
     outcome.map = services.carryGainMap(*original.gainMapFile, picture, context, outcome.why);
@@ -164,7 +167,6 @@ std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata
     }
     return withExifChunk(*bytes, metadata.exifBytes());
 }
-
 
 // The encoded file of a format encoded in memory, or nothing when encoding failed.
 std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,

@@ -27,7 +27,8 @@ struct FlatWriteOriginal {
     Metadata metadata;
     double dpi = 72;
     bool hasGainMap = false;
-    // The original file's bytes, present only when the file carries a gain map.
+    // The original file's bytes, for carrying its gain map: present when it has one and the
+    // file could be read again (only JPEG and HEIC exports need them).
     std::shared_ptr<const std::vector<uint8_t>> gainMapFile;
 };
 

@@ -244,7 +244,10 @@ TEST(FlatWriter, SaysWhyNoGainMapWasCarried)
     EXPECT_EQ(whyFor(ExportFormat::tiff, originalWithGainMap()), (FlatWriteResult{false, "format-cannot-carry"}));
     EXPECT_EQ(whyFor(ExportFormat::png, originalWithGainMap()), (FlatWriteResult{false, "format-cannot-carry"}));
     EXPECT_EQ(whyFor(ExportFormat::jpeg, originalWithGainMap(), false), (FlatWriteResult{false, "no-map:public.jpeg"}));
-    EXPECT_EQ(events.back(), (nlohmann::json{{"hdr", false}, {"hdrWhy", "no-map:public.jpeg"}, {"format", "jpeg"}}));
+    FlatWriteOriginal vanished = originalWithGainMap();
+    vanished.gainMapFile.reset();
+    EXPECT_EQ(whyFor(ExportFormat::heic, vanished), (FlatWriteResult{false, "no-map:unreadable"}));
+    EXPECT_EQ(events[events.size() - 2], (nlohmann::json{{"hdr", false}, {"hdrWhy", "no-map:public.jpeg"}, {"format", "jpeg"}}));
 }
 
 TEST(FlatWriter, FailsWithoutTouchingTheDestination)
