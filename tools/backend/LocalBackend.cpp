@@ -386,6 +386,8 @@ struct LocalBackend::Server {
     void routes() {
         http.set_payload_max_length(largestUpload + 1024);
         http.set_keep_alive_timeout(options.keepAliveSeconds);
+        // Headers and body go out in separate writes; without this the body waits for a delayed ACK.
+        http.set_tcp_nodelay(true);
         // Every kept-alive connection holds one thread: leave room for many clients' threads.
         http.new_task_queue = [] { return new httplib::ThreadPool(servingThreads); };
         http.set_pre_routing_handler([this](const auto& req, auto& res) { return beforeRouting(req, res); });
