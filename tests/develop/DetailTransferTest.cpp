@@ -110,6 +110,9 @@ TEST_F(DetailTransferTest, DeclinesWhenNoFingerprintCanBeMade)
     const auto result = broken.plan(false, true);
     ASSERT_FALSE(result);
     EXPECT_EQ(result.decline->description(), "not the same photograph (structure -2.000, turns , luma -2.000)");
+    // An endless original would make an endless target: it is declined before anything is scaled.
+    const DetailTransfer endless(Image::constant({0.5f, 0.5f, 0.5f}), testing::relitRender(60, 40), ColourSpace::sRGB());
+    EXPECT_EQ(endless.plan(true, true).decline->structure, -2.0f);
 }
 
 TEST(TransferDeclineTest, DescribesEveryCase)
