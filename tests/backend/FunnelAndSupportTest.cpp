@@ -66,6 +66,24 @@ TEST_F(FunnelEvents, ReachTheBackendWithoutHoldingUpTheCaller) {
     EXPECT_FALSE(requestsTo("/events/funnel").back().authorization);
 }
 
+TEST_F(FunnelEvents, ArriveFromManyThreadsAtOnce) {
+    constexpr int threads = 4, eachSends = 5;
+    std::vector<std::thread> senders;
+    for (int t = 0; t < threads; ++t)
+        senders.emplace_back([] {
+            for (int i = 0; i < eachSends; ++i) sendFunnelEvent(FunnelEvent::detailTransfer, i, Json{{"n", i}});
+        });
+    for (auto& sender : senders) sender.join();
+    size_t arrived = 0;
+    for (int i = 0; i < 300 && arrived < threads * eachSends; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        arrived = 0;
+        for (const auto& event : backend().state().funnelEvents())
+            if (event.value("accountToken", "") == account.token) ++arrived;
+    }
+    EXPECT_EQ(arrived, size_t(threads * eachSends));
+}
+
 class SupportLink : public LocalBackendTest {};
 
 TEST_F(SupportLink, WritesTheContextItemsThatAreGiven) {
