@@ -148,22 +148,29 @@ std::optional<Bitmap> bitmapOf(const Samples& s, const std::vector<uint8_t>& icc
     return colourChannelsOnly(s);
 }
 
-std::optional<Bitmap> matchColours(const Bitmap& rgbx16, const ColourSpace& from, const ColourSpace& to, bool sixteenBit)
+bool isSameSpace(const ColourSpace& a, const ColourSpace& b)
 {
-    if (rgbx16.format() != PixelFormat::RGBX16) return std::nullopt;
+    if (!a.icc.empty() && a.icc == b.icc) return true;
+    return !a.name.empty() && a.name == b.name;
+}
+
+std::optional<Bitmap> matchColours(const Bitmap& rgbx, const ColourSpace& from, const ColourSpace& to, bool sixteenBit)
+{
+    const bool deepInput = rgbx.format() == PixelFormat::RGBX16;
+    if (!deepInput && rgbx.format() != PixelFormat::RGBX8) return std::nullopt;
     const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
-    auto out = Bitmap::allocate(rgbx16.width(), rgbx16.height(), format, to);
+    if (isSameSpace(from, to) && format == rgbx.format()) return rgbx.taggedWith(to);
+    auto out = Bitmap::allocate(rgbx.width(), rgbx.height(), format, to);
     if (!out) return std::nullopt;
     Profile source = profileOf(from), target = profileOf(to);
     if (!source || !target) return std::nullopt;
-    // 16-bit samples let lcms2 run matrix-and-curve profiles through precomputed tables.
-    const cmsUInt32Number outFormat = sixteenBit ? TYPE_RGBA_16 : TYPE_RGBA_8;
-    Transform transform(cmsCreateTransform(source.get(), TYPE_RGBA_16, target.get(), outFormat, INTENT_PERCEPTUAL,
+    // 8 bits in and out take lcms2's fixed-point matrix-and-curve path; 16 bits its tables.
+    Transform transform(cmsCreateTransform(source.get(), deepInput ? TYPE_RGBA_16 : TYPE_RGBA_8, target.get(),
+                                           sixteenBit ? TYPE_RGBA_16 : TYPE_RGBA_8, INTENT_PERCEPTUAL,
                                            cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA),
                         cmsDeleteTransform);
     if (!transform) return std::nullopt;
-    transformRows(transform.get(), rgbx16.data(), rgbx16.rowBytes(), out->mutableData(), out->rowBytes(),
-                  rgbx16.width(), rgbx16.height());
+    transformRows(transform.get(), rgbx.data(), rgbx.rowBytes(), out->mutableData(), out->rowBytes(), rgbx.width(), rgbx.height());
     return out;
 }
 

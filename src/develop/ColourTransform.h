@@ -16,8 +16,12 @@ std::optional<Bitmap> bitmapOf(const Samples& samples, const std::vector<uint8_t
 // Whether `bitmapOf` converts samples of this model and profile to sRGB.
 bool convertsToSRGB(ColourModel model, const std::vector<uint8_t>& icc);
 
-// A 16-bit RGBX bitmap's colours matched from one space to another (perceptual intent) into an
-// RGBX bitmap of 8 or 16 bits tagged with `to`. Nothing when either space has no usable profile.
-std::optional<Bitmap> matchColours(const Bitmap& rgbx16, const ColourSpace& from, const ColourSpace& to, bool sixteenBit);
+// Whether two colour tags name the same space (equal profiles, or the same platform name).
+bool isSameSpace(const ColourSpace& a, const ColourSpace& b);
+
+// An 8 or 16-bit RGBX bitmap's colours matched from one space to another (perceptual intent) into
+// an RGBX bitmap of 8 or 16 bits tagged with `to`; between equal spaces only the tag changes.
+// Nothing when either space has no usable profile.
+std::optional<Bitmap> matchColours(const Bitmap& rgbx, const ColourSpace& from, const ColourSpace& to, bool sixteenBit);
 
 } // namespace oxel

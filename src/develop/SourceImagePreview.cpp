@@ -117,7 +117,9 @@ std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, 
     const auto decoded = decodeStoredPicture(*bytes, *file, std::max(size.width, size.height));
     if (!decoded) return std::nullopt;
     const Image picture = uprightScaled(*decoded, orientation, size);
-    const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX16);
+    // An 8-bit preview is drawn from 8-bit samples, a 16-bit one from 16-bit samples.
+    const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
+    const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, format);
     if (!rendered) return std::nullopt;
     return matchColours(*rendered, colorSpace, colourSpace, sixteenBit);
 }
