@@ -4,7 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/TemporaryFolder.h"
+
 #include <csignal>
+#include <fstream>
 #include <cstdio>
 #include <regex>
 #include <spawn.h>
@@ -76,9 +79,32 @@ TEST(LocalBackendProgram, ServesOnTheAnnouncedPortAndStopsCleanly) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+TEST(LocalBackendProgram, ServesTheGivenConfigurationAndAnnouncement) {
+    testing::TemporaryFolder folder;
+    std::ofstream(folder / "config.json") << R"({"proMinimumAppVersion": "9.0"})";
+    std::ofstream(folder / "message.json") << R"({"id": "m1", "title": "hello", "platforms": ["macos"]})";
+    Program program({"--port", "0", "--config", (folder / "config.json").string(), "--announcement",
+                     (folder / "message.json").string()});
+    std::smatch found;
+    std::string line = program.firstLine();
+    ASSERT_TRUE(std::regex_search(line, found, std::regex(R"(http://127\.0\.0\.1:\d+)"))) << line;
+    for (auto [path, expected] : {std::pair{"/config/app", R"({"proMinimumAppVersion": "9.0"})"},
+                                  std::pair{"/config/message", R"({"message": {"id": "m1", "title": "hello", "platforms": ["macos"]}})"}}) {
+        HttpRequest request;
+        request.url = found.str() + path;
+        auto answer = HttpSession::shared().send(request);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(nlohmann::json::parse(answer->body), nlohmann::json::parse(expected)) << path;
+    }
+}
+
 TEST(LocalBackendProgram, RefusesArgumentsItDoesNotKnow) {
-    for (std::vector<std::string> arguments : {std::vector<std::string>{"--port", "70000"},
-                                               std::vector<std::string>{"--port"}, std::vector<std::string>{"--fast"}}) {
+    testing::TemporaryFolder folder;
+    std::ofstream(folder / "list.json") << "[1, 2]";
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--port", "70000"}, std::vector<std::string>{"--port"},
+          std::vector<std::string>{"--fast"}, std::vector<std::string>{"--config", (folder / "list.json").string()},
+          std::vector<std::string>{"--announcement", (folder / "missing.json").string()}}) {
         Program program(arguments);
         ASSERT_GT(program.pid, 0);
         int status = -1;
