@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 
 namespace oxel::PSDReader {
 
@@ -215,14 +216,15 @@ std::optional<std::vector<uint16_t>> decodeChannel(const std::vector<uint8_t>& d
     } else {
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes;
-    if (compression == 0) {
-        bytes.assign(data.begin(), data.begin() + std::ptrdiff_t(expected));
-    } else {
-        bytes.resize(size_t(expected));
+    const uint8_t* bytes = data.data();
+    std::unique_ptr<uint8_t[]> inflated;
+    if (compression != 0) {
+        // Left uninitialised: only a stream that really inflates this far touches the memory.
+        inflated.reset(new uint8_t[size_t(expected)]);
         uLongf produced = uLongf(expected);
-        if (uncompress(bytes.data(), &produced, data.data(), uLong(data.size())) != Z_OK || produced != expected)
+        if (uncompress(inflated.get(), &produced, data.data(), uLong(data.size())) != Z_OK || produced != expected)
             return std::nullopt;
+        bytes = inflated.get();
     }
     std::vector<uint16_t> plane(size_t(expected / 2));
     for (size_t i = 0; i < plane.size(); ++i) plane[i] = uint16_t(bytes[2 * i] << 8 | bytes[2 * i + 1]);
