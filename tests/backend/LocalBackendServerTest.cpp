@@ -1,6 +1,7 @@
 #include "LocalBackendFixture.h"
 
 #include "backend/AccountEndpoints.h"
+#include "backend/AppConfig.h"
 #include "backend/BackendBaseURL.h"
 #include "backend/JobEndpoints.h"
 #include "backend/ResultWire.h"
@@ -210,6 +211,26 @@ TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts) {
     EXPECT_NE(Json::parse(google->body)["userId"], answer["userId"]);
     EXPECT_EQ(post("/auth/google", R"({"identityToken": "x"})")->status, 400);
     EXPECT_EQ(post("/auth/apple", "[]")->status, 400);
+}
+
+TEST_F(LocalBackendServer, ServesTheConfigurationAndNudgeSuggestions) {
+    HttpRequest config;
+    config.url = own->baseURL() + "/config/app";
+    auto answer = HttpSession::shared().send(config);
+    ASSERT_TRUE(answer);
+    auto parsed = AppConfig::parse(answer->body);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->maxInFlightJobs, 4);
+    EXPECT_FALSE(parsed->requiresUpdate("0.1"));
+    own->setRemoteConfig(Json{{"proMinimumAppVersion", "99"}});
+    EXPECT_TRUE(AppConfig::parse(HttpSession::shared().send(config)->body)->requiresUpdate("0.1"));
+
+    HttpRequest suggestions;
+    suggestions.url = own->baseURL() + "/config/suggestions";
+    Json nudges = Json::parse(HttpSession::shared().send(suggestions)->body)["nudges"];
+    ASSERT_TRUE(nudges.is_array());
+    ASSERT_FALSE(nudges.empty());
+    for (const auto& nudge : nudges) EXPECT_TRUE(nudge.is_string());
 }
 
 TEST_F(LocalBackendServer, CheckoutAddsPaidShots) {
