@@ -3,6 +3,7 @@
 #include <libheif/heif.h>
 
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -106,20 +107,14 @@ void addAuxiliaryReference(std::vector<Box>& meta, uint32_t mapID, uint32_t prim
     iref->body.insert(iref->body.end(), reference.begin(), reference.end());
 }
 
-// Appends the auxC property and associates it with the map; returns nothing.
-void addAuxiliaryType(std::vector<Box>& meta, uint32_t mapID)
+// Appends a property to the item property container and associates it with one item.
+void addProperty(std::vector<Box>& meta, uint32_t itemID, const Box& property, bool essential)
 {
     Box* iprp = find(meta, "iprp");
     std::vector<Box> properties = parseBoxes(iprp->body, 0, iprp->body.size());
     Box* ipco = find(properties, "ipco");
     std::vector<Box> items = parseBoxes(ipco->body, 0, ipco->body.size());
-    const std::string type = "urn:com:apple:photo:2020:aux:hdrgainmap";
-    Box auxC{"auxC", {}};
-    auxC.body.reserve(4 + type.size() + 1);
-    auxC.body.assign(4, 0); // version and flags
-    auxC.body.insert(auxC.body.end(), type.begin(), type.end());
-    auxC.body.push_back(0);
-    items.push_back(auxC);
+    items.push_back(property);
     const size_t propertyIndex = items.size();
     ipco->body.clear();
     for (const Box& item : items) { const Bytes b = serialise(item); ipco->body.insert(ipco->body.end(), b.begin(), b.end()); }
@@ -137,17 +132,55 @@ void addAuxiliaryType(std::vector<Box>& meta, uint32_t mapID)
         const uint8_t count = in[at + idSize];
         const size_t associationBytes = size_t(count) * (wide ? 2 : 1);
         out.insert(out.end(), in.begin() + long(at), in.begin() + long(at + idSize));
-        out.push_back(uint8_t(count + (id == mapID ? 1 : 0)));
+        out.push_back(uint8_t(count + (id == itemID ? 1 : 0)));
         out.insert(out.end(), in.begin() + long(at + idSize + 1), in.begin() + long(at + idSize + 1 + associationBytes));
-        if (id == mapID) {
-            if (wide) put16(out, uint16_t(propertyIndex));
-            else out.push_back(uint8_t(propertyIndex));
+        if (id == itemID) {
+            if (wide) put16(out, uint16_t(propertyIndex | (essential ? 0x8000 : 0)));
+            else out.push_back(uint8_t(propertyIndex | (essential ? 0x80 : 0)));
         }
         at += idSize + 1 + associationBytes;
     }
     ipma->body = out;
     iprp->body.clear();
     for (const Box& p : properties) { const Bytes b = serialise(p); iprp->body.insert(iprp->body.end(), b.begin(), b.end()); }
+}
+
+Box auxiliaryTypeProperty()
+{
+    const std::string type = "urn:com:apple:photo:2020:aux:hdrgainmap";
+    Box auxC{"auxC", {}};
+    auxC.body.reserve(4 + type.size() + 1);
+    auxC.body.assign(4, 0); // version and flags
+    auxC.body.insert(auxC.body.end(), type.begin(), type.end());
+    auxC.body.push_back(0);
+    return auxC;
+}
+
+// The file with its meta box changed by `change`; item data after the meta box moves along.
+Bytes withChangedMeta(const Bytes& original, const std::function<void(std::vector<Box>&)>& change)
+{
+    std::vector<Box> top = parseBoxes(original, 0, original.size());
+    bool seenMeta = false;
+    for (const Box& box : top) {
+        if (box.type == "meta") seenMeta = true;
+        else if (box.type == "mdat" && !seenMeta) throw std::runtime_error("media data before the meta box");
+    }
+    Box* meta = find(top, "meta");
+    std::vector<Box> children = parseBoxes(meta->body, 4, meta->body.size());
+    const size_t oldMetaSize = meta->body.size();
+    change(children);
+    Bytes body;
+    const auto rebuild = [&] {
+        body.assign(meta->body.begin(), meta->body.begin() + 4);
+        for (const Box& child : children) { const Bytes b = serialise(child); body.insert(body.end(), b.begin(), b.end()); }
+    };
+    rebuild();
+    shiftLocations(*find(children, "iloc"), int64_t(body.size()) - int64_t(oldMetaSize));
+    rebuild();
+    meta->body = body;
+    Bytes out;
+    for (const Box& box : top) { const Bytes b = serialise(box); out.insert(out.end(), b.begin(), b.end()); }
+    return out;
 }
 
 Bytes encodeTwoPictures(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp,
@@ -197,31 +230,20 @@ Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const 
 {
     uint32_t primaryID = 0, mapID = 0;
     const Bytes original = encodeTwoPictures(width, height, mapWidth, mapHeight, map, mapXmp, primaryID, mapID);
-    std::vector<Box> top = parseBoxes(original, 0, original.size());
-    Box* meta = find(top, "meta");
-    std::vector<Box> children = parseBoxes(meta->body, 4, meta->body.size());
-    const size_t oldMetaSize = meta->body.size();
-    addAuxiliaryReference(children, mapID, primaryID);
-    addAuxiliaryType(children, mapID);
-    Bytes body(meta->body.begin(), meta->body.begin() + 4);
-    const auto rebuild = [&] {
-        body.resize(4);
-        for (const Box& child : children) { const Bytes b = serialise(child); body.insert(body.end(), b.begin(), b.end()); }
-    };
-    rebuild();
-    // Everything after the meta box moves by the bytes it gained.
-    bool metaFirst = true, seenMeta = false;
-    for (const Box& box : top) {
-        if (box.type == "meta") seenMeta = true;
-        else if (box.type == "mdat" && !seenMeta) metaFirst = false;
-    }
-    if (!metaFirst) throw std::runtime_error("media data before the meta box");
-    shiftLocations(*find(children, "iloc"), int64_t(body.size()) - int64_t(oldMetaSize));
-    rebuild();
-    meta->body = body;
-    Bytes out;
-    for (const Box& box : top) { const Bytes b = serialise(box); out.insert(out.end(), b.begin(), b.end()); }
-    return out;
+    return withChangedMeta(original, [&](std::vector<Box>& meta) {
+        addAuxiliaryReference(meta, mapID, primaryID);
+        addProperty(meta, mapID, auxiliaryTypeProperty(), false);
+    });
+}
+
+Bytes heicTurned(int width, int height, int quarterTurns)
+{
+    const Bytes original = encodeHeic(width, height, gradientOf(width, height));
+    return withChangedMeta(original, [&](std::vector<Box>& meta) {
+        const Bytes pitm = find(meta, "pitm")->body;
+        const uint32_t primaryID = uint32_t(readN(pitm, 4, pitm[0] == 0 ? 2 : 4));
+        addProperty(meta, primaryID, Box{"irot", Bytes(1, uint8_t(quarterTurns & 3))}, true);
+    });
 }
 
 } // namespace oxel::test

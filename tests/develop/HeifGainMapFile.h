@@ -10,4 +10,8 @@ namespace oxel::test {
 // make the second one auxiliary are added here.
 Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp);
 
+// A HEIC photograph whose primary picture the container turns anticlockwise by `quarterTurns`
+// (an 'irot' property); the stored picture is `width` x `height` with the test gradient.
+Bytes heicTurned(int width, int height, int quarterTurns);
+
 } // namespace oxel::test

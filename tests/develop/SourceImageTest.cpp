@@ -1,5 +1,6 @@
 #include "develop/SourceImage.h"
 
+#include "HeifGainMapFile.h"
 #include "PictureFiles.h"
 #include "imaging/RenderContext.h"
 
@@ -266,6 +267,19 @@ TEST_F(SourceImageTest, HeifLoadsWithItsProfileAndMetadata)
     const Samples s = render(source.image);
     EXPECT_NEAR(s.at(60, 24).r, test::gradient(60, 24, 0, 64, 48), 0.05);
     EXPECT_NEAR(s.at(32, 44).g, test::gradient(32, 44, 1, 64, 48), 0.05);
+}
+
+TEST_F(SourceImageTest, HeifTurnedByItsContainerLoadsUpright)
+{
+    // A quarter turn anticlockwise: the stored top edge (green 0) ends on the left.
+    const SourceImage source = SourceImage::load(write("turned.heic", test::heicTurned(64, 32, 1)));
+    EXPECT_EQ(source.pixelWidth, 32);
+    EXPECT_EQ(source.pixelHeight, 64);
+    const Samples s = render(source.image);
+    EXPECT_LT(s.at(1, 32).g, 0.15f);
+    EXPECT_GT(s.at(30, 32).g, 0.85f);
+    EXPECT_EQ(SourceImage::thumbnail(source.url, 16)->height(), 16);
+    EXPECT_EQ(SourceImage::thumbnail(source.url, 16)->width(), 8);
 }
 
 TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
