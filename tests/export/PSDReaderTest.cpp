@@ -122,7 +122,9 @@ TEST_F(LayeredReader, CarriesTheCallersMetadataButClaimsTheUprightOrientation)
 
     const auto tags = run("exiftool -s -s -s -n -DateTimeOriginal -Model -Orientation '" + destination.string() + "'");
     EXPECT_EQ(tags, "2024:05:01 10:00:00\nField Camera\n1\n");
-    expectOriginal(readTIFF(destination), 8, 6);
+    const auto tiff = readTIFF(destination);
+    expectOriginal(tiff, 8, 6);
+    EXPECT_EQ(tiff.icc, profile);
 }
 
 TEST_F(LayeredReader, ADocumentWithoutAUsableProfileGivesAnSRGBTIFF)
