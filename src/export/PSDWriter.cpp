@@ -4,6 +4,7 @@
 #include "PSDFormat.h"
 #include "ZlibSink.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -167,7 +168,7 @@ void PSDWriter::writeDocument(const std::vector<PSDLayer>& layers, const std::fi
     StagingFolder folder;
     StagingProgress stages{progress, 0, totalStages(layers)};
     const auto staged = stageLayers(layers, folder.path, stages);
-    const Canvas canvas{width, height, bandRows, context};
+    const Canvas canvas = this->canvas();
     const auto planes = stageComposite(composite, canvas, layeredTIFF, folder.path, stages);
     if (progress) progress(0.95);
 
@@ -178,11 +179,18 @@ void PSDWriter::writeDocument(const std::vector<PSDLayer>& layers, const std::fi
     if (progress) progress(1.0);
 }
 
+Canvas PSDWriter::canvas() const
+{
+    // Rendering keeps no state, so a writer made without a context renders through a fresh one.
+    static const RenderContext standalone;
+    return Canvas{width, height, std::max(bandRows, 1), context ? context : &standalone};
+}
+
 std::vector<PSDWriter::StagedLayer> PSDWriter::stageLayers(const std::vector<PSDLayer>& layers,
                                                            const std::filesystem::path& folder,
                                                            StagingProgress& progress) const
 {
-    const Canvas canvas{width, height, bandRows, context};
+    const Canvas canvas = this->canvas();
     const auto stage = [&](const Image& image, const std::vector<int>& components,
                            const std::vector<std::string>& names) {
         std::vector<std::unique_ptr<ZlibSink>> sinks;

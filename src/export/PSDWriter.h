@@ -30,7 +30,9 @@ public:
     ColourSpace colorSpace;
     std::optional<std::vector<uint8_t>> iccProfile;
     double dpi = 72;
+    // The context that renders every band; a fresh one when none is given.
     const RenderContext* context = nullptr;
+    // Rows a band; at least 1 is used.
     int bandRows = 128;
 
     static constexpr uint64_t psdMaximumChannelBytes = 1'900'000'000;
@@ -62,6 +64,7 @@ public:
     bool needsPSB(const std::vector<StagedLayer>& layers) const;
 
 private:
+    Canvas canvas() const;
     void writeDocument(const std::vector<PSDLayer>& layers, const std::filesystem::path& destination,
                        const Image& composite, bool layeredTIFF, const std::function<void(double)>& progress) const;
     std::vector<StagedLayer> stageLayers(const std::vector<PSDLayer>& layers, const std::filesystem::path& folder,

@@ -354,6 +354,19 @@ TEST_F(LayeredWriter, LayersSharingOnePictureEachCarryItWhole)
     expectLayersRead(inspect(destination), stack, width, height);
 }
 
+TEST_F(LayeredWriter, AWriterWithoutAContextOrWithEmptyBandsStillWrites)
+{
+    const int64_t width = 5, height = 4;
+    Stack stack;
+    stack.add("original", PSDBlend::normal, 1.0, true, width, height, gradient);
+    PSDWriter writer = writerFor(width, height);
+    writer.context = nullptr;
+    writer.bandRows = 0;
+    const auto destination = folder / "defaults.psd";
+    ASSERT_FALSE(writer.write(stack.layers, destination, pictureOf(width, height, compositeSample), false));
+    expectLayersRead(inspect(destination), stack, width, height);
+}
+
 TEST_F(LayeredWriter, ALayerWithoutAPictureIsRefused)
 {
     Stack stack;
