@@ -48,16 +48,19 @@ void deltaCodeBand(const uint16_t* band, int64_t width, int64_t rows, int compon
 
 namespace {
 
-using Band = std::shared_ptr<const std::vector<uint16_t>>;
+// A rendered band, shared read-only by the jobs of every channel. Band buffers are written whole
+// before they are read, so they are never cleared first.
+using Band = std::shared_ptr<const uint16_t[]>;
 
 void encodeBand(const Band& band, const Canvas& canvas, int64_t rows, int component, ZlibSink& sink,
                 FailureBox& failure)
 {
     if (failure.stored()) return;
     try {
-        std::vector<uint8_t> coded(size_t(canvas.width * rows * 2));
-        deltaCodeBand(band->data(), canvas.width, rows, component, coded.data());
-        sink.write(coded.data(), coded.size());
+        const size_t count = size_t(canvas.width * rows * 2);
+        const auto coded = std::make_unique_for_overwrite<uint8_t[]>(count);
+        deltaCodeBand(band.get(), canvas.width, rows, component, coded.get());
+        sink.write(coded.get(), count);
     } catch (const PSDWriterError& error) {
         failure.keep(error);
     } catch (const std::bad_alloc&) {
@@ -83,8 +86,8 @@ void stageChannels(const Image& image, const std::vector<int>& components, const
 
     for (int64_t y = 0; y < canvas.height;) {
         const int64_t rows = std::min<int64_t>(canvas.height - y, canvas.bandRows);
-        auto pixels = std::make_shared<std::vector<uint16_t>>(size_t(canvas.width * rows * 4));
-        renderBand(image, canvas, y, rows, pixels->data());
+        auto pixels = std::make_shared_for_overwrite<uint16_t[]>(size_t(canvas.width * rows * 4));
+        renderBand(image, canvas, y, rows, pixels.get());
         if (failure.stored()) break;
         const Band band = std::move(pixels);
         for (size_t n = 0; n < channelCount; ++n) {
