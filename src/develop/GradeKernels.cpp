@@ -1,5 +1,7 @@
 #include "GradeKernels.h"
 
+#include <algorithm>
+
 namespace oxel::GradeKernels {
 namespace {
 
@@ -27,14 +29,48 @@ GradeUniforms GradeUniforms::of(const SuggestedGrade& g)
     return u;
 }
 
-OXEL_LANE_CLONES void gradeSpan(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
+namespace {
+
+template <class V>
+OXEL_LANES_INLINE void gradeRun(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
 {
+    constexpr size_t width = lanes::widthOf<V>;
     size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const lanes::F4 m = mask ? RGB4::load(mask + i).r : lanes::splat(0);
-        grade(RGB4::load(s + i), m, u).store(out + i);
+    for (; i + width <= count; i += width) {
+        const V m = mask ? RGBLanes<V>::load(mask + i).r : lanes::splat<V>(0);
+        grade(RGBLanes<V>::load(s + i), m, u).store(out + i);
     }
     for (; i < count; ++i) out[i] = grade(s[i], mask ? mask[i] : RGB{}, u);
+}
+
+void gradeFour(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
+{
+    gradeRun<lanes::F4>(s, mask, out, count, u);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2,fma")]] void gradeEight(const RGB* s, const RGB* mask, RGB* out, size_t count,
+                                            const GradeUniforms& u)
+{
+    gradeRun<lanes::F8>(s, mask, out, count, u);
+}
+
+bool hasEightLanes()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#endif
+
+} // namespace
+
+void gradeSpan(const RGB* s, const RGB* mask, RGB* out, size_t count, const GradeUniforms& u)
+{
+#if defined(__x86_64__)
+    static const bool eight = hasEightLanes();
+    if (eight) return gradeEight(s, mask, out, count, u);
+#endif
+    gradeFour(s, mask, out, count, u);
 }
 
 } // namespace oxel::GradeKernels

@@ -9,7 +9,6 @@ namespace oxel {
 namespace {
 
 using GradeKernels::GradeUniforms;
-using GradeKernels::RGB4;
 
 constexpr std::array<double, 3> sRGBGammas{2.2, 2.2, 2.2};
 
@@ -36,7 +35,7 @@ void wearChange(const RGB* picture, const RGB* graded, const RGB* hold, RGB* out
         out[i] = GradeKernels::wearColour(picture[i], graded[i] - picture[i], hold[i]);
 }
 
-OXEL_LANE_CLONES void wearInPlace(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u)
+void wearInPlace(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u)
 {
     GradeKernels::gradeSpan(picture, nullptr, out, count, u);
     wearChange(picture, out, hold, out, count);
@@ -44,8 +43,8 @@ OXEL_LANE_CLONES void wearInPlace(const RGB* picture, const RGB* hold, RGB* out,
 
 // The change measured in sRGB: the working picture and its graded value both go back into the
 // document space before they are compared.
-OXEL_LANE_CLONES void wearViaSRGB(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u,
-                                  const ConvertKernel& toSRGB, const ConvertKernel& fromSRGB)
+void wearViaSRGB(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u,
+                 const ConvertKernel& toSRGB, const ConvertKernel& fromSRGB)
 {
     constexpr size_t chunk = 64;
     RGB working[chunk], graded[chunk];

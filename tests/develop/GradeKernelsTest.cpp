@@ -15,10 +15,10 @@ using test::expectNear;
 
 RGB fromHSV(float hueDegrees, float saturation, float value)
 {
-    return hsv2rgb({lanes::splat(hueDegrees / 360), lanes::splat(saturation), lanes::splat(value)}).at(0);
+    return hsv2rgb(HSVLanes<lanes::F4>{lanes::splat<lanes::F4>(hueDegrees / 360), lanes::splat<lanes::F4>(saturation), lanes::splat<lanes::F4>(value)}).at(0);
 }
 
-float hueDegrees(RGB c) { return rgb2hsv(RGB4::splat(c)).h[0] * 360; }
+float hueDegrees(RGB c) { return rgb2hsv(RGBLanes<lanes::F4>::splat(c)).h[0] * 360; }
 
 GradeUniforms oneMove(float from, float to, float width)
 {
@@ -182,7 +182,7 @@ TEST(ColourKernels, EncodeWearAndHoldChanges)
 TEST(HSVConversion, RoundTripsColours)
 {
     for (RGB c : {RGB{0.9f, 0.2f, 0.1f}, RGB{0.1f, 0.7f, 0.3f}, RGB{0.3f, 0.2f, 0.95f}, RGB{0.5f, 0.5f, 0.5f}})
-        expectNear(hsv2rgb(rgb2hsv(RGB4::splat(c))).at(0), c, 1e-5f);
+        expectNear(hsv2rgb(rgb2hsv(RGBLanes<lanes::F4>::splat(c))).at(0), c, 1e-5f);
     EXPECT_NEAR(hueDelta(350, 10), 20, 1e-5f);
     EXPECT_NEAR(hueDelta(10, 350), -20, 1e-5f);
     EXPECT_NEAR(hueDelta(0, 180), -180, 1e-5f);
