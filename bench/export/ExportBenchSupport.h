@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <random>
 
 namespace oxel::benchsupport {
@@ -94,6 +96,21 @@ inline long maxResidentKilobytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// The process's peak resident memory since the last reset (VmHWM), in kilobytes.
+inline long peakResidentKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+// Starts the peak afresh from what is resident now, so that each benchmark measures its own.
+inline void resetPeakResident()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 inline double processCPUSeconds()

@@ -142,11 +142,12 @@ struct Output {
     ColourSpace colourSpace;
 };
 
-Output outputColour(const Image& working, const SourceImage& source, const JobOutcome& outcome, const ExportOptions& options)
+Output outputColour(Image working, const SourceImage& source, const JobOutcome& outcome, const ExportOptions& options)
 {
-    if (options.colour == ExportColour::embedded) return {working, source.colorSpace};
-    if (outcome.transfer.documentIsSRGB()) return {working, ColourSpace::sRGB()};
-    return {outcome.transfer.space().toSRGB(working).value_or(working), ColourSpace::sRGB()};
+    if (options.colour == ExportColour::embedded) return {std::move(working), source.colorSpace};
+    if (outcome.transfer.documentIsSRGB()) return {std::move(working), ColourSpace::sRGB()};
+    auto inSRGB = outcome.transfer.space().toSRGB(working);
+    return {inSRGB ? std::move(*inSRGB) : std::move(working), ColourSpace::sRGB()};
 }
 
 int64_t roundedSide(double side) { return int64_t(std::round(side)); }
@@ -193,11 +194,11 @@ ExportResult<ExportReport> writeLayered(const Job& job, const std::vector<PSDLay
     return ExportReport{job.destination, job.options.format, true, false, "n/a", width, height, note};
 }
 
-ExportResult<ExportReport> writeFlatReport(const Job& job, const Output& output, int64_t width, int64_t height,
+ExportResult<ExportReport> writeFlatReport(const Job& job, Output output, int64_t width, int64_t height,
                                            std::optional<std::string> note, bool layersFellBack)
 {
-    const auto written = writeFlat(output.picture, flatOriginal(job.source, job.options.format), job.destination, job.options,
-                                   output.colourSpace, job.outcome.transfer.context(), job.services);
+    const auto written = writeFlat(std::move(output.picture), flatOriginal(job.source, job.options.format), job.destination,
+                                   job.options, output.colourSpace, job.outcome.transfer.context(), job.services);
     if (const auto* failure = std::get_if<ExportFailure>(&written)) return *failure;
     const auto& result = std::get<FlatWriteResult>(written);
     if (layersFellBack) return ExportReport{job.destination, job.options.format, false, false, "n/a", width, height, note};
@@ -205,21 +206,47 @@ ExportResult<ExportReport> writeFlatReport(const Job& job, const Output& output,
     return ExportReport{job.destination, job.options.format, false, result.hdr, result.hdrWhy, width, height, note};
 }
 
-ExportResult<ExportReport> exportColourOnly(const Job& job, bool alternative, double colour)
+// The finished picture in the document space, with its layers when they are wanted and can be
+// built. Everything else made on the way (the plan, the intermediate recipes) goes when it is
+// returned, so that a flat write holds only the recipe of the picture it renders.
+struct Developed {
+    Image working;
+    std::optional<std::vector<PSDLayer>> layers;
+    std::optional<std::string> note;
+};
+
+void addColourAndGrainLayers(std::vector<PSDLayer>& layers, const Colour& colour, const Grained& grain)
 {
-    const bool layers = wantsLayers(job.options);
-    const Colour colourStep = coloured(job.source.image, job.outcome, alternative, colour, layers);
+    if (colour.layer) layers.push_back(*colour.layer);
+    if (grain.layer) layers.push_back(*grain.layer);
+}
+
+Developed developTransferred(const Job& job, bool alternative, double strength, double colour, bool wantLayers)
+{
+    const Base base = transferredBase(job.source, job.outcome, strength);
+    report(job.progress, progressAfterPlanning);
+    const Colour colourStep = coloured(base.picture, job.outcome, alternative, colour, wantLayers);
+    const Grained grain = grained(colourStep.picture, job.outcome, job.options.grain);
+    Developed developed{grain.picture, std::nullopt, base.note};
+    if (wantLayers && base.plan) {
+        developed.layers = transferLayers(*base.plan, base.strength);
+        if (developed.layers) addColourAndGrainLayers(*developed.layers, colourStep, grain);
+    }
+    return developed;
+}
+
+// A colour-only result wears its grade on the original itself; there is no plan to wait for.
+Developed developColourOnly(const Job& job, bool alternative, double colour, bool wantLayers)
+{
+    const Colour colourStep = coloured(job.source.image, job.outcome, alternative, colour, wantLayers);
     const Grained grain = grained(colourStep.picture, job.outcome, job.options.grain);
     report(job.progress, progressAfterPlanning);
-    const Rect extent = grain.picture.extent();
-    const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
-    if (layers) {
-        std::vector<PSDLayer> list{{"original", PSDBlend::normal, 1.0, true, job.source.image, std::nullopt, 255}};
-        if (colourStep.layer) list.push_back(*colourStep.layer);
-        if (grain.layer) list.push_back(*grain.layer);
-        return writeLayered(job, list, grain.picture, width, height, std::nullopt);
+    Developed developed{grain.picture, std::nullopt, std::nullopt};
+    if (wantLayers) {
+        developed.layers = std::vector<PSDLayer>{{"original", PSDBlend::normal, 1.0, true, job.source.image, std::nullopt, 255}};
+        addColourAndGrainLayers(*developed.layers, colourStep, grain);
     }
-    return writeFlatReport(job, outputColour(grain.picture, job.source, job.outcome, job.options), width, height, std::nullopt, false);
+    return developed;
 }
 
 } // namespace
@@ -230,27 +257,17 @@ ExportResult<ExportReport> exportPicture(const SourceImage& source, const JobOut
                                          const FlatWriteServices& services)
 {
     const Job job{source, outcome, destination, options, progress, services};
-    if (outcome.colourOnly) return exportColourOnly(job, alternative, colour);
-
-    const Base base = transferredBase(source, outcome, strength);
-    report(progress, progressAfterPlanning);
     const bool layers = wantsLayers(options);
-    const Colour colourStep = coloured(base.picture, outcome, alternative, colour, layers);
-    const Grained grain = grained(colourStep.picture, outcome, options.grain);
-    const Rect extent = grain.picture.extent();
+    Developed developed = outcome.colourOnly ? developColourOnly(job, alternative, colour, layers)
+                                             : developTransferred(job, alternative, strength, colour, layers);
+    const Rect extent = developed.working.extent();
     const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
+    if (developed.layers) return writeLayered(job, *developed.layers, developed.working, width, height, developed.note);
 
-    if (layers) {
-        auto list = base.plan ? transferLayers(*base.plan, base.strength) : std::nullopt;
-        if (list) {
-            if (colourStep.layer) list->push_back(*colourStep.layer);
-            if (grain.layer) list->push_back(*grain.layer);
-            return writeLayered(job, *list, grain.picture, width, height, base.note);
-        }
-        const auto note = base.note ? base.note : std::optional<std::string>("no layers: transfer declined");
-        return writeFlatReport(job, outputColour(grain.picture, source, outcome, options), width, height, note, true);
-    }
-    return writeFlatReport(job, outputColour(grain.picture, source, outcome, options), width, height, base.note, false);
+    // Layers were wanted but the transfer gave none: a flat file stands in for them.
+    if (layers && !developed.note) developed.note = "no layers: transfer declined";
+    Output output = outputColour(std::move(developed.working), source, outcome, options);
+    return writeFlatReport(job, std::move(output), width, height, developed.note, layers);
 }
 
 } // namespace oxel

@@ -256,7 +256,7 @@ std::string_view temporaryExtension(ExportFormat format)
     return "tmp";
 }
 
-ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOriginal& original, const fs::path& destination,
+ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& original, const fs::path& destination,
                                         const ExportOptions& options, const ColourSpace& colourSpace,
                                         const RenderContext& context, const FlatWriteServices& services)
 {
@@ -266,6 +266,7 @@ ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOri
     const int64_t width = extent.isInfinite() ? 0 : roundedSide(extent.width);
     const int64_t height = extent.isInfinite() ? 0 : roundedSide(extent.height);
     auto bitmap = renderBanded(picture, width, height, sixteenBitFor(options), colourSpace, context);
+    picture = Image();
     if (!bitmap) return writeFailed("could not render the composite");
 
     // The map follows the picture as written: the rendered pixels, rather than the recipe, which

@@ -72,8 +72,9 @@ struct FlatWriteResult {
 // it, else 8, with the original's metadata as `exportMetadata` makes it and, for JPEG and HEIC,
 // the original's gain map. The file is written beside the destination under a hidden
 // temporary name and moved into place; when anything fails the destination is left as it was
-// and the temporary file is removed.
-ExportResult<FlatWriteResult> writeFlat(const Image& picture, const FlatWriteOriginal& original,
+// and the temporary file is removed. The recipe is let go once rendered: hand it over with
+// std::move so that what it holds (plans, scaled pictures) is freed before the file is encoded.
+ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& original,
                                         const std::filesystem::path& destination, const ExportOptions& options,
                                         const ColourSpace& colourSpace, const RenderContext& context,
                                         const FlatWriteServices& services = {});
