@@ -1,8 +1,9 @@
 // Our own readers of an original's first bytes: the file-type table (with the raw-file directory
 // walk), the JPEG header segments and what is read from them, Photoshop image resources, and the
-// ICC profile description.
+// ICC profile description, and the turns a HEIF container gives its items.
 
 #include "develop/FileType.h"
+#include "develop/HeifTransforms.h"
 #include "develop/JpegStructure.h"
 #include "develop/PhotoshopResources.h"
 #include "develop/SourceImage.h"
@@ -26,5 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (resource.id == oxel::photoshopResourceID::resolution) (void)oxel::photoshopResolution(resource.data);
     }
     (void)oxel::SourceImage::iccDescription(bytes);
+    for (uint32_t item = 0; item < 4; ++item) (void)oxel::heifItemTransforms(bytes, item);
     return 0;
 }

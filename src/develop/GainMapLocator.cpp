@@ -2,6 +2,7 @@
 
 #include "develop/ColourTransform.h"
 #include "develop/HeifCodec.h"
+#include "develop/HeifTransforms.h"
 #include "develop/JpegStructure.h"
 #include "develop/MultiPictureIndex.h"
 
@@ -58,12 +59,17 @@ Metadata xmpOf(std::span<const uint8_t> picture)
     return metadata.value_or(Metadata());
 }
 
-HeifHandle findInHeif(const HeifFile& heif)
+struct FoundInHeif {
+    HeifHandle handle;
+    heif_item_id id = 0;
+};
+
+FoundInHeif findInHeif(const HeifFile& heif)
 {
     heif_image_handle* primary = heif.primary();
     const int filter = LIBHEIF_AUX_IMAGE_FILTER_OMIT_ALPHA | LIBHEIF_AUX_IMAGE_FILTER_OMIT_DEPTH;
     const int count = heif_image_handle_get_number_of_auxiliary_images(primary, filter);
-    if (count <= 0 || count > 64) return nullptr;
+    if (count <= 0 || count > 64) return {};
     std::vector<heif_item_id> ids(static_cast<size_t>(count));
     heif_image_handle_get_list_of_auxiliary_image_IDs(primary, filter, ids.data(), count);
     for (heif_item_id id : ids) {
@@ -74,9 +80,27 @@ HeifHandle findInHeif(const HeifFile& heif)
         if (heif_image_handle_get_auxiliary_type(aux, &type).code != heif_error_Ok || !type) continue;
         const bool isGainMap = type == heifGainMapType;
         heif_image_handle_free_auxiliary_types(aux, &type);
-        if (isGainMap) return handle;
+        if (isGainMap) return {handle, id};
     }
-    return nullptr;
+    return {};
+}
+
+// The container turns the primary picture with its own properties; a map without properties of
+// its own is turned the same way, so that it lies like the picture.
+std::vector<int> heifPictureTurns(std::span<const uint8_t> file, const HeifFile& heif, heif_item_id mapID)
+{
+    heif_item_id primaryID = 0;
+    if (heif_context_get_primary_image_ID(heif.context(), &primaryID).code != heif_error_Ok) return {};
+    const auto mapTurns = heifItemTransforms(file, mapID);
+    if (!mapTurns || !mapTurns->empty()) return {};
+    return heifItemTransforms(file, primaryID).value_or(std::vector<int>());
+}
+
+std::vector<int> jpegPictureTurns(std::span<const uint8_t> file)
+{
+    const auto header = jpeg::readHeader(file);
+    if (!header || header->orientation == 1) return {};
+    return {header->orientation};
 }
 
 Metadata heifXmpOf(heif_image_handle* handle)
@@ -111,7 +135,7 @@ bool containsGainMap(std::span<const uint8_t> file)
     if (type == FileType::jpeg) return findInJpeg(file).has_value();
     if (type == FileType::heic || type == FileType::heif) {
         const auto heif = HeifFile::open(file);
-        return heif && findInHeif(*heif) != nullptr;
+        return heif && findInHeif(*heif).handle != nullptr;
     }
     return false;
 }
@@ -124,15 +148,17 @@ std::optional<StoredGainMap> readGainMap(std::span<const uint8_t> file)
         if (!found) return std::nullopt;
         auto pixels = bitmapOfGainMap(jpeg::decode(found->picture, 0));
         if (!pixels) return std::nullopt;
-        return StoredGainMap{std::move(*pixels), xmpOf(found->picture), found->kind, GainMapContainer::jpegMultiPicture};
+        return StoredGainMap{std::move(*pixels), xmpOf(found->picture), found->kind, GainMapContainer::jpegMultiPicture,
+                             jpegPictureTurns(file)};
     }
     if (type == FileType::heic || type == FileType::heif) {
         const auto heif = HeifFile::open(file);
-        const HeifHandle handle = heif ? findInHeif(*heif) : nullptr;
-        if (!handle) return std::nullopt;
-        auto pixels = bitmapOfGainMap(heif::decodeHandle(handle.get()));
+        const FoundInHeif found = heif ? findInHeif(*heif) : FoundInHeif{};
+        if (!found.handle) return std::nullopt;
+        auto pixels = bitmapOfGainMap(heif::decodeHandle(found.handle.get()));
         if (!pixels) return std::nullopt;
-        return StoredGainMap{std::move(*pixels), heifXmpOf(handle.get()), GainMapKind::hdr, GainMapContainer::heifAuxiliary};
+        return StoredGainMap{std::move(*pixels), heifXmpOf(found.handle.get()), GainMapKind::hdr, GainMapContainer::heifAuxiliary,
+                             heifPictureTurns(file, *heif, found.id)};
     }
     return std::nullopt;
 }
@@ -147,9 +173,9 @@ std::optional<Metadata> gainMapMetadata(std::span<const uint8_t> file)
     }
     if (type == FileType::heic || type == FileType::heif) {
         const auto heif = HeifFile::open(file);
-        const HeifHandle handle = heif ? findInHeif(*heif) : nullptr;
-        if (!handle) return std::nullopt;
-        return heifXmpOf(handle.get());
+        const FoundInHeif found = heif ? findInHeif(*heif) : FoundInHeif{};
+        if (!found.handle) return std::nullopt;
+        return heifXmpOf(found.handle.get());
     }
     return std::nullopt;
 }

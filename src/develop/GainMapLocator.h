@@ -17,13 +17,15 @@ enum class GainMapKind { hdr, iso };
 // The container a gain map was found in.
 enum class GainMapContainer { jpegMultiPicture, heifAuxiliary };
 
-// The original's gain map as stored: its pixels (grey, one value a pixel), its own metadata, and
-// where it came from.
+// The original's gain map as stored: its pixels (grey, one value a pixel), its own metadata,
+// where it came from, and the EXIF orientations that turn it as the file's picture is turned
+// (applied one after the other; none when the picture is not turned or the map turns itself).
 struct StoredGainMap {
     Bitmap pixels;
     Metadata metadata;
     GainMapKind kind = GainMapKind::hdr;
     GainMapContainer container = GainMapContainer::jpegMultiPicture;
+    std::vector<int> pictureTurns;
 };
 
 // Whether the file carries a gain map, without decoding it.

@@ -21,15 +21,6 @@ bool endsWith(std::string_view text, std::string_view suffix)
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-// The orientation the file applies to its primary picture: a JPEG's Exif value; HEIF pictures
-// come out of the container already turned.
-int primaryOrientation(std::span<const uint8_t> file)
-{
-    if (fileTypeOf(file) != FileType::jpeg) return 1;
-    const auto header = jpeg::readHeader(file);
-    return header ? header->orientation : 1;
-}
-
 std::string noMapReason(std::span<const uint8_t> file)
 {
     const auto type = fileTypeOf(file);
@@ -110,7 +101,8 @@ std::optional<HDRGainMap::Result> HDRGainMap::transfer(std::span<const uint8_t> 
         return std::nullopt;
     }
     // The map is turned as the picture was, whatever their aspect ratios.
-    const Image turned = Image::fromBitmap(stored->pixels).oriented(primaryOrientation(originalFile));
+    Image turned = Image::fromBitmap(stored->pixels);
+    for (int orientation : stored->pictureTurns) turned = turned.oriented(orientation);
     const std::string encoding = params ? "iso" : "apple";
     reason = "applied:" + encoding;
     const Params used = params.value_or(Params{0, 1, 1});

@@ -1,4 +1,6 @@
 #include "develop/HDRGainMap.h"
+#include "develop/HeifCodec.h"
+#include "develop/HeifTransforms.h"
 #include "develop/MultiPictureIndex.h"
 #include "develop/SourceImage.h"
 
@@ -293,6 +295,43 @@ TEST(HeifGainMap, AuxiliaryMapIsFoundAndCarried)
     const auto data = HDRGainMap::auxiliaryData(*result, file, context);
     ASSERT_TRUE(data && data->metadata);
     EXPECT_EQ(data->container, GainMapContainer::heifAuxiliary);
+}
+
+TEST(HeifGainMap, MapWithoutTurnsOfItsOwnTurnsWithThePicture)
+{
+    // The primary is turned a quarter anticlockwise by the container; the map is stored as the
+    // primary is, landscape, its left half dark.
+    const test::Pattern halves = [](int x, int, int) { return x < 16 ? 0.1 : 0.9; };
+    const Bytes file = test::heicWithGainMap(64, 48, 32, 24, halves, test::appleGainMapXmp(), 1);
+    std::string reason;
+    RenderContext context;
+    const auto result = HDRGainMap::transfer(file, uniform(1.0, 48, 64), context, reason);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->image.extent(), Rect::ofSize(24, 32));
+    const auto values = render(result->image);
+    // Turned anticlockwise, the stored left half ends at the bottom.
+    EXPECT_NEAR(values[30 * 24 + 12].r, 0.1, 0.05);
+    EXPECT_NEAR(values[1 * 24 + 12].r, 0.9, 0.05);
+
+    // A map with its own turn is turned by the container already, and not again.
+    const Bytes both = test::heicWithGainMap(64, 48, 32, 24, halves, test::appleGainMapXmp(), 1, 1);
+    const auto turnedOnce = HDRGainMap::transfer(both, uniform(1.0, 48, 64), context, reason);
+    ASSERT_TRUE(turnedOnce);
+    EXPECT_EQ(turnedOnce->image.extent(), Rect::ofSize(24, 32));
+    EXPECT_NEAR(render(turnedOnce->image)[30 * 24 + 12].r, 0.1, 0.05);
+}
+
+TEST(HeifTransforms, ReadsTheTurnsOfEachItem)
+{
+    const Bytes file = test::heicWithGainMap(64, 48, 32, 24, flatMap(0.5), test::appleGainMapXmp(), 3);
+    const auto heif = HeifFile::open(file);
+    ASSERT_TRUE(heif);
+    heif_item_id primary = 0;
+    heif_context_get_primary_image_ID(heif->context(), &primary);
+    EXPECT_EQ(heifItemTransforms(file, primary), (std::vector<int>{6}));
+    EXPECT_EQ(heifItemTransforms(file, 999), (std::vector<int>{}));
+    for (size_t cut : {size_t(10), size_t(100), file.size() / 2})
+        EXPECT_FALSE(heifItemTransforms(std::span(file).first(cut), primary)) << cut;
 }
 
 TEST(HeifGainMap, SecondPictureWithoutTheAuxiliaryTypeIsNoMap)

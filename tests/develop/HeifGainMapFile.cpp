@@ -226,13 +226,16 @@ Bytes encodeTwoPictures(int width, int height, int mapWidth, int mapHeight, cons
 
 } // namespace
 
-Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp)
+Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp,
+                      int primaryTurns, int mapTurns)
 {
     uint32_t primaryID = 0, mapID = 0;
     const Bytes original = encodeTwoPictures(width, height, mapWidth, mapHeight, map, mapXmp, primaryID, mapID);
     return withChangedMeta(original, [&](std::vector<Box>& meta) {
         addAuxiliaryReference(meta, mapID, primaryID);
         addProperty(meta, mapID, auxiliaryTypeProperty(), false);
+        if (primaryTurns) addProperty(meta, primaryID, Box{"irot", Bytes(1, uint8_t(primaryTurns & 3))}, true);
+        if (mapTurns) addProperty(meta, mapID, Box{"irot", Bytes(1, uint8_t(mapTurns & 3))}, true);
     });
 }
 

@@ -8,7 +8,9 @@ namespace oxel::test {
 // has it: an 'auxl' reference from the map to the primary and an 'auxC' property naming the
 // gain-map type, with `mapXmp` attached to the map. libheif writes both pictures; the boxes that
 // make the second one auxiliary are added here.
-Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp);
+// `primaryTurns` and `mapTurns` add 'irot' properties (anticlockwise quarter turns) to the items.
+Bytes heicWithGainMap(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp,
+                      int primaryTurns = 0, int mapTurns = 0);
 
 // A HEIC photograph whose primary picture the container turns anticlockwise by `quarterTurns`
 // (an 'irot' property); the stored picture is `width` x `height` with the test gradient.
