@@ -38,6 +38,8 @@ bool isCancellation(const BackendFailure& failure) {
     return transport && transport->code == UrlErrorCode::cancelled;
 }
 
+std::string googleRedirectURI(const AuthService::GoogleConfig& config) { return config.scheme + ":/oauthredirect"; }
+
 bool isAlphanumeric(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 std::string percentEncodedAlphanumeric(std::string_view value) {
@@ -173,10 +175,9 @@ Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config) {
     const auto verifier = randomToken(64);
     const auto state = randomToken(24);
     if (!verifier || !state) co_return "google sign-in failed: no secure random bytes were available";
-    const std::string redirectURI = config.scheme + ":/oauthredirect";
     const std::string url = endpoint(googleAuthBaseKey, "https://accounts.google.com", "/o/oauth2/v2/auth") + "?" +
                             queryString({{"client_id", config.clientID},
-                                         {"redirect_uri", redirectURI},
+                                         {"redirect_uri", googleRedirectURI(config)},
                                          {"response_type", "code"},
                                          {"scope", "openid email"},
                                          {"code_challenge", codeChallenge(*verifier)},
@@ -192,24 +193,37 @@ Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config) {
     const QueryItem* code = callback ? callback->firstItem("code") : nullptr;
     if (!callback || !itemEquals(*callback, "state", *state) || !code || !code->value) co_return "google returned no code";
 
-    HttpRequest tokenRequest;
-    tokenRequest.method = "POST";
-    tokenRequest.url = endpoint(googleTokenBaseKey, "https://oauth2.googleapis.com", "/token");
-    tokenRequest.timeout = exchangeTimeout;
-    tokenRequest.setHeader("Content-Type", "application/x-www-form-urlencoded");
-    tokenRequest.body = formPairs({{"code", *code->value},
-                                   {"client_id", config.clientID},
-                                   {"redirect_uri", redirectURI},
-                                   {"grant_type", "authorization_code"},
-                                   {"code_verifier", *verifier},
-                                   {"audience", config.serverClientID}});
+    HttpRequest tokenRequest = googleTokenRequest(config, *code->value, *verifier);
     const auto answer = co_await send(std::move(tokenRequest));
     if (!answer) co_return failureMessage(answer.failure(), "google sign-in failed: ");
-    const auto tokens = parseJson(answer->body);
-    const auto idToken = answer->status == 200 && tokens && tokens->is_object() ? tokens->find("id_token") : Json::const_iterator{};
-    if (answer->status != 200 || !tokens || !tokens->is_object() || idToken == tokens->end() || !idToken->is_string())
-        co_return "google token exchange failed: " + firstCharacters(utf8OrEmpty(answer->body), 200);
-    co_return co_await exchange("/auth/google", "idToken", idToken->get<std::string>(), "google", "google sign-in failed: ");
+    const auto idToken = googleIdentityToken(*answer);
+    if (!idToken) co_return "google token exchange failed: " + firstCharacters(utf8OrEmpty(answer->body), 200);
+    co_return co_await exchange("/auth/google", "idToken", *idToken, "google", "google sign-in failed: ");
+}
+
+HttpRequest AuthService::googleTokenRequest(const GoogleConfig& config, const std::string& code,
+                                            const std::string& verifier) const {
+    HttpRequest request;
+    request.method = "POST";
+    request.url = endpoint(googleTokenBaseKey, "https://oauth2.googleapis.com", "/token");
+    request.timeout = exchangeTimeout;
+    request.setHeader("Content-Type", "application/x-www-form-urlencoded");
+    request.body = formPairs({{"code", code},
+                              {"client_id", config.clientID},
+                              {"redirect_uri", googleRedirectURI(config)},
+                              {"grant_type", "authorization_code"},
+                              {"code_verifier", verifier},
+                              {"audience", config.serverClientID}});
+    return request;
+}
+
+std::optional<std::string> AuthService::googleIdentityToken(const HttpResponse& answer) {
+    if (answer.status != 200) return std::nullopt;
+    const auto tokens = parseJson(answer.body);
+    if (!tokens || !tokens->is_object()) return std::nullopt;
+    const auto idToken = tokens->find("id_token");
+    if (idToken == tokens->end() || !idToken->is_string()) return std::nullopt;
+    return idToken->get<std::string>();
 }
 
 Task<std::optional<std::string>> AuthService::exchange(std::string path, std::string key, std::string token,

@@ -116,6 +116,9 @@ private:
     Task<std::optional<std::string>> googleFlow(GoogleConfig config);
     Task<std::optional<std::string>> exchange(std::string path, std::string key, std::string token,
                                               std::string provider, std::string failurePrefix);
+    HttpRequest googleTokenRequest(const GoogleConfig& config, const std::string& code, const std::string& verifier) const;
+    /// The identity token of a token endpoint's answer: status 200, a JSON object, a text `id_token`.
+    static std::optional<std::string> googleIdentityToken(const HttpResponse& answer);
     Task<BackendResult<HttpResponse>> send(HttpRequest request);
     /// The message a failed step leaves: none when the person cancelled.
     std::optional<std::string> failureMessage(const BackendFailure& failure, const std::string& prefix) const;
