@@ -5,7 +5,6 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <map>
 #include <memory>
 
 namespace oxel::PSDReader {
@@ -205,16 +204,18 @@ Record readRecord(Reader& in, bool psb)
     return record;
 }
 
-std::optional<std::vector<uint16_t>> decodeChannel(const std::vector<uint8_t>& data, uint16_t compression,
-                                                   int64_t width, int64_t height)
+// Decodes one colour channel into component `component` of the interleaved RGB samples, which
+// are made on the first channel that decodes; false when the channel cannot be decoded.
+bool decodeChannel(const std::vector<uint8_t>& data, uint16_t compression, int64_t width, int64_t height,
+                   int component, std::vector<uint16_t>& samples)
 {
     const uint64_t expected = uint64_t(width) * uint64_t(height) * 2;
     if (compression == 0) {
-        if (data.size() < expected) return std::nullopt;
+        if (data.size() < expected) return false;
     } else if (compression == 2 || compression == 3) {
-        if (expected > uint64_t(data.size()) * deflateMaximumRatio + 64) return std::nullopt;
+        if (expected > uint64_t(data.size()) * deflateMaximumRatio + 64) return false;
     } else {
-        return std::nullopt;
+        return false;
     }
     const uint8_t* bytes = data.data();
     std::unique_ptr<uint8_t[]> inflated;
@@ -223,25 +224,25 @@ std::optional<std::vector<uint16_t>> decodeChannel(const std::vector<uint8_t>& d
         inflated.reset(new uint8_t[size_t(expected)]);
         uLongf produced = uLongf(expected);
         if (uncompress(inflated.get(), &produced, data.data(), uLong(data.size())) != Z_OK || produced != expected)
-            return std::nullopt;
+            return false;
         bytes = inflated.get();
     }
-    std::vector<uint16_t> plane(size_t(expected / 2));
-    for (size_t i = 0; i < plane.size(); ++i) plane[i] = uint16_t(bytes[2 * i] << 8 | bytes[2 * i + 1]);
-    if (compression == 3)
-        for (int64_t row = 0; row < height; ++row) {
-            uint16_t* sample = plane.data() + row * width;
-            for (int64_t x = 1; x < width; ++x) sample[x] = uint16_t(sample[x] + sample[x - 1]);
+    if (samples.empty()) samples.resize(size_t(expected / 2) * 3);
+    for (int64_t row = 0; row < height; ++row) {
+        const uint8_t* in = bytes + row * width * 2;
+        uint16_t* out = samples.data() + row * width * 3 + component;
+        uint16_t previous = 0;
+        for (int64_t x = 0; x < width; ++x, in += 2, out += 3) {
+            const uint16_t value = uint16_t(in[0] << 8 | in[1]);
+            previous = compression == 3 ? uint16_t(previous + value) : value;
+            *out = previous;
         }
-    return plane;
+    }
+    return true;
 }
 
-struct FirstLayer {
-    Record record;
-    std::array<std::vector<uint16_t>, 3> planes;
-};
-
-FirstLayer readFirstLayer(Reader& in, const LayerData& layerData)
+// The bottom layer, which must be the "original", with its interleaved samples.
+Original readFirstLayer(Reader& in, const LayerData& layerData)
 {
     in.seek(layerData.offset);
     const int count = std::abs(int(int16_t(in.readU16())));
@@ -249,9 +250,11 @@ FirstLayer readFirstLayer(Reader& in, const LayerData& layerData)
     std::vector<Record> records;
     for (int i = 0; i < count; ++i) records.push_back(readRecord(in, layerData.psb));
 
-    FirstLayer first{records.front(), {}};
-    const Record& record = first.record;
-    std::map<int16_t, bool> found;
+    const Record& record = records.front();
+    if (record.name != "original" || record.width < 1 || record.height < 1) throw BadFile{};
+    checkCanvas(uint64_t(record.width), uint64_t(record.height));
+    Original original{record.width, record.height, {}, layerData.icc};
+    std::array<bool, 3> found{};
     for (const auto& [id, length] : record.channels) {
         const uint16_t compression = in.readU16();
         if (length < 2) throw BadFile{};
@@ -259,14 +262,12 @@ FirstLayer readFirstLayer(Reader& in, const LayerData& layerData)
             in.skip(length - 2);
             continue;
         }
-        checkCanvas(uint64_t(std::max<int64_t>(record.width, 0)), uint64_t(std::max<int64_t>(record.height, 0)));
-        auto plane = decodeChannel(in.readBytes(length - 2), compression, record.width, record.height);
-        if (!plane) throw BadFile{};
-        first.planes[size_t(id)] = std::move(*plane);
-        found[id] = true;
+        if (!decodeChannel(in.readBytes(length - 2), compression, record.width, record.height, id, original.samples))
+            throw BadFile{};
+        found[size_t(id)] = true;
     }
-    if (found.size() != 3) throw BadFile{};
-    return first;
+    if (!found[0] || !found[1] || !found[2]) throw BadFile{};
+    return original;
 }
 
 } // namespace
@@ -281,15 +282,7 @@ std::optional<Original> readOriginal(const Source& source)
         } catch (const BadFile&) {
             layerData = parseTIFF(in);
         }
-        FirstLayer layer = readFirstLayer(in, layerData);
-        const Record& record = layer.record;
-        if (record.name != "original" || record.width < 1 || record.height < 1) return std::nullopt;
-        Original original{record.width, record.height, {}, std::move(layerData.icc)};
-        const size_t pixels = size_t(record.width) * size_t(record.height);
-        original.samples.resize(pixels * 3);
-        for (size_t i = 0; i < pixels; ++i)
-            for (size_t c = 0; c < 3; ++c) original.samples[i * 3 + c] = layer.planes[c][i];
-        return original;
+        return readFirstLayer(in, layerData);
     } catch (const BadFile&) {
         return std::nullopt;
     } catch (const std::bad_alloc&) {
