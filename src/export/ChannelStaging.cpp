@@ -85,7 +85,7 @@ void stageChannels(const Image& image, const std::vector<int>& components, const
     };
 
     for (int64_t y = 0; y < canvas.height;) {
-        const int64_t rows = std::min<int64_t>(canvas.height - y, canvas.bandRows);
+        const int64_t rows = std::min<int64_t>(canvas.height - y, canvas.bandHeight());
         auto pixels = std::make_shared_for_overwrite<uint16_t[]>(size_t(canvas.width * rows * 4));
         renderBand(image, canvas, y, rows, pixels.get());
         if (failure.stored()) break;
@@ -118,11 +118,11 @@ std::vector<std::filesystem::path> stageComposite(const Image& image, const Canv
     std::vector<std::unique_ptr<OutputFile>> files;
     for (const auto& path : paths) files.push_back(std::make_unique<OutputFile>(path));
 
-    const size_t bandSamples = size_t(canvas.width) * size_t(canvas.bandRows);
+    const size_t bandSamples = size_t(canvas.width) * size_t(canvas.bandHeight());
     std::vector<uint16_t> band(bandSamples * 4);
     std::vector<uint8_t> bytes(bandSamples * 6);
     for (int64_t y = 0; y < canvas.height;) {
-        const int64_t rows = std::min<int64_t>(canvas.height - y, canvas.bandRows);
+        const int64_t rows = std::min<int64_t>(canvas.height - y, canvas.bandHeight());
         const size_t samples = size_t(canvas.width * rows);
         renderBand(image, canvas, y, rows, band.data());
         if (interleaved) {

@@ -42,6 +42,9 @@ struct Canvas {
     int64_t height = 0;
     int bandRows = 128;
     const RenderContext* context = nullptr;
+
+    // Rows a band: never fewer than one, so that every band moves on.
+    int64_t bandHeight() const { return bandRows > 0 ? bandRows : 1; }
 };
 
 // Renders canvas rows y ..< y + rows of `image` as RGBA16, `width` x 4 samples a row.
@@ -53,7 +56,8 @@ void deltaCodeBand(const uint16_t* band, int64_t width, int64_t rows, int compon
 
 // Renders `image` in bands and streams component components[n] of every band, delta-coded, into
 // sinks[n]. Each channel compresses on a serial queue of its own, so its bands arrive in order
-// while channels run side by side; at most four band jobs per channel are unfinished at once.
+// while channels run side by side; at most four times as many band jobs as channels are unfinished
+// at once, which bounds the band copies alive.
 // Returns once every job has finished; throws the first error any job raised. Does not finish
 // the sinks.
 void stageChannels(const Image& image, const std::vector<int>& components, const std::vector<ZlibSink*>& sinks,

@@ -4,7 +4,6 @@
 #include "PSDFormat.h"
 #include "ZlibSink.h"
 
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -183,7 +182,7 @@ Canvas PSDWriter::canvas() const
 {
     // Rendering keeps no state, so a writer made without a context renders through a fresh one.
     static const RenderContext standalone;
-    return Canvas{width, height, std::max(bandRows, 1), context ? context : &standalone};
+    return Canvas{width, height, bandRows, context ? context : &standalone};
 }
 
 std::vector<PSDWriter::StagedLayer> PSDWriter::stageLayers(const std::vector<PSDLayer>& layers,
