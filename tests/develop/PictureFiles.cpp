@@ -431,6 +431,37 @@ cmsToneCurve* sRGBCurve()
 
 } // namespace
 
+Bytes cmykProfile()
+{
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.1);
+    cmsSetDeviceClass(profile, cmsSigInputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* table = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(table, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        const double k = in[3] / 65535.0;
+        double rgb[3], labValue[3];
+        for (int c = 0; c < 3; ++c) rgb[c] = 0.9 * (1 - in[c] / 65535.0) * (1 - k);
+        cmsDoTransform(static_cast<cmsHTRANSFORM>(transform), rgb, labValue, 1);
+        cmsCIELab l{labValue[0], labValue[1], labValue[2]};
+        cmsFloat2LabEncoded(out, &l);
+        return TRUE;
+    }, toLab, 0);
+    cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, table);
+    cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipelineFree(pipeline);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(lab);
+    return profileBytes(profile, "Test Inks");
+}
+
 Bytes linearGreyProfile()
 {
     cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);

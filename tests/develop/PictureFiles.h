@@ -104,6 +104,9 @@ std::string run(const std::string& command);
 
 // The canonical profiles of the project's resources.
 Bytes iccProfile(const std::string& name); // "sRGB", "DisplayP3", "AdobeRGB1998", "ProPhotoRGB"
+// An input CMYK profile whose inks mix like the plain complement, darkened by a tenth, so that a
+// conversion through it tells itself apart from one without it.
+Bytes cmykProfile();
 // A grey profile with a linear tone curve.
 Bytes linearGreyProfile();
 // A wide RGB profile no platform names, with the given description.

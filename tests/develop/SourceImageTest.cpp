@@ -194,6 +194,21 @@ TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
     EXPECT_NEAR(t.b, 0.36, 0.002);
 }
 
+TEST_F(SourceImageTest, CMYKIsConvertedThroughItsOwnProfile)
+{
+    const test::Pattern ink = [](int, int, int c) { return std::array{0.2, 0.4, 0.6, 0.1}[size_t(c)]; };
+    test::JpegOptions options;
+    options.components = 4;
+    options.quality = 100;
+    options.icc = test::cmykProfile();
+    const auto path = write("profiled-cmyk.jpg", test::encodeJpeg(16, 16, ink, options));
+    const RGB v = render(SourceImage::load(path).image).at(8, 8);
+    // The profile's inks are a tenth darker than the plain complement.
+    EXPECT_NEAR(v.r, 0.9 * 0.8 * 0.9, 0.02);
+    EXPECT_NEAR(v.g, 0.9 * 0.6 * 0.9, 0.02);
+    EXPECT_NEAR(v.b, 0.9 * 0.4 * 0.9, 0.02);
+}
+
 TEST_F(SourceImageTest, LabAndProfiledGreyBecomeSRGB)
 {
     // L* 50 with no colour is the middle grey of sRGB 119 / 255.
