@@ -1,6 +1,8 @@
 #include "develop/Metadata.h"
 
 #include "develop/ByteIO.h"
+#include "develop/FileType.h"
+#include "develop/PictureCodec.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -12,6 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -266,9 +270,36 @@ Metadata::Data& Metadata::mutableData()
 
 // ---- Reading ---------------------------------------------------------------------------------
 
+namespace {
+
+// This build of exiv2 reads no HEIF metadata; libheif finds the Exif and XMP items instead.
+bool isHeif(std::span<const uint8_t> firstBytes)
+{
+    const auto type = fileTypeOf(firstBytes);
+    return type == FileType::heic || type == FileType::heif;
+}
+
+std::optional<Metadata> heifMetadata(std::span<const uint8_t> fileBytes)
+{
+    auto header = heif::readHeader(fileBytes);
+    if (!header) return std::nullopt;
+    return std::move(header->metadata);
+}
+
+} // namespace
+
 std::optional<Metadata> Metadata::read(const std::filesystem::path& file)
 {
     initialiseOnce();
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> start(64);
+    in.read(reinterpret_cast<char*>(start.data()), std::streamsize(start.size()));
+    start.resize(size_t(in.gcount()));
+    if (isHeif(start)) {
+        in.seekg(0);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+        return heifMetadata(bytes);
+    }
     try {
         Exiv2::BasicIo::AutoPtr io(new Exiv2::FileIo(file.string()));
         return readImage(Exiv2::ImageFactory::open(io));
@@ -281,6 +312,7 @@ std::optional<Metadata> Metadata::read(std::span<const uint8_t> fileBytes)
 {
     initialiseOnce();
     if (fileBytes.empty() || fileBytes.size() > size_t(std::numeric_limits<long>::max())) return std::nullopt;
+    if (isHeif(fileBytes)) return heifMetadata(fileBytes);
     try {
         return readImage(Exiv2::ImageFactory::open(fileBytes.data(), long(fileBytes.size())));
     } catch (...) {

@@ -178,6 +178,17 @@ TEST(Metadata, WritingIntoAPngKeepsItsProfile)
     EXPECT_EQ(test::run("exiftool -s -s -s -ICC_Profile:ProfileDescription -Make '" + path.string() + "'"), "Display P3\nCanon\n");
 }
 
+TEST(Metadata, ReadsTheExifOfHeifFiles)
+{
+    test::HeicOptions options;
+    options.exif = cameraMetadata().exifBytes();
+    const Bytes heic = test::encodeHeic(16, 16, test::gradientOf(16, 16), options);
+    EXPECT_EQ(Metadata::read(heic)->text("Exif.Image.Make"), "Canon");
+    test::TempFolder folder;
+    test::writeFile(folder / "a.heic", heic);
+    EXPECT_EQ(Metadata::read(folder / "a.heic")->text("Exif.GPSInfo.GPSLatitudeRef"), "N");
+}
+
 TEST(Metadata, RawBlocksRoundTrip)
 {
     const Metadata m = cameraMetadata();
