@@ -14,6 +14,7 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 namespace oxel {
 namespace {
@@ -204,6 +205,24 @@ TEST(DevelopOrder, DevelopsAColourOnlyOutcomeWithoutAPictureFromItsRender)
     JobOutcome outcome = outcomeOf(render);
     outcome.colourOnly = true;
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
+}
+
+TEST(RenderDeveloped, GivesTheSamePictureWhenResultsAreDevelopedSideBySide)
+{
+    JobOutcome outcome = gradedOutcome(colourful(96, 64), ColourSpace::displayP3());
+    outcome.looks->mask = GradeLooks::skinMask(outcome.render, RenderContext(), nullptr);
+    outcome.grainLevel = 2;
+    const auto shared = std::make_shared<const JobOutcome>(std::move(outcome));
+    std::vector<std::optional<Bitmap>> results(6);
+    std::vector<std::thread> threads;
+    for (auto& result : results)
+        threads.emplace_back([&result, shared] { result = renderDeveloped(*shared, false, 0.7, 0.8, true); });
+    for (auto& thread : threads) thread.join();
+    const Bitmap alone = *renderDeveloped(*shared, false, 0.7, 0.8, true);
+    for (const auto& result : results) {
+        ASSERT_TRUE(result);
+        EXPECT_EQ(std::memcmp(result->data(), alone.data(), alone.byteCount()), 0);
+    }
 }
 
 TEST(RenderDeveloped, RendersAtFullSizeTaggedWithTheDocumentSpace)
