@@ -1,12 +1,22 @@
 #include "develop/SourceDecoding.h"
 
 #include "develop/ColourTransform.h"
+#include "develop/ProfileRecognition.h"
 #include "imaging/BitmapNode.h"
 
 #include <atomic>
 #include <cstdio>
 
 namespace oxel {
+
+ResolvedColour resolveColour(const PictureHeader& header)
+{
+    if (header.model == ColourModel::rgb) {
+        if (!header.icc.empty() && isUsableRGBProfile(header.icc)) return {colourSpaceOfProfile(header.icc), false};
+        if (header.icc.empty() && header.declaredSRGB) return {ColourSpace::sRGB(), false};
+    }
+    return {ColourSpace::sRGB(), true};
+}
 
 std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes)
 {

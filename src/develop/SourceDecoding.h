@@ -4,6 +4,7 @@
 #include "develop/PictureCodec.h"
 #include "develop/SourceCache.h"
 #include "imaging/Bitmap.h"
+#include "imaging/ColourSpace.h"
 #include "imaging/Image.h"
 
 #include <filesystem>
@@ -17,6 +18,15 @@ struct PictureFile {
     FileType type = FileType::jpeg;
     PictureHeader header;
 };
+
+// The colour space in which a file's decoded values are read: its own RGB space when the program
+// can model it, sRGB otherwise (values as stored for untagged RGB and plain grey, converted
+// values for the other colour models), and whether that is the fallback.
+struct ResolvedColour {
+    ColourSpace space;
+    bool fellBack = false;
+};
+ResolvedColour resolveColour(const PictureHeader& header);
 
 // The type and header of a readable picture; nothing for other files and damaged headers.
 std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes);

@@ -2,7 +2,6 @@
 
 #include "develop/ColourTransform.h"
 #include "develop/GainMapLocator.h"
-#include "develop/ProfileRecognition.h"
 #include "develop/SourceDecoding.h"
 
 namespace oxel {
@@ -15,22 +14,6 @@ SourceImage::LoadError::LoadError(const std::filesystem::path& file)
 const ColourSpace& SourceImage::sRGB() { return ColourSpace::sRGB(); }
 
 namespace {
-
-struct ResolvedColour {
-    ColourSpace space;
-    bool fellBack = false;
-};
-
-// The file's own RGB space when the program can model it; sRGB otherwise (values as stored for
-// untagged RGB and plain grey, converted values for the other colour models).
-ResolvedColour resolveColour(const PictureHeader& header)
-{
-    if (header.model == ColourModel::rgb) {
-        if (!header.icc.empty() && isUsableRGBProfile(header.icc)) return {colourSpaceOfProfile(header.icc), false};
-        if (header.icc.empty() && header.declaredSRGB) return {ColourSpace::sRGB(), false};
-    }
-    return {ColourSpace::sRGB(), true};
-}
 
 std::optional<double> dpiFromExif(const Metadata& metadata)
 {

@@ -1,6 +1,5 @@
 #include "develop/ColourTransform.h"
 #include "develop/JpegEncoder.h"
-#include "develop/ProfileRecognition.h"
 #include "develop/SourceDecoding.h"
 #include "develop/SourceImage.h"
 #include "imaging/Filters.h"
@@ -41,14 +40,6 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& f
     return readStampedFile(file, *stamp);
 }
 
-// The colour space the decoded values are to be read in, as loading decides it.
-ColourSpace valuesSpace(const PictureHeader& header)
-{
-    if (header.model == ColourModel::rgb && !header.icc.empty() && isUsableRGBProfile(header.icc))
-        return colourSpaceOfProfile(header.icc);
-    return ColourSpace::sRGB();
-}
-
 std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
 {
     if (maxPixels < 1) return std::nullopt;
@@ -65,7 +56,7 @@ std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
     const UprightSize size{side(width), side(height)};
     const Image picture = uprightScaled(*decoded, orientation, size);
     return RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8,
-                                        valuesSpace(file->header));
+                                        resolveColour(file->header).space);
 }
 
 } // namespace
