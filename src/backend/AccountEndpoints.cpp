@@ -22,9 +22,12 @@ void rotateToken(const BalanceResponse& balance) {
 bool namesThisPlatform(const Json& message) {
     auto platforms = message.find("platforms");
     if (platforms == message.end() || !platforms->is_array()) return false;
-    for (const Json& platform : *platforms)
-        if (platform.is_string() && platform.get_ref<const std::string&>() == announcementPlatform) return true;
-    return false;
+    bool named = false;
+    for (const Json& platform : *platforms) {
+        if (!platform.is_string()) return false; // not a list of platform names at all
+        named = named || platform.get_ref<const std::string&>() == announcementPlatform;
+    }
+    return named;
 }
 
 // The body of a 200 answer, nothing for any other outcome.

@@ -17,9 +17,34 @@ const Json* present(const Json& object, const char* key) {
     return &*found;
 }
 
+// Deeper than any answer of the backend nests. Copying, comparing or writing out a value recurses
+// once per level, so a hostile answer nested a million levels deep would exhaust the stack of
+// whoever holds it later.
+constexpr int deepestNesting = 512;
+
+bool nestsTooDeeply(std::string_view bytes) {
+    int depth = 0;
+    bool inText = false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        if (inText) {
+            if (c == '\\') ++i;
+            else if (c == '"') inText = false;
+        } else if (c == '"') {
+            inText = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > deepestNesting) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<Json> parseJson(std::string_view bytes) {
+    if (nestsTooDeeply(bytes)) return std::nullopt;
     Json value = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (value.is_discarded()) return std::nullopt;
     return value;

@@ -22,7 +22,8 @@ struct JsonFieldError {
 
 using Json = nlohmann::json;
 
-// Parses bytes as JSON without throwing; nothing when they are not JSON.
+// Parses bytes as JSON without throwing; nothing when they are not JSON or nest more than 512
+// levels deep.
 std::optional<Json> parseJson(std::string_view bytes);
 
 const Json& requireObject(const Json& value, std::string_view what);

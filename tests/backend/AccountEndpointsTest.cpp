@@ -141,6 +141,28 @@ TEST_F(AccountEndpoints, AnnouncementsDegradeQuietly) {
     EXPECT_FALSE(fetchAnnouncement());
 }
 
+TEST_F(AccountEndpoints, AnAnnouncementNestedBeyondReasonIsRefusedNotFollowedDown) {
+    // Copying or writing out a value nests one call per level: a hostile answer of a million
+    // levels would exhaust the stack of whoever holds the message.
+    std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
+    LocalFaults faults;
+    faults.pathPrefix = "/config/message";
+    faults.answer = R"({"message": {"platforms": ["macos"], "deep": )" + deep + "}}";
+    backend().setFaults(faults);
+    EXPECT_FALSE(fetchAnnouncement());
+
+    faults.answer = R"({"message": {"platforms": ["macos"], "nested": [[[{"a": [1]}]]]}})";
+    backend().setFaults(faults);
+    auto message = fetchAnnouncement();
+    ASSERT_TRUE(message);
+    EXPECT_EQ((*message)["nested"][0][0][0]["a"][0], 1);
+}
+
+TEST_F(AccountEndpoints, AnnouncementPlatformsMustBeAListOfTexts) {
+    backend().setAnnouncement(Json{{"id", "m5"}, {"platforms", {"macos", 7}}});
+    EXPECT_FALSE(fetchAnnouncement());
+}
+
 TEST_F(AccountEndpoints, FilesReportsWithOrWithoutAPicture) {
     std::string job = submittedJob();
     auto bare = reportResult(job, userId(), std::nullopt);
