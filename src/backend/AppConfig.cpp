@@ -25,7 +25,7 @@ std::optional<double> limit(const Json& object, const char* key, bool acceptsZer
 
 // A version piece as a decimal integer with an optional sign; anything else counts as 0.
 int64_t versionNumber(std::string_view piece) {
-    if (!piece.empty() && piece.front() == '+') piece.remove_prefix(1);
+    if (piece.size() > 1 && piece.front() == '+' && piece[1] != '-') piece.remove_prefix(1);
     int64_t number = 0;
     auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), number);
     if (error != std::errc() || end != piece.data() + piece.size() || piece.empty()) return 0;

@@ -171,6 +171,10 @@ TEST(AppConfig, ComparesVersionsNumberByNumber) {
     EXPECT_FALSE(needsUpdate("abc", "0.9"));
     EXPECT_TRUE(needsUpdate("1..2", "1.1"));
     EXPECT_FALSE(needsUpdate("1.0", ""));
+    // One sign at most: "+-1" is no number and counts as 0, "+1" and "-1" are numbers.
+    EXPECT_FALSE(needsUpdate("1.0", "1.+-1"));
+    EXPECT_TRUE(needsUpdate("1.+1", "1.0"));
+    EXPECT_TRUE(needsUpdate("1.0", "1.-1"));
     EXPECT_FALSE(AppConfig::defaults().requiresUpdate("0.0.1"));
 }
 
