@@ -10,6 +10,23 @@
 
 namespace oxel {
 
+namespace {
+
+/// A value the file can hold: JSON text must be UTF-8, and a single text that is not (a file name
+/// in another encoding, say) would otherwise make every later write of the whole store fail.
+bool writableAsJson(std::string_view key, const nlohmann::json& value) {
+    nlohmann::json entry = nlohmann::json::object();
+    entry[std::string(key)] = value;
+    try {
+        (void)entry.dump();
+        return true;
+    } catch (const nlohmann::json::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) { load(); }
 
 SettingsStore& SettingsStore::shared() {
@@ -104,6 +121,10 @@ bool SettingsStore::set(std::string_view key, std::string_view value) { return s
 bool SettingsStore::set(std::string_view key, const std::vector<std::string>& value) { return setValue(key, value); }
 
 bool SettingsStore::setValue(std::string_view key, nlohmann::json value) {
+    if (!writableAsJson(key, value)) {
+        std::cerr << "[settings] refused a value that is not UTF-8 text; the setting keeps its old value\n";
+        return false;
+    }
     std::unique_lock lock(mutex_);
     values_[std::string(key)] = std::move(value);
     return save();

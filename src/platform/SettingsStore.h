@@ -42,7 +42,8 @@ public:
     std::vector<std::string> keys() const;
 
     // Each change is stored in memory first, then written; false when writing failed (the value
-    // stays in memory and the next successful write carries it).
+    // stays in memory and the next successful write carries it). A text that is not UTF-8 cannot
+    // be written at all: it is refused, false, and the key keeps what it held.
     bool set(std::string_view key, bool value);
     bool set(std::string_view key, int value) { return set(key, static_cast<std::int64_t>(value)); }
     bool set(std::string_view key, std::int64_t value);

@@ -122,6 +122,21 @@ TEST(SettingsStore, AFailedWriteIsReportedAndKeepsTheValueAndTheOldFile) {
     EXPECT_EQ(SettingsStore(file).stringValue("userId"), "9") << "the next write carries the earlier change";
 }
 
+TEST(SettingsStore, ATextThatIsNotUtf8IsRefusedAndLaterWritesStillWork) {
+    TemporaryFolder folder;
+    const auto file = folder / "settings.json";
+    SettingsStore store(file);
+    store.set("lastFolder", "/photos");
+    EXPECT_FALSE(store.set("lastFolder", "/photos/\xe9t\xe9"));
+    EXPECT_FALSE(store.set("recent", std::vector<std::string>{"ok", "\xff"}));
+    EXPECT_EQ(store.stringValue("lastFolder"), "/photos");
+    EXPECT_FALSE(store.contains("recent"));
+
+    EXPECT_TRUE(store.set("userId", "7"));
+    EXPECT_EQ(SettingsStore(file).stringValue("userId"), "7");
+    EXPECT_EQ(SettingsStore(file).stringValue("lastFolder"), "/photos");
+}
+
 TEST(SettingsStore, ConcurrentWritersLoseNoChange) {
     TemporaryFolder folder;
     const auto file = folder / "settings.json";
