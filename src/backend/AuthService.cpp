@@ -139,11 +139,19 @@ Task<void> AuthService::runFlow(std::optional<Task<std::optional<std::string>>> 
         co_return;
     }
     flowCancel_ = CancelSource();
-    setBusy(true);
-    setLastError(std::nullopt);
-    const auto message = co_await std::move(*flow);
-    if (message) setLastError(*message);
-    setBusy(false);
+    {
+        // A flow that a newer one replaced ends first; busy stays up until the newer one ends.
+        struct Running {
+            int& count;
+            explicit Running(int& flows) : count(++flows) {}
+            ~Running() { --count; }
+        } running(runningFlows_);
+        setBusy(true);
+        setLastError(std::nullopt);
+        const auto message = co_await std::move(*flow);
+        if (message) setLastError(*message);
+    }
+    if (runningFlows_ == 0) setBusy(false);
 }
 
 Task<std::optional<std::string>> AuthService::appleFlow(AppleConfig config) {

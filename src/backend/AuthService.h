@@ -137,6 +137,7 @@ private:
     std::optional<std::string> lastError_;
     std::shared_ptr<WebSession> webSession_;
     bool didAttemptRecovery_ = false;
+    int runningFlows_ = 0;
     CancelSource flowCancel_;
 };
 

@@ -267,6 +267,27 @@ TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersCanBeCancelled) {
     EXPECT_EQ(loop.elapsed(), 5min);
 }
 
+TEST_F(AuthServiceTest, ASecondSignInReplacesTheWaitingOneAndStaysBusyUntilItEnds) {
+    browser.answers = false;
+    bool appleFinished = false;
+    bool googleFinished = false;
+    const auto flow = [](Task<void> task, bool& done) -> Task<void> {
+        co_await std::move(task);
+        done = true;
+    };
+    scope->spawn(flow(service().signInWithApple(), appleFinished));
+    ASSERT_TRUE(loop.runUntil([&] { return browser.openedURLs().size() == 1; }));
+    scope->spawn(flow(service().signInWithGoogle(), googleFinished));
+    ASSERT_TRUE(loop.runUntil([&] { return appleFinished && browser.openedURLs().size() == 2; }));
+    EXPECT_FALSE(googleFinished);
+    EXPECT_TRUE(service().busy()) << "the Google sign-in still waits";
+    EXPECT_EQ(service().lastError(), std::nullopt) << "the replaced sign-in ends without a message";
+
+    service().cancelSignIn();
+    ASSERT_TRUE(loop.runUntil([&] { return googleFinished; }));
+    EXPECT_FALSE(service().busy());
+}
+
 TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersTimesOutAfterTenMinutes) {
     browser.answers = false;
     signInWithGoogle();
