@@ -63,8 +63,12 @@ void KeychainAccount::saveFromDefaults(const AccountStorage& storage) {
 
 void KeychainAccount::store(const std::string& userId, const std::optional<std::string>& token,
                             const AccountStorage& storage) {
+    const auto previousUser = storage.defaults.stringValue(accountKeys::userId);
     storage.defaults.set(accountKeys::userId, userId);
-    if (token && !token->empty()) storage.defaults.set(accountKeys::accountToken, *token);
+    if (token && !token->empty())
+        storage.defaults.set(accountKeys::accountToken, *token);
+    else if (previousUser && !previousUser->empty() && *previousUser != userId)
+        storage.defaults.remove(accountKeys::accountToken);  // another account's token is none of this one's
     saveFromDefaults(storage);
 }
 

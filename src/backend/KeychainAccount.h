@@ -55,7 +55,8 @@ public:
     static std::optional<Saved> load(const AccountStorage& storage = AccountStorage::standard());
     /// Copies the account of the user defaults into the item; nothing without a non-empty "userId".
     static void saveFromDefaults(const AccountStorage& storage = AccountStorage::standard());
-    /// Sets "userId" and, when `token` is non-empty, "accountToken"; then saves the item.
+    /// Sets "userId" and, when `token` is non-empty, "accountToken"; then saves the item. Without
+    /// a token the saved one stays, unless it belongs to another account.
     static void store(const std::string& userId, const std::optional<std::string>& token,
                       const AccountStorage& storage = AccountStorage::standard());
     /// At launch: brings the account back from the item when the user defaults lost it, or

@@ -60,6 +60,13 @@ TEST_F(KeychainAccountWithSecretService, StoreWritesDefaultsAndItemAndKeepsAToke
     EXPECT_EQ(item()->token, "tok-1");
 }
 
+TEST_F(KeychainAccountWithSecretService, AnotherAccountWithoutATokenDoesNotInheritTheSavedOne) {
+    KeychainAccount::store("7", "tok-7", storage);
+    KeychainAccount::store("9", std::nullopt, storage);
+    EXPECT_FALSE(defaults.contains("accountToken"));
+    EXPECT_EQ(item(), (Saved{"9"}));
+}
+
 TEST_F(KeychainAccountWithSecretService, SaveFromDefaultsNeedsANonEmptyUserId) {
     defaults.set("accountToken", "t");
     KeychainAccount::saveFromDefaults(storage);
