@@ -201,7 +201,9 @@ bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std
     FileDescriptor connection{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (connection.fd < 0) return false;
     if (::connect(connection.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) return false;
-    if (!writeAll(connection.fd, encodeHandOff(arguments))) return false;
+    const std::string message = encodeHandOff(arguments);
+    if (message.size() > maxHandOffBytes) return false;
+    if (!writeAll(connection.fd, message)) return false;
     ::shutdown(connection.fd, SHUT_WR);
     const auto reply = readAll(connection.fd, acknowledgement.size(), timeout);
     return reply && *reply == acknowledgement;

@@ -62,7 +62,9 @@ public:
     /// The bytes of one hand-off, and their reading (none for anything malformed or too large).
     static std::string encodeHandOff(const std::vector<std::string>& arguments);
     static std::optional<std::vector<std::string>> decodeHandOff(std::string_view bytes);
-    static constexpr size_t maxHandOffBytes = 64 * 1024;
+    /// Room for every file a command line can name (a batch of thousands of photos), with the
+    /// escapes of the encoding.
+    static constexpr size_t maxHandOffBytes = 16 * 1024 * 1024;
 
 private:
     InstanceChannel(std::filesystem::path path, int listener, int lock, Handler handler);

@@ -61,6 +61,17 @@ TEST_F(InstanceChannelTest, HandsArgumentsToTheRunningInstanceBeforeAcknowledgin
     EXPECT_EQ(receivedSoFar().back(), (Arguments{"/photos/a.jpg", "/photos/b é.heic", ""}));
 }
 
+TEST_F(InstanceChannelTest, HandsOverABatchOfThousandsOfFiles) {
+    auto running = listen();
+    ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening) << running.error;
+    Arguments batch;
+    for (int i = 0; i < 5000; ++i)
+        batch.push_back("/home/photographer/Pictures/2026 wedding/selects/IMG_" + std::to_string(10000 + i) + ".jpg");
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, batch));
+    ASSERT_EQ(receivedSoFar().size(), 1u);
+    EXPECT_EQ(receivedSoFar()[0], batch);
+}
+
 TEST_F(InstanceChannelTest, OnlyOneInstanceListensAndASocketLeftBehindIsReplaced) {
     {
         auto first = listen();
