@@ -98,10 +98,11 @@ std::optional<AuthCallbackURL> AuthCallbackURL::parse(std::string_view url) {
     auto scheme = urlScheme(url);
     if (!scheme || !std::all_of(url.begin(), url.end(), mayAppearInURL) || !escapesAreWhole(url)) return std::nullopt;
     AuthCallbackURL parsed{std::move(*scheme), std::nullopt};
-    const auto question = url.find('?');
+    // A "?" inside the fragment starts no query.
+    const std::string_view beforeFragment = url.substr(0, url.find('#'));
+    const auto question = beforeFragment.find('?');
     if (question == std::string_view::npos) return parsed;
-    std::string_view query = url.substr(question + 1);
-    query = query.substr(0, query.find('#'));
+    const std::string_view query = beforeFragment.substr(question + 1);
     parsed.queryItems = query.empty() ? std::vector<QueryItem>{} : splitQuery(query);
     return parsed;
 }

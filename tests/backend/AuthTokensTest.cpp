@@ -46,6 +46,8 @@ TEST(AuthCallbackURL, TellsANoQueryFromAnEmptyOne) {
     EXPECT_FALSE(AuthCallbackURL::parse("oxel:/auth")->queryItems);
     EXPECT_TRUE(AuthCallbackURL::parse("oxel:/auth?")->queryItems->empty());
     EXPECT_TRUE(AuthCallbackURL::parse("oxel:/auth?#x")->queryItems->empty());
+    EXPECT_FALSE(AuthCallbackURL::parse("oxel:/auth#x?state=s&id_token=t")->queryItems)
+        << "items in the fragment are no query";
 }
 
 TEST(AuthCallbackURL, RefusesWhatIsNotAURL) {
