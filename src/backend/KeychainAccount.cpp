@@ -43,7 +43,13 @@ SecretItem KeychainAccount::query(const std::string& bundleIdentifier) {
 SecretItem KeychainAccount::query() { return query(bundleIdentifier()); }
 
 void KeychainAccount::save(const Saved& record, const AccountStorage& storage) {
-    SecretStore::save(storage.item, itemLabel, record.json());
+    std::string json;
+    try {
+        json = record.json();
+    } catch (const nlohmann::json::exception&) {
+        return;  // a text that is not UTF-8 cannot be encoded: the item stays as it was
+    }
+    SecretStore::save(storage.item, itemLabel, json);
 }
 
 std::optional<KeychainAccount::Saved> KeychainAccount::load(const AccountStorage& storage) {

@@ -67,6 +67,12 @@ TEST_F(KeychainAccountWithSecretService, AnotherAccountWithoutATokenDoesNotInher
     EXPECT_EQ(item(), (Saved{"9"}));
 }
 
+TEST_F(KeychainAccountWithSecretService, ARecordThatCannotBeEncodedLeavesTheItemAsItWas) {
+    putItem({"7", "tok"});
+    EXPECT_NO_THROW(KeychainAccount::save({"7", "\xff\xfe"}, storage));
+    EXPECT_EQ(item(), (Saved{"7", "tok"}));
+}
+
 TEST_F(KeychainAccountWithSecretService, SaveFromDefaultsNeedsANonEmptyUserId) {
     defaults.set("accountToken", "t");
     KeychainAccount::saveFromDefaults(storage);
