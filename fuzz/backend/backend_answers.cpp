@@ -26,6 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!result->analysis.grade && result->analysis.gradeLookAlt) std::abort();
     }
     (void)AnalysisResponse::decode(bytes);
+    // Whatever parses may be copied and written out by its holder without exhausting the stack.
+    if (auto json = parseJson(bytes)) {
+        Json copy = *json;
+        if (copy != *json) std::abort();
+        (void)compactJson(copy);
+    }
     if (auto config = AppConfig::parse(bytes)) {
         if (!(config->refineDivergenceLimit > 0 && config->refineDivergenceLimit <= 1)) std::abort();
         if (!(config->sameSceneStructureLimit >= 0 && config->sameSceneStructureLimit <= 1)) std::abort();
