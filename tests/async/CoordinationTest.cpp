@@ -1,5 +1,6 @@
 #include "async/AsyncGate.h"
 #include "async/CancelToken.h"
+#include "async/Completion.h"
 #include "async/Debounce.h"
 #include "async/ManualLoop.h"
 #include "async/Signal.h"
@@ -55,6 +56,33 @@ TEST(AsyncGate, AWaiterThatGoesAwayPassesItsTurnOn) {
     scope.spawn(holdTurn(gate, log, "c", 1s));
     ASSERT_TRUE(loop.runUntil([&] { return log.size() == 4; }));
     EXPECT_EQ(log, (std::vector<std::string>{"a in", "a out", "c in", "c out"}));
+}
+
+TEST(AsyncGate, ATurnGivenToATaskThatGoesAwayBeforeItRunsPassesOn) {
+    ManualLoop loop;
+    TaskScope scope;
+    AsyncGate gate(1);
+    std::vector<std::string> log;
+    Completion<bool> release;
+    bool firstOut = false;
+    scope.spawn([](AsyncGate& g, Completion<bool> done, bool& out) -> Task<void> {
+        auto turn = co_await g.enter();
+        co_await done.value();
+        out = true;
+    }(gate, release, firstOut));
+    auto leaving = std::make_unique<TaskScope>();
+    leaving->spawn(holdTurn(gate, log, "gone", 1s));
+    loop.advance(0s);
+    ASSERT_EQ(gate.waiting(), 1u);
+
+    release.complete(true);
+    // Stops right after the first holder left, while the turn it handed on is not yet taken.
+    ASSERT_TRUE(loop.runUntil([&] { return firstOut; }));
+    leaving.reset();
+    scope.spawn(holdTurn(gate, log, "next", 1s));
+    ASSERT_TRUE(loop.runUntil([&] { return log.size() == 2; }));
+    EXPECT_EQ(log, (std::vector<std::string>{"next in", "next out"}));
+    EXPECT_EQ(gate.holders(), 0);
 }
 
 TEST(Debounce, RunsTheLastActionOnceAfterTheLastCall) {
