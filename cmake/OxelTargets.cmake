@@ -1,6 +1,6 @@
 # Helpers that keep every folder's CMakeLists short and alike.
 
-set(OXEL_WARNINGS -Wall -Wextra)
+set(OXEL_WARNINGS -Wall -Wextra -Wno-psabi)
 
 # oxel_library(<folder> [DEPS <targets...>])
 # One static library per source folder, named oxel_<folder>, built from every .cpp in it.

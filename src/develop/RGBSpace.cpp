@@ -89,7 +89,7 @@ Image convert(const Image& image, const Matrix3& sourceToXYZ, const std::array<d
     const ConvertKernel kernel{ChannelCurves::of(ToneTable::Direction::decode, sourceSRGB, sourceGamma),
                                Matrix3f::of(multiply(xyzToDestination, sourceToXYZ)),
                                ChannelCurves::of(ToneTable::Direction::encode, destinationSRGB, destinationGamma)};
-    return applyKernel(image.extent(), kernel, image);
+    return applySpanKernel(image.extent(), [kernel](const RGB* const* in, RGB* out, size_t count) { kernel.run(in[0], out, count); }, {image});
 }
 
 constexpr std::array<double, 3> sRGBGamma = {2.2, 2.2, 2.2};
@@ -218,7 +218,7 @@ Image RGBSpace::clipViaSRGB(const Image& image) const
     const ClipViaSRGBKernel kernel{ChannelCurves::of(ToneTable::Direction::decode, sRGBCurve, gamma),
                                    Matrix3f::of(multiply(xyzToSRGB, toXYZ)), Matrix3f::of(multiply(fromXYZ, sRGBToXYZ)),
                                    ChannelCurves::of(ToneTable::Direction::encode, sRGBCurve, gamma)};
-    return applyKernel(image.extent(), kernel, image);
+    return applySpanKernel(image.extent(), [kernel](const RGB* const* in, RGB* out, size_t count) { kernel.run(in[0], out, count); }, {image});
 }
 
 } // namespace oxel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -31,6 +32,10 @@ public:
         const Segment& segment = segments_[key];
         return segment.start + t * segment.rise;
     }
+
+    // Applies the curve to `count` values in place, eight at a time with fast powers (within 1e-6
+    // relative of the formula), for whole runs of pixels.
+    void apply(float* values, size_t count) const;
 
     // The curve's formula, in double.
     double exact(double x) const;

@@ -1,14 +1,10 @@
 #include "RowMath.h"
 
+#include "VectorClones.h"
+
 #include <algorithm>
 
 namespace oxel {
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define OXEL_VECTOR_CLONES __attribute__((target_clones("arch=haswell", "default")))
-#else
-#define OXEL_VECTOR_CLONES
-#endif
 
 OXEL_VECTOR_CLONES
 void weightedRowSum(float* __restrict out, const float* const* rows, const float* weights, size_t taps, size_t count)

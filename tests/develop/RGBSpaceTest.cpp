@@ -383,7 +383,7 @@ TEST(ToneTable, StaysWithinAHundredThousandthOfTheFormula)
             }
 }
 
-TEST(ToneTable, HandlesZeroNegativesAndNaNByTheFormula)
+TEST(ToneTable, HandlesZeroNegativesAndNaN)
 {
     using Direction = ToneTable::Direction;
     const auto power = ToneTable::of(Direction::decode, false, 2.2);
@@ -392,13 +392,24 @@ TEST(ToneTable, HandlesZeroNegativesAndNaNByTheFormula)
     EXPECT_FLOAT_EQ((*power)(1.0f), 1.0f);
     const auto sRGBDecode = ToneTable::of(Direction::decode, true, 2.2);
     EXPECT_FLOAT_EQ((*sRGBDecode)(-0.02f), -0.02f / 12.92f); // the linear part keeps its sign
-    EXPECT_TRUE(std::isnan((*sRGBDecode)(std::numeric_limits<float>::quiet_NaN())));
+    // A sample that is not a number comes out black instead of spreading through the picture.
+    EXPECT_EQ((*sRGBDecode)(std::numeric_limits<float>::quiet_NaN()), 0.0f);
+    EXPECT_EQ((*power)(std::numeric_limits<float>::quiet_NaN()), 0.0f);
     const auto sRGBEncode = ToneTable::of(Direction::encode, true, 2.2);
     EXPECT_FLOAT_EQ((*sRGBEncode)(0.001f), 0.01292f);
     EXPECT_NEAR((*sRGBEncode)(0.5f), 0.735357, 1e-5);
     // Tables are shared while in use.
     EXPECT_EQ(ToneTable::of(Direction::decode, false, 2.2), power);
     EXPECT_NE(ToneTable::of(Direction::encode, false, 2.2), power);
+    // Whole runs agree with single samples, for both curve kinds and both directions.
+    for (const auto& curve : {power, sRGBDecode, sRGBEncode, ToneTable::of(Direction::encode, false, 1.8)}) {
+        std::vector<float> run;
+        for (int i = -20; i < 1200; ++i) run.push_back(float(i) / 1000.0f);
+        std::vector<float> expected;
+        for (float v : run) expected.push_back((*curve)(v));
+        curve->apply(run.data(), run.size());
+        for (size_t i = 0; i < run.size(); ++i) ASSERT_NEAR(run[i], expected[i], 2e-5f * std::max(1.0f, std::abs(expected[i])));
+    }
 }
 
 TEST(ColourKernels, ConvertMatchesTheFormulasInDouble)
@@ -473,3 +484,45 @@ TEST(RGBSpaceImages, ConvertsWholePicturesAndRoundTrips)
     EXPECT_FALSE(adobe.fromSRGB(Image()));
     EXPECT_TRUE(adobe.clipViaSRGB(Image()).isNull());
 }
+
+namespace oxel {
+namespace {
+
+TEST(ColourKernels, WholeRunsConvertAsSinglePixelsDo)
+{
+    // Rendering converts runs of pixels channel by channel; it must agree with the per-pixel kernel,
+    // run tails and out-of-range samples included.
+    Bitmap bitmap = *Bitmap::allocate(37, 5, PixelFormat::RGBF);
+    for (int64_t y = 0; y < 5; ++y) {
+        auto* row = reinterpret_cast<RGB*>(bitmap.mutableRow(y));
+        for (int64_t x = 0; x < 37; ++x) row[x] = {float(x) / 30.0f - 0.1f, float(y) / 4.0f, float((x * 7 + y) % 11) / 10.0f};
+    }
+    const Image image = Image::fromBitmap(bitmap);
+    const RGBSpace p3 = *RGBSpace::of(ColourSpace::displayP3());
+    const RGBSpace sRGB = RGBSpace::sRGB();
+    std::vector<RGB> converted(37 * 5), clipped(37 * 5);
+    RenderContext().render(*p3.toSRGB(image), {0, 0, 37, 5}, converted.data(), 37);
+    RenderContext().render(p3.clipViaSRGB(image), {0, 0, 37, 5}, clipped.data(), 37);
+    using Direction = ToneTable::Direction;
+    const ConvertKernel toSRGB{ChannelCurves::of(Direction::decode, p3.sRGBCurve, p3.gamma),
+                               Matrix3f::of(multiply(sRGB.fromXYZ, p3.toXYZ)),
+                               ChannelCurves::of(Direction::encode, true, {2.2, 2.2, 2.2})};
+    const ClipViaSRGBKernel clip{ChannelCurves::of(Direction::decode, p3.sRGBCurve, p3.gamma),
+                                 Matrix3f::of(multiply(sRGB.fromXYZ, p3.toXYZ)), Matrix3f::of(multiply(p3.fromXYZ, sRGB.toXYZ)),
+                                 ChannelCurves::of(Direction::encode, p3.sRGBCurve, p3.gamma)};
+    for (int64_t y = 0; y < 5; ++y) {
+        for (int64_t x = 0; x < 37; ++x) {
+            const RGB in = reinterpret_cast<const RGB*>(bitmap.row(y))[x];
+            const RGB a = converted[size_t(y * 37 + x)], b = toSRGB(in);
+            ASSERT_NEAR(a.r, b.r, 2e-5f) << x << "," << y;
+            ASSERT_NEAR(a.g, b.g, 2e-5f);
+            ASSERT_NEAR(a.b, b.b, 2e-5f);
+            const RGB c = clipped[size_t(y * 37 + x)], d = clip(in);
+            ASSERT_NEAR(c.r, d.r, 2e-5f);
+            ASSERT_NEAR(c.b, d.b, 2e-5f);
+        }
+    }
+}
+
+} // namespace
+} // namespace oxel
