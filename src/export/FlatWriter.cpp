@@ -168,8 +168,7 @@ std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata
     return withExifChunk(*bytes, metadata.exifBytes());
 }
 
-// The encoded file of a format encoded in memory, or nothing when encoding failed.
-std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
+std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
                                                 const GainMapPicture* gainMap)
 {
     switch (options.format) {
@@ -181,10 +180,25 @@ std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Meta
     return std::nullopt;
 }
 
+// The encoded file of a format encoded in memory, or nothing when encoding failed. A gain map
+// that the file cannot take (its metadata too large for a JPEG segment, say) is left out rather
+// than failing the export; `gainMap` is then cleared.
+std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
+                                                const GainMapPicture*& gainMap)
+{
+    if (gainMap) {
+        if (auto bytes = encodedWith(bitmap, metadata, options, gainMap)) return bytes;
+        std::fprintf(stderr, "[export] the gain map could not be written into the %s file; it goes without one\n",
+                     std::string(formatWord(options.format)).c_str());
+        gainMap = nullptr;
+    }
+    return encodedWith(bitmap, metadata, options, nullptr);
+}
+
 // The picture and its metadata into the temporary file. The rendered picture is let go as soon
 // as it is encoded, before the metadata is written into the encoded file.
 bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadata& metadata, const FlatWriteOriginal& original,
-               const ExportOptions& options, const GainMapPicture* gainMap)
+               const ExportOptions& options, const GainMapPicture*& gainMap)
 {
     if (options.format == ExportFormat::psd) {
         if (!file.closeFile()) return false;
@@ -272,7 +286,6 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     // The map follows the picture as written: the rendered pixels, rather than the recipe, which
     // would develop the whole picture a second time only to be shrunk to the map's size.
     GainMapOutcome gainMap = carryGainMap(Image::fromBitmap(*bitmap), original, format, context, services);
-    const FlatWriteResult result{gainMap.map.has_value(), gainMap.why};
 
     std::string suffix = ".";
     suffix += temporaryExtension(format);
@@ -280,8 +293,11 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     if (!temporary.create()) return writeFailed(destinationTrouble(folder, format));
 
     const Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);
-    if (!writeFile(bitmap, temporary, metadata, original, options, gainMap.map ? &gainMap.map->picture : nullptr))
+    const GainMapPicture* mapToWrite = gainMap.map ? &gainMap.map->picture : nullptr;
+    if (!writeFile(bitmap, temporary, metadata, original, options, mapToWrite))
         return writeFailed("could not write " + std::string(formatWord(format)));
+    if (!mapToWrite) gainMap.map.reset();
+    const FlatWriteResult result{gainMap.map.has_value(), gainMap.why};
 
     std::error_code error;
     fs::rename(temporary.path(), destination, error);

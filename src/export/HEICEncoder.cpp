@@ -117,7 +117,7 @@ std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double qual
     if (bitmap.width() > 65535 || bitmap.height() > 65535) return std::nullopt;
     if (gainMap && (gainMap->width < 1 || gainMap->height < 1 || gainMap->width > 65535 || gainMap->height > 65535
                     || gainMap->pixels.size() != size_t(gainMap->width * gainMap->height)))
-        gainMap = nullptr;
+        return std::nullopt;
 
     Context context(heif_context_alloc(), heif_context_free);
     if (!context) return std::nullopt;

@@ -21,7 +21,7 @@ struct GainMapPicture {
 
 // HEIC bytes of an 8-bit RGBX bitmap, HEVC at quality 0...1, with the bitmap's ICC profile and
 // the given TIFF-structured Exif block. A gain map, when given, becomes a hidden auxiliary image
-// of the primary with its XMP attached. Nothing when encoding fails.
+// of the primary with its XMP attached. Nothing when encoding fails or the map cannot be carried.
 std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double quality, std::span<const uint8_t> exif = {},
                                                const GainMapPicture* gainMap = nullptr);
 

@@ -328,3 +328,34 @@ TEST(FlatWriter, WritesMapsThatTheOriginalReaderFindsAgain)
             EXPECT_EQ(map->kind, GainMapKind::hdr);
         }
 }
+
+TEST(FlatWriter, WritesWithoutAGainMapTheFileCannotTake)
+{
+    // A map whose metadata outgrows a JPEG segment (a HEIC original may hold any amount).
+    const std::string largeXmp = gainMapXmp.substr(0, gainMapXmp.size() - 16) + std::string(70000, ' ') + "</x:xmpmeta>";
+    std::vector<nlohmann::json> events;
+    ScratchFolder folder;
+    const auto result = writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
+                                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, largeXmp));
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result)) << std::get<ExportFailure>(result).description();
+    EXPECT_FALSE(std::get<FlatWriteResult>(result).hdr);
+    EXPECT_EQ(identify(folder / "g.jpg"), "JPEG 40 30 8");
+    EXPECT_FALSE(exiftool(folder / "g.jpg").contains("MPF0:NumberOfImages"));
+    EXPECT_FALSE(containsGainMap(fileBytes(folder / "g.jpg")));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0]["hdr"], false);
+    EXPECT_FALSE(events[0].contains("gainMax"));
+
+    // A map HEIC cannot hold: the picture is written on its own.
+    FlatWriteServices services = servicesCarrying(&events);
+    services.carryGainMap = [](std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason) {
+        reason = "applied:apple";
+        return std::optional<CarriedGainMap>(CarriedGainMap{{70000, 1, std::vector<uint8_t>(70000, 9), {}}, 1, {}, {}});
+    };
+    const auto heic = writeFlat(testPicture(), originalWithGainMap(), folder / "g.heic", optionsFor(ExportFormat::heic),
+                                ColourSpace::sRGB(), RenderContext(), services);
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(heic)) << std::get<ExportFailure>(heic).description();
+    EXPECT_FALSE(std::get<FlatWriteResult>(heic).hdr);
+    EXPECT_EQ(identify(folder / "g.heic"), "HEIC 40 30 8");
+    EXPECT_FALSE(containsGainMap(fileBytes(folder / "g.heic")));
+}
