@@ -359,3 +359,33 @@ TEST(FlatWriter, WritesWithoutAGainMapTheFileCannotTake)
     EXPECT_EQ(identify(folder / "g.heic"), "HEIC 40 30 8");
     EXPECT_FALSE(containsGainMap(fileBytes(folder / "g.heic")));
 }
+
+TEST(FlatWriter, CarriesAnIsoMapSoThatItIsReadWithItsOwnParameters)
+{
+    const std::string isoXmp =
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+        "<rdf:Description rdf:about=\"\" xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" hdrgm:Version=\"1.0\" "
+        "hdrgm:GainMapMin=\"0\" hdrgm:GainMapMax=\"2.5\" hdrgm:Gamma=\"1\"/></rdf:RDF></x:xmpmeta>";
+    std::vector<nlohmann::json> events;
+    for (ExportFormat first : {ExportFormat::jpeg, ExportFormat::heic})
+        for (ExportFormat second : {ExportFormat::jpeg, ExportFormat::heic}) {
+            SCOPED_TRACE(std::string(rawValue(first)) + " then " + std::string(rawValue(second)));
+            ScratchFolder folder;
+            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(writeFlat(testPicture(), originalWithGainMap(), folder / "first",
+                                                                          optionsFor(first), ColourSpace::sRGB(), RenderContext(),
+                                                                          servicesCarrying(&events, true, isoXmp))));
+            FlatWriteOriginal original;
+            original.hasGainMap = true;
+            original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(fileBytes(folder / "first"));
+            FlatWriteServices services;
+            services.reportDetailTransfer = [&events](const nlohmann::json& metadata) { events.push_back(metadata); };
+            const Image bright = Image::constant({1, 1, 1}).cropped({0, 0, 40, 30});
+            const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(), RenderContext(), services);
+            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+            EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{true, "applied:iso"}));
+            EXPECT_EQ(events.back()["gainMax"], 2.5);
+            const auto map = readGainMap(fileBytes(folder / "second"));
+            ASSERT_TRUE(map);
+            EXPECT_EQ(map->metadata.number("Xmp.hdrgm.GainMapMax"), 2.5);
+        }
+}
