@@ -266,3 +266,26 @@ TEST(Exporter, ScalesADeclinedRenderInTheDocumentsOwnColours)
     const double red = std::stod(run(magick("convert '" + (original.folder / "r.png").string() + "' -format '%[fx:p{30,30}.r]' info:")));
     EXPECT_NEAR(red, 0.7462, 0.01); // sRGB (0.8, 0.2, 0.2) in Display P3
 }
+
+TEST(Exporter, LeavesHiddenColourAndGrainOutOfTheFlatPicture)
+{
+    Original original;
+    const auto outcome = outcomeFor(*original.source, relit(original.source->image));
+    auto plain = std::make_shared<JobOutcome>(*outcome);
+    plain->looks.reset();
+    plain->grainLevel.reset();
+    ExportOptions options = optionsFor(ExportFormat::png);
+    options.grain = false;
+    ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "hidden.png", options, 0.8, 0.0005));
+    ASSERT_TRUE(exported(*original.source, *plain, original.folder / "plain.png", options, 0.8, 0.7));
+    const auto differing = [&](const std::string& a, const std::string& b) {
+        return run(magick("compare -metric AE '" + (original.folder / a).string() + "' '" + (original.folder / b).string() +
+                          "' null: 2>&1"));
+    };
+    EXPECT_EQ(differing("hidden.png", "plain.png"), "0");
+
+    // And both, when shown, change it.
+    options.grain = true;
+    ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "shown.png", options, 0.8, 0.7));
+    EXPECT_NE(differing("shown.png", "plain.png"), "0");
+}
