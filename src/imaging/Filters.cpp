@@ -15,8 +15,9 @@ namespace oxel {
 
 namespace {
 
-// The smallest sigma, in pixels of the smaller copy, at which its enlargement stays exact enough.
-constexpr double smallestCopySigma = 4.0;
+// The smallest sigma, in pixels of the smaller copy, at which its enlargement stays within a
+// thousandth of full scale, also beside the hard edges of a picture with zeros around it.
+constexpr double smallestCopySigma = 6.0;
 
 // The part of the small copy that renders of the picture's own area read, or nothing for a
 // picture without a finite core.
@@ -42,7 +43,8 @@ Image multiScaleBlur(const Image& image, double sigma)
     double factor = 1;
     while (sigma / (factor * 2) >= smallestCopySigma) factor *= 2;
     if (factor == 1) return Image(std::make_shared<GaussianNode>(image.node(), sigma));
-    const double tentVariance = (factor * factor - 1) / 6.0;
+    // The variance of the tent's weights as sampled at half-pixel offsets.
+    const double tentVariance = (factor * factor + 0.5) / 6.0;
     const double lowSigma = std::sqrt(std::max(sigma * sigma - tentVariance, 0.25)) / factor;
     const Image small(std::make_shared<ResampleNode>(image.node(), 1 / factor, 1 / factor, 0, 0, ResampleFilter::tent));
     ImageNodePtr blurred = std::make_shared<GaussianNode>(small.node(), lowSigma);

@@ -90,6 +90,10 @@ ResampleNode::ResampleNode(ImageNodePtr input, double sx, double sy, double tx, 
 {
     const Rect in = input_->extent();
     extent_ = in.isInfinite() ? in : Rect{in.x * sx_ + tx_, in.y * sy_ + ty_, in.width * sx_, in.height * sy_};
+    // A shrinking tent reaches one output sample past the scaled edges: the samples there still
+    // carry part of the picture, and clearing them would lose that part.
+    if (filter_ == ResampleFilter::tent && !extent_.isInfinite())
+        extent_ = extent_.insetBy(sx_ < 1.0 ? -1.0 : 0.0, sy_ < 1.0 ? -1.0 : 0.0);
 }
 
 namespace {

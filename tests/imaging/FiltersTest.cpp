@@ -38,6 +38,24 @@ RGB referenceBlur(const std::vector<RGB>& pixels, int64_t width, int64_t height,
     return {float(sum[0] / total), float(sum[1] / total), float(sum[2] / total)};
 }
 
+// The same for a picture with zeros outside; the Gaussian is separable, and so is the picture's
+// rectangle, so only the pixels inside are visited.
+RGB referenceBlurOfUnclamped(const std::vector<RGB>& pixels, int64_t width, int64_t height, double sigma, int64_t px, int64_t py)
+{
+    const auto weight = [sigma](int64_t d) { return std::exp(-double(d * d) / (2 * sigma * sigma)); };
+    double total = 0;
+    for (int64_t d = -int64_t(std::ceil(6 * sigma)); d <= int64_t(std::ceil(6 * sigma)); ++d) total += weight(d);
+    double sum[3] = {0, 0, 0};
+    for (int64_t y = 0; y < height; ++y) {
+        for (int64_t x = 0; x < width; ++x) {
+            const double w = weight(x - px) * weight(y - py);
+            const RGB& p = pixels[size_t(y * width + x)];
+            sum[0] += w * p.r; sum[1] += w * p.g; sum[2] += w * p.b;
+        }
+    }
+    return {float(sum[0] / (total * total)), float(sum[1] / (total * total)), float(sum[2] / (total * total))};
+}
+
 Image clampBlurCrop(const Image& image, double sigma)
 {
     return gaussianBlur(image.clampedToExtent(), sigma).cropped(image.extent());
@@ -58,6 +76,30 @@ TEST(GaussianBlur, MatchesTheDefinitionForSmallAndLargeSigmas)
                 const RGB got = result[size_t(y * width + x)];
                 worst = std::max({worst, double(std::abs(got.r - expected.r)), double(std::abs(got.g - expected.g)),
                                   double(std::abs(got.b - expected.b))});
+            }
+        }
+        EXPECT_LT(worst, 1e-3) << "sigma " << sigma;
+    }
+}
+
+TEST(GaussianBlur, LargeBlursOfUnclampedPicturesKeepWhatLiesNearTheEdges)
+{
+    // Zeros surround the picture, so the edges fall off steeply: the blur's smaller working copies
+    // must still carry every sample there, at each size of copy.
+    const int64_t width = 70, height = 50;
+    const Image image = noise(width, height, 3);
+    const auto source = renderAll(image, {0, 0, width, height});
+    for (double sigma : {8.0, 12.0, 20.0, 33.0}) {
+        const Image blurred = gaussianBlur(image, sigma);
+        const int64_t reach = int64_t(3 * sigma) - 1;
+        const PixelRect around{-reach, -reach, width + 2 * reach, height + 2 * reach};
+        const auto result = renderAll(blurred, around);
+        double worst = 0;
+        for (int64_t y = around.y; y < around.maxY(); y += 3) {
+            for (int64_t x = around.x; x < around.maxX(); x += 3) {
+                const RGB expected = referenceBlurOfUnclamped(source, width, height, sigma, x, y);
+                const RGB got = result[size_t((y - around.y) * around.width + (x - around.x))];
+                worst = std::max({worst, double(std::abs(got.r - expected.r)), double(std::abs(got.b - expected.b))});
             }
         }
         EXPECT_LT(worst, 1e-3) << "sigma " << sigma;
