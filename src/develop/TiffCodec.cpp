@@ -231,7 +231,10 @@ std::optional<Samples> readThroughRGBA(TIFF* tiff, const Layout& l)
     if (!TIFFRGBAImageOK(tiff, message)) return std::nullopt;
     auto out = Samples::allocate(l.width, l.height, 4, 8, ColourModel::rgb, true);
     if (!out) return std::nullopt;
-    if (!TIFFReadRGBAImageOriented(tiff, l.width, l.height, reinterpret_cast<uint32_t*>(out->data.get()), ORIENTATION_TOPLEFT, 0))
+    // Asking for the file's own orientation keeps the pixels as stored: the loader turns them, and
+    // libtiff would otherwise flip them towards top-left first.
+    const uint16_t stored = field<uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (!TIFFReadRGBAImageOriented(tiff, l.width, l.height, reinterpret_cast<uint32_t*>(out->data.get()), stored, 0))
         return std::nullopt;
     return out;
 }

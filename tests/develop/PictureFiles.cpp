@@ -137,6 +137,17 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
     const bool lab = options.photometric == PHOTOMETRIC_CIELAB;
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(lab ? PHOTOMETRIC_CIELAB : spp == 1 ? PHOTOMETRIC_MINISBLACK
                                                   : spp == 4 ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB));
+    if (options.palette) {
+        if (spp != 1 || bits != 8) throw std::runtime_error("a palette TIFF has one 8-bit sample a pixel");
+        std::vector<uint16_t> red(256), green(256), blue(256);
+        for (int i = 0; i < 256; ++i) {
+            red[size_t(i)] = uint16_t(i * 257);
+            green[size_t(i)] = uint16_t((255 - i) * 257);
+            blue[size_t(i)] = uint16_t((i * 3 % 256) * 257);
+        }
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_PALETTE));
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+    }
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(options.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(options.orientation));
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
