@@ -1,3 +1,4 @@
+#include "develop/ByteIO.h"
 #include "develop/IccProfiles.h"
 #include "develop/PictureCodec.h"
 
@@ -76,6 +77,24 @@ std::vector<uint8_t> profileFromChromaticities(const Reader& r)
     return iccForPowerCurve(c, 1.0 / gamma);
 }
 
+// A profile for the colour code points of a cICP chunk, which this libpng does not read itself;
+// empty when there is none before the pixel data or its code points have no such profile.
+std::vector<uint8_t> profileFromCodePoints(std::span<const uint8_t> file)
+{
+    ByteReader in(file);
+    if (!in.skip(8)) return {};
+    while (true) {
+        const auto length = in.u32be();
+        const auto type = in.bytes(4);
+        if (!length || !type) return {};
+        const std::string_view name(reinterpret_cast<const char*>(type->data()), 4);
+        if (name == "IDAT" || name == "IEND") return {};
+        const auto data = in.bytes(*length);
+        if (!data || !in.skip(4)) return {};
+        if (name == "cICP" && data->size() == 4) return iccForCICP((*data)[0], (*data)[1]).value_or(std::vector<uint8_t>());
+    }
+}
+
 std::optional<double> dpiOf(const Reader& r)
 {
     png_uint_32 x = 0, y = 0;
@@ -124,7 +143,9 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     const int colourType = png_get_color_type(r.png, r.info);
     header.bitsPerComponent = colourType == PNG_COLOR_TYPE_PALETTE ? 8 : png_get_bit_depth(r.png, r.info);
     header.model = (colourType & PNG_COLOR_MASK_COLOR) ? ColourModel::rgb : ColourModel::grey;
-    header.icc = embeddedProfile(r);
+    // Code points, when present and describable, override every other colour chunk.
+    if (header.model == ColourModel::rgb) header.icc = profileFromCodePoints(file);
+    if (header.icc.empty()) header.icc = embeddedProfile(r);
     header.declaredSRGB = header.icc.empty() && png_get_valid(r.png, r.info, PNG_INFO_sRGB);
     if (header.icc.empty() && !header.declaredSRGB && header.model == ColourModel::rgb)
         header.icc = profileFromChromaticities(r);

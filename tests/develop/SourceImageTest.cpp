@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <zlib.h>
 #include <thread>
 
 namespace oxel {
@@ -184,6 +185,54 @@ TEST_F(SourceImageTest, LabelsNameKnownProfilesAndDescribeOthers)
     EXPECT_EQ(wide.profileLabel(), "Studio Wide Gamut");
     custom.icc = test::customProfile("");
     EXPECT_EQ(SourceImage::load(write("blank.tif", test::encodeTiff(8, 8, test::gradientOf(8, 8), custom))).profileLabel(), "");
+}
+
+// A PNG with the given chunks (type and data) placed right after its header chunk.
+Bytes pngWithChunks(const std::vector<std::pair<std::string, Bytes>>& chunks)
+{
+    Bytes png = test::encodePng(8, 8, test::gradientOf(8, 8));
+    Bytes added;
+    const auto put32 = [&](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) added.push_back(uint8_t(v >> shift));
+    };
+    for (const auto& [type, data] : chunks) {
+        put32(uint32_t(data.size()));
+        Bytes body(type.begin(), type.end());
+        body.insert(body.end(), data.begin(), data.end());
+        added.insert(added.end(), body.begin(), body.end());
+        put32(uint32_t(crc32(0, body.data(), uInt(body.size()))));
+    }
+    png.insert(png.begin() + 8 + 25, added.begin(), added.end());
+    return png;
+}
+
+Bytes bigEndianNumbers(const std::vector<uint32_t>& values)
+{
+    Bytes out;
+    for (uint32_t v : values)
+        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+    return out;
+}
+
+TEST_F(SourceImageTest, PngColourChunksDescribeTheSpace)
+{
+    const Bytes displayP3CodePoints{12, 13, 0, 1};
+    const SourceImage coded = SourceImage::load(write("cicp.png", pngWithChunks({{"cICP", displayP3CodePoints}})));
+    EXPECT_FALSE(coded.profileFellBack);
+    EXPECT_EQ(coded.profileLabel(), "Display P3");
+
+    // Code points win over an sRGB chunk; ones no profile describes leave the other chunks to speak.
+    const SourceImage both = SourceImage::load(write("both.png", pngWithChunks({{"cICP", displayP3CodePoints}, {"sRGB", {0}}})));
+    EXPECT_EQ(both.profileLabel(), "Display P3");
+    const SourceImage pq = SourceImage::load(write("pq.png", pngWithChunks({{"cICP", {9, 16, 0, 1}}, {"sRGB", {0}}})));
+    EXPECT_FALSE(pq.profileFellBack);
+    EXPECT_EQ(pq.profileLabel(), "sRGB");
+
+    const Bytes gamma = bigEndianNumbers({45455});
+    const Bytes adobePrimaries = bigEndianNumbers({31270, 32900, 64000, 33000, 21000, 71000, 15000, 6000});
+    const SourceImage tagged = SourceImage::load(write("chrm.png", pngWithChunks({{"gAMA", gamma}, {"cHRM", adobePrimaries}})));
+    EXPECT_FALSE(tagged.profileFellBack);
+    EXPECT_EQ(tagged.profileLabel(), "Adobe RGB");
 }
 
 TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
