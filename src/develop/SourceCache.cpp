@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <fstream>
 
 namespace oxel {
@@ -69,7 +70,14 @@ std::optional<Bitmap> SourceCache::bitmap(const std::string& key, const Decode& 
     entries_[key] = entry;
     lock.unlock();
 
-    std::optional<Bitmap> decoded = decode();
+    std::optional<Bitmap> decoded;
+    try {
+        decoded = decode();
+    } catch (const std::exception& error) {
+        // Usually memory for a very large picture. The entry must still be settled, or every
+        // later request for this file would wait for it for ever.
+        std::fprintf(stderr, "[source] decoding failed: %s\n", error.what());
+    }
 
     lock.lock();
     entry->done = true;

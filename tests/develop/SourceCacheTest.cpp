@@ -64,6 +64,20 @@ TEST(SourceCache, FailuresAreNotKept)
     EXPECT_EQ(cache.bytesHeld(), 0u);
 }
 
+TEST(SourceCache, DecodeThatThrowsIsAFailureAndBlocksNoLaterRequest)
+{
+    const auto cache = std::make_shared<SourceCache>(1 << 20);
+    EXPECT_FALSE(cache->bitmap("big", []() -> std::optional<Bitmap> { throw std::bad_alloc(); }));
+    // The next request runs on its own thread so that a hang shows as a failure, not a stuck run.
+    const auto answered = std::make_shared<std::atomic<bool>>(false);
+    std::thread([cache, answered] {
+        if (cache->bitmap("big", [] { return std::optional(bitmapOf(4000)); })) *answered = true;
+    }).detach();
+    for (int i = 0; i < 200 && !*answered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(*answered);
+    EXPECT_EQ(cache->bytesHeld(), 4000u);
+}
+
 TEST(StampedFile, ChangedContentIsRefused)
 {
     test::TempFolder folder;
