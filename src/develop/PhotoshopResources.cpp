@@ -37,13 +37,13 @@ std::optional<std::span<const uint8_t>> findResource(const std::vector<Photoshop
 
 std::optional<double> photoshopResolution(std::span<const uint8_t> resource)
 {
-    // hRes as 16.16 fixed point, then its unit (1 pixels an inch, 2 pixels a centimetre).
+    // hRes as 16.16 fixed point, always in pixels an inch; the unit that follows only says how
+    // the document shows it.
     ByteReader in(resource);
     const auto fixed = in.u32be();
     const auto unit = in.u16be();
     if (!fixed || !unit || *fixed == 0) return std::nullopt;
-    const double value = *fixed / 65536.0;
-    return *unit == 2 ? value * 2.54 : value;
+    return *fixed / 65536.0;
 }
 
 } // namespace oxel

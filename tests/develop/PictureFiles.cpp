@@ -291,12 +291,11 @@ Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions&
     if (!options.iptc.empty()) putResource(resources, 0x0404, options.iptc);
     if (options.dpi > 0) {
         Bytes resolution;
-        put32(resolution, uint32_t(options.dpi * 65536));
-        put16(resolution, 1);
-        put16(resolution, 1);
-        put32(resolution, uint32_t(options.dpi * 65536));
-        put16(resolution, 1);
-        put16(resolution, 1);
+        for (int axis = 0; axis < 2; ++axis) {
+            put32(resolution, uint32_t(options.dpi * 65536));
+            put16(resolution, uint16_t(options.resolutionUnit));
+            put16(resolution, uint16_t(options.resolutionUnit));
+        }
         putResource(resources, 0x03ED, resolution);
     }
     put32(b, uint32_t(resources.size()));

@@ -71,6 +71,7 @@ struct PsdOptions {
     Bytes exif;
     Bytes iptc;
     double dpi = 0;
+    int resolutionUnit = 1; // how the document shows its resolution: 1 inches, 2 centimetres
 };
 Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions& options = {});
 

@@ -400,6 +400,16 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
             }
 }
 
+TEST_F(SourceImageTest, PhotoshopResolutionIsInPixelsAnInchWhateverUnitItIsShownIn)
+{
+    test::PsdOptions options;
+    options.dpi = 300;
+    options.resolutionUnit = 2;
+    const auto path = write("cm.psd", test::encodePsd(8, 8, test::gradientOf(8, 8), options));
+    EXPECT_EQ(SourceImage::load(path).dpi, 300);
+    EXPECT_EQ(test::run("convert '" + path.string() + "[0]' -units PixelsPerInch -format '%x' info:"), "300");
+}
+
 TEST_F(SourceImageTest, LargeDocumentsReadLikePhotoshopFiles)
 {
     test::PsdOptions options;
