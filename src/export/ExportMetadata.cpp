@@ -1,6 +1,7 @@
 #include "ExportMetadata.h"
 
 #include <array>
+#include <cmath>
 #include <string>
 
 namespace oxel {
@@ -42,6 +43,15 @@ Metadata exportMetadata(const Metadata& original, bool inheritCaptureDate, std::
     });
     metadata.setText("Exif.Image.Software", "oxel pro " + std::string(appVersion));
     return metadata;
+}
+
+void addResolution(Metadata& metadata, double dpi)
+{
+    if (metadata.contains("Exif.Image.XResolution") || !(dpi > 0) || dpi >= 1e6) return;
+    const std::string rational = std::to_string(std::llround(dpi * 100)) + "/100";
+    metadata.setText("Exif.Image.XResolution", rational);
+    metadata.setText("Exif.Image.YResolution", rational);
+    metadata.setText("Exif.Image.ResolutionUnit", "2");
 }
 
 } // namespace oxel

@@ -12,4 +12,8 @@ namespace oxel {
 // Without `inheritCaptureDate` the capture, digitising and modification dates are removed.
 Metadata exportMetadata(const Metadata& original, bool inheritCaptureDate, std::string_view appVersion);
 
+// Gives the Exif the resolution of `dpi` pixels per inch when it states none: originals whose
+// files keep their resolution elsewhere (PNG, JFIF, document resources) keep it in the export.
+void addResolution(Metadata& metadata, double dpi);
+
 } // namespace oxel

@@ -156,9 +156,9 @@ std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadat
     return withGainMapPicture(*primary, *map, gainMap->xmp.empty() ? plainGainMapXmp : std::string_view(gainMap->xmp));
 }
 
-std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata& metadata)
+std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata& metadata, double dpi)
 {
-    auto bytes = encodePNG(bitmap);
+    auto bytes = encodePNG(bitmap, dpi);
     if (!bytes) return std::nullopt;
     if (metadata.hasIptc()) {
         Metadata iptcOnly = metadata;
@@ -168,13 +168,13 @@ std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata
     return withExifChunk(*bytes, metadata.exifBytes());
 }
 
-std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
-                                                const GainMapPicture* gainMap)
+std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Metadata& metadata, double dpi,
+                                                const ExportOptions& options, const GainMapPicture* gainMap)
 {
     switch (options.format) {
     case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, gainMap);
     case ExportFormat::heic: return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), gainMap);
-    case ExportFormat::png: return pngFile(bitmap, metadata);
+    case ExportFormat::png: return pngFile(bitmap, metadata, dpi);
     case ExportFormat::tiff: case ExportFormat::psd: break;
     }
     return std::nullopt;
@@ -183,16 +183,16 @@ std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Meta
 // The encoded file of a format encoded in memory, or nothing when encoding failed. A gain map
 // that the file cannot take (its metadata too large for a JPEG segment, say) is left out rather
 // than failing the export; `gainMap` is then cleared.
-std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, const ExportOptions& options,
-                                                const GainMapPicture*& gainMap)
+std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Metadata& metadata, double dpi,
+                                                const ExportOptions& options, const GainMapPicture*& gainMap)
 {
     if (gainMap) {
-        if (auto bytes = encodedWith(bitmap, metadata, options, gainMap)) return bytes;
+        if (auto bytes = encodedWith(bitmap, metadata, dpi, options, gainMap)) return bytes;
         std::fprintf(stderr, "[export] the gain map could not be written into the %s file; it goes without one\n",
                      std::string(formatWord(options.format)).c_str());
         gainMap = nullptr;
     }
-    return encodedWith(bitmap, metadata, options, nullptr);
+    return encodedWith(bitmap, metadata, dpi, options, nullptr);
 }
 
 // The picture and its metadata into the temporary file. The rendered picture is let go as soon
@@ -207,7 +207,7 @@ bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadat
         return !error && file.sync();
     }
     if (options.format == ExportFormat::tiff) {
-        if (!file.closeFile() || !encodeTIFF(*bitmap, file.path())) return false;
+        if (!file.closeFile() || !encodeTIFF(*bitmap, file.path(), original.dpi)) return false;
         bitmap.reset();
         if (const auto error = metadata.isEmpty() ? std::nullopt : metadata.writeInto(file.path())) {
             std::fprintf(stderr, "[export] %s\n", error->c_str());
@@ -215,7 +215,7 @@ bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadat
         }
         return file.sync();
     }
-    const auto bytes = encodedFile(*bitmap, metadata, options, gainMap);
+    const auto bytes = encodedFile(*bitmap, metadata, original.dpi, options, gainMap);
     bitmap.reset();
     return bytes && file.writeAndClose(*bytes);
 }
@@ -292,7 +292,8 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     TemporaryFile temporary(folder / temporaryFileName(suffix));
     if (!temporary.create()) return writeFailed(destinationTrouble(folder, format));
 
-    const Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);
+    Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);
+    addResolution(metadata, original.dpi);
     const GainMapPicture* mapToWrite = gainMap.map ? &gainMap.map->picture : nullptr;
     if (!writeFile(bitmap, temporary, metadata, original, options, mapToWrite))
         return writeFailed("could not write " + std::string(formatWord(format)));

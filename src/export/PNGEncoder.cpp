@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -39,7 +40,7 @@ struct PNGWriter {
 };
 
 // Everything that may long-jump lives here, with no objects that need destructors.
-bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap)
+bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi)
 {
     if (setjmp(png_jmpbuf(png))) return false;
     const bool sixteen = bitmap.format() == PixelFormat::RGBX16;
@@ -47,6 +48,11 @@ bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap)
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     const auto& icc = bitmap.colourSpace().icc;
     if (!icc.empty()) png_set_iCCP(png, info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, icc.data(), png_uint_32(icc.size()));
+    const double perMetre = dpi / 0.0254;
+    if (perMetre >= 1 && perMetre <= double(PNG_UINT_31_MAX)) {
+        const auto rounded = png_uint_32(std::lround(perMetre));
+        png_set_pHYs(png, info, rounded, rounded, PNG_RESOLUTION_METER);
+    }
     png_write_info(png, info);
     png_set_filler(png, 0, PNG_FILLER_AFTER); // the X channel is dropped on the way out
     if (sixteen) png_set_swap(png);            // samples are stored little-endian
@@ -57,7 +63,7 @@ bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap)
 
 } // namespace
 
-std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap)
+std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi)
 {
     if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
         return std::nullopt;
@@ -72,7 +78,7 @@ std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap)
     // A profile that libpng finds fault with is left out with a warning instead of failing.
     png_set_benign_errors(writer.png, 1);
     png_set_write_fn(writer.png, &bytes, appendToVector, flushNothing);
-    if (!writeAll(writer.png, writer.info, bitmap)) return std::nullopt;
+    if (!writeAll(writer.png, writer.info, bitmap, dpi)) return std::nullopt;
     return bytes;
 }
 

@@ -10,8 +10,9 @@
 namespace oxel {
 
 // PNG bytes of an RGBX bitmap of 8 or 16 bits (the padding channel is dropped), with the
-// bitmap's ICC profile (iCCP). Nothing for other formats or when encoding fails.
-std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap);
+// bitmap's ICC profile (iCCP) and a resolution of `dpi` pixels per inch (pHYs; none when it is not
+// positive). Nothing for other formats or when encoding fails.
+std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi = 0);
 
 // The PNG file with a TIFF-structured Exif block as its eXIf chunk, placed before the first
 // image data chunk; nothing when the bytes aren't a PNG file. Added last, because metadata

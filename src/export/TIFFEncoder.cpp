@@ -3,6 +3,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -31,7 +32,7 @@ void dropPadding(const uint8_t* row, int64_t width, std::vector<uint8_t>& out)
     }
 }
 
-bool writeImage(TIFF* tiff, const Bitmap& bitmap)
+bool writeImage(TIFF* tiff, const Bitmap& bitmap, double dpi)
 {
     const bool sixteen = bitmap.format() == PixelFormat::RGBX16;
     const int sampleBytes = sixteen ? 2 : 1;
@@ -47,6 +48,11 @@ bool writeImage(TIFF* tiff, const Bitmap& bitmap)
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::max<uint32_t>(1, uint32_t((1u << 20) / rowBytes)));
     const auto& icc = bitmap.colourSpace().icc;
     if (!icc.empty()) TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.data());
+    if (dpi > 0 && std::isfinite(dpi)) {
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, float(dpi));
+        TIFFSetField(tiff, TIFFTAG_YRESOLUTION, float(dpi));
+        TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    }
 
     std::vector<uint8_t> row(rowBytes);
     for (int64_t y = 0; y < bitmap.height(); ++y) {
@@ -59,7 +65,7 @@ bool writeImage(TIFF* tiff, const Bitmap& bitmap)
 
 } // namespace
 
-bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file)
+bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file, double dpi)
 {
     if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16)) return false;
     if (bitmap.width() > 0xFFFFFFFF || bitmap.height() > 0xFFFFFFFF) return false;
@@ -74,7 +80,7 @@ bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file)
     const uint64_t pixelBytes = uint64_t(bitmap.width()) * uint64_t(bitmap.height()) * 3 * uint64_t(bytesPerSample(bitmap.format()));
     const char* mode = pixelBytes > 0xF0000000ull ? "w8" : "w";
     std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(file.c_str(), mode), TIFFClose);
-    if (!tiff || !writeImage(tiff.get(), bitmap)) return false;
+    if (!tiff || !writeImage(tiff.get(), bitmap, dpi)) return false;
     // Whatever is still buffered is written now, where a failure can still be seen.
     return TIFFFlush(tiff.get()) == 1;
 }

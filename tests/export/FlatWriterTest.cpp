@@ -389,3 +389,30 @@ TEST(FlatWriter, CarriesAnIsoMapSoThatItIsReadWithItsOwnParameters)
             EXPECT_EQ(map->metadata.number("Xmp.hdrgm.GainMapMax"), 2.5);
         }
 }
+
+TEST(FlatWriter, KeepsTheOriginalsResolution)
+{
+    // Found outside the Exif (a PNG's or a JFIF header's): every format states it.
+    FlatWriteOriginal original;
+    original.metadata = cameraMetadata();
+    original.dpi = 240;
+    for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
+        SCOPED_TRACE(rawValue(format));
+        ScratchFolder folder;
+        const auto file = folder / ("r." + std::string(rawValue(format)));
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+            writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext())));
+        const auto tags = exiftool(file);
+        if (format == ExportFormat::psd) EXPECT_EQ(tags.value("Photoshop:XResolution", 0.0), 240);
+        else EXPECT_EQ(tags.value("IFD0:XResolution", 0.0), 240);
+        if (format == ExportFormat::png) EXPECT_NEAR(std::stod(run(magick("identify -units PixelsPerInch -format '%x' '" + file.string() + "'"))), 240, 0.01);
+        if (format == ExportFormat::tiff) EXPECT_EQ(tags.value("IFD0:ResolutionUnit", 0), 2);
+    }
+
+    // The Exif's own resolution is kept as it was.
+    original.metadata.setText("Exif.Image.XResolution", "350/1");
+    ScratchFolder folder;
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+        writeFlat(testPicture(), original, folder / "r.jpg", optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(), RenderContext())));
+    EXPECT_EQ(exiftool(folder / "r.jpg").value("IFD0:XResolution", 0.0), 350);
+}
