@@ -95,6 +95,8 @@ bool writeProperties(const std::optional<Metadata>& properties, const std::files
     if (!properties) return true;
     Metadata upright = *properties;
     upright.setInteger("Exif.Image.Orientation", 1);
+    // Some readers believe the XMP orientation over the Exif one: it must not turn the pixels.
+    if (upright.contains("Xmp.tiff.Orientation")) upright.setInteger("Xmp.tiff.Orientation", 1);
     return !upright.writeInto(path);
 }
 

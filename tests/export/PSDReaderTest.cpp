@@ -117,11 +117,13 @@ TEST_F(LayeredReader, CarriesTheCallersMetadataButClaimsTheUprightOrientation)
     ASSERT_TRUE(properties.setText("Exif.Photo.DateTimeOriginal", "2024:05:01 10:00:00"));
     ASSERT_TRUE(properties.setText("Exif.Image.Model", "Field Camera"));
     ASSERT_TRUE(properties.setInteger("Exif.Image.Orientation", 6));
+    ASSERT_TRUE(properties.setInteger("Xmp.tiff.Orientation", 6));
     const auto destination = folder / "original.tif";
     ASSERT_TRUE(PSDReader::extractOriginal(source, destination, properties));
 
-    const auto tags = run("exiftool -s -s -s -n -DateTimeOriginal -Model -Orientation '" + destination.string() + "'");
-    EXPECT_EQ(tags, "2024:05:01 10:00:00\nField Camera\n1\n");
+    const auto tags = run("exiftool -s -s -s -n -DateTimeOriginal -Model -IFD0:Orientation -XMP-tiff:Orientation '" +
+                          destination.string() + "'");
+    EXPECT_EQ(tags, "2024:05:01 10:00:00\nField Camera\n1\n1\n");
     const auto tiff = readTIFF(destination);
     expectOriginal(tiff, 8, 6);
     EXPECT_EQ(tiff.icc, profile);
