@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::string_view blockSignature = "Adobe Photoshop Document Data Block";
 constexpr uint64_t largestTIFF = 3'999'999'999;
-constexpr uint32_t headerAndDirectoryBytes = 206;
 
 enum TIFFType : uint16_t { ascii = 2, shortType = 3, longType = 4, rational = 5, undefined = 7 };
 
@@ -53,11 +52,16 @@ void PSDWriter::writeTIFF(const std::filesystem::path& destination, const FileAs
     const char software[] = "oxel pro";
 
     const uint64_t blockBytes = 48 + layerInfo.length() + (4 - layerInfo.length() % 4) % 4;
-    const uint64_t stripOffsetsAt = 212;
-    const uint64_t stripCountsAt = 212 + 4 * s;
-    const uint64_t xResolutionAt = 212 + 8 * s;
-    const uint64_t yResolutionAt = 220 + 8 * s;
-    const uint64_t softwareAt = 228 + 8 * s;
+    // libtiff refuses a profile tag of no bytes, and with it the whole file: without a profile the
+    // tag is left out, and everything after the directory moves up by its 12 bytes.
+    const bool hasProfile = !icc.empty();
+    const uint16_t entryCount = hasProfile ? 16 : 15;
+    const uint64_t bitsPerSampleAt = 8 + 2 + 12 * uint64_t(entryCount) + 4;
+    const uint64_t stripOffsetsAt = bitsPerSampleAt + 6;
+    const uint64_t stripCountsAt = stripOffsetsAt + 4 * s;
+    const uint64_t xResolutionAt = stripOffsetsAt + 8 * s;
+    const uint64_t yResolutionAt = xResolutionAt + 8;
+    const uint64_t softwareAt = yResolutionAt + 8;
     const uint64_t iccAt = even(softwareAt + sizeof software);
     const uint64_t blockAt = even(iccAt + icc.size());
     const uint64_t imageAt = even(blockAt + blockBytes);
@@ -69,11 +73,11 @@ void PSDWriter::writeTIFF(const std::filesystem::path& destination, const FileAs
     out.append("MM");
     out.putU16(42);
     out.putU32(8);
-    out.putU16(16);
+    out.putU16(entryCount);
     const uint64_t firstStripBytes = strips.rowsPerStrip * rowBytes;
     putEntry(out, 256, longType, 1, uint32_t(width));
     putEntry(out, 257, longType, 1, uint32_t(height));
-    putEntry(out, 258, shortType, 3, 206);
+    putEntry(out, 258, shortType, 3, uint32_t(bitsPerSampleAt));
     putEntry(out, 259, shortType, 1, 1);
     putEntry(out, 262, shortType, 1, 2);
     putEntry(out, 273, longType, uint32_t(s), uint32_t(s == 1 ? imageAt : stripOffsetsAt));
@@ -85,7 +89,7 @@ void PSDWriter::writeTIFF(const std::filesystem::path& destination, const FileAs
     putEntry(out, 284, shortType, 1, 1);
     putEntry(out, 296, shortType, 1, 2);
     putEntry(out, 305, ascii, sizeof software, uint32_t(softwareAt));
-    putEntry(out, 34675, undefined, uint32_t(icc.size()), uint32_t(iccAt));
+    if (hasProfile) putEntry(out, 34675, undefined, uint32_t(icc.size()), uint32_t(iccAt));
     putEntry(out, 37724, undefined, uint32_t(blockBytes), uint32_t(blockAt));
     out.putU32(0);
 

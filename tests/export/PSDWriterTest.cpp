@@ -1,5 +1,6 @@
 #include "LayeredTestSupport.h"
 
+#include "export/PSDReader.h"
 #include "export/PSDWriter.h"
 
 #include "imaging/RenderContext.h"
@@ -69,6 +70,19 @@ protected:
                   maskSample);
         stack.add("grain", PSDBlend::overlay, 1.7, false, width, height, grainSample);
         return stack;
+    }
+
+    // One "original" layer written without a profile.
+    std::filesystem::path writtenWithoutProfile(const std::string& name, int64_t width, int64_t height,
+                                                bool layeredTIFF) const
+    {
+        PSDWriter writer = writerFor(width, height);
+        writer.iccProfile.reset();
+        Stack stack;
+        stack.add("original", PSDBlend::normal, 1.0, true, width, height, gradient);
+        const auto destination = folder / name;
+        EXPECT_FALSE(writer.write(stack.layers, destination, pictureOf(width, height, compositeSample), layeredTIFF));
+        return destination;
     }
 
     nlohmann::json inspect(const std::filesystem::path& file) const
@@ -181,6 +195,18 @@ std::vector<uint8_t> layerDataOfDocument(const std::vector<uint8_t>& bytes)
     return {bytes.begin() + long(at) + 12, bytes.begin() + long(at + 12 + length)};
 }
 
+// The tag entries of a big-endian TIFF's first directory: tag to (count, value or offset).
+std::map<uint16_t, std::pair<uint64_t, uint64_t>> tiffTags(const std::vector<uint8_t>& bytes)
+{
+    std::map<uint16_t, std::pair<uint64_t, uint64_t>> tags;
+    const size_t entries = bigEndian(bytes, 8, 2);
+    for (size_t entry = 0; entry < entries; ++entry) {
+        const size_t at = 10 + entry * 12;
+        tags[uint16_t(bigEndian(bytes, at, 2))] = {bigEndian(bytes, at + 4, 4), bigEndian(bytes, at + 8, 4)};
+    }
+    return tags;
+}
+
 TEST_F(LayeredWriter, ALayeredTIFFShowsTheCompositeAndCarriesTheDocumentsLayerData)
 {
     const int64_t width = 100, height = 100;
@@ -195,11 +221,7 @@ TEST_F(LayeredWriter, ALayeredTIFFShowsTheCompositeAndCarriesTheDocumentsLayerDa
     const auto bytes = fileBytes(tiff);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8), (std::vector<uint8_t>{'M', 'M', 0, 42, 0, 0, 0, 8}));
     ASSERT_EQ(bigEndian(bytes, 8, 2), 16u);
-    std::map<uint16_t, std::pair<uint64_t, uint64_t>> tags;
-    for (size_t entry = 0; entry < 16; ++entry) {
-        const size_t at = 10 + entry * 12;
-        tags[uint16_t(bigEndian(bytes, at, 2))] = {bigEndian(bytes, at + 4, 4), bigEndian(bytes, at + 8, 4)};
-    }
+    auto tags = tiffTags(bytes);
     // One strip of 100 rows: the offset and count sit in the entries themselves.
     EXPECT_EQ(tags[278].second, 100u);
     EXPECT_EQ(tags[279].second, 60000u);
@@ -244,6 +266,40 @@ TEST_F(LayeredWriter, AWideLayeredTIFFSplitsItsCompositeIntoStripsOfAtMost8MiB)
     const auto lastPixel = run(layeredtest::magick("convert '" + tiff.string() + "[0]' -crop 1x1+9999+139 -depth 16 -endian MSB rgb:- | od -An -tu2 --endian=big"));
     EXPECT_EQ(layeredtest::numbersIn(lastPixel),
               (std::vector<uint64_t>{compositeSample(9999, 139, 0), compositeSample(9999, 139, 1), compositeSample(9999, 139, 2)}));
+}
+
+TEST_F(LayeredWriter, TheWidestLayeredTIFFWithoutAProfileKeepsItsLayoutInStep)
+{
+    // 1,800,000 bytes a row: 4 rows a strip, so 5 rows make two strips.
+    const int64_t width = 300000;
+    const auto tiff = writtenWithoutProfile("widest.tif", width, 5, true);
+
+    // Readers refuse a profile tag of no bytes: without a profile there are 15 entries, the data
+    // after the directory starts 12 bytes earlier, and every offset moves with it.
+    const auto bytes = fileBytes(tiff);
+    ASSERT_EQ(bigEndian(bytes, 8, 2), 15u);
+    auto tags = tiffTags(bytes);
+    EXPECT_EQ(tags.count(34675), 0u);
+    EXPECT_EQ(tags[258], (std::pair<uint64_t, uint64_t>{3, 194}));
+    EXPECT_EQ(tags[278].second, 4u);
+    ASSERT_EQ(tags[273], (std::pair<uint64_t, uint64_t>{2, 200}));
+    EXPECT_EQ(tags[279], (std::pair<uint64_t, uint64_t>{2, 208}));
+    EXPECT_EQ(bigEndian(bytes, 208, 4), 4u * 1'800'000u);
+    EXPECT_EQ(bigEndian(bytes, 212, 4), 1'800'000u);
+    EXPECT_EQ(bigEndian(bytes, 200, 4) + 5u * 1'800'000u, bytes.size());
+    EXPECT_EQ(bigEndian(bytes, 204, 4), bigEndian(bytes, 200, 4) + 4u * 1'800'000u);
+    EXPECT_EQ(tags[282].second, 216u);
+    EXPECT_EQ(tags[305], (std::pair<uint64_t, uint64_t>{9, 232}));
+    EXPECT_EQ(tags[37724].second, 242u);
+    int status = 0;
+    const auto info = run("tiffinfo '" + tiff.string() + "' >/dev/null 2>&1; echo $?");
+    EXPECT_EQ(info, "0\n");
+    const auto listing = run(layeredtest::magick("identify -format '%[label];' '" + tiff.string() + "' 2>/dev/null"), &status);
+    EXPECT_EQ(listing, ";original;");
+    const auto original = PSDReader::readOriginal(PSDReader::MemorySource(bytes));
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->width, width);
+    EXPECT_TRUE(original->iccProfile.empty());
 }
 
 TEST_F(LayeredWriter, ACanvasOutsideTheLimitsIsRefusedBeforeAnythingIsCreated)
@@ -318,13 +374,7 @@ TEST_F(LayeredWriter, ProgressRisesOnTheCallersThreadToCompletion)
 
 TEST_F(LayeredWriter, WithoutAProfileTheDocumentHoldsOnlyItsResolution)
 {
-    const int64_t width = 3, height = 3;
-    PSDWriter writer = writerFor(width, height);
-    writer.iccProfile.reset();
-    Stack stack;
-    stack.add("original", PSDBlend::normal, 1.0, true, width, height, gradient);
-    const auto destination = folder / "plain.psd";
-    ASSERT_FALSE(writer.write(stack.layers, destination, pictureOf(width, height, compositeSample), false));
+    const auto destination = writtenWithoutProfile("plain.psd", 3, 3, false);
     const auto bytes = fileBytes(destination);
     EXPECT_EQ(bigEndian(bytes, 30, 4), 28u);
     EXPECT_EQ(inspect(destination)["resources"], nlohmann::json::array({1005}));
