@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <malloc.h>
 #include <string>
 
 namespace oxel {
@@ -14,9 +15,12 @@ namespace {
 
 using namespace benchsupport;
 
-// Counts the process's peak resident memory again from now (Linux keeps it per process).
+// Counts the process's peak resident memory again from now (Linux keeps it per process). Memory
+// that an earlier repetition freed but the allocator still holds is handed back first, so that it
+// doesn't count as this export's.
 void resetPeakMemory()
 {
+    malloc_trim(0);
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
@@ -38,6 +42,9 @@ void exportLayered(benchmark::State& state, ExportFormat format)
     options.tiffLayered = true;
     const auto destination = folder() / (format == ExportFormat::psd ? "layered.psd" : "layered.tif");
     resetPeakMemory();
+    // What is resident before the export: the loaded original, its render and whatever earlier
+    // repetitions left behind.
+    const double residentBefore = memoryMB("VmRSS:");
     const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
         const auto result = exportPicture(source, *outcome, false, 0.6, 0.8, destination, options);
@@ -48,6 +55,7 @@ void exportLayered(benchmark::State& state, ExportFormat format)
     }
     state.counters["cpuMsPerIteration"] = (processCPUSeconds() - cpuBefore) * 1000.0 / double(state.iterations());
     state.counters["exportPeakMB"] = memoryMB("VmHWM:");
+    state.counters["residentBeforeMB"] = residentBefore;
     state.counters["fileMB"] = double(std::filesystem::file_size(destination)) / 1e6;
 }
 
