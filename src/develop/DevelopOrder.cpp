@@ -7,6 +7,7 @@
 #include "imaging/RenderBanded.h"
 #include "platform/SettingsStore.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace oxel {
@@ -39,6 +40,13 @@ Image graded(const Image& base, const GradeLooks& looks, bool alternative, doubl
 }
 
 } // namespace
+
+PixelRect reducedArea(const Rect& extent, double longEdge)
+{
+    const double longest = std::max(extent.width, extent.height);
+    const double reach = std::min(longEdge, longest);
+    return {0, 0, int64_t(std::floor(extent.width * reach / longest)), int64_t(std::floor(extent.height * reach / longest))};
+}
 
 bool isGrainEnabled() { return isGrainEnabled(SettingsStore::shared()); }
 

@@ -47,6 +47,11 @@ std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, boo
                                                   double colour, double maxEdge,
                                                   bool grainEnabled = isGrainEnabled());
 
+// The pixel size of a picture reduced to `longEdge` on its long side, never enlarged: each side
+// scaled and rounded down. Scaled as side x longEdge / longest, so that a side meant to land on a
+// whole number does not fall a pixel short by rounding.
+PixelRect reducedArea(const Rect& extent, double longEdge);
+
 // The bytes of the first quality step whose JPEG is at most `limit` bytes long.
 std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t limit);
 

@@ -30,13 +30,12 @@ std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, boo
     image = image.translated(-extent.x, -extent.y);
 
     const double s = maxEdge / std::max(extent.width, extent.height);
-    const double k = std::min(s, 1.0);
-    const auto width = int64_t(std::floor(extent.width * k)), height = int64_t(std::floor(extent.height * k));
+    const PixelRect area = reducedArea(extent, maxEdge);
     // Reduced before the conversion and the render, with the edges repeated so no dark rim creeps in.
-    if (s < 1) image = lanczosScaleTransform(image.clampedToExtent(), s, 1).cropped(Rect::ofSize(double(width), double(height)));
+    if (s < 1) image = lanczosScaleTransform(image.clampedToExtent(), s, 1).cropped(area.toRect());
     if (!outcome.transfer.documentIsSRGB()) image = outcome.transfer.space().toSRGB(image).value_or(image);
 
-    const auto picture = renderBanded(image, width, height, false, ColourSpace::sRGB(), outcome.transfer.context());
+    const auto picture = renderBanded(image, area.width, area.height, false, ColourSpace::sRGB(), outcome.transfer.context());
     if (!picture) return std::nullopt;
     return jpegWithinLimit(*picture, reportJPEGLimit);
 }

@@ -12,7 +12,7 @@ std::vector<Bitmap> lookThumbnails(const Image& image, const GradeLooks& looks, 
     const Rect extent = image.extent();
     if (image.isNull() || extent.isEmpty() || extent.isInfinite()) return {};
     const double s = std::min(lookThumbnailEdge / std::max(extent.width, extent.height), 1.0);
-    const PixelRect area{0, 0, int64_t(std::floor(extent.width * s)), int64_t(std::floor(extent.height * s))};
+    const PixelRect area = reducedArea(extent, lookThumbnailEdge);
     if (area.isEmpty()) return {};
     const Image atOrigin = image.translated(-extent.x, -extent.y);
     // One small picture serves every look; pictures within the edge are taken as they are.

@@ -285,6 +285,12 @@ TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
     EXPECT_EQ(sizeOf(*whole).width, 100);
     EXPECT_EQ(sizeOf(*whole).height, 80);
 
+    // 100 / 161 x 161 falls just short of 100 in floating point; the long edge must still be 100.
+    auto uneven = developedJPEG(gradedOutcome(colourful(161, 120)), false, 1, 1, 100, false);
+    ASSERT_TRUE(uneven);
+    EXPECT_EQ(sizeOf(*uneven).width, 100);
+    EXPECT_EQ(sizeOf(*uneven).height, 74);
+
     const JobOutcome empty = outcomeOf(colourful(10, 10).cropped(Rect::ofSize(0, 10)));
     EXPECT_FALSE(developedJPEG(empty, false, 1, 1, 2048, false));
     for (double edge : {0.0, -5.0, std::nan("")}) EXPECT_FALSE(developedJPEG(large, false, 1, 1, edge, false));
@@ -325,6 +331,12 @@ TEST(LookThumbnails, ShrinksToThe240EdgeAndNeverEnlarges)
                                                 PixelFormat::RGBA8);
     EXPECT_EQ(std::memcmp(two[0].data(), chosen.data(), chosen.byteCount()), 0);
     EXPECT_NE(std::memcmp(two[1].data(), chosen.data(), chosen.byteCount()), 0);
+
+    // 240 / 298 x 298 falls just short of 240 in floating point; the long edge must still be 240.
+    auto uneven = lookThumbnails(colourful(298, 223), looks, context);
+    ASSERT_EQ(uneven.size(), 2u);
+    EXPECT_EQ(uneven[0].width(), 240);
+    EXPECT_EQ(uneven[0].height(), 179);
 
     EXPECT_TRUE(lookThumbnails(colourful(10, 10).cropped(Rect::ofSize(0, 10)), looks, context).empty());
 }
