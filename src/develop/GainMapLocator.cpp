@@ -155,7 +155,7 @@ std::optional<StoredGainMap> readGainMap(std::span<const uint8_t> file)
         const auto heif = HeifFile::open(file);
         const FoundInHeif found = heif ? findInHeif(*heif) : FoundInHeif{};
         if (!found.handle) return std::nullopt;
-        auto pixels = bitmapOfGainMap(heif::decodeHandle(found.handle.get()));
+        auto pixels = bitmapOfGainMap(heif::decodeHandle(*heif, found.handle.get()));
         if (!pixels) return std::nullopt;
         return StoredGainMap{std::move(*pixels), heifXmpOf(found.handle.get()), GainMapKind::hdr, GainMapContainer::heifAuxiliary,
                              heifPictureTurns(file, *heif, found.id)};

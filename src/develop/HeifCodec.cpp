@@ -3,6 +3,7 @@
 #include "develop/IccProfiles.h"
 #include "develop/PictureCodec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -89,10 +90,28 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     return header;
 }
 
-std::optional<Samples> decodeHandle(heif_image_handle* handle)
+namespace {
+
+// A grid or overlay item draws a canvas whose size its own data gives, and libheif allocates that
+// canvas before it compares it with the size the item declares: a few bytes could ask for
+// gigabytes. Decoded pictures may pass the declared size only by what tiles overhang the canvas
+// (encoders code small pictures as one larger tile).
+void limitToDeclaredSize(const HeifFile& file, heif_image_handle* handle)
+{
+    constexpr int tileOverhang = 1024;
+    const int side = std::max({heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
+                               heif_image_handle_get_ispe_width(handle), heif_image_handle_get_ispe_height(handle)});
+    // libheif refuses sizes that reach the limit, not only those past it.
+    heif_context_set_maximum_image_size_limit(file.context(), std::clamp(side, 1, int(DecodeLimits::maxSide)) + tileOverhang + 1);
+}
+
+} // namespace
+
+std::optional<Samples> decodeHandle(const HeifFile& file, heif_image_handle* handle)
 {
     const int width = heif_image_handle_get_width(handle), height = heif_image_handle_get_height(handle);
     if (!DecodeLimits::allow(width, height)) return std::nullopt;
+    limitToDeclaredSize(file, handle);
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     const heif_chroma chroma = deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB;
     heif_image* image = nullptr;
@@ -122,7 +141,7 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
 {
     const auto heif = HeifFile::open(file);
     if (!heif) return std::nullopt;
-    return decodeHandle(heif->primary());
+    return decodeHandle(*heif, heif->primary());
 }
 
 } // namespace heif

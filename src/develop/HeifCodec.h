@@ -31,7 +31,7 @@ using HeifHandle = std::shared_ptr<heif_image_handle>;
 namespace heif {
 // The picture of one image item (the primary or an auxiliary one), transformed as the container
 // says, as 8-bit RGB or, for deeper items, 16-bit RGB.
-std::optional<Samples> decodeHandle(heif_image_handle* handle);
+std::optional<Samples> decodeHandle(const HeifFile& file, heif_image_handle* handle);
 }
 
 } // namespace oxel

@@ -1,4 +1,5 @@
 #include "develop/SourceImage.h"
+#include "develop/SourceDecoding.h"
 
 #include "HeifGainMapFile.h"
 #include "PictureFiles.h"
@@ -488,6 +489,26 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
             break;
         }
     EXPECT_EQ(loadError(write("huge.jpg", jpeg)), "could not read huge.jpg");
+}
+
+TEST_F(SourceImageTest, HeifGridLargerThanItsDeclaredSizeIsNotDecoded)
+{
+    // A 16 x 16 picture coded as one 64 x 64 tile of a grid; its grid data is changed to draw a
+    // canvas of 2000 x 2000.
+    const Bytes original = test::readFile(std::filesystem::path(OXEL_SOURCE_DIR) / "fuzz/corpus/source_headers/gainmap.heic");
+    Bytes heic = original;
+    const auto idat = std::search(heic.begin(), heic.end(), std::begin("idat"), std::end("idat") - 1);
+    ASSERT_NE(idat, heic.end());
+    const size_t canvas = size_t(idat - heic.begin()) + 8;
+    ASSERT_EQ(heic[canvas + 1], 16);
+    heic[canvas] = heic[canvas + 2] = 0x07;
+    heic[canvas + 1] = heic[canvas + 3] = 0xD0;
+    const auto file = readPictureFile(heic);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->header.width, 16);
+    EXPECT_FALSE(heif::decode(heic, 0));
+    EXPECT_TRUE(heif::decode(original, 0));
+    EXPECT_EQ(loadError(write("grid.heic", heic)), "could not read grid.heic");
 }
 
 TEST_F(SourceImageTest, CameraRawFilesAreNotReadAsTiff)
