@@ -1,5 +1,6 @@
 // Grade objects arrive from the backend and from files on disk: whatever they hold, decoding must
-// give a grade that is safe to render, and writing it back out must not change it.
+// give a grade that is safe to render, and a grade written back out (as the colour-only path stores
+// it) must decode again.
 #include "develop/GradeRunnerUp.h"
 #include "develop/GradeTheory.h"
 #include "develop/SuggestedGrade.h"
@@ -37,6 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(grade->skinHold >= 0 && grade->skinHold <= 1);
     for (const auto& move : grade->hueMoves) check(move.from >= 0 && move.from < 360 && move.to >= 0 && move.to < 360);
     check(std::isfinite(grade->projection(*grade)));
+    const auto again = SuggestedGrade::decode(nlohmann::json(*grade));
+    check(bool(again) && again->hueMoves.size() == grade->hueMoves.size() && again->look == grade->look);
     if (runnerUp && runnerUp->lookAlt) (void)GradeRunnerUp::alternative(*grade, runnerUp->lookAlt);
     if (grade->look) (void)GradeTheory::cell(*grade->look);
     return 0;
