@@ -17,7 +17,8 @@ void CachedNode::fill() const
         tbb::this_task_arena::isolate([this] {
             input_->prepare();
             samples_.resize(size_t(domain_.area()));
-            RenderContext().render(Image(input_), domain_, samples_.data(), size_t(domain_.width));
+            RenderContext({.tileWidth = tileWidth_, .tileHeight = tileHeight_})
+                .render(Image(input_), domain_, samples_.data(), size_t(domain_.width));
         });
     });
 }

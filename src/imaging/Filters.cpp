@@ -7,6 +7,7 @@
 #include "RenderContext.h"
 #include "ResampleNode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -50,7 +51,11 @@ Image multiScaleBlur(const Image& image, double sigma)
     ImageNodePtr blurred = std::make_shared<GaussianNode>(small.node(), lowSigma);
     // The small blurred copy is cheap to keep whole, and keeping it spares every tile from
     // shrinking its own wide neighbourhood again.
-    if (const auto domain = smallCopyDomain(image, factor)) blurred = std::make_shared<CachedNode>(blurred, *domain);
+    // Its tiles are a factor smaller than usual, so that each pulls an ordinary tile's worth of
+    // the full-size picture into scratch.
+    if (const auto domain = smallCopyDomain(image, factor)) {
+        blurred = std::make_shared<CachedNode>(blurred, *domain, std::max(32, int(512 / factor)), std::max(8, int(128 / factor)));
+    }
     return Image(std::make_shared<ResampleNode>(blurred, factor, factor, 0, 0, ResampleFilter::lanczos3));
 }
 

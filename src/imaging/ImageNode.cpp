@@ -23,7 +23,8 @@ ScratchBuffer::ScratchBuffer(size_t samples)
     ScratchStack& stack = scratchStack;
     if (stack.depth == stack.buffers.size()) stack.buffers.push_back(std::make_unique<std::vector<RGB>>());
     buffer_ = stack.buffers[stack.depth++].get();
-    if (buffer_->size() < samples) buffer_->resize(samples);
+    // One spare sample, so that vector loads of a row's last pixel stay inside the buffer.
+    if (buffer_->size() < samples + 1) buffer_->resize(samples + 1);
     data_ = buffer_->data();
 }
 
@@ -31,8 +32,9 @@ ScratchBuffer::~ScratchBuffer()
 {
     ScratchStack& stack = scratchStack;
     --stack.depth;
-    // Give back memory held for an unusually large request so one big tile doesn't pin it for ever.
-    if (buffer_->size() > (size_t(1) << 24)) {
+    // Give back memory held for an unusually large request (over 12 MB), so that one wide tile
+    // doesn't pin it for ever on every thread of the pool.
+    if (buffer_->size() > (size_t(1) << 20)) {
         buffer_->clear();
         buffer_->shrink_to_fit();
     }

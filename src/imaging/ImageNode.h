@@ -32,6 +32,7 @@ using ImageNodePtr = std::shared_ptr<const ImageNode>;
 
 // Scratch rows for nodes: a per-thread stack of buffers reused between tiles, so that rendering a
 // tile allocates nothing once the thread has warmed up. Scoped: the buffer returns when it goes.
+// Every buffer holds one sample more than asked for, which vector loads may read past the end.
 class ScratchBuffer {
 public:
     explicit ScratchBuffer(size_t samples);
