@@ -2,6 +2,7 @@
 
 #include "BitmapNode.h"
 #include "ImageNode.h"
+#include "RenderBanded.h"
 
 #include <tbb/blocked_range2d.h>
 #include <tbb/parallel_for.h>
@@ -104,6 +105,23 @@ void RenderContext::renderRGBA8(const Image& image, const PixelRect& rect, uint8
             row[4 * i] = quantised<uint8_t>(samples[i].r, 255.0f);
             row[4 * i + 1] = quantised<uint8_t>(samples[i].g, 255.0f);
             row[4 * i + 2] = quantised<uint8_t>(samples[i].b, 255.0f);
+            row[4 * i + 3] = 255;
+        }
+    });
+}
+
+void RenderContext::renderRGBA8Through16(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const
+{
+    if (image.isNull()) {
+        renderRGBA8(image, rect, out, rowBytes);
+        return;
+    }
+    renderRows(image, rect, options_, [&](int64_t y, int64_t x, const RGB* samples, int64_t count) {
+        uint8_t* row = out + size_t(y) * rowBytes + 4 * size_t(x);
+        for (int64_t i = 0; i < count; ++i) {
+            row[4 * i] = narrowTo8Bit(quantised<uint16_t>(samples[i].r, 65535.0f));
+            row[4 * i + 1] = narrowTo8Bit(quantised<uint16_t>(samples[i].g, 65535.0f));
+            row[4 * i + 2] = narrowTo8Bit(quantised<uint16_t>(samples[i].b, 65535.0f));
             row[4 * i + 3] = 255;
         }
     });

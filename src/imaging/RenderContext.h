@@ -27,6 +27,9 @@ public:
     void renderRGBA16(const Image& image, const PixelRect& rect, uint16_t* out, size_t rowBytes) const;
     // RGBA, 8 bits a channel, rounded to nearest and clamped; A is 255.
     void renderRGBA8(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const;
+    // RGBA, 8 bits a channel by way of 16: each sample is rounded to 16 bits as renderRGBA16 does,
+    // then narrowed to v / 257 rounded, in integers, tile by tile; A is 255.
+    void renderRGBA8Through16(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const;
 
     // A new bitmap of `rect` in one of the RGBX/RGBA/RGBF formats, tagged with `colourSpace`
     // (no conversion takes place); nothing when the rectangle is empty or memory runs out.
