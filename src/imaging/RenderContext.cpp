@@ -6,6 +6,7 @@
 
 #include <tbb/blocked_range2d.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,7 +21,13 @@ template <class TileFunction>
 void forEachTile(const PixelRect& rect, const RenderContext::Options& options, TileFunction tile)
 {
     if (rect.isEmpty()) return;
-    const int64_t tw = std::max(1, options.tileWidth), th = std::max(1, options.tileHeight);
+    int64_t tw = std::max(1, options.tileWidth), th = std::max(1, options.tileHeight);
+    // Enough tiles to keep every core busy to the end: a band of a few rows would otherwise give
+    // some cores one tile and others none. Halve the height first, then the width.
+    const auto tileCount = [&] { return ((rect.width + tw - 1) / tw) * ((rect.height + th - 1) / th); };
+    const int64_t enough = 4 * int64_t(tbb::this_task_arena::max_concurrency());
+    while (tileCount() < enough && th > 16) th /= 2;
+    while (tileCount() < enough && tw > 128) tw /= 2;
     const int64_t columns = (rect.width + tw - 1) / tw, rows = (rect.height + th - 1) / th;
     tbb::parallel_for(tbb::blocked_range2d<int64_t>(0, rows, 1, 0, columns, 1), [&](const tbb::blocked_range2d<int64_t>& range) {
         for (int64_t ty = range.rows().begin(); ty < range.rows().end(); ++ty) {
