@@ -91,6 +91,19 @@ TEST_F(DetailTransferTest, DeclinesARenderOfAnotherScene)
     EXPECT_EQ(decline.description(), expected);
 }
 
+TEST_F(DetailTransferTest, DeclinesABlankRender)
+{
+    // A render of one flat grey has no edges to agree with: no structure at all, at any size.
+    for (const auto& [width, height] : {std::pair{renderWidth, renderHeight}, {333, 777}}) {
+        const DetailTransfer blank(testing::original(originalWidth, originalHeight),
+                                   Image::constant({0.4f, 0.4f, 0.4f}).cropped(Rect::ofSize(width, height)),
+                                   ColourSpace::sRGB());
+        const auto result = blank.plan(false, true);
+        ASSERT_FALSE(result) << width;
+        EXPECT_EQ(result.decline->structure, -2.0f) << width;
+    }
+}
+
 TEST_F(DetailTransferTest, DeclinesAStructureEqualToTheLimit)
 {
     const float structure = transfer().plan(false, false).plan->structure;
