@@ -93,6 +93,30 @@ TEST(GrainTest, CoversExactlyTheExtentScaledByTheLongEdge)
     EXPECT_FALSE(Grain::image(1, "x", Rect::ofSize(0, 10)));
 }
 
+TEST(GrainTest, CentresTheTextureOnThePicture)
+{
+    // At the texture's own width nothing is resampled: a landscape picture shows the texture's
+    // middle rows, a portrait one (scaled by its long edge, the height) its middle columns.
+    const auto texture = Grain::texture(2, "centre");
+    ASSERT_TRUE(texture);
+    ASSERT_EQ(texture->extent(), Rect::ofSize(1024, 1024));
+    std::vector<RGB> whole(1024 * 1024);
+    RenderContext().render(*texture, PixelRect{0, 0, 1024, 1024}, whole.data(), 1024);
+    const auto grainOver = [](const Rect& extent) {
+        std::vector<RGB> pixels(size_t(extent.width * extent.height));
+        RenderContext().render(*Grain::image(2, "centre", extent),
+                               PixelRect{int64_t(extent.x), int64_t(extent.y), int64_t(extent.width), int64_t(extent.height)},
+                               pixels.data(), size_t(extent.width));
+        return pixels;
+    };
+    const auto landscape = grainOver(Rect{10, -5, 1024, 512});
+    const auto portrait = grainOver(Rect::ofSize(512, 1024));
+    for (int y : {0, 100, 511})
+        for (int x : {0, 300, 1023}) EXPECT_NEAR(landscape[size_t(y) * 1024 + x].r, whole[size_t(y + 256) * 1024 + x].r, 1e-5f);
+    for (int y : {0, 700, 1023})
+        for (int x : {0, 200, 511}) EXPECT_NEAR(portrait[size_t(y) * 512 + x].r, whole[size_t(y) * 1024 + x + 256].r, 1e-5f);
+}
+
 TEST(GrainTest, MiddleGreyGrainLeavesThePictureAlone)
 {
     const Rect extent = Rect::ofSize(40, 30);
