@@ -106,6 +106,8 @@ std::optional<std::span<const uint8_t>> LocatedMultiPictureIndex::picture(std::s
 {
     if (i >= index.entries.size()) return std::nullopt;
     const MultiPictureEntry& e = index.entries[i];
+    // Offset 0 stands for the start of the file, which only the first picture may claim.
+    if (e.offset == 0 && i != 0) return std::nullopt;
     const uint64_t start = e.offset == 0 ? 0 : uint64_t(base) + e.offset;
     if (start > file.size() || e.size > file.size() - start || e.size < 4) return std::nullopt;
     return file.subspan(size_t(start), e.size);

@@ -99,6 +99,32 @@ TEST(GainMapLocator, FindsTheMapOfAMultiPictureJpegByItsXmp)
     EXPECT_FALSE(readGainMap(preview));
 }
 
+TEST(GainMapLocator, OnlyTheFirstPictureStartsAtTheFileItself)
+{
+    // The primary describes its map in the published vocabulary, as such files do; a damaged
+    // index that puts the second picture at offset 0 must not make the primary its own map.
+    test::JpegOptions primary;
+    primary.extraSegments = {test::xmpSegment(test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"))};
+    test::JpegOptions secondary;
+    secondary.components = 1;
+    Bytes file = test::assembleMultiPictureJpeg(test::encodeJpeg(32, 24, test::gradientOf(32, 24), primary),
+                                                {test::encodeJpeg(8, 6, flatMap(0.5), secondary)});
+    ASSERT_FALSE(containsGainMap(file));
+    const auto located = locateMultiPictureIndex(file);
+    ASSERT_TRUE(located);
+    MultiPictureIndex index = located->index;
+    index.entries[1].offset = 0;
+    const Bytes patched = index.encoded();
+    std::copy(patched.begin(), patched.end(), file.begin() + std::ptrdiff_t(located->base));
+
+    const auto damaged = locateMultiPictureIndex(file);
+    ASSERT_TRUE(damaged);
+    EXPECT_TRUE(damaged->picture(file, 0));
+    EXPECT_FALSE(damaged->picture(file, 1));
+    EXPECT_FALSE(containsGainMap(file));
+    EXPECT_FALSE(readGainMap(file));
+}
+
 TEST(GainMapLocator, IndexIsReadAlikeByAnIndependentReader)
 {
     test::TempFolder folder;
