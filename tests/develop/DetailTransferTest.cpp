@@ -1,6 +1,7 @@
 #include "ScenePictures.h"
 
 #include "develop/DetailTransfer.h"
+#include "develop/TransferContext.h"
 #include "imaging/Filters.h"
 #include "imaging/Kernel.h"
 
@@ -358,6 +359,15 @@ TEST_F(DetailTransferTest, ConvertsTheRenderIntoAWideDocumentSpace)
     // A profile that can't be read counts as sRGB.
     const DetailTransfer unreadable(original, render, ColourSpace{"", {1, 2, 3}});
     EXPECT_TRUE(unreadable.documentIsSRGB());
+    // Another copy of the sRGB profile (other header bytes, the same colorants and curves) does too,
+    // and its render is used as received.
+    auto otherCopy = ColourSpace::sRGB().icc;
+    ASSERT_GT(otherCopy.size(), 84u);
+    otherCopy[80] ^= 0x20; // the profile creator
+    const DetailTransfer near(original, render, ColourSpace{"", otherCopy});
+    EXPECT_FALSE(isSRGB(near.documentSpace()));
+    EXPECT_TRUE(near.documentIsSRGB());
+    EXPECT_EQ(pixelsOf(near.render(), 5, 5), pixelsOf(render, 5, 5));
 }
 
 } // namespace
