@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -170,6 +171,11 @@ bool readTiles(TIFF* tiff, const Layout& l, const Samples& out)
     const size_t pixelBytes = size_t(planar ? 1 : l.samplesPerPixel) * (l.bits / 8);
     if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 || size_t(tileSize) < size_t(tileWidth) * tileHeight * pixelBytes)
         return false;
+    // A tile is never larger than the picture rounded up to the 16 that tiles come in, except
+    // that small pictures are often kept in one tile of a standard size. Larger tiles are damage
+    // and must not make us allocate for them.
+    const auto plausible = [](uint32_t tile, uint32_t side) { return tile <= std::max<uint64_t>((uint64_t(side) + 15) / 16 * 16, 1024); };
+    if (!plausible(tileWidth, l.width) || !plausible(tileHeight, l.height)) return false;
     std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
     const int planes = planar ? l.samplesPerPixel : 1;
     for (int plane = 0; plane < planes; ++plane)

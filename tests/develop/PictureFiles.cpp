@@ -150,7 +150,12 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
     }
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(options.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(options.orientation));
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+    if (options.tileSize > 0) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, uint32_t(options.tileSize));
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, uint32_t(options.tileSize));
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+    }
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_ADOBE_DEFLATE));
     if (options.dpi > 0) {
         TIFFSetField(tiff, TIFFTAG_XRESOLUTION, float(options.dpi));
@@ -160,21 +165,34 @@ Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOption
     if (!options.icc.empty()) TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(options.icc.size()), options.icc.data());
     const int bytesPerSample = bits / 8;
     const int planes = options.planar ? spp : 1, perPlane = options.planar ? 1 : spp;
-    std::vector<uint8_t> row(size_t(width) * perPlane * bytesPerSample);
-    for (int plane = 0; plane < planes; ++plane)
-        for (int y = 0; y < height; ++y) {
+    const size_t rowBytes = size_t(width) * perPlane * bytesPerSample;
+    for (int plane = 0; plane < planes; ++plane) {
+        std::vector<uint8_t> rows(rowBytes * size_t(height));
+        for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 for (int k = 0; k < perPlane; ++k) {
                     const int c = options.planar ? plane : k;
                     const double v = pattern(x, y, c);
-                    uint8_t* p = row.data() + (size_t(x) * perPlane + k) * bytesPerSample;
+                    uint8_t* p = rows.data() + size_t(y) * rowBytes + (size_t(x) * perPlane + k) * bytesPerSample;
                     if (lab && c > 0) *p = uint8_t(int8_t(std::lround(v * 127))); // a and b are signed
                     else if (bits == 8) *p = to8(v);
                     else if (bits == 16) { const uint16_t s = to16(v); std::memcpy(p, &s, 2); }
                     else { const float f = float(v); std::memcpy(p, &f, 4); }
                 }
-            TIFFWriteScanline(tiff, row.data(), uint32_t(y), uint16_t(plane));
+        if (options.tileSize <= 0) {
+            for (int y = 0; y < height; ++y) TIFFWriteScanline(tiff, rows.data() + size_t(y) * rowBytes, uint32_t(y), uint16_t(plane));
+            continue;
         }
+        const size_t side = size_t(options.tileSize), pixelBytes = size_t(perPlane) * bytesPerSample;
+        for (int ty = 0; ty < height; ty += options.tileSize)
+            for (int tx = 0; tx < width; tx += options.tileSize) {
+                std::vector<uint8_t> tile(side * side * pixelBytes);
+                for (int y = ty; y < std::min(height, ty + options.tileSize); ++y)
+                    std::memcpy(tile.data() + size_t(y - ty) * side * pixelBytes, rows.data() + size_t(y) * rowBytes + size_t(tx) * pixelBytes,
+                                size_t(std::min(width - tx, options.tileSize)) * pixelBytes);
+                TIFFWriteTile(tiff, tile.data(), uint32_t(tx), uint32_t(ty), 0, uint16_t(plane));
+            }
+    }
     TIFFClose(tiff);
     return readFile(path);
 }

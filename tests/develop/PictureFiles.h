@@ -48,6 +48,7 @@ struct TiffOptions {
     double dpi = 0;            // 0 leaves the resolution out
     int photometric = -1;      // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
     bool palette = false;      // 8-bit indices (channel 0 of the pattern) into a colour map
+    int tileSize = 0;          // square tiles of this side (a multiple of 16) instead of strips
 };
 Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOptions& options = {});
 

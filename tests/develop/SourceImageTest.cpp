@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sys/resource.h>
+#include <tiffio.h>
 #include <zlib.h>
 #include <thread>
 
@@ -303,7 +305,10 @@ TEST_F(SourceImageTest, LabAndProfiledGreyBecomeSRGB)
 
 TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
 {
-    const auto pattern = test::gradientOf(9, 7);
+    // Tiles of 16 cut the picture with partial tiles at the edges; tiles of 256 exceed it.
+    const int width = 37, height = 21;
+    const auto pattern = test::gradientOf(width, height);
+    for (int tileSize : {0, 16, 256})
     for (int bits : {8, 16, 32})
         for (bool planar : {false, true})
             for (int samples : {1, 3}) {
@@ -312,15 +317,16 @@ TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
                 options.planar = planar;
                 options.samplesPerPixel = samples;
                 options.dpi = 240;
-                const std::string name = std::string("t").append(std::to_string(bits)).append(planar ? "p" : "c").append(std::to_string(samples)).append(".tif");
-                const SourceImage source = SourceImage::load(write(name, test::encodeTiff(9, 7, pattern, options)));
+                options.tileSize = tileSize;
+                const std::string name = std::string("t").append(std::to_string(bits)).append(planar ? "p" : "c").append(std::to_string(samples)).append("-").append(std::to_string(tileSize)).append(".tif");
+                const SourceImage source = SourceImage::load(write(name, test::encodeTiff(width, height, pattern, options)));
                 EXPECT_EQ(source.bitsPerComponent, bits) << name;
                 EXPECT_EQ(source.dpi, 240) << name;
                 EXPECT_EQ(source.utType, "public.tiff");
                 const Samples s = render(source.image);
                 const double tolerance = bits == 8 ? 0.5 / 255 + 1e-6 : 1e-4;
-                for (int y = 0; y < 7; ++y)
-                    for (int x = 0; x < 9; ++x) {
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) {
                         EXPECT_NEAR(s.at(x, y).r, pattern(x, y, 0), tolerance) << name << " " << x << "," << y;
                         if (samples == 3) { EXPECT_NEAR(s.at(x, y).b, pattern(x, y, 2), tolerance) << name; }
                     }
@@ -474,8 +480,17 @@ TEST_F(SourceImageTest, StrayBytesBetweenSegmentsDoNotMakeAPhotographUnreadable)
     EXPECT_EQ(loadError(write("damaged.jpg", damaged)), "could not read damaged.jpg");
 }
 
+// The most memory the process has held so far, in megabytes.
+long peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
 TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
 {
+    const long peakBefore = peakMegabytes();
     // A PSD header claiming 30000 x 30000 with raw planes, followed by a few bytes.
     Bytes psd = test::encodePsd(2, 2, test::gradientOf(2, 2));
     psd[14] = 0; psd[15] = 0; psd[16] = 0x75; psd[17] = 0x30;
@@ -489,6 +504,23 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
             break;
         }
     EXPECT_EQ(loadError(write("huge.jpg", jpeg)), "could not read huge.jpg");
+    // A small TIFF whose tiles claim 32768 x 32768 pixels each.
+    test::TiffOptions tiled;
+    tiled.tileSize = 16;
+    Bytes tiff = test::encodeTiff(40, 30, test::gradientOf(40, 30), tiled);
+    ASSERT_EQ(tiff[0], 'I');
+    const auto u16At = [&](size_t at) { return uint16_t(tiff[at] | tiff[at + 1] << 8); };
+    const size_t directory = size_t(tiff[4] | tiff[5] << 8 | tiff[6] << 16 | tiff[7] << 24);
+    int patched = 0;
+    for (size_t entry = directory + 2; entry < directory + 2 + 12 * size_t(u16At(directory)); entry += 12)
+        if (u16At(entry) == TIFFTAG_TILEWIDTH || u16At(entry) == TIFFTAG_TILELENGTH) {
+            // SHORT or LONG, stored in place: 32768 reads the same either way.
+            tiff[entry + 8] = 0x00; tiff[entry + 9] = 0x80; tiff[entry + 10] = 0; tiff[entry + 11] = 0;
+            ++patched;
+        }
+    ASSERT_EQ(patched, 2);
+    EXPECT_EQ(loadError(write("tiles.tif", tiff)), "could not read tiles.tif");
+    EXPECT_LT(peakMegabytes() - peakBefore, 256);
 }
 
 TEST_F(SourceImageTest, HeifGridLargerThanItsDeclaredSizeIsNotDecoded)
