@@ -63,6 +63,23 @@ void renderRows(const Image& image, const PixelRect& rect, const RenderContext::
     });
 }
 
+// RGBA rows of `Sample`s, each channel quantise(v) and alpha `opaque`. A missing picture renders black.
+template <class Sample, class Quantise>
+void renderQuantised(const Image& image, const PixelRect& rect, const RenderContext::Options& options, uint8_t* out,
+                     size_t rowBytes, Sample opaque, Quantise quantise)
+{
+    const Image source = image.isNull() ? Image::constant({}) : image;
+    renderRows(source, rect, options, [&](int64_t y, int64_t x, const RGB* samples, int64_t count) {
+        Sample* row = reinterpret_cast<Sample*>(out + size_t(y) * rowBytes) + 4 * x;
+        for (int64_t i = 0; i < count; ++i) {
+            row[4 * i] = quantise(samples[i].r);
+            row[4 * i + 1] = quantise(samples[i].g);
+            row[4 * i + 2] = quantise(samples[i].b);
+            row[4 * i + 3] = opaque;
+        }
+    });
+}
+
 } // namespace
 
 void RenderContext::render(const Image& image, const PixelRect& rect, RGB* out, size_t stride) const
@@ -79,59 +96,19 @@ void RenderContext::render(const Image& image, const PixelRect& rect, RGB* out, 
 
 void RenderContext::renderRGBA16(const Image& image, const PixelRect& rect, uint16_t* out, size_t rowBytes) const
 {
-    if (image.isNull()) {
-        for (int64_t y = 0; y < rect.height; ++y) {
-            uint16_t* row = reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(out) + size_t(y) * rowBytes);
-            for (int64_t x = 0; x < rect.width; ++x) { row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0; row[4 * x + 3] = 65535; }
-        }
-        return;
-    }
-    renderRows(image, rect, options_, [&](int64_t y, int64_t x, const RGB* samples, int64_t count) {
-        uint16_t* row = reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(out) + size_t(y) * rowBytes) + 4 * x;
-        for (int64_t i = 0; i < count; ++i) {
-            row[4 * i] = quantised<uint16_t>(samples[i].r, 65535.0f);
-            row[4 * i + 1] = quantised<uint16_t>(samples[i].g, 65535.0f);
-            row[4 * i + 2] = quantised<uint16_t>(samples[i].b, 65535.0f);
-            row[4 * i + 3] = 65535;
-        }
-    });
+    renderQuantised<uint16_t>(image, rect, options_, reinterpret_cast<uint8_t*>(out), rowBytes, 65535,
+                              [](float v) { return quantised<uint16_t>(v, 65535.0f); });
 }
 
 void RenderContext::renderRGBA8(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const
 {
-    if (image.isNull()) {
-        for (int64_t y = 0; y < rect.height; ++y) {
-            uint8_t* row = out + size_t(y) * rowBytes;
-            for (int64_t x = 0; x < rect.width; ++x) { row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0; row[4 * x + 3] = 255; }
-        }
-        return;
-    }
-    renderRows(image, rect, options_, [&](int64_t y, int64_t x, const RGB* samples, int64_t count) {
-        uint8_t* row = out + size_t(y) * rowBytes + 4 * size_t(x);
-        for (int64_t i = 0; i < count; ++i) {
-            row[4 * i] = quantised<uint8_t>(samples[i].r, 255.0f);
-            row[4 * i + 1] = quantised<uint8_t>(samples[i].g, 255.0f);
-            row[4 * i + 2] = quantised<uint8_t>(samples[i].b, 255.0f);
-            row[4 * i + 3] = 255;
-        }
-    });
+    renderQuantised<uint8_t>(image, rect, options_, out, rowBytes, 255, [](float v) { return quantised<uint8_t>(v, 255.0f); });
 }
 
 void RenderContext::renderRGBA8Through16(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const
 {
-    if (image.isNull()) {
-        renderRGBA8(image, rect, out, rowBytes);
-        return;
-    }
-    renderRows(image, rect, options_, [&](int64_t y, int64_t x, const RGB* samples, int64_t count) {
-        uint8_t* row = out + size_t(y) * rowBytes + 4 * size_t(x);
-        for (int64_t i = 0; i < count; ++i) {
-            row[4 * i] = narrowTo8Bit(quantised<uint16_t>(samples[i].r, 65535.0f));
-            row[4 * i + 1] = narrowTo8Bit(quantised<uint16_t>(samples[i].g, 65535.0f));
-            row[4 * i + 2] = narrowTo8Bit(quantised<uint16_t>(samples[i].b, 65535.0f));
-            row[4 * i + 3] = 255;
-        }
-    });
+    renderQuantised<uint8_t>(image, rect, options_, out, rowBytes, 255,
+                             [](float v) { return narrowTo8Bit(quantised<uint16_t>(v, 65535.0f)); });
 }
 
 std::optional<Bitmap> RenderContext::renderBitmap(const Image& image, const PixelRect& rect, PixelFormat format,
