@@ -60,7 +60,8 @@ function(oxel_benchmark folder)
 endfunction()
 
 # oxel_fuzzer(<name> <source> [DEPS <targets...>])
-# A libFuzzer target, registered with CTest to run for OXEL_FUZZ_SECONDS from the seeds in fuzz/corpus/<name>.
+# A libFuzzer target, registered with CTest to run for OXEL_FUZZ_SECONDS from the seeds in fuzz/corpus/<name>,
+# with a fixed random seed so that a CI run is repeatable.
 set(OXEL_FUZZ_SECONDS 20 CACHE STRING "How long CTest runs each fuzzer")
 function(oxel_fuzzer name source)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
@@ -72,6 +73,6 @@ function(oxel_fuzzer name source)
   file(MAKE_DIRECTORY ${corpus})
   set(seeds ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
   add_test(NAME fuzz_${name}
-    COMMAND ${name} -max_total_time=${OXEL_FUZZ_SECONDS} -rss_limit_mb=2048 -timeout=10 ${corpus} ${seeds})
+    COMMAND ${name} -seed=1 -max_total_time=${OXEL_FUZZ_SECONDS} -rss_limit_mb=2048 -timeout=10 ${corpus} ${seeds})
   set_tests_properties(fuzz_${name} PROPERTIES TIMEOUT 300)
 endfunction()
