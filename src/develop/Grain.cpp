@@ -1,11 +1,13 @@
 #include "develop/Grain.h"
 
 #include "imaging/Filters.h"
+#include "imaging/RenderContext.h"
 
 #include <png.h>
 
 #include <algorithm>
 #include <cmath>
+#include <list>
 #include <mutex>
 #include <unordered_map>
 
@@ -41,6 +43,23 @@ struct TextureCache {
 TextureCache& textureCache()
 {
     static TextureCache cache;
+    return cache;
+}
+
+// Grain pictures of preview size (up to 4 megapixels) kept rendered, the most recently used first.
+constexpr double keptGrainArea = 4194304;
+constexpr size_t keptGrainCount = 4;
+
+struct PlacedGrainCache {
+    // The texture (its recipe's identity, held alive by the texture cache) and the extent covered.
+    using Key = std::pair<const void*, Rect>;
+    std::mutex lock;
+    std::list<std::pair<Key, Image>> entries;
+};
+
+PlacedGrainCache& placedGrainCache()
+{
+    static PlacedGrainCache cache;
     return cache;
 }
 
@@ -83,22 +102,46 @@ std::optional<Image> Grain::texture(int level, std::string_view seed)
     return loaded;
 }
 
+Image Grain::placed(const Image& texture, const Rect& extent)
+{
+    const Rect textureExtent = texture.extent();
+    const double scale = std::max(extent.width, extent.height) / textureExtent.width;
+    // Clamped first, so the scaled texture has no dark rim from the zeros outside it.
+    const Image scaled = lanczosScaleTransform(texture.clampedToExtent(), scale, 1.0)
+                             .cropped(Rect{textureExtent.x * scale, textureExtent.y * scale,
+                                           textureExtent.width * scale, textureExtent.height * scale});
+    const Rect placedExtent = scaled.extent();
+    // Whole-pixel moves: a half-pixel move would resample and soften the grain on odd sizes.
+    const double dx = std::round((extent.x + extent.width / 2) - (placedExtent.x + placedExtent.width / 2));
+    const double dy = std::round((extent.y + extent.height / 2) - (placedExtent.y + placedExtent.height / 2));
+    return scaled.translated(dx, dy).cropped(extent);
+}
+
 std::optional<Image> Grain::image(int level, std::string_view seed, const Rect& extent)
 {
     const auto grain = texture(level, seed);
     if (!grain) return std::nullopt;
     const Rect textureExtent = grain->extent();
     if (!(textureExtent.width > 0) || !(extent.width > 0) || extent.isInfinite()) return std::nullopt;
-    const double scale = std::max(extent.width, extent.height) / textureExtent.width;
-    // Clamped first, so the scaled texture has no dark rim from the zeros outside it.
-    const Image scaled = lanczosScaleTransform(grain->clampedToExtent(), scale, 1.0)
-                             .cropped(Rect{textureExtent.x * scale, textureExtent.y * scale,
-                                           textureExtent.width * scale, textureExtent.height * scale});
-    const Rect placed = scaled.extent();
-    // Whole-pixel moves: a half-pixel move would resample and soften the grain on odd sizes.
-    const double dx = std::round((extent.x + extent.width / 2) - (placed.x + placed.width / 2));
-    const double dy = std::round((extent.y + extent.height / 2) - (placed.y + placed.height / 2));
-    return scaled.translated(dx, dy).cropped(extent);
+    if (extent.width * extent.height > keptGrainArea) return placed(*grain, extent);
+
+    PlacedGrainCache& cache = placedGrainCache();
+    const PlacedGrainCache::Key key{grain->node().get(), extent};
+    {
+        std::lock_guard guard(cache.lock);
+        for (auto entry = cache.entries.begin(); entry != cache.entries.end(); ++entry) {
+            if (entry->first == key) {
+                cache.entries.splice(cache.entries.begin(), cache.entries, entry);
+                return entry->second;
+            }
+        }
+    }
+    // Rendered outside the lock: two threads may both render it, and both get the same pixels.
+    const Image rendered = materialised(placed(*grain, extent));
+    std::lock_guard guard(cache.lock);
+    cache.entries.emplace_front(key, rendered);
+    if (cache.entries.size() > keptGrainCount) cache.entries.pop_back();
+    return rendered;
 }
 
 Image Grain::apply(const Image& grain, const Image& picture)

@@ -31,6 +31,10 @@ struct Grain {
     // Grain covering exactly `extent`, or nothing when there is no texture or the extent is empty.
     static std::optional<Image> image(int level, std::string_view seed, const Rect& extent);
 
+    // The texture enlarged to cover `extent` and centred on it, as a recipe. `image` keeps the
+    // rendered result of a few preview-sized ones, since every render of a preview wears it again.
+    static Image placed(const Image& texture, const Rect& extent);
+
     // The picture with the grain overlaid (the grain is the top image), cropped to the picture.
     static Image apply(const Image& grain, const Image& picture);
 };

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <vector>
 
 namespace oxel {
 namespace {
@@ -115,6 +116,24 @@ TEST(GrainTest, CentresTheTextureOnThePicture)
         for (int x : {0, 300, 1023}) EXPECT_NEAR(landscape[size_t(y) * 1024 + x].r, whole[size_t(y + 256) * 1024 + x].r, 1e-5f);
     for (int y : {0, 700, 1023})
         for (int x : {0, 200, 511}) EXPECT_NEAR(portrait[size_t(y) * 512 + x].r, whole[size_t(y) * 1024 + x + 256].r, 1e-5f);
+}
+
+TEST(GrainTest, KeptPreviewGrainIsTheGrainItStandsFor)
+{
+    // A preview-sized grain picture is rendered once and kept; the kept pixels must be exactly
+    // those of the recipe, for the first request, a repeated one, and one that moves the extent.
+    const auto texture = Grain::texture(2, "job-kept");
+    ASSERT_TRUE(texture);
+    for (const Rect extent : {Rect{0, 0, 301, 199}, Rect{0, 0, 301, 199}, Rect{40, 10, 301, 199}, Rect{0, 0, 120, 333}}) {
+        const auto kept = Grain::image(2, "job-kept", extent);
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->extent(), extent);
+        const PixelRect pixels{int64_t(extent.x), int64_t(extent.y), int64_t(extent.width), int64_t(extent.height)};
+        std::vector<RGB> got(size_t(pixels.area())), expected(size_t(pixels.area()));
+        RenderContext().render(*kept, pixels, got.data(), size_t(pixels.width));
+        RenderContext().render(Grain::placed(*texture, extent), pixels, expected.data(), size_t(pixels.width));
+        ASSERT_EQ(got, expected);
+    }
 }
 
 TEST(GrainTest, MiddleGreyGrainLeavesThePictureAlone)
