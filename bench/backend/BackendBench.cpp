@@ -1,8 +1,8 @@
 // Submit, poll, collect and decode one result against the local backend with its delays off.
 #include "backend/BackendBaseURL.h"
 #include "backend/JobEndpoints.h"
-#include "backend/LocalBackend.h"
-#include "backend/LocalRelight.h"
+#include "localbackend/LocalBackend.h"
+#include "localbackend/LocalRelight.h"
 #include "backend/ResultWire.h"
 #include "platform/SettingsStore.h"
 
@@ -24,7 +24,7 @@ constexpr auto pollInterval = std::chrono::seconds(3);
 
 // A 2048 × 1365 photograph-like picture: smooth light with fine noise, so the JPEG is of a
 // realistic size.
-std::string photographJpeg() {
+std::string photographJPEG() {
     local::RgbPicture picture{2048, 1365, {}};
     picture.pixels.resize(size_t(picture.width) * picture.height * 3);
     std::mt19937 noise(7);
@@ -38,7 +38,7 @@ std::string photographJpeg() {
             p[2] = uint8_t(std::clamp(int(light * 150) + grain(noise), 0, 255));
         }
     }
-    return local::encodeJpeg(picture, 92);
+    return local::encodeJPEG(picture, 92);
 }
 
 // The result decoded at full size with the decoder's default (accurate) transform.
@@ -84,7 +84,7 @@ struct BenchBackend {
 
 void BM_SubmitPollCollect(benchmark::State& state) {
     static BenchBackend bench;
-    static const std::string jpeg = photographJpeg();
+    static const std::string jpeg = photographJPEG();
     for (auto _ : state) {
         auto jobId = submitJob(jpeg, bench.userId, std::nullopt, std::nullopt, false);
         if (!jobId) {

@@ -1,12 +1,12 @@
 // The develop order at the sizes the application meets: a preview while a slider moves, the full
 // export render, and the report JPEG. Grade, skin hold and grain are on in every case.
 
-#include "EightBitPicture.h"
+#include "develop/EightBitPicture.h"
 #include "ProcessCPUTime.h"
 
 #include "develop/DevelopOrder.h"
-#include "develop/GradeRunnerUp.h"
-#include "develop/GradeTheory.h"
+#include "develop/grade/GradeRunnerUp.h"
+#include "develop/grade/GradeTheory.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Loading a 6000 x 4000 JPEG original with a Display P3 profile and EXIF orientation 6, and the
 // preview and thumbnail made from it.
 
-#include "develop/JpegEncoder.h"
-#include "develop/Metadata.h"
+#include "develop/codecs/JPEGEncoder.h"
+#include "develop/codecs/Metadata.h"
 #include "develop/SourceImage.h"
 
 #include <benchmark/benchmark.h>
@@ -17,7 +17,7 @@ namespace {
 constexpr int64_t width = 6000, height = 4000;
 
 // A photograph-like picture with fine detail, so that the JPEG has a realistic size.
-std::vector<uint8_t> photographJpeg()
+std::vector<uint8_t> photographJPEG()
 {
     auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX8);
     for (int64_t y = 0; y < height; ++y) {
@@ -31,7 +31,7 @@ std::vector<uint8_t> photographJpeg()
             row[4 * x + 2] = byte(0.5 + 0.3 * std::sin(6 * u * v) + detail);
         }
     }
-    auto jpeg = encodeJpeg(*bitmap, 92, ColourSpace::displayP3().icc);
+    auto jpeg = encodeJPEG(*bitmap, 92, ColourSpace::displayP3().icc);
     Metadata metadata;
     metadata.setText("Exif.Image.Orientation", "6");
     metadata.setText("Exif.Photo.DateTimeOriginal", "2024:06:01 12:00:00");
@@ -43,7 +43,7 @@ const std::filesystem::path& originalPath()
 {
     static const std::filesystem::path path = [] {
         const auto p = std::filesystem::temp_directory_path() / "oxel-bench-original.jpg";
-        const auto bytes = photographJpeg();
+        const auto bytes = photographJPEG();
         std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return p;
     }();

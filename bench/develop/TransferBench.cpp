@@ -2,7 +2,7 @@
 
 #include "ProcessCPUTime.h"
 
-#include "develop/DetailTransfer.h"
+#include "develop/transfer/DetailTransfer.h"
 #include "imaging/RenderBanded.h"
 
 #include <benchmark/benchmark.h>

@@ -2,7 +2,7 @@
 // renamed file: detail transfer, grade, skin hold and grain, written as JPEG (with and without
 // the original's gain map), HEIC and 16-bit TIFF. Each benchmark also reports the growth of the
 // process's peak memory while it ran and its CPU time per iteration.
-#include "ExportBenchSupport.h"
+#include "export/ExportBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // 2048 x 1365 relit render: detail transfer planned at full size, grade, skin hold and grain,
 // written with their six layers as a PSD and as a layered TIFF. Each benchmark reports the
 // process's CPU time per export and its peak memory during the exports.
-#include "ExportBenchSupport.h"
+#include "export/ExportBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 // Colour conversion and banded rendering at the size of a 24-megapixel original.
-#include "develop/RGBSpace.h"
+#include "develop/colour/RGBSpace.h"
 #include "imaging/Kernel.h"
 #include "imaging/RenderBanded.h"
 #include "imaging/RenderContext.h"

@@ -1,9 +1,9 @@
 // Grade objects arrive from the backend and from files on disk: whatever they hold, decoding must
 // give a grade that is safe to render, and a grade written back out (as the colour-only path stores
 // it) must decode again.
-#include "develop/GradeRunnerUp.h"
-#include "develop/GradeTheory.h"
-#include "develop/SuggestedGrade.h"
+#include "develop/grade/GradeRunnerUp.h"
+#include "develop/grade/GradeTheory.h"
+#include "develop/grade/SuggestedGrade.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the ICC profile reader: it must answer with a space or nothing, never
 // read outside the data, and never give a space whose curves or matrices aren't finite.
-#include "develop/RGBSpace.h"
+#include "develop/colour/RGBSpace.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The Multi-Picture Format index, read from untrusted bytes both as a bare APP2 payload and as the
 // index of a whole JPEG file, and every picture range it lists.
 
-#include "develop/MultiPictureIndex.h"
+#include "develop/codecs/MultiPictureIndex.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The merged composite of PSD and PSB files, read from untrusted bytes: header, resources and
 // raw or run-length pixel data.
 
-#include "develop/PictureCodec.h"
+#include "develop/codecs/PictureCodec.h"
 
 #include <cstddef>
 #include <cstdint>

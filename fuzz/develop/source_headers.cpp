@@ -2,10 +2,10 @@
 // walk), the JPEG header segments and what is read from them, Photoshop image resources, and the
 // ICC profile description, and the turns a HEIF container gives its items.
 
-#include "develop/FileType.h"
-#include "develop/HeifTransforms.h"
-#include "develop/JpegStructure.h"
-#include "develop/PhotoshopResources.h"
+#include "develop/codecs/FileType.h"
+#include "develop/codecs/HEIFTransforms.h"
+#include "develop/codecs/JPEGStructure.h"
+#include "develop/codecs/PhotoshopResources.h"
 #include "develop/SourceImage.h"
 
 #include <cstddef>

@@ -1,8 +1,8 @@
-#include "AccountEndpoints.h"
+#include "backend/AccountEndpoints.h"
 
-#include "KeychainAccount.h"
-#include "Base64.h"
-#include "BackendRequest.h"
+#include "backend/KeychainAccount.h"
+#include "backend/Base64.h"
+#include "backend/BackendRequest.h"
 #include "platform/BuildInfo.h"
 #include "platform/SettingsStore.h"
 

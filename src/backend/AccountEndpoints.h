@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BalanceResponse.h"
-#include "JsonFields.h"
-#include "ProProduct.h"
+#include "backend/BalanceResponse.h"
+#include "backend/JsonFields.h"
+#include "backend/ProProduct.h"
 
 #include <optional>
 #include <stop_token>

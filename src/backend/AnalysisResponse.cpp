@@ -1,6 +1,6 @@
-#include "AnalysisResponse.h"
+#include "backend/AnalysisResponse.h"
 
-#include "develop/GradeRunnerUp.h"
+#include "develop/grade/GradeRunnerUp.h"
 
 namespace oxel {
 namespace {

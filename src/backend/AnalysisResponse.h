@@ -1,7 +1,7 @@
 #pragma once
 
-#include "JsonFields.h"
-#include "develop/SuggestedGrade.h"
+#include "backend/JsonFields.h"
+#include "develop/grade/SuggestedGrade.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "AppConfig.h"
+#include "backend/AppConfig.h"
 
-#include "JsonFields.h"
+#include "backend/JsonFields.h"
 
 #include <charconv>
 #include <vector>

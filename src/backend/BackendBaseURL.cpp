@@ -1,4 +1,4 @@
-#include "BackendBaseURL.h"
+#include "backend/BackendBaseURL.h"
 
 #include <cstdlib>
 #include <mutex>

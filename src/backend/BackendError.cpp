@@ -1,6 +1,6 @@
-#include "BackendError.h"
+#include "backend/BackendError.h"
 
-#include "Utf8Text.h"
+#include "backend/Utf8Text.h"
 
 namespace oxel {
 

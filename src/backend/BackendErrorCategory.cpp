@@ -1,4 +1,4 @@
-#include "BackendErrorCategory.h"
+#include "backend/BackendErrorCategory.h"
 
 namespace oxel {
 namespace {

@@ -1,4 +1,4 @@
-#include "BackendFailure.h"
+#include "backend/BackendFailure.h"
 
 namespace oxel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BackendError.h"
+#include "backend/BackendError.h"
 #include "develop/Decoded.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "BackendRequest.h"
+#include "backend/BackendRequest.h"
 
-#include "BackendBaseURL.h"
-#include "Utf8Text.h"
+#include "backend/BackendBaseURL.h"
+#include "backend/Utf8Text.h"
 #include "platform/SettingsStore.h"
 
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HttpSession.h"
-#include "JsonFields.h"
+#include "backend/HttpSession.h"
+#include "backend/JsonFields.h"
 
 #include <chrono>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "BalanceResponse.h"
+#include "backend/BalanceResponse.h"
 
-#include "JsonFields.h"
+#include "backend/JsonFields.h"
 
 namespace oxel {
 

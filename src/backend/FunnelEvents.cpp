@@ -1,6 +1,6 @@
-#include "FunnelEvents.h"
+#include "backend/FunnelEvents.h"
 
-#include "BackendRequest.h"
+#include "backend/BackendRequest.h"
 
 #include <charconv>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JsonFields.h"
+#include "backend/JsonFields.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "HttpSession.h"
+#include "backend/HttpSession.h"
 
 #include <curl/curl.h>
 

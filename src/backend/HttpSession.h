@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BackendFailure.h"
+#include "backend/BackendFailure.h"
 
 #include <chrono>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "JobEndpoints.h"
+#include "backend/JobEndpoints.h"
 
-#include "Base64.h"
-#include "BackendRequest.h"
+#include "backend/Base64.h"
+#include "backend/BackendRequest.h"
 #include "platform/BuildInfo.h"
-#include "Utf8Text.h"
+#include "backend/Utf8Text.h"
 
 #include <condition_variable>
 #include <cstdio>

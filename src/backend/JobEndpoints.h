@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BackendFailure.h"
-#include "JobResultResponse.h"
-#include "JobStatusResponse.h"
+#include "backend/BackendFailure.h"
+#include "backend/JobResultResponse.h"
+#include "backend/JobStatusResponse.h"
 
 #include <optional>
 #include <stop_token>

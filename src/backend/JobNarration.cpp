@@ -1,4 +1,4 @@
-#include "JobNarration.h"
+#include "backend/JobNarration.h"
 
 namespace oxel {
 

@@ -1,4 +1,4 @@
-#include "JobResultResponse.h"
+#include "backend/JobResultResponse.h"
 
 namespace oxel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnalysisResponse.h"
+#include "backend/AnalysisResponse.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "JobStatusResponse.h"
+#include "backend/JobStatusResponse.h"
 
 namespace oxel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JobNarration.h"
+#include "backend/JobNarration.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "JsonFields.h"
+#include "backend/JsonFields.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "ProProduct.h"
+#include "backend/ProProduct.h"
 
 #include <clocale>
 #include <langinfo.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BackendFailure.h"
-#include "JsonFields.h"
+#include "backend/BackendFailure.h"
+#include "backend/JsonFields.h"
 
 #include <cstdint>
 #include <map>

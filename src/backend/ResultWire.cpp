@@ -1,6 +1,6 @@
-#include "ResultWire.h"
+#include "backend/ResultWire.h"
 
-#include "Base64.h"
+#include "backend/Base64.h"
 
 namespace oxel {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JobResultResponse.h"
+#include "backend/JobResultResponse.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "SupportLink.h"
+#include "backend/SupportLink.h"
 
-#include "BackendRequest.h"
-#include "Utf8Text.h"
+#include "backend/BackendRequest.h"
+#include "backend/Utf8Text.h"
 #include "platform/BuildInfo.h"
 #include "platform/UrlOpener.h"
 

@@ -1,4 +1,4 @@
-#include "Utf8Text.h"
+#include "backend/Utf8Text.h"
 
 #include <cstdint>
 #include <optional>

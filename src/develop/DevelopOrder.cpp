@@ -1,7 +1,7 @@
-#include "DevelopOrder.h"
+#include "develop/DevelopOrder.h"
 
-#include "ColourWear.h"
-#include "GradeWear.h"
+#include "develop/grade/ColourWear.h"
+#include "develop/grade/GradeWear.h"
 #include "develop/Grain.h"
 
 #include "imaging/RenderBanded.h"

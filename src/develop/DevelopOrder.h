@@ -1,6 +1,6 @@
 #pragma once
 
-#include "develop/GradeLooks.h"
+#include "develop/grade/GradeLooks.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"

@@ -1,6 +1,6 @@
-#include "DevelopOrder.h"
+#include "develop/DevelopOrder.h"
 
-#include "JpegEncoder.h"
+#include "develop/codecs/JPEGEncoder.h"
 
 #include "imaging/Filters.h"
 #include "imaging/RenderBanded.h"
@@ -13,7 +13,7 @@ namespace oxel {
 std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t limit)
 {
     for (double quality : reportJPEGQualities) {
-        auto bytes = encodeJpeg(bitmap, jpegQuality(quality), bitmap.colourSpace().icc);
+        auto bytes = encodeJPEG(bitmap, jpegQuality(quality), bitmap.colourSpace().icc);
         if (!bytes) return std::nullopt;
         if (bytes->size() <= limit) return bytes;
     }

@@ -1,7 +1,7 @@
 #include "develop/HDRGainMap.h"
 
-#include "develop/JpegStructure.h"
-#include "develop/PictureCodec.h"
+#include "develop/codecs/JPEGStructure.h"
+#include "develop/codecs/PictureCodec.h"
 #include "imaging/Filters.h"
 #include "imaging/Kernel.h"
 #include "imaging/RenderContext.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "develop/GainMapLocator.h"
-#include "develop/Metadata.h"
+#include "develop/codecs/GainMapLocator.h"
+#include "develop/codecs/Metadata.h"
 #include "imaging/Image.h"
 
 #include <cstdint>

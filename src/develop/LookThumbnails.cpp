@@ -1,4 +1,4 @@
-#include "DevelopOrder.h"
+#include "develop/DevelopOrder.h"
 
 #include "imaging/Filters.h"
 

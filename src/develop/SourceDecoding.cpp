@@ -1,7 +1,7 @@
 #include "develop/SourceDecoding.h"
 
-#include "develop/ColourTransform.h"
-#include "develop/ProfileRecognition.h"
+#include "develop/colour/ColourTransform.h"
+#include "develop/colour/ProfileRecognition.h"
 #include "imaging/BitmapNode.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #include "develop/SourceImage.h"
 
-#include "develop/ColourTransform.h"
-#include "develop/GainMapLocator.h"
+#include "develop/colour/ColourTransform.h"
+#include "develop/codecs/GainMapLocator.h"
 #include "develop/SourceDecoding.h"
 
 namespace oxel {

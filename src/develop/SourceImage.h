@@ -1,7 +1,7 @@
 #pragma once
 
-#include "develop/FileType.h"
-#include "develop/Metadata.h"
+#include "develop/codecs/FileType.h"
+#include "develop/codecs/Metadata.h"
 #include "develop/SourceCache.h"
 #include "imaging/Bitmap.h"
 #include "imaging/ColourSpace.h"

@@ -1,4 +1,4 @@
-#include "develop/ByteIO.h"
+#include "develop/codecs/ByteIO.h"
 #include "develop/SourceImage.h"
 
 #include <ctime>

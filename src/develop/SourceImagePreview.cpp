@@ -1,5 +1,5 @@
-#include "develop/ColourTransform.h"
-#include "develop/JpegEncoder.h"
+#include "develop/colour/ColourTransform.h"
+#include "develop/codecs/JPEGEncoder.h"
 #include "develop/SourceDecoding.h"
 #include "develop/SourceImage.h"
 #include "imaging/Filters.h"
@@ -119,7 +119,7 @@ std::optional<std::vector<uint8_t>> SourceImage::jpegData() const
 {
     const auto preview = previewImage(sRGB(), false);
     if (!preview) return std::nullopt;
-    return encodeJpeg(*preview, 92, sRGB().icc);
+    return encodeJPEG(*preview, 92, sRGB().icc);
 }
 
 } // namespace oxel

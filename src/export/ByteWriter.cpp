@@ -1,4 +1,4 @@
-#include "ByteWriter.h"
+#include "export/ByteWriter.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "ChannelStaging.h"
+#include "export/ChannelStaging.h"
 
-#include "OutputFile.h"
-#include "SerialQueue.h"
-#include "ZlibSink.h"
+#include "export/OutputFile.h"
+#include "export/SerialQueue.h"
+#include "export/ZlibSink.h"
 
 #include <memory>
 #include <semaphore>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PSDWriterError.h"
+#include "export/PSDWriterError.h"
 
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"

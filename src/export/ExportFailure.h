@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExportOptions.h"
-#include "PSDWriterError.h"
+#include "export/ExportOptions.h"
+#include "export/PSDWriterError.h"
 
 #include <string>
 #include <variant>

@@ -1,4 +1,4 @@
-#include "ExportMetadata.h"
+#include "export/ExportMetadata.h"
 
 #include <array>
 #include <cmath>

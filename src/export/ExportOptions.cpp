@@ -1,4 +1,4 @@
-#include "ExportOptions.h"
+#include "export/ExportOptions.h"
 
 namespace oxel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExportOptions.h"
+#include "export/ExportOptions.h"
 
 #include <cstdint>
 #include <filesystem>

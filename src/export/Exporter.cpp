@@ -1,14 +1,14 @@
-#include "Exporter.h"
+#include "export/Exporter.h"
 
-#include "PSDLayer.h"
-#include "PSDWriter.h"
+#include "export/PSDLayer.h"
+#include "export/PSDWriter.h"
 
-#include "develop/ColourWear.h"
+#include "develop/grade/ColourWear.h"
 #include "develop/DevelopOrder.h"
-#include "develop/GradeWear.h"
+#include "develop/grade/GradeWear.h"
 #include "develop/Grain.h"
-#include "develop/LanczosScale.h"
-#include "develop/TransferContext.h"
+#include "develop/transfer/LanczosScale.h"
+#include "develop/transfer/TransferContext.h"
 
 #include <cmath>
 

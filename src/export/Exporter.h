@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ExportFailure.h"
-#include "ExportOptions.h"
-#include "ExportReport.h"
-#include "FlatWriter.h"
+#include "export/ExportFailure.h"
+#include "export/ExportOptions.h"
+#include "export/ExportReport.h"
+#include "export/FlatWriter.h"
 
 #include "develop/SourceImage.h"
 #include "library/JobOutcome.h"

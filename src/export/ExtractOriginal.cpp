@@ -1,6 +1,6 @@
 // Taking the "original" layer out of a layered file into a plain 16-bit TIFF.
-#include "OutputFile.h"
-#include "PSDReader.h"
+#include "export/OutputFile.h"
+#include "export/PSDReader.h"
 
 #include "imaging/ColourSpace.h"
 

@@ -1,6 +1,6 @@
-#include "FileAssembly.h"
+#include "export/FileAssembly.h"
 
-#include "OutputFile.h"
+#include "export/OutputFile.h"
 
 namespace oxel {
 

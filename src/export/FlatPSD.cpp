@@ -1,7 +1,7 @@
-#include "FlatPSD.h"
+#include "export/FlatPSD.h"
 
-#include "OutputFile.h"
-#include "PSDFormat.h"
+#include "export/OutputFile.h"
+#include "export/PSDFormat.h"
 
 #include <cstring>
 #include <vector>

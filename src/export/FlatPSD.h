@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PSDWriterError.h"
+#include "export/PSDWriterError.h"
 
 #include "imaging/Bitmap.h"
 

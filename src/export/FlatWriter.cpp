@@ -1,14 +1,14 @@
-#include "FlatWriter.h"
+#include "export/FlatWriter.h"
 
-#include "ExportMetadata.h"
-#include "FlatPSD.h"
-#include "JPEGGainMap.h"
-#include "OutputFile.h" // temporaryFileName
-#include "PNGEncoder.h"
-#include "TIFFEncoder.h"
+#include "export/ExportMetadata.h"
+#include "export/FlatPSD.h"
+#include "export/JPEGGainMap.h"
+#include "export/OutputFile.h" // temporaryFileName
+#include "export/PNGEncoder.h"
+#include "export/TIFFEncoder.h"
 
 #include "develop/HDRGainMap.h"
-#include "develop/JpegEncoder.h"
+#include "develop/codecs/JPEGEncoder.h"
 #include "imaging/RenderBanded.h"
 
 #include <cerrno>
@@ -141,13 +141,13 @@ std::optional<std::vector<uint8_t>> grey(const GainMapPicture& map, double quali
     if (!bitmap || map.pixels.size() != size_t(map.width * map.height)) return std::nullopt;
     for (int64_t y = 0; y < map.height; ++y)
         std::copy_n(map.pixels.data() + size_t(y * map.width), size_t(map.width), bitmap->mutableRow(y));
-    return encodeJpeg(*bitmap, jpegQuality(quality), {});
+    return encodeJPEG(*bitmap, jpegQuality(quality), {});
 }
 
 std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadata& metadata, double quality,
                                              const GainMapPicture* gainMap)
 {
-    auto primary = encodeJpeg(bitmap, jpegQuality(quality), bitmap.colourSpace().icc);
+    auto primary = encodeJPEG(bitmap, jpegQuality(quality), bitmap.colourSpace().icc);
     if (!primary) return std::nullopt;
     if (!metadata.isEmpty() && metadata.writeInto(*primary)) return std::nullopt;
     if (!gainMap) return primary;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ExportFailure.h"
-#include "ExportOptions.h"
-#include "HEICEncoder.h"
+#include "export/ExportFailure.h"
+#include "export/ExportOptions.h"
+#include "export/HEICEncoder.h"
 
-#include "develop/Metadata.h"
+#include "develop/codecs/Metadata.h"
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"

@@ -1,4 +1,4 @@
-#include "HEICAuxiliary.h"
+#include "export/HEICAuxiliary.h"
 
 #include <cstring>
 #include <optional>

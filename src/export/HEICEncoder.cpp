@@ -1,6 +1,6 @@
-#include "HEICEncoder.h"
+#include "export/HEICEncoder.h"
 
-#include "HEICAuxiliary.h"
+#include "export/HEICAuxiliary.h"
 
 #include <libheif/heif.h>
 

@@ -1,4 +1,4 @@
-#include "JPEGGainMap.h"
+#include "export/JPEGGainMap.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // The layered TIFF: a plain big-endian, uncompressed 16-bit RGB TIFF of the composite whose
 // Photoshop data block (tag 37724) carries the layers.
-#include "PSDWriter.h"
+#include "export/PSDWriter.h"
 
 #include <cmath>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "OutputFile.h"
+#include "export/OutputFile.h"
 
-#include "PSDWriterError.h"
+#include "export/PSDWriterError.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "PNGEncoder.h"
+#include "export/PNGEncoder.h"
 
 #include <png.h>
 #include <zlib.h>

@@ -1,4 +1,4 @@
-#include "PSDFormat.h"
+#include "export/PSDFormat.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteWriter.h"
+#include "export/ByteWriter.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "PSDLayer.h"
+#include "export/PSDLayer.h"
 
 namespace oxel {
 

@@ -1,4 +1,4 @@
-#include "PSDReader.h"
+#include "export/PSDReader.h"
 
 #include <zlib.h>
 

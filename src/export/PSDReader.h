@@ -1,6 +1,6 @@
 #pragma once
 
-#include "develop/Metadata.h"
+#include "develop/codecs/Metadata.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "PSDWriter.h"
+#include "export/PSDWriter.h"
 
-#include "OutputFile.h"
-#include "PSDFormat.h"
-#include "ZlibSink.h"
+#include "export/OutputFile.h"
+#include "export/PSDFormat.h"
+#include "export/ZlibSink.h"
 
 #include <cmath>
 #include <map>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ChannelStaging.h"
-#include "FileAssembly.h"
-#include "PSDLayer.h"
-#include "PSDWriterError.h"
+#include "export/ChannelStaging.h"
+#include "export/FileAssembly.h"
+#include "export/PSDLayer.h"
+#include "export/PSDWriterError.h"
 
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"

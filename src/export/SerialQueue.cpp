@@ -1,4 +1,4 @@
-#include "SerialQueue.h"
+#include "export/SerialQueue.h"
 
 #include <pthread.h>
 

@@ -1,4 +1,4 @@
-#include "TIFFEncoder.h"
+#include "export/TIFFEncoder.h"
 
 #include <tiffio.h>
 

@@ -1,6 +1,6 @@
-#include "ZlibSink.h"
+#include "export/ZlibSink.h"
 
-#include "PSDWriterError.h"
+#include "export/PSDWriterError.h"
 
 #include <tbb/parallel_for.h>
 #include <zlib.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OutputFile.h"
+#include "export/OutputFile.h"
 
 #include <cstddef>
 #include <cstdint>

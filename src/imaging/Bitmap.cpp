@@ -1,4 +1,4 @@
-#include "Bitmap.h"
+#include "imaging/Bitmap.h"
 
 #include <cstdlib>
 #include <limits>

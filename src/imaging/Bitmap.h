@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ColourSpace.h"
+#include "imaging/ColourSpace.h"
 
 #include <cstddef>
 #include <cstdint>

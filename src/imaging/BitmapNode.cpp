@@ -1,4 +1,4 @@
-#include "BitmapNode.h"
+#include "imaging/BitmapNode.h"
 
 #include <cstring>
 

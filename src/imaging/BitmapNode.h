@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Bitmap.h"
-#include "ImageNode.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ImageNode.h"
 
 namespace oxel {
 

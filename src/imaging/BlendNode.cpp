@@ -1,4 +1,4 @@
-#include "BlendNode.h"
+#include "imaging/BlendNode.h"
 
 namespace oxel {
 

@@ -1,7 +1,7 @@
-#include "CachedNode.h"
+#include "imaging/CachedNode.h"
 
-#include "Image.h"
-#include "RenderContext.h"
+#include "imaging/Image.h"
+#include "imaging/RenderContext.h"
 
 #include <tbb/task_arena.h>
 

@@ -1,4 +1,4 @@
-#include "ColourSpace.h"
+#include "imaging/ColourSpace.h"
 
 #include <cstdio>
 #include <string>

@@ -1,11 +1,11 @@
-#include "Filters.h"
+#include "imaging/Filters.h"
 
-#include "BlendNode.h"
-#include "CachedNode.h"
-#include "GeometryNodes.h"
-#include "GaussianNode.h"
-#include "RenderContext.h"
-#include "ResampleNode.h"
+#include "imaging/BlendNode.h"
+#include "imaging/CachedNode.h"
+#include "imaging/GeometryNodes.h"
+#include "imaging/GaussianNode.h"
+#include "imaging/RenderContext.h"
+#include "imaging/ResampleNode.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "GaussianNode.h"
+#include "imaging/GaussianNode.h"
 
-#include "RowMath.h"
+#include "imaging/RowMath.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageNode.h"
+#include "imaging/ImageNode.h"
 
 #include <vector>
 

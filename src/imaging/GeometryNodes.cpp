@@ -1,4 +1,4 @@
-#include "GeometryNodes.h"
+#include "imaging/GeometryNodes.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "Image.h"
+#include "imaging/Image.h"
 
-#include "BitmapNode.h"
-#include "GeometryNodes.h"
-#include "ResampleNode.h"
+#include "imaging/BitmapNode.h"
+#include "imaging/GeometryNodes.h"
+#include "imaging/ResampleNode.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Bitmap.h"
-#include "ImageNode.h"
-#include "Pixel.h"
-#include "Rect.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ImageNode.h"
+#include "imaging/Pixel.h"
+#include "imaging/Rect.h"
 
 namespace oxel {
 

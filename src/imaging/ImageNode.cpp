@@ -1,4 +1,4 @@
-#include "ImageNode.h"
+#include "imaging/ImageNode.h"
 
 #include <algorithm>
 #include <cstring>

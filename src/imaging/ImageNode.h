@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Pixel.h"
-#include "Rect.h"
+#include "imaging/Pixel.h"
+#include "imaging/Rect.h"
 
 #include <cstddef>
 #include <memory>

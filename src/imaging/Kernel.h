@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Image.h"
+#include "imaging/Image.h"
 
 #include <array>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "KernelNode.h"
+#include "imaging/KernelNode.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Image.h"
-#include "Kernel.h"
+#include "imaging/Image.h"
+#include "imaging/Kernel.h"
 
 namespace oxel {
 

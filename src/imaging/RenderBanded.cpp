@@ -1,4 +1,4 @@
-#include "RenderBanded.h"
+#include "imaging/RenderBanded.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Bitmap.h"
-#include "ColourSpace.h"
-#include "Image.h"
-#include "RenderContext.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ColourSpace.h"
+#include "imaging/Image.h"
+#include "imaging/RenderContext.h"
 
 #include <cstdint>
 #include <optional>

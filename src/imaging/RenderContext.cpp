@@ -1,8 +1,8 @@
-#include "RenderContext.h"
+#include "imaging/RenderContext.h"
 
-#include "BitmapNode.h"
-#include "ImageNode.h"
-#include "RenderBanded.h"
+#include "imaging/BitmapNode.h"
+#include "imaging/ImageNode.h"
+#include "imaging/RenderBanded.h"
 
 #include <tbb/blocked_range2d.h>
 #include <tbb/parallel_for.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Bitmap.h"
-#include "Image.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Image.h"
 
 #include <cstdint>
 #include <optional>

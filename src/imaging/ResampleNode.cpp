@@ -1,7 +1,7 @@
-#include "ResampleNode.h"
+#include "imaging/ResampleNode.h"
 
-#include "RowMath.h"
-#include "VectorClones.h"
+#include "imaging/RowMath.h"
+#include "imaging/VectorClones.h"
 
 #include <algorithm>
 #include <cmath>

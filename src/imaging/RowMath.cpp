@@ -1,6 +1,6 @@
-#include "RowMath.h"
+#include "imaging/RowMath.h"
 
-#include "VectorClones.h"
+#include "imaging/VectorClones.h"
 
 #include <algorithm>
 

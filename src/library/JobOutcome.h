@@ -1,8 +1,8 @@
 #pragma once
 
-#include "develop/DetailTransfer.h"
-#include "develop/GradeLooks.h"
-#include "develop/TransferPlan.h"
+#include "develop/transfer/DetailTransfer.h"
+#include "develop/grade/GradeLooks.h"
+#include "develop/transfer/TransferPlan.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
 

@@ -1,4 +1,4 @@
-#include "BuildInfo.h"
+#include "platform/BuildInfo.h"
 
 #include "BuildInfoValues.h"
 

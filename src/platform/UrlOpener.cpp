@@ -1,4 +1,4 @@
-#include "UrlOpener.h"
+#include "platform/UrlOpener.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,9 +1,9 @@
 #include "backend/AuthService.h"
 
-#include "LocalBackendFixture.h"
+#include "backend/LocalBackendFixture.h"
 #include "backend/AccountEndpoints.h"
 #include "backend/JsonFields.h"
-#include "ScriptedBrowser.h"
+#include "backend/ScriptedBrowser.h"
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
 #include "platform/InstanceChannel.h"

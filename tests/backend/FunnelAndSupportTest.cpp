@@ -1,4 +1,4 @@
-#include "LocalBackendFixture.h"
+#include "backend/LocalBackendFixture.h"
 
 #include "backend/FunnelEvents.h"
 #include "backend/SupportLink.h"

@@ -1,4 +1,4 @@
-#include "LocalBackendFixture.h"
+#include "backend/LocalBackendFixture.h"
 
 #include "backend/BackendErrorCategory.h"
 #include "backend/Base64.h"
@@ -21,7 +21,7 @@ protected:
 
     BackendResult<std::string> submit(const std::optional<std::string>& nudge = std::nullopt,
                                       const std::optional<std::string>& retryOf = std::nullopt, bool wearsGrade = false) {
-        return submitJob(gradientJpeg(64, 48), userId(), nudge, retryOf, wearsGrade);
+        return submitJob(gradientJPEG(64, 48), userId(), nudge, retryOf, wearsGrade);
     }
 
     Json lastBodyTo(const std::string& path) {
@@ -47,7 +47,7 @@ TEST_F(JobEndpoints, SubmitsThePictureAsADataURLWithTheFixedOptions) {
     Json body = Json::parse(request.body);
     std::string prefix = "data:image/jpeg;base64,";
     ASSERT_EQ(body["image"].get<std::string>().rfind(prefix, 0), 0u);
-    EXPECT_EQ(base64Decoded(body["image"].get<std::string>().substr(prefix.size())), gradientJpeg(64, 48));
+    EXPECT_EQ(base64Decoded(body["image"].get<std::string>().substr(prefix.size())), gradientJPEG(64, 48));
     EXPECT_EQ(body["mode"], "fullSend");
     EXPECT_EQ(body["userId"], userId());
     EXPECT_EQ(body["format"], "standard");
@@ -92,7 +92,7 @@ TEST_F(JobEndpoints, RefusesTheBackendReallyRefuses) {
     expectBackendError(broke.failure(), BackendError::insufficientCredits());
 
     backend().state().setBalance(account.userId, 5);
-    auto thin = submitJob(gradientJpeg(500, 100), userId(), std::nullopt, std::nullopt, false);
+    auto thin = submitJob(gradientJPEG(500, 100), userId(), std::nullopt, std::nullopt, false);
     ASSERT_FALSE(thin);
     expectBackendError(thin.failure(), BackendError::aspectUnsupported());
 }

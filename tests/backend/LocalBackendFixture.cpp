@@ -1,4 +1,4 @@
-#include "LocalBackendFixture.h"
+#include "backend/LocalBackendFixture.h"
 
 #include "backend/BackendBaseURL.h"
 #include "support/TemporaryFolder.h"
@@ -72,7 +72,7 @@ std::vector<local::ReceivedRequest> LocalBackendTest::requestsTo(const std::stri
     return matching;
 }
 
-std::string gradientJpeg(int width, int height) {
+std::string gradientJPEG(int width, int height) {
     local::RgbPicture picture{width, height, std::vector<uint8_t>(size_t(width) * height * 3)};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -82,7 +82,7 @@ std::string gradientJpeg(int width, int height) {
             p[2] = uint8_t(50 + 40 * (x + y) / std::max(1, width + height - 2));
         }
     }
-    return local::encodeJpeg(picture, 90);
+    return local::encodeJPEG(picture, 90);
 }
 
 local::RgbPicture decodedPicture(const std::string& jpeg) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "backend/HttpSession.h"
-#include "backend/LocalBackend.h"
-#include "backend/LocalRelight.h"
+#include "localbackend/LocalBackend.h"
+#include "localbackend/LocalRelight.h"
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ protected:
 };
 
 // A JPEG of a smooth warm gradient, `width` × `height`.
-std::string gradientJpeg(int width, int height);
+std::string gradientJPEG(int width, int height);
 
 // A local picture decoded from JPEG bytes (for checking results).
 local::RgbPicture decodedPicture(const std::string& jpeg);

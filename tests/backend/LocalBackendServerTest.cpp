@@ -1,4 +1,4 @@
-#include "LocalBackendFixture.h"
+#include "backend/LocalBackendFixture.h"
 
 #include "backend/AccountEndpoints.h"
 #include "backend/AppConfig.h"
@@ -76,7 +76,7 @@ protected:
 
 TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration) {
     auto owner = signInOwn("walker");
-    auto jobId = submitJob(gradientJpeg(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    auto jobId = submitJob(gradientJPEG(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(jobId) << describe(jobId.failure());
     std::vector<std::string> statuses;
     std::optional<JobNarration> lastNarration;
@@ -95,7 +95,7 @@ TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration) {
 
 TEST_F(LocalBackendServer, HoldsBackTheResultUntilTheJobSucceeded) {
     auto owner = signInOwn("patient");
-    auto jobId = submitJob(gradientJpeg(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    auto jobId = submitJob(gradientJPEG(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(jobId);
     auto early = jobResult(*jobId);
     ASSERT_TRUE(early.backendError());
@@ -107,17 +107,17 @@ TEST_F(LocalBackendServer, HoldsBackTheResultUntilTheJobSucceeded) {
 TEST_F(LocalBackendServer, LimitsJobsInFlightPerAccount) {
     auto owner = signInOwn("busy");
     for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(submitJob(gradientJpeg(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
-    auto fifth = submitJob(gradientJpeg(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+        ASSERT_TRUE(submitJob(gradientJPEG(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
+    auto fifth = submitJob(gradientJPEG(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(fifth.backendError());
     EXPECT_EQ(*fifth.backendError(), BackendError::tooManyInFlight());
     advance(10s);
-    EXPECT_TRUE(submitJob(gradientJpeg(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
+    EXPECT_TRUE(submitJob(gradientJPEG(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
 }
 
 TEST_F(LocalBackendServer, RelightsAtMost2048PixelsOnTheLongEdgeDeterministically) {
     auto owner = signInOwn("large");
-    std::string jpeg = gradientJpeg(3000, 1500);
+    std::string jpeg = gradientJPEG(3000, 1500);
     auto first = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     auto second = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(first && second);
@@ -153,7 +153,7 @@ TEST_F(LocalBackendServer, ChoosesTheLookFromThePicture) {
         EXPECT_TRUE(result);
         return result->response.analysis;
     };
-    auto warm = analysisOf(gradientJpeg(64, 64));
+    auto warm = analysisOf(gradientJPEG(64, 64));
     ASSERT_TRUE(warm.grade);
     ASSERT_TRUE(warm.grade->look);
     EXPECT_NE(warm.grade->look->find("warm"), std::string::npos) << *warm.grade->look;
@@ -161,17 +161,17 @@ TEST_F(LocalBackendServer, ChoosesTheLookFromThePicture) {
     EXPECT_NE(warm.gradeLookAlt, warm.grade->look);
 
     local::RgbPicture grey{32, 32, std::vector<uint8_t>(32 * 32 * 3, 90)};
-    auto mono = analysisOf(local::encodeJpeg(grey, 90));
+    auto mono = analysisOf(local::encodeJPEG(grey, 90));
     EXPECT_TRUE(mono.isBlackAndWhite);
     EXPECT_FALSE(mono.grade);
 }
 
 TEST_F(LocalBackendServer, RefusesPicturesItCannotRead) {
     auto owner = signInOwn("careless");
-    auto notJpeg = submitJob("definitely not a jpeg", std::to_string(owner.userId), std::nullopt, std::nullopt, false);
-    ASSERT_TRUE(notJpeg.backendError());
-    EXPECT_EQ(notJpeg.backendError()->status(), 400);
-    auto otherUser = submitJob(gradientJpeg(32, 32), "999", std::nullopt, std::nullopt, false);
+    auto notJPEG = submitJob("definitely not a jpeg", std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    ASSERT_TRUE(notJPEG.backendError());
+    EXPECT_EQ(notJPEG.backendError()->status(), 400);
+    auto otherUser = submitJob(gradientJPEG(32, 32), "999", std::nullopt, std::nullopt, false);
     ASSERT_TRUE(otherUser.backendError());
     EXPECT_EQ(otherUser.backendError()->status(), 403);
 }
@@ -260,7 +260,7 @@ TEST_F(LocalBackendServer, ARestartKeepsAccountsAndJobs) {
     auto stateFile = folder / "state.json";
     startOwn(stateFile);
     auto owner = signInOwn("keeper");
-    auto jobId = submitJob(gradientJpeg(64, 48), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
+    auto jobId = submitJob(gradientJPEG(64, 48), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(jobId);
     advance(10s);
     auto before = jobResult(*jobId);

@@ -1,4 +1,4 @@
-#include "ScriptedBrowser.h"
+#include "backend/ScriptedBrowser.h"
 
 #include "async/MainExecutor.h"
 #include "platform/InstanceChannel.h"

@@ -1,4 +1,4 @@
-#include "LocalBackendFixture.h"
+#include "backend/LocalBackendFixture.h"
 
 #include "backend/AccountEndpoints.h"
 #include "backend/BackendBaseURL.h"

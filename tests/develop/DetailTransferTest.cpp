@@ -1,7 +1,7 @@
-#include "ScenePictures.h"
+#include "develop/ScenePictures.h"
 
-#include "develop/DetailTransfer.h"
-#include "develop/TransferContext.h"
+#include "develop/transfer/DetailTransfer.h"
+#include "develop/transfer/TransferContext.h"
 #include "imaging/Filters.h"
 #include "imaging/Kernel.h"
 

@@ -1,11 +1,11 @@
-#include "PictureHelpers.h"
-#include "ScenePictures.h"
+#include "develop/PictureHelpers.h"
+#include "develop/ScenePictures.h"
 
-#include "develop/ColourWear.h"
+#include "develop/grade/ColourWear.h"
 #include "develop/DevelopOrder.h"
-#include "develop/GradeTheory.h"
-#include "develop/JpegEncoder.h"
-#include "develop/RGBSpace.h"
+#include "develop/grade/GradeTheory.h"
+#include "develop/codecs/JPEGEncoder.h"
+#include "develop/colour/RGBSpace.h"
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -247,7 +247,7 @@ TEST(DevelopedJPEG, StepsDownInQualityUntilTheBytesFit)
 {
     const Bitmap bitmap = noise(128, 96);
     std::vector<std::vector<uint8_t>> steps;
-    for (double q : reportJPEGQualities) steps.push_back(*encodeJpeg(bitmap, jpegQuality(q), bitmap.colourSpace().icc));
+    for (double q : reportJPEGQualities) steps.push_back(*encodeJPEG(bitmap, jpegQuality(q), bitmap.colourSpace().icc));
     for (size_t i = 1; i < steps.size(); ++i) ASSERT_LT(steps[i].size(), steps[i - 1].size());
 
     EXPECT_EQ(jpegWithinLimit(bitmap, reportJPEGLimit), steps[0]);

@@ -1,6 +1,6 @@
-#include "ScenePictures.h"
+#include "develop/ScenePictures.h"
 
-#include "develop/Fingerprint.h"
+#include "develop/transfer/Fingerprint.h"
 
 #include <gtest/gtest.h>
 

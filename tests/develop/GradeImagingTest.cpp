@@ -1,10 +1,10 @@
-#include "PictureHelpers.h"
+#include "develop/PictureHelpers.h"
 
-#include "develop/ColourWear.h"
-#include "develop/GradeKernels.h"
-#include "develop/GradeLooks.h"
-#include "develop/GradeTheory.h"
-#include "develop/PersonSegmenter.h"
+#include "develop/grade/ColourWear.h"
+#include "develop/grade/GradeKernels.h"
+#include "develop/grade/GradeLooks.h"
+#include "develop/grade/GradeTheory.h"
+#include "develop/grade/PersonSegmenter.h"
 
 #include "imaging/RenderContext.h"
 

@@ -1,7 +1,7 @@
-#include "PictureHelpers.h"
+#include "develop/PictureHelpers.h"
 
-#include "develop/GradeKernels.h"
-#include "develop/GradeTheory.h"
+#include "develop/grade/GradeKernels.h"
+#include "develop/grade/GradeTheory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "develop/GradeRunnerUp.h"
-#include "develop/GradeTheory.h"
+#include "develop/grade/GradeRunnerUp.h"
+#include "develop/grade/GradeTheory.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

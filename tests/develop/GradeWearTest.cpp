@@ -1,9 +1,9 @@
-#include "PictureHelpers.h"
+#include "develop/PictureHelpers.h"
 
-#include "develop/ColourWear.h"
-#include "develop/GradeTheory.h"
-#include "develop/GradeWear.h"
-#include "develop/RGBSpace.h"
+#include "develop/grade/ColourWear.h"
+#include "develop/grade/GradeTheory.h"
+#include "develop/grade/GradeWear.h"
+#include "develop/colour/RGBSpace.h"
 
 #include <gtest/gtest.h>
 

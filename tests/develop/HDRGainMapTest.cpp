@@ -1,11 +1,11 @@
 #include "develop/HDRGainMap.h"
-#include "develop/HeifCodec.h"
-#include "develop/HeifTransforms.h"
-#include "develop/MultiPictureIndex.h"
+#include "develop/codecs/HEIFCodec.h"
+#include "develop/codecs/HEIFTransforms.h"
+#include "develop/codecs/MultiPictureIndex.h"
 #include "develop/SourceImage.h"
 
-#include "HeifGainMapFile.h"
-#include "PictureFiles.h"
+#include "develop/HEIFGainMapFile.h"
+#include "develop/PictureFiles.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>
@@ -24,18 +24,18 @@ const test::Pattern flatMap(double value)
 Bytes photoWithMap(int width, int height, int mapWidth, int mapHeight, const test::Pattern& map, const std::string& mapXmp,
                    int orientation = 1)
 {
-    test::JpegOptions primary;
+    test::JPEGOptions primary;
     if (orientation != 1) {
         Metadata m;
         m.setText("Exif.Image.Orientation", std::to_string(orientation));
         primary.exif = m.exifBytes();
     }
-    test::JpegOptions secondary;
+    test::JPEGOptions secondary;
     secondary.components = 1;
     secondary.quality = 100;
     secondary.extraSegments = {test::xmpSegment(mapXmp)};
-    return test::assembleMultiPictureJpeg(test::encodeJpeg(width, height, test::gradientOf(width, height), primary),
-                                          {test::encodeJpeg(mapWidth, mapHeight, map, secondary)});
+    return test::assembleMultiPictureJPEG(test::encodeJPEG(width, height, test::gradientOf(width, height), primary),
+                                          {test::encodeJPEG(mapWidth, mapHeight, map, secondary)});
 }
 
 Image uniform(double value, double width, double height)
@@ -78,7 +78,7 @@ TEST(MultiPictureIndex, DamagedIndexGivesNothing)
     EXPECT_FALSE(MultiPictureIndex::parse(far));
 }
 
-TEST(GainMapLocator, FindsTheMapOfAMultiPictureJpegByItsXmp)
+TEST(GainMapLocator, FindsTheMapOfAMultiPictureJPEGByItsXmp)
 {
     const Bytes iso = photoWithMap(64, 48, 16, 12, flatMap(0.5), test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"));
     ASSERT_TRUE(containsGainMap(iso));
@@ -103,12 +103,12 @@ TEST(GainMapLocator, OnlyTheFirstPictureStartsAtTheFileItself)
 {
     // The primary describes its map in the published vocabulary, as such files do; a damaged
     // index that puts the second picture at offset 0 must not make the primary its own map.
-    test::JpegOptions primary;
+    test::JPEGOptions primary;
     primary.extraSegments = {test::xmpSegment(test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"))};
-    test::JpegOptions secondary;
+    test::JPEGOptions secondary;
     secondary.components = 1;
-    Bytes file = test::assembleMultiPictureJpeg(test::encodeJpeg(32, 24, test::gradientOf(32, 24), primary),
-                                                {test::encodeJpeg(8, 6, flatMap(0.5), secondary)});
+    Bytes file = test::assembleMultiPictureJPEG(test::encodeJPEG(32, 24, test::gradientOf(32, 24), primary),
+                                                {test::encodeJPEG(8, 6, flatMap(0.5), secondary)});
     ASSERT_FALSE(containsGainMap(file));
     const auto located = locateMultiPictureIndex(file);
     ASSERT_TRUE(located);
@@ -147,7 +147,7 @@ TEST(GainMapLocator, LoadedOriginalKnowsItCarriesAMap)
     EXPECT_TRUE(source.hasGainMap());
     EXPECT_EQ(source.gainMapFile(), test::readFile(path));
     const auto plain = folder / "plain.jpg";
-    test::writeFile(plain, test::encodeJpeg(8, 8, test::gradientOf(8, 8)));
+    test::writeFile(plain, test::encodeJPEG(8, 8, test::gradientOf(8, 8)));
     EXPECT_FALSE(SourceImage::load(plain).hasGainMap());
     EXPECT_FALSE(SourceImage::load(plain).gainMapFile());
 }
@@ -240,9 +240,9 @@ TEST_F(GainMapTransfer, MapTurnsWithThePicture)
 
 TEST_F(GainMapTransfer, SaysWhyThereIsNoMap)
 {
-    EXPECT_FALSE(HDRGainMap::transfer(test::encodeJpeg(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
+    EXPECT_FALSE(HDRGainMap::transfer(test::encodeJPEG(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
     EXPECT_EQ(reason, "no-map:public.jpeg");
-    EXPECT_FALSE(HDRGainMap::transfer(test::encodePng(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
+    EXPECT_FALSE(HDRGainMap::transfer(test::encodePNG(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
     EXPECT_EQ(reason, "no-map:public.png");
     EXPECT_FALSE(HDRGainMap::transfer(Bytes{1, 2, 3}, uniform(1, 8, 8), context, reason));
     EXPECT_EQ(reason, "no-map:unreadable");
@@ -290,7 +290,7 @@ TEST_F(GainMapTransfer, AuxiliaryDataIsOneByteAPixelWithTheOriginalMetadata)
 namespace oxel {
 namespace {
 
-TEST(HeifGainMap, AuxiliaryMapIsFoundAndCarried)
+TEST(HEIFGainMap, AuxiliaryMapIsFoundAndCarried)
 {
     const Bytes file = test::heicWithGainMap(64, 48, 32, 24, flatMap(0.6), test::appleGainMapXmp());
     test::TempFolder folder;
@@ -323,7 +323,7 @@ TEST(HeifGainMap, AuxiliaryMapIsFoundAndCarried)
     EXPECT_EQ(data->container, GainMapContainer::heifAuxiliary);
 }
 
-TEST(HeifGainMap, MapWithoutTurnsOfItsOwnTurnsWithThePicture)
+TEST(HEIFGainMap, MapWithoutTurnsOfItsOwnTurnsWithThePicture)
 {
     // The primary is turned a quarter anticlockwise by the container; the map is stored as the
     // primary is, landscape, its left half dark.
@@ -347,10 +347,10 @@ TEST(HeifGainMap, MapWithoutTurnsOfItsOwnTurnsWithThePicture)
     EXPECT_NEAR(render(turnedOnce->image)[30 * 24 + 12].r, 0.1, 0.05);
 }
 
-TEST(HeifTransforms, ReadsTheTurnsOfEachItem)
+TEST(HEIFTransforms, ReadsTheTurnsOfEachItem)
 {
     const Bytes file = test::heicWithGainMap(64, 48, 32, 24, flatMap(0.5), test::appleGainMapXmp(), 3);
-    const auto heif = HeifFile::open(file);
+    const auto heif = HEIFFile::open(file);
     ASSERT_TRUE(heif);
     heif_item_id primary = 0;
     heif_context_get_primary_image_ID(heif->context(), &primary);
@@ -360,7 +360,7 @@ TEST(HeifTransforms, ReadsTheTurnsOfEachItem)
         EXPECT_FALSE(heifItemTransforms(std::span(file).first(cut), primary)) << cut;
 }
 
-TEST(HeifGainMap, SecondPictureWithoutTheAuxiliaryTypeIsNoMap)
+TEST(HEIFGainMap, SecondPictureWithoutTheAuxiliaryTypeIsNoMap)
 {
     test::HeicOptions options;
     const Bytes plain = test::encodeHeic(32, 32, test::gradientOf(32, 32), options);

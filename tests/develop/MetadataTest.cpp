@@ -1,6 +1,6 @@
-#include "develop/Metadata.h"
+#include "develop/codecs/Metadata.h"
 
-#include "PictureFiles.h"
+#include "develop/PictureFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -102,11 +102,11 @@ TEST(Metadata, DamagedSerialisedFormGivesNothing)
     EXPECT_FALSE(Metadata::read(Bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
 }
 
-TEST(Metadata, WrittenJpegIsReadBackByAnIndependentReader)
+TEST(Metadata, WrittenJPEGIsReadBackByAnIndependentReader)
 {
     test::TempFolder folder;
     const auto path = folder / "out.jpg";
-    test::writeFile(path, test::encodeJpeg(32, 24, test::gradientOf(32, 24)));
+    test::writeFile(path, test::encodeJPEG(32, 24, test::gradientOf(32, 24)));
     ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
 
     const std::string report = test::run("exiftool -s -s -s -Make -DateTimeOriginal -GPSLatitudeRef "
@@ -122,19 +122,19 @@ TEST(Metadata, WrittenJpegIsReadBackByAnIndependentReader)
     EXPECT_EQ(back->text("Exif.Canon.OwnerName"), "Ada");
     EXPECT_EQ(back->text("Iptc.Application2.Caption"), "a quiet street");
     // The bytes form gives the same.
-    Bytes inMemory = test::encodeJpeg(16, 16, test::gradientOf(16, 16));
+    Bytes inMemory = test::encodeJPEG(16, 16, test::gradientOf(16, 16));
     ASSERT_EQ(cameraMetadata().writeInto(inMemory), std::nullopt);
     EXPECT_EQ(Metadata::read(inMemory)->text("Exif.GPSInfo.GPSLatitude"), "48/1 51/1 2400/100");
 }
 
-TEST(Metadata, WritingIntoATiffKeepsItsPixelsAndProfile)
+TEST(Metadata, WritingIntoATIFFKeepsItsPixelsAndProfile)
 {
     test::TempFolder folder;
     const auto path = folder / "out.tif";
-    test::TiffOptions options;
+    test::TIFFOptions options;
     options.icc = test::iccProfile("DisplayP3");
     options.bitsPerSample = 16;
-    test::writeFile(path, test::encodeTiff(20, 10, test::gradientOf(20, 10), options));
+    test::writeFile(path, test::encodeTIFF(20, 10, test::gradientOf(20, 10), options));
     const std::string pixels = "convert '" + path.string() + "' -depth 16 rgb:- | md5sum";
     const std::string before = test::run(pixels);
     ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
@@ -145,20 +145,20 @@ TEST(Metadata, WritingIntoATiffKeepsItsPixelsAndProfile)
     EXPECT_EQ(test::run(pixels), before);
 }
 
-TEST(Metadata, AnotherTiffsMetadataDoesNotDisturbTheStructureOfTheTarget)
+TEST(Metadata, AnotherTIFFsMetadataDoesNotDisturbTheStructureOfTheTarget)
 {
     test::TempFolder folder;
-    test::TiffOptions big;
+    test::TIFFOptions big;
     big.bitsPerSample = 16;
     big.planar = true;
     const auto source = folder / "source.tif";
-    test::writeFile(source, test::encodeTiff(64, 40, test::gradientOf(64, 40), big));
+    test::writeFile(source, test::encodeTIFF(64, 40, test::gradientOf(64, 40), big));
     Metadata original = *Metadata::read(source);
     original.setText("Exif.Image.Artist", "Ada");
     EXPECT_TRUE(original.contains("Exif.Image.StripOffsets"));
 
     const auto target = folder / "target.tif";
-    test::writeFile(target, test::encodeTiff(10, 6, test::gradientOf(10, 6)));
+    test::writeFile(target, test::encodeTIFF(10, 6, test::gradientOf(10, 6)));
     const std::string pixels = "convert '" + target.string() + "' -depth 8 rgb:- | md5sum";
     const std::string before = test::run(pixels);
     ASSERT_EQ(original.writeInto(target), std::nullopt);
@@ -167,18 +167,18 @@ TEST(Metadata, AnotherTiffsMetadataDoesNotDisturbTheStructureOfTheTarget)
     EXPECT_EQ(Metadata::read(target)->integer("Exif.Image.ImageWidth"), 10);
 }
 
-TEST(Metadata, WritingIntoAPngKeepsItsProfile)
+TEST(Metadata, WritingIntoAPNGKeepsItsProfile)
 {
     test::TempFolder folder;
     const auto path = folder / "out.png";
-    test::PngOptions options;
+    test::PNGOptions options;
     options.icc = test::iccProfile("DisplayP3");
-    test::writeFile(path, test::encodePng(12, 8, test::gradientOf(12, 8), options));
+    test::writeFile(path, test::encodePNG(12, 8, test::gradientOf(12, 8), options));
     ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
     EXPECT_EQ(test::run("exiftool -s -s -s -ICC_Profile:ProfileDescription -Make '" + path.string() + "'"), "Display P3\nCanon\n");
 }
 
-TEST(Metadata, ReadsTheExifOfHeifFiles)
+TEST(Metadata, ReadsTheExifOfHEIFFiles)
 {
     test::HeicOptions options;
     options.exif = cameraMetadata().exifBytes();

@@ -1,6 +1,6 @@
-#include "PictureFiles.h"
+#include "develop/PictureFiles.h"
 
-#include "develop/MultiPictureIndex.h"
+#include "develop/codecs/MultiPictureIndex.h"
 
 #include <jpeglib.h>
 #include <lcms2.h>
@@ -40,7 +40,7 @@ uint16_t to16(double v) { return uint16_t(std::lround(std::clamp(v, 0.0, 1.0) * 
 
 } // namespace
 
-Bytes encodeJpeg(int width, int height, const Pattern& pattern, const JpegOptions& options)
+Bytes encodeJPEG(int width, int height, const Pattern& pattern, const JPEGOptions& options)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};
@@ -83,7 +83,7 @@ Bytes encodeJpeg(int width, int height, const Pattern& pattern, const JpegOption
     return out;
 }
 
-Bytes encodePng(int width, int height, const Pattern& pattern, const PngOptions& options)
+Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions& options)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -122,7 +122,7 @@ Bytes encodePng(int width, int height, const Pattern& pattern, const PngOptions&
     return out;
 }
 
-Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOptions& options)
+Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOptions& options)
 {
     TempFolder folder;
     const auto path = folder / "picture.tif";
@@ -290,7 +290,7 @@ Bytes packBits(const Bytes& row)
 
 } // namespace
 
-Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions& options)
+Bytes encodePSD(int width, int height, const Pattern& pattern, const PSDOptions& options)
 {
     const int colourPlanes = options.mode == 1 ? 1 : options.mode == 4 ? 4 : 3;
     const int channels = colourPlanes + options.extraChannels;
@@ -366,7 +366,7 @@ std::string appleGainMapXmp()
            R"(apdi:AuxiliaryImageType="urn:com:apple:photo:2020:aux:hdrgainmap"/></rdf:RDF></x:xmpmeta>)";
 }
 
-Bytes assembleMultiPictureJpeg(const Bytes& primary, const std::vector<Bytes>& secondaries)
+Bytes assembleMultiPictureJPEG(const Bytes& primary, const std::vector<Bytes>& secondaries)
 {
     MultiPictureIndex index;
     index.entries.resize(secondaries.size() + 1);

@@ -22,24 +22,24 @@ using Pattern = std::function<double(int x, int y, int c)>;
 double gradient(int x, int y, int c, int width, int height);
 Pattern gradientOf(int width, int height);
 
-struct JpegOptions {
+struct JPEGOptions {
     int quality = 95;
     int components = 3; // 1 grey, 3 RGB, 4 CMYK (stored inverted, as Adobe writes it)
     Bytes icc;
     Bytes exif;        // TIFF-structured, without the "Exif\0\0" header
     std::vector<Bytes> extraSegments; // whole APPn segments after the Exif, marker included
 };
-Bytes encodeJpeg(int width, int height, const Pattern& pattern, const JpegOptions& options = {});
+Bytes encodeJPEG(int width, int height, const Pattern& pattern, const JPEGOptions& options = {});
 
-struct PngOptions {
+struct PNGOptions {
     int bitDepth = 8;
     int channels = 3; // 1 grey, 3 RGB, 4 RGBA
     Bytes icc;
     bool sRGBChunk = false;
 };
-Bytes encodePng(int width, int height, const Pattern& pattern, const PngOptions& options = {});
+Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions& options = {});
 
-struct TiffOptions {
+struct TIFFOptions {
     int bitsPerSample = 8;     // 8, 16 or 32 (float)
     int samplesPerPixel = 3;   // 1 grey, 3 RGB, 4 CMYK
     bool planar = false;
@@ -50,7 +50,7 @@ struct TiffOptions {
     bool palette = false;      // 8-bit indices (channel 0 of the pattern) into a colour map
     int tileSize = 0;          // square tiles of this side (a multiple of 16) instead of strips
 };
-Bytes encodeTiff(int width, int height, const Pattern& pattern, const TiffOptions& options = {});
+Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOptions& options = {});
 
 struct HeicOptions {
     int quality = 90;
@@ -62,7 +62,7 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
 // The file libheif writes for a context.
 Bytes heifFileBytes(heif_context* context);
 
-struct PsdOptions {
+struct PSDOptions {
     int depth = 8;          // 8 or 16
     int mode = 3;           // 1 grey, 3 RGB, 4 CMYK
     int extraChannels = 0;  // alpha channels after the colour planes
@@ -74,9 +74,9 @@ struct PsdOptions {
     double dpi = 0;
     int resolutionUnit = 1; // how the document shows its resolution: 1 inches, 2 centimetres
 };
-Bytes encodePsd(int width, int height, const Pattern& pattern, const PsdOptions& options = {});
+Bytes encodePSD(int width, int height, const Pattern& pattern, const PSDOptions& options = {});
 
-// A whole APP1 segment carrying an XMP packet, for JpegOptions::extraSegments.
+// A whole APP1 segment carrying an XMP packet, for JPEGOptions::extraSegments.
 Bytes xmpSegment(const std::string& packet);
 
 // XMP packets describing a gain map in the two vocabularies.
@@ -85,7 +85,7 @@ std::string appleGainMapXmp();
 
 // A JPEG file of several pictures: `primary` gains a Multi-Picture Format index listing itself and
 // every secondary picture, which follow it in order.
-Bytes assembleMultiPictureJpeg(const Bytes& primary, const std::vector<Bytes>& secondaries);
+Bytes assembleMultiPictureJPEG(const Bytes& primary, const std::vector<Bytes>& secondaries);
 
 Bytes readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);

@@ -1,5 +1,5 @@
-#include "develop/ColourKernels.h"
-#include "develop/RGBSpace.h"
+#include "develop/colour/ColourKernels.h"
+#include "develop/colour/RGBSpace.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "develop/SourceCache.h"
 
-#include "PictureFiles.h"
+#include "develop/PictureFiles.h"
 
 #include <gtest/gtest.h>
 

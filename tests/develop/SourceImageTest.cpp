@@ -1,8 +1,8 @@
 #include "develop/SourceImage.h"
 #include "develop/SourceDecoding.h"
 
-#include "HeifGainMapFile.h"
-#include "PictureFiles.h"
+#include "develop/HEIFGainMapFile.h"
+#include "develop/PictureFiles.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>
@@ -83,10 +83,10 @@ Bytes exifWith(const std::vector<std::pair<std::string, std::string>>& entries)
 TEST_F(SourceImageTest, PortraitPhotographLoadsUprightWithItsProfile)
 {
     // Stored landscape, red growing to the right; orientation 6 turns it a quarter clockwise.
-    test::JpegOptions options;
+    test::JPEGOptions options;
     options.icc = test::iccProfile("DisplayP3");
     options.exif = exifWith({{"Exif.Image.Orientation", "6"}, {"Exif.Photo.DateTimeOriginal", "2023:07:14 18:30:05"}});
-    const auto path = write("portrait.jpg", test::encodeJpeg(64, 32, test::gradientOf(64, 32), options));
+    const auto path = write("portrait.jpg", test::encodeJPEG(64, 32, test::gradientOf(64, 32), options));
 
     const SourceImage source = SourceImage::load(path);
     EXPECT_EQ(source.pixelWidth, 32);
@@ -110,7 +110,7 @@ TEST_F(SourceImageTest, PortraitPhotographLoadsUprightWithItsProfile)
 
 TEST_F(SourceImageTest, MetadataFromAnIndependentWriterIsRead)
 {
-    const auto path = write("tagged.jpg", test::encodeJpeg(40, 20, test::gradientOf(40, 20)));
+    const auto path = write("tagged.jpg", test::encodeJPEG(40, 20, test::gradientOf(40, 20)));
     test::run("exiftool -q -overwrite_original -Orientation#=8 -DateTimeOriginal='2020:02:29 23:59:58' "
               "-GPSLatitude=51.5 -GPSLatitudeRef=N -Keywords=harbour -Keywords=dusk -XResolution=240 -YResolution=240 "
               "-ResolutionUnit=inches -JFIF:ResolutionUnit=None '" + path.string() + "'");
@@ -129,9 +129,9 @@ TEST_F(SourceImageTest, MetadataFromAnIndependentWriterIsRead)
 TEST_F(SourceImageTest, EveryOrientationMatchesAnIndependentReader)
 {
     for (int orientation = 1; orientation <= 8; ++orientation) {
-        test::TiffOptions options;
+        test::TIFFOptions options;
         options.orientation = orientation;
-        const auto path = write(std::string("o").append(std::to_string(orientation)).append(".tif"), test::encodeTiff(6, 4, test::gradientOf(6, 4), options));
+        const auto path = write(std::string("o").append(std::to_string(orientation)).append(".tif"), test::encodeTIFF(6, 4, test::gradientOf(6, 4), options));
         const SourceImage source = SourceImage::load(path);
         const Samples ours = render(source.image);
 
@@ -141,16 +141,16 @@ TEST_F(SourceImageTest, EveryOrientationMatchesAnIndependentReader)
     }
 }
 
-TEST_F(SourceImageTest, PaletteTiffIsTurnedOnceByItsOrientation)
+TEST_F(SourceImageTest, PaletteTIFFIsTurnedOnceByItsOrientation)
 {
     // Palette files are expanded by libtiff's own reader, which must not turn them a second time.
     for (int orientation : {2, 3, 6, 8}) {
-        test::TiffOptions options;
+        test::TIFFOptions options;
         options.samplesPerPixel = 1;
         options.palette = true;
         options.orientation = orientation;
         const auto path = write("palette" + std::to_string(orientation) + ".tif",
-                                test::encodeTiff(6, 4, [](int x, int y, int) { return (x * 4 + y * 40) / 255.0; }, options));
+                                test::encodeTIFF(6, 4, [](int x, int y, int) { return (x * 4 + y * 40) / 255.0; }, options));
         const Samples ours = render(SourceImage::load(path).image);
         expectUprightAsIndependentReaderSees(path, ours, orientation);
     }
@@ -158,7 +158,7 @@ TEST_F(SourceImageTest, PaletteTiffIsTurnedOnceByItsOrientation)
 
 TEST_F(SourceImageTest, FileWithoutProfileFallsBackToSRGB)
 {
-    const auto path = write("plain.png", test::encodePng(10, 10, test::gradientOf(10, 10)));
+    const auto path = write("plain.png", test::encodePNG(10, 10, test::gradientOf(10, 10)));
     const SourceImage source = SourceImage::load(path);
     EXPECT_TRUE(source.profileFellBack);
     EXPECT_EQ(source.colorSpace.name, ColourSpace::sRGBName);
@@ -170,30 +170,30 @@ TEST_F(SourceImageTest, FileWithoutProfileFallsBackToSRGB)
 
 TEST_F(SourceImageTest, LabelsNameKnownProfilesAndDescribeOthers)
 {
-    test::PngOptions adobe;
+    test::PNGOptions adobe;
     adobe.icc = test::iccProfile("AdobeRGB1998");
-    EXPECT_EQ(SourceImage::load(write("adobe.png", test::encodePng(8, 8, test::gradientOf(8, 8), adobe))).profileLabel(), "Adobe RGB");
+    EXPECT_EQ(SourceImage::load(write("adobe.png", test::encodePNG(8, 8, test::gradientOf(8, 8), adobe))).profileLabel(), "Adobe RGB");
 
-    test::PngOptions srgbChunk;
+    test::PNGOptions srgbChunk;
     srgbChunk.sRGBChunk = true;
-    const SourceImage chunk = SourceImage::load(write("chunk.png", test::encodePng(8, 8, test::gradientOf(8, 8), srgbChunk)));
+    const SourceImage chunk = SourceImage::load(write("chunk.png", test::encodePNG(8, 8, test::gradientOf(8, 8), srgbChunk)));
     EXPECT_FALSE(chunk.profileFellBack);
     EXPECT_EQ(chunk.profileLabel(), "sRGB");
 
     // A wide space of our own: no platform name, so its description speaks for it.
-    test::TiffOptions custom;
+    test::TIFFOptions custom;
     custom.icc = test::customProfile("  Studio Wide Gamut\t");
-    const SourceImage wide = SourceImage::load(write("custom.tif", test::encodeTiff(8, 8, test::gradientOf(8, 8), custom)));
+    const SourceImage wide = SourceImage::load(write("custom.tif", test::encodeTIFF(8, 8, test::gradientOf(8, 8), custom)));
     EXPECT_FALSE(wide.profileFellBack);
     EXPECT_EQ(wide.profileLabel(), "Studio Wide Gamut");
     custom.icc = test::customProfile("");
-    EXPECT_EQ(SourceImage::load(write("blank.tif", test::encodeTiff(8, 8, test::gradientOf(8, 8), custom))).profileLabel(), "");
+    EXPECT_EQ(SourceImage::load(write("blank.tif", test::encodeTIFF(8, 8, test::gradientOf(8, 8), custom))).profileLabel(), "");
 }
 
 // A PNG with the given chunks (type and data) placed right after its header chunk.
 Bytes pngWithChunks(const std::vector<std::pair<std::string, Bytes>>& chunks)
 {
-    Bytes png = test::encodePng(8, 8, test::gradientOf(8, 8));
+    Bytes png = test::encodePNG(8, 8, test::gradientOf(8, 8));
     Bytes added;
     const auto put32 = [&](uint32_t v) {
         for (int shift = 24; shift >= 0; shift -= 8) added.push_back(uint8_t(v >> shift));
@@ -217,7 +217,7 @@ Bytes bigEndianNumbers(const std::vector<uint32_t>& values)
     return out;
 }
 
-TEST_F(SourceImageTest, PngColourChunksDescribeTheSpace)
+TEST_F(SourceImageTest, PNGColourChunksDescribeTheSpace)
 {
     const Bytes displayP3CodePoints{12, 13, 0, 1};
     const SourceImage coded = SourceImage::load(write("cicp.png", pngWithChunks({{"cICP", displayP3CodePoints}})));
@@ -240,9 +240,9 @@ TEST_F(SourceImageTest, PngColourChunksDescribeTheSpace)
 
 TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
 {
-    test::JpegOptions grey;
+    test::JPEGOptions grey;
     grey.components = 1;
-    const SourceImage greySource = SourceImage::load(write("grey.jpg", test::encodeJpeg(16, 16, test::gradientOf(16, 16), grey)));
+    const SourceImage greySource = SourceImage::load(write("grey.jpg", test::encodeJPEG(16, 16, test::gradientOf(16, 16), grey)));
     EXPECT_TRUE(greySource.profileFellBack);
     const Samples g = render(greySource.image);
     EXPECT_EQ(g.at(15, 8).r, g.at(15, 8).g);
@@ -250,19 +250,19 @@ TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
 
     // Uniform ink: 20 % cyan, 40 % magenta, 60 % yellow, 10 % black.
     const test::Pattern ink = [](int, int, int c) { return std::array{0.2, 0.4, 0.6, 0.1}[size_t(c)]; };
-    test::JpegOptions cmyk;
+    test::JPEGOptions cmyk;
     cmyk.components = 4;
-    const SourceImage cmykSource = SourceImage::load(write("cmyk.jpg", test::encodeJpeg(16, 16, ink, cmyk)));
+    const SourceImage cmykSource = SourceImage::load(write("cmyk.jpg", test::encodeJPEG(16, 16, ink, cmyk)));
     EXPECT_TRUE(cmykSource.profileFellBack);
     const RGB v = render(cmykSource.image).at(8, 8);
     EXPECT_NEAR(v.r, 0.8 * 0.9, 0.02);
     EXPECT_NEAR(v.g, 0.6 * 0.9, 0.02);
     EXPECT_NEAR(v.b, 0.4 * 0.9, 0.02);
 
-    test::TiffOptions cmykTiff;
-    cmykTiff.samplesPerPixel = 4;
-    cmykTiff.bitsPerSample = 16;
-    const RGB t = render(SourceImage::load(write("cmyk.tif", test::encodeTiff(8, 8, ink, cmykTiff))).image).at(4, 4);
+    test::TIFFOptions cmykTIFF;
+    cmykTIFF.samplesPerPixel = 4;
+    cmykTIFF.bitsPerSample = 16;
+    const RGB t = render(SourceImage::load(write("cmyk.tif", test::encodeTIFF(8, 8, ink, cmykTIFF))).image).at(4, 4);
     EXPECT_NEAR(t.r, 0.72, 0.002);
     EXPECT_NEAR(t.b, 0.36, 0.002);
 }
@@ -270,11 +270,11 @@ TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
 TEST_F(SourceImageTest, CMYKIsConvertedThroughItsOwnProfile)
 {
     const test::Pattern ink = [](int, int, int c) { return std::array{0.2, 0.4, 0.6, 0.1}[size_t(c)]; };
-    test::JpegOptions options;
+    test::JPEGOptions options;
     options.components = 4;
     options.quality = 100;
     options.icc = test::cmykProfile();
-    const auto path = write("profiled-cmyk.jpg", test::encodeJpeg(16, 16, ink, options));
+    const auto path = write("profiled-cmyk.jpg", test::encodeJPEG(16, 16, ink, options));
     const RGB v = render(SourceImage::load(path).image).at(8, 8);
     // The profile's inks are a tenth darker than the plain complement.
     EXPECT_NEAR(v.r, 0.9 * 0.8 * 0.9, 0.02);
@@ -286,9 +286,9 @@ TEST_F(SourceImageTest, LabAndProfiledGreyBecomeSRGB)
 {
     // L* 50 with no colour is the middle grey of sRGB 119 / 255.
     const test::Pattern lab = [](int, int, int c) { return c == 0 ? 0.5 : 0.0; };
-    test::TiffOptions options;
+    test::TIFFOptions options;
     options.photometric = 8; // CIELab
-    const SourceImage labSource = SourceImage::load(write("lab.tif", test::encodeTiff(4, 4, lab, options)));
+    const SourceImage labSource = SourceImage::load(write("lab.tif", test::encodeTIFF(4, 4, lab, options)));
     EXPECT_TRUE(labSource.profileFellBack);
     const RGB v = render(labSource.image).at(2, 2);
     EXPECT_NEAR(v.r, 119 / 255.0, 0.01);
@@ -296,14 +296,14 @@ TEST_F(SourceImageTest, LabAndProfiledGreyBecomeSRGB)
     EXPECT_NEAR(v.b, v.r, 0.005);
 
     // A grey picture with a gamma 1.0 grey profile: its 0.5 is linear, sRGB 0.735.
-    test::PngOptions grey;
+    test::PNGOptions grey;
     grey.channels = 1;
     grey.icc = test::linearGreyProfile();
-    const RGB g = render(SourceImage::load(write("grey.png", test::encodePng(4, 4, lab, grey))).image).at(1, 1);
+    const RGB g = render(SourceImage::load(write("grey.png", test::encodePNG(4, 4, lab, grey))).image).at(1, 1);
     EXPECT_NEAR(g.r, 0.735, 0.01);
 }
 
-TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
+TEST_F(SourceImageTest, TIFFLayoutsAndDepthsDecodeAlike)
 {
     // Tiles of 16 cut the picture with partial tiles at the edges; tiles of 256 exceed it.
     const int width = 37, height = 21;
@@ -312,14 +312,14 @@ TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
     for (int bits : {8, 16, 32})
         for (bool planar : {false, true})
             for (int samples : {1, 3}) {
-                test::TiffOptions options;
+                test::TIFFOptions options;
                 options.bitsPerSample = bits;
                 options.planar = planar;
                 options.samplesPerPixel = samples;
                 options.dpi = 240;
                 options.tileSize = tileSize;
                 const std::string name = std::string("t").append(std::to_string(bits)).append(planar ? "p" : "c").append(std::to_string(samples)).append("-").append(std::to_string(tileSize)).append(".tif");
-                const SourceImage source = SourceImage::load(write(name, test::encodeTiff(width, height, pattern, options)));
+                const SourceImage source = SourceImage::load(write(name, test::encodeTIFF(width, height, pattern, options)));
                 EXPECT_EQ(source.bitsPerComponent, bits) << name;
                 EXPECT_EQ(source.dpi, 240) << name;
                 EXPECT_EQ(source.utType, "public.tiff");
@@ -333,18 +333,18 @@ TEST_F(SourceImageTest, TiffLayoutsAndDepthsDecodeAlike)
             }
 }
 
-TEST_F(SourceImageTest, SixteenBitPngKeepsItsDepth)
+TEST_F(SourceImageTest, SixteenBitPNGKeepsItsDepth)
 {
-    test::PngOptions options;
+    test::PNGOptions options;
     options.bitDepth = 16;
     const auto pattern = test::gradientOf(300, 2);
-    const SourceImage source = SourceImage::load(write("deep.png", test::encodePng(300, 2, pattern, options)));
+    const SourceImage source = SourceImage::load(write("deep.png", test::encodePNG(300, 2, pattern, options)));
     EXPECT_EQ(source.bitsPerComponent, 16);
     const Samples s = render(source.image);
     EXPECT_NEAR(s.at(123, 1).r, pattern(123, 1, 0), 1e-4);
 }
 
-TEST_F(SourceImageTest, HeifLoadsWithItsProfileAndMetadata)
+TEST_F(SourceImageTest, HEIFLoadsWithItsProfileAndMetadata)
 {
     test::HeicOptions options;
     options.icc = test::iccProfile("DisplayP3");
@@ -361,7 +361,7 @@ TEST_F(SourceImageTest, HeifLoadsWithItsProfileAndMetadata)
     EXPECT_NEAR(s.at(32, 44).g, test::gradient(32, 44, 1, 64, 48), 0.05);
 }
 
-TEST_F(SourceImageTest, HeifTurnedByItsContainerLoadsUpright)
+TEST_F(SourceImageTest, HEIFTurnedByItsContainerLoadsUpright)
 {
     // A quarter turn anticlockwise: the stored top edge (green 0) ends on the left.
     const SourceImage source = SourceImage::load(write("turned.heic", test::heicTurned(64, 32, 1)));
@@ -380,7 +380,7 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
     for (bool rle : {false, true})
         for (int depth : {8, 16})
             for (int mode : {1, 3, 4}) {
-                test::PsdOptions options;
+                test::PSDOptions options;
                 options.rle = rle;
                 options.depth = depth;
                 options.mode = mode;
@@ -392,7 +392,7 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
                 iptc.setText("Iptc.Application2.City", "Oslo");
                 options.iptc = iptc.iptcBytes();
                 const std::string name = std::string("p").append(std::to_string(rle)).append(std::to_string(depth)).append(std::to_string(mode)).append(".psd");
-                const SourceImage source = SourceImage::load(write(name, test::encodePsd(150, 5, pattern, options)));
+                const SourceImage source = SourceImage::load(write(name, test::encodePSD(150, 5, pattern, options)));
                 EXPECT_EQ(source.utType, "com.adobe.photoshop-image");
                 EXPECT_EQ(source.bitsPerComponent, depth) << name;
                 EXPECT_NEAR(source.dpi, 150, 1e-9) << name;
@@ -409,21 +409,21 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
 
 TEST_F(SourceImageTest, PhotoshopResolutionIsInPixelsAnInchWhateverUnitItIsShownIn)
 {
-    test::PsdOptions options;
+    test::PSDOptions options;
     options.dpi = 300;
     options.resolutionUnit = 2;
-    const auto path = write("cm.psd", test::encodePsd(8, 8, test::gradientOf(8, 8), options));
+    const auto path = write("cm.psd", test::encodePSD(8, 8, test::gradientOf(8, 8), options));
     EXPECT_EQ(SourceImage::load(path).dpi, 300);
     EXPECT_EQ(test::run("convert '" + path.string() + "[0]' -units PixelsPerInch -format '%x' info:"), "300");
 }
 
 TEST_F(SourceImageTest, LargeDocumentsReadLikePhotoshopFiles)
 {
-    test::PsdOptions options;
+    test::PSDOptions options;
     options.large = true;
     options.rle = true;
     const auto pattern = test::gradientOf(300, 4);
-    const SourceImage source = SourceImage::load(write("big.psb", test::encodePsd(300, 4, pattern, options)));
+    const SourceImage source = SourceImage::load(write("big.psb", test::encodePSD(300, 4, pattern, options)));
     EXPECT_EQ(source.fileType, FileType::psb);
     EXPECT_EQ(source.utType, "com.adobe.photoshop-image");
     EXPECT_NEAR(render(source.image).at(250, 2).r, pattern(250, 2, 0), 0.01);
@@ -431,7 +431,7 @@ TEST_F(SourceImageTest, LargeDocumentsReadLikePhotoshopFiles)
 
 TEST_F(SourceImageTest, PhotoshopFileFromAnIndependentWriter)
 {
-    const auto png = write("for-psd.png", test::encodePng(40, 30, test::gradientOf(40, 30)));
+    const auto png = write("for-psd.png", test::encodePNG(40, 30, test::gradientOf(40, 30)));
     const auto psd = folder / "magick.psd";
     test::run("convert '" + png.string() + "' '" + psd.string() + "'");
     const SourceImage source = SourceImage::load(psd);
@@ -446,15 +446,15 @@ TEST_F(SourceImageTest, PhotoshopFileFromAnIndependentWriter)
 TEST_F(SourceImageTest, DamagedFilesOfEveryFormatSayWhichFileCouldNotBeRead)
 {
     const auto pattern = test::gradientOf(48, 40);
-    test::PsdOptions rle;
+    test::PSDOptions rle;
     rle.rle = true;
     const std::vector<std::pair<std::string, Bytes>> files = {
-        {"a.jpg", test::encodeJpeg(48, 40, pattern)},
-        {"b.png", test::encodePng(48, 40, pattern)},
-        {"c.tif", test::encodeTiff(48, 40, pattern)},
+        {"a.jpg", test::encodeJPEG(48, 40, pattern)},
+        {"b.png", test::encodePNG(48, 40, pattern)},
+        {"c.tif", test::encodeTIFF(48, 40, pattern)},
         {"d.heic", test::encodeHeic(48, 40, pattern)},
-        {"e.psd", test::encodePsd(48, 40, pattern)},
-        {"f.psd", test::encodePsd(48, 40, pattern, rle)},
+        {"e.psd", test::encodePSD(48, 40, pattern)},
+        {"f.psd", test::encodePSD(48, 40, pattern, rle)},
     };
     for (const auto& [name, good] : files) {
         for (size_t cut : {size_t(0), size_t(3), good.size() / 3, good.size() * 2 / 3, good.size() - 9}) {
@@ -470,12 +470,12 @@ TEST_F(SourceImageTest, DamagedFilesOfEveryFormatSayWhichFileCouldNotBeRead)
 TEST_F(SourceImageTest, StrayBytesBetweenSegmentsDoNotMakeAPhotographUnreadable)
 {
     // Some cameras pad before the end marker; the picture is whole and reads.
-    Bytes padded = test::encodeJpeg(16, 16, test::gradientOf(16, 16));
+    Bytes padded = test::encodeJPEG(16, 16, test::gradientOf(16, 16));
     padded.insert(padded.end() - 2, {0x00, 0x00, 0x00});
     const SourceImage source = SourceImage::load(write("padded.jpg", padded));
     EXPECT_NEAR(render(source.image).at(15, 8).r, 31.0 / 32, 0.03);
     // A bad Huffman code, though, is damage.
-    Bytes damaged = test::encodeJpeg(64, 64, test::gradientOf(64, 64));
+    Bytes damaged = test::encodeJPEG(64, 64, test::gradientOf(64, 64));
     for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 40; ++i) damaged[i] = 0xFF, damaged[++i] = 0xD3;
     EXPECT_EQ(loadError(write("damaged.jpg", damaged)), "could not read damaged.jpg");
 }
@@ -492,12 +492,12 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
 {
     const long peakBefore = peakMegabytes();
     // A PSD header claiming 30000 x 30000 with raw planes, followed by a few bytes.
-    Bytes psd = test::encodePsd(2, 2, test::gradientOf(2, 2));
+    Bytes psd = test::encodePSD(2, 2, test::gradientOf(2, 2));
     psd[14] = 0; psd[15] = 0; psd[16] = 0x75; psd[17] = 0x30;
     psd[18] = 0; psd[19] = 0; psd[20] = 0x75; psd[21] = 0x30;
     EXPECT_EQ(loadError(write("huge.psd", psd)), "could not read huge.psd");
     // A JPEG frame of 65000 x 65000 in a small stream.
-    Bytes jpeg = test::encodeJpeg(8, 8, test::gradientOf(8, 8));
+    Bytes jpeg = test::encodeJPEG(8, 8, test::gradientOf(8, 8));
     for (size_t i = 2; i + 8 < jpeg.size(); ++i)
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
             jpeg[i + 5] = 0xFD; jpeg[i + 6] = 0xE8; jpeg[i + 7] = 0xFD; jpeg[i + 8] = 0xE8;
@@ -505,9 +505,9 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
         }
     EXPECT_EQ(loadError(write("huge.jpg", jpeg)), "could not read huge.jpg");
     // A small TIFF whose tiles claim 32768 x 32768 pixels each.
-    test::TiffOptions tiled;
+    test::TIFFOptions tiled;
     tiled.tileSize = 16;
-    Bytes tiff = test::encodeTiff(40, 30, test::gradientOf(40, 30), tiled);
+    Bytes tiff = test::encodeTIFF(40, 30, test::gradientOf(40, 30), tiled);
     ASSERT_EQ(tiff[0], 'I');
     const auto u16At = [&](size_t at) { return uint16_t(tiff[at] | tiff[at + 1] << 8); };
     const size_t directory = size_t(tiff[4] | tiff[5] << 8 | tiff[6] << 16 | tiff[7] << 24);
@@ -523,7 +523,7 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
     EXPECT_LT(peakMegabytes() - peakBefore, 256);
 }
 
-TEST_F(SourceImageTest, HeifGridLargerThanItsDeclaredSizeIsNotDecoded)
+TEST_F(SourceImageTest, HEIFGridLargerThanItsDeclaredSizeIsNotDecoded)
 {
     // A 16 x 16 picture coded as one 64 x 64 tile of a grid; its grid data is changed to draw a
     // canvas of 2000 x 2000.
@@ -543,9 +543,9 @@ TEST_F(SourceImageTest, HeifGridLargerThanItsDeclaredSizeIsNotDecoded)
     EXPECT_EQ(loadError(write("grid.heic", heic)), "could not read grid.heic");
 }
 
-TEST_F(SourceImageTest, CameraRawFilesAreNotReadAsTiff)
+TEST_F(SourceImageTest, CameraRawFilesAreNotReadAsTIFF)
 {
-    Bytes tiff = test::encodeTiff(8, 8, test::gradientOf(8, 8));
+    Bytes tiff = test::encodeTIFF(8, 8, test::gradientOf(8, 8));
     Metadata dng;
     ASSERT_TRUE(dng.setText("Exif.Image.DNGVersion", "1 4 0 0"));
     const auto path = write("raw.dng", tiff);
@@ -557,11 +557,11 @@ TEST_F(SourceImageTest, CameraRawFilesAreNotReadAsTiff)
 
 TEST_F(SourceImageTest, ChangedFileIsNotReadInPlaceOfTheLoadedOne)
 {
-    const auto path = write("changing.png", test::encodePng(20, 20, test::gradientOf(20, 20)));
+    const auto path = write("changing.png", test::encodePNG(20, 20, test::gradientOf(20, 20)));
     const SourceImage source = SourceImage::load(path);
     SourceCache::shared().clear();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    test::writeFile(path, test::encodePng(20, 20, [](int, int, int) { return 1.0; }));
+    test::writeFile(path, test::encodePNG(20, 20, [](int, int, int) { return 1.0; }));
     EXPECT_FALSE(source.storedPixels());
     EXPECT_FALSE(source.thumbnail(16));
     EXPECT_FALSE(source.previewImage(SourceImage::sRGB(), false));
@@ -642,9 +642,9 @@ TEST(SourceImageICCDescription, ReadsTextAndLocalisedDescriptionsWithinBounds)
 
 TEST_F(SourceImageTest, ThumbnailIsUprightAndBounded)
 {
-    test::JpegOptions options;
+    test::JPEGOptions options;
     options.exif = exifWith({{"Exif.Image.Orientation", "8"}});
-    const auto path = write("thumb.jpg", test::encodeJpeg(400, 100, test::gradientOf(400, 100), options));
+    const auto path = write("thumb.jpg", test::encodeJPEG(400, 100, test::gradientOf(400, 100), options));
     const auto thumbnail = SourceImage::thumbnail(path, 64);
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->width(), 16);
@@ -659,11 +659,11 @@ TEST_F(SourceImageTest, ThumbnailIsUprightAndBounded)
 
 TEST_F(SourceImageTest, PreviewIsColourMatchedAtItsSize)
 {
-    test::JpegOptions options;
+    test::JPEGOptions options;
     options.icc = test::iccProfile("DisplayP3");
     options.quality = 100;
     const test::Pattern flat = [](int, int, int c) { return std::array{0.8, 0.35, 0.3}[size_t(c)]; };
-    const auto path = write("p3.jpg", test::encodeJpeg(3000, 1000, flat, options));
+    const auto path = write("p3.jpg", test::encodeJPEG(3000, 1000, flat, options));
     const SourceImage source = SourceImage::load(path);
 
     const auto inSRGB = source.previewImage(SourceImage::sRGB(), false);
@@ -691,12 +691,12 @@ TEST_F(SourceImageTest, PreviewIsColourMatchedAtItsSize)
     EXPECT_NEAR(deep[1] / 65535.0, 0.35, 0.01);
 }
 
-TEST_F(SourceImageTest, UploadJpegIsTheSRGBPreview)
+TEST_F(SourceImageTest, UploadJPEGIsTheSRGBPreview)
 {
-    test::JpegOptions options;
+    test::JPEGOptions options;
     options.icc = test::iccProfile("AdobeRGB1998");
     options.exif = exifWith({{"Exif.Image.Orientation", "6"}});
-    const SourceImage source = SourceImage::load(write("big.jpg", test::encodeJpeg(3000, 2000, test::gradientOf(3000, 2000), options)));
+    const SourceImage source = SourceImage::load(write("big.jpg", test::encodeJPEG(3000, 2000, test::gradientOf(3000, 2000), options)));
     const auto jpeg = source.jpegData();
     ASSERT_TRUE(jpeg);
     const auto path = write("upload.jpg", *jpeg);

@@ -1,5 +1,5 @@
-#include "develop/GradeRunnerUp.h"
-#include "develop/SuggestedGrade.h"
+#include "develop/grade/GradeRunnerUp.h"
+#include "develop/grade/SuggestedGrade.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

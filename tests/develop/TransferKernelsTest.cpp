@@ -1,5 +1,5 @@
-#include "develop/TransferContext.h"
-#include "develop/TransferKernels.h"
+#include "develop/transfer/TransferContext.h"
+#include "develop/transfer/TransferKernels.h"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +82,7 @@ TEST(IsSRGBTest, TellsSRGBByNameOrIdenticalProfile)
 } // namespace
 } // namespace oxel
 
-#include "develop/LanczosScale.h"
+#include "develop/transfer/LanczosScale.h"
 #include "imaging/RenderContext.h"
 
 namespace oxel {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LayeredTestSupport.h"
+#include "export/LayeredTestSupport.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,8 +1,8 @@
-#include "ExportTestSupport.h"
+#include "export/ExportTestSupport.h"
 
 #include "export/Exporter.h"
 
-#include "develop/GainMapLocator.h"
+#include "develop/codecs/GainMapLocator.h"
 #include "imaging/Kernel.h"
 
 #include <gtest/gtest.h>

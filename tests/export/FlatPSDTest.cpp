@@ -1,8 +1,8 @@
-#include "LayeredTestSupport.h"
+#include "export/LayeredTestSupport.h"
 
 #include "export/FlatPSD.h"
 
-#include "develop/Metadata.h"
+#include "develop/codecs/Metadata.h"
 
 #include <nlohmann/json.hpp>
 

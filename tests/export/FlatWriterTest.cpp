@@ -1,9 +1,9 @@
-#include "ExportTestSupport.h"
+#include "export/ExportTestSupport.h"
 
 #include "export/FlatWriter.h"
 #include "export/HEICAuxiliary.h"
 
-#include "develop/GainMapLocator.h"
+#include "develop/codecs/GainMapLocator.h"
 
 #include <gtest/gtest.h>
 #include <libheif/heif.h>

@@ -1,8 +1,8 @@
-#include "LayeredTestSupport.h"
+#include "export/LayeredTestSupport.h"
 
 #include "export/PSDWriter.h"
 
-#include "develop/DetailTransfer.h"
+#include "develop/transfer/DetailTransfer.h"
 #include "imaging/Kernel.h"
 
 #include <nlohmann/json.hpp>

@@ -1,4 +1,4 @@
-#include "LayeredTestSupport.h"
+#include "export/LayeredTestSupport.h"
 
 #include "export/ByteWriter.h"
 #include "export/FlatPSD.h"

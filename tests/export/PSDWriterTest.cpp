@@ -1,4 +1,4 @@
-#include "LayeredTestSupport.h"
+#include "export/LayeredTestSupport.h"
 
 #include "export/PSDReader.h"
 #include "export/PSDWriter.h"

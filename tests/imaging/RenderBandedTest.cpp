@@ -1,4 +1,4 @@
-#include "ImagingTestSupport.h"
+#include "imaging/ImagingTestSupport.h"
 #include "imaging/RenderBanded.h"
 #include "imaging/Kernel.h"
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "develop/grade/SuggestedGrade.h"
+
+#include "imaging/Image.h"
+
+#include <optional>
+
+namespace oxel {
+
+class PersonSegmenter;
+class RenderContext;
+
+// A result's grades and skin mask: the analysis's grade, the runner-up grade when the analysis
+// names another valid house look, and the mask of skin that the grade holds off. Whoever builds a
+// result sets the three fields; readers never change them.
+struct GradeLooks {
+    SuggestedGrade chosen;
+    std::optional<SuggestedGrade> alternative;
+    // White on skin, black elsewhere, blurred; at most 1024 pixels on its long edge, at the origin.
+    std::optional<Image> mask;
+
+    // The skin mask of a picture: skin-coloured pixels, narrowed to people when the installed
+    // person segmenter finds them. Nothing when the picture is empty or the mask can't be rendered.
+    static std::optional<Image> skinMask(const Image& picture, const RenderContext& context);
+    static std::optional<Image> skinMask(const Image& picture, const RenderContext& context,
+                                         const PersonSegmenter* segmenter);
+};
+
+} // namespace oxel

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "develop/colour/RGBSpace.h"
+#include "develop/transfer/TransferLimits.h"
+#include "develop/transfer/TransferPlan.h"
+#include "imaging/ColourSpace.h"
+#include "imaging/Image.h"
+#include "imaging/RenderContext.h"
+
+#include <optional>
+
+namespace oxel {
+
+// One original paired with one relit render in the original's document colour space. It checks
+// that both show the same photograph, plans the transfer of the original's fine detail into the
+// render's light, and combines a plan into a picture or into the images of a layered file.
+// Immutable after construction; one transfer may serve several threads at once.
+class DetailTransfer {
+public:
+    // Moves both pictures to the origin; a render of a document that isn't sRGB is converted from
+    // sRGB into the document space. An unreadable document profile counts as sRGB.
+    DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits = {});
+
+    const Image& original() const { return original_; }
+    const Image& render() const { return render_; }
+    const ColourSpace& documentSpace() const { return documentSpace_; }
+    const RenderContext& context() const { return context_; }
+    const TransferLimits& limits() const { return limits_; }
+    bool documentIsSRGB() const { return documentIsSRGB_; }
+    const RGBSpace& space() const { return space_; }
+
+    // Plans a transfer: at the original's size when `upscale` allows it and the original is more
+    // than 5 % wider than the render, else at the render's size. `refine` materialises the scaled
+    // picture and the masks within memory limits. Declines a render of another scene.
+    PlanResult plan(bool upscale, bool refine) const;
+
+    // The finished picture at `strength` (0...1; a plan that diverged too far is combined at 1).
+    std::optional<Image> combine(const TransferPlan& plan, float strength) const;
+    // What planning materialises for a target of `pixels`: the Lanczos-scaled picture up to
+    // 52,428,800 pixels, the masks up to 104,857,600; nothing without `refine`.
+    struct Materialising {
+        bool scaledPicture = false;
+        bool masks = false;
+    };
+    static Materialising materialising(int64_t pixels, bool refine);
+
+    // The strength combine really uses, also the opacity of a layered file's "light" layer.
+    float effectiveStrength(const TransferPlan& plan, float strength) const;
+
+    // The images of the layered file; stacked they give what combine gives.
+    static std::optional<Image> lightLayer(const TransferPlan& plan);
+    static std::optional<Image> smoothMask(const TransferPlan& plan);
+    static std::optional<Image> softMask(const TransferPlan& plan);
+    static std::optional<Image> invertedSoftMask(const TransferPlan& plan);
+
+    // The picture rendered in bands into a bitmap of the document space (8 or 16 bits), read back
+    // as a recipe; nothing when the extent is under one pixel or the render fails.
+    std::optional<Image> materialise(const Image& image, bool sixteenBit) const;
+    // The share of the original's edges on which the render disagrees, on a 256 x 256 proxy.
+    float divergence(const Image& confidence, const Rect& target) const;
+    // Clamp, blur with standard deviation `radius`, crop to the picture's extent.
+    static Image gaussianBlur(const Image& image, double radius);
+
+private:
+    Image inSRGB(const Image& image) const;
+    std::optional<TransferDecline> measureScene(TransferPlan& plan) const;
+    void makeWorkingPair(TransferPlan& plan, bool materialiseScaled) const;
+    void makeMasks(TransferPlan& plan, Materialising materialised) const;
+    Image rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target) const;
+    static std::optional<Image> softMask(const TransferPlan& plan, float invert);
+
+    Image original_;
+    Image render_;
+    ColourSpace documentSpace_;
+    RenderContext context_;
+    TransferLimits limits_;
+    bool documentIsSRGB_ = true;
+    RGBSpace space_;
+};
+
+} // namespace oxel

@@ -1,0 +1,299 @@
+#include "localbackend/LocalBackendState.h"
+
+#include <openssl/rand.h>
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+namespace oxel::local {
+namespace {
+
+using namespace std::chrono_literals;
+using Json = nlohmann::json;
+
+constexpr auto queuedFor = 1000ms;
+constexpr auto narrationStep = 1000ms;
+constexpr auto processingFor = 3500ms;
+
+std::string freshToken() {
+    unsigned char bytes[24];
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        for (auto& b : bytes) b = static_cast<unsigned char>(std::rand());
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string token = "local-";
+    for (unsigned char b : bytes) {
+        token += hex[b >> 4];
+        token += hex[b & 15];
+    }
+    return token;
+}
+
+int64_t toMillis(TimePoint time) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+}
+
+TimePoint fromMillis(int64_t millis) { return TimePoint(std::chrono::milliseconds(millis)); }
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes) {
+    auto temporary = path;
+    temporary += ".part";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file.write(bytes.data(), std::streamsize(bytes.size()))) return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    return !error;
+}
+
+Json accountJson(const Account& a) {
+    return {{"userId", a.userId}, {"provider", a.provider}, {"subject", a.subject}, {"token", a.token},
+            {"balance", a.balance}, {"paidCredits", a.paidCredits}, {"accessState", a.accessState}};
+}
+
+Account accountFrom(const Json& j) {
+    return Account{j.at("userId").get<int64_t>(), j.at("provider").get<std::string>(),
+                   j.at("subject").get<std::string>(), j.at("token").get<std::string>(),
+                   j.at("balance").get<int64_t>(), j.at("paidCredits").get<int64_t>(),
+                   j.at("accessState").get<std::string>()};
+}
+
+Json jobJson(const Job& job) {
+    Json j = {{"id", job.id}, {"userId", job.userId}, {"nudge", job.nudge}, {"created", toMillis(job.created)},
+              {"stale", job.stale}, {"delivered", job.delivered}, {"downloaded", job.downloaded},
+              {"analysis", job.analysis}, {"narration", job.narration}};
+    if (job.retryOf) j["retryOf"] = *job.retryOf;
+    if (job.failureCode) j["failureCode"] = *job.failureCode;
+    return j;
+}
+
+Job jobFrom(const Json& j) {
+    Job job;
+    job.id = j.at("id").get<std::string>();
+    job.userId = j.at("userId").get<int64_t>();
+    job.nudge = j.at("nudge").get<std::string>();
+    job.created = fromMillis(j.at("created").get<int64_t>());
+    job.stale = j.at("stale").get<bool>();
+    job.delivered = j.at("delivered").get<bool>();
+    job.downloaded = j.value("downloaded", false);
+    job.analysis = j.at("analysis");
+    job.narration = j.at("narration");
+    if (j.contains("retryOf")) job.retryOf = j["retryOf"].get<std::string>();
+    if (j.contains("failureCode")) job.failureCode = j["failureCode"].get<std::string>();
+    return job;
+}
+
+} // namespace
+
+LocalBackendState::LocalBackendState(std::optional<std::filesystem::path> file) : file_(std::move(file)) {
+    if (file_) load();
+}
+
+Account LocalBackendState::signIn(const std::string& provider, const std::string& subject) {
+    std::lock_guard lock(mutex_);
+    for (auto& [id, account] : accounts_)
+        if (account.provider == provider && account.subject == subject) return account;
+    Account account{nextUserId_++, provider, subject, freshToken(), startingRoll, 0, "active"};
+    accounts_[account.userId] = account;
+    save();
+    return account;
+}
+
+std::optional<Account> LocalBackendState::accountForToken(const std::string& token) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, account] : accounts_)
+        if (!token.empty() && account.token == token) return account;
+    return std::nullopt;
+}
+
+std::optional<Account> LocalBackendState::account(int64_t userId) const {
+    std::lock_guard lock(mutex_);
+    auto found = accounts_.find(userId);
+    if (found == accounts_.end()) return std::nullopt;
+    return found->second;
+}
+
+std::optional<Account> LocalBackendState::rotateToken(int64_t userId) {
+    std::lock_guard lock(mutex_);
+    auto found = accounts_.find(userId);
+    if (found == accounts_.end()) return std::nullopt;
+    found->second.token = freshToken();
+    save();
+    return found->second;
+}
+
+void LocalBackendState::credit(int64_t userId, int64_t shots, bool paid) {
+    std::lock_guard lock(mutex_);
+    auto found = accounts_.find(userId);
+    if (found == accounts_.end()) return;
+    found->second.balance += shots;
+    if (paid) found->second.paidCredits += shots;
+    save();
+}
+
+void LocalBackendState::setBalance(int64_t userId, int64_t shots) {
+    std::lock_guard lock(mutex_);
+    auto found = accounts_.find(userId);
+    if (found == accounts_.end()) return;
+    found->second.balance = shots;
+    save();
+}
+
+std::string LocalBackendState::nextJobId() {
+    std::lock_guard lock(mutex_);
+    return "job-" + std::to_string(nextJobNumber_++) + "-" + freshToken().substr(6, 8);
+}
+
+void LocalBackendState::addJob(Job job) {
+    std::lock_guard lock(mutex_);
+    if (file_) {
+        std::filesystem::create_directories(pictureFolder());
+        writeFileAtomically(pictureFolder() / (job.id + ".refined.jpg"), job.refined);
+        writeFileAtomically(pictureFolder() / (job.id + ".full.jpg"), job.fullSend);
+    }
+    jobs_[job.id] = std::move(job);
+    save();
+}
+
+std::optional<Job> LocalBackendState::job(const std::string& id) const {
+    std::lock_guard lock(mutex_);
+    auto found = jobs_.find(id);
+    if (found == jobs_.end()) return std::nullopt;
+    return found->second;
+}
+
+bool LocalBackendState::deliver(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    auto found = jobs_.find(id);
+    if (found == jobs_.end()) return false;
+    if (!found->second.delivered) {
+        found->second.delivered = true;
+        if (auto account = accounts_.find(found->second.userId); account != accounts_.end())
+            account->second.balance = std::max<int64_t>(0, account->second.balance - 1);
+        save();
+    }
+    return true;
+}
+
+bool LocalBackendState::markDownloaded(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    auto found = jobs_.find(id);
+    if (found == jobs_.end()) return false;
+    found->second.downloaded = true;
+    save();
+    return true;
+}
+
+int LocalBackendState::inFlight(int64_t userId, TimePoint now, bool instant) const {
+    std::lock_guard lock(mutex_);
+    int count = 0;
+    for (const auto& [id, job] : jobs_) {
+        if (job.userId != userId) continue;
+        auto status = jobMoment(job, now, instant).status;
+        if (status == "queued" || status == "processing") ++count;
+    }
+    return count;
+}
+
+std::string LocalBackendState::fileReport(const std::string& jobId, bool withPicture) {
+    std::lock_guard lock(mutex_);
+    std::string id = "report-" + std::to_string(nextReportNumber_++);
+    reports_.push_back({{"reportId", id}, {"jobId", jobId}, {"picture", withPicture}});
+    save();
+    return id;
+}
+
+void LocalBackendState::recordFunnelEvent(Json event) {
+    std::lock_guard lock(mutex_);
+    funnelEvents_.push_back(std::move(event));
+}
+
+std::vector<Json> LocalBackendState::funnelEvents() const {
+    std::lock_guard lock(mutex_);
+    return funnelEvents_;
+}
+
+std::filesystem::path LocalBackendState::pictureFolder() const {
+    auto folder = *file_;
+    folder += ".pictures";
+    return folder;
+}
+
+void LocalBackendState::load() {
+    std::error_code error;
+    if (!std::filesystem::exists(*file_, error)) return;
+    Json state = Json::parse(readFile(*file_), nullptr, false);
+    if (!state.is_object()) {
+        std::fprintf(stderr, "[local backend] the state file %s is not JSON; starting empty\n", file_->c_str());
+        return;
+    }
+    try {
+        for (const auto& a : state.value("accounts", Json::array())) {
+            Account account = accountFrom(a);
+            accounts_[account.userId] = account;
+        }
+        for (const auto& j : state.value("jobs", Json::array())) {
+            Job job = jobFrom(j);
+            job.refined = readFile(pictureFolder() / (job.id + ".refined.jpg"));
+            job.fullSend = readFile(pictureFolder() / (job.id + ".full.jpg"));
+            jobs_[job.id] = std::move(job);
+        }
+        reports_ = state.value("reports", Json::array()).get<std::vector<Json>>();
+        nextUserId_ = state.value("nextUserId", int64_t(1));
+        nextJobNumber_ = state.value("nextJobNumber", int64_t(1));
+        nextReportNumber_ = state.value("nextReportNumber", int64_t(1));
+    } catch (const Json::exception& e) {
+        std::fprintf(stderr, "[local backend] the state file %s is damaged (%s); starting empty\n", file_->c_str(), e.what());
+        accounts_.clear();
+        jobs_.clear();
+        reports_.clear();
+    }
+}
+
+void LocalBackendState::save() const {
+    if (!file_) return;
+    Json state = {{"accounts", Json::array()}, {"jobs", Json::array()}, {"reports", reports_},
+                  {"nextUserId", nextUserId_}, {"nextJobNumber", nextJobNumber_},
+                  {"nextReportNumber", nextReportNumber_}};
+    for (const auto& [id, account] : accounts_) state["accounts"].push_back(accountJson(account));
+    for (const auto& [id, job] : jobs_) state["jobs"].push_back(jobJson(job));
+    if (!writeFileAtomically(*file_, state.dump(2)))
+        std::fprintf(stderr, "[local backend] could not write the state file %s\n", file_->c_str());
+}
+
+JobMoment jobMoment(const Job& job, TimePoint now, bool instant) {
+    auto elapsed = now - job.created;
+    if (job.stale) return {"processing", job.created, 0};
+    std::string ending = job.failureCode ? "failed" : "succeeded";
+    if (job.delivered) ending = "delivered";
+    if (instant) return {ending, job.created, 3};
+    if (elapsed < queuedFor) return {"queued", job.created, 0};
+    auto working = elapsed - queuedFor;
+    if (working < processingFor) {
+        int steps = int(std::min<int64_t>(3, 1 + working / narrationStep));
+        auto updated = job.created + queuedFor + narrationStep * (steps - 1);
+        return {"processing", std::chrono::time_point_cast<TimePoint::duration>(updated), steps};
+    }
+    return {ending, std::chrono::time_point_cast<TimePoint::duration>(job.created + queuedFor + processingFor), 3};
+}
+
+std::string internetDate(TimePoint time) {
+    std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+} // namespace oxel::local
