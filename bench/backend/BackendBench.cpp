@@ -1,9 +1,9 @@
 // Submit, poll, collect and decode one result against the local backend with its delays off.
 #include "backend/BackendBaseURL.h"
 #include "backend/JobEndpoints.h"
+#include "backend/ResultWire.h"
 #include "localbackend/LocalBackend.h"
 #include "localbackend/LocalRelight.h"
-#include "backend/ResultWire.h"
 #include "platform/SettingsStore.h"
 
 #include <benchmark/benchmark.h>
@@ -24,7 +24,8 @@ constexpr auto pollInterval = std::chrono::seconds(3);
 
 // A 2048 × 1365 photograph-like picture: smooth light with fine noise, so the JPEG is of a
 // realistic size.
-std::string photographJPEG() {
+std::string photographJPEG()
+{
     local::RgbPicture picture{2048, 1365, {}};
     picture.pixels.resize(size_t(picture.width) * picture.height * 3);
     std::mt19937 noise(7);
@@ -42,7 +43,8 @@ std::string photographJPEG() {
 }
 
 // The result decoded at full size with the decoder's default (accurate) transform.
-std::vector<uint8_t> decodedRGB(const std::string& jpeg) {
+std::vector<uint8_t> decodedRGB(const std::string& jpeg)
+{
     tjhandle decoder = tjInitDecompress();
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
     auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.data());
@@ -60,7 +62,8 @@ struct BenchBackend {
     std::unique_ptr<local::LocalBackend> backend;
     std::string userId;
 
-    BenchBackend() {
+    BenchBackend()
+    {
         configHome = std::filesystem::temp_directory_path() / ("oxel-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(configHome);
         setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
@@ -76,13 +79,15 @@ struct BenchBackend {
         SettingsStore::shared().set("accountToken", account.token);
     }
 
-    ~BenchBackend() {
+    ~BenchBackend()
+    {
         backend.reset();
         std::filesystem::remove_all(configHome);
     }
 };
 
-void BM_SubmitPollCollect(benchmark::State& state) {
+void BM_SubmitPollCollect(benchmark::State& state)
+{
     static BenchBackend bench;
     static const std::string jpeg = photographJPEG();
     for (auto _ : state) {

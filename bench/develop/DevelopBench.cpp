@@ -1,8 +1,8 @@
 // The develop order at the sizes the application meets: a preview while a slider moves, the full
 // export render, and the report JPEG. Grade, skin hold and grain are on in every case.
 
-#include "develop/EightBitPicture.h"
 #include "ProcessCPUTime.h"
+#include "develop/EightBitPicture.h"
 
 #include "develop/DevelopOrder.h"
 #include "develop/grade/GradeRunnerUp.h"
@@ -36,8 +36,8 @@ std::shared_ptr<const JobOutcome> outcome(int64_t originalWidth, int64_t origina
                                           int64_t renderHeight, const ColourSpace& space, bool upscale)
 {
     const Image render = scene(renderWidth, renderHeight, true);
-    auto built = std::make_shared<JobOutcome>("bench-job", render,
-                                              DetailTransfer(scene(originalWidth, originalHeight, false), render, space));
+    auto built = std::make_shared<JobOutcome>(
+        "bench-job", render, DetailTransfer(scene(originalWidth, originalHeight, false), render, space));
     PlanResult plan = built->transfer.plan(upscale, true);
     if (!plan) std::abort();
     built->previewPlan = std::move(plan.plan);
@@ -59,8 +59,14 @@ void developPreview(benchmark::State& state, const ColourSpace& space)
     }
 }
 
-void BM_DevelopPreview(benchmark::State& state) { developPreview(state, ColourSpace::sRGB()); }
-void BM_DevelopPreviewP3(benchmark::State& state) { developPreview(state, ColourSpace::displayP3()); }
+void BM_DevelopPreview(benchmark::State& state)
+{
+    developPreview(state, ColourSpace::sRGB());
+}
+void BM_DevelopPreviewP3(benchmark::State& state)
+{
+    developPreview(state, ColourSpace::displayP3());
+}
 
 void BM_RenderDeveloped(benchmark::State& state)
 {

@@ -1,9 +1,9 @@
 // Loading a 6000 x 4000 JPEG original with a Display P3 profile and EXIF orientation 6, and the
 // preview and thumbnail made from it.
 
+#include "develop/SourceImage.h"
 #include "develop/codecs/JPEGEncoder.h"
 #include "develop/codecs/Metadata.h"
-#include "develop/SourceImage.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,7 +44,8 @@ const std::filesystem::path& originalPath()
     static const std::filesystem::path path = [] {
         const auto p = std::filesystem::temp_directory_path() / "oxel-bench-original.jpg";
         const auto bytes = photographJPEG();
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return p;
     }();
     return path;
@@ -61,7 +62,10 @@ size_t memoryFigure(const std::string& name)
     return 0;
 }
 
-void resetResidentPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetResidentPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 void BM_LoadOriginal(benchmark::State& state)
 {

@@ -56,7 +56,10 @@ const DetailTransfer& transfer()
 }
 
 // Resets the process's peak resident size, so each run's peak can be read on its own.
-void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetPeakMemory()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 double peakMemoryMB()
 {

@@ -12,8 +12,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <random>
+#include <string>
 
 namespace oxel::benchsupport {
 
@@ -50,10 +50,12 @@ inline Image scene()
     return Image::fromBitmap(*bitmap);
 }
 
-inline std::optional<CarriedGainMap> quarterSizeMap(std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason)
+inline std::optional<CarriedGainMap> quarterSizeMap(std::span<const uint8_t>, const Image&, const RenderContext&,
+                                                    std::string& reason)
 {
     reason = "applied:apple";
-    return CarriedGainMap{{width / 4, height / 4, std::vector<uint8_t>(size_t(width / 4 * height / 4), 140), {}}, 1, {}, {}};
+    return CarriedGainMap{
+        {width / 4, height / 4, std::vector<uint8_t>(size_t(width / 4 * height / 4), 140), {}}, 1, {}, {}};
 }
 
 // The original as a camera JPEG on disk, with a quarter-size gain map when asked, loaded.
@@ -79,9 +81,14 @@ inline SourceImage original(bool gainMap)
 inline std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source)
 {
     const Image lit = applyKernel(
-        source.image.extent(), [](RGB p) { return RGB{p.r * 1.2f + 0.03f, p.g * 1.05f + 0.02f, p.b * 0.92f}; }, source.image);
+        source.image.extent(),
+        [](RGB p) {
+            return RGB{p.r * 1.2f + 0.03f, p.g * 1.05f + 0.02f, p.b * 0.92f};
+        },
+        source.image);
     const Image render = materialised(lit.scaled(2048.0 / width, 1365.0 / height));
-    auto outcome = std::make_shared<JobOutcome>("bench-job", render, DetailTransfer(source.image, render, source.colorSpace));
+    auto outcome =
+        std::make_shared<JobOutcome>("bench-job", render, DetailTransfer(source.image, render, source.colorSpace));
     GradeLooks looks;
     looks.chosen.lift = {0.02, 0.01, 0.0};
     looks.chosen.gain = {1.05, 1.0, 0.95};
@@ -117,7 +124,8 @@ inline double processCPUSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // The files made for the benchmarks go when the program ends.

@@ -25,8 +25,10 @@ void exportFlat(benchmark::State& state, ExportFormat format, bool gainMap)
     const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
         const auto result = exportPicture(source, *outcome, false, 0.8, 0.8, destination, options);
-        if (const auto* failure = std::get_if<ExportFailure>(&result)) state.SkipWithError(failure->description().c_str());
-        else if (gainMap && !std::get<ExportReport>(result).hdr) state.SkipWithError("the gain map was not carried");
+        if (const auto* failure = std::get_if<ExportFailure>(&result))
+            state.SkipWithError(failure->description().c_str());
+        else if (gainMap && !std::get<ExportReport>(result).hdr)
+            state.SkipWithError("the gain map was not carried");
     }
     state.counters["cpuMsPerIteration"] = (processCPUSeconds() - cpuBefore) * 1000.0 / double(state.iterations());
     // The whole process at its peak during the exports (the loaded original's pixels included),
@@ -35,16 +37,27 @@ void exportFlat(benchmark::State& state, ExportFormat format, bool gainMap)
     state.counters["peakGrowthMB"] = double(peakResidentKilobytes() - memoryBefore) / 1024.0;
 }
 
-void BM_ExportJPEG(benchmark::State& state) { exportFlat(state, ExportFormat::jpeg, false); }
-void BM_ExportJPEGGainMap(benchmark::State& state) { exportFlat(state, ExportFormat::jpeg, true); }
-void BM_ExportHEIC(benchmark::State& state) { exportFlat(state, ExportFormat::heic, false); }
-void BM_ExportTIFF16(benchmark::State& state) { exportFlat(state, ExportFormat::tiff, false); }
+void BM_ExportJPEG(benchmark::State& state)
+{
+    exportFlat(state, ExportFormat::jpeg, false);
+}
+void BM_ExportJPEGGainMap(benchmark::State& state)
+{
+    exportFlat(state, ExportFormat::jpeg, true);
+}
+void BM_ExportHEIC(benchmark::State& state)
+{
+    exportFlat(state, ExportFormat::heic, false);
+}
+void BM_ExportTIFF16(benchmark::State& state)
+{
+    exportFlat(state, ExportFormat::tiff, false);
+}
 
 BENCHMARK(BM_ExportJPEG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportJPEGGainMap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportHEIC)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportTIFF16)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-
 
 } // namespace
 } // namespace oxel

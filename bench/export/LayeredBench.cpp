@@ -59,8 +59,14 @@ void exportLayered(benchmark::State& state, ExportFormat format)
     state.counters["fileMB"] = double(std::filesystem::file_size(destination)) / 1e6;
 }
 
-void BM_ExportPSD(benchmark::State& state) { exportLayered(state, ExportFormat::psd); }
-void BM_ExportLayeredTIFF(benchmark::State& state) { exportLayered(state, ExportFormat::tiff); }
+void BM_ExportPSD(benchmark::State& state)
+{
+    exportLayered(state, ExportFormat::psd);
+}
+void BM_ExportLayeredTIFF(benchmark::State& state)
+{
+    exportLayered(state, ExportFormat::tiff);
+}
 
 BENCHMARK(BM_ExportPSD)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportLayeredTIFF)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

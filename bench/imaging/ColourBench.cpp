@@ -38,8 +38,14 @@ Image kernelChain()
     const RGBSpace p3 = *RGBSpace::of(ColourSpace::displayP3());
     const Image clipped = p3.clipViaSRGB(source());
     const Image converted = *p3.toSRGB(clipped);
-    const Image lifted = applyKernel(converted.extent(), [](RGB v) { return v * 0.9f + RGB{0.05f, 0.05f, 0.05f}; }, converted);
-    return applyKernel(lifted.extent(), [](RGB v, RGB w) { return v * 0.5f + w * 0.5f; }, lifted, source());
+    const Image lifted = applyKernel(
+        converted.extent(),
+        [](RGB v) {
+            return v * 0.9f + RGB{0.05f, 0.05f, 0.05f};
+        },
+        converted);
+    return applyKernel(
+        lifted.extent(), [](RGB v, RGB w) { return v * 0.5f + w * 0.5f; }, lifted, source());
 }
 
 // A line of /proc/self/status in kilobytes ("VmRSS", "VmHWM"), or 0.
@@ -66,7 +72,8 @@ double processCPUSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 void reportCPUPerIteration(benchmark::State& state, double cpuBefore)

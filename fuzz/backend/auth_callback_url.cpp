@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     if (const auto url = oxel::AuthCallbackURL::parse(text)) {
         if (url->queryItems)

@@ -2,9 +2,9 @@
 // keeps its promises.
 #include "backend/AnalysisResponse.h"
 #include "backend/AppConfig.h"
+#include "backend/BackendError.h"
 #include "backend/BalanceResponse.h"
 #include "backend/Base64.h"
-#include "backend/BackendError.h"
 #include "backend/JobResultResponse.h"
 #include "backend/JobStatusResponse.h"
 #include "backend/ProProduct.h"
@@ -15,7 +15,8 @@
 #include <cstdlib>
 #include <string_view>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     using namespace oxel;
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
 

@@ -2,11 +2,11 @@
 // walk), the JPEG header segments and what is read from them, Photoshop image resources, and the
 // ICC profile description, and the turns a HEIF container gives its items.
 
+#include "develop/SourceImage.h"
 #include "develop/codecs/FileType.h"
 #include "develop/codecs/HEIFTransforms.h"
 #include "develop/codecs/JPEGStructure.h"
 #include "develop/codecs/PhotoshopResources.h"
-#include "develop/SourceImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)oxel::jpegICCProfile(*segments);
         (void)oxel::jpegXmpPacket(*segments);
         for (const auto& segment : *segments)
-            if (segment.payload.data() < data || segment.payload.data() + segment.payload.size() > data + size) __builtin_trap();
+            if (segment.payload.data() < data || segment.payload.data() + segment.payload.size() > data + size)
+                __builtin_trap();
     }
     for (const auto& resource : oxel::photoshopResources(bytes)) {
         if (resource.data.data() < data || resource.data.data() + resource.data.size() > data + size) __builtin_trap();

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (const auto arguments = oxel::InstanceChannel::decodeHandOff(bytes)) {
         const auto again = oxel::InstanceChannel::decodeHandOff(oxel::InstanceChannel::encodeHandOff(*arguments));

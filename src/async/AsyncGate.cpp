@@ -6,9 +6,11 @@
 
 namespace oxel {
 
-AsyncGate::AsyncGate(int limit) : limit_(std::max(limit, 1)) {}
+AsyncGate::AsyncGate(int limit) : limit_(std::max(limit, 1))
+{}
 
-AsyncGate::Turn& AsyncGate::Turn::operator=(Turn&& other) noexcept {
+AsyncGate::Turn& AsyncGate::Turn::operator=(Turn&& other) noexcept
+{
     if (this != &other) {
         release();
         gate_ = std::exchange(other.gate_, nullptr);
@@ -16,22 +18,26 @@ AsyncGate::Turn& AsyncGate::Turn::operator=(Turn&& other) noexcept {
     return *this;
 }
 
-void AsyncGate::Turn::release() {
+void AsyncGate::Turn::release()
+{
     if (auto* gate = std::exchange(gate_, nullptr)) gate->leave();
 }
 
-bool AsyncGate::EnterAwaiter::await_ready() {
+bool AsyncGate::EnterAwaiter::await_ready()
+{
     if (gate_.holders_ >= gate_.limit_) return false;
     ++gate_.holders_;
     return true;
 }
 
-void AsyncGate::EnterAwaiter::await_suspend(std::coroutine_handle<> handle) {
+void AsyncGate::EnterAwaiter::await_suspend(std::coroutine_handle<> handle)
+{
     waiter_ = std::make_shared<Waiter>(Waiter{handle});
     gate_.waiters_.push_back(waiter_);
 }
 
-AsyncGate::EnterAwaiter::~EnterAwaiter() {
+AsyncGate::EnterAwaiter::~EnterAwaiter()
+{
     if (!waiter_) return;
     waiter_->abandoned = true;
     // A task destroyed while it was given a turn but not yet resumed hands the turn on.
@@ -39,7 +45,8 @@ AsyncGate::EnterAwaiter::~EnterAwaiter() {
     std::erase(gate_.waiters_, waiter_);
 }
 
-void AsyncGate::leave() {
+void AsyncGate::leave()
+{
     // The turn passes to the first waiter directly, so a newcomer cannot overtake it.
     while (!waiters_.empty()) {
         auto next = waiters_.front();
@@ -59,4 +66,4 @@ void AsyncGate::leave() {
     --holders_;
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -7,10 +7,10 @@
 
 namespace oxel {
 
-/// At most `limit` holders at once; the others wait their turn first come, first served
-/// (three exports at once, four restores at once). Main thread only.
-///
-///     AsyncGate::Turn turn = co_await gate.enter();   // released when `turn` goes away
+// At most `limit` holders at once; the others wait their turn first come, first served
+// (three exports at once, four restores at once). Main thread only.
+//
+//     AsyncGate::Turn turn = co_await gate.enter();   // released when `turn` goes away
 class AsyncGate {
     struct Waiter {
         std::coroutine_handle<> handle;
@@ -62,4 +62,4 @@ private:
     std::deque<std::shared_ptr<Waiter>> waiters_;
 };
 
-}  // namespace oxel
+} // namespace oxel

@@ -2,7 +2,8 @@
 
 namespace oxel {
 
-CancelRegistration& CancelRegistration::operator=(CancelRegistration&& other) noexcept {
+CancelRegistration& CancelRegistration::operator=(CancelRegistration&& other) noexcept
+{
     if (this != &other) {
         unregister();
         state_ = std::move(other.state_);
@@ -12,7 +13,8 @@ CancelRegistration& CancelRegistration::operator=(CancelRegistration&& other) no
     return *this;
 }
 
-void CancelRegistration::unregister() {
+void CancelRegistration::unregister()
+{
     if (auto state = state_.lock()) {
         std::lock_guard lock(state->mutex);
         state->callbacks.erase(id_);
@@ -20,7 +22,8 @@ void CancelRegistration::unregister() {
     state_.reset();
 }
 
-CancelRegistration CancelToken::onCancel(std::function<void()> callback) const {
+CancelRegistration CancelToken::onCancel(std::function<void()> callback) const
+{
     if (!state_) return {};
     {
         std::lock_guard lock(state_->mutex);
@@ -34,7 +37,8 @@ CancelRegistration CancelToken::onCancel(std::function<void()> callback) const {
     return {};
 }
 
-void CancelSource::cancel() {
+void CancelSource::cancel()
+{
     std::map<std::uint64_t, std::function<void()>> callbacks;
     {
         std::lock_guard lock(state_->mutex);
@@ -44,4 +48,4 @@ void CancelSource::cancel() {
     for (auto& [id, callback] : callbacks) callback();
 }
 
-}  // namespace oxel
+} // namespace oxel

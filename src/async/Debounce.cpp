@@ -2,7 +2,8 @@
 
 namespace oxel {
 
-void Debounce::schedule(std::function<void()> action) {
+void Debounce::schedule(std::function<void()> action)
+{
     cancel();
     action_ = std::move(action);
     timer_ = mainExecutor().postAfter(delay_, [this] {
@@ -12,17 +13,19 @@ void Debounce::schedule(std::function<void()> action) {
     });
 }
 
-void Debounce::cancel() {
+void Debounce::cancel()
+{
     if (timer_) mainExecutor().cancelTimer(*timer_);
     timer_.reset();
     action_ = nullptr;
 }
 
-void Debounce::flush() {
+void Debounce::flush()
+{
     if (!timer_) return;
     auto action = std::move(action_);
     cancel();
     action();
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -4,14 +4,14 @@
 
 #include <chrono>
 #include <functional>
-#include <utility>
 #include <optional>
+#include <utility>
 
 namespace oxel {
 
-/// One pending action on the main executor: each `schedule` replaces the action and restarts
-/// the delay, so a burst of calls runs the last action once, `delay` after the last call
-/// (the half-second save). Main thread only; destroying it drops a pending action.
+// One pending action on the main executor: each `schedule` replaces the action and restarts
+// the delay, so a burst of calls runs the last action once, `delay` after the last call
+// (the half-second save). Main thread only; destroying it drops a pending action.
 class Debounce {
 public:
     explicit Debounce(std::chrono::nanoseconds delay) : delay_(delay) {}
@@ -21,7 +21,7 @@ public:
 
     void schedule(std::function<void()> action);
     void cancel();
-    /// Runs a pending action now.
+    // Runs a pending action now.
     void flush();
     bool pending() const { return timer_.has_value(); }
 
@@ -31,4 +31,4 @@ private:
     std::optional<TimerId> timer_;
 };
 
-}  // namespace oxel
+} // namespace oxel

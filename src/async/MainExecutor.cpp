@@ -9,14 +9,21 @@ namespace {
 std::atomic<MainExecutor*> installed{nullptr};
 }
 
-MainExecutor& mainExecutor() {
+MainExecutor& mainExecutor()
+{
     MainExecutor* executor = installed.load();
     assert(executor && "no main executor installed");
     return *executor;
 }
 
-bool hasMainExecutor() { return installed.load() != nullptr; }
+bool hasMainExecutor()
+{
+    return installed.load() != nullptr;
+}
 
-MainExecutor* installMainExecutor(MainExecutor* executor) { return installed.exchange(executor); }
+MainExecutor* installMainExecutor(MainExecutor* executor)
+{
+    return installed.exchange(executor);
+}
 
-}  // namespace oxel
+} // namespace oxel

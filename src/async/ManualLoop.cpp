@@ -8,11 +8,13 @@ namespace oxel {
 namespace {
 // A fixed start keeps dates in tests the same from run to run: 2026-01-01T00:00:00Z.
 constexpr std::chrono::seconds virtualEpoch{1767225600};
-}  // namespace
+} // namespace
 
-ManualLoop::ManualLoop() : mainThread_(std::this_thread::get_id()), previous_(installMainExecutor(this)) {}
+ManualLoop::ManualLoop() : mainThread_(std::this_thread::get_id()), previous_(installMainExecutor(this))
+{}
 
-ManualLoop::~ManualLoop() {
+ManualLoop::~ManualLoop()
+{
     // Work still in flight may post back; it must find no dangling loop.
     std::unique_lock lock(mutex_);
     posted_.wait_for(lock, std::chrono::seconds(30), [this] { return pendingWork_ == 0; });
@@ -20,7 +22,8 @@ ManualLoop::~ManualLoop() {
     installMainExecutor(previous_);
 }
 
-void ManualLoop::post(std::function<void()> job) {
+void ManualLoop::post(std::function<void()> job)
+{
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
@@ -28,7 +31,8 @@ void ManualLoop::post(std::function<void()> job) {
     posted_.notify_all();
 }
 
-TimerId ManualLoop::postAfter(std::chrono::nanoseconds delay, std::function<void()> job) {
+TimerId ManualLoop::postAfter(std::chrono::nanoseconds delay, std::function<void()> job)
+{
     assert(onMainThread());
     std::lock_guard lock(mutex_);
     const TimerId id = nextTimer_++;
@@ -37,20 +41,26 @@ TimerId ManualLoop::postAfter(std::chrono::nanoseconds delay, std::function<void
     return id;
 }
 
-void ManualLoop::cancelTimer(TimerId timer) {
+void ManualLoop::cancelTimer(TimerId timer)
+{
     assert(onMainThread());
     std::lock_guard lock(mutex_);
     std::erase_if(timers_, [timer](const auto& entry) { return entry.first.second == timer; });
 }
 
-bool ManualLoop::onMainThread() const { return std::this_thread::get_id() == mainThread_; }
+bool ManualLoop::onMainThread() const
+{
+    return std::this_thread::get_id() == mainThread_;
+}
 
-void ManualLoop::workStarted() {
+void ManualLoop::workStarted()
+{
     std::lock_guard lock(mutex_);
     ++pendingWork_;
 }
 
-void ManualLoop::workFinished() {
+void ManualLoop::workFinished()
+{
     {
         std::lock_guard lock(mutex_);
         --pendingWork_;
@@ -58,15 +68,18 @@ void ManualLoop::workFinished() {
     posted_.notify_all();
 }
 
-TimeSource::WallTime ManualLoop::now() const {
+TimeSource::WallTime ManualLoop::now() const
+{
     return WallTime(std::chrono::duration_cast<WallTime::duration>(virtualEpoch + elapsed()));
 }
 
-TimeSource::SteadyTime ManualLoop::steady() const {
+TimeSource::SteadyTime ManualLoop::steady() const
+{
     return SteadyTime(std::chrono::duration_cast<SteadyTime::duration>(virtualEpoch + elapsed()));
 }
 
-bool ManualLoop::runReadyJobs(const std::function<bool()>& done) {
+bool ManualLoop::runReadyJobs(const std::function<bool()>& done)
+{
     bool ranAny = false;
     while (!done()) {
         std::function<void()> job;
@@ -82,7 +95,8 @@ bool ManualLoop::runReadyJobs(const std::function<bool()>& done) {
     return ranAny;
 }
 
-bool ManualLoop::fireNextTimerDueBy(std::chrono::nanoseconds limit) {
+bool ManualLoop::fireNextTimerDueBy(std::chrono::nanoseconds limit)
+{
     std::function<void()> job;
     {
         std::lock_guard lock(mutex_);
@@ -96,7 +110,8 @@ bool ManualLoop::fireNextTimerDueBy(std::chrono::nanoseconds limit) {
     return true;
 }
 
-bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeGuard) {
+bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeGuard)
+{
     assert(onMainThread());
     for (;;) {
         runReadyJobs(done);
@@ -104,9 +119,8 @@ bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::millis
         std::unique_lock lock(mutex_);
         if (!jobs_.empty()) continue;
         if (pendingWork_ > 0) {
-            const bool postedBack = posted_.wait_for(lock, realTimeGuard, [this] {
-                return !jobs_.empty() || pendingWork_ == 0;
-            });
+            const bool postedBack =
+                posted_.wait_for(lock, realTimeGuard, [this] { return !jobs_.empty() || pendingWork_ == 0; });
             if (!postedBack) {
                 std::cerr << "[manual-loop] work elsewhere did not post back within the guard\n";
                 return false;
@@ -122,7 +136,8 @@ bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::millis
     }
 }
 
-void ManualLoop::advance(std::chrono::nanoseconds span) {
+void ManualLoop::advance(std::chrono::nanoseconds span)
+{
     assert(onMainThread());
     const auto end = elapsed() + span;
     const auto never = [] { return false; };
@@ -132,4 +147,4 @@ void ManualLoop::advance(std::chrono::nanoseconds span) {
     runReadyJobs(never);
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -14,13 +14,13 @@
 
 namespace oxel {
 
-/// The main thread of a test: a main executor and a virtual clock in one. Construct it on the
-/// test's thread (which becomes the main thread); it installs itself as the main executor until
-/// it goes away.
-///
-/// `runUntil(done)` runs posted jobs; when none is ready but work elsewhere is pending (offloaded
-/// jobs, a scripted browser) it waits for that work to post back, up to a real-time guard; when
-/// nothing is pending it jumps the clock to the next timer. With nothing left it reports a stall.
+// The main thread of a test: a main executor and a virtual clock in one. Construct it on the
+// test's thread (which becomes the main thread); it installs itself as the main executor until
+// it goes away.
+//
+// `runUntil(done)` runs posted jobs; when none is ready but work elsewhere is pending (offloaded
+// jobs, a scripted browser) it waits for that work to post back, up to a real-time guard; when
+// nothing is pending it jumps the clock to the next timer. With nothing left it reports a stall.
 class ManualLoop final : public MainExecutor, public TimeSource {
 public:
     ManualLoop();
@@ -38,13 +38,13 @@ public:
     WallTime now() const override;
     SteadyTime steady() const override;
 
-    /// True once `done()` holds; false (with a line on stderr) when the loop stalled or work
-    /// elsewhere took longer than `realTimeGuard` to post back.
+    // True once `done()` holds; false (with a line on stderr) when the loop stalled or work
+    // elsewhere took longer than `realTimeGuard` to post back.
     bool runUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds realTimeGuard = std::chrono::seconds(20));
-    /// Runs everything that becomes due within `span` of virtual time, ending at now + span.
+    // Runs everything that becomes due within `span` of virtual time, ending at now + span.
     void advance(std::chrono::nanoseconds span);
-    /// Virtual time gone by since the loop was made.
+    // Virtual time gone by since the loop was made.
     std::chrono::nanoseconds elapsed() const { return std::chrono::nanoseconds(elapsed_.load()); }
 
 private:
@@ -63,4 +63,4 @@ private:
     std::map<std::pair<std::int64_t, TimerId>, std::function<void()>> timers_;
 };
 
-}  // namespace oxel
+} // namespace oxel

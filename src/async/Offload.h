@@ -11,8 +11,8 @@
 
 namespace oxel {
 
-/// Awaiter of `offload`: runs a function on the work pool and resumes the awaiting task on the
-/// main executor with its result (or rethrows what it threw).
+// Awaiter of `offload`: runs a function on the work pool and resumes the awaiting task on the
+// main executor with its result (or rethrows what it threw).
 template <typename Result>
 class OffloadAwaiter {
     using Stored = std::conditional_t<std::is_void_v<Result>, bool, Result>;
@@ -20,20 +20,23 @@ class OffloadAwaiter {
         std::optional<Stored> result;
         std::exception_ptr error;
         std::coroutine_handle<> waiting;
-        bool abandoned = false;  // main thread only
+        bool abandoned = false; // main thread only
     };
 
 public:
     template <typename Function>
     OffloadAwaiter(WorkPool& pool, WorkPriority priority, Function function)
-        : pool_(pool), priority_(priority), function_(std::move(function)), state_(std::make_shared<State>()) {}
+        : pool_(pool), priority_(priority), function_(std::move(function)), state_(std::make_shared<State>())
+    {}
     OffloadAwaiter(OffloadAwaiter&&) = default;
-    ~OffloadAwaiter() {
+    ~OffloadAwaiter()
+    {
         if (state_) state_->abandoned = true;
     }
 
     bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> waiting) {
+    void await_suspend(std::coroutine_handle<> waiting)
+    {
         state_->waiting = waiting;
         MainExecutor& executor = mainExecutor();
         pool_.submit(priority_, [state = state_, function = std::move(function_), &executor,
@@ -53,7 +56,8 @@ public:
             });
         });
     }
-    Result await_resume() {
+    Result await_resume()
+    {
         if (state_->error) std::rethrow_exception(state_->error);
         if constexpr (!std::is_void_v<Result>) return std::move(*state_->result);
     }
@@ -65,16 +69,18 @@ private:
     std::shared_ptr<State> state_;
 };
 
-/// `co_await offload(priority, fn)`: `fn` runs on the shared work pool; the task goes on on the
-/// main thread with its result. Hand `fn` values or immutable data only.
+// `co_await offload(priority, fn)`: `fn` runs on the shared work pool; the task goes on on the
+// main thread with its result. Hand `fn` values or immutable data only.
 template <typename Function>
-auto offload(WorkPriority priority, Function function) {
+auto offload(WorkPriority priority, Function function)
+{
     return OffloadAwaiter<std::invoke_result_t<Function>>(WorkPool::shared(), priority, std::move(function));
 }
 
 template <typename Function>
-auto offload(WorkPool& pool, WorkPriority priority, Function function) {
+auto offload(WorkPool& pool, WorkPriority priority, Function function)
+{
     return OffloadAwaiter<std::invoke_result_t<Function>>(pool, priority, std::move(function));
 }
 
-}  // namespace oxel
+} // namespace oxel

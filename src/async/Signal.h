@@ -6,13 +6,14 @@
 
 namespace oxel {
 
-/// Keeps an observer connected to a `Signal` until destroyed or disconnected.
+// Keeps an observer connected to a `Signal` until destroyed or disconnected.
 class Connection {
 public:
     Connection() = default;
     explicit Connection(std::weak_ptr<bool> connected) : connected_(std::move(connected)) {}
     Connection(Connection&&) noexcept = default;
-    Connection& operator=(Connection&& other) noexcept {
+    Connection& operator=(Connection&& other) noexcept
+    {
         if (this != &other) {
             disconnect();
             connected_ = std::move(other.connected_);
@@ -20,7 +21,8 @@ public:
         return *this;
     }
     ~Connection() { disconnect(); }
-    void disconnect() {
+    void disconnect()
+    {
         if (auto connected = connected_.lock()) *connected = false;
         connected_.reset();
     }
@@ -29,8 +31,8 @@ private:
     std::weak_ptr<bool> connected_;
 };
 
-/// A list of observers called in the order they connected. Main thread only. Observers may
-/// connect or disconnect while an emission runs; one that disconnects is not called afterwards.
+// A list of observers called in the order they connected. Main thread only. Observers may
+// connect or disconnect while an emission runs; one that disconnects is not called afterwards.
 template <typename... Args>
 class Signal {
     struct Slot {
@@ -39,14 +41,16 @@ class Signal {
     };
 
 public:
-    [[nodiscard]] Connection connect(std::function<void(const Args&...)> observer) {
+    [[nodiscard]] Connection connect(std::function<void(const Args&...)> observer)
+    {
         std::erase_if(slots_, [](const auto& slot) { return !*slot->connected; });
         auto slot = std::make_shared<Slot>(Slot{std::move(observer)});
         slots_.push_back(slot);
         return Connection(slot->connected);
     }
 
-    void emit(const Args&... args) const {
+    void emit(const Args&... args) const
+    {
         const auto slots = slots_;
         for (const auto& slot : slots)
             if (*slot->connected) slot->observer(args...);
@@ -56,4 +60,4 @@ private:
     std::vector<std::shared_ptr<Slot>> slots_;
 };
 
-}  // namespace oxel
+} // namespace oxel

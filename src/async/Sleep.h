@@ -9,8 +9,8 @@
 
 namespace oxel {
 
-/// Awaiter of `sleepFor`: resumes on the main executor when the delay has passed (false) or as
-/// soon as the token is cancelled (true).
+// Awaiter of `sleepFor`: resumes on the main executor when the delay has passed (false) or as
+// soon as the token is cancelled (true).
 class SleepAwaiter {
 public:
     SleepAwaiter(std::chrono::nanoseconds delay, CancelToken token);
@@ -29,10 +29,11 @@ private:
     CancelRegistration registration_;
 };
 
-/// `bool cancelled = co_await sleepFor(delay, token);` Timers run on the main executor's clock,
-/// so a test loop covers long waits in no real time.
-inline SleepAwaiter sleepFor(std::chrono::nanoseconds delay, CancelToken token = {}) {
+// `bool cancelled = co_await sleepFor(delay, token);` Timers run on the main executor's clock,
+// so a test loop covers long waits in no real time.
+inline SleepAwaiter sleepFor(std::chrono::nanoseconds delay, CancelToken token = {})
+{
     return SleepAwaiter(delay, std::move(token));
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -15,7 +15,7 @@ namespace detail {
 
 struct TaskPromiseBase {
     std::coroutine_handle<> continuation;
-    /// Set for a task started by `TaskScope::spawn`: called once the task has finished.
+    // Set for a task started by `TaskScope::spawn`: called once the task has finished.
     std::function<void()> onFinished;
     std::exception_ptr error;
 
@@ -24,7 +24,8 @@ struct TaskPromiseBase {
     struct FinalAwaiter {
         bool await_ready() noexcept { return false; }
         template <typename Promise>
-        std::coroutine_handle<> await_suspend(std::coroutine_handle<Promise> self) noexcept {
+        std::coroutine_handle<> await_suspend(std::coroutine_handle<Promise> self) noexcept
+        {
             auto& promise = self.promise();
             if (promise.continuation) return promise.continuation;
             // The callback may destroy this frame, so it is moved out first.
@@ -42,10 +43,12 @@ struct TaskPromise : TaskPromiseBase {
     std::optional<T> value;
     Task<T> get_return_object();
     template <typename U>
-    void return_value(U&& result) {
+    void return_value(U&& result)
+    {
         value.emplace(std::forward<U>(result));
     }
-    T take() {
+    T take()
+    {
         if (error) std::rethrow_exception(error);
         return std::move(*value);
     }
@@ -55,17 +58,18 @@ template <>
 struct TaskPromise<void> : TaskPromiseBase {
     Task<void> get_return_object();
     void return_void() noexcept {}
-    void take() {
+    void take()
+    {
         if (error) std::rethrow_exception(error);
     }
 };
 
-}  // namespace detail
+} // namespace detail
 
-/// A lazy coroutine: nothing runs until it is awaited or spawned. Awaiting a task runs it to its
-/// end and yields its result; every awaiter in src/async resumes on the main executor, so a task
-/// that starts on the main thread stays there. Destroying a task that has not finished destroys
-/// its frame without resuming it.
+// A lazy coroutine: nothing runs until it is awaited or spawned. Awaiting a task runs it to its
+// end and yields its result; every awaiter in src/async resumes on the main executor, so a task
+// that starts on the main thread stays there. Destroying a task that has not finished destroys
+// its frame without resuming it.
 template <typename T = void>
 class [[nodiscard]] Task {
 public:
@@ -74,25 +78,28 @@ public:
 
     explicit Task(Handle handle) : handle_(handle) {}
     Task(Task&& other) noexcept : handle_(std::exchange(other.handle_, {})) {}
-    Task& operator=(Task&& other) noexcept {
+    Task& operator=(Task&& other) noexcept
+    {
         if (this != &other) {
             if (handle_) handle_.destroy();
             handle_ = std::exchange(other.handle_, {});
         }
         return *this;
     }
-    ~Task() {
+    ~Task()
+    {
         if (handle_) handle_.destroy();
     }
 
     bool await_ready() const noexcept { return false; }
-    std::coroutine_handle<> await_suspend(std::coroutine_handle<> caller) noexcept {
+    std::coroutine_handle<> await_suspend(std::coroutine_handle<> caller) noexcept
+    {
         handle_.promise().continuation = caller;
         return handle_;
     }
     T await_resume() { return handle_.promise().take(); }
 
-    /// Hands the frame over (to a `TaskScope`).
+    // Hands the frame over (to a `TaskScope`).
     Handle release() { return std::exchange(handle_, {}); }
 
 private:
@@ -101,12 +108,14 @@ private:
 
 namespace detail {
 template <typename T>
-Task<T> TaskPromise<T>::get_return_object() {
+Task<T> TaskPromise<T>::get_return_object()
+{
     return Task<T>(std::coroutine_handle<TaskPromise<T>>::from_promise(*this));
 }
-inline Task<void> TaskPromise<void>::get_return_object() {
+inline Task<void> TaskPromise<void>::get_return_object()
+{
     return Task<void>(std::coroutine_handle<TaskPromise<void>>::from_promise(*this));
 }
-}  // namespace detail
+} // namespace detail
 
-}  // namespace oxel
+} // namespace oxel

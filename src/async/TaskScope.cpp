@@ -11,18 +11,24 @@ struct TaskScope::State {
     std::map<std::uint64_t, Task<void>::Handle> tasks;
 };
 
-TaskScope::TaskScope() : state_(std::make_shared<State>()) {}
+TaskScope::TaskScope() : state_(std::make_shared<State>())
+{}
 
-TaskScope::~TaskScope() {
+TaskScope::~TaskScope()
+{
     cancel_.cancel();
     auto tasks = std::move(state_->tasks);
     state_->tasks.clear();
     for (auto& [id, handle] : tasks) handle.destroy();
 }
 
-std::size_t TaskScope::runningCount() const { return state_->tasks.size(); }
+std::size_t TaskScope::runningCount() const
+{
+    return state_->tasks.size();
+}
 
-void TaskScope::spawn(Task<void> task) {
+void TaskScope::spawn(Task<void> task)
+{
     const auto handle = task.release();
     const auto id = state_->nextId++;
     std::weak_ptr<State> weak = state_;
@@ -44,4 +50,4 @@ void TaskScope::spawn(Task<void> task) {
     });
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -10,11 +10,12 @@ public:
     SteadyTime steady() const override { return std::chrono::steady_clock::now(); }
 };
 
-}  // namespace
+} // namespace
 
-const TimeSource& TimeSource::system() {
+const TimeSource& TimeSource::system()
+{
     static const SystemTime clocks;
     return clocks;
 }
 
-}  // namespace oxel
+} // namespace oxel

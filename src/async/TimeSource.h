@@ -4,8 +4,8 @@
 
 namespace oxel {
 
-/// Where time comes from: the wall clock for dates and staleness, the steady clock for intervals.
-/// Injected wherever time matters, so tests can run on a virtual clock (`ManualLoop`).
+// Where time comes from: the wall clock for dates and staleness, the steady clock for intervals.
+// Injected wherever time matters, so tests can run on a virtual clock (`ManualLoop`).
 class TimeSource {
 public:
     using WallTime = std::chrono::system_clock::time_point;
@@ -15,8 +15,8 @@ public:
     virtual WallTime now() const = 0;
     virtual SteadyTime steady() const = 0;
 
-    /// The real clocks.
+    // The real clocks.
     static const TimeSource& system();
 };
 
-}  // namespace oxel
+} // namespace oxel

@@ -11,19 +11,19 @@ namespace oxel {
 
 enum class WorkPriority { userInitiated, utility };
 
-/// Threads for blocking work (HTTP calls, file I/O, renders) off the main thread. Waiting
-/// user-initiated jobs always start before waiting utility jobs.
+// Threads for blocking work (HTTP calls, file I/O, renders) off the main thread. Waiting
+// user-initiated jobs always start before waiting utility jobs.
 class WorkPool {
 public:
     explicit WorkPool(unsigned threads);
-    /// Finishes the jobs already submitted, then joins the threads.
+    // Finishes the jobs already submitted, then joins the threads.
     ~WorkPool();
     WorkPool(const WorkPool&) = delete;
     WorkPool& operator=(const WorkPool&) = delete;
 
     void submit(WorkPriority priority, std::function<void()> job);
 
-    /// The process-wide pool, one thread per core (at least four, as most jobs wait on the network).
+    // The process-wide pool, one thread per core (at least four, as most jobs wait on the network).
     static WorkPool& shared();
 
 private:
@@ -37,4 +37,4 @@ private:
     std::vector<std::thread> threads_;
 };
 
-}  // namespace oxel
+} // namespace oxel

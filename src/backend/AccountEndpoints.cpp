@@ -1,8 +1,8 @@
 #include "backend/AccountEndpoints.h"
 
-#include "backend/KeychainAccount.h"
-#include "backend/Base64.h"
 #include "backend/BackendRequest.h"
+#include "backend/Base64.h"
+#include "backend/KeychainAccount.h"
 #include "platform/BuildInfo.h"
 #include "platform/SettingsStore.h"
 
@@ -11,7 +11,8 @@ namespace {
 
 constexpr const char* announcementPlatform = "macos";
 
-void rotateToken(const BalanceResponse& balance) {
+void rotateToken(const BalanceResponse& balance)
+{
     if (!balance.accountToken || balance.accountToken->empty()) return;
     auto& defaults = SettingsStore::shared();
     if (defaults.stringValue("accountToken") == balance.accountToken) return;
@@ -19,7 +20,8 @@ void rotateToken(const BalanceResponse& balance) {
     KeychainAccount::saveFromDefaults();
 }
 
-bool namesThisPlatform(const Json& message) {
+bool namesThisPlatform(const Json& message)
+{
     auto platforms = message.find("platforms");
     if (platforms == message.end() || !platforms->is_array()) return false;
     bool named = false;
@@ -31,15 +33,18 @@ bool namesThisPlatform(const Json& message) {
 }
 
 // The body of a 200 answer, nothing for any other outcome.
-std::optional<std::string> quietBody(const BackendResult<HttpResponse>& answer) {
+std::optional<std::string> quietBody(const BackendResult<HttpResponse>& answer)
+{
     if (!answer || answer->status != 200) return std::nullopt;
     return answer->body;
 }
 
 } // namespace
 
-BackendResult<BalanceResponse> fetchBalance(const std::string& userId, std::stop_token stop) {
-    HttpRequest request = backendRequest("GET", "/credits/balance?userId=" + userId, std::nullopt, std::chrono::seconds(15));
+BackendResult<BalanceResponse> fetchBalance(const std::string& userId, std::stop_token stop)
+{
+    HttpRequest request =
+        backendRequest("GET", "/credits/balance?userId=" + userId, std::nullopt, std::chrono::seconds(15));
     authorize(request);
     auto body = strictBody(HttpSession::backend().send(request, stop), UpdateCheck::on);
     if (!body) return body.failure();
@@ -48,16 +53,18 @@ BackendResult<BalanceResponse> fetchBalance(const std::string& userId, std::stop
     return balance;
 }
 
-BackendResult<ProProductsResponse> fetchProducts(std::stop_token stop) {
+BackendResult<ProProductsResponse> fetchProducts(std::stop_token stop)
+{
     HttpRequest request = backendRequest("GET", "/pro/products", std::nullopt, std::chrono::seconds(15));
     auto body = strictBody(HttpSession::backend().send(request, stop), UpdateCheck::off);
     if (!body) return body.failure();
     return ProProductsResponse::decode(*body);
 }
 
-std::optional<Json> fetchAnnouncement(std::stop_token stop) {
-    HttpRequest request = backendRequest(
-        "GET", "/config/message?appVersion=" + appVersion() + "&platform=" + announcementPlatform);
+std::optional<Json> fetchAnnouncement(std::stop_token stop)
+{
+    HttpRequest request =
+        backendRequest("GET", "/config/message?appVersion=" + appVersion() + "&platform=" + announcementPlatform);
     authorize(request);
     auto body = quietBody(HttpSession::backend().send(request, stop));
     if (!body) return std::nullopt;
@@ -69,7 +76,8 @@ std::optional<Json> fetchAnnouncement(std::stop_token stop) {
 }
 
 std::optional<std::string> reportResult(const std::string& jobId, const std::string& userId,
-                                        const std::optional<std::string_view>& image, std::stop_token stop) {
+                                        const std::optional<std::string_view>& image, std::stop_token stop)
+{
     Json body = {{"userId", userId}};
     if (image) body["image"] = base64Encoded(*image);
     HttpRequest request = backendRequest("POST", "/jobs/" + jobId + "/report", body, std::chrono::seconds(20));
@@ -83,7 +91,8 @@ std::optional<std::string> reportResult(const std::string& jobId, const std::str
     return reportId->get<std::string>();
 }
 
-void markDownloaded(const std::string& jobId, const std::string& userId, std::stop_token stop) {
+void markDownloaded(const std::string& jobId, const std::string& userId, std::stop_token stop)
+{
     HttpRequest request = backendRequest("POST", "/jobs/" + jobId + "/download", Json{{"userId", userId}});
     authorize(request);
     (void)HttpSession::backend().send(request, stop);

@@ -9,13 +9,15 @@ namespace oxel {
 namespace {
 
 template <class T>
-std::optional<T> typedValue(const Json& object, const char* key, bool (Json::*isType)() const noexcept) {
+std::optional<T> typedValue(const Json& object, const char* key, bool (Json::*isType)() const noexcept)
+{
     auto found = object.find(key);
     if (found == object.end() || !((*found).*isType)()) return std::nullopt;
     return found->get<T>();
 }
 
-std::optional<double> limit(const Json& object, const char* key, bool acceptsZero) {
+std::optional<double> limit(const Json& object, const char* key, bool acceptsZero)
+{
     auto value = typedValue<double>(object, key, &Json::is_number);
     if (!value) return std::nullopt;
     bool aboveLow = acceptsZero ? *value >= 0 : *value > 0;
@@ -24,7 +26,8 @@ std::optional<double> limit(const Json& object, const char* key, bool acceptsZer
 }
 
 // A version piece as a decimal integer with an optional sign; anything else counts as 0.
-int64_t versionNumber(std::string_view piece) {
+int64_t versionNumber(std::string_view piece)
+{
     if (piece.size() > 1 && piece.front() == '+' && piece[1] != '-') piece.remove_prefix(1);
     int64_t number = 0;
     auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), number);
@@ -32,7 +35,8 @@ int64_t versionNumber(std::string_view piece) {
     return number;
 }
 
-std::vector<int64_t> versionNumbers(std::string_view version) {
+std::vector<int64_t> versionNumbers(std::string_view version)
+{
     std::vector<int64_t> numbers;
     size_t start = 0;
     while (start <= version.size()) {
@@ -46,12 +50,14 @@ std::vector<int64_t> versionNumbers(std::string_view version) {
 
 } // namespace
 
-const AppConfig& AppConfig::defaults() {
+const AppConfig& AppConfig::defaults()
+{
     static const AppConfig config;
     return config;
 }
 
-std::optional<AppConfig> AppConfig::parse(std::string_view data) {
+std::optional<AppConfig> AppConfig::parse(std::string_view data)
+{
     auto json = parseJson(data);
     if (!json || !json->is_object()) return std::nullopt;
     const Json& object = *json;
@@ -66,11 +72,13 @@ std::optional<AppConfig> AppConfig::parse(std::string_view data) {
         float(limit(object, "sameSceneStructureLimit", true).value_or(config.sameSceneStructureLimit));
     config.suggestedGradeEnabled =
         typedValue<bool>(object, "suggestedGradeEnabled", &Json::is_boolean).value_or(config.suggestedGradeEnabled);
-    if (auto found = object.find("maxInFlightJobs"); found != object.end()) config.maxInFlightJobs = wholeNumber(*found);
+    if (auto found = object.find("maxInFlightJobs"); found != object.end())
+        config.maxInFlightJobs = wholeNumber(*found);
     return config;
 }
 
-bool AppConfig::requiresUpdate(std::string_view appVersion) const {
+bool AppConfig::requiresUpdate(std::string_view appVersion) const
+{
     if (!minimumAppVersion || minimumAppVersion->empty()) return false;
     auto mine = versionNumbers(appVersion);
     auto minimum = versionNumbers(*minimumAppVersion);

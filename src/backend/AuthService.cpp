@@ -25,24 +25,33 @@ constexpr const char* appleAuthBaseKey = "AppleAuthBaseURL";
 constexpr const char* googleAuthBaseKey = "GoogleAuthBaseURL";
 constexpr const char* googleTokenBaseKey = "GoogleTokenBaseURL";
 
-/// A configured text: present, not empty, and not an unexpanded build variable.
-std::optional<std::string> configured(const BuildInfo& info, const char* key) {
+// A configured text: present, not empty, and not an unexpanded build variable.
+std::optional<std::string> configured(const BuildInfo& info, const char* key)
+{
     auto value = info.string(key);
     if (!value || value->empty() || value->find("$(") != std::string::npos) return std::nullopt;
     return value;
 }
 
-bool isCancellation(const BackendFailure& failure) {
+bool isCancellation(const BackendFailure& failure)
+{
     if (std::holds_alternative<Cancellation>(failure)) return true;
     const auto* transport = std::get_if<UrlError>(&failure);
     return transport && transport->code == UrlErrorCode::cancelled;
 }
 
-std::string googleRedirectURI(const AuthService::GoogleConfig& config) { return config.scheme + ":/oauthredirect"; }
+std::string googleRedirectURI(const AuthService::GoogleConfig& config)
+{
+    return config.scheme + ":/oauthredirect";
+}
 
-bool isAlphanumeric(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAlphanumeric(unsigned char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
-std::string percentEncodedAlphanumeric(std::string_view value) {
+std::string percentEncodedAlphanumeric(std::string_view value)
+{
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string encoded;
     for (const unsigned char c : value) {
@@ -57,59 +66,71 @@ std::string percentEncodedAlphanumeric(std::string_view value) {
     return encoded;
 }
 
-/// The callback's query value equals `expected`.
-bool itemEquals(const AuthCallbackURL& callback, const char* name, const std::string& expected) {
+// The callback's query value equals `expected`.
+bool itemEquals(const AuthCallbackURL& callback, const char* name, const std::string& expected)
+{
     const QueryItem* item = callback.firstItem(name);
     return item && item->value == expected;
 }
 
-std::optional<std::string> nonEmptyValue(const AuthCallbackURL& callback, const char* name) {
+std::optional<std::string> nonEmptyValue(const AuthCallbackURL& callback, const char* name)
+{
     const QueryItem* item = callback.firstItem(name);
     if (!item || !item->value || item->value->empty()) return std::nullopt;
     return item->value;
 }
 
-}  // namespace
+} // namespace
 
-AuthService::Environment AuthService::Environment::standard() {
+AuthService::Environment AuthService::Environment::standard()
+{
     return {AccountStorage::standard(), &BuildInfo::main(), openURL,
             [](const std::string& userId) { return oxel::fetchBalance(userId); }};
 }
 
-AuthService::AuthService(Environment environment) : environment_(std::move(environment)) {
+AuthService::AuthService(Environment environment) : environment_(std::move(environment))
+{
     KeychainAccount::restoreAtLaunch(environment_.storage);
     const SettingsStore& defaults = environment_.storage.defaults;
     const auto userId = defaults.stringValue(accountKeys::userId);
     if (userId && !userId->empty())
         state_ = defaults.stringValue(accountKeys::accessState) == "waitlisted" ? AuthState::waitlisted(*userId)
-                                                                                 : AuthState::signedIn(*userId);
+                                                                                : AuthState::signedIn(*userId);
 }
 
-AuthService::~AuthService() { flowCancel_.cancel(); }
+AuthService::~AuthService()
+{
+    flowCancel_.cancel();
+}
 
-void AuthService::setState(AuthState state) {
+void AuthService::setState(AuthState state)
+{
     state_ = std::move(state);
     stateChanged.emit(state_);
 }
 
-void AuthService::setBusy(bool busy) {
+void AuthService::setBusy(bool busy)
+{
     busy_ = busy;
     busyChanged.emit(busy_);
 }
 
-void AuthService::setLastError(std::optional<std::string> message) {
+void AuthService::setLastError(std::optional<std::string> message)
+{
     lastError_ = std::move(message);
     lastErrorChanged.emit(lastError_);
 }
 
-std::optional<AuthService::AppleConfig> AuthService::appleConfig() const {
+std::optional<AuthService::AppleConfig> AuthService::appleConfig() const
+{
     auto servicesID = configured(*environment_.buildInfo, "AppleWebServicesID");
     auto redirectURI = configured(*environment_.buildInfo, "AppleWebRedirectURL");
     if (!servicesID || !redirectURI) return std::nullopt;
     return AppleConfig{*servicesID, *redirectURI};
 }
 
-std::optional<AuthService::GoogleConfig> AuthService::googleConfig() const {
+std::optional<AuthService::GoogleConfig> AuthService::googleConfig() const
+{
     auto clientID = configured(*environment_.buildInfo, "GoogleOAuthClientID");
     auto serverClientID = configured(*environment_.buildInfo, "GoogleOAuthServerClientID");
     auto scheme = configured(*environment_.buildInfo, "GoogleOAuthURLScheme");
@@ -117,25 +138,29 @@ std::optional<AuthService::GoogleConfig> AuthService::googleConfig() const {
     return GoogleConfig{*clientID, *serverClientID, *scheme};
 }
 
-std::string AuthService::endpoint(const char* key, const char* fallback, const char* path) const {
+std::string AuthService::endpoint(const char* key, const char* fallback, const char* path) const
+{
     return configured(*environment_.buildInfo, key).value_or(fallback) + path;
 }
 
-Task<void> AuthService::signInWithApple() {
+Task<void> AuthService::signInWithApple()
+{
     const auto config = appleConfig();
     return runFlow(config ? std::optional(appleFlow(*config)) : std::nullopt,
                    "apple sign-in is not configured for this build");
 }
 
-Task<void> AuthService::signInWithGoogle() {
+Task<void> AuthService::signInWithGoogle()
+{
     const auto config = googleConfig();
     return runFlow(config ? std::optional(googleFlow(*config)) : std::nullopt,
                    "google sign-in is not configured for this build");
 }
 
-Task<void> AuthService::runFlow(std::optional<Task<std::optional<std::string>>> flow, std::string notConfigured) {
+Task<void> AuthService::runFlow(std::optional<Task<std::optional<std::string>>> flow, std::string notConfigured)
+{
     if (!flow) {
-        setLastError(std::move(notConfigured));  // busy stays as it was
+        setLastError(std::move(notConfigured)); // busy stays as it was
         co_return;
     }
     flowCancel_ = CancelSource();
@@ -154,7 +179,8 @@ Task<void> AuthService::runFlow(std::optional<Task<std::optional<std::string>>> 
     if (runningFlows_ == 0) setBusy(false);
 }
 
-Task<std::optional<std::string>> AuthService::appleFlow(AppleConfig config) {
+Task<std::optional<std::string>> AuthService::appleFlow(AppleConfig config)
+{
     const auto state = randomToken(24);
     if (!state) co_return "apple sign-in failed: no secure random bytes were available";
     const std::string url = endpoint(appleAuthBaseKey, "https://appleid.apple.com", "/auth/authorize") + "?" +
@@ -179,7 +205,8 @@ Task<std::optional<std::string>> AuthService::appleFlow(AppleConfig config) {
     co_return co_await exchange("/auth/apple", "identityToken", *identityToken, "apple", "apple sign-in failed: ");
 }
 
-Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config) {
+Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config)
+{
     const auto verifier = randomToken(64);
     const auto state = randomToken(24);
     if (!verifier || !state) co_return "google sign-in failed: no secure random bytes were available";
@@ -195,11 +222,13 @@ Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config) {
                                          {"prompt", "select_account"}});
     const WebSessionResult session = co_await runWebSession(url, config.scheme);
     if (std::holds_alternative<WebSessionCancelled>(session)) co_return std::nullopt;
-    if (const auto* error = std::get_if<UrlError>(&session)) co_return failureMessage(*error, "google sign-in failed: ");
+    if (const auto* error = std::get_if<UrlError>(&session))
+        co_return failureMessage(*error, "google sign-in failed: ");
 
     const auto callback = AuthCallbackURL::parse(std::get<std::string>(session));
     const QueryItem* code = callback ? callback->firstItem("code") : nullptr;
-    if (!callback || !itemEquals(*callback, "state", *state) || !code || !code->value) co_return "google returned no code";
+    if (!callback || !itemEquals(*callback, "state", *state) || !code || !code->value)
+        co_return "google returned no code";
 
     HttpRequest tokenRequest = googleTokenRequest(config, *code->value, *verifier);
     const auto answer = co_await send(std::move(tokenRequest));
@@ -210,7 +239,8 @@ Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config) {
 }
 
 HttpRequest AuthService::googleTokenRequest(const GoogleConfig& config, const std::string& code,
-                                            const std::string& verifier) const {
+                                            const std::string& verifier) const
+{
     HttpRequest request;
     request.method = "POST";
     request.url = endpoint(googleTokenBaseKey, "https://oauth2.googleapis.com", "/token");
@@ -225,7 +255,8 @@ HttpRequest AuthService::googleTokenRequest(const GoogleConfig& config, const st
     return request;
 }
 
-std::optional<std::string> AuthService::googleIdentityToken(const HttpResponse& answer) {
+std::optional<std::string> AuthService::googleIdentityToken(const HttpResponse& answer)
+{
     if (answer.status != 200) return std::nullopt;
     const auto tokens = parseJson(answer.body);
     if (!tokens || !tokens->is_object()) return std::nullopt;
@@ -235,19 +266,22 @@ std::optional<std::string> AuthService::googleIdentityToken(const HttpResponse& 
 }
 
 Task<std::optional<std::string>> AuthService::exchange(std::string path, std::string key, std::string token,
-                                                       std::string provider, std::string failurePrefix) {
+                                                       std::string provider, std::string failurePrefix)
+{
     const auto result = co_await sendIdentityToken(std::move(path), std::move(key), std::move(token));
     if (!result) co_return failureMessage(result.failure(), failurePrefix);
-    applyAuthResult(*result, provider);  // reports a missing account itself
+    applyAuthResult(*result, provider); // reports a missing account itself
     co_return std::nullopt;
 }
 
-std::optional<std::string> AuthService::failureMessage(const BackendFailure& failure, const std::string& prefix) const {
+std::optional<std::string> AuthService::failureMessage(const BackendFailure& failure, const std::string& prefix) const
+{
     if (isCancellation(failure) || flowCancel_.cancelled()) return std::nullopt;
     return prefix + describe(failure);
 }
 
-Task<WebSessionResult> AuthService::runWebSession(std::string url, std::string scheme) {
+Task<WebSessionResult> AuthService::runWebSession(std::string url, std::string scheme)
+{
     // A newer session replaces the one still waiting, which ends as if it were closed.
     if (auto previous = std::exchange(webSession_, nullptr)) previous->completion.complete(WebSessionCancelled{});
     auto session = std::make_shared<WebSession>(WebSession{std::move(scheme), {}});
@@ -256,9 +290,10 @@ Task<WebSessionResult> AuthService::runWebSession(std::string url, std::string s
     webSession_ = session;
 
     MainExecutor& executor = mainExecutor();
-    const TimerId timeout = executor.postAfter(environment_.signInTimeout, [completion = session->completion]() mutable {
-        completion.complete(UrlError{UrlErrorCode::timedOut, "the sign-in page gave no answer in time"});
-    });
+    const TimerId timeout =
+        executor.postAfter(environment_.signInTimeout, [completion = session->completion]() mutable {
+            completion.complete(UrlError{UrlErrorCode::timedOut, "the sign-in page gave no answer in time"});
+        });
     auto cancelled = flowCancel_.token().onCancel([completion = session->completion, &executor]() mutable {
         executor.post([completion]() mutable { completion.complete(WebSessionCancelled{}); });
     });
@@ -268,7 +303,8 @@ Task<WebSessionResult> AuthService::runWebSession(std::string url, std::string s
     co_return result;
 }
 
-bool AuthService::handleCallbackURL(const std::string& url) {
+bool AuthService::handleCallbackURL(const std::string& url)
+{
     const auto scheme = urlScheme(url);
     if (!webSession_ || !scheme || scheme != urlScheme(webSession_->scheme + ":")) {
         // The URL itself may carry tokens, so it is not written out.
@@ -280,23 +316,32 @@ bool AuthService::handleCallbackURL(const std::string& url) {
     return true;
 }
 
-void AuthService::cancelSignIn() { flowCancel_.cancel(); }
+void AuthService::cancelSignIn()
+{
+    flowCancel_.cancel();
+}
 
-Task<BackendResult<HttpResponse>> AuthService::send(HttpRequest request) {
+Task<BackendResult<HttpResponse>> AuthService::send(HttpRequest request)
+{
     auto stop = std::make_shared<std::stop_source>();
     auto registration = flowCancel_.token().onCancel([stop] { stop->request_stop(); });
-    auto transfer = [request = std::move(request), stop] { return HttpSession::shared().send(request, stop->get_token()); };
+    auto transfer = [request = std::move(request), stop] {
+        return HttpSession::shared().send(request, stop->get_token());
+    };
     auto answer = co_await offload(WorkPriority::userInitiated, std::move(transfer));
     co_return answer;
 }
 
 Task<BackendResult<AuthService::AuthResult>> AuthService::sendIdentityToken(std::string path, std::string key,
-                                                                             std::string token) {
-    HttpRequest request = backendRequest("POST", path, Json{{key, token}, {"client_platform", clientPlatform}}, exchangeTimeout);
+                                                                            std::string token)
+{
+    HttpRequest request =
+        backendRequest("POST", path, Json{{key, token}, {"client_platform", clientPlatform}}, exchangeTimeout);
     co_return parseAuthResult(co_await send(std::move(request)));
 }
 
-BackendResult<AuthService::AuthResult> AuthService::parseAuthResult(const BackendResult<HttpResponse>& answer) {
+BackendResult<AuthService::AuthResult> AuthService::parseAuthResult(const BackendResult<HttpResponse>& answer)
+{
     if (!answer) return answer.failure();
     if (answer->status != 200) return BackendError::httpError(answer->status, utf8OrEmpty(answer->body));
     const auto body = parseJson(answer->body);
@@ -317,7 +362,8 @@ BackendResult<AuthService::AuthResult> AuthService::parseAuthResult(const Backen
     return result;
 }
 
-void AuthService::applyAuthResult(const AuthResult& result, const std::string& provider) {
+void AuthService::applyAuthResult(const AuthResult& result, const std::string& provider)
+{
     if (!result.userId) {
         setLastError("the server returned no account");
         return;
@@ -332,7 +378,8 @@ void AuthService::applyAuthResult(const AuthResult& result, const std::string& p
     KeychainAccount::saveFromDefaults(environment_.storage);
 }
 
-Task<bool> AuthService::recoverAfterForbidden(BackendFailure error) {
+Task<bool> AuthService::recoverAfterForbidden(BackendFailure error)
+{
     SettingsStore& defaults = environment_.storage.defaults;
     const auto* refusal = std::get_if<BackendError>(&error);
     if (!refusal || refusal->which() != BackendError::Case::httpError || refusal->status() != 403 ||
@@ -349,12 +396,14 @@ Task<bool> AuthService::recoverAfterForbidden(BackendFailure error) {
     co_return balance.ok() && defaults.stringValue(accountKeys::accountToken).has_value();
 }
 
-void AuthService::signOut() {
+void AuthService::signOut()
+{
     KeychainAccount::clear(environment_.storage);
     setState(AuthState::signedOut());
 }
 
-std::string AuthService::formPairs(const std::vector<std::pair<std::string, std::string>>& fields) {
+std::string AuthService::formPairs(const std::vector<std::pair<std::string, std::string>>& fields)
+{
     std::string form;
     for (const auto& [key, value] : fields) {
         if (!form.empty()) form += '&';
@@ -363,4 +412,4 @@ std::string AuthService::formPairs(const std::vector<std::pair<std::string, std:
     return form;
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -23,20 +23,20 @@
 
 namespace oxel {
 
-/// The person closed or cancelled the sign-in page; the flow ends without a message.
+// The person closed or cancelled the sign-in page; the flow ends without a message.
 struct WebSessionCancelled {};
-/// The callback URL, or why none came.
+// The callback URL, or why none came.
 using WebSessionResult = std::variant<std::string, WebSessionCancelled, UrlError>;
 
-/// Signs the photographer in to the backend with an Apple or a Google account and publishes the
-/// account state. One lives for the life of the application, on the main thread.
-///
-/// A flow opens the provider's page in the web browser and waits for the provider's callback URL,
-/// which reaches the running application through the single-instance channel and then
-/// `handleCallbackURL`. The wait ends with the first callback of the flow's scheme, with
-/// `cancelSignIn()`, or after the sign-in timeout (ten minutes), whichever comes first. Outcomes
-/// go only to `state`, `busy` and `lastError`; nothing is thrown out of a flow. Tasks of this
-/// service must not outlive it: spawn them in a scope that goes away first.
+// Signs the photographer in to the backend with an Apple or a Google account and publishes the
+// account state. One lives for the life of the application, on the main thread.
+//
+// A flow opens the provider's page in the web browser and waits for the provider's callback URL,
+// which reaches the running application through the single-instance channel and then
+// `handleCallbackURL`. The wait ends with the first callback of the flow's scheme, with
+// `cancelSignIn()`, or after the sign-in timeout (ten minutes), whichever comes first. Outcomes
+// go only to `state`, `busy` and `lastError`; nothing is thrown out of a flow. Tasks of this
+// service must not outlive it: spawn them in a scope that goes away first.
 class AuthService {
 public:
     struct AuthResult {
@@ -55,7 +55,7 @@ public:
         std::string scheme;
     };
 
-    /// What the service works with; `standard()` is the application's.
+    // What the service works with; `standard()` is the application's.
     struct Environment {
         AccountStorage storage;
         const BuildInfo* buildInfo;
@@ -68,8 +68,8 @@ public:
 
     static constexpr const char* appleCallbackScheme = "oxel";
 
-    /// Restores the account from the secret store when the user defaults lost it, then takes the
-    /// initial state from the user defaults.
+    // Restores the account from the secret store when the user defaults lost it, then takes the
+    // initial state from the user defaults.
     explicit AuthService(Environment environment = Environment::standard());
     ~AuthService();
     AuthService(const AuthService&) = delete;
@@ -78,22 +78,22 @@ public:
     const AuthState& state() const { return state_; }
     bool busy() const { return busy_; }
     const std::optional<std::string>& lastError() const { return lastError_; }
-    /// Each published property notifies after every store.
+    // Each published property notifies after every store.
     Signal<AuthState> stateChanged;
     Signal<bool> busyChanged;
     Signal<std::optional<std::string>> lastErrorChanged;
 
     Task<void> signInWithApple();
     Task<void> signInWithGoogle();
-    /// Ends the running flow as if the person had closed the sign-in page.
+    // Ends the running flow as if the person had closed the sign-in page.
     void cancelSignIn();
-    /// A URL handed to the application (by the browser, through the single-instance channel).
-    /// True when a waiting sign-in took it; every other URL is refused, so a callback counts once.
+    // A URL handed to the application (by the browser, through the single-instance channel).
+    // True when a waiting sign-in took it; every other URL is refused, so a callback counts once.
     bool handleCallbackURL(const std::string& url);
-    /// After a balance request was refused with 403: drops the refused token once per launch and
-    /// asks for the balance without it, whose answer may carry a new token. True when it did.
+    // After a balance request was refused with 403: drops the refused token once per launch and
+    // asks for the balance without it, whose answer may carry a new token. True when it did.
     Task<bool> recoverAfterForbidden(BackendFailure error);
-    /// The sign-out action: forgets the account here and in the secret store.
+    // The sign-out action: forgets the account here and in the secret store.
     void signOut();
 
     std::optional<AppleConfig> appleConfig() const;
@@ -116,15 +116,16 @@ private:
     Task<std::optional<std::string>> googleFlow(GoogleConfig config);
     Task<std::optional<std::string>> exchange(std::string path, std::string key, std::string token,
                                               std::string provider, std::string failurePrefix);
-    HttpRequest googleTokenRequest(const GoogleConfig& config, const std::string& code, const std::string& verifier) const;
-    /// The identity token of a token endpoint's answer: status 200, a JSON object, a text `id_token`.
+    HttpRequest googleTokenRequest(const GoogleConfig& config, const std::string& code,
+                                   const std::string& verifier) const;
+    // The identity token of a token endpoint's answer: status 200, a JSON object, a text `id_token`.
     static std::optional<std::string> googleIdentityToken(const HttpResponse& answer);
     Task<BackendResult<HttpResponse>> send(HttpRequest request);
-    /// The message a failed step leaves: none when the person cancelled.
+    // The message a failed step leaves: none when the person cancelled.
     std::optional<std::string> failureMessage(const BackendFailure& failure, const std::string& prefix) const;
     std::string endpoint(const char* key, const char* fallback, const char* path) const;
-    /// Runs a flow between the busy flag's rise and fall, and leaves its message; a flow that is
-    /// not configured only leaves the message.
+    // Runs a flow between the busy flag's rise and fall, and leaves its message; a flow that is
+    // not configured only leaves the message.
     Task<void> runFlow(std::optional<Task<std::optional<std::string>>> flow, std::string notConfigured);
 
     void setState(AuthState state);
@@ -141,4 +142,4 @@ private:
     CancelSource flowCancel_;
 };
 
-}  // namespace oxel
+} // namespace oxel

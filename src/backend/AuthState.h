@@ -5,8 +5,8 @@
 
 namespace oxel {
 
-/// The account state the sign-in service publishes: signed in or waitlisted with the account's
-/// decimal id, or signed out.
+// The account state the sign-in service publishes: signed in or waitlisted with the account's
+// decimal id, or signed out.
 class AuthState {
 public:
     enum class Case { signedIn, waitlisted, signedOut };
@@ -16,7 +16,7 @@ public:
     static AuthState signedOut() { return AuthState(Case::signedOut, {}); }
 
     Case which() const { return case_; }
-    /// The account id; empty when signed out.
+    // The account id; empty when signed out.
     const std::string& userId() const { return userId_; }
     bool hasAccount() const { return case_ != Case::signedOut; }
 
@@ -29,4 +29,4 @@ private:
     std::string userId_;
 };
 
-}  // namespace oxel
+} // namespace oxel

@@ -7,7 +7,8 @@
 namespace oxel {
 namespace {
 
-bool usable(const std::optional<std::string>& value) {
+bool usable(const std::optional<std::string>& value)
+{
     return value && !value->empty() && value->find("$(") == std::string::npos;
 }
 
@@ -16,12 +17,14 @@ struct BaseURL {
     std::optional<std::string> value;
 };
 
-BaseURL& baseURL() {
+BaseURL& baseURL()
+{
     static BaseURL shared;
     return shared;
 }
 
-std::optional<std::string> environmentValue() {
+std::optional<std::string> environmentValue()
+{
     const char* text = std::getenv("OXEL_BACKEND_URL");
     if (!text) return std::nullopt;
     return std::string(text);
@@ -29,12 +32,14 @@ std::optional<std::string> environmentValue() {
 
 } // namespace
 
-std::string resolveBackendBaseURL(const BuildInfo& info) {
+std::string resolveBackendBaseURL(const BuildInfo& info)
+{
     auto configured = info.string("BackendURL");
     return usable(configured) ? *configured : defaultBackendBaseURL;
 }
 
-std::string backendBaseURL() {
+std::string backendBaseURL()
+{
     auto& shared = baseURL();
     std::lock_guard lock(shared.mutex);
     if (!shared.value) {
@@ -44,7 +49,8 @@ std::string backendBaseURL() {
     return *shared.value;
 }
 
-void overrideBackendBaseURL(std::string url) {
+void overrideBackendBaseURL(std::string url)
+{
     auto& shared = baseURL();
     std::lock_guard lock(shared.mutex);
     shared.value = std::move(url);

@@ -40,7 +40,8 @@ public:
 
 private:
     explicit BackendError(Case c, int64_t status = 0, std::string text = {})
-        : case_(c), status_(status), text_(std::move(text)) {}
+        : case_(c), status_(status), text_(std::move(text))
+    {}
 
     Case case_;
     int64_t status_ = 0;

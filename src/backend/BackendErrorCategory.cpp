@@ -5,28 +5,25 @@ namespace {
 
 constexpr int64_t cancelledCode = -999;
 
-BackendErrorCategory categoryOfUrlError(UrlErrorCode code) {
+BackendErrorCategory categoryOfUrlError(UrlErrorCode code)
+{
     switch (code) {
     case UrlErrorCode::notConnectedToInternet:
-    case UrlErrorCode::dataNotAllowed:
-        return BackendErrorCategory::offline;
-    case UrlErrorCode::timedOut:
-        return BackendErrorCategory::timeout;
+    case UrlErrorCode::dataNotAllowed: return BackendErrorCategory::offline;
+    case UrlErrorCode::timedOut: return BackendErrorCategory::timeout;
     case UrlErrorCode::cannotConnectToHost:
     case UrlErrorCode::cannotFindHost:
     case UrlErrorCode::networkConnectionLost:
     case UrlErrorCode::dnsLookupFailed:
     case UrlErrorCode::secureConnectionFailed:
-    case UrlErrorCode::resourceUnavailable:
-        return BackendErrorCategory::backendUnreachable;
-    case UrlErrorCode::cancelled:
-        return BackendErrorCategory::userCancelled;
-    default:
-        return BackendErrorCategory::unknown;
+    case UrlErrorCode::resourceUnavailable: return BackendErrorCategory::backendUnreachable;
+    case UrlErrorCode::cancelled: return BackendErrorCategory::userCancelled;
+    default: return BackendErrorCategory::unknown;
     }
 }
 
-BackendErrorCategory categoryOfStatus(int64_t status) {
+BackendErrorCategory categoryOfStatus(int64_t status)
+{
     if (status >= 502 && status <= 504) return BackendErrorCategory::backendUnreachable;
     if (status >= 500) return BackendErrorCategory::hardServerFailure;
     if (status >= 400) return BackendErrorCategory::invalidRequest;
@@ -35,7 +32,8 @@ BackendErrorCategory categoryOfStatus(int64_t status) {
 
 } // namespace
 
-BackendErrorCategory backendErrorCategory(const BackendFailure& failure) {
+BackendErrorCategory backendErrorCategory(const BackendFailure& failure)
+{
     if (auto* other = std::get_if<OtherError>(&failure); other && other->code == cancelledCode)
         return BackendErrorCategory::userCancelled;
     if (std::holds_alternative<Cancellation>(failure)) return BackendErrorCategory::userCancelled;
@@ -46,7 +44,8 @@ BackendErrorCategory backendErrorCategory(const BackendFailure& failure) {
     return BackendErrorCategory::unknown;
 }
 
-std::string_view name(BackendErrorCategory category) {
+std::string_view name(BackendErrorCategory category)
+{
     switch (category) {
     case BackendErrorCategory::offline: return "offline";
     case BackendErrorCategory::timeout: return "timeout";

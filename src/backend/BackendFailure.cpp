@@ -2,10 +2,12 @@
 
 namespace oxel {
 
-std::string describe(const BackendFailure& failure) {
+std::string describe(const BackendFailure& failure)
+{
     struct Describer {
         std::string operator()(const BackendError& e) const { return e.errorDescription(); }
-        std::string operator()(const UrlError& e) const {
+        std::string operator()(const UrlError& e) const
+        {
             return "network error " + std::to_string(int(e.code)) + (e.detail.empty() ? "" : ": " + e.detail);
         }
         std::string operator()(const DecodingError& e) const { return "could not read the answer: " + e.text(); }

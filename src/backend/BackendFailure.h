@@ -38,8 +38,7 @@ struct UrlError {
 };
 
 // The caller's task was cancelled before the operation finished.
-struct Cancellation {
-};
+struct Cancellation {};
 
 // Any other failure that callers hand to the classification (a domain and a numeric code).
 struct OtherError {
@@ -76,9 +75,7 @@ public:
     const BackendFailure& failure() const { return std::get<1>(state_); }
 
     // The backend error, when the failure is one.
-    const BackendError* backendError() const {
-        return ok() ? nullptr : std::get_if<BackendError>(&failure());
-    }
+    const BackendError* backendError() const { return ok() ? nullptr : std::get_if<BackendError>(&failure()); }
 
 private:
     std::variant<T, BackendFailure> state_;

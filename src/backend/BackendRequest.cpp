@@ -9,18 +9,32 @@
 namespace oxel {
 namespace {
 
-bool keptInQuery(unsigned char c) {
+bool keptInQuery(unsigned char c)
+{
     if (std::isalnum(c)) return true;
     switch (c) {
-    case '-': case '.': case '_': case '~': case '!': case '$': case '\'': case '(': case ')':
-    case '*': case ',': case ';': case ':': case '@': case '/': case '?':
-        return true;
-    default:
-        return false;
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case ',':
+    case ';':
+    case ':':
+    case '@':
+    case '/':
+    case '?': return true;
+    default: return false;
     }
 }
 
-std::string percentEncoded(const std::string& text) {
+std::string percentEncoded(const std::string& text)
+{
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : text) {
@@ -38,7 +52,8 @@ std::string percentEncoded(const std::string& text) {
 } // namespace
 
 HttpRequest backendRequest(std::string method, const std::string& path, const std::optional<Json>& body,
-                           std::chrono::milliseconds timeout) {
+                           std::chrono::milliseconds timeout)
+{
     HttpRequest request;
     request.method = std::move(method);
     request.url = backendBaseURL() + path;
@@ -50,11 +65,13 @@ HttpRequest backendRequest(std::string method, const std::string& path, const st
     return request;
 }
 
-void authorize(HttpRequest& request) {
+void authorize(HttpRequest& request)
+{
     if (auto token = accountDefault("accountToken")) request.setHeader("Authorization", "Bearer " + *token);
 }
 
-std::string queryString(const std::vector<std::pair<std::string, std::string>>& items) {
+std::string queryString(const std::vector<std::pair<std::string, std::string>>& items)
+{
     std::string query;
     for (const auto& [name, value] : items) {
         if (!query.empty()) query += '&';
@@ -63,13 +80,17 @@ std::string queryString(const std::vector<std::pair<std::string, std::string>>& 
     return query;
 }
 
-BackendResult<std::string> strictBody(BackendResult<HttpResponse> answer, UpdateCheck check) {
+BackendResult<std::string> strictBody(BackendResult<HttpResponse> answer, UpdateCheck check)
+{
     if (!answer) return answer.failure();
     if (check == UpdateCheck::on && answer->status == 426) return BackendError::updateRequired();
     if (answer->status != 200) return BackendError::httpError(answer->status, utf8OrEmpty(answer->body));
     return std::move(answer).value().body;
 }
 
-std::optional<std::string> accountDefault(const char* key) { return SettingsStore::shared().stringValue(key); }
+std::optional<std::string> accountDefault(const char* key)
+{
+    return SettingsStore::shared().stringValue(key);
+}
 
 } // namespace oxel

@@ -8,7 +8,8 @@ namespace {
 
 constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-constexpr std::array<int8_t, 256> decodingTable() {
+constexpr std::array<int8_t, 256> decodingTable()
+{
     std::array<int8_t, 256> table{};
     for (auto& entry : table) entry = -1;
     for (int i = 0; i < 64; ++i) table[uint8_t(alphabet[i])] = int8_t(i);
@@ -19,7 +20,8 @@ constexpr auto sextets = decodingTable();
 
 } // namespace
 
-std::string base64Encoded(std::string_view bytes) {
+std::string base64Encoded(std::string_view bytes)
+{
     std::string out((bytes.size() + 2) / 3 * 4, '\0');
     auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
     char* o = out.data();
@@ -42,7 +44,8 @@ std::string base64Encoded(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::string> base64Decoded(std::string_view text) {
+std::optional<std::string> base64Decoded(std::string_view text)
+{
     std::string out(text.size() / 4 * 3 + 3, '\0');
     char* o = out.data();
     uint32_t buffer = 0;

@@ -6,7 +6,8 @@
 
 namespace oxel {
 
-std::string_view wireName(FunnelEvent event) {
+std::string_view wireName(FunnelEvent event)
+{
     switch (event) {
     case FunnelEvent::detailTransfer: return "detail_transfer";
     case FunnelEvent::purchaseScreenViewed: return "purchase_screen_viewed";
@@ -16,7 +17,8 @@ std::string_view wireName(FunnelEvent event) {
     return "";
 }
 
-std::optional<int64_t> decimalUserId(std::string_view text) {
+std::optional<int64_t> decimalUserId(std::string_view text)
+{
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
@@ -33,7 +35,8 @@ std::optional<int64_t> decimalUserId(std::string_view text) {
     return number;
 }
 
-std::optional<Json> funnelEventBody(FunnelEvent event, std::optional<int64_t> value, const Json& metadata) {
+std::optional<Json> funnelEventBody(FunnelEvent event, std::optional<int64_t> value, const Json& metadata)
+{
     auto userIdText = accountDefault("userId");
     if (!userIdText) return std::nullopt;
     auto userId = decimalUserId(*userIdText);
@@ -44,15 +47,14 @@ std::optional<Json> funnelEventBody(FunnelEvent event, std::optional<int64_t> va
     merged["platform"] = "macos";
     merged["app"] = "oxel pro";
     return Json{
-        {"userId", *userId},
-        {"accountToken", *token},
-        {"event", wireName(event)},
-        {"value", value ? Json(*value) : Json(nullptr)},
+        {"userId", *userId},        {"accountToken", *token},
+        {"event", wireName(event)}, {"value", value ? Json(*value) : Json(nullptr)},
         {"metadata", merged},
     };
 }
 
-void sendFunnelEvent(FunnelEvent event, std::optional<int64_t> value, const Json& metadata) {
+void sendFunnelEvent(FunnelEvent event, std::optional<int64_t> value, const Json& metadata)
+{
     auto body = funnelEventBody(event, value, metadata);
     if (!body) return;
     sendAndForget(backendRequest("POST", "/events/funnel", *body));

@@ -33,7 +33,8 @@ struct ThreadMulti {
     ~ThreadMulti() { curl_multi_cleanup(handle); }
 };
 
-CURLM* threadMulti() {
+CURLM* threadMulti()
+{
     static CurlGlobal global;
     thread_local ThreadMulti multi;
     return multi.handle;
@@ -46,7 +47,8 @@ struct Transfer {
     std::stop_token stop;
 };
 
-size_t writeBody(char* data, size_t size, size_t count, void* context) {
+size_t writeBody(char* data, size_t size, size_t count, void* context)
+{
     auto* transfer = static_cast<Transfer*>(context);
     size_t bytes = size * count;
     if (transfer->body.size() + bytes > HttpSession::maxAnswerBytes()) {
@@ -57,62 +59,54 @@ size_t writeBody(char* data, size_t size, size_t count, void* context) {
     return bytes;
 }
 
-int transferProgress(void* context, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+int transferProgress(void* context, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
+{
     auto* transfer = static_cast<Transfer*>(context);
     transfer->bytesMoved = downloaded + uploaded;
     return transfer->stop.stop_requested() ? 1 : 0;
 }
 
-UrlErrorCode urlErrorCode(CURLcode code) {
+UrlErrorCode urlErrorCode(CURLcode code)
+{
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return UrlErrorCode::cannotFindHost;
-    case CURLE_COULDNT_CONNECT:
-        return UrlErrorCode::cannotConnectToHost;
-    case CURLE_OPERATION_TIMEDOUT:
-        return UrlErrorCode::timedOut;
-    case CURLE_ABORTED_BY_CALLBACK:
-        return UrlErrorCode::cancelled;
+    case CURLE_COULDNT_RESOLVE_PROXY: return UrlErrorCode::cannotFindHost;
+    case CURLE_COULDNT_CONNECT: return UrlErrorCode::cannotConnectToHost;
+    case CURLE_OPERATION_TIMEDOUT: return UrlErrorCode::timedOut;
+    case CURLE_ABORTED_BY_CALLBACK: return UrlErrorCode::cancelled;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-        return UrlErrorCode::secureConnectionFailed;
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH: return UrlErrorCode::secureConnectionFailed;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
     case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-        return UrlErrorCode::networkConnectionLost;
-    case CURLE_URL_MALFORMAT:
-        return UrlErrorCode::badURL;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return UrlErrorCode::unsupportedURL;
-    case CURLE_WEIRD_SERVER_REPLY:
-        return UrlErrorCode::badServerResponse;
-    case CURLE_TOO_MANY_REDIRECTS:
-        return UrlErrorCode::resourceUnavailable;
-    default:
-        return UrlErrorCode::unknown;
+    case CURLE_HTTP2_STREAM: return UrlErrorCode::networkConnectionLost;
+    case CURLE_URL_MALFORMAT: return UrlErrorCode::badURL;
+    case CURLE_UNSUPPORTED_PROTOCOL: return UrlErrorCode::unsupportedURL;
+    case CURLE_WEIRD_SERVER_REPLY: return UrlErrorCode::badServerResponse;
+    case CURLE_TOO_MANY_REDIRECTS: return UrlErrorCode::resourceUnavailable;
+    default: return UrlErrorCode::unknown;
     }
 }
 
-curl_slist* headerList(const HttpRequest& request) {
+curl_slist* headerList(const HttpRequest& request)
+{
     curl_slist* list = nullptr;
-    for (const auto& [name, value] : request.headers)
-        list = curl_slist_append(list, (name + ": " + value).c_str());
+    for (const auto& [name, value] : request.headers) list = curl_slist_append(list, (name + ": " + value).c_str());
     // A large upload must not wait for a "100 Continue" that some servers never send.
     list = curl_slist_append(list, "Expect:");
     return list;
 }
 
-void configure(CURL* easy, const HttpRequest& request, curl_slist* headers, Transfer& transfer,
-               milliseconds idle, milliseconds resource) {
+void configure(CURL* easy, const HttpRequest& request, curl_slist* headers, Transfer& transfer, milliseconds idle,
+               milliseconds resource)
+{
     curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -134,7 +128,8 @@ void configure(CURL* easy, const HttpRequest& request, curl_slist* headers, Tran
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body->size()));
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body->data());
     }
-    if (request.method == "GET" && !request.body) curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    if (request.method == "GET" && !request.body)
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     else if (request.method != "POST" || !request.body)
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
 }
@@ -142,7 +137,8 @@ void configure(CURL* easy, const HttpRequest& request, curl_slist* headers, Tran
 enum class Ending { finished, cancelled, idle };
 
 // Drives one transfer to its end, waking for the stop token and for the idle clock.
-Ending drive(CURLM* multi, Transfer& transfer, milliseconds idle, CURLcode& code) {
+Ending drive(CURLM* multi, Transfer& transfer, milliseconds idle, CURLcode& code)
+{
     std::stop_callback wake(transfer.stop, [multi] { curl_multi_wakeup(multi); });
     auto lastActivity = Clock::now();
     curl_off_t lastBytes = 0;
@@ -169,12 +165,12 @@ Ending drive(CURLM* multi, Transfer& transfer, milliseconds idle, CURLcode& code
     }
 }
 
-BackendResult<HttpResponse> outcome(CURL* easy, Ending ending, CURLcode code, Transfer& transfer) {
+BackendResult<HttpResponse> outcome(CURL* easy, Ending ending, CURLcode code, Transfer& transfer)
+{
     if (ending == Ending::cancelled || transfer.stop.stop_requested())
         return UrlError{UrlErrorCode::cancelled, "cancelled"};
     if (ending == Ending::idle) return UrlError{UrlErrorCode::timedOut, "no data moved within the time limit"};
-    if (transfer.tooLarge)
-        return UrlError{UrlErrorCode::dataLengthExceedsMaximum, "the answer is larger than allowed"};
+    if (transfer.tooLarge) return UrlError{UrlErrorCode::dataLengthExceedsMaximum, "the answer is larger than allowed"};
     if (code != CURLE_OK) return UrlError{urlErrorCode(code), curl_easy_strerror(code)};
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -184,14 +180,16 @@ BackendResult<HttpResponse> outcome(CURL* easy, Ending ending, CURLcode code, Tr
 // Background sending for fire-and-forget requests; the thread is stopped at process exit.
 class ForgetQueue {
 public:
-    void push(HttpRequest request) {
+    void push(HttpRequest request)
+    {
         std::lock_guard lock(mutex_);
         if (!worker_.joinable()) worker_ = std::jthread([this](std::stop_token stop) { run(stop); });
         pending_.push_back(std::move(request));
         ready_.notify_one();
     }
 
-    ~ForgetQueue() {
+    ~ForgetQueue()
+    {
         if (worker_.joinable()) {
             worker_.request_stop();
             ready_.notify_all();
@@ -199,7 +197,8 @@ public:
     }
 
 private:
-    void run(std::stop_token stop) {
+    void run(std::stop_token stop)
+    {
         while (true) {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, stop, [this] { return !pending_.empty(); });
@@ -219,7 +218,8 @@ private:
 
 } // namespace
 
-void HttpRequest::setHeader(std::string_view name, std::string value) {
+void HttpRequest::setHeader(std::string_view name, std::string value)
+{
     for (auto& [existing, old] : headers) {
         if (strcasecmp(existing.c_str(), std::string(name).c_str()) == 0) {
             old = std::move(value);
@@ -229,25 +229,30 @@ void HttpRequest::setHeader(std::string_view name, std::string value) {
     headers.emplace_back(std::string(name), std::move(value));
 }
 
-std::optional<std::string> HttpRequest::header(std::string_view name) const {
+std::optional<std::string> HttpRequest::header(std::string_view name) const
+{
     for (const auto& [existing, value] : headers)
         if (strcasecmp(existing.c_str(), std::string(name).c_str()) == 0) return value;
     return std::nullopt;
 }
 
-const HttpSession& HttpSession::backend() {
+const HttpSession& HttpSession::backend()
+{
     static const HttpSession session(std::chrono::seconds(600));
     return session;
 }
 
-const HttpSession& HttpSession::shared() {
+const HttpSession& HttpSession::shared()
+{
     static const HttpSession session(std::chrono::hours(24 * 7));
     return session;
 }
 
-HttpSession::HttpSession(milliseconds resourceTimeout) : resourceTimeout_(resourceTimeout) {}
+HttpSession::HttpSession(milliseconds resourceTimeout) : resourceTimeout_(resourceTimeout)
+{}
 
-BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::stop_token stop) const {
+BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::stop_token stop) const
+{
     if (stop.stop_requested()) return UrlError{UrlErrorCode::cancelled, "cancelled"};
     CURLM* multi = threadMulti();
     CURL* easy = curl_easy_init();
@@ -274,17 +279,31 @@ BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::s
     return result;
 }
 
-void HttpSession::setTimeScale(double scale) { timeScaleFactor = scale; }
-double HttpSession::timeScale() { return timeScaleFactor; }
+void HttpSession::setTimeScale(double scale)
+{
+    timeScaleFactor = scale;
+}
+double HttpSession::timeScale()
+{
+    return timeScaleFactor;
+}
 
-milliseconds HttpSession::scaled(milliseconds duration) {
+milliseconds HttpSession::scaled(milliseconds duration)
+{
     return milliseconds(int64_t(double(duration.count()) * timeScaleFactor.load()));
 }
 
-void HttpSession::setMaxAnswerBytes(size_t bytes) { answerLimit = bytes; }
-size_t HttpSession::maxAnswerBytes() { return answerLimit; }
+void HttpSession::setMaxAnswerBytes(size_t bytes)
+{
+    answerLimit = bytes;
+}
+size_t HttpSession::maxAnswerBytes()
+{
+    return answerLimit;
+}
 
-void sendAndForget(HttpRequest request) {
+void sendAndForget(HttpRequest request)
+{
     static ForgetQueue queue;
     queue.push(std::move(request));
 }

@@ -1,9 +1,9 @@
 #include "backend/JobEndpoints.h"
 
-#include "backend/Base64.h"
 #include "backend/BackendRequest.h"
-#include "platform/BuildInfo.h"
+#include "backend/Base64.h"
 #include "backend/Utf8Text.h"
+#include "platform/BuildInfo.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -18,7 +18,8 @@ constexpr const char* clientPlatform = "macos";
 // The submission's JSON text. The picture is spliced in by hand: its data URL needs no escaping,
 // and passing megabytes of it through the JSON writer would cost more than the upload.
 std::string submissionBody(std::string_view jpeg, const std::string& userId, const std::optional<std::string>& nudge,
-                           const std::optional<std::string>& retryOf, bool wearsGrade) {
+                           const std::optional<std::string>& retryOf, bool wearsGrade)
+{
     Json body = {
         {"mode", "fullSend"},
         {"userId", userId},
@@ -36,7 +37,8 @@ std::string submissionBody(std::string_view jpeg, const std::string& userId, con
     return text;
 }
 
-BackendError refusal(const HttpResponse& answer) {
+BackendError refusal(const HttpResponse& answer)
+{
     if (auto json = parseJson(answer.body); json && json->is_object()) {
         auto error = json->find("error");
         if (error != json->end() && error->is_string()) {
@@ -51,7 +53,8 @@ BackendError refusal(const HttpResponse& answer) {
 
 // "/jobs/<id><suffix>" with the given query items, when there are any.
 std::string jobPath(const std::string& jobId, const char* suffix,
-                    const std::vector<std::pair<std::string, std::string>>& query) {
+                    const std::vector<std::pair<std::string, std::string>>& query)
+{
     std::string path = "/jobs/";
     path.append(jobId).append(suffix);
     if (!query.empty()) path.append("?").append(queryString(query));
@@ -59,7 +62,8 @@ std::string jobPath(const std::string& jobId, const char* suffix,
 }
 
 // Waits between delivery attempts; a stop request cuts the wait short.
-void pauseBetweenAttempts(std::stop_token stop) {
+void pauseBetweenAttempts(std::stop_token stop)
+{
     std::mutex mutex;
     std::condition_variable_any wake;
     std::unique_lock lock(mutex);
@@ -69,8 +73,9 @@ void pauseBetweenAttempts(std::stop_token stop) {
 } // namespace
 
 BackendResult<std::string> submitJob(std::string_view jpeg, const std::string& userId,
-                                     const std::optional<std::string>& nudge,
-                                     const std::optional<std::string>& retryOf, bool wearsGrade, std::stop_token stop) {
+                                     const std::optional<std::string>& nudge, const std::optional<std::string>& retryOf,
+                                     bool wearsGrade, std::stop_token stop)
+{
     HttpRequest request = backendRequest("POST", "/jobs");
     request.setHeader("Content-Type", "application/json");
     request.body = submissionBody(jpeg, userId, nudge, retryOf, wearsGrade);
@@ -86,7 +91,8 @@ BackendResult<std::string> submitJob(std::string_view jpeg, const std::string& u
     return BackendError::decodingFailed("no jobId in response");
 }
 
-BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_token stop) {
+BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_token stop)
+{
     std::vector<std::pair<std::string, std::string>> query;
     if (auto userId = accountDefault("userId")) query.emplace_back("userId", *userId);
     HttpRequest request = backendRequest("GET", jobPath(jobId, "", query));
@@ -96,7 +102,8 @@ BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_t
     return JobStatusResponse::decode(*body);
 }
 
-BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop) {
+BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop)
+{
     std::vector<std::pair<std::string, std::string>> query;
     if (auto userId = accountDefault("userId")) {
         query.emplace_back("userId", *userId);
@@ -111,7 +118,8 @@ BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_tok
     return JobResultAnswer{std::move(response).value(), std::move(body).value()};
 }
 
-void confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop) {
+void confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop)
+{
     HttpRequest request = backendRequest("POST", jobPath(jobId, "/confirm-delivery", {}), Json{{"userId", userId}});
     authorize(request);
     constexpr int attempts = 3;

@@ -17,9 +17,8 @@ namespace oxel {
 // Uploads the JPEG as a new job; answers the job's identifier. Refusals come back as
 // `insufficientCredits`, `aspectUnsupported`, `tooManyInFlight`; 426 as `updateRequired`.
 BackendResult<std::string> submitJob(std::string_view jpeg, const std::string& userId,
-                                     const std::optional<std::string>& nudge,
-                                     const std::optional<std::string>& retryOf, bool wearsGrade,
-                                     std::stop_token stop = {});
+                                     const std::optional<std::string>& nudge, const std::optional<std::string>& retryOf,
+                                     bool wearsGrade, std::stop_token stop = {});
 
 BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_token stop = {});
 

@@ -2,7 +2,8 @@
 
 namespace oxel {
 
-JobNarration JobNarration::read(const Json& value) {
+JobNarration JobNarration::read(const Json& value)
+{
     const Json& object = requireObject(value, "the narration");
     return JobNarration{
         optionalTextList(object, "descriptors"),

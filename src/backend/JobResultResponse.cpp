@@ -2,7 +2,8 @@
 
 namespace oxel {
 
-BackendResult<JobResultResponse> JobResultResponse::decode(std::string_view bytes) {
+BackendResult<JobResultResponse> JobResultResponse::decode(std::string_view bytes)
+{
     return decodeRecord<JobResultResponse>(bytes, [](const Json& value) -> BackendResult<JobResultResponse> {
         const Json& object = requireObject(value, "the result answer");
         JobResultResponse answer;

@@ -2,7 +2,8 @@
 
 namespace oxel {
 
-BackendResult<JobStatusResponse> JobStatusResponse::decode(std::string_view bytes) {
+BackendResult<JobStatusResponse> JobStatusResponse::decode(std::string_view bytes)
+{
     return decodeRecord<JobStatusResponse>(bytes, [](const Json& value) {
         const Json& object = requireObject(value, "the status answer");
         JobStatusResponse answer;

@@ -5,13 +5,18 @@
 namespace oxel {
 namespace {
 
-[[noreturn]] void missing(const char* key) { throw JsonFieldError{{key, "no value"}}; }
+[[noreturn]] void missing(const char* key)
+{
+    throw JsonFieldError{{key, "no value"}};
+}
 
-[[noreturn]] void mistyped(const char* key, const char* expected) {
+[[noreturn]] void mistyped(const char* key, const char* expected)
+{
     throw JsonFieldError{{key, std::string("expected ") + expected}};
 }
 
-const Json* present(const Json& object, const char* key) {
+const Json* present(const Json& object, const char* key)
+{
     auto found = object.find(key);
     if (found == object.end() || found->is_null()) return nullptr;
     return &*found;
@@ -22,14 +27,17 @@ const Json* present(const Json& object, const char* key) {
 // whoever holds it later.
 constexpr int deepestNesting = 512;
 
-bool nestsTooDeeply(std::string_view bytes) {
+bool nestsTooDeeply(std::string_view bytes)
+{
     int depth = 0;
     bool inText = false;
     for (size_t i = 0; i < bytes.size(); ++i) {
         char c = bytes[i];
         if (inText) {
-            if (c == '\\') ++i;
-            else if (c == '"') inText = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inText = false;
         } else if (c == '"') {
             inText = true;
         } else if (c == '[' || c == '{') {
@@ -43,19 +51,22 @@ bool nestsTooDeeply(std::string_view bytes) {
 
 } // namespace
 
-std::optional<Json> parseJson(std::string_view bytes) {
+std::optional<Json> parseJson(std::string_view bytes)
+{
     if (nestsTooDeeply(bytes)) return std::nullopt;
     Json value = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (value.is_discarded()) return std::nullopt;
     return value;
 }
 
-const Json& requireObject(const Json& value, std::string_view what) {
+const Json& requireObject(const Json& value, std::string_view what)
+{
     if (!value.is_object()) throw JsonFieldError{{std::string(what), "expected an object"}};
     return value;
 }
 
-std::optional<int64_t> wholeNumber(const Json& value) {
+std::optional<int64_t> wholeNumber(const Json& value)
+{
     if (value.is_number_integer()) {
         if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t(INT64_MAX)) return std::nullopt;
         return value.get<int64_t>();
@@ -69,19 +80,22 @@ std::optional<int64_t> wholeNumber(const Json& value) {
     return std::nullopt;
 }
 
-std::optional<std::string> optionalText(const Json& object, const char* key) {
+std::optional<std::string> optionalText(const Json& object, const char* key)
+{
     const Json* value = present(object, key);
     if (!value) return std::nullopt;
     if (!value->is_string()) mistyped(key, "text");
     return value->get<std::string>();
 }
 
-std::string requiredText(const Json& object, const char* key) {
+std::string requiredText(const Json& object, const char* key)
+{
     if (auto text = optionalText(object, key)) return *text;
     missing(key);
 }
 
-std::optional<int64_t> optionalInteger(const Json& object, const char* key) {
+std::optional<int64_t> optionalInteger(const Json& object, const char* key)
+{
     const Json* value = present(object, key);
     if (!value) return std::nullopt;
     auto number = wholeNumber(*value);
@@ -89,24 +103,28 @@ std::optional<int64_t> optionalInteger(const Json& object, const char* key) {
     return number;
 }
 
-int64_t requiredInteger(const Json& object, const char* key) {
+int64_t requiredInteger(const Json& object, const char* key)
+{
     if (auto number = optionalInteger(object, key)) return *number;
     missing(key);
 }
 
-std::optional<bool> optionalBoolean(const Json& object, const char* key) {
+std::optional<bool> optionalBoolean(const Json& object, const char* key)
+{
     const Json* value = present(object, key);
     if (!value) return std::nullopt;
     if (!value->is_boolean()) mistyped(key, "a boolean");
     return value->get<bool>();
 }
 
-bool requiredBoolean(const Json& object, const char* key) {
+bool requiredBoolean(const Json& object, const char* key)
+{
     if (auto flag = optionalBoolean(object, key)) return *flag;
     missing(key);
 }
 
-std::optional<std::vector<std::string>> optionalTextList(const Json& object, const char* key) {
+std::optional<std::vector<std::string>> optionalTextList(const Json& object, const char* key)
+{
     const Json* value = present(object, key);
     if (!value) return std::nullopt;
     if (!value->is_array()) mistyped(key, "a list of texts");
@@ -119,7 +137,8 @@ std::optional<std::vector<std::string>> optionalTextList(const Json& object, con
     return texts;
 }
 
-std::optional<std::map<std::string, std::string>> optionalTextMap(const Json& object, const char* key) {
+std::optional<std::map<std::string, std::string>> optionalTextMap(const Json& object, const char* key)
+{
     const Json* value = present(object, key);
     if (!value) return std::nullopt;
     if (!value->is_object()) mistyped(key, "a map of texts");
@@ -131,7 +150,8 @@ std::optional<std::map<std::string, std::string>> optionalTextMap(const Json& ob
     return texts;
 }
 
-std::string compactJson(const Json& value) {
+std::string compactJson(const Json& value)
+{
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 

@@ -45,7 +45,8 @@ std::string compactJson(const Json& value);
 
 // Parses the bytes and reads them with `read`, catching every field error as a `DecodingError`.
 template <class T, class Reader>
-BackendResult<T> decodeRecord(std::string_view bytes, Reader read) {
+BackendResult<T> decodeRecord(std::string_view bytes, Reader read)
+{
     auto json = parseJson(bytes);
     if (!json) return DecodingError{"", "the data is not valid JSON"};
     try {

@@ -9,17 +9,22 @@ namespace oxel {
 
 namespace {
 
-std::optional<std::string> textMember(const nlohmann::json& object, const char* name) {
+std::optional<std::string> textMember(const nlohmann::json& object, const char* name)
+{
     const auto found = object.find(name);
     if (found == object.end() || !found->is_string()) return std::nullopt;
     return found->get<std::string>();
 }
 
-}  // namespace
+} // namespace
 
-AccountStorage AccountStorage::standard() { return {SettingsStore::shared(), KeychainAccount::query()}; }
+AccountStorage AccountStorage::standard()
+{
+    return {SettingsStore::shared(), KeychainAccount::query()};
+}
 
-std::string KeychainAccount::Saved::json() const {
+std::string KeychainAccount::Saved::json() const
+{
     nlohmann::json object{{"userId", userId}};
     if (token) object["token"] = *token;
     if (provider) object["provider"] = *provider;
@@ -27,7 +32,8 @@ std::string KeychainAccount::Saved::json() const {
     return object.dump();
 }
 
-std::optional<KeychainAccount::Saved> KeychainAccount::Saved::fromJson(std::string_view text) {
+std::optional<KeychainAccount::Saved> KeychainAccount::Saved::fromJson(std::string_view text)
+{
     const nlohmann::json object = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (!object.is_object()) return std::nullopt;
     auto userId = textMember(object, "userId");
@@ -36,29 +42,36 @@ std::optional<KeychainAccount::Saved> KeychainAccount::Saved::fromJson(std::stri
                  textMember(object, "accessState")};
 }
 
-SecretItem KeychainAccount::query(const std::string& bundleIdentifier) {
+SecretItem KeychainAccount::query(const std::string& bundleIdentifier)
+{
     return {bundleIdentifier.empty() ? "oxel pro.account" : bundleIdentifier + ".account", "account"};
 }
 
-SecretItem KeychainAccount::query() { return query(bundleIdentifier()); }
+SecretItem KeychainAccount::query()
+{
+    return query(bundleIdentifier());
+}
 
-void KeychainAccount::save(const Saved& record, const AccountStorage& storage) {
+void KeychainAccount::save(const Saved& record, const AccountStorage& storage)
+{
     std::string json;
     try {
         json = record.json();
     } catch (const nlohmann::json::exception&) {
-        return;  // a text that is not UTF-8 cannot be encoded: the item stays as it was
+        return; // a text that is not UTF-8 cannot be encoded: the item stays as it was
     }
     SecretStore::save(storage.item, itemLabel, json);
 }
 
-std::optional<KeychainAccount::Saved> KeychainAccount::load(const AccountStorage& storage) {
+std::optional<KeychainAccount::Saved> KeychainAccount::load(const AccountStorage& storage)
+{
     const auto data = SecretStore::load(storage.item);
     if (!data) return std::nullopt;
     return Saved::fromJson(*data);
 }
 
-void KeychainAccount::saveFromDefaults(const AccountStorage& storage) {
+void KeychainAccount::saveFromDefaults(const AccountStorage& storage)
+{
     const SettingsStore& defaults = storage.defaults;
     const auto userId = defaults.stringValue(accountKeys::userId);
     if (!userId || userId->empty()) return;
@@ -68,17 +81,19 @@ void KeychainAccount::saveFromDefaults(const AccountStorage& storage) {
 }
 
 void KeychainAccount::store(const std::string& userId, const std::optional<std::string>& token,
-                            const AccountStorage& storage) {
+                            const AccountStorage& storage)
+{
     const auto previousUser = storage.defaults.stringValue(accountKeys::userId);
     storage.defaults.set(accountKeys::userId, userId);
     if (token && !token->empty())
         storage.defaults.set(accountKeys::accountToken, *token);
     else if (previousUser && !previousUser->empty() && *previousUser != userId)
-        storage.defaults.remove(accountKeys::accountToken);  // another account's token is none of this one's
+        storage.defaults.remove(accountKeys::accountToken); // another account's token is none of this one's
     saveFromDefaults(storage);
 }
 
-void KeychainAccount::restoreAtLaunch(const AccountStorage& storage) {
+void KeychainAccount::restoreAtLaunch(const AccountStorage& storage)
+{
     SettingsStore& defaults = storage.defaults;
     const auto record = load(storage);
     const auto userId = defaults.stringValue(accountKeys::userId);
@@ -96,11 +111,12 @@ void KeychainAccount::restoreAtLaunch(const AccountStorage& storage) {
         saveFromDefaults(storage);
 }
 
-void KeychainAccount::clear(const AccountStorage& storage) {
+void KeychainAccount::clear(const AccountStorage& storage)
+{
     for (const auto key : {accountKeys::userId, accountKeys::accountToken, accountKeys::accessState,
                            accountKeys::creditBalance, accountKeys::signInProvider})
         storage.defaults.remove(key);
     SecretStore::remove(storage.item);
 }
 
-}  // namespace oxel
+} // namespace oxel

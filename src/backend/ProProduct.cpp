@@ -6,29 +6,31 @@
 
 namespace oxel {
 
-std::string ProProduct::displayPrice(const std::optional<std::string>& currencyCode) const {
+std::string ProProduct::displayPrice(const std::optional<std::string>& currencyCode) const
+{
     if (currencyCode && prices) {
         if (auto found = prices->find(*currencyCode); found != prices->end()) return found->second;
     }
     return price;
 }
 
-std::string ProProduct::displayPrice() const { return displayPrice(currentCurrencyCode()); }
+std::string ProProduct::displayPrice() const
+{
+    return displayPrice(currentCurrencyCode());
+}
 
-ProProduct ProProduct::read(const Json& value) {
+ProProduct ProProduct::read(const Json& value)
+{
     const Json& object = requireObject(value, "a product");
     return ProProduct{
-        requiredText(object, "id"),
-        requiredInteger(object, "credits"),
-        requiredText(object, "label"),
-        requiredText(object, "price"),
-        requiredText(object, "checkoutURL"),
-        optionalText(object, "provider"),
+        requiredText(object, "id"),        requiredInteger(object, "credits"),  requiredText(object, "label"),
+        requiredText(object, "price"),     requiredText(object, "checkoutURL"), optionalText(object, "provider"),
         optionalTextMap(object, "prices"),
     };
 }
 
-BackendResult<ProProductsResponse> ProProductsResponse::decode(std::string_view bytes) {
+BackendResult<ProProductsResponse> ProProductsResponse::decode(std::string_view bytes)
+{
     return decodeRecord<ProProductsResponse>(bytes, [](const Json& value) {
         const Json& object = requireObject(value, "the products answer");
         auto found = object.find("products");
@@ -41,7 +43,8 @@ BackendResult<ProProductsResponse> ProProductsResponse::decode(std::string_view 
     });
 }
 
-std::optional<std::string> currentCurrencyCode() {
+std::optional<std::string> currentCurrencyCode()
+{
     locale_t monetary = newlocale(LC_MONETARY_MASK, "", locale_t(0));
     if (monetary == locale_t(0)) return std::nullopt;
     std::string symbol = nl_langinfo_l(INT_CURR_SYMBOL, monetary);

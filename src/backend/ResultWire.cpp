@@ -5,14 +5,16 @@
 namespace oxel {
 namespace {
 
-std::optional<std::string> decodedPicture(const std::optional<std::string>& text) {
+std::optional<std::string> decodedPicture(const std::optional<std::string>& text)
+{
     if (!text) return std::nullopt;
     return base64Decoded(*text);
 }
 
 } // namespace
 
-ResultWire ResultWire::from(const JobResultResponse& response) {
+ResultWire ResultWire::from(const JobResultResponse& response)
+{
     ResultWire wire;
     wire.fullSend = decodedPicture(response.fullSendImage);
     wire.refined = decodedPicture(response.refinedImage);

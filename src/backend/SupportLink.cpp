@@ -15,7 +15,8 @@ namespace {
 
 constexpr const char* supportPage = "https://oxel.pro/support";
 
-std::optional<std::string> firstLine(const char* path) {
+std::optional<std::string> firstLine(const char* path)
+{
     std::ifstream file(path);
     std::string line;
     if (!file || !std::getline(file, line)) return std::nullopt;
@@ -24,7 +25,8 @@ std::optional<std::string> firstLine(const char* path) {
     return line;
 }
 
-std::optional<std::string> cpuModelName() {
+std::optional<std::string> cpuModelName()
+{
     std::ifstream file("/proc/cpuinfo");
     std::string line;
     while (std::getline(file, line)) {
@@ -37,7 +39,8 @@ std::optional<std::string> cpuModelName() {
     return std::nullopt;
 }
 
-std::optional<std::string> osReleaseVersion() {
+std::optional<std::string> osReleaseVersion()
+{
     std::ifstream file("/etc/os-release");
     std::string line;
     while (std::getline(file, line)) {
@@ -50,7 +53,8 @@ std::optional<std::string> osReleaseVersion() {
 }
 
 // "major.minor" of a dotted version, without the patch number.
-std::string majorMinor(const std::string& version) {
+std::string majorMinor(const std::string& version)
+{
     std::vector<std::string> pieces;
     std::stringstream stream(version);
     std::string piece;
@@ -66,17 +70,22 @@ std::string majorMinor(const std::string& version) {
     return digitsOnly(major) + "." + digitsOnly(minor);
 }
 
-bool given(const std::optional<std::string>& text) { return text && !text->empty(); }
+bool given(const std::optional<std::string>& text)
+{
+    return text && !text->empty();
+}
 
 } // namespace
 
-std::string deviceModel() {
+std::string deviceModel()
+{
     auto name = firstLine("/sys/devices/virtual/dmi/id/product_name");
     if (!name) name = cpuModelName();
     return name ? utf8Repaired(*name) : "unknown";
 }
 
-std::string systemRelease() {
+std::string systemRelease()
+{
     if (auto version = osReleaseVersion()) return majorMinor(*version);
     utsname names{};
     if (uname(&names) == 0) return majorMinor(names.release);
@@ -84,7 +93,8 @@ std::string systemRelease() {
 }
 
 std::string supportContext(const std::optional<std::string>& action, const std::optional<std::string>& job,
-                           const std::optional<std::string>& report) {
+                           const std::optional<std::string>& report)
+{
     std::vector<std::string> items;
     if (auto userId = accountDefault("userId")) items.push_back("user:" + *userId);
     items.push_back("app:oxel pro " + appVersion());
@@ -99,12 +109,14 @@ std::string supportContext(const std::optional<std::string>& action, const std::
 }
 
 std::string supportURL(const std::optional<std::string>& action, const std::optional<std::string>& job,
-                       const std::optional<std::string>& report) {
+                       const std::optional<std::string>& report)
+{
     return std::string(supportPage) + "?" + queryString({{"context", supportContext(action, job, report)}});
 }
 
 void openSupport(const std::optional<std::string>& action, const std::optional<std::string>& job,
-                 const std::optional<std::string>& report) {
+                 const std::optional<std::string>& report)
+{
     (void)openURL(supportURL(action, job, report));
 }
 

@@ -12,17 +12,28 @@ struct Decoded {
 };
 
 // Decodes one well-formed UTF-8 sequence at `at` (no overlongs, no surrogates, at most U+10FFFF).
-std::optional<Decoded> decodeAt(std::string_view text, size_t at) {
+std::optional<Decoded> decodeAt(std::string_view text, size_t at)
+{
     auto byte = [&](size_t i) { return uint8_t(text[i]); };
     uint8_t lead = byte(at);
     if (lead < 0x80) return Decoded{lead, 1};
     size_t length;
     char32_t value;
     char32_t minimum;
-    if ((lead & 0xE0) == 0xC0) { length = 2; value = lead & 0x1F; minimum = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { length = 3; value = lead & 0x0F; minimum = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { length = 4; value = lead & 0x07; minimum = 0x10000; }
-    else return std::nullopt;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        value = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        value = lead & 0x07;
+        minimum = 0x10000;
+    } else
+        return std::nullopt;
     if (at + length > text.size()) return std::nullopt;
     for (size_t i = 1; i < length; ++i) {
         if ((byte(at + i) & 0xC0) != 0x80) return std::nullopt;
@@ -32,19 +43,23 @@ std::optional<Decoded> decodeAt(std::string_view text, size_t at) {
     return Decoded{value, length};
 }
 
-bool extendsCluster(char32_t c) {
-    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
-           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF) ||
-           (c >= 0xFE20 && c <= 0xFE2F) || (c >= 0xFE00 && c <= 0xFE0F) ||
-           (c >= 0xE0100 && c <= 0xE01EF) || (c >= 0x1F3FB && c <= 0x1F3FF) ||
-           (c >= 0xE0020 && c <= 0xE007F) || c == 0x200D;
+bool extendsCluster(char32_t c)
+{
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+           (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F) || (c >= 0xFE00 && c <= 0xFE0F) ||
+           (c >= 0xE0100 && c <= 0xE01EF) || (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F) ||
+           c == 0x200D;
 }
 
-bool isRegionalIndicator(char32_t c) { return c >= 0x1F1E6 && c <= 0x1F1FF; }
+bool isRegionalIndicator(char32_t c)
+{
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
 
 } // namespace
 
-std::string utf8OrEmpty(std::string_view bytes) {
+std::string utf8OrEmpty(std::string_view bytes)
+{
     for (size_t at = 0; at < bytes.size();) {
         auto decoded = decodeAt(bytes, at);
         if (!decoded) return {};
@@ -53,7 +68,8 @@ std::string utf8OrEmpty(std::string_view bytes) {
     return std::string(bytes);
 }
 
-std::string utf8Repaired(std::string_view bytes) {
+std::string utf8Repaired(std::string_view bytes)
+{
     std::string out;
     out.reserve(bytes.size());
     for (size_t at = 0; at < bytes.size();) {
@@ -68,7 +84,8 @@ std::string utf8Repaired(std::string_view bytes) {
     return out;
 }
 
-std::string firstCharacters(std::string_view text, size_t count) {
+std::string firstCharacters(std::string_view text, size_t count)
+{
     size_t at = 0;
     size_t taken = 0;
     std::optional<char32_t> previous;
@@ -77,9 +94,9 @@ std::string firstCharacters(std::string_view text, size_t count) {
         auto decoded = decodeAt(text, at);
         char32_t c = decoded ? decoded->codePoint : 0xFFFD;
         size_t length = decoded ? decoded->length : 1;
-        bool joinsPrevious = previous && (extendsCluster(c) || *previous == 0x200D ||
-                                          (*previous == '\r' && c == '\n') ||
-                                          (previousOpensFlag && isRegionalIndicator(c)));
+        bool joinsPrevious =
+            previous && (extendsCluster(c) || *previous == 0x200D || (*previous == '\r' && c == '\n') ||
+                         (previousOpensFlag && isRegionalIndicator(c)));
         if (!joinsPrevious) {
             if (taken == count) break;
             ++taken;

@@ -1,8 +1,8 @@
 #include "develop/DevelopOrder.h"
 
+#include "develop/Grain.h"
 #include "develop/grade/ColourWear.h"
 #include "develop/grade/GradeWear.h"
-#include "develop/Grain.h"
 
 #include "imaging/RenderBanded.h"
 #include "platform/SettingsStore.h"
@@ -25,14 +25,18 @@ Image basePicture(const JobOutcome& outcome, double strength)
     return outcome.transfer.documentIsSRGB() ? outcome.render : outcome.transfer.render();
 }
 
-bool hasGradeWork(const JobOutcome& outcome, double colour) { return colour > colourThreshold && outcome.looks; }
+bool hasGradeWork(const JobOutcome& outcome, double colour)
+{
+    return colour > colourThreshold && outcome.looks;
+}
 
 bool hasGrainWork(const JobOutcome& outcome, bool grainEnabled)
 {
     return grainEnabled && !outcome.grainBaked && outcome.grainLevel;
 }
 
-Image graded(const Image& base, const GradeLooks& looks, bool alternative, double colour, const DetailTransfer& transfer)
+Image graded(const Image& base, const GradeLooks& looks, bool alternative, double colour,
+             const DetailTransfer& transfer)
 {
     const SuggestedGrade& grade = alternative && looks.alternative ? *looks.alternative : looks.chosen;
     const Image hold = holdMask(looks.mask, grade.skinHold, base.extent());
@@ -45,12 +49,19 @@ PixelRect reducedArea(const Rect& extent, double longEdge)
 {
     const double longest = std::max(extent.width, extent.height);
     const double reach = std::min(longEdge, longest);
-    return {0, 0, int64_t(std::floor(extent.width * reach / longest)), int64_t(std::floor(extent.height * reach / longest))};
+    return {0, 0, int64_t(std::floor(extent.width * reach / longest)),
+            int64_t(std::floor(extent.height * reach / longest))};
 }
 
-bool isGrainEnabled() { return isGrainEnabled(SettingsStore::shared()); }
+bool isGrainEnabled()
+{
+    return isGrainEnabled(SettingsStore::shared());
+}
 
-bool isGrainEnabled(const SettingsStore& settings) { return settings.boolValue("grainEnabled").value_or(true); }
+bool isGrainEnabled(const SettingsStore& settings)
+{
+    return settings.boolValue("grainEnabled").value_or(true);
+}
 
 Image develop(const JobOutcome& outcome, bool alternative, double strength, double colour, bool grainEnabled)
 {
@@ -66,15 +77,14 @@ Image develop(const JobOutcome& outcome, bool alternative, double strength, doub
 std::optional<Bitmap> renderDeveloped(const JobOutcome& outcome, bool alternative, double strength, double colour,
                                       bool grainEnabled)
 {
-    if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, colour) &&
-        !hasGrainWork(outcome, grainEnabled))
+    if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, colour) && !hasGrainWork(outcome, grainEnabled))
         return outcome.picture;
     const Image image = develop(outcome, alternative, strength, colour, grainEnabled);
     const Rect extent = image.extent();
     if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;
     const auto width = int64_t(std::round(extent.width)), height = int64_t(std::round(extent.height));
-    return renderBanded(image.translated(-extent.x, -extent.y), width, height, false,
-                        outcome.transfer.documentSpace(), outcome.transfer.context());
+    return renderBanded(image.translated(-extent.x, -extent.y), width, height, false, outcome.transfer.documentSpace(),
+                        outcome.transfer.context());
 }
 
 } // namespace oxel

@@ -44,8 +44,7 @@ std::optional<Bitmap> renderDeveloped(const JobOutcome& outcome, bool alternativ
 // A JPEG of the finished picture in sRGB, its long edge at most `maxEdge` (never enlarged), at the
 // best quality step that keeps it within 9,000,000 bytes; nothing when none does.
 std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, bool alternative, double strength,
-                                                  double colour, double maxEdge,
-                                                  bool grainEnabled = isGrainEnabled());
+                                                  double colour, double maxEdge, bool grainEnabled = isGrainEnabled());
 
 // The pixel size of a picture reduced to `longEdge` on its long side, never enlarged: each side
 // scaled and rounded down. Scaled as side x longEdge / longest, so that a side meant to land on a

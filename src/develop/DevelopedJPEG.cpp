@@ -35,7 +35,8 @@ std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, boo
     if (s < 1) image = lanczosScaleTransform(image.clampedToExtent(), s, 1).cropped(area.toRect());
     if (!outcome.transfer.documentIsSRGB()) image = outcome.transfer.space().toSRGB(image).value_or(image);
 
-    const auto picture = renderBanded(image, area.width, area.height, false, ColourSpace::sRGB(), outcome.transfer.context());
+    const auto picture =
+        renderBanded(image, area.width, area.height, false, ColourSpace::sRGB(), outcome.transfer.context());
     if (!picture) return std::nullopt;
     return jpegWithinLimit(*picture, reportJPEGLimit);
 }

@@ -79,8 +79,7 @@ std::string Grain::textureName(int level, std::string_view seed)
     return "grain_" + std::to_string(digit) + variant;
 }
 
-std::optional<std::filesystem::path> Grain::textureFile(const std::string& name,
-                                                        const std::filesystem::path& resources)
+std::optional<std::filesystem::path> Grain::textureFile(const std::string& name, const std::filesystem::path& resources)
 {
     std::error_code error;
     for (const auto& file : {resources / (name + ".png"), resources / "grain" / (name + ".png")})

@@ -43,9 +43,12 @@ std::optional<HDRGainMap::Params> HDRGainMap::Params::of(const Metadata& mapMeta
         if (!key.starts_with("Xmp.")) continue;
         const auto value = mapMetadata.number(key);
         if (!value) continue;
-        if (endsWith(key, "GainMapMin")) min = float(*value);
-        else if (endsWith(key, "GainMapMax")) max = float(*value);
-        else if (endsWith(key, "Gamma")) gamma = float(*value);
+        if (endsWith(key, "GainMapMin"))
+            min = float(*value);
+        else if (endsWith(key, "GainMapMax"))
+            max = float(*value);
+        else if (endsWith(key, "Gamma"))
+            gamma = float(*value);
     }
     if (!min || !max || !(*min < *max)) return std::nullopt;
     // A curve exponent of zero or below would turn every value into infinity or NaN.
@@ -75,7 +78,8 @@ RGB HDRGainMap::gainModulate(RGB g, RGB w, float mn, float mx, float gam, float 
     return {q, q, q};
 }
 
-std::optional<double> HDRGainMap::meanStops(const Image& map, const RenderContext& context, float min, float max, float gamma)
+std::optional<double> HDRGainMap::meanStops(const Image& map, const RenderContext& context, float min, float max,
+                                            float gamma)
 {
     const Rect extent = map.extent();
     if (extent.isEmpty() || extent.isInfinite()) return std::nullopt;
@@ -113,10 +117,12 @@ std::optional<HDRGainMap::Result> HDRGainMap::transfer(std::span<const uint8_t> 
     const double scale = mapExtent.height / pictureExtent.height;
     const double aspect = (mapExtent.width / pictureExtent.width) / scale;
     const Image scaled = lanczosScaleTransform(picture.clampedToExtent(), scale, aspect).cropped(mapExtent);
-    const Image weight = applyKernel(mapExtent, [](RGB r) { return gainWeight(r, weightLow, weightHigh); }, scaled);
+    const Image weight = applyKernel(
+        mapExtent, [](RGB r) { return gainWeight(r, weightLow, weightHigh); }, scaled);
     const Image softened = gaussianBlur(weight.clampedToExtent(), softening).cropped(mapExtent);
     const Image modulated = applyKernel(
-        mapExtent, [used, iso](RGB g, RGB w) { return gainModulate(g, w, used.min, used.max, used.gamma, iso); }, map, softened);
+        mapExtent, [used, iso](RGB g, RGB w) { return gainModulate(g, w, used.min, used.max, used.gamma, iso); }, map,
+        softened);
 
     Result result;
     result.image = materialised(modulated, context);
@@ -130,8 +136,8 @@ std::optional<HDRGainMap::Result> HDRGainMap::transfer(std::span<const uint8_t> 
     return result;
 }
 
-std::optional<HDRGainMap::AuxiliaryData> HDRGainMap::auxiliaryData(const Result& result, std::span<const uint8_t> originalFile,
-                                                                   const RenderContext& context)
+std::optional<HDRGainMap::AuxiliaryData>
+HDRGainMap::auxiliaryData(const Result& result, std::span<const uint8_t> originalFile, const RenderContext& context)
 {
     const Rect extent = result.image.extent();
     if (extent.isInfinite()) return std::nullopt;

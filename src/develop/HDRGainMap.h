@@ -32,12 +32,12 @@ struct HDRGainMap {
     };
 
     struct Result {
-        Image image;              // the transferred map at the original map's size, origin (0, 0)
-        Params params;            // what the kernels used: the read ones, or (0, 1, 1) for "apple"
-        std::string encoding;     // "iso" or "apple"
+        Image image;                       // the transferred map at the original map's size, origin (0, 0)
+        Params params;                     // what the kernels used: the read ones, or (0, 1, 1) for "apple"
+        std::string encoding;              // "iso" or "apple"
         std::optional<double> sourceMean;  // mean gain of the original map, in stops
         std::optional<double> appliedMean; // mean gain of the transferred map, in stops
-        Metadata metadata;        // the original map's own metadata
+        Metadata metadata;                 // the original map's own metadata
         GainMapKind kind = GainMapKind::hdr;
         GainMapContainer container = GainMapContainer::jpegMultiPicture;
     };
@@ -66,7 +66,8 @@ struct HDRGainMap {
                                                       const RenderContext& context);
 
     // The mean gain of a map in stops, rounded to hundredths in single precision.
-    static std::optional<double> meanStops(const Image& map, const RenderContext& context, float min, float max, float gamma);
+    static std::optional<double> meanStops(const Image& map, const RenderContext& context, float min, float max,
+                                           float gamma);
 
     // The per-pixel steps: the weight of the developed picture's brightness, and the map scaled
     // by that weight (the stored value for "apple" maps, the gain in stops for "iso" maps).

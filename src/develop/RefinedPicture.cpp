@@ -9,11 +9,14 @@ namespace {
 // pixel's luminance.
 Image withSaturation(const Image& image, float saturation)
 {
-    return applyKernel(image.extent(), [saturation](RGB c) {
-        const float y = 0.2125f * c.r + 0.7154f * c.g + 0.0721f * c.b;
-        const RGB luma{y, y, y};
-        return luma + (c - luma) * saturation;
-    }, image);
+    return applyKernel(
+        image.extent(),
+        [saturation](RGB c) {
+            const float y = 0.2125f * c.r + 0.7154f * c.g + 0.0721f * c.b;
+            const RGB luma{y, y, y};
+            return luma + (c - luma) * saturation;
+        },
+        image);
 }
 
 } // namespace

@@ -99,7 +99,8 @@ void SourceCache::evictOverLimit(const std::string& keep)
     while (bytesHeld_ > byteLimit_) {
         auto oldest = entries_.end();
         for (auto it = entries_.begin(); it != entries_.end(); ++it)
-            if (it->first != keep && it->second->done && (oldest == entries_.end() || it->second->lastUse < oldest->second->lastUse))
+            if (it->first != keep && it->second->done &&
+                (oldest == entries_.end() || it->second->lastUse < oldest->second->lastUse))
                 oldest = it;
         if (oldest == entries_.end()) return;
         bytesHeld_ -= oldest->second->bytes;

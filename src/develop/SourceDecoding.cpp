@@ -42,8 +42,8 @@ namespace {
 
 std::string cacheKey(const std::filesystem::path& path, const FileStamp& stamp)
 {
-    return path.string() + '\n' + std::to_string(stamp.size) + ':' + std::to_string(stamp.modifiedNanoseconds) + ':'
-        + std::to_string(stamp.inode) + ':' + std::to_string(stamp.device);
+    return path.string() + '\n' + std::to_string(stamp.size) + ':' + std::to_string(stamp.modifiedNanoseconds) + ':' +
+           std::to_string(stamp.inode) + ':' + std::to_string(stamp.device);
 }
 
 std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const FileStamp& stamp)
@@ -59,8 +59,7 @@ class StoredPictureNode final : public ImageNode {
 public:
     StoredPictureNode(std::filesystem::path path, FileStamp stamp, int64_t width, int64_t height)
         : path_(std::move(path)), stamp_(stamp), width_(width), height_(height)
-    {
-    }
+    {}
 
     Rect extent() const override { return Rect::ofSize(double(width_), double(height_)); }
 

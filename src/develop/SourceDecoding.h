@@ -1,8 +1,8 @@
 #pragma once
 
+#include "develop/SourceCache.h"
 #include "develop/codecs/FileType.h"
 #include "develop/codecs/PictureCodec.h"
-#include "develop/SourceCache.h"
 #include "imaging/Bitmap.h"
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"

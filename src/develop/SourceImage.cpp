@@ -1,17 +1,19 @@
 #include "develop/SourceImage.h"
 
-#include "develop/colour/ColourTransform.h"
-#include "develop/codecs/GainMapLocator.h"
 #include "develop/SourceDecoding.h"
+#include "develop/codecs/GainMapLocator.h"
+#include "develop/colour/ColourTransform.h"
 
 namespace oxel {
 
 SourceImage::LoadError::LoadError(const std::filesystem::path& file)
     : std::runtime_error("could not read " + file.filename().string()), url_(file)
-{
-}
+{}
 
-const ColourSpace& SourceImage::sRGB() { return ColourSpace::sRGB(); }
+const ColourSpace& SourceImage::sRGB()
+{
+    return ColourSpace::sRGB();
+}
 
 namespace {
 
@@ -22,7 +24,10 @@ std::optional<double> dpiFromExif(const Metadata& metadata)
     return metadata.integer("Exif.Image.ResolutionUnit") == 3 ? *resolution * 2.54 : *resolution;
 }
 
-bool swapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
 
 } // namespace
 
@@ -66,6 +71,9 @@ std::optional<std::vector<uint8_t>> SourceImage::gainMapFile() const
     return readStampedFile(url, stamp);
 }
 
-std::optional<Bitmap> SourceImage::storedPixels() const { return storedBitmap(url, stamp); }
+std::optional<Bitmap> SourceImage::storedPixels() const
+{
+    return storedBitmap(url, stamp);
+}
 
 } // namespace oxel

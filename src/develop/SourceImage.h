@@ -1,8 +1,8 @@
 #pragma once
 
+#include "develop/SourceCache.h"
 #include "develop/codecs/FileType.h"
 #include "develop/codecs/Metadata.h"
-#include "develop/SourceCache.h"
 #include "imaging/Bitmap.h"
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"
@@ -36,20 +36,20 @@ struct SourceImage {
     };
 
     std::filesystem::path url;
-    int64_t pixelWidth = 0;   // after orientation
+    int64_t pixelWidth = 0; // after orientation
     int64_t pixelHeight = 0;
-    ColourSpace colorSpace;   // the file's RGB space, or sRGB when it has none the program can model
+    ColourSpace colorSpace; // the file's RGB space, or sRGB when it has none the program can model
     bool profileFellBack = false;
     int64_t bitsPerComponent = 8;
     double dpi = 300;
     Metadata properties;
     std::optional<std::string> utType;
-    Image image;              // orientation applied, extent (0, 0, pixelWidth, pixelHeight)
+    Image image; // orientation applied, extent (0, 0, pixelWidth, pixelHeight)
 
     // What the file was when it was loaded.
     FileType fileType = FileType::jpeg;
     FileStamp stamp;
-    int orientation = 1;      // the EXIF orientation that `image` applied
+    int orientation = 1; // the EXIF orientation that `image` applied
     bool carriesGainMap = false;
 
     // Reads a JPEG, PNG, TIFF, HEIC/HEIF or PSD/PSB file; throws `LoadError` when it cannot.

@@ -1,5 +1,5 @@
-#include "develop/codecs/ByteIO.h"
 #include "develop/SourceImage.h"
+#include "develop/codecs/ByteIO.h"
 
 #include <ctime>
 
@@ -7,7 +7,10 @@ namespace oxel {
 
 namespace {
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month)
 {
@@ -123,7 +126,10 @@ std::optional<std::chrono::system_clock::time_point> SourceImage::captureDate(co
     return std::nullopt;
 }
 
-std::optional<std::chrono::system_clock::time_point> SourceImage::captureDate() const { return captureDate(properties); }
+std::optional<std::chrono::system_clock::time_point> SourceImage::captureDate() const
+{
+    return captureDate(properties);
+}
 
 std::string SourceImage::profileLabel() const
 {

@@ -1,7 +1,7 @@
-#include "develop/colour/ColourTransform.h"
-#include "develop/codecs/JPEGEncoder.h"
 #include "develop/SourceDecoding.h"
 #include "develop/SourceImage.h"
+#include "develop/codecs/JPEGEncoder.h"
+#include "develop/colour/ColourTransform.h"
 #include "imaging/Filters.h"
 #include "imaging/RenderContext.h"
 
@@ -12,7 +12,10 @@ namespace oxel {
 
 namespace {
 
-bool swapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
 
 struct UprightSize {
     int64_t width, height;
@@ -27,7 +30,8 @@ Image uprightScaled(const Bitmap& stored, int orientation, UprightSize size)
     Image picture = Image::fromBitmap(stored);
     if (double(stored.width()) != width || double(stored.height()) != height) {
         const double scaleY = height / double(stored.height()), scaleX = width / double(stored.width());
-        picture = lanczosScaleTransform(picture.clampedToExtent(), scaleY, scaleX / scaleY).cropped(Rect::ofSize(width, height));
+        picture = lanczosScaleTransform(picture.clampedToExtent(), scaleY, scaleX / scaleY)
+                      .cropped(Rect::ofSize(width, height));
     }
     if (orientation == 1) return picture;
     return picture.oriented(orientation);
@@ -52,7 +56,9 @@ std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
     const int64_t height = swapsSides(orientation) ? file->header.width : file->header.height;
     const int64_t longSide = std::max(width, height);
     const int64_t target = std::min<int64_t>(maxPixels, longSide);
-    const auto side = [&](int64_t s) { return std::max<int64_t>(1, std::llround(double(s) * double(target) / double(longSide))); };
+    const auto side = [&](int64_t s) {
+        return std::max<int64_t>(1, std::llround(double(s) * double(target) / double(longSide)));
+    };
     const UprightSize size{side(width), side(height)};
     const Image picture = uprightScaled(*decoded, orientation, size);
     return RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8,
@@ -81,8 +87,10 @@ std::pair<double, double> SourceImage::previewSize(double width, double height)
     const double edgeScale = 2048.0 / std::max(width, height);
     const double areaScale = std::sqrt(2'350'000.0 / (width * height));
     double scale = 1;
-    if (edgeScale < 1) scale = std::min(areaScale, edgeScale);
-    else if (areaScale < 1) scale = areaScale;
+    if (edgeScale < 1)
+        scale = std::min(areaScale, edgeScale);
+    else if (areaScale < 1)
+        scale = areaScale;
     if (scale >= 1) return {width, height};
     const auto toEights = [](double side) { return std::max(8.0, std::floor(side / 8) * 8); };
     double w = toEights(width * scale), h = toEights(height * scale);

@@ -107,8 +107,7 @@ void stageChannels(const Image& image, const std::vector<int>& components, const
 }
 
 std::vector<std::filesystem::path> stageComposite(const Image& image, const Canvas& canvas, bool interleaved,
-                                                  const std::filesystem::path& folder,
-                                                  const StagingProgress& progress)
+                                                  const std::filesystem::path& folder, const StagingProgress& progress)
 {
     std::vector<std::filesystem::path> paths;
     if (interleaved)

@@ -66,7 +66,6 @@ void stageChannels(const Image& image, const std::vector<int>& components, const
 // Stages the flat composite uncompressed: three plane files (red, green, blue samples, 16-bit
 // big-endian) for a Photoshop document, or one file of interleaved RGB samples for a TIFF.
 std::vector<std::filesystem::path> stageComposite(const Image& image, const Canvas& canvas, bool interleaved,
-                                                  const std::filesystem::path& folder,
-                                                  const StagingProgress& progress);
+                                                  const std::filesystem::path& folder, const StagingProgress& progress);
 
 } // namespace oxel

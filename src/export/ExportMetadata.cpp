@@ -10,20 +10,38 @@ namespace {
 
 // Tags that describe how the original stored its pixels: its orientation, size, depth, layout,
 // profile, thumbnail and embedded blocks. The written file states its own.
-constexpr std::array<std::string_view, 27> pixelStructureKeys = {
-    "Exif.Image.Orientation", "Exif.Image.ImageWidth", "Exif.Image.ImageLength", "Exif.Image.BitsPerSample",
-    "Exif.Image.Compression", "Exif.Image.PhotometricInterpretation", "Exif.Image.SamplesPerPixel",
-    "Exif.Image.PlanarConfiguration", "Exif.Image.StripOffsets", "Exif.Image.StripByteCounts", "Exif.Image.RowsPerStrip",
-    "Exif.Image.TileWidth", "Exif.Image.TileLength", "Exif.Image.TileOffsets", "Exif.Image.TileByteCounts",
-    "Exif.Image.ExtraSamples", "Exif.Image.SampleFormat", "Exif.Image.NewSubfileType", "Exif.Image.SubIFDs",
-    "Exif.Image.InterColorProfile", "Exif.Image.XMLPacket", "Exif.Image.IPTCNAA", "Exif.Image.ImageResources",
-    "Exif.Image.JPEGInterchangeFormat", "Exif.Image.JPEGInterchangeFormatLength", "Exif.Photo.PixelXDimension",
-    "Exif.Photo.PixelYDimension"};
+constexpr std::array<std::string_view, 27> pixelStructureKeys = {"Exif.Image.Orientation",
+                                                                 "Exif.Image.ImageWidth",
+                                                                 "Exif.Image.ImageLength",
+                                                                 "Exif.Image.BitsPerSample",
+                                                                 "Exif.Image.Compression",
+                                                                 "Exif.Image.PhotometricInterpretation",
+                                                                 "Exif.Image.SamplesPerPixel",
+                                                                 "Exif.Image.PlanarConfiguration",
+                                                                 "Exif.Image.StripOffsets",
+                                                                 "Exif.Image.StripByteCounts",
+                                                                 "Exif.Image.RowsPerStrip",
+                                                                 "Exif.Image.TileWidth",
+                                                                 "Exif.Image.TileLength",
+                                                                 "Exif.Image.TileOffsets",
+                                                                 "Exif.Image.TileByteCounts",
+                                                                 "Exif.Image.ExtraSamples",
+                                                                 "Exif.Image.SampleFormat",
+                                                                 "Exif.Image.NewSubfileType",
+                                                                 "Exif.Image.SubIFDs",
+                                                                 "Exif.Image.InterColorProfile",
+                                                                 "Exif.Image.XMLPacket",
+                                                                 "Exif.Image.IPTCNAA",
+                                                                 "Exif.Image.ImageResources",
+                                                                 "Exif.Image.JPEGInterchangeFormat",
+                                                                 "Exif.Image.JPEGInterchangeFormatLength",
+                                                                 "Exif.Photo.PixelXDimension",
+                                                                 "Exif.Photo.PixelYDimension"};
 
 // The dates a photographer who doesn't want the capture date carried expects gone, with the
 // parts that only qualify them.
 constexpr std::array<std::string_view, 9> captureDateKeys = {
-    "Exif.Image.DateTime", "Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized",
+    "Exif.Image.DateTime",   "Exif.Photo.DateTimeOriginal",   "Exif.Photo.DateTimeDigitized",
     "Exif.Photo.SubSecTime", "Exif.Photo.SubSecTimeOriginal", "Exif.Photo.SubSecTimeDigitized",
     "Exif.Photo.OffsetTime", "Exif.Photo.OffsetTimeOriginal", "Exif.Photo.OffsetTimeDigitized"};
 

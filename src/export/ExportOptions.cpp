@@ -26,7 +26,10 @@ const FormatFacts& factsOf(ExportFormat format)
 
 } // namespace
 
-std::string_view rawValue(ExportFormat format) { return factsOf(format).raw; }
+std::string_view rawValue(ExportFormat format)
+{
+    return factsOf(format).raw;
+}
 
 std::optional<ExportFormat> exportFormatFromRawValue(std::string_view raw)
 {
@@ -35,9 +38,15 @@ std::optional<ExportFormat> exportFormatFromRawValue(std::string_view raw)
     return std::nullopt;
 }
 
-std::string_view typeIdentifier(ExportFormat format) { return factsOf(format).typeIdentifier; }
+std::string_view typeIdentifier(ExportFormat format)
+{
+    return factsOf(format).typeIdentifier;
+}
 
-bool allowsSixteenBit(ExportFormat format) { return factsOf(format).sixteenBit; }
+bool allowsSixteenBit(ExportFormat format)
+{
+    return factsOf(format).sixteenBit;
+}
 
 ExportFormat exportFormatForSourceType(std::optional<std::string_view> type)
 {
@@ -50,7 +59,10 @@ ExportFormat exportFormatForSourceType(std::optional<std::string_view> type)
     return ExportFormat::jpeg;
 }
 
-std::string_view rawValue(ExportColour colour) { return colour == ExportColour::sRGB ? "sRGB" : "embedded"; }
+std::string_view rawValue(ExportColour colour)
+{
+    return colour == ExportColour::sRGB ? "sRGB" : "embedded";
+}
 
 std::optional<ExportColour> exportColourFromRawValue(std::string_view raw)
 {

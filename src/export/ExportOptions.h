@@ -10,8 +10,8 @@ namespace oxel {
 // The file formats of an export, in the order the export sheet lists them.
 enum class ExportFormat { psd, tiff, jpeg, png, heic };
 
-inline constexpr std::array<ExportFormat, 5> allExportFormats = {ExportFormat::psd, ExportFormat::tiff, ExportFormat::jpeg,
-                                                                 ExportFormat::png, ExportFormat::heic};
+inline constexpr std::array<ExportFormat, 5> allExportFormats = {
+    ExportFormat::psd, ExportFormat::tiff, ExportFormat::jpeg, ExportFormat::png, ExportFormat::heic};
 
 // "psd", "tiff", "jpeg", "png", "heic": the stored settings' words.
 std::string_view rawValue(ExportFormat format);

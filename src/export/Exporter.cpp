@@ -3,10 +3,10 @@
 #include "export/PSDLayer.h"
 #include "export/PSDWriter.h"
 
-#include "develop/grade/ColourWear.h"
 #include "develop/DevelopOrder.h"
-#include "develop/grade/GradeWear.h"
 #include "develop/Grain.h"
+#include "develop/grade/ColourWear.h"
+#include "develop/grade/GradeWear.h"
 #include "develop/transfer/LanczosScale.h"
 #include "develop/transfer/TransferContext.h"
 
@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 constexpr double progressAfterPlanning = 0.05;
 
 const std::string fullSendNote = "moved too much to blend · exported at full send";
-const std::string unmatchedNote = "could not match the render to the original · exported the render at the original's size";
+const std::string unmatchedNote =
+    "could not match the render to the original · exported the render at the original's size";
 const std::string layersKeepProfileNote = "layers keep the original's profile";
 
 void report(const ExportProgress& progress, double value)
@@ -107,7 +108,8 @@ Grained grained(const Image& picture, const JobOutcome& outcome, bool grainOn)
     if (outcome.grainBaked || !outcome.grainLevel) return {picture, std::nullopt};
     const auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, picture.extent());
     if (!grain) return {picture, std::nullopt};
-    return {grainOn ? Grain::apply(*grain, picture) : picture, PSDLayer{"grain", PSDBlend::overlay, 1.0, grainOn, *grain, std::nullopt, 255}};
+    return {grainOn ? Grain::apply(*grain, picture) : picture,
+            PSDLayer{"grain", PSDBlend::overlay, 1.0, grainOn, *grain, std::nullopt, 255}};
 }
 
 bool wantsLayers(const ExportOptions& options)
@@ -150,7 +152,10 @@ Output outputColour(Image working, const SourceImage& source, const JobOutcome& 
     return {inSRGB ? std::move(*inSRGB) : std::move(working), ColourSpace::sRGB()};
 }
 
-int64_t roundedSide(double side) { return int64_t(std::round(side)); }
+int64_t roundedSide(double side)
+{
+    return int64_t(std::round(side));
+}
 
 FlatWriteOriginal flatOriginal(const SourceImage& source, ExportFormat format)
 {
@@ -159,7 +164,8 @@ FlatWriteOriginal flatOriginal(const SourceImage& source, ExportFormat format)
     original.dpi = source.dpi;
     original.hasGainMap = source.hasGainMap();
     if (original.hasGainMap && (format == ExportFormat::jpeg || format == ExportFormat::heic)) {
-        if (auto bytes = source.gainMapFile()) original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::move(*bytes));
+        if (auto bytes = source.gainMapFile())
+            original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::move(*bytes));
     }
     return original;
 }
@@ -189,7 +195,8 @@ ExportResult<ExportReport> writeLayered(const Job& job, const std::vector<PSDLay
     const auto error = writer.write(layers, job.destination, working, job.options.format == ExportFormat::tiff,
                                     [&progress](double p) { report(progress, progressAfterPlanning + 0.9 * p); });
     if (error) return ExportFailure{*error};
-    if (job.options.colour == ExportColour::sRGB && !isSRGB(job.source.colorSpace)) note = withNote(note, layersKeepProfileNote);
+    if (job.options.colour == ExportColour::sRGB && !isSRGB(job.source.colorSpace))
+        note = withNote(note, layersKeepProfileNote);
     report(job.progress, 1.0);
     return ExportReport{job.destination, job.options.format, true, false, "n/a", width, height, note};
 }
@@ -197,11 +204,13 @@ ExportResult<ExportReport> writeLayered(const Job& job, const std::vector<PSDLay
 ExportResult<ExportReport> writeFlatReport(const Job& job, Output output, int64_t width, int64_t height,
                                            std::optional<std::string> note, bool layersFellBack)
 {
-    const auto written = writeFlat(std::move(output.picture), flatOriginal(job.source, job.options.format), job.destination,
-                                   job.options, output.colourSpace, job.outcome.transfer.context(), job.services);
+    const auto written =
+        writeFlat(std::move(output.picture), flatOriginal(job.source, job.options.format), job.destination, job.options,
+                  output.colourSpace, job.outcome.transfer.context(), job.services);
     if (const auto* failure = std::get_if<ExportFailure>(&written)) return *failure;
     const auto& result = std::get<FlatWriteResult>(written);
-    if (layersFellBack) return ExportReport{job.destination, job.options.format, false, false, "n/a", width, height, note};
+    if (layersFellBack)
+        return ExportReport{job.destination, job.options.format, false, false, "n/a", width, height, note};
     report(job.progress, 1.0);
     return ExportReport{job.destination, job.options.format, false, result.hdr, result.hdrWhy, width, height, note};
 }
@@ -243,7 +252,8 @@ Developed developColourOnly(const Job& job, bool alternative, double colour, boo
     report(job.progress, progressAfterPlanning);
     Developed developed{grain.picture, std::nullopt, std::nullopt};
     if (wantLayers) {
-        developed.layers = std::vector<PSDLayer>{{"original", PSDBlend::normal, 1.0, true, job.source.image, std::nullopt, 255}};
+        developed.layers =
+            std::vector<PSDLayer>{{"original", PSDBlend::normal, 1.0, true, job.source.image, std::nullopt, 255}};
         addColourAndGrainLayers(*developed.layers, colourStep, grain);
     }
     return developed;

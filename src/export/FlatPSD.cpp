@@ -13,8 +13,12 @@ namespace {
 bool isSupported(PixelFormat format)
 {
     switch (format) {
-    case PixelFormat::RGB8: case PixelFormat::RGBX8: case PixelFormat::RGBA8:
-    case PixelFormat::RGB16: case PixelFormat::RGBX16: case PixelFormat::RGBA16: return true;
+    case PixelFormat::RGB8:
+    case PixelFormat::RGBX8:
+    case PixelFormat::RGBA8:
+    case PixelFormat::RGB16:
+    case PixelFormat::RGBX16:
+    case PixelFormat::RGBA16: return true;
     default: return false;
     }
 }

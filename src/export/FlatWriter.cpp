@@ -24,17 +24,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string_view formatWord(ExportFormat format) { return rawValue(format); }
+std::string_view formatWord(ExportFormat format)
+{
+    return rawValue(format);
+}
 
-int64_t roundedSide(double side) { return int64_t(std::round(side)); }
+int64_t roundedSide(double side)
+{
+    return int64_t(std::round(side));
+}
 
 bool sixteenBitFor(const ExportOptions& options)
 {
-    return options.sixteenBit
-        && (options.format == ExportFormat::psd || options.format == ExportFormat::tiff || options.format == ExportFormat::png);
+    return options.sixteenBit && (options.format == ExportFormat::psd || options.format == ExportFormat::tiff ||
+                                  options.format == ExportFormat::png);
 }
 
-ExportFailure writeFailed(std::string text) { return {ExportError::writeFailed(std::move(text))}; }
+ExportFailure writeFailed(std::string text)
+{
+    return {ExportError::writeFailed(std::move(text))};
+}
 
 // Why no file could be made in `folder`, in the photographer's words.
 std::string destinationTrouble(const fs::path& folder, ExportFormat format)
@@ -175,7 +184,8 @@ std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Meta
     case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, gainMap);
     case ExportFormat::heic: return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), gainMap);
     case ExportFormat::png: return pngFile(bitmap, metadata, dpi);
-    case ExportFormat::tiff: case ExportFormat::psd: break;
+    case ExportFormat::tiff:
+    case ExportFormat::psd: break;
     }
     return std::nullopt;
 }
@@ -197,8 +207,8 @@ std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Meta
 
 // The picture and its metadata into the temporary file. The rendered picture is let go as soon
 // as it is encoded, before the metadata is written into the encoded file.
-bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadata& metadata, const FlatWriteOriginal& original,
-               const ExportOptions& options, const GainMapPicture*& gainMap)
+bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadata& metadata,
+               const FlatWriteOriginal& original, const ExportOptions& options, const GainMapPicture*& gainMap)
 {
     if (options.format == ExportFormat::psd) {
         if (!file.closeFile()) return false;
@@ -224,7 +234,8 @@ void reportDetailTransfer(const FlatWriteServices& services, ExportFormat format
                           const std::optional<CarriedGainMap>& map)
 {
     if (!services.reportDetailTransfer) return;
-    nlohmann::json metadata = {{"hdr", result.hdr}, {"hdrWhy", result.hdrWhy}, {"format", std::string(rawValue(format))}};
+    nlohmann::json metadata = {
+        {"hdr", result.hdr}, {"hdrWhy", result.hdrWhy}, {"format", std::string(rawValue(format))}};
     if (map) {
         if (map->appliedMean) metadata["gainMean"] = *map->appliedMean;
         if (map->sourceMean) metadata["gainMeanBefore"] = *map->sourceMean;
@@ -302,7 +313,8 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
 
     std::error_code error;
     fs::rename(temporary.path(), destination, error);
-    if (error) return ExportFailure{FileSystemError{"could not replace " + destination.string() + ": " + error.message()}};
+    if (error)
+        return ExportFailure{FileSystemError{"could not replace " + destination.string() + ": " + error.message()}};
 
     reportDetailTransfer(services, format, result, gainMap.map);
     return result;

@@ -43,8 +43,8 @@ struct CarriedGainMap {
 
 // Carries the original's gain map onto `picture` (rendered through `context`); always sets
 // `reason` ("applied:iso", "applied:apple", or why not), and gives the map when it was carried.
-using GainMapCarrier = std::function<std::optional<CarriedGainMap>(std::span<const uint8_t> originalFile, const Image& picture,
-                                                                   const RenderContext& context, std::string& reason)>;
+using GainMapCarrier = std::function<std::optional<CarriedGainMap>(
+    std::span<const uint8_t> originalFile, const Image& picture, const RenderContext& context, std::string& reason)>;
 
 // The original's own map, read back from its file, turned like the picture and attenuated where
 // the picture is not bright, with the original map's metadata.

@@ -50,7 +50,8 @@ std::optional<std::vector<Box>> boxesIn(std::span<const uint8_t> data, size_t fr
         if (to - from < 8) return std::nullopt;
         const uint64_t size = readBE(data, from, 4);
         if (size < 8 || size > to - from) return std::nullopt;
-        boxes.push_back({std::string_view(reinterpret_cast<const char*>(data.data() + from + 4), 4), from, size_t(size)});
+        boxes.push_back(
+            {std::string_view(reinterpret_cast<const char*>(data.data() + from + 4), 4), from, size_t(size)});
         from += size_t(size);
     }
     return boxes;
@@ -148,9 +149,9 @@ std::optional<Bytes> propertiesWithAuxiliaryType(std::span<const uint8_t> data, 
 
     Bytes payload;
     for (const Box& child : *children) {
-        Bytes replaced = child.type == "ipco" ? boxBytes("ipco", ipcoPayload)
-                       : child.type == "ipma" ? boxBytes("ipma", ipmaPayload)
-                                              : copyOf(data, child);
+        Bytes replaced = child.type == "ipco"   ? boxBytes("ipco", ipcoPayload)
+                         : child.type == "ipma" ? boxBytes("ipma", ipmaPayload)
+                                                : copyOf(data, child);
         payload.insert(payload.end(), replaced.begin(), replaced.end());
     }
     return boxBytes("iprp", payload);
@@ -161,8 +162,9 @@ Bytes referencesWithAuxiliaryLink(std::span<const uint8_t> data, const Box* iref
 {
     const uint8_t version = iref ? data[iref->payload()] : uint8_t(item > 0xFFFF || primary > 0xFFFF);
     const size_t idSize = version == 0 ? 2 : 4;
-    Bytes payload = iref ? Bytes(data.begin() + std::ptrdiff_t(iref->payload()), data.begin() + std::ptrdiff_t(iref->end()))
-                         : Bytes{version, 0, 0, 0};
+    Bytes payload =
+        iref ? Bytes(data.begin() + std::ptrdiff_t(iref->payload()), data.begin() + std::ptrdiff_t(iref->end()))
+             : Bytes{version, 0, 0, 0};
     Bytes link;
     appendBE(link, item, idSize);
     appendBE(link, 1, 2);
@@ -245,10 +247,10 @@ bool makeAuxiliaryGainMap(std::vector<uint8_t>& file, uint32_t mapItem, uint32_t
     Bytes payload(file.begin() + std::ptrdiff_t(meta->payload()), file.begin() + std::ptrdiff_t(meta->payload() + 4));
     size_t ilocAt = 0;
     for (const Box& child : *children) {
-        const Bytes replaced = child.type == "iinf" ? *newInfo
-                             : child.type == "iprp" ? *newProperties
-                             : child.type == "iref" ? newReferences
-                                                    : copyOf(file, child);
+        const Bytes replaced = child.type == "iinf"   ? *newInfo
+                               : child.type == "iprp" ? *newProperties
+                               : child.type == "iref" ? newReferences
+                                                      : copyOf(file, child);
         if (child.type == "iloc") ilocAt = 8 + payload.size();
         payload.insert(payload.end(), replaced.begin(), replaced.end());
     }

@@ -43,10 +43,12 @@ Picture rgbPicture(const Bitmap& bitmap)
 {
     heif_image* image = nullptr;
     if (!succeeded(heif_image_create(int(bitmap.width()), int(bitmap.height()), heif_colorspace_RGB,
-                                     heif_chroma_interleaved_RGB, &image), "image"))
+                                     heif_chroma_interleaved_RGB, &image),
+                   "image"))
         return {nullptr, heif_image_release};
     Picture owned(image, heif_image_release);
-    if (!succeeded(heif_image_add_plane(image, heif_channel_interleaved, int(bitmap.width()), int(bitmap.height()), 8), "plane"))
+    if (!succeeded(heif_image_add_plane(image, heif_channel_interleaved, int(bitmap.width()), int(bitmap.height()), 8),
+                   "plane"))
         return {nullptr, heif_image_release};
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
@@ -68,7 +70,8 @@ Picture rgbPicture(const Bitmap& bitmap)
 Picture greyPicture(const GainMapPicture& map)
 {
     heif_image* image = nullptr;
-    if (!succeeded(heif_image_create(int(map.width), int(map.height), heif_colorspace_monochrome, heif_chroma_monochrome, &image),
+    if (!succeeded(heif_image_create(int(map.width), int(map.height), heif_colorspace_monochrome,
+                                     heif_chroma_monochrome, &image),
                    "gain map"))
         return {nullptr, heif_image_release};
     Picture owned(image, heif_image_release);
@@ -115,8 +118,8 @@ std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double qual
 {
     if (bitmap.isNull() || bitmap.format() != PixelFormat::RGBX8) return std::nullopt;
     if (bitmap.width() > 65535 || bitmap.height() > 65535) return std::nullopt;
-    if (gainMap && (gainMap->width < 1 || gainMap->height < 1 || gainMap->width > 65535 || gainMap->height > 65535
-                    || gainMap->pixels.size() != size_t(gainMap->width * gainMap->height)))
+    if (gainMap && (gainMap->width < 1 || gainMap->height < 1 || gainMap->width > 65535 || gainMap->height > 65535 ||
+                    gainMap->pixels.size() != size_t(gainMap->width * gainMap->height)))
         return std::nullopt;
 
     Context context(heif_context_alloc(), heif_context_free);
@@ -127,17 +130,20 @@ std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double qual
     Handle primary = encode(context.get(), picture.get(), encoder.get());
     if (!primary) return std::nullopt;
     picture.reset();
-    if (!exif.empty() && !succeeded(heif_context_add_exif_metadata(context.get(), primary.get(), exif.data(), int(exif.size())), "exif"))
+    if (!exif.empty() &&
+        !succeeded(heif_context_add_exif_metadata(context.get(), primary.get(), exif.data(), int(exif.size())), "exif"))
         return std::nullopt;
 
     std::optional<uint32_t> mapItem;
     if (gainMap) {
         Picture map = greyPicture(*gainMap);
-        Handle mapHandle = map ? encode(context.get(), map.get(), encoder.get()) : Handle(nullptr, heif_image_handle_release);
+        Handle mapHandle =
+            map ? encode(context.get(), map.get(), encoder.get()) : Handle(nullptr, heif_image_handle_release);
         if (!mapHandle) return std::nullopt;
-        if (!gainMap->xmp.empty()
-            && !succeeded(heif_context_add_XMP_metadata(context.get(), mapHandle.get(), gainMap->xmp.data(), int(gainMap->xmp.size())),
-                          "gain map xmp"))
+        if (!gainMap->xmp.empty() &&
+            !succeeded(heif_context_add_XMP_metadata(context.get(), mapHandle.get(), gainMap->xmp.data(),
+                                                     int(gainMap->xmp.size())),
+                       "gain map xmp"))
             return std::nullopt;
         if (!succeeded(heif_context_set_primary_image(context.get(), primary.get()), "primary")) return std::nullopt;
         mapItem = otherImageThanPrimary(context.get());
@@ -148,7 +154,11 @@ std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double qual
     std::vector<uint8_t> bytes;
     heif_writer writer{1, appendToVector};
     if (!succeeded(heif_context_write(context.get(), &writer, &bytes), "write")) return std::nullopt;
-    if (mapItem && !makeAuxiliaryGainMap(bytes, *mapItem, heif_context_get_primary_image_ID(context.get(), &primaryItem).code == heif_error_Ok ? primaryItem : 0)) return std::nullopt;
+    if (mapItem &&
+        !makeAuxiliaryGainMap(
+            bytes, *mapItem,
+            heif_context_get_primary_image_ID(context.get(), &primaryItem).code == heif_error_Ok ? primaryItem : 0))
+        return std::nullopt;
     return bytes;
 }
 

@@ -62,11 +62,11 @@ Bytes mpfSegment(uint32_t primarySize, uint32_t mapSize, uint32_t mapOffset)
     out.insert(out.end(), {'M', 'M', 0, 42});
     put32(out, ifdOffset);
     put16(out, 3);
-    put16(out, 0xB000), put16(out, 7), put32(out, 4), putText(out, "0100");  // MPFVersion
+    put16(out, 0xB000), put16(out, 7), put32(out, 4), putText(out, "0100"); // MPFVersion
     put16(out, 0xB001), put16(out, 4), put32(out, 1), put32(out, 2);        // NumberOfImages
     const uint32_t entriesOffset = ifdOffset + 2 + 3 * 12 + 4;
-    put16(out, 0xB002), put16(out, 7), put32(out, 32), put32(out, entriesOffset); // MPEntry
-    put32(out, 0);                                                          // no next IFD
+    put16(out, 0xB002), put16(out, 7), put32(out, 32), put32(out, entriesOffset);  // MPEntry
+    put32(out, 0);                                                                 // no next IFD
     put32(out, 0x20030000), put32(out, primarySize), put32(out, 0), put32(out, 0); // representative, baseline primary
     put32(out, 0x00000000), put32(out, mapSize), put32(out, mapOffset), put32(out, 0);
     return out;
@@ -86,8 +86,8 @@ std::optional<size_t> endOfLeadingApplicationSegments(std::span<const uint8_t> j
     return at;
 }
 
-std::optional<std::vector<uint8_t>> withGainMapPicture(std::span<const uint8_t> primary, std::span<const uint8_t> gainMap,
-                                                       std::string_view gainMapXmp)
+std::optional<std::vector<uint8_t>> withGainMapPicture(std::span<const uint8_t> primary,
+                                                       std::span<const uint8_t> gainMap, std::string_view gainMapXmp)
 {
     const auto insertAt = endOfLeadingApplicationSegments(primary);
     if (!insertAt || !isJPEGStream(gainMap)) return std::nullopt;

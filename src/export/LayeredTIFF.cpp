@@ -26,7 +26,10 @@ StripPlan stripPlan(int64_t width, int64_t height)
     return {rows, (uint64_t(height) + rows - 1) / rows};
 }
 
-uint64_t even(uint64_t offset) { return offset + offset % 2; }
+uint64_t even(uint64_t offset)
+{
+    return offset + offset % 2;
+}
 
 void putEntry(ByteWriter& out, uint16_t tag, uint16_t type, uint32_t count, uint32_t value)
 {

@@ -20,7 +20,8 @@ void appendToVector(png_structp png, png_bytep data, png_size_t length)
     out->insert(out->end(), data, data + length);
 }
 
-void flushNothing(png_structp) {}
+void flushNothing(png_structp)
+{}
 
 void reportError(png_structp png, png_const_charp message)
 {
@@ -47,7 +48,8 @@ bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi)
     png_set_IHDR(png, info, png_uint_32(bitmap.width()), png_uint_32(bitmap.height()), sixteen ? 16 : 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     const auto& icc = bitmap.colourSpace().icc;
-    if (!icc.empty()) png_set_iCCP(png, info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, icc.data(), png_uint_32(icc.size()));
+    if (!icc.empty())
+        png_set_iCCP(png, info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, icc.data(), png_uint_32(icc.size()));
     const double perMetre = dpi / 0.0254;
     if (perMetre >= 1 && perMetre <= double(PNG_UINT_31_MAX)) {
         const auto rounded = png_uint_32(std::lround(perMetre));
@@ -55,7 +57,7 @@ bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi)
     }
     png_write_info(png, info);
     png_set_filler(png, 0, PNG_FILLER_AFTER); // the X channel is dropped on the way out
-    if (sixteen) png_set_swap(png);            // samples are stored little-endian
+    if (sixteen) png_set_swap(png);           // samples are stored little-endian
     for (int64_t y = 0; y < bitmap.height(); ++y) png_write_row(png, bitmap.row(y));
     png_write_end(png, nullptr);
     return true;
@@ -85,12 +87,14 @@ std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi)
 std::optional<std::vector<uint8_t>> withExifChunk(std::span<const uint8_t> png, std::span<const uint8_t> exif)
 {
     constexpr std::string_view signature("\x89PNG\r\n\x1a\n", 8);
-    if (png.size() < signature.size() || std::memcmp(png.data(), signature.data(), signature.size()) != 0) return std::nullopt;
+    if (png.size() < signature.size() || std::memcmp(png.data(), signature.data(), signature.size()) != 0)
+        return std::nullopt;
     if (exif.size() > PNG_UINT_31_MAX) return std::nullopt;
     size_t at = signature.size();
     for (;;) {
         if (at + 8 > png.size()) return std::nullopt;
-        const size_t length = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
+        const size_t length =
+            size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
         if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0) break;
         if (length > png.size() - at - 12) return std::nullopt;
         at += 12 + length;
@@ -98,7 +102,8 @@ std::optional<std::vector<uint8_t>> withExifChunk(std::span<const uint8_t> png, 
     std::vector<uint8_t> out(png.begin(), png.begin() + std::ptrdiff_t(at));
     if (!exif.empty()) {
         const uint32_t length = uint32_t(exif.size());
-        const uint8_t header[8] = {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length), 'e', 'X', 'I', 'f'};
+        const uint8_t header[8] = {
+            uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length), 'e', 'X', 'I', 'f'};
         out.insert(out.end(), header, header + 8);
         out.insert(out.end(), exif.begin(), exif.end());
         uLong crc = crc32(0, header + 4, 4);

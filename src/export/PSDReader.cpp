@@ -86,7 +86,7 @@ struct LayerData {
 bool hasWideLength(std::string_view key)
 {
     static constexpr std::array<std::string_view, 13> keys = {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn",
-                                                             "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"};
+                                                              "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"};
     for (auto wide : keys)
         if (wide == key) return true;
     return false;
@@ -206,8 +206,8 @@ Record readRecord(Reader& in, bool psb)
 
 // Decodes one colour channel into component `component` of the interleaved RGB samples, which
 // are made on the first channel that decodes; false when the channel cannot be decoded.
-bool decodeChannel(const std::vector<uint8_t>& data, uint16_t compression, int64_t width, int64_t height,
-                   int component, std::vector<uint16_t>& samples)
+bool decodeChannel(const std::vector<uint8_t>& data, uint16_t compression, int64_t width, int64_t height, int component,
+                   std::vector<uint16_t>& samples)
 {
     const uint64_t expected = uint64_t(width) * uint64_t(height) * 2;
     if (compression == 0) {

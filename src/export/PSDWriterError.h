@@ -15,10 +15,7 @@ struct PSDWriterError {
     static PSDWriterError io(std::string text) { return {Kind::io, std::move(text)}; }
     static PSDWriterError tooLarge() { return {Kind::tooLarge, {}}; }
 
-    std::string description() const
-    {
-        return kind == Kind::tooLarge ? "canvas is larger than a PSB allows" : text;
-    }
+    std::string description() const { return kind == Kind::tooLarge ? "canvas is larger than a PSB allows" : text; }
 };
 
 } // namespace oxel

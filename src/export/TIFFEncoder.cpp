@@ -56,8 +56,10 @@ bool writeImage(TIFF* tiff, const Bitmap& bitmap, double dpi)
 
     std::vector<uint8_t> row(rowBytes);
     for (int64_t y = 0; y < bitmap.height(); ++y) {
-        if (sixteen) dropPadding<uint16_t>(bitmap.row(y), bitmap.width(), row);
-        else dropPadding<uint8_t>(bitmap.row(y), bitmap.width(), row);
+        if (sixteen)
+            dropPadding<uint16_t>(bitmap.row(y), bitmap.width(), row);
+        else
+            dropPadding<uint8_t>(bitmap.row(y), bitmap.width(), row);
         if (TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) < 0) return false;
     }
     return TIFFWriteDirectory(tiff) != 0;
@@ -67,7 +69,8 @@ bool writeImage(TIFF* tiff, const Bitmap& bitmap, double dpi)
 
 bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file, double dpi)
 {
-    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16)) return false;
+    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
+        return false;
     if (bitmap.width() > 0xFFFFFFFF || bitmap.height() > 0xFFFFFFFF) return false;
     static const bool handlersSet = [] {
         TIFFSetErrorHandler(reportTIFFError);
@@ -77,7 +80,8 @@ bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file, double 
     (void)handlersSet;
 
     // Past 4 GB of pixels the classic format can't address the strips: write BigTIFF then.
-    const uint64_t pixelBytes = uint64_t(bitmap.width()) * uint64_t(bitmap.height()) * 3 * uint64_t(bytesPerSample(bitmap.format()));
+    const uint64_t pixelBytes =
+        uint64_t(bitmap.width()) * uint64_t(bitmap.height()) * 3 * uint64_t(bytesPerSample(bitmap.format()));
     const char* mode = pixelBytes > 0xF0000000ull ? "w8" : "w";
     std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(file.c_str(), mode), TIFFClose);
     if (!tiff || !writeImage(tiff.get(), bitmap, dpi)) return false;

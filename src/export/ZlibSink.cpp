@@ -61,7 +61,8 @@ void deflatePiece(const uint8_t* input, size_t count, bool last, Piece& piece)
 
 } // namespace
 
-ZlibSink::ZlibSink(std::filesystem::path path) : file_(std::move(path)) {}
+ZlibSink::ZlibSink(std::filesystem::path path) : file_(std::move(path))
+{}
 
 void ZlibSink::put(const uint8_t* bytes, size_t count)
 {

@@ -8,8 +8,12 @@ namespace oxel {
 int channelCount(PixelFormat format)
 {
     switch (format) {
-    case PixelFormat::Gray8: case PixelFormat::Gray16: case PixelFormat::GrayF: return 1;
-    case PixelFormat::RGB8: case PixelFormat::RGB16: case PixelFormat::RGBF: return 3;
+    case PixelFormat::Gray8:
+    case PixelFormat::Gray16:
+    case PixelFormat::GrayF: return 1;
+    case PixelFormat::RGB8:
+    case PixelFormat::RGB16:
+    case PixelFormat::RGBF: return 3;
     default: return 4;
     }
 }
@@ -17,8 +21,14 @@ int channelCount(PixelFormat format)
 int bytesPerSample(PixelFormat format)
 {
     switch (format) {
-    case PixelFormat::Gray8: case PixelFormat::RGB8: case PixelFormat::RGBX8: case PixelFormat::RGBA8: return 1;
-    case PixelFormat::Gray16: case PixelFormat::RGB16: case PixelFormat::RGBX16: case PixelFormat::RGBA16: return 2;
+    case PixelFormat::Gray8:
+    case PixelFormat::RGB8:
+    case PixelFormat::RGBX8:
+    case PixelFormat::RGBA8: return 1;
+    case PixelFormat::Gray16:
+    case PixelFormat::RGB16:
+    case PixelFormat::RGBX16:
+    case PixelFormat::RGBA16: return 2;
     default: return 4;
     }
 }
@@ -46,8 +56,8 @@ std::optional<Bitmap> Bitmap::allocate(int64_t width, int64_t height, PixelForma
     return bitmap;
 }
 
-Bitmap Bitmap::wrap(int64_t width, int64_t height, PixelFormat format, size_t rowBytes,
-                    std::shared_ptr<uint8_t> pixels, ColourSpace colourSpace)
+Bitmap Bitmap::wrap(int64_t width, int64_t height, PixelFormat format, size_t rowBytes, std::shared_ptr<uint8_t> pixels,
+                    ColourSpace colourSpace)
 {
     Bitmap bitmap;
     bitmap.width_ = width;

@@ -12,15 +12,25 @@ namespace oxel {
 // How the samples of a bitmap are laid out. 16-bit samples are native (little-endian) unsigned
 // integers, float samples are 32-bit. X channels are padding: they are written opaque and never read.
 enum class PixelFormat {
-    Gray8, Gray16, GrayF,
-    RGB8, RGB16, RGBF,
-    RGBX8, RGBX16,
-    RGBA8, RGBA16, RGBAf,
+    Gray8,
+    Gray16,
+    GrayF,
+    RGB8,
+    RGB16,
+    RGBF,
+    RGBX8,
+    RGBX16,
+    RGBA8,
+    RGBA16,
+    RGBAf,
 };
 
 int channelCount(PixelFormat format);
 int bytesPerSample(PixelFormat format);
-inline int bytesPerPixel(PixelFormat format) { return channelCount(format) * bytesPerSample(format); }
+inline int bytesPerPixel(PixelFormat format)
+{
+    return channelCount(format) * bytesPerSample(format);
+}
 
 // A picture's pixels in memory, the stand-in for a platform bitmap image: width, height, format,
 // row bytes, shared immutable-by-convention pixels, and a colour tag. Copies share the pixels.

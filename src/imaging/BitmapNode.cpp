@@ -9,9 +9,12 @@ namespace {
 template <class Sample>
 float normalised(Sample v)
 {
-    if constexpr (sizeof(Sample) == 1) return float(v) * (1.0f / 255.0f);
-    else if constexpr (sizeof(Sample) == 2) return float(v) * (1.0f / 65535.0f);
-    else return v;
+    if constexpr (sizeof(Sample) == 1)
+        return float(v) * (1.0f / 255.0f);
+    else if constexpr (sizeof(Sample) == 2)
+        return float(v) * (1.0f / 65535.0f);
+    else
+        return v;
 }
 
 template <class Sample, int channels>
@@ -40,8 +43,10 @@ RowConverter converterFor(PixelFormat format)
     case PixelFormat::RGB8: return convertRow<uint8_t, 3>;
     case PixelFormat::RGB16: return convertRow<uint16_t, 3>;
     case PixelFormat::RGBF: return convertRow<float, 3>;
-    case PixelFormat::RGBX8: case PixelFormat::RGBA8: return convertRow<uint8_t, 4>;
-    case PixelFormat::RGBX16: case PixelFormat::RGBA16: return convertRow<uint16_t, 4>;
+    case PixelFormat::RGBX8:
+    case PixelFormat::RGBA8: return convertRow<uint8_t, 4>;
+    case PixelFormat::RGBX16:
+    case PixelFormat::RGBA16: return convertRow<uint16_t, 4>;
     case PixelFormat::RGBAf: return convertRow<float, 4>;
     }
     return convertRow<uint8_t, 4>;

@@ -12,10 +12,11 @@ float overlayChannel(float a, float b)
 } // namespace
 
 BlendNode::BlendNode(ImageNodePtr top, ImageNodePtr background, BlendMode mode)
-    : top_(std::move(top)), background_(std::move(background)), mode_(mode),
+    : top_(std::move(top)),
+      background_(std::move(background)),
+      mode_(mode),
       extent_(top_->extent().united(background_->extent()))
-{
-}
+{}
 
 void BlendNode::prepare() const
 {

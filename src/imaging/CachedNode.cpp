@@ -36,7 +36,8 @@ void CachedNode::render(const PixelRect& region, RGB* out, size_t stride) const
     }
     fill();
     for (int64_t y = 0; y < region.height; ++y) {
-        const RGB* from = samples_.data() + size_t(region.y - domain_.y + y) * size_t(domain_.width) + size_t(region.x - domain_.x);
+        const RGB* from =
+            samples_.data() + size_t(region.y - domain_.y + y) * size_t(domain_.width) + size_t(region.x - domain_.x);
         std::copy(from, from + region.width, out + size_t(y) * stride);
     }
 }

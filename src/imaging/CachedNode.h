@@ -16,8 +16,7 @@ public:
     // the scratch memory of inputs that pull wide neighbourhoods small.
     CachedNode(ImageNodePtr input, PixelRect domain, int tileWidth = 512, int tileHeight = 128)
         : input_(std::move(input)), domain_(domain), tileWidth_(tileWidth), tileHeight_(tileHeight)
-    {
-    }
+    {}
 
     Rect extent() const override { return input_->extent(); }
     void render(const PixelRect& region, RGB* out, size_t stride) const override;

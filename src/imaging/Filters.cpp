@@ -2,8 +2,8 @@
 
 #include "imaging/BlendNode.h"
 #include "imaging/CachedNode.h"
-#include "imaging/GeometryNodes.h"
 #include "imaging/GaussianNode.h"
+#include "imaging/GeometryNodes.h"
 #include "imaging/RenderContext.h"
 #include "imaging/ResampleNode.h"
 
@@ -54,7 +54,8 @@ Image multiScaleBlur(const Image& image, double sigma)
     // Its tiles are a factor smaller than usual, so that each pulls an ordinary tile's worth of
     // the full-size picture into scratch.
     if (const auto domain = smallCopyDomain(image, factor)) {
-        blurred = std::make_shared<CachedNode>(blurred, *domain, std::max(32, int(512 / factor)), std::max(8, int(128 / factor)));
+        blurred = std::make_shared<CachedNode>(blurred, *domain, std::max(32, int(512 / factor)),
+                                               std::max(8, int(128 / factor)));
     }
     return Image(std::make_shared<ResampleNode>(blurred, factor, factor, 0, 0, ResampleFilter::lanczos3));
 }
@@ -64,7 +65,8 @@ Image multiScaleBlur(const Image& image, double sigma)
 Image lanczosScaleTransform(const Image& image, double scale, double aspectRatio)
 {
     if (image.isNull() || !(scale > 0) || !(aspectRatio > 0)) return {};
-    return Image(std::make_shared<ResampleNode>(image.node(), scale * aspectRatio, scale, 0, 0, ResampleFilter::lanczos3));
+    return Image(
+        std::make_shared<ResampleNode>(image.node(), scale * aspectRatio, scale, 0, 0, ResampleFilter::lanczos3));
 }
 
 Image gaussianBlur(const Image& image, double sigma)

@@ -35,14 +35,15 @@ void GaussianNode::render(const PixelRect& region, RGB* out, size_t stride) cons
     ScratchBuffer across(size_t(from.height) * size_t(inside.width));
     for (int64_t y = 0; y < from.height; ++y) {
         convolveRow(reinterpret_cast<float*>(across.data() + size_t(y) * size_t(inside.width)),
-                    reinterpret_cast<const float*>(source.data() + size_t(y) * size_t(from.width)),
-                    weights_.data(), weights_.size(), 3, outFloats);
+                    reinterpret_cast<const float*>(source.data() + size_t(y) * size_t(from.width)), weights_.data(),
+                    weights_.size(), 3, outFloats);
     }
     // Vertical pass: rows of the horizontal result are `inside.width` pixels apart.
     for (int64_t y = 0; y < inside.height; ++y) {
-        convolveRow(reinterpret_cast<float*>(out + size_t(inside.y - region.y + y) * stride + size_t(inside.x - region.x)),
-                    reinterpret_cast<const float*>(across.data() + size_t(y) * size_t(inside.width)),
-                    weights_.data(), weights_.size(), 3 * size_t(inside.width), outFloats);
+        convolveRow(
+            reinterpret_cast<float*>(out + size_t(inside.y - region.y + y) * stride + size_t(inside.x - region.x)),
+            reinterpret_cast<const float*>(across.data() + size_t(y) * size_t(inside.width)), weights_.data(),
+            weights_.size(), 3 * size_t(inside.width), outFloats);
     }
 }
 

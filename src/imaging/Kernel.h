@@ -22,9 +22,11 @@ Image applyKernel(const Rect& extent, F f, const Inputs&... inputs)
 {
     constexpr size_t n = sizeof...(Inputs);
     SpanKernel span = [f](const RGB* const* in, RGB* out, size_t count) {
-        [&]<size_t... k>(std::index_sequence<k...>) {
+        [&]<size_t... k>(std::index_sequence<k...>)
+        {
             for (size_t i = 0; i < count; ++i) out[i] = f(in[k][i]...);
-        }(std::make_index_sequence<n>{});
+        }
+        (std::make_index_sequence<n>{});
     };
     return applySpanKernel(extent, std::move(span), std::vector<Image>{inputs...});
 }

@@ -7,8 +7,7 @@ namespace oxel {
 
 KernelNode::KernelNode(Rect extent, SpanKernel kernel, std::vector<ImageNodePtr> inputs)
     : extent_(extent), kernel_(std::move(kernel)), inputs_(std::move(inputs))
-{
-}
+{}
 
 void KernelNode::prepare() const
 {

@@ -12,7 +12,13 @@ struct RGB {
     friend RGB operator*(RGB a, float s) { return {a.r * s, a.g * s, a.b * s}; }
     friend RGB operator*(float s, RGB a) { return {a.r * s, a.g * s, a.b * s}; }
     friend RGB operator/(RGB a, float s) { return {a.r / s, a.g / s, a.b / s}; }
-    RGB& operator+=(RGB o) { r += o.r; g += o.g; b += o.b; return *this; }
+    RGB& operator+=(RGB o)
+    {
+        r += o.r;
+        g += o.g;
+        b += o.b;
+        return *this;
+    }
     bool operator==(const RGB&) const = default;
 };
 

@@ -39,7 +39,8 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
             const int64_t rows = std::min(height - y, bandRows);
             const PixelRect band{0, y, width, rows};
             if (sixteenBit) {
-                context.renderRGBA16(image, band, reinterpret_cast<uint16_t*>(output->mutableRow(y)), output->rowBytes());
+                context.renderRGBA16(image, band, reinterpret_cast<uint16_t*>(output->mutableRow(y)),
+                                     output->rowBytes());
             } else {
                 context.renderRGBA8Through16(image, band, output->mutableRow(y), output->rowBytes());
             }

@@ -29,14 +29,15 @@ void forEachTile(const PixelRect& rect, const RenderContext::Options& options, T
     while (tileCount() < enough && th > 16) th /= 2;
     while (tileCount() < enough && tw > 128) tw /= 2;
     const int64_t columns = (rect.width + tw - 1) / tw, rows = (rect.height + th - 1) / th;
-    tbb::parallel_for(tbb::blocked_range2d<int64_t>(0, rows, 1, 0, columns, 1), [&](const tbb::blocked_range2d<int64_t>& range) {
-        for (int64_t ty = range.rows().begin(); ty < range.rows().end(); ++ty) {
-            for (int64_t tx = range.cols().begin(); tx < range.cols().end(); ++tx) {
-                const int64_t x = rect.x + tx * tw, y = rect.y + ty * th;
-                tile(PixelRect{x, y, std::min(tw, rect.maxX() - x), std::min(th, rect.maxY() - y)});
-            }
-        }
-    });
+    tbb::parallel_for(tbb::blocked_range2d<int64_t>(0, rows, 1, 0, columns, 1),
+                      [&](const tbb::blocked_range2d<int64_t>& range) {
+                          for (int64_t ty = range.rows().begin(); ty < range.rows().end(); ++ty) {
+                              for (int64_t tx = range.cols().begin(); tx < range.cols().end(); ++tx) {
+                                  const int64_t x = rect.x + tx * tw, y = rect.y + ty * th;
+                                  tile(PixelRect{x, y, std::min(tw, rect.maxX() - x), std::min(th, rect.maxY() - y)});
+                              }
+                          }
+                      });
 }
 
 template <class Sample>
@@ -85,7 +86,8 @@ void renderQuantised(const Image& image, const PixelRect& rect, const RenderCont
 void RenderContext::render(const Image& image, const PixelRect& rect, RGB* out, size_t stride) const
 {
     if (image.isNull()) {
-        for (int64_t y = 0; y < rect.height; ++y) std::fill(out + size_t(y) * stride, out + size_t(y) * stride + rect.width, RGB{});
+        for (int64_t y = 0; y < rect.height; ++y)
+            std::fill(out + size_t(y) * stride, out + size_t(y) * stride + rect.width, RGB{});
         return;
     }
     image.node()->prepare();
@@ -102,7 +104,8 @@ void RenderContext::renderRGBA16(const Image& image, const PixelRect& rect, uint
 
 void RenderContext::renderRGBA8(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const
 {
-    renderQuantised<uint8_t>(image, rect, options_, out, rowBytes, 255, [](float v) { return quantised<uint8_t>(v, 255.0f); });
+    renderQuantised<uint8_t>(image, rect, options_, out, rowBytes, 255,
+                             [](float v) { return quantised<uint8_t>(v, 255.0f); });
 }
 
 void RenderContext::renderRGBA8Through16(const Image& image, const PixelRect& rect, uint8_t* out, size_t rowBytes) const
@@ -118,12 +121,12 @@ std::optional<Bitmap> RenderContext::renderBitmap(const Image& image, const Pixe
     auto bitmap = Bitmap::allocate(rect.width, rect.height, format, colourSpace);
     if (!bitmap) return std::nullopt;
     switch (format) {
-    case PixelFormat::RGBX16: case PixelFormat::RGBA16:
+    case PixelFormat::RGBX16:
+    case PixelFormat::RGBA16:
         renderRGBA16(image, rect, reinterpret_cast<uint16_t*>(bitmap->mutableData()), bitmap->rowBytes());
         return bitmap;
-    case PixelFormat::RGBX8: case PixelFormat::RGBA8:
-        renderRGBA8(image, rect, bitmap->mutableData(), bitmap->rowBytes());
-        return bitmap;
+    case PixelFormat::RGBX8:
+    case PixelFormat::RGBA8: renderRGBA8(image, rect, bitmap->mutableData(), bitmap->rowBytes()); return bitmap;
     case PixelFormat::RGBF:
         render(image, rect, reinterpret_cast<RGB*>(bitmap->mutableData()), size_t(rect.width));
         return bitmap;
@@ -131,12 +134,14 @@ std::optional<Bitmap> RenderContext::renderBitmap(const Image& image, const Pixe
         renderRows(image, rect, options_, [&](int64_t y, int64_t x, const RGB* samples, int64_t count) {
             float* row = reinterpret_cast<float*>(bitmap->mutableRow(y)) + 4 * x;
             for (int64_t i = 0; i < count; ++i) {
-                row[4 * i] = samples[i].r; row[4 * i + 1] = samples[i].g; row[4 * i + 2] = samples[i].b; row[4 * i + 3] = 1.0f;
+                row[4 * i] = samples[i].r;
+                row[4 * i + 1] = samples[i].g;
+                row[4 * i + 2] = samples[i].b;
+                row[4 * i + 3] = 1.0f;
             }
         });
         return bitmap;
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 

@@ -23,7 +23,10 @@ double lanczos3(double x)
     return std::abs(x) < 3.0 ? sinc(x) * sinc(x / 3.0) : 0.0;
 }
 
-bool isWhole(double v) { return v == std::floor(v); }
+bool isWhole(double v)
+{
+    return v == std::floor(v);
+}
 
 } // namespace
 
@@ -139,7 +142,8 @@ void verticalPass(const RGB* in, size_t inStride, int64_t inY, const AxisTaps& y
         const int count = yt.identity ? 1 : yt.count[size_t(o)];
         const int64_t first = yt.identity ? yt.inputBegin + o : yt.first[size_t(o)];
         sources.resize(size_t(count));
-        for (int k = 0; k < count; ++k) sources[size_t(k)] = reinterpret_cast<const float*>(in + size_t(first - inY + k) * inStride);
+        for (int k = 0; k < count; ++k)
+            sources[size_t(k)] = reinterpret_cast<const float*>(in + size_t(first - inY + k) * inStride);
         const float one = 1.0f;
         weightedRowSum(reinterpret_cast<float*>(out + size_t(o) * outStride), sources.data(),
                        yt.identity ? &one : yt.weights.data() + yt.offset[size_t(o)], size_t(count), size_t(width) * 3);
@@ -158,7 +162,8 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
     const AxisTaps yt = taps(inside.y, inside.maxY(), sy_, ty_, filter_);
     const PixelRect from{xt.inputBegin, yt.inputBegin, xt.inputEnd - xt.inputBegin, yt.inputEnd - yt.inputBegin};
     if (from.isEmpty()) {
-        for (int64_t y = 0; y < inside.height; ++y) std::fill(target + size_t(y) * stride, target + size_t(y) * stride + inside.width, RGB{});
+        for (int64_t y = 0; y < inside.height; ++y)
+            std::fill(target + size_t(y) * stride, target + size_t(y) * stride + inside.width, RGB{});
         return;
     }
     ScratchBuffer source(size_t(from.area()));
@@ -168,7 +173,8 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
     // pass as few rows as it can: shrinking in y filters vertically first.
     if (sy_ < 1.0) {
         ScratchBuffer down(size_t(inside.height) * size_t(from.width));
-        verticalPass(source.data(), size_t(from.width), from.y, yt, inside.height, from.width, down.data(), size_t(from.width));
+        verticalPass(source.data(), size_t(from.width), from.y, yt, inside.height, from.width, down.data(),
+                     size_t(from.width));
         horizontalPass(down.data(), size_t(from.width), from.x, inside.height, xt, inside.width, target, stride);
         return;
     }
@@ -177,7 +183,8 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
         return;
     }
     ScratchBuffer across(size_t(from.height) * size_t(inside.width));
-    horizontalPass(source.data(), size_t(from.width), from.x, from.height, xt, inside.width, across.data(), size_t(inside.width));
+    horizontalPass(source.data(), size_t(from.width), from.x, from.height, xt, inside.width, across.data(),
+                   size_t(inside.width));
     verticalPass(across.data(), size_t(inside.width), from.y, yt, inside.height, inside.width, target, stride);
 }
 

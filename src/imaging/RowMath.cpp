@@ -26,7 +26,8 @@ void weightedRowSum(float* __restrict out, const float* const* rows, const float
 }
 
 OXEL_VECTOR_CLONES
-void convolveRow(float* __restrict out, const float* __restrict in, const float* weights, size_t taps, size_t step, size_t count)
+void convolveRow(float* __restrict out, const float* __restrict in, const float* weights, size_t taps, size_t step,
+                 size_t count)
 {
     if (taps == 0) {
         std::fill(out, out + count, 0.0f);

@@ -10,9 +10,13 @@ namespace oxel {
 
 namespace {
 
-std::string describeErrno(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string describeErrno(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
 
-bool writeAll(int fd, std::string_view bytes) {
+bool writeAll(int fd, std::string_view bytes)
+{
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
@@ -24,10 +28,11 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& destination, std::string_view bytes,
-                                               mode_t permissions) {
+                                               mode_t permissions)
+{
     std::error_code folderError;
     std::filesystem::create_directories(destination.parent_path(), folderError);
     if (folderError) return "cannot create " + destination.parent_path().string() + ": " + folderError.message();
@@ -38,8 +43,10 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& dest
     ::fchmod(fd, permissions);
 
     std::optional<std::string> failure;
-    if (!writeAll(fd, bytes)) failure = describeErrno("cannot write " + temporary);
-    else if (::fsync(fd) != 0) failure = describeErrno("cannot flush " + temporary);
+    if (!writeAll(fd, bytes))
+        failure = describeErrno("cannot write " + temporary);
+    else if (::fsync(fd) != 0)
+        failure = describeErrno("cannot flush " + temporary);
     if (::close(fd) != 0 && !failure) failure = describeErrno("cannot close " + temporary);
     if (!failure && ::rename(temporary.c_str(), destination.c_str()) != 0)
         failure = describeErrno("cannot replace " + destination.string());
@@ -47,4 +54,4 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& dest
     return failure;
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -21,9 +21,13 @@ namespace {
 constexpr std::string_view acknowledgement = "ok\n";
 constexpr std::chrono::milliseconds readDeadline{2000};
 
-std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string errnoText(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
 
-std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path) {
+std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path)
+{
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string text = path.string();
@@ -32,36 +36,39 @@ std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path) {
     return address;
 }
 
-/// A folder only this user can enter: made when missing, refused when someone else could plant
-/// a socket in it.
-std::optional<std::string> preparePrivateFolder(const std::filesystem::path& folder) {
+// A folder only this user can enter: made when missing, refused when someone else could plant
+// a socket in it.
+std::optional<std::string> preparePrivateFolder(const std::filesystem::path& folder)
+{
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) return "cannot create " + folder.string() + ": " + error.message();
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0) return errnoText("cannot inspect " + folder.string());
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-        return folder.string() + " is not a folder of this user";
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) return folder.string() + " is not a folder of this user";
     if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
         return errnoText("cannot make " + folder.string() + " private");
     return std::nullopt;
 }
 
-bool peerIsThisUser(int connection) {
+bool peerIsThisUser(int connection)
+{
     ucred credentials{};
     socklen_t length = sizeof(credentials);
     return ::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
            credentials.uid == ::geteuid();
 }
 
-/// Reads until the peer closes its side; none when the limit is passed or the deadline ends
-/// first (a sender that trickles its bytes cannot hold the channel longer than that).
-std::optional<std::string> readAll(int fd, size_t limit, std::chrono::milliseconds timeout) {
+// Reads until the peer closes its side; none when the limit is passed or the deadline ends
+// first (a sender that trickles its bytes cannot hold the channel longer than that).
+std::optional<std::string> readAll(int fd, size_t limit, std::chrono::milliseconds timeout)
+{
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::string bytes;
     char buffer[4096];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd waiting{fd, POLLIN, 0};
         const int ready = left.count() > 0 ? ::poll(&waiting, 1, static_cast<int>(left.count())) : 0;
         if (ready < 0 && errno == EINTR) continue;
@@ -75,7 +82,8 @@ std::optional<std::string> readAll(int fd, size_t limit, std::chrono::millisecon
     }
 }
 
-bool writeAll(int fd, std::string_view bytes) {
+bool writeAll(int fd, std::string_view bytes)
+{
     while (!bytes.empty()) {
         const ssize_t written = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (written < 0 && errno == EINTR) continue;
@@ -87,27 +95,31 @@ bool writeAll(int fd, std::string_view bytes) {
 
 struct FileDescriptor {
     int fd;
-    ~FileDescriptor() {
+    ~FileDescriptor()
+    {
         if (fd >= 0) ::close(fd);
     }
     int release() { return std::exchange(fd, -1); }
 };
 
-}  // namespace
+} // namespace
 
-std::filesystem::path InstanceChannel::standardPath() {
+std::filesystem::path InstanceChannel::standardPath()
+{
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime == '/') return std::filesystem::path(runtime) / appFolderName() / "instance";
     return std::filesystem::temp_directory_path() / (appFolderName() + "-" + std::to_string(::geteuid())) / "instance";
 }
 
-std::string InstanceChannel::encodeHandOff(const std::vector<std::string>& arguments) {
+std::string InstanceChannel::encodeHandOff(const std::vector<std::string>& arguments)
+{
     // Arguments that are not UTF-8 (odd file names) are carried with replacement characters
     // rather than failing the hand-off.
     return nlohmann::json{{"arguments", arguments}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::string_view bytes) {
+std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::string_view bytes)
+{
     if (bytes.size() > maxHandOffBytes) return std::nullopt;
     const auto message = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
     if (!message.is_object()) return std::nullopt;
@@ -121,7 +133,8 @@ std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::stri
     return arguments;
 }
 
-InstanceChannel::ListenResult InstanceChannel::listen(const std::filesystem::path& socketPath, Handler handler) {
+InstanceChannel::ListenResult InstanceChannel::listen(const std::filesystem::path& socketPath, Handler handler)
+{
     const auto fail = [](std::string error) { return ListenResult{Outcome::failed, nullptr, std::move(error)}; };
     if (auto error = preparePrivateFolder(socketPath.parent_path())) return fail(*error);
     const auto address = socketAddress(socketPath);
@@ -135,7 +148,7 @@ InstanceChannel::ListenResult InstanceChannel::listen(const std::filesystem::pat
         return fail(errnoText("cannot lock " + lockPath));
     }
 
-    ::unlink(socketPath.c_str());  // left behind by an instance that ended without cleaning up
+    ::unlink(socketPath.c_str()); // left behind by an instance that ended without cleaning up
     FileDescriptor listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (listener.fd < 0) return fail(errnoText("cannot create a socket"));
     if (::bind(listener.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0)
@@ -151,9 +164,11 @@ InstanceChannel::ListenResult InstanceChannel::listen(const std::filesystem::pat
 }
 
 InstanceChannel::InstanceChannel(std::filesystem::path path, int listener, int lock, Handler handler)
-    : path_(std::move(path)), listener_(listener), lock_(lock), handler_(std::move(handler)) {}
+    : path_(std::move(path)), listener_(listener), lock_(lock), handler_(std::move(handler))
+{}
 
-InstanceChannel::~InstanceChannel() {
+InstanceChannel::~InstanceChannel()
+{
     if (thread_.joinable()) {
         const char wake = 1;
         (void)!::write(wakePipe_[1], &wake, 1);
@@ -164,7 +179,8 @@ InstanceChannel::~InstanceChannel() {
         if (fd >= 0) ::close(fd);
 }
 
-void InstanceChannel::serve() {
+void InstanceChannel::serve()
+{
     for (;;) {
         pollfd waiting[2] = {{listener_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
         if (::poll(waiting, 2, -1) < 0) {
@@ -179,7 +195,8 @@ void InstanceChannel::serve() {
     }
 }
 
-void InstanceChannel::answer(int connection) {
+void InstanceChannel::answer(int connection)
+{
     if (!peerIsThisUser(connection)) {
         std::cerr << "[instance] refused a hand-off from another user\n";
         return;
@@ -195,7 +212,8 @@ void InstanceChannel::answer(int connection) {
 }
 
 bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
-                              std::chrono::milliseconds timeout) {
+                              std::chrono::milliseconds timeout)
+{
     const auto address = socketAddress(socketPath);
     if (!address) return false;
     FileDescriptor connection{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
@@ -210,7 +228,8 @@ bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std
 }
 
 InstanceChannel::Claim InstanceChannel::claim(const std::filesystem::path& socketPath,
-                                              const std::vector<std::string>& arguments, Handler handler) {
+                                              const std::vector<std::string>& arguments, Handler handler)
+{
     // An instance that has just taken the lock may not listen yet: ask again a few times.
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (handOff(socketPath, arguments)) return {nullptr, true, {}};
@@ -222,4 +241,4 @@ InstanceChannel::Claim InstanceChannel::claim(const std::filesystem::path& socke
     return {nullptr, false, "another instance holds " + socketPath.string() + " but does not answer"};
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -12,58 +12,58 @@
 
 namespace oxel {
 
-/// The per-user local socket through which a second start of the application hands its
-/// arguments (an "oxel:" sign-in callback, later files to open) to the running instance, which
-/// is the one that listens. Only processes of the same user are heard.
-///
-/// The running instance holds a lock beside the socket for its whole life, so a socket left by a
-/// crashed instance is replaced, and two instances starting together cannot both listen.
+// The per-user local socket through which a second start of the application hands its
+// arguments (an "oxel:" sign-in callback, later files to open) to the running instance, which
+// is the one that listens. Only processes of the same user are heard.
+//
+// The running instance holds a lock beside the socket for its whole life, so a socket left by a
+// crashed instance is replaced, and two instances starting together cannot both listen.
 class InstanceChannel {
 public:
-    /// Runs on the channel's own thread, one hand-off at a time; post to the main executor from
-    /// there. The sender learns that the hand-off arrived once the handler has returned.
+    // Runs on the channel's own thread, one hand-off at a time; post to the main executor from
+    // there. The sender learns that the hand-off arrived once the handler has returned.
     using Handler = std::function<void(std::vector<std::string> arguments)>;
 
     enum class Outcome { listening, anotherInstanceListens, failed };
     struct ListenResult {
         Outcome outcome;
-        std::unique_ptr<InstanceChannel> channel;  // when listening
-        std::string error;                         // when failed
+        std::unique_ptr<InstanceChannel> channel; // when listening
+        std::string error;                        // when failed
     };
 
-    /// What a starting process is: the running instance (it listens and handles its own
-    /// arguments), or a second start whose arguments went to the running one (it should exit).
-    /// With neither (the socket cannot be made) the process runs alone and says why.
+    // What a starting process is: the running instance (it listens and handles its own
+    // arguments), or a second start whose arguments went to the running one (it should exit).
+    // With neither (the socket cannot be made) the process runs alone and says why.
     struct Claim {
         std::unique_ptr<InstanceChannel> channel;
         bool handedOff = false;
         std::string error;
     };
 
-    /// `$XDG_RUNTIME_DIR/<app folder>/instance`, else a private folder under /tmp.
+    // `$XDG_RUNTIME_DIR/<app folder>/instance`, else a private folder under /tmp.
     static std::filesystem::path standardPath();
 
-    /// What `main` does first: hand `arguments` to a running instance, or become it.
+    // What `main` does first: hand `arguments` to a running instance, or become it.
     static Claim claim(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
                        Handler handler);
 
     static ListenResult listen(const std::filesystem::path& socketPath, Handler handler);
-    /// Hands `arguments` to the instance listening on `socketPath`; true once it took them.
+    // Hands `arguments` to the instance listening on `socketPath`; true once it took them.
     static bool handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
                         std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    /// Stops listening and removes the socket.
+    // Stops listening and removes the socket.
     ~InstanceChannel();
     InstanceChannel(const InstanceChannel&) = delete;
     InstanceChannel& operator=(const InstanceChannel&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
 
-    /// The bytes of one hand-off, and their reading (none for anything malformed or too large).
+    // The bytes of one hand-off, and their reading (none for anything malformed or too large).
     static std::string encodeHandOff(const std::vector<std::string>& arguments);
     static std::optional<std::vector<std::string>> decodeHandOff(std::string_view bytes);
-    /// Room for every file a command line can name (a batch of thousands of photos), with the
-    /// escapes of the encoding.
+    // Room for every file a command line can name (a batch of thousands of photos), with the
+    // escapes of the encoding.
     static constexpr size_t maxHandOffBytes = 16 * 1024 * 1024;
 
 private:
@@ -79,4 +79,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace oxel
+} // namespace oxel

@@ -7,7 +7,8 @@ namespace oxel {
 
 namespace {
 
-const SecretSchema* genericPasswordSchema() {
+const SecretSchema* genericPasswordSchema()
+{
     // Items are matched by their attributes only, so an item written under another schema name
     // with the same service and account is the same item.
     static const SecretSchema schema = {
@@ -18,22 +19,31 @@ const SecretSchema* genericPasswordSchema() {
             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
         },
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
     };
     return &schema;
 }
 
-/// Logs and frees `error`; true when there was one.
-bool failed(GError* error, const char* operation) {
+// Logs and frees `error`; true when there was one.
+bool failed(GError* error, const char* operation)
+{
     if (!error) return false;
     std::cerr << "[secrets] " << operation << " failed: " << error->message << '\n';
     g_error_free(error);
     return true;
 }
 
-}  // namespace
+} // namespace
 
-bool SecretStore::save(const SecretItem& item, const std::string& label, const std::string& secret) {
+bool SecretStore::save(const SecretItem& item, const std::string& label, const std::string& secret)
+{
     GError* error = nullptr;
     const gboolean stored = secret_password_store_sync(genericPasswordSchema(), SECRET_COLLECTION_DEFAULT,
                                                        label.c_str(), secret.c_str(), nullptr, &error, "service",
@@ -41,7 +51,8 @@ bool SecretStore::save(const SecretItem& item, const std::string& label, const s
     return !failed(error, "saving an item") && stored;
 }
 
-std::optional<std::string> SecretStore::load(const SecretItem& item) {
+std::optional<std::string> SecretStore::load(const SecretItem& item)
+{
     GError* error = nullptr;
     gchar* secret = secret_password_lookup_sync(genericPasswordSchema(), nullptr, &error, "service",
                                                 item.service.c_str(), "account", item.account.c_str(), nullptr);
@@ -51,11 +62,12 @@ std::optional<std::string> SecretStore::load(const SecretItem& item) {
     return result;
 }
 
-bool SecretStore::remove(const SecretItem& item) {
+bool SecretStore::remove(const SecretItem& item)
+{
     GError* error = nullptr;
     const gboolean removed = secret_password_clear_sync(genericPasswordSchema(), nullptr, &error, "service",
                                                         item.service.c_str(), "account", item.account.c_str(), nullptr);
     return !failed(error, "removing an item") && removed;
 }
 
-}  // namespace oxel
+} // namespace oxel

@@ -11,23 +11,23 @@
 
 namespace oxel {
 
-/// The application's user defaults: typed values under text keys, kept in one JSON object in a
-/// file and written through on every change (atomically, pretty-printed, keys sorted, readable
-/// only by the user since it holds the account token).
-///
-/// A typed read yields a value only when the key is present and holds that type: `boolValue` of a
-/// key holding 1 is none, so callers can tell "absent or something else" from a stored value.
-/// Integers also read as doubles. Safe to use from any thread.
-///
-/// A file that does not parse as a JSON object is moved aside (".damaged") on load, so the store
-/// starts empty without overwriting what was there.
+// The application's user defaults: typed values under text keys, kept in one JSON object in a
+// file and written through on every change (atomically, pretty-printed, keys sorted, readable
+// only by the user since it holds the account token).
+//
+// A typed read yields a value only when the key is present and holds that type: `boolValue` of a
+// key holding 1 is none, so callers can tell "absent or something else" from a stored value.
+// Integers also read as doubles. Safe to use from any thread.
+//
+// A file that does not parse as a JSON object is moved aside (".damaged") on load, so the store
+// starts empty without overwriting what was there.
 class SettingsStore {
 public:
     explicit SettingsStore(std::filesystem::path file);
 
-    /// The process-wide store on `standardFile()`, loaded on first use.
+    // The process-wide store on `standardFile()`, loaded on first use.
     static SettingsStore& shared();
-    /// `<configDirectory>/settings.json`.
+    // `<configDirectory>/settings.json`.
     static std::filesystem::path standardFile();
 
     const std::filesystem::path& file() const { return file_; }
@@ -56,7 +56,7 @@ public:
 
 private:
     void load();
-    bool save() const;  // caller holds the lock
+    bool save() const; // caller holds the lock
     template <typename T, typename Check>
     std::optional<T> typed(std::string_view key, Check isType) const;
 
@@ -65,4 +65,4 @@ private:
     nlohmann::json values_ = nlohmann::json::object();
 };
 
-}  // namespace oxel
+} // namespace oxel

@@ -8,7 +8,8 @@ extern char** environ;
 
 namespace oxel {
 
-bool openURL(const std::string& url) {
+bool openURL(const std::string& url)
+{
     pid_t child = 0;
     char program[] = "xdg-open";
     std::string argument = url;

@@ -18,14 +18,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Task<void> holdTurn(AsyncGate& gate, std::vector<std::string>& log, std::string name, std::chrono::seconds hold) {
+Task<void> holdTurn(AsyncGate& gate, std::vector<std::string>& log, std::string name, std::chrono::seconds hold)
+{
     auto turn = co_await gate.enter();
     log.push_back(name + " in");
     co_await sleepFor(hold);
     log.push_back(name + " out");
 }
 
-TEST(AsyncGate, AdmitsUpToItsLimitInArrivalOrder) {
+TEST(AsyncGate, AdmitsUpToItsLimitInArrivalOrder)
+{
     ManualLoop loop;
     TaskScope scope;
     AsyncGate gate(2);
@@ -42,7 +44,8 @@ TEST(AsyncGate, AdmitsUpToItsLimitInArrivalOrder) {
     EXPECT_EQ(gate.holders(), 0);
 }
 
-TEST(AsyncGate, AWaiterThatGoesAwayPassesItsTurnOn) {
+TEST(AsyncGate, AWaiterThatGoesAwayPassesItsTurnOn)
+{
     ManualLoop loop;
     TaskScope scope;
     AsyncGate gate(1);
@@ -58,7 +61,8 @@ TEST(AsyncGate, AWaiterThatGoesAwayPassesItsTurnOn) {
     EXPECT_EQ(log, (std::vector<std::string>{"a in", "a out", "c in", "c out"}));
 }
 
-TEST(AsyncGate, ATurnGivenToATaskThatGoesAwayBeforeItRunsPassesOn) {
+TEST(AsyncGate, ATurnGivenToATaskThatGoesAwayBeforeItRunsPassesOn)
+{
     ManualLoop loop;
     TaskScope scope;
     AsyncGate gate(1);
@@ -85,7 +89,8 @@ TEST(AsyncGate, ATurnGivenToATaskThatGoesAwayBeforeItRunsPassesOn) {
     EXPECT_EQ(gate.holders(), 0);
 }
 
-TEST(Debounce, RunsTheLastActionOnceAfterTheLastCall) {
+TEST(Debounce, RunsTheLastActionOnceAfterTheLastCall)
+{
     ManualLoop loop;
     Debounce save(500ms);
     std::vector<int> saved;
@@ -106,13 +111,14 @@ TEST(Debounce, RunsTheLastActionOnceAfterTheLastCall) {
     EXPECT_EQ(saved, (std::vector<int>{3, 4}));
 }
 
-TEST(Signal, CallsConnectedObserversInOrderUntilTheyDisconnect) {
+TEST(Signal, CallsConnectedObserversInOrderUntilTheyDisconnect)
+{
     Signal<int> changed;
     std::vector<std::string> log;
     Connection second;
     Connection first = changed.connect([&](int v) {
         log.push_back("first " + std::to_string(v));
-        second.disconnect();  // during an emission
+        second.disconnect(); // during an emission
     });
     second = changed.connect([&](int v) { log.push_back("second " + std::to_string(v)); });
     {
@@ -123,7 +129,8 @@ TEST(Signal, CallsConnectedObserversInOrderUntilTheyDisconnect) {
     EXPECT_EQ(log, (std::vector<std::string>{"first 1", "scoped 1", "first 2"}));
 }
 
-TEST(CancelToken, RunsEachRegisteredCallbackOnceAndLateOnesAtOnce) {
+TEST(CancelToken, RunsEachRegisteredCallbackOnceAndLateOnesAtOnce)
+{
     CancelSource source;
     int kept = 0, dropped = 0, late = 0;
     auto keep = source.token().onCancel([&] { ++kept; });
@@ -140,7 +147,8 @@ TEST(CancelToken, RunsEachRegisteredCallbackOnceAndLateOnesAtOnce) {
     EXPECT_FALSE(CancelToken().cancelled());
 }
 
-TEST(WorkPool, StartsWaitingUserInitiatedJobsBeforeUtilityJobs) {
+TEST(WorkPool, StartsWaitingUserInitiatedJobsBeforeUtilityJobs)
+{
     std::vector<std::string> order;
     std::promise<void> release;
     {
@@ -154,9 +162,9 @@ TEST(WorkPool, StartsWaitingUserInitiatedJobsBeforeUtilityJobs) {
         pool.submit(WorkPriority::utility, [&] { order.push_back("utility"); });
         pool.submit(WorkPriority::userInitiated, [&] { order.push_back("user"); });
         release.set_value();
-    }  // the pool finishes its jobs before it goes away
+    } // the pool finishes its jobs before it goes away
     EXPECT_EQ(order, (std::vector<std::string>{"user", "utility"}));
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

@@ -14,20 +14,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Task<int> answer(int value) { co_return value * 2; }
+Task<int> answer(int value)
+{
+    co_return value * 2;
+}
 
-Task<int> sumOfAnswers() {
+Task<int> sumOfAnswers()
+{
     const int first = co_await answer(1);
     const int second = co_await answer(20);
     co_return first + second;
 }
 
-Task<int> failing() {
+Task<int> failing()
+{
     throw std::runtime_error("broken");
     co_return 0;
 }
 
-Task<std::string> catching() {
+Task<std::string> catching()
+{
     try {
         co_await failing();
     } catch (const std::runtime_error& error) {
@@ -37,11 +43,13 @@ Task<std::string> catching() {
 }
 
 template <typename T>
-Task<void> storeInto(Task<T> task, std::optional<T>& result) {
+Task<void> storeInto(Task<T> task, std::optional<T>& result)
+{
     result = co_await std::move(task);
 }
 
-TEST(Task, NestedTasksPassValuesAndExceptionsToTheirCaller) {
+TEST(Task, NestedTasksPassValuesAndExceptionsToTheirCaller)
+{
     ManualLoop loop;
     TaskScope scope;
     std::optional<int> sum;
@@ -56,12 +64,14 @@ TEST(Task, NestedTasksPassValuesAndExceptionsToTheirCaller) {
 }
 
 Task<void> sleepThenMark(std::chrono::nanoseconds delay, CancelToken token, std::vector<std::string>& log,
-                         std::string name) {
+                         std::string name)
+{
     const bool cancelled = co_await sleepFor(delay, token);
     log.push_back(name + (cancelled ? " cancelled" : " woke"));
 }
 
-TEST(Sleep, RunsOnTheVirtualClockAndWakesAtOnceWhenCancelled) {
+TEST(Sleep, RunsOnTheVirtualClockAndWakesAtOnceWhenCancelled)
+{
     ManualLoop loop;
     TaskScope scope;
     CancelSource cancel;
@@ -83,7 +93,8 @@ TEST(Sleep, RunsOnTheVirtualClockAndWakesAtOnceWhenCancelled) {
     EXPECT_EQ(log.back(), "late cancelled");
 }
 
-TEST(TaskScope, DestroyingTheScopeCancelsAndNeverResumesItsTasks) {
+TEST(TaskScope, DestroyingTheScopeCancelsAndNeverResumesItsTasks)
+{
     ManualLoop loop;
     std::vector<std::string> log;
     CancelToken scopeToken;
@@ -91,7 +102,7 @@ TEST(TaskScope, DestroyingTheScopeCancelsAndNeverResumesItsTasks) {
         TaskScope scope;
         scopeToken = scope.token();
         scope.spawn(sleepThenMark(1s, {}, log, "orphan"));
-        loop.advance(0s);  // the task starts and sleeps
+        loop.advance(0s); // the task starts and sleeps
         EXPECT_EQ(scope.runningCount(), 1u);
     }
     EXPECT_TRUE(scopeToken.cancelled());
@@ -105,7 +116,8 @@ struct OffloadOutcome {
     std::optional<std::string> failure;
 };
 
-Task<void> offloadTwice(ManualLoop& loop, OffloadOutcome& outcome) {
+Task<void> offloadTwice(ManualLoop& loop, OffloadOutcome& outcome)
+{
     outcome.ranOnMain = co_await offload(WorkPriority::userInitiated, [&loop] {
         std::this_thread::sleep_for(30ms);
         return loop.onMainThread();
@@ -118,7 +130,8 @@ Task<void> offloadTwice(ManualLoop& loop, OffloadOutcome& outcome) {
     }
 }
 
-TEST(Offload, RunsOnThePoolAndResumesOnTheMainThread) {
+TEST(Offload, RunsOnThePoolAndResumesOnTheMainThread)
+{
     ManualLoop loop;
     TaskScope scope;
     OffloadOutcome outcome;
@@ -132,13 +145,14 @@ TEST(Offload, RunsOnThePoolAndResumesOnTheMainThread) {
     EXPECT_FALSE(timerFired) << "the loop waited for the pool instead of jumping its clock";
 }
 
-TEST(Completion, TheFirstValueWinsAndWakesTheWaitingTask) {
+TEST(Completion, TheFirstValueWinsAndWakesTheWaitingTask)
+{
     ManualLoop loop;
     TaskScope scope;
     Completion<std::string> completion;
     std::optional<std::string> received;
-    scope.spawn(storeInto([](Completion<std::string> c) -> Task<std::string> { co_return co_await c.value(); }(completion),
-                          received));
+    scope.spawn(storeInto(
+        [](Completion<std::string> c) -> Task<std::string> { co_return co_await c.value(); }(completion), received));
     loop.advance(0s);
     EXPECT_FALSE(received);
     EXPECT_TRUE(completion.complete("callback"));
@@ -147,7 +161,8 @@ TEST(Completion, TheFirstValueWinsAndWakesTheWaitingTask) {
     EXPECT_EQ(*received, "callback");
 }
 
-TEST(Completion, AValueForADestroyedTaskIsDropped) {
+TEST(Completion, AValueForADestroyedTaskIsDropped)
+{
     ManualLoop loop;
     Completion<int> completion;
     bool resumed = false;
@@ -158,13 +173,14 @@ TEST(Completion, AValueForADestroyedTaskIsDropped) {
             flag = true;
         }(completion, resumed));
         loop.advance(0s);
-        completion.complete(1);  // resumption is posted, then the task goes away
+        completion.complete(1); // resumption is posted, then the task goes away
     }
     loop.advance(1s);
     EXPECT_FALSE(resumed);
 }
 
-TEST(ManualLoop, ReportsAStallInsteadOfHanging) {
+TEST(ManualLoop, ReportsAStallInsteadOfHanging)
+{
     ManualLoop loop;
     EXPECT_FALSE(loop.runUntil([] { return false; }));
     bool ran = false;
@@ -176,5 +192,5 @@ TEST(ManualLoop, ReportsAStallInsteadOfHanging) {
     EXPECT_EQ(loop.elapsed(), 5s);
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

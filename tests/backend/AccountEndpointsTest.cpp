@@ -17,7 +17,8 @@ class AccountEndpoints : public LocalBackendTest {
 protected:
     std::string userId() const { return std::to_string(account.userId); }
 
-    std::string submittedJob() {
+    std::string submittedJob()
+    {
         auto job = backend().state().nextJobId();
         local::Job record;
         record.id = job;
@@ -28,7 +29,8 @@ protected:
     }
 };
 
-TEST_F(AccountEndpoints, ReadsTheBalanceWithTheStoredToken) {
+TEST_F(AccountEndpoints, ReadsTheBalanceWithTheStoredToken)
+{
     auto balance = fetchBalance(userId());
     ASSERT_TRUE(balance) << describe(balance.failure());
     EXPECT_EQ(balance->balance, local::LocalBackendState::startingRoll);
@@ -39,7 +41,8 @@ TEST_F(AccountEndpoints, ReadsTheBalanceWithTheStoredToken) {
     EXPECT_EQ(request.authorization, "Bearer " + account.token);
 }
 
-TEST_F(AccountEndpoints, StoresARotatedTokenAndKeepsItOtherwise) {
+TEST_F(AccountEndpoints, StoresARotatedTokenAndKeepsItOtherwise)
+{
     LocalFaults faults;
     faults.rotateTokens = true;
     backend().setFaults(faults);
@@ -53,9 +56,10 @@ TEST_F(AccountEndpoints, StoresARotatedTokenAndKeepsItOtherwise) {
     ASSERT_TRUE(fetchBalance(userId())); // the new token is the one sent now
     EXPECT_EQ(requestsTo("/credits/balance").back().authorization, "Bearer " + *rotated->accountToken);
 
-    for (const char* answer : {R"({"balance": 1, "paidCredits": 0, "accessState": "active", "systemSlow": false, "accountToken": ""})",
-                               R"({"balance": 1, "paidCredits": 0, "accessState": "active", "systemSlow": false})",
-                               R"({"balance": "1", "accountToken": "never-stored"})"}) {
+    for (const char* answer :
+         {R"({"balance": 1, "paidCredits": 0, "accessState": "active", "systemSlow": false, "accountToken": ""})",
+          R"({"balance": 1, "paidCredits": 0, "accessState": "active", "systemSlow": false})",
+          R"({"balance": "1", "accountToken": "never-stored"})"}) {
         faults = {};
         faults.pathPrefix = "/credits/balance";
         faults.answer = answer;
@@ -65,7 +69,8 @@ TEST_F(AccountEndpoints, StoresARotatedTokenAndKeepsItOtherwise) {
     }
 }
 
-TEST_F(AccountEndpoints, ARefusedTokenIsAForbiddenHttpErrorAndAnOldVersionMustUpdate) {
+TEST_F(AccountEndpoints, ARefusedTokenIsAForbiddenHttpErrorAndAnOldVersionMustUpdate)
+{
     SettingsStore::shared().set("accountToken", "stale-token");
     auto refused = fetchBalance(userId());
     ASSERT_FALSE(refused);
@@ -81,7 +86,8 @@ TEST_F(AccountEndpoints, ARefusedTokenIsAForbiddenHttpErrorAndAnOldVersionMustUp
     EXPECT_EQ(*old.backendError(), BackendError::updateRequired());
 }
 
-TEST_F(AccountEndpoints, ABalanceRequestWithoutATokenRecoversANewOne) {
+TEST_F(AccountEndpoints, ABalanceRequestWithoutATokenRecoversANewOne)
+{
     SettingsStore::shared().remove("accountToken");
     auto balance = fetchBalance(userId());
     ASSERT_TRUE(balance) << describe(balance.failure());
@@ -90,7 +96,8 @@ TEST_F(AccountEndpoints, ABalanceRequestWithoutATokenRecoversANewOne) {
     EXPECT_EQ(SettingsStore::shared().stringValue("accountToken"), balance->accountToken);
 }
 
-TEST_F(AccountEndpoints, ListsTheProductsWithoutAuthorisation) {
+TEST_F(AccountEndpoints, ListsTheProductsWithoutAuthorisation)
+{
     auto products = fetchProducts();
     ASSERT_TRUE(products) << describe(products.failure());
     EXPECT_TRUE(products->available);
@@ -99,7 +106,8 @@ TEST_F(AccountEndpoints, ListsTheProductsWithoutAuthorisation) {
     EXPECT_FALSE(requestsTo("/pro/products").back().authorization);
 }
 
-TEST_F(AccountEndpoints, ProductsAnsweredWith426AreAnHttpErrorNotAnUpdate) {
+TEST_F(AccountEndpoints, ProductsAnsweredWith426AreAnHttpErrorNotAnUpdate)
+{
     LocalFaults faults;
     faults.pathPrefix = "/pro/products";
     faults.status = 426;
@@ -110,7 +118,8 @@ TEST_F(AccountEndpoints, ProductsAnsweredWith426AreAnHttpErrorNotAnUpdate) {
     EXPECT_EQ(products.backendError()->status(), 426);
 }
 
-TEST_F(AccountEndpoints, ShowsOnlyAnnouncementsForThisPlatform) {
+TEST_F(AccountEndpoints, ShowsOnlyAnnouncementsForThisPlatform)
+{
     EXPECT_FALSE(fetchAnnouncement());
     EXPECT_EQ(requestsTo("/config/message").back().query, "appVersion=" + appVersion() + "&platform=macos");
 
@@ -125,7 +134,8 @@ TEST_F(AccountEndpoints, ShowsOnlyAnnouncementsForThisPlatform) {
     EXPECT_FALSE(fetchAnnouncement());
 }
 
-TEST_F(AccountEndpoints, AnnouncementsDegradeQuietly) {
+TEST_F(AccountEndpoints, AnnouncementsDegradeQuietly)
+{
     backend().setAnnouncement(Json{{"platforms", {"macos"}}});
     LocalFaults faults;
     faults.pathPrefix = "/config/message";
@@ -141,7 +151,8 @@ TEST_F(AccountEndpoints, AnnouncementsDegradeQuietly) {
     EXPECT_FALSE(fetchAnnouncement());
 }
 
-TEST_F(AccountEndpoints, AnAnnouncementNestedBeyondReasonIsRefusedNotFollowedDown) {
+TEST_F(AccountEndpoints, AnAnnouncementNestedBeyondReasonIsRefusedNotFollowedDown)
+{
     // Copying or writing out a value nests one call per level: a hostile answer of a million
     // levels would exhaust the stack of whoever holds the message.
     std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
@@ -158,12 +169,14 @@ TEST_F(AccountEndpoints, AnAnnouncementNestedBeyondReasonIsRefusedNotFollowedDow
     EXPECT_EQ((*message)["nested"][0][0][0]["a"][0], 1);
 }
 
-TEST_F(AccountEndpoints, AnnouncementPlatformsMustBeAListOfTexts) {
+TEST_F(AccountEndpoints, AnnouncementPlatformsMustBeAListOfTexts)
+{
     backend().setAnnouncement(Json{{"id", "m5"}, {"platforms", {"macos", 7}}});
     EXPECT_FALSE(fetchAnnouncement());
 }
 
-TEST_F(AccountEndpoints, FilesReportsWithOrWithoutAPicture) {
+TEST_F(AccountEndpoints, FilesReportsWithOrWithoutAPicture)
+{
     std::string job = submittedJob();
     auto bare = reportResult(job, userId(), std::nullopt);
     ASSERT_TRUE(bare);
@@ -175,7 +188,8 @@ TEST_F(AccountEndpoints, FilesReportsWithOrWithoutAPicture) {
     EXPECT_EQ(Json::parse(requestsTo("/jobs/" + job + "/report").back().body)["image"], "YWJj");
 }
 
-TEST_F(AccountEndpoints, AReportCountsOnlyWithStatus200AndATextId) {
+TEST_F(AccountEndpoints, AReportCountsOnlyWithStatus200AndATextId)
+{
     LocalFaults faults;
     faults.pathPrefix = "/jobs/";
     faults.answer = R"({"reportId": "r-1"})";
@@ -191,7 +205,8 @@ TEST_F(AccountEndpoints, AReportCountsOnlyWithStatus200AndATextId) {
     EXPECT_EQ(reportResult("job-1", userId(), std::nullopt), "r-1");
 }
 
-TEST_F(AccountEndpoints, MarksDownloadsAndIgnoresAnyFailure) {
+TEST_F(AccountEndpoints, MarksDownloadsAndIgnoresAnyFailure)
+{
     std::string job = submittedJob();
     markDownloaded(job, userId());
     EXPECT_TRUE(backend().state().job(job)->downloaded);
@@ -204,13 +219,15 @@ TEST_F(AccountEndpoints, MarksDownloadsAndIgnoresAnyFailure) {
 
 class BalanceRotationWithSecretService : public AccountEndpoints {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         OXEL_REQUIRE_PRIVATE_SECRET_SERVICE();
         AccountEndpoints::SetUp();
     }
 };
 
-TEST_F(BalanceRotationWithSecretService, ARotatedTokenReachesTheAccountRecord) {
+TEST_F(BalanceRotationWithSecretService, ARotatedTokenReachesTheAccountRecord)
+{
     KeychainAccount::store(userId(), account.token);
     LocalFaults faults;
     faults.rotateTokens = true;

@@ -1,11 +1,11 @@
 #include "backend/AuthService.h"
 
-#include "backend/LocalBackendFixture.h"
-#include "backend/AccountEndpoints.h"
-#include "backend/JsonFields.h"
-#include "backend/ScriptedBrowser.h"
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
+#include "backend/AccountEndpoints.h"
+#include "backend/JsonFields.h"
+#include "backend/LocalBackendFixture.h"
+#include "backend/ScriptedBrowser.h"
 #include "platform/InstanceChannel.h"
 #include "support/SecretServiceGate.h"
 #include "support/TemporaryFolder.h"
@@ -16,7 +16,8 @@
 #include <sstream>
 
 namespace oxel {
-void PrintTo(const AuthState& state, std::ostream* out) {
+void PrintTo(const AuthState& state, std::ostream* out)
+{
     const char* names[] = {"signedIn", "waitlisted", "signedOut"};
     *out << names[static_cast<int>(state.which())] << "(" << state.userId() << ")";
 }
@@ -27,8 +28,10 @@ using namespace std::chrono_literals;
 using testing::ScriptedBrowser;
 using testing::TemporaryFolder;
 
-/// Makes the local backend answer requests under `path` with `status` (0: as usual) and `answer`.
-local::LocalFaults faultsAt(std::string path, int status, std::optional<std::string> answer = std::nullopt, int times = -1) {
+// Makes the local backend answer requests under `path` with `status` (0: as usual) and `answer`.
+local::LocalFaults faultsAt(std::string path, int status, std::optional<std::string> answer = std::nullopt,
+                            int times = -1)
+{
     local::LocalFaults faults;
     faults.pathPrefix = std::move(path);
     faults.status = status;
@@ -37,18 +40,20 @@ local::LocalFaults faultsAt(std::string path, int status, std::optional<std::str
     return faults;
 }
 
-std::string textOf(const std::filesystem::path& file) {
+std::string textOf(const std::filesystem::path& file)
+{
     std::ifstream in(file);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-/// Sign-in against the local backend, which also serves the development pages of both providers,
-/// with a scripted browser and the application's single-instance socket, on a virtual clock.
+// Sign-in against the local backend, which also serves the development pages of both providers,
+// with a scripted browser and the application's single-instance socket, on a virtual clock.
 class AuthServiceTest : public testing::LocalBackendTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         LocalBackendTest::SetUp();
         forgetAccount();
         auto listening = InstanceChannel::listen(folder / "instance", [this](std::vector<std::string> arguments) {
@@ -59,7 +64,8 @@ protected:
         ASSERT_EQ(listening.outcome, InstanceChannel::Outcome::listening) << listening.error;
         channel = std::move(listening.channel);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         scope.reset();
         channel.reset();
         service_.reset();
@@ -67,7 +73,8 @@ protected:
         LocalBackendTest::TearDown();
     }
 
-    BuildInfo buildInfo(std::map<std::string, std::string, std::less<>> overrides = {}) {
+    BuildInfo buildInfo(std::map<std::string, std::string, std::less<>> overrides = {})
+    {
         const std::string base = backend().baseURL();
         std::map<std::string, std::string, std::less<>> values{
             {"AppleWebServicesID", "pro.oxel.dev.signin"},
@@ -83,24 +90,29 @@ protected:
         return BuildInfo(values);
     }
 
-    AccountStorage storage() {
-        return {SettingsStore::shared(),
-                {std::string("oxel.test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name(), "account"}};
+    AccountStorage storage()
+    {
+        return {
+            SettingsStore::shared(),
+            {std::string("oxel.test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name(), "account"}};
     }
 
-    AuthService& service() {
+    AuthService& service()
+    {
         if (!service_) start();
         return *service_;
     }
-    void start(std::map<std::string, std::string, std::less<>> overrides = {}) {
+    void start(std::map<std::string, std::string, std::less<>> overrides = {})
+    {
         info = std::make_unique<BuildInfo>(buildInfo(std::move(overrides)));
         service_ = std::make_unique<AuthService>(AuthService::Environment{
             storage(), info.get(), [this](const std::string& url) { return browser.open(url); },
             [](const std::string& userId) { return oxel::fetchBalance(userId); }});
     }
 
-    /// Runs one flow to its end.
-    void run(Task<void> flow) {
+    // Runs one flow to its end.
+    void run(Task<void> flow)
+    {
         bool finished = false;
         scope->spawn([](Task<void> task, bool& done) -> Task<void> {
             co_await std::move(task);
@@ -113,14 +125,18 @@ protected:
     void signInWithApple() { run(service().signInWithApple()); }
     void signInWithGoogle() { run(service().signInWithGoogle()); }
 
-    /// The requests to exactly this path (the prefix match of the fixture also finds the redirect page).
-    std::vector<local::ReceivedRequest> requestsAt(const std::string& path) const {
+    // The requests to exactly this path (the prefix match of the fixture also finds the redirect page).
+    std::vector<local::ReceivedRequest> requestsAt(const std::string& path) const
+    {
         auto matching = requestsTo(path);
         std::erase_if(matching, [&](const auto& request) { return request.path != path; });
         return matching;
     }
 
-    std::string defaultText(std::string_view key) { return SettingsStore::shared().stringValue(key).value_or("<absent>"); }
+    std::string defaultText(std::string_view key)
+    {
+        return SettingsStore::shared().stringValue(key).value_or("<absent>");
+    }
 
     ManualLoop loop;
     TemporaryFolder folder;
@@ -131,7 +147,8 @@ protected:
     std::unique_ptr<TaskScope> scope = std::make_unique<TaskScope>();
 };
 
-TEST_F(AuthServiceTest, AppleSignInGoesThroughTheBrowserTheRedirectPageAndTheSocket) {
+TEST_F(AuthServiceTest, AppleSignInGoesThroughTheBrowserTheRedirectPageAndTheSocket)
+{
     std::vector<bool> busySeen;
     auto busyWatch = service().busyChanged.connect([&](bool busy) { busySeen.push_back(busy); });
     signInWithApple();
@@ -158,7 +175,8 @@ TEST_F(AuthServiceTest, AppleSignInGoesThroughTheBrowserTheRedirectPageAndTheSoc
     EXPECT_FALSE(exchanges[0].authorization);
 }
 
-TEST_F(AuthServiceTest, GoogleSignInExchangesTheCodeWithItsVerifier) {
+TEST_F(AuthServiceTest, GoogleSignInExchangesTheCodeWithItsVerifier)
+{
     browser.subject = "grace@example.com";
     signInWithGoogle();
 
@@ -166,9 +184,10 @@ TEST_F(AuthServiceTest, GoogleSignInExchangesTheCodeWithItsVerifier) {
     EXPECT_EQ(defaultText("signInProvider"), "google");
     const auto opened = browser.openedURLs();
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_NE(opened[0].find("/o/oauth2/v2/auth?client_id=dev-client.apps&redirect_uri=pro.oxel.test-google:/oauthredirect"
-                             "&response_type=code&scope=openid%20email&code_challenge="),
-              std::string::npos)
+    EXPECT_NE(
+        opened[0].find("/o/oauth2/v2/auth?client_id=dev-client.apps&redirect_uri=pro.oxel.test-google:/oauthredirect"
+                       "&response_type=code&scope=openid%20email&code_challenge="),
+        std::string::npos)
         << opened[0];
     EXPECT_NE(opened[0].find("&code_challenge_method=S256&state="), std::string::npos);
     EXPECT_NE(opened[0].find("&audience=dev-server.apps&prompt=select_account"), std::string::npos);
@@ -176,13 +195,15 @@ TEST_F(AuthServiceTest, GoogleSignInExchangesTheCodeWithItsVerifier) {
     const auto tokenRequests = requestsAt("/token");
     ASSERT_EQ(tokenRequests.size(), 1u);
     EXPECT_EQ(tokenRequests[0].contentType, "application/x-www-form-urlencoded");
-    EXPECT_NE(tokenRequests[0].body.find("redirect_uri=pro%2Eoxel%2Etest%2Dgoogle%3A%2Foauthredirect"), std::string::npos);
+    EXPECT_NE(tokenRequests[0].body.find("redirect_uri=pro%2Eoxel%2Etest%2Dgoogle%3A%2Foauthredirect"),
+              std::string::npos);
     const auto exchanges = requestsAt("/auth/google");
     ASSERT_EQ(exchanges.size(), 1u);
     EXPECT_EQ(Json::parse(exchanges[0].body)["idToken"], "dev-google.grace@example.com");
 }
 
-TEST_F(AuthServiceTest, ClosingEitherPageEndsQuietly) {
+TEST_F(AuthServiceTest, ClosingEitherPageEndsQuietly)
+{
     browser.choice = "cancel";
     signInWithApple();
     EXPECT_EQ(service().lastError(), std::nullopt);
@@ -195,11 +216,13 @@ TEST_F(AuthServiceTest, ClosingEitherPageEndsQuietly) {
     EXPECT_FALSE(SettingsStore::shared().contains("userId"));
 }
 
-std::string withState(const std::string& url, const std::string& state) {
+std::string withState(const std::string& url, const std::string& state)
+{
     return std::regex_replace(url, std::regex("state=[^&]*"), "state=" + state);
 }
 
-TEST_F(AuthServiceTest, ACallbackWithAnotherStateSignsNobodyIn) {
+TEST_F(AuthServiceTest, ACallbackWithAnotherStateSignsNobodyIn)
+{
     browser.rewriteCallback = [](const std::string& url) { return withState(url, "forged"); };
     signInWithApple();
     EXPECT_EQ(service().lastError(), "apple returned no identity token");
@@ -210,8 +233,11 @@ TEST_F(AuthServiceTest, ACallbackWithAnotherStateSignsNobodyIn) {
     EXPECT_TRUE(requestsAt("/token").empty());
 }
 
-TEST_F(AuthServiceTest, AppleErrorCallbacksAndEmptyOnes) {
-    browser.rewriteCallback = [](const std::string& url) { return url.substr(0, url.find('?')) + "?error=invalid_request"; };
+TEST_F(AuthServiceTest, AppleErrorCallbacksAndEmptyOnes)
+{
+    browser.rewriteCallback = [](const std::string& url) {
+        return url.substr(0, url.find('?')) + "?error=invalid_request";
+    };
     signInWithApple();
     EXPECT_EQ(service().lastError(), "apple sign-in failed: invalid_request");
 
@@ -219,12 +245,15 @@ TEST_F(AuthServiceTest, AppleErrorCallbacksAndEmptyOnes) {
     signInWithApple();
     EXPECT_EQ(service().lastError(), "apple returned nothing");
 
-    browser.rewriteCallback = [](const std::string& url) { return url.substr(0, url.find('?')) + "?state=x&error=user_cancelled_authorize"; };
+    browser.rewriteCallback = [](const std::string& url) {
+        return url.substr(0, url.find('?')) + "?state=x&error=user_cancelled_authorize";
+    };
     signInWithApple();
     EXPECT_EQ(service().lastError(), std::nullopt);
 }
 
-TEST_F(AuthServiceTest, AFailedExchangeKeepsTheAccountThatWasThere) {
+TEST_F(AuthServiceTest, AFailedExchangeKeepsTheAccountThatWasThere)
+{
     SettingsStore::shared().set("userId", "77");
     SettingsStore::shared().set("accountToken", "kept");
     backend().setFaults(faultsAt("/auth/apple", 500, std::nullopt, 1));
@@ -239,7 +268,8 @@ TEST_F(AuthServiceTest, AFailedExchangeKeepsTheAccountThatWasThere) {
     EXPECT_EQ(defaultText("userId"), "77");
 }
 
-TEST_F(AuthServiceTest, ATokenEndpointRefusalShowsTheStartOfItsAnswer) {
+TEST_F(AuthServiceTest, ATokenEndpointRefusalShowsTheStartOfItsAnswer)
+{
     const std::string longBody = "{\"error\":\"invalid_grant\",\"pad\":\"" + std::string(480, 'x') + "\"}";
     backend().setFaults(faultsAt("/token", 400, longBody));
     signInWithGoogle();
@@ -250,7 +280,8 @@ TEST_F(AuthServiceTest, ATokenEndpointRefusalShowsTheStartOfItsAnswer) {
     EXPECT_EQ(service().lastError(), R"(google token exchange failed: {"access_token":"a"})");
 }
 
-TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersCanBeCancelled) {
+TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersCanBeCancelled)
+{
     browser.answers = false;
     bool finished = false;
     scope->spawn([](AuthService& s, bool& done) -> Task<void> {
@@ -267,7 +298,8 @@ TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersCanBeCancelled) {
     EXPECT_EQ(loop.elapsed(), 5min);
 }
 
-TEST_F(AuthServiceTest, ASecondSignInReplacesTheWaitingOneAndStaysBusyUntilItEnds) {
+TEST_F(AuthServiceTest, ASecondSignInReplacesTheWaitingOneAndStaysBusyUntilItEnds)
+{
     browser.answers = false;
     bool appleFinished = false;
     bool googleFinished = false;
@@ -288,7 +320,8 @@ TEST_F(AuthServiceTest, ASecondSignInReplacesTheWaitingOneAndStaysBusyUntilItEnd
     EXPECT_FALSE(service().busy());
 }
 
-TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersTimesOutAfterTenMinutes) {
+TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersTimesOutAfterTenMinutes)
+{
     browser.answers = false;
     signInWithGoogle();
     EXPECT_EQ(loop.elapsed(), 10min);
@@ -302,7 +335,8 @@ TEST_F(AuthServiceTest, ASignInTheBrowserNeverAnswersTimesOutAfterTenMinutes) {
     EXPECT_EQ(service().state(), AuthState::signedOut());
 }
 
-TEST_F(AuthServiceTest, ACallbackCountsOnce) {
+TEST_F(AuthServiceTest, ACallbackCountsOnce)
+{
     browser.replaysCallback = true;
     signInWithApple();
     ASSERT_EQ(service().state().which(), AuthState::Case::signedIn);
@@ -312,7 +346,8 @@ TEST_F(AuthServiceTest, ACallbackCountsOnce) {
     EXPECT_FALSE(service().handleCallbackURL(handed[0].first));
 }
 
-TEST_F(AuthServiceTest, ABrowserThatWillNotOpenIsAFailure) {
+TEST_F(AuthServiceTest, ABrowserThatWillNotOpenIsAFailure)
+{
     browser.failsToOpen = true;
     signInWithApple();
     ASSERT_TRUE(service().lastError());
@@ -320,7 +355,8 @@ TEST_F(AuthServiceTest, ABrowserThatWillNotOpenIsAFailure) {
     EXPECT_NE(service().lastError()->find("-1004"), std::string::npos);
 }
 
-TEST_F(AuthServiceTest, AnUnconfiguredProviderOnlySaysSo) {
+TEST_F(AuthServiceTest, AnUnconfiguredProviderOnlySaysSo)
+{
     start({{"GoogleOAuthClientID", "$(GOOGLE_CLIENT_ID)"}, {"AppleWebRedirectURL", ""}});
     EXPECT_FALSE(service().googleConfig());
     EXPECT_FALSE(service().appleConfig());
@@ -331,8 +367,10 @@ TEST_F(AuthServiceTest, AnUnconfiguredProviderOnlySaysSo) {
     EXPECT_TRUE(browser.openedURLs().empty());
 }
 
-TEST_F(AuthServiceTest, WaitlistedAccountsAndTheStateAtLaunch) {
-    backend().setFaults(faultsAt("/auth/apple", 0, R"({"status":"ok","userId":42,"accessState":"waitlisted","accountToken":"t42"})"));
+TEST_F(AuthServiceTest, WaitlistedAccountsAndTheStateAtLaunch)
+{
+    backend().setFaults(
+        faultsAt("/auth/apple", 0, R"({"status":"ok","userId":42,"accessState":"waitlisted","accountToken":"t42"})"));
     signInWithApple();
     EXPECT_EQ(service().state(), AuthState::waitlisted("42"));
     EXPECT_EQ(defaultText("accessState"), "waitlisted");
@@ -351,7 +389,8 @@ TEST_F(AuthServiceTest, WaitlistedAccountsAndTheStateAtLaunch) {
     EXPECT_EQ(service().state(), AuthState::signedOut());
 }
 
-TEST_F(AuthServiceTest, SignOutForgetsTheAccount) {
+TEST_F(AuthServiceTest, SignOutForgetsTheAccount)
+{
     signInWithApple();
     service().signOut();
     EXPECT_EQ(service().state(), AuthState::signedOut());
@@ -359,11 +398,13 @@ TEST_F(AuthServiceTest, SignOutForgetsTheAccount) {
         EXPECT_FALSE(SettingsStore::shared().contains(key)) << key;
 }
 
-Task<void> storeRecovery(AuthService& service, BackendFailure error, std::optional<bool>& result) {
+Task<void> storeRecovery(AuthService& service, BackendFailure error, std::optional<bool>& result)
+{
     result = co_await service.recoverAfterForbidden(std::move(error));
 }
 
-TEST_F(AuthServiceTest, RecoveryAfterARefusedTokenGetsANewOneOnce) {
+TEST_F(AuthServiceTest, RecoveryAfterARefusedTokenGetsANewOneOnce)
+{
     signInWithApple();
     const std::string refused = defaultText("accountToken");
     const auto recover = [&](BackendFailure error) {
@@ -388,14 +429,16 @@ TEST_F(AuthServiceTest, RecoveryAfterARefusedTokenGetsANewOneOnce) {
     EXPECT_FALSE(recover(BackendError::httpError(403, ""))) << "once per launch";
 }
 
-TEST_F(AuthServiceTest, RecoveryNeedsAStoredToken) {
+TEST_F(AuthServiceTest, RecoveryNeedsAStoredToken)
+{
     std::optional<bool> result;
     scope->spawn(storeRecovery(service(), BackendError::httpError(403, ""), result));
     ASSERT_TRUE(loop.runUntil([&] { return result.has_value(); }));
     EXPECT_FALSE(*result);
 }
 
-TEST(AuthServiceAnswers, ReadsTheSignInAnswerStrictly) {
+TEST(AuthServiceAnswers, ReadsTheSignInAnswerStrictly)
+{
     const auto parse = [](long status, std::string body) {
         return AuthService::parseAuthResult(BackendResult<HttpResponse>(HttpResponse{status, std::move(body)}));
     };
@@ -418,24 +461,27 @@ TEST(AuthServiceAnswers, ReadsTheSignInAnswerStrictly) {
     }
 }
 
-TEST(AuthServiceAnswers, FormPairsEscapeEverythingButLettersAndDigits) {
+TEST(AuthServiceAnswers, FormPairsEscapeEverythingButLettersAndDigits)
+{
     EXPECT_EQ(AuthService::formPairs({{"code", "4/0A-b_c.d~e"}, {"redirect_uri", "x:/y"}, {"n", "é"}}),
               "code=4%2F0A%2Db%5Fc%2Ed%7Ee&redirect_uri=x%3A%2Fy&n=%C3%A9");
 }
 
-TEST(AuthServiceDesktopEntry, RegistersTheCallbackScheme) {
+TEST(AuthServiceDesktopEntry, RegistersTheCallbackScheme)
+{
     const std::string entry = textOf(std::filesystem::path(OXEL_SOURCE_DIR) / "resources" / "oxel-pro.desktop");
     EXPECT_NE(entry.find(std::string("x-scheme-handler/") + AuthService::appleCallbackScheme + ";"), std::string::npos);
     EXPECT_NE(entry.find("Exec=oxel-pro %U"), std::string::npos);
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel
 
 namespace oxel {
 namespace {
 
-TEST_F(AuthServiceTest, NoTokenReachesStandardError) {
+TEST_F(AuthServiceTest, NoTokenReachesStandardError)
+{
     ::testing::internal::CaptureStderr();
     signInWithApple();
     browser.replaysCallback = true;
@@ -450,13 +496,15 @@ TEST_F(AuthServiceTest, NoTokenReachesStandardError) {
 
 class AuthServiceWithSecretService : public AuthServiceTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         OXEL_REQUIRE_PRIVATE_SECRET_SERVICE();
         AuthServiceTest::SetUp();
     }
 };
 
-TEST_F(AuthServiceWithSecretService, TheNextLaunchBringsALostAccountBack) {
+TEST_F(AuthServiceWithSecretService, TheNextLaunchBringsALostAccountBack)
+{
     signInWithApple();
     const AuthState signedIn = service().state();
     const std::string token = defaultText("accountToken");
@@ -478,5 +526,5 @@ TEST_F(AuthServiceWithSecretService, TheNextLaunchBringsALostAccountBack) {
     EXPECT_EQ(service().state(), AuthState::signedOut()) << "sign-out removed the secret-store copy too";
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

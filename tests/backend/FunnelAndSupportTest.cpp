@@ -16,7 +16,8 @@ using Json = nlohmann::json;
 
 class FunnelEvents : public LocalBackendTest {};
 
-TEST_F(FunnelEvents, SendsTheEventWithTheAccountAndMergedMetadata) {
+TEST_F(FunnelEvents, SendsTheEventWithTheAccountAndMergedMetadata)
+{
     auto body = funnelEventBody(FunnelEvent::detailTransfer, std::nullopt, Json{{"app", "x"}, {"structure", 0.4}});
     ASSERT_TRUE(body);
     EXPECT_EQ((*body)["userId"], account.userId);
@@ -27,7 +28,8 @@ TEST_F(FunnelEvents, SendsTheEventWithTheAccountAndMergedMetadata) {
     EXPECT_EQ((*funnelEventBody(FunnelEvent::colourOnlyGraded, 3, Json::object()))["value"], 3);
 }
 
-TEST_F(FunnelEvents, NeedsANumericUserIdAndAToken) {
+TEST_F(FunnelEvents, NeedsANumericUserIdAndAToken)
+{
     SettingsStore::shared().set("userId", "12a");
     EXPECT_FALSE(funnelEventBody(FunnelEvent::purchaseScreenViewed, std::nullopt, {}));
     SettingsStore::shared().set("userId", "+42");
@@ -38,7 +40,8 @@ TEST_F(FunnelEvents, NeedsANumericUserIdAndAToken) {
     EXPECT_EQ((*funnelEventBody(FunnelEvent::purchaseScreenViewed, std::nullopt, {}))["accountToken"], "");
 }
 
-TEST(DecimalUserId, AcceptsOnlyASignAndDigitsWithin64Bits) {
+TEST(DecimalUserId, AcceptsOnlyASignAndDigitsWithin64Bits)
+{
     EXPECT_EQ(decimalUserId("42"), 42);
     EXPECT_EQ(decimalUserId("-7"), -7);
     EXPECT_EQ(decimalUserId("+0"), 0);
@@ -51,7 +54,8 @@ TEST(DecimalUserId, AcceptsOnlyASignAndDigitsWithin64Bits) {
     EXPECT_FALSE(decimalUserId("9223372036854775808"));
 }
 
-TEST_F(FunnelEvents, ReachTheBackendWithoutHoldingUpTheCaller) {
+TEST_F(FunnelEvents, ReachTheBackendWithoutHoldingUpTheCaller)
+{
     Json metadata = {{"ratio", std::numeric_limits<double>::quiet_NaN()}, {"note", "bad \xFF text"}};
     sendFunnelEvent(FunnelEvent::colourOnlyExplainerOpened, std::nullopt, metadata);
     std::vector<Json> events;
@@ -66,7 +70,8 @@ TEST_F(FunnelEvents, ReachTheBackendWithoutHoldingUpTheCaller) {
     EXPECT_FALSE(requestsTo("/events/funnel").back().authorization);
 }
 
-TEST_F(FunnelEvents, ArriveFromManyThreadsAtOnce) {
+TEST_F(FunnelEvents, ArriveFromManyThreadsAtOnce)
+{
     constexpr int threads = 4, eachSends = 5;
     std::vector<std::thread> senders;
     for (int t = 0; t < threads; ++t)
@@ -86,10 +91,11 @@ TEST_F(FunnelEvents, ArriveFromManyThreadsAtOnce) {
 
 class SupportLink : public LocalBackendTest {};
 
-TEST_F(SupportLink, WritesTheContextItemsThatAreGiven) {
+TEST_F(SupportLink, WritesTheContextItemsThatAreGiven)
+{
     std::string device = deviceModel();
-    std::string head = "user:" + std::to_string(account.userId) + " | app:oxel pro " + appVersion() + " | macos:" +
-                       systemRelease() + " | device:" + device;
+    std::string head = "user:" + std::to_string(account.userId) + " | app:oxel pro " + appVersion() +
+                       " | macos:" + systemRelease() + " | device:" + device;
     EXPECT_EQ(supportContext(std::nullopt, std::nullopt, std::nullopt), head);
     EXPECT_EQ(supportContext(std::string(""), std::string("j-7"), std::nullopt), head + " | job:j-7");
     EXPECT_EQ(supportContext(std::string("report_output"), std::string("j-7"), std::string("r-3")),
@@ -98,13 +104,15 @@ TEST_F(SupportLink, WritesTheContextItemsThatAreGiven) {
     EXPECT_EQ(supportContext(std::nullopt, std::nullopt, std::nullopt).rfind("app:", 0), 0u);
 }
 
-TEST_F(SupportLink, PutsTheContextIntoOneEncodedQueryItem) {
+TEST_F(SupportLink, PutsTheContextIntoOneEncodedQueryItem)
+{
     std::string url = supportURL(std::string("report_output"), std::nullopt, std::nullopt);
     EXPECT_TRUE(std::regex_match(url, std::regex(R"(https://[^/?]+/support\?context=[^&= |]+)"))) << url;
     EXPECT_NE(url.find("%20%7C%20"), std::string::npos);
 }
 
-TEST(DeviceModel, NamesTheMachineAndTheSystemRelease) {
+TEST(DeviceModel, NamesTheMachineAndTheSystemRelease)
+{
     EXPECT_FALSE(deviceModel().empty());
     EXPECT_TRUE(std::regex_match(systemRelease(), std::regex(R"(\d+\.\d+)"))) << systemRelease();
 }

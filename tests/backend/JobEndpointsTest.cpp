@@ -1,8 +1,8 @@
 #include "backend/LocalBackendFixture.h"
 
 #include "backend/BackendErrorCategory.h"
-#include "backend/Base64.h"
 #include "backend/BackendRequest.h"
+#include "backend/Base64.h"
 #include "backend/JobEndpoints.h"
 #include "backend/ResultWire.h"
 #include "platform/BuildInfo.h"
@@ -20,24 +20,28 @@ protected:
     std::string userId() const { return std::to_string(account.userId); }
 
     BackendResult<std::string> submit(const std::optional<std::string>& nudge = std::nullopt,
-                                      const std::optional<std::string>& retryOf = std::nullopt, bool wearsGrade = false) {
+                                      const std::optional<std::string>& retryOf = std::nullopt, bool wearsGrade = false)
+    {
         return submitJob(gradientJPEG(64, 48), userId(), nudge, retryOf, wearsGrade);
     }
 
-    Json lastBodyTo(const std::string& path) {
+    Json lastBodyTo(const std::string& path)
+    {
         auto requests = requestsTo(path);
         EXPECT_FALSE(requests.empty());
         return requests.empty() ? Json() : Json::parse(requests.back().body);
     }
 
-    void expectBackendError(const BackendFailure& failure, BackendError expected) {
+    void expectBackendError(const BackendFailure& failure, BackendError expected)
+    {
         auto* error = std::get_if<BackendError>(&failure);
         ASSERT_NE(error, nullptr) << describe(failure);
         EXPECT_EQ(*error, expected) << describe(failure);
     }
 };
 
-TEST_F(JobEndpoints, SubmitsThePictureAsADataURLWithTheFixedOptions) {
+TEST_F(JobEndpoints, SubmitsThePictureAsADataURLWithTheFixedOptions)
+{
     auto jobId = submit();
     ASSERT_TRUE(jobId) << describe(jobId.failure());
     auto request = requestsTo("/jobs").back();
@@ -60,7 +64,8 @@ TEST_F(JobEndpoints, SubmitsThePictureAsADataURLWithTheFixedOptions) {
     EXPECT_FALSE(body.contains("client_wears_grade"));
 }
 
-TEST_F(JobEndpoints, SendsNudgeRetryAndWornGradeOnlyWhenGiven) {
+TEST_F(JobEndpoints, SendsNudgeRetryAndWornGradeOnlyWhenGiven)
+{
     ASSERT_TRUE(submit(std::string(""), std::string(""), true));
     Json body = lastBodyTo("/jobs");
     EXPECT_FALSE(body.contains("nudge"));
@@ -72,7 +77,8 @@ TEST_F(JobEndpoints, SendsNudgeRetryAndWornGradeOnlyWhenGiven) {
     EXPECT_EQ(body["retryOfJobId"], "job-0");
 }
 
-TEST_F(JobEndpoints, TurnsTheBackendsRefusalsIntoTheirErrors) {
+TEST_F(JobEndpoints, TurnsTheBackendsRefusalsIntoTheirErrors)
+{
     for (auto [refusal, expected] : {std::pair{"insufficient_credits", BackendError::insufficientCredits()},
                                      std::pair{"too_many_inflight", BackendError::tooManyInFlight()},
                                      std::pair{"aspect_unsupported", BackendError::aspectUnsupported()}}) {
@@ -85,7 +91,8 @@ TEST_F(JobEndpoints, TurnsTheBackendsRefusalsIntoTheirErrors) {
     }
 }
 
-TEST_F(JobEndpoints, RefusesTheBackendReallyRefuses) {
+TEST_F(JobEndpoints, RefusesTheBackendReallyRefuses)
+{
     backend().state().setBalance(account.userId, 0);
     auto broke = submit();
     ASSERT_FALSE(broke);
@@ -97,7 +104,8 @@ TEST_F(JobEndpoints, RefusesTheBackendReallyRefuses) {
     expectBackendError(thin.failure(), BackendError::aspectUnsupported());
 }
 
-TEST_F(JobEndpoints, AnyOtherRefusalIsAnHttpErrorWithTheWholeBody) {
+TEST_F(JobEndpoints, AnyOtherRefusalIsAnHttpErrorWithTheWholeBody)
+{
     LocalFaults faults;
     faults.pathPrefix = "/jobs";
     faults.status = 400;
@@ -112,7 +120,8 @@ TEST_F(JobEndpoints, AnyOtherRefusalIsAnHttpErrorWithTheWholeBody) {
     expectBackendError(submit().failure(), BackendError::updateRequired());
 }
 
-TEST_F(JobEndpoints, ASubmissionAnswerWithoutATextJobIdFailsToDecode) {
+TEST_F(JobEndpoints, ASubmissionAnswerWithoutATextJobIdFailsToDecode)
+{
     for (const char* answer : {R"({"jobId": 42})", "{}", "[]", "not json", ""}) {
         LocalFaults faults;
         faults.pathPrefix = "/jobs";
@@ -124,7 +133,8 @@ TEST_F(JobEndpoints, ASubmissionAnswerWithoutATextJobIdFailsToDecode) {
     }
 }
 
-TEST_F(JobEndpoints, CarriesAJobThroughStatusResultAndDelivery) {
+TEST_F(JobEndpoints, CarriesAJobThroughStatusResultAndDelivery)
+{
     auto jobId = submit();
     ASSERT_TRUE(jobId);
     auto status = jobStatus(*jobId);
@@ -145,12 +155,14 @@ TEST_F(JobEndpoints, CarriesAJobThroughStatusResultAndDelivery) {
 
     int64_t before = backend().state().account(account.userId)->balance;
     confirmDelivery(*jobId, userId());
-    EXPECT_EQ(Json::parse(requestsTo("/jobs/" + *jobId + "/confirm-delivery").back().body), Json({{"userId", userId()}}));
+    EXPECT_EQ(Json::parse(requestsTo("/jobs/" + *jobId + "/confirm-delivery").back().body),
+              Json({{"userId", userId()}}));
     EXPECT_EQ(backend().state().account(account.userId)->balance, before - 1);
     EXPECT_EQ(jobStatus(*jobId)->status, "delivered");
 }
 
-TEST_F(JobEndpoints, StatusAndResultTakeTheirQueryFromTheUserDefaultsOfTheMoment) {
+TEST_F(JobEndpoints, StatusAndResultTakeTheirQueryFromTheUserDefaultsOfTheMoment)
+{
     auto jobId = submit();
     ASSERT_TRUE(jobId);
     SettingsStore::shared().remove("accountToken");
@@ -166,7 +178,8 @@ TEST_F(JobEndpoints, StatusAndResultTakeTheirQueryFromTheUserDefaultsOfTheMoment
     EXPECT_EQ(requestsTo("/jobs/" + *jobId).back().query, "");
 }
 
-TEST_F(JobEndpoints, AuthorisesWithWhateverTokenIsStored) {
+TEST_F(JobEndpoints, AuthorisesWithWhateverTokenIsStored)
+{
     HttpRequest request = backendRequest("GET", "/jobs/x");
     SettingsStore::shared().set("accountToken", "");
     authorize(request);
@@ -177,7 +190,8 @@ TEST_F(JobEndpoints, AuthorisesWithWhateverTokenIsStored) {
     EXPECT_FALSE(unsigned_.header("Authorization"));
 }
 
-TEST_F(JobEndpoints, StrictAnswersFollowTheStatusRule) {
+TEST_F(JobEndpoints, StrictAnswersFollowTheStatusRule)
+{
     auto jobId = submit();
     ASSERT_TRUE(jobId);
     LocalFaults faults;
@@ -192,7 +206,8 @@ TEST_F(JobEndpoints, StrictAnswersFollowTheStatusRule) {
     }
 }
 
-TEST_F(JobEndpoints, MalformedOrTruncatedAnswersAreDecodingErrors) {
+TEST_F(JobEndpoints, MalformedOrTruncatedAnswersAreDecodingErrors)
+{
     auto jobId = submit();
     ASSERT_TRUE(jobId);
     LocalFaults faults;
@@ -209,12 +224,13 @@ TEST_F(JobEndpoints, MalformedOrTruncatedAnswersAreDecodingErrors) {
     }
 }
 
-TEST_F(JobEndpoints, HostileStatusAnswersGiveDecodingErrors) {
-    for (const char* answer : {R"({"job_id": ["j"], "status": "queued"})", R"({"status": "queued"})",
-                               R"({"job_id": "j", "status": "queued", "narration": []})",
-                               R"({"job_id": "j", "status": "queued", "narration": {"descriptors": "x"}})",
-                               R"([[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]])",
-                               "null"}) {
+TEST_F(JobEndpoints, HostileStatusAnswersGiveDecodingErrors)
+{
+    for (const char* answer :
+         {R"({"job_id": ["j"], "status": "queued"})", R"({"status": "queued"})",
+          R"({"job_id": "j", "status": "queued", "narration": []})",
+          R"({"job_id": "j", "status": "queued", "narration": {"descriptors": "x"}})",
+          R"([[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]])", "null"}) {
         LocalFaults faults;
         faults.pathPrefix = "/jobs/";
         faults.answer = answer;
@@ -225,7 +241,8 @@ TEST_F(JobEndpoints, HostileStatusAnswersGiveDecodingErrors) {
     }
 }
 
-TEST_F(JobEndpoints, FailedAndStaleJobsSayWhatHappened) {
+TEST_F(JobEndpoints, FailedAndStaleJobsSayWhatHappened)
+{
     LocalFaults faults;
     faults.failJobs = "content_policy";
     backend().setFaults(faults);
@@ -247,7 +264,8 @@ TEST_F(JobEndpoints, FailedAndStaleJobsSayWhatHappened) {
     EXPECT_TRUE(status->updatedAt);
 }
 
-TEST_F(JobEndpoints, ConfirmsDeliveryOnTheThirdAttempt) {
+TEST_F(JobEndpoints, ConfirmsDeliveryOnTheThirdAttempt)
+{
     auto jobId = submit();
     ASSERT_TRUE(jobId);
     LocalFaults faults;
@@ -263,7 +281,8 @@ TEST_F(JobEndpoints, ConfirmsDeliveryOnTheThirdAttempt) {
     EXPECT_TRUE(backend().state().job(*jobId)->delivered);
 }
 
-TEST_F(JobEndpoints, GivesUpConfirmingAfterThreeAttemptsWithOneLine) {
+TEST_F(JobEndpoints, GivesUpConfirmingAfterThreeAttemptsWithOneLine)
+{
     LocalFaults faults;
     faults.pathPrefix = "/jobs/job-9/confirm-delivery";
     faults.status = 500;

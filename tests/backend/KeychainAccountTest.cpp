@@ -10,7 +10,8 @@ namespace {
 
 using Saved = KeychainAccount::Saved;
 
-TEST(KeychainAccountRecord, WritesOnlyPresentMembersAndReadsLeniently) {
+TEST(KeychainAccountRecord, WritesOnlyPresentMembersAndReadsLeniently)
+{
     const Saved full{"7", "tok", "apple", "active"};
     EXPECT_EQ(Saved::fromJson(full.json()), full);
     EXPECT_EQ(Saved{"7"}.json(), "{\"userId\":\"7\"}");
@@ -21,7 +22,8 @@ TEST(KeychainAccountRecord, WritesOnlyPresentMembersAndReadsLeniently) {
         EXPECT_FALSE(Saved::fromJson(undecodable)) << undecodable;
 }
 
-TEST(KeychainAccountRecord, ItemIsNamedAfterTheApplication) {
+TEST(KeychainAccountRecord, ItemIsNamedAfterTheApplication)
+{
     EXPECT_EQ(KeychainAccount::query("pro.oxel.desktop").service, "pro.oxel.desktop.account");
     EXPECT_EQ(KeychainAccount::query("").service, "oxel pro.account");
     EXPECT_EQ(KeychainAccount::query("x").account, "account");
@@ -31,9 +33,10 @@ class AccountFixture : public ::testing::Test {
 protected:
     AccountFixture()
         : defaults(folder / "settings.json"),
-          storage{defaults,
-                  {std::string("oxel.test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name(),
-                   "account"}} {}
+          storage{
+              defaults,
+              {std::string("oxel.test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name(), "account"}}
+    {}
     ~AccountFixture() override { SecretStore::remove(storage.item); }
 
     void putItem(const Saved& record) { KeychainAccount::save(record, storage); }
@@ -49,7 +52,8 @@ protected:
     void SetUp() override { OXEL_REQUIRE_PRIVATE_SECRET_SERVICE(); }
 };
 
-TEST_F(KeychainAccountWithSecretService, StoreWritesDefaultsAndItemAndKeepsATokenWhenGivenNone) {
+TEST_F(KeychainAccountWithSecretService, StoreWritesDefaultsAndItemAndKeepsATokenWhenGivenNone)
+{
     defaults.set("signInProvider", "google");
     KeychainAccount::store("7", "tok-1", storage);
     EXPECT_EQ(item(), (Saved{"7", "tok-1", "google", std::nullopt}));
@@ -60,20 +64,23 @@ TEST_F(KeychainAccountWithSecretService, StoreWritesDefaultsAndItemAndKeepsAToke
     EXPECT_EQ(item()->token, "tok-1");
 }
 
-TEST_F(KeychainAccountWithSecretService, AnotherAccountWithoutATokenDoesNotInheritTheSavedOne) {
+TEST_F(KeychainAccountWithSecretService, AnotherAccountWithoutATokenDoesNotInheritTheSavedOne)
+{
     KeychainAccount::store("7", "tok-7", storage);
     KeychainAccount::store("9", std::nullopt, storage);
     EXPECT_FALSE(defaults.contains("accountToken"));
     EXPECT_EQ(item(), (Saved{"9"}));
 }
 
-TEST_F(KeychainAccountWithSecretService, ARecordThatCannotBeEncodedLeavesTheItemAsItWas) {
+TEST_F(KeychainAccountWithSecretService, ARecordThatCannotBeEncodedLeavesTheItemAsItWas)
+{
     putItem({"7", "tok"});
     EXPECT_NO_THROW(KeychainAccount::save({"7", "\xff\xfe"}, storage));
     EXPECT_EQ(item(), (Saved{"7", "tok"}));
 }
 
-TEST_F(KeychainAccountWithSecretService, SaveFromDefaultsNeedsANonEmptyUserId) {
+TEST_F(KeychainAccountWithSecretService, SaveFromDefaultsNeedsANonEmptyUserId)
+{
     defaults.set("accountToken", "t");
     KeychainAccount::saveFromDefaults(storage);
     defaults.set("userId", "");
@@ -81,7 +88,8 @@ TEST_F(KeychainAccountWithSecretService, SaveFromDefaultsNeedsANonEmptyUserId) {
     EXPECT_FALSE(item());
 }
 
-TEST_F(KeychainAccountWithSecretService, LaunchRestoresEmptiedDefaultsFromTheItem) {
+TEST_F(KeychainAccountWithSecretService, LaunchRestoresEmptiedDefaultsFromTheItem)
+{
     putItem({"7", "tok", "apple", "waitlisted"});
     KeychainAccount::restoreAtLaunch(storage);
     EXPECT_EQ(defaults.stringValue("userId"), "7");
@@ -90,7 +98,8 @@ TEST_F(KeychainAccountWithSecretService, LaunchRestoresEmptiedDefaultsFromTheIte
     EXPECT_EQ(defaults.stringValue("accessState"), "waitlisted");
 }
 
-TEST_F(KeychainAccountWithSecretService, LaunchRestoresOnlyWhatTheItemHolds) {
+TEST_F(KeychainAccountWithSecretService, LaunchRestoresOnlyWhatTheItemHolds)
+{
     putItem({"7", std::nullopt, "google", std::nullopt});
     KeychainAccount::restoreAtLaunch(storage);
     EXPECT_EQ(defaults.stringValue("userId"), "7");
@@ -98,7 +107,8 @@ TEST_F(KeychainAccountWithSecretService, LaunchRestoresOnlyWhatTheItemHolds) {
     EXPECT_FALSE(defaults.contains("accessState"));
 }
 
-TEST_F(KeychainAccountWithSecretService, LaunchRewritesAnItemOfAnotherUserOrToken) {
+TEST_F(KeychainAccountWithSecretService, LaunchRewritesAnItemOfAnotherUserOrToken)
+{
     defaults.set("userId", "7");
     defaults.set("accountToken", "new");
     putItem({"9", "new"});
@@ -114,7 +124,8 @@ TEST_F(KeychainAccountWithSecretService, LaunchRewritesAnItemOfAnotherUserOrToke
     EXPECT_EQ(item(), (Saved{"7"})) << "a stored token against none is a difference too";
 }
 
-TEST_F(KeychainAccountWithSecretService, LaunchLeavesAnItemThatDiffersOnlyInProviderOrAccess) {
+TEST_F(KeychainAccountWithSecretService, LaunchLeavesAnItemThatDiffersOnlyInProviderOrAccess)
+{
     defaults.set("userId", "7");
     defaults.set("accountToken", "tok");
     defaults.set("signInProvider", "google");
@@ -123,7 +134,8 @@ TEST_F(KeychainAccountWithSecretService, LaunchLeavesAnItemThatDiffersOnlyInProv
     EXPECT_EQ(item(), (Saved{"7", "tok", "apple", "waitlisted"}));
 }
 
-TEST_F(KeychainAccountWithSecretService, LaunchReplacesAnUndecodableItemAndWritesAMissingOne) {
+TEST_F(KeychainAccountWithSecretService, LaunchReplacesAnUndecodableItemAndWritesAMissingOne)
+{
     defaults.set("userId", "7");
     KeychainAccount::restoreAtLaunch(storage);
     EXPECT_EQ(item(), (Saved{"7"}));
@@ -133,7 +145,8 @@ TEST_F(KeychainAccountWithSecretService, LaunchReplacesAnUndecodableItemAndWrite
     EXPECT_EQ(item(), (Saved{"7"}));
 }
 
-TEST_F(KeychainAccountWithSecretService, ClearRemovesEveryKeyAndTheItem) {
+TEST_F(KeychainAccountWithSecretService, ClearRemovesEveryKeyAndTheItem)
+{
     KeychainAccount::store("7", "tok", storage);
     defaults.set("signInProvider", "apple");
     defaults.set("accessState", "active");
@@ -143,7 +156,7 @@ TEST_F(KeychainAccountWithSecretService, ClearRemovesEveryKeyAndTheItem) {
     EXPECT_EQ(defaults.keys(), std::vector<std::string>{"grainEnabled"});
     EXPECT_FALSE(item());
 
-    KeychainAccount::clear(storage);  // no item left: nothing to report
+    KeychainAccount::clear(storage); // no item left: nothing to report
     EXPECT_EQ(defaults.keys(), std::vector<std::string>{"grainEnabled"});
 }
 
@@ -152,7 +165,8 @@ protected:
     void SetUp() override { OXEL_REQUIRE_NO_SECRET_SERVICE(); }
 };
 
-TEST_F(KeychainAccountWithoutSecretService, TheUserDefaultsStayTheWorkingCopy) {
+TEST_F(KeychainAccountWithoutSecretService, TheUserDefaultsStayTheWorkingCopy)
+{
     KeychainAccount::store("7", "tok", storage);
     KeychainAccount::restoreAtLaunch(storage);
     EXPECT_EQ(defaults.stringValue("userId"), "7");
@@ -161,5 +175,5 @@ TEST_F(KeychainAccountWithoutSecretService, TheUserDefaultsStayTheWorkingCopy) {
     EXPECT_TRUE(defaults.keys().empty());
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

@@ -15,7 +15,8 @@ struct SharedBackend {
     TemporaryFolder configHome;
     std::unique_ptr<local::LocalBackend> backend;
 
-    SharedBackend() {
+    SharedBackend()
+    {
         // The user defaults of this test program live in a folder of their own, and the account
         // record never reaches the user's own secret store.
         setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
@@ -30,28 +31,35 @@ struct SharedBackend {
     }
 };
 
-SharedBackend& shared() {
+SharedBackend& shared()
+{
     static SharedBackend instance;
     return instance;
 }
 
 } // namespace
 
-local::LocalBackend& LocalBackendTest::backend() { return *shared().backend; }
+local::LocalBackend& LocalBackendTest::backend()
+{
+    return *shared().backend;
+}
 
-void LocalBackendTest::SetUp() {
+void LocalBackendTest::SetUp()
+{
     backend().clearFaults();
     backend().setAnnouncement(std::nullopt);
     account = signInFreshAccount();
     backend().forgetReceivedRequests();
 }
 
-void LocalBackendTest::TearDown() {
+void LocalBackendTest::TearDown()
+{
     backend().clearFaults();
     HttpSession::setMaxAnswerBytes(HttpSession::defaultMaxAnswerBytes);
 }
 
-local::Account LocalBackendTest::signInFreshAccount() {
+local::Account LocalBackendTest::signInFreshAccount()
+{
     static int counter = 0;
     auto signedIn = backend().state().signIn("apple", "test-subject-" + std::to_string(++counter));
     auto& defaults = SettingsStore::shared();
@@ -60,19 +68,22 @@ local::Account LocalBackendTest::signInFreshAccount() {
     return signedIn;
 }
 
-void LocalBackendTest::forgetAccount() {
+void LocalBackendTest::forgetAccount()
+{
     SettingsStore::shared().remove("userId");
     SettingsStore::shared().remove("accountToken");
 }
 
-std::vector<local::ReceivedRequest> LocalBackendTest::requestsTo(const std::string& path) const {
+std::vector<local::ReceivedRequest> LocalBackendTest::requestsTo(const std::string& path) const
+{
     std::vector<local::ReceivedRequest> matching;
     for (auto& request : backend().receivedRequests())
         if (request.path.rfind(path, 0) == 0) matching.push_back(request);
     return matching;
 }
 
-std::string gradientJPEG(int width, int height) {
+std::string gradientJPEG(int width, int height)
+{
     local::RgbPicture picture{width, height, std::vector<uint8_t>(size_t(width) * height * 3)};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -85,7 +96,8 @@ std::string gradientJPEG(int width, int height) {
     return local::encodeJPEG(picture, 90);
 }
 
-local::RgbPicture decodedPicture(const std::string& jpeg) {
+local::RgbPicture decodedPicture(const std::string& jpeg)
+{
     return local::decodeReduced(jpeg, 1 << 20).value_or(local::RgbPicture{});
 }
 

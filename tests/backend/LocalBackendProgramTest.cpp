@@ -7,8 +7,8 @@
 #include "support/TemporaryFolder.h"
 
 #include <csignal>
-#include <fstream>
 #include <cstdio>
+#include <fstream>
 #include <regex>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -24,7 +24,8 @@ struct Program {
     pid_t pid = -1;
     FILE* output = nullptr;
 
-    explicit Program(std::vector<std::string> arguments) {
+    explicit Program(std::vector<std::string> arguments)
+    {
         int pipeEnds[2];
         if (pipe(pipeEnds) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -41,13 +42,15 @@ struct Program {
         output = fdopen(pipeEnds[0], "r");
     }
 
-    std::string firstLine() {
+    std::string firstLine()
+    {
         char line[512] = {};
         if (!output || !fgets(line, sizeof line, output)) return {};
         return line;
     }
 
-    int stop(int signal) {
+    int stop(int signal)
+    {
         int status = -1;
         if (pid > 0) {
             kill(pid, signal);
@@ -57,13 +60,15 @@ struct Program {
         return status;
     }
 
-    ~Program() {
+    ~Program()
+    {
         stop(SIGKILL);
         if (output) fclose(output);
     }
 };
 
-TEST(LocalBackendProgram, ServesOnTheAnnouncedPortAndStopsCleanly) {
+TEST(LocalBackendProgram, ServesOnTheAnnouncedPortAndStopsCleanly)
+{
     Program program({"--port", "0", "--instant"});
     ASSERT_GT(program.pid, 0);
     std::smatch found;
@@ -79,7 +84,8 @@ TEST(LocalBackendProgram, ServesOnTheAnnouncedPortAndStopsCleanly) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(LocalBackendProgram, ServesTheGivenConfigurationAndAnnouncement) {
+TEST(LocalBackendProgram, ServesTheGivenConfigurationAndAnnouncement)
+{
     testing::TemporaryFolder folder;
     std::ofstream(folder / "config.json") << R"({"proMinimumAppVersion": "9.0"})";
     std::ofstream(folder / "message.json") << R"({"id": "m1", "title": "hello", "platforms": ["macos"]})";
@@ -88,8 +94,9 @@ TEST(LocalBackendProgram, ServesTheGivenConfigurationAndAnnouncement) {
     std::smatch found;
     std::string line = program.firstLine();
     ASSERT_TRUE(std::regex_search(line, found, std::regex(R"(http://127\.0\.0\.1:\d+)"))) << line;
-    for (auto [path, expected] : {std::pair{"/config/app", R"({"proMinimumAppVersion": "9.0"})"},
-                                  std::pair{"/config/message", R"({"message": {"id": "m1", "title": "hello", "platforms": ["macos"]}})"}}) {
+    for (auto [path, expected] :
+         {std::pair{"/config/app", R"({"proMinimumAppVersion": "9.0"})"},
+          std::pair{"/config/message", R"({"message": {"id": "m1", "title": "hello", "platforms": ["macos"]}})"}}) {
         HttpRequest request;
         request.url = found.str() + path;
         auto answer = HttpSession::shared().send(request);
@@ -98,7 +105,8 @@ TEST(LocalBackendProgram, ServesTheGivenConfigurationAndAnnouncement) {
     }
 }
 
-TEST(LocalBackendProgram, RefusesArgumentsItDoesNotKnow) {
+TEST(LocalBackendProgram, RefusesArgumentsItDoesNotKnow)
+{
     testing::TemporaryFolder folder;
     std::ofstream(folder / "list.json") << "[1, 2]";
     for (std::vector<std::string> arguments :

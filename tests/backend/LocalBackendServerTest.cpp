@@ -21,19 +21,22 @@ using Json = nlohmann::json;
 // A local backend of its own, with jobs that take their time on a clock the test moves.
 class LocalBackendServer : public LocalBackendTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         LocalBackendTest::SetUp();
         startOwn({});
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         stopOwn();
         overrideBackendBaseURL(backend().baseURL());
         LocalBackendTest::TearDown();
     }
 
     // Stopping waits for kept-alive connections, so this thread's connection is closed first.
-    void stopOwn() {
+    void stopOwn()
+    {
         if (!own) return;
         HttpRequest farewell;
         farewell.url = own->baseURL() + "/config/app";
@@ -42,7 +45,8 @@ protected:
         own.reset();
     }
 
-    void startOwn(std::optional<std::filesystem::path> stateFile) {
+    void startOwn(std::optional<std::filesystem::path> stateFile)
+    {
         stopOwn();
         local::LocalBackend::Options options;
         options.stateFile = stateFile;
@@ -52,7 +56,8 @@ protected:
         overrideBackendBaseURL(own->baseURL());
     }
 
-    local::Account signInOwn(const std::string& subject) {
+    local::Account signInOwn(const std::string& subject)
+    {
         auto signedIn = own->state().signIn("google", subject);
         SettingsStore::shared().set("userId", std::to_string(signedIn.userId));
         SettingsStore::shared().set("accountToken", signedIn.token);
@@ -61,7 +66,8 @@ protected:
 
     void advance(std::chrono::milliseconds by) { clockMillis += by.count(); }
 
-    BackendResult<HttpResponse> post(const std::string& path, const std::string& body) {
+    BackendResult<HttpResponse> post(const std::string& path, const std::string& body)
+    {
         HttpRequest request;
         request.method = "POST";
         request.url = own->baseURL() + path;
@@ -74,7 +80,8 @@ protected:
     std::unique_ptr<local::LocalBackend> own;
 };
 
-TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration) {
+TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration)
+{
     auto owner = signInOwn("walker");
     auto jobId = submitJob(gradientJPEG(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(jobId) << describe(jobId.failure());
@@ -93,7 +100,8 @@ TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration) {
     EXPECT_TRUE(lastNarration->descriptors && lastNarration->perceivedIntent && lastNarration->direction);
 }
 
-TEST_F(LocalBackendServer, HoldsBackTheResultUntilTheJobSucceeded) {
+TEST_F(LocalBackendServer, HoldsBackTheResultUntilTheJobSucceeded)
+{
     auto owner = signInOwn("patient");
     auto jobId = submitJob(gradientJPEG(96, 64), std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(jobId);
@@ -104,7 +112,8 @@ TEST_F(LocalBackendServer, HoldsBackTheResultUntilTheJobSucceeded) {
     EXPECT_TRUE(jobResult(*jobId));
 }
 
-TEST_F(LocalBackendServer, LimitsJobsInFlightPerAccount) {
+TEST_F(LocalBackendServer, LimitsJobsInFlightPerAccount)
+{
     auto owner = signInOwn("busy");
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(submitJob(gradientJPEG(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
@@ -115,7 +124,8 @@ TEST_F(LocalBackendServer, LimitsJobsInFlightPerAccount) {
     EXPECT_TRUE(submitJob(gradientJPEG(32, 32), std::to_string(owner.userId), std::nullopt, std::nullopt, false));
 }
 
-TEST_F(LocalBackendServer, RelightsAtMost2048PixelsOnTheLongEdgeDeterministically) {
+TEST_F(LocalBackendServer, RelightsAtMost2048PixelsOnTheLongEdgeDeterministically)
+{
     auto owner = signInOwn("large");
     std::string jpeg = gradientJPEG(3000, 1500);
     auto first = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
@@ -143,7 +153,8 @@ TEST_F(LocalBackendServer, RelightsAtMost2048PixelsOnTheLongEdgeDeterministicall
     EXPECT_GT(keyGain, cornerGain + 5);
 }
 
-TEST_F(LocalBackendServer, ChoosesTheLookFromThePicture) {
+TEST_F(LocalBackendServer, ChoosesTheLookFromThePicture)
+{
     auto owner = signInOwn("looks");
     auto analysisOf = [&](const std::string& jpeg) {
         auto jobId = submitJob(jpeg, std::to_string(owner.userId), std::nullopt, std::nullopt, false);
@@ -166,7 +177,8 @@ TEST_F(LocalBackendServer, ChoosesTheLookFromThePicture) {
     EXPECT_FALSE(mono.grade);
 }
 
-TEST_F(LocalBackendServer, RefusesPicturesItCannotRead) {
+TEST_F(LocalBackendServer, RefusesPicturesItCannotRead)
+{
     auto owner = signInOwn("careless");
     auto notJPEG = submitJob("definitely not a jpeg", std::to_string(owner.userId), std::nullopt, std::nullopt, false);
     ASSERT_TRUE(notJPEG.backendError());
@@ -176,13 +188,15 @@ TEST_F(LocalBackendServer, RefusesPicturesItCannotRead) {
     EXPECT_EQ(otherUser.backendError()->status(), 403);
 }
 
-TEST_F(LocalBackendServer, AnswersBodiesOfTheWrongShapeWithoutFalling) {
+TEST_F(LocalBackendServer, AnswersBodiesOfTheWrongShapeWithoutFalling)
+{
     auto owner = signInOwn("hostile");
     std::string userId = std::to_string(owner.userId);
     for (std::string body : {std::string("[1, 2]"), std::string("{\"userId\": 5}"),
                              R"({"userId": ")" + userId + R"(", "image": 7, "nudge": 3})",
                              R"({"userId": ")" + userId + R"(", "image": "data:image/jpeg;base64,%%%%", "nudge": {}})",
-                             R"({"userId": ")" + userId + R"(", "image": "data:image/jpeg;base64,AAAA", "nudge": 3, "retryOfJobId": 4})"}) {
+                             R"({"userId": ")" + userId +
+                                 R"(", "image": "data:image/jpeg;base64,AAAA", "nudge": 3, "retryOfJobId": 4})"}) {
         HttpRequest request;
         request.method = "POST";
         request.url = own->baseURL() + "/jobs";
@@ -196,7 +210,8 @@ TEST_F(LocalBackendServer, AnswersBodiesOfTheWrongShapeWithoutFalling) {
     EXPECT_TRUE(fetchBalance(userId));
 }
 
-TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts) {
+TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts)
+{
     auto apple = post("/auth/apple", R"({"identityToken": "dev-apple-ann", "client_platform": "macos"})");
     ASSERT_TRUE(apple);
     ASSERT_EQ(apple->status, 200);
@@ -213,7 +228,8 @@ TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts) {
     EXPECT_EQ(post("/auth/apple", "[]")->status, 400);
 }
 
-TEST_F(LocalBackendServer, ServesTheConfigurationAndNudgeSuggestions) {
+TEST_F(LocalBackendServer, ServesTheConfigurationAndNudgeSuggestions)
+{
     HttpRequest config;
     config.url = own->baseURL() + "/config/app";
     auto answer = HttpSession::shared().send(config);
@@ -233,7 +249,8 @@ TEST_F(LocalBackendServer, ServesTheConfigurationAndNudgeSuggestions) {
     for (const auto& nudge : nudges) EXPECT_TRUE(nudge.is_string());
 }
 
-TEST_F(LocalBackendServer, CheckoutAddsPaidShots) {
+TEST_F(LocalBackendServer, CheckoutAddsPaidShots)
+{
     auto owner = signInOwn("buyer");
     auto products = fetchProducts();
     ASSERT_TRUE(products);
@@ -255,7 +272,8 @@ TEST_F(LocalBackendServer, CheckoutAddsPaidShots) {
     EXPECT_EQ(balance->paidCredits, pack.credits);
 }
 
-TEST_F(LocalBackendServer, ARestartKeepsAccountsAndJobs) {
+TEST_F(LocalBackendServer, ARestartKeepsAccountsAndJobs)
+{
     TemporaryFolder folder;
     auto stateFile = folder / "state.json";
     startOwn(stateFile);
@@ -277,7 +295,8 @@ TEST_F(LocalBackendServer, ARestartKeepsAccountsAndJobs) {
     EXPECT_NE(own->state().signIn("google", "someone else").userId, owner.userId);
 }
 
-TEST_F(LocalBackendServer, ADamagedStateFileStartsEmptyWithoutCrashing) {
+TEST_F(LocalBackendServer, ADamagedStateFileStartsEmptyWithoutCrashing)
+{
     TemporaryFolder folder;
     auto stateFile = folder / "state.json";
     for (const char* damage : {"{not json", R"({"accounts": [{"userId": "one"}]})", R"({"jobs": 5})"}) {

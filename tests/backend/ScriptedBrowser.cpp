@@ -22,7 +22,8 @@ struct Form {
     std::vector<std::pair<std::string, std::string>> fields;
 };
 
-std::string htmlUnescaped(std::string text) {
+std::string htmlUnescaped(std::string text)
+{
     for (const auto& [entity, character] : std::vector<std::pair<std::string, std::string>>{
              {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}}) {
         for (size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
@@ -31,9 +32,11 @@ std::string htmlUnescaped(std::string text) {
     return text;
 }
 
-std::optional<Form> formOf(const std::string& html) {
+std::optional<Form> formOf(const std::string& html)
+{
     std::smatch match;
-    if (!std::regex_search(html, match, std::regex(R"re(<form method="(get|post)" action="([^"]*)">)re"))) return std::nullopt;
+    if (!std::regex_search(html, match, std::regex(R"re(<form method="(get|post)" action="([^"]*)">)re")))
+        return std::nullopt;
     Form form{match[1], htmlUnescaped(match[2]), {}};
     const std::regex input(R"re(<input type="(?:hidden|text)" name="([^"]*)" value="([^"]*)">)re");
     for (auto it = std::sregex_iterator(html.begin(), html.end(), input); it != std::sregex_iterator(); ++it)
@@ -41,14 +44,16 @@ std::optional<Form> formOf(const std::string& html) {
     return form;
 }
 
-/// "http://host:port" and the rest of an absolute http URL.
-std::pair<std::string, std::string> split(const std::string& url) {
+// "http://host:port" and the rest of an absolute http URL.
+std::pair<std::string, std::string> split(const std::string& url)
+{
     const auto pathStart = url.find('/', url.find("://") + 3);
     if (pathStart == std::string::npos) return {url, "/"};
     return {url.substr(0, pathStart), url.substr(pathStart)};
 }
 
-Page fetch(const std::string& method, const std::string& url, const httplib::Params& form) {
+Page fetch(const std::string& method, const std::string& url, const httplib::Params& form)
+{
     const auto [origin, target] = split(url);
     httplib::Client client(origin);
     client.set_connection_timeout(5);
@@ -58,13 +63,15 @@ Page fetch(const std::string& method, const std::string& url, const httplib::Par
     return {answer->status, answer->get_header_value("Location"), answer->body};
 }
 
-}  // namespace
+} // namespace
 
-ScriptedBrowser::~ScriptedBrowser() {
+ScriptedBrowser::~ScriptedBrowser()
+{
     for (auto& thread : threads_) thread.join();
 }
 
-bool ScriptedBrowser::open(const std::string& url) {
+bool ScriptedBrowser::open(const std::string& url)
+{
     std::lock_guard lock(mutex_);
     opened_.push_back(url);
     if (failsToOpen) return false;
@@ -73,7 +80,8 @@ bool ScriptedBrowser::open(const std::string& url) {
     return true;
 }
 
-void ScriptedBrowser::browse(std::string url) {
+void ScriptedBrowser::browse(std::string url)
+{
     std::string method = "get";
     httplib::Params form;
     for (int step = 0; step < 10; ++step) {
@@ -117,19 +125,22 @@ void ScriptedBrowser::browse(std::string url) {
     problem_ = "too many steps";
 }
 
-std::vector<std::string> ScriptedBrowser::openedURLs() const {
+std::vector<std::string> ScriptedBrowser::openedURLs() const
+{
     std::lock_guard lock(mutex_);
     return opened_;
 }
 
-std::vector<std::pair<std::string, bool>> ScriptedBrowser::handedOver() const {
+std::vector<std::pair<std::string, bool>> ScriptedBrowser::handedOver() const
+{
     std::lock_guard lock(mutex_);
     return handedOver_;
 }
 
-std::optional<std::string> ScriptedBrowser::problem() const {
+std::optional<std::string> ScriptedBrowser::problem() const
+{
     std::lock_guard lock(mutex_);
     return problem_;
 }
 
-}  // namespace oxel::testing
+} // namespace oxel::testing

@@ -27,7 +27,8 @@ protected:
     };
 };
 
-TEST_F(Transport, EachRequestWaitsOnlyAsLongAsItsOwnIdleLimit) {
+TEST_F(Transport, EachRequestWaitsOnlyAsLongAsItsOwnIdleLimit)
+{
     // 15 s for the balance, 60 s for a status, at the tests' time scale.
     LocalFaults faults;
     faults.delay = HttpSession::scaled(30s);
@@ -41,7 +42,8 @@ TEST_F(Transport, EachRequestWaitsOnlyAsLongAsItsOwnIdleLimit) {
     EXPECT_EQ(status.backendError()->status(), 404);
 }
 
-TEST_F(Transport, AStopRequestEndsARequestInFlightAtOnce) {
+TEST_F(Transport, AStopRequestEndsARequestInFlightAtOnce)
+{
     LocalFaults faults;
     faults.delay = HttpSession::scaled(50s);
     backend().setFaults(faults);
@@ -57,7 +59,8 @@ TEST_F(Transport, AStopRequestEndsARequestInFlightAtOnce) {
     EXPECT_LT(took, HttpSession::scaled(40s));
 }
 
-TEST_F(Transport, AnAlreadyStoppedRequestIsNotSent) {
+TEST_F(Transport, AnAlreadyStoppedRequestIsNotSent)
+{
     std::stop_source stop;
     stop.request_stop();
     auto status = jobStatus("job-1", stop.get_token());
@@ -66,7 +69,8 @@ TEST_F(Transport, AnAlreadyStoppedRequestIsNotSent) {
     EXPECT_TRUE(requestsTo("/jobs/job-1").empty());
 }
 
-TEST_F(Transport, RefusesAnswersLargerThanTheLimit) {
+TEST_F(Transport, RefusesAnswersLargerThanTheLimit)
+{
     HttpSession::setMaxAnswerBytes(64 * 1024);
     LocalFaults faults;
     faults.pathPrefix = "/jobs/";
@@ -80,7 +84,8 @@ TEST_F(Transport, RefusesAnswersLargerThanTheLimit) {
     EXPECT_FALSE(fetchAnnouncement());
 }
 
-TEST_F(Transport, AServerThatIsNotThereIsUnreachable) {
+TEST_F(Transport, AServerThatIsNotThereIsUnreachable)
+{
     // A port that was just free: bind one, note it, let it go.
     auto probe = std::make_unique<local::LocalBackend>(local::LocalBackend::Options{});
     ASSERT_TRUE(probe->start());
@@ -94,7 +99,8 @@ TEST_F(Transport, AServerThatIsNotThereIsUnreachable) {
     markDownloaded("job-1", userId());
 }
 
-TEST_F(Transport, IdentifiersThatBreakTheURLFailInOrder) {
+TEST_F(Transport, IdentifiersThatBreakTheURLFailInOrder)
+{
     auto status = jobStatus("job 1\r\nX-Injected: yes");
     ASSERT_FALSE(status);
     EXPECT_TRUE(std::holds_alternative<UrlError>(status.failure())) << describe(status.failure());
@@ -103,13 +109,15 @@ TEST_F(Transport, IdentifiersThatBreakTheURLFailInOrder) {
     EXPECT_FALSE(fetchProducts());
 }
 
-TEST_F(Transport, QueryValuesAreEncodedSoTheyCannotSplit) {
+TEST_F(Transport, QueryValuesAreEncodedSoTheyCannotSplit)
+{
     SettingsStore::shared().set("userId", "a&b=c d+é");
     (void)jobStatus("job-1");
     EXPECT_EQ(requestsTo("/jobs/job-1").back().query, "userId=a%26b%3Dc%20d%2B%C3%A9");
 }
 
-TEST(BackendBaseURL, TakesAUsableBuildValueAndOtherwiseTheDefault) {
+TEST(BackendBaseURL, TakesAUsableBuildValueAndOtherwiseTheDefault)
+{
     auto resolve = [](std::optional<std::string> value) {
         std::map<std::string, std::string, std::less<>> values;
         if (value) values["BackendURL"] = *value;
@@ -123,7 +131,8 @@ TEST(BackendBaseURL, TakesAUsableBuildValueAndOtherwiseTheDefault) {
     EXPECT_EQ(resolve(std::nullopt), defaultBackendBaseURL);
 }
 
-TEST(BuildInfo, VersionsReadZeroWhenAbsent) {
+TEST(BuildInfo, VersionsReadZeroWhenAbsent)
+{
     BuildInfo empty({});
     EXPECT_EQ(appVersion(empty), "0");
     EXPECT_EQ(buildNumber(empty), "0");

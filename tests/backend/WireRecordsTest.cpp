@@ -1,7 +1,7 @@
 #include "backend/AnalysisResponse.h"
 #include "backend/AppConfig.h"
-#include "backend/Base64.h"
 #include "backend/BalanceResponse.h"
+#include "backend/Base64.h"
 #include "backend/JobResultResponse.h"
 #include "backend/JobStatusResponse.h"
 #include "backend/ProProduct.h"
@@ -12,15 +12,18 @@
 namespace oxel {
 namespace {
 
-const char* gradeObject = R"({"lift": [0, 0, 0], "gamma": [1, 1, 1], "gain": [1, 1, 1], "look": "Sun-Rich", "look_alt": "sun-quiet"})";
+const char* gradeObject =
+    R"({"lift": [0, 0, 0], "gamma": [1, 1, 1], "gain": [1, 1, 1], "look": "Sun-Rich", "look_alt": "sun-quiet"})";
 
-AnalysisResponse analysisOf(const std::string& text) {
+AnalysisResponse analysisOf(const std::string& text)
+{
     auto analysis = AnalysisResponse::decode(text);
     EXPECT_TRUE(analysis) << analysis.error().text();
     return analysis ? *analysis : AnalysisResponse{};
 }
 
-TEST(AnalysisResponse, AnEmptyObjectReadsAsTheDefaults) {
+TEST(AnalysisResponse, AnEmptyObjectReadsAsTheDefaults)
+{
     auto analysis = analysisOf("{}");
     EXPECT_EQ(analysis.perceived_intent, "");
     EXPECT_TRUE(analysis.descriptors.empty());
@@ -31,7 +34,8 @@ TEST(AnalysisResponse, AnEmptyObjectReadsAsTheDefaults) {
     EXPECT_FALSE(analysis.gradeLookAlt);
 }
 
-TEST(AnalysisResponse, OneBadFieldFallsBackWithoutSpoilingTheOthers) {
+TEST(AnalysisResponse, OneBadFieldFallsBackWithoutSpoilingTheOthers)
+{
     auto analysis = analysisOf(R"({"perceived_intent": 3, "descriptors": ["a", 5], "isBlackAndWhite": "yes",
         "grain": {"refined": 3}, "descriptions": {"original": "o", "refined": "r"},
         "grade": {"lift": [0, 0]}, "extra": [1, 2]})");
@@ -44,7 +48,8 @@ TEST(AnalysisResponse, OneBadFieldFallsBackWithoutSpoilingTheOthers) {
     EXPECT_EQ(good.descriptions.full_send, "f");
 }
 
-TEST(AnalysisResponse, ReadsTheGradeAndItsRunnerUpUnlessBlackAndWhite) {
+TEST(AnalysisResponse, ReadsTheGradeAndItsRunnerUpUnlessBlackAndWhite)
+{
     auto colour = analysisOf(std::string(R"({"grade": )") + gradeObject + "}");
     ASSERT_TRUE(colour.grade);
     EXPECT_EQ(colour.grade->look, "sun-rich");
@@ -54,9 +59,12 @@ TEST(AnalysisResponse, ReadsTheGradeAndItsRunnerUpUnlessBlackAndWhite) {
     EXPECT_FALSE(mono.gradeLookAlt);
 }
 
-TEST(AnalysisResponse, WritesWhatItReadsBack) {
-    auto full = analysisOf(std::string(R"({"perceived_intent": "calm", "descriptors": ["a"], "grain": {"refined": 2, "full_send": 3},
-        "descriptions": {"original": "o", "refined": "r", "full_send": "f"}, "grade": )") + gradeObject + "}");
+TEST(AnalysisResponse, WritesWhatItReadsBack)
+{
+    auto full = analysisOf(
+        std::string(R"({"perceived_intent": "calm", "descriptors": ["a"], "grain": {"refined": 2, "full_send": 3},
+        "descriptions": {"original": "o", "refined": "r", "full_send": "f"}, "grade": )") +
+        gradeObject + "}");
     ASSERT_TRUE(full.grade);
     EXPECT_EQ(analysisOf(Json(full).dump()), full);
     AnalysisResponse mono;
@@ -65,13 +73,15 @@ TEST(AnalysisResponse, WritesWhatItReadsBack) {
     EXPECT_EQ(analysisOf(Json(mono).dump()), mono);
 }
 
-TEST(AnalysisResponse, OnlyAValueThatIsNotAnObjectFails) {
+TEST(AnalysisResponse, OnlyAValueThatIsNotAnObjectFails)
+{
     EXPECT_FALSE(AnalysisResponse::decode("[]"));
     EXPECT_FALSE(AnalysisResponse::decode("not json"));
     EXPECT_TRUE(AnalysisResponse::decode(R"({"grade": null})"));
 }
 
-TEST(JobStatusResponse, RequiresIdAndStatusAndRefusesWrongTypes) {
+TEST(JobStatusResponse, RequiresIdAndStatusAndRefusesWrongTypes)
+{
     auto minimal = JobStatusResponse::decode(R"({"job_id": "j", "status": "queued"})");
     ASSERT_TRUE(minimal);
     EXPECT_EQ(minimal->jobId, "j");
@@ -92,7 +102,8 @@ TEST(JobStatusResponse, RequiresIdAndStatusAndRefusesWrongTypes) {
     EXPECT_EQ(full->narration, (JobNarration{std::vector<std::string>{"x"}, std::nullopt, std::nullopt}));
 }
 
-TEST(JobNarration, EqualOnlyWhenEveryFieldIs) {
+TEST(JobNarration, EqualOnlyWhenEveryFieldIs)
+{
     JobNarration a{std::vector<std::string>{"x"}, "calm", std::nullopt};
     JobNarration b = a;
     EXPECT_EQ(a, b);
@@ -100,7 +111,8 @@ TEST(JobNarration, EqualOnlyWhenEveryFieldIs) {
     EXPECT_NE(a, b);
 }
 
-TEST(JobResultResponse, NeedsAnAnalysisObjectButNoPictures) {
+TEST(JobResultResponse, NeedsAnAnalysisObjectButNoPictures)
+{
     EXPECT_FALSE(JobResultResponse::decode(R"({"analysis": []})"));
     EXPECT_FALSE(JobResultResponse::decode(R"({"refinedImage": "AAAA"})"));
     EXPECT_FALSE(JobResultResponse::decode(R"({"analysis": {}, "fullSendImage": 5})"));
@@ -110,7 +122,8 @@ TEST(JobResultResponse, NeedsAnAnalysisObjectButNoPictures) {
     EXPECT_EQ(bare->analysis, AnalysisResponse{});
 }
 
-TEST(ResultWire, DecodesPicturesIgnoringCharactersOutsideTheAlphabet) {
+TEST(ResultWire, DecodesPicturesIgnoringCharactersOutsideTheAlphabet)
+{
     auto response = JobResultResponse::decode(R"({"analysis": {}, "refinedImage": "aGVs\nbG8=", "fullSendImage": "A",
         "post_processed": true, "imageModel": "m"})");
     ASSERT_TRUE(response);
@@ -121,14 +134,17 @@ TEST(ResultWire, DecodesPicturesIgnoringCharactersOutsideTheAlphabet) {
     EXPECT_EQ(wire.imageModel, "m");
 }
 
-TEST(Base64, RoundTripsEveryRemainder) {
-    for (const std::string& bytes : std::vector<std::string>{"", "a", "ab", "abc", "abcd", std::string("\0\xFF\x10", 3)}) {
+TEST(Base64, RoundTripsEveryRemainder)
+{
+    for (const std::string& bytes :
+         std::vector<std::string>{"", "a", "ab", "abc", "abcd", std::string("\0\xFF\x10", 3)}) {
         EXPECT_EQ(base64Decoded(base64Encoded(bytes)), bytes);
     }
     EXPECT_EQ(base64Encoded("ab"), "YWI=");
 }
 
-TEST(AppConfig, ParsesWithDefaultsAndBounds) {
+TEST(AppConfig, ParsesWithDefaultsAndBounds)
+{
     EXPECT_EQ(AppConfig::parse("{}"), AppConfig::defaults());
     EXPECT_FALSE(AppConfig::parse("[1]"));
     EXPECT_FALSE(AppConfig::parse("3"));
@@ -157,7 +173,8 @@ TEST(AppConfig, ParsesWithDefaultsAndBounds) {
     EXPECT_NE(*full, AppConfig::defaults());
 }
 
-TEST(AppConfig, ComparesVersionsNumberByNumber) {
+TEST(AppConfig, ComparesVersionsNumberByNumber)
+{
     auto needsUpdate = [](const char* minimum, const char* app) {
         AppConfig config;
         config.minimumAppVersion = minimum;
@@ -178,17 +195,22 @@ TEST(AppConfig, ComparesVersionsNumberByNumber) {
     EXPECT_FALSE(AppConfig::defaults().requiresUpdate("0.0.1"));
 }
 
-TEST(BalanceResponse, RequiresEveryFieldButTheToken) {
-    auto balance = BalanceResponse::decode(R"({"balance": 4, "paidCredits": 2, "accessState": "active", "systemSlow": false})");
+TEST(BalanceResponse, RequiresEveryFieldButTheToken)
+{
+    auto balance =
+        BalanceResponse::decode(R"({"balance": 4, "paidCredits": 2, "accessState": "active", "systemSlow": false})");
     ASSERT_TRUE(balance);
     EXPECT_EQ(balance->balance, 4);
     EXPECT_FALSE(balance->accountToken);
     EXPECT_FALSE(BalanceResponse::decode(R"({"balance": 4, "paidCredits": 2, "accessState": "active"})"));
-    EXPECT_FALSE(BalanceResponse::decode(R"({"balance": "4", "paidCredits": 2, "accessState": "active", "systemSlow": false})"));
-    EXPECT_FALSE(BalanceResponse::decode(R"({"balance": 1e300, "paidCredits": 2, "accessState": "active", "systemSlow": false})"));
+    EXPECT_FALSE(
+        BalanceResponse::decode(R"({"balance": "4", "paidCredits": 2, "accessState": "active", "systemSlow": false})"));
+    EXPECT_FALSE(BalanceResponse::decode(
+        R"({"balance": 1e300, "paidCredits": 2, "accessState": "active", "systemSlow": false})"));
 }
 
-TEST(ProProduct, ShowsThePriceOfTheLocalesCurrency) {
+TEST(ProProduct, ShowsThePriceOfTheLocalesCurrency)
+{
     auto answer = ProProductsResponse::decode(R"({"available": true, "products": [
         {"id": "a", "credits": 10, "label": "10", "price": "$9", "checkoutURL": "u", "prices": {"EUR": "9 €"}},
         {"id": "b", "credits": 50, "label": "50", "price": "$39", "checkoutURL": "u", "provider": "p"}]})");

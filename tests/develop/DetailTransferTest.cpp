@@ -67,7 +67,8 @@ TEST_F(DetailTransferTest, UpscalesOnlyWhenAskedAllowedAndMoreThanFivePercentWid
 
 TEST_F(DetailTransferTest, DeclinesAnEmptyRender)
 {
-    const DetailTransfer noRender(testing::original(60, 40), Image::constant({0.5f, 0.5f, 0.5f}).cropped(Rect::ofSize(0, 40)),
+    const DetailTransfer noRender(testing::original(60, 40),
+                                  Image::constant({0.5f, 0.5f, 0.5f}).cropped(Rect::ofSize(0, 40)),
                                   ColourSpace::sRGB());
     const auto result = noRender.plan(false, true);
     ASSERT_FALSE(result);
@@ -86,9 +87,9 @@ TEST_F(DetailTransferTest, DeclinesARenderOfAnotherScene)
     EXPECT_LE(decline.structure, 0.1f);
     ASSERT_EQ(decline.turns.size(), 4u);
     char expected[200];
-    std::snprintf(expected, sizeof expected, "not the same photograph (structure %.3f, turns %.3f %.3f %.3f %.3f, luma %.3f)",
-                  decline.structure, decline.turns[0], decline.turns[1], decline.turns[2], decline.turns[3],
-                  decline.correlation);
+    std::snprintf(expected, sizeof expected,
+                  "not the same photograph (structure %.3f, turns %.3f %.3f %.3f %.3f, luma %.3f)", decline.structure,
+                  decline.turns[0], decline.turns[1], decline.turns[2], decline.turns[3], decline.correlation);
     EXPECT_EQ(decline.description(), expected);
 }
 
@@ -125,7 +126,8 @@ TEST_F(DetailTransferTest, DeclinesWhenNoFingerprintCanBeMade)
     ASSERT_FALSE(result);
     EXPECT_EQ(result.decline->description(), "not the same photograph (structure -2.000, turns , luma -2.000)");
     // An endless original would make an endless target: it is declined before anything is scaled.
-    const DetailTransfer endless(Image::constant({0.5f, 0.5f, 0.5f}), testing::relitRender(60, 40), ColourSpace::sRGB());
+    const DetailTransfer endless(Image::constant({0.5f, 0.5f, 0.5f}), testing::relitRender(60, 40),
+                                 ColourSpace::sRGB());
     EXPECT_EQ(endless.plan(true, true).decline->structure, -2.0f);
 }
 
@@ -139,8 +141,8 @@ TEST(TransferDeclineTest, DescribesEveryCase)
 
 TEST_F(DetailTransferTest, MovesPicturesToTheOrigin)
 {
-    const DetailTransfer moved(testing::original(60, 40).translated(-15, 7), testing::relitRender(30, 20).translated(3, 3),
-                               ColourSpace::sRGB());
+    const DetailTransfer moved(testing::original(60, 40).translated(-15, 7),
+                               testing::relitRender(30, 20).translated(3, 3), ColourSpace::sRGB());
     EXPECT_EQ(moved.original().extent(), Rect::ofSize(60, 40));
     EXPECT_EQ(moved.render().extent(), Rect::ofSize(30, 20));
     const Image endless = Image::constant({0.2f, 0.2f, 0.2f});
@@ -202,7 +204,11 @@ TEST_F(DetailTransferTest, StrengthZeroKeepsTheOriginalWhereTheRenderAgrees)
     // where the edge confidence is low, strength 1 everywhere.
     const Image src = testing::original(renderWidth, renderHeight);
     const Image brighter = applyKernel(
-        Rect::ofSize(renderWidth, renderHeight), [](RGB c) { return c + RGB{0.1f, 0.1f, 0.1f}; }, src);
+        Rect::ofSize(renderWidth, renderHeight),
+        [](RGB c) {
+            return c + RGB{0.1f, 0.1f, 0.1f};
+        },
+        src);
     const DetailTransfer t(src, brighter, ColourSpace::sRGB());
     const TransferPlan plan = *t.plan(false, true).plan;
     const auto soft = pixelsOf(plan.soft, renderWidth, renderHeight);
@@ -328,8 +334,7 @@ TEST_F(DetailTransferTest, DivergenceNeedsEnoughEdges)
     EXPECT_EQ(t.divergence(disagreeing, target), 1.0f);
     // Edges over 600 of 65,536 proxy samples: too few to judge.
     const Image fewEdges = applyKernel(
-        target, [](RGB c) { return c; },
-        Image::constant({0, 0, 1}).cropped(Rect{0, 0, 1, 50}));
+        target, [](RGB c) { return c; }, Image::constant({0, 0, 1}).cropped(Rect{0, 0, 1, 50}));
     EXPECT_EQ(t.divergence(fewEdges, target), 0.0f);
     EXPECT_EQ(t.divergence(Image::constant({1, 1, 0}).cropped(target), target), 0.0f);
     EXPECT_EQ(t.divergence(disagreeing, Rect{}), 0.0f);

@@ -1,11 +1,11 @@
 #include "develop/PictureHelpers.h"
 #include "develop/ScenePictures.h"
 
-#include "develop/grade/ColourWear.h"
 #include "develop/DevelopOrder.h"
-#include "develop/grade/GradeTheory.h"
 #include "develop/codecs/JPEGEncoder.h"
 #include "develop/colour/RGBSpace.h"
+#include "develop/grade/ColourWear.h"
+#include "develop/grade/GradeTheory.h"
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +92,8 @@ TEST(DevelopOrder, GradesAWideGamutDocumentInSRGBAndTakesTheChangeBack)
     const RGBSpace& p3 = outcome.transfer.space();
     const Image base = outcome.transfer.render();
     const Image working = *p3.toSRGB(base);
-    const Image change = colourChange(*p3.fromSRGB(strongGrade().apply(working, 1)), *p3.fromSRGB(working), base.extent());
+    const Image change =
+        colourChange(*p3.fromSRGB(strongGrade().apply(working, 1)), *p3.fromSRGB(working), base.extent());
     const Image expected = wearColour(base, change, holdMask(std::nullopt, 0.8, base.extent()));
 
     const Image developed = develop(outcome, false, 1, 1, false);
@@ -116,7 +117,8 @@ TEST(DevelopOrder, HoldsSkinOffTheGrade)
 
     outcome.looks->chosen.skinHold = 0;
     EXPECT_GT(largestDifference(develop(outcome, false, 1, 1, false).cropped(Rect::ofSize(8, 32)),
-                                render.cropped(Rect::ofSize(8, 32))), 0.02f);
+                                render.cropped(Rect::ofSize(8, 32))),
+              0.02f);
 }
 
 TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
@@ -142,7 +144,8 @@ TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
     const Image render = colourful(32, 24);
     JobOutcome outcome = gradedOutcome(render);
     EXPECT_EQ(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0);
-    outcome.looks->alternative = GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::drained}, "");
+    outcome.looks->alternative =
+        GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::drained}, "");
     EXPECT_GT(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0.01f);
 }
 
@@ -150,7 +153,7 @@ TEST(DevelopOrder, AddsGrainOnlyWhenItIsNotBakedInAndSwitchedOn)
 {
     const Image render = flat(64, 48, {0.5f, 0.5f, 0.5f});
     JobOutcome outcome = outcomeOf(render);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0);  // no grain level
+    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0); // no grain level
     outcome.grainLevel = 3;
     EXPECT_GT(largestDifference(develop(outcome, false, 1, 0, true), render), 0.01f);
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
@@ -327,8 +330,8 @@ TEST(LookThumbnails, ShrinksToThe240EdgeAndNeverEnlarges)
     EXPECT_EQ(two[0].width(), 200);
     EXPECT_EQ(two[0].height(), 100);
     // The chosen look comes first.
-    const Bitmap chosen = *context.renderBitmap(looks.chosen.apply(colourful(200, 100), 1.0), {0, 0, 200, 100},
-                                                PixelFormat::RGBA8);
+    const Bitmap chosen =
+        *context.renderBitmap(looks.chosen.apply(colourful(200, 100), 1.0), {0, 0, 200, 100}, PixelFormat::RGBA8);
     EXPECT_EQ(std::memcmp(two[0].data(), chosen.data(), chosen.byteCount()), 0);
     EXPECT_NE(std::memcmp(two[1].data(), chosen.data(), chosen.byteCount()), 0);
 

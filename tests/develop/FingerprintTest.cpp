@@ -65,14 +65,18 @@ TEST(FingerprintTest, UniformPicturesHaveNoEdgesAtAnySize)
     const auto picture = Fingerprint::smoothed(*Fingerprint::make(testing::original(90, 60), context));
     for (const auto& [width, height] : {std::pair{90, 60}, {333, 777}, {1500, 1000}})
         for (float v : {0.123f, 0.4f, 0.7f}) {
-            const auto grid = *Fingerprint::make(Image::constant({v, v, v}).cropped(Rect::ofSize(width, height)), context);
+            const auto grid =
+                *Fingerprint::make(Image::constant({v, v, v}).cropped(Rect::ofSize(width, height)), context);
             const auto edges = Fingerprint::smoothed(grid);
             EXPECT_TRUE(std::all_of(edges.begin(), edges.end(), [](float e) { return e == 0; })) << width << " " << v;
             EXPECT_EQ(Fingerprint::correlations(picture, edges), std::vector<float>(4, -2.0f)) << width << " " << v;
         }
     // A faint but real gradient keeps its edges.
-    const auto gradient = *Fingerprint::make(
-        testing::drawn(300, 200, [](double u, double) { return RGB{float(0.4 + 0.01 * u), 0.4f, 0.4f}; }), context);
+    const auto gradient = *Fingerprint::make(testing::drawn(300, 200,
+                                                            [](double u, double) {
+                                                                return RGB{float(0.4 + 0.01 * u), 0.4f, 0.4f};
+                                                            }),
+                                             context);
     const auto edges = Fingerprint::smoothed(gradient);
     EXPECT_GT(*std::max_element(edges.begin(), edges.end()), 0.005f);
 }

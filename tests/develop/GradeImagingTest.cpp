@@ -66,7 +66,8 @@ TEST(GradeApplication, KeepsThePictureWhereItStands)
     const Image graded = strongGrade().apply(moved, 1.0, flat(2, 2, {1, 1, 1}));
     EXPECT_EQ(graded.extent(), moved.extent());
     // The mask is stretched over the moved picture, so every pixel is held, right up to the edges.
-    for (auto [x, y] : {std::pair{35, 45}, {30, 40}, {39, 49}, {30, 49}}) expectNear(sampleAt(graded, x, y), sky, 1e-5f);
+    for (auto [x, y] : {std::pair{35, 45}, {30, 40}, {39, 49}, {30, 49}})
+        expectNear(sampleAt(graded, x, y), sky, 1e-5f);
 }
 
 TEST(HoldMask, IsWhiteWithoutSkinOrHold)

@@ -15,10 +15,15 @@ using test::expectNear;
 
 RGB fromHSV(float hueDegrees, float saturation, float value)
 {
-    return hsv2rgb(HSVLanes<lanes::F4>{lanes::splat<lanes::F4>(hueDegrees / 360), lanes::splat<lanes::F4>(saturation), lanes::splat<lanes::F4>(value)}).at(0);
+    return hsv2rgb(HSVLanes<lanes::F4>{lanes::splat<lanes::F4>(hueDegrees / 360), lanes::splat<lanes::F4>(saturation),
+                                       lanes::splat<lanes::F4>(value)})
+        .at(0);
 }
 
-float hueDegrees(RGB c) { return rgb2hsv(RGBLanes<lanes::F4>::splat(c)).h[0] * 360; }
+float hueDegrees(RGB c)
+{
+    return rgb2hsv(RGBLanes<lanes::F4>::splat(c)).h[0] * 360;
+}
 
 GradeUniforms oneMove(float from, float to, float width)
 {
@@ -70,7 +75,7 @@ TEST(GradeKernel, HueMovesFadeOutAtTheirWidth)
     const GradeUniforms u = oneMove(100, 140, 40);
     EXPECT_NEAR(hueDegrees(grade(fromHSV(140, 0.8f, 0.8f), {}, u)), 140, 0.05f);
     EXPECT_NEAR(hueDegrees(grade(fromHSV(60, 0.8f, 0.8f), {}, u)), 60, 0.05f);
-    EXPECT_NEAR(hueDegrees(grade(fromHSV(120, 0.8f, 0.8f), {}, u)), 140, 0.05f);  // half weight, half of +40
+    EXPECT_NEAR(hueDegrees(grade(fromHSV(120, 0.8f, 0.8f), {}, u)), 140, 0.05f); // half weight, half of +40
     EXPECT_NEAR(hueDegrees(grade(fromHSV(100, 0.8f, 0.8f), {}, u)), 140, 0.05f);
 }
 

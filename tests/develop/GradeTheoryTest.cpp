@@ -1,5 +1,5 @@
-#include "develop/grade/GradeRunnerUp.h"
 #include "develop/grade/GradeTheory.h"
+#include "develop/grade/GradeRunnerUp.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -140,7 +140,7 @@ TEST(SuggestedGradeScaling, MovesHuesAlongTheShorterArc)
     SuggestedGrade grade;
     grade.hueMoves = {{350, 10, 45, 1.2, 0.8}, {10, 350, 45, 1, 1}, {0, 180, 45, 1, 1}};
     const SuggestedGrade half = grade.scaled(0.5);
-    EXPECT_EQ(half.hueMoves[0].to, 0);  // 350 + 10 wraps to 0, not 360
+    EXPECT_EQ(half.hueMoves[0].to, 0); // 350 + 10 wraps to 0, not 360
     EXPECT_DOUBLE_EQ(half.hueMoves[0].saturation, 1.1);
     EXPECT_DOUBLE_EQ(half.hueMoves[0].luma, 0.9);
     EXPECT_EQ(half.hueMoves[1].to, 0);

@@ -1,9 +1,9 @@
 #include "develop/PictureHelpers.h"
 
+#include "develop/colour/RGBSpace.h"
 #include "develop/grade/ColourWear.h"
 #include "develop/grade/GradeTheory.h"
 #include "develop/grade/GradeWear.h"
-#include "develop/colour/RGBSpace.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,10 @@ Image leftHalfHeld(int width, int height)
     return picture(width, height, [=](int x, int) { return x < width / 2 ? RGB{0.2f, 0.2f, 0.2f} : RGB{1, 1, 1}; });
 }
 
-SuggestedGrade sunRich() { return GradeTheory::grade({GradeTheory::Temperature::sun, GradeTheory::Density::rich}, ""); }
+SuggestedGrade sunRich()
+{
+    return GradeTheory::grade({GradeTheory::Temperature::sun, GradeTheory::Density::rich}, "");
+}
 
 TEST(GradeWear, IsTheGradesChangeWornThroughTheMask)
 {
@@ -42,12 +45,13 @@ TEST(GradeWear, IsTheGradesChangeWornThroughTheMask)
 
 TEST(GradeWear, MeasuresTheChangeInSRGBForOtherSpaces)
 {
-    for (const ColourSpace* space : {&ColourSpace::displayP3(), &ColourSpace::adobeRGB(), &ColourSpace::proPhotoRGB()}) {
+    for (const ColourSpace* space :
+         {&ColourSpace::displayP3(), &ColourSpace::adobeRGB(), &ColourSpace::proPhotoRGB()}) {
         const RGBSpace document = *RGBSpace::of(*space);
         const Image base = hues(40, 30), hold = leftHalfHeld(40, 30);
         const Image working = *document.toSRGB(base);
-        const Image change = colourChange(*document.fromSRGB(sunRich().apply(working, 1)), *document.fromSRGB(working),
-                                          base.extent());
+        const Image change =
+            colourChange(*document.fromSRGB(sunRich().apply(working, 1)), *document.fromSRGB(working), base.extent());
         const Image expected = wearColour(base, change, hold);
         EXPECT_LT(largestDifference(wearGrade(base, sunRich(), 1, hold, &document), expected), 1e-5f) << space->name;
     }

@@ -32,7 +32,8 @@ TEST(GrainTest, NamesTheTextureByLevelAndSeed)
     EXPECT_EQ(Grain::textureName(-4, "a"), "grain_1a");
     EXPECT_EQ(Grain::textureName(7, "a"), "grain_3a");
     // Bytes, not characters: a job id with non-ASCII text hashes its UTF-8 form.
-    EXPECT_EQ(Grain::stableHash("\xC3\xA9"), (((0x14650FB0739D0383ull ^ 0xC3) * 0x100000001B3ull) ^ 0xA9) * 0x100000001B3ull);
+    EXPECT_EQ(Grain::stableHash("\xC3\xA9"),
+              (((0x14650FB0739D0383ull ^ 0xC3) * 0x100000001B3ull) ^ 0xA9) * 0x100000001B3ull);
 }
 
 TEST(GrainTest, LooksAtTheTopOfTheResourcesBeforeTheGrainFolder)
@@ -105,17 +106,20 @@ TEST(GrainTest, CentresTheTextureOnThePicture)
     RenderContext().render(*texture, PixelRect{0, 0, 1024, 1024}, whole.data(), 1024);
     const auto grainOver = [](const Rect& extent) {
         std::vector<RGB> pixels(size_t(extent.width * extent.height));
-        RenderContext().render(*Grain::image(2, "centre", extent),
-                               PixelRect{int64_t(extent.x), int64_t(extent.y), int64_t(extent.width), int64_t(extent.height)},
-                               pixels.data(), size_t(extent.width));
+        RenderContext().render(
+            *Grain::image(2, "centre", extent),
+            PixelRect{int64_t(extent.x), int64_t(extent.y), int64_t(extent.width), int64_t(extent.height)},
+            pixels.data(), size_t(extent.width));
         return pixels;
     };
     const auto landscape = grainOver(Rect{10, -5, 1024, 512});
     const auto portrait = grainOver(Rect::ofSize(512, 1024));
     for (int y : {0, 100, 511})
-        for (int x : {0, 300, 1023}) EXPECT_NEAR(landscape[size_t(y) * 1024 + x].r, whole[size_t(y + 256) * 1024 + x].r, 1e-5f);
+        for (int x : {0, 300, 1023})
+            EXPECT_NEAR(landscape[size_t(y) * 1024 + x].r, whole[size_t(y + 256) * 1024 + x].r, 1e-5f);
     for (int y : {0, 700, 1023})
-        for (int x : {0, 200, 511}) EXPECT_NEAR(portrait[size_t(y) * 512 + x].r, whole[size_t(y) * 1024 + x + 256].r, 1e-5f);
+        for (int x : {0, 200, 511})
+            EXPECT_NEAR(portrait[size_t(y) * 512 + x].r, whole[size_t(y) * 1024 + x + 256].r, 1e-5f);
 }
 
 TEST(GrainTest, KeptPreviewGrainIsTheGrainItStandsFor)
@@ -124,7 +128,8 @@ TEST(GrainTest, KeptPreviewGrainIsTheGrainItStandsFor)
     // those of the recipe, for the first request, a repeated one, and one that moves the extent.
     const auto texture = Grain::texture(2, "job-kept");
     ASSERT_TRUE(texture);
-    for (const Rect extent : {Rect{0, 0, 301, 199}, Rect{0, 0, 301, 199}, Rect{40, 10, 301, 199}, Rect{0, 0, 120, 333}}) {
+    for (const Rect extent :
+         {Rect{0, 0, 301, 199}, Rect{0, 0, 301, 199}, Rect{40, 10, 301, 199}, Rect{0, 0, 120, 333}}) {
         const auto kept = Grain::image(2, "job-kept", extent);
         ASSERT_TRUE(kept);
         EXPECT_EQ(kept->extent(), extent);

@@ -1,8 +1,8 @@
 #include "develop/HDRGainMap.h"
+#include "develop/SourceImage.h"
 #include "develop/codecs/HEIFCodec.h"
 #include "develop/codecs/HEIFTransforms.h"
 #include "develop/codecs/MultiPictureIndex.h"
-#include "develop/SourceImage.h"
 
 #include "develop/HEIFGainMapFile.h"
 #include "develop/PictureFiles.h"
@@ -21,8 +21,8 @@ const test::Pattern flatMap(double value)
 }
 
 // A photograph of `width` x `height` whose second picture is a grey gain map.
-Bytes photoWithMap(int width, int height, int mapWidth, int mapHeight, const test::Pattern& map, const std::string& mapXmp,
-                   int orientation = 1)
+Bytes photoWithMap(int width, int height, int mapWidth, int mapHeight, const test::Pattern& map,
+                   const std::string& mapXmp, int orientation = 1)
 {
     test::JPEGOptions primary;
     if (orientation != 1) {
@@ -69,7 +69,8 @@ TEST(MultiPictureIndex, DamagedIndexGivesNothing)
     MultiPictureIndex index;
     index.entries = {{0x20030000, 5000, 0, 0, 0}, {0, 1200, 4900, 0, 0}};
     const Bytes good = index.encoded();
-    for (size_t cut = 0; cut < good.size(); ++cut) EXPECT_FALSE(MultiPictureIndex::parse(std::span(good).first(cut))) << cut;
+    for (size_t cut = 0; cut < good.size(); ++cut)
+        EXPECT_FALSE(MultiPictureIndex::parse(std::span(good).first(cut))) << cut;
     Bytes lying = good;
     lying[8 + 2 + 12 + 8 + 3] = 3; // three pictures claimed, two listed
     EXPECT_FALSE(MultiPictureIndex::parse(lying));
@@ -80,7 +81,8 @@ TEST(MultiPictureIndex, DamagedIndexGivesNothing)
 
 TEST(GainMapLocator, FindsTheMapOfAMultiPictureJPEGByItsXmp)
 {
-    const Bytes iso = photoWithMap(64, 48, 16, 12, flatMap(0.5), test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"));
+    const Bytes iso =
+        photoWithMap(64, 48, 16, 12, flatMap(0.5), test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"));
     ASSERT_TRUE(containsGainMap(iso));
     const auto map = readGainMap(iso);
     ASSERT_TRUE(map);
@@ -160,7 +162,8 @@ TEST(GainMapParams, ReadFromXmpNumbersOnly)
         return HDRGainMap::Params::of(*Metadata::fromXmp(test::isoGainMapXmp(attributes)));
     };
     EXPECT_EQ(params(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"), (HDRGainMap::Params{0, 2, 1}));
-    EXPECT_EQ(params(R"(hdrgm:GainMapMin="-1" hdrgm:GainMapMax="3.5" hdrgm:Gamma="2.2")"), (HDRGainMap::Params{-1, 3.5, 2.2f}));
+    EXPECT_EQ(params(R"(hdrgm:GainMapMin="-1" hdrgm:GainMapMax="3.5" hdrgm:Gamma="2.2")"),
+              (HDRGainMap::Params{-1, 3.5, 2.2f}));
     EXPECT_FALSE(params(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="0")"));
     EXPECT_FALSE(params(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="two")"));
     EXPECT_FALSE(params(R"(hdrgm:GainMapMax="2")"));
@@ -229,7 +232,7 @@ TEST_F(GainMapTransfer, MapTurnsWithThePicture)
     ASSERT_TRUE(result);
     EXPECT_EQ(result->image.extent(), Rect::ofSize(12, 16));
     const auto values = render(result->image);
-    EXPECT_NEAR(values[1 * 12 + 6].r, 0.1, 0.03);  // the stored left half is now on top
+    EXPECT_NEAR(values[1 * 12 + 6].r, 0.1, 0.03); // the stored left half is now on top
     EXPECT_NEAR(values[14 * 12 + 6].r, 0.9, 0.03);
     // A turn that keeps the aspect ratio is applied too.
     const Bytes upsideDown = photoWithMap(64, 48, 16, 12, ramp, test::appleGainMapXmp(), 3);
@@ -240,9 +243,11 @@ TEST_F(GainMapTransfer, MapTurnsWithThePicture)
 
 TEST_F(GainMapTransfer, SaysWhyThereIsNoMap)
 {
-    EXPECT_FALSE(HDRGainMap::transfer(test::encodeJPEG(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
+    EXPECT_FALSE(
+        HDRGainMap::transfer(test::encodeJPEG(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
     EXPECT_EQ(reason, "no-map:public.jpeg");
-    EXPECT_FALSE(HDRGainMap::transfer(test::encodePNG(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
+    EXPECT_FALSE(
+        HDRGainMap::transfer(test::encodePNG(8, 8, test::gradientOf(8, 8)), uniform(1, 8, 8), context, reason));
     EXPECT_EQ(reason, "no-map:public.png");
     EXPECT_FALSE(HDRGainMap::transfer(Bytes{1, 2, 3}, uniform(1, 8, 8), context, reason));
     EXPECT_EQ(reason, "no-map:unreadable");
@@ -263,8 +268,8 @@ TEST_F(GainMapTransfer, MeanIsRoundedInSinglePrecision)
 
 TEST_F(GainMapTransfer, AuxiliaryDataIsOneByteAPixelWithTheOriginalMetadata)
 {
-    const Bytes file = photoWithMap(64, 48, 16, 12, flatMap(0.6),
-                                    test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"));
+    const Bytes file =
+        photoWithMap(64, 48, 16, 12, flatMap(0.6), test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"));
     const auto result = HDRGainMap::transfer(file, uniform(1.0, 64, 48), context, reason);
     ASSERT_TRUE(result);
     const auto data = HDRGainMap::auxiliaryData(*result, file, context);
@@ -296,7 +301,8 @@ TEST(HEIFGainMap, AuxiliaryMapIsFoundAndCarried)
     test::TempFolder folder;
     test::writeFile(folder / "hdr.heic", file);
     // An independent reader sees the auxiliary picture too.
-    const std::string info = test::run("exiftool -s -s -s -QuickTime:AuxiliaryImageType '" + (folder / "hdr.heic").string() + "'");
+    const std::string info =
+        test::run("exiftool -s -s -s -QuickTime:AuxiliaryImageType '" + (folder / "hdr.heic").string() + "'");
     EXPECT_EQ(info, "urn:com:apple:photo:2020:aux:hdrgainmap\n");
 
     ASSERT_TRUE(containsGainMap(file));

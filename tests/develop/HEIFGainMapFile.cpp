@@ -16,7 +16,10 @@ struct Box {
     Bytes body; // after the size and type (and, for full boxes, still holding version and flags)
 };
 
-uint32_t read32(const Bytes& b, size_t at) { return uint32_t(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]; }
+uint32_t read32(const Bytes& b, size_t at)
+{
+    return uint32_t(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
+}
 uint64_t readN(const Bytes& b, size_t at, int n)
 {
     uint64_t v = 0;
@@ -27,8 +30,15 @@ void writeN(Bytes& b, size_t at, int n, uint64_t v)
 {
     for (int i = n - 1; i >= 0; --i, v >>= 8) b[at + size_t(i)] = uint8_t(v);
 }
-void put32(Bytes& b, uint32_t v) { for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s)); }
-void put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v >> 8)); b.push_back(uint8_t(v)); }
+void put32(Bytes& b, uint32_t v)
+{
+    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
+}
+void put16(Bytes& b, uint16_t v)
+{
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
 
 std::vector<Box> parseBoxes(const Bytes& bytes, size_t from, size_t to)
 {
@@ -72,7 +82,10 @@ void shiftLocations(Box& iloc, int64_t delta)
     for (uint32_t i = 0; i < items; ++i) {
         at += version < 2 ? 2 : 4; // item id
         int method = 0;
-        if (version >= 1) { method = b[at + 1] & 15; at += 2; }
+        if (version >= 1) {
+            method = b[at + 1] & 15;
+            at += 2;
+        }
         at += 2; // data reference index
         const size_t baseAt = at;
         const uint64_t base = readN(b, at, baseSize);
@@ -83,7 +96,8 @@ void shiftLocations(Box& iloc, int64_t delta)
         if (shiftBase) writeN(b, baseAt, baseSize, uint64_t(int64_t(base) + delta));
         for (uint16_t e = 0; e < extents; ++e) {
             at += size_t(indexSize);
-            if (method == 0 && !shiftBase) writeN(b, at, offsetSize, uint64_t(int64_t(readN(b, at, offsetSize)) + delta));
+            if (method == 0 && !shiftBase)
+                writeN(b, at, offsetSize, uint64_t(int64_t(readN(b, at, offsetSize)) + delta));
             at += size_t(offsetSize + lengthSize);
         }
     }
@@ -117,7 +131,10 @@ void addProperty(std::vector<Box>& meta, uint32_t itemID, const Box& property, b
     items.push_back(property);
     const size_t propertyIndex = items.size();
     ipco->body.clear();
-    for (const Box& item : items) { const Bytes b = serialise(item); ipco->body.insert(ipco->body.end(), b.begin(), b.end()); }
+    for (const Box& item : items) {
+        const Bytes b = serialise(item);
+        ipco->body.insert(ipco->body.end(), b.begin(), b.end());
+    }
 
     Box* ipma = find(properties, "ipma");
     const Bytes& in = ipma->body;
@@ -133,16 +150,22 @@ void addProperty(std::vector<Box>& meta, uint32_t itemID, const Box& property, b
         const size_t associationBytes = size_t(count) * (wide ? 2 : 1);
         out.insert(out.end(), in.begin() + long(at), in.begin() + long(at + idSize));
         out.push_back(uint8_t(count + (id == itemID ? 1 : 0)));
-        out.insert(out.end(), in.begin() + long(at + idSize + 1), in.begin() + long(at + idSize + 1 + associationBytes));
+        out.insert(out.end(), in.begin() + long(at + idSize + 1),
+                   in.begin() + long(at + idSize + 1 + associationBytes));
         if (id == itemID) {
-            if (wide) put16(out, uint16_t(propertyIndex | (essential ? 0x8000 : 0)));
-            else out.push_back(uint8_t(propertyIndex | (essential ? 0x80 : 0)));
+            if (wide)
+                put16(out, uint16_t(propertyIndex | (essential ? 0x8000 : 0)));
+            else
+                out.push_back(uint8_t(propertyIndex | (essential ? 0x80 : 0)));
         }
         at += idSize + 1 + associationBytes;
     }
     ipma->body = out;
     iprp->body.clear();
-    for (const Box& p : properties) { const Bytes b = serialise(p); iprp->body.insert(iprp->body.end(), b.begin(), b.end()); }
+    for (const Box& p : properties) {
+        const Bytes b = serialise(p);
+        iprp->body.insert(iprp->body.end(), b.begin(), b.end());
+    }
 }
 
 Box auxiliaryTypeProperty()
@@ -162,8 +185,10 @@ Bytes withChangedMeta(const Bytes& original, const std::function<void(std::vecto
     std::vector<Box> top = parseBoxes(original, 0, original.size());
     bool seenMeta = false;
     for (const Box& box : top) {
-        if (box.type == "meta") seenMeta = true;
-        else if (box.type == "mdat" && !seenMeta) throw std::runtime_error("media data before the meta box");
+        if (box.type == "meta")
+            seenMeta = true;
+        else if (box.type == "mdat" && !seenMeta)
+            throw std::runtime_error("media data before the meta box");
     }
     Box* meta = find(top, "meta");
     std::vector<Box> children = parseBoxes(meta->body, 4, meta->body.size());
@@ -172,19 +197,25 @@ Bytes withChangedMeta(const Bytes& original, const std::function<void(std::vecto
     Bytes body;
     const auto rebuild = [&] {
         body.assign(meta->body.begin(), meta->body.begin() + 4);
-        for (const Box& child : children) { const Bytes b = serialise(child); body.insert(body.end(), b.begin(), b.end()); }
+        for (const Box& child : children) {
+            const Bytes b = serialise(child);
+            body.insert(body.end(), b.begin(), b.end());
+        }
     };
     rebuild();
     shiftLocations(*find(children, "iloc"), int64_t(body.size()) - int64_t(oldMetaSize));
     rebuild();
     meta->body = body;
     Bytes out;
-    for (const Box& box : top) { const Bytes b = serialise(box); out.insert(out.end(), b.begin(), b.end()); }
+    for (const Box& box : top) {
+        const Bytes b = serialise(box);
+        out.insert(out.end(), b.begin(), b.end());
+    }
     return out;
 }
 
-Bytes encodeTwoPictures(int width, int height, int mapWidth, int mapHeight, const Pattern& map, const std::string& mapXmp,
-                        uint32_t& primaryID, uint32_t& mapID)
+Bytes encodeTwoPictures(int width, int height, int mapWidth, int mapHeight, const Pattern& map,
+                        const std::string& mapXmp, uint32_t& primaryID, uint32_t& mapID)
 {
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
@@ -202,7 +233,8 @@ Bytes encodeTwoPictures(int width, int height, int mapWidth, int mapHeight, cons
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 for (int c = 0; c < channels; ++c)
-                    plane[size_t(y) * stride + size_t(x) * channels + c] = uint8_t(std::clamp(pattern(x, y, c), 0.0, 1.0) * 255 + 0.5);
+                    plane[size_t(y) * stride + size_t(x) * channels + c] =
+                        uint8_t(std::clamp(pattern(x, y, c), 0.0, 1.0) * 255 + 0.5);
         heif_image_handle* handle = nullptr;
         heif_context_encode_image(context, image, encoder, nullptr, &handle);
         heif_image_release(image);

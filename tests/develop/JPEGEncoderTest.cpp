@@ -27,7 +27,8 @@ std::string run(const std::string& command)
 std::filesystem::path written(const std::vector<uint8_t>& bytes, const char* name)
 {
     const auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
 }
 
@@ -56,7 +57,8 @@ TEST(JPEGEncoder, KeepsColoursAndRefusesWhatItCannotWrite)
     ASSERT_TRUE(jpeg);
     const auto path = written(*jpeg, "-colours.jpg");
     // The pixel at (32, 24) is about (128, 128, 128).
-    const std::string pixel = run("convert '" + path.string() + "' -format '%[fx:int(255*p{32,24}.r)] %[fx:int(255*p{32,24}.g)]' info: 2>&1");
+    const std::string pixel =
+        run("convert '" + path.string() + "' -format '%[fx:int(255*p{32,24}.r)] %[fx:int(255*p{32,24}.g)]' info: 2>&1");
     int r = 0, g = 0;
     ASSERT_EQ(std::sscanf(pixel.c_str(), "%d %d", &r, &g), 2) << pixel;
     EXPECT_NEAR(r, 128, 4);

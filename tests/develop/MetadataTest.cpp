@@ -40,7 +40,8 @@ TEST(Metadata, ReadsEntriesByTheirTypes)
 
 TEST(Metadata, XmpTextCountsAsANumberOnlyWhenWhollyDecimal)
 {
-    auto m = Metadata::fromXmp(R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
+    auto m = Metadata::fromXmp(
+        R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
       <rdf:Description xmlns:hdrgm="http://ns.adobe.com/hdr-gain-map/1.0/"
         hdrgm:GainMapMin="-0.5" hdrgm:GainMapMax="2.5x" hdrgm:Gamma="inf" hdrgm:Version="1.0"/>
       </rdf:RDF></x:xmpmeta>)");
@@ -110,7 +111,8 @@ TEST(Metadata, WrittenJPEGIsReadBackByAnIndependentReader)
     ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
 
     const std::string report = test::run("exiftool -s -s -s -Make -DateTimeOriginal -GPSLatitudeRef "
-                                         "-Caption-Abstract -Creator -OwnerName '" + path.string() + "'");
+                                         "-Caption-Abstract -Creator -OwnerName '" +
+                                         path.string() + "'");
     EXPECT_NE(report.find("Canon"), std::string::npos) << report;
     EXPECT_NE(report.find("2024:05:01 10:11:12"), std::string::npos) << report;
     EXPECT_NE(report.find("North"), std::string::npos) << report;
@@ -140,7 +142,8 @@ TEST(Metadata, WritingIntoATIFFKeepsItsPixelsAndProfile)
     ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
     const std::string info = test::run("tiffinfo '" + path.string() + "' 2>&1");
     EXPECT_NE(info.find("Image Width: 20 Image Length: 10"), std::string::npos) << info;
-    EXPECT_NE(info.find("ICC Profile: <present>, " + std::to_string(options.icc.size()) + " bytes"), std::string::npos) << info;
+    EXPECT_NE(info.find("ICC Profile: <present>, " + std::to_string(options.icc.size()) + " bytes"), std::string::npos)
+        << info;
     EXPECT_EQ(Metadata::read(path)->text("Exif.Photo.DateTimeOriginal"), "2024:05:01 10:11:12");
     EXPECT_EQ(test::run(pixels), before);
 }
@@ -175,7 +178,8 @@ TEST(Metadata, WritingIntoAPNGKeepsItsProfile)
     options.icc = test::iccProfile("DisplayP3");
     test::writeFile(path, test::encodePNG(12, 8, test::gradientOf(12, 8), options));
     ASSERT_EQ(cameraMetadata().writeInto(path), std::nullopt);
-    EXPECT_EQ(test::run("exiftool -s -s -s -ICC_Profile:ProfileDescription -Make '" + path.string() + "'"), "Display P3\nCanon\n");
+    EXPECT_EQ(test::run("exiftool -s -s -s -ICC_Profile:ProfileDescription -Make '" + path.string() + "'"),
+              "Display P3\nCanon\n");
 }
 
 TEST(Metadata, ReadsTheExifOfHEIFFiles)

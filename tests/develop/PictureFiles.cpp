@@ -35,8 +35,14 @@ Pattern gradientOf(int width, int height)
 
 namespace {
 
-uint8_t to8(double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
-uint16_t to16(double v) { return uint16_t(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); }
+uint8_t to8(double v)
+{
+    return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+}
+uint16_t to16(double v)
+{
+    return uint16_t(std::lround(std::clamp(v, 0.0, 1.0) * 65535));
+}
 
 } // namespace
 
@@ -88,14 +94,18 @@ Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions&
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     Bytes out;
-    png_set_write_fn(png, &out, [](png_structp p, png_bytep data, png_size_t length) {
-        auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
-        bytes->insert(bytes->end(), data, data + length);
-    }, nullptr);
-    const int colourType = options.channels == 1 ? PNG_COLOR_TYPE_GRAY
-        : options.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), options.bitDepth, colourType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + length);
+        },
+        nullptr);
+    const int colourType = options.channels == 1   ? PNG_COLOR_TYPE_GRAY
+                           : options.channels == 4 ? PNG_COLOR_TYPE_RGBA
+                                                   : PNG_COLOR_TYPE_RGB;
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), options.bitDepth, colourType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!options.icc.empty())
         png_set_iCCP(png, info, "icc", PNG_COMPRESSION_TYPE_BASE, options.icc.data(), png_uint_32(options.icc.size()));
     if (options.sRGBChunk) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
@@ -135,8 +145,11 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
     TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, uint16_t(bits == 32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
     const bool lab = options.photometric == PHOTOMETRIC_CIELAB;
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(lab ? PHOTOMETRIC_CIELAB : spp == 1 ? PHOTOMETRIC_MINISBLACK
-                                                  : spp == 4 ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 uint16_t(lab        ? PHOTOMETRIC_CIELAB
+                          : spp == 1 ? PHOTOMETRIC_MINISBLACK
+                          : spp == 4 ? PHOTOMETRIC_SEPARATED
+                                     : PHOTOMETRIC_RGB));
     if (options.palette) {
         if (spp != 1 || bits != 8) throw std::runtime_error("a palette TIFF has one 8-bit sample a pixel");
         std::vector<uint16_t> red(256), green(256), blue(256);
@@ -174,13 +187,21 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
                     const int c = options.planar ? plane : k;
                     const double v = pattern(x, y, c);
                     uint8_t* p = rows.data() + size_t(y) * rowBytes + (size_t(x) * perPlane + k) * bytesPerSample;
-                    if (lab && c > 0) *p = uint8_t(int8_t(std::lround(v * 127))); // a and b are signed
-                    else if (bits == 8) *p = to8(v);
-                    else if (bits == 16) { const uint16_t s = to16(v); std::memcpy(p, &s, 2); }
-                    else { const float f = float(v); std::memcpy(p, &f, 4); }
+                    if (lab && c > 0)
+                        *p = uint8_t(int8_t(std::lround(v * 127))); // a and b are signed
+                    else if (bits == 8)
+                        *p = to8(v);
+                    else if (bits == 16) {
+                        const uint16_t s = to16(v);
+                        std::memcpy(p, &s, 2);
+                    } else {
+                        const float f = float(v);
+                        std::memcpy(p, &f, 4);
+                    }
                 }
         if (options.tileSize <= 0) {
-            for (int y = 0; y < height; ++y) TIFFWriteScanline(tiff, rows.data() + size_t(y) * rowBytes, uint32_t(y), uint16_t(plane));
+            for (int y = 0; y < height; ++y)
+                TIFFWriteScanline(tiff, rows.data() + size_t(y) * rowBytes, uint32_t(y), uint16_t(plane));
             continue;
         }
         const size_t side = size_t(options.tileSize), pixelBytes = size_t(perPlane) * bytesPerSample;
@@ -188,7 +209,8 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
             for (int tx = 0; tx < width; tx += options.tileSize) {
                 std::vector<uint8_t> tile(side * side * pixelBytes);
                 for (int y = ty; y < std::min(height, ty + options.tileSize); ++y)
-                    std::memcpy(tile.data() + size_t(y - ty) * side * pixelBytes, rows.data() + size_t(y) * rowBytes + size_t(tx) * pixelBytes,
+                    std::memcpy(tile.data() + size_t(y - ty) * side * pixelBytes,
+                                rows.data() + size_t(y) * rowBytes + size_t(tx) * pixelBytes,
                                 size_t(std::min(width - tx, options.tileSize)) * pixelBytes);
                 TIFFWriteTile(tiff, tile.data(), uint32_t(tx), uint32_t(ty), 0, uint16_t(plane));
             }
@@ -219,7 +241,8 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
     heif_encoder_set_lossy_quality(encoder, options.quality);
     heif_image* image = nullptr;
     const bool deep = options.bitDepth > 8;
-    heif_image_create(width, height, heif_colorspace_RGB, deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, &image);
+    heif_image_create(width, height, heif_colorspace_RGB,
+                      deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, &image);
     heif_image_add_plane(image, heif_channel_interleaved, width, height, options.bitDepth);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
@@ -228,8 +251,10 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c) {
                 const int v = int(std::lround(std::clamp(pattern(x, y, c), 0.0, 1.0) * maximum));
-                if (deep) reinterpret_cast<uint16_t*>(plane + size_t(y) * stride)[x * 3 + c] = uint16_t(v);
-                else plane[size_t(y) * stride + size_t(x) * 3 + c] = uint8_t(v);
+                if (deep)
+                    reinterpret_cast<uint16_t*>(plane + size_t(y) * stride)[x * 3 + c] = uint16_t(v);
+                else
+                    plane[size_t(y) * stride + size_t(x) * 3 + c] = uint8_t(v);
             }
     if (!options.icc.empty()) heif_image_set_raw_color_profile(image, "prof", options.icc.data(), options.icc.size());
     heif_image_handle* handle = nullptr;
@@ -249,8 +274,16 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
 
 namespace {
 
-void put16(Bytes& b, uint32_t v) { b.push_back(uint8_t(v >> 8)); b.push_back(uint8_t(v)); }
-void put32(Bytes& b, uint32_t v) { put16(b, v >> 16); put16(b, v & 0xFFFF); }
+void put16(Bytes& b, uint32_t v)
+{
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
+void put32(Bytes& b, uint32_t v)
+{
+    put16(b, v >> 16);
+    put16(b, v & 0xFFFF);
+}
 
 void putResource(Bytes& b, uint16_t id, const Bytes& data)
 {
@@ -278,7 +311,9 @@ Bytes packBits(const Bytes& row)
         }
         size_t literal = 0;
         while (i + literal < row.size() && literal < 128) {
-            if (i + literal + 2 < row.size() && row[i + literal] == row[i + literal + 1] && row[i + literal] == row[i + literal + 2]) break;
+            if (i + literal + 2 < row.size() && row[i + literal] == row[i + literal + 1] &&
+                row[i + literal] == row[i + literal + 2])
+                break;
             ++literal;
         }
         out.push_back(uint8_t(literal - 1));
@@ -328,8 +363,10 @@ Bytes encodePSD(int width, int height, const Pattern& pattern, const PSDOptions&
             for (int x = 0; x < width; ++x) {
                 double v = c < colourPlanes ? pattern(x, y, c) : 1.0;
                 if (options.mode == 4 && c < colourPlanes) v = 1 - v; // Photoshop stores inverted ink
-                if (options.depth == 8) row.push_back(to8(v));
-                else put16(row, to16(v));
+                if (options.depth == 8)
+                    row.push_back(to8(v));
+                else
+                    put16(row, to16(v));
             }
             rows.push_back(options.rle ? packBits(row) : row);
         }
@@ -354,8 +391,8 @@ Bytes xmpSegment(const std::string& packet)
 std::string isoGainMapXmp(const std::string& attributes)
 {
     return R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
-           R"(<rdf:Description rdf:about="" xmlns:hdrgm="http://ns.adobe.com/hdr-gain-map/1.0/" hdrgm:Version="1.0" )"
-        + attributes + R"(/></rdf:RDF></x:xmpmeta>)";
+           R"(<rdf:Description rdf:about="" xmlns:hdrgm="http://ns.adobe.com/hdr-gain-map/1.0/" hdrgm:Version="1.0" )" +
+           attributes + R"(/></rdf:RDF></x:xmpmeta>)";
 }
 
 std::string appleGainMapXmp()
@@ -376,7 +413,8 @@ Bytes assembleMultiPictureJPEG(const Bytes& primary, const std::vector<Bytes>& s
     index.entries[0] = {MultiPictureEntry::primaryType | 0x20000000u, uint32_t(primary.size() + segmentSize), 0, 0, 0};
     size_t at = primary.size() + segmentSize;
     for (size_t i = 0; i < secondaries.size(); ++i) {
-        index.entries[i + 1] = {MultiPictureEntry::undefinedType, uint32_t(secondaries[i].size()), uint32_t(at - base), 0, 0};
+        index.entries[i + 1] = {MultiPictureEntry::undefinedType, uint32_t(secondaries[i].size()), uint32_t(at - base),
+                                0, 0};
         at += secondaries[i].size();
     }
     const Bytes payload = index.encoded();
@@ -404,7 +442,8 @@ void writeFile(const std::filesystem::path& path, const Bytes& bytes)
 TempFolder::TempFolder()
 {
     std::random_device random;
-    path_ = std::filesystem::temp_directory_path() / ("oxel-test-" + std::to_string(random()) + std::to_string(random()));
+    path_ =
+        std::filesystem::temp_directory_path() / ("oxel-test-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(path_);
 }
 
@@ -471,15 +510,18 @@ Bytes cmykProfile()
     cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
     cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 4, 3);
     cmsStage* table = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
-    cmsStageSampleCLut16bit(table, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
-        const double k = in[3] / 65535.0;
-        double rgb[3], labValue[3];
-        for (int c = 0; c < 3; ++c) rgb[c] = 0.9 * (1 - in[c] / 65535.0) * (1 - k);
-        cmsDoTransform(static_cast<cmsHTRANSFORM>(transform), rgb, labValue, 1);
-        cmsCIELab l{labValue[0], labValue[1], labValue[2]};
-        cmsFloat2LabEncoded(out, &l);
-        return TRUE;
-    }, toLab, 0);
+    cmsStageSampleCLut16bit(
+        table,
+        [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+            const double k = in[3] / 65535.0;
+            double rgb[3], labValue[3];
+            for (int c = 0; c < 3; ++c) rgb[c] = 0.9 * (1 - in[c] / 65535.0) * (1 - k);
+            cmsDoTransform(static_cast<cmsHTRANSFORM>(transform), rgb, labValue, 1);
+            cmsCIELab l{labValue[0], labValue[1], labValue[2]};
+            cmsFloat2LabEncoded(out, &l);
+            return TRUE;
+        },
+        toLab, 0);
     cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, table);
     cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
     cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
@@ -500,7 +542,8 @@ Bytes linearGreyProfile()
 
 Bytes customProfile(const std::string& description)
 {
-    return profileBytes(rgbProfile({{0.70, 0.29, 1}, {0.18, 0.76, 1}, {0.14, 0.05, 1}}, cmsBuildGamma(nullptr, 2.0)), description.c_str());
+    return profileBytes(rgbProfile({{0.70, 0.29, 1}, {0.18, 0.76, 1}, {0.14, 0.05, 1}}, cmsBuildGamma(nullptr, 2.0)),
+                        description.c_str());
 }
 
 Bytes iccProfile(const std::string& name)
@@ -509,10 +552,12 @@ Bytes iccProfile(const std::string& name)
     if (std::filesystem::exists(resource)) return readFile(resource);
     // Made here when the resources are not there: the same primaries and curves.
     if (name == "DisplayP3")
-        return profileBytes(rgbProfile({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, sRGBCurve()), "Display P3");
+        return profileBytes(rgbProfile({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, sRGBCurve()),
+                            "Display P3");
     if (name == "AdobeRGB1998")
         return profileBytes(rgbProfile({{0.640, 0.330, 1}, {0.210, 0.710, 1}, {0.150, 0.060, 1}},
-                                       cmsBuildGamma(nullptr, 563.0 / 256.0)), "Adobe RGB (1998)");
+                                       cmsBuildGamma(nullptr, 563.0 / 256.0)),
+                            "Adobe RGB (1998)");
     if (name == "sRGB") return profileBytes(cmsCreate_sRGBProfile(), "sRGB IEC61966-2.1");
     throw std::runtime_error("no profile named " + name);
 }

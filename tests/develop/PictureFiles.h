@@ -26,7 +26,7 @@ struct JPEGOptions {
     int quality = 95;
     int components = 3; // 1 grey, 3 RGB, 4 CMYK (stored inverted, as Adobe writes it)
     Bytes icc;
-    Bytes exif;        // TIFF-structured, without the "Exif\0\0" header
+    Bytes exif;                       // TIFF-structured, without the "Exif\0\0" header
     std::vector<Bytes> extraSegments; // whole APPn segments after the Exif, marker included
 };
 Bytes encodeJPEG(int width, int height, const Pattern& pattern, const JPEGOptions& options = {});
@@ -40,15 +40,15 @@ struct PNGOptions {
 Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions& options = {});
 
 struct TIFFOptions {
-    int bitsPerSample = 8;     // 8, 16 or 32 (float)
-    int samplesPerPixel = 3;   // 1 grey, 3 RGB, 4 CMYK
+    int bitsPerSample = 8;   // 8, 16 or 32 (float)
+    int samplesPerPixel = 3; // 1 grey, 3 RGB, 4 CMYK
     bool planar = false;
     int orientation = 1;
     Bytes icc;
-    double dpi = 0;            // 0 leaves the resolution out
-    int photometric = -1;      // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
-    bool palette = false;      // 8-bit indices (channel 0 of the pattern) into a colour map
-    int tileSize = 0;          // square tiles of this side (a multiple of 16) instead of strips
+    double dpi = 0;       // 0 leaves the resolution out
+    int photometric = -1; // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
+    bool palette = false; // 8-bit indices (channel 0 of the pattern) into a colour map
+    int tileSize = 0;     // square tiles of this side (a multiple of 16) instead of strips
 };
 Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOptions& options = {});
 
@@ -63,11 +63,11 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
 Bytes heifFileBytes(heif_context* context);
 
 struct PSDOptions {
-    int depth = 8;          // 8 or 16
-    int mode = 3;           // 1 grey, 3 RGB, 4 CMYK
-    int extraChannels = 0;  // alpha channels after the colour planes
+    int depth = 8;         // 8 or 16
+    int mode = 3;          // 1 grey, 3 RGB, 4 CMYK
+    int extraChannels = 0; // alpha channels after the colour planes
     bool rle = false;
-    bool large = false;     // PSB
+    bool large = false; // PSB
     Bytes icc;
     Bytes exif;
     Bytes iptc;

@@ -51,7 +51,8 @@ inline float largestDifference(const Image& a, const Image& b)
     const auto sa = samples(a), sb = samples(b, a.extent());
     float largest = 0;
     for (size_t i = 0; i < sa.size(); ++i)
-        largest = std::max({largest, std::abs(sa[i].r - sb[i].r), std::abs(sa[i].g - sb[i].g), std::abs(sa[i].b - sb[i].b)});
+        largest =
+            std::max({largest, std::abs(sa[i].r - sb[i].r), std::abs(sa[i].g - sb[i].g), std::abs(sa[i].b - sb[i].b)});
     return largest;
 }
 

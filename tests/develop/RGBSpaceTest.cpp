@@ -1,5 +1,5 @@
-#include "develop/colour/ColourKernels.h"
 #include "develop/colour/RGBSpace.h"
+#include "develop/colour/ColourKernels.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>
@@ -151,7 +151,8 @@ RGB convertThroughKernel(const RGBSpace& space, RGB v, bool toSRGB)
         return ConvertKernel{ChannelCurves::of(Direction::decode, space.sRGBCurve, space.gamma),
                              Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)),
                              ChannelCurves::of(Direction::encode, true, sRGBGamma)}(v);
-    return ConvertKernel{ChannelCurves::of(Direction::decode, true, sRGBGamma), Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
+    return ConvertKernel{ChannelCurves::of(Direction::decode, true, sRGBGamma),
+                         Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
                          ChannelCurves::of(Direction::encode, space.sRGBCurve, space.gamma)}(v);
 }
 
@@ -159,7 +160,8 @@ RGB clipThroughKernel(const RGBSpace& space, RGB v)
 {
     using Direction = ToneTable::Direction;
     return ClipViaSRGBKernel{ChannelCurves::of(Direction::decode, space.sRGBCurve, space.gamma),
-                             Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)), Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
+                             Matrix3f::of(multiply(xyzToSRGB, space.toXYZ)),
+                             Matrix3f::of(multiply(space.fromXYZ, sRGBToXYZ)),
                              ChannelCurves::of(Direction::encode, space.sRGBCurve, space.gamma)}(v);
 }
 
@@ -174,7 +176,8 @@ void expectNear(RGB actual, std::array<double, 3> expected, double tolerance)
 
 TEST(ICCReader, ReadsLcmsMadeProfilesOfTheWellKnownSpaces)
 {
-    const auto sRGB = RGBSpace::fromICC(lcmsProfile(d65, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, sRGBToneCurve()));
+    const auto sRGB =
+        RGBSpace::fromICC(lcmsProfile(d65, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, sRGBToneCurve()));
     ASSERT_TRUE(sRGB);
     EXPECT_TRUE(sRGB->sRGBCurve);
     EXPECT_TRUE(sRGB->isNearSRGB());
@@ -221,7 +224,8 @@ TEST(ICCReader, NeedsAllThreeColorantsAndAnInvertibleMatrix)
                                  .xyz("gXYZ", sRGBToXYZ[1], sRGBToXYZ[4], sRGBToXYZ[7])
                                  .bytes();
     EXPECT_FALSE(RGBSpace::fromICC(missingBlue));
-    const auto singular = ICCBuilder().xyz("rXYZ", 0.4, 0.2, 0.1).xyz("gXYZ", 0.4, 0.2, 0.1).xyz("bXYZ", 0.1, 0.1, 0.7).bytes();
+    const auto singular =
+        ICCBuilder().xyz("rXYZ", 0.4, 0.2, 0.1).xyz("gXYZ", 0.4, 0.2, 0.1).xyz("bXYZ", 0.1, 0.1, 0.7).bytes();
     EXPECT_FALSE(RGBSpace::fromICC(singular));
     auto wrongType = ICCBuilder().sRGBColorants().bytes();
     std::memcpy(wrongType.data() + 132 + 36, "xyz ", 4); // first tag's type
@@ -235,8 +239,11 @@ TEST(ICCReader, FillsMissingToneCurvesFromRed)
     EXPECT_EQ(none->gamma, (std::array<double, 3>{2.2, 2.2, 2.2}));
     EXPECT_FALSE(none->sRGBCurve);
 
-    const auto redOnly = RGBSpace::fromICC(
-        ICCBuilder().sRGBColorants().parametric("rTRC", 3, {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045}).bytes());
+    const auto redOnly =
+        RGBSpace::fromICC(ICCBuilder()
+                              .sRGBColorants()
+                              .parametric("rTRC", 3, {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045})
+                              .bytes());
     ASSERT_TRUE(redOnly);
     EXPECT_TRUE(redOnly->sRGBCurve);
     EXPECT_TRUE(redOnly->isNearSRGB());
@@ -304,8 +311,8 @@ TEST(ICCReader, TreatsUnusableExponentsAsMissing)
     EXPECT_FALSE(iccToneCurve("rTRC", ICCBuilder().curve("rTRC", {0}).bytes()));
     EXPECT_FALSE(iccToneCurve("rTRC", ICCBuilder().parametric("rTRC", 3, {-2.4, 1, 0, 1, 0}).bytes()));
 
-    const auto badGreen =
-        RGBSpace::fromICC(ICCBuilder().sRGBColorants().parametric("rTRC", 0, {1.8}).parametric("gTRC", 0, {0.0}).bytes());
+    const auto badGreen = RGBSpace::fromICC(
+        ICCBuilder().sRGBColorants().parametric("rTRC", 0, {1.8}).parametric("gTRC", 0, {0.0}).bytes());
     ASSERT_TRUE(badGreen);
     EXPECT_NEAR(badGreen->gamma[1], 1.8, 1e-4);
 }
@@ -325,7 +332,8 @@ TEST(ICCReader, RejectsDamagedTagTables)
     EXPECT_FALSE(RGBSpace::fromICC(std::vector<uint8_t>(good.begin(), good.begin() + 132)));
     // Every shorter prefix is refused without reading past its end.
     for (size_t size = 0; size < good.size(); ++size)
-        EXPECT_FALSE(RGBSpace::fromICC(std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(size)))) << size;
+        EXPECT_FALSE(RGBSpace::fromICC(std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(size))))
+            << size;
 }
 
 TEST(ICCReader, SkipsNonASCIISignaturesAndStopsAtTheFirstMatch)
@@ -376,7 +384,7 @@ TEST(ToneTable, StaysWithinAHundredThousandthOfTheFormula)
                 double worst = 0;
                 for (double x = 1e-9; x < 6; x *= 1.0037) {
                     const double exact = direction == Direction::decode ? decodeReference(float(x), gamma, sRGB)
-                                                                         : encodeReference(float(x), gamma, sRGB);
+                                                                        : encodeReference(float(x), gamma, sRGB);
                     worst = std::max(worst, std::abs((*table)(float(x)) - exact) / exact);
                 }
                 EXPECT_LT(worst, 1.2e-5) << int(direction) << sRGB << gamma;
@@ -408,7 +416,8 @@ TEST(ToneTable, HandlesZeroNegativesAndNaN)
         std::vector<float> expected;
         for (float v : run) expected.push_back((*curve)(v));
         curve->apply(run.data(), run.size());
-        for (size_t i = 0; i < run.size(); ++i) ASSERT_NEAR(run[i], expected[i], 2e-5f * std::max(1.0f, std::abs(expected[i])));
+        for (size_t i = 0; i < run.size(); ++i)
+            ASSERT_NEAR(run[i], expected[i], 2e-5f * std::max(1.0f, std::abs(expected[i])));
     }
 }
 
@@ -495,7 +504,8 @@ TEST(ColourKernels, WholeRunsConvertAsSinglePixelsDo)
     Bitmap bitmap = *Bitmap::allocate(37, 5, PixelFormat::RGBF);
     for (int64_t y = 0; y < 5; ++y) {
         auto* row = reinterpret_cast<RGB*>(bitmap.mutableRow(y));
-        for (int64_t x = 0; x < 37; ++x) row[x] = {float(x) / 30.0f - 0.1f, float(y) / 4.0f, float((x * 7 + y) % 11) / 10.0f};
+        for (int64_t x = 0; x < 37; ++x)
+            row[x] = {float(x) / 30.0f - 0.1f, float(y) / 4.0f, float((x * 7 + y) % 11) / 10.0f};
     }
     const Image image = Image::fromBitmap(bitmap);
     const RGBSpace p3 = *RGBSpace::of(ColourSpace::displayP3());
@@ -507,9 +517,9 @@ TEST(ColourKernels, WholeRunsConvertAsSinglePixelsDo)
     const ConvertKernel toSRGB{ChannelCurves::of(Direction::decode, p3.sRGBCurve, p3.gamma),
                                Matrix3f::of(multiply(sRGB.fromXYZ, p3.toXYZ)),
                                ChannelCurves::of(Direction::encode, true, {2.2, 2.2, 2.2})};
-    const ClipViaSRGBKernel clip{ChannelCurves::of(Direction::decode, p3.sRGBCurve, p3.gamma),
-                                 Matrix3f::of(multiply(sRGB.fromXYZ, p3.toXYZ)), Matrix3f::of(multiply(p3.fromXYZ, sRGB.toXYZ)),
-                                 ChannelCurves::of(Direction::encode, p3.sRGBCurve, p3.gamma)};
+    const ClipViaSRGBKernel clip{
+        ChannelCurves::of(Direction::decode, p3.sRGBCurve, p3.gamma), Matrix3f::of(multiply(sRGB.fromXYZ, p3.toXYZ)),
+        Matrix3f::of(multiply(p3.fromXYZ, sRGB.toXYZ)), ChannelCurves::of(Direction::encode, p3.sRGBCurve, p3.gamma)};
     for (int64_t y = 0; y < 5; ++y) {
         for (int64_t x = 0; x < 37; ++x) {
             const RGB in = reinterpret_cast<const RGB*>(bitmap.row(y))[x];

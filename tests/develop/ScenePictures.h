@@ -37,7 +37,8 @@ struct Scene {
 inline RGB relit(RGB colour, double u)
 {
     const float gain = float(1.25 - 0.6 * u);
-    return {std::min(colour.r * gain + 0.05f, 1.0f), std::min(colour.g * gain, 1.0f), std::min(colour.b * gain * 0.85f, 1.0f)};
+    return {std::min(colour.r * gain + 0.05f, 1.0f), std::min(colour.g * gain, 1.0f),
+            std::min(colour.b * gain * 0.85f, 1.0f)};
 }
 
 inline Image drawn(int64_t width, int64_t height, const std::function<RGB(double, double)>& colourAt)

@@ -10,7 +10,10 @@
 namespace oxel {
 namespace {
 
-Bitmap bitmapOf(int64_t bytes) { return *Bitmap::allocate(bytes / 4, 1, PixelFormat::RGBX8); }
+Bitmap bitmapOf(int64_t bytes)
+{
+    return *Bitmap::allocate(bytes / 4, 1, PixelFormat::RGBX8);
+}
 
 TEST(SourceCache, ConcurrentRequestsDecodeOnce)
 {
@@ -36,7 +39,10 @@ TEST(SourceCache, KeepsWithinItsBytesButAlwaysTheNewest)
     SourceCache cache(10000);
     int decodes = 0;
     const auto decode = [&](int64_t bytes) {
-        return [&decodes, bytes] { ++decodes; return std::optional(bitmapOf(bytes)); };
+        return [&decodes, bytes] {
+            ++decodes;
+            return std::optional(bitmapOf(bytes));
+        };
     };
     cache.bitmap("a", decode(4000));
     cache.bitmap("b", decode(4000));
@@ -59,7 +65,11 @@ TEST(SourceCache, FailuresAreNotKept)
 {
     SourceCache cache(1 << 20);
     int decodes = 0;
-    for (int i = 0; i < 2; ++i) EXPECT_FALSE(cache.bitmap("bad", [&] { ++decodes; return std::optional<Bitmap>(); }));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_FALSE(cache.bitmap("bad", [&] {
+            ++decodes;
+            return std::optional<Bitmap>();
+        }));
     EXPECT_EQ(decodes, 2);
     EXPECT_EQ(cache.bytesHeld(), 0u);
 }

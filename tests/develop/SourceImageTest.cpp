@@ -9,9 +9,9 @@
 
 #include <cmath>
 #include <sys/resource.h>
+#include <thread>
 #include <tiffio.h>
 #include <zlib.h>
-#include <thread>
 
 namespace oxel {
 namespace {
@@ -37,7 +37,8 @@ Samples render(const Image& image)
 // The picture an independent reader turns upright from the same file, to within 8-bit rounding.
 void expectUprightAsIndependentReaderSees(const std::filesystem::path& path, const Samples& ours, int orientation)
 {
-    const std::string pixels = test::run("convert '" + path.string() + "' -auto-orient -depth 8 rgb:- | od -An -v -tu1");
+    const std::string pixels =
+        test::run("convert '" + path.string() + "' -auto-orient -depth 8 rgb:- | od -An -v -tu1");
     std::istringstream in(pixels);
     for (int64_t i = 0; i < ours.width * ours.height; ++i) {
         int r, g, b;
@@ -113,7 +114,8 @@ TEST_F(SourceImageTest, MetadataFromAnIndependentWriterIsRead)
     const auto path = write("tagged.jpg", test::encodeJPEG(40, 20, test::gradientOf(40, 20)));
     test::run("exiftool -q -overwrite_original -Orientation#=8 -DateTimeOriginal='2020:02:29 23:59:58' "
               "-GPSLatitude=51.5 -GPSLatitudeRef=N -Keywords=harbour -Keywords=dusk -XResolution=240 -YResolution=240 "
-              "-ResolutionUnit=inches -JFIF:ResolutionUnit=None '" + path.string() + "'");
+              "-ResolutionUnit=inches -JFIF:ResolutionUnit=None '" +
+              path.string() + "'");
     const SourceImage source = SourceImage::load(path);
     EXPECT_EQ(source.orientation, 8);
     EXPECT_EQ(source.pixelWidth, 20);
@@ -122,7 +124,13 @@ TEST_F(SourceImageTest, MetadataFromAnIndependentWriterIsRead)
     EXPECT_EQ(source.properties.text("Exif.GPSInfo.GPSLatitudeRef"), "N");
     EXPECT_EQ(source.properties.texts("Iptc.Application2.Keywords"), (std::vector<std::string>{"harbour", "dusk"}));
     std::tm t{};
-    t.tm_year = 120; t.tm_mon = 1; t.tm_mday = 29; t.tm_hour = 23; t.tm_min = 59; t.tm_sec = 58; t.tm_isdst = -1;
+    t.tm_year = 120;
+    t.tm_mon = 1;
+    t.tm_mday = 29;
+    t.tm_hour = 23;
+    t.tm_min = 59;
+    t.tm_sec = 58;
+    t.tm_isdst = -1;
     EXPECT_EQ(source.captureDate(), std::chrono::system_clock::from_time_t(std::mktime(&t)));
 }
 
@@ -131,7 +139,8 @@ TEST_F(SourceImageTest, EveryOrientationMatchesAnIndependentReader)
     for (int orientation = 1; orientation <= 8; ++orientation) {
         test::TIFFOptions options;
         options.orientation = orientation;
-        const auto path = write(std::string("o").append(std::to_string(orientation)).append(".tif"), test::encodeTIFF(6, 4, test::gradientOf(6, 4), options));
+        const auto path = write(std::string("o").append(std::to_string(orientation)).append(".tif"),
+                                test::encodeTIFF(6, 4, test::gradientOf(6, 4), options));
         const SourceImage source = SourceImage::load(path);
         const Samples ours = render(source.image);
 
@@ -150,7 +159,8 @@ TEST_F(SourceImageTest, PaletteTIFFIsTurnedOnceByItsOrientation)
         options.palette = true;
         options.orientation = orientation;
         const auto path = write("palette" + std::to_string(orientation) + ".tif",
-                                test::encodeTIFF(6, 4, [](int x, int y, int) { return (x * 4 + y * 40) / 255.0; }, options));
+                                test::encodeTIFF(
+                                    6, 4, [](int x, int y, int) { return (x * 4 + y * 40) / 255.0; }, options));
         const Samples ours = render(SourceImage::load(path).image);
         expectUprightAsIndependentReaderSees(path, ours, orientation);
     }
@@ -172,22 +182,28 @@ TEST_F(SourceImageTest, LabelsNameKnownProfilesAndDescribeOthers)
 {
     test::PNGOptions adobe;
     adobe.icc = test::iccProfile("AdobeRGB1998");
-    EXPECT_EQ(SourceImage::load(write("adobe.png", test::encodePNG(8, 8, test::gradientOf(8, 8), adobe))).profileLabel(), "Adobe RGB");
+    EXPECT_EQ(
+        SourceImage::load(write("adobe.png", test::encodePNG(8, 8, test::gradientOf(8, 8), adobe))).profileLabel(),
+        "Adobe RGB");
 
     test::PNGOptions srgbChunk;
     srgbChunk.sRGBChunk = true;
-    const SourceImage chunk = SourceImage::load(write("chunk.png", test::encodePNG(8, 8, test::gradientOf(8, 8), srgbChunk)));
+    const SourceImage chunk =
+        SourceImage::load(write("chunk.png", test::encodePNG(8, 8, test::gradientOf(8, 8), srgbChunk)));
     EXPECT_FALSE(chunk.profileFellBack);
     EXPECT_EQ(chunk.profileLabel(), "sRGB");
 
     // A wide space of our own: no platform name, so its description speaks for it.
     test::TIFFOptions custom;
     custom.icc = test::customProfile("  Studio Wide Gamut\t");
-    const SourceImage wide = SourceImage::load(write("custom.tif", test::encodeTIFF(8, 8, test::gradientOf(8, 8), custom)));
+    const SourceImage wide =
+        SourceImage::load(write("custom.tif", test::encodeTIFF(8, 8, test::gradientOf(8, 8), custom)));
     EXPECT_FALSE(wide.profileFellBack);
     EXPECT_EQ(wide.profileLabel(), "Studio Wide Gamut");
     custom.icc = test::customProfile("");
-    EXPECT_EQ(SourceImage::load(write("blank.tif", test::encodeTIFF(8, 8, test::gradientOf(8, 8), custom))).profileLabel(), "");
+    EXPECT_EQ(
+        SourceImage::load(write("blank.tif", test::encodeTIFF(8, 8, test::gradientOf(8, 8), custom))).profileLabel(),
+        "");
 }
 
 // A PNG with the given chunks (type and data) placed right after its header chunk.
@@ -225,7 +241,8 @@ TEST_F(SourceImageTest, PNGColourChunksDescribeTheSpace)
     EXPECT_EQ(coded.profileLabel(), "Display P3");
 
     // Code points win over an sRGB chunk; ones no profile describes leave the other chunks to speak.
-    const SourceImage both = SourceImage::load(write("both.png", pngWithChunks({{"cICP", displayP3CodePoints}, {"sRGB", {0}}})));
+    const SourceImage both =
+        SourceImage::load(write("both.png", pngWithChunks({{"cICP", displayP3CodePoints}, {"sRGB", {0}}})));
     EXPECT_EQ(both.profileLabel(), "Display P3");
     const SourceImage pq = SourceImage::load(write("pq.png", pngWithChunks({{"cICP", {9, 16, 0, 1}}, {"sRGB", {0}}})));
     EXPECT_FALSE(pq.profileFellBack);
@@ -233,7 +250,8 @@ TEST_F(SourceImageTest, PNGColourChunksDescribeTheSpace)
 
     const Bytes gamma = bigEndianNumbers({45455});
     const Bytes adobePrimaries = bigEndianNumbers({31270, 32900, 64000, 33000, 21000, 71000, 15000, 6000});
-    const SourceImage tagged = SourceImage::load(write("chrm.png", pngWithChunks({{"gAMA", gamma}, {"cHRM", adobePrimaries}})));
+    const SourceImage tagged =
+        SourceImage::load(write("chrm.png", pngWithChunks({{"gAMA", gamma}, {"cHRM", adobePrimaries}})));
     EXPECT_FALSE(tagged.profileFellBack);
     EXPECT_EQ(tagged.profileLabel(), "Adobe RGB");
 }
@@ -242,7 +260,8 @@ TEST_F(SourceImageTest, GreyAndCMYKBecomeSRGB)
 {
     test::JPEGOptions grey;
     grey.components = 1;
-    const SourceImage greySource = SourceImage::load(write("grey.jpg", test::encodeJPEG(16, 16, test::gradientOf(16, 16), grey)));
+    const SourceImage greySource =
+        SourceImage::load(write("grey.jpg", test::encodeJPEG(16, 16, test::gradientOf(16, 16), grey)));
     EXPECT_TRUE(greySource.profileFellBack);
     const Samples g = render(greySource.image);
     EXPECT_EQ(g.at(15, 8).r, g.at(15, 8).g);
@@ -309,28 +328,37 @@ TEST_F(SourceImageTest, TIFFLayoutsAndDepthsDecodeAlike)
     const int width = 37, height = 21;
     const auto pattern = test::gradientOf(width, height);
     for (int tileSize : {0, 16, 256})
-    for (int bits : {8, 16, 32})
-        for (bool planar : {false, true})
-            for (int samples : {1, 3}) {
-                test::TIFFOptions options;
-                options.bitsPerSample = bits;
-                options.planar = planar;
-                options.samplesPerPixel = samples;
-                options.dpi = 240;
-                options.tileSize = tileSize;
-                const std::string name = std::string("t").append(std::to_string(bits)).append(planar ? "p" : "c").append(std::to_string(samples)).append("-").append(std::to_string(tileSize)).append(".tif");
-                const SourceImage source = SourceImage::load(write(name, test::encodeTIFF(width, height, pattern, options)));
-                EXPECT_EQ(source.bitsPerComponent, bits) << name;
-                EXPECT_EQ(source.dpi, 240) << name;
-                EXPECT_EQ(source.utType, "public.tiff");
-                const Samples s = render(source.image);
-                const double tolerance = bits == 8 ? 0.5 / 255 + 1e-6 : 1e-4;
-                for (int y = 0; y < height; ++y)
-                    for (int x = 0; x < width; ++x) {
-                        EXPECT_NEAR(s.at(x, y).r, pattern(x, y, 0), tolerance) << name << " " << x << "," << y;
-                        if (samples == 3) { EXPECT_NEAR(s.at(x, y).b, pattern(x, y, 2), tolerance) << name; }
-                    }
-            }
+        for (int bits : {8, 16, 32})
+            for (bool planar : {false, true})
+                for (int samples : {1, 3}) {
+                    test::TIFFOptions options;
+                    options.bitsPerSample = bits;
+                    options.planar = planar;
+                    options.samplesPerPixel = samples;
+                    options.dpi = 240;
+                    options.tileSize = tileSize;
+                    const std::string name = std::string("t")
+                                                 .append(std::to_string(bits))
+                                                 .append(planar ? "p" : "c")
+                                                 .append(std::to_string(samples))
+                                                 .append("-")
+                                                 .append(std::to_string(tileSize))
+                                                 .append(".tif");
+                    const SourceImage source =
+                        SourceImage::load(write(name, test::encodeTIFF(width, height, pattern, options)));
+                    EXPECT_EQ(source.bitsPerComponent, bits) << name;
+                    EXPECT_EQ(source.dpi, 240) << name;
+                    EXPECT_EQ(source.utType, "public.tiff");
+                    const Samples s = render(source.image);
+                    const double tolerance = bits == 8 ? 0.5 / 255 + 1e-6 : 1e-4;
+                    for (int y = 0; y < height; ++y)
+                        for (int x = 0; x < width; ++x) {
+                            EXPECT_NEAR(s.at(x, y).r, pattern(x, y, 0), tolerance) << name << " " << x << "," << y;
+                            if (samples == 3) {
+                                EXPECT_NEAR(s.at(x, y).b, pattern(x, y, 2), tolerance) << name;
+                            }
+                        }
+                }
 }
 
 TEST_F(SourceImageTest, SixteenBitPNGKeepsItsDepth)
@@ -391,7 +419,11 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
                 Metadata iptc;
                 iptc.setText("Iptc.Application2.City", "Oslo");
                 options.iptc = iptc.iptcBytes();
-                const std::string name = std::string("p").append(std::to_string(rle)).append(std::to_string(depth)).append(std::to_string(mode)).append(".psd");
+                const std::string name = std::string("p")
+                                             .append(std::to_string(rle))
+                                             .append(std::to_string(depth))
+                                             .append(std::to_string(mode))
+                                             .append(".psd");
                 const SourceImage source = SourceImage::load(write(name, test::encodePSD(150, 5, pattern, options)));
                 EXPECT_EQ(source.utType, "com.adobe.photoshop-image");
                 EXPECT_EQ(source.bitsPerComponent, depth) << name;
@@ -401,9 +433,15 @@ TEST_F(SourceImageTest, PhotoshopCompositesOfEveryKind)
                 EXPECT_EQ(source.profileLabel(), mode == 3 ? "Adobe RGB" : "no rgb profile · treated as sRGB") << name;
                 const RGB v = render(source.image).at(140, 3);
                 const double tolerance = depth == 8 ? 0.01 : 0.002;
-                if (mode == 3) { EXPECT_NEAR(v.g, pattern(140, 3, 1), tolerance) << name; }
-                if (mode == 1) { EXPECT_NEAR(v.g, pattern(140, 3, 0), tolerance) << name; }
-                if (mode == 4) { EXPECT_NEAR(v.r, (1 - pattern(140, 3, 0)) * (1 - pattern(140, 3, 3)), tolerance) << name; }
+                if (mode == 3) {
+                    EXPECT_NEAR(v.g, pattern(140, 3, 1), tolerance) << name;
+                }
+                if (mode == 1) {
+                    EXPECT_NEAR(v.g, pattern(140, 3, 0), tolerance) << name;
+                }
+                if (mode == 4) {
+                    EXPECT_NEAR(v.r, (1 - pattern(140, 3, 0)) * (1 - pattern(140, 3, 3)), tolerance) << name;
+                }
             }
 }
 
@@ -449,12 +487,9 @@ TEST_F(SourceImageTest, DamagedFilesOfEveryFormatSayWhichFileCouldNotBeRead)
     test::PSDOptions rle;
     rle.rle = true;
     const std::vector<std::pair<std::string, Bytes>> files = {
-        {"a.jpg", test::encodeJPEG(48, 40, pattern)},
-        {"b.png", test::encodePNG(48, 40, pattern)},
-        {"c.tif", test::encodeTIFF(48, 40, pattern)},
-        {"d.heic", test::encodeHeic(48, 40, pattern)},
-        {"e.psd", test::encodePSD(48, 40, pattern)},
-        {"f.psd", test::encodePSD(48, 40, pattern, rle)},
+        {"a.jpg", test::encodeJPEG(48, 40, pattern)}, {"b.png", test::encodePNG(48, 40, pattern)},
+        {"c.tif", test::encodeTIFF(48, 40, pattern)}, {"d.heic", test::encodeHeic(48, 40, pattern)},
+        {"e.psd", test::encodePSD(48, 40, pattern)},  {"f.psd", test::encodePSD(48, 40, pattern, rle)},
     };
     for (const auto& [name, good] : files) {
         for (size_t cut : {size_t(0), size_t(3), good.size() / 3, good.size() * 2 / 3, good.size() - 9}) {
@@ -493,14 +528,23 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
     const long peakBefore = peakMegabytes();
     // A PSD header claiming 30000 x 30000 with raw planes, followed by a few bytes.
     Bytes psd = test::encodePSD(2, 2, test::gradientOf(2, 2));
-    psd[14] = 0; psd[15] = 0; psd[16] = 0x75; psd[17] = 0x30;
-    psd[18] = 0; psd[19] = 0; psd[20] = 0x75; psd[21] = 0x30;
+    psd[14] = 0;
+    psd[15] = 0;
+    psd[16] = 0x75;
+    psd[17] = 0x30;
+    psd[18] = 0;
+    psd[19] = 0;
+    psd[20] = 0x75;
+    psd[21] = 0x30;
     EXPECT_EQ(loadError(write("huge.psd", psd)), "could not read huge.psd");
     // A JPEG frame of 65000 x 65000 in a small stream.
     Bytes jpeg = test::encodeJPEG(8, 8, test::gradientOf(8, 8));
     for (size_t i = 2; i + 8 < jpeg.size(); ++i)
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-            jpeg[i + 5] = 0xFD; jpeg[i + 6] = 0xE8; jpeg[i + 7] = 0xFD; jpeg[i + 8] = 0xE8;
+            jpeg[i + 5] = 0xFD;
+            jpeg[i + 6] = 0xE8;
+            jpeg[i + 7] = 0xFD;
+            jpeg[i + 8] = 0xE8;
             break;
         }
     EXPECT_EQ(loadError(write("huge.jpg", jpeg)), "could not read huge.jpg");
@@ -515,7 +559,10 @@ TEST_F(SourceImageTest, HostileSizesAreRefusedBeforeAnythingIsAllocated)
     for (size_t entry = directory + 2; entry < directory + 2 + 12 * size_t(u16At(directory)); entry += 12)
         if (u16At(entry) == TIFFTAG_TILEWIDTH || u16At(entry) == TIFFTAG_TILELENGTH) {
             // SHORT or LONG, stored in place: 32768 reads the same either way.
-            tiff[entry + 8] = 0x00; tiff[entry + 9] = 0x80; tiff[entry + 10] = 0; tiff[entry + 11] = 0;
+            tiff[entry + 8] = 0x00;
+            tiff[entry + 9] = 0x80;
+            tiff[entry + 10] = 0;
+            tiff[entry + 11] = 0;
             ++patched;
         }
     ASSERT_EQ(patched, 2);
@@ -527,7 +574,8 @@ TEST_F(SourceImageTest, HEIFGridLargerThanItsDeclaredSizeIsNotDecoded)
 {
     // A 16 x 16 picture coded as one 64 x 64 tile of a grid; its grid data is changed to draw a
     // canvas of 2000 x 2000.
-    const Bytes original = test::readFile(std::filesystem::path(OXEL_SOURCE_DIR) / "fuzz/corpus/source_headers/gainmap.heic");
+    const Bytes original =
+        test::readFile(std::filesystem::path(OXEL_SOURCE_DIR) / "fuzz/corpus/source_headers/gainmap.heic");
     Bytes heic = original;
     const auto idat = std::search(heic.begin(), heic.end(), std::begin("idat"), std::end("idat") - 1);
     ASSERT_NE(idat, heic.end());
@@ -577,7 +625,13 @@ TEST(SourceImageCaptureDate, TakesTheFirstDateThatParsesAsLocalTime)
 {
     const auto local = [](int y, int mo, int d, int h, int mi, int s) {
         std::tm t{};
-        t.tm_year = y - 1900; t.tm_mon = mo - 1; t.tm_mday = d; t.tm_hour = h; t.tm_min = mi; t.tm_sec = s; t.tm_isdst = -1;
+        t.tm_year = y - 1900;
+        t.tm_mon = mo - 1;
+        t.tm_mday = d;
+        t.tm_hour = h;
+        t.tm_min = mi;
+        t.tm_sec = s;
+        t.tm_isdst = -1;
         return std::chrono::system_clock::from_time_t(std::mktime(&t));
     };
     Metadata m;
@@ -613,10 +667,14 @@ TEST(SourceImagePreviewSize, ReducesLargePicturesOnly)
 Bytes profileWithDescription(const std::string& type, const Bytes& body, uint32_t tagCount = 1)
 {
     Bytes icc(132, 0);
-    icc[128] = uint8_t(tagCount >> 24); icc[129] = uint8_t(tagCount >> 16); icc[130] = uint8_t(tagCount >> 8); icc[131] = uint8_t(tagCount);
+    icc[128] = uint8_t(tagCount >> 24);
+    icc[129] = uint8_t(tagCount >> 16);
+    icc[130] = uint8_t(tagCount >> 8);
+    icc[131] = uint8_t(tagCount);
     const uint32_t offset = 132 + 12, size = uint32_t(body.size() + 8);
     for (char c : std::string("desc")) icc.push_back(uint8_t(c));
-    for (uint32_t v : {offset, size}) for (int s = 24; s >= 0; s -= 8) icc.push_back(uint8_t(v >> s));
+    for (uint32_t v : {offset, size})
+        for (int s = 24; s >= 0; s -= 8) icc.push_back(uint8_t(v >> s));
     for (char c : type) icc.push_back(uint8_t(c));
     icc.insert(icc.end(), 4, 0);
     icc.insert(icc.end(), body.begin(), body.end());
@@ -628,8 +686,8 @@ TEST(SourceImageICCDescription, ReadsTextAndLocalisedDescriptionsWithinBounds)
     const Bytes text = {0, 0, 0, 7, ' ', 'C', 'a', 'm', '\t', 'x', 0, 0, 0, 0};
     EXPECT_EQ(SourceImage::iccDescription(profileWithDescription("desc", text)), "Cam\tx");
     // mluc: one record (language, country, length, offset) whose UTF-16 text follows.
-    Bytes mluc = {0, 0, 0, 2, 0, 0, 0, 12, 'e', 'n', 'U', 'S', 0, 0, 0, 6, 0, 0, 0, 40, 'd', 'e', 'D', 'E', 0, 0, 0, 2, 0, 0, 0, 46,
-                  0, 0x50, 0, 0xE9, 0, 0x20, 0, 'Z'};
+    Bytes mluc = {0,   0,   0,   2,   0, 0, 0, 12, 'e', 'n', 'U', 'S', 0, 0,    0, 6,    0, 0,    0, 40,
+                  'd', 'e', 'D', 'E', 0, 0, 0, 2,  0,   0,   0,   46,  0, 0x50, 0, 0xE9, 0, 0x20, 0, 'Z'};
     EXPECT_EQ(SourceImage::iccDescription(profileWithDescription("mluc", mluc)), "Pé");
     EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", text, 512)));
     EXPECT_FALSE(SourceImage::iccDescription(profileWithDescription("desc", text, 0)));
@@ -696,7 +754,8 @@ TEST_F(SourceImageTest, UploadJPEGIsTheSRGBPreview)
     test::JPEGOptions options;
     options.icc = test::iccProfile("AdobeRGB1998");
     options.exif = exifWith({{"Exif.Image.Orientation", "6"}});
-    const SourceImage source = SourceImage::load(write("big.jpg", test::encodeJPEG(3000, 2000, test::gradientOf(3000, 2000), options)));
+    const SourceImage source =
+        SourceImage::load(write("big.jpg", test::encodeJPEG(3000, 2000, test::gradientOf(3000, 2000), options)));
     const auto jpeg = source.jpegData();
     ASSERT_TRUE(jpeg);
     const auto path = write("upload.jpg", *jpeg);

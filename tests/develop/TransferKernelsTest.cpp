@@ -1,5 +1,5 @@
-#include "develop/transfer/TransferContext.h"
 #include "develop/transfer/TransferKernels.h"
+#include "develop/transfer/TransferContext.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +96,8 @@ TEST(LanczosScaleTest, FillsTheTargetAndKeepsFlatPicturesFlat)
     std::vector<RGB> pixels(100 * 50);
     RenderContext().render(scaled, PixelRect{0, 0, 100, 50}, pixels.data(), 100);
     // Edges clamped: the corners keep the colour, with no dark rim.
-    for (size_t i : {size_t(0), size_t(99), size_t(4950), size_t(4999), size_t(2525)}) EXPECT_NEAR(pixels[i].g, 0.6f, 1e-4f);
+    for (size_t i : {size_t(0), size_t(99), size_t(4950), size_t(4999), size_t(2525)})
+        EXPECT_NEAR(pixels[i].g, 0.6f, 1e-4f);
     // An empty picture has no scale to speak of: cropped, not divided by zero.
     const Image empty = grey.cropped(Rect::ofSize(0, 30));
     EXPECT_TRUE(lanczosScale(empty, Rect::ofSize(10, 10)).extent().isEmpty());

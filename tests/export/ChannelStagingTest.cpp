@@ -110,7 +110,8 @@ protected:
         std::vector<std::unique_ptr<ZlibSink>> sinks;
         std::vector<ZlibSink*> targets;
         for (size_t n = 0; n < components.size(); ++n) {
-            sinks.push_back(std::make_unique<ZlibSink>(folder / std::string("c").append(std::to_string(n)).append(".z")));
+            sinks.push_back(
+                std::make_unique<ZlibSink>(folder / std::string("c").append(std::to_string(n)).append(".z")));
             targets.push_back(sinks.back().get());
         }
         std::vector<double> reports;

@@ -59,7 +59,8 @@ TEST(ContainerEdits, TheMultiPictureIndexPointsAtTheAppendedMap)
     ASSERT_EQ((*file)[mpf + 1], 0xE2);
     const size_t tiffHeader = mpf + 4 + 4;
     const auto read32 = [&](size_t at) {
-        return uint32_t((*file)[at]) << 24 | uint32_t((*file)[at + 1]) << 16 | uint32_t((*file)[at + 2]) << 8 | (*file)[at + 3];
+        return uint32_t((*file)[at]) << 24 | uint32_t((*file)[at + 1]) << 16 | uint32_t((*file)[at + 2]) << 8 |
+               (*file)[at + 3];
     };
     const size_t secondEntry = tiffHeader + 8 + 2 + 3 * 12 + 4 + 16;
     const uint32_t primarySize = read32(secondEntry - 16 + 4);

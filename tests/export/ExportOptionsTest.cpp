@@ -1,5 +1,5 @@
-#include "export/ExportFailure.h"
 #include "export/ExportOptions.h"
+#include "export/ExportFailure.h"
 
 #include <gtest/gtest.h>
 

@@ -31,15 +31,21 @@ Image scene()
 // The same scene relit by the backend: brighter and warmer, at half the size.
 Image relit(const Image& original)
 {
-    const Image lit = applyKernel(original.extent(), [](RGB p) { return RGB{p.r * 1.2f + 0.04f, p.g * 1.05f + 0.02f, p.b * 0.9f}; },
-                                  original);
+    const Image lit = applyKernel(
+        original.extent(),
+        [](RGB p) {
+            return RGB{p.r * 1.2f + 0.04f, p.g * 1.05f + 0.02f, p.b * 0.9f};
+        },
+        original);
     return materialised(lit.scaled(0.5, 0.5));
 }
 
 // Another photograph altogether.
 Image stranger()
 {
-    return pictureOf(width / 2, height / 2, [](int64_t x, int64_t y, int c) { return uint16_t(((x * 7919 + y * 104729 + c * 31) % 977) * 67); });
+    return pictureOf(width / 2, height / 2, [](int64_t x, int64_t y, int c) {
+        return uint16_t(((x * 7919 + y * 104729 + c * 31) % 977) * 67);
+    });
 }
 
 GradeLooks looks()
@@ -69,7 +75,8 @@ struct Original {
 
 std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source, const Image& render, TransferLimits limits = {})
 {
-    auto outcome = std::make_shared<JobOutcome>("job-7", render, DetailTransfer(source.image, render, source.colorSpace, limits));
+    auto outcome =
+        std::make_shared<JobOutcome>("job-7", render, DetailTransfer(source.image, render, source.colorSpace, limits));
     outcome->looks = looks();
     outcome->grainLevel = 2;
     return outcome;
@@ -87,8 +94,9 @@ struct Exported {
     std::vector<double> progress;
 };
 
-std::optional<Exported> exported(const SourceImage& source, const JobOutcome& outcome, const std::filesystem::path& file,
-                                 const ExportOptions& options, double strength = 0.8, double colour = 0.7)
+std::optional<Exported> exported(const SourceImage& source, const JobOutcome& outcome,
+                                 const std::filesystem::path& file, const ExportOptions& options, double strength = 0.8,
+                                 double colour = 0.7)
 {
     Exported result;
     const auto answer = exportPicture(source, outcome, false, strength, colour, file, options,
@@ -125,9 +133,11 @@ TEST(Exporter, WritesAFlatFileAtTheOriginalsSize)
 {
     Original original;
     const auto outcome = outcomeFor(*original.source, relit(original.source->image));
-    const auto result = exported(*original.source, *outcome, original.folder / "out.jpg", optionsFor(ExportFormat::jpeg));
+    const auto result =
+        exported(*original.source, *outcome, original.folder / "out.jpg", optionsFor(ExportFormat::jpeg));
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->report, (ExportReport{original.folder / "out.jpg", ExportFormat::jpeg, false, false, "no-map", width, height, std::nullopt}));
+    EXPECT_EQ(result->report, (ExportReport{original.folder / "out.jpg", ExportFormat::jpeg, false, false, "no-map",
+                                            width, height, std::nullopt}));
     EXPECT_EQ(result->progress, (std::vector<double>{0.05, 1.0}));
     EXPECT_EQ(identify(original.folder / "out.jpg"), "JPEG 120 90 8");
     EXPECT_FALSE(outcome->previewPlan); // the outcome is only read
@@ -147,7 +157,8 @@ TEST(Exporter, NotesAFullSendAndADeclinedTransfer)
     EXPECT_EQ(result->report.note, std::nullopt);
 
     const auto declined = outcomeFor(*original.source, stranger());
-    const std::string unmatched = "could not match the render to the original · exported the render at the original's size";
+    const std::string unmatched =
+        "could not match the render to the original · exported the render at the original's size";
     result = exported(*original.source, *declined, original.folder / "c.tif", optionsFor(ExportFormat::tiff));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->report.note, unmatched);
@@ -172,8 +183,12 @@ TEST(Exporter, BuildsTheLayersThatRebuildTheResult)
     EXPECT_EQ(result->progress.front(), 0.05);
     EXPECT_EQ(result->progress.back(), 1.0);
     EXPECT_EQ(layersOf(original.folder / "l.psd", original.folder),
-              (std::vector<std::pair<std::string, bool>>{{"original", true}, {"smooth", true}, {"light (moved)", true},
-                                                         {"light", true}, {"colour", false}, {"grain", false}}));
+              (std::vector<std::pair<std::string, bool>>{{"original", true},
+                                                         {"smooth", true},
+                                                         {"light (moved)", true},
+                                                         {"light", true},
+                                                         {"colour", false},
+                                                         {"grain", false}}));
     EXPECT_EQ(profileOf(original.folder / "l.psd"), "Display P3\n");
 
     // A TIFF that isn't layered is flat, and takes the asked colour.
@@ -194,7 +209,8 @@ TEST(Exporter, LeavesOutWhatTheOutcomeHasNot)
     const auto result = exported(*original.source, *outcome, original.folder / "n.psd", optionsFor(ExportFormat::psd));
     ASSERT_TRUE(result);
     EXPECT_EQ(layersOf(original.folder / "n.psd", original.folder),
-              (std::vector<std::pair<std::string, bool>>{{"original", true}, {"smooth", true}, {"light (moved)", true}, {"light", true}}));
+              (std::vector<std::pair<std::string, bool>>{
+                  {"original", true}, {"smooth", true}, {"light (moved)", true}, {"light", true}}));
 }
 
 TEST(Exporter, ExportsAColourOnlyResultFromTheOriginal)
@@ -202,7 +218,8 @@ TEST(Exporter, ExportsAColourOnlyResultFromTheOriginal)
     Original original;
     auto outcome = std::make_shared<JobOutcome>(*outcomeFor(*original.source, original.source->image));
     outcome->colourOnly = true;
-    auto result = exported(*original.source, *outcome, original.folder / "c.psd", optionsFor(ExportFormat::psd), 0.0, 1.5);
+    auto result =
+        exported(*original.source, *outcome, original.folder / "c.psd", optionsFor(ExportFormat::psd), 0.0, 1.5);
     ASSERT_TRUE(result);
     EXPECT_EQ(layersOf(original.folder / "c.psd", original.folder),
               (std::vector<std::pair<std::string, bool>>{{"original", true}, {"colour", true}, {"grain", true}}));
@@ -210,7 +227,8 @@ TEST(Exporter, ExportsAColourOnlyResultFromTheOriginal)
 
     result = exported(*original.source, *outcome, original.folder / "c.heic", optionsFor(ExportFormat::heic));
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->report, (ExportReport{original.folder / "c.heic", ExportFormat::heic, false, false, "no-map", width, height, std::nullopt}));
+    EXPECT_EQ(result->report, (ExportReport{original.folder / "c.heic", ExportFormat::heic, false, false, "no-map",
+                                            width, height, std::nullopt}));
 }
 
 TEST(Exporter, CarriesTheOriginalsGainMapWhereTheFormatCan)
@@ -246,9 +264,11 @@ TEST(Exporter, PassesOnTheWritersFailure)
                                       optionsFor(ExportFormat::jpeg));
     ASSERT_TRUE(std::holds_alternative<ExportFailure>(answer));
     EXPECT_EQ(std::get<ExportFailure>(answer).description(),
-              "write failed: could not create jpeg destination: the folder " + (original.folder / "gone").string() + " is not there");
+              "write failed: could not create jpeg destination: the folder " + (original.folder / "gone").string() +
+                  " is not there");
     EXPECT_TRUE(std::holds_alternative<ExportFailure>(exportPicture(*original.source, *outcome, false, 0.5, 0.5,
-                                                                    original.folder / "gone" / "x.psd", optionsFor(ExportFormat::psd))));
+                                                                    original.folder / "gone" / "x.psd",
+                                                                    optionsFor(ExportFormat::psd))));
 }
 
 TEST(Exporter, ScalesADeclinedRenderInTheDocumentsOwnColours)
@@ -260,10 +280,12 @@ TEST(Exporter, ScalesADeclinedRenderInTheDocumentsOwnColours)
     auto withoutExtras = std::make_shared<JobOutcome>(*outcome);
     withoutExtras->looks.reset();
     withoutExtras->grainLevel.reset();
-    const auto result = exported(*original.source, *withoutExtras, original.folder / "r.png", optionsFor(ExportFormat::png));
+    const auto result =
+        exported(*original.source, *withoutExtras, original.folder / "r.png", optionsFor(ExportFormat::png));
     ASSERT_TRUE(result);
     ASSERT_TRUE(result->report.note);
-    const double red = std::stod(run(magick("convert '" + (original.folder / "r.png").string() + "' -format '%[fx:p{30,30}.r]' info:")));
+    const double red = std::stod(
+        run(magick("convert '" + (original.folder / "r.png").string() + "' -format '%[fx:p{30,30}.r]' info:")));
     EXPECT_NEAR(red, 0.7462, 0.01); // sRGB (0.8, 0.2, 0.2) in Display P3
 }
 
@@ -279,8 +301,8 @@ TEST(Exporter, LeavesHiddenColourAndGrainOutOfTheFlatPicture)
     ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "hidden.png", options, 0.8, 0.0005));
     ASSERT_TRUE(exported(*original.source, *plain, original.folder / "plain.png", options, 0.8, 0.7));
     const auto differing = [&](const std::string& a, const std::string& b) {
-        return run(magick("compare -metric AE '" + (original.folder / a).string() + "' '" + (original.folder / b).string() +
-                          "' null: 2>&1"));
+        return run(magick("compare -metric AE '" + (original.folder / a).string() + "' '" +
+                          (original.folder / b).string() + "' null: 2>&1"));
     };
     EXPECT_EQ(differing("hidden.png", "plain.png"), "0");
 

@@ -9,11 +9,14 @@
 namespace oxel {
 namespace {
 
-using layeredtest::ScratchFolder;
 using layeredtest::fileBytes;
 using layeredtest::run;
+using layeredtest::ScratchFolder;
 
-uint16_t sampleAt(int64_t x, int64_t y, int c) { return uint16_t((x * 3001 + y * 17 + c * 9000) % 65536); }
+uint16_t sampleAt(int64_t x, int64_t y, int c)
+{
+    return uint16_t((x * 3001 + y * 17 + c * 9000) % 65536);
+}
 
 Bitmap bitmapOf(int64_t width, int64_t height, PixelFormat format, const ColourSpace& space = {})
 {
@@ -69,7 +72,8 @@ TEST_F(FlatDocument, CarriesTheCompositeProfileAndMetadataWithoutLayers)
     EXPECT_TRUE(report["layers"].empty());
     EXPECT_EQ(report["resources"], nlohmann::json::array({1005, 1028, 1039, 1058}));
     expectComposite(21, 13, true);
-    const auto tags = run("exiftool -s -s -s -Model -Caption-Abstract -ProfileDescription -XResolution '" + path.string() + "'");
+    const auto tags =
+        run("exiftool -s -s -s -Model -Caption-Abstract -ProfileDescription -XResolution '" + path.string() + "'");
     EXPECT_EQ(tags, "Field Camera\nharbour at dawn\nDisplay P3\n300\n");
 }
 

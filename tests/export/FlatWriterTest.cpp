@@ -24,7 +24,8 @@ const std::string gainMapXmp =
 
 Image testPicture(int64_t width = 40, int64_t height = 30)
 {
-    return pictureOf(width, height, [](int64_t x, int64_t y, int c) { return uint16_t((x * 1500 + y * 700 + c * 9000) % 65536); });
+    return pictureOf(width, height,
+                     [](int64_t x, int64_t y, int c) { return uint16_t((x * 1500 + y * 700 + c * 9000) % 65536); });
 }
 
 Metadata cameraMetadata()
@@ -45,12 +46,13 @@ Metadata cameraMetadata()
     return metadata;
 }
 
-FlatWriteServices servicesCarrying(std::vector<nlohmann::json>* events, bool carried = true, std::string xmp = gainMapXmp)
+FlatWriteServices servicesCarrying(std::vector<nlohmann::json>* events, bool carried = true,
+                                   std::string xmp = gainMapXmp)
 {
     FlatWriteServices services;
     services.softwareVersion = "1.2.3";
-    services.carryGainMap = [carried, xmp](std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason)
-        -> std::optional<CarriedGainMap> {
+    services.carryGainMap = [carried, xmp](std::span<const uint8_t>, const Image&, const RenderContext&,
+                                           std::string& reason) -> std::optional<CarriedGainMap> {
         reason = carried ? "applied:apple" : "no-map:public.jpeg";
         if (!carried) return std::nullopt;
         CarriedGainMap map;
@@ -94,20 +96,29 @@ std::optional<FlatWriteResult> writeCarryingGainMap(const std::filesystem::path&
 
 TEST(FlatWriter, WritesEveryFormatAtItsDepthAndLeavesNothingElse)
 {
-    struct Case { ExportFormat format; std::string name; std::string expected; };
-    for (const auto& [format, name, expected] : {Case{ExportFormat::jpeg, "a.jpg", "JPEG 41 30 8"}, {ExportFormat::png, "a.png", "PNG 41 30 16"},
-                                                   {ExportFormat::tiff, "a.tif", "TIFF 41 30 16"}, {ExportFormat::heic, "a.heic", "HEIC 41 30 8"},
-                                                   {ExportFormat::psd, "a.psd", "PSD 41 30 16"}}) {
+    struct Case {
+        ExportFormat format;
+        std::string name;
+        std::string expected;
+    };
+    for (const auto& [format, name, expected] : {Case{ExportFormat::jpeg, "a.jpg", "JPEG 41 30 8"},
+                                                 {ExportFormat::png, "a.png", "PNG 41 30 16"},
+                                                 {ExportFormat::tiff, "a.tif", "TIFF 41 30 16"},
+                                                 {ExportFormat::heic, "a.heic", "HEIC 41 30 8"},
+                                                 {ExportFormat::psd, "a.psd", "PSD 41 30 16"}}) {
         ScratchFolder folder;
-        const auto result = writeFlat(testPicture(41, 30), {}, folder / name, optionsFor(format), ColourSpace::displayP3(), RenderContext());
-        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result)) << name << ": " << std::get<ExportFailure>(result).description();
+        const auto result = writeFlat(testPicture(41, 30), {}, folder / name, optionsFor(format),
+                                      ColourSpace::displayP3(), RenderContext());
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result))
+            << name << ": " << std::get<ExportFailure>(result).description();
         EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{false, "no-map"}));
         EXPECT_EQ(identify(folder / name), expected);
         EXPECT_EQ(exiftool(folder / name).value("ICC_Profile:ProfileDescription", ""), "Display P3") << name;
         EXPECT_EQ(folder.entries(), std::vector<std::string>{name});
     }
     ScratchFolder folder;
-    writeFlat(testPicture(), {}, folder / "b.png", optionsFor(ExportFormat::png, false), ColourSpace::sRGB(), RenderContext());
+    writeFlat(testPicture(), {}, folder / "b.png", optionsFor(ExportFormat::png, false), ColourSpace::sRGB(),
+              RenderContext());
     EXPECT_EQ(identify(folder / "b.png"), "PNG 40 30 8");
 }
 
@@ -117,11 +128,12 @@ TEST(FlatWriter, CarriesTheOriginalsMetadataLessWhatNoLongerApplies)
     original.metadata = cameraMetadata();
     FlatWriteServices services;
     services.softwareVersion = "1.2.3";
-    for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
+    for (ExportFormat format :
+         {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
         ScratchFolder folder;
         const auto file = folder / ("m." + std::string(rawValue(format)));
-        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
-            writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext(), services)));
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(writeFlat(testPicture(), original, file, optionsFor(format),
+                                                                      ColourSpace::sRGB(), RenderContext(), services)));
         const auto tags = exiftool(file);
         SCOPED_TRACE(rawValue(format));
         EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro 1.2.3");
@@ -161,7 +173,8 @@ TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
 {
     std::vector<nlohmann::json> events;
     ScratchFolder folder;
-    EXPECT_EQ(writeCarryingGainMap(folder / "g.jpg", ExportFormat::jpeg, &events), (FlatWriteResult{true, "applied:apple"}));
+    EXPECT_EQ(writeCarryingGainMap(folder / "g.jpg", ExportFormat::jpeg, &events),
+              (FlatWriteResult{true, "applied:apple"}));
 
     const auto tags = exiftool(folder / "g.jpg");
     EXPECT_EQ(tags.value("MPF0:NumberOfImages", 0), 2);
@@ -172,16 +185,19 @@ TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
     EXPECT_EQ(tags.value("IFD0:Make", ""), "Maker");
 
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0], (nlohmann::json{{"hdr", true}, {"hdrWhy", "applied:apple"}, {"format", "jpeg"}, {"gainMean", 0.5},
-                                         {"gainMax", 1.23}}));
+    EXPECT_EQ(
+        events[0],
+        (nlohmann::json{
+            {"hdr", true}, {"hdrWhy", "applied:apple"}, {"format", "jpeg"}, {"gainMean", 0.5}, {"gainMax", 1.23}}));
 }
 
 TEST(FlatWriter, MarksAGainMapWithoutMetadataSoThatReadersFindIt)
 {
     std::vector<nlohmann::json> events;
     ScratchFolder folder;
-    const auto result = writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
-                                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, ""));
+    const auto result =
+        writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
+                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, ""));
     ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
     run("exiftool -b -MPImage2 '" + (folder / "g.jpg").string() + "' > '" + (folder / "map.jpg").string() + "'");
     EXPECT_EQ(exiftool(folder / "map.jpg").value("XMP-HDRGainMap:HDRGainMapVersion", 0), 65536);
@@ -191,11 +207,13 @@ TEST(FlatWriter, CarriesAGainMapIntoHEICAsAHiddenAuxiliaryImage)
 {
     std::vector<nlohmann::json> events;
     ScratchFolder folder;
-    EXPECT_EQ(writeCarryingGainMap(folder / "g.heic", ExportFormat::heic, &events), (FlatWriteResult{true, "applied:apple"}));
+    EXPECT_EQ(writeCarryingGainMap(folder / "g.heic", ExportFormat::heic, &events),
+              (FlatWriteResult{true, "applied:apple"}));
 
     const auto bytes = fileBytes(folder / "g.heic");
     heif_context* context = heif_context_alloc();
-    ASSERT_EQ(heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr).code, heif_error_Ok);
+    ASSERT_EQ(heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr).code,
+              heif_error_Ok);
     EXPECT_EQ(heif_context_get_number_of_top_level_images(context), 1);
     heif_image_handle* primary = nullptr;
     ASSERT_EQ(heif_context_get_primary_image_handle(context, &primary).code, heif_error_Ok);
@@ -217,7 +235,8 @@ TEST(FlatWriter, CarriesAGainMapIntoHEICAsAHiddenAuxiliaryImage)
     heif_image_handle_get_metadata(map, xmpId, xmp.data());
     EXPECT_EQ(xmp, gainMapXmp);
     heif_image* decoded = nullptr;
-    const heif_error decodeError = heif_decode_image(map, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
+    const heif_error decodeError =
+        heif_decode_image(map, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
     ASSERT_EQ(decodeError.code, heif_error_Ok) << decodeError.message;
     int stride = 0;
     EXPECT_NEAR(heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride)[0], 180, 3);
@@ -236,8 +255,8 @@ TEST(FlatWriter, SaysWhyNoGainMapWasCarried)
     std::vector<nlohmann::json> events;
     const auto whyFor = [&](ExportFormat format, const FlatWriteOriginal& original, bool carried = true) {
         ScratchFolder folder;
-        const auto result = writeFlat(testPicture(), original, folder / "w", optionsFor(format), ColourSpace::sRGB(), RenderContext(),
-                                      servicesCarrying(&events, carried));
+        const auto result = writeFlat(testPicture(), original, folder / "w", optionsFor(format), ColourSpace::sRGB(),
+                                      RenderContext(), servicesCarrying(&events, carried));
         return std::get<FlatWriteResult>(result);
     };
     EXPECT_EQ(whyFor(ExportFormat::heic, {}), (FlatWriteResult{false, "no-map"}));
@@ -247,7 +266,8 @@ TEST(FlatWriter, SaysWhyNoGainMapWasCarried)
     FlatWriteOriginal vanished = originalWithGainMap();
     vanished.gainMapFile.reset();
     EXPECT_EQ(whyFor(ExportFormat::heic, vanished), (FlatWriteResult{false, "no-map:unreadable"}));
-    EXPECT_EQ(events[events.size() - 2], (nlohmann::json{{"hdr", false}, {"hdrWhy", "no-map:public.jpeg"}, {"format", "jpeg"}}));
+    EXPECT_EQ(events[events.size() - 2],
+              (nlohmann::json{{"hdr", false}, {"hdrWhy", "no-map:public.jpeg"}, {"format", "jpeg"}}));
 }
 
 TEST(FlatWriter, FailsWithoutTouchingTheDestination)
@@ -258,10 +278,12 @@ TEST(FlatWriter, FailsWithoutTouchingTheDestination)
 
     // A folder that isn't there.
     const auto gone = folder / "gone" / "x.jpg";
-    auto result = writeFlat(testPicture(), {}, gone, optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(), RenderContext());
+    auto result =
+        writeFlat(testPicture(), {}, gone, optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(), RenderContext());
     ASSERT_TRUE(std::holds_alternative<ExportFailure>(result));
     EXPECT_EQ(std::get<ExportFailure>(result).description(),
-              "write failed: could not create jpeg destination: the folder " + (folder / "gone").string() + " is not there");
+              "write failed: could not create jpeg destination: the folder " + (folder / "gone").string() +
+                  " is not there");
 
     // Nothing to render.
     result = writeFlat(Image(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
@@ -274,7 +296,8 @@ TEST(FlatWriter, FailsWithoutTouchingTheDestination)
     rlimit small = previous;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    result = writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
+    result =
+        writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
     setrlimit(RLIMIT_FSIZE, &previous);
     ASSERT_TRUE(std::holds_alternative<ExportFailure>(result));
     EXPECT_EQ(std::get<ExportFailure>(result).description(), "write failed: could not write tiff");
@@ -282,7 +305,8 @@ TEST(FlatWriter, FailsWithoutTouchingTheDestination)
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.tif"});
 
     // And when it works, the old file is replaced whole.
-    result = writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
+    result =
+        writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
     ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
     EXPECT_EQ(identify(destination), "TIFF 40 30 16");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.tif"});
@@ -293,12 +317,14 @@ TEST(FlatWriter, NamesAFolderThatCannotBeWrittenTo)
     if (geteuid() == 0) GTEST_SKIP() << "the superuser may write anywhere";
     ScratchFolder folder;
     std::filesystem::create_directory(folder / "locked");
-    std::filesystem::permissions(folder / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    const auto result = writeFlat(testPicture(), {}, folder / "locked" / "x.png", optionsFor(ExportFormat::png), ColourSpace::sRGB(),
-                                  RenderContext());
+    std::filesystem::permissions(folder / "locked",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const auto result = writeFlat(testPicture(), {}, folder / "locked" / "x.png", optionsFor(ExportFormat::png),
+                                  ColourSpace::sRGB(), RenderContext());
     std::filesystem::permissions(folder / "locked", std::filesystem::perms::owner_all);
-    EXPECT_EQ(std::get<ExportFailure>(result).description(), "write failed: could not create png destination: the folder "
-                                                                 + (folder / "locked").string() + " cannot be written to");
+    EXPECT_EQ(std::get<ExportFailure>(result).description(),
+              "write failed: could not create png destination: the folder " + (folder / "locked").string() +
+                  " cannot be written to");
 }
 
 TEST(FlatWriter, WritesMapsThatTheOriginalReaderFindsAgain)
@@ -317,7 +343,8 @@ TEST(FlatWriter, WritesMapsThatTheOriginalReaderFindsAgain)
             original.hasGainMap = true;
             original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(firstBytes);
             const Image bright = Image::constant({1, 1, 1}).cropped({0, 0, 40, 30});
-            const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(), RenderContext());
+            const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(),
+                                          RenderContext());
             ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
             EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{true, "applied:apple"}));
             const auto map = readGainMap(fileBytes(folder / "second"));
@@ -332,11 +359,13 @@ TEST(FlatWriter, WritesMapsThatTheOriginalReaderFindsAgain)
 TEST(FlatWriter, WritesWithoutAGainMapTheFileCannotTake)
 {
     // A map whose metadata outgrows a JPEG segment (a HEIC original may hold any amount).
-    const std::string largeXmp = gainMapXmp.substr(0, gainMapXmp.size() - 16) + std::string(70000, ' ') + "</x:xmpmeta>";
+    const std::string largeXmp =
+        gainMapXmp.substr(0, gainMapXmp.size() - 16) + std::string(70000, ' ') + "</x:xmpmeta>";
     std::vector<nlohmann::json> events;
     ScratchFolder folder;
-    const auto result = writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
-                                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, largeXmp));
+    const auto result =
+        writeFlat(testPicture(), originalWithGainMap(), folder / "g.jpg", optionsFor(ExportFormat::jpeg),
+                  ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, largeXmp));
     ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result)) << std::get<ExportFailure>(result).description();
     EXPECT_FALSE(std::get<FlatWriteResult>(result).hdr);
     EXPECT_EQ(identify(folder / "g.jpg"), "JPEG 40 30 8");
@@ -371,16 +400,17 @@ TEST(FlatWriter, CarriesAnIsoMapSoThatItIsReadWithItsOwnParameters)
         for (ExportFormat second : {ExportFormat::jpeg, ExportFormat::heic}) {
             SCOPED_TRACE(std::string(rawValue(first)) + " then " + std::string(rawValue(second)));
             ScratchFolder folder;
-            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(writeFlat(testPicture(), originalWithGainMap(), folder / "first",
-                                                                          optionsFor(first), ColourSpace::sRGB(), RenderContext(),
-                                                                          servicesCarrying(&events, true, isoXmp))));
+            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+                writeFlat(testPicture(), originalWithGainMap(), folder / "first", optionsFor(first),
+                          ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, isoXmp))));
             FlatWriteOriginal original;
             original.hasGainMap = true;
             original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(fileBytes(folder / "first"));
             FlatWriteServices services;
             services.reportDetailTransfer = [&events](const nlohmann::json& metadata) { events.push_back(metadata); };
             const Image bright = Image::constant({1, 1, 1}).cropped({0, 0, 40, 30});
-            const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(), RenderContext(), services);
+            const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(),
+                                          RenderContext(), services);
             ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
             EXPECT_EQ(std::get<FlatWriteResult>(result), (FlatWriteResult{true, "applied:iso"}));
             EXPECT_EQ(events.back()["gainMax"], 2.5);
@@ -396,23 +426,33 @@ TEST(FlatWriter, KeepsTheOriginalsResolution)
     FlatWriteOriginal original;
     original.metadata = cameraMetadata();
     original.dpi = 240;
-    for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
+    for (ExportFormat format :
+         {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
         SCOPED_TRACE(rawValue(format));
         ScratchFolder folder;
         const auto file = folder / ("r." + std::string(rawValue(format)));
         ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
             writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext())));
         const auto tags = exiftool(file);
-        if (format == ExportFormat::psd) EXPECT_EQ(tags.value("Photoshop:XResolution", 0.0), 240);
-        else EXPECT_EQ(tags.value("IFD0:XResolution", 0.0), 240);
-        if (format == ExportFormat::png) EXPECT_NEAR(std::stod(run(magick("identify -units PixelsPerInch -format '%x' '" + file.string() + "'"))), 240, 0.01);
-        if (format == ExportFormat::tiff) EXPECT_EQ(tags.value("IFD0:ResolutionUnit", 0), 2);
+        if (format == ExportFormat::psd) {
+            EXPECT_EQ(tags.value("Photoshop:XResolution", 0.0), 240);
+        } else {
+            EXPECT_EQ(tags.value("IFD0:XResolution", 0.0), 240);
+        }
+        if (format == ExportFormat::png) {
+            EXPECT_NEAR(std::stod(run(magick("identify -units PixelsPerInch -format '%x' '" + file.string() + "'"))),
+                        240, 0.01);
+        }
+        if (format == ExportFormat::tiff) {
+            EXPECT_EQ(tags.value("IFD0:ResolutionUnit", 0), 2);
+        }
     }
 
     // The Exif's own resolution is kept as it was.
     original.metadata.setText("Exif.Image.XResolution", "350/1");
     ScratchFolder folder;
-    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
-        writeFlat(testPicture(), original, folder / "r.jpg", optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(), RenderContext())));
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(writeFlat(testPicture(), original, folder / "r.jpg",
+                                                                  optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(),
+                                                                  RenderContext())));
     EXPECT_EQ(exiftool(folder / "r.jpg").value("IFD0:XResolution", 0.0), 350);
 }

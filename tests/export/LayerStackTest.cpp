@@ -12,8 +12,8 @@
 namespace oxel {
 namespace {
 
-using layeredtest::ScratchFolder;
 using layeredtest::run;
+using layeredtest::ScratchFolder;
 
 // A photograph-like original: soft light, a few hard edges and fine texture.
 Image original(int64_t width, int64_t height)
@@ -31,7 +31,11 @@ Image relit(const Image& original)
 {
     const Rect extent = original.extent();
     const Image lit = applyKernel(
-        extent, [](RGB p) { return RGB{p.r * 1.25f + 0.04f, p.g * 1.1f + 0.02f, p.b * 0.9f}; }, original);
+        extent,
+        [](RGB p) {
+            return RGB{p.r * 1.25f + 0.04f, p.g * 1.1f + 0.02f, p.b * 0.9f};
+        },
+        original);
     return lit.scaled(0.5, 0.5);
 }
 
@@ -63,8 +67,8 @@ TEST(LayerStack, StackingTheLayersOfAnExportGivesItsCompositeWithinTwoSteps)
     ASSERT_FALSE(writer.write(layers, path, *transfer.combine(plan, strength), false));
 
     int status = 0;
-    const auto output = run("/usr/bin/python3 " + layeredtest::dataFile("recomposite.py") + " '" + path.string() + "'",
-                            &status);
+    const auto output =
+        run("/usr/bin/python3 " + layeredtest::dataFile("recomposite.py") + " '" + path.string() + "'", &status);
     ASSERT_EQ(status, 0) << output;
     const auto steps = nlohmann::json::parse(output);
     // Every layer and mask is rounded to 16 bits on its own, and linear light doubles the light

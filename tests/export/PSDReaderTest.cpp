@@ -13,13 +13,19 @@
 namespace oxel {
 namespace {
 
-using layeredtest::ScratchFolder;
 using layeredtest::fileBytes;
 using layeredtest::pictureOf;
 using layeredtest::run;
+using layeredtest::ScratchFolder;
 
-uint16_t originalSample(int64_t x, int64_t y, int c) { return uint16_t((x * 4099 + y * 257 + c * 12345) % 65536); }
-uint16_t otherSample(int64_t x, int64_t y, int c) { return uint16_t(x + y + c); }
+uint16_t originalSample(int64_t x, int64_t y, int c)
+{
+    return uint16_t((x * 4099 + y * 257 + c * 12345) % 65536);
+}
+uint16_t otherSample(int64_t x, int64_t y, int c)
+{
+    return uint16_t(x + y + c);
+}
 
 std::optional<PSDReader::Original> readBytes(const std::vector<uint8_t>& bytes)
 {
@@ -69,8 +75,8 @@ protected:
         writer.context = &context;
         writer.iccProfile = profile;
         std::vector<PSDLayer> layers;
-        layers.push_back({bottomName, PSDBlend::normal, 1.0, true, pictureOf(width, height, originalSample),
-                          std::nullopt, 255});
+        layers.push_back(
+            {bottomName, PSDBlend::normal, 1.0, true, pictureOf(width, height, originalSample), std::nullopt, 255});
         layers.push_back({"original", PSDBlend::linearLight, 1.0, true, pictureOf(width, height, otherSample),
                           pictureOf(width, height, otherSample), 255});
         const auto path = folder / name;
@@ -131,7 +137,8 @@ TEST_F(LayeredReader, CarriesTheCallersMetadataButClaimsTheUprightOrientation)
 
 TEST_F(LayeredReader, ADocumentWithoutAUsableProfileGivesAnSRGBTIFF)
 {
-    for (const auto& stored : std::vector<std::optional<std::vector<uint8_t>>>{std::nullopt, std::vector<uint8_t>{1, 2, 3}}) {
+    for (const auto& stored :
+         std::vector<std::optional<std::vector<uint8_t>>>{std::nullopt, std::vector<uint8_t>{1, 2, 3}}) {
         PSDWriter writer;
         writer.width = 4;
         writer.height = 4;

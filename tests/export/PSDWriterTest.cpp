@@ -15,19 +15,34 @@
 namespace oxel {
 namespace {
 
-using layeredtest::ScratchFolder;
 using layeredtest::bigEndian;
 using layeredtest::fileBytes;
 using layeredtest::pictureOf;
 using layeredtest::run;
+using layeredtest::ScratchFolder;
 
 using Sample = std::function<uint16_t(int64_t, int64_t, int)>;
 
-uint16_t gradient(int64_t x, int64_t y, int c) { return uint16_t((x * 1543 + y * 311 + c * 7001) % 65536); }
-uint16_t lightSample(int64_t x, int64_t y, int c) { return uint16_t(30000 + (x * 37 + y * 53 + c * 11) % 5000); }
-uint16_t maskSample(int64_t x, int64_t y, int) { return uint16_t((x * 2003 + y * 97) % 65536); }
-uint16_t grainSample(int64_t x, int64_t y, int) { return uint16_t(32768 + (x * 7 + y * 13) % 301 - 150); }
-uint16_t compositeSample(int64_t x, int64_t y, int c) { return uint16_t((x + y + c) * 100); }
+uint16_t gradient(int64_t x, int64_t y, int c)
+{
+    return uint16_t((x * 1543 + y * 311 + c * 7001) % 65536);
+}
+uint16_t lightSample(int64_t x, int64_t y, int c)
+{
+    return uint16_t(30000 + (x * 37 + y * 53 + c * 11) % 5000);
+}
+uint16_t maskSample(int64_t x, int64_t y, int)
+{
+    return uint16_t((x * 2003 + y * 97) % 65536);
+}
+uint16_t grainSample(int64_t x, int64_t y, int)
+{
+    return uint16_t(32768 + (x * 7 + y * 13) % 301 - 150);
+}
+uint16_t compositeSample(int64_t x, int64_t y, int c)
+{
+    return uint16_t((x + y + c) * 100);
+}
 
 struct Stack {
     std::vector<PSDLayer> layers;
@@ -121,8 +136,8 @@ TEST_F(LayeredWriter, AnIndependentReaderSeesEveryLayerExactly)
     const int64_t width = 37, height = 41;
     const Stack stack = threeLayers(width, height);
     const auto destination = folder / "out.psd";
-    ASSERT_FALSE(writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample),
-                                                false));
+    ASSERT_FALSE(
+        writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample), false));
 
     const auto report = inspect(destination);
     EXPECT_EQ(report["version"], 1);
@@ -158,8 +173,8 @@ TEST_F(LayeredWriter, ALongNameIsCutInThePascalFieldButKeptWholeInTheUnicodeName
     const std::string longName(300, 'n');
     stack.add(longName, PSDBlend::normal, 1.0, true, width, height, gradient);
     const auto destination = folder / "long.psd";
-    ASSERT_FALSE(writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample),
-                                                false));
+    ASSERT_FALSE(
+        writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample), false));
     EXPECT_EQ(inspect(destination)["layers"][0]["name"], longName);
 }
 
@@ -219,7 +234,8 @@ TEST_F(LayeredWriter, ALayeredTIFFShowsTheCompositeAndCarriesTheDocumentsLayerDa
     ASSERT_FALSE(writer.write(stack.layers, tiff, composite, true));
 
     const auto bytes = fileBytes(tiff);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8), (std::vector<uint8_t>{'M', 'M', 0, 42, 0, 0, 0, 8}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
+              (std::vector<uint8_t>{'M', 'M', 0, 42, 0, 0, 0, 8}));
     ASSERT_EQ(bigEndian(bytes, 8, 2), 16u);
     auto tags = tiffTags(bytes);
     // One strip of 100 rows: the offset and count sit in the entries themselves.
@@ -245,8 +261,8 @@ TEST_F(LayeredWriter, ALayeredTIFFShowsTheCompositeAndCarriesTheDocumentsLayerDa
     const auto listing =
         run(layeredtest::magick("identify -format '%[label];' '" + tiff.string() + "' 2>/dev/null"), &status);
     EXPECT_EQ(listing, ";original;light (moved) \xC3\xA9t\xC3\xA9;grain;");
-    const auto firstPixels = run(layeredtest::magick("convert '" + tiff.string() +
-                                                     "[0]' -depth 16 -endian MSB rgb:- | od -An -tu2 --endian=big -N 12"));
+    const auto firstPixels = run(layeredtest::magick(
+        "convert '" + tiff.string() + "[0]' -depth 16 -endian MSB rgb:- | od -An -tu2 --endian=big -N 12"));
     EXPECT_EQ(layeredtest::numbersIn(firstPixels), (std::vector<uint64_t>{0, 100, 200, 100, 200, 300}));
 }
 
@@ -263,9 +279,12 @@ TEST_F(LayeredWriter, AWideLayeredTIFFSplitsItsCompositeIntoStripsOfAtMost8MiB)
     const auto info = run("tiffinfo '" + tiff.string() + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << info;
     EXPECT_NE(info.find("Rows/Strip: 139"), std::string::npos) << info;
-    const auto lastPixel = run(layeredtest::magick("convert '" + tiff.string() + "[0]' -crop 1x1+9999+139 -depth 16 -endian MSB rgb:- | od -An -tu2 --endian=big"));
+    const auto lastPixel =
+        run(layeredtest::magick("convert '" + tiff.string() +
+                                "[0]' -crop 1x1+9999+139 -depth 16 -endian MSB rgb:- | od -An -tu2 --endian=big"));
     EXPECT_EQ(layeredtest::numbersIn(lastPixel),
-              (std::vector<uint64_t>{compositeSample(9999, 139, 0), compositeSample(9999, 139, 1), compositeSample(9999, 139, 2)}));
+              (std::vector<uint64_t>{compositeSample(9999, 139, 0), compositeSample(9999, 139, 1),
+                                     compositeSample(9999, 139, 2)}));
 }
 
 TEST_F(LayeredWriter, TheWidestLayeredTIFFWithoutAProfileKeepsItsLayoutInStep)
@@ -294,7 +313,8 @@ TEST_F(LayeredWriter, TheWidestLayeredTIFFWithoutAProfileKeepsItsLayoutInStep)
     int status = 0;
     const auto info = run("tiffinfo '" + tiff.string() + "' >/dev/null 2>&1; echo $?");
     EXPECT_EQ(info, "0\n");
-    const auto listing = run(layeredtest::magick("identify -format '%[label];' '" + tiff.string() + "' 2>/dev/null"), &status);
+    const auto listing =
+        run(layeredtest::magick("identify -format '%[label];' '" + tiff.string() + "' 2>/dev/null"), &status);
     EXPECT_EQ(listing, ";original;");
     const auto original = PSDReader::readOriginal(PSDReader::MemorySource(bytes));
     ASSERT_TRUE(original);
@@ -315,7 +335,8 @@ TEST_F(LayeredWriter, ACanvasOutsideTheLimitsIsRefusedBeforeAnythingIsCreated)
 
     Stack widest;
     widest.add("original", PSDBlend::normal, 1.0, true, 300000, 1, gradient);
-    EXPECT_FALSE(writerFor(300000, 1).write(widest.layers, folder / "widest.psb", pictureOf(300000, 1, compositeSample), false));
+    EXPECT_FALSE(
+        writerFor(300000, 1).write(widest.layers, folder / "widest.psb", pictureOf(300000, 1, compositeSample), false));
 }
 
 TEST_F(LayeredWriter, AFailedWriteLeavesTheDestinationAsItWasAndNoTemporaryFiles)
@@ -356,12 +377,12 @@ TEST_F(LayeredWriter, ProgressRisesOnTheCallersThreadToCompletion)
     std::vector<double> reports;
     bool onCaller = true;
     const auto caller = std::this_thread::get_id();
-    ASSERT_FALSE(writerFor(width, height)
-                     .write(stack.layers, folder / "p.psd", pictureOf(width, height, compositeSample), false,
-                            [&](double p) {
-                                reports.push_back(p);
-                                onCaller = onCaller && std::this_thread::get_id() == caller;
-                            }));
+    ASSERT_FALSE(
+        writerFor(width, height)
+            .write(stack.layers, folder / "p.psd", pictureOf(width, height, compositeSample), false, [&](double p) {
+                reports.push_back(p);
+                onCaller = onCaller && std::this_thread::get_id() == caller;
+            }));
     EXPECT_TRUE(onCaller);
     ASSERT_GE(reports.size(), 3u);
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
@@ -394,13 +415,13 @@ TEST_F(LayeredWriter, LayersSharingOnePictureEachCarryItWhole)
     Stack stack;
     stack.add("original", PSDBlend::normal, 1.0, true, width, height, gradient);
     stack.add("light (moved)", PSDBlend::linearLight, 1.0, true, width, height, lightSample, maskSample);
-    stack.layers.push_back({"light", PSDBlend::linearLight, 0.4, true, stack.layers[1].image,
-                            pictureOf(width, height, grainSample), 255});
+    stack.layers.push_back(
+        {"light", PSDBlend::linearLight, 0.4, true, stack.layers[1].image, pictureOf(width, height, grainSample), 255});
     stack.pictures.push_back(lightSample);
     stack.masks.push_back(Sample(grainSample));
     const auto destination = folder / "shared.psd";
-    ASSERT_FALSE(writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample),
-                                                false));
+    ASSERT_FALSE(
+        writerFor(width, height).write(stack.layers, destination, pictureOf(width, height, compositeSample), false));
     expectLayersRead(inspect(destination), stack, width, height);
 }
 

@@ -18,7 +18,9 @@ Image noise(int64_t width, int64_t height, unsigned seed)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    return Image::fromBitmap(floatBitmap(width, height, [&](int64_t, int64_t) { return RGB{unit(random), unit(random), unit(random)}; }));
+    return Image::fromBitmap(floatBitmap(width, height, [&](int64_t, int64_t) {
+        return RGB{unit(random), unit(random), unit(random)};
+    }));
 }
 
 // The exact Gaussian of a clamped picture at one pixel, straight from the definition.
@@ -29,9 +31,12 @@ RGB referenceBlur(const std::vector<RGB>& pixels, int64_t width, int64_t height,
     for (int64_t dy = -r; dy <= r; ++dy) {
         for (int64_t dx = -r; dx <= r; ++dx) {
             const double w = std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
-            const int64_t x = std::clamp<int64_t>(px + dx, 0, width - 1), y = std::clamp<int64_t>(py + dy, 0, height - 1);
+            const int64_t x = std::clamp<int64_t>(px + dx, 0, width - 1),
+                          y = std::clamp<int64_t>(py + dy, 0, height - 1);
             const RGB& p = pixels[size_t(y * width + x)];
-            sum[0] += w * p.r; sum[1] += w * p.g; sum[2] += w * p.b;
+            sum[0] += w * p.r;
+            sum[1] += w * p.g;
+            sum[2] += w * p.b;
             total += w;
         }
     }
@@ -40,7 +45,8 @@ RGB referenceBlur(const std::vector<RGB>& pixels, int64_t width, int64_t height,
 
 // The same for a picture with zeros outside; the Gaussian is separable, and so is the picture's
 // rectangle, so only the pixels inside are visited.
-RGB referenceBlurOfUnclamped(const std::vector<RGB>& pixels, int64_t width, int64_t height, double sigma, int64_t px, int64_t py)
+RGB referenceBlurOfUnclamped(const std::vector<RGB>& pixels, int64_t width, int64_t height, double sigma, int64_t px,
+                             int64_t py)
 {
     const auto weight = [sigma](int64_t d) { return std::exp(-double(d * d) / (2 * sigma * sigma)); };
     double total = 0;
@@ -50,7 +56,9 @@ RGB referenceBlurOfUnclamped(const std::vector<RGB>& pixels, int64_t width, int6
         for (int64_t x = 0; x < width; ++x) {
             const double w = weight(x - px) * weight(y - py);
             const RGB& p = pixels[size_t(y * width + x)];
-            sum[0] += w * p.r; sum[1] += w * p.g; sum[2] += w * p.b;
+            sum[0] += w * p.r;
+            sum[1] += w * p.g;
+            sum[2] += w * p.b;
         }
     }
     return {float(sum[0] / (total * total)), float(sum[1] / (total * total)), float(sum[2] / (total * total))};
@@ -108,7 +116,9 @@ TEST(GaussianBlur, LargeBlursOfUnclampedPicturesKeepWhatLiesNearTheEdges)
 
 TEST(GaussianBlur, KeepsAStepSymmetricAndAConstantConstant)
 {
-    const Image step = Image::fromBitmap(floatBitmap(200, 4, [](int64_t x, int64_t) { return RGB{x < 100 ? 0.0f : 1.0f, 0.5f, 0.5f}; }));
+    const Image step = Image::fromBitmap(floatBitmap(200, 4, [](int64_t x, int64_t) {
+        return RGB{x < 100 ? 0.0f : 1.0f, 0.5f, 0.5f};
+    }));
     for (double sigma : {2.0, 40.0}) {
         const auto row = renderAll(clampBlurCrop(step, sigma), {0, 2, 200, 1});
         for (int64_t i = 0; i < 100; ++i) {
@@ -132,7 +142,9 @@ TEST(LanczosScale, KeepsAConstantAndTheExpectedExtent)
 TEST(LanczosScale, DoesNotAliasAFinePatternWhenShrinking)
 {
     // One-pixel stripes carry no energy a quarter-size picture can show: it must come out flat grey.
-    const Image stripes = Image::fromBitmap(floatBitmap(400, 40, [](int64_t x, int64_t) { return RGB{float(x % 2), 0, 0}; }));
+    const Image stripes = Image::fromBitmap(floatBitmap(400, 40, [](int64_t x, int64_t) {
+        return RGB{float(x % 2), 0, 0};
+    }));
     const auto pixels = renderAll(lanczosScaleTransform(stripes.clampedToExtent(), 0.26, 1.0), {2, 2, 100, 6});
     for (const RGB& p : pixels) ASSERT_NEAR(p.r, 0.5f, 0.01f);
 }
@@ -166,7 +178,9 @@ TEST(Blends, OverlayAndMultiplyFollowTheirFormulas)
 
 TEST(AreaAverage, IsTheMeanOfTheWholePixelsInside)
 {
-    const Image image = Image::fromBitmap(floatBitmap(10, 10, [](int64_t x, int64_t y) { return RGB{float(x), float(y), 1}; }));
+    const Image image = Image::fromBitmap(floatBitmap(10, 10, [](int64_t x, int64_t y) {
+        return RGB{float(x), float(y), 1};
+    }));
     const RGB mean = areaAverage(image, {2, 0, 4, 10}, RenderContext());
     EXPECT_FLOAT_EQ(mean.r, 3.5f);
     EXPECT_FLOAT_EQ(mean.g, 4.5f);

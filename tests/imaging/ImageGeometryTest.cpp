@@ -13,7 +13,9 @@ using testing::renderAll;
 
 Image numbered(int64_t width, int64_t height)
 {
-    return Image::fromBitmap(floatBitmap(width, height, [](int64_t x, int64_t y) { return RGB{float(x), float(y), 1.0f}; }));
+    return Image::fromBitmap(floatBitmap(width, height, [](int64_t x, int64_t y) {
+        return RGB{float(x), float(y), 1.0f};
+    }));
 }
 
 TEST(ImageSources, ConvertIntegerAndGreyFormatsToUnitRange)
@@ -26,7 +28,10 @@ TEST(ImageSources, ConvertIntegerAndGreyFormatsToUnitRange)
 
     Bitmap rgba = *Bitmap::allocate(1, 1, PixelFormat::RGBA8);
     uint8_t* p = rgba.mutableData();
-    p[0] = 255; p[1] = 0; p[2] = 51; p[3] = 0; // alpha is dropped, not applied
+    p[0] = 255;
+    p[1] = 0;
+    p[2] = 51;
+    p[3] = 0; // alpha is dropped, not applied
     const RGB sample = pixelAt(Image::fromBitmap(rgba), 0, 0);
     EXPECT_FLOAT_EQ(sample.r, 1.0f);
     EXPECT_FLOAT_EQ(sample.b, 0.2f);
@@ -87,16 +92,15 @@ TEST(ImageGeometry, EveryExifOrientationStandsThePictureUpright)
 {
     // Stored 3 x 2 picture: the stored pixel (x, y) carries (x, y).
     const Image stored = numbered(3, 2);
-    struct Case { int orientation; int64_t width, height; RGB topLeft, topRight; };
+    struct Case {
+        int orientation;
+        int64_t width, height;
+        RGB topLeft, topRight;
+    };
     const Case cases[] = {
-        {1, 3, 2, {0, 0, 1}, {2, 0, 1}},
-        {2, 3, 2, {2, 0, 1}, {0, 0, 1}},
-        {3, 3, 2, {2, 1, 1}, {0, 1, 1}},
-        {4, 3, 2, {0, 1, 1}, {2, 1, 1}},
-        {5, 2, 3, {0, 0, 1}, {0, 1, 1}},
-        {6, 2, 3, {0, 1, 1}, {0, 0, 1}},
-        {7, 2, 3, {2, 1, 1}, {2, 0, 1}},
-        {8, 2, 3, {2, 0, 1}, {2, 1, 1}},
+        {1, 3, 2, {0, 0, 1}, {2, 0, 1}}, {2, 3, 2, {2, 0, 1}, {0, 0, 1}}, {3, 3, 2, {2, 1, 1}, {0, 1, 1}},
+        {4, 3, 2, {0, 1, 1}, {2, 1, 1}}, {5, 2, 3, {0, 0, 1}, {0, 1, 1}}, {6, 2, 3, {0, 1, 1}, {0, 0, 1}},
+        {7, 2, 3, {2, 1, 1}, {2, 0, 1}}, {8, 2, 3, {2, 0, 1}, {2, 1, 1}},
     };
     for (const Case& c : cases) {
         const Image upright = stored.oriented(c.orientation);
@@ -122,7 +126,9 @@ TEST(ImageGeometry, ScalingKeepsAConstantConstant)
 
 TEST(ImageGeometry, ShrinkingByTwoAveragesBlocks)
 {
-    const Image image = Image::fromBitmap(floatBitmap(4, 2, [](int64_t x, int64_t y) { return RGB{float(x + 4 * y), 0, 0}; }));
+    const Image image = Image::fromBitmap(floatBitmap(4, 2, [](int64_t x, int64_t y) {
+        return RGB{float(x + 4 * y), 0, 0};
+    }));
     const auto pixels = renderAll(image.scaled(0.5, 0.5), {0, 0, 2, 1});
     EXPECT_FLOAT_EQ(pixels[0].r, (0 + 1 + 4 + 5) / 4.0f);
     EXPECT_FLOAT_EQ(pixels[1].r, (2 + 3 + 6 + 7) / 4.0f);

@@ -1,5 +1,5 @@
-#include "imaging/ImagingTestSupport.h"
 #include "imaging/RenderBanded.h"
+#include "imaging/ImagingTestSupport.h"
 #include "imaging/Kernel.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,8 @@ private:
 TEST(RenderBanded, EqualsOneRenderAtOddSizes)
 {
     const RenderContext context;
-    for (auto [width, height, bandRows] : {std::tuple{1, 1, 128}, {37, 300, 128}, {129, 128, 128}, {50, 257, 16}, {3, 5, 2}}) {
+    for (auto [width, height, bandRows] :
+         {std::tuple{1, 1, 128}, {37, 300, 128}, {129, 128, 128}, {50, 257, 16}, {3, 5, 2}}) {
         const Image image = gradient(width, height);
         const auto whole = context.renderBitmap(image, {0, 0, width, height}, PixelFormat::RGBX16);
         const auto banded = renderBanded(image, width, height, true, ColourSpace{}, context, nullptr, bandRows);
@@ -55,8 +56,7 @@ TEST(RenderBanded, EqualsOneRenderAtOddSizes)
         EXPECT_EQ(eight->format(), PixelFormat::RGBX8);
         EXPECT_EQ(eight->rowBytes(), size_t(width) * 4);
         const auto* wide = reinterpret_cast<const uint16_t*>(whole->data());
-        for (size_t i = 0; i < eight->byteCount(); ++i)
-            ASSERT_EQ(eight->data()[i], narrowTo8Bit(wide[i])) << i;
+        for (size_t i = 0; i < eight->byteCount(); ++i) ASSERT_EQ(eight->data()[i], narrowTo8Bit(wide[i])) << i;
     }
 }
 
@@ -76,7 +76,8 @@ TEST(RenderBanded, NarrowsByRoundingToTheNearestOf257)
 TEST(RenderBanded, TagsTheOutputAndLeavesUnreachedRowsBlack)
 {
     const Image picture = Image::constant({1, 1, 1}).cropped({0, 0, 4, 3});
-    const auto bitmap = renderBanded(picture.translated(0, 2), 4, 6, false, ColourSpace::displayP3(), RenderContext(), nullptr, 4);
+    const auto bitmap =
+        renderBanded(picture.translated(0, 2), 4, 6, false, ColourSpace::displayP3(), RenderContext(), nullptr, 4);
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->colourSpace(), ColourSpace::displayP3());
     for (int64_t y = 0; y < 6; ++y) {

@@ -16,14 +16,22 @@ using testing::renderAll;
 
 TEST(Kernels, ComputeEachPixelFromItsInputsAndUniforms)
 {
-    const Image a = Image::fromBitmap(floatBitmap(4, 3, [](int64_t x, int64_t y) { return RGB{float(x), float(y), 0.5f}; }));
+    const Image a = Image::fromBitmap(floatBitmap(4, 3, [](int64_t x, int64_t y) {
+        return RGB{float(x), float(y), 0.5f};
+    }));
     const Image b = Image::constant({2, 3, 4});
     const float gain = 0.5f;
-    const Image product = applyKernel(a.extent(), [gain](RGB p, RGB q) { return (p * q) * gain; }, a, b);
+    const Image product = applyKernel(
+        a.extent(), [gain](RGB p, RGB q) { return (p * q) * gain; }, a, b);
     EXPECT_EQ(pixelAt(product, 3, 2), (RGB{3, 3, 1}));
     EXPECT_EQ(pixelAt(product, 4, 2), RGB{}); // outside the kernel's extent
     // A chain of kernels, rendered in tiles of odd sizes, equals the kernel applied by hand.
-    const Image chained = applyKernel(product.extent(), [](RGB p) { return p + RGB{1, 1, 1}; }, product);
+    const Image chained = applyKernel(
+        product.extent(),
+        [](RGB p) {
+            return p + RGB{1, 1, 1};
+        },
+        product);
     RenderContext tiny({.tileWidth = 3, .tileHeight = 2});
     std::vector<RGB> pixels(12);
     tiny.render(chained, {0, 0, 4, 3}, pixels.data(), 4);
@@ -52,8 +60,11 @@ TEST(Rendering, QuantisesWithRoundingAndClamping)
 
 TEST(Rendering, SharedRecipesRenderTheSameFromManyThreads)
 {
-    const Image image = Image::fromBitmap(floatBitmap(301, 203, [](int64_t x, int64_t y) { return RGB{float(x % 17) / 17, float(y % 13) / 13, 0.5f}; }));
-    const Image recipe = gaussianBlur(lanczosScaleTransform(image.clampedToExtent(), 0.7, 1.1), 2.5).cropped({0, 0, 200, 140});
+    const Image image = Image::fromBitmap(floatBitmap(301, 203, [](int64_t x, int64_t y) {
+        return RGB{float(x % 17) / 17, float(y % 13) / 13, 0.5f};
+    }));
+    const Image recipe =
+        gaussianBlur(lanczosScaleTransform(image.clampedToExtent(), 0.7, 1.1), 2.5).cropped({0, 0, 200, 140});
     const auto expected = renderAll(recipe, {0, 0, 200, 140});
     std::vector<std::thread> threads;
     std::vector<int> mismatches(6, 0);
@@ -69,8 +80,12 @@ TEST(Rendering, SharedRecipesRenderTheSameFromManyThreads)
 
 TEST(Rendering, MaterialisedRecipesKeepTheirPixelsAndPlace)
 {
-    const Image image = Image::fromBitmap(floatBitmap(20, 10, [](int64_t x, int64_t y) { return RGB{float(x), float(y), 0}; }));
-    const Image recipe = applyKernel(image.extent(), [](RGB p) { return p * 2.0f; }, image).translated(5, 7);
+    const Image image = Image::fromBitmap(floatBitmap(20, 10, [](int64_t x, int64_t y) {
+        return RGB{float(x), float(y), 0};
+    }));
+    const Image recipe = applyKernel(
+                             image.extent(), [](RGB p) { return p * 2.0f; }, image)
+                             .translated(5, 7);
     const Image stored = materialised(recipe);
     EXPECT_EQ(stored.extent(), recipe.extent());
     EXPECT_EQ(renderAll(stored, {4, 6, 22, 12}), renderAll(recipe, {4, 6, 22, 12}));

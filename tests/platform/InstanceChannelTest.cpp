@@ -18,7 +18,8 @@ namespace {
 using testing::TemporaryFolder;
 using Arguments = std::vector<std::string>;
 
-sockaddr_un unixAddress(const std::filesystem::path& path) {
+sockaddr_un unixAddress(const std::filesystem::path& path)
+{
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
@@ -27,18 +28,21 @@ sockaddr_un unixAddress(const std::filesystem::path& path) {
 
 class InstanceChannelTest : public ::testing::Test {
 protected:
-    InstanceChannel::ListenResult listen() {
+    InstanceChannel::ListenResult listen()
+    {
         return InstanceChannel::listen(socketPath, [this](Arguments arguments) {
             std::lock_guard lock(mutex);
             received.push_back(std::move(arguments));
         });
     }
-    std::vector<Arguments> receivedSoFar() {
+    std::vector<Arguments> receivedSoFar()
+    {
         std::lock_guard lock(mutex);
         return received;
     }
-    /// Connects without the protocol's client, as a hostile or broken sender would.
-    int rawConnection() {
+    // Connects without the protocol's client, as a hostile or broken sender would.
+    int rawConnection()
+    {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address = unixAddress(socketPath);
         EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -51,7 +55,8 @@ protected:
     std::vector<Arguments> received;
 };
 
-TEST_F(InstanceChannelTest, HandsArgumentsToTheRunningInstanceBeforeAcknowledging) {
+TEST_F(InstanceChannelTest, HandsArgumentsToTheRunningInstanceBeforeAcknowledging)
+{
     auto running = listen();
     ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening) << running.error;
     EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"oxel:/callback?state=a%20b&id_token=x"}));
@@ -61,7 +66,8 @@ TEST_F(InstanceChannelTest, HandsArgumentsToTheRunningInstanceBeforeAcknowledgin
     EXPECT_EQ(receivedSoFar().back(), (Arguments{"/photos/a.jpg", "/photos/b é.heic", ""}));
 }
 
-TEST_F(InstanceChannelTest, HandsOverABatchOfThousandsOfFiles) {
+TEST_F(InstanceChannelTest, HandsOverABatchOfThousandsOfFiles)
+{
     auto running = listen();
     ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening) << running.error;
     Arguments batch;
@@ -72,7 +78,8 @@ TEST_F(InstanceChannelTest, HandsOverABatchOfThousandsOfFiles) {
     EXPECT_EQ(receivedSoFar()[0], batch);
 }
 
-TEST_F(InstanceChannelTest, OnlyOneInstanceListensAndASocketLeftBehindIsReplaced) {
+TEST_F(InstanceChannelTest, OnlyOneInstanceListensAndASocketLeftBehindIsReplaced)
+{
     {
         auto first = listen();
         ASSERT_EQ(first.outcome, InstanceChannel::Outcome::listening);
@@ -91,7 +98,8 @@ TEST_F(InstanceChannelTest, OnlyOneInstanceListensAndASocketLeftBehindIsReplaced
     EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"again"}));
 }
 
-TEST_F(InstanceChannelTest, KeepsItsFolderPrivate) {
+TEST_F(InstanceChannelTest, KeepsItsFolderPrivate)
+{
     std::filesystem::create_directories(socketPath.parent_path());
     ::chmod(socketPath.parent_path().c_str(), 0777);
     auto running = listen();
@@ -101,7 +109,8 @@ TEST_F(InstanceChannelTest, KeepsItsFolderPrivate) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
-TEST_F(InstanceChannelTest, IgnoresMalformedAndStalledSendersAndKeepsServing) {
+TEST_F(InstanceChannelTest, IgnoresMalformedAndStalledSendersAndKeepsServing)
+{
     auto running = listen();
     ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening);
 
@@ -118,13 +127,14 @@ TEST_F(InstanceChannelTest, IgnoresMalformedAndStalledSendersAndKeepsServing) {
     (void)!::send(oversized, huge.data(), huge.size(), MSG_NOSIGNAL);
     ::close(oversized);
 
-    const int stalled = rawConnection();  // sends nothing and never closes: dropped at the deadline
+    const int stalled = rawConnection(); // sends nothing and never closes: dropped at the deadline
     EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"after"}, std::chrono::seconds(10)));
     ::close(stalled);
     EXPECT_EQ(receivedSoFar(), (std::vector<Arguments>{{"after"}}));
 }
 
-TEST(InstanceHandOff, DecodesOnlyAListOfTexts) {
+TEST(InstanceHandOff, DecodesOnlyAListOfTexts)
+{
     EXPECT_EQ(InstanceChannel::decodeHandOff(InstanceChannel::encodeHandOff({"a", "b"})), (Arguments{"a", "b"}));
     EXPECT_EQ(InstanceChannel::decodeHandOff(R"({"arguments":[]})"), Arguments{});
     for (const char* malformed :
@@ -135,7 +145,8 @@ TEST(InstanceHandOff, DecodesOnlyAListOfTexts) {
         << "a file name that is not UTF-8 still arrives";
 }
 
-TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder) {
+TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder)
+{
     const char* previous = std::getenv("XDG_RUNTIME_DIR");
     const std::string saved = previous ? previous : "";
     ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
@@ -145,13 +156,14 @@ TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder) {
     EXPECT_EQ(path.filename(), "instance");
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel
 
 namespace oxel {
 namespace {
 
-TEST(InstanceClaim, TheFirstStartRunsAndLaterStartsHandTheirArgumentsToIt) {
+TEST(InstanceClaim, TheFirstStartRunsAndLaterStartsHandTheirArgumentsToIt)
+{
     testing::TemporaryFolder folder;
     const auto path = folder / "instance";
     std::mutex mutex;
@@ -179,7 +191,8 @@ TEST(InstanceClaim, TheFirstStartRunsAndLaterStartsHandTheirArgumentsToIt) {
     EXPECT_EQ(received.size(), 4u) << "the first start keeps its own arguments";
 }
 
-TEST(InstanceClaim, OfStartsAtTheSameMomentExactlyOneRuns) {
+TEST(InstanceClaim, OfStartsAtTheSameMomentExactlyOneRuns)
+{
     testing::TemporaryFolder folder;
     std::atomic<int> heard = 0;
     std::vector<InstanceChannel::Claim> claims(6);
@@ -194,7 +207,8 @@ TEST(InstanceClaim, OfStartsAtTheSameMomentExactlyOneRuns) {
     EXPECT_EQ(heard, 5);
 }
 
-TEST(InstanceClaim, AFolderThatCannotBeMadeLetsTheProgramRunAlone) {
+TEST(InstanceClaim, AFolderThatCannotBeMadeLetsTheProgramRunAlone)
+{
     testing::TemporaryFolder folder;
     std::ofstream(folder / "file") << "";
     auto claim = InstanceChannel::claim(folder / "file" / "instance", {}, [](std::vector<std::string>) {});
@@ -203,5 +217,5 @@ TEST(InstanceClaim, AFolderThatCannotBeMadeLetsTheProgramRunAlone) {
     EXPECT_FALSE(claim.error.empty());
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

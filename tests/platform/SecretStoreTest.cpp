@@ -7,11 +7,13 @@
 namespace oxel {
 namespace {
 
-SecretItem itemOfThisTest() {
+SecretItem itemOfThisTest()
+{
     return {std::string("oxel.test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name(), "account"};
 }
 
-TEST(SecretStoreWithSecretService, SavesReplacesAndRemovesOneItem) {
+TEST(SecretStoreWithSecretService, SavesReplacesAndRemovesOneItem)
+{
     OXEL_REQUIRE_PRIVATE_SECRET_SERVICE();
     const SecretItem item = itemOfThisTest();
     EXPECT_FALSE(SecretStore::load(item));
@@ -24,7 +26,8 @@ TEST(SecretStoreWithSecretService, SavesReplacesAndRemovesOneItem) {
     EXPECT_FALSE(SecretStore::remove(item)) << "nothing left to remove";
 }
 
-TEST(SecretStoreWithSecretService, KeepsItemsOfOtherServicesAndAccountsApart) {
+TEST(SecretStoreWithSecretService, KeepsItemsOfOtherServicesAndAccountsApart)
+{
     OXEL_REQUIRE_PRIVATE_SECRET_SERVICE();
     const SecretItem item = itemOfThisTest();
     const SecretItem otherService{item.service + ".other", item.account};
@@ -38,7 +41,8 @@ TEST(SecretStoreWithSecretService, KeepsItemsOfOtherServicesAndAccountsApart) {
     EXPECT_FALSE(SecretStore::load(otherService));
 }
 
-TEST(SecretStoreWithoutSecretService, EveryOperationFailsQuietly) {
+TEST(SecretStoreWithoutSecretService, EveryOperationFailsQuietly)
+{
     OXEL_REQUIRE_NO_SECRET_SERVICE();
     const SecretItem item = itemOfThisTest();
     EXPECT_FALSE(SecretStore::save(item, "label", "secret"));
@@ -46,5 +50,5 @@ TEST(SecretStoreWithoutSecretService, EveryOperationFailsQuietly) {
     EXPECT_FALSE(SecretStore::remove(item));
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

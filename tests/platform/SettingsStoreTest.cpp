@@ -13,18 +13,21 @@ namespace {
 
 using testing::TemporaryFolder;
 
-std::string contentsOf(const std::filesystem::path& file) {
+std::string contentsOf(const std::filesystem::path& file)
+{
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-void writeText(const std::filesystem::path& file, const std::string& text) {
+void writeText(const std::filesystem::path& file, const std::string& text)
+{
     std::ofstream(file, std::ios::binary) << text;
 }
 
-TEST(SettingsStore, KeepsEveryTypeAcrossReopening) {
+TEST(SettingsStore, KeepsEveryTypeAcrossReopening)
+{
     TemporaryFolder folder;
     const auto file = folder / "nested" / "settings.json";
     {
@@ -45,7 +48,8 @@ TEST(SettingsStore, KeepsEveryTypeAcrossReopening) {
     EXPECT_EQ(reopened.value("raw"), (nlohmann::json{{"x", 1}}));
 }
 
-TEST(SettingsStore, TypedReadsYieldNothingForAbsentKeysAndOtherTypes) {
+TEST(SettingsStore, TypedReadsYieldNothingForAbsentKeysAndOtherTypes)
+{
     TemporaryFolder folder;
     SettingsStore store(folder / "settings.json");
     store.set("number", 1);
@@ -65,7 +69,8 @@ TEST(SettingsStore, TypedReadsYieldNothingForAbsentKeysAndOtherTypes) {
     EXPECT_FALSE(store.intValue("strength")) << "a fraction is not an integer";
 }
 
-TEST(SettingsStore, RemovedKeysStayAbsentAfterReopening) {
+TEST(SettingsStore, RemovedKeysStayAbsentAfterReopening)
+{
     TemporaryFolder folder;
     const auto file = folder / "settings.json";
     SettingsStore store(file);
@@ -76,7 +81,8 @@ TEST(SettingsStore, RemovedKeysStayAbsentAfterReopening) {
     EXPECT_EQ(SettingsStore(file).keys(), std::vector<std::string>{"userId"});
 }
 
-TEST(SettingsStore, WritesSortedPrettyJsonOnlyTheUserCanRead) {
+TEST(SettingsStore, WritesSortedPrettyJsonOnlyTheUserCanRead)
+{
     TemporaryFolder folder;
     const auto file = folder / "settings.json";
     SettingsStore store(file);
@@ -90,7 +96,8 @@ TEST(SettingsStore, WritesSortedPrettyJsonOnlyTheUserCanRead) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
-TEST(SettingsStore, MovesADamagedFileAsideInsteadOfOverwritingIt) {
+TEST(SettingsStore, MovesADamagedFileAsideInsteadOfOverwritingIt)
+{
     for (const std::string damaged : {"{\"userId\": \"7\",", "[1, 2]", "\xff\xfe garbage"}) {
         TemporaryFolder folder;
         const auto file = folder / "settings.json";
@@ -103,7 +110,8 @@ TEST(SettingsStore, MovesADamagedFileAsideInsteadOfOverwritingIt) {
     }
 }
 
-TEST(SettingsStore, AFailedWriteIsReportedAndKeepsTheValueAndTheOldFile) {
+TEST(SettingsStore, AFailedWriteIsReportedAndKeepsTheValueAndTheOldFile)
+{
     TemporaryFolder folder;
     const auto file = folder / "sub" / "settings.json";
     SettingsStore store(file);
@@ -122,7 +130,8 @@ TEST(SettingsStore, AFailedWriteIsReportedAndKeepsTheValueAndTheOldFile) {
     EXPECT_EQ(SettingsStore(file).stringValue("userId"), "9") << "the next write carries the earlier change";
 }
 
-TEST(SettingsStore, ATextThatIsNotUtf8IsRefusedAndLaterWritesStillWork) {
+TEST(SettingsStore, ATextThatIsNotUtf8IsRefusedAndLaterWritesStillWork)
+{
     TemporaryFolder folder;
     const auto file = folder / "settings.json";
     SettingsStore store(file);
@@ -137,7 +146,8 @@ TEST(SettingsStore, ATextThatIsNotUtf8IsRefusedAndLaterWritesStillWork) {
     EXPECT_EQ(SettingsStore(file).stringValue("lastFolder"), "/photos");
 }
 
-TEST(SettingsStore, ConcurrentWritersLoseNoChange) {
+TEST(SettingsStore, ConcurrentWritersLoseNoChange)
+{
     TemporaryFolder folder;
     const auto file = folder / "settings.json";
     SettingsStore store(file);
@@ -153,7 +163,8 @@ TEST(SettingsStore, ConcurrentWritersLoseNoChange) {
     EXPECT_EQ(SettingsStore(file).keys().size(), 100u);
 }
 
-TEST(SettingsStore, StandardFileLivesUnderTheConfigurationHome) {
+TEST(SettingsStore, StandardFileLivesUnderTheConfigurationHome)
+{
     TemporaryFolder folder;
     const char* previous = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = previous ? previous : "";
@@ -169,5 +180,5 @@ TEST(SettingsStore, StandardFileLivesUnderTheConfigurationHome) {
     EXPECT_NE(fallback.string().find("/.config/"), std::string::npos);
 }
 
-}  // namespace
-}  // namespace oxel
+} // namespace
+} // namespace oxel

@@ -6,14 +6,16 @@
 
 namespace oxel::testing {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TemporaryFolder {
 public:
-    TemporaryFolder() {
+    TemporaryFolder()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "oxel-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
-    ~TemporaryFolder() {
+    ~TemporaryFolder()
+    {
         std::error_code ignored;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
         std::filesystem::remove_all(path_, ignored);
@@ -28,4 +30,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace oxel::testing
+} // namespace oxel::testing

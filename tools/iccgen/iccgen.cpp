@@ -29,8 +29,18 @@ const cmsCIExyY d50 = {0.3457, 0.3585, 1.0};
 const ProfileRecipe recipes[] = {
     {"sRGB.icc", "sRGB", d65, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, true, 0},
     {"DisplayP3.icc", "Display P3", d65, {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, true, 0},
-    {"AdobeRGB1998.icc", "Adobe RGB (1998)", d65, {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}}, false, 563.0 / 256.0},
-    {"ProPhotoRGB.icc", "ProPhoto RGB", d50, {{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}, false, 1.8},
+    {"AdobeRGB1998.icc",
+     "Adobe RGB (1998)",
+     d65,
+     {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}},
+     false,
+     563.0 / 256.0},
+    {"ProPhotoRGB.icc",
+     "ProPhoto RGB",
+     d50,
+     {{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}},
+     false,
+     1.8},
 };
 
 cmsToneCurve* toneCurve(const ProfileRecipe& recipe)
@@ -57,9 +67,9 @@ std::vector<unsigned char> profileBytes(const ProfileRecipe& recipe)
     if (!profile) return {};
     std::vector<unsigned char> bytes;
     cmsUInt32Number size = 0;
-    if (setText(profile, cmsSigProfileDescriptionTag, recipe.description)
-        && setText(profile, cmsSigCopyrightTag, "No copyright, use freely")
-        && cmsSaveProfileToMem(profile, nullptr, &size) && size > 0) {
+    if (setText(profile, cmsSigProfileDescriptionTag, recipe.description) &&
+        setText(profile, cmsSigCopyrightTag, "No copyright, use freely") &&
+        cmsSaveProfileToMem(profile, nullptr, &size) && size > 0) {
         bytes.resize(size);
         if (!cmsSaveProfileToMem(profile, bytes.data(), &size)) bytes.clear();
     }

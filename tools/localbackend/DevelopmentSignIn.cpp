@@ -18,22 +18,24 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 constexpr const char* defaultSubject = "photographer@example.com";
 constexpr const char* appleCallback = "oxel:/auth/apple";
 
-std::string htmlEscaped(const std::string& text) {
+std::string htmlEscaped(const std::string& text)
+{
     std::string escaped;
     for (char c : text) {
         switch (c) {
-            case '&': escaped += "&amp;"; break;
-            case '<': escaped += "&lt;"; break;
-            case '>': escaped += "&gt;"; break;
-            case '"': escaped += "&quot;"; break;
-            case '\'': escaped += "&#39;"; break;
-            default: escaped += c;
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&#39;"; break;
+        default: escaped += c;
         }
     }
     return escaped;
 }
 
-std::string urlEncoded(const std::string& text) {
+std::string urlEncoded(const std::string& text)
+{
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string encoded;
     for (unsigned char c : text) {
@@ -48,7 +50,8 @@ std::string urlEncoded(const std::string& text) {
     return encoded;
 }
 
-std::string query(const Fields& fields) {
+std::string query(const Fields& fields)
+{
     std::string text;
     for (const auto& [name, value] : fields) {
         if (!text.empty()) text += '&';
@@ -59,7 +62,8 @@ std::string query(const Fields& fields) {
     return text;
 }
 
-std::string base64Url(const unsigned char* bytes, size_t size) {
+std::string base64Url(const unsigned char* bytes, size_t size)
+{
     std::string text(4 * ((size + 2) / 3), '\0');
     text.resize(size_t(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes, int(size))));
     while (!text.empty() && text.back() == '=') text.pop_back();
@@ -67,72 +71,85 @@ std::string base64Url(const unsigned char* bytes, size_t size) {
     return text;
 }
 
-std::string s256(const std::string& verifier) {
+std::string s256(const std::string& verifier)
+{
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(verifier.data()), verifier.size(), digest);
     return base64Url(digest, sizeof digest);
 }
 
-std::string hiddenInputs(const Fields& fields) {
+std::string hiddenInputs(const Fields& fields)
+{
     std::string html;
     for (const auto& [name, value] : fields)
         html += "<input type=\"hidden\" name=\"" + htmlEscaped(name) + "\" value=\"" + htmlEscaped(value) + "\">\n";
     return html;
 }
 
-/// The consent page: a GET form to `action` carrying `carried`, a name, and the two choices.
-std::string consentPage(const std::string& provider, const std::string& action, const Fields& carried) {
+// The consent page: a GET form to `action` carrying `carried`, a name, and the two choices.
+std::string consentPage(const std::string& provider, const std::string& action, const Fields& carried)
+{
     return "<!doctype html>\n<html><head><meta charset=\"utf-8\"><title>" + provider +
            " sign-in (development)</title></head>\n<body>\n<h1>Sign in with " + provider +
-           " (development)</h1>\n<form method=\"get\" action=\"" + htmlEscaped(action) + "\">\n" + hiddenInputs(carried) +
-           "<label>Sign in as <input type=\"text\" name=\"subject\" value=\"" + defaultSubject +
+           " (development)</h1>\n<form method=\"get\" action=\"" + htmlEscaped(action) + "\">\n" +
+           hiddenInputs(carried) + "<label>Sign in as <input type=\"text\" name=\"subject\" value=\"" + defaultSubject +
            "\"></label>\n<button type=\"submit\" name=\"choice\" value=\"continue\">Continue</button>\n"
            "<button type=\"submit\" name=\"choice\" value=\"cancel\">Cancel</button>\n</form>\n</body></html>\n";
 }
 
-/// What the provider sends in form-post mode: a page that posts `fields` to `action` at once.
-std::string formPostPage(const std::string& action, const Fields& fields) {
+// What the provider sends in form-post mode: a page that posts `fields` to `action` at once.
+std::string formPostPage(const std::string& action, const Fields& fields)
+{
     return "<!doctype html>\n<html><head><meta charset=\"utf-8\"><title>Signing in</title></head>\n"
            "<body onload=\"document.forms[0].submit()\">\n<form method=\"post\" action=\"" +
            htmlEscaped(action) + "\">\n" + hiddenInputs(fields) +
            "<noscript><button type=\"submit\">Continue</button></noscript>\n</form>\n</body></html>\n";
 }
 
-void badRequest(httplib::Response& res, const std::string& error) {
+void badRequest(httplib::Response& res, const std::string& error)
+{
     res.status = 400;
     res.set_content(nlohmann::json{{"error", error}}.dump(), "application/json");
 }
 
-bool hasAll(const httplib::Request& req, std::initializer_list<const char*> names) {
+bool hasAll(const httplib::Request& req, std::initializer_list<const char*> names)
+{
     for (const char* name : names)
         if (!req.has_param(name) || req.get_param_value(name).empty()) return false;
     return true;
 }
 
-std::string param(const httplib::Request& req, const char* name) { return req.get_param_value(name); }
+std::string param(const httplib::Request& req, const char* name)
+{
+    return req.get_param_value(name);
+}
 
-/// A subject fit for a token: what was typed, else the default.
-std::string subjectOf(const httplib::Request& req) {
+// A subject fit for a token: what was typed, else the default.
+std::string subjectOf(const httplib::Request& req)
+{
     const std::string typed = param(req, "subject");
     return typed.empty() ? defaultSubject : typed;
 }
 
-std::string randomCode() {
+std::string randomCode()
+{
     unsigned char bytes[24];
     if (RAND_bytes(bytes, sizeof bytes) != 1) return {};
     return base64Url(bytes, sizeof bytes);
 }
 
-}  // namespace
+} // namespace
 
-std::string DevelopmentSignIn::issueCode(Grant grant) {
+std::string DevelopmentSignIn::issueCode(Grant grant)
+{
     std::string code = randomCode();
     std::lock_guard lock(mutex_);
     grants_[code] = std::move(grant);
     return code;
 }
 
-bool DevelopmentSignIn::redeem(const std::string& code, Grant& grant) {
+bool DevelopmentSignIn::redeem(const std::string& code, Grant& grant)
+{
     std::lock_guard lock(mutex_);
     const auto found = grants_.find(code);
     if (found == grants_.end()) return false;
@@ -141,7 +158,8 @@ bool DevelopmentSignIn::redeem(const std::string& code, Grant& grant) {
     return true;
 }
 
-void DevelopmentSignIn::addRoutes(httplib::Server& http) {
+void DevelopmentSignIn::addRoutes(httplib::Server& http)
+{
     http.Get("/auth/authorize", [](const httplib::Request& req, httplib::Response& res) {
         if (!hasAll(req, {"client_id", "redirect_uri", "state"}) || param(req, "response_mode") != "form_post" ||
             param(req, "response_type") != "code id_token")
@@ -209,4 +227,4 @@ void DevelopmentSignIn::addRoutes(httplib::Server& http) {
     });
 }
 
-}  // namespace oxel::local
+} // namespace oxel::local

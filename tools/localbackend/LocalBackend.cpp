@@ -31,7 +31,8 @@ constexpr size_t keptBodyBytes = size_t(1) << 20;
 constexpr const char* imageModel = "local-relight-1";
 constexpr const char* jpegDataPrefix = "data:image/jpeg;base64,";
 
-std::string base64(const std::string& bytes) {
+std::string base64(const std::string& bytes)
+{
     std::string text(4 * ((bytes.size() + 2) / 3), '\0');
     int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
                                   reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()));
@@ -39,13 +40,15 @@ std::string base64(const std::string& bytes) {
     return text;
 }
 
-std::optional<std::string> unbase64(std::string_view text) {
+std::optional<std::string> unbase64(std::string_view text)
+{
     if (text.size() % 4 != 0 || text.size() > largestUpload) return std::nullopt;
     std::string bytes(text.size() / 4 * 3, '\0');
     int written = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
                                   reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
     if (written < 0) return std::nullopt;
-    size_t padding = text.empty() ? 0 : size_t(std::count(text.end() - std::min<size_t>(2, text.size()), text.end(), '='));
+    size_t padding =
+        text.empty() ? 0 : size_t(std::count(text.end() - std::min<size_t>(2, text.size()), text.end(), '='));
     bytes.resize(size_t(written) - padding);
     return bytes;
 }
@@ -54,29 +57,42 @@ std::optional<std::string> unbase64(std::string_view text) {
 // on loopback, deflating a large result costs more than sending it.
 constexpr const char* jsonType = "application/json; charset=utf-8";
 
-void answerJson(httplib::Response& res, int status, const Json& body) {
+void answerJson(httplib::Response& res, int status, const Json& body)
+{
     res.status = status;
     res.set_content(body.dump(), jsonType);
 }
 
 // Statuses whose answers never have a body.
-bool bodiless(int status) { return status == 204 || status == 304 || (status >= 100 && status < 200); }
+bool bodiless(int status)
+{
+    return status == 204 || status == 304 || (status >= 100 && status < 200);
+}
 
-void refuse(httplib::Response& res, int status, const std::string& error) { answerJson(res, status, {{"error", error}}); }
+void refuse(httplib::Response& res, int status, const std::string& error)
+{
+    answerJson(res, status, {{"error", error}});
+}
 
-std::optional<std::string> bearerToken(const httplib::Request& req) {
+std::optional<std::string> bearerToken(const httplib::Request& req)
+{
     if (!req.has_header("Authorization")) return std::nullopt;
     std::string value = req.get_header_value("Authorization");
     if (value.rfind("Bearer ", 0) != 0) return std::string();
     return value.substr(7);
 }
 
-Json defaultRemoteConfig() {
-    return {{"detailTransferEnabled", true}, {"refineDivergenceLimit", 0.25}, {"sameSceneStructureLimit", 0.1},
-            {"suggestedGradeEnabled", true}, {"maxInFlightJobs", inFlightLimit}};
+Json defaultRemoteConfig()
+{
+    return {{"detailTransferEnabled", true},
+            {"refineDivergenceLimit", 0.25},
+            {"sameSceneStructureLimit", 0.1},
+            {"suggestedGradeEnabled", true},
+            {"maxInFlightJobs", inFlightLimit}};
 }
 
-Json nudgeSuggestions() {
+Json nudgeSuggestions()
+{
     return {{"nudges",
              {"warmer, like late afternoon", "soft window light from the left", "a little more contrast",
               "keep the shadows deep", "cooler, overcast morning"}}};
@@ -96,16 +112,19 @@ constexpr Pack packs[] = {
     {"roll-200", 200, "200 shots", "$129", "119 €"},
 };
 
-const Pack* packNamed(const std::string& id) {
+const Pack* packNamed(const std::string& id)
+{
     for (const auto& pack : packs)
         if (id == pack.id) return &pack;
     return nullptr;
 }
 
-std::optional<int64_t> numberParameter(const httplib::Request& req, const char* name) {
+std::optional<int64_t> numberParameter(const httplib::Request& req, const char* name)
+{
     if (!req.has_param(name)) return std::nullopt;
     std::string text = req.get_param_value(name);
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     return std::stoll(text);
 }
 
@@ -129,24 +148,32 @@ struct LocalBackend::Server {
 
     explicit Server(Options o) : options(std::move(o)), state(options.stateFile) { routes(); }
 
-    LocalFaults currentFaults() const {
+    LocalFaults currentFaults() const
+    {
         std::lock_guard lock(mutex);
         return faults;
     }
 
-    bool touches(const LocalFaults& f, const httplib::Request& req) const { return req.path.rfind(f.pathPrefix, 0) == 0; }
+    bool touches(const LocalFaults& f, const httplib::Request& req) const
+    {
+        return req.path.rfind(f.pathPrefix, 0) == 0;
+    }
 
     // Waits out an injected delay, or less when the server stops.
-    void hold(std::chrono::milliseconds delay) {
+    void hold(std::chrono::milliseconds delay)
+    {
         std::unique_lock lock(mutex);
         stopping.wait_for(lock, delay, [this] { return stopped; });
     }
 
-    void remember(const httplib::Request& req) {
-        ReceivedRequest entry{req.method, req.path, req.target.find('?') == std::string::npos
-                                                         ? std::string()
-                                                         : req.target.substr(req.target.find('?') + 1),
-                              std::nullopt, req.get_header_value("Content-Type"),
+    void remember(const httplib::Request& req)
+    {
+        ReceivedRequest entry{req.method,
+                              req.path,
+                              req.target.find('?') == std::string::npos ? std::string()
+                                                                        : req.target.substr(req.target.find('?') + 1),
+                              std::nullopt,
+                              req.get_header_value("Content-Type"),
                               req.body.substr(0, keptBodyBytes)};
         if (req.has_header("Authorization")) entry.authorization = req.get_header_value("Authorization");
         std::lock_guard lock(mutex);
@@ -155,14 +182,16 @@ struct LocalBackend::Server {
     }
 
     // Takes one use of the status switch; false when it no longer applies.
-    bool takeStatusFault() {
+    bool takeStatusFault()
+    {
         std::lock_guard lock(mutex);
         if (faults.status == 0 || faults.times == 0) return false;
         if (faults.times > 0) --faults.times;
         return true;
     }
 
-    httplib::Server::HandlerResponse beforeRouting(const httplib::Request& req, httplib::Response& res) {
+    httplib::Server::HandlerResponse beforeRouting(const httplib::Request& req, httplib::Response& res)
+    {
         LocalFaults f = currentFaults();
         if (!touches(f, req)) return httplib::Server::HandlerResponse::Unhandled;
         if (f.delay.count() > 0) hold(f.delay);
@@ -175,7 +204,8 @@ struct LocalBackend::Server {
     }
 
     // Runs for every request, after its body was read (unless a fault answered first).
-    void afterRouting(const httplib::Request& req, httplib::Response& res) {
+    void afterRouting(const httplib::Request& req, httplib::Response& res)
+    {
         remember(req);
         LocalFaults f = currentFaults();
         if (!touches(f, req) || f.answer || f.body == LocalFaults::Body::intact) return;
@@ -185,7 +215,8 @@ struct LocalBackend::Server {
         res.set_header("Content-Length", std::to_string(res.body.size()));
     }
 
-    std::optional<Account> caller(const httplib::Request& req) {
+    std::optional<Account> caller(const httplib::Request& req)
+    {
         auto token = bearerToken(req);
         if (!token && req.has_param("accountToken")) token = req.get_param_value("accountToken");
         if (!token) return std::nullopt;
@@ -194,7 +225,8 @@ struct LocalBackend::Server {
 
     // Runs `handle` with the job named in the path when it belongs to the calling account.
     template <class Handle>
-    void withCallersJob(const httplib::Request& req, httplib::Response& res, Handle handle) {
+    void withCallersJob(const httplib::Request& req, httplib::Response& res, Handle handle)
+    {
         auto account = caller(req);
         if (!account) return refuse(res, 401, "unauthorized");
         auto job = state.job(req.matches[1]);
@@ -202,12 +234,14 @@ struct LocalBackend::Server {
         handle(*job);
     }
 
-    bool finished(const Job& job) {
+    bool finished(const Job& job)
+    {
         auto status = jobMoment(job, options.clock(), options.instant).status;
         return status == "succeeded" || status == "delivered";
     }
 
-    void submit(const httplib::Request& req, httplib::Response& res) {
+    void submit(const httplib::Request& req, httplib::Response& res)
+    {
         Json body = Json::parse(req.body, nullptr, false);
         if (!body.is_object()) return refuse(res, 400, "bad_request");
         auto account = caller(req);
@@ -235,7 +269,8 @@ struct LocalBackend::Server {
         answerJson(res, 200, {{"jobId", makeJob(body, *account, *picture, f)}});
     }
 
-    std::string makeJob(const Json& body, const Account& account, const RgbPicture& picture, const LocalFaults& f) {
+    std::string makeJob(const Json& body, const Account& account, const RgbPicture& picture, const LocalFaults& f)
+    {
         auto statistics = PictureStatistics::measure(picture);
         Job job;
         job.id = state.nextJobId();
@@ -256,11 +291,13 @@ struct LocalBackend::Server {
         return id;
     }
 
-    void status(const httplib::Request& req, httplib::Response& res) {
+    void status(const httplib::Request& req, httplib::Response& res)
+    {
         withCallersJob(req, res, [&](const Job& job) {
             auto moment = jobMoment(job, options.clock(), options.instant);
-            Json answer = {{"job_id", job.id}, {"status", moment.status}, {"updated_at", internetDate(moment.updated)},
-                           {"image_model", imageModel}, {"post_processed", false}, {"postprocess_version", 0}};
+            Json answer = {
+                {"job_id", job.id},          {"status", moment.status}, {"updated_at", internetDate(moment.updated)},
+                {"image_model", imageModel}, {"post_processed", false}, {"postprocess_version", 0}};
             if (moment.status == "failed") answer["failure_code"] = *job.failureCode;
             if (moment.narrationSteps > 0) {
                 Json narration = Json::object();
@@ -273,7 +310,8 @@ struct LocalBackend::Server {
         });
     }
 
-    void result(const httplib::Request& req, httplib::Response& res) {
+    void result(const httplib::Request& req, httplib::Response& res)
+    {
         withCallersJob(req, res, [&](const Job& job) {
             if (!finished(job)) return refuse(res, 409, "not_ready");
             res.status = 200;
@@ -283,8 +321,11 @@ struct LocalBackend::Server {
 
     // The result answer is written by hand around the pictures: base64 text needs no escaping,
     // and serialising megabytes of it through the JSON writer would cost more than the transfer.
-    static std::string resultAnswer(const Job& job) {
-        Json rest = {{"analysis", job.analysis}, {"post_processed", false}, {"postprocess_version", 0},
+    static std::string resultAnswer(const Job& job)
+    {
+        Json rest = {{"analysis", job.analysis},
+                     {"post_processed", false},
+                     {"postprocess_version", 0},
                      {"imageModel", imageModel}};
         std::string answer = R"({"refinedImage":")";
         answer.append(base64(job.refined)).append(R"(","fullSendImage":")").append(base64(job.fullSend));
@@ -292,7 +333,8 @@ struct LocalBackend::Server {
         return answer;
     }
 
-    void confirmDelivery(const httplib::Request& req, httplib::Response& res) {
+    void confirmDelivery(const httplib::Request& req, httplib::Response& res)
+    {
         withCallersJob(req, res, [&](const Job& job) {
             if (!finished(job)) return refuse(res, 409, "not_ready");
             state.deliver(job.id);
@@ -300,7 +342,8 @@ struct LocalBackend::Server {
         });
     }
 
-    void report(const httplib::Request& req, httplib::Response& res) {
+    void report(const httplib::Request& req, httplib::Response& res)
+    {
         withCallersJob(req, res, [&](const Job& job) {
             Json body = Json::parse(req.body, nullptr, false);
             bool withPicture = body.is_object() && body.contains("image");
@@ -308,14 +351,16 @@ struct LocalBackend::Server {
         });
     }
 
-    void download(const httplib::Request& req, httplib::Response& res) {
+    void download(const httplib::Request& req, httplib::Response& res)
+    {
         withCallersJob(req, res, [&](const Job& job) {
             state.markDownloaded(job.id);
             answerJson(res, 200, {{"ok", true}});
         });
     }
 
-    void balance(const httplib::Request& req, httplib::Response& res) {
+    void balance(const httplib::Request& req, httplib::Response& res)
+    {
         auto userId = numberParameter(req, "userId");
         auto account = userId ? state.account(*userId) : std::nullopt;
         if (!account) return refuse(res, 404, "no_such_account");
@@ -324,25 +369,34 @@ struct LocalBackend::Server {
         // Without a token the account is being recovered: hand out a new one.
         bool rotate = !token || currentFaults().rotateTokens;
         if (rotate) account = state.rotateToken(account->userId);
-        Json answer = {{"balance", account->balance}, {"paidCredits", account->paidCredits},
-                       {"accessState", account->accessState}, {"systemSlow", false}};
+        Json answer = {{"balance", account->balance},
+                       {"paidCredits", account->paidCredits},
+                       {"accessState", account->accessState},
+                       {"systemSlow", false}};
         if (rotate) answer["accountToken"] = account->token;
         answerJson(res, 200, answer);
     }
 
-    void products(httplib::Response& res) {
+    void products(httplib::Response& res)
+    {
         Json list = Json::array();
         for (const auto& pack : packs)
-            list.push_back({{"id", pack.id}, {"credits", pack.credits}, {"label", pack.label}, {"price", pack.price},
+            list.push_back({{"id", pack.id},
+                            {"credits", pack.credits},
+                            {"label", pack.label},
+                            {"price", pack.price},
                             {"prices", {{"USD", pack.price}, {"EUR", pack.euros}}},
-                            {"checkoutURL", publicURL() + "/pro/checkout/" + pack.id}, {"provider", "local"}});
+                            {"checkoutURL", publicURL() + "/pro/checkout/" + pack.id},
+                            {"provider", "local"}});
         answerJson(res, 200, {{"products", list}, {"available", true}});
     }
 
-    void checkoutPage(const httplib::Request& req, httplib::Response& res) {
+    void checkoutPage(const httplib::Request& req, httplib::Response& res)
+    {
         const Pack* pack = packNamed(req.matches[1]);
         if (!pack) return refuse(res, 404, "no_such_product");
-        std::string user = numberParameter(req, "client_reference_id") ? req.get_param_value("client_reference_id") : "";
+        std::string user =
+            numberParameter(req, "client_reference_id") ? req.get_param_value("client_reference_id") : "";
         res.set_content(std::string("<!doctype html><meta charset=utf-8><title>local checkout</title>") +
                             "<p>This is the local stand-in backend: no payment is taken.</p>" +
                             "<form method=post><input type=hidden name=client_reference_id value=\"" + user +
@@ -350,20 +404,24 @@ struct LocalBackend::Server {
                         "text/html");
     }
 
-    void checkout(const httplib::Request& req, httplib::Response& res) {
+    void checkout(const httplib::Request& req, httplib::Response& res)
+    {
         const Pack* pack = packNamed(req.matches[1]);
         auto userId = numberParameter(req, "client_reference_id");
         if (!pack || !userId || !state.account(*userId)) return refuse(res, 404, "no_such_product_or_account");
         state.credit(*userId, pack->credits, true);
-        res.set_content("<!doctype html><meta charset=utf-8><p>Added " + std::string(pack->label) + ".</p>", "text/html");
+        res.set_content("<!doctype html><meta charset=utf-8><p>Added " + std::string(pack->label) + ".</p>",
+                        "text/html");
     }
 
-    void message(httplib::Response& res) {
+    void message(httplib::Response& res)
+    {
         std::lock_guard lock(mutex);
         answerJson(res, 200, announcement ? Json{{"message", *announcement}} : Json::object());
     }
 
-    void funnel(const httplib::Request& req, httplib::Response& res) {
+    void funnel(const httplib::Request& req, httplib::Response& res)
+    {
         Json event = Json::parse(req.body, nullptr, false);
         if (!event.is_object()) return refuse(res, 400, "bad_request");
         std::fprintf(stderr, "[local backend] funnel %s\n", event.dump().c_str());
@@ -371,19 +429,24 @@ struct LocalBackend::Server {
         answerJson(res, 200, {{"ok", true}});
     }
 
-    void signIn(const httplib::Request& req, httplib::Response& res, const char* provider, const char* key) {
+    void signIn(const httplib::Request& req, httplib::Response& res, const char* provider, const char* key)
+    {
         Json body = Json::parse(req.body, nullptr, false);
         if (!body.is_object() || !body.contains(key) || !(*body.find(key)).is_string() ||
             body[key].get_ref<const std::string&>().empty())
             return refuse(res, 400, "no_identity_token");
         Account account = state.signIn(provider, body[key].get<std::string>());
-        answerJson(res, 200, {{"status", "ok"}, {"userId", account.userId}, {"accessState", account.accessState},
-                              {"accountToken", account.token}});
+        answerJson(res, 200,
+                   {{"status", "ok"},
+                    {"userId", account.userId},
+                    {"accessState", account.accessState},
+                    {"accountToken", account.token}});
     }
 
     std::string publicURL() const { return "http://127.0.0.1:" + std::to_string(boundPort); }
 
-    void routes() {
+    void routes()
+    {
         http.set_payload_max_length(largestUpload + 1024);
         http.set_keep_alive_timeout(options.keepAliveSeconds);
         // Headers and body go out in separate writes; without this the body waits for a delayed ACK.
@@ -395,7 +458,8 @@ struct LocalBackend::Server {
         http.Post("/jobs", [this](const auto& req, auto& res) { submit(req, res); });
         http.Get(R"(/jobs/([^/]+))", [this](const auto& req, auto& res) { status(req, res); });
         http.Get(R"(/jobs/([^/]+)/result)", [this](const auto& req, auto& res) { result(req, res); });
-        http.Post(R"(/jobs/([^/]+)/confirm-delivery)", [this](const auto& req, auto& res) { confirmDelivery(req, res); });
+        http.Post(R"(/jobs/([^/]+)/confirm-delivery)",
+                  [this](const auto& req, auto& res) { confirmDelivery(req, res); });
         http.Post(R"(/jobs/([^/]+)/report)", [this](const auto& req, auto& res) { report(req, res); });
         http.Post(R"(/jobs/([^/]+)/download)", [this](const auto& req, auto& res) { download(req, res); });
         http.Get("/credits/balance", [this](const auto& req, auto& res) { balance(req, res); });
@@ -414,24 +478,32 @@ struct LocalBackend::Server {
         signInPages.addRoutes(http);
     }
 
-    bool bind() {
-        boundPort = options.port == 0 ? http.bind_to_any_port("127.0.0.1") : (http.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
+    bool bind()
+    {
+        boundPort = options.port == 0 ? http.bind_to_any_port("127.0.0.1")
+                                      : (http.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
         return boundPort > 0;
     }
 };
 
-LocalBackend::LocalBackend(Options options) : server_(std::make_unique<Server>(std::move(options))) {}
+LocalBackend::LocalBackend(Options options) : server_(std::make_unique<Server>(std::move(options)))
+{}
 
-LocalBackend::~LocalBackend() { stop(); }
+LocalBackend::~LocalBackend()
+{
+    stop();
+}
 
-bool LocalBackend::start() {
+bool LocalBackend::start()
+{
     if (!server_->bind()) return false;
     server_->thread = std::thread([this] { server_->http.listen_after_bind(); });
     while (!server_->http.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
-void LocalBackend::stop() {
+void LocalBackend::stop()
+{
     {
         std::lock_guard lock(server_->mutex);
         server_->stopped = true;
@@ -441,33 +513,47 @@ void LocalBackend::stop() {
     if (server_->thread.joinable()) server_->thread.join();
 }
 
-uint16_t LocalBackend::port() const { return uint16_t(server_->boundPort); }
+uint16_t LocalBackend::port() const
+{
+    return uint16_t(server_->boundPort);
+}
 
-std::string LocalBackend::baseURL() const { return server_->publicURL(); }
+std::string LocalBackend::baseURL() const
+{
+    return server_->publicURL();
+}
 
-void LocalBackend::setFaults(LocalFaults faults) {
+void LocalBackend::setFaults(LocalFaults faults)
+{
     std::lock_guard lock(server_->mutex);
     server_->faults = std::move(faults);
 }
 
-LocalBackendState& LocalBackend::state() { return server_->state; }
+LocalBackendState& LocalBackend::state()
+{
+    return server_->state;
+}
 
-void LocalBackend::setAnnouncement(std::optional<Json> message) {
+void LocalBackend::setAnnouncement(std::optional<Json> message)
+{
     std::lock_guard lock(server_->mutex);
     server_->announcement = std::move(message);
 }
 
-void LocalBackend::setRemoteConfig(Json config) {
+void LocalBackend::setRemoteConfig(Json config)
+{
     std::lock_guard lock(server_->mutex);
     server_->remoteConfig = std::move(config);
 }
 
-std::vector<ReceivedRequest> LocalBackend::receivedRequests() const {
+std::vector<ReceivedRequest> LocalBackend::receivedRequests() const
+{
     std::lock_guard lock(server_->mutex);
     return {server_->received.begin(), server_->received.end()};
 }
 
-void LocalBackend::forgetReceivedRequests() {
+void LocalBackend::forgetReceivedRequests()
+{
     std::lock_guard lock(server_->mutex);
     server_->received.clear();
 }

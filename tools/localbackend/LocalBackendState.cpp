@@ -17,7 +17,8 @@ constexpr auto queuedFor = 1000ms;
 constexpr auto narrationStep = 1000ms;
 constexpr auto processingFor = 3500ms;
 
-std::string freshToken() {
+std::string freshToken()
+{
     unsigned char bytes[24];
     if (RAND_bytes(bytes, sizeof bytes) != 1) {
         for (auto& b : bytes) b = static_cast<unsigned char>(std::rand());
@@ -31,20 +32,26 @@ std::string freshToken() {
     return token;
 }
 
-int64_t toMillis(TimePoint time) {
+int64_t toMillis(TimePoint time)
+{
     return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
 }
 
-TimePoint fromMillis(int64_t millis) { return TimePoint(std::chrono::milliseconds(millis)); }
+TimePoint fromMillis(int64_t millis)
+{
+    return TimePoint(std::chrono::milliseconds(millis));
+}
 
-std::string readFile(const std::filesystem::path& path) {
+std::string readFile(const std::filesystem::path& path)
+{
     std::ifstream file(path, std::ios::binary);
     std::stringstream contents;
     contents << file.rdbuf();
     return contents.str();
 }
 
-bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes) {
+bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
     auto temporary = path;
     temporary += ".part";
     {
@@ -56,28 +63,38 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     return !error;
 }
 
-Json accountJson(const Account& a) {
-    return {{"userId", a.userId}, {"provider", a.provider}, {"subject", a.subject}, {"token", a.token},
+Json accountJson(const Account& a)
+{
+    return {{"userId", a.userId},   {"provider", a.provider},       {"subject", a.subject},        {"token", a.token},
             {"balance", a.balance}, {"paidCredits", a.paidCredits}, {"accessState", a.accessState}};
 }
 
-Account accountFrom(const Json& j) {
-    return Account{j.at("userId").get<int64_t>(), j.at("provider").get<std::string>(),
-                   j.at("subject").get<std::string>(), j.at("token").get<std::string>(),
-                   j.at("balance").get<int64_t>(), j.at("paidCredits").get<int64_t>(),
+Account accountFrom(const Json& j)
+{
+    return Account{j.at("userId").get<int64_t>(),         j.at("provider").get<std::string>(),
+                   j.at("subject").get<std::string>(),    j.at("token").get<std::string>(),
+                   j.at("balance").get<int64_t>(),        j.at("paidCredits").get<int64_t>(),
                    j.at("accessState").get<std::string>()};
 }
 
-Json jobJson(const Job& job) {
-    Json j = {{"id", job.id}, {"userId", job.userId}, {"nudge", job.nudge}, {"created", toMillis(job.created)},
-              {"stale", job.stale}, {"delivered", job.delivered}, {"downloaded", job.downloaded},
-              {"analysis", job.analysis}, {"narration", job.narration}};
+Json jobJson(const Job& job)
+{
+    Json j = {{"id", job.id},
+              {"userId", job.userId},
+              {"nudge", job.nudge},
+              {"created", toMillis(job.created)},
+              {"stale", job.stale},
+              {"delivered", job.delivered},
+              {"downloaded", job.downloaded},
+              {"analysis", job.analysis},
+              {"narration", job.narration}};
     if (job.retryOf) j["retryOf"] = *job.retryOf;
     if (job.failureCode) j["failureCode"] = *job.failureCode;
     return j;
 }
 
-Job jobFrom(const Json& j) {
+Job jobFrom(const Json& j)
+{
     Job job;
     job.id = j.at("id").get<std::string>();
     job.userId = j.at("userId").get<int64_t>();
@@ -95,11 +112,13 @@ Job jobFrom(const Json& j) {
 
 } // namespace
 
-LocalBackendState::LocalBackendState(std::optional<std::filesystem::path> file) : file_(std::move(file)) {
+LocalBackendState::LocalBackendState(std::optional<std::filesystem::path> file) : file_(std::move(file))
+{
     if (file_) load();
 }
 
-Account LocalBackendState::signIn(const std::string& provider, const std::string& subject) {
+Account LocalBackendState::signIn(const std::string& provider, const std::string& subject)
+{
     std::lock_guard lock(mutex_);
     for (auto& [id, account] : accounts_)
         if (account.provider == provider && account.subject == subject) return account;
@@ -109,21 +128,24 @@ Account LocalBackendState::signIn(const std::string& provider, const std::string
     return account;
 }
 
-std::optional<Account> LocalBackendState::accountForToken(const std::string& token) const {
+std::optional<Account> LocalBackendState::accountForToken(const std::string& token) const
+{
     std::lock_guard lock(mutex_);
     for (const auto& [id, account] : accounts_)
         if (!token.empty() && account.token == token) return account;
     return std::nullopt;
 }
 
-std::optional<Account> LocalBackendState::account(int64_t userId) const {
+std::optional<Account> LocalBackendState::account(int64_t userId) const
+{
     std::lock_guard lock(mutex_);
     auto found = accounts_.find(userId);
     if (found == accounts_.end()) return std::nullopt;
     return found->second;
 }
 
-std::optional<Account> LocalBackendState::rotateToken(int64_t userId) {
+std::optional<Account> LocalBackendState::rotateToken(int64_t userId)
+{
     std::lock_guard lock(mutex_);
     auto found = accounts_.find(userId);
     if (found == accounts_.end()) return std::nullopt;
@@ -132,7 +154,8 @@ std::optional<Account> LocalBackendState::rotateToken(int64_t userId) {
     return found->second;
 }
 
-void LocalBackendState::credit(int64_t userId, int64_t shots, bool paid) {
+void LocalBackendState::credit(int64_t userId, int64_t shots, bool paid)
+{
     std::lock_guard lock(mutex_);
     auto found = accounts_.find(userId);
     if (found == accounts_.end()) return;
@@ -141,7 +164,8 @@ void LocalBackendState::credit(int64_t userId, int64_t shots, bool paid) {
     save();
 }
 
-void LocalBackendState::setBalance(int64_t userId, int64_t shots) {
+void LocalBackendState::setBalance(int64_t userId, int64_t shots)
+{
     std::lock_guard lock(mutex_);
     auto found = accounts_.find(userId);
     if (found == accounts_.end()) return;
@@ -149,12 +173,14 @@ void LocalBackendState::setBalance(int64_t userId, int64_t shots) {
     save();
 }
 
-std::string LocalBackendState::nextJobId() {
+std::string LocalBackendState::nextJobId()
+{
     std::lock_guard lock(mutex_);
     return "job-" + std::to_string(nextJobNumber_++) + "-" + freshToken().substr(6, 8);
 }
 
-void LocalBackendState::addJob(Job job) {
+void LocalBackendState::addJob(Job job)
+{
     std::lock_guard lock(mutex_);
     if (file_) {
         std::filesystem::create_directories(pictureFolder());
@@ -165,14 +191,16 @@ void LocalBackendState::addJob(Job job) {
     save();
 }
 
-std::optional<Job> LocalBackendState::job(const std::string& id) const {
+std::optional<Job> LocalBackendState::job(const std::string& id) const
+{
     std::lock_guard lock(mutex_);
     auto found = jobs_.find(id);
     if (found == jobs_.end()) return std::nullopt;
     return found->second;
 }
 
-bool LocalBackendState::deliver(const std::string& id) {
+bool LocalBackendState::deliver(const std::string& id)
+{
     std::lock_guard lock(mutex_);
     auto found = jobs_.find(id);
     if (found == jobs_.end()) return false;
@@ -185,7 +213,8 @@ bool LocalBackendState::deliver(const std::string& id) {
     return true;
 }
 
-bool LocalBackendState::markDownloaded(const std::string& id) {
+bool LocalBackendState::markDownloaded(const std::string& id)
+{
     std::lock_guard lock(mutex_);
     auto found = jobs_.find(id);
     if (found == jobs_.end()) return false;
@@ -194,7 +223,8 @@ bool LocalBackendState::markDownloaded(const std::string& id) {
     return true;
 }
 
-int LocalBackendState::inFlight(int64_t userId, TimePoint now, bool instant) const {
+int LocalBackendState::inFlight(int64_t userId, TimePoint now, bool instant) const
+{
     std::lock_guard lock(mutex_);
     int count = 0;
     for (const auto& [id, job] : jobs_) {
@@ -205,7 +235,8 @@ int LocalBackendState::inFlight(int64_t userId, TimePoint now, bool instant) con
     return count;
 }
 
-std::string LocalBackendState::fileReport(const std::string& jobId, bool withPicture) {
+std::string LocalBackendState::fileReport(const std::string& jobId, bool withPicture)
+{
     std::lock_guard lock(mutex_);
     std::string id = "report-" + std::to_string(nextReportNumber_++);
     reports_.push_back({{"reportId", id}, {"jobId", jobId}, {"picture", withPicture}});
@@ -213,23 +244,27 @@ std::string LocalBackendState::fileReport(const std::string& jobId, bool withPic
     return id;
 }
 
-void LocalBackendState::recordFunnelEvent(Json event) {
+void LocalBackendState::recordFunnelEvent(Json event)
+{
     std::lock_guard lock(mutex_);
     funnelEvents_.push_back(std::move(event));
 }
 
-std::vector<Json> LocalBackendState::funnelEvents() const {
+std::vector<Json> LocalBackendState::funnelEvents() const
+{
     std::lock_guard lock(mutex_);
     return funnelEvents_;
 }
 
-std::filesystem::path LocalBackendState::pictureFolder() const {
+std::filesystem::path LocalBackendState::pictureFolder() const
+{
     auto folder = *file_;
     folder += ".pictures";
     return folder;
 }
 
-void LocalBackendState::load() {
+void LocalBackendState::load()
+{
     std::error_code error;
     if (!std::filesystem::exists(*file_, error)) return;
     Json state = Json::parse(readFile(*file_), nullptr, false);
@@ -253,25 +288,28 @@ void LocalBackendState::load() {
         nextJobNumber_ = state.value("nextJobNumber", int64_t(1));
         nextReportNumber_ = state.value("nextReportNumber", int64_t(1));
     } catch (const Json::exception& e) {
-        std::fprintf(stderr, "[local backend] the state file %s is damaged (%s); starting empty\n", file_->c_str(), e.what());
+        std::fprintf(stderr, "[local backend] the state file %s is damaged (%s); starting empty\n", file_->c_str(),
+                     e.what());
         accounts_.clear();
         jobs_.clear();
         reports_.clear();
     }
 }
 
-void LocalBackendState::save() const {
+void LocalBackendState::save() const
+{
     if (!file_) return;
-    Json state = {{"accounts", Json::array()}, {"jobs", Json::array()}, {"reports", reports_},
-                  {"nextUserId", nextUserId_}, {"nextJobNumber", nextJobNumber_},
-                  {"nextReportNumber", nextReportNumber_}};
+    Json state = {
+        {"accounts", Json::array()}, {"jobs", Json::array()},           {"reports", reports_},
+        {"nextUserId", nextUserId_}, {"nextJobNumber", nextJobNumber_}, {"nextReportNumber", nextReportNumber_}};
     for (const auto& [id, account] : accounts_) state["accounts"].push_back(accountJson(account));
     for (const auto& [id, job] : jobs_) state["jobs"].push_back(jobJson(job));
     if (!writeFileAtomically(*file_, state.dump(2)))
         std::fprintf(stderr, "[local backend] could not write the state file %s\n", file_->c_str());
 }
 
-JobMoment jobMoment(const Job& job, TimePoint now, bool instant) {
+JobMoment jobMoment(const Job& job, TimePoint now, bool instant)
+{
     auto elapsed = now - job.created;
     if (job.stale) return {"processing", job.created, 0};
     std::string ending = job.failureCode ? "failed" : "succeeded";
@@ -287,7 +325,8 @@ JobMoment jobMoment(const Job& job, TimePoint now, bool instant) {
     return {ending, std::chrono::time_point_cast<TimePoint::duration>(job.created + queuedFor + processingFor), 3};
 }
 
-std::string internetDate(TimePoint time) {
+std::string internetDate(TimePoint time)
+{
     std::time_t seconds = std::chrono::system_clock::to_time_t(time);
     std::tm utc{};
     gmtime_r(&seconds, &utc);

@@ -15,13 +15,15 @@ constexpr int64_t largestDecodedPixels = int64_t(1) << 28;
 struct TurboHandle {
     tjhandle handle;
     explicit TurboHandle(tjhandle h) : handle(h) {}
-    ~TurboHandle() {
+    ~TurboHandle()
+    {
         if (handle) tjDestroy(handle);
     }
 };
 
 // The smallest libjpeg-turbo scaling that still leaves the long edge at least `longEdge` pixels.
-tjscalingfactor decodeScale(int width, int height, int longEdge) {
+tjscalingfactor decodeScale(int width, int height, int longEdge)
+{
     int count = 0;
     tjscalingfactor* factors = tjGetScalingFactors(&count);
     tjscalingfactor best{1, 1};
@@ -36,7 +38,8 @@ tjscalingfactor decodeScale(int width, int height, int longEdge) {
 }
 
 // Area-averaged reduction so that the long edge is at most `longEdge`.
-RgbPicture reduced(RgbPicture picture, int longEdge) {
+RgbPicture reduced(RgbPicture picture, int longEdge)
+{
     int longest = std::max(picture.width, picture.height);
     if (longest <= longEdge) return picture;
     double factor = double(longEdge) / longest;
@@ -66,7 +69,8 @@ RgbPicture reduced(RgbPicture picture, int longEdge) {
 
 } // namespace
 
-std::optional<RgbPicture> decodeReduced(std::string_view jpeg, int longEdge) {
+std::optional<RgbPicture> decodeReduced(std::string_view jpeg, int longEdge)
+{
     TurboHandle decoder(tjInitDecompress());
     if (!decoder.handle || jpeg.empty()) return std::nullopt;
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
@@ -87,7 +91,8 @@ std::optional<RgbPicture> decodeReduced(std::string_view jpeg, int longEdge) {
     return reduced(std::move(picture), longEdge);
 }
 
-std::string encodeJPEG(const RgbPicture& picture, int quality) {
+std::string encodeJPEG(const RgbPicture& picture, int quality)
+{
     TurboHandle encoder(tjInitCompress());
     if (!encoder.handle) return {};
     unsigned char* buffer = nullptr;
@@ -102,7 +107,8 @@ std::string encodeJPEG(const RgbPicture& picture, int quality) {
     return bytes;
 }
 
-RgbPicture relit(const RgbPicture& picture, double strength) {
+RgbPicture relit(const RgbPicture& picture, double strength)
+{
     // One tone curve per light level keeps the per-pixel work to a table look-up.
     constexpr int levels = 64;
     std::vector<std::array<uint8_t, 256>> curves(levels);

@@ -15,19 +15,22 @@ using GradeTheory::Temperature;
 
 constexpr int sampleTarget = 65536;
 
-Temperature temperatureOf(const PictureStatistics& s) {
+Temperature temperatureOf(const PictureStatistics& s)
+{
     if (s.luma < 0.28) return s.redOverBlue > 1.05 ? Temperature::nightIn : Temperature::night;
     if (s.redOverBlue > 1.12 && s.luma > 0.5) return Temperature::sun;
     return s.redOverBlue >= 1.0 ? Temperature::warm : Temperature::cool;
 }
 
-Density densityOf(const PictureStatistics& s) {
+Density densityOf(const PictureStatistics& s)
+{
     if (s.saturation > 0.35) return Density::rich;
     if (s.saturation > 0.18) return Density::quiet;
     return Density::drained;
 }
 
-Density neighbourDensity(Density density, const PictureStatistics& s) {
+Density neighbourDensity(Density density, const PictureStatistics& s)
+{
     switch (density) {
     case Density::rich: return Density::quiet;
     case Density::drained: return Density::quiet;
@@ -36,25 +39,33 @@ Density neighbourDensity(Density density, const PictureStatistics& s) {
     return Density::quiet;
 }
 
-bool isBlackAndWhite(const PictureStatistics& s) { return s.saturation < 0.03; }
+bool isBlackAndWhite(const PictureStatistics& s)
+{
+    return s.saturation < 0.03;
+}
 
-std::vector<std::string> descriptorsOf(const PictureStatistics& s) {
+std::vector<std::string> descriptorsOf(const PictureStatistics& s)
+{
     std::vector<std::string> words;
     words.push_back(s.luma > 0.6 ? "bright" : s.luma < 0.3 ? "low light" : "even light");
-    if (isBlackAndWhite(s)) words.push_back("monochrome");
-    else words.push_back(s.redOverBlue >= 1.0 ? "warm" : "cool");
+    if (isBlackAndWhite(s))
+        words.push_back("monochrome");
+    else
+        words.push_back(s.redOverBlue >= 1.0 ? "warm" : "cool");
     words.push_back(s.saturation > 0.35 ? "colourful" : s.saturation > 0.18 ? "natural colour" : "muted");
     words.push_back(s.contrast > 0.25 ? "contrasty" : "soft");
     return words;
 }
 
-std::string intentOf(const PictureStatistics& s) {
+std::string intentOf(const PictureStatistics& s)
+{
     auto words = descriptorsOf(s);
     return "a " + words[1] + ", " + words[0] + " scene with " + words[3] + " tones";
 }
 
 // The house grade of the cell, nudged to take out a part of the picture's colour cast.
-SuggestedGrade suggestedGrade(const PictureStatistics& s, Cell cell) {
+SuggestedGrade suggestedGrade(const PictureStatistics& s, Cell cell)
+{
     SuggestedGrade grade = GradeTheory::grade(cell, intentOf(s));
     double mean = (s.red + s.green + s.blue) / 3.0;
     double channels[3] = {s.red, s.green, s.blue};
@@ -67,7 +78,8 @@ SuggestedGrade suggestedGrade(const PictureStatistics& s, Cell cell) {
 
 } // namespace
 
-PictureStatistics PictureStatistics::measure(const RgbPicture& picture) {
+PictureStatistics PictureStatistics::measure(const RgbPicture& picture)
+{
     PictureStatistics s;
     size_t count = size_t(picture.width) * picture.height;
     if (count == 0) return s;
@@ -96,7 +108,8 @@ PictureStatistics PictureStatistics::measure(const RgbPicture& picture) {
     return s;
 }
 
-nlohmann::json analysisJson(const PictureStatistics& s) {
+nlohmann::json analysisJson(const PictureStatistics& s)
+{
     auto words = descriptorsOf(s);
     nlohmann::json analysis = {
         {"perceived_intent", intentOf(s)},
@@ -118,7 +131,8 @@ nlohmann::json analysisJson(const PictureStatistics& s) {
     return analysis;
 }
 
-nlohmann::json narrationJson(const PictureStatistics& s, int steps) {
+nlohmann::json narrationJson(const PictureStatistics& s, int steps)
+{
     nlohmann::json narration = nlohmann::json::object();
     if (steps >= 1) narration["descriptors"] = descriptorsOf(s);
     if (steps >= 2) narration["perceived_intent"] = intentOf(s);

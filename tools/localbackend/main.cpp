@@ -13,18 +13,21 @@
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: oxel-backend [--port N] [--state FILE] [--instant] [--config FILE] [--announcement FILE]\n"
-                         "  --port N             listen on 127.0.0.1:N (default 8787; 0 picks a free port)\n"
-                         "  --state FILE         keep accounts and jobs in FILE across restarts\n"
-                         "  --instant            jobs finish at once instead of over a few seconds\n"
-                         "  --config FILE        serve this JSON object as the remote configuration\n"
-                         "  --announcement FILE  serve this JSON object as the announcement's message\n");
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: oxel-backend [--port N] [--state FILE] [--instant] [--config FILE] [--announcement FILE]\n"
+                 "  --port N             listen on 127.0.0.1:N (default 8787; 0 picks a free port)\n"
+                 "  --state FILE         keep accounts and jobs in FILE across restarts\n"
+                 "  --instant            jobs finish at once instead of over a few seconds\n"
+                 "  --config FILE        serve this JSON object as the remote configuration\n"
+                 "  --announcement FILE  serve this JSON object as the announcement's message\n");
     return 2;
 }
 
 // A JSON object read from a file, or nothing (with a line on standard error).
-std::optional<nlohmann::json> objectFile(const char* path) {
+std::optional<nlohmann::json> objectFile(const char* path)
+{
     std::ifstream file(path);
     std::stringstream text;
     text << file.rdbuf();
@@ -38,7 +41,8 @@ std::optional<nlohmann::json> objectFile(const char* path) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     oxel::local::LocalBackend::Options options;
     options.port = 8787;
     std::optional<nlohmann::json> config, announcement;
@@ -75,7 +79,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "[local backend] could not listen on 127.0.0.1:%u\n", unsigned(options.port));
         return 1;
     }
-    std::printf("[local backend] serving %s (a local stand-in, not the relighting service)\n", backend.baseURL().c_str());
+    std::printf("[local backend] serving %s (a local stand-in, not the relighting service)\n",
+                backend.baseURL().c_str());
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stopSignals, &signal);

@@ -52,11 +52,12 @@ public:
 
 private:
     template <int N>
-    auto unsignedOf(bool bigEndian) -> std::optional<std::conditional_t<N == 1, uint8_t,
-        std::conditional_t<N == 2, uint16_t, std::conditional_t<N == 4, uint32_t, uint64_t>>>>
+    auto unsignedOf(bool bigEndian) -> std::optional<std::conditional_t<
+        N == 1, uint8_t, std::conditional_t<N == 2, uint16_t, std::conditional_t<N == 4, uint32_t, uint64_t>>>>
     {
-        using T = std::conditional_t<N == 1, uint8_t,
-            std::conditional_t<N == 2, uint16_t, std::conditional_t<N == 4, uint32_t, uint64_t>>>;
+        using T =
+            std::conditional_t<N == 1, uint8_t,
+                               std::conditional_t<N == 2, uint16_t, std::conditional_t<N == 4, uint32_t, uint64_t>>>;
         if (remaining() < N) return std::nullopt;
         T value = 0;
         for (int i = 0; i < N; ++i) {

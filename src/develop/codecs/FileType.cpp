@@ -51,7 +51,8 @@ std::optional<FileType> heifBrand(std::span<const uint8_t> bytes)
     // The major brand, the minor version, then the compatible brands.
     for (size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
         const std::string_view brand(reinterpret_cast<const char*>(bytes.data() + at), 4);
-        if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis" || brand == "hevc" || brand == "hevx")
+        if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis" || brand == "hevc" ||
+            brand == "hevx")
             return FileType::heic;
         if (brand == "mif1" || brand == "msf1") heif = true;
     }
@@ -128,8 +129,14 @@ std::optional<FileType> fileTypeOf(std::span<const uint8_t> bytes)
     return std::nullopt;
 }
 
-std::string_view typeIdentifier(FileType type) { return rowOf(type).identifier; }
+std::string_view typeIdentifier(FileType type)
+{
+    return rowOf(type).identifier;
+}
 
-bool isReadable(FileType type) { return rowOf(type).readable; }
+bool isReadable(FileType type)
+{
+    return rowOf(type).readable;
+}
 
 } // namespace oxel

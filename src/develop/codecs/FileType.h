@@ -13,8 +13,8 @@ enum class FileType {
     jpeg,
     png,
     tiff,
-    heic,     // HEIF with an HEVC brand
-    heif,     // other HEIF brands
+    heic, // HEIF with an HEVC brand
+    heif, // other HEIF brands
     psd,
     psb,
     cameraRaw, // TIFF-structured camera raw files: recognised, never read as TIFF

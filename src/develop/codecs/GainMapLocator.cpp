@@ -1,10 +1,10 @@
 #include "develop/codecs/GainMapLocator.h"
 
-#include "develop/colour/ColourTransform.h"
 #include "develop/codecs/HEIFCodec.h"
 #include "develop/codecs/HEIFTransforms.h"
 #include "develop/codecs/JPEGStructure.h"
 #include "develop/codecs/MultiPictureIndex.h"
+#include "develop/colour/ColourTransform.h"
 
 #include <string_view>
 
@@ -23,7 +23,8 @@ std::optional<GainMapKind> kindOfSecondary(std::span<const uint8_t> picture)
     if (!segments) return std::nullopt;
     const auto packet = jpegXmpPacket(*segments);
     if (!packet) return std::nullopt;
-    if (packet->find(hdrGainMapNamespace) != std::string_view::npos || packet->find(heifGainMapType) != std::string_view::npos)
+    if (packet->find(hdrGainMapNamespace) != std::string_view::npos ||
+        packet->find(heifGainMapType) != std::string_view::npos)
         return GainMapKind::hdr;
     if (packet->find(isoGainMapNamespace) != std::string_view::npos) return GainMapKind::iso;
     return std::nullopt;
@@ -111,7 +112,8 @@ Metadata heifXmpOf(heif_image_handle* handle)
     std::vector<heif_item_id> ids(static_cast<size_t>(count));
     heif_image_handle_get_list_of_metadata_block_IDs(handle, "mime", ids.data(), count);
     for (heif_item_id id : ids) {
-        if (std::string_view(heif_image_handle_get_metadata_content_type(handle, id)) != "application/rdf+xml") continue;
+        if (std::string_view(heif_image_handle_get_metadata_content_type(handle, id)) != "application/rdf+xml")
+            continue;
         const size_t size = heif_image_handle_get_metadata_size(handle, id);
         if (size == 0 || size > (16u << 20)) continue;
         std::string packet(size, '\0');
@@ -157,8 +159,8 @@ std::optional<StoredGainMap> readGainMap(std::span<const uint8_t> file)
         if (!found.handle) return std::nullopt;
         auto pixels = bitmapOfGainMap(heif::decodeHandle(*heif, found.handle.get()));
         if (!pixels) return std::nullopt;
-        return StoredGainMap{std::move(*pixels), heifXmpOf(found.handle.get()), GainMapKind::hdr, GainMapContainer::heifAuxiliary,
-                             heifPictureTurns(file, *heif, found.id)};
+        return StoredGainMap{std::move(*pixels), heifXmpOf(found.handle.get()), GainMapKind::hdr,
+                             GainMapContainer::heifAuxiliary, heifPictureTurns(file, *heif, found.id)};
     }
     return std::nullopt;
 }

@@ -1,7 +1,7 @@
 #include "develop/codecs/HEIFCodec.h"
 
-#include "develop/colour/IccProfiles.h"
 #include "develop/codecs/PictureCodec.h"
+#include "develop/colour/IccProfiles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,7 +15,8 @@ std::optional<HEIFFile> HEIFFile::open(std::span<const uint8_t> bytes)
     file.context_ = std::shared_ptr<heif_context>(heif_context_alloc(), heif_context_free);
     if (!file.context_) return std::nullopt;
     heif_context_set_maximum_image_size_limit(file.context_.get(), int(DecodeLimits::maxSide));
-    if (heif_context_read_from_memory_without_copy(file.context_.get(), bytes.data(), bytes.size(), nullptr).code != heif_error_Ok)
+    if (heif_context_read_from_memory_without_copy(file.context_.get(), bytes.data(), bytes.size(), nullptr).code !=
+        heif_error_Ok)
         return std::nullopt;
     heif_image_handle* primary = nullptr;
     if (heif_context_get_primary_image_handle(file.context_.get(), &primary).code != heif_error_Ok || !primary)
@@ -64,7 +65,8 @@ Metadata metadataOf(heif_image_handle* handle)
             if (skip <= size - 4)
                 if (auto exif = Metadata::fromExif(std::span(block).subspan(4 + skip))) metadata.merge(*exif);
         } else if (type == "mime" && contentType == "application/rdf+xml") {
-            if (auto xmp = Metadata::fromXmp({reinterpret_cast<const char*>(block.data()), block.size()})) metadata.merge(*xmp);
+            if (auto xmp = Metadata::fromXmp({reinterpret_cast<const char*>(block.data()), block.size()}))
+                metadata.merge(*xmp);
         }
     }
     return metadata;
@@ -102,7 +104,8 @@ void limitToDeclaredSize(const HEIFFile& file, heif_image_handle* handle)
     const int side = std::max({heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
                                heif_image_handle_get_ispe_width(handle), heif_image_handle_get_ispe_height(handle)});
     // libheif refuses sizes that reach the limit, not only those past it.
-    heif_context_set_maximum_image_size_limit(file.context(), std::clamp(side, 1, int(DecodeLimits::maxSide)) + tileOverhang + 1);
+    heif_context_set_maximum_image_size_limit(file.context(),
+                                              std::clamp(side, 1, int(DecodeLimits::maxSide)) + tileOverhang + 1);
 }
 
 } // namespace
@@ -132,7 +135,8 @@ std::optional<Samples> decodeHandle(const HEIFFile& file, heif_image_handle* han
         // 10 and 12-bit samples are widened to the full 16-bit range.
         auto* row = reinterpret_cast<uint16_t*>(samples->row(y));
         const uint32_t maximum = (1u << bits) - 1;
-        for (int64_t i = 0; i < samples->width * 3; ++i) row[i] = uint16_t((uint32_t(row[i]) * 65535 + maximum / 2) / maximum);
+        for (int64_t i = 0; i < samples->width * 3; ++i)
+            row[i] = uint16_t((uint32_t(row[i]) * 65535 + maximum / 2) / maximum);
     }
     return samples;
 }

@@ -32,6 +32,6 @@ namespace heif {
 // The picture of one image item (the primary or an auxiliary one), transformed as the container
 // says, as 8-bit RGB or, for deeper items, 16-bit RGB.
 std::optional<Samples> decodeHandle(const HEIFFile& file, heif_image_handle* handle);
-}
+} // namespace heif
 
 } // namespace oxel

@@ -2,11 +2,14 @@
 #include "develop/codecs/PhotoshopResources.h"
 #include "develop/codecs/PictureCodec.h"
 
+#include <cstdio>
+// jpeglib.h needs stdio; jerror.h needs jpeglib.h.
+// clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 #include <csetjmp>
-#include <cstdio>
 
 namespace oxel::jpeg {
 
@@ -35,10 +38,8 @@ bool meansDamagedPixels(int code)
     case JWRN_ARITH_BAD_CODE:
     case JWRN_MUST_RESYNC:
     case JWRN_NOT_SEQUENTIAL:
-    case JWRN_BOGUS_PROGRESSION:
-        return true;
-    default:
-        return false;
+    case JWRN_BOGUS_PROGRESSION: return true;
+    default: return false;
     }
 }
 
@@ -101,7 +102,9 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     header.width = frame->width;
     header.height = frame->height;
     header.bitsPerComponent = frame->precision;
-    header.model = frame->components == 1 ? ColourModel::grey : frame->components == 4 ? ColourModel::cmyk : ColourModel::rgb;
+    header.model = frame->components == 1   ? ColourModel::grey
+                   : frame->components == 4 ? ColourModel::cmyk
+                                            : ColourModel::rgb;
     header.icc = jpegICCProfile(*segments);
     header.metadata = metadataOf(*segments);
     header.orientation = header.metadata.orientation();
@@ -173,7 +176,9 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide
     const uint64_t blocks = uint64_t((d.info.image_width + 7) / 8) * ((d.info.image_height + 7) / 8);
     if (blocks / 8 > file.size()) return std::nullopt;
     const int components = d.info.output_components;
-    const ColourModel model = components == 4 ? ColourModel::cmyk : components == 1 ? ColourModel::grey : ColourModel::rgb;
+    const ColourModel model = components == 4   ? ColourModel::cmyk
+                              : components == 1 ? ColourModel::grey
+                                                : ColourModel::rgb;
     const auto samples = Samples::allocate(d.info.output_width, d.info.output_height, components, 8, model);
     if (!samples || !readPixels(d, *samples)) return std::nullopt;
     // Adobe's CMYK JPEGs store inverted ink; the others store ink as it is.

@@ -16,7 +16,10 @@ struct ErrorJump {
     std::jmp_buf jump{};
 };
 
-void onError(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorJump*>(info->err)->jump, 1); }
+void onError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<ErrorJump*>(info->err)->jump, 1);
+}
 
 struct Compressor {
     ErrorJump error;

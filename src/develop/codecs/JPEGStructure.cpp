@@ -9,9 +9,8 @@ namespace oxel {
 
 bool JPEGSegment::hasSignature(std::string_view signature) const
 {
-    return payload.size() >= signature.size()
-        && std::equal(signature.begin(), signature.end(), payload.begin(),
-                      [](char a, uint8_t b) { return uint8_t(a) == b; });
+    return payload.size() >= signature.size() && std::equal(signature.begin(), signature.end(), payload.begin(),
+                                                            [](char a, uint8_t b) { return uint8_t(a) == b; });
 }
 
 std::span<const uint8_t> JPEGSegment::afterSignature(std::string_view signature) const
@@ -21,7 +20,10 @@ std::span<const uint8_t> JPEGSegment::afterSignature(std::string_view signature)
 
 namespace {
 
-bool isStandalone(uint8_t marker) { return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7); }
+bool isStandalone(uint8_t marker)
+{
+    return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
+}
 bool isStartOfFrame(uint8_t marker)
 {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;

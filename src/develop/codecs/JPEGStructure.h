@@ -10,9 +10,9 @@ namespace oxel {
 
 // One marker segment of a JPEG stream's header (everything before the first scan).
 struct JPEGSegment {
-    uint8_t marker = 0;                // the byte after 0xFF: 0xE1 for APP1, 0xC0 for SOF0, ...
-    size_t offset = 0;                 // where the 0xFF of the marker lies in the stream
-    std::span<const uint8_t> payload;  // the bytes after the length field
+    uint8_t marker = 0;               // the byte after 0xFF: 0xE1 for APP1, 0xC0 for SOF0, ...
+    size_t offset = 0;                // where the 0xFF of the marker lies in the stream
+    std::span<const uint8_t> payload; // the bytes after the length field
 
     bool isApp(int n) const { return marker == 0xE0 + n; }
     // An APPn payload that begins with `signature` (NULs included).

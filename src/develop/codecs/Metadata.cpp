@@ -45,8 +45,10 @@ void logToStderr(int level, const char* message)
 
 void xmpLock(void* mutex, bool lock)
 {
-    if (lock) static_cast<std::mutex*>(mutex)->lock();
-    else static_cast<std::mutex*>(mutex)->unlock();
+    if (lock)
+        static_cast<std::mutex*>(mutex)->lock();
+    else
+        static_cast<std::mutex*>(mutex)->unlock();
 }
 
 // The XMP toolkit and the reader registry are process-wide; set them up once, before any use.
@@ -109,11 +111,13 @@ std::optional<int64_t> wholeInteger(std::string_view text)
 bool isIntegerType(Exiv2::TypeId type)
 {
     switch (type) {
-    case Exiv2::unsignedByte: case Exiv2::unsignedShort: case Exiv2::unsignedLong:
-    case Exiv2::signedByte: case Exiv2::signedShort: case Exiv2::signedLong:
-        return true;
-    default:
-        return false;
+    case Exiv2::unsignedByte:
+    case Exiv2::unsignedShort:
+    case Exiv2::unsignedLong:
+    case Exiv2::signedByte:
+    case Exiv2::signedShort:
+    case Exiv2::signedLong: return true;
+    default: return false;
     }
 }
 
@@ -122,7 +126,10 @@ bool isRationalType(Exiv2::TypeId type)
     return type == Exiv2::unsignedRational || type == Exiv2::signedRational;
 }
 
-bool isFloatType(Exiv2::TypeId type) { return type == Exiv2::tiffFloat || type == Exiv2::tiffDouble; }
+bool isFloatType(Exiv2::TypeId type)
+{
+    return type == Exiv2::tiffFloat || type == Exiv2::tiffDouble;
+}
 
 // The first entry of a datum as a number, by its stored type; text goes through the whole-text rule.
 template <class Datum>
@@ -165,8 +172,10 @@ template <class Container>
 void eraseKey(Container& container, std::string_view key)
 {
     for (auto it = container.begin(); it != container.end();) {
-        if (it->key() == key) it = container.erase(it);
-        else ++it;
+        if (it->key() == key)
+            it = container.erase(it);
+        else
+            ++it;
     }
 }
 
@@ -174,8 +183,10 @@ template <class Container>
 void eraseWhere(Container& container, const std::function<bool(std::string_view)>& shouldRemove)
 {
     for (auto it = container.begin(); it != container.end();) {
-        if (shouldRemove(it->key())) it = container.erase(it);
-        else ++it;
+        if (shouldRemove(it->key()))
+            it = container.erase(it);
+        else
+            ++it;
     }
 }
 
@@ -188,24 +199,25 @@ void mergeInto(Container& target, const Container& source)
 
 // Applies `read` to the first datum under the key, whichever family holds it.
 template <class Data, class Read>
-auto withDatum(const Data& data, std::string_view key, Read read) -> decltype(read(std::declval<const Exiv2::Exifdatum&>()))
+auto withDatum(const Data& data, std::string_view key, Read read)
+    -> decltype(read(std::declval<const Exiv2::Exifdatum&>()))
 {
     try {
         switch (familyOf(key)) {
         case Family::exif:
-            if (auto it = findKey<Exiv2::ExifData, Exiv2::ExifKey>(data.exif, key); it != data.exif.end()) return read(*it);
+            if (auto it = findKey<Exiv2::ExifData, Exiv2::ExifKey>(data.exif, key); it != data.exif.end())
+                return read(*it);
             break;
         case Family::iptc:
-            if (auto it = findKey<Exiv2::IptcData, Exiv2::IptcKey>(data.iptc, key); it != data.iptc.end()) return read(*it);
+            if (auto it = findKey<Exiv2::IptcData, Exiv2::IptcKey>(data.iptc, key); it != data.iptc.end())
+                return read(*it);
             break;
         case Family::xmp:
             if (auto it = findKey<Exiv2::XmpData, Exiv2::XmpKey>(data.xmp, key); it != data.xmp.end()) return read(*it);
             break;
-        case Family::unknown:
-            break;
+        case Family::unknown: break;
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     return std::nullopt;
 }
 
@@ -221,8 +233,8 @@ std::span<const uint8_t> withoutExifHeader(std::span<const uint8_t> exif)
 bool looksLikeTIFFHeader(std::span<const uint8_t> bytes)
 {
     if (bytes.size() < 8) return false;
-    return (bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0)
-        || (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42);
+    return (bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0) ||
+           (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42);
 }
 
 std::optional<Metadata> readImage(Exiv2::Image::AutoPtr image)
@@ -237,8 +249,8 @@ std::optional<Metadata> readImage(Exiv2::Image::AutoPtr image)
     return metadata;
 }
 
-std::optional<std::string> writeImage(Exiv2::Image& image, const Exiv2::ExifData& exif,
-                                      const Exiv2::IptcData& iptc, const Exiv2::XmpData& xmp)
+std::optional<std::string> writeImage(Exiv2::Image& image, const Exiv2::ExifData& exif, const Exiv2::IptcData& iptc,
+                                      const Exiv2::XmpData& xmp)
 {
     image.readMetadata();
     image.setExifData(exif);
@@ -251,11 +263,17 @@ std::optional<std::string> writeImage(Exiv2::Image& image, const Exiv2::ExifData
 
 } // namespace
 
-Metadata::Metadata() : data_(std::make_shared<Data>()) { initialiseOnce(); }
+Metadata::Metadata() : data_(std::make_shared<Data>())
+{
+    initialiseOnce();
+}
 Metadata::~Metadata() = default;
 Metadata::Metadata(const Metadata&) = default;
 Metadata& Metadata::operator=(const Metadata&) = default;
-Metadata::Metadata(Metadata&& other) noexcept : data_(std::make_shared<Data>()) { data_.swap(other.data_); }
+Metadata::Metadata(Metadata&& other) noexcept : data_(std::make_shared<Data>())
+{
+    data_.swap(other.data_);
+}
 Metadata& Metadata::operator=(Metadata&& other) noexcept
 {
     data_.swap(other.data_);
@@ -382,8 +400,9 @@ std::vector<uint8_t> Metadata::serialized() const
     const std::string xmp = xmpPacket();
     ByteWriter out;
     out.append(serialMagic, sizeof serialMagic);
-    for (std::span<const uint8_t> block : {std::span<const uint8_t>(exif), std::span<const uint8_t>(iptc),
-                                           std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(xmp.data()), xmp.size())}) {
+    for (std::span<const uint8_t> block :
+         {std::span<const uint8_t>(exif), std::span<const uint8_t>(iptc),
+          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(xmp.data()), xmp.size())}) {
         out.u32le(uint32_t(block.size()));
         out.append(block.data(), block.size());
     }
@@ -407,7 +426,8 @@ std::optional<Metadata> Metadata::deserialized(std::span<const uint8_t> bytes)
     Metadata metadata;
     for (int k = 0; k < 3; ++k) {
         if (blocks[k].empty()) continue;
-        std::optional<Metadata> part = k == 0 ? fromExif(blocks[k])
+        std::optional<Metadata> part =
+            k == 0   ? fromExif(blocks[k])
             : k == 1 ? fromIptc(blocks[k])
                      : fromXmp({reinterpret_cast<const char*>(blocks[k].data()), blocks[k].size()});
         if (!part) return std::nullopt;
@@ -470,7 +490,8 @@ std::optional<std::string> Metadata::writeInto(const std::filesystem::path& file
 
 std::optional<std::string> Metadata::writeInto(std::vector<uint8_t>& fileBytes) const
 {
-    if (fileBytes.empty() || fileBytes.size() > size_t(std::numeric_limits<long>::max())) return "no picture to write into";
+    if (fileBytes.empty() || fileBytes.size() > size_t(std::numeric_limits<long>::max()))
+        return "no picture to write into";
     try {
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(fileBytes.data(), long(fileBytes.size()));
         if (!image.get()) return "no metadata writer for this picture";
@@ -492,12 +513,27 @@ std::optional<std::string> Metadata::writeInto(std::vector<uint8_t>& fileBytes) 
 
 // ---- Entries ---------------------------------------------------------------------------------
 
-bool Metadata::isEmpty() const { return !hasExif() && !hasIptc() && !hasXmp(); }
-bool Metadata::hasExif() const { return !data_->exif.empty(); }
-bool Metadata::hasIptc() const { return !data_->iptc.empty(); }
-bool Metadata::hasXmp() const { return !data_->xmp.empty(); }
+bool Metadata::isEmpty() const
+{
+    return !hasExif() && !hasIptc() && !hasXmp();
+}
+bool Metadata::hasExif() const
+{
+    return !data_->exif.empty();
+}
+bool Metadata::hasIptc() const
+{
+    return !data_->iptc.empty();
+}
+bool Metadata::hasXmp() const
+{
+    return !data_->xmp.empty();
+}
 
-bool Metadata::contains(std::string_view key) const { return text(key).has_value(); }
+bool Metadata::contains(std::string_view key) const
+{
+    return text(key).has_value();
+}
 
 std::vector<std::string> Metadata::keys() const
 {
@@ -568,15 +604,16 @@ bool Metadata::setText(std::string_view key, std::string_view value)
             data.xmp.add(datum);
             return true;
         }
-        case Family::unknown:
-            return false;
+        case Family::unknown: return false;
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     return false;
 }
 
-bool Metadata::setInteger(std::string_view key, int64_t value) { return setText(key, std::to_string(value)); }
+bool Metadata::setInteger(std::string_view key, int64_t value)
+{
+    return setText(key, std::to_string(value));
+}
 
 void Metadata::remove(std::string_view key)
 {

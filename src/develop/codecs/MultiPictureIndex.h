@@ -10,13 +10,13 @@ namespace oxel {
 
 // One picture listed by a Multi-Picture Format index.
 struct MultiPictureEntry {
-    uint32_t attribute = 0;   // flags (bits 31...27), data format (bits 26...24), type (bits 23...0)
-    uint32_t size = 0;        // bytes of the picture's JPEG stream
-    uint32_t offset = 0;      // from the index's TIFF header; 0 for the first picture
+    uint32_t attribute = 0; // flags (bits 31...27), data format (bits 26...24), type (bits 23...0)
+    uint32_t size = 0;      // bytes of the picture's JPEG stream
+    uint32_t offset = 0;    // from the index's TIFF header; 0 for the first picture
     uint16_t dependent1 = 0;
     uint16_t dependent2 = 0;
 
-    static constexpr uint32_t primaryType = 0x030000;  // baseline MP primary picture
+    static constexpr uint32_t primaryType = 0x030000; // baseline MP primary picture
     static constexpr uint32_t undefinedType = 0x000000;
     bool operator==(const MultiPictureEntry&) const = default;
 };

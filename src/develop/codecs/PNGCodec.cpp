@@ -1,6 +1,6 @@
 #include "develop/codecs/ByteIO.h"
-#include "develop/colour/IccProfiles.h"
 #include "develop/codecs/PictureCodec.h"
+#include "develop/colour/IccProfiles.h"
 
 #include <png.h>
 
@@ -24,9 +24,13 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length)
     source->position += length;
 }
 
-void quietWarning(png_structp, png_const_charp) {}
+void quietWarning(png_structp, png_const_charp)
+{}
 // Damage is reported by the reader's own result; libpng's text would only clutter standard error.
-[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void quietError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
 
 // libpng reports errors by jumping back to setjmp: each stage lives in its own function whose
 // frame holds nothing that needs destroying.
@@ -91,7 +95,8 @@ std::vector<uint8_t> profileFromCodePoints(std::span<const uint8_t> file)
         if (name == "IDAT" || name == "IEND") return {};
         const auto data = in.bytes(*length);
         if (!data || !in.skip(4)) return {};
-        if (name == "cICP" && data->size() == 4) return iccForCICP((*data)[0], (*data)[1]).value_or(std::vector<uint8_t>());
+        if (name == "cICP" && data->size() == 4)
+            return iccForCICP((*data)[0], (*data)[1]).value_or(std::vector<uint8_t>());
     }
 }
 
@@ -168,7 +173,8 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     if (uint64_t(width) * uint64_t(height) * uint64_t(channels) * uint64_t(bits / 8) / 1032 > file.size())
         return std::nullopt;
     const bool alpha = channels == 2 || channels == 4;
-    const auto samples = Samples::allocate(width, height, channels, bits, colour ? ColourModel::rgb : ColourModel::grey, alpha);
+    const auto samples =
+        Samples::allocate(width, height, channels, bits, colour ? ColourModel::rgb : ColourModel::grey, alpha);
     if (!samples) return std::nullopt;
     std::vector<png_bytep> rows(size_t(samples->height));
     for (int64_t y = 0; y < samples->height; ++y) rows[size_t(y)] = samples->row(y);

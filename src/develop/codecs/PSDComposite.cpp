@@ -10,7 +10,16 @@ namespace oxel::psd {
 
 namespace {
 
-enum Mode : uint16_t { bitmapMode = 0, greyMode = 1, indexedMode = 2, rgbMode = 3, cmykMode = 4, multichannelMode = 7, duotoneMode = 8, labMode = 9 };
+enum Mode : uint16_t {
+    bitmapMode = 0,
+    greyMode = 1,
+    indexedMode = 2,
+    rgbMode = 3,
+    cmykMode = 4,
+    multichannelMode = 7,
+    duotoneMode = 8,
+    labMode = 9
+};
 
 struct Layout {
     bool large = false; // PSB
@@ -34,7 +43,10 @@ std::optional<ColourModel> modelOf(uint16_t mode)
     }
 }
 
-int planesOf(ColourModel model) { return model == ColourModel::grey ? 1 : model == ColourModel::cmyk ? 4 : 3; }
+int planesOf(ColourModel model)
+{
+    return model == ColourModel::grey ? 1 : model == ColourModel::cmyk ? 4 : 3;
+}
 
 std::optional<Layout> readLayout(std::span<const uint8_t> file)
 {
@@ -53,7 +65,8 @@ std::optional<Layout> readLayout(std::span<const uint8_t> file)
     const auto mode = in.u16be();
     if (!channels || !height || !width || !depth || !mode) return std::nullopt;
     const uint32_t maxSide = l.large ? 300000 : 30000;
-    if (*channels < 1 || *channels > 56 || *width < 1 || *height < 1 || *width > maxSide || *height > maxSide) return std::nullopt;
+    if (*channels < 1 || *channels > 56 || *width < 1 || *height < 1 || *width > maxSide || *height > maxSide)
+        return std::nullopt;
     l.channels = *channels;
     l.width = *width;
     l.height = *height;
@@ -157,7 +170,8 @@ std::optional<Samples> normalised(Samples samples, uint16_t mode)
 {
     const size_t count = size_t(samples.width) * size_t(samples.height) * size_t(samples.channels);
     if (mode == cmykMode) {
-        if (samples.bits == 8) for (size_t i = 0; i < count; ++i) samples.data.get()[i] = uint8_t(255 - samples.data.get()[i]);
+        if (samples.bits == 8)
+            for (size_t i = 0; i < count; ++i) samples.data.get()[i] = uint8_t(255 - samples.data.get()[i]);
         else if (samples.bits == 16) {
             auto* p = reinterpret_cast<uint16_t*>(samples.data.get());
             for (size_t i = 0; i < count; ++i) p[i] = uint16_t(65535 - p[i]);
@@ -175,9 +189,14 @@ std::optional<Samples> normalised(Samples samples, uint16_t mode)
         float v[3];
         for (int c = 0; c < 3; ++c) {
             const uint8_t* p = samples.data.get() + (i + c) * (samples.bits / 8);
-            if (samples.bits == 8) v[c] = *p / 255.0f;
-            else if (samples.bits == 16) { uint16_t s; std::memcpy(&s, p, 2); v[c] = s / 65535.0f; }
-            else std::memcpy(&v[c], p, 4);
+            if (samples.bits == 8)
+                v[c] = *p / 255.0f;
+            else if (samples.bits == 16) {
+                uint16_t s;
+                std::memcpy(&s, p, 2);
+                v[c] = s / 65535.0f;
+            } else
+                std::memcpy(&v[c], p, 4);
         }
         o[i] = v[0] * 100.0f;
         o[i + 1] = v[1] * 255.0f - 128.0f;
@@ -200,14 +219,17 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     header.bitsPerComponent = l->depth;
     header.model = *model;
     const auto resources = photoshopResources(l->resources);
-    if (auto icc = findResource(resources, photoshopResourceID::iccProfile)) header.icc.assign(icc->begin(), icc->end());
-    if (auto resolution = findResource(resources, photoshopResourceID::resolution)) header.dpi = photoshopResolution(*resolution);
+    if (auto icc = findResource(resources, photoshopResourceID::iccProfile))
+        header.icc.assign(icc->begin(), icc->end());
+    if (auto resolution = findResource(resources, photoshopResourceID::resolution))
+        header.dpi = photoshopResolution(*resolution);
     if (auto exif = findResource(resources, photoshopResourceID::exif))
         if (auto decoded = Metadata::fromExif(*exif)) header.metadata.merge(*decoded);
     if (auto iptc = findResource(resources, photoshopResourceID::iptc))
         if (auto decoded = Metadata::fromIptc(*iptc)) header.metadata.merge(*decoded);
     if (auto xmp = findResource(resources, photoshopResourceID::xmp))
-        if (auto decoded = Metadata::fromXmp({reinterpret_cast<const char*>(xmp->data()), xmp->size()})) header.metadata.merge(*decoded);
+        if (auto decoded = Metadata::fromXmp({reinterpret_cast<const char*>(xmp->data()), xmp->size()}))
+            header.metadata.merge(*decoded);
     // The composite is saved upright: an orientation in its Exif describes the camera, not the pixels.
     header.orientation = 1;
     return header;
@@ -218,7 +240,8 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     const auto l = readLayout(file);
     if (!l) return std::nullopt;
     const auto model = modelOf(l->mode);
-    if (!model || l->channels < planesOf(*model) || (l->depth != 8 && l->depth != 16 && l->depth != 32)) return std::nullopt;
+    if (!model || l->channels < planesOf(*model) || (l->depth != 8 && l->depth != 16 && l->depth != 32))
+        return std::nullopt;
     ByteReader in(file);
     in.seek(l->imageData);
     const auto compression = in.u16be();
@@ -231,7 +254,8 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     if (*compression == 1 && !(packedLengths = readRleTable(in, *l, planes, rowBytes))) return std::nullopt;
     auto samples = Samples::allocate(l->width, l->height, planes, l->depth, *model);
     if (!samples) return std::nullopt;
-    const bool read = *compression == 0 ? readRaw(in, *samples, rowBytes) : readRle(in, *packedLengths, *samples, rowBytes);
+    const bool read =
+        *compression == 0 ? readRaw(in, *samples, rowBytes) : readRle(in, *packedLengths, *samples, rowBytes);
     if (!read) return std::nullopt;
     return normalised(std::move(*samples), l->mode);
 }

@@ -25,7 +25,7 @@ inline constexpr uint16_t iptc = 0x0404;
 inline constexpr uint16_t iccProfile = 0x040F;
 inline constexpr uint16_t exif = 0x0422;
 inline constexpr uint16_t xmp = 0x0424;
-}
+} // namespace photoshopResourceID
 
 // The horizontal resolution of a resolution resource, in pixels an inch.
 std::optional<double> photoshopResolution(std::span<const uint8_t> resource);

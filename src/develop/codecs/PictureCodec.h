@@ -16,14 +16,14 @@ enum class ColourModel { rgb, grey, cmyk, lab };
 
 // What a picture file says about itself, read without decoding its pixels.
 struct PictureHeader {
-    int64_t width = 0;          // as stored, before orientation
+    int64_t width = 0; // as stored, before orientation
     int64_t height = 0;
-    int bitsPerComponent = 0;   // 0 when the file does not say
-    std::optional<double> dpi;  // horizontal resolution in pixels an inch
+    int bitsPerComponent = 0;  // 0 when the file does not say
+    std::optional<double> dpi; // horizontal resolution in pixels an inch
     ColourModel model = ColourModel::rgb;
-    std::vector<uint8_t> icc;   // the embedded profile, or one made from the file's colour tags
-    bool declaredSRGB = false;  // a tag that names sRGB without a profile
-    int orientation = 1;        // EXIF orientation still to apply to the stored pixels
+    std::vector<uint8_t> icc;  // the embedded profile, or one made from the file's colour tags
+    bool declaredSRGB = false; // a tag that names sRGB without a profile
+    int orientation = 1;       // EXIF orientation still to apply to the stored pixels
     Metadata metadata;
 };
 
@@ -70,22 +70,22 @@ std::optional<PictureCodec> codecFor(FileType type);
 namespace jpeg {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
-}
+} // namespace jpeg
 namespace png {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
-}
+} // namespace png
 namespace tiff {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
-}
+} // namespace tiff
 namespace heif {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
-}
+} // namespace heif
 namespace psd {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
-}
+} // namespace psd
 
 } // namespace oxel

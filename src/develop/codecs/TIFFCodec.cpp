@@ -25,7 +25,10 @@ tmsize_t readProc(thandle_t handle, void* out, tmsize_t size)
     file->position += n;
     return tmsize_t(n);
 }
-tmsize_t writeProc(thandle_t, void*, tmsize_t) { return 0; }
+tmsize_t writeProc(thandle_t, void*, tmsize_t)
+{
+    return 0;
+}
 toff_t seekProc(thandle_t handle, toff_t offset, int whence)
 {
     auto* file = static_cast<MemoryFile*>(handle);
@@ -33,12 +36,23 @@ toff_t seekProc(thandle_t handle, toff_t offset, int whence)
     file->position = base + offset;
     return file->position;
 }
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
-int mapProc(thandle_t, void**, toff_t*) { return 0; }
-void unmapProc(thandle_t, void*, toff_t) {}
+int closeProc(thandle_t)
+{
+    return 0;
+}
+toff_t sizeProc(thandle_t handle)
+{
+    return static_cast<MemoryFile*>(handle)->bytes.size();
+}
+int mapProc(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
+void unmapProc(thandle_t, void*, toff_t)
+{}
 
-void quiet(const char*, const char*, va_list) {}
+void quiet(const char*, const char*, va_list)
+{}
 
 class OpenTIFF {
 public:
@@ -50,7 +64,8 @@ public:
             return true;
         }();
         (void)silenced;
-        tiff_ = TIFFClientOpen("picture", "rm", &file_, readProc, writeProc, seekProc, closeProc, sizeProc, mapProc, unmapProc);
+        tiff_ = TIFFClientOpen("picture", "rm", &file_, readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
+                               unmapProc);
     }
     ~OpenTIFF()
     {
@@ -91,7 +106,8 @@ Layout layoutOf(TIFF* tiff)
     l.height = fieldOrDefault<uint32_t>(tiff, TIFFTAG_IMAGELENGTH);
     l.bits = fieldOrDefault<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE);
     l.samplesPerPixel = fieldOrDefault<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL);
-    l.photometric = field<uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, l.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    l.photometric =
+        field<uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, l.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
     l.planar = fieldOrDefault<uint16_t>(tiff, TIFFTAG_PLANARCONFIG);
     l.sampleFormat = fieldOrDefault<uint16_t>(tiff, TIFFTAG_SAMPLEFORMAT);
     l.inkSet = fieldOrDefault<uint16_t>(tiff, TIFFTAG_INKSET);
@@ -128,13 +144,14 @@ int colourChannels(ColourModel model)
 bool isDirect(const Layout& l, ColourModel model)
 {
     const bool depthOK = (l.bits == 8 || l.bits == 16) ? l.sampleFormat != SAMPLEFORMAT_IEEEFP
-                                                        : l.bits == 32 && l.sampleFormat == SAMPLEFORMAT_IEEEFP;
-    return depthOK && l.photometric != PHOTOMETRIC_YCBCR && l.photometric != PHOTOMETRIC_PALETTE
-        && l.samplesPerPixel >= colourChannels(model) && l.samplesPerPixel <= 8;
+                                                       : l.bits == 32 && l.sampleFormat == SAMPLEFORMAT_IEEEFP;
+    return depthOK && l.photometric != PHOTOMETRIC_YCBCR && l.photometric != PHOTOMETRIC_PALETTE &&
+           l.samplesPerPixel >= colourChannels(model) && l.samplesPerPixel <= 8;
 }
 
 // Copies one decoded run of one plane (or of interleaved samples) into place.
-void place(const Samples& out, const uint8_t* run, uint32_t x0, uint32_t y, uint32_t count, int plane, int spp, bool planar)
+void place(const Samples& out, const uint8_t* run, uint32_t x0, uint32_t y, uint32_t count, int plane, int spp,
+           bool planar)
 {
     const int bytes = out.bits / 8;
     uint8_t* row = out.row(y);
@@ -169,12 +186,15 @@ bool readTiles(TIFF* tiff, const Layout& l, const Samples& out)
     const tmsize_t tileSize = TIFFTileSize(tiff);
     const bool planar = l.planar == PLANARCONFIG_SEPARATE;
     const size_t pixelBytes = size_t(planar ? 1 : l.samplesPerPixel) * (l.bits / 8);
-    if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 || size_t(tileSize) < size_t(tileWidth) * tileHeight * pixelBytes)
+    if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 ||
+        size_t(tileSize) < size_t(tileWidth) * tileHeight * pixelBytes)
         return false;
     // A tile is never larger than the picture rounded up to the 16 that tiles come in, except
     // that small pictures are often kept in one tile of a standard size. Larger tiles are damage
     // and must not make us allocate for them.
-    const auto plausible = [](uint32_t tile, uint32_t side) { return tile <= std::max<uint64_t>((uint64_t(side) + 15) / 16 * 16, 1024); };
+    const auto plausible = [](uint32_t tile, uint32_t side) {
+        return tile <= std::max<uint64_t>((uint64_t(side) + 15) / 16 * 16, 1024);
+    };
     if (!plausible(tileWidth, l.width) || !plausible(tileHeight, l.height)) return false;
     std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
     const int planes = planar ? l.samplesPerPixel : 1;
@@ -184,7 +204,8 @@ bool readTiles(TIFF* tiff, const Layout& l, const Samples& out)
                 if (TIFFReadTile(tiff, tile.data(), tx, ty, 0, uint16_t(plane)) < 0) return false;
                 const uint32_t w = std::min(tileWidth, l.width - tx), h = std::min(tileHeight, l.height - ty);
                 for (uint32_t y = 0; y < h; ++y)
-                    place(out, tile.data() + size_t(y) * tileWidth * pixelBytes, tx, ty + y, w, plane, l.samplesPerPixel, planar);
+                    place(out, tile.data() + size_t(y) * tileWidth * pixelBytes, tx, ty + y, w, plane,
+                          l.samplesPerPixel, planar);
             }
     return true;
 }
@@ -195,9 +216,19 @@ void invertGrey(const Samples& s)
         uint8_t* row = s.row(y);
         for (int64_t x = 0; x < s.width; ++x) {
             uint8_t* p = row + size_t(x) * s.channels * (s.bits / 8);
-            if (s.bits == 8) *p = uint8_t(255 - *p);
-            else if (s.bits == 16) { uint16_t v; std::memcpy(&v, p, 2); v = uint16_t(65535 - v); std::memcpy(p, &v, 2); }
-            else { float v; std::memcpy(&v, p, 4); v = 1.0f - v; std::memcpy(p, &v, 4); }
+            if (s.bits == 8)
+                *p = uint8_t(255 - *p);
+            else if (s.bits == 16) {
+                uint16_t v;
+                std::memcpy(&v, p, 2);
+                v = uint16_t(65535 - v);
+                std::memcpy(p, &v, 2);
+            } else {
+                float v;
+                std::memcpy(&v, p, 4);
+                v = 1.0f - v;
+                std::memcpy(p, &v, 4);
+            }
         }
     }
 }
@@ -217,8 +248,11 @@ std::optional<Samples> labToFloat(const Samples& s)
                 o[1] = float(int8_t(p[1]));
                 o[2] = float(int8_t(p[2]));
             } else if (s.bits == 16) {
-                uint16_t l; int16_t a, b;
-                std::memcpy(&l, p, 2); std::memcpy(&a, p + 2, 2); std::memcpy(&b, p + 4, 2);
+                uint16_t l;
+                int16_t a, b;
+                std::memcpy(&l, p, 2);
+                std::memcpy(&a, p + 2, 2);
+                std::memcpy(&b, p + 4, 2);
                 o[0] = l * (100.0f / 65535.0f);
                 o[1] = a / 256.0f;
                 o[2] = b / 256.0f;
@@ -285,8 +319,10 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     if (!model || !DecodeLimits::allow(l.width, l.height)) return std::nullopt;
     // No TIFF compression packs more than a few thousand samples into a byte: a file far too
     // small for the size it claims is damaged, and must not make us allocate for that size.
-    if (uint64_t(l.width) * l.height * l.samplesPerPixel * std::max(1, l.bits / 8) / 4096 > file.size()) return std::nullopt;
-    if (!isDirect(l, *model)) return *model == ColourModel::rgb || *model == ColourModel::grey ? readThroughRGBA(tiff, l) : std::nullopt;
+    if (uint64_t(l.width) * l.height * l.samplesPerPixel * std::max(1, l.bits / 8) / 4096 > file.size())
+        return std::nullopt;
+    if (!isDirect(l, *model))
+        return *model == ColourModel::rgb || *model == ColourModel::grey ? readThroughRGBA(tiff, l) : std::nullopt;
     const bool alpha = l.samplesPerPixel > colourChannels(*model);
     auto samples = Samples::allocate(l.width, l.height, l.samplesPerPixel, l.bits, *model, alpha);
     if (!samples) return std::nullopt;

@@ -37,8 +37,14 @@ struct Matrix3f {
     }
 };
 
-inline float clamp01(float v) { return std::min(std::max(v, 0.0f), 1.0f); }
-inline RGB clamp01(RGB v) { return {clamp01(v.r), clamp01(v.g), clamp01(v.b)}; }
+inline float clamp01(float v)
+{
+    return std::min(std::max(v, 0.0f), 1.0f);
+}
+inline RGB clamp01(RGB v)
+{
+    return {clamp01(v.r), clamp01(v.g), clamp01(v.b)};
+}
 
 // A space's three channel curves in one direction.
 struct ChannelCurves {

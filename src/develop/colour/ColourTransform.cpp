@@ -26,7 +26,10 @@ Profile profileOf(const ColourSpace& space)
     return {nullptr, cmsCloseProfile};
 }
 
-Profile sRGBProfile() { return {cmsCreate_sRGBProfile(), cmsCloseProfile}; }
+Profile sRGBProfile()
+{
+    return {cmsCreate_sRGBProfile(), cmsCloseProfile};
+}
 
 // Runs a transform over every row, rows spread over the cores. Transforms made without a cache
 // may be used from several threads at once.
@@ -35,7 +38,8 @@ void transformRows(void* transform, const uint8_t* in, size_t inRowBytes, uint8_
 {
     tbb::parallel_for(tbb::blocked_range<int64_t>(0, height, 16), [&](const tbb::blocked_range<int64_t>& rows) {
         for (int64_t y = rows.begin(); y != rows.end(); ++y)
-            cmsDoTransform(transform, in + size_t(y) * inRowBytes, out + size_t(y) * outRowBytes, cmsUInt32Number(width));
+            cmsDoTransform(transform, in + size_t(y) * inRowBytes, out + size_t(y) * outRowBytes,
+                           cmsUInt32Number(width));
     });
 }
 
@@ -45,15 +49,16 @@ cmsUInt32Number inputFormat(const Samples& s)
     const int bytes = s.bits == 32 ? 0 : s.bits / 8; // lcms2 counts float samples as 4 with the float flag
     switch (s.model) {
     case ColourModel::grey:
-        return COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | EXTRA_SH(extra) | BYTES_SH(s.bits == 32 ? 4 : bytes) | FLOAT_SH(s.bits == 32);
+        return COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | EXTRA_SH(extra) | BYTES_SH(s.bits == 32 ? 4 : bytes) |
+               FLOAT_SH(s.bits == 32);
     case ColourModel::cmyk:
-        return COLORSPACE_SH(PT_CMYK) | CHANNELS_SH(4) | EXTRA_SH(extra) | BYTES_SH(s.bits == 32 ? 4 : bytes) | FLOAT_SH(s.bits == 32);
-    case ColourModel::lab:
-        return TYPE_Lab_FLT;
-    case ColourModel::rgb:
-        break;
+        return COLORSPACE_SH(PT_CMYK) | CHANNELS_SH(4) | EXTRA_SH(extra) | BYTES_SH(s.bits == 32 ? 4 : bytes) |
+               FLOAT_SH(s.bits == 32);
+    case ColourModel::lab: return TYPE_Lab_FLT;
+    case ColourModel::rgb: break;
     }
-    return COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | EXTRA_SH(extra) | BYTES_SH(s.bits == 32 ? 4 : bytes) | FLOAT_SH(s.bits == 32);
+    return COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | EXTRA_SH(extra) | BYTES_SH(s.bits == 32 ? 4 : bytes) |
+           FLOAT_SH(s.bits == 32);
 }
 
 // CMYK without a profile: the plain complement, ink by ink.
@@ -68,9 +73,14 @@ std::optional<Bitmap> naiveCMYK(const Samples& s)
             float ink[4];
             for (int c = 0; c < 4; ++c) {
                 const uint8_t* p = in + (size_t(x) * s.channels + c) * (s.bits / 8);
-                if (s.bits == 8) ink[c] = *p / 255.0f;
-                else if (s.bits == 16) { uint16_t v; std::memcpy(&v, p, 2); ink[c] = v / 65535.0f; }
-                else std::memcpy(&ink[c], p, 4);
+                if (s.bits == 8)
+                    ink[c] = *p / 255.0f;
+                else if (s.bits == 16) {
+                    uint16_t v;
+                    std::memcpy(&v, p, 2);
+                    ink[c] = v / 65535.0f;
+                } else
+                    std::memcpy(&ink[c], p, 4);
             }
             for (int c = 0; c < 3; ++c)
                 o[size_t(x) * 3 + c] = uint16_t(std::clamp((1 - ink[c]) * (1 - ink[3]), 0.0f, 1.0f) * 65535.0f + 0.5f);
@@ -81,9 +91,11 @@ std::optional<Bitmap> naiveCMYK(const Samples& s)
 
 std::optional<Bitmap> convertToSRGB(const Samples& s, const std::vector<uint8_t>& icc)
 {
-    Profile source = s.model == ColourModel::lab ? Profile(cmsCreateLab4Profile(nullptr), cmsCloseProfile) : openProfile(icc);
-    const cmsColorSpaceSignature expected = s.model == ColourModel::cmyk ? cmsSigCmykData
-        : s.model == ColourModel::grey ? cmsSigGrayData : cmsSigLabData;
+    Profile source =
+        s.model == ColourModel::lab ? Profile(cmsCreateLab4Profile(nullptr), cmsCloseProfile) : openProfile(icc);
+    const cmsColorSpaceSignature expected = s.model == ColourModel::cmyk   ? cmsSigCmykData
+                                            : s.model == ColourModel::grey ? cmsSigGrayData
+                                                                           : cmsSigLabData;
     if (!source || cmsGetColorSpace(source.get()) != expected) {
         if (s.model == ColourModel::cmyk) return naiveCMYK(s);
         return std::nullopt;
@@ -109,8 +121,10 @@ bool hasGreyProfile(const std::vector<uint8_t>& icc)
 std::optional<PixelFormat> sharedFormat(const Samples& s)
 {
     const bool grey = s.model == ColourModel::grey;
-    if (grey && s.channels == 1) return s.bits == 8 ? PixelFormat::Gray8 : s.bits == 16 ? PixelFormat::Gray16 : PixelFormat::GrayF;
-    if (!grey && s.channels == 3) return s.bits == 8 ? PixelFormat::RGB8 : s.bits == 16 ? PixelFormat::RGB16 : PixelFormat::RGBF;
+    if (grey && s.channels == 1)
+        return s.bits == 8 ? PixelFormat::Gray8 : s.bits == 16 ? PixelFormat::Gray16 : PixelFormat::GrayF;
+    if (!grey && s.channels == 3)
+        return s.bits == 8 ? PixelFormat::RGB8 : s.bits == 16 ? PixelFormat::RGB16 : PixelFormat::RGBF;
     if (!grey && s.channels == 4 && s.bits != 32) return s.bits == 8 ? PixelFormat::RGBA8 : PixelFormat::RGBA16;
     return std::nullopt;
 }
@@ -120,8 +134,12 @@ std::optional<Bitmap> colourChannelsOnly(const Samples& s)
 {
     const bool grey = s.model == ColourModel::grey;
     const int keep = grey ? 1 : 3;
-    const PixelFormat format = grey ? (s.bits == 8 ? PixelFormat::Gray8 : s.bits == 16 ? PixelFormat::Gray16 : PixelFormat::GrayF)
-                                    : (s.bits == 8 ? PixelFormat::RGB8 : s.bits == 16 ? PixelFormat::RGB16 : PixelFormat::RGBF);
+    const PixelFormat format = grey ? (s.bits == 8    ? PixelFormat::Gray8
+                                       : s.bits == 16 ? PixelFormat::Gray16
+                                                      : PixelFormat::GrayF)
+                                    : (s.bits == 8    ? PixelFormat::RGB8
+                                       : s.bits == 16 ? PixelFormat::RGB16
+                                                      : PixelFormat::RGBF);
     auto out = Bitmap::allocate(s.width, s.height, format);
     if (!out) return std::nullopt;
     const size_t sample = size_t(s.bits / 8);
@@ -138,7 +156,8 @@ std::optional<Bitmap> colourChannelsOnly(const Samples& s)
 
 bool convertsToSRGB(ColourModel model, const std::vector<uint8_t>& icc)
 {
-    return model == ColourModel::cmyk || model == ColourModel::lab || (model == ColourModel::grey && hasGreyProfile(icc));
+    return model == ColourModel::cmyk || model == ColourModel::lab ||
+           (model == ColourModel::grey && hasGreyProfile(icc));
 }
 
 std::optional<Bitmap> bitmapOf(const Samples& s, const std::vector<uint8_t>& icc)
@@ -170,7 +189,8 @@ std::optional<Bitmap> matchColours(const Bitmap& rgbx, const ColourSpace& from, 
                                            cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA),
                         cmsDeleteTransform);
     if (!transform) return std::nullopt;
-    transformRows(transform.get(), rgbx.data(), rgbx.rowBytes(), out->mutableData(), out->rowBytes(), rgbx.width(), rgbx.height());
+    transformRows(transform.get(), rgbx.data(), rgbx.rowBytes(), out->mutableData(), out->rowBytes(), rgbx.width(),
+                  rgbx.height());
     return out;
 }
 

@@ -13,7 +13,10 @@ namespace oxel {
 using Floats8 = float __attribute__((vector_size(32)));
 using Ints8 = int32_t __attribute__((vector_size(32)));
 
-[[gnu::always_inline]] inline Floats8 splat(float v) { return Floats8{} + v; }
+[[gnu::always_inline]] inline Floats8 splat(float v)
+{
+    return Floats8{} + v;
+}
 
 // log2 of positive normal floats.
 [[gnu::always_inline]] inline Floats8 fastLog2(Floats8 x)

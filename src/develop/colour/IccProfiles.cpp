@@ -55,10 +55,14 @@ std::optional<std::vector<uint8_t>> iccForCICP(int primaries, int transfer)
     }
     std::vector<uint8_t> icc;
     switch (transfer) {
-    case 13: icc = iccForSRGBCurve(*c); break;       // sRGB
-    case 8: icc = iccForPowerCurve(*c, 1.0); break;  // linear
-    case 1: case 6: case 14: case 15:                 // BT.709-style camera curves, read as 1.961
-        icc = iccForPowerCurve(*c, 1.961); break;
+    case 13: icc = iccForSRGBCurve(*c); break;      // sRGB
+    case 8: icc = iccForPowerCurve(*c, 1.0); break; // linear
+    case 1:
+    case 6:
+    case 14:
+    case 15: // BT.709-style camera curves, read as 1.961
+        icc = iccForPowerCurve(*c, 1.961);
+        break;
     case 4: icc = iccForPowerCurve(*c, 2.2); break;
     default: return std::nullopt;
     }

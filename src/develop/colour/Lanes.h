@@ -96,7 +96,7 @@ OXEL_LANES_INLINE V log2(V x)
     const I bits = std::bit_cast<I>(x);
     I exponent = ((bits >> 23) & 0xff) - 127;
     I mantissa = (bits & 0x007fffff) | 0x3f800000;
-    const I high = mantissa > 0x3fb504f3;  // above sqrt(2): halve it
+    const I high = mantissa > 0x3fb504f3; // above sqrt(2): halve it
     mantissa -= high & 0x00800000;
     exponent -= high;
     const V m = std::bit_cast<V>(mantissa);

@@ -75,7 +75,8 @@ std::optional<std::string> recognisedSpaceName(std::span<const uint8_t> icc)
     const Profile profile = open(icc);
     const auto signature = signatureOf(profile.get());
     if (!signature) return std::nullopt;
-    static const KnownSpace known[] = {{ColourSpace::sRGB}, {ColourSpace::displayP3}, {ColourSpace::adobeRGB}, {ColourSpace::proPhotoRGB}};
+    static const KnownSpace known[] = {
+        {ColourSpace::sRGB}, {ColourSpace::displayP3}, {ColourSpace::adobeRGB}, {ColourSpace::proPhotoRGB}};
     for (const KnownSpace& k : known) {
         const ColourSpace& space = k.space();
         if (space.icc.empty()) continue;

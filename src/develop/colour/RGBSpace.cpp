@@ -78,8 +78,9 @@ ToneCurve parametricTag(std::span<const uint8_t> data, size_t offset)
     if (function != 3) return {g, false};
     const double a = s15Fixed16(data, offset + 16), b = s15Fixed16(data, offset + 20);
     const double c = s15Fixed16(data, offset + 24), d = s15Fixed16(data, offset + 28);
-    const bool isSRGB = std::abs(g - 2.4) < 0.05 && std::abs(a - 1 / 1.055) < 0.01 && std::abs(b - 0.055 / 1.055) < 0.01
-        && std::abs(c - 1 / 12.92) < 0.005 && std::abs(d - 0.04045) < 0.005;
+    const bool isSRGB = std::abs(g - 2.4) < 0.05 && std::abs(a - 1 / 1.055) < 0.01 &&
+                        std::abs(b - 0.055 / 1.055) < 0.01 && std::abs(c - 1 / 12.92) < 0.005 &&
+                        std::abs(d - 0.04045) < 0.005;
     return isSRGB ? ToneCurve{2.2, true} : ToneCurve{g, false};
 }
 
@@ -89,7 +90,9 @@ Image convert(const Image& image, const Matrix3& sourceToXYZ, const std::array<d
     const ConvertKernel kernel{ChannelCurves::of(ToneTable::Direction::decode, sourceSRGB, sourceGamma),
                                Matrix3f::of(multiply(xyzToDestination, sourceToXYZ)),
                                ChannelCurves::of(ToneTable::Direction::encode, destinationSRGB, destinationGamma)};
-    return applySpanKernel(image.extent(), [kernel](const RGB* const* in, RGB* out, size_t count) { kernel.run(in[0], out, count); }, {image});
+    return applySpanKernel(image.extent(),
+                           [kernel](const RGB* const* in, RGB* out, size_t count) { kernel.run(in[0], out, count); },
+                           {image});
 }
 
 constexpr std::array<double, 3> sRGBGamma = {2.2, 2.2, 2.2};
@@ -99,7 +102,8 @@ constexpr std::array<double, 3> sRGBGamma = {2.2, 2.2, 2.2};
 uint32_t readUInt32BE(std::span<const uint8_t> data, size_t at)
 {
     if (!inside(data, at, 4)) return 0;
-    return uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 | uint32_t(data[at + 2]) << 8 | uint32_t(data[at + 3]);
+    return uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 | uint32_t(data[at + 2]) << 8 |
+           uint32_t(data[at + 3]);
 }
 
 uint16_t readUInt16BE(std::span<const uint8_t> data, size_t at)
@@ -139,8 +143,10 @@ std::optional<ToneCurve> iccToneCurve(std::string_view signature, std::span<cons
     if (!tag || tag->size < 12) return std::nullopt;
     const auto type = asciiSignature(icc, tag->offset);
     std::optional<ToneCurve> curve;
-    if (type == "curv") curve = curveTag(icc, tag->offset);
-    else if (type == "para") curve = parametricTag(icc, tag->offset);
+    if (type == "curv")
+        curve = curveTag(icc, tag->offset);
+    else if (type == "para")
+        curve = parametricTag(icc, tag->offset);
     // A zero, negative or non-finite exponent would turn every sample into NaN or infinity.
     if (curve && !(std::isfinite(curve->gamma) && curve->gamma > 0)) return std::nullopt;
     return curve;
@@ -218,7 +224,9 @@ Image RGBSpace::clipViaSRGB(const Image& image) const
     const ClipViaSRGBKernel kernel{ChannelCurves::of(ToneTable::Direction::decode, sRGBCurve, gamma),
                                    Matrix3f::of(multiply(xyzToSRGB, toXYZ)), Matrix3f::of(multiply(fromXYZ, sRGBToXYZ)),
                                    ChannelCurves::of(ToneTable::Direction::encode, sRGBCurve, gamma)};
-    return applySpanKernel(image.extent(), [kernel](const RGB* const* in, RGB* out, size_t count) { kernel.run(in[0], out, count); }, {image});
+    return applySpanKernel(image.extent(),
+                           [kernel](const RGB* const* in, RGB* out, size_t count) { kernel.run(in[0], out, count); },
+                           {image});
 }
 
 } // namespace oxel

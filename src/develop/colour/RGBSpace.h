@@ -14,12 +14,10 @@ namespace oxel {
 using Matrix3 = std::array<double, 9>; // row-major 3 x 3
 
 // Linear sRGB to the D50 connection space, and back.
-inline constexpr Matrix3 sRGBToXYZ = {0.4360747, 0.3850649, 0.1430804,
-                                      0.2225045, 0.7168786, 0.0606169,
-                                      0.0139322, 0.0971045, 0.7141733};
-inline constexpr Matrix3 xyzToSRGB = {3.1338561, -1.6168667, -0.4906146,
-                                      -0.9787684, 1.9161415, 0.033454,
-                                      0.0719453, -0.2289914, 1.4052427};
+inline constexpr Matrix3 sRGBToXYZ = {0.4360747, 0.3850649, 0.1430804, 0.2225045, 0.7168786,
+                                      0.0606169, 0.0139322, 0.0971045, 0.7141733};
+inline constexpr Matrix3 xyzToSRGB = {3.1338561, -1.6168667, -0.4906146, -0.9787684, 1.9161415,
+                                      0.033454,  0.0719453,  -0.2289914, 1.4052427};
 
 // One channel's tone curve as read from a profile: a power-law exponent, or the sRGB curve
 // (whose nominal exponent is 2.2).

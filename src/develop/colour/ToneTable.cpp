@@ -92,7 +92,9 @@ std::shared_ptr<const ToneTable> ToneTable::of(Direction direction, bool sRGB, d
 ToneTable::ToneTable(Direction direction, bool sRGB, double gamma)
     : direction_(direction), sRGB_(sRGB), gamma_(gamma), segments_(sampleCount)
 {
-    const auto sample = [this](uint32_t key) { return exact(double(std::bit_cast<float>((key + firstKey) << fractionBits))); };
+    const auto sample = [this](uint32_t key) {
+        return exact(double(std::bit_cast<float>((key + firstKey) << fractionBits)));
+    };
     double start = sample(0);
     for (uint32_t key = 0; key < sampleCount; ++key) {
         const double end = sample(key + 1);
@@ -103,9 +105,12 @@ ToneTable::ToneTable(Direction direction, bool sRGB, double gamma)
 
 void ToneTable::apply(float* values, size_t count) const
 {
-    if (!sRGB_) power(values, count, float(direction_ == Direction::decode ? gamma_ : 1.0 / gamma_));
-    else if (direction_ == Direction::decode) decodeSRGB(values, count);
-    else encodeSRGB(values, count);
+    if (!sRGB_)
+        power(values, count, float(direction_ == Direction::decode ? gamma_ : 1.0 / gamma_));
+    else if (direction_ == Direction::decode)
+        decodeSRGB(values, count);
+    else
+        encodeSRGB(values, count);
 }
 
 double ToneTable::exact(double x) const

@@ -19,11 +19,11 @@ Image colourLayer(const Image& change)
 
 Image holdMask(const std::optional<Image>& skin, double hold, const Rect& extent)
 {
-    if (!isStretchable(skin))
-        return Image::constant({1, 1, 1}).cropped(extent);
+    if (!isStretchable(skin)) return Image::constant({1, 1, 1}).cropped(extent);
     const Image stretched = stretchedTo(*skin, extent);
     const float h = float(hold);
-    return applyKernel(extent, [h](RGB s) { return GradeKernels::holdMask(s, h); }, stretched);
+    return applyKernel(
+        extent, [h](RGB s) { return GradeKernels::holdMask(s, h); }, stretched);
 }
 
 Image wearColour(const Image& picture, const Image& change, const Image& mask)

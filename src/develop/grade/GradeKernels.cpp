@@ -5,7 +5,10 @@
 namespace oxel::GradeKernels {
 namespace {
 
-RGB vector3(const SuggestedGrade::Triple& t) { return {float(t[0]), float(t[1]), float(t[2])}; }
+RGB vector3(const SuggestedGrade::Triple& t)
+{
+    return {float(t[0]), float(t[1]), float(t[2])};
+}
 
 } // namespace
 

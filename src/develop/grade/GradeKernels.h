@@ -63,10 +63,12 @@ struct RGBLanes {
         } else {
             storeFour(RGBLanes<lanes::F4>{__builtin_shufflevector(r, r, 0, 1, 2, 3),
                                           __builtin_shufflevector(g, g, 0, 1, 2, 3),
-                                          __builtin_shufflevector(b, b, 0, 1, 2, 3)}, p);
+                                          __builtin_shufflevector(b, b, 0, 1, 2, 3)},
+                      p);
             storeFour(RGBLanes<lanes::F4>{__builtin_shufflevector(r, r, 4, 5, 6, 7),
                                           __builtin_shufflevector(g, g, 4, 5, 6, 7),
-                                          __builtin_shufflevector(b, b, 4, 5, 6, 7)}, p + 4);
+                                          __builtin_shufflevector(b, b, 4, 5, 6, 7)},
+                      p + 4);
         }
     }
 
@@ -96,17 +98,25 @@ private:
 
 template <class V>
 struct HSVLanes {
-    V h, s, v;  // hue in turns (0...1)
+    V h, s, v; // hue in turns (0...1)
 };
 
-inline float clampUnit(float x) { return std::min(std::max(x, 0.0f), 1.0f); }
-inline RGB clampUnit(RGB c) { return {clampUnit(c.r), clampUnit(c.g), clampUnit(c.b)}; }
+inline float clampUnit(float x)
+{
+    return std::min(std::max(x, 0.0f), 1.0f);
+}
+inline RGB clampUnit(RGB c)
+{
+    return {clampUnit(c.r), clampUnit(c.g), clampUnit(c.b)};
+}
 
 // The signed hue difference from a to b in degrees, within [-180, 180).
-inline float hueDelta(float a, float b) { return b - a + 540 - 360 * std::floor((b - a + 540) / 360) - 180; }
+inline float hueDelta(float a, float b)
+{
+    return b - a + 540 - 360 * std::floor((b - a + 540) / 360) - 180;
+}
 template <class V>
-    requires(lanes::widthOf<V> >= 4)
-OXEL_LANES_INLINE V hueDelta(float a, V b)
+requires(lanes::widthOf<V> >= 4) OXEL_LANES_INLINE V hueDelta(float a, V b)
 {
     return lanes::mod(b - a + 540.0f, 360) - 180.0f;
 }
@@ -224,7 +234,10 @@ inline RGB skinChroma(RGB s)
 }
 
 // The signed change that turns b into a.
-inline RGB colourChange(RGB a, RGB b) { return a - b; }
+inline RGB colourChange(RGB a, RGB b)
+{
+    return a - b;
+}
 
 // The picture wearing the change, as far as the mask lets it.
 inline RGB wearColour(RGB p, RGB d, RGB m)

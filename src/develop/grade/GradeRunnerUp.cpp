@@ -17,7 +17,7 @@ Decoded<GradeRunnerUp> GradeRunnerUp::decode(const nlohmann::json& value)
 }
 
 std::optional<SuggestedGrade> GradeRunnerUp::alternative(const SuggestedGrade& chosen,
-                                                        const std::optional<std::string>& lookAlt)
+                                                         const std::optional<std::string>& lookAlt)
 {
     constexpr double unknownStrength = 0.6;
     if (!lookAlt || lookAlt->empty()) return std::nullopt;

@@ -31,8 +31,7 @@ ConvertKernel fromSRGBKernel(const RGBSpace& space)
 // picture for the same samples.
 void wearChange(const RGB* picture, const RGB* graded, const RGB* hold, RGB* out, size_t count)
 {
-    for (size_t i = 0; i < count; ++i)
-        out[i] = GradeKernels::wearColour(picture[i], graded[i] - picture[i], hold[i]);
+    for (size_t i = 0; i < count; ++i) out[i] = GradeKernels::wearColour(picture[i], graded[i] - picture[i], hold[i]);
 }
 
 void wearInPlace(const RGB* picture, const RGB* hold, RGB* out, size_t count, const GradeUniforms& u)
@@ -66,11 +65,13 @@ Image wearGrade(const Image& picture, const SuggestedGrade& grade, double amount
 {
     const GradeUniforms u = GradeUniforms::of(grade.scaled(amount));
     if (!space) {
-        SpanKernel span = [u](const RGB* const* in, RGB* out, size_t count) { wearInPlace(in[0], in[1], out, count, u); };
+        SpanKernel span = [u](const RGB* const* in, RGB* out, size_t count) {
+            wearInPlace(in[0], in[1], out, count, u);
+        };
         return applySpanKernel(picture.extent(), std::move(span), {picture, hold});
     }
     SpanKernel span = [u, to = toSRGBKernel(*space), from = fromSRGBKernel(*space)](const RGB* const* in, RGB* out,
-                                                                                   size_t count) {
+                                                                                    size_t count) {
         wearViaSRGB(in[0], in[1], out, count, u, to, from);
     };
     return applySpanKernel(picture.extent(), std::move(span), {picture, hold});

@@ -13,8 +13,14 @@ std::atomic<std::shared_ptr<const PersonSegmenter>>& slot()
 
 } // namespace
 
-std::shared_ptr<const PersonSegmenter> PersonSegmenter::installed() { return slot().load(); }
+std::shared_ptr<const PersonSegmenter> PersonSegmenter::installed()
+{
+    return slot().load();
+}
 
-void PersonSegmenter::install(std::shared_ptr<const PersonSegmenter> segmenter) { slot().store(std::move(segmenter)); }
+void PersonSegmenter::install(std::shared_ptr<const PersonSegmenter> segmenter)
+{
+    slot().store(std::move(segmenter));
+}
 
 } // namespace oxel

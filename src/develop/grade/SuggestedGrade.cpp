@@ -12,7 +12,10 @@ namespace {
 
 using json = nlohmann::json;
 
-double clampedTo(double value, double low, double high) { return std::min(std::max(value, low), high); }
+double clampedTo(double value, double low, double high)
+{
+    return std::min(std::max(value, low), high);
+}
 
 // A number present at `key`, else the default: absent keys, nulls, other types and values that
 // are not finite all fall back silently.
@@ -32,9 +35,15 @@ std::string stringOr(const json& object, const char* key, std::string fallback)
 }
 
 // A hue wrapped into [0, 360).
-double wrappedHue(double degrees) { return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0); }
+double wrappedHue(double degrees)
+{
+    return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
+}
 
-double towardsIdentity(double value, double strength) { return 1 + strength * (value - 1); }
+double towardsIdentity(double value, double strength)
+{
+    return 1 + strength * (value - 1);
+}
 
 // The mean of lift kept within [-0.02, 0.04] by shifting all three channels alike.
 void balanceLift(SuggestedGrade::Triple& lift)
@@ -67,7 +76,6 @@ std::vector<SuggestedGrade::HueMove> decodeHueMoves(const json& object)
     return moves;
 }
 
-
 } // namespace
 
 double hueArc(double degrees)
@@ -78,7 +86,8 @@ double hueArc(double degrees)
     return r;
 }
 
-Decoded<SuggestedGrade::Triple> SuggestedGrade::decodeTriple(const json& object, std::string_view key, double low, double high)
+Decoded<SuggestedGrade::Triple> SuggestedGrade::decodeTriple(const json& object, std::string_view key, double low,
+                                                             double high)
 {
     const std::string name(key);
     auto found = object.find(name);
@@ -204,8 +213,11 @@ double SuggestedGrade::projection(const SuggestedGrade& reference) const
 
 void to_json(json& out, const SuggestedGrade::HueMove& move)
 {
-    out = json{{"from", move.from}, {"to", move.to}, {"width", move.width},
-               {"saturation", move.saturation}, {"luma", move.luma}};
+    out = json{{"from", move.from},
+               {"to", move.to},
+               {"width", move.width},
+               {"saturation", move.saturation},
+               {"luma", move.luma}};
 }
 
 void to_json(json& out, const SuggestedGrade& grade)

@@ -25,11 +25,11 @@ struct SuggestedGrade {
     using Triple = std::array<double, 3>;
 
     struct HueMove {
-        double from = 0;           // degrees, centre hue of the colours that move
-        double to = 0;             // degrees, the hue they move to
-        double width = 45;         // degrees from `from` at which the move fades out
-        double saturation = 1.0;   // saturation factor at full weight
-        double luma = 1.0;         // brightness factor at full weight
+        double from = 0;         // degrees, centre hue of the colours that move
+        double to = 0;           // degrees, the hue they move to
+        double width = 45;       // degrees from `from` at which the move fades out
+        double saturation = 1.0; // saturation factor at full weight
+        double luma = 1.0;       // brightness factor at full weight
 
         // A move object; fails on a missing or non-numeric "from" or "to", or non-finite hues.
         static Decoded<HueMove> decode(const nlohmann::json& value);

@@ -2,11 +2,11 @@
 
 #include "develop/transfer/Fingerprint.h"
 #include "develop/transfer/LanczosScale.h"
-#include "imaging/RenderBanded.h"
 #include "develop/transfer/TransferContext.h"
 #include "develop/transfer/TransferKernels.h"
 #include "imaging/Filters.h"
 #include "imaging/Kernel.h"
+#include "imaging/RenderBanded.h"
 
 #include <cmath>
 #include <vector>
@@ -29,9 +29,15 @@ Image atOrigin(const Image& image)
     return image.translated(-extent.x, -extent.y);
 }
 
-PlanResult declined(TransferDecline decline) { return {std::nullopt, std::move(decline)}; }
+PlanResult declined(TransferDecline decline)
+{
+    return {std::nullopt, std::move(decline)};
+}
 
-int64_t roundedPixels(const Rect& rect) { return std::llround(rect.width) * std::llround(rect.height); }
+int64_t roundedPixels(const Rect& rect)
+{
+    return std::llround(rect.width) * std::llround(rect.height);
+}
 
 } // namespace
 
@@ -65,13 +71,15 @@ Image DetailTransfer::gaussianBlur(const Image& image, double radius)
 Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target) const
 {
     const Image greens = applyKernel(
-        target, [](RGB o, RGB r) { return RGB{o.g, r.g, 0}; }, originalInput, renderInput);
+        target,
+        [](RGB o, RGB r) {
+            return RGB{o.g, r.g, 0};
+        },
+        originalInput, renderInput);
     const Image fine = gaussianBlur(greens, 2);
     const Image coarse = gaussianBlur(greens, 8);
     return applyKernel(
-        target,
-        [](RGB f, RGB c) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); },
-        fine, coarse);
+        target, [](RGB f, RGB c) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); }, fine, coarse);
 }
 
 PlanResult DetailTransfer::plan(bool upscale, bool refine) const
@@ -117,8 +125,7 @@ void DetailTransfer::makeWorkingPair(TransferPlan& plan, bool materialiseScaled)
     if (materialiseScaled) scaled = materialise(scaled, true).value_or(scaled);
 
     plan.originalLow = gaussianBlur(plan.src, 1.5);
-    plan.originalLowClipped =
-        documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5);
+    plan.originalLowClipped = documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5);
 }
 
 void DetailTransfer::makeMasks(TransferPlan& plan, Materialising materialised) const
@@ -214,8 +221,14 @@ std::optional<Image> DetailTransfer::softMask(const TransferPlan& plan, float in
         plan.target, [invert](RGB soft) { return TransferKernels::softMask(soft.r, invert); }, plan.soft);
 }
 
-std::optional<Image> DetailTransfer::softMask(const TransferPlan& plan) { return softMask(plan, 0); }
+std::optional<Image> DetailTransfer::softMask(const TransferPlan& plan)
+{
+    return softMask(plan, 0);
+}
 
-std::optional<Image> DetailTransfer::invertedSoftMask(const TransferPlan& plan) { return softMask(plan, 1); }
+std::optional<Image> DetailTransfer::invertedSoftMask(const TransferPlan& plan)
+{
+    return softMask(plan, 1);
+}
 
 } // namespace oxel

@@ -15,8 +15,14 @@ constexpr int last = Fingerprint::side - 1;
 constexpr std::array<float, 5> smoothingTaps{0.0625f, 0.25f, 0.375f, 0.25f, 0.0625f};
 constexpr float varianceFloor = 1e-6f;
 
-float& at(std::vector<float>& grid, int row, int column) { return grid[size_t(row) * Fingerprint::side + column]; }
-float at(const std::vector<float>& grid, int row, int column) { return grid[size_t(row) * Fingerprint::side + column]; }
+float& at(std::vector<float>& grid, int row, int column)
+{
+    return grid[size_t(row) * Fingerprint::side + column];
+}
+float at(const std::vector<float>& grid, int row, int column)
+{
+    return grid[size_t(row) * Fingerprint::side + column];
+}
 
 // A Lanczos shrink from thousands of pixels straight to 64 renders as one tile on one core. An
 // area-averaged copy at four times the grid's size first spreads that work over every core, and
@@ -81,8 +87,8 @@ std::optional<std::vector<float>> Fingerprint::make(const Image& image, const Re
 {
     if (image.isNull()) return std::nullopt;
     const Rect extent = image.extent();
-    if (!(extent.width > 0) || !(extent.height > 0) || !std::isfinite(extent.width) ||
-        !std::isfinite(extent.height) || !std::isfinite(extent.x) || !std::isfinite(extent.y))
+    if (!(extent.width > 0) || !(extent.height > 0) || !std::isfinite(extent.width) || !std::isfinite(extent.height) ||
+        !std::isfinite(extent.x) || !std::isfinite(extent.y))
         return std::nullopt;
     const Image source = gridSource(image.translated(-extent.x, -extent.y), extent);
     const Rect sourceExtent = source.extent();

@@ -8,7 +8,10 @@ RenderContext makeTransferContext()
     return RenderContext();
 }
 
-RenderContext makeShrinkingContext() { return RenderContext(RenderContext::Options{32, 8}); }
+RenderContext makeShrinkingContext()
+{
+    return RenderContext(RenderContext::Options{32, 8});
+}
 
 bool isSRGB(const ColourSpace& colourSpace)
 {

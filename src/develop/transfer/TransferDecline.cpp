@@ -18,17 +18,14 @@ std::string formatted(float value)
 std::string TransferDecline::description() const
 {
     switch (kind) {
-    case Kind::noKernel:
-        return "core image kernels failed to compile";
-    case Kind::noRender:
-        return "no render";
-    case Kind::notSameScene:
-        break;
+    case Kind::noKernel: return "core image kernels failed to compile";
+    case Kind::noRender: return "no render";
+    case Kind::notSameScene: break;
     }
     std::string joinedTurns;
     for (size_t i = 0; i < turns.size(); ++i) joinedTurns += (i ? " " : "") + formatted(turns[i]);
-    return "not the same photograph (structure " + formatted(structure) + ", turns " + joinedTurns +
-           ", luma " + formatted(correlation) + ")";
+    return "not the same photograph (structure " + formatted(structure) + ", turns " + joinedTurns + ", luma " +
+           formatted(correlation) + ")";
 }
 
 } // namespace oxel

@@ -15,8 +15,14 @@ namespace TransferKernels {
 // The share of the original's detail restored where the render agrees with it.
 inline constexpr float alpha = 0.8f;
 
-inline float clamp01(float v) { return std::min(std::max(v, 0.0f), 1.0f); }
-inline RGB clamp01(RGB v) { return {clamp01(v.r), clamp01(v.g), clamp01(v.b)}; }
+inline float clamp01(float v)
+{
+    return std::min(std::max(v, 0.0f), 1.0f);
+}
+inline RGB clamp01(RGB v)
+{
+    return {clamp01(v.r), clamp01(v.g), clamp01(v.b)};
+}
 
 // Agreement of the original's and the render's band-pass signals (green channels of the blurs
 // at radius 2 and 8): (edge confidence, agreement, edge weight). Off the original's edges the
@@ -46,7 +52,10 @@ inline RGB combineDetail(RGB original, RGB originalLow, RGB light, float agreeme
 }
 
 // The light change stored around middle grey, for a linear-light layer.
-inline RGB lightLayer(RGB renderUp, RGB low) { return clamp01((renderUp - low) * 0.5f + RGB{0.5f, 0.5f, 0.5f}); }
+inline RGB lightLayer(RGB renderUp, RGB low)
+{
+    return clamp01((renderUp - low) * 0.5f + RGB{0.5f, 0.5f, 0.5f});
+}
 
 inline RGB smoothMask(float agreement)
 {
