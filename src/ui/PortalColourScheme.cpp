@@ -1,0 +1,61 @@
+#include "ui/PortalColourScheme.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+
+namespace oxel {
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
+const QString colourSchemeKey = QStringLiteral("color-scheme");
+// A portal that is not running must not hold up the first window for long.
+constexpr int readTimeoutMs = 800;
+
+// Older portals wrap the value of Read in a second variant.
+std::optional<std::uint32_t> schemeFrom(QVariant value)
+{
+    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    bool ok = false;
+    const auto scheme = value.toUInt(&ok);
+    if (!ok) return std::nullopt;
+    return scheme;
+}
+
+} // namespace
+
+PortalColourScheme::PortalColourScheme(QObject* parent) : QObject(parent)
+{}
+
+std::optional<std::uint32_t> PortalColourScheme::colourScheme()
+{
+    auto bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return std::nullopt;
+    auto request = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
+    request << appearanceNamespace << colourSchemeKey;
+    const auto reply = bus.call(request, QDBus::Block, readTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
+    return schemeFrom(reply.arguments().constFirst());
+}
+
+void PortalColourScheme::watch(std::function<void(std::uint32_t)> changed)
+{
+    changed_ = std::move(changed);
+    auto bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                SLOT(settingChanged(QString, QString, QDBusVariant)));
+}
+
+void PortalColourScheme::settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)
+{
+    if (settingNamespace != appearanceNamespace || key != colourSchemeKey || !changed_) return;
+    if (const auto scheme = schemeFrom(value.variant())) changed_(*scheme);
+}
+
+} // namespace oxel

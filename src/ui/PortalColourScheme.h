@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/SystemColourScheme.h"
+
+#include <QObject>
+#include <QString>
+
+class QDBusVariant;
+
+namespace oxel {
+
+// The colour scheme as the desktop portal's settings interface on the session bus tells it.
+class PortalColourScheme final : public QObject, public ColourSchemeSource {
+    Q_OBJECT
+public:
+    explicit PortalColourScheme(QObject* parent = nullptr);
+
+    std::optional<std::uint32_t> colourScheme() override;
+    void watch(std::function<void(std::uint32_t)> changed) override;
+
+private slots:
+    void settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value);
+
+private:
+    std::function<void(std::uint32_t)> changed_;
+};
+
+} // namespace oxel

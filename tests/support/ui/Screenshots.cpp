@@ -1,0 +1,81 @@
+#include "support/ui/Screenshots.h"
+
+#include "ui/ApplicationPalette.h"
+#include "ui/Palette.h"
+
+#include <QPainter>
+#include <QWidget>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+#include <unistd.h>
+
+namespace oxel::screenshots {
+
+namespace {
+
+// Several test processes write at once: each writes the whole page under its own name and
+// renames it into place, and every page lists every picture present.
+void writeIndex()
+{
+    std::map<std::string, std::set<std::string>> shots;
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) {
+        const auto name = entry.path().filename().string();
+        for (const std::string suffix : {"-light.png", "-dark.png"})
+            if (name.size() > suffix.size() && name.ends_with(suffix))
+                shots[name.substr(0, name.size() - suffix.size())].insert(name);
+    }
+    const auto temporary = folder() / (".index-" + std::to_string(::getpid()) + ".html");
+    {
+        std::ofstream page(temporary);
+        page << "<!doctype html>\n<meta charset=\"utf-8\">\n<title>oxel pro screenshots</title>\n"
+                "<style>body{font-family:sans-serif;background:#888}td{padding:8px;vertical-align:top}"
+                "img{display:block;image-rendering:pixelated}</style>\n<table>\n";
+        for (const auto& [shot, files] : shots) {
+            page << "<tr><td>" << shot << "</td>";
+            for (const std::string suffix : {"-light.png", "-dark.png"})
+                if (files.contains(shot + suffix)) page << "<td><img src=\"" << shot << suffix << "\"></td>";
+            page << "</tr>\n";
+        }
+        page << "</table>\n";
+    }
+    std::filesystem::rename(temporary, folder() / "index.html");
+}
+
+} // namespace
+
+std::filesystem::path folder()
+{
+    const std::filesystem::path path = OXEL_SCREENSHOT_DIR;
+    std::filesystem::create_directories(path);
+    return path;
+}
+
+QImage render(QWidget& widget, Appearance appearance)
+{
+    widget.setPalette(applicationPalette(appearance));
+    widget.ensurePolished();
+    const QImage painted = widget.grab().toImage();
+    QImage image(painted.size(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(painted.devicePixelRatio());
+    image.fill(Palette::paper().resolve(appearance));
+    QPainter painter(&image);
+    painter.drawImage(0, 0, painted);
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+Pair capture(QWidget& widget, const QString& name)
+{
+    Pair pair{render(widget, Appearance::light), render(widget, Appearance::dark)};
+    const auto base = folder() / name.toStdString();
+    pair.light.save(QString::fromStdString(base.string() + "-light.png"));
+    pair.dark.save(QString::fromStdString(base.string() + "-dark.png"));
+    widget.setPalette(QPalette());
+    writeIndex();
+    return pair;
+}
+
+} // namespace oxel::screenshots

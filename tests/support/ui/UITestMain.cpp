@@ -1,0 +1,44 @@
+// The main of every interface test program: GoogleTest inside a QApplication, set up as the
+// application sets itself up (fonts, style, palette), with every animation instant.
+#include "ui/ApplicationPalette.h"
+#include "ui/Fonts.h"
+#include "ui/Motion.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+// Qt wants a runtime folder of the user's own, mode 0700; without one it warns on every start.
+void preparePrivateRuntimeFolder()
+{
+    const char* given = std::getenv("XDG_RUNTIME_DIR");
+    if (given && *given) {
+        ::mkdir(given, 0700);
+        return;
+    }
+    std::string folder = (std::filesystem::temp_directory_path() / "oxel-ui-test-XXXXXX").string();
+    if (::mkdtemp(folder.data())) ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Runs by hand and test discovery need no X server either.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    preparePrivateRuntimeFolder();
+    QApplication application(argc, argv);
+    oxel::installInterfaceFonts();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(oxel::applicationPalette(oxel::Appearance::light));
+    oxel::Motion::setInstant(true);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
