@@ -32,11 +32,11 @@ Image scene(int64_t width, int64_t height, bool relit)
 
 // An outcome as the job runner builds it: the plan made at delivery, the looks with their skin
 // mask, a grain level. `upscale` plans at the original's size, as an export does.
-std::shared_ptr<const JobOutcome> outcome(int64_t originalWidth, int64_t originalHeight, int64_t renderWidth,
-                                          int64_t renderHeight, const ColourSpace& space, bool upscale)
+std::shared_ptr<const DevelopInput> outcome(int64_t originalWidth, int64_t originalHeight, int64_t renderWidth,
+                                            int64_t renderHeight, const ColourSpace& space, bool upscale)
 {
     const Image render = scene(renderWidth, renderHeight, true);
-    auto built = std::make_shared<JobOutcome>(
+    auto built = std::make_shared<DevelopInput>(
         "bench-job", render, DetailTransfer(scene(originalWidth, originalHeight, false), render, space));
     PlanResult plan = built->transfer.plan(upscale, true);
     if (!plan) std::abort();

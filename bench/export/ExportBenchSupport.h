@@ -78,7 +78,7 @@ inline SourceImage original(bool gainMap)
 }
 
 // The relit render the backend sends: brighter and warmer, at 2048 x 1365.
-inline std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source)
+inline std::shared_ptr<const DevelopInput> outcomeFor(const SourceImage& source)
 {
     const Image lit = applyKernel(
         source.image.extent(),
@@ -88,7 +88,7 @@ inline std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source)
         source.image);
     const Image render = materialised(lit.scaled(2048.0 / width, 1365.0 / height));
     auto outcome =
-        std::make_shared<JobOutcome>("bench-job", render, DetailTransfer(source.image, render, source.colorSpace));
+        std::make_shared<DevelopInput>("bench-job", render, DetailTransfer(source.image, render, source.colorSpace));
     GradeLooks looks;
     looks.chosen.lift = {0.02, 0.01, 0.0};
     looks.chosen.gain = {1.05, 1.0, 0.95};

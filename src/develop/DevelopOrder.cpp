@@ -15,7 +15,7 @@ namespace {
 
 // The picture before grading: a colour-only result's stored picture, taken as its values stand;
 // else the detail transfer's combination, or the render when there is none.
-Image basePicture(const JobOutcome& outcome, double strength)
+Image basePicture(const DevelopInput& outcome, double strength)
 {
     if (outcome.colourOnly && outcome.picture) return Image::fromBitmap(*outcome.picture);
     if (outcome.previewPlan) {
@@ -25,12 +25,12 @@ Image basePicture(const JobOutcome& outcome, double strength)
     return outcome.transfer.documentIsSRGB() ? outcome.render : outcome.transfer.render();
 }
 
-bool hasGradeWork(const JobOutcome& outcome, double colour)
+bool hasGradeWork(const DevelopInput& outcome, double colour)
 {
     return colour > colourThreshold && outcome.looks;
 }
 
-bool hasGrainWork(const JobOutcome& outcome, bool grainEnabled)
+bool hasGrainWork(const DevelopInput& outcome, bool grainEnabled)
 {
     return grainEnabled && !outcome.grainBaked && outcome.grainLevel;
 }
@@ -63,7 +63,7 @@ bool isGrainEnabled(const SettingsStore& settings)
     return settings.boolValue("grainEnabled").value_or(true);
 }
 
-Image develop(const JobOutcome& outcome, bool alternative, double strength, double colour, bool grainEnabled)
+Image develop(const DevelopInput& outcome, bool alternative, double strength, double colour, bool grainEnabled)
 {
     Image base = basePicture(outcome, strength);
     if (hasGradeWork(outcome, colour)) base = graded(base, *outcome.looks, alternative, colour, outcome.transfer);
@@ -74,7 +74,7 @@ Image develop(const JobOutcome& outcome, bool alternative, double strength, doub
     return base;
 }
 
-std::optional<Bitmap> renderDeveloped(const JobOutcome& outcome, bool alternative, double strength, double colour,
+std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, bool alternative, double strength, double colour,
                                       bool grainEnabled)
 {
     if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, colour) && !hasGrainWork(outcome, grainEnabled))

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "develop/DevelopInput.h"
 #include "develop/grade/GradeLooks.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"
-#include "library/JobOutcome.h"
 
 #include <array>
 #include <cstddef>
@@ -33,17 +33,17 @@ bool isGrainEnabled();
 bool isGrainEnabled(const SettingsStore& settings);
 
 // The finished picture, not yet rendered, in the transfer's document space.
-Image develop(const JobOutcome& outcome, bool alternative, double strength, double colour,
+Image develop(const DevelopInput& outcome, bool alternative, double strength, double colour,
               bool grainEnabled = isGrainEnabled());
 
 // The finished picture at full size, 8 bits a channel, tagged with the document space. A
 // colour-only result with nothing to add comes back as its stored picture.
-std::optional<Bitmap> renderDeveloped(const JobOutcome& outcome, bool alternative, double strength, double colour,
+std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, bool alternative, double strength, double colour,
                                       bool grainEnabled = isGrainEnabled());
 
 // A JPEG of the finished picture in sRGB, its long edge at most `maxEdge` (never enlarged), at the
 // best quality step that keeps it within 9,000,000 bytes; nothing when none does.
-std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, bool alternative, double strength,
+std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, bool alternative, double strength,
                                                   double colour, double maxEdge, bool grainEnabled = isGrainEnabled());
 
 // The pixel size of a picture reduced to `longEdge` on its long side, never enlarged: each side

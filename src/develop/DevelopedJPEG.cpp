@@ -20,7 +20,7 @@ std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t
     return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> developedJPEG(const JobOutcome& outcome, bool alternative, double strength,
+std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, bool alternative, double strength,
                                                   double colour, double maxEdge, bool grainEnabled)
 {
     if (!(maxEdge >= 1)) return std::nullopt;

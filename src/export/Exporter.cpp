@@ -38,7 +38,7 @@ struct Base {
     std::optional<std::string> note;
 };
 
-Base transferredBase(const SourceImage& source, const JobOutcome& outcome, double strength)
+Base transferredBase(const SourceImage& source, const DevelopInput& outcome, double strength)
 {
     const DetailTransfer& transfer = outcome.transfer;
     Base base;
@@ -82,7 +82,7 @@ Image gradeChange(const Image& base, const SuggestedGrade& grade, double amount,
     return colourChange(graded, roundTripped, base.extent());
 }
 
-Colour coloured(const Image& base, const JobOutcome& outcome, bool alternative, double colour, bool wantLayer)
+Colour coloured(const Image& base, const DevelopInput& outcome, bool alternative, double colour, bool wantLayer)
 {
     if (!outcome.looks) return {base, std::nullopt};
     const SuggestedGrade& grade = chosenGrade(*outcome.looks, alternative);
@@ -103,7 +103,7 @@ struct Grained {
     std::optional<PSDLayer> layer;
 };
 
-Grained grained(const Image& picture, const JobOutcome& outcome, bool grainOn)
+Grained grained(const Image& picture, const DevelopInput& outcome, bool grainOn)
 {
     if (outcome.grainBaked || !outcome.grainLevel) return {picture, std::nullopt};
     const auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, picture.extent());
@@ -144,7 +144,7 @@ struct Output {
     ColourSpace colourSpace;
 };
 
-Output outputColour(Image working, const SourceImage& source, const JobOutcome& outcome, const ExportOptions& options)
+Output outputColour(Image working, const SourceImage& source, const DevelopInput& outcome, const ExportOptions& options)
 {
     if (options.colour == ExportColour::embedded) return {std::move(working), source.colorSpace};
     if (outcome.transfer.documentIsSRGB()) return {std::move(working), ColourSpace::sRGB()};
@@ -173,7 +173,7 @@ FlatWriteOriginal flatOriginal(const SourceImage& source, ExportFormat format)
 // What every export of one call shares.
 struct Job {
     const SourceImage& source;
-    const JobOutcome& outcome;
+    const DevelopInput& outcome;
     const fs::path& destination;
     const ExportOptions& options;
     const ExportProgress& progress;
@@ -261,7 +261,7 @@ Developed developColourOnly(const Job& job, bool alternative, double colour, boo
 
 } // namespace
 
-ExportResult<ExportReport> exportPicture(const SourceImage& source, const JobOutcome& outcome, bool alternative,
+ExportResult<ExportReport> exportPicture(const SourceImage& source, const DevelopInput& outcome, bool alternative,
                                          double strength, double colour, const fs::path& destination,
                                          const ExportOptions& options, const ExportProgress& progress,
                                          const FlatWriteServices& services)

@@ -5,8 +5,8 @@
 #include "export/ExportReport.h"
 #include "export/FlatWriter.h"
 
+#include "develop/DevelopInput.h"
 #include "develop/SourceImage.h"
-#include "library/JobOutcome.h"
 
 #include <filesystem>
 #include <functional>
@@ -21,7 +21,7 @@ using ExportProgress = std::function<void(double)>;
 // (PSD, or TIFF with `tiffLayered`) or as a flat file. A declined transfer does not fail the
 // export: the render is scaled to the original and the report's note says so. Never changes
 // the outcome; runs on the caller's thread, rendering through the transfer's context.
-ExportResult<ExportReport> exportPicture(const SourceImage& source, const JobOutcome& outcome, bool alternative,
+ExportResult<ExportReport> exportPicture(const SourceImage& source, const DevelopInput& outcome, bool alternative,
                                          double strength, double colour, const std::filesystem::path& destination,
                                          const ExportOptions& options, const ExportProgress& progress = {},
                                          const FlatWriteServices& services = {});

@@ -45,14 +45,14 @@ SuggestedGrade strongGrade()
     return grade;
 }
 
-JobOutcome outcomeOf(const Image& render, const ColourSpace& space = ColourSpace::sRGB())
+DevelopInput outcomeOf(const Image& render, const ColourSpace& space = ColourSpace::sRGB())
 {
-    return JobOutcome("job-1", render, DetailTransfer(render, render, space));
+    return DevelopInput("job-1", render, DetailTransfer(render, render, space));
 }
 
-JobOutcome gradedOutcome(const Image& render, const ColourSpace& space = ColourSpace::sRGB())
+DevelopInput gradedOutcome(const Image& render, const ColourSpace& space = ColourSpace::sRGB())
 {
-    JobOutcome outcome = outcomeOf(render, space);
+    DevelopInput outcome = outcomeOf(render, space);
     outcome.looks = GradeLooks{strongGrade(), std::nullopt, std::nullopt};
     return outcome;
 }
@@ -67,7 +67,7 @@ Bitmap rendered8(const Image& image)
 TEST(DevelopOrder, GradesOnlyAboveTheColourThreshold)
 {
     const Image render = colourful(48, 32);
-    const JobOutcome outcome = gradedOutcome(render);
+    const DevelopInput outcome = gradedOutcome(render);
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, colourThreshold, false), render), 0);
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
     EXPECT_GT(largestDifference(develop(outcome, false, 1, 0.002, false), render), 0);
@@ -79,7 +79,7 @@ TEST(DevelopOrder, GradesOnlyAboveTheColourThreshold)
 TEST(DevelopOrder, GradesAnSRGBDocumentDirectly)
 {
     const Image render = colourful(48, 32);
-    const JobOutcome outcome = gradedOutcome(render);
+    const DevelopInput outcome = gradedOutcome(render);
     const Image expected = strongGrade().apply(render, 0.7);
     EXPECT_LT(largestDifference(develop(outcome, false, 1, 0.7, false), expected), 1e-5f);
 }
@@ -87,7 +87,7 @@ TEST(DevelopOrder, GradesAnSRGBDocumentDirectly)
 TEST(DevelopOrder, GradesAWideGamutDocumentInSRGBAndTakesTheChangeBack)
 {
     const Image render = colourful(48, 32);
-    const JobOutcome outcome = gradedOutcome(render, ColourSpace::displayP3());
+    const DevelopInput outcome = gradedOutcome(render, ColourSpace::displayP3());
     ASSERT_FALSE(outcome.transfer.documentIsSRGB());
     const RGBSpace& p3 = outcome.transfer.space();
     const Image base = outcome.transfer.render();
@@ -106,7 +106,7 @@ TEST(DevelopOrder, GradesAWideGamutDocumentInSRGBAndTakesTheChangeBack)
 TEST(DevelopOrder, HoldsSkinOffTheGrade)
 {
     const Image render = picture(64, 32, [](int x, int) { return x < 32 ? skinTone : RGB{0.3f, 0.5f, 0.9f}; });
-    JobOutcome outcome = gradedOutcome(render);
+    DevelopInput outcome = gradedOutcome(render);
     outcome.looks->chosen.skinHold = 1;
     outcome.looks->mask = GradeLooks::skinMask(render, RenderContext(), nullptr);
     ASSERT_TRUE(outcome.looks->mask);
@@ -124,7 +124,7 @@ TEST(DevelopOrder, HoldsSkinOffTheGrade)
 TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
 {
     const Image render = testing::relitRender(160, 120);
-    JobOutcome outcome("job-2", render, DetailTransfer(testing::original(320, 240), render, ColourSpace::sRGB()));
+    DevelopInput outcome("job-2", render, DetailTransfer(testing::original(320, 240), render, ColourSpace::sRGB()));
     PlanResult plan = outcome.transfer.plan(false, true);
     ASSERT_TRUE(plan) << plan.decline->description();
     outcome.previewPlan = *plan.plan;
@@ -142,7 +142,7 @@ TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
 TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
 {
     const Image render = colourful(32, 24);
-    JobOutcome outcome = gradedOutcome(render);
+    DevelopInput outcome = gradedOutcome(render);
     EXPECT_EQ(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0);
     outcome.looks->alternative =
         GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::drained}, "");
@@ -152,7 +152,7 @@ TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
 TEST(DevelopOrder, AddsGrainOnlyWhenItIsNotBakedInAndSwitchedOn)
 {
     const Image render = flat(64, 48, {0.5f, 0.5f, 0.5f});
-    JobOutcome outcome = outcomeOf(render);
+    DevelopInput outcome = outcomeOf(render);
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0); // no grain level
     outcome.grainLevel = 3;
     EXPECT_GT(largestDifference(develop(outcome, false, 1, 0, true), render), 0.01f);
@@ -161,10 +161,10 @@ TEST(DevelopOrder, AddsGrainOnlyWhenItIsNotBakedInAndSwitchedOn)
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0);
 }
 
-JobOutcome colourOnlyOutcome(const Bitmap& stored, const ColourSpace& space = ColourSpace::sRGB())
+DevelopInput colourOnlyOutcome(const Bitmap& stored, const ColourSpace& space = ColourSpace::sRGB())
 {
     const Image picture = Image::fromBitmap(stored);
-    JobOutcome outcome = outcomeOf(picture, space);
+    DevelopInput outcome = outcomeOf(picture, space);
     outcome.jobId = "local-1";
     outcome.colourOnly = true;
     outcome.picture = stored;
@@ -175,7 +175,7 @@ JobOutcome colourOnlyOutcome(const Bitmap& stored, const ColourSpace& space = Co
 TEST(DevelopOrder, ReturnsAStoredColourOnlyPictureWhenThereIsNothingToAdd)
 {
     const Bitmap stored = rendered8(colourful(40, 30));
-    JobOutcome outcome = colourOnlyOutcome(stored);
+    DevelopInput outcome = colourOnlyOutcome(stored);
     outcome.grainBaked = true;
     auto same = renderDeveloped(outcome, false, 0.3, 0, true);
     ASSERT_TRUE(same);
@@ -195,7 +195,7 @@ TEST(DevelopOrder, TakesAStoredColourOnlyPictureAsItsValuesStand)
 {
     const Bitmap stored = rendered8(colourful(40, 30));
     // In a wide-gamut document the stored values are not converted on the way in.
-    const JobOutcome outcome = colourOnlyOutcome(stored, ColourSpace::displayP3());
+    const DevelopInput outcome = colourOnlyOutcome(stored, ColourSpace::displayP3());
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), Image::fromBitmap(stored)), 0);
     auto rendered = renderDeveloped(outcome, false, 1, 0, true);
     ASSERT_TRUE(rendered);
@@ -205,17 +205,17 @@ TEST(DevelopOrder, TakesAStoredColourOnlyPictureAsItsValuesStand)
 TEST(DevelopOrder, DevelopsAColourOnlyOutcomeWithoutAPictureFromItsRender)
 {
     const Image render = colourful(40, 30);
-    JobOutcome outcome = outcomeOf(render);
+    DevelopInput outcome = outcomeOf(render);
     outcome.colourOnly = true;
     EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
 }
 
 TEST(RenderDeveloped, GivesTheSamePictureWhenResultsAreDevelopedSideBySide)
 {
-    JobOutcome outcome = gradedOutcome(colourful(96, 64), ColourSpace::displayP3());
+    DevelopInput outcome = gradedOutcome(colourful(96, 64), ColourSpace::displayP3());
     outcome.looks->mask = GradeLooks::skinMask(outcome.render, RenderContext(), nullptr);
     outcome.grainLevel = 2;
-    const auto shared = std::make_shared<const JobOutcome>(std::move(outcome));
+    const auto shared = std::make_shared<const DevelopInput>(std::move(outcome));
     std::vector<std::optional<Bitmap>> results(6);
     std::vector<std::thread> threads;
     for (auto& result : results)
@@ -230,7 +230,7 @@ TEST(RenderDeveloped, GivesTheSamePictureWhenResultsAreDevelopedSideBySide)
 
 TEST(RenderDeveloped, RendersAtFullSizeTaggedWithTheDocumentSpace)
 {
-    const JobOutcome outcome = gradedOutcome(colourful(41, 23), ColourSpace::displayP3());
+    const DevelopInput outcome = gradedOutcome(colourful(41, 23), ColourSpace::displayP3());
     auto bitmap = renderDeveloped(outcome, false, 1, 1, false);
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->width(), 41);
@@ -277,7 +277,7 @@ JPEGSize sizeOf(const std::vector<uint8_t>& jpeg)
 
 TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
 {
-    const JobOutcome large = gradedOutcome(colourful(400, 300));
+    const DevelopInput large = gradedOutcome(colourful(400, 300));
     auto reduced = developedJPEG(large, false, 1, 1, 204.8, false);
     ASSERT_TRUE(reduced);
     EXPECT_EQ(sizeOf(*reduced).width, 204);
@@ -294,7 +294,7 @@ TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
     EXPECT_EQ(sizeOf(*uneven).width, 100);
     EXPECT_EQ(sizeOf(*uneven).height, 74);
 
-    const JobOutcome empty = outcomeOf(colourful(10, 10).cropped(Rect::ofSize(0, 10)));
+    const DevelopInput empty = outcomeOf(colourful(10, 10).cropped(Rect::ofSize(0, 10)));
     EXPECT_FALSE(developedJPEG(empty, false, 1, 1, 2048, false));
     for (double edge : {0.0, -5.0, std::nan("")}) EXPECT_FALSE(developedJPEG(large, false, 1, 1, edge, false));
 }
@@ -302,7 +302,7 @@ TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
 TEST(DevelopedJPEG, KeepsTheEdgesOfAReducedPictureClean)
 {
     // Scaling without repeating the edges would darken the border of a white picture.
-    const JobOutcome white = outcomeOf(flat(300, 200, {1, 1, 1}));
+    const DevelopInput white = outcomeOf(flat(300, 200, {1, 1, 1}));
     auto jpeg = developedJPEG(white, false, 1, 0, 100, false);
     ASSERT_TRUE(jpeg);
     tjhandle handle = tjInitDecompress();

@@ -73,10 +73,11 @@ struct Original {
     }
 };
 
-std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source, const Image& render, TransferLimits limits = {})
+std::shared_ptr<const DevelopInput> outcomeFor(const SourceImage& source, const Image& render,
+                                               TransferLimits limits = {})
 {
-    auto outcome =
-        std::make_shared<JobOutcome>("job-7", render, DetailTransfer(source.image, render, source.colorSpace, limits));
+    auto outcome = std::make_shared<DevelopInput>("job-7", render,
+                                                  DetailTransfer(source.image, render, source.colorSpace, limits));
     outcome->looks = looks();
     outcome->grainLevel = 2;
     return outcome;
@@ -94,7 +95,7 @@ struct Exported {
     std::vector<double> progress;
 };
 
-std::optional<Exported> exported(const SourceImage& source, const JobOutcome& outcome,
+std::optional<Exported> exported(const SourceImage& source, const DevelopInput& outcome,
                                  const std::filesystem::path& file, const ExportOptions& options, double strength = 0.8,
                                  double colour = 0.7)
 {
@@ -203,7 +204,7 @@ TEST(Exporter, BuildsTheLayersThatRebuildTheResult)
 TEST(Exporter, LeavesOutWhatTheOutcomeHasNot)
 {
     Original original;
-    auto outcome = std::make_shared<JobOutcome>(*outcomeFor(*original.source, relit(original.source->image)));
+    auto outcome = std::make_shared<DevelopInput>(*outcomeFor(*original.source, relit(original.source->image)));
     outcome->looks.reset();
     outcome->grainBaked = true;
     const auto result = exported(*original.source, *outcome, original.folder / "n.psd", optionsFor(ExportFormat::psd));
@@ -216,7 +217,7 @@ TEST(Exporter, LeavesOutWhatTheOutcomeHasNot)
 TEST(Exporter, ExportsAColourOnlyResultFromTheOriginal)
 {
     Original original;
-    auto outcome = std::make_shared<JobOutcome>(*outcomeFor(*original.source, original.source->image));
+    auto outcome = std::make_shared<DevelopInput>(*outcomeFor(*original.source, original.source->image));
     outcome->colourOnly = true;
     auto result =
         exported(*original.source, *outcome, original.folder / "c.psd", optionsFor(ExportFormat::psd), 0.0, 1.5);
@@ -277,7 +278,7 @@ TEST(Exporter, ScalesADeclinedRenderInTheDocumentsOwnColours)
     Original original(ColourSpace::displayP3());
     const Image flatRed = Image::constant({0.8f, 0.2f, 0.2f}).cropped({0, 0, width / 2, height / 2});
     const auto outcome = outcomeFor(*original.source, materialised(flatRed));
-    auto withoutExtras = std::make_shared<JobOutcome>(*outcome);
+    auto withoutExtras = std::make_shared<DevelopInput>(*outcome);
     withoutExtras->looks.reset();
     withoutExtras->grainLevel.reset();
     const auto result =
@@ -293,7 +294,7 @@ TEST(Exporter, LeavesHiddenColourAndGrainOutOfTheFlatPicture)
 {
     Original original;
     const auto outcome = outcomeFor(*original.source, relit(original.source->image));
-    auto plain = std::make_shared<JobOutcome>(*outcome);
+    auto plain = std::make_shared<DevelopInput>(*outcome);
     plain->looks.reset();
     plain->grainLevel.reset();
     ExportOptions options = optionsFor(ExportFormat::png);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "develop/grade/GradeLooks.h"
+#include "develop/transfer/DetailTransfer.h"
+#include "develop/transfer/TransferPlan.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Image.h"
+
+#include <optional>
+#include <string>
+
+namespace oxel {
+
+// What developing and exporting one delivered result read: the relit render with its detail
+// transfer and preview plan, the grades and skin mask, the grain and the stored picture of a
+// colour-only result. Whoever keeps results (the library's job outcome) builds on this; the
+// develop order and the exporter never change it.
+struct DevelopInput {
+    DevelopInput(std::string jobId, Image render, DetailTransfer transfer)
+        : jobId(std::move(jobId)), render(std::move(render)), transfer(std::move(transfer))
+    {}
+
+    std::string jobId;                       // backend job id, or "local-..." on this machine; seeds the grain
+    Image render;                            // the relit render as delivered
+    DetailTransfer transfer;                 // made for this result; colour-only results have one too
+    std::optional<TransferPlan> previewPlan; // the plan made at delivery at the render's size
+    std::optional<GradeLooks> looks;         // only when the analysis carries a grade
+    std::optional<int> grainLevel;           // none: no grain
+    bool grainBaked = false;                 // the grain is already in the picture
+    bool colourOnly = false;                 // graded on this machine alone
+    std::optional<Bitmap> picture;           // a colour-only result's stored picture; replaces the transfer's base
+};
+
+} // namespace oxel
