@@ -1,7 +1,7 @@
 #include "export/ChannelStaging.h"
 
+#include "async/SerialQueue.h"
 #include "export/OutputFile.h"
-#include "export/SerialQueue.h"
 #include "export/ZlibSink.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "export/SerialQueue.h"
+#include "async/SerialQueue.h"
 
 #include <gtest/gtest.h>
 
