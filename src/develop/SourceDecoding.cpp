@@ -40,13 +40,13 @@ std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const 
 
 namespace {
 
-std::string cacheKey(const std::filesystem::path& path, const FileStamp& stamp)
+std::string cacheKey(const std::filesystem::path& path, const FileState& stamp)
 {
     return path.string() + '\n' + std::to_string(stamp.size) + ':' + std::to_string(stamp.modifiedNanoseconds) + ':' +
            std::to_string(stamp.inode) + ':' + std::to_string(stamp.device);
 }
 
-std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const FileStamp& stamp)
+std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const FileState& stamp)
 {
     const auto bytes = readStampedFile(path, stamp);
     if (!bytes) return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const Fil
 
 class StoredPictureNode final : public ImageNode {
 public:
-    StoredPictureNode(std::filesystem::path path, FileStamp stamp, int64_t width, int64_t height)
+    StoredPictureNode(std::filesystem::path path, FileState stamp, int64_t width, int64_t height)
         : path_(std::move(path)), stamp_(stamp), width_(width), height_(height)
     {}
 
@@ -78,25 +78,25 @@ public:
 
 private:
     std::filesystem::path path_;
-    FileStamp stamp_;
+    FileState stamp_;
     int64_t width_, height_;
     mutable std::atomic<bool> warned_{false};
 };
 
 } // namespace
 
-std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileStamp& stamp)
+std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp)
 {
     return SourceCache::shared().bitmap(cacheKey(path, stamp), [&] { return decodeStamped(path, stamp); });
 }
 
-std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileStamp& stamp,
+std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp,
                                    std::span<const uint8_t> bytes, const PictureFile& file)
 {
     return SourceCache::shared().bitmap(cacheKey(path, stamp), [&] { return decodeStoredPicture(bytes, file, 0); });
 }
 
-Image lazyStoredPicture(const std::filesystem::path& path, const FileStamp& stamp, const PictureFile& file)
+Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file)
 {
     return Image(std::make_shared<StoredPictureNode>(path, stamp, file.header.width, file.header.height));
 }

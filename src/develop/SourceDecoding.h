@@ -39,10 +39,10 @@ std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const 
 // The stored picture of a stamped file as a lazy picture, decoded through the shared cache when a
 // render first needs it. A file whose stamp no longer matches renders black and says so once on
 // standard error; `storedBitmap` gives the checked result.
-Image lazyStoredPicture(const std::filesystem::path& path, const FileStamp& stamp, const PictureFile& file);
-std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileStamp& stamp);
+Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file);
+std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp);
 // The same, decoded from bytes already read from that file at that stamp.
-std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileStamp& stamp,
+std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp,
                                    std::span<const uint8_t> bytes, const PictureFile& file);
 
 } // namespace oxel

@@ -33,7 +33,7 @@ bool swapsSides(int orientation)
 
 SourceImage SourceImage::load(const std::filesystem::path& file)
 {
-    const auto stamp = FileStamp::of(file);
+    const auto stamp = FileState::of(file);
     if (!stamp) throw LoadError(file);
     const auto bytes = readStampedFile(file, *stamp);
     if (!bytes) throw LoadError(file);

@@ -48,7 +48,7 @@ struct SourceImage {
 
     // What the file was when it was loaded.
     FileType fileType = FileType::jpeg;
-    FileStamp stamp;
+    FileState stamp;
     int orientation = 1; // the EXIF orientation that `image` applied
     bool carriesGainMap = false;
 

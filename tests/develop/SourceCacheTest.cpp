@@ -93,13 +93,13 @@ TEST(StampedFile, ChangedContentIsRefused)
     test::TempFolder folder;
     const auto path = folder / "f.bin";
     test::writeFile(path, {1, 2, 3});
-    const auto stamp = FileStamp::of(path);
+    const auto stamp = FileState::of(path);
     ASSERT_TRUE(stamp);
     EXPECT_EQ(readStampedFile(path, *stamp), (std::vector<uint8_t>{1, 2, 3}));
     test::writeFile(path, {1, 2, 3, 4});
     EXPECT_FALSE(readStampedFile(path, *stamp));
-    EXPECT_FALSE(FileStamp::of(folder / "none"));
-    EXPECT_FALSE(FileStamp::of(folder.path()));
+    EXPECT_FALSE(FileState::of(folder / "none"));
+    EXPECT_FALSE(FileState::of(folder.path()));
 }
 
 } // namespace
