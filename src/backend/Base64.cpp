@@ -73,4 +73,13 @@ std::optional<std::string> base64Decoded(std::string_view text)
     return out;
 }
 
+std::optional<std::string> base64DecodedStrictly(std::string_view text)
+{
+    // Every other spelling of the same bytes (a stray character, missing or extra padding, stray
+    // bits in the last group) encodes back to a different text.
+    auto bytes = base64Decoded(text);
+    if (!bytes || base64Encoded(*bytes) != text) return std::nullopt;
+    return bytes;
+}
+
 } // namespace oxel

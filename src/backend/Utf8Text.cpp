@@ -56,6 +56,39 @@ bool isRegionalIndicator(char32_t c)
     return c >= 0x1F1E6 && c <= 0x1F1FF;
 }
 
+// Steps over the first `count` user-perceived characters of the text (all of them when it has
+// fewer): `end` is the byte after the last one taken, `taken` how many were.
+struct CharacterWalk {
+    size_t end;
+    size_t taken;
+};
+
+CharacterWalk walkCharacters(std::string_view text, size_t count)
+{
+    size_t at = 0;
+    size_t taken = 0;
+    std::optional<char32_t> previous;
+    bool previousOpensFlag = false;
+    while (at < text.size()) {
+        auto decoded = decodeAt(text, at);
+        char32_t c = decoded ? decoded->codePoint : 0xFFFD;
+        size_t length = decoded ? decoded->length : 1;
+        bool joinsPrevious =
+            previous && (extendsCluster(c) || *previous == 0x200D || (*previous == '\r' && c == '\n') ||
+                         (previousOpensFlag && isRegionalIndicator(c)));
+        if (!joinsPrevious) {
+            if (taken == count) break;
+            ++taken;
+            previousOpensFlag = isRegionalIndicator(c);
+        } else if (isRegionalIndicator(c)) {
+            previousOpensFlag = false;
+        }
+        previous = c;
+        at += length;
+    }
+    return {at, taken};
+}
+
 } // namespace
 
 std::string utf8OrEmpty(std::string_view bytes)
@@ -86,28 +119,17 @@ std::string utf8Repaired(std::string_view bytes)
 
 std::string firstCharacters(std::string_view text, size_t count)
 {
-    size_t at = 0;
-    size_t taken = 0;
-    std::optional<char32_t> previous;
-    bool previousOpensFlag = false;
-    while (at < text.size()) {
-        auto decoded = decodeAt(text, at);
-        char32_t c = decoded ? decoded->codePoint : 0xFFFD;
-        size_t length = decoded ? decoded->length : 1;
-        bool joinsPrevious =
-            previous && (extendsCluster(c) || *previous == 0x200D || (*previous == '\r' && c == '\n') ||
-                         (previousOpensFlag && isRegionalIndicator(c)));
-        if (!joinsPrevious) {
-            if (taken == count) break;
-            ++taken;
-            previousOpensFlag = isRegionalIndicator(c);
-        } else if (isRegionalIndicator(c)) {
-            previousOpensFlag = false;
-        }
-        previous = c;
-        at += length;
-    }
-    return std::string(text.substr(0, at));
+    return std::string(text.substr(0, walkCharacters(text, count).end));
+}
+
+std::string afterFirstCharacters(std::string_view text, size_t count)
+{
+    return std::string(text.substr(walkCharacters(text, count).end));
+}
+
+size_t characterCount(std::string_view text)
+{
+    return walkCharacters(text, SIZE_MAX).taken;
 }
 
 } // namespace oxel

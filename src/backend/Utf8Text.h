@@ -16,4 +16,10 @@ std::string utf8Repaired(std::string_view bytes);
 // of regional indicators (a flag) or CR LF counts as one.
 std::string firstCharacters(std::string_view text, size_t count);
 
+// The text after its first `count` user-perceived characters; empty when it has no more.
+std::string afterFirstCharacters(std::string_view text, size_t count);
+
+// How many user-perceived characters the text holds, counted as `firstCharacters` counts them.
+size_t characterCount(std::string_view text);
+
 } // namespace oxel

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "backend/JsonFields.h"
+#include "library/InternetDate.h"
+
+namespace oxel {
+
+// The earliest and latest capture dates among a batch's images.
+struct CaptureSpan {
+    Date from;
+    Date to;
+
+    bool operator==(const CaptureSpan&) const = default;
+
+    // Read and write "from" and "to"; a failure throws `JsonFieldError`.
+    static CaptureSpan read(const Json& object);
+    Json json() const;
+};
+
+} // namespace oxel

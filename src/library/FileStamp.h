@@ -1,0 +1,23 @@
+#pragma once
+
+#include "backend/JsonFields.h"
+#include "library/InternetDate.h"
+
+#include <cstdint>
+
+namespace oxel {
+
+// A file's size and content modification date as a record keeps them. Read back from JSON, the
+// date has lost its fraction of a second, so comparing with a fresh stamp must allow for that.
+struct FileStamp {
+    int64_t size = 0;
+    Date modified;
+
+    bool operator==(const FileStamp&) const = default;
+
+    // Read and write "size" and "modified"; a failure throws `JsonFieldError`.
+    static FileStamp read(const Json& object);
+    Json json() const;
+};
+
+} // namespace oxel
