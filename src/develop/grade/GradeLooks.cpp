@@ -1,5 +1,6 @@
 #include "develop/grade/GradeLooks.h"
 
+#include "develop/colour/RGBSpace.h"
 #include "develop/grade/GradeKernels.h"
 #include "develop/grade/PersonSegmenter.h"
 #include "develop/grade/Stretch.h"
@@ -19,9 +20,12 @@ constexpr double maskLongEdge = 1024;
 // The chroma mask narrowed to the people the segmenter finds, or nothing when it finds nothing
 // usable.
 std::optional<Image> onPeople(const Image& chroma, const Image& small, const PixelRect& area,
-                              const RenderContext& context, const PersonSegmenter& segmenter)
+                              const RenderContext& context, const PersonSegmenter& segmenter,
+                              const RGBSpace* documentSpace)
 {
-    auto picture = context.renderBitmap(small, area, PixelFormat::RGBA8, ColourSpace::sRGB());
+    const auto inSRGB = documentSpace ? documentSpace->toSRGB(small) : small;
+    if (!inSRGB) return std::nullopt;
+    auto picture = context.renderBitmap(*inSRGB, area, PixelFormat::RGBA8, ColourSpace::sRGB());
     if (!picture) return std::nullopt;
     auto people = segmenter.personMask(*picture);
     if (!people || people->isNull() || people->width() <= 0 || people->height() <= 0) return std::nullopt;
@@ -39,7 +43,7 @@ std::optional<Image> GradeLooks::skinMask(const Image& picture, const RenderCont
 }
 
 std::optional<Image> GradeLooks::skinMask(const Image& picture, const RenderContext& context,
-                                          const PersonSegmenter* segmenter)
+                                          const PersonSegmenter* segmenter, const RGBSpace* documentSpace)
 {
     const Rect extent = picture.extent();
     if (picture.isNull() || extent.isEmpty() || extent.isInfinite()) return std::nullopt;
@@ -50,7 +54,8 @@ std::optional<Image> GradeLooks::skinMask(const Image& picture, const RenderCont
     const Rect r = area.toRect();
 
     const Image chroma = applyKernel(r, GradeKernels::skinChroma, small);
-    std::optional<Image> skin = segmenter ? onPeople(chroma, small, area, context, *segmenter) : std::nullopt;
+    std::optional<Image> skin =
+        segmenter ? onPeople(chroma, small, area, context, *segmenter, documentSpace) : std::nullopt;
     if (!skin) skin = chroma;
 
     const double radius = std::max(double(area.width) / 400, 2.0);

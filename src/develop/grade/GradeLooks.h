@@ -10,6 +10,7 @@ namespace oxel {
 
 class PersonSegmenter;
 class RenderContext;
+struct RGBSpace;
 
 // A result's grades and skin mask: the analysis's grade, the runner-up grade when the analysis
 // names another valid house look, and the mask of skin that the grade holds off. Whoever builds a
@@ -23,8 +24,10 @@ struct GradeLooks {
     // The skin mask of a picture: skin-coloured pixels, narrowed to people when the installed
     // person segmenter finds them. Nothing when the picture is empty or the mask can't be rendered.
     static std::optional<Image> skinMask(const Image& picture, const RenderContext& context);
+    // The same with a given segmenter (none: colour alone). The segmenter sees sRGB: a picture in
+    // another document space is converted for it first.
     static std::optional<Image> skinMask(const Image& picture, const RenderContext& context,
-                                         const PersonSegmenter* segmenter);
+                                         const PersonSegmenter* segmenter, const RGBSpace* documentSpace = nullptr);
 };
 
 } // namespace oxel
