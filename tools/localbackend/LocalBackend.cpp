@@ -3,6 +3,7 @@
 #include "localbackend/DevelopmentSignIn.h"
 
 #include "localbackend/LocalRelight.h"
+#include "localbackend/LoopbackServer.h"
 #include "localbackend/PictureAnalysis.h"
 
 #include <httplib.h>
@@ -133,13 +134,10 @@ std::optional<int64_t> numberParameter(const httplib::Request& req, const char* 
 struct LocalBackend::Server {
     Options options;
     LocalBackendState state;
-    httplib::Server http;
-    std::thread thread;
-    int boundPort = 0;
+    LoopbackServer serving;
+    httplib::Server& http = serving.http;
 
     mutable std::mutex mutex;
-    std::condition_variable stopping;
-    bool stopped = false;
     LocalFaults faults;
     std::optional<Json> announcement;
     Json remoteConfig = defaultRemoteConfig();
@@ -157,13 +155,6 @@ struct LocalBackend::Server {
     bool touches(const LocalFaults& f, const httplib::Request& req) const
     {
         return req.path.rfind(f.pathPrefix, 0) == 0;
-    }
-
-    // Waits out an injected delay, or less when the server stops.
-    void hold(std::chrono::milliseconds delay)
-    {
-        std::unique_lock lock(mutex);
-        stopping.wait_for(lock, delay, [this] { return stopped; });
     }
 
     void remember(const httplib::Request& req)
@@ -194,7 +185,7 @@ struct LocalBackend::Server {
     {
         LocalFaults f = currentFaults();
         if (!touches(f, req)) return httplib::Server::HandlerResponse::Unhandled;
-        if (f.delay.count() > 0) hold(f.delay);
+        if (f.delay.count() > 0) serving.hold(f.delay);
         bool injectStatus = f.status != 0 && takeStatusFault();
         if (!f.answer && !injectStatus) return httplib::Server::HandlerResponse::Unhandled;
         res.status = injectStatus ? f.status : 200;
@@ -443,7 +434,7 @@ struct LocalBackend::Server {
                     {"accountToken", account.token}});
     }
 
-    std::string publicURL() const { return "http://127.0.0.1:" + std::to_string(boundPort); }
+    std::string publicURL() const { return serving.origin(); }
 
     void routes()
     {
@@ -477,13 +468,6 @@ struct LocalBackend::Server {
         http.Post("/auth/google", [this](const auto& req, auto& res) { signIn(req, res, "google", "idToken"); });
         signInPages.addRoutes(http);
     }
-
-    bool bind()
-    {
-        boundPort = options.port == 0 ? http.bind_to_any_port("127.0.0.1")
-                                      : (http.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
-        return boundPort > 0;
-    }
 };
 
 LocalBackend::LocalBackend(Options options) : server_(std::make_unique<Server>(std::move(options)))
@@ -496,26 +480,17 @@ LocalBackend::~LocalBackend()
 
 bool LocalBackend::start()
 {
-    if (!server_->bind()) return false;
-    server_->thread = std::thread([this] { server_->http.listen_after_bind(); });
-    while (!server_->http.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return true;
+    return server_->serving.start(server_->options.port);
 }
 
 void LocalBackend::stop()
 {
-    {
-        std::lock_guard lock(server_->mutex);
-        server_->stopped = true;
-    }
-    server_->stopping.notify_all();
-    server_->http.stop();
-    if (server_->thread.joinable()) server_->thread.join();
+    server_->serving.stop();
 }
 
 uint16_t LocalBackend::port() const
 {
-    return uint16_t(server_->boundPort);
+    return uint16_t(server_->serving.port());
 }
 
 std::string LocalBackend::baseURL() const

@@ -29,21 +29,6 @@ Density densityOf(const PictureStatistics& s)
     return Density::drained;
 }
 
-Density neighbourDensity(Density density, const PictureStatistics& s)
-{
-    switch (density) {
-    case Density::rich: return Density::quiet;
-    case Density::drained: return Density::quiet;
-    case Density::quiet: return s.saturation > 0.265 ? Density::rich : Density::drained;
-    }
-    return Density::quiet;
-}
-
-bool isBlackAndWhite(const PictureStatistics& s)
-{
-    return s.saturation < 0.03;
-}
-
 std::vector<std::string> descriptorsOf(const PictureStatistics& s)
 {
     std::vector<std::string> words;
@@ -77,6 +62,26 @@ SuggestedGrade suggestedGrade(const PictureStatistics& s, Cell cell)
 }
 
 } // namespace
+
+Cell houseCell(const PictureStatistics& s)
+{
+    return {temperatureOf(s), densityOf(s)};
+}
+
+Density neighbourDensity(Density density, const PictureStatistics& s)
+{
+    switch (density) {
+    case Density::rich: return Density::quiet;
+    case Density::drained: return Density::quiet;
+    case Density::quiet: return s.saturation > 0.265 ? Density::rich : Density::drained;
+    }
+    return Density::quiet;
+}
+
+bool isBlackAndWhite(const PictureStatistics& s)
+{
+    return s.saturation < 0.03;
+}
 
 PictureStatistics PictureStatistics::measure(const RgbPicture& picture)
 {
@@ -122,7 +127,7 @@ nlohmann::json analysisJson(const PictureStatistics& s)
           {"full_send", "the light reshaped fully from the upper left, shadows deepened"}}},
     };
     if (!isBlackAndWhite(s)) {
-        Cell chosen{temperatureOf(s), densityOf(s)};
+        Cell chosen = houseCell(s);
         Cell runnerUp{chosen.temperature, neighbourDensity(chosen.density, s)};
         nlohmann::json grade = suggestedGrade(s, chosen);
         grade.update(nlohmann::json(GradeRunnerUp{runnerUp.look()}));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "develop/grade/GradeTheory.h"
 #include "localbackend/LocalRelight.h"
 
 #include <nlohmann/json.hpp>
@@ -19,6 +20,14 @@ struct PictureStatistics {
 
     static PictureStatistics measure(const RgbPicture& picture);
 };
+
+// The house look cell the statistics point to, and the density next to its own that a second
+// opinion would take.
+GradeTheory::Cell houseCell(const PictureStatistics& statistics);
+GradeTheory::Density neighbourDensity(GradeTheory::Density density, const PictureStatistics& statistics);
+
+// Too little colour for any look to help.
+bool isBlackAndWhite(const PictureStatistics& statistics);
 
 // The analysis of a result: words, grain levels and the suggested grade with its house look and
 // runner-up, all chosen from the statistics.

@@ -1,9 +1,9 @@
 // oxel-backend: runs the local stand-in backend on 127.0.0.1 until interrupted.
 #include "localbackend/LocalBackend.h"
+#include "localbackend/LoopbackServer.h"
 
 #include <nlohmann/json.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -65,12 +65,7 @@ int main(int argc, char** argv)
             return usage();
         }
     }
-    // The serving threads inherit a mask without the stop signals; this thread waits for them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const sigset_t stopSignals = oxel::local::blockStopSignals();
 
     oxel::local::LocalBackend backend(options);
     if (config) backend.setRemoteConfig(*config);
@@ -82,8 +77,7 @@ int main(int argc, char** argv)
     std::printf("[local backend] serving %s (a local stand-in, not the relighting service)\n",
                 backend.baseURL().c_str());
     std::fflush(stdout);
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    oxel::local::waitForStopSignal(stopSignals);
     // Every change is already on disk (each written whole, then renamed into place), so the
     // process ends at once instead of waiting for clients' kept-alive connections to time out.
     std::fflush(stdout);

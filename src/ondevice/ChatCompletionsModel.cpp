@@ -1,0 +1,131 @@
+#include "ondevice/ChatCompletionsModel.h"
+
+#include "async/Offload.h"
+#include "async/Sleep.h"
+#include "backend/HttpSession.h"
+#include "ondevice/ChatCompletionsWire.h"
+#include "ondevice/NoLanguageModel.h"
+#include "platform/SettingsStore.h"
+
+#include <stop_token>
+
+namespace oxel {
+namespace {
+
+// A transport failure that says the server has gone or stopped answering, rather than that this
+// request was cancelled or its answer refused.
+bool serverStoppedAnswering(const BackendFailure& failure)
+{
+    const auto* error = std::get_if<UrlError>(&failure);
+    return error && error->code != UrlErrorCode::cancelled && error->code != UrlErrorCode::dataLengthExceedsMaximum;
+}
+
+// Sends on the work pool; cancelling the token stops the transfer.
+Task<BackendResult<HttpResponse>> sendOnPool(WorkPool& pool, const HttpSession& session, HttpRequest request,
+                                             CancelToken cancel)
+{
+    auto stop = std::make_shared<std::stop_source>();
+    auto registration = cancel.onCancel([stop] { stop->request_stop(); });
+    // Named, not a temporary of the co_await expression: the compiler destroys such temporaries twice.
+    auto transfer = [&session, request = std::move(request), stop] { return session.send(request, stop->get_token()); };
+    auto answer = co_await offload(pool, WorkPriority::userInitiated, std::move(transfer));
+    co_return answer;
+}
+
+const HttpSession& probeSession()
+{
+    static const HttpSession session(ChatCompletionsModel::probeLimit);
+    return session;
+}
+
+} // namespace
+
+ChatCompletionsModel::Environment ChatCompletionsModel::Environment::standard()
+{
+    return {ModelServerConfiguration::read(SettingsStore::shared()), &TimeSource::system(), &WorkPool::shared()};
+}
+
+std::unique_ptr<LanguageModel> ChatCompletionsModel::choose(Environment environment)
+{
+    const std::string& url = environment.configuration.url;
+    if (url.empty())
+        return std::make_unique<NoLanguageModel>(ModelAvailability{ModelAvailability::Reason::notSetUp, ""});
+    if (!isLoopbackURL(url))
+        return std::make_unique<NoLanguageModel>(ModelAvailability{ModelAvailability::Reason::notOnThisComputer, url});
+    return std::make_unique<ChatCompletionsModel>(std::move(environment));
+}
+
+ChatCompletionsModel::ChatCompletionsModel(Environment environment)
+    : environment_(std::move(environment)), modelName_(environment_.configuration.modelName)
+{
+    availability_ = {ModelAvailability::Reason::notProbed, environment_.configuration.url};
+    startProbe();
+}
+
+ChatCompletionsModel::~ChatCompletionsModel() = default;
+
+void ChatCompletionsModel::refreshAvailability()
+{
+    if (lastProbe_ && environment_.time->steady() - *lastProbe_ < refreshInterval) return;
+    startProbe();
+}
+
+void ChatCompletionsModel::startProbe()
+{
+    if (probing_) return;
+    probing_ = true;
+    scope_.spawn(probeUntilSettled());
+}
+
+Task<void> ChatCompletionsModel::probeUntilSettled()
+{
+    std::optional<TimeSource::SteadyTime> loadingSince;
+    while (true) {
+        HttpRequest request;
+        request.url = environment_.configuration.url + "/models";
+        request.timeout = probeLimit;
+        const auto answer = co_await sendOnPool(*environment_.pool, probeSession(), request, scope_.token());
+        lastProbe_ = environment_.time->steady();
+        const auto result = answer ? ChatCompletionsWire::probeResult(*answer) : ChatCompletionsWire::ProbeResult{};
+        if (!modelName_ && result.firstModel) modelName_ = result.firstModel;
+        setAvailability(result.reason);
+        if (result.reason != ModelAvailability::Reason::loading) break;
+        if (!loadingSince) loadingSince = lastProbe_;
+        if (*lastProbe_ - *loadingSince >= longestLoading) break;
+        if (co_await sleepFor(loadingInterval, scope_.token())) break;
+    }
+    probing_ = false;
+}
+
+void ChatCompletionsModel::setAvailability(ModelAvailability::Reason reason)
+{
+    const ModelAvailability next{reason, environment_.configuration.url};
+    if (next == availability_) return;
+    availability_ = next;
+    availabilityChanged.emit();
+}
+
+Task<ModelReply> ChatCompletionsModel::respond(ModelRequest request, CancelToken cancel)
+{
+    if (request.jpeg && !readsPictures()) co_return ModelFailure{"the model can't read pictures"};
+    HttpRequest post;
+    post.method = "POST";
+    post.url = environment_.configuration.url + "/chat/completions";
+    post.timeout = environment_.answerIdleLimit;
+    post.setHeader("Content-Type", "application/json");
+    post.body = ChatCompletionsWire::requestBody(request, modelName_).dump();
+    const auto answer = co_await sendOnPool(*environment_.pool, HttpSession::shared(), std::move(post), cancel);
+    co_return replyOf(answer);
+}
+
+ModelReply ChatCompletionsModel::replyOf(const BackendResult<HttpResponse>& answer)
+{
+    if (answer) return ChatCompletionsWire::completionText(*answer);
+    if (serverStoppedAnswering(answer.failure())) {
+        setAvailability(ModelAvailability::Reason::notAnswering);
+        startProbe();
+    }
+    return ModelFailure{describe(answer.failure())};
+}
+
+} // namespace oxel
