@@ -5,6 +5,7 @@
 #include "backend/BackendBaseURL.h"
 #include "backend/JobEndpoints.h"
 #include "backend/ResultWire.h"
+#include "support/HostileFiles.h"
 #include "support/TemporaryFolder.h"
 
 #include <nlohmann/json.hpp>
@@ -186,6 +187,16 @@ TEST_F(LocalBackendServer, RefusesPicturesItCannotRead)
     auto otherUser = submitJob(gradientJPEG(32, 32), "999", std::nullopt, std::nullopt, false);
     ASSERT_TRUE(otherUser.backendError());
     EXPECT_EQ(otherUser.backendError()->status(), 403);
+}
+
+TEST_F(LocalBackendServer, RefusesAnUploadOfThousandsOfScansWithoutDecodingIt)
+{
+    auto owner = signInOwn("hostile");
+    const auto bomb = test::flatProgressiveJPEG(2048, 2048, 1, 2000);
+    auto refused = submitJob(std::string(bomb.begin(), bomb.end()), std::to_string(owner.userId), std::nullopt,
+                             std::nullopt, false);
+    ASSERT_TRUE(refused.backendError());
+    EXPECT_EQ(refused.backendError()->status(), 400);
 }
 
 TEST_F(LocalBackendServer, AnswersBodiesOfTheWrongShapeWithoutFalling)

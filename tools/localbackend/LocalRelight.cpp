@@ -1,5 +1,7 @@
 #include "localbackend/LocalRelight.h"
 
+#include "develop/codecs/JPEGStructure.h"
+
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -75,6 +77,8 @@ std::optional<RgbPicture> decodeReduced(std::string_view jpeg, int longEdge)
     if (!decoder.handle || jpeg.empty()) return std::nullopt;
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
     auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.data());
+    // An upload of thousands of scans would hold a serving thread for as long as it decodes.
+    if (!jpegDecodingIsBounded(std::span(bytes, jpeg.size()))) return std::nullopt;
     if (tjDecompressHeader3(decoder.handle, bytes, jpeg.size(), &width, &height, &subsampling, &colourspace) != 0)
         return std::nullopt;
     if (width <= 0 || height <= 0) return std::nullopt;

@@ -169,6 +169,7 @@ void invert(const Samples& samples)
 
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide)
 {
+    if (!jpegDecodingIsBounded(file)) return std::nullopt;
     Decompressor d;
     if (!startReading(d, file, minLongSide)) return std::nullopt;
     // Every block needs at least one bit of coded data: a stream far too short for the size it

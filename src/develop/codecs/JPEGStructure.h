@@ -33,6 +33,26 @@ struct JPEGFrame {
 };
 std::optional<JPEGFrame> jpegFrame(const std::vector<JPEGSegment>& segments);
 
+// What a walk over every marker of a stream, to its end of image, finds: how many scans there are,
+// how many component blocks they visit in all, how many blocks the frame has, and the bytes a
+// progressive decode keeps for its coefficients. Nothing when the stream does not end properly
+// (truncated, or a segment runs past the end) or has no frame.
+struct JPEGScans {
+    int count = 0;
+    uint64_t blockVisits = 0;
+    uint64_t frameBlocks = 0;
+    uint64_t coefficientBytes = 0;
+    bool progressive = false;
+};
+std::optional<JPEGScans> jpegScans(std::span<const uint8_t> stream);
+
+// Whether decoding the stream costs what a real photograph costs: it ends properly, holds at most a
+// few hundred scans whose blocks are visited a bounded number of times, and a progressive stream's
+// coefficients fit the decoding budget. Checked before anything is allocated for the pixels, so a
+// file of many cheap scans (each of which makes the decoder pass over every block) is refused
+// instead of taking minutes.
+bool jpegDecodingIsBounded(std::span<const uint8_t> stream);
+
 // The embedded ICC profile, put together from its APP2 chunks in order; empty when absent or when
 // chunks are missing.
 std::vector<uint8_t> jpegICCProfile(const std::vector<JPEGSegment>& segments);

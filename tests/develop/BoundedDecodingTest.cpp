@@ -1,0 +1,86 @@
+// Files that claim far more work or memory than their bytes can hold are refused before the work
+// is done, while real pictures of the same kinds keep loading.
+
+#include "develop/SourceImage.h"
+#include "develop/codecs/JPEGStructure.h"
+#include "develop/codecs/PictureCodec.h"
+
+#include "develop/PictureFiles.h"
+#include "support/HostileFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace oxel {
+namespace {
+
+using test::Bytes;
+
+// ---- Progressive JPEG scans --------------------------------------------------------------------
+
+TEST(BoundedJPEG, AnOrdinaryProgressionDecodes)
+{
+    const Bytes file = test::flatProgressiveJPEG(250, 170, 3, 3);
+    const auto scans = jpegScans(file);
+    ASSERT_TRUE(scans);
+    EXPECT_EQ(scans->count, 10);
+    EXPECT_TRUE(scans->progressive);
+    EXPECT_TRUE(jpegDecodingIsBounded(file));
+    const auto samples = jpeg::decode(file, 0);
+    ASSERT_TRUE(samples);
+    EXPECT_EQ(samples->width, 250);
+    EXPECT_EQ(samples->height, 170);
+}
+
+TEST(BoundedJPEG, ThousandsOfLegalScansAreRefusedBeforeDecoding)
+{
+    // Each repeated first AC scan is legal and makes the decoder pass over every block again.
+    for (const auto& [components, rounds] : {std::pair{1, 300}, std::pair{3, 100}}) {
+        const Bytes bomb = test::flatProgressiveJPEG(1024, 1024, components, rounds);
+        ASSERT_TRUE(jpegScans(bomb)) << components;
+        EXPECT_FALSE(jpegDecodingIsBounded(bomb)) << components;
+        EXPECT_FALSE(jpeg::decode(bomb, 0)) << components;
+        EXPECT_FALSE(jpeg::decode(bomb, 64)) << "reduced decoding reads every scan as well";
+    }
+    // Fewer scans that still visit every block many more times than any real progression does.
+    const Bytes revisits = test::flatProgressiveJPEG(512, 512, 1, 40);
+    EXPECT_EQ(jpegScans(revisits)->count, 41);
+    EXPECT_FALSE(jpeg::decode(revisits, 0));
+}
+
+TEST(BoundedJPEG, RealEncodersPassTheScanWalk)
+{
+    for (int components : {1, 3, 4}) {
+        test::JPEGOptions options;
+        options.components = components;
+        const Bytes file = test::encodeJPEG(97, 61, test::gradientOf(97, 61), options);
+        const auto scans = jpegScans(file);
+        ASSERT_TRUE(scans) << components;
+        EXPECT_EQ(scans->count, 1);
+        EXPECT_FALSE(scans->progressive);
+        EXPECT_TRUE(jpeg::decode(file, 0)) << components;
+    }
+}
+
+TEST(BoundedJPEG, AStreamThatEndsEarlyIsRefusedBeforeItsPixelsAreAllocated)
+{
+    const Bytes file = test::flatProgressiveJPEG(250, 170, 3, 3);
+    for (size_t cut : {file.size() - 2, file.size() / 2, size_t(400)}) {
+        const Bytes truncated(file.begin(), file.begin() + std::ptrdiff_t(cut));
+        EXPECT_FALSE(jpegScans(truncated)) << cut;
+        EXPECT_FALSE(jpeg::decode(truncated, 0)) << cut;
+    }
+}
+
+TEST(BoundedJPEG, ProgressiveCoefficientsBeyondTheBudgetAreRefused)
+{
+    // 400 megapixels of full-resolution colour would need 2.4 GB of coefficients from 2.3 MB.
+    const Bytes huge = test::flatProgressiveJPEG(20000, 20000, 3, 1);
+    const auto scans = jpegScans(huge);
+    ASSERT_TRUE(scans);
+    EXPECT_GT(scans->coefficientBytes, uint64_t(2) << 30);
+    EXPECT_FALSE(jpegDecodingIsBounded(huge));
+    EXPECT_FALSE(jpeg::decode(huge, 1024));
+}
+
+} // namespace
+} // namespace oxel
