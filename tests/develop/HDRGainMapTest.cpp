@@ -127,6 +127,36 @@ TEST(GainMapLocator, OnlyTheFirstPictureStartsAtTheFileItself)
     EXPECT_FALSE(readGainMap(file));
 }
 
+TEST(GainMapLocator, AMapLargerThanItsPictureIsNoMap)
+{
+    test::TempFolder folder;
+    const std::string xmp = test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")");
+    // Same size, half size, and turned against the picture are all ordinary maps.
+    for (const auto& [w, h] : {std::pair{64, 48}, std::pair{32, 24}, std::pair{48, 64}}) {
+        const Bytes file = photoWithMap(64, 48, w, h, flatMap(0.5), xmp);
+        EXPECT_TRUE(containsGainMap(file)) << w << "x" << h;
+        ASSERT_TRUE(readGainMap(file));
+        EXPECT_EQ(readGainMap(file)->pixels.width(), w);
+    }
+    for (const auto& [w, h] : {std::pair{640, 480}, std::pair{65, 48}, std::pair{64, 49}}) {
+        const Bytes file = photoWithMap(64, 48, w, h, flatMap(0.5), xmp);
+        EXPECT_FALSE(containsGainMap(file)) << w << "x" << h;
+        EXPECT_FALSE(readGainMap(file));
+        EXPECT_FALSE(gainMapMetadata(file));
+        std::string reason;
+        EXPECT_FALSE(HDRGainMap::transfer(file, uniform(0.9, 64, 48), RenderContext(), reason));
+        EXPECT_EQ(reason, "no-map:public.jpeg");
+    }
+    const auto path = folder / "giant-map.jpg";
+    test::writeFile(path, photoWithMap(80, 60, 800, 600, flatMap(0.5), xmp));
+    EXPECT_FALSE(SourceImage::load(path).hasGainMap());
+
+    const Bytes heic = test::heicWithGainMap(64, 48, 128, 96, flatMap(0.5), test::appleGainMapXmp());
+    EXPECT_FALSE(containsGainMap(heic));
+    EXPECT_FALSE(readGainMap(heic));
+    EXPECT_TRUE(containsGainMap(test::heicWithGainMap(64, 48, 64, 48, flatMap(0.5), test::appleGainMapXmp())));
+}
+
 TEST(GainMapLocator, IndexIsReadAlikeByAnIndependentReader)
 {
     test::TempFolder folder;

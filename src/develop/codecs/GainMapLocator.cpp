@@ -6,6 +6,7 @@
 #include "develop/codecs/MultiPictureIndex.h"
 #include "develop/colour/ColourTransform.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace oxel {
@@ -30,6 +31,23 @@ std::optional<GainMapKind> kindOfSecondary(std::span<const uint8_t> picture)
     return std::nullopt;
 }
 
+// A map is never larger than its picture (maps are usually a quarter or half its size). A larger
+// one is no map of this picture: carrying it would cost far more than the picture itself, and the
+// export would write the giant map back out. Sides are compared long with long and short with
+// short, as a container may turn the picture and not the map.
+bool fitsPicture(int64_t mapWidth, int64_t mapHeight, int64_t pictureWidth, int64_t pictureHeight)
+{
+    const auto [mapShort, mapLong] = std::minmax(mapWidth, mapHeight);
+    const auto [pictureShort, pictureLong] = std::minmax(pictureWidth, pictureHeight);
+    return mapShort > 0 && mapLong <= pictureLong && mapShort <= pictureShort;
+}
+
+std::optional<JPEGFrame> frameOf(std::span<const uint8_t> picture)
+{
+    const auto segments = jpegSegments(picture);
+    return segments ? jpegFrame(*segments) : std::nullopt;
+}
+
 struct FoundInJPEG {
     std::span<const uint8_t> picture;
     GainMapKind kind;
@@ -39,13 +57,15 @@ struct FoundInJPEG {
 std::optional<FoundInJPEG> findInJPEG(std::span<const uint8_t> file)
 {
     const auto index = locateMultiPictureIndex(file);
-    if (!index) return std::nullopt;
+    const auto primary = index ? frameOf(file) : std::nullopt;
+    if (!primary) return std::nullopt;
     std::optional<FoundInJPEG> found;
     for (size_t i = 1; i < index->index.entries.size(); ++i) {
         const auto picture = index->picture(file, i);
         if (!picture) continue;
         const auto kind = kindOfSecondary(*picture);
-        if (!kind) continue;
+        const auto frame = kind ? frameOf(*picture) : std::nullopt;
+        if (!frame || !fitsPicture(frame->width, frame->height, primary->width, primary->height)) continue;
         if (*kind == GainMapKind::hdr) return FoundInJPEG{*picture, *kind};
         if (!found) found = FoundInJPEG{*picture, *kind};
     }
@@ -81,7 +101,9 @@ FoundInHEIF findInHEIF(const HEIFFile& heif)
         if (heif_image_handle_get_auxiliary_type(aux, &type).code != heif_error_Ok || !type) continue;
         const bool isGainMap = type == heifGainMapType;
         heif_image_handle_free_auxiliary_types(aux, &type);
-        if (isGainMap) return {handle, id};
+        if (isGainMap && fitsPicture(heif_image_handle_get_width(aux), heif_image_handle_get_height(aux),
+                                     heif_image_handle_get_width(primary), heif_image_handle_get_height(primary)))
+            return {handle, id};
     }
     return {};
 }

@@ -28,6 +28,9 @@ struct StoredGainMap {
     std::vector<int> pictureTurns;
 };
 
+// A gain map counts only when it is no larger than the file's picture; a larger one is ignored as
+// no map at all.
+
 // Whether the file carries a gain map, without decoding it.
 bool containsGainMap(std::span<const uint8_t> file);
 
