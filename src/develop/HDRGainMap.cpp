@@ -7,6 +7,7 @@
 #include "imaging/RenderContext.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace oxel {
 
@@ -19,6 +20,17 @@ constexpr double softening = 4.0;
 bool endsWith(std::string_view text, std::string_view suffix)
 {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// Text that a lenient number reader would take whole, non-finite values included.
+bool readsAsAnyNumber(const std::string& text)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    std::strtod(begin, &end);
+    if (end == begin) return false;
+    while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') ++end;
+    return *end == '\0';
 }
 
 std::string noMapReason(std::span<const uint8_t> file)
@@ -54,6 +66,19 @@ std::optional<HDRGainMap::Params> HDRGainMap::Params::of(const Metadata& mapMeta
     // A curve exponent of zero or below would turn every value into infinity or NaN.
     if (gamma && !(*gamma > 0)) gamma.reset();
     return Params{*min, *max, gamma.value_or(1.0f)};
+}
+
+Metadata HDRGainMap::writableMetadata(const Metadata& mapMetadata)
+{
+    Metadata writable = mapMetadata;
+    writable.removeIf([&](std::string_view key) {
+        if (!key.starts_with("Xmp.")) return false;
+        const auto number = mapMetadata.number(key);
+        if (number) return endsWith(key, "Gamma") && !(*number > 0);
+        const auto text = mapMetadata.text(key);
+        return text && readsAsAnyNumber(*text);
+    });
+    return writable;
 }
 
 RGB HDRGainMap::gainWeight(RGB r, float lo, float hi)
@@ -151,7 +176,7 @@ HDRGainMap::auxiliaryData(const Result& result, std::span<const uint8_t> origina
     data.bytesPerRow = w;
     data.data.resize(size_t(w) * size_t(h));
     for (size_t i = 0; i < data.data.size(); ++i) data.data[i] = rgba[i * 4];
-    data.metadata = gainMapMetadata(originalFile);
+    if (const auto metadata = gainMapMetadata(originalFile)) data.metadata = writableMetadata(*metadata);
     data.kind = result.kind;
     data.container = result.container;
     return data;

@@ -65,6 +65,11 @@ struct HDRGainMap {
     static std::optional<AuxiliaryData> auxiliaryData(const Result& result, std::span<const uint8_t> originalFile,
                                                       const RenderContext& context);
 
+    // The map's own metadata as an export writes it back: entries whose text is a number in form
+    // but no finite decimal number (NaN, infinities, exponents past the range) are left out, and
+    // so is a curve exponent of zero or below, which reading takes as the default.
+    static Metadata writableMetadata(const Metadata& mapMetadata);
+
     // The mean gain of a map in stops, rounded to hundredths in single precision.
     static std::optional<double> meanStops(const Image& map, const RenderContext& context, float min, float max,
                                            float gamma);

@@ -201,6 +201,33 @@ TEST(GainMapParams, ReadFromXmpNumbersOnly)
     EXPECT_EQ(params(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2" hdrgm:Gamma="0")"), (HDRGainMap::Params{0, 2, 1}));
 }
 
+TEST(GainMapParams, ValuesThatAreNotFiniteAreNeitherReadNorWrittenBack)
+{
+    const auto xmp = [](const std::string& attributes) {
+        return *Metadata::fromXmp(test::isoGainMapXmp(attributes + R"( hdrgm:OffsetSDR="0.015625")"));
+    };
+    for (const std::string bad : {"NaN", "1e400", "-inf", "Infinity", "-1e-400"}) {
+        SCOPED_TRACE(bad);
+        const Metadata both = xmp(R"(hdrgm:GainMapMin=")" + bad + R"(" hdrgm:GainMapMax=")" + bad + R"(")");
+        EXPECT_FALSE(HDRGainMap::Params::of(both));
+        const Metadata written = HDRGainMap::writableMetadata(both);
+        EXPECT_FALSE(written.contains("Xmp.hdrgm.GainMapMin"));
+        EXPECT_FALSE(written.contains("Xmp.hdrgm.GainMapMax"));
+        EXPECT_EQ(written.number("Xmp.hdrgm.OffsetSDR"), 0.015625);
+
+        const Metadata gamma = xmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2" hdrgm:Gamma=")" + bad + R"(")");
+        EXPECT_EQ(HDRGainMap::Params::of(gamma), (HDRGainMap::Params{0, 2, 1}));
+        EXPECT_FALSE(HDRGainMap::writableMetadata(gamma).contains("Xmp.hdrgm.Gamma"));
+        EXPECT_EQ(HDRGainMap::writableMetadata(gamma).number("Xmp.hdrgm.GainMapMax"), 2.0);
+    }
+    // Text that is no number at all, and an exponent that reading takes as the default.
+    const Metadata odd =
+        xmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2" hdrgm:Gamma="0" hdrgm:BaseRenditionIsHDR="False")");
+    const Metadata written = HDRGainMap::writableMetadata(odd);
+    EXPECT_FALSE(written.contains("Xmp.hdrgm.Gamma"));
+    EXPECT_EQ(written.text("Xmp.hdrgm.BaseRenditionIsHDR"), "False");
+}
+
 // ---- Transfer ----------------------------------------------------------------------------------
 
 class GainMapTransfer : public ::testing::Test {
@@ -317,6 +344,21 @@ TEST_F(GainMapTransfer, AuxiliaryDataIsOneByteAPixelWithTheOriginalMetadata)
     HDRGainMap::Result empty = *result;
     empty.image = uniform(0.5, 0, 5);
     EXPECT_FALSE(HDRGainMap::auxiliaryData(empty, file, context));
+}
+
+TEST_F(GainMapTransfer, TheWrittenMetadataCarriesOnlyFiniteParameters)
+{
+    const Bytes file = photoWithMap(64, 48, 16, 12, flatMap(0.6),
+                                    test::isoGainMapXmp(R"(hdrgm:GainMapMin="NaN" hdrgm:GainMapMax="1e400")"));
+    const auto result = HDRGainMap::transfer(file, uniform(1.0, 64, 48), context, reason);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(reason, "applied:apple");
+    const auto data = HDRGainMap::auxiliaryData(*result, file, context);
+    ASSERT_TRUE(data && data->metadata);
+    const std::string packet = data->metadata->xmpPacket();
+    EXPECT_EQ(packet.find("NaN"), std::string::npos);
+    EXPECT_EQ(packet.find("1e400"), std::string::npos);
+    EXPECT_NE(packet.find("hdrgm"), std::string::npos);
 }
 
 } // namespace
