@@ -136,7 +136,7 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
 {
     TempFolder folder;
     const auto path = folder / "picture.tif";
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    TIFF* tiff = TIFFOpen(path.c_str(), options.large ? "w8" : "w");
     if (!tiff) throw std::runtime_error("cannot write a TIFF");
     const int spp = options.samplesPerPixel, bits = options.bitsPerSample;
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));

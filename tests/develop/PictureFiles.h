@@ -49,6 +49,7 @@ struct TIFFOptions {
     int photometric = -1; // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
     bool palette = false; // 8-bit indices (channel 0 of the pattern) into a colour map
     int tileSize = 0;     // square tiles of this side (a multiple of 16) instead of strips
+    bool large = false;   // the variant with eight-byte offsets
 };
 Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOptions& options = {});
 

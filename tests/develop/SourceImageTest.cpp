@@ -603,6 +603,52 @@ TEST_F(SourceImageTest, CameraRawFilesAreNotReadAsTIFF)
     EXPECT_EQ(fileTypeOf(tiff), FileType::tiff);
 }
 
+TEST_F(SourceImageTest, LargeVariantTIFFReadsLikeTheClassicOne)
+{
+    for (int bits : {8, 16}) {
+        test::TIFFOptions options;
+        options.bitsPerSample = bits;
+        options.dpi = 240;
+        const Bytes classic = test::encodeTIFF(37, 23, test::gradientOf(37, 23), options);
+        options.large = true;
+        const Bytes large = test::encodeTIFF(37, 23, test::gradientOf(37, 23), options);
+        ASSERT_EQ(large[2], 43);
+        EXPECT_EQ(fileTypeOf(large), FileType::tiff);
+        const SourceImage a = SourceImage::load(write("classic.tif", classic));
+        const SourceImage b = SourceImage::load(write("large.tif", large));
+        EXPECT_EQ(b.pixelWidth, 37);
+        EXPECT_EQ(b.bitsPerComponent, bits);
+        EXPECT_EQ(b.dpi, 240);
+        EXPECT_EQ(render(a.image).values, render(b.image).values) << bits;
+        EXPECT_TRUE(SourceImage::thumbnail(write("large-thumb.tif", large), 16));
+    }
+    // A damaged header of the large variant (offsets of another size) is no TIFF.
+    test::TIFFOptions options;
+    options.large = true;
+    Bytes odd = test::encodeTIFF(8, 8, test::gradientOf(8, 8), options);
+    odd[4] = 4;
+    EXPECT_FALSE(fileTypeOf(odd));
+}
+
+TEST_F(SourceImageTest, LargeVariantCameraRawFilesAreNotReadAsTIFF)
+{
+    test::TempFolder folder;
+    const auto path = folder / "raw.dng";
+    TIFF* tiff = TIFFOpen(path.c_str(), "w8");
+    ASSERT_TRUE(tiff);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(4));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(4));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISBLACK));
+    const uint8_t version[4] = {1, 4, 0, 0};
+    TIFFSetField(tiff, TIFFTAG_DNGVERSION, version);
+    std::vector<uint8_t> row(4, 128);
+    for (uint32_t y = 0; y < 4; ++y) TIFFWriteScanline(tiff, row.data(), y, 0);
+    TIFFClose(tiff);
+    EXPECT_EQ(fileTypeOf(test::readFile(path)), FileType::cameraRaw);
+}
+
 TEST_F(SourceImageTest, ChangedFileIsNotReadInPlaceOfTheLoadedOne)
 {
     const auto path = write("changing.png", test::encodePNG(20, 20, test::gradientOf(20, 20)));

@@ -49,6 +49,7 @@ public:
     std::optional<uint64_t> u64le() { return unsignedOf<8>(false); }
     std::optional<uint16_t> u16(bool bigEndian) { return unsignedOf<2>(bigEndian); }
     std::optional<uint32_t> u32(bool bigEndian) { return unsignedOf<4>(bigEndian); }
+    std::optional<uint64_t> u64(bool bigEndian) { return unsignedOf<8>(bigEndian); }
 
 private:
     template <int N>

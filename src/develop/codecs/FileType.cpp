@@ -66,33 +66,66 @@ constexpr uint16_t subIFDsTag = 330;
 constexpr uint16_t photometricCFA = 32803;
 constexpr uint16_t photometricLinearRaw = 34892;
 
+// How a TIFF file lays out its numbers: byte order, and whether it is the large variant whose
+// offsets and counts take eight bytes.
+struct TIFFLayout {
+    bool bigEndian = false;
+    bool large = false;
+
+    // Offsets and value counts share their width.
+    std::optional<uint64_t> offsetOrCount(ByteReader& in) const
+    {
+        if (large) return in.u64(bigEndian);
+        return in.u32(bigEndian);
+    }
+    std::optional<uint64_t> entryCount(ByteReader& in) const
+    {
+        if (large) return in.u64(bigEndian);
+        return in.u16(bigEndian);
+    }
+    size_t valueBytes() const { return large ? 8 : 4; }
+};
+
+constexpr uint16_t long8Type = 16, ifd8Type = 18;
+
+// The first of a SubIFDs entry's directory offsets, stored in place when they fit.
+uint64_t firstSubDirectory(std::span<const uint8_t> bytes, const TIFFLayout& layout, uint16_t type, uint64_t count,
+                           std::span<const uint8_t> value)
+{
+    const bool wide = type == long8Type || type == ifd8Type;
+    const auto read = [&](ByteReader& in) -> std::optional<uint64_t> {
+        if (wide) return in.u64(layout.bigEndian);
+        return in.u32(layout.bigEndian);
+    };
+    ByteReader field(value);
+    if (count <= layout.valueBytes() / (wide ? 8 : 4)) return read(field).value_or(0);
+    ByteReader list(bytes);
+    if (!list.seek(size_t(std::min<uint64_t>(layout.offsetOrCount(field).value_or(0), bytes.size())))) return 0;
+    return read(list).value_or(0);
+}
+
 // Whether a directory (or one of its sub-directories, one level down) describes raw sensor data.
-bool directoryIsRaw(std::span<const uint8_t> bytes, bool bigEndian, uint32_t offset, int depth)
+bool directoryIsRaw(std::span<const uint8_t> bytes, const TIFFLayout& layout, uint64_t offset, int depth)
 {
     ByteReader in(bytes);
-    if (!in.seek(offset)) return false;
-    const auto count = in.u16(bigEndian);
+    if (offset > bytes.size() || !in.seek(size_t(offset))) return false;
+    const auto count = layout.entryCount(in);
     if (!count) return false;
-    for (uint16_t i = 0; i < *count; ++i) {
-        const auto tag = in.u16(bigEndian);
-        const auto type = in.u16(bigEndian);
-        const auto n = in.u32(bigEndian);
-        const auto value = in.bytes(4);
+    for (uint64_t i = 0; i < *count; ++i) {
+        const auto tag = in.u16(layout.bigEndian);
+        const auto type = in.u16(layout.bigEndian);
+        const auto n = layout.offsetOrCount(in);
+        const auto value = in.bytes(layout.valueBytes());
         if (!tag || !type || !n || !value) return false;
         ByteReader field(*value);
         if (*tag == dngVersionTag) return true;
         if (*tag == photometricTag && *type == 3) {
-            const auto photometric = field.u16(bigEndian);
+            const auto photometric = field.u16(layout.bigEndian);
             if (photometric == photometricCFA || photometric == photometricLinearRaw) return true;
         }
         if (*tag == subIFDsTag && depth == 0 && *n >= 1) {
-            // One offset is stored in place; several are stored elsewhere: the first is enough.
-            uint32_t first = field.u32(bigEndian).value_or(0);
-            if (*n > 1) {
-                ByteReader list(bytes);
-                first = list.seek(first) ? list.u32(bigEndian).value_or(0) : 0;
-            }
-            if (first && directoryIsRaw(bytes, bigEndian, first, 1)) return true;
+            const uint64_t first = firstSubDirectory(bytes, layout, *type, *n, *value);
+            if (first && directoryIsRaw(bytes, layout, first, 1)) return true;
         }
     }
     return false;
@@ -108,10 +141,14 @@ std::optional<FileType> tiffKind(std::span<const uint8_t> bytes)
     if (!magic) return std::nullopt;
     // Olympus and Panasonic raw files change the magic number itself.
     if (*magic == 0x4F52 || *magic == 0x5352 || *magic == 0x0055) return FileType::cameraRaw;
-    if (*magic != 42) return std::nullopt;
-    const auto ifd0 = in.u32(big);
-    if (bytes.size() >= 10 && bytes[8] == 'C' && bytes[9] == 'R') return FileType::cameraRaw; // Canon CR2
-    if (ifd0 && directoryIsRaw(bytes, big, *ifd0, 0)) return FileType::cameraRaw;
+    // 43 is the large variant: eight-byte offsets, announced by an offset size of 8.
+    const TIFFLayout layout{big, *magic == 43};
+    if (*magic != 42 && !layout.large) return std::nullopt;
+    if (layout.large && (in.u16(big) != 8 || in.u16(big) != 0)) return std::nullopt;
+    const auto ifd0 = layout.offsetOrCount(in);
+    if (!layout.large && bytes.size() >= 10 && bytes[8] == 'C' && bytes[9] == 'R')
+        return FileType::cameraRaw; // Canon CR2
+    if (ifd0 && directoryIsRaw(bytes, layout, *ifd0, 0)) return FileType::cameraRaw;
     return FileType::tiff;
 }
 
