@@ -75,11 +75,15 @@ std::optional<std::string> base64Decoded(std::string_view text)
 
 std::optional<std::string> base64DecodedStrictly(std::string_view text)
 {
-    // Every other spelling of the same bytes (a stray character, missing or extra padding, stray
-    // bits in the last group) encodes back to a different text.
-    auto bytes = base64Decoded(text);
-    if (!bytes || base64Encoded(*bytes) != text) return std::nullopt;
-    return bytes;
+    if (text.size() % 4 != 0) return std::nullopt;
+    const size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
+    const std::string_view digits = text.substr(0, text.size() - padding);
+    for (char c : digits)
+        if (sextets[uint8_t(c)] < 0) return std::nullopt;
+    // The last digit before the padding carries bits past the last byte, which must be zero.
+    const int strayBits = padding == 2 ? 0x0F : padding == 1 ? 0x03 : 0;
+    if (padding > 0 && (sextets[uint8_t(digits.back())] & strayBits) != 0) return std::nullopt;
+    return base64Decoded(text);
 }
 
 } // namespace oxel

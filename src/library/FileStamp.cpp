@@ -4,6 +4,16 @@
 
 namespace oxel {
 
+FileStamp FileStamp::of(const FileState& state)
+{
+    return {int64_t(state.size), Date(std::chrono::nanoseconds(state.modifiedNanoseconds))};
+}
+
+bool FileStamp::agreesWith(const FileStamp& other) const
+{
+    return size == other.size && std::chrono::abs(modified - other.modified) < std::chrono::seconds(1);
+}
+
 FileStamp FileStamp::read(const Json& object)
 {
     return {requiredInteger(object, "size"), requiredDate(object, "modified")};

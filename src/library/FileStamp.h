@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/JsonFields.h"
+#include "develop/SourceCache.h"
 #include "library/InternetDate.h"
 
 #include <cstdint>
@@ -14,6 +15,13 @@ struct FileStamp {
     Date modified;
 
     bool operator==(const FileStamp&) const = default;
+
+    // The size and modification time of a file as the develop engine found it.
+    static FileStamp of(const FileState& state);
+
+    // The same size, and modification dates less than a second apart: a stamp read back from a
+    // record agrees with a fresh one of the unchanged file.
+    bool agreesWith(const FileStamp& other) const;
 
     // Read and write "size" and "modified"; a failure throws `JsonFieldError`.
     static FileStamp read(const Json& object);

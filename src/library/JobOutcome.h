@@ -10,6 +10,7 @@
 
 namespace oxel {
 
+struct AnalysisResponse;
 struct ResultWire;
 
 // What one delivered result holds: everything the develop order and the exporter read, plus
@@ -19,9 +20,10 @@ struct ResultWire;
 struct JobOutcome : DevelopInput {
     using DevelopInput::DevelopInput;
 
-    std::optional<std::string> planDecline; // why the preview plan was declined
-    std::vector<Bitmap> lookThumbs;         // chosen look first, then the runner-up
-    std::shared_ptr<const ResultWire> wire; // the result's bytes as received, kept by the job runner
+    std::shared_ptr<const AnalysisResponse> analysis; // came with the result, or was built on this machine
+    std::optional<std::string> planDecline;           // why the preview plan was declined
+    std::vector<Bitmap> lookThumbs;                   // chosen look first, then the runner-up
+    std::shared_ptr<const ResultWire> wire;           // the result's bytes as received, kept by the job runner
 };
 
 } // namespace oxel

@@ -276,5 +276,22 @@ TEST(RecordJson, BytesThatAreNoRecordFailCleanly)
     EXPECT_EQ(BatchRecord::decode(json.dump()).error().key, "images");
 }
 
+TEST(FileStamp, AStampReadBackAgreesWithAFreshOneOfTheSameFile)
+{
+    FileState state;
+    state.size = 5'000'000'000;
+    state.modifiedNanoseconds = 1'779'010'867'750'000'000; // a fraction of a second past
+    const FileStamp fresh = FileStamp::of(state);
+    auto record = minimalImageRecord();
+    record.sentBack = fresh;
+    const FileStamp readBack = *ImageRecord::decode(*record.encode())->sentBack;
+
+    EXPECT_NE(readBack, fresh);
+    EXPECT_TRUE(readBack.agreesWith(fresh));
+    EXPECT_TRUE(fresh.agreesWith(readBack));
+    EXPECT_FALSE((FileStamp{fresh.size + 1, fresh.modified}).agreesWith(fresh));
+    EXPECT_FALSE((FileStamp{fresh.size, readBack.modified - std::chrono::seconds(1)}).agreesWith(fresh));
+}
+
 } // namespace
 } // namespace oxel
