@@ -252,7 +252,11 @@ private:
     // --- operands ---
 
     // A map that an earlier operator (or the graph's input) made.
-    std::pair<int32_t, MapShape> mapInput(int32_t index)
+    struct MapInput {
+        int32_t tensor;
+        MapShape shape;
+    };
+    MapInput mapInput(int32_t index)
     {
         tensorIndex(index);
         const auto found = maps_.find(index);
@@ -275,8 +279,8 @@ private:
             shape.insert(shape.end(), tensor.shape.begin(), tensor.shape.end());
             return {-1, tensor.values, mapShapeOf(shape)};
         }
-        const auto [map, shape] = mapInput(index);
-        return {map, nullptr, shape};
+        const MapInput input = mapInput(index);
+        return {input.tensor, nullptr, input.shape};
     }
 
     const Tensor& constantInput(int32_t index, ElementType type)
@@ -424,11 +428,14 @@ private:
         require(op.inputs.size() == 2 || op.inputs.size() == 3, "a convolution has the wrong number of inputs");
         const FlatTable& options = optionsOf(op, OptionsType::conv);
         requireUndilated(options, 4);
-        const auto [in, inShape] = mapInput(op.inputs[0]);
+        const MapInput input = mapInput(op.inputs[0]);
+        const int32_t in = input.tensor;
+        const MapShape inShape = input.shape;
         auto kernel = std::make_shared<const ConvKernel>(convKernel(op, inShape.channels));
-        const auto [window, height, width] = placementOf(options, inShape, kernel->height, kernel->width);
+        const Placement placed = placementOf(options, inShape, kernel->height, kernel->width);
+        const Window window = placed.window;
         const Activation activation = activationOf(options.scalar<int8_t>(3, 0));
-        const MapShape outShape{height, width, kernel->outChannels};
+        const MapShape outShape{placed.height, placed.width, kernel->outChannels};
         const int32_t out = mapOutput(op.outputs[0], outShape);
         addStep({in, out}, [=](float* const* maps) {
             convolve(maps[0], inShape, *kernel, window, activation, maps[1], outShape);
@@ -440,7 +447,9 @@ private:
         require(op.inputs.size() == 2 || op.inputs.size() == 3, "a convolution has the wrong number of inputs");
         const FlatTable& options = optionsOf(op, OptionsType::depthwiseConv);
         requireUndilated(options, 5);
-        const auto [in, inShape] = mapInput(op.inputs[0]);
+        const MapInput input = mapInput(op.inputs[0]);
+        const int32_t in = input.tensor;
+        const MapShape inShape = input.shape;
         const Tensor& weights = constantInput(op.inputs[1], ElementType::float32);
         const auto [one, height, width, outChannels] = kernelShape(weights);
         require(one == 1 && outChannels % inShape.channels == 0, "a depthwise kernel's shape does not fit its input");
@@ -449,9 +458,10 @@ private:
         require(declared == 0 || declared == multiplier, "a depth multiplier differs from the kernel's shape");
         auto kernel = std::make_shared<const DepthwiseKernel>(
             DepthwiseKernel{height, width, multiplier, outChannels, *weights.values, biasOf(op, 2, outChannels)});
-        const auto [window, outHeight, outWidth] = placementOf(options, inShape, height, width);
+        const Placement placed = placementOf(options, inShape, height, width);
+        const Window window = placed.window;
         const Activation activation = activationOf(options.scalar<int8_t>(4, 0));
-        const MapShape outShape{outHeight, outWidth, outChannels};
+        const MapShape outShape{placed.height, placed.width, outChannels};
         const int32_t out = mapOutput(op.outputs[0], outShape);
         addStep({in, out}, [=](float* const* maps) {
             convolveDepthwise(maps[0], inShape, *kernel, window, activation, maps[1], outShape);
@@ -467,7 +477,9 @@ private:
         std::memcpy(&strideX, op.customOptions.data() + 4, 4);
         std::memcpy(&strideY, op.customOptions.data() + 8, 4);
         require(padding == 1 || padding == 2, "the transposed convolution's padding is neither same nor valid");
-        const auto [in, inShape] = mapInput(op.inputs[0]);
+        const MapInput input = mapInput(op.inputs[0]);
+        const int32_t in = input.tensor;
+        const MapShape inShape = input.shape;
         auto kernel = std::make_shared<const ConvKernel>(convKernel(op, inShape.channels));
         // The output is laid out as the input of a convolution that would give this input back.
         const auto axis = [&](int inSize, int k, int stride) {
@@ -489,7 +501,9 @@ private:
     {
         requireInputs(op, 1);
         const FlatTable& options = optionsOf(op, OptionsType::pool);
-        const auto [in, inShape] = mapInput(op.inputs[0]);
+        const MapInput input = mapInput(op.inputs[0]);
+        const int32_t in = input.tensor;
+        const MapShape inShape = input.shape;
         const int filterW = options.scalar<int32_t>(3, 0), filterH = options.scalar<int32_t>(4, 0);
         require(filterH == inShape.height && filterW == inShape.width, "only whole-map average pooling is supported");
         const Placement placement = placementOf(options, inShape, filterH, filterW);
@@ -503,7 +517,9 @@ private:
     {
         requireInputs(op, 1);
         require(!op.options || op.optionsType == 0, "an activation carries options");
-        const auto [in, shape] = mapInput(op.inputs[0]);
+        const MapInput input = mapInput(op.inputs[0]);
+        const int32_t in = input.tensor;
+        const MapShape shape = input.shape;
         const int32_t out = mapOutput(op.outputs[0], shape);
         addStep({in, out}, [=](float* const* maps) { function(maps[0], maps[1], shape.size()); });
     }
@@ -535,7 +551,9 @@ private:
         const FlatTable& options = optionsOf(op, OptionsType::resizeBilinear);
         const bool alignCorners = options.scalar<uint8_t>(2, 0), halfPixel = options.scalar<uint8_t>(3, 0);
         require(!(alignCorners && halfPixel), "a resize cannot both align corners and centre half pixels");
-        const auto [in, inShape] = mapInput(op.inputs[0]);
+        const MapInput input = mapInput(op.inputs[0]);
+        const int32_t in = input.tensor;
+        const MapShape inShape = input.shape;
         const Tensor& size = constantInput(op.inputs[1], ElementType::int32);
         require(size.integers.size() == 2, "a resize's size is not two numbers");
         const int height = size.integers[0], width = size.integers[1];
