@@ -61,7 +61,10 @@ std::optional<Bitmap> SourceCache::bitmap(const std::string& key, const Decode& 
         const std::shared_ptr<Entry> entry = found->second;
         entry->ready.wait(lock, [&] { return entry->done; });
         entry->lastUse = ++clock_;
-        if (entry->bitmap) return entry->bitmap;
+        if (entry->bitmap) {
+            ++statistics_.hits;
+            return entry->bitmap;
+        }
         // The decode that was waited for failed; this caller tries for itself.
         lock.unlock();
         return decode();
@@ -86,6 +89,8 @@ std::optional<Bitmap> SourceCache::bitmap(const std::string& key, const Decode& 
     if (decoded) {
         entry->bytes = decoded->byteCount();
         bytesHeld_ += entry->bytes;
+        ++statistics_.made;
+        statistics_.bytesMade += entry->bytes;
         evictOverLimit(key);
     } else if (auto it = entries_.find(key); it != entries_.end() && it->second == entry) {
         entries_.erase(it);
@@ -105,7 +110,21 @@ void SourceCache::evictOverLimit(const std::string& keep)
         if (oldest == entries_.end()) return;
         bytesHeld_ -= oldest->second->bytes;
         entries_.erase(oldest);
+        ++statistics_.evicted;
     }
+}
+
+SourceCache::Statistics SourceCache::statistics() const
+{
+    std::lock_guard lock(mutex_);
+    return statistics_;
+}
+
+bool SourceCache::contains(const std::string& key) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = entries_.find(key);
+    return found != entries_.end() && found->second->done;
 }
 
 size_t SourceCache::bytesHeld() const

@@ -45,6 +45,17 @@ public:
     // The picture under `key`, decoded with `decode` when it is not held; failures are not kept.
     std::optional<Bitmap> bitmap(const std::string& key, const Decode& decode);
 
+    // What the cache has done since it was made: pictures made (decoded or rendered) and their
+    // bytes, requests answered from memory, pictures let go to stay within the bound.
+    struct Statistics {
+        uint64_t made = 0;
+        uint64_t bytesMade = 0;
+        uint64_t hits = 0;
+        uint64_t evicted = 0;
+    };
+    Statistics statistics() const;
+    bool contains(const std::string& key) const;
+
     size_t bytesHeld() const;
     size_t byteLimit() const { return byteLimit_; }
     void clear();
@@ -57,6 +68,7 @@ private:
     size_t byteLimit_;
     size_t bytesHeld_ = 0;
     uint64_t clock_ = 0;
+    Statistics statistics_;
     std::map<std::string, std::shared_ptr<Entry>> entries_;
 };
 

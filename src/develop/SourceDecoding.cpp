@@ -38,13 +38,13 @@ std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const 
     return bitmapOf(*samples, file.header.icc);
 }
 
-namespace {
-
-std::string cacheKey(const std::filesystem::path& path, const FileState& stamp)
+std::string pictureKey(const std::filesystem::path& path, const FileState& stamp)
 {
     return path.string() + '\n' + std::to_string(stamp.size) + ':' + std::to_string(stamp.modifiedNanoseconds) + ':' +
            std::to_string(stamp.inode) + ':' + std::to_string(stamp.device);
 }
+
+namespace {
 
 std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const FileState& stamp)
 {
@@ -87,13 +87,7 @@ private:
 
 std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp)
 {
-    return SourceCache::shared().bitmap(cacheKey(path, stamp), [&] { return decodeStamped(path, stamp); });
-}
-
-std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp,
-                                   std::span<const uint8_t> bytes, const PictureFile& file)
-{
-    return SourceCache::shared().bitmap(cacheKey(path, stamp), [&] { return decodeStoredPicture(bytes, file, 0); });
+    return SourceCache::shared().bitmap(pictureKey(path, stamp), [&] { return decodeStamped(path, stamp); });
 }
 
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file)

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace oxel {
 
@@ -36,13 +37,13 @@ std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes);
 // smaller picture whose longer side still reaches it.
 std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const PictureFile& file, int64_t minLongSide);
 
+// The cache key of a file's content at a stamp; pictures made from it add their own suffix.
+std::string pictureKey(const std::filesystem::path& path, const FileState& stamp);
+
 // The stored picture of a stamped file as a lazy picture, decoded through the shared cache when a
 // render first needs it. A file whose stamp no longer matches renders black and says so once on
 // standard error; `storedBitmap` gives the checked result.
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file);
 std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp);
-// The same, decoded from bytes already read from that file at that stamp.
-std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp,
-                                   std::span<const uint8_t> bytes, const PictureFile& file);
 
 } // namespace oxel

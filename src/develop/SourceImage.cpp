@@ -39,11 +39,6 @@ SourceImage SourceImage::load(const std::filesystem::path& file)
     if (!bytes) throw LoadError(file);
     const auto picture = readPictureFile(*bytes);
     if (!picture) throw LoadError(file);
-    // Decoding now finds damaged pixel data while the caller can still be told, and leaves the
-    // picture in the shared cache for the render that usually follows.
-    const auto decoded = storedBitmap(file, *stamp, *bytes, *picture);
-    if (!decoded || decoded->width() != picture->header.width || decoded->height() != picture->header.height)
-        throw LoadError(file);
 
     const PictureHeader& header = picture->header;
     SourceImage source;
@@ -62,6 +57,7 @@ SourceImage SourceImage::load(const std::filesystem::path& file)
     source.utType = std::string(typeIdentifier(picture->type));
     source.image = lazyStoredPicture(file, *stamp, *picture).oriented(source.orientation);
     source.carriesGainMap = containsGainMap(*bytes);
+    if (!source.thumbnail(intakeThumbnailPixels, *bytes, *picture)) throw LoadError(file);
     return source;
 }
 

@@ -19,6 +19,8 @@
 
 namespace oxel {
 
+struct PictureFile;
+
 // One original photograph as the program holds it after reading its file: the picture (upright,
 // values as stored, to be read in `colorSpace`), its size, depth, resolution, metadata and type.
 // A value: copies share everything, and nothing changes after loading. The pixels are not held:
@@ -52,7 +54,14 @@ struct SourceImage {
     int orientation = 1; // the EXIF orientation that `image` applied
     bool carriesGainMap = false;
 
-    // Reads a JPEG, PNG, TIFF, HEIC/HEIF or PSD/PSB file; throws `LoadError` when it cannot.
+    // The longer side of the thumbnail that intake shows.
+    static constexpr int intakeThumbnailPixels = 1024;
+
+    // Reads a JPEG, PNG, TIFF, HEIC/HEIF or PSD/PSB file; throws `LoadError` when it cannot. Only
+    // what intake needs is read: the header, metadata and profile, and the intake thumbnail, made
+    // from a reduced decode where the format has one and kept in the shared cache. Making it reads
+    // through all of the picture's coded data, so a damaged file fails here. The full picture is
+    // decoded when it is first needed.
     static SourceImage load(const std::filesystem::path& file);
 
     // The shared sRGB space of the program.
@@ -68,7 +77,8 @@ struct SourceImage {
     std::optional<Bitmap> storedPixels() const;
 
     // An upright picture whose longer side is `maxPixels` (or the picture's own, when smaller),
-    // tagged with the file's colour space; nothing when the file cannot be read.
+    // tagged with the file's colour space; nothing when the file cannot be read. Kept in the
+    // shared cache.
     std::optional<Bitmap> thumbnail(int maxPixels) const;
     static std::optional<Bitmap> thumbnail(const std::filesystem::path& file, int maxPixels);
 
@@ -80,7 +90,8 @@ struct SourceImage {
     // A short text naming the colour profile, for the views.
     std::string profileLabel() const;
 
-    // The picture at `previewSize`, colour-matched into `colourSpace`, RGBX at 16 or 8 bits.
+    // The picture at `previewSize`, colour-matched into `colourSpace`, RGBX at 16 or 8 bits. Made
+    // from a reduced decode where the format has one, and kept in the shared cache.
     std::optional<Bitmap> previewImage(const ColourSpace& colourSpace, bool sixteenBit) const;
 
     // The upload picture: the sRGB 8-bit preview as a JPEG at quality 0.92.
@@ -91,6 +102,10 @@ struct SourceImage {
 
     // The description text of an ICC profile; nothing when it cannot be read.
     static std::optional<std::string> iccDescription(std::span<const uint8_t> icc);
+
+private:
+    // The thumbnail, made from bytes already read at `stamp` when the cache does not hold it.
+    std::optional<Bitmap> thumbnail(int maxPixels, std::span<const uint8_t> bytes, const PictureFile& file) const;
 };
 
 } // namespace oxel

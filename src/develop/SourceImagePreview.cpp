@@ -44,16 +44,14 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& f
     return readStampedFile(file, *stamp);
 }
 
-std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
+std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureFile& file, int maxPixels)
 {
     if (maxPixels < 1) return std::nullopt;
-    const auto file = readPictureFile(bytes);
-    if (!file) return std::nullopt;
-    const auto decoded = decodeStoredPicture(bytes, *file, maxPixels);
+    const auto decoded = decodeStoredPicture(bytes, file, maxPixels);
     if (!decoded) return std::nullopt;
-    const int orientation = file->header.orientation;
-    const int64_t width = swapsSides(orientation) ? file->header.height : file->header.width;
-    const int64_t height = swapsSides(orientation) ? file->header.width : file->header.height;
+    const int orientation = file.header.orientation;
+    const int64_t width = swapsSides(orientation) ? file.header.height : file.header.width;
+    const int64_t height = swapsSides(orientation) ? file.header.width : file.header.height;
     const int64_t longSide = std::max(width, height);
     const int64_t target = std::min<int64_t>(maxPixels, longSide);
     const auto side = [&](int64_t s) {
@@ -62,7 +60,22 @@ std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
     const UprightSize size{side(width), side(height)};
     const Image picture = uprightScaled(*decoded, orientation, size);
     return RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8,
-                                        resolveColour(file->header).space);
+                                        resolveColour(file.header).space);
+}
+
+std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)
+{
+    const auto file = readPictureFile(bytes);
+    if (!file) return std::nullopt;
+    return thumbnailOf(bytes, *file, maxPixels);
+}
+
+// A short, stable name for a colour space inside a cache key.
+std::string spaceKey(const ColourSpace& space)
+{
+    uint64_t hash = 1469598103934665603ull;
+    for (uint8_t byte : space.icc) hash = (hash ^ byte) * 1099511628211ull;
+    return space.name + '/' + std::to_string(space.icc.size()) + '/' + std::to_string(hash);
 }
 
 } // namespace
@@ -76,9 +89,17 @@ std::optional<Bitmap> SourceImage::thumbnail(const std::filesystem::path& file, 
 
 std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
 {
-    const auto bytes = readStampedFile(url, stamp);
-    if (!bytes) return std::nullopt;
-    return thumbnailOf(*bytes, maxPixels);
+    return SourceCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels), [&] {
+        const auto bytes = readStampedFile(url, stamp);
+        return bytes ? thumbnailOf(*bytes, maxPixels) : std::nullopt;
+    });
+}
+
+std::optional<Bitmap> SourceImage::thumbnail(int maxPixels, std::span<const uint8_t> bytes,
+                                             const PictureFile& file) const
+{
+    return SourceCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels),
+                                        [&] { return thumbnailOf(bytes, file, maxPixels); });
 }
 
 std::pair<double, double> SourceImage::previewSize(double width, double height)
@@ -109,18 +130,21 @@ std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, 
     const auto [previewWidth, previewHeight] = previewSize(double(pixelWidth), double(pixelHeight));
     const UprightSize size{int64_t(previewWidth), int64_t(previewHeight)};
     if (size.width <= 0 || size.height <= 0) return std::nullopt;
-    const auto bytes = readStampedFile(url, stamp);
-    if (!bytes) return std::nullopt;
-    const auto file = readPictureFile(*bytes);
-    if (!file) return std::nullopt;
-    const auto decoded = decodeStoredPicture(*bytes, *file, std::max(size.width, size.height));
-    if (!decoded) return std::nullopt;
-    const Image picture = uprightScaled(*decoded, orientation, size);
-    // An 8-bit preview is drawn from 8-bit samples, a 16-bit one from 16-bit samples.
-    const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
-    const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, format);
-    if (!rendered) return std::nullopt;
-    return matchColours(*rendered, colorSpace, colourSpace, sixteenBit);
+    const std::string key = pictureKey(url, stamp) + "\npreview " + spaceKey(colourSpace) + (sixteenBit ? " 16" : " 8");
+    return SourceCache::shared().bitmap(key, [&]() -> std::optional<Bitmap> {
+        const auto bytes = readStampedFile(url, stamp);
+        if (!bytes) return std::nullopt;
+        const auto file = readPictureFile(*bytes);
+        if (!file) return std::nullopt;
+        const auto decoded = decodeStoredPicture(*bytes, *file, std::max(size.width, size.height));
+        if (!decoded) return std::nullopt;
+        const Image picture = uprightScaled(*decoded, orientation, size);
+        // An 8-bit preview is drawn from 8-bit samples, a 16-bit one from 16-bit samples.
+        const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
+        const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, format);
+        if (!rendered) return std::nullopt;
+        return matchColours(*rendered, colorSpace, colourSpace, sixteenBit);
+    });
 }
 
 std::optional<std::vector<uint8_t>> SourceImage::jpegData() const

@@ -665,6 +665,55 @@ TEST_F(SourceImageTest, ChangedFileIsNotReadInPlaceOfTheLoadedOne)
     EXPECT_EQ(render(SourceImage::load(path).image).at(10, 10), (RGB{1, 1, 1}));
 }
 
+TEST_F(SourceImageTest, LoadingDecodesNoMoreThanTheIntakeThumbnail)
+{
+    SourceCache& cache = SourceCache::shared();
+    const auto path = write("large.jpg", test::encodeJPEG(4000, 3000, test::gradientOf(4000, 3000)));
+    cache.clear();
+    const auto before = cache.statistics();
+    const SourceImage source = SourceImage::load(path);
+    const auto thumbnail = source.thumbnail(SourceImage::intakeThumbnailPixels);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width(), 1024);
+    EXPECT_EQ(thumbnail->height(), 768);
+    const auto afterIntake = cache.statistics();
+    // One picture was made, the thumbnail, and intake's own request found it.
+    EXPECT_EQ(afterIntake.made - before.made, 1u);
+    EXPECT_EQ(afterIntake.bytesMade - before.bytesMade, thumbnail->byteCount());
+    EXPECT_GE(afterIntake.hits - before.hits, 1u);
+    EXPECT_FALSE(cache.contains(pictureKey(path, source.stamp)));
+
+    // The full picture is decoded when a render first asks for it.
+    EXPECT_EQ(render(source.image.cropped(Rect(0, 0, 4, 4))).width, 4);
+    const auto afterRender = cache.statistics();
+    EXPECT_EQ(afterRender.made - afterIntake.made, 1u);
+    EXPECT_GE(afterRender.bytesMade - afterIntake.bytesMade, 4000u * 3000u * 3u);
+}
+
+TEST_F(SourceImageTest, ReducedDecodingStillFindsADamagedPhotographAtLoad)
+{
+    const Bytes good = test::encodeJPEG(4000, 3000, test::gradientOf(4000, 3000));
+    for (size_t cut : {good.size() / 3, good.size() * 2 / 3, good.size() - 9}) {
+        const auto path = write("cut.jpg", Bytes(good.begin(), good.begin() + long(cut)));
+        EXPECT_EQ(loadError(path), "could not read cut.jpg") << "cut at " << cut;
+    }
+}
+
+TEST_F(SourceImageTest, FileChangedAfterLoadIsRefusedWhenItsPixelsAreFirstNeeded)
+{
+    const auto path = write("later.jpg", test::encodeJPEG(300, 200, test::gradientOf(300, 200)));
+    const SourceImage source = SourceImage::load(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    test::writeFile(path, test::encodeJPEG(300, 200, [](int, int, int) { return 1.0; }));
+    EXPECT_FALSE(source.storedPixels());
+    EXPECT_FALSE(source.previewImage(SourceImage::sRGB(), false));
+    EXPECT_FALSE(source.jpegData());
+    EXPECT_EQ(render(source.image).at(150, 100), RGB{});
+    // The thumbnail made at load shows what was loaded; any other size is refused.
+    EXPECT_TRUE(source.thumbnail(SourceImage::intakeThumbnailPixels));
+    EXPECT_FALSE(source.thumbnail(64));
+}
+
 // ---- Services ----------------------------------------------------------------------------------
 
 TEST(SourceImageCaptureDate, TakesTheFirstDateThatParsesAsLocalTime)
