@@ -82,7 +82,7 @@ std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, bool alternat
     const Image image = develop(outcome, alternative, strength, colour, grainEnabled);
     const Rect extent = image.extent();
     if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;
-    const auto width = int64_t(std::round(extent.width)), height = int64_t(std::round(extent.height));
+    const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
     return renderBanded(image.translated(-extent.x, -extent.y), width, height, false, outcome.transfer.documentSpace(),
                         outcome.transfer.context());
 }

@@ -4,19 +4,22 @@ namespace oxel {
 
 namespace {
 
+// Everything the export knows of a format, in one place: every other reader asks here.
 struct FormatFacts {
     ExportFormat format;
-    std::string_view raw;
+    std::string_view raw; // also the format's word in messages
     std::string_view typeIdentifier;
     bool sixteenBit;
+    bool gainMap;
+    std::string_view extension;
 };
 
 constexpr std::array<FormatFacts, 5> formatFacts = {{
-    {ExportFormat::psd, "psd", "com.adobe.photoshop-image", true},
-    {ExportFormat::tiff, "tiff", "public.tiff", true},
-    {ExportFormat::jpeg, "jpeg", "public.jpeg", false},
-    {ExportFormat::png, "png", "public.png", true},
-    {ExportFormat::heic, "heic", "public.heic", false},
+    {ExportFormat::psd, "psd", "com.adobe.photoshop-image", true, false, "psd"},
+    {ExportFormat::tiff, "tiff", "public.tiff", true, false, "tif"},
+    {ExportFormat::jpeg, "jpeg", "public.jpeg", false, true, "jpg"},
+    {ExportFormat::png, "png", "public.png", true, false, "png"},
+    {ExportFormat::heic, "heic", "public.heic", false, true, "heic"},
 }};
 
 const FormatFacts& factsOf(ExportFormat format)
@@ -46,6 +49,23 @@ std::string_view typeIdentifier(ExportFormat format)
 bool allowsSixteenBit(ExportFormat format)
 {
     return factsOf(format).sixteenBit;
+}
+
+bool carriesGainMap(ExportFormat format)
+{
+    return factsOf(format).gainMap;
+}
+
+std::string_view temporaryExtension(ExportFormat format)
+{
+    return factsOf(format).extension;
+}
+
+std::string layeredTemporarySuffix(ExportFormat format)
+{
+    std::string suffix = ".";
+    suffix += temporaryExtension(format);
+    return suffix + ".part";
 }
 
 ExportFormat exportFormatForSourceType(std::optional<std::string_view> type)

@@ -21,6 +21,13 @@ std::optional<ExportFormat> exportFormatFromRawValue(std::string_view raw);
 std::string_view typeIdentifier(ExportFormat format);
 // Whether the format can hold 16 bits a channel.
 bool allowsSixteenBit(ExportFormat format);
+// Whether a file of the format can carry the original's HDR gain map.
+bool carriesGainMap(ExportFormat format);
+// "psd", "tif", "jpg", "png", "heic": the format's file extension, which the flat writer's
+// temporary file takes.
+std::string_view temporaryExtension(ExportFormat format);
+// ".psd.part", ".tif.part": what the layered writer's temporary file ends in.
+std::string layeredTemporarySuffix(ExportFormat format);
 // The format an original is written back in, from its type identifier (none: JPEG); formats that
 // can't be written back (GIF and the like) become JPEG.
 ExportFormat exportFormatForSourceType(std::optional<std::string_view> sourceTypeIdentifier);

@@ -152,18 +152,13 @@ Output outputColour(Image working, const SourceImage& source, const DevelopInput
     return {inSRGB ? std::move(*inSRGB) : std::move(working), ColourSpace::sRGB()};
 }
 
-int64_t roundedSide(double side)
-{
-    return int64_t(std::round(side));
-}
-
 FlatWriteOriginal flatOriginal(const SourceImage& source, ExportFormat format)
 {
     FlatWriteOriginal original;
     original.metadata = source.properties;
     original.dpi = source.dpi;
     original.hasGainMap = source.hasGainMap();
-    if (original.hasGainMap && (format == ExportFormat::jpeg || format == ExportFormat::heic)) {
+    if (original.hasGainMap && carriesGainMap(format)) {
         if (auto bytes = source.gainMapFile())
             original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::move(*bytes));
     }

@@ -24,20 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string_view formatWord(ExportFormat format)
-{
-    return rawValue(format);
-}
-
-int64_t roundedSide(double side)
-{
-    return int64_t(std::round(side));
-}
-
 bool sixteenBitFor(const ExportOptions& options)
 {
-    return options.sixteenBit && (options.format == ExportFormat::psd || options.format == ExportFormat::tiff ||
-                                  options.format == ExportFormat::png);
+    return options.sixteenBit && allowsSixteenBit(options.format);
 }
 
 ExportFailure writeFailed(std::string text)
@@ -49,7 +38,7 @@ ExportFailure writeFailed(std::string text)
 std::string destinationTrouble(const fs::path& folder, ExportFormat format)
 {
     std::error_code error;
-    const std::string prefix = "could not create " + std::string(formatWord(format)) + " destination: ";
+    const std::string prefix = "could not create " + std::string(rawValue(format)) + " destination: ";
     if (!fs::is_directory(folder, error)) return prefix + "the folder " + folder.string() + " is not there";
     if (::access(folder.c_str(), W_OK) != 0) return prefix + "the folder " + folder.string() + " cannot be written to";
     return prefix + "imageio would not write " + std::string(typeIdentifier(format));
@@ -126,9 +115,8 @@ struct GainMapOutcome {
 GainMapOutcome carryGainMap(const Image& picture, const FlatWriteOriginal& original, ExportFormat format,
                             const RenderContext& context, const FlatWriteServices& services)
 {
-    const bool canCarry = format == ExportFormat::heic || format == ExportFormat::jpeg;
     if (!original.hasGainMap) return {std::nullopt, "no-map"};
-    if (!canCarry) return {std::nullopt, "format-cannot-carry"};
+    if (!carriesGainMap(format)) return {std::nullopt, "format-cannot-carry"};
     // The file could not be read again (it changed or went away since it was loaded).
     if (!original.gainMapFile) return {std::nullopt, "no-map:unreadable"};
     if (!services.carryGainMap) return {std::nullopt, "no-kernel"};
@@ -199,7 +187,7 @@ std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Meta
     if (gainMap) {
         if (auto bytes = encodedWith(bitmap, metadata, dpi, options, gainMap)) return bytes;
         std::fprintf(stderr, "[export] the gain map could not be written into the %s file; it goes without one\n",
-                     std::string(formatWord(options.format)).c_str());
+                     std::string(rawValue(options.format)).c_str());
         gainMap = nullptr;
     }
     return encodedWith(bitmap, metadata, dpi, options, nullptr);
@@ -269,18 +257,6 @@ std::optional<CarriedGainMap> carryOriginalGainMap(std::span<const uint8_t> orig
     return carried;
 }
 
-std::string_view temporaryExtension(ExportFormat format)
-{
-    switch (format) {
-    case ExportFormat::psd: return "psd";
-    case ExportFormat::tiff: return "tif";
-    case ExportFormat::jpeg: return "jpg";
-    case ExportFormat::png: return "png";
-    case ExportFormat::heic: return "heic";
-    }
-    return "tmp";
-}
-
 ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& original, const fs::path& destination,
                                         const ExportOptions& options, const ColourSpace& colourSpace,
                                         const RenderContext& context, const FlatWriteServices& services)
@@ -307,7 +283,7 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     addResolution(metadata, original.dpi);
     const GainMapPicture* mapToWrite = gainMap.map ? &gainMap.map->picture : nullptr;
     if (!writeFile(bitmap, temporary, metadata, original, options, mapToWrite))
-        return writeFailed("could not write " + std::string(formatWord(format)));
+        return writeFailed("could not write " + std::string(rawValue(format)));
     if (!mapToWrite) gainMap.map.reset();
     const FlatWriteResult result{gainMap.map.has_value(), gainMap.why};
 

@@ -79,7 +79,4 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
                                         const ColourSpace& colourSpace, const RenderContext& context,
                                         const FlatWriteServices& services = {});
 
-// "psd", "tif", "jpg", "png", "heic": the temporary file's extension.
-std::string_view temporaryExtension(ExportFormat format);
-
 } // namespace oxel

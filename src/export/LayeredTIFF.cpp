@@ -1,5 +1,6 @@
 // The layered TIFF: a plain big-endian, uncompressed 16-bit RGB TIFF of the composite whose
 // Photoshop data block (tag 37724) carries the layers.
+#include "export/ExportOptions.h"
 #include "export/PSDWriter.h"
 
 #include <cmath>
@@ -124,7 +125,7 @@ void PSDWriter::writeTIFF(const std::filesystem::path& destination, const FileAs
     tail.putZeros(size_t(blockBytes - 48 - layerInfo.length()));
     tail.putZeros(size_t(imageAt - blockAt - blockBytes));
     file.appendFile(composite, rowBytes * uint64_t(height));
-    writeThroughTemporary(file, destination, ".tif.part");
+    writeThroughTemporary(file, destination, layeredTemporarySuffix(ExportFormat::tiff));
 }
 
 } // namespace oxel

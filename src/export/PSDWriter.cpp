@@ -1,4 +1,5 @@
 #include "export/PSDWriter.h"
+#include "export/ExportOptions.h"
 
 #include "export/OutputFile.h"
 #include "export/PSDFormat.h"
@@ -288,7 +289,7 @@ void PSDWriter::writePSD(const std::filesystem::path& destination, const std::ve
     file.bytes().putU16(0);
     const uint64_t planeBytes = uint64_t(width) * uint64_t(height) * 2;
     for (const auto& plane : planes) file.appendFile(plane, planeBytes);
-    writeThroughTemporary(file, destination, ".psd.part");
+    writeThroughTemporary(file, destination, layeredTemporarySuffix(ExportFormat::psd));
 }
 
 void writeThroughTemporary(const FileAssembly& assembly, const std::filesystem::path& destination,

@@ -96,4 +96,10 @@ struct PixelRect {
     bool operator==(const PixelRect&) const = default;
 };
 
+// The whole number of pixels a finite side of an extent stands for: the nearest, halves away from zero.
+inline int64_t roundedSide(double side)
+{
+    return int64_t(std::round(side));
+}
+
 } // namespace oxel

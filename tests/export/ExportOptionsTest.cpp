@@ -25,6 +25,24 @@ TEST(ExportFormat, KnowsWhichFormatsHoldSixteenBits)
     EXPECT_FALSE(allowsSixteenBit(ExportFormat::heic));
 }
 
+TEST(ExportFormat, OnlyJPEGAndHEICCarryAGainMap)
+{
+    for (ExportFormat format : allExportFormats)
+        EXPECT_EQ(carriesGainMap(format), format == ExportFormat::jpeg || format == ExportFormat::heic)
+            << rawValue(format);
+}
+
+TEST(ExportFormat, NamesTemporaryFilesWithTheFormatsExtension)
+{
+    EXPECT_EQ(temporaryExtension(ExportFormat::psd), "psd");
+    EXPECT_EQ(temporaryExtension(ExportFormat::tiff), "tif");
+    EXPECT_EQ(temporaryExtension(ExportFormat::jpeg), "jpg");
+    EXPECT_EQ(temporaryExtension(ExportFormat::png), "png");
+    EXPECT_EQ(temporaryExtension(ExportFormat::heic), "heic");
+    EXPECT_EQ(layeredTemporarySuffix(ExportFormat::psd), ".psd.part");
+    EXPECT_EQ(layeredTemporarySuffix(ExportFormat::tiff), ".tif.part");
+}
+
 TEST(ExportFormat, SendsBackInTheOriginalsOwnFormat)
 {
     EXPECT_EQ(exportFormatForSourceType("public.heif"), ExportFormat::heic);

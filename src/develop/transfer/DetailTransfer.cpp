@@ -167,7 +167,7 @@ float DetailTransfer::divergence(const Image& confidence, const Rect& target) co
 std::optional<Image> DetailTransfer::materialise(const Image& image, bool sixteenBit) const
 {
     const Rect extent = image.extent();
-    const int64_t width = std::llround(extent.width), height = std::llround(extent.height);
+    const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
     if (image.isNull() || extent.isInfinite() || width < 1 || height < 1) return std::nullopt;
     const auto bitmap = renderBanded(image, width, height, sixteenBit, documentSpace_, context_);
     if (!bitmap) return std::nullopt;
