@@ -4,17 +4,6 @@
 
 namespace oxel {
 
-namespace {
-
-QColor mixed(const QColor& from, const QColor& to, float amount)
-{
-    return QColor::fromRgbF(from.redF() + (to.redF() - from.redF()) * amount,
-                            from.greenF() + (to.greenF() - from.greenF()) * amount,
-                            from.blueF() + (to.blueF() - from.blueF()) * amount);
-}
-
-} // namespace
-
 QPalette applicationPalette(Appearance appearance)
 {
     const QColor paper = Palette::paper().resolve(appearance);
@@ -23,7 +12,7 @@ QPalette applicationPalette(Appearance appearance)
     const QColor pencil = Palette::pencil().resolve(appearance);
     const QColor onInk = Palette::onInk().resolve(appearance);
     // The style derives bevels from these; opaque tints keep its arithmetic away from alpha.
-    const QColor tint = mixed(paper, ink, 0.08f);
+    const QColor tint = mixed(paper, ink, 0.08);
 
     QPalette palette(ink, paper);
     palette.setColor(QPalette::Window, paper);

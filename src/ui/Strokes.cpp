@@ -25,12 +25,15 @@ void strokePath(QPainter& painter, std::initializer_list<QPointF> points, const 
 
 void strokeBorderInside(QPainter& painter, const QRectF& rect, const QColor& colour, qreal width)
 {
-    const qreal half = width / 2;
+    // A stroke with mitre joins along a rectangle is exactly the ring between it and its inset, and
+    // filling that ring gives thin borders their true coverage at the edge pixels.
+    QPainterPath ring;
+    ring.setFillRule(Qt::OddEvenFill);
+    ring.addRect(rect);
+    ring.addRect(rect.adjusted(width, width, -width, -width));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(inkPen(colour, width));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect.adjusted(half, half, -half, -half));
+    painter.fillPath(ring, colour);
     painter.restore();
 }
 

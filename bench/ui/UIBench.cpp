@@ -1,0 +1,113 @@
+// Speed of the interface's pictures and controls, under the offscreen platform. Not run by CTest.
+#include "ui/Fonts.h"
+#include "ui/Motion.h"
+#include "ui/PixelImage.h"
+#include "ui/StrengthTrack.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QTest>
+#include <benchmark/benchmark.h>
+
+#include <array>
+
+namespace oxel {
+namespace {
+
+constexpr int previewWidth = 1878, previewHeight = 1252;
+
+// A preview-sized picture with some structure to it, so scaling does real work.
+Bitmap preview(const ColourSpace& space, uint8_t seed)
+{
+    auto bitmap = Bitmap::allocate(previewWidth, previewHeight, PixelFormat::RGBX8, space);
+    for (int y = 0; y < previewHeight; ++y) {
+        uint8_t* row = bitmap->mutableRow(y);
+        for (int x = 0; x < previewWidth; ++x) {
+            row[4 * x] = uint8_t(x * 255 / previewWidth);
+            row[4 * x + 1] = uint8_t(y * 255 / previewHeight);
+            row[4 * x + 2] = uint8_t((x ^ y) + seed);
+            row[4 * x + 3] = 255;
+        }
+    }
+    return *bitmap;
+}
+
+bool shown(QWidget& widget)
+{
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
+
+void waitUntilShown(PixelImage& view)
+{
+    QEventLoop loop;
+    QObject::connect(&view, &PixelImage::pictureShown, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A new preview handed to a tile-sized view until it is painted: two pictures take turns, so each
+// hand-over is a new picture.
+void BM_PreviewToTile(benchmark::State& state)
+{
+    const bool displayP3 = state.range(0) == 1;
+    const ColourSpace& space = displayP3 ? ColourSpace::displayP3() : ColourSpace::sRGB();
+    const std::array<Bitmap, 2> pictures = {preview(space, 0), preview(space, 1)};
+    PixelImage view;
+    view.resize(372, 248);
+    if (!shown(view)) return state.SkipWithError("the window did not show");
+    size_t turn = 0;
+    for (auto _ : state) {
+        view.setPicture(pictures[turn++ % 2]);
+        if (displayP3) waitUntilShown(view);
+        view.repaint();
+    }
+    state.SetLabel(displayP3 ? "Display P3" : "sRGB");
+}
+BENCHMARK(BM_PreviewToTile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PixelImageRepaint(benchmark::State& state)
+{
+    PixelImage view;
+    view.resize(372, 248);
+    view.setPicture(preview(ColourSpace::sRGB(), 0));
+    if (!shown(view)) return state.SkipWithError("the window did not show");
+    view.repaint();
+    for (auto _ : state) view.repaint();
+}
+BENCHMARK(BM_PixelImageRepaint)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_TrackDragStep(benchmark::State& state)
+{
+    StrengthTrack track;
+    track.resize(240, StrengthTrack::trackHeight);
+    track.setTicks({0, 0.5, 1});
+    if (!shown(track)) return state.SkipWithError("the window did not show");
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 11), QPointF(10, 11), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&track, &press);
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF at(20 + (step++ % 200), 11);
+        QMouseEvent move(QEvent::MouseMove, at, track.mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&track, &move);
+        track.repaint();
+    }
+}
+BENCHMARK(BM_TrackDragStep)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
+} // namespace oxel
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    oxel::installInterfaceFonts();
+    oxel::Motion::setInstant(true);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

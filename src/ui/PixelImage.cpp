@@ -1,0 +1,74 @@
+#include "ui/PixelImage.h"
+
+#include "async/WorkPool.h"
+#include "ui/DisplayPicture.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPointer>
+
+#include <cmath>
+
+namespace oxel {
+
+PixelImage::PixelImage(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+QRectF PixelImage::fittedRect(QSizeF picture, QSizeF bounds)
+{
+    if (picture.width() < 1 || picture.height() < 1 || bounds.width() <= 0 || bounds.height() <= 0) return {};
+    const qreal scale = std::min(bounds.width() / picture.width(), bounds.height() / picture.height());
+    const QSizeF drawn = picture * scale;
+    return {QPointF((bounds.width() - drawn.width()) / 2, (bounds.height() - drawn.height()) / 2), drawn};
+}
+
+void PixelImage::setPicture(const Bitmap& picture)
+{
+    if (sameDisplayIdentity(picture, picture_)) return;
+    picture_ = picture;
+    ++generation_;
+    if (picture.isNull()) return display({});
+    if (auto wrapped = wrappedForDisplay(picture)) return display(std::move(*wrapped));
+    convertOffMainThread(picture);
+}
+
+void PixelImage::convertOffMainThread(const Bitmap& picture)
+{
+    const QPointer<PixelImage> view(this);
+    WorkPool::shared().submit(WorkPriority::userInitiated, [view, picture, generation = generation_] {
+        auto converted = convertedForDisplay(picture);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [view, generation, image = converted.value_or(QImage())]() mutable {
+                if (!view || view->generation_ != generation) return;
+                view->display(std::move(image));
+                emit view->pictureShown();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PixelImage::display(QImage image)
+{
+    displayed_ = std::move(image);
+    scaled_ = QPixmap();
+    update();
+}
+
+void PixelImage::paintEvent(QPaintEvent*)
+{
+    const QRectF target = fittedRect(displayed_.size(), size());
+    if (target.width() <= 0) return;
+    const qreal ratio = devicePixelRatioF();
+    const QSize device((target.size() * ratio).toSize().expandedTo(QSize(1, 1)));
+    if (scaled_.isNull() || scaled_.size() != device) {
+        scaled_ = QPixmap::fromImage(displayed_.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        scaled_.setDevicePixelRatio(ratio);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(target.topLeft(), scaled_);
+}
+
+} // namespace oxel

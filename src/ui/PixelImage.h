@@ -1,0 +1,51 @@
+#pragma once
+
+#include "imaging/Bitmap.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace oxel {
+
+// Shows a picture scaled to fit, proportions kept, centred, smoothly resampled; where it does not
+// reach, what lies beneath shows. The picture reaches the screen as 8-bit sRGB: an sRGB bitmap
+// is wrapped without a copy, any other is converted once off the main thread, and the previous
+// picture stays until the converted one arrives. One scaled copy is kept for the current size,
+// so a repaint of the same picture at the same size only copies pixels.
+class PixelImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit PixelImage(QWidget* parent = nullptr);
+
+    // Handing over the same pixels again (a copy of the same bitmap) changes nothing and repaints
+    // nothing; a null bitmap clears the view.
+    void setPicture(const Bitmap& picture);
+    const Bitmap& picture() const { return picture_; }
+    // The 8-bit sRGB picture being shown; null while nothing is shown.
+    const QImage& displayed() const { return displayed_; }
+
+    // Where a picture of `picture` pixels lies in `bounds`: scaled by the smaller of the two
+    // ratios, centred. Empty when either size is empty.
+    static QRectF fittedRect(QSizeF picture, QSizeF bounds);
+
+signals:
+    // A converted picture arrived and is now shown.
+    void pictureShown();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void display(QImage image);
+    void convertOffMainThread(const Bitmap& picture);
+
+    Bitmap picture_;
+    QImage displayed_;
+    std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
+    QPixmap scaled_;               // the displayed picture at the fitted size, in device pixels
+};
+
+} // namespace oxel

@@ -1,0 +1,164 @@
+#include "ui/PixelImage.h"
+#include "develop/colour/ColourTransform.h"
+#include "support/ui/PixelChecks.h"
+#include "ui/DisplayPicture.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace oxel {
+namespace {
+
+using pixels::paper;
+using pixels::pixelIs;
+
+Bitmap solid(int width, int height, QColor colour, ColourSpace space = ColourSpace::sRGB(),
+             PixelFormat format = PixelFormat::RGBX8)
+{
+    auto bitmap = Bitmap::allocate(width, height, format, std::move(space));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pixel = bitmap->mutableRow(y) + x * 4;
+            pixel[0] = uint8_t(colour.red()), pixel[1] = uint8_t(colour.green()), pixel[2] = uint8_t(colour.blue());
+            pixel[3] = 255;
+        }
+    return *bitmap;
+}
+
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+TEST(PixelImage, FittedRectKeepsProportionsAndCentres)
+{
+    EXPECT_EQ(PixelImage::fittedRect({100, 50}, {300, 300}), QRectF(0, 75, 300, 150));
+    EXPECT_EQ(PixelImage::fittedRect({50, 100}, {300, 300}), QRectF(75, 0, 150, 300));
+    EXPECT_EQ(PixelImage::fittedRect({10, 10}, {40, 20}), QRectF(10, 0, 20, 20));
+    EXPECT_TRUE(PixelImage::fittedRect({0, 0}, {300, 300}).isEmpty());
+    EXPECT_TRUE(PixelImage::fittedRect({100, 0}, {300, 300}).isEmpty());
+    EXPECT_TRUE(PixelImage::fittedRect({100, 50}, {0, 300}).isEmpty());
+    EXPECT_TRUE(PixelImage::fittedRect({100, 50}, {300, -1}).isEmpty());
+}
+
+TEST(PixelImage, WideSRGBPictureFillsTheWidthFromItsBand)
+{
+    PixelImage view;
+    view.resize(300, 300);
+    const Bitmap picture = solid(100, 50, QColor(200, 40, 40));
+    view.setPicture(picture);
+    EXPECT_EQ(view.displayed().constBits(), picture.data()); // wrapped, not copied
+    const QImage image = pixels::grabbed(view);
+    for (const int x : {0, 150, 299}) {
+        EXPECT_TRUE(pixelIs(image, x, 74, paper(), 0)) << x;
+        EXPECT_TRUE(pixelIs(image, x, 75, QColor(200, 40, 40), 0)) << x;
+        EXPECT_TRUE(pixelIs(image, x, 224, QColor(200, 40, 40), 0)) << x;
+        EXPECT_TRUE(pixelIs(image, x, 225, paper(), 0)) << x;
+    }
+}
+
+TEST(PixelImage, EmptyPicturesAndViewsDrawNothing)
+{
+    PixelImage view;
+    view.resize(40, 40);
+    view.setPicture(Bitmap::wrap(0, 10, PixelFormat::RGBX8, 0,
+                                 std::shared_ptr<uint8_t>(new uint8_t[4](), std::default_delete<uint8_t[]>())));
+    EXPECT_TRUE(pixelIs(pixels::grabbed(view), 20, 20, paper(), 0));
+    view.setPicture(solid(10, 10, Qt::black));
+    view.resize(0, 0);
+    view.repaint();
+    view.resize(40, 0);
+    view.repaint();
+    view.setPicture(Bitmap());
+    view.resize(40, 40);
+    EXPECT_TRUE(pixelIs(pixels::grabbed(view), 20, 20, paper(), 0));
+}
+
+TEST(PixelImage, SamePicturesAgainDoNotRepaint)
+{
+    PixelImage view;
+    view.resize(120, 80);
+    const Bitmap picture = solid(60, 40, QColor(10, 120, 200));
+    view.setPicture(picture);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QApplication::processEvents();
+    PaintCounter counter(view);
+    const Bitmap copy = picture;
+    view.setPicture(copy);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0);
+    view.setPicture(solid(60, 40, QColor(10, 120, 200)));
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+    view.setPicture(Bitmap());
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 2);
+}
+
+TEST(PixelImage, DisplayP3PictureShowsTheTransformsSRGBValues)
+{
+    const Bitmap picture = solid(64, 48, QColor(180, 120, 60), ColourSpace::displayP3());
+    const auto expected = matchColours(picture, ColourSpace::displayP3(), ColourSpace::sRGB(), false);
+    ASSERT_TRUE(expected);
+    const QColor target(expected->row(0)[0], expected->row(0)[1], expected->row(0)[2]);
+    ASSERT_NE(target, QColor(180, 120, 60));
+
+    PixelImage view;
+    view.resize(64, 48);
+    QSignalSpy shown(&view, &PixelImage::pictureShown);
+    view.setPicture(picture);
+    EXPECT_TRUE(view.displayed().isNull()); // converted off the main thread
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_TRUE(pixelIs(pixels::grabbed(view), 32, 24, target, 2));
+    // Handing the same picture again converts nothing.
+    view.setPicture(picture);
+    EXPECT_FALSE(shown.wait(200));
+}
+
+TEST(DisplayPicture, OnlyEightBitSRGBIsWrapped)
+{
+    EXPECT_TRUE(isDisplayReady(solid(2, 2, Qt::red)));
+    EXPECT_TRUE(isDisplayReady(solid(2, 2, Qt::red, ColourSpace::sRGB(), PixelFormat::RGBA8)));
+    EXPECT_TRUE(isDisplayReady(solid(2, 2, Qt::red, ColourSpace())));
+    EXPECT_FALSE(isDisplayReady(solid(2, 2, Qt::red, ColourSpace::displayP3())));
+    EXPECT_FALSE(isDisplayReady(*Bitmap::allocate(2, 2, PixelFormat::RGBX16, ColourSpace::sRGB())));
+    EXPECT_FALSE(wrappedForDisplay(solid(2, 2, Qt::red, ColourSpace::displayP3())));
+    EXPECT_FALSE(wrappedForDisplay(Bitmap()));
+    EXPECT_FALSE(convertedForDisplay(Bitmap()));
+}
+
+TEST(DisplayPicture, WrappedImageKeepsThePixelsAlive)
+{
+    std::optional<QImage> image;
+    {
+        const Bitmap picture = solid(4, 4, QColor(1, 2, 3));
+        image = wrappedForDisplay(picture);
+    }
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelColor(3, 3), QColor(1, 2, 3));
+}
+
+TEST(DisplayPicture, SixteenBitSRGBIsNarrowed)
+{
+    auto bitmap = Bitmap::allocate(2, 1, PixelFormat::RGBX16, ColourSpace::sRGB());
+    auto* samples = reinterpret_cast<uint16_t*>(bitmap->mutableData());
+    for (int i = 0; i < 8; ++i) samples[i] = uint16_t(257 * 100);
+    const auto image = convertedForDisplay(*bitmap);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelColor(1, 0), QColor(100, 100, 100));
+}
+
+} // namespace
+} // namespace oxel
