@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+
 namespace oxel {
 namespace {
 
@@ -80,6 +82,57 @@ TEST(BoundedJPEG, ProgressiveCoefficientsBeyondTheBudgetAreRefused)
     EXPECT_GT(scans->coefficientBytes, uint64_t(2) << 30);
     EXPECT_FALSE(jpegDecodingIsBounded(huge));
     EXPECT_FALSE(jpeg::decode(huge, 1024));
+}
+
+// ---- TIFF strips and tiles ---------------------------------------------------------------------
+
+TEST(BoundedTIFF, PiecesThatShareTheirBytesAreRefused)
+{
+    for (int bits : {8, 32}) {
+        const Bytes shared = test::sharedStripTIFF(1200, 900, 3, bits);
+        EXPECT_FALSE(tiff::decode(shared, 0)) << bits;
+        // The same file with every strip given its own bytes is an ordinary picture.
+        const Bytes single = test::sharedStripTIFF(1200, 1, 3, bits);
+        const auto samples = tiff::decode(single, 0);
+        ASSERT_TRUE(samples) << bits;
+        EXPECT_EQ(samples->width, 1200);
+    }
+}
+
+TEST(BoundedTIFF, PiecesMustHoldEnoughBytesForTheirSamples)
+{
+    // A real deflated file whose strip lengths are cut down: its pieces stay apart and inside the
+    // file, but far too few bytes remain for the size it claims.
+    test::TIFFOptions options;
+    Bytes file = test::encodeTIFF(
+        64, 64, [](int, int, int) { return 0.5; }, options);
+    EXPECT_TRUE(tiff::decode(file, 0));
+    const auto u16At = [&](size_t at) { return uint16_t(file[at] | file[at + 1] << 8); };
+    const auto u32At = [&](size_t at) {
+        return uint32_t(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24);
+    };
+    const size_t directory = u32At(4);
+    for (size_t entry = directory + 2; entry < directory + 2 + 12 * size_t(u16At(directory)); entry += 12) {
+        if (u16At(entry) != TIFFTAG_STRIPBYTECOUNTS) continue;
+        const uint32_t count = u32At(entry + 4);
+        const size_t at = count == 1 ? entry + 8 : u32At(entry + 8);
+        for (uint32_t i = 0; i < count; ++i) file[at + 4 * i] = 1, file[at + 4 * i + 1] = 0;
+    }
+    EXPECT_FALSE(tiff::decode(file, 0));
+}
+
+TEST(BoundedTIFF, RealLayoutsStillDecode)
+{
+    for (int tile : {0, 16}) {
+        for (bool planar : {false, true}) {
+            test::TIFFOptions options;
+            options.tileSize = tile;
+            options.planar = planar;
+            options.bitsPerSample = 16;
+            const Bytes file = test::encodeTIFF(50, 40, test::gradientOf(50, 40), options);
+            EXPECT_TRUE(tiff::decode(file, 0)) << tile << planar;
+        }
+    }
 }
 
 } // namespace

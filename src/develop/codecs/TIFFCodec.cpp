@@ -279,6 +279,48 @@ std::optional<Samples> readThroughRGBA(TIFF* tiff, const Layout& l)
     return out;
 }
 
+// The most bytes of samples one coded byte can give under a compression, with room to spare: runs
+// of 128 from two bytes, deflate's 1032 to one, and a few thousand for the rest. Uncompressed
+// colour may be subsampled, which stores fewer bytes than samples.
+uint64_t largestExpansion(uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE: return 2;
+    case COMPRESSION_PACKBITS: return 64;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE: return 1100;
+    default: return 4096;
+    }
+}
+
+// The coded pieces (strips or tiles) lie inside the file, none shares its bytes with another, and
+// together they are large enough for the samples they claim. Pieces that all point at the same
+// bytes would otherwise let a file of a few hundred kilobytes claim hundreds of megapixels.
+bool codedDataCovers(TIFF* tiff, const Layout& l, uint64_t fileSize)
+{
+    const uint32_t count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    // Each piece takes at least eight bytes of the file for its offset and length.
+    if (count == 0 || count > fileSize / 8) return false;
+    std::vector<std::pair<uint64_t, uint64_t>> pieces;
+    pieces.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        int error = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(tiff, i, &error);
+        const uint64_t bytes = TIFFGetStrileByteCountWithErr(tiff, i, &error);
+        if (error || offset > fileSize || bytes > fileSize - offset) return false;
+        if (bytes > 0) pieces.emplace_back(offset, bytes);
+    }
+    std::sort(pieces.begin(), pieces.end());
+    uint64_t coded = 0, end = 0;
+    for (const auto& [offset, bytes] : pieces) {
+        if (offset < end) return false;
+        end = offset + bytes;
+        coded += bytes;
+    }
+    const uint64_t sampleBytes = (uint64_t(l.width) * l.samplesPerPixel * l.bits + 7) / 8 * l.height;
+    return sampleBytes <= coded * largestExpansion(fieldOrDefault<uint16_t>(tiff, TIFFTAG_COMPRESSION));
+}
+
 } // namespace
 
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
@@ -317,10 +359,7 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     const Layout l = layoutOf(tiff);
     const auto model = modelOf(l);
     if (!model || !DecodeLimits::allow(l.width, l.height)) return std::nullopt;
-    // No TIFF compression packs more than a few thousand samples into a byte: a file far too
-    // small for the size it claims is damaged, and must not make us allocate for that size.
-    if (uint64_t(l.width) * l.height * l.samplesPerPixel * std::max(1, l.bits / 8) / 4096 > file.size())
-        return std::nullopt;
+    if (!codedDataCovers(tiff, l, file.size())) return std::nullopt;
     if (!isDirect(l, *model))
         return *model == ColourModel::rgb || *model == ColourModel::grey ? readThroughRGBA(tiff, l) : std::nullopt;
     const bool alpha = l.samplesPerPixel > colourChannels(*model);
