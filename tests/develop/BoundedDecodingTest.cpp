@@ -63,6 +63,20 @@ TEST(BoundedJPEG, RealEncodersPassTheScanWalk)
     }
 }
 
+TEST(BoundedJPEG, StrayBytesBetweenSegmentsAreSkippedAsDecodersDo)
+{
+    Bytes file = test::flatProgressiveJPEG(64, 48, 3, 3);
+    const Bytes sos{0xFF, 0xDA};
+    const auto first = std::search(file.begin(), file.end(), sos.begin(), sos.end());
+    const auto second = std::search(first + 2, file.end(), sos.begin(), sos.end());
+    ASSERT_NE(second, file.end());
+    file.insert(second, {0xFF, 0xFE, 0x00, 0x04, 'h', 'i', 'x', 'y', 'z'});
+    const auto scans = jpegScans(file);
+    ASSERT_TRUE(scans);
+    EXPECT_EQ(scans->count, 10);
+    EXPECT_TRUE(jpeg::decode(file, 0));
+}
+
 TEST(BoundedJPEG, AStreamThatEndsEarlyIsRefusedBeforeItsPixelsAreAllocated)
 {
     const Bytes file = test::flatProgressiveJPEG(250, 170, 3, 3);

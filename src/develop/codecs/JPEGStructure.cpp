@@ -119,8 +119,9 @@ std::optional<JPEGScans> jpegScans(std::span<const uint8_t> stream)
     std::optional<std::vector<FrameComponent>> frame;
     JPEGScans scans;
     while (true) {
-        if (in.u8() != 0xFF) return std::nullopt;
+        // Stray bytes before a marker are skipped, as decoders do: real cameras write them.
         auto byte = in.u8();
+        while (byte && *byte != 0xFF) byte = in.u8();
         while (byte == 0xFF) byte = in.u8();
         if (!byte || *byte == 0x00) return std::nullopt;
         const uint8_t marker = *byte;
