@@ -10,6 +10,7 @@
 #include "backend/ProProduct.h"
 #include "backend/ResultWire.h"
 #include "backend/Utf8Text.h"
+#include "backend/WireJson.h"
 
 #include <cstdint>
 #include <cstdlib>

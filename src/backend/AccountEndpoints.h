@@ -1,8 +1,8 @@
 #pragma once
 
 #include "backend/BalanceResponse.h"
-#include "backend/JsonFields.h"
 #include "backend/ProProduct.h"
+#include "platform/JsonFields.h"
 
 #include <optional>
 #include <stop_token>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "backend/JsonFields.h"
 #include "develop/grade/SuggestedGrade.h"
+#include "platform/JsonFields.h"
 
 #include <cstdint>
 #include <optional>

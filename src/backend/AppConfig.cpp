@@ -1,6 +1,6 @@
 #include "backend/AppConfig.h"
 
-#include "backend/JsonFields.h"
+#include "platform/JsonFields.h"
 
 #include <charconv>
 #include <vector>

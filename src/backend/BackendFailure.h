@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backend/BackendError.h"
-#include "develop/Decoded.h"
+#include "platform/Decoded.h"
 
 #include <cstdint>
 #include <string>

@@ -2,6 +2,7 @@
 
 #include "backend/BackendBaseURL.h"
 #include "backend/Utf8Text.h"
+#include "backend/WireJson.h"
 #include "platform/SettingsStore.h"
 
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backend/HttpSession.h"
-#include "backend/JsonFields.h"
+#include "platform/JsonFields.h"
 
 #include <chrono>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "backend/BalanceResponse.h"
 
-#include "backend/JsonFields.h"
+#include "backend/WireJson.h"
 
 namespace oxel {
 

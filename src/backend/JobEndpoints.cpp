@@ -3,6 +3,7 @@
 #include "backend/BackendRequest.h"
 #include "backend/Base64.h"
 #include "backend/Utf8Text.h"
+#include "backend/WireJson.h"
 #include "platform/BuildInfo.h"
 
 #include <condition_variable>

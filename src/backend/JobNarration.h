@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backend/JsonFields.h"
+#include "platform/JsonFields.h"
 
 #include <optional>
 #include <string>

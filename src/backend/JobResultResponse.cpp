@@ -1,5 +1,7 @@
 #include "backend/JobResultResponse.h"
 
+#include "backend/WireJson.h"
+
 namespace oxel {
 
 BackendResult<JobResultResponse> JobResultResponse::decode(std::string_view bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/AnalysisResponse.h"
+#include "backend/BackendFailure.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,7 @@
 #include "backend/JobStatusResponse.h"
 
+#include "backend/WireJson.h"
+
 namespace oxel {
 
 BackendResult<JobStatusResponse> JobStatusResponse::decode(std::string_view bytes)

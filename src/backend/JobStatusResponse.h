@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backend/BackendFailure.h"
 #include "backend/JobNarration.h"
 
 #include <cstdint>

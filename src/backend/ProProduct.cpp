@@ -1,5 +1,7 @@
 #include "backend/ProProduct.h"
 
+#include "backend/WireJson.h"
+
 #include <clocale>
 #include <langinfo.h>
 #include <locale.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backend/BackendFailure.h"
-#include "backend/JsonFields.h"
+#include "platform/JsonFields.h"
 
 #include <cstdint>
 #include <map>

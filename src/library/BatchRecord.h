@@ -1,9 +1,9 @@
 #pragma once
 
-#include "backend/JsonFields.h"
-#include "develop/Decoded.h"
 #include "library/CaptureSpan.h"
 #include "library/InternetDate.h"
+#include "platform/Decoded.h"
+#include "platform/JsonFields.h"
 #include "platform/Uuid.h"
 
 #include <cstdint>

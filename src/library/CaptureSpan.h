@@ -1,7 +1,7 @@
 #pragma once
 
-#include "backend/JsonFields.h"
 #include "library/InternetDate.h"
+#include "platform/JsonFields.h"
 
 namespace oxel {
 

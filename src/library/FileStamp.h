@@ -1,8 +1,8 @@
 #pragma once
 
-#include "backend/JsonFields.h"
 #include "develop/SourceCache.h"
 #include "library/InternetDate.h"
+#include "platform/JsonFields.h"
 
 #include <cstdint>
 

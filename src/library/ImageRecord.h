@@ -1,10 +1,10 @@
 #pragma once
 
-#include "backend/JsonFields.h"
-#include "develop/Decoded.h"
 #include "library/ExportRecord.h"
 #include "library/FileStamp.h"
 #include "library/OriginalRef.h"
+#include "platform/Decoded.h"
+#include "platform/JsonFields.h"
 #include "platform/Uuid.h"
 
 #include <optional>

@@ -2,6 +2,7 @@
 
 #include "backend/AnalysisResponse.h"
 #include "backend/Utf8Text.h"
+#include "backend/WireJson.h"
 
 #include <array>
 #include <charconv>

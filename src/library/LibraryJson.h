@@ -1,7 +1,7 @@
 #pragma once
 
-#include "backend/JsonFields.h"
-#include "develop/Decoded.h"
+#include "platform/Decoded.h"
+#include "platform/JsonFields.h"
 
 #include <cstdint>
 #include <string>

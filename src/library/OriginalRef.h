@@ -1,8 +1,8 @@
 #pragma once
 
-#include "backend/JsonFields.h"
 #include "library/FileStamp.h"
 #include "library/InternetDate.h"
+#include "platform/JsonFields.h"
 
 #include <cstdint>
 #include <optional>

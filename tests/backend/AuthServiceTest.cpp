@@ -3,7 +3,7 @@
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
 #include "backend/AccountEndpoints.h"
-#include "backend/JsonFields.h"
+#include "platform/JsonFields.h"
 #include "backend/LocalBackendFixture.h"
 #include "backend/ScriptedBrowser.h"
 #include "platform/InstanceChannel.h"

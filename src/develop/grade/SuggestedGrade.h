@@ -1,6 +1,6 @@
 #pragma once
 
-#include "develop/Decoded.h"
+#include "platform/Decoded.h"
 
 #include "imaging/Image.h"
 

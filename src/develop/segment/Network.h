@@ -1,7 +1,7 @@
 #pragma once
 
-#include "develop/Decoded.h"
 #include "develop/segment/Operators.h"
+#include "platform/Decoded.h"
 
 #include <cstdint>
 #include <functional>

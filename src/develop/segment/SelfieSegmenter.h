@@ -1,8 +1,8 @@
 #pragma once
 
-#include "develop/Decoded.h"
 #include "develop/grade/PersonSegmenter.h"
 #include "develop/segment/Network.h"
+#include "platform/Decoded.h"
 
 #include <memory>
 #include <span>

@@ -1,4 +1,4 @@
-#include "backend/JsonFields.h"
+#include "platform/JsonFields.h"
 
 #include <cmath>
 
@@ -22,9 +22,9 @@ const Json* present(const Json& object, const char* key)
     return &*found;
 }
 
-// Deeper than any answer of the backend nests. Copying, comparing or writing out a value recurses
-// once per level, so a hostile answer nested a million levels deep would exhaust the stack of
-// whoever holds it later.
+// Deeper than any record or answer of the backend nests. Copying, comparing or writing out a
+// value recurses once per level, so hostile text nested a million levels deep would exhaust the
+// stack of whoever holds it later.
 constexpr int deepestNesting = 512;
 
 bool nestsTooDeeply(std::string_view bytes)
@@ -148,11 +148,6 @@ std::optional<std::map<std::string, std::string>> optionalTextMap(const Json& ob
         texts.emplace(name, element.get<std::string>());
     }
     return texts;
-}
-
-std::string compactJson(const Json& value)
-{
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 } // namespace oxel

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backend/BackendFailure.h"
+#include "platform/Decoded.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,9 +13,9 @@
 
 namespace oxel {
 
-// Field readers for the strict wire records. A missing required key or a value of the wrong type
-// throws a `JsonFieldError`, which `decodeRecord` returns as its `DecodingError`; a missing or null
-// optional key gives nothing.
+// Field readers for strict JSON records. A missing required key or a value of the wrong type
+// throws a `JsonFieldError`, which the record's decoder catches and returns as its `DecodingError`;
+// a missing or null optional key gives nothing.
 struct JsonFieldError {
     DecodingError error;
 };
@@ -39,21 +39,4 @@ std::optional<std::map<std::string, std::string>> optionalTextMap(const Json& ob
 
 // A whole JSON number that fits a signed 64-bit integer (3.0 counts, 3.5 does not).
 std::optional<int64_t> wholeNumber(const Json& value);
-
-// The body as UTF-8 text compactly serialised from a JSON value; invalid text is repaired.
-std::string compactJson(const Json& value);
-
-// Parses the bytes and reads them with `read`, catching every field error as a `DecodingError`.
-template <class T, class Reader>
-BackendResult<T> decodeRecord(std::string_view bytes, Reader read)
-{
-    auto json = parseJson(bytes);
-    if (!json) return DecodingError{"", "the data is not valid JSON"};
-    try {
-        return read(*json);
-    } catch (const JsonFieldError& error) {
-        return error.error;
-    }
-}
-
 } // namespace oxel
