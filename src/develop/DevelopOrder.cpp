@@ -35,15 +35,15 @@ bool hasGrainWork(const DevelopInput& outcome, bool grainEnabled)
     return grainEnabled && !outcome.grainBaked && outcome.grainLevel;
 }
 
-Image graded(const Image& base, const GradeLooks& looks, bool alternative, double colour,
-             const DetailTransfer& transfer)
-{
-    const SuggestedGrade& grade = alternative && looks.alternative ? *looks.alternative : looks.chosen;
-    const Image hold = holdMask(looks.mask, grade.skinHold, base.extent());
-    return wearGrade(base, grade, colour, hold, transfer.documentIsSRGB() ? nullptr : &transfer.space());
-}
-
 } // namespace
+
+Image wearLooks(const Image& base, const GradeLooks& looks, bool alternative, double amount,
+                const DetailTransfer& transfer)
+{
+    const SuggestedGrade& grade = looks.grade(alternative);
+    const Image hold = holdMask(looks.mask, grade.skinHold, base.extent());
+    return wearGrade(base, grade, amount, hold, transfer.documentIsSRGB() ? nullptr : &transfer.space());
+}
 
 PixelRect reducedArea(const Rect& extent, double longEdge)
 {
@@ -66,7 +66,7 @@ bool isGrainEnabled(const SettingsStore& settings)
 Image develop(const DevelopInput& outcome, bool alternative, double strength, double colour, bool grainEnabled)
 {
     Image base = basePicture(outcome, strength);
-    if (hasGradeWork(outcome, colour)) base = graded(base, *outcome.looks, alternative, colour, outcome.transfer);
+    if (hasGradeWork(outcome, colour)) base = wearLooks(base, *outcome.looks, alternative, colour, outcome.transfer);
     if (hasGrainWork(outcome, grainEnabled)) {
         if (auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, base.extent()))
             base = Grain::apply(*grain, base);

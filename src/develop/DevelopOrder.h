@@ -32,6 +32,12 @@ inline constexpr double lookThumbnailEdge = 240;
 bool isGrainEnabled();
 bool isGrainEnabled(const SettingsStore& settings);
 
+// The grade step: `base` wearing the looks' grade (the runner-up with `alternative`, when there is
+// one) at `amount` through the mask that holds skin off, measured in sRGB when the transfer's
+// document is in another space. The exporter's flat pictures take the same step.
+Image wearLooks(const Image& base, const GradeLooks& looks, bool alternative, double amount,
+                const DetailTransfer& transfer);
+
 // The finished picture, not yet rendered, in the transfer's document space.
 Image develop(const DevelopInput& outcome, bool alternative, double strength, double colour,
               bool grainEnabled = isGrainEnabled());

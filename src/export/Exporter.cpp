@@ -6,7 +6,6 @@
 #include "develop/DevelopOrder.h"
 #include "develop/Grain.h"
 #include "develop/grade/ColourWear.h"
-#include "develop/grade/GradeWear.h"
 #include "develop/transfer/LanczosScale.h"
 #include "develop/transfer/TransferContext.h"
 
@@ -65,11 +64,6 @@ struct Colour {
     std::optional<PSDLayer> layer;
 };
 
-const SuggestedGrade& chosenGrade(const GradeLooks& looks, bool alternative)
-{
-    return alternative && looks.alternative ? *looks.alternative : looks.chosen;
-}
-
 // The change the grade makes to `base`, measured in sRGB for documents in other spaces and
 // against the round-tripped base, so that the round trip's own clipping is no change.
 Image gradeChange(const Image& base, const SuggestedGrade& grade, double amount, const DetailTransfer& transfer)
@@ -85,14 +79,14 @@ Image gradeChange(const Image& base, const SuggestedGrade& grade, double amount,
 Colour coloured(const Image& base, const DevelopInput& outcome, bool alternative, double colour, bool wantLayer)
 {
     if (!outcome.looks) return {base, std::nullopt};
-    const SuggestedGrade& grade = chosenGrade(*outcome.looks, alternative);
     // At or below the threshold the layer is still built, at full strength, and hidden.
     const double amount = colour > colourThreshold && colour < 1.0 ? colour : 1.0;
     const bool worn = colour > colourThreshold;
-    const Image hold = holdMask(outcome.looks->mask, grade.skinHold, base.extent());
-    const RGBSpace* space = outcome.transfer.documentIsSRGB() ? nullptr : &outcome.transfer.space();
-    if (!wantLayer) return {worn ? wearGrade(base, grade, amount, hold, space) : base, std::nullopt};
+    if (!wantLayer)
+        return {worn ? wearLooks(base, *outcome.looks, alternative, amount, outcome.transfer) : base, std::nullopt};
 
+    const SuggestedGrade& grade = outcome.looks->grade(alternative);
+    const Image hold = holdMask(outcome.looks->mask, grade.skinHold, base.extent());
     const Image change = gradeChange(base, grade, amount, outcome.transfer);
     PSDLayer layer{"colour", PSDBlend::linearLight, 1.0, worn, colourLayer(change), hold, 255};
     return {worn ? wearColour(base, change, hold) : base, std::move(layer)};

@@ -36,6 +36,11 @@ std::optional<Image> onPeople(const Image& chroma, const Image& small, const Pix
 
 } // namespace
 
+const SuggestedGrade& GradeLooks::grade(bool alternative) const
+{
+    return alternative && this->alternative ? *this->alternative : chosen;
+}
+
 std::optional<Image> GradeLooks::skinMask(const Image& picture, const RenderContext& context)
 {
     const auto segmenter = PersonSegmenter::installed();

@@ -21,6 +21,9 @@ struct GradeLooks {
     // White on skin, black elsewhere, blurred; at most 1024 pixels on its long edge, at the origin.
     std::optional<Image> mask;
 
+    // The grade a picture wears: the runner-up when it is asked for and there is one, else the chosen.
+    const SuggestedGrade& grade(bool alternative) const;
+
     // The skin mask of a picture: skin-coloured pixels, narrowed to people when the installed
     // person segmenter finds them. Nothing when the picture is empty or the mask can't be rendered.
     static std::optional<Image> skinMask(const Image& picture, const RenderContext& context);
