@@ -5,6 +5,7 @@
 #include "develop/SourceImage.h"
 #include "develop/codecs/JPEGEncoder.h"
 #include "develop/codecs/Metadata.h"
+#include "imaging/PictureCache.h"
 
 #include <benchmark/benchmark.h>
 #include <tbb/parallel_for.h>
@@ -80,7 +81,7 @@ double largestPeakGrowth(benchmark::State& state, Work work)
     double largest = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        SourceCache::shared().clear();
+        PictureCache::shared().clear();
         resetResidentPeak();
         const size_t before = memoryFigure("VmRSS:");
         state.ResumeTiming();
@@ -105,7 +106,7 @@ void BM_PreviewImage(benchmark::State& state)
     const SourceImage source = SourceImage::load(originalPath());
     for (auto _ : state) {
         state.PauseTiming();
-        SourceCache::shared().clear();
+        PictureCache::shared().clear();
         state.ResumeTiming();
         benchmark::DoNotOptimize(source.previewImage(SourceImage::sRGB(), false));
     }
@@ -152,7 +153,7 @@ void BM_Intake500(benchmark::State& state)
     const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         state.PauseTiming();
-        SourceCache::shared().clear();
+        PictureCache::shared().clear();
         resetResidentPeak();
         state.ResumeTiming();
         std::vector<std::optional<Bitmap>> thumbnails(files.size());

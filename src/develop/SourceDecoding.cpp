@@ -2,9 +2,9 @@
 
 #include "develop/colour/ColourTransform.h"
 #include "develop/colour/ProfileRecognition.h"
-#include "imaging/BitmapNode.h"
+#include "imaging/PictureCache.h"
+#include "imaging/PictureHandle.h"
 
-#include <atomic>
 #include <cstdio>
 
 namespace oxel {
@@ -55,44 +55,19 @@ std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const Fil
     return decodeStoredPicture(*bytes, *file, 0);
 }
 
-class StoredPictureNode final : public ImageNode {
-public:
-    StoredPictureNode(std::filesystem::path path, FileState stamp, int64_t width, int64_t height)
-        : path_(std::move(path)), stamp_(stamp), width_(width), height_(height)
-    {}
-
-    Rect extent() const override { return Rect::ofSize(double(width_), double(height_)); }
-
-    void render(const PixelRect& region, RGB* out, size_t stride) const override
-    {
-        const auto bitmap = storedBitmap(path_, stamp_);
-        if (!bitmap || bitmap->width() != width_ || bitmap->height() != height_) {
-            clearOutside(Rect(), region, out, stride);
-            if (!warned_.exchange(true))
-                std::fprintf(stderr, "[source] %s changed or went away since it was loaded; not reading it\n",
-                             path_.filename().c_str());
-            return;
-        }
-        BitmapNode(*bitmap).render(region, out, stride);
-    }
-
-private:
-    std::filesystem::path path_;
-    FileState stamp_;
-    int64_t width_, height_;
-    mutable std::atomic<bool> warned_{false};
-};
-
 } // namespace
 
 std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp)
 {
-    return SourceCache::shared().bitmap(pictureKey(path, stamp), [&] { return decodeStamped(path, stamp); });
+    return PictureCache::shared().bitmap(pictureKey(path, stamp), [&] { return decodeStamped(path, stamp); });
 }
 
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file)
 {
-    return Image(std::make_shared<StoredPictureNode>(path, stamp, file.header.width, file.header.height));
+    PictureRecipe recipe{file.header.width, file.header.height, [path, stamp] { return decodeStamped(path, stamp); },
+                         "[source] " + path.filename().string() +
+                             " changed or went away since it was loaded; not reading it"};
+    return PictureHandle::named(pictureKey(path, stamp), std::move(recipe)).image();
 }
 
 } // namespace oxel

@@ -3,6 +3,7 @@
 #include "develop/codecs/JPEGEncoder.h"
 #include "develop/colour/ColourTransform.h"
 #include "imaging/Filters.h"
+#include "imaging/PictureCache.h"
 #include "imaging/RenderContext.h"
 
 #include <cmath>
@@ -89,7 +90,7 @@ std::optional<Bitmap> SourceImage::thumbnail(const std::filesystem::path& file, 
 
 std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
 {
-    return SourceCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels), [&] {
+    return PictureCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels), [&] {
         const auto bytes = readStampedFile(url, stamp);
         return bytes ? thumbnailOf(*bytes, maxPixels) : std::nullopt;
     });
@@ -98,8 +99,8 @@ std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
 std::optional<Bitmap> SourceImage::thumbnail(int maxPixels, std::span<const uint8_t> bytes,
                                              const PictureFile& file) const
 {
-    return SourceCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels),
-                                        [&] { return thumbnailOf(bytes, file, maxPixels); });
+    return PictureCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels),
+                                         [&] { return thumbnailOf(bytes, file, maxPixels); });
 }
 
 std::pair<double, double> SourceImage::previewSize(double width, double height)
@@ -131,7 +132,7 @@ std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, 
     const UprightSize size{int64_t(previewWidth), int64_t(previewHeight)};
     if (size.width <= 0 || size.height <= 0) return std::nullopt;
     const std::string key = pictureKey(url, stamp) + "\npreview " + spaceKey(colourSpace) + (sixteenBit ? " 16" : " 8");
-    return SourceCache::shared().bitmap(key, [&]() -> std::optional<Bitmap> {
+    return PictureCache::shared().bitmap(key, [&]() -> std::optional<Bitmap> {
         const auto bytes = readStampedFile(url, stamp);
         if (!bytes) return std::nullopt;
         const auto file = readPictureFile(*bytes);

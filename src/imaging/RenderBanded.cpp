@@ -1,5 +1,7 @@
 #include "imaging/RenderBanded.h"
 
+#include "imaging/PictureCache.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -34,6 +36,8 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
     // Bands land straight in the output. An 8-bit band is still rendered at 16 bits a sample and
     // narrowed by the integer rule, but tile by tile as the tiles come, which spares a second pass
     // over a 16-bit band buffer.
+    // The cached pictures that the first band pins stay pinned for every band.
+    const RenderPins pins;
     try {
         for (int64_t y = 0; y < height; y += bandRows) {
             const int64_t rows = std::min(height - y, bandRows);

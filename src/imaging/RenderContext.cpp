@@ -2,6 +2,7 @@
 
 #include "imaging/BitmapNode.h"
 #include "imaging/ImageNode.h"
+#include "imaging/PictureCache.h"
 #include "imaging/RenderBanded.h"
 
 #include <tbb/blocked_range2d.h>
@@ -54,6 +55,7 @@ template <class Store>
 void renderRows(const Image& image, const PixelRect& rect, const RenderContext::Options& options, Store store)
 {
     if (image.isNull() || rect.isEmpty()) return;
+    const RenderPins pins;
     image.node()->prepare();
     forEachTile(rect, options, [&](const PixelRect& tile) {
         ScratchBuffer buffer(size_t(tile.area()));
@@ -90,6 +92,7 @@ void RenderContext::render(const Image& image, const PixelRect& rect, RGB* out, 
             std::fill(out + size_t(y) * stride, out + size_t(y) * stride + rect.width, RGB{});
         return;
     }
+    const RenderPins pins;
     image.node()->prepare();
     forEachTile(rect, options_, [&](const PixelRect& tile) {
         image.node()->render(tile, out + size_t(tile.y - rect.y) * stride + size_t(tile.x - rect.x), stride);

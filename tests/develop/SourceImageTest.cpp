@@ -1,5 +1,6 @@
 #include "develop/SourceImage.h"
 #include "develop/SourceDecoding.h"
+#include "imaging/PictureCache.h"
 
 #include "develop/HEIFGainMapFile.h"
 #include "develop/PictureFiles.h"
@@ -653,7 +654,7 @@ TEST_F(SourceImageTest, ChangedFileIsNotReadInPlaceOfTheLoadedOne)
 {
     const auto path = write("changing.png", test::encodePNG(20, 20, test::gradientOf(20, 20)));
     const SourceImage source = SourceImage::load(path);
-    SourceCache::shared().clear();
+    PictureCache::shared().clear();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     test::writeFile(path, test::encodePNG(20, 20, [](int, int, int) { return 1.0; }));
     EXPECT_FALSE(source.storedPixels());
@@ -667,7 +668,7 @@ TEST_F(SourceImageTest, ChangedFileIsNotReadInPlaceOfTheLoadedOne)
 
 TEST_F(SourceImageTest, LoadingDecodesNoMoreThanTheIntakeThumbnail)
 {
-    SourceCache& cache = SourceCache::shared();
+    PictureCache& cache = PictureCache::shared();
     const auto path = write("large.jpg", test::encodeJPEG(4000, 3000, test::gradientOf(4000, 3000)));
     cache.clear();
     const auto before = cache.statistics();

@@ -1,0 +1,242 @@
+#include "imaging/PictureCache.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <vector>
+
+namespace oxel {
+
+struct PictureCache::Pin::Entry {
+    std::string key;
+    bool done = false;
+    std::optional<Bitmap> bitmap;
+    size_t bytes = 0;
+    uint64_t lastUse = 0;
+    int pins = 0;
+    bool forgotten = false; // let go as soon as nothing pins it
+    std::condition_variable ready;
+};
+
+PictureCache& PictureCache::shared()
+{
+    static PictureCache cache(defaultByteLimit);
+    return cache;
+}
+
+PictureCache::Pin::Pin(Pin&& other) noexcept : cache_(other.cache_), entry_(std::move(other.entry_))
+{
+    other.cache_ = nullptr;
+}
+
+PictureCache::Pin& PictureCache::Pin::operator=(Pin&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        cache_ = other.cache_;
+        entry_ = std::move(other.entry_);
+        other.cache_ = nullptr;
+    }
+    return *this;
+}
+
+PictureCache::Pin::~Pin()
+{
+    release();
+}
+
+void PictureCache::Pin::release()
+{
+    if (cache_ && entry_) cache_->unpin(entry_);
+    cache_ = nullptr;
+    entry_.reset();
+}
+
+const Bitmap& PictureCache::Pin::bitmap() const
+{
+    return *entry_->bitmap;
+}
+
+// Waits for or makes the entry of `key` and returns it pinned once, or nothing when making fails.
+std::shared_ptr<PictureCache::Entry> PictureCache::settle(const std::string& key, const Make& make)
+{
+    std::unique_lock lock(mutex_);
+    if (auto found = entries_.find(key); found != entries_.end()) {
+        const std::shared_ptr<Entry> entry = found->second;
+        ++entry->pins;
+        entry->ready.wait(lock, [&] { return entry->done; });
+        if (entry->bitmap) {
+            entry->lastUse = ++clock_;
+            ++statistics_.hits;
+            return entry;
+        }
+        --entry->pins;
+        // The making that was waited for failed; this caller tries for itself.
+        lock.unlock();
+        return settle(key, make);
+    }
+    auto entry = std::make_shared<Entry>();
+    entry->key = key;
+    entry->pins = 1;
+    entries_[key] = entry;
+    lock.unlock();
+
+    std::optional<Bitmap> made;
+    try {
+        const RenderPins ownPins(RenderPins::Scope::ownScope);
+        made = make();
+    } catch (const std::exception& error) {
+        // Usually memory for a very large picture. The entry must still be settled, or every
+        // later request for this key would wait for it for ever.
+        std::fprintf(stderr, "[pictures] making a picture failed: %s\n", error.what());
+    }
+
+    lock.lock();
+    entry->done = true;
+    entry->bitmap = made;
+    entry->lastUse = ++clock_;
+    if (made) {
+        entry->bytes = made->byteCount();
+        bytesHeld_ += entry->bytes;
+        ++statistics_.made;
+        statistics_.bytesMade += entry->bytes;
+    } else {
+        entry->pins = 0;
+        if (auto it = entries_.find(key); it != entries_.end() && it->second == entry) entries_.erase(it);
+    }
+    entry->ready.notify_all();
+    if (!made) return nullptr;
+    evictOverLimit();
+    return entry;
+}
+
+PictureCache::Pin PictureCache::pin(const std::string& key, const Make& make)
+{
+    auto entry = settle(key, make);
+    if (!entry) return {};
+    return Pin(this, std::move(entry));
+}
+
+std::optional<Bitmap> PictureCache::bitmap(const std::string& key, const Make& make)
+{
+    const Pin pinned = pin(key, make);
+    if (!pinned) return std::nullopt;
+    return pinned.bitmap();
+}
+
+void PictureCache::unpin(const std::shared_ptr<Entry>& entry)
+{
+    std::lock_guard lock(mutex_);
+    if (--entry->pins > 0) return;
+    if (entry->forgotten) {
+        if (auto it = entries_.find(entry->key); it != entries_.end() && it->second == entry) erase(it);
+        return;
+    }
+    evictOverLimit();
+}
+
+void PictureCache::erase(std::map<std::string, std::shared_ptr<Entry>>::iterator entry)
+{
+    bytesHeld_ -= entry->second->bytes;
+    entries_.erase(entry);
+}
+
+void PictureCache::evictOverLimit()
+{
+    while (bytesHeld_ > byteLimit_) {
+        auto oldest = entries_.end();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            const Entry& entry = *it->second;
+            // The clock's own value belongs to the picture used last.
+            if (!entry.done || entry.pins > 0 || entry.lastUse == clock_) continue;
+            if (oldest == entries_.end() || entry.lastUse < oldest->second->lastUse) oldest = it;
+        }
+        if (oldest == entries_.end()) return;
+        erase(oldest);
+        ++statistics_.evicted;
+    }
+}
+
+void PictureCache::forget(const std::string& key)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = entries_.find(key);
+    if (found == entries_.end()) return;
+    if (!found->second->done || found->second->pins > 0)
+        found->second->forgotten = true;
+    else
+        erase(found);
+}
+
+PictureCache::Statistics PictureCache::statistics() const
+{
+    std::lock_guard lock(mutex_);
+    return statistics_;
+}
+
+bool PictureCache::contains(const std::string& key) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = entries_.find(key);
+    return found != entries_.end() && found->second->done;
+}
+
+size_t PictureCache::bytesHeld() const
+{
+    std::lock_guard lock(mutex_);
+    return bytesHeld_;
+}
+
+size_t PictureCache::byteLimit() const
+{
+    std::lock_guard lock(mutex_);
+    return byteLimit_;
+}
+
+void PictureCache::setByteLimit(size_t byteLimit)
+{
+    std::lock_guard lock(mutex_);
+    byteLimit_ = byteLimit;
+    evictOverLimit();
+}
+
+void PictureCache::clear()
+{
+    std::lock_guard lock(mutex_);
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (it->second->done && it->second->pins == 0) {
+            erase(it++);
+        } else {
+            ++it;
+        }
+    }
+}
+
+// ---- Render pins ---------------------------------------------------------------------------------
+
+struct RenderPins::Held {
+    std::vector<PictureCache::Pin> pins;
+};
+
+thread_local RenderPins::Held* RenderPins::open_ = nullptr;
+
+RenderPins::RenderPins(Scope scope) : previous_(open_)
+{
+    if (scope == Scope::ownScope || !open_) {
+        held_ = std::make_unique<Held>();
+        open_ = held_.get();
+    }
+}
+
+RenderPins::~RenderPins()
+{
+    if (!held_) return;
+    held_.reset();
+    open_ = previous_;
+}
+
+void RenderPins::hold(PictureCache::Pin pin)
+{
+    if (open_) open_->pins.push_back(std::move(pin));
+}
+
+} // namespace oxel
