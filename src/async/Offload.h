@@ -1,18 +1,22 @@
 #pragma once
 
+#include "async/CancelToken.h"
 #include "async/MainExecutor.h"
 #include "async/WorkPool.h"
 
+#include <concepts>
 #include <coroutine>
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <type_traits>
 
 namespace oxel {
 
 // Awaiter of `offload`: runs a function on the work pool and resumes the awaiting task on the
-// main executor with its result (or rethrows what it threw).
+// main executor with its result (or rethrows what it threw). It keeps `registration` for as long
+// as the task awaits.
 template <typename Result>
 class OffloadAwaiter {
     using Stored = std::conditional_t<std::is_void_v<Result>, bool, Result>;
@@ -25,8 +29,12 @@ class OffloadAwaiter {
 
 public:
     template <typename Function>
-    OffloadAwaiter(WorkPool& pool, WorkPriority priority, Function function)
-        : pool_(pool), priority_(priority), function_(std::move(function)), state_(std::make_shared<State>())
+    OffloadAwaiter(WorkPool& pool, WorkPriority priority, Function function, CancelRegistration registration = {})
+        : pool_(pool),
+          priority_(priority),
+          function_(std::move(function)),
+          state_(std::make_shared<State>()),
+          registration_(std::move(registration))
     {}
     OffloadAwaiter(OffloadAwaiter&&) = default;
     ~OffloadAwaiter()
@@ -67,6 +75,7 @@ private:
     WorkPriority priority_;
     std::function<Result()> function_;
     std::shared_ptr<State> state_;
+    CancelRegistration registration_;
 };
 
 // `co_await offload(priority, fn)`: `fn` runs on the shared work pool; the task goes on on the
@@ -81,6 +90,27 @@ template <typename Function>
 auto offload(WorkPool& pool, WorkPriority priority, Function function)
 {
     return OffloadAwaiter<std::invoke_result_t<Function>>(pool, priority, std::move(function));
+}
+
+// `co_await offload(pool, priority, cancel, fn)`: as above, for blocking work that can stop early.
+// `fn` takes a `std::stop_token`, which is asked to stop once `cancel` is cancelled (at once when
+// it already is).
+template <typename Function>
+requires std::invocable<Function&, std::stop_token>
+auto offload(WorkPool& pool, WorkPriority priority, const CancelToken& cancel, Function function)
+{
+    auto stop = std::make_shared<std::stop_source>();
+    auto registration = cancel.onCancel([stop] { stop->request_stop(); });
+    auto work = [stop, function = std::move(function)]() mutable { return function(stop->get_token()); };
+    using Result = std::invoke_result_t<Function&, std::stop_token>;
+    return OffloadAwaiter<Result>(pool, priority, std::move(work), std::move(registration));
+}
+
+template <typename Function>
+requires std::invocable<Function&, std::stop_token>
+auto offload(WorkPriority priority, const CancelToken& cancel, Function function)
+{
+    return offload(WorkPool::shared(), priority, cancel, std::move(function));
 }
 
 } // namespace oxel

@@ -323,12 +323,12 @@ void AuthService::cancelSignIn()
 
 Task<BackendResult<HttpResponse>> AuthService::send(HttpRequest request)
 {
-    auto stop = std::make_shared<std::stop_source>();
-    auto registration = flowCancel_.token().onCancel([stop] { stop->request_stop(); });
-    auto transfer = [request = std::move(request), stop] {
-        return HttpSession::shared().send(request, stop->get_token());
+    // Named first: a temporary with captures made inside the awaited expression is destroyed twice by g++ 12.
+    auto transfer = [request = std::move(request)](std::stop_token stop) {
+        return HttpSession::shared().send(request, stop);
     };
-    auto answer = co_await offload(WorkPriority::userInitiated, std::move(transfer));
+    const CancelToken cancel = flowCancel_.token();
+    auto answer = co_await offload(WorkPriority::userInitiated, cancel, std::move(transfer));
     co_return answer;
 }
 

@@ -24,11 +24,11 @@ bool serverStoppedAnswering(const BackendFailure& failure)
 Task<BackendResult<HttpResponse>> sendOnPool(WorkPool& pool, const HttpSession& session, HttpRequest request,
                                              CancelToken cancel)
 {
-    auto stop = std::make_shared<std::stop_source>();
-    auto registration = cancel.onCancel([stop] { stop->request_stop(); });
     // Named, not a temporary of the co_await expression: the compiler destroys such temporaries twice.
-    auto transfer = [&session, request = std::move(request), stop] { return session.send(request, stop->get_token()); };
-    auto answer = co_await offload(pool, WorkPriority::userInitiated, std::move(transfer));
+    auto transfer = [&session, request = std::move(request)](std::stop_token stop) {
+        return session.send(request, stop);
+    };
+    auto answer = co_await offload(pool, WorkPriority::userInitiated, cancel, std::move(transfer));
     co_return answer;
 }
 

@@ -4,8 +4,12 @@
 #include "async/Sleep.h"
 #include "async/TaskScope.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -143,6 +147,46 @@ TEST(Offload, RunsOnThePoolAndResumesOnTheMainThread)
     EXPECT_TRUE(*outcome.resumedOnMain);
     EXPECT_EQ(*outcome.failure, "disk full");
     EXPECT_FALSE(timerFired) << "the loop waited for the pool instead of jumping its clock";
+}
+
+// Blocks until asked to stop, two seconds at the most; says whether it was asked.
+bool waitForStop(std::stop_token stop, std::atomic<bool>& started)
+{
+    started = true;
+    std::mutex mutex;
+    std::condition_variable_any woken;
+    std::unique_lock lock(mutex);
+    return woken.wait_for(lock, stop, 2s, [&] { return stop.stop_requested(); });
+}
+
+Task<void> offloadUntilStopped(CancelToken cancel, std::atomic<bool>& started, std::optional<bool>& stopped)
+{
+    auto work = [&started](std::stop_token stop) { return waitForStop(stop, started); };
+    stopped = co_await offload(WorkPriority::utility, cancel, std::move(work));
+}
+
+TEST(Offload, CancellingItsTokenAsksTheBlockingWorkToStop)
+{
+    ManualLoop loop;
+    TaskScope scope;
+    CancelSource running;
+    CancelSource cancelledBefore;
+    cancelledBefore.cancel();
+    std::atomic<bool> started{false};
+    std::atomic<bool> startedLate{false};
+    std::optional<bool> stopped;
+    std::optional<bool> stoppedAtOnce;
+    scope.spawn(offloadUntilStopped(cancelledBefore.token(), startedLate, stoppedAtOnce));
+    ASSERT_TRUE(loop.runUntil([&] { return stoppedAtOnce.has_value(); }));
+    EXPECT_TRUE(*stoppedAtOnce);
+
+    scope.spawn(offloadUntilStopped(running.token(), started, stopped));
+    loop.advance(0s);
+    while (!started) std::this_thread::sleep_for(1ms);
+    EXPECT_FALSE(stopped);
+    running.cancel();
+    ASSERT_TRUE(loop.runUntil([&] { return stopped.has_value(); }));
+    EXPECT_TRUE(*stopped) << "the work ran out its time instead of stopping";
 }
 
 TEST(Completion, TheFirstValueWinsAndWakesTheWaitingTask)
