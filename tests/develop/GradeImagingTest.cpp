@@ -1,5 +1,6 @@
 #include "develop/PictureHelpers.h"
 
+#include "develop/colour/RGBSpace.h"
 #include "develop/grade/ColourWear.h"
 #include "develop/grade/GradeKernels.h"
 #include "develop/grade/GradeLooks.h"
@@ -9,6 +10,8 @@
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace oxel {
 namespace {
@@ -139,6 +142,17 @@ public:
     mutable PixelFormat seenFormat = PixelFormat::Gray8;
 };
 
+// Keeps the first pixel of the picture it is shown.
+class RecordingSegmenter : public PersonSegmenter {
+public:
+    std::optional<Bitmap> personMask(const Bitmap& picture) const override
+    {
+        std::memcpy(seen, picture.data(), 3);
+        return std::nullopt;
+    }
+    mutable uint8_t seen[3] = {};
+};
+
 class FailingSegmenter : public PersonSegmenter {
 public:
     std::optional<Bitmap> personMask(const Bitmap&) const override { return std::nullopt; }
@@ -158,6 +172,25 @@ TEST(SkinMask, KeepsOnlySkinOnPeopleWhenASegmenterFindsThem)
     auto fallback = GradeLooks::skinMask(flat(200, 200, skinTone), context, &failing);
     ASSERT_TRUE(fallback);
     EXPECT_NEAR(sampleAt(*fallback, 100, 180).r, 1.0f, 1e-6f);
+}
+
+TEST(SkinMask, ShowsTheSegmenterSRGBWhenTheDocumentIsInAnotherSpace)
+{
+    const RenderContext context;
+    const RGB colour{0.8f, 0.4f, 0.2f};
+    const auto p3 = RGBSpace::of(ColourSpace::displayP3());
+    ASSERT_TRUE(p3);
+    const RGB inSRGB = sampleAt(*p3->toSRGB(flat(8, 8, colour)), 4, 4);
+    ASSERT_GT(inSRGB.r - colour.r, 0.02f) << "the colour differs between the two spaces";
+
+    RecordingSegmenter segmenter;
+    ASSERT_TRUE(GradeLooks::skinMask(flat(64, 64, colour), context, &segmenter, &*p3));
+    EXPECT_NEAR(segmenter.seen[0], inSRGB.r * 255, 1.0);
+    EXPECT_NEAR(segmenter.seen[1], inSRGB.g * 255, 1.0);
+    EXPECT_NEAR(segmenter.seen[2], inSRGB.b * 255, 1.0);
+    // An sRGB document is shown as it is.
+    ASSERT_TRUE(GradeLooks::skinMask(flat(64, 64, colour), context, &segmenter));
+    EXPECT_NEAR(segmenter.seen[0], colour.r * 255, 1.0);
 }
 
 } // namespace

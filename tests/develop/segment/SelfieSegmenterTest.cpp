@@ -118,6 +118,16 @@ TEST_F(SelfieSegmenterTest, TakesWoodOutOfTheSkinMask)
     EXPECT_LT(mean(*onPeople), 0.02);
 }
 
+TEST_F(SelfieSegmenterTest, RefusesTruncationsOfTheBuiltInModel)
+{
+    const auto model = embeddedSegmentationModel();
+    std::vector<size_t> sizes;
+    for (size_t size = 0; size < 256; ++size) sizes.push_back(size);
+    for (size_t size = 256; size < model.size(); size += 997) sizes.push_back(size);
+    for (size_t size = model.size() - 64; size < model.size(); ++size) sizes.push_back(size);
+    for (const size_t size : sizes) EXPECT_FALSE(segment::Network::load(model.first(size))) << "cut to " << size;
+}
+
 TEST_F(SelfieSegmenterTest, RefusesPicturesItCannotRead)
 {
     EXPECT_FALSE(segmenter->personMask(Bitmap()));
