@@ -16,7 +16,7 @@ namespace oxel {
 
 namespace {
 
-// The backend knows this client by the platform name of the original application.
+// The platform value the backend expects from this client, whatever system it runs on.
 constexpr const char* clientPlatform = "macos";
 constexpr auto exchangeTimeout = std::chrono::seconds(60);
 

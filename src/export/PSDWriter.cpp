@@ -82,34 +82,34 @@ std::vector<uint16_t> utf16(std::string_view text)
     return units;
 }
 
-void putLayerRecord(ByteWriter& out, const PSDWriter::StagedLayer& layer, int64_t width, int64_t height,
+void putLayerRecord(ByteWriter& out, const PSDWriter::StagedLayer& staged, int64_t width, int64_t height,
                     uint32_t layerId, bool psb)
 {
-    const PSDLayer& spec = *layer.spec;
+    const PSDLayer& description = *staged.layer;
     out.putU32(0);
     out.putU32(0);
     out.putU32(uint32_t(height));
     out.putU32(uint32_t(width));
-    out.putU16(uint16_t(layer.channels.size()));
-    for (const auto& channel : layer.channels) {
+    out.putU16(uint16_t(staged.channels.size()));
+    for (const auto& channel : staged.channels) {
         out.putU16(uint16_t(channel.id));
         out.putLength(channel.length + 2, psb);
     }
     out.append("8BIM");
-    out.append(blendKey(spec.blend));
-    out.putU8(opacityByte(spec.opacity));
+    out.append(blendKey(description.blend));
+    out.putU8(opacityByte(description.opacity));
     out.putU8(0);
-    out.putU8(spec.visible ? 8 : 10);
+    out.putU8(description.visible ? 8 : 10);
     out.putU8(0);
 
     ByteWriter extra;
-    if (spec.mask) {
+    if (description.mask) {
         extra.putU32(20);
         extra.putU32(0);
         extra.putU32(0);
         extra.putU32(uint32_t(height));
         extra.putU32(uint32_t(width));
-        extra.putU8(spec.maskDefault);
+        extra.putU8(description.maskDefault);
         extra.putU8(0);
         extra.putU16(0);
     } else {
@@ -117,9 +117,9 @@ void putLayerRecord(ByteWriter& out, const PSDWriter::StagedLayer& layer, int64_
     }
     extra.putU32(40);
     for (int i = 0; i < 10; ++i) extra.putU32(0x0000FFFF);
-    extra.putPascal(spec.name, 4);
+    extra.putPascal(description.name, 4);
 
-    const auto units = utf16(spec.name);
+    const auto units = utf16(description.name);
     ByteWriter unicodeName;
     unicodeName.putU32(uint32_t(units.size()));
     for (uint16_t unit : units) unicodeName.putU16(unit);

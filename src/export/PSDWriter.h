@@ -44,7 +44,7 @@ public:
         uint16_t compression = 3;
     };
     struct StagedLayer {
-        const PSDLayer* spec = nullptr;
+        const PSDLayer* layer = nullptr;
         std::vector<StagedChannel> channels;
     };
 
