@@ -5,6 +5,7 @@
 #include "develop/transfer/TransferPlan.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
+#include "imaging/PictureHandle.h"
 
 #include <optional>
 #include <string>
@@ -14,7 +15,9 @@ namespace oxel {
 // What developing and exporting one delivered result read: the relit render with its detail
 // transfer and preview plan, the grades and skin mask, the grain and the stored picture of a
 // colour-only result. Whoever keeps results (the library's job outcome) builds on this; the
-// develop order and the exporter never change it.
+// develop order and the exporter never change it. It holds no pixels of its own: pictures that
+// can be made again are reached through the shared picture cache, so the same input always gives
+// the same pixels whether or not they were let go in between.
 struct DevelopInput {
     DevelopInput(std::string jobId, Image render, DetailTransfer transfer)
         : jobId(std::move(jobId)), render(std::move(render)), transfer(std::move(transfer))
@@ -28,7 +31,7 @@ struct DevelopInput {
     std::optional<int> grainLevel;           // none: no grain
     bool grainBaked = false;                 // the grain is already in the picture
     bool colourOnly = false;                 // graded on this machine alone
-    std::optional<Bitmap> picture;           // a colour-only result's stored picture; replaces the transfer's base
+    std::optional<PictureHandle> picture;    // a colour-only result's stored picture; replaces the transfer's base
 };
 
 } // namespace oxel

@@ -17,7 +17,7 @@ namespace {
 // else the detail transfer's combination, or the render when there is none.
 Image basePicture(const DevelopInput& outcome, double strength)
 {
-    if (outcome.colourOnly && outcome.picture) return Image::fromBitmap(*outcome.picture);
+    if (outcome.colourOnly && outcome.picture) return outcome.picture->image();
     if (outcome.previewPlan) {
         if (auto combined = outcome.transfer.combine(*outcome.previewPlan, float(strength))) return *combined;
     }
@@ -78,7 +78,7 @@ std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, bool alternat
                                       bool grainEnabled)
 {
     if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, colour) && !hasGrainWork(outcome, grainEnabled))
-        return outcome.picture;
+        return outcome.picture->bitmap();
     const Image image = develop(outcome, alternative, strength, colour, grainEnabled);
     const Rect extent = image.extent();
     if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;

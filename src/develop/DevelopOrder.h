@@ -4,6 +4,7 @@
 #include "develop/grade/GradeLooks.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
+#include "imaging/PictureHandle.h"
 #include "imaging/RenderContext.h"
 
 #include <array>
@@ -63,6 +64,10 @@ std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t
 // One small sRGB picture per look, chosen look first, graded fully with the looks' skin mask;
 // long edge at most 240 pixels, never enlarged. A thumbnail that fails is left out.
 std::vector<Bitmap> lookThumbnails(const Image& image, const GradeLooks& looks, const RenderContext& context);
+// The same thumbnails as pictures that can be made again, for a result to keep: each is held by
+// the shared picture cache and rendered again from the same picture and grade when it was let go.
+std::vector<PictureHandle> keptLookThumbnails(const Image& image, const GradeLooks& looks,
+                                              const RenderContext& context);
 
 // The refined picture of a full-send render: saturation 0.95 (0 for black and white), as an
 // 8-bit sRGB picture; the input itself when that fails.

@@ -7,24 +7,65 @@
 
 namespace oxel {
 
-std::vector<Bitmap> lookThumbnails(const Image& image, const GradeLooks& looks, const RenderContext& context)
+namespace {
+
+// The one small picture that every look's thumbnail grades, and its pixel area.
+struct ThumbnailBase {
+    Image small;
+    PixelRect area;
+};
+
+std::optional<ThumbnailBase> thumbnailBase(const Image& image)
 {
     const Rect extent = image.extent();
-    if (image.isNull() || extent.isEmpty() || extent.isInfinite()) return {};
+    if (image.isNull() || extent.isEmpty() || extent.isInfinite()) return std::nullopt;
     const double s = std::min(lookThumbnailEdge / std::max(extent.width, extent.height), 1.0);
     const PixelRect area = reducedArea(extent, lookThumbnailEdge);
-    if (area.isEmpty()) return {};
+    if (area.isEmpty()) return std::nullopt;
     const Image atOrigin = image.translated(-extent.x, -extent.y);
-    // One small picture serves every look; pictures within the edge are taken as they are.
+    // Pictures within the edge are taken as they are.
     const Image small =
         s < 1 ? lanczosScaleTransform(atOrigin.clampedToExtent(), s, 1).cropped(area.toRect()) : atOrigin;
+    return ThumbnailBase{small, area};
+}
 
+std::optional<Bitmap> thumbnailOf(const ThumbnailBase& base, const SuggestedGrade& grade,
+                                  const std::optional<Image>& mask, const RenderContext& context)
+{
+    return context.renderBitmap(grade.apply(base.small, 1.0, mask), base.area, PixelFormat::RGBA8, ColourSpace::sRGB());
+}
+
+// The chosen grade, then the runner-up when there is one.
+std::vector<SuggestedGrade> gradesOf(const GradeLooks& looks)
+{
+    std::vector<SuggestedGrade> grades{looks.chosen};
+    if (looks.alternative) grades.push_back(*looks.alternative);
+    return grades;
+}
+
+} // namespace
+
+std::vector<Bitmap> lookThumbnails(const Image& image, const GradeLooks& looks, const RenderContext& context)
+{
+    const auto base = thumbnailBase(image);
+    if (!base) return {};
     std::vector<Bitmap> thumbnails;
-    for (const SuggestedGrade* grade : {&looks.chosen, looks.alternative ? &*looks.alternative : nullptr}) {
-        if (!grade) continue;
-        if (auto thumbnail = context.renderBitmap(grade->apply(small, 1.0, looks.mask), area, PixelFormat::RGBA8,
-                                                  ColourSpace::sRGB()))
+    for (const SuggestedGrade& grade : gradesOf(looks))
+        if (auto thumbnail = thumbnailOf(*base, grade, looks.mask, context))
             thumbnails.push_back(std::move(*thumbnail));
+    return thumbnails;
+}
+
+std::vector<PictureHandle> keptLookThumbnails(const Image& image, const GradeLooks& looks, const RenderContext& context)
+{
+    const auto base = thumbnailBase(image);
+    if (!base) return {};
+    std::vector<PictureHandle> thumbnails;
+    for (const SuggestedGrade& grade : gradesOf(looks)) {
+        PictureRecipe recipe{base->area.width, base->area.height, [base = *base, grade, mask = looks.mask, context] {
+                                 return thumbnailOf(base, grade, mask, context);
+                             }};
+        if (auto thumbnail = recipe.make()) thumbnails.push_back(PictureHandle::seeded(*thumbnail, std::move(recipe)));
     }
     return thumbnails;
 }

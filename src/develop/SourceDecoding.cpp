@@ -70,4 +70,18 @@ Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stam
     return PictureHandle::named(pictureKey(path, stamp), std::move(recipe)).image();
 }
 
+std::optional<Image> decodedPicture(std::shared_ptr<const std::vector<uint8_t>> encoded)
+{
+    if (!encoded) return std::nullopt;
+    auto file = readPictureFile(*encoded);
+    if (!file) return std::nullopt;
+    const int orientation = file->header.orientation;
+    const int64_t width = file->header.width, height = file->header.height;
+    PictureRecipe recipe{width, height,
+                         [encoded, file = std::move(*file)] { return decodeStoredPicture(*encoded, file, 0); }};
+    const auto decoded = recipe.make();
+    if (!decoded || decoded->width() != width || decoded->height() != height) return std::nullopt;
+    return PictureHandle::seeded(*decoded, std::move(recipe)).image().oriented(orientation);
+}
+
 } // namespace oxel

@@ -8,9 +8,11 @@
 #include "imaging/Image.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace oxel {
 
@@ -45,5 +47,11 @@ std::string pictureKey(const std::filesystem::path& path, const FileState& stamp
 // standard error; `storedBitmap` gives the checked result.
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file);
 std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp);
+
+// A picture decoded from encoded bytes that are kept anyway (a result's render as received, or as
+// the library stores it), upright, values as stored. Decoded now, then held by the shared picture
+// cache and decoded again from the bytes when it was let go. Nothing when the bytes are no
+// picture this program reads, or are damaged.
+std::optional<Image> decodedPicture(std::shared_ptr<const std::vector<uint8_t>> encoded);
 
 } // namespace oxel

@@ -6,6 +6,7 @@
 #include "develop/colour/RGBSpace.h"
 #include "develop/grade/ColourWear.h"
 #include "develop/grade/GradeTheory.h"
+#include "imaging/PictureCache.h"
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,12 @@ Bitmap rendered8(const Image& image)
     const Rect e = image.extent();
     return *RenderContext().renderBitmap(image, {0, 0, int64_t(e.width), int64_t(e.height)}, PixelFormat::RGBX8,
                                          ColourSpace::sRGB());
+}
+
+// A colour-only result's stored picture, as the result keeps it.
+PictureHandle storedPicture(const Bitmap& stored)
+{
+    return PictureHandle::seeded(stored, {stored.width(), stored.height(), [stored] { return std::optional(stored); }});
 }
 
 TEST(DevelopOrder, GradesOnlyAboveTheColourThreshold)
@@ -135,8 +142,9 @@ TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
     EXPECT_GT(largestDifference(develop(outcome, false, 0.9, 0, false), render), 0.01f);
     // A colour-only result's stored picture takes the plan's place.
     outcome.colourOnly = true;
-    outcome.picture = rendered8(render);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 0.9, 0, false), Image::fromBitmap(*outcome.picture)), 0);
+    const Bitmap stored = rendered8(render);
+    outcome.picture = storedPicture(stored);
+    EXPECT_EQ(largestDifference(develop(outcome, false, 0.9, 0, false), Image::fromBitmap(stored)), 0);
 }
 
 TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
@@ -167,7 +175,7 @@ DevelopInput colourOnlyOutcome(const Bitmap& stored, const ColourSpace& space = 
     DevelopInput outcome = outcomeOf(picture, space);
     outcome.jobId = "local-1";
     outcome.colourOnly = true;
-    outcome.picture = stored;
+    outcome.picture = storedPicture(stored);
     outcome.grainLevel = 2;
     return outcome;
 }
@@ -342,6 +350,24 @@ TEST(LookThumbnails, ShrinksToThe240EdgeAndNeverEnlarges)
     EXPECT_EQ(uneven[0].height(), 179);
 
     EXPECT_TRUE(lookThumbnails(colourful(10, 10).cropped(Rect::ofSize(0, 10)), looks, context).empty());
+}
+
+TEST(LookThumbnails, KeptThumbnailsAreMadeAgainWithTheSamePixels)
+{
+    GradeLooks looks{strongGrade(),
+                     GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::rich}, ""),
+                     std::nullopt};
+    const RenderContext context;
+    const auto made = lookThumbnails(colourful(300, 200), looks, context);
+    const auto kept = keptLookThumbnails(colourful(300, 200), looks, context);
+    ASSERT_EQ(kept.size(), 2u);
+    PictureCache::shared().clear();
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const auto again = kept[i].bitmap();
+        ASSERT_TRUE(again);
+        EXPECT_EQ(kept[i].width(), made[i].width());
+        EXPECT_EQ(std::memcmp(again->data(), made[i].data(), made[i].byteCount()), 0) << i;
+    }
 }
 
 TEST(GrainSwitch, IsOnUnlessTheSettingHoldsFalse)

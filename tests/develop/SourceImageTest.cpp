@@ -715,6 +715,24 @@ TEST_F(SourceImageTest, FileChangedAfterLoadIsRefusedWhenItsPixelsAreFirstNeeded
     EXPECT_FALSE(source.thumbnail(64));
 }
 
+TEST_F(SourceImageTest, KeptBytesDecodeUprightAgainAfterTheyWereLetGo)
+{
+    test::JPEGOptions options;
+    options.exif = exifWith({{"Exif.Image.Orientation", "6"}});
+    const auto bytes = std::make_shared<const Bytes>(test::encodeJPEG(40, 20, test::gradientOf(40, 20), options));
+    const auto picture = decodedPicture(bytes);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->extent(), Rect::ofSize(20, 40));
+    const Samples first = render(*picture);
+    PictureCache::shared().clear();
+    EXPECT_EQ(render(*picture).values, first.values);
+
+    EXPECT_FALSE(
+        decodedPicture(std::make_shared<const Bytes>(bytes->begin(), bytes->begin() + long(bytes->size() / 2))));
+    EXPECT_FALSE(decodedPicture(std::make_shared<const Bytes>(Bytes{'n', 'o'})));
+    EXPECT_FALSE(decodedPicture(nullptr));
+}
+
 // ---- Services ----------------------------------------------------------------------------------
 
 TEST(SourceImageCaptureDate, TakesTheFirstDateThatParsesAsLocalTime)

@@ -17,7 +17,7 @@ TEST(JobOutcome, DevelopsAsTheDevelopInputItCarries)
     const DevelopInput input = outcome;
 
     outcome.planDecline = "declined";
-    outcome.lookThumbs.push_back(*Bitmap::allocate(4, 4, PixelFormat::RGBX8));
+    outcome.lookThumbs.push_back(PictureHandle({4, 4, [] { return Bitmap::allocate(4, 4, PixelFormat::RGBX8); }}));
 
     const auto fromOutcome = renderDeveloped(outcome, false, 1.0, 1.0, true);
     const auto fromInput = renderDeveloped(input, false, 1.0, 1.0, true);

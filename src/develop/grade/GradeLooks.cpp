@@ -7,6 +7,7 @@
 
 #include "imaging/Filters.h"
 #include "imaging/Kernel.h"
+#include "imaging/PictureHandle.h"
 #include "imaging/RenderContext.h"
 
 #include <algorithm>
@@ -65,9 +66,11 @@ std::optional<Image> GradeLooks::skinMask(const Image& picture, const RenderCont
 
     const double radius = std::max(double(area.width) / 400, 2.0);
     const Image soft = gaussianBlur(skin->clampedToExtent(), radius).cropped(r);
-    auto rendered = context.renderBitmap(soft, area, PixelFormat::RGBA8);
+    PictureRecipe recipe{area.width, area.height,
+                         [soft, area, context] { return context.renderBitmap(soft, area, PixelFormat::RGBA8); }};
+    const auto rendered = recipe.make();
     if (!rendered) return std::nullopt;
-    return Image::fromBitmap(*rendered);
+    return PictureHandle::seeded(*rendered, std::move(recipe)).image();
 }
 
 } // namespace oxel

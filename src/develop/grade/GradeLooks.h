@@ -25,7 +25,8 @@ struct GradeLooks {
     const SuggestedGrade& grade(bool alternative) const;
 
     // The skin mask of a picture: skin-coloured pixels, narrowed to people when the installed
-    // person segmenter finds them. Nothing when the picture is empty or the mask can't be rendered.
+    // person segmenter finds them; held by the shared picture cache, which renders it again when
+    // it was let go. Nothing when the picture is empty or the mask can't be rendered.
     static std::optional<Image> skinMask(const Image& picture, const RenderContext& context);
     // The same with a given segmenter (none: colour alone). The segmenter sees sRGB: a picture in
     // another document space is converted for it first.

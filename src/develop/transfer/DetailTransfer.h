@@ -54,7 +54,8 @@ public:
     static std::optional<Image> invertedSoftMask(const TransferPlan& plan);
 
     // The picture rendered in bands into a bitmap of the document space (8 or 16 bits), read back
-    // as a recipe; nothing when the extent is under one pixel or the render fails.
+    // as a recipe through the shared picture cache, which renders it again when it was let go;
+    // nothing when the extent is under one pixel or the render fails.
     std::optional<Image> materialise(const Image& image, bool sixteenBit) const;
     // The share of the original's edges on which the render disagrees, on a 256 x 256 proxy.
     float divergence(const Image& confidence, const Rect& target) const;
