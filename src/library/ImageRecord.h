@@ -39,8 +39,8 @@ struct ImageRecord {
 
     bool operator==(const ImageRecord&) const = default;
 
-    // A kept result exists: the image was developed and either its render or, for colour only,
-    // nothing more is needed to rebuild it.
+    // The image was developed and its result can be rebuilt: from its kept render, or for a
+    // colour-only result from the original alone.
     bool hasResult() const;
 
     // "render." followed by 1 to 5 lower-case letters or digits: a plain name inside the image's
