@@ -1,6 +1,8 @@
 #include "develop/segment/FlatTable.h"
-#include "develop/segment/HalfFloat.h"
+#include "develop/segment/ModelFormat.h"
+#include "develop/segment/ModelTensors.h"
 #include "develop/segment/Network.h"
+#include "develop/segment/OperatorOptions.h"
 #include "develop/segment/ScratchPlan.h"
 
 #include <algorithm>
@@ -12,139 +14,10 @@
 #include <string>
 
 namespace oxel::segment {
+
+using namespace format;
+
 namespace {
-
-// Fields of the model's tables, by position.
-namespace field {
-constexpr int modelVersion = 0, modelOperatorCodes = 1, modelSubgraphs = 2, modelBuffers = 4;
-constexpr int codeDeprecatedBuiltin = 0, codeCustom = 1, codeBuiltin = 3;
-constexpr int graphTensors = 0, graphInputs = 1, graphOutputs = 2, graphOperators = 3;
-constexpr int tensorShape = 0, tensorType = 1, tensorBuffer = 2, tensorIsVariable = 5, tensorSparsity = 6;
-constexpr int bufferData = 0, bufferOffset = 1;
-constexpr int opCode = 0, opInputs = 1, opOutputs = 2, opOptionsType = 3, opOptions = 4, opCustomOptions = 5;
-} // namespace field
-
-enum class Builtin : int32_t {
-    add = 0,
-    averagePool = 1,
-    conv = 3,
-    depthwiseConv = 4,
-    dequantize = 6,
-    logistic = 14,
-    multiply = 18,
-    relu = 19,
-    resizeBilinear = 23,
-    custom = 32,
-    hardSwish = 117,
-};
-enum class OptionsType : uint8_t {
-    conv = 1,
-    depthwiseConv = 2,
-    pool = 5,
-    add = 11,
-    resizeBilinear = 15,
-    multiply = 21
-};
-enum class ElementType : int8_t { float32 = 0, float16 = 1, int32 = 2 };
-
-constexpr int64_t largestMap = int64_t(1) << 24;     // floats in one tensor
-constexpr int64_t largestScratch = int64_t(1) << 26; // floats in all maps of a run
-constexpr int largestKernel = 64;                    // taps of a convolution kernel along one side
-constexpr int largestWindow = 1 << 16;               // strides, and pooling windows along one side
-constexpr const char* transposedConvolution = "Convolution2DTransposeBias";
-
-void require(bool condition, const std::string& what)
-{
-    if (!condition) throw ModelError(what);
-}
-
-// A tensor as the model declares it, and its values when it is a constant.
-struct Tensor {
-    std::vector<int32_t> shape;
-    ElementType type = ElementType::float32;
-    std::shared_ptr<const std::vector<float>> values;
-    std::vector<int32_t> integers;
-    bool isConstant() const { return values || !integers.empty(); }
-};
-
-int64_t elementCount(const std::vector<int32_t>& shape)
-{
-    int64_t count = 1;
-    for (const int32_t d : shape) {
-        require(d >= 1 && d <= largestMap && count <= largestMap / d, "a tensor dimension is out of range");
-        count *= d;
-    }
-    return count;
-}
-
-// A map shape from a declared rank-4 shape of batch 1.
-MapShape mapShapeOf(const std::vector<int32_t>& shape)
-{
-    require(shape.size() == 4 && shape[0] == 1, "a feature map is not one picture of rank 4");
-    return {shape[1], shape[2], shape[3]};
-}
-
-std::vector<int32_t> declaredShape(MapShape shape)
-{
-    return {1, shape.height, shape.width, shape.channels};
-}
-
-Activation activationOf(int8_t code)
-{
-    switch (code) {
-    case 0: return Activation::none;
-    case 1: return Activation::relu;
-    case 2: return Activation::reluMinus1To1;
-    case 3: return Activation::relu6;
-    default: throw ModelError("an operator's fused activation is not supported");
-    }
-}
-
-// The padding of a window along one axis, and the output size it gives.
-struct AxisWindow {
-    int outSize, pad;
-};
-enum class Padding { same, valid };
-
-AxisWindow convolutionAxis(int inSize, int kernel, int stride, Padding padding)
-{
-    require(stride >= 1 && stride <= largestWindow, "a stride is out of range");
-    require(kernel >= 1 && kernel <= largestWindow, "a kernel size is out of range");
-    if (padding == Padding::valid) {
-        require(inSize >= kernel, "a kernel is larger than its valid input");
-        return {(inSize - kernel) / stride + 1, 0};
-    }
-    const int out = int((int64_t(inSize) + stride - 1) / stride);
-    return {out, int(std::max<int64_t>(int64_t(out - 1) * stride + kernel - inSize, 0) / 2)};
-}
-
-Padding paddingOf(int8_t code)
-{
-    require(code == 0 || code == 1, "a padding is neither same nor valid");
-    return code == 0 ? Padding::same : Padding::valid;
-}
-
-// Where a sliding window (convolution or pooling) goes, from options that hold its padding in
-// field 0 and its horizontal and vertical strides in fields 1 and 2, and the output size it gives.
-struct Placement {
-    Window window;
-    int height, width;
-};
-Placement placementOf(const FlatTable& options, MapShape in, int kernelHeight, int kernelWidth)
-{
-    const Padding padding = paddingOf(options.scalar<int8_t>(0, 0));
-    const int strideX = options.scalar<int32_t>(1, 0), strideY = options.scalar<int32_t>(2, 0);
-    const AxisWindow ys = convolutionAxis(in.height, kernelHeight, strideY, padding);
-    const AxisWindow xs = convolutionAxis(in.width, kernelWidth, strideX, padding);
-    return {{strideY, strideX, ys.pad, xs.pad}, ys.outSize, xs.outSize};
-}
-
-// Dilation factors (two fields from `first` on) other than 1 are refused.
-void requireUndilated(const FlatTable& options, int first)
-{
-    require(options.scalar<int32_t>(first, 1) == 1 && options.scalar<int32_t>(first + 1, 1) == 1,
-            "dilated convolutions are not supported");
-}
 
 // Builds a Network from the model's tables, operator by operator.
 class Builder {
@@ -153,11 +26,12 @@ public:
 
     Network::Program build()
     {
-        require(model_.scalar<uint32_t>(field::modelVersion, 0) == 3, "the model's schema version is not 3");
+        require(model_.scalar<uint32_t>(field::modelVersion, 0) == schemaVersion,
+                "the model's schema version is not 3");
         const auto graphs = model_.vector(field::modelSubgraphs, 4);
         require(graphs.count == 1, "the model does not hold exactly one graph");
         const FlatTable graph = model_.tableAt(graphs, 0);
-        readTensors(graph);
+        tensors_ = readModelTensors(model_, graph, where_);
         readGraphEnds(graph);
         const auto operators = graph.vector(field::graphOperators, 4);
         for (size_t i = 0; i < operators.count; ++i) {
@@ -173,62 +47,7 @@ public:
     const std::string& where() const { return where_; }
 
 private:
-    // --- tensors and constants ---
-
-    void readTensors(const FlatTable& graph)
-    {
-        const auto buffers = model_.vector(field::modelBuffers, 4);
-        const auto tensors = graph.vector(field::graphTensors, 4);
-        require(tensors.count >= 2, "the graph has too few tensors");
-        for (size_t i = 0; i < tensors.count; ++i) {
-            where_ = "tensor " + std::to_string(i);
-            tensors_.push_back(readTensor(graph.tableAt(tensors, i), buffers));
-        }
-    }
-
-    Tensor readTensor(const FlatTable& table, const FlatTable::Vector& buffers)
-    {
-        Tensor tensor;
-        const auto shape = table.vector(field::tensorShape, 4);
-        require(shape.count <= 4, "a tensor has more than four dimensions");
-        for (size_t d = 0; d < shape.count; ++d) tensor.shape.push_back(table.elementAt<int32_t>(shape, d));
-        const int64_t count = elementCount(tensor.shape);
-        const int8_t type = table.scalar<int8_t>(field::tensorType, 0);
-        require(type >= 0 && type <= 2, "a tensor's element type is not float32, float16 or int32");
-        tensor.type = ElementType(type);
-        require(!table.scalar<uint8_t>(field::tensorIsVariable, 0) && !table.has(field::tensorSparsity),
-                "variable and sparse tensors are not supported");
-        const uint32_t buffer = table.scalar<uint32_t>(field::tensorBuffer, 0);
-        require(buffer < buffers.count || (buffer == 0 && buffers.count == 0),
-                "a tensor's buffer index is out of range");
-        if (buffers.count == 0) return tensor;
-        const FlatTable bufferTable = model_.tableAt(buffers, buffer);
-        require(!bufferTable.has(field::bufferOffset), "buffers outside the model's tables are not supported");
-        const auto data = bufferTable.bytes(field::bufferData);
-        if (data.empty()) return tensor;
-        readConstant(tensor, data, size_t(count));
-        return tensor;
-    }
-
-    static void readConstant(Tensor& tensor, std::span<const uint8_t> data, size_t count)
-    {
-        const size_t elementSize = tensor.type == ElementType::float16 ? 2 : 4;
-        require(data.size() == count * elementSize, "a constant's byte count does not match its shape");
-        if (tensor.type == ElementType::int32) {
-            tensor.integers.resize(count);
-            std::memcpy(tensor.integers.data(), data.data(), data.size());
-            return;
-        }
-        auto values = std::make_shared<std::vector<float>>(count);
-        if (tensor.type == ElementType::float16) {
-            for (size_t i = 0; i < count; ++i) (*values)[i] = halfToFloat(uint16_t(data[2 * i] | data[2 * i + 1] << 8));
-        } else {
-            std::memcpy(values->data(), data.data(), data.size());
-        }
-        require(std::all_of(values->begin(), values->end(), [](float v) { return std::isfinite(v); }),
-                "a constant holds a value that is not finite");
-        tensor.values = std::move(values);
-    }
+    // --- the graph's ends and the operators' operands ---
 
     void readGraphEnds(const FlatTable& graph)
     {
@@ -237,7 +56,7 @@ private:
         require(inputs.count == 1 && outputs.count == 1, "the graph does not have one input and one output");
         input_ = tensorIndex(graph.elementAt<int32_t>(inputs, 0));
         output_ = tensorIndex(graph.elementAt<int32_t>(outputs, 0));
-        const Tensor& in = tensors_[size_t(input_)];
+        const ModelTensor& in = tensors_[size_t(input_)];
         require(!in.isConstant() && in.type == ElementType::float32, "the graph's input is not a float map");
         maps_[input_] = mapShapeOf(in.shape);
         producedAt_[input_] = -1;
@@ -248,8 +67,6 @@ private:
         require(index >= 0 && size_t(index) < tensors_.size(), "a tensor index is out of range");
         return index;
     }
-
-    // --- operands ---
 
     // A map that an earlier operator (or the graph's input) made.
     struct MapInput {
@@ -273,8 +90,9 @@ private:
     };
     Operand operandInput(int32_t index)
     {
-        const Tensor& tensor = tensors_[size_t(tensorIndex(index))];
+        const ModelTensor& tensor = tensors_[size_t(tensorIndex(index))];
         if (tensor.values) {
+            require(tensor.type == ElementType::float32, "an operand is a constant of another type");
             std::vector<int32_t> shape(4 - std::min<size_t>(tensor.shape.size(), 4), 1);
             shape.insert(shape.end(), tensor.shape.begin(), tensor.shape.end());
             return {-1, tensor.values, mapShapeOf(shape)};
@@ -283,9 +101,9 @@ private:
         return {input.tensor, nullptr, input.shape};
     }
 
-    const Tensor& constantInput(int32_t index, ElementType type)
+    const ModelTensor& constantInput(int32_t index, ElementType type)
     {
-        const Tensor& tensor = tensors_[size_t(tensorIndex(index))];
+        const ModelTensor& tensor = tensors_[size_t(tensorIndex(index))];
         require(tensor.isConstant() && tensor.type == type,
                 "an operator's weights are not a constant of the right type");
         return tensor;
@@ -294,7 +112,7 @@ private:
     // Declares the operator's output map and checks it against the model's declaration.
     int32_t mapOutput(int32_t index, MapShape shape)
     {
-        const Tensor& tensor = tensors_[size_t(tensorIndex(index))];
+        const ModelTensor& tensor = tensors_[size_t(tensorIndex(index))];
         require(!tensor.isConstant() && !maps_.count(index), "an operator writes a constant or a map already made");
         require(tensor.type == ElementType::float32, "an operator's output is not float");
         require(tensor.shape == declaredShape(shape), "an operator's declared output shape differs from its own");
@@ -391,7 +209,7 @@ private:
 
     // Weights of shape [out, height, width, in] (or [1, height, width, out] for depthwise),
     // checked against the input channels.
-    std::array<int, 4> kernelShape(const Tensor& weights)
+    std::array<int, 4> kernelShape(const ModelTensor& weights)
     {
         require(weights.shape.size() == 4, "a kernel is not of rank 4");
         for (const int32_t d : weights.shape) require(d <= 4096, "a kernel dimension is out of range");
@@ -402,7 +220,7 @@ private:
     std::vector<float> biasOf(const Operator& op, size_t index, int channels)
     {
         if (index >= op.inputs.size() || op.inputs[index] < 0) return std::vector<float>(size_t(channels), 0.0f);
-        const Tensor& bias = constantInput(op.inputs[index], ElementType::float32);
+        const ModelTensor& bias = constantInput(op.inputs[index], ElementType::float32);
         require(bias.shape == std::vector<int32_t>{channels}, "a bias does not have one value per output channel");
         return *bias.values;
     }
@@ -410,7 +228,7 @@ private:
     // A standard convolution's kernel, reordered so that output channels run innermost.
     ConvKernel convKernel(const Operator& op, int inChannels)
     {
-        const Tensor& weights = constantInput(op.inputs[1], ElementType::float32);
+        const ModelTensor& weights = constantInput(op.inputs[1], ElementType::float32);
         const auto [out, height, width, in] = kernelShape(weights);
         require(in == inChannels, "a kernel's input channels differ from its input's");
         ConvKernel kernel{height, width, in, out, std::vector<float>(weights.values->size()), biasOf(op, 2, out)};
@@ -450,7 +268,7 @@ private:
         const MapInput input = mapInput(op.inputs[0]);
         const int32_t in = input.tensor;
         const MapShape inShape = input.shape;
-        const Tensor& weights = constantInput(op.inputs[1], ElementType::float32);
+        const ModelTensor& weights = constantInput(op.inputs[1], ElementType::float32);
         const auto [one, height, width, outChannels] = kernelShape(weights);
         require(one == 1 && outChannels % inShape.channels == 0, "a depthwise kernel's shape does not fit its input");
         const int multiplier = outChannels / inShape.channels;
@@ -471,27 +289,13 @@ private:
     void addTransposedConvolution(const Operator& op)
     {
         requireInputs(op, 3);
-        require(op.customOptions.size() == 12, "the transposed convolution's options are not three numbers");
-        int32_t padding, strideX, strideY;
-        std::memcpy(&padding, op.customOptions.data(), 4);
-        std::memcpy(&strideX, op.customOptions.data() + 4, 4);
-        std::memcpy(&strideY, op.customOptions.data() + 8, 4);
-        require(padding == 1 || padding == 2, "the transposed convolution's padding is neither same nor valid");
         const MapInput input = mapInput(op.inputs[0]);
         const int32_t in = input.tensor;
         const MapShape inShape = input.shape;
         auto kernel = std::make_shared<const ConvKernel>(convKernel(op, inShape.channels));
-        // The output is laid out as the input of a convolution that would give this input back.
-        const auto axis = [&](int inSize, int k, int stride) {
-            require(stride >= 1 && stride <= largestKernel, "a stride is out of range");
-            const int64_t outSize = padding == 1 ? int64_t(inSize) * stride : int64_t(inSize - 1) * stride + k;
-            require(outSize <= largestMap, "a transposed convolution's output is too large");
-            return AxisWindow{int(outSize), int(std::max<int64_t>(int64_t(inSize - 1) * stride + k - outSize, 0) / 2)};
-        };
-        const AxisWindow ys = axis(inShape.height, kernel->height, strideY);
-        const AxisWindow xs = axis(inShape.width, kernel->width, strideX);
-        const Window window{strideY, strideX, ys.pad, xs.pad};
-        const MapShape outShape{ys.outSize, xs.outSize, kernel->outChannels};
+        const Placement placed = transposedPlacementOf(op.customOptions, inShape, kernel->height, kernel->width);
+        const Window window = placed.window;
+        const MapShape outShape{placed.height, placed.width, kernel->outChannels};
         const int32_t out = mapOutput(op.outputs[0], outShape);
         addStep({in, out},
                 [=](float* const* maps) { convolveTransposed(maps[0], inShape, *kernel, window, maps[1], outShape); });
@@ -554,7 +358,7 @@ private:
         const MapInput input = mapInput(op.inputs[0]);
         const int32_t in = input.tensor;
         const MapShape inShape = input.shape;
-        const Tensor& size = constantInput(op.inputs[1], ElementType::int32);
+        const ModelTensor& size = constantInput(op.inputs[1], ElementType::int32);
         require(size.integers.size() == 2, "a resize's size is not two numbers");
         const int height = size.integers[0], width = size.integers[1];
         require(height >= 1 && width >= 1 && int64_t(height) * width <= largestMap, "a resize's size is out of range");
@@ -569,8 +373,8 @@ private:
     void foldDequantize(const Operator& op)
     {
         requireInputs(op, 1);
-        const Tensor& in = tensors_[size_t(tensorIndex(op.inputs[0]))];
-        Tensor& out = tensors_[size_t(tensorIndex(op.outputs[0]))];
+        const ModelTensor& in = tensors_[size_t(tensorIndex(op.inputs[0]))];
+        ModelTensor& out = tensors_[size_t(tensorIndex(op.outputs[0]))];
         require(in.values && in.type == ElementType::float16, "only half-precision constants can be dequantized");
         require(!out.isConstant() && !maps_.count(op.outputs[0]) && out.type == ElementType::float32 &&
                     out.shape == in.shape,
@@ -619,7 +423,7 @@ private:
 
     FlatTable model_;
     std::string where_ = "the model's tables";
-    std::vector<Tensor> tensors_;
+    std::vector<ModelTensor> tensors_;
     int32_t input_ = -1, output_ = -1;
     std::map<int32_t, MapShape> maps_;
     std::map<int32_t, int> producedAt_, lastUse_;

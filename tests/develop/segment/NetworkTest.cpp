@@ -226,6 +226,11 @@ const Damage damages[] = {
     {"MissingInput", [](TestModel& m) { find(m, op::add).inputs.pop_back(); }, "inputs"},
     {"ConvolutionWithoutWeights", [](TestModel& m) { find(m, op::conv).inputs = {0}; }, "inputs"},
     {"WeightsThatAreAMap", [](TestModel& m) { find(m, op::conv).inputs[1] = 0; }, "weights"},
+    {"HalfPrecisionOperand",
+     [](TestModel& m) {
+         find(m, op::mul).inputs = {8, 1};
+     },
+     "another type"},
     {"ShapesThatDoNotBroadcast",
      [](TestModel& m) {
          find(m, op::mul).inputs = {8, 5};
