@@ -1,4 +1,5 @@
 // Speed of the interface's pictures and controls, under the offscreen platform. Not run by CTest.
+#include "ui/DisplayPicture.h"
 #include "ui/Fonts.h"
 #include "ui/Motion.h"
 #include "ui/PixelImage.h"
@@ -65,6 +66,14 @@ void BM_PreviewToTile(benchmark::State& state)
     state.SetLabel(displayP3 ? "Display P3" : "sRGB");
 }
 BENCHMARK(BM_PreviewToTile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The conversion alone: a Display P3 preview brought to 8-bit sRGB.
+void BM_DisplayP3Conversion(benchmark::State& state)
+{
+    const Bitmap picture = preview(ColourSpace::displayP3(), 0);
+    for (auto _ : state) benchmark::DoNotOptimize(convertedForDisplay(picture));
+}
+BENCHMARK(BM_DisplayP3Conversion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PixelImageRepaint(benchmark::State& state)
 {

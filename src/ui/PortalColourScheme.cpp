@@ -29,16 +29,15 @@ std::optional<std::uint32_t> schemeFrom(QVariant value)
 
 } // namespace
 
-PortalColourScheme::PortalColourScheme(QObject* parent) : QObject(parent)
+PortalColourScheme::PortalColourScheme(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus))
 {}
 
 std::optional<std::uint32_t> PortalColourScheme::colourScheme()
 {
-    auto bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return std::nullopt;
+    if (!bus_.isConnected()) return std::nullopt;
     auto request = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     request << appearanceNamespace << colourSchemeKey;
-    const auto reply = bus.call(request, QDBus::Block, readTimeoutMs);
+    const auto reply = bus_.call(request, QDBus::Block, readTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
     return schemeFrom(reply.arguments().constFirst());
 }
@@ -46,10 +45,9 @@ std::optional<std::uint32_t> PortalColourScheme::colourScheme()
 void PortalColourScheme::watch(std::function<void(std::uint32_t)> changed)
 {
     changed_ = std::move(changed);
-    auto bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return;
-    bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
+    if (!bus_.isConnected()) return;
+    bus_.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                 SLOT(settingChanged(QString, QString, QDBusVariant)));
 }
 
 void PortalColourScheme::settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)

@@ -2,6 +2,7 @@
 
 #include "ui/SystemColourScheme.h"
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 
@@ -13,7 +14,7 @@ namespace oxel {
 class PortalColourScheme final : public QObject, public ColourSchemeSource {
     Q_OBJECT
 public:
-    explicit PortalColourScheme(QObject* parent = nullptr);
+    explicit PortalColourScheme(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
     std::optional<std::uint32_t> colourScheme() override;
     void watch(std::function<void(std::uint32_t)> changed) override;
@@ -22,6 +23,7 @@ private slots:
     void settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value);
 
 private:
+    QDBusConnection bus_;
     std::function<void(std::uint32_t)> changed_;
 };
 

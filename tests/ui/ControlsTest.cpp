@@ -3,6 +3,7 @@
 #include "ui/BoxMultiChoice.h"
 #include "ui/BoxOption.h"
 #include "ui/BoxSwitch.h"
+#include "ui/CompareHint.h"
 #include "ui/Motion.h"
 #include "ui/SheetButton.h"
 #include "ui/StrengthTrack.h"
@@ -245,6 +246,8 @@ TEST(SheetButton, DisabledFilledButtonKeepsItsInkAtFortyPercent)
     EXPECT_TRUE(pixelIs(pixels::grabbed(button), 2, 2, ink(), 0));
     button.setEnabled(false);
     EXPECT_TRUE(pixelIs(pixels::grabbed(button), 2, 2, over(paper(), ink(), 0.4)));
+    button.setEnabled(true);
+    EXPECT_TRUE(pixelIs(pixels::grabbed(button), 2, 2, ink(), 0));
 }
 
 TEST(PaintedButton, ReturnAndEnterClickButSpacePassesOn)
@@ -287,6 +290,24 @@ TEST(BoxSwitch, ClicksAndOutsideChangesAnimateAlike)
     EXPECT_NE(setEarly, ink());
     EXPECT_EQ(clickLate, ink());
     EXPECT_EQ(setLate, ink());
+}
+
+TEST(CompareHint, ClicksReachTheViewBeneath)
+{
+    QWidget window;
+    window.resize(400, 200);
+    auto* beneath = new SheetButton("beneath", false, &window);
+    beneath->setGeometry(0, 0, 400, 200);
+    auto* hint = new CompareHint(&window);
+    hint->resize(hint->sizeHint());
+    hint->move(50, 60);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    int clicks = 0;
+    QObject::connect(beneath, &QAbstractButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 70));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(hint->accessibleName(), QStringLiteral("hold space to see the original"));
 }
 
 } // namespace
