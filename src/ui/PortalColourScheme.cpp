@@ -47,13 +47,17 @@ void PortalColourScheme::watch(std::function<void(std::uint32_t)> changed)
     changed_ = std::move(changed);
     if (!bus_.isConnected()) return;
     bus_.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                 SLOT(settingChanged(QString, QString, QDBusVariant)));
+                 SLOT(settingChanged(QDBusMessage)));
 }
 
-void PortalColourScheme::settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)
+// The whole message is taken rather than typed arguments: a typed slot connects only once the bus
+// types happen to be registered, which a first watch before any call does not ensure.
+void PortalColourScheme::settingChanged(const QDBusMessage& message)
 {
-    if (settingNamespace != appearanceNamespace || key != colourSchemeKey || !changed_) return;
-    if (const auto scheme = schemeFrom(value.variant())) changed_(*scheme);
+    const auto arguments = message.arguments();
+    if (arguments.size() != 3 || !changed_) return;
+    if (arguments[0].toString() != appearanceNamespace || arguments[1].toString() != colourSchemeKey) return;
+    if (const auto scheme = schemeFrom(arguments[2])) changed_(*scheme);
 }
 
 } // namespace oxel

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-class QDBusVariant;
+class QDBusMessage;
 
 namespace oxel {
 
@@ -20,7 +20,7 @@ public:
     void watch(std::function<void(std::uint32_t)> changed) override;
 
 private slots:
-    void settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value);
+    void settingChanged(const QDBusMessage& message);
 
 private:
     QDBusConnection bus_;

@@ -266,6 +266,17 @@ TEST(PaintedButton, ReturnAndEnterClickButSpacePassesOn)
     EXPECT_EQ(runs, 2);
 }
 
+TEST(BoxSwitch, InstantAnimationsShowTheNewStateAtOnce)
+{
+    BoxSwitch toggle(30);
+    toggle.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&toggle));
+    toggle.setOn(true);
+    EXPECT_EQ(pixels::grabbed(toggle).pixelColor(15, 6), ink());
+    toggle.setOn(false);
+    EXPECT_EQ(pixels::grabbed(toggle).pixelColor(15, 6), paper());
+}
+
 TEST(BoxSwitch, ClicksAndOutsideChangesAnimateAlike)
 {
     Motion::setInstant(false);

@@ -89,10 +89,17 @@ TEST_F(PortalColourSchemeTest, HearsChangesAsTheyAreAnnounced)
     PortalColourScheme scheme(client());
     std::vector<std::uint32_t> heard;
     scheme.watch([&](std::uint32_t value) { heard.push_back(value); });
-    announce(2);
+    // The bus sets up the subscription on its own time; a change announced before that is not
+    // delivered, so the first one is repeated until it arrives.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (heard.empty()) announce(2);
+            return !heard.empty();
+        },
+        5000));
     announce(0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return heard.size() == 2; }, 5000));
-    EXPECT_EQ(heard, (std::vector<std::uint32_t>{2, 0}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !heard.empty() && heard.back() == 0; }, 5000));
+    EXPECT_EQ(heard.front(), 2u);
 }
 
 TEST(PortalColourScheme, NoBusMeansNoAnswer)
