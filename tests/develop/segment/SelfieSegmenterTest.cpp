@@ -96,6 +96,7 @@ TEST_F(SelfieSegmenterTest, FindsNoPersonInFlatPicturesOrWood)
         const auto mask = segmenter->personMask(picture);
         ASSERT_TRUE(mask) << name;
         const auto s = statistics(*mask);
+        RecordProperty(std::string(name) + "MeanLargest", std::to_string(s.mean) + " " + std::to_string(s.largest));
         EXPECT_LT(s.mean, 3.0) << name;
     }
 }
@@ -114,6 +115,7 @@ TEST_F(SelfieSegmenterTest, TakesWoodOutOfTheSkinMask)
             for (int x = 0; x < 640; ++x) sum += bitmap->row(y)[4 * x];
         return sum / (640.0 * 480.0 * 255.0);
     };
+    RecordProperty("byColourOnPeople", std::to_string(mean(*byColour)) + " " + std::to_string(mean(*onPeople)));
     EXPECT_GT(mean(*byColour), 0.8) << "the wood is skin-coloured";
     EXPECT_LT(mean(*onPeople), 0.02);
 }
