@@ -25,6 +25,12 @@ TEST(Fonts, InterResolvesInEachWeightAtPixelSizes)
     }
 }
 
+TEST(Fonts, WithoutTheFilesTheInstalledFamilyIsTaken)
+{
+    EXPECT_EQ(installInterfaceFonts("/nonexistent/fonts"), QStringLiteral("Inter"));
+    EXPECT_EQ(QFontInfo(uiFont(13, FontWeight::medium)).styleName(), QStringLiteral("Medium"));
+}
+
 TEST(Text, ValuesPrintWithTwoDecimals)
 {
     EXPECT_EQ(formatValue(0.5), QStringLiteral("0.50"));

@@ -83,7 +83,8 @@ private:
 QWidget* labelInFrame(const QString& text, InkBox box)
 {
     auto* frame = new InkFrame(box);
-    frame->setContent(new TextLabel(text, uiFont(13), Palette::ink(0.85)), QMargins(16, 7, 16, 7));
+    frame->setContent(new TextLabel(text, uiFont(13), box.filled ? Palette::onInk() : Palette::ink(0.85)),
+                      QMargins(16, 7, 16, 7));
     frame->setFixedSize(120, 34);
     return frame;
 }
@@ -133,19 +134,20 @@ TEST(Screenshots, StrokesAndCorners)
 
 TEST(Screenshots, InkBoxes)
 {
-    Board board({720, 70});
+    Board board({860, 70});
     board.add(labelInFrame("normal", {false, true, 0.9, false}));
     board.add(labelInFrame("quiet", {false, true, 0.9, true}));
     board.add(labelInFrame("quiet off", {false, false, 0.9, true}));
     board.add(labelInFrame("0.6", {false, true, 0.6, false}));
     board.add(labelInFrame("off", {false, false, 1, false}));
+    board.add(labelInFrame("filled", {true, true, 0.9, false}));
     board.settle();
     screenshots::capture(board, "ink-boxes");
 }
 
 TEST(Screenshots, SwitchesChoicesAndDots)
 {
-    Board board({900, 80});
+    Board board({1060, 80});
     board.add(new BoxSwitch(18));
     auto* on = board.add(new BoxSwitch(18));
     on->setOn(true);
@@ -157,6 +159,8 @@ TEST(Screenshots, SwitchesChoicesAndDots)
     auto* many = board.add(new BoxMultiChoice({"jpeg", "png", "tiff"}));
     many->setSelection({0, 2});
     many->setFixedWidth(200);
+    board.add(new ProgressDots(1, 0));
+    board.add(new ProgressDots(4, -0.001));
     board.add(new ProgressDots(4, 0));
     board.add(new ProgressDots(4, 1.0 / 3));
     board.add(new ProgressDots(4, 1));
