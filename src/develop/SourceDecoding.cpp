@@ -29,6 +29,11 @@ std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes)
     return PictureFile{*type, std::move(*header)};
 }
 
+bool decodesReduced(FileType type)
+{
+    return type == FileType::jpeg;
+}
+
 std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const PictureFile& file, int64_t minLongSide)
 {
     const auto codec = codecFor(file.type);
@@ -62,11 +67,15 @@ std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const File
     return PictureCache::shared().bitmap(pictureKey(path, stamp), [&] { return decodeStamped(path, stamp); });
 }
 
+std::string changedFileNote(const std::filesystem::path& path)
+{
+    return "[source] " + path.filename().string() + " changed or went away since it was loaded; not reading it";
+}
+
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file)
 {
     PictureRecipe recipe{file.header.width, file.header.height, [path, stamp] { return decodeStamped(path, stamp); },
-                         "[source] " + path.filename().string() +
-                             " changed or went away since it was loaded; not reading it"};
+                         changedFileNote(path)};
     return PictureHandle::named(pictureKey(path, stamp), std::move(recipe)).image();
 }
 

@@ -34,6 +34,9 @@ ResolvedColour resolveColour(const PictureHeader& header);
 // The type and header of a readable picture; nothing for other files and damaged headers.
 std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes);
 
+// Whether the format's decoder gives a smaller picture when asked for one (JPEG, by DCT scaling).
+bool decodesReduced(FileType type);
+
 // The stored picture (before orientation) as a bitmap: RGB and plain grey values as stored,
 // other colour models converted to sRGB. With `minLongSide` above 0 the decoder may give a
 // smaller picture whose longer side still reaches it.
@@ -41,6 +44,9 @@ std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const 
 
 // The cache key of a file's content at a stamp; pictures made from it add their own suffix.
 std::string pictureKey(const std::filesystem::path& path, const FileState& stamp);
+
+// What a lazy picture of a file says once when the file changed or went away since it was loaded.
+std::string changedFileNote(const std::filesystem::path& path);
 
 // The stored picture of a stamped file as a lazy picture, decoded through the shared cache when a
 // render first needs it. A file whose stamp no longer matches renders black and says so once on

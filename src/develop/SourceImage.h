@@ -76,6 +76,12 @@ struct SourceImage {
     // nothing when the file changed since it was loaded or cannot be decoded any more.
     std::optional<Bitmap> storedPixels() const;
 
+    // The picture from a reduced decode whose longer side still reaches `minLongSide` (upright,
+    // values as stored), kept in the shared cache: what plans and previews at that size read, so
+    // that they never need the whole picture decoded. `image` itself for formats without a
+    // reduced decoder; nothing when the file changed since it was loaded.
+    std::optional<Image> reducedImage(int64_t minLongSide) const;
+
     // An upright picture whose longer side is `maxPixels` (or the picture's own, when smaller),
     // tagged with the file's colour space; nothing when the file cannot be read. Kept in the
     // shared cache.

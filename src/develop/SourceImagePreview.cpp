@@ -4,6 +4,7 @@
 #include "develop/colour/ColourTransform.h"
 #include "imaging/Filters.h"
 #include "imaging/PictureCache.h"
+#include "imaging/PictureHandle.h"
 #include "imaging/RenderContext.h"
 
 #include <cmath>
@@ -101,6 +102,24 @@ std::optional<Bitmap> SourceImage::thumbnail(int maxPixels, std::span<const uint
 {
     return PictureCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels),
                                          [&] { return thumbnailOf(bytes, file, maxPixels); });
+}
+
+std::optional<Image> SourceImage::reducedImage(int64_t minLongSide) const
+{
+    if (!decodesReduced(fileType) || minLongSide >= std::max(pixelWidth, pixelHeight)) return image;
+    const std::string key = pictureKey(url, stamp) + "\nreduced " + std::to_string(minLongSide);
+    const PictureCache::Make decode = [url = url, stamp = stamp, minLongSide]() -> std::optional<Bitmap> {
+        const auto bytes = readStampedFile(url, stamp);
+        if (!bytes) return std::nullopt;
+        const auto file = readPictureFile(*bytes);
+        if (!file) return std::nullopt;
+        return decodeStoredPicture(*bytes, *file, minLongSide);
+    };
+    // Decoded now: its size is known only from the decoder.
+    const auto decoded = PictureCache::shared().bitmap(key, decode);
+    if (!decoded) return std::nullopt;
+    PictureRecipe recipe{decoded->width(), decoded->height(), decode, changedFileNote(url)};
+    return PictureHandle::named(key, std::move(recipe)).image().oriented(orientation);
 }
 
 std::pair<double, double> SourceImage::previewSize(double width, double height)

@@ -9,35 +9,48 @@
 
 namespace oxel {
 
-void CachedNode::fill() const
+namespace {
+
+// The input's float samples over `domain`, as a bitmap.
+std::optional<Bitmap> samplesOf(const ImageNodePtr& input, const PixelRect& domain, RenderContext::Options tiles)
 {
-    std::call_once(filled_, [this] {
-        // Isolated, so a thread waiting for the nested work never picks up a tile that needs
-        // this same cache and deadlocks on it.
-        tbb::this_task_arena::isolate([this] {
-            input_->prepare();
-            samples_.resize(size_t(domain_.area()));
-            RenderContext({.tileWidth = tileWidth_, .tileHeight = tileHeight_})
-                .render(Image(input_), domain_, samples_.data(), size_t(domain_.width));
-        });
+    auto bitmap = Bitmap::allocate(domain.width, domain.height, PixelFormat::RGBF);
+    if (!bitmap) return std::nullopt;
+    // Isolated, so a thread waiting for the nested work never picks up a tile that needs these
+    // same samples and waits for them itself.
+    tbb::this_task_arena::isolate([&] {
+        input->prepare();
+        RenderContext(tiles).render(Image(input), domain, reinterpret_cast<RGB*>(bitmap->mutableData()),
+                                    bitmap->rowBytes() / sizeof(RGB));
     });
+    return bitmap;
 }
+
+} // namespace
+
+CachedNode::CachedNode(ImageNodePtr input, PixelRect domain, int tileWidth, int tileHeight)
+    : input_(std::move(input)),
+      domain_(domain),
+      samples_(PictureRecipe{domain.width, domain.height, [input = input_, domain, tileWidth, tileHeight] {
+                                 return samplesOf(input, domain, {tileWidth, tileHeight});
+                             }})
+{}
 
 void CachedNode::prepare() const
 {
-    fill();
+    RenderPins::hold(samples_.pin());
 }
 
 void CachedNode::render(const PixelRect& region, RGB* out, size_t stride) const
 {
-    if (region.intersection(domain_) != region) {
+    const PictureCache::Pin samples = region.intersection(domain_) == region ? samples_.pin() : PictureCache::Pin();
+    if (!samples) {
         input_->render(region, out, stride);
         return;
     }
-    fill();
+    const Bitmap& bitmap = samples.bitmap();
     for (int64_t y = 0; y < region.height; ++y) {
-        const RGB* from =
-            samples_.data() + size_t(region.y - domain_.y + y) * size_t(domain_.width) + size_t(region.x - domain_.x);
+        const RGB* from = reinterpret_cast<const RGB*>(bitmap.row(region.y - domain_.y + y)) + (region.x - domain_.x);
         std::copy(from, from + region.width, out + size_t(y) * stride);
     }
 }

@@ -1,5 +1,6 @@
 #include "develop/SourceImage.h"
 #include "develop/SourceDecoding.h"
+#include "develop/transfer/DetailTransfer.h"
 #include "imaging/PictureCache.h"
 
 #include "develop/HEIFGainMapFile.h"
@@ -731,6 +732,37 @@ TEST_F(SourceImageTest, KeptBytesDecodeUprightAgainAfterTheyWereLetGo)
         decodedPicture(std::make_shared<const Bytes>(bytes->begin(), bytes->begin() + long(bytes->size() / 2))));
     EXPECT_FALSE(decodedPicture(std::make_shared<const Bytes>(Bytes{'n', 'o'})));
     EXPECT_FALSE(decodedPicture(nullptr));
+}
+
+TEST_F(SourceImageTest, APreviewPlanReadsAReducedDecodeAndNeverTheWholePicture)
+{
+    test::JPEGOptions options;
+    options.exif = exifWith({{"Exif.Image.Orientation", "6"}});
+    const auto path = write("plan.jpg", test::encodeJPEG(3200, 2400, test::gradientOf(3200, 2400), options));
+    const SourceImage source = SourceImage::load(path);
+    const auto reduced = source.reducedImage(800);
+    ASSERT_TRUE(reduced);
+    // Upright, a quarter of the size: the smallest DCT scale whose long side reaches 800.
+    EXPECT_EQ(reduced->extent(), Rect::ofSize(600, 800));
+
+    const Image relit = materialised(reduced->scaled(0.5, 0.5).cropped(Rect::ofSize(300, 400)));
+    const DetailTransfer withReduced(source.image, relit, source.colorSpace, {}, *reduced);
+    const auto plan = withReduced.plan(false, true);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(render(*withReduced.combine(*plan.plan, 0.8)).width, 300);
+    EXPECT_FALSE(PictureCache::shared().contains(pictureKey(path, source.stamp)));
+    // The same plan from the whole picture differs only by the reduced decode's own filtering.
+    const auto whole = DetailTransfer(source.image, relit, source.colorSpace).plan(false, true);
+    ASSERT_TRUE(whole);
+    const Samples a = render(plan.plan->src), b = render(whole.plan->src);
+    float largest = 0;
+    for (size_t i = 0; i < a.values.size(); ++i)
+        largest = std::max({largest, std::abs(a.values[i].r - b.values[i].r), std::abs(a.values[i].g - b.values[i].g)});
+    EXPECT_LT(largest, 0.02f);
+
+    // Formats without a reduced decoder give the picture itself.
+    const SourceImage png = SourceImage::load(write("plan.png", test::encodePNG(64, 48, test::gradientOf(64, 48))));
+    EXPECT_EQ(png.reducedImage(16)->node(), png.image.node());
 }
 
 // ---- Services ----------------------------------------------------------------------------------

@@ -42,8 +42,10 @@ int64_t roundedPixels(const Rect& rect)
 
 } // namespace
 
-DetailTransfer::DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits)
+DetailTransfer::DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits,
+                               Image reducedOriginal)
     : original_(atOrigin(original)),
+      reducedOriginal_(atOrigin(reducedOriginal)),
       render_(atOrigin(render)),
       documentSpace_(std::move(documentSpace)),
       context_(makeTransferContext()),
@@ -60,6 +62,13 @@ Image DetailTransfer::inSRGB(const Image& image) const
 {
     if (documentIsSRGB_) return image;
     return space_.toSRGB(image).value_or(image);
+}
+
+const Image& DetailTransfer::originalFor(const Rect& target) const
+{
+    if (reducedOriginal_.isNull()) return original_;
+    const Rect reduced = reducedOriginal_.extent();
+    return reduced.width >= target.width && reduced.height >= target.height ? reducedOriginal_ : original_;
 }
 
 Image DetailTransfer::gaussianBlur(const Image& image, double radius)
@@ -103,7 +112,7 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 
 std::optional<TransferDecline> DetailTransfer::measureScene(TransferPlan& plan) const
 {
-    const auto originalGrid = Fingerprint::make(inSRGB(original_), context_);
+    const auto originalGrid = Fingerprint::make(inSRGB(originalFor(Rect())), context_);
     const auto renderGrid = Fingerprint::make(inSRGB(render_), context_);
     if (!originalGrid || !renderGrid)
         return TransferDecline::notSameScene(Fingerprint::failed, {}, Fingerprint::failed);
@@ -122,7 +131,7 @@ void DetailTransfer::makeWorkingPair(TransferPlan& plan, bool materialiseScaled)
 {
     Image& scaled = plan.upscaled ? plan.renderUp : plan.src;
     plan.renderUp = plan.upscaled ? lanczosScale(render_, plan.target) : render_;
-    plan.src = plan.upscaled ? original_ : lanczosScale(original_, plan.target);
+    plan.src = plan.upscaled ? original_ : lanczosScale(originalFor(plan.target), plan.target);
     if (materialiseScaled) scaled = materialise(scaled, true).value_or(scaled);
 
     plan.originalLow = gaussianBlur(plan.src, 1.5);

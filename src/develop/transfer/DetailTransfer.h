@@ -19,7 +19,10 @@ class DetailTransfer {
 public:
     // Moves both pictures to the origin; a render of a document that isn't sRGB is converted from
     // sRGB into the document space. An unreadable document profile counts as sRGB.
-    DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits = {});
+    // `reducedOriginal`, when given, is the same original from a cheaper reduced decode: the scene
+    // measures and plans at a size it still covers read it instead of the whole original.
+    DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits = {},
+                   Image reducedOriginal = {});
 
     const Image& original() const { return original_; }
     const Image& render() const { return render_; }
@@ -64,6 +67,7 @@ public:
 
 private:
     Image inSRGB(const Image& image) const;
+    const Image& originalFor(const Rect& target) const;
     std::optional<TransferDecline> measureScene(TransferPlan& plan) const;
     void makeWorkingPair(TransferPlan& plan, bool materialiseScaled) const;
     void makeMasks(TransferPlan& plan, Materialising materialised) const;
@@ -71,6 +75,7 @@ private:
     static std::optional<Image> softMask(const TransferPlan& plan, float invert);
 
     Image original_;
+    Image reducedOriginal_;
     Image render_;
     ColourSpace documentSpace_;
     RenderContext context_;
