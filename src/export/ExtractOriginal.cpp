@@ -3,6 +3,7 @@
 #include "export/PSDReader.h"
 
 #include "imaging/ColourSpace.h"
+#include "platform/AtomicFile.h"
 
 #include <lcms2.h>
 #include <tiffio.h>
@@ -114,15 +115,10 @@ bool extractOriginal(const std::filesystem::path& source, const std::filesystem:
         original = readOriginal(file);
     }
     if (!original) return false;
-    const auto temporary = destination.parent_path() / temporaryFileName(".tif.part");
-    std::error_code error;
-    if (!writeTIFF(*original, temporary) || !writeProperties(properties, temporary)) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    std::filesystem::rename(temporary, destination, error);
-    if (error) std::filesystem::remove(temporary, error);
-    return !error;
+    // The TIFF library and the metadata writer open the temporary by its path.
+    AtomicFile temporary(destination, hiddenTemporary(".tif.part"));
+    return temporary.closeDescriptor() && writeTIFF(*original, temporary.path()) &&
+           writeProperties(properties, temporary.path()) && temporary.commit();
 }
 
 } // namespace oxel::PSDReader

@@ -2,6 +2,7 @@
 
 #include "export/OutputFile.h"
 #include "export/PSDFormat.h"
+#include "platform/AtomicFile.h"
 
 #include <cstring>
 #include <vector>
@@ -49,7 +50,7 @@ void writePlane(const Bitmap& picture, int component, OutputFile& out)
 
 } // namespace
 
-std::optional<PSDWriterError> writeFlatPSD(const Bitmap& picture, const std::filesystem::path& path, double dpi,
+std::optional<PSDWriterError> writeFlatPSD(const Bitmap& picture, OutputFile& out, double dpi,
                                            std::span<const uint8_t> iptc, std::span<const uint8_t> exif)
 {
     if (picture.isNull() || !isSupported(picture.format()))
@@ -65,17 +66,24 @@ std::optional<PSDWriterError> writeFlatPSD(const Bitmap& picture, const std::fil
     header.putLength(0, large);
     header.putU16(0);
 
-    std::optional<OutputFile> out;
     try {
-        out.emplace(path);
-        out->write(header.bytes.data(), header.size());
-        for (int component = 0; component < 3; ++component) writePlane(picture, component, *out);
-        out->close();
+        out.write(header.bytes.data(), header.size());
+        for (int component = 0; component < 3; ++component) writePlane(picture, component, out);
         return std::nullopt;
     } catch (const PSDWriterError& error) {
-        if (out) out->discard();
         return error;
     }
+}
+
+std::optional<PSDWriterError> writeFlatPSD(const Bitmap& picture, const std::filesystem::path& path, double dpi,
+                                           std::span<const uint8_t> iptc, std::span<const uint8_t> exif)
+{
+    AtomicFile file(path, hiddenTemporary(".psd.part"));
+    if (!file.created()) return PSDWriterError::io(file.failure());
+    OutputFile out(file.path(), file.descriptor());
+    if (auto error = writeFlatPSD(picture, out, dpi, iptc, exif)) return error;
+    if (!file.commit()) return PSDWriterError::io(file.failure());
+    return std::nullopt;
 }
 
 } // namespace oxel

@@ -3,19 +3,17 @@
 #include "export/ExportMetadata.h"
 #include "export/FlatPSD.h"
 #include "export/JPEGGainMap.h"
-#include "export/OutputFile.h" // temporaryFileName
+#include "export/OutputFile.h"
 #include "export/PNGEncoder.h"
 #include "export/TIFFEncoder.h"
 
 #include "develop/HDRGainMap.h"
 #include "develop/codecs/JPEGEncoder.h"
 #include "imaging/RenderBanded.h"
+#include "platform/AtomicFile.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace oxel {
@@ -43,69 +41,6 @@ std::string destinationTrouble(const fs::path& folder, ExportFormat format)
     if (::access(folder.c_str(), W_OK) != 0) return prefix + "the folder " + folder.string() + " cannot be written to";
     return prefix + "imageio would not write " + std::string(typeIdentifier(format));
 }
-
-// The temporary file beside the destination, created on open and removed when it goes out of
-// scope (after a successful move into place there is nothing left to remove).
-class TemporaryFile {
-public:
-    explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
-    ~TemporaryFile()
-    {
-        if (fd_ >= 0) ::close(fd_);
-        if (created_) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-    bool create()
-    {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        created_ = fd_ >= 0;
-        return created_;
-    }
-
-    // All of `bytes`, flushed to the disk, and the file closed; false with the reason logged.
-    bool writeAndClose(std::span<const uint8_t> bytes)
-    {
-        for (size_t done = 0; done < bytes.size();) {
-            const ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (wrote < 0 && errno == EINTR) continue;
-            if (wrote <= 0) return failed(wrote < 0 ? errno : EIO);
-            done += size_t(wrote);
-        }
-        if (::fsync(fd_) != 0) return failed(errno);
-        return closeFile();
-    }
-
-    bool closeFile()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 || failed(errno);
-    }
-
-    // Flushes what others wrote to the path since it was closed.
-    bool sync() const
-    {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0) ::close(fd);
-        return synced || failed(errno);
-    }
-
-private:
-    bool failed(int error) const
-    {
-        std::fprintf(stderr, "[export] could not write %s: %s\n", path_.c_str(), std::strerror(error));
-        return false;
-    }
-
-    fs::path path_;
-    int fd_ = -1;
-    bool created_ = false;
-};
 
 struct GainMapOutcome {
     std::optional<CarriedGainMap> map;
@@ -195,27 +130,28 @@ std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Meta
 
 // The picture and its metadata into the temporary file. The rendered picture is let go as soon
 // as it is encoded, before the metadata is written into the encoded file.
-bool writeFile(std::optional<Bitmap>& bitmap, TemporaryFile& file, const Metadata& metadata,
+bool writeFile(std::optional<Bitmap>& bitmap, AtomicFile& file, const Metadata& metadata,
                const FlatWriteOriginal& original, const ExportOptions& options, const GainMapPicture*& gainMap)
 {
     if (options.format == ExportFormat::psd) {
-        if (!file.closeFile()) return false;
-        const auto error = writeFlatPSD(*bitmap, file.path(), original.dpi, metadata.iptcBytes(), metadata.exifBytes());
+        OutputFile out(file.path(), file.descriptor());
+        const auto error = writeFlatPSD(*bitmap, out, original.dpi, metadata.iptcBytes(), metadata.exifBytes());
         if (error) std::fprintf(stderr, "[export] %s\n", error->description().c_str());
-        return !error && file.sync();
+        return !error;
     }
     if (options.format == ExportFormat::tiff) {
-        if (!file.closeFile() || !encodeTIFF(*bitmap, file.path(), original.dpi)) return false;
+        // The TIFF encoder and the metadata writer open the file by its path.
+        if (!file.closeDescriptor() || !encodeTIFF(*bitmap, file.path(), original.dpi)) return false;
         bitmap.reset();
         if (const auto error = metadata.isEmpty() ? std::nullopt : metadata.writeInto(file.path())) {
             std::fprintf(stderr, "[export] %s\n", error->c_str());
             return false;
         }
-        return file.sync();
+        return true;
     }
     const auto bytes = encodedFile(*bitmap, metadata, original.dpi, options, gainMap);
     bitmap.reset();
-    return bytes && file.writeAndClose(*bytes);
+    return bytes && file.write(bytes->data(), bytes->size());
 }
 
 void reportDetailTransfer(const FlatWriteServices& services, ExportFormat format, const FlatWriteResult& result,
@@ -276,21 +212,20 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
 
     std::string suffix = ".";
     suffix += temporaryExtension(format);
-    TemporaryFile temporary(folder / temporaryFileName(suffix));
-    if (!temporary.create()) return writeFailed(destinationTrouble(folder, format));
+    AtomicFile temporary(destination, hiddenTemporary(std::move(suffix)));
+    if (!temporary.created()) return writeFailed(destinationTrouble(folder, format));
 
     Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);
     addResolution(metadata, original.dpi);
     const GainMapPicture* mapToWrite = gainMap.map ? &gainMap.map->picture : nullptr;
-    if (!writeFile(bitmap, temporary, metadata, original, options, mapToWrite))
+    if (!writeFile(bitmap, temporary, metadata, original, options, mapToWrite)) {
+        if (!temporary.failure().empty()) std::fprintf(stderr, "[export] %s\n", temporary.failure().c_str());
         return writeFailed("could not write " + std::string(rawValue(format)));
+    }
     if (!mapToWrite) gainMap.map.reset();
     const FlatWriteResult result{gainMap.map.has_value(), gainMap.why};
 
-    std::error_code error;
-    fs::rename(temporary.path(), destination, error);
-    if (error)
-        return ExportFailure{FileSystemError{"could not replace " + destination.string() + ": " + error.message()}};
+    if (!temporary.commit()) return ExportFailure{FileSystemError{temporary.failure()}};
 
     reportDetailTransfer(services, format, result, gainMap.map);
     return result;

@@ -3,12 +3,11 @@
 #include "export/PSDWriterError.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <random>
 #include <unistd.h>
+#include <utility>
 
 namespace oxel {
 
@@ -23,9 +22,13 @@ OutputFile::OutputFile(std::filesystem::path path) : path_(std::move(path))
     if (fd_ < 0) throwFileError("create", path_, errno);
 }
 
+OutputFile::OutputFile(std::filesystem::path path, int borrowedDescriptor)
+    : path_(std::move(path)), fd_(borrowedDescriptor), owned_(false)
+{}
+
 OutputFile::~OutputFile()
 {
-    if (fd_ >= 0) ::close(fd_);
+    if (owned_ && fd_ >= 0) ::close(fd_);
 }
 
 void OutputFile::write(const void* data, size_t count)
@@ -42,15 +45,15 @@ void OutputFile::write(const void* data, size_t count)
 
 void OutputFile::close()
 {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throwFileError("close", path_, errno);
+    const int fd = std::exchange(fd_, -1);
+    if (owned_ && ::close(fd) != 0) throwFileError("close", path_, errno);
 }
 
 void OutputFile::discard() noexcept
 {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    const int fd = std::exchange(fd_, -1);
+    if (!owned_) return;
+    if (fd >= 0) ::close(fd);
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
 }
@@ -103,17 +106,9 @@ void appendFile(const std::filesystem::path& source, OutputFile& out)
     ::close(fd);
 }
 
-std::string temporaryFileName(const std::string& suffix)
+AtomicFileOptions hiddenTemporary(std::string suffix)
 {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    char digits[9];
-    std::snprintf(digits, sizeof digits, "%08X", unsigned(generator() & 0xFFFFFFFFu));
-    return ".oxel-" + std::string(digits) + suffix;
-}
-
-void replaceFile(const std::filesystem::path& destination, const std::filesystem::path& temporary)
-{
-    if (std::rename(temporary.c_str(), destination.c_str()) != 0) throwFileError("replace", destination, errno);
+    return {".oxel-", std::move(suffix), maskedByUmask(0644)};
 }
 
 } // namespace oxel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +15,8 @@ namespace oxel {
 class OutputFile {
 public:
     explicit OutputFile(std::filesystem::path path);
+    // Writes through a descriptor that stays open and its owner's (an `AtomicFile`'s, say).
+    OutputFile(std::filesystem::path path, int borrowedDescriptor);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -23,24 +27,23 @@ public:
 
     void write(const void* data, size_t count);
     void close();
-    // Closes (ignoring errors) and deletes the file; for clean-up after a failure.
+    // Closes (ignoring errors) and deletes the file; for clean-up after a failure. A borrowed
+    // descriptor and its file are left to their owner.
     void discard() noexcept;
 
 private:
     std::filesystem::path path_;
     int fd_ = -1;
+    bool owned_ = true;
 };
 
 // Copies the whole file at `source` to the end of `out`: inside the kernel where the file systems
 // allow it, else in pieces of at most 8 MiB.
 void appendFile(const std::filesystem::path& source, OutputFile& out);
 
-// ".oxel-" followed by eight random hex digits and `suffix` (".psd.part", ".tif.part"): a hidden
-// temporary name beside the destination.
-std::string temporaryFileName(const std::string& suffix);
-
-// Moves `temporary` over `destination` in one step.
-void replaceFile(const std::filesystem::path& destination, const std::filesystem::path& temporary);
+// An export's temporary beside its destination: ".oxel-" followed by eight random hex digits and
+// `suffix` (".psd.part", ".tif.part"), hidden, with the permissions of a newly created file.
+AtomicFileOptions hiddenTemporary(std::string suffix);
 
 [[noreturn]] void throwFileError(const std::string& what, const std::filesystem::path& path, int error);
 

@@ -4,6 +4,7 @@
 #include "export/OutputFile.h"
 #include "export/PSDFormat.h"
 #include "export/ZlibSink.h"
+#include "platform/AtomicFile.h"
 
 #include <cmath>
 #include <map>
@@ -295,17 +296,11 @@ void PSDWriter::writePSD(const std::filesystem::path& destination, const std::ve
 void writeThroughTemporary(const FileAssembly& assembly, const std::filesystem::path& destination,
                            const std::string& suffix)
 {
-    const auto temporary = destination.parent_path() / temporaryFileName(suffix);
-    OutputFile out(temporary);
-    try {
-        assembly.writeTo(out);
-        out.close();
-        replaceFile(destination, temporary);
-    } catch (...) {
-        // Also after a failed replace: a hidden half-file would only be clutter.
-        out.discard();
-        throw;
-    }
+    AtomicFile file(destination, hiddenTemporary(suffix));
+    if (!file.created()) throw PSDWriterError::io(file.failure());
+    OutputFile out(file.path(), file.descriptor());
+    assembly.writeTo(out);
+    if (!file.commit()) throw PSDWriterError::io(file.failure());
 }
 
 } // namespace oxel

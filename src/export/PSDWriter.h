@@ -77,7 +77,8 @@ private:
 };
 
 // Writes `assembly` to a new temporary file beside `destination` (named ".oxel-xxxxxxxx" +
-// `suffix`) and moves it into place; the temporary file is removed when anything fails.
+// `suffix`) and moves it into place; the temporary file is removed when anything fails, a throw
+// included.
 void writeThroughTemporary(const FileAssembly& assembly, const std::filesystem::path& destination,
                            const std::string& suffix);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -8,9 +9,67 @@
 
 namespace oxel {
 
-// Writes `bytes` to a temporary file beside `destination`, flushes it to disk and renames it into
-// place, so a reader sees the old content or the new, never half of it. The parent folder is
-// created when missing. Returns the reason on failure (the destination is then untouched).
+struct AtomicFileOptions {
+    // The temporary's name: `prefix`, eight random hexadecimal digits and `suffix`. Without a
+    // prefix it starts with the destination's own name and ".tmp-".
+    std::string prefix;
+    std::string suffix;
+    // What the destination's permissions are once committed. Until then the temporary is its
+    // owner's alone.
+    mode_t permissions = 0644;
+};
+
+// A new file written beside its destination under a temporary name and moved over it by
+// `commit()`, so a reader sees the old content or the new, never half of it. The temporary is made
+// afresh (never an existing file or a link planted under its name); when the file goes away
+// uncommitted, after a failure or an exception, the temporary goes with it and the destination
+// stays as it was.
+//
+// Write through `write()` or the descriptor itself. A writer that can only open a path may write
+// the temporary at `path()` once `closeDescriptor()` has let it go.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::filesystem::path destination, AtomicFileOptions options = {});
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Whether the temporary was made; `failure()` says why not.
+    bool created() const { return created_; }
+    int descriptor() const { return fd_; }
+    // The temporary's path.
+    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& destination() const { return destination_; }
+    // Why the last step failed, naming the file and the system's reason.
+    const std::string& failure() const { return failure_; }
+
+    // Each step returns false with `failure()` set, and does nothing after an earlier failure.
+    bool write(const void* data, size_t count);
+    bool write(std::string_view bytes) { return write(bytes.data(), bytes.size()); }
+    bool closeDescriptor();
+    // Flushes the temporary to the disk, gives it its permissions, renames it over the
+    // destination and flushes the folder, so the new content survives a power cut.
+    bool commit();
+
+private:
+    bool fail(const std::string& what, const std::filesystem::path& file, int error);
+    bool usable() const { return created_ && failure_.empty() && !committed_; }
+
+    std::filesystem::path destination_;
+    std::filesystem::path path_;
+    mode_t permissions_;
+    int fd_ = -1;
+    bool created_ = false;
+    bool committed_ = false;
+    std::string failure_;
+};
+
+// `permissions` less what the process's file-creation mask takes away, as for a file that open()
+// creates.
+mode_t maskedByUmask(mode_t permissions);
+
+// Writes `bytes` through an `AtomicFile`, creating the parent folder when missing. Returns the
+// reason on failure (the destination is then untouched).
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& destination, std::string_view bytes,
                                                mode_t permissions = 0644);
 

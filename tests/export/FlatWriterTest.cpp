@@ -4,6 +4,7 @@
 #include "export/HEICAuxiliary.h"
 
 #include "develop/codecs/GainMapLocator.h"
+#include "platform/AtomicFile.h"
 
 #include <gtest/gtest.h>
 #include <libheif/heif.h>
@@ -115,6 +116,9 @@ TEST(FlatWriter, WritesEveryFormatAtItsDepthAndLeavesNothingElse)
         EXPECT_EQ(identify(folder / name), expected);
         EXPECT_EQ(exiftool(folder / name).value("ICC_Profile:ProfileDescription", ""), "Display P3") << name;
         EXPECT_EQ(folder.entries(), std::vector<std::string>{name});
+        // Readable by others as any new file, not only by the owner as while it was written.
+        EXPECT_EQ(std::filesystem::status(folder / name).permissions(), std::filesystem::perms(maskedByUmask(0644)))
+            << name;
     }
     ScratchFolder folder;
     writeFlat(testPicture(), {}, folder / "b.png", optionsFor(ExportFormat::png, false), ColourSpace::sRGB(),

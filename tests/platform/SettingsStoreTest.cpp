@@ -1,25 +1,18 @@
 #include "platform/SettingsStore.h"
 
+#include "support/FileContents.h"
 #include "support/TemporaryFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
 namespace oxel {
 namespace {
 
+using testing::contentsOf;
 using testing::TemporaryFolder;
-
-std::string contentsOf(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void writeText(const std::filesystem::path& file, const std::string& text)
 {

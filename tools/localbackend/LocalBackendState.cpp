@@ -1,5 +1,7 @@
 #include "localbackend/LocalBackendState.h"
 
+#include "platform/AtomicFile.h"
+
 #include <openssl/rand.h>
 
 #include <cstdio>
@@ -48,19 +50,6 @@ std::string readFile(const std::filesystem::path& path)
     std::stringstream contents;
     contents << file.rdbuf();
     return contents.str();
-}
-
-bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes)
-{
-    auto temporary = path;
-    temporary += ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file.write(bytes.data(), std::streamsize(bytes.size()))) return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    return !error;
 }
 
 Json accountJson(const Account& a)
@@ -304,8 +293,8 @@ void LocalBackendState::save() const
         {"nextUserId", nextUserId_}, {"nextJobNumber", nextJobNumber_}, {"nextReportNumber", nextReportNumber_}};
     for (const auto& [id, account] : accounts_) state["accounts"].push_back(accountJson(account));
     for (const auto& [id, job] : jobs_) state["jobs"].push_back(jobJson(job));
-    if (!writeFileAtomically(*file_, state.dump(2)))
-        std::fprintf(stderr, "[local backend] could not write the state file %s\n", file_->c_str());
+    if (const auto failure = writeFileAtomically(*file_, state.dump(2)))
+        std::fprintf(stderr, "[local backend] could not write the state file: %s\n", failure->c_str());
 }
 
 JobMoment jobMoment(const Job& job, TimePoint now, bool instant)
