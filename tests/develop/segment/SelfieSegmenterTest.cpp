@@ -6,6 +6,7 @@
 #include "develop/DevelopOrder.h"
 #include "develop/grade/GradeLooks.h"
 #include "develop/grade/GradeTheory.h"
+#include "develop/segment/AreaAverage.h"
 #include "develop/segment/EmbeddedModel.h"
 #include "develop/segment/SelfieSegmenter.h"
 #include "imaging/RenderContext.h"
@@ -167,7 +168,9 @@ TEST_F(SelfieSegmenterTest, DevelopHoldsSkinOnThePersonNotOnTheTableBesideHer)
     SuggestedGrade grade = GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::rich}, "");
     grade.gain = {0.8, 1.0, 1.25};
     grade.skinHold = 1;
-    outcome.looks = GradeLooks{grade, std::nullopt, GradeLooks::skinMask(render, RenderContext(), segmenter.get())};
+    PersonSegmenter::install(segmenter);
+    outcome.looks = GradeLooks{grade, std::nullopt, GradeLooks::skinMask(render, RenderContext())};
+    PersonSegmenter::install(nullptr);
     ASSERT_TRUE(outcome.looks->mask);
     const Image developed = develop(outcome, false, 1, 1, false);
 
@@ -183,6 +186,23 @@ TEST(SelfieSegmenterInstall, InstallsTheBuiltInModelOrSaysWhyNot)
     EXPECT_EQ(installed, !embeddedSegmentationModel().empty());
     EXPECT_EQ(PersonSegmenter::installed() != nullptr, installed);
     PersonSegmenter::install(nullptr);
+}
+
+TEST(SegmentAreaAverage, WeighsPixelsByTheShareOfEachCellTheyCover)
+{
+    // Three pixels into two cells: each cell covers one and a half pixels.
+    const Bitmap row = test::rgbaPicture(3, 1, [](int x, int) { return std::array<int, 3>{90 * x, 0, 255}; });
+    const auto cells = segment::areaAverageRGB(row, 2, 1);
+    ASSERT_EQ(cells.size(), 6u);
+    EXPECT_NEAR(cells[0] * 255, (0 + 90 * 0.5) / 1.5, 1e-3);
+    EXPECT_NEAR(cells[3] * 255, (90 * 0.5 + 180) / 1.5, 1e-3);
+    EXPECT_NEAR(cells[2], 1.0, 1e-6);
+    // Enlarging repeats a pixel into every cell inside it.
+    const auto enlarged = segment::areaAverageRGB(row, 6, 2);
+    ASSERT_EQ(enlarged.size(), 36u);
+    EXPECT_NEAR(enlarged[3 * 3] * 255, 90, 1e-3);
+    EXPECT_NEAR(enlarged[(6 + 5) * 3] * 255, 180, 1e-3);
+    EXPECT_TRUE(segment::areaAverageRGB(*Bitmap::allocate(3, 3, PixelFormat::RGB8), 2, 2).empty());
 }
 
 TEST(SelfieSegmenterModel, RefusesAModelOfAnotherShape)
