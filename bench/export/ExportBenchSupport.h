@@ -69,7 +69,7 @@ inline SourceImage original(bool gainMap)
         FlatWriteServices services;
         if (gainMap) {
             carried.hasGainMap = true;
-            carried.gainMapFile = std::make_shared<const std::vector<uint8_t>>();
+            carried.gainMapFile = FileBytes();
             services.carryGainMap = quarterSizeMap;
         }
         writeFlat(scene(), carried, file, options, ColourSpace::sRGB(), RenderContext(), services);

@@ -19,22 +19,11 @@ std::optional<FileState> FileState::of(const std::filesystem::path& file)
     return stamp;
 }
 
-std::optional<std::vector<uint8_t>> readStampedFile(const std::filesystem::path& file, const FileState& expected)
+std::optional<FileBytes> readStampedFile(const std::filesystem::path& file, const FileState& expected)
 {
-    // Larger files are no pictures this program reads whole.
-    constexpr uintmax_t largestFile = uintmax_t(4) << 30;
-    if (FileState::of(file) != expected || expected.size > largestFile) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<uint8_t> bytes;
-    try {
-        bytes.resize(expected.size);
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (size_t(in.gcount()) != bytes.size() || in.peek() != std::ifstream::traits_type::eof()) return std::nullopt;
     if (FileState::of(file) != expected) return std::nullopt;
+    auto bytes = FileBytes::map(file);
+    if (!bytes || bytes->size() != expected.size || FileState::of(file) != expected) return std::nullopt;
     return bytes;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "develop/codecs/FileBytes.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -19,8 +21,9 @@ struct FileState {
     bool operator==(const FileState&) const = default;
 };
 
-// The whole file, but only while its stamp is `expected` (checked before and after reading, so a
-// file changed in between is refused as well).
-std::optional<std::vector<uint8_t>> readStampedFile(const std::filesystem::path& file, const FileState& expected);
+// The whole file mapped read-only, but only while its stamp is `expected` (checked before and
+// after mapping, so a file changed in between is refused as well). Pages are read as decoders touch
+// them: a file far larger than its picture costs the memory of the picture.
+std::optional<FileBytes> readStampedFile(const std::filesystem::path& file, const FileState& expected);
 
 } // namespace oxel

@@ -57,7 +57,10 @@ std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const Fil
     if (!bytes) return std::nullopt;
     const auto file = readPictureFile(*bytes);
     if (!file) return std::nullopt;
-    return decodeStoredPicture(*bytes, *file, 0);
+    auto decoded = decodeStoredPicture(*bytes, *file, 0);
+    // The mapping shows the file as it is while it is decoded: one changed meanwhile gives nothing.
+    if (FileState::of(path) != stamp) return std::nullopt;
+    return decoded;
 }
 
 } // namespace

@@ -61,7 +61,7 @@ SourceImage SourceImage::load(const std::filesystem::path& file)
     return source;
 }
 
-std::optional<std::vector<uint8_t>> SourceImage::gainMapFile() const
+std::optional<FileBytes> SourceImage::gainMapFile() const
 {
     if (!carriesGainMap) return std::nullopt;
     return readStampedFile(url, stamp);

@@ -70,7 +70,7 @@ struct SourceImage {
     bool hasGainMap() const { return carriesGainMap; }
     // The whole file's bytes for the gain-map transfer, read again now: nothing when the file has
     // no gain map, or changed or went away since it was loaded.
-    std::optional<std::vector<uint8_t>> gainMapFile() const;
+    std::optional<FileBytes> gainMapFile() const;
 
     // The decoded picture as stored in the file (before orientation), from the shared cache;
     // nothing when the file changed since it was loaded or cannot be decoded any more.

@@ -39,7 +39,7 @@ Image uprightScaled(const Bitmap& stored, int orientation, UprightSize size)
     return picture.oriented(orientation);
 }
 
-std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& file)
+std::optional<FileBytes> readWholeFile(const std::filesystem::path& file)
 {
     const auto stamp = FileState::of(file);
     if (!stamp) return std::nullopt;

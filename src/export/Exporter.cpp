@@ -153,8 +153,7 @@ FlatWriteOriginal flatOriginal(const SourceImage& source, ExportFormat format)
     original.dpi = source.dpi;
     original.hasGainMap = source.hasGainMap();
     if (original.hasGainMap && carriesGainMap(format)) {
-        if (auto bytes = source.gainMapFile())
-            original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::move(*bytes));
+        original.gainMapFile = source.gainMapFile();
     }
     return original;
 }

@@ -4,6 +4,7 @@
 #include "export/ExportOptions.h"
 #include "export/HEICEncoder.h"
 
+#include "develop/codecs/FileBytes.h"
 #include "develop/codecs/Metadata.h"
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"
@@ -29,7 +30,7 @@ struct FlatWriteOriginal {
     bool hasGainMap = false;
     // The original file's bytes, for carrying its gain map: present when it has one and the
     // file could be read again (only JPEG and HEIC exports need them).
-    std::shared_ptr<const std::vector<uint8_t>> gainMapFile;
+    std::optional<FileBytes> gainMapFile;
 };
 
 // A gain map carried from the original onto the picture being written: its pixels with the

@@ -2,6 +2,7 @@
 // is done, while real pictures of the same kinds keep loading.
 
 #include "develop/SourceImage.h"
+#include "develop/codecs/GainMapLocator.h"
 #include "develop/codecs/JPEGStructure.h"
 #include "develop/codecs/PictureCodec.h"
 
@@ -11,6 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <tiffio.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
 
 namespace oxel {
 namespace {
@@ -147,6 +152,46 @@ TEST(BoundedTIFF, RealLayoutsStillDecode)
             EXPECT_TRUE(tiff::decode(file, 0)) << tile << planar;
         }
     }
+}
+
+// ---- Files far larger than their pictures ------------------------------------------------------
+
+// A figure of /proc/self/status in bytes: "VmHWM:" the resident peak since the last reset,
+// "VmRSS:" the resident size now.
+size_t memoryFigure(const std::string& name)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(name, 0) == 0) return size_t(std::stoull(line.substr(name.size()))) * 1024;
+    return 0;
+}
+
+TEST(BoundedMemory, APictureFollowedByAGigabyteIsNotReadWhole)
+{
+    test::TempFolder folder;
+    test::JPEGOptions map;
+    map.components = 1;
+    map.extraSegments = {test::xmpSegment(test::isoGainMapXmp(R"(hdrgm:GainMapMin="0" hdrgm:GainMapMax="2")"))};
+    const Bytes file = test::assembleMultiPictureJPEG(test::encodeJPEG(64, 48, test::gradientOf(64, 48)),
+                                                      {test::encodeJPEG(16, 12, test::gradientOf(16, 12), map)});
+    const auto path = folder / "tail.jpg";
+    test::writeFile(path, file);
+    // Zeros that take no room on the disk.
+    const off_t tail = off_t(1) << 30;
+    ASSERT_EQ(::truncate(path.c_str(), off_t(file.size()) + tail), 0);
+
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const size_t before = memoryFigure("VmRSS:");
+    const SourceImage source = SourceImage::load(path);
+    EXPECT_TRUE(source.hasGainMap());
+    EXPECT_TRUE(source.thumbnail(32));
+    EXPECT_TRUE(source.storedPixels());
+    const auto carried = source.gainMapFile();
+    ASSERT_TRUE(carried);
+    EXPECT_EQ(carried->size(), file.size() + size_t(tail));
+    EXPECT_TRUE(readGainMap(*carried));
+    EXPECT_LT(memoryFigure("VmHWM:") - before, size_t(64) << 20);
 }
 
 } // namespace

@@ -14,7 +14,9 @@ TEST(StampedFile, ChangedContentIsRefused)
     test::writeFile(path, {1, 2, 3});
     const auto stamp = FileState::of(path);
     ASSERT_TRUE(stamp);
-    EXPECT_EQ(readStampedFile(path, *stamp), (std::vector<uint8_t>{1, 2, 3}));
+    const auto bytes = readStampedFile(path, *stamp);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::vector<uint8_t>(bytes->begin(), bytes->end()), (std::vector<uint8_t>{1, 2, 3}));
     test::writeFile(path, {1, 2, 3, 4});
     EXPECT_FALSE(readStampedFile(path, *stamp));
     EXPECT_FALSE(FileState::of(folder / "none"));

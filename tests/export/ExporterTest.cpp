@@ -241,7 +241,7 @@ TEST(Exporter, CarriesTheOriginalsGainMapWhereTheFormatCan)
     };
     FlatWriteOriginal carried;
     carried.hasGainMap = true;
-    carried.gainMapFile = std::make_shared<const std::vector<uint8_t>>();
+    carried.gainMapFile = FileBytes();
     Original original(ColourSpace::sRGB(), services, carried);
     ASSERT_TRUE(original.source->hasGainMap());
     const auto outcome = outcomeFor(*original.source, relit(original.source->image));

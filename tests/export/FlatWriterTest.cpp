@@ -71,7 +71,7 @@ FlatWriteOriginal originalWithGainMap()
     FlatWriteOriginal original;
     original.metadata = cameraMetadata();
     original.hasGainMap = true;
-    original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(std::vector<uint8_t>{0xFF, 0xD8});
+    original.gainMapFile = FileBytes({0xFF, 0xD8});
     return original;
 }
 
@@ -345,7 +345,7 @@ TEST(FlatWriter, WritesMapsThatTheOriginalReaderFindsAgain)
             // Exported again from that file with the real transfer: a bright picture keeps the map.
             FlatWriteOriginal original;
             original.hasGainMap = true;
-            original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(firstBytes);
+            original.gainMapFile = FileBytes(firstBytes);
             const Image bright = Image::constant({1, 1, 1}).cropped({0, 0, 40, 30});
             const auto result = writeFlat(bright, original, folder / "second", optionsFor(second), ColourSpace::sRGB(),
                                           RenderContext());
@@ -409,7 +409,7 @@ TEST(FlatWriter, CarriesAnIsoMapSoThatItIsReadWithItsOwnParameters)
                           ColourSpace::sRGB(), RenderContext(), servicesCarrying(&events, true, isoXmp))));
             FlatWriteOriginal original;
             original.hasGainMap = true;
-            original.gainMapFile = std::make_shared<const std::vector<uint8_t>>(fileBytes(folder / "first"));
+            original.gainMapFile = FileBytes(fileBytes(folder / "first"));
             FlatWriteServices services;
             services.reportDetailTransfer = [&events](const nlohmann::json& metadata) { events.push_back(metadata); };
             const Image bright = Image::constant({1, 1, 1}).cropped({0, 0, 40, 30});
