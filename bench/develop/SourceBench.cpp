@@ -6,6 +6,7 @@
 #include "develop/codecs/JPEGEncoder.h"
 #include "develop/codecs/Metadata.h"
 #include "imaging/PictureCache.h"
+#include "platform/ProcessMemory.h"
 
 #include <benchmark/benchmark.h>
 #include <tbb/parallel_for.h>
@@ -55,22 +56,11 @@ const std::filesystem::path& originalPath()
     return path;
 }
 
-// A memory figure of /proc/self/status in bytes: "VmHWM:" is the resident peak since the last
-// reset, "VmRSS:" the resident size now.
-size_t memoryFigure(const std::string& name)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(name, 0) == 0) return size_t(std::stoull(line.substr(name.size()))) * 1024;
-    return 0;
-}
-
 // Hands freed memory back first, so that the next peak counts what is really new.
-void resetResidentPeak()
+void trimAndResetResidentPeak()
 {
     malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
+    resetResidentPeak();
 }
 
 // Runs `work` once an iteration from an emptied cache, and gives the largest growth of the
@@ -82,12 +72,12 @@ double largestPeakGrowth(benchmark::State& state, Work work)
     for (auto _ : state) {
         state.PauseTiming();
         PictureCache::shared().clear();
-        resetResidentPeak();
-        const size_t before = memoryFigure("VmRSS:");
+        trimAndResetResidentPeak();
+        const size_t before = residentBytes();
         state.ResumeTiming();
         work();
         state.PauseTiming();
-        largest = std::max(largest, double(memoryFigure("VmHWM:") - before));
+        largest = std::max(largest, double(residentPeakBytes() - before));
         state.ResumeTiming();
     }
     return largest;
@@ -154,14 +144,14 @@ void BM_Intake500(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         PictureCache::shared().clear();
-        resetResidentPeak();
+        trimAndResetResidentPeak();
         state.ResumeTiming();
         std::vector<std::optional<Bitmap>> thumbnails(files.size());
         tbb::parallel_for(size_t(0), files.size(), [&](size_t i) {
             thumbnails[i] = SourceImage::load(files[i]).thumbnail(SourceImage::intakeThumbnailPixels);
         });
         state.PauseTiming();
-        peak = std::max(peak, double(memoryFigure("VmHWM:")) / 1e9);
+        peak = std::max(peak, double(residentPeakBytes()) / 1e9);
         thumbnails.clear();
         state.ResumeTiming();
     }

@@ -5,6 +5,7 @@
 #include "develop/codecs/GainMapLocator.h"
 #include "develop/codecs/JPEGStructure.h"
 #include "develop/codecs/PictureCodec.h"
+#include "platform/ProcessMemory.h"
 
 #include "develop/PictureFiles.h"
 #include "support/HostileFiles.h"
@@ -13,9 +14,6 @@
 
 #include <tiffio.h>
 #include <unistd.h>
-
-#include <fstream>
-#include <string>
 
 namespace oxel {
 namespace {
@@ -156,17 +154,6 @@ TEST(BoundedTIFF, RealLayoutsStillDecode)
 
 // ---- Files far larger than their pictures ------------------------------------------------------
 
-// A figure of /proc/self/status in bytes: "VmHWM:" the resident peak since the last reset,
-// "VmRSS:" the resident size now.
-size_t memoryFigure(const std::string& name)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(name, 0) == 0) return size_t(std::stoull(line.substr(name.size()))) * 1024;
-    return 0;
-}
-
 TEST(BoundedMemory, APictureFollowedByAGigabyteIsNotReadWhole)
 {
     test::TempFolder folder;
@@ -181,8 +168,8 @@ TEST(BoundedMemory, APictureFollowedByAGigabyteIsNotReadWhole)
     const off_t tail = off_t(1) << 30;
     ASSERT_EQ(::truncate(path.c_str(), off_t(file.size()) + tail), 0);
 
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const size_t before = memoryFigure("VmRSS:");
+    resetResidentPeak();
+    const size_t before = residentBytes();
     const SourceImage source = SourceImage::load(path);
     EXPECT_TRUE(source.hasGainMap());
     EXPECT_TRUE(source.thumbnail(32));
@@ -191,7 +178,7 @@ TEST(BoundedMemory, APictureFollowedByAGigabyteIsNotReadWhole)
     ASSERT_TRUE(carried);
     EXPECT_EQ(carried->size(), file.size() + size_t(tail));
     EXPECT_TRUE(readGainMap(*carried));
-    EXPECT_LT(memoryFigure("VmHWM:") - before, size_t(64) << 20);
+    EXPECT_LT(residentPeakBytes() - before, size_t(64) << 20);
 }
 
 } // namespace
