@@ -1,26 +1,27 @@
 #include "ondevice/ChatCompletionsWire.h"
 
 #include "backend/Base64.h"
+#include "platform/JsonFields.h"
 
 namespace oxel::ChatCompletionsWire {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using OrderedJson = nlohmann::ordered_json;
 
 // Enough of a refusal's text to say what went wrong, never a whole page.
 constexpr size_t quotedErrorLength = 200;
 
-Json userContent(const ModelRequest& request)
+OrderedJson userContent(const ModelRequest& request)
 {
     const std::string prompt = promptWithSchema(request);
     if (!request.jpeg) return prompt;
     const std::string_view bytes(reinterpret_cast<const char*>(request.jpeg->data()), request.jpeg->size());
-    return Json::array(
+    return OrderedJson::array(
         {{{"type", "text"}, {"text", prompt}},
          {{"type", "image_url"}, {"image_url", {{"url", "data:image/jpeg;base64," + base64Encoded(bytes)}}}}});
 }
 
-std::string errorMessage(const Json& body)
+std::string errorMessage(const nlohmann::json& body)
 {
     if (!body.is_object() || !body.contains("error")) return "";
     const auto& error = body["error"];
@@ -40,12 +41,12 @@ std::string promptWithSchema(const ModelRequest& request)
     return request.prompt + "\n\nAnswer with one JSON object that follows this schema:\n" + request.schema->dump();
 }
 
-Json requestBody(const ModelRequest& request, const std::optional<std::string>& model)
+OrderedJson requestBody(const ModelRequest& request, const std::optional<std::string>& model)
 {
-    Json body = Json::object();
+    OrderedJson body = OrderedJson::object();
     if (model) body["model"] = *model;
-    body["messages"] = Json::array({{{"role", "system"}, {"content", request.instructions}},
-                                    {{"role", "user"}, {"content", userContent(request)}}});
+    body["messages"] = OrderedJson::array({{{"role", "system"}, {"content", request.instructions}},
+                                           {{"role", "user"}, {"content", userContent(request)}}});
     body["stream"] = false;
     if (request.sampling == ModelSampling::greedy) {
         body["temperature"] = 0;
@@ -62,13 +63,13 @@ Json requestBody(const ModelRequest& request, const std::optional<std::string>& 
 
 ModelReply completionText(const HttpResponse& answer)
 {
-    const Json body = Json::parse(answer.body, nullptr, false);
+    const nlohmann::json body = parseJson(answer.body).value_or(nullptr);
     if (answer.status != 200) {
         const std::string message = errorMessage(body);
         return ModelFailure{"the model server answered " + std::to_string(answer.status) +
                             (message.empty() ? "" : ": " + message)};
     }
-    if (body.is_discarded() || !body.is_object()) return ModelFailure{"the model server's answer is not a JSON object"};
+    if (!body.is_object()) return ModelFailure{"the model server's answer is not a JSON object"};
     const auto choices = body.find("choices");
     if (choices == body.end() || !choices->is_array() || choices->empty() || !(*choices)[0].is_object())
         return ModelFailure{"the model server's answer has no choices"};
@@ -84,7 +85,7 @@ ProbeResult probeResult(const HttpResponse& answer)
 {
     if (answer.status == 503) return {ModelAvailability::Reason::loading, std::nullopt};
     if (answer.status != 200) return {};
-    const Json body = Json::parse(answer.body, nullptr, false);
+    const nlohmann::json body = parseJson(answer.body).value_or(nullptr);
     if (!body.is_object() || !body.contains("data") || !body["data"].is_array()) return {};
     std::optional<std::string> first;
     for (const auto& model : body["data"])

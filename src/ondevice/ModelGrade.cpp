@@ -1,10 +1,7 @@
 #include "ondevice/ModelGrade.h"
 
 #include "develop/codecs/JPEGEncoder.h"
-#include "develop/grade/LookName.h"
 #include "imaging/ColourSpace.h"
-
-#include <algorithm>
 
 namespace oxel::ModelGrade {
 namespace {
@@ -78,25 +75,6 @@ Task<std::variant<ModelGradeDraft, ModelFailure>> ask(LanguageModel& model, Bitm
     const ModelReply reply = co_await model.respond(std::move(request), cancel);
     if (const auto* failure = std::get_if<ModelFailure>(&reply)) co_return *failure;
     co_return ModelGradeDraft::fromAnswer(std::get<std::string>(reply));
-}
-
-ModelGradeAnswer answer(const ModelGradeDraft& draft)
-{
-    ModelGradeAnswer answer;
-    answer.temperature = normalisedLookName(draft.temperature);
-    answer.density = normalisedLookName(draft.density);
-    answer.strengthAsked = draft.strength;
-    answer.strength = std::clamp(draft.strength, lowestStrength, highestStrength);
-    answer.brief = trimmedWhitespace(draft.brief);
-    answer.reading = draft.reading;
-    answer.cell = GradeTheory::cell(answer.temperature + "-" + answer.density);
-    if (answer.cell) {
-        SuggestedGrade grade = GradeTheory::grade(*answer.cell, answer.brief).scaled(answer.strength);
-        grade.look = answer.cell->look();
-        grade.brief = answer.brief;
-        answer.grade = std::move(grade);
-    }
-    return answer;
 }
 
 std::optional<std::string> unavailableMessage(const LanguageModel& model)

@@ -1,22 +1,23 @@
 #include "ondevice/ModelGradeDraft.h"
 
 #include "develop/grade/LookName.h"
+#include "platform/JsonFields.h"
 
 #include <cmath>
 
 namespace oxel {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using OrderedJson = nlohmann::ordered_json;
 
-Json textProperty(const char* description)
+OrderedJson textProperty(const char* description)
 {
     return {{"type", "string"}, {"description", description}};
 }
 
-Json choiceProperty(const char* description, std::initializer_list<const char*> choices)
+OrderedJson choiceProperty(const char* description, std::initializer_list<const char*> choices)
 {
-    return {{"type", "string"}, {"description", description}, {"enum", Json(choices)}};
+    return {{"type", "string"}, {"description", description}, {"enum", OrderedJson(choices)}};
 }
 
 // The text inside one code fence ("```json" ... "```") around the whole answer, or the answer.
@@ -29,7 +30,7 @@ std::string withoutCodeFence(std::string_view answer)
     return text.substr(firstLineEnd + 1, text.size() - 3 - (firstLineEnd + 1));
 }
 
-std::variant<std::string, ModelFailure> textAt(const Json& object, const char* key)
+std::variant<std::string, ModelFailure> textAt(const nlohmann::json& object, const char* key)
 {
     const auto found = object.find(key);
     if (found == object.end()) return ModelFailure{std::string("the model's answer has no \"") + key + "\""};
@@ -41,7 +42,7 @@ std::variant<std::string, ModelFailure> textAt(const Json& object, const char* k
 
 const nlohmann::ordered_json& ModelGradeDraft::schema()
 {
-    static const Json schema = {
+    static const OrderedJson schema = {
         {"type", "object"},
         {"description", "The house's two decisions for one photograph, read from its light."},
         {"properties",
@@ -75,7 +76,7 @@ const nlohmann::ordered_json& ModelGradeDraft::schema()
 
 std::variant<ModelGradeDraft, ModelFailure> ModelGradeDraft::fromAnswer(std::string_view text)
 {
-    const Json object = Json::parse(withoutCodeFence(text), nullptr, false);
+    const nlohmann::json object = parseJson(withoutCodeFence(text)).value_or(nullptr);
     if (!object.is_object()) return ModelFailure{"the model's answer is not a JSON object"};
     ModelGradeDraft draft;
     const std::pair<const char*, std::string*> texts[] = {{"reading", &draft.reading},

@@ -59,6 +59,14 @@ std::optional<Json> parseJson(std::string_view bytes)
     return value;
 }
 
+std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view bytes)
+{
+    if (nestsTooDeeply(bytes)) return std::nullopt;
+    auto value = nlohmann::ordered_json::parse(bytes.begin(), bytes.end(), nullptr, false);
+    if (value.is_discarded()) return std::nullopt;
+    return value;
+}
+
 const Json& requireObject(const Json& value, std::string_view what)
 {
     if (!value.is_object()) throw JsonFieldError{{std::string(what), "expected an object"}};

@@ -25,6 +25,8 @@ using Json = nlohmann::json;
 // Parses bytes as JSON without throwing; nothing when they are not JSON or nest more than 512
 // levels deep.
 std::optional<Json> parseJson(std::string_view bytes);
+// The same, keeping the order of each object's keys (a schema's properties, say).
+std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view bytes);
 
 const Json& requireObject(const Json& value, std::string_view what);
 

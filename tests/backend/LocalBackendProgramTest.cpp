@@ -4,67 +4,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/SpawnedProgram.h"
 #include "support/TemporaryFolder.h"
 
-#include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <regex>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace oxel {
 namespace {
 
-// Runs the oxel-backend program with the given arguments, its standard output on a pipe.
-struct Program {
-    pid_t pid = -1;
-    FILE* output = nullptr;
-
-    explicit Program(std::vector<std::string> arguments)
-    {
-        int pipeEnds[2];
-        if (pipe(pipeEnds) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        arguments.insert(arguments.begin(), OXEL_BACKEND_EXECUTABLE);
-        std::vector<char*> argv;
-        for (auto& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipeEnds[1]);
-        output = fdopen(pipeEnds[0], "r");
-    }
-
-    std::string firstLine()
-    {
-        char line[512] = {};
-        if (!output || !fgets(line, sizeof line, output)) return {};
-        return line;
-    }
-
-    int stop(int signal)
-    {
-        int status = -1;
-        if (pid > 0) {
-            kill(pid, signal);
-            waitpid(pid, &status, 0);
-            pid = -1;
-        }
-        return status;
-    }
-
-    ~Program()
-    {
-        stop(SIGKILL);
-        if (output) fclose(output);
-    }
+// The oxel-backend program with the given arguments.
+struct Program : testing::SpawnedProgram {
+    explicit Program(std::vector<std::string> arguments) : SpawnedProgram(OXEL_BACKEND_EXECUTABLE, std::move(arguments))
+    {}
 };
 
 TEST(LocalBackendProgram, ServesOnTheAnnouncedPortAndStopsCleanly)
@@ -115,9 +67,7 @@ TEST(LocalBackendProgram, RefusesArgumentsItDoesNotKnow)
           std::vector<std::string>{"--announcement", (folder / "missing.json").string()}}) {
         Program program(arguments);
         ASSERT_GT(program.pid, 0);
-        int status = -1;
-        waitpid(program.pid, &status, 0);
-        program.pid = -1;
+        const int status = program.wait();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
     }
 }

@@ -4,6 +4,7 @@
 #include "localbackend/LocalRelight.h"
 #include "localbackend/LoopbackServer.h"
 #include "modelserver/ModelAnswers.h"
+#include "platform/JsonFields.h"
 
 #include <httplib.h>
 
@@ -12,7 +13,7 @@
 namespace oxel::local {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using OrderedJson = nlohmann::ordered_json;
 
 constexpr size_t largestRequest = size_t(64) << 20;
 constexpr int pictureLongEdge = 1024;
@@ -21,7 +22,7 @@ constexpr double secondOpinionTemperature = 0.5;
 constexpr const char* jpegDataPrefix = "data:image/jpeg;base64,";
 constexpr const char* jsonType = "application/json; charset=utf-8";
 
-void answerJson(httplib::Response& res, int status, const Json& body)
+void answerJson(httplib::Response& res, int status, const OrderedJson& body)
 {
     res.status = status;
     res.set_content(body.dump(), jsonType);
@@ -41,7 +42,7 @@ struct ChatRequest {
     double temperature = 1.0;
 };
 
-void readContent(const Json& content, ChatRequest& request)
+void readContent(const OrderedJson& content, ChatRequest& request)
 {
     if (content.is_string()) request.prompt = content.get<std::string>();
     if (!content.is_array()) return;
@@ -56,7 +57,7 @@ void readContent(const Json& content, ChatRequest& request)
     }
 }
 
-std::optional<ChatRequest> chatRequest(const Json& body)
+std::optional<ChatRequest> chatRequest(const OrderedJson& body)
 {
     if (!body.is_object() || !body.contains("messages") || !body["messages"].is_array()) return std::nullopt;
     ChatRequest request;
@@ -68,8 +69,10 @@ std::optional<ChatRequest> chatRequest(const Json& body)
     const auto format = body.find("response_format");
     if (format != body.end() && format->is_object() && format->value("type", "") == "json_schema") {
         request.structured = true;
-        const Json schema = format->value("json_schema", Json::object()).value("schema", Json::object());
-        const Json properties = schema.is_object() ? schema.value("properties", Json::object()) : Json::object();
+        const OrderedJson schema =
+            format->value("json_schema", OrderedJson::object()).value("schema", OrderedJson::object());
+        const OrderedJson properties =
+            schema.is_object() ? schema.value("properties", OrderedJson::object()) : OrderedJson::object();
         if (properties.is_object())
             for (const auto& [name, property] : properties.items()) request.propertyOrder.push_back(name);
     }
@@ -85,9 +88,9 @@ std::optional<RgbPicture> pictureOf(const std::string& dataURL)
 }
 
 // The draft's properties in the order the schema lists them; those it does not list follow.
-Json inSchemaOrder(const Json& draft, const std::vector<std::string>& order)
+OrderedJson inSchemaOrder(const OrderedJson& draft, const std::vector<std::string>& order)
 {
-    Json ordered = Json::object();
+    OrderedJson ordered = OrderedJson::object();
     for (const auto& name : order)
         if (draft.contains(name)) ordered[name] = draft[name];
     for (const auto& [name, value] : draft.items())
@@ -95,15 +98,15 @@ Json inSchemaOrder(const Json& draft, const std::vector<std::string>& order)
     return ordered;
 }
 
-Json completion(int number, int64_t created, const std::string& content)
+OrderedJson completion(int number, int64_t created, const std::string& content)
 {
     return {{"id", "chatcmpl-oxel-" + std::to_string(number)},
             {"object", "chat.completion"},
             {"created", created},
             {"model", ModelServer::modelName},
-            {"choices", Json::array({{{"index", 0},
-                                      {"message", {{"role", "assistant"}, {"content", content}}},
-                                      {"finish_reason", "stop"}}})},
+            {"choices", OrderedJson::array({{{"index", 0},
+                                             {"message", {{"role", "assistant"}, {"content", content}}},
+                                             {"finish_reason", "stop"}}})},
             {"usage", {{"prompt_tokens", 0}, {"completion_tokens", 0}, {"total_tokens", 0}}}};
 }
 
@@ -137,7 +140,7 @@ struct ModelServer::Server {
     {
         answerJson(res, 200,
                    {{"object", "list"},
-                    {"data", Json::array({{{"id", modelName}, {"object", "model"}, {"owned_by", "oxel"}}})}});
+                    {"data", OrderedJson::array({{{"id", modelName}, {"object", "model"}, {"owned_by", "oxel"}}})}});
     }
 
     void chat(const httplib::Request& req, httplib::Response& res)
@@ -151,7 +154,7 @@ struct ModelServer::Server {
         const Options o = currentOptions();
         if (o.delay.count() > 0) serving.hold(o.delay);
         if (o.status != 0) return refuse(res, o.status, "the stand-in was told to answer " + std::to_string(o.status));
-        const auto request = chatRequest(Json::parse(req.body, nullptr, false));
+        const auto request = chatRequest(parseOrderedJson(req.body).value_or(nullptr));
         if (!request) return refuse(res, 400, "the request is not a chat request");
         if (request->pictureURL && !o.readsPictures) return refuse(res, 400, "this model can't read pictures");
         std::string content;
@@ -171,7 +174,8 @@ struct ModelServer::Server {
     {
         if (o.malformed) return R"({"reading": "The light is)";
         const DraftChoice choice{request.temperature >= secondOpinionTemperature, o.decline};
-        Json draft = inSchemaOrder(gradeDraft(PictureStatistics::measure(picture), choice), request.propertyOrder);
+        OrderedJson draft =
+            inSchemaOrder(gradeDraft(PictureStatistics::measure(picture), choice), request.propertyOrder);
         if (o.wrongTypes) {
             draft["strength"] = draft["strength"].dump();
             draft["reading"] = 1;
