@@ -1,9 +1,12 @@
 #include "backend/HttpSession.h"
 
+#include "platform/NetworkReach.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -45,6 +48,7 @@ struct Transfer {
     bool tooLarge = false;
     std::atomic<curl_off_t> bytesMoved{0};
     std::stop_token stop;
+    bool loopbackHost = false;
 };
 
 size_t writeBody(char* data, size_t size, size_t count, void* context)
@@ -171,7 +175,13 @@ BackendResult<HttpResponse> outcome(CURL* easy, Ending ending, CURLcode code, Tr
         return UrlError{UrlErrorCode::cancelled, "cancelled"};
     if (ending == Ending::idle) return UrlError{UrlErrorCode::timedOut, "no data moved within the time limit"};
     if (transfer.tooLarge) return UrlError{UrlErrorCode::dataLengthExceedsMaximum, "the answer is larger than allowed"};
-    if (code != CURLE_OK) return UrlError{urlErrorCode(code), curl_easy_strerror(code)};
+    if (code != CURLE_OK) {
+        long osErrno = 0;
+        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+        return UrlError{
+            failedConnectionCode(urlErrorCode(code), int(osErrno), transfer.loopbackHost, hasNetworkBeyondLoopback),
+            curl_easy_strerror(code)};
+    }
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     return HttpResponse{status, std::move(transfer.body)};
@@ -218,6 +228,16 @@ private:
 
 } // namespace
 
+UrlErrorCode failedConnectionCode(UrlErrorCode code, int osErrno, bool loopbackHost,
+                                  const std::function<bool()>& networkUp)
+{
+    const bool connecting = code == UrlErrorCode::cannotConnectToHost || code == UrlErrorCode::cannotFindHost ||
+                            code == UrlErrorCode::dnsLookupFailed;
+    if (!connecting || loopbackHost) return code;
+    if (osErrno == ENETUNREACH || !networkUp()) return UrlErrorCode::notConnectedToInternet;
+    return code;
+}
+
 void HttpRequest::setHeader(std::string_view name, std::string value)
 {
     for (auto& [existing, old] : headers) {
@@ -262,6 +282,7 @@ BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::s
     }
     Transfer transfer;
     transfer.stop = stop;
+    transfer.loopbackHost = isLoopbackHost(request.url);
     milliseconds idle = scaled(request.timeout);
     curl_slist* headers = headerList(request);
     configure(easy, request, headers, transfer, idle, scaled(resourceTimeout_));

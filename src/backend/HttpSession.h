@@ -3,6 +3,7 @@
 #include "backend/BackendFailure.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -31,6 +32,12 @@ struct HttpResponse {
 
 // A way of sending HTTP requests: blocking, meant for worker threads, each request cancellable
 // through a stop token. Connections are kept alive per calling thread.
+// The code of a connection that could not be made: "not connected to the internet" when the host
+// is not this computer and the system has no route to it or no network beyond loopback is up
+// (`networkUp` is asked only then); otherwise the code as it is.
+UrlErrorCode failedConnectionCode(UrlErrorCode code, int osErrno, bool loopbackHost,
+                                  const std::function<bool()>& networkUp);
+
 class HttpSession {
 public:
     // The session of the job, balance and product requests: every request also ends after 600 s.

@@ -41,9 +41,13 @@ struct PNGWriter {
 };
 
 // Everything that may long-jump lives here, with no objects that need destructors.
-bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi)
+bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi, bool fast)
 {
     if (setjmp(png_jmpbuf(png))) return false;
+    if (fast) {
+        png_set_compression_level(png, 1);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    }
     const bool sixteen = bitmap.format() == PixelFormat::RGBX16;
     png_set_IHDR(png, info, png_uint_32(bitmap.width()), png_uint_32(bitmap.height()), sixteen ? 16 : 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -63,12 +67,8 @@ bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi)
     return true;
 }
 
-} // namespace
-
-std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi)
+std::optional<std::vector<uint8_t>> encode(const Bitmap& bitmap, double dpi, bool fast)
 {
-    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
-        return std::nullopt;
     if (bitmap.width() > PNG_UINT_31_MAX || bitmap.height() > PNG_UINT_31_MAX) return std::nullopt;
 
     std::vector<uint8_t> bytes;
@@ -80,8 +80,26 @@ std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi)
     // A profile that libpng finds fault with is left out with a warning instead of failing.
     png_set_benign_errors(writer.png, 1);
     png_set_write_fn(writer.png, &bytes, appendToVector, flushNothing);
-    if (!writeAll(writer.png, writer.info, bitmap, dpi)) return std::nullopt;
+    if (!writeAll(writer.png, writer.info, bitmap, dpi, fast)) return std::nullopt;
     return bytes;
+}
+
+} // namespace
+
+std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi)
+{
+    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
+        return std::nullopt;
+    return encode(bitmap, dpi, false);
+}
+
+std::optional<std::vector<uint8_t>> encodePNGFast(const Bitmap& bitmap)
+{
+    const auto format = bitmap.format();
+    if (bitmap.isNull() ||
+        (format != PixelFormat::RGBX8 && format != PixelFormat::RGBX16 && format != PixelFormat::RGBA8))
+        return std::nullopt;
+    return encode(bitmap, 0, true);
 }
 
 std::optional<std::vector<uint8_t>> withExifChunk(std::span<const uint8_t> png, std::span<const uint8_t> exif)

@@ -14,6 +14,11 @@ namespace oxel {
 // positive). Nothing for other formats or when encoding fails.
 std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi = 0);
 
+// PNG bytes written for speed rather than size: zlib level 1 and the "sub" filter on every row,
+// several times faster than `encodePNG` for files about a fifth larger. Also takes 8-bit RGBA,
+// whose alpha is dropped (the pictures kept this way are opaque).
+std::optional<std::vector<uint8_t>> encodePNGFast(const Bitmap& bitmap);
+
 // The PNG file with a TIFF-structured Exif block as its eXIf chunk, placed before the first
 // image data chunk; nothing when the bytes aren't a PNG file. Added last, because metadata
 // rewriters that don't know the chunk drop it.

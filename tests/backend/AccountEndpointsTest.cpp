@@ -1,4 +1,4 @@
-#include "backend/LocalBackendFixture.h"
+#include "support/LocalBackendFixture.h"
 
 #include "backend/AccountEndpoints.h"
 #include "backend/KeychainAccount.h"

@@ -1,4 +1,4 @@
-#include "backend/LocalBackendFixture.h"
+#include "support/LocalBackendFixture.h"
 
 #include "backend/FunnelEvents.h"
 #include "backend/SupportLink.h"

@@ -1,4 +1,4 @@
-#include "backend/LocalBackendFixture.h"
+#include "support/LocalBackendFixture.h"
 
 #include "backend/BackendErrorCategory.h"
 #include "backend/BackendRequest.h"
@@ -260,7 +260,7 @@ TEST_F(JobEndpoints, FailedAndStaleJobsSayWhatHappened)
     ASSERT_TRUE(stale);
     status = jobStatus(*stale);
     ASSERT_TRUE(status);
-    EXPECT_EQ(status->status, "processing");
+    EXPECT_EQ(status->status, "analysing");
     EXPECT_TRUE(status->updatedAt);
 }
 

@@ -1,4 +1,4 @@
-#include "backend/LocalBackendFixture.h"
+#include "support/LocalBackendFixture.h"
 
 #include "backend/AccountEndpoints.h"
 #include "backend/AppConfig.h"
@@ -88,7 +88,7 @@ TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration)
     ASSERT_TRUE(jobId) << describe(jobId.failure());
     std::vector<std::string> statuses;
     std::optional<JobNarration> lastNarration;
-    for (int second = 0; second < 7; ++second) {
+    for (int second = 0; second < 10; ++second) {
         auto status = jobStatus(*jobId);
         ASSERT_TRUE(status) << describe(status.failure());
         if (statuses.empty() || statuses.back() != status->status) statuses.push_back(status->status);
@@ -96,7 +96,7 @@ TEST_F(LocalBackendServer, WalksAJobThroughItsStatusesWithNarration)
         EXPECT_TRUE(status->updatedAt);
         advance(1000ms);
     }
-    EXPECT_EQ(statuses, (std::vector<std::string>{"queued", "processing", "succeeded"}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{"queued", "analysing", "generating", "succeeded"}));
     ASSERT_TRUE(lastNarration);
     EXPECT_TRUE(lastNarration->descriptors && lastNarration->perceivedIntent && lastNarration->direction);
 }

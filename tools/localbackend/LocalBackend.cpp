@@ -270,6 +270,7 @@ struct LocalBackend::Server {
         if (auto retry = body.find("retryOfJobId"); retry != body.end() && retry->is_string()) job.retryOf = *retry;
         job.created = options.clock();
         job.failureCode = f.failJobs;
+        job.ending = f.endJobs;
         job.stale = f.staleJobs;
         job.analysis = analysisJson(statistics);
         job.narration = narrationJson(statistics, 3);
@@ -286,9 +287,12 @@ struct LocalBackend::Server {
     {
         withCallersJob(req, res, [&](const Job& job) {
             auto moment = jobMoment(job, options.clock(), options.instant);
-            Json answer = {
-                {"job_id", job.id},          {"status", moment.status}, {"updated_at", internetDate(moment.updated)},
-                {"image_model", imageModel}, {"post_processed", false}, {"postprocess_version", 0}};
+            Json answer = {{"job_id", job.id},
+                           {"status", moment.status},
+                           {"updated_at", internetDate(moment.updated, currentFaults().fractionalDates)},
+                           {"image_model", imageModel},
+                           {"post_processed", false},
+                           {"postprocess_version", 0}};
             if (moment.status == "failed") answer["failure_code"] = *job.failureCode;
             if (moment.narrationSteps > 0) {
                 Json narration = Json::object();

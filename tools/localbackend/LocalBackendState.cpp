@@ -15,9 +15,9 @@ namespace {
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
 
-constexpr auto queuedFor = 1000ms;
-constexpr auto narrationStep = 1000ms;
-constexpr auto processingFor = 3500ms;
+constexpr auto queuedFor = 2000ms;
+constexpr auto narrationStep = 2000ms;
+constexpr auto processingFor = 6000ms;
 
 std::string freshToken()
 {
@@ -79,6 +79,7 @@ Json jobJson(const Job& job)
               {"narration", job.narration}};
     if (job.retryOf) j["retryOf"] = *job.retryOf;
     if (job.failureCode) j["failureCode"] = *job.failureCode;
+    if (job.ending) j["ending"] = *job.ending;
     return j;
 }
 
@@ -96,6 +97,7 @@ Job jobFrom(const Json& j)
     job.narration = j.at("narration");
     if (j.contains("retryOf")) job.retryOf = j["retryOf"].get<std::string>();
     if (j.contains("failureCode")) job.failureCode = j["failureCode"].get<std::string>();
+    if (j.contains("ending")) job.ending = j["ending"].get<std::string>();
     return job;
 }
 
@@ -111,7 +113,7 @@ Account LocalBackendState::signIn(const std::string& provider, const std::string
     std::lock_guard lock(mutex_);
     for (auto& [id, account] : accounts_)
         if (account.provider == provider && account.subject == subject) return account;
-    Account account{nextUserId_++, provider, subject, freshToken(), startingRoll, 0, "active"};
+    Account account{nextUserId_++, provider, subject, freshToken(), startingRoll_, 0, "active"};
     accounts_[account.userId] = account;
     save();
     return account;
@@ -219,7 +221,7 @@ int LocalBackendState::inFlight(int64_t userId, TimePoint now, bool instant) con
     for (const auto& [id, job] : jobs_) {
         if (job.userId != userId) continue;
         auto status = jobMoment(job, now, instant).status;
-        if (status == "queued" || status == "processing") ++count;
+        if (isWorking(status)) ++count;
     }
     return count;
 }
@@ -300,8 +302,8 @@ void LocalBackendState::save() const
 JobMoment jobMoment(const Job& job, TimePoint now, bool instant)
 {
     auto elapsed = now - job.created;
-    if (job.stale) return {"processing", job.created, 0};
-    std::string ending = job.failureCode ? "failed" : "succeeded";
+    if (job.stale) return {"analysing", job.created, 0};
+    std::string ending = job.failureCode ? "failed" : job.ending.value_or("succeeded");
     if (job.delivered) ending = "delivered";
     if (instant) return {ending, job.created, 3};
     if (elapsed < queuedFor) return {"queued", job.created, 0};
@@ -309,19 +311,38 @@ JobMoment jobMoment(const Job& job, TimePoint now, bool instant)
     if (working < processingFor) {
         int steps = int(std::min<int64_t>(3, 1 + working / narrationStep));
         auto updated = job.created + queuedFor + narrationStep * (steps - 1);
-        return {"processing", std::chrono::time_point_cast<TimePoint::duration>(updated), steps};
+        return {steps == 1 ? "analysing" : "generating", std::chrono::time_point_cast<TimePoint::duration>(updated),
+                steps};
     }
     return {ending, std::chrono::time_point_cast<TimePoint::duration>(job.created + queuedFor + processingFor), 3};
 }
 
-std::string internetDate(TimePoint time)
+std::string internetDate(TimePoint time, bool milliseconds)
 {
-    std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    const auto whole = std::chrono::floor<std::chrono::seconds>(time);
+    std::time_t seconds = std::chrono::system_clock::to_time_t(whole);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::string date = text;
+    if (milliseconds) {
+        const auto fraction = std::chrono::duration_cast<std::chrono::milliseconds>(time - whole).count();
+        std::snprintf(text, sizeof text, ".%03d", int(fraction));
+        date += text;
+    }
+    return date + "Z";
+}
+
+bool isWorking(const std::string& status)
+{
+    return status == "queued" || status == "analysing" || status == "generating";
+}
+
+void LocalBackendState::setStartingRoll(int64_t shots)
+{
+    std::lock_guard lock(mutex_);
+    startingRoll_ = shots;
 }
 
 } // namespace oxel::local

@@ -32,6 +32,7 @@ struct Job {
     std::optional<std::string> retryOf;
     TimePoint created;
     std::optional<std::string> failureCode; // the job ends "failed"
+    std::optional<std::string> ending;      // the job ends with this status ("blocked_policy", "expired")
     bool stale = false;                     // the job never finishes
     bool delivered = false;
     bool downloaded = false;
@@ -75,6 +76,7 @@ public:
 
     // The shots a new account starts with.
     static constexpr int64_t startingRoll = 10;
+    void setStartingRoll(int64_t shots);
 
 private:
     void load();
@@ -90,13 +92,18 @@ private:
     int64_t nextUserId_ = 1;
     int64_t nextJobNumber_ = 1;
     int64_t nextReportNumber_ = 1;
+    int64_t startingRoll_ = startingRoll;
 };
 
-// Where a job stands at `now`: queued, processing with its narration told step by step, then
-// succeeded or failed (or delivered); with `instant` it is finished from the start.
+// Where a job stands at `now`: queued, analysing and then generating with its narration told step
+// by step, then succeeded or failed (or delivered, or its forced ending); with `instant` it is
+// finished from the start.
 JobMoment jobMoment(const Job& job, TimePoint now, bool instant);
 
-// "2026-12-07T04:20:00Z"
-std::string internetDate(TimePoint time);
+// "2026-12-07T04:20:00Z", or with milliseconds "2026-12-07T04:20:00.250Z"
+std::string internetDate(TimePoint time, bool milliseconds = false);
+
+// Whether the backend still works on a job in this status.
+bool isWorking(const std::string& status);
 
 } // namespace oxel::local

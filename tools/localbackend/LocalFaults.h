@@ -26,8 +26,12 @@ struct LocalFaults {
     std::string refusal;
     // New jobs end "failed" with this failure code.
     std::optional<std::string> failJobs;
-    // New jobs never get past "processing" and keep their first time stamp.
+    // New jobs end with this status instead of "succeeded": "blocked_policy" or "expired".
+    std::optional<std::string> endJobs;
+    // New jobs never get past "analysing" and keep their first time stamp.
     bool staleJobs = false;
+    // Job answers write `updated_at` with milliseconds.
+    bool fractionalDates = false;
     // Every balance answer hands out a new account token.
     bool rotateTokens = false;
 };

@@ -1,0 +1,221 @@
+#include "library/JobRunner.h"
+
+#include "async/Sleep.h"
+#include "library/PhotographJob.h"
+
+#include <algorithm>
+
+namespace oxel {
+namespace {
+
+std::string trimmed(const std::string& text)
+{
+    constexpr const char* blank = " \t\n\r\f\v";
+    const auto first = text.find_first_not_of(blank);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(blank) - first + 1);
+}
+
+} // namespace
+
+JobRunner::Environment JobRunner::Environment::standard()
+{
+    return {&TimeSource::system(), &WorkPool::shared()};
+}
+
+JobRunner::JobRunner(Environment environment) : environment_(environment)
+{}
+
+JobRunner::~JobRunner() = default;
+
+void JobRunner::start(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId,
+                      const std::string& globalNudge, const StrengthFor& strengthFor)
+{
+    userId_ = userId;
+    setOutOfShots(false);
+    endHold();
+    for (const auto& item : items) {
+        if (item->phase().isInFlight()) continue;
+        item->setNote(std::nullopt);
+        append(item, trimmed(item->effectiveNudge(globalNudge)), strengthFor ? strengthFor(*item) : 1.0);
+    }
+    countPending();
+    pump();
+}
+
+void JobRunner::enqueue(const std::shared_ptr<BatchItem>& item, const std::string& nudge, const std::string& userId,
+                        double strength)
+{
+    userId_ = userId;
+    append(item, nudge, strength);
+    countPending();
+    setOutOfShots(false);
+    endHold();
+    pump();
+}
+
+void JobRunner::resume(const std::shared_ptr<BatchItem>& item, const std::string& jobId, const std::string& userId,
+                       double strength, const std::string& nudge)
+{
+    userId_ = userId;
+    resumes_[item->id] = jobId;
+    append(item, trimmed(nudge), strength);
+    countPending();
+    pump();
+}
+
+void JobRunner::append(const std::shared_ptr<BatchItem>& item, std::optional<std::string> nudge, double strength)
+{
+    if (nudge) nudges_[item->id] = std::move(*nudge);
+    strengths_[item->id] = strength;
+    item->setPhase(phase::Queued{});
+    item->setLastError(std::nullopt);
+    pending_.push_back(item);
+}
+
+void JobRunner::cancelAll()
+{
+    auto running = std::move(running_);
+    running_.clear();
+    for (auto& [id, job] : running) job.cancel.cancel();
+    auto pending = std::move(pending_);
+    pending_.clear();
+    for (const auto& item : pending) item->setPhase(phase::Ready{});
+    refusedSerial_.reset();
+    endHold();
+    setQueuedCount(0);
+    setInFlightCount(0);
+}
+
+void JobRunner::pump()
+{
+    while (int(running_.size()) < maxInFlight && !pending_.empty() && !outOfShots_ && !hold_) {
+        auto item = pending_.front();
+        pending_.pop_front();
+        countPending();
+        const uint64_t serial = nextSerial_++;
+        auto& entry = running_[item->id] = Running{serial, CancelSource()};
+        scope_.spawn(runItem(item, serial, entry.cancel.token()));
+        countRunning();
+    }
+}
+
+Task<void> JobRunner::runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel)
+{
+    PhotographJob job(*this, item, serial, std::move(cancel));
+    co_await job.run();
+    settle(item, serial);
+}
+
+void JobRunner::settle(const std::shared_ptr<BatchItem>& item, uint64_t serial)
+{
+    notify(onSettled, item);
+    const bool refused = refusedSerial_ == serial;
+    if (refused) refusedSerial_.reset();
+    if (!runs(item->id, serial)) return;
+    running_.erase(item->id);
+    countRunning();
+    if (refused) {
+        hold_ = nextHold_++;
+        scope_.spawn(endHoldLater(*hold_));
+    } else {
+        endHold();
+    }
+    pump();
+}
+
+Task<void> JobRunner::endHoldLater(uint64_t hold)
+{
+    co_await sleepFor(tooManyInFlightHold, scope_.token());
+    if (hold_ != hold) co_return;
+    hold_.reset();
+    pump();
+}
+
+void JobRunner::endHold()
+{
+    hold_.reset();
+}
+
+void JobRunner::notify(ItemCallback& callback, const std::shared_ptr<BatchItem>& item)
+{
+    if (callback) callback(item);
+}
+
+std::optional<std::string> JobRunner::takeResume(const Uuid& id)
+{
+    auto found = resumes_.find(id);
+    if (found == resumes_.end()) return std::nullopt;
+    auto jobId = std::move(found->second);
+    resumes_.erase(found);
+    return jobId;
+}
+
+bool JobRunner::runs(const Uuid& id, uint64_t serial) const
+{
+    auto found = running_.find(id);
+    return found != running_.end() && found->second.serial == serial;
+}
+
+void JobRunner::failEveryPending(const phase::Failed& failed)
+{
+    auto pending = std::move(pending_);
+    pending_.clear();
+    for (const auto& item : pending) item->setPhase(failed);
+    setQueuedCount(0);
+}
+
+void JobRunner::putBackFirst(const std::shared_ptr<BatchItem>& item, uint64_t serial)
+{
+    refusedSerial_ = serial;
+    pending_.push_front(item);
+    countPending();
+    item->setPhase(phase::Queued{});
+}
+
+void JobRunner::updateRequired()
+{
+    if (onUpdateRequired) onUpdateRequired();
+}
+
+bool JobRunner::isPending(const Uuid& id) const
+{
+    return std::any_of(pending_.begin(), pending_.end(), [&](const auto& item) { return item->id == id; });
+}
+
+std::optional<std::string> JobRunner::nudgeFor(const Uuid& id) const
+{
+    auto found = nudges_.find(id);
+    if (found == nudges_.end()) return std::nullopt;
+    return found->second;
+}
+
+std::optional<double> JobRunner::strengthFor(const Uuid& id) const
+{
+    auto found = strengths_.find(id);
+    if (found == strengths_.end()) return std::nullopt;
+    return found->second;
+}
+
+void JobRunner::setInFlightCount(int count)
+{
+    if (count == inFlightCount_) return;
+    inFlightCount_ = count;
+    changed.emit(Field::inFlightCount);
+}
+
+void JobRunner::setQueuedCount(int count)
+{
+    if (count == queuedCount_) return;
+    queuedCount_ = count;
+    changed.emit(Field::queuedCount);
+}
+
+void JobRunner::setOutOfShots(bool outOfShots)
+{
+    if (outOfShots == outOfShots_) return;
+    outOfShots_ = outOfShots;
+    changed.emit(Field::outOfShots);
+}
+
+} // namespace oxel

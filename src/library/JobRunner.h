@@ -1,0 +1,148 @@
+#pragma once
+
+#include "async/CancelToken.h"
+#include "async/Signal.h"
+#include "async/Task.h"
+#include "async/TaskScope.h"
+#include "async/TimeSource.h"
+#include "async/WorkPool.h"
+#include "develop/transfer/TransferLimits.h"
+#include "library/BatchItem.h"
+#include "platform/Uuid.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oxel {
+
+class PhotographJob;
+
+// The queue of backend jobs for the open batch. Items handed to it wait in `pending` until a slot
+// is free; at most `maxInFlight` jobs run at once, each as one task that uploads the photograph
+// (or picks up a job submitted before a relaunch), polls the job, collects and builds the result
+// and delivers it to the item (`PhotographJob`). The runner tells its owner through four
+// callbacks and publishes three counters. Main thread only.
+//
+// Each item's task has a cancel source of its own and lives in the runner's task scope, so a
+// runner that goes away cancels its tasks and never resumes them.
+class JobRunner {
+public:
+    using ItemCallback = std::function<void(const std::shared_ptr<BatchItem>&)>;
+    using StrengthFor = std::function<double(const BatchItem&)>;
+
+    enum class Field { inFlightCount, queuedCount, outOfShots };
+
+    // What the runner works with; `standard()` is the application's.
+    struct Environment {
+        const TimeSource* clock; // the wall clock of the two 360 s limits
+        WorkPool* pool;          // the backend's blocking calls and the result build
+
+        static Environment standard();
+    };
+
+    // How long a job may go without a status answer, and how old its last update may be.
+    static constexpr std::chrono::seconds staleAfter{360};
+    static constexpr std::chrono::seconds pollInterval{3};
+    static constexpr std::chrono::seconds failedStatusRetry{5};
+    // How long nothing starts after the backend said it has too many jobs in flight.
+    static constexpr std::chrono::seconds tooManyInFlightHold{5};
+    static constexpr int defaultMaxInFlight = 4;
+
+    explicit JobRunner(Environment environment = Environment::standard());
+    ~JobRunner();
+    JobRunner(const JobRunner&) = delete;
+    JobRunner& operator=(const JobRunner&) = delete;
+
+    // Published; each change is announced after it is stored.
+    int inFlightCount() const { return inFlightCount_; }
+    int queuedCount() const { return queuedCount_; }
+    bool outOfShots() const { return outOfShots_; }
+    Signal<Field> changed;
+
+    // Written by the owner when a remote configuration is accepted.
+    int maxInFlight = defaultMaxInFlight;
+    TransferLimits limits;
+    bool asksForGrade = true;
+
+    ItemCallback onSubmitted; // the backend accepted a job for the item; its job id is set
+    ItemCallback onDelivered; // a result was put on the item
+    ItemCallback onSettled;   // the item's job ended, however it ended
+    std::function<void()> onUpdateRequired;
+
+    // Queues the items that are not in flight, each with its effective nudge (trimmed) and the
+    // strength `strengthFor` gives it.
+    void start(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId,
+               const std::string& globalNudge, const StrengthFor& strengthFor);
+    // Queues one item again with its nudge as given.
+    void enqueue(const std::shared_ptr<BatchItem>& item, const std::string& nudge, const std::string& userId,
+                 double strength);
+    // Queues an item whose job was submitted before a relaunch: it is polled, not uploaded again,
+    // and a resubmission sends `nudge` (trimmed).
+    void resume(const std::shared_ptr<BatchItem>& item, const std::string& jobId, const std::string& userId,
+                double strength, const std::string& nudge);
+    // Cancels every running job and returns the queued items to ready.
+    void cancelAll();
+    // Starts jobs while there is room.
+    void pump();
+
+    const std::string& userId() const { return userId_; }
+    std::optional<std::string> nudgeFor(const Uuid& id) const;
+    std::optional<double> strengthFor(const Uuid& id) const;
+    bool isRunning(const Uuid& id) const { return running_.count(id) > 0; }
+    bool isPending(const Uuid& id) const;
+
+private:
+    friend class PhotographJob;
+
+    struct Running {
+        uint64_t serial = 0;
+        CancelSource cancel;
+    };
+
+    void append(const std::shared_ptr<BatchItem>& item, std::optional<std::string> nudge, double strength);
+    Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel);
+    void settle(const std::shared_ptr<BatchItem>& item, uint64_t serial);
+    Task<void> endHoldLater(uint64_t hold);
+    void endHold();
+    void notify(ItemCallback& callback, const std::shared_ptr<BatchItem>& item);
+
+    // For the job of one photograph.
+    std::optional<std::string> takeResume(const Uuid& id);
+    bool runs(const Uuid& id, uint64_t serial) const;
+    void failEveryPending(const phase::Failed& failed);
+    void putBackFirst(const std::shared_ptr<BatchItem>& item, uint64_t serial);
+    void updateRequired();
+
+    void setInFlightCount(int count);
+    void setQueuedCount(int count);
+    void setOutOfShots(bool outOfShots);
+    void countPending() { setQueuedCount(int(pending_.size())); }
+    void countRunning() { setInFlightCount(int(running_.size())); }
+
+    Environment environment_;
+    int inFlightCount_ = 0;
+    int queuedCount_ = 0;
+    bool outOfShots_ = false;
+    std::string userId_;
+    std::deque<std::shared_ptr<BatchItem>> pending_;
+    std::map<Uuid, Running> running_;
+    std::map<Uuid, std::string> nudges_;
+    std::map<Uuid, double> strengths_;
+    std::map<Uuid, std::string> resumes_;
+    uint64_t nextSerial_ = 1;
+    // Set while nothing starts after a "too many in flight" refusal: the refused task's serial.
+    std::optional<uint64_t> hold_;
+    uint64_t nextHold_ = 1;
+    std::optional<uint64_t> refusedSerial_;
+    // Last, so that tasks go before the state they use.
+    TaskScope scope_;
+};
+
+} // namespace oxel

@@ -1,0 +1,329 @@
+#include "library/PhotographJob.h"
+
+#include "async/Offload.h"
+#include "async/Sleep.h"
+#include "backend/BackendErrorCategory.h"
+#include "backend/Base64.h"
+#include "backend/FunnelEvents.h"
+#include "backend/JobEndpoints.h"
+#include "library/InternetDate.h"
+#include "library/JobRunner.h"
+
+#include <cmath>
+
+namespace oxel {
+namespace {
+
+constexpr const char* resumedStatus = "picking up where it left off";
+constexpr const char* submittedStatus = "getting ready";
+constexpr const char* resubmittedStatus = "ran into a delay · trying again";
+constexpr const char* movedTooMuchNote = "moved too much to blend · full send only";
+constexpr const char* noMatchNote = "could not match the render to the original · showing the render";
+
+// Statuses after which the backend no longer updates a job: their age says nothing.
+bool isFinished(const std::string& status)
+{
+    return status == "succeeded" || status == "failed" || status == "blocked_policy" || status == "delivered" ||
+           status == "expired";
+}
+
+bool isBackendError(const BackendFailure& failure, BackendError::Case which)
+{
+    auto* error = std::get_if<BackendError>(&failure);
+    return error && error->which() == which;
+}
+
+double roundedTo(double value, double steps)
+{
+    return std::round(value * steps) / steps;
+}
+
+// Nobody waits for the confirmation, and it retries on its own.
+Task<void> confirmLater(WorkPool& pool, std::string jobId, std::string userId)
+{
+    auto confirm = [jobId, userId] { confirmDelivery(jobId, userId); };
+    co_await offload(pool, WorkPriority::utility, std::move(confirm));
+}
+
+// The full-send picture, else the refined one, decoded leniently; nothing when neither decodes.
+std::optional<std::vector<uint8_t>> resultPicture(const JobResultResponse& answer)
+{
+    const auto& text = answer.fullSendImage ? answer.fullSendImage : answer.refinedImage;
+    if (!text) return std::nullopt;
+    auto bytes = base64Decoded(*text);
+    if (!bytes || bytes->empty()) return std::nullopt;
+    return std::vector<uint8_t>(bytes->begin(), bytes->end());
+}
+
+} // namespace
+
+PhotographJob::PhotographJob(JobRunner& runner, std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel)
+    : runner_(runner), item_(std::move(item)), serial_(serial), cancel_(std::move(cancel))
+{}
+
+Task<void> PhotographJob::run()
+{
+    nudge_ = runner_.nudgeFor(item_->id).value_or("");
+    if (!item_->source()) {
+        fail(JobFailure::originalMissing);
+        co_return;
+    }
+    if (!item_->startedAt()) item_->setStartedAt(now());
+    const Next next = co_await begin();
+    if (next == Next::end) co_return;
+    co_await poll();
+}
+
+Task<PhotographJob::Next> PhotographJob::begin()
+{
+    if (auto resumed = runner_.takeResume(item_->id)) {
+        jobId_ = *resumed;
+        item_->setJobId(jobId_);
+        item_->setPhase(phase::Processing{resumedStatus, std::nullopt});
+        co_return Next::poll;
+    }
+    item_->setPhase(phase::Uploading{});
+    std::optional<std::string> noRetry;
+    std::optional<phase::Processing> submittedPhase = phase::Processing{submittedStatus, std::nullopt};
+    const bool accepted = co_await send(std::move(noRetry), std::move(submittedPhase));
+    co_return accepted ? Next::poll : Next::end;
+}
+
+Task<bool> PhotographJob::send(std::optional<std::string> retryOf, std::optional<phase::Processing> shown)
+{
+    bool encoded = upload_ != nullptr;
+    if (!encoded) encoded = co_await makeUploadBytes();
+    if (!encoded) {
+        fail(JobFailure::encode);
+        co_return false;
+    }
+    auto submitted = co_await submit(std::move(retryOf));
+    if (!submitted) {
+        submissionFailed(submitted.failure());
+        co_return false;
+    }
+    jobId_ = *submitted;
+    item_->setJobId(jobId_);
+    if (shown) item_->setPhase(std::move(*shown));
+    runner_.notify(runner_.onSubmitted, item_);
+    co_return true;
+}
+
+Task<bool> PhotographJob::makeUploadBytes()
+{
+    if (!item_->source()) co_return false;
+    auto encode = [source = *item_->source()] { return source.jpegData(); };
+    auto bytes = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, std::move(encode));
+    if (!bytes) co_return false;
+    upload_ = std::make_shared<const std::vector<uint8_t>>(std::move(*bytes));
+    co_return true;
+}
+
+Task<BackendResult<std::string>> PhotographJob::submit(std::optional<std::string> retryOf)
+{
+    auto nudge = nudge_.empty() ? std::nullopt : std::optional(nudge_);
+    auto send = [upload = upload_, userId = runner_.userId(), nudge, retryOf,
+                 wearsGrade = runner_.asksForGrade](std::stop_token stop) {
+        std::string_view jpeg(reinterpret_cast<const char*>(upload->data()), upload->size());
+        return submitJob(jpeg, userId, nudge, retryOf, wearsGrade, stop);
+    };
+    auto result = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(send));
+    co_return result;
+}
+
+Task<void> PhotographJob::poll()
+{
+    lastAnswer_ = now();
+    for (;;) {
+        if (cancelled()) co_return;
+        if (now() - lastAnswer_ > JobRunner::staleAfter) {
+            fail(JobFailure::stale);
+            co_return;
+        }
+        auto request = [jobId = jobId_](std::stop_token stop) { return jobStatus(jobId, stop); };
+        auto answer =
+            co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(request));
+        if (!answer) {
+            if (backendErrorCategory(answer.failure()) == BackendErrorCategory::userCancelled) co_return;
+            if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
+                runner_.updateRequired();
+                co_return;
+            }
+            co_await sleepFor(JobRunner::failedStatusRetry, cancel_);
+            continue;
+        }
+        if (cancelled()) co_return;
+        lastAnswer_ = now();
+        showStatus(*answer);
+        if (updatedTooLongAgo(*answer)) {
+            fail(JobFailure::staleJob);
+            co_return;
+        }
+        const std::string& status = answer->status;
+        if (status == "succeeded") {
+            co_await collect();
+            co_return;
+        }
+        if (status == "failed") {
+            const Next next = co_await resubmit(*answer);
+            if (next == Next::end) co_return;
+            continue;
+        }
+        if (status == "blocked_policy") {
+            fail(JobFailure::blockedPolicy);
+            co_return;
+        }
+        if (status == "delivered" || status == "expired") {
+            fail(JobFailure::collectedTooLate(status));
+            co_return;
+        }
+        const bool interrupted = co_await sleepFor(JobRunner::pollInterval, cancel_);
+        if (interrupted) co_return;
+    }
+}
+
+void PhotographJob::showStatus(const JobStatusResponse& answer)
+{
+    phase::Processing shown{statusNarration(answer.status), answer.narration};
+    if (item_->phase() != ItemPhase(shown)) item_->setPhase(std::move(shown));
+}
+
+bool PhotographJob::updatedTooLongAgo(const JobStatusResponse& answer) const
+{
+    if (isFinished(answer.status) || !answer.updatedAt) return false;
+    auto updated = InternetDate::parse(*answer.updatedAt);
+    return updated && now() - *updated > JobRunner::staleAfter;
+}
+
+Task<PhotographJob::Next> PhotographJob::resubmit(const JobStatusResponse& answer)
+{
+    if (retried_ || answer.failureCode == contentPolicyCode) {
+        fail(JobFailure::backendFailed(answer.failureCode, answer.debugError));
+        co_return Next::end;
+    }
+    item_->setPhase(phase::Processing{resubmittedStatus, std::nullopt});
+    std::optional<std::string> retryOf = jobId_;
+    std::optional<phase::Processing> unchanged;
+    const bool accepted = co_await send(std::move(retryOf), std::move(unchanged));
+    if (!accepted) co_return Next::end;
+    lastAnswer_ = now();
+    if (cancelled()) co_return Next::end;
+    retried_ = true;
+    co_return Next::poll;
+}
+
+void PhotographJob::submissionFailed(const BackendFailure& failure)
+{
+    if (auto* error = std::get_if<BackendError>(&failure)) {
+        switch (error->which()) {
+        case BackendError::Case::insufficientCredits:
+            fail(JobFailure::insufficientCredits);
+            runner_.setOutOfShots(true);
+            runner_.failEveryPending(JobFailure::insufficientCredits.phase());
+            return;
+        case BackendError::Case::updateRequired: runner_.updateRequired(); return fail(JobFailure::updateRequired);
+        case BackendError::Case::aspectUnsupported: return fail(JobFailure::aspectUnsupported);
+        case BackendError::Case::tooManyInFlight:
+            // A job that was cancelled meanwhile is not queued again.
+            if (runner_.runs(item_->id, serial_)) return runner_.putBackFirst(item_, serial_);
+            return item_->setPhase(phase::Ready{});
+        default: break;
+        }
+    }
+    const auto category = backendErrorCategory(failure);
+    const bool network = category == BackendErrorCategory::offline || category == BackendErrorCategory::timeout ||
+                         category == BackendErrorCategory::backendUnreachable;
+    fail(JobFailure::submissionFailed(name(category), network));
+    item_->setLastError(describe(failure));
+}
+
+Task<void> PhotographJob::collect()
+{
+    item_->setPhase(phase::Finishing{});
+    auto fetch = [jobId = jobId_](std::stop_token stop) { return jobResult(jobId, stop); };
+    auto answer = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(fetch));
+    if (!answer) {
+        if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
+            runner_.updateRequired();
+            co_return;
+        }
+        fail(JobFailure::fetchFailed(name(backendErrorCategory(answer.failure()))));
+        {
+            item_->setLastError(describe(answer.failure()));
+            co_return;
+        }
+    }
+    auto picture = resultPicture(answer->response);
+    if (!picture) {
+        fail(JobFailure::noImage);
+        co_return;
+    }
+    if (!item_->source()) {
+        fail(JobFailure::originalWentAway);
+        co_return;
+    }
+    ResultToBuild request{jobId_,
+                          std::make_shared<const std::vector<uint8_t>>(std::move(*picture)),
+                          std::make_shared<const AnalysisResponse>(answer->response.analysis),
+                          std::make_shared<const std::string>(std::move(answer.value().body)),
+                          *item_->source(),
+                          runner_.limits,
+                          runner_.strengthFor(item_->id).value_or(1.0),
+                          answer->response.postProcessed == true};
+    auto build = [request](std::stop_token stop) { return buildResult(request, stop); };
+    auto built = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(build));
+    // A job cancelled meanwhile leaves its result with the backend, to be collected another time.
+    if (cancelled() || !runner_.runs(item_->id, serial_)) co_return;
+    if (!built) {
+        fail(JobFailure::decode);
+        co_return;
+    }
+    deliver(std::move(*built), request);
+}
+
+void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request)
+{
+    item_->keep = std::move(built.keep);
+    item_->grainBaked = built.outcome->grainBaked;
+    item_->setResult(built.outcome);
+    item_->setPreviewImage(std::move(built.preview));
+    item_->setOriginalPreview(std::move(built.base));
+    reportDetailTransfer(*built.outcome, request);
+    item_->setPhase(phase::Done{});
+    runner_.notify(runner_.onDelivered, item_);
+    runner_.scope_.spawn(confirmLater(*runner_.environment_.pool, jobId_, runner_.userId()));
+}
+
+void PhotographJob::reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request)
+{
+    if (!outcome.previewPlan) {
+        item_->setNote(noMatchNote);
+        sendFunnelEvent(FunnelEvent::detailTransfer, std::nullopt,
+                        Json{{"bail", outcome.planDecline.value_or("unknown")}});
+        return;
+    }
+    const auto& plan = *outcome.previewPlan;
+    const bool declined = plan.divergence > outcome.transfer.limits().refineDivergenceLimit;
+    if (declined) item_->setNote(movedTooMuchNote);
+    const double pixels = double(request.original.pixelWidth) * double(request.original.pixelHeight);
+    sendFunnelEvent(FunnelEvent::detailTransfer, std::nullopt,
+                    Json{{"structure", roundedTo(plan.structure, 1000)},
+                         {"correlation", roundedTo(plan.correlation, 1000)},
+                         {"divergence", roundedTo(plan.divergence, 1000)},
+                         {"limit", roundedTo(request.limits.refineDivergenceLimit, 1e6)},
+                         {"declined", declined},
+                         {"megapixels", roundedTo(pixels / 1e6, 10)},
+                         {"profile", request.original.profileLabel()}});
+}
+
+void PhotographJob::fail(const JobFailure& failure)
+{
+    item_->setPhase(failure.phase());
+}
+
+PhotographJob::WallTime PhotographJob::now() const
+{
+    return runner_.environment_.clock->now();
+}
+
+} // namespace oxel

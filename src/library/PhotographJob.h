@@ -1,0 +1,72 @@
+#pragma once
+
+#include "async/CancelToken.h"
+#include "async/Task.h"
+#include "backend/BackendFailure.h"
+#include "backend/JobStatusResponse.h"
+#include "library/BatchItem.h"
+#include "library/JobFailure.h"
+#include "library/OutcomeBuild.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oxel {
+
+class JobRunner;
+
+// The job of one photograph, run inside its item's task: upload the photograph and submit a
+// backend job (or pick up one submitted before a relaunch), poll it until it ends, send it once
+// more after a server-side failure, collect the result, build the outcome off the main thread and
+// deliver it to the item. Every failure ends in the item's failed phase; a cancelled job ends
+// without a result and without confirming the delivery.
+class PhotographJob {
+public:
+    PhotographJob(JobRunner& runner, std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel);
+
+    Task<void> run();
+
+private:
+    using WallTime = std::chrono::system_clock::time_point;
+    enum class Next { poll, end };
+
+    // A. Beginning: upload and submit, or take the resumed job.
+    Task<Next> begin();
+    Task<bool> makeUploadBytes();
+    // Sends the upload picture (made first when there is none yet): the new job's id is taken, the
+    // phase shown and the owner told; or the item fails. False when no job was accepted.
+    Task<bool> send(std::optional<std::string> retryOf, std::optional<phase::Processing> shown);
+    Task<BackendResult<std::string>> submit(std::optional<std::string> retryOf);
+    // B. Polling until the job ends.
+    Task<void> poll();
+    void showStatus(const JobStatusResponse& answer);
+    bool updatedTooLongAgo(const JobStatusResponse& answer) const;
+    // C. Collecting and delivering a result.
+    Task<void> collect();
+    void deliver(BuiltResult built, const ResultToBuild& request);
+    void reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request);
+    // D. A failed job: sent once more, or failed.
+    Task<Next> resubmit(const JobStatusResponse& answer);
+    // E. Submission failures.
+    void submissionFailed(const BackendFailure& failure);
+
+    void fail(const JobFailure& failure);
+    bool cancelled() const { return cancel_.cancelled(); }
+    WallTime now() const;
+
+    JobRunner& runner_;
+    std::shared_ptr<BatchItem> item_;
+    uint64_t serial_;
+    CancelToken cancel_;
+    std::string nudge_;
+    std::string jobId_;
+    std::shared_ptr<const std::vector<uint8_t>> upload_;
+    bool retried_ = false;
+    WallTime lastAnswer_;
+};
+
+} // namespace oxel
