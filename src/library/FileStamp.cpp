@@ -9,6 +9,13 @@ FileStamp FileStamp::of(const FileState& state)
     return {int64_t(state.size), Date(std::chrono::nanoseconds(state.modifiedNanoseconds))};
 }
 
+std::optional<FileStamp> FileStamp::of(const std::filesystem::path& file)
+{
+    const auto state = FileState::of(file);
+    if (!state) return std::nullopt;
+    return of(*state);
+}
+
 bool FileStamp::agreesWith(const FileStamp& other) const
 {
     return size == other.size && std::chrono::abs(modified - other.modified) < std::chrono::seconds(1);

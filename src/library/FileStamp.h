@@ -5,6 +5,8 @@
 #include "platform/JsonFields.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 
 namespace oxel {
 
@@ -18,6 +20,8 @@ struct FileStamp {
 
     // The size and modification time of a file as the develop engine found it.
     static FileStamp of(const FileState& state);
+    // The stamp of a regular file; nothing when it cannot be examined.
+    static std::optional<FileStamp> of(const std::filesystem::path& file);
 
     // The same size, and modification dates less than a second apart: a stamp read back from a
     // record agrees with a fresh one of the unchanged file.

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "develop/SourceImage.h"
+#include "develop/codecs/Metadata.h"
 #include "library/FileStamp.h"
 #include "library/InternetDate.h"
 #include "platform/JsonFields.h"
+#include "platform/Volumes.h"
+
+#include <filesystem>
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +33,24 @@ struct OriginalRef {
     std::optional<std::vector<uint8_t>> metadata; // hand-off originals only
 
     bool operator==(const OriginalRef&) const = default;
+
+    // Where the original is now, and a fresh bookmark when the stored one found it elsewhere.
+    struct Resolution {
+        std::filesystem::path file;
+        std::optional<std::vector<uint8_t>> renewedBookmark;
+    };
+
+    // The reference to an original at `file`, loaded as `source`; `sender` names the host
+    // application that handed it over. Whatever cannot be read of the file stays absent.
+    static OriginalRef make(const std::filesystem::path& file, const SourceImage& source, bool handoff,
+                            std::optional<std::string> sender, const Volumes& volumes = Volumes::current());
+
+    // The bookmark first (renewed when it found the file elsewhere), then the stored path;
+    // nothing when neither leads to a file.
+    std::optional<Resolution> resolve(const Volumes& volumes = Volumes::current()) const;
+
+    // The metadata kept for a hand-off original; nothing when none was kept or it is damaged.
+    std::optional<Metadata> properties() const;
 
     // Read and write the record's keys; a failure throws `JsonFieldError`.
     static OriginalRef read(const Json& object);
