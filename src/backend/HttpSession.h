@@ -20,6 +20,9 @@ struct HttpRequest {
     std::optional<std::string> body;
     // An idle limit: the connection must be made, and bytes must keep moving, within this time.
     std::chrono::milliseconds timeout = std::chrono::seconds(60);
+    // The request goes to the URL's own host and nowhere else: through no proxy, and a redirect
+    // is answered as it is rather than followed.
+    bool directOnly = false;
 
     void setHeader(std::string_view name, std::string value);
     std::optional<std::string> header(std::string_view name) const;

@@ -84,6 +84,7 @@ Task<void> ChatCompletionsModel::probeUntilSettled()
         HttpRequest request;
         request.url = environment_.configuration.url + "/models";
         request.timeout = probeLimit;
+        request.directOnly = true;
         const auto answer = co_await sendOnPool(*environment_.pool, probeSession(), request, scope_.token());
         lastProbe_ = environment_.time->steady();
         const auto result = answer ? ChatCompletionsWire::probeResult(*answer) : ChatCompletionsWire::ProbeResult{};
@@ -112,8 +113,14 @@ Task<ModelReply> ChatCompletionsModel::respond(ModelRequest request, CancelToken
     post.method = "POST";
     post.url = environment_.configuration.url + "/chat/completions";
     post.timeout = environment_.answerIdleLimit;
+    // Pictures never leave this computer: no proxy may carry them, and no redirect send them on.
+    post.directOnly = true;
     post.setHeader("Content-Type", "application/json");
-    post.body = ChatCompletionsWire::requestBody(request, modelName_).dump();
+    // A picture makes the body a few hundred kilobytes of text: it is written off the main thread.
+    auto write = [request = std::move(request), model = modelName_] {
+        return ChatCompletionsWire::requestBody(request, model).dump();
+    };
+    post.body = co_await offload(*environment_.pool, WorkPriority::userInitiated, std::move(write));
     const auto answer = co_await sendOnPool(*environment_.pool, HttpSession::shared(), std::move(post), cancel);
     co_return replyOf(answer);
 }

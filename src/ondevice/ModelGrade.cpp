@@ -1,5 +1,6 @@
 #include "ondevice/ModelGrade.h"
 
+#include "async/Offload.h"
 #include "develop/codecs/JPEGEncoder.h"
 #include "imaging/ColourSpace.h"
 
@@ -67,7 +68,8 @@ const std::string& instructions()
 Task<std::variant<ModelGradeDraft, ModelFailure>> ask(LanguageModel& model, Bitmap image, bool retry,
                                                       CancelToken cancel)
 {
-    auto jpeg = encodeJPEG(image, jpegQualityForModel, ColourSpace::sRGB().icc);
+    auto encode = [image] { return encodeJPEG(image, jpegQualityForModel, ColourSpace::sRGB().icc); };
+    auto jpeg = co_await offload(WorkPriority::userInitiated, std::move(encode));
     if (!jpeg) co_return ModelFailure{"could not encode the picture for the model"};
     ModelRequest request{instructions(),  prompt,
                          std::move(jpeg), ModelGradeDraft::schema(),

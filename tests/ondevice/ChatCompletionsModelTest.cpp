@@ -245,6 +245,17 @@ TEST_F(ChatCompletionsModelTest, HostileAnswersAreFailuresWithADescription)
               std::string::npos);
 }
 
+TEST_F(ChatCompletionsModelTest, ARedirectIsNotFollowedWithThePicture)
+{
+    testing::CannedModelServer elsewhere(200, testing::completionSaying("{}"));
+    testing::CannedModelServer redirecting(307, "", elsewhere.baseURL() + "/chat/completions");
+    auto client = clientOf(loop, redirecting.baseURL());
+    ASSERT_TRUE(probed(loop, *client));
+    EXPECT_EQ(failureAsking(*client), "the model server answered 307");
+    EXPECT_EQ(redirecting.completions(), 1);
+    EXPECT_EQ(elsewhere.completions(), 0);
+}
+
 TEST_F(ChatCompletionsModelTest, ADraftInsideACodeFenceIsAccepted)
 {
     const std::string draft = R"({"reading":"r","temperature":"cool","density":"quiet","strength":0.8,"brief":"b"})";

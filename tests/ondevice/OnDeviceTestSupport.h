@@ -9,6 +9,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <thread>
@@ -57,13 +58,16 @@ inline local::ModelServer::Options standInOptions(ManualLoop& loop)
 // A server that lists one model and answers every completion with one fixed status and body.
 class CannedModelServer {
 public:
-    CannedModelServer(int status, std::string body) : status_(status), body_(std::move(body))
+    CannedModelServer(int status, std::string body, std::string location = "")
+        : status_(status), body_(std::move(body)), location_(std::move(location))
     {
         http_.set_keep_alive_max_count(1);
         http_.Get("/v1/models", [](const auto&, auto& res) {
             res.set_content(R"({"object":"list","data":[{"id":"canned"}]})", "application/json");
         });
         http_.Post("/v1/chat/completions", [this](const auto&, auto& res) {
+            ++completions_;
+            if (!location_.empty()) res.set_header("Location", location_);
             res.status = status_;
             res.set_content(body_, "application/json");
         });
@@ -78,10 +82,13 @@ public:
     }
 
     std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port_) + "/v1"; }
+    int completions() const { return completions_; }
 
 private:
     int status_;
     std::string body_;
+    std::string location_;
+    std::atomic<int> completions_{0};
     httplib::Server http_;
     int port_ = 0;
     std::thread thread_;
