@@ -49,25 +49,21 @@ std::string pictureKey(const std::filesystem::path& path, const FileState& stamp
            std::to_string(stamp.inode) + ':' + std::to_string(stamp.device);
 }
 
-namespace {
-
-std::optional<Bitmap> decodeStamped(const std::filesystem::path& path, const FileState& stamp)
+std::optional<Bitmap> decodeStampedFile(const std::filesystem::path& path, const FileState& stamp, int64_t minLongSide)
 {
     const auto bytes = readStampedFile(path, stamp);
     if (!bytes) return std::nullopt;
     const auto file = readPictureFile(*bytes);
     if (!file) return std::nullopt;
-    auto decoded = decodeStoredPicture(*bytes, *file, 0);
+    auto decoded = decodeStoredPicture(*bytes, *file, minLongSide);
     // The mapping shows the file as it is while it is decoded: one changed meanwhile gives nothing.
     if (FileState::of(path) != stamp) return std::nullopt;
     return decoded;
 }
 
-} // namespace
-
 std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const FileState& stamp)
 {
-    return PictureCache::shared().bitmap(pictureKey(path, stamp), [&] { return decodeStamped(path, stamp); });
+    return PictureCache::shared().bitmap(pictureKey(path, stamp), [&] { return decodeStampedFile(path, stamp, 0); });
 }
 
 std::string changedFileNote(const std::filesystem::path& path)
@@ -77,8 +73,8 @@ std::string changedFileNote(const std::filesystem::path& path)
 
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file)
 {
-    PictureRecipe recipe{file.header.width, file.header.height, [path, stamp] { return decodeStamped(path, stamp); },
-                         changedFileNote(path)};
+    PictureRecipe recipe{file.header.width, file.header.height,
+                         [path, stamp] { return decodeStampedFile(path, stamp, 0); }, changedFileNote(path)};
     return PictureHandle::named(pictureKey(path, stamp), std::move(recipe)).image();
 }
 

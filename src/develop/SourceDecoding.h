@@ -42,6 +42,10 @@ bool decodesReduced(FileType type);
 // smaller picture whose longer side still reaches it.
 std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const PictureFile& file, int64_t minLongSide);
 
+// The stored picture of a stamped file, decoded as `decodeStoredPicture` does; nothing when the file
+// cannot be read, or changed while it was decoded.
+std::optional<Bitmap> decodeStampedFile(const std::filesystem::path& path, const FileState& stamp, int64_t minLongSide);
+
 // The cache key of a file's content at a stamp; pictures made from it add their own suffix.
 std::string pictureKey(const std::filesystem::path& path, const FileState& stamp);
 

@@ -93,7 +93,9 @@ std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
 {
     return PictureCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels), [&] {
         const auto bytes = readStampedFile(url, stamp);
-        return bytes ? thumbnailOf(*bytes, maxPixels) : std::nullopt;
+        auto thumbnail = bytes ? thumbnailOf(*bytes, maxPixels) : std::nullopt;
+        // As for every decode of a mapped file: one changed meanwhile gives nothing.
+        return FileState::of(url) == stamp ? thumbnail : std::nullopt;
     });
 }
 
@@ -108,12 +110,8 @@ std::optional<Image> SourceImage::reducedImage(int64_t minLongSide) const
 {
     if (!decodesReduced(fileType) || minLongSide >= std::max(pixelWidth, pixelHeight)) return image;
     const std::string key = pictureKey(url, stamp) + "\nreduced " + std::to_string(minLongSide);
-    const PictureCache::Make decode = [url = url, stamp = stamp, minLongSide]() -> std::optional<Bitmap> {
-        const auto bytes = readStampedFile(url, stamp);
-        if (!bytes) return std::nullopt;
-        const auto file = readPictureFile(*bytes);
-        if (!file) return std::nullopt;
-        return decodeStoredPicture(*bytes, *file, minLongSide);
+    const PictureCache::Make decode = [url = url, stamp = stamp, minLongSide] {
+        return decodeStampedFile(url, stamp, minLongSide);
     };
     // Decoded now: its size is known only from the decoder.
     const auto decoded = PictureCache::shared().bitmap(key, decode);
@@ -152,11 +150,7 @@ std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, 
     if (size.width <= 0 || size.height <= 0) return std::nullopt;
     const std::string key = pictureKey(url, stamp) + "\npreview " + spaceKey(colourSpace) + (sixteenBit ? " 16" : " 8");
     return PictureCache::shared().bitmap(key, [&]() -> std::optional<Bitmap> {
-        const auto bytes = readStampedFile(url, stamp);
-        if (!bytes) return std::nullopt;
-        const auto file = readPictureFile(*bytes);
-        if (!file) return std::nullopt;
-        const auto decoded = decodeStoredPicture(*bytes, *file, std::max(size.width, size.height));
+        const auto decoded = decodeStampedFile(url, stamp, std::max(size.width, size.height));
         if (!decoded) return std::nullopt;
         const Image picture = uprightScaled(*decoded, orientation, size);
         // An 8-bit preview is drawn from 8-bit samples, a 16-bit one from 16-bit samples.
