@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace oxel {
@@ -134,23 +135,89 @@ void horizontalPass(const RGB* in, size_t inStride, int64_t inX, int64_t rowCoun
 }
 
 // Filters along y: output row o is a weighted sum of whole input rows, which vectorises well.
-void verticalPass(const RGB* in, size_t inStride, int64_t inY, const AxisTaps& yt, int64_t rowCount, int64_t width,
-                  RGB* out, size_t outStride)
+// Output rows `begin` to `end` of the taps are written, the first of them at `out`.
+void verticalPass(const RGB* in, size_t inStride, int64_t inY, const AxisTaps& yt, int64_t begin, int64_t end,
+                  int64_t width, RGB* out, size_t outStride)
 {
     std::vector<const float*> sources;
-    for (int64_t o = 0; o < rowCount; ++o) {
+    for (int64_t o = begin; o < end; ++o) {
         const int count = yt.identity ? 1 : yt.count[size_t(o)];
         const int64_t first = yt.identity ? yt.inputBegin + o : yt.first[size_t(o)];
         sources.resize(size_t(count));
         for (int k = 0; k < count; ++k)
             sources[size_t(k)] = reinterpret_cast<const float*>(in + size_t(first - inY + k) * inStride);
         const float one = 1.0f;
-        weightedRowSum(reinterpret_cast<float*>(out + size_t(o) * outStride), sources.data(),
+        weightedRowSum(reinterpret_cast<float*>(out + size_t(o - begin) * outStride), sources.data(),
                        yt.identity ? &one : yt.weights.data() + yt.offset[size_t(o)], size_t(count), size_t(width) * 3);
     }
 }
 
+// The input rows that output rows `begin` to `end` read, as [first, last).
+std::pair<int64_t, int64_t> inputRows(const AxisTaps& yt, int64_t begin, int64_t end)
+{
+    int64_t first = INT64_MAX, last = INT64_MIN;
+    for (int64_t o = begin; o < end; ++o) {
+        const int count = yt.count[size_t(o)];
+        if (count == 0) continue;
+        first = std::min(first, yt.first[size_t(o)]);
+        last = std::max(last, yt.first[size_t(o)] + count);
+    }
+    return first > last ? std::pair{yt.inputBegin, yt.inputBegin} : std::pair{first, last};
+}
+
+// Input samples a shrinking tile holds at a time: about a megabyte and a half of floats.
+constexpr int64_t bandSamples = int64_t(1) << 17;
+
 } // namespace
+
+// Output rows of a tile in bands, each reading a few megabytes of input rows at most (always the
+// rows of one output row at least). Bands are handed out in order, and the input rows they share
+// are read once.
+std::vector<ResampleNode::RowBand> ResampleNode::rowBands(const AxisTaps& yt, int64_t rows, int64_t inputWidth)
+{
+    std::vector<RowBand> bands;
+    for (int64_t begin = 0, end = 0; begin < rows; begin = end) {
+        end = begin + 1;
+        while (end < rows) {
+            const auto [first, last] = inputRows(yt, begin, end + 1);
+            if ((last - first) * inputWidth > bandSamples) break;
+            ++end;
+        }
+        const auto [first, last] = inputRows(yt, begin, end);
+        bands.push_back({begin, end, first, last});
+    }
+    return bands;
+}
+
+void ResampleNode::shrinkVertically(const PixelRect& from, const AxisTaps& yt, int64_t rows, const AxisTaps& xt,
+                                    int64_t width, RGB* target, size_t stride) const
+{
+    const auto bands = rowBands(yt, rows, from.width);
+    int64_t windowRows = 1;
+    for (const RowBand& band : bands) windowRows = std::max(windowRows, band.last - band.first);
+    const size_t rowSamples = size_t(from.width);
+    ScratchBuffer down(size_t(rows) * rowSamples);
+    ScratchBuffer window(size_t(windowRows) * rowSamples);
+    // The input rows held, from the start of the window.
+    int64_t heldFirst = 0, heldLast = 0;
+    for (const RowBand& band : bands) {
+        if (band.first >= heldFirst && band.first < heldLast) {
+            std::memmove(window.data(), window.data() + size_t(band.first - heldFirst) * rowSamples,
+                         size_t(heldLast - band.first) * rowSamples * sizeof(RGB));
+        } else {
+            heldLast = band.first;
+        }
+        heldFirst = band.first;
+        if (band.last > heldLast) {
+            input_->render(PixelRect{from.x, heldLast, from.width, band.last - heldLast},
+                           window.data() + size_t(heldLast - heldFirst) * rowSamples, rowSamples);
+            heldLast = band.last;
+        }
+        verticalPass(window.data(), rowSamples, heldFirst, yt, band.begin, band.end, from.width,
+                     down.data() + size_t(band.begin) * rowSamples, rowSamples);
+    }
+    horizontalPass(down.data(), rowSamples, from.x, rows, xt, width, target, stride);
+}
 
 void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) const
 {
@@ -166,18 +233,17 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
             std::fill(target + size_t(y) * stride, target + size_t(y) * stride + inside.width, RGB{});
         return;
     }
-    ScratchBuffer source(size_t(from.area()));
-    input_->render(from, source.data(), size_t(from.width));
-
     // The vectorised vertical pass is the cheap one, so the pass order gives the scalar horizontal
-    // pass as few rows as it can: shrinking in y filters vertically first.
+    // pass as few rows as it can: shrinking in y filters vertically first. A large reduction reads
+    // many input rows for each output row, so the input is read a band of output rows at a time:
+    // a tile of a thumbnail never holds the whole of its input region (a hundred times its own
+    // size) at once.
     if (sy_ < 1.0) {
-        ScratchBuffer down(size_t(inside.height) * size_t(from.width));
-        verticalPass(source.data(), size_t(from.width), from.y, yt, inside.height, from.width, down.data(),
-                     size_t(from.width));
-        horizontalPass(down.data(), size_t(from.width), from.x, inside.height, xt, inside.width, target, stride);
+        shrinkVertically(from, yt, inside.height, xt, inside.width, target, stride);
         return;
     }
+    ScratchBuffer source(size_t(from.area()));
+    input_->render(from, source.data(), size_t(from.width));
     if (yt.identity) {
         horizontalPass(source.data(), size_t(from.width), from.x, inside.height, xt, inside.width, target, stride);
         return;
@@ -185,7 +251,7 @@ void ResampleNode::render(const PixelRect& region, RGB* out, size_t stride) cons
     ScratchBuffer across(size_t(from.height) * size_t(inside.width));
     horizontalPass(source.data(), size_t(from.width), from.x, from.height, xt, inside.width, across.data(),
                    size_t(inside.width));
-    verticalPass(across.data(), size_t(inside.width), from.y, yt, inside.height, inside.width, target, stride);
+    verticalPass(across.data(), size_t(inside.width), from.y, yt, 0, inside.height, inside.width, target, stride);
 }
 
 } // namespace oxel

@@ -36,6 +36,14 @@ public:
     static AxisTaps taps(int64_t begin, int64_t end, double scale, double move, ResampleFilter filter);
 
 private:
+    // Output rows begin...end of a tile and the input rows first...last that they read.
+    struct RowBand {
+        int64_t begin, end, first, last;
+    };
+    static std::vector<RowBand> rowBands(const AxisTaps& yt, int64_t rows, int64_t inputWidth);
+    void shrinkVertically(const PixelRect& from, const AxisTaps& yt, int64_t rows, const AxisTaps& xt, int64_t width,
+                          RGB* target, size_t stride) const;
+
     ImageNodePtr input_;
     double sx_, sy_, tx_, ty_;
     ResampleFilter filter_;

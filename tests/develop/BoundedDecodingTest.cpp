@@ -181,5 +181,21 @@ TEST(BoundedMemory, APictureFollowedByAGigabyteIsNotReadWhole)
     EXPECT_LT(residentPeakBytes() - before, size_t(64) << 20);
 }
 
+TEST(BoundedMemory, AThumbnailHoldsLittleMoreThanTheDecodedPicture)
+{
+    // PNG has no reduced decoding: the whole 36 MB picture is decoded and shrunk sixty times, and no
+    // tile of the shrinking may hold its whole input region at once (three tiles of 22 MB each, at
+    // the least, in place of 66 MB each).
+    test::TempFolder folder;
+    const auto path = folder / "large.png";
+    test::writeFile(path, test::encodePNG(4000, 3000, test::gradientOf(4000, 3000)));
+    resetResidentPeak();
+    const size_t before = residentBytes();
+    const auto thumbnail = SourceImage::thumbnail(path, 64);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width(), 64);
+    EXPECT_LT(residentPeakBytes() - before, size_t(36 + 128) << 20);
+}
+
 } // namespace
 } // namespace oxel

@@ -149,6 +149,21 @@ TEST(LanczosScale, DoesNotAliasAFinePatternWhenShrinking)
     for (const RGB& p : pixels) ASSERT_NEAR(p.r, 0.5f, 0.01f);
 }
 
+TEST(LanczosScale, LargeReductionsGiveTheSameSamplesWhateverTheTiles)
+{
+    // Whole tiles read their input a band of rows at a time; tiles of one row read it at once.
+    const Image picture = noise(1000, 1200, 7);
+    const Image small = lanczosScaleTransform(picture.clampedToExtent(), 0.02, 1.0).cropped(Rect::ofSize(20, 24));
+    std::vector<RGB> whole(20 * 24), rows(20 * 24);
+    RenderContext().render(small, PixelRect{0, 0, 20, 24}, whole.data(), 20);
+    RenderContext({512, 1}).render(small, PixelRect{0, 0, 20, 24}, rows.data(), 20);
+    for (size_t i = 0; i < whole.size(); ++i) {
+        ASSERT_EQ(whole[i].r, rows[i].r) << i;
+        ASSERT_EQ(whole[i].g, rows[i].g) << i;
+        ASSERT_EQ(whole[i].b, rows[i].b) << i;
+    }
+}
+
 TEST(LanczosScale, EnlargingPassesThroughTheSamples)
 {
     const Image image = noise(20, 20, 3);
