@@ -1,4 +1,6 @@
 // Submit, poll, collect and decode one result against the local backend with its delays off.
+#include "InProcessBackend.h"
+#include "PhotographPicture.h"
 #include "backend/BackendBaseURL.h"
 #include "backend/JobEndpoints.h"
 #include "backend/ResultWire.h"
@@ -22,24 +24,10 @@ using namespace oxel;
 // The job runner's polling interval.
 constexpr auto pollInterval = std::chrono::seconds(3);
 
-// A 2048 × 1365 photograph-like picture: smooth light with fine noise, so the JPEG is of a
-// realistic size.
+// A 2048 × 1365 photograph-like picture, so the JPEG is of a realistic size.
 std::string photographJPEG()
 {
-    local::RgbPicture picture{2048, 1365, {}};
-    picture.pixels.resize(size_t(picture.width) * picture.height * 3);
-    std::mt19937 noise(7);
-    std::uniform_int_distribution<int> grain(-12, 12);
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            double light = 0.5 + 0.4 * std::sin(x * 0.004) * std::cos(y * 0.005);
-            uint8_t* p = &picture.pixels[(size_t(y) * picture.width + x) * 3];
-            p[0] = uint8_t(std::clamp(int(light * 230) + grain(noise), 0, 255));
-            p[1] = uint8_t(std::clamp(int(light * 190) + grain(noise), 0, 255));
-            p[2] = uint8_t(std::clamp(int(light * 150) + grain(noise), 0, 255));
-        }
-    }
-    return local::encodeJPEG(picture, 92);
+    return local::encodeJPEG(bench::photographPicture(2048, 1365), 92);
 }
 
 // The result decoded at full size with the decoder's default (accurate) transform.
@@ -57,38 +45,9 @@ std::vector<uint8_t> decodedRGB(const std::string& jpeg)
     return pixels;
 }
 
-struct BenchBackend {
-    std::filesystem::path configHome;
-    std::unique_ptr<local::LocalBackend> backend;
-    std::string userId;
-
-    BenchBackend()
-    {
-        configHome = std::filesystem::temp_directory_path() / ("oxel-bench-" + std::to_string(getpid()));
-        std::filesystem::create_directories(configHome);
-        setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-        local::LocalBackend::Options options;
-        options.instant = true;
-        backend = std::make_unique<local::LocalBackend>(options);
-        if (!backend->start()) std::abort();
-        overrideBackendBaseURL(backend->baseURL());
-        auto account = backend->state().signIn("apple", "bench");
-        backend->state().setBalance(account.userId, 1'000'000);
-        userId = std::to_string(account.userId);
-        SettingsStore::shared().set("userId", userId);
-        SettingsStore::shared().set("accountToken", account.token);
-    }
-
-    ~BenchBackend()
-    {
-        backend.reset();
-        std::filesystem::remove_all(configHome);
-    }
-};
-
 void BM_SubmitPollCollect(benchmark::State& state)
 {
-    static BenchBackend bench;
+    static bench::InProcessBackend bench("bench");
     static const std::string jpeg = photographJPEG();
     for (auto _ : state) {
         auto jobId = submitJob(jpeg, bench.userId, std::nullopt, std::nullopt, false);

@@ -4,9 +4,47 @@
 #include <net/if.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <string>
 
 namespace oxel {
+namespace {
+
+// The host part of a URL, without brackets, user or port, in lower case.
+std::string hostOf(std::string_view url)
+{
+    const auto scheme = url.find("://");
+    std::string_view rest = scheme == std::string_view::npos ? url : url.substr(scheme + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const auto at = rest.rfind('@'); at != std::string_view::npos) rest = rest.substr(at + 1);
+    std::string_view host;
+    if (rest.starts_with("[")) {
+        const auto close = rest.find(']');
+        host = close == std::string_view::npos ? std::string_view() : rest.substr(1, close - 1);
+    } else {
+        host = rest.substr(0, rest.find(':'));
+    }
+    std::string lower(host);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    return lower;
+}
+
+// 127.x.x.x written as four decimal numbers.
+bool isLoopbackAddress(const std::string& host)
+{
+    if (!host.starts_with("127.")) return false;
+    int parts = 1;
+    for (char c : host) {
+        if (c == '.')
+            ++parts;
+        else if (c < '0' || c > '9')
+            return false;
+    }
+    return parts == 4 && !host.ends_with(".") && host.find("..") == std::string::npos;
+}
+
+} // namespace
 
 bool hasNetworkBeyondLoopback()
 {
@@ -26,19 +64,8 @@ bool hasNetworkBeyondLoopback()
 
 bool isLoopbackHost(std::string_view url)
 {
-    auto start = url.find("://");
-    std::string_view rest = start == std::string_view::npos ? url : url.substr(start + 3);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    if (auto at = rest.rfind('@'); at != std::string_view::npos) rest = rest.substr(at + 1);
-    std::string_view host;
-    if (rest.starts_with("[")) {
-        host = rest.substr(1, rest.find(']') == std::string_view::npos ? 0 : rest.find(']') - 1);
-    } else {
-        host = rest.substr(0, rest.find(':'));
-    }
-    std::string lower(host);
-    for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return lower == "localhost" || lower == "::1" || lower.starts_with("127.");
+    const std::string host = hostOf(url);
+    return host == "localhost" || host == "::1" || isLoopbackAddress(host);
 }
 
 } // namespace oxel

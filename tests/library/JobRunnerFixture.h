@@ -21,7 +21,7 @@ namespace oxel::testing {
 // statuses as they do for a real client (no instant results). Originals are real JPEG files of
 // 600 x 400 pixels, small enough for the develop steps to be quick.
 class JobRunnerTest : public ::testing::Test {
-protected:
+public:
     JobRunnerTest();
     ~JobRunnerTest() override;
 

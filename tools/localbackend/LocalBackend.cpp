@@ -189,6 +189,9 @@ struct LocalBackend::Server {
         bool injectStatus = f.status != 0 && takeStatusFault();
         if (!f.answer && !injectStatus) return httplib::Server::HandlerResponse::Unhandled;
         res.status = injectStatus ? f.status : 200;
+        // The request's body may not have been read: a kept-alive connection would then wait
+        // for a next request in the middle of it.
+        res.set_header("Connection", "close");
         if (!bodiless(res.status))
             res.set_content(f.answer ? *f.answer : std::string(R"({"error":"injected failure"})"), jsonType);
         return httplib::Server::HandlerResponse::Handled;
