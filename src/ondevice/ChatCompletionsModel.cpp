@@ -118,7 +118,8 @@ Task<ModelReply> ChatCompletionsModel::respond(ModelRequest request, CancelToken
     post.setHeader("Content-Type", "application/json");
     // A picture makes the body a few hundred kilobytes of text: it is written off the main thread.
     auto write = [request = std::move(request), model = modelName_] {
-        return ChatCompletionsWire::requestBody(request, model).dump();
+        return ChatCompletionsWire::requestBody(request, model)
+            .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     };
     post.body = co_await offload(*environment_.pool, WorkPriority::userInitiated, std::move(write));
     const auto answer = co_await sendOnPool(*environment_.pool, HttpSession::shared(), std::move(post), cancel);

@@ -302,6 +302,14 @@ TEST_F(ChatCompletionsModelTest, ATextRequestGetsTheStandInsChattyName)
     EXPECT_FALSE(body.contains("response_format"));
 }
 
+TEST_F(ChatCompletionsModelTest, APromptThatIsNotUTF8IsSentRepairedRatherThanThrown)
+{
+    auto& client = standIn();
+    const auto reply = awaited(loop, client.respond(textRequest("- caf\xe9 tables (a terrace)\n")));
+    ASSERT_TRUE(reply && std::holds_alternative<std::string>(*reply));
+    EXPECT_NE(lastRequest()["messages"][1]["content"].get<std::string>().find("caf\uFFFD"), std::string::npos);
+}
+
 TEST_F(ChatCompletionsModelTest, CancellingARequestStopsItWithoutBlamingTheServer)
 {
     local::ModelServer::Options options;
