@@ -1,6 +1,7 @@
 // Taking the "original" layer out of a layered file into a plain 16-bit TIFF.
 #include "export/OutputFile.h"
 #include "export/PSDReader.h"
+#include "export/TIFFEncoder.h"
 
 #include "imaging/ColourSpace.h"
 #include "platform/AtomicFile.h"
@@ -63,10 +64,11 @@ const std::vector<uint8_t>& usableProfile(const std::vector<uint8_t>& stored)
     return ColourSpace::sRGB().icc;
 }
 
-bool writeTIFF(const Original& original, const std::filesystem::path& path)
+bool writeTIFF(const Original& original, const AtomicFile& file)
 {
     const bool big = uint64_t(original.samples.size()) * 2 > 0xF0000000ull;
-    TIFF* tiff = TIFFOpen(path.c_str(), big ? "w8" : "w");
+    const TIFFWriter writer = writeTIFFThrough(file.descriptor(), file.path(), big);
+    TIFF* tiff = writer.get();
     if (!tiff) return false;
     const auto& profile = usableProfile(original.iccProfile);
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(original.width));
@@ -85,20 +87,18 @@ bool writeTIFF(const Original& original, const std::filesystem::path& path)
         std::copy_n(original.samples.begin() + std::ptrdiff_t(y * original.width * 3), row.size(), row.begin());
         written = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
     }
-    written = written && TIFFFlush(tiff) == 1;
-    TIFFClose(tiff);
-    return written;
+    return written && TIFFFlush(tiff) == 1;
 }
 
 // The original's metadata, claiming the upright orientation in which the pixels were stored.
-bool writeProperties(const std::optional<Metadata>& properties, const std::filesystem::path& path)
+bool writeProperties(const std::optional<Metadata>& properties, const AtomicFile& file)
 {
     if (!properties) return true;
     Metadata upright = *properties;
     upright.setInteger("Exif.Image.Orientation", 1);
     // Some readers believe the XMP orientation over the Exif one: it must not turn the pixels.
     if (upright.contains("Xmp.tiff.Orientation")) upright.setInteger("Xmp.tiff.Orientation", 1);
-    return !upright.writeInto(path);
+    return !upright.writeInto(file.descriptor());
 }
 
 } // namespace
@@ -115,10 +115,9 @@ bool extractOriginal(const std::filesystem::path& source, const std::filesystem:
         original = readOriginal(file);
     }
     if (!original) return false;
-    // The TIFF library and the metadata writer open the temporary by its path.
     AtomicFile temporary(destination, hiddenTemporary(".tif.part"));
-    return temporary.closeDescriptor() && writeTIFF(*original, temporary.path()) &&
-           writeProperties(properties, temporary.path()) && temporary.commit();
+    return temporary.created() && writeTIFF(*original, temporary) && writeProperties(properties, temporary) &&
+           temporary.commit();
 }
 
 } // namespace oxel::PSDReader

@@ -140,10 +140,9 @@ bool writeFile(std::optional<Bitmap>& bitmap, AtomicFile& file, const Metadata& 
         return !error;
     }
     if (options.format == ExportFormat::tiff) {
-        // The TIFF encoder and the metadata writer open the file by its path.
-        if (!file.closeDescriptor() || !encodeTIFF(*bitmap, file.path(), original.dpi)) return false;
+        if (!encodeTIFF(*bitmap, file.descriptor(), file.path(), original.dpi)) return false;
         bitmap.reset();
-        if (const auto error = metadata.isEmpty() ? std::nullopt : metadata.writeInto(file.path())) {
+        if (const auto error = metadata.isEmpty() ? std::nullopt : metadata.writeInto(file.descriptor())) {
             std::fprintf(stderr, "[export] %s\n", error->c_str());
             return false;
         }

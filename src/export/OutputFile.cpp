@@ -18,7 +18,7 @@ void throwFileError(const std::string& what, const std::filesystem::path& path, 
 
 OutputFile::OutputFile(std::filesystem::path path) : path_(std::move(path))
 {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ < 0) throwFileError("create", path_, errno);
 }
 

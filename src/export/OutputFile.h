@@ -9,7 +9,8 @@
 
 namespace oxel {
 
-// A file open for writing, created empty. Every failure throws PSDWriterError::io naming the file
+// A file open for writing, created afresh and only its owner's (never an existing file or a link
+// under its name). Every failure throws PSDWriterError::io naming the file
 // and the system's reason; the layered writer's parts use it internally and turn it into a value
 // at their edge.
 class OutputFile {
@@ -41,7 +42,7 @@ private:
 // allow it, else in pieces of at most 8 MiB.
 void appendFile(const std::filesystem::path& source, OutputFile& out);
 
-// An export's temporary beside its destination: ".oxel-" followed by eight random hex digits and
+// An export's temporary beside its destination: ".oxel-" followed by 32 random hex digits and
 // `suffix` (".psd.part", ".tif.part"), hidden, with the permissions of a newly created file.
 AtomicFileOptions hiddenTemporary(std::string suffix);
 

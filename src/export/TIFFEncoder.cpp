@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace oxel {
 
@@ -67,7 +68,18 @@ bool writeImage(TIFF* tiff, const Bitmap& bitmap, double dpi)
 
 } // namespace
 
-bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file, double dpi)
+TIFFWriter writeTIFFThrough(int descriptor, const std::filesystem::path& name, bool big)
+{
+    // The library closes the descriptor it was given: it gets a duplicate, which shares the open
+    // file (and its offset) with the owner's.
+    const int duplicate = ::dup(descriptor);
+    if (duplicate < 0) return {nullptr, TIFFClose};
+    TIFF* tiff = TIFFFdOpen(duplicate, name.c_str(), big ? "w8" : "w");
+    if (!tiff) ::close(duplicate);
+    return {tiff, TIFFClose};
+}
+
+bool encodeTIFF(const Bitmap& bitmap, int descriptor, const std::filesystem::path& name, double dpi)
 {
     if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
         return false;
@@ -82,8 +94,7 @@ bool encodeTIFF(const Bitmap& bitmap, const std::filesystem::path& file, double 
     // Past 4 GB of pixels the classic format can't address the strips: write BigTIFF then.
     const uint64_t pixelBytes =
         uint64_t(bitmap.width()) * uint64_t(bitmap.height()) * 3 * uint64_t(bytesPerSample(bitmap.format()));
-    const char* mode = pixelBytes > 0xF0000000ull ? "w8" : "w";
-    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(file.c_str(), mode), TIFFClose);
+    const TIFFWriter tiff = writeTIFFThrough(descriptor, name, pixelBytes > 0xF0000000ull);
     if (!tiff || !writeImage(tiff.get(), bitmap, dpi)) return false;
     // Whatever is still buffered is written now, where a failure can still be seen.
     return TIFFFlush(tiff.get()) == 1;

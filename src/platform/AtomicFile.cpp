@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <random>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -17,12 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string randomDigits()
+bool sameFile(const struct stat& a, const struct stat& b)
 {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    char digits[9];
-    std::snprintf(digits, sizeof digits, "%08X", unsigned(generator() & 0xFFFFFFFFu));
-    return digits;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether `name` is still the very file open as `fd`, not a link or another file put in its place.
+bool namesDescriptor(const fs::path& name, int fd)
+{
+    struct stat named {
+    }, opened{};
+    return ::lstat(name.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && S_ISREG(named.st_mode) &&
+           sameFile(named, opened);
 }
 
 // The rename has happened by then: a folder that cannot be flushed (some file systems refuse)
@@ -38,13 +44,34 @@ void syncFolderOf(const fs::path& file)
 
 } // namespace
 
+std::optional<std::string> randomDigits(size_t bytes)
+{
+    std::string bits(bytes, '\0');
+    for (size_t filled = 0; filled < bytes;) {
+        const ssize_t got = ::getrandom(bits.data() + filled, bytes - filled, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;
+        filled += size_t(got);
+    }
+    std::string digits;
+    for (const char bit : bits) {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        digits += hex[uint8_t(bit) >> 4];
+        digits += hex[uint8_t(bit) & 15];
+    }
+    return digits;
+}
+
 AtomicFile::AtomicFile(fs::path destination, AtomicFileOptions options)
     : destination_(std::move(destination)), permissions_(options.permissions)
 {
     const std::string prefix = options.prefix.empty() ? destination_.filename().string() + ".tmp-" : options.prefix;
     constexpr int attempts = 16;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        path_ = destination_.parent_path() / (prefix + randomDigits() + options.suffix);
+        // 128 bits, so that nobody can plant a file under the next name.
+        const auto digits = randomDigits(16);
+        if (!digits) break;
+        path_ = destination_.parent_path() / (prefix + *digits + options.suffix);
         // Readable too: some encoders read back what they wrote through the descriptor.
         fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd_ >= 0) {
@@ -62,9 +89,9 @@ AtomicFile::~AtomicFile()
     if (created_ && !committed_) ::unlink(path_.c_str());
 }
 
-bool AtomicFile::fail(const std::string& what, const fs::path& file, int error)
+bool AtomicFile::fail(const std::string& what, const fs::path& file, int error, const char* reason)
 {
-    failure_ = "could not " + what + " " + file.string() + ": " + std::strerror(error);
+    failure_ = "could not " + what + " " + file.string() + ": " + (reason ? reason : std::strerror(error));
     return false;
 }
 
@@ -83,24 +110,19 @@ bool AtomicFile::write(const void* data, size_t count)
     return true;
 }
 
-bool AtomicFile::closeDescriptor()
-{
-    if (!usable()) return false;
-    const int fd = std::exchange(fd_, -1);
-    return fd < 0 || ::close(fd) == 0 || fail("close", path_, errno);
-}
-
 bool AtomicFile::commit()
 {
     if (!usable()) return false;
-    // What writers by path wrote is flushed through a descriptor of its own.
-    if (fd_ < 0) fd_ = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd_ < 0) return fail("open", path_, errno);
     if (::fsync(fd_) != 0) return fail("flush", path_, errno);
     if (::fchmod(fd_, permissions_) != 0) return fail("set the permissions of", path_, errno);
-    if (!closeDescriptor()) return false;
+    // Anyone who may write to the folder may put something else under the temporary's name: only
+    // the file written here is moved into place. The descriptor stays open until it is there.
+    if (!namesDescriptor(path_, fd_)) return fail("replace", destination_, ESTALE, "the temporary was replaced");
     if (::rename(path_.c_str(), destination_.c_str()) != 0) return fail("replace", destination_, errno);
     committed_ = true;
+    const bool placed = namesDescriptor(destination_, fd_);
+    ::close(std::exchange(fd_, -1));
+    if (!placed) return fail("replace", destination_, ESTALE, "the file was replaced while it was moved into place");
     syncFolderOf(destination_);
     return true;
 }

@@ -10,7 +10,7 @@
 namespace oxel {
 
 struct AtomicFileOptions {
-    // The temporary's name: `prefix`, eight random hexadecimal digits and `suffix`. Without a
+    // The temporary's name: `prefix`, 32 random hexadecimal digits and `suffix`. Without a
     // prefix it starts with the destination's own name and ".tmp-".
     std::string prefix;
     std::string suffix;
@@ -21,12 +21,12 @@ struct AtomicFileOptions {
 
 // A new file written beside its destination under a temporary name and moved over it by
 // `commit()`, so a reader sees the old content or the new, never half of it. The temporary is made
-// afresh (never an existing file or a link planted under its name); when the file goes away
-// uncommitted, after a failure or an exception, the temporary goes with it and the destination
-// stays as it was.
+// afresh (never an existing file or a link planted under its name) and is only ever written
+// through its one descriptor, never reopened by name; `commit()` refuses to move anything but that
+// very file into place. When the file goes away uncommitted, after a failure or an exception, the
+// temporary goes with it and the destination stays as it was.
 //
-// Write through `write()` or the descriptor itself. A writer that can only open a path may write
-// the temporary at `path()` once `closeDescriptor()` has let it go.
+// Write through `write()` or the descriptor itself.
 class AtomicFile {
 public:
     explicit AtomicFile(std::filesystem::path destination, AtomicFileOptions options = {});
@@ -46,13 +46,12 @@ public:
     // Each step returns false with `failure()` set, and does nothing after an earlier failure.
     bool write(const void* data, size_t count);
     bool write(std::string_view bytes) { return write(bytes.data(), bytes.size()); }
-    bool closeDescriptor();
     // Flushes the temporary to the disk, gives it its permissions, renames it over the
     // destination and flushes the folder, so the new content survives a power cut.
     bool commit();
 
 private:
-    bool fail(const std::string& what, const std::filesystem::path& file, int error);
+    bool fail(const std::string& what, const std::filesystem::path& file, int error, const char* reason = nullptr);
     bool usable() const { return created_ && failure_.empty() && !committed_; }
 
     std::filesystem::path destination_;
@@ -63,6 +62,10 @@ private:
     bool committed_ = false;
     std::string failure_;
 };
+
+// `bytes` bytes from the system's random source as upper-case hexadecimal digits; nothing when the
+// source fails.
+std::optional<std::string> randomDigits(size_t bytes);
 
 // `permissions` less what the process's file-creation mask takes away, as for a file that open()
 // creates.

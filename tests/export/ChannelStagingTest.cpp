@@ -8,6 +8,9 @@
 
 #include <zlib.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace oxel {
 namespace {
 
@@ -97,6 +100,18 @@ TEST(ZlibSink, AnEmptyChannelIsStillAValidStream)
     EXPECT_TRUE(inflated(layeredtest::fileBytes(folder / "empty.z"), 0).empty());
 }
 
+// The file open at `path` is swapped, under its descriptor, for one that is always full.
+void refuseWrites(const std::filesystem::path& path)
+{
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == path)
+            ::dup3(full, std::stoi(entry.path().filename().string()), O_CLOEXEC);
+    }
+    ::close(full);
+}
+
 class Staging : public ::testing::Test {
 protected:
     RenderContext context;
@@ -110,8 +125,10 @@ protected:
         std::vector<std::unique_ptr<ZlibSink>> sinks;
         std::vector<ZlibSink*> targets;
         for (size_t n = 0; n < components.size(); ++n) {
-            sinks.push_back(
-                std::make_unique<ZlibSink>(folder / std::string("c").append(std::to_string(n)).append(".z")));
+            // Staged files are always made afresh: an earlier run's go first.
+            const auto path = folder / std::string("c").append(std::to_string(n)).append(".z");
+            std::filesystem::remove(path);
+            sinks.push_back(std::make_unique<ZlibSink>(path));
             targets.push_back(sinks.back().get());
         }
         std::vector<double> reports;
@@ -156,8 +173,10 @@ TEST_F(Staging, EveryChannelDecodesToItsSamplesWhateverTheBandSplit)
 
 TEST_F(Staging, AFailingChannelStopsTheRunWithItsErrorAfterEveryJobHasFinished)
 {
-    // /dev/full refuses every write: the second and third channels fail in their own jobs.
-    ZlibSink good(folder / "good.z"), full1("/dev/full"), full2("/dev/full");
+    // The second and third channels' files refuse every write, and fail in their own jobs.
+    ZlibSink good(folder / "good.z"), full1(folder / "full1.z"), full2(folder / "full2.z");
+    refuseWrites(folder / "full1.z");
+    refuseWrites(folder / "full2.z");
     const int64_t width = 300, height = 400;
     try {
         stageChannels(layeredtest::pictureOf(width, height, sample), {0, 1, 2}, {&good, &full1, &full2},
@@ -165,7 +184,7 @@ TEST_F(Staging, AFailingChannelStopsTheRunWithItsErrorAfterEveryJobHasFinished)
         FAIL() << "the run should fail";
     } catch (const PSDWriterError& error) {
         EXPECT_EQ(error.kind, PSDWriterError::Kind::io);
-        EXPECT_NE(error.description().find("/dev/full"), std::string::npos) << error.description();
+        EXPECT_NE(error.description().find("No space left on device"), std::string::npos) << error.description();
     }
     // The good channel's sink is still usable: nothing is writing to it any more.
     EXPECT_GT(good.finish(), 0u);

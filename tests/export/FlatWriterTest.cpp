@@ -5,11 +5,14 @@
 
 #include "develop/codecs/GainMapLocator.h"
 #include "platform/AtomicFile.h"
+#include "support/LinkRacer.h"
 
 #include <gtest/gtest.h>
 #include <libheif/heif.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -314,6 +317,41 @@ TEST(FlatWriter, FailsWithoutTouchingTheDestination)
     ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
     EXPECT_EQ(identify(destination), "TIFF 40 30 16");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.tif"});
+}
+
+TEST(FlatWriter, NeverWritesThroughALinkSwappedInForItsTemporary)
+{
+    ScratchFolder elsewhere;
+    const auto victim = elsewhere / "victim.tif";
+    writeFlat(testPicture(), {}, victim, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext());
+    const auto victimBytes = fileBytes(victim);
+    ASSERT_FALSE(victimBytes.empty());
+
+    struct Case {
+        ExportFormat format;
+        std::string name;
+        std::string expected;
+    };
+    for (const auto& [format, name, expected] : {Case{ExportFormat::tiff, "a.tif", "TIFF 40 30 16"},
+                                                 {ExportFormat::jpeg, "a.jpg", "JPEG 40 30 8"},
+                                                 {ExportFormat::psd, "a.psd", "PSD 40 30 16"},
+                                                 {ExportFormat::png, "a.png", "PNG 40 30 16"}})
+        for (int run = 0; run < 6; ++run) {
+            ScratchFolder folder;
+            oxel::testing::LinkRacer racer(folder.path(), victim);
+            FlatWriteOriginal original;
+            original.metadata = cameraMetadata();
+            const auto result = writeFlat(testPicture(), original, folder / name, optionsFor(format),
+                                          ColourSpace::sRGB(), RenderContext());
+            EXPECT_EQ(fileBytes(victim), victimBytes) << name << ": the link's target was written";
+            const auto status = std::filesystem::symlink_status(folder / name);
+            if (std::holds_alternative<FlatWriteResult>(result)) {
+                EXPECT_EQ(status.type(), std::filesystem::file_type::regular) << name << " reported written";
+                EXPECT_EQ(identify(folder / name), expected);
+            } else {
+                EXPECT_EQ(status.type(), std::filesystem::file_type::not_found) << name;
+            }
+        }
 }
 
 TEST(FlatWriter, NamesAFolderThatCannotBeWrittenTo)

@@ -6,6 +6,7 @@
 #include "export/PSDWriter.h"
 
 #include "imaging/RenderContext.h"
+#include "support/LinkRacer.h"
 
 #include <tiffio.h>
 #include <zlib.h>
@@ -133,6 +134,31 @@ TEST_F(LayeredReader, CarriesTheCallersMetadataButClaimsTheUprightOrientation)
     const auto tiff = readTIFF(destination);
     expectOriginal(tiff, 8, 6);
     EXPECT_EQ(tiff.icc, profile);
+}
+
+TEST_F(LayeredReader, ExtractionNeverWritesThroughALinkSwappedInForItsTemporary)
+{
+    const auto source = written("doc.psd", 8, 6, false);
+    ScratchFolder elsewhere;
+    const auto victim = elsewhere / "victim.tif";
+    ASSERT_TRUE(PSDReader::extractOriginal(source, victim, std::nullopt));
+    const auto victimBytes = fileBytes(victim);
+    Metadata properties;
+    ASSERT_TRUE(properties.setText("Exif.Image.Model", "Field Camera"));
+
+    for (int run = 0; run < 6; ++run) {
+        ScratchFolder target;
+        const auto destination = target / "original.tif";
+        testing::LinkRacer racer(target.path(), victim);
+        const bool extracted = PSDReader::extractOriginal(source, destination, properties);
+        EXPECT_EQ(fileBytes(victim), victimBytes) << "the link's target was written";
+        if (extracted) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(destination)));
+            expectOriginal(readTIFF(destination), 8, 6);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(destination)));
+        }
+    }
 }
 
 TEST_F(LayeredReader, ADocumentWithoutAUsableProfileGivesAnSRGBTIFF)

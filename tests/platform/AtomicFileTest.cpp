@@ -33,7 +33,7 @@ TEST(AtomicFile, CommitReplacesTheDestinationWithAFileThatWasOnlyItsOwnersWhileW
     {
         AtomicFile file(destination, {.prefix = ".oxel-", .suffix = ".psd.part", .permissions = 0640});
         ASSERT_TRUE(file.created()) << file.failure();
-        EXPECT_TRUE(std::regex_match(file.path().filename().string(), std::regex(R"(\.oxel-[0-9A-F]{8}\.psd\.part)")));
+        EXPECT_TRUE(std::regex_match(file.path().filename().string(), std::regex(R"(\.oxel-[0-9A-F]{32}\.psd\.part)")));
         EXPECT_EQ(file.path().parent_path(), folder.path());
         EXPECT_EQ(permissionsOf(file.path()), 0600u);
         EXPECT_TRUE(file.write("new "));
@@ -47,20 +47,28 @@ TEST(AtomicFile, CommitReplacesTheDestinationWithAFileThatWasOnlyItsOwnersWhileW
     EXPECT_EQ(entriesIn(folder.path()), 1u);
 }
 
-TEST(AtomicFile, WhatAWriterByPathWroteIsCommitted)
+TEST(AtomicFile, OnlyTheFileItWroteIsMovedIntoPlace)
 {
     TemporaryFolder folder;
     const auto destination = folder / "state.json";
-    AtomicFile file(destination);
-    ASSERT_TRUE(file.created());
-    EXPECT_TRUE(std::regex_match(file.path().filename().string(), std::regex(R"(state\.json\.tmp-[0-9A-F]{8})")));
-    ASSERT_TRUE(file.closeDescriptor());
-    // A writer that replaces the file under the temporary name, as some metadata writers do.
-    std::ofstream(folder / "elsewhere") << "{}";
-    std::filesystem::rename(folder / "elsewhere", file.path());
-    EXPECT_TRUE(file.commit()) << file.failure();
-    EXPECT_EQ(contentsOf(destination), "{}");
-    EXPECT_EQ(permissionsOf(destination), 0644u);
+    std::ofstream(folder / "victim") << "victim";
+    // Whatever another writer of the folder puts under the temporary's name, a file or a link.
+    for (const bool link : {false, true}) {
+        std::ofstream(destination) << "old";
+        AtomicFile file(destination);
+        ASSERT_TRUE(file.created());
+        EXPECT_TRUE(std::regex_match(file.path().filename().string(), std::regex(R"(state\.json\.tmp-[0-9A-F]{32})")));
+        ASSERT_TRUE(file.write("new"));
+        if (link)
+            std::filesystem::create_symlink(folder / "victim", folder / "planted");
+        else
+            std::ofstream(folder / "planted") << "planted";
+        std::filesystem::rename(folder / "planted", file.path());
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(file.failure(), "could not replace " + destination.string() + ": the temporary was replaced");
+        EXPECT_EQ(contentsOf(destination), "old");
+        EXPECT_EQ(contentsOf(folder / "victim"), "victim");
+    }
 }
 
 TEST(AtomicFile, AFailureOrGoingAwayUncommittedLeavesTheDestinationAsItWasAndNoTemporary)

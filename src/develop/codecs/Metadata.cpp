@@ -10,6 +10,7 @@
 #pragma GCC diagnostic pop
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,11 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
@@ -476,15 +482,79 @@ std::string Metadata::xmpPacket() const
 
 std::optional<std::string> Metadata::writeInto(const std::filesystem::path& file) const
 {
+    const int descriptor = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0) return "could not open " + file.filename().string() + ": " + std::strerror(errno);
+    auto error = writeInto(descriptor);
+    if (::close(descriptor) != 0 && !error) error = "could not close " + file.filename().string();
+    return error;
+}
+
+namespace {
+
+// A file's bytes mapped privately: the metadata library reads them without a copy, and nothing it
+// does to them reaches the file.
+class PrivateMapping {
+public:
+    explicit PrivateMapping(int descriptor)
+    {
+        struct stat info {};
+        if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
+            uint64_t(info.st_size) > uint64_t(std::numeric_limits<long>::max()))
+            return;
+        void* bytes = ::mmap(nullptr, size_t(info.st_size), PROT_READ | PROT_WRITE, MAP_PRIVATE, descriptor, 0);
+        if (bytes == MAP_FAILED) return;
+        bytes_ = static_cast<const Exiv2::byte*>(bytes);
+        size_ = size_t(info.st_size);
+    }
+    ~PrivateMapping()
+    {
+        if (bytes_) ::munmap(const_cast<Exiv2::byte*>(bytes_), size_);
+    }
+    PrivateMapping(const PrivateMapping&) = delete;
+    PrivateMapping& operator=(const PrivateMapping&) = delete;
+
+    const Exiv2::byte* bytes() const { return bytes_; }
+    long size() const { return long(size_); }
+
+private:
+    const Exiv2::byte* bytes_ = nullptr;
+    size_t size_ = 0;
+};
+
+bool replaceContent(int descriptor, const Exiv2::byte* bytes, size_t count)
+{
+    for (size_t done = 0; done < count;) {
+        const ssize_t wrote = ::pwrite(descriptor, bytes + done, count - done, off_t(done));
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        done += size_t(wrote);
+    }
+    return ::ftruncate(descriptor, off_t(count)) == 0;
+}
+
+} // namespace
+
+std::optional<std::string> Metadata::writeInto(int descriptor) const
+{
     try {
-        Exiv2::BasicIo::AutoPtr io(new Exiv2::FileIo(file.string()));
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
-        if (!image.get()) return "no metadata writer for " + file.filename().string();
-        return writeImage(*image, data_->exif, data_->iptc, data_->xmp);
+        const PrivateMapping file(descriptor);
+        if (!file.bytes()) return "no picture to write into";
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.bytes(), file.size());
+        if (!image.get()) return "no metadata writer for this picture";
+        if (auto error = writeImage(*image, data_->exif, data_->iptc, data_->xmp)) return error;
+        // The rewritten file lives in the library's memory, apart from the mapping.
+        Exiv2::BasicIo& io = image->io();
+        if (io.open() != 0) return "could not read the rewritten picture back";
+        const Exiv2::byte* bytes = io.mmap();
+        const bool replaced = bytes && replaceContent(descriptor, bytes, size_t(io.size()));
+        io.munmap();
+        io.close();
+        if (!replaced) return std::string("could not write metadata: ") + std::strerror(errno);
+        return std::nullopt;
     } catch (const std::exception& error) {
-        return "could not write metadata into " + file.filename().string() + ": " + error.what();
+        return std::string("could not write metadata: ") + error.what();
     } catch (...) {
-        return "could not write metadata into " + file.filename().string();
+        return "could not write metadata";
     }
 }
 

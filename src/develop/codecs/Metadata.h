@@ -65,7 +65,9 @@ public:
     // Replaces the Exif, IPTC and XMP of a finished JPEG, PNG, TIFF or PSD file with these
     // (the file's pixels, structure and colour profile stay as they are). An error text when
     // the file cannot be rewritten; HEIC files take `exifBytes()` and `xmpPacket()` instead.
+    // The file open for reading and writing as `descriptor` is rewritten in place through it.
     std::optional<std::string> writeInto(const std::filesystem::path& file) const;
+    std::optional<std::string> writeInto(int descriptor) const;
     std::optional<std::string> writeInto(std::vector<uint8_t>& fileBytes) const;
 
     // ---- Entries -----------------------------------------------------------------------------
