@@ -1,6 +1,7 @@
 // Taking the "original" layer out of a layered file into a plain 16-bit TIFF.
 #include "export/OutputFile.h"
 #include "export/PSDReader.h"
+#include "export/StagingArea.h"
 #include "export/TIFFEncoder.h"
 
 #include "imaging/ColourSpace.h"
@@ -115,6 +116,7 @@ bool extractOriginal(const std::filesystem::path& source, const std::filesystem:
         original = readOriginal(file);
     }
     if (!original) return false;
+    prepareToWriteInto(destination.parent_path());
     AtomicFile temporary(destination, hiddenTemporary(".tif.part"));
     return temporary.created() && writeTIFF(*original, temporary) && writeProperties(properties, temporary) &&
            temporary.commit();

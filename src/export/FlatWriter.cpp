@@ -5,6 +5,7 @@
 #include "export/JPEGGainMap.h"
 #include "export/OutputFile.h"
 #include "export/PNGEncoder.h"
+#include "export/StagingArea.h"
 #include "export/TIFFEncoder.h"
 
 #include "develop/HDRGainMap.h"
@@ -209,6 +210,7 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     // would develop the whole picture a second time only to be shrunk to the map's size.
     GainMapOutcome gainMap = carryGainMap(Image::fromBitmap(*bitmap), original, format, context, services);
 
+    prepareToWriteInto(folder);
     std::string suffix = ".";
     suffix += temporaryExtension(format);
     AtomicFile temporary(destination, hiddenTemporary(std::move(suffix)));

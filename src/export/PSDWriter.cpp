@@ -3,12 +3,12 @@
 
 #include "export/OutputFile.h"
 #include "export/PSDFormat.h"
+#include "export/StagingArea.h"
 #include "export/ZlibSink.h"
 #include "platform/AtomicFile.h"
 
 #include <cmath>
 #include <map>
-#include <random>
 
 namespace oxel {
 
@@ -16,27 +16,6 @@ namespace {
 
 constexpr uint16_t zipWithPrediction = 3;
 constexpr int16_t userMaskId = -2;
-
-// Removes the staging folder on every way out.
-struct StagingFolder {
-    std::filesystem::path path;
-
-    StagingFolder()
-    {
-        std::random_device random;
-        char name[48];
-        std::snprintf(name, sizeof name, "psdwriter-%08x%08x%08x", random(), random(), random());
-        path = std::filesystem::temp_directory_path() / name;
-        std::error_code error;
-        if (!std::filesystem::create_directories(path, error) || error)
-            throw PSDWriterError::io("could not create " + path.string() + ": " + error.message());
-    }
-    ~StagingFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
 
 uint8_t opacityByte(double opacity)
 {
@@ -166,11 +145,12 @@ void PSDWriter::writeDocument(const std::vector<PSDLayer>& layers, const std::fi
         if (layer.image.isNull() || (layer.mask && layer.mask->isNull()))
             throw PSDWriterError::io("layer \"" + layer.name + "\" has no picture");
 
-    StagingFolder folder;
+    prepareToWriteInto(destination.parent_path());
+    StagingFolder folder(stagingRoot.empty() ? defaultStagingRoot() : stagingRoot);
     StagingProgress stages{progress, 0, totalStages(layers)};
-    const auto staged = stageLayers(layers, folder.path, stages);
+    const auto staged = stageLayers(layers, folder.path(), stages);
     const Canvas canvas = this->canvas();
-    const auto planes = stageComposite(composite, canvas, layeredTIFF, folder.path, stages);
+    const auto planes = stageComposite(composite, canvas, layeredTIFF, folder.path(), stages);
     if (progress) progress(0.95);
 
     if (layeredTIFF)

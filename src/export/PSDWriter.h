@@ -34,6 +34,9 @@ public:
     const RenderContext* context = nullptr;
     // Rows a band; at least 1 is used.
     int bandRows = 128;
+    // Where channels are staged on their way into the file; the cache folder's staging area when
+    // empty.
+    std::filesystem::path stagingRoot;
 
     static constexpr uint64_t psdMaximumChannelBytes = 1'900'000'000;
 

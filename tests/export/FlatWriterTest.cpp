@@ -354,6 +354,47 @@ TEST(FlatWriter, NeverWritesThroughALinkSwappedInForItsTemporary)
         }
 }
 
+TEST(FlatWriter, RemovesOurOwnTemporariesThatAKilledExportLeftMoreThanADayAgo)
+{
+    ScratchFolder folder;
+    const std::string digits(32, 'A');
+    const auto twoDaysAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+    const auto leave = [&](const std::string& name, bool old) {
+        writeBytes(folder / name, {1, 2, 3});
+        if (old) std::filesystem::last_write_time(folder / name, twoDaysAgo);
+    };
+    leave(".oxel-" + digits + ".psd.part", true);
+    leave(".oxel-0123ABCD.jpg", true);
+    leave(".oxel-" + digits + ".tif.part", false);
+    leave("holiday.jpg", true);
+    leave(".oxel-notes", true);
+    std::filesystem::create_symlink(folder / "holiday.jpg", folder / (".oxel-" + digits + ".png"));
+
+    const auto result = writeFlat(testPicture(), {}, folder / "a.png", optionsFor(ExportFormat::png),
+                                  ColourSpace::sRGB(), RenderContext());
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(result));
+    auto entries = folder.entries();
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{".oxel-" + digits + ".png", ".oxel-" + digits + ".tif.part",
+                                                 ".oxel-notes", "a.png", "holiday.jpg"}));
+}
+
+TEST(FlatWriter, AFileSizeLimitFailsTheExportInsteadOfEndingTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ScratchFolder folder;
+    const auto destination = folder / "a.tif";
+    const auto limitedExport = [&] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit small{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &small);
+        const auto result = writeFlat(testPicture(), {}, destination, optionsFor(ExportFormat::tiff),
+                                      ColourSpace::sRGB(), RenderContext());
+        std::exit(std::holds_alternative<ExportFailure>(result) ? 3 : 4);
+    };
+    EXPECT_EXIT(limitedExport(), ::testing::ExitedWithCode(3), "");
+}
+
 TEST(FlatWriter, NamesAFolderThatCannotBeWrittenTo)
 {
     if (geteuid() == 0) GTEST_SKIP() << "the superuser may write anywhere";

@@ -30,14 +30,14 @@ public:
         path_ = std::filesystem::temp_directory_path() / ("oxel-layered-test-" + std::to_string(random()));
         std::filesystem::create_directories(path_ / "tmp");
         previousTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        previousCache_ = std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
         setenv("TMPDIR", (path_ / "tmp").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (path_ / "tmp").c_str(), 1);
     }
     ~ScratchFolder()
     {
-        if (previousTmp_.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", previousTmp_.c_str(), 1);
+        restore("TMPDIR", previousTmp_);
+        restore("XDG_CACHE_HOME", previousCache_);
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
@@ -51,14 +51,27 @@ public:
             if (entry.path().filename() != "tmp") names.push_back(entry.path().filename().string());
         return names;
     }
+    // The staging folders of writes, in the cache folder's staging area.
     size_t stagingFolders() const
     {
-        return size_t(std::distance(std::filesystem::directory_iterator(path_ / "tmp"), {}));
+        size_t count = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path_ / "tmp"))
+            count += entry.path().filename().string().starts_with("psdwriter-");
+        return count;
     }
 
 private:
+    static void restore(const char* name, const std::string& value)
+    {
+        if (value.empty())
+            unsetenv(name);
+        else
+            setenv(name, value.c_str(), 1);
+    }
+
     std::filesystem::path path_;
     std::string previousTmp_;
+    std::string previousCache_;
 };
 
 // A picture whose 16-bit samples are sample(x, y, channel).

@@ -10,7 +10,10 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <fstream>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace oxel {
 namespace {
@@ -367,6 +370,69 @@ TEST_F(LayeredWriter, AFailedWriteLeavesTheDestinationAsItWasAndNoTemporaryFiles
     }
     EXPECT_EQ(fileBytes(destination), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"kept.psd"});
+    EXPECT_EQ(folder.stagingFolders(), 0u);
+}
+
+// When the process `pid` started, as the system counts it.
+std::string startTimeOf(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    for (int index = 3; index <= 22; ++index) fields >> field;
+    return field;
+}
+
+mode_t modeOf(const std::filesystem::path& path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+TEST_F(LayeredWriter, StagesPrivatelyUnderItsProcessAndRemovesWhatKilledProcessesLeft)
+{
+    const auto root = folder / "staging";
+    const auto living = std::to_string(::getppid()) + "-" + startTimeOf(::getppid());
+    const auto reused = std::to_string(::getppid()) + "-1";
+    for (const auto& name : {std::string("2147483646-77"), living, reused, std::string("notes")}) {
+        std::filesystem::create_directories(root / name / "psdwriter-0123");
+        layeredtest::writeBytes(root / name / "psdwriter-0123" / "L0C0.z", std::vector<uint8_t>(1000, 7));
+    }
+
+    PSDWriter writer = writerFor(40, 30);
+    writer.stagingRoot = root;
+    const Stack stack = threeLayers(40, 30);
+    const auto own = root / (std::to_string(::getpid()) + "-" + startTimeOf(::getpid()));
+    std::vector<std::string> staged;
+    const auto watchStaging = [&](double) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(own))
+            staged.push_back(entry.path().filename().string() + " " + std::to_string(modeOf(entry.path())));
+    };
+    EXPECT_FALSE(writer.write(stack.layers, folder / "a.psd", pictureOf(40, 30, compositeSample), false, watchStaging));
+
+    ASSERT_FALSE(staged.empty());
+    for (const auto& entry : staged) {
+        const bool isFolder = entry.starts_with("psdwriter-");
+        EXPECT_TRUE(entry.ends_with(isFolder ? " 448" : " 384")) << entry << " is readable by others";
+    }
+    EXPECT_EQ(modeOf(root), 0700u);
+    EXPECT_EQ(modeOf(own), 0700u);
+    EXPECT_TRUE(std::filesystem::is_empty(own)) << "a finished write removes its staging";
+    EXPECT_FALSE(std::filesystem::exists(root / "2147483646-77")) << "the process is gone";
+    EXPECT_FALSE(std::filesystem::exists(root / reused)) << "another process had the id before";
+    EXPECT_TRUE(std::filesystem::exists(root / living / "psdwriter-0123" / "L0C0.z")) << "its process still runs";
+    EXPECT_TRUE(std::filesystem::exists(root / "notes"));
+}
+
+TEST_F(LayeredWriter, StagesUnderTheCacheFolderUnlessToldOtherwise)
+{
+    const Stack stack = threeLayers(20, 20);
+    size_t during = 0;
+    EXPECT_FALSE(writerFor(20, 20).write(stack.layers, folder / "a.psd", pictureOf(20, 20, compositeSample), false,
+                                         [&](double) { during = std::max(during, folder.stagingFolders()); }));
+    EXPECT_EQ(during, 1u);
     EXPECT_EQ(folder.stagingFolders(), 0u);
 }
 
