@@ -1,6 +1,7 @@
 #include "backend/KeychainAccount.h"
 
 #include "platform/AppFolders.h"
+#include "platform/JsonFields.h"
 
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -34,8 +35,9 @@ std::string KeychainAccount::Saved::json() const
 
 std::optional<KeychainAccount::Saved> KeychainAccount::Saved::fromJson(std::string_view text)
 {
-    const nlohmann::json object = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (!object.is_object()) return std::nullopt;
+    const auto parsed = parseJson(text);
+    if (!parsed || !parsed->is_object()) return std::nullopt;
+    const nlohmann::json& object = *parsed;
     auto userId = textMember(object, "userId");
     if (!userId) return std::nullopt;
     return Saved{*userId, textMember(object, "token"), textMember(object, "provider"),

@@ -1,6 +1,7 @@
 #include "platform/InstanceChannel.h"
 
 #include "platform/AppFolders.h"
+#include "platform/JsonFields.h"
 
 #include <cerrno>
 #include <cstring>
@@ -121,10 +122,10 @@ std::string InstanceChannel::encodeHandOff(const std::vector<std::string>& argum
 std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::string_view bytes)
 {
     if (bytes.size() > maxHandOffBytes) return std::nullopt;
-    const auto message = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-    if (!message.is_object()) return std::nullopt;
-    const auto found = message.find("arguments");
-    if (found == message.end() || !found->is_array()) return std::nullopt;
+    const auto message = parseJson(bytes);
+    if (!message || !message->is_object()) return std::nullopt;
+    const auto found = message->find("arguments");
+    if (found == message->end() || !found->is_array()) return std::nullopt;
     std::vector<std::string> arguments;
     for (const auto& argument : *found) {
         if (!argument.is_string()) return std::nullopt;

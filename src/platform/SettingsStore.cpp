@@ -2,6 +2,7 @@
 
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
+#include "platform/JsonFields.h"
 
 #include <fstream>
 #include <iostream>
@@ -50,9 +51,10 @@ void SettingsStore::load()
     if (!in) return; // no file yet: no settings
     std::stringstream text;
     text << in.rdbuf();
-    nlohmann::json parsed = nlohmann::json::parse(text.str(), nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_object()) {
-        values_ = std::move(parsed);
+    // Nested past what the reader takes, a file would load and then bring down every later save.
+    auto parsed = parseJson(text.str());
+    if (parsed && parsed->is_object()) {
+        values_ = std::move(*parsed);
         return;
     }
     const std::filesystem::path aside = file_.string() + ".damaged";

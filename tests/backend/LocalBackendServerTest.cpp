@@ -221,6 +221,17 @@ TEST_F(LocalBackendServer, AnswersBodiesOfTheWrongShapeWithoutFalling)
     EXPECT_TRUE(fetchBalance(userId));
 }
 
+TEST_F(LocalBackendServer, RefusesBodiesNestedDeeperThanAnyRecordWithoutFalling)
+{
+    auto owner = signInOwn("nester");
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string event =
+        R"({"event": "app_launched", "userId": ")" + std::to_string(owner.userId) + R"(", "metadata": )" + deep + "}";
+    EXPECT_EQ(post("/events/funnel", event)->status, 400);
+    EXPECT_EQ(post("/auth/google", R"({"idToken": )" + deep + "}")->status, 400);
+    EXPECT_TRUE(fetchBalance(std::to_string(owner.userId)));
+}
+
 TEST_F(LocalBackendServer, ExchangesIdentityTokensForAccounts)
 {
     auto apple = post("/auth/apple", R"({"identityToken": "dev-apple-ann", "client_platform": "macos"})");

@@ -91,13 +91,16 @@ TEST(SettingsStore, WritesSortedPrettyJsonOnlyTheUserCanRead)
 
 TEST(SettingsStore, MovesADamagedFileAsideInsteadOfOverwritingIt)
 {
-    for (const std::string damaged : {"{\"userId\": \"7\",", "[1, 2]", "\xff\xfe garbage"}) {
+    // Nested past what the reader takes: it would load, then bring down every later save.
+    const std::string deep = "{\"a\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    for (const std::string damaged :
+         {std::string("{\"userId\": \"7\","), std::string("[1, 2]"), std::string("\xff\xfe garbage"), deep}) {
         TemporaryFolder folder;
         const auto file = folder / "settings.json";
         writeText(file, damaged);
         SettingsStore store(file);
         EXPECT_TRUE(store.keys().empty());
-        EXPECT_EQ(contentsOf(folder / "settings.json.damaged"), damaged);
+        EXPECT_TRUE(contentsOf(folder / "settings.json.damaged") == damaged);
         store.set("grainEnabled", true);
         EXPECT_EQ(SettingsStore(file).boolValue("grainEnabled"), true);
     }

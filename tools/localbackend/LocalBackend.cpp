@@ -5,6 +5,7 @@
 #include "localbackend/LocalRelight.h"
 #include "localbackend/LoopbackServer.h"
 #include "localbackend/PictureAnalysis.h"
+#include "platform/JsonFields.h"
 
 #include <httplib.h>
 #include <openssl/evp.h>
@@ -236,7 +237,7 @@ struct LocalBackend::Server {
 
     void submit(const httplib::Request& req, httplib::Response& res)
     {
-        Json body = Json::parse(req.body, nullptr, false);
+        Json body = parseJson(req.body).value_or(Json());
         if (!body.is_object()) return refuse(res, 400, "bad_request");
         auto account = caller(req);
         if (!account) return refuse(res, 401, "unauthorized");
@@ -343,7 +344,7 @@ struct LocalBackend::Server {
     void report(const httplib::Request& req, httplib::Response& res)
     {
         withCallersJob(req, res, [&](const Job& job) {
-            Json body = Json::parse(req.body, nullptr, false);
+            Json body = parseJson(req.body).value_or(Json());
             bool withPicture = body.is_object() && body.contains("image");
             answerJson(res, 200, {{"reportId", state.fileReport(job.id, withPicture)}});
         });
@@ -420,7 +421,7 @@ struct LocalBackend::Server {
 
     void funnel(const httplib::Request& req, httplib::Response& res)
     {
-        Json event = Json::parse(req.body, nullptr, false);
+        Json event = parseJson(req.body).value_or(Json());
         if (!event.is_object()) return refuse(res, 400, "bad_request");
         std::fprintf(stderr, "[local backend] funnel %s\n", event.dump().c_str());
         state.recordFunnelEvent(event);
@@ -429,7 +430,7 @@ struct LocalBackend::Server {
 
     void signIn(const httplib::Request& req, httplib::Response& res, const char* provider, const char* key)
     {
-        Json body = Json::parse(req.body, nullptr, false);
+        Json body = parseJson(req.body).value_or(Json());
         if (!body.is_object() || !body.contains(key) || !(*body.find(key)).is_string() ||
             body[key].get_ref<const std::string&>().empty())
             return refuse(res, 400, "no_identity_token");

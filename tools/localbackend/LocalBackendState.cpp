@@ -1,6 +1,7 @@
 #include "localbackend/LocalBackendState.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/JsonFields.h"
 
 #include <openssl/rand.h>
 
@@ -258,7 +259,7 @@ void LocalBackendState::load()
 {
     std::error_code error;
     if (!std::filesystem::exists(*file_, error)) return;
-    Json state = Json::parse(readFile(*file_), nullptr, false);
+    Json state = parseJson(readFile(*file_)).value_or(Json());
     if (!state.is_object()) {
         std::fprintf(stderr, "[local backend] the state file %s is not JSON; starting empty\n", file_->c_str());
         return;

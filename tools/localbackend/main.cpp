@@ -1,6 +1,7 @@
 // oxel-backend: runs the local stand-in backend on 127.0.0.1 until interrupted.
 #include "localbackend/LocalBackend.h"
 #include "localbackend/LoopbackServer.h"
+#include "platform/JsonFields.h"
 
 #include <nlohmann/json.hpp>
 
@@ -107,7 +108,7 @@ std::optional<nlohmann::json> objectFile(const char* path)
     std::ifstream file(path);
     std::stringstream text;
     text << file.rdbuf();
-    auto value = nlohmann::json::parse(text.str(), nullptr, false);
+    auto value = oxel::parseJson(text.str()).value_or(nlohmann::json());
     if (!file || !value.is_object()) {
         std::fprintf(stderr, "[local backend] %s does not hold a JSON object\n", path);
         return std::nullopt;
