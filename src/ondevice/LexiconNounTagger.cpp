@@ -1,0 +1,101 @@
+#include "ondevice/LexiconNounTagger.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/utext.h>
+#include <unicode/utf8.h>
+
+#include <iostream>
+
+namespace oxel {
+namespace {
+
+// Making a word-break iterator reads ICU's rules; each thread clones one made once.
+icu::BreakIterator* wordBreaker()
+{
+    static const std::unique_ptr<icu::BreakIterator> prototype = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> made(
+            icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+        return U_SUCCESS(status) ? std::move(made) : nullptr;
+    }();
+    thread_local const std::unique_ptr<icu::BreakIterator> mine(prototype ? prototype->clone() : nullptr);
+    return mine.get();
+}
+
+bool holdsLetterOrDigit(std::string_view token)
+{
+    int32_t offset = 0;
+    const auto length = int32_t(token.size());
+    while (offset < length) {
+        UChar32 point;
+        U8_NEXT(token.data(), offset, length, point);
+        if (point >= 0 && u_isalnum(point)) return true;
+    }
+    return false;
+}
+
+const std::string& dataFolder()
+{
+    static const std::string folder = TaggerLexicon::systemFolder;
+    return folder;
+}
+
+} // namespace
+
+std::vector<std::string> wordTokens(std::string_view text)
+{
+    std::vector<std::string> tokens;
+    icu::BreakIterator* breaker = wordBreaker();
+    if (!breaker || text.empty()) return tokens;
+    UErrorCode status = U_ZERO_ERROR;
+    UText* utext = utext_openUTF8(nullptr, text.data(), int64_t(text.size()), &status);
+    if (U_FAILURE(status)) return tokens;
+    breaker->setText(utext, status);
+    if (U_SUCCESS(status)) {
+        int32_t start = breaker->first();
+        for (int32_t end = breaker->next(); end != icu::BreakIterator::DONE; start = end, end = breaker->next()) {
+            const std::string_view token = text.substr(size_t(start), size_t(end - start));
+            if (holdsLetterOrDigit(token)) tokens.emplace_back(token);
+        }
+    }
+    // The iterator keeps a shallow clone, never read again before the next text is set.
+    utext_close(utext);
+    return tokens;
+}
+
+LexiconNounTagger::LexiconNounTagger(std::shared_ptr<const TaggerLexicon> lexicon) : lexicon_(std::move(lexicon))
+{}
+
+std::vector<TaggedWord> LexiconNounTagger::words(std::string_view text) const
+{
+    std::vector<TaggedWord> tagged;
+    std::optional<uint8_t> previous;
+    if (lexicon_) previous = lexicon_->sentenceTag();
+    for (std::string& token : wordTokens(text)) {
+        bool noun = false;
+        if (lexicon_) {
+            const auto tag = lexicon_->tagAfter(previous.value_or(lexicon_->sentenceTag()), token);
+            noun = tag && lexicon_->isNoun(*tag);
+            previous = tag;
+        }
+        tagged.push_back({std::move(token), noun});
+    }
+    return tagged;
+}
+
+const NounTagger& NounTagger::standard()
+{
+    static const LexiconNounTagger tagger = [] {
+        auto lexicon = TaggerLexicon::read(dataFolder());
+        if (!lexicon) {
+            std::cerr << "[NounTagger] could not read the tagger data in " << dataFolder()
+                      << "; batch names by rules count no nouns\n";
+            return LexiconNounTagger(nullptr);
+        }
+        return LexiconNounTagger(std::make_shared<const TaggerLexicon>(*std::move(lexicon)));
+    }();
+    return tagger;
+}
+
+} // namespace oxel
