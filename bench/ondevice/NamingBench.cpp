@@ -5,21 +5,18 @@
 #include "ondevice/BatchNamer.h"
 #include "ondevice/LexiconNounTagger.h"
 #include "ondevice/PlaceIndex.h"
+#include "platform/ProcessMemory.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <random>
-#include <unistd.h>
 
 namespace oxel {
 namespace {
 
 double residentMB()
 {
-    long pages = 0, resident = 0;
-    std::ifstream("/proc/self/statm") >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return double(residentBytes()) / (1024.0 * 1024.0);
 }
 
 // The resident growth of the first `load`, kept alive with what it made.
