@@ -152,6 +152,28 @@ TEST(BoundedTIFF, RealLayoutsStillDecode)
     }
 }
 
+// ---- PNG ---------------------------------------------------------------------------------------
+
+TEST(BoundedPNG, ATruncatedFileIsRefusedBeforeItsPixelsAreAllocated)
+{
+    test::PNGOptions options;
+    options.bitDepth = 16;
+    options.channels = 4;
+    const Bytes file = test::encodePNG(3000, 3000, test::gradientOf(3000, 3000), options);
+    ASSERT_TRUE(png::decode(file, 0));
+    for (size_t cut : {file.size() / 2, file.size() - 12}) {
+        const Bytes truncated(file.begin(), file.begin() + std::ptrdiff_t(cut));
+        resetResidentPeak();
+        const size_t before = residentBytes();
+        EXPECT_FALSE(png::decode(truncated, 0)) << cut;
+        EXPECT_LT(residentPeakBytes() - before, size_t(16) << 20) << cut;
+    }
+    // Bytes after the end chunk are no damage.
+    Bytes trailing = file;
+    trailing.resize(file.size() + 100, 0);
+    EXPECT_TRUE(png::decode(trailing, 0));
+}
+
 // ---- Files far larger than their pictures ------------------------------------------------------
 
 TEST(BoundedMemory, APictureFollowedByAGigabyteIsNotReadWhole)

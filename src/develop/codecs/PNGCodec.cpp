@@ -6,6 +6,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <string_view>
 
 namespace oxel::png {
 
@@ -81,23 +82,54 @@ std::vector<uint8_t> profileFromChromaticities(const Reader& r)
     return iccForPowerCurve(c, 1.0 / gamma);
 }
 
+struct PNGChunk {
+    std::string_view type;
+    std::span<const uint8_t> data;
+};
+
+// Visits the chunks in order until `visit` says to stop; false when a chunk runs past the end of
+// the file before that.
+template <class Visit>
+bool walkChunks(std::span<const uint8_t> file, Visit visit)
+{
+    ByteReader in(file);
+    if (!in.skip(8)) return false;
+    while (true) {
+        const auto length = in.u32be();
+        const auto type = in.bytes(4);
+        const auto data = length && type ? in.bytes(*length) : std::nullopt;
+        if (!data || !in.skip(4)) return false;
+        if (!visit(PNGChunk{std::string_view(reinterpret_cast<const char*>(type->data()), 4), *data})) return true;
+    }
+}
+
 // A profile for the colour code points of a cICP chunk, which this libpng does not read itself;
 // empty when there is none before the pixel data or its code points have no such profile.
 std::vector<uint8_t> profileFromCodePoints(std::span<const uint8_t> file)
 {
-    ByteReader in(file);
-    if (!in.skip(8)) return {};
-    while (true) {
-        const auto length = in.u32be();
-        const auto type = in.bytes(4);
-        if (!length || !type) return {};
-        const std::string_view name(reinterpret_cast<const char*>(type->data()), 4);
-        if (name == "IDAT" || name == "IEND") return {};
-        const auto data = in.bytes(*length);
-        if (!data || !in.skip(4)) return {};
-        if (name == "cICP" && data->size() == 4)
-            return iccForCICP((*data)[0], (*data)[1]).value_or(std::vector<uint8_t>());
-    }
+    std::vector<uint8_t> profile;
+    walkChunks(file, [&](const PNGChunk& chunk) {
+        if (chunk.type == "IDAT" || chunk.type == "IEND") return false;
+        if (chunk.type != "cICP" || chunk.data.size() != 4) return true;
+        profile = iccForCICP(chunk.data[0], chunk.data[1]).value_or(std::vector<uint8_t>());
+        return false;
+    });
+    return profile;
+}
+
+// The bytes of compressed picture data, when the file holds all of them: every chunk is whole up to
+// the end chunk. A truncated file is refused before anything is allocated for its pixels.
+std::optional<uint64_t> compressedPictureBytes(std::span<const uint8_t> file)
+{
+    uint64_t bytes = 0;
+    bool ended = false;
+    const bool whole = walkChunks(file, [&](const PNGChunk& chunk) {
+        if (chunk.type == "IDAT") bytes += chunk.data.size();
+        ended = chunk.type == "IEND";
+        return !ended;
+    });
+    if (!whole || !ended) return std::nullopt;
+    return bytes;
 }
 
 std::optional<double> dpiOf(const Reader& r)
@@ -169,8 +201,10 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     const int bits = png_get_bit_depth(r.png, r.info);
     const bool colour = png_get_color_type(r.png, r.info) & PNG_COLOR_MASK_COLOR;
     if (!DecodeLimits::allow(width, height) || (bits != 8 && bits != 16)) return std::nullopt;
-    // Deflate expands at most about 1032 times: a file too small for its size is damaged.
-    if (uint64_t(width) * uint64_t(height) * uint64_t(channels) * uint64_t(bits / 8) / 1032 > file.size())
+    // Deflate expands at most about 1032 times: picture data too small for its size is damaged.
+    const auto compressed = compressedPictureBytes(file);
+    if (!compressed ||
+        uint64_t(width) * uint64_t(height) * uint64_t(channels) * uint64_t(bits / 8) / 1032 > *compressed)
         return std::nullopt;
     const bool alpha = channels == 2 || channels == 4;
     const auto samples =
