@@ -183,10 +183,16 @@ std::optional<Bitmap> matchColours(const Bitmap& rgbx, const ColourSpace& from, 
     if (!out) return std::nullopt;
     Profile source = profileOf(from), target = profileOf(to);
     if (!source || !target) return std::nullopt;
+    // A grey picture drawn into RGBX repeats its grey in R, G and B: a grey profile reads the
+    // first sample and skips the other three.
+    const bool greySource = cmsGetColorSpace(source.get()) == cmsSigGrayData;
+    const cmsUInt32Number input =
+        greySource ? COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(deepInput ? 2 : 1) | EXTRA_SH(3)
+                   : (deepInput ? TYPE_RGBA_16 : TYPE_RGBA_8);
     // 8 bits in and out take lcms2's fixed-point matrix-and-curve path; 16 bits its tables.
-    Transform transform(cmsCreateTransform(source.get(), deepInput ? TYPE_RGBA_16 : TYPE_RGBA_8, target.get(),
-                                           sixteenBit ? TYPE_RGBA_16 : TYPE_RGBA_8, INTENT_PERCEPTUAL,
-                                           cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA),
+    Transform transform(cmsCreateTransform(source.get(), input, target.get(), sixteenBit ? TYPE_RGBA_16 : TYPE_RGBA_8,
+                                           INTENT_PERCEPTUAL,
+                                           greySource ? cmsFLAGS_NOCACHE : cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA),
                         cmsDeleteTransform);
     if (!transform) return std::nullopt;
     transformRows(transform.get(), rgbx.data(), rgbx.rowBytes(), out->mutableData(), out->rowBytes(), rgbx.width(),

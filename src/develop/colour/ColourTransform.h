@@ -21,6 +21,7 @@ bool isSameSpace(const ColourSpace& a, const ColourSpace& b);
 
 // An 8 or 16-bit RGBX bitmap's colours matched from one space to another (perceptual intent) into
 // an RGBX bitmap of 8 or 16 bits tagged with `to`; between equal spaces only the tag changes.
+// A grey `from` profile reads grey repeated in R, G and B (a grey picture drawn into RGBX).
 // Nothing when either space has no usable profile.
 std::optional<Bitmap> matchColours(const Bitmap& rgbx, const ColourSpace& from, const ColourSpace& to, bool sixteenBit);
 

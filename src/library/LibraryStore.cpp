@@ -1,0 +1,295 @@
+#include "library/LibraryStore.h"
+
+#include "platform/AppFolders.h"
+#include "platform/AtomicFile.h"
+#include "platform/Trash.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace oxel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileCloser {
+    int fd;
+    ~FileCloser() { ::close(fd); }
+};
+
+// A library file's bytes; nothing when it is missing, not a plain file (a symbolic link is not
+// followed), larger than any record, or cannot be read.
+std::optional<std::string> readLibraryFile(const fs::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    FileCloser closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    if (uintmax_t(status.st_size) > LibraryStore::largestRecordFile) return std::nullopt;
+    std::string bytes(size_t(status.st_size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return std::nullopt;
+        if (count == 0) break;
+        done += size_t(count);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+template <class Record>
+std::optional<Record> readRecord(const fs::path& file)
+{
+    const auto bytes = readLibraryFile(file);
+    if (!bytes) return std::nullopt;
+    auto decoded = Record::decode(*bytes);
+    if (!decoded) return std::nullopt;
+    return std::move(*decoded);
+}
+
+bool isPlainFile(const fs::path& file)
+{
+    struct stat status {};
+    return ::lstat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isPlainFolder(const fs::path& folder)
+{
+    struct stat status {};
+    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The root's entries that are not hidden; empty when it cannot be listed.
+std::vector<std::string> visibleEntries(const fs::path& root)
+{
+    std::vector<std::string> names;
+    DIR* directory = ::opendir(root.c_str());
+    if (!directory) return names;
+    while (const dirent* entry = ::readdir(directory))
+        if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+    ::closedir(directory);
+    return names;
+}
+
+bool isInside(const fs::path& root, const fs::path& path)
+{
+    const auto relative = path.lexically_normal().lexically_relative(root.lexically_normal());
+    return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+}
+
+void logWriteFailure(const fs::path& file, const std::string& reason)
+{
+    std::cerr << ("oxel pro library: could not write " + file.filename().string() + ": " + reason + "\n");
+}
+
+} // namespace
+
+LibraryStore::Environment LibraryStore::Environment::standard()
+{
+    return {std::nullopt, moveToTrash, &TimeSource::system()};
+}
+
+LibraryStore::LibraryStore(Environment environment)
+    : root_(environment.root ? *environment.root : standardRoot(bundleIdentifier())),
+      trash_(environment.trash ? std::move(environment.trash) : Trash(moveToTrash)),
+      time_(environment.time ? environment.time : &TimeSource::system()),
+      queue_(std::make_shared<SerialQueue>(queueLabel))
+{
+    std::error_code ignored;
+    fs::create_directories(root_, ignored);
+}
+
+LibraryStore::~LibraryStore()
+{
+    shutdown();
+}
+
+LibraryStore& LibraryStore::shared()
+{
+    static LibraryStore store;
+    return store;
+}
+
+fs::path LibraryStore::standardRoot(std::string_view bundleIdentifier)
+{
+    const std::string folder = bundleIdentifier.ends_with(".dev") ? "oxel pro dev" : "oxel pro";
+    return dataDirectory().parent_path() / folder / "Library";
+}
+
+fs::path LibraryStore::batchFolder(const Uuid& batch) const
+{
+    return root_ / batch.text();
+}
+
+fs::path LibraryStore::imageFolder(const Uuid& batch, const Uuid& image) const
+{
+    return batchFolder(batch) / "images" / image.text();
+}
+
+std::shared_ptr<SerialQueue> LibraryStore::queue()
+{
+    std::lock_guard lock(queueMutex_);
+    return queue_;
+}
+
+void LibraryStore::enqueue(std::function<void()> job)
+{
+    if (const auto queue = this->queue())
+        queue->async(std::move(job));
+    else
+        job();
+}
+
+void LibraryStore::saveBatch(const BatchRecord& record)
+{
+    auto bytes = record.encode();
+    if (!bytes) return;
+    enqueue([this, bytes = std::move(*bytes), to = batchFolder(record.id) / "batch.json"] { writeData(bytes, to); });
+}
+
+void LibraryStore::saveImage(const ImageRecord& record, const Uuid& batch)
+{
+    auto bytes = record.encode();
+    if (!bytes) return;
+    enqueue(
+        [this, bytes = std::move(*bytes), to = imageFolder(batch, record.id) / "image.json"] { writeData(bytes, to); });
+}
+
+void LibraryStore::writeJPEG(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
+{
+    enqueue([this, bitmap, maxPixelSize, to, quality] {
+        const auto bytes = jpegData(bitmap, maxPixelSize, quality);
+        if (bytes) writeData(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), to);
+    });
+}
+
+void LibraryStore::write(std::vector<uint8_t> bytes, const fs::path& to)
+{
+    enqueue([this, bytes = std::move(bytes), to] {
+        writeData(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), to);
+    });
+}
+
+void LibraryStore::writeData(std::string_view bytes, const fs::path& to) const
+{
+    if (!isInside(root_, to)) {
+        logWriteFailure(to, "the file lies outside the library");
+        return;
+    }
+    if (auto failure = writeFileAtomically(to, bytes)) logWriteFailure(to, *failure);
+}
+
+std::optional<LibraryStore::LoadedBatch> LibraryStore::load(const Uuid& batch)
+{
+    drain();
+    auto record = readRecord<BatchRecord>(batchFolder(batch) / "batch.json");
+    if (!record) return std::nullopt;
+    LoadedBatch loaded{std::move(*record), {}};
+    for (const Uuid& image : loaded.record.images)
+        if (auto imageRecord = readRecord<ImageRecord>(imageFolder(batch, image) / "image.json"))
+            loaded.images.push_back(std::move(*imageRecord));
+    return loaded;
+}
+
+std::vector<fs::path> LibraryStore::thumbnailsOf(const BatchRecord& record) const
+{
+    constexpr size_t looked = 6, shown = 4;
+    std::vector<fs::path> thumbs;
+    for (size_t i = 0; i < std::min(looked, record.images.size()); ++i) {
+        fs::path thumb = imageFolder(record.id, record.images[i]) / "thumb.jpg";
+        if (isPlainFile(thumb)) thumbs.push_back(std::move(thumb));
+    }
+    if (thumbs.size() > shown) thumbs.resize(shown);
+    return thumbs;
+}
+
+std::vector<BatchSummary> LibraryStore::list()
+{
+    drain();
+    std::vector<BatchSummary> summaries;
+    for (const auto& name : visibleEntries(root_)) {
+        const fs::path folder = root_ / name;
+        if (!isPlainFolder(folder)) continue;
+        auto record = readRecord<BatchRecord>(folder / "batch.json");
+        if (!record) continue;
+        auto thumbs = thumbnailsOf(*record);
+        summaries.push_back({std::move(*record), folder, std::move(thumbs)});
+    }
+    std::stable_sort(summaries.begin(), summaries.end(), [](const BatchSummary& a, const BatchSummary& b) {
+        return a.record.updatedAt > b.record.updatedAt;
+    });
+    return summaries;
+}
+
+std::optional<std::string> LibraryStore::deleteBatch(const Uuid& batch)
+{
+    drain();
+    return trash_(batchFolder(batch));
+}
+
+int64_t LibraryStore::size(const Uuid& of) const
+{
+    const fs::path folder = batchFolder(of);
+    if (!isPlainFolder(folder)) return 0;
+    std::error_code error;
+    fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
+    if (error) return 0;
+    int64_t total = 0;
+    for (const fs::recursive_directory_iterator end; walk != end; walk.increment(error)) {
+        if (error) break;
+        std::error_code entryError;
+        if (!walk->is_regular_file(entryError) || walk->is_symlink(entryError)) continue;
+        const auto bytes = walk->file_size(entryError);
+        if (!entryError) total += int64_t(bytes);
+    }
+    return total;
+}
+
+void LibraryStore::sweep()
+{
+    enqueue([this] { sweepStaleFolders(); });
+}
+
+void LibraryStore::sweepStaleFolders() const
+{
+    constexpr auto oldest = std::chrono::seconds(86'400);
+    const auto now = time_->now();
+    for (const auto& name : visibleEntries(root_)) {
+        const fs::path entry = root_ / name;
+        struct stat status {};
+        if (::lstat((entry / "batch.json").c_str(), &status) == 0) continue;
+        auto modified = now;
+        if (::lstat(entry.c_str(), &status) == 0)
+            modified = TimeSource::WallTime(std::chrono::duration_cast<TimeSource::WallTime::duration>(
+                std::chrono::seconds(status.st_mtim.tv_sec) + std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
+        if (now - modified > oldest) trash_(entry); // a refusal leaves the folder for the next sweep
+    }
+}
+
+void LibraryStore::drain()
+{
+    if (const auto queue = this->queue()) queue->wait();
+}
+
+void LibraryStore::shutdown()
+{
+    std::shared_ptr<SerialQueue> ending;
+    {
+        std::lock_guard lock(queueMutex_);
+        ending = std::move(queue_);
+    }
+    // The last holder's release waits for every job already added and ends the thread.
+    if (ending) ending->wait();
+}
+
+} // namespace oxel

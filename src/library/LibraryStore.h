@@ -1,0 +1,118 @@
+#pragma once
+
+#include "async/SerialQueue.h"
+#include "async/TimeSource.h"
+#include "imaging/Bitmap.h"
+#include "library/BatchRecord.h"
+#include "library/BatchSummary.h"
+#include "library/ImageRecord.h"
+#include "platform/Uuid.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace oxel {
+
+// The library on disk: one folder per batch under `root`, holding batch.json, and per image
+// image.json, small JPEGs and the kept render and analysis. Writes return at once and run one at
+// a time, in order, on the store's own queue; reads and the Trash move first wait for the writes
+// already queued, so a list taken just after a save sees it. Nothing is cached: every read goes
+// to the disk. No file of the library, however damaged or planted, makes the store read, write
+// or trash anything outside its root.
+class LibraryStore {
+public:
+    // Moves an item to the Trash; the reason when it could not.
+    using Trash = std::function<std::optional<std::string>(const std::filesystem::path&)>;
+
+    struct Environment {
+        std::optional<std::filesystem::path> root; // a root passed in wins over the standard one
+        Trash trash;
+        const TimeSource* time = &TimeSource::system();
+
+        static Environment standard();
+    };
+
+    struct LoadedBatch {
+        BatchRecord record;
+        std::vector<ImageRecord> images; // in the record's order, unreadable ones left out
+    };
+
+    static constexpr const char* queueLabel = "oxel pro library";
+    // Larger library files are taken as damaged and not read.
+    static constexpr uintmax_t largestRecordFile = uintmax_t(16) << 20;
+
+    explicit LibraryStore(Environment environment = Environment::standard());
+    // Waits for the queued writes.
+    ~LibraryStore();
+    LibraryStore(const LibraryStore&) = delete;
+    LibraryStore& operator=(const LibraryStore&) = delete;
+
+    // The application's store, made on first use with the standard root.
+    static LibraryStore& shared();
+
+    // The data home's "oxel pro" folder ("oxel pro dev" for an identifier ending in ".dev"),
+    // then "Library".
+    static std::filesystem::path standardRoot(std::string_view bundleIdentifier);
+
+    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path batchFolder(const Uuid& batch) const;
+    std::filesystem::path imageFolder(const Uuid& batch, const Uuid& image) const;
+
+    // ---- Writing: encoded on the caller's thread, written on the queue -----------------------
+
+    void saveBatch(const BatchRecord& record);
+    void saveImage(const ImageRecord& record, const Uuid& batch);
+    // The picture as a JPEG of at most `maxPixelSize` on its long edge, made and written on the
+    // queue; a picture that cannot be encoded writes nothing.
+    void writeJPEG(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
+    void write(std::vector<uint8_t> bytes, const std::filesystem::path& to);
+
+    // ---- Reading: after the queued writes ----------------------------------------------------
+
+    std::optional<LoadedBatch> load(const Uuid& batch);
+    // Every complete batch, newest update first, with up to four thumbnails among its first six
+    // images.
+    std::vector<BatchSummary> list();
+    // Moves the batch's folder to the Trash; the reason when it could not (the folder stays).
+    std::optional<std::string> deleteBatch(const Uuid& batch);
+    // The bytes of every file under the batch's folder; symbolic links are not followed. Does not
+    // wait for the queue.
+    int64_t size(const Uuid& of) const;
+
+    // Queues the removal to the Trash of folders that never got a batch.json and are older than
+    // a day.
+    void sweep();
+
+    // Waits for every write queued so far.
+    void drain();
+    // Waits for the queued writes and ends the queue's thread; later writes run on the caller's
+    // thread. Called at quit, after the last save.
+    void shutdown();
+
+    // The JPEG encoder: the picture shrunk, area-filtered, to at most `maxPixelSize` on its long
+    // edge (each side truncated, at least 1), an RGB space kept and any other made sRGB, the
+    // profile embedded unless it is sRGB. Nothing when it cannot be encoded.
+    static std::optional<std::vector<uint8_t>> jpegData(const Bitmap& bitmap, int maxPixelSize, double quality);
+
+private:
+    std::shared_ptr<SerialQueue> queue();
+    void enqueue(std::function<void()> job);
+    void writeData(std::string_view bytes, const std::filesystem::path& to) const;
+    void sweepStaleFolders() const;
+    std::vector<std::filesystem::path> thumbnailsOf(const BatchRecord& record) const;
+
+    std::filesystem::path root_;
+    Trash trash_;
+    const TimeSource* time_;
+    std::mutex queueMutex_;
+    std::shared_ptr<SerialQueue> queue_;
+};
+
+} // namespace oxel

@@ -1,0 +1,255 @@
+#include "library/LibraryStore.h"
+
+#include "library/RecordSamples.h"
+#include "platform/Trash.h"
+#include "support/TemporaryFolder.h"
+#include "support/TrashHome.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace oxel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+// A wall clock that stands still where the test puts it.
+class PinnedClock final : public TimeSource {
+public:
+    WallTime wall = system_clock::now();
+    WallTime now() const override { return wall; }
+    SteadyTime steady() const override { return steady_clock::now(); }
+};
+
+// A store on its own root inside the test program's data home, so GIO uses that home's Trash.
+struct LibraryStoreOnDisk : ::testing::Test {
+    fs::path root = makeRoot();
+    PinnedClock clock;
+    std::optional<std::string> refusal; // set: the trash refuses with this reason
+    LibraryStore store{{root,
+                        [this](const fs::path& path) -> std::optional<std::string> {
+                            if (refusal) return refusal;
+                            return moveToTrash(path);
+                        },
+                        &clock}};
+
+    static fs::path makeRoot()
+    {
+        static int count = 0;
+        const fs::path root = testing::TrashHome::instance().root() / ("library-" + std::to_string(++count));
+        fs::create_directories(root);
+        return root;
+    }
+
+    BatchRecord batch(int images, int updatedLater = 0)
+    {
+        BatchRecord record = samples::fullBatchRecord();
+        record.id = Uuid::random();
+        record.updatedAt = samples::morning(updatedLater);
+        record.images.clear();
+        for (int i = 0; i < images; ++i) record.images.push_back(Uuid::random());
+        return record;
+    }
+    ImageRecord image(const Uuid& id)
+    {
+        ImageRecord record = samples::fullImageRecord();
+        record.id = id;
+        return record;
+    }
+    void writeRaw(const fs::path& file, const std::string& bytes)
+    {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    void age(const fs::path& path, seconds howOld)
+    {
+        const auto when = clock.wall - howOld;
+        const auto since = when.time_since_epoch();
+        const timespec times[2] = {{time_t(duration_cast<seconds>(since).count()), 0},
+                                   {time_t(duration_cast<seconds>(since).count()),
+                                    long(duration_cast<nanoseconds>(since % seconds(1)).count())}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    static bool isInTrash(const fs::path& original)
+    {
+        for (const auto& info : fs::directory_iterator(testing::TrashHome::instance().trashInfo())) {
+            std::ifstream in(info.path());
+            std::string text((std::istreambuf_iterator<char>(in)), {});
+            if (text.find("[Trash Info]") != std::string::npos && text.find("Path=") != std::string::npos &&
+                text.find(original.filename().string()) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(LibraryStoreOnDisk, ASaveIsListedAndLoadedAtOnce)
+{
+    const BatchRecord record = batch(3);
+    store.saveBatch(record);
+    for (const Uuid& id : record.images) store.saveImage(image(id), record.id);
+
+    const auto listed = store.list();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].record, record);
+    EXPECT_EQ(listed[0].folder, root / record.id.text());
+    EXPECT_TRUE(listed[0].thumbs.empty());
+
+    const auto loaded = store.load(record.id);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->record, record);
+    ASSERT_EQ(loaded->images.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(loaded->images[i].id, record.images[i]);
+    EXPECT_TRUE(fs::exists(root / record.id.text() / "images" / record.images[0].text() / "image.json"));
+}
+
+TEST_F(LibraryStoreOnDisk, LoadKeepsTheListOrderAndSkipsMissingAndDamagedImages)
+{
+    const BatchRecord record = batch(4);
+    store.saveBatch(record);
+    store.saveImage(image(record.images[3]), record.id);
+    store.saveImage(image(record.images[0]), record.id);
+    store.drain();
+    writeRaw(store.imageFolder(record.id, record.images[1]) / "image.json", "{not json");
+
+    const auto loaded = store.load(record.id);
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->images.size(), 2u);
+    EXPECT_EQ(loaded->images[0].id, record.images[0]);
+    EXPECT_EQ(loaded->images[1].id, record.images[3]);
+    EXPECT_FALSE(store.load(Uuid::random()));
+}
+
+TEST_F(LibraryStoreOnDisk, ListsUpToFourThumbnailsAmongTheFirstSixImages)
+{
+    const BatchRecord sparse = batch(8, 10);
+    store.saveBatch(sparse);
+    for (int index : {1, 4, 6})
+        store.write({0xFF, 0xD8}, store.imageFolder(sparse.id, sparse.images[index]) / "thumb.jpg");
+    const BatchRecord full = batch(6, 20);
+    store.saveBatch(full);
+    for (int index : {0, 1, 2, 4, 5})
+        store.write({0xFF, 0xD8}, store.imageFolder(full.id, full.images[index]) / "thumb.jpg");
+
+    const auto listed = store.list();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].record.id, full.id); // newest update first
+    const auto thumb = [&](const BatchRecord& record, int index) {
+        return store.imageFolder(record.id, record.images[index]) / "thumb.jpg";
+    };
+    EXPECT_EQ(listed[0].thumbs,
+              (std::vector<fs::path>{thumb(full, 0), thumb(full, 1), thumb(full, 2), thumb(full, 4)}));
+    EXPECT_EQ(listed[1].thumbs, (std::vector<fs::path>{thumb(sparse, 1), thumb(sparse, 4)}));
+}
+
+TEST_F(LibraryStoreOnDisk, DamagedOrPlantedFoldersAreNotListed)
+{
+    const BatchRecord record = batch(1);
+    store.saveBatch(record);
+    store.drain();
+    writeRaw(root / "invalid" / "batch.json", "{\"id\": ");
+    writeRaw(root / ".hidden" / "batch.json", *record.encode());
+    std::string huge = *record.encode();
+    huge.append(LibraryStore::largestRecordFile, ' ');
+    writeRaw(root / "huge" / "batch.json", huge);
+    fs::create_directory_symlink(root / record.id.text(), root / "linked");
+    writeRaw(root / "plain-file", "x");
+
+    const auto listed = store.list();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].record.id, record.id);
+
+    // A damaged batch.json still marks a complete batch: the sweep keeps it, however old.
+    age(root / "invalid", hours(48));
+    store.sweep();
+    store.drain();
+    EXPECT_TRUE(fs::exists(root / "invalid" / "batch.json"));
+}
+
+TEST_F(LibraryStoreOnDisk, TheSweepTrashesFoldersWithoutABatchAfterADay)
+{
+    const fs::path kept = root / Uuid::random().text();
+    const fs::path stale = root / Uuid::random().text();
+    writeRaw(kept / "images" / "x" / "original.jpg", "x");
+    writeRaw(stale / "images" / "x" / "original.jpg", "x");
+    age(kept, seconds(86'400));
+    age(stale, seconds(86'401));
+
+    store.sweep();
+    store.drain();
+    EXPECT_TRUE(fs::exists(kept));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(isInTrash(stale));
+
+    // A trash that refuses leaves the folder for the next sweep; nothing is deleted.
+    refusal = "no trash on this mount";
+    age(kept, seconds(90'000));
+    store.sweep();
+    store.drain();
+    EXPECT_TRUE(fs::exists(kept / "images" / "x" / "original.jpg"));
+}
+
+TEST_F(LibraryStoreOnDisk, DeletingABatchMovesItToTheTrashOrReportsWhy)
+{
+    const BatchRecord record = batch(1);
+    store.saveBatch(record);
+    store.saveImage(image(record.images[0]), record.id);
+
+    refusal = "no trash on this mount";
+    EXPECT_EQ(store.deleteBatch(record.id), "no trash on this mount");
+    EXPECT_TRUE(fs::exists(root / record.id.text() / "batch.json"));
+
+    refusal.reset();
+    EXPECT_EQ(store.deleteBatch(record.id), std::nullopt);
+    EXPECT_FALSE(fs::exists(root / record.id.text()));
+    EXPECT_TRUE(isInTrash(root / record.id.text()));
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_TRUE(store.deleteBatch(record.id)); // already gone
+}
+
+TEST_F(LibraryStoreOnDisk, SizeSumsTheBatchsFilesWithoutFollowingLinks)
+{
+    const BatchRecord record = batch(1);
+    store.write(std::vector<uint8_t>(1000, 1), store.imageFolder(record.id, record.images[0]) / "render.jpg");
+    store.write(std::vector<uint8_t>(234, 2), store.batchFolder(record.id) / "batch.json");
+    store.drain();
+    writeRaw(root / "outside.bin", std::string(50'000, 'x'));
+    fs::create_symlink(root / "outside.bin", store.batchFolder(record.id) / "link.bin");
+    fs::create_directory_symlink(root, store.batchFolder(record.id) / "loop");
+    EXPECT_EQ(store.size(record.id), 1234);
+    EXPECT_EQ(store.size(Uuid::random()), 0);
+}
+
+TEST_F(LibraryStoreOnDisk, AFailedWriteIsLoggedAndTheNextSaveWritesAgain)
+{
+    const BatchRecord record = batch(0);
+    writeRaw(store.batchFolder(record.id), "a file where the folder should be");
+    ::testing::internal::CaptureStderr();
+    store.saveBatch(record);
+    store.write({1, 2}, root / ".." / "escaped.bin");
+    store.drain();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("oxel pro library: could not write batch.json: "), std::string::npos) << log;
+    EXPECT_NE(log.find("oxel pro library: could not write escaped.bin: "), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(root.parent_path() / "escaped.bin"));
+
+    fs::remove(store.batchFolder(record.id));
+    store.saveBatch(record);
+    EXPECT_EQ(store.list().size(), 1u);
+}
+
+TEST(LibraryStoreRoot, FollowsTheIdentifier)
+{
+    EXPECT_EQ(LibraryStore::standardRoot("pro.oxel.desktop.dev").filename(), "Library");
+    EXPECT_EQ(LibraryStore::standardRoot("pro.oxel.desktop.dev").parent_path().filename(), "oxel pro dev");
+    EXPECT_EQ(LibraryStore::standardRoot("pro.oxel.desktop").parent_path().filename(), "oxel pro");
+    EXPECT_EQ(LibraryStore::standardRoot("").parent_path().filename(), "oxel pro");
+    EXPECT_EQ(LibraryStore::standardRoot("pro.oxel.devices").parent_path().filename(), "oxel pro");
+}
+
+} // namespace
+} // namespace oxel
