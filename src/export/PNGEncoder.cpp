@@ -46,6 +46,7 @@ bool writeAll(png_structp png, png_infop info, const Bitmap& bitmap, double dpi,
     if (setjmp(png_jmpbuf(png))) return false;
     if (fast) {
         png_set_compression_level(png, 1);
+        png_set_compression_strategy(png, Z_RLE);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     }
     const bool sixteen = bitmap.format() == PixelFormat::RGBX16;

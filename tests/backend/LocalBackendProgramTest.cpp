@@ -72,5 +72,53 @@ TEST(LocalBackendProgram, RefusesArgumentsItDoesNotKnow)
     }
 }
 
+TEST(LocalBackendProgram, TakesItsFaultSwitchesFromTheCommandLine)
+{
+    Program program({"--port", "0", "--status", "503:1", "--faults-on", "/config/app", "--starting-roll", "3"});
+    std::smatch found;
+    std::string line = program.firstLine();
+    ASSERT_TRUE(std::regex_search(line, found, std::regex(R"(http://127\.0\.0\.1:\d+)"))) << line;
+    auto get = [&](const std::string& path) {
+        HttpRequest request;
+        request.url = found.str() + path;
+        return HttpSession::shared().send(request);
+    };
+    auto first = get("/config/app");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 503) << "the first request on the prefix";
+    auto second = get("/config/app");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 200) << "only once";
+    auto elsewhere = get("/config/suggestions");
+    ASSERT_TRUE(elsewhere);
+    EXPECT_EQ(elsewhere->status, 200) << "other paths untouched";
+
+    HttpRequest signIn;
+    signIn.method = "POST";
+    signIn.url = found.str() + "/auth/apple";
+    signIn.setHeader("Content-Type", "application/json");
+    signIn.body = R"({"identityToken": "program-test"})";
+    auto account = HttpSession::shared().send(signIn);
+    ASSERT_TRUE(account);
+    const auto userId = nlohmann::json::parse(account->body).at("userId").get<int64_t>();
+    auto balance = get("/credits/balance?userId=" + std::to_string(userId));
+    ASSERT_TRUE(balance);
+    EXPECT_EQ(nlohmann::json::parse(balance->body).at("balance"), 3);
+}
+
+TEST(LocalBackendProgram, RefusesFaultSwitchesWithValuesTheyDoNotTake)
+{
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--refuse", "tired"}, std::vector<std::string>{"--end-jobs", "succeeded"},
+          std::vector<std::string>{"--status", "99"}, std::vector<std::string>{"--status", "503:x"},
+          std::vector<std::string>{"--body", "empty"}, std::vector<std::string>{"--delay", "-5"},
+          std::vector<std::string>{"--starting-roll", "many"}, std::vector<std::string>{"--fail-jobs"}}) {
+        Program program(arguments);
+        ASSERT_GT(program.pid, 0);
+        const int status = program.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << arguments[0];
+    }
+}
+
 } // namespace
 } // namespace oxel

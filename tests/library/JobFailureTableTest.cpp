@@ -99,6 +99,14 @@ std::vector<FailureRow> failureRows()
         {"GatewayErrorAtResult",
          [](auto& job) { return status(502, resultOf(job)); },
          {"fetch_backendUnreachable", fetch, true, false}},
+        {"TimeoutAtResult",
+         [](auto& job) {
+             local::LocalFaults faults;
+             faults.delay = std::chrono::milliseconds(2500);
+             faults.pathPrefix = resultOf(job);
+             return faults;
+         },
+         {"fetch_timeout", fetch, true, false}},
         {"TruncatedResult",
          [](auto& job) {
              local::LocalFaults faults;
