@@ -1,6 +1,7 @@
 #include "ondevice/BatchNamer.h"
 
 #include "backend/Utf8Text.h"
+#include "ondevice/FirstOccurrences.h"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -80,6 +81,19 @@ std::map<std::string, int> nounTallies(const std::vector<std::string>& texts, co
     return tallies;
 }
 
+// Where the candidates that share the highest tally first occur in the joined text; the others
+// cannot win a tie.
+std::map<std::string, size_t> firstPositions(const std::map<std::string, int>& candidates, std::string_view joinedText)
+{
+    int highest = 0;
+    for (const auto& [noun, tally] : candidates) highest = std::max(highest, tally);
+    std::vector<std::string> tied;
+    for (const auto& [noun, tally] : candidates)
+        if (tally == highest) tied.push_back(noun);
+    if (tied.size() < 2) return {};
+    return firstOccurrences(joinedText, tied);
+}
+
 std::string joined(const std::vector<std::string>& texts)
 {
     std::string text;
@@ -134,17 +148,13 @@ std::optional<std::string> heuristicName(const std::vector<std::string>& descrip
 
     int persons = 0;
     std::map<std::string, int> candidates;
-    std::map<std::string, size_t> firstSeen;
-    const std::string joinedText = joined(texts);
     for (const auto& [noun, tally] : tallies) {
-        if (isPersonWord(noun)) {
+        if (isPersonWord(noun))
             persons += tally;
-            continue;
-        }
-        candidates.emplace(noun, tally);
-        firstSeen.emplace(noun, joinedText.find(noun));
+        else
+            candidates.emplace(noun, tally);
     }
-    const std::optional<std::string> best = bestNoun(candidates, firstSeen);
+    const std::optional<std::string> best = bestNoun(candidates, firstPositions(candidates, joined(texts)));
     const int bestTally = best ? candidates.at(*best) : 0;
 
     const auto n = int(descriptions.size());
