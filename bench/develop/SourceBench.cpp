@@ -2,9 +2,8 @@
 // preview and thumbnail made from it.
 
 #include "ProcessCPUTime.h"
+#include "develop/BenchOriginal.h"
 #include "develop/SourceImage.h"
-#include "develop/codecs/JPEGEncoder.h"
-#include "develop/codecs/Metadata.h"
 #include "imaging/PictureCache.h"
 #include "platform/ProcessMemory.h"
 
@@ -12,56 +11,15 @@
 #include <tbb/parallel_for.h>
 
 #include <cmath>
-#include <fstream>
-#include <malloc.h>
 #include <string>
 
 namespace oxel {
 namespace {
 
-constexpr int64_t width = 6000, height = 4000;
-
-// A photograph-like picture with fine detail, so that the JPEG has a realistic size.
-std::vector<uint8_t> photographJPEG()
-{
-    auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX8);
-    for (int64_t y = 0; y < height; ++y) {
-        uint8_t* row = bitmap->mutableRow(y);
-        for (int64_t x = 0; x < width; ++x) {
-            const double u = double(x) / width, v = double(y) / height;
-            const double detail = 0.05 * std::sin(x * 0.7) * std::cos(y * 0.45);
-            const auto byte = [](double value) { return uint8_t(std::lround(std::clamp(value, 0.0, 1.0) * 255)); };
-            row[4 * x] = byte(0.2 + 0.6 * u + detail);
-            row[4 * x + 1] = byte(0.3 + 0.4 * v - detail);
-            row[4 * x + 2] = byte(0.5 + 0.3 * std::sin(6 * u * v) + detail);
-        }
-    }
-    auto jpeg = encodeJPEG(*bitmap, 92, ColourSpace::displayP3().icc);
-    Metadata metadata;
-    metadata.setText("Exif.Image.Orientation", "6");
-    metadata.setText("Exif.Photo.DateTimeOriginal", "2024:06:01 12:00:00");
-    metadata.writeInto(*jpeg);
-    return *jpeg;
-}
-
-const std::filesystem::path& originalPath()
-{
-    static const std::filesystem::path path = [] {
-        const auto p = std::filesystem::temp_directory_path() / "oxel-bench-original.jpg";
-        const auto bytes = photographJPEG();
-        std::ofstream(p, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return p;
-    }();
-    return path;
-}
-
-// Hands freed memory back first, so that the next peak counts what is really new.
-void trimAndResetResidentPeak()
-{
-    malloc_trim(0);
-    resetResidentPeak();
-}
+using bench::height;
+using bench::originalPath;
+using bench::trimAndResetResidentPeak;
+using bench::width;
 
 // Runs `work` once an iteration from an emptied cache, and gives the largest growth of the
 // resident peak that one run caused, in bytes.

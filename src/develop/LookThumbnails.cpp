@@ -62,10 +62,9 @@ std::vector<PictureHandle> keptLookThumbnails(const Image& image, const GradeLoo
     if (!base) return {};
     std::vector<PictureHandle> thumbnails;
     for (const SuggestedGrade& grade : gradesOf(looks)) {
-        PictureRecipe recipe{base->area.width, base->area.height, [base = *base, grade, mask = looks.mask, context] {
-                                 return thumbnailOf(base, grade, mask, context);
-                             }};
-        if (auto thumbnail = recipe.make()) thumbnails.push_back(PictureHandle::seeded(*thumbnail, std::move(recipe)));
+        if (auto thumbnail = PictureHandle::madeNow(
+                [base = *base, grade, mask = looks.mask, context] { return thumbnailOf(base, grade, mask, context); }))
+            thumbnails.push_back(std::move(*thumbnail));
     }
     return thumbnails;
 }

@@ -85,11 +85,10 @@ std::optional<Image> decodedPicture(std::shared_ptr<const std::vector<uint8_t>> 
     if (!file) return std::nullopt;
     const int orientation = file->header.orientation;
     const int64_t width = file->header.width, height = file->header.height;
-    PictureRecipe recipe{width, height,
-                         [encoded, file = std::move(*file)] { return decodeStoredPicture(*encoded, file, 0); }};
-    const auto decoded = recipe.make();
+    const auto decoded =
+        PictureHandle::madeNow([encoded, file = std::move(*file)] { return decodeStoredPicture(*encoded, file, 0); });
     if (!decoded || decoded->width() != width || decoded->height() != height) return std::nullopt;
-    return PictureHandle::seeded(*decoded, std::move(recipe)).image().oriented(orientation);
+    return decoded->image().oriented(orientation);
 }
 
 } // namespace oxel

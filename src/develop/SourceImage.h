@@ -6,6 +6,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/ColourSpace.h"
 #include "imaging/Image.h"
+#include "imaging/PictureHandle.h"
 
 #include <chrono>
 #include <cstdint>
@@ -100,6 +101,11 @@ struct SourceImage {
     // from a reduced decode where the format has one, and kept in the shared cache.
     std::optional<Bitmap> previewImage(const ColourSpace& colourSpace, bool sixteenBit) const;
 
+    // The thumbnail and the preview as handles, for those who keep them: they hold no pixels, and
+    // give what `thumbnail` and `previewImage` give, made again when the cache let them go.
+    PictureHandle thumbnailPicture(int maxPixels) const;
+    PictureHandle previewPicture(const ColourSpace& colourSpace, bool sixteenBit) const;
+
     // The upload picture: the sRGB 8-bit preview as a JPEG at quality 0.92.
     std::optional<std::vector<uint8_t>> jpegData() const;
 
@@ -110,6 +116,8 @@ struct SourceImage {
     static std::optional<std::string> iccDescription(std::span<const uint8_t> icc);
 
 private:
+    // The cache key of a picture made from this file's content as loaded.
+    std::string pictureKey(const std::string& picture) const;
     // The thumbnail, made from bytes already read at `stamp` when the cache does not hold it.
     std::optional<Bitmap> thumbnail(int maxPixels, std::span<const uint8_t> bytes, const PictureFile& file) const;
 };

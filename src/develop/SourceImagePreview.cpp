@@ -46,6 +46,17 @@ std::optional<FileBytes> readWholeFile(const std::filesystem::path& file)
     return readStampedFile(file, *stamp);
 }
 
+// The upright size of a thumbnail whose longer side is `maxPixels`, never enlarged.
+UprightSize thumbnailSize(int64_t width, int64_t height, int maxPixels)
+{
+    const int64_t longSide = std::max(width, height);
+    const int64_t target = std::min<int64_t>(maxPixels, longSide);
+    const auto side = [&](int64_t s) {
+        return std::max<int64_t>(1, std::llround(double(s) * double(target) / double(longSide)));
+    };
+    return {side(width), side(height)};
+}
+
 std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureFile& file, int maxPixels)
 {
     if (maxPixels < 1) return std::nullopt;
@@ -54,12 +65,7 @@ std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureF
     const int orientation = file.header.orientation;
     const int64_t width = swapsSides(orientation) ? file.header.height : file.header.width;
     const int64_t height = swapsSides(orientation) ? file.header.width : file.header.height;
-    const int64_t longSide = std::max(width, height);
-    const int64_t target = std::min<int64_t>(maxPixels, longSide);
-    const auto side = [&](int64_t s) {
-        return std::max<int64_t>(1, std::llround(double(s) * double(target) / double(longSide)));
-    };
-    const UprightSize size{side(width), side(height)};
+    const UprightSize size = thumbnailSize(width, height, maxPixels);
     const Image picture = uprightScaled(*decoded, orientation, size);
     return RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8,
                                         resolveColour(file.header).space);
@@ -89,27 +95,42 @@ std::optional<Bitmap> SourceImage::thumbnail(const std::filesystem::path& file, 
     return thumbnailOf(*bytes, maxPixels);
 }
 
+std::string SourceImage::pictureKey(const std::string& picture) const
+{
+    return oxel::pictureKey(url, stamp) + '\n' + picture;
+}
+
+PictureHandle SourceImage::thumbnailPicture(int maxPixels) const
+{
+    const UprightSize size = thumbnailSize(pixelWidth, pixelHeight, maxPixels);
+    PictureRecipe recipe{size.width, size.height,
+                         [url = url, stamp = stamp, maxPixels] {
+                             const auto bytes = readStampedFile(url, stamp);
+                             auto thumbnail = bytes ? thumbnailOf(*bytes, maxPixels) : std::nullopt;
+                             // As for every decode of a mapped file: one changed meanwhile gives nothing.
+                             return FileState::of(url) == stamp ? thumbnail : std::nullopt;
+                         },
+                         changedFileNote(url)};
+    return PictureHandle::named(pictureKey("thumbnail " + std::to_string(maxPixels)), std::move(recipe));
+}
+
 std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
 {
-    return PictureCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels), [&] {
-        const auto bytes = readStampedFile(url, stamp);
-        auto thumbnail = bytes ? thumbnailOf(*bytes, maxPixels) : std::nullopt;
-        // As for every decode of a mapped file: one changed meanwhile gives nothing.
-        return FileState::of(url) == stamp ? thumbnail : std::nullopt;
-    });
+    if (maxPixels < 1) return std::nullopt;
+    return thumbnailPicture(maxPixels).bitmap();
 }
 
 std::optional<Bitmap> SourceImage::thumbnail(int maxPixels, std::span<const uint8_t> bytes,
                                              const PictureFile& file) const
 {
-    return PictureCache::shared().bitmap(pictureKey(url, stamp) + "\nthumbnail " + std::to_string(maxPixels),
+    return PictureCache::shared().bitmap(pictureKey("thumbnail " + std::to_string(maxPixels)),
                                          [&] { return thumbnailOf(bytes, file, maxPixels); });
 }
 
 std::optional<Image> SourceImage::reducedImage(int64_t minLongSide) const
 {
     if (!decodesReduced(fileType) || minLongSide >= std::max(pixelWidth, pixelHeight)) return image;
-    const std::string key = pictureKey(url, stamp) + "\nreduced " + std::to_string(minLongSide);
+    const std::string key = pictureKey("reduced " + std::to_string(minLongSide));
     const PictureCache::Make decode = [url = url, stamp = stamp, minLongSide] {
         return decodeStampedFile(url, stamp, minLongSide);
     };
@@ -143,22 +164,32 @@ std::pair<double, double> SourceImage::previewSize(double width, double height)
     return {w, h};
 }
 
-std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, bool sixteenBit) const
+PictureHandle SourceImage::previewPicture(const ColourSpace& colourSpace, bool sixteenBit) const
 {
     const auto [previewWidth, previewHeight] = previewSize(double(pixelWidth), double(pixelHeight));
     const UprightSize size{int64_t(previewWidth), int64_t(previewHeight)};
-    if (size.width <= 0 || size.height <= 0) return std::nullopt;
-    const std::string key = pictureKey(url, stamp) + "\npreview " + spaceKey(colourSpace) + (sixteenBit ? " 16" : " 8");
-    return PictureCache::shared().bitmap(key, [&]() -> std::optional<Bitmap> {
-        const auto decoded = decodeStampedFile(url, stamp, std::max(size.width, size.height));
-        if (!decoded) return std::nullopt;
-        const Image picture = uprightScaled(*decoded, orientation, size);
-        // An 8-bit preview is drawn from 8-bit samples, a 16-bit one from 16-bit samples.
-        const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
-        const auto rendered = RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, format);
-        if (!rendered) return std::nullopt;
-        return matchColours(*rendered, colorSpace, colourSpace, sixteenBit);
-    });
+    PictureRecipe recipe{size.width, size.height,
+                         [url = url, stamp = stamp, orientation = orientation, from = colorSpace, colourSpace,
+                          sixteenBit, size]() -> std::optional<Bitmap> {
+                             if (size.width <= 0 || size.height <= 0) return std::nullopt;
+                             const auto decoded = decodeStampedFile(url, stamp, std::max(size.width, size.height));
+                             if (!decoded) return std::nullopt;
+                             const Image picture = uprightScaled(*decoded, orientation, size);
+                             // An 8-bit preview is drawn from 8-bit samples, a 16-bit one from 16-bit samples.
+                             const PixelFormat format = sixteenBit ? PixelFormat::RGBX16 : PixelFormat::RGBX8;
+                             const auto rendered = RenderContext().renderBitmap(
+                                 picture, PixelRect{0, 0, size.width, size.height}, format);
+                             if (!rendered) return std::nullopt;
+                             return matchColours(*rendered, from, colourSpace, sixteenBit);
+                         },
+                         changedFileNote(url)};
+    return PictureHandle::named(pictureKey("preview " + spaceKey(colourSpace) + (sixteenBit ? " 16" : " 8")),
+                                std::move(recipe));
+}
+
+std::optional<Bitmap> SourceImage::previewImage(const ColourSpace& colourSpace, bool sixteenBit) const
+{
+    return previewPicture(colourSpace, sixteenBit).bitmap();
 }
 
 std::optional<std::vector<uint8_t>> SourceImage::jpegData() const

@@ -1,5 +1,7 @@
 #include "imaging/PictureCache.h"
 
+#include <tbb/task_arena.h>
+
 #include <condition_variable>
 #include <cstdio>
 #include <vector>
@@ -83,7 +85,9 @@ std::shared_ptr<PictureCache::Entry> PictureCache::settle(const std::string& key
     std::optional<Bitmap> made;
     try {
         const RenderPins ownPins(RenderPins::Scope::ownScope);
-        made = make();
+        // Isolated: while this thread waits for the work of its own making it must not pick up a
+        // tile of another render that waits for this very picture.
+        tbb::this_task_arena::isolate([&] { made = make(); });
     } catch (const std::exception& error) {
         // Usually memory for a very large picture. The entry must still be settled, or every
         // later request for this key would wait for it for ever.

@@ -78,6 +78,13 @@ PictureHandle PictureHandle::seeded(const Bitmap& made, PictureRecipe recipe)
     return handle;
 }
 
+std::optional<PictureHandle> PictureHandle::madeNow(PictureCache::Make make, std::string failureNote)
+{
+    const auto made = make();
+    if (!made) return std::nullopt;
+    return seeded(*made, {made->width(), made->height(), std::move(make), std::move(failureNote)});
+}
+
 int64_t PictureHandle::width() const
 {
     return recipe_ ? recipe_->recipe.width : 0;

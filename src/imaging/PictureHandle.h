@@ -32,6 +32,9 @@ public:
     static PictureHandle named(std::string key, PictureRecipe recipe);
     // A picture just made: kept in the cache now and made again by the recipe once let go.
     static PictureHandle seeded(const Bitmap& made, PictureRecipe recipe);
+    // Makes the picture now, its size whatever `make` gives, and keeps it as `seeded` does;
+    // nothing when making fails.
+    static std::optional<PictureHandle> madeNow(PictureCache::Make make, std::string failureNote = {});
 
     bool isNull() const { return !recipe_; }
     int64_t width() const;

@@ -30,13 +30,13 @@ ImageRecord::State stateOf(const BatchItem& item)
 } // namespace
 
 std::shared_ptr<BatchItem> BatchItem::make(Uuid id, std::filesystem::path url, Origin origin,
-                                           std::optional<SourceImage> source, std::optional<Bitmap> thumbnail)
+                                           std::optional<SourceImage> source, std::optional<PictureHandle> thumbnail)
 {
     return std::make_shared<BatchItem>(id, std::move(url), origin, std::move(source), std::move(thumbnail));
 }
 
 BatchItem::BatchItem(Uuid id, std::filesystem::path url, Origin origin, std::optional<SourceImage> source,
-                     std::optional<Bitmap> thumbnail)
+                     std::optional<PictureHandle> thumbnail)
     : id(id), origin(origin), url_(std::move(url))
 {
     setSource(std::move(source));
@@ -53,7 +53,7 @@ void BatchItem::setSource(std::optional<SourceImage> source)
     store(source_, std::move(source), Field::source);
 }
 
-void BatchItem::setThumbnail(std::optional<Bitmap> thumbnail)
+void BatchItem::setThumbnail(std::optional<PictureHandle> thumbnail)
 {
     store(thumbnail_, std::move(thumbnail), Field::thumbnail);
 }
@@ -118,12 +118,12 @@ void BatchItem::setResult(std::shared_ptr<const JobOutcome> result)
     store(result_, std::move(result), Field::result);
 }
 
-void BatchItem::setPreviewImage(std::optional<Bitmap> preview)
+void BatchItem::setPreviewImage(std::optional<PictureHandle> preview)
 {
     store(previewImage_, std::move(preview), Field::previewImage);
 }
 
-void BatchItem::setOriginalPreview(std::optional<Bitmap> preview)
+void BatchItem::setOriginalPreview(std::optional<PictureHandle> preview)
 {
     store(originalPreview_, std::move(preview), Field::originalPreview);
 }

@@ -2,7 +2,7 @@
 
 #include "async/Signal.h"
 #include "develop/SourceImage.h"
-#include "imaging/Bitmap.h"
+#include "imaging/PictureHandle.h"
 #include "library/Availability.h"
 #include "library/ExportRecord.h"
 #include "library/FileStamp.h"
@@ -25,7 +25,9 @@ namespace oxel {
 
 // One photograph of the open batch as the program holds it: where its original lives and how it
 // came in, the loaded original, its progress through developing, the photographer's steering for
-// this image, the developed result with its previews, and its exports. Shared by reference
+// this image, the developed result with its previews, and its exports. Its pictures (thumbnail and
+// previews) are handles into the shared picture cache, so an item far from view holds no pixels.
+// Shared by reference
 // (`std::shared_ptr<BatchItem>`) between the model, the job runner and the views; main thread only.
 //
 // Observable properties are stored through their setters, which then emit `changed` with the
@@ -59,10 +61,10 @@ public:
     };
 
     static std::shared_ptr<BatchItem> make(Uuid id, std::filesystem::path url, Origin origin,
-                                           std::optional<SourceImage> source, std::optional<Bitmap> thumbnail);
+                                           std::optional<SourceImage> source, std::optional<PictureHandle> thumbnail);
 
     BatchItem(Uuid id, std::filesystem::path url, Origin origin, std::optional<SourceImage> source,
-              std::optional<Bitmap> thumbnail);
+              std::optional<PictureHandle> thumbnail);
     BatchItem(const BatchItem&) = delete;
     BatchItem& operator=(const BatchItem&) = delete;
 
@@ -81,7 +83,7 @@ public:
 
     const std::filesystem::path& url() const { return url_; }
     const std::optional<SourceImage>& source() const { return source_; }
-    const std::optional<Bitmap>& thumbnail() const { return thumbnail_; }
+    const std::optional<PictureHandle>& thumbnail() const { return thumbnail_; }
     const Availability& availability() const { return availability_; }
     const std::string& addition() const { return addition_; }
     const std::optional<std::string>& unlinkedNudge() const { return unlinkedNudge_; }
@@ -94,8 +96,8 @@ public:
     const std::optional<std::string>& jobId() const { return jobId_; }
     const std::optional<Date>& startedAt() const { return startedAt_; }
     const std::shared_ptr<const JobOutcome>& result() const { return result_; }
-    const std::optional<Bitmap>& previewImage() const { return previewImage_; }
-    const std::optional<Bitmap>& originalPreview() const { return originalPreview_; }
+    const std::optional<PictureHandle>& previewImage() const { return previewImage_; }
+    const std::optional<PictureHandle>& originalPreview() const { return originalPreview_; }
     const std::optional<std::string>& note() const { return note_; }
     const std::optional<std::string>& lastError() const { return lastError_; }
     const std::optional<double>& exportProgress() const { return exportProgress_; }
@@ -104,7 +106,7 @@ public:
 
     void setUrl(std::filesystem::path url);
     void setSource(std::optional<SourceImage> source);
-    void setThumbnail(std::optional<Bitmap> thumbnail);
+    void setThumbnail(std::optional<PictureHandle> thumbnail);
     void setAvailability(Availability availability);
     void setAddition(std::string addition);
     void setUnlinkedNudge(std::optional<std::string> nudge);
@@ -117,8 +119,8 @@ public:
     void setJobId(std::optional<std::string> jobId);
     void setStartedAt(std::optional<Date> startedAt);
     void setResult(std::shared_ptr<const JobOutcome> result);
-    void setPreviewImage(std::optional<Bitmap> preview);
-    void setOriginalPreview(std::optional<Bitmap> preview);
+    void setPreviewImage(std::optional<PictureHandle> preview);
+    void setOriginalPreview(std::optional<PictureHandle> preview);
     void setNote(std::optional<std::string> note);
     void setLastError(std::optional<std::string> error);
     void setExportProgress(std::optional<double> progress);
@@ -153,7 +155,7 @@ private:
 
     std::filesystem::path url_;
     std::optional<SourceImage> source_;
-    std::optional<Bitmap> thumbnail_;
+    std::optional<PictureHandle> thumbnail_;
     Availability availability_;
     std::string addition_;
     std::optional<std::string> unlinkedNudge_;
@@ -166,8 +168,8 @@ private:
     std::optional<std::string> jobId_;
     std::optional<Date> startedAt_;
     std::shared_ptr<const JobOutcome> result_;
-    std::optional<Bitmap> previewImage_;
-    std::optional<Bitmap> originalPreview_;
+    std::optional<PictureHandle> previewImage_;
+    std::optional<PictureHandle> originalPreview_;
     std::optional<std::string> note_;
     std::optional<std::string> lastError_;
     std::optional<double> exportProgress_;

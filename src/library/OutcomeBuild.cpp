@@ -79,7 +79,11 @@ std::optional<BuiltResult> build(const ResultToBuild& result, std::stop_token st
     }
 
     const Image render = PictureHandle::seeded(picture->picture, std::move(picture->recipe)).image();
-    DetailTransfer transfer(result.original.image, render, result.original.colorSpace, result.limits);
+    // The preview plan reads the original through a reduced decode at the render's size.
+    const Rect renderSize = render.extent();
+    const auto reduced = result.original.reducedImage(int64_t(std::max(renderSize.width, renderSize.height)));
+    DetailTransfer transfer(result.original.image, render, result.original.colorSpace, result.limits,
+                            reduced.value_or(Image()));
     PlanResult plan = transfer.plan(false, true);
     if (stop.stop_requested()) return std::nullopt;
 
@@ -94,8 +98,10 @@ std::optional<BuiltResult> build(const ResultToBuild& result, std::stop_token st
     if (stop.stop_requested()) return std::nullopt;
 
     BuiltResult built;
-    built.preview = renderDeveloped(*outcome, false, result.strength, 0);
-    built.base = basePicture(*outcome);
+    // Both are kept as handles: made now, and made again the same way when the cache let them go.
+    built.preview = PictureHandle::madeNow(
+        [outcome, strength = result.strength] { return renderDeveloped(*outcome, false, strength, 0); });
+    built.base = PictureHandle::madeNow([outcome] { return basePicture(*outcome); });
     auto renderBytes = keptRender.get();
     if (auto analysisBytes = analysisJSON(*result.body)) {
         const std::string extension = keptRenderExtension(renderBytes);

@@ -34,8 +34,8 @@ struct ResultToBuild {
 // A built result and what the item shows and keeps of it at delivery.
 struct BuiltResult {
     std::shared_ptr<const JobOutcome> outcome;
-    std::optional<Bitmap> preview; // developed with the chosen look, no colour
-    std::optional<Bitmap> base;    // the picture before grading
+    std::optional<PictureHandle> preview; // developed with the chosen look, no colour
+    std::optional<PictureHandle> base;    // the picture before grading
     std::optional<KeptResult> keep;
 };
 

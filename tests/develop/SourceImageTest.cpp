@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <sys/resource.h>
 #include <thread>
 #include <tiffio.h>
@@ -763,6 +764,36 @@ TEST_F(SourceImageTest, APreviewPlanReadsAReducedDecodeAndNeverTheWholePicture)
     // Formats without a reduced decoder give the picture itself.
     const SourceImage png = SourceImage::load(write("plan.png", test::encodePNG(64, 48, test::gradientOf(64, 48))));
     EXPECT_EQ(png.reducedImage(16)->node(), png.image.node());
+}
+
+TEST_F(SourceImageTest, ThumbnailAndPreviewHandlesHoldNoPixelsAndGiveThemAgain)
+{
+    test::JPEGOptions options;
+    options.exif = exifWith({{"Exif.Image.Orientation", "6"}});
+    const SourceImage source =
+        SourceImage::load(write("handles.jpg", test::encodeJPEG(3000, 2000, test::gradientOf(3000, 2000), options)));
+    PictureCache& cache = PictureCache::shared();
+    cache.clear();
+    const auto before = cache.statistics();
+    const PictureHandle preview = source.previewPicture(ColourSpace::displayP3(), true);
+    const PictureHandle thumbnail = source.thumbnailPicture(64);
+    // Sizes are known before anything is made.
+    EXPECT_EQ(preview.width(), 1248);
+    EXPECT_EQ(preview.height(), 1872);
+    EXPECT_EQ(thumbnail.width(), 43);
+    EXPECT_EQ(thumbnail.height(), 64);
+    EXPECT_EQ(cache.statistics().made, before.made);
+
+    const auto first = preview.bitmap();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->format(), PixelFormat::RGBX16);
+    EXPECT_EQ(source.previewImage(ColourSpace::displayP3(), true)->data(), first->data());
+    cache.clear();
+    const auto again = preview.bitmap();
+    ASSERT_TRUE(again);
+    EXPECT_NE(again->data(), first->data());
+    EXPECT_EQ(std::memcmp(again->data(), first->data(), first->byteCount()), 0);
+    EXPECT_EQ(thumbnail.bitmap()->width(), 43);
 }
 
 // ---- Services ----------------------------------------------------------------------------------

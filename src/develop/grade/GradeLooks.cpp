@@ -66,11 +66,10 @@ std::optional<Image> GradeLooks::skinMask(const Image& picture, const RenderCont
 
     const double radius = std::max(double(area.width) / 400, 2.0);
     const Image soft = gaussianBlur(skin->clampedToExtent(), radius).cropped(r);
-    PictureRecipe recipe{area.width, area.height,
-                         [soft, area, context] { return context.renderBitmap(soft, area, PixelFormat::RGBA8); }};
-    const auto rendered = recipe.make();
+    const auto rendered =
+        PictureHandle::madeNow([soft, area, context] { return context.renderBitmap(soft, area, PixelFormat::RGBA8); });
     if (!rendered) return std::nullopt;
-    return PictureHandle::seeded(*rendered, std::move(recipe)).image();
+    return rendered->image();
 }
 
 } // namespace oxel

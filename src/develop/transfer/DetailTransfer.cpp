@@ -179,14 +179,14 @@ std::optional<Image> DetailTransfer::materialise(const Image& image, bool sixtee
     const Rect extent = image.extent();
     const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
     if (image.isNull() || extent.isInfinite() || width < 1 || height < 1) return std::nullopt;
-    PictureRecipe recipe{width, height, [image, width, height, sixteenBit, space = documentSpace_, context = context_] {
-                             return renderBanded(image, width, height, sixteenBit, space, context);
-                         }};
     // Made now, so that planning's cost is paid once here; kept in the shared cache and rendered
     // again from the same recipe when it was let go.
-    const auto bitmap = recipe.make();
-    if (!bitmap) return std::nullopt;
-    return PictureHandle::seeded(*bitmap, std::move(recipe)).image();
+    const auto made =
+        PictureHandle::madeNow([image, width, height, sixteenBit, space = documentSpace_, context = context_] {
+            return renderBanded(image, width, height, sixteenBit, space, context);
+        });
+    if (!made) return std::nullopt;
+    return made->image();
 }
 
 float DetailTransfer::effectiveStrength(const TransferPlan& plan, float strength) const
