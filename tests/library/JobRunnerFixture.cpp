@@ -6,6 +6,7 @@
 #include "develop/SourceImage.h"
 #include "platform/SettingsStore.h"
 #include "support/LocalBackendFixture.h"
+#include "support/VirtualClockBackend.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -17,26 +18,9 @@ namespace {
 // Client time limits shrunk fifty-fold: a request held back a second has timed out.
 constexpr double clientTimeScale = 0.02;
 
-local::LocalBackend::Options optionsOn(ManualLoop& loop)
-{
-    // The user defaults of this test program live in a folder of their own, and the account
-    // record never reaches the user's own secret store.
-    static TemporaryFolder configHome;
-    static bool isolated = [] {
-        setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
-        setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-test-bus", 1);
-        return true;
-    }();
-    (void)isolated;
-    local::LocalBackend::Options options;
-    options.clock = [&loop] { return loop.now(); };
-    options.keepAliveSeconds = 1;
-    return options;
-}
-
 } // namespace
 
-JobRunnerTest::JobRunnerTest() : backend(optionsOn(loop))
+JobRunnerTest::JobRunnerTest() : backend(backendOnClock(loop))
 {
     if (!backend.start()) std::abort();
     overrideBackendBaseURL(backend.baseURL());

@@ -1,0 +1,202 @@
+#include "model/AppModel.h"
+
+#include "async/MainExecutor.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+namespace oxel {
+
+AppModel::AppModel(ModelServices services)
+    : services_(std::move(services)),
+      settings_(services_.settings),
+      auth_(services_.auth),
+      runner_(services_.runner),
+      tasks_(std::make_unique<TaskScope>())
+{
+    assert(mainExecutor().onMainThread());
+    colourOnlyOn_ = settings_.colourOnlyOn();
+    if (auto cached = settings_.appConfigCache())
+        if (auto config = AppConfig::parse(*cached)) {
+            config_ = *config;
+            applyTransferSettings(config_);
+        }
+    if (resetSettingsEachBatch()) {
+        globalNudge_ = previousGlobal_ = "";
+    } else {
+        globalNudge_ = previousGlobal_ = settings_.standingNudge();
+        globalStrength_ = standingValue("Light");
+        globalColour_ = standingValue("Colour");
+    }
+    installRunnerCallbacks();
+    availabilityConnection_ =
+        services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
+}
+
+AppModel::~AppModel()
+{
+    tasks_.reset();
+}
+
+void AppModel::setScreen(Screen screen)
+{
+    publish(screen_, screen, Field::screen);
+}
+
+void AppModel::setGlobalNudge(std::string nudge)
+{
+    auto previous = std::exchange(globalNudge_, std::move(nudge));
+    changed.emit(Field::globalNudge);
+    applyGlobalNudge(previous);
+}
+
+void AppModel::applyGlobalNudge(const std::string& previous)
+{
+    previousGlobal_ = previous;
+    if (globalNudge_ == previous) return;
+    markBatchDirty();
+    if (!restoringBatch_) saveStanding();
+}
+
+void AppModel::setGlobalStrength(double strength)
+{
+    publish(globalStrength_, std::clamp(strength, 0.0, 1.0), Field::globalStrength);
+}
+
+void AppModel::setGlobalColour(double colour)
+{
+    publish(globalColour_, std::clamp(colour, 0.0, 1.0), Field::globalColour);
+}
+
+void AppModel::setAlternativesOn(bool on)
+{
+    publish(alternativesOn_, on, Field::alternativesOn);
+}
+
+void AppModel::setShowConfirm(bool show)
+{
+    publish(showConfirm_, show, Field::showConfirm);
+}
+
+void AppModel::setShowExport(bool show)
+{
+    publish(showExport_, show, Field::showExport);
+}
+
+void AppModel::setShowCredits(bool show)
+{
+    publish(showCredits_, show, Field::showCredits);
+}
+
+void AppModel::setShowAccount(bool show)
+{
+    publish(showAccount_, show, Field::showAccount);
+}
+
+void AppModel::setLightbox(std::shared_ptr<BatchItem> item)
+{
+    publish(lightbox_, std::move(item), Field::lightbox);
+}
+
+void AppModel::setShowBatches(bool show)
+{
+    publish(showBatches_, show, Field::showBatches);
+}
+
+void AppModel::setShowRename(bool show)
+{
+    publish(showRename_, show, Field::showRename);
+}
+
+void AppModel::setSetupGuide(std::optional<HandoffApp> app)
+{
+    publish(setupGuide_, app, Field::setupGuide);
+}
+
+void AppModel::saveStanding()
+{
+    settings_.saveStanding(globalNudge_, globalStrength_, globalColour_);
+}
+
+bool AppModel::hasStandingChanges() const
+{
+    return !globalNudge_.empty() || std::abs(globalStrength_ - 1) > amountTolerance ||
+           std::abs(globalColour_ - 1) > amountTolerance;
+}
+
+void AppModel::resetStanding()
+{
+    setGlobalNudge("");
+    setGlobalStrength(1.0);
+    markBatchDirty();
+    if (!restoringBatch_) saveStanding();
+    setGlobalColour(1.0);
+    markBatchDirty();
+    if (!restoringBatch_) saveStanding();
+    saveStanding();
+}
+
+void AppModel::markBatchDirty()
+{
+    if (!batch_ || restoringBatch_) return;
+    batchDirty_ = true;
+}
+
+void AppModel::markDirty(const BatchItem& item)
+{
+    if (restoringBatch_) return;
+    dirty_.insert(item.id);
+}
+
+void AppModel::markThumbDirty(const BatchItem& item)
+{
+    if (restoringBatch_) return;
+    thumbDirty_.insert(item.id);
+}
+
+bool AppModel::holds(const std::shared_ptr<BatchItem>& item) const
+{
+    return std::find(items_.begin(), items_.end(), item) != items_.end();
+}
+
+void AppModel::installRunnerCallbacks()
+{
+    // The runner is a member, so its callbacks cannot outlive the model; an item of a batch that
+    // was replaced meanwhile is left alone, so a late job never writes into another batch.
+    runner_.onDelivered = [this](const std::shared_ptr<BatchItem>& item) {
+        if (holds(item)) jobFinished(item);
+    };
+    runner_.onSubmitted = [this](const std::shared_ptr<BatchItem>& item) {
+        if (holds(item)) jobSubmitted(item);
+    };
+    runner_.onSettled = [this](const std::shared_ptr<BatchItem>& item) {
+        if (holds(item)) jobSettled(item);
+    };
+    runner_.onUpdateRequired = [this] { setUpdateRequired(); };
+}
+
+void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
+{
+    tasks_->spawn(refreshBalance());
+    if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
+        item->setUseAlternative(true);
+    markThumbDirty(*item);
+}
+
+void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)
+{
+    markDirty(*item);
+}
+
+void AppModel::jobSettled(const std::shared_ptr<BatchItem>& item)
+{
+    markDirty(*item);
+}
+
+void AppModel::setUpdateRequired()
+{
+    publish(updateRequired_, true, Field::updateRequired);
+}
+
+} // namespace oxel

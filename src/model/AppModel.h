@@ -1,0 +1,229 @@
+#pragma once
+
+#include "async/Signal.h"
+#include "async/Task.h"
+#include "async/TaskScope.h"
+#include "backend/AppConfig.h"
+#include "backend/AuthService.h"
+#include "backend/BalanceResponse.h"
+#include "backend/ProProduct.h"
+#include "library/BatchItem.h"
+#include "library/BatchRecord.h"
+#include "library/BatchSummary.h"
+#include "library/JobRunner.h"
+#include "model/HandoffApp.h"
+#include "model/ModelServices.h"
+#include "model/ModelSettings.h"
+#include "platform/JsonFields.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace oxel {
+
+// The one application model: the open batch, the batch look, the remote data and the flags that
+// present sheets. Views observe `changed` and read the new value; every item tells its own changes.
+// Main thread only.
+class AppModel {
+public:
+    enum class Screen { input, results };
+    // One per published property, announced after the value is stored.
+    enum class Field {
+        items,
+        screen,
+        globalNudge,
+        globalStrength,
+        globalColour,
+        alternativesOn,
+        config,
+        balance,
+        products,
+        updateRequired,
+        announcement,
+        nudgePlaceholders,
+        statusLine,
+        lastBatchSource,
+        showConfirm,
+        showExport,
+        showCredits,
+        showAccount,
+        lightbox,
+        batch,
+        recent,
+        showBatches,
+        showRename,
+        setupGuide,
+        colourOnlyOn,
+        colourOnlyModelReady,
+        colourOnlyMissing,
+        showColourExplainer,
+        reporting,
+    };
+
+    static constexpr std::chrono::seconds configStaleness{600};
+    static constexpr std::chrono::seconds configRequestTimeout{10};
+    static constexpr int mostJobsInFlight = 4;
+    // Amounts closer than this to another count as equal.
+    static constexpr double amountTolerance = 0.0005;
+
+    explicit AppModel(ModelServices services);
+    ~AppModel();
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    Signal<Field> changed;
+
+    // Published state.
+    const std::vector<std::shared_ptr<BatchItem>>& items() const { return items_; }
+    Screen screen() const { return screen_; }
+    void setScreen(Screen screen);
+    const std::string& globalNudge() const { return globalNudge_; }
+    // Stores the text, then handles the change against the text it replaced.
+    void setGlobalNudge(std::string nudge);
+    double globalStrength() const { return globalStrength_; }
+    void setGlobalStrength(double strength);
+    double globalColour() const { return globalColour_; }
+    void setGlobalColour(double colour);
+    bool alternativesOn() const { return alternativesOn_; }
+    void setAlternativesOn(bool on);
+    const AppConfig& config() const { return config_; }
+    const std::optional<BalanceResponse>& balance() const { return balance_; }
+    const std::optional<ProProductsResponse>& products() const { return products_; }
+    bool updateRequired() const { return updateRequired_; }
+    const std::optional<Json>& announcement() const { return announcement_; }
+    const std::vector<std::string>& nudgePlaceholders() const { return nudgePlaceholders_; }
+    const std::optional<std::string>& statusLine() const { return statusLine_; }
+    const std::optional<std::string>& lastBatchSource() const { return lastBatchSource_; }
+    bool showConfirm() const { return showConfirm_; }
+    void setShowConfirm(bool show);
+    bool showExport() const { return showExport_; }
+    void setShowExport(bool show);
+    bool showCredits() const { return showCredits_; }
+    void setShowCredits(bool show);
+    bool showAccount() const { return showAccount_; }
+    void setShowAccount(bool show);
+    const std::shared_ptr<BatchItem>& lightbox() const { return lightbox_; }
+    void setLightbox(std::shared_ptr<BatchItem> item);
+    const std::optional<BatchRecord>& batch() const { return batch_; }
+    const std::vector<BatchSummary>& recent() const { return recent_; }
+    bool showBatches() const { return showBatches_; }
+    void setShowBatches(bool show);
+    bool showRename() const { return showRename_; }
+    void setShowRename(bool show);
+    const std::optional<HandoffApp>& setupGuide() const { return setupGuide_; }
+    void setSetupGuide(std::optional<HandoffApp> app);
+    bool colourOnlyOn() const { return colourOnlyOn_; }
+    bool colourOnlyModelReady() const { return colourOnlyModelReady_; }
+    const std::optional<std::string>& colourOnlyMissing() const { return colourOnlyMissing_; }
+    bool showColourExplainer() const { return showColourExplainer_; }
+    const std::set<Uuid>& reporting() const { return reporting_; }
+
+    // Plain state.
+    bool launchedByHandoff = false;
+    std::optional<std::string> handoffSender;
+    const std::string& previousGlobal() const { return previousGlobal_; }
+    const std::optional<Date>& lastConfigFetch() const { return lastConfigFetch_; }
+    bool restoringBatch() const { return restoringBatch_; }
+    bool batchDirty() const { return batchDirty_; }
+    const std::set<Uuid>& dirty() const { return dirty_; }
+    const std::set<Uuid>& thumbDirty() const { return thumbDirty_; }
+    AuthService& auth() { return auth_; }
+    JobRunner& runner() { return runner_; }
+    ModelSettings& settings() { return settings_; }
+
+    // The batch look and the standing look.
+    bool resetSettingsEachBatch() const { return settings_.resetSettingsEachBatch(); }
+    double standingValue(std::string_view suffix) const { return settings_.standingValue(suffix); }
+    void saveStanding();
+    bool hasStandingChanges() const;
+    void resetStanding();
+    // The open batch's record changed.
+    void markBatchDirty();
+    void markDirty(const BatchItem& item);
+    void markThumbDirty(const BatchItem& item);
+
+    // Launch, activation and remote data.
+    void launch();
+    void refreshConfigIfStale();
+    Task<void> refreshConfig();
+    void applyConfig(const AppConfig& config, const std::string& body);
+    Task<void> refreshBalance();
+    Task<void> loadMessage();
+    void dismissAnnouncement();
+    Task<void> refreshSuggestions();
+    void refreshColourOnlyAvailability();
+
+    // The model's own tasks; they go before anything else of the model.
+    TaskScope& tasks() { return *tasks_; }
+
+private:
+    void installRunnerCallbacks();
+    bool holds(const std::shared_ptr<BatchItem>& item) const;
+    void applyGlobalNudge(const std::string& previous);
+    void applyTransferSettings(const AppConfig& config);
+    void setUpdateRequired();
+    void setBalance(BalanceResponse balance);
+    template <typename Value>
+    void publish(Value& member, Value value, Field field)
+    {
+        member = std::move(value);
+        changed.emit(field);
+    }
+    // Called when the runner delivered, submitted or settled an item of the open batch.
+    void jobFinished(const std::shared_ptr<BatchItem>& item);
+    void jobSubmitted(const std::shared_ptr<BatchItem>& item);
+    void jobSettled(const std::shared_ptr<BatchItem>& item);
+
+    ModelServices services_;
+    ModelSettings settings_;
+
+    std::vector<std::shared_ptr<BatchItem>> items_;
+    Screen screen_ = Screen::input;
+    std::string globalNudge_;
+    std::string previousGlobal_;
+    double globalStrength_ = 1.0;
+    double globalColour_ = 1.0;
+    bool alternativesOn_ = false;
+    AppConfig config_ = AppConfig::defaults();
+    std::optional<BalanceResponse> balance_;
+    std::optional<ProProductsResponse> products_;
+    bool updateRequired_ = false;
+    std::optional<Date> lastConfigFetch_;
+    std::optional<Json> announcement_;
+    std::vector<std::string> nudgePlaceholders_;
+    std::optional<std::string> statusLine_;
+    std::optional<std::string> lastBatchSource_;
+    bool showConfirm_ = false;
+    bool showExport_ = false;
+    bool showCredits_ = false;
+    bool showAccount_ = false;
+    std::shared_ptr<BatchItem> lightbox_;
+    std::optional<BatchRecord> batch_;
+    std::vector<BatchSummary> recent_;
+    bool showBatches_ = false;
+    bool showRename_ = false;
+    std::optional<HandoffApp> setupGuide_;
+    bool colourOnlyOn_ = false;
+    bool colourOnlyModelReady_ = false;
+    std::optional<std::string> colourOnlyMissing_;
+    bool showColourExplainer_ = false;
+    std::set<Uuid> reporting_;
+
+    std::set<Uuid> dirty_;
+    std::set<Uuid> thumbDirty_;
+    bool batchDirty_ = false;
+    bool restoringBatch_ = false;
+
+    AuthService auth_;
+    JobRunner runner_;
+    Connection availabilityConnection_;
+    // Last, so it goes first: no task of the model outlives what it uses.
+    std::unique_ptr<TaskScope> tasks_;
+};
+
+} // namespace oxel

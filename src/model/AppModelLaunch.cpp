@@ -1,0 +1,162 @@
+#include "model/AppModel.h"
+
+#include "async/Offload.h"
+#include "backend/AccountEndpoints.h"
+#include "backend/BackendBaseURL.h"
+#include "backend/HttpSession.h"
+#include "ondevice/ModelGrade.h"
+#include "platform/BuildInfo.h"
+
+#include <algorithm>
+
+namespace oxel {
+
+namespace {
+
+// An unauthorised GET of a configuration path, off the main thread; the body of a 200 answer.
+Task<std::optional<std::string>> fetchConfigBody(std::string path, CancelToken cancel)
+{
+    HttpRequest request;
+    request.url = backendBaseURL() + path;
+    request.timeout = AppModel::configRequestTimeout;
+    auto send = [request](std::stop_token stop) -> std::optional<std::string> {
+        auto answer = HttpSession::shared().send(request, stop);
+        if (!answer || answer->status != 200) return std::nullopt;
+        return std::move(answer).value().body;
+    };
+    co_return co_await offload(WorkPriority::userInitiated, cancel, std::move(send));
+}
+
+std::string trimmed(const std::string& text)
+{
+    static constexpr const char* space = " \t\n\r\f\v";
+    auto first = text.find_first_not_of(space);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+// The "nudges" of a suggestions answer, trimmed, without empty texts and repeats; none when the
+// answer is not an object with a list of texts under "nudges".
+std::optional<std::vector<std::string>> suggestedNudges(const std::string& body)
+{
+    auto json = parseJson(body);
+    if (!json || !json->is_object() || json->empty()) return std::nullopt;
+    auto nudges = json->find("nudges");
+    if (nudges == json->end() || !nudges->is_array()) return std::nullopt;
+    std::vector<std::string> kept;
+    for (const auto& entry : *nudges) {
+        if (!entry.is_string()) return std::nullopt;
+        auto text = trimmed(entry.get<std::string>());
+        if (!text.empty() && std::find(kept.begin(), kept.end(), text) == kept.end()) kept.push_back(text);
+    }
+    return kept;
+}
+
+std::optional<std::string> messageId(const Json& message)
+{
+    if (!message.is_object()) return std::nullopt;
+    auto id = message.find("id");
+    if (id == message.end() || !id->is_string()) return std::nullopt;
+    return id->get<std::string>();
+}
+
+} // namespace
+
+void AppModel::launch()
+{
+    migrateExportFormatDefaults(services_.settings);
+    refreshColourOnlyAvailability();
+    // Listing the recent batches and sweeping the library join here with the library store.
+    tasks_->spawn(refreshConfig());
+    tasks_->spawn(refreshBalance());
+    tasks_->spawn(loadMessage());
+    tasks_->spawn(refreshSuggestions());
+}
+
+void AppModel::refreshConfigIfStale()
+{
+    if (lastConfigFetch_ && services_.clock.now() - *lastConfigFetch_ < configStaleness) return;
+    tasks_->spawn(refreshConfig());
+}
+
+Task<void> AppModel::refreshConfig()
+{
+    lastConfigFetch_ = services_.clock.now();
+    auto body = co_await fetchConfigBody("/config/app", tasks_->token());
+    if (!body) co_return;
+    if (auto config = AppConfig::parse(*body)) applyConfig(*config, *body);
+}
+
+void AppModel::applyTransferSettings(const AppConfig& config)
+{
+    runner_.limits =
+        TransferLimits{config.refineDivergenceLimit, config.sameSceneStructureLimit, config.detailTransferEnabled};
+    runner_.asksForGrade = config.suggestedGradeEnabled;
+}
+
+void AppModel::applyConfig(const AppConfig& config, const std::string& body)
+{
+    settings_.setAppConfigCache(body);
+    publish(config_, config, Field::config);
+    applyTransferSettings(config);
+    if (config.maxInFlightJobs && *config.maxInFlightJobs >= 1)
+        runner_.maxInFlight = int(std::min<int64_t>(*config.maxInFlightJobs, mostJobsInFlight));
+    if (config.requiresUpdate(appVersion(*services_.auth.buildInfo))) setUpdateRequired();
+}
+
+void AppModel::setBalance(BalanceResponse balance)
+{
+    publish(balance_, std::optional<BalanceResponse>(std::move(balance)), Field::balance);
+}
+
+Task<void> AppModel::refreshBalance()
+{
+    if (!auth_.state().hasAccount()) co_return;
+    auto userId = auth_.state().userId();
+    auto fetch = [userId](std::stop_token stop) { return fetchBalance(userId, stop); };
+    auto answer = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    if (answer) co_return setBalance(std::move(answer).value());
+    if (auto error = answer.backendError(); error && error->which() == BackendError::Case::updateRequired)
+        co_return setUpdateRequired();
+    if (!co_await auth_.recoverAfterForbidden(answer.failure())) co_return;
+    auto again = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    if (again) setBalance(std::move(again).value());
+}
+
+Task<void> AppModel::loadMessage()
+{
+    auto seen = settings_.seenMessageIds();
+    auto lastVersion = settings_.lastLaunchedAppVersion();
+    settings_.setLastLaunchedAppVersion(appVersion(*services_.auth.buildInfo));
+    if (!lastVersion) co_return;
+    auto fetch = [](std::stop_token stop) { return fetchAnnouncement(stop); };
+    auto message = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    if (!message || message->empty()) co_return;
+    auto id = messageId(*message);
+    if (!id || std::find(seen.begin(), seen.end(), *id) != seen.end()) co_return;
+    publish(announcement_, std::move(message), Field::announcement);
+}
+
+void AppModel::dismissAnnouncement()
+{
+    if (announcement_)
+        if (auto id = messageId(*announcement_)) settings_.addSeenMessageId(*id);
+    publish(announcement_, std::optional<Json>(), Field::announcement);
+}
+
+Task<void> AppModel::refreshSuggestions()
+{
+    auto body = co_await fetchConfigBody("/config/suggestions", tasks_->token());
+    if (!body) co_return;
+    if (auto nudges = suggestedNudges(*body)) publish(nudgePlaceholders_, std::move(*nudges), Field::nudgePlaceholders);
+}
+
+void AppModel::refreshColourOnlyAvailability()
+{
+    bool ready = services_.languageModel.availability().isAvailable();
+    auto missing = ModelGrade::unavailableMessage(services_.languageModel);
+    if (ready != colourOnlyModelReady_) publish(colourOnlyModelReady_, ready, Field::colourOnlyModelReady);
+    if (missing != colourOnlyMissing_) publish(colourOnlyMissing_, std::move(missing), Field::colourOnlyMissing);
+}
+
+} // namespace oxel

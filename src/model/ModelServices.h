@@ -1,0 +1,65 @@
+#pragma once
+
+#include "async/Task.h"
+#include "async/TimeSource.h"
+#include "backend/AuthService.h"
+#include "library/JobRunner.h"
+#include "ondevice/LanguageModel.h"
+#include "platform/SettingsStore.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oxel {
+
+// An open panel as the model asks for it.
+struct OpenPanel {
+    std::string message;
+    bool allowsMultipleSelection = true;
+    bool canChooseDirectories = false;
+    std::vector<std::string> extensions;
+};
+
+// An alert with its buttons, first the default one.
+struct Alert {
+    std::string message;
+    std::string information;
+    std::vector<std::string> buttons;
+};
+
+// The dialogs the model asks the window to show. Each answers later; the model goes on when the
+// answer comes.
+class ModelPanels {
+public:
+    virtual ~ModelPanels() = default;
+    // The chosen files; none when the panel was cancelled.
+    virtual Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel panel) = 0;
+    // The index of the chosen button.
+    virtual Task<int> ask(Alert alert) = 0;
+};
+
+// What the model asks of the application itself.
+class AppControl {
+public:
+    virtual ~AppControl() = default;
+    virtual void comeToFront() = 0;
+    virtual void requestQuit() = 0;
+};
+
+// Everything the model works with instead of reaching for it.
+struct ModelServices {
+    SettingsStore& settings;
+    const TimeSource& clock;
+    AuthService::Environment auth;
+    JobRunner::Environment runner;
+    std::function<bool(const std::string& url)> openURL;
+    ModelPanels& panels;
+    AppControl& control;
+    LanguageModel& languageModel;
+    std::filesystem::path originalsCache;
+};
+
+} // namespace oxel

@@ -1,0 +1,83 @@
+#include "model/ModelSettings.h"
+
+#include <algorithm>
+#include <array>
+
+namespace oxel {
+
+namespace {
+
+std::string keyWith(std::string_view prefix, std::string_view suffix)
+{
+    std::string key(prefix);
+    key += suffix;
+    return key;
+}
+
+} // namespace
+
+double ModelSettings::standingValue(std::string_view suffix) const
+{
+    auto stored = store_.doubleValue(keyWith("standing", suffix));
+    if (!stored) return 1.0;
+    if (!(*stored >= 0)) return 0.0; // below 0, and a value that is not a number
+    return std::min(*stored, 1.0);
+}
+
+void ModelSettings::saveStanding(const std::string& nudge, double light, double colour)
+{
+    store_.set(standingNudgeKey, std::string_view(nudge));
+    store_.set(standingLightKey, light);
+    store_.set(standingColourKey, colour);
+}
+
+std::optional<std::string> ModelSettings::lastLaunchedAppVersion() const
+{
+    return store_.stringValue(lastLaunchedAppVersionKey);
+}
+
+std::vector<std::string> ModelSettings::seenMessageIds() const
+{
+    return store_.stringListValue(seenMessageIdsKey).value_or(std::vector<std::string>{});
+}
+
+void ModelSettings::addSeenMessageId(const std::string& id)
+{
+    auto ids = seenMessageIds();
+    ids.push_back(id);
+    if (ids.size() > mostSeenMessageIds) ids.erase(ids.begin(), ids.end() - mostSeenMessageIds);
+    store_.set(seenMessageIdsKey, ids);
+}
+
+bool ModelSettings::handoffSeen(std::string_view host) const
+{
+    return store_.boolValue(keyWith(handoffSeenPrefix, host)).value_or(false);
+}
+
+void ModelSettings::setHandoffSeen(std::string_view host)
+{
+    store_.set(keyWith(handoffSeenPrefix, host), true);
+}
+
+std::optional<Date> ModelSettings::dateValue(std::string_view key) const
+{
+    auto text = store_.stringValue(key);
+    if (!text) return std::nullopt;
+    return InternetDate::parse(*text);
+}
+
+void ModelSettings::setDate(std::string_view key, Date date)
+{
+    store_.set(key, InternetDate::format(date));
+}
+
+void migrateExportFormatDefaults(SettingsStore& store)
+{
+    static constexpr std::array<std::string_view, 5> formats{"psd", "tiff", "jpeg", "png", "heic"};
+    if (store.contains(ModelSettings::exportFormatsKey)) return;
+    auto old = store.stringValue(ModelSettings::exportFormatKey);
+    if (!old || std::find(formats.begin(), formats.end(), *old) == formats.end()) return;
+    store.set(ModelSettings::exportFormatsKey, std::string_view(*old));
+}
+
+} // namespace oxel

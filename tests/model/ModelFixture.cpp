@@ -1,0 +1,111 @@
+#include "ModelFixture.h"
+
+#include "backend/BackendBaseURL.h"
+#include "backend/HttpSession.h"
+#include "platform/SettingsStore.h"
+#include "support/VirtualClockBackend.h"
+
+#include <cstdlib>
+
+namespace oxel::testing {
+namespace {
+
+// Client time limits shrunk fifty-fold: a request held back a second has timed out.
+constexpr double clientTimeScale = 0.02;
+
+local::LocalBackend::Options optionsOn(ManualLoop& loop)
+{
+    auto options = backendOnClock(loop);
+    options.instant = true;
+    return options;
+}
+
+} // namespace
+
+Task<std::optional<std::vector<std::filesystem::path>>> ScriptedPanels::choose(OpenPanel panel)
+{
+    panelsShown.push_back(std::move(panel));
+    if (choices.empty()) co_return std::nullopt;
+    auto choice = std::move(choices.front());
+    choices.pop_front();
+    co_return choice;
+}
+
+Task<int> ScriptedPanels::ask(Alert alert)
+{
+    alertsShown.push_back(std::move(alert));
+    if (answers.empty()) co_return 0;
+    int answer = answers.front();
+    answers.pop_front();
+    co_return answer;
+}
+
+ModelTest::ModelTest() : backend(optionsOn(loop))
+{
+    if (!backend.start()) std::abort();
+    overrideBackendBaseURL(backend.baseURL());
+    HttpSession::setTimeScale(clientTimeScale);
+    auto& store = SettingsStore::shared();
+    for (const auto& key : store.keys()) store.remove(key);
+    static int accounts = 0;
+    account = backend.state().signIn("apple", "model-" + std::to_string(++accounts));
+    store.set("userId", std::to_string(account.userId));
+    store.set("accountToken", account.token);
+}
+
+ModelTest::~ModelTest()
+{
+    model.reset();
+    backend.stop();
+}
+
+SettingsStore& ModelTest::defaults()
+{
+    return SettingsStore::shared();
+}
+
+AppModel& ModelTest::makeModel()
+{
+    model.reset();
+    ModelServices services{defaults(),
+                           loop,
+                           AuthService::Environment::standard(),
+                           JobRunner::Environment{&loop, &pool},
+                           [this](const std::string& url) {
+                               openedURLs.push_back(url);
+                               return true;
+                           },
+                           panels,
+                           control,
+                           languageModel,
+                           folder / "originals"};
+    model = std::make_unique<AppModel>(std::move(services));
+    return *model;
+}
+
+void ModelTest::await(Task<void> task)
+{
+    bool done = false;
+    auto run = [](Task<void> inner, bool& finished) -> Task<void> {
+        co_await std::move(inner);
+        finished = true;
+    };
+    model->tasks().spawn(run(std::move(task), done));
+    ASSERT_TRUE(loop.runUntil([&] { return done; }));
+}
+
+std::vector<local::ReceivedRequest> ModelTest::requestsTo(const std::string& path) const
+{
+    std::vector<local::ReceivedRequest> matching;
+    for (auto& request : backend.receivedRequests())
+        if (request.path.rfind(path, 0) == 0) matching.push_back(request);
+    return matching;
+}
+
+void ModelTest::signOut()
+{
+    defaults().remove("userId");
+    defaults().remove("accountToken");
+}
+
+} // namespace oxel::testing

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "async/ManualLoop.h"
+#include "async/WorkPool.h"
+#include "localbackend/LocalBackend.h"
+#include "model/AppModel.h"
+#include "ondevice/NoLanguageModel.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace oxel::testing {
+
+// Open panels and alerts answered from a script, first answer first; an unscripted panel is
+// cancelled and an unscripted alert takes its default button.
+class ScriptedPanels final : public ModelPanels {
+public:
+    Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel panel) override;
+    Task<int> ask(Alert alert) override;
+
+    std::deque<std::optional<std::vector<std::filesystem::path>>> choices;
+    std::deque<int> answers;
+    std::vector<OpenPanel> panelsShown;
+    std::vector<Alert> alertsShown;
+};
+
+class RecordingControl final : public AppControl {
+public:
+    void comeToFront() override { ++frontRequests; }
+    void requestQuit() override { ++quitRequests; }
+    int frontRequests = 0;
+    int quitRequests = 0;
+};
+
+// An application model on a virtual clock, against a local backend of its own whose clock is the
+// same, with a signed-in account and user defaults that start empty in a private folder.
+class ModelTest : public ::testing::Test {
+public:
+    ModelTest();
+    ~ModelTest() override;
+
+    // Makes the model (again) from the user defaults as they now stand.
+    AppModel& makeModel();
+    SettingsStore& defaults();
+    bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done); }
+    // Runs a task of the model to its end.
+    void await(Task<void> task);
+    std::vector<local::ReceivedRequest> requestsTo(const std::string& path) const;
+    void signOut();
+
+    ManualLoop loop;
+    local::LocalBackend backend;
+    local::Account account;
+    WorkPool pool{4};
+    ScriptedPanels panels;
+    RecordingControl control;
+    std::vector<std::string> openedURLs;
+    NoLanguageModel languageModel;
+    TemporaryFolder folder;
+    std::unique_ptr<AppModel> model;
+};
+
+} // namespace oxel::testing

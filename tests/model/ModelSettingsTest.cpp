@@ -1,0 +1,56 @@
+#include "model/ModelSettings.h"
+#include "model/HandoffApp.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace oxel::testing {
+namespace {
+
+TEST(ModelSettingsTest, DatesRoundTripAndAnythingElseReadsAsAbsent)
+{
+    TemporaryFolder folder;
+    SettingsStore store(folder / "settings.json");
+    ModelSettings settings(store);
+    EXPECT_FALSE(settings.compareLastUsed());
+    const Date date = *InternetDate::parse("2026-12-07T08:15:00Z");
+    settings.setCompareLastUsed(date);
+    EXPECT_EQ(store.stringValue("compareLastUsed"), "2026-12-07T08:15:00Z");
+    EXPECT_EQ(settings.compareLastUsed(), date);
+    for (const char* text : {"yesterday", "2026-12-07", "2026-13-07T08:15:00Z", ""}) {
+        store.set("compareHintLastShown", text);
+        EXPECT_FALSE(settings.compareHintLastShown()) << text;
+    }
+    store.set("compareHintLastShown", 1765095300.0);
+    EXPECT_FALSE(settings.compareHintLastShown());
+}
+
+TEST(ModelSettingsTest, FlagsOfTheWrongTypeTakeTheirDefaults)
+{
+    TemporaryFolder folder;
+    SettingsStore store(folder / "settings.json");
+    ModelSettings settings(store);
+    store.set("resetSettingsEachBatch", 0);
+    store.set("colourOnlyOn", "true");
+    store.set("handoffSeen.shotwell", 1);
+    store.set("seenMessageIds", "a");
+    EXPECT_TRUE(settings.resetSettingsEachBatch());
+    EXPECT_FALSE(settings.colourOnlyOn());
+    EXPECT_FALSE(settings.handoffSeen("shotwell"));
+    EXPECT_TRUE(settings.seenMessageIds().empty());
+    settings.setHandoffSeen(rawValue(HandoffApp::darktable));
+    EXPECT_EQ(store.boolValue("handoffSeen.darktable"), true);
+}
+
+TEST(HandoffAppTest, HostsAreKnownByAWordInTheirName)
+{
+    EXPECT_EQ(handoffAppFromHostName("Shotwell Photo Manager"), HandoffApp::shotwell);
+    EXPECT_EQ(handoffAppFromHostName("DarkTable"), HandoffApp::darktable);
+    EXPECT_EQ(handoffAppFromHostName("photos"), std::nullopt);
+    EXPECT_EQ(handoffAppFromHostName("other"), std::nullopt);
+    EXPECT_EQ(handoffAppFromHostName(std::nullopt), std::nullopt);
+    EXPECT_EQ(rawValue(HandoffApp::shotwell), "shotwell");
+}
+
+} // namespace
+} // namespace oxel::testing
