@@ -8,8 +8,10 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sys/wait.h>
@@ -29,30 +31,39 @@ Bitmap filled(int64_t width, int64_t height, PixelFormat format, ColourSpace spa
     return *bitmap;
 }
 
-// What exiftool, an independent reader, says of a JPEG: width, height, colour components and
-// the embedded profile's description ("-" when none).
-std::string describe(const std::vector<uint8_t>& jpeg)
+// What an independent reader prints of a JPEG written to a file: `before` and `after` surround
+// the file's quoted path in the command. Lines are joined by spaces.
+std::string readerSays(const std::vector<uint8_t>& jpeg, const std::string& before, const std::string& after)
 {
     TemporaryFolder folder;
     const fs::path file = folder / "picture.jpg";
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), jpeg.size());
-    const std::string command =
-        "exiftool -s3 -f -ImageWidth -ImageHeight -ColorComponents -ProfileDescription '" + file.string() + "'";
     std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    if (FILE* pipe = ::popen((before + " '" + file.string() + "' " + after).c_str(), "r")) {
         char buffer[256];
         while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
         ::pclose(pipe);
     }
-    for (char& c : text)
-        if (c == '\n') c = ' ';
+    std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
 }
 
-// A grey profile with the sRGB tone curve's nominal gamma, made with lcms2.
-ColourSpace greySpace()
+// exiftool's width, height, colour components and embedded profile ("-" when none).
+std::string describe(const std::vector<uint8_t>& jpeg)
 {
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    return readerSays(jpeg, "exiftool -s3 -f -ImageWidth -ImageHeight -ColorComponents -ProfileDescription", "");
+}
+
+// ImageMagick's mean red sample, 0...255.
+double meanRed(const std::vector<uint8_t>& jpeg)
+{
+    return std::atof(readerSays(jpeg, "convert", "-format '%[fx:mean.r*255]' info:").c_str());
+}
+
+// A grey profile with a power-law tone curve, made with lcms2.
+ColourSpace greySpace(double gamma)
+{
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
     cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
     cmsUInt32Number size = 0;
     cmsSaveProfileToMem(profile, nullptr, &size);
@@ -60,7 +71,7 @@ ColourSpace greySpace()
     cmsSaveProfileToMem(profile, icc.data(), &size);
     cmsCloseProfile(profile);
     cmsFreeToneCurve(curve);
-    return {"Grey 2.2", icc};
+    return {"Grey", icc};
 }
 
 TEST(LibraryJPEG, ShrinksTheLongEdgeAndKeepsSmallerPictures)
@@ -89,9 +100,16 @@ TEST(LibraryJPEG, KeepsAnRGBSpaceAndMakesGreySRGB)
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(describe(*jpeg), "512 256 3 Display P3 ");
 
-    jpeg = LibraryStore::jpegData(filled(2000, 1000, PixelFormat::Gray8, greySpace()), 512, 0.8);
+    jpeg = LibraryStore::jpegData(filled(2000, 1000, PixelFormat::Gray8, greySpace(2.2)), 512, 0.8);
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(describe(*jpeg), "512 256 3 - ");
+
+    // Linear grey 128 is half the light: about 188 in sRGB.
+    auto linearGrey = *Bitmap::allocate(2000, 1000, PixelFormat::Gray8, greySpace(1.0));
+    std::fill_n(linearGrey.mutableData(), linearGrey.byteCount(), uint8_t(128));
+    jpeg = LibraryStore::jpegData(linearGrey, 512, 0.9);
+    ASSERT_TRUE(jpeg);
+    EXPECT_NEAR(meanRed(*jpeg), 188, 4);
 }
 
 // A writer process killed at random moments, over and over, while it rewrites one batch.json:
