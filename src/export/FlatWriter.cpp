@@ -77,10 +77,10 @@ std::optional<std::vector<uint8_t>> grey(const GainMapPicture& map, double quali
     return encodeJPEG(*bitmap, jpegQuality(quality), {});
 }
 
-std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadata& metadata, double quality,
+std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadata& metadata, double quality, double dpi,
                                              const GainMapPicture* gainMap)
 {
-    auto primary = encodeJPEG(bitmap, jpegQuality(quality), bitmap.colourSpace().icc);
+    auto primary = encodeJPEG(bitmap, jpegQuality(quality), bitmap.colourSpace().icc, dpi);
     if (!primary) return std::nullopt;
     if (!metadata.isEmpty() && metadata.writeInto(*primary)) return std::nullopt;
     if (!gainMap) return primary;
@@ -105,7 +105,7 @@ std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Meta
                                                 const ExportOptions& options, const GainMapPicture* gainMap)
 {
     switch (options.format) {
-    case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, gainMap);
+    case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, dpi, gainMap);
     case ExportFormat::heic: return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), gainMap);
     case ExportFormat::png: return pngFile(bitmap, metadata, dpi);
     case ExportFormat::tiff:

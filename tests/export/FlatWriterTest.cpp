@@ -529,6 +529,12 @@ TEST(FlatWriter, KeepsTheOriginalsResolution)
         if (format == ExportFormat::tiff) {
             EXPECT_EQ(tags.value("IFD0:ResolutionUnit", 0), 2);
         }
+        if (format == ExportFormat::jpeg) {
+            // Readers that look only at the JFIF header see the same resolution, in dots per inch.
+            EXPECT_EQ(tags.value("JFIF:XResolution", 0), 240);
+            EXPECT_EQ(tags.value("JFIF:YResolution", 0), 240);
+            EXPECT_EQ(tags.value("JFIF:ResolutionUnit", 0), 1);
+        }
     }
 
     // The Exif's own resolution is kept as it was.

@@ -57,8 +57,19 @@ std::optional<Layout> layoutOf(PixelFormat format)
     }
 }
 
+// Readers that look only at the JFIF header find the resolution there too.
+void setDensity(jpeg_compress_struct& info, double dpi)
+{
+    const long density = std::isfinite(dpi) ? std::lround(dpi) : 0;
+    if (density < 1 || density > 65535) return;
+    info.write_JFIF_header = TRUE;
+    info.density_unit = 1; // dots per inch
+    info.X_density = UINT16(density);
+    info.Y_density = UINT16(density);
+}
+
 // libjpeg reports errors by jumping back here; this frame holds nothing that needs destroying.
-bool compress(Compressor& c, const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc)
+bool compress(Compressor& c, const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc, double dpi)
 {
     if (setjmp(c.error.jump)) return false;
     c.info.image_width = JDIMENSION(bitmap.width());
@@ -74,6 +85,7 @@ bool compress(Compressor& c, const Bitmap& bitmap, int quality, const std::vecto
         c.info.comp_info[0].v_samp_factor = chroma;
     }
     c.info.dct_method = JDCT_ISLOW;
+    setDensity(c.info, dpi);
     jpeg_start_compress(&c.info, TRUE);
     if (!icc.empty()) jpeg_write_icc_profile(&c.info, icc.data(), unsigned(icc.size()));
     while (c.info.next_scanline < c.info.image_height) {
@@ -86,12 +98,13 @@ bool compress(Compressor& c, const Bitmap& bitmap, int quality, const std::vecto
 
 } // namespace
 
-std::optional<std::vector<uint8_t>> encodeJPEG(const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc)
+std::optional<std::vector<uint8_t>> encodeJPEG(const Bitmap& bitmap, int quality, const std::vector<uint8_t>& icc,
+                                               double dpi)
 {
     if (bitmap.isNull() || !layoutOf(bitmap.format())) return std::nullopt;
     if (bitmap.width() > 65500 || bitmap.height() > 65500) return std::nullopt;
     Compressor c;
-    if (!compress(c, bitmap, quality, icc)) return std::nullopt;
+    if (!compress(c, bitmap, quality, icc, dpi)) return std::nullopt;
     return std::vector<uint8_t>(c.buffer, c.buffer + c.size);
 }
 
