@@ -106,7 +106,9 @@ std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Meta
 {
     switch (options.format) {
     case ExportFormat::jpeg: return jpegFile(bitmap, metadata, options.jpegQuality, dpi, gainMap);
-    case ExportFormat::heic: return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), gainMap);
+    case ExportFormat::heic:
+        // HEIF files take the IPTC as an XMP item; the original's own XMP stays out.
+        return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), metadata.iptcAsXmpPacket(), gainMap);
     case ExportFormat::png: return pngFile(bitmap, metadata, dpi);
     case ExportFormat::tiff:
     case ExportFormat::psd: break;

@@ -114,7 +114,7 @@ std::optional<uint32_t> otherImageThanPrimary(heif_context* context)
 } // namespace
 
 std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double quality, std::span<const uint8_t> exif,
-                                               const GainMapPicture* gainMap)
+                                               std::string_view xmp, const GainMapPicture* gainMap)
 {
     if (bitmap.isNull() || bitmap.format() != PixelFormat::RGBX8) return std::nullopt;
     if (bitmap.width() > 65535 || bitmap.height() > 65535) return std::nullopt;
@@ -132,6 +132,9 @@ std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double qual
     picture.reset();
     if (!exif.empty() &&
         !succeeded(heif_context_add_exif_metadata(context.get(), primary.get(), exif.data(), int(exif.size())), "exif"))
+        return std::nullopt;
+    if (!xmp.empty() &&
+        !succeeded(heif_context_add_XMP_metadata(context.get(), primary.get(), xmp.data(), int(xmp.size())), "xmp"))
         return std::nullopt;
 
     std::optional<uint32_t> mapItem;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace oxel {
@@ -19,10 +20,10 @@ struct GainMapPicture {
     std::string xmp;
 };
 
-// HEIC bytes of an 8-bit RGBX bitmap, HEVC at quality 0...1, with the bitmap's ICC profile and
-// the given TIFF-structured Exif block. A gain map, when given, becomes a hidden auxiliary image
+// HEIC bytes of an 8-bit RGBX bitmap, HEVC at quality 0...1, with the bitmap's ICC profile, the
+// given TIFF-structured Exif block and XMP packet (each left out when empty). A gain map, when given, becomes a hidden auxiliary image
 // of the primary with its XMP attached. Nothing when encoding fails or the map cannot be carried.
 std::optional<std::vector<uint8_t>> encodeHEIC(const Bitmap& bitmap, double quality, std::span<const uint8_t> exif = {},
-                                               const GainMapPicture* gainMap = nullptr);
+                                               std::string_view xmp = {}, const GainMapPicture* gainMap = nullptr);
 
 } // namespace oxel

@@ -151,11 +151,39 @@ TEST(FlatWriter, CarriesTheOriginalsMetadataLessWhatNoLongerApplies)
         EXPECT_FALSE(tags.contains("IFD0:Orientation"));
         EXPECT_FALSE(hasTagEnding(tags, ":Title"));
         EXPECT_FALSE(tags.contains("ExifIFD:ExifImageWidth"));
-        if (format != ExportFormat::heic) {
+        if (format == ExportFormat::heic) {
+            EXPECT_EQ(tags.value("XMP-dc:Subject", ""), "harbour");
+        } else {
             EXPECT_EQ(tags.value("IPTC:Keywords", ""), "harbour");
         }
         EXPECT_FALSE(tags.contains("ExifTool:Warning")) << tags.value("ExifTool:Warning", "");
     }
+}
+
+TEST(FlatWriter, CarriesTheIptcOfAJPEGIntoHEICAsXmpInUtf8)
+{
+    ScratchFolder folder;
+    const auto camera = folder / "camera.jpg";
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+        writeFlat(testPicture(), {}, camera, optionsFor(ExportFormat::jpeg), ColourSpace::sRGB(), RenderContext())));
+    run("exiftool -q -overwrite_original -charset iptc=UTF8 -IPTC:Keywords='Möwe' -IPTC:Keywords='harbour' "
+        "-IPTC:By-line='Zoë Ødegård' -IPTC:CopyrightNotice='© 2024 Zoë Ødegård' -IPTC:City='Århus' "
+        "-XMP-dc:Title='the original packet' '" +
+        camera.string() + "'");
+    FlatWriteOriginal original;
+    original.metadata = *Metadata::read(camera);
+    ASSERT_TRUE(original.metadata.hasIptc());
+
+    const auto file = folder / "c.heic";
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(writeFlat(
+        testPicture(), original, file, optionsFor(ExportFormat::heic), ColourSpace::sRGB(), RenderContext())));
+    const auto tags = exiftool(file);
+    EXPECT_EQ(tags.value("XMP-dc:Subject", nlohmann::json()), (nlohmann::json{"Möwe", "harbour"}));
+    EXPECT_EQ(tags.value("XMP-dc:Creator", ""), "Zoë Ødegård");
+    EXPECT_EQ(tags.value("XMP-dc:Rights", ""), "© 2024 Zoë Ødegård");
+    EXPECT_EQ(tags.value("XMP-photoshop:City", ""), "Århus");
+    EXPECT_FALSE(tags.contains("XMP-dc:Title")) << "the original's own XMP is not carried";
+    EXPECT_FALSE(tags.contains("ExifTool:Warning")) << tags.value("ExifTool:Warning", "");
 }
 
 TEST(FlatWriter, LeavesTheCaptureDatesOutWhenAsked)

@@ -480,6 +480,21 @@ std::string Metadata::xmpPacket() const
     }
 }
 
+std::string Metadata::iptcAsXmpPacket() const
+{
+    if (data_->iptc.empty()) return {};
+    try {
+        // Text declared as UTF-8 (or that reads as UTF-8) stays so; anything else is Latin-1.
+        Exiv2::XmpData converted;
+        Exiv2::copyIptcToXmp(data_->iptc, converted);
+        std::string packet;
+        if (converted.empty() || Exiv2::XmpParser::encode(packet, converted) != 0) return {};
+        return packet;
+    } catch (...) {
+        return {};
+    }
+}
+
 std::optional<std::string> Metadata::writeInto(const std::filesystem::path& file) const
 {
     const int descriptor = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);

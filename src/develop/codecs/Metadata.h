@@ -61,6 +61,10 @@ public:
     std::vector<uint8_t> iptcBytes() const;
     // An XMP packet; empty when there is no XMP.
     std::string xmpPacket() const;
+    // The IPTC alone as an XMP packet in its IPTC Core form (keywords as dc:subject, the
+    // copyright notice as dc:rights, ...), text as UTF-8, for files that carry XMP but no IPTC;
+    // empty when there is no IPTC. The XMP entries of this value are not in it.
+    std::string iptcAsXmpPacket() const;
 
     // Replaces the Exif, IPTC and XMP of a finished JPEG, PNG, TIFF or PSD file with these
     // (the file's pixels, structure and colour profile stay as they are). An error text when
