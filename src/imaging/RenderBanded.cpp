@@ -1,6 +1,9 @@
 #include "imaging/RenderBanded.h"
 
+#include "imaging/ImageNode.h"
 #include "imaging/PictureCache.h"
+
+#include <tbb/parallel_pipeline.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,7 @@ namespace oxel {
 namespace {
 
 constexpr int64_t bandBytesPerPixel = 8; // RGBA, 16 bits a channel
+constexpr size_t bandsInFlight = 2;
 
 bool multiplyFits(int64_t a, int64_t b)
 {
@@ -36,19 +40,31 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
     // Bands land straight in the output. An 8-bit band is still rendered at 16 bits a sample and
     // narrowed by the integer rule, but tile by tile as the tiles come, which spares a second pass
     // over a 16-bit band buffer.
-    // The cached pictures that the first band pins stay pinned for every band.
+    // The cached pictures that the render reads are made and pinned here, on the caller's thread,
+    // and stay pinned for every band, whichever thread renders it.
     const RenderPins pins;
-    try {
-        for (int64_t y = 0; y < height; y += bandRows) {
-            const int64_t rows = std::min(height - y, bandRows);
-            const PixelRect band{0, y, width, rows};
-            if (sixteenBit) {
-                context.renderRGBA16(image, band, reinterpret_cast<uint16_t*>(output->mutableRow(y)),
-                                     output->rowBytes());
-            } else {
-                context.renderRGBA8Through16(image, band, output->mutableRow(y), output->rowBytes());
-            }
+    const auto renderBand = [&](int64_t y) {
+        const PixelRect band{0, y, width, std::min(height - y, bandRows)};
+        if (sixteenBit) {
+            context.renderRGBA16(image, band, reinterpret_cast<uint16_t*>(output->mutableRow(y)), output->rowBytes());
+        } else {
+            context.renderRGBA8Through16(image, band, output->mutableRow(y), output->rowBytes());
         }
+    };
+    try {
+        image.node()->prepare();
+        // Two bands in flight: the next band's tiles start while the last tiles of the current
+        // one finish, so no core waits at a band's end, and no more than two bands are under way.
+        int64_t nextY = 0;
+        const auto nextBand = [&](tbb::flow_control& control) -> int64_t {
+            if (nextY >= height) control.stop();
+            const int64_t y = nextY;
+            nextY += bandRows;
+            return y;
+        };
+        tbb::parallel_pipeline(bandsInFlight,
+                               tbb::make_filter<void, int64_t>(tbb::filter_mode::serial_in_order, nextBand) &
+                                   tbb::make_filter<int64_t, void>(tbb::filter_mode::parallel, renderBand));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "[render] banded render failed: %s\n", error.what());
         return std::nullopt;

@@ -12,7 +12,8 @@ namespace oxel {
 
 // Renders (0, 0, width, height) of a recipe into an RGBX bitmap of 8 or 16 bits a channel, tagged
 // with `colourSpace` (no conversion into it takes place), in bands of `bandRows` rows, so that no
-// full-size render buffer is needed besides the output. Every band renders at 16 bits; 8-bit
+// full-size render buffer is needed besides the output. The next band starts while the last tiles
+// of the one before finish, never more than two at once. Every band renders at 16 bits; 8-bit
 // output is narrowed from them by rounding. Rows that the picture doesn't reach stay black.
 //
 // Nothing when the size is not positive, the byte counts overflow, memory runs out or a band fails

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 using namespace oxel;
 
@@ -34,6 +38,34 @@ public:
 private:
     Image input_;
     int64_t failFrom_;
+};
+
+// A node that renders like its input, slowly, and notes how many bands have tiles under way at once.
+class BandCountingNode : public ImageNode {
+public:
+    BandCountingNode(Image input, int64_t bandRows) : input_(std::move(input)), bandRows_(bandRows) {}
+    Rect extent() const override { return input_.extent(); }
+    void render(const PixelRect& region, RGB* out, size_t stride) const override
+    {
+        const int64_t band = region.y / bandRows_;
+        {
+            std::lock_guard guard(mutex_);
+            ++active_[band];
+            mostBands_ = std::max(mostBands_, active_.size());
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        input_.node()->render(region, out, stride);
+        std::lock_guard guard(mutex_);
+        if (--active_[band] == 0) active_.erase(band);
+    }
+    size_t mostBands() const { return mostBands_; }
+
+private:
+    Image input_;
+    int64_t bandRows_;
+    mutable std::mutex mutex_;
+    mutable std::map<int64_t, int> active_;
+    mutable size_t mostBands_ = 0;
 };
 
 } // namespace
@@ -102,4 +134,18 @@ TEST(RenderBanded, RefusesEmptySizesOverflowAndFailedBands)
     EXPECT_FALSE(renderBanded(failing, 8, 8, false, {}, context, nullptr, 4));
     EXPECT_FALSE(renderBanded(failing, 8, 8, true, {}, context, nullptr, 4));
     EXPECT_TRUE(renderBanded(failing, 8, 6, false, {}, context, nullptr, 4));
+}
+
+TEST(RenderBanded, OverlapsAtMostTwoBandsAndKeepsEveryRowInPlace)
+{
+    const Image image = gradient(700, 300);
+    const RenderContext context;
+    const auto counting = std::make_shared<BandCountingNode>(image, 16);
+    const auto banded = renderBanded(Image(counting), 700, 300, true, {}, context, nullptr, 16);
+    ASSERT_TRUE(banded);
+    EXPECT_LE(counting->mostBands(), 2u) << "memory is bounded by two bands";
+    const auto whole = renderBanded(image, 700, 300, true, {}, context, nullptr, 300);
+    ASSERT_TRUE(whole);
+    for (int64_t y = 0; y < 300; ++y)
+        ASSERT_EQ(std::memcmp(banded->row(y), whole->row(y), size_t(700 * 8)), 0) << "row " << y;
 }
