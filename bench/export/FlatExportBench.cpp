@@ -1,6 +1,6 @@
 // Whole flat exports, from a loaded 6000 x 4000 original and its 2048 x 1365 relit render to the
 // renamed file: detail transfer, grade, skin hold and grain, written as JPEG (with and without
-// the original's gain map), HEIC and 16-bit TIFF. Each benchmark also reports the growth of the
+// the original's gain map), HEIC, 16-bit TIFF and 16-bit PNG. Each benchmark also reports the growth of the
 // process's peak memory while it ran and its CPU time per iteration.
 #include "export/ExportBenchSupport.h"
 
@@ -35,6 +35,8 @@ void exportFlat(benchmark::State& state, ExportFormat format, bool gainMap)
     // and how much of it the exports added.
     state.counters["peakMB"] = double(peakResidentKilobytes()) / 1024.0;
     state.counters["peakGrowthMB"] = double(peakResidentKilobytes() - memoryBefore) / 1024.0;
+    std::error_code error;
+    state.counters["fileMB"] = double(std::filesystem::file_size(destination, error)) / 1e6;
 }
 
 void BM_ExportJPEG(benchmark::State& state)
@@ -53,11 +55,16 @@ void BM_ExportTIFF16(benchmark::State& state)
 {
     exportFlat(state, ExportFormat::tiff, false);
 }
+void BM_ExportPNG16(benchmark::State& state)
+{
+    exportFlat(state, ExportFormat::png, false);
+}
 
 BENCHMARK(BM_ExportJPEG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportJPEGGainMap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportHEIC)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_ExportTIFF16)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_ExportPNG16)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 } // namespace oxel

@@ -14,9 +14,8 @@ namespace oxel {
 // positive). Nothing for other formats or when encoding fails.
 std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi = 0);
 
-// PNG bytes written for speed rather than size: the "sub" filter on every row and zlib level 1
-// matching runs only (the filtered rows of a photograph leave little else to find): many times
-// faster than `encodePNG`, for somewhat larger files. Also takes 8-bit RGBA,
+// PNG bytes written for speed rather than size: the "sub" filter on every row instead of the best
+// of five (the rows are deflated as `encodePNG` does), and no resolution. Also takes 8-bit RGBA,
 // whose alpha is dropped (the pictures kept this way are opaque).
 std::optional<std::vector<uint8_t>> encodePNGFast(const Bitmap& bitmap);
 

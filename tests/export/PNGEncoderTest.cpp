@@ -1,0 +1,128 @@
+#include "export/PNGEncoder.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+using namespace oxel;
+
+namespace {
+
+// Every sample differs from its neighbours in a way no single filter predicts, as in a photograph.
+Bitmap noisyPicture(int64_t width, int64_t height, PixelFormat format)
+{
+    Bitmap bitmap = *Bitmap::allocate(width, height, format, ColourSpace::displayP3());
+    uint32_t state = 12345;
+    for (int64_t y = 0; y < height; ++y)
+        for (int64_t x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c) {
+                state = state * 1664525u + 1013904223u;
+                const uint32_t smooth = uint32_t(x * 37 + y * 91 + c * 5000);
+                const uint32_t value = smooth + (state >> 26);
+                if (format == PixelFormat::RGBX16)
+                    reinterpret_cast<uint16_t*>(bitmap.mutableRow(y))[4 * x + c] = uint16_t(value);
+                else
+                    bitmap.mutableRow(y)[4 * x + c] = uint8_t(value >> 4);
+            }
+    return bitmap;
+}
+
+struct ReadPNG {
+    std::vector<uint8_t> pixels; // RGB rows, 16-bit samples little-endian as the bitmap holds them
+    png_uint_32 perMetre = 0;
+    std::vector<uint8_t> profile;
+};
+
+struct MemorySource {
+    const std::vector<uint8_t>* bytes;
+    size_t at;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
+    if (source->at + count > source->bytes->size()) png_error(png, "read past the end");
+    std::memcpy(out, source->bytes->data() + source->at, count);
+    source->at += count;
+}
+
+// libpng checks every chunk's CRC and, at the end of the image data, the stream's Adler-32.
+bool readInto(png_structp png, png_infop info, ReadPNG& read)
+{
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    png_set_swap(png);
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    read.pixels.resize(rowBytes * png_get_image_height(png, info));
+    for (png_uint_32 y = 0; y < png_get_image_height(png, info); ++y)
+        png_read_row(png, read.pixels.data() + y * rowBytes, nullptr);
+    png_read_end(png, nullptr);
+    int unit = 0;
+    png_uint_32 perMetreY = 0;
+    png_get_pHYs(png, info, &read.perMetre, &perMetreY, &unit);
+    png_charp name = nullptr;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    int compression = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length)) read.profile.assign(profile, profile + length);
+    return true;
+}
+
+std::optional<ReadPNG> readBack(const std::vector<uint8_t>& file)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    MemorySource source{&file, 0};
+    png_set_read_fn(png, &source, readFromMemory);
+    ReadPNG read;
+    const bool ok = readInto(png, info, read);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (!ok) return std::nullopt;
+    return read;
+}
+
+} // namespace
+
+TEST(PNGEncoder, WritesOneStreamOfManyPiecesThatReadsBackExactly)
+{
+    // Tall enough for several pieces deflated side by side, odd sizes for the filters' edges.
+    for (const auto& [format, width, height] :
+         {std::tuple{PixelFormat::RGBX16, 701, 1003}, std::tuple{PixelFormat::RGBX8, 1501, 2003},
+          std::tuple{PixelFormat::RGBA8, 603, 1201}, std::tuple{PixelFormat::RGBX16, 1, 1}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        const Bitmap bitmap = noisyPicture(width, height, format);
+        // The fast kind, as the library keeps small pictures, takes RGBA too and drops the alpha.
+        const auto file = format == PixelFormat::RGBA8 ? encodePNGFast(bitmap) : encodePNG(bitmap, 300);
+        ASSERT_TRUE(file);
+        const bool sixteen = format == PixelFormat::RGBX16;
+        const auto read = readBack(*file);
+        ASSERT_TRUE(read);
+        const auto& pixels = read->pixels;
+        ASSERT_EQ(pixels.size(), size_t(width * height * 3 * (sixteen ? 2 : 1)));
+        for (int64_t y = 0; y < height; ++y)
+            for (int64_t x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const size_t at = size_t((y * width + x) * 3 + c);
+                    const unsigned expected = sixteen ? reinterpret_cast<const uint16_t*>(bitmap.row(y))[4 * x + c]
+                                                      : bitmap.row(y)[4 * x + c];
+                    const unsigned read = sixteen ? reinterpret_cast<const uint16_t*>(pixels.data())[at] : pixels[at];
+                    ASSERT_EQ(read, expected) << x << ", " << y << ", " << c;
+                }
+    }
+}
+
+TEST(PNGEncoder, StatesTheProfileAndTheResolution)
+{
+    const auto file = encodePNG(noisyPicture(8, 4, PixelFormat::RGBX8), 240);
+    ASSERT_TRUE(file);
+    const auto read = readBack(*file);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->perMetre, 9449u); // 240 per inch
+    EXPECT_EQ(read->profile, ColourSpace::displayP3().icc);
+
+    EXPECT_FALSE(encodePNG(*Bitmap::allocate(4, 4, PixelFormat::RGBF)));
+}
