@@ -94,7 +94,7 @@ std::optional<Image> Grain::texture(int level, std::string_view seed)
     // The load happens under the lock, so two callers wanting the same texture read it once.
     std::lock_guard guard(cache.lock);
     if (auto found = cache.textures.find(name); found != cache.textures.end()) return found->second;
-    const auto file = textureFile(name, OXEL_RESOURCES_DIR);
+    const auto file = textureFile(name, OXEL_GENERATED_RESOURCES_DIR); // made by the build
     if (!file) return std::nullopt;
     auto loaded = loadGreyPNG(*file);
     if (loaded) cache.textures.emplace(name, *loaded);
