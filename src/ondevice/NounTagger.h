@@ -24,7 +24,8 @@ public:
     virtual std::vector<TaggedWord> words(std::string_view text) const = 0;
 
     // The tagger of this process, over the system's part-of-speech data. Its data is read on first
-    // use; when it cannot be read the tagger still gives the words, and none of them is a noun.
+    // use (a blocking read of about 1 MB: make that use on the work pool); when it cannot be read
+    // the tagger still gives the words, and none of them is a noun.
     static const NounTagger& standard();
 };
 
