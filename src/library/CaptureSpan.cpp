@@ -2,6 +2,8 @@
 
 #include "library/RecordFields.h"
 
+#include <algorithm>
+
 namespace oxel {
 
 CaptureSpan CaptureSpan::read(const Json& object)
@@ -12,6 +14,13 @@ CaptureSpan CaptureSpan::read(const Json& object)
 Json CaptureSpan::json() const
 {
     return RecordWriter().date("from", from).date("to", to).json();
+}
+
+std::optional<CaptureSpan> CaptureSpan::of(const std::vector<Date>& dates)
+{
+    if (dates.empty()) return std::nullopt;
+    auto [earliest, latest] = std::minmax_element(dates.begin(), dates.end());
+    return CaptureSpan{*earliest, *latest};
 }
 
 } // namespace oxel

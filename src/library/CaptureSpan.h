@@ -3,6 +3,9 @@
 #include "library/InternetDate.h"
 #include "platform/JsonFields.h"
 
+#include <optional>
+#include <vector>
+
 namespace oxel {
 
 // The earliest and latest capture dates among a batch's images.
@@ -15,6 +18,9 @@ struct CaptureSpan {
     // Read and write "from" and "to"; a failure throws `JsonFieldError`.
     static CaptureSpan read(const Json& object);
     Json json() const;
+
+    // The earliest and latest of the dates; nothing for none.
+    static std::optional<CaptureSpan> of(const std::vector<Date>& dates);
 };
 
 } // namespace oxel

@@ -137,24 +137,6 @@ void AppModel::resetStanding()
     saveStanding();
 }
 
-void AppModel::markBatchDirty()
-{
-    if (!batch_ || restoringBatch_) return;
-    batchDirty_ = true;
-}
-
-void AppModel::markDirty(const BatchItem& item)
-{
-    if (restoringBatch_) return;
-    dirty_.insert(item.id);
-}
-
-void AppModel::markThumbDirty(const BatchItem& item)
-{
-    if (restoringBatch_) return;
-    thumbDirty_.insert(item.id);
-}
-
 bool AppModel::holds(const std::shared_ptr<BatchItem>& item) const
 {
     return std::find(items_.begin(), items_.end(), item) != items_.end();
@@ -182,16 +164,19 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
     markThumbDirty(*item);
+    keep(item);
 }
 
 void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)
 {
     markDirty(*item);
+    saveNow();
 }
 
 void AppModel::jobSettled(const std::shared_ptr<BatchItem>& item)
 {
     markDirty(*item);
+    saveNow();
 }
 
 void AppModel::setUpdateRequired()

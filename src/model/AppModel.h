@@ -1,5 +1,6 @@
 #pragma once
 
+#include "async/Debounce.h"
 #include "async/Signal.h"
 #include "async/Task.h"
 #include "async/TaskScope.h"
@@ -11,13 +12,17 @@
 #include "library/BatchRecord.h"
 #include "library/BatchSummary.h"
 #include "library/JobRunner.h"
+#include "library/Origin.h"
 #include "model/HandoffApp.h"
+#include "model/IntakeFiles.h"
 #include "model/ModelServices.h"
 #include "model/ModelSettings.h"
 #include "platform/JsonFields.h"
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -158,10 +163,60 @@ public:
     Task<void> refreshSuggestions();
     void refreshColourOnlyAvailability();
 
+    // Intake.
+    void addDropped(const std::vector<std::filesystem::path>& urls);
+    void add(const std::vector<std::filesystem::path>& urls, Origin origin, std::string label,
+             std::optional<std::string> sender);
+
+    // Batch control.
+    void newBatch();
+    void openFiles();
+    void process();
+    void receiveHandoff(const std::vector<std::filesystem::path>& urls, const std::optional<std::string>& sender);
+    // An item's effective light strength and colour amount.
+    double strength(const BatchItem& item) const;
+    double colour(const BatchItem& item) const;
+    std::vector<std::shared_ptr<BatchItem>> itemsToProcess() const;
+    std::vector<std::shared_ptr<BatchItem>> itemsWithResult() const;
+    int inFlightCount() const;
+    int failedCount() const;
+    // Raised by every new or opened batch; a task that outlives its batch sees it changed.
+    uint64_t batchGeneration() const { return batchGeneration_; }
+
+    // Keeping and saving.
+    void keep(const std::shared_ptr<BatchItem>& item);
+    void ensureBatchStored();
+    void saveNow();
+    void scheduleSave();
+    bool mostlyPortrait() const;
+    void stepLightbox(int step);
+    LibraryStore& library() { return services_.library; }
+
+    static constexpr std::chrono::milliseconds saveDelay{500};
+    static constexpr int originalCopyPixels = 512;
+    static constexpr double originalCopyQuality = 0.8;
+    static constexpr int thumbPixels = 1024;
+    static constexpr double thumbQuality = 0.82;
+
     // The model's own tasks; they go before anything else of the model.
     TaskScope& tasks() { return *tasks_; }
 
+    // What intake reads of one new original.
+    struct Imported;
+
 private:
+    Task<void> importAll(std::vector<std::filesystem::path> urls, Origin origin, std::optional<std::string> sender,
+                         uint64_t generation);
+    void appendImported(const std::filesystem::path& url, Origin origin, Imported imported);
+    void saveImported(const BatchItem& item, const Uuid& batch);
+    void writeOriginalCopy(const BatchItem& item, const Uuid& batch);
+    void settlePending(const std::filesystem::path& url);
+    void setStatusLine(std::optional<std::string> text);
+    void setLastBatchSource(std::optional<std::string> source);
+    void setBatch(std::optional<BatchRecord> record);
+    void setItems(std::vector<std::shared_ptr<BatchItem>> items);
+    void applyStartLook();
+    std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
     bool holds(const std::shared_ptr<BatchItem>& item) const;
     void applyGlobalNudge(const std::string& previous);
@@ -218,6 +273,10 @@ private:
     std::set<Uuid> thumbDirty_;
     bool batchDirty_ = false;
     bool restoringBatch_ = false;
+    uint64_t batchGeneration_ = 0;
+    // Standardized files of imports not yet handled, with how many times each is pending.
+    std::map<std::filesystem::path, int> pendingImports_;
+    Debounce saveDebounce_{saveDelay};
 
     AuthService auth_;
     JobRunner runner_;

@@ -4,6 +4,7 @@
 #include "async/TimeSource.h"
 #include "backend/AuthService.h"
 #include "library/JobRunner.h"
+#include "library/LibraryStore.h"
 #include "ondevice/LanguageModel.h"
 #include "platform/SettingsStore.h"
 
@@ -52,6 +53,7 @@ public:
 // Everything the model works with instead of reaching for it.
 struct ModelServices {
     SettingsStore& settings;
+    LibraryStore& library;
     const TimeSource& clock;
     AuthService::Environment auth;
     JobRunner::Environment runner;

@@ -2,6 +2,7 @@
 
 #include "backend/BackendBaseURL.h"
 #include "backend/HttpSession.h"
+#include "develop/PictureFiles.h"
 #include "platform/SettingsStore.h"
 #include "support/VirtualClockBackend.h"
 
@@ -40,7 +41,14 @@ Task<int> ScriptedPanels::ask(Alert alert)
     co_return answer;
 }
 
-ModelTest::ModelTest() : backend(optionsOn(loop))
+ModelTest::ModelTest()
+    : backend(optionsOn(loop)),
+      library(LibraryStore::Environment{folder / "Library",
+                                        [](const std::filesystem::path& item) -> std::optional<std::string> {
+                                            std::filesystem::remove_all(item);
+                                            return std::nullopt;
+                                        },
+                                        &loop})
 {
     if (!backend.start()) std::abort();
     overrideBackendBaseURL(backend.baseURL());
@@ -68,6 +76,7 @@ AppModel& ModelTest::makeModel()
 {
     model.reset();
     ModelServices services{defaults(),
+                           library,
                            loop,
                            AuthService::Environment::standard(),
                            JobRunner::Environment{&loop, &pool},
@@ -100,6 +109,40 @@ std::vector<local::ReceivedRequest> ModelTest::requestsTo(const std::string& pat
     for (auto& request : backend.receivedRequests())
         if (request.path.rfind(path, 0) == 0) matching.push_back(request);
     return matching;
+}
+
+std::filesystem::path ModelTest::writeJPEG(const std::filesystem::path& name, int width, int height)
+{
+    test::JPEGOptions options;
+    options.icc = test::iccProfile("sRGB");
+    const auto path = folder / name;
+    std::filesystem::create_directories(path.parent_path());
+    test::writeFile(path, test::encodeJPEG(width, height, test::gradientOf(width, height), options));
+    return path;
+}
+
+std::filesystem::path ModelTest::writePNG(const std::filesystem::path& name, int width, int height)
+{
+    const auto path = folder / name;
+    std::filesystem::create_directories(path.parent_path());
+    test::writeFile(path, test::encodePNG(width, height, test::gradientOf(width, height)));
+    return path;
+}
+
+void ModelTest::drop(const std::vector<std::filesystem::path>& files)
+{
+    model->addDropped(files);
+    runImports();
+}
+
+void ModelTest::runImports()
+{
+    ASSERT_TRUE(loop.runUntil([&] { return model->tasks().runningCount() == 0; }));
+}
+
+std::filesystem::path ModelTest::imageFolder(const BatchItem& item) const
+{
+    return library.imageFolder(model->batch()->id, item.id);
 }
 
 void ModelTest::signOut()

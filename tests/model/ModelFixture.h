@@ -2,6 +2,7 @@
 
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
+#include "library/LibraryStore.h"
 #include "localbackend/LocalBackend.h"
 #include "model/AppModel.h"
 #include "ondevice/NoLanguageModel.h"
@@ -52,6 +53,13 @@ public:
     void await(Task<void> task);
     std::vector<local::ReceivedRequest> requestsTo(const std::string& path) const;
     void signOut();
+    // A real JPEG (with an sRGB profile) or a PNG without a profile, written under the test folder.
+    std::filesystem::path writeJPEG(const std::filesystem::path& name, int width = 300, int height = 200);
+    std::filesystem::path writePNG(const std::filesystem::path& name, int width = 300, int height = 200);
+    // Drops the files and runs the loop until every import has been handled.
+    void drop(const std::vector<std::filesystem::path>& files);
+    void runImports();
+    std::filesystem::path imageFolder(const BatchItem& item) const;
 
     ManualLoop loop;
     local::LocalBackend backend;
@@ -62,6 +70,7 @@ public:
     std::vector<std::string> openedURLs;
     NoLanguageModel languageModel;
     TemporaryFolder folder;
+    LibraryStore library;
     std::unique_ptr<AppModel> model;
 };
 

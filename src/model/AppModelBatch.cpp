@@ -1,0 +1,153 @@
+#include "model/AppModel.h"
+
+#include "library/ItemPhase.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace oxel {
+
+namespace {
+
+bool readyToDevelop(const BatchItem& item)
+{
+    const auto& phase = item.phase();
+    return !item.result() && !phase.isInFlight() && !phase.is<phase::Restoring>() && !item.renderFile &&
+           !item.colourOnly && item.source();
+}
+
+} // namespace
+
+void AppModel::newBatch()
+{
+    saveNow();
+    services_.library.drain();
+    const int inFlight = inFlightCount();
+    runner_.cancelAll();
+    ++batchGeneration_;
+    pendingImports_.clear();
+    setItems({});
+    setLightbox(nullptr);
+    setBatch(std::nullopt);
+    restoringBatch_ = true;
+    applyStartLook();
+    setAlternativesOn(false);
+    restoringBatch_ = false;
+    setScreen(Screen::input);
+    setLastBatchSource(std::nullopt);
+    if (inFlight >= 1)
+        setStatusLine(std::to_string(inFlight) + " still developing · they'll be collected when you reopen that batch");
+    else
+        setStatusLine(std::nullopt);
+}
+
+void AppModel::applyStartLook()
+{
+    const bool reset = resetSettingsEachBatch();
+    auto nudge = reset ? std::string() : settings_.standingNudge();
+    setGlobalNudge(nudge);
+    previousGlobal_ = nudge;
+    setGlobalStrength(reset ? 1.0 : standingValue("Light"));
+    setGlobalColour(reset ? 1.0 : standingValue("Colour"));
+}
+
+void AppModel::openFiles()
+{
+    launchedByHandoff = false;
+    OpenPanel panel{"open", true, true, {}};
+    for (auto extension : pictureExtensions()) panel.extensions.emplace_back(extension);
+    services_.control.comeToFront();
+    auto choose = [](AppModel& model, OpenPanel panel) -> Task<void> {
+        auto chosen = co_await model.services_.panels.choose(std::move(panel));
+        if (!chosen) co_return;
+        model.addDropped(*chosen);
+        model.setLastBatchSource("opened");
+    };
+    tasks_->spawn(choose(*this, std::move(panel)));
+}
+
+void AppModel::process()
+{
+    auto userId = accountId();
+    if (!userId) return;
+    auto ready = itemsToProcess();
+    if (ready.empty()) return;
+    ensureBatchStored();
+    saveNow();
+    setScreen(Screen::results);
+    runner_.start(ready, *userId, globalNudge_, [this](const BatchItem& item) { return strength(item); });
+}
+
+void AppModel::receiveHandoff(const std::vector<std::filesystem::path>& urls, const std::optional<std::string>& sender)
+{
+    std::string label = "handed over";
+    if (sender) {
+        std::string lower = *sender;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        label = "from " + lower;
+    }
+    if (batch_ || inFlightCount() >= 1) newBatch();
+    if (auto host = handoffAppFromHostName(sender)) settings_.setHandoffSeen(rawValue(*host));
+    add(urls, Origin::handoff, label, sender);
+}
+
+double AppModel::strength(const BatchItem& item) const
+{
+    return std::max(std::min(globalStrength_ + item.strengthOffset(), 1.0), 0.0);
+}
+
+double AppModel::colour(const BatchItem& item) const
+{
+    return std::max(std::min(globalColour_ + item.colourOffset(), 1.0), 0.0);
+}
+
+std::vector<std::shared_ptr<BatchItem>> AppModel::itemsToProcess() const
+{
+    std::vector<std::shared_ptr<BatchItem>> ready;
+    for (const auto& item : items_)
+        if (readyToDevelop(*item)) ready.push_back(item);
+    return ready;
+}
+
+std::vector<std::shared_ptr<BatchItem>> AppModel::itemsWithResult() const
+{
+    std::vector<std::shared_ptr<BatchItem>> developed;
+    for (const auto& item : items_)
+        if (item->result()) developed.push_back(item);
+    return developed;
+}
+
+int AppModel::inFlightCount() const
+{
+    return int(
+        std::count_if(items_.begin(), items_.end(), [](const auto& item) { return item->phase().isInFlight(); }));
+}
+
+int AppModel::failedCount() const
+{
+    return int(std::count_if(items_.begin(), items_.end(),
+                             [](const auto& item) { return item->phase().template is<phase::Failed>(); }));
+}
+
+void AppModel::setStatusLine(std::optional<std::string> text)
+{
+    publish(statusLine_, std::move(text), Field::statusLine);
+}
+
+void AppModel::setLastBatchSource(std::optional<std::string> source)
+{
+    publish(lastBatchSource_, std::move(source), Field::lastBatchSource);
+}
+
+void AppModel::setBatch(std::optional<BatchRecord> record)
+{
+    publish(batch_, std::move(record), Field::batch);
+}
+
+void AppModel::setItems(std::vector<std::shared_ptr<BatchItem>> items)
+{
+    publish(items_, std::move(items), Field::items);
+}
+
+} // namespace oxel

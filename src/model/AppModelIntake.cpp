@@ -1,0 +1,148 @@
+#include "model/AppModel.h"
+
+#include "async/Completion.h"
+#include "async/Offload.h"
+#include "develop/SourceImage.h"
+#include "library/OriginalRef.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace oxel {
+
+namespace fs = std::filesystem;
+
+struct AppModel::Imported {
+    SourceImage source;
+    std::optional<PictureHandle> thumbnail;
+    OriginalRef original;
+};
+
+namespace {
+
+using ReadResult = std::optional<AppModel::Imported>;
+
+} // namespace
+
+// Off the main thread: the original, its thumbnail and its reference, or nothing when the file
+// cannot be read as a picture.
+static std::optional<AppModel::Imported> readOriginal(const fs::path& url, bool handoff,
+                                                      const std::optional<std::string>& sender)
+{
+    try {
+        auto source = SourceImage::load(url);
+        std::optional<PictureHandle> thumbnail = source.thumbnailPicture(SourceImage::intakeThumbnailPixels);
+        auto original = OriginalRef::make(url, source, handoff, sender);
+        return AppModel::Imported{std::move(source), std::move(thumbnail), std::move(original)};
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+static Task<void> readInto(fs::path url, bool handoff, std::optional<std::string> sender,
+                           Completion<std::optional<AppModel::Imported>> done)
+{
+    auto read = [url, handoff, sender] { return readOriginal(url, handoff, sender); };
+    done.complete(co_await offload(WorkPriority::userInitiated, read));
+}
+
+void AppModel::addDropped(const std::vector<fs::path>& urls)
+{
+    launchedByHandoff = false;
+    std::vector<fs::path> files;
+    for (const auto& url : urls) {
+        std::error_code error;
+        if (fs::is_directory(url, error)) {
+            auto children = expandFolder(url);
+            files.insert(files.end(), children.begin(), children.end());
+        } else {
+            files.push_back(url);
+        }
+    }
+    add(files, Origin::opened, "dropped", std::nullopt);
+}
+
+void AppModel::add(const std::vector<fs::path>& urls, Origin origin, std::string label,
+                   std::optional<std::string> sender)
+{
+    // One photograph, one item: the known files grow while the list is walked, and include the
+    // imports still on their way.
+    std::set<fs::path> known;
+    for (const auto& item : items_) known.insert(standardized(item->url()));
+    for (const auto& [file, count] : pendingImports_) known.insert(file);
+    std::vector<fs::path> selected;
+    for (const auto& url : urls)
+        if (known.insert(standardized(url)).second) selected.push_back(url);
+    if (selected.empty()) return;
+    for (const auto& url : selected) ++pendingImports_[standardized(url)];
+    setLastBatchSource(std::move(label));
+    setScreen(Screen::input);
+    tasks_->spawn(importAll(std::move(selected), origin, std::move(sender), batchGeneration_));
+}
+
+void AppModel::settlePending(const fs::path& url)
+{
+    auto pending = pendingImports_.find(standardized(url));
+    if (pending != pendingImports_.end() && --pending->second == 0) pendingImports_.erase(pending);
+}
+
+Task<void> AppModel::importAll(std::vector<fs::path> urls, Origin origin, std::optional<std::string> sender,
+                               uint64_t generation)
+{
+    // Reads run ahead, as many at once as there are cores; items are appended in list order.
+    const size_t ahead = std::max(1u, std::thread::hardware_concurrency());
+    const bool handoff = origin == Origin::handoff;
+    std::vector<Completion<ReadResult>> reads(urls.size());
+    size_t started = 0;
+    for (size_t next = 0; next < urls.size(); ++next) {
+        for (; started < urls.size() && started < next + ahead; ++started)
+            tasks_->spawn(readInto(urls[started], handoff, sender, reads[started]));
+        auto imported = co_await reads[next].value();
+        // A new or opened batch meanwhile: the rest of this drop belongs to none.
+        if (generation != batchGeneration_) co_return;
+        settlePending(urls[next]);
+        if (!imported) {
+            setStatusLine("could not read " + urls[next].filename().string());
+            continue;
+        }
+        appendImported(urls[next], origin, std::move(*imported));
+    }
+}
+
+void AppModel::appendImported(const fs::path& url, Origin origin, Imported imported)
+{
+    const bool eightBit = imported.source.bitsPerComponent < 16;
+    const bool profileFellBack = imported.source.profileFellBack;
+    auto item = BatchItem::make(Uuid::random(), url, origin, std::move(imported.source), std::move(imported.thumbnail));
+    item->original = std::move(imported.original);
+    if (profileFellBack)
+        item->setNote("no rgb profile · treated as sRGB");
+    else if (eightBit && origin == Origin::handoff)
+        item->setNote("8-bit hand-off · 16-bit would be kinder to the layers");
+    auto items = items_;
+    items.push_back(item);
+    setItems(std::move(items));
+    if (!batch_) return;
+    auto record = *batch_;
+    record.images.push_back(item->id);
+    setBatch(std::move(record));
+    saveImported(*item, batch_->id);
+    markBatchDirty();
+}
+
+void AppModel::saveImported(const BatchItem& item, const Uuid& batch)
+{
+    if (auto record = item.record()) services_.library.saveImage(*record, batch);
+    writeOriginalCopy(item, batch);
+}
+
+void AppModel::writeOriginalCopy(const BatchItem& item, const Uuid& batch)
+{
+    if (!item.thumbnail()) return;
+    if (auto bitmap = item.thumbnail()->bitmap())
+        services_.library.writeJPEG(*bitmap, originalCopyPixels,
+                                    services_.library.imageFolder(batch, item.id) / "original.jpg",
+                                    originalCopyQuality);
+}
+
+} // namespace oxel

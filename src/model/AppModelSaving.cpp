@@ -1,0 +1,143 @@
+#include "model/AppModel.h"
+
+#include "library/CaptureSpan.h"
+#include "ondevice/CaptureSpanLabel.h"
+
+namespace oxel {
+
+void AppModel::markBatchDirty()
+{
+    if (!batch_ || restoringBatch_) return;
+    batchDirty_ = true;
+    scheduleSave();
+}
+
+void AppModel::markDirty(const BatchItem& item)
+{
+    if (!batch_ || restoringBatch_) return;
+    dirty_.insert(item.id);
+    scheduleSave();
+}
+
+void AppModel::markThumbDirty(const BatchItem& item)
+{
+    if (!batch_) return;
+    thumbDirty_.insert(item.id);
+    scheduleSave();
+}
+
+void AppModel::scheduleSave()
+{
+    saveDebounce_.schedule([this] { saveNow(); });
+}
+
+void AppModel::saveNow()
+{
+    saveDebounce_.cancel();
+    auto dirty = std::exchange(dirty_, {});
+    auto thumbDirty = std::exchange(thumbDirty_, {});
+    const bool writeRecord = !dirty.empty() || std::exchange(batchDirty_, false);
+    if (!batch_) return;
+    auto find = [this](const Uuid& id) -> std::shared_ptr<BatchItem> {
+        for (const auto& item : items_)
+            if (item->id == id) return item;
+        return nullptr;
+    };
+    for (const auto& id : dirty)
+        if (auto item = find(id))
+            if (auto record = item->record()) services_.library.saveImage(*record, batch_->id);
+    for (const auto& id : thumbDirty)
+        if (auto item = find(id); item && item->previewImage())
+            if (auto bitmap = item->previewImage()->bitmap())
+                services_.library.writeJPEG(*bitmap, thumbPixels,
+                                            services_.library.imageFolder(batch_->id, id) / "thumb.jpg", thumbQuality);
+    if (!writeRecord) return;
+    auto record = *batch_;
+    record.updatedAt = services_.clock.now();
+    record.nudge = globalNudge_;
+    record.strength = globalStrength_;
+    record.colour = globalColour_;
+    record.alternativesOn = alternativesOn_;
+    record.images.clear();
+    for (const auto& item : items_) record.images.push_back(item->id);
+    setBatch(record);
+    services_.library.saveBatch(record);
+}
+
+std::optional<std::string> AppModel::accountId() const
+{
+    if (!auth_.state().hasAccount()) return std::nullopt;
+    return auth_.state().userId();
+}
+
+void AppModel::ensureBatchStored()
+{
+    if (batch_) return;
+    const Date now = services_.clock.now();
+    std::vector<Date> dates;
+    for (const auto& item : items_)
+        if (item->original && item->original->captured) dates.push_back(*item->original->captured);
+    BatchRecord record;
+    record.id = Uuid::random();
+    record.captured = CaptureSpan::of(dates);
+    record.name = captureSpanLabel(record.captured, now);
+    record.nameSource = BatchRecord::NameSource::date;
+    record.createdAt = record.updatedAt = now;
+    record.account = accountId();
+    record.nudge = globalNudge_;
+    record.strength = globalStrength_;
+    record.colour = globalColour_;
+    record.alternativesOn = alternativesOn_;
+    for (const auto& item : items_) record.images.push_back(item->id);
+    setBatch(record);
+    for (const auto& item : items_) saveImported(*item, record.id);
+    services_.library.saveBatch(record);
+}
+
+void AppModel::keep(const std::shared_ptr<BatchItem>& item)
+{
+    if (!batch_ || !holds(item) || !item->result() || !item->keep) return;
+    const auto folder = services_.library.imageFolder(batch_->id, item->id);
+    auto kept = std::move(*item->keep);
+    item->keep.reset();
+    if (item->result()->colourOnly) {
+        item->colourOnly = true;
+    } else {
+        auto renderFile = "render." + kept.renderExtension;
+        services_.library.write(std::move(kept.render), folder / renderFile);
+        item->renderFile = renderFile;
+    }
+    services_.library.write(std::move(kept.analysis), folder / "analysis.json");
+    markDirty(*item);
+    saveNow();
+}
+
+bool AppModel::mostlyPortrait() const
+{
+    int portrait = 0;
+    int landscape = 0;
+    for (const auto& item : items_) {
+        std::optional<std::pair<int64_t, int64_t>> size;
+        if (item->source())
+            size = {item->source()->pixelWidth, item->source()->pixelHeight};
+        else if (item->original && item->original->pixels.size() == 2)
+            size = {item->original->pixels[0], item->original->pixels[1]};
+        else if (item->thumbnail())
+            size = {item->thumbnail()->width(), item->thumbnail()->height()};
+        if (!size) continue;
+        ++(size->first < size->second ? portrait : landscape);
+    }
+    return portrait > landscape;
+}
+
+void AppModel::stepLightbox(int step)
+{
+    if (!lightbox_) return;
+    auto at = std::find_if(items_.begin(), items_.end(), [&](const auto& item) { return item->id == lightbox_->id; });
+    if (at == items_.end()) return;
+    const auto count = int64_t(items_.size());
+    const auto index = ((at - items_.begin()) + step % count + count) % count;
+    setLightbox(items_[size_t(index)]);
+}
+
+} // namespace oxel
