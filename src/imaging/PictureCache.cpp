@@ -21,8 +21,9 @@ struct PictureCache::Pin::Entry {
 
 PictureCache& PictureCache::shared()
 {
-    static PictureCache cache(defaultByteLimit);
-    return cache;
+    // Never destroyed: handles kept by other statics let their pictures go while the process exits.
+    static PictureCache* const cache = new PictureCache(defaultByteLimit);
+    return *cache;
 }
 
 PictureCache::Pin::Pin(Pin&& other) noexcept : cache_(other.cache_), entry_(std::move(other.entry_))

@@ -3,6 +3,7 @@
 #include "imaging/BitmapNode.h"
 #include "imaging/ImageNode.h"
 #include "imaging/PictureCache.h"
+#include "imaging/PictureHandle.h"
 #include "imaging/RenderBanded.h"
 
 #include <tbb/blocked_range2d.h>
@@ -154,9 +155,10 @@ Image materialised(const Image& image, const RenderContext& context)
     const Rect extent = image.extent();
     if (extent.isInfinite() || extent.isEmpty()) return image;
     const PixelRect pixels = PixelRect::covering(extent, {INT64_MIN / 4, INT64_MIN / 4, INT64_MAX / 2, INT64_MAX / 2});
-    auto bitmap = context.renderBitmap(image, pixels, PixelFormat::RGBF);
-    if (!bitmap) return image;
-    Image result = Image::fromBitmap(*bitmap).translated(double(pixels.x), double(pixels.y));
+    const auto kept = PictureHandle::madeNow(
+        [image, pixels, context] { return context.renderBitmap(image, pixels, PixelFormat::RGBF); });
+    if (!kept) return image;
+    Image result = kept->image().translated(double(pixels.x), double(pixels.y));
     // Keep a fractional extent as it was.
     return pixels.toRect() == extent ? result : result.cropped(extent);
 }

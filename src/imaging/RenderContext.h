@@ -43,7 +43,8 @@ private:
 };
 
 // Renders the recipe once into float pixels over its (finite) extent and returns a recipe that
-// reads those pixels, at the same place. An infinite or empty extent gives the recipe itself.
+// reads those pixels, at the same place. The pixels are kept in the shared picture cache, which
+// renders them again when it let them go. An infinite or empty extent gives the recipe itself.
 Image materialised(const Image& image, const RenderContext& context = RenderContext());
 
 } // namespace oxel
