@@ -1,0 +1,116 @@
+#include "app/Application.h"
+
+#include "app/ForwardedStarts.h"
+#include "app/MainWindow.h"
+#include "app/QtMainExecutor.h"
+#include "app/TerminationSignals.h"
+#include "app/UpdaterDialogs.h"
+#include "platform/BuildInfo.h"
+#include "platform/InstanceChannel.h"
+#include "ui/AppearanceController.h"
+#include "ui/Fonts.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace oxel {
+
+Application::Environment Application::Environment::standard()
+{
+    return {Updater::Environment::standard()};
+}
+
+std::vector<std::string> applicationUrlSchemes()
+{
+    std::vector<std::string> schemes{"oxel"};
+    std::optional<std::string> google = BuildInfo::main().string("GoogleOAuthURLScheme");
+    if (google && *google != "oxel") schemes.push_back(*google);
+    return schemes;
+}
+
+Application::Application(int& argc, char** argv, LaunchArguments launch, std::unique_ptr<InstanceChannel> channel,
+                         std::shared_ptr<ForwardedStarts> forwarded, Environment environment)
+    : qt_(std::make_unique<QApplication>(argc, argv)),
+      launch_(std::move(launch)),
+      environment_(std::move(environment)),
+      channel_(std::move(channel)),
+      forwarded_(std::move(forwarded)),
+      launchedAt_(std::chrono::steady_clock::now())
+{
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("oxel pro"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("oxel-pro"));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    installInterfaceFonts();
+    executor_ = std::make_unique<QtMainExecutor>();
+    installMainExecutor(executor_.get());
+    appearance_ = std::make_unique<AppearanceController>(AppearanceController::Environment::standard());
+    window_ = std::make_unique<MainWindow>();
+    connect(window_.get(), &MainWindow::closeRequested, this, &Application::quit);
+    updaterDialogs_ = std::make_unique<UpdaterDialogs>(window_.get());
+    updater_ = std::make_unique<Updater>(*updaterDialogs_, environment_.updater);
+    signals_ = std::make_unique<TerminationSignals>();
+    connect(signals_.get(), &TerminationSignals::received, this, &Application::quit);
+    if (forwarded_) {
+        std::weak_ptr<bool> alive = alive_;
+        forwarded_->open([this, alive](std::vector<std::string> arguments) {
+            if (alive.expired()) return;
+            ParsedArguments parsed = parseLaunchArguments(arguments, "/", applicationUrlSchemes());
+            if (parsed.arguments) receiveStart(*parsed.arguments);
+        });
+    }
+}
+
+Application::~Application()
+{
+    alive_.reset();
+    if (forwarded_) forwarded_->close();
+    channel_.reset();
+    updater_.reset();
+    updaterDialogs_.reset();
+    window_.reset();
+    installMainExecutor(nullptr);
+    executor_.reset();
+}
+
+int Application::run()
+{
+    window_->show();
+    updater_->start();
+    return QApplication::exec();
+}
+
+void Application::quit()
+{
+    // Nothing is kept unsaved yet; saving and draining come in here with the model.
+    QApplication::quit();
+}
+
+void Application::receiveStart(const LaunchArguments& launch)
+{
+    emit startReceived(launch);
+    bringForward(launch.activationToken);
+}
+
+void Application::bringForward(const std::optional<std::string>& activationToken)
+{
+    // Wayland lets a window take focus only with the token of the start that asked for it; Qt
+    // reads it from the environment when the window is activated.
+    if (activationToken && QGuiApplication::platformName() == QLatin1String("wayland"))
+        qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(*activationToken));
+    window_->show();
+    window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window_->raise();
+    window_->activateWindow();
+    QPointer<MainWindow> window = window_.get();
+    QTimer::singleShot(environment_.attentionDelay, this, [this, window] {
+        if (!window || window->isActiveWindow()) return;
+        QApplication::alert(window);
+        emit attentionRequested();
+    });
+}
+
+} // namespace oxel

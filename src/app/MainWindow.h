@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace oxel {
+
+// The application's one window: a page of paper until the screens are drawn on it.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr QSize defaultSize{1200, 800};
+    static constexpr QSize minimumSize{900, 620};
+
+    explicit MainWindow(QWidget* parent = nullptr);
+
+signals:
+    // The close button was pressed; the application decides whether to quit.
+    void closeRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+} // namespace oxel

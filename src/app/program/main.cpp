@@ -1,0 +1,50 @@
+#include "app/AncestorSender.h"
+#include "app/Application.h"
+#include "app/ForwardedStarts.h"
+#include "app/LaunchArguments.h"
+#include "platform/InstanceChannel.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+std::optional<std::string> activationToken()
+{
+    for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return std::string(value);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace oxel;
+    std::error_code error;
+    std::filesystem::path here = std::filesystem::current_path(error);
+    ParsedArguments parsed = parseLaunchArguments(std::vector<std::string>(argv + 1, argv + argc),
+                                                  error ? std::filesystem::path("/") : here, applicationUrlSchemes());
+    for (const std::string& warning : parsed.warnings) std::cerr << warning << '\n';
+    if (!parsed.arguments) {
+        std::cerr << parsed.error << '\n';
+        return 2;
+    }
+    LaunchArguments launch = std::move(*parsed.arguments);
+    if (launch.handoff && !launch.sender) launch.sender = ancestorSender(ProcessTable::system(), ::getpid());
+    launch.activationToken = activationToken();
+
+    auto forwarded = std::make_shared<ForwardedStarts>();
+    InstanceChannel::Claim claim = InstanceChannel::claim(
+        InstanceChannel::standardPath(), forwardedArguments(launch),
+        [forwarded](std::vector<std::string> arguments) { forwarded->receive(std::move(arguments)); });
+    if (claim.handedOff) return 0;
+    if (!claim.channel) std::cerr << "oxel-pro: running alone: " << claim.error << '\n';
+
+    Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded));
+    return application.run();
+}
