@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/AboutPanel.h"
+#include "app/AppMenuBar.h"
 #include "app/ForwardedStarts.h"
 #include "app/MainWindow.h"
 #include "app/QtMainExecutor.h"
@@ -52,6 +54,14 @@ Application::Application(int& argc, char** argv, LaunchArguments launch, std::un
     connect(window_.get(), &MainWindow::closeRequested, this, &Application::quit);
     updaterDialogs_ = std::make_unique<UpdaterDialogs>(window_.get());
     updater_ = std::make_unique<Updater>(*updaterDialogs_, environment_.updater);
+    // Until the model is made here, only the updater's state reaches the menus.
+    menuBar_ = new AppMenuBar(*window_, {[this] {
+                                             MenuState state;
+                                             state.canCheckForUpdates = updater_->canCheckForUpdates();
+                                             return state;
+                                         },
+                                         [] { return std::vector<BatchSummary>{}; }});
+    connect(menuBar_, &AppMenuBar::chosen, this, &Application::choose);
     signals_ = std::make_unique<TerminationSignals>();
     connect(signals_.get(), &TerminationSignals::received, this, &Application::quit);
     if (forwarded_) {
@@ -87,6 +97,16 @@ void Application::quit()
 {
     // Nothing is kept unsaved yet; saving and draining come in here with the model.
     QApplication::quit();
+}
+
+void Application::choose(MenuCommand command, const std::optional<Uuid>&)
+{
+    switch (command) {
+    case MenuCommand::quit: quit(); break;
+    case MenuCommand::checkForUpdates: updater_->checkForUpdates(); break;
+    case MenuCommand::about: (new AboutPanel(*environment_.updater.buildInfo, window_.get()))->open(); break;
+    default: break; // the batch commands are the model's
+    }
 }
 
 void Application::receiveStart(const LaunchArguments& launch)

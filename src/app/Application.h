@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LaunchArguments.h"
+#include "app/MenuEntries.h"
 #include "app/Updater.h"
 
 #include <QObject>
@@ -12,6 +13,7 @@ class QApplication;
 
 namespace oxel {
 
+class AppMenuBar;
 class AppearanceController;
 class ForwardedStarts;
 class InstanceChannel;
@@ -46,6 +48,7 @@ public:
     void quit();
 
     MainWindow& window() { return *window_; }
+    AppMenuBar& menuBar() { return *menuBar_; }
     Updater& updater() { return *updater_; }
     std::chrono::steady_clock::time_point launchedAt() const { return launchedAt_; }
 
@@ -59,6 +62,7 @@ signals:
     void attentionRequested();
 
 private:
+    void choose(MenuCommand command, const std::optional<Uuid>& batch);
     void bringForward(const std::optional<std::string>& activationToken);
 
     std::unique_ptr<QApplication> qt_;
@@ -70,6 +74,7 @@ private:
     std::chrono::steady_clock::time_point launchedAt_;
     std::unique_ptr<AppearanceController> appearance_;
     std::unique_ptr<MainWindow> window_;
+    AppMenuBar* menuBar_ = nullptr;
     std::unique_ptr<UpdaterDialogs> updaterDialogs_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<TerminationSignals> signals_;

@@ -469,9 +469,9 @@ TEST(AuthServiceAnswers, FormPairsEscapeEverythingButLettersAndDigits)
 
 TEST(AuthServiceDesktopEntry, RegistersTheCallbackScheme)
 {
-    const std::string entry = textOf(std::filesystem::path(OXEL_SOURCE_DIR) / "resources" / "oxel-pro.desktop");
+    const std::string entry = textOf(std::filesystem::path(OXEL_SOURCE_DIR) / "resources" / "oxel-pro-url.desktop");
     EXPECT_NE(entry.find(std::string("x-scheme-handler/") + AuthService::appleCallbackScheme + ";"), std::string::npos);
-    EXPECT_NE(entry.find("Exec=oxel-pro %U"), std::string::npos);
+    EXPECT_NE(entry.find("Exec=oxel-pro %u"), std::string::npos);
 }
 
 } // namespace

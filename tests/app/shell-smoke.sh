@@ -1,0 +1,25 @@
+#!/bin/sh
+# The program on a real X server: it starts, takes a second start's files, and ends cleanly on
+# SIGTERM. Usage: shell-smoke.sh PROGRAM
+set -eu
+program=$1
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+export XDG_RUNTIME_DIR="$runtime" XDG_CONFIG_HOME="$runtime/config" XDG_DATA_HOME="$runtime/data" \
+       XDG_CACHE_HOME="$runtime/cache" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/oxel-smoke-bus
+unset QT_QPA_PLATFORM
+exec xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
+  "$1" &
+  first=$!
+  # The running instance listens on its socket; a second start then hands over and ends.
+  tries=0
+  until [ -n "$(find "$XDG_RUNTIME_DIR" -name instance -type s 2>/dev/null)" ]; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 200 ] || { echo "the first instance never listened"; exit 1; }
+    sleep 0.05
+  done
+  timeout 10 "$1" --handoff=smoke "$XDG_RUNTIME_DIR/picture.jpg" || { echo "the second start did not hand over"; exit 1; }
+  kill -0 "$first" || { echo "the first instance ended early"; exit 1; }
+  kill -TERM "$first"
+  wait "$first"
+' smoke "$program"
