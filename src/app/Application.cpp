@@ -5,6 +5,7 @@
 #include "app/ForwardedStarts.h"
 #include "app/MainWindow.h"
 #include "app/QtMainExecutor.h"
+#include "app/QuitAlertBoxes.h"
 #include "app/TerminationSignals.h"
 #include "app/UpdaterDialogs.h"
 #include "platform/BuildInfo.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QSessionManager>
 #include <QTimer>
 #include <QWindow>
 
@@ -62,8 +64,20 @@ Application::Application(int& argc, char** argv, LaunchArguments launch, std::un
                                          },
                                          [] { return std::vector<BatchSummary>{}; }});
     connect(menuBar_, &AppMenuBar::chosen, this, &Application::choose);
+    quitAlerts_ = std::make_unique<QuitAlertBoxes>(window_.get());
+    // Until the model is made here nothing develops, exports or waits to be saved.
+    quitGuard_ = std::make_unique<QuitGuard>(
+        QuitGuard::Environment{[] { return 0; }, [] { return false; }, [] { return 0; }, [] {}, quitAlerts_.get()});
     signals_ = std::make_unique<TerminationSignals>();
-    connect(signals_.get(), &TerminationSignals::received, this, &Application::quit);
+    connect(signals_.get(), &TerminationSignals::received, this, &Application::quitWithoutAsking);
+    connect(qt_.get(), &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        if (!session.allowsInteraction()) {
+            quitGuard_->quitWithoutAsking();
+        } else if (!quitGuard_->requestQuit()) {
+            session.cancel();
+        }
+        session.release();
+    });
     if (forwarded_) {
         std::weak_ptr<bool> alive = alive_;
         forwarded_->open([this, alive](std::vector<std::string> arguments) {
@@ -90,12 +104,21 @@ int Application::run()
 {
     window_->show();
     updater_->start();
+    // The program's own files and links are taken on the first turn of the loop, as a later
+    // start's would be.
+    bool ownStart = !launch_.openedFiles.empty() || !launch_.handoffFiles.empty() || !launch_.urls.empty();
+    if (ownStart) executor_->post([this] { emit startReceived(launch_); });
     return QApplication::exec();
 }
 
 void Application::quit()
 {
-    // Nothing is kept unsaved yet; saving and draining come in here with the model.
+    if (quitGuard_->requestQuit()) QApplication::quit();
+}
+
+void Application::quitWithoutAsking()
+{
+    quitGuard_->quitWithoutAsking();
     QApplication::quit();
 }
 

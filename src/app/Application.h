@@ -2,6 +2,7 @@
 
 #include "app/LaunchArguments.h"
 #include "app/MenuEntries.h"
+#include "app/QuitGuard.h"
 #include "app/Updater.h"
 
 #include <QObject>
@@ -19,6 +20,7 @@ class ForwardedStarts;
 class InstanceChannel;
 class MainWindow;
 class QtMainExecutor;
+class QuitAlertBoxes;
 class TerminationSignals;
 class UpdaterDialogs;
 
@@ -44,8 +46,11 @@ public:
 
     // Shows the window and runs the event loop; the exit status.
     int run();
-    // Saves what must be saved and ends the event loop.
+    // Asks what the quit guard asks, then saves and ends the event loop; a cancelled quit leaves
+    // the window as it was.
     void quit();
+    // Saves and ends the event loop without asking (termination signals, the session's end).
+    void quitWithoutAsking();
 
     MainWindow& window() { return *window_; }
     AppMenuBar& menuBar() { return *menuBar_; }
@@ -77,6 +82,8 @@ private:
     AppMenuBar* menuBar_ = nullptr;
     std::unique_ptr<UpdaterDialogs> updaterDialogs_;
     std::unique_ptr<Updater> updater_;
+    std::unique_ptr<QuitAlertBoxes> quitAlerts_;
+    std::unique_ptr<QuitGuard> quitGuard_;
     std::unique_ptr<TerminationSignals> signals_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace oxel {
+
+// A question the quit guard asks, with its buttons in order; the first is the default.
+struct QuitAlert {
+    std::string message;
+    std::string informative;
+    std::vector<std::string> buttons;
+
+    bool operator==(const QuitAlert&) const = default;
+};
+
+// Runs a modal alert and gives the index of the button chosen.
+class QuitAlerts {
+public:
+    virtual ~QuitAlerts() = default;
+    virtual size_t run(const QuitAlert& alert) = 0;
+};
+
+// Stands between every way of quitting and the end of the process: asks before abandoning
+// pictures still developing or exports still being written, then saves and waits for the saves
+// to reach the disk.
+class QuitGuard {
+public:
+    struct Environment {
+        std::function<int()> inFlightCount;
+        std::function<bool()> batchStored;
+        std::function<int()> exportsPending;
+        // Saves the batch and waits until the library's queued writes are on disk.
+        std::function<void()> saveAndDrain;
+        QuitAlerts* alerts;
+    };
+
+    explicit QuitGuard(Environment environment) : environment_(std::move(environment)) {}
+
+    // True once saved and the process may end; false when the person chose to keep going, or
+    // when another request is already asking.
+    bool requestQuit();
+    // For the session's end without interaction and for termination signals: no questions.
+    void quitWithoutAsking() { environment_.saveAndDrain(); }
+
+    static QuitAlert developingAlert(int count, bool batchStored);
+    static QuitAlert exportingAlert(int count);
+
+private:
+    bool confirmed();
+
+    Environment environment_;
+    bool asking_ = false;
+};
+
+} // namespace oxel

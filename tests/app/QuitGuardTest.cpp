@@ -1,0 +1,100 @@
+#include "app/QuitGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace oxel {
+namespace {
+
+// Answers each alert with the next scripted button, noting what it was asked.
+struct ScriptedAlerts final : QuitAlerts {
+    std::deque<size_t> answers;
+    std::vector<QuitAlert> asked;
+    std::function<void()> whileUp;
+
+    size_t run(const QuitAlert& alert) override
+    {
+        asked.push_back(alert);
+        if (whileUp) whileUp();
+        size_t answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+struct QuitGuardTest : ::testing::Test {
+    int developing = 0;
+    int exporting = 0;
+    bool stored = false;
+    int saves = 0;
+    ScriptedAlerts alerts;
+    QuitGuard guard{{[this] { return developing; }, [this] { return stored; }, [this] { return exporting; },
+                     [this] { ++saves; }, &alerts}};
+};
+
+constexpr size_t keepGoing = 0;
+constexpr size_t quit = 1;
+
+TEST_F(QuitGuardTest, NothingRunningQuitsAfterSavingWithoutAsking)
+{
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_TRUE(alerts.asked.empty());
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(QuitGuardTest, DevelopingPicturesAreAskedAbout)
+{
+    developing = 3;
+    alerts.answers = {keepGoing, quit};
+    EXPECT_FALSE(guard.requestQuit());
+    EXPECT_EQ(saves, 0);
+    ASSERT_EQ(alerts.asked.size(), 1u);
+    EXPECT_EQ(alerts.asked[0],
+              (QuitAlert{"3 still developing",
+                         "quitting now abandons them. the shots are not spent until the results are collected.",
+                         {"keep developing", "quit"}}));
+
+    stored = true;
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_EQ(alerts.asked[1].informative,
+              "they carry on without oxel pro and are collected when you reopen this batch, within a day.");
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(QuitGuardTest, ExportsAreAskedAboutAfterDevelopingOnes)
+{
+    exporting = 1;
+    alerts.answers = {quit};
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_EQ(alerts.asked.back(),
+              (QuitAlert{"1 still exporting", "quitting now leaves the file unwritten.", {"keep exporting", "quit"}}));
+
+    developing = 1;
+    exporting = 2;
+    alerts.answers = {quit, keepGoing};
+    EXPECT_FALSE(guard.requestQuit());
+    ASSERT_EQ(alerts.asked.size(), 3u);
+    EXPECT_EQ(alerts.asked[1].message, "1 still developing");
+    EXPECT_EQ(alerts.asked[2].informative, "quitting now leaves the files unwritten.");
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(QuitGuardTest, ASecondRequestWhileAnAlertIsUpIsDropped)
+{
+    developing = 2;
+    alerts.answers = {quit};
+    bool second = true;
+    alerts.whileUp = [&] { second = guard.requestQuit(); };
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_FALSE(second);
+    EXPECT_EQ(alerts.asked.size(), 1u);
+    EXPECT_EQ(saves, 1);
+
+    guard.quitWithoutAsking();
+    EXPECT_EQ(saves, 2);
+    EXPECT_EQ(alerts.asked.size(), 1u);
+}
+
+} // namespace
+} // namespace oxel
