@@ -1,6 +1,6 @@
 #include "app/AncestorSender.h"
 
-#include "app/HandoffApp.h"
+#include "model/HandoffApp.h"
 
 #include <array>
 #include <fstream>

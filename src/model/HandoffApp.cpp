@@ -15,6 +15,24 @@ std::string_view rawValue(HandoffApp app)
     return "other";
 }
 
+std::string_view displayName(HandoffApp app)
+{
+    switch (app) {
+    case HandoffApp::shotwell: return "shotwell";
+    case HandoffApp::darktable: return "darktable";
+    case HandoffApp::other: break;
+    }
+    return "another application";
+}
+
+std::optional<HandoffApp> handoffAppFromRawValue(std::string_view raw)
+{
+    for (HandoffApp app : allHandoffApps) {
+        if (rawValue(app) == raw) return app;
+    }
+    return std::nullopt;
+}
+
 std::optional<HandoffApp> handoffAppFromHostName(const std::optional<std::string>& hostName)
 {
     if (!hostName) return std::nullopt;
