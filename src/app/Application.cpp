@@ -100,10 +100,15 @@ Application::~Application()
     executor_.reset();
 }
 
-int Application::run()
+void Application::showWindow()
 {
     window_->show();
     updater_->start();
+}
+
+int Application::run()
+{
+    showWindow();
     // The program's own files and links are taken on the first turn of the loop, as a later
     // start's would be.
     bool ownStart = !launch_.openedFiles.empty() || !launch_.handoffFiles.empty() || !launch_.urls.empty();

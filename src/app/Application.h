@@ -46,6 +46,8 @@ public:
 
     // Shows the window and runs the event loop; the exit status.
     int run();
+    // Shows the window and starts the updater: what `run` does before the loop.
+    void showWindow();
     // Asks what the quit guard asks, then saves and ends the event loop; a cancelled quit leaves
     // the window as it was.
     void quit();
