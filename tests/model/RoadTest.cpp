@@ -1,0 +1,91 @@
+#include "ModelFixture.h"
+
+#include "platform/JsonFields.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace oxel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<Json> jsonOf(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return parseJson(text.str());
+}
+
+class RoadTest : public ModelTest {
+protected:
+    void SetUp() override
+    {
+        makeModel();
+        drop({writeJPEG("one.jpg", 600, 400), writeJPEG("two.jpg", 600, 400), writeJPEG("three.jpg", 400, 600)});
+    }
+    bool allSettled()
+    {
+        for (const auto& item : model->items())
+            if (item->phase().isInFlight() || item->phase().is<phase::Ready>()) return false;
+        return true;
+    }
+};
+
+TEST_F(RoadTest, ProcessedBatchIsStoredSubmittedDevelopedAndKept)
+{
+    std::vector<std::string> savedStates;
+    model->process();
+    ASSERT_TRUE(model->batch());
+    EXPECT_EQ(model->screen(), AppModel::Screen::results);
+    library.drain();
+    auto batchJson = jsonOf(library.batchFolder(model->batch()->id) / "batch.json");
+    ASSERT_TRUE(batchJson);
+    EXPECT_EQ((*batchJson)["name"], model->batch()->name);
+    EXPECT_EQ((*batchJson)["images"].size(), 3u);
+
+    // After submission the item's record says it is developing, with its job id.
+    auto first = model->items()[0];
+    ASSERT_TRUE(runUntil([&] { return first->jobId().has_value(); }));
+    library.drain();
+    auto submitted = jsonOf(imageFolder(*first) / "image.json");
+    ASSERT_TRUE(submitted);
+    EXPECT_EQ((*submitted)["jobId"], *first->jobId());
+
+    ASSERT_TRUE(runUntil([&] { return allSettled(); }));
+    library.drain();
+    for (const auto& item : model->items()) {
+        SCOPED_TRACE(item->url().filename().string());
+        ASSERT_TRUE(item->phase().is<phase::Done>());
+        ASSERT_TRUE(item->renderFile);
+        EXPECT_FALSE(item->keep);
+        EXPECT_TRUE(fs::exists(imageFolder(*item) / *item->renderFile));
+        EXPECT_TRUE(fs::exists(imageFolder(*item) / "analysis.json"));
+        auto record = jsonOf(imageFolder(*item) / "image.json");
+        ASSERT_TRUE(record);
+        EXPECT_EQ((*record)["state"], "done");
+        EXPECT_EQ((*record)["renderFile"], *item->renderFile);
+    }
+    EXPECT_TRUE(model->itemsToProcess().empty());
+    EXPECT_EQ(model->itemsWithResult().size(), 3u);
+}
+
+TEST_F(RoadTest, OnlyReadyItemsGoAndANewBatchTellsWhatIsStillDeveloping)
+{
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return model->inFlightCount() == 3; }));
+    const auto left = model->batch()->id;
+    model->newBatch();
+    EXPECT_EQ(model->statusLine(), "3 still developing · they'll be collected when you reopen that batch");
+    EXPECT_TRUE(model->items().empty());
+    EXPECT_EQ(model->runner().inFlightCount() + model->runner().queuedCount(), 0);
+    loop.advance(std::chrono::seconds(30));
+    library.drain();
+    auto stored = library.load(left);
+    ASSERT_TRUE(stored);
+    for (const auto& image : stored->images) EXPECT_FALSE(image.renderFile);
+}
+
+} // namespace
+} // namespace oxel::testing
