@@ -51,8 +51,10 @@ public:
 
     void emit(const Args&... args) const
     {
-        const auto slots = slots_;
-        for (const auto& slot : slots)
+        // A copy, so observers may connect and disconnect while it runs; not named "slots", which
+        // Qt's keyword would erase where both are included.
+        const auto current = slots_;
+        for (const auto& slot : current)
             if (*slot->connected) slot->observer(args...);
     }
 

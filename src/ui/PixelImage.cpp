@@ -68,7 +68,15 @@ void PixelImage::paintEvent(QPaintEvent*)
         scaled_.setDevicePixelRatio(ratio);
     }
     QPainter painter(this);
+    painter.setOpacity(opacity_);
     painter.drawPixmap(target.topLeft(), scaled_);
+}
+
+void PixelImage::setOpacity(qreal opacity)
+{
+    if (opacity_ == opacity) return;
+    opacity_ = opacity;
+    update();
 }
 
 } // namespace oxel

@@ -24,6 +24,9 @@ public:
     // nothing; a null bitmap clears the view.
     void setPicture(const Bitmap& picture);
     const Bitmap& picture() const { return picture_; }
+    // Draws the picture at this opacity, over whatever lies beneath.
+    void setOpacity(qreal opacity);
+    qreal opacity() const { return opacity_; }
     // The 8-bit sRGB picture being shown; null while nothing is shown.
     const QImage& displayed() const { return displayed_; }
 
@@ -45,7 +48,8 @@ private:
     Bitmap picture_;
     QImage displayed_;
     std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
-    QPixmap scaled_;               // the displayed picture at the fitted size, in device pixels
+    qreal opacity_ = 1;
+    QPixmap scaled_; // the displayed picture at the fitted size, in device pixels
 };
 
 } // namespace oxel

@@ -1,0 +1,25 @@
+#include "sheets/TileCard.h"
+
+#include "ui/Appearance.h"
+#include "ui/Palette.h"
+
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace oxel {
+
+TileCard::TileCard(int padding, int spacing, QWidget* parent) : QWidget(parent), content_(new QVBoxLayout(this))
+{
+    content_->setContentsMargins(padding, padding, padding, padding);
+    content_->setSpacing(spacing);
+    content_->setAlignment(Qt::AlignCenter);
+}
+
+void TileCard::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setOpacity(0.85);
+    painter.fillRect(rect(), Palette::paper().resolve(appearanceOf(*this)));
+}
+
+} // namespace oxel

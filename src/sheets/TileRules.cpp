@@ -1,0 +1,169 @@
+#include "sheets/TileRules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace oxel::tile {
+namespace {
+
+constexpr double inFlightOpacity = 0.35;
+constexpr double secondsToNearlyFull = 150;
+constexpr double mostProgressShown = 0.95;
+
+std::string lowercase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string lowercaseExtension(const std::filesystem::path& file)
+{
+    std::string extension = file.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    return lowercase(extension);
+}
+
+} // namespace
+
+Picture chosenPicture(const BatchItem& item, bool comparing)
+{
+    if (comparing && item.originalPreview()) return {Picture::Kind::originalPreview, 1};
+    if (!comparing && item.previewImage()) return {Picture::Kind::developedPreview, 1};
+    if (item.thumbnail()) return {Picture::Kind::thumbnail, item.phase().isInFlight() ? inFlightOpacity : 1};
+    return {};
+}
+
+std::optional<PictureHandle> pictureHandle(const BatchItem& item, const Picture& picture)
+{
+    switch (picture.kind) {
+    case Picture::Kind::originalPreview: return item.originalPreview();
+    case Picture::Kind::developedPreview: return item.previewImage();
+    case Picture::Kind::thumbnail: return item.thumbnail();
+    case Picture::Kind::none: break;
+    }
+    return std::nullopt;
+}
+
+PhaseCard phaseCard(const ItemPhase& phase)
+{
+    if (phase.is<phase::Processing>()) return {PhaseCard::Kind::progress, {}, false};
+    if (const auto* failed = std::get_if<phase::Failed>(&phase))
+        return {PhaseCard::Kind::failure, "failed · " + failed->message, failed->retryable};
+    if (phase.is<phase::Queued>()) return {PhaseCard::Kind::caption, "waiting", false};
+    if (phase.is<phase::Uploading>()) return {PhaseCard::Kind::caption, "sending", false};
+    if (phase.is<phase::Finishing>()) return {PhaseCard::Kind::caption, "collecting", false};
+    if (phase.is<phase::Restoring>()) return {PhaseCard::Kind::caption, "opening", false};
+    return {};
+}
+
+double elapsedSeconds(const std::optional<Date>& startedAt, Date now)
+{
+    if (!startedAt) return 0;
+    return std::max(0.0, std::chrono::duration<double>(now - *startedAt).count());
+}
+
+double elapsedProgress(const std::optional<Date>& startedAt, Date now)
+{
+    return std::min(elapsedSeconds(startedAt, now) / secondsToNearlyFull, mostProgressShown);
+}
+
+std::string elapsedText(const std::optional<Date>& startedAt, Date now)
+{
+    const auto whole = static_cast<long long>(elapsedSeconds(startedAt, now));
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    return text;
+}
+
+std::string statusLine(const phase::Processing& processing, const std::optional<Date>& startedAt, Date now)
+{
+    return processing.status + " · " + elapsedText(startedAt, now);
+}
+
+std::optional<std::string> directionLine(const phase::Processing& processing)
+{
+    if (!processing.narration || !processing.narration->direction || processing.narration->direction->empty())
+        return std::nullopt;
+    return processing.narration->direction;
+}
+
+std::optional<std::string> exportCardText(const BatchItem& item)
+{
+    if (!item.exportProgress()) return std::nullopt;
+    if (item.exportWaiting()) return "waiting to write";
+    const int percent = static_cast<int>(std::clamp(*item.exportProgress(), 0.0, 1.0) * 100);
+    return "writing · " + std::to_string(percent) + "%";
+}
+
+std::string detailsLine(const BatchItem& item)
+{
+    if (const auto& source = item.source())
+        return std::to_string(source->pixelWidth) + "×" + std::to_string(source->pixelHeight) + " · " +
+               std::to_string(source->bitsPerComponent) + "-bit · " + source->profileLabel();
+    if (item.original && item.original->pixels.size() == 2)
+        return std::to_string(item.original->pixels[0]) + "×" + std::to_string(item.original->pixels[1]);
+    return {};
+}
+
+std::string fileName(const BatchItem& item)
+{
+    return item.url().filename().string();
+}
+
+bool lightTrackEnabled(const BatchItem& item)
+{
+    const auto& result = item.result();
+    if (!result || !result->previewPlan) return false;
+    if (result->previewPlan->divergence > result->transfer.limits().refineDivergenceLimit) return false;
+    return item.availability().kind == Availability::Kind::present;
+}
+
+bool showsColourOnlyMarker(const BatchItem& item)
+{
+    if (item.result()) return item.result()->colourOnly;
+    return item.colourOnly;
+}
+
+bool colourRowShown(bool suggestedGradeEnabled, const std::vector<std::shared_ptr<BatchItem>>& items,
+                    const BatchItem& item)
+{
+    if (!suggestedGradeEnabled || !item.result() || !item.result()->looks) return false;
+    return std::any_of(items.begin(), items.end(),
+                       [](const auto& other) { return other->result() && other->result()->looks; });
+}
+
+std::string proposedExportName(const BatchItem& item)
+{
+    const bool colourOnly = item.result() && item.result()->colourOnly;
+    return item.url().filename().stem().string() + (colourOnly ? "-colour-only." : "-oxel.") + "psd";
+}
+
+std::filesystem::path layeredExportTarget(std::filesystem::path chosen)
+{
+    const std::string extension = lowercaseExtension(chosen);
+    if (extension != "psd" && extension != "tif" && extension != "tiff") chosen += ".psd";
+    return chosen;
+}
+
+ExportFormat layeredExportFormat(const std::filesystem::path& target)
+{
+    const std::string extension = lowercaseExtension(target);
+    return extension == "tif" || extension == "tiff" ? ExportFormat::tiff : ExportFormat::psd;
+}
+
+ExportOptions singleExportOptions(const std::filesystem::path& target, bool grain)
+{
+    ExportOptions options;
+    options.format = layeredExportFormat(target);
+    options.colour = ExportColour::embedded;
+    options.sixteenBit = true;
+    options.jpegQuality = 0.95;
+    options.tiffLayered = true;
+    options.inheritCaptureDate = true;
+    options.grain = grain;
+    return options;
+}
+
+} // namespace oxel::tile

@@ -1,0 +1,198 @@
+#include "sheets/TileView.h"
+
+#include "sheets/TileClock.h"
+#include "support/ui/PixelChecks.h"
+#include "support/ui/Screenshots.h"
+#include "ui/TextLabel.h"
+
+#include <QAbstractButton>
+#include <QGridLayout>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace oxel;
+using namespace oxel::pixels;
+using namespace std::chrono_literals;
+
+namespace {
+
+const Date start = Date{} + 1000h;
+
+// A landscape or portrait picture in a warm gradient, as a thumbnail would show one.
+PictureHandle gradientPicture(int width, int height)
+{
+    return PictureHandle({width, height, [width, height] {
+                              auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX8);
+                              for (int y = 0; y < height; ++y)
+                                  for (int x = 0; x < width; ++x) {
+                                      uint8_t* pixel = bitmap->mutableData() + y * bitmap->rowBytes() + x * 4;
+                                      pixel[0] = static_cast<uint8_t>(120 + 120 * x / width);
+                                      pixel[1] = static_cast<uint8_t>(90 + 80 * y / height);
+                                      pixel[2] = 60;
+                                      pixel[3] = 255;
+                                  }
+                              return bitmap;
+                          }});
+}
+
+std::shared_ptr<BatchItem> photo(const std::string& name, bool thumbnail = true, bool portrait = false)
+{
+    return BatchItem::make(Uuid::random(), "/photos/" + name, Origin::opened, std::nullopt,
+                           thumbnail ? std::optional(portrait ? gradientPicture(80, 120) : gradientPicture(120, 80))
+                                     : std::nullopt);
+}
+
+QStringList texts(QWidget& tile)
+{
+    QStringList found;
+    for (auto* label : tile.findChildren<TextLabel*>())
+        if (label->isVisibleTo(&tile)) found << label->text();
+    for (auto* label : tile.findChildren<QLabel*>())
+        if (label->isVisibleTo(&tile)) found << label->text();
+    return found;
+}
+
+struct TileTest : ::testing::Test {
+    Date time = start;
+    TileClock clock{[this] { return time; }};
+
+    std::unique_ptr<TileView> tileOf(std::shared_ptr<BatchItem> item, int width = 240)
+    {
+        auto tile = std::make_unique<TileView>(std::move(item), clock);
+        tile->resize(width, tile->heightForWidth(width));
+        tile->show();
+        return tile;
+    }
+};
+
+} // namespace
+
+TEST_F(TileTest, PictureBlockKeepsItsRatioAndCornerMargin)
+{
+    auto tile = tileOf(photo("a.jpg"), 212);
+    EXPECT_EQ(tile->pictureBlockRect(), QRect(6, 6, 200, 133));
+    tile->setPortrait(true);
+    tile->resize(212, tile->heightForWidth(212));
+    EXPECT_EQ(tile->pictureBlockRect(), QRect(6, 6, 200, 300));
+
+    // Corner marks reach into the margin; the ground under an empty block is faint ink.
+    auto empty = tileOf(photo("b.jpg", false), 212);
+    const QImage image = grabbed(*empty);
+    EXPECT_TRUE(pixelIs(image, 1, 1, ink(), 60)) << "corner mark";
+    EXPECT_TRUE(pixelIs(image, 100, 60, over(paper(), ink(), 0.06), 3)) << "ground";
+}
+
+TEST_F(TileTest, ClockTicksTheElapsedTimeOfAProcessingItem)
+{
+    auto item = photo("a.jpg");
+    item->setStartedAt(start);
+    item->setPhase(phase::Processing{"rendering", std::nullopt});
+    auto tile = tileOf(item);
+    EXPECT_TRUE(texts(*tile).contains("rendering · 0:00"));
+    time = start + 125s;
+    clock.tick();
+    EXPECT_TRUE(texts(*tile).contains("rendering · 2:05"));
+    item->setPhase(phase::Queued{});
+    EXPECT_TRUE(texts(*tile).contains("waiting"));
+    item->setPhase(phase::Uploading{});
+    EXPECT_TRUE(texts(*tile).contains("sending"));
+    EXPECT_FALSE(texts(*tile).contains("waiting"));
+}
+
+TEST_F(TileTest, FailureOffersRetryOnlyWhenRetryableAndItsTextCanBeSelected)
+{
+    auto item = photo("a.jpg");
+    item->setPhase(phase::Failed{std::nullopt, "the server is busy", true, false});
+    auto tile = tileOf(item);
+    QSignalSpy retried(tile.get(), &TileView::retryRequested);
+    auto* message = tile->findChild<QLabel*>();
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->text(), "failed · the server is busy");
+    EXPECT_TRUE(message->textInteractionFlags() & Qt::TextSelectableByMouse);
+    for (auto* button : tile->findChildren<QAbstractButton*>())
+        if (button->text() == "retry") QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(retried.count(), 1);
+    EXPECT_EQ(retried.at(0).at(0).value<std::shared_ptr<BatchItem>>(), item);
+
+    item->setPhase(phase::Failed{std::nullopt, "no credit left", false, true});
+    for (auto* button : tile->findChildren<QAbstractButton*>()) EXPECT_NE(button->text(), "retry");
+}
+
+TEST_F(TileTest, DoubleClickOnThePictureAsksForTheLightbox)
+{
+    auto item = photo("a.jpg");
+    auto tile = tileOf(item);
+    QSignalSpy lightbox(tile.get(), &TileView::lightboxRequested);
+    QTest::mouseDClick(tile.get(), Qt::LeftButton, {}, tile->pictureBlockRect().center());
+    QTest::mouseDClick(tile.get(), Qt::LeftButton, {}, QPoint(10, tile->height() - 3));
+    EXPECT_EQ(lightbox.count(), 1);
+}
+
+TEST_F(TileTest, OfflineOriginalOffersLocateAndTheItemOutlivesItsTile)
+{
+    auto item = photo("a.jpg");
+    item->setAvailability(Availability::offline("the disk “photos” is not connected"));
+    auto tile = tileOf(item);
+    QSignalSpy locate(tile.get(), &TileView::locateRequested);
+    for (auto* button : tile->findChildren<QAbstractButton*>())
+        if (button->text().startsWith("the disk")) button->click();
+    EXPECT_EQ(locate.count(), 1);
+
+    tile.reset();
+    // Work that finishes late changes the item; no tile is there to hear it.
+    item->setPhase(phase::Processing{"rendering", std::nullopt});
+    item->setExportProgress(0.5);
+    clock.tick();
+    EXPECT_EQ(clock.memberCount(), 0);
+}
+
+TEST_F(TileTest, ScreenshotsOfEveryPhase)
+{
+    QWidget board;
+    auto* grid = new QGridLayout(&board);
+    grid->setSpacing(18);
+    std::vector<std::shared_ptr<BatchItem>> items;
+    auto add = [&](std::shared_ptr<BatchItem> item, bool portrait = false) {
+        auto* tile = new TileView(item, clock, &board);
+        tile->setPortrait(portrait);
+        const int index = static_cast<int>(items.size());
+        grid->addWidget(tile, index / 4, index % 4, Qt::AlignTop);
+        tile->setFixedSize(232, tile->heightForWidth(232));
+        items.push_back(std::move(item));
+    };
+    add(photo("IMG_0412.CR3"));
+    auto queued = photo("queued.jpg");
+    queued->setPhase(phase::Queued{});
+    add(queued);
+    auto processing = photo("processing.JPG");
+    processing->setStartedAt(start - 125s);
+    processing->setPhase(
+        phase::Processing{"rendering", JobNarration{std::nullopt, std::nullopt, "warmer evening light from the left"}});
+    add(processing);
+    auto failed = photo("failed.tif");
+    failed->setPhase(phase::Failed{"busy", "the server is busy. try again in a minute or two, or later today.", true});
+    add(failed);
+    auto exporting = photo("exporting.png");
+    exporting->setPhase(phase::Done{});
+    exporting->setExportProgress(0.42);
+    add(exporting);
+    auto offline = photo("offline.jpg");
+    offline->setAvailability(Availability::offline("the disk “archive” is not connected"));
+    offline->setNote("exported to ~/exports/offline-oxel.psd on a long line that goes on\nand a second line\nthird");
+    add(offline);
+    add(photo("empty.jpg", false));
+    auto portrait = photo("portrait.jpg", true, true);
+    portrait->setPhase(phase::Finishing{});
+    add(portrait, true);
+
+    board.resize(board.sizeHint());
+    board.show();
+    time = start;
+    clock.tick();
+    const auto shots = screenshots::capture(board, "tiles");
+    EXPECT_FALSE(shots.light.isNull());
+    EXPECT_FALSE(shots.dark.isNull());
+}
