@@ -8,7 +8,8 @@
 
 namespace oxel {
 
-TileCard::TileCard(int padding, int spacing, QWidget* parent) : QWidget(parent), content_(new QVBoxLayout(this))
+TileCard::TileCard(int padding, int spacing, QWidget* parent, double opacity)
+    : QWidget(parent), content_(new QVBoxLayout(this)), opacity_(opacity)
 {
     content_->setContentsMargins(padding, padding, padding, padding);
     content_->setSpacing(spacing);
@@ -18,7 +19,7 @@ TileCard::TileCard(int padding, int spacing, QWidget* parent) : QWidget(parent),
 void TileCard::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setOpacity(0.85);
+    painter.setOpacity(opacity_);
     painter.fillRect(rect(), Palette::paper().resolve(appearanceOf(*this)));
 }
 

@@ -6,11 +6,11 @@ class QVBoxLayout;
 
 namespace oxel {
 
-// A card laid over a tile's picture: its content stacked and centred on paper at 0.85.
+// A card laid over a tile's picture: its content stacked and centred on paper, at 0.85 unless told.
 class TileCard : public QWidget {
     Q_OBJECT
 public:
-    TileCard(int padding, int spacing, QWidget* parent = nullptr);
+    TileCard(int padding, int spacing, QWidget* parent = nullptr, double opacity = 0.85);
     QVBoxLayout* content() const { return content_; }
 
 protected:
@@ -18,6 +18,7 @@ protected:
 
 private:
     QVBoxLayout* content_;
+    double opacity_;
 };
 
 } // namespace oxel

@@ -5,11 +5,13 @@
 #include "sheets/TileRules.h"
 #include "ui/Appearance.h"
 #include "ui/Fonts.h"
+#include "ui/NudgeEditor.h"
 #include "ui/Palette.h"
 #include "ui/PictureCorners.h"
 #include "ui/PixelImage.h"
 #include "ui/ProgressDots.h"
 #include "ui/SheetButton.h"
+#include "ui/StrengthTrack.h"
 #include "ui/TextLabel.h"
 
 #include <QContextMenuEvent>
@@ -26,6 +28,10 @@ constexpr double groundOpacity = 0.06;
 constexpr int captionHeight = 14;
 constexpr int cardPadding = 12;
 constexpr int captionPadding = 8;
+constexpr int nudgeHeight = 46;
+constexpr int rowHeight = 22;
+constexpr int rowLabelWidth = 40;
+constexpr int valueWidth = 34;
 
 QString qt(const std::string& text)
 {
@@ -67,6 +73,7 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     picture_ = new PixelImage(this);
     picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
     buildCaptionRow();
+    buildLowerPart();
 
     auto* locate = new QPushButton(this);
     locate->setFlat(true);
@@ -91,9 +98,29 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     refreshPhaseCard();
     refreshExportCard();
     refreshFooter();
+    applyAccent();
 }
 
 TileView::~TileView() = default;
+
+void TileView::applyAccent()
+{
+    const QColor accent = Palette::accent().resolve(appearanceOf(*this));
+    QPalette locate = locate_->palette();
+    locate.setColor(QPalette::ButtonText, accent);
+    locate_->setPalette(locate);
+    if (failure_) {
+        QPalette failure = failure_->palette();
+        failure.setColor(QPalette::WindowText, accent);
+        failure_->setPalette(failure);
+    }
+}
+
+void TileView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applyAccent();
+}
 
 void TileView::buildCaptionRow()
 {
@@ -156,6 +183,7 @@ void TileView::refresh(BatchItem::Field field)
     case Field::phase:
         refreshPicture();
         refreshPhaseCard();
+        refreshLowerPart();
         update();
         break;
     case Field::startedAt: refreshProgress(); break;
@@ -167,9 +195,144 @@ void TileView::refresh(BatchItem::Field field)
         details_->setText(qt(tile::detailsLine(*item_)));
         break;
     case Field::availability:
+        refreshFooter();
+        refreshLowerPart();
+        break;
     case Field::note: refreshFooter(); break;
+    case Field::result: buildLowerPart(); break;
+    case Field::unlinkedNudge:
+    case Field::addition:
+    case Field::strengthTouched: refreshLowerPart(); break;
     default: break;
     }
+}
+
+void TileView::setScreen(Screen screen)
+{
+    if (screen_ == screen) return;
+    screen_ = screen;
+    buildLowerPart();
+}
+
+void TileView::setGlobalNudge(const std::string& nudge)
+{
+    globalNudge_ = nudge;
+    refreshLowerPart();
+}
+
+void TileView::setColourOnlyInForce(bool inForce)
+{
+    colourOnlyInForce_ = inForce;
+    refreshLowerPart();
+}
+
+void TileView::setStrength(double strength)
+{
+    strength_ = strength;
+    refreshLowerPart();
+}
+
+void TileView::buildLowerPart()
+{
+    delete lowerPart_;
+    nudge_ = nullptr;
+    unlinked_ = nullptr;
+    track_ = nullptr;
+    strengthValue_ = nullptr;
+    lowerPart_ = screen_ == Screen::input ? buildNudgeEditor() : buildLightRow();
+    layout_->insertWidget(2, lowerPart_);
+    lowerPart_->show();
+    refreshLowerPart();
+}
+
+QWidget* TileView::buildNudgeEditor()
+{
+    auto* holder = new QWidget(this);
+    auto* stack = new QVBoxLayout(holder);
+    stack->setContentsMargins(0, 0, 0, 0);
+    nudge_ = new NudgeEditor({}, true, nudgeHeight, nudgeHeight, holder);
+    stack->addWidget(nudge_);
+    connect(nudge_, &NudgeEditor::textChanged, this, [this](const QString& text) {
+        item_->setNudge(text.toStdString(), globalNudge_);
+        Q_EMIT nudgeChanged(item_);
+    });
+
+    // The badge sits over the editor's top-right corner, a little outside it.
+    auto* card = new TileCard(0, 0, holder, 1);
+    unlinked_ = card;
+    card->content()->setContentsMargins(4, 0, 4, 0);
+    auto* badge = new QHBoxLayout;
+    badge->setSpacing(spacing);
+    card->content()->addLayout(badge);
+    badge->addWidget(new TextLabel("unlinked", uiFont(11), Palette::pencil(), unlinked_));
+    auto* relink = new QPushButton("relink", unlinked_);
+    relink->setFlat(true);
+    QFont underlined = uiFont(11);
+    underlined.setUnderline(true);
+    relink->setFont(underlined);
+    relink->setCursor(Qt::PointingHandCursor);
+    connect(relink, &QAbstractButton::clicked, this, [this] {
+        item_->relinkNudge(globalNudge_);
+        Q_EMIT nudgeChanged(item_);
+    });
+    badge->addWidget(relink);
+    return holder;
+}
+
+QWidget* TileView::buildLightRow()
+{
+    auto* row = new QWidget(this);
+    row->setFixedHeight(rowHeight);
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(10);
+    auto* label = new TextLabel("light", uiFont(11), Palette::pencil(), row);
+    label->setFixedWidth(rowLabelWidth);
+    line->addWidget(label);
+    if (tile::showsColourOnlyMarker(*item_)) {
+        line->addWidget(lightText("none · colour only", Palette::pencil(), row), 1);
+        return row;
+    }
+    track_ = new StrengthTrack(row);
+    track_->setTicks({0, 0.5, 1});
+    track_->installEventFilter(this);
+    connect(track_, &StrengthTrack::valueChanged, this, [this](double value) { Q_EMIT strengthDragged(item_, value); });
+    line->addWidget(track_, 1);
+    strengthValue_ = new TextLabel({}, uiFont(12), Palette::ink(0.9), row);
+    strengthValue_->setFixedWidth(valueWidth);
+    strengthValue_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    line->addWidget(strengthValue_);
+    return row;
+}
+
+void TileView::refreshLowerPart()
+{
+    if (nudge_) {
+        const QString text = QString::fromStdString(item_->effectiveNudge(globalNudge_));
+        if (nudge_->text() != text) nudge_->setText(text);
+        nudge_->setEnabled(item_->canProcess() && !colourOnlyInForce_);
+        unlinked_->setVisible(item_->unlinkedNudge().has_value());
+        placePictureBlock();
+    }
+    if (track_) {
+        track_->setTrackEnabled(tile::lightTrackEnabled(*item_));
+        track_->setValue(strength_);
+        char value[16];
+        std::snprintf(value, sizeof value, "%.2f", strength_);
+        strengthValue_->setText(item_->result() ? value : "");
+        strengthValue_->setFont(uiFont(12, item_->strengthTouched() ? FontWeight::regular : FontWeight::light));
+    }
+}
+
+bool TileView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == track_ && event->type() == QEvent::MouseButtonDblClick && track_->trackEnabled()) {
+        item_->setStrengthOffset(0);
+        item_->setStrengthTouched(false);
+        Q_EMIT lightReset(item_);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TileView::refreshPicture()
@@ -186,6 +349,7 @@ void TileView::refreshPhaseCard()
 {
     delete phaseCard_;
     phaseCard_ = nullptr;
+    failure_ = nullptr;
     phaseDots_ = nullptr;
     statusLine_ = nullptr;
     const tile::PhaseCard card = tile::phaseCard(item_->phase());
@@ -214,15 +378,12 @@ void TileView::refreshPhaseCard()
     }
     case tile::PhaseCard::Kind::failure: {
         phaseCard_ = new TileCard(cardPadding, 8, this);
-        auto* message = new QLabel(qt(card.caption), phaseCard_);
+        auto* message = failure_ = new QLabel(qt(card.caption), phaseCard_);
         message->setFont(uiFont(11));
         message->setWordWrap(true);
         message->setAlignment(Qt::AlignHCenter);
         message->setMaximumWidth(280);
         message->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        QPalette colours = message->palette();
-        colours.setColor(QPalette::WindowText, Palette::accent().resolve(appearanceOf(*this)));
-        message->setPalette(colours);
         phaseCard_->content()->addWidget(message, 0, Qt::AlignHCenter);
         if (card.retry) {
             auto* retry = new SheetButton("retry", false, phaseCard_);
@@ -232,6 +393,7 @@ void TileView::refreshPhaseCard()
         break;
     }
     }
+    applyAccent();
     placePictureBlock();
     phaseCard_->show();
     if (exportCard_) exportCard_->raise();
@@ -275,9 +437,6 @@ void TileView::refreshFooter()
     const Availability& availability = item_->availability();
     const bool missing = availability.kind != Availability::Kind::present;
     locate_->setText(qt(availability.detail));
-    QPalette colours = locate_->palette();
-    colours.setColor(QPalette::ButtonText, Palette::accent().resolve(appearanceOf(*this)));
-    locate_->setPalette(colours);
     locate_->setVisible(missing);
     note_->setText(qt(item_->note().value_or("")));
     note_->setVisible(item_->note().has_value());
@@ -286,6 +445,11 @@ void TileView::refreshFooter()
 
 void TileView::placePictureBlock()
 {
+    if (unlinked_) {
+        const QSize size = unlinked_->sizeHint();
+        unlinked_->setGeometry(QRect(QPoint(unlinked_->parentWidget()->width() - size.width(), 0), size));
+        unlinked_->raise();
+    }
     const QRect block = pictureBlockRect();
     picture_->setGeometry(block);
     for (QWidget* card : {static_cast<QWidget*>(phaseCard_), static_cast<QWidget*>(exportCard_)}) {

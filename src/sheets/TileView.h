@@ -13,7 +13,9 @@ class QAbstractButton;
 
 namespace oxel {
 
+class NudgeEditor;
 class PixelImage;
+class StrengthTrack;
 class ProgressDots;
 class TextLabel;
 class TileCard;
@@ -30,6 +32,10 @@ public:
     static constexpr int cornerReach = 6;
     static constexpr int spacing = 6;
 
+    // Which screen of the main window the tile is on: the nudge editor shows on input, the light
+    // row on results.
+    enum class Screen { input, results };
+
     TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* parent = nullptr);
     ~TileView() override;
 
@@ -39,6 +45,14 @@ public:
     void setPortrait(bool portrait);
     bool isPortrait() const { return portrait_; }
     QRect pictureBlockRect() const;
+    // Builds the lower part for the screen; only that screen's controls exist.
+    void setScreen(Screen screen);
+    // The batch nudge the item's own nudge follows while linked.
+    void setGlobalNudge(const std::string& nudge);
+    // While colour-only grading is in force, nudges mean nothing: the editor is dimmed and locked.
+    void setColourOnlyInForce(bool inForce);
+    // The item's effective light strength, as the model works it out.
+    void setStrength(double strength);
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -49,11 +63,18 @@ signals:
     void retryRequested(std::shared_ptr<BatchItem> item);
     void locateRequested(std::shared_ptr<BatchItem> item);
     void contextMenuRequested(std::shared_ptr<BatchItem> item, QPoint globalPosition);
+    // The item's nudge was edited or relinked; the item holds the new text.
+    void nudgeChanged(std::shared_ptr<BatchItem> item);
+    void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
+    // The light track went back to the batch strength; the item is already reset.
+    void lightReset(std::shared_ptr<BatchItem> item);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -65,12 +86,22 @@ private:
     void refreshExportCard();
     void refreshFooter();
     void placePictureBlock();
+    void buildLowerPart();
+    QWidget* buildNudgeEditor();
+    QWidget* buildLightRow();
+    void refreshLowerPart();
+    // Widgets that take their text colour from a palette get the accent of the current appearance.
+    void applyAccent();
     int pictureHeight(int blockWidth) const;
 
     std::shared_ptr<BatchItem> item_;
     Connection itemChanged_;
     bool comparing_ = false;
     bool portrait_ = false;
+    Screen screen_ = Screen::input;
+    std::string globalNudge_;
+    bool colourOnlyInForce_ = false;
+    double strength_ = 0;
     std::chrono::system_clock::time_point now_;
 
     QVBoxLayout* layout_;
@@ -82,6 +113,12 @@ private:
     TileCard* exportCard_ = nullptr;
     ProgressDots* exportDots_ = nullptr;
     TextLabel* exportLine_ = nullptr;
+    QWidget* lowerPart_ = nullptr;
+    NudgeEditor* nudge_ = nullptr;
+    QWidget* unlinked_ = nullptr;
+    QLabel* failure_ = nullptr;
+    StrengthTrack* track_ = nullptr;
+    TextLabel* strengthValue_ = nullptr;
     TextLabel* fileName_;
     TextLabel* details_;
     QAbstractButton* locate_;

@@ -3,11 +3,16 @@
 #include "sheets/TileClock.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
+#include "ui/NudgeEditor.h"
+#include "ui/StrengthTrack.h"
 #include "ui/TextLabel.h"
 
 #include <QAbstractButton>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -195,4 +200,116 @@ TEST_F(TileTest, ScreenshotsOfEveryPhase)
     const auto shots = screenshots::capture(board, "tiles");
     EXPECT_FALSE(shots.light.isNull());
     EXPECT_FALSE(shots.dark.isNull());
+}
+
+namespace {
+
+std::shared_ptr<JobOutcome> developed(std::optional<float> divergence, bool colourOnly = false)
+{
+    auto outcome =
+        std::make_shared<JobOutcome>("job-1", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
+    outcome->colourOnly = colourOnly;
+    if (divergence) {
+        outcome->previewPlan = TransferPlan{};
+        outcome->previewPlan->divergence = *divergence;
+    }
+    return outcome;
+}
+
+} // namespace
+
+TEST_F(TileTest, NudgeEditorFollowsTheBatchNudgeUntilEditedAndRelinks)
+{
+    auto item = BatchItem::make(Uuid::random(), "/photos/a.jpg", Origin::opened, SourceImage{}, std::nullopt);
+    auto tile = tileOf(item);
+    tile->setGlobalNudge("warmer");
+    QSignalSpy changed(tile.get(), &TileView::nudgeChanged);
+    auto* editor = tile->findChild<NudgeEditor*>();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), "warmer");
+    EXPECT_TRUE(editor->isEnabled());
+
+    editor->editor()->setPlainText("cooler");
+    EXPECT_EQ(item->unlinkedNudge(), "cooler");
+    EXPECT_EQ(changed.count(), 1);
+    QPushButton* relink = nullptr;
+    for (auto* button : tile->findChildren<QPushButton*>())
+        if (button->text() == "relink") relink = button;
+    ASSERT_TRUE(relink && relink->isVisibleTo(tile.get()));
+    relink->click();
+    EXPECT_FALSE(item->unlinkedNudge());
+    EXPECT_EQ(editor->text(), "warmer");
+    EXPECT_FALSE(relink->isVisibleTo(tile.get()));
+    EXPECT_EQ(changed.count(), 2);
+
+    tile->setColourOnlyInForce(true);
+    EXPECT_FALSE(editor->isEnabled());
+}
+
+TEST_F(TileTest, LightTrackFollowsItsRuleAndADoubleClickResetsIt)
+{
+    const float limit = TransferLimits{}.refineDivergenceLimit;
+    auto item = photo("a.jpg");
+    auto tile = tileOf(item);
+    tile->setScreen(TileView::Screen::results);
+    tile->setStrength(0.8);
+    auto* track = tile->findChild<StrengthTrack*>();
+    ASSERT_TRUE(track);
+    EXPECT_FALSE(track->trackEnabled());
+    EXPECT_FALSE(texts(*tile).contains("0.80")) << "no value without a result";
+
+    item->setResult(developed(limit));
+    track = tile->findChild<StrengthTrack*>();
+    tile->setStrength(0.8);
+    EXPECT_TRUE(track->trackEnabled());
+    EXPECT_TRUE(texts(*tile).contains("0.80"));
+
+    item->setStrengthOffset(-0.2);
+    item->setStrengthTouched(true);
+    QSignalSpy reset(tile.get(), &TileView::lightReset);
+    QTest::mouseDClick(track, Qt::LeftButton, {}, track->rect().center());
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(item->strengthOffset(), 0);
+    EXPECT_FALSE(item->strengthTouched());
+
+    item->setAvailability(Availability::offline("the disk is not connected"));
+    EXPECT_FALSE(track->trackEnabled());
+    QTest::mouseDClick(track, Qt::LeftButton, {}, track->rect().center());
+    EXPECT_EQ(reset.count(), 1) << "a disabled track resets nothing";
+
+    item->setResult(developed(std::nullopt, true));
+    EXPECT_FALSE(tile->findChild<StrengthTrack*>());
+    EXPECT_TRUE(texts(*tile).contains("none · colour only"));
+}
+
+TEST_F(TileTest, ScreenshotsOfInputAndResults)
+{
+    QWidget board;
+    auto* grid = new QHBoxLayout(&board);
+    grid->setSpacing(18);
+    auto linked =
+        BatchItem::make(Uuid::random(), "/photos/linked.jpg", Origin::opened, SourceImage{}, gradientPicture(120, 80));
+    auto unlinked = BatchItem::make(Uuid::random(), "/photos/unlinked.jpg", Origin::opened, SourceImage{},
+                                    gradientPicture(120, 80));
+    unlinked->setNudge("a softer sky over the hills", "warmer");
+    auto result = photo("developed.jpg");
+    result->setResult(developed(0.1f));
+    result->setStrengthTouched(true);
+    auto colourOnly = photo("colour.jpg");
+    colourOnly->setResult(developed(std::nullopt, true));
+    for (const auto& [item, screen] : {std::pair{linked, TileView::Screen::input},
+                                       {unlinked, TileView::Screen::input},
+                                       {result, TileView::Screen::results},
+                                       {colourOnly, TileView::Screen::results}}) {
+        auto* tile = new TileView(item, clock, &board);
+        tile->setGlobalNudge("warmer");
+        tile->setScreen(screen);
+        tile->setStrength(0.75);
+        tile->setFixedSize(232, tile->heightForWidth(232));
+        grid->addWidget(tile, 0, Qt::AlignTop);
+    }
+    board.resize(board.sizeHint());
+    board.show();
+    const auto shots = screenshots::capture(board, "tiles-input-and-results");
+    EXPECT_FALSE(shots.light.isNull());
 }
