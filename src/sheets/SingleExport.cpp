@@ -1,0 +1,31 @@
+#include "sheets/SingleExport.h"
+
+#include "sheets/TileRules.h"
+
+namespace oxel {
+
+SingleExport::SingleExport(SavePanelPort& panel, SettingsStore& settings, Start start)
+    : panel_(panel), settings_(settings), start_(std::move(start))
+{}
+
+void SingleExport::exportOne(const std::shared_ptr<BatchItem>& item)
+{
+    std::weak_ptr<const bool> alive = alive_;
+    panel_.chooseExportFile(tile::proposedExportName(*item),
+                            [this, alive, item](std::optional<std::filesystem::path> file) {
+                                if (alive.lock() && file && !file->empty()) chosen(item, *file);
+                            });
+}
+
+void SingleExport::chosen(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file)
+{
+    // Grain may have been switched while the panel was open; never set means on.
+    const bool grain = settings_.boolValue(grainKey).value_or(true);
+    const std::filesystem::path target = tile::layeredExportTarget(file);
+    if (!item->result()) return;
+    item->setExportProgress(0);
+    item->setExportWaiting(true);
+    start_(item, target, tile::singleExportOptions(target, grain));
+}
+
+} // namespace oxel
