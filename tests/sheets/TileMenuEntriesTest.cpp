@@ -1,4 +1,5 @@
 #include "sheets/TileMenuEntries.h"
+#include "sheets/TileMenu.h"
 
 #include <gtest/gtest.h>
 
@@ -85,4 +86,28 @@ TEST(TileMenuEntries, ReportAndRemoveStates)
     const auto inFlight = tileMenuEntries(*photo, {.reportTarget = true});
     EXPECT_EQ(inFlight[2], (TileMenuEntry{TileCommand::report, "report this output", false}));
     EXPECT_EQ(inFlight[3], (TileMenuEntry{TileCommand::remove, "remove from the batch", false}));
+}
+
+TEST(TileMenu, ShowsEveryEntryInOrderAndActsOnTheChosenOne)
+{
+    auto photo = item();
+    photo->setResult(result(false));
+    const auto entries = tileMenuEntries(*photo, {.reportTarget = true, .reporting = true});
+    std::vector<TileCommand> chosen;
+    std::unique_ptr<QMenu> menu(buildTileMenu(
+        entries, [&](TileCommand command) { chosen.push_back(command); }, nullptr));
+    const auto actions = menu->actions();
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_EQ(actions[2]->text(), "sending…");
+    EXPECT_FALSE(actions[2]->isEnabled());
+    actions[1]->trigger();
+    EXPECT_EQ(chosen, std::vector{TileCommand::exportOne});
+}
+
+TEST(TileMenu, RevealsTheExportedFileElseTheOriginal)
+{
+    auto photo = item();
+    EXPECT_EQ(revealTarget(*photo), "/photos/a.jpg");
+    photo->setExportedTo("/out/a-oxel.psd");
+    EXPECT_EQ(revealTarget(*photo), "/out/a-oxel.psd");
 }
