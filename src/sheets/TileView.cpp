@@ -32,6 +32,7 @@ constexpr int nudgeHeight = 46;
 constexpr int rowHeight = 22;
 constexpr int rowLabelWidth = 40;
 constexpr int valueWidth = 34;
+constexpr int badgeHeight = 16;
 
 QString qt(const std::string& text)
 {
@@ -235,6 +236,8 @@ void TileView::setStrength(double strength)
 void TileView::buildLowerPart()
 {
     delete lowerPart_;
+    delete unlinked_;
+    lowerPart_ = nullptr;
     nudge_ = nullptr;
     unlinked_ = nullptr;
     track_ = nullptr;
@@ -258,7 +261,8 @@ QWidget* TileView::buildNudgeEditor()
     });
 
     // The badge sits over the editor's top-right corner, a little outside it.
-    auto* card = new TileCard(0, 0, holder, 1);
+    // The badge belongs to the tile, so it can reach past the editor's corner onto the caption row.
+    auto* card = new TileCard(0, 0, this, 1);
     unlinked_ = card;
     card->content()->setContentsMargins(4, 0, 4, 0);
     auto* badge = new QHBoxLayout;
@@ -271,6 +275,7 @@ QWidget* TileView::buildNudgeEditor()
     underlined.setUnderline(true);
     relink->setFont(underlined);
     relink->setCursor(Qt::PointingHandCursor);
+    relink->setFixedHeight(badgeHeight);
     connect(relink, &QAbstractButton::clicked, this, [this] {
         item_->relinkNudge(globalNudge_);
         Q_EMIT nudgeChanged(item_);
@@ -445,9 +450,10 @@ void TileView::refreshFooter()
 
 void TileView::placePictureBlock()
 {
-    if (unlinked_) {
+    if (unlinked_ && lowerPart_) {
         const QSize size = unlinked_->sizeHint();
-        unlinked_->setGeometry(QRect(QPoint(unlinked_->parentWidget()->width() - size.width(), 0), size));
+        const QRect editor = lowerPart_->geometry();
+        unlinked_->setGeometry(QRect(QPoint(editor.right() + 1 - 8 - size.width(), editor.top() - 8), size));
         unlinked_->raise();
     }
     const QRect block = pictureBlockRect();
