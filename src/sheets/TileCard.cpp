@@ -14,6 +14,8 @@ TileCard::TileCard(int padding, int spacing, QWidget* parent, double opacity)
     content_->setContentsMargins(padding, padding, padding, padding);
     content_->setSpacing(spacing);
     content_->setAlignment(Qt::AlignCenter);
+    // The tile sizes the card to fit its picture; a long text is cut rather than stretching it.
+    content_->setSizeConstraint(QLayout::SetNoConstraint);
 }
 
 void TileCard::paintEvent(QPaintEvent*)

@@ -1,5 +1,6 @@
 #include "sheets/TileView.h"
 
+#include "sheets/TileCard.h"
 #include "sheets/TileClock.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
@@ -312,4 +313,24 @@ TEST_F(TileTest, ScreenshotsOfInputAndResults)
     board.show();
     const auto shots = screenshots::capture(board, "tiles-input-and-results");
     EXPECT_FALSE(shots.light.isNull());
+}
+
+TEST_F(TileTest, TextsOfAnyLengthStayWithinTheTile)
+{
+    const std::string endless(5000, 'x');
+    auto item = photo("a.jpg");
+    item->setStartedAt(start);
+    item->setPhase(phase::Processing{"rendering", JobNarration{std::nullopt, std::nullopt, endless + " " + endless}});
+    item->setNote(endless + "\n" + endless + "\n" + endless);
+    auto tile = tileOf(item, 212);
+    const int height = tile->heightForWidth(212);
+    EXPECT_LT(height, 400) << "the note keeps to two lines";
+    for (auto* card : tile->findChildren<TileCard*>())
+        if (card->isVisibleTo(tile.get()))
+            EXPECT_TRUE(tile->pictureBlockRect().contains(card->geometry())) << "the card stays on the picture";
+
+    item->setPhase(phase::Failed{std::nullopt, endless, true, false});
+    for (auto* card : tile->findChildren<TileCard*>())
+        if (card->isVisibleTo(tile.get()))
+            EXPECT_TRUE(tile->pictureBlockRect().contains(card->geometry())) << "the failure card too";
 }
