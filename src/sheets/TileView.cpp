@@ -1,5 +1,6 @@
 #include "sheets/TileView.h"
 
+#include "sheets/LinkButton.h"
 #include "sheets/TileCard.h"
 #include "sheets/TileClock.h"
 #include "sheets/TileRules.h"
@@ -76,14 +77,10 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     buildCaptionRow();
     buildLowerPart();
 
-    auto* locate = new QPushButton(this);
-    locate->setFlat(true);
-    locate_ = locate;
-    locate_->setFont(uiFont(11));
+    locate_ = new LinkButton(uiFont(11), Palette::accent(), 2, this);
     locate_->setToolTip("find the original again");
-    locate_->setCursor(Qt::PointingHandCursor);
     connect(locate_, &QAbstractButton::clicked, this, [this] { Q_EMIT locateRequested(item_); });
-    layout_->addWidget(locate_, 0, Qt::AlignLeft);
+    layout_->addWidget(locate_);
 
     note_ = new TextLabel({}, uiFont(11), Palette::pencil(), this);
     note_->setWrapping(2);
@@ -107,9 +104,6 @@ TileView::~TileView() = default;
 void TileView::applyAccent()
 {
     const QColor accent = Palette::accent().resolve(appearanceOf(*this));
-    QPalette locate = locate_->palette();
-    locate.setColor(QPalette::ButtonText, accent);
-    locate_->setPalette(locate);
     if (failure_) {
         QPalette failure = failure_->palette();
         failure.setColor(QPalette::WindowText, accent);
@@ -441,7 +435,7 @@ void TileView::refreshFooter()
 {
     const Availability& availability = item_->availability();
     const bool missing = availability.kind != Availability::Kind::present;
-    locate_->setText(qt(availability.detail));
+    locate_->setLabel(qt(availability.detail));
     locate_->setVisible(missing);
     note_->setText(qt(item_->note().value_or("")));
     note_->setVisible(item_->note().has_value());

@@ -13,6 +13,7 @@ class QAbstractButton;
 
 namespace oxel {
 
+class LinkButton;
 class NudgeEditor;
 class PixelImage;
 class StrengthTrack;
@@ -90,7 +91,7 @@ private:
     QWidget* buildNudgeEditor();
     QWidget* buildLightRow();
     void refreshLowerPart();
-    // Widgets that take their text colour from a palette get the accent of the current appearance.
+    // The failure text takes its colour from a palette: the accent of the current appearance.
     void applyAccent();
     int pictureHeight(int blockWidth) const;
 
@@ -121,7 +122,7 @@ private:
     TextLabel* strengthValue_ = nullptr;
     TextLabel* fileName_;
     TextLabel* details_;
-    QAbstractButton* locate_;
+    LinkButton* locate_;
     TextLabel* note_;
 };
 

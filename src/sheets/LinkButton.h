@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/DynamicColour.h"
+
+#include <QAbstractButton>
+
+namespace oxel {
+
+class TextLabel;
+
+// A plain button that reads as text: its label wraps at words up to a number of lines, the last
+// cut with "…", in one palette colour. It takes clicks and keyboard focus like any button.
+class LinkButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    LinkButton(const QFont& font, const DynamicColour& colour, int maxLines, QWidget* parent = nullptr);
+
+    void setLabel(const QString& label);
+    QSize sizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    TextLabel* label_;
+};
+
+} // namespace oxel
