@@ -5,10 +5,13 @@
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
 #include "ui/NudgeEditor.h"
+#include "ui/PixelImage.h"
 #include "ui/StrengthTrack.h"
 #include "ui/TextLabel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -333,4 +336,36 @@ TEST_F(TileTest, TextsOfAnyLengthStayWithinTheTile)
     for (auto* card : tile->findChildren<TileCard*>())
         if (card->isVisibleTo(tile.get()))
             EXPECT_TRUE(tile->pictureBlockRect().contains(card->geometry())) << "the failure card too";
+}
+
+TEST_F(TileTest, ContextMenuOpensOnThePictureOnly)
+{
+    auto item = photo("a.jpg");
+    auto tile = tileOf(item);
+    QSignalSpy menu(tile.get(), &TileView::contextMenuRequested);
+    const QPoint inside = tile->pictureBlockRect().center();
+    QContextMenuEvent onPicture(QContextMenuEvent::Mouse, inside, tile->mapToGlobal(inside));
+    QApplication::sendEvent(tile.get(), &onPicture);
+    const QPoint below(10, tile->height() - 3);
+    QContextMenuEvent onCaption(QContextMenuEvent::Mouse, below, tile->mapToGlobal(below));
+    QApplication::sendEvent(tile.get(), &onCaption);
+    ASSERT_EQ(menu.count(), 1);
+    EXPECT_EQ(menu.at(0).at(0).value<std::shared_ptr<BatchItem>>(), item);
+}
+
+TEST_F(TileTest, ComparingSwapsThePictureAndOnlyTheThumbnailDims)
+{
+    auto item = photo("a.jpg");
+    item->setPhase(phase::Queued{});
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    ASSERT_TRUE(picture);
+    EXPECT_DOUBLE_EQ(picture->opacity(), 0.35);
+    item->setPreviewImage(gradientPicture(60, 40));
+    EXPECT_DOUBLE_EQ(picture->opacity(), 1);
+    EXPECT_EQ(picture->picture().width(), 60);
+    tile->setComparing(true);
+    EXPECT_EQ(picture->picture().width(), 120) << "the thumbnail, never the developed preview";
+    item->setOriginalPreview(gradientPicture(90, 60));
+    EXPECT_EQ(picture->picture().width(), 90);
 }
