@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -55,6 +56,9 @@ inline const std::filesystem::path& originalPath()
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return p;
     }();
+    // Registered after the path itself, so it runs while the path still exists.
+    static const bool removedAtExit = std::atexit([] { std::filesystem::remove(originalPath()); }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
