@@ -11,6 +11,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -128,6 +129,19 @@ std::optional<int64_t> numberParameter(const httplib::Request& req, const char* 
     if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoll(text);
+}
+
+// A copy of `value` whose tokens (any key that names one, at any depth) read "[redacted]": funnel
+// events carry the caller's account token, which has no place in a log.
+Json withoutTokens(Json value)
+{
+    if (!value.is_object()) return value;
+    for (auto item = value.begin(); item != value.end(); ++item) {
+        std::string key = item.key();
+        std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        item.value() = key.find("token") != std::string::npos ? Json("[redacted]") : withoutTokens(item.value());
+    }
+    return value;
 }
 
 } // namespace
@@ -314,20 +328,20 @@ struct LocalBackend::Server {
         withCallersJob(req, res, [&](const Job& job) {
             if (!finished(job)) return refuse(res, 409, "not_ready");
             res.status = 200;
-            res.set_content(resultAnswer(job), jsonType);
+            res.set_content(resultAnswer(job, state.pictures(job.id).value_or(JobPictures{})), jsonType);
         });
     }
 
     // The result answer is written by hand around the pictures: base64 text needs no escaping,
     // and serialising megabytes of it through the JSON writer would cost more than the transfer.
-    static std::string resultAnswer(const Job& job)
+    static std::string resultAnswer(const Job& job, const JobPictures& pictures)
     {
         Json rest = {{"analysis", job.analysis},
                      {"post_processed", false},
                      {"postprocess_version", 0},
                      {"imageModel", imageModel}};
         std::string answer = R"({"refinedImage":")";
-        answer.append(base64(job.refined)).append(R"(","fullSendImage":")").append(base64(job.fullSend));
+        answer.append(base64(pictures.refined)).append(R"(","fullSendImage":")").append(base64(pictures.fullSend));
         answer.append("\",").append(rest.dump().substr(1));
         return answer;
     }
@@ -423,7 +437,7 @@ struct LocalBackend::Server {
     {
         Json event = parseJson(req.body).value_or(Json());
         if (!event.is_object()) return refuse(res, 400, "bad_request");
-        std::fprintf(stderr, "[local backend] funnel %s\n", event.dump().c_str());
+        std::fprintf(stderr, "[local backend] funnel %s\n", withoutTokens(event).dump().c_str());
         state.recordFunnelEvent(event);
         answerJson(res, 200, {{"ok", true}});
     }

@@ -5,16 +5,22 @@
 
 #include <openssl/rand.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace oxel::local {
 namespace {
 
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
+
+// How long a change waits to be saved with those that follow it.
+constexpr auto saveDelay = 100ms;
 
 constexpr auto queuedFor = 2000ms;
 constexpr auto narrationStep = 2000ms;
@@ -43,6 +49,15 @@ int64_t toMillis(TimePoint time)
 TimePoint fromMillis(int64_t millis)
 {
     return TimePoint(std::chrono::milliseconds(millis));
+}
+
+// A fresh folder only this user can enter, for the pictures of a state kept in memory.
+std::filesystem::path privateTemporaryFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "oxel-backend-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::filesystem::filesystem_error("mkdtemp", pattern, std::error_code(errno, std::generic_category()));
+    return pattern;
 }
 
 std::string readFile(const std::filesystem::path& path)
@@ -106,7 +121,27 @@ Job jobFrom(const Json& j)
 
 LocalBackendState::LocalBackendState(std::optional<std::filesystem::path> file) : file_(std::move(file))
 {
-    if (file_) load();
+    if (!file_) {
+        pictureFolder_ = privateTemporaryFolder();
+        ownsPictureFolder_ = true;
+        return;
+    }
+    pictureFolder_ = *file_;
+    pictureFolder_ += ".pictures";
+    load();
+    saver_ = std::thread([this] { saveWhenChanged(); });
+}
+
+LocalBackendState::~LocalBackendState()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changes_.notify_all();
+    if (saver_.joinable()) saver_.join();
+    std::error_code ignored;
+    if (ownsPictureFolder_) std::filesystem::remove_all(pictureFolder_, ignored);
 }
 
 Account LocalBackendState::signIn(const std::string& provider, const std::string& subject)
@@ -116,7 +151,7 @@ Account LocalBackendState::signIn(const std::string& provider, const std::string
         if (account.provider == provider && account.subject == subject) return account;
     Account account{nextUserId_++, provider, subject, freshToken(), startingRoll_, 0, "active"};
     accounts_[account.userId] = account;
-    save();
+    changed();
     return account;
 }
 
@@ -142,7 +177,7 @@ std::optional<Account> LocalBackendState::rotateToken(int64_t userId)
     auto found = accounts_.find(userId);
     if (found == accounts_.end()) return std::nullopt;
     found->second.token = freshToken();
-    save();
+    changed();
     return found->second;
 }
 
@@ -153,7 +188,7 @@ void LocalBackendState::credit(int64_t userId, int64_t shots, bool paid)
     if (found == accounts_.end()) return;
     found->second.balance += shots;
     if (paid) found->second.paidCredits += shots;
-    save();
+    changed();
 }
 
 void LocalBackendState::setBalance(int64_t userId, int64_t shots)
@@ -162,7 +197,7 @@ void LocalBackendState::setBalance(int64_t userId, int64_t shots)
     auto found = accounts_.find(userId);
     if (found == accounts_.end()) return;
     found->second.balance = shots;
-    save();
+    changed();
 }
 
 std::string LocalBackendState::nextJobId()
@@ -173,14 +208,32 @@ std::string LocalBackendState::nextJobId()
 
 void LocalBackendState::addJob(Job job)
 {
+    keepPictures(job);
     std::lock_guard lock(mutex_);
-    if (file_) {
-        std::filesystem::create_directories(pictureFolder());
-        writeFileAtomically(pictureFolder() / (job.id + ".refined.jpg"), job.refined);
-        writeFileAtomically(pictureFolder() / (job.id + ".full.jpg"), job.fullSend);
-    }
     jobs_[job.id] = std::move(job);
-    save();
+    changed();
+}
+
+void LocalBackendState::keepPictures(Job& job) const
+{
+    std::error_code error;
+    std::filesystem::create_directories(pictureFolder_.parent_path(), error);
+    ::mkdir(pictureFolder_.c_str(), 0700);
+    for (const auto& [picture, suffix] :
+         {std::pair{&job.refined, ".refined.jpg"}, std::pair{&job.fullSend, ".full.jpg"}}) {
+        if (const auto failure = writeFileAtomically(pictureFolder_ / (job.id + suffix), *picture, 0600))
+            std::fprintf(stderr, "[local backend] could not keep a job picture: %s\n", failure->c_str());
+        std::string().swap(*picture);
+    }
+}
+
+std::optional<JobPictures> LocalBackendState::pictures(const std::string& id) const
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!jobs_.contains(id)) return std::nullopt;
+    }
+    return JobPictures{readFile(pictureFolder_ / (id + ".refined.jpg")), readFile(pictureFolder_ / (id + ".full.jpg"))};
 }
 
 std::optional<Job> LocalBackendState::job(const std::string& id) const
@@ -200,7 +253,7 @@ bool LocalBackendState::deliver(const std::string& id)
         found->second.delivered = true;
         if (auto account = accounts_.find(found->second.userId); account != accounts_.end())
             account->second.balance = std::max<int64_t>(0, account->second.balance - 1);
-        save();
+        changed();
     }
     return true;
 }
@@ -211,7 +264,7 @@ bool LocalBackendState::markDownloaded(const std::string& id)
     auto found = jobs_.find(id);
     if (found == jobs_.end()) return false;
     found->second.downloaded = true;
-    save();
+    changed();
     return true;
 }
 
@@ -232,7 +285,7 @@ std::string LocalBackendState::fileReport(const std::string& jobId, bool withPic
     std::lock_guard lock(mutex_);
     std::string id = "report-" + std::to_string(nextReportNumber_++);
     reports_.push_back({{"reportId", id}, {"jobId", jobId}, {"picture", withPicture}});
-    save();
+    changed();
     return id;
 }
 
@@ -246,13 +299,6 @@ std::vector<Json> LocalBackendState::funnelEvents() const
 {
     std::lock_guard lock(mutex_);
     return funnelEvents_;
-}
-
-std::filesystem::path LocalBackendState::pictureFolder() const
-{
-    auto folder = *file_;
-    folder += ".pictures";
-    return folder;
 }
 
 void LocalBackendState::load()
@@ -271,8 +317,6 @@ void LocalBackendState::load()
         }
         for (const auto& j : state.value("jobs", Json::array())) {
             Job job = jobFrom(j);
-            job.refined = readFile(pictureFolder() / (job.id + ".refined.jpg"));
-            job.fullSend = readFile(pictureFolder() / (job.id + ".full.jpg"));
             jobs_[job.id] = std::move(job);
         }
         reports_ = state.value("reports", Json::array()).get<std::vector<Json>>();
@@ -288,16 +332,38 @@ void LocalBackendState::load()
     }
 }
 
-void LocalBackendState::save() const
+void LocalBackendState::changed()
 {
     if (!file_) return;
+    dirty_ = true;
+    changes_.notify_all();
+}
+
+void LocalBackendState::saveWhenChanged()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changes_.wait(lock, [this] { return dirty_ || stopping_; });
+        // Changes that come close together (a burst of jobs) are saved together.
+        changes_.wait_for(lock, saveDelay, [this] { return stopping_; });
+        if (dirty_) save(lock);
+        if (stopping_ && !dirty_) return;
+    }
+}
+
+void LocalBackendState::save(std::unique_lock<std::mutex>& lock)
+{
     Json state = {
         {"accounts", Json::array()}, {"jobs", Json::array()},           {"reports", reports_},
         {"nextUserId", nextUserId_}, {"nextJobNumber", nextJobNumber_}, {"nextReportNumber", nextReportNumber_}};
     for (const auto& [id, account] : accounts_) state["accounts"].push_back(accountJson(account));
     for (const auto& [id, job] : jobs_) state["jobs"].push_back(jobJson(job));
-    if (const auto failure = writeFileAtomically(*file_, state.dump(2)))
-        std::fprintf(stderr, "[local backend] could not write the state file: %s\n", failure->c_str());
+    dirty_ = false;
+    // Written without the lock: requests go on meanwhile, and a change they make is saved next.
+    lock.unlock();
+    const auto failure = writeFileAtomically(*file_, state.dump(2), 0600);
+    lock.lock();
+    if (failure) std::fprintf(stderr, "[local backend] could not write the state file: %s\n", failure->c_str());
 }
 
 JobMoment jobMoment(const Job& job, TimePoint now, bool instant)

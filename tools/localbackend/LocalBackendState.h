@@ -3,12 +3,14 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace oxel::local {
@@ -38,8 +40,14 @@ struct Job {
     bool downloaded = false;
     nlohmann::json analysis;
     nlohmann::json narration; // the narration once every step is told
-    std::string refined;      // JPEG bytes
-    std::string fullSend;     // JPEG bytes
+    // JPEG bytes, handed to `addJob`, which keeps them on disk only; `pictures` reads them back.
+    std::string refined;
+    std::string fullSend;
+};
+
+struct JobPictures {
+    std::string refined;
+    std::string fullSend;
 };
 
 // The answer a job gives at one moment of its life.
@@ -50,10 +58,16 @@ struct JobMoment {
 };
 
 // Everything the local backend remembers: accounts, jobs, reports and funnel events, optionally
-// kept in a JSON file (with the job pictures beside it) so that a restart keeps them.
+// kept in a JSON file (with the job pictures beside it) so that a restart keeps them. Job pictures
+// live on disk only (in a private temporary folder when there is no file). The file is only its
+// owner's, and is saved shortly after a change, once for changes that come close together, and
+// when the state goes away.
 class LocalBackendState {
 public:
     explicit LocalBackendState(std::optional<std::filesystem::path> file = std::nullopt);
+    ~LocalBackendState();
+    LocalBackendState(const LocalBackendState&) = delete;
+    LocalBackendState& operator=(const LocalBackendState&) = delete;
 
     Account signIn(const std::string& provider, const std::string& subject);
     std::optional<Account> accountForToken(const std::string& token) const;
@@ -65,6 +79,7 @@ public:
     std::string nextJobId();
     void addJob(Job job);
     std::optional<Job> job(const std::string& id) const;
+    std::optional<JobPictures> pictures(const std::string& id) const;
     // Marks the job delivered; the first delivery spends one shot.
     bool deliver(const std::string& id);
     bool markDownloaded(const std::string& id);
@@ -80,11 +95,20 @@ public:
 
 private:
     void load();
-    void save() const; // caller holds the lock
-    std::filesystem::path pictureFolder() const;
+    void keepPictures(Job& job) const;
+    // The caller holds the lock.
+    void changed();
+    void saveWhenChanged();
+    void save(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;
     std::optional<std::filesystem::path> file_;
+    std::filesystem::path pictureFolder_;
+    bool ownsPictureFolder_ = false;
+    std::condition_variable changes_;
+    bool dirty_ = false;
+    bool stopping_ = false;
+    std::thread saver_;
     std::map<int64_t, Account> accounts_;
     std::map<std::string, Job> jobs_;
     std::vector<nlohmann::json> reports_;
