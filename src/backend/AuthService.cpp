@@ -190,7 +190,7 @@ Task<std::optional<std::string>> AuthService::appleFlow(AppleConfig config)
                                          {"response_mode", "form_post"},
                                          {"scope", "name email"},
                                          {"state", *state}});
-    const WebSessionResult session = co_await runWebSession(url, appleCallbackScheme);
+    const WebSessionResult session = co_await runWebSession(url, appleCallbackScheme, *state);
     if (std::holds_alternative<WebSessionCancelled>(session)) co_return std::nullopt;
     if (const auto* error = std::get_if<UrlError>(&session)) co_return failureMessage(*error, "apple sign-in failed: ");
 
@@ -220,7 +220,7 @@ Task<std::optional<std::string>> AuthService::googleFlow(GoogleConfig config)
                                          {"state", *state},
                                          {"audience", config.serverClientID},
                                          {"prompt", "select_account"}});
-    const WebSessionResult session = co_await runWebSession(url, config.scheme);
+    const WebSessionResult session = co_await runWebSession(url, config.scheme, *state);
     if (std::holds_alternative<WebSessionCancelled>(session)) co_return std::nullopt;
     if (const auto* error = std::get_if<UrlError>(&session))
         co_return failureMessage(*error, "google sign-in failed: ");
@@ -280,11 +280,14 @@ std::optional<std::string> AuthService::failureMessage(const BackendFailure& fai
     return prefix + describe(failure);
 }
 
-Task<WebSessionResult> AuthService::runWebSession(std::string url, std::string scheme)
+Task<WebSessionResult> AuthService::runWebSession(std::string url, std::string scheme, std::string state)
 {
     // A newer session replaces the one still waiting, which ends as if it were closed.
     if (auto previous = std::exchange(webSession_, nullptr)) previous->completion.complete(WebSessionCancelled{});
-    auto session = std::make_shared<WebSession>(WebSession{std::move(scheme), {}});
+    auto session = std::make_shared<WebSession>(WebSession{std::move(scheme), std::move(state), {}});
+    // The page's address, state included, goes on the browser's command line, which other users
+    // of this computer can read. That is accepted: the state only lets a callback end this
+    // sign-in, once, while it waits, and the identity it carries still has to be exchanged.
     if (!environment_.openBrowser(url))
         co_return UrlError{UrlErrorCode::cannotConnectToHost, "the web browser could not be opened"};
     webSession_ = session;
@@ -309,6 +312,13 @@ bool AuthService::handleCallbackURL(const std::string& url)
     if (!webSession_ || !scheme || scheme != urlScheme(webSession_->scheme + ":")) {
         // The URL itself may carry tokens, so it is not written out.
         std::cerr << "[auth] ignored a callback URL: no sign-in is waiting for it\n";
+        return false;
+    }
+    // A callback of another (earlier, or forged) sign-in must not end the one that waits.
+    const auto callback = AuthCallbackURL::parse(url);
+    const QueryItem* state = callback ? callback->firstItem("state") : nullptr;
+    if (state && state->value != webSession_->state) {
+        std::cerr << "[auth] ignored a callback URL of another sign-in\n";
         return false;
     }
     const auto session = std::exchange(webSession_, nullptr);

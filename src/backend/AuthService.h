@@ -100,7 +100,8 @@ public:
     std::optional<GoogleConfig> googleConfig() const;
 
     // The steps of the flows.
-    Task<WebSessionResult> runWebSession(std::string url, std::string scheme);
+    // Waits for the callback that carries `state`; callbacks with another state are ignored.
+    Task<WebSessionResult> runWebSession(std::string url, std::string scheme, std::string state);
     Task<BackendResult<AuthResult>> sendIdentityToken(std::string path, std::string key, std::string token);
     static BackendResult<AuthResult> parseAuthResult(const BackendResult<HttpResponse>& answer);
     void applyAuthResult(const AuthResult& result, const std::string& provider);
@@ -109,6 +110,7 @@ public:
 private:
     struct WebSession {
         std::string scheme;
+        std::string state;
         Completion<WebSessionResult> completion;
     };
 

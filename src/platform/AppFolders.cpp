@@ -1,7 +1,10 @@
 #include "platform/AppFolders.h"
 
 #include <cstdlib>
+#include <pwd.h>
 #include <string_view>
+#include <unistd.h>
+#include <vector>
 
 #ifndef OXEL_BUNDLE_IDENTIFIER
 #define OXEL_BUNDLE_IDENTIFIER "pro.oxel.desktop"
@@ -11,10 +14,20 @@ namespace oxel {
 
 namespace {
 
+// $HOME, else the home folder of the user's account entry. Never a shared folder such as /tmp,
+// where others could read or plant the settings: with no home at all, a folder that cannot be
+// made, so that nothing is written.
 std::filesystem::path homeDirectory()
 {
     const char* home = std::getenv("HOME");
-    return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
+    if (home && *home == '/') return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return "/nonexistent";
 }
 
 // XDG says a relative value is invalid and must be ignored.

@@ -37,6 +37,16 @@ std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path)
     return address;
 }
 
+// Why `folder` is not a folder of this user's (another user may have made it first, under a
+// shared /tmp), or nothing.
+std::optional<std::string> foreignFolder(const std::filesystem::path& folder)
+{
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) return errnoText("cannot inspect " + folder.string());
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) return folder.string() + " is not a folder of this user";
+    return std::nullopt;
+}
+
 // A folder only this user can enter: made when missing, refused when someone else could plant
 // a socket in it.
 std::optional<std::string> preparePrivateFolder(const std::filesystem::path& folder)
@@ -216,10 +226,12 @@ bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std
                               std::chrono::milliseconds timeout)
 {
     const auto address = socketAddress(socketPath);
-    if (!address) return false;
+    if (!address || foreignFolder(socketPath.parent_path())) return false;
     FileDescriptor connection{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (connection.fd < 0) return false;
     if (::connect(connection.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) return false;
+    // The arguments (file names, sign-in callbacks) go only to an instance of this user's.
+    if (!peerIsThisUser(connection.fd)) return false;
     const std::string message = encodeHandOff(arguments);
     if (message.size() > maxHandOffBytes) return false;
     if (!writeAll(connection.fd, message)) return false;

@@ -221,13 +221,28 @@ std::string withState(const std::string& url, const std::string& state)
     return std::regex_replace(url, std::regex("state=[^&]*"), "state=" + state);
 }
 
-TEST_F(AuthServiceTest, ACallbackWithAnotherStateSignsNobodyIn)
+TEST_F(AuthServiceTest, ACallbackWithAnotherStateIsIgnoredAndTheSignInWaitsOn)
 {
-    browser.rewriteCallback = [](const std::string& url) { return withState(url, "forged"); };
-    signInWithApple();
-    EXPECT_EQ(service().lastError(), "apple returned no identity token");
-    signInWithGoogle();
-    EXPECT_EQ(service().lastError(), "google returned no code");
+    browser.answers = false;
+    const auto flows = {
+        std::pair<std::string, std::function<Task<void>()>>{"oxel:/auth/apple?state=forged&id_token=a.b",
+                                                            [&] { return service().signInWithApple(); }},
+        {"pro.oxel.test-google:/oauthredirect?state=forged&code=c", [&] { return service().signInWithGoogle(); }}};
+    for (const auto& [stray, signIn] : flows) {
+        bool finished = false;
+        scope->spawn([](Task<void> flow, bool& done) -> Task<void> {
+            co_await std::move(flow);
+            done = true;
+        }(signIn(), finished));
+        ASSERT_TRUE(loop.runUntil([&] { return service().busy() && !browser.openedURLs().empty(); }));
+        EXPECT_FALSE(service().handleCallbackURL(stray));
+        EXPECT_FALSE(service().handleCallbackURL(withState(stray, "")));
+        loop.advance(1min);
+        EXPECT_FALSE(finished) << stray;
+        EXPECT_TRUE(service().busy());
+        service().cancelSignIn();
+        ASSERT_TRUE(loop.runUntil([&] { return finished; }));
+    }
     EXPECT_EQ(service().state(), AuthState::signedOut());
     EXPECT_TRUE(requestsAt("/auth/apple").empty()) << "no identity token reached the backend";
     EXPECT_TRUE(requestsAt("/token").empty());
@@ -245,8 +260,11 @@ TEST_F(AuthServiceTest, AppleErrorCallbacksAndEmptyOnes)
     signInWithApple();
     EXPECT_EQ(service().lastError(), "apple returned nothing");
 
+    // The page's own state comes back with the cancel.
     browser.rewriteCallback = [](const std::string& url) {
-        return url.substr(0, url.find('?')) + "?state=x&error=user_cancelled_authorize";
+        std::smatch state;
+        std::regex_search(url, state, std::regex("state=[^&]*"));
+        return url.substr(0, url.find('?')) + "?" + state.str() + "&error=user_cancelled_authorize";
     };
     signInWithApple();
     EXPECT_EQ(service().lastError(), std::nullopt);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -215,6 +216,24 @@ TEST(InstanceClaim, AFolderThatCannotBeMadeLetsTheProgramRunAlone)
     EXPECT_FALSE(claim.channel);
     EXPECT_FALSE(claim.handedOff);
     EXPECT_FALSE(claim.error.empty());
+}
+
+TEST(InstanceClaim, NeverHandsArgumentsIntoAnotherUsersFolder)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "only the superuser can give a folder to another user";
+    testing::TemporaryFolder folder;
+    const auto path = folder / "shared" / "instance";
+    std::atomic<int> heard = 0;
+    // Someone else's instance, listening in a folder they made first.
+    auto theirs = InstanceChannel::claim(path, {}, [&](std::vector<std::string>) { ++heard; });
+    ASSERT_TRUE(theirs.channel) << theirs.error;
+    ASSERT_EQ(::chown((folder / "shared").c_str(), 65534, 65534), 0);
+
+    auto mine = InstanceChannel::claim(path, {"/photos/private.jpg"}, [](std::vector<std::string>) {});
+    EXPECT_FALSE(mine.handedOff);
+    EXPECT_FALSE(mine.channel);
+    EXPECT_EQ(mine.error, (folder / "shared").string() + " is not a folder of this user");
+    EXPECT_EQ(heard, 0);
 }
 
 } // namespace
