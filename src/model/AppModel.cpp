@@ -177,6 +177,7 @@ void AppModel::jobSettled(const std::shared_ptr<BatchItem>& item)
 {
     markDirty(*item);
     saveNow();
+    nameBatchIfReady();
 }
 
 void AppModel::setUpdateRequired()

@@ -17,6 +17,7 @@
 #include "model/IntakeFiles.h"
 #include "model/ModelServices.h"
 #include "model/ModelSettings.h"
+#include "ondevice/BatchNamer.h"
 #include "platform/JsonFields.h"
 
 #include <chrono>
@@ -188,6 +189,11 @@ public:
     void ensureBatchStored();
     void saveNow();
     void scheduleSave();
+    // Names the batch by its developed pictures once nothing is in flight, unless a better name stands.
+    void nameBatchIfReady();
+    bool naming() const { return naming_; }
+    // Lists the library's batches into `recent`.
+    Task<void> refreshRecent();
     bool mostlyPortrait() const;
     void stepLightbox(int step);
     LibraryStore& library() { return services_.library; }
@@ -211,6 +217,8 @@ private:
     void saveImported(const BatchItem& item, const Uuid& batch);
     void writeOriginalCopy(const BatchItem& item, const Uuid& batch);
     void settlePending(const std::filesystem::path& url);
+    Task<void> nameBatch(std::vector<std::string> descriptions, std::vector<std::string> intents,
+                         std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
     void setStatusLine(std::optional<std::string> text);
     void setLastBatchSource(std::optional<std::string> source);
     void setBatch(std::optional<BatchRecord> record);
@@ -274,6 +282,7 @@ private:
     bool batchDirty_ = false;
     bool restoringBatch_ = false;
     uint64_t batchGeneration_ = 0;
+    bool naming_ = false;
     // Standardized files of imports not yet handled, with how many times each is pending.
     std::map<std::filesystem::path, int> pendingImports_;
     Debounce saveDebounce_{saveDelay};

@@ -39,6 +39,7 @@ void AppModel::newBatch()
         setStatusLine(std::to_string(inFlight) + " still developing · they'll be collected when you reopen that batch");
     else
         setStatusLine(std::nullopt);
+    tasks_->spawn(refreshRecent());
 }
 
 void AppModel::applyStartLook()

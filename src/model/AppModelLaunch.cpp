@@ -66,7 +66,8 @@ void AppModel::launch()
 {
     migrateExportFormatDefaults(services_.settings);
     refreshColourOnlyAvailability();
-    // Listing the recent batches and sweeping the library join here with the library store.
+    tasks_->spawn(refreshRecent());
+    services_.library.sweep();
     tasks_->spawn(refreshConfig());
     tasks_->spawn(refreshBalance());
     tasks_->spawn(loadMessage());

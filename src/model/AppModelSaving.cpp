@@ -92,6 +92,7 @@ void AppModel::ensureBatchStored()
     setBatch(record);
     for (const auto& item : items_) saveImported(*item, record.id);
     services_.library.saveBatch(record);
+    tasks_->spawn(refreshRecent());
 }
 
 void AppModel::keep(const std::shared_ptr<BatchItem>& item)

@@ -69,6 +69,14 @@ TEST_F(RoadTest, ProcessedBatchIsStoredSubmittedDevelopedAndKept)
     }
     EXPECT_TRUE(model->itemsToProcess().empty());
     EXPECT_EQ(model->itemsWithResult().size(), 3u);
+
+    // Named once nothing is in flight; the name is saved with the record.
+    ASSERT_TRUE(runUntil([&] { return !model->naming() && model->tasks().runningCount() == 0; }));
+    library.drain();
+    auto named = jsonOf(library.batchFolder(model->batch()->id) / "batch.json");
+    ASSERT_TRUE(named);
+    EXPECT_EQ((*named)["name"], model->batch()->name);
+    EXPECT_FALSE(model->recent().empty());
 }
 
 TEST_F(RoadTest, OnlyReadyItemsGoAndANewBatchTellsWhatIsStillDeveloping)
