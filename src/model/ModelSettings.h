@@ -62,7 +62,8 @@ public:
     bool handoffSeen(std::string_view host) const;
     void setHandoffSeen(std::string_view host);
 
-    bool grainEnabled() const { return store_.boolValue(grainEnabledKey).value_or(false); }
+    // Grain is on until the photographer turns it off, as the develop engine reads it.
+    bool grainEnabled() const { return store_.boolValue(grainEnabledKey).value_or(true); }
     std::optional<Date> compareLastUsed() const { return dateValue(compareLastUsedKey); }
     void setCompareLastUsed(Date date) { setDate(compareLastUsedKey, date); }
     std::optional<Date> compareHintLastShown() const { return dateValue(compareHintLastShownKey); }

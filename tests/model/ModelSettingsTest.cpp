@@ -34,6 +34,11 @@ TEST(ModelSettingsTest, FlagsOfTheWrongTypeTakeTheirDefaults)
     store.set("colourOnlyOn", "true");
     store.set("handoffSeen.shotwell", 1);
     store.set("seenMessageIds", "a");
+    EXPECT_TRUE(settings.grainEnabled());
+    store.set("grainEnabled", "no");
+    EXPECT_TRUE(settings.grainEnabled());
+    store.set("grainEnabled", false);
+    EXPECT_FALSE(settings.grainEnabled());
     EXPECT_TRUE(settings.resetSettingsEachBatch());
     EXPECT_FALSE(settings.colourOnlyOn());
     EXPECT_FALSE(settings.handoffSeen("shotwell"));
