@@ -80,10 +80,10 @@ Application::Application(int& argc, char** argv, LaunchArguments launch, std::un
     });
     if (forwarded_) {
         std::weak_ptr<bool> alive = alive_;
-        forwarded_->open([this, alive](std::vector<std::string> arguments) {
+        forwarded_->open([this, alive](std::vector<std::string> arguments, InstanceChannel::Hold hold) {
             if (alive.expired()) return;
             ParsedArguments parsed = parseLaunchArguments(arguments, "/", applicationUrlSchemes());
-            if (parsed.arguments) receiveStart(*parsed.arguments);
+            if (parsed.arguments) receiveStart(*parsed.arguments, std::move(hold));
         });
     }
 }
@@ -137,8 +137,9 @@ void Application::choose(MenuCommand command, const std::optional<Uuid>&)
     }
 }
 
-void Application::receiveStart(const LaunchArguments& launch)
+void Application::receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold)
 {
+    if (launch.wait && hold) waitingStarts_.push_back(std::move(hold));
     emit startReceived(launch);
     bringForward(launch.activationToken);
 }

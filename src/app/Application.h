@@ -4,6 +4,7 @@
 #include "app/MenuEntries.h"
 #include "app/QuitGuard.h"
 #include "app/Updater.h"
+#include "platform/InstanceChannel.h"
 
 #include <QObject>
 
@@ -17,7 +18,6 @@ namespace oxel {
 class AppMenuBar;
 class AppearanceController;
 class ForwardedStarts;
-class InstanceChannel;
 class MainWindow;
 class QtMainExecutor;
 class QuitAlertBoxes;
@@ -59,8 +59,9 @@ public:
     Updater& updater() { return *updater_; }
     std::chrono::steady_clock::time_point launchedAt() const { return launchedAt_; }
 
-    // A later start's arguments, on the main thread: the window comes forward.
-    void receiveStart(const LaunchArguments& launch);
+    // A later start's arguments, on the main thread: the window comes forward. A start that
+    // waits for its files is kept waiting by `hold` until they are let go.
+    void receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold = {});
 
 signals:
     // Each start handed over by a later process, once it is read.
@@ -87,6 +88,9 @@ private:
     std::unique_ptr<QuitAlertBoxes> quitAlerts_;
     std::unique_ptr<QuitGuard> quitGuard_;
     std::unique_ptr<TerminationSignals> signals_;
+    // Starts waiting for their hand-offs; until the model tells when each batch lets its files
+    // go, they wait until the application ends.
+    std::vector<InstanceChannel::Hold> waitingStarts_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -4,27 +4,30 @@
 
 namespace oxel {
 
-void ForwardedStarts::receive(std::vector<std::string> arguments)
+void ForwardedStarts::receive(std::vector<std::string> arguments, InstanceChannel::Hold hold)
 {
     std::lock_guard lock(mutex_);
     if (closed_) return;
     if (!deliver_) {
-        waiting_.push_back(std::move(arguments));
+        waiting_.emplace_back(std::move(arguments), std::move(hold));
         return;
     }
-    mainExecutor().post(
-        [deliver = deliver_, arguments = std::move(arguments)]() mutable { deliver(std::move(arguments)); });
+    post(std::move(arguments), std::move(hold));
 }
 
 void ForwardedStarts::open(Deliver deliver)
 {
     std::lock_guard lock(mutex_);
     deliver_ = std::move(deliver);
-    for (auto& arguments : waiting_) {
-        mainExecutor().post(
-            [deliver = deliver_, arguments = std::move(arguments)]() mutable { deliver(std::move(arguments)); });
-    }
+    for (auto& [arguments, hold] : waiting_) post(std::move(arguments), std::move(hold));
     waiting_.clear();
+}
+
+void ForwardedStarts::post(std::vector<std::string> arguments, InstanceChannel::Hold hold)
+{
+    mainExecutor().post([deliver = deliver_, arguments = std::move(arguments), hold = std::move(hold)]() mutable {
+        deliver(std::move(arguments), std::move(hold));
+    });
 }
 
 void ForwardedStarts::close()

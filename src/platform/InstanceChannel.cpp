@@ -70,9 +70,10 @@ bool peerIsThisUser(int connection)
            credentials.uid == ::geteuid();
 }
 
-// Reads until the peer closes its side; none when the limit is passed or the deadline ends
-// first (a sender that trickles its bytes cannot hold the channel longer than that).
-std::optional<std::string> readAll(int fd, size_t limit, std::chrono::milliseconds timeout)
+// Reads until the peer closes its side (or, with `stopAtLimit`, until `limit` bytes came); none
+// when the limit is passed or the deadline ends first (a sender that trickles its bytes cannot
+// hold the channel longer than that).
+std::optional<std::string> readAll(int fd, size_t limit, std::chrono::milliseconds timeout, bool stopAtLimit = false)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::string bytes;
@@ -90,6 +91,7 @@ std::optional<std::string> readAll(int fd, size_t limit, std::chrono::millisecon
         if (count == 0) return bytes;
         if (bytes.size() + static_cast<size_t>(count) > limit) return std::nullopt;
         bytes.append(buffer, static_cast<size_t>(count));
+        if (stopAtLimit && bytes.size() == limit) return bytes;
     }
 }
 
@@ -102,6 +104,16 @@ bool writeAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return true;
+}
+
+// Blocks until the other end closes the connection (or it fails).
+void waitForClose(int fd)
+{
+    char buffer[64];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count == 0 || (count < 0 && errno != EINTR)) return;
+    }
 }
 
 struct FileDescriptor {
@@ -218,12 +230,19 @@ void InstanceChannel::answer(int connection)
         std::cerr << "[instance] ignored a malformed hand-off\n";
         return;
     }
-    handler_(*arguments);
+    // The hold has a descriptor of its own, so the connection outlives this function while a
+    // hold is kept.
+    Hold hold(new int(::dup(connection)), [](void* held) {
+        const int* fd = static_cast<int*>(held);
+        if (*fd >= 0) ::close(*fd);
+        delete fd;
+    });
+    handler_(*arguments, std::move(hold));
     writeAll(connection, acknowledgement);
 }
 
 bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
-                              std::chrono::milliseconds timeout)
+                              std::chrono::milliseconds timeout, bool waitForRelease)
 {
     const auto address = socketAddress(socketPath);
     if (!address || foreignFolder(socketPath.parent_path())) return false;
@@ -236,16 +255,20 @@ bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std
     if (message.size() > maxHandOffBytes) return false;
     if (!writeAll(connection.fd, message)) return false;
     ::shutdown(connection.fd, SHUT_WR);
-    const auto reply = readAll(connection.fd, acknowledgement.size(), timeout);
-    return reply && *reply == acknowledgement;
+    // The answer is read by its length: a hold keeps the connection open after it.
+    const auto reply = readAll(connection.fd, acknowledgement.size(), timeout, true);
+    if (!reply || *reply != acknowledgement) return false;
+    if (waitForRelease) waitForClose(connection.fd);
+    return true;
 }
 
 InstanceChannel::Claim InstanceChannel::claim(const std::filesystem::path& socketPath,
-                                              const std::vector<std::string>& arguments, Handler handler)
+                                              const std::vector<std::string>& arguments, Handler handler,
+                                              bool waitForRelease)
 {
     // An instance that has just taken the lock may not listen yet: ask again a few times.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        if (handOff(socketPath, arguments)) return {nullptr, true, {}};
+        if (handOff(socketPath, arguments, std::chrono::seconds(5), waitForRelease)) return {nullptr, true, {}};
         auto listening = listen(socketPath, handler);
         if (listening.outcome == Outcome::listening) return {std::move(listening.channel), false, {}};
         if (listening.outcome == Outcome::failed) return {nullptr, false, listening.error};

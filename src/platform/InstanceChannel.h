@@ -20,9 +20,12 @@ namespace oxel {
 // crashed instance is replaced, and two instances starting together cannot both listen.
 class InstanceChannel {
 public:
+    // Keeps a waiting sender's connection open: the sender ends its wait when the last copy goes.
+    using Hold = std::shared_ptr<void>;
     // Runs on the channel's own thread, one hand-off at a time; post to the main executor from
-    // there. The sender learns that the hand-off arrived once the handler has returned.
-    using Handler = std::function<void(std::vector<std::string> arguments)>;
+    // there. The sender learns that the hand-off arrived once the handler has returned; a sender
+    // that waits for release goes on waiting while any copy of `hold` is kept.
+    using Handler = std::function<void(std::vector<std::string> arguments, Hold hold)>;
 
     enum class Outcome { listening, anotherInstanceListens, failed };
     struct ListenResult {
@@ -44,13 +47,16 @@ public:
     static std::filesystem::path standardPath();
 
     // What `main` does first: hand `arguments` to a running instance, or become it.
+    // With `waitForRelease`, a second start returns only once the running instance let its
+    // hand-off go (or ended).
     static Claim claim(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
-                       Handler handler);
+                       Handler handler, bool waitForRelease = false);
 
     static ListenResult listen(const std::filesystem::path& socketPath, Handler handler);
-    // Hands `arguments` to the instance listening on `socketPath`; true once it took them.
+    // Hands `arguments` to the instance listening on `socketPath`; true once it took them (and,
+    // with `waitForRelease`, once it let them go again).
     static bool handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
+                        std::chrono::milliseconds timeout = std::chrono::seconds(5), bool waitForRelease = false);
 
     // Stops listening and removes the socket.
     ~InstanceChannel();

@@ -1,6 +1,6 @@
 #!/bin/sh
-# The program on a real X server: it starts, takes a second start's files, and ends cleanly on
-# SIGTERM. Usage: shell-smoke.sh PROGRAM
+# The program on a real X server: it starts, takes a second start's files, keeps a waiting start
+# until it ends, and ends cleanly on SIGTERM. Usage: shell-smoke.sh PROGRAM
 set -eu
 program=$1
 runtime=$(mktemp -d)
@@ -19,7 +19,13 @@ exec xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
     sleep 0.05
   done
   timeout 10 "$1" --handoff=smoke "$XDG_RUNTIME_DIR/picture.jpg" || { echo "the second start did not hand over"; exit 1; }
+  # A start that waits for its hand-off stays until the running instance lets it go.
+  "$1" --handoff=smoke --wait "$XDG_RUNTIME_DIR/waiting.jpg" &
+  waiting=$!
+  sleep 0.5
+  kill -0 "$waiting" || { echo "the waiting start did not wait"; exit 1; }
   kill -0 "$first" || { echo "the first instance ended early"; exit 1; }
   kill -TERM "$first"
-  wait "$first"
+  wait "$first" || { echo "the first instance did not end cleanly"; exit 1; }
+  wait "$waiting" || { echo "the waiting start failed"; exit 1; }
 ' smoke "$program"

@@ -31,11 +31,15 @@ class InstanceChannelTest : public ::testing::Test {
 protected:
     InstanceChannel::ListenResult listen()
     {
-        return InstanceChannel::listen(socketPath, [this](Arguments arguments) {
+        return InstanceChannel::listen(socketPath, [this](Arguments arguments, InstanceChannel::Hold hold) {
             std::lock_guard lock(mutex);
+            if (keepHolds) holds.push_back(std::move(hold));
             received.push_back(std::move(arguments));
         });
     }
+    // Kept by the handler when `keepHolds`, from the channel's thread.
+    std::atomic<bool> keepHolds{false};
+    std::vector<InstanceChannel::Hold> holds;
     std::vector<Arguments> receivedSoFar()
     {
         std::lock_guard lock(mutex);
@@ -163,13 +167,53 @@ TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder)
 namespace oxel {
 namespace {
 
+TEST_F(InstanceChannelTest, AWaitingSenderGoesOnOnlyWhenItsHandOffIsLetGo)
+{
+    auto running = listen();
+    ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening);
+    // Not held: the wait ends at once.
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"--wait", "a.jpg"}, std::chrono::seconds(5), true));
+
+    keepHolds = true;
+    std::atomic<bool> returned{false};
+    std::atomic<bool> taken{false};
+    std::thread sender([&] {
+        taken = InstanceChannel::handOff(socketPath, {"--wait", "b.jpg"}, std::chrono::seconds(5), true);
+        returned = true;
+    });
+    for (int i = 0; i < 200 && receivedSoFar().size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_FALSE(returned) << "the hold keeps the sender waiting";
+    // A sender that does not wait is answered while another one waits.
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"c.jpg"}));
+    {
+        std::lock_guard lock(mutex);
+        holds.clear();
+    }
+    sender.join();
+    EXPECT_TRUE(taken);
+
+    // The instance ending lets every waiting sender go.
+    std::thread last(
+        [&] { EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"d.jpg"}, std::chrono::seconds(5), true)); });
+    for (int i = 0; i < 200 && receivedSoFar().size() < 4; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    running.channel.reset();
+    {
+        std::lock_guard lock(mutex);
+        holds.clear();
+    }
+    last.join();
+}
+
 TEST(InstanceClaim, TheFirstStartRunsAndLaterStartsHandTheirArgumentsToIt)
 {
     testing::TemporaryFolder folder;
     const auto path = folder / "instance";
     std::mutex mutex;
     std::vector<std::vector<std::string>> received;
-    const auto handler = [&](std::vector<std::string> arguments) {
+    const auto handler = [&](std::vector<std::string> arguments, InstanceChannel::Hold) {
         std::lock_guard lock(mutex);
         received.push_back(std::move(arguments));
     };
@@ -200,7 +244,8 @@ TEST(InstanceClaim, OfStartsAtTheSameMomentExactlyOneRuns)
     std::vector<std::thread> starts;
     for (size_t i = 0; i < claims.size(); ++i)
         starts.emplace_back([&, i] {
-            claims[i] = InstanceChannel::claim(folder / "instance", {"x"}, [&](std::vector<std::string>) { ++heard; });
+            claims[i] = InstanceChannel::claim(folder / "instance", {"x"},
+                                               [&](std::vector<std::string>, InstanceChannel::Hold) { ++heard; });
         });
     for (auto& start : starts) start.join();
     EXPECT_EQ(std::count_if(claims.begin(), claims.end(), [](const auto& c) { return c.channel != nullptr; }), 1);
@@ -212,7 +257,8 @@ TEST(InstanceClaim, AFolderThatCannotBeMadeLetsTheProgramRunAlone)
 {
     testing::TemporaryFolder folder;
     std::ofstream(folder / "file") << "";
-    auto claim = InstanceChannel::claim(folder / "file" / "instance", {}, [](std::vector<std::string>) {});
+    auto claim = InstanceChannel::claim(folder / "file" / "instance", {},
+                                        [](std::vector<std::string>, InstanceChannel::Hold) {});
     EXPECT_FALSE(claim.channel);
     EXPECT_FALSE(claim.handedOff);
     EXPECT_FALSE(claim.error.empty());

@@ -41,7 +41,10 @@ int main(int argc, char** argv)
     auto forwarded = std::make_shared<ForwardedStarts>();
     InstanceChannel::Claim claim = InstanceChannel::claim(
         InstanceChannel::standardPath(), forwardedArguments(launch),
-        [forwarded](std::vector<std::string> arguments) { forwarded->receive(std::move(arguments)); });
+        [forwarded](std::vector<std::string> arguments, InstanceChannel::Hold hold) {
+            forwarded->receive(std::move(arguments), std::move(hold));
+        },
+        launch.wait);
     if (claim.handedOff) return 0;
     if (!claim.channel) std::cerr << "oxel-pro: running alone: " << claim.error << '\n';
 
