@@ -1,0 +1,106 @@
+#include "app/QtModelPanels.h"
+
+#include "async/Completion.h"
+
+#include <QFileDialog>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace oxel {
+
+namespace {
+
+using Chosen = std::optional<std::vector<std::filesystem::path>>;
+
+// Qt's own file dialog, letting one selection mix files and folders when the panel allows
+// folders (native dialogs pick one kind or the other).
+class MixedSelectionDialog final : public QFileDialog {
+public:
+    MixedSelectionDialog(QWidget* parent, const OpenPanel& panel) : QFileDialog(parent)
+    {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(panel.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        setWindowTitle(QString::fromStdString(panel.message));
+        if (!panel.extensions.empty()) {
+            QStringList patterns;
+            for (const std::string& extension : panel.extensions)
+                patterns << QStringLiteral("*.") + QString::fromStdString(extension);
+            setNameFilter(QStringLiteral("pictures (%1)").arg(patterns.join(' ')));
+        }
+        mixes_ = panel.canChooseDirectories;
+        if (!mixes_) return;
+        auto mode =
+            panel.allowsMultipleSelection ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
+        for (auto* view : findChildren<QListView*>()) view->setSelectionMode(mode);
+        for (auto* view : findChildren<QTreeView*>()) view->setSelectionMode(mode);
+    }
+
+    // What was chosen, folders included.
+    std::vector<std::filesystem::path> chosen() const
+    {
+        std::vector<std::filesystem::path> paths;
+        for (const QString& file : selectedFiles()) paths.emplace_back(file.toStdString());
+        return paths;
+    }
+
+protected:
+    void accept() override
+    {
+        // The stock dialog opens a selected folder instead of accepting it; a mixed selection is
+        // accepted as it stands.
+        if (mixes_ && !selectedFiles().isEmpty()) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool mixes_ = false;
+};
+
+} // namespace
+
+Task<Chosen> QtModelPanels::choose(OpenPanel panel)
+{
+    Completion<Chosen> answer;
+    auto* dialog = new MixedSelectionDialog(window_, panel);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer](int result) mutable {
+        answer.complete(result == QDialog::Accepted ? Chosen(dialog->chosen()) : std::nullopt);
+    });
+    dialog->open();
+    co_return co_await answer.value();
+}
+
+Task<int> QtModelPanels::ask(Alert alert)
+{
+    Completion<int> answer;
+    auto* box = new QMessageBox(window_);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(QStringLiteral("oxel pro"));
+    box->setText(QString::fromStdString(alert.message));
+    box->setInformativeText(QString::fromStdString(alert.information));
+    std::vector<QAbstractButton*> buttons;
+    for (const std::string& title : alert.buttons)
+        buttons.push_back(box->addButton(QString::fromStdString(title), QMessageBox::ActionRole));
+    if (!buttons.empty()) {
+        box->setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+        box->setEscapeButton(buttons.front());
+    }
+    // Closed any other way than by a button: the first, default answer.
+    QObject::connect(box, &QDialog::finished, box, [box, buttons, answer]() mutable {
+        auto clicked = std::find(buttons.begin(), buttons.end(), box->clickedButton());
+        answer.complete(clicked == buttons.end() ? 0 : int(clicked - buttons.begin()));
+    });
+    box->open();
+    co_return co_await answer.value();
+}
+
+} // namespace oxel
