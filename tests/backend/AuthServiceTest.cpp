@@ -56,11 +56,13 @@ protected:
     {
         LocalBackendTest::SetUp();
         forgetAccount();
-        auto listening = InstanceChannel::listen(folder / "instance", [this](std::vector<std::string> arguments) {
-            loop.post([this, arguments] {
-                for (const auto& url : arguments) service().handleCallbackURL(url);
-            });
-        });
+        auto listening = InstanceChannel::listen(folder / "instance",
+                                                 [this](std::vector<std::string> arguments, InstanceChannel::Hold) {
+                                                     loop.post([this, arguments] {
+                                                         for (const auto& url : arguments)
+                                                             service().handleCallbackURL(url);
+                                                     });
+                                                 });
         ASSERT_EQ(listening.outcome, InstanceChannel::Outcome::listening) << listening.error;
         channel = std::move(listening.channel);
     }
