@@ -271,11 +271,12 @@ TEST(InstanceClaim, NeverHandsArgumentsIntoAnotherUsersFolder)
     const auto path = folder / "shared" / "instance";
     std::atomic<int> heard = 0;
     // Someone else's instance, listening in a folder they made first.
-    auto theirs = InstanceChannel::claim(path, {}, [&](std::vector<std::string>) { ++heard; });
+    auto theirs = InstanceChannel::claim(path, {}, [&](std::vector<std::string>, InstanceChannel::Hold) { ++heard; });
     ASSERT_TRUE(theirs.channel) << theirs.error;
     ASSERT_EQ(::chown((folder / "shared").c_str(), 65534, 65534), 0);
 
-    auto mine = InstanceChannel::claim(path, {"/photos/private.jpg"}, [](std::vector<std::string>) {});
+    auto mine =
+        InstanceChannel::claim(path, {"/photos/private.jpg"}, [](std::vector<std::string>, InstanceChannel::Hold) {});
     EXPECT_FALSE(mine.handedOff);
     EXPECT_FALSE(mine.channel);
     EXPECT_EQ(mine.error, (folder / "shared").string() + " is not a folder of this user");
