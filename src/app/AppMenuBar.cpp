@@ -45,7 +45,7 @@ void AppMenuBar::fill(QMenu* menu, const std::vector<MenuEntry>& entries)
         if (!entry.shortcut.empty()) action->setShortcut(QKeySequence(QString::fromStdString(entry.shortcut)));
         action->setEnabled(entry.enabled);
         connect(action, &QAction::triggered, this,
-                [this, command = entry.command, batch = entry.batch] { emit chosen(command, batch); });
+                [this, command = entry.command, batch = entry.batch] { Q_EMIT chosen(command, batch); });
     }
 }
 

@@ -30,7 +30,7 @@ public:
     QMenu* batchMenu() const { return batch_; }
     QMenu* helpMenu() const { return help_; }
 
-signals:
+Q_SIGNALS:
     // `batch` is the batch of a recent entry.
     void chosen(oxel::MenuCommand command, std::optional<oxel::Uuid> batch);
 

@@ -112,7 +112,7 @@ int Application::run()
     // The program's own files and links are taken on the first turn of the loop, as a later
     // start's would be.
     bool ownStart = !launch_.openedFiles.empty() || !launch_.handoffFiles.empty() || !launch_.urls.empty();
-    if (ownStart) executor_->post([this] { emit startReceived(launch_); });
+    if (ownStart) executor_->post([this] { Q_EMIT startReceived(launch_); });
     return QApplication::exec();
 }
 
@@ -140,7 +140,7 @@ void Application::choose(MenuCommand command, const std::optional<Uuid>&)
 void Application::receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold)
 {
     if (launch.wait && hold) waitingStarts_.push_back(std::move(hold));
-    emit startReceived(launch);
+    Q_EMIT startReceived(launch);
     bringForward(launch.activationToken);
 }
 
@@ -158,7 +158,7 @@ void Application::bringForward(const std::optional<std::string>& activationToken
     QTimer::singleShot(environment_.attentionDelay, this, [this, window] {
         if (!window || window->isActiveWindow()) return;
         QApplication::alert(window);
-        emit attentionRequested();
+        Q_EMIT attentionRequested();
     });
 }
 

@@ -63,7 +63,7 @@ public:
     // waits for its files is kept waiting by `hold` until they are let go.
     void receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold = {});
 
-signals:
+Q_SIGNALS:
     // Each start handed over by a later process, once it is read.
     void startReceived(const oxel::LaunchArguments& launch);
     // The window asked the desktop for attention.

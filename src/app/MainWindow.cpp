@@ -37,7 +37,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing the one window is quitting, which the quit guard may turn down.
     event->ignore();
-    emit closeRequested();
+    Q_EMIT closeRequested();
 }
 
 } // namespace oxel

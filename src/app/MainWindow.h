@@ -13,7 +13,7 @@ public:
 
     explicit MainWindow(QWidget* parent = nullptr);
 
-signals:
+Q_SIGNALS:
     // The close button was pressed; the application decides whether to quit.
     void closeRequested();
 

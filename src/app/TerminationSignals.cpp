@@ -51,7 +51,7 @@ TerminationSignals::~TerminationSignals()
 void TerminationSignals::readPipe()
 {
     unsigned char byte = 0;
-    while (::read(signalPipe[0], &byte, 1) == 1) emit received(byte);
+    while (::read(signalPipe[0], &byte, 1) == 1) Q_EMIT received(byte);
 }
 
 } // namespace oxel

@@ -15,7 +15,7 @@ public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
-signals:
+Q_SIGNALS:
     void received(int signal);
 
 private:

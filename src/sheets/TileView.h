@@ -59,7 +59,7 @@ public:
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     void lightboxRequested(std::shared_ptr<BatchItem> item);
     void retryRequested(std::shared_ptr<BatchItem> item);
     void locateRequested(std::shared_ptr<BatchItem> item);

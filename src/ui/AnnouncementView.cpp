@@ -73,8 +73,8 @@ QWidget* AnnouncementView::makeCard(const QVariantMap& message)
     if (const std::optional<QUrl> url = linkOf(message)) {
         link_ = new InkBoxLabel(textOf(message, QStringLiteral("linkLabel")), {.vertical = 8, .horizontal = 18});
         connect(link_, &InkBoxLabel::clicked, this, [this, address = *url] {
-            emit linkFollowed(address);
-            emit dismissed();
+            Q_EMIT linkFollowed(address);
+            Q_EMIT dismissed();
         });
         column->addWidget(link_, 0, Qt::AlignHCenter);
     }

@@ -33,7 +33,7 @@ public:
     InkBoxLabel* link() const { return link_; }
     InkBoxLabel* okButton() const { return okButton_; }
 
-signals:
+Q_SIGNALS:
     // The link was followed: open it. `dismissed` follows.
     void linkFollowed(const QUrl& url);
     // "ok" or the link: the announcement is done with.

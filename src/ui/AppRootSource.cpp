@@ -1,14 +1,7 @@
 #include "ui/AppRootSource.h"
 
-// The model's headers call `Signal::emit`, a word Qt's headers define away.
-#pragma push_macro("emit")
-#pragma push_macro("slots")
-#undef emit
-#undef slots
 #include "backend/AuthService.h"
 #include "model/AppModel.h"
-#pragma pop_macro("slots")
-#pragma pop_macro("emit")
 
 namespace oxel {
 

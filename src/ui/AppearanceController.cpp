@@ -60,7 +60,7 @@ void AppearanceController::apply(Appearance appearance)
     appearance_ = appearance;
     applied_ = true;
     QApplication::setPalette(applicationPalette(appearance));
-    emit appearanceChanged(appearance);
+    Q_EMIT appearanceChanged(appearance);
 }
 
 } // namespace oxel

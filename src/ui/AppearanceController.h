@@ -43,7 +43,7 @@ public:
     // Applies what is stored now, for when someone else wrote the preference.
     void refresh();
 
-signals:
+Q_SIGNALS:
     void appearanceChanged(oxel::Appearance appearance);
 
 private:

@@ -17,7 +17,7 @@ void BoxChoice::optionClicked(int index)
 {
     if (selection_ == index) return;
     setSelection(index);
-    emit selectionChanged(index);
+    Q_EMIT selectionChanged(index);
 }
 
 } // namespace oxel

@@ -16,7 +16,7 @@ public:
     std::optional<int> selection() const { return selection_; }
     void setSelection(std::optional<int> index);
 
-signals:
+Q_SIGNALS:
     // A click chose another option.
     void selectionChanged(int index);
 

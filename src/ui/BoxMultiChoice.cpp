@@ -16,7 +16,7 @@ void BoxMultiChoice::optionClicked(int index)
     auto after = multiChoiceAfterClick(selection_, index);
     if (after == selection_) return;
     setSelection(std::move(after));
-    emit selectionChanged(selection_);
+    Q_EMIT selectionChanged(selection_);
 }
 
 } // namespace oxel

@@ -27,7 +27,7 @@ public:
     const std::set<int>& selection() const { return selection_; }
     void setSelection(std::set<int> indices);
 
-signals:
+Q_SIGNALS:
     // A click changed the selection.
     void selectionChanged(const std::set<int>& indices);
 

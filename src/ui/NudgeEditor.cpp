@@ -53,7 +53,7 @@ NudgeEditor::NudgeEditor(QString placeholder, bool quiet, int minHeight, int max
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] {
         fitHeight();
         update();
-        if (!settingText_) emit textChanged(text());
+        if (!settingText_) Q_EMIT textChanged(text());
     });
     fitHeight();
 }

@@ -22,7 +22,7 @@ public:
     bool isPlaceholderShown() const;
     QPlainTextEdit* editor() const { return editor_; }
 
-signals:
+Q_SIGNALS:
     // Every keystroke.
     void textChanged(const QString& text);
 

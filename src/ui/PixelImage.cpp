@@ -44,7 +44,7 @@ void PixelImage::convertOffMainThread(const Bitmap& picture)
             [view, generation, image = converted.value_or(QImage())]() mutable {
                 if (!view || view->generation_ != generation) return;
                 view->display(std::move(image));
-                emit view->pictureShown();
+                Q_EMIT view->pictureShown();
             },
             Qt::QueuedConnection);
     });

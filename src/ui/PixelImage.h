@@ -34,7 +34,7 @@ public:
     // ratios, centred. Empty when either size is empty.
     static QRectF fittedRect(QSizeF picture, QSizeF bounds);
 
-signals:
+Q_SIGNALS:
     // A converted picture arrived and is now shown.
     void pictureShown();
 

@@ -19,7 +19,7 @@ public:
     std::optional<std::uint32_t> colourScheme() override;
     void watch(std::function<void(std::uint32_t)> changed) override;
 
-private slots:
+private Q_SLOTS:
     void settingChanged(const QDBusMessage& message);
 
 private:

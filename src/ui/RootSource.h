@@ -1,7 +1,7 @@
 #pragma once
 
+#include "async/Signal.h"
 #include "backend/AuthState.h"
-#include "ui/AsyncSignal.h"
 
 #include <QString>
 #include <QUrl>
@@ -38,14 +38,7 @@ public:
 
     Signal<> changed;
 
-    // Fires `changed`; Qt's `emit` keyword would swallow the signal's own name here.
-#pragma push_macro("emit")
-#undef emit
-    void publishChange() const
-    {
-        changed.emit();
-    }
-#pragma pop_macro("emit")
+    void publishChange() const { changed.emit(); }
 };
 
 } // namespace oxel

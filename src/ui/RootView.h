@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backend/AuthState.h"
-#include "ui/AsyncSignal.h"
+#include "async/Signal.h"
 
 #include <QPointer>
 #include <QWidget>

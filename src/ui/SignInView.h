@@ -35,7 +35,7 @@ public:
     // The error line; hidden when there is no error.
     TextLabel* errorLine() const { return errorLine_; }
 
-signals:
+Q_SIGNALS:
     void appleRequested();
     void googleRequested();
 

@@ -81,7 +81,7 @@ void StrengthTrack::write(double value)
     if (value == value_) return;
     value_ = value;
     update();
-    emit valueChanged(value_);
+    Q_EMIT valueChanged(value_);
 }
 
 void StrengthTrack::dragTo(double x)
@@ -110,7 +110,7 @@ void StrengthTrack::mouseReleaseEvent(QMouseEvent* event)
     dragging_ = false;
     // The reset committed already; its release ends nothing new.
     if (std::exchange(resetInThisClick_, false)) return;
-    emit committed();
+    Q_EMIT committed();
 }
 
 void StrengthTrack::mouseDoubleClickEvent(QMouseEvent* event)
@@ -120,7 +120,7 @@ void StrengthTrack::mouseDoubleClickEvent(QMouseEvent* event)
     dragging_ = true;
     resetInThisClick_ = true;
     write(*resetValue_);
-    emit committed();
+    Q_EMIT committed();
 }
 
 } // namespace oxel

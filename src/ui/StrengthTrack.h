@@ -39,7 +39,7 @@ public:
 
     QSize sizeHint() const override { return {120, trackHeight}; }
 
-signals:
+Q_SIGNALS:
     void valueChanged(double value);
     void committed();
 

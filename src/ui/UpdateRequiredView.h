@@ -15,7 +15,7 @@ public:
 
     InkBoxLabel* updateButton() const { return updateButton_; }
 
-signals:
+Q_SIGNALS:
     void updateRequested();
 
 private:

@@ -112,7 +112,7 @@ TEST(AppMenuBar, RebuildsItsMenusFromTheCurrentValues)
     state.itemsToProcess = 2;
     state.signedIn = true;
     recent = batches(3);
-    emit bar.batchMenu()->aboutToShow();
+    Q_EMIT bar.batchMenu()->aboutToShow();
     EXPECT_TRUE(bar.batchMenu()->actions().first()->isEnabled());
     EXPECT_EQ(bar.recentMenu()->actions().size(), 5);
     bar.batchMenu()->actions().first()->trigger();

@@ -23,7 +23,7 @@ class FakePortal : public QObject {
 public:
     std::atomic<uint> scheme{1};
 
-public slots:
+public Q_SLOTS:
     QDBusVariant Read(const QString& settingNamespace, const QString& key)
     {
         if (settingNamespace != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
