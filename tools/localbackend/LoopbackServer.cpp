@@ -8,6 +8,7 @@ bool LoopbackServer::start(uint16_t port)
 {
     port_ = port == 0 ? http.bind_to_any_port("127.0.0.1") : (http.bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ <= 0) return false;
+    http.watchConnectionsTo(port_);
     {
         std::lock_guard lock(mutex_);
         stopped_ = false;

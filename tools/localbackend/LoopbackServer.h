@@ -1,6 +1,6 @@
 #pragma once
 
-#include <httplib.h>
+#include "localbackend/RequestDeadlineServer.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -16,7 +16,7 @@ namespace oxel::local {
 // that hold an answer back wait through `hold`, which ends early when the server stops.
 class LoopbackServer {
 public:
-    httplib::Server http;
+    RequestDeadlineServer http;
 
     ~LoopbackServer() { stop(); }
 
