@@ -129,9 +129,11 @@ void AppModel::resetStanding()
 {
     setGlobalNudge("");
     setGlobalStrength(1.0);
+    restartPreviewTask();
     markBatchDirty();
     if (!restoringBatch_) saveStanding();
     setGlobalColour(1.0);
+    restartPreviewTask();
     markBatchDirty();
     if (!restoringBatch_) saveStanding();
     saveStanding();
@@ -164,6 +166,7 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
     markThumbDirty(*item);
+    if (colour(*item) > amountTolerance) requestPreview(item);
     keep(item);
 }
 

@@ -181,6 +181,20 @@ public:
     std::vector<std::shared_ptr<BatchItem>> itemsWithResult() const;
     int inFlightCount() const;
     int failedCount() const;
+
+    // Previews of developed items: at most one render of an item runs, and only the newest
+    // settings asked for meanwhile wait behind it.
+    struct PreviewSettings {
+        double strength = 1.0;
+        double colour = 1.0;
+        bool alternative = false;
+    };
+    static constexpr std::chrono::milliseconds previewRestDelay{30};
+    void requestPreview(const std::shared_ptr<BatchItem>& item);
+    // Renders every developed item again once the batch's controls have rested.
+    void restartPreviewTask();
+    const std::map<Uuid, PreviewSettings>& previewWanted() const { return previewWanted_; }
+    const std::set<Uuid>& previewInFlight() const { return previewInFlight_; }
     // Raised by every new or opened batch; a task that outlives its batch sees it changed.
     uint64_t batchGeneration() const { return batchGeneration_; }
 
@@ -241,6 +255,10 @@ private:
     void jobFinished(const std::shared_ptr<BatchItem>& item);
     void jobSubmitted(const std::shared_ptr<BatchItem>& item);
     void jobSettled(const std::shared_ptr<BatchItem>& item);
+    void pumpPreviews(const std::shared_ptr<BatchItem>& item);
+    Task<void> renderPreview(std::shared_ptr<BatchItem> item, PreviewSettings settings);
+    void previewFinished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> image);
+    Task<void> previewPass(CancelToken cancel);
 
     ModelServices services_;
     ModelSettings settings_;
@@ -286,6 +304,9 @@ private:
     // Standardized files of imports not yet handled, with how many times each is pending.
     std::map<std::filesystem::path, int> pendingImports_;
     Debounce saveDebounce_{saveDelay};
+    std::map<Uuid, PreviewSettings> previewWanted_;
+    std::set<Uuid> previewInFlight_;
+    std::optional<CancelSource> previewPass_;
 
     AuthService auth_;
     JobRunner runner_;
