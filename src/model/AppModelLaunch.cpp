@@ -4,6 +4,8 @@
 #include "backend/AccountEndpoints.h"
 #include "backend/BackendBaseURL.h"
 #include "backend/HttpSession.h"
+#include "develop/PictureBudget.h"
+#include "develop/segment/SelfieSegmenter.h"
 #include "ondevice/ModelGrade.h"
 #include "platform/BuildInfo.h"
 
@@ -64,6 +66,8 @@ std::optional<std::string> messageId(const Json& message)
 
 void AppModel::launch()
 {
+    applyPictureBudget(services_.settings);
+    installSelfieSegmenter();
     migrateExportFormatDefaults(services_.settings);
     refreshColourOnlyAvailability();
     tasks_->spawn(refreshRecent());

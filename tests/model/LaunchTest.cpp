@@ -1,5 +1,8 @@
 #include "ModelFixture.h"
 
+#include "develop/grade/PersonSegmenter.h"
+#include "develop/segment/EmbeddedModel.h"
+#include "imaging/PictureCache.h"
 #include "platform/BuildInfo.h"
 
 #include <nlohmann/json.hpp>
@@ -57,6 +60,18 @@ TEST_F(LaunchTest, LaunchMovesTheExportFormatAndFetchesTheRemoteData)
     EXPECT_EQ(defaults().stringValue("lastLaunchedAppVersion"), appVersion());
     ASSERT_TRUE(model->lastConfigFetch());
     for (const auto& request : requestsTo("/config/")) EXPECT_FALSE(request.authorization) << request.path;
+}
+
+TEST_F(LaunchTest, LaunchBoundsThePictureMemoryAndInstallsTheBuiltInSegmenter)
+{
+    auto& cache = PictureCache::shared();
+    const size_t before = cache.byteLimit();
+    defaults().set("pictureMemoryMegabytes", 700);
+    model->launch();
+    EXPECT_EQ(cache.byteLimit(), size_t(700) << 20);
+    EXPECT_EQ(PersonSegmenter::installed() != nullptr, !embeddedSegmentationModel().empty());
+    runLaunchTasks();
+    cache.setByteLimit(before);
 }
 
 TEST_F(LaunchTest, ExportFormatMovesOnlyAKnownFormatIntoAnEmptyKey)

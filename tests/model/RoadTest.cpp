@@ -3,6 +3,7 @@
 #include "platform/JsonFields.h"
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace oxel::testing {
@@ -93,6 +94,60 @@ TEST_F(RoadTest, OnlyReadyItemsGoAndANewBatchTellsWhatIsStillDeveloping)
     auto stored = library.load(left);
     ASSERT_TRUE(stored);
     for (const auto& image : stored->images) EXPECT_FALSE(image.renderFile);
+}
+
+TEST_F(RoadTest, ANewBatchDuringADeliveryWritesNothingAndTheOldRecordStaysDeveloping)
+{
+    model->process();
+    std::shared_ptr<BatchItem> delivering;
+    ASSERT_TRUE(runUntil([&] {
+        for (const auto& item : model->items())
+            if (item->phase().is<phase::Finishing>()) delivering = item;
+        return delivering != nullptr;
+    }));
+    const auto left = model->batch()->id;
+    const auto jobId = *delivering->jobId();
+    model->newBatch();
+    loop.advance(std::chrono::seconds(30));
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    library.drain();
+
+    EXPECT_FALSE(model->batch());
+    EXPECT_TRUE(model->items().empty());
+    const auto folder = library.imageFolder(left, delivering->id);
+    std::set<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) files.insert(entry.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"image.json", "original.jpg"}));
+    auto record = jsonOf(folder / "image.json");
+    ASSERT_TRUE(record);
+    EXPECT_EQ((*record)["state"], "developing");
+    EXPECT_EQ((*record)["jobId"], jobId);
+    EXPECT_FALSE(record->contains("renderFile"));
+}
+
+TEST_F(RoadTest, TheBatchIsNamedOnceAfterTheLastJobSettled)
+{
+    int namingsStarted = 0;
+    bool wasNaming = false;
+    std::vector<int> inFlightWhenNamed;
+    model->process();
+    ASSERT_TRUE(runUntil([&] {
+        if (model->naming() && !wasNaming) {
+            ++namingsStarted;
+            inFlightWhenNamed.push_back(model->inFlightCount());
+        }
+        wasNaming = model->naming();
+        return allSettled() && !model->naming() && model->tasks().runningCount() == 0;
+    }));
+    EXPECT_EQ(namingsStarted, 1);
+    EXPECT_EQ(inFlightWhenNamed, std::vector<int>{0});
+    EXPECT_EQ(model->batch()->nameSource, BatchRecord::NameSource::rule);
+
+    // Later settles of the same batch leave a name by rules alone while no model can do better.
+    const auto name = model->batch()->name;
+    model->nameBatchIfReady();
+    EXPECT_FALSE(model->naming());
+    EXPECT_EQ(model->batch()->name, name);
 }
 
 } // namespace
