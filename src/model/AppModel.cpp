@@ -59,21 +59,6 @@ void AppModel::applyGlobalNudge(const std::string& previous)
     if (!restoringBatch_) saveStanding();
 }
 
-void AppModel::setGlobalStrength(double strength)
-{
-    publish(globalStrength_, std::clamp(strength, 0.0, 1.0), Field::globalStrength);
-}
-
-void AppModel::setGlobalColour(double colour)
-{
-    publish(globalColour_, std::clamp(colour, 0.0, 1.0), Field::globalColour);
-}
-
-void AppModel::setAlternativesOn(bool on)
-{
-    publish(alternativesOn_, on, Field::alternativesOn);
-}
-
 void AppModel::setShowConfirm(bool show)
 {
     publish(showConfirm_, show, Field::showConfirm);

@@ -13,11 +13,13 @@
 #include "library/BatchSummary.h"
 #include "library/JobRunner.h"
 #include "library/Origin.h"
+#include "model/CompareCoach.h"
 #include "model/HandoffApp.h"
 #include "model/IntakeFiles.h"
 #include "model/ModelServices.h"
 #include "model/ModelSettings.h"
 #include "ondevice/BatchNamer.h"
+#include "ondevice/ColourOnlyResult.h"
 #include "platform/JsonFields.h"
 
 #include <chrono>
@@ -212,6 +214,51 @@ public:
     void stepLightbox(int step);
     LibraryStore& library() { return services_.library; }
 
+    // Adjustments. A value that is not a finite number changes nothing; others are clamped to 0...1.
+    void setStrength(double value, const std::shared_ptr<BatchItem>& item);
+    void setColour(double value, const std::shared_ptr<BatchItem>& item);
+    // The item follows the batch's value again.
+    void resetStrength(const std::shared_ptr<BatchItem>& item);
+    void resetColour(const std::shared_ptr<BatchItem>& item);
+    // Takes the runner-up look only when the item's result has one.
+    void setUseAlternative(bool use, const std::shared_ptr<BatchItem>& item);
+    // Whether the "alternatives" switch is offered.
+    bool alternativesAvailable() const;
+    // Sends a failed item to be developed again; nothing while signed out or while it is in flight.
+    void retry(const std::shared_ptr<BatchItem>& item);
+    // The developed picture a problem report sends: a JPEG at most 2048 pixels on its long edge,
+    // made off the main thread; nothing when it cannot be made.
+    Task<std::optional<std::vector<uint8_t>>> reportPicture(std::shared_ptr<const JobOutcome> result, bool alternative,
+                                                            double strength, double colour) const;
+    static constexpr double reportPictureEdge = 2048;
+
+    // The hint that teaches comparing.
+    CompareCoach& compareCoach() { return compareCoach_; }
+
+    // Colour only: grading on this computer by the local model.
+    // Stores the switch and writes it to the user defaults.
+    void setColourOnlyOn(bool on);
+    void setShowColourExplainer(bool show);
+    // The switch's action: off when on; on at once once the explainer was confirmed, else the explainer.
+    void colourOnlyTapped();
+    void presentColourExplainer();
+    void confirmColourExplainer();
+    // The next "process" grades on this computer.
+    bool colourOnlyInForce() const;
+    // The items an on-device grade would take now, in batch order.
+    std::vector<std::shared_ptr<BatchItem>> colourOnlyCandidates() const;
+    // False only while the batch has been developed with colour only so far.
+    bool batchUsesLight() const;
+    // Queues the items and grades them one after another.
+    void gradeOnDevice(std::vector<std::shared_ptr<BatchItem>> items, bool retry);
+    // Grades again those of the items that have a result graded here.
+    void regradeOnDevice(const std::vector<std::shared_ptr<BatchItem>>& items);
+    // Drops the items' on-device results and readies them for colour and light.
+    void developWithLight(const std::vector<std::shared_ptr<BatchItem>>& items);
+    static constexpr const char* gradingStatus = "grading on this computer";
+    static constexpr const char* gradeFailedNote = "couldn't grade this one on this computer · try colour and light";
+    static constexpr const char* colourOnlyPausedStatus = "the local model isn't ready · colour only paused";
+
     static constexpr std::chrono::milliseconds saveDelay{500};
     static constexpr int originalCopyPixels = 512;
     static constexpr double originalCopyQuality = 0.8;
@@ -251,6 +298,21 @@ private:
         member = std::move(value);
         changed.emit(field);
     }
+    bool stillOpen(const std::optional<Uuid>& batch, uint64_t generation) const;
+    void globalLookChanged();
+    // An item's own value changed: its preview is asked for and its record marked.
+    void adjusted(const std::shared_ptr<BatchItem>& item);
+    Task<void> runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, std::optional<Uuid> batch,
+                           uint64_t generation, TransferLimits limits, bool retry);
+    void applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrade graded, double colourAtStart, bool retry,
+                    const std::vector<std::shared_ptr<BatchItem>>& run);
+    void applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, ColourOnlyResult result, double colourAtStart,
+                               bool retry);
+    void pauseColourOnly(const std::vector<std::shared_ptr<BatchItem>>& run);
+    void readyForLight(const std::shared_ptr<BatchItem>& item);
+    Task<void> thumbnailFromSource(std::shared_ptr<BatchItem> item);
+    // The colour-only road of "process".
+    void processOnDevice();
     // Called when the runner delivered, submitted or settled an item of the open batch.
     void jobFinished(const std::shared_ptr<BatchItem>& item);
     void jobSubmitted(const std::shared_ptr<BatchItem>& item);
@@ -308,6 +370,7 @@ private:
     std::set<Uuid> previewInFlight_;
     std::optional<CancelSource> previewPass_;
 
+    CompareCoach compareCoach_{CompareCoach::Environment{&services_.settings, &services_.clock}};
     AuthService auth_;
     JobRunner runner_;
     Connection availabilityConnection_;

@@ -69,6 +69,7 @@ void AppModel::openFiles()
 
 void AppModel::process()
 {
+    if (colourOnlyInForce()) return processOnDevice();
     auto userId = accountId();
     if (!userId) return;
     auto ready = itemsToProcess();

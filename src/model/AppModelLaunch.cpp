@@ -158,8 +158,9 @@ Task<void> AppModel::refreshSuggestions()
 
 void AppModel::refreshColourOnlyAvailability()
 {
-    bool ready = services_.languageModel.availability().isAvailable();
     auto missing = ModelGrade::unavailableMessage(services_.languageModel);
+    // Colour only needs a model that is answering and reads pictures; the message says which is missing.
+    const bool ready = !missing;
     if (ready != colourOnlyModelReady_) publish(colourOnlyModelReady_, ready, Field::colourOnlyModelReady);
     if (missing != colourOnlyMissing_) publish(colourOnlyMissing_, std::move(missing), Field::colourOnlyMissing);
 }

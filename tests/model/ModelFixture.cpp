@@ -86,7 +86,7 @@ AppModel& ModelTest::makeModel()
                            },
                            panels,
                            control,
-                           languageModel,
+                           *localModel,
                            folder / "originals"};
     model = std::make_unique<AppModel>(std::move(services));
     return *model;

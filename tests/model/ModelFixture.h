@@ -69,6 +69,8 @@ public:
     RecordingControl control;
     std::vector<std::string> openedURLs;
     NoLanguageModel languageModel;
+    // The language model the next `makeModel()` is given.
+    LanguageModel* localModel = &languageModel;
     TemporaryFolder folder;
     LibraryStore library;
     std::unique_ptr<AppModel> model;
