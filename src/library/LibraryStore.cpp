@@ -167,10 +167,20 @@ void LibraryStore::saveImage(const ImageRecord& record, const Uuid& batch)
 
 void LibraryStore::writeJPEG(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
 {
-    enqueue([this, bitmap, maxPixelSize, to, quality] {
-        const auto bytes = jpegData(bitmap, maxPixelSize, quality);
-        if (bytes) writeData(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), to);
+    enqueue([this, bitmap, maxPixelSize, to, quality] { writeJPEGNow(bitmap, maxPixelSize, to, quality); });
+}
+
+void LibraryStore::writeJPEG(PictureHandle picture, int maxPixelSize, const fs::path& to, double quality)
+{
+    enqueue([this, picture = std::move(picture), maxPixelSize, to, quality] {
+        if (auto bitmap = picture.bitmap()) writeJPEGNow(*bitmap, maxPixelSize, to, quality);
     });
+}
+
+void LibraryStore::writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
+{
+    const auto bytes = jpegData(bitmap, maxPixelSize, quality);
+    if (bytes) writeData(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), to);
 }
 
 void LibraryStore::write(std::vector<uint8_t> bytes, const fs::path& to)

@@ -3,6 +3,7 @@
 #include "async/SerialQueue.h"
 #include "async/TimeSource.h"
 #include "imaging/Bitmap.h"
+#include "imaging/PictureHandle.h"
 #include "library/BatchRecord.h"
 #include "library/BatchSummary.h"
 #include "library/ImageRecord.h"
@@ -72,6 +73,9 @@ public:
     // The picture as a JPEG of at most `maxPixelSize` on its long edge, made and written on the
     // queue; a picture that cannot be encoded writes nothing.
     void writeJPEG(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
+    // The same for a picture that may have to be made again first: made on the store's queue, so a
+    // picture the cache let go never costs the caller its making.
+    void writeJPEG(PictureHandle picture, int maxPixelSize, const std::filesystem::path& to, double quality);
     void write(std::vector<uint8_t> bytes, const std::filesystem::path& to);
 
     // ---- Reading: after the queued writes ----------------------------------------------------
@@ -104,6 +108,7 @@ public:
 private:
     std::shared_ptr<SerialQueue> queue();
     void enqueue(std::function<void()> job);
+    void writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
     void writeData(std::string_view bytes, const std::filesystem::path& to) const;
     void sweepStaleFolders() const;
     std::vector<std::filesystem::path> thumbnailsOf(const BatchRecord& record) const;

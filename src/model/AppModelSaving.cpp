@@ -48,9 +48,8 @@ void AppModel::saveNow()
             if (auto record = item->record()) services_.library.saveImage(*record, batch_->id);
     for (const auto& id : thumbDirty)
         if (auto item = find(id); item && item->previewImage())
-            if (auto bitmap = item->previewImage()->bitmap())
-                services_.library.writeJPEG(*bitmap, thumbPixels,
-                                            services_.library.imageFolder(batch_->id, id) / "thumb.jpg", thumbQuality);
+            services_.library.writeJPEG(*item->previewImage(), thumbPixels,
+                                        services_.library.imageFolder(batch_->id, id) / "thumb.jpg", thumbQuality);
     if (!writeRecord) return;
     auto record = *batch_;
     record.updatedAt = services_.clock.now();

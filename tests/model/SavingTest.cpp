@@ -1,7 +1,9 @@
 #include "ModelFixture.h"
 
+#include "async/MainExecutor.h"
 #include "library/InternetDate.h"
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -63,6 +65,25 @@ TEST_F(SavingTest, ThumbnailsAloneLeaveTheBatchRecordAlone)
     library.drain();
     EXPECT_TRUE(fs::exists(imageFolder(*item) / "thumb.jpg"));
     EXPECT_EQ(contents(batchFile()), before);
+}
+
+TEST_F(SavingTest, APreviewTheCacheLetGoIsMadeAgainForItsThumbnailOffTheMainThread)
+{
+    auto item = model->items()[0];
+    const auto thumbnail = *item->thumbnail();
+    std::atomic<bool> madeOnMain = false;
+    std::atomic<int> made = 0;
+    item->setPreviewImage(PictureHandle(PictureRecipe{thumbnail.width(), thumbnail.height(), [&, thumbnail] {
+                                                          madeOnMain = madeOnMain || mainExecutor().onMainThread();
+                                                          ++made;
+                                                          return thumbnail.bitmap();
+                                                      }}));
+    model->markThumbDirty(*item);
+    model->saveNow();
+    library.drain();
+    EXPECT_EQ(made, 1);
+    EXPECT_FALSE(madeOnMain);
+    EXPECT_TRUE(fs::exists(imageFolder(*item) / "thumb.jpg"));
 }
 
 TEST_F(SavingTest, OneDirtyItemRewritesItsRecordAndTheBatchWithANewDate)
