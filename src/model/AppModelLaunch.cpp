@@ -6,6 +6,7 @@
 #include "backend/HttpSession.h"
 #include "develop/PictureBudget.h"
 #include "develop/segment/SelfieSegmenter.h"
+#include "model/RemoteAnswers.h"
 #include "ondevice/ModelGrade.h"
 #include "platform/BuildInfo.h"
 
@@ -27,39 +28,6 @@ Task<std::optional<std::string>> fetchConfigBody(std::string path, CancelToken c
         return std::move(answer).value().body;
     };
     co_return co_await offload(WorkPriority::userInitiated, cancel, std::move(send));
-}
-
-std::string trimmed(const std::string& text)
-{
-    static constexpr const char* space = " \t\n\r\f\v";
-    auto first = text.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
-// The "nudges" of a suggestions answer, trimmed, without empty texts and repeats; none when the
-// answer is not an object with a list of texts under "nudges".
-std::optional<std::vector<std::string>> suggestedNudges(const std::string& body)
-{
-    auto json = parseJson(body);
-    if (!json || !json->is_object() || json->empty()) return std::nullopt;
-    auto nudges = json->find("nudges");
-    if (nudges == json->end() || !nudges->is_array()) return std::nullopt;
-    std::vector<std::string> kept;
-    for (const auto& entry : *nudges) {
-        if (!entry.is_string()) return std::nullopt;
-        auto text = trimmed(entry.get<std::string>());
-        if (!text.empty() && std::find(kept.begin(), kept.end(), text) == kept.end()) kept.push_back(text);
-    }
-    return kept;
-}
-
-std::optional<std::string> messageId(const Json& message)
-{
-    if (!message.is_object()) return std::nullopt;
-    auto id = message.find("id");
-    if (id == message.end() || !id->is_string()) return std::nullopt;
-    return id->get<std::string>();
 }
 
 } // namespace
@@ -137,7 +105,7 @@ Task<void> AppModel::loadMessage()
     auto fetch = [](std::stop_token stop) { return fetchAnnouncement(stop); };
     auto message = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
     if (!message || message->empty()) co_return;
-    auto id = messageId(*message);
+    auto id = announcementId(*message);
     if (!id || std::find(seen.begin(), seen.end(), *id) != seen.end()) co_return;
     publish(announcement_, std::move(message), Field::announcement);
 }
@@ -145,7 +113,7 @@ Task<void> AppModel::loadMessage()
 void AppModel::dismissAnnouncement()
 {
     if (announcement_)
-        if (auto id = messageId(*announcement_)) settings_.addSeenMessageId(*id);
+        if (auto id = announcementId(*announcement_)) settings_.addSeenMessageId(*id);
     publish(announcement_, std::optional<Json>(), Field::announcement);
 }
 
