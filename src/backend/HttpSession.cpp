@@ -188,6 +188,17 @@ BackendResult<HttpResponse> outcome(CURL* easy, Ending ending, CURLcode code, Tr
     return HttpResponse{status, std::move(transfer.body)};
 }
 
+// The transfer failed on a connection it reused, before any byte of an answer arrived.
+bool lostOnReusedConnection(CURL* easy, CURLcode code, const Transfer& transfer)
+{
+    if (code != CURLE_SEND_ERROR && code != CURLE_RECV_ERROR && code != CURLE_GOT_NOTHING) return false;
+    long connectsMade = 0;
+    long headerBytes = 0;
+    curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connectsMade);
+    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
+    return connectsMade == 0 && headerBytes == 0 && transfer.body.empty();
+}
+
 // Background sending for fire-and-forget requests; the thread is stopped at process exit.
 class ForgetQueue {
 public:
@@ -275,6 +286,19 @@ HttpSession::HttpSession(milliseconds resourceTimeout) : resourceTimeout_(resour
 BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::stop_token stop) const
 {
     if (stop.stop_requested()) return UrlError{UrlErrorCode::cancelled, "cancelled"};
+    bool lostBeforeAnswer = false;
+    auto result = attempt(request, stop, false, lostBeforeAnswer);
+    // A kept-alive connection the server had already given up on fails before anything comes
+    // back, and the server never saw the request whole: send it once more on a new connection.
+    // Once any byte of an answer has come, the request may have been acted on and is not repeated.
+    if (lostBeforeAnswer) result = attempt(request, stop, true, lostBeforeAnswer);
+    return result;
+}
+
+BackendResult<HttpResponse> HttpSession::attempt(const HttpRequest& request, std::stop_token stop, bool freshConnection,
+                                                 bool& lostBeforeAnswer) const
+{
+    lostBeforeAnswer = false;
     CURLM* multi = threadMulti();
     CURL* easy = curl_easy_init();
     if (!multi || !easy) {
@@ -287,6 +311,7 @@ BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::s
     milliseconds idle = scaled(request.timeout);
     curl_slist* headers = headerList(request);
     configure(easy, request, headers, transfer, idle, scaled(resourceTimeout_));
+    if (freshConnection) curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     CURLcode code = CURLE_OK;
     Ending ending = Ending::finished;
     if (curl_multi_add_handle(multi, easy) == CURLM_OK) {
@@ -295,6 +320,7 @@ BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::s
     } else {
         code = CURLE_FAILED_INIT;
     }
+    lostBeforeAnswer = ending == Ending::finished && lostOnReusedConnection(easy, code, transfer);
     auto result = outcome(easy, ending, code, transfer);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);

@@ -67,6 +67,9 @@ public:
     static size_t maxAnswerBytes();
 
 private:
+    BackendResult<HttpResponse> attempt(const HttpRequest& request, std::stop_token stop, bool freshConnection,
+                                        bool& lostBeforeAnswer) const;
+
     std::chrono::milliseconds resourceTimeout_;
 };
 
