@@ -3,15 +3,29 @@
 #include "app/AboutPanel.h"
 #include "app/AppMenuBar.h"
 #include "app/ForwardedStarts.h"
+#include "app/HandoffReception.h"
 #include "app/MainWindow.h"
+#include "app/ModelStartTarget.h"
+#include "app/PanelQuitAlerts.h"
 #include "app/QtMainExecutor.h"
-#include "app/QuitAlertBoxes.h"
+#include "app/QtModelPanels.h"
 #include "app/TerminationSignals.h"
 #include "app/UpdaterDialogs.h"
+#include "app/WaitingStarts.h"
+#include "app/X11Startup.h"
+#include "async/TimeSource.h"
+#include "library/LibraryStore.h"
+#include "model/AppModel.h"
+#include "ondevice/LanguageModel.h"
+#include "platform/AppFolders.h"
 #include "platform/BuildInfo.h"
 #include "platform/InstanceChannel.h"
+#include "platform/SettingsStore.h"
+#include "platform/UrlOpener.h"
+#include "ui/AppRootSource.h"
 #include "ui/AppearanceController.h"
 #include "ui/Fonts.h"
+#include "ui/RootView.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -19,13 +33,32 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <cstdio>
-
 namespace oxel {
+
+// What the model asks of the application: the window forward, and a quit that passes the guard.
+class Application::Control final : public AppControl {
+public:
+    explicit Control(Application& application) : application_(application) {}
+
+    void comeToFront() override { application_.bringForward(std::nullopt); }
+    // Asked from within the model's own work (send back's end): the guard asks on the next turn.
+    void requestQuit() override
+    {
+        std::weak_ptr<bool> alive = application_.alive_;
+        QTimer::singleShot(0, &application_, [this, alive] {
+            if (!alive.expired()) application_.quit();
+        });
+    }
+
+private:
+    Application& application_;
+};
 
 Application::Environment Application::Environment::standard()
 {
-    return {Updater::Environment::standard()};
+    return {Updater::Environment::standard(), std::chrono::milliseconds(1200),
+            [](const std::string& url) { return oxel::openURL(url); }, cacheDirectory() / "originals",
+            AuthService::Environment::standard()};
 }
 
 std::vector<std::string> applicationUrlSchemes()
@@ -56,27 +89,11 @@ Application::Application(int& argc, char** argv, LaunchArguments launch, std::un
     connect(window_.get(), &MainWindow::closeRequested, this, &Application::quit);
     updaterDialogs_ = std::make_unique<UpdaterDialogs>(window_.get());
     updater_ = std::make_unique<Updater>(*updaterDialogs_, environment_.updater);
-    // Until the model is made here, only the updater's state reaches the menus.
-    menuBar_ = new AppMenuBar(*window_, {[this] {
-                                             MenuState state;
-                                             state.canCheckForUpdates = updater_->canCheckForUpdates();
-                                             return state;
-                                         },
-                                         [] { return std::vector<BatchSummary>{}; }});
-    connect(menuBar_, &AppMenuBar::chosen, this, &Application::choose);
-    quitAlerts_ = std::make_unique<QuitAlertBoxes>(window_.get());
-    // Until the model is made here nothing develops, exports or waits to be saved.
-    quitGuard_ = std::make_unique<QuitGuard>(
-        QuitGuard::Environment{[] { return 0; }, [] { return false; }, [] { return 0; }, [] {}, quitAlerts_.get()});
-    signals_ = std::make_unique<TerminationSignals>();
-    connect(signals_.get(), &TerminationSignals::received, this, &Application::quitWithoutAsking);
-    connect(qt_.get(), &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
-        if (!session.allowsInteraction()) {
-            quitGuard_->quitWithoutAsking();
-        } else if (!quitGuard_->requestQuit()) {
-            session.cancel();
-        }
-        session.release();
+    makeModel();
+    makeMenus();
+    makeQuitGuard();
+    connect(qt_.get(), &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && launched_) model_->refreshConfigIfStale();
     });
     if (forwarded_) {
         std::weak_ptr<bool> alive = alive_;
@@ -93,26 +110,125 @@ Application::~Application()
     alive_.reset();
     if (forwarded_) forwarded_->close();
     channel_.reset();
+    connections_.clear();
+    waiting_.reset();
     updater_.reset();
     updaterDialogs_.reset();
+    // The window's content reads the model: it goes first, then the model, then its ports.
     window_.reset();
+    rootSource_.reset();
+    reception_.reset();
+    startTarget_.reset();
+    model_.reset();
+    if (library_) library_->drain();
+    library_.reset();
     installMainExecutor(nullptr);
     executor_.reset();
+}
+
+void Application::makeModel()
+{
+    library_ = std::make_unique<LibraryStore>();
+    panels_ = std::make_unique<QtModelPanels>(window_.get());
+    control_ = std::make_unique<Control>(*this);
+    model_ = std::make_unique<AppModel>(ModelServices{
+        SettingsStore::shared(), *library_, TimeSource::system(), environment_.auth, JobRunner::Environment::standard(),
+        environment_.openURL, *panels_, *control_, LanguageModel::shared(), environment_.originalsCache});
+    rootSource_ = std::make_unique<AppRootSource>(
+        *model_, model_->auth(),
+        AppRootSource::Shell{[this] { updater_->checkForUpdates(); },
+                             [this](const QUrl& url) { environment_.openURL(url.toString().toStdString()); }});
+    rootView_ = new RootView(*rootSource_);
+    window_->setCentralWidget(rootView_);
+    startTarget_ = std::make_unique<ModelStartTarget>(*model_);
+    reception_ = std::make_unique<HandoffReception>(*startTarget_, TimeSource::system(), launchedAt_);
+    waiting_ = std::make_unique<WaitingStarts>(*model_);
+}
+
+void Application::makeMenus()
+{
+    menuBar_ = new AppMenuBar(*window_, {[this] { return menuState(); }, [this] { return model_->recent(); }});
+    connect(menuBar_, &AppMenuBar::chosen, this, &Application::choose);
+    connections_.push_back(model_->changed.connect([this](AppModel::Field) { refreshMenusSoon(); }));
+    connections_.push_back(model_->auth().stateChanged.connect([this](const AuthState&) { refreshMenusSoon(); }));
+}
+
+void Application::makeQuitGuard()
+{
+    quitAlerts_ = std::make_unique<PanelQuitAlerts>(*panels_);
+    quitGuard_ = std::make_unique<QuitGuard>(QuitGuard::Environment{
+        [this] { return model_->inFlightCount(); }, [this] { return model_->batch().has_value(); }, [] { return 0; },
+        [this] {
+            model_->saveNow();
+            library_->drain();
+        },
+        quitAlerts_.get()});
+    signals_ = std::make_unique<TerminationSignals>();
+    connect(signals_.get(), &TerminationSignals::received, this, &Application::quitWithoutAsking);
+    connect(qt_.get(), &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        if (!session.allowsInteraction()) {
+            quitGuard_->quitWithoutAsking();
+        } else if (!quitGuard_->requestQuit()) {
+            session.cancel();
+        }
+        session.release();
+    });
+}
+
+size_t Application::waitingStarts() const
+{
+    return waiting_->count();
+}
+
+MenuState Application::menuState() const
+{
+    MenuState state;
+    state.itemsToProcess = int(model_->itemsToProcess().size());
+    state.signedIn = model_->auth().state().which() == AuthState::Case::signedIn;
+    state.itemsWithResult = int(model_->itemsWithResult().size());
+    state.batchStored = model_->batch().has_value();
+    state.canCheckForUpdates = updater_->canCheckForUpdates();
+    return state;
+}
+
+// The model changes many times in one turn (a slider drag, an import): the menus follow once.
+void Application::refreshMenusSoon()
+{
+    if (menusDirty_) return;
+    menusDirty_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    executor_->post([this, alive] {
+        if (alive.expired()) return;
+        menusDirty_ = false;
+        menuBar_->refresh();
+    });
 }
 
 void Application::showWindow()
 {
     window_->show();
     updater_->start();
+    std::weak_ptr<bool> alive = alive_;
+    executor_->post([this, alive] {
+        if (!alive.expired()) launchModel();
+    });
+}
+
+void Application::launchModel()
+{
+    model_->launch();
+    launched_ = true;
+    // The program's own files and links are taken after launch, as a later start's would be.
+    bool ownStart = !launch_.openedFiles.empty() || !launch_.handoffFiles.empty() || !launch_.urls.empty();
+    if (ownStart) {
+        reception_->receive(launch_);
+        Q_EMIT startReceived(launch_);
+    }
 }
 
 int Application::run()
 {
     showWindow();
-    // The program's own files and links are taken on the first turn of the loop, as a later
-    // start's would be.
-    bool ownStart = !launch_.openedFiles.empty() || !launch_.handoffFiles.empty() || !launch_.urls.empty();
-    if (ownStart) executor_->post([this] { Q_EMIT startReceived(launch_); });
     return QApplication::exec();
 }
 
@@ -130,30 +246,40 @@ void Application::quitWithoutAsking()
 void Application::choose(MenuCommand command, const std::optional<Uuid>&)
 {
     switch (command) {
+    case MenuCommand::newBatch: model_->newBatch(); break;
+    case MenuCommand::importImages: model_->openFiles(); break;
+    case MenuCommand::allBatches: model_->setShowBatches(true); break;
+    case MenuCommand::process: model_->process(); break;
+    case MenuCommand::exportResults: model_->setShowExport(true); break;
+    case MenuCommand::renameBatch: model_->setShowRename(true); break;
     case MenuCommand::quit: quit(); break;
     case MenuCommand::checkForUpdates: updater_->checkForUpdates(); break;
     case MenuCommand::about: (new AboutPanel(*environment_.updater.buildInfo, window_.get()))->open(); break;
-    default: break; // the batch commands are the model's
+    case MenuCommand::openRecent:
+    case MenuCommand::sendBack: break;
     }
 }
 
 void Application::receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold)
 {
-    if (launch.wait && hold) waitingStarts_.push_back(std::move(hold));
+    reception_->receive(launch);
+    if (launch.wait && launch.handoff) waiting_->add(launch.handoffFiles, std::move(hold));
     Q_EMIT startReceived(launch);
     bringForward(launch.activationToken);
 }
 
 void Application::bringForward(const std::optional<std::string>& activationToken)
 {
+    const bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
     // Wayland lets a window take focus only with the token of the start that asked for it; Qt
     // reads it from the environment when the window is activated.
-    if (activationToken && QGuiApplication::platformName() == QLatin1String("wayland"))
-        qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(*activationToken));
+    if (activationToken && wayland) qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(*activationToken));
     window_->show();
     window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window_->raise();
     window_->activateWindow();
+    if (activationToken && !wayland && window_->windowHandle())
+        activateWithStartupToken(*window_->windowHandle(), *activationToken);
     QPointer<MainWindow> window = window_.get();
     QTimer::singleShot(environment_.attentionDelay, this, [this, window] {
         if (!window || window->isActiveWindow()) return;

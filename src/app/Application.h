@@ -4,29 +4,40 @@
 #include "app/MenuEntries.h"
 #include "app/QuitGuard.h"
 #include "app/Updater.h"
+#include "async/Signal.h"
+#include "backend/AuthService.h"
 #include "platform/InstanceChannel.h"
 
 #include <QObject>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 class QApplication;
 
 namespace oxel {
 
+class AppModel;
 class AppMenuBar;
+class AppRootSource;
 class AppearanceController;
 class ForwardedStarts;
+class HandoffReception;
+class LibraryStore;
 class MainWindow;
+class ModelStartTarget;
 class QtMainExecutor;
-class QuitAlertBoxes;
+class QtModelPanels;
+class RootView;
 class TerminationSignals;
 class UpdaterDialogs;
+class WaitingStarts;
 
-// The running program: Qt, the interface fonts and look, the main executor, the window and the
-// updater, and the starts forwarded from later processes. `main` builds one; tests build it the
-// same way.
+// The running program: Qt, the interface fonts and look, the main executor, the application
+// model with its ports, the window and its content, the menus, the updater, the quit guard, and
+// the starts forwarded from later processes. `main` builds one; tests build it the same way.
 class Application final : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +45,12 @@ public:
         Updater::Environment updater;
         // How long an inactive window waits before it asks for attention.
         std::chrono::milliseconds attentionDelay{1200};
+        // Opens a URL with the desktop's handler.
+        std::function<bool(const std::string& url)> openURL;
+        // Where handed-over files are copied before send back first writes over them.
+        std::filesystem::path originalsCache;
+        // The sign-in service's account store, providers and browser.
+        AuthService::Environment auth;
 
         static Environment standard();
     };
@@ -46,7 +63,8 @@ public:
 
     // Shows the window and runs the event loop; the exit status.
     int run();
-    // Shows the window and starts the updater: what `run` does before the loop.
+    // Shows the window, starts the updater and, on the next turn, launches the model and takes
+    // the program's own files and links: what `run` does before the loop.
     void showWindow();
     // Asks what the quit guard asks, then saves and ends the event loop; a cancelled quit leaves
     // the window as it was.
@@ -55,12 +73,17 @@ public:
     void quitWithoutAsking();
 
     MainWindow& window() { return *window_; }
+    RootView& rootView() { return *rootView_; }
     AppMenuBar& menuBar() { return *menuBar_; }
     Updater& updater() { return *updater_; }
+    AppModel& model() { return *model_; }
     std::chrono::steady_clock::time_point launchedAt() const { return launchedAt_; }
+    // Starts still waiting for their hand-off to be let go.
+    size_t waitingStarts() const;
 
-    // A later start's arguments, on the main thread: the window comes forward. A start that
-    // waits for its files is kept waiting by `hold` until they are let go.
+    // A start's arguments, on the main thread: links to sign-in, opened files to the batch,
+    // hand-offs to the model, and the window comes forward. A start that waits for its files is
+    // kept waiting by `hold` until they are let go.
     void receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold = {});
 
 Q_SIGNALS:
@@ -70,6 +93,14 @@ Q_SIGNALS:
     void attentionRequested();
 
 private:
+    class Control;
+
+    void makeModel();
+    void makeMenus();
+    void makeQuitGuard();
+    void launchModel();
+    void refreshMenusSoon();
+    MenuState menuState() const;
     void choose(MenuCommand command, const std::optional<Uuid>& batch);
     void bringForward(const std::optional<std::string>& activationToken);
 
@@ -82,15 +113,24 @@ private:
     std::chrono::steady_clock::time_point launchedAt_;
     std::unique_ptr<AppearanceController> appearance_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<LibraryStore> library_;
+    std::unique_ptr<QtModelPanels> panels_;
+    std::unique_ptr<Control> control_;
+    std::unique_ptr<AppModel> model_;
+    std::unique_ptr<AppRootSource> rootSource_;
+    RootView* rootView_ = nullptr;
+    std::unique_ptr<ModelStartTarget> startTarget_;
+    std::unique_ptr<HandoffReception> reception_;
+    std::unique_ptr<WaitingStarts> waiting_;
     AppMenuBar* menuBar_ = nullptr;
+    bool menusDirty_ = false;
+    bool launched_ = false;
     std::unique_ptr<UpdaterDialogs> updaterDialogs_;
     std::unique_ptr<Updater> updater_;
-    std::unique_ptr<QuitAlertBoxes> quitAlerts_;
+    std::unique_ptr<QuitAlerts> quitAlerts_;
     std::unique_ptr<QuitGuard> quitGuard_;
     std::unique_ptr<TerminationSignals> signals_;
-    // Starts waiting for their hand-offs; until the model tells when each batch lets its files
-    // go, they wait until the application ends.
-    std::vector<InstanceChannel::Hold> waitingStarts_;
+    std::vector<Connection> connections_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

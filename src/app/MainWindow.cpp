@@ -1,28 +1,8 @@
 #include "app/MainWindow.h"
 
-#include "ui/Appearance.h"
-#include "ui/Palette.h"
-
 #include <QCloseEvent>
-#include <QPainter>
 
 namespace oxel {
-
-namespace {
-
-class PaperPage final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Palette::paper().resolve(appearanceOf(*this)));
-    }
-};
-
-} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
@@ -30,7 +10,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("main"));
     setMinimumSize(minimumSize);
     resize(defaultSize);
-    setCentralWidget(new PaperPage(this));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

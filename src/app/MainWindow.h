@@ -4,7 +4,7 @@
 
 namespace oxel {
 
-// The application's one window: a page of paper until the screens are drawn on it.
+// The application's one window, titled "oxel pro"; its content is the application's root view.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:

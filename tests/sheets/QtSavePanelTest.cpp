@@ -1,0 +1,63 @@
+// The single export's save panel as the photographer meets it: proposed name, the two layered
+// types, "export", and one answer however it ends.
+#include "sheets/QtSavePanel.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <QFileDialog>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace oxel {
+namespace {
+
+struct QtSavePanelTest : ::testing::Test {
+    testing::TemporaryFolder folder;
+    QWidget window;
+    QtSavePanel panel{&window};
+    std::vector<std::optional<std::filesystem::path>> answers;
+
+    QFileDialog* open(const std::string& proposed)
+    {
+        panel.chooseExportFile(proposed,
+                               [this](std::optional<std::filesystem::path> file) { answers.push_back(file); });
+        return panel.dialog();
+    }
+};
+
+TEST_F(QtSavePanelTest, OffersTheTwoLayeredTypesWithTheProposedNameOverTheWindow)
+{
+    QFileDialog* dialog = open("IMG_0412-oxel.psd");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(dialog->parentWidget(), &window);
+    EXPECT_EQ(dialog->nameFilters(), (QStringList{QtSavePanel::psdFilter, QtSavePanel::tiffFilter}));
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), "export");
+    EXPECT_TRUE(dialog->selectedFiles().value(0).endsWith("IMG_0412-oxel.psd"));
+    dialog->reject();
+    EXPECT_EQ(answers, (std::vector<std::optional<std::filesystem::path>>{std::nullopt}));
+}
+
+TEST_F(QtSavePanelTest, ANameWithoutExtensionTakesTheChosenType)
+{
+    QFileDialog* dialog = open("a-oxel.psd");
+    dialog->setDirectory(QString::fromStdString(folder.path().string()));
+    dialog->selectFile(QString::fromStdString((folder.path() / "photo").string()));
+    dialog->selectNameFilter(QtSavePanel::tiffFilter);
+    Q_EMIT dialog->filterSelected(QtSavePanel::tiffFilter);
+    static_cast<QDialog*>(dialog)->accept();
+    ASSERT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(answers[0]);
+    EXPECT_EQ(*answers[0], folder.path() / "photo.tif");
+
+    QFileDialog* second = open("b-oxel.psd");
+    second->setDirectory(QString::fromStdString(folder.path().string()));
+    second->selectFile(QString::fromStdString((folder.path() / "other").string()));
+    static_cast<QDialog*>(second)->accept();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(*answers[1], folder.path() / "other.psd");
+}
+
+} // namespace
+} // namespace oxel
