@@ -114,13 +114,7 @@ void AppModel::resetStanding()
 {
     setGlobalNudge("");
     setGlobalStrength(1.0);
-    restartPreviewTask();
-    markBatchDirty();
-    if (!restoringBatch_) saveStanding();
     setGlobalColour(1.0);
-    restartPreviewTask();
-    markBatchDirty();
-    if (!restoringBatch_) saveStanding();
     saveStanding();
 }
 

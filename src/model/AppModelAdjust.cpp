@@ -34,6 +34,7 @@ void AppModel::setGlobalColour(double colour)
 
 void AppModel::globalLookChanged()
 {
+    restartPreviewTask();
     markBatchDirty();
     if (!restoringBatch_) saveStanding();
 }
@@ -45,6 +46,7 @@ void AppModel::setAlternativesOn(bool on)
         item->setUseAlternative(on && hasAlternative(*item));
         markDirty(*item);
     }
+    restartPreviewTask();
     markBatchDirty();
 }
 
@@ -97,6 +99,7 @@ void AppModel::setUseAlternative(bool use, const std::shared_ptr<BatchItem>& ite
 
 void AppModel::adjusted(const std::shared_ptr<BatchItem>& item)
 {
+    requestPreview(item);
     markDirty(*item);
 }
 

@@ -38,11 +38,11 @@ double roundedStrength(double strength)
 
 // The developed preview as a picture the cache can make again from the outcome.
 std::optional<PictureHandle> previewHandle(const std::optional<Bitmap>& preview,
-                                           const std::shared_ptr<const JobOutcome>& outcome, double colour)
+                                           const std::shared_ptr<const JobOutcome>& outcome, double colour, bool grain)
 {
     if (!preview) return std::nullopt;
-    return PictureHandle::seeded(*preview, {preview->width(), preview->height(),
-                                            [outcome, colour] { return renderDeveloped(*outcome, false, 0, colour); },
+    auto again = [outcome, colour, grain] { return renderDeveloped(*outcome, false, 0, colour, grain); };
+    return PictureHandle::seeded(*preview, {preview->width(), preview->height(), std::move(again),
                                             "the colour-only preview could not be made again"});
 }
 
@@ -191,7 +191,7 @@ void AppModel::applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, Col
     item->setJobId(outcome->jobId);
     item->grainBaked = outcome->grainBaked;
     item->setResult(outcome);
-    item->setPreviewImage(previewHandle(result.preview, outcome, colourAtStart));
+    item->setPreviewImage(previewHandle(result.preview, outcome, colourAtStart, settings_.grainEnabled()));
     item->setOriginalPreview(outcome->picture);
     item->setPhase(phase::Done{});
     const bool leftAsItIs = result.monochrome || !outcome->analysis || !outcome->analysis->grade;

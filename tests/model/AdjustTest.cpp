@@ -75,6 +75,7 @@ TEST_F(AdjustTest, TheRunnerUpNeedsOneAndSwitchingLooksBringsTheColourUp)
     model->setUseAlternative(true, grey);
     EXPECT_FALSE(grey->useAlternative());
     EXPECT_TRUE(model->dirty().count(grey->id));
+    EXPECT_TRUE(model->previewInFlight().count(grey->id) || model->previewWanted().count(grey->id));
 
     model->setGlobalColour(0.4);
     model->setColour(0.0, colourful);
@@ -149,6 +150,62 @@ TEST_F(AdjustTest, TheReportPictureIsAJPEGOfTheDevelopedResultAtMost2048Wide)
     await(take(model->reportPicture(nullptr, false, 1, 1), picture));
     ASSERT_TRUE(picture);
     EXPECT_FALSE(*picture);
+}
+
+// Renders of one item, counted as its preview pictures arrive.
+struct RenderCount {
+    explicit RenderCount(BatchItem& item)
+        : connection(item.changed.connect([this](BatchItem::Field field) {
+              if (field == BatchItem::Field::previewImage) ++renders;
+          }))
+    {}
+    int renders = 0;
+    Connection connection;
+};
+
+class PreviewCoalescingTest : public AdjustTest {
+protected:
+    void SetUp() override
+    {
+        AdjustTest::SetUp();
+        ASSERT_TRUE(runUntil([&] { return idle(); }));
+        model->saveNow();
+    }
+    bool idle() { return model->previewInFlight().empty() && model->previewWanted().empty(); }
+};
+
+TEST_F(PreviewCoalescingTest, QuickItemChangesRenderTheFirstAndTheLastAndMarkTheThumbnailOnce)
+{
+    RenderCount count(*colourful);
+    std::vector<bool> thumbMarkedAtRender;
+    auto seen = colourful->changed.connect([&](BatchItem::Field field) {
+        if (field == BatchItem::Field::previewImage) thumbMarkedAtRender.push_back(model->previewWanted().empty());
+    });
+    for (int step = 1; step <= 10; ++step) model->setColour(step / 10.0 - 0.05, colourful);
+    EXPECT_EQ(model->previewWanted().at(colourful->id).colour, 0.95);
+    ASSERT_TRUE(runUntil([&] { return idle(); }));
+    EXPECT_EQ(count.renders, 2);
+    // Only the render with nothing waiting behind it marks "thumb.jpg" for rewriting.
+    EXPECT_EQ(thumbMarkedAtRender, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(model->thumbDirty().count(colourful->id));
+    EXPECT_FALSE(model->thumbDirty().count(grey->id));
+}
+
+TEST_F(PreviewCoalescingTest, ABatchSliderDragRendersEveryResultOnceWhenItRests)
+{
+    RenderCount colourfulCount(*colourful);
+    RenderCount greyCount(*grey);
+    // One step every 16 ms, as a pointer drags.
+    for (int step = 0; step < 60; ++step) {
+        model->setGlobalColour(1.0 - step / 100.0);
+        loop.advance(std::chrono::milliseconds(16));
+        ASSERT_TRUE(model->previewInFlight().empty());
+    }
+    loop.advance(std::chrono::milliseconds(14));
+    ASSERT_TRUE(runUntil([&] { return idle(); }));
+    EXPECT_EQ(colourfulCount.renders, 1);
+    EXPECT_EQ(greyCount.renders, 1);
+    EXPECT_NEAR(model->colour(*colourful), 0.41, 1e-12);
 }
 
 class RetryTest : public ResultTest {

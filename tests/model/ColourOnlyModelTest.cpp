@@ -162,6 +162,33 @@ TEST_F(ColourOnlyModelTest, AnotherBatchOpenedMidGradeDropsTheResultAndSkipsTheR
     EXPECT_TRUE(funnelEvents("colour_only_graded").empty());
 }
 
+TEST_F(ColourOnlyModelTest, AColourMovedDuringTheGradeIsRenderedAgainOnceItLands)
+{
+    switchedOn();
+    drop({writeJPEG("moved.jpg", 600, 400), writeJPEG("nudged.jpg", 600, 400)});
+    model->process();
+    const auto moved = model->items()[0];
+    const auto nudged = model->items()[1];
+    std::map<Uuid, std::vector<double>> renderedAt;
+    std::vector<Connection> connections;
+    for (const auto& item : {moved, nudged})
+        connections.push_back(item->changed.connect([&, item](BatchItem::Field field) {
+            if (field == BatchItem::Field::previewImage && item->previewImage())
+                renderedAt[item->id].push_back(model->colour(*item));
+        }));
+    ASSERT_TRUE(runUntil([&] { return moved->phase().is<phase::Processing>(); }));
+    model->setColour(0.6, moved);
+    ASSERT_TRUE(runUntil([&] { return nudged->phase().is<phase::Processing>(); }));
+    model->setColour(1.0 - 0.0004, nudged);
+    ASSERT_TRUE(
+        runUntil([&] { return noneInFlight() && model->previewInFlight().empty() && model->previewWanted().empty(); }));
+    // The grade's own preview, made at full colour, then the one at the colour now asked for.
+    EXPECT_EQ(renderedAt[moved->id].size(), 2u);
+    EXPECT_TRUE(moved->colourTouched());
+    EXPECT_EQ(renderedAt[nudged->id].size(), 1u);
+    EXPECT_TRUE(moved->phase().is<phase::Done>());
+}
+
 TEST_F(ColourOnlyModelTest, AnItemWhoseOriginalWentAwayIsNotLeftQueued)
 {
     switchedOn();
