@@ -1,0 +1,54 @@
+#include "sheets/ColourExplainerSheet.h"
+
+#include "sheets/SheetParts.h"
+#include "ui/Palette.h"
+#include "ui/PencilRule.h"
+#include "ui/SheetButton.h"
+#include "ui/TextLabel.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace oxel {
+
+ColourExplainerSheet::ColourExplainerSheet(AppModel& model, QWidget* parent)
+    : ModelSheet(model, "two ways to develop", parent, sheetWidth,
+                 PresentingFlag{AppModel::Field::showColourExplainer,
+                                [](const AppModel& owner) { return owner.showColourExplainer(); }, [](AppModel&) {}})
+{
+    auto* ways = sheet::column(14);
+    ways->addWidget(
+        way("colour and light", "oxel re-lights your picture, then grades it. uses a shot, takes about two minutes."));
+    ways->addWidget(
+        way("colour only", "this computer grades it in a few seconds. the picture never leaves it. no shot used."));
+    ways->addWidget(new PencilRule);
+    reason_ = sheet::text({}, 12, Palette::ink(0.7), true);
+    ways->addWidget(reason_);
+
+    notNow_ = sheet::button("not now", false);
+    auto* gotIt = sheet::button("got it", true);
+    connect(notNow_, &SheetButton::clicked, this, &QDialog::reject);
+    connect(gotIt, &SheetButton::clicked, this, &ColourExplainerSheet::gotIt);
+
+    place(sheet::holding(ways), {notNow_}, {gotIt});
+    follow({AppModel::Field::colourOnlyMissing}, {}, [this] { refresh(); });
+    refresh();
+}
+
+QWidget* ColourExplainerSheet::way(const QString& name, const QString& words)
+{
+    auto* stack = sheet::column(4);
+    stack->addWidget(sheet::text(name, 13, Palette::ink(0.85)));
+    stack->addWidget(sheet::text(words, 12, Palette::ink(0.5), true));
+    return sheet::holding(stack);
+}
+
+void ColourExplainerSheet::refresh()
+{
+    const auto& missing = model().colourOnlyMissing();
+    reason_->setVisible(missing.has_value());
+    reason_->setText(QString::fromStdString(missing.value_or("")));
+    notNow_->setVisible(!missing);
+}
+
+} // namespace oxel

@@ -1,0 +1,289 @@
+#include "SheetFixture.h"
+
+#include "backend/BackendBaseURL.h"
+#include "backend/KeychainAccount.h"
+#include "sheets/AccountSheet.h"
+#include "sheets/BoxedField.h"
+#include "sheets/ColourExplainerSheet.h"
+#include "sheets/ConfirmSheet.h"
+#include "sheets/DigitsLabel.h"
+#include "sheets/ExportSheet.h"
+#include "sheets/RenameSheet.h"
+#include "sheets/SetupSheet.h"
+#include "ui/BoxMultiChoice.h"
+#include "ui/BoxOption.h"
+#include "ui/BoxSwitch.h"
+#include "ui/SheetFrame.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSlider>
+
+using namespace oxel;
+using namespace oxel::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+BoxSwitch* switchLabelled(QWidget& sheet, const QString& label)
+{
+    for (auto* box : sheet.findChildren<BoxSwitch*>()) {
+        auto* row = box->parentWidget();
+        for (auto* text : row->findChildren<TextLabel*>())
+            if (text->text() == label) return box;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(SheetTest, ExportSheetKeepsOneFormatChosenAndStoresEveryChangeAtOnce)
+{
+    ScriptedFolderPanel panel;
+    model->setShowExport(true);
+    auto sheet = opened(new ExportSheet(*model, panel, &window));
+    EXPECT_EQ(sheet->width(), 520);
+    EXPECT_EQ(sheet->frame()->title()->text(), "export 0 results");
+    auto* formats = sheet->findChild<BoxMultiChoice*>();
+    ASSERT_TRUE(formats);
+    EXPECT_EQ(formats->selection(), std::set<int>{0});
+    QTest::mouseClick(formats->option(0), Qt::LeftButton);
+    EXPECT_EQ(formats->selection(), std::set<int>{0}) << "the only chosen format stays chosen";
+    EXPECT_FALSE(defaults().contains("exportFormats"));
+
+    const int psdOnlyHeight = sheet->height();
+    QTest::mouseClick(formats->option(2), Qt::LeftButton); // jpeg
+    EXPECT_EQ(defaults().stringValue("exportFormats"), "psd,jpeg");
+    EXPECT_TRUE(shownTexts(*sheet).contains("formats · each into its own folder"));
+    EXPECT_TRUE(shownTexts(*sheet).contains("quality"));
+    EXPECT_TRUE(shownButton(*sheet, "export psd and jpeg…"));
+    QApplication::processEvents();
+    EXPECT_GT(sheet->height(), psdOnlyHeight) << "the sheet grows with its sections";
+
+    auto* slider = sheet->findChild<QSlider*>();
+    ASSERT_TRUE(slider);
+    slider->setValue(800);
+    EXPECT_DOUBLE_EQ(*defaults().doubleValue("exportJpegQuality"), 0.8);
+
+    click(switchLabelled(*sheet, "film grain"));
+    EXPECT_EQ(defaults().boolValue("grainEnabled"), false);
+
+    click(shownButton(*sheet, "cancel"));
+    settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_FALSE(model->showExport());
+    EXPECT_EQ(defaults().stringValue("exportFormats"), "psd,jpeg") << "a cancelled sheet keeps its settings";
+}
+
+TEST_F(SheetTest, ExportSheetAsksForAFolderAndStaysOpenWhenThePanelIsCancelled)
+{
+    defaults().set("exportFormats", "heic,jpeg");
+    defaults().set("exportColour", "sRGB");
+    ScriptedFolderPanel panel;
+    model->setShowExport(true);
+    auto sheet = opened(new ExportSheet(*model, panel, &window));
+    std::vector<std::pair<std::vector<ExportOptions>, std::filesystem::path>> chosen;
+    QObject::connect(sheet.data(), &ExportSheet::exportChosen,
+                     [&](const std::vector<ExportOptions>& options, const std::filesystem::path& to) {
+                         chosen.emplace_back(options, to);
+                     });
+
+    click(shownButton(*sheet, "export jpeg and heic…"));
+    settle();
+    ASSERT_EQ(panel.asked.size(), 1u);
+    EXPECT_EQ(panel.asked[0].first, "jpeg and heic, each into its own folder in the one you choose");
+    EXPECT_EQ(panel.asked[0].second, "export here");
+    ASSERT_FALSE(sheet.isNull()) << "a cancelled panel leaves the sheet open";
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(chosen.empty());
+
+    panel.choices.push_back(folder / "exports");
+    click(shownButton(*sheet, "export jpeg and heic…"));
+    ASSERT_EQ(chosen.size(), 1u);
+    const auto& options = chosen[0].first;
+    ASSERT_EQ(options.size(), 2u);
+    EXPECT_EQ(options[0].format, ExportFormat::jpeg);
+    EXPECT_EQ(options[1].format, ExportFormat::heic);
+    EXPECT_EQ(options[1].colour, ExportColour::sRGB);
+    EXPECT_EQ(chosen[0].second, folder / "exports");
+    EXPECT_FALSE(model->showExport()) << "the sheet closed before the export started";
+}
+
+TEST_F(SheetTest, ExportSheetMentionsComparingOnlyAfterAWeekWithoutIt)
+{
+    ScriptedFolderPanel panel;
+    const QString mention = "worth a look first: hold space on the sheet to see each original under its result.";
+    model->settings().setCompareLastUsed(std::chrono::system_clock::now() - 3 * 24h);
+    auto recent = opened(new ExportSheet(*model, panel, &window));
+    EXPECT_FALSE(shownTexts(*recent).contains(mention));
+    recent->reject();
+
+    model->settings().setCompareLastUsed(std::chrono::system_clock::now() - 8 * 24h);
+    auto old = opened(new ExportSheet(*model, panel, &window));
+    EXPECT_TRUE(shownTexts(*old).contains(mention));
+    old->reject();
+    settle();
+}
+
+TEST_F(SheetTest, ConfirmSheetFollowsTheBalanceAndGoesToTheShop)
+{
+    drop({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
+    model->setShowConfirm(true);
+    auto sheet = opened(new ConfirmSheet(*model, &window));
+    EXPECT_EQ(sheet->width(), 380);
+    EXPECT_EQ(sheet->frame()->title()->text(), "process 2 images");
+    EXPECT_TRUE(shownTexts(*sheet).contains("2 shots from the roll · 0 left after"));
+    EXPECT_TRUE(shownTexts(*sheet).contains(
+        "not enough shots for the whole batch. the first 0 will run; buy more for the rest."));
+    EXPECT_FALSE(shownButton(*sheet, "process")->isEnabled()) << "no balance yet counts as none";
+
+    setBalance(10);
+    EXPECT_TRUE(shownTexts(*sheet).contains("2 shots from the roll · 8 left after"));
+    EXPECT_FALSE(shownButton(*sheet, "buy shots"));
+    EXPECT_TRUE(shownButton(*sheet, "process")->isEnabled());
+    EXPECT_EQ(shownButtons(*sheet), (QStringList{"not yet", "process"}));
+
+    click(switchLabelled(*sheet, "film grain"));
+    EXPECT_EQ(defaults().boolValue("grainEnabled"), false);
+    EXPECT_TRUE(shownTexts(*sheet).contains("the grain layer is kept, hidden"));
+
+    setBalance(1);
+    click(shownButton(*sheet, "buy shots"));
+    settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_FALSE(model->showConfirm());
+    EXPECT_TRUE(model->showCredits());
+}
+
+TEST_F(SheetTest, ConfirmSheetProcessClosesThenDevelops)
+{
+    drop({writeJPEG("a.jpg")});
+    setBalance(3);
+    model->setShowConfirm(true);
+    auto sheet = opened(new ConfirmSheet(*model, &window));
+    click(shownButton(*sheet, "process"));
+    settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_FALSE(model->showConfirm());
+    EXPECT_EQ(model->screen(), AppModel::Screen::results);
+}
+
+TEST(ConfirmState, TheRollAgainstTheBatch)
+{
+    auto state = confirmState(3, 10);
+    EXPECT_EQ(state.shots, "3 shots from the roll · 7 left after");
+    EXPECT_FALSE(state.warning || state.buyShots);
+    EXPECT_TRUE(state.processEnabled);
+    state = confirmState(1, 1);
+    EXPECT_EQ(state.title, "process 1 image");
+    EXPECT_EQ(state.shots, "1 shot from the roll · 0 left after");
+    EXPECT_FALSE(state.warning);
+    state = confirmState(12, 5);
+    EXPECT_EQ(state.shots, "12 shots from the roll · 0 left after");
+    EXPECT_EQ(state.warning, "not enough shots for the whole batch. the first 5 will run; buy more for the rest.");
+    EXPECT_TRUE(state.buyShots && state.processEnabled);
+    state = confirmState(4, 0);
+    EXPECT_EQ(state.warning, "not enough shots for the whole batch. the first 0 will run; buy more for the rest.");
+    EXPECT_FALSE(state.processEnabled);
+    state = confirmState(2, std::nullopt);
+    EXPECT_EQ(state.shots, "2 shots from the roll · 0 left after");
+    EXPECT_TRUE(state.buyShots);
+    EXPECT_FALSE(state.processEnabled);
+    state = confirmState(0, 6);
+    EXPECT_EQ(state.title, "process 0 images");
+    EXPECT_EQ(state.shots, "0 shots from the roll · 6 left after");
+    EXPECT_EQ(grainDescription(false), "the grain layer is kept, hidden");
+    EXPECT_EQ(grainDescription(true), "a grain layer, the grain oxel chooses for each picture");
+}
+
+TEST_F(SheetTest, AccountSheetNamesTheProviderAndSignsOut)
+{
+    defaults().set("signInProvider", "google");
+    model->setShowAccount(true);
+    const BuildInfo noVersion(std::map<std::string, std::string, std::less<>>{{"CFBundleVersion", "140"}});
+    auto sheet = opened(new AccountSheet(*model, &window, noVersion));
+    const std::string id = std::to_string(account.userId);
+    EXPECT_TRUE(shownTexts(*sheet).contains(QString::fromStdString("signed in with google · account " + id)));
+    EXPECT_TRUE(shownTexts(*sheet).contains(QString::fromStdString("oxel pro 0 (140) · " + backendBaseURL())));
+
+    click(shownButton(*sheet, "sign out"));
+    settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_FALSE(model->showAccount());
+    EXPECT_EQ(model->auth().state(), AuthState::signedOut());
+    EXPECT_FALSE(defaults().contains("userId"));
+    EXPECT_FALSE(defaults().contains("signInProvider"));
+
+    EXPECT_EQ(signInLine(std::nullopt, AuthState::waitlisted("42")), "signed in with oxel · account 42");
+    EXPECT_EQ(signInLine("apple", AuthState::signedOut()), "signed in with apple · account ?");
+}
+
+TEST_F(SheetTest, RenameSheetSeedsTheNameAndRenamesOnReturnEvenWhenBlank)
+{
+    model->setShowRename(true);
+    auto sheet = opened(new RenameSheet(*model, &window));
+    QSignalSpy renamed(sheet.data(), &RenameSheet::renameChosen);
+    QLineEdit* editor = sheet->field()->editor();
+    EXPECT_EQ(editor->text(), "") << "no batch open";
+    EXPECT_FALSE(shownButton(*sheet, "rename")->isEnabled());
+    editor->setText(" \t ");
+    EXPECT_FALSE(shownButton(*sheet, "rename")->isEnabled());
+    editor->setText("  harbour at dusk ");
+    EXPECT_TRUE(shownButton(*sheet, "rename")->isEnabled());
+    editor->setText("   ");
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_EQ(renamed.count(), 1);
+    EXPECT_EQ(renamed.at(0).at(0).toString(), "   ");
+    settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_FALSE(model->showRename());
+
+    QPointer<RenameSheet> cancelled = opened(new RenameSheet(*model, &window));
+    QSignalSpy never(cancelled.data(), &RenameSheet::renameChosen);
+    click(shownButton(*cancelled, "cancel"));
+    EXPECT_EQ(never.count(), 0);
+    settle();
+    EXPECT_TRUE(renameable(" a ") && !renameable("\t \t"));
+}
+
+TEST_F(SheetTest, SetupSheetShowsTheStepsOfItsHostAndWrapsLongSteps)
+{
+    for (HandoffApp app : allHandoffApps) {
+        model->setSetupGuide(app);
+        auto sheet = opened(new SetupSheet(*model, app, &window, "/opt/oxel/bin/oxel-pro-darktable"));
+        EXPECT_EQ(sheet->width(), 500);
+        EXPECT_EQ(sheet->frame()->title()->text(), QString("set up ") + QString::fromUtf8(displayName(app).data()));
+        const size_t steps = setupSteps(app, "/x").size();
+        EXPECT_EQ(steps, app == HandoffApp::other ? 3u : 4u);
+        for (size_t number = 1; number <= steps; ++number) {
+            bool found = false;
+            for (auto* figure : sheet->findChildren<DigitsLabel*>()) found |= figure->text() == QString::number(number);
+            EXPECT_TRUE(found) << number;
+        }
+        // Every step is shown whole: its label is as tall as its wrapped lines need.
+        for (auto* label : sheet->findChildren<TextLabel*>())
+            EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+        click(shownButton(*sheet, "done"));
+        settle();
+        EXPECT_FALSE(model->setupGuide());
+    }
+    EXPECT_NE(setupSteps(HandoffApp::darktable, "/opt/oxel/bin/oxel-pro-darktable")[1].find(
+                  "set its executable to /opt/oxel/bin/oxel-pro-darktable."),
+              std::string::npos);
+}
+
+TEST_F(SheetTest, ColourExplainerOffersOnlyGotItWithAReasonAndClosesWithItsFlag)
+{
+    auto sheet = opened(new ColourExplainerSheet(*model, &window));
+    EXPECT_EQ(sheet->width(), 440);
+    EXPECT_TRUE(shownTexts(*sheet).contains(
+        "this computer grades it in a few seconds. the picture never leaves it. no shot used."));
+    if (model->colourOnlyMissing()) {
+        EXPECT_EQ(shownButtons(*sheet), QStringList{"got it"});
+        EXPECT_TRUE(shownTexts(*sheet).contains(QString::fromStdString(*model->colourOnlyMissing())));
+    } else {
+        EXPECT_EQ(shownButtons(*sheet), (QStringList{"not now", "got it"}));
+    }
+    sheet->reject();
+    settle();
+}
