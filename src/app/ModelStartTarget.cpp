@@ -2,8 +2,6 @@
 
 #include "model/AppModel.h"
 
-#include <iostream>
-
 namespace oxel {
 namespace {
 
@@ -37,8 +35,8 @@ void ModelStartTarget::addOpened(const std::vector<std::string>& files)
 
 void ModelStartTarget::openLink(const std::string& url)
 {
-    // Only a sign-in that waits takes a link; any other is refused, and said so once.
-    if (!model_.auth().handleCallbackURL(url)) std::cerr << "oxel-pro: no sign-in was waiting for a link\n";
+    // Only a sign-in that waits takes a link; the service refuses (and logs) any other.
+    model_.auth().handleCallbackURL(url);
 }
 
 } // namespace oxel

@@ -15,6 +15,7 @@
 #include "ui/SignInView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
@@ -22,8 +23,10 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -209,6 +212,30 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
     EXPECT_EQ(model.auth().state().which(), AuthState::Case::signedIn);
 
     application.quitWithoutAsking();
+}
+
+TEST_F(RoadEndToEnd, TerminationWritesUnsavedChangesBeforeTheLoopEnds)
+{
+    int argc = 1;
+    char name[] = "oxel-pro";
+    char* argv[] = {name, nullptr};
+    Application application(argc, argv, {}, nullptr, nullptr);
+    application.showWindow();
+    AppModel& model = application.model();
+    model.addDropped({picture("kept.jpg")});
+    ASSERT_TRUE(waitFor([&] { return model.items().size() == 1 && model.tasks().runningCount() == 0; }));
+    model.ensureBatchStored();
+    model.saveNow();
+    const auto item = model.items().front();
+    const fs::path record = model.library().imageFolder(model.batch()->id, item->id) / "image.json";
+    ASSERT_TRUE(waitFor([&] { return fs::exists(record); }));
+
+    // An edit whose save still waits for its pause when the signal comes.
+    item->setNudge("warmer light on the left", model.globalNudge());
+    model.markDirty(*item);
+    QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_NE(textOf(record).find("warmer light on the left"), std::string::npos) << textOf(record);
 }
 
 } // namespace
