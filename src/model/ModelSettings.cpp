@@ -26,10 +26,9 @@ double ModelSettings::standingValue(std::string_view suffix) const
 
 void ModelSettings::saveStanding(const std::string& nudge, double light, double colour)
 {
-    // Each write goes to disk, and a slider drag saves on every move: only what changed is written.
-    if (store_.stringValue(standingNudgeKey) != nudge) store_.set(standingNudgeKey, std::string_view(nudge));
-    if (store_.doubleValue(standingLightKey) != light) store_.set(standingLightKey, light);
-    if (store_.doubleValue(standingColourKey) != colour) store_.set(standingColourKey, colour);
+    store_.set(standingNudgeKey, std::string_view(nudge));
+    store_.set(standingLightKey, light);
+    store_.set(standingColourKey, colour);
 }
 
 std::optional<std::string> ModelSettings::lastLaunchedAppVersion() const
