@@ -13,8 +13,8 @@ namespace oxel {
 
 ColourExplainerSheet::ColourExplainerSheet(AppModel& model, QWidget* parent)
     : ModelSheet(model, "two ways to develop", parent, sheetWidth,
-                 PresentingFlag{AppModel::Field::showColourExplainer,
-                                [](const AppModel& owner) { return owner.showColourExplainer(); }, [](AppModel&) {}})
+                 PresentingFlag::of(AppModel::Field::showColourExplainer, &AppModel::showColourExplainer,
+                                    &AppModel::setShowColourExplainer))
 {
     auto* ways = sheet::column(14);
     ways->addWidget(
@@ -28,7 +28,8 @@ ColourExplainerSheet::ColourExplainerSheet(AppModel& model, QWidget* parent)
     notNow_ = sheet::button("not now", false);
     auto* gotIt = sheet::button("got it", true);
     connect(notNow_, &SheetButton::clicked, this, &QDialog::reject);
-    connect(gotIt, &SheetButton::clicked, this, &ColourExplainerSheet::gotIt);
+    // The model clears the flag first, which closes the sheet.
+    connect(gotIt, &SheetButton::clicked, this, [this] { this->model().confirmColourExplainer(); });
 
     place(sheet::holding(ways), {notNow_}, {gotIt});
     follow({AppModel::Field::colourOnlyMissing}, {}, [this] { refresh(); });

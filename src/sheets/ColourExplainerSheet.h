@@ -17,9 +17,6 @@ public:
 
     static constexpr int sheetWidth = 440;
 
-Q_SIGNALS:
-    void gotIt();
-
 private:
     static QWidget* way(const QString& name, const QString& words);
     void refresh();

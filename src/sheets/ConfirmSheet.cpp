@@ -66,6 +66,7 @@ ConfirmSheet::ConfirmSheet(AppModel& model, QWidget* parent)
     connect(process_, &SheetButton::clicked, this, [this] { closeThen([this] { this->model().process(); }); });
     connect(grain_, &BoxSwitch::clicked, this, [this](bool on) {
         ExportPreferences(this->model().settings().store()).setGrain(on);
+        this->model().restartPreviewTask(); // the previews show the grain, or not
         refresh();
     });
     // Any change of an item may change what is left to develop.

@@ -133,7 +133,10 @@ QWidget* ExportSheet::buildSettings()
     auto grainRow = sheet::switchRow("film grain");
     grainBox_ = grainRow.box;
     stack->addWidget(grainRow.row);
-    connect(grainBox_, &BoxSwitch::clicked, this, [this](bool on) { preferences_.setGrain(on); });
+    connect(grainBox_, &BoxSwitch::clicked, this, [this](bool on) {
+        preferences_.setGrain(on);
+        model().restartPreviewTask(); // the previews show the grain, or not
+    });
 
     auto* notes = sheet::column(6);
     for (size_t index = 0; index < allExportFormats.size(); ++index) {
@@ -148,7 +151,8 @@ QWidget* ExportSheet::buildSettings()
 
 bool ExportSheet::settleMention() const
 {
-    return shouldMentionCompare(false, model().settings().compareLastUsed(), std::chrono::system_clock::now());
+    const CompareCoach& coach = model().compareCoach();
+    return shouldMentionCompare(coach.comparedThisBatch(), coach.compareLastUsed(), std::chrono::system_clock::now());
 }
 
 void ExportSheet::showEvent(QShowEvent* event)

@@ -122,6 +122,13 @@ TEST_F(SheetTest, ExportSheetMentionsComparingOnlyAfterAWeekWithoutIt)
     auto old = opened(new ExportSheet(*model, panel, &window));
     EXPECT_TRUE(shownTexts(*old).contains(mention));
     old->reject();
+
+    // Compared in this batch: no mention, however long ago the stored compare was.
+    model->compareCoach().compared();
+    model->settings().setCompareLastUsed(std::chrono::system_clock::now() - 8 * 24h);
+    auto compared = opened(new ExportSheet(*model, panel, &window));
+    EXPECT_FALSE(shownTexts(*compared).contains(mention));
+    compared->reject();
     settle();
 }
 
@@ -274,6 +281,7 @@ TEST_F(SheetTest, SetupSheetShowsTheStepsOfItsHostAndWrapsLongSteps)
 
 TEST_F(SheetTest, ColourExplainerOffersOnlyGotItWithAReasonAndClosesWithItsFlag)
 {
+    model->setShowColourExplainer(true);
     auto sheet = opened(new ColourExplainerSheet(*model, &window));
     EXPECT_EQ(sheet->width(), 440);
     EXPECT_TRUE(shownTexts(*sheet).contains(
@@ -283,7 +291,17 @@ TEST_F(SheetTest, ColourExplainerOffersOnlyGotItWithAReasonAndClosesWithItsFlag)
         EXPECT_TRUE(shownTexts(*sheet).contains(QString::fromStdString(*model->colourOnlyMissing())));
     } else {
         EXPECT_EQ(shownButtons(*sheet), (QStringList{"not now", "got it"}));
+        click(shownButton(*sheet, "not now"));
+        settle();
+        EXPECT_TRUE(sheet.isNull());
+        EXPECT_FALSE(model->showColourExplainer());
+        EXPECT_FALSE(model->colourOnlyOn()) << "not now changes nothing";
+        model->setShowColourExplainer(true);
+        sheet = opened(new ColourExplainerSheet(*model, &window));
     }
-    sheet->reject();
+    click(shownButton(*sheet, "got it"));
     settle();
+    EXPECT_TRUE(sheet.isNull()) << "the model clears the flag, which closes the sheet";
+    EXPECT_FALSE(model->showColourExplainer());
+    EXPECT_EQ(model->colourOnlyOn(), !model->colourOnlyMissing()) << "with a reason, got it only acknowledges";
 }
