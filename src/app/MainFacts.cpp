@@ -1,0 +1,23 @@
+#include "app/MainFacts.h"
+
+#include "model/AppModel.h"
+
+namespace oxel {
+
+MainFacts MainFacts::of(AppModel& model)
+{
+    MainFacts facts;
+    maintexts::StatusFacts& status = facts.status;
+    status.statusLine = model.statusLine();
+    status.resultsScreen = model.screen() == AppModel::Screen::results;
+    status.items = static_cast<int>(model.items().size());
+    status.withResult = static_cast<int>(model.itemsWithResult().size());
+    status.toProcess = static_cast<int>(model.itemsToProcess().size());
+    status.inFlight = model.inFlightCount();
+    status.failed = model.failedCount();
+    status.colourOnlyInForce = model.colourOnlyOn() && model.colourOnlyModelReady();
+    if (model.balance()) status.balance = model.balance()->balance;
+    return facts;
+}
+
+} // namespace oxel

@@ -1,0 +1,326 @@
+#include "app/MainView.h"
+
+#include "app/BottomBar.h"
+#include "app/CompareKeys.h"
+#include "app/EmptySheet.h"
+#include "app/SheetPresenter.h"
+#include "app/TopBar.h"
+#include "model/AppModel.h"
+#include "sheets/TileGrid.h"
+#include "ui/CompareHint.h"
+#include "ui/Motion.h"
+#include "ui/Palette.h"
+#include "ui/PencilRule.h"
+#include "ui/Strokes.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QGraphicsOpacityEffect>
+#include <QMimeData>
+#include <QPainter>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+namespace oxel {
+namespace {
+
+constexpr qreal highlightInset = 6;
+constexpr qreal highlightLine = 1.5;
+
+// The outline inside the window's edge while files hover over it; clicks go through it.
+class DropHighlight : public QWidget {
+public:
+    explicit DropHighlight(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRectF outline =
+            QRectF(rect()).adjusted(highlightInset, highlightInset, -highlightInset, -highlightInset);
+        strokeBorderInside(painter, outline, Palette::ink(0.6).resolve(appearanceOf(*this)), highlightLine);
+    }
+};
+
+} // namespace
+
+MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
+    : QWidget(parent),
+      model_(model),
+      shell_(std::move(shell)),
+      column_(new QVBoxLayout(this))
+{
+    setAcceptDrops(true);
+    column_->setContentsMargins(0, 0, 0, 0);
+    column_->setSpacing(0);
+    topBar_ = new TopBar(model_, {shell_.checkForUpdates, shell_.openSupport, shell_.setAppearance, {}});
+    column_->addWidget(topBar_);
+    column_->addWidget(new PencilRule);
+
+    hint_ = new CompareHint(this);
+    auto* fade = new QGraphicsOpacityEffect(hint_);
+    fade->setOpacity(0);
+    hint_->setGraphicsEffect(fade);
+    hint_->hide();
+    highlight_ = new DropHighlight(this);
+
+    keys_ = std::make_unique<CompareKeys>(
+        *this,
+        CompareKeys::Hooks{
+            .comparedResults = [this] { model_.settings().setCompareLastUsed(std::chrono::system_clock::now()); },
+            .hasResults = [this] { return !model_.itemsWithResult().empty(); },
+            .lightboxOpen = [this] { return model_.lightbox() != nullptr; },
+            .closeLightbox = [this] { model_.setLightbox(nullptr); },
+            .stepLightbox = [this](int step) { model_.stepLightbox(step); }});
+    connect(keys_.get(), &CompareKeys::comparingChanged, this, &MainView::comparingChanged);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) model_.refreshColourOnlyAvailability();
+    });
+    presenter_ = makePresenter();
+    modelChanged_ = model_.changed.connect([this](AppModel::Field) { scheduleRefresh(); });
+    refreshNow();
+}
+
+MainView::~MainView()
+{
+    qApp->removeEventFilter(this);
+}
+
+RootView::MainScreenMaker mainViewMaker(AppModel& model, MainView::Shell shell)
+{
+    return [&model, shell] { return new MainView(model, shell); };
+}
+
+std::unique_ptr<SheetPresenter> MainView::makePresenter()
+{
+    const auto flag = [](bool raised) { return raised ? std::optional<std::string>("") : std::nullopt; };
+    std::vector<SheetPresenter::Sheet> sheets{
+        {"confirm", [this, flag] { return flag(model_.showConfirm()); }, [this] { model_.setShowConfirm(false); }, {}},
+        {"export", [this, flag] { return flag(model_.showExport()); }, [this] { model_.setShowExport(false); }, {}},
+        {"credits", [this, flag] { return flag(model_.showCredits()); }, [this] { model_.setShowCredits(false); }, {}},
+        {"account", [this, flag] { return flag(model_.showAccount()); }, [this] { model_.setShowAccount(false); }, {}},
+        {"batches", [this, flag] { return flag(model_.showBatches()); }, [this] { model_.setShowBatches(false); }, {}},
+        {"rename", [this, flag] { return flag(model_.showRename()); }, [this] { model_.setShowRename(false); }, {}},
+        {"setup",
+         [this]() -> std::optional<std::string> {
+             if (!model_.setupGuide()) return std::nullopt;
+             return std::string(rawValue(*model_.setupGuide()));
+         },
+         [this] { model_.setSetupGuide(std::nullopt); },
+         {}},
+        {"colour explainer", [this, flag] { return flag(model_.showColourExplainer()); }, [] {}, {}},
+    };
+    return std::make_unique<SheetPresenter>(*this, std::move(sheets));
+}
+
+bool MainView::comparing() const
+{
+    return keys_->comparing();
+}
+
+bool MainView::resultsOnScreen() const
+{
+    return model_.screen() == AppModel::Screen::results && !model_.itemsWithResult().empty() && !model_.lightbox();
+}
+
+void MainView::scheduleRefresh()
+{
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (refreshPending_) refresh();
+    });
+}
+
+void MainView::refreshNow()
+{
+    refresh();
+}
+
+void MainView::refresh()
+{
+    refreshPending_ = false;
+    topBar_->refresh();
+    showWorkingArea();
+    if (empty_) empty_->refresh();
+    if (bottomBar_) bottomBar_->refresh();
+    refreshHint();
+    presenter_->refresh();
+}
+
+void MainView::showWorkingArea()
+{
+    const bool empty = model_.items().empty();
+    if (empty && !empty_) {
+        delete batchArea_;
+        batchArea_ = nullptr;
+        grid_ = nullptr;
+        bottomBar_ = nullptr;
+        empty_ = new EmptySheet(model_);
+        column_->addWidget(empty_, 1);
+    } else if (!empty && !batchArea_) {
+        delete empty_;
+        empty_ = nullptr;
+        buildBatchArea();
+    }
+}
+
+void MainView::buildBatchArea()
+{
+    batchArea_ = new QWidget;
+    auto* area = new QVBoxLayout(batchArea_);
+    area->setContentsMargins(0, 0, 0, 0);
+    area->setSpacing(0);
+    grid_ = new TileGrid(model_);
+    grid_->setComparing(comparing());
+    area->addWidget(grid_, 1);
+    area->addWidget(new PencilRule);
+    bottomBar_ = new BottomBar(model_);
+    area->addWidget(bottomBar_);
+    column_->addWidget(batchArea_, 1);
+}
+
+void MainView::refreshHint()
+{
+    // The coach decides when the hint is wanted; until it speaks the hint stays away.
+    const bool wanted = false;
+    const bool show = wanted && !comparing() && !model_.itemsWithResult().empty();
+    auto* fade = static_cast<QGraphicsOpacityEffect*>(hint_->graphicsEffect());
+    if (show == hint_->isVisible() && fade->opacity() == (show ? 1.0 : 0.0)) return;
+    auto* animation = new QVariantAnimation(hint_);
+    animation->setStartValue(fade->opacity());
+    animation->setEndValue(show ? 1.0 : 0.0);
+    connect(animation, &QVariantAnimation::valueChanged, hint_,
+            [fade](const QVariant& value) { fade->setOpacity(value.toReal()); });
+    connect(animation, &QVariantAnimation::finished, hint_, [this, animation, show] {
+        hint_->setVisible(show);
+        animation->deleteLater();
+    });
+    if (show) hint_->show();
+    hint_->raise();
+    highlight_->raise();
+    Motion::run(*animation, std::chrono::milliseconds(show ? 250 : 400), show ? Motion::easeOut() : Motion::easeIn());
+}
+
+void MainView::comparingChanged(bool comparing)
+{
+    if (grid_) grid_->setComparing(comparing);
+    refreshHint();
+}
+
+void MainView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    keys_->install();
+    qApp->installEventFilter(this);
+}
+
+void MainView::hideEvent(QHideEvent* event)
+{
+    keys_->remove();
+    qApp->removeEventFilter(this);
+    QWidget::hideEvent(event);
+}
+
+void MainView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeOverlays();
+}
+
+void MainView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) update();
+}
+
+void MainView::placeOverlays()
+{
+    const QSize hintSize = hint_->sizeHint();
+    hint_->setGeometry(QRect(QPoint((width() - hintSize.width()) / 2, (height() - hintSize.height()) / 2), hintSize));
+    highlight_->setGeometry(rect());
+    hint_->raise();
+    highlight_->raise();
+}
+
+std::vector<std::filesystem::path> MainView::localFiles(const QMimeData& data)
+{
+    std::vector<std::filesystem::path> files;
+    for (const QUrl& url : data.urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) files.emplace_back(url.toLocalFile().toStdString());
+    return files;
+}
+
+void MainView::setTargeted(bool targeted)
+{
+    if (targeted_ == targeted) return;
+    targeted_ = targeted;
+    highlight_->setVisible(targeted);
+    highlight_->raise();
+}
+
+void MainView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!event->mimeData() || localFiles(*event->mimeData()).empty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    setTargeted(true);
+}
+
+void MainView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!targeted_) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void MainView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    setTargeted(false);
+    event->accept();
+}
+
+void MainView::dropEvent(QDropEvent* event)
+{
+    setTargeted(false);
+    const std::vector<std::filesystem::path> files =
+        event->mimeData() ? localFiles(*event->mimeData()) : std::vector<std::filesystem::path>{};
+    if (files.empty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    model_.addDropped(files);
+}
+
+bool MainView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Files dropped on a tile's text field join the batch like files dropped anywhere else,
+    // rather than landing in the field as their addresses.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::DragLeave && type != QEvent::Drop)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget == this || !isAncestorOf(widget)) return false;
+    switch (type) {
+    case QEvent::DragEnter: dragEnterEvent(static_cast<QDragEnterEvent*>(event)); return true;
+    case QEvent::DragMove: dragMoveEvent(static_cast<QDragMoveEvent*>(event)); return true;
+    case QEvent::DragLeave: dragLeaveEvent(static_cast<QDragLeaveEvent*>(event)); return true;
+    case QEvent::Drop: dropEvent(static_cast<QDropEvent*>(event)); return true;
+    default: return false;
+    }
+}
+
+} // namespace oxel

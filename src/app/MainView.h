@@ -1,0 +1,112 @@
+#pragma once
+
+#include "async/Signal.h"
+#include "ui/AppearancePreference.h"
+#include "ui/RootView.h"
+
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QMimeData;
+class QStackedLayout;
+class QVBoxLayout;
+
+namespace oxel {
+
+class AppModel;
+class BottomBar;
+class CompareHint;
+class CompareKeys;
+class EmptySheet;
+class SheetPresenter;
+class TileGrid;
+class TopBar;
+
+// The main window's content once the account is signed in: the top bar and a rule, then the empty
+// sheet, or the band, the tile grid, a rule and the bottom bar. Over them lie the lightbox, the
+// compare hint and the drop highlight. It presents the model's sheets, tells the compare coach what
+// the photographer sees, holds the space-bar compare and takes files dropped anywhere on it.
+// Everything follows the model once per event-loop turn.
+class MainView : public QWidget {
+    Q_OBJECT
+public:
+    // What the view asks of the application beyond the model.
+    struct Shell {
+        std::function<void()> checkForUpdates;
+        std::function<void()> openSupport;
+        std::function<void(AppearancePreference)> setAppearance;
+    };
+
+    MainView(AppModel& model, Shell shell, QWidget* parent = nullptr);
+    ~MainView() override;
+
+    bool comparing() const;
+    // True while a drag of local files hovers over the window.
+    bool isTargeted() const { return targeted_; }
+    // Results are on screen: the results screen, at least one developed picture, no lightbox.
+    bool resultsOnScreen() const;
+
+    TopBar* topBar() const { return topBar_; }
+    // Null while the batch has pictures.
+    EmptySheet* emptySheet() const { return empty_; }
+    // Null while the batch is empty.
+    TileGrid* grid() const { return grid_; }
+    BottomBar* bottomBar() const { return bottomBar_; }
+    CompareHint* compareHint() const { return hint_; }
+    QWidget* dropHighlight() const { return highlight_; }
+    SheetPresenter& presenter() { return *presenter_; }
+    CompareKeys& keys() { return *keys_; }
+
+    // The local files of a drag in its order; remote addresses are left out.
+    static std::vector<std::filesystem::path> localFiles(const QMimeData& data);
+    // Brings everything up to date now rather than at the end of the turn.
+    void refreshNow();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void scheduleRefresh();
+    void refresh();
+    void showWorkingArea();
+    void buildBatchArea();
+    void placeOverlays();
+    void setTargeted(bool targeted);
+    void comparingChanged(bool comparing);
+    void refreshHint();
+    std::unique_ptr<SheetPresenter> makePresenter();
+
+    AppModel& model_;
+    Shell shell_;
+    QVBoxLayout* column_;
+    TopBar* topBar_;
+    EmptySheet* empty_ = nullptr;
+    QWidget* batchArea_ = nullptr;
+    TileGrid* grid_ = nullptr;
+    BottomBar* bottomBar_ = nullptr;
+    CompareHint* hint_;
+    QWidget* highlight_;
+    std::unique_ptr<CompareKeys> keys_;
+    std::unique_ptr<SheetPresenter> presenter_;
+    bool targeted_ = false;
+    bool refreshPending_ = false;
+    Connection modelChanged_;
+};
+
+// The main screen as the window's content makes it, fresh each time it is routed to.
+RootView::MainScreenMaker mainViewMaker(AppModel& model, MainView::Shell shell);
+
+} // namespace oxel

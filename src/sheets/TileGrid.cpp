@@ -1,0 +1,186 @@
+#include "sheets/TileGrid.h"
+
+#include "model/AppModel.h"
+#include "sheets/TileView.h"
+
+#include <QEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
+#include <set>
+
+namespace oxel {
+namespace {
+
+TileView::Screen tileScreen(AppModel::Screen screen)
+{
+    return screen == AppModel::Screen::results ? TileView::Screen::results : TileView::Screen::input;
+}
+
+bool colourOnlyInForce(const AppModel& model)
+{
+    return model.colourOnlyOn() && model.colourOnlyModelReady();
+}
+
+} // namespace
+
+TileGrid::TileGrid(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model), page_(new QWidget)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setWidgetResizable(false);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    page_->setAutoFillBackground(false);
+    page_->installEventFilter(this);
+    setWidget(page_);
+    verticalScrollBar()->setSingleStep(40);
+    modelChanged_ = model_.changed.connect([this](AppModel::Field field) { modelChanged(static_cast<int>(field)); });
+    refreshNow();
+}
+
+TileGrid::~TileGrid() = default;
+
+void TileGrid::modelChanged(int changed)
+{
+    using Field = AppModel::Field;
+    switch (static_cast<Field>(changed)) {
+    case Field::items:
+    case Field::screen:
+    case Field::globalNudge:
+    case Field::globalStrength:
+    case Field::colourOnlyOn:
+    case Field::colourOnlyModelReady: scheduleRefresh(); break;
+    default: break;
+    }
+}
+
+void TileGrid::scheduleRefresh()
+{
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (refreshPending_) refreshNow();
+    });
+}
+
+void TileGrid::refreshNow()
+{
+    refreshPending_ = false;
+    syncTiles();
+    placeTiles();
+}
+
+void TileGrid::setComparing(bool comparing)
+{
+    if (comparing_ == comparing) return;
+    comparing_ = comparing;
+    for (auto* tile : order_) tile->setComparing(comparing);
+}
+
+TileView* TileGrid::tileFor(const Uuid& id) const
+{
+    const auto found = tiles_.find(id);
+    return found == tiles_.end() ? nullptr : found->second.tile;
+}
+
+void TileGrid::syncTiles()
+{
+    std::set<Uuid> present;
+    order_.clear();
+    for (const auto& item : model_.items()) {
+        present.insert(item->id);
+        auto found = tiles_.find(item->id);
+        TileView* tile = found != tiles_.end() ? found->second.tile : makeTile(item);
+        configure(*tile);
+        order_.push_back(tile);
+    }
+    for (auto at = tiles_.begin(); at != tiles_.end();) {
+        if (present.count(at->first)) {
+            ++at;
+            continue;
+        }
+        at->second.tile->hide();
+        at->second.tile->deleteLater();
+        at = tiles_.erase(at);
+    }
+}
+
+TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
+{
+    auto* tile = new TileView(item, clock_, page_);
+    connect(tile, &TileView::lightboxRequested, this,
+            [this](std::shared_ptr<BatchItem> chosen) { model_.setLightbox(std::move(chosen)); });
+    connect(tile, &TileView::nudgeChanged, this,
+            [this](const std::shared_ptr<BatchItem>& edited) { model_.markDirty(*edited); });
+    connect(tile, &TileView::retryRequested, this, &TileGrid::retryRequested);
+    connect(tile, &TileView::locateRequested, this, &TileGrid::locateRequested);
+    connect(tile, &TileView::contextMenuRequested, this, &TileGrid::contextMenuRequested);
+    connect(tile, &TileView::strengthDragged, this, &TileGrid::strengthDragged);
+    connect(tile, &TileView::lightReset, this, &TileGrid::lightReset);
+    // Orientation and strength are batch-wide readings that one item's change can move.
+    Connection connection = item->changed.connect([this, tile, raw = item.get()](BatchItem::Field field) {
+        switch (field) {
+        case BatchItem::Field::source:
+        case BatchItem::Field::thumbnail: scheduleRefresh(); break;
+        case BatchItem::Field::strengthOffset: tile->setStrength(model_.strength(*raw)); break;
+        default: break;
+        }
+    });
+    tile->setComparing(comparing_);
+    tile->show();
+    tiles_.emplace(item->id, Entry{tile, std::move(connection)});
+    return tile;
+}
+
+void TileGrid::configure(TileView& tile) const
+{
+    tile.setScreen(tileScreen(model_.screen()));
+    tile.setGlobalNudge(model_.globalNudge());
+    tile.setColourOnlyInForce(colourOnlyInForce(model_));
+    tile.setStrength(model_.strength(*tile.item()));
+}
+
+void TileGrid::placeTiles()
+{
+    placing_ = true;
+    const bool portrait = model_.mostlyPortrait();
+    // The scroll bar's room is always kept, so a bar that comes or goes never changes the columns.
+    const int gridWidth = std::max(0, width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    layout_ = tileLayoutForGrid(gridWidth, portrait);
+    int y = TileLayout::topMargin;
+    for (size_t start = 0; start < order_.size(); start += size_t(layout_.columns)) {
+        const size_t end = std::min(order_.size(), start + size_t(layout_.columns));
+        int rowHeight = 0;
+        for (size_t index = start; index < end; ++index) {
+            order_[index]->setPortrait(portrait);
+            rowHeight = std::max(rowHeight, order_[index]->heightForWidth(layout_.width));
+        }
+        int x = TileLayout::sideMargin;
+        for (size_t index = start; index < end; ++index) {
+            order_[index]->setGeometry(x, y, layout_.width, order_[index]->heightForWidth(layout_.width));
+            x += layout_.width + TileLayout::gap;
+        }
+        y += rowHeight + (end < order_.size() ? TileLayout::gap : 0);
+    }
+    page_->resize(gridWidth, y + TileLayout::bottomMargin);
+    placing_ = false;
+}
+
+void TileGrid::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    placeTiles();
+}
+
+bool TileGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    // A tile whose height changed (a card came or went) asks its parent, the page, to lay out.
+    if (watched == page_ && event->type() == QEvent::LayoutRequest && !placing_) scheduleRefresh();
+    return QScrollArea::eventFilter(watched, event);
+}
+
+} // namespace oxel

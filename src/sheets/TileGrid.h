@@ -1,0 +1,76 @@
+#pragma once
+
+#include "async/Signal.h"
+#include "library/BatchItem.h"
+#include "sheets/TileClock.h"
+#include "sheets/TileLayout.h"
+
+#include <QScrollArea>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace oxel {
+
+class AppModel;
+class TileView;
+
+// Every photograph of the open batch as a tile, in the batch's order, in rows of equal-width
+// tiles that scroll vertically. Tiles are kept by item id, so a re-layout moves them between rows
+// rather than making them anew. The grid follows the model's changes once per event-loop turn.
+// What a tile asks for that the grid cannot do itself leaves it as the grid's signals.
+class TileGrid : public QScrollArea {
+    Q_OBJECT
+public:
+    explicit TileGrid(AppModel& model, QWidget* parent = nullptr);
+    ~TileGrid() override;
+
+    void setComparing(bool comparing);
+    bool comparing() const { return comparing_; }
+
+    TileLayout currentLayout() const { return layout_; }
+    // The tile of an item; null when the item has none.
+    TileView* tileFor(const Uuid& id) const;
+    int tileCount() const { return static_cast<int>(tiles_.size()); }
+    // Brings the tiles and their places up to date now rather than at the end of the turn.
+    void refreshNow();
+    TileClock& clock() { return clock_; }
+
+Q_SIGNALS:
+    void retryRequested(std::shared_ptr<BatchItem> item);
+    void locateRequested(std::shared_ptr<BatchItem> item);
+    void contextMenuRequested(std::shared_ptr<BatchItem> item, QPoint globalPosition);
+    void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
+    void lightReset(std::shared_ptr<BatchItem> item);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Entry {
+        TileView* tile;
+        Connection itemChanged;
+    };
+
+    void modelChanged(int field);
+    void scheduleRefresh();
+    void syncTiles();
+    TileView* makeTile(const std::shared_ptr<BatchItem>& item);
+    void configure(TileView& tile) const;
+    void placeTiles();
+
+    AppModel& model_;
+    QWidget* page_;
+    TileClock clock_;
+    std::map<Uuid, Entry> tiles_;
+    std::vector<TileView*> order_;
+    TileLayout layout_;
+    bool comparing_ = false;
+    bool refreshPending_ = false;
+    bool placing_ = false;
+    Connection modelChanged_;
+};
+
+} // namespace oxel

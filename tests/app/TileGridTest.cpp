@@ -1,0 +1,90 @@
+// The tile grid in the main window: columns by the window's width and the batch's orientation,
+// tiles that keep their identity as the window changes, and the compare flag handed to each tile.
+#include "MainViewFixture.h"
+
+#include "sheets/TileGrid.h"
+#include "sheets/TileView.h"
+
+#include <QScrollBar>
+#include <QStyle>
+
+namespace oxel::testing {
+namespace {
+
+// The grid's width as the layout takes it: the scroll bar's room is always kept.
+int layoutWidth(TileGrid& grid)
+{
+    return grid.width() - grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+}
+
+TEST_F(MainViewTest, TilesKeepTheirIdentityAndMoveBetweenRowsAsTheWindowWidens)
+{
+    MainView& main = showView({900, 620});
+    dropPictures(5);
+    TileGrid& grid = *main.grid();
+    EXPECT_EQ(grid.currentLayout(), tileLayoutForGrid(layoutWidth(grid), false));
+    ASSERT_EQ(grid.currentLayout().columns, 2);
+    std::vector<TileView*> before;
+    for (const auto& item : model->items()) before.push_back(grid.tileFor(item->id));
+    // The third tile starts the second row, 22 below the first.
+    EXPECT_EQ(before[2]->x(), TileLayout::sideMargin);
+    EXPECT_EQ(before[0]->y(), TileLayout::topMargin);
+    EXPECT_EQ(before[2]->y(), before[0]->y() + before[0]->height() + TileLayout::gap);
+    EXPECT_EQ(before[1]->x(), TileLayout::sideMargin + grid.currentLayout().width + TileLayout::gap);
+
+    main.resize(1600, 800);
+    settle();
+    ASSERT_EQ(grid.currentLayout().columns, 4);
+    for (size_t index = 0; index < before.size(); ++index)
+        EXPECT_EQ(grid.tileFor(model->items()[index]->id), before[index]) << index;
+    EXPECT_EQ(before[2]->y(), before[0]->y()) << "the third tile moved up into the first row";
+    EXPECT_EQ(before[4]->x(), TileLayout::sideMargin);
+    EXPECT_EQ(before[0]->width(), grid.currentLayout().width);
+
+    model->newBatch();
+    settle();
+    EXPECT_EQ(main.grid(), nullptr) << "the empty sheet is back";
+}
+
+TEST_F(MainViewTest, AMostlyPortraitBatchNarrowsTheTiles)
+{
+    MainView& main = showView({1200, 800});
+    std::vector<std::filesystem::path> files{writeJPEG("wide.jpg", 600, 400), writeJPEG("tall1.jpg", 400, 600),
+                                             writeJPEG("tall2.jpg", 400, 600)};
+    drop({files[0]});
+    settle();
+    TileGrid& grid = *main.grid();
+    EXPECT_EQ(grid.currentLayout(), tileLayout(layoutWidth(grid) - 40, 300, 480));
+    drop({files[1], files[2]});
+    settle();
+    ASSERT_TRUE(model->mostlyPortrait());
+    EXPECT_EQ(grid.currentLayout(), tileLayout(layoutWidth(grid) - 40, 220, 330));
+    EXPECT_GT(grid.currentLayout().columns, 3);
+    for (const auto& item : model->items()) EXPECT_TRUE(grid.tileFor(item->id)->isPortrait());
+}
+
+TEST_F(MainViewTest, OneTileAndItemsWithoutPicturesStillLayOut)
+{
+    MainView& main = showView({900, 620});
+    dropPictures(1);
+    TileGrid& grid = *main.grid();
+    ASSERT_EQ(grid.tileCount(), 1);
+    EXPECT_EQ(grid.tileFor(model->items()[0]->id)->width(), grid.currentLayout().width);
+    // A tile double clicked opens the lightbox on its item.
+    TileView& tile = *grid.tileFor(model->items()[0]->id);
+    QTest::mouseDClick(&tile, Qt::LeftButton, {}, tile.pictureBlockRect().center());
+    EXPECT_EQ(model->lightbox(), model->items()[0]);
+}
+
+TEST_F(MainViewTest, GridScrollsWithManyTiles)
+{
+    MainView& main = showView({900, 620});
+    dropPictures(9);
+    TileGrid& grid = *main.grid();
+    EXPECT_GT(grid.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(grid.widget()->height(),
+              grid.tileFor(model->items()[8]->id)->geometry().bottom() + 1 + TileLayout::bottomMargin);
+}
+
+} // namespace
+} // namespace oxel::testing
