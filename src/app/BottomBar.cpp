@@ -41,8 +41,6 @@ BottomBar::BottomBar(AppModel& model, QWidget* parent) : QWidget(parent), model_
     results_ = quiet(QStringLiteral("results"));
     connect(results_, &QAbstractButton::clicked, this, [this] { model_.setScreen(AppModel::Screen::results); });
     colourOnly_ = new ColourOnlyToggle(model_);
-    connect(colourOnly_, &ColourOnlyToggle::switchClicked, this, &BottomBar::colourOnlySwitchClicked);
-    connect(colourOnly_, &ColourOnlyToggle::infoClicked, this, &BottomBar::colourOnlyInfoClicked);
     process_ = filled(QStringLiteral("process 0"));
     connect(process_, &QAbstractButton::clicked, this, &BottomBar::processTapped);
     nudges_ = quiet(QStringLiteral("nudges"));

@@ -32,8 +32,6 @@ public:
 
 Q_SIGNALS:
     void sendBackRequested();
-    void colourOnlySwitchClicked();
-    void colourOnlyInfoClicked();
 
 private:
     void processTapped();

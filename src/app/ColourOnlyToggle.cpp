@@ -61,11 +61,11 @@ ColourOnlyToggle::ColourOnlyToggle(AppModel& model, QWidget* parent) : QWidget(p
     // The switch shows the model's flag; a click only asks, so the turn it made is taken back.
     connect(switch_, &QAbstractButton::clicked, this, [this] {
         refresh();
-        Q_EMIT switchClicked();
+        model_.colourOnlyTapped();
     });
     row->addWidget(switch_);
     info_ = new InfoMark(this);
-    connect(info_, &QAbstractButton::clicked, this, &ColourOnlyToggle::infoClicked);
+    connect(info_, &QAbstractButton::clicked, this, [this] { model_.presentColourExplainer(); });
     row->addWidget(info_);
     refresh();
 }

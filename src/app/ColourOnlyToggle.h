@@ -21,11 +21,6 @@ public:
     BoxSwitch* boxSwitch() const { return switch_; }
     PaintedButton* infoMark() const { return info_; }
 
-Q_SIGNALS:
-    // The switch or the "i" was clicked; the model's answer follows through its flags.
-    void switchClicked();
-    void infoClicked();
-
 private:
     AppModel& model_;
     BoxSwitch* switch_;

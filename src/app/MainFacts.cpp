@@ -15,7 +15,8 @@ MainFacts MainFacts::of(AppModel& model)
     status.toProcess = static_cast<int>(model.itemsToProcess().size());
     status.inFlight = model.inFlightCount();
     status.failed = model.failedCount();
-    status.colourOnlyInForce = model.colourOnlyOn() && model.colourOnlyModelReady();
+    status.colourOnlyInForce = model.colourOnlyInForce();
+    status.colourOnlyCandidates = static_cast<int>(model.colourOnlyCandidates().size());
     if (model.balance()) status.balance = model.balance()->balance;
     return facts;
 }

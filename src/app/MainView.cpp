@@ -6,6 +6,7 @@
 #include "app/SheetPresenter.h"
 #include "app/TopBar.h"
 #include "model/AppModel.h"
+#include "model/CompareCoach.h"
 #include "sheets/TileGrid.h"
 #include "ui/CompareHint.h"
 #include "ui/Motion.h"
@@ -47,13 +48,27 @@ protected:
     }
 };
 
+std::optional<Uuid> idOf(const std::shared_ptr<BatchItem>& item)
+{
+    return item ? std::optional(item->id) : std::nullopt;
+}
+
 } // namespace
+
+// What the coach was last told, so each handler acts only on a change.
+struct MainView::Watched {
+    bool appeared = false;
+    std::optional<Uuid> batch;
+    bool resultsOnScreen = false;
+    std::optional<Uuid> lightbox;
+};
 
 MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
     : QWidget(parent),
       model_(model),
       shell_(std::move(shell)),
-      column_(new QVBoxLayout(this))
+      column_(new QVBoxLayout(this)),
+      watched_(std::make_unique<Watched>())
 {
     setAcceptDrops(true);
     column_->setContentsMargins(0, 0, 0, 0);
@@ -70,19 +85,18 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
     highlight_ = new DropHighlight(this);
 
     keys_ = std::make_unique<CompareKeys>(
-        *this,
-        CompareKeys::Hooks{
-            .comparedResults = [this] { model_.settings().setCompareLastUsed(std::chrono::system_clock::now()); },
-            .hasResults = [this] { return !model_.itemsWithResult().empty(); },
-            .lightboxOpen = [this] { return model_.lightbox() != nullptr; },
-            .closeLightbox = [this] { model_.setLightbox(nullptr); },
-            .stepLightbox = [this](int step) { model_.stepLightbox(step); }});
+        *this, CompareKeys::Hooks{.comparedResults = [this] { model_.compareCoach().compared(); },
+                                  .hasResults = [this] { return !model_.itemsWithResult().empty(); },
+                                  .lightboxOpen = [this] { return model_.lightbox() != nullptr; },
+                                  .closeLightbox = [this] { model_.setLightbox(nullptr); },
+                                  .stepLightbox = [this](int step) { model_.stepLightbox(step); }});
     connect(keys_.get(), &CompareKeys::comparingChanged, this, &MainView::comparingChanged);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive) model_.refreshColourOnlyAvailability();
     });
     presenter_ = makePresenter();
     modelChanged_ = model_.changed.connect([this](AppModel::Field) { scheduleRefresh(); });
+    coachChanged_ = model_.compareCoach().showingChanged.connect([this](bool) { refreshHint(); });
     refreshNow();
 }
 
@@ -113,7 +127,10 @@ std::unique_ptr<SheetPresenter> MainView::makePresenter()
          },
          [this] { model_.setSetupGuide(std::nullopt); },
          {}},
-        {"colour explainer", [this, flag] { return flag(model_.showColourExplainer()); }, [] {}, {}},
+        {"colour explainer",
+         [this, flag] { return flag(model_.showColourExplainer()); },
+         [this] { model_.setShowColourExplainer(false); },
+         {}},
     };
     return std::make_unique<SheetPresenter>(*this, std::move(sheets));
 }
@@ -150,7 +167,9 @@ void MainView::refresh()
     if (empty_) empty_->refresh();
     if (bottomBar_) bottomBar_->refresh();
     refreshHint();
-    presenter_->refresh();
+    if (watched_->appeared) tellCoach();
+    // A flag already raised when the view appears is presented once it is on screen.
+    if (isVisible()) presenter_->refresh();
 }
 
 void MainView::showWorkingArea()
@@ -187,9 +206,7 @@ void MainView::buildBatchArea()
 
 void MainView::refreshHint()
 {
-    // The coach decides when the hint is wanted; until it speaks the hint stays away.
-    const bool wanted = false;
-    const bool show = wanted && !comparing() && !model_.itemsWithResult().empty();
+    const bool show = model_.compareCoach().showing() && !comparing() && !model_.itemsWithResult().empty();
     auto* fade = static_cast<QGraphicsOpacityEffect*>(hint_->graphicsEffect());
     if (show == hint_->isVisible() && fade->opacity() == (show ? 1.0 : 0.0)) return;
     auto* animation = new QVariantAnimation(hint_);
@@ -207,6 +224,26 @@ void MainView::refreshHint()
     Motion::run(*animation, std::chrono::milliseconds(show ? 250 : 400), show ? Motion::easeOut() : Motion::easeIn());
 }
 
+// The batch's id and the results on screen are told once at the first appearance and then on
+// each change; a lightbox step only when it lands on a developed picture.
+void MainView::tellCoach()
+{
+    CompareCoach& coach = model_.compareCoach();
+    Watched& seen = *watched_;
+    const std::optional<Uuid> batch = model_.batch() ? std::optional(model_.batch()->id) : std::nullopt;
+    const bool results = resultsOnScreen();
+    const std::optional<Uuid> lightbox = idOf(model_.lightbox());
+    const bool first = !seen.appeared;
+    seen.appeared = true;
+    if (first || batch != seen.batch) coach.batchChanged(batch);
+    seen.batch = batch;
+    if ((first || !seen.resultsOnScreen) && results) coach.resultsShown();
+    seen.resultsOnScreen = results;
+    if (!first && lightbox != seen.lightbox && model_.lightbox() && model_.lightbox()->result())
+        coach.lightboxShowed(*lightbox);
+    seen.lightbox = lightbox;
+}
+
 void MainView::comparingChanged(bool comparing)
 {
     if (grid_) grid_->setComparing(comparing);
@@ -218,6 +255,8 @@ void MainView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     keys_->install();
     qApp->installEventFilter(this);
+    presenter_->refresh();
+    if (!watched_->appeared) tellCoach();
 }
 
 void MainView::hideEvent(QHideEvent* event)

@@ -87,6 +87,7 @@ private:
     void setTargeted(bool targeted);
     void comparingChanged(bool comparing);
     void refreshHint();
+    void tellCoach();
     std::unique_ptr<SheetPresenter> makePresenter();
 
     AppModel& model_;
@@ -103,7 +104,10 @@ private:
     std::unique_ptr<SheetPresenter> presenter_;
     bool targeted_ = false;
     bool refreshPending_ = false;
+    struct Watched;
+    std::unique_ptr<Watched> watched_;
     Connection modelChanged_;
+    Connection coachChanged_;
 };
 
 // The main screen as the window's content makes it, fresh each time it is routed to.

@@ -19,11 +19,6 @@ TileView::Screen tileScreen(AppModel::Screen screen)
     return screen == AppModel::Screen::results ? TileView::Screen::results : TileView::Screen::input;
 }
 
-bool colourOnlyInForce(const AppModel& model)
-{
-    return model.colourOnlyOn() && model.colourOnlyModelReady();
-}
-
 } // namespace
 
 TileGrid::TileGrid(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model), page_(new QWidget)
@@ -116,11 +111,15 @@ TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
             [this](std::shared_ptr<BatchItem> chosen) { model_.setLightbox(std::move(chosen)); });
     connect(tile, &TileView::nudgeChanged, this,
             [this](const std::shared_ptr<BatchItem>& edited) { model_.markDirty(*edited); });
-    connect(tile, &TileView::retryRequested, this, &TileGrid::retryRequested);
+    connect(tile, &TileView::retryRequested, this,
+            [this](const std::shared_ptr<BatchItem>& failed) { model_.retry(failed); });
+    connect(tile, &TileView::strengthDragged, this, [this](const std::shared_ptr<BatchItem>& dragged, double strength) {
+        model_.setStrength(strength, dragged);
+    });
+    connect(tile, &TileView::lightReset, this,
+            [this](const std::shared_ptr<BatchItem>& reset) { model_.resetStrength(reset); });
     connect(tile, &TileView::locateRequested, this, &TileGrid::locateRequested);
     connect(tile, &TileView::contextMenuRequested, this, &TileGrid::contextMenuRequested);
-    connect(tile, &TileView::strengthDragged, this, &TileGrid::strengthDragged);
-    connect(tile, &TileView::lightReset, this, &TileGrid::lightReset);
     // Orientation and strength are batch-wide readings that one item's change can move.
     Connection connection = item->changed.connect([this, tile, raw = item.get()](BatchItem::Field field) {
         switch (field) {
@@ -140,7 +139,7 @@ void TileGrid::configure(TileView& tile) const
 {
     tile.setScreen(tileScreen(model_.screen()));
     tile.setGlobalNudge(model_.globalNudge());
-    tile.setColourOnlyInForce(colourOnlyInForce(model_));
+    tile.setColourOnlyInForce(model_.colourOnlyInForce());
     tile.setStrength(model_.strength(*tile.item()));
 }
 

@@ -38,11 +38,8 @@ public:
     TileClock& clock() { return clock_; }
 
 Q_SIGNALS:
-    void retryRequested(std::shared_ptr<BatchItem> item);
     void locateRequested(std::shared_ptr<BatchItem> item);
     void contextMenuRequested(std::shared_ptr<BatchItem> item, QPoint globalPosition);
-    void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
-    void lightReset(std::shared_ptr<BatchItem> item);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
