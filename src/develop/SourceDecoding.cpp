@@ -31,7 +31,7 @@ std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes)
 
 bool decodesReduced(FileType type)
 {
-    return type == FileType::jpeg;
+    return type == FileType::jpeg || type == FileType::heic || type == FileType::heif;
 }
 
 std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const PictureFile& file, int64_t minLongSide)

@@ -233,20 +233,18 @@ Bytes heifFileBytes(heif_context* context)
     return out;
 }
 
-Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options)
+namespace {
+
+heif_image* heifImageOf(int width, int height, const Pattern& pattern, int bitDepth)
 {
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
-    heif_encoder_set_lossy_quality(encoder, options.quality);
     heif_image* image = nullptr;
-    const bool deep = options.bitDepth > 8;
+    const bool deep = bitDepth > 8;
     heif_image_create(width, height, heif_colorspace_RGB,
                       deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, &image);
-    heif_image_add_plane(image, heif_channel_interleaved, width, height, options.bitDepth);
+    heif_image_add_plane(image, heif_channel_interleaved, width, height, bitDepth);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    const int maximum = (1 << options.bitDepth) - 1;
+    const int maximum = (1 << bitDepth) - 1;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c) {
@@ -256,9 +254,31 @@ Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOption
                 else
                     plane[size_t(y) * stride + size_t(x) * 3 + c] = uint8_t(v);
             }
+    return image;
+}
+
+} // namespace
+
+Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options)
+{
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_encoder_set_lossy_quality(encoder, options.quality);
+    heif_image* image = heifImageOf(width, height, pattern, options.bitDepth);
     if (!options.icc.empty()) heif_image_set_raw_color_profile(image, "prof", options.icc.data(), options.icc.size());
     heif_image_handle* handle = nullptr;
     heif_context_encode_image(context, image, encoder, nullptr, &handle);
+    if (options.thumbnailWidth > 0 && options.thumbnailHeight > 0) {
+        // libheif scales what it is given into the box; twice the size gives the size asked for.
+        heif_image* drawn =
+            heifImageOf(options.thumbnailWidth * 2, options.thumbnailHeight * 2, pattern, options.bitDepth);
+        heif_image_handle* thumbnail = nullptr;
+        heif_context_encode_thumbnail(context, drawn, handle, encoder, nullptr,
+                                      std::max(options.thumbnailWidth, options.thumbnailHeight), &thumbnail);
+        heif_image_handle_release(thumbnail);
+        heif_image_release(drawn);
+    }
     if (!options.exif.empty()) {
         Bytes exif = {0, 0, 0, 0};
         exif.insert(exif.end(), options.exif.begin(), options.exif.end());

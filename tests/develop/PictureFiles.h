@@ -58,6 +58,9 @@ struct HeicOptions {
     Bytes icc;
     Bytes exif; // TIFF-structured
     int bitDepth = 8;
+    // A thumbnail item of this size, drawn from the same pattern, when both are positive.
+    int thumbnailWidth = 0;
+    int thumbnailHeight = 0;
 };
 Bytes encodeHeic(int width, int height, const Pattern& pattern, const HeicOptions& options = {});
 // The file libheif writes for a context.

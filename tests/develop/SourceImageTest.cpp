@@ -766,6 +766,31 @@ TEST_F(SourceImageTest, APreviewPlanReadsAReducedDecodeAndNeverTheWholePicture)
     EXPECT_EQ(png.reducedImage(16)->node(), png.image.node());
 }
 
+TEST_F(SourceImageTest, AHEIFThumbnailLargeEnoughStandsInForTheReducedPicture)
+{
+    const auto light = [](int, int, int) { return 0.8; };
+    test::HeicOptions options;
+    options.thumbnailWidth = 480;
+    options.thumbnailHeight = 320;
+    const auto path = write("thumbed.heic", test::encodeHeic(1200, 800, light, options));
+    const SourceImage source = SourceImage::load(path);
+    ASSERT_EQ(source.pixelWidth, 1200);
+
+    EXPECT_EQ(source.reducedImage(300)->extent(), Rect::ofSize(480, 320));
+    EXPECT_FALSE(PictureCache::shared().contains(pictureKey(path, source.stamp)));
+    // Too small for what is asked: the picture itself.
+    EXPECT_EQ(source.reducedImage(600)->extent(), Rect::ofSize(1200, 800));
+    const auto thumbnail = source.thumbnail(256);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width(), 256);
+
+    // A thumbnail of another shape is not a stand-in.
+    options.thumbnailWidth = 320;
+    options.thumbnailHeight = 320;
+    const SourceImage square = SourceImage::load(write("square.heic", test::encodeHeic(1200, 800, light, options)));
+    EXPECT_EQ(square.reducedImage(300)->extent(), Rect::ofSize(1200, 800));
+}
+
 TEST_F(SourceImageTest, ThumbnailAndPreviewHandlesHoldNoPixelsAndGiveThemAgain)
 {
     test::JPEGOptions options;

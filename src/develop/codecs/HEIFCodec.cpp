@@ -4,8 +4,10 @@
 #include "develop/colour/IccProfiles.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace oxel {
 
@@ -141,10 +143,45 @@ std::optional<Samples> decodeHandle(const HEIFFile& file, heif_image_handle* han
     return samples;
 }
 
-std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
+namespace {
+
+// The smallest thumbnail the file carries whose longer side still reaches `minLongSide` and whose
+// shape is the primary picture's; nothing when none does.
+HEIFHandle reducedStandIn(const HEIFFile& file, int64_t minLongSide)
+{
+    heif_image_handle* primary = file.primary();
+    const int count = heif_image_handle_get_number_of_thumbnails(primary);
+    if (count <= 0) return nullptr;
+    std::vector<heif_item_id> ids(static_cast<size_t>(count));
+    const int listed = heif_image_handle_get_list_of_thumbnail_IDs(primary, ids.data(), count);
+    const double width = heif_image_handle_get_width(primary), height = heif_image_handle_get_height(primary);
+    HEIFHandle chosen;
+    int64_t chosenSide = 0;
+    for (int i = 0; i < listed; ++i) {
+        heif_image_handle* raw = nullptr;
+        if (heif_image_handle_get_thumbnail(primary, ids[size_t(i)], &raw).code != heif_error_Ok || !raw) continue;
+        HEIFHandle thumbnail(raw, heif_image_handle_release);
+        const int thumbWidth = heif_image_handle_get_width(raw), thumbHeight = heif_image_handle_get_height(raw);
+        const int64_t side = std::max(thumbWidth, thumbHeight);
+        // A thumbnail of another shape (or turned otherwise) would distort what it stands in for.
+        const bool sameShape = thumbWidth > 0 && thumbHeight > 0 &&
+                               std::abs(double(thumbWidth) / thumbHeight - width / height) <= 0.02 * width / height;
+        if (!sameShape || side < minLongSide || (chosen && side >= chosenSide)) continue;
+        chosen = std::move(thumbnail);
+        chosenSide = side;
+    }
+    return chosen;
+}
+
+} // namespace
+
+std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide)
 {
     const auto heif = HEIFFile::open(file);
     if (!heif) return std::nullopt;
+    if (minLongSide > 0)
+        if (const auto standIn = reducedStandIn(*heif, minLongSide))
+            if (auto samples = decodeHandle(*heif, standIn.get())) return samples;
     return decodeHandle(*heif, heif->primary());
 }
 
