@@ -36,6 +36,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The menu's line with this title, as the menu shows it now.
+QAction* entry(QMenu* menu, const QString& title)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == title) return action;
+    return nullptr;
+}
+
 bool waitFor(const std::function<bool()>& done, int milliseconds = 20000)
 {
     QElapsedTimer clock;
@@ -193,6 +201,12 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
     EXPECT_EQ(model.items()[0]->origin, Origin::handoff);
     EXPECT_EQ(model.lastBatchSource(), "from shotwell");
     screenshot("03-handed-over");
+    // The menus follow: one photograph to develop for a signed-in account, no batch stored yet.
+    QMenu* batchMenu = application.menuBar().batchMenu();
+    ASSERT_TRUE(entry(batchMenu, "process"));
+    EXPECT_TRUE(entry(batchMenu, "process")->isEnabled());
+    EXPECT_FALSE(entry(batchMenu, "export…")->isEnabled());
+    EXPECT_FALSE(entry(batchMenu, "rename this batch…")->isEnabled());
 
     // A start that waits is let go when a new batch leaves its file behind.
     LaterStart waiting({QStringLiteral("--handoff=darktable"), QStringLiteral("--wait"),
@@ -200,9 +214,9 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
     ASSERT_TRUE(waitFor([&] { return model.items().size() == 2; }));
     EXPECT_FALSE(waiting.ended(500)) << "the waiting start ended before its file was let go";
     EXPECT_EQ(application.waitingStarts(), 1u);
-    for (QAction* action : application.menuBar().fileMenu()->actions())
-        if (action->text() == QStringLiteral("new batch")) action->trigger();
+    entry(application.menuBar().fileMenu(), "new batch")->trigger();
     EXPECT_TRUE(model.items().empty());
+    ASSERT_TRUE(waitFor([&] { return !entry(batchMenu, "process")->isEnabled(); }));
     ASSERT_TRUE(waiting.endedWell(5000));
     screenshot("04-new-batch");
 
