@@ -25,6 +25,7 @@ public:
         setOption(QFileDialog::DontUseNativeDialog);
         setFileMode(panel.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         setWindowTitle(QString::fromStdString(panel.message));
+        if (!panel.prompt.empty()) setLabelText(QFileDialog::Accept, QString::fromStdString(panel.prompt));
         if (!panel.extensions.empty()) {
             QStringList patterns;
             for (const std::string& extension : panel.extensions)

@@ -16,8 +16,10 @@
 #include "model/CompareCoach.h"
 #include "model/HandoffApp.h"
 #include "model/IntakeFiles.h"
+#include "model/LibraryRebuild.h"
 #include "model/ModelServices.h"
 #include "model/ModelSettings.h"
+#include "model/OriginalCheck.h"
 #include "ondevice/BatchNamer.h"
 #include "ondevice/ColourOnlyResult.h"
 #include "platform/JsonFields.h"
@@ -265,6 +267,29 @@ public:
     static constexpr int thumbPixels = 1024;
     static constexpr double thumbQuality = 0.82;
 
+    // Library sessions: a stored batch opened, restored, renamed and moved to the Trash.
+    static constexpr int mostRestoresAtOnce = 4;
+    void openBatch(const Uuid& id);
+    void openMostRecent();
+    void renameBatch(const std::string& name);
+    void renameBatch(const Uuid& id, const std::string& name);
+    void trashBatch(const Uuid& id);
+    // Restores the opened items four at a time in order, then saves and names the batch once.
+    Task<void> restoreItems(std::vector<std::shared_ptr<BatchItem>> items, Uuid batchId,
+                            std::map<Uuid, ImageRecord> records, uint64_t generation);
+    // Finds the item's original again, rebuilds its result or thumbnail and hands a running job
+    // back to the runner; stops at each step once its batch is no longer open.
+    Task<void> restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation);
+    void applyRestored(BatchItem& item, const ImageRecord& record, OriginalCheck check);
+    void resumeJobs(const std::shared_ptr<BatchItem>& item, const ImageRecord& record, double strength);
+
+    // Originals that moved, changed or were sent back over.
+    std::filesystem::path originalCacheURL(const Uuid& id) const;
+    OriginalPlaces originalPlaces() const;
+    void locateOriginal(const std::shared_ptr<BatchItem>& item);
+    void adoptLocatedOriginal(const std::filesystem::path& file, const std::shared_ptr<BatchItem>& item);
+    void relinkOriginal(const std::shared_ptr<BatchItem>& item, SourceImage source, const std::filesystem::path& file);
+
     // The model's own tasks; they go before anything else of the model.
     TaskScope& tasks() { return *tasks_; }
 
@@ -272,6 +297,9 @@ public:
     struct Imported;
 
 private:
+    bool restoresInto(const std::shared_ptr<BatchItem>& item, const Uuid& batchId, uint64_t generation) const;
+    void applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt, const Uuid& batchId);
+    bool relinkTo(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file);
     Task<void> importAll(std::vector<std::filesystem::path> urls, Origin origin, std::optional<std::string> sender,
                          uint64_t generation);
     void appendImported(const std::filesystem::path& url, Origin origin, Imported imported);

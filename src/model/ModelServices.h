@@ -7,6 +7,7 @@
 #include "library/LibraryStore.h"
 #include "ondevice/LanguageModel.h"
 #include "platform/SettingsStore.h"
+#include "platform/Volumes.h"
 
 #include <filesystem>
 #include <functional>
@@ -22,6 +23,7 @@ struct OpenPanel {
     bool allowsMultipleSelection = true;
     bool canChooseDirectories = false;
     std::vector<std::string> extensions;
+    std::string prompt; // the confirm button's text; the dialog's own when empty
 };
 
 // An alert with its buttons, first the default one.
@@ -62,6 +64,8 @@ struct ModelServices {
     AppControl& control;
     LanguageModel& languageModel;
     std::filesystem::path originalsCache;
+    // The mounted file systems where originals are looked for.
+    std::function<Volumes()> volumes = [] { return Volumes::current(); };
 };
 
 } // namespace oxel

@@ -14,9 +14,18 @@ namespace oxel {
 
 namespace {
 
-// $HOME, else the home folder of the user's account entry. Never a shared folder such as /tmp,
-// where others could read or plant the settings: with no home at all, a folder that cannot be
-// made, so that nothing is written.
+// XDG says a relative value is invalid and must be ignored.
+std::filesystem::path xdgHome(const char* variable, const char* fallbackBelowHome)
+{
+    const char* value = std::getenv(variable);
+    if (value && *value == '/') return std::filesystem::path(value);
+    return homeDirectory() / fallbackBelowHome;
+}
+
+} // namespace
+
+// Never a shared folder such as /tmp, where others could read or plant the settings: with no home
+// at all, a folder that cannot be made, so that nothing is written.
 std::filesystem::path homeDirectory()
 {
     const char* home = std::getenv("HOME");
@@ -29,16 +38,6 @@ std::filesystem::path homeDirectory()
         return found->pw_dir;
     return "/nonexistent";
 }
-
-// XDG says a relative value is invalid and must be ignored.
-std::filesystem::path xdgHome(const char* variable, const char* fallbackBelowHome)
-{
-    const char* value = std::getenv(variable);
-    if (value && *value == '/') return std::filesystem::path(value);
-    return homeDirectory() / fallbackBelowHome;
-}
-
-} // namespace
 
 std::string bundleIdentifier()
 {

@@ -14,6 +14,10 @@ bool isDevelopmentBuild();
 // XDG configuration, data and cache homes.
 std::string appFolderName();
 
+// $HOME, else the home folder of the user's account entry; a folder that cannot exist when
+// there is neither.
+std::filesystem::path homeDirectory();
+
 // `$XDG_CONFIG_HOME/<appFolderName>` (else `~/.config/...`), likewise for data and caches.
 // The folders are not created here.
 std::filesystem::path configDirectory();

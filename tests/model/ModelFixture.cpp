@@ -72,11 +72,11 @@ SettingsStore& ModelTest::defaults()
     return SettingsStore::shared();
 }
 
-AppModel& ModelTest::makeModel()
+AppModel& ModelTest::makeModel(LibraryStore* store)
 {
     model.reset();
     ModelServices services{defaults(),
-                           library,
+                           store ? *store : library,
                            loop,
                            AuthService::Environment::standard(),
                            JobRunner::Environment{&loop, &pool},

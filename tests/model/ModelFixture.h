@@ -45,8 +45,8 @@ public:
     ModelTest();
     ~ModelTest() override;
 
-    // Makes the model (again) from the user defaults as they now stand.
-    AppModel& makeModel();
+    // Makes the model (again) from the user defaults as they now stand, on `store` when given.
+    AppModel& makeModel(LibraryStore* store = nullptr);
     SettingsStore& defaults();
     bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done); }
     // Runs a task of the model to its end.

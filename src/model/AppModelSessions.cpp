@@ -1,0 +1,269 @@
+#include "model/AppModel.h"
+
+#include "async/AsyncGate.h"
+#include "async/Completion.h"
+#include "async/Offload.h"
+#include "develop/grade/LookName.h"
+
+#include <latch>
+
+namespace oxel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* unreadableBatch = "could not read that batch";
+constexpr const char* notRebuilt = "could not rebuild this result from the library";
+constexpr const char* tooFarToBlend = "moved too much to blend · full send only";
+constexpr const char* renderUnmatched = "could not match the render to the original · showing the render";
+constexpr const char* thumbnailLost = "[library] a kept thumbnail could not be read again";
+
+// Each opened image's thumbnail: its kept thumb.jpg when it has a result, its small copy of the
+// original otherwise or when that fails. Decoded on the work pool while the caller waits.
+std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& library, const Uuid& batch,
+                                                           const std::vector<ImageRecord>& records)
+{
+    std::vector<std::optional<PictureHandle>> thumbnails(records.size());
+    std::latch decoded(std::ptrdiff_t(records.size()));
+    for (size_t index = 0; index < records.size(); ++index) {
+        const fs::path folder = library.imageFolder(batch, records[index].id);
+        const bool hasResult = records[index].hasResult();
+        WorkPool::shared().submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
+            std::optional<PictureHandle> picture;
+            if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost);
+            if (!picture) picture = keptPicture(folder / "original.jpg", thumbnailLost);
+            thumbnails[index] = std::move(picture);
+            decoded.count_down();
+        });
+    }
+    decoded.wait();
+    return thumbnails;
+}
+
+// One record per image: should a damaged folder hold two with the same id, the first wins.
+std::vector<ImageRecord> firstOfEachId(std::vector<ImageRecord> records)
+{
+    std::set<Uuid> seen;
+    std::vector<ImageRecord> kept;
+    for (auto& record : records)
+        if (seen.insert(record.id).second) kept.push_back(std::move(record));
+    return kept;
+}
+
+// A child of the restore: one item in its turn, which it gives back when done. It shares the gate,
+// so the turn never outlives it.
+Task<void> restoreInTurn(AppModel& model, [[maybe_unused]] std::shared_ptr<AsyncGate> gate, AsyncGate::Turn turn,
+                         std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation,
+                         Completion<bool> done)
+{
+    co_await model.restoreItem(std::move(item), std::move(record), batchId, generation);
+    turn.release();
+    done.complete(true);
+}
+
+} // namespace
+
+void AppModel::openBatch(const Uuid& id)
+{
+    if (batch_ && batch_->id == id) return;
+    launchedByHandoff = false;
+    if (!items_.empty() || batch_) newBatch();
+    auto loaded = services_.library.load(id);
+    if (!loaded) {
+        setStatusLine(unreadableBatch);
+        return;
+    }
+    ++batchGeneration_;
+    const uint64_t generation = batchGeneration_;
+    auto records = firstOfEachId(std::move(loaded->images));
+    const auto thumbnails = openedThumbnails(services_.library, id, records);
+
+    restoringBatch_ = true;
+    const BatchRecord& record = loaded->record;
+    setBatch(record);
+    setGlobalNudge(record.nudge);
+    previousGlobal_ = record.nudge;
+    setGlobalStrength(record.strength);
+    setGlobalColour(record.colour);
+    setAlternativesOn(record.alternativesOn);
+    std::vector<std::shared_ptr<BatchItem>> items;
+    bool anyKept = false;
+    for (size_t index = 0; index < records.size(); ++index) {
+        const ImageRecord& image = records[index];
+        auto item =
+            BatchItem::make(image.id, image.original.path, image.original.handoff ? Origin::handoff : Origin::opened,
+                            std::nullopt, thumbnails[index]);
+        item->apply(image);
+        item->setPhase(image.hasResult() ? ItemPhase(phase::Restoring{}) : ItemPhase(phase::Ready{}));
+        anyKept = anyKept || item->renderFile || item->colourOnly;
+        items.push_back(std::move(item));
+    }
+    setItems(items);
+    restoringBatch_ = false;
+    setLastBatchSource(std::nullopt);
+    setScreen(anyKept ? Screen::results : Screen::input);
+
+    std::map<Uuid, ImageRecord> byId;
+    for (auto& image : records) byId.emplace(image.id, std::move(image));
+    tasks_->spawn(restoreItems(std::move(items), id, std::move(byId), generation));
+}
+
+Task<void> AppModel::restoreItems(std::vector<std::shared_ptr<BatchItem>> items, Uuid batchId,
+                                  std::map<Uuid, ImageRecord> records, uint64_t generation)
+{
+    auto gate = std::make_shared<AsyncGate>(mostRestoresAtOnce);
+    std::vector<Completion<bool>> children;
+    for (auto& item : items) {
+        auto record = records.find(item->id);
+        if (record == records.end()) continue;
+        auto turn = co_await gate->enter();
+        // Another batch was opened meanwhile: the rest would change nothing.
+        if (generation != batchGeneration_) break;
+        children.emplace_back();
+        tasks_->spawn(
+            restoreInTurn(*this, gate, std::move(turn), item, record->second, batchId, generation, children.back()));
+    }
+    for (auto& child : children) co_await child.value();
+    if (!batch_ || batch_->id != batchId || generation != batchGeneration_) co_return;
+    saveNow();
+    nameBatchIfReady();
+}
+
+bool AppModel::restoresInto(const std::shared_ptr<BatchItem>& item, const Uuid& batchId, uint64_t generation) const
+{
+    return batch_ && batch_->id == batchId && generation == batchGeneration_ && holds(item);
+}
+
+Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation)
+{
+    const TransferLimits limits = runner_.limits;
+    const RebuildSettings settings{strength(*item), colour(*item), item->useAlternative()};
+    // Each piece of work is named before it is awaited: a capturing lambda made inside the await
+    // expression itself is destroyed twice by some compilers.
+    auto checkWork = [ref = record.original, sentBack = record.sentBack, cacheFile = originalCacheURL(record.id),
+                      places = originalPlaces()] { return OriginalCheck::of(ref, sentBack, cacheFile, places); };
+    auto check = co_await offload(WorkPriority::userInitiated, std::move(checkWork));
+    if (!restoresInto(item, batchId, generation)) co_return;
+    applyRestored(*item, record, std::move(check));
+
+    if (record.hasResult()) {
+        if (!item->source()) {
+            item->setPhase(phase::Done{});
+            co_return;
+        }
+        auto rebuildWork = [record, source = *item->source(),
+                            folder = services_.library.imageFolder(batchId, record.id), limits,
+                            settings] { return renderFromLibrary(record, source, folder, limits, settings); };
+        auto rebuilt = co_await offload(WorkPriority::userInitiated, std::move(rebuildWork));
+        if (!restoresInto(item, batchId, generation)) co_return;
+        applyRebuilt(*item, std::move(rebuilt), batchId);
+        co_return;
+    }
+
+    if (!item->source()) {
+        if (record.state == ImageRecord::State::failed) item->setPhase(phase::Ready{});
+        co_return;
+    }
+    auto thumbnailWork = [source = *item->source()]() -> std::optional<PictureHandle> {
+        try {
+            auto picture = source.thumbnailPicture(thumbPixels);
+            if (picture.pin()) return picture;
+        } catch (const std::exception&) {}
+        return std::nullopt;
+    };
+    auto thumbnail = co_await offload(WorkPriority::utility, std::move(thumbnailWork));
+    if (!restoresInto(item, batchId, generation)) co_return;
+    if (thumbnail) item->setThumbnail(std::move(thumbnail));
+    resumeJobs(item, record, settings.strength);
+    if (record.state == ImageRecord::State::failed) item->setPhase(phase::Ready{});
+}
+
+void AppModel::applyRestored(BatchItem& item, const ImageRecord& record, OriginalCheck check)
+{
+    if (auto* found = std::get_if<OriginalCheck::Found>(&check.answer)) {
+        item.setSource(std::move(found->source));
+        item.setUrl(found->url);
+        item.original = found->ref;
+        item.setAvailability(Availability::present());
+        // A renewed bookmark, a new path or stamp is written back at the next save.
+        if (found->ref != record.original) markDirty(item);
+    } else if (auto* offline = std::get_if<OriginalCheck::Offline>(&check.answer)) {
+        item.setAvailability(Availability::offline(offline->text));
+    } else if (auto* changed = std::get_if<OriginalCheck::Changed>(&check.answer)) {
+        item.setAvailability(Availability::changed(changed->text));
+    }
+}
+
+void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt, const Uuid& batchId)
+{
+    if (!rebuilt) {
+        item.setPhase(phase::Done{});
+        item.setNote(notRebuilt);
+        return;
+    }
+    const auto& outcome = *rebuilt->outcome;
+    item.setResult(rebuilt->outcome);
+    item.setPreviewImage(rebuilt->preview);
+    item.setOriginalPreview(rebuilt->original.isNull() ? std::nullopt : std::optional(rebuilt->original));
+    item.setPhase(phase::Done{});
+    if (outcome.colourOnly)
+        item.setNote(std::nullopt);
+    else if (!outcome.previewPlan)
+        item.setNote(renderUnmatched);
+    else if (outcome.previewPlan->divergence > runner_.limits.refineDivergenceLimit)
+        item.setNote(tooFarToBlend);
+    std::error_code error;
+    if (!fs::exists(services_.library.imageFolder(batchId, item.id) / "thumb.jpg", error)) markThumbDirty(item);
+}
+
+void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, const ImageRecord& record, double strength)
+{
+    if (record.state != ImageRecord::State::developing || !record.jobId) return;
+    const auto userId = accountId();
+    if (!userId) return;
+    runner_.resume(item, *record.jobId, *userId, strength, item->effectiveNudge(globalNudge_));
+}
+
+void AppModel::openMostRecent()
+{
+    if (recent_.empty()) return;
+    openBatch(recent_.front().record.id);
+}
+
+void AppModel::renameBatch(const std::string& name)
+{
+    const std::string trimmed = trimmedWhitespace(name);
+    if (!batch_ || trimmed.empty()) return;
+    auto record = *batch_;
+    record.name = trimmed;
+    record.nameSource = BatchRecord::NameSource::person;
+    setBatch(record);
+    services_.library.saveBatch(record);
+    tasks_->spawn(refreshRecent());
+}
+
+void AppModel::renameBatch(const Uuid& id, const std::string& name)
+{
+    if (batch_ && batch_->id == id) {
+        renameBatch(name);
+        return;
+    }
+    const std::string trimmed = trimmedWhitespace(name);
+    if (trimmed.empty()) return;
+    auto loaded = services_.library.load(id);
+    if (!loaded) return;
+    loaded->record.name = trimmed;
+    loaded->record.nameSource = BatchRecord::NameSource::person;
+    services_.library.saveBatch(loaded->record);
+    tasks_->spawn(refreshRecent());
+}
+
+void AppModel::trashBatch(const Uuid& id)
+{
+    if (batch_ && batch_->id == id) newBatch();
+    if (services_.library.deleteBatch(id)) setStatusLine("could not move that batch to the trash");
+    tasks_->spawn(refreshRecent());
+}
+
+} // namespace oxel

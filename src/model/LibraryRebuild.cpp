@@ -1,0 +1,162 @@
+#include "model/LibraryRebuild.h"
+
+#include "backend/AnalysisResponse.h"
+#include "develop/DevelopOrder.h"
+#include "develop/SourceDecoding.h"
+#include "develop/grade/GradeRunnerUp.h"
+#include "library/LibraryStore.h"
+#include "library/OutcomeBuild.h"
+#include "ondevice/ColourOnly.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace oxel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* renderLost = "[library] a kept render could not be read again";
+
+bool isPlainFile(const fs::path& file)
+{
+    struct stat status {};
+    return ::lstat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// A small file of the library as it is, never through a link; nothing when it is missing, a link,
+// not a plain file or larger than any record the library writes.
+std::optional<std::vector<uint8_t>> readPlainFile(const fs::path& file)
+{
+    const int descriptor = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    std::optional<std::vector<uint8_t>> bytes;
+    struct stat status {};
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+        uintmax_t(status.st_size) <= LibraryStore::largestRecordFile) {
+        std::vector<uint8_t> read(size_t(status.st_size));
+        size_t done = 0;
+        while (done < read.size()) {
+            const auto got = ::read(descriptor, read.data() + done, read.size() - done);
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        if (done == read.size()) bytes = std::move(read);
+    }
+    ::close(descriptor);
+    return bytes;
+}
+
+std::optional<ColourOnly::AnalysisDocument> readAnalysis(const fs::path& imageFolder)
+{
+    auto bytes = readPlainFile(imageFolder / "analysis.json");
+    if (!bytes) return std::nullopt;
+    auto decoded =
+        AnalysisResponse::decode(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    if (!decoded) return std::nullopt;
+    return ColourOnly::AnalysisDocument{std::make_shared<const AnalysisResponse>(std::move(*decoded)),
+                                        std::move(*bytes)};
+}
+
+// Pictures of a finished outcome as handles, made again the same way once let go: seeded with
+// what was already made, else made now.
+std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outcome, double strength, bool alternative,
+                                          double colour, std::optional<Bitmap> preview = {},
+                                          std::optional<Bitmap> original = {})
+{
+    PictureCache::Make develop = [outcome, alternative, strength, colour] {
+        return renderDeveloped(*outcome, alternative, strength, colour);
+    };
+    PictureCache::Make base = [outcome] { return basePicture(*outcome); };
+    auto handle = [](std::optional<Bitmap> made, PictureCache::Make make) -> std::optional<PictureHandle> {
+        if (!made) return PictureHandle::madeNow(std::move(make));
+        const auto width = made->width(), height = made->height();
+        return PictureHandle::seeded(*made, PictureRecipe{width, height, std::move(make), {}});
+    };
+    auto previewHandle = handle(std::move(preview), std::move(develop));
+    if (!previewHandle) return std::nullopt;
+    auto originalHandle = handle(std::move(original), std::move(base));
+    return RebuiltResult{std::move(outcome), std::move(*previewHandle), originalHandle.value_or(PictureHandle())};
+}
+
+std::optional<RebuiltResult> colourOnly(const ImageRecord& record, const SourceImage& source,
+                                        const fs::path& imageFolder, const TransferLimits& limits,
+                                        const RebuildSettings& settings)
+{
+    const auto document = readAnalysis(imageFolder);
+    if (!document) return std::nullopt;
+    auto previews = ColourOnly::previews(source, record.jobId.value_or(""), *document, limits, settings.colour);
+    if (!previews.outcome || !previews.preview) return std::nullopt;
+    // As first graded: no runner-up and no light.
+    return withPictures(std::move(previews.outcome), 0, false, settings.colour, std::move(previews.preview),
+                        std::move(previews.original));
+}
+
+std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const SourceImage& source,
+                                         const fs::path& imageFolder, const TransferLimits& limits,
+                                         const RebuildSettings& settings)
+{
+    if (!record.renderFile || !ImageRecord::isRenderFileName(*record.renderFile)) return std::nullopt;
+    const auto kept = keptPicture(imageFolder / *record.renderFile, renderLost);
+    if (!kept) return std::nullopt;
+    const Image render = kept->image();
+    const auto document = readAnalysis(imageFolder);
+    if (!document) return std::nullopt;
+    const AnalysisResponse& analysis = *document->analysis;
+
+    const Rect renderSize = render.extent();
+    const auto reduced = source.reducedImage(int64_t(std::max(renderSize.width, renderSize.height)));
+    DetailTransfer transfer(source.image, render, source.colorSpace, limits, reduced.value_or(Image()));
+    const PlanResult plan = transfer.plan(false, true);
+
+    auto outcome = std::make_shared<JobOutcome>(record.jobId.value_or(""), render, transfer);
+    outcome->previewPlan = plan.plan;
+    if (plan.decline) outcome->planDecline = plan.decline->description();
+    outcome->analysis = document->analysis;
+    outcome->grainLevel = int(std::clamp<int64_t>(analysis.grain.full_send, 1, 3));
+    outcome->grainBaked = record.grainBaked.value_or(true);
+    if (analysis.grade) {
+        outcome->looks = GradeLooks{*analysis.grade, GradeRunnerUp::alternative(*analysis.grade, analysis.gradeLookAlt),
+                                    GradeLooks::skinMask(render, transfer.context())};
+        outcome->lookThumbs = keptLookThumbnails(render, *outcome->looks, transfer.context());
+    }
+    return withPictures(std::move(outcome), settings.strength, settings.alternative, settings.colour);
+}
+
+} // namespace
+
+std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failureNote)
+{
+    try {
+        if (!isPlainFile(file)) return std::nullopt;
+        const auto stamp = FileState::of(file);
+        if (!stamp) return std::nullopt;
+        auto decoded = decodeStampedFile(file, *stamp, 0);
+        if (!decoded || decoded->isNull()) return std::nullopt;
+        PictureRecipe recipe{decoded->width(), decoded->height(),
+                             [file, stamp = *stamp] { return decodeStampedFile(file, stamp, 0); },
+                             std::move(failureNote)};
+        return PictureHandle::seeded(*decoded, std::move(recipe));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const SourceImage& source,
+                                               const fs::path& imageFolder, const TransferLimits& limits,
+                                               const RebuildSettings& settings)
+{
+    try {
+        if (record.mode == ImageRecord::Mode::colour) return colourOnly(record, source, imageFolder, limits, settings);
+        return fromBackend(record, source, imageFolder, limits, settings);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "[library] rebuilding a result failed: %s\n", failure.what());
+        return std::nullopt;
+    }
+}
+
+} // namespace oxel

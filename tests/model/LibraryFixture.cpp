@@ -1,0 +1,71 @@
+#include "LibraryFixture.h"
+
+namespace oxel::testing {
+
+namespace fs = std::filesystem;
+
+Uuid LibraryTest::developedBatch(const std::vector<fs::path>& files)
+{
+    drop(files);
+    model->process();
+    EXPECT_TRUE(runUntil([&] {
+        for (const auto& item : model->items())
+            if (!item->phase().is<phase::Done>()) return false;
+        return true;
+    }));
+    runIdle();
+    const Uuid id = model->batch()->id;
+    model->newBatch();
+    runIdle();
+    return id;
+}
+
+Uuid LibraryTest::storedBatch(const std::vector<fs::path>& files)
+{
+    drop(files);
+    model->ensureBatchStored();
+    const Uuid id = model->batch()->id;
+    model->newBatch();
+    runIdle();
+    return id;
+}
+
+void LibraryTest::runIdle()
+{
+    EXPECT_TRUE(runUntil([&] {
+        return model->tasks().runningCount() == 0 && model->runner().inFlightCount() == 0 &&
+               model->runner().queuedCount() == 0;
+    }));
+    model->library().drain();
+}
+
+void LibraryTest::openAndRestore(const Uuid& id)
+{
+    model->openBatch(id);
+    runIdle();
+}
+
+ImageRecord LibraryTest::storedImage(const Uuid& batch, const Uuid& image)
+{
+    auto loaded = model->library().load(batch);
+    EXPECT_TRUE(loaded);
+    for (const auto& record : loaded->images)
+        if (record.id == image) return record;
+    ADD_FAILURE() << "no such image";
+    return {};
+}
+
+void LibraryTest::storeImage(const Uuid& batch, const ImageRecord& record)
+{
+    model->library().saveImage(record, batch);
+    model->library().drain();
+}
+
+std::shared_ptr<BatchItem> LibraryTest::itemNamed(const std::string& filename) const
+{
+    for (const auto& item : model->items())
+        if (fs::path(item->original ? item->original->path : item->url().string()).filename() == filename) return item;
+    return nullptr;
+}
+
+} // namespace oxel::testing

@@ -1,0 +1,438 @@
+#include "LibraryFixture.h"
+
+#include "platform/JsonFields.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+namespace oxel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Every file under a folder with its size and modification time.
+std::map<fs::path, std::pair<uintmax_t, fs::file_time_type>> snapshot(const fs::path& folder)
+{
+    std::map<fs::path, std::pair<uintmax_t, fs::file_time_type>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files[entry.path()] = {entry.file_size(), entry.last_write_time()};
+    return files;
+}
+
+void touch(const fs::path& file, std::chrono::seconds later)
+{
+    fs::last_write_time(file, fs::last_write_time(file) + later);
+}
+
+class OpeningTest : public LibraryTest {};
+
+TEST_F(OpeningTest, TheOpenBatchAgainDoesNothingNotEvenAReload)
+{
+    const auto id = storedBatch({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
+    openAndRestore(id);
+    const auto items = model->items();
+    const auto generation = model->batchGeneration();
+    int changes = 0;
+    auto connection = model->changed.connect([&](AppModel::Field) { ++changes; });
+    model->openBatch(id);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(model->items(), items);
+    EXPECT_EQ(model->batchGeneration(), generation);
+}
+
+TEST_F(OpeningTest, WithNothingLoadedNoNewBatchIsStarted)
+{
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    makeModel();
+    model->setGlobalNudge("only on this model");
+    const auto generation = model->batchGeneration();
+    model->openBatch(id);
+    // A new batch would have been counted too.
+    EXPECT_EQ(model->batchGeneration(), generation + 1);
+    EXPECT_EQ(model->batch()->id, id);
+    EXPECT_EQ(model->items().size(), 1u);
+}
+
+TEST_F(OpeningTest, AnUnreadableBatchLeavesAnEmptyBatchAndSaysSo)
+{
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    std::ofstream(model->library().batchFolder(id) / "batch.json") << "{\"id\": 3";
+    drop({writeJPEG("loaded.jpg")});
+    model->openBatch(id);
+    EXPECT_EQ(model->statusLine(), "could not read that batch");
+    EXPECT_TRUE(model->items().empty());
+    EXPECT_FALSE(model->batch());
+}
+
+TEST_F(OpeningTest, AMissingThumbnailShowsTheOriginalCopyWhileTheItemRestores)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    const auto image = model->library().load(id)->images.at(0).id;
+    fs::remove(imageFolder(id, image) / "thumb.jpg");
+    model->openBatch(id);
+    ASSERT_EQ(model->items().size(), 1u);
+    const auto& item = model->items()[0];
+    ASSERT_TRUE(item->thumbnail());
+    EXPECT_EQ(item->thumbnail()->width(), 512);
+    EXPECT_TRUE(item->phase().is<phase::Restoring>());
+    EXPECT_EQ(model->screen(), AppModel::Screen::results);
+
+    // The rebuilt result makes the thumbnail again at the next save.
+    runIdle();
+    EXPECT_TRUE(item->result());
+    EXPECT_TRUE(fs::exists(imageFolder(id, image) / "thumb.jpg"));
+}
+
+TEST_F(OpeningTest, TheRecordsLookIsTakenAndTheStandingLookLeftAlone)
+{
+    model->setGlobalNudge("golden hour");
+    model->setGlobalStrength(0.6);
+    model->saveStanding();
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    model->setGlobalNudge("blue morning");
+    model->setGlobalStrength(0.3);
+    model->saveStanding();
+
+    model->openBatch(id);
+    EXPECT_EQ(model->globalNudge(), "golden hour");
+    EXPECT_EQ(model->previousGlobal(), "golden hour");
+    EXPECT_DOUBLE_EQ(model->globalStrength(), 0.6);
+    EXPECT_EQ(defaults().stringValue("standingNudge"), "blue morning");
+    EXPECT_EQ(defaults().doubleValue("standingLight"), 0.3);
+    EXPECT_TRUE(model->dirty().empty());
+    EXPECT_FALSE(model->batchDirty());
+}
+
+class RestoreTest : public LibraryTest {};
+
+TEST_F(RestoreTest, TenItemsRestoreFourAtATimeAndSaveOnceAfterTheLast)
+{
+    std::vector<fs::path> files;
+    for (int i = 0; i < 10; ++i) files.push_back(writeJPEG("p" + std::to_string(i) + ".jpg"));
+    const auto id = storedBatch(files);
+    // Each original was touched, so each item is found with a new stamp and written again.
+    for (const auto& file : files) touch(file, 30s);
+
+    model->openBatch(id);
+    std::set<Uuid> started;
+    int active = 0, most = 0, saves = 0;
+    bool savedBeforeTheEnd = false;
+    std::vector<Connection> connections;
+    for (const auto& item : model->items()) {
+        connections.push_back(item->changed.connect([&, raw = item.get()](BatchItem::Field field) {
+            if (field == BatchItem::Field::source && started.insert(raw->id).second) most = std::max(most, ++active);
+            if (field == BatchItem::Field::thumbnail && started.count(raw->id)) --active;
+        }));
+    }
+    auto batchWrites = model->changed.connect([&](AppModel::Field field) {
+        if (field != AppModel::Field::batch) return;
+        ++saves;
+        savedBeforeTheEnd = savedBeforeTheEnd || started.size() < 10 || active != 0;
+    });
+    runIdle();
+    EXPECT_EQ(started.size(), 10u);
+    EXPECT_LE(most, AppModel::mostRestoresAtOnce);
+    EXPECT_GE(most, 1);
+    EXPECT_EQ(saves, 1);
+    EXPECT_FALSE(savedBeforeTheEnd);
+    for (const auto& item : model->items()) {
+        EXPECT_TRUE(item->phase().is<phase::Ready>());
+        EXPECT_EQ(item->original->stamp, FileStamp::of(item->url()));
+        const auto stored = storedImage(id, item->id).original.stamp;
+        ASSERT_TRUE(stored);
+        EXPECT_TRUE(stored->agreesWith(*item->original->stamp));
+    }
+}
+
+TEST_F(RestoreTest, AnImageWithoutItsRecordIsLeftAsOpeningMadeIt)
+{
+    const auto id = storedBatch({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
+    // A second record of the first image, as a damaged folder might list it: the first wins.
+    auto record = *model->library().load(id);
+    record.record.images.push_back(record.record.images.front());
+    model->library().saveBatch(record.record);
+    openAndRestore(id);
+    ASSERT_EQ(model->items().size(), 2u);
+    for (const auto& item : model->items()) {
+        EXPECT_TRUE(item->source());
+        EXPECT_TRUE(item->phase().is<phase::Ready>());
+    }
+}
+
+TEST_F(RestoreTest, AFinishedItemOnADiskNotConnectedKeepsItsThumbnailAndSaysWhere)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    auto record = model->library().load(id)->images.at(0);
+    record.original.path = "/media/OXEL-TEST-CARD/DCIM/a.jpg";
+    record.original.volume = "OXEL-TEST-CARD";
+    record.original.bookmark.reset();
+    storeImage(id, record);
+    openAndRestore(id);
+    const auto& item = model->items().at(0);
+    EXPECT_TRUE(item->phase().is<phase::Done>());
+    EXPECT_FALSE(item->result());
+    EXPECT_TRUE(item->thumbnail());
+    EXPECT_EQ(item->availability(), Availability::offline("offline · on OXEL-TEST-CARD, not connected"));
+}
+
+TEST_F(RestoreTest, KeptFilesThatCannotBeReadBackGiveTheirNote)
+{
+    const auto id =
+        developedBatch({writeJPEG("a.jpg", 600, 400), writeJPEG("b.jpg", 600, 400), writeJPEG("c.jpg", 600, 400)});
+    const auto images = model->library().load(id)->images;
+    fs::remove(imageFolder(id, images[0].id) / "analysis.json");
+    std::ofstream(imageFolder(id, images[1].id) / "analysis.json") << "[1, 2";
+    const auto render = imageFolder(id, images[2].id) / *images[2].renderFile;
+    fs::resize_file(render, fs::file_size(render) / 2);
+    openAndRestore(id);
+    for (const auto& item : model->items()) {
+        EXPECT_TRUE(item->phase().is<phase::Done>());
+        EXPECT_FALSE(item->result());
+        EXPECT_EQ(item->note(), "could not rebuild this result from the library");
+    }
+}
+
+TEST_F(RestoreTest, ADoneRecordWithoutARenderComesBackReadyWithAFreshThumbnail)
+{
+    const auto id = storedBatch({writeJPEG("a.jpg", 600, 400)});
+    auto record = model->library().load(id)->images.at(0);
+    record.state = ImageRecord::State::done;
+    storeImage(id, record);
+    model->openBatch(id);
+    const auto item = model->items().at(0);
+    ASSERT_TRUE(item->thumbnail());
+    EXPECT_EQ(item->thumbnail()->width(), 512);
+    runIdle();
+    EXPECT_TRUE(item->phase().is<phase::Ready>());
+    EXPECT_EQ(item->thumbnail()->width(), 600);
+}
+
+class StaleRestoreTest : public LibraryTest {};
+
+TEST_F(StaleRestoreTest, OpeningAnotherBatchKeepsEveryLateAnswerOffBothBatches)
+{
+    // A: two developed items and one whose job was still running when it was left.
+    drop({writeJPEG("a1.jpg", 600, 400), writeJPEG("a2.jpg", 600, 400)});
+    model->process();
+    ASSERT_TRUE(runUntil([&] {
+        return std::all_of(model->items().begin(), model->items().end(),
+                           [](const auto& item) { return item->phase().template is<phase::Done>(); });
+    }));
+    runIdle();
+    drop({writeJPEG("a3.jpg", 600, 400)});
+    model->process();
+    const auto running = model->items().back();
+    ASSERT_TRUE(runUntil([&] { return running->jobId().has_value(); }));
+    const std::string jobId = *running->jobId();
+    const auto a = model->batch()->id;
+    model->newBatch();
+    const auto b = storedBatch({writeJPEG("b1.jpg")});
+
+    model->openBatch(a);
+    const auto oldItems = model->items();
+    // Let the first items get past their checks, then leave.
+    ASSERT_TRUE(runUntil([&] { return oldItems[2]->source().has_value(); }));
+    model->openBatch(b);
+    std::vector<bool> hadResult;
+    for (const auto& item : oldItems) hadResult.push_back(item->result() != nullptr);
+    model->library().drain();
+    const auto filesOfA = snapshot(model->library().batchFolder(a));
+    const auto filesOfB = snapshot(model->library().batchFolder(b));
+    const auto jobPosts = requestsTo("/jobs").size();
+
+    runIdle();
+    loop.advance(30s);
+    runIdle();
+    for (size_t i = 0; i < oldItems.size(); ++i) EXPECT_EQ(oldItems[i]->result() != nullptr, hadResult[i]);
+    for (const auto& item : model->items()) {
+        EXPECT_FALSE(item->result());
+        EXPECT_TRUE(item->phase().is<phase::Ready>());
+    }
+    EXPECT_FALSE(model->runner().isPending(running->id));
+    EXPECT_FALSE(model->runner().isRunning(running->id));
+    EXPECT_FALSE(backend.state().job(jobId)->delivered);
+    EXPECT_EQ(requestsTo("/jobs").size(), jobPosts);
+    EXPECT_EQ(snapshot(model->library().batchFolder(a)), filesOfA);
+    EXPECT_EQ(snapshot(model->library().batchFolder(b)), filesOfB);
+}
+
+class ResumeTest : public LibraryTest {
+protected:
+    // A batch left while its one job ran on the backend; the job's id.
+    std::pair<Uuid, std::string> leftWhileDeveloping()
+    {
+        drop({writeJPEG("a.jpg", 600, 400)});
+        model->process();
+        const auto item = model->items()[0];
+        EXPECT_TRUE(runUntil([&] { return item->jobId().has_value(); }));
+        const std::pair<Uuid, std::string> left{model->batch()->id, *item->jobId()};
+        model->newBatch();
+        runIdle();
+        return left;
+    }
+    size_t submissions() const
+    {
+        size_t count = 0;
+        for (const auto& request : requestsTo("/jobs"))
+            if (request.method == "POST" && request.path == "/jobs") ++count;
+        return count;
+    }
+};
+
+TEST_F(ResumeTest, ARunningJobIsPolledAndDeliveredNeverUploadedAgain)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    EXPECT_EQ(storedImage(id, model->library().load(id)->images[0].id).state, ImageRecord::State::developing);
+    const auto submitted = submissions();
+    openAndRestore(id);
+    const auto& item = model->items()[0];
+    EXPECT_TRUE(item->phase().is<phase::Done>());
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_TRUE(backend.state().job(jobId)->delivered);
+}
+
+TEST_F(ResumeTest, AServerSideFailureIsSubmittedAgainWithTheNudge)
+{
+    model->setGlobalNudge("soft window light");
+    local::LocalFaults faults;
+    faults.failJobs = "server_error";
+    backend.setFaults(faults);
+    const auto [id, jobId] = leftWhileDeveloping();
+    backend.clearFaults();
+    const auto submitted = submissions();
+    openAndRestore(id);
+    ASSERT_EQ(submissions(), submitted + 1);
+    std::string lastSubmission;
+    for (const auto& request : requestsTo("/jobs"))
+        if (request.method == "POST" && request.path == "/jobs") lastSubmission = request.body;
+    const auto body = parseJson(lastSubmission);
+    ASSERT_TRUE(body);
+    EXPECT_EQ((*body)["nudge"], "soft window light");
+    EXPECT_EQ((*body)["retryOfJobId"], jobId);
+    EXPECT_TRUE(model->items()[0]->result());
+}
+
+TEST_F(ResumeTest, SignedOutTheItemStaysReadyAndAStoredFailureComesBackReady)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    signOut();
+    makeModel();
+    const auto requests = backend.receivedRequests().size();
+    openAndRestore(id);
+    EXPECT_TRUE(model->items()[0]->phase().is<phase::Ready>());
+    for (size_t i = requests; i < backend.receivedRequests().size(); ++i)
+        EXPECT_NE(backend.receivedRequests()[i].path.rfind("/jobs", 0), 0u);
+
+    model->newBatch();
+    auto record = storedImage(id, model->library().load(id)->images[0].id);
+    record.state = ImageRecord::State::failed;
+    storeImage(id, record);
+    openAndRestore(id);
+    EXPECT_TRUE(model->items()[0]->phase().is<phase::Ready>());
+}
+
+class BatchSessionTest : public LibraryTest {};
+
+TEST_F(BatchSessionTest, RenamingTrimsTheNameAndNamingNeverReplacesIt)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    openAndRestore(id);
+    const auto updated = model->batch()->updatedAt;
+    model->renameBatch("  harbour at dusk\n");
+    EXPECT_EQ(model->batch()->name, "harbour at dusk");
+    EXPECT_EQ(model->batch()->nameSource, BatchRecord::NameSource::person);
+    model->renameBatch(" \n\t ");
+    EXPECT_EQ(model->batch()->name, "harbour at dusk");
+
+    model->nameBatchIfReady();
+    runIdle();
+    EXPECT_EQ(model->batch()->name, "harbour at dusk");
+    EXPECT_EQ(model->batch()->updatedAt, updated);
+    const auto stored = model->library().load(id);
+    EXPECT_EQ(stored->record.name, "harbour at dusk");
+    EXPECT_EQ(stored->record.nameSource, BatchRecord::NameSource::person);
+    ASSERT_FALSE(model->recent().empty());
+    EXPECT_EQ(model->recent().front().record.name, "harbour at dusk");
+}
+
+TEST_F(BatchSessionTest, AnotherBatchIsRenamedOnDiskOnly)
+{
+    const auto other = storedBatch({writeJPEG("a.jpg")});
+    const auto open = storedBatch({writeJPEG("b.jpg")});
+    openAndRestore(open);
+    const auto name = model->batch()->name;
+    model->renameBatch(other, "pier\n");
+    runIdle();
+    EXPECT_EQ(model->batch()->name, name);
+    const auto stored = model->library().load(other);
+    EXPECT_EQ(stored->record.name, "pier");
+    EXPECT_EQ(stored->record.nameSource, BatchRecord::NameSource::person);
+    model->renameBatch(Uuid::random(), "nowhere");
+    model->renameBatch(open, "quay");
+    EXPECT_EQ(model->batch()->name, "quay");
+}
+
+TEST_F(BatchSessionTest, TrashingTheOpenBatchEmptiesTheWindowThenTrashesThenRefreshes)
+{
+    LibraryStore trashable(LibraryStore::Environment{folder / "Trashable", {}, &loop});
+    makeModel(&trashable);
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    openAndRestore(id);
+    const auto folder = trashable.batchFolder(id);
+    std::vector<std::string> steps;
+    auto connection = model->changed.connect([&](AppModel::Field field) {
+        if (field == AppModel::Field::items && model->items().empty())
+            steps.push_back(fs::exists(folder) ? "emptied" : "emptied after the move");
+        if (field == AppModel::Field::recent) steps.push_back(fs::exists(folder) ? "listed before" : "listed");
+    });
+    model->trashBatch(id);
+    runIdle();
+    EXPECT_FALSE(model->batch());
+    EXPECT_FALSE(fs::exists(folder));
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.front(), "emptied");
+    EXPECT_EQ(steps.back(), "listed");
+    // The fixture's private data home holds the desktop Trash.
+    EXPECT_TRUE(fs::exists(fs::path(std::getenv("XDG_DATA_HOME")) / "Trash" / "info" / (id.text() + ".trashinfo")));
+    EXPECT_TRUE(std::none_of(model->recent().begin(), model->recent().end(),
+                             [&](const BatchSummary& summary) { return summary.record.id == id; }));
+    model.reset();
+}
+
+TEST_F(BatchSessionTest, ARefusedTrashSaysSoAndKeepsTheBatch)
+{
+    LibraryStore refusing(LibraryStore::Environment{
+        folder / "Refusing", [](const fs::path&) -> std::optional<std::string> { return "no trash on this disk"; },
+        &loop});
+    makeModel(&refusing);
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    model->trashBatch(id);
+    EXPECT_EQ(model->statusLine(), "could not move that batch to the trash");
+    EXPECT_TRUE(fs::exists(refusing.batchFolder(id) / "batch.json"));
+    runIdle();
+    model.reset();
+}
+
+TEST_F(BatchSessionTest, OpenMostRecentOpensTheNewestAndNothingWhenThereIsNone)
+{
+    const auto generation = model->batchGeneration();
+    model->openMostRecent();
+    EXPECT_EQ(model->batchGeneration(), generation);
+    EXPECT_FALSE(model->batch());
+
+    storedBatch({writeJPEG("a.jpg")});
+    loop.advance(5s);
+    const auto newest = storedBatch({writeJPEG("b.jpg")});
+    await(model->refreshRecent());
+    model->openMostRecent();
+    ASSERT_TRUE(model->batch());
+    EXPECT_EQ(model->batch()->id, newest);
+}
+
+} // namespace
+} // namespace oxel::testing
