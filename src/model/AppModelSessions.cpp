@@ -157,7 +157,13 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
                             settings] { return renderFromLibrary(record, source, folder, limits, settings); };
         auto rebuilt = co_await offload(WorkPriority::userInitiated, std::move(rebuildWork));
         if (!restoresInto(item, batchId, generation)) co_return;
+        const bool developed = rebuilt.has_value();
         applyRebuilt(*item, std::move(rebuilt), batchId);
+        // The photographer moved the item's controls while it was rebuilt.
+        const RebuildSettings now{strength(*item), colour(*item), item->useAlternative()};
+        if (developed && (now.strength != settings.strength || now.colour != settings.colour ||
+                          now.alternative != settings.alternative))
+            requestPreview(item);
         co_return;
     }
 
