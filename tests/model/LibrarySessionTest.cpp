@@ -210,6 +210,24 @@ TEST_F(RestoreTest, ADoneRecordWithoutARenderComesBackReadyWithAFreshThumbnail)
     EXPECT_EQ(item->thumbnail()->width(), 600);
 }
 
+TEST_F(RestoreTest, AResultRestoredWhileItsControlsMovedIsDevelopedAgain)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400), writeJPEG("b.jpg", 600, 400)});
+    model->openBatch(id);
+    std::map<Uuid, int> previews;
+    std::vector<Connection> connections;
+    for (const auto& item : model->items())
+        connections.push_back(item->changed.connect([&, id = item->id](BatchItem::Field field) {
+            if (field == BatchItem::Field::previewImage) ++previews[id];
+        }));
+    const auto moved = model->items()[1];
+    ASSERT_TRUE(runUntil([&] { return moved->source().has_value(); }));
+    moved->setStrengthOffset(-0.5);
+    runIdle();
+    EXPECT_EQ(previews[model->items()[0]->id], 1);
+    EXPECT_EQ(previews[moved->id], 2);
+}
+
 class StaleRestoreTest : public LibraryTest {};
 
 TEST_F(StaleRestoreTest, OpeningAnotherBatchKeepsEveryLateAnswerOffBothBatches)
