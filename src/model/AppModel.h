@@ -188,11 +188,7 @@ public:
 
     // Previews of developed items: at most one render of an item runs, and only the newest
     // settings asked for meanwhile wait behind it.
-    struct PreviewSettings {
-        double strength = 1.0;
-        double colour = 1.0;
-        bool alternative = false;
-    };
+    using PreviewSettings = oxel::PreviewSettings;
     static constexpr std::chrono::milliseconds previewRestDelay{30};
     void requestPreview(const std::shared_ptr<BatchItem>& item);
     // Renders every developed item again once the batch's controls have rested.

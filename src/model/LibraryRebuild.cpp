@@ -85,7 +85,7 @@ std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outc
 
 std::optional<RebuiltResult> colourOnly(const ImageRecord& record, const SourceImage& source,
                                         const fs::path& imageFolder, const TransferLimits& limits,
-                                        const RebuildSettings& settings)
+                                        const PreviewSettings& settings)
 {
     const auto document = readAnalysis(imageFolder);
     if (!document) return std::nullopt;
@@ -98,7 +98,7 @@ std::optional<RebuiltResult> colourOnly(const ImageRecord& record, const SourceI
 
 std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const SourceImage& source,
                                          const fs::path& imageFolder, const TransferLimits& limits,
-                                         const RebuildSettings& settings)
+                                         const PreviewSettings& settings)
 {
     if (!record.renderFile || !ImageRecord::isRenderFileName(*record.renderFile)) return std::nullopt;
     const auto kept = keptPicture(imageFolder / *record.renderFile, renderLost);
@@ -148,7 +148,7 @@ std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failu
 
 std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const SourceImage& source,
                                                const fs::path& imageFolder, const TransferLimits& limits,
-                                               const RebuildSettings& settings)
+                                               const PreviewSettings& settings)
 {
     try {
         if (record.mode == ImageRecord::Mode::colour) return colourOnly(record, source, imageFolder, limits, settings);

@@ -5,6 +5,7 @@
 #include "imaging/PictureHandle.h"
 #include "library/ImageRecord.h"
 #include "library/JobOutcome.h"
+#include "model/PreviewSettings.h"
 
 #include <filesystem>
 #include <memory>
@@ -12,14 +13,6 @@
 #include <string>
 
 namespace oxel {
-
-// How a result is developed for its preview: the item's light strength, colour amount and
-// runner-up choice.
-struct RebuildSettings {
-    double strength = 1.0;
-    double colour = 1.0;
-    bool alternative = false;
-};
 
 // A result rebuilt from the library: the outcome as if just delivered, its first preview and the
 // original's picture at the same framing. Both pictures are handles: made now, and made again
@@ -42,6 +35,6 @@ std::optional<PictureHandle> keptPicture(const std::filesystem::path& file, std:
 // another scene is kept with the planner's reason and no plan. Runs on any thread; never throws.
 std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const SourceImage& source,
                                                const std::filesystem::path& imageFolder, const TransferLimits& limits,
-                                               const RebuildSettings& settings);
+                                               const PreviewSettings& settings);
 
 } // namespace oxel

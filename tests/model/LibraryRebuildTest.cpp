@@ -56,7 +56,7 @@ protected:
         to_json(json, analysis);
         std::ofstream(imageFolder / "analysis.json", std::ios::trunc) << json.dump();
     }
-    std::optional<RebuiltResult> rebuilt(const RebuildSettings& settings = {})
+    std::optional<RebuiltResult> rebuilt(const PreviewSettings& settings = {})
     {
         return renderFromLibrary(record, *source, imageFolder, TransferLimits{}, settings);
     }
