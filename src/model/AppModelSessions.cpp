@@ -5,6 +5,8 @@
 #include "async/Offload.h"
 #include "develop/grade/LookName.h"
 
+#include <algorithm>
+#include <cmath>
 #include <latch>
 
 namespace oxel {
@@ -39,6 +41,13 @@ std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& l
     }
     decoded.wait();
     return thumbnails;
+}
+
+// A batch amount as stored, kept within 0...1; a damaged record's value that is not a number
+// counts as full.
+double storedAmount(double amount)
+{
+    return std::isfinite(amount) ? std::clamp(amount, 0.0, 1.0) : 1.0;
 }
 
 // One record per image: should a damaged folder hold two with the same id, the first wins.
@@ -84,9 +93,10 @@ void AppModel::openBatch(const Uuid& id)
     setBatch(record);
     setGlobalNudge(record.nudge);
     previousGlobal_ = record.nudge;
-    setGlobalStrength(record.strength);
-    setGlobalColour(record.colour);
-    setAlternativesOn(record.alternativesOn);
+    // The stored look is taken as it is: nothing is developed yet, so no preview is asked for.
+    publish(globalStrength_, storedAmount(record.strength), Field::globalStrength);
+    publish(globalColour_, storedAmount(record.colour), Field::globalColour);
+    publish(alternativesOn_, record.alternativesOn, Field::alternativesOn);
     std::vector<std::shared_ptr<BatchItem>> items;
     bool anyKept = false;
     for (size_t index = 0; index < records.size(); ++index) {
