@@ -59,21 +59,28 @@ OriginalCheck missing(const OriginalRef& ref, const OriginalPlaces& places)
     return {OriginalCheck::Offline{OriginalCheck::notConnected(*ref.volume)}};
 }
 
+// The original read out of the sent-back file into the cache, loaded; nothing when it cannot be.
+std::optional<SourceImage> extracted(const fs::path& url, const OriginalRef& updated, const fs::path& cacheFile)
+{
+    std::error_code ignored;
+    fs::remove(cacheFile, ignored);
+    fs::create_directories(cacheFile.parent_path(), ignored);
+    if (!PSDReader::extractOriginal(url, cacheFile, updated.properties())) return std::nullopt;
+    return loaded(cacheFile);
+}
+
 // The file is the application's own result: the original comes out of the cache, read again from
-// the sent-back file when the cache is missing or older than the send back.
+// the sent-back file when the cache is missing or older than the send back. A cache file that no
+// longer reads as the recorded picture is read again too, rather than standing in the way for good.
 OriginalCheck fromCache(const fs::path& url, const OriginalRef& updated, const FileStamp& sentBack,
                         const fs::path& cacheFile)
 {
-    const OriginalCheck failed{OriginalCheck::Changed{OriginalCheck::sentBackUnreadable(updated.sender)}};
     const auto cached = FileStamp::of(cacheFile);
-    if (!cached || cached->modified < sentBack.modified) {
-        std::error_code ignored;
-        fs::remove(cacheFile, ignored);
-        fs::create_directories(cacheFile.parent_path(), ignored);
-        if (!PSDReader::extractOriginal(url, cacheFile, updated.properties())) return failed;
-    }
-    auto picture = loaded(cacheFile);
-    if (!picture || !pixelsAgree(updated, *picture)) return failed;
+    std::optional<SourceImage> picture;
+    if (cached && cached->modified >= sentBack.modified) picture = loaded(cacheFile);
+    if (!picture || !pixelsAgree(updated, *picture)) picture = extracted(url, updated, cacheFile);
+    if (!picture || !pixelsAgree(updated, *picture))
+        return {OriginalCheck::Changed{OriginalCheck::sentBackUnreadable(updated.sender)}};
     return {OriginalCheck::Found{std::move(*picture), url, updated}};
 }
 

@@ -79,6 +79,17 @@ TEST_F(OriginalCheckTest, AFileRenamedInItsFolderIsFoundAndItsPathWrittenBack)
     EXPECT_EQ(found->source.pixelWidth, 600);
 }
 
+TEST_F(OriginalCheckTest, BookmarkBytesThatDoNotDecodeFallBackToThePath)
+{
+    const auto file = writeScene("a.jpg", 1);
+    auto ref = refOf(file);
+    ref.bookmark = std::vector<uint8_t>{'{', 0xff, 0x00, '"'};
+    const auto answer = check(ref);
+    ASSERT_TRUE(answer.found());
+    EXPECT_EQ(answer.found()->url, file);
+    EXPECT_EQ(answer.found()->ref, ref);
+}
+
 TEST_F(OriginalCheckTest, TouchedResavedAndUndatedFilesAreJudgedByTheirPicture)
 {
     const auto file = writeScene("a.jpg", 1);
@@ -163,6 +174,12 @@ TEST_F(OriginalCheckTest, ALayeredSendBackIsReadThroughTheCacheWhileItIsNotOlder
         fs::last_write_time(cacheFile, written - 1h);
         ASSERT_TRUE(check(ref, sentBack).found());
         EXPECT_GT(fs::last_write_time(cacheFile), written - 1h) << "replaced";
+
+        // A cache file that is no picture is read out of the sent-back file again.
+        std::ofstream(cacheFile, std::ios::trunc) << "not a picture";
+        const auto again = check(ref, sentBack);
+        ASSERT_TRUE(again.found());
+        EXPECT_EQ(again.found()->source.pixelWidth, 300);
     }
 }
 
