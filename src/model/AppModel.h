@@ -1,5 +1,7 @@
 #pragma once
 
+#include "async/AsyncGate.h"
+#include "async/Completion.h"
 #include "async/Debounce.h"
 #include "async/Signal.h"
 #include "async/Task.h"
@@ -8,6 +10,7 @@
 #include "backend/AuthService.h"
 #include "backend/BalanceResponse.h"
 #include "backend/ProProduct.h"
+#include "export/ExportOptions.h"
 #include "library/BatchItem.h"
 #include "library/BatchRecord.h"
 #include "library/BatchSummary.h"
@@ -257,6 +260,53 @@ public:
     static constexpr const char* gradeFailedNote = "couldn't grade this one on this computer · try colour and light";
     static constexpr const char* colourOnlyPausedStatus = "the local model isn't ready · colour only paused";
 
+    // Export, send back, removing and reporting a picture, buying shots.
+    // Exports every developed picture once per options entry into `folder` (one entry: the folder
+    // itself; several: a sub-folder per format). `export` is a keyword, hence the name.
+    void exportTo(const std::vector<ExportOptions>& options, const std::filesystem::path& folder);
+    // One file of one picture as the tile and send back start it: marks it waiting, counts it
+    // pending, then runs `exportOne` in the model's task scope.
+    void startExport(const std::shared_ptr<BatchItem>& item, std::filesystem::path url, ExportOptions options,
+                     bool markDownloaded);
+    // Waits for an export turn, writes the file, records it on the item, then gives the turn back
+    // and counts the export finished. The caller has counted it pending.
+    Task<void> exportOne(std::shared_ptr<BatchItem> item, std::filesystem::path url, ExportOptions options,
+                         bool markDownloaded);
+    // Exports started and not yet finished (the quit guard reads it).
+    int exportsPending() const { return exportsPending_; }
+    int exportTurnsHeld() const { return exportGate_.holders(); }
+    // Hand-off pictures that hold a result and their original.
+    std::vector<std::shared_ptr<BatchItem>> sendBackItems() const;
+    // Writes each hand-off picture over the file it was handed over in, when that can be done
+    // faithfully; a run launched by a hand-off then closes once every picture went back.
+    void sendBack();
+    Task<void> watchSendBack(std::vector<std::shared_ptr<BatchItem>> items);
+    // Removes at once, or asks first when the picture holds a result.
+    void confirmRemove(const std::shared_ptr<BatchItem>& item);
+    void remove(const std::shared_ptr<BatchItem>& item);
+    struct ReportTarget {
+        std::string jobId;
+        std::string userId;
+    };
+    // Whom a problem report about this picture's result would name; nothing when it can't be reported.
+    std::optional<ReportTarget> reportTarget(const BatchItem& item) const;
+    struct ReportOutcome {
+        std::optional<std::string> reportId;
+        bool pictureWent = false;
+    };
+    Task<ReportOutcome> sendReport(std::shared_ptr<BatchItem> item, bool openSupport);
+    Task<void> reportThenRemove(std::shared_ptr<BatchItem> item);
+    // Opens the product's checkout page for this account, then watches the roll for the shots.
+    void buy(const ProProduct& product);
+    Task<void> awaitShots(int64_t before);
+    // Fetches the packs for sale; callers meanwhile share the one request. A failure keeps the list.
+    Task<void> refreshProducts();
+    static constexpr int exportTurns = 3;
+    static constexpr std::chrono::milliseconds sendBackPoll{300};
+    static constexpr std::chrono::milliseconds sendBackClosing{900};
+    static constexpr std::chrono::seconds shotsPoll{10};
+    static constexpr int shotsPolls = 60;
+
     static constexpr std::chrono::milliseconds saveDelay{500};
     static constexpr int originalCopyPixels = 512;
     static constexpr double originalCopyQuality = 0.8;
@@ -395,6 +445,18 @@ private:
     std::optional<CancelSource> previewPass_;
 
     CompareCoach compareCoach_{CompareCoach::Environment{&services_.settings, &services_.clock}};
+
+    // Export turns and the shop's shared products request.
+    struct ExportPlan;
+    Task<void> runExportPlan(std::shared_ptr<BatchItem> item, std::vector<ExportPlan> plan);
+    Task<std::optional<std::string>> exportItem(std::shared_ptr<BatchItem> item, std::filesystem::path url,
+                                                ExportOptions options, bool markDownloaded);
+    Task<void> sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options);
+    AsyncGate exportGate_{exportTurns};
+    int exportsPending_ = 0;
+    bool fetchingProducts_ = false;
+    std::vector<Completion<bool>> productsWaiters_;
+
     AuthService auth_;
     JobRunner runner_;
     Connection availabilityConnection_;

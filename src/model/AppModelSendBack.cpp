@@ -1,0 +1,101 @@
+#include "model/AppModel.h"
+
+#include "async/Offload.h"
+#include "async/Sleep.h"
+#include "model/HandedOverFile.h"
+
+#include <algorithm>
+
+namespace oxel {
+
+namespace fs = std::filesystem;
+
+std::vector<std::shared_ptr<BatchItem>> AppModel::sendBackItems() const
+{
+    std::vector<std::shared_ptr<BatchItem>> handedOver;
+    for (const auto& item : items_)
+        if (item->origin == Origin::handoff && item->result() && item->source()) handedOver.push_back(item);
+    return handedOver;
+}
+
+void AppModel::sendBack()
+{
+    auto items = sendBackItems();
+    std::erase_if(items, [](const auto& item) { return item->exportProgress().has_value(); });
+    if (items.empty()) return;
+    for (const auto& item : items) {
+        ExportOptions options;
+        options.colour = ExportColour::embedded;
+        options.jpegQuality = 0.95;
+        options.tiffLayered = true;
+        options.inheritCaptureDate = true;
+        options.grain = settings_.grainEnabled();
+        item->setExportProgress(0);
+        item->setExportWaiting(true);
+        ++exportsPending_;
+        tasks_->spawn(sendBackOne(item, options));
+    }
+    if (launchedByHandoff) tasks_->spawn(watchSendBack(std::move(items)));
+}
+
+// The export of one picture over the file it was handed over in. The file's own bytes decide the
+// format, and it is written only while it is still what was handed over (or last sent back). Before
+// the first write the true original is copied aside and afterwards developed from that copy.
+Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options)
+{
+    auto turn = co_await exportGate_.enter();
+    const auto url = item->url();
+    std::optional<FileStamp> expected = item->sentBack;
+    if (!expected && item->original) expected = item->original->stamp;
+    if (!expected && item->source()) expected = FileStamp::of(item->source()->stamp);
+    const auto copy = services_.originalsCache / (item->id.text() + ".handed-over");
+    const bool firstWrite = !item->sentBack;
+    WorkPool& pool = services_.runner.pool ? *services_.runner.pool : WorkPool::shared();
+    auto check = [url, expected, copy, firstWrite] {
+        return HandedOverFile::check(url, expected, firstWrite ? std::optional(copy) : std::nullopt);
+    };
+    auto checked = co_await offload(pool, WorkPriority::userInitiated, std::move(check));
+    if (!checked.format) {
+        item->setExportWaiting(false);
+        item->setExportProgress(std::nullopt);
+        item->setLastError(checked.refusal);
+        item->setNote("not sent back · " + checked.refusal);
+    } else {
+        options.format = *checked.format;
+        options.sixteenBit =
+            options.format == ExportFormat::psd || (item->source() && item->source()->bitsPerComponent > 15);
+        const auto written = item->exports.size();
+        co_await exportItem(item, url, options, true);
+        const bool wentBack = item->exports.size() > written && item->sentBack;
+        if (wentBack && (!item->source() || item->source()->url != copy)) {
+            auto load = [copy]() -> std::optional<SourceImage> {
+                try {
+                    return SourceImage::load(copy);
+                } catch (const std::exception&) {
+                    return std::nullopt;
+                }
+            };
+            auto original = co_await offload(pool, WorkPriority::userInitiated, std::move(load));
+            if (original) item->setSource(std::move(original));
+        }
+    }
+    turn.release();
+    --exportsPending_;
+}
+
+Task<void> AppModel::watchSendBack(std::vector<std::shared_ptr<BatchItem>> items)
+{
+    auto busy = [&] {
+        return exportsPending_ >= 1 ||
+               std::any_of(items.begin(), items.end(), [](const auto& item) { return item->exportProgress(); });
+    };
+    while (busy()) co_await sleepFor(sendBackPoll);
+    if (!launchedByHandoff || inFlightCount() != 0) co_return;
+    for (const auto& item : items)
+        if (item->lastError() || !item->sentBack) co_return;
+    setStatusLine("sent back to " + handoffSender.value_or("where they came from") + " · closing");
+    co_await sleepFor(sendBackClosing);
+    services_.control.requestQuit();
+}
+
+} // namespace oxel
