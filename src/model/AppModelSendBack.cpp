@@ -81,6 +81,8 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
     }
     turn.release();
     --exportsPending_;
+    // Whoever waits for pictures to go back (a waiting start) rereads the items.
+    changed.emit(Field::items);
 }
 
 Task<void> AppModel::watchSendBack(std::vector<std::shared_ptr<BatchItem>> items)

@@ -1,5 +1,6 @@
 #include "ExportFixture.h"
 
+#include "export/FlatWriter.h"
 #include "model/ExportProgressFilter.h"
 #include "platform/JsonFields.h"
 
@@ -202,6 +203,39 @@ TEST_F(ExportTest, ColourOnlyExportsMarkNothingAndAFlatHandOffSaysSo)
     model->startExport(item, out() / "h.tif", ExportOptions{.format = ExportFormat::tiff}, true);
     runExports();
     EXPECT_FALSE(item->note());
+}
+
+TEST_F(ExportTest, AnOriginalsGainMapIsKeptAndSaidSo)
+{
+    // An original with an HDR gain map, written by the flat writer with a map of its own.
+    FlatWriteServices services;
+    services.carryGainMap = [](std::span<const uint8_t>, const Image&, const RenderContext&, std::string& reason) {
+        reason = "applied:apple";
+        return std::optional<CarriedGainMap>(
+            CarriedGainMap{{150, 100, std::vector<uint8_t>(150 * 100, 200), {}}, 1, {}, {}});
+    };
+    FlatWriteOriginal carried;
+    carried.hasGainMap = true;
+    carried.gainMapFile = FileBytes();
+    const auto bitmap = Bitmap::allocate(300, 200, PixelFormat::RGBX16);
+    for (int64_t y = 0; y < 200; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(bitmap->mutableRow(y));
+        for (int64_t x = 0; x < 300; ++x) {
+            row[x * 4 + 0] = uint16_t(20000 + x * 150);
+            row[x * 4 + 1] = uint16_t(30000 + y * 150);
+            row[x * 4 + 2] = uint16_t(25000 + (x + y) * 60);
+            row[x * 4 + 3] = 65535;
+        }
+    }
+    const auto file = folder / "hdr.jpg";
+    const auto jpeg = optionsFor(ExportFormat::jpeg);
+    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+        writeFlat(Image::fromBitmap(*bitmap), carried, file, jpeg, ColourSpace::sRGB(), RenderContext(), services)));
+    auto items = developed({file});
+    ASSERT_EQ(items.size(), 1u);
+    model->exportTo({jpeg}, out());
+    runExports();
+    EXPECT_EQ(items[0]->note(), "hdr kept");
 }
 
 TEST_F(ExportTest, EveryFlatExportSendsTheDetailTransferEvent)
