@@ -78,5 +78,84 @@ TEST_F(RemoveReportTest, RemovingBeforeTheBatchIsStoredTouchesNoLibrary)
     EXPECT_EQ(model->screen(), AppModel::Screen::input);
 }
 
+TEST_F(RemoveReportTest, APictureWithoutAResultGoesWithoutAnAlert)
+{
+    drop({writeJPEG("fresh.jpg")});
+    model->confirmRemove(model->items()[0]);
+    EXPECT_TRUE(model->items().empty());
+    EXPECT_TRUE(panels.alertsShown.empty());
+}
+
+TEST_F(RemoveReportTest, TheAlertSaysWhatGoesAndOffersAReportOnlyForABackendResult)
+{
+    auto items = developed({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
+    makeColourOnly(*items[1]);
+    panels.answers = {1, 1};
+    model->confirmRemove(items[0]);
+    model->confirmRemove(items[1]);
+    ASSERT_TRUE(runUntil([&] { return panels.alertsShown.size() == 2; }));
+    const auto& developedAlert = panels.alertsShown[0];
+    EXPECT_EQ(developedAlert.message, "remove a.jpg from the batch?");
+    EXPECT_EQ(developedAlert.information,
+              "its result goes from the library too. the original is not touched. processing it again spends a "
+              "shot.\n\nif something is wrong with it, report it first and oxel keeps the picture for 30 days.");
+    EXPECT_EQ(developedAlert.buttons, (std::vector<std::string>{"remove", "keep it", "report it, then remove"}));
+    const auto& colourOnly = panels.alertsShown[1];
+    EXPECT_EQ(colourOnly.information, "its grade goes from the library too. the original is not touched.");
+    EXPECT_EQ(colourOnly.buttons, (std::vector<std::string>{"remove", "keep it"}));
+    // "keep it" keeps both.
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    EXPECT_EQ(model->items().size(), 2u);
+
+    panels.answers = {0};
+    model->confirmRemove(items[1]);
+    ASSERT_TRUE(runUntil([&] { return model->items().size() == 1; }));
+}
+
+TEST_F(RemoveReportTest, TwoQuickReportsSendOneAndTheSupportPageNamesIt)
+{
+    auto items = developed({writeJPEG("a.jpg")});
+    auto item = items[0];
+    backend.forgetReceivedRequests();
+    std::vector<AppModel::ReportOutcome> outcomes;
+    auto report = [&](bool openSupport) -> Task<void> {
+        outcomes.push_back(co_await model->sendReport(item, openSupport));
+    };
+    model->tasks().spawn(report(true));
+    model->tasks().spawn(report(false));
+    ASSERT_TRUE(runUntil([&] { return outcomes.size() == 2; }));
+    EXPECT_EQ(requestsTo("/jobs/" + item->result()->jobId + "/report").size(), 1u);
+    EXPECT_FALSE(outcomes[0].reportId);
+    ASSERT_TRUE(outcomes[1].reportId);
+    EXPECT_TRUE(outcomes[1].pictureWent);
+    EXPECT_EQ(model->statusLine(), "report " + *outcomes[1].reportId + " sent · the picture is kept for 30 days");
+    EXPECT_TRUE(model->reporting().empty());
+    ASSERT_EQ(openedURLs.size(), 1u);
+    EXPECT_NE(openedURLs[0].find("report_output"), std::string::npos);
+    EXPECT_NE(openedURLs[0].find(*outcomes[1].reportId), std::string::npos);
+}
+
+TEST_F(RemoveReportTest, ReportThenRemoveKeepsThePictureWhenTheReportIsRefused)
+{
+    auto items = developed({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
+    backend.setFaults({.pathPrefix = "/jobs/" + items[0]->result()->jobId + "/report", .status = 503});
+    await(model->reportThenRemove(items[0]));
+    EXPECT_EQ(model->statusLine(), "the picture did not reach oxel · a.jpg is still in the batch");
+    EXPECT_EQ(model->items().size(), 2u);
+    ASSERT_EQ(openedURLs.size(), 1u) << "the support page opens also when the report did not go";
+
+    backend.setFaults({.pathPrefix = "/jobs/", .answer = R"({"ok": true})"});
+    await(model->reportThenRemove(items[0]));
+    EXPECT_EQ(model->statusLine(), "the picture did not reach oxel · a.jpg is still in the batch");
+
+    backend.clearFaults();
+    panels.answers = {2};
+    model->confirmRemove(items[0]);
+    ASSERT_TRUE(runUntil([&] { return model->items().size() == 1; }));
+    ASSERT_TRUE(model->statusLine());
+    EXPECT_TRUE(model->statusLine()->starts_with("report ")) << *model->statusLine();
+    EXPECT_TRUE(model->statusLine()->ends_with(" sent · a.jpg removed")) << *model->statusLine();
+}
+
 } // namespace
 } // namespace oxel::testing

@@ -1,0 +1,80 @@
+#include "model/AppModel.h"
+
+#include "async/Offload.h"
+#include "backend/AccountEndpoints.h"
+#include "backend/SupportLink.h"
+
+#include <algorithm>
+
+namespace oxel {
+
+void AppModel::confirmRemove(const std::shared_ptr<BatchItem>& item)
+{
+    if (!item->renderFile && !item->colourOnly && !item->result()) return remove(item);
+    const bool colourOnly = item->colourOnly || (item->result() && item->result()->colourOnly);
+    const bool reportable = reportTarget(*item).has_value();
+    Alert alert;
+    alert.message = "remove " + item->url().filename().string() + " from the batch?";
+    if (colourOnly) {
+        alert.information = "its grade goes from the library too. the original is not touched.";
+    } else {
+        alert.information =
+            "its result goes from the library too. the original is not touched. processing it again spends a shot.";
+        if (reportable)
+            alert.information +=
+                "\n\nif something is wrong with it, report it first and oxel keeps the picture for 30 days.";
+    }
+    alert.buttons = {"remove", "keep it"};
+    if (reportable) alert.buttons.emplace_back("report it, then remove");
+    auto ask = [](AppModel& model, std::shared_ptr<BatchItem> item, Alert alert) -> Task<void> {
+        const int answer = co_await model.services_.panels.ask(std::move(alert));
+        if (answer == 0) model.remove(item);
+        if (answer == 2) co_await model.reportThenRemove(item);
+    };
+    tasks_->spawn(ask(*this, item, std::move(alert)));
+}
+
+Task<AppModel::ReportOutcome> AppModel::sendReport(std::shared_ptr<BatchItem> item, bool openSupport)
+{
+    auto target = reportTarget(*item);
+    if (!target || reporting_.contains(item->id)) co_return ReportOutcome{};
+    const auto id = item->id;
+    reporting_.insert(id);
+    changed.emit(Field::reporting);
+    setStatusLine("sending the report…");
+    auto making = reportPicture(item->result(), item->useAlternative(), strength(*item), colour(*item));
+    const auto picture = co_await std::move(making);
+    WorkPool& pool = services_.runner.pool ? *services_.runner.pool : WorkPool::shared();
+    auto send = [target = *target, picture] {
+        std::optional<std::string_view> image;
+        if (picture) image.emplace(reinterpret_cast<const char*>(picture->data()), picture->size());
+        return reportResult(target.jobId, target.userId, image);
+    };
+    auto reportId = co_await offload(pool, WorkPriority::userInitiated, std::move(send));
+    if (!reportId)
+        setStatusLine("the report did not go · try again");
+    else if (picture)
+        setStatusLine("report " + *reportId + " sent · the picture is kept for 30 days");
+    else
+        setStatusLine("report " + *reportId + " sent without the picture");
+    if (openSupport) services_.openURL(supportURL("report_output", target->jobId, reportId));
+    reporting_.erase(id);
+    changed.emit(Field::reporting);
+    co_return ReportOutcome{reportId, reportId && picture};
+}
+
+Task<void> AppModel::reportThenRemove(std::shared_ptr<BatchItem> item)
+{
+    const auto name = item->url().filename().string();
+    const auto outcome = co_await sendReport(item, true);
+    if (!outcome.reportId || !outcome.pictureWent) {
+        setStatusLine("the picture did not reach oxel · " + name + " is still in the batch");
+        co_return;
+    }
+    auto held = std::find_if(items_.begin(), items_.end(), [&](const auto& other) { return other->id == item->id; });
+    if (held == items_.end()) co_return;
+    remove(std::shared_ptr<BatchItem>(*held));
+    setStatusLine("report " + *outcome.reportId + " sent · " + name + " removed");
+}
+
+} // namespace oxel
