@@ -1,6 +1,5 @@
 #pragma once
 
-#include "async/AsyncGate.h"
 #include "async/Completion.h"
 #include "async/Debounce.h"
 #include "async/Signal.h"
@@ -38,6 +37,8 @@
 #include <vector>
 
 namespace oxel {
+
+class AsyncGate;
 
 // The one application model: the open batch, the batch look, the remote data and the flags that
 // present sheets. Views observe `changed` and read the new value; every item tells its own changes.
@@ -274,7 +275,7 @@ public:
                          bool markDownloaded);
     // Exports started and not yet finished (the quit guard reads it).
     int exportsPending() const { return exportsPending_; }
-    int exportTurnsHeld() const { return exportGate_.holders(); }
+    int exportTurnsHeld() const;
     // Hand-off pictures that hold a result and their original.
     std::vector<std::shared_ptr<BatchItem>> sendBackItems() const;
     // Writes each hand-off picture over the file it was handed over in, when that can be done
@@ -452,7 +453,10 @@ private:
     Task<std::optional<std::string>> exportItem(std::shared_ptr<BatchItem> item, std::filesystem::path url,
                                                 ExportOptions options, bool markDownloaded);
     Task<void> sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options);
-    AsyncGate exportGate_{exportTurns};
+    // Made on first use, behind a pointer: the interface's meta-object compiler cannot read the
+    // gate's header.
+    AsyncGate& exportGate();
+    std::shared_ptr<AsyncGate> exportGate_;
     int exportsPending_ = 0;
     bool fetchingProducts_ = false;
     std::vector<Completion<bool>> productsWaiters_;

@@ -1,5 +1,6 @@
 #include "model/AppModel.h"
 
+#include "async/AsyncGate.h"
 #include "async/MainExecutor.h"
 #include "async/Offload.h"
 #include "backend/AccountEndpoints.h"
@@ -82,6 +83,17 @@ Task<void> downloadResult(WorkPool& pool, std::string jobId, std::string userId)
 
 } // namespace
 
+AsyncGate& AppModel::exportGate()
+{
+    if (!exportGate_) exportGate_ = std::make_shared<AsyncGate>(exportTurns);
+    return *exportGate_;
+}
+
+int AppModel::exportTurnsHeld() const
+{
+    return exportGate_ ? exportGate_->holders() : 0;
+}
+
 void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::path& folder)
 {
     if (options.empty()) return;
@@ -122,7 +134,7 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
 
 Task<void> AppModel::runExportPlan(std::shared_ptr<BatchItem> item, std::vector<ExportPlan> plan)
 {
-    auto turn = co_await exportGate_.enter();
+    auto turn = co_await exportGate().enter();
     std::vector<std::string> failures;
     for (size_t i = 0; i < plan.size(); ++i) {
         auto failure = co_await exportItem(item, plan[i].url, plan[i].options, i == 0);
@@ -148,7 +160,7 @@ void AppModel::startExport(const std::shared_ptr<BatchItem>& item, fs::path url,
 Task<void> AppModel::exportOne(std::shared_ptr<BatchItem> item, fs::path url, ExportOptions options,
                                bool markDownloaded)
 {
-    auto turn = co_await exportGate_.enter();
+    auto turn = co_await exportGate().enter();
     co_await exportItem(item, std::move(url), std::move(options), markDownloaded);
     turn.release();
     --exportsPending_;

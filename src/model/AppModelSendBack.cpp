@@ -1,5 +1,6 @@
 #include "model/AppModel.h"
 
+#include "async/AsyncGate.h"
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "model/HandedOverFile.h"
@@ -43,7 +44,7 @@ void AppModel::sendBack()
 // the first write the true original is copied aside and afterwards developed from that copy.
 Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options)
 {
-    auto turn = co_await exportGate_.enter();
+    auto turn = co_await exportGate().enter();
     const auto url = item->url();
     std::optional<FileStamp> expected = item->sentBack;
     if (!expected && item->original) expected = item->original->stamp;
