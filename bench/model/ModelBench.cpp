@@ -1,6 +1,7 @@
 // The application model on a manual loop: a dropped folder of 500 large JPEGs until the first item
 // shows its thumbnail and until every item is in the list, and a save of 200 changed items.
 #include "InProcessBackend.h"
+#include "ProcessCPUTime.h"
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
 #include "develop/BenchOriginal.h"
@@ -123,6 +124,7 @@ void BM_IntakeFolder500(benchmark::State& state)
     auto& bench = shared();
     auto model = bench.makeModel();
     double peakGrowth = 0;
+    bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
         state.PauseTiming();
         PictureCache::shared().clear();
