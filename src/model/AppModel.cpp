@@ -37,6 +37,7 @@ AppModel::AppModel(ModelServices services)
 AppModel::~AppModel()
 {
     tasks_.reset();
+    settings_.flush();
 }
 
 void AppModel::setScreen(Screen screen)
@@ -101,7 +102,10 @@ void AppModel::setSetupGuide(std::optional<HandoffApp> app)
 
 void AppModel::saveStanding()
 {
+    // The batch sliders call this on every move: the values are read at once, and the file is
+    // written once the control rests, or by the next save, whichever comes first.
     settings_.saveStanding(globalNudge_, globalStrength_, globalColour_);
+    standingDebounce_.schedule([this] { settings_.flush(); });
 }
 
 bool AppModel::hasStandingChanges() const

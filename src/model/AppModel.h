@@ -309,6 +309,8 @@ public:
     static constexpr int shotsPolls = 60;
 
     static constexpr std::chrono::milliseconds saveDelay{500};
+    // How long the standing look rests before its file write.
+    static constexpr std::chrono::milliseconds standingSaveDelay{300};
     static constexpr int originalCopyPixels = 512;
     static constexpr double originalCopyQuality = 0.8;
     static constexpr int thumbPixels = 1024;
@@ -441,6 +443,7 @@ private:
     // Standardized files of imports not yet handled, with how many times each is pending.
     std::map<std::filesystem::path, int> pendingImports_;
     Debounce saveDebounce_{saveDelay};
+    Debounce standingDebounce_{standingSaveDelay};
     std::map<Uuid, PreviewSettings> previewWanted_;
     std::set<Uuid> previewInFlight_;
     std::optional<CancelSource> previewPass_;

@@ -33,6 +33,7 @@ void AppModel::scheduleSave()
 
 void AppModel::saveNow()
 {
+    standingDebounce_.flush();
     saveDebounce_.cancel();
     auto dirty = std::exchange(dirty_, {});
     auto thumbDirty = std::exchange(thumbDirty_, {});

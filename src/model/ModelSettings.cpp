@@ -26,9 +26,12 @@ double ModelSettings::standingValue(std::string_view suffix) const
 
 void ModelSettings::saveStanding(const std::string& nudge, double light, double colour)
 {
-    store_.set(standingNudgeKey, std::string_view(nudge));
-    store_.set(standingLightKey, light);
-    store_.set(standingColourKey, colour);
+    // A slider drag saves on every move: only what changed waits for the next write.
+    SettingsStore::Values changed;
+    if (store_.stringValue(standingNudgeKey) != nudge) changed.emplace_back(standingNudgeKey, nudge);
+    if (store_.doubleValue(standingLightKey) != light) changed.emplace_back(standingLightKey, light);
+    if (store_.doubleValue(standingColourKey) != colour) changed.emplace_back(standingColourKey, colour);
+    if (!changed.empty()) store_.setValuesUnwritten(changed);
 }
 
 std::optional<std::string> ModelSettings::lastLaunchedAppVersion() const

@@ -50,7 +50,9 @@ public:
     std::string standingNudge() const { return store_.stringValue(standingNudgeKey).value_or(""); }
     // "Light" or "Colour": the stored amount clamped to 0...1, 1.0 when absent.
     double standingValue(std::string_view suffix) const;
+    // Read at once, written to the file in one write by `flush` or by the store's next write.
     void saveStanding(const std::string& nudge, double light, double colour);
+    void flush() { store_.flush(); }
 
     std::optional<std::string> lastLaunchedAppVersion() const;
     void setLastLaunchedAppVersion(const std::string& version) { store_.set(lastLaunchedAppVersionKey, version); }

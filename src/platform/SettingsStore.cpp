@@ -64,12 +64,14 @@ void SettingsStore::load()
               << (error ? "left in place, starting empty" : "moved to " + aside.string() + ", starting empty") << '\n';
 }
 
-bool SettingsStore::save() const
+bool SettingsStore::save()
 {
     if (auto failure = writeFileAtomically(file_, values_.dump(2) + "\n", 0600)) {
         std::cerr << "[settings] not saved: " << *failure << '\n';
+        unwritten_ = true;
         return false;
     }
+    unwritten_ = false;
     return true;
 }
 
@@ -164,6 +166,31 @@ bool SettingsStore::setValue(std::string_view key, nlohmann::json value)
     std::unique_lock lock(mutex_);
     values_[std::string(key)] = std::move(value);
     return save();
+}
+
+bool SettingsStore::store(const Values& values)
+{
+    for (const auto& [key, value] : values)
+        if (!writableAsJson(key, value)) {
+            std::cerr << "[settings] refused a value that is not UTF-8 text; the settings keep their old values\n";
+            return false;
+        }
+    for (const auto& [key, value] : values) values_[key] = value;
+    return true;
+}
+
+bool SettingsStore::setValuesUnwritten(const Values& values)
+{
+    std::unique_lock lock(mutex_);
+    if (!store(values)) return false;
+    unwritten_ = true;
+    return true;
+}
+
+bool SettingsStore::flush()
+{
+    std::unique_lock lock(mutex_);
+    return !unwritten_ || save();
 }
 
 bool SettingsStore::remove(std::string_view key)

@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace oxel {
@@ -54,15 +55,25 @@ public:
     bool setValue(std::string_view key, nlohmann::json value);
     bool remove(std::string_view key);
 
+    using Values = std::vector<std::pair<std::string, nlohmann::json>>;
+    // Several values in one change, kept in memory for values that change many times a second:
+    // read at once, and written in one write of the file by `flush` or by the store's next write.
+    // When one of them cannot be written, none is stored: false, and every key keeps what it held.
+    bool setValuesUnwritten(const Values& values);
+    // Writes what is held in memory and not yet written; true when nothing is left unwritten.
+    bool flush();
+
 private:
     void load();
-    bool save() const; // caller holds the lock
+    bool save();                      // caller holds the lock
+    bool store(const Values& values); // caller holds the lock
     template <typename T, typename Check>
     std::optional<T> typed(std::string_view key, Check isType) const;
 
     std::filesystem::path file_;
     mutable std::shared_mutex mutex_;
     nlohmann::json values_ = nlohmann::json::object();
+    bool unwritten_ = false;
 };
 
 } // namespace oxel
