@@ -42,8 +42,11 @@ fs::path freeExportName(const fs::path& folder, const std::string& base, const s
     const std::string extension(temporaryExtension(format));
     auto candidate = folder / (base + "-" + tag + "." + extension);
     for (int n = 2;; ++n) {
+        // A name that can't even be looked up (too long, say) is taken as it is: its write then
+        // fails and says why, instead of the search going on for ever.
         std::error_code error;
-        if (!fs::exists(candidate, error) && !error && !taken.contains(candidate)) break;
+        const bool onDisk = fs::exists(candidate, error);
+        if (error || (!onDisk && !taken.contains(candidate))) break;
         candidate = folder / (base + "-" + tag + "-" + std::to_string(n) + "." + extension);
     }
     taken.insert(candidate);

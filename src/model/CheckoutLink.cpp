@@ -10,9 +10,11 @@ std::optional<std::string> checkoutLink(const ProProduct& product, const std::st
     const auto& url = product.checkoutURL;
     const auto parsed = AuthCallbackURL::parse(url);
     if (!parsed || (parsed->scheme != "http" && parsed->scheme != "https")) return std::nullopt;
+    // A web address names its host.
     const auto afterScheme = url.find("://");
-    if (afterScheme == std::string::npos || afterScheme + 3 >= url.size() || url[afterScheme + 3] == '/')
-        return std::nullopt;
+    if (afterScheme == std::string::npos) return std::nullopt;
+    const auto hostStart = afterScheme + 3;
+    if (url.find_first_of("/?#", hostStart) == hostStart || hostStart >= url.size()) return std::nullopt;
     const std::string name = product.provider == "lemonsqueezy" ? "checkout[custom][user_id]" : "client_reference_id";
     const auto fragmentAt = url.find('#');
     std::string link = url.substr(0, fragmentAt);

@@ -86,6 +86,18 @@ TEST_F(ExportTest, AFolderThatCannotBeMadeOrPicturesAlreadyExportingAreTold)
     EXPECT_EQ(entriesOf(out()), (std::vector<std::string>{"a-oxel.jpg", "b-oxel.jpg", "c-oxel.jpg"}));
 }
 
+TEST_F(ExportTest, ANameTooLongForTheFolderFailsWithANote)
+{
+    const std::string stem(248, 'n');
+    auto items = developed({writeJPEG(stem + ".jpg")});
+    ASSERT_EQ(items.size(), 1u);
+    model->exportTo({optionsFor(ExportFormat::jpeg)}, out());
+    runExports();
+    ASSERT_TRUE(items[0]->lastError());
+    EXPECT_TRUE(items[0]->note()->starts_with("export failed · ")) << *items[0]->note();
+    EXPECT_TRUE(entriesOf(out()).empty());
+}
+
 TEST(ExportProgressFilter, LetsThroughSteps_TheEndAndNothingOnceClosed)
 {
     ExportProgressFilter filter;

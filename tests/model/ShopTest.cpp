@@ -37,6 +37,9 @@ TEST(CheckoutLink, AddsTheUserIdUnderTheProvidersNameAfterTheQuery)
         {"https://shop.example/a b", std::nullopt, std::nullopt},
         {"not a url", std::nullopt, std::nullopt},
         {"https:///nohost", std::nullopt, std::nullopt},
+        {"http://?x=1", std::nullopt, std::nullopt},
+        {"https://#top", std::nullopt, std::nullopt},
+        {"https://", std::nullopt, std::nullopt},
         {"", std::nullopt, std::nullopt},
     };
     for (const auto& entry : cases) {
