@@ -17,6 +17,7 @@
 #include <QPixmapCache>
 #include <QScrollBar>
 #include <QTest>
+#include <QThread>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -69,9 +70,14 @@ struct BenchModel {
         installMainExecutor(nullptr);
     }
 
-    bool waitUntil(const std::function<bool()>& done)
+    // Runs the event loop until `done`, for at most ten minutes.
+    static bool waitUntil(const std::function<bool()>& done)
     {
-        for (int turn = 0; turn < 600000 && !done(); ++turn) QApplication::processEvents(QEventLoop::AllEvents, 5);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            QApplication::processEvents();
+            if (!done()) QThread::msleep(1);
+        }
         return done();
     }
 

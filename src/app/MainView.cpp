@@ -7,6 +7,15 @@
 #include "app/TopBar.h"
 #include "model/AppModel.h"
 #include "model/CompareCoach.h"
+#include "sheets/AccountSheet.h"
+#include "sheets/BatchesSheet.h"
+#include "sheets/ColourExplainerSheet.h"
+#include "sheets/ConfirmSheet.h"
+#include "sheets/CreditsSheet.h"
+#include "sheets/ExportSheet.h"
+#include "sheets/FolderPanelPort.h"
+#include "sheets/RenameSheet.h"
+#include "sheets/SetupSheet.h"
 #include "sheets/TileGrid.h"
 #include "ui/CompareHint.h"
 #include "ui/Motion.h"
@@ -112,25 +121,36 @@ RootView::MainScreenMaker mainViewMaker(AppModel& model, MainView::Shell shell)
 
 std::unique_ptr<SheetPresenter> MainView::makePresenter()
 {
+    if (!shell_.folderPanel) ownFolderPanel_ = std::make_unique<QtFolderPanel>(this);
+    FolderPanelPort& folders = shell_.folderPanel ? *shell_.folderPanel : *ownFolderPanel_;
     const auto flag = [](bool raised) { return raised ? std::optional<std::string>("") : std::nullopt; };
+    AppModel& model = model_;
     std::vector<SheetPresenter::Sheet> sheets{
-        {"confirm", [this, flag] { return flag(model_.showConfirm()); }, [this] { model_.setShowConfirm(false); }, {}},
-        {"export", [this, flag] { return flag(model_.showExport()); }, [this] { model_.setShowExport(false); }, {}},
-        {"credits", [this, flag] { return flag(model_.showCredits()); }, [this] { model_.setShowCredits(false); }, {}},
-        {"account", [this, flag] { return flag(model_.showAccount()); }, [this] { model_.setShowAccount(false); }, {}},
-        {"batches", [this, flag] { return flag(model_.showBatches()); }, [this] { model_.setShowBatches(false); }, {}},
-        {"rename", [this, flag] { return flag(model_.showRename()); }, [this] { model_.setShowRename(false); }, {}},
+        {"confirm", [&model, flag] { return flag(model.showConfirm()); }, [&model] { model.setShowConfirm(false); },
+         [&model](QWidget* parent) { return new ConfirmSheet(model, parent); }},
+        {"export", [&model, flag] { return flag(model.showExport()); }, [&model] { model.setShowExport(false); },
+         [&model, &folders](QWidget* parent) { return new ExportSheet(model, folders, parent); }},
+        {"credits", [&model, flag] { return flag(model.showCredits()); }, [&model] { model.setShowCredits(false); },
+         [&model](QWidget* parent) { return new CreditsSheet(model, parent); }},
+        {"account", [&model, flag] { return flag(model.showAccount()); }, [&model] { model.setShowAccount(false); },
+         [&model](QWidget* parent) { return new AccountSheet(model, parent); }},
+        {"batches", [&model, flag] { return flag(model.showBatches()); }, [&model] { model.setShowBatches(false); },
+         [this](QWidget* parent) -> QDialog* {
+             if (!shell_.alerts) return nullptr;
+             return new BatchesSheet(model_, *shell_.alerts, shell_.reveal, parent);
+         }},
+        {"rename", [&model, flag] { return flag(model.showRename()); }, [&model] { model.setShowRename(false); },
+         [&model](QWidget* parent) { return new RenameSheet(model, parent); }},
         {"setup",
-         [this]() -> std::optional<std::string> {
-             if (!model_.setupGuide()) return std::nullopt;
-             return std::string(rawValue(*model_.setupGuide()));
+         [&model]() -> std::optional<std::string> {
+             if (!model.setupGuide()) return std::nullopt;
+             return std::string(rawValue(*model.setupGuide()));
          },
-         [this] { model_.setSetupGuide(std::nullopt); },
-         {}},
-        {"colour explainer",
-         [this, flag] { return flag(model_.showColourExplainer()); },
-         [this] { model_.setShowColourExplainer(false); },
-         {}},
+         [&model] { model.setSetupGuide(std::nullopt); },
+         [&model](QWidget* parent) { return new SetupSheet(model, *model.setupGuide(), parent); }},
+        {"colour explainer", [&model, flag] { return flag(model.showColourExplainer()); },
+         [&model] { model.setShowColourExplainer(false); },
+         [&model](QWidget* parent) { return new ColourExplainerSheet(model, parent); }},
     };
     return std::make_unique<SheetPresenter>(*this, std::move(sheets));
 }
@@ -196,6 +216,8 @@ void MainView::buildBatchArea()
     area->setContentsMargins(0, 0, 0, 0);
     area->setSpacing(0);
     grid_ = new TileGrid(model_);
+    connect(grid_, &TileGrid::contextMenuRequested, this, &MainView::tileMenuRequested);
+    connect(grid_, &TileGrid::locateRequested, this, &MainView::locateRequested);
     grid_->setComparing(comparing());
     area->addWidget(grid_, 1);
     area->addWidget(new PencilRule);

@@ -19,6 +19,9 @@ class QVBoxLayout;
 namespace oxel {
 
 class AppModel;
+class FolderPanelPort;
+class ModelPanels;
+class BatchItem;
 class BottomBar;
 class CompareHint;
 class CompareKeys;
@@ -40,6 +43,12 @@ public:
         std::function<void()> checkForUpdates;
         std::function<void()> openSupport;
         std::function<void(AppearancePreference)> setAppearance;
+        // The model's alerts, which the batches sheet asks its questions through; without them
+        // that sheet is not offered.
+        ModelPanels* alerts = nullptr;
+        std::function<void(const std::filesystem::path&)> reveal;
+        // Where the export sheet asks for a folder; the desktop's own dialog when none is given.
+        FolderPanelPort* folderPanel = nullptr;
     };
 
     MainView(AppModel& model, Shell shell, QWidget* parent = nullptr);
@@ -66,6 +75,12 @@ public:
     static std::vector<std::filesystem::path> localFiles(const QMimeData& data);
     // Brings everything up to date now rather than at the end of the turn.
     void refreshNow();
+
+Q_SIGNALS:
+    // A tile's context menu or its "find the original" button: the shell answers, as it holds the
+    // panels and the file manager.
+    void tileMenuRequested(std::shared_ptr<oxel::BatchItem> item, QPoint globalPosition);
+    void locateRequested(std::shared_ptr<oxel::BatchItem> item);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -101,6 +116,7 @@ private:
     CompareHint* hint_;
     QWidget* highlight_;
     std::unique_ptr<CompareKeys> keys_;
+    std::unique_ptr<FolderPanelPort> ownFolderPanel_;
     std::unique_ptr<SheetPresenter> presenter_;
     bool targeted_ = false;
     bool refreshPending_ = false;

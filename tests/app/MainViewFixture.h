@@ -35,8 +35,8 @@ protected:
 
     MainView& showView(QSize size = {1200, 800})
     {
-        view = std::make_unique<MainView>(*model,
-                                          MainView::Shell{[this] { ++updateChecks; }, [this] { ++supportOpened; }, {}});
+        view = std::make_unique<MainView>(
+            *model, MainView::Shell{[this] { ++updateChecks; }, [this] { ++supportOpened; }, {}, &panels, {}, nullptr});
         view->resize(size);
         view->show();
         view->activateWindow();
