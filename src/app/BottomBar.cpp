@@ -48,7 +48,7 @@ BottomBar::BottomBar(AppModel& model, QWidget* parent) : QWidget(parent), model_
     export_ = quiet(QStringLiteral("export…"));
     connect(export_, &QAbstractButton::clicked, this, [this] { model_.setShowExport(true); });
     sendBack_ = filled(QStringLiteral("send 0 back"));
-    connect(sendBack_, &QAbstractButton::clicked, this, &BottomBar::sendBackRequested);
+    connect(sendBack_, &QAbstractButton::clicked, this, [this] { model_.sendBack(); });
     for (QWidget* action :
          {static_cast<QWidget*>(results_), static_cast<QWidget*>(colourOnly_), static_cast<QWidget*>(process_),
           static_cast<QWidget*>(nudges_), static_cast<QWidget*>(export_), static_cast<QWidget*>(sendBack_)})

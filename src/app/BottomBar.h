@@ -30,9 +30,6 @@ public:
     BoxedButton* sendBackButton() const { return sendBack_; }
     ColourOnlyToggle* colourOnly() const { return colourOnly_; }
 
-Q_SIGNALS:
-    void sendBackRequested();
-
 private:
     void processTapped();
 

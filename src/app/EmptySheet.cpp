@@ -75,7 +75,7 @@ void EmptySheet::rebuildRecent()
                                {QString::fromStdString(record.name), Palette::ink(0.85)},
                                {QString::fromStdString(maintexts::resumeDetail(record)), Palette::pencil()}},
                               look);
-    connect(resume_, &QAbstractButton::clicked, this, &EmptySheet::resumeRequested);
+    connect(resume_, &QAbstractButton::clicked, this, [this] { model_.openMostRecent(); });
     layout->addWidget(resume_, 0, Qt::AlignHCenter);
     if (recent.size() > 1) {
         recentLink_ = new UnderlinedLink(QStringLiteral("recent batches…"), 0);

@@ -31,10 +31,6 @@ public:
     UnderlinedLink* recentLink() const { return recentLink_; }
     SetupLinks* setupLinks() const { return links_; }
 
-Q_SIGNALS:
-    // "resume": the most recent batch of the library is to be opened.
-    void resumeRequested();
-
 private:
     void rebuildRecent();
 

@@ -18,6 +18,7 @@ MainFacts MainFacts::of(AppModel& model)
     status.colourOnlyInForce = model.colourOnlyInForce();
     status.colourOnlyCandidates = static_cast<int>(model.colourOnlyCandidates().size());
     if (model.balance()) status.balance = model.balance()->balance;
+    facts.sendBack = static_cast<int>(model.sendBackItems().size());
     return facts;
 }
 

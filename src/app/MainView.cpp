@@ -82,7 +82,7 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
     setAcceptDrops(true);
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(0);
-    topBar_ = new TopBar(model_, {shell_.checkForUpdates, shell_.openSupport, shell_.setAppearance, {}});
+    topBar_ = new TopBar(model_, {shell_.checkForUpdates, shell_.openSupport, shell_.setAppearance});
     column_->addWidget(topBar_);
     column_->addWidget(new PencilRule);
 

@@ -179,7 +179,8 @@ void TopBar::fillMenu()
 void TopBar::buyShots()
 {
     model_.setShowCredits(true);
-    if (shell_.fetchProducts) shell_.fetchProducts();
+    // The model's one shared request: a late failure never wipes a newer list.
+    model_.tasks().spawn(model_.refreshProducts());
 }
 
 } // namespace oxel

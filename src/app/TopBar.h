@@ -28,8 +28,6 @@ public:
         std::function<void()> openSupport;
         // Stores the choice and gives the window its look.
         std::function<void(AppearancePreference)> setAppearance;
-        // "buy shots" after the shop sheet's flag is raised: brings the products.
-        std::function<void()> fetchProducts;
     };
 
     TopBar(AppModel& model, Shell shell, QWidget* parent = nullptr);

@@ -113,7 +113,15 @@ TEST_F(MainViewTest, EmptyStateResumesTheNewestBatchAndListsTheOthers)
     ASSERT_TRUE(empty.recentLink());
     empty.recentLink()->click();
     EXPECT_TRUE(model->showBatches());
+    model->setShowBatches(false);
     EXPECT_TRUE(empty.importButton()->isVisible());
+
+    empty.resumeButton()->click();
+    settle();
+    ASSERT_TRUE(model->batch());
+    EXPECT_EQ(model->batch()->id, model->recent().front().record.id);
+    EXPECT_EQ(model->items().size(), 1u);
+    EXPECT_TRUE(main.grid());
 }
 
 TEST_F(MainViewTest, TopBarFollowsTheBatchAndItsMenuActs)
@@ -180,6 +188,8 @@ TEST_F(MainViewTest, TopBarShowsTheRollAndBuyShotsOpensTheShop)
     EXPECT_EQ(main.topBar()->shotsLabel()->fullText(), "0 shots in the roll");
     main.topBar()->buyButton()->click();
     EXPECT_TRUE(model->showCredits());
+    settle();
+    EXPECT_TRUE(model->products()) << "the shop's products were asked for";
 }
 
 TEST_F(MainViewTest, ASourceWithoutABatchLeadsTheBatchLine)
@@ -228,6 +238,23 @@ TEST_F(MainViewTest, BottomBarOnInputAndResults)
     EXPECT_FALSE(bar.processButton()->isEnabled());
     bar.resultsButton()->click();
     EXPECT_EQ(model->screen(), AppModel::Screen::results);
+}
+
+TEST_F(MainViewTest, HandedOverPicturesAreSentBackFromTheBottomBar)
+{
+    MainView& main = showView();
+    const fs::path handed = writeJPEG("handed/copy.jpg");
+    const auto before = fs::last_write_time(handed);
+    model->receiveHandoff({handed}, std::string("shotwell"));
+    settle();
+    developAll();
+    BottomBar& bar = *main.bottomBar();
+    ASSERT_TRUE(bar.sendBackButton()->isVisible());
+    EXPECT_EQ(bar.sendBackButton()->fullText(), "send 1 back");
+    bar.sendBackButton()->click();
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0 && model->exportsPending() == 0; }));
+    settle();
+    EXPECT_NE(fs::last_write_time(handed), before) << "the result went over the handed copy";
 }
 
 TEST_F(MainViewTest, ResultsScreenWithNothingBackDisablesExport)
