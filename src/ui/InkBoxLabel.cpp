@@ -20,7 +20,7 @@ InkBoxLabel::InkBoxLabel(const QString& label, Style style, QWidget* parent) : P
 
 QSize InkBoxLabel::sizeHint() const
 {
-    const QFontMetricsF metrics(uiFont(13));
+    const QFontMetricsF metrics(uiFont(style_.fontSize));
     const qreal labelWidth = style_.labelWidth > 0 ? style_.labelWidth : metrics.horizontalAdvance(text());
     return {int(std::ceil(labelWidth + 2 * style_.horizontal)), int(std::ceil(metrics.height() + 2 * style_.vertical))};
 }
@@ -28,9 +28,9 @@ QSize InkBoxLabel::sizeHint() const
 void InkBoxLabel::paintFace(QPainter& painter)
 {
     const Appearance appearance = appearanceOf(*this);
-    const InkBox box{false, true, style_.contentAlpha, false};
+    const InkBox box{false, true, style_.contentAlpha, style_.quiet};
     box.paintBehind(painter, rect(), appearance);
-    painter.setFont(uiFont(13));
+    painter.setFont(uiFont(style_.fontSize));
     painter.setPen(Palette::ink(style_.inkOpacity).resolve(appearance));
     painter.drawText(rect(), Qt::AlignCenter, text());
     box.paintInFront(painter, rect(), appearance);

@@ -76,6 +76,14 @@ void NudgeEditor::setText(const QString& text)
     settingText_ = false;
 }
 
+void NudgeEditor::setPlaceholder(const QString& placeholder)
+{
+    if (placeholder == placeholder_) return;
+    placeholder_ = placeholder;
+    editor_->setAccessibleName(placeholder_);
+    if (isPlaceholderShown()) update();
+}
+
 bool NudgeEditor::isPlaceholderShown() const
 {
     return text().isEmpty();

@@ -20,6 +20,8 @@ public:
     void setText(const QString& text);
     // Only an empty text shows the example.
     bool isPlaceholderShown() const;
+    const QString& placeholder() const { return placeholder_; }
+    void setPlaceholder(const QString& placeholder);
     QPlainTextEdit* editor() const { return editor_; }
 
 Q_SIGNALS:

@@ -1,0 +1,172 @@
+// Speed of the batch bands and the lightbox on the real application model. Not run by CTest.
+#include "PhotographPicture.h"
+
+#include "async/ManualLoop.h"
+#include "async/WorkPool.h"
+#include "develop/grade/GradeLooks.h"
+#include "library/LibraryStore.h"
+#include "model/AppModel.h"
+#include "ondevice/NoLanguageModel.h"
+#include "ui/LightboxView.h"
+#include "ui/ResultsBand.h"
+#include "ui/StrengthBand.h"
+#include "ui/StrengthTrack.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace oxel {
+namespace {
+
+constexpr int previewWidth = 1878, previewHeight = 1252;
+
+class NoPanels final : public ModelPanels {
+public:
+    Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel) override { co_return std::nullopt; }
+    Task<int> ask(Alert) override { co_return 0; }
+};
+
+class NoControl final : public AppControl {
+public:
+    void comeToFront() override {}
+    void requestQuit() override {}
+};
+
+// The application model in a folder of its own, with a batch of developed photographs.
+class DevelopedBatch {
+public:
+    DevelopedBatch(int count, const std::filesystem::path& root = std::filesystem::temp_directory_path())
+        : folder_(makeFolder(root)),
+          settings_(folder_ / "settings.json"),
+          library_(LibraryStore::Environment{
+              folder_ / "Library",
+              [](const std::filesystem::path&) -> std::optional<std::string> { return std::nullopt; }, &loop_})
+    {
+        model = std::make_unique<AppModel>(ModelServices{
+            settings_, library_, loop_, AuthService::Environment::standard(), JobRunner::Environment{&loop_, &pool_},
+            [](const std::string&) { return true; }, panels_, control_, languageModel_, folder_ / "originals"});
+        std::vector<std::filesystem::path> files;
+        const std::string jpeg = local::encodeJPEG(bench::photographPicture(300, 200), 90);
+        for (int index = 0; index < count; ++index) {
+            files.push_back(folder_ / ("IMG_" + std::to_string(1000 + index) + ".jpg"));
+            std::ofstream(files.back(), std::ios::binary) << jpeg;
+        }
+        model->addDropped(files);
+        loop_.runUntil([this] { return model->tasks().runningCount() == 0; });
+        model->ensureBatchStored();
+        for (const auto& item : model->items()) develop(*item, 0);
+    }
+
+    ~DevelopedBatch()
+    {
+        model.reset();
+        std::filesystem::remove_all(folder_);
+    }
+
+    // A result with both looks and a preview of its own, so every hand-over is a new picture.
+    static void develop(BatchItem& item, uint8_t seed)
+    {
+        auto outcome =
+            std::make_shared<JobOutcome>("job-1", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
+        outcome->previewPlan = TransferPlan{};
+        outcome->looks = GradeLooks{};
+        outcome->looks->alternative = SuggestedGrade{};
+        for (int look = 0; look < 2; ++look) outcome->lookThumbs.push_back(picture(132, 88, uint8_t(seed + look)));
+        item.setResult(std::move(outcome));
+        item.setPreviewImage(picture(previewWidth, previewHeight, seed));
+    }
+
+    std::unique_ptr<AppModel> model;
+
+private:
+    static std::filesystem::path makeFolder(const std::filesystem::path& root)
+    {
+        std::string name = (root / "oxel-bands-bench-XXXXXX").string();
+        return ::mkdtemp(name.data());
+    }
+
+    static PictureHandle picture(int width, int height, uint8_t seed)
+    {
+        auto make = [width, height, seed] {
+            auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX8);
+            for (int y = 0; y < height; ++y) {
+                uint8_t* row = bitmap->mutableRow(y);
+                for (int x = 0; x < width; ++x) {
+                    row[4 * x] = uint8_t(x * 255 / width);
+                    row[4 * x + 1] = uint8_t(y * 255 / height);
+                    row[4 * x + 2] = uint8_t((x ^ y) + seed);
+                    row[4 * x + 3] = 255;
+                }
+            }
+            return bitmap;
+        };
+        return PictureHandle::seeded(*make(), {width, height, make});
+    }
+
+    std::filesystem::path folder_;
+    ManualLoop loop_;
+    WorkPool pool_{2};
+    SettingsStore settings_;
+    LibraryStore library_;
+    NoPanels panels_;
+    NoControl control_;
+    NoLanguageModel languageModel_;
+};
+
+// The lightbox set on a developed photograph with a preview-sized picture, to its first painted
+// frame at window size. Two photographs take turns, so each frame scales a new picture.
+void BM_LightboxOpen(benchmark::State& state)
+{
+    DevelopedBatch batch(2);
+    DevelopedBatch::develop(*batch.model->items()[1], 40);
+    LightboxView view(*batch.model);
+    view.resize(1200, 800);
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view)) return state.SkipWithError("the window did not show");
+    size_t turn = 0;
+    for (auto _ : state) {
+        const auto& item = batch.model->items()[turn++ % 2];
+        batch.model->setLightbox(item);
+        view.setItem(item);
+        view.repaint();
+    }
+}
+BENCHMARK(BM_LightboxOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One pointer move on the batch light track of the results band over twelve developed
+// photographs, to the band repainted. The previews it asks for are left unrendered. Each move
+// keeps the standing look in the settings file: with the file on disk (0) or in memory (1), to
+// tell the view's own share from the file system's.
+void BM_BatchSliderStep(benchmark::State& state)
+{
+    const bool inMemory = state.range(0) == 1;
+    if (inMemory && !std::filesystem::is_directory("/dev/shm")) return state.SkipWithError("no /dev/shm");
+    DevelopedBatch batch(12, inMemory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path());
+    ResultsBand band(*batch.model);
+    band.resize(1200, band.sizeHint().height());
+    band.show();
+    if (!QTest::qWaitForWindowExposed(&band)) return state.SkipWithError("the window did not show");
+    StrengthTrack& track = *band.strengthBand()->track();
+    const QPointF start(10, track.height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, start, track.mapToGlobal(start), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&track, &press);
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF at(20 + (step++ % 400), track.height() / 2.0);
+        QMouseEvent move(QEvent::MouseMove, at, track.mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&track, &move);
+        QCoreApplication::sendPostedEvents();
+        band.repaint();
+    }
+    state.SetLabel(inMemory ? "settings in memory" : "settings on disk");
+}
+BENCHMARK(BM_BatchSliderStep)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
+} // namespace oxel

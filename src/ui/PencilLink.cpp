@@ -1,0 +1,45 @@
+#include "ui/PencilLink.h"
+
+#include "ui/Fonts.h"
+#include "ui/Palette.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+
+namespace oxel {
+
+namespace {
+
+QFont linkLabelFont()
+{
+    return uiFont(11);
+}
+
+} // namespace
+
+PencilLink::PencilLink(const QString& label, QWidget* parent) : PaintedButton(parent)
+{
+    setLabel(label);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setCursor(Qt::PointingHandCursor);
+}
+
+QSize PencilLink::sizeHint() const
+{
+    const QFontMetricsF metrics(linkLabelFont());
+    return {int(std::ceil(metrics.horizontalAdvance(text()))), int(std::ceil(metrics.height()))};
+}
+
+void PencilLink::paintFace(QPainter& painter)
+{
+    const QColor pencil = Palette::pencil().resolve(appearanceOf(*this));
+    const QFontMetricsF metrics(linkLabelFont());
+    painter.setFont(linkLabelFont());
+    painter.setPen(pencil);
+    painter.drawText(QPointF(0, metrics.ascent()), text());
+    painter.fillRect(QRectF(0, height() - 0.75, width(), 0.75), pencil);
+}
+
+} // namespace oxel
