@@ -2,8 +2,6 @@
 
 #include "model/AppModel.h"
 
-#include <algorithm>
-
 namespace oxel {
 
 double batchValue(const AppModel& model, BatchSlider slider)
@@ -13,12 +11,11 @@ double batchValue(const AppModel& model, BatchSlider slider)
 
 void setBatchValue(AppModel& model, BatchSlider slider, double value)
 {
-    // The model's setter clamps and stores the value, marks the batch and keeps the standing look.
+    // The model's setter runs the whole change.
     if (slider == BatchSlider::light)
         model.setGlobalStrength(value);
     else
         model.setGlobalColour(value);
-    model.restartPreviewTask();
 }
 
 } // namespace oxel

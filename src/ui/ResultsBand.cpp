@@ -13,6 +13,8 @@ namespace oxel {
 
 namespace {
 
+constexpr int offerTopPadding = 2;
+
 // A column of the band: its content at the top, or a clear strip 1 high that still takes half the
 // width.
 QWidget* columnHolding(QWidget* parent, std::initializer_list<QWidget*> content)
@@ -58,7 +60,7 @@ ResultsBand::ResultsBand(AppModel& model, QWidget* parent)
     lightColumn_ = columnHolding(this, {strength_});
     colourColumn_ = columnHolding(this, {colour_, colourSpacer_});
     offerColumn_ = columnHolding(this, {lightOffer_, offerSpacer_});
-    lightOffer_->setContentsMargins(0, 2, 0, 0);
+    static_cast<QVBoxLayout*>(offerColumn_->layout())->insertSpacing(0, offerTopPadding);
     connect(lightOffer_, &QAbstractButton::clicked, this, [this] { model_.developWithLight(model_.items()); });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 

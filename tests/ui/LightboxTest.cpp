@@ -97,6 +97,7 @@ TEST_F(ColourRowTest, DoubleClickDropsTheOffsetAndFollowsTheBatchAgain)
     EXPECT_EQ(value.text(), "0.60");
     EXPECT_EQ(value.weight(), FontWeight::light);
     EXPECT_TRUE(model->dirty().contains(item->id)) << "the image's record is saved later";
+    EXPECT_TRUE(model->previewInFlight().contains(item->id)) << "a new preview is asked for";
 }
 
 TEST_F(ColourRowTest, LookPickerMarksTheChosenLookAndTellsEachOne)
@@ -227,6 +228,7 @@ TEST_F(LightboxTest, LightTrackFollowsTheBatchAndItsRule)
     EXPECT_EQ(view->lightRow()->value()->text(), "0.90");
     EXPECT_EQ(view->lightRow()->value()->weight(), FontWeight::light);
     EXPECT_TRUE(model->dirty().contains(item->id));
+    EXPECT_TRUE(model->previewInFlight().contains(item->id)) << "a new preview is asked for";
     EXPECT_EQ(model->lightbox(), item) << "a double click on the track does not close";
 
     // Without a plan the track cannot move, and ignores double clicks too.
@@ -321,6 +323,9 @@ TEST_F(LightboxTest, Screenshots)
         EXPECT_TRUE(pixels::pixelIs(shots.light, 2, 2, pixels::over(pixels::paper(), pixels::paper(), 0.97), 3));
         auto comparing = shownLightbox(items[0], true);
         screenshots::capture(*comparing, "lightbox-comparing");
+        view->resize(900, 620);
+        settle();
+        screenshots::capture(*view, "lightbox-developed-900x620");
     }
     {
         auto view = shownLightbox(items[1]);
