@@ -2,6 +2,7 @@
 // shows its thumbnail and until every item is in the list, and a save of 200 changed items.
 #include "InProcessBackend.h"
 #include "ProcessCPUTime.h"
+#include "QuietWindow.h"
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
 #include "develop/BenchOriginal.h"
@@ -27,26 +28,14 @@ constexpr int folderSize = 500;
 constexpr int madeFiles = 8;
 constexpr int savedItems = 200;
 
-class QuietPanels final : public ModelPanels {
-public:
-    Task<std::optional<std::vector<fs::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
-};
-
-class QuietControl final : public AppControl {
-public:
-    void comeToFront() override {}
-    void requestQuit() override {}
-};
-
 // One process-wide setting: the local backend with a signed-in account, user defaults and a
 // library of their own, and the folder of 500 hard links to eight made 6000 x 4000 JPEGs.
 struct ModelBench : bench::InProcessBackend {
     fs::path dropped;
     ManualLoop loop;
     WorkPool runnerPool{4};
-    QuietPanels panels;
-    QuietControl control;
+    bench::QuietPanels panels;
+    bench::QuietControl control;
     NoLanguageModel languageModel;
     std::unique_ptr<LibraryStore> library;
 

@@ -143,6 +143,26 @@ TEST_F(ColourOnlyModelTest, AServerThatGoesAwayFailsOnePicturePausesTheRunAndTel
     EXPECT_EQ(model->colourOnlyMissing(), "the local model isn't answering right now, so colour only is away for now.");
 }
 
+TEST_F(ColourOnlyModelTest, GarbageFromTheServerFailsEachPictureWithoutPausingTheRun)
+{
+    switchedOn();
+    auto options = standInOptions(loop);
+    options.malformed = true;
+    server.setOptions(options);
+    drop({writeJPEG("one.jpg"), writeJPEG("two.jpg")});
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return noneInFlight(); }));
+    for (const auto& item : model->items()) {
+        EXPECT_TRUE(item->phase().is<phase::Ready>());
+        EXPECT_EQ(item->note(), "couldn't grade this one on this computer · try colour and light");
+    }
+    EXPECT_EQ(server.receivedCompletions().size(), 2u);
+    EXPECT_FALSE(model->statusLine());
+    EXPECT_TRUE(model->colourOnlyInForce());
+    // Both wait for another try, on this computer or with colour and light.
+    EXPECT_EQ(model->colourOnlyCandidates().size(), 2u);
+}
+
 TEST_F(ColourOnlyModelTest, AnotherBatchOpenedMidGradeDropsTheResultAndSkipsTheRest)
 {
     switchedOn();
