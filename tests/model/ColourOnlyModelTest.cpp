@@ -307,5 +307,19 @@ TEST_F(ColourOnlyModelTest, WithNoModelSetUpColourOnlyIsNeverInForce)
     EXPECT_FALSE(model->items()[0]->wantsColourOnly);
 }
 
+TEST_F(ColourOnlyModelTest, AModelThatCannotReadPicturesIsNotReady)
+{
+    client = clientOf(loop, server.baseURL(), false);
+    ASSERT_TRUE(probed(loop, *client));
+    localModel = client.get();
+    makeModel();
+    model->setColourOnlyOn(true);
+    model->refreshColourOnlyAvailability();
+    EXPECT_FALSE(model->colourOnlyModelReady());
+    EXPECT_FALSE(model->colourOnlyInForce());
+    EXPECT_EQ(model->colourOnlyMissing(),
+              "the local model can't read pictures, so colour only isn't here. colour and light works as ever.");
+}
+
 } // namespace
 } // namespace oxel::testing
