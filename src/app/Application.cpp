@@ -4,6 +4,7 @@
 #include "app/AppMenuBar.h"
 #include "app/ForwardedStarts.h"
 #include "app/HandoffReception.h"
+#include "app/MainView.h"
 #include "app/MainWindow.h"
 #include "app/ModelStartTarget.h"
 #include "app/PanelQuitAlerts.h"
@@ -14,6 +15,7 @@
 #include "app/WaitingStarts.h"
 #include "app/X11Startup.h"
 #include "async/TimeSource.h"
+#include "backend/SupportLink.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
 #include "ondevice/LanguageModel.h"
@@ -138,7 +140,10 @@ void Application::makeModel()
         *model_, model_->auth(),
         AppRootSource::Shell{[this] { updater_->checkForUpdates(); },
                              [this](const QUrl& url) { environment_.openURL(url.toString().toStdString()); }});
-    rootView_ = new RootView(*rootSource_);
+    MainView::Shell shell{[this] { updater_->checkForUpdates(); },
+                          [this] { environment_.openURL(supportURL(std::nullopt, std::nullopt, std::nullopt)); },
+                          [this](AppearancePreference preference) { appearance_->setPreference(preference); }};
+    rootView_ = new RootView(*rootSource_, mainViewMaker(*model_, shell));
     window_->setCentralWidget(rootView_);
     startTarget_ = std::make_unique<ModelStartTarget>(*model_);
     reception_ = std::make_unique<HandoffReception>(*startTarget_, TimeSource::system(), launchedAt_);
