@@ -7,6 +7,7 @@
 #include "sheets/BatchesSheet.h"
 #include "sheets/ExportSheet.h"
 #include "sheets/FolderPanelPort.h"
+#include "ui/BenchModel.h"
 
 #include <QApplication>
 #include <QTest>
@@ -19,15 +20,8 @@
 namespace oxel {
 namespace {
 
-struct NoPanels final : ModelPanels {
-    Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
-};
-
-struct NoControl final : AppControl {
-    void comeToFront() override {}
-    void requestQuit() override {}
-};
+using NoPanels = bench::BenchModel::NoPanels;
+using NoControl = bench::BenchModel::NoControl;
 
 struct NoFolderPanel final : FolderPanelPort {
     void chooseFolder(const std::string&, const std::string&, Answer answer) override { answer(std::nullopt); }

@@ -2,6 +2,7 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppMenuBar.h"
+#include "app/FileReveal.h"
 #include "app/ForwardedStarts.h"
 #include "app/HandoffReception.h"
 #include "app/MainView.h"
@@ -24,6 +25,8 @@
 #include "platform/InstanceChannel.h"
 #include "platform/SettingsStore.h"
 #include "platform/UrlOpener.h"
+#include "sheets/QtSavePanel.h"
+#include "sheets/TileActions.h"
 #include "ui/AppRootSource.h"
 #include "ui/AppearanceController.h"
 #include "ui/Fonts.h"
@@ -118,6 +121,8 @@ Application::~Application()
     updaterDialogs_.reset();
     // The window's content reads the model: it goes first, then the model, then its ports.
     window_.reset();
+    tileActions_.reset();
+    savePanel_.reset();
     rootSource_.reset();
     reception_.reset();
     startTarget_.reset();
@@ -140,6 +145,9 @@ void Application::makeModel()
         *model_, model_->auth(),
         AppRootSource::Shell{[this] { updater_->checkForUpdates(); },
                              [this](const QUrl& url) { environment_.openURL(url.toString().toStdString()); }});
+    savePanel_ = std::make_unique<QtSavePanel>(window_.get());
+    tileActions_ = std::make_unique<TileActions>(
+        *model_, *savePanel_, [openURL = environment_.openURL](const auto& file) { showInFolder(file, openURL); });
     MainView::Shell shell{[this] { updater_->checkForUpdates(); },
                           [this] { environment_.openURL(supportURL(std::nullopt, std::nullopt, std::nullopt)); },
                           [this](AppearancePreference preference) { appearance_->setPreference(preference); }};
@@ -191,6 +199,7 @@ MenuState Application::menuState() const
     state.itemsToProcess = int(model_->itemsToProcess().size());
     state.signedIn = model_->auth().state().which() == AuthState::Case::signedIn;
     state.itemsWithResult = int(model_->itemsWithResult().size());
+    state.canSendBack = !model_->sendBackItems().empty();
     state.batchStored = model_->batch().has_value();
     state.canCheckForUpdates = updater_->canCheckForUpdates();
     return state;
@@ -248,7 +257,7 @@ void Application::quitWithoutAsking()
     QApplication::quit();
 }
 
-void Application::choose(MenuCommand command, const std::optional<Uuid>&)
+void Application::choose(MenuCommand command, const std::optional<Uuid>& batch)
 {
     switch (command) {
     case MenuCommand::newBatch: model_->newBatch(); break;
@@ -261,7 +270,9 @@ void Application::choose(MenuCommand command, const std::optional<Uuid>&)
     case MenuCommand::checkForUpdates: updater_->checkForUpdates(); break;
     case MenuCommand::about: (new AboutPanel(*environment_.updater.buildInfo, window_.get()))->open(); break;
     case MenuCommand::openRecent:
-    case MenuCommand::sendBack: break;
+        if (batch) model_->openBatch(*batch);
+        break;
+    case MenuCommand::sendBack: model_->sendBack(); break;
     }
 }
 

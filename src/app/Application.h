@@ -30,8 +30,10 @@ class MainWindow;
 class ModelStartTarget;
 class QtMainExecutor;
 class QtModelPanels;
+class QtSavePanel;
 class RootView;
 class TerminationSignals;
+class TileActions;
 class UpdaterDialogs;
 class WaitingStarts;
 
@@ -119,6 +121,8 @@ private:
     std::unique_ptr<AppModel> model_;
     std::unique_ptr<AppRootSource> rootSource_;
     RootView* rootView_ = nullptr;
+    std::unique_ptr<QtSavePanel> savePanel_;
+    std::unique_ptr<TileActions> tileActions_;
     std::unique_ptr<ModelStartTarget> startTarget_;
     std::unique_ptr<HandoffReception> reception_;
     std::unique_ptr<WaitingStarts> waiting_;

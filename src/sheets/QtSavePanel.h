@@ -2,9 +2,9 @@
 
 #include "sheets/SingleExport.h"
 
+#include <QFileDialog>
 #include <QPointer>
 
-class QFileDialog;
 class QWidget;
 
 namespace oxel {

@@ -140,5 +140,35 @@ TEST_F(ModelStartsTest, AHandoffThatStartsANewBatchKeepsItsOwnStartWaiting)
     EXPECT_TRUE(hold.expired());
 }
 
+TEST_F(ModelStartsTest, AWaitingStartIsLetGoWhenItsFileIsRemovedFromTheBatch)
+{
+    const auto kept = writeJPEG("in/kept.jpg");
+    const auto removed = writeJPEG("in/removed.jpg");
+    reception->receive(handoff({removed.string()}));
+    runImports();
+    auto hold = waitFor({removed.string()});
+    drop({kept});
+    ASSERT_EQ(model->items().size(), 2u);
+    // Nothing developed yet: removal needs no question.
+    model->confirmRemove(model->items().front());
+    ASSERT_EQ(model->items().size(), 1u);
+    EXPECT_TRUE(hold.expired());
+}
+
+TEST_F(ModelStartsTest, AWaitingStartIsLetGoWhenItsDevelopedPictureIsSentBack)
+{
+    const auto handed = writeJPEG("in/handed.jpg");
+    reception->receive(handoff({handed.string()}));
+    runImports();
+    auto hold = waitFor({handed.string()});
+    auto item = model->items().front();
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return item->result() != nullptr; }));
+    EXPECT_FALSE(hold.expired()) << "developing lets nothing go";
+    model->sendBack();
+    ASSERT_TRUE(runUntil([&] { return hold.expired(); }));
+    EXPECT_TRUE(item->sentBack);
+}
+
 } // namespace
 } // namespace oxel

@@ -1,5 +1,6 @@
 #include "sheets/SingleExport.h"
 
+#include "sheets/ScriptedSavePanel.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -10,19 +11,6 @@ using namespace oxel;
 
 namespace {
 
-// A save panel that holds its question until the test answers it, as a modal panel would.
-struct ScriptedPanel : SavePanelPort {
-    std::vector<std::string> proposed;
-    Answer pending;
-
-    void chooseExportFile(const std::string& proposedName, Answer answer) override
-    {
-        proposed.push_back(proposedName);
-        pending = std::move(answer);
-    }
-    void answer(std::optional<std::filesystem::path> file) { std::exchange(pending, nullptr)(std::move(file)); }
-};
-
 struct Started {
     std::shared_ptr<BatchItem> item;
     std::filesystem::path file;
@@ -32,7 +20,7 @@ struct Started {
 struct SingleExportTest : ::testing::Test {
     oxel::testing::TemporaryFolder folder;
     SettingsStore settings{folder.path() / "settings.json"};
-    ScriptedPanel panel;
+    oxel::testing::ScriptedSavePanel panel;
     std::vector<Started> started;
     SingleExport single{panel, settings, [this](auto item, auto file, auto options) {
                             // The item is marked before the export is handed on.
