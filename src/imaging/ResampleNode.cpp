@@ -12,16 +12,16 @@ namespace oxel {
 
 namespace {
 
-double sinc(double x)
-{
-    if (std::abs(x) < 1e-9) return 1.0;
-    const double px = std::numbers::pi * x;
-    return std::sin(px) / px;
-}
-
+// sinc(x) sinc(x/3) with one sine: sin(3a) = 3 sin(a) - 4 sin(a)^3 for a = pi x / 3. Weights are
+// made for every tile a resample renders, so the second sine was a large share of small renders.
 double lanczos3(double x)
 {
-    return std::abs(x) < 3.0 ? sinc(x) * sinc(x / 3.0) : 0.0;
+    if (!(std::abs(x) < 3.0)) return 0.0;
+    if (std::abs(x) < 1e-9) return 1.0;
+    const double a = std::numbers::pi * x / 3.0;
+    const double s = std::sin(a);
+    const double sin3a = s * (3.0 - 4.0 * s * s);
+    return sin3a * s / (3.0 * a * a);
 }
 
 bool isWhole(double v)
@@ -152,19 +152,6 @@ void verticalPass(const RGB* in, size_t inStride, int64_t inY, const AxisTaps& y
     }
 }
 
-// The input rows that output rows `begin` to `end` read, as [first, last).
-std::pair<int64_t, int64_t> inputRows(const AxisTaps& yt, int64_t begin, int64_t end)
-{
-    int64_t first = INT64_MAX, last = INT64_MIN;
-    for (int64_t o = begin; o < end; ++o) {
-        const int count = yt.count[size_t(o)];
-        if (count == 0) continue;
-        first = std::min(first, yt.first[size_t(o)]);
-        last = std::max(last, yt.first[size_t(o)] + count);
-    }
-    return first > last ? std::pair{yt.inputBegin, yt.inputBegin} : std::pair{first, last};
-}
-
 // Input samples a shrinking tile holds at a time: about a megabyte and a half of floats.
 constexpr int64_t bandSamples = int64_t(1) << 17;
 
@@ -177,13 +164,19 @@ std::vector<ResampleNode::RowBand> ResampleNode::rowBands(const AxisTaps& yt, in
 {
     std::vector<RowBand> bands;
     for (int64_t begin = 0, end = 0; begin < rows; begin = end) {
-        end = begin + 1;
-        while (end < rows) {
-            const auto [first, last] = inputRows(yt, begin, end + 1);
-            if ((last - first) * inputWidth > bandSamples) break;
-            ++end;
+        // The input rows read so far, none yet; the band grows one output row at a time.
+        int64_t first = INT64_MAX, last = INT64_MIN;
+        for (end = begin; end < rows; ++end) {
+            int64_t grownFirst = first, grownLast = last;
+            if (const int count = yt.count[size_t(end)]; count > 0) {
+                grownFirst = std::min(first, yt.first[size_t(end)]);
+                grownLast = std::max(last, yt.first[size_t(end)] + count);
+            }
+            if (end > begin && grownFirst <= grownLast && (grownLast - grownFirst) * inputWidth > bandSamples) break;
+            first = grownFirst;
+            last = grownLast;
         }
-        const auto [first, last] = inputRows(yt, begin, end);
+        if (first > last) first = last = yt.inputBegin;
         bands.push_back({begin, end, first, last});
     }
     return bands;

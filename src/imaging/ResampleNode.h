@@ -35,12 +35,14 @@ public:
     // The taps for outputs begin...end of an axis with this scale and move (exposed for tests).
     static AxisTaps taps(int64_t begin, int64_t end, double scale, double move, ResampleFilter filter);
 
-private:
     // Output rows begin...end of a tile and the input rows first...last that they read.
     struct RowBand {
         int64_t begin, end, first, last;
     };
+    // How a shrinking tile's output rows are split into bands (exposed for tests).
     static std::vector<RowBand> rowBands(const AxisTaps& yt, int64_t rows, int64_t inputWidth);
+
+private:
     void shrinkVertically(const PixelRect& from, const AxisTaps& yt, int64_t rows, const AxisTaps& xt, int64_t width,
                           RGB* target, size_t stride) const;
 

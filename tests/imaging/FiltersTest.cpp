@@ -1,6 +1,7 @@
 #include "imaging/ImagingTestSupport.h"
 
 #include "imaging/Filters.h"
+#include "imaging/ResampleNode.h"
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,43 @@ TEST(LanczosScale, LargeReductionsGiveTheSameSamplesWhateverTheTiles)
         ASSERT_EQ(whole[i].g, rows[i].g) << i;
         ASSERT_EQ(whole[i].b, rows[i].b) << i;
     }
+}
+
+TEST(LanczosScale, WeightsFollowTheWindowedSincAndBandsCoverTheirRows)
+{
+    const auto sinc = [](double x) { return x == 0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x); };
+    const double scale = 0.2731;
+    const AxisTaps taps = ResampleNode::taps(0, 300, scale, 0.4, ResampleFilter::lanczos3);
+    for (int64_t o = 0; o < 300; ++o) {
+        const double u = (double(o) + 0.5 - 0.4) / scale;
+        std::vector<double> expected;
+        for (int k = 0; k < taps.count[size_t(o)]; ++k) {
+            const double d = (double(taps.first[size_t(o)] + k) + 0.5 - u) * scale;
+            expected.push_back(std::abs(d) < 3 ? sinc(d) * sinc(d / 3) : 0.0);
+        }
+        double sum = 0;
+        for (double w : expected) sum += w;
+        for (size_t k = 0; k < expected.size(); ++k)
+            ASSERT_NEAR(taps.weights[taps.offset[size_t(o)] + k], expected[k] / sum, 1e-6) << o << ' ' << k;
+    }
+    // Bands follow each other, each holds every input row its outputs read and stays within its
+    // budget unless it is a single output row.
+    const int64_t inputWidth = 2000;
+    const auto bands = ResampleNode::rowBands(taps, 300, inputWidth);
+    int64_t next = 0;
+    for (const auto& band : bands) {
+        ASSERT_EQ(band.begin, next);
+        next = band.end;
+        for (int64_t o = band.begin; o < band.end; ++o) {
+            ASSERT_LE(band.first, taps.first[size_t(o)]);
+            ASSERT_GE(band.last, taps.first[size_t(o)] + taps.count[size_t(o)]);
+        }
+        if (band.end - band.begin > 1) {
+            EXPECT_LE((band.last - band.first) * inputWidth, int64_t(1) << 17);
+        }
+    }
+    EXPECT_EQ(next, 300);
+    EXPECT_GT(bands.size(), 1u);
 }
 
 TEST(LanczosScale, EnlargingPassesThroughTheSamples)
