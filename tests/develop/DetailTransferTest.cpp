@@ -2,6 +2,7 @@
 
 #include "develop/transfer/DetailTransfer.h"
 #include "develop/transfer/TransferContext.h"
+#include "develop/transfer/TransferKernels.h"
 #include "imaging/Filters.h"
 #include "imaging/Kernel.h"
 
@@ -373,6 +374,28 @@ TEST_F(DetailTransferTest, ConvertsTheRenderIntoAWideDocumentSpace)
     EXPECT_FALSE(isSRGB(near.documentSpace()));
     EXPECT_TRUE(near.documentIsSRGB());
     EXPECT_EQ(pixelsOf(near.render(), 5, 5), pixelsOf(render, 5, 5));
+}
+
+// The masks of a wide document compare the original with the render as the document holds it;
+// sRGB fits inside P3, so that is the delivered render, whichever way it is read.
+TEST_F(DetailTransferTest, WideDocumentMasksAgreeWithTheRenderReadBackFromTheDocument)
+{
+    const DetailTransfer wide(testing::original(renderWidth, renderHeight),
+                              testing::relitRender(renderWidth, renderHeight), ColourSpace::displayP3());
+    const TransferPlan plan = *wide.plan(false, true).plan;
+    const Image greens = applyKernel(
+        plan.target,
+        [](RGB o, RGB r) {
+            return RGB{o.g, r.g, 0};
+        },
+        *wide.space().toSRGB(plan.src), *wide.space().toSRGB(plan.renderUp));
+    const Image raw = applyKernel(
+        plan.target, [](RGB f, RGB c) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); },
+        DetailTransfer::gaussianBlur(greens, 2), DetailTransfer::gaussianBlur(greens, 8));
+    const auto expected = pixelsOf(DetailTransfer::gaussianBlur(raw, 6), renderWidth, renderHeight);
+    const auto planned = pixelsOf(plan.confidence, renderWidth, renderHeight);
+    // The plan keeps its masks at 8 bits.
+    for (size_t i = 0; i < expected.size(); ++i) ASSERT_NEAR(planned[i].g, expected[i].g, 2.0 / 255) << i;
 }
 
 } // namespace

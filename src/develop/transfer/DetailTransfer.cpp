@@ -35,6 +35,24 @@ PlanResult declined(TransferDecline decline)
     return {std::nullopt, std::move(decline)};
 }
 
+// Whether every sRGB colour has a place in `space`: each sRGB primary lands inside the space's
+// unit cube. Then converting an sRGB picture in and out again gives back its samples.
+bool holdsSRGBGamut(const RGBSpace& space)
+{
+    constexpr double slack = 1e-4;
+    for (size_t row = 0; row < 3; ++row) {
+        double white = 0;
+        for (size_t column = 0; column < 3; ++column) {
+            double share = 0;
+            for (size_t k = 0; k < 3; ++k) share += space.fromXYZ[row * 3 + k] * sRGBToXYZ[k * 3 + column];
+            if (!(share >= -slack)) return false;
+            white += share;
+        }
+        if (!(white <= 1 + slack)) return false;
+    }
+    return true;
+}
+
 int64_t roundedPixels(const Rect& rect)
 {
     return std::llround(rect.width) * std::llround(rect.height);
@@ -47,6 +65,7 @@ DetailTransfer::DetailTransfer(Image original, Image render, ColourSpace documen
     : original_(atOrigin(original)),
       reducedOriginal_(atOrigin(reducedOriginal)),
       render_(atOrigin(render)),
+      deliveredRender_(render_),
       documentSpace_(std::move(documentSpace)),
       context_(makeTransferContext()),
       limits_(limits)
@@ -56,6 +75,7 @@ DetailTransfer::DetailTransfer(Image original, Image render, ColourSpace documen
     documentIsSRGB_ = isSRGB(documentSpace_) || !parsed || parsed->isNearSRGB();
     if (!documentIsSRGB_)
         if (auto converted = space_.fromSRGB(render_)) render_ = *converted;
+    if (!documentIsSRGB_ && !holdsSRGBGamut(space_)) deliveredRender_ = inSRGB(render_);
 }
 
 Image DetailTransfer::inSRGB(const Image& image) const
@@ -113,7 +133,7 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 std::optional<TransferDecline> DetailTransfer::measureScene(TransferPlan& plan) const
 {
     const auto originalGrid = Fingerprint::make(inSRGB(originalFor(Rect())), context_);
-    const auto renderGrid = Fingerprint::make(inSRGB(render_), context_);
+    const auto renderGrid = Fingerprint::make(deliveredRender_, context_);
     if (!originalGrid || !renderGrid)
         return TransferDecline::notSameScene(Fingerprint::failed, {}, Fingerprint::failed);
     plan.turns = Fingerprint::correlations(Fingerprint::smoothed(*originalGrid), Fingerprint::smoothed(*renderGrid));
@@ -140,7 +160,10 @@ void DetailTransfer::makeWorkingPair(TransferPlan& plan, bool materialiseScaled)
 
 void DetailTransfer::makeMasks(TransferPlan& plan, Materialising materialised) const
 {
-    Image raw = rawConfidence(inSRGB(plan.src), inSRGB(plan.renderUp), plan.target);
+    // Unscaled, the render in sRGB is the delivered one, as converting it into the document space
+    // and back would give it (or that round trip, where the document clips sRGB colours).
+    const Image renderInSRGB = plan.upscaled ? inSRGB(plan.renderUp) : deliveredRender_;
+    Image raw = rawConfidence(inSRGB(plan.src), renderInSRGB, plan.target);
     // Both masks blur the same raw confidence: kept for the moment they are made, it is computed
     // once instead of once per mask tile. Only within the scaled picture's memory budget, and at
     // the masks' own 8 bits.

@@ -77,6 +77,9 @@ private:
     Image original_;
     Image reducedOriginal_;
     Image render_;
+    // The render in sRGB as the document space holds it: what the scene measures and the masks
+    // compare. The delivered render itself when the document holds every sRGB colour.
+    Image deliveredRender_;
     ColourSpace documentSpace_;
     RenderContext context_;
     TransferLimits limits_;
