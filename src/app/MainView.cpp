@@ -18,9 +18,12 @@
 #include "sheets/SetupSheet.h"
 #include "sheets/TileGrid.h"
 #include "ui/CompareHint.h"
+#include "ui/LightboxView.h"
 #include "ui/Motion.h"
+#include "ui/NudgeBand.h"
 #include "ui/Palette.h"
 #include "ui/PencilRule.h"
+#include "ui/ResultsBand.h"
 #include "ui/Strokes.h"
 
 #include <QApplication>
@@ -80,6 +83,9 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
       watched_(std::make_unique<Watched>())
 {
     setAcceptDrops(true);
+    // The view itself holds the keyboard focus until a text field is clicked, and takes it back on
+    // a click on the paper, so space compares rather than typing into the first field there is.
+    setFocusPolicy(Qt::ClickFocus);
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(0);
     topBar_ = new TopBar(model_, {shell_.checkForUpdates, shell_.openSupport, shell_.setAppearance});
@@ -184,6 +190,8 @@ void MainView::refresh()
     refreshPending_ = false;
     topBar_->refresh();
     showWorkingArea();
+    showBand();
+    showLightbox();
     if (empty_) empty_->refresh();
     if (bottomBar_) bottomBar_->refresh();
     refreshHint();
@@ -198,6 +206,7 @@ void MainView::showWorkingArea()
     if (empty && !empty_) {
         delete batchArea_;
         batchArea_ = nullptr;
+        band_ = nullptr;
         grid_ = nullptr;
         bottomBar_ = nullptr;
         empty_ = new EmptySheet(model_);
@@ -224,6 +233,39 @@ void MainView::buildBatchArea()
     bottomBar_ = new BottomBar(model_);
     area->addWidget(bottomBar_);
     column_->addWidget(batchArea_, 1);
+}
+
+void MainView::showBand()
+{
+    if (!batchArea_) return;
+    const bool results = model_.screen() == AppModel::Screen::results;
+    if (band_ && results == resultsBand_) return;
+    delete band_;
+    resultsBand_ = results;
+    band_ = results ? static_cast<QWidget*>(new ResultsBand(model_)) : new NudgeBand(model_);
+    static_cast<QVBoxLayout*>(batchArea_->layout())->insertWidget(0, band_);
+}
+
+// The lightbox lies over the bars; the hint and the drop highlight stay over it.
+void MainView::showLightbox()
+{
+    const std::shared_ptr<BatchItem>& item = model_.lightbox();
+    if (!item) {
+        if (lightbox_) {
+            lightbox_->hide();
+            lightbox_->deleteLater();
+            lightbox_ = nullptr;
+        }
+        return;
+    }
+    if (!lightbox_) {
+        lightbox_ = new LightboxView(model_, this);
+        lightbox_->setGeometry(rect());
+        lightbox_->show();
+        placeOverlays();
+    }
+    lightbox_->setComparing(comparing());
+    lightbox_->setItem(item);
 }
 
 void MainView::refreshHint()
@@ -269,12 +311,14 @@ void MainView::tellCoach()
 void MainView::comparingChanged(bool comparing)
 {
     if (grid_) grid_->setComparing(comparing);
+    if (lightbox_) lightbox_->setComparing(comparing);
     refreshHint();
 }
 
 void MainView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!window()->focusWidget()) setFocus();
     keys_->install();
     qApp->installEventFilter(this);
     presenter_->refresh();
@@ -305,6 +349,10 @@ void MainView::placeOverlays()
     const QSize hintSize = hint_->sizeHint();
     hint_->setGeometry(QRect(QPoint((width() - hintSize.width()) / 2, (height() - hintSize.height()) / 2), hintSize));
     highlight_->setGeometry(rect());
+    if (lightbox_) {
+        lightbox_->setGeometry(rect());
+        lightbox_->raise();
+    }
     hint_->raise();
     highlight_->raise();
 }

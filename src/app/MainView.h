@@ -20,6 +20,7 @@ namespace oxel {
 
 class AppModel;
 class FolderPanelPort;
+class LightboxView;
 class ModelPanels;
 class BatchItem;
 class BottomBar;
@@ -66,6 +67,10 @@ public:
     // Null while the batch is empty.
     TileGrid* grid() const { return grid_; }
     BottomBar* bottomBar() const { return bottomBar_; }
+    // The nudge band on input, the results band on results; null while the batch is empty.
+    QWidget* band() const { return band_; }
+    // Null while no picture is shown large.
+    LightboxView* lightbox() const { return lightbox_; }
     CompareHint* compareHint() const { return hint_; }
     QWidget* dropHighlight() const { return highlight_; }
     SheetPresenter& presenter() { return *presenter_; }
@@ -98,6 +103,8 @@ private:
     void refresh();
     void showWorkingArea();
     void buildBatchArea();
+    void showBand();
+    void showLightbox();
     void placeOverlays();
     void setTargeted(bool targeted);
     void comparingChanged(bool comparing);
@@ -111,6 +118,9 @@ private:
     TopBar* topBar_;
     EmptySheet* empty_ = nullptr;
     QWidget* batchArea_ = nullptr;
+    QWidget* band_ = nullptr;
+    bool resultsBand_ = false;
+    LightboxView* lightbox_ = nullptr;
     TileGrid* grid_ = nullptr;
     BottomBar* bottomBar_ = nullptr;
     CompareHint* hint_;

@@ -33,6 +33,11 @@ TileGrid::TileGrid(AppModel& model, QWidget* parent) : QScrollArea(parent), mode
     page_->installEventFilter(this);
     setWidget(page_);
     verticalScrollBar()->setSingleStep(40);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (releasePending_) return;
+        releasePending_ = true;
+        QTimer::singleShot(0, this, &TileGrid::releaseFarPixmaps);
+    });
     modelChanged_ = model_.changed.connect([this](AppModel::Field field) { modelChanged(static_cast<int>(field)); });
     refreshNow();
 }
@@ -167,6 +172,16 @@ void TileGrid::placeTiles()
     }
     page_->resize(gridWidth, y + TileLayout::bottomMargin);
     placing_ = false;
+}
+
+void TileGrid::releaseFarPixmaps()
+{
+    releasePending_ = false;
+    const int screen = viewport()->height();
+    const int top = verticalScrollBar()->value();
+    const QRect kept(0, top - 2 * screen, page_->width(), 5 * screen);
+    for (auto* tile : order_)
+        if (!tile->geometry().intersects(kept)) tile->releasePixmaps();
 }
 
 void TileGrid::resizeEvent(QResizeEvent* event)

@@ -57,6 +57,8 @@ private:
     TileView* makeTile(const std::shared_ptr<BatchItem>& item);
     void configure(TileView& tile) const;
     void placeTiles();
+    // Tiles more than two screen heights from the visible part let their pictures' scaled copies go.
+    void releaseFarPixmaps();
 
     AppModel& model_;
     QWidget* page_;
@@ -67,6 +69,7 @@ private:
     bool comparing_ = false;
     bool refreshPending_ = false;
     bool placing_ = false;
+    bool releasePending_ = false;
     Connection modelChanged_;
 };
 

@@ -163,6 +163,16 @@ QSize TileView::sizeHint() const
     return {width, heightForWidth(width)};
 }
 
+void TileView::releasePixmaps()
+{
+    picture_->releaseScaled();
+}
+
+bool TileView::holdsPixmaps() const
+{
+    return picture_->holdsScaled();
+}
+
 QRect TileView::pictureBlockRect() const
 {
     return blockSpace_->geometry();

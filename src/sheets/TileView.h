@@ -46,6 +46,9 @@ public:
     void setPortrait(bool portrait);
     bool isPortrait() const { return portrait_; }
     QRect pictureBlockRect() const;
+    // Lets the picture's scaled copy go while the tile is far from view; a paint makes it again.
+    void releasePixmaps();
+    bool holdsPixmaps() const;
     // Builds the lower part for the screen; only that screen's controls exist.
     void setScreen(Screen screen);
     // The batch nudge the item's own nudge follows while linked.

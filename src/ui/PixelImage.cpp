@@ -27,8 +27,16 @@ QRectF PixelImage::fittedRect(QSizeF picture, QSizeF bounds)
 void PixelImage::setPicture(const Bitmap& picture)
 {
     if (sameDisplayIdentity(picture, picture_)) return;
-    picture_ = picture;
     ++generation_;
+    if (!picture.isNull() && !previous_.displayed.isNull() && sameDisplayIdentity(picture, previous_.picture)) {
+        std::swap(picture_, previous_.picture);
+        std::swap(displayed_, previous_.displayed);
+        std::swap(scaled_, previous_.scaled);
+        update();
+        return;
+    }
+    previous_ = {picture_, displayed_, scaled_};
+    picture_ = picture;
     if (picture.isNull()) return display({});
     if (auto wrapped = wrappedForDisplay(picture)) return display(std::move(*wrapped));
     convertOffMainThread(picture);

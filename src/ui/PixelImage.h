@@ -29,6 +29,13 @@ public:
     qreal opacity() const { return opacity_; }
     // The 8-bit sRGB picture being shown; null while nothing is shown.
     const QImage& displayed() const { return displayed_; }
+    // Lets the scaled copy go; the next paint makes it again. For views far from the screen.
+    void releaseScaled()
+    {
+        scaled_ = QPixmap();
+        previous_.scaled = QPixmap();
+    }
+    bool holdsScaled() const { return !scaled_.isNull(); }
 
     // Where a picture of `picture` pixels lies in `bounds`: scaled by the smaller of the two
     // ratios, centred. Empty when either size is empty.
@@ -50,6 +57,13 @@ private:
     std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
     qreal opacity_ = 1;
     QPixmap scaled_; // the displayed picture at the fitted size, in device pixels
+    // The picture shown before the current one, kept whole: comparing flips between two.
+    struct Shown {
+        Bitmap picture;
+        QImage displayed;
+        QPixmap scaled;
+    };
+    Shown previous_;
 };
 
 } // namespace oxel

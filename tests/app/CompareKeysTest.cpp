@@ -155,5 +155,26 @@ TEST_F(MainViewTest, TheFilterLivesWhileTheViewIsOnScreen)
     EXPECT_TRUE(main.keys().installed());
 }
 
+TEST_F(MainViewTest, SpaceComparesOnInputUntilAFieldIsClickedAndAgainAfterAClickElsewhere)
+{
+    MainView& main = showView();
+    dropPictures(1);
+    ASSERT_TRUE(main.band());
+    // Nothing was clicked: the view holds the focus, not the first text field.
+    EXPECT_FALSE(press(Qt::Key_Space));
+    EXPECT_TRUE(main.comparing());
+    release(Qt::Key_Space);
+    auto* field = main.band()->findChild<QPlainTextEdit*>();
+    ASSERT_TRUE(field);
+    QTest::mouseClick(field->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(press(Qt::Key_Space));
+    EXPECT_FALSE(main.comparing());
+    release(Qt::Key_Space);
+    QTest::mouseClick(&main, Qt::LeftButton, {}, QPoint(main.width() / 2, main.height() - 20));
+    EXPECT_FALSE(press(Qt::Key_Space));
+    EXPECT_TRUE(main.comparing());
+    release(Qt::Key_Space);
+}
+
 } // namespace
 } // namespace oxel::testing

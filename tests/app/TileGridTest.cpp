@@ -86,5 +86,24 @@ TEST_F(MainViewTest, GridScrollsWithManyTiles)
               grid.tileFor(model->items()[8]->id)->geometry().bottom() + 1 + TileLayout::bottomMargin);
 }
 
+TEST_F(MainViewTest, TilesFarFromViewLetTheirScaledPicturesGo)
+{
+    MainView& main = showView({900, 620});
+    dropPictures(24);
+    TileGrid& grid = *main.grid();
+    main.repaint();
+    TileView& first = *grid.tileFor(model->items()[0]->id);
+    EXPECT_TRUE(first.holdsPixmaps());
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+    settle();
+    main.repaint();
+    EXPECT_FALSE(first.holdsPixmaps()) << "more than two screens above the view";
+    EXPECT_TRUE(grid.tileFor(model->items()[23]->id)->holdsPixmaps());
+    grid.verticalScrollBar()->setValue(0);
+    settle();
+    main.repaint();
+    EXPECT_TRUE(first.holdsPixmaps()) << "made again when painted";
+}
+
 } // namespace
 } // namespace oxel::testing

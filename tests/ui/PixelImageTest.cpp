@@ -85,6 +85,31 @@ TEST(PixelImage, EmptyPicturesAndViewsDrawNothing)
     EXPECT_TRUE(pixelIs(pixels::grabbed(view), 20, 20, paper(), 0));
 }
 
+TEST(PixelImage, FlippingBetweenTwoPicturesKeepsBothScaled)
+{
+    PixelImage view;
+    view.resize(120, 80);
+    const Bitmap result = solid(60, 40, QColor(10, 120, 200));
+    const Bitmap original = solid(60, 40, QColor(200, 120, 10));
+    view.setPicture(result);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.repaint();
+    view.setPicture(original);
+    view.repaint();
+    // Back to the first: shown at once, its scaled copy kept from before.
+    view.setPicture(result);
+    EXPECT_TRUE(view.holdsScaled());
+    EXPECT_EQ(view.displayed().pixelColor(0, 0), QColor(10, 120, 200));
+    view.setPicture(original);
+    EXPECT_TRUE(view.holdsScaled());
+    EXPECT_EQ(view.displayed().pixelColor(0, 0), QColor(200, 120, 10));
+    view.releaseScaled();
+    EXPECT_FALSE(view.holdsScaled());
+    view.repaint();
+    EXPECT_TRUE(view.holdsScaled());
+}
+
 TEST(PixelImage, SamePicturesAgainDoNotRepaint)
 {
     PixelImage view;
