@@ -146,12 +146,28 @@ void Application::makeModel()
         AppRootSource::Shell{[this] { updater_->checkForUpdates(); },
                              [this](const QUrl& url) { environment_.openURL(url.toString().toStdString()); }});
     savePanel_ = std::make_unique<QtSavePanel>(window_.get());
-    tileActions_ = std::make_unique<TileActions>(
-        *model_, *savePanel_, [openURL = environment_.openURL](const auto& file) { showInFolder(file, openURL); });
+    const auto reveal = [openURL = environment_.openURL](const std::filesystem::path& file) {
+        showInFolder(file, openURL);
+    };
+    tileActions_ = std::make_unique<TileActions>(*model_, *savePanel_, reveal);
     MainView::Shell shell{[this] { updater_->checkForUpdates(); },
                           [this] { environment_.openURL(supportURL(std::nullopt, std::nullopt, std::nullopt)); },
-                          [this](AppearancePreference preference) { appearance_->setPreference(preference); }};
-    rootView_ = new RootView(*rootSource_, mainViewMaker(*model_, shell));
+                          [this](AppearancePreference preference) { appearance_->setPreference(preference); },
+                          panels_.get(),
+                          reveal,
+                          nullptr};
+    // Each main view made anew hands its tiles' menus and "find the original" to the shell.
+    rootView_ = new RootView(*rootSource_, [this, makeMain = mainViewMaker(*model_, shell)] {
+        QWidget* screen = makeMain();
+        if (auto* view = qobject_cast<MainView*>(screen)) {
+            connect(
+                view, &MainView::tileMenuRequested, tileActions_.get(),
+                [this, view](std::shared_ptr<BatchItem> item, QPoint at) { tileActions_->openMenu(item, at, view); });
+            connect(view, &MainView::locateRequested, this,
+                    [this](std::shared_ptr<BatchItem> item) { model_->locateOriginal(item); });
+        }
+        return screen;
+    });
     window_->setCentralWidget(rootView_);
     startTarget_ = std::make_unique<ModelStartTarget>(*model_);
     reception_ = std::make_unique<HandoffReception>(*startTarget_, TimeSource::system(), launchedAt_);

@@ -1,7 +1,9 @@
 #include "sheets/TileGrid.h"
 
 #include "model/AppModel.h"
+#include "sheets/TileRules.h"
 #include "sheets/TileView.h"
+#include "ui/ColourRow.h"
 
 #include <QEvent>
 #include <QScrollBar>
@@ -53,7 +55,8 @@ void TileGrid::modelChanged(int changed)
     case Field::globalNudge:
     case Field::globalStrength:
     case Field::colourOnlyOn:
-    case Field::colourOnlyModelReady: scheduleRefresh(); break;
+    case Field::colourOnlyModelReady:
+    case Field::config: scheduleRefresh(); break;
     default: break;
     }
 }
@@ -129,7 +132,9 @@ TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
     Connection connection = item->changed.connect([this, tile, raw = item.get()](BatchItem::Field field) {
         switch (field) {
         case BatchItem::Field::source:
-        case BatchItem::Field::thumbnail: scheduleRefresh(); break;
+        case BatchItem::Field::thumbnail:
+        // One result with looks decides whether every tile shows its colour row.
+        case BatchItem::Field::result: scheduleRefresh(); break;
         case BatchItem::Field::strengthOffset: tile->setStrength(model_.strength(*raw)); break;
         default: break;
         }
@@ -146,6 +151,10 @@ void TileGrid::configure(TileView& tile) const
     tile.setGlobalNudge(model_.globalNudge());
     tile.setColourOnlyInForce(model_.colourOnlyInForce());
     tile.setStrength(model_.strength(*tile.item()));
+    const bool colourRow = tile::colourRowShown(model_.config().suggestedGradeEnabled, model_.items(), *tile.item());
+    tile.setColourRow([&model = model_, item = tile.item()](
+                          QWidget* parent) { return new ColourRow(model, item, ColourRow::Sizes::tile(), parent); },
+                      colourRow);
 }
 
 void TileGrid::placeTiles()

@@ -246,7 +246,7 @@ void TileView::buildLowerPart()
     unlinked_ = nullptr;
     track_ = nullptr;
     strengthValue_ = nullptr;
-    lowerPart_ = screen_ == Screen::input ? buildNudgeEditor() : buildLightRow();
+    lowerPart_ = screen_ == Screen::input ? buildNudgeEditor() : buildResultRows();
     layout_->insertWidget(2, lowerPart_);
     lowerPart_->show();
     refreshLowerPart();
@@ -285,6 +285,28 @@ QWidget* TileView::buildNudgeEditor()
         Q_EMIT nudgeChanged(item_);
     });
     badge->addWidget(relink);
+    return holder;
+}
+
+void TileView::setColourRow(RowMaker maker, bool shown)
+{
+    const bool rebuild = shown != colourRowShown_ || (shown && !makeColourRow_);
+    makeColourRow_ = std::move(maker);
+    colourRowShown_ = shown;
+    if (rebuild && screen_ == Screen::results) buildLowerPart();
+}
+
+QWidget* TileView::buildResultRows()
+{
+    QWidget* light = buildLightRow();
+    if (!colourRowShown_ || !makeColourRow_) return light;
+    auto* holder = new QWidget(this);
+    auto* stack = new QVBoxLayout(holder);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(spacing);
+    light->setParent(holder);
+    stack->addWidget(light);
+    stack->addWidget(makeColourRow_(holder));
     return holder;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QVBoxLayout;
@@ -57,6 +58,10 @@ public:
     void setColourOnlyInForce(bool inForce);
     // The item's effective light strength, as the model works it out.
     void setStrength(double strength);
+    // The colour row under the light row on the results screen: made by `maker` for the tile's
+    // item while `shown` (the batch's rule); left out otherwise.
+    using RowMaker = std::function<QWidget*(QWidget* parent)>;
+    void setColourRow(RowMaker maker, bool shown);
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -92,6 +97,7 @@ private:
     void placePictureBlock();
     void buildLowerPart();
     QWidget* buildNudgeEditor();
+    QWidget* buildResultRows();
     QWidget* buildLightRow();
     void refreshLowerPart();
     // The failure text takes its colour from a palette: the accent of the current appearance.
@@ -106,6 +112,8 @@ private:
     std::string globalNudge_;
     bool colourOnlyInForce_ = false;
     double strength_ = 0;
+    RowMaker makeColourRow_;
+    bool colourRowShown_ = false;
     std::chrono::system_clock::time_point now_;
 
     QVBoxLayout* layout_;

@@ -5,8 +5,10 @@
 
 #include "model/ModelFixture.h"
 #include "sheets/ScriptedSavePanel.h"
+#include "sheets/TileClock.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
+#include "ui/ColourRow.h"
 #include "ui/NudgeEditor.h"
 #include "ui/StrengthTrack.h"
 
@@ -180,6 +182,34 @@ TEST_F(TileActionsTest, RemovingADevelopedPhotographAsksFirstAndAPanelAnsweredLa
     ASSERT_TRUE(runUntil([&] { return model->items().empty(); }));
     ASSERT_EQ(panels.alertsShown.size(), 1u);
     EXPECT_EQ(panels.alertsShown[0].message, "remove a.b.c.jpg from the batch?");
+}
+
+} // namespace
+} // namespace oxel
+
+namespace oxel {
+namespace {
+
+TEST_F(TileActionsTest, TheColourRowSitsUnderTheLightRowOnlyWhileTheBatchRuleHolds)
+{
+    auto item = developed();
+    TileClock clock;
+    TileView tile(item, clock);
+    tile.setScreen(TileView::Screen::results);
+    int made = 0;
+    const auto maker = [&](QWidget* parent) {
+        ++made;
+        return new ColourRow(*model, item, ColourRow::Sizes::tile(), parent);
+    };
+    tile.setColourRow(maker, false);
+    EXPECT_EQ(tile.findChild<ColourRow*>(), nullptr);
+    tile.setColourRow(maker, true);
+    ASSERT_NE(tile.findChild<ColourRow*>(), nullptr);
+    EXPECT_NE(tile.findChild<StrengthTrack*>(), nullptr) << "the light row stays above it";
+    tile.setColourRow(maker, true);
+    EXPECT_EQ(made, 1) << "an unchanged rule builds nothing again";
+    tile.setScreen(TileView::Screen::input);
+    EXPECT_EQ(tile.findChild<ColourRow*>(), nullptr);
 }
 
 } // namespace
