@@ -227,8 +227,10 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
         item.setNote(renderUnmatched);
     else if (outcome.previewPlan->divergence > runner_.limits.refineDivergenceLimit)
         item.setNote(tooFarToBlend);
+    // Missing, or something other than the file the library writes: made again at the next save.
     std::error_code error;
-    if (!fs::exists(services_.library.imageFolder(batchId, item.id) / "thumb.jpg", error)) markThumbDirty(item);
+    const auto thumb = fs::symlink_status(services_.library.imageFolder(batchId, item.id) / "thumb.jpg", error);
+    if (thumb.type() != fs::file_type::regular) markThumbDirty(item);
 }
 
 void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, const ImageRecord& record, double strength)

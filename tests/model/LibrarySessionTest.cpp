@@ -84,6 +84,17 @@ TEST_F(OpeningTest, AMissingThumbnailShowsTheOriginalCopyWhileTheItemRestores)
     runIdle();
     EXPECT_TRUE(item->result());
     EXPECT_TRUE(fs::exists(imageFolder(id, image) / "thumb.jpg"));
+
+    // A thumbnail planted as a link to a picture elsewhere is not read.
+    model->newBatch();
+    runIdle();
+    fs::remove(imageFolder(id, image) / "thumb.jpg");
+    fs::create_symlink(writeJPEG("elsewhere.jpg", 800, 600), imageFolder(id, image) / "thumb.jpg");
+    model->openBatch(id);
+    ASSERT_TRUE(model->items().at(0)->thumbnail());
+    EXPECT_EQ(model->items().at(0)->thumbnail()->width(), 512);
+    runIdle();
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(imageFolder(id, image) / "thumb.jpg")));
 }
 
 TEST_F(OpeningTest, TheRecordsLookIsTakenAndTheStandingLookLeftAlone)
