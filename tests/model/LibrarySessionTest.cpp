@@ -288,6 +288,24 @@ TEST_F(StaleRestoreTest, OpeningAnotherBatchKeepsEveryLateAnswerOffBothBatches)
     EXPECT_EQ(snapshot(model->library().batchFolder(b)), filesOfB);
 }
 
+TEST_F(StaleRestoreTest, AnItemRemovedWhileItRestoresGetsNothingAndNoFolderAgain)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400), writeJPEG("b.jpg", 600, 400)});
+    model->openBatch(id);
+    const auto removed = model->items()[0];
+    ASSERT_TRUE(runUntil([&] { return removed->source().has_value(); }));
+    model->remove(removed);
+    runIdle();
+    loop.advance(1s);
+    model->library().drain();
+    EXPECT_FALSE(removed->result());
+    EXPECT_FALSE(fs::exists(imageFolder(id, removed->id)));
+    EXPECT_TRUE(model->items()[0]->result());
+    const auto stored = model->library().load(id);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->images.size(), 1u);
+}
+
 class ResumeTest : public LibraryTest {
 protected:
     // A batch left while its one job ran on the backend; the job's id.
