@@ -1,7 +1,7 @@
 #pragma once
 
-#include "backend/AuthState.h"
 #include "async/Signal.h"
+#include "backend/AuthState.h"
 
 #include <QPointer>
 #include <QWidget>
