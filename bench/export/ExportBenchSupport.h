@@ -31,19 +31,20 @@ inline const fs::path& folder()
     return path;
 }
 
-// A photograph-like picture: gradients, hard edges and fine noise, 16 bits a channel.
-inline Image scene()
+// A photograph-like picture: gradients, hard edges and fine noise, 16 bits a channel. The
+// gradients span the same values at any size.
+inline Image scene(int64_t columns = width, int64_t rows = height)
 {
-    auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX16);
+    auto bitmap = Bitmap::allocate(columns, rows, PixelFormat::RGBX16);
     std::mt19937 random(5);
-    for (int64_t y = 0; y < height; ++y) {
+    for (int64_t y = 0; y < rows; ++y) {
         auto* row = reinterpret_cast<uint16_t*>(bitmap->mutableRow(y));
-        for (int64_t x = 0; x < width; ++x) {
+        for (int64_t x = 0; x < columns; ++x) {
             const uint32_t noise = random() & 0x3FF;
             const uint32_t edge = ((x / 230 + y / 170) % 2) ? 6000 : 0;
-            row[x * 4 + 0] = uint16_t(8000 + x * 7 + noise + edge);
-            row[x * 4 + 1] = uint16_t(12000 + y * 9 + noise + edge);
-            row[x * 4 + 2] = uint16_t(20000 + (x + y) * 3 + noise);
+            row[x * 4 + 0] = uint16_t(8000 + x * (42000 / columns) + noise + edge);
+            row[x * 4 + 1] = uint16_t(12000 + y * (36000 / rows) + noise + edge);
+            row[x * 4 + 2] = uint16_t(20000 + (x + y) * (30000 / (columns + rows)) + noise);
             row[x * 4 + 3] = 65535;
         }
     }
@@ -77,8 +78,9 @@ inline SourceImage original(bool gainMap)
     return SourceImage::load(file);
 }
 
-// The relit render the backend sends: brighter and warmer, at 2048 x 1365.
-inline std::shared_ptr<const DevelopInput> outcomeFor(const SourceImage& source)
+// The relit render the backend sends: brighter and warmer, at 2048 x 1365 whatever the original's size.
+template <class Outcome = DevelopInput>
+std::shared_ptr<const Outcome> outcomeFor(const SourceImage& source, const std::string& jobId = "bench-job")
 {
     const Image lit = applyKernel(
         source.image.extent(),
@@ -86,9 +88,9 @@ inline std::shared_ptr<const DevelopInput> outcomeFor(const SourceImage& source)
             return RGB{p.r * 1.2f + 0.03f, p.g * 1.05f + 0.02f, p.b * 0.92f};
         },
         source.image);
-    const Image render = materialised(lit.scaled(2048.0 / width, 1365.0 / height));
-    auto outcome =
-        std::make_shared<DevelopInput>("bench-job", render, DetailTransfer(source.image, render, source.colorSpace));
+    const Image render =
+        materialised(lit.scaled(2048.0 / double(source.pixelWidth), 1365.0 / double(source.pixelHeight)));
+    auto outcome = std::make_shared<Outcome>(jobId, render, DetailTransfer(source.image, render, source.colorSpace));
     GradeLooks looks;
     looks.chosen.lift = {0.02, 0.01, 0.0};
     looks.chosen.gain = {1.05, 1.0, 0.95};

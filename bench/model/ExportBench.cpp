@@ -5,8 +5,8 @@
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
 #include "develop/SourceImage.h"
+#include "export/ExportBenchSupport.h"
 #include "export/Exporter.h"
-#include "imaging/Kernel.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
 #include "model/HandedOverFile.h"
@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <latch>
-#include <random>
 #include <unistd.h>
 
 namespace oxel {
@@ -42,25 +41,6 @@ const fs::path& benchFolder()
     return path;
 }
 
-// Gradients, hard edges and fine noise, 16 bits a channel.
-Image scene()
-{
-    auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX16);
-    std::mt19937 random(5);
-    for (int64_t y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint16_t*>(bitmap->mutableRow(y));
-        for (int64_t x = 0; x < width; ++x) {
-            const uint32_t noise = random() & 0x3FF;
-            const uint32_t edge = ((x / 230 + y / 170) % 2) ? 6000 : 0;
-            row[x * 4 + 0] = uint16_t(8000 + x * 14 + noise + edge);
-            row[x * 4 + 1] = uint16_t(12000 + y * 18 + noise + edge);
-            row[x * 4 + 2] = uint16_t(20000 + (x + y) * 6 + noise);
-            row[x * 4 + 3] = 65535;
-        }
-    }
-    return Image::fromBitmap(*bitmap);
-}
-
 // The original written once in the format asked for (a camera JPEG, or a 16-bit TIFF).
 fs::path original(ExportFormat format)
 {
@@ -70,29 +50,9 @@ fs::path original(ExportFormat format)
         options.format = format;
         options.sixteenBit = format == ExportFormat::tiff;
         options.tiffLayered = false;
-        writeFlat(scene(), {}, file, options, ColourSpace::sRGB(), RenderContext(), {});
+        writeFlat(benchsupport::scene(width, height), {}, file, options, ColourSpace::sRGB(), RenderContext(), {});
     }
     return file;
-}
-
-// The relit render the backend sends, at 2048 x 1365, as a delivered result.
-std::shared_ptr<const JobOutcome> outcomeFor(const SourceImage& source, const std::string& jobId)
-{
-    const Image lit = applyKernel(
-        source.image.extent(),
-        [](RGB p) {
-            return RGB{p.r * 1.2f + 0.03f, p.g * 1.05f + 0.02f, p.b * 0.92f};
-        },
-        source.image);
-    const Image render = materialised(lit.scaled(2048.0 / double(width), 1365.0 / double(height)));
-    auto outcome = std::make_shared<JobOutcome>(jobId, render, DetailTransfer(source.image, render, source.colorSpace));
-    GradeLooks looks;
-    looks.chosen.lift = {0.02, 0.01, 0.0};
-    looks.chosen.gain = {1.05, 1.0, 0.95};
-    looks.chosen.saturation = 1.1;
-    outcome->looks = looks;
-    outcome->grainLevel = 2;
-    return outcome;
 }
 
 class Panels final : public ModelPanels {
@@ -141,7 +101,7 @@ struct Session {
                       std::chrono::minutes(5));
         int n = 0;
         for (const auto& item : model->items())
-            item->setResult(outcomeFor(*item->source(), "bench-" + std::to_string(++n)));
+            item->setResult(benchsupport::outcomeFor<JobOutcome>(*item->source(), "bench-" + std::to_string(++n)));
     }
 
     bool exportsDone()
@@ -187,7 +147,8 @@ void BM_ExportPicture12ThreeAtATime(benchmark::State& state)
 {
     const auto source = SourceImage::load(original(ExportFormat::jpeg));
     std::vector<std::shared_ptr<const JobOutcome>> outcomes;
-    for (int i = 0; i < pictures; ++i) outcomes.push_back(outcomeFor(source, "bench-" + std::to_string(i)));
+    for (int i = 0; i < pictures; ++i)
+        outcomes.push_back(benchsupport::outcomeFor<JobOutcome>(source, "bench-" + std::to_string(i)));
     int round = 0;
     bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
