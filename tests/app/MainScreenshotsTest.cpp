@@ -69,20 +69,12 @@ TEST_P(MainScreenshots, EmptyStates)
     showView(GetParam());
     capture("empty-new-user");
 
-    drop({writeJPEG("only.jpg")});
-    model->ensureBatchStored();
-    model->saveNow();
-    library.drain();
-    model->newBatch();
+    storeBatchOf("only.jpg");
     await(model->refreshRecent());
     capture("empty-one-batch");
 
     defaults().set("handoffSeen.shotwell", true);
-    drop({writeJPEG("second.jpg")});
-    model->ensureBatchStored();
-    model->saveNow();
-    library.drain();
-    model->newBatch();
+    storeBatchOf("second.jpg");
     await(model->refreshRecent());
     capture("empty-two-batches-shotwell-seen");
     defaults().set("handoffSeen.darktable", true);

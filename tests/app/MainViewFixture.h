@@ -62,6 +62,16 @@ protected:
         settle();
     }
 
+    // Stores a batch of one picture in the library and opens a new, empty one.
+    void storeBatchOf(const std::string& file)
+    {
+        drop({writeJPEG(file)});
+        model->ensureBatchStored();
+        model->saveNow();
+        library.drain();
+        model->newBatch();
+    }
+
     // Develops every picture of the batch through the local backend.
     void developAll()
     {

@@ -94,13 +94,7 @@ TEST_F(MainViewTest, HostSeenWhileTheEmptyStateShowsTakesItsLinkAway)
 TEST_F(MainViewTest, EmptyStateResumesTheNewestBatchAndListsTheOthers)
 {
     // Two stored batches, the second the newest.
-    for (const char* name : {"first.jpg", "second.jpg"}) {
-        drop({writeJPEG(name)});
-        model->ensureBatchStored();
-        model->saveNow();
-        library.drain();
-        model->newBatch();
-    }
+    for (const char* name : {"first.jpg", "second.jpg"}) storeBatchOf(name);
     await(model->refreshRecent());
     ASSERT_EQ(model->recent().size(), 2u);
     MainView& main = showView();
