@@ -2,6 +2,7 @@
 // true original and its reload. Twelve (or one) 3000 x 2000 originals with 2048 x 1365 relit
 // renders; the model runs on a test loop, so only real work takes time.
 #include "ProcessCPUTime.h"
+#include "QuietWindow.h"
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
 #include "develop/SourceImage.h"
@@ -55,23 +56,11 @@ fs::path original(ExportFormat format)
     return file;
 }
 
-class Panels final : public ModelPanels {
-public:
-    Task<std::optional<std::vector<fs::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
-};
-
-class Control final : public AppControl {
-public:
-    void comeToFront() override {}
-    void requestQuit() override {}
-};
-
 // A model on a test loop whose items hold delivered results.
 struct Session {
     ManualLoop loop;
-    Panels panels;
-    Control control;
+    bench::QuietPanels panels;
+    bench::QuietControl control;
     NoLanguageModel languageModel;
     LibraryStore library{LibraryStore::Environment{benchFolder() / "Library", {}, &loop}};
     std::unique_ptr<AppModel> model;

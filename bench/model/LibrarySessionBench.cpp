@@ -3,6 +3,7 @@
 // with the process's peak resident memory. 3000 x 2000 originals, 2048 x 1365 kept renders with a
 // graded analysis, on a manual main loop.
 #include "ProcessCPUTime.h"
+#include "QuietWindow.h"
 
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
@@ -81,26 +82,14 @@ std::vector<uint8_t> gradedAnalysis()
     return {text.begin(), text.end()};
 }
 
-class NoPanels final : public ModelPanels {
-public:
-    Task<std::optional<std::vector<fs::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
-};
-
-class NoControl final : public AppControl {
-public:
-    void comeToFront() override {}
-    void requestQuit() override {}
-};
-
 // One developed batch of 200 pictures in a library of its own, and what a model needs around it.
 struct Stored {
     fs::path root;
     Uuid batch;
     ManualLoop loop;
     WorkPool runnerPool{2};
-    NoPanels panels;
-    NoControl control;
+    bench::QuietPanels panels;
+    bench::QuietControl control;
     NoLanguageModel languageModel;
     std::unique_ptr<LibraryStore> library;
 

@@ -8,6 +8,7 @@
 #include "async/WorkPool.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
+#include "model/QuietWindow.h"
 #include "ondevice/NoLanguageModel.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
@@ -29,18 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietPanels final : public ModelPanels {
-public:
-    Task<std::optional<std::vector<fs::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
-};
-
-class QuietControl final : public AppControl {
-public:
-    void comeToFront() override {}
-    void requestQuit() override {}
-};
-
 // A model of its own over an in-process backend, a private library, and the Qt main executor.
 struct BenchModel {
     bench::InProcessBackend backend{"main-window"};
@@ -51,8 +40,8 @@ struct BenchModel {
                                       fs::remove_all(item);
                                       return std::nullopt;
                                   }}};
-    QuietPanels panels;
-    QuietControl control;
+    bench::QuietPanels panels;
+    bench::QuietControl control;
     NoLanguageModel languageModel;
     std::unique_ptr<AppModel> model;
 
