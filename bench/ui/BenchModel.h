@@ -5,6 +5,7 @@
 #include "async/WorkPool.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
+#include "model/QuietWindow.h"
 #include "ondevice/NoLanguageModel.h"
 
 #include <memory>
@@ -14,15 +15,6 @@ namespace oxel::bench {
 // The application model as the window holds it, on a loop the benchmark runs by hand, against the
 // local backend in this process with a signed-in account; dialogs are never answered.
 struct BenchModel {
-    struct NoPanels final : ModelPanels {
-        Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-        Task<int> ask(Alert) override { co_return 0; }
-    };
-    struct NoControl final : AppControl {
-        void comeToFront() override {}
-        void requestQuit() override {}
-    };
-
     explicit BenchModel(const std::string& name)
         : backend(name),
           library(LibraryStore::Environment{backend.folder / "Library",
@@ -40,8 +32,8 @@ struct BenchModel {
     ManualLoop loop;
     WorkPool pool{4};
     LibraryStore library;
-    NoPanels panels;
-    NoControl control;
+    QuietPanels panels;
+    QuietControl control;
     NoLanguageModel language;
     AppModel model;
 };

@@ -20,9 +20,6 @@
 namespace oxel {
 namespace {
 
-using NoPanels = bench::BenchModel::NoPanels;
-using NoControl = bench::BenchModel::NoControl;
-
 struct NoFolderPanel final : FolderPanelPort {
     void chooseFolder(const std::string&, const std::string&, Answer answer) override { answer(std::nullopt); }
 };
@@ -40,8 +37,8 @@ struct BenchModel {
                                                        return std::nullopt;
                                                    },
                                                    &loop}};
-    NoPanels panels;
-    NoControl control;
+    bench::QuietPanels panels;
+    bench::QuietControl control;
     NoLanguageModel languageModel;
     std::unique_ptr<AppModel> model;
     QWidget window;
