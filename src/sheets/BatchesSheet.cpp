@@ -222,7 +222,7 @@ QMenu* BatchesSheet::menuFor(const BatchSummary& summary)
 void BatchesSheet::openBatch(const BatchSummary& summary)
 {
     // Opening calls the model first and closes afterwards.
-    Q_EMIT openChosen(summary.id());
+    model().openBatch(summary.id());
     accept();
 }
 
@@ -243,7 +243,7 @@ void BatchesSheet::commitRename()
     if (!renaming_) return;
     const Uuid batch = *renaming_;
     const QString draft = draft_;
-    Q_EMIT renameChosen(batch, draft);
+    model().renameBatch(batch, draft.toStdString());
     renaming_.reset();
     rebuildRows();
 }
@@ -256,7 +256,7 @@ Task<void> BatchesSheet::confirmTrash(BatchSummary summary)
     alert.information = "its renders and settings go. the originals and anything exported are not touched.";
     alert.buttons = {"keep it", "move to trash"};
     const int answer = co_await alerts_.ask(std::move(alert));
-    if (answer == 1) Q_EMIT trashChosen(summary.id());
+    if (answer == 1) model().trashBatch(summary.id());
 }
 
 } // namespace oxel

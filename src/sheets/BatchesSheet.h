@@ -46,9 +46,6 @@ public:
     const std::optional<Uuid>& renaming() const { return renaming_; }
 
 Q_SIGNALS:
-    void openChosen(const Uuid& batch);
-    void renameChosen(const Uuid& batch, const QString& draft);
-    void trashChosen(const Uuid& batch);
     // A folder size arrived and was shown.
     void sizeShown(const Uuid& batch);
 

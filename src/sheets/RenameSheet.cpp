@@ -39,8 +39,9 @@ RenameSheet::RenameSheet(AppModel& model, QWidget* parent)
 
 void RenameSheet::rename()
 {
-    const QString draft = field_->editor()->text();
-    closeThen([this, draft] { Q_EMIT renameChosen(draft); });
+    // The model first, then the sheet closes: the order this sheet's rename takes.
+    model().renameBatch(field_->editor()->text().toStdString());
+    accept();
 }
 
 } // namespace oxel

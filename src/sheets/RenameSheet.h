@@ -21,10 +21,6 @@ public:
     BoxedField* field() const { return field_; }
     static constexpr int sheetWidth = 420;
 
-Q_SIGNALS:
-    // The sheet closed with this draft, as typed.
-    void renameChosen(const QString& draft);
-
 private:
     void rename();
 

@@ -154,19 +154,19 @@ TEST_F(BatchesTest, DoubleClickOpensAnotherBatchButNotTheOneOnScreen)
     const auto other = addBatch("other", {Thumb::jpeg}, 100h);
     auto sheet = openSheet();
     ASSERT_EQ(model->recent().size(), 2u);
-    std::vector<Uuid> opened;
-    QObject::connect(sheet.data(), &BatchesSheet::openChosen, [&](const Uuid& id) { opened.push_back(id); });
+    const Uuid onScreenId = model->batch()->id;
 
     BatchRow* onScreen = sheet->row(model->batch()->id);
     ASSERT_TRUE(onScreen);
     EXPECT_TRUE(shownTexts(*onScreen).contains("on screen"));
     EXPECT_FALSE(shownButton(*onScreen, "open"));
     QTest::mouseDClick(onScreen, Qt::LeftButton);
-    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(model->batch()->id, onScreenId);
     ASSERT_FALSE(sheet.isNull());
 
     QTest::mouseDClick(sheet->row(other.id), Qt::LeftButton);
-    EXPECT_EQ(opened, std::vector<Uuid>{other.id});
+    ASSERT_TRUE(model->batch());
+    EXPECT_EQ(model->batch()->id, other.id);
     settle();
     EXPECT_TRUE(sheet.isNull());
     EXPECT_FALSE(model->showBatches());
@@ -176,9 +176,6 @@ TEST_F(BatchesTest, RenameInPlaceCommitsTheDraftAndClosesTheField)
 {
     const auto batch = addBatch("harbour", {Thumb::jpeg});
     auto sheet = openSheet();
-    std::vector<std::pair<Uuid, QString>> renamed;
-    QObject::connect(sheet.data(), &BatchesSheet::renameChosen,
-                     [&](const Uuid& id, const QString& draft) { renamed.emplace_back(id, draft); });
     const BatchSummary summary = model->recent().front();
     sheet->menuFor(summary)->actions().at(1)->trigger();
     ASSERT_TRUE(sheet->row(batch.id)->field());
@@ -187,11 +184,20 @@ TEST_F(BatchesTest, RenameInPlaceCommitsTheDraftAndClosesTheField)
     editor->selectAll();
     QTest::keyClicks(editor, "harbour at dusk");
     QTest::keyClick(editor, Qt::Key_Return);
-    ASSERT_EQ(renamed.size(), 1u);
-    EXPECT_EQ(renamed[0].first, batch.id);
-    EXPECT_EQ(renamed[0].second, "harbour at dusk");
     EXPECT_FALSE(sheet->renaming());
     EXPECT_FALSE(sheet->row(batch.id)->field());
+    ASSERT_TRUE(runUntil([&] { return model->recent().front().record.name == "harbour at dusk"; }));
+    EXPECT_TRUE(shownTexts(*sheet->row(batch.id)).contains("harbour at dusk"));
+
+    // A blank name leaves the name as it was and closes the field.
+    sheet->menuFor(model->recent().front())->actions().at(1)->trigger();
+    editor = sheet->row(batch.id)->field()->editor();
+    editor->selectAll();
+    QTest::keyClicks(editor, "  ");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(sheet->row(batch.id)->field());
+    loop.runUntil([] { return false; }, std::chrono::milliseconds(500));
+    EXPECT_EQ(model->recent().front().record.name, "harbour at dusk");
     sheet->reject();
     settle();
 }
@@ -199,9 +205,9 @@ TEST_F(BatchesTest, RenameInPlaceCommitsTheDraftAndClosesTheField)
 TEST_F(BatchesTest, TrashAsksFirstAndKeepItKeeps)
 {
     const auto batch = addBatch("harbour", {Thumb::jpeg});
+    addBatch("kept", {Thumb::jpeg}, 5h);
     auto sheet = openSheet();
-    std::vector<Uuid> trashed;
-    QObject::connect(sheet.data(), &BatchesSheet::trashChosen, [&](const Uuid& id) { trashed.push_back(id); });
+    waitForSizes(*sheet);
     const BatchSummary summary = model->recent().front();
     auto actions = sheet->menuFor(summary)->actions();
     ASSERT_EQ(actions.size(), 5);
@@ -217,17 +223,38 @@ TEST_F(BatchesTest, TrashAsksFirstAndKeepItKeeps)
     EXPECT_EQ(panels.alertsShown[0].message, "move harbour to the trash?");
     EXPECT_EQ(panels.alertsShown[0].information,
               "its renders and settings go. the originals and anything exported are not touched.");
-    loop.runUntil([] { return false; });
-    EXPECT_TRUE(trashed.empty());
+    EXPECT_EQ(model->recent().size(), 2u) << "keep it keeps";
+    EXPECT_TRUE(std::filesystem::exists(library.batchFolder(batch.id)));
 
     panels.answers = {1};
     sheet->menuFor(summary)->actions()[4]->trigger();
-    ASSERT_TRUE(runUntil([&] { return !trashed.empty(); }));
-    EXPECT_EQ(trashed, std::vector<Uuid>{batch.id});
+    ASSERT_TRUE(runUntil([&] { return model->recent().size() == 1; }));
+    EXPECT_FALSE(std::filesystem::exists(library.batchFolder(batch.id)));
     EXPECT_TRUE(sheet->isVisible()) << "the sheet stays open";
+    EXPECT_FALSE(sheet->row(batch.id));
+    // Its size is still held, so the counts differ and the total goes until the next opening.
+    const QString where = QString::fromStdString(" · in " + homeWritten(library.root(), std::getenv("HOME")));
+    EXPECT_TRUE(shownTexts(*sheet).contains("1 batch" + where));
 
     sheet->menuFor(summary)->actions()[2]->trigger();
     EXPECT_EQ(revealed, std::vector<std::filesystem::path>{library.batchFolder(batch.id)});
+    sheet->reject();
+    settle();
+}
+
+TEST_F(BatchesTest, TrashingTheOpenBatchEmptiesTheWindow)
+{
+    drop({writeJPEG("a.jpg")});
+    model->ensureBatchStored();
+    model->saveNow();
+    library.drain();
+    auto sheet = openSheet();
+    panels.answers = {1};
+    sheet->menuFor(model->recent().front())->actions()[4]->trigger();
+    ASSERT_TRUE(runUntil([&] { return model->recent().empty(); }));
+    EXPECT_TRUE(model->items().empty());
+    EXPECT_FALSE(model->batch());
+    EXPECT_TRUE(shownTexts(*sheet).contains("nothing kept yet. a batch joins the library when it is processed."));
     sheet->reject();
     settle();
 }

@@ -225,32 +225,51 @@ TEST_F(SheetTest, AccountSheetNamesTheProviderAndSignsOut)
     EXPECT_EQ(signInLine("apple", AuthState::signedOut()), "signed in with apple · account ?");
 }
 
-TEST_F(SheetTest, RenameSheetSeedsTheNameAndRenamesOnReturnEvenWhenBlank)
+TEST_F(SheetTest, RenameSheetWithoutABatchClosesOnReturnEvenWhenBlank)
 {
     model->setShowRename(true);
     auto sheet = opened(new RenameSheet(*model, &window));
-    QSignalSpy renamed(sheet.data(), &RenameSheet::renameChosen);
     QLineEdit* editor = sheet->field()->editor();
     EXPECT_EQ(editor->text(), "") << "no batch open";
     EXPECT_FALSE(shownButton(*sheet, "rename")->isEnabled());
     editor->setText(" \t ");
     EXPECT_FALSE(shownButton(*sheet, "rename")->isEnabled());
-    editor->setText("  harbour at dusk ");
+    editor->setText("harbour");
     EXPECT_TRUE(shownButton(*sheet, "rename")->isEnabled());
-    editor->setText("   ");
     QTest::keyClick(editor, Qt::Key_Return);
-    ASSERT_EQ(renamed.count(), 1);
-    EXPECT_EQ(renamed.at(0).at(0).toString(), "   ");
     settle();
     EXPECT_TRUE(sheet.isNull());
     EXPECT_FALSE(model->showRename());
-
-    QPointer<RenameSheet> cancelled = opened(new RenameSheet(*model, &window));
-    QSignalSpy never(cancelled.data(), &RenameSheet::renameChosen);
-    click(shownButton(*cancelled, "cancel"));
-    EXPECT_EQ(never.count(), 0);
-    settle();
+    EXPECT_FALSE(model->batch()) << "renaming without a batch does nothing";
     EXPECT_TRUE(renameable(" a ") && !renameable("\t \t"));
+}
+
+TEST_F(SheetTest, RenameSheetStoresTheTrimmedNameAndCancelLeavesItAlone)
+{
+    drop({writeJPEG("a.jpg")});
+    model->ensureBatchStored();
+    const std::string before = model->batch()->name;
+    auto cancelled = opened(new RenameSheet(*model, &window));
+    EXPECT_EQ(cancelled->field()->editor()->text().toStdString(), before);
+    cancelled->field()->editor()->setText("never");
+    click(shownButton(*cancelled, "cancel"));
+    settle();
+    EXPECT_EQ(model->batch()->name, before);
+
+    auto blank = opened(new RenameSheet(*model, &window));
+    blank->field()->editor()->setText("   ");
+    QTest::keyClick(blank->field()->editor(), Qt::Key_Return);
+    settle();
+    EXPECT_TRUE(blank.isNull()) << "Return renames even while the button is off";
+    EXPECT_EQ(model->batch()->name, before) << "the model ignores a blank name";
+
+    auto sheet = opened(new RenameSheet(*model, &window));
+    sheet->field()->editor()->setText("  harbour at dusk \t");
+    click(shownButton(*sheet, "rename"));
+    settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_EQ(model->batch()->name, "harbour at dusk");
+    EXPECT_EQ(model->batch()->nameSource, BatchRecord::NameSource::person);
 }
 
 TEST_F(SheetTest, SetupSheetShowsTheStepsOfItsHostAndWrapsLongSteps)
