@@ -93,7 +93,11 @@ void ConfirmSheet::refresh()
 
 void ConfirmSheet::buyShots()
 {
-    closeThen([this] { model().setShowCredits(true); });
+    closeThen([this] {
+        model().setShowCredits(true);
+        // Fetched again each time; until it answers the shop shows the list already held.
+        model().tasks().spawn(model().refreshProducts());
+    });
 }
 
 } // namespace oxel

@@ -43,7 +43,8 @@ CreditsSheet::CreditsSheet(AppModel& model, QWidget* parent, std::optional<std::
 void CreditsSheet::showEvent(QShowEvent* event)
 {
     ModelSheet::showEvent(event);
-    if (!model().products()) Q_EMIT productsWanted();
+    // The model's tasks, not the sheet's: the one shared request is the model's to finish.
+    if (!model().products()) model().tasks().spawn(model().refreshProducts());
 }
 
 void CreditsSheet::refresh()
@@ -63,14 +64,19 @@ void CreditsSheet::rebuildPacks()
         delete item->widget();
         delete item;
     }
+    // Shown at once rather than on the next turn, as a layout would.
+    const auto add = [this](QWidget* widget) {
+        packs_->addWidget(widget);
+        widget->show();
+    };
     if (!shown_) {
-        packs_->addWidget(new TextLabel("…", uiFont(13), Palette::pencil()));
+        add(new TextLabel("…", uiFont(13), Palette::pencil()));
         return;
     }
     if (!shown_->available)
-        packs_->addWidget(sheet::text("the shop is not open yet. shots bought in oxel on your phone work here.", 12,
-                                      Palette::pencil(), true));
-    for (const ProProduct& product : shown_->products) packs_->addWidget(packRow(product, shown_->available));
+        add(sheet::text("the shop is not open yet. shots bought in oxel on your phone work here.", 12,
+                        Palette::pencil(), true));
+    for (const ProProduct& product : shown_->products) add(packRow(product, shown_->available));
 }
 
 QWidget* CreditsSheet::packRow(const ProProduct& product, bool shopOpen)
@@ -86,7 +92,7 @@ QWidget* CreditsSheet::packRow(const ProProduct& product, bool shopOpen)
         Qt::AlignVCenter);
     auto* buy = sheet::button("buy", false, shopOpen);
     line->addWidget(buy, 0, Qt::AlignVCenter);
-    connect(buy, &SheetButton::clicked, this, [this, product] { Q_EMIT buyRequested(product); });
+    connect(buy, &SheetButton::clicked, this, [this, product] { model().buy(product); });
     auto* row = sheet::holding(line);
     row->setObjectName(QString::fromStdString(product.id));
     return row;

@@ -26,11 +26,6 @@ public:
 
     static constexpr int sheetWidth = 440;
 
-Q_SIGNALS:
-    void buyRequested(const ProProduct& product);
-    // Shown without a product list: the shop needs one fetched.
-    void productsWanted();
-
 protected:
     void showEvent(QShowEvent* event) override;
 

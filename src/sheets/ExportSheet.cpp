@@ -207,7 +207,7 @@ void ExportSheet::chooseFolder()
 void ExportSheet::exportInto(const std::filesystem::path& folder)
 {
     const auto options = preferences_.options();
-    closeThen([this, options, folder] { Q_EMIT exportChosen(options, folder); });
+    closeThen([this, options, folder] { model().exportTo(options, folder); });
 }
 
 } // namespace oxel

@@ -32,10 +32,6 @@ public:
     const ExportSheetState& state() const { return state_; }
     static constexpr int sheetWidth = 520;
 
-Q_SIGNALS:
-    // The folder was chosen and the sheet has closed; the model exports next.
-    void exportChosen(const std::vector<ExportOptions>& options, const std::filesystem::path& folder);
-
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -74,6 +74,12 @@ TEST_F(SheetScreenshots, ConfirmSheetWithAndWithoutEnoughShots)
 TEST_F(SheetScreenshots, ShopAccountRenameAndExplainer)
 {
     shootAndClose(new CreditsSheet(*model, &window, "EUR"), "shots-waiting", 440);
+    setBalance(40);
+    auto shop = opened(new CreditsSheet(*model, &window, "EUR"));
+    ASSERT_TRUE(runUntil([&] { return model->products().has_value(); }));
+    shoot(*shop, "shots-open", 440);
+    shop->reject();
+    settle();
     defaults().set("signInProvider", "google");
     shootAndClose(new AccountSheet(*model, &window), "account", 380);
     drop({writeJPEG("a.jpg")});

@@ -75,38 +75,36 @@ TEST_F(SheetTest, ExportSheetKeepsOneFormatChosenAndStoresEveryChangeAtOnce)
     EXPECT_EQ(defaults().stringValue("exportFormats"), "psd,jpeg") << "a cancelled sheet keeps its settings";
 }
 
-TEST_F(SheetTest, ExportSheetAsksForAFolderAndStaysOpenWhenThePanelIsCancelled)
+TEST_F(SheetTest, ExportSheetAsksForAFolderStaysOpenWhenCancelledAndExportsEachFormatIntoItsFolder)
 {
-    defaults().set("exportFormats", "heic,jpeg");
+    drop({writeJPEG("harbour.jpg")});
+    setBalance(5);
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return model->itemsWithResult().size() == 1 && model->inFlightCount() == 0; }));
+    defaults().set("exportFormats", "png,jpeg");
     defaults().set("exportColour", "sRGB");
     ScriptedFolderPanel panel;
     model->setShowExport(true);
     auto sheet = opened(new ExportSheet(*model, panel, &window));
-    std::vector<std::pair<std::vector<ExportOptions>, std::filesystem::path>> chosen;
-    QObject::connect(sheet.data(), &ExportSheet::exportChosen,
-                     [&](const std::vector<ExportOptions>& options, const std::filesystem::path& to) {
-                         chosen.emplace_back(options, to);
-                     });
+    EXPECT_EQ(sheet->frame()->title()->text(), "export 1 result");
 
-    click(shownButton(*sheet, "export jpeg and heic…"));
+    click(shownButton(*sheet, "export jpeg and png…"));
     settle();
     ASSERT_EQ(panel.asked.size(), 1u);
-    EXPECT_EQ(panel.asked[0].first, "jpeg and heic, each into its own folder in the one you choose");
+    EXPECT_EQ(panel.asked[0].first, "jpeg and png, each into its own folder in the one you choose");
     EXPECT_EQ(panel.asked[0].second, "export here");
     ASSERT_FALSE(sheet.isNull()) << "a cancelled panel leaves the sheet open";
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(chosen.empty());
+    EXPECT_EQ(model->exportsPending(), 0);
 
     panel.choices.push_back(folder / "exports");
-    click(shownButton(*sheet, "export jpeg and heic…"));
-    ASSERT_EQ(chosen.size(), 1u);
-    const auto& options = chosen[0].first;
-    ASSERT_EQ(options.size(), 2u);
-    EXPECT_EQ(options[0].format, ExportFormat::jpeg);
-    EXPECT_EQ(options[1].format, ExportFormat::heic);
-    EXPECT_EQ(options[1].colour, ExportColour::sRGB);
-    EXPECT_EQ(chosen[0].second, folder / "exports");
+    click(shownButton(*sheet, "export jpeg and png…"));
     EXPECT_FALSE(model->showExport()) << "the sheet closed before the export started";
+    ASSERT_TRUE(runUntil([&] { return model->exportsPending() == 0; }));
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "exports" / "jpeg" / "harbour-oxel.jpg"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "exports" / "png" / "harbour-oxel.png"));
+    settle();
+    EXPECT_TRUE(sheet.isNull());
 }
 
 TEST_F(SheetTest, ExportSheetMentionsComparingOnlyAfterAWeekWithoutIt)
