@@ -108,8 +108,13 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
     }
     std::set<fs::path> taken;
     int alreadyExporting = 0;
+    int withoutOriginal = 0;
     for (const auto& item : items_) {
-        if (!item->result() || !item->source()) continue;
+        if (!item->result()) continue;
+        if (!item->source()) {
+            ++withoutOriginal;
+            continue;
+        }
         if (item->exportProgress()) {
             ++alreadyExporting;
             continue;
@@ -131,8 +136,13 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
         ++exportsPending_;
         tasks_->spawn(runExportPlan(item, std::move(plan)));
     }
-    if (alreadyExporting >= 1)
-        setStatusLine(std::to_string(alreadyExporting) + " already exporting · not exported again");
+    // The sheet promised every developed picture: say which were left out, and why.
+    std::string untouched;
+    if (alreadyExporting >= 1) untouched = std::to_string(alreadyExporting) + " already exporting · not exported again";
+    if (withoutOriginal >= 1)
+        untouched +=
+            (untouched.empty() ? "" : " · ") + std::to_string(withoutOriginal) + " not exported · original not loaded";
+    if (!untouched.empty()) setStatusLine(untouched);
 }
 
 Task<void> AppModel::runExportPlan(std::shared_ptr<BatchItem> item, std::vector<ExportPlan> plan)
