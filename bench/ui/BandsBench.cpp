@@ -1,5 +1,6 @@
 // Speed of the batch bands and the lightbox on the real application model. Not run by CTest.
 #include "PhotographPicture.h"
+#include "model/QuietWindow.h"
 
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
@@ -24,18 +25,6 @@ namespace oxel {
 namespace {
 
 constexpr int previewWidth = 1878, previewHeight = 1252;
-
-class NoPanels final : public ModelPanels {
-public:
-    Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
-};
-
-class NoControl final : public AppControl {
-public:
-    void comeToFront() override {}
-    void requestQuit() override {}
-};
 
 // The application model in a folder of its own, with a batch of developed photographs.
 class DevelopedBatch {
@@ -113,8 +102,8 @@ private:
     WorkPool pool_{2};
     SettingsStore settings_;
     LibraryStore library_;
-    NoPanels panels_;
-    NoControl control_;
+    bench::QuietPanels panels_;
+    bench::QuietControl control_;
     NoLanguageModel languageModel_;
 };
 
