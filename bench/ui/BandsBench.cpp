@@ -1,6 +1,7 @@
 // Speed of the batch bands and the lightbox on the real application model. Not run by CTest.
 #include "PhotographPicture.h"
 #include "model/QuietWindow.h"
+#include "ui/PatternedBitmap.h"
 
 #include "async/ManualLoop.h"
 #include "async/WorkPool.h"
@@ -82,17 +83,7 @@ private:
     static PictureHandle picture(int width, int height, uint8_t seed)
     {
         auto make = [width, height, seed] {
-            auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX8);
-            for (int y = 0; y < height; ++y) {
-                uint8_t* row = bitmap->mutableRow(y);
-                for (int x = 0; x < width; ++x) {
-                    row[4 * x] = uint8_t(x * 255 / width);
-                    row[4 * x + 1] = uint8_t(y * 255 / height);
-                    row[4 * x + 2] = uint8_t((x ^ y) + seed);
-                    row[4 * x + 3] = 255;
-                }
-            }
-            return bitmap;
+            return std::optional<Bitmap>(bench::patternedBitmap(width, height, seed));
         };
         return PictureHandle::seeded(*make(), {width, height, make});
     }

@@ -2,6 +2,7 @@
 #include "ui/DisplayPicture.h"
 #include "ui/Fonts.h"
 #include "ui/Motion.h"
+#include "ui/PatternedBitmap.h"
 #include "ui/PixelImage.h"
 #include "ui/StrengthTrack.h"
 
@@ -18,20 +19,9 @@ namespace {
 
 constexpr int previewWidth = 1878, previewHeight = 1252;
 
-// A preview-sized picture with some structure to it, so scaling does real work.
 Bitmap preview(const ColourSpace& space, uint8_t seed)
 {
-    auto bitmap = Bitmap::allocate(previewWidth, previewHeight, PixelFormat::RGBX8, space);
-    for (int y = 0; y < previewHeight; ++y) {
-        uint8_t* row = bitmap->mutableRow(y);
-        for (int x = 0; x < previewWidth; ++x) {
-            row[4 * x] = uint8_t(x * 255 / previewWidth);
-            row[4 * x + 1] = uint8_t(y * 255 / previewHeight);
-            row[4 * x + 2] = uint8_t((x ^ y) + seed);
-            row[4 * x + 3] = 255;
-        }
-    }
-    return *bitmap;
+    return bench::patternedBitmap(previewWidth, previewHeight, seed, space);
 }
 
 bool shown(QWidget& widget)
