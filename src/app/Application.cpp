@@ -127,6 +127,9 @@ Application::~Application()
     reception_.reset();
     startTarget_.reset();
     model_.reset();
+    // Work the model's tasks handed to other threads may still run, reading the library and
+    // posting back to the executor: both stay until it has ended.
+    executor_->waitForPendingWork();
     if (library_) library_->drain();
     library_.reset();
     installMainExecutor(nullptr);

@@ -16,6 +16,7 @@ QtMainExecutor::QtMainExecutor()
 
 QtMainExecutor::~QtMainExecutor()
 {
+    waitForPendingWork();
     for (auto& [id, timer] : timers_) delete timer;
 }
 
@@ -54,6 +55,24 @@ void QtMainExecutor::cancelTimer(TimerId timer)
     found->second->stop();
     found->second->deleteLater();
     timers_.erase(found);
+}
+
+void QtMainExecutor::workStarted()
+{
+    std::lock_guard lock(workMutex_);
+    ++pendingWork_;
+}
+
+void QtMainExecutor::workFinished()
+{
+    std::lock_guard lock(workMutex_);
+    if (--pendingWork_ == 0) workEnded_.notify_all();
+}
+
+void QtMainExecutor::waitForPendingWork()
+{
+    std::unique_lock lock(workMutex_);
+    workEnded_.wait(lock, [this] { return pendingWork_ == 0; });
 }
 
 bool QtMainExecutor::onMainThread() const

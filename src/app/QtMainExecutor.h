@@ -4,7 +4,9 @@
 
 #include <QObject>
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 
 class QTimer;
 
@@ -17,14 +19,24 @@ class QtMainExecutor final : public QObject, public MainExecutor {
 public:
     // Needs the QApplication to exist already.
     QtMainExecutor();
+    // Waits for the work still running elsewhere: it posts back here when it ends.
     ~QtMainExecutor() override;
 
     void post(std::function<void()> job) override;
     TimerId postAfter(std::chrono::nanoseconds delay, std::function<void()> job) override;
     void cancelTimer(TimerId timer) override;
     bool onMainThread() const override;
+    void workStarted() override;
+    void workFinished() override;
+
+    // Blocks until every piece of work started elsewhere has ended. What it posted back is not
+    // run here; it waits in the event queue.
+    void waitForPendingWork();
 
 private:
+    std::mutex workMutex_;
+    std::condition_variable workEnded_;
+    int pendingWork_ = 0;
     std::map<TimerId, QTimer*> timers_;
     TimerId nextTimer_ = 1;
 };

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 namespace oxel {
@@ -75,6 +78,21 @@ TEST(QtMainExecutor, ATimerCancelledFromAnotherTimersJobNeverRuns)
     });
     ASSERT_TRUE(spinUntil([&] { return done; }));
     EXPECT_FALSE(ran);
+}
+
+TEST(QtMainExecutor, GoingAwayWaitsForWorkElsewhereThatPostsBack)
+{
+    auto executor = std::make_unique<QtMainExecutor>();
+    QtMainExecutor* target = executor.get();
+    std::atomic<bool> posted{false};
+    std::thread worker([target, &posted, pending = PendingWork(*executor)] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        target->post([] {});
+        posted = true;
+    });
+    executor.reset();
+    EXPECT_TRUE(posted) << "the executor went before the work that posts back to it ended";
+    worker.join();
 }
 
 } // namespace
