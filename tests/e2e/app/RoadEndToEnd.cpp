@@ -1,26 +1,38 @@
 // The real application on a real X server (run under xvfb-run): signed out at first, it signs in
 // through the local backend's development Google page, the callback coming back through a second
-// start of the real program; then later starts hand photographs over, one of them waiting until a
-// new batch lets its file go, and a stray link changes nothing. The X screen is saved at each step.
+// start of the real program; later starts hand photographs over, one of them waiting until a new
+// batch lets its file go, and a stray link changes nothing. The whole road of a hand-off runs from
+// the photo application's start through developing, comparing, exporting and sending back to the
+// application closing itself. The X screen is saved at each step.
 #include "app/AppMenuBar.h"
 #include "app/Application.h"
+#include "app/BottomBar.h"
+#include "app/BoxedButton.h"
 #include "app/ForwardedStarts.h"
+#include "app/MainView.h"
+#include "app/MainWindow.h"
 #include "develop/PictureFiles.h"
 #include "localbackend/LocalBackend.h"
 #include "model/AppModel.h"
 #include "platform/BuildInfo.h"
 #include "platform/InstanceChannel.h"
+#include "sheets/ConfirmSheet.h"
+#include "sheets/ExportSheet.h"
 #include "ui/InkBoxLabel.h"
 #include "ui/RootView.h"
+#include "ui/SheetButton.h"
 #include "ui/SignInView.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +54,32 @@ QAction* entry(QMenu* menu, const QString& title)
     for (QAction* action : menu->actions())
         if (action->text() == title) return action;
     return nullptr;
+}
+
+// The first shown top-level window of this kind, or null.
+template <typename Window>
+Window* topLevel()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible()) return window;
+    return nullptr;
+}
+
+// The sheet button with this label that the sheet shows, or null.
+SheetButton* button(QWidget& sheet, const QString& label)
+{
+    for (auto* button : sheet.findChildren<SheetButton*>())
+        if (button->label() == label && button->isVisibleTo(&sheet)) return button;
+    return nullptr;
+}
+
+// One tag of the file, as exiftool reads it.
+QString exiftool(const fs::path& file, const QString& tag)
+{
+    QProcess reader;
+    reader.start(QStringLiteral("exiftool"), {QStringLiteral("-s3"), "-" + tag, QString::fromStdString(file.string())});
+    reader.waitForFinished(20000);
+    return QString::fromUtf8(reader.readAllStandardOutput()).trimmed();
 }
 
 bool waitFor(const std::function<bool()>& done, int milliseconds = 20000)
@@ -104,6 +142,7 @@ protected:
         backend = std::make_unique<local::LocalBackend>(options);
         if (!backend->start()) std::abort();
         ::setenv("OXEL_BACKEND_URL", backend->baseURL().c_str(), 1);
+        signIn.emplace(developmentSignIn());
         fs::create_directories(shots);
     }
     ~RoadEndToEnd() override
@@ -111,6 +150,24 @@ protected:
         backend->stop();
         std::error_code ignored;
         fs::remove_all(home, ignored);
+    }
+
+    // The real application as the program's first start makes it, signing in at the local backend.
+    std::unique_ptr<Application> startApplication(const LaunchArguments& launch)
+    {
+        auto forwarded = std::make_shared<ForwardedStarts>();
+        InstanceChannel::Claim claim =
+            InstanceChannel::claim(InstanceChannel::standardPath(), {},
+                                   [forwarded](std::vector<std::string> arguments, InstanceChannel::Hold hold) {
+                                       forwarded->receive(std::move(arguments), std::move(hold));
+                                   });
+        if (!claim.channel) {
+            ADD_FAILURE() << claim.error;
+            return nullptr;
+        }
+        Application::Environment environment = Application::Environment::standard();
+        environment.auth.buildInfo = &*signIn;
+        return std::make_unique<Application>(argc, argv, launch, std::move(claim.channel), forwarded, environment);
     }
 
     // The development build's sign-in, at the local backend's pages.
@@ -134,15 +191,31 @@ protected:
             QString::fromStdString((shots / (name + ".png")).string()));
     }
 
-    fs::path picture(const std::string& name)
+    fs::path picture(const std::string& name, const test::JPEGOptions& options = {})
     {
         const fs::path file = home / "pictures" / name;
         fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << std::string([] {
-            auto bytes = test::encodeJPEG(600, 400, test::gradientOf(600, 400));
-            return std::string(bytes.begin(), bytes.end());
-        }());
+        test::writeFile(file, test::encodeJPEG(600, 400, test::gradientOf(600, 400), options));
         return file;
+    }
+
+    // A camera's photograph as a photo application hands it over: a wide-gamut profile and a capture date.
+    fs::path cameraPicture(const std::string& name)
+    {
+        test::JPEGOptions options;
+        options.icc = test::iccProfile("DisplayP3");
+        const fs::path file = picture(name, options);
+        test::run("exiftool -q -overwrite_original '-DateTimeOriginal=2024:05:01 10:20:30' '" + file.string() + "'");
+        return file;
+    }
+
+    // What independent readers see of an exported or sent-back file.
+    static void expectKeepsTheOriginal(const fs::path& file)
+    {
+        EXPECT_EQ(exiftool(file, "FileType"), "JPEG") << file;
+        EXPECT_EQ(exiftool(file, "ImageSize"), "600x400") << file;
+        EXPECT_EQ(exiftool(file, "DateTimeOriginal"), "2024:05:01 10:20:30") << file;
+        EXPECT_TRUE(exiftool(file, "ProfileDescription").contains("P3")) << file;
     }
 
     static fs::path privateFolder()
@@ -156,25 +229,17 @@ protected:
     const fs::path browserLog = home / "browser.log";
     const fs::path shots = fs::path(OXEL_SCREENSHOT_DIR) / "e2e";
     std::unique_ptr<local::LocalBackend> backend;
+    std::optional<BuildInfo> signIn;
+    int argc = 1;
+    char name[9] = "oxel-pro";
+    char* argv[2] = {name, nullptr};
 };
 
 TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
 {
-    auto forwarded = std::make_shared<ForwardedStarts>();
-    InstanceChannel::Claim claim =
-        InstanceChannel::claim(InstanceChannel::standardPath(), {},
-                               [forwarded](std::vector<std::string> arguments, InstanceChannel::Hold hold) {
-                                   forwarded->receive(std::move(arguments), std::move(hold));
-                               });
-    ASSERT_TRUE(claim.channel) << claim.error;
-
-    const BuildInfo signIn = developmentSignIn();
-    Application::Environment environment = Application::Environment::standard();
-    environment.auth.buildInfo = &signIn;
-    int argc = 1;
-    char name[] = "oxel-pro";
-    char* argv[] = {name, nullptr};
-    Application application(argc, argv, {}, std::move(claim.channel), forwarded, environment);
+    auto started = startApplication({});
+    ASSERT_TRUE(started);
+    Application& application = *started;
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     application.showWindow();
     RootView& root = application.rootView();
@@ -228,11 +293,100 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
     application.quitWithoutAsking();
 }
 
+// The photographer's whole road: a copy handed over by shotwell at launch, sign-in, the confirm
+// sheet, developing on the local backend, comparing, an export through the folder panel, and
+// send back over the handed copy, after which the application closes itself.
+TEST_F(RoadEndToEnd, HandsOffDevelopsExportsAndSendsBackThenCloses)
+{
+    const fs::path handed = cameraPicture("harbour_modified.jpg");
+    const auto handedBytes = textOf(handed);
+    LaunchArguments launch;
+    launch.handoff = true;
+    launch.sender = "shotwell";
+    launch.handoffFiles = {handed.string()};
+    auto started = startApplication(launch);
+    ASSERT_TRUE(started);
+    Application& application = *started;
+    application.showWindow();
+    RootView& root = application.rootView();
+    AppModel& model = application.model();
+    model.settings().store().set("exportFormats", "jpeg");
+
+    ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::signIn && model.items().size() == 1; }))
+        << int(root.screen()) << " " << model.items().size();
+    EXPECT_TRUE(model.launchedByHandoff);
+    screenshot("road-01-handed-over");
+    auto* signInScreen = qobject_cast<SignInView*>(root.screenWidget());
+    ASSERT_NE(signInScreen, nullptr);
+    QTest::mouseClick(signInScreen->googleButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::main; }, 40000)) << textOf(browserLog);
+    ASSERT_TRUE(waitFor([&] { return model.balance() && model.balance()->balance > 0; }));
+    screenshot("road-02-signed-in");
+
+    // The bottom bar's process asks first, in the confirm sheet.
+    auto* view = qobject_cast<MainView*>(root.screenWidget());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(waitFor([&] { return view->bottomBar() && view->bottomBar()->processButton()->isEnabled(); }));
+    QTest::mouseClick(view->bottomBar()->processButton(), Qt::LeftButton);
+    ConfirmSheet* confirm = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (confirm = topLevel<ConfirmSheet>()) && confirm->isVisible(); }));
+    screenshot("road-03-confirm");
+    QTest::mouseClick(button(*confirm, "process"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return model.itemsWithResult().size() == 1 && model.inFlightCount() == 0; }, 60000));
+    ASSERT_TRUE(waitFor([&] { return model.items()[0]->previewImage().has_value(); }));
+    screenshot("road-04-developed");
+
+    // Holding space shows the original; letting go shows the result again.
+    QTest::keyPress(application.window().windowHandle(), Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return view->comparing(); }));
+    screenshot("road-05-comparing");
+    QTest::keyRelease(application.window().windowHandle(), Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return !view->comparing(); }));
+
+    // Export through the sheet and the folder panel, answered as a person would.
+    const fs::path exports = home / "exports";
+    fs::create_directories(exports);
+    model.setShowExport(true);
+    ExportSheet* sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (sheet = topLevel<ExportSheet>()) && sheet->isVisible(); }));
+    screenshot("road-06-export-sheet");
+    QTest::mouseClick(button(*sheet, "export jpeg…"), Qt::LeftButton);
+    QFileDialog* panel = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (panel = topLevel<QFileDialog>()) && panel->isVisible(); }));
+    EXPECT_EQ(panel->windowTitle(), "jpeg, into the folder you choose");
+    auto* folderName = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(folderName, nullptr);
+    // Pasted as a whole, as typing would meet the panel's completion on the way.
+    folderName->setText(QString::fromStdString(exports.string()));
+    screenshot("road-07-folder-panel");
+    QPushButton* exportHere = nullptr;
+    for (auto* choice : panel->findChildren<QPushButton*>())
+        if (choice->text() == "export here") exportHere = choice;
+    ASSERT_NE(exportHere, nullptr);
+    QTest::mouseClick(exportHere, Qt::LeftButton);
+    const fs::path exported = exports / "harbour_modified-oxel.jpg";
+    ASSERT_TRUE(waitFor([&] { return fs::exists(exported) && model.exportsPending() == 0; }, 60000));
+    expectKeepsTheOriginal(exported);
+    screenshot("road-08-exported");
+
+    // Send back writes over the handed copy, then the application ends itself.
+    QTimer::singleShot(0, [&] { entry(application.menuBar().batchMenu(), "send back")->trigger(); });
+    QTimer sentBack;
+    QObject::connect(&sentBack, &QTimer::timeout, [&] {
+        if (textOf(handed) == handedBytes) return;
+        screenshot("road-09-sent-back");
+        sentBack.stop();
+    });
+    sentBack.start(20);
+    QTimer::singleShot(60000, [] { QApplication::exit(2); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(sentBack.isActive()) << "the application closed before the handed copy was written";
+    EXPECT_NE(textOf(handed), handedBytes) << "the handed copy holds the result";
+    expectKeepsTheOriginal(handed);
+}
+
 TEST_F(RoadEndToEnd, TerminationWritesUnsavedChangesBeforeTheLoopEnds)
 {
-    int argc = 1;
-    char name[] = "oxel-pro";
-    char* argv[] = {name, nullptr};
     Application application(argc, argv, {}, nullptr, nullptr);
     application.showWindow();
     AppModel& model = application.model();
