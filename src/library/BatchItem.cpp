@@ -22,7 +22,7 @@ ImageRecord::State stateOf(const BatchItem& item)
     using State = ImageRecord::State;
     if (item.renderFile || item.colourOnly) return State::done;
     if (item.result()) return State::done;
-    if (item.jobId() && item.phase().isInFlight()) return State::developing;
+    if (item.jobId() && (item.phase().isInFlight() || item.jobAwaitsCollection)) return State::developing;
     if (item.phase().is<phase::Failed>()) return State::failed;
     return State::unprocessed;
 }
@@ -105,6 +105,7 @@ void BatchItem::setPhase(ItemPhase phase)
 
 void BatchItem::setJobId(std::optional<std::string> jobId)
 {
+    jobAwaitsCollection = false;
     store(jobId_, std::move(jobId), Field::jobId);
 }
 
@@ -197,6 +198,7 @@ void BatchItem::apply(const ImageRecord& record)
     exports = record.exports;
     sentBack = record.sentBack;
     setJobId(record.jobId);
+    jobAwaitsCollection = record.state == ImageRecord::State::developing && record.jobId.has_value();
     original = record.original;
 }
 

@@ -80,6 +80,11 @@ public:
     std::optional<bool> grainBaked;
     bool wantsColourOnly = false;
     std::optional<KeptResult> keep; // the result's bytes until the library has them
+    // Its job was sent to the backend in an earlier session and no one polls it yet (the batch was
+    // reopened while signed out, or without its original), so its record stays "developing" and
+    // the job is collected later. Set from a stored record; ends with the next job id the item is
+    // given, which is also how the job runner marks a job it took up.
+    bool jobAwaitsCollection = false;
 
     const std::filesystem::path& url() const { return url_; }
     const std::optional<SourceImage>& source() const { return source_; }
@@ -133,7 +138,8 @@ public:
 
     // The item as its library record, or nothing while it has no reference to its original.
     std::optional<ImageRecord> record() const;
-    // Copies a stored record onto the item; its state is left to the caller, which picks the phase.
+    // Copies a stored record onto the item; its phase is left to the caller. A record still
+    // developing leaves its job awaiting collection.
     void apply(const ImageRecord& record);
 
     // The nudge sent for this item given the batch nudge: its own text while unlinked, else the

@@ -32,6 +32,7 @@ AppModel::AppModel(ModelServices services)
     installRunnerCallbacks();
     availabilityConnection_ =
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
+    authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { collectAwaitedJobs(); });
 }
 
 AppModel::~AppModel()

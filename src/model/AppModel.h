@@ -330,7 +330,9 @@ public:
     // back to the runner; stops at each step once its batch is no longer open.
     Task<void> restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation);
     void applyRestored(BatchItem& item, const ImageRecord& record, OriginalCheck check);
-    void resumeJobs(const std::shared_ptr<BatchItem>& item, const ImageRecord& record, double strength);
+    // Hands the item's stored job back to the runner to be polled, not submitted again, when an
+    // account can collect it and its original is loaded; otherwise the job keeps waiting.
+    void resumeJobs(const std::shared_ptr<BatchItem>& item, double strength);
 
     // Originals that moved, changed or were sent back over.
     std::filesystem::path originalCacheURL(const Uuid& id) const;
@@ -364,6 +366,8 @@ private:
     void applyStartLook();
     std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
+    // After signing in: the jobs of the open batch that waited for an account are collected.
+    void collectAwaitedJobs();
     bool holds(const std::shared_ptr<BatchItem>& item) const;
     void applyGlobalNudge(const std::string& previous);
     void applyTransferSettings(const AppConfig& config);
@@ -467,6 +471,7 @@ private:
     AuthService auth_;
     JobRunner runner_;
     Connection availabilityConnection_;
+    Connection authConnection_;
     // Last, so it goes first: no task of the model outlives what it uses.
     std::unique_ptr<TaskScope> tasks_;
 };

@@ -91,6 +91,7 @@ void AppModel::relinkOriginal(const std::shared_ptr<BatchItem>& item, SourceImag
     markDirty(*item);
     if (!record->hasResult()) {
         item->setPhase(phase::Ready{});
+        resumeJobs(item, strength(*item));
         return;
     }
     item->setPhase(phase::Restoring{});

@@ -189,7 +189,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
     auto thumbnail = co_await offload(WorkPriority::utility, std::move(thumbnailWork));
     if (!restoresInto(item, batchId, generation)) co_return;
     if (thumbnail) item->setThumbnail(std::move(thumbnail));
-    resumeJobs(item, record, settings.strength);
+    resumeJobs(item, settings.strength);
     if (record.state == ImageRecord::State::failed) item->setPhase(phase::Ready{});
 }
 
@@ -233,12 +233,17 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
     if (thumb.type() != fs::file_type::regular) markThumbDirty(item);
 }
 
-void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, const ImageRecord& record, double strength)
+void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strength)
 {
-    if (record.state != ImageRecord::State::developing || !record.jobId) return;
+    if (!item->jobAwaitsCollection || !item->jobId() || !item->source() || item->phase().isInFlight()) return;
     const auto userId = accountId();
     if (!userId) return;
-    runner_.resume(item, *record.jobId, *userId, strength, item->effectiveNudge(globalNudge_));
+    runner_.resume(item, *item->jobId(), *userId, strength, item->effectiveNudge(globalNudge_));
+}
+
+void AppModel::collectAwaitedJobs()
+{
+    for (const auto& item : items_) resumeJobs(item, strength(*item));
 }
 
 void AppModel::openMostRecent()

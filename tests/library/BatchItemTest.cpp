@@ -84,6 +84,51 @@ TEST(BatchItemRecord, ApplyThenRecordGivesTheStoredRecordBack)
     EXPECT_FALSE(item->colourOnly);
 }
 
+TEST(BatchItemRecord, AJobStillDevelopingIsWrittenBackDevelopingUntilItIsCollected)
+{
+    // As image.json holds a job that was still running when the batch was left.
+    ImageRecord stored = fullImageRecord();
+    stored.state = State::developing;
+    stored.renderFile.reset();
+    stored.mode.reset();
+    const auto bytes = stored.encode();
+    ASSERT_TRUE(bytes);
+    const auto read = ImageRecord::decode(*bytes);
+    ASSERT_TRUE(read);
+
+    // Reopened without anyone to poll the job, the item waits ready; saving keeps the job.
+    auto item = BatchItem::make(read->id, read->original.path, Origin::opened, std::nullopt, std::nullopt);
+    item->apply(*read);
+    item->setPhase(phase::Ready{});
+    item->setStrengthOffset(0.25);
+    auto written = item->record();
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->state, State::developing);
+    EXPECT_EQ(written->jobId, "job_7f3a");
+    written->strengthOffset = stored.strengthOffset;
+    EXPECT_EQ(written->encode().value(), *bytes) << "written as older readers know it";
+
+    // Once a job id is given again (the runner took the job up), the phase decides once more.
+    item->setJobId("job_7f3a");
+    item->setPhase(phase::Failed{"content_policy", "not allowed", false, true});
+    EXPECT_EQ(storedState(*item), State::failed);
+
+    // A stored failure comes back ready with its job id but never as a job to collect.
+    ImageRecord failed = *read;
+    failed.state = State::failed;
+    auto again = BatchItem::make(failed.id, failed.original.path, Origin::opened, std::nullopt, std::nullopt);
+    again->apply(failed);
+    again->setPhase(phase::Ready{});
+    EXPECT_EQ(storedState(*again), State::unprocessed);
+    EXPECT_EQ(again->record()->jobId, "job_7f3a");
+
+    // Nor is a record that says developing but names no job.
+    ImageRecord unnamed = *read;
+    unnamed.jobId.reset();
+    again->apply(unnamed);
+    EXPECT_EQ(storedState(*again), State::unprocessed);
+}
+
 TEST(BatchItem, CanProcessOnlyWhenNothingIsDevelopedKeptOrUnderWay)
 {
     auto item = itemWithSource();

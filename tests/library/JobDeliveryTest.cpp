@@ -13,6 +13,16 @@ namespace {
 
 using JobDelivery = JobRunnerTest;
 
+// A job submitted as another run of the program would have, which the backend ends "failed" with
+// this code, as it ends every new job until told otherwise.
+std::string failingJob(JobRunnerTest& test, const std::string& code)
+{
+    local::LocalFaults faults;
+    faults.failJobs = code;
+    test.backend.setFaults(faults);
+    return test.submitDirectly();
+}
+
 // Every phase an item went through, as its observers saw it.
 struct PhaseLog {
     std::vector<std::string> phases;
@@ -108,10 +118,7 @@ TEST_F(JobDelivery, AResumedJobIsPolledUnderItsStoredIdWithoutAnUpload)
 
 TEST_F(JobDelivery, AResumedJobThatFailsIsSentAgainWithItsNudgeAndTheFailedJob)
 {
-    local::LocalFaults faults;
-    faults.failJobs = "generation_timeout";
-    backend.setFaults(faults);
-    const std::string jobId = submitDirectly();
+    const std::string jobId = failingJob(*this, "generation_timeout");
     auto item = makeItem();
     std::vector<std::string> submittedIds;
     runner->onSubmitted = [&](const auto& submitted) { submittedIds.push_back(*submitted->jobId()); };
@@ -128,6 +135,24 @@ TEST_F(JobDelivery, AResumedJobThatFailsIsSentAgainWithItsNudgeAndTheFailedJob)
     EXPECT_EQ(backend.state().job(submittedIds[0])->retryOf, jobId);
     EXPECT_EQ(failed(item),
               (phase::Failed{"generation_timeout", "didn't come through in time · shot not spent", true, false}));
+}
+
+TEST_F(JobDelivery, AResumedJobThatFailsIsStoredFailedAndNotCollectedAgain)
+{
+    const std::string jobId = failingJob(*this, "content_policy");
+    auto item = makeItem();
+    item->original = OriginalRef();
+    item->original->path = item->url();
+    auto stored = *item->record();
+    stored.state = ImageRecord::State::developing;
+    stored.jobId = jobId;
+    item->apply(stored);
+
+    runner->resume(item, jobId, std::to_string(account.userId), 1.0, "");
+    ASSERT_TRUE(runUntilSettled({item}));
+    ASSERT_TRUE(item->phase().is<phase::Failed>()) << itemPhaseName(item->phase());
+    EXPECT_EQ(item->record()->state, ImageRecord::State::failed);
+    EXPECT_TRUE(submissions().empty());
 }
 
 TEST_F(JobDelivery, AResumedItemWithoutItsOriginalFailsAtOnceWithoutPolling)

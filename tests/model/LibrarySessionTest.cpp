@@ -320,6 +320,16 @@ protected:
         runIdle();
         return left;
     }
+    // The item's record written again, as any edit of the open batch does.
+    void editAndSave(const std::shared_ptr<BatchItem>& item)
+    {
+        model->setStrength(0.5, item);
+        model->saveNow();
+        model->library().drain();
+    }
+    // The sign-in page's answer for the fixture's account.
+    void signIn() { model->auth().applyAuthResult({"ok", account.userId, std::nullopt, account.token}, "apple"); }
+    size_t polls(const std::string& jobId) const { return requestsTo("/jobs/" + jobId).size(); }
     size_t submissions() const
     {
         size_t count = 0;
@@ -364,25 +374,108 @@ TEST_F(ResumeTest, AServerSideFailureIsSubmittedAgainWithTheNudge)
     EXPECT_TRUE(model->items()[0]->result());
 }
 
-TEST_F(ResumeTest, SignedOutTheItemStaysReadyAndAStoredFailureComesBackReady)
+TEST_F(ResumeTest, SignedOutTheItemWaitsReadyEvenThroughASaveAndIsCollectedOnceSignedIn)
 {
     const auto [id, jobId] = leftWhileDeveloping();
     signOut();
     makeModel();
     const auto submitted = submissions();
     openAndRestore(id);
-    const auto& item = model->items()[0];
+    const auto item = model->items()[0];
     EXPECT_TRUE(item->phase().is<phase::Ready>());
     EXPECT_FALSE(model->runner().isPending(item->id));
     EXPECT_FALSE(model->runner().isRunning(item->id));
     EXPECT_EQ(submissions(), submitted);
+    editAndSave(item);
+    const auto stored = storedImage(id, item->id);
+    EXPECT_EQ(stored.state, ImageRecord::State::developing);
+    EXPECT_EQ(stored.jobId, jobId);
 
+    signIn();
+    runIdle();
+    EXPECT_TRUE(item->phase().is<phase::Done>());
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_TRUE(backend.state().job(jobId)->delivered);
+    EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::done);
+}
+
+TEST_F(ResumeTest, AJobSavedWhileSignedOutIsCollectedWhenReopenedSignedIn)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    signOut();
+    makeModel();
+    openAndRestore(id);
+    editAndSave(model->items()[0]);
     model->newBatch();
+    runIdle();
+
+    defaults().set("userId", std::to_string(account.userId));
+    defaults().set("accountToken", account.token);
+    makeModel();
+    const auto submitted = submissions();
+    openAndRestore(id);
+    const auto& item = model->items()[0];
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_TRUE(backend.state().job(jobId)->delivered);
+}
+
+TEST_F(ResumeTest, AStoredFailureComesBackReadyAndIsNeverPolledNorSubmittedAgain)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
     auto record = storedImage(id, model->library().load(id)->images[0].id);
     record.state = ImageRecord::State::failed;
     storeImage(id, record);
+    signOut();
+    makeModel();
+    const auto submitted = submissions();
+    const auto polled = polls(jobId);
+    openAndRestore(id);
+    const auto item = model->items()[0];
+    EXPECT_TRUE(item->phase().is<phase::Ready>());
+    editAndSave(item);
+    EXPECT_NE(storedImage(id, item->id).state, ImageRecord::State::developing);
+
+    signIn();
+    runIdle();
+    loop.advance(30s);
+    runIdle();
+    EXPECT_TRUE(item->phase().is<phase::Ready>());
+    EXPECT_FALSE(item->result());
+
+    // Nor when the batch is opened again signed in.
+    model->newBatch();
+    runIdle();
     openAndRestore(id);
     EXPECT_TRUE(model->items()[0]->phase().is<phase::Ready>());
+    EXPECT_FALSE(model->items()[0]->result());
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_EQ(polls(jobId), polled);
+    EXPECT_FALSE(backend.state().job(jobId)->delivered);
+}
+
+TEST_F(ResumeTest, AJobWhoseOriginalWasMissingIsCollectedOnceTheOriginalIsLocated)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    fs::create_directories(folder / "moved");
+    fs::rename(folder / "a.jpg", folder / "moved" / "a.jpg");
+    openAndRestore(id);
+    const auto item = model->items()[0];
+    ASSERT_EQ(item->availability().kind, Availability::Kind::offline);
+    EXPECT_TRUE(item->phase().is<phase::Ready>());
+    editAndSave(item);
+    EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::developing);
+
+    const auto submitted = submissions();
+    panels.choices.push_back(std::vector<fs::path>{folder / "moved" / "a.jpg"});
+    model->locateOriginal(item);
+    runIdle();
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_EQ(submissions(), submitted);
 }
 
 class BatchSessionTest : public LibraryTest {};
