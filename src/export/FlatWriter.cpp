@@ -89,16 +89,20 @@ std::optional<std::vector<uint8_t>> jpegFile(const Bitmap& bitmap, const Metadat
     return withGainMapPicture(*primary, *map, gainMap->xmp.empty() ? plainGainMapXmp : std::string_view(gainMap->xmp));
 }
 
-std::optional<std::vector<uint8_t>> pngFile(const Bitmap& bitmap, const Metadata& metadata, double dpi)
+// The PNG file is written as it is encoded, never whole in memory: the metadata goes into a file
+// of no image data first, whose chunks then lead the image data.
+bool writePNGFile(const Bitmap& bitmap, const Metadata& metadata, double dpi, AtomicFile& file)
 {
-    auto bytes = encodePNG(bitmap, dpi);
-    if (!bytes) return std::nullopt;
+    auto head = pngWithoutImageData(bitmap, dpi);
+    if (!head) return false;
     if (metadata.hasIptc()) {
         Metadata iptcOnly = metadata;
         iptcOnly.removeIf([](std::string_view key) { return !key.starts_with("Iptc."); });
-        if (iptcOnly.writeInto(*bytes)) return std::nullopt;
+        if (iptcOnly.writeInto(*head)) return false;
     }
-    return withExifChunk(*bytes, metadata.exifBytes());
+    head = withExifChunk(*head, metadata.exifBytes());
+    return head && writePNG(bitmap, *head,
+                            [&file](std::span<const uint8_t> bytes) { return file.write(bytes.data(), bytes.size()); });
 }
 
 std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Metadata& metadata, double dpi,
@@ -109,7 +113,7 @@ std::optional<std::vector<uint8_t>> encodedWith(const Bitmap& bitmap, const Meta
     case ExportFormat::heic:
         // HEIF files take the IPTC as an XMP item; the original's own XMP stays out.
         return encodeHEIC(bitmap, options.jpegQuality, metadata.exifBytes(), metadata.iptcAsXmpPacket(), gainMap);
-    case ExportFormat::png: return pngFile(bitmap, metadata, dpi);
+    case ExportFormat::png:
     case ExportFormat::tiff:
     case ExportFormat::psd: break;
     }
@@ -141,6 +145,11 @@ bool writeFile(std::optional<Bitmap>& bitmap, AtomicFile& file, const Metadata& 
         const auto error = writeFlatPSD(*bitmap, out, original.dpi, metadata.iptcBytes(), metadata.exifBytes());
         if (error) std::fprintf(stderr, "[export] %s\n", error->description().c_str());
         return !error;
+    }
+    if (options.format == ExportFormat::png) {
+        const bool written = writePNGFile(*bitmap, metadata, original.dpi, file);
+        bitmap.reset();
+        return written;
     }
     if (options.format == ExportFormat::tiff) {
         if (!encodeTIFF(*bitmap, file.descriptor(), file.path(), original.dpi)) return false;

@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,20 @@ void putChunk(std::vector<uint8_t>& out, std::string_view type, std::span<const 
     out.insert(out.end(), data.begin(), data.end());
     putU32(out, uint32_t(crc32(0, out.data() + typeAt, uInt(out.size() - typeAt))));
 }
+
+// `bytes` of raw deflate data made into an image data chunk in place: the length and type go in
+// front, the checksum behind, so that the chunk is whole before it reaches the serial writer.
+void frameImageData(std::vector<uint8_t>& bytes)
+{
+    const uint32_t length = uint32_t(bytes.size());
+    const uint8_t front[8] = {
+        uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length), 'I', 'D', 'A', 'T'};
+    bytes.insert(bytes.begin(), front, front + 8);
+    putU32(bytes, uint32_t(crc32(0, bytes.data() + 4, uInt(bytes.size() - 4))));
+}
+
+// The twelve bytes of the end chunk.
+constexpr uint8_t endChunk[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
 
 void putHeader(std::vector<uint8_t>& out, const Bitmap& bitmap, bool sixteen)
 {
@@ -164,58 +179,104 @@ DeflatedPiece deflatedRows(const Bitmap& bitmap, bool sixteen, bool fast, RowRan
                   filtered.data() + size_t(y - range.first) * (length + 1), candidate, fast);
         std::swap(row, above);
     }
-    return DeflatedPiece::deflate(filtered.data(), filtered.size(), false, level, strategy);
+    DeflatedPiece piece = DeflatedPiece::deflate(filtered.data(), filtered.size(), false, level, strategy);
+    if (!piece.error) frameImageData(piece.bytes);
+    return piece;
 }
 
-// The image data as IDAT chunks, one a piece: pieces of rows are filtered and deflated on all
-// cores, a few at a time, and joined in order into one zlib stream.
-bool putImageData(std::vector<uint8_t>& out, const Bitmap& bitmap, bool sixteen, bool fast)
+// The image data as IDAT chunks, one a piece, then the end chunk, through `sink`: pieces of rows
+// are filtered, deflated and framed on all cores, a few at a time, and handed on in order as one
+// zlib stream.
+bool putImageData(const Bitmap& bitmap, bool sixteen, bool fast, const PNGSink& sink)
 {
     const size_t rowLength = size_t(bitmap.width()) * (sixteen ? 6 : 3) + 1;
     const int64_t rowsPerPiece = int64_t(std::max<size_t>(1, pieceBytes / rowLength));
     uint32_t checksum = 1;
-    bool failed = false;
+    // Written by the last stage, read by the first: once the sink refuses, no more rows are taken.
+    std::atomic<bool> failed = false;
     int64_t nextRow = 0;
     const auto nextRange = [&](tbb::flow_control& control) {
-        if (nextRow >= bitmap.height()) control.stop();
+        if (failed || nextRow >= bitmap.height()) control.stop();
         const RowRange range{nextRow, std::min(bitmap.height(), nextRow + rowsPerPiece)};
         nextRow = range.end;
         return range;
     };
     const auto deflate = [&](RowRange range) { return deflatedRows(bitmap, sixteen, fast, range); };
-    const auto append = [&](DeflatedPiece piece) {
+    const auto hand = [&](DeflatedPiece piece) {
         if (piece.error) std::fprintf(stderr, "[export] png: %s\n", piece.error->c_str());
         failed = failed || piece.error.has_value();
         if (failed) return;
         checksum = DeflatedPiece::combined(checksum, piece);
-        putChunk(out, "IDAT", piece.bytes);
+        failed = !sink(piece.bytes);
     };
-    const auto header = DeflatedPiece::zlibHeader(level);
-    putChunk(out, "IDAT", header);
+    std::vector<uint8_t> header;
+    putChunk(header, "IDAT", DeflatedPiece::zlibHeader(level));
+    if (!sink(header)) return false;
     tbb::parallel_pipeline(size_t(2 * tbb::this_task_arena::max_concurrency()),
                            tbb::make_filter<void, RowRange>(tbb::filter_mode::serial_in_order, nextRange) &
                                tbb::make_filter<RowRange, DeflatedPiece>(tbb::filter_mode::parallel, deflate) &
-                               tbb::make_filter<DeflatedPiece, void>(tbb::filter_mode::serial_in_order, append));
+                               tbb::make_filter<DeflatedPiece, void>(tbb::filter_mode::serial_in_order, hand));
     if (failed) return false;
     DeflatedPiece end = DeflatedPiece::deflate(nullptr, 0, true, level, strategy);
     if (end.error) return false;
     const auto trailer = DeflatedPiece::zlibTrailer(checksum);
     end.bytes.insert(end.bytes.end(), trailer.begin(), trailer.end());
-    putChunk(out, "IDAT", end.bytes);
-    return true;
+    std::vector<uint8_t> tail;
+    putChunk(tail, "IDAT", end.bytes);
+    tail.insert(tail.end(), std::begin(endChunk), std::end(endChunk));
+    return sink(tail);
 }
 
+bool takesSixteenBits(const Bitmap& bitmap)
+{
+    return bitmap.format() == PixelFormat::RGBX16;
+}
+
+bool fits(const Bitmap& bitmap)
+{
+    return bitmap.width() <= pngLargest && bitmap.height() <= pngLargest;
+}
+
+// Whether `file` is a PNG file whose chunks lie within it and end with the end chunk, with no
+// image data among them.
+bool holdsNoImageData(std::span<const uint8_t> file)
+{
+    if (file.size() < pngSignature.size() + sizeof endChunk ||
+        std::memcmp(file.data(), pngSignature.data(), pngSignature.size()) != 0)
+        return false;
+    for (size_t at = pngSignature.size(); at + 12 <= file.size();) {
+        const size_t length =
+            size_t(file[at]) << 24 | size_t(file[at + 1]) << 16 | size_t(file[at + 2]) << 8 | file[at + 3];
+        if (length > file.size() - at - 12 || std::memcmp(file.data() + at + 4, "IDAT", 4) == 0) return false;
+        if (std::memcmp(file.data() + at + 4, "IEND", 4) == 0) return length == 0 && at + 12 == file.size();
+        at += 12 + length;
+    }
+    return false;
+}
+
+std::vector<uint8_t> head(const Bitmap& bitmap, double dpi)
+{
+    std::vector<uint8_t> bytes(pngSignature.begin(), pngSignature.end());
+    putHeader(bytes, bitmap, takesSixteenBits(bitmap));
+    putProfile(bytes, bitmap.colourSpace().icc);
+    putResolution(bytes, dpi);
+    return bytes;
+}
+
+// The whole file in memory. Its size is about that of the filtered rows, which photographs hardly
+// shrink, so that much is asked for at once.
 std::optional<std::vector<uint8_t>> encode(const Bitmap& bitmap, double dpi, bool fast)
 {
-    if (bitmap.width() > pngLargest || bitmap.height() > pngLargest) return std::nullopt;
-    const bool sixteen = bitmap.format() == PixelFormat::RGBX16;
+    if (!fits(bitmap)) return std::nullopt;
     try {
-        std::vector<uint8_t> bytes(pngSignature.begin(), pngSignature.end());
-        putHeader(bytes, bitmap, sixteen);
-        putProfile(bytes, bitmap.colourSpace().icc);
-        putResolution(bytes, dpi);
-        if (!putImageData(bytes, bitmap, sixteen, fast)) return std::nullopt;
-        putChunk(bytes, "IEND", {});
+        std::vector<uint8_t> bytes = head(bitmap, dpi);
+        const size_t rowLength = size_t(bitmap.width()) * (takesSixteenBits(bitmap) ? 6 : 3) + 1;
+        bytes.reserve(bytes.size() + rowLength * size_t(bitmap.height()) + 4096);
+        const auto append = [&bytes](std::span<const uint8_t> more) {
+            bytes.insert(bytes.end(), more.begin(), more.end());
+            return true;
+        };
+        if (!putImageData(bitmap, takesSixteenBits(bitmap), fast, append)) return std::nullopt;
         return bytes;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
@@ -229,6 +290,30 @@ std::optional<std::vector<uint8_t>> encodePNG(const Bitmap& bitmap, double dpi)
     if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16))
         return std::nullopt;
     return encode(bitmap, dpi, false);
+}
+
+std::optional<std::vector<uint8_t>> pngWithoutImageData(const Bitmap& bitmap, double dpi)
+{
+    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16) ||
+        !fits(bitmap))
+        return std::nullopt;
+    std::vector<uint8_t> bytes = head(bitmap, dpi);
+    bytes.insert(bytes.end(), std::begin(endChunk), std::end(endChunk));
+    return bytes;
+}
+
+bool writePNG(const Bitmap& bitmap, std::span<const uint8_t> withoutImageData, const PNGSink& sink)
+{
+    if (bitmap.isNull() || (bitmap.format() != PixelFormat::RGBX8 && bitmap.format() != PixelFormat::RGBX16) ||
+        !fits(bitmap))
+        return false;
+    if (!holdsNoImageData(withoutImageData)) return false;
+    const size_t headLength = withoutImageData.size() - sizeof endChunk;
+    try {
+        return sink(withoutImageData.first(headLength)) && putImageData(bitmap, takesSixteenBits(bitmap), false, sink);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 std::optional<std::vector<uint8_t>> encodePNGFast(const Bitmap& bitmap)
@@ -251,7 +336,7 @@ std::optional<std::vector<uint8_t>> withExifChunk(std::span<const uint8_t> png, 
         if (at + 8 > png.size()) return std::nullopt;
         const size_t length =
             size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
-        if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0) break;
+        if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0 || std::memcmp(png.data() + at + 4, "IEND", 4) == 0) break;
         if (length > png.size() - at - 12) return std::nullopt;
         at += 12 + length;
     }

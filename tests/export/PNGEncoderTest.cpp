@@ -126,3 +126,38 @@ TEST(PNGEncoder, StatesTheProfileAndTheResolution)
 
     EXPECT_FALSE(encodePNG(*Bitmap::allocate(4, 4, PixelFormat::RGBF)));
 }
+
+TEST(PNGEncoder, WritesPieceByPieceBehindAHeadThatOthersRewrote)
+{
+    const Bitmap bitmap = noisyPicture(901, 1203, PixelFormat::RGBX16);
+    auto head = pngWithoutImageData(bitmap, 240);
+    ASSERT_TRUE(head);
+    // A metadata writer's chunk placed before the end, as one would rewrite the file.
+    const std::vector<uint8_t> exif = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 0};
+    head = withExifChunk(*head, exif);
+    ASSERT_TRUE(head);
+
+    std::vector<uint8_t> file;
+    int pieces = 0;
+    ASSERT_TRUE(writePNG(bitmap, *head, [&](std::span<const uint8_t> bytes) {
+        file.insert(file.end(), bytes.begin(), bytes.end());
+        ++pieces;
+        return true;
+    }));
+    EXPECT_GT(pieces, 3) << "the image data comes in pieces, not whole";
+    // The whole file is what the encoder makes in one go, with the chunk in its place.
+    EXPECT_EQ(file, *withExifChunk(*encodePNG(bitmap, 240), exif));
+    const auto read = readBack(file);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->perMetre, 9449u);
+
+    // A sink that refuses stops the writing: nothing more is handed to it.
+    int calls = 0;
+    EXPECT_FALSE(writePNG(bitmap, *head, [&](std::span<const uint8_t>) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
+    // A head that is no PNG file without image data is refused before anything is written.
+    std::vector<uint8_t> cut(head->begin(), head->end() - 1);
+    EXPECT_FALSE(writePNG(bitmap, cut, [&](std::span<const uint8_t>) { return ++calls > 0; }));
+    EXPECT_FALSE(writePNG(bitmap, *encodePNG(bitmap), [&](std::span<const uint8_t>) { return ++calls > 0; }));
+    EXPECT_EQ(calls, 2);
+}
