@@ -76,15 +76,6 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
     buildCaptionRow();
     buildLowerPart();
-
-    locate_ = new LinkButton(uiFont(11), Palette::accent(), 2, this);
-    locate_->setToolTip("find the original again");
-    connect(locate_, &QAbstractButton::clicked, this, [this] { Q_EMIT locateRequested(item_); });
-    layout_->addWidget(locate_);
-
-    note_ = new TextLabel({}, uiFont(11), Palette::pencil(), this);
-    note_->setWrapping(2);
-    layout_->addWidget(note_);
     layout_->addStretch();
 
     itemChanged_ = item_->changed.connect([this](BatchItem::Field field) { refresh(field); });
@@ -264,6 +255,13 @@ QWidget* TileView::buildNudgeEditor()
         Q_EMIT nudgeChanged(item_);
     });
 
+    return holder;
+}
+
+// Made the first time the item's nudge parts from the batch's, then shown and hidden with it: most
+// tiles never need it.
+void TileView::buildUnlinkedBadge()
+{
     // The badge sits over the editor's top-right corner, a little outside it.
     // The badge belongs to the tile, so it can reach past the editor's corner onto the caption row.
     auto* card = new TileCard(0, 0, this, 1);
@@ -285,7 +283,7 @@ QWidget* TileView::buildNudgeEditor()
         Q_EMIT nudgeChanged(item_);
     });
     badge->addWidget(relink);
-    return holder;
+    card->show();
 }
 
 void TileView::setColourRow(RowMaker maker, bool shown)
@@ -342,7 +340,9 @@ void TileView::refreshLowerPart()
         const QString text = QString::fromStdString(item_->effectiveNudge(globalNudge_));
         if (nudge_->text() != text) nudge_->setText(text);
         nudge_->setEnabled(item_->canProcess() && !colourOnlyInForce_);
-        unlinked_->setVisible(item_->unlinkedNudge().has_value());
+        const bool unlinked = item_->unlinkedNudge().has_value();
+        if (unlinked && !unlinked_) buildUnlinkedBadge();
+        if (unlinked_) unlinked_->setVisible(unlinked);
         placePictureBlock();
     }
     if (track_) {
@@ -463,14 +463,32 @@ void TileView::refreshExportCard()
     placePictureBlock();
 }
 
+// The locate button and the note are made the first time they have something to show, and kept
+// from then on; a tile of a present original without a note holds neither.
 void TileView::refreshFooter()
 {
     const Availability& availability = item_->availability();
     const bool missing = availability.kind != Availability::Kind::present;
-    locate_->setLabel(qt(availability.detail));
-    locate_->setVisible(missing);
-    note_->setText(qt(item_->note().value_or("")));
-    note_->setVisible(item_->note().has_value());
+    if (missing && !locate_) {
+        locate_ = new LinkButton(uiFont(11), Palette::accent(), 2, this);
+        locate_->setToolTip("find the original again");
+        connect(locate_, &QAbstractButton::clicked, this, [this] { Q_EMIT locateRequested(item_); });
+        layout_->insertWidget(layout_->indexOf(lowerPart_) + 1, locate_);
+    }
+    if (locate_) {
+        locate_->setLabel(qt(availability.detail));
+        locate_->setVisible(missing);
+    }
+    const bool noted = item_->note().has_value();
+    if (noted && !note_) {
+        note_ = new TextLabel({}, uiFont(11), Palette::pencil(), this);
+        note_->setWrapping(2);
+        layout_->insertWidget(layout_->count() - 1, note_); // above the closing stretch
+    }
+    if (note_) {
+        note_->setText(qt(item_->note().value_or("")));
+        note_->setVisible(noted);
+    }
     updateGeometry();
 }
 

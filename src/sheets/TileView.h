@@ -97,6 +97,7 @@ private:
     void placePictureBlock();
     void buildLowerPart();
     QWidget* buildNudgeEditor();
+    void buildUnlinkedBadge();
     QWidget* buildResultRows();
     QWidget* buildLightRow();
     void refreshLowerPart();
@@ -133,8 +134,8 @@ private:
     TextLabel* strengthValue_ = nullptr;
     TextLabel* fileName_;
     TextLabel* details_;
-    LinkButton* locate_;
-    TextLabel* note_;
+    LinkButton* locate_ = nullptr;
+    TextLabel* note_ = nullptr;
 };
 
 } // namespace oxel

@@ -1,6 +1,7 @@
 #include "ui/PixelImage.h"
 
 #include "async/WorkPool.h"
+#include "ui/AreaScale.h"
 #include "ui/DisplayPicture.h"
 
 #include <QCoreApplication>
@@ -72,7 +73,7 @@ void PixelImage::paintEvent(QPaintEvent*)
     const qreal ratio = devicePixelRatioF();
     const QSize device((target.size() * ratio).toSize().expandedTo(QSize(1, 1)));
     if (scaled_.isNull() || scaled_.size() != device) {
-        scaled_ = QPixmap::fromImage(displayed_.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        scaled_ = QPixmap::fromImage(areaScaled(displayed_, device));
         scaled_.setDevicePixelRatio(ratio);
     }
     QPainter painter(this);
