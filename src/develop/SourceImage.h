@@ -83,9 +83,9 @@ struct SourceImage {
     // reduced decoder; nothing when the file changed since it was loaded.
     std::optional<Image> reducedImage(int64_t minLongSide) const;
 
-    // An upright picture whose longer side is `maxPixels` (or the picture's own, when smaller),
-    // tagged with the file's colour space; nothing when the file cannot be read. Kept in the
-    // shared cache.
+    // An upright picture whose longer side is `maxPixels` (or the picture's own, when smaller), as
+    // packed RGB8 tagged with the file's colour space; nothing when the file cannot be read. Kept
+    // in the shared cache.
     std::optional<Bitmap> thumbnail(int maxPixels) const;
     static std::optional<Bitmap> thumbnail(const std::filesystem::path& file, int maxPixels);
 

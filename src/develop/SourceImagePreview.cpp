@@ -5,6 +5,7 @@
 #include "imaging/Filters.h"
 #include "imaging/PictureCache.h"
 #include "imaging/PictureHandle.h"
+#include "imaging/RGB8Scaler.h"
 #include "imaging/RenderContext.h"
 
 #include <cmath>
@@ -66,9 +67,18 @@ std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureF
     const int64_t width = swapsSides(orientation) ? file.header.height : file.header.width;
     const int64_t height = swapsSides(orientation) ? file.header.width : file.header.height;
     const UprightSize size = thumbnailSize(width, height, maxPixels);
+    const ColourSpace space = resolveColour(file.header).space;
+    // Thumbnails are kept packed, three bytes a pixel: intake holds one for every dropped file.
+    if (scalesToRGB8(decoded->format())) {
+        const bool swap = swapsSides(orientation);
+        return scaledRGB8(*decoded, swap ? size.height : size.width, swap ? size.width : size.height, orientation,
+                          space);
+    }
     const Image picture = uprightScaled(*decoded, orientation, size);
-    return RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8,
-                                        resolveColour(file.header).space);
+    const auto rendered =
+        RenderContext().renderBitmap(picture, PixelRect{0, 0, size.width, size.height}, PixelFormat::RGBX8);
+    if (!rendered) return std::nullopt;
+    return scaledRGB8(*rendered, size.width, size.height, 1, space);
 }
 
 std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, int maxPixels)

@@ -28,13 +28,16 @@ bool isSRGBTagged(const ColourSpace& space)
 bool isDisplayReady(const Bitmap& bitmap)
 {
     const auto format = bitmap.format();
-    return (format == PixelFormat::RGBX8 || format == PixelFormat::RGBA8) && isSRGBTagged(bitmap.colourSpace());
+    return (format == PixelFormat::RGBX8 || format == PixelFormat::RGBA8 || format == PixelFormat::RGB8) &&
+           isSRGBTagged(bitmap.colourSpace());
 }
 
 std::optional<QImage> wrappedForDisplay(const Bitmap& bitmap)
 {
     if (!isDisplayReady(bitmap) || !fitsQImage(bitmap)) return std::nullopt;
-    const auto format = bitmap.format() == PixelFormat::RGBA8 ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888;
+    const auto format = bitmap.format() == PixelFormat::RGBA8  ? QImage::Format_RGBA8888
+                        : bitmap.format() == PixelFormat::RGB8 ? QImage::Format_RGB888
+                                                               : QImage::Format_RGBX8888;
     auto* keeper = new Bitmap(bitmap);
     return QImage(
         bitmap.data(), int(bitmap.width()), int(bitmap.height()), qsizetype(bitmap.rowBytes()), format,

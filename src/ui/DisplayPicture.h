@@ -11,7 +11,7 @@ namespace oxel {
 // Pictures as the screen takes them: 8-bit sRGB. Qt draws no colour-managed images, so a picture
 // in a wider space is brought to sRGB first; the monitor itself is taken to be sRGB.
 
-// Whether a bitmap is already 8-bit RGBX or RGBA in sRGB (or carries no colour tag at all).
+// Whether a bitmap is already 8-bit RGB, RGBX or RGBA in sRGB (or carries no colour tag at all).
 bool isDisplayReady(const Bitmap& bitmap);
 
 // A QImage over the bitmap's own pixels, without a copy; the image keeps the pixels alive.

@@ -910,8 +910,8 @@ TEST_F(SourceImageTest, ThumbnailIsUprightAndBounded)
     EXPECT_EQ(thumbnail->width(), 16);
     EXPECT_EQ(thumbnail->height(), 64);
     // Orientation 8 turns a quarter anticlockwise: the stored left edge (red 0) ends at the bottom.
-    EXPECT_LT(thumbnail->row(62)[8 * 4], 40);
-    EXPECT_GT(thumbnail->row(1)[8 * 4], 215);
+    EXPECT_LT(thumbnail->row(62)[8 * 3], 40);
+    EXPECT_GT(thumbnail->row(1)[8 * 3], 215);
     // Never enlarged.
     EXPECT_EQ(SourceImage::thumbnail(path, 1024)->height(), 400);
     EXPECT_FALSE(SourceImage::thumbnail(folder / "none.jpg", 64));

@@ -164,6 +164,21 @@ TEST(DisplayPicture, OnlyEightBitSRGBIsWrapped)
     EXPECT_FALSE(convertedForDisplay(Bitmap()));
 }
 
+TEST(DisplayPicture, PackedRGBIsWrappedAsItIs)
+{
+    // Thumbnails are packed three bytes a pixel; an odd width leaves rows unaligned.
+    auto bitmap = Bitmap::allocate(3, 2, PixelFormat::RGB8, ColourSpace::sRGB());
+    uint8_t* last = bitmap->mutableRow(1) + 2 * 3;
+    last[0] = 10, last[1] = 20, last[2] = 30;
+    ASSERT_TRUE(isDisplayReady(*bitmap));
+    const auto image = wrappedForDisplay(*bitmap);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->constBits(), bitmap->data());
+    EXPECT_EQ(image->pixelColor(2, 1), QColor(10, 20, 30));
+    EXPECT_EQ(image->pixelColor(0, 0), QColor(0, 0, 0));
+    EXPECT_FALSE(isDisplayReady(bitmap->taggedWith(ColourSpace::displayP3())));
+}
+
 TEST(DisplayPicture, WrappedImageKeepsThePixelsAlive)
 {
     std::optional<QImage> image;

@@ -1,0 +1,219 @@
+#include "imaging/RGB8Scaler.h"
+
+#include "imaging/ResampleNode.h"
+#include "imaging/VectorClones.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace oxel {
+
+namespace {
+
+using Float4 = float __attribute__((vector_size(16)));
+
+// Output rows one task of the pool scales.
+constexpr int64_t rowsPerTask = 16;
+
+// Samples a pixel of the format takes in the source: 1, 3 or 4; 0 for formats not read here.
+int stepOf(PixelFormat format)
+{
+    switch (format) {
+    case PixelFormat::Gray8: return 1;
+    case PixelFormat::RGB8: return 3;
+    case PixelFormat::RGBX8:
+    case PixelFormat::RGBA8: return 4;
+    default: return 0;
+    }
+}
+
+// The Lanczos taps of one axis from `inputs` samples to `outputs`, one tap of weight 1 each when
+// the sizes agree; `before` and `after` count how far taps reach beyond the first and last sample.
+struct Taps {
+    AxisTaps axis;
+    int64_t before = 0, after = 0;
+};
+
+Taps tapsOf(int64_t outputs, int64_t inputs)
+{
+    Taps taps;
+    taps.axis = ResampleNode::taps(0, outputs, double(outputs) / double(inputs), 0, ResampleFilter::lanczos3);
+    if (taps.axis.identity) {
+        AxisTaps spelled;
+        for (int64_t o = 0; o < outputs; ++o) {
+            spelled.first.push_back(taps.axis.inputBegin + o);
+            spelled.count.push_back(1);
+            spelled.offset.push_back(size_t(o));
+            spelled.weights.push_back(1.0f);
+        }
+        taps.axis = std::move(spelled);
+    }
+    for (size_t o = 0; o < taps.axis.first.size(); ++o) {
+        if (taps.axis.count[o] == 0) continue;
+        taps.before = std::max(taps.before, -taps.axis.first[o]);
+        taps.after = std::max(taps.after, taps.axis.first[o] + taps.axis.count[o] - inputs);
+    }
+    return taps;
+}
+
+uint8_t toByte(float v)
+{
+    const float rounded = v + 0.5f;
+    if (!(rounded > 0.0f)) return 0;
+    if (rounded >= 255.0f) return 255;
+    return uint8_t(rounded);
+}
+
+// out = w * row, or out += w * row.
+template <bool first>
+inline void weigh(float* __restrict out, const uint8_t* __restrict row, float w, size_t samples)
+{
+    for (size_t i = 0; i < samples; ++i) {
+        if constexpr (first)
+            out[i] = w * float(row[i]);
+        else
+            out[i] += w * float(row[i]);
+    }
+}
+
+// One row of weighted sums of whole 8-bit source rows.
+OXEL_VECTOR_CLONES
+void weighRows(const uint8_t* const* rows, const float* weights, int count, size_t samples, float* out)
+{
+    if (count == 0) {
+        std::fill(out, out + samples, 0.0f);
+        return;
+    }
+    weigh<true>(out, rows[0], weights[0], samples);
+    for (int k = 1; k < count; ++k) weigh<false>(out, rows[k], weights[k], samples);
+}
+
+// Filters one row along x into packed RGB8. Each tap of a colour pixel loads four floats (its
+// samples and what follows), so one vector multiply-add weighs all three colours.
+template <int step>
+inline void weighColumnsOf(const float* in, const AxisTaps& xt, int64_t width, uint8_t* out)
+{
+    for (int64_t o = 0; o < width; ++o) {
+        const float* w = xt.weights.data() + xt.offset[size_t(o)];
+        const float* p = in + xt.first[size_t(o)] * step;
+        const int count = xt.count[size_t(o)];
+        uint8_t* pixel = out + 3 * o;
+        if constexpr (step == 1) {
+            float sum = 0;
+            for (int k = 0; k < count; ++k) sum += w[k] * p[k];
+            pixel[0] = pixel[1] = pixel[2] = toByte(sum);
+        } else {
+            // Two sums in turn, so that each multiply-add waits on the one before the last.
+            Float4 even{}, odd{};
+            int k = 0;
+            for (; k + 1 < count; k += 2) {
+                Float4 a, b;
+                __builtin_memcpy(&a, p + step * k, sizeof a);
+                __builtin_memcpy(&b, p + step * (k + 1), sizeof b);
+                even += w[k] * a;
+                odd += w[k + 1] * b;
+            }
+            if (k < count) {
+                Float4 a;
+                __builtin_memcpy(&a, p + step * k, sizeof a);
+                even += w[k] * a;
+            }
+            const Float4 sum = even + odd;
+            pixel[0] = toByte(sum[0]);
+            pixel[1] = toByte(sum[1]);
+            pixel[2] = toByte(sum[2]);
+        }
+    }
+}
+
+OXEL_VECTOR_CLONES
+void weighColumns(const float* in, int step, const AxisTaps& xt, int64_t width, uint8_t* out)
+{
+    if (step == 1) weighColumnsOf<1>(in, xt, width, out);
+    if (step == 3) weighColumnsOf<3>(in, xt, width, out);
+    if (step == 4) weighColumnsOf<4>(in, xt, width, out);
+}
+
+// Repeats the first and last pixel of a row of `width` pixels into the room before and after it.
+void padEdges(float* row, int step, int64_t width, int64_t before, int64_t after)
+{
+    for (int64_t i = 1; i <= before; ++i) std::memcpy(row - i * step, row, size_t(step) * sizeof(float));
+    const float* last = row + (width - 1) * step;
+    for (int64_t i = 1; i <= after; ++i) std::memcpy(row + (width - 1 + i) * step, last, size_t(step) * sizeof(float));
+}
+
+// Where upright pixel (x, y) comes from in a stored picture of w x h, for an EXIF orientation.
+void storedPosition(int orientation, int64_t w, int64_t h, int64_t x, int64_t y, int64_t& sx, int64_t& sy)
+{
+    switch (orientation) {
+    case 2: sx = w - 1 - x, sy = y; break;
+    case 3: sx = w - 1 - x, sy = h - 1 - y; break;
+    case 4: sx = x, sy = h - 1 - y; break;
+    case 5: sx = y, sy = x; break;
+    case 6: sx = y, sy = h - 1 - x; break;
+    case 7: sx = w - 1 - y, sy = h - 1 - x; break;
+    case 8: sx = w - 1 - y, sy = x; break;
+    default: sx = x, sy = y; break;
+    }
+}
+
+std::optional<Bitmap> turned(const Bitmap& stored, int orientation)
+{
+    if (orientation < 2 || orientation > 8) return stored;
+    const bool swap = orientation >= 5;
+    const int64_t w = stored.width(), h = stored.height();
+    auto upright = Bitmap::allocate(swap ? h : w, swap ? w : h, PixelFormat::RGB8, stored.colourSpace());
+    if (!upright) return std::nullopt;
+    for (int64_t y = 0; y < upright->height(); ++y) {
+        uint8_t* row = upright->mutableRow(y);
+        for (int64_t x = 0; x < upright->width(); ++x) {
+            int64_t sx = 0, sy = 0;
+            storedPosition(orientation, w, h, x, y, sx, sy);
+            std::memcpy(row + 3 * x, stored.row(sy) + 3 * sx, 3);
+        }
+    }
+    return upright;
+}
+
+} // namespace
+
+bool scalesToRGB8(PixelFormat format)
+{
+    return stepOf(format) != 0;
+}
+
+std::optional<Bitmap> scaledRGB8(const Bitmap& stored, int64_t width, int64_t height, int orientation,
+                                 const ColourSpace& colourSpace)
+{
+    const int step = stepOf(stored.format());
+    if (step == 0 || stored.isNull() || width <= 0 || height <= 0) return std::nullopt;
+    const Taps xt = tapsOf(width, stored.width()), yt = tapsOf(height, stored.height());
+    auto scaled = Bitmap::allocate(width, height, PixelFormat::RGB8, colourSpace);
+    if (!scaled) return std::nullopt;
+    const size_t samples = size_t(stored.width()) * size_t(step);
+    tbb::parallel_for(
+        tbb::blocked_range<int64_t>(0, height, rowsPerTask), [&](const tbb::blocked_range<int64_t>& rows) {
+            // The row between the passes, with room for edge pixels and one spare sample for the last
+            // four-float load.
+            std::vector<float> padded(size_t(xt.before + stored.width() + xt.after) * size_t(step) + 1);
+            float* row = padded.data() + xt.before * step;
+            std::vector<const uint8_t*> sources;
+            for (int64_t y = rows.begin(); y < rows.end(); ++y) {
+                const int count = yt.axis.count[size_t(y)];
+                const int64_t first = yt.axis.first[size_t(y)];
+                sources.resize(size_t(count));
+                for (int k = 0; k < count; ++k)
+                    sources[size_t(k)] = stored.row(std::clamp<int64_t>(first + k, 0, stored.height() - 1));
+                weighRows(sources.data(), yt.axis.weights.data() + yt.axis.offset[size_t(y)], count, samples, row);
+                padEdges(row, step, stored.width(), xt.before, xt.after);
+                weighColumns(row, step, xt.axis, width, scaled->mutableRow(y));
+            }
+        });
+    return turned(*scaled, orientation);
+}
+
+} // namespace oxel
