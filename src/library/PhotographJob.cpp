@@ -8,6 +8,7 @@
 #include "backend/JobEndpoints.h"
 #include "library/InternetDate.h"
 #include "library/JobRunner.h"
+#include "library/TransferNote.h"
 
 #include <cmath>
 
@@ -17,8 +18,6 @@ namespace {
 constexpr const char* resumedStatus = "picking up where it left off";
 constexpr const char* submittedStatus = "getting ready";
 constexpr const char* resubmittedStatus = "ran into a delay · trying again";
-constexpr const char* movedTooMuchNote = "moved too much to blend · full send only";
-constexpr const char* noMatchNote = "could not match the render to the original · showing the render";
 
 // Statuses after which the backend no longer updates a job: their age says nothing.
 bool isFinished(const std::string& status)
@@ -296,15 +295,16 @@ void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request)
 
 void PhotographJob::reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request)
 {
+    const auto note = transferNote(outcome);
+    if (note) item_->setNote(*note);
     if (!outcome.previewPlan) {
-        item_->setNote(noMatchNote);
         sendFunnelEvent(FunnelEvent::detailTransfer, std::nullopt,
                         Json{{"bail", outcome.planDecline.value_or("unknown")}});
         return;
     }
     const auto& plan = *outcome.previewPlan;
-    const bool declined = plan.divergence > outcome.transfer.limits().refineDivergenceLimit;
-    if (declined) item_->setNote(movedTooMuchNote);
+    // With a plan, the only note is the one that declines the blend.
+    const bool declined = note.has_value();
     const double pixels = double(request.original.pixelWidth) * double(request.original.pixelHeight);
     sendFunnelEvent(FunnelEvent::detailTransfer, std::nullopt,
                     Json{{"structure", roundedTo(plan.structure, 1000)},

@@ -4,6 +4,7 @@
 #include "async/Completion.h"
 #include "async/Offload.h"
 #include "develop/grade/LookName.h"
+#include "library/TransferNote.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,8 +18,6 @@ namespace {
 
 constexpr const char* unreadableBatch = "could not read that batch";
 constexpr const char* notRebuilt = "could not rebuild this result from the library";
-constexpr const char* tooFarToBlend = "moved too much to blend · full send only";
-constexpr const char* renderUnmatched = "could not match the render to the original · showing the render";
 constexpr const char* thumbnailLost = "[library] a kept thumbnail could not be read again";
 
 // Each opened image's thumbnail: its kept thumb.jpg when it has a result, its small copy of the
@@ -221,12 +220,8 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
     item.setPreviewImage(rebuilt->preview);
     item.setOriginalPreview(rebuilt->original.isNull() ? std::nullopt : std::optional(rebuilt->original));
     item.setPhase(phase::Done{});
-    if (outcome.colourOnly)
-        item.setNote(std::nullopt);
-    else if (!outcome.previewPlan)
-        item.setNote(renderUnmatched);
-    else if (outcome.previewPlan->divergence > runner_.limits.refineDivergenceLimit)
-        item.setNote(tooFarToBlend);
+    const auto note = transferNote(outcome);
+    if (note || outcome.colourOnly) item.setNote(note);
     // Missing, or something other than the file the library writes: made again at the next save.
     std::error_code error;
     const auto thumb = fs::symlink_status(services_.library.imageFolder(batchId, item.id) / "thumb.jpg", error);

@@ -2,6 +2,7 @@
 
 #include "develop/DevelopOrder.h"
 #include "library/JobOutcome.h"
+#include "library/TransferNote.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,26 @@ TEST(JobOutcome, DevelopsAsTheDevelopInputItCarries)
     const auto fromInput = renderDeveloped(input, false, 1.0, 1.0, true);
     ASSERT_TRUE(fromOutcome && fromInput);
     EXPECT_EQ(test::largestDifference(Image::fromBitmap(*fromOutcome), Image::fromBitmap(*fromInput)), 0);
+}
+
+// Delivery and the library's restore give a result the same note, from this one rule.
+TEST(TransferNote, SaysWhyTheDetailWasNotBlendedIn)
+{
+    const Image render = test::picture(8, 8, [](int, int) { return RGB{0.5f, 0.5f, 0.5f}; });
+    JobOutcome outcome("job-4", render, DetailTransfer(render, render, ColourSpace::sRGB()));
+    const float limit = outcome.transfer.limits().refineDivergenceLimit;
+    EXPECT_EQ(transferNote(outcome), "could not match the render to the original · showing the render");
+
+    outcome.previewPlan = TransferPlan{};
+    outcome.previewPlan->divergence = limit;
+    EXPECT_EQ(transferNote(outcome), std::nullopt) << "at the limit the detail still blends";
+    outcome.previewPlan->divergence = limit + 0.01f;
+    EXPECT_EQ(transferNote(outcome), "moved too much to blend · full send only");
+
+    outcome.colourOnly = true;
+    EXPECT_EQ(transferNote(outcome), std::nullopt) << "graded here: no render to blend";
+    outcome.previewPlan.reset();
+    EXPECT_EQ(transferNote(outcome), std::nullopt);
 }
 
 } // namespace
