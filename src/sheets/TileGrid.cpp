@@ -4,6 +4,7 @@
 #include "sheets/TileRules.h"
 #include "sheets/TileView.h"
 #include "ui/ColourRow.h"
+#include "ui/LightboxRules.h"
 
 #include <QEvent>
 #include <QScrollBar>
@@ -151,7 +152,8 @@ void TileGrid::configure(TileView& tile) const
     tile.setGlobalNudge(model_.globalNudge());
     tile.setColourOnlyInForce(model_.colourOnlyInForce());
     tile.setStrength(model_.strength(*tile.item()));
-    const bool colourRow = tile::colourRowShown(model_.config().suggestedGradeEnabled, model_.items(), *tile.item());
+    const bool colourRow =
+        lightbox::colourRowShown(model_.config().suggestedGradeEnabled, model_.items(), *tile.item());
     tile.setColourRow([&model = model_, item = tile.item()](
                           QWidget* parent) { return new ColourRow(model, item, ColourRow::Sizes::tile(), parent); },
                       colourRow);

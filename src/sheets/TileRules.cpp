@@ -1,5 +1,7 @@
 #include "sheets/TileRules.h"
 
+#include "ui/LightboxRules.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -114,24 +116,13 @@ std::string fileName(const BatchItem& item)
 
 bool lightTrackEnabled(const BatchItem& item)
 {
-    const auto& result = item.result();
-    if (!result || !result->previewPlan) return false;
-    if (result->previewPlan->divergence > result->transfer.limits().refineDivergenceLimit) return false;
-    return item.availability().kind == Availability::Kind::present;
+    return lightbox::lightTrackEnabled(item) && item.availability().kind == Availability::Kind::present;
 }
 
 bool showsColourOnlyMarker(const BatchItem& item)
 {
     if (item.result()) return item.result()->colourOnly;
     return item.colourOnly;
-}
-
-bool colourRowShown(bool suggestedGradeEnabled, const std::vector<std::shared_ptr<BatchItem>>& items,
-                    const BatchItem& item)
-{
-    if (!suggestedGradeEnabled || !item.result() || !item.result()->looks) return false;
-    return std::any_of(items.begin(), items.end(),
-                       [](const auto& other) { return other->result() && other->result()->looks; });
 }
 
 std::string proposedExportName(const BatchItem& item)

@@ -4,10 +4,8 @@
 #include "library/BatchItem.h"
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace oxel {
 
@@ -56,15 +54,11 @@ std::string detailsLine(const BatchItem& item);
 // The file name shown in the caption row.
 std::string fileName(const BatchItem& item);
 
-// Whether the tile's light track may be moved: the result has a preview plan within its limit and
-// the original is at hand.
+// Whether the tile's light track may be moved: the lightbox's rule, and the original is at hand.
+// (Whether the tile's colour row shows is the lightbox's rule alone.)
 bool lightTrackEnabled(const BatchItem& item);
 // Whether the results screen shows "none · colour only" in place of the light row.
 bool showsColourOnlyMarker(const BatchItem& item);
-// Whether the colour row shows: suggested grades on, some item of the batch graded with looks,
-// and this item's result carrying looks.
-bool colourRowShown(bool suggestedGradeEnabled, const std::vector<std::shared_ptr<BatchItem>>& items,
-                    const BatchItem& item);
 
 // The single export's proposed file name: the original's stem, "-oxel." or "-colour-only.", "psd".
 std::string proposedExportName(const BatchItem& item);

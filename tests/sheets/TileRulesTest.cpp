@@ -1,13 +1,14 @@
 #include "sheets/TileRules.h"
 
-#include "develop/grade/GradeLooks.h"
 #include "imaging/Bitmap.h"
+#include "support/DevelopedResult.h"
 #include "ui/ProgressDots.h"
 
 #include <gtest/gtest.h>
 
 using namespace oxel;
 using namespace std::chrono_literals;
+using oxel::testing::developedResult;
 
 namespace {
 
@@ -19,25 +20,6 @@ std::shared_ptr<BatchItem> itemAt(std::filesystem::path url, std::optional<Sourc
 PictureHandle somePicture()
 {
     return PictureHandle({4, 4, [] { return Bitmap::allocate(4, 4, PixelFormat::RGBX8); }});
-}
-
-struct ResultShape {
-    bool colourOnly = false;
-    std::optional<float> divergence; // a preview plan with this divergence
-    bool looks = false;
-};
-
-std::shared_ptr<JobOutcome> result(ResultShape shape)
-{
-    auto outcome =
-        std::make_shared<JobOutcome>("job-1", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
-    outcome->colourOnly = shape.colourOnly;
-    if (shape.divergence) {
-        outcome->previewPlan = TransferPlan{};
-        outcome->previewPlan->divergence = *shape.divergence;
-    }
-    if (shape.looks) outcome->looks = GradeLooks{};
-    return outcome;
 }
 
 const Date start = Date{} + 1000h;
@@ -155,11 +137,11 @@ TEST(TileRules, LightTrackNeedsAPlanWithinItsLimitAndTheOriginal)
     const float limit = TransferLimits{}.refineDivergenceLimit;
     auto item = itemAt("/photos/a.jpg");
     EXPECT_FALSE(tile::lightTrackEnabled(*item));
-    item->setResult(result({}));
+    item->setResult(developedResult({.divergence = std::nullopt}));
     EXPECT_FALSE(tile::lightTrackEnabled(*item)) << "no plan";
-    item->setResult(result({.divergence = limit + 0.01f}));
+    item->setResult(developedResult({.divergence = limit + 0.01f}));
     EXPECT_FALSE(tile::lightTrackEnabled(*item)) << "above the limit";
-    item->setResult(result({.divergence = limit}));
+    item->setResult(developedResult({.divergence = limit}));
     EXPECT_TRUE(tile::lightTrackEnabled(*item)) << "at the limit";
     item->setAvailability(Availability::offline("the disk is not connected"));
     EXPECT_FALSE(tile::lightTrackEnabled(*item));
@@ -167,33 +149,23 @@ TEST(TileRules, LightTrackNeedsAPlanWithinItsLimitAndTheOriginal)
     EXPECT_FALSE(tile::lightTrackEnabled(*item));
 }
 
-TEST(TileRules, ColourOnlyMarkerAndColourRow)
+TEST(TileRules, ColourOnlyMarkerFollowsTheResultOnceThereIsOne)
 {
     auto item = itemAt("/photos/a.jpg");
     EXPECT_FALSE(tile::showsColourOnlyMarker(*item));
     item->colourOnly = true;
     EXPECT_TRUE(tile::showsColourOnlyMarker(*item)) << "colour-only item without a result";
-    item->setResult(result({}));
+    item->setResult(developedResult());
     EXPECT_FALSE(tile::showsColourOnlyMarker(*item)) << "the result decides once there is one";
-    item->setResult(result({.colourOnly = true}));
+    item->setResult(developedResult({.colourOnly = true}));
     EXPECT_TRUE(tile::showsColourOnlyMarker(*item));
-
-    auto graded = itemAt("/photos/b.jpg");
-    graded->setResult(result({.looks = true}));
-    auto plain = itemAt("/photos/c.jpg");
-    plain->setResult(result({}));
-    const std::vector<std::shared_ptr<BatchItem>> items = {plain, graded};
-    EXPECT_TRUE(tile::colourRowShown(true, items, *graded));
-    EXPECT_FALSE(tile::colourRowShown(false, items, *graded));
-    EXPECT_FALSE(tile::colourRowShown(true, items, *plain));
-    EXPECT_FALSE(tile::colourRowShown(true, {plain}, *graded));
 }
 
 TEST(TileRules, SingleExportNamesAndFormats)
 {
     auto item = itemAt("/photos/a.b.c.jpg");
     EXPECT_EQ(tile::proposedExportName(*item), "a.b.c-oxel.psd");
-    item->setResult(result({.colourOnly = true}));
+    item->setResult(developedResult({.colourOnly = true}));
     EXPECT_EQ(tile::proposedExportName(*item), "a.b.c-colour-only.psd");
     EXPECT_EQ(tile::proposedExportName(*itemAt("/photos/IMG_0412.CR3")), "IMG_0412-oxel.psd");
     EXPECT_EQ(tile::proposedExportName(*itemAt("/photos/scan")), "scan-oxel.psd");

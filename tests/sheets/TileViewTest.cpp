@@ -2,6 +2,7 @@
 
 #include "sheets/TileCard.h"
 #include "sheets/TileClock.h"
+#include "support/DevelopedResult.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
 #include "ui/NudgeEditor.h"
@@ -25,6 +26,7 @@
 using namespace oxel;
 using namespace oxel::pixels;
 using namespace std::chrono_literals;
+using oxel::testing::developedResult;
 
 namespace {
 
@@ -206,22 +208,6 @@ TEST_F(TileTest, ScreenshotsOfEveryPhase)
     EXPECT_FALSE(shots.dark.isNull());
 }
 
-namespace {
-
-std::shared_ptr<JobOutcome> developed(std::optional<float> divergence, bool colourOnly = false)
-{
-    auto outcome =
-        std::make_shared<JobOutcome>("job-1", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
-    outcome->colourOnly = colourOnly;
-    if (divergence) {
-        outcome->previewPlan = TransferPlan{};
-        outcome->previewPlan->divergence = *divergence;
-    }
-    return outcome;
-}
-
-} // namespace
-
 TEST_F(TileTest, NudgeEditorFollowsTheBatchNudgeUntilEditedAndRelinks)
 {
     auto item = BatchItem::make(Uuid::random(), "/photos/a.jpg", Origin::opened, SourceImage{}, std::nullopt);
@@ -262,7 +248,7 @@ TEST_F(TileTest, LightTrackFollowsItsRuleAndADoubleClickResetsIt)
     EXPECT_FALSE(track->trackEnabled());
     EXPECT_FALSE(texts(*tile).contains("0.80")) << "no value without a result";
 
-    item->setResult(developed(limit));
+    item->setResult(developedResult({.divergence = limit, .looks = false}));
     track = tile->findChild<StrengthTrack*>();
     tile->setStrength(0.8);
     EXPECT_TRUE(track->trackEnabled());
@@ -281,7 +267,7 @@ TEST_F(TileTest, LightTrackFollowsItsRuleAndADoubleClickResetsIt)
     QTest::mouseDClick(track, Qt::LeftButton, {}, track->rect().center());
     EXPECT_EQ(reset.count(), 1) << "a disabled track resets nothing";
 
-    item->setResult(developed(std::nullopt, true));
+    item->setResult(developedResult({.colourOnly = true, .divergence = std::nullopt, .looks = false}));
     EXPECT_FALSE(tile->findChild<StrengthTrack*>());
     EXPECT_TRUE(texts(*tile).contains("none · colour only"));
 }
@@ -297,10 +283,10 @@ TEST_F(TileTest, ScreenshotsOfInputAndResults)
                                     gradientPicture(120, 80));
     unlinked->setNudge("a softer sky over the hills", "warmer");
     auto result = photo("developed.jpg");
-    result->setResult(developed(0.1f));
+    result->setResult(developedResult({.looks = false}));
     result->setStrengthTouched(true);
     auto colourOnly = photo("colour.jpg");
-    colourOnly->setResult(developed(std::nullopt, true));
+    colourOnly->setResult(developedResult({.colourOnly = true, .divergence = std::nullopt, .looks = false}));
     for (const auto& [item, screen] : {std::pair{linked, TileView::Screen::input},
                                        {unlinked, TileView::Screen::input},
                                        {result, TileView::Screen::results},
@@ -329,13 +315,15 @@ TEST_F(TileTest, TextsOfAnyLengthStayWithinTheTile)
     const int height = tile->heightForWidth(212);
     EXPECT_LT(height, 400) << "the note keeps to two lines";
     for (auto* card : tile->findChildren<TileCard*>())
-        if (card->isVisibleTo(tile.get()))
+        if (card->isVisibleTo(tile.get())) {
             EXPECT_TRUE(tile->pictureBlockRect().contains(card->geometry())) << "the card stays on the picture";
+        }
 
     item->setPhase(phase::Failed{std::nullopt, endless, true, false});
     for (auto* card : tile->findChildren<TileCard*>())
-        if (card->isVisibleTo(tile.get()))
+        if (card->isVisibleTo(tile.get())) {
             EXPECT_TRUE(tile->pictureBlockRect().contains(card->geometry())) << "the failure card too";
+        }
 }
 
 TEST_F(TileTest, ContextMenuOpensOnThePictureOnly)
