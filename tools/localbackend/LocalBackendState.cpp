@@ -301,6 +301,12 @@ std::vector<Json> LocalBackendState::funnelEvents() const
     return funnelEvents_;
 }
 
+int64_t LocalBackendState::saveCount() const
+{
+    std::lock_guard lock(mutex_);
+    return saves_;
+}
+
 void LocalBackendState::load()
 {
     std::error_code error;
@@ -363,6 +369,7 @@ void LocalBackendState::save(std::unique_lock<std::mutex>& lock)
     lock.unlock();
     const auto failure = writeFileAtomically(*file_, state.dump(2), 0600);
     lock.lock();
+    ++saves_;
     if (failure) std::fprintf(stderr, "[local backend] could not write the state file: %s\n", failure->c_str());
 }
 

@@ -88,6 +88,9 @@ public:
     std::string fileReport(const std::string& jobId, bool withPicture);
     void recordFunnelEvent(nlohmann::json event);
     std::vector<nlohmann::json> funnelEvents() const;
+    // How many times the state file has been written: changes that come close together are
+    // written once, not once each.
+    int64_t saveCount() const;
 
     // The shots a new account starts with.
     static constexpr int64_t startingRoll = 10;
@@ -116,6 +119,7 @@ private:
     int64_t nextUserId_ = 1;
     int64_t nextJobNumber_ = 1;
     int64_t nextReportNumber_ = 1;
+    int64_t saves_ = 0;
     int64_t startingRoll_ = startingRoll;
 };
 
