@@ -28,7 +28,7 @@ std::string shotsLabel(const std::optional<int64_t>& balance);
 
 // The bottom bar's summary of the batch.
 struct StatusFacts {
-    std::optional<std::string> statusLine;
+    std::optional<std::string> statusLine{};
     bool resultsScreen = false;
     int items = 0;
     int withResult = 0;
@@ -37,7 +37,7 @@ struct StatusFacts {
     int failed = 0;
     bool colourOnlyInForce = false;
     int colourOnlyCandidates = 0;
-    std::optional<int64_t> balance;
+    std::optional<int64_t> balance{};
 };
 std::string statusText(const StatusFacts& facts);
 

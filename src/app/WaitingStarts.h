@@ -32,7 +32,7 @@ private:
     struct File {
         std::filesystem::path path;
         bool seen = false;
-        std::optional<FileStamp> sentBackWhenSeen;
+        std::optional<FileStamp> sentBackWhenSeen{};
     };
     struct Waiting {
         std::vector<File> files;

@@ -22,8 +22,8 @@ struct OpenPanel {
     std::string message;
     bool allowsMultipleSelection = true;
     bool canChooseDirectories = false;
-    std::vector<std::string> extensions;
-    std::string prompt; // the confirm button's text; the dialog's own when empty
+    std::vector<std::string> extensions{};
+    std::string prompt{}; // the confirm button's text; the dialog's own when empty
 };
 
 // An alert with its buttons, first the default one.

@@ -14,7 +14,8 @@ std::string homeWritten(const std::filesystem::path& path, const std::filesystem
     if (prefix.empty() || prefix == "/") return whole;
     if (whole == prefix) return "~";
     if (whole.size() > prefix.size() && whole.compare(0, prefix.size(), prefix) == 0 && whole[prefix.size()] == '/')
-        return "~" + whole.substr(prefix.size());
+        // Appended rather than a literal plus a temporary string, which GCC 12 wrongly warns may overlap.
+        return std::string("~").append(whole, prefix.size());
     return whole;
 }
 

@@ -44,7 +44,7 @@ struct TIFFOptions {
     int samplesPerPixel = 3; // 1 grey, 3 RGB, 4 CMYK
     bool planar = false;
     int orientation = 1;
-    Bytes icc;
+    Bytes icc{};
     double dpi = 0;       // 0 leaves the resolution out
     int photometric = -1; // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
     bool palette = false; // 8-bit indices (channel 0 of the pattern) into a colour map
@@ -72,9 +72,9 @@ struct PSDOptions {
     int extraChannels = 0; // alpha channels after the colour planes
     bool rle = false;
     bool large = false; // PSB
-    Bytes icc;
-    Bytes exif;
-    Bytes iptc;
+    Bytes icc{};
+    Bytes exif{};
+    Bytes iptc{};
     double dpi = 0;
     int resolutionUnit = 1; // how the document shows its resolution: 1 inches, 2 centimetres
 };

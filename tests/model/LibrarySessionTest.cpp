@@ -122,7 +122,8 @@ class RestoreTest : public LibraryTest {};
 TEST_F(RestoreTest, TenItemsRestoreFourAtATimeAndSaveOnceAfterTheLast)
 {
     std::vector<fs::path> files;
-    for (int i = 0; i < 10; ++i) files.push_back(writeJPEG("p" + std::to_string(i) + ".jpg"));
+    // Appended rather than a literal plus a temporary string, which GCC 12 wrongly warns may overlap.
+    for (int i = 0; i < 10; ++i) files.push_back(writeJPEG(std::string("p").append(std::to_string(i)).append(".jpg")));
     const auto id = storedBatch(files);
     // Each original was touched, so each item is found with a new stamp and written again.
     for (const auto& file : files) touch(file, 30s);

@@ -23,7 +23,10 @@ std::string TransferDecline::description() const
     case Kind::notSameScene: break;
     }
     std::string joinedTurns;
-    for (size_t i = 0; i < turns.size(); ++i) joinedTurns += (i ? " " : "") + formatted(turns[i]);
+    for (size_t i = 0; i < turns.size(); ++i) {
+        if (i) joinedTurns += ' ';
+        joinedTurns += formatted(turns[i]);
+    }
     return "not the same photograph (structure " + formatted(structure) + ", turns " + joinedTurns + ", luma " +
            formatted(correlation) + ")";
 }
