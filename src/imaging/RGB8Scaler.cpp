@@ -168,13 +168,15 @@ std::optional<Bitmap> turned(const Bitmap& stored, int orientation)
     const int64_t w = stored.width(), h = stored.height();
     auto upright = Bitmap::allocate(swap ? h : w, swap ? w : h, PixelFormat::RGB8, stored.colourSpace());
     if (!upright) return std::nullopt;
+    // Along an upright row the stored position moves by a fixed step.
     for (int64_t y = 0; y < upright->height(); ++y) {
+        int64_t sx = 0, sy = 0, nextX = 0, nextY = 0;
+        storedPosition(orientation, w, h, 0, y, sx, sy);
+        storedPosition(orientation, w, h, 1, y, nextX, nextY);
+        const ptrdiff_t step = ptrdiff_t((nextY - sy) * int64_t(stored.rowBytes()) + (nextX - sx) * 3);
+        const uint8_t* first = stored.row(sy) + 3 * sx;
         uint8_t* row = upright->mutableRow(y);
-        for (int64_t x = 0; x < upright->width(); ++x) {
-            int64_t sx = 0, sy = 0;
-            storedPosition(orientation, w, h, x, y, sx, sy);
-            std::memcpy(row + 3 * x, stored.row(sy) + 3 * sx, 3);
-        }
+        for (int64_t x = 0; x < upright->width(); ++x) std::memcpy(row + 3 * x, first + x * step, 3);
     }
     return upright;
 }
