@@ -204,8 +204,8 @@ std::optional<Image> DetailTransfer::materialise(const Image& image, bool sixtee
     if (image.isNull() || extent.isInfinite() || width < 1 || height < 1) return std::nullopt;
     // Made now, so that planning's cost is paid once here; kept in the shared cache and rendered
     // again from the same recipe when it was let go.
-    const auto made =
-        PictureHandle::madeNow([image, width, height, sixteenBit, space = documentSpace_, context = context_] {
+    const auto made = PictureHandle::madeNow(
+        [image, width, height, sixteenBit, space = documentSpace_, context = makeBlurringContext()] {
             return renderBanded(image, width, height, sixteenBit, space, context);
         });
     if (!made) return std::nullopt;

@@ -13,6 +13,11 @@ RenderContext makeShrinkingContext()
     return RenderContext(RenderContext::Options{32, 8});
 }
 
+RenderContext makeBlurringContext()
+{
+    return RenderContext(RenderContext::Options{128, 128});
+}
+
 bool isSRGB(const ColourSpace& colourSpace)
 {
     if (colourSpace.name == ColourSpace::sRGBName) return true;

@@ -12,6 +12,10 @@ RenderContext makeTransferContext();
 // divergence proxy): small tiles, so every core shares the work and no tile pulls a huge region.
 RenderContext makeShrinkingContext();
 
+// A context for renders of wide blurs (the masks planning keeps): square tiles, since a blur reads
+// its reach beyond every side of a tile, and of the tiles of one area a square reads the least.
+RenderContext makeBlurringContext();
+
 // Whether a colour space is sRGB: by name, or by ICC data identical to sRGB's own profile.
 bool isSRGB(const ColourSpace& colourSpace);
 
