@@ -1,10 +1,13 @@
 #include "imaging/ImagingTestSupport.h"
 
 #include "imaging/Filters.h"
+#include "imaging/Kernel.h"
 #include "imaging/ResampleNode.h"
+#include "imaging/TileMemoNode.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <random>
 
@@ -262,4 +265,61 @@ TEST(GaussianBlur, LargeBlursAgreeWhetherTilesReadTheKeptCopyOrNot)
 }
 
 } // namespace
+} // namespace oxel
+
+namespace oxel {
+namespace {
+
+// Counts the pixels its input is asked for.
+class CountingNode final : public ImageNode {
+public:
+    explicit CountingNode(ImageNodePtr input) : input_(std::move(input)) {}
+    Rect extent() const override { return input_->extent(); }
+    void render(const PixelRect& region, RGB* out, size_t stride) const override
+    {
+        rendered += region.area();
+        input_->render(region, out, stride);
+    }
+    mutable std::atomic<int64_t> rendered = 0;
+
+private:
+    ImageNodePtr input_;
+};
+
+} // namespace
+
+TEST(TileMemo, TwoBlursOfOneInputGiveTheSameSamplesAndRenderItOnceATile)
+{
+    const Image source = noise(300, 200, 11);
+    const auto blurredPair = [](const Image& input) {
+        return applyKernel(
+            input.extent(), [](RGB coarse, RGB fine) { return coarse * 0.25f + fine; }, gaussianBlur(input, 8),
+            gaussianBlur(input, 2));
+    };
+    const auto counted = std::make_shared<CountingNode>(source.node());
+    const auto kept = std::make_shared<CountingNode>(source.node());
+    const PixelRect all{0, 0, 300, 200};
+    const auto expected = renderAll(blurredPair(Image(counted)), all);
+    const auto memoised = renderAll(blurredPair(tileMemoised(Image(kept))), all);
+    ASSERT_EQ(memoised.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(memoised[i].r, expected[i].r) << i;
+        ASSERT_EQ(memoised[i].g, expected[i].g) << i;
+        ASSERT_EQ(memoised[i].b, expected[i].b) << i;
+    }
+    // The fine blur's smaller region is copied from the coarse one's: only the coarse regions are rendered.
+    EXPECT_LT(kept->rendered.load(), counted->rendered.load() * 4 / 5);
+
+    // A region reaching beyond the kept one, or another memo of the same picture, renders anew.
+    const Image memo = tileMemoised(Image(kept));
+    std::vector<RGB> out(50 * 50);
+    const int64_t before = kept->rendered;
+    memo.node()->render({10, 10, 40, 40}, out.data(), 40);
+    memo.node()->render({12, 12, 20, 20}, out.data(), 20);
+    EXPECT_EQ(kept->rendered - before, 1600);
+    memo.node()->render({5, 5, 50, 50}, out.data(), 50);
+    tileMemoised(Image(kept)).node()->render({12, 12, 20, 20}, out.data(), 20);
+    EXPECT_EQ(kept->rendered - before, 1600 + 2500 + 400);
+}
+
 } // namespace oxel

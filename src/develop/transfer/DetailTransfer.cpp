@@ -8,6 +8,7 @@
 #include "imaging/Kernel.h"
 #include "imaging/PictureHandle.h"
 #include "imaging/RenderBanded.h"
+#include "imaging/TileMemoNode.h"
 
 #include <cmath>
 #include <vector>
@@ -97,19 +98,21 @@ Image DetailTransfer::gaussianBlur(const Image& image, double radius)
 }
 
 // The confidence kernel reads only the green channels of four blurs; the two pictures' greens
-// travel side by side in one picture, so two blurs do the work of four.
+// travel side by side in one picture, so two blurs do the work of four. Each tile works the
+// greens out once, over the coarse blur's reach, and the fine blur reads them from there: the
+// coarse blur comes first.
 Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target) const
 {
-    const Image greens = applyKernel(
+    const Image greens = tileMemoised(applyKernel(
         target,
         [](RGB o, RGB r) {
             return RGB{o.g, r.g, 0};
         },
-        originalInput, renderInput);
+        originalInput, renderInput));
     const Image fine = gaussianBlur(greens, 2);
     const Image coarse = gaussianBlur(greens, 8);
     return applyKernel(
-        target, [](RGB f, RGB c) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); }, fine, coarse);
+        target, [](RGB c, RGB f) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); }, coarse, fine);
 }
 
 PlanResult DetailTransfer::plan(bool upscale, bool refine) const
