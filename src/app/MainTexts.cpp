@@ -1,6 +1,7 @@
 #include "app/MainTexts.h"
 
 #include "ondevice/CaptureSpanLabel.h"
+#include "platform/Joined.h"
 
 #include <algorithm>
 #include <vector>
@@ -9,16 +10,6 @@ namespace oxel::maintexts {
 namespace {
 
 constexpr std::string_view separator = " · ";
-
-std::string joined(const std::vector<std::string>& parts)
-{
-    std::string text;
-    for (const auto& part : parts) {
-        if (!text.empty()) text += separator;
-        text += part;
-    }
-    return text;
-}
 
 std::string dateText(const BatchRecord& record)
 {
@@ -46,7 +37,7 @@ std::string batchLine(const std::optional<BatchRecord>& batch, const std::option
     }
     if (items > 0) parts.push_back(counted(items, "image"));
     if (withResult > 0) parts.push_back(std::to_string(withResult) + " back");
-    return joined(parts);
+    return joined(parts, separator);
 }
 
 std::string shotsLabel(const std::optional<int64_t>& balance)
@@ -68,7 +59,7 @@ std::string statusText(const StatusFacts& facts)
         if (facts.inFlight > 0) parts.push_back(std::to_string(facts.inFlight) + " developing");
         if (facts.failed > 0) parts.push_back(std::to_string(facts.failed) + " failed");
         if (facts.withResult > 0) parts.push_back("hold space to compare");
-        return joined(parts);
+        return joined(parts, separator);
     }
     std::string text = images + std::string(separator) + counted(facts.toProcess, "shot");
     if (facts.balance)

@@ -8,6 +8,7 @@
 #include "export/Exporter.h"
 #include "model/ExportProgressFilter.h"
 #include "model/IntakeFiles.h"
+#include "platform/Joined.h"
 
 #include <set>
 #include <system_error>
@@ -23,16 +24,6 @@ struct AppModel::ExportPlan {
 };
 
 namespace {
-
-std::string joined(const std::vector<std::string>& parts, std::string_view separator)
-{
-    std::string text;
-    for (const auto& part : parts) {
-        if (!text.empty()) text += separator;
-        text += part;
-    }
-    return text;
-}
 
 // "IMG_7-oxel.psd", then "IMG_7-oxel-2.psd", ...: the first name neither on disk nor planned
 // earlier in the same export.

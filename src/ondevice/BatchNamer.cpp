@@ -2,6 +2,7 @@
 
 #include "backend/Utf8Text.h"
 #include "ondevice/FirstOccurrences.h"
+#include "platform/Joined.h"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -94,16 +95,6 @@ std::map<std::string, size_t> firstPositions(const std::map<std::string, int>& c
     return firstOccurrences(joinedText, tied);
 }
 
-std::string joined(const std::vector<std::string>& texts)
-{
-    std::string text;
-    for (const std::string& piece : texts) {
-        if (!text.empty()) text += ' ';
-        text += piece;
-    }
-    return text;
-}
-
 } // namespace
 
 const std::vector<Occasion>& occasions()
@@ -154,7 +145,7 @@ std::optional<std::string> heuristicName(const std::vector<std::string>& descrip
         else
             candidates.emplace(noun, tally);
     }
-    const std::optional<std::string> best = bestNoun(candidates, firstPositions(candidates, joined(texts)));
+    const std::optional<std::string> best = bestNoun(candidates, firstPositions(candidates, joined(texts, " ")));
     const int bestTally = best ? candidates.at(*best) : 0;
 
     const auto n = int(descriptions.size());
