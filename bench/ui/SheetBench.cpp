@@ -1,13 +1,14 @@
 // Speed of the sheets: the export sheet from its flag to its first painted frame, and the batches
 // sheet over a library of 200 batches. Not run by CTest.
 #include "async/ManualLoop.h"
+#include "async/WorkPool.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
+#include "model/QuietWindow.h"
 #include "ondevice/NoLanguageModel.h"
 #include "sheets/BatchesSheet.h"
 #include "sheets/ExportSheet.h"
 #include "sheets/FolderPanelPort.h"
-#include "ui/BenchModel.h"
 
 #include <QApplication>
 #include <QTest>

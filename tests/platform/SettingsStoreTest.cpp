@@ -93,7 +93,7 @@ TEST(SettingsStore, MovesADamagedFileAsideInsteadOfOverwritingIt)
 {
     // Nested past what the reader takes: it would load, then bring down every later save.
     const std::string deep = "{\"a\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
-    for (const std::string damaged :
+    for (const std::string& damaged :
          {std::string("{\"userId\": \"7\","), std::string("[1, 2]"), std::string("\xff\xfe garbage"), deep}) {
         TemporaryFolder folder;
         const auto file = folder / "settings.json";
