@@ -188,13 +188,16 @@ void Application::makeMenus()
 void Application::makeQuitGuard()
 {
     quitAlerts_ = std::make_unique<PanelQuitAlerts>(*panels_);
-    quitGuard_ = std::make_unique<QuitGuard>(QuitGuard::Environment{
-        [this] { return model_->inFlightCount(); }, [this] { return model_->batch().has_value(); }, [] { return 0; },
-        [this] {
-            model_->saveNow();
-            library_->drain();
-        },
-        quitAlerts_.get()});
+    QuitGuard::Environment guarded;
+    guarded.inFlightCount = [this] { return model_->inFlightCount(); };
+    guarded.batchStored = [this] { return model_->batch().has_value(); };
+    guarded.exportsPending = [this] { return model_->exportsPending(); };
+    guarded.saveAndDrain = [this] {
+        model_->saveNow();
+        library_->drain();
+    };
+    guarded.alerts = quitAlerts_.get();
+    quitGuard_ = std::make_unique<QuitGuard>(std::move(guarded));
     signals_ = std::make_unique<TerminationSignals>();
     connect(signals_.get(), &TerminationSignals::received, this, &Application::quitWithoutAsking);
     connect(qt_.get(), &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {

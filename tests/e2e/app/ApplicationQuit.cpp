@@ -1,0 +1,109 @@
+// The real application object as it ends: quitting asks about what is still being written, and
+// going away waits for the work its model handed to the work pool, which reads the library and
+// posts back to the main executor when it ends.
+#include "app/Application.h"
+#include "async/Offload.h"
+#include "develop/PictureFiles.h"
+#include "library/LibraryStore.h"
+#include "model/AppModel.h"
+#include "support/TemporaryFolder.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace oxel {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool spinUntil(const std::function<bool()>& done, int milliseconds = 20000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+Task<void> runOnPool(std::function<void()> work)
+{
+    co_await offload(WorkPriority::utility, std::move(work));
+}
+
+class ApplicationQuit : public ::testing::Test {
+protected:
+    ApplicationQuit()
+    {
+        ::setenv("HOME", home.path().c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-e2e-bus", 1);
+    }
+
+    testing::TemporaryFolder home;
+    int argc = 1;
+    char name[9] = "oxel-pro";
+    char* argv[2] = {name, nullptr};
+};
+
+TEST_F(ApplicationQuit, AsksBeforeLeavingAnExportUnwritten)
+{
+    Application application(argc, argv, {}, nullptr, nullptr);
+    AppModel& model = application.model();
+    const fs::path picture = home / "picture.jpg";
+    const auto bytes = test::encodeJPEG(300, 200, test::gradientOf(300, 200));
+    std::ofstream(picture, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    model.addDropped({picture});
+    ASSERT_TRUE(spinUntil([&] { return model.items().size() == 1 && model.tasks().runningCount() == 0; }));
+
+    model.startExport(model.items().front(), home / "picture-oxel.psd", ExportOptions{}, false);
+    ASSERT_EQ(model.exportsPending(), 1);
+    QString asked;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked = box->text() + " / " + box->informativeText();
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == "keep exporting") button->click();
+    });
+    answer.start(20);
+    application.quit();
+    EXPECT_EQ(asked.toStdString(), "1 still exporting / quitting now leaves the file unwritten.");
+}
+
+TEST_F(ApplicationQuit, GoingAwayWaitsForTheModelsWorkOnThePoolBeforeItsLibraryAndExecutorGo)
+{
+    std::atomic<bool> started{false};
+    std::atomic<bool> finished{false};
+    {
+        Application application(argc, argv, {}, nullptr, nullptr);
+        LibraryStore& library = application.model().library();
+        // As the model's own list of recent batches does: the library is read on the pool.
+        auto slowRead = [&] {
+            started = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            (void)library.list();
+            finished = true;
+        };
+        application.model().tasks().spawn(runOnPool(slowRead));
+        ASSERT_TRUE(spinUntil([&] { return started.load(); }));
+    }
+    EXPECT_TRUE(finished) << "the application went while its work on the pool still ran";
+}
+
+} // namespace
+} // namespace oxel
