@@ -27,7 +27,9 @@ bool WaitingStarts::letGo(File& file, uint64_t generation) const
     auto held = std::find_if(model_.items().begin(), model_.items().end(), [&](const auto& item) {
         return item->origin == Origin::handoff && standardized(item->url()) == file.path;
     });
-    if (held == model_.items().end()) return file.seen;
+    // A file that never joins (it could not be read, or it was in the batch already, opened
+    // rather than handed over) is never sent back: nothing is left to wait for once it is read.
+    if (held == model_.items().end()) return file.seen || !model_.importPending(file.path);
     if (!file.seen) {
         // The file's item has arrived; from now on its leaving or a send back lets it go.
         file.seen = true;

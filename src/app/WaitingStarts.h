@@ -14,8 +14,8 @@ namespace oxel {
 class AppModel;
 
 // Later starts that wait for their hand-off (`--wait`), kept waiting until the application lets
-// each of their files go: sent back, removed from the batch, or left behind by a new or reopened
-// batch. Ending the application lets every one go.
+// each of their files go: sent back, removed from the batch, left behind by a new or reopened
+// batch, or read without joining it. Ending the application lets every one go.
 class WaitingStarts {
 public:
     explicit WaitingStarts(AppModel& model);

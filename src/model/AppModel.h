@@ -176,6 +176,8 @@ public:
     void addDropped(const std::vector<std::filesystem::path>& urls);
     void add(const std::vector<std::filesystem::path>& urls, Origin origin, std::string label,
              std::optional<std::string> sender);
+    // Whether the file (standardized) is still being read to join the batch.
+    bool importPending(const std::filesystem::path& file) const { return pendingImports_.contains(file); }
 
     // Batch control.
     void newBatch();

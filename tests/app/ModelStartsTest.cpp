@@ -5,6 +5,8 @@
 #include "app/WaitingStarts.h"
 #include "model/ModelFixture.h"
 
+#include <fstream>
+
 namespace oxel {
 namespace {
 
@@ -105,6 +107,29 @@ TEST_F(ModelStartsTest, AWaitingStartIsLetGoWhenANewBatchLeavesItsFilesBehind)
     model->newBatch();
     EXPECT_TRUE(hold.expired());
     EXPECT_EQ(waiting->count(), 0u);
+}
+
+TEST_F(ModelStartsTest, AWaitingStartIsLetGoOnceItsFileTurnsOutNeverToJoinTheBatch)
+{
+    // Unreadable: it never becomes an item, so nothing will ever send it back.
+    const auto broken = folder / "in/broken.jpg";
+    std::filesystem::create_directories(broken.parent_path());
+    std::ofstream(broken) << "not a picture";
+    reception->receive(handoff({broken.string()}));
+    auto unreadable = waitFor({broken.string()});
+    EXPECT_FALSE(unreadable.expired()) << "let go while the file was still being read";
+    runImports();
+    EXPECT_EQ(model->statusLine(), "could not read broken.jpg");
+    EXPECT_TRUE(unreadable.expired());
+
+    // Already in the batch, opened rather than handed over: it joins nothing and is never written.
+    const auto opened = writeJPEG("in/opened.jpg");
+    drop({opened});
+    reception->receive(handoff({opened.string()}));
+    auto alreadyOpened = waitFor({opened.string()});
+    runImports();
+    ASSERT_EQ(model->items().size(), 1u);
+    EXPECT_TRUE(alreadyOpened.expired());
 }
 
 TEST_F(ModelStartsTest, AWaitingStartIsLetGoOnceEachFileWasSentBack)
