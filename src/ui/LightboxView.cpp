@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace oxel {
 
 namespace {
@@ -190,11 +192,14 @@ void LightboxView::refreshAdjustments()
 
 void LightboxView::rebuildAdjustments()
 {
-    if (adjustments_) backdrop_.erase(adjustments_);
-    delete adjustments_;
-    adjustments_ = nullptr;
+    // Cleared first: the rows' tracks still send events to this view's filter while they go.
     lightRow_ = nullptr;
     colourRow_ = nullptr;
+    if (QWidget* old = std::exchange(adjustments_, nullptr)) {
+        // Nothing of it stays a backdrop, for a later widget to be taken for one by its address.
+        std::erase_if(backdrop_, [old](const QWidget* widget) { return widget == old || old->isAncestorOf(widget); });
+        delete old;
+    }
     adjustmentsFor_ = item_->result().get();
     colourRowShown_ = lightbox::colourRowShown(model_.config().suggestedGradeEnabled, model_.items(), *item_);
     if (!item_->result()) return;
