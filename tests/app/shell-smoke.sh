@@ -1,10 +1,12 @@
 #!/bin/sh
 # The program on a real X server: it starts, takes a second start's files, keeps a waiting start
-# until it ends, and ends cleanly on SIGTERM. Usage: shell-smoke.sh PROGRAM
+# until it ends, and ends cleanly on SIGTERM. Usage: shell-smoke.sh PROGRAM PICTURE
 set -eu
 program=$1
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
+# The waiting start's file is a real picture: one that never joins the batch lets its start go.
+cp "$2" "$runtime/waiting.jpg"
 export XDG_RUNTIME_DIR="$runtime" XDG_CONFIG_HOME="$runtime/config" XDG_DATA_HOME="$runtime/data" \
        XDG_CACHE_HOME="$runtime/cache" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/oxel-smoke-bus
 unset QT_QPA_PLATFORM
