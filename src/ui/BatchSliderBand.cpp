@@ -13,14 +13,11 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace oxel {
 
 namespace {
 
 constexpr int trackInset = 2;
-constexpr int helpLines = 2;
 
 QString helpOf(BatchSlider slider)
 {
@@ -43,27 +40,16 @@ BatchSliderBand::BatchSliderBand(AppModel& model, BatchSlider slider, QWidget* p
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(4);
 
-    // The help text wraps onto a second line rather than lose its tail where the look choice
-    // leaves it too little width; the title stays beside its first line.
     BandHeader header(slider == BatchSlider::light ? "light" : "colour", helpOf(slider), this);
+    header_ = header.row;
     header.help->setToolTip(helpOf(slider));
-    header.help->setWrapping(helpLines);
-    header.row->setAlignment(header.title, Qt::AlignTop);
-    header.row->setAlignment(header.help, Qt::AlignTop);
-    auto* titleAndHelp = new QWidget(this);
-    titleAndHelp->setLayout(header.row);
-
-    header_ = new QHBoxLayout;
-    header_->setContentsMargins(0, 0, 0, 0);
-    header_->setSpacing(header.row->spacing());
-    header_->addWidget(titleAndHelp, 0, Qt::AlignBottom);
     header_->addSpacing(8);
     header_->addStretch(1);
     header_->addWidget(value_, 0, Qt::AlignBottom);
-    // Both bands' headers are as tall as the look choice or the help's two lines, so their tracks
-    // lie on one line whether the colour band shows the choice or not.
+    // Both bands' headers are as tall as the look choice, so their tracks lie on one line whether
+    // the colour band shows the choice or not.
     auto* headerRow = new QWidget(this);
-    headerRow->setFixedHeight(std::max(BoxChoice({"its pick"}).sizeHint().height(), header.help->heightOf(helpLines)));
+    headerRow->setFixedHeight(BoxChoice({"its pick"}).sizeHint().height());
     headerRow->setLayout(header_);
     stack->addWidget(headerRow);
 

@@ -27,14 +27,13 @@ public:
     QSize minimumSizeHint() const override;
     bool hasHeightForWidth() const override { return wrapping_; }
     int heightForWidth(int width) const override;
-    // The height of `lineCount` lines in this label's font and line spacing.
-    int heightOf(int lineCount) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QStringList lines(qreal width) const;
+    int heightOf(int lineCount) const;
 
     QString text_;
     QFont font_;

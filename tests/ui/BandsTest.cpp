@@ -6,7 +6,6 @@
 #include "ui/BoxChoice.h"
 #include "ui/BoxOption.h"
 #include "ui/ColourBand.h"
-#include "ui/Fonts.h"
 #include "ui/NudgeBand.h"
 #include "ui/NudgeEditor.h"
 #include "ui/PencilLink.h"
@@ -14,8 +13,6 @@
 #include "ui/SliderValue.h"
 #include "ui/StrengthBand.h"
 #include "ui/StrengthTrack.h"
-#include "ui/Text.h"
-#include "ui/TextLabel.h"
 
 #include <QPlainTextEdit>
 #include <QTest>
@@ -296,28 +293,6 @@ TEST_F(ResultsBandTest, LightBatchPutsLightLeftAndColourRightInEqualHalves)
         EXPECT_FALSE(texts.contains(text)) << "stop names are painted, not labels: " << text;
     EXPECT_TRUE(texts.contains("moves every image. an image you have set keeps its offset."));
     EXPECT_TRUE(texts.contains("the house's colour over every image. an image you have set keeps its offset."));
-}
-
-// Beside the look choice the colour help has too little width for one line: it takes a second
-// one rather than lose its tail, and neither band's track moves off the shared line.
-TEST_F(ResultsBandTest, EachHelpTextShowsWholeBesideTheLookChoice)
-{
-    auto items = dropPhotographs(2);
-    for (auto& item : items) develop(*item);
-    auto band = shownBand();
-    ASSERT_TRUE(band->colourBand()->lookChoice()->isVisibleTo(band.get()));
-    int helps = 0;
-    for (auto* label : band->findChildren<TextLabel*>()) {
-        if (!label->text().contains("keeps its offset")) continue;
-        ++helps;
-        const QStringList shown = wrappedLines(label->text(), uiFont(11), label->width(), 2);
-        EXPECT_EQ(shown.join(' '), label->text());
-        EXPECT_GE(label->height(), label->heightOf(int(shown.size()))) << "no line is cut off";
-        EXPECT_EQ(label->toolTip(), label->text());
-    }
-    EXPECT_EQ(helps, 2);
-    const auto trackTop = [&](StrengthTrack* track) { return track->mapTo(band.get(), QPoint()).y(); };
-    EXPECT_EQ(trackTop(band->strengthBand()->track()), trackTop(band->colourBand()->track()));
 }
 
 TEST_F(ResultsBandTest, NoLooksOrSuggestedGradesOffLeaveTheRightHalfEmpty)
