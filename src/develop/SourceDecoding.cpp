@@ -31,8 +31,8 @@ std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes)
 
 bool decodesReduced(FileType type)
 {
-    return type == FileType::jpeg || type == FileType::heic || type == FileType::heif || type == FileType::psd ||
-           type == FileType::psb;
+    return type == FileType::jpeg || type == FileType::png || type == FileType::tiff || type == FileType::heic ||
+           type == FileType::heif || type == FileType::psd || type == FileType::psb;
 }
 
 std::optional<Bitmap> decodeStoredPicture(std::span<const uint8_t> bytes, const PictureFile& file, int64_t minLongSide)

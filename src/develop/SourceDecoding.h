@@ -34,7 +34,8 @@ ResolvedColour resolveColour(const PictureHeader& header);
 // The type and header of a readable picture; nothing for other files and damaged headers.
 std::optional<PictureFile> readPictureFile(std::span<const uint8_t> bytes);
 
-// Whether the format's decoder gives a smaller picture when asked for one (JPEG, by DCT scaling).
+// Whether the format's decoder gives a smaller picture when asked for one: JPEG by DCT scaling,
+// HEIF through its thumbnails, PNG, TIFF and PSD by averaging blocks as the rows are decoded.
 bool decodesReduced(FileType type);
 
 // The stored picture (before orientation) as a bitmap: RGB and plain grey values as stored,

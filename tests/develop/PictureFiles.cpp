@@ -102,21 +102,28 @@ Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions&
         },
         nullptr);
     const int colourType = options.channels == 1   ? PNG_COLOR_TYPE_GRAY
+                           : options.channels == 2 ? PNG_COLOR_TYPE_GRAY_ALPHA
                            : options.channels == 4 ? PNG_COLOR_TYPE_RGBA
                                                    : PNG_COLOR_TYPE_RGB;
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), options.bitDepth, colourType, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), options.bitDepth, colourType,
+                 options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     if (!options.icc.empty())
         png_set_iCCP(png, info, "icc", PNG_COMPRESSION_TYPE_BASE, options.icc.data(), png_uint_32(options.icc.size()));
     if (options.sRGBChunk) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
+    const int passes = png_set_interlace_handling(png);
     const int bytesPerSample = options.bitDepth / 8;
-    std::vector<uint8_t> row(size_t(width) * options.channels * bytesPerSample);
+    const bool hasAlpha = options.channels == 2 || options.channels == 4;
+    const size_t rowBytes = size_t(width) * options.channels * bytesPerSample;
+    std::vector<uint8_t> rows(rowBytes * size_t(height));
     for (int y = 0; y < height; ++y) {
+        uint8_t* row = rows.data() + size_t(y) * rowBytes;
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < options.channels; ++c) {
                 const size_t i = (size_t(x) * options.channels + c) * bytesPerSample;
-                const double v = c == 3 ? 1.0 : pattern(x, y, c);
+                const bool isAlpha = hasAlpha && c == options.channels - 1;
+                const double v = !isAlpha ? pattern(x, y, c) : options.alphaFromPattern ? pattern(x, y, 3) : 1.0;
                 if (bytesPerSample == 1) {
                     row[i] = to8(v);
                 } else {
@@ -125,8 +132,9 @@ Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions&
                     row[i + 1] = uint8_t(s);
                 }
             }
-        png_write_row(png, row.data());
     }
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) png_write_row(png, rows.data() + size_t(y) * rowBytes);
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -145,11 +153,17 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
     TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, uint16_t(bits == 32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
     const bool lab = options.photometric == PHOTOMETRIC_CIELAB;
+    const int colours = options.alpha ? spp - 1 : spp;
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
-                 uint16_t(lab        ? PHOTOMETRIC_CIELAB
-                          : spp == 1 ? PHOTOMETRIC_MINISBLACK
-                          : spp == 4 ? PHOTOMETRIC_SEPARATED
-                                     : PHOTOMETRIC_RGB));
+                 uint16_t(lab                   ? PHOTOMETRIC_CIELAB
+                          : options.whiteIsZero ? PHOTOMETRIC_MINISWHITE
+                          : colours == 1        ? PHOTOMETRIC_MINISBLACK
+                          : colours == 4        ? PHOTOMETRIC_SEPARATED
+                                                : PHOTOMETRIC_RGB));
+    if (options.alpha) {
+        const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(1), &extra);
+    }
     if (options.palette) {
         if (spp != 1 || bits != 8) throw std::runtime_error("a palette TIFF has one 8-bit sample a pixel");
         std::vector<uint16_t> red(256), green(256), blue(256);
@@ -185,7 +199,7 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
             for (int x = 0; x < width; ++x)
                 for (int k = 0; k < perPlane; ++k) {
                     const int c = options.planar ? plane : k;
-                    const double v = pattern(x, y, c);
+                    const double v = options.alpha && c == spp - 1 ? pattern(x, y, 3) : pattern(x, y, c);
                     uint8_t* p = rows.data() + size_t(y) * rowBytes + (size_t(x) * perPlane + k) * bytesPerSample;
                     if (lab && c > 0)
                         *p = uint8_t(int8_t(std::lround(v * 127))); // a and b are signed

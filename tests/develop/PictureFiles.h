@@ -33,23 +33,27 @@ Bytes encodeJPEG(int width, int height, const Pattern& pattern, const JPEGOption
 
 struct PNGOptions {
     int bitDepth = 8;
-    int channels = 3; // 1 grey, 3 RGB, 4 RGBA
+    int channels = 3; // 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA
     Bytes icc;
     bool sRGBChunk = false;
+    bool alphaFromPattern = false; // alpha is channel 3 of the pattern; opaque otherwise
+    bool interlaced = false;
 };
 Bytes encodePNG(int width, int height, const Pattern& pattern, const PNGOptions& options = {});
 
 struct TIFFOptions {
     int bitsPerSample = 8;   // 8, 16 or 32 (float)
-    int samplesPerPixel = 3; // 1 grey, 3 RGB, 4 CMYK
+    int samplesPerPixel = 3; // 1 grey, 3 RGB, 4 CMYK, with one more when `alpha`
+    bool alpha = false;      // the last sample is unassociated alpha, channel 3 of the pattern
     bool planar = false;
     int orientation = 1;
     Bytes icc{};
-    double dpi = 0;       // 0 leaves the resolution out
-    int photometric = -1; // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
-    bool palette = false; // 8-bit indices (channel 0 of the pattern) into a colour map
-    int tileSize = 0;     // square tiles of this side (a multiple of 16) instead of strips
-    bool large = false;   // the variant with eight-byte offsets
+    double dpi = 0;           // 0 leaves the resolution out
+    int photometric = -1;     // -1 chooses by the samples; 8 writes CIELab (L, then signed a and b)
+    bool whiteIsZero = false; // grey stored inverted
+    bool palette = false;     // 8-bit indices (channel 0 of the pattern) into a colour map
+    int tileSize = 0;         // square tiles of this side (a multiple of 16) instead of strips
+    bool large = false;       // the variant with eight-byte offsets
 };
 Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOptions& options = {});
 

@@ -761,9 +761,13 @@ TEST_F(SourceImageTest, APreviewPlanReadsAReducedDecodeAndNeverTheWholePicture)
         largest = std::max({largest, std::abs(a.values[i].r - b.values[i].r), std::abs(a.values[i].g - b.values[i].g)});
     EXPECT_LT(largest, 0.02f);
 
-    // Formats without a reduced decoder give the picture itself.
-    const SourceImage png = SourceImage::load(write("plan.png", test::encodePNG(64, 48, test::gradientOf(64, 48))));
-    EXPECT_EQ(png.reducedImage(16)->node(), png.image.node());
+    // A PNG is averaged in whole blocks as its rows are decoded, never held whole either.
+    const auto pngPath = write("plan.png", test::encodePNG(64, 48, test::gradientOf(64, 48)));
+    const SourceImage png = SourceImage::load(pngPath);
+    EXPECT_EQ(png.reducedImage(16)->extent(), Rect::ofSize(16, 12));
+    EXPECT_FALSE(PictureCache::shared().contains(pictureKey(pngPath, png.stamp)));
+    // Nothing smaller asked: the picture itself.
+    EXPECT_EQ(png.reducedImage(64)->node(), png.image.node());
 }
 
 TEST_F(SourceImageTest, AHEIFThumbnailLargeEnoughStandsInForTheReducedPicture)

@@ -1,3 +1,4 @@
+#include "develop/codecs/BlockAverager.h"
 #include "develop/codecs/ByteIO.h"
 #include "develop/codecs/PictureCodec.h"
 #include "develop/colour/IccProfiles.h"
@@ -161,11 +162,76 @@ bool readRows(Reader& r, std::vector<png_bytep>& rows)
     return true;
 }
 
+// Rows one at a time into the averager, through to the end chunk, so that damage anywhere in the
+// picture data still fails.
+bool streamRows(Reader& r, std::span<uint8_t> row, int64_t height, BlockAverager& averager)
+{
+    if (setjmp(png_jmpbuf(r.png))) return false;
+    for (int64_t y = 0; y < height; ++y) {
+        png_read_row(r.png, row.data(), nullptr);
+        averager.take(row, y);
+    }
+    png_read_end(r.png, nullptr);
+    return true;
+}
+
 bool prepare(Reader& r)
 {
     if (setjmp(png_jmpbuf(r.png))) return false;
     setUpTransforms(r);
     return true;
+}
+
+// The decoded samples' shape, once the transforms are set up.
+struct Shape {
+    int64_t width = 0, height = 0;
+    int channels = 0, bits = 0;
+    ColourModel model = ColourModel::rgb;
+    bool alpha() const { return channels == 2 || channels == 4; }
+};
+
+// The shape of a picture whose coded data is all there and large enough for it; nothing before
+// anything is allocated otherwise.
+std::optional<Shape> checkedShape(const Reader& r, std::span<const uint8_t> file)
+{
+    Shape s;
+    s.width = png_get_image_width(r.png, r.info);
+    s.height = png_get_image_height(r.png, r.info);
+    s.channels = png_get_channels(r.png, r.info);
+    s.bits = png_get_bit_depth(r.png, r.info);
+    s.model = (png_get_color_type(r.png, r.info) & PNG_COLOR_MASK_COLOR) ? ColourModel::rgb : ColourModel::grey;
+    if (!DecodeLimits::allow(s.width, s.height) || (s.bits != 8 && s.bits != 16)) return std::nullopt;
+    // Deflate expands at most about 1032 times: picture data too small for its size is damaged.
+    const auto compressed = compressedPictureBytes(file);
+    if (!compressed ||
+        uint64_t(s.width) * uint64_t(s.height) * uint64_t(s.channels) * uint64_t(s.bits / 8) / 1032 > *compressed)
+        return std::nullopt;
+    return s;
+}
+
+std::optional<Samples> decodeWhole(Reader& r, const Shape& shape)
+{
+    const auto samples =
+        Samples::allocate(shape.width, shape.height, shape.channels, shape.bits, shape.model, shape.alpha());
+    if (!samples) return std::nullopt;
+    std::vector<png_bytep> rows(size_t(samples->height));
+    for (int64_t y = 0; y < samples->height; ++y) rows[size_t(y)] = samples->row(y);
+    if (!readRows(r, rows)) return std::nullopt;
+    return samples;
+}
+
+// Only one decoded row and the reduced picture are held.
+std::optional<Samples> decodeReduced(Reader& r, const Shape& shape, int64_t factor)
+{
+    auto samples = Samples::allocate(BlockAverager::reducedSide(shape.width, factor),
+                                     BlockAverager::reducedSide(shape.height, factor), shape.channels, shape.bits,
+                                     shape.model, shape.alpha());
+    if (!samples) return std::nullopt;
+    std::vector<uint8_t> row(png_get_rowbytes(r.png, r.info));
+    if (row.size() != size_t(shape.width) * size_t(shape.channels) * size_t(shape.bits / 8)) return std::nullopt;
+    BlockAverager averager(*samples, shape.width, shape.height, factor, {shape.channels, false});
+    if (!streamRows(r, row, shape.height, averager)) return std::nullopt;
+    return samples;
 }
 
 } // namespace
@@ -192,28 +258,20 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     return header;
 }
 
-std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
+std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide)
 {
     Reader r(file);
     if (!readInfo(r) || !prepare(r)) return std::nullopt;
-    const int64_t width = png_get_image_width(r.png, r.info), height = png_get_image_height(r.png, r.info);
-    const int channels = png_get_channels(r.png, r.info);
-    const int bits = png_get_bit_depth(r.png, r.info);
-    const bool colour = png_get_color_type(r.png, r.info) & PNG_COLOR_MASK_COLOR;
-    if (!DecodeLimits::allow(width, height) || (bits != 8 && bits != 16)) return std::nullopt;
-    // Deflate expands at most about 1032 times: picture data too small for its size is damaged.
-    const auto compressed = compressedPictureBytes(file);
-    if (!compressed ||
-        uint64_t(width) * uint64_t(height) * uint64_t(channels) * uint64_t(bits / 8) / 1032 > *compressed)
-        return std::nullopt;
-    const bool alpha = channels == 2 || channels == 4;
-    const auto samples =
-        Samples::allocate(width, height, channels, bits, colour ? ColourModel::rgb : ColourModel::grey, alpha);
-    if (!samples) return std::nullopt;
-    std::vector<png_bytep> rows(size_t(samples->height));
-    for (int64_t y = 0; y < samples->height; ++y) rows[size_t(y)] = samples->row(y);
-    if (!readRows(r, rows)) return std::nullopt;
-    return samples;
+    const auto shape = checkedShape(r, file);
+    if (!shape) return std::nullopt;
+    const int64_t factor = BlockAverager::factorFor(shape->width, shape->height, minLongSide);
+    if (factor == 1) return decodeWhole(r, *shape);
+    // Interlaced rows come in seven passes over the whole picture: those are decoded whole first.
+    if (png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE) {
+        const auto whole = decodeWhole(r, *shape);
+        return whole ? BlockAverager::reduced(*whole, factor) : std::nullopt;
+    }
+    return decodeReduced(r, *shape, factor);
 }
 
 } // namespace oxel::png

@@ -1,11 +1,11 @@
 // The merged composite of PSD and PSB files: the picture Photoshop saves beside the layers.
 
+#include "develop/codecs/BlockAverager.h"
 #include "develop/codecs/ByteIO.h"
 #include "develop/codecs/PhotoshopResources.h"
 #include "develop/codecs/PictureCodec.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -166,66 +166,6 @@ bool readRows(ByteReader& in, const std::vector<uint32_t>* packedLengths, int pl
     return true;
 }
 
-// One stored (big-endian) sample as a number.
-double storedSample(const uint8_t* p, int bits)
-{
-    if (bits == 8) return p[0];
-    if (bits == 16) return double((uint32_t(p[0]) << 8) | p[1]);
-    const uint32_t word = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-    float value;
-    std::memcpy(&value, &word, 4);
-    return value;
-}
-
-// Averages blocks of `factor` x `factor` stored samples into a smaller picture as the rows come, so
-// the whole picture is never held: one row of sums per plane at a time.
-class BoxReduction {
-public:
-    BoxReduction(Samples& out, int64_t sourceWidth, int64_t sourceHeight, int64_t factor)
-        : out_(out), sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), factor_(factor), sums_(size_t(out.width))
-    {}
-
-    void take(std::span<const uint8_t> row, int64_t y, int plane)
-    {
-        const int bytes = out_.bits / 8;
-        for (int64_t x = 0; x < sourceWidth_; ++x)
-            sums_[size_t(x / factor_)] += storedSample(&row[size_t(x) * bytes], out_.bits);
-        if (y % factor_ == factor_ - 1 || y == sourceHeight_ - 1) emit(y / factor_, plane, y % factor_ + 1);
-    }
-
-private:
-    void emit(int64_t outY, int plane, int64_t rows)
-    {
-        const int bytes = out_.bits / 8;
-        for (int64_t x = 0; x < out_.width; ++x) {
-            const int64_t columns = std::min(factor_, sourceWidth_ - x * factor_);
-            const double mean = sums_[size_t(x)] / double(rows * columns);
-            uint8_t* target = out_.row(outY) + (size_t(x) * out_.channels + plane) * bytes;
-            if (out_.bits == 8) {
-                *target = uint8_t(std::lround(mean));
-            } else if (out_.bits == 16) {
-                const auto value = uint16_t(std::lround(mean));
-                std::memcpy(target, &value, 2);
-            } else {
-                const auto value = float(mean);
-                std::memcpy(target, &value, 4);
-            }
-        }
-        std::fill(sums_.begin(), sums_.end(), 0.0);
-    }
-
-    Samples& out_;
-    int64_t sourceWidth_, sourceHeight_, factor_;
-    std::vector<double> sums_;
-};
-
-// The largest whole reduction whose longer side still reaches `minLongSide`.
-int64_t reductionFactor(const Layout& l, int64_t minLongSide)
-{
-    if (minLongSide <= 0) return 1;
-    return std::max<int64_t>(1, int64_t(std::max(l.width, l.height)) / minLongSide);
-}
-
 // Photoshop stores CMYK as inverted ink (255 is no ink) and Lab as L in 0...max, a and b offset
 // by half the range; both become what the colour conversion reads.
 std::optional<Samples> normalised(Samples samples, uint16_t mode)
@@ -314,9 +254,9 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide
     std::optional<std::vector<uint32_t>> packedLengths;
     if (*compression == 0 && uint64_t(rowBytes) * l->height * planes > in.remaining()) return std::nullopt;
     if (*compression == 1 && !(packedLengths = readRleTable(in, *l, planes, rowBytes))) return std::nullopt;
-    const int64_t factor = reductionFactor(*l, minLongSide);
-    auto samples = Samples::allocate((l->width + factor - 1) / factor, (l->height + factor - 1) / factor, planes,
-                                     l->depth, *model);
+    const int64_t factor = BlockAverager::factorFor(l->width, l->height, minLongSide);
+    auto samples = Samples::allocate(BlockAverager::reducedSide(l->width, factor),
+                                     BlockAverager::reducedSide(l->height, factor), planes, l->depth, *model);
     if (!samples) return std::nullopt;
     const auto* lengths = packedLengths ? &*packedLengths : nullptr;
     bool read = false;
@@ -324,9 +264,9 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide
         read = readRows(in, lengths, planes, l->height, rowBytes,
                         [&](std::span<const uint8_t> row, int64_t y, int plane) { placeRow(*samples, row, y, plane); });
     } else {
-        BoxReduction reduction(*samples, l->width, l->height, factor);
+        BlockAverager averager(*samples, l->width, l->height, factor, {1, true});
         read = readRows(in, lengths, planes, l->height, rowBytes,
-                        [&](std::span<const uint8_t> row, int64_t y, int plane) { reduction.take(row, y, plane); });
+                        [&](std::span<const uint8_t> row, int64_t y, int plane) { averager.take(row, y, plane); });
     }
     if (!read) return std::nullopt;
     return normalised(std::move(*samples), l->mode);

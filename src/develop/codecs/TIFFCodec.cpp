@@ -1,3 +1,4 @@
+#include "develop/codecs/BlockAverager.h"
 #include "develop/codecs/PictureCodec.h"
 
 #include <tiffio.h>
@@ -149,21 +150,23 @@ bool isDirect(const Layout& l, ColourModel model)
            l.samplesPerPixel >= colourChannels(model) && l.samplesPerPixel <= 8;
 }
 
-// Copies one decoded run of one plane (or of interleaved samples) into place.
-void place(const Samples& out, const uint8_t* run, uint32_t x0, uint32_t y, uint32_t count, int plane, int spp,
-           bool planar)
+// Copies one decoded row of one plane (or of interleaved samples) into place.
+void place(const Samples& out, std::span<const uint8_t> row, uint32_t y, int plane, bool planar)
 {
     const int bytes = out.bits / 8;
-    uint8_t* row = out.row(y);
+    uint8_t* target = out.row(y);
     if (!planar) {
-        std::memcpy(row + size_t(x0) * spp * bytes, run, size_t(count) * spp * bytes);
+        std::memcpy(target, row.data(), out.rowBytes());
         return;
     }
-    for (uint32_t i = 0; i < count; ++i)
-        std::memcpy(row + (size_t(x0 + i) * spp + plane) * bytes, run + size_t(i) * bytes, size_t(bytes));
+    for (int64_t x = 0; x < out.width; ++x)
+        std::memcpy(target + (size_t(x) * out.channels + plane) * bytes, row.data() + size_t(x) * bytes, size_t(bytes));
 }
 
-bool readStrips(TIFF* tiff, const Layout& l, const Samples& out)
+// Hands every decoded row to `take(row, y, plane)`, the rows of each plane top to bottom; with
+// interleaved samples there is one plane holding them all. False when a piece does not decode.
+template <class Take>
+bool visitScanlines(TIFF* tiff, const Layout& l, Take&& take)
 {
     const bool planar = l.planar == PLANARCONFIG_SEPARATE;
     const int planes = planar ? l.samplesPerPixel : 1;
@@ -174,12 +177,14 @@ bool readStrips(TIFF* tiff, const Layout& l, const Samples& out)
     for (int plane = 0; plane < planes; ++plane)
         for (uint32_t y = 0; y < l.height; ++y) {
             if (TIFFReadScanline(tiff, line.data(), y, uint16_t(plane)) < 0) return false;
-            place(out, line.data(), 0, y, l.width, plane, l.samplesPerPixel, planar);
+            take(std::span<const uint8_t>(line.data(), expected), y, plane);
         }
     return true;
 }
 
-bool readTiles(TIFF* tiff, const Layout& l, const Samples& out)
+// As `visitScanlines`, for tiles: one row of tiles at a time is gathered into a band of whole rows.
+template <class Take>
+bool visitTileRows(TIFF* tiff, const Layout& l, Take&& take)
 {
     const uint32_t tileWidth = fieldOrDefault<uint32_t>(tiff, TIFFTAG_TILEWIDTH);
     const uint32_t tileHeight = fieldOrDefault<uint32_t>(tiff, TIFFTAG_TILELENGTH);
@@ -197,17 +202,47 @@ bool readTiles(TIFF* tiff, const Layout& l, const Samples& out)
     };
     if (!plausible(tileWidth, l.width) || !plausible(tileHeight, l.height)) return false;
     std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
+    const size_t bandRowBytes = size_t(l.width) * pixelBytes;
+    std::vector<uint8_t> band(bandRowBytes * std::min(tileHeight, l.height));
     const int planes = planar ? l.samplesPerPixel : 1;
     for (int plane = 0; plane < planes; ++plane)
-        for (uint32_t ty = 0; ty < l.height; ty += tileHeight)
+        for (uint32_t ty = 0; ty < l.height; ty += tileHeight) {
+            const uint32_t h = std::min(tileHeight, l.height - ty);
             for (uint32_t tx = 0; tx < l.width; tx += tileWidth) {
                 if (TIFFReadTile(tiff, tile.data(), tx, ty, 0, uint16_t(plane)) < 0) return false;
-                const uint32_t w = std::min(tileWidth, l.width - tx), h = std::min(tileHeight, l.height - ty);
+                const uint32_t w = std::min(tileWidth, l.width - tx);
                 for (uint32_t y = 0; y < h; ++y)
-                    place(out, tile.data() + size_t(y) * tileWidth * pixelBytes, tx, ty + y, w, plane,
-                          l.samplesPerPixel, planar);
+                    std::memcpy(band.data() + y * bandRowBytes + tx * pixelBytes,
+                                tile.data() + size_t(y) * tileWidth * pixelBytes, w * pixelBytes);
             }
+            for (uint32_t y = 0; y < h; ++y)
+                take(std::span<const uint8_t>(band.data() + y * bandRowBytes, bandRowBytes), ty + y, plane);
+        }
     return true;
+}
+
+template <class Take>
+bool visitRows(TIFF* tiff, const Layout& l, Take&& take)
+{
+    return TIFFIsTiled(tiff) ? visitTileRows(tiff, l, take) : visitScanlines(tiff, l, take);
+}
+
+// Every row into place in a picture of the file's own size.
+bool readInPlace(TIFF* tiff, const Layout& l, const Samples& out)
+{
+    const bool planar = l.planar == PLANARCONFIG_SEPARATE;
+    return visitRows(tiff, l,
+                     [&](std::span<const uint8_t> row, uint32_t y, int plane) { place(out, row, y, plane, planar); });
+}
+
+// Every row averaged into a picture reduced by `factor`, holding no more than a band of rows.
+bool readAveraged(TIFF* tiff, const Layout& l, Samples& out, int64_t factor)
+{
+    const bool planar = l.planar == PLANARCONFIG_SEPARATE;
+    BlockAverager averager(out, l.width, l.height, factor, {planar ? 1 : l.samplesPerPixel, false});
+    return visitRows(tiff, l, [&](std::span<const uint8_t> row, uint32_t y, int plane) {
+        averager.take(row, y, planar ? plane : 0);
+    });
 }
 
 void invertGrey(const Samples& s)
@@ -321,6 +356,17 @@ bool codedDataCovers(TIFF* tiff, const Layout& l, uint64_t fileSize)
     return sampleBytes <= coded * largestExpansion(fieldOrDefault<uint16_t>(tiff, TIFFTAG_COMPRESSION));
 }
 
+// The whole picture of the layouts not read row by row: those libtiff's RGBA reader converts, and
+// Lab, converted to float.
+std::optional<Samples> decodeConverted(TIFF* tiff, const Layout& l, ColourModel model)
+{
+    if (!isDirect(l, model))
+        return model == ColourModel::rgb || model == ColourModel::grey ? readThroughRGBA(tiff, l) : std::nullopt;
+    const auto samples = Samples::allocate(l.width, l.height, l.samplesPerPixel, l.bits, model);
+    if (!samples || !readInPlace(tiff, l, *samples)) return std::nullopt;
+    return labToFloat(*samples);
+}
+
 } // namespace
 
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
@@ -351,7 +397,7 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     return header;
 }
 
-std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
+std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide)
 {
     OpenTIFF open(file);
     TIFF* tiff = open.get();
@@ -360,14 +406,20 @@ std::optional<Samples> decode(std::span<const uint8_t> file, int64_t)
     const auto model = modelOf(l);
     if (!model || !DecodeLimits::allow(l.width, l.height)) return std::nullopt;
     if (!codedDataCovers(tiff, l, file.size())) return std::nullopt;
-    if (!isDirect(l, *model))
-        return *model == ColourModel::rgb || *model == ColourModel::grey ? readThroughRGBA(tiff, l) : std::nullopt;
+    const int64_t factor = BlockAverager::factorFor(l.width, l.height, minLongSide);
+    // Lab's signed a and b cannot be averaged as stored: like the layouts libtiff converts, it is
+    // decoded whole and reduced after.
+    if (!isDirect(l, *model) || *model == ColourModel::lab) {
+        const auto whole = decodeConverted(tiff, l, *model);
+        return whole ? BlockAverager::reduced(*whole, factor) : std::nullopt;
+    }
     const bool alpha = l.samplesPerPixel > colourChannels(*model);
-    auto samples = Samples::allocate(l.width, l.height, l.samplesPerPixel, l.bits, *model, alpha);
+    auto samples =
+        Samples::allocate(BlockAverager::reducedSide(l.width, factor), BlockAverager::reducedSide(l.height, factor),
+                          l.samplesPerPixel, l.bits, *model, alpha);
     if (!samples) return std::nullopt;
-    if (!(TIFFIsTiled(tiff) ? readTiles(tiff, l, *samples) : readStrips(tiff, l, *samples))) return std::nullopt;
+    if (!(factor == 1 ? readInPlace(tiff, l, *samples) : readAveraged(tiff, l, *samples, factor))) return std::nullopt;
     if (l.photometric == PHOTOMETRIC_MINISWHITE) invertGrey(*samples);
-    if (*model == ColourModel::lab) return labToFloat(*samples);
     return samples;
 }
 
