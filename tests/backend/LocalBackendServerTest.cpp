@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <thread>
 
@@ -372,6 +373,31 @@ TEST_F(LocalBackendServer, KeepsItsStateToItsOwnerAndTokensOutOfItsLog)
         ++count;
     }
     EXPECT_EQ(count, 2u);
+}
+
+TEST_F(LocalBackendServer, StoppingEndsAKeptAliveConnectionAtOnce)
+{
+    int client = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(own->port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    const std::string request = "GET /config/app HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    ASSERT_EQ(send(client, request.data(), request.size(), MSG_NOSIGNAL), ssize_t(request.size()));
+    char answer[256];
+    ASSERT_GT(recv(client, answer, sizeof(answer), 0), 0);
+
+    // The connection stays open for the server's idle limit of five seconds; stopping ends it.
+    const auto start = std::chrono::steady_clock::now();
+    own.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    // What is left of the answer, then the end of the connection.
+    char rest[65536];
+    ssize_t read = 0;
+    while ((read = recv(client, rest, sizeof(rest), MSG_DONTWAIT)) > 0) {}
+    EXPECT_TRUE(read == 0 || errno != EAGAIN) << "the connection is still open";
+    close(client);
 }
 
 // Many jobs must not make the server heavier or slower: their pictures are kept on disk and read

@@ -150,7 +150,8 @@ struct LocalBackend::Server {
     Options options;
     LocalBackendState state;
     LoopbackServer serving;
-    httplib::Server& http = serving.http;
+    // Its own type, so that the handlers set here leave the request deadline's own in place.
+    RequestDeadlineServer& http = serving.http;
 
     mutable std::mutex mutex;
     LocalFaults faults;
@@ -465,7 +466,7 @@ struct LocalBackend::Server {
         // Headers and body go out in separate writes; without this the body waits for a delayed ACK.
         http.set_tcp_nodelay(true);
         // Every kept-alive connection holds one thread: leave room for many clients' threads.
-        http.new_task_queue = [] { return new httplib::ThreadPool(servingThreads); };
+        http.setServingThreads(servingThreads);
         http.set_pre_routing_handler([this](const auto& req, auto& res) { return beforeRouting(req, res); });
         http.set_post_routing_handler([this](const auto& req, auto& res) { afterRouting(req, res); });
         http.Post("/jobs", [this](const auto& req, auto& res) { submit(req, res); });

@@ -26,6 +26,7 @@ void LoopbackServer::stop()
     }
     stopping_.notify_all();
     http.stop();
+    http.endConnections();
     if (thread_.joinable()) thread_.join();
 }
 

@@ -55,7 +55,7 @@ private:
 
 RequestDeadlineServer::RequestDeadlineServer() : watcher_([this] { watchDeadlines(); })
 {
-    new_task_queue = [this] { return new WatchingQueue(*this, CPPHTTPLIB_THREAD_POOL_COUNT); };
+    new_task_queue = [this] { return new WatchingQueue(*this, servingThreads_); };
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         arm({request.remote_addr, request.remote_port}, Clock::time_point::max());
         return preRouting_ ? preRouting_(request, response) : HandlerResponse::Unhandled;
@@ -82,6 +82,21 @@ RequestDeadlineServer& RequestDeadlineServer::set_pre_routing_handler(HandlerWit
     return *this;
 }
 
+void RequestDeadlineServer::watchConnectionsTo(int port)
+{
+    std::lock_guard lock(mutex_);
+    port_ = port;
+    endingConnections_ = false;
+}
+
+void RequestDeadlineServer::endConnections()
+{
+    std::lock_guard lock(mutex_);
+    endingConnections_ = true;
+    // Ends the library's waiting reads; each serving thread then closes its connection as it always does.
+    for (auto& [connection, watch] : watches_) shutdown(watch.socket, SHUT_RDWR);
+}
+
 std::optional<uint64_t> RequestDeadlineServer::adoptAcceptedConnection()
 {
     if (port_ < 0) return std::nullopt;
@@ -100,6 +115,7 @@ std::optional<uint64_t> RequestDeadlineServer::adoptAcceptedConnection()
         int watched = dup(descriptor);
         if (watched < 0) break;
         watches_[status.st_ino] = {watched, *peer, Clock::now() + deadline_};
+        if (endingConnections_) shutdown(watched, SHUT_RDWR);
         adopted = status.st_ino;
         break;
     }

@@ -28,8 +28,13 @@ public:
 
     // Before listening; shorter in tests.
     void setRequestDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
+    // Before listening: how many connections are served at once, each kept-alive one holding a thread.
+    void setServingThreads(size_t threads) { servingThreads_ = threads; }
     // The port the server listens on, whose accepted connections are watched.
-    void watchConnectionsTo(int port) { port_ = port; }
+    void watchConnectionsTo(int port);
+    // Shuts every open connection, and each one still accepted until the next watchConnectionsTo: a
+    // stopping server then need not wait out the idle limit of its clients' kept-alive connections.
+    void endConnections();
 
     // The deadline's clock stops before the caller's handler runs.
     RequestDeadlineServer& set_pre_routing_handler(HandlerWithResponse handler);
@@ -53,6 +58,7 @@ private:
     void watchDeadlines();
 
     std::chrono::milliseconds deadline_ = standardDeadline;
+    size_t servingThreads_ = CPPHTTPLIB_THREAD_POOL_COUNT;
     int port_ = -1;
     HandlerWithResponse preRouting_;
     std::mutex mutex_;
@@ -60,6 +66,7 @@ private:
     // Open connections by their socket's inode.
     std::map<uint64_t, Watch> watches_;
     bool ending_ = false;
+    bool endingConnections_ = false;
     std::thread watcher_;
 };
 
