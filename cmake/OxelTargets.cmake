@@ -2,6 +2,41 @@
 
 set(OXEL_WARNINGS -Wall -Wextra -Wno-psabi)
 
+# A build from scratch, as CI makes, precompiles the headers that most sources of a target include.
+# A build through a compiler launcher does not: ccache caches no compile that reads a precompiled
+# header unless it is configured to be sloppy about them, so every incremental build would compile
+# everything again. Sources still include what they use; the headers below only come first.
+option(OXEL_PRECOMPILED_HEADERS "Precompile common headers (never with a compiler launcher such as ccache)" ON)
+if(OXEL_PRECOMPILED_HEADERS AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(OXEL_USE_PRECOMPILED_HEADERS ON)
+else()
+  set(OXEL_USE_PRECOMPILED_HEADERS OFF)
+endif()
+set(OXEL_PCH_STANDARD <algorithm> <array> <chrono> <cmath> <cstdint> <cstring> <filesystem> <fstream> <functional>
+                      <map> <memory> <mutex> <optional> <span> <string> <string_view> <thread> <vector>)
+set(OXEL_PCH_JSON <nlohmann/json.hpp>)
+set(OXEL_PCH_QT <QApplication> <QHBoxLayout> <QPainter> <QVBoxLayout> <QWidget>)
+set(OXEL_PCH_TESTS <gtest/gtest.h> <gmock/gmock.h>)
+# The folders most of whose sources read JSON, and those that draw with Qt.
+set(OXEL_JSON_FOLDERS backend library model ondevice sheets app)
+set(OXEL_QT_FOLDERS ui sheets app)
+
+# oxel_precompile_headers(<target> <folder> [headers...])
+# The standard headers, and those of JSON and Qt where the folder uses them, plus any given.
+function(oxel_precompile_headers target folder)
+  if(NOT OXEL_USE_PRECOMPILED_HEADERS)
+    return()
+  endif()
+  set(headers ${OXEL_PCH_STANDARD})
+  if(folder IN_LIST OXEL_JSON_FOLDERS)
+    list(APPEND headers ${OXEL_PCH_JSON})
+  endif()
+  if(folder IN_LIST OXEL_QT_FOLDERS)
+    list(APPEND headers ${OXEL_PCH_QT})
+  endif()
+  target_precompile_headers(${target} PRIVATE ${headers} ${ARGN})
+endfunction()
+
 # oxel_library(<folder> [DEPS <targets...>])
 # One static library per source folder, named oxel_<folder>, built from every .cpp in it.
 function(oxel_library folder)
@@ -24,6 +59,7 @@ function(oxel_library folder)
   target_compile_options(oxel_${folder} PRIVATE ${OXEL_WARNINGS})
   target_compile_definitions(oxel_${folder} PUBLIC OXEL_RESOURCES_DIR="${OXEL_RESOURCES_DIR}")
   target_link_libraries(oxel_${folder} PUBLIC ${ARG_DEPS})
+  oxel_precompile_headers(oxel_${folder} ${folder})
 endfunction()
 
 # oxel_tests(<folder> [DEPS <targets...>])
@@ -42,6 +78,7 @@ function(oxel_tests folder)
     OXEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     OXEL_BINARY_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(tests_${folder} PRIVATE oxel_${folder} ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  oxel_precompile_headers(tests_${folder} ${folder} ${OXEL_PCH_TESTS})
   gtest_discover_tests(tests_${folder} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
 endfunction()
 
@@ -57,6 +94,7 @@ function(oxel_benchmark folder)
   target_include_directories(bench_${folder} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/bench)
   target_compile_options(bench_${folder} PRIVATE ${OXEL_WARNINGS})
   target_link_libraries(bench_${folder} PRIVATE oxel_${folder} ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  oxel_precompile_headers(bench_${folder} ${folder} <benchmark/benchmark.h>)
 endfunction()
 
 # oxel_fuzzer(<name> <source> [DEPS <targets...>])

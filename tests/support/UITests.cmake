@@ -18,6 +18,7 @@ function(oxel_ui_tests folder)
     OXEL_BINARY_DIR="${PROJECT_BINARY_DIR}"
     OXEL_SCREENSHOT_DIR="${PROJECT_BINARY_DIR}/screenshots")
   target_link_libraries(tests_${folder} PRIVATE oxel_${folder} ${ARG_DEPS} Qt6::Test GTest::gtest GTest::gmock)
+  oxel_precompile_headers(tests_${folder} ${folder} ${OXEL_PCH_TESTS} <QTest>)
 
   set(runtime ${PROJECT_BINARY_DIR}/ui-test-runtime)
   file(MAKE_DIRECTORY ${runtime})
