@@ -39,24 +39,30 @@ TEST(AreaScale, ShrinksAsQtsSmoothScalingDoesWithinTwoLevels)
     for (const auto& [from, to] :
          {std::pair{QSize(360, 240), QSize(228, 152)}, std::pair{QSize(1878, 1252), QSize(228, 152)},
           std::pair{QSize(301, 199), QSize(97, 61)}, std::pair{QSize(500, 40), QSize(7, 1)}}) {
-        for (const QImage::Format format : {QImage::Format_RGBX8888, QImage::Format_RGB32}) {
+        for (const QImage::Format format : {QImage::Format_RGBX8888, QImage::Format_RGB32, QImage::Format_RGB888}) {
             SCOPED_TRACE(testing::Message() << from.width() << " x " << from.height() << " format " << format);
             const QImage source = patterned(from.width(), from.height(), format);
             const QImage ours = areaScaled(source, to);
             ASSERT_EQ(ours.size(), to);
             EXPECT_EQ(ours.format(), format);
-            EXPECT_LE(largestDifference(ours, source.scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)), 2);
+            // Qt's own scaling of three-byte pixels strays by tens of levels at some sizes; the
+            // same picture at four bytes is the reference.
+            const QImage reference = source.convertToFormat(QImage::Format_RGB32)
+                                         .scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            EXPECT_LE(largestDifference(ours, reference), 2);
         }
     }
 }
 
 TEST(AreaScale, KeepsASingleColourExactlyAndLeavesEnlargingToQt)
 {
-    QImage flat(333, 222, QImage::Format_RGBX8888);
-    flat.fill(QColor(1, 128, 255));
-    const QImage shrunk = areaScaled(flat, {100, 67});
-    for (int y = 0; y < shrunk.height(); ++y)
-        for (int x = 0; x < shrunk.width(); ++x) ASSERT_EQ(shrunk.pixelColor(x, y), QColor(1, 128, 255));
+    for (const QImage::Format format : {QImage::Format_RGBX8888, QImage::Format_RGB888}) {
+        QImage flat(333, 222, format);
+        flat.fill(QColor(1, 128, 255));
+        const QImage shrunk = areaScaled(flat, {100, 67});
+        for (int y = 0; y < shrunk.height(); ++y)
+            for (int x = 0; x < shrunk.width(); ++x) ASSERT_EQ(shrunk.pixelColor(x, y), QColor(1, 128, 255)) << format;
+    }
 
     // Wider than the source, or a format whose alpha is not premultiplied: Qt's own scaling.
     const QImage source = patterned(40, 30, QImage::Format_RGBX8888);
