@@ -1,4 +1,5 @@
 #include "app/QtMainExecutor.h"
+#include "support/ui/SpinUntil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,14 +16,7 @@
 namespace oxel {
 namespace {
 
-// Runs the event loop until `done` holds or five seconds pass.
-bool spinUntil(const std::function<bool()>& done, qint64 limitMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < limitMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using testing::spinUntil;
 
 TEST(QtMainExecutor, RunsPostedJobsInOrderOnTheMainThread)
 {

@@ -2,9 +2,9 @@
 #include "app/QtMainExecutor.h"
 
 #include "async/TaskScope.h"
+#include "support/ui/SpinUntil.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -21,13 +21,7 @@ Task<void> storeInto(Task<T> task, std::optional<T>& result)
     result = co_await std::move(task);
 }
 
-bool spinUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using testing::spinUntil;
 
 template <typename Dialog>
 Dialog* openDialog(QWidget& window)

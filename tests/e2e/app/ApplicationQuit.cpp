@@ -7,10 +7,10 @@
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
 #include "support/TemporaryFolder.h"
+#include "support/ui/SpinUntil.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -26,15 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool spinUntil(const std::function<bool()>& done, int milliseconds = 20000)
+bool spinUntil(const std::function<bool()>& done)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+    return testing::spinUntil(done, 20000);
 }
 
 Task<void> runOnPool(std::function<void()> work)

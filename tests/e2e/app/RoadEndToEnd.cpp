@@ -18,6 +18,8 @@
 #include "platform/InstanceChannel.h"
 #include "sheets/ConfirmSheet.h"
 #include "sheets/ExportSheet.h"
+#include "support/FileContents.h"
+#include "support/ui/SpinUntil.h"
 #include "ui/InkBoxLabel.h"
 #include "ui/RootView.h"
 #include "ui/SheetButton.h"
@@ -25,7 +27,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -40,8 +41,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace oxel {
 namespace {
@@ -84,21 +83,7 @@ QString exiftool(const fs::path& file, const QString& tag)
 
 bool waitFor(const std::function<bool()>& done, int milliseconds = 20000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-std::string textOf(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing::spinUntil(done, milliseconds);
 }
 
 // A later start of the real program, run while the application's own loop goes on.
@@ -253,9 +238,11 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
 
     // The browser follows the page and hands the callback to a second start of the program.
     QTest::mouseClick(screen->googleButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::main; }, 40000)) << textOf(browserLog);
+    ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::main; }, 40000))
+        << testing::contentsOf(browserLog);
     EXPECT_EQ(application.model().auth().state().which(), AuthState::Case::signedIn);
-    EXPECT_NE(textOf(browserLog).find("callback oxel:/oauthredirect?"), std::string::npos) << textOf(browserLog);
+    EXPECT_NE(testing::contentsOf(browserLog).find("callback oxel:/oauthredirect?"), std::string::npos)
+        << testing::contentsOf(browserLog);
     screenshot("02-signed-in");
 
     // A hand-off from a later start, named by its host.
@@ -299,7 +286,7 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
 TEST_F(RoadEndToEnd, HandsOffDevelopsExportsAndSendsBackThenCloses)
 {
     const fs::path handed = cameraPicture("harbour_modified.jpg");
-    const auto handedBytes = textOf(handed);
+    const auto handedBytes = testing::contentsOf(handed);
     LaunchArguments launch;
     launch.handoff = true;
     launch.sender = "shotwell";
@@ -319,7 +306,8 @@ TEST_F(RoadEndToEnd, HandsOffDevelopsExportsAndSendsBackThenCloses)
     auto* signInScreen = qobject_cast<SignInView*>(root.screenWidget());
     ASSERT_NE(signInScreen, nullptr);
     QTest::mouseClick(signInScreen->googleButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::main; }, 40000)) << textOf(browserLog);
+    ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::main; }, 40000))
+        << testing::contentsOf(browserLog);
     ASSERT_TRUE(waitFor([&] { return model.balance() && model.balance()->balance > 0; }));
     screenshot("road-02-signed-in");
 
@@ -373,7 +361,7 @@ TEST_F(RoadEndToEnd, HandsOffDevelopsExportsAndSendsBackThenCloses)
     QTimer::singleShot(0, [&] { entry(application.menuBar().batchMenu(), "send back")->trigger(); });
     QTimer sentBack;
     QObject::connect(&sentBack, &QTimer::timeout, [&] {
-        if (textOf(handed) == handedBytes) return;
+        if (testing::contentsOf(handed) == handedBytes) return;
         screenshot("road-09-sent-back");
         sentBack.stop();
     });
@@ -381,7 +369,7 @@ TEST_F(RoadEndToEnd, HandsOffDevelopsExportsAndSendsBackThenCloses)
     QTimer::singleShot(60000, [] { QApplication::exit(2); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_FALSE(sentBack.isActive()) << "the application closed before the handed copy was written";
-    EXPECT_NE(textOf(handed), handedBytes) << "the handed copy holds the result";
+    EXPECT_NE(testing::contentsOf(handed), handedBytes) << "the handed copy holds the result";
     expectKeepsTheOriginal(handed);
 }
 
@@ -403,7 +391,8 @@ TEST_F(RoadEndToEnd, TerminationWritesUnsavedChangesBeforeTheLoopEnds)
     model.markDirty(*item);
     QTimer::singleShot(0, [] { ::raise(SIGTERM); });
     EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_NE(textOf(record).find("warmer light on the left"), std::string::npos) << textOf(record);
+    EXPECT_NE(testing::contentsOf(record).find("warmer light on the left"), std::string::npos)
+        << testing::contentsOf(record);
 }
 
 } // namespace
