@@ -41,6 +41,24 @@ const std::string& dataFolder()
     return folder;
 }
 
+// Adds the token as the tagger data's own tokenizer splits it: "'s", "'d" and "'m" after a letter
+// are words of their own ("a man's hand" is "a", "man", "'s", "hand"), typographic apostrophe or not.
+void addSplittingClitic(std::vector<std::string>& tokens, std::string_view token)
+{
+    for (const std::string_view apostrophe : {std::string_view("'"), std::string_view("\u2019")}) {
+        const size_t clitic = apostrophe.size() + 1;
+        if (token.size() <= clitic || token.substr(token.size() - clitic, apostrophe.size()) != apostrophe) continue;
+        const char letter = token.back();
+        if (letter != 's' && letter != 'd' && letter != 'm') continue;
+        const std::string_view stem = token.substr(0, token.size() - clitic);
+        if (!holdsLetterOrDigit(stem)) continue;
+        tokens.emplace_back(stem);
+        tokens.push_back(std::string("'") + letter);
+        return;
+    }
+    tokens.emplace_back(token);
+}
+
 } // namespace
 
 std::vector<std::string> wordTokens(std::string_view text)
@@ -56,7 +74,7 @@ std::vector<std::string> wordTokens(std::string_view text)
         int32_t start = breaker->first();
         for (int32_t end = breaker->next(); end != icu::BreakIterator::DONE; start = end, end = breaker->next()) {
             const std::string_view token = text.substr(size_t(start), size_t(end - start));
-            if (holdsLetterOrDigit(token)) tokens.emplace_back(token);
+            if (holdsLetterOrDigit(token)) addSplittingClitic(tokens, token);
         }
     }
     // The iterator keeps a shallow clone, never read again before the next text is set.

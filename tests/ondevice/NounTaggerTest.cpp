@@ -44,13 +44,24 @@ TEST(NounTagger, NamesTheExampleBatchesThroughTheRules)
     EXPECT_EQ(heuristicName({"a woman with a hat", "a girl with a hat"}, two, std::nullopt), "portraits");
 }
 
+TEST(NounTagger, APossessiveIsAWordOfItsOwn)
+{
+    using BatchNamer::heuristicName;
+    const NounTagger& tagger = NounTagger::standard();
+    EXPECT_EQ(nounsOf(tagger, "the dog's bowl"), (Nouns{"dog", "bowl"}));
+    EXPECT_EQ(nounsOf(tagger, "a man’s hand"), (Nouns{"man", "hand"}));
+    const std::vector<std::string> two(2, "");
+    EXPECT_EQ(heuristicName({"a dog's nose", "the dog's ears"}, two, std::nullopt), "dogs");
+    EXPECT_EQ(heuristicName({"a man's hand", "a woman's smile"}, two, std::nullopt), "portraits");
+}
+
 TEST(NounTagger, GivesWordsBetweenBreaksWithoutPunctuation)
 {
     const NounTagger& tagger = NounTagger::standard();
     std::vector<std::string> texts;
     for (const TaggedWord& word : tagger.words("A dog, two cats -- and 3 birds! café’s “view”"))
         texts.push_back(word.text);
-    EXPECT_EQ(texts, (Nouns{"A", "dog", "two", "cats", "and", "3", "birds", "café’s", "view"}));
+    EXPECT_EQ(texts, (Nouns{"A", "dog", "two", "cats", "and", "3", "birds", "café", "'s", "view"}));
     EXPECT_TRUE(tagger.words("").empty());
     EXPECT_TRUE(tagger.words(" ... !? ").empty());
 }
