@@ -221,9 +221,11 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
         tasks_->spawn(downloadResult(pool, result->jobId, *userId));
     item->exports.push_back(
         ExportRecord{report.url.string(), std::string(rawValue(report.format)), services_.clock.now()});
-    if (item->origin == Origin::handoff && standardized(report.url) == standardized(item->url()))
-        item->sentBack = FileStamp::of(report.url);
+    const bool sentBack = item->origin == Origin::handoff && standardized(report.url) == standardized(item->url());
+    if (sentBack) item->sentBack = FileStamp::of(report.url);
     markDirty(*item);
+    // Until the stamp is on disk, a reopened batch would take the sent-back file for the original.
+    if (sentBack) saveNow();
     co_return std::nullopt;
 }
 

@@ -134,6 +134,9 @@ TEST_F(SendBackTest, ASecondRoundDevelopsTheTrueOriginal)
     runExports();
     sendBackAndWait();
     ASSERT_TRUE(item->sentBack);
+    // On disk at once: killed now, a reopened batch must not take the sent-back file for the original.
+    library.drain();
+    EXPECT_TRUE(jsonOf(imageFolder(*item) / "image.json")->contains("sentBack"));
     const auto copy = test::readFile(copyOf(*item));
 
     model->startExport(item, out() / "after.jpg", jpeg, false);
