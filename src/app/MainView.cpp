@@ -360,8 +360,15 @@ void MainView::placeOverlays()
 std::vector<std::filesystem::path> MainView::localFiles(const QMimeData& data)
 {
     std::vector<std::filesystem::path> files;
-    for (const QUrl& url : data.urls())
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) files.emplace_back(url.toLocalFile().toStdString());
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty()) continue;
+        // The path's bytes as the URL encodes them: a name that is not UTF-8 (unpacked from another
+        // system) would lose its bytes as text, and the file would not be found.
+        if (url.host().isEmpty())
+            files.emplace_back(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+        else
+            files.emplace_back(url.toLocalFile().toStdString());
+    }
     return files;
 }
 

@@ -13,6 +13,9 @@ struct BatchSummary {
     BatchRecord record;
     std::filesystem::path folder;
     std::vector<std::filesystem::path> thumbs;
+    // The folder is not named after the batch's id: a copy of a batch's folder, whose id is the
+    // batch's in the folder of that name.
+    bool copy = false;
 
     const Uuid& id() const { return record.id; }
     bool operator==(const BatchSummary&) const = default;

@@ -1,5 +1,6 @@
 #include "library/LibraryStore.h"
 
+#include "library/LibraryFolder.h"
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
 #include "platform/Trash.h"
@@ -92,6 +93,66 @@ void logWriteFailure(const fs::path& file, const std::string& reason)
     std::cerr << ("oxel pro library: could not write " + file.filename().string() + ": " + reason + "\n");
 }
 
+TimeSource::WallTime modificationTime(const struct stat& status)
+{
+    return TimeSource::WallTime(std::chrono::duration_cast<TimeSource::WallTime::duration>(
+        std::chrono::seconds(status.st_mtim.tv_sec) + std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
+}
+
+// The name of a batch's folder: a batch id as the store writes it.
+bool isBatchFolderName(const std::string& name)
+{
+    const auto id = Uuid::parse(name);
+    return id && id->text() == name;
+}
+
+// A temporary the store's atomic writes leave behind when the program is killed mid-write: a
+// file's name, ".tmp-" and 32 hexadecimal digits.
+bool isLeftoverTemporary(const std::string& name)
+{
+    constexpr std::string_view marker = ".tmp-";
+    constexpr size_t digits = 32;
+    if (name.size() <= marker.size() + digits) return false;
+    const auto tail = std::string_view(name).substr(name.size() - digits - marker.size());
+    return tail.starts_with(marker) &&
+           tail.substr(marker.size()).find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+// The entries of an open folder, "." and ".." left out.
+std::vector<std::string> entriesOf(const LibraryFolder& folder)
+{
+    std::vector<std::string> names;
+    const int fd = ::fcntl(folder.descriptor(), F_DUPFD_CLOEXEC, 0);
+    DIR* directory = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!directory) {
+        if (fd >= 0) ::close(fd);
+        return names;
+    }
+    // The copy shares the folder's reading position with the original: start from the top.
+    ::rewinddir(directory);
+    while (const dirent* entry = ::readdir(directory))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    ::closedir(directory);
+    return names;
+}
+
+// Removes the store's own temporaries older than `oldest` from the folder and the folders below
+// it, down to an image's folder; links are not followed.
+void removeLeftoverTemporaries(const LibraryFolder& folder, TimeSource::WallTime oldest, int depth)
+{
+    for (const auto& name : entriesOf(folder)) {
+        struct stat status {};
+        if (::fstatat(folder.descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(status.st_mode) && depth > 0) {
+            if (const auto child = folder.child(name); child.isOpen())
+                removeLeftoverTemporaries(child, oldest, depth - 1);
+        } else if (S_ISREG(status.st_mode) && isLeftoverTemporary(name) && modificationTime(status) < oldest) {
+            ::unlinkat(folder.descriptor(), name.c_str(), 0);
+        }
+    }
+}
+
 } // namespace
 
 LibraryStore::Environment LibraryStore::Environment::standard()
@@ -105,8 +166,7 @@ LibraryStore::LibraryStore(Environment environment)
       time_(environment.time ? environment.time : &TimeSource::system()),
       queue_(std::make_shared<SerialQueue>(queueLabel))
 {
-    std::error_code ignored;
-    fs::create_directories(root_, ignored);
+    LibraryFolder::makeRoot(root_);
 }
 
 LibraryStore::~LibraryStore()
@@ -152,17 +212,18 @@ void LibraryStore::enqueue(std::function<void()> job)
 
 void LibraryStore::saveBatch(const BatchRecord& record)
 {
+    const fs::path to = batchFolder(record.id) / "batch.json";
     auto bytes = record.encode();
-    if (!bytes) return;
-    enqueue([this, bytes = std::move(*bytes), to = batchFolder(record.id) / "batch.json"] { writeData(bytes, to); });
+    if (!bytes) return logWriteFailure(to, bytes.error().text());
+    enqueue([this, bytes = std::move(*bytes), to] { writeData(bytes, to); });
 }
 
 void LibraryStore::saveImage(const ImageRecord& record, const Uuid& batch)
 {
+    const fs::path to = imageFolder(batch, record.id) / "image.json";
     auto bytes = record.encode();
-    if (!bytes) return;
-    enqueue(
-        [this, bytes = std::move(*bytes), to = imageFolder(batch, record.id) / "image.json"] { writeData(bytes, to); });
+    if (!bytes) return logWriteFailure(to, bytes.error().text());
+    enqueue([this, bytes = std::move(*bytes), to] { writeData(bytes, to); });
 }
 
 void LibraryStore::writeJPEG(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
@@ -196,7 +257,11 @@ void LibraryStore::writeData(std::string_view bytes, const fs::path& to) const
         logWriteFailure(to, "the file lies outside the library");
         return;
     }
-    if (auto failure = writeFileAtomically(to, bytes)) logWriteFailure(to, *failure);
+    const fs::path relative = to.lexically_normal().lexically_relative(root_.lexically_normal());
+    const auto folder = LibraryFolder::open(root_, relative.parent_path(), true);
+    if (!folder.isOpen()) return logWriteFailure(to, folder.failure());
+    AtomicFile file(folder.descriptor(), to, {.permissions = filePermissions});
+    if (!file.write(bytes) || !file.commit()) logWriteFailure(to, file.failure());
 }
 
 std::optional<LibraryStore::LoadedBatch> LibraryStore::load(const Uuid& batch)
@@ -204,10 +269,14 @@ std::optional<LibraryStore::LoadedBatch> LibraryStore::load(const Uuid& batch)
     drain();
     auto record = readRecord<BatchRecord>(batchFolder(batch) / "batch.json");
     if (!record) return std::nullopt;
-    LoadedBatch loaded{std::move(*record), {}};
-    for (const Uuid& image : loaded.record.images)
-        if (auto imageRecord = readRecord<ImageRecord>(imageFolder(batch, image) / "image.json"))
+    LoadedBatch loaded{std::move(*record), {}, {}};
+    for (const Uuid& image : loaded.record.images) {
+        const fs::path folder = imageFolder(batch, image);
+        if (auto imageRecord = readRecord<ImageRecord>(folder / "image.json"))
             loaded.images.push_back(std::move(*imageRecord));
+        else if (isPlainFolder(folder))
+            loaded.unreadable.push_back(image);
+    }
     return loaded;
 }
 
@@ -233,7 +302,8 @@ std::vector<BatchSummary> LibraryStore::list()
         auto record = readRecord<BatchRecord>(folder / "batch.json");
         if (!record) continue;
         auto thumbs = thumbnailsOf(*record);
-        summaries.push_back({std::move(*record), folder, std::move(thumbs)});
+        const bool copy = name != record->id.text();
+        summaries.push_back({std::move(*record), folder, std::move(thumbs), copy});
     }
     std::stable_sort(summaries.begin(), summaries.end(), [](const BatchSummary& a, const BatchSummary& b) {
         return a.record.updatedAt > b.record.updatedAt;
@@ -243,8 +313,15 @@ std::vector<BatchSummary> LibraryStore::list()
 
 std::optional<std::string> LibraryStore::deleteBatch(const Uuid& batch)
 {
+    return deleteBatchFolder(batchFolder(batch));
+}
+
+std::optional<std::string> LibraryStore::deleteBatchFolder(const fs::path& folder)
+{
     drain();
-    return trash_(batchFolder(batch));
+    if (folder.parent_path() != root_ || !isInside(root_, folder)) return "the folder lies outside the library";
+    if (!isPlainFolder(folder)) return "no such folder in the library";
+    return trash_(folder);
 }
 
 int64_t LibraryStore::size(const Uuid& of) const
@@ -274,15 +351,24 @@ void LibraryStore::sweepStaleFolders() const
 {
     constexpr auto oldest = std::chrono::seconds(86'400);
     const auto now = time_->now();
-    for (const auto& name : visibleEntries(root_)) {
-        const fs::path entry = root_ / name;
+    const auto root = LibraryFolder::open(root_, {}, false);
+    if (!root.isOpen()) return;
+    // Down to an image's folder: <batch>/images/<image>/.
+    removeLeftoverTemporaries(root, now - oldest, 3);
+    // Only what the store itself would have made and can prove never completed: a folder named as a
+    // batch in which batch.json is plainly absent. A folder that cannot be searched proves nothing.
+    for (const auto& name : entriesOf(root)) {
+        if (!isBatchFolderName(name)) continue;
         struct stat status {};
-        if (::lstat((entry / "batch.json").c_str(), &status) == 0) continue;
-        auto modified = now;
-        if (::lstat(entry.c_str(), &status) == 0)
-            modified = TimeSource::WallTime(std::chrono::duration_cast<TimeSource::WallTime::duration>(
-                std::chrono::seconds(status.st_mtim.tv_sec) + std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
-        if (now - modified > oldest) trash_(entry); // a refusal leaves the folder for the next sweep
+        if (::fstatat(root.descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(status.st_mode))
+            continue;
+        const auto modified = modificationTime(status);
+        const auto folder = root.child(name);
+        struct stat record {};
+        if (!folder.isOpen() || ::fstatat(folder.descriptor(), "batch.json", &record, AT_SYMLINK_NOFOLLOW) == 0 ||
+            errno != ENOENT)
+            continue;
+        if (now - modified > oldest) trash_(root_ / name); // a refusal leaves the folder for the next sweep
     }
 }
 

@@ -43,11 +43,17 @@ public:
     struct LoadedBatch {
         BatchRecord record;
         std::vector<ImageRecord> images; // in the record's order, unreadable ones left out
+        // Images whose folder is there but whose record could not be read (damaged, or written by
+        // a later version): they stay in the batch, untouched.
+        std::vector<Uuid> unreadable;
     };
 
     static constexpr const char* queueLabel = "oxel pro library";
     // Larger library files are taken as damaged and not read.
     static constexpr uintmax_t largestRecordFile = uintmax_t(16) << 20;
+    // The library holds copies of originals and where they were taken: its files are its owner's
+    // alone, as its folders are.
+    static constexpr unsigned filePermissions = 0600;
 
     explicit LibraryStore(Environment environment = Environment::standard());
     // Waits for the queued writes.
@@ -86,12 +92,14 @@ public:
     std::vector<BatchSummary> list();
     // Moves the batch's folder to the Trash; the reason when it could not (the folder stays).
     std::optional<std::string> deleteBatch(const Uuid& batch);
+    // The same for a listed folder, a copy's included: only a folder directly inside the root.
+    std::optional<std::string> deleteBatchFolder(const std::filesystem::path& folder);
     // The bytes of every file under the batch's folder; symbolic links are not followed. Does not
     // wait for the queue.
     int64_t size(const Uuid& of) const;
 
-    // Queues the removal to the Trash of folders that never got a batch.json and are older than
-    // a day.
+    // Queues the removal to the Trash of batch folders that never got a batch.json and are older
+    // than a day, and the removal of temporaries that killed writes left, older than a day.
     void sweep();
 
     // Waits for every write queued so far.

@@ -113,8 +113,7 @@ std::optional<std::vector<uint8_t>> optionalBytes(const Json& object, const char
 
 RecordWriter& RecordWriter::text(const char* key, const std::string& value)
 {
-    if (utf8OrEmpty(value).size() != value.size()) throwBadValue(key, "UTF-8 text");
-    json_[key] = value;
+    json_[key] = utf8Repaired(value);
     return *this;
 }
 

@@ -96,8 +96,9 @@ auto requiredNestedList(const Json& object, const char* key, Read read) -> std::
     return values;
 }
 
-// Builds a record's JSON object. Absent optionals are left out; a value that JSON cannot carry as
-// the record means it (text that is not UTF-8, a number that is not finite) throws a
+// Builds a record's JSON object. Absent optionals are left out. Text that is not UTF-8 (a file
+// name from another system) is written readable, every invalid byte replaced by U+FFFD: the exact
+// bytes of a path are the bookmark's to keep. A number that is not finite throws a
 // `JsonFieldError` naming its key, so that nothing is written that would not read back.
 class RecordWriter {
 public:

@@ -325,6 +325,8 @@ public:
     void renameBatch(const std::string& name);
     void renameBatch(const Uuid& id, const std::string& name);
     void trashBatch(const Uuid& id);
+    // The listed row's own folder: a copy of a batch's folder goes alone, the batch stays.
+    void trashBatch(const BatchSummary& listed);
     // Restores the opened items four at a time in order, then saves and names the batch once.
     Task<void> restoreItems(std::vector<std::shared_ptr<BatchItem>> items, Uuid batchId,
                             std::map<Uuid, ImageRecord> records, uint64_t generation);
@@ -430,6 +432,8 @@ private:
     bool showAccount_ = false;
     std::shared_ptr<BatchItem> lightbox_;
     std::optional<BatchRecord> batch_;
+    // Images of the open batch whose records this version could not read: kept in its list.
+    std::set<Uuid> unreadableImages_;
     std::vector<BatchSummary> recent_;
     bool showBatches_ = false;
     bool showRename_ = false;

@@ -60,6 +60,9 @@ void AppModel::saveNow()
     record.alternativesOn = alternativesOn_;
     record.images.clear();
     for (const auto& item : items_) record.images.push_back(item->id);
+    // Images whose records could not be read stay in the batch, so their folders never fall out of it.
+    for (const auto& id : batch_->images)
+        if (unreadableImages_.contains(id) && !find(id)) record.images.push_back(id);
     setBatch(record);
     services_.library.saveBatch(record);
 }

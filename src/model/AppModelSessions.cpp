@@ -85,6 +85,7 @@ void AppModel::openBatch(const Uuid& id)
     ++batchGeneration_;
     const uint64_t generation = batchGeneration_;
     auto records = firstOfEachId(std::move(loaded->images));
+    unreadableImages_ = {loaded->unreadable.begin(), loaded->unreadable.end()};
     const auto thumbnails = openedThumbnails(services_.library, id, records);
 
     restoringBatch_ = true;
@@ -279,6 +280,13 @@ void AppModel::trashBatch(const Uuid& id)
 {
     if (batch_ && batch_->id == id) newBatch();
     if (services_.library.deleteBatch(id)) setStatusLine("could not move that batch to the trash");
+    tasks_->spawn(refreshRecent());
+}
+
+void AppModel::trashBatch(const BatchSummary& listed)
+{
+    if (!listed.copy) return trashBatch(listed.id());
+    if (services_.library.deleteBatchFolder(listed.folder)) setStatusLine("could not move that batch to the trash");
     tasks_->spawn(refreshRecent());
 }
 

@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/ExactText.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,24 +24,14 @@ bool sameFile(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Whether `name` is still the very file open as `fd`, not a link or another file put in its place.
-bool namesDescriptor(const fs::path& name, int fd)
+// Whether `name` in `folder` is still the very file open as `fd`, not a link or another file put in
+// its place.
+bool namesDescriptor(int folder, const std::string& name, int fd)
 {
     struct stat named {
     }, opened{};
-    return ::lstat(name.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && S_ISREG(named.st_mode) &&
-           sameFile(named, opened);
-}
-
-// The rename has happened by then: a folder that cannot be flushed (some file systems refuse)
-// does not undo it, so it is not reported.
-void syncFolderOf(const fs::path& file)
-{
-    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0 &&
+           S_ISREG(named.st_mode) && sameFile(named, opened);
 }
 
 } // namespace
@@ -53,17 +45,49 @@ std::optional<std::string> randomDigits(size_t bytes)
         if (got <= 0) return std::nullopt;
         filled += size_t(got);
     }
-    std::string digits;
-    for (const char bit : bits) {
-        static constexpr char hex[] = "0123456789ABCDEF";
-        digits += hex[uint8_t(bit) >> 4];
-        digits += hex[uint8_t(bit) & 15];
-    }
-    return digits;
+    return hexDigits(bits);
 }
 
 AtomicFile::AtomicFile(fs::path destination, AtomicFileOptions options)
     : destination_(std::move(destination)), permissions_(options.permissions)
+{
+    create(options);
+}
+
+AtomicFile::AtomicFile(int folder, fs::path destination, AtomicFileOptions options)
+    : destination_(std::move(destination)),
+      permissions_(options.permissions),
+      folder_(::fcntl(folder, F_DUPFD_CLOEXEC, 0))
+{
+    if (folder_ < 0) {
+        folder_ = AT_FDCWD;
+        fail("create a temporary for", destination_, errno);
+        return;
+    }
+    create(options);
+}
+
+std::string AtomicFile::named(const fs::path& file) const
+{
+    return folder_ == AT_FDCWD ? file.string() : file.filename().string();
+}
+
+// The rename has happened by then: a folder that cannot be flushed (some file systems refuse)
+// does not undo it, so it is not reported.
+void AtomicFile::syncFolder() const
+{
+    if (folder_ != AT_FDCWD) {
+        ::fsync(folder_);
+        return;
+    }
+    const fs::path folder = destination_.parent_path().empty() ? fs::path(".") : destination_.parent_path();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void AtomicFile::create(const AtomicFileOptions& options)
 {
     const std::string prefix = options.prefix.empty() ? destination_.filename().string() + ".tmp-" : options.prefix;
     constexpr int attempts = 16;
@@ -73,7 +97,7 @@ AtomicFile::AtomicFile(fs::path destination, AtomicFileOptions options)
         if (!digits) break;
         path_ = destination_.parent_path() / (prefix + *digits + options.suffix);
         // Readable too: some encoders read back what they wrote through the descriptor.
-        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        fd_ = ::openat(folder_, named(path_).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd_ >= 0) {
             created_ = true;
             return;
@@ -86,7 +110,8 @@ AtomicFile::AtomicFile(fs::path destination, AtomicFileOptions options)
 AtomicFile::~AtomicFile()
 {
     if (fd_ >= 0) ::close(fd_);
-    if (created_ && !committed_) ::unlink(path_.c_str());
+    if (created_ && !committed_) ::unlinkat(folder_, named(path_).c_str(), 0);
+    if (folder_ != AT_FDCWD) ::close(folder_);
 }
 
 bool AtomicFile::fail(const std::string& what, const fs::path& file, int error, const char* reason)
@@ -117,13 +142,16 @@ bool AtomicFile::commit()
     if (::fchmod(fd_, permissions_) != 0) return fail("set the permissions of", path_, errno);
     // Anyone who may write to the folder may put something else under the temporary's name: only
     // the file written here is moved into place. The descriptor stays open until it is there.
-    if (!namesDescriptor(path_, fd_)) return fail("replace", destination_, ESTALE, "the temporary was replaced");
-    if (::rename(path_.c_str(), destination_.c_str()) != 0) return fail("replace", destination_, errno);
+    const std::string temporary = named(path_), destination = named(destination_);
+    if (!namesDescriptor(folder_, temporary, fd_))
+        return fail("replace", destination_, ESTALE, "the temporary was replaced");
+    if (::renameat(folder_, temporary.c_str(), folder_, destination.c_str()) != 0)
+        return fail("replace", destination_, errno);
     committed_ = true;
-    const bool placed = namesDescriptor(destination_, fd_);
+    const bool placed = namesDescriptor(folder_, destination, fd_);
     ::close(std::exchange(fd_, -1));
     if (!placed) return fail("replace", destination_, ESTALE, "the file was replaced while it was moved into place");
-    syncFolderOf(destination_);
+    syncFolder();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,6 +31,10 @@ struct AtomicFileOptions {
 class AtomicFile {
 public:
     explicit AtomicFile(std::filesystem::path destination, AtomicFileOptions options = {});
+    // The same inside the open folder `folder`, which is named by descriptor and so never reached
+    // through a link put in place of a folder above it; only the destination's last component is
+    // used there, the rest of it names the file in messages.
+    AtomicFile(int folder, std::filesystem::path destination, AtomicFileOptions options = {});
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -53,10 +58,15 @@ public:
 private:
     bool fail(const std::string& what, const std::filesystem::path& file, int error, const char* reason = nullptr);
     bool usable() const { return created_ && failure_.empty() && !committed_; }
+    void create(const AtomicFileOptions& options);
+    // `file` as the calls relative to `folder_` take it.
+    std::string named(const std::filesystem::path& file) const;
+    void syncFolder() const;
 
     std::filesystem::path destination_;
     std::filesystem::path path_;
     mode_t permissions_;
+    int folder_ = AT_FDCWD; // owned unless AT_FDCWD
     int fd_ = -1;
     bool created_ = false;
     bool committed_ = false;

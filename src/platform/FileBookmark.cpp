@@ -1,6 +1,6 @@
 #include "platform/FileBookmark.h"
 
-#include "platform/JsonFields.h"
+#include "platform/ExactText.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -53,13 +53,15 @@ std::optional<Recorded> decode(std::span<const uint8_t> bytes)
     try {
         if (requiredInteger(*json, "v") != 1) return std::nullopt;
         Recorded recorded;
-        recorded.path = requiredText(*json, "path");
-        if (auto mount = optionalText(*json, "mount")) recorded.mount = *mount;
-        if (auto relative = optionalText(*json, "relative")) recorded.relative = *relative;
+        const auto path = optionalExactText(*json, "path");
+        if (!path) return std::nullopt;
+        recorded.path = *path;
+        if (auto mount = optionalExactText(*json, "mount")) recorded.mount = *mount;
+        if (auto relative = optionalExactText(*json, "relative")) recorded.relative = *relative;
         const auto fsid = parseHex16(requiredText(*json, "fsid"));
         if (!fsid || !recorded.path.is_absolute()) return std::nullopt;
         recorded.fsid = *fsid;
-        recorded.volume = optionalText(*json, "volume");
+        recorded.volume = optionalExactText(*json, "volume");
         recorded.inode = uint64_t(requiredInteger(*json, "inode"));
         recorded.size = requiredInteger(*json, "size");
         recorded.modified = requiredInteger(*json, "modified");
@@ -153,16 +155,17 @@ std::optional<std::vector<uint8_t>> FileBookmark::make(const fs::path& file, con
     const auto fsid = Volumes::fileSystemId(file);
     if (!fsid) return std::nullopt;
     const fs::path path = fs::absolute(file).lexically_normal();
+    // Names that are not UTF-8 keep their exact bytes beside their readable form.
     Json json = {{"v", 1},
-                 {"path", path.string()},
                  {"fsid", hex16(*fsid)},
                  {"inode", int64_t(status.st_ino)},
                  {"size", int64_t(status.st_size)},
                  {"modified", modifiedNanoseconds(status)}};
+    putExactText(json, "path", path.string());
     if (const auto mount = volumes.mountOf(path)) {
-        json["mount"] = mount->point.string();
-        json["relative"] = path.lexically_relative(mount->point).string();
-        if (auto volume = Volumes::volumeNameOfMountPoint(mount->point)) json["volume"] = *volume;
+        putExactText(json, "mount", mount->point.string());
+        putExactText(json, "relative", path.lexically_relative(mount->point).string());
+        if (auto volume = Volumes::volumeNameOfMountPoint(mount->point)) putExactText(json, "volume", *volume);
     }
     const std::string text = json.dump(-1, ' ', false, Json::error_handler_t::replace);
     return std::vector<uint8_t>(text.begin(), text.end());

@@ -1,7 +1,7 @@
 #include "platform/InstanceChannel.h"
 
 #include "platform/AppFolders.h"
-#include "platform/JsonFields.h"
+#include "platform/ExactText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -136,9 +136,18 @@ std::filesystem::path InstanceChannel::standardPath()
 
 std::string InstanceChannel::encodeHandOff(const std::vector<std::string>& arguments)
 {
-    // Arguments that are not UTF-8 (odd file names) are carried with replacement characters
-    // rather than failing the hand-off.
-    return nlohmann::json{{"arguments", arguments}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    // Arguments that are not UTF-8 (file names from other systems) go readable under "arguments",
+    // for an instance of an earlier version, and all of them exactly under "argumentBytes".
+    Json readable = Json::array(), exact = Json::array();
+    bool allUtf8 = true;
+    for (const auto& argument : arguments) {
+        readable.push_back(readableText(argument));
+        exact.push_back(hexDigits(argument));
+        allUtf8 = allUtf8 && readable.back() == argument;
+    }
+    Json message = {{"arguments", std::move(readable)}};
+    if (!allUtf8) message["argumentBytes"] = std::move(exact);
+    return message.dump();
 }
 
 std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::string_view bytes)
@@ -152,6 +161,15 @@ std::optional<std::vector<std::string>> InstanceChannel::decodeHandOff(std::stri
     for (const auto& argument : *found) {
         if (!argument.is_string()) return std::nullopt;
         arguments.push_back(argument.get<std::string>());
+    }
+    const auto exact = message->find("argumentBytes");
+    if (exact == message->end()) return arguments;
+    if (!exact->is_array() || exact->size() != arguments.size()) return std::nullopt;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const auto bytes =
+            (*exact)[i].is_string() ? bytesOfHexDigits((*exact)[i].get_ref<const std::string&>()) : std::nullopt;
+        if (!bytes) return std::nullopt;
+        arguments[i] = *bytes;
     }
     return arguments;
 }

@@ -211,8 +211,7 @@ QMenu* BatchesSheet::menuFor(const BatchSummary& summary)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     connect(menu->addAction("open"), &QAction::triggered, this, [this, summary] { openBatch(summary); });
     connect(menu->addAction("rename…"), &QAction::triggered, this, [this, summary] { startRenaming(summary); });
-    connect(menu->addAction("show in folder"), &QAction::triggered, this,
-            [this, summary] { reveal_(model().library().batchFolder(summary.id())); });
+    connect(menu->addAction("show in folder"), &QAction::triggered, this, [this, summary] { reveal_(summary.folder); });
     menu->addSeparator();
     connect(menu->addAction("move to trash…"), &QAction::triggered, this,
             [this, summary] { tasks_.spawn(confirmTrash(summary)); });
@@ -256,7 +255,7 @@ Task<void> BatchesSheet::confirmTrash(BatchSummary summary)
     alert.information = "its renders and settings go. the originals and anything exported are not touched.";
     alert.buttons = {"keep it", "move to trash"};
     const int answer = co_await alerts_.ask(std::move(alert));
-    if (answer == 1) model().trashBatch(summary.id());
+    if (answer == 1) model().trashBatch(summary);
 }
 
 } // namespace oxel

@@ -35,6 +35,8 @@ std::string batchDetailLine(const BatchSummary& summary, const BatchSizes& sizes
 {
     std::string line = captureSpanLabel(summary.record.captured, summary.record.createdAt) + " · " +
                        counted(int64_t(summary.record.images.size()), "image");
+    // A copy shares its batch's id, so its size would be the batch's: it is said to be a copy instead.
+    if (summary.copy) return line + " · a copy, in " + summary.folder.filename().string();
     if (auto size = sizes.find(summary.id()); size != sizes.end()) line += " · " + fileSizeText(size->second);
     return line;
 }

@@ -270,6 +270,11 @@ TEST_F(MainViewTest, DropsHandLocalFilesOnInOrderWithTheHighlight)
     const fs::path first = writeJPEG("drop/c.jpg"), second = writeJPEG("drop/a.jpg"), third = writeJPEG("drop/b.jpg");
     auto data = filesAndURLs({fileURL(first), QUrl("https://example.org/remote.jpg"), fileURL(second), fileURL(third)});
     EXPECT_EQ(MainView::localFiles(*data), (std::vector{first, second, third}));
+    // A Latin-1 name, as a file manager drags it: its exact bytes.
+    const fs::path latin1 = writeJPEG("drop/\xE9t\xE9/caf\xE9.jpg");
+    const auto encoded = filesAndURLs(
+        {QUrl::fromEncoded("file://" + QByteArray::fromStdString(latin1.string()).toPercentEncoding("/"))});
+    EXPECT_EQ(MainView::localFiles(*encoded), std::vector{latin1});
 
     QDragEnterEvent enter(QPoint(600, 400), Qt::CopyAction, data.get(), Qt::LeftButton, {});
     QApplication::sendEvent(&main, &enter);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
@@ -191,6 +192,98 @@ TEST_F(LibraryStoreOnDisk, TheSweepTrashesFoldersWithoutABatchAfterADay)
     store.sweep();
     store.drain();
     EXPECT_TRUE(fs::exists(kept / "images" / "x" / "original.jpg"));
+}
+
+TEST_F(LibraryStoreOnDisk, TheSweepTouchesNothingButBatchFoldersWithoutTheirRecord)
+{
+    const fs::path notes = root / "notes.txt";
+    const fs::path ownFolder = root / "prints for Anna";
+    const fs::path lowerCase = root / Uuid::random().text();
+    std::string lowered = lowerCase.filename().string();
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), ::tolower);
+    writeRaw(notes, "call the lab");
+    writeRaw(ownFolder / "a.jpg", "x");
+    writeRaw(root / lowered / "a.jpg", "x");
+    for (const auto& path : {notes, ownFolder, root / lowered}) age(path, hours(48));
+
+    store.sweep();
+    store.drain();
+    EXPECT_TRUE(fs::exists(notes));
+    EXPECT_TRUE(fs::exists(ownFolder / "a.jpg"));
+    EXPECT_TRUE(fs::exists(root / lowered / "a.jpg"));
+}
+
+TEST_F(LibraryStoreOnDisk, TheSweepRemovesItsOwnTemporariesOnceADayOld)
+{
+    const BatchRecord record = batch(1);
+    store.saveBatch(record);
+    store.drain();
+    const fs::path images = store.imageFolder(record.id, record.images[0]);
+    const std::string digits(32, 'A');
+    const fs::path old = store.batchFolder(record.id) / ("batch.json.tmp-" + digits);
+    const fs::path oldRender = images / ("render.png.tmp-" + digits);
+    const fs::path fresh = images / ("image.json.tmp-" + std::string(32, '7'));
+    const fs::path someoneElses = images / "render.png.tmp-mine";
+    for (const auto& file : {old, oldRender, fresh, someoneElses}) writeRaw(file, "half a file");
+    for (const auto& file : {old, oldRender, someoneElses}) age(file, seconds(86'401));
+    age(fresh, seconds(3'600));
+
+    store.sweep();
+    store.drain();
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_FALSE(fs::exists(oldRender));
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_TRUE(fs::exists(someoneElses));
+    EXPECT_EQ(store.list().size(), 1u);
+}
+
+TEST_F(LibraryStoreOnDisk, TheLibraryIsItsOwnersAlone)
+{
+    ::chmod(root.c_str(), 0755); // as an earlier version made it
+    LibraryStore reopened{{root, moveToTrash, &clock}};
+    const BatchRecord record = batch(1);
+    reopened.saveBatch(record);
+    reopened.saveImage(image(record.images[0]), record.id);
+    reopened.write({0xFF, 0xD8}, reopened.imageFolder(record.id, record.images[0]) / "thumb.jpg");
+    reopened.drain();
+    const auto mode = [](const fs::path& path) {
+        struct stat status {};
+        EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+        return status.st_mode & 07777;
+    };
+    const fs::path images = reopened.imageFolder(record.id, record.images[0]);
+    EXPECT_EQ(mode(root), 0700u);
+    for (const auto& folder : {reopened.batchFolder(record.id), images.parent_path(), images})
+        EXPECT_EQ(mode(folder), 0700u) << folder;
+    for (const auto& file :
+         {reopened.batchFolder(record.id) / "batch.json", images / "image.json", images / "thumb.jpg"})
+        EXPECT_EQ(mode(file), 0600u) << file;
+}
+
+TEST_F(LibraryStoreOnDisk, AWriteNeverFollowsALinkOutOfTheLibrary)
+{
+    const fs::path outside = root.parent_path() / ("outside-" + root.filename().string());
+    fs::create_directories(outside);
+    const BatchRecord linkedBatch = batch(1);
+    fs::create_directory_symlink(outside, root / linkedBatch.id.text());
+    const BatchRecord linkedImages = batch(1);
+    fs::create_directories(store.batchFolder(linkedImages.id));
+    fs::create_directory_symlink(outside, store.batchFolder(linkedImages.id) / "images");
+
+    ::testing::internal::CaptureStderr();
+    store.saveBatch(linkedBatch);
+    store.saveImage(image(linkedBatch.images[0]), linkedBatch.id);
+    store.saveImage(image(linkedImages.images[0]), linkedImages.id);
+    store.write({0xFF, 0xD8}, store.imageFolder(linkedImages.id, linkedImages.images[0]) / "thumb.jpg");
+    store.drain();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(fs::is_empty(outside)) << fs::directory_iterator(outside)->path();
+    EXPECT_NE(log.find("oxel pro library: could not write batch.json: " + linkedBatch.id.text() +
+                       ": a link or a file stands where the folder should be"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("could not write thumb.jpg: images: a link"), std::string::npos) << log;
+    fs::remove_all(outside);
 }
 
 TEST_F(LibraryStoreOnDisk, DeletingABatchMovesItToTheTrashOrReportsWhy)

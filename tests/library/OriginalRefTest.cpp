@@ -142,6 +142,27 @@ TEST(OriginalRefResolving, FindsARenamedOriginalAndRenewsItsBookmark)
     EXPECT_FALSE(found->renewedBookmark);
 }
 
+TEST(OriginalRefResolving, ANameThatIsNotUtf8IsFoundByItsExactBytesAfterTheRecordIsReadBack)
+{
+    TemporaryFolder folder;
+    const fs::path file = writeOriginal(folder / "\xE9t\xE9" / "caf\xE9.jpg", {});
+    const auto ref = referenceTo(file);
+    auto read = OriginalRef::read(*parseJson(ref.json().dump()));
+    EXPECT_EQ(read.path, (folder / "\uFFFDt\uFFFD" / "caf\uFFFD.jpg").string());
+    auto found = read.resolve();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->file, file);
+    EXPECT_FALSE(found->renewedBookmark);
+
+    // Renamed in its folder, under another Latin-1 name: found, and the renewed bookmark keeps it.
+    fs::rename(file, folder / "\xE9t\xE9" / "\xC9glise.jpg");
+    found = read.resolve();
+    ASSERT_TRUE(found && found->renewedBookmark);
+    EXPECT_EQ(found->file, folder / "\xE9t\xE9" / "\xC9glise.jpg");
+    read.bookmark = found->renewedBookmark;
+    EXPECT_EQ(OriginalRef::read(read.json()).resolve()->file, folder / "\xE9t\xE9" / "\xC9glise.jpg");
+}
+
 TEST(OriginalRefResolving, FallsBackToThePathAndElseFindsNothing)
 {
     TemporaryFolder folder;

@@ -547,6 +547,34 @@ TEST_F(BatchSessionTest, TrashingTheOpenBatchEmptiesTheWindowThenTrashesThenRefr
     model.reset();
 }
 
+TEST_F(BatchSessionTest, TrashingACopyOfABatchsFolderTrashesTheCopyAlone)
+{
+    LibraryStore trashable(LibraryStore::Environment{folder / "Trashable", {}, &loop});
+    makeModel(&trashable);
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    const fs::path copy = trashable.root() / (id.text() + " copy");
+    fs::copy(trashable.batchFolder(id), copy, fs::copy_options::recursive);
+    openAndRestore(id);
+    await(model->refreshRecent());
+    ASSERT_EQ(model->recent().size(), 2u);
+    const auto listed = std::find_if(model->recent().begin(), model->recent().end(),
+                                     [](const BatchSummary& summary) { return summary.copy; });
+    ASSERT_NE(listed, model->recent().end());
+    EXPECT_EQ(listed->folder, copy);
+    EXPECT_EQ(std::count_if(model->recent().begin(), model->recent().end(),
+                            [](const BatchSummary& summary) { return summary.copy; }),
+              1);
+
+    model->trashBatch(BatchSummary(*listed));
+    runIdle();
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(fs::exists(trashable.batchFolder(id) / "batch.json"));
+    EXPECT_EQ(model->batch()->id, id) << "the open batch stays open";
+    ASSERT_EQ(model->recent().size(), 1u);
+    EXPECT_FALSE(model->recent()[0].copy);
+    model.reset();
+}
+
 TEST_F(BatchSessionTest, ARefusedTrashSaysSoAndKeepsTheBatch)
 {
     LibraryStore refusing(LibraryStore::Environment{

@@ -1,4 +1,5 @@
 #include "platform/InstanceChannel.h"
+#include "platform/JsonFields.h"
 
 #include "support/TemporaryFolder.h"
 
@@ -69,6 +70,9 @@ TEST_F(InstanceChannelTest, HandsArgumentsToTheRunningInstanceBeforeAcknowledgin
         << "the sender returns only after the running instance took the arguments";
     EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"/photos/a.jpg", "/photos/b é.heic", ""}));
     EXPECT_EQ(receivedSoFar().back(), (Arguments{"/photos/a.jpg", "/photos/b é.heic", ""}));
+    // A Latin-1 folder and name, as an archive from another system unpacks them.
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"/photos/\xE9t\xE9/caf\xE9.jpg"}));
+    EXPECT_EQ(receivedSoFar().back(), (Arguments{"/photos/\xE9t\xE9/caf\xE9.jpg"}));
 }
 
 TEST_F(InstanceChannelTest, HandsOverABatchOfThousandsOfFiles)
@@ -145,9 +149,13 @@ TEST(InstanceHandOff, DecodesOnlyAListOfTexts)
     for (const char* malformed :
          {"", "[]", "{}", R"({"arguments":"a"})", R"({"arguments":["a",null]})", R"({"arguments":["a"])"})
         EXPECT_FALSE(InstanceChannel::decodeHandOff(malformed)) << malformed;
-    const std::string notUtf8 = "/photos/\xff.jpg";
-    EXPECT_EQ(InstanceChannel::decodeHandOff(InstanceChannel::encodeHandOff({notUtf8}))->size(), 1u)
-        << "a file name that is not UTF-8 still arrives";
+    // Latin-1 names arrive as their exact bytes; an earlier version reads them readable.
+    const std::string latin1 = "/photos/\xE9t\xE9/caf\xE9.jpg";
+    const std::string message = InstanceChannel::encodeHandOff({"--handoff", latin1});
+    EXPECT_EQ(InstanceChannel::decodeHandOff(message), (Arguments{"--handoff", latin1}));
+    EXPECT_EQ(parseJson(message)->at("arguments")[1], "/photos/\uFFFDt\uFFFD/caf\uFFFD.jpg");
+    EXPECT_FALSE(InstanceChannel::decodeHandOff(R"({"arguments":["a"],"argumentBytes":["4"]})"));
+    EXPECT_FALSE(InstanceChannel::decodeHandOff(R"({"arguments":["a"],"argumentBytes":[]})"));
 }
 
 TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder)

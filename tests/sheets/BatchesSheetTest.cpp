@@ -92,6 +92,17 @@ TEST(BatchesText, CountLineWritesTheHomeFolderAsTilde)
     EXPECT_EQ(batchCountLine(1, {}, "/home/anab/lib", "/home/ana"), "1 batch · in /home/anab/lib");
 }
 
+TEST(BatchesText, ACopyOfABatchsFolderIsListedAsSuch)
+{
+    BatchSummary copy;
+    copy.record.id = Uuid::random();
+    copy.record.images = {Uuid::random()};
+    copy.folder = "/library/" + copy.record.id.text() + " copy";
+    copy.copy = true;
+    const std::string line = batchDetailLine(copy, {{copy.record.id, 1000}});
+    EXPECT_TRUE(line.ends_with(" · 1 image · a copy, in " + copy.record.id.text() + " copy")) << line;
+}
+
 TEST_F(BatchesTest, AnEmptyLibrarySaysSoWithoutACountLine)
 {
     auto sheet = openSheet();
