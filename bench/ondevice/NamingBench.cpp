@@ -60,6 +60,16 @@ void BM_HeuristicName200(benchmark::State& state)
 }
 BENCHMARK(BM_HeuristicName200)->Unit(benchmark::kMillisecond);
 
+// A model's answer of 60 MB on one line, cleaned into a batch name.
+void BM_CleanAnswerOfSixtyMegabytes(benchmark::State& state)
+{
+    const std::string answer(size_t(60) << 20, 'w');
+    size_t length = 0;
+    for (auto _ : state) length = BatchNamer::cleanAnswer(answer).value_or("").size();
+    state.counters["name_bytes"] = double(length);
+}
+BENCHMARK(BM_CleanAnswerOfSixtyMegabytes)->Unit(benchmark::kMillisecond);
+
 void BM_PlaceIndexLoad(benchmark::State& state)
 {
     const double grown = firstLoadMB([] { return std::make_unique<PlaceIndex>(PlaceIndex::systemPlaces()); });

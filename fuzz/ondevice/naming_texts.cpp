@@ -1,11 +1,15 @@
 // Texts that batch naming reads from outside: the backend's descriptions and intents (one a line),
-// the model's answer, and the tagger's data files. The first byte picks which.
+// the model's answer, and the tagger's data files. The first byte picks which. A name the model
+// gives is always one line of at most a hundred characters with nothing that reorders the text.
 
+#include "backend/Utf8Text.h"
+#include "library/BatchRecord.h"
 #include "ondevice/BatchNamer.h"
 #include "ondevice/LexiconNounTagger.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -41,7 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         break;
     }
-    case 1: oxel::BatchNamer::cleanAnswer(text); break;
+    case 1: {
+        const auto name = oxel::BatchNamer::cleanAnswer(text);
+        if (name && (name->empty() || oxel::characterCount(*name) > oxel::BatchRecord::longestName ||
+                     oxel::BatchRecord::fittedName(*name) != *name || !oxel::utf8OrEmpty(*name).size()))
+            std::abort();
+        if (name && (name->find_first_of("\n\r\t\x1b") != std::string::npos ||
+                     name->find("\u202E") != std::string::npos || name->find("\u2067") != std::string::npos))
+            std::abort();
+        break;
+    }
     default: {
         const std::vector<std::string> lines = linesOf(text);
         const std::vector<std::string> intents(lines.rbegin(), lines.rend());

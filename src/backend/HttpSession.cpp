@@ -46,6 +46,7 @@ CURLM* threadMulti()
 struct Transfer {
     std::string body;
     bool tooLarge = false;
+    size_t limit = 0;
     std::atomic<curl_off_t> bytesMoved{0};
     std::stop_token stop;
     bool loopbackHost = false;
@@ -55,7 +56,7 @@ size_t writeBody(char* data, size_t size, size_t count, void* context)
 {
     auto* transfer = static_cast<Transfer*>(context);
     size_t bytes = size * count;
-    if (transfer->body.size() + bytes > HttpSession::maxAnswerBytes()) {
+    if (transfer->body.size() + bytes > transfer->limit) {
         transfer->tooLarge = true;
         return 0;
     }
@@ -307,6 +308,7 @@ BackendResult<HttpResponse> HttpSession::attempt(const HttpRequest& request, std
     }
     Transfer transfer;
     transfer.stop = stop;
+    transfer.limit = request.maxAnswerBytes.value_or(maxAnswerBytes());
     transfer.loopbackHost = isLoopbackHost(request.url);
     milliseconds idle = scaled(request.timeout);
     curl_slist* headers = headerList(request);

@@ -23,6 +23,8 @@ struct HttpRequest {
     // The request goes to the URL's own host and nowhere else: through no proxy, and a redirect
     // is answered as it is rather than followed.
     bool directOnly = false;
+    // Refuses a longer answer as `dataLengthExceedsMaximum`; the process's limit when absent.
+    std::optional<size_t> maxAnswerBytes;
 
     void setHeader(std::string_view name, std::string value);
     std::optional<std::string> header(std::string_view name) const;

@@ -89,6 +89,24 @@ CharacterWalk walkCharacters(std::string_view text, size_t count)
     return {at, taken};
 }
 
+bool isControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+bool reordersText(char32_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Whole UTF-8 sequences only: a cut inside one would leave a replacement character at the end.
+std::string_view cutAtSequence(std::string_view text, size_t bytes)
+{
+    if (text.size() <= bytes) return text;
+    while (bytes > 0 && (uint8_t(text[bytes]) & 0xC0) == 0x80) --bytes;
+    return text.substr(0, bytes);
+}
+
 } // namespace
 
 std::string utf8OrEmpty(std::string_view bytes)
@@ -130,6 +148,27 @@ std::string afterFirstCharacters(std::string_view text, size_t count)
 size_t characterCount(std::string_view text)
 {
     return walkCharacters(text, SIZE_MAX).taken;
+}
+
+std::string oneLineText(std::string_view text, size_t count)
+{
+    constexpr size_t bytesPerCharacter = 64;
+    const std::string repaired = utf8Repaired(cutAtSequence(text, count * bytesPerCharacter));
+    std::string kept;
+    kept.reserve(repaired.size());
+    for (size_t at = 0; at < repaired.size();) {
+        const auto decoded = decodeAt(repaired, at);
+        const std::string_view sequence = std::string_view(repaired).substr(at, decoded->length);
+        at += decoded->length;
+        if (isControl(decoded->codePoint))
+            kept += ' ';
+        else if (!reordersText(decoded->codePoint))
+            kept += sequence;
+    }
+    std::string cut = firstCharacters(kept, count);
+    const size_t first = cut.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return cut.substr(first, cut.find_last_not_of(' ') - first + 1);
 }
 
 } // namespace oxel

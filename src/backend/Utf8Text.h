@@ -22,4 +22,11 @@ std::string afterFirstCharacters(std::string_view text, size_t count);
 // How many user-perceived characters the text holds, counted as `firstCharacters` counts them.
 size_t characterCount(std::string_view text);
 
+// Text fit to stand on one line of the window: invalid UTF-8 repaired, every control character
+// (line breaks and tabs among them) turned into a space, the marks that reorder text (bidirectional
+// embeddings, overrides and isolates, which can make a name read as another) dropped, cut to its
+// first `count` characters and trimmed of spaces at both ends. Only the first `count` x 64 bytes
+// are read, so a text of any length costs no more than a short one.
+std::string oneLineText(std::string_view text, size_t count);
+
 } // namespace oxel

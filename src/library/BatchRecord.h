@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backend/Utf8Text.h"
 #include "library/CaptureSpan.h"
 #include "library/InternetDate.h"
 #include "platform/Decoded.h"
@@ -36,6 +37,11 @@ struct BatchRecord {
     std::vector<Uuid> images;
 
     bool operator==(const BatchRecord&) const = default;
+
+    // A name as a batch keeps it, whoever gave it (the model, the rules or the photographer): one
+    // line of at most this many characters, with nothing that reorders the text around it.
+    static constexpr size_t longestName = 100;
+    static std::string fittedName(std::string_view name) { return oneLineText(name, longestName); }
 
     // The record as batch.json holds it; reading fails on anything but the strict form.
     static Decoded<BatchRecord> decode(std::string_view bytes);

@@ -148,8 +148,10 @@ Task<void> AppModel::runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, 
         item->setPhase(phase::Processing{gradingStatus, std::nullopt});
         item->setStartedAt(services_.clock.now());
         const double colourAtStart = colour(*item);
-        auto graded = co_await ColourOnly::grade(*item->source(), limits, retry, colourAtStart,
-                                                 {&services_.languageModel, &services_.clock});
+        // Named, not a temporary of the co_await expression: the compiler destroys such temporaries
+        // twice, and this one holds the cancellation's shared state.
+        const ColourOnly::Environment grading{&services_.languageModel, &services_.clock, tasks_->token()};
+        auto graded = co_await ColourOnly::grade(*item->source(), limits, retry, colourAtStart, grading);
         if (!stillOpen(batch, generation) || !holds(item)) continue;
         applyGrade(item, std::move(graded), colourAtStart, retry, items);
     }

@@ -40,11 +40,14 @@ Task<void> AppModel::nameBatch(std::vector<std::string> descriptions, std::vecto
 {
     auto place = co_await BatchNamer::placeName(std::move(coordinates));
     std::optional<std::string> name =
-        co_await BatchNamer::askModel(descriptions, intents, place, &services_.languageModel);
+        co_await BatchNamer::askModel(descriptions, intents, place, &services_.languageModel, tasks_->token());
     auto source = BatchRecord::NameSource::model;
     if (!name) {
         name = BatchNamer::heuristicName(descriptions, intents, place);
         source = BatchRecord::NameSource::rule;
+        // The rules join nouns from the backend's own texts, which may be of any length.
+        if (name) name = BatchRecord::fittedName(*name);
+        if (name && name->empty()) name.reset();
     }
     naming_ = false;
     // Only into the batch it was started for, and never over a name from the model or the photographer.

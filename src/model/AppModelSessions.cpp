@@ -250,7 +250,7 @@ void AppModel::openMostRecent()
 
 void AppModel::renameBatch(const std::string& name)
 {
-    const std::string trimmed = trimmedWhitespace(name);
+    const std::string trimmed = BatchRecord::fittedName(trimmedWhitespace(name));
     if (!batch_ || trimmed.empty()) return;
     auto record = *batch_;
     record.name = trimmed;
@@ -266,7 +266,7 @@ void AppModel::renameBatch(const Uuid& id, const std::string& name)
         renameBatch(name);
         return;
     }
-    const std::string trimmed = trimmedWhitespace(name);
+    const std::string trimmed = BatchRecord::fittedName(trimmedWhitespace(name));
     if (trimmed.empty()) return;
     auto loaded = services_.library.load(id);
     if (!loaded) return;

@@ -87,13 +87,14 @@ std::string modelPrompt(const std::vector<std::string>& descriptions, const std:
                         const std::optional<std::string>& place);
 
 // The model's name for the batch, cleaned; nothing when the model is not available, there is no
-// description, or the request fails.
+// description, or the request fails or is cancelled.
 Task<std::optional<std::string>> askModel(std::vector<std::string> descriptions, std::vector<std::string> intents,
                                           std::optional<std::string> place,
-                                          LanguageModel* model = &LanguageModel::shared());
+                                          LanguageModel* model = &LanguageModel::shared(), CancelToken cancel = {});
 
 // The first non-empty line of an answer, trimmed of white space, quotation marks, full stops and
-// colons, lower-cased, and cut to six words when it has eight or more; nothing when empty.
+// colons, lower-cased, cut to six words when it has eight or more, and fitted as a batch name
+// (`BatchRecord::fittedName`); nothing when empty. Only the answer's first 16 KB are read.
 std::optional<std::string> cleanAnswer(std::string_view answer);
 
 } // namespace BatchNamer

@@ -37,14 +37,14 @@ Task<std::optional<std::string>> reverseGeocode(Coordinate coordinate)
 }
 
 Task<std::optional<std::string>> askModel(std::vector<std::string> descriptions, std::vector<std::string> intents,
-                                          std::optional<std::string> place, LanguageModel* model)
+                                          std::optional<std::string> place, LanguageModel* model, CancelToken cancel)
 {
     if (!model || !model->availability().isAvailable() || descriptions.empty()) co_return std::nullopt;
     ModelRequest request;
     request.instructions = modelInstructions();
     request.prompt = modelPrompt(descriptions, intents, place);
     request.sampling = ModelSampling::greedy;
-    const ModelReply reply = co_await model->respond(std::move(request));
+    const ModelReply reply = co_await model->respond(std::move(request), std::move(cancel));
     if (const auto* failure = std::get_if<ModelFailure>(&reply)) {
         std::cerr << "[BatchNamer] the model gave no name: " << failure->description << "\n";
         co_return std::nullopt;

@@ -1,9 +1,12 @@
 #include "ondevice/BatchNamer.h"
 
+#include "library/BatchRecord.h"
+
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace oxel::BatchNamer {
 namespace {
@@ -11,6 +14,16 @@ namespace {
 constexpr size_t promptLines = 12;
 constexpr size_t longestAnswerWords = 7;
 constexpr size_t shortenedAnswerWords = 6;
+// Far more than a name's first line needs: an answer of megabytes on one line is read no further.
+constexpr size_t longestAnswerRead = 16 * 1024;
+
+std::string_view readablePart(std::string_view answer)
+{
+    if (answer.size() <= longestAnswerRead) return answer;
+    size_t end = longestAnswerRead;
+    while (end > 0 && (uint8_t(answer[end]) & 0xC0) == 0x80) --end;
+    return answer.substr(0, end);
+}
 
 bool isNewline(UChar32 c)
 {
@@ -89,6 +102,7 @@ std::string modelPrompt(const std::vector<std::string>& descriptions, const std:
 
 std::optional<std::string> cleanAnswer(std::string_view answer)
 {
+    answer = readablePart(answer);
     const icu::UnicodeString text =
         icu::UnicodeString::fromUTF8(icu::StringPiece(answer.data(), int32_t(answer.size())));
     std::string trimmed;
@@ -96,12 +110,14 @@ std::optional<std::string> cleanAnswer(std::string_view answer)
     const std::string lowered = lowerCased(trimmed);
     const std::vector<std::string> words = wordsBetweenSpaces(lowered);
     if (words.empty()) return std::nullopt;
+    std::string name = lowered;
     if (words.size() > longestAnswerWords) {
-        std::string shortened;
-        for (size_t i = 0; i < shortenedAnswerWords; ++i) shortened += (i ? " " : "") + words[i];
-        return shortened;
+        name.clear();
+        for (size_t i = 0; i < shortenedAnswerWords; ++i) name += (i ? " " : "") + words[i];
     }
-    return lowered;
+    name = BatchRecord::fittedName(name);
+    if (name.empty()) return std::nullopt;
+    return name;
 }
 
 } // namespace oxel::BatchNamer

@@ -20,22 +20,17 @@ bool serverStoppedAnswering(const BackendFailure& failure)
     return error && error->code != UrlErrorCode::cancelled && error->code != UrlErrorCode::dataLengthExceedsMaximum;
 }
 
-// Sends on the work pool; cancelling the token stops the transfer.
-Task<BackendResult<HttpResponse>> sendOnPool(WorkPool& pool, const HttpSession& session, HttpRequest request,
+// Sends on the work pool; cancelling the token stops the transfer. The session goes with the
+// transfer: a task destroyed at quit leaves its transfer to end on the pool.
+Task<BackendResult<HttpResponse>> sendOnPool(WorkPool& pool, HttpSession session, HttpRequest request,
                                              CancelToken cancel)
 {
     // Named, not a temporary of the co_await expression: the compiler destroys such temporaries twice.
-    auto transfer = [&session, request = std::move(request)](std::stop_token stop) {
+    auto transfer = [session, request = std::move(request)](std::stop_token stop) {
         return session.send(request, stop);
     };
     auto answer = co_await offload(pool, WorkPriority::userInitiated, cancel, std::move(transfer));
     co_return answer;
-}
-
-const HttpSession& probeSession()
-{
-    static const HttpSession session(ChatCompletionsModel::probeLimit);
-    return session;
 }
 
 } // namespace
@@ -85,7 +80,8 @@ Task<void> ChatCompletionsModel::probeUntilSettled()
         request.url = environment_.configuration.url + "/models";
         request.timeout = probeLimit;
         request.directOnly = true;
-        const auto answer = co_await sendOnPool(*environment_.pool, probeSession(), request, scope_.token());
+        request.maxAnswerBytes = largestAnswer;
+        const auto answer = co_await sendOnPool(*environment_.pool, HttpSession(probeLimit), request, scope_.token());
         lastProbe_ = environment_.time->steady();
         const auto result = answer ? ChatCompletionsWire::probeResult(*answer) : ChatCompletionsWire::ProbeResult{};
         if (!modelName_ && result.firstModel) modelName_ = result.firstModel;
@@ -113,6 +109,7 @@ Task<ModelReply> ChatCompletionsModel::respond(ModelRequest request, CancelToken
     post.method = "POST";
     post.url = environment_.configuration.url + "/chat/completions";
     post.timeout = environment_.answerIdleLimit;
+    post.maxAnswerBytes = largestAnswer;
     // Pictures never leave this computer: no proxy may carry them, and no redirect send them on.
     post.directOnly = true;
     post.setHeader("Content-Type", "application/json");
@@ -122,7 +119,8 @@ Task<ModelReply> ChatCompletionsModel::respond(ModelRequest request, CancelToken
             .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     };
     post.body = co_await offload(*environment_.pool, WorkPriority::userInitiated, std::move(write));
-    const auto answer = co_await sendOnPool(*environment_.pool, HttpSession::shared(), std::move(post), cancel);
+    const auto answer =
+        co_await sendOnPool(*environment_.pool, HttpSession(environment_.answerTotalLimit), std::move(post), cancel);
     co_return replyOf(answer);
 }
 

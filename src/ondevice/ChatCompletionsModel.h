@@ -21,7 +21,8 @@ namespace oxel {
 // loading (for at most 30 minutes) and after a request failed in transport. Until the first look
 // answers the model is not probed; a transport failure counts as not answering at once, so the
 // next request of a run is not sent to a server that has gone. Requests are sent on the work pool
-// and stop when their token is cancelled.
+// and stop when their token is cancelled, when no byte moved for the idle limit, or at the total
+// limit; an answer longer than `largestAnswer` is refused before it is read.
 class ChatCompletionsModel final : public LanguageModel {
 public:
     struct Environment {
@@ -30,6 +31,8 @@ public:
         WorkPool* pool;
         // How long a completion may go without a byte moving: a model on a CPU may think for minutes.
         std::chrono::milliseconds answerIdleLimit = std::chrono::seconds(300);
+        // How long a completion may take in all: a server that trickles bytes never reaches the idle limit.
+        std::chrono::milliseconds answerTotalLimit = std::chrono::minutes(10);
 
         static Environment standard();
     };
@@ -38,6 +41,8 @@ public:
     static constexpr std::chrono::seconds refreshInterval{10};
     static constexpr std::chrono::seconds loadingInterval{5};
     static constexpr std::chrono::minutes longestLoading{30};
+    // A name or a grade is a few hundred bytes of text: a longer answer is refused unread.
+    static constexpr size_t largestAnswer = 512 * 1024;
 
     // The model for a configuration: this client for a server on this computer, otherwise none.
     static std::unique_ptr<LanguageModel> choose(Environment environment);

@@ -123,7 +123,7 @@ Task<Asked> askModel(Bitmap picture, bool retry, Environment environment)
     const std::optional<Bitmap> sized = co_await offload(WorkPriority::userInitiated, std::move(size));
     if (!sized) co_return ColourOnlyFailure::failed("could not size the picture for the model");
     const auto started = environment.time->steady();
-    const auto draft = co_await ModelGrade::ask(model, *sized, retry);
+    const auto draft = co_await ModelGrade::ask(model, *sized, retry, environment.cancel);
     if (const auto* failure = std::get_if<ModelFailure>(&draft))
         co_return ColourOnlyFailure::failed(failure->description);
     const std::chrono::duration<double, std::milli> elapsed = environment.time->steady() - started;

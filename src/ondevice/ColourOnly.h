@@ -30,7 +30,8 @@ inline constexpr const char* leaveAsIs = "this one's best left as it is";
 // What grading works with; `standard()` is the application's.
 struct Environment {
     LanguageModel* model;
-    const TimeSource* time; // its steady clock times the model
+    const TimeSource* time;  // its steady clock times the model
+    CancelToken cancel = {}; // stops the model's request, as the owner's tasks end at quit
 
     static Environment standard();
 };

@@ -43,6 +43,24 @@ protected:
     std::unique_ptr<ChatCompletionsModel> client;
 };
 
+TEST_F(ColourOnlyModelTest, GoingAwayStopsAGradeTheLocalModelIsStillTrickling)
+{
+    TricklingModelServer trickling;
+    makeModelOn(trickling.baseURL());
+    model->setColourOnlyOn(true);
+    drop({writeJPEG("colour.jpg", 600, 400)});
+    model->process();
+    for (int i = 0; i < 100 && trickling.streams() == 0; ++i)
+        loop.runUntil([&] { return trickling.streams() > 0; }, std::chrono::milliseconds(100));
+    ASSERT_EQ(trickling.streams(), 1);
+    model.reset();
+    // As the application does before it goes: wait for the work the model handed to other threads.
+    const auto gone = std::chrono::steady_clock::now();
+    loop.runUntil([] { return false; }, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - gone, std::chrono::seconds(2))
+        << "the grade outlived the model that asked";
+}
+
 TEST_F(ColourOnlyModelTest, ProcessInForceGradesOnThisComputerEvenSignedOut)
 {
     signOut();

@@ -1,5 +1,6 @@
 #include "ondevice/BatchNamer.h"
 
+#include "library/BatchRecord.h"
 #include "ondevice/NoLanguageModel.h"
 #include "ondevice/OnDeviceTestSupport.h"
 
@@ -163,12 +164,31 @@ TEST(BatchNamerModel, CleansTheAnswerToItsFirstLine)
     EXPECT_EQ(cleanAnswer("\u0085'headshots \u00B7 london':"), "headshots \u00B7 london");
     EXPECT_EQ(cleanAnswer("one two three four five six seven eight"), "one two three four five six");
     EXPECT_EQ(cleanAnswer("one two three four five six seven"), "one two three four five six seven");
-    EXPECT_EQ(cleanAnswer("one  two\tthree"), "one  two\tthree");
+    EXPECT_EQ(cleanAnswer("one  two\tthree"), "one  two three");
     EXPECT_EQ(cleanAnswer("\u00A0\u3000street\u00A0"), "street");
     EXPECT_EQ(cleanAnswer("\"\".\u2018\u2019."), std::nullopt);
     EXPECT_EQ(cleanAnswer(""), std::nullopt);
     EXPECT_EQ(cleanAnswer("\n\n"), std::nullopt);
     EXPECT_EQ(cleanAnswer("STUDIO \xff"), "studio \xEF\xBF\xBD");
+}
+
+TEST(BatchNamerModel, AnAnswerOfMegabytesOnOneLineBecomesANameOfAHundredCharacters)
+{
+    using BatchNamer::cleanAnswer;
+    const std::string answer(60 << 20, 'w');
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(cleanAnswer(answer), std::string(BatchRecord::longestName, 'w'));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
+    EXPECT_EQ(cleanAnswer("garden\u202E ytrap\u202C \u2067\u00B7 york\u2069"), "garden ytrap \u00B7 york");
+    EXPECT_EQ(cleanAnswer("\u202E\u2066\u200F"), std::nullopt);
+    EXPECT_EQ(cleanAnswer("wed\x1b[2Jding\x7f party"), "wed [2jding  party");
+    // Whole characters: a flag or a letter with its marks is never cut in two.
+    const std::string flags = [] {
+        std::string text;
+        for (int i = 0; i < 120; ++i) text += "\U0001F1EC\U0001F1E7";
+        return text;
+    }();
+    EXPECT_EQ(cleanAnswer(flags)->size(), BatchRecord::longestName * 8);
 }
 
 } // namespace

@@ -240,9 +240,21 @@ TEST_F(ChatCompletionsModelTest, HostileAnswersAreFailuresWithADescription)
               "the model's answer is not a JSON object");
     EXPECT_EQ(failureOfCannedAnswer(404, R"({"error":"no such model"})"),
               "the model server answered 404: no such model");
-    HttpSession::setMaxAnswerBytes(64 * 1024);
     EXPECT_NE(failureOfCannedAnswer(200, testing::completionSaying(std::string(1 << 20, 'x'))).find("larger"),
               std::string::npos);
+}
+
+TEST_F(ChatCompletionsModelTest, AnAnswerThatTricklesForEverEndsAtTheTotalLimit)
+{
+    testing::TricklingModelServer trickling;
+    ChatCompletionsModel client(ChatCompletionsModel::Environment{
+        {trickling.baseURL(), std::nullopt, true}, &loop, &WorkPool::shared(), 300s, 600ms});
+    ASSERT_TRUE(probed(loop, client));
+    const auto started = std::chrono::steady_clock::now();
+    const auto reply = awaited(loop, client.respond(textRequest("p")));
+    ASSERT_TRUE(reply);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_NE(std::get<ModelFailure>(*reply).description.find("-1001"), std::string::npos);
 }
 
 TEST_F(ChatCompletionsModelTest, ARedirectIsNotFollowedWithThePicture)

@@ -94,6 +94,46 @@ private:
     std::thread thread_;
 };
 
+// A server that lists one model and answers every completion with a byte every 50 ms until it
+// stops: never idle, never done.
+class TricklingModelServer {
+public:
+    TricklingModelServer()
+    {
+        http_.Get("/v1/models", [](const auto&, auto& res) {
+            res.set_content(R"({"object":"list","data":[{"id":"trickling"}]})", "application/json");
+        });
+        http_.Post("/v1/chat/completions", [this](const auto&, auto& res) {
+            ++streams_;
+            res.set_header("Connection", "close");
+            res.set_chunked_content_provider("application/json", [this](size_t, httplib::DataSink& sink) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                return !stopping_ && sink.write(" ", 1);
+            });
+        });
+        port_ = http_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { http_.listen_after_bind(); });
+        while (!http_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~TricklingModelServer()
+    {
+        stopping_ = true;
+        http_.stop();
+        thread_.join();
+    }
+
+    std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port_) + "/v1"; }
+    // Completions begun.
+    int streams() const { return streams_; }
+
+private:
+    std::atomic<int> streams_{0};
+    std::atomic<bool> stopping_{false};
+    httplib::Server http_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
 // A completion answer whose message says `content`.
 inline std::string completionSaying(const std::string& content)
 {
