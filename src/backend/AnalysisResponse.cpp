@@ -74,7 +74,7 @@ void to_json(Json& json, const AnalysisResponse& analysis)
 
 Decoded<AnalysisResponse> AnalysisResponse::decode(std::string_view bytes)
 {
-    auto json = parseJson(bytes);
+    auto json = parseJson(bytes, largestRecordValues);
     if (!json) return DecodingError{"", "the data is not valid JSON"};
     return read(*json);
 }

@@ -18,12 +18,12 @@ std::string storedRecordBytes(const Json& json);
 // The bytes of analysis.json: compact, keys sorted.
 std::vector<uint8_t> analysisBytes(const AnalysisResponse& analysis);
 
-// Parses stored bytes and reads them as a `Record` with `Record::read`. Every failure comes back
+// Parses stored bytes, up to `largestRecordValues` values, and reads them as a `Record` with `Record::read`. Every failure comes back
 // as a value naming the key that failed; nothing is thrown.
 template <class Record>
 Decoded<Record> decodeStoredRecord(std::string_view bytes)
 {
-    auto json = parseJson(bytes);
+    auto json = parseJson(bytes, largestRecordValues);
     if (!json) return DecodingError{"", "the data is not valid JSON"};
     if (!json->is_object()) return DecodingError::notAnObject();
     try {

@@ -32,8 +32,8 @@ std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& l
         const bool hasResult = records[index].hasResult();
         WorkPool::shared().submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
             std::optional<PictureHandle> picture;
-            if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost);
-            if (!picture) picture = keptPicture(folder / "original.jpg", thumbnailLost);
+            if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost, AppModel::thumbPixels);
+            if (!picture) picture = keptPicture(folder / "original.jpg", thumbnailLost, AppModel::originalCopyPixels);
             thumbnails[index] = std::move(picture);
             decoded.count_down();
         });

@@ -2,6 +2,7 @@
 
 #include "backend/AnalysisResponse.h"
 #include "develop/DevelopOrder.h"
+#include "develop/SourceCache.h"
 #include "develop/SourceDecoding.h"
 #include "develop/grade/GradeRunnerUp.h"
 #include "library/LibraryStore.h"
@@ -127,19 +128,35 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     return withPictures(std::move(outcome), settings.strength, settings.alternative, settings.colour);
 }
 
+// A small picture the library keeps beside a record, decoded reduced to the size it was written at.
+// One whose header is more than twice that size was not written by the library (planted, or
+// damaged) and is refused before a pixel is decoded.
+std::optional<Bitmap> decodeKeptThumbnail(const fs::path& file, const FileState& stamp, int64_t nominalLongSide)
+{
+    const auto bytes = readStampedFile(file, stamp);
+    if (!bytes) return std::nullopt;
+    const auto picture = readPictureFile(bytes->span());
+    if (!picture || std::max(picture->header.width, picture->header.height) > 2 * nominalLongSide) return std::nullopt;
+    auto decoded = decodeStoredPicture(bytes->span(), *picture, nominalLongSide);
+    if (FileState::of(file) != stamp) return std::nullopt;
+    return decoded;
+}
+
 } // namespace
 
-std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failureNote)
+std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failureNote, int64_t nominalLongSide)
 {
     try {
         if (!isPlainFile(file)) return std::nullopt;
         const auto stamp = FileState::of(file);
         if (!stamp) return std::nullopt;
-        auto decoded = decodeStampedFile(file, *stamp, 0);
+        const auto decode = [file, stamp = *stamp, nominalLongSide] {
+            return nominalLongSide > 0 ? decodeKeptThumbnail(file, stamp, nominalLongSide)
+                                       : decodeStampedFile(file, stamp, 0);
+        };
+        auto decoded = decode();
         if (!decoded || decoded->isNull()) return std::nullopt;
-        PictureRecipe recipe{decoded->width(), decoded->height(),
-                             [file, stamp = *stamp] { return decodeStampedFile(file, stamp, 0); },
-                             std::move(failureNote)};
+        PictureRecipe recipe{decoded->width(), decoded->height(), decode, std::move(failureNote)};
         return PictureHandle::seeded(*decoded, std::move(recipe));
     } catch (const std::exception&) {
         return std::nullopt;

@@ -25,46 +25,73 @@ const Json* present(const Json& object, const char* key)
 // Deeper than any record or answer of the backend nests. Copying, comparing or writing out a
 // value recurses once per level, so hostile text nested a million levels deep would exhaust the
 // stack of whoever holds it later.
-constexpr int deepestNesting = 512;
+constexpr size_t deepestNesting = 512;
 
-bool nestsTooDeeply(std::string_view bytes)
-{
-    int depth = 0;
-    bool inText = false;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (inText) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inText = false;
-        } else if (c == '"') {
-            inText = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > deepestNesting) return true;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
+// The library's own reader, which stops at the first value past the limits: too deep, or one too
+// many. A value costs tens of bytes once read, so counting them while parsing keeps two bytes of
+// "{}" from becoming a hundred in memory.
+template <class Value>
+class BoundedReader : public nlohmann::detail::json_sax_dom_parser<Value> {
+    using Base = nlohmann::detail::json_sax_dom_parser<Value>;
+
+public:
+    BoundedReader(Value& result, size_t maxValues) : Base(result, false), valuesLeft_(maxValues) {}
+
+    bool null() { return counted() && Base::null(); }
+    bool boolean(bool value) { return counted() && Base::boolean(value); }
+    bool number_integer(typename Base::number_integer_t value) { return counted() && Base::number_integer(value); }
+    bool number_unsigned(typename Base::number_unsigned_t value) { return counted() && Base::number_unsigned(value); }
+    bool number_float(typename Base::number_float_t value, const typename Base::string_t& text)
+    {
+        return counted() && Base::number_float(value, text);
     }
-    return false;
+    bool string(typename Base::string_t& value) { return counted() && Base::string(value); }
+    bool binary(typename Base::binary_t& value) { return counted() && Base::binary(value); }
+    bool start_object(size_t elements) { return opened() && Base::start_object(elements); }
+    bool end_object()
+    {
+        --depth_;
+        return Base::end_object();
+    }
+    bool start_array(size_t elements) { return opened() && Base::start_array(elements); }
+    bool end_array()
+    {
+        --depth_;
+        return Base::end_array();
+    }
+
+private:
+    bool counted()
+    {
+        if (valuesLeft_ == 0) return false;
+        --valuesLeft_;
+        return true;
+    }
+    bool opened() { return counted() && ++depth_ <= deepestNesting; }
+
+    size_t valuesLeft_;
+    size_t depth_ = 0;
+};
+
+template <class Value>
+std::optional<Value> parseBounded(std::string_view bytes, size_t maxValues)
+{
+    Value value;
+    BoundedReader<Value> reader(value, maxValues);
+    if (!Value::sax_parse(bytes.begin(), bytes.end(), &reader) || value.is_discarded()) return std::nullopt;
+    return value;
 }
 
 } // namespace
 
-std::optional<Json> parseJson(std::string_view bytes)
+std::optional<Json> parseJson(std::string_view bytes, size_t maxValues)
 {
-    if (nestsTooDeeply(bytes)) return std::nullopt;
-    Json value = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
-    if (value.is_discarded()) return std::nullopt;
-    return value;
+    return parseBounded<Json>(bytes, maxValues);
 }
 
 std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view bytes)
 {
-    if (nestsTooDeeply(bytes)) return std::nullopt;
-    auto value = nlohmann::ordered_json::parse(bytes.begin(), bytes.end(), nullptr, false);
-    if (value.is_discarded()) return std::nullopt;
-    return value;
+    return parseBounded<nlohmann::ordered_json>(bytes, SIZE_MAX);
 }
 
 const Json& requireObject(const Json& value, std::string_view what)

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -22,9 +23,12 @@ struct JsonFieldError {
 
 using Json = nlohmann::json;
 
-// Parses bytes as JSON without throwing; nothing when they are not JSON or nest more than 512
-// levels deep.
-std::optional<Json> parseJson(std::string_view bytes);
+// Parses bytes as JSON without throwing; nothing when they are not JSON, nest more than 512 levels
+// deep or hold more than `maxValues` values (objects, arrays and what they hold, each counted once).
+std::optional<Json> parseJson(std::string_view bytes, size_t maxValues = SIZE_MAX);
+// More values than any record of the library or analysis of the backend holds: a batch of two
+// hundred thousand photographs lists that many ids.
+inline constexpr size_t largestRecordValues = 250'000;
 // The same, keeping the order of each object's keys (a schema's properties, say).
 std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view bytes);
 

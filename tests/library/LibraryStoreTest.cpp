@@ -1,6 +1,7 @@
 #include "library/LibraryStore.h"
 
 #include "library/RecordSamples.h"
+#include "platform/ProcessMemory.h"
 #include "platform/Trash.h"
 #include "support/TemporaryFolder.h"
 #include "support/TrashHome.h"
@@ -169,6 +170,25 @@ TEST_F(LibraryStoreOnDisk, DamagedOrPlantedFoldersAreNotListed)
     store.sweep();
     store.drain();
     EXPECT_TRUE(fs::exists(root / "invalid" / "batch.json"));
+}
+
+TEST_F(LibraryStoreOnDisk, AManyValuedRecordIsRefusedWithoutMemoryManyTimesItsSize)
+{
+    const BatchRecord record = batch(1);
+    store.saveBatch(record);
+    std::string empties = R"({"images": [)";
+    while (empties.size() < size_t(15) << 20) empties += "{},";
+    empties += "{}]}";
+    writeRaw(root / Uuid::random().text() / "batch.json", empties);
+    store.drain();
+
+    resetResidentPeak();
+    const size_t before = residentBytes();
+    const auto listed = store.list();
+    const size_t grown = residentPeakBytes() - before;
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].record.id, record.id);
+    EXPECT_LT(grown, size_t(120) << 20) << "listing took " << (grown >> 20) << " MB";
 }
 
 TEST_F(LibraryStoreOnDisk, TheSweepTrashesFoldersWithoutABatchAfterADay)

@@ -1,6 +1,9 @@
 #include "LibraryFixture.h"
 
+#include "model/LibraryRebuild.h"
+#include "ondevice/OnDeviceTestSupport.h"
 #include "platform/JsonFields.h"
+#include "platform/ProcessMemory.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,6 +31,42 @@ void touch(const fs::path& file, std::chrono::seconds later)
 }
 
 class OpeningTest : public LibraryTest {};
+
+TEST_F(OpeningTest, APlantedGiantThumbnailIsRefusedUnreadAndTheOriginalsCopyStandsIn)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400), writeJPEG("b.jpg", 600, 400)});
+    const fs::path giant = writeJPEG("giant.jpg", 6000, 4000);
+    const auto stored = model->library().load(id);
+    ASSERT_TRUE(stored);
+    for (const Uuid& image : stored->record.images)
+        fs::copy_file(giant, model->library().imageFolder(id, image) / "thumb.jpg",
+                      fs::copy_options::overwrite_existing);
+    model->newBatch();
+    runIdle();
+
+    resetResidentPeak();
+    const size_t before = residentBytes();
+    openAndRestore(id);
+    const size_t grown = residentPeakBytes() - before;
+    EXPECT_LT(grown, size_t(60) << 20) << "opening took " << (grown >> 20) << " MB";
+    ASSERT_EQ(model->items().size(), 2u);
+    for (const auto& item : model->items()) {
+        ASSERT_TRUE(item->thumbnail());
+        EXPECT_LE(std::max(item->thumbnail()->width(), item->thumbnail()->height()), AppModel::originalCopyPixels);
+    }
+}
+
+TEST_F(OpeningTest, AKeptThumbnailIsDecodedReducedToItsSizeAndRefusedWhenFarLarger)
+{
+    const auto fits = keptPicture(writeJPEG("fits.jpg", 1024, 683), "", 1024);
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->width(), 1024);
+    const auto larger = keptPicture(writeJPEG("larger.jpg", 2048, 1366), "", 1024);
+    ASSERT_TRUE(larger);
+    EXPECT_EQ(larger->width(), 1024);
+    EXPECT_FALSE(keptPicture(writeJPEG("giant.jpg", 2056, 1366), "", 1024));
+    EXPECT_TRUE(keptPicture(folder / "giant.jpg", ""));
+}
 
 TEST_F(OpeningTest, TheOpenBatchAgainDoesNothingNotEvenAReload)
 {
@@ -501,6 +540,44 @@ TEST_F(BatchSessionTest, RenamingTrimsTheNameAndNamingNeverReplacesIt)
     EXPECT_EQ(stored->record.nameSource, BatchRecord::NameSource::person);
     ASSERT_FALSE(model->recent().empty());
     EXPECT_EQ(model->recent().front().record.name, "harbour at dusk");
+}
+
+TEST_F(BatchSessionTest, ANameIsOneLineOfAtMostAHundredCharactersThatReadsAsItIs)
+{
+    const auto other = storedBatch({writeJPEG("a.jpg")});
+    const auto open = storedBatch({writeJPEG("b.jpg")});
+    openAndRestore(open);
+    model->renameBatch("quay\u202Eyaw \u2066side\u2069\tat\x1b dusk");
+    EXPECT_EQ(model->batch()->name, "quayyaw side at  dusk");
+    model->renameBatch(std::string(5000, 'n'));
+    EXPECT_EQ(model->batch()->name, std::string(BatchRecord::longestName, 'n'));
+    model->renameBatch("\u202E\u200F ");
+    EXPECT_EQ(model->batch()->name, std::string(BatchRecord::longestName, 'n'));
+    model->renameBatch(other, std::string(1 << 20, 'p'));
+    runIdle();
+    EXPECT_EQ(model->library().load(other)->record.name, std::string(BatchRecord::longestName, 'p'));
+}
+
+TEST_F(BatchSessionTest, GoingAwayStopsANamingRequestTheLocalModelIsStillTrickling)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    TricklingModelServer trickling;
+    auto client = clientOf(loop, trickling.baseURL());
+    ASSERT_TRUE(probed(loop, *client));
+    localModel = client.get();
+    makeModel();
+    // The restore ends by naming the batch, which asks the model.
+    model->openBatch(id);
+    for (int i = 0; i < 100 && trickling.streams() == 0; ++i)
+        loop.runUntil([&] { return trickling.streams() > 0; }, 100ms);
+    ASSERT_EQ(trickling.streams(), 1);
+    ASSERT_TRUE(model->naming());
+    model.reset();
+    // As the application does before it goes: wait for the work the model handed to other threads.
+    const auto gone = std::chrono::steady_clock::now();
+    loop.runUntil([] { return false; }, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - gone, std::chrono::seconds(2))
+        << "the request outlived the model that asked";
 }
 
 TEST_F(BatchSessionTest, AnotherBatchIsRenamedOnDiskOnly)

@@ -37,6 +37,16 @@ TEST(JsonFields, ParsingRefusesTextThatIsNotJSONOrNestsTooDeeply)
     EXPECT_EQ((*text)["a"].get<std::string>().size(), 1201u);
 }
 
+TEST(JsonFields, ParsingStopsAtTheValueOverTheLimit)
+{
+    // The object, its array and three values are five.
+    EXPECT_TRUE(parseJson(R"({"a": [1, "b", {}]})", 5));
+    EXPECT_FALSE(parseJson(R"({"a": [1, "b", {}]})", 4));
+    EXPECT_FALSE(parseJson(R"({"a": [1, "b", {}]})", 0));
+    EXPECT_TRUE(parseJson("[]", 1));
+    EXPECT_FALSE(parseJson(nested(513), 10'000));
+}
+
 TEST(JsonFields, ReadersTellAMissingValueFromAMistypedOne)
 {
     const Json record = *parseJson(R"({"name": "a", "count": 3.0, "half": 3.5, "gone": null, "tags": ["x", 1],
