@@ -17,6 +17,18 @@ namespace {
 constexpr double veilOpacity = 0.94;
 constexpr int cardPadding = 36, cardSpacing = 22, bodyWidth = 380;
 constexpr qreal cardBorder = 0.75;
+// Far more than the card shows (one line of title, five of body): a message of megabytes is cut
+// before anything measures it.
+constexpr qsizetype longestTitle = 120, longestBody = 1000, longestLabel = 40, longestURL = 2048;
+
+// The text's first `count` UTF-16 units, without splitting a surrogate pair.
+QString cut(QString text, qsizetype count)
+{
+    if (text.size() <= count) return text;
+    if (text.at(count - 1).isHighSurrogate()) --count;
+    text.truncate(count);
+    return text;
+}
 
 void paintCard(QWidget& card)
 {
@@ -47,7 +59,9 @@ QString AnnouncementView::textOf(const QVariantMap& message, const QString& key)
 std::optional<QUrl> AnnouncementView::linkOf(const QVariantMap& message)
 {
     if (textOf(message, QStringLiteral("linkLabel")).isEmpty()) return std::nullopt;
-    const QUrl url(textOf(message, QStringLiteral("linkURL")), QUrl::StrictMode);
+    const QString address = textOf(message, QStringLiteral("linkURL"));
+    if (address.size() > longestURL) return std::nullopt;
+    const QUrl url(address, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https")) return std::nullopt;
     return url;
@@ -61,17 +75,21 @@ QWidget* AnnouncementView::makeCard(const QVariantMap& message)
     column->setContentsMargins(cardPadding, cardPadding, cardPadding, cardPadding);
     column->setSpacing(cardSpacing);
 
-    title_ = new TextLabel(textOf(message, QStringLiteral("title")), uiFont(17, FontWeight::light), Palette::ink(0.75));
+    title_ = new TextLabel(cut(textOf(message, QStringLiteral("title")), longestTitle), uiFont(17, FontWeight::light),
+                           Palette::ink(0.75));
     title_->setAlignment(Qt::AlignCenter);
+    title_->setMaximumWidth(bodyWidth);
     column->addWidget(title_, 0, Qt::AlignHCenter);
 
-    body_ = new TextLabel(textOf(message, QStringLiteral("body")), uiFont(13, FontWeight::light), Palette::ink(0.6));
+    body_ = new TextLabel(cut(textOf(message, QStringLiteral("body")), longestBody), uiFont(13, FontWeight::light),
+                          Palette::ink(0.6));
     body_->setWrapping(0, 5);
     body_->setMaximumWidth(bodyWidth);
     column->addWidget(body_, 0, Qt::AlignHCenter);
 
     if (const std::optional<QUrl> url = linkOf(message)) {
-        link_ = new InkBoxLabel(textOf(message, QStringLiteral("linkLabel")), {.vertical = 8, .horizontal = 18});
+        link_ = new InkBoxLabel(cut(textOf(message, QStringLiteral("linkLabel")), longestLabel),
+                                {.vertical = 8, .horizontal = 18});
         connect(link_, &InkBoxLabel::clicked, this, [this, address = *url] {
             Q_EMIT linkFollowed(address);
             Q_EMIT dismissed();

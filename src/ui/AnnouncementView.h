@@ -14,8 +14,9 @@ class TextLabel;
 
 // The backend's announcement laid over whichever screen shows: a veil of paper that hides the
 // screen and takes its clicks, and a card with a title, a body, an optional link and "ok".
-// The message comes from the network, so a key counts only when its value is text, and only a
-// web address (http or https) is offered as a link.
+// The message comes from the network, so a key counts only when its value is text, only a web
+// address (http or https) is offered as a link, and each text is cut to a length the card can hold
+// before it is laid out; a title too wide for the card is cut at its tail.
 class AnnouncementView : public QWidget {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 #include "ui/UpdateRequiredView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -221,6 +222,35 @@ TEST(AnnouncementViewTest, TheVeilTakesClicksAndOkDismisses)
     EXPECT_EQ(root.announcement(), nullptr);
     clickOn(signIn->googleButton());
     EXPECT_EQ(source.googleSignIns, 1);
+}
+
+TEST(AnnouncementViewTest, AMessageOfMegabytesIsCutBeforeLayoutAndStaysOnItsCard)
+{
+    const QString word(12 << 20, QChar(u'm'));
+    QString words;
+    while (words.size() < (12 << 20)) words += QStringLiteral("paper ");
+    ValuesRootSource source;
+    source.message = QVariantMap{
+        {"id", "c3"}, {"title", word}, {"body", words}, {"linkURL", "https://example.org"}, {"linkLabel", word}};
+    QElapsedTimer shown;
+    shown.start();
+    RootView root(source);
+    root.resize(900, 620);
+    root.show();
+    QApplication::processEvents();
+    EXPECT_LT(shown.elapsed(), 2000);
+    const AnnouncementView* view = root.announcement();
+    ASSERT_NE(view, nullptr);
+    ASSERT_NE(view->link(), nullptr);
+    EXPECT_EQ(view->title()->text(), word.left(120));
+    EXPECT_EQ(view->body()->text(), words.left(1000));
+    EXPECT_EQ(view->link()->label(), word.left(40));
+    const QWidget* card = view->title()->parentWidget();
+    EXPECT_TRUE(view->rect().contains(card->geometry()));
+    for (const QWidget* part : {static_cast<const QWidget*>(view->title()), static_cast<const QWidget*>(view->body()),
+                                static_cast<const QWidget*>(view->link())})
+        EXPECT_TRUE(card->rect().contains(part->geometry())) << part->metaObject()->className();
+    screenshots::capture(root, "announcement-megabytes-900x620");
 }
 
 TEST(RootViewScreenshots, AnnouncementOverEachScreen)
