@@ -3,8 +3,10 @@
 #include "platform/AppFolders.h"
 #include "platform/ExactText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -13,14 +15,18 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace oxel {
 
 namespace {
 
 constexpr std::string_view acknowledgement = "ok\n";
+// How long a sender has to send its whole hand-off, and how many senders are read at once.
 constexpr std::chrono::milliseconds readDeadline{2000};
+constexpr size_t maxReadings = 64;
 
 std::string errnoText(const std::string& what)
 {
@@ -70,29 +76,75 @@ bool peerIsThisUser(int connection)
            credentials.uid == ::geteuid();
 }
 
-// Reads until the peer closes its side (or, with `stopAtLimit`, until `limit` bytes came); none
-// when the limit is passed or the deadline ends first (a sender that trickles its bytes cannot
-// hold the channel longer than that).
-std::optional<std::string> readAll(int fd, size_t limit, std::chrono::milliseconds timeout, bool stopAtLimit = false)
+using Clock = std::chrono::steady_clock;
+
+std::chrono::milliseconds timeLeft(Clock::time_point deadline)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::string bytes;
-    char buffer[4096];
+    return std::max(std::chrono::milliseconds(0),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+}
+
+// Waits for `events` on the descriptor until the deadline; false when it ended first or failed.
+bool waitFor(int fd, short events, Clock::time_point deadline)
+{
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd waiting{fd, POLLIN, 0};
-        const int ready = left.count() > 0 ? ::poll(&waiting, 1, static_cast<int>(left.count())) : 0;
+        pollfd waiting{fd, events, 0};
+        const int ready = ::poll(&waiting, 1, static_cast<int>(timeLeft(deadline).count()));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return std::nullopt;
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return std::nullopt;
-        if (count == 0) return bytes;
-        if (bytes.size() + static_cast<size_t>(count) > limit) return std::nullopt;
-        bytes.append(buffer, static_cast<size_t>(count));
-        if (stopAtLimit && bytes.size() == limit) return bytes;
+        return ready > 0;
     }
+}
+
+// Reads exactly `count` bytes of a non-blocking descriptor, or until the peer closes; none when
+// the deadline ends first.
+std::optional<std::string> readUpTo(int fd, size_t count, Clock::time_point deadline)
+{
+    std::string bytes;
+    char buffer[64];
+    while (bytes.size() < count) {
+        const ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, count - bytes.size()));
+        if (got > 0) {
+            bytes.append(buffer, static_cast<size_t>(got));
+            continue;
+        }
+        if (got == 0) break;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN || !waitFor(fd, POLLIN, deadline)) return std::nullopt;
+    }
+    return bytes;
+}
+
+// Writes all of the bytes to a non-blocking descriptor before the deadline.
+bool writeBefore(int fd, std::string_view bytes, Clock::time_point deadline)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<size_t>(written));
+            continue;
+        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written == 0 || errno != EAGAIN || !waitFor(fd, POLLOUT, deadline)) return false;
+    }
+    return true;
+}
+
+// Connects a non-blocking socket before the deadline. A listener whose queue is full makes a local
+// connect fail at once rather than wait, so it is asked again until the deadline.
+bool connectBefore(int fd, const sockaddr_un& address, Clock::time_point deadline)
+{
+    for (;;) {
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN || Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::min(std::chrono::milliseconds(10), timeLeft(deadline)));
+    }
+}
+
+void setBlocking(int fd, bool blocking)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
 }
 
 bool writeAll(int fd, std::string_view bytes)
@@ -117,7 +169,18 @@ void waitForClose(int fd)
 }
 
 struct FileDescriptor {
-    int fd;
+    int fd = -1;
+
+    FileDescriptor(int descriptor) : fd(descriptor) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            if (fd >= 0) ::close(fd);
+            fd = other.release();
+        }
+        return *this;
+    }
     ~FileDescriptor()
     {
         if (fd >= 0) ::close(fd);
@@ -220,30 +283,75 @@ InstanceChannel::~InstanceChannel()
         if (fd >= 0) ::close(fd);
 }
 
+// One connection being read: the channel reads every open connection as its bytes come, so a
+// sender that trickles or stalls holds up no other.
+struct InstanceChannel::Reading {
+    FileDescriptor connection;
+    std::string bytes;
+    std::chrono::steady_clock::time_point due;
+};
+
 void InstanceChannel::serve()
 {
+    std::deque<Reading> readings;
     for (;;) {
-        pollfd waiting[2] = {{listener_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-        if (::poll(waiting, 2, -1) < 0) {
+        std::vector<pollfd> waiting{{listener_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+        auto next = Clock::time_point::max();
+        for (const Reading& reading : readings) {
+            waiting.push_back({reading.connection.fd, POLLIN, 0});
+            next = std::min(next, reading.due);
+        }
+        const int wait = next == Clock::time_point::max() ? -1 : static_cast<int>(timeLeft(next).count()) + 1;
+        if (::poll(waiting.data(), waiting.size(), wait) < 0) {
             if (errno == EINTR) continue;
             std::cerr << "[instance] " << errnoText("waiting for hand-offs failed") << '\n';
             return;
         }
         if (waiting[1].revents != 0) return;
-        if (waiting[0].revents == 0) continue;
-        FileDescriptor connection{::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)};
-        if (connection.fd >= 0) answer(connection.fd);
+        for (size_t i = readings.size(); i-- > 0;) {
+            if (waiting[i + 2].revents != 0 && readFrom(readings[i])) readings.erase(readings.begin() + ptrdiff_t(i));
+        }
+        const auto now = Clock::now();
+        std::erase_if(readings, [now](const Reading& reading) { return reading.due <= now; });
+        if (waiting[0].revents != 0) accept(readings);
     }
 }
 
-void InstanceChannel::answer(int connection)
+void InstanceChannel::accept(std::deque<Reading>& readings)
 {
-    if (!peerIsThisUser(connection)) {
+    FileDescriptor connection{::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)};
+    if (connection.fd < 0) return;
+    if (!peerIsThisUser(connection.fd)) {
         std::cerr << "[instance] refused a hand-off from another user\n";
         return;
     }
-    const auto bytes = readAll(connection, maxHandOffBytes, readDeadline);
-    const auto arguments = bytes ? decodeHandOff(*bytes) : std::nullopt;
+    // A flood of idle connections loses its oldest, not the newest start.
+    if (readings.size() >= maxReadings) readings.pop_front();
+    readings.push_back({std::move(connection), {}, Clock::now() + readDeadline});
+}
+
+bool InstanceChannel::readFrom(Reading& reading)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t count = ::read(reading.connection.fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return errno != EAGAIN;
+        if (count == 0) break;
+        if (reading.bytes.size() + static_cast<size_t>(count) > maxHandOffBytes) {
+            std::cerr << "[instance] ignored a hand-off larger than allowed\n";
+            return true;
+        }
+        reading.bytes.append(buffer, static_cast<size_t>(count));
+    }
+    setBlocking(reading.connection.fd, true);
+    answer(reading.connection.fd, reading.bytes);
+    return true;
+}
+
+void InstanceChannel::answer(int connection, std::string_view bytes)
+{
+    const auto arguments = decodeHandOff(bytes);
     if (!arguments) {
         std::cerr << "[instance] ignored a malformed hand-off\n";
         return;
@@ -264,19 +372,24 @@ bool InstanceChannel::handOff(const std::filesystem::path& socketPath, const std
 {
     const auto address = socketAddress(socketPath);
     if (!address || foreignFolder(socketPath.parent_path())) return false;
-    FileDescriptor connection{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    if (connection.fd < 0) return false;
-    if (::connect(connection.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) return false;
-    // The arguments (file names, sign-in callbacks) go only to an instance of this user's.
-    if (!peerIsThisUser(connection.fd)) return false;
     const std::string message = encodeHandOff(arguments);
     if (message.size() > maxHandOffBytes) return false;
-    if (!writeAll(connection.fd, message)) return false;
+    // Connecting, sending and the acknowledgement all fall within the one time limit.
+    const auto deadline = Clock::now() + timeout;
+    FileDescriptor connection{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
+    if (connection.fd < 0) return false;
+    if (!connectBefore(connection.fd, *address, deadline)) return false;
+    // The arguments (file names, sign-in callbacks) go only to an instance of this user's.
+    if (!peerIsThisUser(connection.fd)) return false;
+    if (!writeBefore(connection.fd, message, deadline)) return false;
     ::shutdown(connection.fd, SHUT_WR);
     // The answer is read by its length: a hold keeps the connection open after it.
-    const auto reply = readAll(connection.fd, acknowledgement.size(), timeout, true);
+    const auto reply = readUpTo(connection.fd, acknowledgement.size(), deadline);
     if (!reply || *reply != acknowledgement) return false;
-    if (waitForRelease) waitForClose(connection.fd);
+    if (waitForRelease) {
+        setBlocking(connection.fd, true);
+        waitForClose(connection.fd);
+    }
     return true;
 }
 

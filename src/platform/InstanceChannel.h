@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,7 +18,9 @@ namespace oxel {
 // is the one that listens. Only processes of the same user are heard.
 //
 // The running instance holds a lock beside the socket for its whole life, so a socket left by a
-// crashed instance is replaced, and two instances starting together cannot both listen.
+// crashed instance is replaced, and two instances starting together cannot both listen. It reads
+// all its open connections at once, each with 2 s to send its hand-off, so senders that stall
+// delay no other start.
 class InstanceChannel {
 public:
     // Keeps a waiting sender's connection open: the sender ends its wait when the last copy goes.
@@ -54,7 +57,8 @@ public:
 
     static ListenResult listen(const std::filesystem::path& socketPath, Handler handler);
     // Hands `arguments` to the instance listening on `socketPath`; true once it took them (and,
-    // with `waitForRelease`, once it let them go again).
+    // with `waitForRelease`, once it let them go again). Connecting, sending and the instance's
+    // acknowledgement together take at most `timeout`.
     static bool handOff(const std::filesystem::path& socketPath, const std::vector<std::string>& arguments,
                         std::chrono::milliseconds timeout = std::chrono::seconds(5), bool waitForRelease = false);
 
@@ -73,9 +77,14 @@ public:
     static constexpr size_t maxHandOffBytes = 16 * 1024 * 1024;
 
 private:
+    struct Reading;
+
     InstanceChannel(std::filesystem::path path, int listener, int lock, Handler handler);
     void serve();
-    void answer(int connection);
+    void accept(std::deque<Reading>& readings);
+    // Reads what has come; true once the connection is done with (answered, refused or failed).
+    bool readFrom(Reading& reading);
+    void answer(int connection, std::string_view bytes);
 
     std::filesystem::path path_;
     int listener_;

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace oxel {
@@ -140,6 +141,50 @@ TEST_F(InstanceChannelTest, IgnoresMalformedAndStalledSendersAndKeepsServing)
     EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"after"}, std::chrono::seconds(10)));
     ::close(stalled);
     EXPECT_EQ(receivedSoFar(), (std::vector<Arguments>{{"after"}}));
+}
+
+TEST_F(InstanceChannelTest, IdleConnectionsDelayNoStart)
+{
+    auto running = listen();
+    ASSERT_EQ(running.outcome, InstanceChannel::Outcome::listening);
+    std::vector<int> idle;
+    for (int i = 0; i < 17; ++i) idle.push_back(rawConnection());
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(InstanceChannel::handOff(socketPath, {"a.jpg"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+    EXPECT_EQ(receivedSoFar(), (std::vector<Arguments>{{"a.jpg"}}));
+    for (int fd : idle) ::close(fd);
+}
+
+TEST_F(InstanceChannelTest, ASenderGivesUpOnAnInstanceThatNeverAcceptsWithinItsTimeLimit)
+{
+    std::filesystem::create_directories(socketPath.parent_path());
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = unixAddress(socketPath);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    // Fills the queue of connections waiting to be accepted.
+    std::vector<int> queued;
+    for (int i = 0; i < 8; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            break;
+        }
+        queued.push_back(fd);
+    }
+    std::atomic<bool> returned{false};
+    bool handed = true;
+    std::thread sender([&] {
+        handed = InstanceChannel::handOff(socketPath, {"a.jpg"}, std::chrono::milliseconds(300));
+        returned = true;
+    });
+    for (int i = 0; i < 300 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(returned) << "the sender still waits to connect";
+    ::close(listener); // lets a sender that waits without limit go
+    sender.join();
+    EXPECT_FALSE(handed);
+    for (int fd : queued) ::close(fd);
 }
 
 TEST(InstanceHandOff, DecodesOnlyAListOfTexts)
