@@ -189,15 +189,23 @@ BackendResult<HttpResponse> outcome(CURL* easy, Ending ending, CURLcode code, Tr
     return HttpResponse{status, std::move(transfer.body)};
 }
 
-// The transfer failed on a connection it reused, before any byte of an answer arrived.
-bool lostOnReusedConnection(CURL* easy, CURLcode code, const Transfer& transfer)
+// The connection was lost before any byte of an answer arrived, and the request may go once more:
+// the server cannot have acted on it (the connection was a kept-alive one it had already given up
+// on, or the request never reached it whole), or repeating it changes nothing (a GET).
+bool mayRepeatAfterLoss(CURL* easy, CURLcode code, const Transfer& transfer, const HttpRequest& request)
 {
     if (code != CURLE_SEND_ERROR && code != CURLE_RECV_ERROR && code != CURLE_GOT_NOTHING) return false;
     long connectsMade = 0;
     long headerBytes = 0;
+    curl_off_t uploaded = 0;
     curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connectsMade);
     curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
-    return connectsMade == 0 && headerBytes == 0 && transfer.body.empty();
+    curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+    if (headerBytes != 0 || !transfer.body.empty()) return false;
+    const bool reused = connectsMade == 0;
+    const bool sentWhole = !request.body || uploaded >= curl_off_t(request.body->size());
+    const bool repeatable = request.method == "GET" && !request.body;
+    return reused || !sentWhole || repeatable;
 }
 
 // Background sending for fire-and-forget requests; the thread is stopped at process exit.
@@ -289,9 +297,12 @@ BackendResult<HttpResponse> HttpSession::send(const HttpRequest& request, std::s
     if (stop.stop_requested()) return UrlError{UrlErrorCode::cancelled, "cancelled"};
     bool lostBeforeAnswer = false;
     auto result = attempt(request, stop, false, lostBeforeAnswer);
-    // A kept-alive connection the server had already given up on fails before anything comes
-    // back, and the server never saw the request whole: send it once more on a new connection.
-    // Once any byte of an answer has come, the request may have been acted on and is not repeated.
+    // A kept-alive connection the server had already given up on, or one it dropped while the
+    // request was still going out (a busy server refusing or resetting new connections), fails
+    // before anything comes back, and the server never saw the request whole: send it once more on
+    // a new connection; a GET, which changes nothing, goes once more too. A request that went out
+    // whole on a new connection may have been acted on, and once any byte of an answer has come,
+    // so may any: those are not repeated.
     if (lostBeforeAnswer) result = attempt(request, stop, true, lostBeforeAnswer);
     return result;
 }
@@ -322,7 +333,7 @@ BackendResult<HttpResponse> HttpSession::attempt(const HttpRequest& request, std
     } else {
         code = CURLE_FAILED_INIT;
     }
-    lostBeforeAnswer = ending == Ending::finished && lostOnReusedConnection(easy, code, transfer);
+    lostBeforeAnswer = ending == Ending::finished && mayRepeatAfterLoss(easy, code, transfer, request);
     auto result = outcome(easy, ending, code, transfer);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);

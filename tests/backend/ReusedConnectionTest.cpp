@@ -164,5 +164,39 @@ TEST(ReusedConnection, AnAnswerThatStartedIsNeverSentAgain)
     EXPECT_EQ(server.requestsRead(), 2);
 }
 
+// One request on a connection of its own, on a thread of its own.
+BackendResult<HttpResponse> sendOnce(const HttpRequest& request)
+{
+    BackendResult<HttpResponse> answer = UrlError{UrlErrorCode::unknown, "not sent"};
+    std::thread([&] { answer = HttpSession(std::chrono::seconds(30)).send(request); }).join();
+    return answer;
+}
+
+TEST(FreshConnection, AnUploadCutOffBeforeTheServerHadItWholeIsSentOnceMore)
+{
+    ScriptedServer server({{{"", false, true, true}}, {{okAnswer}}});
+    auto answer = sendOnce(post(server.url(), size_t(8) << 20));
+    ASSERT_TRUE(answer) << describe(answer.failure());
+    EXPECT_EQ(answer->body, "ok");
+    EXPECT_EQ(server.requestsRead(), 2);
+}
+
+TEST(FreshConnection, AGetLostBeforeItsAnswerIsSentOnceMoreAndAWholePostIsNot)
+{
+    ScriptedServer getting({{{"", true}}, {{okAnswer}}});
+    HttpRequest get;
+    get.url = getting.url();
+    auto answer = sendOnce(get);
+    ASSERT_TRUE(answer) << describe(answer.failure());
+    EXPECT_EQ(getting.requestsRead(), 2);
+
+    // The server read the whole submission and may have acted on it: it is not sent again.
+    ScriptedServer posting({{{"", true}}, {{okAnswer}}});
+    auto lost = sendOnce(post(posting.url(), 64));
+    ASSERT_FALSE(lost);
+    EXPECT_EQ(std::get<UrlError>(lost.failure()).code, UrlErrorCode::networkConnectionLost);
+    EXPECT_EQ(posting.requestsRead(), 1);
+}
+
 } // namespace
 } // namespace oxel::testing
