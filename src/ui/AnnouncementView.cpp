@@ -15,7 +15,7 @@ namespace oxel {
 namespace {
 
 constexpr double veilOpacity = 0.94;
-constexpr int cardPadding = 36, cardSpacing = 22, bodyWidth = 380;
+constexpr int cardPadding = 36, cardSpacing = 22, bodyWidth = 380, bodyLines = 8;
 constexpr qreal cardBorder = 0.75;
 // Far more than the card shows (one line of title, five of body): a message of megabytes is cut
 // before anything measures it.
@@ -83,7 +83,7 @@ QWidget* AnnouncementView::makeCard(const QVariantMap& message)
 
     body_ = new TextLabel(cut(textOf(message, QStringLiteral("body")), longestBody), uiFont(13, FontWeight::light),
                           Palette::ink(0.6));
-    body_->setWrapping(0, 5);
+    body_->setWrapping(bodyLines, 5);
     body_->setMaximumWidth(bodyWidth);
     column->addWidget(body_, 0, Qt::AlignHCenter);
 

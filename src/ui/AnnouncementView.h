@@ -16,7 +16,8 @@ class TextLabel;
 // screen and takes its clicks, and a card with a title, a body, an optional link and "ok".
 // The message comes from the network, so a key counts only when its value is text, only a web
 // address (http or https) is offered as a link, and each text is cut to a length the card can hold
-// before it is laid out; a title too wide for the card is cut at its tail.
+// before it is laid out; a title too wide for the card is cut at its tail, and a body longer than
+// eight lines ends its eighth with "…".
 class AnnouncementView : public QWidget {
     Q_OBJECT
 public:
