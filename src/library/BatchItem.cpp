@@ -21,6 +21,8 @@ ImageRecord::State stateOf(const BatchItem& item)
 {
     using State = ImageRecord::State;
     if (item.renderFile || item.colourOnly) return State::done;
+    // Delivered but not yet stored: the backend still holds it for the job to be collected again.
+    if (item.result() && item.jobId()) return State::developing;
     if (item.result()) return State::done;
     if (item.jobId() && (item.phase().isInFlight() || item.jobAwaitsCollection)) return State::developing;
     if (item.phase().is<phase::Failed>()) return State::failed;

@@ -76,6 +76,15 @@ public:
     ItemCallback onSettled;   // the item's job ended, however it ended
     std::function<void()> onUpdateRequired;
 
+    // How a delivered result fared on disk: stored, not stored yet (asked again later), or no
+    // longer wanted there (the item left the batch).
+    enum class Kept { stored, unsaved, dropped };
+    // Stores a delivered result for good. The job confirms the delivery, and so spends the shot,
+    // only once it is stored; while it is unsaved the job holds its slot and asks again every
+    // `keepRetry`. Without one, a delivered result counts as stored.
+    std::function<Task<Kept>(std::shared_ptr<BatchItem>)> keepDelivered;
+    static constexpr std::chrono::seconds keepRetry{15};
+
     // Queues the items that are not in flight, each with its effective nudge (trimmed) and the
     // strength `strengthFor` gives it.
     void start(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId,

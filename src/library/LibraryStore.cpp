@@ -1,5 +1,6 @@
 #include "library/LibraryStore.h"
 
+#include "async/MainExecutor.h"
 #include "library/LibraryFolder.h"
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace oxel {
@@ -251,17 +253,56 @@ void LibraryStore::write(std::vector<uint8_t> bytes, const fs::path& to)
     });
 }
 
-void LibraryStore::writeData(std::string_view bytes, const fs::path& to) const
+Completion<std::optional<std::string>> LibraryStore::writeInOrder(std::vector<FileBytes> files)
 {
-    if (!isInside(root_, to)) {
-        logWriteFailure(to, "the file lies outside the library");
-        return;
-    }
+    Completion<std::optional<std::string>> written;
+    MainExecutor& executor = mainExecutor();
+    enqueue([this, files = std::move(files), written, &executor,
+             pending = std::make_shared<PendingWork>(executor)]() mutable {
+        std::optional<std::string> failure;
+        for (const auto& file : files) {
+            failure = writeData(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()),
+                                file.to);
+            if (failure) break;
+        }
+        executor.post([written, failure, pending]() mutable { written.complete(failure); });
+    });
+    return written;
+}
+
+std::optional<std::string> LibraryStore::cannotStore(int results) const
+{
+    std::error_code error;
+    fs::create_directories(root_, error);
+    if (error) return "could not make " + root_.string() + ": " + error.message();
+    // A file is really written, so a folder that may be listed but not changed is caught too.
+    AtomicFileOptions probe;
+    probe.prefix = ".writable-";
+    AtomicFile file(root_ / ".writable", probe);
+    const std::string block(4096, '\0');
+    if (!file.write(block)) return file.failure();
+    struct statvfs disk {};
+    if (::statvfs(root_.c_str(), &disk) != 0) return "could not read the room on " + root_.string();
+    if (disk.f_flag & ST_RDONLY) return root_.string() + " is on a read-only disk";
+    const uintmax_t room = uintmax_t(disk.f_bavail) * uintmax_t(disk.f_frsize);
+    if (room < uintmax_t(std::max(results, 1)) * roomPerResult)
+        return "only " + std::to_string(room >> 20) + " MB free for " + std::to_string(results) + " pictures";
+    return std::nullopt;
+}
+
+std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const fs::path& to) const
+{
+    auto failed = [&to](std::string reason) {
+        logWriteFailure(to, reason);
+        return std::optional(std::move(reason));
+    };
+    if (!isInside(root_, to)) return failed("the file lies outside the library");
     const fs::path relative = to.lexically_normal().lexically_relative(root_.lexically_normal());
     const auto folder = LibraryFolder::open(root_, relative.parent_path(), true);
-    if (!folder.isOpen()) return logWriteFailure(to, folder.failure());
+    if (!folder.isOpen()) return failed(folder.failure());
     AtomicFile file(folder.descriptor(), to, {.permissions = filePermissions});
-    if (!file.write(bytes) || !file.commit()) logWriteFailure(to, file.failure());
+    if (!file.write(bytes) || !file.commit()) return failed(file.failure());
+    return std::nullopt;
 }
 
 std::optional<LibraryStore::LoadedBatch> LibraryStore::load(const Uuid& batch)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "async/Completion.h"
 #include "async/SerialQueue.h"
 #include "async/TimeSource.h"
 #include "imaging/Bitmap.h"
@@ -84,6 +85,20 @@ public:
     void writeJPEG(PictureHandle picture, int maxPixelSize, const std::filesystem::path& to, double quality);
     void write(std::vector<uint8_t> bytes, const std::filesystem::path& to);
 
+    struct FileBytes {
+        std::filesystem::path to;
+        std::vector<uint8_t> bytes;
+    };
+    // Writes the files in order, each only once the one before it is on disk, and tells on the
+    // main thread the first failure, or nothing once every file is there.
+    Completion<std::optional<std::string>> writeInOrder(std::vector<FileBytes> files);
+
+    // Why the library cannot take `results` more developed pictures now: its folder cannot be
+    // made or written, or its disk has less room than they take. Nothing when it can.
+    std::optional<std::string> cannotStore(int results) const;
+    // The room one developed picture takes at most: its kept render, thumbnail and records.
+    static constexpr uintmax_t roomPerResult = uintmax_t(8) << 20;
+
     // ---- Reading: after the queued writes ----------------------------------------------------
 
     std::optional<LoadedBatch> load(const Uuid& batch);
@@ -117,7 +132,8 @@ private:
     std::shared_ptr<SerialQueue> queue();
     void enqueue(std::function<void()> job);
     void writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
-    void writeData(std::string_view bytes, const std::filesystem::path& to) const;
+    // The reason when the file could not be written (it is logged too).
+    std::optional<std::string> writeData(std::string_view bytes, const std::filesystem::path& to) const;
     void sweepStaleFolders() const;
     std::vector<std::filesystem::path> thumbnailsOf(const BatchRecord& record) const;
 

@@ -159,8 +159,10 @@ Task<void> PhotographJob::poll()
             co_return;
         }
         const std::string& status = answer->status;
-        if (status == "succeeded") {
-            co_await collect();
+        // A result the backend counts as delivered may still be there to collect: a run that
+        // confirmed it may have ended before it was stored.
+        if (status == "succeeded" || status == "delivered" || status == "expired") {
+            co_await collect(status);
             co_return;
         }
         if (status == "failed") {
@@ -170,10 +172,6 @@ Task<void> PhotographJob::poll()
         }
         if (status == "blocked_policy") {
             fail(JobFailure::blockedPolicy);
-            co_return;
-        }
-        if (status == "delivered" || status == "expired") {
-            fail(JobFailure::collectedTooLate(status));
             co_return;
         }
         const bool interrupted = co_await sleepFor(JobRunner::pollInterval, cancel_);
@@ -236,7 +234,7 @@ void PhotographJob::submissionFailed(const BackendFailure& failure)
     item_->setLastError(describe(failure));
 }
 
-Task<void> PhotographJob::collect()
+Task<void> PhotographJob::collect(std::string status)
 {
     item_->setPhase(phase::Finishing{});
     auto fetch = [jobId = jobId_](std::stop_token stop) { return jobResult(jobId, stop); };
@@ -244,6 +242,11 @@ Task<void> PhotographJob::collect()
     if (!answer) {
         if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
             runner_.updateRequired();
+            co_return;
+        }
+        const bool awaited = status == "succeeded";
+        if (!awaited) {
+            fail(JobFailure::collectedTooLate(status));
             co_return;
         }
         fail(JobFailure::fetchFailed(name(backendErrorCategory(answer.failure()))));
@@ -277,10 +280,10 @@ Task<void> PhotographJob::collect()
         fail(JobFailure::decode);
         co_return;
     }
-    deliver(std::move(*built), request);
+    co_await deliver(std::move(*built), request, status == "succeeded");
 }
 
-void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request)
+Task<void> PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, bool confirm)
 {
     item_->keep = std::move(built.keep);
     item_->grainBaked = built.outcome->grainBaked;
@@ -290,7 +293,20 @@ void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request)
     reportDetailTransfer(*built.outcome, request);
     item_->setPhase(phase::Done{});
     runner_.notify(runner_.onDelivered, item_);
-    runner_.scope_.spawn(confirmLater(*runner_.environment_.pool, jobId_, runner_.userId()));
+    const bool stored = co_await keepDelivered();
+    if (stored && confirm) runner_.scope_.spawn(confirmLater(*runner_.environment_.pool, jobId_, runner_.userId()));
+}
+
+Task<bool> PhotographJob::keepDelivered()
+{
+    if (!runner_.keepDelivered) co_return true;
+    for (;;) {
+        const auto kept = co_await runner_.keepDelivered(item_);
+        if (kept != JobRunner::Kept::unsaved) co_return kept == JobRunner::Kept::stored;
+        // Until it is stored the backend keeps the job unconfirmed, to be collected another time.
+        const bool interrupted = co_await sleepFor(JobRunner::keepRetry, cancel_);
+        if (interrupted) co_return false;
+    }
 }
 
 void PhotographJob::reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request)

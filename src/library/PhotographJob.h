@@ -46,8 +46,12 @@ private:
     void showStatus(const JobStatusResponse& answer);
     bool updatedTooLongAgo(const JobStatusResponse& answer) const;
     // C. Collecting and delivering a result.
-    Task<void> collect();
-    void deliver(BuiltResult built, const ResultToBuild& request);
+    // `status` is the job's last: "succeeded", or "delivered" or "expired" for a result the
+    // backend no longer waits to hand over, which is tried all the same and never confirmed again.
+    Task<void> collect(std::string status);
+    Task<void> deliver(BuiltResult built, const ResultToBuild& request, bool confirm);
+    // Whether the owner stored the delivered result; asked again while it could not.
+    Task<bool> keepDelivered();
     void reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request);
     // D. A failed job: sent once more, or failed.
     Task<Next> resubmit(const JobStatusResponse& answer);

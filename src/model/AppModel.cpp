@@ -142,6 +142,7 @@ void AppModel::installRunnerCallbacks()
         if (holds(item)) jobSettled(item);
     };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
+    runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
 }
 
 void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
@@ -151,7 +152,6 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
         item->setUseAlternative(true);
     markThumbDirty(*item);
     if (colour(*item) > amountTolerance) requestPreview(item);
-    keep(item);
 }
 
 void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)

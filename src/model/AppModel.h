@@ -205,7 +205,18 @@ public:
     uint64_t batchGeneration() const { return batchGeneration_; }
 
     // Keeping and saving.
-    void keep(const std::shared_ptr<BatchItem>& item);
+    // Stores the item's kept render and analysis and then its record as done, each only once the
+    // one before is on disk; true once all are there. Bytes that could not be stored stay on the
+    // item, which says so, as does the status line.
+    Task<bool> keep(std::shared_ptr<BatchItem> item);
+    // The job runner's question after a delivery: whether its result is on disk.
+    Task<JobRunner::Kept> keepDelivered(std::shared_ptr<BatchItem> item);
+    static constexpr const char* unsavedNote = "not in the library yet · trying again";
+    static constexpr const char* unsavedStatus =
+        "a result could not be saved to the library · it stays here until it can be";
+    static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
+    // Whether the library can take `results` more developed pictures; says why not when it can't.
+    bool libraryTakes(int results);
     void ensureBatchStored();
     void saveNow();
     void scheduleSave();
@@ -446,6 +457,8 @@ private:
 
     std::set<Uuid> dirty_;
     std::set<Uuid> thumbDirty_;
+    // Items whose delivered result is being written; their records wait for it.
+    std::set<Uuid> storing_;
     bool batchDirty_ = false;
     bool restoringBatch_ = false;
     uint64_t batchGeneration_ = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace oxel {
 
@@ -74,6 +75,7 @@ void AppModel::process()
     if (!userId) return;
     auto ready = itemsToProcess();
     if (ready.empty()) return;
+    if (!libraryTakes(int(ready.size()))) return;
     ensureBatchStored();
     saveNow();
     setScreen(Screen::results);
@@ -130,6 +132,15 @@ int AppModel::failedCount() const
 {
     return int(std::count_if(items_.begin(), items_.end(),
                              [](const auto& item) { return item->phase().template is<phase::Failed>(); }));
+}
+
+bool AppModel::libraryTakes(int results)
+{
+    const auto why = services_.library.cannotStore(results);
+    if (!why) return true;
+    std::fprintf(stderr, "[library] nothing sent: %s\n", why->c_str());
+    setStatusLine(libraryUnwritable);
+    return false;
 }
 
 void AppModel::setStatusLine(std::optional<std::string> text)

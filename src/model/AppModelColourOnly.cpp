@@ -202,7 +202,10 @@ void AppModel::applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, Col
     const double colourNow = colour(*item);
     if (std::abs(colourNow - colourAtStart) > amountTolerance) setColour(colourNow, item);
     item->keep = std::move(result.keep);
-    keep(item);
+    auto store = [](AppModel& model, std::shared_ptr<BatchItem> graded) -> Task<void> {
+        co_await model.keep(std::move(graded));
+    };
+    tasks_->spawn(store(*this, item));
     sendFunnelEvent(FunnelEvent::colourOnlyGraded, std::nullopt,
                     Json{{"cell", result.cell},
                          {"strength", roundedStrength(result.strength)},

@@ -3,6 +3,8 @@
 #include "library/CaptureSpan.h"
 #include "ondevice/CaptureSpanLabel.h"
 
+#include <algorithm>
+
 namespace oxel {
 
 void AppModel::markBatchDirty()
@@ -44,9 +46,15 @@ void AppModel::saveNow()
             if (item->id == id) return item;
         return nullptr;
     };
-    for (const auto& id : dirty)
+    for (const auto& id : dirty) {
+        // A result being stored writes its record itself, once its files are there.
+        if (storing_.contains(id)) {
+            dirty_.insert(id);
+            continue;
+        }
         if (auto item = find(id))
             if (auto record = item->record()) services_.library.saveImage(*record, batch_->id);
+    }
     for (const auto& id : thumbDirty)
         if (auto item = find(id); item && item->previewImage())
             services_.library.writeJPEG(*item->previewImage(), thumbPixels,
@@ -98,22 +106,54 @@ void AppModel::ensureBatchStored()
     tasks_->spawn(refreshRecent());
 }
 
-void AppModel::keep(const std::shared_ptr<BatchItem>& item)
+Task<bool> AppModel::keep(std::shared_ptr<BatchItem> item)
 {
-    if (!batch_ || !holds(item) || !item->result() || !item->keep) return;
-    const auto folder = services_.library.imageFolder(batch_->id, item->id);
-    auto kept = std::move(*item->keep);
-    item->keep.reset();
-    if (item->result()->colourOnly) {
-        item->colourOnly = true;
-    } else {
-        auto renderFile = "render." + kept.renderExtension;
-        services_.library.write(std::move(kept.render), folder / renderFile);
-        item->renderFile = renderFile;
+    if (!batch_ || !holds(item) || !item->result() || !item->keep || storing_.contains(item->id)) co_return false;
+    const Uuid batchId = batch_->id;
+    const auto folder = services_.library.imageFolder(batchId, item->id);
+    if (item->result()->colourOnly) item->colourOnly = true;
+    auto record = item->record();
+    if (!record) co_return false;
+    // The record says "done" only in the same write as the files it names, and after them.
+    std::vector<LibraryStore::FileBytes> files;
+    if (!item->colourOnly) {
+        record->renderFile = "render." + item->keep->renderExtension;
+        files.push_back({folder / *record->renderFile, item->keep->render});
     }
-    services_.library.write(std::move(kept.analysis), folder / "analysis.json");
-    markDirty(*item);
+    record->state = ImageRecord::State::done;
+    files.push_back({folder / "analysis.json", item->keep->analysis});
+    auto recordBytes = record->encode();
+    if (!recordBytes) co_return false;
+    files.push_back({folder / "image.json", std::vector<uint8_t>(recordBytes->begin(), recordBytes->end())});
+    storing_.insert(item->id);
+    auto written = services_.library.writeInOrder(std::move(files));
+    // The thumbnail and the batch record go after them; the item's own record waits for them.
     saveNow();
+    const auto failure = co_await written.value();
+    storing_.erase(item->id);
+    if (!batch_ || batch_->id != batchId || !holds(item)) co_return !failure;
+    if (failure) {
+        item->setNote(unsavedNote);
+        setStatusLine(unsavedStatus);
+        co_return false;
+    }
+    item->keep.reset();
+    item->renderFile = record->renderFile;
+    if (item->note() == unsavedNote) item->setNote(std::nullopt);
+    if (statusLine_ == unsavedStatus &&
+        std::none_of(items_.begin(), items_.end(), [](const auto& other) { return other->keep && other->result(); }))
+        setStatusLine(std::nullopt);
+    // What changed while the files were written goes with the next save.
+    if (dirty_.contains(item->id)) scheduleSave();
+    co_return true;
+}
+
+Task<JobRunner::Kept> AppModel::keepDelivered(std::shared_ptr<BatchItem> item)
+{
+    if (!holds(item)) co_return JobRunner::Kept::dropped;
+    const bool stored = co_await keep(item);
+    if (stored || !item->keep) co_return JobRunner::Kept::stored;
+    co_return holds(item) ? JobRunner::Kept::unsaved : JobRunner::Kept::dropped;
 }
 
 bool AppModel::mostlyPortrait() const

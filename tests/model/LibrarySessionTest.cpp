@@ -370,13 +370,6 @@ protected:
     // The sign-in page's answer for the fixture's account.
     void signIn() { model->auth().applyAuthResult({"ok", account.userId, std::nullopt, account.token}, "apple"); }
     size_t polls(const std::string& jobId) const { return requestsTo("/jobs/" + jobId).size(); }
-    size_t submissions() const
-    {
-        size_t count = 0;
-        for (const auto& request : requestsTo("/jobs"))
-            if (request.method == "POST" && request.path == "/jobs") ++count;
-        return count;
-    }
 };
 
 TEST_F(ResumeTest, ARunningJobIsPolledAndDeliveredNeverUploadedAgain)
@@ -391,6 +384,25 @@ TEST_F(ResumeTest, ARunningJobIsPolledAndDeliveredNeverUploadedAgain)
     EXPECT_EQ(item->result()->jobId, jobId);
     EXPECT_EQ(submissions(), submitted);
     EXPECT_TRUE(backend.state().job(jobId)->delivered);
+}
+
+// An earlier run confirmed the delivery and ended before the result was on disk: the result the
+// backend still holds is collected, stored and not paid for twice.
+TEST_F(ResumeTest, AJobConfirmedBeforeItsResultWasStoredIsCollectedNotCalledExpired)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    backend.state().deliver(jobId);
+    const int64_t shots = backend.state().account(account.userId)->balance;
+    const auto submitted = submissions();
+    openAndRestore(id);
+    const auto& item = model->items()[0];
+    ASSERT_TRUE(item->phase().is<phase::Done>()) << item->note().value_or("");
+    ASSERT_TRUE(item->renderFile);
+    EXPECT_TRUE(fs::exists(imageFolder(id, item->id) / *item->renderFile));
+    EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::done);
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_TRUE(requestsTo("/jobs/" + jobId + "/confirm-delivery").empty());
+    EXPECT_EQ(backend.state().account(account.userId)->balance, shots);
 }
 
 TEST_F(ResumeTest, AServerSideFailureIsSubmittedAgainWithTheNudge)

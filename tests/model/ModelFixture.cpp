@@ -111,6 +111,14 @@ std::vector<local::ReceivedRequest> ModelTest::requestsTo(const std::string& pat
     return matching;
 }
 
+size_t ModelTest::submissions() const
+{
+    size_t count = 0;
+    for (const auto& request : requestsTo("/jobs"))
+        if (request.method == "POST" && request.path == "/jobs") ++count;
+    return count;
+}
+
 std::filesystem::path ModelTest::writeJPEG(const std::filesystem::path& name, int width, int height)
 {
     test::JPEGOptions options;

@@ -52,6 +52,8 @@ public:
     // Runs a task of the model to its end.
     void await(Task<void> task);
     std::vector<local::ReceivedRequest> requestsTo(const std::string& path) const;
+    // How many jobs were submitted to the backend.
+    size_t submissions() const;
     void signOut();
     // A real JPEG (with an sRGB profile) or a PNG without a profile, written under the test folder.
     std::filesystem::path writeJPEG(const std::filesystem::path& name, int width = 300, int height = 200);

@@ -183,7 +183,7 @@ TEST_F(ModelTest, DeliveredResultWritesItsThumbnailAtOnceAndAgainAfterTheColoure
     drop({writeJPEG("one.jpg", 600, 400)});
     model->process();
     const auto item = model->items()[0];
-    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>() && !item->keep; }));
+    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>(); }));
     EXPECT_TRUE(model->previewInFlight().contains(item->id));
     library.drain();
     const auto thumb = imageFolder(*item) / "thumb.jpg";

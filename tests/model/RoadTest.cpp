@@ -26,11 +26,12 @@ protected:
         makeModel();
         drop({writeJPEG("one.jpg", 600, 400), writeJPEG("two.jpg", 600, 400), writeJPEG("three.jpg", 400, 600)});
     }
+    // Every job ended: its result shown and stored, or its failure told.
     bool allSettled()
     {
         for (const auto& item : model->items())
             if (item->phase().isInFlight() || item->phase().is<phase::Ready>()) return false;
-        return true;
+        return model->runner().inFlightCount() == 0;
     }
 };
 

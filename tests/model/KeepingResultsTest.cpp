@@ -1,0 +1,170 @@
+#include "ModelFixture.h"
+
+#include "develop/PictureFiles.h"
+#include "platform/JsonFields.h"
+#include "support/FileContents.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sys/resource.h>
+#include <thread>
+
+namespace oxel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::optional<std::string> keepEverything(const fs::path&)
+{
+    return std::nullopt;
+}
+
+// While it lives, no file of the process may grow past `bytes`: writing more fails as a full disk
+// does, with an error instead of a signal.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = previous_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { lift(); }
+    void lift()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+class KeepingResultsTest : public ModelTest {
+protected:
+    std::optional<Json> storedRecord(const BatchItem& item) const
+    {
+        return parseJson(contentsOf(imageFolder(item) / "image.json"));
+    }
+    bool confirmed(const std::string& jobId) const
+    {
+        return !requestsTo("/jobs/" + jobId + "/confirm-delivery").empty();
+    }
+};
+
+TEST_F(KeepingResultsTest, ALibraryThatCannotBeWrittenSpendsNoShotAndSaysSo)
+{
+    test::writeFile(folder / "not-a-folder", {1, 2, 3});
+    LibraryStore blocked(LibraryStore::Environment{folder / "not-a-folder" / "Library", keepEverything, &loop});
+    makeModel(&blocked);
+    drop({writeJPEG("a.jpg", 600, 400)});
+    model->process();
+    runImports();
+    EXPECT_EQ(model->statusLine(), AppModel::libraryUnwritable);
+    EXPECT_EQ(submissions(), 0u);
+    EXPECT_TRUE(model->items()[0]->phase().is<phase::Ready>());
+    EXPECT_FALSE(model->batch());
+}
+
+// A render the disk cannot take: the record never says "done" without it, the shot is not spent,
+// the window says so for as long as it lasts, and once the disk takes it the result is stored and
+// only then confirmed.
+TEST_F(KeepingResultsTest, AResultTheDiskCannotTakeIsHeldUnconfirmedAndStoredOnceItCan)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg", 900, 600)});
+    constexpr rlim_t largestFile = 96 * 1024;
+    FileSizeLimit full(largestFile);
+    model->process();
+    const auto item = model->items()[0];
+    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>() && model->statusLine(); }));
+    runImports();
+    library.drain();
+    ASSERT_TRUE(item->keep);
+    ASSERT_GT(item->keep->render.size(), largestFile) << "the render must be the file the disk refuses";
+    const std::string jobId = *item->jobId();
+    EXPECT_EQ(model->statusLine(), AppModel::unsavedStatus);
+    EXPECT_EQ(item->note(), AppModel::unsavedNote);
+    EXPECT_FALSE(item->renderFile);
+    EXPECT_FALSE(confirmed(jobId));
+    const auto unsaved = storedRecord(*item);
+    ASSERT_TRUE(unsaved);
+    EXPECT_EQ((*unsaved)["state"], "developing");
+    EXPECT_FALSE(unsaved->contains("renderFile"));
+
+    full.lift();
+    loop.advance(JobRunner::keepRetry);
+    ASSERT_TRUE(runUntil([&] { return confirmed(jobId) && model->runner().inFlightCount() == 0; }));
+    library.drain();
+    ASSERT_TRUE(item->renderFile);
+    EXPECT_TRUE(fs::exists(imageFolder(*item) / *item->renderFile));
+    const auto stored = storedRecord(*item);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)["state"], "done");
+    EXPECT_EQ(model->statusLine(), std::nullopt);
+    EXPECT_EQ(item->note(), std::nullopt);
+}
+
+// The child develops three photographs and is killed the moment the backend hears the first
+// confirmation, before anything else of it runs.
+[[noreturn]] void developAndDieAtTheFirstConfirmation(ModelTest& test, const fs::path& root)
+{
+    LibraryStore store(LibraryStore::Environment{root, keepEverything, &test.loop});
+    test.makeModel(&store);
+    // Everything of the child's lies in the parent's folder, which outlives the kill.
+    const fs::path shared = root.parent_path();
+    test.drop({test.writeJPEG(shared / "a.jpg", 1200, 800), test.writeJPEG(shared / "b.jpg", 1200, 800),
+               test.writeJPEG(shared / "c.jpg", 800, 1200)});
+    std::thread killer([&test, shared] {
+        for (;;) {
+            for (const auto& request : test.backend.receivedRequests())
+                if (request.path.ends_with("/confirm-delivery")) {
+                    std::ofstream(shared / "confirmed") << request.path;
+                    std::error_code ignored;
+                    fs::remove_all(test.folder.path(), ignored);
+                    ::kill(::getpid(), SIGKILL);
+                }
+            std::this_thread::sleep_for(200us);
+        }
+    });
+    test.model->process();
+    test.loop.runUntil([] { return false; }, 60s);
+    std::this_thread::sleep_for(20s);
+    std::_Exit(1);
+}
+
+TEST_F(KeepingResultsTest, AKillJustAfterADeliveryIsConfirmedFindsItsResultStored)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child runs this test again from the top: it takes the parent's library.
+    if (!std::getenv("OXEL_KILLED_LIBRARY"))
+        ::setenv("OXEL_KILLED_LIBRARY", (folder / "killed" / "Library").c_str(), 1);
+    const fs::path root = std::getenv("OXEL_KILLED_LIBRARY");
+    EXPECT_EXIT(developAndDieAtTheFirstConfirmation(*this, root), ::testing::KilledBySignal(SIGKILL), "");
+    ::unsetenv("OXEL_KILLED_LIBRARY");
+
+    const std::string confirmation = contentsOf(root.parent_path() / "confirmed");
+    ASSERT_TRUE(confirmation.starts_with("/jobs/"));
+    const std::string jobId = confirmation.substr(6, confirmation.find('/', 6) - 6);
+    int found = 0;
+    for (const auto& file : fs::recursive_directory_iterator(root)) {
+        if (file.path().filename() != "image.json") continue;
+        const auto record = parseJson(contentsOf(file.path()));
+        if (!record || !record->contains("jobId") || (*record)["jobId"] != jobId) continue;
+        ++found;
+        EXPECT_EQ((*record)["state"], "done");
+        ASSERT_TRUE(record->contains("renderFile"));
+        EXPECT_TRUE(fs::exists(file.path().parent_path() / (*record)["renderFile"].get<std::string>()));
+        EXPECT_TRUE(fs::exists(file.path().parent_path() / "analysis.json"));
+    }
+    EXPECT_EQ(found, 1);
+}
+
+} // namespace
+} // namespace oxel::testing
