@@ -179,6 +179,7 @@ ExportResult<ExportReport> writeLayered(const Job& job, const std::vector<PSDLay
     writer.dpi = job.source.dpi;
     writer.context = &job.outcome.transfer.context();
     writer.bandRows = 128;
+    writer.beforeReplacing = job.services.beforeReplacing;
     const ExportProgress& progress = job.progress;
     const auto error = writer.write(layers, job.destination, working, job.options.format == ExportFormat::tiff,
                                     [&progress](double p) { report(progress, progressAfterPlanning + 0.9 * p); });

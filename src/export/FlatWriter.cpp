@@ -224,7 +224,9 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     prepareToWriteInto(folder);
     std::string suffix = ".";
     suffix += temporaryExtension(format);
-    AtomicFile temporary(destination, hiddenTemporary(std::move(suffix)));
+    AtomicFileOptions temporaryOptions = hiddenTemporary(std::move(suffix));
+    temporaryOptions.beforeReplacing = services.beforeReplacing;
+    AtomicFile temporary(destination, std::move(temporaryOptions));
     if (!temporary.created()) return writeFailed(destinationTrouble(folder, format));
 
     Metadata metadata = exportMetadata(original.metadata, options.inheritCaptureDate, services.softwareVersion);

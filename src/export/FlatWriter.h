@@ -59,6 +59,8 @@ struct FlatWriteServices {
     GainMapCarrier carryGainMap = carryOriginalGainMap;
     // The "detail_transfer" funnel event's metadata, sent fire and forget; absent: not sent.
     std::function<void(const nlohmann::json& metadata)> reportDetailTransfer;
+    // Asked just before the file replaces what is at its destination; a reason refuses it.
+    std::function<std::optional<std::string>()> beforeReplacing;
 };
 
 // Whether the original's gain map went into the file, and why or why not.

@@ -125,7 +125,7 @@ void PSDWriter::writeTIFF(const std::filesystem::path& destination, const FileAs
     tail.putZeros(size_t(blockBytes - 48 - layerInfo.length()));
     tail.putZeros(size_t(imageAt - blockAt - blockBytes));
     file.appendFile(composite, rowBytes * uint64_t(height));
-    writeThroughTemporary(file, destination, layeredTemporarySuffix(ExportFormat::tiff));
+    writeThroughTemporary(file, destination, layeredTemporarySuffix(ExportFormat::tiff), beforeReplacing);
 }
 
 } // namespace oxel

@@ -108,7 +108,7 @@ void appendFile(const std::filesystem::path& source, OutputFile& out)
 
 AtomicFileOptions hiddenTemporary(std::string suffix)
 {
-    return {".oxel-", std::move(suffix), maskedByUmask(0644)};
+    return {".oxel-", std::move(suffix), maskedByUmask(0644), {}};
 }
 
 } // namespace oxel

@@ -270,13 +270,16 @@ void PSDWriter::writePSD(const std::filesystem::path& destination, const std::ve
     file.bytes().putU16(0);
     const uint64_t planeBytes = uint64_t(width) * uint64_t(height) * 2;
     for (const auto& plane : planes) file.appendFile(plane, planeBytes);
-    writeThroughTemporary(file, destination, layeredTemporarySuffix(ExportFormat::psd));
+    writeThroughTemporary(file, destination, layeredTemporarySuffix(ExportFormat::psd), beforeReplacing);
 }
 
 void writeThroughTemporary(const FileAssembly& assembly, const std::filesystem::path& destination,
-                           const std::string& suffix)
+                           const std::string& suffix,
+                           const std::function<std::optional<std::string>()>& beforeReplacing)
 {
-    AtomicFile file(destination, hiddenTemporary(suffix));
+    AtomicFileOptions options = hiddenTemporary(suffix);
+    options.beforeReplacing = beforeReplacing;
+    AtomicFile file(destination, std::move(options));
     if (!file.created()) throw PSDWriterError::io(file.failure());
     OutputFile out(file.path(), file.descriptor());
     assembly.writeTo(out);

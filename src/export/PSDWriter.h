@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace oxel {
@@ -37,6 +38,8 @@ public:
     // Where channels are staged on their way into the file; the cache folder's staging area when
     // empty.
     std::filesystem::path stagingRoot;
+    // Asked just before the file replaces what is at its destination; a reason refuses it.
+    std::function<std::optional<std::string>()> beforeReplacing;
 
     static constexpr uint64_t psdMaximumChannelBytes = 1'900'000'000;
 
@@ -83,6 +86,7 @@ private:
 // `suffix`) and moves it into place; the temporary file is removed when anything fails, a throw
 // included.
 void writeThroughTemporary(const FileAssembly& assembly, const std::filesystem::path& destination,
-                           const std::string& suffix);
+                           const std::string& suffix,
+                           const std::function<std::optional<std::string>()>& beforeReplacing = {});
 
 } // namespace oxel

@@ -300,7 +300,9 @@ std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const
     const fs::path relative = to.lexically_normal().lexically_relative(root_.lexically_normal());
     const auto folder = LibraryFolder::open(root_, relative.parent_path(), true);
     if (!folder.isOpen()) return failed(folder.failure());
-    AtomicFile file(folder.descriptor(), to, {.permissions = filePermissions});
+    AtomicFileOptions options;
+    options.permissions = filePermissions;
+    AtomicFile file(folder.descriptor(), to, std::move(options));
     if (!file.write(bytes) || !file.commit()) return failed(file.failure());
     return std::nullopt;
 }

@@ -476,8 +476,10 @@ private:
     // Export turns and the shop's shared products request.
     struct ExportPlan;
     Task<void> runExportPlan(std::shared_ptr<BatchItem> item, std::vector<ExportPlan> plan);
+    // `beforeReplacing` is asked just before the file replaces what is at `url`; a reason refuses it.
     Task<std::optional<std::string>> exportItem(std::shared_ptr<BatchItem> item, std::filesystem::path url,
-                                                ExportOptions options, bool markDownloaded);
+                                                ExportOptions options, bool markDownloaded,
+                                                std::function<std::optional<std::string>()> beforeReplacing = {});
     Task<void> sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options);
     // Made on first use, behind a pointer: the interface's meta-object compiler cannot read the
     // gate's header.

@@ -172,7 +172,8 @@ Task<void> AppModel::exportOne(std::shared_ptr<BatchItem> item, fs::path url, Ex
 
 // Writes one file of one picture and records the outcome on it; answers the failure's text.
 Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem> item, fs::path url,
-                                                      ExportOptions options, bool markDownloaded)
+                                                      ExportOptions options, bool markDownloaded,
+                                                      std::function<std::optional<std::string>()> beforeReplacing)
 {
     item->setExportWaiting(false);
     auto result = item->result();
@@ -200,8 +201,10 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
     WorkPool& pool = services_.runner.pool ? *services_.runner.pool : WorkPool::shared();
     // Named, not a temporary of the co_await expression: the compiler mishandles those.
     auto render = [source = *item->source(), result, alternative, strength, colour, url, options,
-                   progress = std::move(progress)] {
-        return exportPicture(source, *result, alternative, strength, colour, url, options, progress, exportServices());
+                   progress = std::move(progress), beforeReplacing = std::move(beforeReplacing)] {
+        auto services = exportServices();
+        services.beforeReplacing = beforeReplacing;
+        return exportPicture(source, *result, alternative, strength, colour, url, options, progress, services);
     };
     auto outcome = co_await offload(pool, WorkPriority::userInitiated, std::move(render));
     filter->close();

@@ -56,17 +56,28 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
         return HandedOverFile::check(url, expected, firstWrite ? std::optional(copy) : std::nullopt);
     };
     auto checked = co_await offload(pool, WorkPriority::userInitiated, std::move(check));
+    auto refuse = [&item](const std::string& why) {
+        item->setLastError(why);
+        item->setNote("not sent back · " + why);
+    };
     if (!checked.format) {
         item->setExportWaiting(false);
         item->setExportProgress(std::nullopt);
-        item->setLastError(checked.refusal);
-        item->setNote("not sent back · " + checked.refusal);
+        refuse(checked.refusal);
     } else {
         options.format = *checked.format;
         options.sixteenBit =
             options.format == ExportFormat::psd || (item->source() && item->source()->bitsPerComponent > 15);
         const auto written = item->exports.size();
-        co_await exportItem(item, url, options, true);
+        // The host may save its file while the export runs: the check is made again just before
+        // the rename.
+        auto refusal = std::make_shared<std::optional<std::string>>();
+        auto stillChecked = [url, state = *checked.state, refusal] {
+            *refusal = HandedOverFile::changedSinceCheck(url, state);
+            return *refusal;
+        };
+        co_await exportItem(item, url, options, true, std::move(stillChecked));
+        if (*refusal) refuse(**refusal);
         const bool wentBack = item->exports.size() > written && item->sentBack;
         if (wentBack && (!item->source() || item->source()->url != copy)) {
             auto load = [copy]() -> std::optional<SourceImage> {

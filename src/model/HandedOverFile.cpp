@@ -9,7 +9,7 @@ namespace {
 
 HandedOverFile refused(std::string_view why)
 {
-    return {std::nullopt, std::string(why)};
+    return {std::nullopt, std::string(why), std::nullopt};
 }
 
 } // namespace
@@ -46,7 +46,14 @@ HandedOverFile HandedOverFile::check(const std::filesystem::path& file, const st
     }
     // What was copied and typed is what is still there.
     if (FileState::of(file) != state) return refused(changedSince);
-    return {format, {}};
+    return {format, {}, state};
+}
+
+std::optional<std::string> HandedOverFile::changedSinceCheck(const std::filesystem::path& file,
+                                                             const FileState& checked)
+{
+    if (FileState::of(file) == checked) return std::nullopt;
+    return std::string(changedSince);
 }
 
 } // namespace oxel

@@ -16,6 +16,8 @@ struct HandedOverFile {
     std::optional<ExportFormat> format;
     // Why not, in the photographer's words.
     std::string refusal;
+    // The file as it was checked: the write may replace it only while it is still this.
+    std::optional<FileState> state;
 
     static constexpr std::string_view cannotWriteBack = "this kind of file can't be written back";
     static constexpr std::string_view changedSince = "the file changed since it was handed over";
@@ -27,6 +29,9 @@ struct HandedOverFile {
     // original outlives the write; a copy that fails refuses the write.
     static HandedOverFile check(const std::filesystem::path& file, const std::optional<FileStamp>& expected,
                                 const std::optional<std::filesystem::path>& keepCopyAt);
+    // Refuses, as `check` does, once the file is no longer the one checked (its size, time or
+    // inode changed): the host saved it meanwhile.
+    static std::optional<std::string> changedSinceCheck(const std::filesystem::path& file, const FileState& checked);
 };
 
 // The format a file of this type is written back in; none for what can't be written back.

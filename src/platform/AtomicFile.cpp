@@ -49,7 +49,9 @@ std::optional<std::string> randomDigits(size_t bytes)
 }
 
 AtomicFile::AtomicFile(fs::path destination, AtomicFileOptions options)
-    : destination_(std::move(destination)), permissions_(options.permissions)
+    : destination_(std::move(destination)),
+      permissions_(options.permissions),
+      beforeReplacing_(std::move(options.beforeReplacing))
 {
     create(options);
 }
@@ -57,6 +59,7 @@ AtomicFile::AtomicFile(fs::path destination, AtomicFileOptions options)
 AtomicFile::AtomicFile(int folder, fs::path destination, AtomicFileOptions options)
     : destination_(std::move(destination)),
       permissions_(options.permissions),
+      beforeReplacing_(std::move(options.beforeReplacing)),
       folder_(::fcntl(folder, F_DUPFD_CLOEXEC, 0))
 {
     if (folder_ < 0) {
@@ -145,6 +148,8 @@ bool AtomicFile::commit()
     const std::string temporary = named(path_), destination = named(destination_);
     if (!namesDescriptor(folder_, temporary, fd_))
         return fail("replace", destination_, ESTALE, "the temporary was replaced");
+    if (beforeReplacing_)
+        if (const auto refusal = beforeReplacing_()) return fail("replace", destination_, 0, refusal->c_str());
     if (::renameat(folder_, temporary.c_str(), folder_, destination.c_str()) != 0)
         return fail("replace", destination_, errno);
     committed_ = true;

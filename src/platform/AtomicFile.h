@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,9 @@ struct AtomicFileOptions {
     // What the destination's permissions are once committed. Until then the temporary is its
     // owner's alone.
     mode_t permissions = 0644;
+    // Asked just before the temporary replaces the destination: a reason refuses the replace, and
+    // `commit()` fails with it, the destination untouched.
+    std::function<std::optional<std::string>()> beforeReplacing;
 };
 
 // A new file written beside its destination under a temporary name and moved over it by
@@ -66,6 +70,7 @@ private:
     std::filesystem::path destination_;
     std::filesystem::path path_;
     mode_t permissions_;
+    std::function<std::optional<std::string>()> beforeReplacing_;
     int folder_ = AT_FDCWD; // owned unless AT_FDCWD
     int fd_ = -1;
     bool created_ = false;

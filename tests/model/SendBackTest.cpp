@@ -124,6 +124,32 @@ TEST_F(SendBackTest, AFileChangedOrTurnedIntoARawFileIsLeftAlone)
     EXPECT_EQ(control.quitRequests, 0);
 }
 
+TEST_F(SendBackTest, AHostSaveDuringTheExportIsKeptAndTheSendBackRefused)
+{
+    const auto file = writeJPEG("host/saved.jpg");
+    const auto hostSave = test::readFile(writeJPEG("elsewhere/other.jpg", 320, 240));
+    model->launchedByHandoff = true;
+    auto items = handedOver({file});
+    ASSERT_EQ(items.size(), 1u);
+    const auto item = items[0];
+    // The host saves its file after the check passed, while the picture is being exported.
+    bool saved = false;
+    Connection saving = item->changed.connect([&](BatchItem::Field field) {
+        if (field != BatchItem::Field::exportWaiting || item->exportWaiting() || saved) return;
+        test::writeFile(file, hostSave);
+        saved = true;
+    });
+    sendBackAndWait();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(test::readFile(file), hostSave);
+    EXPECT_EQ(item->note(), "not sent back · the file changed since it was handed over");
+    EXPECT_EQ(item->lastError(), "the file changed since it was handed over");
+    EXPECT_FALSE(item->sentBack);
+    EXPECT_EQ(entriesOf(folder / "host"), (std::vector<std::string>{"saved.jpg"}));
+    loop.advance(std::chrono::seconds(5));
+    EXPECT_EQ(control.quitRequests, 0);
+}
+
 TEST_F(SendBackTest, ASecondRoundDevelopsTheTrueOriginal)
 {
     const auto file = writeJPEG("host/again.jpg", 400, 300);

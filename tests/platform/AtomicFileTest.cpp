@@ -31,7 +31,8 @@ TEST(AtomicFile, CommitReplacesTheDestinationWithAFileThatWasOnlyItsOwnersWhileW
     const auto destination = folder / "picture.psd";
     std::ofstream(destination) << "old";
     {
-        AtomicFile file(destination, {.prefix = ".oxel-", .suffix = ".psd.part", .permissions = 0640});
+        AtomicFile file(destination,
+                        {.prefix = ".oxel-", .suffix = ".psd.part", .permissions = 0640, .beforeReplacing = {}});
         ASSERT_TRUE(file.created()) << file.failure();
         EXPECT_TRUE(std::regex_match(file.path().filename().string(), std::regex(R"(\.oxel-[0-9A-F]{32}\.psd\.part)")));
         EXPECT_EQ(file.path().parent_path(), folder.path());
