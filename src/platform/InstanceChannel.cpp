@@ -194,7 +194,8 @@ std::filesystem::path InstanceChannel::standardPath()
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime == '/') return std::filesystem::path(runtime) / appFolderName() / "instance";
-    return std::filesystem::temp_directory_path() / (appFolderName() + "-" + std::to_string(::geteuid())) / "instance";
+    // Never a shared folder such as /tmp, where another user could make the folder first.
+    return cacheDirectory() / "instance";
 }
 
 std::string InstanceChannel::encodeHandOff(const std::vector<std::string>& arguments)

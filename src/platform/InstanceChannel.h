@@ -46,7 +46,7 @@ public:
         std::string error;
     };
 
-    // `$XDG_RUNTIME_DIR/<app folder>/instance`, else a private folder under /tmp.
+    // `$XDG_RUNTIME_DIR/<app folder>/instance`, else `instance` in the application's cache folder.
     static std::filesystem::path standardPath();
 
     // What `main` does first: hand `arguments` to a running instance, or become it.

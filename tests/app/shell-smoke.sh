@@ -1,6 +1,7 @@
 #!/bin/sh
-# The program on a real X server: it starts, takes a second start's files, keeps a waiting start
-# until it ends, and ends cleanly on SIGTERM. Usage: shell-smoke.sh PROGRAM PICTURE
+# The program on a real X server: it starts, takes a second start's files (also from a start with
+# another runtime folder or none, through the library it holds), keeps a waiting start until it
+# ends, and ends cleanly on SIGTERM. Usage: shell-smoke.sh PROGRAM PICTURE
 set -eu
 program=$1
 runtime=$(mktemp -d)
@@ -21,6 +22,13 @@ exec xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
     sleep 0.05
   done
   timeout 10 "$1" --handoff=smoke "$XDG_RUNTIME_DIR/picture.jpg" || { echo "the second start did not hand over"; exit 1; }
+  # Another runtime folder, or none, still finds the running instance through the library it holds.
+  other=$(mktemp -d)
+  XDG_RUNTIME_DIR="$other" timeout 10 "$1" "$XDG_RUNTIME_DIR/picture.jpg" ||
+    { echo "a start with another runtime folder did not hand over"; exit 1; }
+  rm -rf "$other"
+  env -u XDG_RUNTIME_DIR timeout 10 "$1" "$XDG_RUNTIME_DIR/picture.jpg" ||
+    { echo "a start without a runtime folder did not hand over"; exit 1; }
   # A start that waits for its hand-off stays until the running instance lets it go.
   "$1" --handoff=smoke --wait "$XDG_RUNTIME_DIR/waiting.jpg" &
   waiting=$!

@@ -1,3 +1,4 @@
+#include "platform/AppFolders.h"
 #include "platform/InstanceChannel.h"
 #include "platform/JsonFields.h"
 
@@ -203,15 +204,19 @@ TEST(InstanceHandOff, DecodesOnlyAListOfTexts)
     EXPECT_FALSE(InstanceChannel::decodeHandOff(R"({"arguments":["a"],"argumentBytes":[]})"));
 }
 
-TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolder)
+TEST(InstanceHandOff, StandardPathIsUnderTheRuntimeFolderElseTheCacheFolder)
 {
     const char* previous = std::getenv("XDG_RUNTIME_DIR");
     const std::string saved = previous ? previous : "";
     ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
     const auto path = InstanceChannel::standardPath();
+    // Without one, the application's own cache folder, never a shared one another user could take.
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const auto withoutRuntime = InstanceChannel::standardPath();
     previous ? ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(path.parent_path().parent_path(), "/run/user/4242");
     EXPECT_EQ(path.filename(), "instance");
+    EXPECT_EQ(withoutRuntime, cacheDirectory() / "instance");
 }
 
 } // namespace

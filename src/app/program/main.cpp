@@ -2,6 +2,9 @@
 #include "app/Application.h"
 #include "app/ForwardedStarts.h"
 #include "app/LaunchArguments.h"
+#include "library/LibraryLock.h"
+#include "library/LibraryStore.h"
+#include "platform/AppFolders.h"
 #include "platform/InstanceChannel.h"
 
 #include <cstdlib>
@@ -50,7 +53,21 @@ int main(int argc, char** argv)
         },
         launch.wait);
     if (claim.handedOff) return 0;
-    if (!claim.channel) std::cerr << "oxel-pro: running alone: " << claim.error << '\n';
+    if (!claim.channel) std::cerr << "oxel-pro: no instance channel: " << claim.error << '\n';
+
+    // Whatever the channel found, one program writes a library: a start that finds it taken hands
+    // over to the program that holds it, or ends.
+    const auto root = LibraryStore::standardRoot(bundleIdentifier());
+    auto library = LibraryLock::take(root, claim.channel ? std::optional(claim.channel->path()) : std::nullopt);
+    if (library.heldElsewhere) {
+        claim.channel.reset();
+        if (library.holderChannel && InstanceChannel::handOff(*library.holderChannel, forwardedArguments(launch),
+                                                              std::chrono::seconds(5), launch.wait))
+            return 0;
+        std::cerr << "oxel-pro: another oxel pro is using the library at " << root.string() << '\n';
+        return 1;
+    }
+    if (!library.lock) std::cerr << "oxel-pro: the library is not locked: " << library.error << '\n';
 
     Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded));
     return application.run();
