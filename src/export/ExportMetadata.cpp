@@ -39,11 +39,14 @@ constexpr std::array<std::string_view, 27> pixelStructureKeys = {"Exif.Image.Ori
                                                                  "Exif.Photo.PixelYDimension"};
 
 // The dates a photographer who doesn't want the capture date carried expects gone, with the
-// parts that only qualify them.
-constexpr std::array<std::string_view, 9> captureDateKeys = {
-    "Exif.Image.DateTime",   "Exif.Photo.DateTimeOriginal",   "Exif.Photo.DateTimeDigitized",
-    "Exif.Photo.SubSecTime", "Exif.Photo.SubSecTimeOriginal", "Exif.Photo.SubSecTimeDigitized",
-    "Exif.Photo.OffsetTime", "Exif.Photo.OffsetTimeOriginal", "Exif.Photo.OffsetTimeDigitized"};
+// parts that only qualify them: Exif's and TIFF's, and IPTC's, which readers compose into a capture
+// date of their own and which a HEIC file carries on as XMP.
+constexpr std::array<std::string_view, 15> captureDateKeys = {
+    "Exif.Image.DateTime",           "Exif.Image.DateTimeOriginal",        "Exif.Image.TimeZoneOffset",
+    "Exif.Photo.DateTimeOriginal",   "Exif.Photo.DateTimeDigitized",       "Exif.Photo.SubSecTime",
+    "Exif.Photo.SubSecTimeOriginal", "Exif.Photo.SubSecTimeDigitized",     "Exif.Photo.OffsetTime",
+    "Exif.Photo.OffsetTimeOriginal", "Exif.Photo.OffsetTimeDigitized",     "Iptc.Application2.DateCreated",
+    "Iptc.Application2.TimeCreated", "Iptc.Application2.DigitizationDate", "Iptc.Application2.DigitizationTime"};
 
 } // namespace
 

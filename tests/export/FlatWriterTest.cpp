@@ -186,22 +186,56 @@ TEST(FlatWriter, CarriesTheIptcOfAJPEGIntoHEICAsXmpInUtf8)
     EXPECT_FALSE(tags.contains("ExifTool:Warning")) << tags.value("ExifTool:Warning", "");
 }
 
-TEST(FlatWriter, LeavesTheCaptureDatesOutWhenAsked)
+namespace {
+
+// Every date a reader finds in the file, but the file system's and the colour profile's own.
+std::vector<std::string> datesIn(const nlohmann::json& tags)
+{
+    std::vector<std::string> dates;
+    for (const auto& [key, value] : tags.items())
+        if ((key.find("Date") != std::string::npos || key.ends_with("TimeCreated") || key.ends_with("CreationTime")) &&
+            !key.starts_with("System:") && !key.starts_with("ICC_Profile:") && !key.starts_with("ICC-"))
+            dates.push_back(key);
+    return dates;
+}
+
+} // namespace
+
+TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
 {
     FlatWriteOriginal original;
     original.metadata = cameraMetadata();
-    ExportOptions options = optionsFor(ExportFormat::jpeg);
-    options.inheritCaptureDate = false;
-    ScratchFolder folder;
-    ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
-        writeFlat(testPicture(), original, folder / "d.jpg", options, ColourSpace::sRGB(), RenderContext())));
-    const auto tags = exiftool(folder / "d.jpg");
-    EXPECT_FALSE(tags.contains("ExifIFD:DateTimeOriginal"));
-    EXPECT_FALSE(tags.contains("ExifIFD:CreateDate"));
-    EXPECT_FALSE(tags.contains("IFD0:ModifyDate"));
-    EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
-    EXPECT_EQ(tags.value("IFD0:Model", ""), "Model 7");
-    EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro " + appVersion());
+    original.metadata.setText("Iptc.Application2.DateCreated", "2024-05-01");
+    original.metadata.setText("Iptc.Application2.TimeCreated", "09:59:58+02:00");
+    original.metadata.setText("Iptc.Application2.DigitizationDate", "2024-05-01");
+    original.metadata.setText("Iptc.Application2.DigitizationTime", "09:59:58+02:00");
+    for (ExportFormat format :
+         {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
+        SCOPED_TRACE(rawValue(format));
+        ScratchFolder folder;
+        for (bool keep : {false, true}) {
+            ExportOptions options = optionsFor(format);
+            options.inheritCaptureDate = keep;
+            const auto file = folder / ((keep ? "kept." : "left.") + std::string(rawValue(format)));
+            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+                writeFlat(testPicture(), original, file, options, ColourSpace::sRGB(), RenderContext())));
+            const auto tags = exiftool(file);
+            if (!keep) {
+                EXPECT_EQ(datesIn(tags), std::vector<std::string>{});
+                EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
+                EXPECT_EQ(tags.value("IFD0:Model", ""), "Model 7");
+                EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro " + appVersion());
+                continue;
+            }
+            EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal", ""), "2024:05:01 09:59:58");
+            EXPECT_EQ(tags.value("IFD0:ModifyDate", ""), "2024:05:01 10:00:00");
+            // HEIC files carry the IPTC as XMP, which states no dates.
+            if (format != ExportFormat::heic) {
+                EXPECT_EQ(tags.value("IPTC:DateCreated", ""), "2024:05:01");
+                EXPECT_EQ(tags.value("IPTC:DigitalCreationTime", ""), "09:59:58+02:00");
+            }
+        }
+    }
 }
 
 TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
