@@ -161,3 +161,52 @@ TEST(PNGEncoder, WritesPieceByPieceBehindAHeadThatOthersRewrote)
     EXPECT_FALSE(writePNG(bitmap, *encodePNG(bitmap), [&](std::span<const uint8_t>) { return ++calls > 0; }));
     EXPECT_EQ(calls, 2);
 }
+
+namespace {
+
+void appendToMemory(png_structp png, png_bytep data, png_size_t count)
+{
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + count);
+}
+
+// The RGB rows of a 16-bit bitmap written by libpng at its defaults: level 6, adaptive filters.
+size_t libpngDefaultSize(const Bitmap& bitmap)
+{
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, appendToMemory, nullptr);
+    png_set_IHDR(png, info, png_uint_32(bitmap.width()), png_uint_32(bitmap.height()), 16, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_swap(png);
+    std::vector<uint16_t> row(size_t(bitmap.width()) * 3);
+    for (int64_t y = 0; y < bitmap.height(); ++y) {
+        const auto* samples = reinterpret_cast<const uint16_t*>(bitmap.row(y));
+        for (int64_t x = 0; x < bitmap.width(); ++x)
+            for (int c = 0; c < 3; ++c) row[size_t(3 * x + c)] = samples[4 * x + c];
+        png_write_row(png, reinterpret_cast<png_bytep>(row.data()));
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out.size();
+}
+
+} // namespace
+
+TEST(PNGEncoder, WritesABlackAndWhitePictureAboutAsSmallAsLibpngsDefault)
+{
+    Bitmap grey = noisyPicture(900, 1400, PixelFormat::RGBX16);
+    for (int64_t y = 0; y < grey.height(); ++y) {
+        auto* samples = reinterpret_cast<uint16_t*>(grey.mutableRow(y));
+        for (int64_t x = 0; x < grey.width(); ++x) samples[4 * x + 1] = samples[4 * x + 2] = samples[4 * x];
+    }
+    const auto file = encodePNG(grey, 300);
+    ASSERT_TRUE(file);
+    const auto read = readBack(*file);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(reinterpret_cast<const uint16_t*>(read->pixels.data())[3 * (700 * 900 + 450) + 2],
+              reinterpret_cast<const uint16_t*>(grey.row(700))[4 * 450]);
+    EXPECT_LT(double(file->size()), 1.15 * double(libpngDefaultSize(grey)));
+}
