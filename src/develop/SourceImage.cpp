@@ -57,7 +57,7 @@ SourceImage SourceImage::load(const std::filesystem::path& file)
     source.utType = std::string(typeIdentifier(picture->type));
     source.image = lazyStoredPicture(file, *stamp, *picture).oriented(source.orientation);
     source.carriesGainMap = containsGainMap(*bytes);
-    if (!source.thumbnail(intakeThumbnailPixels, *bytes, *picture)) throw LoadError(file);
+    if (!source.intakeThumbnail(*bytes, *picture)) throw LoadError(file);
     return source;
 }
 

@@ -54,6 +54,11 @@ struct SourceImage {
     FileState stamp;
     int orientation = 1; // the EXIF orientation that `image` applied
     bool carriesGainMap = false;
+    // Whether making the intake thumbnail decoded the whole picture, as for files whose decoder
+    // cannot reduce them (HEIF without thumbnails, interlaced PNG, some TIFF layouts): no reduced
+    // decode at the thumbnail's size or above is smaller, so previews read the whole picture,
+    // which loading left in the shared cache when it fitted.
+    bool decodedWholeAtLoad = false;
 
     // The longer side of the thumbnail that intake shows.
     static constexpr int intakeThumbnailPixels = 1024;
@@ -118,8 +123,9 @@ struct SourceImage {
 private:
     // The cache key of a picture made from this file's content as loaded.
     std::string pictureKey(const std::string& picture) const;
-    // The thumbnail, made from bytes already read at `stamp` when the cache does not hold it.
-    std::optional<Bitmap> thumbnail(int maxPixels, std::span<const uint8_t> bytes, const PictureFile& file) const;
+    // The intake thumbnail, made from bytes already read at `stamp` when the cache does not hold
+    // it; a whole picture decoded on the way is offered to the cache and noted.
+    std::optional<Bitmap> intakeThumbnail(std::span<const uint8_t> bytes, const PictureFile& file);
 };
 
 } // namespace oxel

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 
 namespace oxel {
 
@@ -58,11 +59,18 @@ UprightSize thumbnailSize(int64_t width, int64_t height, int maxPixels)
     return {side(width), side(height)};
 }
 
-std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureFile& file, int maxPixels)
+// The thumbnail of a file; `decodedWhole`, when given, is handed the stored picture when it is
+// larger than the thumbnail and the decoder could not give a smaller one.
+std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureFile& file, int maxPixels,
+                                  const std::function<void(const Bitmap&)>& decodedWhole = {})
 {
     if (maxPixels < 1) return std::nullopt;
-    const auto decoded = decodeStoredPicture(bytes, file, maxPixels);
+    // A decoder that reads the whole picture anyway is asked for it, so that it can be kept.
+    const auto decoded = decodeStoredPicture(bytes, file, file.header.decodesWhole ? 0 : maxPixels);
     if (!decoded) return std::nullopt;
+    if (decodedWhole && std::max(file.header.width, file.header.height) > maxPixels &&
+        decoded->width() == file.header.width && decoded->height() == file.header.height)
+        decodedWhole(*decoded);
     const int orientation = file.header.orientation;
     const int64_t width = swapsSides(orientation) ? file.header.height : file.header.width;
     const int64_t height = swapsSides(orientation) ? file.header.width : file.header.height;
@@ -130,16 +138,21 @@ std::optional<Bitmap> SourceImage::thumbnail(int maxPixels) const
     return thumbnailPicture(maxPixels).bitmap();
 }
 
-std::optional<Bitmap> SourceImage::thumbnail(int maxPixels, std::span<const uint8_t> bytes,
-                                             const PictureFile& file) const
+std::optional<Bitmap> SourceImage::intakeThumbnail(std::span<const uint8_t> bytes, const PictureFile& file)
 {
-    return PictureCache::shared().bitmap(pictureKey("thumbnail " + std::to_string(maxPixels)),
-                                         [&] { return thumbnailOf(bytes, file, maxPixels); });
+    const auto keepWhole = [this](const Bitmap& whole) {
+        decodedWholeAtLoad = true;
+        PictureCache::shared().offer(oxel::pictureKey(url, stamp), whole);
+    };
+    return PictureCache::shared().bitmap(pictureKey("thumbnail " + std::to_string(intakeThumbnailPixels)),
+                                         [&] { return thumbnailOf(bytes, file, intakeThumbnailPixels, keepWhole); });
 }
 
 std::optional<Image> SourceImage::reducedImage(int64_t minLongSide) const
 {
-    if (!decodesReduced(fileType) || minLongSide >= std::max(pixelWidth, pixelHeight)) return image;
+    if (!decodesReduced(fileType) || minLongSide >= std::max(pixelWidth, pixelHeight) ||
+        (decodedWholeAtLoad && minLongSide >= intakeThumbnailPixels))
+        return image;
     const std::string key = pictureKey("reduced " + std::to_string(minLongSide));
     const PictureCache::Make decode = [url = url, stamp = stamp, minLongSide] {
         return decodeStampedFile(url, stamp, minLongSide);

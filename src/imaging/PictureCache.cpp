@@ -161,6 +161,22 @@ void PictureCache::evictOverLimit()
     }
 }
 
+bool PictureCache::offer(const std::string& key, const Bitmap& bitmap)
+{
+    std::lock_guard lock(mutex_);
+    const size_t bytes = bitmap.byteCount();
+    if (entries_.contains(key) || bytes > byteLimit_ || bytesHeld_ > byteLimit_ - bytes) return false;
+    auto entry = std::make_shared<Entry>();
+    entry->key = key;
+    entry->done = true;
+    entry->bitmap = bitmap;
+    entry->bytes = bytes;
+    entry->lastUse = ++clock_;
+    entries_[key] = std::move(entry);
+    bytesHeld_ += bytes;
+    return true;
+}
+
 void PictureCache::forget(const std::string& key)
 {
     std::lock_guard lock(mutex_);

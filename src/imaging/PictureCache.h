@@ -60,6 +60,11 @@ public:
     Pin pin(const std::string& key, const Make& make);
     std::optional<Bitmap> bitmap(const std::string& key, const Make& make);
 
+    // Keeps `bitmap` under `key` when nothing is held there and it fits within the bound beside
+    // what is held, letting nothing go for it: for a picture that was made anyway on the way to
+    // another and is likely to be asked for next. Whether it was kept.
+    bool offer(const std::string& key, const Bitmap& bitmap);
+
     // Lets the picture under `key` go (when nothing pins it): for recipes that nobody can ask for
     // any more.
     void forget(const std::string& key);

@@ -693,6 +693,23 @@ TEST_F(SourceImageTest, LoadingDecodesNoMoreThanTheIntakeThumbnail)
     EXPECT_GE(afterRender.bytesMade - afterIntake.bytesMade, 4000u * 3000u * 3u);
 }
 
+TEST_F(SourceImageTest, APictureDecodedWholeAtLoadServesItsPreviewWithoutASecondDecode)
+{
+    test::PNGOptions options;
+    options.interlaced = true;
+    const auto path = write("interlaced.png", test::encodePNG(3000, 2000, test::gradientOf(3000, 2000), options));
+    PictureCache& cache = PictureCache::shared();
+    cache.clear();
+    const SourceImage source = SourceImage::load(path);
+    EXPECT_TRUE(cache.contains(pictureKey(path, source.stamp)));
+    const auto before = cache.statistics();
+    const auto preview = source.previewImage(SourceImage::sRGB(), false);
+    ASSERT_TRUE(preview);
+    const auto after = cache.statistics();
+    EXPECT_EQ(after.made - before.made, 1u) << "the preview itself, read from the picture loading decoded";
+    EXPECT_EQ(after.bytesMade - before.bytesMade, preview->byteCount());
+}
+
 TEST_F(SourceImageTest, ReducedDecodingStillFindsADamagedPhotographAtLoad)
 {
     const Bytes good = test::encodeJPEG(4000, 3000, test::gradientOf(4000, 3000));
@@ -779,6 +796,9 @@ TEST_F(SourceImageTest, AHEIFThumbnailLargeEnoughStandsInForTheReducedPicture)
     const auto path = write("thumbed.heic", test::encodeHeic(1200, 800, light, options));
     const SourceImage source = SourceImage::load(path);
     ASSERT_EQ(source.pixelWidth, 1200);
+    // Its thumbnail is too small for intake's, so loading decoded the whole picture and kept it.
+    EXPECT_TRUE(PictureCache::shared().contains(pictureKey(path, source.stamp)));
+    PictureCache::shared().clear();
 
     EXPECT_EQ(source.reducedImage(300)->extent(), Rect::ofSize(480, 320));
     EXPECT_FALSE(PictureCache::shared().contains(pictureKey(path, source.stamp)));

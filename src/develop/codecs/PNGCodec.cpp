@@ -253,6 +253,7 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     if (header.icc.empty() && !header.declaredSRGB && header.model == ColourModel::rgb)
         header.icc = profileFromChromaticities(r);
     header.dpi = dpiOf(r);
+    header.decodesWhole = png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE;
     header.metadata = Metadata::read(file).value_or(Metadata());
     header.orientation = header.metadata.orientation();
     return header;

@@ -25,6 +25,8 @@ struct PictureHeader {
     bool declaredSRGB = false; // a tag that names sRGB without a profile
     int orientation = 1;       // EXIF orientation still to apply to the stored pixels
     Metadata metadata;
+    // The decoder reads the whole picture whatever size is asked, and reduces it after.
+    bool decodesWhole = false;
 };
 
 // Decoded samples, interleaved: `channels` of 8 or 16-bit unsigned integers or 32-bit floats

@@ -382,6 +382,7 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
     header.height = l.height;
     header.bitsPerComponent = l.bits;
     header.model = *model;
+    header.decodesWhole = !isDirect(l, *model) || *model == ColourModel::lab;
     uint32_t iccSize = 0;
     void* icc = nullptr;
     if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &iccSize, &icc) && icc && iccSize > 0)
