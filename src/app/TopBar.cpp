@@ -158,11 +158,10 @@ void TopBar::fillMenu()
         choice->setData(QString::fromUtf8(rawText(preference)));
         choices->addAction(choice);
     }
-    QAction* reset = menu_->addAction(QStringLiteral("reset nudge, light and colour for each new batch"), this, [this] {
-        model_.settings().setResetSettingsEachBatch(!model_.settings().resetSettingsEachBatch());
-    });
+    QAction* reset = menu_->addAction(QStringLiteral("reset nudge, light and colour for each new batch"), this,
+                                      [this] { model_.setResetSettingsEachBatch(!model_.resetSettingsEachBatch()); });
     reset->setCheckable(true);
-    reset->setChecked(model_.settings().resetSettingsEachBatch());
+    reset->setChecked(model_.resetSettingsEachBatch());
     menu_->addSeparator();
     menu_->addAction(QStringLiteral("check for updates…"), this, [this] {
         if (shell_.checkForUpdates) shell_.checkForUpdates();

@@ -109,6 +109,13 @@ void AppModel::saveStanding()
     standingDebounce_.schedule([this] { settings_.flush(); });
 }
 
+void AppModel::setResetSettingsEachBatch(bool reset)
+{
+    if (reset == resetSettingsEachBatch()) return;
+    settings_.setResetSettingsEachBatch(reset);
+    changed.emit(Field::resetSettingsEachBatch);
+}
+
 bool AppModel::hasStandingChanges() const
 {
     return !globalNudge_.empty() || std::abs(globalStrength_ - 1) > amountTolerance ||

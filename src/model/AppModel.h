@@ -77,6 +77,7 @@ public:
         colourOnlyMissing,
         showColourExplainer,
         reporting,
+        resetSettingsEachBatch,
     };
 
     static constexpr std::chrono::seconds configStaleness{600};
@@ -152,6 +153,8 @@ public:
 
     // The batch look and the standing look.
     bool resetSettingsEachBatch() const { return settings_.resetSettingsEachBatch(); }
+    // Stores the preference and tells the views that show it.
+    void setResetSettingsEachBatch(bool reset);
     double standingValue(std::string_view suffix) const { return settings_.standingValue(suffix); }
     void saveStanding();
     bool hasStandingChanges() const;

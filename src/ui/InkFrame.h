@@ -20,15 +20,22 @@ public:
 
     const InkBox& box() const { return box_; }
     void setBox(const InkBox& box);
+    // Dims the box, and whatever the subclass paints, as a whole.
+    virtual void setOpacity(qreal opacity);
+    qreal opacity() const { return opacity_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class Corners;
 
+    void coverWithCorners();
+
     InkBox box_;
+    qreal opacity_ = 1;
     QWidget* content_ = nullptr;
     Corners* corners_;
 };

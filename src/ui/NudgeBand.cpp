@@ -54,7 +54,8 @@ NudgeBand::NudgeBand(AppModel& model, QWidget* parent)
         case Field::globalColour:
         case Field::nudgePlaceholders:
         case Field::colourOnlyOn:
-        case Field::colourOnlyModelReady: turnRefresh_.request(); break;
+        case Field::colourOnlyModelReady:
+        case Field::resetSettingsEachBatch: turnRefresh_.request(); break;
         default: break;
         }
     });

@@ -81,7 +81,9 @@ void NudgeEditor::setPlaceholder(const QString& placeholder)
     if (placeholder == placeholder_) return;
     placeholder_ = placeholder;
     editor_->setAccessibleName(placeholder_);
-    if (isPlaceholderShown()) update();
+    if (!isPlaceholderShown()) return;
+    fitHeight();
+    update();
 }
 
 bool NudgeEditor::isPlaceholderShown() const
@@ -94,8 +96,25 @@ void NudgeEditor::applyColours()
     const Appearance appearance = appearanceOf(*this);
     QPalette palette = editor_->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Text, Palette::ink(0.92).resolve(appearance));
+    QColor text = Palette::ink(0.92).resolve(appearance);
+    text.setAlphaF(float(text.alphaF() * opacity()));
+    palette.setColor(QPalette::Text, text);
     editor_->setPalette(palette);
+}
+
+void NudgeEditor::setOpacity(qreal opacity)
+{
+    InkFrame::setOpacity(opacity);
+    applyColours();
+}
+
+QStringList NudgeEditor::placeholderLines() const
+{
+    if (placeholder_.isEmpty()) return {};
+    const Padding padding = paddingFor(quiet_);
+    const qreal lineSpacing = QFontMetricsF(font()).lineSpacing();
+    const int fitting = std::max(1, int((maxHeight_ - 2 * padding.placeholderY) / lineSpacing));
+    return wrappedLines(placeholder_, font(), width() - 2 * padding.placeholderX, fitting);
 }
 
 void NudgeEditor::fitHeight()
@@ -104,8 +123,12 @@ void NudgeEditor::fitHeight()
     // already shown.
     const Padding padding = paddingFor(quiet_);
     const qreal textWidth = width() - 2 * (padding.editorX + documentMargin);
+    const qreal lineSpacing = QFontMetricsF(font()).lineSpacing();
     const auto lines = std::max<qsizetype>(wrappedLines(text(), font(), textWidth).size(), 1);
-    const qreal content = lines * QFontMetricsF(font()).lineSpacing() + 2 * (padding.editorY + documentMargin);
+    qreal content = lines * lineSpacing + 2 * (padding.editorY + documentMargin);
+    // A long example wraps as typed text does, and the box makes room for it.
+    if (isPlaceholderShown())
+        content = std::max(content, placeholderLines().size() * lineSpacing + 2 * padding.placeholderY);
     setFixedHeight(std::clamp(int(std::ceil(content)), minHeight_, maxHeight_));
 }
 
@@ -116,11 +139,12 @@ void NudgeEditor::paintEvent(QPaintEvent* event)
     const Padding padding = paddingFor(quiet_);
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setOpacity(opacity());
     painter.setFont(font());
     painter.setPen(Palette::ink(0.3).resolve(appearanceOf(*this)));
     const QFontMetricsF metrics(font());
     qreal baseline = padding.placeholderY + metrics.ascent();
-    for (const QString& line : wrappedLines(placeholder_, font(), width() - 2 * padding.placeholderX)) {
+    for (const QString& line : placeholderLines()) {
         painter.drawText(QPointF(padding.placeholderX, baseline), line);
         baseline += metrics.lineSpacing();
     }

@@ -23,6 +23,8 @@ public:
     const QString& placeholder() const { return placeholder_; }
     void setPlaceholder(const QString& placeholder);
     QPlainTextEdit* editor() const { return editor_; }
+    // The typed text is dimmed with the box.
+    void setOpacity(qreal opacity) override;
 
 Q_SIGNALS:
     // Every keystroke.
@@ -37,6 +39,8 @@ private:
     QFont font() const;
     void applyColours();
     void fitHeight();
+    // The example's lines as they fit in the box: the last one that fits is cut with "…".
+    QStringList placeholderLines() const;
 
     QString placeholder_;
     bool quiet_;

@@ -167,6 +167,22 @@ TEST_F(NudgeBandTest, CarriedOverLookShowsSlidersAndResetOnceItDiffers)
     EXPECT_FALSE(links[0]->isVisibleTo(band.get()));
 }
 
+TEST_F(NudgeBandTest, TheResetEachBatchSwitchReachesTheBandAtOnceBothWays)
+{
+    auto band = shownBand();
+    QWidget& light = *band->findChildren<StrengthTrack*>().front();
+    ASSERT_FALSE(light.isVisibleTo(band.get()));
+    model->setResetSettingsEachBatch(false);
+    settle();
+    EXPECT_TRUE(light.isVisibleTo(band.get())) << "no keystroke needed";
+    EXPECT_TRUE(
+        visibleTexts(*band).contains("goes into every image below, and every batch after. edit one to unlink it."));
+    model->setResetSettingsEachBatch(true);
+    settle();
+    EXPECT_FALSE(light.isVisibleTo(band.get()));
+    EXPECT_EQ(defaults().boolValue("resetSettingsEachBatch"), true);
+}
+
 TEST_F(NudgeBandTest, ColourOnlyShowsItsHeaderAndLeavesTheNudgeAlone)
 {
     putColourOnlyInForce();

@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace oxel {
@@ -70,6 +71,53 @@ TEST_F(NudgeEditorTest, EveryKeystrokeIsReportedButSettingTheTextIsNot)
     QTest::keyClicks(editor_.editor(), "!!");
     EXPECT_EQ(changes.count(), 2);
     EXPECT_EQ(changes.last().first().toString(), QStringLiteral("from the model!!"));
+}
+
+TEST_F(NudgeEditorTest, AWrappingExampleGetsItsLinesUpToTheMaximum)
+{
+    editor_.setPlaceholder("warmer, like the last hour before the sun goes down behind the hills");
+    QApplication::processEvents();
+    EXPECT_GT(editor_.height(), 44) << "two lines of example need more than one";
+    const QImage image = pixels::grabbed(editor_);
+    // The example's second line lies inside the box, above its lower border.
+    bool secondLine = false;
+    for (int y = 30; y < editor_.height() - 4; ++y)
+        for (int x = 14; x < 200; ++x) secondLine |= image.pixelColor(x, y) != pixels::paper();
+    EXPECT_TRUE(secondLine);
+    const int twoLines = editor_.height();
+    editor_.setPlaceholder(QString("a very long suggestion from the backend ").repeated(10));
+    QApplication::processEvents();
+    EXPECT_GT(editor_.height(), twoLines);
+    EXPECT_LE(editor_.height(), 76) << "never past the maximum: the last line that fits is cut";
+    editor_.setText("x");
+    QApplication::processEvents();
+    EXPECT_EQ(editor_.height(), 44) << "typed text alone counts once the example is gone";
+}
+
+// The box's corner mark at one of its lower corners: ink far heavier than the border beside it.
+bool lowerCornerMarked(const QImage& image, int x)
+{
+    const int y = image.height() - 1;
+    return image.pixelColor(x, y).lightness() + 60 < image.pixelColor(image.width() / 2, y).lightness();
+}
+
+TEST(NudgeEditor, OpenedWithALongTextKeepsItsLowerCornerMarks)
+{
+    // A carried-over nudge is in the field before it is first shown and laid out.
+    QWidget holder;
+    auto* layout = new QVBoxLayout(&holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* editor = new NudgeEditor("", false, 44, 76, &holder); // still narrow: the text takes many lines
+    editor->setText("late low sun, long shadows over the whole of the valley and warm light on every face");
+    layout->addWidget(editor);
+    layout->addStretch();
+    holder.resize(640, 200);
+    holder.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&holder));
+    QApplication::processEvents();
+    const QImage image = pixels::grabbed(*editor);
+    EXPECT_TRUE(lowerCornerMarked(image, 4)) << "lower left";
+    EXPECT_TRUE(lowerCornerMarked(image, image.width() - 5)) << "lower right";
 }
 
 TEST(NudgeEditor, EmptyPlaceholderShowsNothing)
