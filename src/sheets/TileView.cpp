@@ -6,12 +6,15 @@
 #include "sheets/TileRules.h"
 #include "ui/Appearance.h"
 #include "ui/Fonts.h"
+#include "ui/InkBoxLabel.h"
 #include "ui/NudgeEditor.h"
 #include "ui/Palette.h"
+#include "ui/PencilLink.h"
 #include "ui/PictureCorners.h"
 #include "ui/PixelImage.h"
 #include "ui/ProgressDots.h"
-#include "ui/SheetButton.h"
+#include "ui/RowLabel.h"
+#include "ui/SliderValue.h"
 #include "ui/StrengthTrack.h"
 #include "ui/TextLabel.h"
 
@@ -20,7 +23,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
 
 namespace oxel {
 namespace {
@@ -33,7 +35,14 @@ constexpr int nudgeHeight = 46;
 constexpr int rowHeight = 22;
 constexpr int rowLabelWidth = 40;
 constexpr int valueWidth = 34;
-constexpr int badgeHeight = 16;
+// What a row is dimmed to: a nudge that colour only ignores, a light row without a result, and the
+// colour-only marker in its place.
+constexpr qreal ignoredNudgeOpacity = 0.35;
+constexpr qreal lightWithoutResultOpacity = 0.35;
+constexpr qreal colourOnlyMarkerOpacity = 0.7;
+// The failure card's "retry": an 11 pt quiet box.
+constexpr InkBoxLabel::Style retryStyle{
+    .vertical = 3, .horizontal = 10, .inkOpacity = 0.85, .contentAlpha = 0.9, .fontSize = 11, .quiet = true};
 
 QString qt(const std::string& text)
 {
@@ -235,6 +244,7 @@ void TileView::buildLowerPart()
     lowerPart_ = nullptr;
     nudge_ = nullptr;
     unlinked_ = nullptr;
+    lightLabel_ = nullptr;
     track_ = nullptr;
     strengthValue_ = nullptr;
     lowerPart_ = screen_ == Screen::input ? buildNudgeEditor() : buildResultRows();
@@ -271,13 +281,7 @@ void TileView::buildUnlinkedBadge()
     badge->setSpacing(spacing);
     card->content()->addLayout(badge);
     badge->addWidget(new TextLabel("unlinked", uiFont(11), Palette::pencil(), unlinked_));
-    auto* relink = new QPushButton("relink", unlinked_);
-    relink->setFlat(true);
-    QFont underlined = uiFont(11);
-    underlined.setUnderline(true);
-    relink->setFont(underlined);
-    relink->setCursor(Qt::PointingHandCursor);
-    relink->setFixedHeight(badgeHeight);
+    auto* relink = new PencilLink("relink", Palette::ink(0.8), unlinked_);
     connect(relink, &QAbstractButton::clicked, this, [this] {
         item_->relinkNudge(globalNudge_);
         Q_EMIT nudgeChanged(item_);
@@ -315,11 +319,14 @@ QWidget* TileView::buildLightRow()
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(10);
-    auto* label = new TextLabel("light", uiFont(11), Palette::pencil(), row);
-    label->setFixedWidth(rowLabelWidth);
-    line->addWidget(label);
+    lightLabel_ = new RowLabel("light", rowLabelWidth, 11, row);
+    line->addWidget(lightLabel_);
     if (tile::showsColourOnlyMarker(*item_)) {
-        line->addWidget(lightText("none · colour only", Palette::pencil(), row), 1);
+        auto* marker = lightText("none · colour only", Palette::pencil(), row);
+        lightLabel_->setOpacity(colourOnlyMarkerOpacity);
+        marker->setOpacity(colourOnlyMarkerOpacity);
+        line->addWidget(marker, 1);
+        lightLabel_ = nullptr; // the marker's dimming never changes
         return row;
     }
     track_ = new StrengthTrack(row);
@@ -327,10 +334,9 @@ QWidget* TileView::buildLightRow()
     track_->installEventFilter(this);
     connect(track_, &StrengthTrack::valueChanged, this, [this](double value) { Q_EMIT strengthDragged(item_, value); });
     line->addWidget(track_, 1);
-    strengthValue_ = new TextLabel({}, uiFont(12), Palette::ink(0.9), row);
+    strengthValue_ = new SliderValue(12, FontWeight::light, row);
     strengthValue_->setFixedWidth(valueWidth);
-    strengthValue_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    line->addWidget(strengthValue_);
+    line->addWidget(strengthValue_, 0, Qt::AlignVCenter);
     return row;
 }
 
@@ -340,18 +346,23 @@ void TileView::refreshLowerPart()
         const QString text = QString::fromStdString(item_->effectiveNudge(globalNudge_));
         if (nudge_->text() != text) nudge_->setText(text);
         nudge_->setEnabled(item_->canProcess() && !colourOnlyInForce_);
+        nudge_->setOpacity(colourOnlyInForce_ ? ignoredNudgeOpacity : 1);
         const bool unlinked = item_->unlinkedNudge().has_value();
         if (unlinked && !unlinked_) buildUnlinkedBadge();
         if (unlinked_) unlinked_->setVisible(unlinked);
         placePictureBlock();
     }
     if (track_) {
+        const qreal rowOpacity = item_->result() ? 1 : lightWithoutResultOpacity;
+        lightLabel_->setOpacity(rowOpacity);
+        track_->setRowOpacity(rowOpacity);
         track_->setTrackEnabled(tile::lightTrackEnabled(*item_));
         track_->setValue(strength_);
-        char value[16];
-        std::snprintf(value, sizeof value, "%.2f", strength_);
-        strengthValue_->setText(item_->result() ? value : "");
-        strengthValue_->setFont(uiFont(12, item_->strengthTouched() ? FontWeight::regular : FontWeight::light));
+        if (item_->result())
+            strengthValue_->setValue(strength_);
+        else
+            strengthValue_->clear();
+        strengthValue_->setWeight(item_->strengthTouched() ? FontWeight::regular : FontWeight::light);
     }
 }
 
@@ -417,7 +428,7 @@ void TileView::refreshPhaseCard()
         message->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         phaseCard_->content()->addWidget(message, 0, Qt::AlignHCenter);
         if (card.retry) {
-            auto* retry = new SheetButton("retry", false, phaseCard_);
+            auto* retry = new InkBoxLabel("retry", retryStyle, phaseCard_);
             connect(retry, &QAbstractButton::clicked, this, [this] { Q_EMIT retryRequested(item_); });
             phaseCard_->content()->addWidget(retry, 0, Qt::AlignHCenter);
         }

@@ -17,6 +17,8 @@ namespace oxel {
 class LinkButton;
 class NudgeEditor;
 class PixelImage;
+class RowLabel;
+class SliderValue;
 class StrengthTrack;
 class ProgressDots;
 class TextLabel;
@@ -130,8 +132,9 @@ private:
     NudgeEditor* nudge_ = nullptr;
     QWidget* unlinked_ = nullptr;
     QLabel* failure_ = nullptr;
+    RowLabel* lightLabel_ = nullptr;
     StrengthTrack* track_ = nullptr;
-    TextLabel* strengthValue_ = nullptr;
+    SliderValue* strengthValue_ = nullptr;
     TextLabel* fileName_;
     TextLabel* details_;
     LinkButton* locate_ = nullptr;

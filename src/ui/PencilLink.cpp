@@ -19,7 +19,11 @@ QFont linkLabelFont()
 
 } // namespace
 
-PencilLink::PencilLink(const QString& label, QWidget* parent) : PaintedButton(parent)
+PencilLink::PencilLink(const QString& label, QWidget* parent) : PencilLink(label, Palette::pencil(), parent)
+{}
+
+PencilLink::PencilLink(const QString& label, const DynamicColour& labelColour, QWidget* parent)
+    : PaintedButton(parent), labelColour_(labelColour)
 {
     setLabel(label);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -34,10 +38,11 @@ QSize PencilLink::sizeHint() const
 
 void PencilLink::paintFace(QPainter& painter)
 {
-    const QColor pencil = Palette::pencil().resolve(appearanceOf(*this));
+    const Appearance appearance = appearanceOf(*this);
+    const QColor pencil = Palette::pencil().resolve(appearance);
     const QFontMetricsF metrics(linkLabelFont());
     painter.setFont(linkLabelFont());
-    painter.setPen(pencil);
+    painter.setPen(labelColour_.resolve(appearance));
     painter.drawText(QPointF(0, metrics.ascent()), text());
     painter.fillRect(QRectF(0, height() - 0.75, width(), 0.75), pencil);
 }

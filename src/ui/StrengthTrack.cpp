@@ -40,6 +40,13 @@ void StrengthTrack::setTrackEnabled(bool enabled)
     update();
 }
 
+void StrengthTrack::setRowOpacity(qreal opacity)
+{
+    if (opacity == rowOpacity_) return;
+    rowOpacity_ = opacity;
+    update();
+}
+
 void StrengthTrack::setTicks(std::vector<double> ticks)
 {
     ticks_ = std::move(ticks);
@@ -64,7 +71,7 @@ double StrengthTrack::fractionAt(double x, double width)
 void StrengthTrack::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setOpacity(enabled_ ? 1.0 : 0.35);
+    painter.setOpacity(rowOpacity_ * (enabled_ ? 1.0 : 0.35));
     const Appearance appearance = appearanceOf(*this);
     const QColor pencil = Palette::pencil().resolve(appearance);
     const double w = width(), middle = height() / 2.0;

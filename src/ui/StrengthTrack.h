@@ -26,6 +26,9 @@ public:
     void setTrackEnabled(bool enabled);
     const std::optional<double>& resetValue() const { return resetValue_; }
     void setResetValue(std::optional<double> value) { resetValue_ = value; }
+    // The dimming of the row the track stands in, over the track's own when it cannot be dragged.
+    void setRowOpacity(qreal opacity);
+    qreal rowOpacity() const { return rowOpacity_; }
     const std::vector<double>& ticks() const { return ticks_; }
     void setTicks(std::vector<double> ticks);
 
@@ -56,6 +59,7 @@ private:
 
     double value_ = 0;
     bool enabled_ = true;
+    qreal rowOpacity_ = 1;
     std::optional<double> resetValue_;
     std::vector<double> ticks_;
     bool dragging_ = false;

@@ -56,6 +56,13 @@ void TextLabel::setAlignment(Qt::Alignment alignment)
     update();
 }
 
+void TextLabel::setOpacity(qreal opacity)
+{
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    update();
+}
+
 QStringList TextLabel::lines(qreal width) const
 {
     if (wrapping_) return wrappedLines(text_, font_, width, maxLines_);
@@ -89,6 +96,7 @@ void TextLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setOpacity(opacity_);
     painter.setFont(font_);
     painter.setPen(colour_.resolve(appearanceOf(*this)));
     const QFontMetricsF metrics(font_);

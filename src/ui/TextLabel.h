@@ -22,6 +22,9 @@ public:
     // Wraps at words; `maxLines` 0 leaves the number of lines open.
     void setWrapping(int maxLines, qreal extraLineSpacing = 0);
     void setAlignment(Qt::Alignment alignment);
+    // Dims the text as a whole, as its row says.
+    void setOpacity(qreal opacity);
+    qreal opacity() const { return opacity_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -42,6 +45,7 @@ private:
     int maxLines_ = 0;
     qreal extraLineSpacing_ = 0;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
+    qreal opacity_ = 1;
 };
 
 } // namespace oxel

@@ -5,8 +5,12 @@
 #include "support/DevelopedResult.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
+#include "ui/InkBoxLabel.h"
 #include "ui/NudgeEditor.h"
+#include "ui/PencilLink.h"
 #include "ui/PixelImage.h"
+#include "ui/RowLabel.h"
+#include "ui/SliderValue.h"
 #include "ui/StrengthTrack.h"
 #include "ui/TextLabel.h"
 
@@ -63,6 +67,8 @@ QStringList texts(QWidget& tile)
         if (label->isVisibleTo(&tile)) found << label->text();
     for (auto* label : tile.findChildren<QLabel*>())
         if (label->isVisibleTo(&tile)) found << label->text();
+    for (auto* value : tile.findChildren<SliderValue*>())
+        if (value->isVisibleTo(&tile) && !value->text().isEmpty()) found << value->text();
     return found;
 }
 
@@ -123,8 +129,10 @@ TEST_F(TileTest, FailureOffersRetryOnlyWhenRetryableAndItsTextCanBeSelected)
     ASSERT_TRUE(message);
     EXPECT_EQ(message->text(), "failed · the server is busy");
     EXPECT_TRUE(message->textInteractionFlags() & Qt::TextSelectableByMouse);
-    for (auto* button : tile->findChildren<QAbstractButton*>())
-        if (button->text() == "retry") QTest::mouseClick(button, Qt::LeftButton);
+    auto* retry = tile->findChild<InkBoxLabel*>();
+    ASSERT_TRUE(retry && retry->text() == "retry") << "the quiet boxed button";
+    EXPECT_LT(retry->height(), 24) << "11 pt, padded 3 above and below";
+    QTest::mouseClick(retry, Qt::LeftButton);
     ASSERT_EQ(retried.count(), 1);
     EXPECT_EQ(retried.at(0).at(0).value<std::shared_ptr<BatchItem>>(), item);
 
@@ -222,18 +230,18 @@ TEST_F(TileTest, NudgeEditorFollowsTheBatchNudgeUntilEditedAndRelinks)
     editor->editor()->setPlainText("cooler");
     EXPECT_EQ(item->unlinkedNudge(), "cooler");
     EXPECT_EQ(changed.count(), 1);
-    QPushButton* relink = nullptr;
-    for (auto* button : tile->findChildren<QPushButton*>())
-        if (button->text() == "relink") relink = button;
-    ASSERT_TRUE(relink && relink->isVisibleTo(tile.get()));
+    auto* relink = tile->findChild<PencilLink*>();
+    ASSERT_TRUE(relink && relink->text() == "relink" && relink->isVisibleTo(tile.get())) << "the drawn link";
     relink->click();
     EXPECT_FALSE(item->unlinkedNudge());
     EXPECT_EQ(editor->text(), "warmer");
     EXPECT_FALSE(relink->isVisibleTo(tile.get()));
     EXPECT_EQ(changed.count(), 2);
 
+    EXPECT_EQ(editor->opacity(), 1);
     tile->setColourOnlyInForce(true);
     EXPECT_FALSE(editor->isEnabled());
+    EXPECT_EQ(editor->opacity(), 0.35) << "dimmed, not only locked";
 }
 
 TEST_F(TileTest, LightTrackFollowsItsRuleAndADoubleClickResetsIt)
@@ -247,12 +255,18 @@ TEST_F(TileTest, LightTrackFollowsItsRuleAndADoubleClickResetsIt)
     ASSERT_TRUE(track);
     EXPECT_FALSE(track->trackEnabled());
     EXPECT_FALSE(texts(*tile).contains("0.80")) << "no value without a result";
+    auto* label = tile->findChild<RowLabel*>();
+    ASSERT_TRUE(label && label->text() == "light");
+    EXPECT_EQ(label->opacity(), 0.35) << "the whole row is dimmed without a result";
+    EXPECT_EQ(track->rowOpacity(), 0.35);
 
     item->setResult(developedResult({.divergence = limit, .looks = false}));
     track = tile->findChild<StrengthTrack*>();
     tile->setStrength(0.8);
     EXPECT_TRUE(track->trackEnabled());
     EXPECT_TRUE(texts(*tile).contains("0.80"));
+    EXPECT_EQ(tile->findChild<RowLabel*>()->opacity(), 1);
+    EXPECT_EQ(tile->findChild<SliderValue*>()->weight(), FontWeight::light);
 
     item->setStrengthOffset(-0.2);
     item->setStrengthTouched(true);
@@ -270,6 +284,10 @@ TEST_F(TileTest, LightTrackFollowsItsRuleAndADoubleClickResetsIt)
     item->setResult(developedResult({.colourOnly = true, .divergence = std::nullopt, .looks = false}));
     EXPECT_FALSE(tile->findChild<StrengthTrack*>());
     EXPECT_TRUE(texts(*tile).contains("none · colour only"));
+    for (auto* text : tile->findChildren<TextLabel*>())
+        if (text->text() == "light" || text->text() == "none · colour only") {
+            EXPECT_EQ(text->opacity(), 0.7);
+        }
 }
 
 TEST_F(TileTest, ScreenshotsOfInputAndResults)
