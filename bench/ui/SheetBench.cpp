@@ -22,7 +22,10 @@ namespace oxel {
 namespace {
 
 struct NoFolderPanel final : FolderPanelPort {
-    void chooseFolder(const std::string&, const std::string&, Answer answer) override { answer(std::nullopt); }
+    void chooseFolder(const std::string&, const std::string&, const std::filesystem::path&, Answer answer) override
+    {
+        answer(std::nullopt);
+    }
 };
 
 // A model on a test loop with a library of its own in a temporary folder, removed at the end.

@@ -6,9 +6,11 @@
 #include "ui/BoxSwitch.h"
 #include "ui/Palette.h"
 #include "ui/SheetButton.h"
+#include "ui/SheetFrame.h"
 #include "ui/TextLabel.h"
 
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -37,7 +39,7 @@ std::string grainDescription(bool grain)
 }
 
 ConfirmSheet::ConfirmSheet(AppModel& model, QWidget* parent)
-    : ModelSheet(model, {}, parent, sheetWidth,
+    : ModelSheet(model, {}, parent, std::nullopt,
                  PresentingFlag::of(AppModel::Field::showConfirm, &AppModel::showConfirm, &AppModel::setShowConfirm))
 {
     auto* texts = sheet::column(6);
@@ -49,6 +51,7 @@ ConfirmSheet::ConfirmSheet(AppModel& model, QWidget* parent)
         "each image is analysed and relit on oxel's servers. a shot is spent only when a result comes back.", 11,
         Palette::pencil(), true));
     auto grainRow = sheet::switchRow("film grain");
+    grainRow_ = grainRow.row;
     grain_ = grainRow.box;
     grainWords_ = sheet::text({}, 11, Palette::pencil());
     static_cast<QHBoxLayout*>(grainRow.row->layout())->setStretch(1, 0);
@@ -89,6 +92,14 @@ void ConfirmSheet::refresh()
     const bool grain = ExportPreferences(model().settings().store()).grain();
     grain_->setOn(grain);
     grainWords_->setText(QString::fromStdString(grainDescription(grain)));
+    fitWidth();
+}
+
+void ConfirmSheet::fitWidth()
+{
+    const QMargins margins = frame()->layout()->contentsMargins();
+    const int needed = grainRow_->sizeHint().width() + margins.left() + margins.right();
+    frame()->setFixedWidth(std::max(SheetFrame::minimumWidth, needed));
 }
 
 void ConfirmSheet::buyShots()

@@ -32,14 +32,16 @@ class ConfirmSheet : public ModelSheet {
 public:
     ConfirmSheet(AppModel& model, QWidget* parent);
 
-    static constexpr int sheetWidth = 380;
-
 private:
     void refresh();
+    // The sheet is at least the frame's minimum wide, and wider when the grain row needs it: the
+    // words said before money is spent are never cut.
+    void fitWidth();
     void buyShots();
 
     TextLabel* shots_;
     TextLabel* warning_;
+    QWidget* grainRow_;
     BoxSwitch* grain_;
     TextLabel* grainWords_;
     SheetButton* buy_;

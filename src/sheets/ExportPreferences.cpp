@@ -90,6 +90,23 @@ void ExportPreferences::setJpegQuality(double quality)
     store_.set(jpegQualityKey, std::clamp(quality, lowestQuality, highestQuality));
 }
 
+std::optional<std::filesystem::path> ExportPreferences::lastFolder() const
+{
+    const auto stored = store_.stringValue(lastFolderKey);
+    if (!stored || stored->empty()) return std::nullopt;
+    return std::filesystem::path(*stored);
+}
+
+void ExportPreferences::setLastFolder(const std::filesystem::path& folder)
+{
+    store_.set(lastFolderKey, folder.string());
+}
+
+void ExportPreferences::holdJpegQuality(double quality)
+{
+    store_.setValuesUnwritten({{std::string(jpegQualityKey), std::clamp(quality, lowestQuality, highestQuality)}});
+}
+
 bool ExportPreferences::inheritDate() const
 {
     return flag(inheritDateKey);

@@ -4,6 +4,8 @@
 #include "model/ModelSettings.h"
 #include "platform/SettingsStore.h"
 
+#include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -30,6 +32,7 @@ public:
     static constexpr std::string_view jpegQualityKey = "exportJpegQuality";
     static constexpr std::string_view inheritDateKey = "exportInheritDate";
     static constexpr std::string_view grainKey = ModelSettings::grainEnabledKey;
+    static constexpr std::string_view lastFolderKey = "exportLastFolder";
 
     static constexpr double lowestQuality = 0.6;
     static constexpr double highestQuality = 1.0;
@@ -47,10 +50,18 @@ public:
     void setTiffLayered(bool on);
     double jpegQuality() const;
     void setJpegQuality(double quality);
+    // For a control that moves many times a second: read at once, written to the file by `flush`
+    // (or by the store's next write).
+    void holdJpegQuality(double quality);
+    void flush() { store_.flush(); }
     bool inheritDate() const;
     void setInheritDate(bool on);
     bool grain() const;
     void setGrain(bool on);
+
+    // The folder the sheet last exported into; the next folder panel opens there.
+    std::optional<std::filesystem::path> lastFolder() const;
+    void setLastFolder(const std::filesystem::path& folder);
 
     // One options record per chosen format, in list order, every field set.
     std::vector<ExportOptions> options() const;

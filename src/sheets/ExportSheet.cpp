@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QSlider>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -24,6 +25,8 @@ namespace oxel {
 namespace {
 
 constexpr int qualitySteps = 1000; // the slider's positions per unit of quality, close to continuous
+// A quality moved by keys or the wheel is written once it has rested this long.
+constexpr int qualityRestMilliseconds = 400;
 
 const QStringList formatLabels{"psd · layered", "tiff", "jpeg", "png", "heic"};
 const std::array<std::string_view, 2> colourValues{"embedded", "sRGB"};
@@ -120,10 +123,22 @@ QWidget* ExportSheet::buildSettings()
     qualityLine->addWidget(qualityValue_, 0, Qt::AlignVCenter);
     quality_ = sheet::holding(sheet::headed("quality", sheet::holding(qualityLine)));
     stack->addWidget(quality_);
+    // A drag moves the value hundreds of times: each is read at once, and the file is written
+    // when the slider rests, is let go, or the sheet closes.
+    qualityRest_ = new QTimer(this);
+    qualityRest_->setSingleShot(true);
+    qualityRest_->setInterval(qualityRestMilliseconds);
+    connect(qualityRest_, &QTimer::timeout, this, [this] { preferences_.flush(); });
     connect(qualitySlider_, &QSlider::valueChanged, this, [this](int value) {
-        preferences_.setJpegQuality(double(value) / qualitySteps);
+        preferences_.holdJpegQuality(double(value) / qualitySteps);
         qualityValue_->setText(formatValue(preferences_.jpegQuality()));
+        if (!qualitySlider_->isSliderDown()) qualityRest_->start();
     });
+    connect(qualitySlider_, &QSlider::sliderReleased, this, [this] {
+        qualityRest_->stop();
+        preferences_.flush();
+    });
+    connect(this, &QDialog::finished, this, [this] { preferences_.flush(); });
 
     auto dateRow = sheet::switchRow("give the file the original's capture date");
     inheritDateBox_ = dateRow.box;
@@ -199,6 +214,7 @@ void ExportSheet::chooseFolder()
 {
     QPointer<ExportSheet> alive(this);
     folderPanel_.chooseFolder(state_.panelMessage, std::string(ExportSheetState::panelPrompt),
+                              exportPanelFolder(preferences_.lastFolder()),
                               [alive](std::optional<std::filesystem::path> folder) {
                                   if (alive && folder && !folder->empty()) alive->exportInto(*folder);
                               });
@@ -207,6 +223,7 @@ void ExportSheet::chooseFolder()
 void ExportSheet::exportInto(const std::filesystem::path& folder)
 {
     const auto options = preferences_.options();
+    preferences_.setLastFolder(folder);
     closeThen([this, options, folder] { model().exportTo(options, folder); });
 }
 

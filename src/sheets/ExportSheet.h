@@ -9,6 +9,7 @@
 #include <vector>
 
 class QSlider;
+class QTimer;
 
 namespace oxel {
 
@@ -58,6 +59,7 @@ private:
     BoxSwitch* sixteenBitBox_ = nullptr;
     QWidget* quality_ = nullptr;
     QSlider* qualitySlider_ = nullptr;
+    QTimer* qualityRest_ = nullptr;
     DigitsLabel* qualityValue_ = nullptr;
     BoxSwitch* inheritDateBox_ = nullptr;
     BoxSwitch* grainBox_ = nullptr;

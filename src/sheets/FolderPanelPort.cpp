@@ -1,12 +1,25 @@
 #include "sheets/FolderPanelPort.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QStandardPaths>
 
 namespace oxel {
 
-void QtFolderPanel::chooseFolder(const std::string& message, const std::string& prompt, Answer answer)
+std::filesystem::path exportPanelFolder(const std::optional<std::filesystem::path>& lastExport)
 {
-    auto* dialog = new QFileDialog(window_, QString::fromStdString(message));
+    std::error_code error;
+    if (lastExport && std::filesystem::is_directory(*lastExport, error)) return *lastExport;
+    const std::filesystem::path pictures =
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
+    if (!pictures.empty() && std::filesystem::is_directory(pictures, error)) return pictures;
+    return QDir::homePath().toStdString();
+}
+
+void QtFolderPanel::chooseFolder(const std::string& message, const std::string& prompt,
+                                 const std::filesystem::path& startIn, Answer answer)
+{
+    auto* dialog = new QFileDialog(window_, QString::fromStdString(message), QString::fromStdString(startIn.string()));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, QString::fromStdString(prompt));

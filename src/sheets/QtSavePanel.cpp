@@ -1,15 +1,55 @@
 #include "sheets/QtSavePanel.h"
 
+#include "sheets/TileRules.h"
+
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 
 namespace oxel {
+namespace {
+
+class LayeredSaveDialog final : public QFileDialog {
+public:
+    explicit LayeredSaveDialog(QWidget* parent) : QFileDialog(parent) {}
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (chosen.isEmpty()) return QFileDialog::accept();
+        const std::filesystem::path typed(chosen.front().toStdString());
+        const std::filesystem::path settled = tile::layeredExportTarget(typed, defaultSuffix().toStdString());
+        if (settled == typed) return QFileDialog::accept();
+        if (findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            // Qt's own dialog: the settled name goes into its field, and its own question follows.
+            selectFile(QString::fromStdString(settled.string()));
+            return QFileDialog::accept();
+        }
+        if (std::filesystem::exists(settled) && !replaceConfirmed(settled)) return QFileDialog::reject();
+        selectedSettled = settled;
+        QFileDialog::accept();
+    }
+
+    // The file a desktop dialog's answer became, when it differs from the name typed there.
+    std::optional<std::filesystem::path> selectedSettled;
+
+private:
+    bool replaceConfirmed(const std::filesystem::path& file)
+    {
+        const QString name = QString::fromStdString(file.filename().string());
+        return QMessageBox::question(this, windowTitle(), name + " already exists. replace it?",
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    }
+};
+
+} // namespace
 
 const QString QtSavePanel::psdFilter = QStringLiteral("layered psd (*.psd)");
 const QString QtSavePanel::tiffFilter = QStringLiteral("layered tiff (*.tif *.tiff)");
 
 void QtSavePanel::chooseExportFile(const std::string& proposedName, Answer answer)
 {
-    auto* dialog = new QFileDialog(window_);
+    auto* dialog = new LayeredSaveDialog(window_);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setWindowModality(Qt::WindowModal);
@@ -26,7 +66,7 @@ void QtSavePanel::chooseExportFile(const std::string& proposedName, Answer answe
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer](int result) {
         const QStringList chosen = dialog->selectedFiles();
         if (result == QDialog::Accepted && !chosen.isEmpty())
-            answer(std::filesystem::path(chosen.front().toStdString()));
+            answer(dialog->selectedSettled.value_or(std::filesystem::path(chosen.front().toStdString())));
         else
             answer(std::nullopt);
     });

@@ -11,8 +11,11 @@ namespace oxel {
 
 // The single export's save panel: a window-modal file dialog over the window (the desktop's own
 // where the platform theme offers one), with "layered psd" and "layered tiff" to choose from, the
-// proposed name, and "export" on its accept button. A name typed without an extension takes the
-// chosen type's.
+// proposed name, and "export" on its accept button. A name typed without a layered extension
+// ("photo", "photo.jpg") takes the chosen type's before the dialog asks whether to replace a file,
+// so the question is about the file that will be written. The desktop's own dialog asks its
+// question about the name as typed; when that name then changes and the file exists, the panel
+// asks again.
 class QtSavePanel final : public SavePanelPort {
 public:
     explicit QtSavePanel(QWidget* window) : window_(window) {}

@@ -1,6 +1,7 @@
 #include "sheets/SetupSheet.h"
 
 #include "sheets/DigitsLabel.h"
+#include "sheets/SelectableText.h"
 #include "sheets/SheetParts.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
@@ -47,7 +48,8 @@ QWidget* SetupSheet::stepRow(int number, const std::string& step)
     // Both start at the row's top in the same face and size, so the number sits on the first
     // line's baseline however many lines the step wraps onto.
     line->addWidget(figure, 0, Qt::AlignTop);
-    line->addWidget(sheet::text(QString::fromStdString(step), 12, Palette::ink(0.8), true), 1, Qt::AlignTop);
+    // Selectable, so a launcher path or a command line can be copied from it.
+    line->addWidget(new SelectableText(QString::fromStdString(step), 12, Palette::ink(0.8)), 1, Qt::AlignTop);
     return sheet::holding(line);
 }
 

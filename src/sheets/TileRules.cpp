@@ -131,10 +131,12 @@ std::string proposedExportName(const BatchItem& item)
     return item.url().filename().stem().string() + (colourOnly ? "-colour-only." : "-oxel.") + "psd";
 }
 
-std::filesystem::path layeredExportTarget(std::filesystem::path chosen)
+std::filesystem::path layeredExportTarget(std::filesystem::path chosen, std::string_view extension)
 {
-    const std::string extension = lowercaseExtension(chosen);
-    if (extension != "psd" && extension != "tif" && extension != "tiff") chosen += ".psd";
+    const std::string current = lowercaseExtension(chosen);
+    if (current == "psd" || current == "tif" || current == "tiff") return chosen;
+    chosen += ".";
+    chosen += extension;
     return chosen;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace oxel {
 
@@ -63,8 +64,8 @@ bool showsColourOnlyMarker(const BatchItem& item);
 // The single export's proposed file name: the original's stem, "-oxel." or "-colour-only.", "psd".
 std::string proposedExportName(const BatchItem& item);
 // The chosen file as written: a name without a layered extension (psd, tif, tiff in any case)
-// gets ".psd", so the bytes always match the name.
-std::filesystem::path layeredExportTarget(std::filesystem::path chosen);
+// gets "." and `extension` (psd unless the TIFF type was chosen), so the bytes always match the name.
+std::filesystem::path layeredExportTarget(std::filesystem::path chosen, std::string_view extension = "psd");
 // TIFF for "tif" and "tiff" in any case, PSD otherwise.
 ExportFormat layeredExportFormat(const std::filesystem::path& target);
 // The single export's fixed options; only grain follows a preference.

@@ -4,9 +4,15 @@
 
 #include "support/TemporaryFolder.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace oxel {
 namespace {
@@ -57,6 +63,34 @@ TEST_F(QtSavePanelTest, ANameWithoutExtensionTakesTheChosenType)
     static_cast<QDialog*>(second)->accept();
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(*answers[1], folder.path() / "other.psd");
+}
+
+TEST_F(QtSavePanelTest, AForeignExtensionIsSettledBeforeTheReplaceQuestion)
+{
+    QFileDialog* dialog = open("a-oxel.psd");
+    dialog->setDirectory(QString::fromStdString(folder.path().string()));
+    dialog->selectFile(QString::fromStdString((folder.path() / "typed.jpg").string()));
+    static_cast<QDialog*>(dialog)->accept();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0], folder.path() / "typed.jpg.psd");
+
+    // The file that would be written exists: the question names it, and "no" leaves the dialog open.
+    std::ofstream(folder.path() / "kept.jpg.psd") << "earlier";
+    QFileDialog* second = open("b-oxel.psd");
+    second->setDirectory(QString::fromStdString(folder.path().string()));
+    second->selectFile(QString::fromStdString((folder.path() / "kept.jpg").string()));
+    QString asked;
+    QTimer::singleShot(0, [&asked] {
+        auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(question, nullptr);
+        asked = question->text();
+        question->button(QMessageBox::No)->click();
+    });
+    static_cast<QDialog*>(second)->accept();
+    EXPECT_TRUE(asked.startsWith("kept.jpg.psd already exists")) << asked.toStdString();
+    EXPECT_EQ(answers.size(), 1u) << "no answer while the dialog stays open";
+    EXPECT_TRUE(second->isVisible());
+    second->reject();
 }
 
 } // namespace

@@ -17,9 +17,11 @@ namespace oxel::testing {
 // Folder panels answered from a script, first answer first; an unscripted panel is cancelled.
 class ScriptedFolderPanel final : public FolderPanelPort {
 public:
-    void chooseFolder(const std::string& message, const std::string& prompt, Answer answer) override
+    void chooseFolder(const std::string& message, const std::string& prompt, const std::filesystem::path& startIn,
+                      Answer answer) override
     {
         asked.push_back({message, prompt});
+        startedIn.push_back(startIn);
         std::optional<std::filesystem::path> choice;
         if (!choices.empty()) {
             choice = choices.front();
@@ -30,6 +32,7 @@ public:
 
     std::deque<std::optional<std::filesystem::path>> choices;
     std::vector<std::pair<std::string, std::string>> asked;
+    std::vector<std::filesystem::path> startedIn;
 };
 
 // The texts a widget shows now, in the order they were made.

@@ -63,9 +63,10 @@ TEST_F(SheetScreenshots, ExportSheetInItsChoices)
 TEST_F(SheetScreenshots, ConfirmSheetWithAndWithoutEnoughShots)
 {
     drop({writeJPEG("a.jpg"), writeJPEG("b.jpg"), writeJPEG("c.jpg")});
-    shootAndClose(new ConfirmSheet(*model, &window), "confirm-no-balance", 380);
+    // With grain on, the sheet widens so that its film-grain words are whole.
+    shootAndClose(new ConfirmSheet(*model, &window), "confirm-no-balance", 407);
     setBalance(10);
-    shootAndClose(new ConfirmSheet(*model, &window), "confirm-enough", 380);
+    shootAndClose(new ConfirmSheet(*model, &window), "confirm-enough", 407);
     setBalance(2);
     defaults().set("grainEnabled", false);
     shootAndClose(new ConfirmSheet(*model, &window), "confirm-short-grain-off", 380);

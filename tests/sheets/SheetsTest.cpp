@@ -1,5 +1,7 @@
 #include "SheetFixture.h"
 
+#include "support/TemporaryFolder.h"
+
 #include "backend/BackendBaseURL.h"
 #include "backend/KeychainAccount.h"
 #include "sheets/AccountSheet.h"
@@ -9,6 +11,7 @@
 #include "sheets/DigitsLabel.h"
 #include "sheets/ExportSheet.h"
 #include "sheets/RenameSheet.h"
+#include "sheets/SelectableText.h"
 #include "sheets/SetupSheet.h"
 #include "ui/BoxMultiChoice.h"
 #include "ui/BoxOption.h"
@@ -19,11 +22,22 @@
 #include <QSignalSpy>
 #include <QSlider>
 
+#include <fstream>
+
 using namespace oxel;
 using namespace oxel::testing;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The quality as the settings file on disk holds it, not as the store holds it in memory.
+std::optional<double> writtenQuality(const SettingsStore& store)
+{
+    std::ifstream file(store.file());
+    const auto values = nlohmann::json::parse(file, nullptr, false);
+    if (!values.is_object() || !values.contains("exportJpegQuality")) return std::nullopt;
+    return values["exportJpegQuality"].get<double>();
+}
 
 BoxSwitch* switchLabelled(QWidget& sheet, const QString& label)
 {
@@ -62,17 +76,24 @@ TEST_F(SheetTest, ExportSheetKeepsOneFormatChosenAndStoresEveryChangeAtOnce)
 
     auto* slider = sheet->findChild<QSlider*>();
     ASSERT_TRUE(slider);
-    slider->setValue(800);
+    slider->setSliderDown(true); // a drag
+    for (int value = 900; value >= 800; value -= 10) slider->setValue(value);
     EXPECT_DOUBLE_EQ(*defaults().doubleValue("exportJpegQuality"), 0.8);
+    EXPECT_NE(writtenQuality(defaults()), 0.8) << "not written on every step";
+    slider->setSliderDown(false);
+    EXPECT_EQ(writtenQuality(defaults()), 0.8) << "written once the slider is let go";
 
     click(switchLabelled(*sheet, "film grain"));
     EXPECT_EQ(defaults().boolValue("grainEnabled"), false);
+    slider->setValue(850); // a key
+    EXPECT_NE(writtenQuality(defaults()), 0.85);
 
     click(shownButton(*sheet, "cancel"));
     settle();
     EXPECT_TRUE(sheet.isNull());
     EXPECT_FALSE(model->showExport());
     EXPECT_EQ(defaults().stringValue("exportFormats"), "psd,jpeg") << "a cancelled sheet keeps its settings";
+    EXPECT_EQ(writtenQuality(defaults()), 0.85) << "written when the sheet closes";
 }
 
 TEST_F(SheetTest, ExportSheetAsksForAFolderStaysOpenWhenCancelledAndExportsEachFormatIntoItsFolder)
@@ -92,6 +113,8 @@ TEST_F(SheetTest, ExportSheetAsksForAFolderStaysOpenWhenCancelledAndExportsEachF
     settle();
     ASSERT_EQ(panel.asked.size(), 1u);
     EXPECT_EQ(panel.asked[0].first, "jpeg and png, each into its own folder in the one you choose");
+    EXPECT_EQ(panel.startedIn[0], exportPanelFolder(std::nullopt)) << "the pictures folder at first";
+    EXPECT_NE(panel.startedIn[0], std::filesystem::current_path());
     EXPECT_EQ(panel.asked[0].second, "export here");
     ASSERT_FALSE(sheet.isNull()) << "a cancelled panel leaves the sheet open";
     EXPECT_TRUE(sheet->isVisible());
@@ -105,6 +128,32 @@ TEST_F(SheetTest, ExportSheetAsksForAFolderStaysOpenWhenCancelledAndExportsEachF
     EXPECT_TRUE(std::filesystem::is_regular_file(folder / "exports" / "png" / "harbour-oxel.png"));
     settle();
     EXPECT_TRUE(sheet.isNull());
+
+    // The next export starts where this one went.
+    auto again = opened(new ExportSheet(*model, panel, &window));
+    click(shownButton(*again, "export jpeg and png…"));
+    ASSERT_EQ(panel.startedIn.size(), 3u);
+    EXPECT_EQ(panel.startedIn[2], folder / "exports");
+    again->reject();
+    settle();
+}
+
+TEST(ExportPanelFolder, TheLastExportFolderWhileItLastsElseTheXdgPicturesFolder)
+{
+    oxel::testing::TemporaryFolder folder;
+    const auto pictures = folder.path() / "my pictures";
+    std::filesystem::create_directories(pictures);
+    std::filesystem::create_directories(folder.path() / "config");
+    std::ofstream(folder.path() / "config" / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"" << pictures.string() << "\"\n";
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((folder.path() / "config").string()));
+    EXPECT_EQ(exportPanelFolder(std::nullopt), pictures);
+    EXPECT_EQ(exportPanelFolder(folder.path()), folder.path());
+    EXPECT_EQ(exportPanelFolder(folder.path() / "gone"), pictures);
+    if (previous.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previous);
 }
 
 TEST_F(SheetTest, ExportSheetMentionsComparingOnlyAfterAWeekWithoutIt)
@@ -135,7 +184,15 @@ TEST_F(SheetTest, ConfirmSheetFollowsTheBalanceAndGoesToTheShop)
     drop({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
     model->setShowConfirm(true);
     auto sheet = opened(new ConfirmSheet(*model, &window));
-    EXPECT_EQ(sheet->width(), 380);
+    EXPECT_GE(sheet->width(), 380);
+    // The film-grain words are whole: the sheet widens for them rather than cut them.
+    const auto wholeText = [&](const std::string& words) {
+        for (auto* label : sheet->findChildren<TextLabel*>())
+            if (label->text() == QString::fromStdString(words) && label->isVisibleTo(sheet))
+                return label->width() >= label->sizeHint().width();
+        return false;
+    };
+    EXPECT_TRUE(wholeText(grainDescription(true)));
     EXPECT_EQ(sheet->frame()->title()->text(), "process 2 images");
     EXPECT_TRUE(shownTexts(*sheet).contains("2 shots from the roll · 0 left after"));
     EXPECT_TRUE(shownTexts(*sheet).contains(
@@ -151,6 +208,8 @@ TEST_F(SheetTest, ConfirmSheetFollowsTheBalanceAndGoesToTheShop)
     click(switchLabelled(*sheet, "film grain"));
     EXPECT_EQ(defaults().boolValue("grainEnabled"), false);
     EXPECT_TRUE(shownTexts(*sheet).contains("the grain layer is kept, hidden"));
+    QApplication::processEvents();
+    EXPECT_EQ(sheet->width(), 380) << "the shorter words fit the narrowest sheet";
 
     setBalance(1);
     click(shownButton(*sheet, "buy shots"));
@@ -284,13 +343,24 @@ TEST_F(SheetTest, SetupSheetShowsTheStepsOfItsHostAndWrapsLongSteps)
             for (auto* figure : sheet->findChildren<DigitsLabel*>()) found |= figure->text() == QString::number(number);
             EXPECT_TRUE(found) << number;
         }
-        // Every step is shown whole: its label is as tall as its wrapped lines need.
-        for (auto* label : sheet->findChildren<TextLabel*>())
-            EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+        // Every step is shown whole, and can be selected and copied (a path, a command line).
+        const auto texts = sheet->findChildren<SelectableText*>();
+        EXPECT_EQ(texts.size(), qsizetype(steps));
+        for (auto* step : texts) {
+            EXPECT_GE(step->height(), step->heightForWidth(step->width())) << step->text().toStdString();
+            EXPECT_TRUE(step->textInteractionFlags() & Qt::TextSelectableByMouse);
+        }
         click(shownButton(*sheet, "done"));
         settle();
         EXPECT_FALSE(model->setupGuide());
     }
+    model->setSetupGuide(HandoffApp::darktable);
+    auto darktable = opened(new SetupSheet(*model, HandoffApp::darktable, &window, "/opt/oxel/bin/oxel-pro-darktable"));
+    auto* path = darktable->findChildren<SelectableText*>().at(1);
+    path->setSelection(0, int(path->text().size()));
+    EXPECT_TRUE(path->selectedText().contains("/opt/oxel/bin/oxel-pro-darktable"));
+    darktable->reject();
+    settle();
     EXPECT_NE(setupSteps(HandoffApp::darktable, "/opt/oxel/bin/oxel-pro-darktable")[1].find(
                   "set its executable to /opt/oxel/bin/oxel-pro-darktable."),
               std::string::npos);
