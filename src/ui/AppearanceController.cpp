@@ -2,10 +2,10 @@
 
 #include "platform/SettingsStore.h"
 #include "ui/ApplicationPalette.h"
+#include "ui/ApplicationStyle.h"
 #include "ui/PortalColourScheme.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 
 namespace oxel {
 
@@ -17,7 +17,7 @@ AppearanceController::Environment AppearanceController::Environment::standard()
 AppearanceController::AppearanceController(Environment environment, QObject* parent)
     : QObject(parent), environment_(std::move(environment))
 {
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(new ApplicationStyle);
     if (environment_.source) {
         portalScheme_ = environment_.source->colourScheme();
         environment_.source->watch([this](std::uint32_t scheme) {

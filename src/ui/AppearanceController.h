@@ -30,7 +30,7 @@ public:
         static Environment standard();
     };
 
-    // Sets the Fusion style and applies the stored preference at once.
+    // Sets the application's style (Fusion, with ink-on-paper sliders and scroll bars) and applies the stored preference at once.
     explicit AppearanceController(Environment environment, QObject* parent = nullptr);
     ~AppearanceController() override;
 

@@ -1,4 +1,6 @@
 #include "support/ui/PixelChecks.h"
+#include "ui/ApplicationPalette.h"
+#include "ui/ApplicationStyle.h"
 #include "ui/BoxChoice.h"
 #include "ui/BoxMultiChoice.h"
 #include "ui/BoxOption.h"
@@ -10,7 +12,9 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -319,6 +323,36 @@ TEST(CompareHint, ClicksReachTheViewBeneath)
     QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 70));
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(hint->accessibleName(), QStringLiteral("hold space to see the original"));
+}
+
+TEST(ApplicationStyle, StockSliderAndScrollBarAreInkOnPaperInBothAppearances)
+{
+    for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
+        QSlider slider(Qt::Horizontal);
+        slider.setRange(0, 100);
+        slider.setValue(50);
+        slider.resize(200, 24);
+        slider.setPalette(applicationPalette(appearance));
+        const QImage drawn = pixels::grabbed(slider);
+        // The thumb is ink at the value's place; the line elsewhere is pencil on paper.
+        int thumbX = -1;
+        for (int x = 0; x < drawn.width(); ++x)
+            if (pixels::pixelIs(drawn, x, 12, pixels::over(pixels::paper(appearance), pixels::ink(appearance), 0.9), 8))
+                thumbX = x;
+        EXPECT_NEAR(thumbX, 100, 12) << (appearance == Appearance::dark ? "dark" : "light");
+        EXPECT_TRUE(pixels::pixelIs(drawn, 100, 2, pixels::paper(appearance), 2));
+
+        QScrollBar bar(Qt::Vertical);
+        bar.setRange(0, 100);
+        bar.setPageStep(50);
+        bar.resize(14, 300);
+        bar.setPalette(applicationPalette(appearance));
+        const QImage scroll = pixels::grabbed(bar);
+        const QColor handleInk =
+            pixels::over(pixels::paper(appearance), pixels::ink(appearance), ApplicationStyle::scrollHandleInk);
+        EXPECT_TRUE(pixels::pixelIs(scroll, 7, 60, handleInk, 3)) << "the handle at the top";
+        EXPECT_TRUE(pixels::pixelIs(scroll, 7, 260, pixels::paper(appearance), 2)) << "paper below it";
+    }
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 // The main of every interface test program: GoogleTest inside a QApplication, set up as the
 // application sets itself up (fonts, style, palette), with every animation instant.
 #include "ui/ApplicationPalette.h"
+#include "ui/ApplicationStyle.h"
 #include "ui/Fonts.h"
 #include "ui/Motion.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     preparePrivateRuntimeFolder();
     QApplication application(argc, argv);
     oxel::installInterfaceFonts();
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(new oxel::ApplicationStyle);
     QApplication::setPalette(oxel::applicationPalette(oxel::Appearance::light));
     oxel::Motion::setInstant(true);
     ::testing::InitGoogleTest(&argc, argv);
