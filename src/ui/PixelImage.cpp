@@ -27,20 +27,33 @@ QRectF PixelImage::fittedRect(QSizeF picture, QSizeF bounds)
 
 void PixelImage::setPicture(const Bitmap& picture)
 {
-    if (sameDisplayIdentity(picture, picture_)) return;
+    if (sameDisplayIdentity(picture, picture_)) {
+        // Already shown, or announced when its conversion arrives.
+        if (!converting_) Q_EMIT pictureShown();
+        return;
+    }
     ++generation_;
+    converting_ = false;
     if (!picture.isNull() && !previous_.displayed.isNull() && sameDisplayIdentity(picture, previous_.picture)) {
         std::swap(picture_, previous_.picture);
         std::swap(displayed_, previous_.displayed);
         std::swap(scaled_, previous_.scaled);
         update();
+        Q_EMIT pictureShown();
         return;
     }
     previous_ = {picture_, displayed_, scaled_};
     picture_ = picture;
-    if (picture.isNull()) return display({});
-    if (auto wrapped = wrappedForDisplay(picture)) return display(std::move(*wrapped));
+    if (picture.isNull()) return shownAtOnce({});
+    if (auto wrapped = wrappedForDisplay(picture)) return shownAtOnce(std::move(*wrapped));
+    converting_ = true;
     convertOffMainThread(picture);
+}
+
+void PixelImage::shownAtOnce(QImage image)
+{
+    display(std::move(image));
+    Q_EMIT pictureShown();
 }
 
 void PixelImage::convertOffMainThread(const Bitmap& picture)
@@ -52,6 +65,7 @@ void PixelImage::convertOffMainThread(const Bitmap& picture)
             QCoreApplication::instance(),
             [view, generation, image = converted.value_or(QImage())]() mutable {
                 if (!view || view->generation_ != generation) return;
+                view->converting_ = false;
                 view->display(std::move(image));
                 Q_EMIT view->pictureShown();
             },

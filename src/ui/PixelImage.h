@@ -21,7 +21,8 @@ public:
     explicit PixelImage(QWidget* parent = nullptr);
 
     // Handing over the same pixels again (a copy of the same bitmap) changes nothing and repaints
-    // nothing; a null bitmap clears the view.
+    // nothing; a null bitmap clears the view. Every call is answered by `pictureShown` once the
+    // view paints what was handed over.
     void setPicture(const Bitmap& picture);
     const Bitmap& picture() const { return picture_; }
     // Draws the picture at this opacity, over whatever lies beneath.
@@ -42,7 +43,10 @@ public:
     static QRectF fittedRect(QSizeF picture, QSizeF bounds);
 
 Q_SIGNALS:
-    // A converted picture arrived and is now shown.
+    // What the last `setPicture` handed over is what the view now paints. Emitted from within
+    // `setPicture` for a picture shown as it is (sRGB, the previous picture again, the same one
+    // again, none), and later, from the event loop, for one that had to be converted first; a
+    // conversion overtaken by a newer picture is never announced.
     void pictureShown();
 
 protected:
@@ -50,11 +54,13 @@ protected:
 
 private:
     void display(QImage image);
+    void shownAtOnce(QImage image);
     void convertOffMainThread(const Bitmap& picture);
 
     Bitmap picture_;
     QImage displayed_;
     std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
+    bool converting_ = false;      // the current picture is still being converted
     qreal opacity_ = 1;
     QPixmap scaled_; // the displayed picture at the fitted size, in device pixels
     // The picture shown before the current one, kept whole: comparing flips between two.

@@ -147,9 +147,31 @@ TEST(PixelImage, DisplayP3PictureShowsTheTransformsSRGBValues)
     EXPECT_TRUE(view.displayed().isNull()); // converted off the main thread
     ASSERT_TRUE(shown.wait(5000));
     EXPECT_TRUE(pixelIs(pixels::grabbed(view), 32, 24, target, 2));
-    // Handing the same picture again converts nothing.
-    view.setPicture(picture);
-    EXPECT_FALSE(shown.wait(200));
+}
+
+TEST(PixelImage, EveryHandOverIsAnnouncedOnceItsPictureIsShown)
+{
+    const Bitmap wide = solid(64, 48, QColor(180, 120, 60), ColourSpace::displayP3());
+    const Bitmap plain = solid(64, 48, QColor(20, 40, 60));
+    PixelImage view;
+    view.resize(64, 48);
+    QSignalSpy shown(&view, &PixelImage::pictureShown);
+    view.setPicture(wide);
+    view.setPicture(wide); // while it converts
+    EXPECT_EQ(shown.count(), 0);
+    ASSERT_TRUE(shown.wait(5000));
+    QApplication::processEvents();
+    EXPECT_EQ(shown.count(), 1) << "one conversion, one announcement";
+
+    view.setPicture(wide); // already shown: nothing to convert
+    EXPECT_EQ(shown.count(), 2);
+    view.setPicture(plain); // sRGB, shown as it is
+    EXPECT_EQ(shown.count(), 3);
+    view.setPicture(wide); // the previous picture, kept converted
+    EXPECT_EQ(shown.count(), 4);
+    EXPECT_FALSE(view.displayed().isNull());
+    view.setPicture(Bitmap());
+    EXPECT_EQ(shown.count(), 5);
 }
 
 TEST(DisplayPicture, OnlyEightBitSRGBIsWrapped)
