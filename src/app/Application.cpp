@@ -171,7 +171,7 @@ void Application::makeModel()
         }
         return screen;
     });
-    window_->setCentralWidget(rootView_);
+    window_->setContent(rootView_);
     startTarget_ = std::make_unique<ModelStartTarget>(*model_);
     reception_ = std::make_unique<HandoffReception>(*startTarget_, TimeSource::system(), launchedAt_);
     waiting_ = std::make_unique<WaitingStarts>(*model_);

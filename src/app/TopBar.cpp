@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace oxel {
 namespace {
 
@@ -33,16 +35,20 @@ QString appearanceLabel(AppearancePreference preference)
     return {};
 }
 
-// The "···" that opens the application menu under itself.
+// The "···" that opens the application menu under itself, its right edge on the button's, so it
+// opens inside the window from the window's right end. `menu` gives the menu filled afresh.
 class MenuDots : public PaintedButton {
 public:
-    MenuDots(QMenu& menu, QWidget* parent) : PaintedButton(parent), menu_(menu)
+    MenuDots(std::function<QMenu*()> menu, QWidget* parent) : PaintedButton(parent), menu_(std::move(menu))
     {
         setLabel(QStringLiteral("···"));
         setAccessibleName(QStringLiteral("menu"));
         setFixedWidth(menuButtonWidth);
         setCursor(Qt::PointingHandCursor);
-        connect(this, &QAbstractButton::clicked, this, [this] { menu_.popup(mapToGlobal(rect().bottomLeft())); });
+        connect(this, &QAbstractButton::clicked, this, [this] {
+            QMenu* menu = menu_();
+            menu->popup(mapToGlobal(QPoint(width() - menu->sizeHint().width(), height())));
+        });
     }
 
     QSize sizeHint() const override { return {menuButtonWidth, menuButtonWidth}; }
@@ -56,7 +62,7 @@ protected:
     }
 
 private:
-    QMenu& menu_;
+    std::function<QMenu*()> menu_;
 };
 
 } // namespace
@@ -89,9 +95,8 @@ TopBar::TopBar(AppModel& model, Shell shell, QWidget* parent)
                            BoxedButton::outlined(uiFont(12), 4, 10, true));
     connect(buy_, &QAbstractButton::clicked, this, &TopBar::buyShots);
     row->addWidget(buy_);
-    menuButton_ = new MenuDots(*menu_, this);
+    menuButton_ = new MenuDots([this] { return menu(); }, this);
     row->addWidget(menuButton_);
-    connect(menu_, &QMenu::aboutToShow, this, &TopBar::fillMenu);
     refresh();
 }
 

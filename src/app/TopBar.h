@@ -38,8 +38,9 @@ public:
     TextLabel* batchLine() const { return batchLine_; }
     BoxedButton* shotsLabel() const { return shots_; }
     BoxedButton* buyButton() const { return buy_; }
-    // The "···" menu as it would open now.
+    // The "···" menu as it would open now, and the button that opens it.
     QMenu* menu();
+    QWidget* menuButton() const { return menuButton_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

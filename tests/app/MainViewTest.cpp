@@ -118,6 +118,22 @@ TEST_F(MainViewTest, EmptyStateResumesTheNewestBatchAndListsTheOthers)
     EXPECT_TRUE(main.grid());
 }
 
+TEST_F(MainViewTest, TheMenuOpensUnderItsButtonAndInsideTheWindow)
+{
+    TopBar bar(*model, {});
+    bar.setGeometry(0, 0, 520, TopBar::barHeight);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    QWidget* dots = bar.menuButton();
+    QTest::mouseClick(dots, Qt::LeftButton);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    const QRect button(dots->mapToGlobal(QPoint(0, 0)), dots->size());
+    EXPECT_EQ(menu->geometry().right(), button.right()) << "its right edge on the button's";
+    EXPECT_LT(menu->geometry().left(), button.left());
+    menu->close();
+}
+
 TEST_F(MainViewTest, TopBarFollowsTheBatchAndItsMenuActs)
 {
     MainView& main = showView();
