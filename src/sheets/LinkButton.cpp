@@ -5,7 +5,7 @@
 namespace oxel {
 
 LinkButton::LinkButton(const QFont& font, const DynamicColour& colour, int maxLines, QWidget* parent)
-    : QAbstractButton(parent), label_(new TextLabel({}, font, colour, this))
+    : PaintedButton(parent), label_(new TextLabel({}, font, colour, this))
 {
     label_->setWrapping(maxLines);
     label_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -17,9 +17,8 @@ LinkButton::LinkButton(const QFont& font, const DynamicColour& colour, int maxLi
 
 void LinkButton::setLabel(const QString& label)
 {
-    setText(label);
+    PaintedButton::setLabel(label);
     label_->setText(label);
-    updateGeometry();
 }
 
 QSize LinkButton::sizeHint() const
@@ -32,14 +31,14 @@ int LinkButton::heightForWidth(int width) const
     return label_->heightForWidth(width);
 }
 
-void LinkButton::paintEvent(QPaintEvent*)
+void LinkButton::paintFace(QPainter&)
 {
     // The label paints itself; the button only takes the clicks.
 }
 
 void LinkButton::resizeEvent(QResizeEvent* event)
 {
-    QAbstractButton::resizeEvent(event);
+    PaintedButton::resizeEvent(event);
     label_->setGeometry(rect());
 }
 

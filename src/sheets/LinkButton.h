@@ -1,16 +1,15 @@
 #pragma once
 
 #include "ui/DynamicColour.h"
-
-#include <QAbstractButton>
+#include "ui/PaintedButton.h"
 
 namespace oxel {
 
 class TextLabel;
 
 // A plain button that reads as text: its label wraps at words up to a number of lines, the last
-// cut with "…", in one palette colour. It takes clicks and keyboard focus like any button.
-class LinkButton : public QAbstractButton {
+// cut with "…", in one palette colour. It takes clicks, and the keyboard as every painted button does.
+class LinkButton : public PaintedButton {
     Q_OBJECT
 public:
     LinkButton(const QFont& font, const DynamicColour& colour, int maxLines, QWidget* parent = nullptr);
@@ -21,7 +20,7 @@ public:
     int heightForWidth(int width) const override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void paintFace(QPainter& painter) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
