@@ -10,7 +10,7 @@ namespace oxel::bench {
 class QuietPanels final : public ModelPanels {
 public:
     Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel) override { co_return std::nullopt; }
-    Task<int> ask(Alert) override { co_return 0; }
+    Task<int> ask(Alert alert) override { co_return int(alert.safeAnswer); }
 };
 
 class QuietControl final : public AppControl {

@@ -21,10 +21,11 @@ size_t PanelQuitAlerts::run(const QuitAlert& alert)
 {
     QEventLoop loop;
     auto answer = std::make_shared<std::optional<int>>();
-    scope_.spawn(answerInto(panels_, Alert{alert.message, alert.informative, alert.buttons}, answer, &loop));
+    scope_.spawn(
+        answerInto(panels_, Alert{alert.message, alert.informative, alert.buttons, alert.safeAnswer}, answer, &loop));
     if (!*answer) loop.exec();
-    const int chosen = answer->value_or(0);
-    return chosen >= 0 && size_t(chosen) < alert.buttons.size() ? size_t(chosen) : 0;
+    const int chosen = answer->value_or(int(alert.safeAnswer));
+    return chosen >= 0 && size_t(chosen) < alert.buttons.size() ? size_t(chosen) : alert.safeAnswer;
 }
 
 } // namespace oxel

@@ -91,14 +91,16 @@ Task<int> QtModelPanels::ask(Alert alert)
     std::vector<QAbstractButton*> buttons;
     for (const std::string& title : alert.buttons)
         buttons.push_back(box->addButton(QString::fromStdString(title), QMessageBox::ActionRole));
+    const int safe = alert.safeAnswer < buttons.size() ? int(alert.safeAnswer) : 0;
     if (!buttons.empty()) {
-        box->setDefaultButton(static_cast<QPushButton*>(buttons.front()));
-        box->setEscapeButton(buttons.front());
+        box->setDefaultButton(static_cast<QPushButton*>(buttons[size_t(safe)]));
+        box->setEscapeButton(buttons[size_t(safe)]);
     }
-    // Closed any other way than by a button: the first, default answer.
-    QObject::connect(box, &QDialog::finished, box, [box, buttons, answer]() mutable {
+    // Escape and the window's close button press the safe button; closed any other way, the alert
+    // gives the safe answer all the same.
+    QObject::connect(box, &QDialog::finished, box, [box, buttons, answer, safe]() mutable {
         auto clicked = std::find(buttons.begin(), buttons.end(), box->clickedButton());
-        answer.complete(clicked == buttons.end() ? 0 : int(clicked - buttons.begin()));
+        answer.complete(clicked == buttons.end() ? safe : int(clicked - buttons.begin()));
     });
     box->open();
     co_return co_await answer.value();

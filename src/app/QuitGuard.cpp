@@ -7,14 +7,16 @@ QuitAlert QuitGuard::developingAlert(int count, bool batchStored)
     return {std::to_string(count) + " still developing",
             batchStored ? "they carry on without oxel pro and are collected when you reopen this batch, within a day."
                         : "quitting now abandons them. the shots are not spent until the results are collected.",
-            {"keep developing", "quit"}};
+            {"keep developing", "quit"},
+            keepGoing};
 }
 
 QuitAlert QuitGuard::exportingAlert(int count)
 {
     return {std::to_string(count) + " still exporting",
             std::string("quitting now leaves ") + (count == 1 ? "the file" : "the files") + " unwritten.",
-            {"keep exporting", "quit"}};
+            {"keep exporting", "quit"},
+            keepGoing};
 }
 
 bool QuitGuard::requestQuit()
@@ -31,13 +33,11 @@ bool QuitGuard::requestQuit()
 
 bool QuitGuard::confirmed()
 {
-    const size_t quitButton = 1;
     if (int developing = environment_.inFlightCount(); developing >= 1) {
-        if (environment_.alerts->run(developingAlert(developing, environment_.batchStored())) != quitButton)
-            return false;
+        if (environment_.alerts->run(developingAlert(developing, environment_.batchStored())) != quit) return false;
     }
     if (int exporting = environment_.exportsPending(); exporting >= 1) {
-        if (environment_.alerts->run(exportingAlert(exporting)) != quitButton) return false;
+        if (environment_.alerts->run(exportingAlert(exporting)) != quit) return false;
     }
     return true;
 }

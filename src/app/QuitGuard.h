@@ -6,16 +6,18 @@
 
 namespace oxel {
 
-// A question the quit guard asks, with its buttons in order; the first is the default.
+// A question the quit guard asks, with its buttons in order. `safeAnswer` is the button that keeps
+// going: the default, and the answer of Escape and of closing the alert.
 struct QuitAlert {
     std::string message;
     std::string informative;
     std::vector<std::string> buttons;
+    size_t safeAnswer;
 
     bool operator==(const QuitAlert&) const = default;
 };
 
-// Runs a modal alert and gives the index of the button chosen.
+// Runs a modal alert and gives the index of the button chosen, or the safe answer when dismissed.
 class QuitAlerts {
 public:
     virtual ~QuitAlerts() = default;
@@ -49,6 +51,8 @@ public:
 
 private:
     bool confirmed();
+
+    enum Answer : size_t { keepGoing, quit };
 
     Environment environment_;
     bool asking_ = false;

@@ -56,7 +56,7 @@ void AppModel::applyStartLook()
 void AppModel::openFiles()
 {
     launchedByHandoff = false;
-    OpenPanel panel{"open", true, true, {}};
+    OpenPanel panel{"import images", true, true, {}, "open"};
     for (auto extension : pictureExtensions()) panel.extensions.emplace_back(extension);
     services_.control.comeToFront();
     auto choose = [](AppModel& model, OpenPanel panel) -> Task<void> {

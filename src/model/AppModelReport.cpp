@@ -10,26 +10,27 @@ namespace oxel {
 
 void AppModel::confirmRemove(const std::shared_ptr<BatchItem>& item)
 {
+    enum Answer { removeIt, keepIt, reportThenRemoveIt };
     if (!item->renderFile && !item->colourOnly && !item->result()) return remove(item);
     const bool colourOnly = item->colourOnly || (item->result() && item->result()->colourOnly);
     const bool reportable = reportTarget(*item).has_value();
-    Alert alert;
-    alert.message = "remove " + item->url().filename().string() + " from the batch?";
+    std::string information;
     if (colourOnly) {
-        alert.information = "its grade goes from the library too. the original is not touched.";
+        information = "its grade goes from the library too. the original is not touched.";
     } else {
-        alert.information =
+        information =
             "its result goes from the library too. the original is not touched. processing it again spends a shot.";
         if (reportable)
-            alert.information +=
-                "\n\nif something is wrong with it, report it first and oxel keeps the picture for 30 days.";
+            information += "\n\nif something is wrong with it, report it first and oxel keeps the picture for 30 days.";
     }
-    alert.buttons = {"remove", "keep it"};
-    if (reportable) alert.buttons.emplace_back("report it, then remove");
+    std::vector<std::string> buttons{"remove", "keep it"};
+    if (reportable) buttons.emplace_back("report it, then remove");
+    Alert alert{"remove " + item->url().filename().string() + " from the batch?", std::move(information),
+                std::move(buttons), keepIt};
     auto ask = [](AppModel& model, std::shared_ptr<BatchItem> item, Alert alert) -> Task<void> {
         const int answer = co_await model.services_.panels.ask(std::move(alert));
-        if (answer == 0) model.remove(item);
-        if (answer == 2) co_await model.reportThenRemove(item);
+        if (answer == removeIt) model.remove(item);
+        if (answer == reportThenRemoveIt) co_await model.reportThenRemove(item);
     };
     tasks_->spawn(ask(*this, item, std::move(alert)));
 }

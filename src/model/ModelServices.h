@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace oxel {
@@ -26,11 +27,21 @@ struct OpenPanel {
     std::string prompt{}; // the confirm button's text; the dialog's own when empty
 };
 
-// An alert with its buttons, first the default one.
+// An alert with its buttons, in the order they are offered. `safeAnswer` is the index of the button
+// that changes nothing: it is the default, Return and Escape press it, and an alert closed any other
+// way answers it. Each alert names it, so reordering the buttons never turns Escape into "remove".
 struct Alert {
+    Alert(std::string message, std::string information, std::vector<std::string> buttons, size_t safeAnswer)
+        : message(std::move(message)),
+          information(std::move(information)),
+          buttons(std::move(buttons)),
+          safeAnswer(safeAnswer)
+    {}
+
     std::string message;
     std::string information;
     std::vector<std::string> buttons;
+    size_t safeAnswer;
 };
 
 // The dialogs the model asks the window to show. Each answers later; the model goes on when the
@@ -40,7 +51,7 @@ public:
     virtual ~ModelPanels() = default;
     // The chosen files; none when the panel was cancelled.
     virtual Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel panel) = 0;
-    // The index of the chosen button.
+    // The index of the chosen button; the alert's safe answer when it was dismissed.
     virtual Task<int> ask(Alert alert) = 0;
 };
 

@@ -41,6 +41,7 @@ AccountSheet::AccountSheet(AppModel& model, QWidget* parent, const BuildInfo& bu
     connect(done, &SheetButton::clicked, this, &QDialog::accept);
 
     place(sheet::holding(lines), {signOut}, {done});
+    setDefaultButton(done);
     authConnection_ = model.auth().stateChanged.connect([this](const AuthState&) { refresh(); });
     refresh();
 }

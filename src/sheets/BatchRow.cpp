@@ -9,6 +9,7 @@
 
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -74,7 +75,7 @@ BatchRow::BatchRow(BatchSummary summary, const Look& look, BatchThumbnails& thum
         field_->editor()->setText(*look.draft);
         names->addWidget(field_);
         connect(field_->editor(), &QLineEdit::textEdited, this, &BatchRow::draftEdited);
-        connect(field_->editor(), &QLineEdit::returnPressed, this, &BatchRow::renameCommitted);
+        field_->editor()->installEventFilter(this);
     } else {
         names->addWidget(sheet::text(QString::fromStdString(summary_.record.name), 13, Palette::ink(0.9)));
     }
@@ -104,6 +105,23 @@ int BatchRow::nameColumnX() const
 int BatchRow::cellCount() const
 {
     return int(strip_->shown().size());
+}
+
+bool BatchRow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!field_ || watched != field_->editor() || event->type() != QEvent::KeyPress) return false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: Q_EMIT renameCommitted(); return true;
+    case Qt::Key_Escape: Q_EMIT renameCancelled(); return true;
+    default: return false;
+    }
+}
+
+void BatchRow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (field_) field_->editor()->setFocus(Qt::OtherFocusReason);
 }
 
 void BatchRow::mouseDoubleClickEvent(QMouseEvent*)

@@ -42,8 +42,14 @@ Q_SIGNALS:
     void menuRequested(const QPoint& globalPosition);
     void draftEdited(const QString& draft);
     void renameCommitted();
+    void renameCancelled();
 
 protected:
+    // The name field keeps Return and Escape to itself: they end the editing, with or without the
+    // draft, and never reach the sheet, which would close.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A row made with its name field open hands the field the focus as it shows.
+    void showEvent(QShowEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 

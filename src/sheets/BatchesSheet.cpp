@@ -117,6 +117,7 @@ BatchesSheet::BatchesSheet(AppModel& model, ModelPanels& alerts, Reveal reveal, 
     connect(close, &SheetButton::clicked, this, &QDialog::accept);
 
     place(sheet::holding(listArea), {showLibrary}, {close});
+    setDefaultButton(close);
     follow({AppModel::Field::recent, AppModel::Field::batch}, {}, [this] { refresh(); });
     refresh();
 }
@@ -187,7 +188,7 @@ BatchRow* BatchesSheet::makeRow(size_t index)
             [this, summary](const QPoint& where) { menuFor(summary)->popup(where); });
     connect(row, &BatchRow::draftEdited, this, [this](const QString& draft) { draft_ = draft; });
     connect(row, &BatchRow::renameCommitted, this, &BatchesSheet::commitRename);
-    if (row->field()) row->field()->editor()->setFocus();
+    connect(row, &BatchRow::renameCancelled, this, &BatchesSheet::cancelRename);
     return row;
 }
 
@@ -243,19 +244,33 @@ void BatchesSheet::commitRename()
     const Uuid batch = *renaming_;
     const QString draft = draft_;
     model().renameBatch(batch, draft.toStdString());
+    endRenaming();
+}
+
+void BatchesSheet::cancelRename()
+{
+    if (renaming_) endRenaming();
+}
+
+void BatchesSheet::endRenaming()
+{
     renaming_.reset();
+    draft_.clear();
+    // The field goes with its row: the focus returns to the sheet, not to the next control in line,
+    // so a following Return or Escape acts on the sheet.
+    focusNoControl();
     rebuildRows();
 }
 
 Task<void> BatchesSheet::confirmTrash(BatchSummary summary)
 {
-    // "keep it" comes first: it is the default answer, so an alert closed any other way keeps the batch.
-    Alert alert;
-    alert.message = "move " + summary.record.name + " to the trash?";
-    alert.information = "its renders and settings go. the originals and anything exported are not touched.";
-    alert.buttons = {"keep it", "move to trash"};
+    enum Answer { keepIt, moveToTrash };
+    Alert alert{"move " + summary.record.name + " to the trash?",
+                "its renders and settings go. the originals and anything exported are not touched.",
+                {"keep it", "move to trash"},
+                keepIt};
     const int answer = co_await alerts_.ask(std::move(alert));
-    if (answer == 1) model().trashBatch(summary);
+    if (answer == moveToTrash) model().trashBatch(summary);
 }
 
 } // namespace oxel

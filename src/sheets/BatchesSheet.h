@@ -62,6 +62,8 @@ private:
     void doubleClicked(const BatchSummary& summary);
     void startRenaming(const BatchSummary& summary);
     void commitRename();
+    void cancelRename();
+    void endRenaming();
     Task<void> confirmTrash(BatchSummary summary);
     Task<void> workOutSizes(std::vector<BatchSummary> batches);
     bool isOpenBatch(const Uuid& batch) const;

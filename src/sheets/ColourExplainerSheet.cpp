@@ -32,6 +32,7 @@ ColourExplainerSheet::ColourExplainerSheet(AppModel& model, QWidget* parent)
     connect(gotIt, &SheetButton::clicked, this, [this] { this->model().confirmColourExplainer(); });
 
     place(sheet::holding(ways), {notNow_}, {gotIt});
+    setDefaultButton(gotIt);
     follow({AppModel::Field::colourOnlyMissing}, {}, [this] { refresh(); });
     refresh();
 }

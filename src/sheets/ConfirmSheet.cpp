@@ -63,6 +63,7 @@ ConfirmSheet::ConfirmSheet(AppModel& model, QWidget* parent)
     buy_ = sheet::button("buy shots", false);
     process_ = sheet::button("process", true);
     place(sheet::holding(texts), {notYet}, {buy_, process_});
+    setDefaultButton(process_);
 
     connect(notYet, &SheetButton::clicked, this, &QDialog::reject);
     connect(buy_, &SheetButton::clicked, this, &ConfirmSheet::buyShots);

@@ -71,6 +71,7 @@ ExportSheet::ExportSheet(AppModel& model, FolderPanelPort& folderPanel, QWidget*
     connect(cancel, &SheetButton::clicked, this, &QDialog::reject);
     connect(exportButton_, &SheetButton::clicked, this, &ExportSheet::chooseFolder);
     place(buildSettings(), {cancel}, {exportButton_});
+    setDefaultButton(exportButton_);
     follow({AppModel::Field::items}, {BatchItem::Field::result}, [this] { refresh(); });
     refresh();
 }

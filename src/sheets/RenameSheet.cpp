@@ -25,6 +25,7 @@ RenameSheet::RenameSheet(AppModel& model, QWidget* parent)
     auto* cancel = sheet::button("cancel", false);
     rename_ = sheet::button("rename", true);
     place(field_, {cancel}, {rename_});
+    setDefaultButton(rename_);
 
     QLineEdit* editor = field_->editor();
     connect(editor, &QLineEdit::textChanged, this,

@@ -38,6 +38,7 @@ SetupSheet::SetupSheet(AppModel& model, HandoffApp app, QWidget* parent, const s
     auto* done = sheet::button("done", true);
     connect(done, &SheetButton::clicked, this, &QDialog::accept);
     place(sheet::holding(guide), {}, {done});
+    setDefaultButton(done);
 }
 
 QWidget* SetupSheet::stepRow(int number, const std::string& step)

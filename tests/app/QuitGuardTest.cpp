@@ -53,7 +53,8 @@ TEST_F(QuitGuardTest, DevelopingPicturesAreAskedAbout)
     EXPECT_EQ(alerts.asked[0],
               (QuitAlert{"3 still developing",
                          "quitting now abandons them. the shots are not spent until the results are collected.",
-                         {"keep developing", "quit"}}));
+                         {"keep developing", "quit"},
+                         keepGoing}));
 
     stored = true;
     EXPECT_TRUE(guard.requestQuit());
@@ -67,8 +68,10 @@ TEST_F(QuitGuardTest, ExportsAreAskedAboutAfterDevelopingOnes)
     exporting = 1;
     alerts.answers = {quit};
     EXPECT_TRUE(guard.requestQuit());
-    EXPECT_EQ(alerts.asked.back(),
-              (QuitAlert{"1 still exporting", "quitting now leaves the file unwritten.", {"keep exporting", "quit"}}));
+    EXPECT_EQ(
+        alerts.asked.back(),
+        (QuitAlert{
+            "1 still exporting", "quitting now leaves the file unwritten.", {"keep exporting", "quit"}, keepGoing}));
 
     developing = 1;
     exporting = 2;

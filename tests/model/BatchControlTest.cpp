@@ -51,7 +51,8 @@ TEST_F(BatchControlTest, CancelledOpenPanelChangesOnlyTheHandOffFlag)
     EXPECT_EQ(model->lastBatchSource(), "dropped");
     EXPECT_EQ(control.frontRequests, 1);
     ASSERT_EQ(panels.panelsShown.size(), 1u);
-    EXPECT_EQ(panels.panelsShown[0].message, "open");
+    EXPECT_EQ(panels.panelsShown[0].message, "import images");
+    EXPECT_EQ(panels.panelsShown[0].prompt, "open");
     EXPECT_TRUE(panels.panelsShown[0].canChooseDirectories);
 
     panels.choices.push_back(std::vector<std::filesystem::path>{writeJPEG("chosen.jpg")});

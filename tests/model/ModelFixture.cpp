@@ -34,8 +34,9 @@ Task<std::optional<std::vector<std::filesystem::path>>> ScriptedPanels::choose(O
 
 Task<int> ScriptedPanels::ask(Alert alert)
 {
+    const int safe = int(alert.safeAnswer);
     alertsShown.push_back(std::move(alert));
-    if (answers.empty()) co_return 0;
+    if (answers.empty()) co_return safe;
     int answer = answers.front();
     answers.pop_front();
     co_return answer;
@@ -84,7 +85,7 @@ AppModel& ModelTest::makeModel(LibraryStore* store)
                                openedURLs.push_back(url);
                                return true;
                            },
-                           panels,
+                           *panelPort,
                            control,
                            *localModel,
                            folder / "originals"};

@@ -18,7 +18,7 @@
 namespace oxel::testing {
 
 // Open panels and alerts answered from a script, first answer first; an unscripted panel is
-// cancelled and an unscripted alert takes its default button.
+// cancelled and an unscripted alert takes its safe answer.
 class ScriptedPanels final : public ModelPanels {
 public:
     Task<std::optional<std::vector<std::filesystem::path>>> choose(OpenPanel panel) override;
@@ -68,6 +68,8 @@ public:
     local::Account account;
     WorkPool pool{4};
     ScriptedPanels panels;
+    // The panels and alerts the next `makeModel()` is given.
+    ModelPanels* panelPort = &panels;
     RecordingControl control;
     std::vector<std::string> openedURLs;
     NoLanguageModel languageModel;

@@ -100,6 +100,7 @@ TEST_F(RemoveReportTest, TheAlertSaysWhatGoesAndOffersAReportOnlyForABackendResu
               "its result goes from the library too. the original is not touched. processing it again spends a "
               "shot.\n\nif something is wrong with it, report it first and oxel keeps the picture for 30 days.");
     EXPECT_EQ(developedAlert.buttons, (std::vector<std::string>{"remove", "keep it", "report it, then remove"}));
+    EXPECT_EQ(developedAlert.buttons.at(developedAlert.safeAnswer), "keep it") << "Escape keeps the picture";
     const auto& colourOnly = panels.alertsShown[1];
     EXPECT_EQ(colourOnly.information, "its grade goes from the library too. the original is not touched.");
     EXPECT_EQ(colourOnly.buttons, (std::vector<std::string>{"remove", "keep it"}));

@@ -1,0 +1,203 @@
+// The alerts and panels the model and the quit guard raise, as real dialogs over a window: Escape,
+// the window's close button and Return all give the answer that changes nothing.
+#include "MainViewFixture.h"
+
+#include "app/PanelQuitAlerts.h"
+#include "app/QtMainExecutor.h"
+#include "app/QtModelPanels.h"
+#include "sheets/BatchesSheet.h"
+#include "support/ui/SpinUntil.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+namespace oxel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+enum class Dismissal { escape, closeButton, returnKey };
+constexpr Dismissal everyDismissal[] = {Dismissal::escape, Dismissal::closeButton, Dismissal::returnKey};
+
+// The keyboard's key goes to the dialog's window, which hands it to its focus; the close button is
+// the window manager's request to close the window.
+void dismiss(QWidget& dialog, Dismissal how)
+{
+    switch (how) {
+    case Dismissal::escape: QTest::keyClick(dialog.windowHandle(), Qt::Key_Escape); break;
+    case Dismissal::returnKey: QTest::keyClick(dialog.windowHandle(), Qt::Key_Return); break;
+    case Dismissal::closeButton: dialog.windowHandle()->close(); break;
+    }
+}
+
+// The visible dialog of this kind over `window`, if any.
+template <typename Dialog>
+Dialog* visibleOver(QWidget& window)
+{
+    for (auto* dialog : window.findChildren<Dialog*>())
+        if (dialog->isVisible()) return dialog;
+    return nullptr;
+}
+
+class AlertKeysTest : public MainViewTest {
+protected:
+    void SetUp() override
+    {
+        window.resize(900, 620);
+        window.show();
+        panelPort = &dialogs;
+        makeModel();
+    }
+
+    // Runs Qt's events and the model's turns until the dialog of this kind shows.
+    template <typename Dialog>
+    Dialog* shown()
+    {
+        Dialog* found = nullptr;
+        spinUntil([&] {
+            loop.advance(0ns);
+            found = visibleOver<Dialog>(window);
+            return found != nullptr;
+        });
+        return found;
+    }
+
+    // Lets the answer reach the model and the model's tasks end.
+    void answered()
+    {
+        ASSERT_TRUE(spinUntil([&] {
+            loop.advance(0ns);
+            return !visibleOver<QDialog>(window) && model->tasks().runningCount() == 0;
+        }));
+    }
+
+    QWidget window;
+    QtModelPanels dialogs{&window};
+};
+
+TEST_F(AlertKeysTest, RemovingADevelopedPictureKeepsItOnEscapeCloseAndReturn)
+{
+    dropPictures(1);
+    developAll();
+    ASSERT_EQ(model->items().size(), 1u);
+    auto item = model->items().front();
+    ASSERT_TRUE(item->result());
+    const fs::path kept = imageFolder(*item);
+    ASSERT_TRUE(fs::exists(kept));
+    for (Dismissal how : everyDismissal) {
+        model->confirmRemove(item);
+        auto* box = shown<QMessageBox>();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text(), "remove p0.jpg from the batch?");
+        EXPECT_EQ(box->defaultButton()->text(), "keep it");
+        dismiss(*box, how);
+        answered();
+        EXPECT_EQ(model->items(), std::vector{item}) << int(how);
+        EXPECT_TRUE(item->result()) << int(how);
+        EXPECT_TRUE(fs::exists(kept)) << int(how);
+    }
+}
+
+TEST_F(AlertKeysTest, TrashingABatchKeepsItOnEscapeCloseAndReturnAndTheSheetStaysOpen)
+{
+    storeBatchOf("kept.jpg");
+    await(model->refreshRecent());
+    ASSERT_EQ(model->recent().size(), 1u);
+    const BatchSummary summary = model->recent().front();
+    model->setShowBatches(true);
+    auto* sheet = new BatchesSheet(
+        *model, dialogs, [](const fs::path&) {}, &window);
+    sheet->open();
+    for (Dismissal how : everyDismissal) {
+        sheet->menuFor(summary)->actions().at(4)->trigger();
+        QPointer<QMessageBox> box = shown<QMessageBox>();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->defaultButton()->text(), "keep it");
+        dismiss(*box, how);
+        ASSERT_TRUE(spinUntil([&] {
+            loop.advance(0ns);
+            return !box || !box->isVisible();
+        }));
+        loop.advance(0ns);
+        EXPECT_EQ(model->recent().size(), 1u) << int(how);
+        EXPECT_TRUE(fs::exists(library.batchFolder(summary.id()))) << int(how);
+        EXPECT_TRUE(sheet->isVisible()) << "the key closed the alert, not the sheet";
+    }
+    sheet->reject();
+}
+
+TEST_F(AlertKeysTest, CancellingTheImportAndLocatePanelsChangesNothing)
+{
+    dropPictures(1);
+    model->ensureBatchStored();
+    auto item = model->items().front();
+    ASSERT_TRUE(item->original);
+    const std::string original = item->original->path;
+
+    model->openFiles();
+    auto* import = shown<QFileDialog>();
+    ASSERT_TRUE(import);
+    EXPECT_EQ(import->windowTitle(), "import images");
+    auto* accept = import->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+    ASSERT_TRUE(accept);
+    EXPECT_EQ(accept->text(), "open") << "the panel's own label, not the toolkit's";
+    dismiss(*import, Dismissal::escape);
+    answered();
+    EXPECT_EQ(model->items().size(), 1u);
+
+    for (Dismissal how : {Dismissal::escape, Dismissal::closeButton}) {
+        model->locateOriginal(item);
+        auto* locate = shown<QFileDialog>();
+        ASSERT_TRUE(locate);
+        EXPECT_EQ(locate->labelText(QFileDialog::Accept), "use this one");
+        dismiss(*locate, how);
+        answered();
+        ASSERT_TRUE(item->original);
+        EXPECT_EQ(item->original->path, original) << int(how);
+    }
+}
+
+TEST(QuitAlertKeysTest, EscapeCloseAndReturnOnTheQuitAlertsKeepTheProgramRunning)
+{
+    QtMainExecutor executor;
+    MainExecutor* previous = installMainExecutor(&executor);
+    QWidget window;
+    window.show();
+    QtModelPanels dialogs{&window};
+    PanelQuitAlerts alerts(dialogs);
+    int developing = 2, exporting = 0, saves = 0;
+    QuitGuard guard(
+        {[&] { return developing; }, [] { return true; }, [&] { return exporting; }, [&] { ++saves; }, &alerts});
+    for (int alert = 0; alert < 2; ++alert) {
+        // The second round asks about exports alone.
+        developing = alert == 0 ? 2 : 0;
+        exporting = alert == 0 ? 0 : 1;
+        for (Dismissal how : everyDismissal) {
+            QStringList asked;
+            // The guard waits for the answer in a loop of its own: the person answers from there.
+            QTimer person;
+            QObject::connect(&person, &QTimer::timeout, [&] {
+                if (auto* box = visibleOver<QMessageBox>(window)) {
+                    asked << box->text();
+                    person.stop();
+                    dismiss(*box, how);
+                }
+            });
+            person.start(10);
+            EXPECT_FALSE(guard.requestQuit()) << alert << " " << int(how);
+            EXPECT_EQ(asked, QStringList{alert == 0 ? "2 still developing" : "1 still exporting"});
+            EXPECT_EQ(saves, 0);
+        }
+    }
+    installMainExecutor(previous);
+}
+
+} // namespace
+} // namespace oxel::testing
