@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace oxel {
 namespace {
@@ -231,6 +233,53 @@ TEST_F(LibraryStoreOnDisk, TheSweepTouchesNothingButBatchFoldersWithoutTheirReco
     EXPECT_TRUE(fs::exists(notes));
     EXPECT_TRUE(fs::exists(ownFolder / "a.jpg"));
     EXPECT_TRUE(fs::exists(root / lowered / "a.jpg"));
+}
+
+// A batch copied with its folder's search bit lost: its batch.json cannot be looked for, which
+// proves nothing. The administrator may search any folder, so the sweep then runs as "nobody".
+TEST_F(LibraryStoreOnDisk, TheSweepLeavesABatchFolderItCannotSearch)
+{
+    char made[] = "/tmp/oxel-sweep-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(made));
+    const fs::path library = fs::path(made) / "Library";
+    const fs::path unsearchable = library / Uuid::random().text(), stale = library / Uuid::random().text();
+    writeRaw(unsearchable / "batch.json", *batch(0).encode());
+    fs::create_directories(stale);
+    const bool administrator = ::geteuid() == 0;
+    const uid_t nobody = 65534;
+    for (const auto& path : {fs::path(made), library, unsearchable, unsearchable / "batch.json", stale})
+        if (administrator) ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0) << path;
+    ::chmod(made, 0755);
+    ::chmod(unsearchable.c_str(), 0600);
+    age(unsearchable, hours(48));
+    age(stale, hours(48));
+
+    const auto sweep = [&] {
+        bool unsearchableTrashed = false, staleTrashed = false;
+        LibraryStore swept{{library,
+                            [&](const fs::path& path) -> std::optional<std::string> {
+                                (path == unsearchable ? unsearchableTrashed : staleTrashed) = true;
+                                return "kept for the test";
+                            },
+                            &clock}};
+        swept.sweep();
+        swept.drain();
+        return (unsearchableTrashed ? 1 : 0) | (staleTrashed ? 2 : 0);
+    };
+    int outcome = 0;
+    if (administrator) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(::setgid(nobody) == 0 && ::setuid(nobody) == 0 ? sweep() : 8);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        outcome = WIFEXITED(status) ? WEXITSTATUS(status) : 16;
+    } else {
+        outcome = sweep();
+    }
+    EXPECT_EQ(outcome, 2) << "1: the unsearchable batch was trashed; 8: could not become nobody";
+    ::chmod(unsearchable.c_str(), 0700);
+    fs::remove_all(made);
 }
 
 TEST_F(LibraryStoreOnDisk, TheSweepRemovesItsOwnTemporariesOnceADayOld)
