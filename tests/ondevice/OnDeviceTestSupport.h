@@ -100,6 +100,8 @@ class TricklingModelServer {
 public:
     TricklingModelServer()
     {
+        // No connection is kept alive: the server then stops without waiting out its idle limit.
+        http_.set_keep_alive_max_count(1);
         http_.Get("/v1/models", [](const auto&, auto& res) {
             res.set_content(R"({"object":"list","data":[{"id":"trickling"}]})", "application/json");
         });
