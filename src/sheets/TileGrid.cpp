@@ -162,6 +162,7 @@ void TileGrid::configure(TileView& tile) const
 void TileGrid::placeTiles()
 {
     placing_ = true;
+    placementPending_ = false;
     const bool portrait = model_.mostlyPortrait();
     // The scroll bar's room is always kept, so a bar that comes or goes never changes the columns.
     const int gridWidth = std::max(0, width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
@@ -203,9 +204,28 @@ void TileGrid::resizeEvent(QResizeEvent* event)
 
 bool TileGrid::eventFilter(QObject* watched, QEvent* event)
 {
-    // A tile whose height changed (a card came or went) asks its parent, the page, to lay out.
-    if (watched == page_ && event->type() == QEvent::LayoutRequest && !placing_) scheduleRefresh();
+    // A tile whose height may have changed (a card came or went) asks its parent, the page, to lay
+    // out: the tiles move when their heights did, and nothing else of the grid is done again.
+    if (watched == page_ && event->type() == QEvent::LayoutRequest && !placing_) schedulePlacement();
     return QScrollArea::eventFilter(watched, event);
+}
+
+void TileGrid::schedulePlacement()
+{
+    if (placementPending_) return;
+    placementPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!placementPending_) return;
+        placementPending_ = false;
+        if (heightsChanged()) placeTiles();
+    });
+}
+
+bool TileGrid::heightsChanged() const
+{
+    for (const TileView* tile : order_)
+        if (tile->height() != tile->heightForWidth(layout_.width)) return true;
+    return false;
 }
 
 } // namespace oxel

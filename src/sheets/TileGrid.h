@@ -57,6 +57,8 @@ private:
     TileView* makeTile(const std::shared_ptr<BatchItem>& item);
     void configure(TileView& tile) const;
     void placeTiles();
+    void schedulePlacement();
+    bool heightsChanged() const;
     // Tiles more than two screen heights from the visible part let their pictures' scaled copies go.
     void releaseFarPixmaps();
 
@@ -68,6 +70,7 @@ private:
     TileLayout layout_;
     bool comparing_ = false;
     bool refreshPending_ = false;
+    bool placementPending_ = false;
     bool placing_ = false;
     bool releasePending_ = false;
     Connection modelChanged_;

@@ -221,18 +221,21 @@ void TileView::setScreen(Screen screen)
 
 void TileView::setGlobalNudge(const std::string& nudge)
 {
+    if (nudge == globalNudge_) return;
     globalNudge_ = nudge;
     refreshLowerPart();
 }
 
 void TileView::setColourOnlyInForce(bool inForce)
 {
+    if (inForce == colourOnlyInForce_) return;
     colourOnlyInForce_ = inForce;
     refreshLowerPart();
 }
 
 void TileView::setStrength(double strength)
 {
+    if (strength == strength_) return;
     strength_ = strength;
     refreshLowerPart();
 }

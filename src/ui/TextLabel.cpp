@@ -33,6 +33,8 @@ void TextLabel::setColour(const DynamicColour& colour)
 
 void TextLabel::setFont(const QFont& font)
 {
+    // A label's size asks its parents to lay out again: an unchanged font must not.
+    if (font == font_ && font.resolveMask() == font_.resolveMask()) return;
     font_ = font;
     updateGeometry();
     update();
@@ -40,6 +42,7 @@ void TextLabel::setFont(const QFont& font)
 
 void TextLabel::setWrapping(int maxLines, qreal extraLineSpacing)
 {
+    if (wrapping_ && maxLines == maxLines_ && extraLineSpacing == extraLineSpacing_) return;
     wrapping_ = true;
     maxLines_ = maxLines;
     extraLineSpacing_ = extraLineSpacing;
@@ -52,6 +55,7 @@ void TextLabel::setWrapping(int maxLines, qreal extraLineSpacing)
 
 void TextLabel::setAlignment(Qt::Alignment alignment)
 {
+    if (alignment == alignment_) return;
     alignment_ = alignment;
     update();
 }

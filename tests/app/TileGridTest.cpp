@@ -105,5 +105,36 @@ TEST_F(MainViewTest, TilesFarFromViewLetTheirScaledPicturesGo)
     EXPECT_TRUE(first.holdsPixmaps()) << "made again when painted";
 }
 
+// Counts paints and layout requests anywhere in the application.
+class Repaints : public QObject {
+public:
+    Repaints() { qApp->installEventFilter(this); }
+    ~Repaints() override { qApp->removeEventFilter(this); }
+    int paints = 0;
+    int layouts = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++paints;
+        if (event->type() == QEvent::LayoutRequest) ++layouts;
+        return false;
+    }
+};
+
+TEST_F(MainViewTest, ADevelopedBatchLeftAloneLaysOutAndPaintsNothing)
+{
+    MainView& main = showView({1200, 800});
+    dropPictures(6);
+    developAll();
+    ASSERT_EQ(model->screen(), AppModel::Screen::results);
+    main.repaint();
+    QTest::qWait(200);
+    Repaints repaints;
+    QTest::qWait(1000);
+    EXPECT_EQ(repaints.paints, 0);
+    EXPECT_EQ(repaints.layouts, 0);
+}
+
 } // namespace
 } // namespace oxel::testing
