@@ -110,7 +110,11 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
         if (state == Qt::ApplicationActive) model_.refreshColourOnlyAvailability();
     });
     presenter_ = makePresenter();
-    modelChanged_ = model_.changed.connect([this](AppModel::Field) { scheduleRefresh(); });
+    modelChanged_ = model_.changed.connect([this](AppModel::Field field) {
+        if (field == AppModel::Field::items) watchItems();
+        scheduleRefresh();
+    });
+    watchItems();
     coachChanged_ = model_.compareCoach().showingChanged.connect([this](bool) { refreshHint(); });
     refreshNow();
 }
@@ -169,6 +173,15 @@ bool MainView::comparing() const
 bool MainView::resultsOnScreen() const
 {
     return model_.screen() == AppModel::Screen::results && !model_.itemsWithResult().empty() && !model_.lightbox();
+}
+
+// A photograph's own changes (a result back, a retry sent, a restore done) move the bars' counts:
+// they reach the view like the model's, once per turn however many items change in it.
+void MainView::watchItems()
+{
+    itemsChanged_.clear();
+    for (const auto& item : model_.items())
+        itemsChanged_.push_back(item->changed.connect([this](BatchItem::Field) { scheduleRefresh(); }));
 }
 
 void MainView::scheduleRefresh()

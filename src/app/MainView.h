@@ -99,6 +99,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void watchItems();
     void scheduleRefresh();
     void refresh();
     void showWorkingArea();
@@ -133,6 +134,7 @@ private:
     struct Watched;
     std::unique_ptr<Watched> watched_;
     Connection modelChanged_;
+    std::vector<Connection> itemsChanged_;
     Connection coachChanged_;
 };
 

@@ -267,7 +267,7 @@ TEST_F(MainViewTest, HandedOverPicturesAreSentBackFromTheBottomBar)
     EXPECT_NE(fs::last_write_time(handed), before) << "the result went over the handed copy";
 }
 
-TEST_F(MainViewTest, ResultsScreenWithNothingBackDisablesExport)
+TEST_F(MainViewTest, ResultsScreenWithNothingBackDisablesExportAndFollowsEachPicture)
 {
     MainView& main = showView();
     dropPictures(2);
@@ -278,6 +278,15 @@ TEST_F(MainViewTest, ResultsScreenWithNothingBackDisablesExport)
     EXPECT_TRUE(bar.exportButton()->isVisible());
     EXPECT_FALSE(bar.exportButton()->isEnabled());
     EXPECT_FALSE(bar.resultsButton()->isVisible());
+
+    // The photographs' own changes reach the bar without a change of the model's.
+    const phase::Failed failed{std::nullopt, "the backend is busy", true, false};
+    for (const auto& item : model->items()) item->setPhase(failed);
+    QApplication::processEvents();
+    EXPECT_EQ(bar.statusLabel()->text(), "0 of 2 back · 2 failed");
+    model->items()[0]->setPhase(phase::Uploading{});
+    QApplication::processEvents();
+    EXPECT_EQ(bar.statusLabel()->text(), "0 of 2 back · 1 developing · 1 failed");
 }
 
 TEST_F(MainViewTest, DropsHandLocalFilesOnInOrderWithTheHighlight)
