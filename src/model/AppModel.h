@@ -378,6 +378,17 @@ private:
     Task<void> nameBatch(std::vector<std::string> descriptions, std::vector<std::string> intents,
                          std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
     void setStatusLine(std::optional<std::string> text);
+    void writeThumbnails();
+    // What the progress line counts: back, developing, failed.
+    struct Progress {
+        int withResult = 0;
+        int inFlight = 0;
+        int failed = 0;
+        bool operator==(const Progress&) const = default;
+    };
+    Progress progress() const;
+    // An item's phase or result changed: a status line set at another progress gives way.
+    void progressMoved();
     void setLastBatchSource(std::optional<std::string> source);
     void setBatch(std::optional<BatchRecord> record);
     void setItems(std::vector<std::shared_ptr<BatchItem>> items);
@@ -439,6 +450,8 @@ private:
     std::optional<Json> announcement_;
     std::vector<std::string> nudgePlaceholders_;
     std::optional<std::string> statusLine_;
+    Progress statusProgress_;
+    std::vector<Connection> itemsProgress_;
     std::optional<std::string> lastBatchSource_;
     bool showConfirm_ = false;
     bool showExport_ = false;

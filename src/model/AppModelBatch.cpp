@@ -143,9 +143,22 @@ bool AppModel::libraryTakes(int results)
     return false;
 }
 
+// A status line reports a one-off event ("50 shots added to the roll"): it stands until the
+// batch's progress moves, and then the progress line is shown again.
 void AppModel::setStatusLine(std::optional<std::string> text)
 {
+    statusProgress_ = progress();
     publish(statusLine_, std::move(text), Field::statusLine);
+}
+
+AppModel::Progress AppModel::progress() const
+{
+    return {int(itemsWithResult().size()), inFlightCount(), failedCount()};
+}
+
+void AppModel::progressMoved()
+{
+    if (statusLine_ && progress() != statusProgress_) setStatusLine(std::nullopt);
 }
 
 void AppModel::setLastBatchSource(std::optional<std::string> source)
@@ -160,6 +173,11 @@ void AppModel::setBatch(std::optional<BatchRecord> record)
 
 void AppModel::setItems(std::vector<std::shared_ptr<BatchItem>> items)
 {
+    itemsProgress_.clear();
+    for (const auto& item : items)
+        itemsProgress_.push_back(item->changed.connect([this](BatchItem::Field field) {
+            if (field == BatchItem::Field::phase || field == BatchItem::Field::result) progressMoved();
+        }));
     publish(items_, std::move(items), Field::items);
 }
 

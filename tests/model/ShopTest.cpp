@@ -76,7 +76,7 @@ protected:
     }
 };
 
-TEST_F(ShopTest, ABoughtPackIsAnnouncedWhenItsShotsArrive)
+TEST_F(ShopTest, ABoughtPackIsAnnouncedWhenItsShotsArriveUntilTheBatchMoves)
 {
     await(model->refreshBalance());
     ASSERT_TRUE(model->balance());
@@ -96,6 +96,13 @@ TEST_F(ShopTest, ABoughtPackIsAnnouncedWhenItsShotsArrive)
     EXPECT_EQ(model->statusLine(), "50 shots added to the roll");
     EXPECT_EQ(model->balance()->balance, before + 50);
     EXPECT_LE(loop.elapsed(), std::chrono::seconds(60));
+
+    // The news stands while the batch's progress stays where it was, and gives way to the progress
+    // line once it moves.
+    drop({writeJPEG("one.jpg"), writeJPEG("two.jpg")});
+    EXPECT_EQ(model->statusLine(), "50 shots added to the roll");
+    model->process();
+    EXPECT_FALSE(model->statusLine());
 }
 
 TEST_F(ShopTest, AWatchWithoutARiseEndsSilentlyAfterTenMinutes)
