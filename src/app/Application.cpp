@@ -2,9 +2,11 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppMenuBar.h"
+#include "app/BottomBar.h"
 #include "app/FileReveal.h"
 #include "app/ForwardedStarts.h"
 #include "app/HandoffReception.h"
+#include "app/MainFacts.h"
 #include "app/MainView.h"
 #include "app/MainWindow.h"
 #include "app/ModelStartTarget.h"
@@ -189,11 +191,14 @@ void Application::makeQuitGuard()
 {
     quitAlerts_ = std::make_unique<PanelQuitAlerts>(*panels_);
     QuitGuard::Environment guarded;
-    guarded.inFlightCount = [this] { return model_->inFlightCount(); };
+    // The alert counts what the bottom bar shows.
+    guarded.inFlightCount = [this] { return MainFacts::of(*model_).status.inFlight; };
     guarded.batchStored = [this] { return model_->batch().has_value(); };
     guarded.exportsPending = [this] { return model_->exportsPending(); };
     guarded.saveAndDrain = [this] {
         model_->saveNow();
+        if (library_->writing())
+            if (auto* bar = window_->findChild<BottomBar*>()) bar->showSaving();
         library_->drain();
     };
     guarded.alerts = quitAlerts_.get();

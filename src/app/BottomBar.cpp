@@ -75,6 +75,12 @@ void BottomBar::refresh()
     sendBack_->setText("send " + QString::number(facts.sendBack) + " back");
 }
 
+void BottomBar::showSaving()
+{
+    status_->setText(QString::fromUtf8(savingStatus));
+    status_->repaint();
+}
+
 void BottomBar::processTapped()
 {
     if (MainFacts::of(model_).status.colourOnlyInForce) {

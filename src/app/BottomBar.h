@@ -21,6 +21,10 @@ public:
 
     // Follows the model: the status line and which actions stand, enabled or not.
     void refresh();
+    // While quitting waits for the library's writes: the status line says so, painted at once,
+    // as the loop no longer runs.
+    void showSaving();
+    static constexpr const char* savingStatus = "saving…";
 
     TextLabel* statusLabel() const { return status_; }
     BoxedButton* resultsButton() const { return results_; }

@@ -37,6 +37,12 @@ void SerialQueue::wait()
     changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
+bool SerialQueue::idle()
+{
+    std::lock_guard lock(mutex_);
+    return jobs_.empty() && !busy_;
+}
+
 void SerialQueue::run()
 {
     std::unique_lock lock(mutex_);

@@ -23,6 +23,8 @@ public:
     void async(std::function<void()> job);
     // Blocks until every job added so far has finished.
     void wait();
+    // No job waits or runs.
+    bool idle();
 
 private:
     void run();

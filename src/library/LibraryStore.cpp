@@ -7,6 +7,7 @@
 #include "platform/Trash.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace oxel {
@@ -240,6 +242,23 @@ void LibraryStore::writeJPEG(PictureHandle picture, int maxPixelSize, const fs::
     });
 }
 
+void LibraryStore::writeJPEGs(std::vector<PictureFile> pictures, int maxPixelSize, double quality)
+{
+    if (pictures.empty()) return;
+    enqueue([this, pictures = std::move(pictures), maxPixelSize, quality] {
+        std::atomic<size_t> next = 0;
+        const auto work = [&] {
+            for (size_t index = next++; index < pictures.size(); index = next++)
+                if (auto bitmap = pictures[index].picture.bitmap())
+                    writeJPEGNow(*bitmap, maxPixelSize, pictures[index].to, quality);
+        };
+        const size_t helpers = std::min<size_t>(pictures.size(), std::max(1u, std::thread::hardware_concurrency())) - 1;
+        std::vector<std::jthread> threads;
+        for (size_t helper = 0; helper < helpers; ++helper) threads.emplace_back(work);
+        work();
+    });
+}
+
 void LibraryStore::writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
 {
     const auto bytes = jpegData(bitmap, maxPixelSize, quality);
@@ -418,6 +437,12 @@ void LibraryStore::sweepStaleFolders() const
 void LibraryStore::drain()
 {
     if (const auto queue = this->queue()) queue->wait();
+}
+
+bool LibraryStore::writing()
+{
+    const auto queue = this->queue();
+    return queue && !queue->idle();
 }
 
 void LibraryStore::shutdown()

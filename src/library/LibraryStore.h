@@ -84,6 +84,13 @@ public:
     // picture the cache let go never costs the caller its making.
     void writeJPEG(PictureHandle picture, int maxPixelSize, const std::filesystem::path& to, double quality);
     void write(std::vector<uint8_t> bytes, const std::filesystem::path& to);
+    // Many pictures each to its own JPEG file, made and encoded side by side on every core: one
+    // job on the queue, so what was queued before is written first and what comes after waits.
+    struct PictureFile {
+        PictureHandle picture;
+        std::filesystem::path to;
+    };
+    void writeJPEGs(std::vector<PictureFile> pictures, int maxPixelSize, double quality);
 
     struct FileBytes {
         std::filesystem::path to;
@@ -119,6 +126,8 @@ public:
 
     // Waits for every write queued so far.
     void drain();
+    // Writes are queued or running.
+    bool writing();
     // Waits for the queued writes and ends the queue's thread; later writes run on the caller's
     // thread. Called at quit, after the last save.
     void shutdown();

@@ -162,6 +162,8 @@ public:
     // The open batch's record changed.
     void markBatchDirty();
     void markDirty(const BatchItem& item);
+    // The item's "thumb.jpg" is written from its preview a moment later, with every other marked
+    // meanwhile, or by the next save if that comes first.
     void markThumbDirty(const BatchItem& item);
 
     // Launch, activation and remote data.
@@ -325,6 +327,8 @@ public:
     static constexpr int shotsPolls = 60;
 
     static constexpr std::chrono::milliseconds saveDelay{500};
+    // A thumbnail marked for rewriting is written this long after, with those marked meanwhile.
+    static constexpr std::chrono::milliseconds thumbnailWriteDelay{100};
     // How long the standing look rests before its file write.
     static constexpr std::chrono::milliseconds standingSaveDelay{300};
     static constexpr int originalCopyPixels = 512;
@@ -482,6 +486,7 @@ private:
     // Standardized files of imports not yet handled, with how many times each is pending.
     std::map<std::filesystem::path, int> pendingImports_;
     Debounce saveDebounce_{saveDelay};
+    Debounce thumbnailWrite_{thumbnailWriteDelay};
     Debounce standingDebounce_{standingSaveDelay};
     std::map<Uuid, PreviewSettings> previewWanted_;
     std::set<Uuid> previewInFlight_;

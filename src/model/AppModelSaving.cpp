@@ -26,6 +26,21 @@ void AppModel::markThumbDirty(const BatchItem& item)
     if (!batch_) return;
     thumbDirty_.insert(item.id);
     scheduleSave();
+    // Written while the preview is still at hand, so quitting finds few left; not held back by a
+    // burst of other changes, as the save is.
+    if (!thumbnailWrite_.pending()) thumbnailWrite_.schedule([this] { writeThumbnails(); });
+}
+
+void AppModel::writeThumbnails()
+{
+    thumbnailWrite_.cancel();
+    auto thumbDirty = std::exchange(thumbDirty_, {});
+    if (!batch_) return;
+    std::vector<LibraryStore::PictureFile> files;
+    for (const auto& item : items_)
+        if (thumbDirty.contains(item->id) && item->previewImage())
+            files.push_back({*item->previewImage(), services_.library.imageFolder(batch_->id, item->id) / "thumb.jpg"});
+    services_.library.writeJPEGs(std::move(files), thumbPixels, thumbQuality);
 }
 
 void AppModel::scheduleSave()
@@ -38,9 +53,12 @@ void AppModel::saveNow()
     standingDebounce_.flush();
     saveDebounce_.cancel();
     auto dirty = std::exchange(dirty_, {});
-    auto thumbDirty = std::exchange(thumbDirty_, {});
     const bool writeRecord = !dirty.empty() || std::exchange(batchDirty_, false);
-    if (!batch_) return;
+    if (!batch_) {
+        thumbDirty_.clear();
+        thumbnailWrite_.cancel();
+        return;
+    }
     auto find = [this](const Uuid& id) -> std::shared_ptr<BatchItem> {
         for (const auto& item : items_)
             if (item->id == id) return item;
@@ -55,10 +73,7 @@ void AppModel::saveNow()
         if (auto item = find(id))
             if (auto record = item->record()) services_.library.saveImage(*record, batch_->id);
     }
-    for (const auto& id : thumbDirty)
-        if (auto item = find(id); item && item->previewImage())
-            services_.library.writeJPEG(*item->previewImage(), thumbPixels,
-                                        services_.library.imageFolder(batch_->id, id) / "thumb.jpg", thumbQuality);
+    writeThumbnails();
     if (!writeRecord) return;
     auto record = *batch_;
     record.updatedAt = services_.clock.now();

@@ -63,7 +63,7 @@ protected:
     std::vector<Connection> connections;
 };
 
-TEST_F(PreviewRendererTest, DeliveredColouredResultIsPreviewedAndItsThumbnailWrittenAgainAfterTheSaveDelay)
+TEST_F(PreviewRendererTest, DeliveredColouredResultIsPreviewedAndItsThumbnailWrittenAgainAMomentAfter)
 {
     for (const auto& item : model->items()) {
         SCOPED_TRACE(item->url().filename().string());
@@ -72,7 +72,8 @@ TEST_F(PreviewRendererTest, DeliveredColouredResultIsPreviewedAndItsThumbnailWri
         EXPECT_TRUE(fs::exists(imageFolder(*item) / "thumb.jpg"));
     }
 
-    // A new coloured preview marks the thumbnail, which the next save writes from that picture.
+    // A new coloured preview marks the thumbnail, written from that picture a moment later without
+    // waiting for the save.
     const auto item = model->items()[0];
     const auto thumb = imageFolder(*item) / "thumb.jpg";
     const auto before = bytesOf(thumb);
@@ -80,7 +81,7 @@ TEST_F(PreviewRendererTest, DeliveredColouredResultIsPreviewedAndItsThumbnailWri
     model->requestPreview(item);
     ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
     EXPECT_TRUE(model->thumbDirty().contains(item->id));
-    loop.advance(AppModel::saveDelay - std::chrono::milliseconds(1));
+    loop.advance(AppModel::thumbnailWriteDelay - std::chrono::milliseconds(1));
     EXPECT_TRUE(model->thumbDirty().contains(item->id));
     loop.advance(std::chrono::milliseconds(1));
     library.drain();

@@ -2,12 +2,16 @@
 // going away waits for the work its model handed to the work pool, which reads the library and
 // posts back to the main executor when it ends.
 #include "app/Application.h"
+#include "app/BottomBar.h"
+#include "app/MainWindow.h"
 #include "async/Offload.h"
 #include "develop/PictureFiles.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
+#include "platform/SettingsStore.h"
 #include "support/TemporaryFolder.h"
 #include "support/ui/SpinUntil.h"
+#include "ui/TextLabel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -47,6 +51,16 @@ protected:
         ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-e2e-bus", 1);
     }
 
+    // Drops one picture on the batch; true once it is in.
+    bool addPicture(AppModel& model)
+    {
+        const fs::path picture = home / "picture.jpg";
+        const auto bytes = test::encodeJPEG(300, 200, test::gradientOf(300, 200));
+        std::ofstream(picture, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        model.addDropped({picture});
+        return spinUntil([&] { return model.items().size() == 1 && model.tasks().runningCount() == 0; });
+    }
+
     testing::TemporaryFolder home;
     int argc = 1;
     char name[9] = "oxel-pro";
@@ -57,11 +71,7 @@ TEST_F(ApplicationQuit, AsksBeforeLeavingAnExportUnwritten)
 {
     Application application(argc, argv, {}, nullptr, nullptr);
     AppModel& model = application.model();
-    const fs::path picture = home / "picture.jpg";
-    const auto bytes = test::encodeJPEG(300, 200, test::gradientOf(300, 200));
-    std::ofstream(picture, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    model.addDropped({picture});
-    ASSERT_TRUE(spinUntil([&] { return model.items().size() == 1 && model.tasks().runningCount() == 0; }));
+    ASSERT_TRUE(addPicture(model));
 
     model.startExport(model.items().front(), home / "picture-oxel.psd", ExportOptions{}, false);
     ASSERT_EQ(model.exportsPending(), 1);
@@ -77,6 +87,29 @@ TEST_F(ApplicationQuit, AsksBeforeLeavingAnExportUnwritten)
     answer.start(20);
     application.quit();
     EXPECT_EQ(asked.toStdString(), "1 still exporting / quitting now leaves the file unwritten.");
+}
+
+TEST_F(ApplicationQuit, QuittingSaysItIsSavingWhileTheLibraryStillWrites)
+{
+    SettingsStore::shared().set("userId", "7");
+    Application application(argc, argv, {}, nullptr, nullptr);
+    application.showWindow();
+    AppModel& model = application.model();
+    ASSERT_TRUE(addPicture(model));
+    auto* bar = application.window().findChild<BottomBar*>();
+    ASSERT_TRUE(bar);
+
+    // A thumbnail whose picture takes its time to make again.
+    const Bitmap pixels = *model.items().front()->thumbnail()->bitmap();
+    const PictureHandle slow(PictureRecipe{pixels.width(), pixels.height(), [pixels]() -> std::optional<Bitmap> {
+                                               std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                                               return pixels;
+                                           }});
+    const fs::path thumb = model.library().root() / "slow.jpg";
+    model.library().writeJPEGs({{slow, thumb}}, 64, 0.8);
+    application.quit();
+    EXPECT_TRUE(fs::exists(thumb)) << "the quit went before the library's writes";
+    EXPECT_EQ(bar->statusLabel()->text().toStdString(), BottomBar::savingStatus);
 }
 
 TEST_F(ApplicationQuit, GoingAwayWaitsForTheModelsWorkOnThePoolBeforeItsLibraryAndExecutorGo)
