@@ -23,7 +23,7 @@ namespace oxel::bench {
 inline constexpr int64_t width = 6000, height = 4000;
 
 // A photograph-like picture with fine detail, so that the JPEG has a realistic size.
-inline std::vector<uint8_t> photographJPEG()
+inline std::vector<uint8_t> photographJPEG(int64_t width = bench::width, int64_t height = bench::height)
 {
     auto bitmap = Bitmap::allocate(width, height, PixelFormat::RGBX8);
     for (int64_t y = 0; y < height; ++y) {

@@ -1,0 +1,176 @@
+#include "app/AppScenario.h"
+
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "develop/BenchOriginal.h"
+#include "model/AppModel.h"
+#include "platform/ProcessMemory.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+namespace oxel::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int madeFiles = 4;
+
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// Private folders for everything the program reads and writes, set before Qt or the settings
+// first look.
+std::string preparedName(const std::string& name)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0); // a platform asked for wins (xcb under Xvfb)
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-bench-bus", 1);
+    return name;
+}
+
+} // namespace
+
+AppProfile::AppProfile(const std::string& name, int photographs, int width, int height)
+    : backend_(preparedName(name)), count_(photographs)
+{
+    const fs::path home = backend_.folder;
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    fs::create_directories(home / "runtime");
+    fs::permissions(home / "runtime", fs::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+    photographs_ = home / "photographs";
+    fs::create_directories(photographs_);
+    const int made = std::min(madeFiles, photographs);
+    const auto bytes = photographJPEG(width, height);
+    for (int copy = 0; copy < made; ++copy)
+        std::ofstream(home / ("made-" + std::to_string(copy) + ".jpg"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    for (int index = 0; index < photographs; ++index)
+        fs::create_hard_link(home / ("made-" + std::to_string(index % made) + ".jpg"),
+                             photographs_ / ("IMG_" + std::to_string(1000 + index) + ".jpg"));
+}
+
+AppRun::AppRun()
+{
+    application_ = std::make_unique<Application>(argc_, argv_, LaunchArguments{}, nullptr, nullptr);
+    application_->window().resize(1440, 900);
+    application_->showWindow();
+    // The model launches on the loop's first turn; the sign-in and the first answers follow.
+    const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    spinUntil([&] { return std::chrono::steady_clock::now() >= settled; }, std::chrono::seconds(5));
+}
+
+AppRun::~AppRun()
+{
+    if (application_) quit();
+}
+
+AppModel& AppRun::model()
+{
+    return application_->model();
+}
+
+bool AppRun::spinUntil(const std::function<bool()>& done, std::chrono::seconds limit)
+{
+    // A timer wakes the waiting loop, so the check runs without spinning the processor.
+    QTimer wake;
+    wake.start(10);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+double AppRun::idleMainThreadPercent(std::chrono::milliseconds span)
+{
+    QEventLoop loop;
+    QTimer::singleShot(span, &loop, &QEventLoop::quit);
+    const double start = threadSeconds();
+    const auto wallStart = std::chrono::steady_clock::now();
+    loop.exec();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    return 100.0 * (threadSeconds() - start) / wall;
+}
+
+bool AppRun::addAll(const AppProfile& profile, std::chrono::seconds limit)
+{
+    model().addDropped({profile.photographs()});
+    return spinUntil(
+        [&] {
+            const auto& items = model().items();
+            return int(items.size()) == profile.count() &&
+                   std::all_of(items.begin(), items.end(), [](const auto& item) { return item->thumbnail(); });
+        },
+        limit);
+}
+
+bool AppRun::developAll(std::chrono::seconds limit)
+{
+    model().process();
+    return spinUntil(
+        [&] {
+            const auto& items = model().items();
+            return std::all_of(items.begin(), items.end(),
+                               [](const auto& item) {
+                                   return item->result() && item->previewImage() && !item->phase().isInFlight();
+                               }) &&
+                   model().tasks().runningCount() == 0;
+        },
+        limit);
+}
+
+bool AppRun::allRestored() const
+{
+    const auto& items = application_->model().items();
+    return !items.empty() && std::all_of(items.begin(), items.end(), [](const auto& item) {
+        return item->result() && item->previewImage() && item->phase().template is<phase::Done>();
+    });
+}
+
+bool AppRun::reopen(const Uuid& batch, std::chrono::seconds limit)
+{
+    model().openBatch(batch);
+    return spinUntil([&] { return allRestored(); }, limit);
+}
+
+std::chrono::duration<double> AppRun::quit()
+{
+    const auto start = std::chrono::steady_clock::now();
+    application_->quit();
+    application_.reset();
+    return std::chrono::steady_clock::now() - start;
+}
+
+double residentGB()
+{
+    return double(residentBytes()) / double(1ull << 30);
+}
+
+double residentPeakGB()
+{
+    return double(residentPeakBytes()) / double(1ull << 30);
+}
+
+void startResidentPeak()
+{
+    malloc_trim(0);
+    resetResidentPeak();
+}
+
+} // namespace oxel::bench

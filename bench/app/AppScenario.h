@@ -1,0 +1,80 @@
+#pragma once
+
+// The real program through a batch of many photographs: the `Application` that `main` builds, on
+// Qt's offscreen platform, with a home and XDG folders of its own and the local backend (instant)
+// in this process with an account signed in. The benchmarks and the scale check share it.
+
+#include "InProcessBackend.h"
+#include "platform/Uuid.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace oxel {
+class AppModel;
+class Application;
+} // namespace oxel
+
+namespace oxel::bench {
+
+// One per process: the environment is read once by Qt and by the settings.
+class AppProfile {
+public:
+    // `photographs` hard links to a few copies of the engine benchmark's photograph, made at
+    // `width` x `height` (turned upright by its EXIF orientation), in one folder.
+    AppProfile(const std::string& name, int photographs, int width, int height);
+
+    const std::filesystem::path& photographs() const { return photographs_; }
+    int count() const { return count_; }
+
+private:
+    InProcessBackend backend_;
+    std::filesystem::path photographs_;
+    int count_;
+};
+
+// The running program, its window shown at a laptop's size and its model launched.
+class AppRun {
+public:
+    AppRun();
+    ~AppRun();
+    AppRun(const AppRun&) = delete;
+    AppRun& operator=(const AppRun&) = delete;
+
+    Application& application() { return *application_; }
+    AppModel& model();
+
+    // Runs the event loop until `done` holds or `limit` passes; whether it held.
+    bool spinUntil(const std::function<bool()>& done, std::chrono::seconds limit);
+    // Runs the event loop, untouched, for `span`; the main thread's CPU time meanwhile as a
+    // percentage of one core.
+    double idleMainThreadPercent(std::chrono::milliseconds span);
+
+    // Drops the folder on the window; true once every photograph is in the batch with its thumbnail.
+    bool addAll(const AppProfile& profile, std::chrono::seconds limit);
+    // Develops the batch; true once every photograph has its result and its preview.
+    bool developAll(std::chrono::seconds limit);
+    // Opens the batch from the library; true once every result is rebuilt.
+    bool reopen(const Uuid& batch, std::chrono::seconds limit);
+    bool allRestored() const;
+    // Quits as the menu does and lets the program go, as `main` does when the loop ends; the
+    // time from the request until the application is gone.
+    std::chrono::duration<double> quit();
+
+private:
+    int argc_ = 1;
+    char name_[9] = "oxel-pro";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<Application> application_;
+};
+
+// Resident memory now and at its peak since the last reset, in gigabytes.
+double residentGB();
+double residentPeakGB();
+// Hands freed memory back and starts a new peak.
+void startResidentPeak();
+
+} // namespace oxel::bench
