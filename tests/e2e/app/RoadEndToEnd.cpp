@@ -18,6 +18,7 @@
 #include "platform/InstanceChannel.h"
 #include "sheets/ConfirmSheet.h"
 #include "sheets/ExportSheet.h"
+#include "sheets/FolderPanelPort.h"
 #include "support/FileContents.h"
 #include "support/ui/SpinUntil.h"
 #include "ui/InkBoxLabel.h"
@@ -342,6 +343,8 @@ TEST_F(RoadEndToEnd, HandsOffDevelopsExportsAndSendsBackThenCloses)
     QFileDialog* panel = nullptr;
     ASSERT_TRUE(waitFor([&] { return (panel = topLevel<QFileDialog>()) && panel->isVisible(); }));
     EXPECT_EQ(panel->windowTitle(), "jpeg, into the folder you choose");
+    EXPECT_EQ(panel->directory().absolutePath().toStdString(), exportPanelFolder(std::nullopt).string())
+        << "the pictures folder, not the working folder";
     auto* folderName = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     ASSERT_NE(folderName, nullptr);
     // Pasted as a whole, as typing would meet the panel's completion on the way.
