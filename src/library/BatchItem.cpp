@@ -170,6 +170,7 @@ std::optional<ImageRecord> BatchItem::record() const
     record.original = *original;
     record.state = stateOf(*this);
     record.jobId = jobId_;
+    record.jobAccount = jobAccount;
     record.addition = addition_;
     record.unlinkedNudge = unlinkedNudge_;
     record.strengthOffset = strengthOffset_;
@@ -201,6 +202,7 @@ void BatchItem::apply(const ImageRecord& record)
     sentBack = record.sentBack;
     setJobId(record.jobId);
     jobAwaitsCollection = record.state == ImageRecord::State::developing && record.jobId.has_value();
+    jobAccount = record.jobAccount;
     original = record.original;
 }
 

@@ -80,11 +80,15 @@ public:
     std::optional<bool> grainBaked;
     bool wantsColourOnly = false;
     std::optional<KeptResult> keep; // the result's bytes until the library has them
-    // Its job was sent to the backend in an earlier session and no one polls it yet (the batch was
-    // reopened while signed out, or without its original), so its record stays "developing" and
-    // the job is collected later. Set from a stored record; ends with the next job id the item is
-    // given, which is also how the job runner marks a job it took up.
+    // Its job was sent to the backend and no one polls it now (the account signed out while it
+    // developed, or the batch was reopened signed out or without its original), so its record
+    // stays "developing" and the job is collected later. Set from a stored record or by the job
+    // runner; ends with the next job id the item is given, which is also how the job runner marks
+    // a job it took up.
     bool jobAwaitsCollection = false;
+    // The user id of the account that submitted the job: only that account collects it. Absent
+    // for jobs recorded before it was kept.
+    std::optional<std::string> jobAccount;
 
     const std::filesystem::path& url() const { return url_; }
     const std::optional<SourceImage>& source() const { return source_; }

@@ -44,6 +44,7 @@ ImageRecord ImageRecord::read(const Json& object)
     record.original = requiredNested(object, "original", OriginalRef::read);
     record.state = requiredCase(object, "state", stateTexts);
     record.jobId = optionalText(object, "jobId");
+    record.jobAccount = optionalText(object, "jobAccount");
     record.addition = requiredText(object, "addition");
     record.unlinkedNudge = optionalText(object, "unlinkedNudge");
     record.strengthOffset = requiredNumber(object, "strengthOffset");
@@ -68,6 +69,7 @@ Json ImageRecord::json() const
         .nested("original", original)
         .enumeration("state", state, stateTexts)
         .text("jobId", jobId)
+        .text("jobAccount", jobAccount)
         .text("addition", addition)
         .text("unlinkedNudge", unlinkedNudge)
         .number("strengthOffset", strengthOffset)

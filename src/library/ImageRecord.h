@@ -24,6 +24,7 @@ struct ImageRecord {
     OriginalRef original;
     State state = State::unprocessed;
     std::optional<std::string> jobId;
+    std::optional<std::string> jobAccount; // the user id that submitted the job
     std::string addition;
     std::optional<std::string> unlinkedNudge;
     double strengthOffset = 0;

@@ -1,22 +1,12 @@
 #include "library/JobRunner.h"
 
 #include "async/Sleep.h"
+#include "develop/grade/LookName.h"
 #include "library/PhotographJob.h"
 
 #include <algorithm>
 
 namespace oxel {
-namespace {
-
-std::string trimmed(const std::string& text)
-{
-    constexpr const char* blank = " \t\n\r\f\v";
-    const auto first = text.find_first_not_of(blank);
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(blank) - first + 1);
-}
-
-} // namespace
 
 JobRunner::Environment JobRunner::Environment::standard()
 {
@@ -37,7 +27,7 @@ void JobRunner::start(const std::vector<std::shared_ptr<BatchItem>>& items, cons
     for (const auto& item : items) {
         if (item->phase().isInFlight()) continue;
         item->setNote(std::nullopt);
-        append(item, trimmed(item->effectiveNudge(globalNudge)), strengthFor ? strengthFor(*item) : 1.0);
+        append(item, trimmedWhitespace(item->effectiveNudge(globalNudge)), strengthFor ? strengthFor(*item) : 1.0);
     }
     countPending();
     pump();
@@ -59,7 +49,7 @@ void JobRunner::resume(const std::shared_ptr<BatchItem>& item, const std::string
 {
     userId_ = userId;
     resumes_[item->id] = jobId;
-    append(item, trimmed(nudge), strength);
+    append(item, trimmedWhitespace(nudge), strength);
     countPending();
     pump();
 }
@@ -87,17 +77,47 @@ void JobRunner::cancelAll()
     setInFlightCount(0);
 }
 
+void JobRunner::accountLeft()
+{
+    userId_.clear();
+    auto pending = std::move(pending_);
+    pending_.clear();
+    for (const auto& item : pending) {
+        resumes_.erase(item->id);
+        item->setPhase(phase::Ready{});
+    }
+    setQueuedCount(0);
+    // Not cancelled: a submission on its way may already have paid for a job, whose id it brings.
+    for (auto& [id, job] : running_) job.accountLeft = true;
+}
+
+void JobRunner::shotsArrived()
+{
+    setOutOfShots(false);
+    pump();
+}
+
 void JobRunner::pump()
 {
-    while (int(running_.size()) < maxInFlight && !pending_.empty() && !outOfShots_ && !hold_) {
-        auto item = pending_.front();
-        pending_.pop_front();
+    while (int(running_.size()) < maxInFlight && !hold_) {
+        auto next = nextToStart();
+        if (next == pending_.end()) return;
+        auto item = *next;
+        pending_.erase(next);
         countPending();
         const uint64_t serial = nextSerial_++;
         auto& entry = running_[item->id] = Running{serial, CancelSource()};
         scope_.spawn(runItem(item, serial, entry.cancel.token()));
         countRunning();
     }
+}
+
+std::deque<std::shared_ptr<BatchItem>>::iterator JobRunner::nextToStart()
+{
+    if (!outOfShots_) return pending_.begin();
+    // Polling a job that was submitted before spends no shot.
+    return std::find_if(pending_.begin(), pending_.end(),
+                        [this](const auto& item) { return resumes_.contains(item->id); });
 }
 
 Task<void> JobRunner::runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel)
@@ -155,6 +175,12 @@ bool JobRunner::runs(const Uuid& id, uint64_t serial) const
 {
     auto found = running_.find(id);
     return found != running_.end() && found->second.serial == serial;
+}
+
+bool JobRunner::accountLeft(const Uuid& id, uint64_t serial) const
+{
+    auto found = running_.find(id);
+    return found != running_.end() && found->second.serial == serial && found->second.accountLeft;
 }
 
 void JobRunner::failEveryPending(const phase::Failed& failed)

@@ -41,7 +41,7 @@ public:
 
     // What the runner works with; `standard()` is the application's.
     struct Environment {
-        const TimeSource* clock; // the wall clock of the two 360 s limits
+        const TimeSource* clock; // the monotonic clock of the two 360 s limits, the wall clock of start dates
         WorkPool* pool;          // the backend's blocking calls and the result build
 
         static Environment standard();
@@ -98,6 +98,12 @@ public:
                 double strength, const std::string& nudge);
     // Cancels every running job and returns the queued items to ready.
     void cancelAll();
+    // The account signed out, or another one signed in: the queued items go back to ready, and
+    // each running job stops at its next step, after any request on its way was answered. A job
+    // the backend accepted then waits, paid for, to be collected when its account signs in again.
+    void accountLeft();
+    // The balance rose after a refusal for lack of shots: new jobs may start again.
+    void shotsArrived();
     // Starts jobs while there is room.
     void pump();
 
@@ -113,9 +119,12 @@ private:
     struct Running {
         uint64_t serial = 0;
         CancelSource cancel;
+        bool accountLeft = false;
     };
 
     void append(const std::shared_ptr<BatchItem>& item, std::optional<std::string> nudge, double strength);
+    // The first pending item that may start now: while out of shots, only jobs already submitted.
+    std::deque<std::shared_ptr<BatchItem>>::iterator nextToStart();
     Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel);
     void settle(const std::shared_ptr<BatchItem>& item, uint64_t serial);
     Task<void> endHoldLater(uint64_t hold);
@@ -125,6 +134,7 @@ private:
     // For the job of one photograph.
     std::optional<std::string> takeResume(const Uuid& id);
     bool runs(const Uuid& id, uint64_t serial) const;
+    bool accountLeft(const Uuid& id, uint64_t serial) const;
     void failEveryPending(const phase::Failed& failed);
     void putBackFirst(const std::shared_ptr<BatchItem>& item, uint64_t serial);
     void updateRequired();

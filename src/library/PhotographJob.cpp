@@ -45,12 +45,13 @@ Task<void> confirmLater(WorkPool& pool, std::string jobId, std::string userId)
 }
 
 // The full-send picture, else the refined one, decoded leniently; nothing when neither decodes.
+// An empty text decodes to no bytes, which fail to read as a picture.
 std::optional<std::vector<uint8_t>> resultPicture(const JobResultResponse& answer)
 {
     const auto& text = answer.fullSendImage ? answer.fullSendImage : answer.refinedImage;
     if (!text) return std::nullopt;
     auto bytes = base64Decoded(*text);
-    if (!bytes || bytes->empty()) return std::nullopt;
+    if (!bytes) return std::nullopt;
     return std::vector<uint8_t>(bytes->begin(), bytes->end());
 }
 
@@ -69,8 +70,8 @@ Task<void> PhotographJob::run()
     }
     if (!item_->startedAt()) item_->setStartedAt(now());
     const Next next = co_await begin();
-    if (next == Next::end) co_return;
-    co_await poll();
+    if (next == Next::poll) co_await poll();
+    if (accountLeft()) awaitAccount();
 }
 
 Task<PhotographJob::Next> PhotographJob::begin()
@@ -96,13 +97,17 @@ Task<bool> PhotographJob::send(std::optional<std::string> retryOf, std::optional
         fail(JobFailure::encode);
         co_return false;
     }
+    if (accountLeft()) co_return false;
+    const std::string account = runner_.userId();
     auto submitted = co_await submit(std::move(retryOf));
     if (!submitted) {
+        if (accountLeft()) co_return false;
         submissionFailed(submitted.failure());
         co_return false;
     }
     jobId_ = *submitted;
     item_->setJobId(jobId_);
+    item_->jobAccount = account;
     if (shown) item_->setPhase(std::move(*shown));
     runner_.notify(runner_.onSubmitted, item_);
     co_return true;
@@ -132,29 +137,33 @@ Task<BackendResult<std::string>> PhotographJob::submit(std::optional<std::string
 
 Task<void> PhotographJob::poll()
 {
-    lastAnswer_ = now();
+    lastAnswer_ = steadyNow();
     for (;;) {
-        if (cancelled()) co_return;
-        if (now() - lastAnswer_ > JobRunner::staleAfter) {
-            fail(JobFailure::stale);
-            co_return;
-        }
+        if (cancelled() || accountLeft()) co_return;
+        const SteadyTime asked = steadyNow();
         auto request = [jobId = jobId_](std::stop_token stop) { return jobStatus(jobId, stop); };
         auto answer =
             co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(request));
+        if (accountLeft()) co_return;
         if (!answer) {
             if (backendErrorCategory(answer.failure()) == BackendErrorCategory::userCancelled) co_return;
             if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
                 runner_.updateRequired();
                 co_return;
             }
+            // Only a request asked past the limit and left unanswered gives up: the server always
+            // gets one more chance, and a suspended computer's sleep does not count.
+            if (asked - lastAnswer_ > JobRunner::staleAfter) {
+                fail(JobFailure::stale);
+                co_return;
+            }
             co_await sleepFor(JobRunner::failedStatusRetry, cancel_);
             continue;
         }
         if (cancelled()) co_return;
-        lastAnswer_ = now();
+        lastAnswer_ = steadyNow();
         showStatus(*answer);
-        if (updatedTooLongAgo(*answer)) {
+        if (updateStoodStill(*answer)) {
             fail(JobFailure::staleJob);
             co_return;
         }
@@ -185,11 +194,18 @@ void PhotographJob::showStatus(const JobStatusResponse& answer)
     if (item_->phase() != ItemPhase(shown)) item_->setPhase(std::move(shown));
 }
 
-bool PhotographJob::updatedTooLongAgo(const JobStatusResponse& answer) const
+bool PhotographJob::updateStoodStill(const JobStatusResponse& answer)
 {
     if (isFinished(answer.status) || !answer.updatedAt) return false;
     auto updated = InternetDate::parse(*answer.updatedAt);
-    return updated && now() - *updated > JobRunner::staleAfter;
+    if (!updated) return false;
+    const SteadyTime seen = steadyNow();
+    if (updated != lastUpdate_) {
+        lastUpdate_ = updated;
+        lastUpdateSeenAt_ = seen;
+        return false;
+    }
+    return seen - lastUpdateSeenAt_ > JobRunner::staleAfter;
 }
 
 Task<PhotographJob::Next> PhotographJob::resubmit(const JobStatusResponse& answer)
@@ -203,7 +219,7 @@ Task<PhotographJob::Next> PhotographJob::resubmit(const JobStatusResponse& answe
     std::optional<phase::Processing> unchanged;
     const bool accepted = co_await send(std::move(retryOf), std::move(unchanged));
     if (!accepted) co_return Next::end;
-    lastAnswer_ = now();
+    lastAnswer_ = steadyNow();
     if (cancelled()) co_return Next::end;
     retried_ = true;
     co_return Next::poll;
@@ -240,6 +256,7 @@ Task<void> PhotographJob::collect(std::string status)
     auto fetch = [jobId = jobId_](std::stop_token stop) { return jobResult(jobId, stop); };
     auto answer = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(fetch));
     if (!answer) {
+        if (accountLeft()) co_return;
         if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
             runner_.updateRequired();
             co_return;
@@ -332,14 +349,32 @@ void PhotographJob::reportDetailTransfer(const JobOutcome& outcome, const Result
                          {"profile", request.original.profileLabel()}});
 }
 
+void PhotographJob::awaitAccount()
+{
+    if (item_->result()) return;
+    item_->setPhase(phase::Ready{});
+    // Set after the job id, which ends any earlier wait.
+    if (!jobId_.empty()) item_->jobAwaitsCollection = true;
+}
+
 void PhotographJob::fail(const JobFailure& failure)
 {
     item_->setPhase(failure.phase());
 }
 
+bool PhotographJob::accountLeft() const
+{
+    return runner_.accountLeft(item_->id, serial_);
+}
+
 PhotographJob::WallTime PhotographJob::now() const
 {
     return runner_.environment_.clock->now();
+}
+
+PhotographJob::SteadyTime PhotographJob::steadyNow() const
+{
+    return runner_.environment_.clock->steady();
 }
 
 } // namespace oxel

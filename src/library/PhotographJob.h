@@ -32,6 +32,7 @@ public:
 
 private:
     using WallTime = std::chrono::system_clock::time_point;
+    using SteadyTime = std::chrono::steady_clock::time_point;
     enum class Next { poll, end };
 
     // A. Beginning: upload and submit, or take the resumed job.
@@ -44,7 +45,9 @@ private:
     // B. Polling until the job ends.
     Task<void> poll();
     void showStatus(const JobStatusResponse& answer);
-    bool updatedTooLongAgo(const JobStatusResponse& answer) const;
+    // The job's `updated_at` has not moved for the limit, timed on our own monotonic clock: the
+    // server's clock is compared only with itself, so a skewed or jumping wall clock never counts.
+    bool updateStoodStill(const JobStatusResponse& answer);
     // C. Collecting and delivering a result.
     // `status` is the job's last: "succeeded", or "delivered" or "expired" for a result the
     // backend no longer waits to hand over, which is tried all the same and never confirmed again.
@@ -58,9 +61,14 @@ private:
     // E. Submission failures.
     void submissionFailed(const BackendFailure& failure);
 
+    // The account left while the job ran: a job the backend accepted waits for it to come back.
+    void awaitAccount();
+
     void fail(const JobFailure& failure);
     bool cancelled() const { return cancel_.cancelled(); }
+    bool accountLeft() const;
     WallTime now() const;
+    SteadyTime steadyNow() const;
 
     JobRunner& runner_;
     std::shared_ptr<BatchItem> item_;
@@ -70,7 +78,10 @@ private:
     std::string jobId_;
     std::shared_ptr<const std::vector<uint8_t>> upload_;
     bool retried_ = false;
-    WallTime lastAnswer_;
+    // Monotonic: it stands still while the computer sleeps.
+    SteadyTime lastAnswer_;
+    std::optional<WallTime> lastUpdate_;
+    SteadyTime lastUpdateSeenAt_;
 };
 
 } // namespace oxel

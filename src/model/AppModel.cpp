@@ -32,7 +32,7 @@ AppModel::AppModel(ModelServices services)
     installRunnerCallbacks();
     availabilityConnection_ =
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
-    authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { collectAwaitedJobs(); });
+    authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { accountChanged(); });
 }
 
 AppModel::~AppModel()

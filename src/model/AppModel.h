@@ -317,7 +317,8 @@ public:
     Task<void> reportThenRemove(std::shared_ptr<BatchItem> item);
     // Opens the product's checkout page for this account, then watches the roll for the shots.
     void buy(const ProProduct& product);
-    Task<void> awaitShots(int64_t before);
+    // Announces the shots that arrive over `before`; without it, over the balance fetched first.
+    Task<void> awaitShots(std::optional<int64_t> before);
     // Fetches the packs for sale; callers meanwhile share the one request. A failure keeps the list.
     Task<void> refreshProducts();
     static constexpr int exportTurns = 3;
@@ -352,8 +353,8 @@ public:
     // back to the runner; stops at each step once its batch is no longer open.
     Task<void> restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation);
     void applyRestored(BatchItem& item, const ImageRecord& record, OriginalCheck check);
-    // Hands the item's stored job back to the runner to be polled, not submitted again, when an
-    // account can collect it and its original is loaded; otherwise the job keeps waiting.
+    // Hands the item's stored job back to the runner to be polled, not submitted again, when
+    // its account is signed in and its original is loaded; otherwise the job keeps waiting.
     void resumeJobs(const std::shared_ptr<BatchItem>& item, double strength);
 
     // Originals that moved, changed or were sent back over.
@@ -399,8 +400,9 @@ private:
     void applyStartLook();
     std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
-    // After signing in: the jobs of the open batch that waited for an account are collected.
-    void collectAwaitedJobs();
+    // Jobs run under one account only: those of an account that left wait for it, and those that
+    // waited for the account now signed in are collected.
+    void accountChanged();
     bool holds(const std::shared_ptr<BatchItem>& item) const;
     void applyGlobalNudge(const std::string& previous);
     void applyTransferSettings(const AppConfig& config);

@@ -10,11 +10,12 @@ namespace oxel {
 
 namespace {
 
+// A job that waits to be collected was paid for: it is collected, never submitted again.
 bool readyToDevelop(const BatchItem& item)
 {
     const auto& phase = item.phase();
     return !item.result() && !phase.isInFlight() && !phase.is<phase::Restoring>() && !item.renderFile &&
-           !item.colourOnly && item.source();
+           !item.colourOnly && !item.jobAwaitsCollection && item.source();
 }
 
 } // namespace
@@ -27,6 +28,7 @@ void AppModel::newBatch()
     runner_.cancelAll();
     ++batchGeneration_;
     pendingImports_.clear();
+    previewWanted_.clear();
     setItems({});
     setLightbox(nullptr);
     setBatch(std::nullopt);

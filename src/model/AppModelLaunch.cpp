@@ -79,7 +79,9 @@ void AppModel::applyConfig(const AppConfig& config, const std::string& body)
 
 void AppModel::setBalance(BalanceResponse balance)
 {
+    const bool rose = balance_ && balance.balance > balance_->balance;
     publish(balance_, std::optional<BalanceResponse>(std::move(balance)), Field::balance);
+    if (rose && runner_.outOfShots()) runner_.shotsArrived();
 }
 
 Task<void> AppModel::refreshBalance()

@@ -233,12 +233,14 @@ void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strengt
 {
     if (!item->jobAwaitsCollection || !item->jobId() || !item->source() || item->phase().isInFlight()) return;
     const auto userId = accountId();
-    if (!userId) return;
+    // Another account could not see the job, and polling it would fail it for its own account.
+    if (!userId || (item->jobAccount && *item->jobAccount != *userId)) return;
     runner_.resume(item, *item->jobId(), *userId, strength, item->effectiveNudge(globalNudge_));
 }
 
-void AppModel::collectAwaitedJobs()
+void AppModel::accountChanged()
 {
+    if (runner_.userId() != accountId().value_or("")) runner_.accountLeft();
     for (const auto& item : items_) resumeJobs(item, strength(*item));
 }
 

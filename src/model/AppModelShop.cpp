@@ -16,17 +16,25 @@ void AppModel::buy(const ProProduct& product)
     if (!link) return;
     services_.openURL(*link);
     sendFunnelEvent(FunnelEvent::purchaseScreenViewed, std::nullopt, Json{{"product", product.id}});
-    tasks_->spawn(awaitShots(balance_ ? balance_->balance : 0));
+    tasks_->spawn(awaitShots(balance_ ? std::optional(balance_->balance) : std::nullopt));
 }
 
-Task<void> AppModel::awaitShots(int64_t before)
+Task<void> AppModel::awaitShots(std::optional<int64_t> before)
 {
+    // Only a rise over a known balance was bought: without one, the roll is counted first, and
+    // a count that cannot be had yet is taken from the first balance that arrives.
+    if (!before) {
+        co_await refreshBalance();
+        if (balance_) before = balance_->balance;
+    }
     for (int pass = 0; pass < shotsPolls; ++pass) {
         co_await sleepFor(shotsPoll);
         co_await refreshBalance();
-        const int64_t now = balance_ ? balance_->balance : 0;
-        if (now > before) {
-            setStatusLine(std::to_string(now - before) + " shots added to the roll");
+        if (!balance_) continue;
+        const int64_t now = balance_->balance;
+        if (!before) before = now;
+        if (now > *before) {
+            setStatusLine(std::to_string(now - *before) + " shots added to the roll");
             co_return;
         }
     }

@@ -1,20 +1,10 @@
 #include "model/RemoteAnswers.h"
 
+#include "develop/grade/LookName.h"
+
 #include <algorithm>
 
 namespace oxel {
-
-namespace {
-
-std::string trimmed(const std::string& text)
-{
-    static constexpr const char* space = " \t\n\r\f\v";
-    auto first = text.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
-} // namespace
 
 std::optional<std::vector<std::string>> suggestedNudges(std::string_view body)
 {
@@ -25,7 +15,7 @@ std::optional<std::vector<std::string>> suggestedNudges(std::string_view body)
     std::vector<std::string> kept;
     for (const auto& entry : *nudges) {
         if (!entry.is_string()) return std::nullopt;
-        auto text = trimmed(entry.get<std::string>());
+        auto text = trimmedWhitespace(entry.get<std::string>());
         if (!text.empty() && std::find(kept.begin(), kept.end(), text) == kept.end()) kept.push_back(text);
     }
     return kept;

@@ -29,7 +29,12 @@ JobRunnerTest::JobRunnerTest() : backend(backendOnClock(loop))
     account = backend.state().signIn("apple", "runner-" + std::to_string(++accounts));
     SettingsStore::shared().set("userId", std::to_string(account.userId));
     SettingsStore::shared().set("accountToken", account.token);
-    runner = std::make_unique<JobRunner>(JobRunner::Environment{&loop, &pool});
+    makeRunner(loop);
+}
+
+void JobRunnerTest::makeRunner(const TimeSource& clock)
+{
+    runner = std::make_unique<JobRunner>(JobRunner::Environment{&clock, &pool});
     runner->onSettled = [this](const std::shared_ptr<BatchItem>& item) { settled.push_back(item); };
     runner->onUpdateRequired = [this] { ++updateRequiredCalls; };
 }

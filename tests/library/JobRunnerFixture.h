@@ -29,6 +29,8 @@ public:
     std::shared_ptr<BatchItem> makeItem(int width = 600, int height = 400);
     std::vector<std::shared_ptr<BatchItem>> makeItems(int count);
 
+    // A new runner on `clock` (the loop's own, or one that tells a different wall time).
+    void makeRunner(const TimeSource& clock);
     void start(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& nudge = "");
     // Runs the loop until every given item has settled (or the loop stalls).
     bool runUntilSettled(const std::vector<std::shared_ptr<BatchItem>>& items);

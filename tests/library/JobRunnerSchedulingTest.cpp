@@ -91,28 +91,33 @@ TEST_F(JobRunnerScheduling, StartTrimsTheNudgeAndEnqueueKeepsItAsGiven)
     auto first = makeItem();
     auto second = makeItem();
     auto blank = makeItem();
+    auto wide = makeItem();
     first->setAddition("  ");
     runner->maxInFlight = 0;
     start({first}, "\n  warm light ");
     runner->enqueue(second, "  warm light ", std::to_string(account.userId), 0.5);
     blank->setAddition("   ");
     start({blank}, "");
+    // No-break, ideographic and em spaces, as a Japanese input method or a paste leaves them.
+    wide->setAddition("\u3000");
+    start({wide}, "\u00A0warm light\u2003");
     EXPECT_EQ(runner->nudgeFor(first->id), "warm light");
     EXPECT_EQ(runner->nudgeFor(second->id), "  warm light ");
     EXPECT_EQ(runner->nudgeFor(blank->id), "");
+    EXPECT_EQ(runner->nudgeFor(wide->id), "warm light");
     EXPECT_EQ(runner->strengthFor(second->id), 0.5);
     EXPECT_EQ(runner->strengthFor(first->id), 0.8);
 
     runner->maxInFlight = 4;
     runner->pump();
-    ASSERT_TRUE(runUntilSettled({first, second, blank}));
+    ASSERT_TRUE(runUntilSettled({first, second, blank, wide}));
     auto nudgeSent = [&](const std::shared_ptr<BatchItem>& item) { return backend.state().job(*item->jobId())->nudge; };
     EXPECT_EQ(nudgeSent(first), "warm light");
     EXPECT_EQ(nudgeSent(second), "  warm light ");
     EXPECT_EQ(nudgeSent(blank), "");
     int withNudge = 0;
     for (const auto& sent : submissions()) withNudge += sent.body.find(R"("nudge")") != std::string::npos;
-    EXPECT_EQ(withNudge, 2) << "a nudge of spaces is not sent";
+    EXPECT_EQ(withNudge, 3) << "a nudge of spaces is not sent";
 }
 
 TEST_F(JobRunnerScheduling, CancelAllReturnsQueuedItemsToReadyAndZeroesBothCounters)

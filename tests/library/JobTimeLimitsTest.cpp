@@ -8,6 +8,56 @@ namespace {
 using JobTimeLimits = JobRunnerTest;
 using namespace std::chrono_literals;
 
+// The loop's clocks with the wall clock set off by `skew`: a system clock set wrong, or one that
+// jumped over a suspend while the monotonic clock stood still.
+class SkewedClock final : public TimeSource {
+public:
+    explicit SkewedClock(const ManualLoop& loop) : loop_(loop) {}
+    WallTime now() const override { return loop_.now() + skew; }
+    SteadyTime steady() const override { return loop_.steady(); }
+    std::chrono::seconds skew{0};
+
+private:
+    const ManualLoop& loop_;
+};
+
+TEST_F(JobTimeLimits, AWallClockThatJumpsBetweenPollsFailsNoJob)
+{
+    SkewedClock clock(loop);
+    makeRunner(clock);
+    auto item = makeItem();
+    // The laptop sleeps seven minutes while the job waits for its next poll.
+    runner->onSubmitted = [&](const auto&) { loop.postAfter(1s, [&] { clock.skew += 7min; }); };
+    start({item});
+    ASSERT_TRUE(runUntilSettled({item}));
+    EXPECT_TRUE(item->phase().is<phase::Done>()) << itemPhaseName(item->phase());
+    EXPECT_EQ(clock.skew, 7min);
+}
+
+TEST_F(JobTimeLimits, ASystemClockSevenMinutesOffFailsNoHealthyJobAndStillFindsALostOne)
+{
+    SkewedClock clock(loop);
+    makeRunner(clock);
+    for (auto skew : {7min, -7min}) {
+        SCOPED_TRACE(skew.count());
+        clock.skew = skew;
+        auto healthy = makeItem();
+        start({healthy});
+        ASSERT_TRUE(runUntilSettled({healthy}));
+        EXPECT_TRUE(healthy->phase().is<phase::Done>()) << itemPhaseName(healthy->phase());
+
+        backend.setFaults(local::LocalFaults{.staleJobs = true});
+        auto lost = makeItem();
+        const auto started = loop.elapsed();
+        start({lost});
+        ASSERT_TRUE(runUntilSettled({lost}));
+        EXPECT_EQ(failed(lost), (phase::Failed{"stale_job", "the queue lost this one · shot not spent", true, false}));
+        EXPECT_GT(loop.elapsed() - started, JobRunner::staleAfter);
+        EXPECT_LT(loop.elapsed() - started, JobRunner::staleAfter + 10s);
+        backend.clearFaults();
+    }
+}
+
 TEST_F(JobTimeLimits, StatusRequestsThatKeepFailingAreRepeatedEveryFiveSecondsForSixMinutes)
 {
     auto item = makeItem();

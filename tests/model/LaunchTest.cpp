@@ -247,7 +247,8 @@ TEST_F(LaunchTest, DismissingKeepsTheLastFiftyIds)
 
 TEST_F(LaunchTest, SuggestionsAreTrimmedAndDeduplicated)
 {
-    answer("/config/suggestions", R"({"nudges": ["  warm dusk \n", "warm dusk", "", "   ", "cool morning"]})");
+    answer("/config/suggestions",
+           R"({"nudges": ["  warm dusk \n", "warm dusk", "", "   ", "\u3000", "\u00A0cool morning\u2029"]})");
     await(model->refreshSuggestions());
     EXPECT_EQ(model->nudgePlaceholders(), (std::vector<std::string>{"warm dusk", "cool morning"}));
 

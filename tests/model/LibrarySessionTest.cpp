@@ -405,6 +405,83 @@ TEST_F(ResumeTest, AJobConfirmedBeforeItsResultWasStoredIsCollectedNotCalledExpi
     EXPECT_EQ(backend.state().account(account.userId)->balance, shots);
 }
 
+TEST_F(ResumeTest, ProcessingWhileTheJobIsHandedBackSubmitsNothing)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    const auto submitted = submissions();
+    model->openBatch(id);
+    const auto item = model->items()[0];
+    // The original is found; the job is handed back once the thumbnail is made.
+    ASSERT_TRUE(runUntil([&] { return item->source().has_value(); }));
+    EXPECT_TRUE(model->itemsToProcess().empty());
+    model->process();
+    runIdle();
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_EQ(submissions(), submitted);
+}
+
+TEST_F(ResumeTest, AJobLeftBySigningOutWaitsForItsOwnAccountAlone)
+{
+    drop({writeJPEG("a.jpg", 600, 400)});
+    model->process();
+    const auto item = model->items()[0];
+    ASSERT_TRUE(runUntil([&] { return item->jobId().has_value(); }));
+    const auto jobId = *item->jobId();
+    const Uuid id = model->batch()->id;
+    const auto submitted = submissions();
+    model->auth().signOut();
+    runIdle();
+    loop.advance(10min);
+    runIdle();
+    EXPECT_TRUE(item->phase().is<phase::Ready>());
+    EXPECT_TRUE(item->jobAwaitsCollection);
+    EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::developing);
+    EXPECT_EQ(storedImage(id, item->id).jobId, jobId);
+    const auto polled = polls(jobId);
+
+    // Another account neither polls nor collects it, in this session or after reopening the batch.
+    const auto other = backend.state().signIn("apple", "someone-else");
+    model->auth().applyAuthResult({"ok", other.userId, std::nullopt, other.token}, "apple");
+    runIdle();
+    EXPECT_TRUE(item->phase().is<phase::Ready>());
+    model->newBatch();
+    runIdle();
+    openAndRestore(id);
+    EXPECT_TRUE(model->items()[0]->phase().is<phase::Ready>());
+    EXPECT_EQ(polls(jobId), polled);
+    EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::developing);
+
+    signIn();
+    runIdle();
+    const auto& collected = model->items()[0];
+    ASSERT_TRUE(collected->result());
+    EXPECT_EQ(collected->result()->jobId, jobId);
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_TRUE(backend.state().job(jobId)->delivered);
+}
+
+TEST_F(ResumeTest, AfterNoShotsLeftAResumedJobIsStillCollectedAndARiseLiftsTheStop)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    backend.setFaults(local::LocalFaults{.refusal = "insufficient_credits"});
+    drop({writeJPEG("b.jpg", 600, 400)});
+    model->process();
+    runIdle();
+    ASSERT_TRUE(model->runner().outOfShots());
+    backend.clearFaults();
+    openAndRestore(id);
+    const auto& item = model->items()[0];
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+
+    await(model->refreshBalance());
+    EXPECT_TRUE(model->runner().outOfShots()) << "no rise yet";
+    backend.state().credit(account.userId, 50, true);
+    await(model->refreshBalance());
+    EXPECT_FALSE(model->runner().outOfShots());
+}
+
 TEST_F(ResumeTest, AServerSideFailureIsSubmittedAgainWithTheNudge)
 {
     model->setGlobalNudge("soft window light");

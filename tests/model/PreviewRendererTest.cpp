@@ -159,6 +159,7 @@ TEST_F(PreviewRendererTest, AnItemThatLeftTheBatchWhileRenderingIsNotMarkedOrRen
     model->requestPreview(item);
     model->requestPreview(item);
     model->newBatch();
+    EXPECT_TRUE(model->previewWanted().empty()) << "nothing of the old batch waits for a render";
     ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
     EXPECT_EQ(previewsShown[item->id], 1);
     EXPECT_TRUE(model->thumbDirty().empty());

@@ -105,6 +105,38 @@ TEST_F(ShopTest, ABoughtPackIsAnnouncedWhenItsShotsArriveUntilTheBatchMoves)
     EXPECT_FALSE(model->statusLine());
 }
 
+TEST_F(ShopTest, BoughtWithNoBalanceKnownOnlyTheRiseIsAnnounced)
+{
+    struct Case {
+        const char* name;
+        int failedBalanceAnswers;
+    };
+    for (const Case& entry : {Case{"fetched first", 0}, Case{"first fetch refused", 1}}) {
+        SCOPED_TRACE(entry.name);
+        makeModel();
+        int balanceAnswers = 0;
+        auto counting = model->changed.connect([&](AppModel::Field field) {
+            if (field == AppModel::Field::balance) ++balanceAnswers;
+        });
+        backend.setFaults(local::LocalFaults{.pathPrefix = "/credits/balance", .status = 503,
+                                             .times = entry.failedBalanceAnswers});
+        ASSERT_FALSE(model->balance());
+        const auto before = backend.state().account(account.userId)->balance;
+        ASSERT_GT(before, 0);
+        model->buy(localPack());
+        ASSERT_EQ(openedURLs.size(), 1u);
+        // The watch has a balance to count from and has looked once more, finding nothing bought.
+        ASSERT_TRUE(runUntil([&] { return balanceAnswers >= 2; }));
+        EXPECT_FALSE(model->statusLine());
+        EXPECT_EQ(run("curl -s -o /dev/null -w '%{http_code}' --data '' '" + openedURLs[0] + "'"), "200");
+        ASSERT_TRUE(runUntil([&] { return model->statusLine().has_value(); }));
+        EXPECT_EQ(model->statusLine(), "50 shots added to the roll");
+        EXPECT_EQ(model->balance()->balance, before + 50);
+        openedURLs.clear();
+        backend.clearFaults();
+    }
+}
+
 TEST_F(ShopTest, AWatchWithoutARiseEndsSilentlyAfterTenMinutes)
 {
     await(model->refreshBalance());
