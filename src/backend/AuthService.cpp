@@ -20,7 +20,8 @@ namespace {
 constexpr const char* clientPlatform = "macos";
 constexpr auto exchangeTimeout = std::chrono::seconds(60);
 
-// Build-info keys of the providers' endpoints; a development build points them at the local backend.
+// Build-info keys of the providers' endpoints; a development build points them at the local backend,
+// and they follow it when it is moved.
 constexpr const char* appleAuthBaseKey = "AppleAuthBaseURL";
 constexpr const char* googleAuthBaseKey = "GoogleAuthBaseURL";
 constexpr const char* googleTokenBaseKey = "GoogleTokenBaseURL";
@@ -126,7 +127,7 @@ std::optional<AuthService::AppleConfig> AuthService::appleConfig() const
     auto servicesID = configured(*environment_.buildInfo, "AppleWebServicesID");
     auto redirectURI = configured(*environment_.buildInfo, "AppleWebRedirectURL");
     if (!servicesID || !redirectURI) return std::nullopt;
-    return AppleConfig{*servicesID, *redirectURI};
+    return AppleConfig{*servicesID, atRunningBackend(*redirectURI, *environment_.buildInfo, backendBaseURL())};
 }
 
 std::optional<AuthService::GoogleConfig> AuthService::googleConfig() const
@@ -140,7 +141,8 @@ std::optional<AuthService::GoogleConfig> AuthService::googleConfig() const
 
 std::string AuthService::endpoint(const char* key, const char* fallback, const char* path) const
 {
-    return configured(*environment_.buildInfo, key).value_or(fallback) + path;
+    const auto base = configured(*environment_.buildInfo, key);
+    return (base ? atRunningBackend(*base, *environment_.buildInfo, backendBaseURL()) : fallback) + path;
 }
 
 Task<void> AuthService::signInWithApple()

@@ -38,6 +38,13 @@ std::string resolveBackendBaseURL(const BuildInfo& info)
     return usable(configured) ? *configured : defaultBackendBaseURL;
 }
 
+std::string atRunningBackend(const std::string& url, const BuildInfo& info, const std::string& running)
+{
+    const std::string built = resolveBackendBaseURL(info);
+    const bool atBuilt = url.starts_with(built) && (url.size() == built.size() || url[built.size()] == '/');
+    return atBuilt ? running + url.substr(built.size()) : url;
+}
+
 std::string backendBaseURL()
 {
     auto& shared = baseURL();

@@ -131,6 +131,16 @@ TEST(BackendBaseURL, TakesAUsableBuildValueAndOtherwiseTheDefault)
     EXPECT_EQ(resolve(std::nullopt), defaultBackendBaseURL);
 }
 
+TEST(BackendBaseURL, PagesAtTheBuildsBackendFollowTheRunningOne)
+{
+    const BuildInfo built(std::map<std::string, std::string, std::less<>>{{"BackendURL", "http://127.0.0.1:8787"}});
+    const std::string running = "http://127.0.0.1:40123";
+    EXPECT_EQ(atRunningBackend("http://127.0.0.1:8787", built, running), running);
+    EXPECT_EQ(atRunningBackend("http://127.0.0.1:8787/apple/return", built, running), running + "/apple/return");
+    EXPECT_EQ(atRunningBackend("http://127.0.0.1:87870/token", built, running), "http://127.0.0.1:87870/token");
+    EXPECT_EQ(atRunningBackend("https://accounts.example.test", built, running), "https://accounts.example.test");
+}
+
 TEST(BuildInfo, VersionsReadZeroWhenAbsent)
 {
     BuildInfo empty({});

@@ -1,9 +1,10 @@
-// The real application on a real X server (run under xvfb-run): signed out at first, it signs in
-// through the local backend's development Google page, the callback coming back through a second
-// start of the real program; later starts hand photographs over, one of them waiting until a new
-// batch lets its file go, and a stray link changes nothing. The whole road of a hand-off runs from
-// the photo application's start through developing, comparing, exporting and sending back to the
-// application closing itself. The X screen is saved at each step.
+// The real application on a real X server (run under xvfb-run), built as `scripts/run` builds it:
+// signed out at first, it signs in through the local backend's development Google page, the
+// callback coming back through a second start of the real program; later starts hand photographs
+// over, one of them waiting until a new batch lets its file go, and a stray link changes nothing.
+// The whole road of a hand-off runs from the photo application's start through developing,
+// comparing, exporting and sending back to the application closing itself. The X screen is saved
+// at each step.
 #include "app/AppMenuBar.h"
 #include "app/Application.h"
 #include "app/BottomBar.h"
@@ -14,7 +15,6 @@
 #include "develop/PictureFiles.h"
 #include "localbackend/LocalBackend.h"
 #include "model/AppModel.h"
-#include "platform/BuildInfo.h"
 #include "platform/InstanceChannel.h"
 #include "sheets/ConfirmSheet.h"
 #include "sheets/ExportSheet.h"
@@ -128,7 +128,6 @@ protected:
         backend = std::make_unique<local::LocalBackend>(options);
         if (!backend->start()) std::abort();
         ::setenv("OXEL_BACKEND_URL", backend->baseURL().c_str(), 1);
-        signIn.emplace(developmentSignIn());
         fs::create_directories(shots);
     }
     ~RoadEndToEnd() override
@@ -138,7 +137,8 @@ protected:
         fs::remove_all(home, ignored);
     }
 
-    // The real application as the program's first start makes it, signing in at the local backend.
+    // The real application as the program's first start makes it, built as `scripts/run` builds it:
+    // it signs in at the local backend's development pages with nothing more configured.
     std::unique_ptr<Application> startApplication(const LaunchArguments& launch)
     {
         auto forwarded = std::make_shared<ForwardedStarts>();
@@ -151,23 +151,7 @@ protected:
             ADD_FAILURE() << claim.error;
             return nullptr;
         }
-        Application::Environment environment = Application::Environment::standard();
-        environment.auth.buildInfo = &*signIn;
-        return std::make_unique<Application>(argc, argv, launch, std::move(claim.channel), forwarded, environment);
-    }
-
-    // The development build's sign-in, at the local backend's pages.
-    BuildInfo developmentSignIn() const
-    {
-        const std::string base = backend->baseURL();
-        const BuildInfo& built = BuildInfo::main();
-        return BuildInfo({{"CFBundleShortVersionString", built.string("CFBundleShortVersionString").value_or("")},
-                          {"CFBundleVersion", built.string("CFBundleVersion").value_or("")},
-                          {"GoogleOAuthClientID", "dev-client.apps"},
-                          {"GoogleOAuthServerClientID", "dev-server.apps"},
-                          {"GoogleOAuthURLScheme", "oxel"},
-                          {"GoogleAuthBaseURL", base},
-                          {"GoogleTokenBaseURL", base}});
+        return std::make_unique<Application>(argc, argv, launch, std::move(claim.channel), forwarded);
     }
 
     void screenshot(const std::string& name)
@@ -215,7 +199,6 @@ protected:
     const fs::path browserLog = home / "browser.log";
     const fs::path shots = fs::path(OXEL_SCREENSHOT_DIR) / "e2e";
     std::unique_ptr<local::LocalBackend> backend;
-    std::optional<BuildInfo> signIn;
     int argc = 1;
     char name[9] = "oxel-pro";
     char* argv[2] = {name, nullptr};
@@ -230,11 +213,12 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
     application.showWindow();
     RootView& root = application.rootView();
 
-    // Signed out: the sign-in screen with the Google button.
+    // Signed out on a first start: the sign-in screen offers both providers.
     ASSERT_TRUE(waitFor([&] { return root.screen() == RootView::Screen::signIn && root.isVisible(); }));
     auto* screen = qobject_cast<SignInView*>(root.screenWidget());
     ASSERT_NE(screen, nullptr);
     ASSERT_NE(screen->googleButton(), nullptr);
+    EXPECT_NE(screen->appleButton(), nullptr);
     screenshot("01-sign-in");
 
     // The browser follows the page and hands the callback to a second start of the program.
