@@ -121,6 +121,18 @@ PictureCache::Pin PictureCache::pin(const std::string& key, const Make& make)
     return Pin(this, std::move(entry));
 }
 
+PictureCache::Pin PictureCache::held(const std::string& key)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = entries_.find(key);
+    if (found == entries_.end() || !found->second->done || !found->second->bitmap) return {};
+    const std::shared_ptr<Entry>& entry = found->second;
+    ++entry->pins;
+    entry->lastUse = ++clock_;
+    ++statistics_.hits;
+    return Pin(this, entry);
+}
+
 std::optional<Bitmap> PictureCache::bitmap(const std::string& key, const Make& make)
 {
     const Pin pinned = pin(key, make);

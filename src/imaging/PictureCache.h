@@ -58,6 +58,9 @@ public:
 
     // The picture under `key`, made with `make` when it is not held; failures are not kept.
     Pin pin(const std::string& key, const Make& make);
+    // The picture under `key` when the cache holds it now, pinned; an empty pin otherwise. Makes
+    // nothing and waits for no making.
+    Pin held(const std::string& key);
     std::optional<Bitmap> bitmap(const std::string& key, const Make& make);
 
     // Keeps `bitmap` under `key` when nothing is held there and it fits within the bound beside

@@ -117,6 +117,12 @@ std::optional<Bitmap> PictureHandle::bitmap() const
     return pinned.bitmap();
 }
 
+PictureCache::Pin PictureHandle::heldPin() const
+{
+    if (!recipe_) return {};
+    return PictureCache::shared().held(recipe_->key);
+}
+
 Image PictureHandle::image() const
 {
     if (!recipe_) return {};

@@ -44,6 +44,8 @@ public:
     // The picture, pinned while the pin lives; an empty pin when it cannot be made.
     PictureCache::Pin pin() const;
     std::optional<Bitmap> bitmap() const;
+    // The picture pinned when the shared cache holds it now, else an empty pin: never makes it.
+    PictureCache::Pin heldPin() const;
 
     // A lazy picture, extent (0, 0, width, height), that reads through the cache and pins the
     // picture for the renders that read it. Where the picture cannot be made it renders black.

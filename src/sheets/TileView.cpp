@@ -383,9 +383,8 @@ bool TileView::eventFilter(QObject* watched, QEvent* event)
 void TileView::refreshPicture()
 {
     const tile::Picture chosen = tile::chosenPicture(*item_, comparing_);
-    const auto handle = tile::pictureHandle(*item_, chosen);
-    const auto bitmap = handle ? handle->bitmap() : std::nullopt;
-    picture_->setPicture(bitmap.value_or(Bitmap()));
+    // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels.
+    picture_->setPicture(tile::pictureHandle(*item_, chosen).value_or(PictureHandle()));
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);
 }

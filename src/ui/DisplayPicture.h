@@ -3,6 +3,7 @@
 #include "imaging/Bitmap.h"
 
 #include <QImage>
+#include <QSize>
 
 #include <optional>
 
@@ -22,6 +23,12 @@ std::optional<QImage> wrappedForDisplay(const Bitmap& bitmap);
 // image. A space that cannot be read is shown as if it were sRGB. Nothing for an empty bitmap or
 // when memory runs out. Slow for large pictures: run it off the main thread.
 std::optional<QImage> convertedForDisplay(const Bitmap& bitmap);
+
+// The bitmap shrunk to `size` (or enlarged) and brought to sRGB, in a new 8-bit image; an 8-bit
+// picture in another space is shrunk first, so only the pixels left are converted. Null for an empty
+// bitmap or size, or when memory runs out. Slow for large pictures: run it off the main thread
+// unless the bitmap is display-ready.
+QImage scaledForDisplay(const Bitmap& bitmap, QSize size);
 
 // Whether two bitmaps would show the same: the same pixels, layout and colour tag.
 bool sameDisplayIdentity(const Bitmap& a, const Bitmap& b);

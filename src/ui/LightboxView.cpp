@@ -153,8 +153,8 @@ PixelImage* LightboxView::shownPicture() const
 void LightboxView::refresh()
 {
     if (!item_) {
-        developed_->setPicture({});
-        original_->setPicture({});
+        developed_->setPicture(Bitmap());
+        original_->setPicture(Bitmap());
         return;
     }
     fileName_->setText(QString::fromStdString(item_->url().filename().string()));

@@ -27,7 +27,7 @@ public:
         const int width = LookPicker::thumbnailWidth(thumbnail.width(), thumbnail.height(), height);
         setFixedSize(width + 2 * LookMark::padding, height + 2 * LookMark::padding);
         mark_->setGeometry(rect());
-        mark_->picture()->setPicture(thumbnail.bitmap().value_or(Bitmap()));
+        mark_->picture()->setPicture(thumbnail);
         setCursor(Qt::PointingHandCursor);
     }
 

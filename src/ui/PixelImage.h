@@ -1,9 +1,11 @@
 #pragma once
 
 #include "imaging/Bitmap.h"
+#include "imaging/PictureHandle.h"
 
 #include <QImage>
 #include <QPixmap>
+#include <QSize>
 #include <QWidget>
 
 #include <cstdint>
@@ -15,28 +17,38 @@ namespace oxel {
 // is wrapped without a copy, any other is converted once off the main thread, and the previous
 // picture stays until the converted one arrives. One scaled copy is kept for the current size,
 // so a repaint of the same picture at the same size only copies pixels.
+//
+// A picture handed over as a bitmap is held by the view. One handed over as a handle stays in the
+// shared picture cache: the view keeps only its scaled copy, and pins the picture while it makes
+// that copy, on the main thread when the cache holds it in sRGB, else off the main thread.
 class PixelImage : public QWidget {
     Q_OBJECT
 public:
     explicit PixelImage(QWidget* parent = nullptr);
 
-    // Handing over the same pixels again (a copy of the same bitmap) changes nothing and repaints
-    // nothing; a null bitmap clears the view. Every call is answered by `pictureShown` once the
-    // view paints what was handed over.
+    // Handing over the same pixels again (a copy of the same bitmap, or of the same handle)
+    // changes nothing and repaints nothing; a null bitmap or handle clears the view. Every call is
+    // answered by `pictureShown` once the view paints what was handed over.
     void setPicture(const Bitmap& picture);
-    const Bitmap& picture() const { return picture_; }
+    void setPicture(const PictureHandle& picture);
+    // The held bitmap; null for a picture handed over as a handle.
+    const Bitmap& picture() const { return current_.picture; }
+    // The handle of the picture; null for a held bitmap.
+    const PictureHandle& handle() const { return current_.handle; }
+    // The picture's size in pixels, whichever way it came.
+    QSize pictureSize() const { return current_.size(); }
     // Draws the picture at this opacity, over whatever lies beneath.
     void setOpacity(qreal opacity);
     qreal opacity() const { return opacity_; }
-    // The 8-bit sRGB picture being shown; null while nothing is shown.
-    const QImage& displayed() const { return displayed_; }
+    // The held picture in 8-bit sRGB; null while nothing is held or converted yet.
+    const QImage& displayed() const { return current_.displayed; }
     // Lets the scaled copy go; the next paint makes it again. For views far from the screen.
     void releaseScaled()
     {
-        scaled_ = QPixmap();
+        current_.scaled = QPixmap();
         previous_.scaled = QPixmap();
     }
-    bool holdsScaled() const { return !scaled_.isNull(); }
+    bool holdsScaled() const { return !current_.scaled.isNull(); }
 
     // Where a picture of `picture` pixels lies in `bounds`: scaled by the smaller of the two
     // ratios, centred. Empty when either size is empty.
@@ -45,31 +57,42 @@ public:
 Q_SIGNALS:
     // What the last `setPicture` handed over is what the view now paints. Emitted from within
     // `setPicture` for a picture shown as it is (sRGB, the previous picture again, the same one
-    // again, none), and later, from the event loop, for one that had to be converted first; a
-    // conversion overtaken by a newer picture is never announced.
+    // again, none), from the paint that scales a handle's picture held by the cache in sRGB, and
+    // later, from the event loop, for one that had to be converted or made first; a conversion
+    // overtaken by a newer picture is never announced.
     void pictureShown();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct Shown {
+        Bitmap picture;       // held by the view
+        PictureHandle handle; // or kept by the shared cache
+        QImage displayed;     // the held picture in sRGB
+        QPixmap scaled;       // the picture at the fitted size, in device pixels
+
+        QSize size() const;
+        bool sameAs(const Shown& other) const;
+        bool isNull() const { return picture.isNull() && handle.isNull(); }
+    };
+
+    void present(Shown next);
     void display(QImage image);
     void shownAtOnce(QImage image);
     void convertOffMainThread(const Bitmap& picture);
+    // Makes the scaled copy of a handed-over handle at `device` pixels, now or off the main thread.
+    void scaleFromCache(QSize device);
+    void takeScaled(QImage image);
 
-    Bitmap picture_;
-    QImage displayed_;
-    std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
-    bool converting_ = false;      // the current picture is still being converted
-    qreal opacity_ = 1;
-    QPixmap scaled_; // the displayed picture at the fitted size, in device pixels
-    // The picture shown before the current one, kept whole: comparing flips between two.
-    struct Shown {
-        Bitmap picture;
-        QImage displayed;
-        QPixmap scaled;
-    };
+    Shown current_;
+    // The picture shown before the current one, kept whole: comparing flips between two, and it
+    // stays on screen until the current one can be drawn.
     Shown previous_;
+    std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
+    QSize scaling_;                // the size being scaled off the main thread for this generation
+    bool converting_ = false;      // the current picture is not painted yet: being converted or made
+    qreal opacity_ = 1;
 };
 
 } // namespace oxel

@@ -369,9 +369,9 @@ TEST_F(TileTest, ComparingSwapsThePictureAndOnlyTheThumbnailDims)
     EXPECT_DOUBLE_EQ(picture->opacity(), 0.35);
     item->setPreviewImage(gradientPicture(60, 40));
     EXPECT_DOUBLE_EQ(picture->opacity(), 1);
-    EXPECT_EQ(picture->picture().width(), 60);
+    EXPECT_EQ(picture->pictureSize().width(), 60);
     tile->setComparing(true);
-    EXPECT_EQ(picture->picture().width(), 120) << "the thumbnail, never the developed preview";
+    EXPECT_EQ(picture->pictureSize().width(), 120) << "the thumbnail, never the developed preview";
     item->setOriginalPreview(gradientPicture(90, 60));
-    EXPECT_EQ(picture->picture().width(), 90);
+    EXPECT_EQ(picture->pictureSize().width(), 90);
 }

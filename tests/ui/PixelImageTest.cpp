@@ -1,5 +1,6 @@
 #include "ui/PixelImage.h"
 #include "develop/colour/ColourTransform.h"
+#include "imaging/PictureCache.h"
 #include "support/ui/PixelChecks.h"
 #include "ui/DisplayPicture.h"
 
@@ -7,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace oxel {
 namespace {
@@ -172,6 +175,62 @@ TEST(PixelImage, EveryHandOverIsAnnouncedOnceItsPictureIsShown)
     EXPECT_FALSE(view.displayed().isNull());
     view.setPicture(Bitmap());
     EXPECT_EQ(shown.count(), 5);
+}
+
+// Shows the handle's picture in the view at this size, and waits until it was made off the main thread.
+bool shownOffMainThread(PixelImage& view, QSignalSpy& shown, const PictureHandle& handle, QSize size)
+{
+    view.resize(size);
+    view.setPicture(handle);
+    view.show();
+    return QTest::qWaitForWindowExposed(&view) && (shown.count() > 0 || shown.wait(5000));
+}
+
+// A handle's picture stays in the shared cache: the view keeps only its scaled copy, made at once
+// from a held sRGB picture, else off the main thread, and made again once let go.
+TEST(PixelImage, HandedOverPicturesLeaveThePixelsToTheCache)
+{
+    std::atomic<int> made = 0;
+    const PictureHandle handle(PictureRecipe{60, 40, [&made] {
+                                                 ++made;
+                                                 return std::optional(solid(60, 40, QColor(10, 120, 200)));
+                                             }});
+    PixelImage view;
+    QSignalSpy shown(&view, &PixelImage::pictureShown);
+    ASSERT_TRUE(shownOffMainThread(view, shown, handle, {120, 80}));
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(view.picture().isNull());
+    EXPECT_TRUE(view.displayed().isNull());
+    EXPECT_EQ(view.pictureSize(), QSize(60, 40));
+    EXPECT_TRUE(pixelIs(pixels::grabbed(view), 60, 40, QColor(10, 120, 200), 1));
+
+    // Held by the cache now: a new size is scaled on the main thread, from the cache's pixels.
+    view.resize(90, 60);
+    view.repaint();
+    EXPECT_TRUE(view.holdsScaled());
+    EXPECT_EQ(made, 1);
+
+    // Let go by the cache and by the view: made again when next shown.
+    PictureCache::shared().forget(handle.key());
+    view.releaseScaled();
+    view.repaint();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.holdsScaled(); }, 5000));
+    EXPECT_EQ(made, 2);
+    EXPECT_TRUE(pixelIs(pixels::grabbed(view), 45, 30, QColor(10, 120, 200), 1));
+}
+
+TEST(PixelImage, DisplayP3HandleIsShrunkThenConverted)
+{
+    const Bitmap picture = solid(64, 48, QColor(180, 120, 60), ColourSpace::displayP3());
+    const auto expected = matchColours(picture, ColourSpace::displayP3(), ColourSpace::sRGB(), false);
+    ASSERT_TRUE(expected);
+    const QColor target(expected->row(0)[0], expected->row(0)[1], expected->row(0)[2]);
+    const PictureHandle handle = PictureHandle::seeded(picture, {64, 48, [picture] { return std::optional(picture); }});
+
+    PixelImage view;
+    QSignalSpy shown(&view, &PixelImage::pictureShown);
+    ASSERT_TRUE(shownOffMainThread(view, shown, handle, {32, 24}));
+    EXPECT_TRUE(pixelIs(pixels::grabbed(view), 16, 12, target, 2));
 }
 
 TEST(DisplayPicture, OnlyEightBitSRGBIsWrapped)
