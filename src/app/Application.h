@@ -61,6 +61,8 @@ public:
     // null when the program runs alone.
     Application(int& argc, char** argv, LaunchArguments launch, std::unique_ptr<InstanceChannel> channel,
                 std::shared_ptr<ForwardedStarts> forwarded, Environment environment = Environment::standard());
+    // Makes the process give freed pictures back to the system at once; the constructor calls it.
+    static void handLargeBuffersBackWhenFreed();
     ~Application() override;
 
     // Shows the window and runs the event loop; the exit status.
