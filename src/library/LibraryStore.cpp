@@ -284,7 +284,9 @@ Completion<std::optional<std::string>> LibraryStore::writeInOrder(std::vector<Fi
                                 file.to);
             if (failure) break;
         }
-        executor.post([written, failure, pending]() mutable { written.complete(failure); });
+        // The answer is posted before `pending` goes with this job: a posted answer that held it
+        // would keep the main loop's owner waiting for work that only that loop can finish.
+        executor.post([written, failure]() mutable { written.complete(failure); });
     });
     return written;
 }
