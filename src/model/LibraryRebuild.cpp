@@ -84,6 +84,28 @@ std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outc
     return RebuiltResult{std::move(outcome), std::move(*previewHandle), originalHandle.value_or(PictureHandle())};
 }
 
+// A restored result's pictures, made only when something first asks for them: a reopened batch
+// of hundreds develops the pictures that come into view, not every one before any is shown.
+std::optional<RebuiltResult> withPicturesOnDemand(std::shared_ptr<const JobOutcome> outcome,
+                                                  const PreviewSettings& settings)
+{
+    const Rect developed = develop(*outcome, settings.alternative, settings.strength, settings.colour).extent();
+    if (developed.isInfinite() || developed.isEmpty()) return std::nullopt;
+    PictureHandle preview(PictureRecipe{roundedSide(developed.width), roundedSide(developed.height),
+                                        [outcome, settings] {
+                                            return renderDeveloped(*outcome, settings.alternative, settings.strength,
+                                                                   settings.colour);
+                                        },
+                                        "[library] a restored result could not be developed again"});
+    PictureHandle original;
+    if (outcome->previewPlan)
+        original = PictureHandle(PictureRecipe{std::llround(outcome->previewPlan->target.width),
+                                               std::llround(outcome->previewPlan->target.height),
+                                               [outcome] { return basePicture(*outcome); },
+                                               {}});
+    return RebuiltResult{std::move(outcome), std::move(preview), std::move(original)};
+}
+
 std::optional<RebuiltResult> colourOnly(const ImageRecord& record, const SourceImage& source,
                                         const fs::path& imageFolder, const TransferLimits& limits,
                                         const PreviewSettings& settings)
@@ -125,7 +147,7 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
                                     GradeLooks::skinMask(render, transfer.context())};
         outcome->lookThumbs = keptLookThumbnails(render, *outcome->looks, transfer.context());
     }
-    return withPictures(std::move(outcome), settings.strength, settings.alternative, settings.colour);
+    return withPicturesOnDemand(std::move(outcome), settings);
 }
 
 // A small picture the library keeps beside a record, decoded reduced to the size it was written at.

@@ -1,9 +1,11 @@
 #include "LibraryFixture.h"
 
+#include "develop/DevelopOrder.h"
 #include "model/LibraryRebuild.h"
 #include "ondevice/OnDeviceTestSupport.h"
 #include "platform/JsonFields.h"
 #include "platform/ProcessMemory.h"
+#include "support/SamePixels.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -277,6 +279,28 @@ TEST_F(RestoreTest, AResultRestoredWhileItsControlsMovedIsDevelopedAgain)
     runIdle();
     EXPECT_EQ(previews[model->items()[0]->id], 1);
     EXPECT_EQ(previews[moved->id], 2);
+}
+
+TEST_F(RestoreTest, ARestoredResultIsDevelopedOnlyWhenAViewFirstAsksForIt)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    model->openBatch(id);
+    runIdle();
+    const auto item = model->items().at(0);
+    ASSERT_TRUE(item->result() && item->previewImage() && item->originalPreview());
+    EXPECT_FALSE(item->previewImage()->heldPin());
+    EXPECT_FALSE(item->originalPreview()->heldPin());
+
+    const auto preview = item->previewImage()->bitmap();
+    const auto original = item->originalPreview()->bitmap();
+    ASSERT_TRUE(preview && original);
+    EXPECT_EQ(preview->width(), item->previewImage()->width());
+    EXPECT_EQ(preview->height(), item->previewImage()->height());
+    EXPECT_EQ(original->width(), item->originalPreview()->width());
+    EXPECT_EQ(original->height(), item->originalPreview()->height());
+    const auto developed = renderDeveloped(*item->result(), false, model->strength(*item), model->colour(*item));
+    ASSERT_TRUE(developed);
+    EXPECT_TRUE(samePixels(*developed, *preview));
 }
 
 class StaleRestoreTest : public LibraryTest {};

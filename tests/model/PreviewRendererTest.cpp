@@ -2,6 +2,7 @@
 
 #include "develop/DevelopOrder.h"
 #include "library/JobOutcome.h"
+#include "support/SamePixels.h"
 
 #include <cstring>
 #include <fstream>
@@ -16,15 +17,6 @@ std::vector<uint8_t> bytesOf(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-bool samePixels(const Bitmap& a, const Bitmap& b)
-{
-    if (a.width() != b.width() || a.height() != b.height() || a.format() != b.format()) return false;
-    const size_t rowLength = std::min(a.rowBytes(), b.rowBytes());
-    for (int64_t y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), rowLength) != 0) return false;
-    return true;
 }
 
 // A developed batch of two pictures whose previews have settled and been saved.
