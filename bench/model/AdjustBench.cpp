@@ -47,7 +47,7 @@ struct AdjustBench {
         library = std::make_unique<LibraryStore>(LibraryStore::Environment{
             folder / "Library", [](const fs::path&) { return std::optional<std::string>(); }, &loop});
         model = std::make_unique<AppModel>(ModelServices{
-            *settings, *library, loop, AuthService::Environment::standard(), JobRunner::Environment{&loop, &runnerPool},
+            *settings, *library, loop, AuthService::Environment::standard(), runnerPool, HttpSession::shared(),
             [](const std::string&) { return true; }, panels, control, languageModel, folder / "originals"});
         model->addDropped(smallOriginals());
         loop.runUntil([&] { return int(model->items().size()) == developedItems; }, std::chrono::minutes(1));

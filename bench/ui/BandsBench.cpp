@@ -38,7 +38,7 @@ public:
               [](const std::filesystem::path&) -> std::optional<std::string> { return std::nullopt; }, &loop_})
     {
         model = std::make_unique<AppModel>(ModelServices{
-            settings_, library_, loop_, AuthService::Environment::standard(), JobRunner::Environment{&loop_, &pool_},
+            settings_, library_, loop_, AuthService::Environment::standard(), pool_, HttpSession::shared(),
             [](const std::string&) { return true; }, panels_, control_, languageModel_, folder_ / "originals"});
         std::vector<std::filesystem::path> files;
         const std::string jpeg = local::encodeJPEG(bench::photographPicture(300, 200), 90);

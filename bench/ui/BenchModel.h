@@ -23,9 +23,9 @@ struct BenchModel {
                                                 return std::nullopt;
                                             },
                                             &loop}),
-          model(ModelServices{SettingsStore::shared(), library, loop, AuthService::Environment::standard(),
-                              JobRunner::Environment{&loop, &pool}, [](const std::string&) { return true; }, panels,
-                              control, language, backend.folder / "originals"})
+          model(ModelServices{SettingsStore::shared(), library, loop, AuthService::Environment::standard(), pool,
+                              HttpSession::shared(), [](const std::string&) { return true; }, panels, control, language,
+                              backend.folder / "originals"})
     {}
 
     InProcessBackend backend;

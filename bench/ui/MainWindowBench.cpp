@@ -48,10 +48,10 @@ struct BenchModel {
     BenchModel()
     {
         installMainExecutor(&executor);
-        model = std::make_unique<AppModel>(
-            ModelServices{SettingsStore::shared(), library, TimeSource::system(), AuthService::Environment::standard(),
-                          JobRunner::Environment{&TimeSource::system(), &pool}, [](const std::string&) { return true; },
-                          panels, control, languageModel, backend.folder / "originals"});
+        model = std::make_unique<AppModel>(ModelServices{SettingsStore::shared(), library, TimeSource::system(),
+                                                         AuthService::Environment::standard(), pool,
+                                                         HttpSession::shared(), [](const std::string&) { return true; },
+                                                         panels, control, languageModel, backend.folder / "originals"});
     }
     ~BenchModel()
     {

@@ -153,9 +153,10 @@ void Application::makeModel()
     library_ = std::make_unique<LibraryStore>();
     panels_ = std::make_unique<QtModelPanels>(window_.get());
     control_ = std::make_unique<Control>(*this);
-    model_ = std::make_unique<AppModel>(ModelServices{
-        SettingsStore::shared(), *library_, TimeSource::system(), environment_.auth, JobRunner::Environment::standard(),
-        environment_.openURL, *panels_, *control_, LanguageModel::shared(), environment_.originalsCache});
+    model_ = std::make_unique<AppModel>(ModelServices{SettingsStore::shared(), *library_, TimeSource::system(),
+                                                      environment_.auth, WorkPool::shared(), HttpSession::shared(),
+                                                      environment_.openURL, *panels_, *control_,
+                                                      LanguageModel::shared(), environment_.originalsCache});
     rootSource_ = std::make_unique<AppRootSource>(
         *model_, model_->auth(),
         AppRootSource::Shell{[this] { updater_->checkForUpdates(); },

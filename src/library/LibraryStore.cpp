@@ -178,12 +178,6 @@ LibraryStore::~LibraryStore()
     shutdown();
 }
 
-LibraryStore& LibraryStore::shared()
-{
-    static LibraryStore store;
-    return store;
-}
-
 fs::path LibraryStore::standardRoot(std::string_view bundleIdentifier)
 {
     const std::string folder = bundleIdentifier.ends_with(".dev") ? "oxel pro dev" : "oxel pro";

@@ -62,9 +62,6 @@ public:
     LibraryStore(const LibraryStore&) = delete;
     LibraryStore& operator=(const LibraryStore&) = delete;
 
-    // The application's store, made on first use with the standard root.
-    static LibraryStore& shared();
-
     // The data home's "oxel pro" folder ("oxel pro dev" for an identifier ending in ".dev"),
     // then "Library".
     static std::filesystem::path standardRoot(std::string_view bundleIdentifier);

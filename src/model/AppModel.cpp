@@ -12,7 +12,7 @@ AppModel::AppModel(ModelServices services)
     : services_(std::move(services)),
       settings_(services_.settings),
       auth_(services_.auth),
-      runner_(services_.runner),
+      runner_(JobRunner::Environment{&services_.clock, &services_.pool}),
       tasks_(std::make_unique<TaskScope>())
 {
     assert(mainExecutor().onMainThread());

@@ -120,7 +120,7 @@ Task<std::optional<std::vector<uint8_t>>> AppModel::reportPicture(std::shared_pt
     auto make = [result, alternative, strength, colour, grain = settings_.grainEnabled()] {
         return developedJPEG(*result, alternative, strength, colour, reportPictureEdge, grain);
     };
-    co_return co_await offload(WorkPriority::userInitiated, std::move(make));
+    co_return co_await offload(services_.pool, WorkPriority::userInitiated, std::move(make));
 }
 
 } // namespace oxel

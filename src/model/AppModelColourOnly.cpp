@@ -264,7 +264,7 @@ Task<void> AppModel::thumbnailFromSource(std::shared_ptr<BatchItem> item)
     auto make = [source = *item->source()] {
         return std::optional<PictureHandle>(source.thumbnailPicture(SourceImage::intakeThumbnailPixels));
     };
-    auto thumbnail = co_await offload(WorkPriority::utility, std::move(make));
+    auto thumbnail = co_await offload(services_.pool, WorkPriority::utility, std::move(make));
     if (!item->result()) item->setThumbnail(std::move(thumbnail));
 }
 

@@ -198,7 +198,7 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
             if (auto target = weakItem.lock()) target->setExportProgress(value);
         });
     };
-    WorkPool& pool = services_.runner.pool ? *services_.runner.pool : WorkPool::shared();
+    WorkPool& pool = services_.pool;
     // Named, not a temporary of the co_await expression: the compiler mishandles those.
     auto render = [source = *item->source(), result, alternative, strength, colour, url, options,
                    progress = std::move(progress), beforeReplacing = std::move(beforeReplacing)] {

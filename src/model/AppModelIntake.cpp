@@ -39,11 +39,11 @@ static std::optional<AppModel::Imported> readOriginal(const fs::path& url, bool 
     }
 }
 
-static Task<void> readInto(fs::path url, bool handoff, std::optional<std::string> sender,
+static Task<void> readInto(WorkPool& pool, fs::path url, bool handoff, std::optional<std::string> sender,
                            Completion<std::optional<AppModel::Imported>> done)
 {
     auto read = [url, handoff, sender] { return readOriginal(url, handoff, sender); };
-    done.complete(co_await offload(WorkPriority::userInitiated, read));
+    done.complete(co_await offload(pool, WorkPriority::userInitiated, read));
 }
 
 void AppModel::addDropped(const std::vector<fs::path>& urls)
@@ -96,7 +96,7 @@ Task<void> AppModel::importAll(std::vector<fs::path> urls, Origin origin, std::o
     size_t started = 0;
     for (size_t next = 0; next < urls.size(); ++next) {
         for (; started < urls.size() && started < next + ahead; ++started)
-            tasks_->spawn(readInto(urls[started], handoff, sender, reads[started]));
+            tasks_->spawn(readInto(services_.pool, urls[started], handoff, sender, reads[started]));
         auto imported = co_await reads[next].value();
         // A new or opened batch meanwhile: the rest of this drop belongs to none.
         if (generation != batchGeneration_) co_return;

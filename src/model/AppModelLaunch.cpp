@@ -17,17 +17,18 @@ namespace oxel {
 namespace {
 
 // An unauthorised GET of a configuration path, off the main thread; the body of a 200 answer.
-Task<std::optional<std::string>> fetchConfigBody(std::string path, CancelToken cancel)
+Task<std::optional<std::string>> fetchConfigBody(WorkPool& pool, const HttpSession& http, std::string path,
+                                                 CancelToken cancel)
 {
     HttpRequest request;
     request.url = backendBaseURL() + path;
     request.timeout = AppModel::configRequestTimeout;
-    auto send = [request](std::stop_token stop) -> std::optional<std::string> {
-        auto answer = HttpSession::shared().send(request, stop);
+    auto send = [&http, request](std::stop_token stop) -> std::optional<std::string> {
+        auto answer = http.send(request, stop);
         if (!answer || answer->status != 200) return std::nullopt;
         return std::move(answer).value().body;
     };
-    co_return co_await offload(WorkPriority::userInitiated, cancel, std::move(send));
+    co_return co_await offload(pool, WorkPriority::userInitiated, cancel, std::move(send));
 }
 
 } // namespace
@@ -55,7 +56,7 @@ void AppModel::refreshConfigIfStale()
 Task<void> AppModel::refreshConfig()
 {
     lastConfigFetch_ = services_.clock.now();
-    auto body = co_await fetchConfigBody("/config/app", tasks_->token());
+    auto body = co_await fetchConfigBody(services_.pool, services_.http, "/config/app", tasks_->token());
     if (!body) co_return;
     if (auto config = AppConfig::parse(*body)) applyConfig(*config, *body);
 }
@@ -89,12 +90,12 @@ Task<void> AppModel::refreshBalance()
     if (!auth_.state().hasAccount()) co_return;
     auto userId = auth_.state().userId();
     auto fetch = [userId](std::stop_token stop) { return fetchBalance(userId, stop); };
-    auto answer = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    auto answer = co_await offload(services_.pool, WorkPriority::userInitiated, tasks_->token(), fetch);
     if (answer) co_return setBalance(std::move(answer).value());
     if (auto error = answer.backendError(); error && error->which() == BackendError::Case::updateRequired)
         co_return setUpdateRequired();
     if (!co_await auth_.recoverAfterForbidden(answer.failure())) co_return;
-    auto again = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    auto again = co_await offload(services_.pool, WorkPriority::userInitiated, tasks_->token(), fetch);
     if (again) setBalance(std::move(again).value());
 }
 
@@ -105,7 +106,7 @@ Task<void> AppModel::loadMessage()
     settings_.setLastLaunchedAppVersion(appVersion(*services_.auth.buildInfo));
     if (!lastVersion) co_return;
     auto fetch = [](std::stop_token stop) { return fetchAnnouncement(stop); };
-    auto message = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    auto message = co_await offload(services_.pool, WorkPriority::userInitiated, tasks_->token(), fetch);
     if (!message || message->empty()) co_return;
     auto id = announcementId(*message);
     if (!id || std::find(seen.begin(), seen.end(), *id) != seen.end()) co_return;
@@ -121,7 +122,7 @@ void AppModel::dismissAnnouncement()
 
 Task<void> AppModel::refreshSuggestions()
 {
-    auto body = co_await fetchConfigBody("/config/suggestions", tasks_->token());
+    auto body = co_await fetchConfigBody(services_.pool, services_.http, "/config/suggestions", tasks_->token());
     if (!body) co_return;
     if (auto nudges = suggestedNudges(*body)) publish(nudgePlaceholders_, std::move(*nudges), Field::nudgePlaceholders);
 }

@@ -68,7 +68,7 @@ Task<void> AppModel::nameBatch(std::vector<std::string> descriptions, std::vecto
 Task<void> AppModel::refreshRecent()
 {
     auto list = [&library = services_.library] { return library.list(); };
-    auto batches = co_await offload(WorkPriority::utility, list);
+    auto batches = co_await offload(services_.pool, WorkPriority::utility, list);
     publish(recent_, std::move(batches), Field::recent);
 }
 

@@ -39,7 +39,7 @@ Task<void> AppModel::renderPreview(std::shared_ptr<BatchItem> item, PreviewSetti
     };
     std::optional<PictureHandle> picture;
     try {
-        picture = co_await offload(WorkPriority::userInitiated, std::move(render));
+        picture = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(render));
     } catch (const std::exception& failure) {
         // Out of memory or a codec's own failure: the item shows no preview until the next request.
         std::fprintf(stderr, "[previews] rendering a preview failed: %s\n", failure.what());

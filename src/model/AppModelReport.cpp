@@ -45,13 +45,12 @@ Task<AppModel::ReportOutcome> AppModel::sendReport(std::shared_ptr<BatchItem> it
     setStatusLine("sending the report…");
     auto making = reportPicture(item->result(), item->useAlternative(), strength(*item), colour(*item));
     const auto picture = co_await std::move(making);
-    WorkPool& pool = services_.runner.pool ? *services_.runner.pool : WorkPool::shared();
     auto send = [target = *target, picture] {
         std::optional<std::string_view> image;
         if (picture) image.emplace(reinterpret_cast<const char*>(picture->data()), picture->size());
         return reportResult(target.jobId, target.userId, image);
     };
-    auto reportId = co_await offload(pool, WorkPriority::userInitiated, std::move(send));
+    auto reportId = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(send));
     if (!reportId)
         setStatusLine("the report did not go · try again");
     else if (picture)

@@ -51,7 +51,7 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
     if (!expected && item->source()) expected = FileStamp::of(item->source()->stamp);
     const auto copy = services_.originalsCache / (item->id.text() + ".handed-over");
     const bool firstWrite = !item->sentBack;
-    WorkPool& pool = services_.runner.pool ? *services_.runner.pool : WorkPool::shared();
+    WorkPool& pool = services_.pool;
     auto check = [url, expected, copy, firstWrite] {
         return HandedOverFile::check(url, expected, firstWrite ? std::optional(copy) : std::nullopt);
     };

@@ -22,15 +22,15 @@ constexpr const char* thumbnailLost = "[library] a kept thumbnail could not be r
 
 // Each opened image's thumbnail: its kept thumb.jpg when it has a result, its small copy of the
 // original otherwise or when that fails. Decoded on the work pool while the caller waits.
-std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& library, const Uuid& batch,
-                                                           const std::vector<ImageRecord>& records)
+std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& library, WorkPool& pool,
+                                                           const Uuid& batch, const std::vector<ImageRecord>& records)
 {
     std::vector<std::optional<PictureHandle>> thumbnails(records.size());
     std::latch decoded(std::ptrdiff_t(records.size()));
     for (size_t index = 0; index < records.size(); ++index) {
         const fs::path folder = library.imageFolder(batch, records[index].id);
         const bool hasResult = records[index].hasResult();
-        WorkPool::shared().submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
+        pool.submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
             std::optional<PictureHandle> picture;
             if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost, AppModel::thumbPixels);
             if (!picture) picture = keptPicture(folder / "original.jpg", thumbnailLost, AppModel::originalCopyPixels);
@@ -86,7 +86,7 @@ void AppModel::openBatch(const Uuid& id)
     const uint64_t generation = batchGeneration_;
     auto records = firstOfEachId(std::move(loaded->images));
     unreadableImages_ = {loaded->unreadable.begin(), loaded->unreadable.end()};
-    const auto thumbnails = openedThumbnails(services_.library, id, records);
+    const auto thumbnails = openedThumbnails(services_.library, services_.pool, id, records);
 
     restoringBatch_ = true;
     const BatchRecord& record = loaded->record;
@@ -153,7 +153,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
     // expression itself is destroyed twice by some compilers.
     auto checkWork = [ref = record.original, sentBack = record.sentBack, cacheFile = originalCacheURL(record.id),
                       places = originalPlaces()] { return OriginalCheck::of(ref, sentBack, cacheFile, places); };
-    auto check = co_await offload(WorkPriority::userInitiated, std::move(checkWork));
+    auto check = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(checkWork));
     if (!restoresInto(item, batchId, generation)) co_return;
     applyRestored(*item, record, std::move(check));
 
@@ -165,7 +165,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
         auto rebuildWork = [record, source = *item->source(),
                             folder = services_.library.imageFolder(batchId, record.id), limits,
                             settings] { return renderFromLibrary(record, source, folder, limits, settings); };
-        auto rebuilt = co_await offload(WorkPriority::userInitiated, std::move(rebuildWork));
+        auto rebuilt = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(rebuildWork));
         if (!restoresInto(item, batchId, generation)) co_return;
         const bool developed = rebuilt.has_value();
         applyRebuilt(*item, std::move(rebuilt), batchId);
@@ -186,7 +186,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
         } catch (const std::exception&) {}
         return std::nullopt;
     };
-    auto thumbnail = co_await offload(WorkPriority::utility, std::move(thumbnailWork));
+    auto thumbnail = co_await offload(services_.pool, WorkPriority::utility, std::move(thumbnailWork));
     if (!restoresInto(item, batchId, generation)) co_return;
     if (thumbnail) item->setThumbnail(std::move(thumbnail));
     resumeJobs(item, settings.strength);

@@ -50,7 +50,7 @@ Task<void> AppModel::refreshProducts()
     }
     fetchingProducts_ = true;
     auto fetch = [](std::stop_token stop) { return fetchProducts(stop); };
-    auto answer = co_await offload(WorkPriority::userInitiated, tasks_->token(), fetch);
+    auto answer = co_await offload(services_.pool, WorkPriority::userInitiated, tasks_->token(), fetch);
     fetchingProducts_ = false;
     if (answer) publish(products_, std::optional(std::move(answer).value()), Field::products);
     for (auto& waiter : std::exchange(productsWaiters_, {})) waiter.complete(true);

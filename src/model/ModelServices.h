@@ -2,8 +2,9 @@
 
 #include "async/Task.h"
 #include "async/TimeSource.h"
+#include "async/WorkPool.h"
 #include "backend/AuthService.h"
-#include "library/JobRunner.h"
+#include "backend/HttpSession.h"
 #include "library/LibraryStore.h"
 #include "ondevice/LanguageModel.h"
 #include "platform/SettingsStore.h"
@@ -63,13 +64,17 @@ public:
     virtual void requestQuit() = 0;
 };
 
-// Everything the model works with instead of reaching for it.
+// Everything the model works with instead of reaching for it; the model hands on what its parts
+// and its job runner need.
 struct ModelServices {
     SettingsStore& settings;
     LibraryStore& library;
-    const TimeSource& clock;
+    const TimeSource& clock; // the model's and its job runner's
     AuthService::Environment auth;
-    JobRunner::Environment runner;
+    WorkPool& pool; // every piece of the model's work off the main thread, the job runner's included
+    // The configuration and suggestions fetches; the account's requests go through the backend's
+    // own session.
+    const HttpSession& http;
     std::function<bool(const std::string& url)> openURL;
     ModelPanels& panels;
     AppControl& control;

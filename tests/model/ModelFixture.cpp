@@ -80,7 +80,8 @@ AppModel& ModelTest::makeModel(LibraryStore* store)
                            store ? *store : library,
                            loop,
                            AuthService::Environment::standard(),
-                           JobRunner::Environment{&loop, &pool},
+                           pool,
+                           HttpSession::shared(),
                            [this](const std::string& url) {
                                openedURLs.push_back(url);
                                return true;

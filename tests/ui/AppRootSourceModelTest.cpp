@@ -51,9 +51,9 @@ protected:
         AuthService::Environment auth = AuthService::Environment::standard();
         auth.buildInfo = info.get();
         auth.openBrowser = [this](const std::string& url) { return browser.open(url); };
-        model = std::make_unique<AppModel>(ModelServices{
-            defaults(), library, loop, auth, JobRunner::Environment{&loop, &pool},
-            [](const std::string&) { return true; }, panels, control, languageModel, folder / "originals"});
+        model = std::make_unique<AppModel>(ModelServices{defaults(), library, loop, auth, pool, HttpSession::shared(),
+                                                         [](const std::string&) { return true; }, panels, control,
+                                                         languageModel, folder / "originals"});
         source = std::make_unique<AppRootSource>(*model, model->auth(), AppRootSource::Shell{});
         root = std::make_unique<RootView>(*source);
         root->resize(1200, 800);
