@@ -240,6 +240,11 @@ public:
     // The item follows the batch's value again.
     void resetStrength(const std::shared_ptr<BatchItem>& item);
     void resetColour(const std::shared_ptr<BatchItem>& item);
+    // The nudge the photographer wrote for one item, read against the batch nudge: text that
+    // begins with it keeps the item linked, other text unlinks it. Text it already holds changes nothing.
+    void setNudge(const std::string& text, const std::shared_ptr<BatchItem>& item);
+    // An unlinked item follows the batch nudge again, keeping what it added after it.
+    void relinkNudge(const std::shared_ptr<BatchItem>& item);
     // Takes the runner-up look only when the item's result has one.
     void setUseAlternative(bool use, const std::shared_ptr<BatchItem>& item);
     // Whether the "alternatives" switch is offered.

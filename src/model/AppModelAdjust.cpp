@@ -86,6 +86,20 @@ void AppModel::resetColour(const std::shared_ptr<BatchItem>& item)
     adjusted(item);
 }
 
+void AppModel::setNudge(const std::string& text, const std::shared_ptr<BatchItem>& item)
+{
+    if (text == item->effectiveNudge(globalNudge_)) return;
+    item->setNudge(text, globalNudge_);
+    markDirty(*item);
+}
+
+void AppModel::relinkNudge(const std::shared_ptr<BatchItem>& item)
+{
+    if (!item->unlinkedNudge()) return;
+    item->relinkNudge(globalNudge_);
+    markDirty(*item);
+}
+
 void AppModel::setUseAlternative(bool use, const std::shared_ptr<BatchItem>& item)
 {
     item->setUseAlternative(use && hasAlternative(*item));

@@ -23,8 +23,6 @@ void SingleExport::chosen(const std::shared_ptr<BatchItem>& item, const std::fil
     const bool grain = settings_.boolValue(grainKey).value_or(true);
     const std::filesystem::path target = tile::layeredExportTarget(file);
     if (!item->result()) return;
-    item->setExportProgress(0);
-    item->setExportWaiting(true);
     start_(item, target, tile::singleExportOptions(target, grain));
 }
 

@@ -25,8 +25,8 @@ public:
 // "export this one…" of a tile: one photograph written to a file the photographer names, with the
 // fixed layered options. The panel's answer holds the item, never the tile, so a tile closed
 // while the panel was open costs nothing. After the panel: the grain preference is read, the
-// result checked again, the item marked as waiting to write, then `start` hands the export on
-// (the model counts it pending and runs it when a turn is free).
+// result checked again, then `start` hands the export on (the model marks the item waiting to
+// write, counts it pending and runs it when a turn is free).
 class SingleExport {
 public:
     using Start = std::function<void(std::shared_ptr<BatchItem>, std::filesystem::path, ExportOptions)>;

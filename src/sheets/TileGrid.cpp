@@ -118,8 +118,11 @@ TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
     auto* tile = new TileView(item, clock_, page_);
     connect(tile, &TileView::lightboxRequested, this,
             [this](std::shared_ptr<BatchItem> chosen) { model_.setLightbox(std::move(chosen)); });
-    connect(tile, &TileView::nudgeChanged, this,
-            [this](const std::shared_ptr<BatchItem>& edited) { model_.markDirty(*edited); });
+    connect(tile, &TileView::nudgeEdited, this, [this](const std::shared_ptr<BatchItem>& edited, const QString& text) {
+        model_.setNudge(text.toStdString(), edited);
+    });
+    connect(tile, &TileView::nudgeRelinkRequested, this,
+            [this](const std::shared_ptr<BatchItem>& relinked) { model_.relinkNudge(relinked); });
     connect(tile, &TileView::retryRequested, this,
             [this](const std::shared_ptr<BatchItem>& failed) { model_.retry(failed); });
     connect(tile, &TileView::strengthDragged, this, [this](const std::shared_ptr<BatchItem>& dragged, double strength) {

@@ -263,10 +263,7 @@ QWidget* TileView::buildNudgeEditor()
     stack->setContentsMargins(0, 0, 0, 0);
     nudge_ = new NudgeEditor({}, true, nudgeHeight, nudgeHeight, holder);
     stack->addWidget(nudge_);
-    connect(nudge_, &NudgeEditor::textChanged, this, [this](const QString& text) {
-        item_->setNudge(text.toStdString(), globalNudge_);
-        Q_EMIT nudgeChanged(item_);
-    });
+    connect(nudge_, &NudgeEditor::textChanged, this, [this](const QString& text) { Q_EMIT nudgeEdited(item_, text); });
 
     return holder;
 }
@@ -285,10 +282,7 @@ void TileView::buildUnlinkedBadge()
     card->content()->addLayout(badge);
     badge->addWidget(new TextLabel("unlinked", uiFont(11), Palette::pencil(), unlinked_));
     auto* relink = new PencilLink("relink", Palette::ink(0.8), unlinked_);
-    connect(relink, &QAbstractButton::clicked, this, [this] {
-        item_->relinkNudge(globalNudge_);
-        Q_EMIT nudgeChanged(item_);
-    });
+    connect(relink, &QAbstractButton::clicked, this, [this] { Q_EMIT nudgeRelinkRequested(item_); });
     badge->addWidget(relink);
     card->show();
 }
@@ -372,8 +366,6 @@ void TileView::refreshLowerPart()
 bool TileView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == track_ && event->type() == QEvent::MouseButtonDblClick && track_->trackEnabled()) {
-        item_->setStrengthOffset(0);
-        item_->setStrengthTouched(false);
         Q_EMIT lightReset(item_);
         return true;
     }

@@ -28,7 +28,8 @@ class TileClock;
 // One photograph of the batch in the tile grid: the picture block with its phase and export
 // cards and corner marks, the caption row with the file name and the original's facts, the
 // button that finds a missing original, and the note. What the photographer asks of the tile
-// leaves it as signals carrying the item, so work that ends after the tile is gone never needs it.
+// leaves it as signals carrying the item, so work that ends after the tile is gone never needs it;
+// the tile itself never writes the item.
 class TileView : public QWidget {
     Q_OBJECT
 public:
@@ -74,10 +75,12 @@ Q_SIGNALS:
     void retryRequested(std::shared_ptr<BatchItem> item);
     void locateRequested(std::shared_ptr<BatchItem> item);
     void contextMenuRequested(std::shared_ptr<BatchItem> item, QPoint globalPosition);
-    // The item's nudge was edited or relinked; the item holds the new text.
-    void nudgeChanged(std::shared_ptr<BatchItem> item);
+    // The photographer wrote `text` in the item's nudge editor.
+    void nudgeEdited(std::shared_ptr<BatchItem> item, QString text);
+    // "relink": the item's nudge should follow the batch's again.
+    void nudgeRelinkRequested(std::shared_ptr<BatchItem> item);
     void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
-    // The light track went back to the batch strength; the item is already reset.
+    // A double click on the light track: the item should follow the batch strength again.
     void lightReset(std::shared_ptr<BatchItem> item);
 
 protected:

@@ -84,7 +84,7 @@ TEST_F(TileActionsTest, DoubleClickOpensTheLightboxAndRetryQueuesAFailedPhotogra
     EXPECT_TRUE(runUntil([&] { return item->phase().isInFlight() || item->result(); })) << "retry reached the model";
 }
 
-TEST_F(TileActionsTest, TheNudgeEditAndRelinkMarkTheItemToBeSaved)
+TEST_F(TileActionsTest, TheNudgeEditAndRelinkGoThroughTheModelAndMarkTheItemToBeSaved)
 {
     drop({writeJPEG("in/a.jpg")});
     model->ensureBatchStored();
@@ -108,6 +108,12 @@ TEST_F(TileActionsTest, TheNudgeEditAndRelinkMarkTheItemToBeSaved)
         if (button->text() == "relink") QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(item->unlinkedNudge(), std::nullopt);
     EXPECT_TRUE(model->dirty().contains(item->id));
+
+    // Text the item already holds, or a relink of a linked item, is no edit.
+    model->saveNow();
+    model->setNudge(item->effectiveNudge(model->globalNudge()), item);
+    model->relinkNudge(item);
+    EXPECT_FALSE(model->dirty().contains(item->id));
 }
 
 TEST_F(TileActionsTest, TheLightTrackSetsTheStrengthAndItsDoubleClickGoesBackToTheBatch)

@@ -374,8 +374,7 @@ TEST_F(RoadEndToEnd, TerminationWritesUnsavedChangesBeforeTheLoopEnds)
     ASSERT_TRUE(waitFor([&] { return fs::exists(record); }));
 
     // An edit whose save still waits for its pause when the signal comes.
-    item->setNudge("warmer light on the left", model.globalNudge());
-    model.markDirty(*item);
+    model.setNudge("warmer light on the left", item);
     QTimer::singleShot(0, [] { ::raise(SIGTERM); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_NE(testing::contentsOf(record).find("warmer light on the left"), std::string::npos)
