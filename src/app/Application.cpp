@@ -32,6 +32,7 @@
 #include "ui/AppRootSource.h"
 #include "ui/AppearanceController.h"
 #include "ui/Fonts.h"
+#include "ui/ModelWatch.h"
 #include "ui/RootView.h"
 
 #include <QApplication>
@@ -128,6 +129,7 @@ Application::~Application()
     if (forwarded_) forwarded_->close();
     channel_.reset();
     connections_.clear();
+    menusWatch_.reset();
     waiting_.reset();
     updater_.reset();
     updaterDialogs_.reset();
@@ -194,8 +196,10 @@ void Application::makeMenus()
 {
     menuBar_ = new AppMenuBar(*window_, {[this] { return menuState(); }, [this] { return model_->recent(); }});
     connect(menuBar_, &AppMenuBar::chosen, this, &Application::choose);
-    connections_.push_back(model_->changed.connect([this](AppModel::Field) { refreshMenusSoon(); }));
-    connections_.push_back(model_->auth().stateChanged.connect([this](const AuthState&) { refreshMenusSoon(); }));
+    // The model changes many times in one turn (a slider drag, an import): the menus follow once.
+    menusWatch_ = std::make_unique<ModelWatch>(*this, *model_, [this] { menuBar_->refresh(); });
+    menusWatch_->model(ModelWatch::ModelFields::every());
+    connections_.push_back(model_->auth().stateChanged.connect([this](const AuthState&) { menusWatch_->request(); }));
 }
 
 void Application::makeQuitGuard()
@@ -241,19 +245,6 @@ MenuState Application::menuState() const
     state.batchStored = model_->batch().has_value();
     state.canCheckForUpdates = updater_->canCheckForUpdates();
     return state;
-}
-
-// The model changes many times in one turn (a slider drag, an import): the menus follow once.
-void Application::refreshMenusSoon()
-{
-    if (menusDirty_) return;
-    menusDirty_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    executor_->post([this, alive] {
-        if (alive.expired()) return;
-        menusDirty_ = false;
-        menuBar_->refresh();
-    });
 }
 
 void Application::showWindow()

@@ -28,6 +28,7 @@ class HandoffReception;
 class LibraryStore;
 class MainWindow;
 class ModelStartTarget;
+class ModelWatch;
 class QtMainExecutor;
 class QtModelPanels;
 class QtSavePanel;
@@ -103,7 +104,6 @@ private:
     void makeMenus();
     void makeQuitGuard();
     void launchModel();
-    void refreshMenusSoon();
     MenuState menuState() const;
     void choose(MenuCommand command, const std::optional<Uuid>& batch);
     void bringForward(const std::optional<std::string>& activationToken);
@@ -129,7 +129,7 @@ private:
     std::unique_ptr<HandoffReception> reception_;
     std::unique_ptr<WaitingStarts> waiting_;
     AppMenuBar* menuBar_ = nullptr;
-    bool menusDirty_ = false;
+    std::unique_ptr<ModelWatch> menusWatch_;
     bool launched_ = false;
     std::unique_ptr<UpdaterDialogs> updaterDialogs_;
     std::unique_ptr<Updater> updater_;

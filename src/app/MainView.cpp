@@ -80,7 +80,8 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
       model_(model),
       shell_(std::move(shell)),
       column_(new QVBoxLayout(this)),
-      watched_(std::make_unique<Watched>())
+      watched_(std::make_unique<Watched>()),
+      watch_(*this, model, [this] { refresh(); })
 {
     setAcceptDrops(true);
     // The view itself holds the keyboard focus until a text field is clicked, and takes it back on
@@ -110,11 +111,9 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
         if (state == Qt::ApplicationActive) model_.refreshColourOnlyAvailability();
     });
     presenter_ = makePresenter();
-    modelChanged_ = model_.changed.connect([this](AppModel::Field field) {
-        if (field == AppModel::Field::items) watchItems();
-        scheduleRefresh();
-    });
-    watchItems();
+    // A photograph's own changes (a result back, a retry sent, a restore done) move the bars'
+    // counts: they reach the view like the model's.
+    watch_.model(ModelWatch::ModelFields::every()).items(ModelWatch::ItemFields::every());
     coachChanged_ = model_.compareCoach().showingChanged.connect([this](bool) { refreshHint(); });
     refreshNow();
 }
@@ -175,32 +174,13 @@ bool MainView::resultsOnScreen() const
     return model_.screen() == AppModel::Screen::results && !model_.itemsWithResult().empty() && !model_.lightbox();
 }
 
-// A photograph's own changes (a result back, a retry sent, a restore done) move the bars' counts:
-// they reach the view like the model's, once per turn however many items change in it.
-void MainView::watchItems()
-{
-    itemsChanged_.clear();
-    for (const auto& item : model_.items())
-        itemsChanged_.push_back(item->changed.connect([this](BatchItem::Field) { scheduleRefresh(); }));
-}
-
-void MainView::scheduleRefresh()
-{
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        if (refreshPending_) refresh();
-    });
-}
-
 void MainView::refreshNow()
 {
-    refresh();
+    watch_.runNow();
 }
 
 void MainView::refresh()
 {
-    refreshPending_ = false;
     topBar_->refresh();
     showWorkingArea();
     showBand();

@@ -2,6 +2,7 @@
 
 #include "async/Signal.h"
 #include "ui/AppearancePreference.h"
+#include "ui/ModelWatch.h"
 #include "ui/RootView.h"
 
 #include <QWidget>
@@ -99,8 +100,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void watchItems();
-    void scheduleRefresh();
     void refresh();
     void showWorkingArea();
     void buildBatchArea();
@@ -130,11 +129,9 @@ private:
     std::unique_ptr<FolderPanelPort> ownFolderPanel_;
     std::unique_ptr<SheetPresenter> presenter_;
     bool targeted_ = false;
-    bool refreshPending_ = false;
     struct Watched;
     std::unique_ptr<Watched> watched_;
-    Connection modelChanged_;
-    std::vector<Connection> itemsChanged_;
+    ModelWatch watch_;
     Connection coachChanged_;
 };
 

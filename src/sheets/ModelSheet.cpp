@@ -23,7 +23,7 @@ ModelSheet::ModelSheet(AppModel& model, const QString& title, QWidget* parent, s
 {
     connect(this, &QDialog::finished, this, [this] {
         modelConnection_.disconnect();
-        itemConnections_.clear();
+        watch_.reset();
         flag_.clear(model_);
     });
     modelConnection_ = model_.changed.connect([this](AppModel::Field field) { modelChanged(field); });
@@ -53,33 +53,16 @@ void ModelSheet::place(QWidget* content, const std::vector<QWidget*>& leading, c
     body()->setLayout(layout);
 }
 
-void ModelSheet::follow(std::set<AppModel::Field> fields, std::set<BatchItem::Field> itemFields,
+void ModelSheet::follow(ModelWatch::ModelFields fields, ModelWatch::ItemFields itemFields,
                         std::function<void()> refresh)
 {
-    fields_ = std::move(fields);
-    itemFields_ = std::move(itemFields);
-    refresh_ = std::move(refresh);
-    followItems();
+    watch_ = std::make_unique<ModelWatch>(*this, model_, std::move(refresh));
+    watch_->model(fields).items(itemFields);
 }
 
 void ModelSheet::modelChanged(AppModel::Field field)
 {
-    if (field == flag_.field && !flag_.isUp(model_) && isVisible()) {
-        reject();
-        return;
-    }
-    if (field == AppModel::Field::items) followItems();
-    if (refresh_ && fields_.contains(field)) refresh_();
-}
-
-void ModelSheet::followItems()
-{
-    itemConnections_.clear();
-    if (itemFields_.empty()) return;
-    for (const auto& item : model_.items())
-        itemConnections_.push_back(item->changed.connect([this](BatchItem::Field field) {
-            if (itemFields_.contains(field)) refresh_();
-        }));
+    if (field == flag_.field && !flag_.isUp(model_) && isVisible()) reject();
 }
 
 } // namespace oxel

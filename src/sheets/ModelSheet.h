@@ -1,11 +1,12 @@
 #pragma once
 
 #include "model/AppModel.h"
+#include "ui/ModelWatch.h"
 #include "ui/SheetDialog.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace oxel {
@@ -38,21 +39,17 @@ protected:
     // Lays the body out: `content` over the button row, which holds `leading`, a flexible space
     // and `trailing`.
     void place(QWidget* content, const std::vector<QWidget*>& leading, const std::vector<QWidget*>& trailing);
-    // Runs `refresh` whenever one of `fields` of the model, or one of `itemFields` of any item of
-    // the batch, changes; items that join the batch are followed as well.
-    void follow(std::set<AppModel::Field> fields, std::set<BatchItem::Field> itemFields, std::function<void()> refresh);
+    // Runs `refresh` once at the end of each turn in which one of `fields` of the model, or one of
+    // `itemFields` of any item of the batch, changed; items that join the batch are followed as well.
+    void follow(ModelWatch::ModelFields fields, ModelWatch::ItemFields itemFields, std::function<void()> refresh);
 
 private:
     void modelChanged(AppModel::Field field);
-    void followItems();
 
     AppModel& model_;
     PresentingFlag flag_;
-    std::set<AppModel::Field> fields_;
-    std::set<BatchItem::Field> itemFields_;
-    std::function<void()> refresh_;
     Connection modelConnection_;
-    std::vector<Connection> itemConnections_;
+    std::unique_ptr<ModelWatch> watch_;
 };
 
 } // namespace oxel

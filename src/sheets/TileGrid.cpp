@@ -24,7 +24,8 @@ TileView::Screen tileScreen(AppModel::Screen screen)
 
 } // namespace
 
-TileGrid::TileGrid(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model), page_(new QWidget)
+TileGrid::TileGrid(AppModel& model, QWidget* parent)
+    : QScrollArea(parent), model_(model), page_(new QWidget), watch_(*this, model, [this] { refresh(); })
 {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -41,39 +42,25 @@ TileGrid::TileGrid(AppModel& model, QWidget* parent) : QScrollArea(parent), mode
         releasePending_ = true;
         QTimer::singleShot(0, this, &TileGrid::releaseFarPixmaps);
     });
-    modelChanged_ = model_.changed.connect([this](AppModel::Field field) { modelChanged(static_cast<int>(field)); });
+    using Field = AppModel::Field;
+    watch_
+        .model({Field::items, Field::screen, Field::globalNudge, Field::globalStrength, Field::colourOnlyOn,
+                Field::colourOnlyModelReady, Field::config})
+        // Orientation is a batch-wide reading, and one result with looks decides whether every
+        // tile shows its colour row.
+        .items({BatchItem::Field::source, BatchItem::Field::thumbnail, BatchItem::Field::result});
     refreshNow();
 }
 
 TileGrid::~TileGrid() = default;
 
-void TileGrid::modelChanged(int changed)
-{
-    using Field = AppModel::Field;
-    switch (static_cast<Field>(changed)) {
-    case Field::items:
-    case Field::screen:
-    case Field::globalNudge:
-    case Field::globalStrength:
-    case Field::colourOnlyOn:
-    case Field::colourOnlyModelReady:
-    case Field::config: scheduleRefresh(); break;
-    default: break;
-    }
-}
-
-void TileGrid::scheduleRefresh()
-{
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        if (refreshPending_) refreshNow();
-    });
-}
-
 void TileGrid::refreshNow()
 {
-    refreshPending_ = false;
+    watch_.runNow();
+}
+
+void TileGrid::refresh()
+{
     syncTiles();
     placeTiles();
 }
@@ -132,16 +119,8 @@ TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
             [this](const std::shared_ptr<BatchItem>& reset) { model_.resetStrength(reset); });
     connect(tile, &TileView::locateRequested, this, &TileGrid::locateRequested);
     connect(tile, &TileView::contextMenuRequested, this, &TileGrid::contextMenuRequested);
-    // Orientation and strength are batch-wide readings that one item's change can move.
     Connection connection = item->changed.connect([this, tile, raw = item.get()](BatchItem::Field field) {
-        switch (field) {
-        case BatchItem::Field::source:
-        case BatchItem::Field::thumbnail:
-        // One result with looks decides whether every tile shows its colour row.
-        case BatchItem::Field::result: scheduleRefresh(); break;
-        case BatchItem::Field::strengthOffset: tile->setStrength(model_.strength(*raw)); break;
-        default: break;
-        }
+        if (field == BatchItem::Field::strengthOffset) tile->setStrength(model_.strength(*raw));
     });
     tile->setComparing(comparing_);
     tile->show();

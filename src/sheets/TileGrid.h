@@ -4,6 +4,7 @@
 #include "library/BatchItem.h"
 #include "sheets/TileClock.h"
 #include "sheets/TileLayout.h"
+#include "ui/ModelWatch.h"
 
 #include <QScrollArea>
 
@@ -13,7 +14,6 @@
 
 namespace oxel {
 
-class AppModel;
 class TileView;
 
 // Every photograph of the open batch as a tile, in the batch's order, in rows of equal-width
@@ -51,8 +51,7 @@ private:
         Connection itemChanged;
     };
 
-    void modelChanged(int field);
-    void scheduleRefresh();
+    void refresh();
     void syncTiles();
     TileView* makeTile(const std::shared_ptr<BatchItem>& item);
     void configure(TileView& tile) const;
@@ -69,11 +68,10 @@ private:
     std::vector<TileView*> order_;
     TileLayout layout_;
     bool comparing_ = false;
-    bool refreshPending_ = false;
     bool placementPending_ = false;
     bool placing_ = false;
     bool releasePending_ = false;
-    Connection modelChanged_;
+    ModelWatch watch_;
 };
 
 } // namespace oxel

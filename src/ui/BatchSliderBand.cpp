@@ -34,7 +34,7 @@ BatchSliderBand::BatchSliderBand(AppModel& model, BatchSlider slider, QWidget* p
       slider_(slider),
       value_(new SliderValue(14, FontWeight::light, this)),
       track_(new StrengthTrack(this)),
-      turnRefresh_(*this, [this] { refresh(); })
+      watch_(*this, model, [this] { refresh(); })
 {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -66,12 +66,9 @@ BatchSliderBand::BatchSliderBand(AppModel& model, BatchSlider slider, QWidget* p
     stack->addLayout(inset);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
-    const auto field = slider == BatchSlider::light ? AppModel::Field::globalStrength : AppModel::Field::globalColour;
-    modelChanged_ = model_.changed.connect([this, field](AppModel::Field changed) {
-        if (changed == field || changed == AppModel::Field::items || changed == AppModel::Field::config ||
-            changed == AppModel::Field::alternativesOn)
-            turnRefresh_.request();
-    });
+    using Field = AppModel::Field;
+    watch_.model({slider == BatchSlider::light ? Field::globalStrength : Field::globalColour, Field::items,
+                  Field::config, Field::alternativesOn});
 }
 
 BatchSliderBand::~BatchSliderBand() = default;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "async/Signal.h"
 #include "ui/BatchSlider.h"
-#include "ui/TurnRefresh.h"
+#include "ui/ModelWatch.h"
 
 #include <QWidget>
 
@@ -34,7 +33,6 @@ protected:
     // The header row, for what a band adds before its value.
     QHBoxLayout* header() const { return header_; }
     int valuePosition() const;
-    TurnRefresh& turnRefresh() { return turnRefresh_; }
 
 private:
     AppModel& model_;
@@ -42,8 +40,7 @@ private:
     QHBoxLayout* header_;
     SliderValue* value_;
     StrengthTrack* track_;
-    TurnRefresh turnRefresh_;
-    Connection modelChanged_;
+    ModelWatch watch_;
 };
 
 } // namespace oxel

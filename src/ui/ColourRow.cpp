@@ -17,7 +17,7 @@ ColourRow::ColourRow(AppModel& model, std::shared_ptr<BatchItem> item, Sizes siz
       item_(std::move(item)),
       trackRow_(new SliderRow("colour", {sizes.labelWidth, 11, sizes.valueWidth, sizes.valueSize}, this)),
       lookPicker_(new LookPicker(model, item_, sizes.thumbHeight, this)),
-      turnRefresh_(*this, [this] { refresh(); })
+      watch_(*this, model, [this] { refresh(); })
 {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -31,15 +31,9 @@ ColourRow::ColourRow(AppModel& model, std::shared_ptr<BatchItem> item, Sizes siz
     StrengthTrack* track = trackRow_->track();
     track->installEventFilter(this);
     connect(track, &StrengthTrack::valueChanged, this, [this](double value) { model_.setColour(value, item_); });
-    modelChanged_ = model_.changed.connect([this](AppModel::Field field) {
-        if (field == AppModel::Field::globalColour) turnRefresh_.request();
-    });
-    itemChanged_ = item_->changed.connect([this](BatchItem::Field field) {
-        using Field = BatchItem::Field;
-        if (field == Field::colourOffset || field == Field::colourTouched || field == Field::result ||
-            field == Field::useAlternative)
-            turnRefresh_.request();
-    });
+    using Field = BatchItem::Field;
+    watch_.model({AppModel::Field::globalColour})
+        .item(item_, {Field::colourOffset, Field::colourTouched, Field::result, Field::useAlternative});
     refresh();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "async/Signal.h"
-#include "ui/TurnRefresh.h"
+#include "ui/ModelWatch.h"
 
 #include <QWidget>
 
@@ -9,8 +8,6 @@
 
 namespace oxel {
 
-class AppModel;
-class BatchItem;
 class LookPicker;
 class SliderRow;
 
@@ -46,9 +43,7 @@ private:
     std::shared_ptr<BatchItem> item_;
     SliderRow* trackRow_;
     LookPicker* lookPicker_;
-    TurnRefresh turnRefresh_;
-    Connection modelChanged_;
-    Connection itemChanged_;
+    ModelWatch watch_;
 };
 
 } // namespace oxel

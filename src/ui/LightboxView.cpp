@@ -62,11 +62,7 @@ protected:
 };
 
 LightboxView::LightboxView(AppModel& model, QWidget* parent)
-    : QWidget(parent),
-      model_(model),
-      stack_(new QVBoxLayout(this)),
-      turnRefresh_(*this, [this] { refresh(); }),
-      itemsWatch_(model, {BatchItem::Field::result}, [this] { turnRefresh_.request(); })
+    : QWidget(parent), model_(model), stack_(new QVBoxLayout(this)), watch_(*this, model, [this] { refresh(); })
 {
     stack_->setContentsMargins(24, 16, 24, 14);
     stack_->setSpacing(10);
@@ -77,11 +73,8 @@ LightboxView::LightboxView(AppModel& model, QWidget* parent)
     stack_->addWidget(note_);
     backdrop_.insert(this);
 
-    modelChanged_ = model_.changed.connect([this](AppModel::Field field) {
-        using Field = AppModel::Field;
-        if (field == Field::globalStrength || field == Field::globalColour || field == Field::config)
-            turnRefresh_.request();
-    });
+    using Field = AppModel::Field;
+    watch_.model({Field::globalStrength, Field::globalColour, Field::config}).items({BatchItem::Field::result});
     refresh();
 }
 
@@ -133,7 +126,7 @@ void LightboxView::setItem(std::shared_ptr<BatchItem> item)
 {
     if (item == item_) return;
     item_ = std::move(item);
-    itemChanged_ = item_ ? item_->changed.connect([this](BatchItem::Field) { turnRefresh_.request(); }) : Connection();
+    watch_.item(item_, ModelWatch::ItemFields::every());
     refresh();
 }
 

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "async/Signal.h"
-#include "ui/ItemsWatch.h"
-#include "ui/TurnRefresh.h"
+#include "ui/ModelWatch.h"
 
 #include <QWidget>
 
@@ -14,8 +12,6 @@ class QVBoxLayout;
 
 namespace oxel {
 
-class AppModel;
-class BatchItem;
 class ColourRow;
 class PixelImage;
 class PaintedButton;
@@ -93,10 +89,7 @@ private:
     // Where a double click reaches the backdrop: the gaps between the rows and the picture.
     std::set<const QWidget*> backdrop_;
 
-    TurnRefresh turnRefresh_;
-    Connection modelChanged_;
-    Connection itemChanged_;
-    ItemsWatch itemsWatch_;
+    ModelWatch watch_;
 };
 
 } // namespace oxel

@@ -33,7 +33,7 @@ QString qt(const std::string& text)
 } // namespace
 
 NudgeBand::NudgeBand(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), placeholderTimer_(new QTimer(this)), turnRefresh_(*this, [this] { refresh(); })
+    : QWidget(parent), model_(model), placeholderTimer_(new QTimer(this)), watch_(*this, model, [this] { refresh(); })
 {
     auto* band = new QVBoxLayout(this);
     band->setContentsMargins(14, 12, 14, 8);
@@ -46,19 +46,9 @@ NudgeBand::NudgeBand(AppModel& model, QWidget* parent)
 
     placeholderTimer_->setInterval(placeholderSeconds * 1000);
     connect(placeholderTimer_, &QTimer::timeout, this, &NudgeBand::tick);
-    modelChanged_ = model_.changed.connect([this](AppModel::Field field) {
-        using Field = AppModel::Field;
-        switch (field) {
-        case Field::globalNudge:
-        case Field::globalStrength:
-        case Field::globalColour:
-        case Field::nudgePlaceholders:
-        case Field::colourOnlyOn:
-        case Field::colourOnlyModelReady:
-        case Field::resetSettingsEachBatch: turnRefresh_.request(); break;
-        default: break;
-        }
-    });
+    using Field = AppModel::Field;
+    watch_.model({Field::globalNudge, Field::globalStrength, Field::globalColour, Field::nudgePlaceholders,
+                  Field::colourOnlyOn, Field::colourOnlyModelReady, Field::resetSettingsEachBatch});
     refresh();
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "async/Signal.h"
 #include "ui/BatchSlider.h"
-#include "ui/TurnRefresh.h"
+#include "ui/ModelWatch.h"
 
 #include <QWidget>
 
@@ -59,8 +58,7 @@ private:
     QWidget* sliders_ = nullptr;
     SliderRow* light_ = nullptr;
     SliderRow* colour_ = nullptr;
-    TurnRefresh turnRefresh_;
-    Connection modelChanged_;
+    ModelWatch watch_;
 };
 
 } // namespace oxel

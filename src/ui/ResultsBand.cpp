@@ -51,9 +51,7 @@ ResultsBand::ResultsBand(AppModel& model, QWidget* parent)
       colourSpacer_(clearStrip()),
       lightOffer_(new PencilLink("want the light too? develop them with colour and light")),
       offerSpacer_(clearStrip()),
-      turnRefresh_(*this, [this] { refresh(); }),
-      itemsWatch_(model, {BatchItem::Field::result, BatchItem::Field::source, BatchItem::Field::phase},
-                  [this] { turnRefresh_.request(); })
+      watch_(*this, model, [this] { refresh(); })
 {
     columns_->setContentsMargins(14, 12, 14, 8);
     columns_->setSpacing(56);
@@ -64,10 +62,8 @@ ResultsBand::ResultsBand(AppModel& model, QWidget* parent)
     connect(lightOffer_, &QAbstractButton::clicked, this, [this] { model_.developWithLight(model_.items()); });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
-    modelChanged_ = model_.changed.connect([this](AppModel::Field field) {
-        using Field = AppModel::Field;
-        if (field == Field::config) turnRefresh_.request();
-    });
+    using Field = BatchItem::Field;
+    watch_.model({AppModel::Field::config}).items({Field::result, Field::source, Field::phase});
     refresh();
 }
 

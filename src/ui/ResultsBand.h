@@ -1,8 +1,6 @@
 #pragma once
 
-#include "async/Signal.h"
-#include "ui/ItemsWatch.h"
-#include "ui/TurnRefresh.h"
+#include "ui/ModelWatch.h"
 
 #include <QWidget>
 
@@ -10,7 +8,6 @@ class QHBoxLayout;
 
 namespace oxel {
 
-class AppModel;
 class ColourBand;
 class PencilLink;
 class StrengthBand;
@@ -46,9 +43,7 @@ private:
     QWidget* colourSpacer_;
     PencilLink* lightOffer_;
     QWidget* offerSpacer_;
-    TurnRefresh turnRefresh_;
-    Connection modelChanged_;
-    ItemsWatch itemsWatch_;
+    ModelWatch watch_;
 };
 
 } // namespace oxel

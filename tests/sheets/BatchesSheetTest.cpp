@@ -133,6 +133,7 @@ TEST_F(BatchesTest, CountLineWaitsForEverySizeAndDropsItsTotalAfterATrash)
     // The batch goes while the sheet is open: its size stays, the counts differ, the total goes.
     library.deleteBatch(two.id);
     await(model->refreshRecent());
+    QApplication::processEvents();
     EXPECT_TRUE(shownTexts(*sheet).contains("1 batch" + where));
     sheet->reject();
     settle();
@@ -197,7 +198,7 @@ TEST_F(BatchesTest, RenameInPlaceCommitsTheDraftAndClosesTheField)
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_FALSE(sheet->renaming());
     EXPECT_FALSE(sheet->row(batch.id)->field());
-    ASSERT_TRUE(runUntil([&] { return model->recent().front().record.name == "harbour at dusk"; }));
+    ASSERT_TRUE(runThenShow([&] { return model->recent().front().record.name == "harbour at dusk"; }));
     EXPECT_TRUE(shownTexts(*sheet->row(batch.id)).contains("harbour at dusk"));
 
     // A blank name leaves the name as it was and closes the field.
@@ -239,7 +240,7 @@ TEST_F(BatchesTest, TrashAsksFirstAndKeepItKeeps)
 
     panels.answers = {1};
     sheet->menuFor(summary)->actions()[4]->trigger();
-    ASSERT_TRUE(runUntil([&] { return model->recent().size() == 1; }));
+    ASSERT_TRUE(runThenShow([&] { return model->recent().size() == 1; }));
     EXPECT_FALSE(std::filesystem::exists(library.batchFolder(batch.id)));
     EXPECT_TRUE(sheet->isVisible()) << "the sheet stays open";
     EXPECT_FALSE(sheet->row(batch.id));
@@ -262,7 +263,7 @@ TEST_F(BatchesTest, TrashingTheOpenBatchEmptiesTheWindow)
     auto sheet = openSheet();
     panels.answers = {1};
     sheet->menuFor(model->recent().front())->actions()[4]->trigger();
-    ASSERT_TRUE(runUntil([&] { return model->recent().empty(); }));
+    ASSERT_TRUE(runThenShow([&] { return model->recent().empty(); }));
     EXPECT_TRUE(model->items().empty());
     EXPECT_FALSE(model->batch());
     EXPECT_TRUE(shownTexts(*sheet).contains("nothing kept yet. a batch joins the library when it is processed."));

@@ -62,7 +62,7 @@ TEST_F(CreditsTest, ProductsFetchedOnShowAppearWithoutReopening)
     auto sheet = openShop();
     EXPECT_EQ(sheet->width(), 440);
     EXPECT_TRUE(shownTexts(*sheet).contains("…")) << "no balance yet";
-    ASSERT_TRUE(runUntil([&] { return model->products().has_value(); }));
+    ASSERT_TRUE(runThenShow([&] { return model->products().has_value(); }));
     EXPECT_EQ(requestsTo("/pro/products").size(), 1u);
     EXPECT_TRUE(shownTexts(*sheet).contains("50 shots"));
     EXPECT_EQ(prices(*sheet), (QStringList{"9 €", "36 €", "119 €"})) << "the price in the user's currency";
@@ -93,7 +93,7 @@ TEST_F(CreditsTest, AClosedShopListsItsPacksWithBuyDisabledAndOddEntriesAsDecode
 {
     answerProducts(closedShop);
     auto sheet = openShop("GBP");
-    ASSERT_TRUE(runUntil([&] { return model->products().has_value(); }));
+    ASSERT_TRUE(runThenShow([&] { return model->products().has_value(); }));
     EXPECT_TRUE(shownTexts(*sheet).contains("the shop is not open yet. shots bought in oxel on your phone work here."));
     EXPECT_EQ(buyButtons(*sheet, false), 3);
     EXPECT_EQ(buyButtons(*sheet, true), 0);
@@ -107,7 +107,7 @@ TEST_F(CreditsTest, AnOpenShopWithNoPacksShowsOnlyTheNote)
 {
     answerProducts(R"({"available": true, "products": []})");
     auto sheet = openShop();
-    ASSERT_TRUE(runUntil([&] { return model->products().has_value(); }));
+    ASSERT_TRUE(runThenShow([&] { return model->products().has_value(); }));
     EXPECT_EQ(buyButtons(*sheet, true) + buyButtons(*sheet, false), 0);
     EXPECT_FALSE(
         shownTexts(*sheet).contains("the shop is not open yet. shots bought in oxel on your phone work here."));

@@ -92,10 +92,18 @@ public:
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
+    // Sheets refresh at the end of the turn: these run the model, then end the turn.
     void setBalance(int64_t shots)
     {
         backend.state().setBalance(account.userId, shots);
         await(model->refreshBalance());
+        QApplication::processEvents();
+    }
+    bool runThenShow(const std::function<bool()>& done)
+    {
+        const bool ran = runUntil(done);
+        QApplication::processEvents();
+        return ran;
     }
 
     QWidget window;
