@@ -151,8 +151,8 @@ void BM_SaveNowMainThread(benchmark::State& state)
         state.PauseTiming();
         for (const auto& item : model->items()) {
             item->setPreviewImage(item->thumbnail());
-            model->markDirty(*item);
-            model->markThumbDirty(*item);
+            model->saving().mark(*item);
+            model->saving().markThumbnail(*item);
         }
         state.ResumeTiming();
         model->saveNow();

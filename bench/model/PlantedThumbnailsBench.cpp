@@ -62,7 +62,7 @@ void BM_OpenSixtyPlantedThumbnails(benchmark::State& state)
 }
 BENCHMARK(BM_OpenSixtyPlantedThumbnails)
     ->Arg(0)
-    ->Arg(AppModel::thumbPixels)
+    ->Arg(BatchSaver::thumbPixels)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -30,6 +30,7 @@ AppModel::AppModel(ModelServices services)
         globalColour_ = standingValue("Colour");
     }
     installRunnerCallbacks();
+    installSavingCallbacks();
     availabilityConnection_ =
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
     authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { accountChanged(); });
@@ -57,7 +58,7 @@ void AppModel::applyGlobalNudge(const std::string& previous)
 {
     previousGlobal_ = previous;
     if (globalNudge_ == previous) return;
-    markBatchDirty();
+    saving_.markBatch();
     if (!restoringBatch_) saveStanding();
 }
 
@@ -157,19 +158,19 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     tasks_->spawn(refreshBalance());
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
-    markThumbDirty(*item);
+    saving_.markThumbnail(*item);
     if (colour(*item) > amountTolerance) requestPreview(item);
 }
 
 void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)
 {
-    markDirty(*item);
+    saving_.mark(*item);
     saveNow();
 }
 
 void AppModel::jobSettled(const std::shared_ptr<BatchItem>& item)
 {
-    markDirty(*item);
+    saving_.mark(*item);
     saveNow();
     nameBatchIfReady();
 }

@@ -15,6 +15,7 @@
 #include "library/BatchSummary.h"
 #include "library/JobRunner.h"
 #include "library/Origin.h"
+#include "model/BatchSaver.h"
 #include "model/CompareCoach.h"
 #include "model/HandoffApp.h"
 #include "model/IntakeFiles.h"
@@ -144,9 +145,6 @@ public:
     const std::string& previousGlobal() const { return previousGlobal_; }
     const std::optional<Date>& lastConfigFetch() const { return lastConfigFetch_; }
     bool restoringBatch() const { return restoringBatch_; }
-    bool batchDirty() const { return batchDirty_; }
-    const std::set<Uuid>& dirty() const { return dirty_; }
-    const std::set<Uuid>& thumbDirty() const { return thumbDirty_; }
     AuthService& auth() { return auth_; }
     JobRunner& runner() { return runner_; }
     ModelSettings& settings() { return settings_; }
@@ -159,12 +157,8 @@ public:
     void saveStanding();
     bool hasStandingChanges() const;
     void resetStanding();
-    // The open batch's record changed.
-    void markBatchDirty();
-    void markDirty(const BatchItem& item);
-    // The item's "thumb.jpg" is written from its preview a moment later, with every other marked
-    // meanwhile, or by the next save if that comes first.
-    void markThumbDirty(const BatchItem& item);
+    // What of the open batch waits to be written, and the writing.
+    BatchSaver& saving() { return saving_; }
 
     // Launch, activation and remote data.
     void launch();
@@ -223,8 +217,7 @@ public:
     // Whether the library can take `results` more developed pictures; says why not when it can't.
     bool libraryTakes(int results);
     void ensureBatchStored();
-    void saveNow();
-    void scheduleSave();
+    void saveNow() { saving_.saveNow(); }
     // Names the batch by its developed pictures once nothing is in flight, unless a better name stands.
     void nameBatchIfReady();
     bool naming() const { return naming_; }
@@ -332,15 +325,10 @@ public:
     static constexpr std::chrono::seconds shotsPoll{10};
     static constexpr int shotsPolls = 60;
 
-    static constexpr std::chrono::milliseconds saveDelay{500};
-    // A thumbnail marked for rewriting is written this long after, with those marked meanwhile.
-    static constexpr std::chrono::milliseconds thumbnailWriteDelay{100};
     // How long the standing look rests before its file write.
     static constexpr std::chrono::milliseconds standingSaveDelay{300};
     static constexpr int originalCopyPixels = 512;
     static constexpr double originalCopyQuality = 0.8;
-    static constexpr int thumbPixels = 1024;
-    static constexpr double thumbQuality = 0.82;
 
     // Library sessions: a stored batch opened, restored, renamed and moved to the Trash.
     static constexpr int mostRestoresAtOnce = 4;
@@ -388,7 +376,9 @@ private:
     Task<void> nameBatch(std::vector<std::string> descriptions, std::vector<std::string> intents,
                          std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
     void setStatusLine(std::optional<std::string> text);
-    void writeThumbnails();
+    void installSavingCallbacks();
+    // The open batch's record as it now stands, stored and written.
+    void writeBatchRecord();
     // What the progress line counts: back, developing, failed.
     struct Progress {
         int withResult = 0;
@@ -421,8 +411,6 @@ private:
     }
     bool stillOpen(const std::optional<Uuid>& batch, uint64_t generation) const;
     void globalLookChanged();
-    // An item's own value changed: its preview is asked for and its record marked.
-    void adjusted(const std::shared_ptr<BatchItem>& item);
     Task<void> runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, std::optional<Uuid> batch,
                            uint64_t generation, TransferLimits limits, bool retry);
     void applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrade graded, double colourAtStart, bool retry,
@@ -482,19 +470,13 @@ private:
     bool showColourExplainer_ = false;
     std::set<Uuid> reporting_;
 
-    std::set<Uuid> dirty_;
-    std::set<Uuid> thumbDirty_;
-    // Items whose delivered result is being written; their records wait for it.
-    std::set<Uuid> storing_;
-    bool batchDirty_ = false;
     bool restoringBatch_ = false;
     uint64_t batchGeneration_ = 0;
     bool naming_ = false;
     // Standardized files of imports not yet handled, with how many times each is pending.
     std::map<std::filesystem::path, int> pendingImports_;
-    Debounce saveDebounce_{saveDelay};
-    Debounce thumbnailWrite_{thumbnailWriteDelay};
     Debounce standingDebounce_{standingSaveDelay};
+    BatchSaver saving_{BatchSaver::Environment{&services_.library}};
     std::map<Uuid, PreviewSettings> previewWanted_;
     std::set<Uuid> previewInFlight_;
     std::optional<CancelSource> previewPass_;

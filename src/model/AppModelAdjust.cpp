@@ -35,19 +35,16 @@ void AppModel::setGlobalColour(double colour)
 void AppModel::globalLookChanged()
 {
     restartPreviewTask();
-    markBatchDirty();
+    saving_.markBatch();
     if (!restoringBatch_) saveStanding();
 }
 
 void AppModel::setAlternativesOn(bool on)
 {
     publish(alternativesOn_, on, Field::alternativesOn);
-    for (const auto& item : items_) {
-        item->setUseAlternative(on && hasAlternative(*item));
-        markDirty(*item);
-    }
+    for (const auto& item : items_) item->setUseAlternative(on && hasAlternative(*item));
     restartPreviewTask();
-    markBatchDirty();
+    saving_.markBatch();
 }
 
 bool AppModel::alternativesAvailable() const
@@ -61,7 +58,7 @@ void AppModel::setStrength(double value, const std::shared_ptr<BatchItem>& item)
     if (!std::isfinite(value)) return;
     item->setStrengthOffset(std::clamp(value, 0.0, 1.0) - globalStrength_);
     item->setStrengthTouched(true);
-    adjusted(item);
+    requestPreview(item);
 }
 
 void AppModel::setColour(double value, const std::shared_ptr<BatchItem>& item)
@@ -69,35 +66,33 @@ void AppModel::setColour(double value, const std::shared_ptr<BatchItem>& item)
     if (!std::isfinite(value)) return;
     item->setColourOffset(std::clamp(value, 0.0, 1.0) - globalColour_);
     item->setColourTouched(true);
-    adjusted(item);
+    requestPreview(item);
 }
 
 void AppModel::resetStrength(const std::shared_ptr<BatchItem>& item)
 {
     item->setStrengthOffset(0);
     item->setStrengthTouched(false);
-    adjusted(item);
+    requestPreview(item);
 }
 
 void AppModel::resetColour(const std::shared_ptr<BatchItem>& item)
 {
     item->setColourOffset(0);
     item->setColourTouched(false);
-    adjusted(item);
+    requestPreview(item);
 }
 
 void AppModel::setNudge(const std::string& text, const std::shared_ptr<BatchItem>& item)
 {
     if (text == item->effectiveNudge(globalNudge_)) return;
     item->setNudge(text, globalNudge_);
-    markDirty(*item);
 }
 
 void AppModel::relinkNudge(const std::shared_ptr<BatchItem>& item)
 {
     if (!item->unlinkedNudge()) return;
     item->relinkNudge(globalNudge_);
-    markDirty(*item);
 }
 
 void AppModel::setUseAlternative(bool use, const std::shared_ptr<BatchItem>& item)
@@ -108,13 +103,7 @@ void AppModel::setUseAlternative(bool use, const std::shared_ptr<BatchItem>& ite
         item->setColourOffset(1.0 - globalColour_);
         item->setColourTouched(true);
     }
-    adjusted(item);
-}
-
-void AppModel::adjusted(const std::shared_ptr<BatchItem>& item)
-{
     requestPreview(item);
-    markDirty(*item);
 }
 
 void AppModel::retry(const std::shared_ptr<BatchItem>& item)

@@ -180,6 +180,7 @@ void AppModel::setItems(std::vector<std::shared_ptr<BatchItem>> items)
         itemsProgress_.push_back(item->changed.connect([this](BatchItem::Field field) {
             if (field == BatchItem::Field::phase || field == BatchItem::Field::result) progressMoved();
         }));
+    saving_.follow(items);
     publish(items_, std::move(items), Field::items);
 }
 

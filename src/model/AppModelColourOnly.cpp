@@ -142,7 +142,7 @@ Task<void> AppModel::runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, 
         // Left queued, an item whose original went away would count as developing for ever.
         if (!item->source()) {
             settleWithoutGrade(*item);
-            markDirty(*item);
+            saving_.mark(*item);
             continue;
         }
         item->setPhase(phase::Processing{gradingStatus, std::nullopt});
@@ -172,7 +172,7 @@ void AppModel::applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrad
     item->setPhase(settledPhase(*item));
     item->setNote(gradeFailedNote);
     if (unavailable) pauseColourOnly(run);
-    markDirty(*item);
+    saving_.mark(*item);
 }
 
 void AppModel::pauseColourOnly(const std::vector<std::shared_ptr<BatchItem>>& run)
@@ -181,7 +181,7 @@ void AppModel::pauseColourOnly(const std::vector<std::shared_ptr<BatchItem>>& ru
     for (const auto& waiting : run)
         if (waiting->phase().is<phase::Queued>() && waiting->wantsColourOnly) {
             settleWithoutGrade(*waiting);
-            markDirty(*waiting);
+            saving_.mark(*waiting);
         }
     setStatusLine(colourOnlyPausedStatus);
 }
@@ -198,7 +198,7 @@ void AppModel::applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, Col
     item->setPhase(phase::Done{});
     const bool leftAsItIs = result.monochrome || !outcome->analysis || !outcome->analysis->grade;
     item->setNote(leftAsItIs ? std::optional<std::string>(ColourOnly::leaveAsIs) : std::nullopt);
-    markThumbDirty(*item);
+    saving_.markThumbnail(*item);
     const double colourNow = colour(*item);
     if (std::abs(colourNow - colourAtStart) > amountTolerance) setColour(colourNow, item);
     item->keep = std::move(result.keep);
@@ -256,7 +256,7 @@ void AppModel::readyForLight(const std::shared_ptr<BatchItem>& item)
             item->setThumbnail(std::move(thumbnail));
     }
     if (item->source()) tasks_->spawn(thumbnailFromSource(item));
-    markDirty(*item);
+    saving_.mark(*item);
 }
 
 Task<void> AppModel::thumbnailFromSource(std::shared_ptr<BatchItem> item)

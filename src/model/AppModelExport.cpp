@@ -226,7 +226,7 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
         ExportRecord{report.url.string(), std::string(rawValue(report.format)), services_.clock.now()});
     const bool sentBack = item->origin == Origin::handoff && standardized(report.url) == standardized(item->url());
     if (sentBack) item->sentBack = FileStamp::of(report.url);
-    markDirty(*item);
+    saving_.mark(*item);
     // Until the stamp is on disk, a reopened batch would take the sent-back file for the original.
     if (sentBack) saveNow();
     co_return std::nullopt;

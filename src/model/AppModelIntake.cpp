@@ -127,7 +127,7 @@ void AppModel::appendImported(const fs::path& url, Origin origin, Imported impor
     record.images.push_back(item->id);
     setBatch(std::move(record));
     saveImported(*item, batch_->id);
-    markBatchDirty();
+    saving_.markBatch();
 }
 
 void AppModel::saveImported(const BatchItem& item, const Uuid& batch)

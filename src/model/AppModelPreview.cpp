@@ -56,7 +56,7 @@ void AppModel::previewFinished(const std::shared_ptr<BatchItem>& item, std::opti
         previewWanted_.erase(item->id);
         return;
     }
-    if (!previewWanted_.contains(item->id)) markThumbDirty(*item);
+    if (!previewWanted_.contains(item->id)) saving_.markThumbnail(*item);
     pumpPreviews(item);
 }
 

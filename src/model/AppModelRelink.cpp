@@ -88,7 +88,7 @@ void AppModel::relinkOriginal(const std::shared_ptr<BatchItem>& item, SourceImag
     item->setSource(std::move(source));
     item->setUrl(file);
     item->setAvailability(Availability::present());
-    markDirty(*item);
+    saving_.mark(*item);
     if (!record->hasResult()) {
         item->setPhase(phase::Ready{});
         resumeJobs(item, strength(*item));

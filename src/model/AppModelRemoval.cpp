@@ -16,13 +16,12 @@ void AppModel::remove(const std::shared_ptr<BatchItem>& item)
     auto record = *batch_;
     std::erase(record.images, id);
     setBatch(std::move(record));
-    dirty_.erase(id);
-    thumbDirty_.erase(id);
+    saving_.forget(id);
     // Writes of this picture already queued go first, so none recreates its folder afterwards.
     services_.library.drain();
     std::error_code ignored;
     std::filesystem::remove_all(services_.library.imageFolder(batch_->id, id), ignored);
-    markBatchDirty();
+    saving_.markBatch();
 }
 
 std::optional<AppModel::ReportTarget> AppModel::reportTarget(const BatchItem& item) const

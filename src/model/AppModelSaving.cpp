@@ -7,74 +7,20 @@
 
 namespace oxel {
 
-void AppModel::markBatchDirty()
+void AppModel::installSavingCallbacks()
 {
-    if (!batch_ || restoringBatch_) return;
-    batchDirty_ = true;
-    scheduleSave();
-}
-
-void AppModel::markDirty(const BatchItem& item)
-{
-    if (!batch_ || restoringBatch_) return;
-    dirty_.insert(item.id);
-    scheduleSave();
-}
-
-void AppModel::markThumbDirty(const BatchItem& item)
-{
-    if (!batch_) return;
-    thumbDirty_.insert(item.id);
-    scheduleSave();
-    // Written while the preview is still at hand, so quitting finds few left; not held back by a
-    // burst of other changes, as the save is.
-    if (!thumbnailWrite_.pending()) thumbnailWrite_.schedule([this] { writeThumbnails(); });
-}
-
-void AppModel::writeThumbnails()
-{
-    thumbnailWrite_.cancel();
-    auto thumbDirty = std::exchange(thumbDirty_, {});
-    if (!batch_) return;
-    std::vector<LibraryStore::PictureFile> files;
-    for (const auto& item : items_)
-        if (thumbDirty.contains(item->id) && item->previewImage())
-            files.push_back({*item->previewImage(), services_.library.imageFolder(batch_->id, item->id) / "thumb.jpg"});
-    services_.library.writeJPEGs(std::move(files), thumbPixels, thumbQuality);
-}
-
-void AppModel::scheduleSave()
-{
-    saveDebounce_.schedule([this] { saveNow(); });
-}
-
-void AppModel::saveNow()
-{
-    standingDebounce_.flush();
-    saveDebounce_.cancel();
-    auto dirty = std::exchange(dirty_, {});
-    const bool writeRecord = !dirty.empty() || std::exchange(batchDirty_, false);
-    if (!batch_) {
-        thumbDirty_.clear();
-        thumbnailWrite_.cancel();
-        return;
-    }
-    auto find = [this](const Uuid& id) -> std::shared_ptr<BatchItem> {
-        for (const auto& item : items_)
-            if (item->id == id) return item;
-        return nullptr;
+    // The saver is a member, so its callbacks cannot outlive the model.
+    saving_.storedBatch = [this]() -> std::optional<Uuid> {
+        if (!batch_) return std::nullopt;
+        return batch_->id;
     };
-    for (const auto& id : dirty) {
-        // A result being stored writes its record itself, once its files are there.
-        if (storing_.contains(id)) {
-            dirty_.insert(id);
-            continue;
-        }
-        if (auto item = find(id))
-            if (auto record = item->record()) services_.library.saveImage(*record, batch_->id);
-    }
-    writeThumbnails();
-    if (!writeRecord) return;
+    saving_.restoring = [this] { return restoringBatch_; };
+    saving_.beforeSave = [this] { standingDebounce_.flush(); };
+    saving_.saveBatchRecord = [this] { writeBatchRecord(); };
+}
+
+void AppModel::writeBatchRecord()
+{
     auto record = *batch_;
     record.updatedAt = services_.clock.now();
     record.nudge = globalNudge_;
@@ -84,8 +30,11 @@ void AppModel::saveNow()
     record.images.clear();
     for (const auto& item : items_) record.images.push_back(item->id);
     // Images whose records could not be read stay in the batch, so their folders never fall out of it.
+    const auto held = [this](const Uuid& id) {
+        return std::any_of(items_.begin(), items_.end(), [&](const auto& item) { return item->id == id; });
+    };
     for (const auto& id : batch_->images)
-        if (unreadableImages_.contains(id) && !find(id)) record.images.push_back(id);
+        if (unreadableImages_.contains(id) && !held(id)) record.images.push_back(id);
     setBatch(record);
     services_.library.saveBatch(record);
 }
@@ -123,7 +72,7 @@ void AppModel::ensureBatchStored()
 
 Task<bool> AppModel::keep(std::shared_ptr<BatchItem> item)
 {
-    if (!batch_ || !holds(item) || !item->result() || !item->keep || storing_.contains(item->id)) co_return false;
+    if (!batch_ || !holds(item) || !item->result() || !item->keep || saving_.isStoring(item->id)) co_return false;
     const Uuid batchId = batch_->id;
     const auto folder = services_.library.imageFolder(batchId, item->id);
     if (item->result()->colourOnly) item->colourOnly = true;
@@ -140,12 +89,12 @@ Task<bool> AppModel::keep(std::shared_ptr<BatchItem> item)
     auto recordBytes = record->encode();
     if (!recordBytes) co_return false;
     files.push_back({folder / "image.json", std::vector<uint8_t>(recordBytes->begin(), recordBytes->end())});
-    storing_.insert(item->id);
+    saving_.beginStoring(item->id);
     auto written = services_.library.writeInOrder(std::move(files));
     // The thumbnail and the batch record go after them; the item's own record waits for them.
     saveNow();
     const auto failure = co_await written.value();
-    storing_.erase(item->id);
+    saving_.endStoring(item->id);
     if (!batch_ || batch_->id != batchId || !holds(item)) co_return !failure;
     if (failure) {
         item->setNote(unsavedNote);
@@ -159,7 +108,7 @@ Task<bool> AppModel::keep(std::shared_ptr<BatchItem> item)
         std::none_of(items_.begin(), items_.end(), [](const auto& other) { return other->keep && other->result(); }))
         setStatusLine(std::nullopt);
     // What changed while the files were written goes with the next save.
-    if (dirty_.contains(item->id)) scheduleSave();
+    if (saving_.marked(item->id)) saving_.scheduleSave();
     co_return true;
 }
 

@@ -32,7 +32,7 @@ std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& l
         const bool hasResult = records[index].hasResult();
         pool.submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
             std::optional<PictureHandle> picture;
-            if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost, AppModel::thumbPixels);
+            if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost, BatchSaver::thumbPixels);
             if (!picture) picture = keptPicture(folder / "original.jpg", thumbnailLost, AppModel::originalCopyPixels);
             thumbnails[index] = std::move(picture);
             decoded.count_down();
@@ -181,7 +181,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
     }
     auto thumbnailWork = [source = *item->source()]() -> std::optional<PictureHandle> {
         try {
-            auto picture = source.thumbnailPicture(thumbPixels);
+            auto picture = source.thumbnailPicture(BatchSaver::thumbPixels);
             if (picture.pin()) return picture;
         } catch (const std::exception&) {}
         return std::nullopt;
@@ -201,7 +201,7 @@ void AppModel::applyRestored(BatchItem& item, const ImageRecord& record, Origina
         item.original = found->ref;
         item.setAvailability(Availability::present());
         // A renewed bookmark, a new path or stamp is written back at the next save.
-        if (found->ref != record.original) markDirty(item);
+        if (found->ref != record.original) saving_.mark(item);
     } else if (auto* offline = std::get_if<OriginalCheck::Offline>(&check.answer)) {
         item.setAvailability(Availability::offline(offline->text));
     } else if (auto* changed = std::get_if<OriginalCheck::Changed>(&check.answer)) {
@@ -226,7 +226,7 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
     // Missing, or something other than the file the library writes: made again at the next save.
     std::error_code error;
     const auto thumb = fs::symlink_status(services_.library.imageFolder(batchId, item.id) / "thumb.jpg", error);
-    if (thumb.type() != fs::file_type::regular) markThumbDirty(item);
+    if (thumb.type() != fs::file_type::regular) saving_.markThumbnail(item);
 }
 
 void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strength)

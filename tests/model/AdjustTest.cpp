@@ -41,7 +41,7 @@ TEST_F(AdjustTest, ControlsDeriveEffectiveValuesFromTheBatchAndTheirOwnOffsets)
     EXPECT_DOUBLE_EQ(model->strength(*colourful), 1.0);
     model->setGlobalStrength(0.5);
     EXPECT_NEAR(model->strength(*colourful), 0.7, 1e-12);
-    EXPECT_TRUE(model->dirty().count(colourful->id));
+    EXPECT_TRUE(model->saving().dirty().count(colourful->id));
 
     model->setGlobalStrength(0.6);
     model->setStrength(-0.2, colourful);
@@ -74,7 +74,7 @@ TEST_F(AdjustTest, TheRunnerUpNeedsOneAndSwitchingLooksBringsTheColourUp)
     model->saveNow();
     model->setUseAlternative(true, grey);
     EXPECT_FALSE(grey->useAlternative());
-    EXPECT_TRUE(model->dirty().count(grey->id));
+    EXPECT_TRUE(model->saving().dirty().count(grey->id));
     EXPECT_TRUE(model->previewInFlight().count(grey->id) || model->previewWanted().count(grey->id));
 
     model->setGlobalColour(0.4);
@@ -102,8 +102,8 @@ TEST_F(AdjustTest, TheAlternativesSwitchFollowsTheResultsAndTheConfiguration)
     model->setAlternativesOn(true);
     EXPECT_TRUE(colourful->useAlternative());
     EXPECT_FALSE(grey->useAlternative());
-    EXPECT_TRUE(model->batchDirty());
-    EXPECT_EQ(model->dirty().size(), 2u);
+    EXPECT_TRUE(model->saving().batchDirty());
+    EXPECT_EQ(model->saving().dirty().size(), 2u);
     model->saveNow();
     library.drain();
     EXPECT_TRUE(library.load(model->batch()->id)->record.alternativesOn);
@@ -123,7 +123,7 @@ TEST_F(AdjustTest, TheBatchBandsSaveTheStandingLookExceptWhileABatchIsMade)
     EXPECT_EQ(model->globalColour(), 1.0);
     EXPECT_EQ(defaults().doubleValue("standingLight"), 0.5);
     EXPECT_EQ(defaults().doubleValue("standingColour"), 1.0);
-    EXPECT_TRUE(model->batchDirty());
+    EXPECT_TRUE(model->saving().batchDirty());
 
     // A new batch takes the standing look under restoring and writes nothing back.
     defaults().set("resetSettingsEachBatch", true);
@@ -187,8 +187,8 @@ TEST_F(PreviewCoalescingTest, QuickItemChangesRenderTheFirstAndTheLastAndMarkThe
     EXPECT_EQ(count.renders, 2);
     // Only the render with nothing waiting behind it marks "thumb.jpg" for rewriting.
     EXPECT_EQ(thumbMarkedAtRender, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(model->thumbDirty().count(colourful->id));
-    EXPECT_FALSE(model->thumbDirty().count(grey->id));
+    EXPECT_TRUE(model->saving().thumbDirty().count(colourful->id));
+    EXPECT_FALSE(model->saving().thumbDirty().count(grey->id));
 }
 
 TEST_F(PreviewCoalescingTest, ABatchSliderDragRendersEveryResultOnceWhenItRests)

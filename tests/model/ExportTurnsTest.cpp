@@ -186,7 +186,7 @@ TEST_F(ExportTest, FailedFormatsAreJoinedAndOnlyTheFirstFileMarksTheDownload)
     EXPECT_TRUE(backend.state().job(jobId)->downloaded);
 
     // The records reach image.json with the debounced save.
-    loop.advance(AppModel::saveDelay + std::chrono::milliseconds(50));
+    loop.advance(BatchSaver::saveDelay + std::chrono::milliseconds(50));
     library.drain();
     auto record = jsonOf(imageFolder(*item) / "image.json");
     ASSERT_TRUE(record);

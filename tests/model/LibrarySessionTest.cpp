@@ -154,8 +154,8 @@ TEST_F(OpeningTest, TheRecordsLookIsTakenAndTheStandingLookLeftAlone)
     EXPECT_DOUBLE_EQ(model->globalStrength(), 0.6);
     EXPECT_EQ(defaults().stringValue("standingNudge"), "blue morning");
     EXPECT_EQ(defaults().doubleValue("standingLight"), 0.3);
-    EXPECT_TRUE(model->dirty().empty());
-    EXPECT_FALSE(model->batchDirty());
+    EXPECT_TRUE(model->saving().dirty().empty());
+    EXPECT_FALSE(model->saving().batchDirty());
 }
 
 class RestoreTest : public LibraryTest {};

@@ -241,7 +241,7 @@ TEST_F(RelinkTest, ACancelledPanelChangesNothingAndAskedForTheFile)
     EXPECT_FALSE(panels.panelsShown[0].canChooseDirectories);
     EXPECT_EQ(item->availability().kind, Availability::Kind::offline);
     EXPECT_FALSE(item->source());
-    EXPECT_TRUE(model->dirty().empty());
+    EXPECT_TRUE(model->saving().dirty().empty());
 }
 
 TEST_F(RelinkTest, AnotherPhotographIsRefusedUnlessOnlyItsSizeAndDateCanBeCompared)

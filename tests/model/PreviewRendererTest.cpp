@@ -72,12 +72,12 @@ TEST_F(PreviewRendererTest, DeliveredColouredResultIsPreviewedAndItsThumbnailWri
     item->setColourOffset(-0.5);
     model->requestPreview(item);
     ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    EXPECT_TRUE(model->thumbDirty().contains(item->id));
-    loop.advance(AppModel::thumbnailWriteDelay - std::chrono::milliseconds(1));
-    EXPECT_TRUE(model->thumbDirty().contains(item->id));
+    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
+    loop.advance(BatchSaver::thumbnailWriteDelay - std::chrono::milliseconds(1));
+    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
     loop.advance(std::chrono::milliseconds(1));
     library.drain();
-    EXPECT_TRUE(model->thumbDirty().empty());
+    EXPECT_TRUE(model->saving().thumbDirty().empty());
     EXPECT_NE(bytesOf(thumb), before);
 }
 
@@ -86,7 +86,8 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOneWithOneT
     const auto item = model->items()[0];
     std::vector<bool> markedWhenShown;
     auto watch = item->changed.connect([&](BatchItem::Field field) {
-        if (field == BatchItem::Field::previewImage) markedWhenShown.push_back(model->thumbDirty().contains(item->id));
+        if (field == BatchItem::Field::previewImage)
+            markedWhenShown.push_back(model->saving().thumbDirty().contains(item->id));
     });
     for (int step = 1; step <= 10; ++step) {
         item->setColourOffset(-0.05 * step);
@@ -100,7 +101,7 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOneWithOneT
     EXPECT_EQ(previewsShown[item->id], 2);
     // The first picture had newer settings behind it, so only the last marked the thumbnail.
     EXPECT_EQ(markedWhenShown, (std::vector<bool>{false, false}));
-    EXPECT_EQ(model->thumbDirty(), std::set<Uuid>{item->id});
+    EXPECT_EQ(model->saving().thumbDirty(), std::set<Uuid>{item->id});
     EXPECT_TRUE(samePixels(*item->previewImage()->bitmap(), expectedPreview(*item, 1.0, 0.5)));
     EXPECT_EQ(previewsShown[model->items()[1]->id], 0);
 }
@@ -154,7 +155,7 @@ TEST_F(PreviewRendererTest, AnItemThatLeftTheBatchWhileRenderingIsNotMarkedOrRen
     EXPECT_TRUE(model->previewWanted().empty()) << "nothing of the old batch waits for a render";
     ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
     EXPECT_EQ(previewsShown[item->id], 1);
-    EXPECT_TRUE(model->thumbDirty().empty());
+    EXPECT_TRUE(model->saving().thumbDirty().empty());
 }
 
 TEST_F(PreviewRendererTest, ResettingTheStandingLookRendersThePreviewsAgainOnce)
@@ -185,8 +186,8 @@ TEST_F(ModelTest, DeliveredResultWritesItsThumbnailAtOnceAndAgainAfterTheColoure
     EXPECT_FALSE(atKeep.empty());
 
     ASSERT_TRUE(runUntil([&] { return model->previewInFlight().empty(); }));
-    EXPECT_TRUE(model->thumbDirty().contains(item->id));
-    loop.advance(AppModel::saveDelay);
+    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
+    loop.advance(BatchSaver::saveDelay);
     library.drain();
     EXPECT_NE(bytesOf(thumb), atKeep);
 }
@@ -200,7 +201,7 @@ TEST_F(ModelTest, DeliveredResultWithoutColourIsNotPreviewedAgain)
     ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>() && !item->keep; }));
     EXPECT_TRUE(model->previewInFlight().empty());
     EXPECT_TRUE(model->previewWanted().empty());
-    EXPECT_TRUE(model->thumbDirty().empty());
+    EXPECT_TRUE(model->saving().thumbDirty().empty());
 }
 
 } // namespace

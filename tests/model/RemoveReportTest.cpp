@@ -14,7 +14,7 @@ class RemoveReportTest : public ExportTest {
 protected:
     Json storedBatch()
     {
-        loop.advance(AppModel::saveDelay + std::chrono::milliseconds(50));
+        loop.advance(BatchSaver::saveDelay + std::chrono::milliseconds(50));
         library.drain();
         return jsonOf(library.batchFolder(model->batch()->id) / "batch.json").value_or(Json());
     }
@@ -27,12 +27,12 @@ TEST_F(RemoveReportTest, RemovingTakesThePictureAndItsFolderOutOfTheBatch)
     const auto gone = imageFolder(*items[0]);
     ASSERT_TRUE(fs::exists(gone));
     model->setLightbox(items[0]);
-    model->markDirty(*items[0]);
+    model->saving().mark(*items[0]);
     model->remove(items[0]);
     EXPECT_EQ(model->items(), std::vector{items[1]});
     EXPECT_FALSE(model->lightbox());
     EXPECT_EQ(model->screen(), AppModel::Screen::results);
-    EXPECT_FALSE(model->dirty().contains(items[0]->id));
+    EXPECT_FALSE(model->saving().dirty().contains(items[0]->id));
     EXPECT_FALSE(fs::exists(gone));
     const auto stored = storedBatch();
     ASSERT_EQ(stored["images"].size(), 1u);

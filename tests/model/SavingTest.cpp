@@ -1,9 +1,7 @@
 #include "ModelFixture.h"
 
-#include "async/MainExecutor.h"
 #include "library/InternetDate.h"
 
-#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -54,44 +52,12 @@ TEST_F(SavingTest, StoringTheBatchWritesEveryImageOnceAndNamesItByDate)
     EXPECT_EQ(contents(batchFile()), before);
 }
 
-TEST_F(SavingTest, ThumbnailsAloneLeaveTheBatchRecordAlone)
-{
-    const auto before = contents(batchFile());
-    auto item = model->items()[0];
-    item->setPreviewImage(item->thumbnail());
-    loop.advance(5s);
-    model->markThumbDirty(*item);
-    model->saveNow();
-    library.drain();
-    EXPECT_TRUE(fs::exists(imageFolder(*item) / "thumb.jpg"));
-    EXPECT_EQ(contents(batchFile()), before);
-}
-
-TEST_F(SavingTest, APreviewTheCacheLetGoIsMadeAgainForItsThumbnailOffTheMainThread)
-{
-    auto item = model->items()[0];
-    const auto thumbnail = *item->thumbnail();
-    std::atomic<bool> madeOnMain = false;
-    std::atomic<int> made = 0;
-    item->setPreviewImage(PictureHandle(PictureRecipe{thumbnail.width(), thumbnail.height(), [&, thumbnail] {
-                                                          madeOnMain = madeOnMain || mainExecutor().onMainThread();
-                                                          ++made;
-                                                          return thumbnail.bitmap();
-                                                      }}));
-    model->markThumbDirty(*item);
-    model->saveNow();
-    library.drain();
-    EXPECT_EQ(made, 1);
-    EXPECT_FALSE(madeOnMain);
-    EXPECT_TRUE(fs::exists(imageFolder(*item) / "thumb.jpg"));
-}
-
 TEST_F(SavingTest, OneDirtyItemRewritesItsRecordAndTheBatchWithANewDate)
 {
     auto item = model->items()[1];
     fs::remove(imageFolder(*item) / "image.json");
     loop.advance(5s);
-    model->markDirty(*item);
+    model->saving().mark(*item);
     model->saveNow();
     library.drain();
     EXPECT_TRUE(fs::exists(imageFolder(*item) / "image.json"));

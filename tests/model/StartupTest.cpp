@@ -135,7 +135,7 @@ TEST_F(BatchLookTest, ChangingTheNudgeSavesTheStandingLookAndTheSameNudgeTwiceSa
     model->setGlobalNudge("golden hour");
     EXPECT_EQ(model->previousGlobal(), "golden hour");
     EXPECT_FALSE(defaults().contains("standingNudge"));
-    EXPECT_FALSE(model->batchDirty()); // no record yet: nothing to save
+    EXPECT_FALSE(model->saving().batchDirty()); // no record yet: nothing to save
 }
 
 TEST_F(BatchLookTest, StandingChangesCountOnlyBeyondTheTolerance)
@@ -212,8 +212,8 @@ TEST_F(BatchLookTest, RunnerCallbacksLeaveAnItemOutsideTheBatchAlone)
     model->runner().onDelivered(stranger);
     model->runner().onSubmitted(stranger);
     model->runner().onSettled(stranger);
-    EXPECT_TRUE(model->thumbDirty().empty());
-    EXPECT_TRUE(model->dirty().empty());
+    EXPECT_TRUE(model->saving().thumbDirty().empty());
+    EXPECT_TRUE(model->saving().dirty().empty());
     EXPECT_EQ(model->tasks().runningCount(), 0u);
 
     bool announced = false;

@@ -94,7 +94,7 @@ TEST_F(TileActionsTest, TheNudgeEditAndRelinkGoThroughTheModelAndMarkTheItemToBe
     ASSERT_NE(editor, nullptr);
     QTest::keyClicks(editor->editor(), "warmer light");
     EXPECT_EQ(item->effectiveNudge(model->globalNudge()), "warmer light");
-    EXPECT_TRUE(model->dirty().contains(item->id));
+    EXPECT_TRUE(model->saving().dirty().contains(item->id));
 
     // Rewriting the start of a batch nudge unlinks the item; "relink" follows the batch again.
     model->setGlobalNudge("softer");
@@ -103,17 +103,17 @@ TEST_F(TileActionsTest, TheNudgeEditAndRelinkGoThroughTheModelAndMarkTheItemToBe
     QTest::keyClicks(editor->editor(), "harder");
     ASSERT_EQ(item->unlinkedNudge(), "harder");
     model->saveNow();
-    EXPECT_FALSE(model->dirty().contains(item->id));
+    EXPECT_FALSE(model->saving().dirty().contains(item->id));
     for (auto* button : tile.findChildren<QAbstractButton*>())
         if (button->text() == "relink") QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(item->unlinkedNudge(), std::nullopt);
-    EXPECT_TRUE(model->dirty().contains(item->id));
+    EXPECT_TRUE(model->saving().dirty().contains(item->id));
 
     // Text the item already holds, or a relink of a linked item, is no edit.
     model->saveNow();
     model->setNudge(item->effectiveNudge(model->globalNudge()), item);
     model->relinkNudge(item);
-    EXPECT_FALSE(model->dirty().contains(item->id));
+    EXPECT_FALSE(model->saving().dirty().contains(item->id));
 }
 
 TEST_F(TileActionsTest, TheLightTrackSetsTheStrengthAndItsDoubleClickGoesBackToTheBatch)
@@ -126,7 +126,7 @@ TEST_F(TileActionsTest, TheLightTrackSetsTheStrengthAndItsDoubleClickGoesBackToT
     QTest::mouseClick(track, Qt::LeftButton, {}, QPoint(track->width() / 5, track->height() / 2));
     EXPECT_TRUE(item->strengthTouched());
     EXPECT_LT(model->strength(*item), 0.5);
-    EXPECT_TRUE(model->dirty().contains(item->id));
+    EXPECT_TRUE(model->saving().dirty().contains(item->id));
 
     QTest::mouseDClick(track, Qt::LeftButton, {}, QPoint(track->width() / 2, track->height() / 2));
     EXPECT_FALSE(item->strengthTouched());

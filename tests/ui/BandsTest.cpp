@@ -234,14 +234,15 @@ TEST_F(ResultsBandTest, BatchSliderChangesRunTheirStepsInOrderForDragClickAndDou
     std::vector<Seen> seen;
     auto watch = model->changed.connect([&](AppModel::Field field) {
         if (field == AppModel::Field::globalStrength)
-            seen.push_back({model->globalStrength(), model->batchDirty(), defaults().doubleValue("standingLight")});
+            seen.push_back(
+                {model->globalStrength(), model->saving().batchDirty(), defaults().doubleValue("standingLight")});
     });
     auto expectSteps = [&](const char* gesture) {
         ASSERT_EQ(seen.size(), 1u) << gesture;
         const double value = seen.front().value;
         EXPECT_FALSE(seen.front().batchDirty) << gesture << ": stored before the batch is marked";
         EXPECT_NE(seen.front().standing, value) << gesture << ": stored before it is kept as standing";
-        EXPECT_TRUE(model->batchDirty()) << gesture;
+        EXPECT_TRUE(model->saving().batchDirty()) << gesture;
         EXPECT_EQ(defaults().doubleValue("standingLight"), value) << gesture;
         // Every preview is rendered again once the value has rested.
         std::vector<int> rendered(items.size(), 0);
