@@ -25,7 +25,11 @@ TileView::Screen tileScreen(AppModel::Screen screen)
 } // namespace
 
 TileGrid::TileGrid(AppModel& model, QWidget* parent)
-    : QScrollArea(parent), model_(model), page_(new QWidget), watch_(*this, model, [this] { refresh(); })
+    : QScrollArea(parent),
+      model_(model),
+      page_(new QWidget),
+      watch_(*this, model, [this] { refresh(); }),
+      valuesWatch_(*this, model, [this] { refreshValues(); })
 {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -43,12 +47,13 @@ TileGrid::TileGrid(AppModel& model, QWidget* parent)
         QTimer::singleShot(0, this, &TileGrid::releaseFarPixmaps);
     });
     using Field = AppModel::Field;
-    watch_
-        .model({Field::items, Field::screen, Field::globalNudge, Field::globalStrength, Field::colourOnlyOn,
-                Field::colourOnlyModelReady, Field::config})
-        // Orientation is a batch-wide reading, and one result with looks decides whether every
-        // tile shows its colour row.
+    // What makes, drops, rebuilds or moves tiles. Orientation is a batch-wide reading, and one
+    // result with looks decides whether every tile shows its colour row.
+    watch_.model({Field::items, Field::screen, Field::config})
         .items({BatchItem::Field::source, BatchItem::Field::thumbnail, BatchItem::Field::result});
+    // What only changes the values tiles show: a batch slider's drag, the batch nudge as it is typed.
+    valuesWatch_.model({Field::globalNudge, Field::globalStrength, Field::colourOnlyOn, Field::colourOnlyModelReady})
+        .items({BatchItem::Field::strengthOffset});
     refreshNow();
 }
 
@@ -65,6 +70,11 @@ void TileGrid::refresh()
     placeTiles();
 }
 
+void TileGrid::refreshValues()
+{
+    for (TileView* tile : order_) showValues(*tile);
+}
+
 void TileGrid::setComparing(bool comparing)
 {
     if (comparing_ == comparing) return;
@@ -75,7 +85,7 @@ void TileGrid::setComparing(bool comparing)
 TileView* TileGrid::tileFor(const Uuid& id) const
 {
     const auto found = tiles_.find(id);
-    return found == tiles_.end() ? nullptr : found->second.tile;
+    return found == tiles_.end() ? nullptr : found->second;
 }
 
 void TileGrid::syncTiles()
@@ -85,7 +95,7 @@ void TileGrid::syncTiles()
     for (const auto& item : model_.items()) {
         present.insert(item->id);
         auto found = tiles_.find(item->id);
-        TileView* tile = found != tiles_.end() ? found->second.tile : makeTile(item);
+        TileView* tile = found != tiles_.end() ? found->second : makeTile(item);
         configure(*tile);
         order_.push_back(tile);
     }
@@ -94,8 +104,8 @@ void TileGrid::syncTiles()
             ++at;
             continue;
         }
-        at->second.tile->hide();
-        at->second.tile->deleteLater();
+        at->second->hide();
+        at->second->deleteLater();
         at = tiles_.erase(at);
     }
 }
@@ -119,21 +129,17 @@ TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
             [this](const std::shared_ptr<BatchItem>& reset) { model_.resetStrength(reset); });
     connect(tile, &TileView::locateRequested, this, &TileGrid::locateRequested);
     connect(tile, &TileView::contextMenuRequested, this, &TileGrid::contextMenuRequested);
-    Connection connection = item->changed.connect([this, tile, raw = item.get()](BatchItem::Field field) {
-        if (field == BatchItem::Field::strengthOffset) tile->setStrength(model_.strength(*raw));
-    });
     tile->setComparing(comparing_);
     tile->show();
-    tiles_.emplace(item->id, Entry{tile, std::move(connection)});
+    tiles_.emplace(item->id, tile);
     return tile;
 }
 
-void TileGrid::configure(TileView& tile) const
+void TileGrid::configure(TileView& tile)
 {
+    ++work_.tilesConfigured;
     tile.setScreen(tileScreen(model_.screen()));
-    tile.setGlobalNudge(model_.globalNudge());
-    tile.setColourOnlyInForce(model_.colourOnlyInForce());
-    tile.setStrength(model_.strength(*tile.item()));
+    showValues(tile);
     const bool colourRow =
         lightbox::colourRowShown(model_.config().suggestedGradeEnabled, model_.items(), *tile.item());
     tile.setColourRow([&model = model_, item = tile.item()](
@@ -141,8 +147,16 @@ void TileGrid::configure(TileView& tile) const
                       colourRow);
 }
 
+void TileGrid::showValues(TileView& tile) const
+{
+    tile.setGlobalNudge(model_.globalNudge());
+    tile.setColourOnlyInForce(model_.colourOnlyInForce());
+    tile.setStrength(model_.strength(*tile.item()));
+}
+
 void TileGrid::placeTiles()
 {
+    ++work_.placements;
     placing_ = true;
     placementPending_ = false;
     const bool portrait = model_.mostlyPortrait();

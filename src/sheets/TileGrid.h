@@ -36,6 +36,12 @@ public:
     // Brings the tiles and their places up to date now rather than at the end of the turn.
     void refreshNow();
     TileClock& clock() { return clock_; }
+    // What the grid has done since it was made: the checks that keep a slider's drag cheap read it.
+    struct Work {
+        int tilesConfigured = 0;
+        int placements = 0;
+    };
+    const Work& work() const { return work_; }
 
 Q_SIGNALS:
     void locateRequested(std::shared_ptr<BatchItem> item);
@@ -46,15 +52,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Entry {
-        TileView* tile;
-        Connection itemChanged;
-    };
-
     void refresh();
+    void refreshValues();
     void syncTiles();
     TileView* makeTile(const std::shared_ptr<BatchItem>& item);
-    void configure(TileView& tile) const;
+    void configure(TileView& tile);
+    void showValues(TileView& tile) const;
     void placeTiles();
     void schedulePlacement();
     bool heightsChanged() const;
@@ -64,14 +67,16 @@ private:
     AppModel& model_;
     QWidget* page_;
     TileClock clock_;
-    std::map<Uuid, Entry> tiles_;
+    std::map<Uuid, TileView*> tiles_;
     std::vector<TileView*> order_;
     TileLayout layout_;
     bool comparing_ = false;
     bool placementPending_ = false;
     bool placing_ = false;
     bool releasePending_ = false;
+    Work work_;
     ModelWatch watch_;
+    ModelWatch valuesWatch_;
 };
 
 } // namespace oxel

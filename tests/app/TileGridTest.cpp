@@ -4,7 +4,11 @@
 
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
+#include "ui/ResultsBand.h"
+#include "ui/StrengthBand.h"
+#include "ui/StrengthTrack.h"
 
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -134,6 +138,45 @@ TEST_F(MainViewTest, ADevelopedBatchLeftAloneLaysOutAndPaintsNothing)
     QTest::qWait(1000);
     EXPECT_EQ(repaints.paints, 0);
     EXPECT_EQ(repaints.layouts, 0);
+}
+
+// One pointer event on a track, a fraction of its width from its left end.
+void pointer(StrengthTrack& track, QEvent::Type type, double fraction)
+{
+    const QPointF at(track.width() * fraction, track.height() / 2.0);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, track.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(&track, &event);
+}
+
+// A drag of the batch light: each move shows every tile's new strength, a tile with its own offset
+// keeping it, and configures no tile again nor lays the grid out.
+TEST_F(MainViewTest, ABatchSliderMoveUpdatesTheTilesValuesOnly)
+{
+    MainView& main = showView({1200, 800});
+    dropPictures(6);
+    developAll();
+    model->setStrength(0.2, model->items()[0]);
+    settle();
+    TileGrid& grid = *main.grid();
+    auto* band = qobject_cast<ResultsBand*>(main.band());
+    ASSERT_NE(band, nullptr);
+    StrengthTrack& batch = *band->strengthBand()->track();
+    const TileGrid::Work before = grid.work();
+    pointer(batch, QEvent::MouseButtonPress, 0.5);
+    settle();
+    for (double fraction : {0.45, 0.4, 0.3, 0.6}) {
+        pointer(batch, QEvent::MouseMove, fraction);
+        settle();
+    }
+    pointer(batch, QEvent::MouseButtonRelease, 0.6);
+    settle();
+
+    EXPECT_NEAR(model->globalStrength(), 0.6, 0.01);
+    for (const auto& item : model->items())
+        EXPECT_DOUBLE_EQ(grid.tileFor(item->id)->findChild<StrengthTrack*>()->value(), model->strength(*item));
+    EXPECT_EQ(grid.work().tilesConfigured, before.tilesConfigured) << "no tile is configured again";
+    EXPECT_EQ(grid.work().placements, before.placements) << "nor the grid laid out";
 }
 
 } // namespace
