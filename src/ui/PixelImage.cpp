@@ -123,8 +123,11 @@ void PixelImage::scaleFromCache(QSize device)
     const QPointer<PixelImage> view(this);
     WorkPool::shared().submit(WorkPriority::userInitiated,
                               [view, handle = current_.handle, device, generation = generation_] {
-                                  const auto pinned = handle.pin();
-                                  QImage scaled = pinned ? scaledForDisplay(pinned.bitmap(), device) : QImage();
+                                  QImage scaled;
+                                  // The picture is let go before the view hears of it, so the view
+                                  // and whatever follows find the cache as it stays.
+                                  if (const auto pinned = handle.pin())
+                                      scaled = scaledForDisplay(pinned.bitmap(), device);
                                   QMetaObject::invokeMethod(
                                       QCoreApplication::instance(),
                                       [view, generation, scaled = std::move(scaled)]() mutable {
