@@ -31,6 +31,7 @@ AppModel::AppModel(ModelServices services)
     }
     installRunnerCallbacks();
     installSavingCallbacks();
+    installExportCallbacks();
     availabilityConnection_ =
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
     authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { accountChanged(); });

@@ -17,6 +17,7 @@
 #include "library/Origin.h"
 #include "model/BatchSaver.h"
 #include "model/CompareCoach.h"
+#include "model/ExportTurns.h"
 #include "model/HandoffApp.h"
 #include "model/IntakeFiles.h"
 #include "model/LibraryRebuild.h"
@@ -38,8 +39,6 @@
 #include <vector>
 
 namespace oxel {
-
-class AsyncGate;
 
 // The one application model: the open batch, the batch look, the remote data and the flags that
 // present sheets. Views observe `changed` and read the new value; every item tells its own changes.
@@ -281,17 +280,11 @@ public:
     // Exports every developed picture once per options entry into `folder` (one entry: the folder
     // itself; several: a sub-folder per format). `export` is a keyword, hence the name.
     void exportTo(const std::vector<ExportOptions>& options, const std::filesystem::path& folder);
-    // One file of one picture as the tile and send back start it: marks it waiting, counts it
-    // pending, then runs `exportOne` in the model's task scope.
+    // One file of one picture as the tile starts it, in its export turn.
     void startExport(const std::shared_ptr<BatchItem>& item, std::filesystem::path url, ExportOptions options,
                      bool markDownloaded);
-    // Waits for an export turn, writes the file, records it on the item, then gives the turn back
-    // and counts the export finished. The caller has counted it pending.
-    Task<void> exportOne(std::shared_ptr<BatchItem> item, std::filesystem::path url, ExportOptions options,
-                         bool markDownloaded);
     // Exports started and not yet finished (the quit guard reads it).
-    int exportsPending() const { return exportsPending_; }
-    int exportTurnsHeld() const;
+    int exportsPending() const { return exports_.pending(); }
     // Hand-off pictures that hold a result and their original.
     std::vector<std::shared_ptr<BatchItem>> sendBackItems() const;
     // Writes each hand-off picture over the file it was handed over in, when that can be done
@@ -319,7 +312,6 @@ public:
     Task<void> awaitShots(std::optional<int64_t> before);
     // Fetches the packs for sale; callers meanwhile share the one request. A failure keeps the list.
     Task<void> refreshProducts();
-    static constexpr int exportTurns = 3;
     static constexpr std::chrono::milliseconds sendBackPoll{300};
     static constexpr std::chrono::milliseconds sendBackClosing{900};
     static constexpr std::chrono::seconds shotsPoll{10};
@@ -483,19 +475,16 @@ private:
 
     CompareCoach compareCoach_{CompareCoach::Environment{&services_.settings, &services_.clock}};
 
-    // Export turns and the shop's shared products request.
-    struct ExportPlan;
-    Task<void> runExportPlan(std::shared_ptr<BatchItem> item, std::vector<ExportPlan> plan);
+    // Exports and the shop's shared products request.
+    void installExportCallbacks();
+    Task<void> exportOne(std::shared_ptr<BatchItem> item, std::filesystem::path url, ExportOptions options,
+                         bool markDownloaded);
     // `beforeReplacing` is asked just before the file replaces what is at `url`; a reason refuses it.
     Task<std::optional<std::string>> exportItem(std::shared_ptr<BatchItem> item, std::filesystem::path url,
                                                 ExportOptions options, bool markDownloaded,
                                                 std::function<std::optional<std::string>()> beforeReplacing = {});
     Task<void> sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options);
-    // Made on first use, behind a pointer: the interface's meta-object compiler cannot read the
-    // gate's header.
-    AsyncGate& exportGate();
-    std::shared_ptr<AsyncGate> exportGate_;
-    int exportsPending_ = 0;
+    ExportTurns exports_;
     bool fetchingProducts_ = false;
     std::vector<Completion<bool>> productsWaiters_;
 

@@ -1,6 +1,5 @@
 #include "model/AppModel.h"
 
-#include "async/AsyncGate.h"
 #include "async/MainExecutor.h"
 #include "async/Offload.h"
 #include "backend/AccountEndpoints.h"
@@ -17,32 +16,7 @@ namespace oxel {
 
 namespace fs = std::filesystem;
 
-// One file an export sheet asked for: where it goes and how it is written.
-struct AppModel::ExportPlan {
-    fs::path url;
-    ExportOptions options;
-};
-
 namespace {
-
-// "IMG_7-oxel.psd", then "IMG_7-oxel-2.psd", ...: the first name neither on disk nor planned
-// earlier in the same export.
-fs::path freeExportName(const fs::path& folder, const std::string& base, const std::string& tag, ExportFormat format,
-                        std::set<fs::path>& taken)
-{
-    const std::string extension(temporaryExtension(format));
-    auto candidate = folder / (base + "-" + tag + "." + extension);
-    for (int n = 2;; ++n) {
-        // A name that can't even be looked up (too long, say) is taken as it is: its write then
-        // fails and says why, instead of the search going on for ever.
-        std::error_code error;
-        const bool onDisk = fs::exists(candidate, error);
-        if (error || (!onDisk && !taken.contains(candidate))) break;
-        candidate = folder / (base + "-" + tag + "-" + std::to_string(n) + "." + extension);
-    }
-    taken.insert(candidate);
-    return candidate;
-}
 
 bool carriesLayers(ExportFormat format)
 {
@@ -77,15 +51,14 @@ Task<void> downloadResult(WorkPool& pool, std::string jobId, std::string userId)
 
 } // namespace
 
-AsyncGate& AppModel::exportGate()
+void AppModel::installExportCallbacks()
 {
-    if (!exportGate_) exportGate_ = std::make_shared<AsyncGate>(exportTurns);
-    return *exportGate_;
-}
-
-int AppModel::exportTurnsHeld() const
-{
-    return exportGate_ ? exportGate_->holders() : 0;
+    // The turns are a member, so their callbacks cannot outlive the model.
+    exports_.spawn = [this](Task<void> task) { tasks_->spawn(std::move(task)); };
+    exports_.exportFile = [this](std::shared_ptr<BatchItem> item, fs::path url, ExportOptions options,
+                                 bool markDownloaded) {
+        return exportItem(std::move(item), std::move(url), std::move(options), markDownloaded);
+    };
 }
 
 void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::path& folder)
@@ -110,22 +83,8 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
             ++alreadyExporting;
             continue;
         }
-        const auto base = item->url().stem().string();
         const std::string tag = item->result()->colourOnly ? "colour-only" : "oxel";
-        std::vector<ExportPlan> plan;
-        for (const auto& entry : options) {
-            auto target = folder;
-            if (options.size() > 1) {
-                target /= std::string(rawValue(entry.format));
-                std::error_code ignored; // a write into a missing folder fails and says so
-                fs::create_directories(target, ignored);
-            }
-            plan.push_back({freeExportName(target, base, tag, entry.format, taken), entry});
-        }
-        item->setExportProgress(0);
-        item->setExportWaiting(true);
-        ++exportsPending_;
-        tasks_->spawn(runExportPlan(item, std::move(plan)));
+        exports_.start(item, ExportTurns::plan(*item, tag, options, folder, taken));
     }
     // The sheet promised every developed picture: say which were left out, and why.
     std::string untouched;
@@ -136,38 +95,18 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
     if (!untouched.empty()) setStatusLine(untouched);
 }
 
-Task<void> AppModel::runExportPlan(std::shared_ptr<BatchItem> item, std::vector<ExportPlan> plan)
-{
-    auto turn = co_await exportGate().enter();
-    std::vector<std::string> failures;
-    for (size_t i = 0; i < plan.size(); ++i) {
-        auto failure = co_await exportItem(item, plan[i].url, plan[i].options, i == 0);
-        if (failure) failures.push_back(std::string(rawValue(plan[i].options.format)) + ": " + *failure);
-    }
-    if (!failures.empty()) {
-        item->setLastError(joined(failures, " · "));
-        item->setNote("export failed · " + *item->lastError());
-    }
-    turn.release();
-    --exportsPending_;
-}
-
 void AppModel::startExport(const std::shared_ptr<BatchItem>& item, fs::path url, ExportOptions options,
                            bool markDownloaded)
 {
-    item->setExportProgress(0);
-    item->setExportWaiting(true);
-    ++exportsPending_;
-    tasks_->spawn(exportOne(item, std::move(url), std::move(options), markDownloaded));
+    exports_.start(item, [this, item, url = std::move(url), options = std::move(options), markDownloaded] {
+        return exportOne(item, url, options, markDownloaded);
+    });
 }
 
 Task<void> AppModel::exportOne(std::shared_ptr<BatchItem> item, fs::path url, ExportOptions options,
                                bool markDownloaded)
 {
-    auto turn = co_await exportGate().enter();
-    co_await exportItem(item, std::move(url), std::move(options), markDownloaded);
-    turn.release();
-    --exportsPending_;
+    co_await exportItem(std::move(item), std::move(url), std::move(options), markDownloaded);
 }
 
 // Writes one file of one picture and records the outcome on it; answers the failure's text.

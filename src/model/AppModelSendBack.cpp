@@ -1,6 +1,5 @@
 #include "model/AppModel.h"
 
-#include "async/AsyncGate.h"
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "model/HandedOverFile.h"
@@ -31,10 +30,9 @@ void AppModel::sendBack()
         options.tiffLayered = true;
         options.inheritCaptureDate = true;
         options.grain = settings_.grainEnabled();
-        item->setExportProgress(0);
-        item->setExportWaiting(true);
-        ++exportsPending_;
-        tasks_->spawn(sendBackOne(item, options));
+        // Whoever waits for pictures to go back (a waiting start) rereads the items.
+        exports_.start(
+            item, [this, item, options] { return sendBackOne(item, options); }, [this] { changed.emit(Field::items); });
     }
     if (launchedByHandoff) tasks_->spawn(watchSendBack(std::move(items)));
 }
@@ -44,7 +42,6 @@ void AppModel::sendBack()
 // the first write the true original is copied aside and afterwards developed from that copy.
 Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options)
 {
-    auto turn = co_await exportGate().enter();
     const auto url = item->url();
     std::optional<FileStamp> expected = item->sentBack;
     if (!expected && item->original) expected = item->original->stamp;
@@ -91,16 +88,12 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
             if (original) item->setSource(std::move(original));
         }
     }
-    turn.release();
-    --exportsPending_;
-    // Whoever waits for pictures to go back (a waiting start) rereads the items.
-    changed.emit(Field::items);
 }
 
 Task<void> AppModel::watchSendBack(std::vector<std::shared_ptr<BatchItem>> items)
 {
     auto busy = [&] {
-        return exportsPending_ >= 1 ||
+        return exports_.pending() >= 1 ||
                std::any_of(items.begin(), items.end(), [](const auto& item) { return item->exportProgress(); });
     };
     while (busy()) co_await sleepFor(sendBackPoll);
