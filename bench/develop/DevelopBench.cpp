@@ -22,7 +22,7 @@ void developPreview(benchmark::State& state, const ColourSpace& space)
     const auto developed = outcome(1878, 1252, 1878, 1252, space, false);
     const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
-        auto bitmap = renderDeveloped(*developed, false, 0.8, 0.7, true);
+        auto bitmap = renderDeveloped(*developed, {false, 0.8, 0.7, true});
         if (!bitmap) state.SkipWithError("render failed");
         benchmark::DoNotOptimize(bitmap);
     }
@@ -42,7 +42,7 @@ void BM_RenderDeveloped(benchmark::State& state)
     const auto developed = outcome(6000, 4000, 2048, 1365, ColourSpace::sRGB(), true);
     const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
-        auto bitmap = renderDeveloped(*developed, false, 0.8, 0.7, true);
+        auto bitmap = renderDeveloped(*developed, {false, 0.8, 0.7, true});
         if (!bitmap || bitmap->width() != 6000) state.SkipWithError("render failed");
         benchmark::DoNotOptimize(bitmap);
     }
@@ -53,7 +53,7 @@ void BM_DevelopedJPEG(benchmark::State& state)
     const auto developed = outcome(3072, 2048, 3072, 2048, ColourSpace::sRGB(), false);
     const bench::ProcessCPUTime cpu(state);
     for (auto _ : state) {
-        auto jpeg = developedJPEG(*developed, false, 0.8, 0.7, 2048, true);
+        auto jpeg = developedJPEG(*developed, {false, 0.8, 0.7, true}, 2048);
         if (!jpeg) state.SkipWithError("encoding failed");
         benchmark::DoNotOptimize(jpeg);
     }

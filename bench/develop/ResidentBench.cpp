@@ -74,7 +74,9 @@ std::shared_ptr<const DevelopInput> deliveredResult(const std::filesystem::path&
 
 PictureHandle previewOf(std::shared_ptr<const DevelopInput> result)
 {
-    return PictureHandle::madeNow([result] { return renderDeveloped(*result, false, 0.8, 0.7, true); })
+    return PictureHandle::madeNow([result] {
+               return renderDeveloped(*result, {false, 0.8, 0.7, true});
+           })
         .value_or(PictureHandle());
 }
 
@@ -82,7 +84,7 @@ DevelopedItem developedItem(const std::filesystem::path& original, int index)
 {
     DevelopedItem item;
     item.result = deliveredResult(original, index);
-    item.lookThumbs = keptLookThumbnails(develop(*item.result, false, 1, 0, true), *item.result->looks,
+    item.lookThumbs = keptLookThumbnails(develop(*item.result, {false, 1, 0, true}), *item.result->looks,
                                          item.result->transfer.context());
     item.preview = previewOf(item.result);
     return item;

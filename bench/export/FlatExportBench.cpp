@@ -24,7 +24,7 @@ void exportFlat(benchmark::State& state, ExportFormat format, bool gainMap)
     const long memoryBefore = peakResidentKilobytes();
     const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
-        const auto result = exportPicture(source, *outcome, false, 0.8, 0.8, destination, options);
+        const auto result = exportPicture(source, *outcome, {false, 0.8, 0.8}, destination, options);
         if (const auto* failure = std::get_if<ExportFailure>(&result))
             state.SkipWithError(failure->description().c_str());
         else if (gainMap && !std::get<ExportReport>(result).hdr)

@@ -47,7 +47,7 @@ void exportLayered(benchmark::State& state, ExportFormat format)
     const double residentBefore = memoryMB("VmRSS:");
     const double cpuBefore = processCPUSeconds();
     for (auto _ : state) {
-        const auto result = exportPicture(source, *outcome, false, 0.6, 0.8, destination, options);
+        const auto result = exportPicture(source, *outcome, {false, 0.6, 0.8}, destination, options);
         if (const auto* failure = std::get_if<ExportFailure>(&result))
             state.SkipWithError(failure->description().c_str());
         else if (!std::get<ExportReport>(result).layered)

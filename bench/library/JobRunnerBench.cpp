@@ -96,7 +96,7 @@ ResultToBuild largeResult()
             std::make_shared<const std::string>(answer->body),
             source,
             TransferLimits{},
-            1.0,
+            DevelopSettings{.colour = 0},
             false};
 }
 

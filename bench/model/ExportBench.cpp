@@ -155,7 +155,7 @@ void BM_ExportPicture12ThreeAtATime(benchmark::State& state)
                 ++running;
             }
             WorkPool::shared().submit(WorkPriority::userInitiated, [&, i] {
-                exportPicture(source, *outcomes[size_t(i)], false, 1.0, 1.0,
+                exportPicture(source, *outcomes[size_t(i)], {false, 1.0, 1.0},
                               folder / ("IMG_" + std::to_string(i) + ".jpg"), jpegOptions());
                 {
                     std::lock_guard lock(mutex);

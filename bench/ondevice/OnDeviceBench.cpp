@@ -96,7 +96,8 @@ void BM_ColourOnlyGrade(benchmark::State& state)
         state.PauseTiming();
         PictureCache::shared().clear();
         state.ResumeTiming();
-        auto graded = bench.run(ColourOnly::grade(source, {}, false, 0.5, {&bench.model, &bench.loop}));
+        auto graded = bench.run(
+            ColourOnly::grade(source, {}, false, ColourOnly::firstLook(0.5, true), {&bench.model, &bench.loop}));
         if (!std::holds_alternative<ColourOnlyResult>(graded)) state.SkipWithError("the grade failed");
         benchmark::DoNotOptimize(graded);
     }

@@ -5,7 +5,6 @@
 #include "develop/grade/GradeWear.h"
 
 #include "imaging/RenderBanded.h"
-#include "platform/SettingsStore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,33 +52,24 @@ PixelRect reducedArea(const Rect& extent, double longEdge)
             int64_t(std::floor(extent.height * reach / longest))};
 }
 
-bool isGrainEnabled()
+Image develop(const DevelopInput& outcome, const DevelopSettings& settings)
 {
-    return isGrainEnabled(SettingsStore::shared());
-}
-
-bool isGrainEnabled(const SettingsStore& settings)
-{
-    return settings.boolValue("grainEnabled").value_or(true);
-}
-
-Image develop(const DevelopInput& outcome, bool alternative, double strength, double colour, bool grainEnabled)
-{
-    Image base = basePicture(outcome, strength);
-    if (hasGradeWork(outcome, colour)) base = wearLooks(base, *outcome.looks, alternative, colour, outcome.transfer);
-    if (hasGrainWork(outcome, grainEnabled)) {
+    Image base = basePicture(outcome, settings.strength);
+    if (hasGradeWork(outcome, settings.colour))
+        base = wearLooks(base, *outcome.looks, settings.alternative, settings.colour, outcome.transfer);
+    if (hasGrainWork(outcome, settings.grain)) {
         if (auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, base.extent()))
             base = Grain::apply(*grain, base);
     }
     return base;
 }
 
-std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, bool alternative, double strength, double colour,
-                                      bool grainEnabled)
+std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings)
 {
-    if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, colour) && !hasGrainWork(outcome, grainEnabled))
+    if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, settings.colour) &&
+        !hasGrainWork(outcome, settings.grain))
         return outcome.picture->bitmap();
-    const Image image = develop(outcome, alternative, strength, colour, grainEnabled);
+    const Image image = develop(outcome, settings);
     const Rect extent = image.extent();
     if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;
     const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "develop/DevelopInput.h"
+#include "develop/DevelopSettings.h"
 #include "develop/grade/GradeLooks.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
@@ -15,12 +16,11 @@
 
 namespace oxel {
 
-class SettingsStore;
-
-// The develop order: one delivered result turned into the finished picture with the three
-// preview settings (the runner-up choice, the light strength and the colour amount), always in
-// the same steps: detail transfer, grade, skin hold, colour, grain. Nothing here keeps state or
-// changes the outcome, so results may be developed from several threads at once.
+// The develop order: one delivered result turned into the finished picture with its develop
+// settings (the runner-up choice, the light strength, the colour amount and the grain switch),
+// always in the same steps: detail transfer, grade, skin hold, colour, grain. Nothing here keeps
+// state, reads a setting or changes the outcome, so results may be developed from several threads
+// at once.
 
 // A colour amount at or below this leaves the picture ungraded.
 inline constexpr double colourThreshold = 0.0005;
@@ -29,10 +29,6 @@ inline constexpr std::array<double, 4> reportJPEGQualities{0.8, 0.6, 0.4, 0.2};
 inline constexpr size_t reportJPEGLimit = 9'000'000;
 inline constexpr double lookThumbnailEdge = 240;
 
-// Film grain on developed pictures: the "grainEnabled" setting, on unless it holds false.
-bool isGrainEnabled();
-bool isGrainEnabled(const SettingsStore& settings);
-
 // The grade step: `base` wearing the looks' grade (the runner-up with `alternative`, when there is
 // one) at `amount` through the mask that holds skin off, measured in sRGB when the transfer's
 // document is in another space. The exporter's flat pictures take the same step.
@@ -40,18 +36,16 @@ Image wearLooks(const Image& base, const GradeLooks& looks, bool alternative, do
                 const DetailTransfer& transfer);
 
 // The finished picture, not yet rendered, in the transfer's document space.
-Image develop(const DevelopInput& outcome, bool alternative, double strength, double colour,
-              bool grainEnabled = isGrainEnabled());
+Image develop(const DevelopInput& outcome, const DevelopSettings& settings);
 
 // The finished picture at full size, 8 bits a channel, tagged with the document space. A
 // colour-only result with nothing to add comes back as its stored picture.
-std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, bool alternative, double strength, double colour,
-                                      bool grainEnabled = isGrainEnabled());
+std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings);
 
 // A JPEG of the finished picture in sRGB, its long edge at most `maxEdge` (never enlarged), at the
 // best quality step that keeps it within 9,000,000 bytes; nothing when none does.
-std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, bool alternative, double strength,
-                                                  double colour, double maxEdge, bool grainEnabled = isGrainEnabled());
+std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, const DevelopSettings& settings,
+                                                  double maxEdge);
 
 // The pixel size of a picture reduced to `longEdge` on its long side, never enlarged: each side
 // scaled and rounded down. Scaled as side x longEdge / longest, so that a side meant to land on a

@@ -20,11 +20,11 @@ std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t
     return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, bool alternative, double strength,
-                                                  double colour, double maxEdge, bool grainEnabled)
+std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, const DevelopSettings& settings,
+                                                  double maxEdge)
 {
     if (!(maxEdge >= 1)) return std::nullopt;
-    Image image = develop(outcome, alternative, strength, colour, grainEnabled);
+    Image image = develop(outcome, settings);
     const Rect extent = image.extent();
     if (extent.isEmpty() || extent.isInfinite()) return std::nullopt;
     image = image.translated(-extent.x, -extent.y);

@@ -48,7 +48,6 @@ struct ExportOptions {
     double jpegQuality = 0.95; // 0...1, JPEG and HEIC
     bool tiffLayered = true;
     bool inheritCaptureDate = true;
-    bool grain = true;
 
     bool operator==(const ExportOptions&) const = default;
 };

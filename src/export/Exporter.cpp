@@ -219,12 +219,12 @@ void addColourAndGrainLayers(std::vector<PSDLayer>& layers, const Colour& colour
     if (grain.layer) layers.push_back(*grain.layer);
 }
 
-Developed developTransferred(const Job& job, bool alternative, double strength, double colour, bool wantLayers)
+Developed developTransferred(const Job& job, const DevelopSettings& settings, bool wantLayers)
 {
-    const Base base = transferredBase(job.source, job.outcome, strength);
+    const Base base = transferredBase(job.source, job.outcome, settings.strength);
     report(job.progress, progressAfterPlanning);
-    const Colour colourStep = coloured(base.picture, job.outcome, alternative, colour, wantLayers);
-    const Grained grain = grained(colourStep.picture, job.outcome, job.options.grain);
+    const Colour colourStep = coloured(base.picture, job.outcome, settings.alternative, settings.colour, wantLayers);
+    const Grained grain = grained(colourStep.picture, job.outcome, settings.grain);
     Developed developed{grain.picture, std::nullopt, base.note};
     if (wantLayers && base.plan) {
         developed.layers = transferLayers(*base.plan, base.strength);
@@ -234,10 +234,11 @@ Developed developTransferred(const Job& job, bool alternative, double strength, 
 }
 
 // A colour-only result wears its grade on the original itself; there is no plan to wait for.
-Developed developColourOnly(const Job& job, bool alternative, double colour, bool wantLayers)
+Developed developColourOnly(const Job& job, const DevelopSettings& settings, bool wantLayers)
 {
-    const Colour colourStep = coloured(job.source.image, job.outcome, alternative, colour, wantLayers);
-    const Grained grain = grained(colourStep.picture, job.outcome, job.options.grain);
+    const Colour colourStep =
+        coloured(job.source.image, job.outcome, settings.alternative, settings.colour, wantLayers);
+    const Grained grain = grained(colourStep.picture, job.outcome, settings.grain);
     report(job.progress, progressAfterPlanning);
     Developed developed{grain.picture, std::nullopt, std::nullopt};
     if (wantLayers) {
@@ -250,15 +251,15 @@ Developed developColourOnly(const Job& job, bool alternative, double colour, boo
 
 } // namespace
 
-ExportResult<ExportReport> exportPicture(const SourceImage& source, const DevelopInput& outcome, bool alternative,
-                                         double strength, double colour, const fs::path& destination,
+ExportResult<ExportReport> exportPicture(const SourceImage& source, const DevelopInput& outcome,
+                                         const DevelopSettings& settings, const fs::path& destination,
                                          const ExportOptions& options, const ExportProgress& progress,
                                          const FlatWriteServices& services)
 {
     const Job job{source, outcome, destination, options, progress, services};
     const bool layers = wantsLayers(options);
-    Developed developed = outcome.colourOnly ? developColourOnly(job, alternative, colour, layers)
-                                             : developTransferred(job, alternative, strength, colour, layers);
+    Developed developed =
+        outcome.colourOnly ? developColourOnly(job, settings, layers) : developTransferred(job, settings, layers);
     const Rect extent = developed.working.extent();
     const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
     if (developed.layers) return writeLayered(job, *developed.layers, developed.working, width, height, developed.note);

@@ -223,6 +223,14 @@ std::optional<double> JobRunner::strengthFor(const Uuid& id) const
     return found->second;
 }
 
+DevelopSettings JobRunner::firstPreview(const Uuid& id) const
+{
+    return {.alternative = false,
+            .strength = strengthFor(id).value_or(1.0),
+            .colour = 0,
+            .grain = !grainEnabled || grainEnabled()};
+}
+
 void JobRunner::setInFlightCount(int count)
 {
     if (count == inFlightCount_) return;

@@ -6,6 +6,7 @@
 #include "async/TaskScope.h"
 #include "async/TimeSource.h"
 #include "async/WorkPool.h"
+#include "develop/DevelopSettings.h"
 #include "develop/transfer/TransferLimits.h"
 #include "library/BatchItem.h"
 #include "platform/Uuid.h"
@@ -75,6 +76,8 @@ public:
     ItemCallback onDelivered; // a result was put on the item
     ItemCallback onSettled;   // the item's job ended, however it ended
     std::function<void()> onUpdateRequired;
+    // Whether delivered results wear film grain, asked as each result is built; on without one.
+    std::function<bool()> grainEnabled;
 
     // How a delivered result fared on disk: stored, not stored yet (asked again later), or no
     // longer wanted there (the item left the batch).
@@ -110,6 +113,9 @@ public:
     const std::string& userId() const { return userId_; }
     std::optional<std::string> nudgeFor(const Uuid& id) const;
     std::optional<double> strengthFor(const Uuid& id) const;
+    // How an item's delivered result is first previewed: the chosen look at the item's queued
+    // strength, no colour, grain as the owner says.
+    DevelopSettings firstPreview(const Uuid& id) const;
     bool isRunning(const Uuid& id) const { return running_.count(id) > 0; }
     bool isPending(const Uuid& id) const;
 

@@ -99,8 +99,8 @@ std::optional<BuiltResult> build(const ResultToBuild& result, std::stop_token st
 
     BuiltResult built;
     // Both are kept as handles: made now, and made again the same way when the cache let them go.
-    built.preview = PictureHandle::madeNow(
-        [outcome, strength = result.strength] { return renderDeveloped(*outcome, false, strength, 0); });
+    built.preview =
+        PictureHandle::madeNow([outcome, settings = result.preview] { return renderDeveloped(*outcome, settings); });
     built.base = PictureHandle::madeNow([outcome] { return basePicture(*outcome); });
     auto renderBytes = keptRender.get();
     if (auto analysisBytes = analysisJSON(*result.body)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/AnalysisResponse.h"
+#include "develop/DevelopSettings.h"
 #include "develop/SourceImage.h"
 #include "develop/transfer/TransferLimits.h"
 #include "imaging/Bitmap.h"
@@ -27,14 +28,14 @@ struct ResultToBuild {
     std::shared_ptr<const std::string> body; // the result answer as received
     SourceImage original;
     TransferLimits limits;
-    double strength = 1.0;
-    bool finishedByBackend = false; // the backend finished the picture itself, grain included
+    DevelopSettings preview{.colour = 0}; // how the first preview is developed: the chosen look, no colour
+    bool finishedByBackend = false;       // the backend finished the picture itself, grain included
 };
 
 // A built result and what the item shows and keeps of it at delivery.
 struct BuiltResult {
     std::shared_ptr<const JobOutcome> outcome;
-    std::optional<PictureHandle> preview; // developed with the chosen look, no colour
+    std::optional<PictureHandle> preview; // developed as the request's `preview` says
     std::optional<PictureHandle> base;    // the picture before grading
     std::optional<KeptResult> keep;
 };

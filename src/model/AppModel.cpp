@@ -151,6 +151,7 @@ void AppModel::installRunnerCallbacks()
         if (holds(item)) jobSettled(item);
     };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
+    runner_.grainEnabled = [this] { return settings_.grainEnabled(); };
     runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
 }
 

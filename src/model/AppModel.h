@@ -9,6 +9,7 @@
 #include "backend/AuthService.h"
 #include "backend/BalanceResponse.h"
 #include "backend/ProProduct.h"
+#include "develop/DevelopSettings.h"
 #include "export/ExportOptions.h"
 #include "library/BatchItem.h"
 #include "library/BatchRecord.h"
@@ -185,6 +186,9 @@ public:
     // An item's effective light strength and colour amount.
     double strength(const BatchItem& item) const;
     double colour(const BatchItem& item) const;
+    // How the item is developed now: its runner-up choice, light strength and colour amount, and
+    // the grain switch. Every preview, export and report picture of it is made from this value.
+    DevelopSettings developSettings(const BatchItem& item) const;
     std::vector<std::shared_ptr<BatchItem>> itemsToProcess() const;
     std::vector<std::shared_ptr<BatchItem>> itemsWithResult() const;
     int inFlightCount() const;
@@ -192,12 +196,11 @@ public:
 
     // Previews of developed items: at most one render of an item runs, and only the newest
     // settings asked for meanwhile wait behind it.
-    using PreviewSettings = oxel::PreviewSettings;
     static constexpr std::chrono::milliseconds previewRestDelay{30};
     void requestPreview(const std::shared_ptr<BatchItem>& item);
     // Renders every developed item again once the batch's controls have rested.
     void restartPreviewTask();
-    const std::map<Uuid, PreviewSettings>& previewWanted() const { return previewWanted_; }
+    const std::map<Uuid, DevelopSettings>& previewWanted() const { return previewWanted_; }
     const std::set<Uuid>& previewInFlight() const { return previewInFlight_; }
     // Raised by every new or opened batch; a task that outlives its batch sees it changed.
     uint64_t batchGeneration() const { return batchGeneration_; }
@@ -245,8 +248,8 @@ public:
     void retry(const std::shared_ptr<BatchItem>& item);
     // The developed picture a problem report sends: a JPEG at most 2048 pixels on its long edge,
     // made off the main thread; nothing when it cannot be made.
-    Task<std::optional<std::vector<uint8_t>>> reportPicture(std::shared_ptr<const JobOutcome> result, bool alternative,
-                                                            double strength, double colour) const;
+    Task<std::optional<std::vector<uint8_t>>> reportPicture(std::shared_ptr<const JobOutcome> result,
+                                                            DevelopSettings settings) const;
     static constexpr double reportPictureEdge = 2048;
 
     // The hint that teaches comparing.
@@ -405,10 +408,10 @@ private:
     void globalLookChanged();
     Task<void> runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, std::optional<Uuid> batch,
                            uint64_t generation, TransferLimits limits, bool retry);
-    void applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrade graded, double colourAtStart, bool retry,
-                    const std::vector<std::shared_ptr<BatchItem>>& run);
-    void applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, ColourOnlyResult result, double colourAtStart,
-                               bool retry);
+    void applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrade graded, const DevelopSettings& firstLook,
+                    bool retry, const std::vector<std::shared_ptr<BatchItem>>& run);
+    void applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, ColourOnlyResult result,
+                               const DevelopSettings& firstLook, bool retry);
     void pauseColourOnly(const std::vector<std::shared_ptr<BatchItem>>& run);
     void readyForLight(const std::shared_ptr<BatchItem>& item);
     Task<void> thumbnailFromSource(std::shared_ptr<BatchItem> item);
@@ -419,7 +422,7 @@ private:
     void jobSubmitted(const std::shared_ptr<BatchItem>& item);
     void jobSettled(const std::shared_ptr<BatchItem>& item);
     void pumpPreviews(const std::shared_ptr<BatchItem>& item);
-    Task<void> renderPreview(std::shared_ptr<BatchItem> item, PreviewSettings settings);
+    Task<void> renderPreview(std::shared_ptr<BatchItem> item, DevelopSettings settings);
     void previewFinished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> image);
     Task<void> previewPass(CancelToken cancel);
 
@@ -469,7 +472,7 @@ private:
     std::map<std::filesystem::path, int> pendingImports_;
     Debounce standingDebounce_{standingSaveDelay};
     BatchSaver saving_{BatchSaver::Environment{&services_.library}};
-    std::map<Uuid, PreviewSettings> previewWanted_;
+    std::map<Uuid, DevelopSettings> previewWanted_;
     std::set<Uuid> previewInFlight_;
     std::optional<CancelSource> previewPass_;
 

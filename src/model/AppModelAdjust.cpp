@@ -116,13 +116,10 @@ void AppModel::retry(const std::shared_ptr<BatchItem>& item)
 }
 
 Task<std::optional<std::vector<uint8_t>>> AppModel::reportPicture(std::shared_ptr<const JobOutcome> result,
-                                                                  bool alternative, double strength,
-                                                                  double colour) const
+                                                                  DevelopSettings settings) const
 {
     if (!result) co_return std::nullopt;
-    auto make = [result, alternative, strength, colour, grain = settings_.grainEnabled()] {
-        return developedJPEG(*result, alternative, strength, colour, reportPictureEdge, grain);
-    };
+    auto make = [result, settings] { return developedJPEG(*result, settings, reportPictureEdge); };
     co_return co_await offload(services_.pool, WorkPriority::userInitiated, std::move(make));
 }
 

@@ -108,6 +108,11 @@ double AppModel::colour(const BatchItem& item) const
     return std::max(std::min(globalColour_ + item.colourOffset(), 1.0), 0.0);
 }
 
+DevelopSettings AppModel::developSettings(const BatchItem& item) const
+{
+    return {item.useAlternative(), strength(item), colour(item), settings_.grainEnabled()};
+}
+
 std::vector<std::shared_ptr<BatchItem>> AppModel::itemsToProcess() const
 {
     std::vector<std::shared_ptr<BatchItem>> ready;

@@ -38,10 +38,11 @@ double roundedStrength(double strength)
 
 // The developed preview as a picture the cache can make again from the outcome.
 std::optional<PictureHandle> previewHandle(const std::optional<Bitmap>& preview,
-                                           const std::shared_ptr<const JobOutcome>& outcome, double colour, bool grain)
+                                           const std::shared_ptr<const JobOutcome>& outcome,
+                                           const DevelopSettings& settings)
 {
     if (!preview) return std::nullopt;
-    auto again = [outcome, colour, grain] { return renderDeveloped(*outcome, false, 0, colour, grain); };
+    auto again = [outcome, settings] { return renderDeveloped(*outcome, settings); };
     return PictureHandle::seeded(*preview, {preview->width(), preview->height(), std::move(again),
                                             "the colour-only preview could not be made again"});
 }
@@ -147,25 +148,26 @@ Task<void> AppModel::runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, 
         }
         item->setPhase(phase::Processing{gradingStatus, std::nullopt});
         item->setStartedAt(services_.clock.now());
-        const double colourAtStart = colour(*item);
+        const DevelopSettings firstLook = ColourOnly::firstLook(colour(*item), settings_.grainEnabled());
         // Named, not a temporary of the co_await expression: the compiler destroys such temporaries
         // twice, and this one holds the cancellation's shared state.
         const ColourOnly::Environment grading{&services_.languageModel, &services_.clock, tasks_->token()};
-        auto graded = co_await ColourOnly::grade(*item->source(), limits, retry, colourAtStart, grading);
+        auto graded = co_await ColourOnly::grade(*item->source(), limits, retry, firstLook, grading);
         if (!stillOpen(batch, generation) || !holds(item)) continue;
-        applyGrade(item, std::move(graded), colourAtStart, retry, items);
+        applyGrade(item, std::move(graded), firstLook, retry, items);
     }
     if (!stillOpen(batch, generation)) co_return;
     saveNow();
     nameBatchIfReady();
 }
 
-void AppModel::applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrade graded, double colourAtStart,
-                          bool retry, const std::vector<std::shared_ptr<BatchItem>>& run)
+void AppModel::applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrade graded,
+                          const DevelopSettings& firstLook, bool retry,
+                          const std::vector<std::shared_ptr<BatchItem>>& run)
 {
     item->wantsColourOnly = false;
     if (auto* result = std::get_if<ColourOnlyResult>(&graded))
-        return applyColourOnlyResult(item, std::move(*result), colourAtStart, retry);
+        return applyColourOnlyResult(item, std::move(*result), firstLook, retry);
     const auto& failure = std::get<ColourOnlyFailure>(graded);
     const bool unavailable = failure.kind == ColourOnlyFailure::Kind::unavailable;
     std::fprintf(stderr, "[ColourOnly] %s: %s\n", unavailable ? "unavailable" : "failed", failure.text.c_str());
@@ -187,20 +189,20 @@ void AppModel::pauseColourOnly(const std::vector<std::shared_ptr<BatchItem>>& ru
 }
 
 void AppModel::applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, ColourOnlyResult result,
-                                     double colourAtStart, bool retry)
+                                     const DevelopSettings& firstLook, bool retry)
 {
     const auto& outcome = result.outcome;
     item->setJobId(outcome->jobId);
     item->grainBaked = outcome->grainBaked;
     item->setResult(outcome);
-    item->setPreviewImage(previewHandle(result.preview, outcome, colourAtStart, settings_.grainEnabled()));
+    item->setPreviewImage(previewHandle(result.preview, outcome, firstLook));
     item->setOriginalPreview(outcome->picture);
     item->setPhase(phase::Done{});
     const bool leftAsItIs = result.monochrome || !outcome->analysis || !outcome->analysis->grade;
     item->setNote(leftAsItIs ? std::optional<std::string>(ColourOnly::leaveAsIs) : std::nullopt);
     saving_.markThumbnail(*item);
     const double colourNow = colour(*item);
-    if (std::abs(colourNow - colourAtStart) > amountTolerance) setColour(colourNow, item);
+    if (std::abs(colourNow - firstLook.colour) > amountTolerance) setColour(colourNow, item);
     item->keep = std::move(result.keep);
     auto store = [](AppModel& model, std::shared_ptr<BatchItem> graded) -> Task<void> {
         co_await model.keep(std::move(graded));

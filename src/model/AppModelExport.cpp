@@ -120,9 +120,7 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
         item->setExportProgress(std::nullopt);
         co_return std::nullopt;
     }
-    const double strength = this->strength(*item);
-    const double colour = this->colour(*item);
-    const bool alternative = item->useAlternative();
+    const DevelopSettings settings = developSettings(*item);
     item->setExportProgress(0);
     item->setLastError(std::nullopt);
 
@@ -139,11 +137,11 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
     };
     WorkPool& pool = services_.pool;
     // Named, not a temporary of the co_await expression: the compiler mishandles those.
-    auto render = [source = *item->source(), result, alternative, strength, colour, url, options,
-                   progress = std::move(progress), beforeReplacing = std::move(beforeReplacing)] {
+    auto render = [source = *item->source(), result, settings, url, options, progress = std::move(progress),
+                   beforeReplacing = std::move(beforeReplacing)] {
         auto services = exportServices();
         services.beforeReplacing = beforeReplacing;
-        return exportPicture(source, *result, alternative, strength, colour, url, options, progress, services);
+        return exportPicture(source, *result, settings, url, options, progress, services);
     };
     auto outcome = co_await offload(pool, WorkPriority::userInitiated, std::move(render));
     filter->close();

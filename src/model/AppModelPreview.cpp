@@ -13,7 +13,7 @@ namespace oxel {
 void AppModel::requestPreview(const std::shared_ptr<BatchItem>& item)
 {
     if (!item || !item->result()) return;
-    previewWanted_[item->id] = PreviewSettings{strength(*item), colour(*item), item->useAlternative()};
+    previewWanted_[item->id] = developSettings(*item);
     pumpPreviews(item);
 }
 
@@ -22,20 +22,18 @@ void AppModel::pumpPreviews(const std::shared_ptr<BatchItem>& item)
     if (previewInFlight_.contains(item->id) || !item->result()) return;
     auto wanted = previewWanted_.find(item->id);
     if (wanted == previewWanted_.end()) return;
-    const PreviewSettings settings = wanted->second;
+    const DevelopSettings settings = wanted->second;
     previewWanted_.erase(wanted);
     previewInFlight_.insert(item->id);
     tasks_->spawn(renderPreview(item, settings));
 }
 
-Task<void> AppModel::renderPreview(std::shared_ptr<BatchItem> item, PreviewSettings settings)
+Task<void> AppModel::renderPreview(std::shared_ptr<BatchItem> item, DevelopSettings settings)
 {
     // The preview is held by the shared picture cache and made again the same way once let go,
     // so the recipe keeps its own copy of the result and of the settings, grain included.
-    auto render = [outcome = item->result(), settings, grain = isGrainEnabled(services_.settings)] {
-        return PictureHandle::madeNow([outcome, settings, grain] {
-            return renderDeveloped(*outcome, settings.alternative, settings.strength, settings.colour, grain);
-        });
+    auto render = [outcome = item->result(), settings] {
+        return PictureHandle::madeNow([outcome, settings] { return renderDeveloped(*outcome, settings); });
     };
     std::optional<PictureHandle> picture;
     try {

@@ -43,7 +43,7 @@ Task<AppModel::ReportOutcome> AppModel::sendReport(std::shared_ptr<BatchItem> it
     reporting_.insert(id);
     changed.emit(Field::reporting);
     setStatusLine("sending the report…");
-    auto making = reportPicture(item->result(), item->useAlternative(), strength(*item), colour(*item));
+    auto making = reportPicture(item->result(), developSettings(*item));
     const auto picture = co_await std::move(making);
     auto send = [target = *target, picture] {
         std::optional<std::string_view> image;

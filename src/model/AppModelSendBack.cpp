@@ -29,7 +29,6 @@ void AppModel::sendBack()
         options.jpegQuality = 0.95;
         options.tiffLayered = true;
         options.inheritCaptureDate = true;
-        options.grain = settings_.grainEnabled();
         // Whoever waits for pictures to go back (a waiting start) rereads the items.
         exports_.start(
             item, [this, item, options] { return sendBackOne(item, options); }, [this] { changed.emit(Field::items); });

@@ -148,7 +148,7 @@ bool AppModel::restoresInto(const std::shared_ptr<BatchItem>& item, const Uuid& 
 Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation)
 {
     const TransferLimits limits = runner_.limits;
-    const PreviewSettings settings{strength(*item), colour(*item), item->useAlternative()};
+    const DevelopSettings settings = developSettings(*item);
     // Each piece of work is named before it is awaited: a capturing lambda made inside the await
     // expression itself is destroyed twice by some compilers.
     auto checkWork = [ref = record.original, sentBack = record.sentBack, cacheFile = originalCacheURL(record.id),
@@ -170,8 +170,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
         const bool developed = rebuilt.has_value();
         applyRebuilt(*item, std::move(rebuilt), batchId);
         // The photographer moved the item's controls while it was rebuilt.
-        if (developed && PreviewSettings{strength(*item), colour(*item), item->useAlternative()} != settings)
-            requestPreview(item);
+        if (developed && developSettings(*item) != settings) requestPreview(item);
         co_return;
     }
 

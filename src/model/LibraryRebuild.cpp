@@ -65,13 +65,10 @@ std::optional<ColourOnly::AnalysisDocument> readAnalysis(const fs::path& imageFo
 
 // Pictures of a finished outcome as handles, made again the same way once let go: seeded with
 // what was already made, else made now.
-std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outcome, double strength, bool alternative,
-                                          double colour, std::optional<Bitmap> preview = {},
-                                          std::optional<Bitmap> original = {})
+std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outcome, const DevelopSettings& settings,
+                                          std::optional<Bitmap> preview = {}, std::optional<Bitmap> original = {})
 {
-    PictureCache::Make develop = [outcome, alternative, strength, colour] {
-        return renderDeveloped(*outcome, alternative, strength, colour);
-    };
+    PictureCache::Make develop = [outcome, settings] { return renderDeveloped(*outcome, settings); };
     PictureCache::Make base = [outcome] { return basePicture(*outcome); };
     auto handle = [](std::optional<Bitmap> made, PictureCache::Make make) -> std::optional<PictureHandle> {
         if (!made) return PictureHandle::madeNow(std::move(make));
@@ -87,15 +84,12 @@ std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outc
 // A restored result's pictures, made only when something first asks for them: a reopened batch
 // of hundreds develops the pictures that come into view, not every one before any is shown.
 std::optional<RebuiltResult> withPicturesOnDemand(std::shared_ptr<const JobOutcome> outcome,
-                                                  const PreviewSettings& settings)
+                                                  const DevelopSettings& settings)
 {
-    const Rect developed = develop(*outcome, settings.alternative, settings.strength, settings.colour).extent();
+    const Rect developed = develop(*outcome, settings).extent();
     if (developed.isInfinite() || developed.isEmpty()) return std::nullopt;
     PictureHandle preview(PictureRecipe{roundedSide(developed.width), roundedSide(developed.height),
-                                        [outcome, settings] {
-                                            return renderDeveloped(*outcome, settings.alternative, settings.strength,
-                                                                   settings.colour);
-                                        },
+                                        [outcome, settings] { return renderDeveloped(*outcome, settings); },
                                         "[library] a restored result could not be developed again"});
     PictureHandle original;
     if (outcome->previewPlan)
@@ -108,20 +102,20 @@ std::optional<RebuiltResult> withPicturesOnDemand(std::shared_ptr<const JobOutco
 
 std::optional<RebuiltResult> colourOnly(const ImageRecord& record, const SourceImage& source,
                                         const fs::path& imageFolder, const TransferLimits& limits,
-                                        const PreviewSettings& settings)
+                                        const DevelopSettings& settings)
 {
     const auto document = readAnalysis(imageFolder);
     if (!document) return std::nullopt;
-    auto previews = ColourOnly::previews(source, record.jobId.value_or(""), *document, limits, settings.colour);
+    const DevelopSettings firstLook = ColourOnly::firstLook(settings.colour, settings.grain);
+    auto previews = ColourOnly::previews(source, record.jobId.value_or(""), *document, limits, firstLook);
     if (!previews.outcome || !previews.preview) return std::nullopt;
-    // As first graded: no runner-up and no light.
-    return withPictures(std::move(previews.outcome), 0, false, settings.colour, std::move(previews.preview),
+    return withPictures(std::move(previews.outcome), firstLook, std::move(previews.preview),
                         std::move(previews.original));
 }
 
 std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const SourceImage& source,
                                          const fs::path& imageFolder, const TransferLimits& limits,
-                                         const PreviewSettings& settings)
+                                         const DevelopSettings& settings)
 {
     if (!record.renderFile || !ImageRecord::isRenderFileName(*record.renderFile)) return std::nullopt;
     const auto kept = keptPicture(imageFolder / *record.renderFile, renderLost);
@@ -187,7 +181,7 @@ std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failu
 
 std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const SourceImage& source,
                                                const fs::path& imageFolder, const TransferLimits& limits,
-                                               const PreviewSettings& settings)
+                                               const DevelopSettings& settings)
 {
     try {
         if (record.mode == ImageRecord::Mode::colour) return colourOnly(record, source, imageFolder, limits, settings);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "develop/DevelopSettings.h"
 #include "develop/SourceImage.h"
 #include "develop/transfer/TransferLimits.h"
 #include "imaging/PictureHandle.h"
 #include "library/ImageRecord.h"
 #include "library/JobOutcome.h"
-#include "model/PreviewSettings.h"
 
 #include <filesystem>
 #include <memory>
@@ -37,6 +37,6 @@ std::optional<PictureHandle> keptPicture(const std::filesystem::path& file, std:
 // another scene is kept with the planner's reason and no plan. Runs on any thread; never throws.
 std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const SourceImage& source,
                                                const std::filesystem::path& imageFolder, const TransferLimits& limits,
-                                               const PreviewSettings& settings);
+                                               const DevelopSettings& settings);
 
 } // namespace oxel

@@ -76,7 +76,12 @@ std::string strengthText(double strength)
     return written;
 }
 
-Task<ColourOnlyGrade> grade(SourceImage source, TransferLimits limits, bool retry, double colour,
+DevelopSettings firstLook(double colour, bool grain)
+{
+    return {.alternative = false, .strength = 0, .colour = colour, .grain = grain};
+}
+
+Task<ColourOnlyGrade> grade(SourceImage source, TransferLimits limits, bool retry, DevelopSettings settings,
                             Environment environment)
 {
     const std::string jobId = newJobId();
@@ -97,8 +102,8 @@ Task<ColourOnlyGrade> grade(SourceImage source, TransferLimits limits, bool retr
     }
     if (!verdict.document) co_return ColourOnlyFailure::failed("the analysis did not build");
 
-    auto build = [source, jobId, document = *verdict.document, limits, colour] {
-        return previews(source, jobId, document, limits, colour);
+    auto build = [source, jobId, document = *verdict.document, limits, settings] {
+        return previews(source, jobId, document, limits, settings);
     };
     Previews built = co_await offload(WorkPriority::userInitiated, std::move(build));
     if (!built.outcome) co_return ColourOnlyFailure::failed("the result did not build");
@@ -148,7 +153,7 @@ std::optional<AnalysisDocument> analysisJSON(const std::optional<SuggestedGrade>
 }
 
 Previews previews(const SourceImage& source, const std::string& jobId, const AnalysisDocument& document,
-                  const TransferLimits& limits, double colour)
+                  const TransferLimits& limits, const DevelopSettings& settings)
 {
     const ColourSpace& documentSpace = source.colorSpace;
     PictureCache::Make read = [source, documentSpace] {
@@ -175,7 +180,7 @@ Previews previews(const SourceImage& source, const std::string& jobId, const Ana
         outcome->lookThumbs = keptLookThumbnails(image, looks, context);
         outcome->looks = std::move(looks);
     }
-    auto preview = renderDeveloped(*outcome, false, 0, colour);
+    auto preview = renderDeveloped(*outcome, settings);
     return {std::move(outcome), std::move(preview), picture};
 }
 

@@ -2,6 +2,7 @@
 
 #include "async/TimeSource.h"
 #include "backend/AnalysisResponse.h"
+#include "develop/DevelopSettings.h"
 #include "develop/SourceImage.h"
 #include "develop/transfer/TransferLimits.h"
 #include "ondevice/ColourOnlyResult.h"
@@ -57,10 +58,13 @@ struct Previews {
 };
 
 // Grades the item's original: reads its preview-sized picture, tests it for black and white, asks
-// the model, builds the analysis and then the outcome and previews, each step awaited on the work
-// pool in turn. Called from the main thread; never throws.
-Task<ColourOnlyGrade> grade(SourceImage source, TransferLimits limits, bool retry, double colour,
+// the model, builds the analysis and then the outcome and previews (the preview developed with
+// `settings`), each step awaited on the work pool in turn. Called from the main thread; never throws.
+Task<ColourOnlyGrade> grade(SourceImage source, TransferLimits limits, bool retry, DevelopSettings settings,
                             Environment environment = Environment::standard());
+
+// How a colour-only result is first developed: at `colour`, with no runner-up and no light.
+DevelopSettings firstLook(double colour, bool grain);
 
 // Whether an 8- or 16-bit sRGB picture is black and white: drawn at no more than 64 x 64, every
 // second row and column, the channels' mean spread is below 6 and the largest below 18 (of 255).
@@ -79,9 +83,9 @@ std::optional<AnalysisDocument> analysisJSON(const std::optional<SuggestedGrade>
                                              const std::string& reading, const std::string& brief);
 
 // Reads the original again in its own colour space and builds the outcome on it, with the looks
-// and their thumbnails when the analysis has a grade, and the preview at `colour`.
+// and their thumbnails when the analysis has a grade, and the preview developed with `settings`.
 Previews previews(const SourceImage& source, const std::string& jobId, const AnalysisDocument& document,
-                  const TransferLimits& limits, double colour);
+                  const TransferLimits& limits, const DevelopSettings& settings);
 
 // "local-" and a new random UUID in lower case.
 std::string newJobId();

@@ -132,7 +132,7 @@ std::vector<ExportOptions> ExportPreferences::options() const
     std::vector<ExportOptions> records;
     for (ExportFormat format : formats())
         records.push_back(ExportOptions{format, parseExportColour(colourRaw()), sixteenBit(), jpegQuality(),
-                                        tiffLayered(), inheritDate(), grain()});
+                                        tiffLayered(), inheritDate()});
     return records;
 }
 

@@ -4,8 +4,7 @@
 
 namespace oxel {
 
-SingleExport::SingleExport(SavePanelPort& panel, SettingsStore& settings, Start start)
-    : panel_(panel), settings_(settings), start_(std::move(start))
+SingleExport::SingleExport(SavePanelPort& panel, Start start) : panel_(panel), start_(std::move(start))
 {}
 
 void SingleExport::exportOne(const std::shared_ptr<BatchItem>& item)
@@ -19,11 +18,9 @@ void SingleExport::exportOne(const std::shared_ptr<BatchItem>& item)
 
 void SingleExport::chosen(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file)
 {
-    // Grain may have been switched while the panel was open; never set means on.
-    const bool grain = settings_.boolValue(grainKey).value_or(true);
     const std::filesystem::path target = tile::layeredExportTarget(file);
     if (!item->result()) return;
-    start_(item, target, tile::singleExportOptions(target, grain));
+    start_(item, target, tile::singleExportOptions(target));
 }
 
 } // namespace oxel

@@ -2,7 +2,6 @@
 
 #include "export/ExportOptions.h"
 #include "library/BatchItem.h"
-#include "platform/SettingsStore.h"
 
 #include <filesystem>
 #include <functional>
@@ -24,24 +23,21 @@ public:
 
 // "export this one…" of a tile: one photograph written to a file the photographer names, with the
 // fixed layered options. The panel's answer holds the item, never the tile, so a tile closed
-// while the panel was open costs nothing. After the panel: the grain preference is read, the
-// result checked again, then `start` hands the export on (the model marks the item waiting to
-// write, counts it pending and runs it when a turn is free).
+// while the panel was open costs nothing. After the panel: the result is checked again, then
+// `start` hands the export on (the model marks the item waiting to write, counts it pending and
+// runs it when a turn is free, developed with the settings that stand then, grain included).
 class SingleExport {
 public:
     using Start = std::function<void(std::shared_ptr<BatchItem>, std::filesystem::path, ExportOptions)>;
 
-    SingleExport(SavePanelPort& panel, SettingsStore& settings, Start start);
+    SingleExport(SavePanelPort& panel, Start start);
 
     void exportOne(const std::shared_ptr<BatchItem>& item);
-
-    static constexpr std::string_view grainKey = "grainEnabled";
 
 private:
     void chosen(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file);
 
     SavePanelPort& panel_;
-    SettingsStore& settings_;
     Start start_;
     // Panels answer late; an answer that finds this object gone does nothing.
     std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);

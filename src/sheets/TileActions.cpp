@@ -9,7 +9,7 @@ TileActions::TileActions(AppModel& model, SavePanelPort& savePanel, Reveal revea
     : QObject(parent),
       model_(model),
       reveal_(std::move(reveal)),
-      singleExport_(savePanel, model.settings().store(),
+      singleExport_(savePanel,
                     [&model](std::shared_ptr<BatchItem> item, std::filesystem::path file, ExportOptions options) {
                         model.startExport(std::move(item), std::move(file), std::move(options), true);
                     })

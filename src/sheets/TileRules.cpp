@@ -146,7 +146,7 @@ ExportFormat layeredExportFormat(const std::filesystem::path& target)
     return extension == "tif" || extension == "tiff" ? ExportFormat::tiff : ExportFormat::psd;
 }
 
-ExportOptions singleExportOptions(const std::filesystem::path& target, bool grain)
+ExportOptions singleExportOptions(const std::filesystem::path& target)
 {
     ExportOptions options;
     options.format = layeredExportFormat(target);
@@ -155,7 +155,6 @@ ExportOptions singleExportOptions(const std::filesystem::path& target, bool grai
     options.jpegQuality = 0.95;
     options.tiffLayered = true;
     options.inheritCaptureDate = true;
-    options.grain = grain;
     return options;
 }
 

@@ -68,8 +68,8 @@ std::string proposedExportName(const BatchItem& item);
 std::filesystem::path layeredExportTarget(std::filesystem::path chosen, std::string_view extension = "psd");
 // TIFF for "tif" and "tiff" in any case, PSD otherwise.
 ExportFormat layeredExportFormat(const std::filesystem::path& target);
-// The single export's fixed options; only grain follows a preference.
-ExportOptions singleExportOptions(const std::filesystem::path& target, bool grain);
+// The single export's fixed options.
+ExportOptions singleExportOptions(const std::filesystem::path& target);
 
 } // namespace tile
 } // namespace oxel

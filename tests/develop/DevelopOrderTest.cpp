@@ -7,7 +7,6 @@
 #include "develop/grade/ColourWear.h"
 #include "develop/grade/GradeTheory.h"
 #include "imaging/PictureCache.h"
-#include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -75,12 +74,12 @@ TEST(DevelopOrder, GradesOnlyAboveTheColourThreshold)
 {
     const Image render = colourful(48, 32);
     const DevelopInput outcome = gradedOutcome(render);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, colourThreshold, false), render), 0);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
-    EXPECT_GT(largestDifference(develop(outcome, false, 1, 0.002, false), render), 0);
-    EXPECT_GT(largestDifference(develop(outcome, false, 1, 1, false), render), 0.05f);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, colourThreshold, false}), render), 0);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, 0, false}), render), 0);
+    EXPECT_GT(largestDifference(develop(outcome, {false, 1, 0.002, false}), render), 0);
+    EXPECT_GT(largestDifference(develop(outcome, {false, 1, 1, false}), render), 0.05f);
     // No looks: no grade at any amount.
-    EXPECT_EQ(largestDifference(develop(outcomeOf(render), false, 1, 1, false), render), 0);
+    EXPECT_EQ(largestDifference(develop(outcomeOf(render), {false, 1, 1, false}), render), 0);
 }
 
 TEST(DevelopOrder, GradesAnSRGBDocumentDirectly)
@@ -88,7 +87,7 @@ TEST(DevelopOrder, GradesAnSRGBDocumentDirectly)
     const Image render = colourful(48, 32);
     const DevelopInput outcome = gradedOutcome(render);
     const Image expected = strongGrade().apply(render, 0.7);
-    EXPECT_LT(largestDifference(develop(outcome, false, 1, 0.7, false), expected), 1e-5f);
+    EXPECT_LT(largestDifference(develop(outcome, {false, 1, 0.7, false}), expected), 1e-5f);
 }
 
 TEST(DevelopOrder, GradesAWideGamutDocumentInSRGBAndTakesTheChangeBack)
@@ -103,7 +102,7 @@ TEST(DevelopOrder, GradesAWideGamutDocumentInSRGBAndTakesTheChangeBack)
         colourChange(*p3.fromSRGB(strongGrade().apply(working, 1)), *p3.fromSRGB(working), base.extent());
     const Image expected = wearColour(base, change, holdMask(std::nullopt, 0.8, base.extent()));
 
-    const Image developed = develop(outcome, false, 1, 1, false);
+    const Image developed = develop(outcome, {false, 1, 1, false});
     EXPECT_LT(largestDifference(developed, expected), 2e-4f);
     // Grading the document's own values would have given another picture.
     EXPECT_GT(largestDifference(developed, strongGrade().apply(base, 1)), 0.01f);
@@ -117,13 +116,13 @@ TEST(DevelopOrder, HoldsSkinOffTheGrade)
     outcome.looks->chosen.skinHold = 1;
     outcome.looks->mask = GradeLooks::skinMask(render, RenderContext(), nullptr);
     ASSERT_TRUE(outcome.looks->mask);
-    const Image developed = develop(outcome, false, 1, 1, false);
+    const Image developed = develop(outcome, {false, 1, 1, false});
     expectNear(test::sampleAt(developed, 4, 16), skinTone, 1e-5f);
     const RGB sky = test::sampleAt(developed, 60, 16);
     EXPECT_GT(std::abs(sky.b - 0.9f) + std::abs(sky.r - 0.3f), 0.02f);
 
     outcome.looks->chosen.skinHold = 0;
-    EXPECT_GT(largestDifference(develop(outcome, false, 1, 1, false).cropped(Rect::ofSize(8, 32)),
+    EXPECT_GT(largestDifference(develop(outcome, {false, 1, 1, false}).cropped(Rect::ofSize(8, 32)),
                                 render.cropped(Rect::ofSize(8, 32))),
               0.02f);
 }
@@ -137,36 +136,36 @@ TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
     outcome.previewPlan = *plan.plan;
     for (float strength : {0.2f, 0.9f}) {
         const Image combined = *outcome.transfer.combine(*outcome.previewPlan, strength);
-        EXPECT_EQ(largestDifference(develop(outcome, false, strength, 0, false), combined), 0);
+        EXPECT_EQ(largestDifference(develop(outcome, {false, strength, 0, false}), combined), 0);
     }
-    EXPECT_GT(largestDifference(develop(outcome, false, 0.9, 0, false), render), 0.01f);
+    EXPECT_GT(largestDifference(develop(outcome, {false, 0.9, 0, false}), render), 0.01f);
     // A colour-only result's stored picture takes the plan's place.
     outcome.colourOnly = true;
     const Bitmap stored = rendered8(render);
     outcome.picture = storedPicture(stored);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 0.9, 0, false), Image::fromBitmap(stored)), 0);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 0.9, 0, false}), Image::fromBitmap(stored)), 0);
 }
 
 TEST(DevelopOrder, WearsTheRunnerUpOnlyWhenThereIsOne)
 {
     const Image render = colourful(32, 24);
     DevelopInput outcome = gradedOutcome(render);
-    EXPECT_EQ(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0);
+    EXPECT_EQ(largestDifference(develop(outcome, {true, 1, 1, false}), develop(outcome, {false, 1, 1, false})), 0);
     outcome.looks->alternative =
         GradeTheory::grade({GradeTheory::Temperature::cool, GradeTheory::Density::drained}, "");
-    EXPECT_GT(largestDifference(develop(outcome, true, 1, 1, false), develop(outcome, false, 1, 1, false)), 0.01f);
+    EXPECT_GT(largestDifference(develop(outcome, {true, 1, 1, false}), develop(outcome, {false, 1, 1, false})), 0.01f);
 }
 
 TEST(DevelopOrder, AddsGrainOnlyWhenItIsNotBakedInAndSwitchedOn)
 {
     const Image render = flat(64, 48, {0.5f, 0.5f, 0.5f});
     DevelopInput outcome = outcomeOf(render);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0); // no grain level
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, 0, true}), render), 0); // no grain level
     outcome.grainLevel = 3;
-    EXPECT_GT(largestDifference(develop(outcome, false, 1, 0, true), render), 0.01f);
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
+    EXPECT_GT(largestDifference(develop(outcome, {false, 1, 0, true}), render), 0.01f);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, 0, false}), render), 0);
     outcome.grainBaked = true;
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, true), render), 0);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, 0, true}), render), 0);
 }
 
 DevelopInput colourOnlyOutcome(const Bitmap& stored, const ColourSpace& space = ColourSpace::sRGB())
@@ -185,13 +184,13 @@ TEST(DevelopOrder, ReturnsAStoredColourOnlyPictureWhenThereIsNothingToAdd)
     const Bitmap stored = rendered8(colourful(40, 30));
     DevelopInput outcome = colourOnlyOutcome(stored);
     outcome.grainBaked = true;
-    auto same = renderDeveloped(outcome, false, 0.3, 0, true);
+    auto same = renderDeveloped(outcome, {false, 0.3, 0, true});
     ASSERT_TRUE(same);
     EXPECT_EQ(same->data(), stored.data());
 
     outcome.grainBaked = false;
-    EXPECT_EQ(renderDeveloped(outcome, false, 0.3, 0, false)->data(), stored.data());
-    auto grained = renderDeveloped(outcome, false, 0.3, 0, true);
+    EXPECT_EQ(renderDeveloped(outcome, {false, 0.3, 0, false})->data(), stored.data());
+    auto grained = renderDeveloped(outcome, {false, 0.3, 0, true});
     ASSERT_TRUE(grained);
     EXPECT_NE(grained->data(), stored.data());
     EXPECT_EQ(grained->width(), 40);
@@ -204,8 +203,8 @@ TEST(DevelopOrder, TakesAStoredColourOnlyPictureAsItsValuesStand)
     const Bitmap stored = rendered8(colourful(40, 30));
     // In a wide-gamut document the stored values are not converted on the way in.
     const DevelopInput outcome = colourOnlyOutcome(stored, ColourSpace::displayP3());
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), Image::fromBitmap(stored)), 0);
-    auto rendered = renderDeveloped(outcome, false, 1, 0, true);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, 0, false}), Image::fromBitmap(stored)), 0);
+    auto rendered = renderDeveloped(outcome, {false, 1, 0, true});
     ASSERT_TRUE(rendered);
     EXPECT_EQ(rendered->colourSpace(), ColourSpace::displayP3());
 }
@@ -215,7 +214,7 @@ TEST(DevelopOrder, DevelopsAColourOnlyOutcomeWithoutAPictureFromItsRender)
     const Image render = colourful(40, 30);
     DevelopInput outcome = outcomeOf(render);
     outcome.colourOnly = true;
-    EXPECT_EQ(largestDifference(develop(outcome, false, 1, 0, false), render), 0);
+    EXPECT_EQ(largestDifference(develop(outcome, {false, 1, 0, false}), render), 0);
 }
 
 TEST(RenderDeveloped, GivesTheSamePictureWhenResultsAreDevelopedSideBySide)
@@ -227,9 +226,9 @@ TEST(RenderDeveloped, GivesTheSamePictureWhenResultsAreDevelopedSideBySide)
     std::vector<std::optional<Bitmap>> results(6);
     std::vector<std::thread> threads;
     for (auto& result : results)
-        threads.emplace_back([&result, shared] { result = renderDeveloped(*shared, false, 0.7, 0.8, true); });
+        threads.emplace_back([&result, shared] { result = renderDeveloped(*shared, {false, 0.7, 0.8, true}); });
     for (auto& thread : threads) thread.join();
-    const Bitmap alone = *renderDeveloped(*shared, false, 0.7, 0.8, true);
+    const Bitmap alone = *renderDeveloped(*shared, {false, 0.7, 0.8, true});
     for (const auto& result : results) {
         ASSERT_TRUE(result);
         EXPECT_EQ(std::memcmp(result->data(), alone.data(), alone.byteCount()), 0);
@@ -239,7 +238,7 @@ TEST(RenderDeveloped, GivesTheSamePictureWhenResultsAreDevelopedSideBySide)
 TEST(RenderDeveloped, RendersAtFullSizeTaggedWithTheDocumentSpace)
 {
     const DevelopInput outcome = gradedOutcome(colourful(41, 23), ColourSpace::displayP3());
-    auto bitmap = renderDeveloped(outcome, false, 1, 1, false);
+    auto bitmap = renderDeveloped(outcome, {false, 1, 1, false});
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->width(), 41);
     EXPECT_EQ(bitmap->height(), 23);
@@ -286,32 +285,32 @@ JPEGSize sizeOf(const std::vector<uint8_t>& jpeg)
 TEST(DevelopedJPEG, ReducesToTheLongEdgeButNeverEnlarges)
 {
     const DevelopInput large = gradedOutcome(colourful(400, 300));
-    auto reduced = developedJPEG(large, false, 1, 1, 204.8, false);
+    auto reduced = developedJPEG(large, {false, 1, 1, false}, 204.8);
     ASSERT_TRUE(reduced);
     EXPECT_EQ(sizeOf(*reduced).width, 204);
     EXPECT_EQ(sizeOf(*reduced).height, 153);
 
-    auto whole = developedJPEG(gradedOutcome(colourful(100, 80)), false, 1, 1, 2048, false);
+    auto whole = developedJPEG(gradedOutcome(colourful(100, 80)), {false, 1, 1, false}, 2048);
     ASSERT_TRUE(whole);
     EXPECT_EQ(sizeOf(*whole).width, 100);
     EXPECT_EQ(sizeOf(*whole).height, 80);
 
     // 100 / 161 x 161 falls just short of 100 in floating point; the long edge must still be 100.
-    auto uneven = developedJPEG(gradedOutcome(colourful(161, 120)), false, 1, 1, 100, false);
+    auto uneven = developedJPEG(gradedOutcome(colourful(161, 120)), {false, 1, 1, false}, 100);
     ASSERT_TRUE(uneven);
     EXPECT_EQ(sizeOf(*uneven).width, 100);
     EXPECT_EQ(sizeOf(*uneven).height, 74);
 
     const DevelopInput empty = outcomeOf(colourful(10, 10).cropped(Rect::ofSize(0, 10)));
-    EXPECT_FALSE(developedJPEG(empty, false, 1, 1, 2048, false));
-    for (double edge : {0.0, -5.0, std::nan("")}) EXPECT_FALSE(developedJPEG(large, false, 1, 1, edge, false));
+    EXPECT_FALSE(developedJPEG(empty, {false, 1, 1, false}, 2048));
+    for (double edge : {0.0, -5.0, std::nan("")}) EXPECT_FALSE(developedJPEG(large, {false, 1, 1, false}, edge));
 }
 
 TEST(DevelopedJPEG, KeepsTheEdgesOfAReducedPictureClean)
 {
     // Scaling without repeating the edges would darken the border of a white picture.
     const DevelopInput white = outcomeOf(flat(300, 200, {1, 1, 1}));
-    auto jpeg = developedJPEG(white, false, 1, 0, 100, false);
+    auto jpeg = developedJPEG(white, {false, 1, 0, false}, 100);
     ASSERT_TRUE(jpeg);
     tjhandle handle = tjInitDecompress();
     std::vector<uint8_t> rgb(100 * 66 * 3);
@@ -368,23 +367,6 @@ TEST(LookThumbnails, KeptThumbnailsAreMadeAgainWithTheSamePixels)
         EXPECT_EQ(kept[i].width(), made[i].width());
         EXPECT_EQ(std::memcmp(again->data(), made[i].data(), made[i].byteCount()), 0) << i;
     }
-}
-
-TEST(GrainSwitch, IsOnUnlessTheSettingHoldsFalse)
-{
-    const auto file = std::filesystem::temp_directory_path() / ("grain-switch-" + std::to_string(::getpid()) + ".json");
-    std::filesystem::remove(file);
-    SettingsStore settings(file);
-    EXPECT_TRUE(isGrainEnabled(settings));
-    settings.set("grainEnabled", "no");
-    EXPECT_TRUE(isGrainEnabled(settings));
-    settings.set("grainEnabled", 0);
-    EXPECT_TRUE(isGrainEnabled(settings));
-    settings.set("grainEnabled", false);
-    EXPECT_FALSE(isGrainEnabled(settings));
-    settings.set("grainEnabled", true);
-    EXPECT_TRUE(isGrainEnabled(settings));
-    std::filesystem::remove(file);
 }
 
 TEST(DeriveRefined, DrainsSaturationSlightlyOrWholly)

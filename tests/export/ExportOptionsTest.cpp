@@ -61,7 +61,7 @@ TEST(ExportOptions, ComparesEveryField)
     b.jpegQuality = 0.9;
     EXPECT_NE(a, b);
     EXPECT_EQ(a.format, ExportFormat::psd);
-    EXPECT_TRUE(a.sixteenBit && a.tiffLayered && a.inheritCaptureDate && a.grain);
+    EXPECT_TRUE(a.sixteenBit && a.tiffLayered && a.inheritCaptureDate);
     EXPECT_DOUBLE_EQ(a.jpegQuality, 0.95);
 }
 

@@ -97,10 +97,10 @@ struct Exported {
 
 std::optional<Exported> exported(const SourceImage& source, const DevelopInput& outcome,
                                  const std::filesystem::path& file, const ExportOptions& options, double strength = 0.8,
-                                 double colour = 0.7)
+                                 double colour = 0.7, bool grain = true)
 {
     Exported result;
-    const auto answer = exportPicture(source, outcome, false, strength, colour, file, options,
+    const auto answer = exportPicture(source, outcome, {false, strength, colour, grain}, file, options,
                                       [&result](double p) { result.progress.push_back(p); });
     if (const auto* failure = std::get_if<ExportFailure>(&answer)) {
         ADD_FAILURE() << failure->description();
@@ -175,8 +175,7 @@ TEST(Exporter, BuildsTheLayersThatRebuildTheResult)
     const auto outcome = outcomeFor(*original.source, relit(original.source->image));
     ExportOptions options = optionsFor(ExportFormat::psd);
     options.colour = ExportColour::sRGB;
-    options.grain = false;
-    const auto result = exported(*original.source, *outcome, original.folder / "l.psd", options, 0.8, 0.0005);
+    const auto result = exported(*original.source, *outcome, original.folder / "l.psd", options, 0.8, 0.0005, false);
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->report.layered);
     EXPECT_EQ(result->report.hdrWhy, "n/a");
@@ -261,13 +260,13 @@ TEST(Exporter, PassesOnTheWritersFailure)
 {
     Original original;
     const auto outcome = outcomeFor(*original.source, relit(original.source->image));
-    const auto answer = exportPicture(*original.source, *outcome, false, 0.5, 0.5, original.folder / "gone" / "x.jpg",
+    const auto answer = exportPicture(*original.source, *outcome, {false, 0.5, 0.5}, original.folder / "gone" / "x.jpg",
                                       optionsFor(ExportFormat::jpeg));
     ASSERT_TRUE(std::holds_alternative<ExportFailure>(answer));
     EXPECT_EQ(std::get<ExportFailure>(answer).description(),
               "write failed: could not create jpeg destination: the folder " + (original.folder / "gone").string() +
                   " is not there");
-    EXPECT_TRUE(std::holds_alternative<ExportFailure>(exportPicture(*original.source, *outcome, false, 0.5, 0.5,
+    EXPECT_TRUE(std::holds_alternative<ExportFailure>(exportPicture(*original.source, *outcome, {false, 0.5, 0.5},
                                                                     original.folder / "gone" / "x.psd",
                                                                     optionsFor(ExportFormat::psd))));
 }
@@ -297,10 +296,9 @@ TEST(Exporter, LeavesHiddenColourAndGrainOutOfTheFlatPicture)
     auto plain = std::make_shared<DevelopInput>(*outcome);
     plain->looks.reset();
     plain->grainLevel.reset();
-    ExportOptions options = optionsFor(ExportFormat::png);
-    options.grain = false;
-    ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "hidden.png", options, 0.8, 0.0005));
-    ASSERT_TRUE(exported(*original.source, *plain, original.folder / "plain.png", options, 0.8, 0.7));
+    const ExportOptions options = optionsFor(ExportFormat::png);
+    ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "hidden.png", options, 0.8, 0.0005, false));
+    ASSERT_TRUE(exported(*original.source, *plain, original.folder / "plain.png", options, 0.8, 0.7, false));
     const auto differing = [&](const std::string& a, const std::string& b) {
         return run(magick("compare -metric AE '" + (original.folder / a).string() + "' '" +
                           (original.folder / b).string() + "' null: 2>&1"));
@@ -308,7 +306,6 @@ TEST(Exporter, LeavesHiddenColourAndGrainOutOfTheFlatPicture)
     EXPECT_EQ(differing("hidden.png", "plain.png"), "0");
 
     // And both, when shown, change it.
-    options.grain = true;
-    ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "shown.png", options, 0.8, 0.7));
+    ASSERT_TRUE(exported(*original.source, *outcome, original.folder / "shown.png", options, 0.8, 0.7, true));
     EXPECT_NE(differing("shown.png", "plain.png"), "0");
 }

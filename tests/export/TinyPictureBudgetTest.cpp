@@ -90,11 +90,11 @@ std::vector<Bytes> everything(const std::filesystem::path& original, const std::
 
     const DevelopInput result = resultOf(source, keptRender);
     const auto thumbnails =
-        keptLookThumbnails(develop(result, false, 0.7, 0, true), *result.looks, result.transfer.context());
+        keptLookThumbnails(develop(result, {false, 0.7, 0, true}), *result.looks, result.transfer.context());
     PictureCache::shared().clear();
-    pictures.push_back(pixelsOf(renderDeveloped(result, false, 0.7, 0.8, true)));
-    pictures.push_back(pixelsOf(renderDeveloped(result, true, 0.3, 0.5, true)));
-    pictures.push_back(*developedJPEG(result, false, 0.7, 0.8, 2048, true));
+    pictures.push_back(pixelsOf(renderDeveloped(result, {false, 0.7, 0.8, true})));
+    pictures.push_back(pixelsOf(renderDeveloped(result, {true, 0.3, 0.5, true})));
+    pictures.push_back(*developedJPEG(result, {false, 0.7, 0.8, true}, 2048));
     for (const PictureHandle& thumbnail : thumbnails) pictures.push_back(pixelsOf(thumbnail.bitmap()));
 
     PictureCache::shared().clear();
@@ -102,18 +102,18 @@ std::vector<Bytes> everything(const std::filesystem::path& original, const std::
     flat.format = ExportFormat::tiff;
     flat.tiffLayered = false;
     const auto flatFile = folder / (run + ".tif");
-    EXPECT_TRUE(std::holds_alternative<ExportReport>(exportPicture(source, result, false, 0.7, 0.8, flatFile, flat)));
+    EXPECT_TRUE(std::holds_alternative<ExportReport>(exportPicture(source, result, {false, 0.7, 0.8}, flatFile, flat)));
     pictures.push_back(pixelsOf(SourceImage::load(flatFile).storedPixels()));
     ExportOptions layered;
     layered.format = ExportFormat::psd;
     const auto layeredFile = folder / (run + ".psd");
     EXPECT_TRUE(
-        std::holds_alternative<ExportReport>(exportPicture(source, result, false, 0.7, 0.8, layeredFile, layered)));
+        std::holds_alternative<ExportReport>(exportPicture(source, result, {false, 0.7, 0.8}, layeredFile, layered)));
     pictures.push_back(fileBytes(layeredFile));
 
     PictureCache::shared().clear();
     const DevelopInput restored = resultOf(source, keptRender);
-    pictures.push_back(pixelsOf(renderDeveloped(restored, false, 0.7, 0.8, true)));
+    pictures.push_back(pixelsOf(renderDeveloped(restored, {false, 0.7, 0.8, true})));
     return pictures;
 }
 

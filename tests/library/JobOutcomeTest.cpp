@@ -20,8 +20,8 @@ TEST(JobOutcome, DevelopsAsTheDevelopInputItCarries)
     outcome.planDecline = "declined";
     outcome.lookThumbs.push_back(PictureHandle({4, 4, [] { return Bitmap::allocate(4, 4, PixelFormat::RGBX8); }}));
 
-    const auto fromOutcome = renderDeveloped(outcome, false, 1.0, 1.0, true);
-    const auto fromInput = renderDeveloped(input, false, 1.0, 1.0, true);
+    const auto fromOutcome = renderDeveloped(outcome, {false, 1.0, 1.0, true});
+    const auto fromInput = renderDeveloped(input, {false, 1.0, 1.0, true});
     ASSERT_TRUE(fromOutcome && fromInput);
     EXPECT_EQ(test::largestDifference(Image::fromBitmap(*fromOutcome), Image::fromBitmap(*fromInput)), 0);
 }

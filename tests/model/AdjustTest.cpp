@@ -139,7 +139,7 @@ TEST_F(AdjustTest, TheReportPictureIsAJPEGOfTheDevelopedResultAtMost2048Wide)
                    std::optional<std::optional<std::vector<uint8_t>>>& into) -> Task<void> {
         into.emplace(co_await std::move(task));
     };
-    await(take(model->reportPicture(colourful->result(), true, 0.7, 0.5), picture));
+    await(take(model->reportPicture(colourful->result(), {true, 0.7, 0.5, true}), picture));
     ASSERT_TRUE(picture && *picture);
     const auto& bytes = **picture;
     ASSERT_GT(bytes.size(), 2u);
@@ -147,7 +147,7 @@ TEST_F(AdjustTest, TheReportPictureIsAJPEGOfTheDevelopedResultAtMost2048Wide)
     EXPECT_EQ(bytes[1], 0xD8);
 
     picture.reset();
-    await(take(model->reportPicture(nullptr, false, 1, 1), picture));
+    await(take(model->reportPicture(nullptr, {}), picture));
     ASSERT_TRUE(picture);
     EXPECT_FALSE(*picture);
 }

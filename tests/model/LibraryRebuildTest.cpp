@@ -56,7 +56,7 @@ protected:
         to_json(json, analysis);
         std::ofstream(imageFolder / "analysis.json", std::ios::trunc) << json.dump();
     }
-    std::optional<RebuiltResult> rebuilt(const PreviewSettings& settings = {})
+    std::optional<RebuiltResult> rebuilt(const DevelopSettings& settings = {})
     {
         return renderFromLibrary(record, *source, imageFolder, TransferLimits{}, settings);
     }
@@ -157,7 +157,7 @@ TEST_F(LibraryRebuildTest, AColourOnlyResultIsGradedAgainAsItWasFirst)
         analysis.isBlackAndWhite = blackAndWhite;
         if (!blackAndWhite) analysis.grade = warmGrade();
         writeAnalysis(analysis);
-        const auto result = rebuilt({0.4, 0.7, true});
+        const auto result = rebuilt({.alternative = true, .strength = 0.4, .colour = 0.7});
         ASSERT_TRUE(result);
         EXPECT_TRUE(result->outcome->colourOnly);
         EXPECT_EQ(result->outcome->grainLevel, blackAndWhite ? 3 : 1);
@@ -169,7 +169,8 @@ TEST_F(LibraryRebuildTest, AColourOnlyResultIsGradedAgainAsItWasFirst)
             std::make_shared<const AnalysisResponse>(
                 *AnalysisResponse::decode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))),
             bytes};
-        const auto first = ColourOnly::previews(*source, "local-7", document, TransferLimits{}, 0.7);
+        const auto first =
+            ColourOnly::previews(*source, "local-7", document, TransferLimits{}, ColourOnly::firstLook(0.7, true));
         ASSERT_TRUE(first.preview);
         const auto again = result->preview.bitmap();
         ASSERT_TRUE(again);

@@ -298,7 +298,7 @@ TEST_F(RestoreTest, ARestoredResultIsDevelopedOnlyWhenAViewFirstAsksForIt)
     EXPECT_EQ(preview->height(), item->previewImage()->height());
     EXPECT_EQ(original->width(), item->originalPreview()->width());
     EXPECT_EQ(original->height(), item->originalPreview()->height());
-    const auto developed = renderDeveloped(*item->result(), false, model->strength(*item), model->colour(*item));
+    const auto developed = renderDeveloped(*item->result(), model->developSettings(*item));
     ASSERT_TRUE(developed);
     EXPECT_TRUE(samePixels(*developed, *preview));
 }

@@ -37,8 +37,12 @@ TEST(ModelSettingsTest, FlagsOfTheWrongTypeTakeTheirDefaults)
     EXPECT_TRUE(settings.grainEnabled());
     store.set("grainEnabled", "no");
     EXPECT_TRUE(settings.grainEnabled());
+    store.set("grainEnabled", 0);
+    EXPECT_TRUE(settings.grainEnabled());
     store.set("grainEnabled", false);
     EXPECT_FALSE(settings.grainEnabled());
+    store.set("grainEnabled", true);
+    EXPECT_TRUE(settings.grainEnabled());
     EXPECT_TRUE(settings.resetSettingsEachBatch());
     EXPECT_FALSE(settings.colourOnlyOn());
     EXPECT_FALSE(settings.handoffSeen("shotwell"));

@@ -55,7 +55,7 @@ protected:
         options.tiffLayered = true;
         const auto written = folder / ("sent" + original.extension().string());
         EXPECT_FALSE(
-            std::holds_alternative<ExportFailure>(exportPicture(source, outcome, false, 1.0, 1.0, written, options)));
+            std::holds_alternative<ExportFailure>(exportPicture(source, outcome, {false, 1.0, 1.0}, written, options)));
         fs::rename(written, original);
         return *FileStamp::of(original);
     }

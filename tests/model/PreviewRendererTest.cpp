@@ -45,8 +45,7 @@ protected:
     // The preview the item would get from a render with these settings, made directly.
     Bitmap expectedPreview(const BatchItem& item, double strength, double colour) const
     {
-        auto picture =
-            renderDeveloped(*item.result(), false, strength, colour, isGrainEnabled(SettingsStore::shared()));
+        auto picture = renderDeveloped(*item.result(), {false, strength, colour, model->settings().grainEnabled()});
         EXPECT_TRUE(picture);
         return picture.value_or(Bitmap());
     }

@@ -136,7 +136,8 @@ protected:
 
     ColourOnlyGrade grade(const SourceImage& source, LanguageModel& with)
     {
-        auto result = testing::awaited(loop, ColourOnly::grade(source, {}, false, 0.5, {&with, &loop}));
+        auto result = testing::awaited(
+            loop, ColourOnly::grade(source, {}, false, ColourOnly::firstLook(0.5, true), {&with, &loop}));
         EXPECT_TRUE(result);
         return result ? *result : ColourOnlyGrade(ColourOnlyFailure::failed("stalled"));
     }

@@ -135,7 +135,7 @@ TEST_F(StoreTest, AbsentKeysGiveTheDefaultsAndEveryOptionsRecordCarriesEverySett
     preferences.setJpegQuality(0.7);
     preferences.setInheritDate(false);
     preferences.setGrain(false);
-    const ExportOptions shared{F::psd, ExportColour::sRGB, false, 0.7, false, false, false};
+    const ExportOptions shared{F::psd, ExportColour::sRGB, false, 0.7, false, false};
     auto expected = std::vector<ExportOptions>(3, shared);
     expected[1].format = F::jpeg;
     expected[2].format = F::png;

@@ -1,7 +1,6 @@
 #include "sheets/SingleExport.h"
 
 #include "sheets/ScriptedSavePanel.h"
-#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +17,9 @@ struct Started {
 };
 
 struct SingleExportTest : ::testing::Test {
-    oxel::testing::TemporaryFolder folder;
-    SettingsStore settings{folder.path() / "settings.json"};
     oxel::testing::ScriptedSavePanel panel;
     std::vector<Started> started;
-    SingleExport single{panel, settings, [this](auto item, auto file, auto options) {
+    SingleExport single{panel, [this](auto item, auto file, auto options) {
                             started.push_back({item, file, options});
                         }};
 
@@ -58,21 +55,18 @@ TEST_F(SingleExportTest, AResultGoneDuringThePanelMarksNothing)
     EXPECT_FALSE(item->exportWaiting());
 }
 
-TEST_F(SingleExportTest, GrainIsReadAfterThePanelAndOnWhenNeverSet)
+TEST_F(SingleExportTest, TheChosenNameSaysWhichLayeredFileIsWritten)
 {
     auto item = developedItem("a.jpg");
     single.exportOne(item);
     panel.answer("/out/a.TIF");
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_TRUE(started[0].options.grain);
     EXPECT_EQ(started[0].options.format, ExportFormat::tiff);
     EXPECT_EQ(started[0].file, "/out/a.TIF");
 
     single.exportOne(item);
-    settings.set(SingleExport::grainKey, false); // switched while the panel was open
     panel.answer("/out/photo.jpg");
     ASSERT_EQ(started.size(), 2u);
-    EXPECT_FALSE(started[1].options.grain);
     EXPECT_EQ(started[1].file, "/out/photo.jpg.psd") << "the bytes are PSD, so the name says so";
     EXPECT_EQ(started[1].options.format, ExportFormat::psd);
     EXPECT_EQ(started[1].item, item) << "two exports of one item both go on";
@@ -83,7 +77,7 @@ TEST_F(SingleExportTest, APanelAnsweringAfterTheExporterIsGoneDoesNothing)
     auto item = developedItem("a.jpg");
     SavePanelPort::Answer late;
     {
-        SingleExport shortLived{panel, settings, [this](auto, auto, auto) { started.push_back({}); }};
+        SingleExport shortLived{panel, [this](auto, auto, auto) { started.push_back({}); }};
         shortLived.exportOne(item);
         late = std::exchange(panel.pending, nullptr);
     }

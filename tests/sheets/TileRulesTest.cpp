@@ -185,9 +185,8 @@ TEST(TileRules, SingleExportNamesAndFormats)
         EXPECT_EQ(tile::layeredExportFormat(target), expected.second) << chosen;
     }
 
-    const ExportOptions options = tile::singleExportOptions("/out/a.tiff", false);
+    const ExportOptions options = tile::singleExportOptions("/out/a.tiff");
     EXPECT_EQ(options.format, ExportFormat::tiff);
     EXPECT_EQ(options.colour, ExportColour::embedded);
     EXPECT_TRUE(options.sixteenBit && options.tiffLayered && options.inheritCaptureDate);
-    EXPECT_FALSE(options.grain);
 }

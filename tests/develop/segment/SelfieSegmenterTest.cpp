@@ -172,7 +172,7 @@ TEST_F(SelfieSegmenterTest, DevelopHoldsSkinOnThePersonNotOnTheTableBesideHer)
     outcome.looks = GradeLooks{grade, std::nullopt, GradeLooks::skinMask(render, RenderContext())};
     PersonSegmenter::install(nullptr);
     ASSERT_TRUE(outcome.looks->mask);
-    const Image developed = develop(outcome, false, 1, 1, false);
+    const Image developed = develop(outcome, {false, 1, 1, false});
 
     const RGB cheek = test::sampleAt(developed, 215, 150), cheekBefore = test::sampleAt(render, 215, 150);
     EXPECT_LT(std::abs(cheek.r - cheekBefore.r) + std::abs(cheek.b - cheekBefore.b), 0.03f) << "the face is held";
