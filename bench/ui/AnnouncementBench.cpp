@@ -1,6 +1,6 @@
 // The announcement card made and laid out for a message of 12 MB: a title, a body of words and a
 // link label, each of millions of characters, as a hostile or broken backend might send.
-#include "ui/AnnouncementView.h"
+#include "ui/screens/AnnouncementView.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

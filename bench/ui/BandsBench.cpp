@@ -9,10 +9,10 @@
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
 #include "ondevice/NoLanguageModel.h"
-#include "ui/LightboxView.h"
-#include "ui/ResultsBand.h"
-#include "ui/StrengthBand.h"
-#include "ui/StrengthTrack.h"
+#include "ui/kit/StrengthTrack.h"
+#include "ui/window/LightboxView.h"
+#include "ui/window/ResultsBand.h"
+#include "ui/window/StrengthBand.h"
 
 #include <QApplication>
 #include <QMouseEvent>

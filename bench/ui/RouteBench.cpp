@@ -2,8 +2,8 @@
 // signed in, to the first painted frame of the main window over an empty batch. Not run by CTest.
 #include "app/MainView.h"
 #include "ui/BenchModel.h"
-#include "ui/RootSource.h"
-#include "ui/RootView.h"
+#include "ui/screens/RootSource.h"
+#include "ui/screens/RootView.h"
 
 #include <QCoreApplication>
 #include <QTest>

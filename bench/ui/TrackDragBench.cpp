@@ -4,7 +4,7 @@
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
 #include "ui/BenchModel.h"
-#include "ui/StrengthTrack.h"
+#include "ui/kit/StrengthTrack.h"
 
 #include <QApplication>
 #include <QImage>

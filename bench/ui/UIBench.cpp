@@ -1,10 +1,10 @@
 // Speed of the interface's pictures and controls, under the offscreen platform. Not run by CTest.
-#include "ui/DisplayPicture.h"
-#include "ui/Fonts.h"
-#include "ui/Motion.h"
 #include "ui/PatternedBitmap.h"
-#include "ui/PixelImage.h"
-#include "ui/StrengthTrack.h"
+#include "ui/kit/DisplayPicture.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Motion.h"
+#include "ui/kit/PixelImage.h"
+#include "ui/kit/StrengthTrack.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,10 +1,10 @@
 #include "app/AboutPanel.h"
 
 #include "platform/BuildInfo.h"
-#include "ui/Fonts.h"
-#include "ui/Palette.h"
-#include "ui/TextLabel.h"
-#include "ui/Wordmark.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/Wordmark.h"
 
 #include <QVBoxLayout>
 

@@ -2,11 +2,9 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppMenuBar.h"
-#include "app/BottomBar.h"
 #include "app/FileReveal.h"
 #include "app/ForwardedStarts.h"
 #include "app/HandoffReception.h"
-#include "app/MainFacts.h"
 #include "app/MainView.h"
 #include "app/MainWindow.h"
 #include "app/ModelStartTarget.h"
@@ -29,11 +27,13 @@
 #include "platform/UrlOpener.h"
 #include "sheets/QtSavePanel.h"
 #include "sheets/TileActions.h"
-#include "ui/AppRootSource.h"
-#include "ui/AppearanceController.h"
-#include "ui/Fonts.h"
-#include "ui/ModelWatch.h"
-#include "ui/RootView.h"
+#include "ui/kit/AppearanceController.h"
+#include "ui/kit/Fonts.h"
+#include "ui/screens/AppRootSource.h"
+#include "ui/screens/RootView.h"
+#include "ui/window/BottomBar.h"
+#include "ui/window/MainFacts.h"
+#include "ui/window/ModelWatch.h"
 
 #include <QApplication>
 #include <QGuiApplication>

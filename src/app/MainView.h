@@ -1,9 +1,9 @@
 #pragma once
 
 #include "async/Signal.h"
-#include "ui/AppearancePreference.h"
-#include "ui/ModelWatch.h"
-#include "ui/RootView.h"
+#include "ui/kit/AppearancePreference.h"
+#include "ui/screens/RootView.h"
+#include "ui/window/ModelWatch.h"
 
 #include <QWidget>
 

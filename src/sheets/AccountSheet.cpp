@@ -3,9 +3,9 @@
 #include "backend/BackendBaseURL.h"
 #include "backend/KeychainAccount.h"
 #include "sheets/SheetParts.h"
-#include "ui/Palette.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

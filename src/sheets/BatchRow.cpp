@@ -1,11 +1,11 @@
 #include "sheets/BatchRow.h"
 
 #include "sheets/BatchThumbnails.h"
-#include "sheets/BoxedField.h"
 #include "sheets/SheetParts.h"
-#include "ui/Palette.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/BoxedField.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QContextMenuEvent>
 #include <QHBoxLayout>

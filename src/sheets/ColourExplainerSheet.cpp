@@ -1,10 +1,10 @@
 #include "sheets/ColourExplainerSheet.h"
 
 #include "sheets/SheetParts.h"
-#include "ui/Palette.h"
-#include "ui/PencilRule.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/PencilRule.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

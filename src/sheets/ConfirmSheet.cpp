@@ -3,11 +3,11 @@
 #include "sheets/ExportPreferences.h"
 #include "sheets/Plurals.h"
 #include "sheets/SheetParts.h"
-#include "ui/BoxSwitch.h"
-#include "ui/Palette.h"
-#include "ui/SheetButton.h"
-#include "ui/SheetFrame.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/BoxSwitch.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/SheetFrame.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QLayout>

@@ -1,12 +1,12 @@
 #include "sheets/CreditsSheet.h"
 
-#include "sheets/DigitsLabel.h"
 #include "sheets/Plurals.h"
 #include "sheets/SheetParts.h"
-#include "ui/Fonts.h"
-#include "ui/Palette.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/DigitsLabel.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -1,16 +1,16 @@
 #include "sheets/ExportSheet.h"
 
-#include "sheets/DigitsLabel.h"
 #include "sheets/FolderPanelPort.h"
 #include "sheets/SheetParts.h"
-#include "ui/BoxChoice.h"
-#include "ui/BoxMultiChoice.h"
-#include "ui/BoxSwitch.h"
-#include "ui/Fonts.h"
-#include "ui/Palette.h"
-#include "ui/SheetButton.h"
-#include "ui/Text.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/BoxChoice.h"
+#include "ui/kit/BoxMultiChoice.h"
+#include "ui/kit/BoxSwitch.h"
+#include "ui/kit/DigitsLabel.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/Text.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QPointer>

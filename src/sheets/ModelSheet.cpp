@@ -1,8 +1,8 @@
 #include "sheets/ModelSheet.h"
 
 #include "sheets/SheetParts.h"
-#include "ui/SheetFrame.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/SheetFrame.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

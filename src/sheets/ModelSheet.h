@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/AppModel.h"
-#include "ui/ModelWatch.h"
-#include "ui/SheetDialog.h"
+#include "ui/kit/SheetDialog.h"
+#include "ui/window/ModelWatch.h"
 
 #include <functional>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "sheets/RenameSheet.h"
 
-#include "sheets/BoxedField.h"
 #include "sheets/SheetParts.h"
-#include "ui/SheetButton.h"
+#include "ui/kit/BoxedField.h"
+#include "ui/kit/SheetButton.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>

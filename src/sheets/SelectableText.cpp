@@ -1,6 +1,6 @@
 #include "sheets/SelectableText.h"
 
-#include "ui/Fonts.h"
+#include "ui/kit/Fonts.h"
 
 #include <QEvent>
 

@@ -1,13 +1,13 @@
 #include "sheets/SetupSheet.h"
 
-#include "sheets/DigitsLabel.h"
 #include "sheets/SelectableText.h"
 #include "sheets/SheetParts.h"
-#include "ui/Fonts.h"
-#include "ui/Palette.h"
-#include "ui/PencilRule.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/DigitsLabel.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/PencilRule.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

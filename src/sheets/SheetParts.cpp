@@ -1,10 +1,10 @@
 #include "sheets/SheetParts.h"
 
-#include "ui/BoxSwitch.h"
-#include "ui/Fonts.h"
-#include "ui/Palette.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/BoxSwitch.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Palette.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

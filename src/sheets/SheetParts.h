@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/DynamicColour.h"
+#include "ui/kit/DynamicColour.h"
 
 #include <QString>
 

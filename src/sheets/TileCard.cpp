@@ -1,7 +1,7 @@
 #include "sheets/TileCard.h"
 
-#include "ui/Appearance.h"
-#include "ui/Palette.h"
+#include "ui/kit/Appearance.h"
+#include "ui/kit/Palette.h"
 
 #include <QPainter>
 #include <QVBoxLayout>

@@ -3,8 +3,8 @@
 #include "model/AppModel.h"
 #include "sheets/TileRules.h"
 #include "sheets/TileView.h"
-#include "ui/ColourRow.h"
-#include "ui/LightboxRules.h"
+#include "ui/window/ColourRow.h"
+#include "ui/window/LightboxRules.h"
 
 #include <QEvent>
 #include <QScrollBar>

@@ -4,7 +4,7 @@
 #include "library/BatchItem.h"
 #include "sheets/TileClock.h"
 #include "sheets/TileLayout.h"
-#include "ui/ModelWatch.h"
+#include "ui/window/ModelWatch.h"
 
 #include <QScrollArea>
 

@@ -1,6 +1,6 @@
 #include "sheets/TileRules.h"
 
-#include "ui/LightboxRules.h"
+#include "ui/window/LightboxRules.h"
 
 #include <algorithm>
 #include <cmath>

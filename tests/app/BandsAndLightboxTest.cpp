@@ -4,10 +4,10 @@
 
 #include "sheets/TileGrid.h"
 #include "support/ui/Screenshots.h"
-#include "ui/CompareHint.h"
-#include "ui/LightboxView.h"
-#include "ui/NudgeBand.h"
-#include "ui/ResultsBand.h"
+#include "ui/window/CompareHint.h"
+#include "ui/window/LightboxView.h"
+#include "ui/window/NudgeBand.h"
+#include "ui/window/ResultsBand.h"
 
 namespace oxel::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include "MainViewFixture.h"
 
 #include "model/CompareCoach.h"
-#include "ui/CompareHint.h"
+#include "ui/window/CompareHint.h"
 
 namespace oxel::testing {
 namespace {

@@ -2,16 +2,16 @@
 // the stand-in model server in this process.
 #include "MainViewFixture.h"
 
-#include "app/BottomBar.h"
-#include "app/BoxedButton.h"
-#include "app/ColourOnlyToggle.h"
 #include "app/SheetPresenter.h"
 #include "modelserver/ModelServer.h"
 #include "ondevice/OnDeviceTestSupport.h"
 #include "support/ui/Screenshots.h"
-#include "ui/BoxSwitch.h"
-#include "ui/PaintedButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/BoxSwitch.h"
+#include "ui/kit/BoxedButton.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/window/BottomBar.h"
+#include "ui/window/ColourOnlyToggle.h"
 
 namespace oxel::testing {
 namespace {

@@ -2,10 +2,10 @@
 // and the arrows close and step the lightbox, everything else passes on to the controls.
 #include "MainViewFixture.h"
 
-#include "app/CompareKeys.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
-#include "ui/SheetDialog.h"
+#include "ui/kit/SheetDialog.h"
+#include "ui/window/CompareKeys.h"
 
 #include <QPlainTextEdit>
 

@@ -2,10 +2,10 @@
 // appearances at the two window sizes, with checks on the bars' places and the paper around them.
 #include "MainViewFixture.h"
 
-#include "app/BottomBar.h"
-#include "app/TopBar.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
+#include "ui/window/BottomBar.h"
+#include "ui/window/TopBar.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>

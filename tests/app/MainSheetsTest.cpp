@@ -3,7 +3,7 @@
 
 #include "app/SheetPresenter.h"
 #include "sheets/ConfirmSheet.h"
-#include "ui/SheetButton.h"
+#include "ui/kit/SheetButton.h"
 
 #include <QDialog>
 

@@ -2,17 +2,17 @@
 // its links, drops and the sheets' flags.
 #include "MainViewFixture.h"
 
-#include "app/BottomBar.h"
-#include "app/BoxedButton.h"
-#include "app/ColourOnlyToggle.h"
-#include "app/EmptySheet.h"
-#include "app/MainTexts.h"
-#include "app/SetupLinks.h"
-#include "app/TopBar.h"
-#include "app/UnderlinedLink.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/BoxedButton.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/kit/UnderlinedLink.h"
+#include "ui/window/BottomBar.h"
+#include "ui/window/ColourOnlyToggle.h"
+#include "ui/window/EmptySheet.h"
+#include "ui/window/MainTexts.h"
+#include "ui/window/SetupLinks.h"
+#include "ui/window/TopBar.h"
 
 #include <QDragEnterEvent>
 #include <QMenu>

@@ -2,7 +2,7 @@
 // by the person or by the model.
 #include "app/SheetPresenter.h"
 #include "model/ModelFixture.h"
-#include "ui/SheetDialog.h"
+#include "ui/kit/SheetDialog.h"
 
 #include <QApplication>
 #include <QKeyEvent>

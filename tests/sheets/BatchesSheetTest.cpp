@@ -3,8 +3,8 @@
 #include "develop/PictureFiles.h"
 #include "sheets/BatchRow.h"
 #include "sheets/BatchesSheet.h"
-#include "sheets/BoxedField.h"
 #include "sheets/ByteCount.h"
+#include "ui/kit/BoxedField.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -1,7 +1,7 @@
 #include "SheetFixture.h"
 
 #include "sheets/CreditsSheet.h"
-#include "sheets/DigitsLabel.h"
+#include "ui/kit/DigitsLabel.h"
 
 using namespace oxel;
 using namespace oxel::testing;

@@ -2,8 +2,8 @@
 
 #include "model/ModelFixture.h"
 #include "sheets/FolderPanelPort.h"
-#include "ui/SheetButton.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QApplication>
 #include <QPointer>

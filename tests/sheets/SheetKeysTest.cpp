@@ -5,13 +5,13 @@
 #include "sheets/AccountSheet.h"
 #include "sheets/BatchRow.h"
 #include "sheets/BatchesSheet.h"
-#include "sheets/BoxedField.h"
 #include "sheets/ColourExplainerSheet.h"
 #include "sheets/ConfirmSheet.h"
 #include "sheets/CreditsSheet.h"
 #include "sheets/ExportSheet.h"
 #include "sheets/RenameSheet.h"
 #include "sheets/SetupSheet.h"
+#include "ui/kit/BoxedField.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -8,9 +8,9 @@
 #include "sheets/TileClock.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
-#include "ui/ColourRow.h"
-#include "ui/NudgeEditor.h"
-#include "ui/StrengthTrack.h"
+#include "ui/kit/NudgeEditor.h"
+#include "ui/kit/StrengthTrack.h"
+#include "ui/window/ColourRow.h"
 
 #include <QAbstractButton>
 #include <QPlainTextEdit>

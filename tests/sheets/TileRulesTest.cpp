@@ -2,7 +2,7 @@
 
 #include "imaging/Bitmap.h"
 #include "support/DevelopedResult.h"
-#include "ui/ProgressDots.h"
+#include "ui/kit/ProgressDots.h"
 
 #include <gtest/gtest.h>
 

@@ -5,14 +5,14 @@
 #include "support/DevelopedResult.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
-#include "ui/InkBoxLabel.h"
-#include "ui/NudgeEditor.h"
-#include "ui/PencilLink.h"
-#include "ui/PixelImage.h"
-#include "ui/RowLabel.h"
-#include "ui/SliderValue.h"
-#include "ui/StrengthTrack.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/InkBoxLabel.h"
+#include "ui/kit/NudgeEditor.h"
+#include "ui/kit/PencilLink.h"
+#include "ui/kit/PixelImage.h"
+#include "ui/kit/RowLabel.h"
+#include "ui/kit/SliderValue.h"
+#include "ui/kit/StrengthTrack.h"
+#include "ui/kit/TextLabel.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,7 +2,6 @@
 // going away waits for the work its model handed to the work pool, which reads the library and
 // posts back to the main executor when it ends.
 #include "app/Application.h"
-#include "app/BottomBar.h"
 #include "app/MainWindow.h"
 #include "async/Offload.h"
 #include "develop/PictureFiles.h"
@@ -11,7 +10,8 @@
 #include "platform/SettingsStore.h"
 #include "support/TemporaryFolder.h"
 #include "support/ui/SpinUntil.h"
-#include "ui/TextLabel.h"
+#include "ui/kit/TextLabel.h"
+#include "ui/window/BottomBar.h"
 
 #include <QAbstractButton>
 #include <QApplication>

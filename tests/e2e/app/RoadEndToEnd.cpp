@@ -7,8 +7,6 @@
 // at each step.
 #include "app/AppMenuBar.h"
 #include "app/Application.h"
-#include "app/BottomBar.h"
-#include "app/BoxedButton.h"
 #include "app/ForwardedStarts.h"
 #include "app/MainView.h"
 #include "app/MainWindow.h"
@@ -21,10 +19,12 @@
 #include "sheets/FolderPanelPort.h"
 #include "support/FileContents.h"
 #include "support/ui/SpinUntil.h"
-#include "ui/InkBoxLabel.h"
-#include "ui/RootView.h"
-#include "ui/SheetButton.h"
-#include "ui/SignInView.h"
+#include "ui/kit/BoxedButton.h"
+#include "ui/kit/InkBoxLabel.h"
+#include "ui/kit/SheetButton.h"
+#include "ui/screens/RootView.h"
+#include "ui/screens/SignInView.h"
+#include "ui/window/BottomBar.h"
 
 #include <QAction>
 #include <QApplication>

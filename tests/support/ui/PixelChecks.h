@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/Appearance.h"
-#include "ui/Palette.h"
+#include "ui/kit/Appearance.h"
+#include "ui/kit/Palette.h"
 
 #include <QColor>
 #include <QImage>

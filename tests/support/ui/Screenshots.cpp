@@ -1,7 +1,7 @@
 #include "support/ui/Screenshots.h"
 
-#include "ui/ApplicationPalette.h"
-#include "ui/Palette.h"
+#include "ui/kit/ApplicationPalette.h"
+#include "ui/kit/Palette.h"
 
 #include <QPainter>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Appearance.h"
+#include "ui/kit/Appearance.h"
 
 #include <QImage>
 #include <QString>

@@ -1,9 +1,9 @@
 // The main of every interface test program: GoogleTest inside a QApplication, set up as the
 // application sets itself up (fonts, style, palette), with every animation instant.
-#include "ui/ApplicationPalette.h"
-#include "ui/ApplicationStyle.h"
-#include "ui/Fonts.h"
-#include "ui/Motion.h"
+#include "ui/kit/ApplicationPalette.h"
+#include "ui/kit/ApplicationStyle.h"
+#include "ui/kit/Fonts.h"
+#include "ui/kit/Motion.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

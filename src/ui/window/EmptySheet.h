@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ui/kit/CentreLineScreen.h"
+
+namespace oxel {
+
+class AppModel;
+class BoxedButton;
+class SetupLinks;
+class UnderlinedLink;
+
+// The working area while the batch has no pictures: the crosshair on the centre line, the hint,
+// "import images…", the most recent batch to resume and the way to the others, and the set-up
+// links. Dropping files is the main window's business.
+class EmptySheet : public CentreLineScreen {
+    Q_OBJECT
+public:
+    static constexpr int spacing = 18;
+    static constexpr const char* hint =
+        "drop photographs here, import a folder,\nor send them from shotwell or darktable";
+
+    explicit EmptySheet(AppModel& model, QWidget* parent = nullptr);
+
+    // Follows the library's list and the hosts seen since.
+    void refresh();
+
+    BoxedButton* importButton() const { return import_; }
+    // Null while the library is empty.
+    BoxedButton* resumeButton() const { return resume_; }
+    // Null unless the library holds more than one batch.
+    UnderlinedLink* recentLink() const { return recentLink_; }
+    SetupLinks* setupLinks() const { return links_; }
+
+private:
+    void rebuildRecent();
+
+    AppModel& model_;
+    BoxedButton* import_;
+    QWidget* recentBlock_ = nullptr;
+    BoxedButton* resume_ = nullptr;
+    UnderlinedLink* recentLink_ = nullptr;
+    SetupLinks* links_;
+    // What the recent block shows: the first batch's id, name, detail, and whether there are more.
+    QString shownRecent_;
+};
+
+} // namespace oxel

@@ -1,0 +1,25 @@
+#include "ui/window/MainFacts.h"
+
+#include "model/AppModel.h"
+
+namespace oxel {
+
+MainFacts MainFacts::of(AppModel& model)
+{
+    MainFacts facts;
+    maintexts::StatusFacts& status = facts.status;
+    status.statusLine = model.statusLine();
+    status.resultsScreen = model.screen() == AppModel::Screen::results;
+    status.items = static_cast<int>(model.items().size());
+    status.withResult = static_cast<int>(model.itemsWithResult().size());
+    status.toProcess = static_cast<int>(model.itemsToProcess().size());
+    status.inFlight = model.inFlightCount();
+    status.failed = model.failedCount();
+    status.colourOnlyInForce = model.colourOnlyInForce();
+    status.colourOnlyCandidates = static_cast<int>(model.colourOnlyCandidates().size());
+    if (model.balance()) status.balance = model.balance()->balance;
+    facts.sendBack = static_cast<int>(model.sendBackItems().size());
+    return facts;
+}
+
+} // namespace oxel
