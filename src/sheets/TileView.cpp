@@ -9,7 +9,6 @@
 #include "ui/kit/LinkButton.h"
 #include "ui/kit/NudgeEditor.h"
 #include "ui/kit/Palette.h"
-#include "ui/kit/PencilLink.h"
 #include "ui/kit/PictureCorners.h"
 #include "ui/kit/PixelImage.h"
 #include "ui/kit/ProgressDots.h"
@@ -281,7 +280,7 @@ void TileView::buildUnlinkedBadge()
     badge->setSpacing(spacing);
     card->content()->addLayout(badge);
     badge->addWidget(new TextLabel("unlinked", uiFont(11), Palette::pencil(), unlinked_));
-    auto* relink = new PencilLink("relink", Palette::ink(0.8), unlinked_);
+    auto* relink = new LinkButton("relink", LinkButton::pencil(Palette::ink(0.8)), unlinked_);
     connect(relink, &QAbstractButton::clicked, this, [this] { Q_EMIT nudgeRelinkRequested(item_); });
     badge->addWidget(relink);
     card->show();
@@ -475,7 +474,10 @@ void TileView::refreshFooter()
     const Availability& availability = item_->availability();
     const bool missing = availability.kind != Availability::Kind::present;
     if (missing && !locate_) {
-        locate_ = new LinkButton(uiFont(11), Palette::accent(), 2, this);
+        LinkButton::Look look = LinkButton::pencil(Palette::accent());
+        look.underlined = false;
+        look.wrapLines = 2;
+        locate_ = new LinkButton({}, look, this);
         locate_->setToolTip("find the original again");
         connect(locate_, &QAbstractButton::clicked, this, [this] { Q_EMIT locateRequested(item_); });
         layout_->insertWidget(layout_->indexOf(lowerPart_) + 1, locate_);

@@ -5,8 +5,8 @@
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
 #include "ui/kit/BoxedButton.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/UnderlinedLink.h"
 #include "ui/window/BottomBar.h"
 #include "ui/window/ColourOnlyToggle.h"
 #include "ui/window/EmptySheet.h"
@@ -65,7 +65,7 @@ TEST_F(MainViewTest, EmptyWindowShowsOnlyTheTopBarRuleAndEmptySheet)
     EXPECT_EQ(empty.resumeButton(), nullptr);
     EXPECT_EQ(empty.recentLink(), nullptr);
     ASSERT_EQ(empty.setupLinks()->offered(), (std::vector{HandoffApp::shotwell, HandoffApp::darktable}));
-    auto links = empty.setupLinks()->findChildren<UnderlinedLink*>();
+    auto links = empty.setupLinks()->findChildren<LinkButton*>();
     ASSERT_EQ(links.size(), 2);
     EXPECT_EQ(links[0]->label(), "set up shotwell");
     EXPECT_EQ(links[1]->label(), "set up darktable");

@@ -6,8 +6,8 @@
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
 #include "ui/kit/InkBoxLabel.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/NudgeEditor.h"
-#include "ui/kit/PencilLink.h"
 #include "ui/kit/PixelImage.h"
 #include "ui/kit/RowLabel.h"
 #include "ui/kit/SliderValue.h"
@@ -233,7 +233,7 @@ TEST_F(TileTest, NudgeEditorFollowsTheBatchNudgeUntilEditedAndRelinks)
     EXPECT_EQ(edited[0][1].toString(), "cooler");
     EXPECT_FALSE(item->unlinkedNudge()) << "the model writes the item, not the tile";
     item->setNudge("cooler", "warmer"); // as the model does
-    auto* relink = tile->findChild<PencilLink*>();
+    auto* relink = tile->findChild<LinkButton*>();
     ASSERT_TRUE(relink && relink->text() == "relink" && relink->isVisibleTo(tile.get())) << "the drawn link";
     relink->click();
     EXPECT_EQ(relinked.count(), 1);

@@ -4,9 +4,9 @@
 #include "ui/kit/BoxedButton.h"
 #include "ui/kit/DrawnCrosshair.h"
 #include "ui/kit/Fonts.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/Palette.h"
 #include "ui/kit/PaperPatch.h"
-#include "ui/kit/UnderlinedLink.h"
 #include "ui/window/MainTexts.h"
 #include "ui/window/SetupLinks.h"
 
@@ -78,7 +78,7 @@ void EmptySheet::rebuildRecent()
     connect(resume_, &QAbstractButton::clicked, this, [this] { model_.openMostRecent(); });
     layout->addWidget(resume_, 0, Qt::AlignHCenter);
     if (recent.size() > 1) {
-        recentLink_ = new UnderlinedLink(QStringLiteral("recent batches…"), 0);
+        recentLink_ = new LinkButton(QStringLiteral("recent batches…"), LinkButton::onPaper(0));
         connect(recentLink_, &QAbstractButton::clicked, this, [this] { model_.setShowBatches(true); });
         layout->addWidget(recentLink_, 0, Qt::AlignHCenter);
     }

@@ -7,7 +7,7 @@ namespace oxel {
 class AppModel;
 class BoxedButton;
 class SetupLinks;
-class UnderlinedLink;
+class LinkButton;
 
 // The working area while the batch has no pictures: the crosshair on the centre line, the hint,
 // "import images…", the most recent batch to resume and the way to the others, and the set-up
@@ -28,7 +28,7 @@ public:
     // Null while the library is empty.
     BoxedButton* resumeButton() const { return resume_; }
     // Null unless the library holds more than one batch.
-    UnderlinedLink* recentLink() const { return recentLink_; }
+    LinkButton* recentLink() const { return recentLink_; }
     SetupLinks* setupLinks() const { return links_; }
 
 private:
@@ -38,7 +38,7 @@ private:
     BoxedButton* import_;
     QWidget* recentBlock_ = nullptr;
     BoxedButton* resume_ = nullptr;
-    UnderlinedLink* recentLink_ = nullptr;
+    LinkButton* recentLink_ = nullptr;
     SetupLinks* links_;
     // What the recent block shows: the first batch's id, name, detail, and whether there are more.
     QString shownRecent_;

@@ -2,9 +2,9 @@
 
 #include "model/AppModel.h"
 #include "ui/kit/Fonts.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/NudgeEditor.h"
 #include "ui/kit/Palette.h"
-#include "ui/kit/PencilLink.h"
 #include "ui/kit/SliderRow.h"
 #include "ui/kit/StrengthTrack.h"
 #include "ui/kit/TextLabel.h"
@@ -66,7 +66,7 @@ QWidget* NudgeBand::buildNudgeContent()
     QHBoxLayout* header = nudgeHeader.row;
     header->addSpacing(8);
     header->addStretch(1);
-    reset_ = new PencilLink("reset", content);
+    reset_ = new LinkButton("reset", content);
     reset_->setToolTip("the nudge, light and colour back to oxel pro's own, for this batch and every one after");
     connect(reset_, &QAbstractButton::clicked, this, [this] { model_.resetStanding(); });
     header->addWidget(reset_, 0, Qt::AlignBottom);

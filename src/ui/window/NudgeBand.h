@@ -13,7 +13,7 @@ namespace oxel {
 
 class AppModel;
 class NudgeEditor;
-class PencilLink;
+class LinkButton;
 class SliderRow;
 class TextLabel;
 
@@ -53,7 +53,7 @@ private:
     QWidget* nudgeContent_;
     QWidget* colourOnlyHeader_;
     TextLabel* help_ = nullptr;
-    PencilLink* reset_ = nullptr;
+    LinkButton* reset_ = nullptr;
     NudgeEditor* editor_ = nullptr;
     QWidget* sliders_ = nullptr;
     SliderRow* light_ = nullptr;

@@ -1,7 +1,7 @@
 #include "ui/window/ResultsBand.h"
 
 #include "model/AppModel.h"
-#include "ui/kit/PencilLink.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/window/BandRules.h"
 #include "ui/window/ColourBand.h"
 #include "ui/window/StrengthBand.h"
@@ -49,7 +49,7 @@ ResultsBand::ResultsBand(AppModel& model, QWidget* parent)
       strength_(new StrengthBand(model)),
       colour_(new ColourBand(model)),
       colourSpacer_(clearStrip()),
-      lightOffer_(new PencilLink("want the light too? develop them with colour and light")),
+      lightOffer_(new LinkButton("want the light too? develop them with colour and light")),
       offerSpacer_(clearStrip()),
       watch_(*this, model, [this] { refresh(); })
 {

@@ -9,7 +9,7 @@ class QHBoxLayout;
 namespace oxel {
 
 class ColourBand;
-class PencilLink;
+class LinkButton;
 class StrengthBand;
 
 // The band over the tile grid on the results screen, in two equal columns: the batch light and
@@ -27,7 +27,7 @@ public:
 
     StrengthBand* strengthBand() const { return strength_; }
     ColourBand* colourBand() const { return colour_; }
-    PencilLink* lightOffer() const { return lightOffer_; }
+    LinkButton* lightOffer() const { return lightOffer_; }
     // The two columns, left first.
     QWidget* column(int index) const;
 
@@ -41,7 +41,7 @@ private:
     StrengthBand* strength_;
     ColourBand* colour_;
     QWidget* colourSpacer_;
-    PencilLink* lightOffer_;
+    LinkButton* lightOffer_;
     QWidget* offerSpacer_;
     ModelWatch watch_;
 };

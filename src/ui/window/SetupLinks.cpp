@@ -2,10 +2,10 @@
 
 #include "model/AppModel.h"
 #include "ui/kit/Fonts.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/Palette.h"
 #include "ui/kit/PaperPatch.h"
 #include "ui/kit/TextLabel.h"
-#include "ui/kit/UnderlinedLink.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -54,7 +54,7 @@ void SetupLinks::rebuild()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     const auto linkTo = [this](HandoffApp host) {
-        auto* link = new UnderlinedLink("set up " + QString::fromUtf8(displayName(host)), linkPadding);
+        auto* link = new LinkButton("set up " + QString::fromUtf8(displayName(host)), LinkButton::onPaper(linkPadding));
         connect(link, &QAbstractButton::clicked, this, [this, host] { model_.setSetupGuide(host); });
         return link;
     };

@@ -5,7 +5,7 @@
 #include "support/ui/Screenshots.h"
 #include "ui/kit/BoxOption.h"
 #include "ui/kit/BoxSwitch.h"
-#include "ui/kit/PencilLink.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/SheetButton.h"
 
 #include <QApplication>
@@ -36,7 +36,7 @@ protected:
         chosen->setSelected(true);
         // Made in the order Tab takes.
         controls = {
-            done, cancel, on, chosen, new BoxOption(QStringLiteral("tiff")), new PencilLink(QStringLiteral("reset"))};
+            done, cancel, on, chosen, new BoxOption(QStringLiteral("tiff")), new LinkButton(QStringLiteral("reset"))};
         for (PaintedButton* control : controls) row->addWidget(control, 0, Qt::AlignVCenter);
         // As a sheet does: the window holds the focus, so Tab reaches the first control.
         window.setFocus();

@@ -4,8 +4,8 @@
 #include "support/ui/Screenshots.h"
 #include "ui/kit/BoxChoice.h"
 #include "ui/kit/BoxOption.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/kit/NudgeEditor.h"
-#include "ui/kit/PencilLink.h"
 #include "ui/kit/SliderValue.h"
 #include "ui/kit/StrengthTrack.h"
 #include "ui/window/BandRules.h"
@@ -152,7 +152,7 @@ TEST_F(NudgeBandTest, CarriedOverLookShowsSlidersAndResetOnceItDiffers)
     settle();
     EXPECT_NEAR(model->globalStrength(), 0.5, 0.02);
     EXPECT_NEAR(*defaults().doubleValue("standingLight"), model->globalStrength(), 1e-9) << "kept as the standing look";
-    auto links = band->findChildren<PencilLink*>();
+    auto links = band->findChildren<LinkButton*>();
     ASSERT_EQ(links.size(), 1);
     EXPECT_TRUE(links[0]->isVisibleTo(band.get()));
     EXPECT_EQ(links[0]->toolTip(),
