@@ -1,7 +1,8 @@
 #include "async/ManualLoop.h"
 
+#include "platform/Diagnostics.h"
+
 #include <cassert>
-#include <iostream>
 
 namespace oxel {
 
@@ -122,13 +123,13 @@ bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::millis
             const bool postedBack =
                 posted_.wait_for(lock, realTimeGuard, [this] { return !jobs_.empty() || pendingWork_ == 0; });
             if (!postedBack) {
-                std::cerr << "[manual-loop] work elsewhere did not post back within the guard\n";
+                diagnose("manual-loop", "work elsewhere did not post back within the guard");
                 return false;
             }
             continue;
         }
         if (timers_.empty()) {
-            std::cerr << "[manual-loop] stalled: nothing left to run\n";
+            diagnose("manual-loop", "stalled: nothing left to run");
             return false;
         }
         lock.unlock();

@@ -1,8 +1,7 @@
 #include "async/TaskScope.h"
 
 #include "async/MainExecutor.h"
-
-#include <iostream>
+#include "platform/Diagnostics.h"
 
 namespace oxel {
 
@@ -35,7 +34,7 @@ void TaskScope::spawn(Task<void> task)
     handle.promise().onFinished = [weak, id, handle] {
         if (handle.promise().error) {
             // A detached task has nobody to report to; failures inside tasks are values.
-            std::cerr << "[async] a detached task ended with an exception\n";
+            diagnose("async", "a detached task ended with an exception");
             std::terminate();
         }
         if (auto state = weak.lock()) state->tasks.erase(id);

@@ -8,9 +8,8 @@
 #include "backend/BackendBaseURL.h"
 #include "backend/BackendRequest.h"
 #include "backend/Utf8Text.h"
+#include "platform/Diagnostics.h"
 #include "platform/UrlOpener.h"
-
-#include <iostream>
 
 namespace oxel {
 
@@ -313,14 +312,14 @@ bool AuthService::handleCallbackURL(const std::string& url)
     const auto scheme = urlScheme(url);
     if (!webSession_ || !scheme || scheme != urlScheme(webSession_->scheme + ":")) {
         // The URL itself may carry tokens, so it is not written out.
-        std::cerr << "[auth] ignored a callback URL: no sign-in is waiting for it\n";
+        diagnose("auth", "ignored a callback URL: no sign-in is waiting for it");
         return false;
     }
     // A callback of another (earlier, or forged) sign-in must not end the one that waits.
     const auto callback = AuthCallbackURL::parse(url);
     const QueryItem* state = callback ? callback->firstItem("state") : nullptr;
     if (state && state->value != webSession_->state) {
-        std::cerr << "[auth] ignored a callback URL of another sign-in\n";
+        diagnose("auth", "ignored a callback URL of another sign-in");
         return false;
     }
     const auto session = std::exchange(webSession_, nullptr);

@@ -5,9 +5,9 @@
 #include "backend/Utf8Text.h"
 #include "backend/WireJson.h"
 #include "platform/BuildInfo.h"
+#include "platform/Diagnostics.h"
 
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 
 namespace oxel {
@@ -129,7 +129,7 @@ void confirmDelivery(const std::string& jobId, const std::string& userId, std::s
         if (answer && answer->status == 200) return;
         if (attempt < attempts) pauseBetweenAttempts(stop);
     }
-    std::fprintf(stderr, "[backend] confirmDelivery failed after 3 attempts for %s\n", jobId.c_str());
+    diagnose("backend", "confirmDelivery failed after 3 attempts for " + jobId);
 }
 
 } // namespace oxel

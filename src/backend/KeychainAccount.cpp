@@ -1,9 +1,9 @@
 #include "backend/KeychainAccount.h"
 
 #include "platform/AppFolders.h"
+#include "platform/Diagnostics.h"
 #include "platform/JsonFields.h"
 
-#include <iostream>
 #include <nlohmann/json.hpp>
 
 namespace oxel {
@@ -105,7 +105,7 @@ void KeychainAccount::restoreAtLaunch(const AccountStorage& storage)
         if (record->token) defaults.set(accountKeys::accountToken, *record->token);
         if (record->provider) defaults.set(accountKeys::signInProvider, *record->provider);
         if (record->accessState) defaults.set(accountKeys::accessState, *record->accessState);
-        std::cerr << "oxel pro: the account came back from the Keychain\n";
+        diagnoseAs("oxel pro", "the account came back from the Keychain");
         return;
     }
     // Provider or access state alone never rewrite the item; the user and the token do.

@@ -7,6 +7,7 @@
 #include "export/PNGEncoder.h"
 #include "export/StagingArea.h"
 #include "export/TIFFEncoder.h"
+#include "platform/Diagnostics.h"
 
 #include "develop/HDRGainMap.h"
 #include "develop/codecs/JPEGEncoder.h"
@@ -14,7 +15,6 @@
 #include "platform/AtomicFile.h"
 
 #include <cmath>
-#include <cstdio>
 #include <unistd.h>
 
 namespace oxel {
@@ -128,8 +128,8 @@ std::optional<std::vector<uint8_t>> encodedFile(const Bitmap& bitmap, const Meta
 {
     if (gainMap) {
         if (auto bytes = encodedWith(bitmap, metadata, dpi, options, gainMap)) return bytes;
-        std::fprintf(stderr, "[export] the gain map could not be written into the %s file; it goes without one\n",
-                     std::string(rawValue(options.format)).c_str());
+        diagnose("export", "the gain map could not be written into the " + std::string(rawValue(options.format)) +
+                               " file; it goes without one");
         gainMap = nullptr;
     }
     return encodedWith(bitmap, metadata, dpi, options, nullptr);
@@ -143,7 +143,7 @@ bool writeFile(std::optional<Bitmap>& bitmap, AtomicFile& file, const Metadata& 
     if (options.format == ExportFormat::psd) {
         OutputFile out(file.path(), file.descriptor());
         const auto error = writeFlatPSD(*bitmap, out, original.dpi, metadata.iptcBytes(), metadata.exifBytes());
-        if (error) std::fprintf(stderr, "[export] %s\n", error->description().c_str());
+        if (error) diagnose("export", error->description());
         return !error;
     }
     if (options.format == ExportFormat::png) {
@@ -155,7 +155,7 @@ bool writeFile(std::optional<Bitmap>& bitmap, AtomicFile& file, const Metadata& 
         if (!encodeTIFF(*bitmap, file.descriptor(), file.path(), original.dpi)) return false;
         bitmap.reset();
         if (const auto error = metadata.isEmpty() ? std::nullopt : metadata.writeInto(file.descriptor())) {
-            std::fprintf(stderr, "[export] %s\n", error->c_str());
+            diagnose("export", *error);
             return false;
         }
         return true;
@@ -233,7 +233,7 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
     addResolution(metadata, original.dpi);
     const GainMapPicture* mapToWrite = gainMap.map ? &gainMap.map->picture : nullptr;
     if (!writeFile(bitmap, temporary, metadata, original, options, mapToWrite)) {
-        if (!temporary.failure().empty()) std::fprintf(stderr, "[export] %s\n", temporary.failure().c_str());
+        if (!temporary.failure().empty()) diagnose("export", temporary.failure());
         return writeFailed("could not write " + std::string(rawValue(format)));
     }
     if (!mapToWrite) gainMap.map.reset();

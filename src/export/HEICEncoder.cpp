@@ -1,12 +1,12 @@
 #include "export/HEICEncoder.h"
 
 #include "export/HEICAuxiliary.h"
+#include "platform/Diagnostics.h"
 
 #include <libheif/heif.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -22,7 +22,7 @@ using Handle = std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_re
 bool succeeded(const heif_error& error, const char* what)
 {
     if (error.code == heif_error_Ok) return true;
-    std::fprintf(stderr, "[export] heic: %s: %s\n", what, error.message ? error.message : "failed");
+    diagnose("export", std::string("heic: ") + what + ": " + (error.message ? error.message : "failed"));
     return false;
 }
 

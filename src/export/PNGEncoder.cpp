@@ -1,6 +1,7 @@
 #include "export/PNGEncoder.h"
 
 #include "export/DeflatedPiece.h"
+#include "platform/Diagnostics.h"
 
 #include <tbb/parallel_pipeline.h>
 #include <tbb/task_arena.h>
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -223,7 +223,7 @@ bool putImageData(const Bitmap& bitmap, bool sixteen, bool fast, const PNGSink& 
     };
     const auto deflate = [&](RowRange range) { return deflatedRows(bitmap, sixteen, fast, range); };
     const auto hand = [&](DeflatedPiece piece) {
-        if (piece.error) std::fprintf(stderr, "[export] png: %s\n", piece.error->c_str());
+        if (piece.error) diagnose("export", "png: " + *piece.error);
         failed = failed || piece.error.has_value();
         if (failed) return;
         checksum = DeflatedPiece::combined(checksum, piece);

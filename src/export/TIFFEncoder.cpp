@@ -1,5 +1,7 @@
 #include "export/TIFFEncoder.h"
 
+#include "platform/Diagnostics.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -17,7 +19,7 @@ void reportTIFFError(const char* module, const char* format, va_list arguments)
 {
     char message[512];
     std::vsnprintf(message, sizeof message, format, arguments);
-    std::fprintf(stderr, "[export] tiff: %s%s%s\n", module ? module : "", module ? ": " : "", message);
+    diagnose("export", std::string("tiff: ") + (module ? module : "") + (module ? ": " : "") + message);
 }
 
 // One row of RGBX samples as RGB.

@@ -1,5 +1,7 @@
 #include "imaging/ColourSpace.h"
 
+#include "platform/Diagnostics.h"
+
 #include <cstdio>
 #include <string>
 
@@ -15,7 +17,7 @@ std::vector<uint8_t> resourceProfile(const char* fileName)
     std::vector<uint8_t> bytes;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        std::fprintf(stderr, "[colour] missing profile %s\n", path.c_str());
+        diagnose("colour", "missing profile " + path);
         return bytes;
     }
     uint8_t buffer[4096];

@@ -1,9 +1,10 @@
 #include "imaging/PictureCache.h"
 
+#include "platform/Diagnostics.h"
+
 #include <tbb/task_arena.h>
 
 #include <condition_variable>
-#include <cstdio>
 #include <vector>
 
 namespace oxel {
@@ -92,7 +93,7 @@ std::shared_ptr<PictureCache::Entry> PictureCache::settle(const std::string& key
     } catch (const std::exception& error) {
         // Usually memory for a very large picture. The entry must still be settled, or every
         // later request for this key would wait for it for ever.
-        std::fprintf(stderr, "[pictures] making a picture failed: %s\n", error.what());
+        diagnose("pictures", std::string("making a picture failed: ") + error.what());
     }
 
     lock.lock();

@@ -1,9 +1,9 @@
 #include "imaging/PictureHandle.h"
 
 #include "imaging/BitmapNode.h"
+#include "platform/Diagnostics.h"
 
 #include <atomic>
-#include <cstdio>
 
 namespace oxel {
 
@@ -106,7 +106,7 @@ PictureCache::Pin PictureHandle::pin() const
     if (!recipe_) return {};
     auto pinned = PictureCache::shared().pin(recipe_->key, recipe_->recipe.make);
     if (!pinned && !recipe_->recipe.failureNote.empty() && !recipe_->warned.exchange(true))
-        std::fprintf(stderr, "%s\n", recipe_->recipe.failureNote.c_str());
+        diagnose("pictures", recipe_->recipe.failureNote);
     return pinned;
 }
 

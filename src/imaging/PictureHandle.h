@@ -16,7 +16,7 @@ struct PictureRecipe {
     int64_t width = 0;
     int64_t height = 0;
     PictureCache::Make make;   // must be safe to call from any thread, and give the same pixels each time
-    std::string failureNote{}; // said once on standard error when a lazy image cannot make the picture
+    std::string failureNote{}; // said once, under [pictures], when a lazy image cannot make the picture
 };
 
 // A small handle to a picture that can be made again: the recipe and the key under which the

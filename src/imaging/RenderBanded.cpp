@@ -2,10 +2,10 @@
 
 #include "imaging/ImageNode.h"
 #include "imaging/PictureCache.h"
+#include "platform/Diagnostics.h"
 
 #include <tbb/parallel_pipeline.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <limits>
@@ -66,7 +66,7 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
                                tbb::make_filter<void, int64_t>(tbb::filter_mode::serial_in_order, nextBand) &
                                    tbb::make_filter<int64_t, void>(tbb::filter_mode::parallel, renderBand));
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "[render] banded render failed: %s\n", error.what());
+        diagnose("render", std::string("banded render failed: ") + error.what());
         return std::nullopt;
     }
     return output;

@@ -4,6 +4,7 @@
 #include "library/LibraryFolder.h"
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
+#include "platform/Diagnostics.h"
 #include "platform/Trash.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <iostream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -94,7 +94,7 @@ bool isInside(const fs::path& root, const fs::path& path)
 
 void logWriteFailure(const fs::path& file, const std::string& reason)
 {
-    std::cerr << ("oxel pro library: could not write " + file.filename().string() + ": " + reason + "\n");
+    diagnoseAs("oxel pro library", "could not write " + file.filename().string() + ": " + reason);
 }
 
 TimeSource::WallTime modificationTime(const struct stat& status)

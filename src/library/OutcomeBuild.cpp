@@ -8,11 +8,11 @@
 #include "export/PNGEncoder.h"
 #include "imaging/PictureHandle.h"
 #include "imaging/RenderBanded.h"
+#include "platform/Diagnostics.h"
 #include "platform/JsonFields.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <future>
 #include <new>
 
@@ -119,7 +119,7 @@ std::optional<BuiltResult> buildResult(const ResultToBuild& result, std::stop_to
         return build(result, stop);
     } catch (const std::exception& failure) {
         // Out of memory or a codec's own failure: the job reports that the result could not be read.
-        std::fprintf(stderr, "[jobs] building the result of %s failed: %s\n", result.jobId.c_str(), failure.what());
+        diagnose("jobs", "building the result of " + result.jobId + " failed: " + failure.what());
         return std::nullopt;
     }
 }

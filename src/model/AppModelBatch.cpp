@@ -1,10 +1,10 @@
 #include "model/AppModel.h"
 
 #include "library/ItemPhase.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 namespace oxel {
 
@@ -145,7 +145,7 @@ bool AppModel::libraryTakes(int results)
 {
     const auto why = services_.library.cannotStore(results);
     if (!why) return true;
-    std::fprintf(stderr, "[library] nothing sent: %s\n", why->c_str());
+    diagnose("library", "nothing sent: " + *why);
     setStatusLine(libraryUnwritable);
     return false;
 }

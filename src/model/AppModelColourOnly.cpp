@@ -4,10 +4,10 @@
 #include "backend/FunnelEvents.h"
 #include "develop/DevelopOrder.h"
 #include "ondevice/ColourOnly.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace oxel {
 namespace {
@@ -170,7 +170,7 @@ void AppModel::applyGrade(const std::shared_ptr<BatchItem>& item, ColourOnlyGrad
         return applyColourOnlyResult(item, std::move(*result), firstLook, retry);
     const auto& failure = std::get<ColourOnlyFailure>(graded);
     const bool unavailable = failure.kind == ColourOnlyFailure::Kind::unavailable;
-    std::fprintf(stderr, "[ColourOnly] %s: %s\n", unavailable ? "unavailable" : "failed", failure.text.c_str());
+    diagnose("ColourOnly", std::string(unavailable ? "unavailable" : "failed") + ": " + failure.text);
     item->setPhase(settledPhase(*item));
     item->setNote(gradeFailedNote);
     if (unavailable) pauseColourOnly(run);

@@ -4,8 +4,8 @@
 #include "async/Sleep.h"
 #include "develop/DevelopOrder.h"
 #include "library/JobOutcome.h"
+#include "platform/Diagnostics.h"
 
-#include <cstdio>
 #include <exception>
 
 namespace oxel {
@@ -40,7 +40,7 @@ Task<void> AppModel::renderPreview(std::shared_ptr<BatchItem> item, DevelopSetti
         picture = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(render));
     } catch (const std::exception& failure) {
         // Out of memory or a codec's own failure: the item shows no preview until the next request.
-        std::fprintf(stderr, "[previews] rendering a preview failed: %s\n", failure.what());
+        diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
     }
     previewFinished(item, std::move(picture));
 }

@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* unreadableBatch = "could not read that batch";
 constexpr const char* notRebuilt = "could not rebuild this result from the library";
-constexpr const char* thumbnailLost = "[library] a kept thumbnail could not be read again";
+constexpr const char* thumbnailLost = "a kept thumbnail of the library could not be read again";
 
 // Each opened image's thumbnail: its kept thumb.jpg when it has a result, its small copy of the
 // original otherwise or when that fails. Decoded on the work pool while the caller waits.

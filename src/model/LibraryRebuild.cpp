@@ -8,9 +8,9 @@
 #include "library/LibraryStore.h"
 #include "library/OutcomeBuild.h"
 #include "ondevice/ColourOnly.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* renderLost = "[library] a kept render could not be read again";
+constexpr const char* renderLost = "a kept render of the library could not be read again";
 
 bool isPlainFile(const fs::path& file)
 {
@@ -187,7 +187,7 @@ std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const 
         if (record.mode == ImageRecord::Mode::colour) return colourOnly(record, source, imageFolder, limits, settings);
         return fromBackend(record, source, imageFolder, limits, settings);
     } catch (const std::exception& failure) {
-        std::fprintf(stderr, "[library] rebuilding a result failed: %s\n", failure.what());
+        diagnose("library", std::string("rebuilding a result failed: ") + failure.what());
         return std::nullopt;
     }
 }

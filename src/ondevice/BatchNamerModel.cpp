@@ -2,9 +2,9 @@
 
 #include "async/Offload.h"
 #include "ondevice/PlaceIndex.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
-#include <iostream>
 
 namespace oxel::BatchNamer {
 namespace {
@@ -46,7 +46,7 @@ Task<std::optional<std::string>> askModel(std::vector<std::string> descriptions,
     request.sampling = ModelSampling::greedy;
     const ModelReply reply = co_await model->respond(std::move(request), std::move(cancel));
     if (const auto* failure = std::get_if<ModelFailure>(&reply)) {
-        std::cerr << "[BatchNamer] the model gave no name: " << failure->description << "\n";
+        diagnose("BatchNamer", "the model gave no name: " + failure->description);
         co_return std::nullopt;
     }
     co_return cleanAnswer(std::get<std::string>(reply));

@@ -7,12 +7,12 @@
 #include "develop/transfer/TransferContext.h"
 #include "imaging/PictureHandle.h"
 #include "imaging/RenderContext.h"
+#include "platform/Diagnostics.h"
 #include "platform/Uuid.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace oxel::ColourOnly {
 namespace {
@@ -22,7 +22,7 @@ constexpr int colourGrain = 1;
 
 void log(const std::string& line)
 {
-    std::fprintf(stderr, "[ColourOnly] %s\n", line.c_str());
+    diagnose("ColourOnly", line);
 }
 
 Json gradeJson(const SuggestedGrade& grade)

@@ -1,11 +1,11 @@
 #include "ondevice/LexiconNounTagger.h"
 
+#include "platform/Diagnostics.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
-
-#include <iostream>
 
 namespace oxel {
 namespace {
@@ -107,8 +107,8 @@ const NounTagger& NounTagger::standard()
     static const LexiconNounTagger tagger = [] {
         auto lexicon = TaggerLexicon::read(dataFolder());
         if (!lexicon) {
-            std::cerr << "[NounTagger] could not read the tagger data in " << dataFolder()
-                      << "; batch names by rules count no nouns\n";
+            diagnose("NounTagger", "could not read the tagger data in " + dataFolder() +
+                                       "; batch names by rules count no nouns");
             return LexiconNounTagger(nullptr);
         }
         return LexiconNounTagger(std::make_shared<const TaggerLexicon>(*std::move(lexicon)));

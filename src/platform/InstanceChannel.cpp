@@ -1,6 +1,7 @@
 #include "platform/InstanceChannel.h"
 
 #include "platform/AppFolders.h"
+#include "platform/Diagnostics.h"
 #include "platform/ExactText.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
-#include <iostream>
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sys/file.h>
@@ -305,7 +305,7 @@ void InstanceChannel::serve()
         const int wait = next == Clock::time_point::max() ? -1 : static_cast<int>(timeLeft(next).count()) + 1;
         if (::poll(waiting.data(), waiting.size(), wait) < 0) {
             if (errno == EINTR) continue;
-            std::cerr << "[instance] " << errnoText("waiting for hand-offs failed") << '\n';
+            diagnose("instance", errnoText("waiting for hand-offs failed"));
             return;
         }
         if (waiting[1].revents != 0) return;
@@ -323,7 +323,7 @@ void InstanceChannel::accept(std::deque<Reading>& readings)
     FileDescriptor connection{::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)};
     if (connection.fd < 0) return;
     if (!peerIsThisUser(connection.fd)) {
-        std::cerr << "[instance] refused a hand-off from another user\n";
+        diagnose("instance", "refused a hand-off from another user");
         return;
     }
     // A flood of idle connections loses its oldest, not the newest start.
@@ -340,7 +340,7 @@ bool InstanceChannel::readFrom(Reading& reading)
         if (count < 0) return errno != EAGAIN;
         if (count == 0) break;
         if (reading.bytes.size() + static_cast<size_t>(count) > maxHandOffBytes) {
-            std::cerr << "[instance] ignored a hand-off larger than allowed\n";
+            diagnose("instance", "ignored a hand-off larger than allowed");
             return true;
         }
         reading.bytes.append(buffer, static_cast<size_t>(count));
@@ -354,7 +354,7 @@ void InstanceChannel::answer(int connection, std::string_view bytes)
 {
     const auto arguments = decodeHandOff(bytes);
     if (!arguments) {
-        std::cerr << "[instance] ignored a malformed hand-off\n";
+        diagnose("instance", "ignored a malformed hand-off");
         return;
     }
     // The hold has a descriptor of its own, so the connection outlives this function while a

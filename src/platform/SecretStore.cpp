@@ -1,6 +1,7 @@
 #include "platform/SecretStore.h"
 
-#include <iostream>
+#include "platform/Diagnostics.h"
+
 #include <libsecret/secret.h>
 
 namespace oxel {
@@ -35,7 +36,7 @@ const SecretSchema* genericPasswordSchema()
 bool failed(GError* error, const char* operation)
 {
     if (!error) return false;
-    std::cerr << "[secrets] " << operation << " failed: " << error->message << '\n';
+    diagnose("secrets", std::string(operation) + " failed: " + error->message);
     g_error_free(error);
     return true;
 }

@@ -2,10 +2,10 @@
 
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
+#include "platform/Diagnostics.h"
 #include "platform/JsonFields.h"
 
 #include <fstream>
-#include <iostream>
 #include <mutex>
 #include <sstream>
 
@@ -60,14 +60,15 @@ void SettingsStore::load()
     const std::filesystem::path aside = file_.string() + ".damaged";
     std::error_code error;
     std::filesystem::rename(file_, aside, error);
-    std::cerr << "[settings] " << file_.string() << " is not a JSON object; "
-              << (error ? "left in place, starting empty" : "moved to " + aside.string() + ", starting empty") << '\n';
+    diagnose("settings",
+             file_.string() + " is not a JSON object; " +
+                 (error ? "left in place, starting empty" : "moved to " + aside.string() + ", starting empty"));
 }
 
 bool SettingsStore::save()
 {
     if (auto failure = writeFileAtomically(file_, values_.dump(2) + "\n", 0600)) {
-        std::cerr << "[settings] not saved: " << *failure << '\n';
+        diagnose("settings", "not saved: " + *failure);
         unwritten_ = true;
         return false;
     }
@@ -160,7 +161,7 @@ bool SettingsStore::set(std::string_view key, const std::vector<std::string>& va
 bool SettingsStore::setValue(std::string_view key, nlohmann::json value)
 {
     if (!writableAsJson(key, value)) {
-        std::cerr << "[settings] refused a value that is not UTF-8 text; the setting keeps its old value\n";
+        diagnose("settings", "refused a value that is not UTF-8 text; the setting keeps its old value");
         return false;
     }
     std::unique_lock lock(mutex_);
@@ -172,7 +173,7 @@ bool SettingsStore::store(const Values& values)
 {
     for (const auto& [key, value] : values)
         if (!writableAsJson(key, value)) {
-            std::cerr << "[settings] refused a value that is not UTF-8 text; the settings keep their old values\n";
+            diagnose("settings", "refused a value that is not UTF-8 text; the settings keep their old values");
             return false;
         }
     for (const auto& [key, value] : values) values_[key] = value;

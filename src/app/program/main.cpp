@@ -5,6 +5,7 @@
 #include "library/LibraryLock.h"
 #include "library/LibraryStore.h"
 #include "platform/AppFolders.h"
+#include "platform/Diagnostics.h"
 #include "platform/InstanceChannel.h"
 
 #include <cstdlib>
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
         },
         launch.wait);
     if (claim.handedOff) return 0;
-    if (!claim.channel) std::cerr << "oxel-pro: no instance channel: " << claim.error << '\n';
+    if (!claim.channel) diagnose("instance", "no instance channel: " + claim.error);
 
     // Whatever the channel found, one program writes a library: a start that finds it taken hands
     // over to the program that holds it, or ends.
@@ -67,7 +68,7 @@ int main(int argc, char** argv)
         std::cerr << "oxel-pro: another oxel pro is using the library at " << root.string() << '\n';
         return 1;
     }
-    if (!library.lock) std::cerr << "oxel-pro: the library is not locked: " << library.error << '\n';
+    if (!library.lock) diagnose("library", "the library is not locked: " + library.error);
 
     Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded));
     return application.run();

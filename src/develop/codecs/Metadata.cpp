@@ -3,6 +3,7 @@
 #include "develop/codecs/ByteIO.h"
 #include "develop/codecs/FileType.h"
 #include "develop/codecs/PictureCodec.h"
+#include "platform/Diagnostics.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -46,7 +46,7 @@ void logToStderr(int level, const char* message)
     std::string line = message ? message : "";
     std::replace(line.begin(), line.end(), '\n', ' ');
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    std::fprintf(stderr, "[metadata] %s\n", line.c_str());
+    diagnose("metadata", line);
 }
 
 void xmpLock(void* mutex, bool lock)

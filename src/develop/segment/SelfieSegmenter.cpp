@@ -2,10 +2,10 @@
 
 #include "develop/segment/AreaAverage.h"
 #include "develop/segment/EmbeddedModel.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace oxel {
 namespace {
@@ -59,8 +59,8 @@ bool installSelfieSegmenter()
 {
     auto segmenter = SelfieSegmenter::standard();
     if (!segmenter) {
-        std::cerr << "[segmentation] person segmentation is off, skin hold uses colour alone: "
-                  << segmenter.error().text() << '\n';
+        diagnose("segmentation",
+                 "person segmentation is off, skin hold uses colour alone: " + segmenter.error().text());
         return false;
     }
     PersonSegmenter::install(*segmenter);

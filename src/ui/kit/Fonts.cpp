@@ -1,10 +1,11 @@
 #include "ui/kit/Fonts.h"
 
+#include "platform/Diagnostics.h"
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 
 #include <cmath>
-#include <cstdio>
 
 namespace oxel {
 
@@ -44,7 +45,7 @@ QString installInterfaceFonts(const QString& folder)
     QString family = interFamily;
     if (!registerFaces(folder) && !QFontDatabase::families().contains(interFamily)) {
         family = QGuiApplication::font().family();
-        std::fprintf(stderr, "oxel pro: the Inter font is not installed; using %s\n", qPrintable(family));
+        diagnose("fonts", "the Inter font is not installed; using " + family.toStdString());
     }
     QFont font = QGuiApplication::font();
     font.setFamily(family);
