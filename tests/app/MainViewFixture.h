@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/MainView.h"
-#include "model/ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "app/HandoffReception.h"
 #include "app/ModelStartTarget.h"
 #include "app/WaitingStarts.h"
-#include "model/ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include <fstream>
 

@@ -1,7 +1,7 @@
 // Sheets presented from the model's flags over a window: one at a time, fresh each time, closed
 // by the person or by the model.
 #include "app/SheetPresenter.h"
-#include "model/ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "ui/kit/SheetDialog.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
 #include "backend/AccountEndpoints.h"
-#include "backend/ScriptedBrowser.h"
+#include "support/ScriptedBrowser.h"
 #include "platform/InstanceChannel.h"
 #include "platform/JsonFields.h"
 #include "support/LocalBackendFixture.h"

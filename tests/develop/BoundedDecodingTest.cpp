@@ -7,7 +7,7 @@
 #include "develop/codecs/PictureCodec.h"
 #include "platform/ProcessMemory.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "support/HostileFiles.h"
 
 #include <gtest/gtest.h>

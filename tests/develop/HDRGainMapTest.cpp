@@ -5,7 +5,7 @@
 #include "develop/codecs/MultiPictureIndex.h"
 
 #include "develop/HEIFGainMapFile.h"
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>

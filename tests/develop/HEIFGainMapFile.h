@@ -1,6 +1,6 @@
 #pragma once
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 
 namespace oxel::test {
 

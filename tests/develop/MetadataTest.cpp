@@ -1,6 +1,6 @@
 #include "develop/codecs/Metadata.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 

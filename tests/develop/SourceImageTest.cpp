@@ -4,7 +4,7 @@
 #include "imaging/PictureCache.h"
 
 #include "develop/HEIFGainMapFile.h"
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "develop/SourceImage.h"
 #include "model/IntakeFiles.h"
 

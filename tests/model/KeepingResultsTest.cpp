@@ -1,6 +1,6 @@
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "platform/JsonFields.h"
 #include "support/FileContents.h"
 

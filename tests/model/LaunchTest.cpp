@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include "develop/grade/PersonSegmenter.h"
 #include "develop/segment/EmbeddedModel.h"

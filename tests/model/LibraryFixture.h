@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include <filesystem>
 #include <memory>

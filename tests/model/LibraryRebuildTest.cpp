@@ -1,7 +1,7 @@
 #include "LibraryFixture.h"
 
 #include "backend/AnalysisResponse.h"
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "ondevice/ColourOnly.h"
 
 #include <cmath>

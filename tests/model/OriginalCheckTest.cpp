@@ -1,6 +1,6 @@
 #include "LibraryFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "export/Exporter.h"
 
 #include <cmath>

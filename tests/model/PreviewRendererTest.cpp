@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include "develop/DevelopOrder.h"
 #include "library/JobOutcome.h"

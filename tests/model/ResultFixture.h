@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "platform/JsonFields.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "ExportFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "model/HandedOverFile.h"
 
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include "platform/SettingsStore.h"
 

@@ -1,6 +1,6 @@
 #include "SheetFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "sheets/BatchRow.h"
 #include "sheets/BatchesSheet.h"
 #include "sheets/ByteCount.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "sheets/FolderPanelPort.h"
 #include "ui/kit/SheetButton.h"
 #include "ui/kit/TextLabel.h"

@@ -2,7 +2,7 @@
 // width each sheet takes and the paper at its corners.
 #include "SheetFixture.h"
 
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "sheets/AccountSheet.h"
 #include "sheets/BatchesSheet.h"
 #include "sheets/ColourExplainerSheet.h"

@@ -3,7 +3,7 @@
 // the single export with a scripted save panel, and removal.
 #include "sheets/TileActions.h"
 
-#include "model/ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "sheets/ScriptedSavePanel.h"
 #include "sheets/TileClock.h"
 #include "sheets/TileGrid.h"

@@ -4,7 +4,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "async/Offload.h"
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
 #include "platform/SettingsStore.h"

@@ -10,7 +10,7 @@
 #include "app/ForwardedStarts.h"
 #include "app/MainView.h"
 #include "app/MainWindow.h"
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "localbackend/LocalBackend.h"
 #include "model/AppModel.h"
 #include "platform/InstanceChannel.h"

@@ -3,8 +3,8 @@
 // signed in at start asks nothing; a newer version demanded replaces the main screen.
 #include "ui/screens/AppRootSource.h"
 
-#include "backend/ScriptedBrowser.h"
-#include "model/ModelFixture.h"
+#include "support/ScriptedBrowser.h"
+#include "support/ModelFixture.h"
 #include "platform/InstanceChannel.h"
 #include "ui/kit/InkBoxLabel.h"
 #include "ui/screens/RootView.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "library/BatchItem.h"
-#include "model/ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "support/DevelopedResult.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 
 #include "develop/codecs/MultiPictureIndex.h"
 

@@ -1,8 +1,8 @@
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include "backend/BackendBaseURL.h"
 #include "backend/HttpSession.h"
-#include "develop/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "platform/SettingsStore.h"
 #include "support/VirtualClockBackend.h"
 

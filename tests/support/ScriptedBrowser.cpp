@@ -1,4 +1,4 @@
-#include "backend/ScriptedBrowser.h"
+#include "support/ScriptedBrowser.h"
 
 #include "async/MainExecutor.h"
 #include "platform/InstanceChannel.h"
