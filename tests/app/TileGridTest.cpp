@@ -4,9 +4,9 @@
 
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
-#include "ui/ResultsBand.h"
-#include "ui/StrengthBand.h"
-#include "ui/StrengthTrack.h"
+#include "ui/kit/StrengthTrack.h"
+#include "ui/window/ResultsBand.h"
+#include "ui/window/StrengthBand.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>
