@@ -19,7 +19,7 @@ void exportFlat(benchmark::State& state, ExportFormat format, bool gainMap)
     options.format = format;
     options.sixteenBit = true;
     options.tiffLayered = false;
-    const auto destination = folder() / ("export." + std::string(temporaryExtension(format)));
+    const auto destination = folder() / ("export." + std::string(fileExtension(format)));
     resetPeakResident();
     const long memoryBefore = peakResidentKilobytes();
     const double cpuBefore = processCPUSeconds();

@@ -45,7 +45,7 @@ const fs::path& benchFolder()
 // The original written once in the format asked for (a camera JPEG, or a 16-bit TIFF).
 fs::path original(ExportFormat format)
 {
-    const auto file = benchFolder() / ("original." + std::string(temporaryExtension(format)));
+    const auto file = benchFolder() / ("original." + std::string(fileExtension(format)));
     if (!fs::exists(file)) {
         ExportOptions options;
         options.format = format;

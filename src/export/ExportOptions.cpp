@@ -1,5 +1,8 @@
 #include "export/ExportOptions.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace oxel {
 
 namespace {
@@ -11,15 +14,17 @@ struct FormatFacts {
     std::string_view typeIdentifier;
     bool sixteenBit;
     bool gainMap;
-    std::string_view extension;
+    std::string_view extension;      // what exported files are named with
+    std::string_view otherExtension; // also read as the format in a chosen name; empty when none
+    FormatLayers layers;
 };
 
 constexpr std::array<FormatFacts, 5> formatFacts = {{
-    {ExportFormat::psd, "psd", "com.adobe.photoshop-image", true, false, "psd"},
-    {ExportFormat::tiff, "tiff", "public.tiff", true, false, "tif"},
-    {ExportFormat::jpeg, "jpeg", "public.jpeg", false, true, "jpg"},
-    {ExportFormat::png, "png", "public.png", true, false, "png"},
-    {ExportFormat::heic, "heic", "public.heic", false, true, "heic"},
+    {ExportFormat::psd, "psd", "com.adobe.photoshop-image", true, false, "psd", "", FormatLayers::always},
+    {ExportFormat::tiff, "tiff", "public.tiff", true, false, "tif", "tiff", FormatLayers::chosen},
+    {ExportFormat::jpeg, "jpeg", "public.jpeg", false, true, "jpg", "jpeg", FormatLayers::never},
+    {ExportFormat::png, "png", "public.png", true, false, "png", "", FormatLayers::never},
+    {ExportFormat::heic, "heic", "public.heic", false, true, "heic", "", FormatLayers::never},
 }};
 
 const FormatFacts& factsOf(ExportFormat format)
@@ -56,16 +61,59 @@ bool carriesGainMap(ExportFormat format)
     return factsOf(format).gainMap;
 }
 
-std::string_view temporaryExtension(ExportFormat format)
+std::string_view fileExtension(ExportFormat format)
 {
     return factsOf(format).extension;
+}
+
+std::optional<ExportFormat> exportFormatForExtension(std::string_view extension)
+{
+    std::string lowered(extension);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (lowered.empty()) return std::nullopt;
+    for (const auto& facts : formatFacts)
+        if (lowered == facts.extension || lowered == facts.otherExtension) return facts.format;
+    return std::nullopt;
 }
 
 std::string layeredTemporarySuffix(ExportFormat format)
 {
     std::string suffix = ".";
-    suffix += temporaryExtension(format);
+    suffix += fileExtension(format);
     return suffix + ".part";
+}
+
+FormatLayers layersOf(ExportFormat format)
+{
+    return factsOf(format).layers;
+}
+
+bool carriesLayers(ExportFormat format)
+{
+    return layersOf(format) != FormatLayers::never;
+}
+
+bool writesLayers(const ExportOptions& options)
+{
+    const FormatLayers layers = layersOf(options.format);
+    return layers == FormatLayers::always || (layers == FormatLayers::chosen && options.tiffLayered);
+}
+
+std::string_view exportTag(bool colourOnly)
+{
+    return colourOnly ? "colour-only" : "oxel";
+}
+
+std::string exportFileName(std::string_view stem, std::string_view tag, ExportFormat format, int number)
+{
+    std::string name(stem);
+    name += "-";
+    name += tag;
+    if (number >= 2) name += "-" + std::to_string(number);
+    name += ".";
+    name += fileExtension(format);
+    return name;
 }
 
 ExportFormat exportFormatForSourceType(std::optional<std::string_view> type)

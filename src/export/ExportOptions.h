@@ -23,11 +23,27 @@ std::string_view typeIdentifier(ExportFormat format);
 bool allowsSixteenBit(ExportFormat format);
 // Whether a file of the format can carry the original's HDR gain map.
 bool carriesGainMap(ExportFormat format);
-// "psd", "tif", "jpg", "png", "heic": the format's file extension, which the flat writer's
-// temporary file takes.
-std::string_view temporaryExtension(ExportFormat format);
+// "psd", "tif", "jpg", "png", "heic": the extension an exported file of the format is named with.
+std::string_view fileExtension(ExportFormat format);
+// The format a file named with `extension` (without its dot, in any letter case) is written in:
+// "psd"; "tif" or "tiff"; "jpg" or "jpeg"; "png"; "heic". Nothing for any other extension.
+std::optional<ExportFormat> exportFormatForExtension(std::string_view extension);
 // ".psd.part", ".tif.part": what the layered writer's temporary file ends in.
 std::string layeredTemporarySuffix(ExportFormat format);
+
+// Whether a file of the format holds layers: never (JPEG, PNG, HEIC), always (PSD), or as the
+// photographer chooses (TIFF).
+enum class FormatLayers { never, always, chosen };
+FormatLayers layersOf(ExportFormat format);
+// Whether the format can hold layers at all: PSD and TIFF.
+bool carriesLayers(ExportFormat format);
+
+// The tag an exported file's name carries: "colour-only" for a picture graded on this computer,
+// else "oxel".
+std::string_view exportTag(bool colourOnly);
+// An exported file's name: the original's stem, "-", the tag, "-" and `number` from the second
+// file of the name on, then "." and the format's extension: "IMG_7-oxel.psd", "IMG_7-oxel-2.psd".
+std::string exportFileName(std::string_view stem, std::string_view tag, ExportFormat format, int number = 1);
 // The format an original is written back in, from its type identifier (none: JPEG); formats that
 // can't be written back (GIF and the like) become JPEG.
 ExportFormat exportFormatForSourceType(std::optional<std::string_view> sourceTypeIdentifier);
@@ -51,6 +67,9 @@ struct ExportOptions {
 
     bool operator==(const ExportOptions&) const = default;
 };
+
+// Whether a file written with the options holds layers: PSD always, TIFF when `tiffLayered`.
+bool writesLayers(const ExportOptions& options);
 
 // Why an export failed, with the words the photographer sees.
 struct ExportError {

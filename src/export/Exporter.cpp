@@ -106,11 +106,6 @@ Grained grained(const Image& picture, const DevelopInput& outcome, bool grainOn)
             PSDLayer{"grain", PSDBlend::overlay, 1.0, grainOn, *grain, std::nullopt, 255}};
 }
 
-bool wantsLayers(const ExportOptions& options)
-{
-    return options.format == ExportFormat::psd || (options.format == ExportFormat::tiff && options.tiffLayered);
-}
-
 // The four layers of the detail transfer, when the plan gives all their images.
 std::optional<std::vector<PSDLayer>> transferLayers(const TransferPlan& plan, double strength)
 {
@@ -257,7 +252,7 @@ ExportResult<ExportReport> exportPicture(const SourceImage& source, const Develo
                                          const FlatWriteServices& services)
 {
     const Job job{source, outcome, destination, options, progress, services};
-    const bool layers = wantsLayers(options);
+    const bool layers = writesLayers(options);
     Developed developed =
         outcome.colourOnly ? developColourOnly(job, settings, layers) : developTransferred(job, settings, layers);
     const Rect extent = developed.working.extent();

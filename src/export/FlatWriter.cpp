@@ -223,7 +223,7 @@ ExportResult<FlatWriteResult> writeFlat(Image picture, const FlatWriteOriginal& 
 
     prepareToWriteInto(folder);
     std::string suffix = ".";
-    suffix += temporaryExtension(format);
+    suffix += fileExtension(format);
     AtomicFileOptions temporaryOptions = hiddenTemporary(std::move(suffix));
     temporaryOptions.beforeReplacing = services.beforeReplacing;
     AtomicFile temporary(destination, std::move(temporaryOptions));

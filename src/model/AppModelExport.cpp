@@ -18,11 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool carriesLayers(ExportFormat format)
-{
-    return format == ExportFormat::psd || format == ExportFormat::tiff;
-}
-
 std::optional<std::string> exportNote(const ExportReport& report, Origin origin)
 {
     std::vector<std::string> notes;
@@ -83,7 +78,7 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
             ++alreadyExporting;
             continue;
         }
-        const std::string tag = item->result()->colourOnly ? "colour-only" : "oxel";
+        const std::string tag(exportTag(item->result()->colourOnly));
         exports_.start(item, ExportTurns::plan(*item, tag, options, folder, taken));
     }
     // The sheet promised every developed picture: say which were left out, and why.

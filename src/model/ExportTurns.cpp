@@ -16,15 +16,14 @@ namespace {
 fs::path freeExportName(const fs::path& folder, const std::string& base, const std::string& tag, ExportFormat format,
                         std::set<fs::path>& taken)
 {
-    const std::string extension(temporaryExtension(format));
-    auto candidate = folder / (base + "-" + tag + "." + extension);
+    auto candidate = folder / exportFileName(base, tag, format);
     for (int n = 2;; ++n) {
         // A name that can't even be looked up (too long, say) is taken as it is: its write then
         // fails and says why, instead of the search going on for ever.
         std::error_code error;
         const bool onDisk = fs::exists(candidate, error);
         if (error || (!onDisk && !taken.contains(candidate))) break;
-        candidate = folder / (base + "-" + tag + "-" + std::to_string(n) + "." + extension);
+        candidate = folder / exportFileName(base, tag, format, n);
     }
     taken.insert(candidate);
     return candidate;

@@ -1,7 +1,8 @@
 #include "model/ModelSettings.h"
 
+#include "export/ExportOptions.h"
+
 #include <algorithm>
-#include <array>
 
 namespace oxel {
 
@@ -76,10 +77,9 @@ void ModelSettings::setDate(std::string_view key, Date date)
 
 void migrateExportFormatDefaults(SettingsStore& store)
 {
-    static constexpr std::array<std::string_view, 5> formats{"psd", "tiff", "jpeg", "png", "heic"};
     if (store.contains(ModelSettings::exportFormatsKey)) return;
     auto old = store.stringValue(ModelSettings::exportFormatKey);
-    if (!old || std::find(formats.begin(), formats.end(), *old) == formats.end()) return;
+    if (!old || !exportFormatFromRawValue(*old)) return;
     store.set(ModelSettings::exportFormatsKey, std::string_view(*old));
 }
 

@@ -28,12 +28,23 @@ constexpr int qualitySteps = 1000; // the slider's positions per unit of quality
 // A quality moved by keys or the wheel is written once it has rested this long.
 constexpr int qualityRestMilliseconds = 400;
 
-const QStringList formatLabels{"psd · layered", "tiff", "jpeg", "png", "heic"};
 const std::array<std::string_view, 2> colourValues{"embedded", "sRGB"};
 
 QString qt(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// Each format's word, in list order; a format that always holds layers says so.
+QStringList formatLabels()
+{
+    QStringList labels;
+    for (ExportFormat format : allExportFormats) {
+        std::string label(rawValue(format));
+        if (layersOf(format) == FormatLayers::always) label += " · layered";
+        labels.push_back(qt(label));
+    }
+    return labels;
 }
 
 std::set<int> indicesOf(const std::set<std::string>& rawValues)
@@ -83,7 +94,7 @@ QWidget* ExportSheet::buildSettings()
                            Palette::ink(0.8), true);
     stack->addWidget(mention_);
 
-    formats_ = new BoxMultiChoice(formatLabels);
+    formats_ = new BoxMultiChoice(formatLabels());
     auto* formatsSection = sheet::headed({}, formats_);
     formatsHeading_ = static_cast<TextLabel*>(formatsSection->itemAt(0)->widget());
     stack->addWidget(sheet::holding(formatsSection));

@@ -42,6 +42,11 @@ private:
     }
 };
 
+QString suffixOf(ExportFormat format)
+{
+    return QString::fromUtf8(fileExtension(format).data(), qsizetype(fileExtension(format).size()));
+}
+
 } // namespace
 
 const QString QtSavePanel::psdFilter = QStringLiteral("layered psd (*.psd)");
@@ -57,10 +62,10 @@ void QtSavePanel::chooseExportFile(const std::string& proposedName, Answer answe
     dialog->setWindowTitle(QStringLiteral("export this one"));
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("export"));
     dialog->setNameFilters({psdFilter, tiffFilter});
-    dialog->setDefaultSuffix(QStringLiteral("psd"));
+    dialog->setDefaultSuffix(suffixOf(ExportFormat::psd));
     dialog->selectFile(QString::fromStdString(proposedName));
     QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
-        dialog->setDefaultSuffix(filter == tiffFilter ? QStringLiteral("tif") : QStringLiteral("psd"));
+        dialog->setDefaultSuffix(suffixOf(filter == tiffFilter ? ExportFormat::tiff : ExportFormat::psd));
     });
     // One answer, however the dialog ends.
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer](int result) {

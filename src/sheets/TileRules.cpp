@@ -13,18 +13,14 @@ constexpr double inFlightOpacity = 0.35;
 constexpr double secondsToNearlyFull = 150;
 constexpr double mostProgressShown = 0.95;
 
-std::string lowercase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string lowercaseExtension(const std::filesystem::path& file)
+// The layered format a file's name says it holds; nothing for a name without a layered extension.
+std::optional<ExportFormat> layeredFormatOf(const std::filesystem::path& file)
 {
     std::string extension = file.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
-    return lowercase(extension);
+    const auto format = exportFormatForExtension(extension);
+    if (format && carriesLayers(*format)) return format;
+    return std::nullopt;
 }
 
 } // namespace
@@ -128,13 +124,12 @@ bool showsColourOnlyMarker(const BatchItem& item)
 std::string proposedExportName(const BatchItem& item)
 {
     const bool colourOnly = item.result() && item.result()->colourOnly;
-    return item.url().filename().stem().string() + (colourOnly ? "-colour-only." : "-oxel.") + "psd";
+    return exportFileName(item.url().filename().stem().string(), exportTag(colourOnly), ExportFormat::psd);
 }
 
 std::filesystem::path layeredExportTarget(std::filesystem::path chosen, std::string_view extension)
 {
-    const std::string current = lowercaseExtension(chosen);
-    if (current == "psd" || current == "tif" || current == "tiff") return chosen;
+    if (layeredFormatOf(chosen)) return chosen;
     chosen += ".";
     chosen += extension;
     return chosen;
@@ -142,8 +137,7 @@ std::filesystem::path layeredExportTarget(std::filesystem::path chosen, std::str
 
 ExportFormat layeredExportFormat(const std::filesystem::path& target)
 {
-    const std::string extension = lowercaseExtension(target);
-    return extension == "tif" || extension == "tiff" ? ExportFormat::tiff : ExportFormat::psd;
+    return layeredFormatOf(target).value_or(ExportFormat::psd);
 }
 
 ExportOptions singleExportOptions(const std::filesystem::path& target)

@@ -61,7 +61,8 @@ bool lightTrackEnabled(const BatchItem& item);
 // Whether the results screen shows "none · colour only" in place of the light row.
 bool showsColourOnlyMarker(const BatchItem& item);
 
-// The single export's proposed file name: the original's stem, "-oxel." or "-colour-only.", "psd".
+// The single export's proposed file name: the export file name of the original's stem as a PSD,
+// "IMG_7-oxel.psd" or "IMG_7-colour-only.psd".
 std::string proposedExportName(const BatchItem& item);
 // The chosen file as written: a name without a layered extension (psd, tif, tiff in any case)
 // gets "." and `extension` (psd unless the TIFF type was chosen), so the bytes always match the name.

@@ -32,15 +32,40 @@ TEST(ExportFormat, OnlyJPEGAndHEICCarryAGainMap)
             << rawValue(format);
 }
 
-TEST(ExportFormat, NamesTemporaryFilesWithTheFormatsExtension)
+TEST(ExportFormat, NamesFilesWithTheFormatsExtensionAndReadsItBack)
 {
-    EXPECT_EQ(temporaryExtension(ExportFormat::psd), "psd");
-    EXPECT_EQ(temporaryExtension(ExportFormat::tiff), "tif");
-    EXPECT_EQ(temporaryExtension(ExportFormat::jpeg), "jpg");
-    EXPECT_EQ(temporaryExtension(ExportFormat::png), "png");
-    EXPECT_EQ(temporaryExtension(ExportFormat::heic), "heic");
+    EXPECT_EQ(fileExtension(ExportFormat::psd), "psd");
+    EXPECT_EQ(fileExtension(ExportFormat::tiff), "tif");
+    EXPECT_EQ(fileExtension(ExportFormat::jpeg), "jpg");
+    EXPECT_EQ(fileExtension(ExportFormat::png), "png");
+    EXPECT_EQ(fileExtension(ExportFormat::heic), "heic");
     EXPECT_EQ(layeredTemporarySuffix(ExportFormat::psd), ".psd.part");
     EXPECT_EQ(layeredTemporarySuffix(ExportFormat::tiff), ".tif.part");
+
+    for (ExportFormat format : allExportFormats) EXPECT_EQ(exportFormatForExtension(fileExtension(format)), format);
+    EXPECT_EQ(exportFormatForExtension("TIFF"), ExportFormat::tiff);
+    EXPECT_EQ(exportFormatForExtension("Jpeg"), ExportFormat::jpeg);
+    EXPECT_EQ(exportFormatForExtension("PSD"), ExportFormat::psd);
+    for (std::string_view other : {"", "psb", "gif", ".psd", "tif "})
+        EXPECT_FALSE(exportFormatForExtension(other)) << other;
+}
+
+TEST(ExportFormat, PSDAlwaysHoldsLayersAndTIFFWhenAsked)
+{
+    for (ExportFormat format : allExportFormats)
+        EXPECT_EQ(carriesLayers(format), format == ExportFormat::psd || format == ExportFormat::tiff)
+            << rawValue(format);
+    EXPECT_TRUE(writesLayers({.format = ExportFormat::psd, .tiffLayered = false}));
+    EXPECT_TRUE(writesLayers({.format = ExportFormat::tiff, .tiffLayered = true}));
+    EXPECT_FALSE(writesLayers({.format = ExportFormat::tiff, .tiffLayered = false}));
+    EXPECT_FALSE(writesLayers({.format = ExportFormat::jpeg, .tiffLayered = true}));
+}
+
+TEST(ExportFormat, NamesAnExportAfterTheOriginalWithItsTag)
+{
+    EXPECT_EQ(exportFileName("IMG_7", exportTag(false), ExportFormat::psd), "IMG_7-oxel.psd");
+    EXPECT_EQ(exportFileName("IMG_7", exportTag(false), ExportFormat::tiff, 2), "IMG_7-oxel-2.tif");
+    EXPECT_EQ(exportFileName("a.b", exportTag(true), ExportFormat::jpeg), "a.b-colour-only.jpg");
 }
 
 TEST(ExportFormat, SendsBackInTheOriginalsOwnFormat)
