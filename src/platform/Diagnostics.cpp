@@ -22,12 +22,16 @@ void writeLine(std::string_view opening, std::string_view message)
 
 void diagnose(std::string_view component, std::string_view message)
 {
-    writeLine("[" + std::string(component) + "] ", message);
+    std::string opening;
+    opening.append("[").append(component).append("] ");
+    writeLine(opening, message);
 }
 
 void diagnoseAs(std::string_view name, std::string_view message)
 {
-    writeLine(std::string(name) + ": ", message);
+    std::string opening(name);
+    opening.append(": ");
+    writeLine(opening, message);
 }
 
 } // namespace oxel

@@ -13,7 +13,7 @@ using State = ImageRecord::State;
 std::shared_ptr<BatchItem> itemWithSource()
 {
     auto item = BatchItem::make(Uuid::random(), "/photos/a.jpg", Origin::opened, SourceImage{}, std::nullopt);
-    item->original = OriginalRef();
+    item->original.emplace();
     item->original->path = "/photos/a.jpg";
     item->original->pixels = {4, 3};
     return item;

@@ -141,7 +141,7 @@ TEST_F(JobDelivery, AResumedJobThatFailsIsStoredFailedAndNotCollectedAgain)
 {
     const std::string jobId = failingJob(*this, "content_policy");
     auto item = makeItem();
-    item->original = OriginalRef();
+    item->original.emplace();
     item->original->path = item->url();
     auto stored = *item->record();
     stored.state = ImageRecord::State::developing;

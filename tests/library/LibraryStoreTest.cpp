@@ -247,8 +247,11 @@ TEST_F(LibraryStoreOnDisk, TheSweepLeavesABatchFolderItCannotSearch)
     fs::create_directories(stale);
     const bool administrator = ::geteuid() == 0;
     const uid_t nobody = 65534;
-    for (const auto& path : {fs::path(made), library, unsearchable, unsearchable / "batch.json", stale})
-        if (administrator) ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0) << path;
+    for (const auto& path : {fs::path(made), library, unsearchable, unsearchable / "batch.json", stale}) {
+        if (administrator) {
+            ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0) << path;
+        }
+    }
     ::chmod(made, 0755);
     ::chmod(unsearchable.c_str(), 0600);
     age(unsearchable, hours(48));
