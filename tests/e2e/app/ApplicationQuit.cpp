@@ -4,10 +4,10 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "async/Offload.h"
-#include "support/PictureFiles.h"
 #include "library/LibraryStore.h"
 #include "model/AppModel.h"
 #include "platform/SettingsStore.h"
+#include "support/PictureFiles.h"
 #include "support/TemporaryFolder.h"
 #include "support/ui/SpinUntil.h"
 #include "ui/kit/TextLabel.h"
@@ -96,8 +96,9 @@ TEST_F(ApplicationQuit, QuittingSaysItIsSavingWhileTheLibraryStillWrites)
     application.showWindow();
     AppModel& model = application.model();
     ASSERT_TRUE(addPicture(model));
-    auto* bar = application.window().findChild<BottomBar*>();
-    ASSERT_TRUE(bar);
+    // The window builds the screen the picture brought at the end of that turn.
+    BottomBar* bar = nullptr;
+    ASSERT_TRUE(spinUntil([&] { return (bar = application.window().findChild<BottomBar*>()) != nullptr; }));
 
     // A thumbnail whose picture takes its time to make again.
     const Bitmap pixels = *model.items().front()->thumbnail()->bitmap();
