@@ -111,9 +111,16 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
         if (state == Qt::ApplicationActive) model_.refreshColourOnlyAvailability();
     });
     presenter_ = makePresenter();
-    // A photograph's own changes (a result back, a retry sent, a restore done) move the bars'
-    // counts: they reach the view like the model's.
-    watch_.model(ModelWatch::ModelFields::every()).items(ModelWatch::ItemFields::every());
+    // Only what the bars, the empty sheet, the sheets' flags and the coach read: the band, the grid
+    // and the lightbox follow their own. A photograph's result, phase and source move the bars'
+    // counts (a result back, a retry sent, a restore done).
+    using Field = AppModel::Field;
+    watch_
+        .model({Field::items, Field::screen, Field::batch, Field::lastBatchSource, Field::balance, Field::statusLine,
+                Field::recent, Field::lightbox, Field::colourOnlyOn, Field::colourOnlyModelReady, Field::showConfirm,
+                Field::showExport, Field::showCredits, Field::showAccount, Field::showBatches, Field::showRename,
+                Field::setupGuide, Field::showColourExplainer})
+        .items({BatchItem::Field::result, BatchItem::Field::phase, BatchItem::Field::source});
     coachChanged_ = model_.compareCoach().showingChanged.connect([this](bool) { refreshHint(); });
     refreshNow();
 }
@@ -181,6 +188,7 @@ void MainView::refreshNow()
 
 void MainView::refresh()
 {
+    ++refreshes_;
     topBar_->refresh();
     showWorkingArea();
     showBand();

@@ -81,6 +81,9 @@ public:
     static std::vector<std::filesystem::path> localFiles(const QMimeData& data);
     // Brings everything up to date now rather than at the end of the turn.
     void refreshNow();
+    // How many times the view has followed the model since it was made: the check that keeps a
+    // slider's drag cheap reads it.
+    int refreshes() const { return refreshes_; }
 
 Q_SIGNALS:
     // A tile's context menu or its "find the original" button: the shell answers, as it holds the
@@ -129,6 +132,7 @@ private:
     std::unique_ptr<FolderPanelPort> ownFolderPanel_;
     std::unique_ptr<SheetPresenter> presenter_;
     bool targeted_ = false;
+    int refreshes_ = 0;
     struct Watched;
     std::unique_ptr<Watched> watched_;
     ModelWatch watch_;

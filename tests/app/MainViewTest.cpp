@@ -80,7 +80,7 @@ TEST_F(MainViewTest, HostSeenWhileTheEmptyStateShowsTakesItsLinkAway)
 {
     MainView& main = showView();
     defaults().set("handoffSeen.shotwell", true);
-    model->setShowBatches(false); // any change of the model refreshes the window
+    model->setShowBatches(false); // a sheet's flag refreshes the window
     settle();
     EXPECT_EQ(main.emptySheet()->setupLinks()->offered(), std::vector{HandoffApp::darktable});
     defaults().set("handoffSeen.darktable", true);

@@ -150,7 +150,7 @@ void pointer(StrengthTrack& track, QEvent::Type type, double fraction)
 }
 
 // A drag of the batch light: each move shows every tile's new strength, a tile with its own offset
-// keeping it, and configures no tile again nor lays the grid out.
+// keeping it, and configures no tile again, lays the grid out again nor refreshes the window.
 TEST_F(MainViewTest, ABatchSliderMoveUpdatesTheTilesValuesOnly)
 {
     MainView& main = showView({1200, 800});
@@ -163,6 +163,7 @@ TEST_F(MainViewTest, ABatchSliderMoveUpdatesTheTilesValuesOnly)
     ASSERT_NE(band, nullptr);
     StrengthTrack& batch = *band->strengthBand()->track();
     const TileGrid::Work before = grid.work();
+    const int refreshesBefore = main.refreshes();
     pointer(batch, QEvent::MouseButtonPress, 0.5);
     settle();
     for (double fraction : {0.45, 0.4, 0.3, 0.6}) {
@@ -177,6 +178,7 @@ TEST_F(MainViewTest, ABatchSliderMoveUpdatesTheTilesValuesOnly)
         EXPECT_DOUBLE_EQ(grid.tileFor(item->id)->findChild<StrengthTrack*>()->value(), model->strength(*item));
     EXPECT_EQ(grid.work().tilesConfigured, before.tilesConfigured) << "no tile is configured again";
     EXPECT_EQ(grid.work().placements, before.placements) << "nor the grid laid out";
+    EXPECT_EQ(main.refreshes(), refreshesBefore) << "nor the window's bars";
 }
 
 } // namespace
