@@ -108,11 +108,9 @@ std::string_view exportTag(bool colourOnly)
 std::string exportFileName(std::string_view stem, std::string_view tag, ExportFormat format, int number)
 {
     std::string name(stem);
-    name += "-";
-    name += tag;
-    if (number >= 2) name += "-" + std::to_string(number);
-    name += ".";
-    name += fileExtension(format);
+    name.append("-").append(tag);
+    if (number >= 2) name.append("-").append(std::to_string(number));
+    name.append(".").append(fileExtension(format));
     return name;
 }
 
