@@ -80,7 +80,7 @@ struct AdjustBench {
     }
     bool previewsSettle()
     {
-        return loop.runUntil([&] { return model->previewInFlight().empty() && model->previewWanted().empty(); },
+        return loop.runUntil([&] { return model->previews().inFlight().empty() && model->previews().wanted().empty(); },
                              std::chrono::minutes(1));
     }
 };

@@ -57,7 +57,7 @@ void BM_TrackDragToRepaint(benchmark::State& state)
         const int before = previews;
         send(*track, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
         send(*track, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-        if (!loop.runUntil([&] { return previews > before && model.previewInFlight().empty(); }))
+        if (!loop.runUntil([&] { return previews > before && model.previews().inFlight().empty(); }))
             return state.SkipWithError("no new preview came");
         tile->render(&target);
     }

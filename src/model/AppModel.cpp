@@ -32,6 +32,7 @@ AppModel::AppModel(ModelServices services)
     installRunnerCallbacks();
     installSavingCallbacks();
     installExportCallbacks();
+    installPreviewCallbacks();
     availabilityConnection_ =
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
     authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { accountChanged(); });
@@ -161,7 +162,7 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
     saving_.markThumbnail(*item);
-    if (colour(*item) > amountTolerance) requestPreview(item);
+    if (colour(*item) > amountTolerance) previews_.request(item);
 }
 
 void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)

@@ -25,6 +25,7 @@
 #include "model/ModelServices.h"
 #include "model/ModelSettings.h"
 #include "model/OriginalCheck.h"
+#include "model/PreviewRenderer.h"
 #include "ondevice/BatchNamer.h"
 #include "ondevice/ColourOnlyResult.h"
 #include "platform/JsonFields.h"
@@ -194,14 +195,10 @@ public:
     int inFlightCount() const;
     int failedCount() const;
 
-    // Previews of developed items: at most one render of an item runs, and only the newest
-    // settings asked for meanwhile wait behind it.
-    static constexpr std::chrono::milliseconds previewRestDelay{30};
-    void requestPreview(const std::shared_ptr<BatchItem>& item);
     // Renders every developed item again once the batch's controls have rested.
-    void restartPreviewTask();
-    const std::map<Uuid, DevelopSettings>& previewWanted() const { return previewWanted_; }
-    const std::set<Uuid>& previewInFlight() const { return previewInFlight_; }
+    void restartPreviewTask() { previews_.restartPass(); }
+    // The previews of developed items, and what waits for a render.
+    PreviewRenderer& previews() { return previews_; }
     // Raised by every new or opened batch; a task that outlives its batch sees it changed.
     uint64_t batchGeneration() const { return batchGeneration_; }
 
@@ -421,10 +418,7 @@ private:
     void jobFinished(const std::shared_ptr<BatchItem>& item);
     void jobSubmitted(const std::shared_ptr<BatchItem>& item);
     void jobSettled(const std::shared_ptr<BatchItem>& item);
-    void pumpPreviews(const std::shared_ptr<BatchItem>& item);
-    Task<void> renderPreview(std::shared_ptr<BatchItem> item, DevelopSettings settings);
-    void previewFinished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> image);
-    Task<void> previewPass(CancelToken cancel);
+    void installPreviewCallbacks();
 
     ModelServices services_;
     ModelSettings settings_;
@@ -472,9 +466,7 @@ private:
     std::map<std::filesystem::path, int> pendingImports_;
     Debounce standingDebounce_{standingSaveDelay};
     BatchSaver saving_{BatchSaver::Environment{&services_.library}};
-    std::map<Uuid, DevelopSettings> previewWanted_;
-    std::set<Uuid> previewInFlight_;
-    std::optional<CancelSource> previewPass_;
+    PreviewRenderer previews_{PreviewRenderer::Environment::standard(services_.pool)};
 
     CompareCoach compareCoach_{CompareCoach::Environment{&services_.settings, &services_.clock}};
 

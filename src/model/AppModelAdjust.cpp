@@ -58,7 +58,7 @@ void AppModel::setStrength(double value, const std::shared_ptr<BatchItem>& item)
     if (!std::isfinite(value)) return;
     item->setStrengthOffset(std::clamp(value, 0.0, 1.0) - globalStrength_);
     item->setStrengthTouched(true);
-    requestPreview(item);
+    previews_.request(item);
 }
 
 void AppModel::setColour(double value, const std::shared_ptr<BatchItem>& item)
@@ -66,21 +66,21 @@ void AppModel::setColour(double value, const std::shared_ptr<BatchItem>& item)
     if (!std::isfinite(value)) return;
     item->setColourOffset(std::clamp(value, 0.0, 1.0) - globalColour_);
     item->setColourTouched(true);
-    requestPreview(item);
+    previews_.request(item);
 }
 
 void AppModel::resetStrength(const std::shared_ptr<BatchItem>& item)
 {
     item->setStrengthOffset(0);
     item->setStrengthTouched(false);
-    requestPreview(item);
+    previews_.request(item);
 }
 
 void AppModel::resetColour(const std::shared_ptr<BatchItem>& item)
 {
     item->setColourOffset(0);
     item->setColourTouched(false);
-    requestPreview(item);
+    previews_.request(item);
 }
 
 void AppModel::setNudge(const std::string& text, const std::shared_ptr<BatchItem>& item)
@@ -103,7 +103,7 @@ void AppModel::setUseAlternative(bool use, const std::shared_ptr<BatchItem>& ite
         item->setColourOffset(1.0 - globalColour_);
         item->setColourTouched(true);
     }
-    requestPreview(item);
+    previews_.request(item);
 }
 
 void AppModel::retry(const std::shared_ptr<BatchItem>& item)

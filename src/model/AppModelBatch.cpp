@@ -28,7 +28,7 @@ void AppModel::newBatch()
     runner_.cancelAll();
     ++batchGeneration_;
     pendingImports_.clear();
-    previewWanted_.clear();
+    previews_.dropWanted();
     setItems({});
     setLightbox(nullptr);
     setBatch(std::nullopt);

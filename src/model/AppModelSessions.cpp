@@ -170,7 +170,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
         const bool developed = rebuilt.has_value();
         applyRebuilt(*item, std::move(rebuilt), batchId);
         // The photographer moved the item's controls while it was rebuilt.
-        if (developed && developSettings(*item) != settings) requestPreview(item);
+        if (developed && developSettings(*item) != settings) previews_.request(item);
         co_return;
     }
 

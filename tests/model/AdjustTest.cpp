@@ -75,7 +75,7 @@ TEST_F(AdjustTest, TheRunnerUpNeedsOneAndSwitchingLooksBringsTheColourUp)
     model->setUseAlternative(true, grey);
     EXPECT_FALSE(grey->useAlternative());
     EXPECT_TRUE(model->saving().dirty().count(grey->id));
-    EXPECT_TRUE(model->previewInFlight().count(grey->id) || model->previewWanted().count(grey->id));
+    EXPECT_TRUE(model->previews().inFlight().count(grey->id) || model->previews().wanted().count(grey->id));
 
     model->setGlobalColour(0.4);
     model->setColour(0.0, colourful);
@@ -171,7 +171,7 @@ protected:
         ASSERT_TRUE(runUntil([&] { return idle(); }));
         model->saveNow();
     }
-    bool idle() { return model->previewInFlight().empty() && model->previewWanted().empty(); }
+    bool idle() { return model->previews().inFlight().empty() && model->previews().wanted().empty(); }
 };
 
 TEST_F(PreviewCoalescingTest, QuickItemChangesRenderTheFirstAndTheLastAndMarkTheThumbnailOnce)
@@ -179,10 +179,10 @@ TEST_F(PreviewCoalescingTest, QuickItemChangesRenderTheFirstAndTheLastAndMarkThe
     RenderCount count(*colourful);
     std::vector<bool> thumbMarkedAtRender;
     auto seen = colourful->changed.connect([&](BatchItem::Field field) {
-        if (field == BatchItem::Field::previewImage) thumbMarkedAtRender.push_back(model->previewWanted().empty());
+        if (field == BatchItem::Field::previewImage) thumbMarkedAtRender.push_back(model->previews().wanted().empty());
     });
     for (int step = 1; step <= 10; ++step) model->setColour(step / 10.0 - 0.05, colourful);
-    EXPECT_EQ(model->previewWanted().at(colourful->id).colour, 0.95);
+    EXPECT_EQ(model->previews().wanted().at(colourful->id).colour, 0.95);
     ASSERT_TRUE(runUntil([&] { return idle(); }));
     EXPECT_EQ(count.renders, 2);
     // Only the render with nothing waiting behind it marks "thumb.jpg" for rewriting.
@@ -199,7 +199,7 @@ TEST_F(PreviewCoalescingTest, ABatchSliderDragRendersEveryResultOnceWhenItRests)
     for (int step = 0; step < 60; ++step) {
         model->setGlobalColour(1.0 - step / 100.0);
         loop.advance(std::chrono::milliseconds(16));
-        ASSERT_TRUE(model->previewInFlight().empty());
+        ASSERT_TRUE(model->previews().inFlight().empty());
     }
     loop.advance(std::chrono::milliseconds(14));
     ASSERT_TRUE(runUntil([&] { return idle(); }));

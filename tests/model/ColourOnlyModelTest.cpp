@@ -218,8 +218,8 @@ TEST_F(ColourOnlyModelTest, AColourMovedDuringTheGradeIsRenderedAgainOnceItLands
     model->setColour(0.6, moved);
     ASSERT_TRUE(runUntil([&] { return nudged->phase().is<phase::Processing>(); }));
     model->setColour(1.0 - 0.0004, nudged);
-    ASSERT_TRUE(
-        runUntil([&] { return noneInFlight() && model->previewInFlight().empty() && model->previewWanted().empty(); }));
+    ASSERT_TRUE(runUntil(
+        [&] { return noneInFlight() && model->previews().inFlight().empty() && model->previews().wanted().empty(); }));
     // The grade's own preview, made at full colour, then the one at the colour now asked for.
     EXPECT_EQ(renderedAt[moved->id].size(), 2u);
     EXPECT_TRUE(moved->colourTouched());

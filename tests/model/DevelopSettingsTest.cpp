@@ -37,7 +37,7 @@ TEST_F(DevelopSettingsTest, PreviewReportExportAndARemadePreviewFollowOneValue)
     model->setColour(0.4, item);
     const DevelopSettings settings = model->developSettings(*item);
     EXPECT_EQ(settings, (DevelopSettings{.alternative = false, .strength = 0.6, .colour = 0.4, .grain = false}));
-    ASSERT_TRUE(runUntil([&] { return model->previewInFlight().empty() && model->previewWanted().empty(); }));
+    ASSERT_TRUE(runUntil([&] { return model->previews().inFlight().empty() && model->previews().wanted().empty(); }));
 
     const JobOutcome& result = *item->result();
     const auto expected = renderDeveloped(result, settings);

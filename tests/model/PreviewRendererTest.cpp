@@ -1,206 +1,136 @@
-#include "support/ModelFixture.h"
+#include "model/PreviewRenderer.h"
 
-#include "develop/DevelopOrder.h"
+#include "async/ManualLoop.h"
+#include "async/TaskScope.h"
 #include "library/JobOutcome.h"
-#include "support/SamePixels.h"
 
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <stdexcept>
 
 namespace oxel::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::vector<uint8_t> bytesOf(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// A developed batch of two pictures whose previews have settled and been saved.
-class PreviewRendererTest : public ModelTest {
+// A renderer over two developed items and a stand-in render that notes the colour of every
+// picture it makes.
+class PreviewRendererTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    PreviewRendererTest()
     {
-        makeModel();
-        drop({writeJPEG("one.jpg", 600, 400), writeJPEG("two.jpg", 400, 600)});
-        model->process();
-        ASSERT_TRUE(runUntil([&] { return developed() && previewsSettled(); }));
-        model->saveNow();
-        library.drain();
-        for (const auto& item : model->items())
-            connections.push_back(item->changed.connect([this, id = item->id](BatchItem::Field field) {
-                if (field == BatchItem::Field::previewImage) ++previewsShown[id];
-            }));
+        previews.spawn = [this](Task<void> task) { scope.spawn(std::move(task)); };
+        previews.settingsFor = [](const BatchItem& item) {
+            return DevelopSettings{false, 1.0, 1.0 + item.colourOffset(), true};
+        };
+        previews.items = [this]() -> const PreviewRenderer::Items& { return items; };
+        previews.newestShown = [this](const std::shared_ptr<BatchItem>& item) { newest.push_back(item->id); };
+        for (int i = 0; i < 2; ++i) {
+            items.push_back(BatchItem::make(Uuid::random(), "p.jpg", Origin::opened, std::nullopt, std::nullopt));
+            items.back()->setResult(
+                std::make_shared<JobOutcome>("job", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB())));
+        }
     }
-    bool developed() const
+    std::optional<Bitmap> renderOne(const DevelopSettings& settings)
     {
-        for (const auto& item : model->items())
-            if (!item->phase().is<phase::Done>() || item->keep) return false;
-        return true;
+        std::lock_guard lock(mutex);
+        if (failing) throw std::runtime_error("out of memory");
+        colours.push_back(settings.colour);
+        return Bitmap::allocate(8, 8, PixelFormat::RGB8, ColourSpace::sRGB());
     }
-    bool previewsSettled() const { return model->previewInFlight().empty() && model->previewWanted().empty(); }
-    // The preview the item would get from a render with these settings, made directly.
-    Bitmap expectedPreview(const BatchItem& item, double strength, double colour) const
+    bool settled() const { return previews.inFlight().empty() && previews.wanted().empty(); }
+    std::vector<double> rendered()
     {
-        auto picture = renderDeveloped(*item.result(), {false, strength, colour, model->settings().grainEnabled()});
-        EXPECT_TRUE(picture);
-        return picture.value_or(Bitmap());
+        std::lock_guard lock(mutex);
+        return colours;
     }
 
-    std::map<Uuid, int> previewsShown;
-    std::vector<Connection> connections;
+    ManualLoop loop;
+    std::mutex mutex;
+    std::vector<double> colours;
+    bool failing = false;
+    WorkPool pool{2};
+    PreviewRenderer previews{PreviewRenderer::Environment{
+        &pool, [this](const DevelopInput&, const DevelopSettings& settings) { return renderOne(settings); }}};
+    TaskScope scope; // goes first, so no render outlives the renderer
+    std::vector<std::shared_ptr<BatchItem>> items;
+    std::vector<Uuid> newest;
 };
 
-TEST_F(PreviewRendererTest, DeliveredColouredResultIsPreviewedAndItsThumbnailWrittenAgainAMomentAfter)
+TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
 {
-    for (const auto& item : model->items()) {
-        SCOPED_TRACE(item->url().filename().string());
-        ASSERT_TRUE(item->previewImage());
-        EXPECT_TRUE(samePixels(*item->previewImage()->bitmap(), expectedPreview(*item, 1.0, 1.0)));
-        EXPECT_TRUE(fs::exists(imageFolder(*item) / "thumb.jpg"));
-    }
-
-    // A new coloured preview marks the thumbnail, written from that picture a moment later without
-    // waiting for the save.
-    const auto item = model->items()[0];
-    const auto thumb = imageFolder(*item) / "thumb.jpg";
-    const auto before = bytesOf(thumb);
-    item->setColourOffset(-0.5);
-    model->requestPreview(item);
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
-    loop.advance(BatchSaver::thumbnailWriteDelay - std::chrono::milliseconds(1));
-    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
-    loop.advance(std::chrono::milliseconds(1));
-    library.drain();
-    EXPECT_TRUE(model->saving().thumbDirty().empty());
-    EXPECT_NE(bytesOf(thumb), before);
-}
-
-TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOneWithOneThumbnailMark)
-{
-    const auto item = model->items()[0];
-    std::vector<bool> markedWhenShown;
-    auto watch = item->changed.connect([&](BatchItem::Field field) {
-        if (field == BatchItem::Field::previewImage)
-            markedWhenShown.push_back(model->saving().thumbDirty().contains(item->id));
-    });
+    const auto item = items[0];
     for (int step = 1; step <= 10; ++step) {
         item->setColourOffset(-0.05 * step);
-        model->requestPreview(item);
-        EXPECT_TRUE(model->previewInFlight().contains(item->id));
+        previews.request(item);
+        EXPECT_TRUE(previews.inFlight().contains(item->id));
     }
-    ASSERT_EQ(model->previewWanted().size(), 1u);
-    EXPECT_DOUBLE_EQ(model->previewWanted().at(item->id).colour, 0.5);
-
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    EXPECT_EQ(previewsShown[item->id], 2);
-    // The first picture had newer settings behind it, so only the last marked the thumbnail.
-    EXPECT_EQ(markedWhenShown, (std::vector<bool>{false, false}));
-    EXPECT_EQ(model->saving().thumbDirty(), std::set<Uuid>{item->id});
-    EXPECT_TRUE(samePixels(*item->previewImage()->bitmap(), expectedPreview(*item, 1.0, 0.5)));
-    EXPECT_EQ(previewsShown[model->items()[1]->id], 0);
+    ASSERT_EQ(previews.wanted().size(), 1u);
+    EXPECT_DOUBLE_EQ(previews.wanted().at(item->id).colour, 0.5);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    ASSERT_EQ(rendered().size(), 2u);
+    EXPECT_DOUBLE_EQ(rendered()[0], 0.95);
+    EXPECT_DOUBLE_EQ(rendered()[1], 0.5);
+    // The first picture had newer settings behind it, so only the last is the newest.
+    EXPECT_EQ(newest, std::vector{item->id});
+    EXPECT_TRUE(item->previewImage());
 }
 
-TEST_F(PreviewRendererTest, RequestsWithoutAResultRecordAndStartNothing)
+TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)
 {
-    const auto item = model->items()[0];
-    auto result = item->result();
-    item->setResult(nullptr);
-    model->requestPreview(item);
-    model->requestPreview(nullptr);
-    EXPECT_TRUE(model->previewWanted().empty());
-    EXPECT_TRUE(model->previewInFlight().empty());
+    items[0]->setResult(nullptr);
+    previews.request(items[0]);
+    previews.request(nullptr);
+    EXPECT_TRUE(settled());
 
-    // A restart pass leaves it out too, and renders the others.
-    model->restartPreviewTask();
-    loop.advance(AppModel::previewRestDelay);
-    EXPECT_EQ(model->previewInFlight(), std::set<Uuid>{model->items()[1]->id});
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    EXPECT_EQ(previewsShown[item->id], 0);
-    item->setResult(result);
+    previews.restartPass();
+    loop.advance(PreviewRenderer::restDelay);
+    EXPECT_EQ(previews.inFlight(), std::set<Uuid>{items[1]->id});
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(newest, std::vector{items[1]->id});
 }
 
-TEST_F(PreviewRendererTest, RestartsTenMillisecondsApartGiveOnePassThirtyMillisecondsAfterTheLast)
+TEST_F(PreviewRendererTest, PassesRestartedTenMillisecondsApartRunOnceWithTheSettingsAsTheyStandThen)
 {
-    model->restartPreviewTask();
+    previews.restartPass();
     loop.advance(std::chrono::milliseconds(10));
-    model->restartPreviewTask();
-    loop.advance(std::chrono::milliseconds(29));
-    EXPECT_TRUE(model->previewInFlight().empty());
+    previews.restartPass();
+    items[1]->setColourOffset(-0.75);
+    loop.advance(PreviewRenderer::restDelay - std::chrono::milliseconds(1));
+    EXPECT_TRUE(previews.inFlight().empty());
     loop.advance(std::chrono::milliseconds(1));
-    EXPECT_EQ(model->previewInFlight().size(), 2u);
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    for (const auto& item : model->items()) EXPECT_EQ(previewsShown[item->id], 1);
-
-    // The pass renders with the batch's values as they stand when it runs.
-    model->setGlobalColour(0.25);
-    model->restartPreviewTask();
-    loop.advance(AppModel::previewRestDelay);
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    for (const auto& item : model->items())
-        EXPECT_TRUE(samePixels(*item->previewImage()->bitmap(), expectedPreview(*item, 1.0, 0.25)));
+    EXPECT_EQ(previews.inFlight().size(), 2u);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    auto colours = rendered();
+    std::sort(colours.begin(), colours.end());
+    EXPECT_EQ(colours, (std::vector{0.25, 1.0}));
+    EXPECT_EQ(newest.size(), 2u);
 }
 
-TEST_F(PreviewRendererTest, AnItemThatLeftTheBatchWhileRenderingIsNotMarkedOrRenderedAgain)
+TEST_F(PreviewRendererTest, AnItemThatLeftTheBatchWhileRenderingIsNotHeardOfOrRenderedAgain)
 {
-    const auto item = model->items()[0];
-    model->requestPreview(item);
-    model->requestPreview(item);
-    model->newBatch();
-    EXPECT_TRUE(model->previewWanted().empty()) << "nothing of the old batch waits for a render";
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    EXPECT_EQ(previewsShown[item->id], 1);
-    EXPECT_TRUE(model->saving().thumbDirty().empty());
+    const auto item = items[0];
+    previews.request(item);
+    previews.request(item);
+    items.erase(items.begin());
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), 1u);
+    EXPECT_TRUE(item->previewImage()) << "it keeps the picture it rendered";
+    EXPECT_TRUE(newest.empty());
 }
 
-TEST_F(PreviewRendererTest, ResettingTheStandingLookRendersThePreviewsAgainOnce)
+TEST_F(PreviewRendererTest, AFailedRenderLeavesNoPreviewAndTheNextRequestRendersAgain)
 {
-    model->setGlobalColour(0.5);
-    model->resetStanding();
-    loop.advance(AppModel::previewRestDelay);
-    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
-    for (const auto& item : model->items()) {
-        EXPECT_EQ(previewsShown[item->id], 1);
-        EXPECT_TRUE(samePixels(*item->previewImage()->bitmap(), expectedPreview(*item, 1.0, 1.0)));
-    }
-}
+    const auto item = items[0];
+    failing = true;
+    previews.request(item);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_FALSE(item->previewImage());
 
-// The thumbnail is written when the result is kept, from the runner's uncoloured preview, and again
-// from the coloured preview once the save delay has passed.
-TEST_F(ModelTest, DeliveredResultWritesItsThumbnailAtOnceAndAgainAfterTheColouredPreview)
-{
-    makeModel();
-    drop({writeJPEG("one.jpg", 600, 400)});
-    model->process();
-    const auto item = model->items()[0];
-    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>(); }));
-    EXPECT_TRUE(model->previewInFlight().contains(item->id));
-    library.drain();
-    const auto thumb = imageFolder(*item) / "thumb.jpg";
-    const auto atKeep = bytesOf(thumb);
-    EXPECT_FALSE(atKeep.empty());
-
-    ASSERT_TRUE(runUntil([&] { return model->previewInFlight().empty(); }));
-    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
-    loop.advance(BatchSaver::saveDelay);
-    library.drain();
-    EXPECT_NE(bytesOf(thumb), atKeep);
-}
-
-TEST_F(ModelTest, DeliveredResultWithoutColourIsNotPreviewedAgain)
-{
-    makeModel().setGlobalColour(0);
-    drop({writeJPEG("one.jpg", 600, 400)});
-    model->process();
-    const auto item = model->items()[0];
-    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>() && !item->keep; }));
-    EXPECT_TRUE(model->previewInFlight().empty());
-    EXPECT_TRUE(model->previewWanted().empty());
-    EXPECT_TRUE(model->saving().thumbDirty().empty());
+    failing = false;
+    previews.request(item);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_TRUE(item->previewImage());
 }
 
 } // namespace

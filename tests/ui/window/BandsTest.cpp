@@ -251,8 +251,9 @@ TEST_F(ResultsBandTest, BatchSliderChangesRunTheirStepsInOrderForDragClickAndDou
             previews.push_back(items[index]->changed.connect([&rendered, index](BatchItem::Field field) {
                 if (field == BatchItem::Field::previewImage) ++rendered[index];
             }));
-        loop.advance(AppModel::previewRestDelay);
-        ASSERT_TRUE(runUntil([&] { return model->previewInFlight().empty() && model->previewWanted().empty(); }));
+        loop.advance(PreviewRenderer::restDelay);
+        ASSERT_TRUE(
+            runUntil([&] { return model->previews().inFlight().empty() && model->previews().wanted().empty(); }));
         for (int count : rendered) EXPECT_GE(count, 1) << gesture;
         seen.clear();
         model->saveNow();

@@ -97,7 +97,7 @@ TEST_F(ColourRowTest, DoubleClickDropsTheOffsetAndFollowsTheBatchAgain)
     EXPECT_EQ(value.text(), "0.60");
     EXPECT_EQ(value.weight(), FontWeight::light);
     EXPECT_TRUE(model->saving().dirty().contains(item->id)) << "the image's record is saved later";
-    EXPECT_TRUE(model->previewInFlight().contains(item->id)) << "a new preview is asked for";
+    EXPECT_TRUE(model->previews().inFlight().contains(item->id)) << "a new preview is asked for";
 }
 
 TEST_F(ColourRowTest, LookPickerMarksTheChosenLookAndTellsEachOne)
@@ -228,7 +228,7 @@ TEST_F(LightboxTest, LightTrackFollowsTheBatchAndItsRule)
     EXPECT_EQ(view->lightRow()->value()->text(), "0.90");
     EXPECT_EQ(view->lightRow()->value()->weight(), FontWeight::light);
     EXPECT_TRUE(model->saving().dirty().contains(item->id));
-    EXPECT_TRUE(model->previewInFlight().contains(item->id)) << "a new preview is asked for";
+    EXPECT_TRUE(model->previews().inFlight().contains(item->id)) << "a new preview is asked for";
     EXPECT_EQ(model->lightbox(), item) << "a double click on the track does not close";
 
     // Without a plan the track cannot move, and ignores double clicks too.

@@ -1,0 +1,91 @@
+#include "model/PreviewRenderer.h"
+
+#include "async/Offload.h"
+#include "async/Sleep.h"
+#include "develop/DevelopOrder.h"
+#include "platform/Diagnostics.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+namespace oxel {
+
+PreviewRenderer::Environment PreviewRenderer::Environment::standard(WorkPool& pool)
+{
+    return {&pool, renderDeveloped};
+}
+
+PreviewRenderer::PreviewRenderer(Environment environment) : environment_(std::move(environment))
+{}
+
+bool PreviewRenderer::holds(const std::shared_ptr<BatchItem>& item) const
+{
+    const Items& held = items();
+    return std::find(held.begin(), held.end(), item) != held.end();
+}
+
+void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
+{
+    if (!item || !item->result()) return;
+    wanted_[item->id] = settingsFor(*item);
+    pump(item);
+}
+
+void PreviewRenderer::pump(const std::shared_ptr<BatchItem>& item)
+{
+    if (inFlight_.contains(item->id) || !item->result()) return;
+    auto wanted = wanted_.find(item->id);
+    if (wanted == wanted_.end()) return;
+    const DevelopSettings settings = wanted->second;
+    wanted_.erase(wanted);
+    inFlight_.insert(item->id);
+    spawn(render(item, settings));
+}
+
+Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, DevelopSettings settings)
+{
+    // The preview is held by the shared picture cache and made again the same way once let go,
+    // so the recipe keeps its own copy of the result and of the settings, grain included.
+    auto make = [outcome = item->result(), settings, render = environment_.render] {
+        return PictureHandle::madeNow([outcome, settings, render] { return render(*outcome, settings); });
+    };
+    std::optional<PictureHandle> picture;
+    try {
+        picture = co_await offload(*environment_.pool, WorkPriority::userInitiated, std::move(make));
+    } catch (const std::exception& failure) {
+        // Out of memory or a codec's own failure: the item shows no preview until the next request.
+        diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
+    }
+    finished(item, std::move(picture));
+}
+
+void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> picture)
+{
+    item->setPreviewImage(std::move(picture));
+    inFlight_.erase(item->id);
+    if (!holds(item)) {
+        // The item left the open batch while it rendered: nothing of it is written or rendered again.
+        wanted_.erase(item->id);
+        return;
+    }
+    if (!wanted_.contains(item->id)) newestShown(item);
+    pump(item);
+}
+
+void PreviewRenderer::restartPass()
+{
+    if (pass_) pass_->cancel();
+    pass_.emplace();
+    spawn(pass(pass_->token()));
+}
+
+Task<void> PreviewRenderer::pass(CancelToken cancel)
+{
+    co_await sleepFor(restDelay, cancel);
+    if (cancel.cancelled()) co_return;
+    for (const auto& item : Items(items()))
+        if (item->result()) request(item);
+}
+
+} // namespace oxel

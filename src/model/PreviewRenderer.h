@@ -1,0 +1,80 @@
+#pragma once
+
+#include "async/CancelToken.h"
+#include "async/Task.h"
+#include "async/WorkPool.h"
+#include "develop/DevelopInput.h"
+#include "develop/DevelopSettings.h"
+#include "imaging/Bitmap.h"
+#include "imaging/PictureHandle.h"
+#include "library/BatchItem.h"
+#include "platform/Uuid.h"
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace oxel {
+
+// The previews of the open batch's developed items. At most one render of an item runs at a time;
+// settings asked for meanwhile wait behind it, only the newest of them. A finished render is shown
+// on its item, and once no newer settings wait for it the owner hears that the item shows its
+// newest preview. An item that left the open batch while it rendered keeps that picture, and
+// nothing of it waits or renders again. A pass asks again for every developed item once the
+// batch's controls have rested for `restDelay`; a new pass replaces the one still resting. Renders
+// run on the work pool, and one that fails leaves its item without a new preview until the next
+// request. The owner runs the tasks in its scope, gives each item's settings and says which items
+// the open batch holds. Main thread only.
+class PreviewRenderer {
+public:
+    // Makes the developed picture of a result with these settings; must be safe on any thread.
+    using Render = std::function<std::optional<Bitmap>(const DevelopInput&, const DevelopSettings&)>;
+    // What the renderer works with; `standard` renders with the develop order.
+    struct Environment {
+        WorkPool* pool;
+        Render render;
+
+        static Environment standard(WorkPool& pool);
+    };
+    using Items = std::vector<std::shared_ptr<BatchItem>>;
+
+    static constexpr std::chrono::milliseconds restDelay{30};
+
+    explicit PreviewRenderer(Environment environment);
+    PreviewRenderer(const PreviewRenderer&) = delete;
+    PreviewRenderer& operator=(const PreviewRenderer&) = delete;
+
+    std::function<void(Task<void>)> spawn;                              // runs a task in the owner's scope
+    std::function<DevelopSettings(const BatchItem&)> settingsFor;       // how the item is developed now
+    std::function<const Items&()> items;                                // the open batch's items, in order
+    std::function<void(const std::shared_ptr<BatchItem>&)> newestShown; // the item shows its newest preview
+
+    // Asks for a preview of a developed item with its settings as they are now.
+    void request(const std::shared_ptr<BatchItem>& item);
+    // Asks again for every developed item once the controls have rested.
+    void restartPass();
+    // A new batch: nothing of the old one waits for a render.
+    void dropWanted() { wanted_.clear(); }
+
+    // The settings waiting behind each item's running render, and the items rendering.
+    const std::map<Uuid, DevelopSettings>& wanted() const { return wanted_; }
+    const std::set<Uuid>& inFlight() const { return inFlight_; }
+
+private:
+    bool holds(const std::shared_ptr<BatchItem>& item) const;
+    void pump(const std::shared_ptr<BatchItem>& item);
+    Task<void> render(std::shared_ptr<BatchItem> item, DevelopSettings settings);
+    void finished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> picture);
+    Task<void> pass(CancelToken cancel);
+
+    Environment environment_;
+    std::map<Uuid, DevelopSettings> wanted_;
+    std::set<Uuid> inFlight_;
+    std::optional<CancelSource> pass_;
+};
+
+} // namespace oxel
