@@ -1,9 +1,12 @@
 #include "support/ui/Screenshots.h"
 
+#include "platform/Diagnostics.h"
 #include "ui/kit/ApplicationPalette.h"
 #include "ui/kit/Palette.h"
+#include "ui/kit/PixelImage.h"
 
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 
 #include <algorithm>
@@ -44,6 +47,25 @@ void writeIndex()
     std::filesystem::rename(temporary, folder() / "index.html");
 }
 
+// A picture on screen that its first paint sent off the main thread to be converted or scaled.
+bool awaitsPicture(const PixelImage& view)
+{
+    if (view.visibleRegion().isEmpty()) return false;
+    if (!view.handle().isNull()) return !view.holdsScaled();
+    return !view.picture().isNull() && view.displayed().isNull();
+}
+
+// Paints the widget once and waits, briefly, for the pictures that paint sent away, so that
+// both appearances show what a person sees a moment after the widget appears.
+void paintPictures(QWidget& widget)
+{
+    widget.grab();
+    const auto views = widget.findChildren<PixelImage*>();
+    const bool shown = QTest::qWaitFor(
+        [&] { return std::none_of(views.begin(), views.end(), [](auto* view) { return awaitsPicture(*view); }); });
+    if (!shown) diagnose("screenshots", "a picture is still being made; it shows as an empty block");
+}
+
 } // namespace
 
 std::filesystem::path folder()
@@ -69,6 +91,7 @@ QImage render(QWidget& widget, Appearance appearance)
 
 Pair capture(QWidget& widget, const QString& name)
 {
+    paintPictures(widget);
     Pair pair{render(widget, Appearance::light), render(widget, Appearance::dark)};
     const auto base = folder() / name.toStdString();
     pair.light.save(QString::fromStdString(base.string() + "-light.png"));

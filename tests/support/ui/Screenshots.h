@@ -24,8 +24,9 @@ struct Pair {
     QImage dark;
 };
 
-// Renders the widget in both appearances, writes <name>-light.png and <name>-dark.png and brings
-// index.html up to date. The widget then follows the application's palette again.
+// Renders the widget in both appearances, once the pictures its first paint asked for are there,
+// writes <name>-light.png and <name>-dark.png and brings index.html up to date. The widget then
+// follows the application's palette again.
 Pair capture(QWidget& widget, const QString& name);
 
 } // namespace oxel::screenshots
