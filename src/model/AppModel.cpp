@@ -23,9 +23,9 @@ AppModel::AppModel(ModelServices services)
             applyTransferSettings(config_);
         }
     if (resetSettingsEachBatch()) {
-        globalNudge_ = previousGlobal_ = "";
+        globalNudge_ = "";
     } else {
-        globalNudge_ = previousGlobal_ = settings_.standingNudge();
+        globalNudge_ = settings_.standingNudge();
         globalStrength_ = standingValue("Light");
         globalColour_ = standingValue("Colour");
     }
@@ -58,7 +58,6 @@ void AppModel::setGlobalNudge(std::string nudge)
 
 void AppModel::applyGlobalNudge(const std::string& previous)
 {
-    previousGlobal_ = previous;
     if (globalNudge_ == previous) return;
     saving_.markBatch();
     if (!restoringBatch_) saveStanding();

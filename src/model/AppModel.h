@@ -143,9 +143,6 @@ public:
     // Plain state.
     bool launchedByHandoff = false;
     std::optional<std::string> handoffSender;
-    const std::string& previousGlobal() const { return previousGlobal_; }
-    const std::optional<Date>& lastConfigFetch() const { return lastConfigFetch_; }
-    bool restoringBatch() const { return restoringBatch_; }
     AuthService& auth() { return auth_; }
     JobRunner& runner() { return runner_; }
     ModelSettings& settings() { return settings_; }
@@ -426,7 +423,6 @@ private:
     std::vector<std::shared_ptr<BatchItem>> items_;
     Screen screen_ = Screen::input;
     std::string globalNudge_;
-    std::string previousGlobal_;
     double globalStrength_ = 1.0;
     double globalColour_ = 1.0;
     bool alternativesOn_ = false;

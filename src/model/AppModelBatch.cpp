@@ -50,7 +50,6 @@ void AppModel::applyStartLook()
     const bool reset = resetSettingsEachBatch();
     auto nudge = reset ? std::string() : settings_.standingNudge();
     setGlobalNudge(nudge);
-    previousGlobal_ = nudge;
     setGlobalStrength(reset ? 1.0 : standingValue("Light"));
     setGlobalColour(reset ? 1.0 : standingValue("Colour"));
 }

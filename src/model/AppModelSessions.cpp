@@ -92,7 +92,6 @@ void AppModel::openBatch(const Uuid& id)
     const BatchRecord& record = loaded->record;
     setBatch(record);
     setGlobalNudge(record.nudge);
-    previousGlobal_ = record.nudge;
     // The stored look is taken as it is: nothing is developed yet, so no preview is asked for.
     publish(globalStrength_, storedAmount(record.strength), Field::globalStrength);
     publish(globalColour_, storedAmount(record.colour), Field::globalColour);

@@ -70,7 +70,6 @@ TEST_F(BatchControlTest, NewBatchStartsFromTheStandingLookOnlyWhenAskedTo)
     defaults().set("standingLight", 0.6);
     model->newBatch();
     EXPECT_EQ(model->globalNudge(), "");
-    EXPECT_EQ(model->previousGlobal(), "");
     EXPECT_DOUBLE_EQ(model->globalStrength(), 1.0);
     EXPECT_FALSE(model->alternativesOn());
     EXPECT_EQ(defaults().stringValue("standingNudge"), "warm");
@@ -79,7 +78,6 @@ TEST_F(BatchControlTest, NewBatchStartsFromTheStandingLookOnlyWhenAskedTo)
     defaults().set("resetSettingsEachBatch", false);
     model->newBatch();
     EXPECT_EQ(model->globalNudge(), "warm");
-    EXPECT_EQ(model->previousGlobal(), "warm");
     EXPECT_DOUBLE_EQ(model->globalStrength(), 0.6);
     EXPECT_DOUBLE_EQ(model->globalColour(), 1.0);
 }

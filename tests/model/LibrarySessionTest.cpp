@@ -150,7 +150,6 @@ TEST_F(OpeningTest, TheRecordsLookIsTakenAndTheStandingLookLeftAlone)
 
     model->openBatch(id);
     EXPECT_EQ(model->globalNudge(), "golden hour");
-    EXPECT_EQ(model->previousGlobal(), "golden hour");
     EXPECT_DOUBLE_EQ(model->globalStrength(), 0.6);
     EXPECT_EQ(defaults().stringValue("standingNudge"), "blue morning");
     EXPECT_EQ(defaults().doubleValue("standingLight"), 0.3);

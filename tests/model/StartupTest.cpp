@@ -70,7 +70,6 @@ TEST_F(StartupTest, StartLookFollowsTheStoredSettingsAndLeavesThemAlone)
 
         auto& m = makeModel();
         EXPECT_EQ(m.globalNudge(), row.nudge);
-        EXPECT_EQ(m.previousGlobal(), row.nudge);
         EXPECT_DOUBLE_EQ(m.globalStrength(), row.strength);
         EXPECT_DOUBLE_EQ(m.globalColour(), row.colour);
         EXPECT_FALSE(m.alternativesOn());
@@ -127,13 +126,11 @@ protected:
 TEST_F(BatchLookTest, ChangingTheNudgeSavesTheStandingLookAndTheSameNudgeTwiceSavesNothing)
 {
     model->setGlobalNudge("golden hour");
-    EXPECT_EQ(model->previousGlobal(), "");
     EXPECT_EQ(defaults().stringValue("standingNudge"), "golden hour");
     EXPECT_EQ(defaults().doubleValue("standingLight"), 1.0);
 
     defaults().remove("standingNudge");
     model->setGlobalNudge("golden hour");
-    EXPECT_EQ(model->previousGlobal(), "golden hour");
     EXPECT_FALSE(defaults().contains("standingNudge"));
     EXPECT_FALSE(model->saving().batchDirty()); // no record yet: nothing to save
 }
@@ -163,7 +160,6 @@ TEST_F(BatchLookTest, ResetStandingReturnsBothLooksToPlain)
     model->saveStanding();
     model->resetStanding();
     EXPECT_EQ(model->globalNudge(), "");
-    EXPECT_EQ(model->previousGlobal(), "moody");
     EXPECT_DOUBLE_EQ(model->globalStrength(), 1.0);
     EXPECT_DOUBLE_EQ(model->globalColour(), 1.0);
     EXPECT_EQ(defaults().stringValue("standingNudge"), "");

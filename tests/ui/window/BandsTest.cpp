@@ -282,15 +282,18 @@ TEST_F(ResultsBandTest, ARestoredBatchNeverBecomesTheStandingLook)
     auto band = shownBand();
     StrengthTrack& track = *band->strengthBand()->track();
     defaults().set("standingLight", 0.9);
+    bool renewing = false;
     bool moved = false;
-    // The track is moved while the model restores a batch's look.
+    // The track is moved while the model puts the standing look back for a new batch.
     auto watch = model->changed.connect([&](AppModel::Field field) {
-        if (field != AppModel::Field::globalStrength || !model->restoringBatch() || moved) return;
+        if (field != AppModel::Field::globalStrength || !renewing || moved) return;
         moved = true;
         QTest::mouseClick(&track, Qt::LeftButton, {}, trackPoint(track, 0.3));
     });
     defaults().set("resetSettingsEachBatch", false);
+    renewing = true;
     model->newBatch();
+    renewing = false;
     ASSERT_TRUE(moved);
     EXPECT_EQ(defaults().doubleValue("standingLight"), 0.9);
 }
