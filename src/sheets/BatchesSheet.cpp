@@ -103,6 +103,9 @@ BatchesSheet::BatchesSheet(AppModel& model, ModelPanels& alerts, Reveal reveal, 
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->viewport()->setAutoFillBackground(false);
+    // Tab goes down the rows' buttons, which the list scrolls into view, rather than stopping on
+    // the list itself, which shows no mark.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     rows_ = new RowList(*scroll_, [this](size_t index) { return makeRow(index); });
     scroll_->setWidget(rows_);
 

@@ -127,6 +127,7 @@ QWidget* ExportSheet::buildSettings()
     connect(sixteenBitBox_, &BoxSwitch::clicked, this, [this](bool on) { preferences_.setSixteenBit(on); });
 
     qualitySlider_ = new QSlider(Qt::Horizontal);
+    qualitySlider_->setAccessibleName(QStringLiteral("quality"));
     qualitySlider_->setRange(int(ExportPreferences::lowestQuality * qualitySteps),
                              int(ExportPreferences::highestQuality * qualitySteps));
     qualityValue_ = new DigitsLabel({}, uiFont(12), Palette::ink(0.8));

@@ -36,6 +36,7 @@ SwitchRow switchRow(const QString& label)
     TextLabel* words = nullptr;
     if (!label.isEmpty()) {
         words = text(label, 12, Palette::ink(0.8));
+        box->setAccessibleName(label);
         line->addWidget(words, 1, Qt::AlignVCenter);
     }
     return {holder, box, words};

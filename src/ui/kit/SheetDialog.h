@@ -17,7 +17,9 @@ class SheetFrame;
 //
 // Keys: a sheet opens with the focus on none of its controls (a subclass may give it to a text
 // field), so Tab reaches the first control and no key acts on a control the person has not
-// chosen. Return presses the default button, when the sheet has one and it can act, and otherwise
+// chosen. Tab and Backtab go through the controls in reading order, down the sheet and across
+// each row, however late a control was made (a list's rows come after the sheet's buttons were
+// made). Return presses the default button, when the sheet has one and it can act, and otherwise
 // does nothing; a focused button or a text field that takes Return acts on it first. Escape
 // closes the sheet as the platform's dismissal.
 class SheetDialog : public QDialog {
@@ -36,6 +38,7 @@ protected:
     void focusNoControl();
 
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QWidget* body_;
