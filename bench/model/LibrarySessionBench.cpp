@@ -131,6 +131,7 @@ struct Stored {
                 image.state = ImageRecord::State::done;
                 image.jobId = "job_" + std::to_string(index);
                 image.renderFile = "render.png";
+                image.setPlanVerdict(PlanVerdict{true, 0.0f});
                 const fs::path folder = library->imageFolder(batch, image.id);
                 writeBytes(folder / "render.png", render);
                 writeBytes(folder / "analysis.json", analysis);

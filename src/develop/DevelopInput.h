@@ -1,8 +1,8 @@
 #pragma once
 
+#include "develop/PreviewPlan.h"
 #include "develop/grade/GradeLooks.h"
 #include "develop/transfer/DetailTransfer.h"
-#include "develop/transfer/TransferPlan.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Image.h"
 #include "imaging/PictureHandle.h"
@@ -26,7 +26,7 @@ struct DevelopInput {
     std::string jobId;                       // backend job id, or "local-..." on this machine; seeds the grain
     Image render;                            // the relit render as delivered
     DetailTransfer transfer;                 // made for this result; colour-only results have one too
-    std::optional<TransferPlan> previewPlan; // the plan made at delivery at the render's size
+    PreviewPlan previewPlan;                 // the plan at the render's size: made at delivery, or deferred
     std::optional<GradeLooks> looks;         // only when the analysis carries a grade
     std::optional<int> grainLevel;           // none: no grain
     bool grainBaked = false;                 // the grain is already in the picture

@@ -17,8 +17,8 @@ namespace {
 Image basePicture(const DevelopInput& outcome, double strength)
 {
     if (outcome.colourOnly && outcome.picture) return outcome.picture->image();
-    if (outcome.previewPlan) {
-        if (auto combined = outcome.transfer.combine(*outcome.previewPlan, float(strength))) return *combined;
+    if (const TransferPlan* plan = outcome.previewPlan.made()) {
+        if (auto combined = outcome.transfer.combine(*plan, float(strength))) return *combined;
     }
     // The transfer holds the render in the document's own encoding; the delivered one is sRGB.
     return outcome.transfer.documentIsSRGB() ? outcome.render : outcome.transfer.render();

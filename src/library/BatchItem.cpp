@@ -183,6 +183,7 @@ std::optional<ImageRecord> BatchItem::record() const
     record.sentBack = sentBack;
     if (colourOnly) record.mode = ImageRecord::Mode::colour;
     record.grainBaked = grainBaked;
+    record.setPlanVerdict(planVerdict);
     return record;
 }
 
@@ -198,6 +199,7 @@ void BatchItem::apply(const ImageRecord& record)
     renderFile = record.renderFile;
     colourOnly = record.mode == ImageRecord::Mode::colour;
     grainBaked = record.grainBaked;
+    planVerdict = record.planVerdict();
     exports = record.exports;
     sentBack = record.sentBack;
     setJobId(record.jobId);

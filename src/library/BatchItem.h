@@ -78,6 +78,7 @@ public:
     std::optional<FileStamp> sentBack;
     bool colourOnly = false;
     std::optional<bool> grainBaked;
+    std::optional<PlanVerdict> planVerdict; // what planning the result's preview found
     bool wantsColourOnly = false;
     std::optional<KeptResult> keep; // the result's bytes until the library has them
     // Its job was sent to the backend and no one polls it now (the account signed out while it

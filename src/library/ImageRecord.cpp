@@ -58,7 +58,21 @@ ImageRecord ImageRecord::read(const Json& object)
     record.sentBack = optionalNested(object, "sentBack", FileStamp::read);
     record.mode = optionalCase(object, "mode", modeTexts);
     record.grainBaked = optionalBoolean(object, "grainBaked");
+    record.planMatched = optionalBoolean(object, "planMatched");
+    record.planDivergence = optionalNumber(object, "planDivergence");
     return record;
+}
+
+std::optional<PlanVerdict> ImageRecord::planVerdict() const
+{
+    if (!planMatched) return std::nullopt;
+    return PlanVerdict{*planMatched, *planMatched ? float(planDivergence.value_or(0)) : 0.0f};
+}
+
+void ImageRecord::setPlanVerdict(const std::optional<PlanVerdict>& verdict)
+{
+    planMatched = verdict ? std::optional(verdict->matched) : std::nullopt;
+    planDivergence = verdict && verdict->matched ? std::optional(double(verdict->divergence)) : std::nullopt;
 }
 
 Json ImageRecord::json() const
@@ -82,6 +96,8 @@ Json ImageRecord::json() const
         .nested("sentBack", sentBack)
         .enumeration("mode", mode, modeTexts)
         .flag("grainBaked", grainBaked)
+        .flag("planMatched", planMatched)
+        .number("planDivergence", planDivergence)
         .json();
 }
 

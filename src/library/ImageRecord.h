@@ -1,5 +1,6 @@
 #pragma once
 
+#include "develop/transfer/PlanVerdict.h"
 #include "library/ExportRecord.h"
 #include "library/FileStamp.h"
 #include "library/OriginalRef.h"
@@ -37,12 +38,17 @@ struct ImageRecord {
     std::optional<FileStamp> sentBack;
     std::optional<Mode> mode; // `colour` for a colour-only result, else absent
     std::optional<bool> grainBaked;
+    // What planning the preview found at delivery; absent in records written before it was kept.
+    std::optional<bool> planMatched;
+    std::optional<double> planDivergence;
 
     bool operator==(const ImageRecord&) const = default;
 
     // The image was developed and its result can be rebuilt: from its kept render, or for a
     // colour-only result from the original alone.
     bool hasResult() const;
+    std::optional<PlanVerdict> planVerdict() const;
+    void setPlanVerdict(const std::optional<PlanVerdict>& verdict);
 
     // "render." followed by 1 to 5 lower-case letters or digits: a plain name inside the image's
     // folder, never a path out of it.

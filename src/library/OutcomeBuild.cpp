@@ -127,8 +127,9 @@ std::optional<BuiltResult> buildResult(const ResultToBuild& result, std::stop_to
 std::optional<Bitmap> basePicture(const JobOutcome& outcome)
 {
     if (outcome.colourOnly) return outcome.picture ? outcome.picture->bitmap() : std::nullopt;
-    if (!outcome.previewPlan) return std::nullopt;
-    const auto& plan = *outcome.previewPlan;
+    const TransferPlan* made = outcome.previewPlan.made();
+    if (!made) return std::nullopt;
+    const auto& plan = *made;
     const auto& transfer = outcome.transfer;
     return renderBanded(plan.src, std::llround(plan.target.width), std::llround(plan.target.height), false,
                         transfer.documentSpace(), transfer.context(), nullptr, baseBandRows);

@@ -304,6 +304,7 @@ Task<void> PhotographJob::deliver(BuiltResult built, const ResultToBuild& reques
 {
     item_->keep = std::move(built.keep);
     item_->grainBaked = built.outcome->grainBaked;
+    item_->planVerdict = built.outcome->previewPlan.verdict();
     item_->setResult(built.outcome);
     item_->setPreviewImage(std::move(built.preview));
     item_->setOriginalPreview(std::move(built.base));
@@ -330,12 +331,13 @@ void PhotographJob::reportDetailTransfer(const JobOutcome& outcome, const Result
 {
     const auto note = transferNote(outcome);
     if (note) item_->setNote(*note);
-    if (!outcome.previewPlan) {
+    const TransferPlan* made = outcome.previewPlan.made();
+    if (!made) {
         sendFunnelEvent(FunnelEvent::detailTransfer, std::nullopt,
                         Json{{"bail", outcome.planDecline.value_or("unknown")}});
         return;
     }
-    const auto& plan = *outcome.previewPlan;
+    const auto& plan = *made;
     // With a plan, the only note is the one that declines the blend.
     const bool declined = note.has_value();
     const double pixels = double(request.original.pixelWidth) * double(request.original.pixelHeight);

@@ -216,6 +216,8 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
     }
     const auto& outcome = *rebuilt->outcome;
     item.setResult(rebuilt->outcome);
+    // Kept from now on, so that the next reopen need not plan before showing the result.
+    if (!outcome.colourOnly) item.planVerdict = outcome.previewPlan.verdict();
     item.setPreviewImage(rebuilt->preview);
     item.setOriginalPreview(rebuilt->original.isNull() ? std::nullopt : std::optional(rebuilt->original));
     item.setPhase(phase::Done{});

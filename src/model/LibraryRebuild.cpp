@@ -86,15 +86,18 @@ std::optional<RebuiltResult> withPictures(std::shared_ptr<const JobOutcome> outc
 std::optional<RebuiltResult> withPicturesOnDemand(std::shared_ptr<const JobOutcome> outcome,
                                                   const DevelopSettings& settings)
 {
-    const Rect developed = develop(*outcome, settings).extent();
+    // Developing keeps the render's extent, whether or not the plan matched; read from the render,
+    // so that nothing is planned before a picture is asked for.
+    const Rect developed = outcome->render.extent();
     if (developed.isInfinite() || developed.isEmpty()) return std::nullopt;
     PictureHandle preview(PictureRecipe{roundedSide(developed.width), roundedSide(developed.height),
                                         [outcome, settings] { return renderDeveloped(*outcome, settings); },
                                         "[library] a restored result could not be developed again"});
     PictureHandle original;
+    // The original at the preview plan's target, the render's size: a restored result is planned unscaled.
     if (outcome->previewPlan)
-        original = PictureHandle(PictureRecipe{std::llround(outcome->previewPlan->target.width),
-                                               std::llround(outcome->previewPlan->target.height),
+        original = PictureHandle(PictureRecipe{std::llround(developed.width),
+                                               std::llround(developed.height),
                                                [outcome] { return basePicture(*outcome); },
                                                {}});
     return RebuiltResult{std::move(outcome), std::move(preview), std::move(original)};
@@ -128,11 +131,16 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     const Rect renderSize = render.extent();
     const auto reduced = source.reducedImage(int64_t(std::max(renderSize.width, renderSize.height)));
     DetailTransfer transfer(source.image, render, source.colorSpace, limits, reduced.value_or(Image()));
-    const PlanResult plan = transfer.plan(false, true);
 
     auto outcome = std::make_shared<JobOutcome>(record.jobId.value_or(""), render, transfer);
-    outcome->previewPlan = plan.plan;
-    if (plan.decline) outcome->planDecline = plan.decline->description();
+    if (const auto verdict = record.planVerdict()) {
+        outcome->previewPlan = PreviewPlan::deferred(*verdict, [transfer] { return transfer.plan(false, true).plan; });
+    } else {
+        // Recorded before the library kept what planning found: planned now.
+        const PlanResult plan = transfer.plan(false, true);
+        outcome->previewPlan = plan.plan;
+        if (plan.decline) outcome->planDecline = plan.decline->description();
+    }
     outcome->analysis = document->analysis;
     outcome->grainLevel = int(std::clamp<int64_t>(analysis.grain.full_send, 1, 3));
     outcome->grainBaked = record.grainBaked.value_or(true);

@@ -135,7 +135,7 @@ TEST(DevelopOrder, StartsFromTheDetailTransferAtTheLightStrength)
     ASSERT_TRUE(plan) << plan.decline->description();
     outcome.previewPlan = *plan.plan;
     for (float strength : {0.2f, 0.9f}) {
-        const Image combined = *outcome.transfer.combine(*outcome.previewPlan, strength);
+        const Image combined = *outcome.transfer.combine(*outcome.previewPlan.made(), strength);
         EXPECT_EQ(largestDifference(develop(outcome, {false, strength, 0, false}), combined), 0);
     }
     EXPECT_GT(largestDifference(develop(outcome, {false, 0.9, 0, false}), render), 0.01f);

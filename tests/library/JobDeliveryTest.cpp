@@ -77,7 +77,7 @@ TEST_F(JobDelivery, CarriesAPhotographFromUploadToItsDevelopedResult)
     ASSERT_TRUE(item->previewImage());
     EXPECT_EQ(item->previewImage()->width(), 600);
     ASSERT_TRUE(item->originalPreview());
-    EXPECT_EQ(item->originalPreview()->width(), std::llround(outcome.previewPlan->target.width));
+    EXPECT_EQ(item->originalPreview()->width(), std::llround(outcome.previewPlan.made()->target.width));
 
     ASSERT_TRUE(item->keep);
     EXPECT_EQ(item->keep->renderExtension, "png");

@@ -34,15 +34,17 @@ TEST(TransferNote, SaysWhyTheDetailWasNotBlendedIn)
     const float limit = outcome.transfer.limits().refineDivergenceLimit;
     EXPECT_EQ(transferNote(outcome), "could not match the render to the original · showing the render");
 
-    outcome.previewPlan = TransferPlan{};
-    outcome.previewPlan->divergence = limit;
+    // A restored result reads the verdict its record kept, without planning again.
+    outcome.previewPlan = PreviewPlan::deferred({true, limit}, {});
     EXPECT_EQ(transferNote(outcome), std::nullopt) << "at the limit the detail still blends";
-    outcome.previewPlan->divergence = limit + 0.01f;
+    TransferPlan diverged;
+    diverged.divergence = limit + 0.01f;
+    outcome.previewPlan = diverged;
     EXPECT_EQ(transferNote(outcome), "moved too much to blend · full send only");
 
     outcome.colourOnly = true;
     EXPECT_EQ(transferNote(outcome), std::nullopt) << "graded here: no render to blend";
-    outcome.previewPlan.reset();
+    outcome.previewPlan = {};
     EXPECT_EQ(transferNote(outcome), std::nullopt);
 }
 

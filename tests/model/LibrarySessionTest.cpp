@@ -283,10 +283,17 @@ TEST_F(RestoreTest, AResultRestoredWhileItsControlsMovedIsDevelopedAgain)
 TEST_F(RestoreTest, ARestoredResultIsDevelopedOnlyWhenAViewFirstAsksForIt)
 {
     const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    // The record keeps what planning found at delivery; the plan itself is made again only
+    // when a picture is developed, and a record written before it was kept is planned at once.
+    const Uuid imageId = model->library().load(id)->images.at(0).id;
+    ImageRecord record = storedImage(id, imageId);
+    ASSERT_TRUE(record.planVerdict() && record.planVerdict()->matched);
+    const PlanVerdict delivered = *record.planVerdict();
     model->openBatch(id);
     runIdle();
     const auto item = model->items().at(0);
     ASSERT_TRUE(item->result() && item->previewImage() && item->originalPreview());
+    EXPECT_EQ(item->result()->previewPlan.verdict(), delivered);
     EXPECT_FALSE(item->previewImage()->heldPin());
     EXPECT_FALSE(item->originalPreview()->heldPin());
 
@@ -300,6 +307,17 @@ TEST_F(RestoreTest, ARestoredResultIsDevelopedOnlyWhenAViewFirstAsksForIt)
     const auto developed = renderDeveloped(*item->result(), model->developSettings(*item));
     ASSERT_TRUE(developed);
     EXPECT_TRUE(samePixels(*developed, *preview));
+
+    model->newBatch();
+    record.setPlanVerdict(std::nullopt);
+    storeImage(id, record);
+    openAndRestore(id);
+    const auto planned = model->items().at(0);
+    ASSERT_TRUE(planned->previewImage());
+    const auto plannedAtOnce = planned->previewImage()->bitmap();
+    ASSERT_TRUE(plannedAtOnce);
+    EXPECT_TRUE(samePixels(*plannedAtOnce, *preview));
+    EXPECT_EQ(planned->planVerdict, delivered) << "kept for the next save";
 }
 
 class StaleRestoreTest : public LibraryTest {};

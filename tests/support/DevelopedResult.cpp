@@ -29,10 +29,7 @@ std::shared_ptr<JobOutcome> developedResult(const ResultShape& shape)
     auto outcome =
         std::make_shared<JobOutcome>("job-1", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
     outcome->colourOnly = shape.colourOnly;
-    if (shape.divergence) {
-        outcome->previewPlan = TransferPlan{};
-        outcome->previewPlan->divergence = *shape.divergence;
-    }
+    if (shape.divergence) outcome->previewPlan = PreviewPlan::deferred({true, *shape.divergence}, {});
     if (shape.looks) {
         outcome->looks = GradeLooks{};
         outcome->looks->chosen.brief = shape.brief;

@@ -42,7 +42,7 @@ bool lightTrackEnabled(const BatchItem& item)
 {
     const auto& result = item.result();
     if (!result || !result->previewPlan) return false;
-    return result->previewPlan->divergence <= result->transfer.limits().refineDivergenceLimit;
+    return result->previewPlan.divergence() <= result->transfer.limits().refineDivergenceLimit;
 }
 
 bool colourRowShown(bool suggestedGradeEnabled, const std::vector<std::shared_ptr<BatchItem>>& items,
