@@ -133,7 +133,13 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     DetailTransfer transfer(source.image, render, source.colorSpace, limits, reduced.value_or(Image()));
 
     auto outcome = std::make_shared<JobOutcome>(record.jobId.value_or(""), render, transfer);
-    if (const auto verdict = record.planVerdict()) {
+    const auto verdict = record.planVerdict();
+    // A verdict of a match is checked against the render as it is now, on small grids: a kept
+    // render replaced by a picture of another scene is shown as it is, and says so.
+    const auto sceneDecline = verdict && verdict->matched ? transfer.sceneDecline() : std::nullopt;
+    if (sceneDecline) {
+        outcome->planDecline = sceneDecline->description();
+    } else if (verdict) {
         outcome->previewPlan = PreviewPlan::deferred(*verdict, [transfer] { return transfer.plan(false, true).plan; });
     } else {
         // Recorded before the library kept what planning found: planned now.

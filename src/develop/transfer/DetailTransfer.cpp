@@ -115,6 +115,14 @@ Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& ren
         target, [](RGB c, RGB f) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); }, coarse, fine);
 }
 
+std::optional<TransferDecline> DetailTransfer::sceneDecline() const
+{
+    const Rect renderExtent = render_.extent();
+    if (render_.isNull() || !(renderExtent.width > 0) || !(renderExtent.height > 0)) return TransferDecline::noRender();
+    TransferPlan scratch;
+    return measureScene(scratch);
+}
+
 PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 {
     const Rect renderExtent = render_.extent();

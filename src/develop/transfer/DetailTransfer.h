@@ -36,6 +36,9 @@ public:
     // than 5 % wider than the render, else at the render's size. `refine` materialises the scaled
     // picture and the masks within memory limits. Declines a render of another scene.
     PlanResult plan(bool upscale, bool refine) const;
+    // The first of a plan's checks on its own, on small grids: why no plan would be made for this
+    // render, when it is missing or shows another scene.
+    std::optional<TransferDecline> sceneDecline() const;
 
     // The finished picture at `strength` (0...1; a plan that diverged too far is combined at 1).
     std::optional<Image> combine(const TransferPlan& plan, float strength) const;
