@@ -320,7 +320,9 @@ public:
     static constexpr double originalCopyQuality = 0.8;
 
     // Library sessions: a stored batch opened, restored, renamed and moved to the Trash.
-    static constexpr int mostRestoresAtOnce = 4;
+    // A restore mostly decodes on one thread (the original's check, the kept render), so as many
+    // run at once as a photographer's machine has cores; each holds little once it is done.
+    static constexpr int mostRestoresAtOnce = 8;
     void openBatch(const Uuid& id);
     void openMostRecent();
     void renameBatch(const std::string& name);
