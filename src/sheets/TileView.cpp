@@ -82,6 +82,12 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     layout_->addWidget(blockSpace_);
     picture_ = new PixelImage(this);
     picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(
+        picture_, &PixelImage::pictureShown, this,
+        [this] {
+            if (showingStandIn_) refreshPicture();
+        },
+        Qt::QueuedConnection);
     buildCaptionRow();
     buildLowerPart();
     layout_->addStretch();
@@ -374,8 +380,14 @@ bool TileView::eventFilter(QObject* watched, QEvent* event)
 void TileView::refreshPicture()
 {
     const tile::Picture chosen = tile::chosenPicture(*item_, comparing_);
-    // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels.
-    picture_->setPicture(tile::pictureHandle(*item_, chosen).value_or(PictureHandle()));
+    const PictureHandle handle = tile::pictureHandle(*item_, chosen).value_or(PictureHandle());
+    // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels. A preview
+    // the cache does not hold yet (a reopened batch makes them as they come into view) takes a
+    // moment: a tile that shows nothing yet shows the result's kept thumbnail first, and asks for
+    // the preview once that is painted, so the thumbnail stays until the preview can be drawn.
+    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && picture_->handle().isNull() &&
+                      item_->thumbnail() && !handle.heldPin();
+    picture_->setPicture(showingStandIn_ ? *item_->thumbnail() : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);
 }

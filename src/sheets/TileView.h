@@ -125,6 +125,7 @@ private:
     QVBoxLayout* layout_;
     QWidget* blockSpace_;
     PixelImage* picture_;
+    bool showingStandIn_ = false; // the thumbnail, until the preview it stands in for is painted
     TileCard* phaseCard_ = nullptr;
     ProgressDots* phaseDots_ = nullptr;
     TextLabel* statusLine_ = nullptr;

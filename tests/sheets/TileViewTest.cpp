@@ -378,3 +378,17 @@ TEST_F(TileTest, ComparingSwapsThePictureAndOnlyTheThumbnailDims)
     item->setOriginalPreview(gradientPicture(90, 60));
     EXPECT_EQ(picture->pictureSize().width(), 90);
 }
+
+TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
+{
+    auto item = photo("a.jpg");
+    item->setPreviewImage(gradientPicture(60, 40));
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->handle(), *item->thumbnail()) << "nothing to show yet: the thumbnail first";
+    tile->repaint();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage(); }));
+    const QColor centre = tile->grab().toImage().pixelColor(tile->pictureBlockRect().center());
+    EXPECT_GT(centre.red(), 100) << "the thumbnail stays drawn while the preview is made, never an empty frame";
+}
