@@ -85,8 +85,8 @@ TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThem
 
     previews.restartPass();
     loop.advance(PreviewRenderer::restDelay);
-    EXPECT_EQ(previews.inFlight(), std::set<Uuid>{items[1]->id});
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), 1u);
     EXPECT_EQ(newest, std::vector{items[1]->id});
 }
 
@@ -99,7 +99,7 @@ TEST_F(PreviewRendererTest, PassesRestartedTenMillisecondsApartRunOnceWithTheSet
     loop.advance(PreviewRenderer::restDelay - std::chrono::milliseconds(1));
     EXPECT_TRUE(previews.inFlight().empty());
     loop.advance(std::chrono::milliseconds(1));
-    EXPECT_EQ(previews.inFlight().size(), 2u);
+    // The pool may already have finished a render by now: the pass is seen by what it rendered.
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     auto colours = rendered();
     std::sort(colours.begin(), colours.end());
