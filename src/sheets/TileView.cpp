@@ -383,9 +383,9 @@ void TileView::refreshPicture()
     const PictureHandle handle = tile::pictureHandle(*item_, chosen).value_or(PictureHandle());
     // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels. A preview
     // the cache does not hold yet (a reopened batch makes them as they come into view) takes a
-    // moment: a tile that shows nothing yet shows the result's kept thumbnail first, and asks for
-    // the preview once that is painted, so the thumbnail stays until the preview can be drawn.
-    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && picture_->handle().isNull() &&
+    // moment: a tile that has drawn nothing yet shows the result's kept thumbnail first, and asks
+    // for the preview once that is painted, so the thumbnail stays until the preview can be drawn.
+    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !picture_->holdsScaled() &&
                       item_->thumbnail() && !handle.heldPin();
     picture_->setPicture(showingStandIn_ ? *item_->thumbnail() : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.

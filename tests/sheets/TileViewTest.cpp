@@ -370,7 +370,9 @@ TEST_F(TileTest, ComparingSwapsThePictureAndOnlyTheThumbnailDims)
     auto* picture = tile->findChild<PixelImage*>();
     ASSERT_TRUE(picture);
     EXPECT_DOUBLE_EQ(picture->opacity(), 0.35);
-    item->setPreviewImage(gradientPicture(60, 40));
+    const auto preview = gradientPicture(60, 40);
+    const auto made = preview.pin(); // made as it arrived, as a delivered result's preview is
+    item->setPreviewImage(preview);
     EXPECT_DOUBLE_EQ(picture->opacity(), 1);
     EXPECT_EQ(picture->pictureSize().width(), 60);
     tile->setComparing(true);
@@ -381,12 +383,15 @@ TEST_F(TileTest, ComparingSwapsThePictureAndOnlyTheThumbnailDims)
 
 TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
 {
+    // Restored while out of view: the tile has drawn nothing when the result arrives.
     auto item = photo("a.jpg");
+    auto tile = std::make_unique<TileView>(item, clock);
+    tile->resize(240, tile->heightForWidth(240));
     item->setPreviewImage(gradientPicture(60, 40));
-    auto tile = tileOf(item);
     auto* picture = tile->findChild<PixelImage*>();
     ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->handle(), *item->thumbnail()) << "nothing to show yet: the thumbnail first";
+    EXPECT_EQ(picture->handle(), *item->thumbnail()) << "nothing drawn yet: the thumbnail first";
+    tile->show();
     tile->repaint();
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage(); }));
     const QColor centre = tile->grab().toImage().pixelColor(tile->pictureBlockRect().center());
