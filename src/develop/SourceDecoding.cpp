@@ -69,7 +69,7 @@ std::optional<Bitmap> storedBitmap(const std::filesystem::path& path, const File
 
 std::string changedFileNote(const std::filesystem::path& path)
 {
-    return "[source] " + path.filename().string() + " changed or went away since it was loaded; not reading it";
+    return path.filename().string() + " changed or went away since it was loaded; not reading it";
 }
 
 Image lazyStoredPicture(const std::filesystem::path& path, const FileState& stamp, const PictureFile& file)

@@ -20,7 +20,7 @@ namespace oxel {
 namespace {
 
 constexpr int64_t baseBandRows = 128;
-constexpr const char* renderLost = "[jobs] a result's render could not be made again from its bytes";
+constexpr const char* renderLost = "a result's render could not be made again from its bytes";
 
 // The received picture and the render made of it, with the recipe that makes the render again
 // from the received bytes once the shared cache let it go.

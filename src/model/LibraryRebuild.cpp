@@ -92,7 +92,7 @@ std::optional<RebuiltResult> withPicturesOnDemand(std::shared_ptr<const JobOutco
     if (developed.isInfinite() || developed.isEmpty()) return std::nullopt;
     PictureHandle preview(PictureRecipe{roundedSide(developed.width), roundedSide(developed.height),
                                         [outcome, settings] { return renderDeveloped(*outcome, settings); },
-                                        "[library] a restored result could not be developed again"});
+                                        "a restored result could not be developed again"});
     PictureHandle original;
     // The original at the preview plan's target, the render's size: a restored result is planned unscaled.
     if (outcome->previewPlan)

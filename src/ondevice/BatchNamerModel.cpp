@@ -46,7 +46,7 @@ Task<std::optional<std::string>> askModel(std::vector<std::string> descriptions,
     request.sampling = ModelSampling::greedy;
     const ModelReply reply = co_await model->respond(std::move(request), std::move(cancel));
     if (const auto* failure = std::get_if<ModelFailure>(&reply)) {
-        diagnose("BatchNamer", "the model gave no name: " + failure->description);
+        diagnose("batch-namer", "the model gave no name: " + failure->description);
         co_return std::nullopt;
     }
     co_return cleanAnswer(std::get<std::string>(reply));

@@ -107,8 +107,8 @@ const NounTagger& NounTagger::standard()
     static const LexiconNounTagger tagger = [] {
         auto lexicon = TaggerLexicon::read(dataFolder());
         if (!lexicon) {
-            diagnose("NounTagger", "could not read the tagger data in " + dataFolder() +
-                                       "; batch names by rules count no nouns");
+            diagnose("noun-tagger",
+                     "could not read the tagger data in " + dataFolder() + "; batch names by rules count no nouns");
             return LexiconNounTagger(nullptr);
         }
         return LexiconNounTagger(std::make_shared<const TaggerLexicon>(*std::move(lexicon)));
