@@ -66,6 +66,13 @@ std::string_view fileExtension(ExportFormat format)
     return factsOf(format).extension;
 }
 
+std::vector<std::string_view> fileExtensions(ExportFormat format)
+{
+    const FormatFacts& facts = factsOf(format);
+    if (facts.otherExtension.empty()) return {facts.extension};
+    return {facts.extension, facts.otherExtension};
+}
+
 std::optional<ExportFormat> exportFormatForExtension(std::string_view extension)
 {
     std::string lowered(extension);

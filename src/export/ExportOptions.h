@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace oxel {
 
@@ -25,6 +26,9 @@ bool allowsSixteenBit(ExportFormat format);
 bool carriesGainMap(ExportFormat format);
 // "psd", "tif", "jpg", "png", "heic": the extension an exported file of the format is named with.
 std::string_view fileExtension(ExportFormat format);
+// Every extension a file of the format is read as, the one exports are named with first:
+// "psd"; "tif", "tiff".
+std::vector<std::string_view> fileExtensions(ExportFormat format);
 // The format a file named with `extension` (without its dot, in any letter case) is written in:
 // "psd"; "tif" or "tiff"; "jpg" or "jpeg"; "png"; "heic". Nothing for any other extension.
 std::optional<ExportFormat> exportFormatForExtension(std::string_view extension);

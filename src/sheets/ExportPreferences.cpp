@@ -37,7 +37,7 @@ ExportColour parseExportColour(std::string_view stored)
 
 std::vector<ExportFormat> ExportPreferences::formats() const
 {
-    return parseExportFormats(store_.stringValue(formatsKey).value_or("psd"));
+    return parseExportFormats(store_.stringValue(formatsKey).value_or(std::string(rawValue(ExportFormat::psd))));
 }
 
 void ExportPreferences::setFormats(const std::set<std::string>& rawValues)

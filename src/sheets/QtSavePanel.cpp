@@ -42,15 +42,28 @@ private:
     }
 };
 
+QString textOf(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
 QString suffixOf(ExportFormat format)
 {
-    return QString::fromUtf8(fileExtension(format).data(), qsizetype(fileExtension(format).size()));
+    return textOf(fileExtension(format));
+}
+
+// "layered tiff (*.tif *.tiff)": the format's word and every extension it is read as.
+QString layeredFilter(ExportFormat format)
+{
+    QStringList patterns;
+    for (std::string_view extension : fileExtensions(format)) patterns << QStringLiteral("*.") + textOf(extension);
+    return QStringLiteral("layered %1 (%2)").arg(textOf(rawValue(format)), patterns.join(QLatin1Char(' ')));
 }
 
 } // namespace
 
-const QString QtSavePanel::psdFilter = QStringLiteral("layered psd (*.psd)");
-const QString QtSavePanel::tiffFilter = QStringLiteral("layered tiff (*.tif *.tiff)");
+const QString QtSavePanel::psdFilter = layeredFilter(ExportFormat::psd);
+const QString QtSavePanel::tiffFilter = layeredFilter(ExportFormat::tiff);
 
 void QtSavePanel::chooseExportFile(const std::string& proposedName, Answer answer)
 {

@@ -66,7 +66,8 @@ bool showsColourOnlyMarker(const BatchItem& item);
 std::string proposedExportName(const BatchItem& item);
 // The chosen file as written: a name without a layered extension (psd, tif, tiff in any case)
 // gets "." and `extension` (psd unless the TIFF type was chosen), so the bytes always match the name.
-std::filesystem::path layeredExportTarget(std::filesystem::path chosen, std::string_view extension = "psd");
+std::filesystem::path layeredExportTarget(std::filesystem::path chosen,
+                                          std::string_view extension = fileExtension(ExportFormat::psd));
 // TIFF for "tif" and "tiff" in any case, PSD otherwise.
 ExportFormat layeredExportFormat(const std::filesystem::path& target);
 // The single export's fixed options.

@@ -39,6 +39,8 @@ TEST_F(QtSavePanelTest, OffersTheTwoLayeredTypesWithTheProposedNameOverTheWindow
     EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
     EXPECT_EQ(dialog->parentWidget(), &window);
     EXPECT_EQ(dialog->nameFilters(), (QStringList{QtSavePanel::psdFilter, QtSavePanel::tiffFilter}));
+    EXPECT_EQ(QtSavePanel::psdFilter, "layered psd (*.psd)");
+    EXPECT_EQ(QtSavePanel::tiffFilter, "layered tiff (*.tif *.tiff)");
     EXPECT_EQ(dialog->labelText(QFileDialog::Accept), "export");
     EXPECT_TRUE(dialog->selectedFiles().value(0).endsWith("IMG_0412-oxel.psd"));
     dialog->reject();
