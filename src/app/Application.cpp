@@ -31,7 +31,6 @@
 #include "ui/kit/Fonts.h"
 #include "ui/screens/AppRootSource.h"
 #include "ui/screens/RootView.h"
-#include "ui/window/BottomBar.h"
 #include "ui/window/MainFacts.h"
 #include "ui/window/ModelWatch.h"
 
@@ -213,7 +212,7 @@ void Application::makeQuitGuard()
     guarded.saveAndDrain = [this] {
         model_->saveNow();
         if (library_->writing())
-            if (auto* bar = window_->findChild<BottomBar*>()) bar->showSaving();
+            if (auto* view = qobject_cast<MainView*>(rootView_->screenWidget())) view->showSaving();
         library_->drain();
     };
     guarded.alerts = quitAlerts_.get();

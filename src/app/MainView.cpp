@@ -186,6 +186,11 @@ void MainView::refreshNow()
     watch_.runNow();
 }
 
+void MainView::showSaving()
+{
+    if (bottomBar_) bottomBar_->showSaving();
+}
+
 void MainView::refresh()
 {
     ++refreshes_;

@@ -81,6 +81,8 @@ public:
     static std::vector<std::filesystem::path> localFiles(const QMimeData& data);
     // Brings everything up to date now rather than at the end of the turn.
     void refreshNow();
+    // While quitting waits for the library's writes: the bottom bar, when there is one, says so at once.
+    void showSaving();
     // How many times the view has followed the model since it was made: the check that keeps a
     // slider's drag cheap reads it.
     int refreshes() const { return refreshes_; }

@@ -59,6 +59,8 @@ public:
         exportWaiting,
         exportedTo,
     };
+    // How many fields there are: a field added after the last moves this.
+    static constexpr unsigned fieldCount = unsigned(Field::exportedTo) + 1;
 
     static std::shared_ptr<BatchItem> make(Uuid id, std::filesystem::path url, Origin origin,
                                            std::optional<SourceImage> source, std::optional<PictureHandle> thumbnail);

@@ -81,6 +81,8 @@ public:
         reporting,
         resetSettingsEachBatch,
     };
+    // How many fields there are: a field added after the last moves this.
+    static constexpr unsigned fieldCount = unsigned(Field::resetSettingsEachBatch) + 1;
 
     static constexpr std::chrono::seconds configStaleness{600};
     static constexpr std::chrono::seconds configRequestTimeout{10};
@@ -210,8 +212,6 @@ public:
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";
     static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
-    // Whether the library can take `results` more developed pictures; says why not when it can't.
-    bool libraryTakes(int results);
     void ensureBatchStored();
     void saveNow() { saving_.saveNow(); }
     // Names the batch by its developed pictures once nothing is in flight, unless a better name stands.
@@ -287,7 +287,6 @@ public:
     // Writes each hand-off picture over the file it was handed over in, when that can be done
     // faithfully; a run launched by a hand-off then closes once every picture went back.
     void sendBack();
-    Task<void> watchSendBack(std::vector<std::shared_ptr<BatchItem>> items);
     // Removes at once, or asks first when the picture holds a result.
     void confirmRemove(const std::shared_ptr<BatchItem>& item);
     void remove(const std::shared_ptr<BatchItem>& item);
@@ -330,20 +329,9 @@ public:
     void trashBatch(const Uuid& id);
     // The listed row's own folder: a copy of a batch's folder goes alone, the batch stays.
     void trashBatch(const BatchSummary& listed);
-    // Restores the opened items four at a time in order, then saves and names the batch once.
-    Task<void> restoreItems(std::vector<std::shared_ptr<BatchItem>> items, Uuid batchId,
-                            std::map<Uuid, ImageRecord> records, uint64_t generation);
-    // Finds the item's original again, rebuilds its result or thumbnail and hands a running job
-    // back to the runner; stops at each step once its batch is no longer open.
-    Task<void> restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation);
-    void applyRestored(BatchItem& item, const ImageRecord& record, OriginalCheck check);
-    // Hands the item's stored job back to the runner to be polled, not submitted again, when
-    // its account is signed in and its original is loaded; otherwise the job keeps waiting.
-    void resumeJobs(const std::shared_ptr<BatchItem>& item, double strength);
 
     // Originals that moved, changed or were sent back over.
     std::filesystem::path originalCacheURL(const Uuid& id) const;
-    OriginalPlaces originalPlaces() const;
     void locateOriginal(const std::shared_ptr<BatchItem>& item);
     void adoptLocatedOriginal(const std::filesystem::path& file, const std::shared_ptr<BatchItem>& item);
     void relinkOriginal(const std::shared_ptr<BatchItem>& item, SourceImage source, const std::filesystem::path& file);
@@ -355,8 +343,19 @@ public:
     struct Imported;
 
 private:
+    // Restores the opened items `mostRestoresAtOnce` at a time in order, then saves and names the batch once.
+    Task<void> restoreItems(std::vector<std::shared_ptr<BatchItem>> items, Uuid batchId,
+                            std::map<Uuid, ImageRecord> records, uint64_t generation);
+    // Finds the item's original again, rebuilds its result or thumbnail and hands a running job
+    // back to the runner; stops at each step once its batch is no longer open.
+    Task<void> restoreItem(std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation);
+    void applyRestored(BatchItem& item, const ImageRecord& record, OriginalCheck check);
+    // Hands the item's stored job back to the runner to be polled, not submitted again, when
+    // its account is signed in and its original is loaded; otherwise the job keeps waiting.
+    void resumeJobs(const std::shared_ptr<BatchItem>& item, double strength);
     bool restoresInto(const std::shared_ptr<BatchItem>& item, const Uuid& batchId, uint64_t generation) const;
     void applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt, const Uuid& batchId);
+    OriginalPlaces originalPlaces() const;
     bool relinkTo(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file);
     Task<void> importAll(std::vector<std::filesystem::path> urls, Origin origin, std::optional<std::string> sender,
                          uint64_t generation);
@@ -366,6 +365,9 @@ private:
     void settlePending(const std::filesystem::path& url);
     Task<void> nameBatch(std::vector<std::string> descriptions, std::vector<std::string> intents,
                          std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
+    // Whether the library can take `results` more developed pictures; says why not when it can't.
+    bool libraryTakes(int results);
+    Task<void> watchSendBack(std::vector<std::shared_ptr<BatchItem>> items);
     void setStatusLine(std::optional<std::string> text);
     void installSavingCallbacks();
     // The open batch's record as it now stands, stored and written.

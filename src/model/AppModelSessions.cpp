@@ -61,11 +61,10 @@ std::vector<ImageRecord> firstOfEachId(std::vector<ImageRecord> records)
 
 // A child of the restore: one item in its turn, which it gives back when done. It shares the gate,
 // so the turn never outlives it.
-Task<void> restoreInTurn(AppModel& model, [[maybe_unused]] std::shared_ptr<AsyncGate> gate, AsyncGate::Turn turn,
-                         std::shared_ptr<BatchItem> item, ImageRecord record, Uuid batchId, uint64_t generation,
+Task<void> restoreInTurn(Task<void> restore, [[maybe_unused]] std::shared_ptr<AsyncGate> gate, AsyncGate::Turn turn,
                          Completion<bool> done)
 {
-    co_await model.restoreItem(std::move(item), std::move(record), batchId, generation);
+    co_await std::move(restore);
     turn.release();
     done.complete(true);
 }
@@ -130,8 +129,8 @@ Task<void> AppModel::restoreItems(std::vector<std::shared_ptr<BatchItem>> items,
         // Another batch was opened meanwhile: the rest would change nothing.
         if (generation != batchGeneration_) break;
         children.emplace_back();
-        tasks_->spawn(
-            restoreInTurn(*this, gate, std::move(turn), item, record->second, batchId, generation, children.back()));
+        tasks_->spawn(restoreInTurn(restoreItem(item, record->second, batchId, generation), gate, std::move(turn),
+                                    children.back()));
     }
     for (auto& child : children) co_await child.value();
     if (!batch_ || batch_->id != batchId || generation != batchGeneration_) co_return;

@@ -2,7 +2,7 @@
 
 #include "ui/kit/Appearance.h"
 #include "ui/kit/AppearancePreference.h"
-#include "ui/kit/SystemColourScheme.h"
+#include "ui/kit/ColourSchemeSource.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/kit/SystemColourScheme.h"
+#include "ui/kit/ColourSchemeSource.h"
 
 #include <QDBusConnection>
 #include <QObject>

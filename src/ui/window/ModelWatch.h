@@ -47,6 +47,7 @@ class ModelWatch {
 public:
     using ModelFields = FieldSet<AppModel::Field>;
     using ItemFields = FieldSet<BatchItem::Field>;
+    static_assert(AppModel::fieldCount <= 64 && BatchItem::fieldCount <= 64, "a field set holds 64 fields");
 
     ModelWatch(QObject& view, AppModel& model, std::function<void()> refresh);
     ModelWatch(const ModelWatch&) = delete;

@@ -1,4 +1,4 @@
-#include "ui/kit/SystemColourScheme.h"
+#include "ui/kit/ColourSchemeSource.h"
 
 namespace oxel {
 
