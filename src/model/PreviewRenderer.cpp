@@ -40,14 +40,16 @@ void PreviewRenderer::pump(const std::shared_ptr<BatchItem>& item)
     const DevelopSettings settings = wanted->second;
     wanted_.erase(wanted);
     inFlight_.insert(item->id);
-    spawn(render(item, settings));
+    // Taken now: the task may start later, when the item may hold another result.
+    spawn(render(item, item->result(), settings));
 }
 
-Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, DevelopSettings settings)
+Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
+                                   DevelopSettings settings)
 {
     // The preview is held by the shared picture cache and made again the same way once let go,
     // so the recipe keeps its own copy of the result and of the settings, grain included.
-    auto make = [outcome = item->result(), settings, render = environment_.render] {
+    auto make = [outcome, settings, render = environment_.render] {
         return PictureHandle::madeNow([outcome, settings, render] { return render(*outcome, settings); });
     };
     std::optional<PictureHandle> picture;
@@ -57,19 +59,23 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, DevelopSetti
         // Out of memory or a codec's own failure: the item shows no preview until the next request.
         diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
     }
-    finished(item, std::move(picture));
+    finished(item, outcome, std::move(picture));
 }
 
-void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> picture)
+void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
+                               std::optional<PictureHandle> picture)
 {
-    item->setPreviewImage(std::move(picture));
     inFlight_.erase(item->id);
+    // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
+    // thumbnail must not be written from it.
+    const bool current = item->result() == outcome;
+    if (current) item->setPreviewImage(std::move(picture));
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written or rendered again.
         wanted_.erase(item->id);
         return;
     }
-    if (!wanted_.contains(item->id)) newestShown(item);
+    if (current && !wanted_.contains(item->id)) newestShown(item);
     pump(item);
 }
 

@@ -23,12 +23,13 @@ namespace oxel {
 // The previews of the open batch's developed items. At most one render of an item runs at a time;
 // settings asked for meanwhile wait behind it, only the newest of them. A finished render is shown
 // on its item, and once no newer settings wait for it the owner hears that the item shows its
-// newest preview. An item that left the open batch while it rendered keeps that picture, and
-// nothing of it waits or renders again. A pass asks again for every developed item once the
-// batch's controls have rested for `restDelay`; a new pass replaces the one still resting. Renders
-// run on the work pool, and one that fails leaves its item without a new preview until the next
-// request. The owner runs the tasks in its scope, gives each item's settings and says which items
-// the open batch holds. Main thread only.
+// newest preview. A render made from a result the item no longer holds is dropped unseen. An item
+// that left the open batch while it rendered keeps that picture, and nothing of it waits or
+// renders again. A pass asks again for every developed item once the batch's controls have rested
+// for `restDelay`; a new pass replaces the one still resting. Renders run on the work pool, and
+// one that fails leaves its item without a new preview until the next request. The owner runs the
+// tasks in its scope, gives each item's settings and says which items the open batch holds. Main
+// thread only.
 class PreviewRenderer {
 public:
     // Makes the developed picture of a result with these settings; must be safe on any thread.
@@ -67,8 +68,10 @@ public:
 private:
     bool holds(const std::shared_ptr<BatchItem>& item) const;
     void pump(const std::shared_ptr<BatchItem>& item);
-    Task<void> render(std::shared_ptr<BatchItem> item, DevelopSettings settings);
-    void finished(const std::shared_ptr<BatchItem>& item, std::optional<PictureHandle> picture);
+    Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
+                      DevelopSettings settings);
+    void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
+                  std::optional<PictureHandle> picture);
     Task<void> pass(CancelToken cancel);
 
     Environment environment_;

@@ -27,9 +27,12 @@ protected:
         previews.newestShown = [this](const std::shared_ptr<BatchItem>& item) { newest.push_back(item->id); };
         for (int i = 0; i < 2; ++i) {
             items.push_back(BatchItem::make(Uuid::random(), "p.jpg", Origin::opened, std::nullopt, std::nullopt));
-            items.back()->setResult(
-                std::make_shared<JobOutcome>("job", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB())));
+            items.back()->setResult(developed());
         }
+    }
+    static std::shared_ptr<const JobOutcome> developed()
+    {
+        return std::make_shared<JobOutcome>("job", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
     }
     std::optional<Bitmap> renderOne(const DevelopSettings& settings)
     {
@@ -131,6 +134,22 @@ TEST_F(PreviewRendererTest, AFailedRenderLeavesNoPreviewAndTheNextRequestRenders
     previews.request(item);
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     EXPECT_TRUE(item->previewImage());
+}
+
+TEST_F(PreviewRendererTest, ARenderOfAResultTheItemNoLongerHoldsIsNotShown)
+{
+    const auto cleared = items[0];
+    previews.request(cleared);
+    cleared->setResult(nullptr);
+    const auto replaced = items[1];
+    previews.request(replaced);
+    replaced->setResult(developed());
+    previews.request(replaced);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_FALSE(cleared->previewImage()) << "a picture of a result the item no longer has";
+    EXPECT_EQ(rendered().size(), 3u) << "the new result's settings render after the stale one";
+    EXPECT_EQ(newest, std::vector{replaced->id}) << "only the new result's picture marks the thumbnail";
+    EXPECT_TRUE(replaced->previewImage());
 }
 
 } // namespace
