@@ -53,6 +53,7 @@ struct RunnerBench : bench::InProcessBackend {
         JobRunner runner({&TimeSource::system(), &pool});
         size_t settled = 0;
         runner.onSettled = [&](const auto&) { ++settled; };
+        runner.settingsFor = [](const BatchItem&) { return DevelopSettings{}; };
         runner.start(items, userId, "", [](const BatchItem&) { return 1.0; });
         if (!loop.runUntil([&] { return settled == items.size(); }, std::chrono::minutes(5))) return false;
         for (const auto& item : items)

@@ -223,12 +223,12 @@ std::optional<double> JobRunner::strengthFor(const Uuid& id) const
     return found->second;
 }
 
-DevelopSettings JobRunner::firstPreview(const Uuid& id) const
+DevelopSettings JobRunner::firstPreview(const BatchItem& item) const
 {
     return {.alternative = false,
-            .strength = strengthFor(id).value_or(1.0),
+            .strength = strengthFor(item.id).value_or(1.0),
             .colour = 0,
-            .grain = !grainEnabled || grainEnabled()};
+            .grain = settingsFor(item).grain};
 }
 
 void JobRunner::setInFlightCount(int count)

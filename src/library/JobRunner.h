@@ -76,8 +76,9 @@ public:
     ItemCallback onDelivered; // a result was put on the item
     ItemCallback onSettled;   // the item's job ended, however it ended
     std::function<void()> onUpdateRequired;
-    // Whether delivered results wear film grain, asked as each result is built; on without one.
-    std::function<bool()> grainEnabled;
+    // How the owner develops an item now, asked as each result is built; required. The first
+    // preview of a delivered result takes its grain from it.
+    std::function<DevelopSettings(const BatchItem&)> settingsFor;
 
     // How a delivered result fared on disk: stored, not stored yet (asked again later), or no
     // longer wanted there (the item left the batch).
@@ -114,8 +115,8 @@ public:
     std::optional<std::string> nudgeFor(const Uuid& id) const;
     std::optional<double> strengthFor(const Uuid& id) const;
     // How an item's delivered result is first previewed: the chosen look at the item's queued
-    // strength, no colour, grain as the owner says.
-    DevelopSettings firstPreview(const Uuid& id) const;
+    // strength, no colour, grain as the owner develops the item.
+    DevelopSettings firstPreview(const BatchItem& item) const;
     bool isRunning(const Uuid& id) const { return running_.count(id) > 0; }
     bool isPending(const Uuid& id) const;
 

@@ -287,7 +287,7 @@ Task<void> PhotographJob::collect(std::string status)
                           std::make_shared<const std::string>(std::move(answer.value().body)),
                           *item_->source(),
                           runner_.limits,
-                          runner_.firstPreview(item_->id),
+                          runner_.firstPreview(*item_),
                           answer->response.postProcessed == true};
     auto build = [request](std::stop_token stop) { return buildResult(request, stop); };
     auto built = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(build));

@@ -118,6 +118,13 @@ void AppModel::setResetSettingsEachBatch(bool reset)
     changed.emit(Field::resetSettingsEachBatch);
 }
 
+void AppModel::setGrainEnabled(bool on)
+{
+    if (on == grainEnabled()) return;
+    settings_.setGrainEnabled(on);
+    restartPreviewTask();
+}
+
 bool AppModel::hasStandingChanges() const
 {
     return !globalNudge_.empty() || std::abs(globalStrength_ - 1) > amountTolerance ||
@@ -151,7 +158,7 @@ void AppModel::installRunnerCallbacks()
         if (holds(item)) jobSettled(item);
     };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
-    runner_.grainEnabled = [this] { return settings_.grainEnabled(); };
+    runner_.settingsFor = [this](const BatchItem& item) { return developSettings(item); };
     runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
 }
 

@@ -196,6 +196,10 @@ public:
 
     // Renders every developed item again once the batch's controls have rested.
     void restartPreviewTask() { previews_.restartPass(); }
+    // The film grain switch, which every develop settings value carries. Setting it stores it and
+    // renders the previews again; a value it already holds changes nothing.
+    bool grainEnabled() const { return settings_.grainEnabled(); }
+    void setGrainEnabled(bool on);
     // The previews of developed items, and what waits for a render.
     PreviewRenderer& previews() { return previews_; }
     // Raised by every new or opened batch; a task that outlives its batch sees it changed.

@@ -109,7 +109,7 @@ double AppModel::colour(const BatchItem& item) const
 
 DevelopSettings AppModel::developSettings(const BatchItem& item) const
 {
-    return {item.useAlternative(), strength(item), colour(item), settings_.grainEnabled()};
+    return {item.useAlternative(), strength(item), colour(item), grainEnabled()};
 }
 
 std::vector<std::shared_ptr<BatchItem>> AppModel::itemsToProcess() const

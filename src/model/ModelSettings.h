@@ -64,8 +64,9 @@ public:
     bool handoffSeen(std::string_view host) const;
     void setHandoffSeen(std::string_view host);
 
-    // Grain is on until the photographer turns it off, as the develop engine reads it.
+    // Grain is on until the photographer turns it off.
     bool grainEnabled() const { return store_.boolValue(grainEnabledKey).value_or(true); }
+    void setGrainEnabled(bool on) { store_.set(grainEnabledKey, on); }
     std::optional<Date> compareLastUsed() const { return dateValue(compareLastUsedKey); }
     void setCompareLastUsed(Date date) { setDate(compareLastUsedKey, date); }
     std::optional<Date> compareHintLastShown() const { return dateValue(compareHintLastShownKey); }

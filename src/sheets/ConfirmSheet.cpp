@@ -1,6 +1,5 @@
 #include "sheets/ConfirmSheet.h"
 
-#include "sheets/ExportPreferences.h"
 #include "sheets/Plurals.h"
 #include "sheets/SheetParts.h"
 #include "ui/kit/BoxSwitch.h"
@@ -69,8 +68,7 @@ ConfirmSheet::ConfirmSheet(AppModel& model, QWidget* parent)
     connect(buy_, &SheetButton::clicked, this, &ConfirmSheet::buyShots);
     connect(process_, &SheetButton::clicked, this, [this] { closeThen([this] { this->model().process(); }); });
     connect(grain_, &BoxSwitch::clicked, this, [this](bool on) {
-        ExportPreferences(this->model().settings().store()).setGrain(on);
-        this->model().restartPreviewTask(); // the previews show the grain, or not
+        this->model().setGrainEnabled(on);
         refresh();
     });
     // Any change of an item may change what is left to develop.
@@ -90,7 +88,7 @@ void ConfirmSheet::refresh()
     warning_->setText(QString::fromStdString(state.warning.value_or("")));
     buy_->setVisible(state.buyShots);
     process_->setEnabled(state.processEnabled);
-    const bool grain = ExportPreferences(model().settings().store()).grain();
+    const bool grain = model().grainEnabled();
     grain_->setOn(grain);
     grainWords_->setText(QString::fromStdString(grainDescription(grain)));
     fitWidth();

@@ -117,16 +117,6 @@ void ExportPreferences::setInheritDate(bool on)
     store_.set(inheritDateKey, on);
 }
 
-bool ExportPreferences::grain() const
-{
-    return flag(grainKey);
-}
-
-void ExportPreferences::setGrain(bool on)
-{
-    store_.set(grainKey, on);
-}
-
 std::vector<ExportOptions> ExportPreferences::options() const
 {
     std::vector<ExportOptions> records;

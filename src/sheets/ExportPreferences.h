@@ -31,7 +31,6 @@ public:
     static constexpr std::string_view tiffLayeredKey = "exportTiffLayered";
     static constexpr std::string_view jpegQualityKey = "exportJpegQuality";
     static constexpr std::string_view inheritDateKey = "exportInheritDate";
-    static constexpr std::string_view grainKey = ModelSettings::grainEnabledKey;
     static constexpr std::string_view lastFolderKey = "exportLastFolder";
 
     static constexpr double lowestQuality = 0.6;
@@ -56,8 +55,6 @@ public:
     void flush() { store_.flush(); }
     bool inheritDate() const;
     void setInheritDate(bool on);
-    bool grain() const;
-    void setGrain(bool on);
 
     // The folder the sheet last exported into; the next folder panel opens there.
     std::optional<std::filesystem::path> lastFolder() const;

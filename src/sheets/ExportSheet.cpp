@@ -161,10 +161,7 @@ QWidget* ExportSheet::buildSettings()
     auto grainRow = sheet::switchRow("film grain");
     grainBox_ = grainRow.box;
     stack->addWidget(grainRow.row);
-    connect(grainBox_, &BoxSwitch::clicked, this, [this](bool on) {
-        preferences_.setGrain(on);
-        model().restartPreviewTask(); // the previews show the grain, or not
-    });
+    connect(grainBox_, &BoxSwitch::clicked, this, [this](bool on) { model().setGrainEnabled(on); });
 
     auto* notes = sheet::column(6);
     for (size_t index = 0; index < allExportFormats.size(); ++index) {
@@ -212,7 +209,7 @@ void ExportSheet::refresh()
     }
     qualityValue_->setText(formatValue(preferences_.jpegQuality()));
     inheritDateBox_->setOn(preferences_.inheritDate());
-    grainBox_->setOn(preferences_.grain());
+    grainBox_->setOn(model().grainEnabled());
     for (size_t index = 0; index < notes_.size(); ++index) {
         const bool shown = index < state_.notes.size();
         notes_[index]->setVisible(shown);

@@ -37,6 +37,7 @@ void JobRunnerTest::makeRunner(const TimeSource& clock)
     runner = std::make_unique<JobRunner>(JobRunner::Environment{&clock, &pool});
     runner->onSettled = [this](const std::shared_ptr<BatchItem>& item) { settled.push_back(item); };
     runner->onUpdateRequired = [this] { ++updateRequiredCalls; };
+    runner->settingsFor = [](const BatchItem&) { return DevelopSettings{}; };
 }
 
 JobRunnerTest::~JobRunnerTest()

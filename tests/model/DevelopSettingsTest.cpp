@@ -4,20 +4,10 @@
 #include "export/Exporter.h"
 #include "imaging/PictureCache.h"
 #include "library/JobOutcome.h"
-
-#include <cstring>
+#include "support/SamePixels.h"
 
 namespace oxel::testing {
 namespace {
-
-bool samePixels(const std::optional<Bitmap>& a, const std::optional<Bitmap>& b)
-{
-    if (!a || !b || a->width() != b->width() || a->height() != b->height() || a->format() != b->format()) return false;
-    const size_t rowLength = std::min(a->rowBytes(), b->rowBytes());
-    for (int64_t y = 0; y < a->height(); ++y)
-        if (std::memcmp(a->row(y), b->row(y), rowLength) != 0) return false;
-    return true;
-}
 
 Task<void> take(Task<std::optional<std::vector<uint8_t>>> task, std::optional<std::vector<uint8_t>>& into)
 {
@@ -32,7 +22,7 @@ class DevelopSettingsTest : public ExportTest {};
 TEST_F(DevelopSettingsTest, PreviewReportExportAndARemadePreviewFollowOneValue)
 {
     const auto item = developed({writeJPEG("one.jpg", 600, 400)}).front();
-    model->settings().store().set(ModelSettings::grainEnabledKey, false);
+    model->setGrainEnabled(false);
     model->setStrength(0.6, item);
     model->setColour(0.4, item);
     const DevelopSettings settings = model->developSettings(*item);

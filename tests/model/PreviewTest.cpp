@@ -42,10 +42,13 @@ protected:
         return true;
     }
     bool previewsSettled() const { return model->previews().inFlight().empty() && model->previews().wanted().empty(); }
-    // The preview the item would get from a render with these settings, made directly.
+    // The preview the item gets at this strength and colour, made directly.
     Bitmap expectedPreview(const BatchItem& item, double strength, double colour) const
     {
-        auto picture = renderDeveloped(*item.result(), {false, strength, colour, model->settings().grainEnabled()});
+        const DevelopSettings settings = model->developSettings(item);
+        EXPECT_DOUBLE_EQ(settings.strength, strength);
+        EXPECT_DOUBLE_EQ(settings.colour, colour);
+        auto picture = renderDeveloped(*item.result(), settings);
         EXPECT_TRUE(picture);
         return picture.value_or(Bitmap());
     }

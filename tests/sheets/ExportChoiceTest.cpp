@@ -134,13 +134,11 @@ TEST_F(StoreTest, AbsentKeysGiveTheDefaultsAndEveryOptionsRecordCarriesEverySett
     preferences.setTiffLayered(false);
     preferences.setJpegQuality(0.7);
     preferences.setInheritDate(false);
-    preferences.setGrain(false);
     const ExportOptions shared{F::psd, ExportColour::sRGB, false, 0.7, false, false};
     auto expected = std::vector<ExportOptions>(3, shared);
     expected[1].format = F::jpeg;
     expected[2].format = F::png;
     EXPECT_EQ(preferences.options(), expected);
-    EXPECT_EQ(store.boolValue("grainEnabled"), false);
 
     store.set("exportColour", "SRGB");
     EXPECT_EQ(preferences.options()[0].colour, ExportColour::embedded);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace oxel::testing {
 
@@ -15,6 +16,12 @@ inline bool samePixels(const Bitmap& a, const Bitmap& b)
     for (int64_t y = 0; y < a.height(); ++y)
         if (std::memcmp(a.row(y), b.row(y), rowLength) != 0) return false;
     return true;
+}
+
+// A picture that could not be made is never the same as another.
+inline bool samePixels(const std::optional<Bitmap>& a, const std::optional<Bitmap>& b)
+{
+    return a && b && samePixels(*a, *b);
 }
 
 } // namespace oxel::testing
