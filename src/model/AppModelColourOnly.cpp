@@ -148,7 +148,7 @@ Task<void> AppModel::runOnDevice(std::vector<std::shared_ptr<BatchItem>> items, 
         }
         item->setPhase(phase::Processing{gradingStatus, std::nullopt});
         item->setStartedAt(services_.clock.now());
-        const DevelopSettings firstLook = ColourOnly::firstLook(colour(*item), developSettings(*item).grain);
+        const DevelopSettings firstLook = ColourOnly::firstLook(colour(*item), grainEnabled());
         // Named, not a temporary of the co_await expression: the compiler destroys such temporaries
         // twice, and this one holds the cancellation's shared state.
         const ColourOnly::Environment grading{&services_.languageModel, &services_.clock, tasks_->token()};

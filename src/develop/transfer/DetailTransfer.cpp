@@ -117,8 +117,6 @@ Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& ren
 
 std::optional<TransferDecline> DetailTransfer::sceneDecline() const
 {
-    const Rect renderExtent = render_.extent();
-    if (render_.isNull() || !(renderExtent.width > 0) || !(renderExtent.height > 0)) return TransferDecline::noRender();
     TransferPlan scratch;
     return measureScene(scratch);
 }
@@ -126,9 +124,6 @@ std::optional<TransferDecline> DetailTransfer::sceneDecline() const
 PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 {
     const Rect renderExtent = render_.extent();
-    if (render_.isNull() || !(renderExtent.width > 0) || !(renderExtent.height > 0))
-        return declined(TransferDecline::noRender());
-
     TransferPlan plan;
     plan.upscaled = upscale && limits_.detailTransferEnabled && renderExtent.width * 1.05 < original_.extent().width;
     plan.target = plan.upscaled ? original_.extent() : renderExtent;
@@ -143,6 +138,8 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 
 std::optional<TransferDecline> DetailTransfer::measureScene(TransferPlan& plan) const
 {
+    const Rect renderExtent = render_.extent();
+    if (render_.isNull() || !(renderExtent.width > 0) || !(renderExtent.height > 0)) return TransferDecline::noRender();
     const auto originalGrid = Fingerprint::make(inSRGB(originalFor(Rect())), context_);
     const auto renderGrid = Fingerprint::make(deliveredRender_, context_);
     if (!originalGrid || !renderGrid)
