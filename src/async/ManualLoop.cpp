@@ -17,10 +17,14 @@ ManualLoop::ManualLoop() : mainThread_(std::this_thread::get_id()), previous_(in
 ManualLoop::~ManualLoop()
 {
     // Work still in flight may post back; it must find no dangling loop.
+    waitForPendingWork();
+    installMainExecutor(previous_);
+}
+
+void ManualLoop::waitForPendingWork()
+{
     std::unique_lock lock(mutex_);
     posted_.wait_for(lock, std::chrono::seconds(30), [this] { return pendingWork_ == 0; });
-    lock.unlock();
-    installMainExecutor(previous_);
 }
 
 void ManualLoop::post(std::function<void()> job)

@@ -44,6 +44,9 @@ public:
                   std::chrono::milliseconds realTimeGuard = std::chrono::seconds(20));
     // Runs everything that becomes due within `span` of virtual time, ending at now + span.
     void advance(std::chrono::nanoseconds span);
+    // Blocks, up to 30 s, until every piece of work started elsewhere has ended, so that what it
+    // reads (a library, a folder) may go; what it posted back is not run here.
+    void waitForPendingWork();
     // Virtual time gone by since the loop was made.
     std::chrono::nanoseconds elapsed() const { return std::chrono::nanoseconds(elapsed_.load()); }
 

@@ -2,8 +2,8 @@
 
 #include "backend/BackendBaseURL.h"
 #include "backend/HttpSession.h"
-#include "support/PictureFiles.h"
 #include "platform/SettingsStore.h"
+#include "support/PictureFiles.h"
 #include "support/VirtualClockBackend.h"
 
 #include <cstdlib>
@@ -65,6 +65,9 @@ ModelTest::ModelTest()
 ModelTest::~ModelTest()
 {
     model.reset();
+    // Work the model handed to the pool may still read the library and the test folder, which go
+    // before the loop does.
+    loop.waitForPendingWork();
     backend.stop();
 }
 
