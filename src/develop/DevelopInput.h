@@ -23,15 +23,15 @@ struct DevelopInput {
         : jobId(std::move(jobId)), render(std::move(render)), transfer(std::move(transfer))
     {}
 
-    std::string jobId;                       // backend job id, or "local-..." on this machine; seeds the grain
-    Image render;                            // the relit render as delivered
-    DetailTransfer transfer;                 // made for this result; colour-only results have one too
-    PreviewPlan previewPlan;                 // the plan at the render's size: made at delivery, or deferred
-    std::optional<GradeLooks> looks;         // only when the analysis carries a grade
-    std::optional<int> grainLevel;           // none: no grain
-    bool grainBaked = false;                 // the grain is already in the picture
-    bool colourOnly = false;                 // graded on this machine alone
-    std::optional<PictureHandle> picture;    // a colour-only result's stored picture; replaces the transfer's base
+    std::string jobId;                    // backend job id, or "local-..." on this machine; seeds the grain
+    Image render;                         // the relit render as delivered
+    DetailTransfer transfer;              // made for this result; colour-only results have one too
+    PreviewPlan previewPlan;              // the plan at the render's size: made at delivery, or deferred
+    std::optional<GradeLooks> looks;      // only when the analysis carries a grade
+    std::optional<int> grainLevel;        // none: no grain
+    bool grainBaked = false;              // the grain is already in the picture
+    bool colourOnly = false;              // graded on this machine alone
+    std::optional<PictureHandle> picture; // a colour-only result's stored picture; replaces the transfer's base
 };
 
 } // namespace oxel

@@ -3,10 +3,10 @@
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
 #include "backend/AccountEndpoints.h"
-#include "support/ScriptedBrowser.h"
 #include "platform/InstanceChannel.h"
 #include "platform/JsonFields.h"
 #include "support/LocalBackendFixture.h"
+#include "support/ScriptedBrowser.h"
 #include "support/SecretServiceGate.h"
 #include "support/TemporaryFolder.h"
 

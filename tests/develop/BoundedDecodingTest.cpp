@@ -7,8 +7,8 @@
 #include "develop/codecs/PictureCodec.h"
 #include "platform/ProcessMemory.h"
 
-#include "support/PictureFiles.h"
 #include "support/HostileFiles.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "develop/codecs/MultiPictureIndex.h"
 
 #include "develop/HEIFGainMapFile.h"
-#include "support/PictureFiles.h"
 #include "imaging/RenderContext.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Reduced decoding: rows averaged in whole blocks as they are decoded, so that a smaller picture
 // never needs the whole one held.
 
-#include "support/PictureFiles.h"
 #include "develop/codecs/PictureCodec.h"
 #include "platform/ProcessMemory.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "imaging/PictureCache.h"
 
 #include "develop/HEIFGainMapFile.h"
-#include "support/PictureFiles.h"
 #include "imaging/RenderContext.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "support/ModelFixture.h"
 
-#include "support/PictureFiles.h"
 #include "develop/SourceImage.h"
 #include "model/IntakeFiles.h"
+#include "support/PictureFiles.h"
 
 #include <fstream>
 

@@ -1,8 +1,8 @@
 #include "support/ModelFixture.h"
 
-#include "support/PictureFiles.h"
 #include "platform/JsonFields.h"
 #include "support/FileContents.h"
+#include "support/PictureFiles.h"
 
 #include <atomic>
 #include <csignal>

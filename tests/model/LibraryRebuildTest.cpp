@@ -1,8 +1,8 @@
 #include "LibraryFixture.h"
 
 #include "backend/AnalysisResponse.h"
-#include "support/PictureFiles.h"
 #include "ondevice/ColourOnly.h"
+#include "support/PictureFiles.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "LibraryFixture.h"
 
-#include "support/PictureFiles.h"
 #include "export/Exporter.h"
+#include "support/PictureFiles.h"
 
 #include <cmath>
 #include <fstream>

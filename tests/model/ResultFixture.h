@@ -2,8 +2,8 @@
 
 #include "support/ModelFixture.h"
 
-#include "support/PictureFiles.h"
 #include "platform/JsonFields.h"
+#include "support/PictureFiles.h"
 
 #include <chrono>
 #include <string>

@@ -1,7 +1,7 @@
 #include "ExportFixture.h"
 
-#include "support/PictureFiles.h"
 #include "model/HandedOverFile.h"
+#include "support/PictureFiles.h"
 
 #include <fstream>
 

@@ -118,8 +118,8 @@ TEST_F(ShopTest, BoughtWithNoBalanceKnownOnlyTheRiseIsAnnounced)
         auto counting = model->changed.connect([&](AppModel::Field field) {
             if (field == AppModel::Field::balance) ++balanceAnswers;
         });
-        backend.setFaults(local::LocalFaults{.pathPrefix = "/credits/balance", .status = 503,
-                                             .times = entry.failedBalanceAnswers});
+        backend.setFaults(
+            local::LocalFaults{.pathPrefix = "/credits/balance", .status = 503, .times = entry.failedBalanceAnswers});
         ASSERT_FALSE(model->balance());
         const auto before = backend.state().account(account.userId)->balance;
         ASSERT_GT(before, 0);

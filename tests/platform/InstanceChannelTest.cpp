@@ -1,5 +1,5 @@
-#include "platform/AppFolders.h"
 #include "platform/InstanceChannel.h"
+#include "platform/AppFolders.h"
 #include "platform/JsonFields.h"
 
 #include "support/TemporaryFolder.h"

@@ -1,9 +1,9 @@
 #include "SheetFixture.h"
 
-#include "support/PictureFiles.h"
 #include "sheets/BatchRow.h"
 #include "sheets/BatchesSheet.h"
 #include "sheets/ByteCount.h"
+#include "support/PictureFiles.h"
 #include "ui/kit/BoxedField.h"
 
 #include <QLineEdit>

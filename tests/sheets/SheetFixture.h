@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/ModelFixture.h"
 #include "sheets/FolderPanelPort.h"
+#include "support/ModelFixture.h"
 #include "ui/kit/SheetButton.h"
 #include "ui/kit/TextLabel.h"
 

@@ -2,7 +2,6 @@
 // width each sheet takes and the paper at its corners.
 #include "SheetFixture.h"
 
-#include "support/PictureFiles.h"
 #include "sheets/AccountSheet.h"
 #include "sheets/BatchesSheet.h"
 #include "sheets/ColourExplainerSheet.h"
@@ -11,6 +10,7 @@
 #include "sheets/ExportSheet.h"
 #include "sheets/RenameSheet.h"
 #include "sheets/SetupSheet.h"
+#include "support/PictureFiles.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
 

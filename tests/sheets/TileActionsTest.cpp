@@ -3,11 +3,11 @@
 // the single export with a scripted save panel, and removal.
 #include "sheets/TileActions.h"
 
-#include "support/ModelFixture.h"
 #include "sheets/ScriptedSavePanel.h"
 #include "sheets/TileClock.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
+#include "support/ModelFixture.h"
 #include "ui/kit/NudgeEditor.h"
 #include "ui/kit/StrengthTrack.h"
 #include "ui/window/ColourRow.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Decoded.h"
 #include "develop/grade/SuggestedGrade.h"
+#include "platform/Decoded.h"
 
 #include <nlohmann/json_fwd.hpp>
 

@@ -3,9 +3,9 @@
 // signed in at start asks nothing; a newer version demanded replaces the main screen.
 #include "ui/screens/AppRootSource.h"
 
-#include "support/ScriptedBrowser.h"
-#include "support/ModelFixture.h"
 #include "platform/InstanceChannel.h"
+#include "support/ModelFixture.h"
+#include "support/ScriptedBrowser.h"
 #include "ui/kit/InkBoxLabel.h"
 #include "ui/screens/RootView.h"
 #include "ui/screens/SignInView.h"

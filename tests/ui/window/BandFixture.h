@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/BatchItem.h"
-#include "support/ModelFixture.h"
 #include "support/DevelopedResult.h"
+#include "support/ModelFixture.h"
 
 #include <QString>
 #include <QStringList>
