@@ -95,6 +95,15 @@ std::map<std::string, size_t> firstPositions(const std::map<std::string, int>& c
     return firstOccurrences(joinedText, tied);
 }
 
+// The name of a subject shared by several pictures: the noun in the plural, but only when the
+// tagger's data knows it, or its plural, as a noun. A word the tagger never saw was only guessed to
+// be one, and is often an adjective ("colourful", "contrasty"): it stays as it is.
+std::string sharedSubject(const std::string& noun, const NounTagger& tagger)
+{
+    std::string plurals = plural(noun);
+    return tagger.knowsAsNoun(noun) || tagger.knowsAsNoun(plurals) ? plurals : noun;
+}
+
 } // namespace
 
 const std::vector<Occasion>& occasions()
@@ -151,7 +160,7 @@ std::optional<std::string> heuristicName(const std::vector<std::string>& descrip
     const auto n = int(descriptions.size());
     const int m = std::max(n, 1);
     if (persons >= m && persons > 2 * bestTally) return withPlace("portraits", place);
-    if (best && (n == 1 || bestTally >= 3)) return withPlace(n == 1 ? *best : plural(*best), place);
+    if (best && (n == 1 || bestTally >= 3)) return withPlace(n == 1 ? *best : sharedSubject(*best, tagger), place);
     if (persons >= 1) return withPlace("portraits", place);
     return place;
 }

@@ -102,6 +102,11 @@ std::vector<TaggedWord> LexiconNounTagger::words(std::string_view text) const
     return tagged;
 }
 
+bool LexiconNounTagger::knowsAsNoun(std::string_view word) const
+{
+    return lexicon_ && lexicon_->knowsAsNoun(word);
+}
+
 const NounTagger& NounTagger::standard()
 {
     static const LexiconNounTagger tagger = [] {

@@ -15,6 +15,7 @@ public:
     explicit LexiconNounTagger(std::shared_ptr<const TaggerLexicon> lexicon);
 
     std::vector<TaggedWord> words(std::string_view text) const override;
+    bool knowsAsNoun(std::string_view word) const override;
     bool isAvailable() const { return lexicon_ != nullptr; }
 
 private:

@@ -23,6 +23,10 @@ public:
     // digit, punctuation and white space left out, each with whether it reads as a noun here.
     virtual std::vector<TaggedWord> words(std::string_view text) const = 0;
 
+    // Whether the tagger's data holds the word (as it stands) as a noun, rather than guessing it
+    // from its shape as it does for words it never saw.
+    virtual bool knowsAsNoun(std::string_view word) const = 0;
+
     // The tagger of this process, over the system's part-of-speech data. Its data is read on first
     // use (a blocking read of about 1 MB: make that use on the work pool); when it cannot be read
     // the tagger still gives the words, and none of them is a noun.

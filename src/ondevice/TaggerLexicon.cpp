@@ -241,6 +241,14 @@ std::string_view TaggerLexicon::classOf(std::string_view word) const
     return "-unknown-";
 }
 
+bool TaggerLexicon::knowsAsNoun(std::string_view word) const
+{
+    const auto found = entries_.find(word);
+    if (found == entries_.end()) return false;
+    const auto first = counts_.begin() + found->second.first;
+    return std::any_of(first, first + found->second.size, [this](TagCount count) { return nouns_[count.tag]; });
+}
+
 std::optional<uint8_t> TaggerLexicon::tagAfter(uint8_t previous, std::string_view word) const
 {
     const Entry* entry = entryOf(word);

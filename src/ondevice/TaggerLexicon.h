@@ -32,6 +32,9 @@ public:
     // highest P(tag | previous) x (count + 1). Nothing when no tag fits.
     std::optional<uint8_t> tagAfter(uint8_t previous, std::string_view word) const;
 
+    // Whether the lexicon itself holds the word with a noun tag; its class does not count.
+    bool knowsAsNoun(std::string_view word) const;
+
     // The tag every sentence starts after.
     uint8_t sentenceTag() const { return sentenceTag_; }
     bool isNoun(uint8_t tag) const { return nouns_[tag]; }

@@ -20,6 +20,7 @@ public:
         for (std::string word; stream >> word;) tagged.push_back({word, nouns.count(word) > 0});
         return tagged;
     }
+    bool knowsAsNoun(std::string_view word) const override { return nouns.count(std::string(word)) > 0; }
 
     std::set<std::string> nouns = {"bride",    "groom",   "church", "steps", "guests", "table",   "cake",    "stand",
                                    "terrace",  "spring",  "dogs",   "dog",   "beach",  "snow",    "bench",   "tree",

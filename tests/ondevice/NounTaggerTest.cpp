@@ -1,10 +1,13 @@
 #include "ondevice/BatchNamer.h"
 #include "ondevice/LexiconNounTagger.h"
 
+#include "localbackend/PictureAnalysis.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace oxel {
 namespace {
@@ -53,6 +56,23 @@ TEST(NounTagger, APossessiveIsAWordOfItsOwn)
     const std::vector<std::string> two(2, "");
     EXPECT_EQ(heuristicName({"a dog's nose", "the dog's ears"}, two, std::nullopt), "dogs");
     EXPECT_EQ(heuristicName({"a man's hand", "a woman's smile"}, two, std::nullopt), "portraits");
+}
+
+// The local backend describes pictures in adjectives the tagger data never saw ("colourful",
+// "contrasty") and so guesses to be nouns: no batch it describes is named after one made plural.
+TEST(NounTagger, NamesNoLocalBackendBatchAfterAnAdjectiveMadePlural)
+{
+    std::set<std::string> names;
+    for (double luma : {0.2, 0.45, 0.7})
+        for (double saturation : {0.01, 0.25, 0.5})
+            for (double redOverBlue : {0.8, 1.2})
+                for (double contrast : {0.1, 0.3}) {
+                    const auto analysis = local::analysisJson({luma, contrast, saturation, redOverBlue});
+                    const std::vector<std::string> descriptions(2, analysis["descriptions"]["original"]);
+                    const std::vector<std::string> intents(2, analysis["perceived_intent"]);
+                    names.insert(BatchNamer::heuristicName(descriptions, intents, "aarhus").value_or(""));
+                }
+    EXPECT_EQ(names, (std::set<std::string>{"aarhus", "colourful · aarhus", "contrasty · aarhus"}));
 }
 
 TEST(NounTagger, GivesWordsBetweenBreaksWithoutPunctuation)
