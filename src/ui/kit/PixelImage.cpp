@@ -117,7 +117,8 @@ void PixelImage::scaleFromCache(QSize device)
     if (const auto held = current_.handle.heldPin()) {
         if (auto wrapped = wrappedForDisplay(held.bitmap())) return takeScaled(areaScaled(*wrapped, device));
     }
-    // Made again, or converted, off the main thread; asked once per picture and size.
+    // Made again, or converted, off the main thread; asked once per picture and size until it
+    // arrives, and again at a later paint when it could not be made.
     if (scaling_ == device) return;
     scaling_ = device;
     const QPointer<PixelImage> view(this);
@@ -130,8 +131,10 @@ void PixelImage::scaleFromCache(QSize device)
                                       scaled = scaledForDisplay(pinned.bitmap(), device);
                                   QMetaObject::invokeMethod(
                                       QCoreApplication::instance(),
-                                      [view, generation, scaled = std::move(scaled)]() mutable {
-                                          if (!view || view->generation_ != generation || scaled.isNull()) return;
+                                      [view, generation, device, scaled = std::move(scaled)]() mutable {
+                                          if (!view || view->generation_ != generation) return;
+                                          if (view->scaling_ == device) view->scaling_ = {};
+                                          if (scaled.isNull()) return;
                                           view->takeScaled(std::move(scaled));
                                           view->update();
                                       },

@@ -90,7 +90,7 @@ private:
     // stays on screen until the current one can be drawn.
     Shown previous_;
     std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
-    QSize scaling_;                // the size being scaled off the main thread for this generation
+    QSize scaling_;                // the size being scaled off the main thread for this generation, until it arrives
     bool converting_ = false;      // the current picture is not painted yet: being converted or made
     qreal opacity_ = 1;
 };

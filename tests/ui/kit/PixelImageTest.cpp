@@ -210,12 +210,15 @@ TEST(PixelImage, HandedOverPicturesLeaveThePixelsToTheCache)
     EXPECT_TRUE(view.holdsScaled());
     EXPECT_EQ(made, 1);
 
-    // Let go by the cache and by the view: made again when next shown.
-    PictureCache::shared().forget(handle.key());
-    view.releaseScaled();
-    view.repaint();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.holdsScaled(); }, 5000));
-    EXPECT_EQ(made, 2);
+    // Let go by the cache and by the view: made again each time it is next shown, at the size it
+    // was last made off the main thread too.
+    for (int time = 2; time <= 3; ++time) {
+        PictureCache::shared().forget(handle.key());
+        view.releaseScaled();
+        view.repaint();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view.holdsScaled(); }, 5000)) << time;
+        EXPECT_EQ(made, time);
+    }
     EXPECT_TRUE(pixelIs(pixels::grabbed(view), 45, 30, QColor(10, 120, 200), 1));
 }
 
