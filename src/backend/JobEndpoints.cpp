@@ -119,17 +119,18 @@ BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_tok
     return JobResultAnswer{std::move(response).value(), std::move(body).value()};
 }
 
-void confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop)
+bool confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop)
 {
     HttpRequest request = backendRequest("POST", jobPath(jobId, "/confirm-delivery", {}), Json{{"userId", userId}});
     authorize(request);
     constexpr int attempts = 3;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         auto answer = HttpSession::backend().send(request, stop);
-        if (answer && answer->status == 200) return;
+        if (answer && answer->status == 200) return true;
         if (attempt < attempts) pauseBetweenAttempts(stop);
     }
     diagnose("backend", "confirmDelivery failed after 3 attempts for " + jobId);
+    return false;
 }
 
 } // namespace oxel

@@ -25,8 +25,8 @@ BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_t
 // The decoded answer together with its raw body.
 BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop = {});
 
-// Tells the backend the result arrived: up to three attempts 2 s apart; never fails towards the
-// caller, and leaves one line on standard error when all three failed.
-void confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop = {});
+// Tells the backend the result arrived, which spends the shot: up to three attempts 2 s apart.
+// True once the backend took it; all three failed leave one line on standard error.
+bool confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop = {});
 
 } // namespace oxel

@@ -76,6 +76,8 @@ public:
     ItemCallback onDelivered; // a result was put on the item
     ItemCallback onSettled;   // the item's job ended, however it ended
     std::function<void()> onUpdateRequired;
+    // The backend took the confirmation of a delivered result: a shot was spent.
+    std::function<void()> onConfirmed;
     // How the owner develops an item now, asked as each result is built; required. The first
     // preview of a delivered result takes its grain from it.
     std::function<DevelopSettings(const BatchItem&)> settingsFor;

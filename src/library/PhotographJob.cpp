@@ -37,13 +37,6 @@ double roundedTo(double value, double steps)
     return std::round(value * steps) / steps;
 }
 
-// Nobody waits for the confirmation, and it retries on its own.
-Task<void> confirmLater(WorkPool& pool, std::string jobId, std::string userId)
-{
-    auto confirm = [jobId, userId] { confirmDelivery(jobId, userId); };
-    co_await offload(pool, WorkPriority::utility, std::move(confirm));
-}
-
 // The full-send picture, else the refined one, decoded leniently; nothing when neither decodes.
 // An empty text decodes to no bytes, which fail to read as a picture.
 std::optional<std::vector<uint8_t>> resultPicture(const JobResultResponse& answer)
@@ -312,7 +305,14 @@ Task<void> PhotographJob::deliver(BuiltResult built, const ResultToBuild& reques
     item_->setPhase(phase::Done{});
     runner_.notify(runner_.onDelivered, item_);
     const bool stored = co_await keepDelivered();
-    if (stored && confirm) runner_.scope_.spawn(confirmLater(*runner_.environment_.pool, jobId_, runner_.userId()));
+    if (stored && confirm) runner_.scope_.spawn(confirmLater(runner_, jobId_, runner_.userId()));
+}
+
+Task<void> PhotographJob::confirmLater(JobRunner& runner, std::string jobId, std::string userId)
+{
+    auto confirm = [jobId, userId] { return confirmDelivery(jobId, userId); };
+    const bool confirmed = co_await offload(*runner.environment_.pool, WorkPriority::utility, std::move(confirm));
+    if (confirmed && runner.onConfirmed) runner.onConfirmed();
 }
 
 Task<bool> PhotographJob::keepDelivered()

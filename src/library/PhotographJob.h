@@ -55,6 +55,9 @@ private:
     Task<void> deliver(BuiltResult built, const ResultToBuild& request, bool confirm);
     // Whether the owner stored the delivered result; asked again while it could not.
     Task<bool> keepDelivered();
+    // Nobody waits for the confirmation, which retries on its own; the runner's owner hears when
+    // the backend took it.
+    static Task<void> confirmLater(JobRunner& runner, std::string jobId, std::string userId);
     void reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request);
     // D. A failed job: sent once more, or failed.
     Task<Next> resubmit(const JobStatusResponse& answer);

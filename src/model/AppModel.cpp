@@ -158,13 +158,14 @@ void AppModel::installRunnerCallbacks()
         if (holds(item)) jobSettled(item);
     };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
+    // The shot is spent when the backend takes the confirmation, not when the result arrives.
+    runner_.onConfirmed = [this] { refreshBalanceSoon(); };
     runner_.settingsFor = [this](const BatchItem& item) { return developSettings(item); };
     runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
 }
 
 void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
 {
-    tasks_->spawn(refreshBalance());
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
     saving_.markThumbnail(*item);

@@ -166,6 +166,10 @@ public:
     Task<void> refreshConfig();
     void applyConfig(const AppConfig& config, const std::string& body);
     Task<void> refreshBalance();
+    // Fetches the balance `balanceGathering` from now; the calls that come meanwhile share that
+    // one fetch, and a call while it runs is answered by one more after it.
+    void refreshBalanceSoon();
+    static constexpr std::chrono::seconds balanceGathering{1};
     Task<void> loadMessage();
     void dismissAnnouncement();
     Task<void> refreshSuggestions();
@@ -485,6 +489,10 @@ private:
     Task<void> sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options);
     ExportTurns exports_;
     bool fetchingProducts_ = false;
+    // The gathered balance fetch: one is wanted, and its task is under way.
+    Task<void> gatherBalanceFetches();
+    bool balanceWanted_ = false;
+    bool balanceGathering_ = false;
     std::vector<Completion<bool>> productsWaiters_;
 
     AuthService auth_;

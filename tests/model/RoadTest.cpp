@@ -151,5 +151,22 @@ TEST_F(RoadTest, TheBatchIsNamedOnceAfterTheLastJobSettled)
     EXPECT_EQ(model->batch()->name, name);
 }
 
+TEST_F(RoadTest, TheRollAfterABatchIsWhatTheAccountHoldsAndTheConfirmationsShareOneFetch)
+{
+    await(model->refreshBalance());
+    ASSERT_TRUE(model->balance());
+    const auto before = model->balance()->balance;
+    const auto fetchesBefore = requestsTo("/credits/balance").size();
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return allSettled(); }));
+    // Each shot is spent when the backend takes the delivery's confirmation, after the result is
+    // stored: the roll shown must come from a fetch after the last of them.
+    const auto held = [&] { return backend.state().account(account.userId)->balance; };
+    ASSERT_TRUE(runUntil([&] { return held() == before - 3 && model->balance()->balance == held(); }))
+        << "shown " << model->balance()->balance << ", held " << held();
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    EXPECT_EQ(requestsTo("/credits/balance").size() - fetchesBefore, 1u);
+}
+
 } // namespace
 } // namespace oxel::testing
