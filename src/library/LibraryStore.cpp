@@ -92,6 +92,19 @@ bool isInside(const fs::path& root, const fs::path& path)
     return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
 }
 
+// Tells `written` on the main thread, when there is one; the loop that runs it waits for it meanwhile.
+LibraryStore::Written toldOnMainThread(LibraryStore::Written written)
+{
+    if (!written) return [](std::optional<std::string>) {};
+    MainExecutor& executor = mainExecutor();
+    return [written = std::move(written), &executor,
+            pending = std::make_shared<PendingWork>(executor)](std::optional<std::string> failure) {
+        // Posted before `pending` goes: a posted answer that held it would keep the main loop's
+        // owner waiting for work that only that loop can finish.
+        executor.post([written, failure] { written(failure); });
+    };
+}
+
 void logWriteFailure(const fs::path& file, const std::string& reason)
 {
     diagnoseAs("oxel pro library", "could not write " + file.filename().string() + ": " + reason);
@@ -208,20 +221,26 @@ void LibraryStore::enqueue(std::function<void()> job)
         job();
 }
 
-void LibraryStore::saveBatch(const BatchRecord& record)
+template <class Record>
+void LibraryStore::saveRecord(const Record& record, const fs::path& to, Written written)
 {
-    const fs::path to = batchFolder(record.id) / "batch.json";
+    auto tell = toldOnMainThread(std::move(written));
     auto bytes = record.encode();
-    if (!bytes) return logWriteFailure(to, bytes.error().text());
-    enqueue([this, bytes = std::move(*bytes), to] { writeData(bytes, to); });
+    if (!bytes) {
+        logWriteFailure(to, bytes.error().text());
+        return tell(bytes.error().text());
+    }
+    enqueue([this, bytes = std::move(*bytes), to, tell = std::move(tell)] { tell(writeData(bytes, to)); });
 }
 
-void LibraryStore::saveImage(const ImageRecord& record, const Uuid& batch)
+void LibraryStore::saveBatch(const BatchRecord& record, Written written)
 {
-    const fs::path to = imageFolder(batch, record.id) / "image.json";
-    auto bytes = record.encode();
-    if (!bytes) return logWriteFailure(to, bytes.error().text());
-    enqueue([this, bytes = std::move(*bytes), to] { writeData(bytes, to); });
+    saveRecord(record, batchFolder(record.id) / "batch.json", std::move(written));
+}
+
+void LibraryStore::saveImage(const ImageRecord& record, const Uuid& batch, Written written)
+{
+    saveRecord(record, imageFolder(batch, record.id) / "image.json", std::move(written));
 }
 
 void LibraryStore::writeJPEG(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
@@ -269,18 +288,15 @@ void LibraryStore::write(std::vector<uint8_t> bytes, const fs::path& to)
 Completion<std::optional<std::string>> LibraryStore::writeInOrder(std::vector<FileBytes> files)
 {
     Completion<std::optional<std::string>> written;
-    MainExecutor& executor = mainExecutor();
-    enqueue([this, files = std::move(files), written, &executor,
-             pending = std::make_shared<PendingWork>(executor)]() mutable {
+    auto tell = toldOnMainThread([written](std::optional<std::string> failure) mutable { written.complete(failure); });
+    enqueue([this, files = std::move(files), tell = std::move(tell)] {
         std::optional<std::string> failure;
         for (const auto& file : files) {
             failure = writeData(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()),
                                 file.to);
             if (failure) break;
         }
-        // The answer is posted before `pending` goes with this job: a posted answer that held it
-        // would keep the main loop's owner waiting for work that only that loop can finish.
-        executor.post([written, failure]() mutable { written.complete(failure); });
+        tell(failure);
     });
     return written;
 }

@@ -72,8 +72,10 @@ public:
 
     // ---- Writing: encoded on the caller's thread, written on the queue -----------------------
 
-    void saveBatch(const BatchRecord& record);
-    void saveImage(const ImageRecord& record, const Uuid& batch);
+    // Told on the main thread once a write is done: why it could not be written, or nothing.
+    using Written = std::function<void(std::optional<std::string> failure)>;
+    void saveBatch(const BatchRecord& record, Written written = {});
+    void saveImage(const ImageRecord& record, const Uuid& batch, Written written = {});
     // The picture as a JPEG of at most `maxPixelSize` on its long edge, made and written on the
     // queue; a picture that cannot be encoded writes nothing.
     void writeJPEG(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
@@ -138,6 +140,9 @@ private:
     std::shared_ptr<SerialQueue> queue();
     void enqueue(std::function<void()> job);
     void writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
+    // Queues the record's bytes, or tells why it has none.
+    template <class Record>
+    void saveRecord(const Record& record, const std::filesystem::path& to, Written written);
     // The reason when the file could not be written (it is logged too).
     std::optional<std::string> writeData(std::string_view bytes, const std::filesystem::path& to) const;
     void sweepStaleFolders() const;

@@ -220,6 +220,8 @@ public:
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";
     static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
+    static constexpr const char* changesUnsavedStatus =
+        "changes can't be saved to the library · kept here until they can be";
     void ensureBatchStored();
     void saveNow() { saving_.saveNow(); }
     // Names the batch by its developed pictures once nothing is in flight, unless a better name stands.
@@ -376,7 +378,9 @@ private:
     // Whether the library can take `results` more developed pictures; says why not when it can't.
     bool libraryTakes(int results);
     Task<void> watchSendBack(std::vector<std::shared_ptr<BatchItem>> items);
+    // Sets the one status line; clearing it shows the lasting line, when there is one.
     void setStatusLine(std::optional<std::string> text);
+    std::optional<std::string> lastingStatus() const;
     void installSavingCallbacks();
     // The open batch's record as it now stands, stored and written.
     void writeBatchRecord();

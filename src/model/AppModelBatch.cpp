@@ -154,7 +154,14 @@ bool AppModel::libraryTakes(int results)
 void AppModel::setStatusLine(std::optional<std::string> text)
 {
     statusProgress_ = progress();
-    publish(statusLine_, std::move(text), Field::statusLine);
+    publish(statusLine_, text ? std::move(text) : lastingStatus(), Field::statusLine);
+}
+
+// Changes the disk refused are said until they are written, whatever comes and goes meanwhile.
+std::optional<std::string> AppModel::lastingStatus() const
+{
+    if (saving_.unsaved()) return changesUnsavedStatus;
+    return std::nullopt;
 }
 
 AppModel::Progress AppModel::progress() const
@@ -164,7 +171,7 @@ AppModel::Progress AppModel::progress() const
 
 void AppModel::progressMoved()
 {
-    if (statusLine_ && progress() != statusProgress_) setStatusLine(std::nullopt);
+    if (statusLine_ && statusLine_ != lastingStatus() && progress() != statusProgress_) setStatusLine(std::nullopt);
 }
 
 void AppModel::setLastBatchSource(std::optional<std::string> source)
@@ -174,6 +181,7 @@ void AppModel::setLastBatchSource(std::optional<std::string> source)
 
 void AppModel::setBatch(std::optional<BatchRecord> record)
 {
+    if (!record || !batch_ || record->id != batch_->id) saving_.dropUnsaved();
     publish(batch_, std::move(record), Field::batch);
 }
 

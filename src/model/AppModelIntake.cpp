@@ -132,7 +132,7 @@ void AppModel::appendImported(const fs::path& url, Origin origin, Imported impor
 
 void AppModel::saveImported(const BatchItem& item, const Uuid& batch)
 {
-    if (auto record = item.record()) services_.library.saveImage(*record, batch);
+    if (auto record = item.record()) saving_.saveImage(*record);
     writeOriginalCopy(item, batch);
 }
 

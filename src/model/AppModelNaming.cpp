@@ -61,7 +61,7 @@ Task<void> AppModel::nameBatch(std::vector<std::string> descriptions, std::vecto
         record.nameSource = source;
     }
     setBatch(record);
-    services_.library.saveBatch(record);
+    saving_.saveBatch(record);
     tasks_->spawn(refreshRecent());
 }
 

@@ -17,6 +17,12 @@ void AppModel::installSavingCallbacks()
     saving_.restoring = [this] { return restoringBatch_; };
     saving_.beforeSave = [this] { standingDebounce_.flush(); };
     saving_.saveBatchRecord = [this] { writeBatchRecord(); };
+    saving_.unsavedChanged = [this] {
+        if (saving_.unsaved())
+            setStatusLine(changesUnsavedStatus);
+        else if (statusLine_ == changesUnsavedStatus)
+            setStatusLine(std::nullopt);
+    };
 }
 
 void AppModel::writeBatchRecord()
@@ -36,7 +42,7 @@ void AppModel::writeBatchRecord()
     for (const auto& id : batch_->images)
         if (unreadableImages_.contains(id) && !held(id)) record.images.push_back(id);
     setBatch(record);
-    services_.library.saveBatch(record);
+    saving_.saveBatch(record);
 }
 
 std::optional<std::string> AppModel::accountId() const
@@ -66,7 +72,7 @@ void AppModel::ensureBatchStored()
     for (const auto& item : items_) record.images.push_back(item->id);
     setBatch(record);
     for (const auto& item : items_) saveImported(*item, record.id);
-    services_.library.saveBatch(record);
+    saving_.saveBatch(record);
     tasks_->spawn(refreshRecent());
 }
 

@@ -257,7 +257,7 @@ void AppModel::renameBatch(const std::string& name)
     record.name = trimmed;
     record.nameSource = BatchRecord::NameSource::person;
     setBatch(record);
-    services_.library.saveBatch(record);
+    saving_.saveBatch(record);
     tasks_->spawn(refreshRecent());
 }
 

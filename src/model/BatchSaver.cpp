@@ -69,6 +69,9 @@ void BatchSaver::forget(const Uuid& item)
 {
     dirty_.erase(item);
     thumbDirty_.erase(item);
+    auto unsaved = unsaved_;
+    unsaved.erase(item);
+    setUnsaved(std::move(unsaved));
 }
 
 std::shared_ptr<BatchItem> BatchSaver::find(const Uuid& id) const
@@ -100,6 +103,7 @@ void BatchSaver::saveNow()
 {
     beforeSave();
     saveDebounce_.cancel();
+    retry_.cancel();
     auto dirty = std::exchange(dirty_, {});
     // Any record written rewrites the batch's too, which then counts as saved.
     const bool writeRecord = std::exchange(batchDirty_, false) || !dirty.empty();
@@ -116,10 +120,59 @@ void BatchSaver::saveNow()
             continue;
         }
         if (auto item = find(id))
-            if (auto record = item->record()) environment_.library->saveImage(*record, *batch);
+            if (auto record = item->record()) saveImage(*record);
     }
     writeThumbnails();
     if (writeRecord) saveBatchRecord();
+}
+
+void BatchSaver::saveImage(const ImageRecord& record)
+{
+    const auto batch = storedBatch();
+    if (batch) environment_.library->saveImage(record, *batch, told(*batch, record.id));
+}
+
+void BatchSaver::saveBatch(const BatchRecord& record)
+{
+    environment_.library->saveBatch(record, told(record.id, record.id));
+}
+
+LibraryStore::Written BatchSaver::told(const Uuid& batch, const Uuid& written)
+{
+    return [this, life = std::weak_ptr(life_), batch, written](std::optional<std::string> failure) {
+        if (life.lock()) settle(batch, written, failure.has_value());
+    };
+}
+
+void BatchSaver::settle(const Uuid& batch, const Uuid& written, bool refused)
+{
+    // A write for a batch no longer open, or an item no longer in it, has nothing left to keep it.
+    if (storedBatch() != batch || (written != batch && !find(written))) return;
+    auto unsaved = unsaved_;
+    if (!refused) {
+        unsaved.erase(written);
+        return setUnsaved(std::move(unsaved));
+    }
+    unsaved.insert(written);
+    if (written == batch)
+        batchDirty_ = true;
+    else
+        dirty_.insert(written);
+    if (!retry_.pending()) retry_.schedule([this] { saveNow(); });
+    setUnsaved(std::move(unsaved));
+}
+
+void BatchSaver::dropUnsaved()
+{
+    retry_.cancel();
+    setUnsaved({});
+}
+
+void BatchSaver::setUnsaved(std::set<Uuid> unsaved)
+{
+    const bool before = this->unsaved();
+    unsaved_ = std::move(unsaved);
+    if (this->unsaved() != before && unsavedChanged) unsavedChanged();
 }
 
 } // namespace oxel

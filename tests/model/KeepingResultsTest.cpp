@@ -111,6 +111,40 @@ TEST_F(KeepingResultsTest, AResultTheDiskCannotTakeIsHeldUnconfirmedAndStoredOnc
     EXPECT_EQ(item->note(), std::nullopt);
 }
 
+// Three controls moved while the disk refuses every write: the window says so until they are
+// written, which they are once the disk takes writes again, and they come back with the batch.
+TEST_F(KeepingResultsTest, ChangesTheDiskRefusesAreKeptAndWrittenOnceItTakesThem)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
+    model->ensureBatchStored();
+    library.drain();
+    const auto id = model->batch()->id;
+    const auto a = model->items()[0], b = model->items()[1];
+    FileSizeLimit full(64);
+    model->setStrength(0.4, a);
+    loop.advance(1s);
+    model->setColour(0.3, b);
+    loop.advance(1s);
+    model->setGlobalStrength(0.6);
+    loop.advance(1s);
+    library.drain();
+    EXPECT_TRUE(runUntil([&] { return model->statusLine() == AppModel::changesUnsavedStatus; }));
+    full.lift();
+    loop.advance(BatchSaver::retryDelay);
+    library.drain();
+    EXPECT_TRUE(runUntil([&] { return !model->statusLine(); }));
+
+    const auto strength = a->strengthOffset(), colour = b->colourOffset();
+    makeModel();
+    model->openBatch(id);
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    int kept = model->globalStrength() == 0.6;
+    for (const auto& item : model->items())
+        kept += item->id == a->id ? item->strengthOffset() == strength : item->colourOffset() == colour;
+    EXPECT_EQ(kept, 3) << "of the three moves";
+}
+
 // The child develops three photographs and is killed the moment the backend hears the first
 // confirmation, before anything else of it runs.
 [[noreturn]] void developAndDieAtTheFirstConfirmation(ModelTest& test, const fs::path& root)
