@@ -397,3 +397,21 @@ TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
     const QColor centre = tile->grab().toImage().pixelColor(tile->pictureBlockRect().center());
     EXPECT_GT(centre.red(), 100) << "the thumbnail stays drawn while the preview is made, never an empty frame";
 }
+
+TEST_F(TileTest, ATileScrolledAwayBeforeItsPreviewCameWaitsQuietlyAndShowsItWhenBackInView)
+{
+    // Reopened: the thumbnail is drawn while the result is rebuilt, then the tile leaves the view.
+    auto item = photo("a.jpg");
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->holdsScaled(); }));
+    tile->releasePixmaps();
+    tile->hide();
+    QSignalSpy shown(picture, &PixelImage::pictureShown);
+    item->setPreviewImage(gradientPicture(60, 40));
+    QTest::qWait(100);
+    EXPECT_LE(shown.count(), 1) << "a tile out of view waits for its next paint, never refreshes itself";
+
+    tile->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
+}

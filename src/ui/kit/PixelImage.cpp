@@ -142,6 +142,15 @@ void PixelImage::scaleFromCache(QSize device)
                               });
 }
 
+void PixelImage::releaseScaled()
+{
+    current_.scaled = QPixmap();
+    previous_.scaled = QPixmap();
+    // A handle's picture is not drawn again until a paint makes its copy: handed over again
+    // meanwhile, it is announced then, so a view out of sight never answers at once.
+    if (!current_.handle.isNull()) converting_ = true;
+}
+
 void PixelImage::takeScaled(QImage image)
 {
     current_.scaled = QPixmap::fromImage(std::move(image));

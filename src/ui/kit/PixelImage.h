@@ -28,7 +28,8 @@ public:
 
     // Handing over the same pixels again (a copy of the same bitmap, or of the same handle)
     // changes nothing and repaints nothing; a null bitmap or handle clears the view. Every call is
-    // answered by `pictureShown` once the view paints what was handed over.
+    // answered by `pictureShown` once the view paints what was handed over: a handle's picture
+    // whose scaled copy was let go, once a paint makes it again.
     void setPicture(const Bitmap& picture);
     void setPicture(const PictureHandle& picture);
     // The held bitmap; null for a picture handed over as a handle.
@@ -43,11 +44,7 @@ public:
     // The held picture in 8-bit sRGB; null while nothing is held or converted yet.
     const QImage& displayed() const { return current_.displayed; }
     // Lets the scaled copy go; the next paint makes it again. For views far from the screen.
-    void releaseScaled()
-    {
-        current_.scaled = QPixmap();
-        previous_.scaled = QPixmap();
-    }
+    void releaseScaled();
     bool holdsScaled() const { return !current_.scaled.isNull(); }
 
     // Where a picture of `picture` pixels lies in `bounds`: scaled by the smaller of the two
@@ -57,7 +54,7 @@ public:
 Q_SIGNALS:
     // What the last `setPicture` handed over is what the view now paints. Emitted from within
     // `setPicture` for a picture shown as it is (sRGB, the previous picture again, the same one
-    // again, none), from the paint that scales a handle's picture held by the cache in sRGB, and
+    // again while it can be drawn, none), from the paint that scales a handle's picture held by the cache in sRGB, and
     // later, from the event loop, for one that had to be converted or made first; a conversion
     // overtaken by a newer picture is never announced.
     void pictureShown();
