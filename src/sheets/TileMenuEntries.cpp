@@ -20,7 +20,7 @@ std::vector<TileMenuEntry> tileMenuEntries(const BatchItem& item, const TileMenu
     if (item.result() && item.source()) entries.push_back({TileCommand::exportOne, "export this one…"});
     if (showsColourOnlyGroup(item)) {
         if (model.colourOnlyModelReady) entries.push_back({TileCommand::retryColourOnly, "retry (free)"});
-        entries.push_back({TileCommand::developWithLight, "develop it with colour and light"});
+        entries.emplace_back(TileCommand::developWithLight, "develop it with colour and light");
     }
     const bool inFlight = item.phase().isInFlight();
     if (model.reportTarget)

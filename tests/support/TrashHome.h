@@ -19,15 +19,16 @@ public:
     }
 
     std::filesystem::path root() const { return folder_ / "work"; }
+    std::filesystem::path dataHome() const { return folder_ / "data"; }
     std::filesystem::path trashFiles() const { return folder_ / "data" / "Trash" / "files"; }
     std::filesystem::path trashInfo() const { return folder_ / "data" / "Trash" / "info"; }
 
 private:
     TrashHome()
     {
-        std::filesystem::create_directories(folder_ / "data");
-        std::filesystem::create_directories(folder_ / "work");
-        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
+        std::filesystem::create_directories(dataHome());
+        std::filesystem::create_directories(root());
+        ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
     }
 
     TemporaryFolder folder_;

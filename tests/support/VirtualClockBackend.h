@@ -3,6 +3,7 @@
 #include "async/ManualLoop.h"
 #include "localbackend/LocalBackend.h"
 #include "support/TemporaryFolder.h"
+#include "support/TrashHome.h"
 
 #include <cstdlib>
 
@@ -16,7 +17,8 @@ inline void isolateUserFolders()
     static bool isolated = [] {
         setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
         setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        // The data home is the program's one, which GLib has read already if the Trash was used.
+        setenv("XDG_DATA_HOME", TrashHome::instance().dataHome().c_str(), 1);
         setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-test-bus", 1);
         return true;
     }();

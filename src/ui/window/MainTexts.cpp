@@ -58,7 +58,7 @@ std::string statusText(const StatusFacts& facts)
                                        " back"};
         if (facts.inFlight > 0) parts.push_back(std::to_string(facts.inFlight) + " developing");
         if (facts.failed > 0) parts.push_back(std::to_string(facts.failed) + " failed");
-        if (facts.withResult > 0) parts.push_back("hold space to compare");
+        if (facts.withResult > 0) parts.emplace_back("hold space to compare");
         return joined(parts, separator);
     }
     std::string text = images + std::string(separator) + counted(facts.toProcess, "shot");

@@ -118,6 +118,8 @@ protected:
         ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-e2e-bus", 1);
+        // The road runs on the X server xvfb-run started, whatever platform the caller's shell names.
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
         // The scripted browser stands first on the path, as xdg-open.
         const std::string path = std::string(OXEL_E2E_DIR) + ":" + std::getenv("PATH");
         ::setenv("PATH", path.c_str(), 1);
