@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <sys/resource.h>
 
 using namespace oxel;
@@ -184,6 +185,36 @@ TEST(FlatWriter, CarriesTheIptcOfAJPEGIntoHEICAsXmpInUtf8)
     EXPECT_EQ(tags.value("XMP-photoshop:City", ""), "Århus");
     EXPECT_FALSE(tags.contains("XMP-dc:Title")) << "the original's own XMP is not carried";
     EXPECT_FALSE(tags.contains("ExifTool:Warning")) << tags.value("ExifTool:Warning", "");
+}
+
+// The original's XMP packet, whether the metadata library could parse it or not, goes into no
+// flat file: a TIFF got it whole, dates and all.
+TEST(FlatWriter, CarriesNoXmpPacketOfTheOriginals)
+{
+    ScratchFolder folder;
+    const auto camera = folder / "camera.tif";
+    for (const std::string unclosed : {"<xmp:Unclosed>", ""}) {
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(writeFlat(
+            testPicture(), {}, camera, optionsFor(ExportFormat::tiff), ColourSpace::sRGB(), RenderContext())));
+        std::ofstream(folder / "packet.xmp")
+            << "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+               "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+               "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+               "xmp:CreateDate=\"2024-05-01T09:59:58\">" +
+                   unclosed + "</rdf:Description></rdf:RDF></x:xmpmeta>";
+        run("exiftool -q -overwrite_original '-XMP<=" + (folder / "packet.xmp").string() + "' '" + camera.string() +
+            "'");
+        ASSERT_TRUE(exiftool(camera).contains("XMP-xmp:CreateDate"));
+        FlatWriteOriginal original;
+        original.metadata = *Metadata::read(camera);
+        for (ExportFormat format :
+             {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
+            const auto file = folder / ("x." + std::string(rawValue(format)));
+            ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+                writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext())));
+            EXPECT_FALSE(hasTagEnding(exiftool(file), ":CreateDate")) << rawValue(format) << " " << unclosed;
+        }
+    }
 }
 
 namespace {

@@ -261,8 +261,12 @@ std::optional<std::string> writeImage(Exiv2::Image& image, const Exiv2::ExifData
     image.readMetadata();
     image.setExifData(exif);
     image.setIptcData(iptc);
-    image.setXmpData(xmp);
-    if (xmp.empty()) image.clearXmpPacket();
+    // The entries alone: XMP read from a file also keeps that file's packet as it came, parsed or
+    // not, and a TIFF would be written with that packet, whatever the entries now say.
+    Exiv2::XmpData entries;
+    for (const auto& datum : xmp) entries.add(datum);
+    image.setXmpData(entries);
+    if (entries.empty()) image.clearXmpPacket();
     image.writeMetadata();
     return std::nullopt;
 }
