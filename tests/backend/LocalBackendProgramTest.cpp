@@ -57,6 +57,23 @@ TEST(LocalBackendProgram, ServesTheGivenConfigurationAndAnnouncement)
     }
 }
 
+TEST(LocalBackendProgram, RefusesAPortAnotherServerServes)
+{
+    Program first({"--port", "0"});
+    std::smatch found;
+    std::string line = first.firstLine();
+    ASSERT_TRUE(std::regex_search(line, found, std::regex(R"(127\.0\.0\.1:(\d+))"))) << line;
+    Program second({"--port", found[1].str()});
+    int status = 0;
+    bool ended = false;
+    for (int tries = 0; tries < 100 && !ended; ++tries) {
+        ended = waitpid(second.pid, &status, WNOHANG) == second.pid;
+        if (!ended) usleep(50'000);
+    }
+    if (ended) second.pid = -1;
+    EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) != 0) << "a second server shares the served port";
+}
+
 TEST(LocalBackendProgram, RefusesArgumentsItDoesNotKnow)
 {
     testing::TemporaryFolder folder;

@@ -1,11 +1,18 @@
 #include "localbackend/LoopbackServer.h"
 
 #include <pthread.h>
+#include <sys/socket.h>
 
 namespace oxel::local {
 
 bool LoopbackServer::start(uint16_t port)
 {
+    // Without the library's SO_REUSEPORT: with it a second server binds a port this one serves and
+    // the two split its requests. SO_REUSEADDR still lets a restart take the port at once.
+    http.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     port_ = port == 0 ? http.bind_to_any_port("127.0.0.1") : (http.bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ <= 0) return false;
     http.watchConnectionsTo(port_);

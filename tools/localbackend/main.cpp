@@ -154,7 +154,8 @@ int main(int argc, char** argv)
     if (startingRoll) backend.state().setStartingRoll(*startingRoll);
     backend.setFaults(faults);
     if (!backend.start()) {
-        std::fprintf(stderr, "[local backend] could not listen on 127.0.0.1:%u\n", unsigned(options.port));
+        std::fprintf(stderr, "[local backend] could not listen on 127.0.0.1:%u: another server may be using the port\n",
+                     unsigned(options.port));
         return 1;
     }
     std::printf("[local backend] serving %s (a local stand-in, not the relighting service)\n",

@@ -66,7 +66,8 @@ int main(int argc, char** argv)
 
     oxel::local::ModelServer server(options);
     if (!server.start()) {
-        std::fprintf(stderr, "[model server] could not listen on 127.0.0.1:%u\n", unsigned(options.port));
+        std::fprintf(stderr, "[model server] could not listen on 127.0.0.1:%u: another server may be using the port\n",
+                     unsigned(options.port));
         return 1;
     }
     std::printf("[model server] serving %s (a stand-in that measures pictures, not a language model)\n",
