@@ -170,6 +170,13 @@ public:
     // one fetch, and a call while it runs is answered by one more after it.
     void refreshBalanceSoon();
     static constexpr std::chrono::seconds balanceGathering{1};
+    // Fetches the balance, and again after 1, 2, 4... s while none is known (a backend that
+    // starts after the program, say), `balanceRetries` times at most.
+    Task<void> refreshBalanceUntilKnown();
+    static constexpr std::chrono::seconds balanceFirstRetry{1};
+    static constexpr int balanceRetries = 6;
+    // Fetches the balance when none is known: the sheets that show the roll ask as they open.
+    void ensureBalance();
     Task<void> loadMessage();
     void dismissAnnouncement();
     Task<void> refreshSuggestions();

@@ -24,4 +24,21 @@ Task<void> AppModel::gatherBalanceFetches()
     balanceGathering_ = false;
 }
 
+Task<void> AppModel::refreshBalanceUntilKnown()
+{
+    auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(balanceFirstRetry);
+    for (int retry = 0;; ++retry) {
+        co_await refreshBalance();
+        if (balance_ || updateRequired_ || !auth_.state().hasAccount() || retry == balanceRetries) co_return;
+        const bool cancelled = co_await sleepFor(wait, tasks_->token());
+        if (cancelled) co_return;
+        wait *= 2;
+    }
+}
+
+void AppModel::ensureBalance()
+{
+    if (!balance_) tasks_->spawn(refreshBalance());
+}
+
 } // namespace oxel

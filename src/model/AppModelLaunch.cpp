@@ -42,7 +42,7 @@ void AppModel::launch()
     tasks_->spawn(refreshRecent());
     services_.library.sweep();
     tasks_->spawn(refreshConfig());
-    tasks_->spawn(refreshBalance());
+    tasks_->spawn(refreshBalanceUntilKnown());
     tasks_->spawn(loadMessage());
     tasks_->spawn(refreshSuggestions());
 }

@@ -75,6 +75,7 @@ ConfirmSheet::ConfirmSheet(AppModel& model, QWidget* parent)
     follow({AppModel::Field::items, AppModel::Field::balance},
            {BatchItem::Field::source, BatchItem::Field::phase, BatchItem::Field::result}, [this] { refresh(); });
     refresh();
+    this->model().ensureBalance();
 }
 
 void ConfirmSheet::refresh()

@@ -45,6 +45,7 @@ void CreditsSheet::showEvent(QShowEvent* event)
     ModelSheet::showEvent(event);
     // The model's tasks, not the sheet's: the one shared request is the model's to finish.
     if (!model().products()) model().tasks().spawn(model().refreshProducts());
+    model().ensureBalance();
 }
 
 void CreditsSheet::refresh()

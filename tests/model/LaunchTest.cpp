@@ -176,6 +176,25 @@ TEST_F(LaunchTest, BalanceIsFetchedForTheSignedInAccountOnly)
     EXPECT_EQ(requestsTo("/credits/balance").size(), 1u);
 }
 
+TEST_F(LaunchTest, ABalanceThatFailsAtLaunchIsAskedAgainSoonForAboutAMinute)
+{
+    // The backend still starting when the program is up.
+    fail("/credits/balance", 503, 3);
+    model->launch();
+    ASSERT_TRUE(runUntil([&] { return model->balance().has_value(); }));
+    EXPECT_EQ(requestsTo("/credits/balance").size(), 4u);
+    EXPECT_LT(loop.elapsed(), 10s);
+
+    fail("/credits/balance", 503);
+    makeModel();
+    const auto launched = loop.elapsed();
+    model->launch();
+    runLaunchTasks();
+    EXPECT_FALSE(model->balance());
+    EXPECT_EQ(requestsTo("/credits/balance").size(), 4u + 1 + AppModel::balanceRetries);
+    EXPECT_LT(loop.elapsed() - launched, 2min);
+}
+
 TEST_F(LaunchTest, BalanceOfAnOutdatedApplicationRaisesUpdateRequired)
 {
     fail("/credits/balance", 426);

@@ -7,6 +7,7 @@
 #include "sheets/AccountSheet.h"
 #include "sheets/ColourExplainerSheet.h"
 #include "sheets/ConfirmSheet.h"
+#include "sheets/CreditsSheet.h"
 #include "sheets/ExportSheet.h"
 #include "sheets/RenameSheet.h"
 #include "sheets/SelectableText.h"
@@ -217,6 +218,26 @@ TEST_F(SheetTest, ConfirmSheetFollowsTheBalanceAndGoesToTheShop)
     EXPECT_TRUE(sheet.isNull());
     EXPECT_FALSE(model->showConfirm());
     EXPECT_TRUE(model->showCredits());
+}
+
+TEST_F(SheetTest, TheConfirmSheetAndTheShopFetchARollNotYetKnown)
+{
+    const auto held = backend.state().account(account.userId)->balance;
+    drop({writeJPEG("a.jpg")});
+    model->setShowConfirm(true);
+    auto confirm = opened(new ConfirmSheet(*model, &window));
+    ASSERT_TRUE(runThenShow([&] { return model->balance().has_value(); }));
+    EXPECT_TRUE(shownTexts(*confirm).contains(
+        QString::fromStdString("1 shot from the roll · " + std::to_string(held - 1) + " left after")));
+    EXPECT_TRUE(shownButton(*confirm, "process")->isEnabled());
+    confirm->reject();
+    settle();
+
+    makeModel();
+    model->setShowCredits(true);
+    auto shop = opened(new CreditsSheet(*model, &window));
+    ASSERT_TRUE(runThenShow([&] { return model->balance().has_value(); }));
+    EXPECT_TRUE(shownTexts(*shop).contains(QString::fromStdString(std::to_string(held) + " shots in the roll")));
 }
 
 TEST_F(SheetTest, ConfirmSheetProcessClosesThenDevelops)
