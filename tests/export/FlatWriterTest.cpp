@@ -240,6 +240,8 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
     original.metadata.setText("Iptc.Application2.TimeCreated", "09:59:58+02:00");
     original.metadata.setText("Iptc.Application2.DigitizationDate", "2024-05-01");
     original.metadata.setText("Iptc.Application2.DigitizationTime", "09:59:58+02:00");
+    original.metadata.setText("Exif.GPSInfo.GPSDateStamp", "2024:05:01");
+    original.metadata.setText("Exif.GPSInfo.GPSTimeStamp", "7/1 59/1 58/1");
     for (ExportFormat format :
          {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
         SCOPED_TRACE(rawValue(format));
@@ -253,6 +255,7 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
             const auto tags = exiftool(file);
             if (!keep) {
                 EXPECT_EQ(datesIn(tags), std::vector<std::string>{});
+                EXPECT_FALSE(tags.contains("GPS:GPSTimeStamp"));
                 EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
                 EXPECT_EQ(tags.value("IFD0:Model", ""), "Model 7");
                 EXPECT_EQ(tags.value("IFD0:Software", ""), "oxel pro " + appVersion());
@@ -260,6 +263,7 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
             }
             EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal", ""), "2024:05:01 09:59:58");
             EXPECT_EQ(tags.value("IFD0:ModifyDate", ""), "2024:05:01 10:00:00");
+            EXPECT_EQ(tags.value("GPS:GPSDateStamp", ""), "2024:05:01");
             // HEIC files carry the IPTC as XMP, which states no dates.
             if (format != ExportFormat::heic) {
                 EXPECT_EQ(tags.value("IPTC:DateCreated", ""), "2024:05:01");
