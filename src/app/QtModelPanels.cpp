@@ -2,9 +2,11 @@
 
 #include "async/Completion.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QListView>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -64,27 +66,51 @@ private:
     bool mixes_ = false;
 };
 
+// Whether `widget` is `window` or lies on it, in a window of its own or not.
+bool standsOn(const QWidget* widget, const QWidget* window)
+{
+    for (; widget; widget = widget->parentWidget())
+        if (widget == window) return true;
+    return false;
+}
+
+// Opens the dialog window-modal over its parent, which has the keys back once it closes (a window
+// manager may hand them to the main window, which the sheet blocks).
+void openOver(QDialog& dialog)
+{
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<QWidget> under = dialog.parentWidget();
+    QObject::connect(&dialog, &QDialog::finished, under, [under] {
+        if (under) under->activateWindow();
+    });
+    dialog.open();
+}
+
 } // namespace
+
+QWidget* QtModelPanels::front() const
+{
+    // A dialog over the window would be blocked by a sheet that is modal over the same window.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && standsOn(modal, window_) ? modal : window_;
+}
 
 Task<Chosen> QtModelPanels::choose(OpenPanel panel)
 {
     Completion<Chosen> answer;
-    auto* dialog = new MixedSelectionDialog(window_, panel);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* dialog = new MixedSelectionDialog(front(), panel);
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer](int result) mutable {
         answer.complete(result == QDialog::Accepted ? Chosen(dialog->chosen()) : std::nullopt);
     });
-    dialog->open();
+    openOver(*dialog);
     co_return co_await answer.value();
 }
 
 Task<int> QtModelPanels::ask(Alert alert)
 {
     Completion<int> answer;
-    auto* box = new QMessageBox(window_);
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    auto* box = new QMessageBox(front());
     box->setWindowTitle(QStringLiteral("oxel pro"));
     box->setText(QString::fromStdString(alert.message));
     box->setInformativeText(QString::fromStdString(alert.information));
@@ -102,7 +128,7 @@ Task<int> QtModelPanels::ask(Alert alert)
         auto clicked = std::find(buttons.begin(), buttons.end(), box->clickedButton());
         answer.complete(clicked == buttons.end() ? safe : int(clicked - buttons.begin()));
     });
-    box->open();
+    openOver(*box);
     co_return co_await answer.value();
 }
 

@@ -6,8 +6,9 @@ class QWidget;
 
 namespace oxel {
 
-// The model's panels and alerts as window-modal dialogs over the window: each answers when the
-// person does, and the event loop runs on meanwhile.
+// The model's panels and alerts as window-modal dialogs over the window, or over the sheet open on
+// it, which has the keys back once they close: each answers when the person does, and the event
+// loop runs on meanwhile.
 class QtModelPanels final : public ModelPanels {
 public:
     explicit QtModelPanels(QWidget* window) : window_(window) {}
@@ -16,6 +17,9 @@ public:
     Task<int> ask(Alert alert) override;
 
 private:
+    // The window's topmost modal dialog, else the window.
+    QWidget* front() const;
+
     QWidget* window_;
 };
 

@@ -6,6 +6,7 @@
 #include "app/QtMainExecutor.h"
 #include "app/QtModelPanels.h"
 #include "sheets/BatchesSheet.h"
+#include "support/ui/Screenshots.h"
 #include "support/ui/SpinUntil.h"
 
 #include <QDialogButtonBox>
@@ -78,6 +79,9 @@ protected:
         }));
     }
 
+    // A key as the keyboard sends it: to the window that has the focus.
+    static void typed(Qt::Key key) { QTest::keyClick(QGuiApplication::focusWindow(), key); }
+
     QWidget window;
     QtModelPanels dialogs{&window};
 };
@@ -131,6 +135,47 @@ TEST_F(AlertKeysTest, TrashingABatchKeepsItOnEscapeCloseAndReturnAndTheSheetStay
         EXPECT_TRUE(sheet->isVisible()) << "the key closed the alert, not the sheet";
     }
     sheet->reject();
+}
+
+TEST_F(AlertKeysTest, AnAlertOverASheetTakesTheKeysAndGivesThemBackToTheSheet)
+{
+    storeBatchOf("kept.jpg");
+    await(model->refreshRecent());
+    const BatchSummary summary = model->recent().front();
+    model->setShowBatches(true);
+    auto* sheet = new BatchesSheet(
+        *model, dialogs, [](const fs::path&) {}, &window);
+    sheet->open();
+    ASSERT_TRUE(spinUntil([&] { return QGuiApplication::focusWindow() == sheet->windowHandle(); }));
+    for (Qt::Key answer : {Qt::Key_Escape, Qt::Key_Return}) {
+        sheet->menuFor(summary)->actions().at(4)->trigger();
+        QPointer<QMessageBox> box = shown<QMessageBox>();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->windowHandle()->transientParent(), sheet->windowHandle()) << "the alert stands over the sheet";
+        ASSERT_TRUE(spinUntil([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }));
+        if (answer == Qt::Key_Escape) screenshots::capture(*sheet, *box, "alert-trash-over-batches");
+        // Tab walks the alert's two buttons and comes back to "keep it".
+        QWidget* first = QApplication::focusWidget();
+        ASSERT_TRUE(first && first->window() == box);
+        typed(Qt::Key_Tab);
+        EXPECT_NE(QApplication::focusWidget(), first);
+        EXPECT_EQ(QApplication::focusWidget()->window(), box);
+        typed(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), first);
+        typed(answer);
+        ASSERT_TRUE(spinUntil([&] {
+            loop.advance(0ns);
+            return !box || !box->isVisible();
+        })) << "the alert took no "
+            << answer;
+        loop.advance(0ns);
+        EXPECT_EQ(model->recent().size(), 1u);
+        EXPECT_TRUE(spinUntil([&] { return QGuiApplication::focusWindow() == sheet->windowHandle(); }))
+            << "the sheet has the keys back";
+    }
+    QPointer<BatchesSheet> closing = sheet;
+    typed(Qt::Key_Escape);
+    EXPECT_TRUE(spinUntil([&] { return !closing || !closing->isVisible(); })) << "Escape closes the sheet again";
 }
 
 TEST_F(AlertKeysTest, CancellingTheImportAndLocatePanelsChangesNothing)

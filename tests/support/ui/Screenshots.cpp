@@ -89,15 +89,48 @@ QImage render(QWidget& widget, Appearance appearance)
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+namespace {
+
+void save(const Pair& pair, const QString& name)
+{
+    const auto base = folder() / name.toStdString();
+    pair.light.save(QString::fromStdString(base.string() + "-light.png"));
+    pair.dark.save(QString::fromStdString(base.string() + "-dark.png"));
+    writeIndex();
+}
+
+QImage withDialog(QImage under, QWidget& dialog, Appearance appearance)
+{
+    const QImage over = render(dialog, appearance);
+    const QRect place(QPoint((under.width() - over.width()) / 2, std::max(0, (under.height() - over.height()) / 3)),
+                      over.size());
+    QPainter painter(&under);
+    painter.drawImage(place.topLeft(), over);
+    // The window's edge, which the window manager would draw.
+    painter.setPen(Palette::ink(0.45).resolve(appearance));
+    painter.drawRect(place.adjusted(-1, -1, 0, 0));
+    return under;
+}
+
+} // namespace
+
 Pair capture(QWidget& widget, const QString& name)
 {
     paintPictures(widget);
     Pair pair{render(widget, Appearance::light), render(widget, Appearance::dark)};
-    const auto base = folder() / name.toStdString();
-    pair.light.save(QString::fromStdString(base.string() + "-light.png"));
-    pair.dark.save(QString::fromStdString(base.string() + "-dark.png"));
     widget.setPalette(QPalette());
-    writeIndex();
+    save(pair, name);
+    return pair;
+}
+
+Pair capture(QWidget& widget, QWidget& dialog, const QString& name)
+{
+    paintPictures(widget);
+    Pair pair{withDialog(render(widget, Appearance::light), dialog, Appearance::light),
+              withDialog(render(widget, Appearance::dark), dialog, Appearance::dark)};
+    widget.setPalette(QPalette());
+    dialog.setPalette(QPalette());
+    save(pair, name);
     return pair;
 }
 

@@ -29,4 +29,8 @@ struct Pair {
 // follows the application's palette again.
 Pair capture(QWidget& widget, const QString& name);
 
+// The same with a dialog over the widget, centred across it a third of the way down, where a
+// window manager puts a dialog over its parent window.
+Pair capture(QWidget& widget, QWidget& dialog, const QString& name);
+
 } // namespace oxel::screenshots
