@@ -184,8 +184,10 @@ public:
 
     // Intake.
     void addDropped(const std::vector<std::filesystem::path>& urls);
+    // `notPictures`: the files of dropped folders left out as not pictures, told with the files
+    // that could not be read.
     void add(const std::vector<std::filesystem::path>& urls, Origin origin, std::string label,
-             std::optional<std::string> sender);
+             std::optional<std::string> sender, int notPictures = 0);
     // Whether the file (standardized) is still being read to join the batch.
     bool importPending(const std::filesystem::path& file) const { return pendingImports_.contains(file); }
 
@@ -375,7 +377,7 @@ private:
     OriginalPlaces originalPlaces() const;
     bool relinkTo(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file);
     Task<void> importAll(std::vector<std::filesystem::path> urls, Origin origin, std::optional<std::string> sender,
-                         uint64_t generation);
+                         IntakeTally tally, uint64_t generation);
     void appendImported(const std::filesystem::path& url, Origin origin, Imported imported);
     void saveImported(const BatchItem& item, const Uuid& batch);
     void writeOriginalCopy(const BatchItem& item, const Uuid& batch);
@@ -385,9 +387,20 @@ private:
     // Whether the library can take `results` more developed pictures; says why not when it can't.
     bool libraryTakes(int results);
     Task<void> watchSendBack(std::vector<std::shared_ptr<BatchItem>> items);
+    // How long a status line stands.
+    enum class StatusKind {
+        // A failure, or work under way: it stands until another line takes its place, the
+        // photographer starts something, or its cause clears.
+        standing,
+        // A finished one-off event ("50 shots added to the roll"): it gives way to the progress
+        // line as soon as the batch's progress moves.
+        passing,
+    };
     // Sets the one status line; clearing it shows the lasting line, when there is one.
-    void setStatusLine(std::optional<std::string> text);
+    void setStatusLine(std::optional<std::string> text, StatusKind kind = StatusKind::standing);
     std::optional<std::string> lastingStatus() const;
+    // The photographer started something: a standing line left from before goes.
+    void photographerActs();
     void installSavingCallbacks();
     // The open batch's record as it now stands, stored and written.
     void writeBatchRecord();
@@ -399,7 +412,7 @@ private:
         bool operator==(const Progress&) const = default;
     };
     Progress progress() const;
-    // An item's phase or result changed: a status line set at another progress gives way.
+    // An item's phase or result changed: a passing line set at another progress gives way.
     void progressMoved();
     void setLastBatchSource(std::optional<std::string> source);
     void setBatch(std::optional<BatchRecord> record);
@@ -458,6 +471,7 @@ private:
     std::vector<std::string> nudgePlaceholders_;
     std::optional<std::string> statusLine_;
     Progress statusProgress_;
+    StatusKind statusKind_ = StatusKind::standing;
     std::vector<Connection> itemsProgress_;
     std::optional<std::string> lastBatchSource_;
     bool showConfirm_ = false;

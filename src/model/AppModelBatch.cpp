@@ -39,7 +39,8 @@ void AppModel::newBatch()
     setScreen(Screen::input);
     setLastBatchSource(std::nullopt);
     if (inFlight >= 1)
-        setStatusLine(std::to_string(inFlight) + " still developing · they'll be collected when you reopen that batch");
+        setStatusLine(std::to_string(inFlight) + " still developing · they'll be collected when you reopen that batch",
+                      StatusKind::passing);
     else
         setStatusLine(std::nullopt);
     tasks_->spawn(refreshRecent());
@@ -71,6 +72,7 @@ void AppModel::openFiles()
 
 void AppModel::process()
 {
+    photographerActs();
     if (colourOnlyInForce()) return processOnDevice();
     auto userId = accountId();
     if (!userId) return;
@@ -149,11 +151,10 @@ bool AppModel::libraryTakes(int results)
     return false;
 }
 
-// A status line reports a one-off event ("50 shots added to the roll"): it stands until the
-// batch's progress moves, and then the progress line is shown again.
-void AppModel::setStatusLine(std::optional<std::string> text)
+void AppModel::setStatusLine(std::optional<std::string> text, StatusKind kind)
 {
     statusProgress_ = progress();
+    statusKind_ = text ? kind : StatusKind::standing;
     publish(statusLine_, text ? std::move(text) : lastingStatus(), Field::statusLine);
 }
 
@@ -164,6 +165,12 @@ std::optional<std::string> AppModel::lastingStatus() const
     return std::nullopt;
 }
 
+void AppModel::photographerActs()
+{
+    if (statusLine_ && statusKind_ == StatusKind::standing && statusLine_ != lastingStatus())
+        setStatusLine(std::nullopt);
+}
+
 AppModel::Progress AppModel::progress() const
 {
     return {int(itemsWithResult().size()), inFlightCount(), failedCount()};
@@ -171,7 +178,7 @@ AppModel::Progress AppModel::progress() const
 
 void AppModel::progressMoved()
 {
-    if (statusLine_ && statusLine_ != lastingStatus() && progress() != statusProgress_) setStatusLine(std::nullopt);
+    if (statusLine_ && statusKind_ == StatusKind::passing && progress() != statusProgress_) setStatusLine(std::nullopt);
 }
 
 void AppModel::setLastBatchSource(std::optional<std::string> source)

@@ -59,6 +59,7 @@ void AppModel::installExportCallbacks()
 void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::path& folder)
 {
     if (options.empty()) return;
+    photographerActs();
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
@@ -87,7 +88,8 @@ void AppModel::exportTo(const std::vector<ExportOptions>& options, const fs::pat
     if (withoutOriginal >= 1)
         untouched +=
             (untouched.empty() ? "" : " · ") + std::to_string(withoutOriginal) + " not exported · original not loaded";
-    if (!untouched.empty()) setStatusLine(untouched);
+    // Pictures already on their way are news; pictures left without their original are a failure.
+    if (!untouched.empty()) setStatusLine(untouched, withoutOriginal >= 1 ? StatusKind::standing : StatusKind::passing);
 }
 
 void AppModel::startExport(const std::shared_ptr<BatchItem>& item, fs::path url, ExportOptions options,

@@ -49,22 +49,27 @@ static Task<void> readInto(WorkPool& pool, fs::path url, bool handoff, std::opti
 void AppModel::addDropped(const std::vector<fs::path>& urls)
 {
     launchedByHandoff = false;
+    photographerActs();
     std::vector<fs::path> files;
+    int notPictures = 0;
     for (const auto& url : urls) {
         std::error_code error;
         if (fs::is_directory(url, error)) {
             auto children = expandFolder(url);
-            files.insert(files.end(), children.begin(), children.end());
+            files.insert(files.end(), children.pictures.begin(), children.pictures.end());
+            notPictures += children.notPictures;
         } else {
             files.push_back(url);
         }
     }
-    add(files, Origin::opened, "dropped", std::nullopt);
+    add(files, Origin::opened, "dropped", std::nullopt, notPictures);
 }
 
 void AppModel::add(const std::vector<fs::path>& urls, Origin origin, std::string label,
-                   std::optional<std::string> sender)
+                   std::optional<std::string> sender, int notPictures)
 {
+    IntakeTally tally;
+    tally.notPictures = notPictures;
     // One photograph, one item: the known files grow while the list is walked, and include the
     // imports still on their way.
     std::set<fs::path> known;
@@ -73,11 +78,12 @@ void AppModel::add(const std::vector<fs::path>& urls, Origin origin, std::string
     std::vector<fs::path> selected;
     for (const auto& url : urls)
         if (known.insert(standardized(url)).second) selected.push_back(url);
+    if (auto skipped = tally.line()) setStatusLine(std::move(skipped));
     if (selected.empty()) return;
     for (const auto& url : selected) ++pendingImports_[standardized(url)];
     setLastBatchSource(std::move(label));
     setScreen(Screen::input);
-    tasks_->spawn(importAll(std::move(selected), origin, std::move(sender), batchGeneration_));
+    tasks_->spawn(importAll(std::move(selected), origin, std::move(sender), tally, batchGeneration_));
 }
 
 void AppModel::settlePending(const fs::path& url)
@@ -87,7 +93,7 @@ void AppModel::settlePending(const fs::path& url)
 }
 
 Task<void> AppModel::importAll(std::vector<fs::path> urls, Origin origin, std::optional<std::string> sender,
-                               uint64_t generation)
+                               IntakeTally tally, uint64_t generation)
 {
     // Reads run ahead, as many at once as there are cores; items are appended in list order.
     const size_t ahead = std::max(1u, std::thread::hardware_concurrency());
@@ -102,7 +108,8 @@ Task<void> AppModel::importAll(std::vector<fs::path> urls, Origin origin, std::o
         if (generation != batchGeneration_) co_return;
         settlePending(urls[next]);
         if (!imported) {
-            setStatusLine("could not read " + urls[next].filename().string());
+            tally.couldNotRead(urls[next]);
+            setStatusLine(tally.line());
             continue;
         }
         appendImported(urls[next], origin, std::move(*imported));

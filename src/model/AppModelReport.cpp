@@ -54,9 +54,9 @@ Task<AppModel::ReportOutcome> AppModel::sendReport(std::shared_ptr<BatchItem> it
     if (!reportId)
         setStatusLine("the report did not go · try again");
     else if (picture)
-        setStatusLine("report " + *reportId + " sent · the picture is kept for 30 days");
+        setStatusLine("report " + *reportId + " sent · the picture is kept for 30 days", StatusKind::passing);
     else
-        setStatusLine("report " + *reportId + " sent without the picture");
+        setStatusLine("report " + *reportId + " sent without the picture", StatusKind::passing);
     if (openSupport) services_.openURL(supportURL("report_output", target->jobId, reportId));
     reporting_.erase(id);
     changed.emit(Field::reporting);
@@ -74,7 +74,7 @@ Task<void> AppModel::reportThenRemove(std::shared_ptr<BatchItem> item)
     auto held = std::find_if(items_.begin(), items_.end(), [&](const auto& other) { return other->id == item->id; });
     if (held == items_.end()) co_return;
     remove(std::shared_ptr<BatchItem>(*held));
-    setStatusLine("report " + *outcome.reportId + " sent · " + name + " removed");
+    setStatusLine("report " + *outcome.reportId + " sent · " + name + " removed", StatusKind::passing);
 }
 
 } // namespace oxel

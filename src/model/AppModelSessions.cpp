@@ -279,6 +279,7 @@ void AppModel::renameBatch(const Uuid& id, const std::string& name)
 
 void AppModel::trashBatch(const Uuid& id)
 {
+    photographerActs();
     if (batch_ && batch_->id == id) newBatch();
     if (services_.library.deleteBatch(id)) setStatusLine("could not move that batch to the trash");
     tasks_->spawn(refreshRecent());
@@ -287,6 +288,7 @@ void AppModel::trashBatch(const Uuid& id)
 void AppModel::trashBatch(const BatchSummary& listed)
 {
     if (!listed.copy) return trashBatch(listed.id());
+    photographerActs();
     if (services_.library.deleteBatchFolder(listed.folder)) setStatusLine("could not move that batch to the trash");
     tasks_->spawn(refreshRecent());
 }

@@ -34,7 +34,7 @@ Task<void> AppModel::awaitShots(std::optional<int64_t> before)
         const int64_t now = balance_->balance;
         if (!before) before = now;
         if (now > *before) {
-            setStatusLine(std::to_string(now - *before) + " shots added to the roll");
+            setStatusLine(std::to_string(now - *before) + " shots added to the roll", StatusKind::passing);
             co_return;
         }
     }

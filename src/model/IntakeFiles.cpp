@@ -84,9 +84,9 @@ fs::path standardized(const fs::path& file)
     return (error ? file : absolute).lexically_normal();
 }
 
-std::vector<fs::path> expandFolder(const fs::path& folder)
+FolderPictures expandFolder(const fs::path& folder)
 {
-    std::vector<fs::path> pictures;
+    FolderPictures listed;
     std::error_code error;
     fs::directory_iterator children(folder, error);
     if (error) return {};
@@ -94,15 +94,38 @@ std::vector<fs::path> expandFolder(const fs::path& folder)
         if (error) break;
         const auto& child = children->path();
         const auto name = child.filename().string();
-        if (name.empty() || name.front() == '.' || !isPictureName(child)) continue;
+        if (name.empty() || name.front() == '.') continue;
         std::error_code statusError;
         if (children->is_directory(statusError) || statusError) continue;
-        pictures.push_back(child);
+        if (isPictureName(child))
+            listed.pictures.push_back(child);
+        else
+            ++listed.notPictures;
     }
-    std::sort(pictures.begin(), pictures.end(), [](const fs::path& a, const fs::path& b) {
+    std::sort(listed.pictures.begin(), listed.pictures.end(), [](const fs::path& a, const fs::path& b) {
         return naturalLess(a.filename().string(), b.filename().string());
     });
-    return pictures;
+    return listed;
+}
+
+void IntakeTally::couldNotRead(const fs::path& file)
+{
+    if (!firstUnreadable) firstUnreadable = file.filename().string();
+    ++unreadable;
+}
+
+std::optional<std::string> IntakeTally::line() const
+{
+    std::string text;
+    if (unreadable == 1) text = "could not read " + firstUnreadable.value_or("a file");
+    if (unreadable > 1) text = std::to_string(unreadable) + " files could not be read";
+    if (notPictures >= 1) {
+        if (!text.empty()) text += " · ";
+        text += notPictures == 1 ? "1 file skipped as not a picture"
+                                 : std::to_string(notPictures) + " files skipped as not pictures";
+    }
+    if (text.empty()) return std::nullopt;
+    return text;
 }
 
 } // namespace oxel

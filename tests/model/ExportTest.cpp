@@ -86,6 +86,23 @@ TEST_F(ExportTest, AFolderThatCannotBeMadeOrPicturesAlreadyExportingAreTold)
     EXPECT_EQ(entriesOf(out()), (std::vector<std::string>{"a-oxel.jpg", "b-oxel.jpg", "c-oxel.jpg"}));
 }
 
+TEST_F(ExportTest, AFailedExportStaysToldWhileOtherPicturesComeBackUntilThePhotographerActs)
+{
+    developed({writeJPEG("a.jpg")});
+    drop({writeJPEG("b.jpg")});
+    model->process();
+    std::ofstream(folder / "blocker") << "a file where the folder would go";
+    model->exportTo({optionsFor(ExportFormat::jpeg)}, folder / "blocker" / "inside");
+    const auto failure = model->statusLine();
+    ASSERT_TRUE(failure);
+    ASSERT_TRUE(runUntil([&] { return model->items().at(1)->result() != nullptr; }));
+    EXPECT_EQ(model->statusLine(), failure);
+
+    model->exportTo({optionsFor(ExportFormat::jpeg)}, out());
+    EXPECT_FALSE(model->statusLine());
+    runExports();
+}
+
 TEST_F(ExportTest, ANameTooLongForTheFolderFailsWithANote)
 {
     const std::string stem(248, 'n');

@@ -47,7 +47,7 @@ TEST_F(IntakeTest, FolderGivesItsPicturesInNaturalOrderAndSkipsTheRest)
 
     drop({dropped});
     EXPECT_EQ(itemNames(), (std::vector<std::string>{"a2.JPG", "a10.jpg", "B1.png"}));
-    EXPECT_FALSE(model->statusLine());
+    EXPECT_EQ(model->statusLine(), "2 files skipped as not pictures");
     EXPECT_EQ(model->lastBatchSource(), "dropped");
     EXPECT_EQ(model->screen(), AppModel::Screen::input);
     for (const auto& item : model->items()) {
@@ -66,10 +66,10 @@ TEST_F(IntakeTest, NaturalOrderComparesDigitRunsByValue)
     EXPECT_FALSE(naturalLess("b.jpg", "A.jpg"));
     EXPECT_TRUE(naturalLess("a.jpg", "a1.jpg"));
     EXPECT_EQ(standardized(folder / "x" / ".." / "y.jpg"), folder / "y.jpg");
-    EXPECT_TRUE(expandFolder(folder / "missing").empty());
+    EXPECT_TRUE(expandFolder(folder / "missing").pictures.empty());
 }
 
-TEST_F(IntakeTest, UnreadableFilesAreReportedByNameAndAddNothing)
+TEST_F(IntakeTest, UnreadableFilesAreNamedOrCountedAndAddNothing)
 {
     const auto text = folder / "notes.txt";
     std::ofstream(text) << "hello";
@@ -86,7 +86,14 @@ TEST_F(IntakeTest, UnreadableFilesAreReportedByNameAndAddNothing)
     const auto good = writeJPEG("good.jpg");
     drop({empty, truncated, good, missing});
     EXPECT_EQ(itemNames(), std::vector<std::string>{"good.jpg"});
-    EXPECT_EQ(model->statusLine(), "could not read gone.jpg"); // the last failure stays
+    EXPECT_EQ(model->statusLine(), "3 files could not be read");
+
+    // A folder's file that is not a picture is counted beside the one that could not be read.
+    fs::create_directories(folder / "shoot");
+    oxel::test::writeFile(folder / "shoot" / "cut.jpg", oxel::test::Bytes(whole.begin(), whole.begin() + 40));
+    std::ofstream(folder / "shoot" / "notes.txt") << "not a picture";
+    drop({folder / "shoot"});
+    EXPECT_EQ(model->statusLine(), "could not read cut.jpg · 1 file skipped as not a picture");
 }
 
 TEST_F(IntakeTest, NotesTellAMissingProfileAndAnEightBitHandOff)
