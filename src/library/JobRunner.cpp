@@ -1,6 +1,8 @@
 #include "library/JobRunner.h"
 
+#include "async/Offload.h"
 #include "async/Sleep.h"
+#include "backend/JobEndpoints.h"
 #include "develop/grade/LookName.h"
 #include "library/PhotographJob.h"
 
@@ -91,6 +93,32 @@ void JobRunner::accountLeft()
     for (auto& [id, job] : running_) job.accountLeft = true;
 }
 
+void JobRunner::accountArrived(const std::string& userId)
+{
+    userId_ = userId;
+    auto waiting = std::move(unconfirmed_);
+    unconfirmed_.clear();
+    for (auto& [jobId, account] : waiting) confirmDelivery(jobId, account);
+}
+
+void JobRunner::confirmDelivery(const std::string& jobId, const std::string& account)
+{
+    if (account.empty() || account != userId_) {
+        unconfirmed_.emplace_back(jobId, account);
+        return;
+    }
+    scope_.spawn(confirmLater(jobId, account));
+}
+
+Task<void> JobRunner::confirmLater(std::string jobId, std::string account)
+{
+    // Nobody waits for the confirmation, and it retries on its own; the owner hears when the
+    // backend took it.
+    auto confirm = [jobId, account] { return oxel::confirmDelivery(jobId, account); };
+    const bool confirmed = co_await offload(*environment_.pool, WorkPriority::utility, std::move(confirm));
+    if (confirmed && onConfirmed) onConfirmed();
+}
+
 void JobRunner::shotsArrived()
 {
     setOutOfShots(false);
@@ -107,7 +135,7 @@ void JobRunner::pump()
         countPending();
         const uint64_t serial = nextSerial_++;
         auto& entry = running_[item->id] = Running{serial, CancelSource()};
-        scope_.spawn(runItem(item, serial, entry.cancel.token()));
+        scope_.spawn(runItem(item, serial, entry.cancel.token(), userId_));
         countRunning();
     }
 }
@@ -120,9 +148,9 @@ std::deque<std::shared_ptr<BatchItem>>::iterator JobRunner::nextToStart()
                         [this](const auto& item) { return resumes_.contains(item->id); });
 }
 
-Task<void> JobRunner::runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel)
+Task<void> JobRunner::runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel, std::string account)
 {
-    PhotographJob job(*this, item, serial, std::move(cancel));
+    PhotographJob job(*this, item, serial, std::move(cancel), std::move(account));
     co_await job.run();
     settle(item, serial);
 }

@@ -108,6 +108,12 @@ public:
     // each running job stops at its next step, after any request on its way was answered. A job
     // the backend accepted then waits, paid for, to be collected when its account signs in again.
     void accountLeft();
+    // An account is signed in: jobs start and deliveries are confirmed for it, the confirmations
+    // that waited for it among them.
+    void accountArrived(const std::string& userId);
+    // Tells the backend the job's result arrived, which spends the shot: at once while `account`,
+    // the job's, is the runner's; otherwise once that account signs in again.
+    void confirmDelivery(const std::string& jobId, const std::string& account);
     // The balance rose after a refusal for lack of shots: new jobs may start again.
     void shotsArrived();
     // Starts jobs while there is room.
@@ -134,8 +140,9 @@ private:
     void append(const std::shared_ptr<BatchItem>& item, std::optional<std::string> nudge, double strength);
     // The first pending item that may start now: while out of shots, only jobs already submitted.
     std::deque<std::shared_ptr<BatchItem>>::iterator nextToStart();
-    Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel);
+    Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel, std::string account);
     void settle(const std::shared_ptr<BatchItem>& item, uint64_t serial);
+    Task<void> confirmLater(std::string jobId, std::string account);
     Task<void> endHoldLater(uint64_t hold);
     void endHold();
     void notify(ItemCallback& callback, const std::shared_ptr<BatchItem>& item);
@@ -164,6 +171,8 @@ private:
     std::map<Uuid, std::string> nudges_;
     std::map<Uuid, double> strengths_;
     std::map<Uuid, std::string> resumes_;
+    // Deliveries collected for an account that left before they were confirmed: job id, account.
+    std::vector<std::pair<std::string, std::string>> unconfirmed_;
     uint64_t nextSerial_ = 1;
     // Set while nothing starts after a "too many in flight" refusal: the refused task's serial.
     std::optional<uint64_t> hold_;

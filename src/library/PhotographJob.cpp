@@ -50,8 +50,9 @@ std::optional<std::vector<uint8_t>> resultPicture(const JobResultResponse& answe
 
 } // namespace
 
-PhotographJob::PhotographJob(JobRunner& runner, std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel)
-    : runner_(runner), item_(std::move(item)), serial_(serial), cancel_(std::move(cancel))
+PhotographJob::PhotographJob(JobRunner& runner, std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel,
+                             std::string account)
+    : runner_(runner), item_(std::move(item)), serial_(serial), cancel_(std::move(cancel)), account_(std::move(account))
 {}
 
 Task<void> PhotographJob::run()
@@ -91,7 +92,6 @@ Task<bool> PhotographJob::send(std::optional<std::string> retryOf, std::optional
         co_return false;
     }
     if (accountLeft()) co_return false;
-    const std::string account = runner_.userId();
     auto submitted = co_await submit(std::move(retryOf));
     if (!submitted) {
         if (accountLeft()) co_return false;
@@ -100,7 +100,7 @@ Task<bool> PhotographJob::send(std::optional<std::string> retryOf, std::optional
     }
     jobId_ = *submitted;
     item_->setJobId(jobId_);
-    item_->jobAccount = account;
+    item_->jobAccount = account_;
     if (shown) item_->setPhase(std::move(*shown));
     runner_.notify(runner_.onSubmitted, item_);
     co_return true;
@@ -119,7 +119,7 @@ Task<bool> PhotographJob::makeUploadBytes()
 Task<BackendResult<std::string>> PhotographJob::submit(std::optional<std::string> retryOf)
 {
     auto nudge = nudge_.empty() ? std::nullopt : std::optional(nudge_);
-    auto send = [upload = upload_, userId = runner_.userId(), nudge, retryOf,
+    auto send = [upload = upload_, userId = account_, nudge, retryOf,
                  wearsGrade = runner_.asksForGrade](std::stop_token stop) {
         std::string_view jpeg(reinterpret_cast<const char*>(upload->data()), upload->size());
         return submitJob(jpeg, userId, nudge, retryOf, wearsGrade, stop);
@@ -284,8 +284,9 @@ Task<void> PhotographJob::collect(std::string status)
                           answer->response.postProcessed == true};
     auto build = [request](std::stop_token stop) { return buildResult(request, stop); };
     auto built = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(build));
-    // A job cancelled meanwhile leaves its result with the backend, to be collected another time.
-    if (cancelled() || !runner_.runs(item_->id, serial_)) co_return;
+    // A job cancelled meanwhile leaves its result with the backend, to be collected another time;
+    // so does a job whose account left, to be collected and confirmed when it is back.
+    if (cancelled() || !runner_.runs(item_->id, serial_) || accountLeft()) co_return;
     if (!built) {
         fail(JobFailure::decode);
         co_return;
@@ -305,14 +306,7 @@ Task<void> PhotographJob::deliver(BuiltResult built, const ResultToBuild& reques
     item_->setPhase(phase::Done{});
     runner_.notify(runner_.onDelivered, item_);
     const bool stored = co_await keepDelivered();
-    if (stored && confirm) runner_.scope_.spawn(confirmLater(runner_, jobId_, runner_.userId()));
-}
-
-Task<void> PhotographJob::confirmLater(JobRunner& runner, std::string jobId, std::string userId)
-{
-    auto confirm = [jobId, userId] { return confirmDelivery(jobId, userId); };
-    const bool confirmed = co_await offload(*runner.environment_.pool, WorkPriority::utility, std::move(confirm));
-    if (confirmed && runner.onConfirmed) runner.onConfirmed();
+    if (stored && confirm) runner_.confirmDelivery(jobId_, account_);
 }
 
 Task<bool> PhotographJob::keepDelivered()

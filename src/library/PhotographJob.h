@@ -26,7 +26,9 @@ class JobRunner;
 // without a result and without confirming the delivery.
 class PhotographJob {
 public:
-    PhotographJob(JobRunner& runner, std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel);
+    // `account` is the user id the job runs for.
+    PhotographJob(JobRunner& runner, std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel,
+                  std::string account);
 
     Task<void> run();
 
@@ -55,9 +57,6 @@ private:
     Task<void> deliver(BuiltResult built, const ResultToBuild& request, bool confirm);
     // Whether the owner stored the delivered result; asked again while it could not.
     Task<bool> keepDelivered();
-    // Nobody waits for the confirmation, which retries on its own; the runner's owner hears when
-    // the backend took it.
-    static Task<void> confirmLater(JobRunner& runner, std::string jobId, std::string userId);
     void reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request);
     // D. A failed job: sent once more, or failed.
     Task<Next> resubmit(const JobStatusResponse& answer);
@@ -77,6 +76,7 @@ private:
     std::shared_ptr<BatchItem> item_;
     uint64_t serial_;
     CancelToken cancel_;
+    std::string account_;
     std::string nudge_;
     std::string jobId_;
     std::shared_ptr<const std::vector<uint8_t>> upload_;

@@ -239,7 +239,11 @@ void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strengt
 
 void AppModel::accountChanged()
 {
-    if (runner_.userId() != accountId().value_or("")) runner_.accountLeft();
+    const auto userId = accountId();
+    if (runner_.userId() != userId.value_or("")) {
+        runner_.accountLeft();
+        if (userId) runner_.accountArrived(*userId);
+    }
     for (const auto& item : items_) resumeJobs(item, strength(*item));
 }
 

@@ -274,7 +274,7 @@ TEST_F(MainViewTest, ResultsScreenWithNothingBackDisablesExportAndFollowsEachPic
     model->setScreen(AppModel::Screen::results);
     settle();
     BottomBar& bar = *main.bottomBar();
-    EXPECT_EQ(bar.statusLabel()->text(), "0 of 2 back");
+    EXPECT_EQ(bar.statusLabel()->text(), "0 of 2 back · 2 to process");
     EXPECT_TRUE(bar.exportButton()->isVisible());
     EXPECT_FALSE(bar.exportButton()->isEnabled());
     EXPECT_FALSE(bar.resultsButton()->isVisible());
@@ -287,6 +287,20 @@ TEST_F(MainViewTest, ResultsScreenWithNothingBackDisablesExportAndFollowsEachPic
     model->items()[0]->setPhase(phase::Uploading{});
     QApplication::processEvents();
     EXPECT_EQ(bar.statusLabel()->text(), "0 of 2 back · 1 developing · 1 failed");
+}
+
+// Signing out sends the queued pictures back undeveloped: the results screen counts them.
+TEST_F(MainViewTest, PicturesLeftUndevelopedBySigningOutAreCountedOnTheResults)
+{
+    MainView& main = showView();
+    dropPictures(3);
+    model->runner().maxInFlight = 1;
+    model->process();
+    settle();
+    model->auth().signOut();
+    ASSERT_TRUE(runUntil([&] { return model->inFlightCount() == 0; }));
+    settle();
+    EXPECT_EQ(main.bottomBar()->statusLabel()->text(), "0 of 3 back · 2 to process");
 }
 
 TEST_F(MainViewTest, DropsHandLocalFilesOnInOrderWithTheHighlight)

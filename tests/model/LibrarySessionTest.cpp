@@ -502,6 +502,35 @@ TEST_F(ResumeTest, AJobLeftBySigningOutWaitsForItsOwnAccountAlone)
     EXPECT_TRUE(backend.state().job(jobId)->delivered);
 }
 
+// The photographer signs out just as a result arrives: it is neither delivered nor confirmed
+// without its account, waits for it, and is collected and paid for once it signs in again.
+TEST_F(ResumeTest, AResultArrivingAfterItsAccountLeftWaitsUnconfirmedForIt)
+{
+    drop({writeJPEG("a.jpg", 600, 400)});
+    bool signedOut = false;
+    model->runner().settingsFor = [this, &signedOut, settingsFor = model->runner().settingsFor](const BatchItem& item) {
+        if (!std::exchange(signedOut, true)) model->auth().signOut();
+        return settingsFor(item);
+    };
+    model->process();
+    const auto item = model->items()[0];
+    const Uuid id = model->batch()->id;
+    runIdle();
+    ASSERT_TRUE(signedOut && item->jobId());
+    const auto jobId = *item->jobId();
+    EXPECT_FALSE(item->result());
+    EXPECT_TRUE(item->jobAwaitsCollection);
+    EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::developing);
+    EXPECT_TRUE(requestsTo("/jobs/" + jobId + "/confirm-delivery").empty());
+
+    const int64_t shots = backend.state().account(account.userId)->balance;
+    signIn();
+    ASSERT_TRUE(runUntil([&] { return backend.state().job(jobId)->delivered; }));
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_EQ(backend.state().account(account.userId)->balance, shots - 1);
+}
+
 TEST_F(ResumeTest, AfterNoShotsLeftAResumedJobIsStillCollectedAndARiseLiftsTheStop)
 {
     const auto [id, jobId] = leftWhileDeveloping();

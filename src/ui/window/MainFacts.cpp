@@ -2,6 +2,8 @@
 
 #include "model/AppModel.h"
 
+#include <algorithm>
+
 namespace oxel {
 
 MainFacts MainFacts::of(AppModel& model)
@@ -12,7 +14,11 @@ MainFacts MainFacts::of(AppModel& model)
     status.resultsScreen = model.screen() == AppModel::Screen::results;
     status.items = static_cast<int>(model.items().size());
     status.withResult = static_cast<int>(model.itemsWithResult().size());
-    status.toProcess = static_cast<int>(model.itemsToProcess().size());
+    const auto toProcess = model.itemsToProcess();
+    status.toProcess = static_cast<int>(toProcess.size());
+    status.unsent = static_cast<int>(std::count_if(toProcess.begin(), toProcess.end(), [](const auto& item) {
+        return !item->phase().template is<phase::Failed>();
+    }));
     status.inFlight = model.inFlightCount();
     status.failed = model.failedCount();
     status.colourOnlyInForce = model.colourOnlyInForce();

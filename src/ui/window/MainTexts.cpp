@@ -57,6 +57,7 @@ std::string statusText(const StatusFacts& facts)
         std::vector<std::string> parts{std::to_string(facts.withResult) + " of " + std::to_string(facts.items) +
                                        " back"};
         if (facts.inFlight > 0) parts.push_back(std::to_string(facts.inFlight) + " developing");
+        if (facts.unsent > 0) parts.push_back(std::to_string(facts.unsent) + " to process");
         if (facts.failed > 0) parts.push_back(std::to_string(facts.failed) + " failed");
         if (facts.withResult > 0) parts.emplace_back("hold space to compare");
         return joined(parts, separator);

@@ -35,6 +35,8 @@ struct StatusFacts {
     int toProcess = 0;
     int inFlight = 0;
     int failed = 0;
+    // Of `toProcess`, the pictures that have not failed: never sent, or sent back undeveloped.
+    int unsent = 0;
     bool colourOnlyInForce = false;
     int colourOnlyCandidates = 0;
     std::optional<int64_t> balance{};
