@@ -121,7 +121,11 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
                                          const DevelopSettings& settings)
 {
     if (!record.renderFile || !ImageRecord::isRenderFileName(*record.renderFile)) return std::nullopt;
-    const auto kept = keptPicture(imageFolder / *record.renderFile, renderLost);
+    // The backend relights the picture the original was sent as: the render comes back at that size.
+    const auto [sentWidth, sentHeight] =
+        SourceImage::previewSize(double(source.pixelWidth), double(source.pixelHeight));
+    const auto sentLongSide = int64_t(std::max(sentWidth, sentHeight));
+    const auto kept = keptPicture(imageFolder / *record.renderFile, renderLost, sentLongSide, KeptDecode::whole);
     if (!kept) return std::nullopt;
     const Image render = kept->image();
     const auto document = readAnalysis(imageFolder);
@@ -158,31 +162,32 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     return withPicturesOnDemand(std::move(outcome), settings);
 }
 
-// A small picture the library keeps beside a record, decoded reduced to the size it was written at.
-// One whose header is more than twice that size was not written by the library (planted, or
-// damaged) and is refused before a pixel is decoded.
-std::optional<Bitmap> decodeKeptThumbnail(const fs::path& file, const FileState& stamp, int64_t nominalLongSide)
+// A picture the library keeps beside a record, decoded reduced to the size it was written at, or
+// whole. One whose header is more than twice that size was not written by the library (planted,
+// or damaged) and is refused before a pixel is decoded.
+std::optional<Bitmap> decodeKept(const fs::path& file, const FileState& stamp, int64_t nominalLongSide,
+                                 KeptDecode decode)
 {
     const auto bytes = readStampedFile(file, stamp);
     if (!bytes) return std::nullopt;
     const auto picture = readPictureFile(bytes->span());
     if (!picture || std::max(picture->header.width, picture->header.height) > 2 * nominalLongSide) return std::nullopt;
-    auto decoded = decodeStoredPicture(bytes->span(), *picture, nominalLongSide);
+    auto decoded = decodeStoredPicture(bytes->span(), *picture, decode == KeptDecode::reduced ? nominalLongSide : 0);
     if (FileState::of(file) != stamp) return std::nullopt;
     return decoded;
 }
 
 } // namespace
 
-std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failureNote, int64_t nominalLongSide)
+std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failureNote, int64_t nominalLongSide,
+                                         KeptDecode how)
 {
     try {
         if (!isPlainFile(file)) return std::nullopt;
         const auto stamp = FileState::of(file);
         if (!stamp) return std::nullopt;
-        const auto decode = [file, stamp = *stamp, nominalLongSide] {
-            return nominalLongSide > 0 ? decodeKeptThumbnail(file, stamp, nominalLongSide)
-                                       : decodeStampedFile(file, stamp, 0);
+        const auto decode = [file, stamp = *stamp, nominalLongSide, how] {
+            return decodeKept(file, stamp, nominalLongSide, how);
         };
         auto decoded = decode();
         if (!decoded || decoded->isNull()) return std::nullopt;

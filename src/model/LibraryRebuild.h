@@ -23,12 +23,16 @@ struct RebuiltResult {
     PictureHandle original;
 };
 
+// How a kept picture is decoded: reduced to the long side it was written at (a thumbnail), or
+// whole (a render).
+enum class KeptDecode { reduced, whole };
+
 // A picture file of the library, decoded now to prove it whole, then held by the shared cache,
 // which reads the file again when it let the pixels go. Nothing when the file is missing, a link,
-// not a plain file or no whole picture. A thumbnail gives the long side it was written at: it is
-// decoded reduced to that size, and refused when its header is more than twice as large.
+// not a plain file or no whole picture. The picture was written at `nominalLongSide` at most: one
+// whose header is more than twice as large is refused before it is decoded.
 std::optional<PictureHandle> keptPicture(const std::filesystem::path& file, std::string failureNote,
-                                         int64_t nominalLongSide = 0);
+                                         int64_t nominalLongSide, KeptDecode how = KeptDecode::reduced);
 
 // Rebuilds a developed image's result from the files kept in its library folder (the render and
 // "analysis.json") on the freshly loaded original. A colour-only result is graded again from its

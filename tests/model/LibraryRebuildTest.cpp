@@ -2,6 +2,7 @@
 
 #include "backend/AnalysisResponse.h"
 #include "ondevice/ColourOnly.h"
+#include "platform/ProcessMemory.h"
 #include "support/PictureFiles.h"
 
 #include <cmath>
@@ -144,6 +145,26 @@ TEST_F(LibraryRebuildTest, MissingDamagedOrPlantedFilesRebuildNothing)
     EXPECT_FALSE(rebuilt()) << "a render outside the folder";
     record.renderFile.reset();
     EXPECT_FALSE(rebuilt()) << "no render";
+}
+
+// A render comes back at the size its original was sent at: one planted far larger is refused
+// before it is decoded, one twice that size is still read.
+TEST_F(LibraryRebuildTest, APlantedGiantRenderIsRefusedUnread)
+{
+    writeAnalysis({});
+    record.renderFile = "render.png";
+    const auto flat = [](int, int, int) { return 0.5; };
+    test::PNGOptions grey;
+    grey.channels = 1;
+    test::writeFile(imageFolder / "render.png", test::encodePNG(12000, 12000, flat, grey));
+    resetResidentPeak();
+    const size_t before = residentBytes();
+    EXPECT_FALSE(rebuilt());
+    const size_t grown = residentPeakBytes() - before;
+    EXPECT_LT(grown, size_t(60) << 20) << "the restore took " << (grown >> 20) << " MB";
+
+    test::writeFile(imageFolder / "render.png", test::encodePNG(1200, 800, sceneOf(1200, 800, 1)));
+    EXPECT_TRUE(rebuilt());
 }
 
 TEST_F(LibraryRebuildTest, AColourOnlyResultIsGradedAgainAsItWasFirst)

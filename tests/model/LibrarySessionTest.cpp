@@ -67,7 +67,7 @@ TEST_F(OpeningTest, AKeptThumbnailIsDecodedReducedToItsSizeAndRefusedWhenFarLarg
     ASSERT_TRUE(larger);
     EXPECT_EQ(larger->width(), 1024);
     EXPECT_FALSE(keptPicture(writeJPEG("giant.jpg", 2056, 1366), "", 1024));
-    EXPECT_TRUE(keptPicture(folder / "giant.jpg", ""));
+    EXPECT_TRUE(keptPicture(folder / "giant.jpg", "", 1366, KeptDecode::whole));
 }
 
 TEST_F(OpeningTest, TheOpenBatchAgainDoesNothingNotEvenAReload)
