@@ -153,6 +153,8 @@ Task<void> JobRunner::runItem(std::shared_ptr<BatchItem> item, uint64_t serial, 
     PhotographJob job(*this, item, serial, std::move(cancel), std::move(account));
     co_await job.run();
     settle(item, serial);
+    // Only a job that stopped for its account waits with its job id; any later run ends the wait.
+    if (item->jobAwaitsCollection) notify(onParked, item);
 }
 
 void JobRunner::settle(const std::shared_ptr<BatchItem>& item, uint64_t serial)

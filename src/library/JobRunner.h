@@ -75,6 +75,9 @@ public:
     ItemCallback onSubmitted; // the backend accepted a job for the item; its job id is set
     ItemCallback onDelivered; // a result was put on the item
     ItemCallback onSettled;   // the item's job ended, however it ended
+    // The item's job stopped, after its settling, to wait for the account that left; the owner
+    // resumes it at once when that account is already signed in again.
+    ItemCallback onParked;
     std::function<void()> onUpdateRequired;
     // The backend took the confirmation of a delivered result: a shot was spent.
     std::function<void()> onConfirmed;

@@ -157,6 +157,9 @@ void AppModel::installRunnerCallbacks()
     runner_.onSettled = [this](const std::shared_ptr<BatchItem>& item) {
         if (holds(item)) jobSettled(item);
     };
+    runner_.onParked = [this](const std::shared_ptr<BatchItem>& item) {
+        if (holds(item)) resumeJobs(item, strength(*item));
+    };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
     // The shot is spent when the backend takes the confirmation, not when the result arrives.
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };

@@ -531,6 +531,26 @@ TEST_F(ResumeTest, AResultArrivingAfterItsAccountLeftWaitsUnconfirmedForIt)
     EXPECT_EQ(backend.state().account(account.userId)->balance, shots - 1);
 }
 
+// Signing out and straight back in: a job that stopped for its account at its next step picks
+// up again at once, without the batch being opened again.
+TEST_F(ResumeTest, SigningOutAndStraightBackInCollectsTheJobAtOnce)
+{
+    drop({writeJPEG("a.jpg", 600, 400)});
+    model->process();
+    const auto item = model->items()[0];
+    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Processing>(); }));
+    const auto jobId = *item->jobId();
+    const auto submitted = submissions();
+    model->auth().signOut();
+    signIn();
+    runIdle();
+    ASSERT_TRUE(item->result());
+    EXPECT_EQ(item->result()->jobId, jobId);
+    EXPECT_FALSE(item->jobAwaitsCollection);
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_TRUE(runUntil([&] { return backend.state().job(jobId)->delivered; }));
+}
+
 TEST_F(ResumeTest, AfterNoShotsLeftAResumedJobIsStillCollectedAndARiseLiftsTheStop)
 {
     const auto [id, jobId] = leftWhileDeveloping();
