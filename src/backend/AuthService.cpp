@@ -413,6 +413,13 @@ void AuthService::signOut()
     setState(AuthState::signedOut());
 }
 
+void AuthService::forgetUnknownAccount(const std::string& userId)
+{
+    if (!state_.hasAccount() || state_.userId() != userId) return;
+    setLastError("the server no longer knows this account · sign in again");
+    signOut();
+}
+
 std::string AuthService::formPairs(const std::vector<std::pair<std::string, std::string>>& fields)
 {
     std::string form;

@@ -95,6 +95,9 @@ public:
     Task<bool> recoverAfterForbidden(BackendFailure error);
     // The sign-out action: forgets the account here and in the secret store.
     void signOut();
+    // The backend answered that account `userId` does not exist: signs out, when that account is
+    // still the one signed in, and says why on the sign-in screen.
+    void forgetUnknownAccount(const std::string& userId);
 
     std::optional<AppleConfig> appleConfig() const;
     std::optional<GoogleConfig> googleConfig() const;

@@ -1,5 +1,7 @@
 #include "backend/BackendFailure.h"
 
+#include "platform/JsonFields.h"
+
 namespace oxel {
 
 std::string describe(const BackendFailure& failure)
@@ -15,6 +17,14 @@ std::string describe(const BackendFailure& failure)
         std::string operator()(const OtherError& e) const { return e.description; }
     };
     return std::visit(Describer{}, failure);
+}
+
+bool isUnknownAccount(const BackendFailure& failure)
+{
+    const auto* error = std::get_if<BackendError>(&failure);
+    if (!error || error->which() != BackendError::Case::httpError || error->status() != 404) return false;
+    const auto body = parseJson(error->text());
+    return body && body->is_object() && body->value("error", Json()) == "no_such_account";
 }
 
 } // namespace oxel

@@ -51,6 +51,9 @@ using BackendFailure = std::variant<BackendError, UrlError, DecodingError, Cance
 
 // The failure's text for people and logs.
 std::string describe(const BackendFailure& failure);
+// The backend holds no account of the user id the request named (it answered 404 with the error
+// "no_such_account"): signing in again is the only way on.
+bool isUnknownAccount(const BackendFailure& failure);
 
 // The answer of a strict backend operation: a value or the failure that stopped it.
 template <class T>

@@ -79,6 +79,8 @@ public:
     // resumes it at once when that account is already signed in again.
     ItemCallback onParked;
     std::function<void()> onUpdateRequired;
+    // The backend answered that the account `userId` the jobs run for does not exist.
+    std::function<void(const std::string& userId)> onUnknownAccount;
     // The backend took the confirmation of a delivered result: a shot was spent.
     std::function<void()> onConfirmed;
     // How the owner develops an item now, asked as each result is built; required. The first

@@ -94,7 +94,7 @@ Task<bool> PhotographJob::send(std::optional<std::string> retryOf, std::optional
     if (accountLeft()) co_return false;
     auto submitted = co_await submit(std::move(retryOf));
     if (!submitted) {
-        if (accountLeft()) co_return false;
+        if (accountLeft() || accountUnknown(submitted.failure())) co_return false;
         submissionFailed(submitted.failure());
         co_return false;
     }
@@ -139,6 +139,7 @@ Task<void> PhotographJob::poll()
             co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(request));
         if (accountLeft()) co_return;
         if (!answer) {
+            if (accountUnknown(answer.failure())) co_return;
             if (backendErrorCategory(answer.failure()) == BackendErrorCategory::userCancelled) co_return;
             if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
                 runner_.updateRequired();
@@ -249,7 +250,7 @@ Task<void> PhotographJob::collect(std::string status)
     auto fetch = [jobId = jobId_](std::stop_token stop) { return jobResult(jobId, stop); };
     auto answer = co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(fetch));
     if (!answer) {
-        if (accountLeft()) co_return;
+        if (accountLeft() || accountUnknown(answer.failure())) co_return;
         if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
             runner_.updateRequired();
             co_return;
@@ -361,6 +362,13 @@ void PhotographJob::fail(const JobFailure& failure)
 bool PhotographJob::accountLeft() const
 {
     return runner_.accountLeft(item_->id, serial_);
+}
+
+bool PhotographJob::accountUnknown(const BackendFailure& failure)
+{
+    if (!isUnknownAccount(failure) || !runner_.onUnknownAccount) return false;
+    runner_.onUnknownAccount(runner_.userId());
+    return accountLeft();
 }
 
 PhotographJob::WallTime PhotographJob::now() const

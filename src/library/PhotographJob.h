@@ -69,6 +69,9 @@ private:
     void fail(const JobFailure& failure);
     bool cancelled() const { return cancel_.cancelled(); }
     bool accountLeft() const;
+    // The failure says the backend no longer knows the job's account: the owner signs it out, and
+    // the job stops as for any account that left.
+    bool accountUnknown(const BackendFailure& failure);
     WallTime now() const;
     SteadyTime steadyNow() const;
 

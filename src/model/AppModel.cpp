@@ -161,6 +161,7 @@ void AppModel::installRunnerCallbacks()
         if (holds(item)) resumeJobs(item, strength(*item));
     };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
+    runner_.onUnknownAccount = [this](const std::string& userId) { auth_.forgetUnknownAccount(userId); };
     // The shot is spent when the backend takes the confirmation, not when the result arrives.
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };
     runner_.settingsFor = [this](const BatchItem& item) { return developSettings(item); };

@@ -217,6 +217,26 @@ TEST_F(LaunchTest, ForbiddenBalanceRenewsTheTokenOncePerRun)
     EXPECT_EQ(requestsTo("/credits/balance").size(), afterFirst + 1);
 }
 
+TEST_F(LaunchTest, AnAccountTheBackendNoLongerKnowsIsSignedOutWithALineByTheBalanceOrAJob)
+{
+    for (bool byJob : {false, true}) {
+        SCOPED_TRACE(byJob ? "a job" : "the balance");
+        // The backend lost its records: neither the account nor its token is known there any more.
+        defaults().set("userId", "987654321");
+        defaults().set("accountToken", "forgotten");
+        makeModel();
+        if (byJob) {
+            drop({writeJPEG("one.jpg")});
+            model->process();
+        } else {
+            model->launch();
+        }
+        ASSERT_TRUE(runUntil([&] { return !model->auth().state().hasAccount(); }));
+        EXPECT_EQ(model->auth().lastError(), "the server no longer knows this account · sign in again");
+        EXPECT_TRUE(runUntil([&] { return model->items().empty() || model->items()[0]->phase().is<phase::Ready>(); }));
+    }
+}
+
 TEST_F(LaunchTest, MessageIsShownFromTheSecondLaunchUnlessSeen)
 {
     backend.setAnnouncement(Json{{"id", "spring"}, {"title", "hello"}, {"platforms", {"macos"}}});

@@ -122,13 +122,17 @@ const Pack* packNamed(const std::string& id)
     return nullptr;
 }
 
-std::optional<int64_t> numberParameter(const httplib::Request& req, const char* name)
+std::optional<int64_t> numberText(const std::string& text)
 {
-    if (!req.has_param(name)) return std::nullopt;
-    std::string text = req.get_param_value(name);
     if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoll(text);
+}
+
+std::optional<int64_t> numberParameter(const httplib::Request& req, const char* name)
+{
+    if (!req.has_param(name)) return std::nullopt;
+    return numberText(req.get_param_value(name));
 }
 
 // A copy of `value` whose tokens (any key that names one, at any depth) read "[redacted]": funnel
@@ -233,12 +237,27 @@ struct LocalBackend::Server {
         return state.accountForToken(*token);
     }
 
+    // The answer to a request whose token is no account's: when the user id it names (in the query
+    // or the JSON body) is no account either, the account is gone; else the token is not, or no
+    // longer, its account's.
+    void refuseStranger(const httplib::Request& req, httplib::Response& res)
+    {
+        auto named = numberParameter(req, "userId");
+        if (!named && !req.body.empty()) {
+            Json body = parseJson(req.body).value_or(Json());
+            if (body.is_object() && body.value("userId", Json()).is_string())
+                named = numberText(body["userId"].get<std::string>());
+        }
+        if (named && !state.account(*named)) return refuse(res, 404, "no_such_account");
+        refuse(res, 401, "unauthorized");
+    }
+
     // Runs `handle` with the job named in the path when it belongs to the calling account.
     template <class Handle>
     void withCallersJob(const httplib::Request& req, httplib::Response& res, Handle handle)
     {
         auto account = caller(req);
-        if (!account) return refuse(res, 401, "unauthorized");
+        if (!account) return refuseStranger(req, res);
         auto job = state.job(req.matches[1]);
         if (!job || job->userId != account->userId) return refuse(res, 404, "no_such_job");
         handle(*job);
@@ -255,7 +274,7 @@ struct LocalBackend::Server {
         Json body = parseJson(req.body).value_or(Json());
         if (!body.is_object()) return refuse(res, 400, "bad_request");
         auto account = caller(req);
-        if (!account) return refuse(res, 401, "unauthorized");
+        if (!account) return refuseStranger(req, res);
         auto userId = body.find("userId");
         if (userId == body.end() || !userId->is_string() || *userId != std::to_string(account->userId))
             return refuse(res, 403, "forbidden");
@@ -409,8 +428,9 @@ struct LocalBackend::Server {
     {
         const Pack* pack = packNamed(req.matches[1]);
         if (!pack) return refuse(res, 404, "no_such_product");
-        std::string user =
-            numberParameter(req, "client_reference_id") ? req.get_param_value("client_reference_id") : "";
+        auto userId = numberParameter(req, "client_reference_id");
+        if (!userId || !state.account(*userId)) return refuse(res, 404, "no_such_account");
+        std::string user = std::to_string(*userId);
         res.set_content(std::string("<!doctype html><meta charset=utf-8><title>local checkout</title>") +
                             "<p>This is the local stand-in backend: no payment is taken.</p>" +
                             "<form method=post><input type=hidden name=client_reference_id value=\"" + user +
@@ -422,7 +442,8 @@ struct LocalBackend::Server {
     {
         const Pack* pack = packNamed(req.matches[1]);
         auto userId = numberParameter(req, "client_reference_id");
-        if (!pack || !userId || !state.account(*userId)) return refuse(res, 404, "no_such_product_or_account");
+        if (!pack) return refuse(res, 404, "no_such_product");
+        if (!userId || !state.account(*userId)) return refuse(res, 404, "no_such_account");
         state.credit(*userId, pack->credits, true);
         res.set_content("<!doctype html><meta charset=utf-8><p>Added " + std::string(pack->label) + ".</p>",
                         "text/html");

@@ -134,12 +134,7 @@ LocalBackendState::LocalBackendState(std::optional<std::filesystem::path> file) 
 
 LocalBackendState::~LocalBackendState()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changes_.notify_all();
-    if (saver_.joinable()) saver_.join();
+    stopSaving();
     std::error_code ignored;
     if (ownsPictureFolder_) std::filesystem::remove_all(pictureFolder_, ignored);
 }
@@ -336,6 +331,16 @@ void LocalBackendState::load()
         jobs_.clear();
         reports_.clear();
     }
+}
+
+void LocalBackendState::stopSaving()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changes_.notify_all();
+    if (saver_.joinable()) saver_.join();
 }
 
 void LocalBackendState::changed()

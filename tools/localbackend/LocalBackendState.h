@@ -91,6 +91,8 @@ public:
     // How many times the state file has been written: changes that come close together are
     // written once, not once each.
     int64_t saveCount() const;
+    // Writes what is still to be saved and saves nothing after: for a process about to end.
+    void stopSaving();
 
     // The shots a new account starts with.
     static constexpr int64_t startingRoll = 10;

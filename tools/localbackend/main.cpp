@@ -162,8 +162,9 @@ int main(int argc, char** argv)
                 backend.baseURL().c_str());
     std::fflush(stdout);
     oxel::local::waitForStopSignal(stopSignals);
-    // Every change is already on disk (each written whole, then renamed into place), so the
+    // Once the last changes are on disk (each save written whole, then renamed into place), the
     // process ends at once instead of waiting for clients' kept-alive connections to time out.
+    backend.state().stopSaving();
     std::fflush(stdout);
     std::_Exit(0);
 }
