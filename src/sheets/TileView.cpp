@@ -382,9 +382,10 @@ void TileView::refreshPicture()
     const tile::Picture chosen = tile::chosenPicture(*item_, comparing_);
     const PictureHandle handle = tile::pictureHandle(*item_, chosen).value_or(PictureHandle());
     // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels. A preview
-    // the cache does not hold yet (a reopened batch makes them as they come into view) takes a
-    // moment: a tile that has drawn nothing yet shows the result's kept thumbnail first, and asks
-    // for the preview once that is painted, so the thumbnail stays until the preview can be drawn.
+    // the cache does not hold (a reopened batch makes them as they come into view, and lets those
+    // far from view go) takes a moment: a tile with nothing drawn shows the result's kept
+    // thumbnail first, and asks for the preview once that is painted, so the thumbnail stays
+    // until the preview can be drawn.
     showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !picture_->holdsScaled() &&
                       item_->thumbnail() && !handle.heldPin();
     picture_->setPicture(showingStandIn_ ? *item_->thumbnail() : handle);
@@ -537,6 +538,9 @@ void TileView::resizeEvent(QResizeEvent* event)
 
 void TileView::paintEvent(QPaintEvent*)
 {
+    // A preview the cache let go while the tile was far from view is made again when the picture
+    // is painted: until then the thumbnail stands in, as for a preview not made yet.
+    if (!showingStandIn_ && !picture_->drawsPicture()) refreshPicture();
     QPainter painter(this);
     const Appearance appearance = appearanceOf(*this);
     const QRect block = pictureBlockRect();

@@ -398,6 +398,22 @@ TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
     EXPECT_GT(centre.red(), 100) << "the thumbnail stays drawn while the preview is made, never an empty frame";
 }
 
+TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsTheThumbnailUntilThePreviewIsMadeAgain)
+{
+    auto item = photo("a.jpg");
+    item->setPreviewImage(gradientPicture(60, 40));
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
+    // Far from view while the cache let the preview go; the thumbnail is still held.
+    tile->releasePixmaps();
+    PictureCache::shared().forget(item->previewImage()->key());
+    const auto thumbnail = item->thumbnail()->pin();
+    tile->repaint();
+    EXPECT_TRUE(picture->holdsScaled()) << "the thumbnail drawn at once, never an empty frame";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
+}
+
 TEST_F(TileTest, ATileScrolledAwayBeforeItsPreviewCameWaitsQuietlyAndShowsItWhenBackInView)
 {
     // Reopened: the thumbnail is drawn while the result is rebuilt, then the tile leaves the view.

@@ -46,6 +46,8 @@ public:
     // Lets the scaled copy go; the next paint makes it again. For views far from the screen.
     void releaseScaled();
     bool holdsScaled() const { return !current_.scaled.isNull(); }
+    // Whether a paint now draws a picture: the current one, or the one before while it waits.
+    bool drawsPicture() const { return holdsScaled() || !previous_.scaled.isNull(); }
 
     // Where a picture of `picture` pixels lies in `bounds`: scaled by the smaller of the two
     // ratios, centred. Empty when either size is empty.
