@@ -7,6 +7,7 @@
 #include "library/PhotographJob.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace oxel {
 
@@ -70,6 +71,7 @@ void JobRunner::cancelAll()
     auto running = std::move(running_);
     running_.clear();
     for (auto& [id, job] : running) job.cancel.cancel();
+    for (auto& [serial, keeping] : std::exchange(keeping_, {})) keeping.cancel();
     auto pending = std::move(pending_);
     pending_.clear();
     for (const auto& item : pending) item->setPhase(phase::Ready{});
@@ -155,6 +157,9 @@ Task<void> JobRunner::runItem(std::shared_ptr<BatchItem> item, uint64_t serial, 
     settle(item, serial);
     // Only a job that stopped for its account waits with its job id; any later run ends the wait.
     if (item->jobAwaitsCollection) notify(onParked, item);
+    // A result the library cannot take yet waits without the slot, which the next item has now.
+    co_await job.keepDelivered();
+    keeping_.erase(serial);
 }
 
 void JobRunner::settle(const std::shared_ptr<BatchItem>& item, uint64_t serial)
@@ -163,7 +168,8 @@ void JobRunner::settle(const std::shared_ptr<BatchItem>& item, uint64_t serial)
     const bool refused = refusedSerial_ == serial;
     if (refused) refusedSerial_.reset();
     if (!runs(item->id, serial)) return;
-    running_.erase(item->id);
+    auto ended = running_.extract(item->id);
+    keeping_.emplace(serial, std::move(ended.mapped().cancel));
     countRunning();
     if (refused) {
         hold_ = nextHold_++;

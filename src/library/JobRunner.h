@@ -91,8 +91,8 @@ public:
     // longer wanted there (the item left the batch).
     enum class Kept { stored, unsaved, dropped };
     // Stores a delivered result for good. The job confirms the delivery, and so spends the shot,
-    // only once it is stored; while it is unsaved the job holds its slot and asks again every
-    // `keepRetry`. Without one, a delivered result counts as stored.
+    // only once it is stored; while it is unsaved the job asks again every `keepRetry`, its slot
+    // already free for the next item. Without one, a delivered result counts as stored.
     std::function<Task<Kept>(std::shared_ptr<BatchItem>)> keepDelivered;
     static constexpr std::chrono::seconds keepRetry{15};
 
@@ -178,6 +178,8 @@ private:
     std::map<Uuid, std::string> resumes_;
     // Deliveries collected for an account that left before they were confirmed: job id, account.
     std::vector<std::pair<std::string, std::string>> unconfirmed_;
+    // Delivered results still being stored, by their job's serial: cancelled with the running ones.
+    std::map<uint64_t, CancelSource> keeping_;
     uint64_t nextSerial_ = 1;
     // Set while nothing starts after a "too many in flight" refusal: the refused task's serial.
     std::optional<uint64_t> hold_;

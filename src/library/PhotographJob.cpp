@@ -292,10 +292,10 @@ Task<void> PhotographJob::collect(std::string status)
         fail(JobFailure::decode);
         co_return;
     }
-    co_await deliver(std::move(*built), request, status == "succeeded");
+    deliver(std::move(*built), request, status == "succeeded");
 }
 
-Task<void> PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, bool confirm)
+void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, bool confirm)
 {
     item_->keep = std::move(built.keep);
     item_->grainBaked = built.outcome->grainBaked;
@@ -306,11 +306,18 @@ Task<void> PhotographJob::deliver(BuiltResult built, const ResultToBuild& reques
     reportDetailTransfer(*built.outcome, request);
     item_->setPhase(phase::Done{});
     runner_.notify(runner_.onDelivered, item_);
-    const bool stored = co_await keepDelivered();
-    if (stored && confirm) runner_.confirmDelivery(jobId_, account_);
+    delivered_ = true;
+    confirms_ = confirm;
 }
 
-Task<bool> PhotographJob::keepDelivered()
+Task<void> PhotographJob::keepDelivered()
+{
+    if (!delivered_) co_return;
+    const bool kept = co_await stored();
+    if (kept && confirms_) runner_.confirmDelivery(jobId_, account_);
+}
+
+Task<bool> PhotographJob::stored()
 {
     if (!runner_.keepDelivered) co_return true;
     for (;;) {

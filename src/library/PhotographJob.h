@@ -31,6 +31,9 @@ public:
                   std::string account);
 
     Task<void> run();
+    // After `run()`: stores the delivered result, asking the owner again while it cannot, and
+    // confirms the delivery once it is stored. Nothing for a job that delivered nothing.
+    Task<void> keepDelivered();
 
 private:
     using WallTime = std::chrono::system_clock::time_point;
@@ -54,9 +57,9 @@ private:
     // `status` is the job's last: "succeeded", or "delivered" or "expired" for a result the
     // backend no longer waits to hand over, which is tried all the same and never confirmed again.
     Task<void> collect(std::string status);
-    Task<void> deliver(BuiltResult built, const ResultToBuild& request, bool confirm);
+    void deliver(BuiltResult built, const ResultToBuild& request, bool confirm);
     // Whether the owner stored the delivered result; asked again while it could not.
-    Task<bool> keepDelivered();
+    Task<bool> stored();
     void reportDetailTransfer(const JobOutcome& outcome, const ResultToBuild& request);
     // D. A failed job: sent once more, or failed.
     Task<Next> resubmit(const JobStatusResponse& answer);
@@ -84,6 +87,9 @@ private:
     std::string jobId_;
     std::shared_ptr<const std::vector<uint8_t>> upload_;
     bool retried_ = false;
+    bool delivered_ = false;
+    // A result the backend no longer waits to hand over is never confirmed again.
+    bool confirms_ = false;
     // Monotonic: it stands still while the computer sleeps.
     SteadyTime lastAnswer_;
     std::optional<WallTime> lastUpdate_;

@@ -145,6 +145,35 @@ TEST_F(KeepingResultsTest, ChangesTheDiskRefusesAreKeptAndWrittenOnceItTakesThem
     EXPECT_EQ(kept, 3) << "of the three moves";
 }
 
+// Results the disk cannot take wait for it without their slots: the rest of the batch develops
+// meanwhile, and each result is stored and confirmed once the disk takes it.
+TEST_F(KeepingResultsTest, UnsavedResultsLeaveTheirSlotsToTheRestOfTheBatch)
+{
+    makeModel();
+    model->runner().maxInFlight = 2;
+    drop({writeJPEG("a.jpg", 900, 600), writeJPEG("b.jpg", 900, 600), writeJPEG("c.jpg", 900, 600)});
+    FileSizeLimit full(96 * 1024);
+    model->process();
+    const auto developed = [&] {
+        return std::count_if(model->items().begin(), model->items().end(),
+                             [](const auto& item) { return item->phase().template is<phase::Done>(); });
+    };
+    // Unsaved results are tried again for as long as they wait: the clock is given ten minutes.
+    const auto limit = loop.elapsed() + std::chrono::minutes(10);
+    runUntil([&] { return developed() == 3 || loop.elapsed() > limit; });
+    ASSERT_EQ(developed(), 3) << "the batch started only " << submissions() << " of 3";
+    EXPECT_EQ(model->runner().inFlightCount(), 0);
+    for (const auto& item : model->items()) EXPECT_FALSE(confirmed(*item->jobId()));
+
+    full.lift();
+    loop.advance(JobRunner::keepRetry);
+    const auto allConfirmed = [&] {
+        return std::all_of(model->items().begin(), model->items().end(),
+                           [&](const auto& item) { return item->renderFile && confirmed(*item->jobId()); });
+    };
+    EXPECT_TRUE(runUntil(allConfirmed));
+}
+
 // The child develops three photographs and is killed the moment the backend hears the first
 // confirmation, before anything else of it runs.
 [[noreturn]] void developAndDieAtTheFirstConfirmation(ModelTest& test, const fs::path& root)

@@ -30,7 +30,7 @@ protected:
     bool allSettled()
     {
         for (const auto& item : model->items())
-            if (item->phase().isInFlight() || item->phase().is<phase::Ready>()) return false;
+            if (item->phase().isInFlight() || item->phase().is<phase::Ready>() || item->keep) return false;
         return model->runner().inFlightCount() == 0;
     }
 };
