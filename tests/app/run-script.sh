@@ -5,7 +5,15 @@
 set -euo pipefail
 source_dir=$1
 tree=$(mktemp -d)
-trap 'rm -rf "$tree"' EXIT
+# Whatever failed, the runs end (the first waits for its quit file) before their folder goes.
+other=""
+finish() {
+  [ -z "$other" ] || kill "$other" || true
+  touch "$tree/home/quit"
+  wait || true
+  rm -rf "$tree"
+}
+trap finish EXIT
 mkdir -p "$tree"/{scripts,bin,home,build/release/resources,build/release/src/app,build/release/tools/localbackend}
 cp "$source_dir/scripts/run" "$tree/scripts/"
 cp -r "$source_dir/resources" "$tree/"
@@ -27,8 +35,25 @@ def ask(path, body=None):
         except OSError: time.sleep(0.05)
 '
 
-DAY="$ask"'open(os.environ["HOME"] + "/user", "w").write(str(json.load(ask("/auth/apple", b"{\"identityToken\": \"day\"}"))["userId"]))' \
-  "$tree/scripts/run" --port "$port"
-DAY="$ask"'sys.exit(ask("/credits/balance?userId=" + open(os.environ["HOME"] + "/user").read()).status != 200)' \
-  "$tree/scripts/run" --port "$port" || { echo "the second day does not know the first day's account"; exit 1; }
+user='open(os.environ["HOME"] + "/user").read()'
+known='ask("/credits/balance?userId=" + '"$user"').status == 200'
+# Day one signs in and keeps the window open while a second run uses the same backend.
+DAY="$ask"'open(os.environ["HOME"] + "/user", "w").write(str(json.load(ask("/auth/apple", b"{\"identityToken\": \"day\"}"))["userId"]))
+while not os.path.exists(os.environ["HOME"] + "/quit"): time.sleep(0.05)
+sys.exit(not '"$known"')' "$tree/scripts/run" --port "$port" &
+day_one=$!
+until [ -s "$HOME/user" ]; do sleep 0.05; done
+DAY="$ask"'sys.exit(not '"$known"')' "$tree/scripts/run" --port "$port" || { echo "a second run did not reach the backend"; exit 1; }
+touch "$HOME/quit"
+wait "$day_one" || { echo "a second run stopped the first run's backend"; exit 1; }
+DAY="$ask"'sys.exit(not '"$known"')' "$tree/scripts/run" --port "$port" ||
+  { echo "the second day does not know the first day's account"; exit 1; }
 [ -f "$HOME/.local/share/oxel-backend/state.json" ] || { echo "no state in the user's data folder"; exit 1; }
+# A port another program holds stops the run before the program starts.
+python3 -m http.server --bind 127.0.0.1 "$port" >/dev/null 2>&1 &
+other=$!
+until (: <"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.05; done
+if DAY='open("'"$HOME"'/started", "w")' "$tree/scripts/run" --port "$port" || [ -f "$HOME/started" ]; then
+  echo "a run started on a port another program holds"
+  exit 1
+fi
