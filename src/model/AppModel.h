@@ -349,7 +349,9 @@ public:
     // The listed row's own folder: a copy of a batch's folder goes alone, the batch stays.
     void trashBatch(const BatchSummary& listed);
 
-    // Originals that moved, changed or were sent back over.
+    // Originals that moved, changed or were sent back over. The true original of a picture sent
+    // back lives in one file: the handed-over file as send back copied it before its first write,
+    // or the original read back out of a layered file sent back over it.
     std::filesystem::path originalCacheURL(const Uuid& id) const;
     void locateOriginal(const std::shared_ptr<BatchItem>& item);
     void adoptLocatedOriginal(const std::filesystem::path& file, const std::shared_ptr<BatchItem>& item);

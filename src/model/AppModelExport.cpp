@@ -7,6 +7,7 @@
 #include "export/Exporter.h"
 #include "model/ExportProgressFilter.h"
 #include "model/IntakeFiles.h"
+#include "platform/FileBookmark.h"
 #include "platform/Joined.h"
 
 #include <set>
@@ -159,7 +160,12 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
     item->exports.push_back(
         ExportRecord{report.url.string(), std::string(rawValue(report.format)), services_.clock.now()});
     const bool sentBack = item->origin == Origin::handoff && standardized(report.url) == standardized(item->url());
-    if (sentBack) item->sentBack = FileStamp::of(report.url);
+    if (sentBack) {
+        item->sentBack = FileStamp::of(report.url);
+        // The write put a new file in the old one's place: the reference finds that one from now
+        // on, not whichever file takes the old one's inode.
+        if (item->original) item->original->bookmark = FileBookmark::make(report.url, originalPlaces().volumes);
+    }
     saving_.mark(*item);
     // Until the stamp is on disk, a reopened batch would take the sent-back file for the original.
     if (sentBack) saveNow();

@@ -20,7 +20,7 @@ bool isMissing(const BatchItem& item)
 
 fs::path AppModel::originalCacheURL(const Uuid& id) const
 {
-    return services_.originalsCache / (id.text() + ".tif");
+    return services_.originalsCache / (id.text() + ".handed-over");
 }
 
 OriginalPlaces AppModel::originalPlaces() const

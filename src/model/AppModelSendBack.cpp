@@ -45,7 +45,7 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
     std::optional<FileStamp> expected = item->sentBack;
     if (!expected && item->original) expected = item->original->stamp;
     if (!expected && item->source()) expected = FileStamp::of(item->source()->stamp);
-    const auto copy = services_.originalsCache / (item->id.text() + ".handed-over");
+    const auto copy = originalCacheURL(item->id);
     const bool firstWrite = !item->sentBack;
     WorkPool& pool = services_.pool;
     auto check = [url, expected, copy, firstWrite] {

@@ -59,28 +59,38 @@ OriginalCheck missing(const OriginalRef& ref, const OriginalPlaces& places)
     return {OriginalCheck::Offline{OriginalCheck::notConnected(*ref.volume)}};
 }
 
-// The original read out of the sent-back file into the cache, loaded; nothing when it cannot be.
+// The file loaded when it reads as the recorded picture.
+std::optional<SourceImage> recorded(const fs::path& file, const OriginalRef& ref)
+{
+    auto picture = loaded(file);
+    if (!picture || !pixelsAgree(ref, *picture)) return std::nullopt;
+    return picture;
+}
+
+// The original read out of the sent-back file into the cache, loaded. The cache file is replaced
+// only once that succeeded; nothing when it cannot be read out.
 std::optional<SourceImage> extracted(const fs::path& url, const OriginalRef& updated, const fs::path& cacheFile)
 {
     std::error_code ignored;
-    fs::remove(cacheFile, ignored);
     fs::create_directories(cacheFile.parent_path(), ignored);
     if (!PSDReader::extractOriginal(url, cacheFile, updated.properties())) return std::nullopt;
-    return loaded(cacheFile);
+    return recorded(cacheFile, updated);
 }
 
 // The file is the application's own result: the original comes out of the cache, read again from
-// the sent-back file when the cache is missing or older than the send back. A cache file that no
-// longer reads as the recorded picture is read again too, rather than standing in the way for good.
+// the sent-back file when the cache is missing, older than the send back or no longer the recorded
+// picture. A flat file holds no original to read out: there the cache file stands in whatever its
+// age, as it is the copy that send back kept before its first write.
 OriginalCheck fromCache(const fs::path& url, const OriginalRef& updated, const FileStamp& sentBack,
                         const fs::path& cacheFile)
 {
     const auto cached = FileStamp::of(cacheFile);
+    const bool current = cached && cached->modified >= sentBack.modified;
     std::optional<SourceImage> picture;
-    if (cached && cached->modified >= sentBack.modified) picture = loaded(cacheFile);
-    if (!picture || !pixelsAgree(updated, *picture)) picture = extracted(url, updated, cacheFile);
-    if (!picture || !pixelsAgree(updated, *picture))
-        return {OriginalCheck::Changed{OriginalCheck::sentBackUnreadable(updated.sender)}};
+    if (current) picture = recorded(cacheFile, updated);
+    if (!picture) picture = extracted(url, updated, cacheFile);
+    if (!picture && cached && !current) picture = recorded(cacheFile, updated);
+    if (!picture) return {OriginalCheck::Changed{OriginalCheck::sentBackUnreadable(updated.sender)}};
     return {OriginalCheck::Found{std::move(*picture), url, updated}};
 }
 

@@ -176,6 +176,35 @@ TEST_F(SendBackTest, ASecondRoundDevelopsTheTrueOriginal)
     EXPECT_EQ(test::readFile(copyOf(*item)), copy);
 }
 
+// Quit and started again, the batch develops each picture from the original kept aside, whether
+// the file sent back over it holds that original as a layer or not.
+TEST_F(SendBackTest, ABatchSentBackOverAnyKindOfFileReopensOnItsTrueOriginal)
+{
+    const auto tiff = writeFile("shot.tif", test::encodeTIFF(300, 200, test::gradientOf(300, 200)));
+    const auto psd = writeFile("shot.psd", test::encodePSD(300, 200, test::gradientOf(300, 200), {.depth = 8}));
+    const auto heic = folder / "host" / "shot.heic";
+    run(layeredtest::magick("convert '" + tiff.string() + "' '" + heic.string() + "'"));
+    const auto items = handedOver({writeJPEG("host/shot.jpg"), writePNG("host/shot.png"), tiff, psd, heic});
+    ASSERT_EQ(items.size(), 5u);
+    sendBackAndWait();
+    const Uuid batch = model->batch()->id;
+    library.drain();
+
+    makeModel().openBatch(batch);
+    ASSERT_TRUE(runUntil([&] {
+        return model->tasks().runningCount() == 0 &&
+               std::all_of(model->items().begin(), model->items().end(),
+                           [](const auto& item) { return item->phase().template is<phase::Done>(); });
+    }));
+    for (const auto& item : model->items()) {
+        SCOPED_TRACE(item->url().filename().string());
+        EXPECT_EQ(item->availability(), Availability::present()) << item->availability().detail;
+        EXPECT_TRUE(item->result());
+        ASSERT_TRUE(item->source());
+        EXPECT_EQ(item->source()->url, copyOf(*item));
+    }
+}
+
 TEST_F(SendBackTest, TheWatcherClosesOnceEverythingWentBack)
 {
     struct Case {
