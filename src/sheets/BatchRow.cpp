@@ -73,6 +73,7 @@ BatchRow::BatchRow(BatchSummary summary, const Look& look, BatchThumbnails& thum
     if (look.draft) {
         field_ = new BoxedField("name", 13, QMargins(6, 3, 6, 3));
         field_->editor()->setText(*look.draft);
+        if (look.draftSelected) field_->editor()->selectAll();
         names->addWidget(field_);
         connect(field_->editor(), &QLineEdit::textEdited, this, &BatchRow::draftEdited);
         field_->editor()->installEventFilter(this);

@@ -22,6 +22,7 @@ public:
         std::string detail;
         bool onScreen = false;
         std::optional<QString> draft; // renaming, with this text
+        bool draftSelected = false;   // untouched yet: selected, so typing replaces it
     };
 
     BatchRow(BatchSummary summary, const Look& look, BatchThumbnails& thumbnails, QWidget* parent = nullptr);

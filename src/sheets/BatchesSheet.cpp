@@ -183,13 +183,19 @@ BatchRow* BatchesSheet::makeRow(size_t index)
 {
     const BatchSummary& summary = listed_.at(index);
     BatchRow::Look look{batchDetailLine(summary, sizes_), isOpenBatch(summary.id()), std::nullopt};
-    if (renaming_ == summary.id()) look.draft = draft_;
+    if (renaming_ == summary.id()) {
+        look.draft = draft_;
+        look.draftSelected = !draftTouched_;
+    }
     auto* row = new BatchRow(summary, look, thumbnails_);
     connect(row, &BatchRow::openRequested, this, [this, summary] { openBatch(summary); });
     connect(row, &BatchRow::doubleClicked, this, [this, summary] { doubleClicked(summary); });
     connect(row, &BatchRow::menuRequested, this,
             [this, summary](const QPoint& where) { menuFor(summary)->popup(where); });
-    connect(row, &BatchRow::draftEdited, this, [this](const QString& draft) { draft_ = draft; });
+    connect(row, &BatchRow::draftEdited, this, [this](const QString& draft) {
+        draft_ = draft;
+        draftTouched_ = true;
+    });
     connect(row, &BatchRow::renameCommitted, this, &BatchesSheet::commitRename);
     connect(row, &BatchRow::renameCancelled, this, &BatchesSheet::cancelRename);
     return row;
@@ -238,6 +244,7 @@ void BatchesSheet::startRenaming(const BatchSummary& summary)
 {
     renaming_ = summary.id();
     draft_ = QString::fromStdString(summary.record.name);
+    draftTouched_ = false;
     rebuildRows();
 }
 

@@ -74,6 +74,7 @@ private:
     BatchSizes sizes_;
     std::optional<Uuid> renaming_;
     QString draft_;
+    bool draftTouched_ = false;
     bool sizesStarted_ = false;
     std::vector<BatchSummary> listed_;
 

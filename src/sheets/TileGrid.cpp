@@ -6,6 +6,7 @@
 #include "ui/window/ColourRow.h"
 #include "ui/window/LightboxRules.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QScrollBar>
 #include <QStyle>
@@ -41,6 +42,12 @@ TileGrid::TileGrid(AppModel& model, QWidget* parent)
     page_->installEventFilter(this);
     setWidget(page_);
     verticalScrollBar()->setSingleStep(40);
+    // Tab goes through the tiles' controls, which show their focus, and brings each into view; the
+    // grid itself, which would show none, is no stop.
+    setFocusPolicy(Qt::NoFocus);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now != page_ && page_->isAncestorOf(now)) ensureWidgetVisible(now);
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (releasePending_) return;
         releasePending_ = true;

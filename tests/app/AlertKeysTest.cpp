@@ -8,6 +8,7 @@
 #include "sheets/BatchesSheet.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/SpinUntil.h"
+#include "ui/window/CompareKeys.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -147,7 +148,10 @@ TEST_F(AlertKeysTest, AnAlertOverASheetTakesTheKeysAndGivesThemBackToTheSheet)
         *model, dialogs, [](const fs::path&) {}, &window);
     sheet->open();
     ASSERT_TRUE(spinUntil([&] { return QGuiApplication::focusWindow() == sheet->windowHandle(); }));
-    for (Qt::Key answer : {Qt::Key_Escape, Qt::Key_Return}) {
+    // As in the program, space compares unless the focus is on a button.
+    CompareKeys keys(window, {});
+    keys.install();
+    for (Qt::Key answer : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Space}) {
         sheet->menuFor(summary)->actions().at(4)->trigger();
         QPointer<QMessageBox> box = shown<QMessageBox>();
         ASSERT_TRUE(box);

@@ -2,9 +2,14 @@
 // and the arrows close and step the lightbox, everything else passes on to the controls.
 #include "MainViewFixture.h"
 
+#include "app/SheetPresenter.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
+#include "ui/kit/BoxSwitch.h"
+#include "ui/kit/BoxedButton.h"
+#include "ui/kit/PaintedButton.h"
 #include "ui/kit/SheetDialog.h"
+#include "ui/window/BottomBar.h"
 #include "ui/window/CompareKeys.h"
 
 #include <QPlainTextEdit>
@@ -174,6 +179,59 @@ TEST_F(MainViewTest, SpaceComparesOnInputUntilAFieldIsClickedAndAgainAfterAClick
     EXPECT_FALSE(press(Qt::Key_Space));
     EXPECT_TRUE(main.comparing());
     release(Qt::Key_Space);
+}
+
+// Space presses the button or switch that Tab reached, and compares everywhere else.
+TEST_F(MainViewTest, SpacePressesTheButtonOrSwitchTabReached)
+{
+    MainView& main = showView();
+    dropPictures(2);
+    auto tabTo = [&](QWidget* control) {
+        for (int stop = 0; stop < 40 && QApplication::focusWidget() != control; ++stop) press(Qt::Key_Tab);
+        return QApplication::focusWidget() == control;
+    };
+    main.setFocus();
+    ASSERT_TRUE(tabTo(main.bottomBar()->processButton()));
+    EXPECT_TRUE(press(Qt::Key_Space));
+    EXPECT_TRUE(release(Qt::Key_Space));
+    EXPECT_FALSE(main.comparing());
+    settle();
+    ASSERT_TRUE(model->showConfirm());
+
+    ASSERT_TRUE(main.presenter().current());
+    auto* grain = main.presenter().current()->findChild<BoxSwitch*>();
+    ASSERT_TRUE(grain);
+    const bool was = grain->isOn();
+    ASSERT_TRUE(tabTo(grain));
+    press(Qt::Key_Space);
+    release(Qt::Key_Space);
+    EXPECT_NE(grain->isOn(), was);
+    EXPECT_FALSE(main.comparing());
+}
+
+// Every control Tab reaches on the main window says so: a text field by its caret, a painted
+// control by its focus mark.
+TEST_F(MainViewTest, EveryTabStopOnTheWindowShowsTheFocus)
+{
+    MainView& main = showView();
+    dropPictures(2);
+    developAll();
+    for (AppModel::Screen screen : {AppModel::Screen::results, AppModel::Screen::input}) {
+        model->setScreen(screen);
+        settle();
+        main.setFocus();
+        std::set<QWidget*> reached;
+        for (int stop = 0; stop < 80; ++stop) {
+            press(Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_TRUE(focus);
+            if (!reached.insert(focus).second) break;
+            auto* painted = qobject_cast<PaintedButton*>(focus);
+            EXPECT_TRUE(CompareKeys::textHasFocus() || (painted && painted->showsFocusMark()))
+                << focus->metaObject()->className() << " " << focus->accessibleName().toStdString();
+        }
+        EXPECT_GE(reached.size(), 4u);
+    }
 }
 
 } // namespace

@@ -246,9 +246,9 @@ TEST_F(BatchesKeysTest, EscapeInTheNameFieldEndsTheEditingAndASecondOneClosesThe
     loop.runUntil([] { return false; }, std::chrono::milliseconds(300));
     EXPECT_EQ(model->recent().front().record.name, "harbour");
 
-    // Return commits, and the sheet stays open.
+    // Return commits, and the sheet stays open. The old name is selected: typing replaces it.
     sheet->menuFor(summary)->actions().at(1)->trigger();
-    type(*sheet, " at dusk");
+    type(*sheet, "harbour at dusk");
     press(*sheet, Qt::Key_Return);
     ASSERT_FALSE(sheet.isNull()) << "Return in the field renames; it does not close the sheet";
     EXPECT_FALSE(sheet->row(summary.id())->field());

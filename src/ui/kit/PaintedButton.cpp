@@ -92,18 +92,8 @@ void PaintedButton::keyPressEvent(QKeyEvent* event)
         if (!event->isAutoRepeat()) click();
         event->accept();
         return;
-    case Qt::Key_Space: event->ignore(); return;
     default: QAbstractButton::keyPressEvent(event);
     }
-}
-
-void PaintedButton::keyReleaseEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Space) {
-        event->ignore();
-        return;
-    }
-    QAbstractButton::keyReleaseEvent(event);
 }
 
 } // namespace oxel

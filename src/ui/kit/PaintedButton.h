@@ -9,9 +9,9 @@ namespace oxel {
 
 class FocusMark;
 
-// A button that draws its own face; the platform draws no chrome around it. Return and Enter click
-// it from the keyboard, while space passes on, since space is the compare key. Its label is its
-// accessible name. Disabled, it ignores clicks and its whole face is painted at `disabledOpacity`.
+// A button that draws its own face; the platform draws no chrome around it. Return, Enter and
+// space click it from the keyboard (the compare keys leave space to a button the keyboard reached).
+// Its label is its accessible name. Disabled, it ignores clicks and its whole face is painted at `disabledOpacity`.
 // Tab reaches it, a click does not focus it; while the focus came by the keyboard (Tab or
 // Backtab, and back after another window or a menu) a `FocusMark` surrounds it.
 class PaintedButton : public QAbstractButton {
@@ -35,7 +35,6 @@ protected:
 
     void paintEvent(QPaintEvent* event) final;
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -1,5 +1,8 @@
 #include "ui/window/CompareKeys.h"
 
+#include "ui/kit/PaintedButton.h"
+
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -49,6 +52,14 @@ bool CompareKeys::textHasFocus()
            qobject_cast<QAbstractSpinBox*>(focus);
 }
 
+bool CompareKeys::buttonHasFocus()
+{
+    auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    if (!button) return false;
+    auto* painted = qobject_cast<PaintedButton*>(button);
+    return !painted || painted->showsFocusMark();
+}
+
 bool CompareKeys::eventFilter(QObject* watched, QEvent* event)
 {
     const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
@@ -60,7 +71,7 @@ bool CompareKeys::eventFilter(QObject* watched, QEvent* event)
 bool CompareKeys::handle(QKeyEvent& key)
 {
     const bool passOn = textHasFocus() || (key.modifiers() & countedModifiers);
-    if (key.key() == Qt::Key_Space) return handleSpace(key, passOn);
+    if (key.key() == Qt::Key_Space) return handleSpace(key, passOn || buttonHasFocus());
     if (passOn) return false;
     return handleLightboxKey(key);
 }

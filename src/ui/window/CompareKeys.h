@@ -13,7 +13,7 @@ namespace oxel {
 // main view is on screen: the space bar held to compare results with their originals, in every
 // window of the application; Escape and the arrows to close and step the lightbox, only while the
 // main window is the active one. Keys typed into a text field and keys with Shift, Control, Alt or
-// Meta pass on. Any space release that is not an automatic repeat ends comparing, and so does the
+// Meta pass on, and so does space on a button or switch the keyboard reached, which it presses. Any space release that is not an automatic repeat ends comparing, and so does the
 // application losing activation, so no release can go missing and leave originals showing.
 class CompareKeys : public QObject {
     Q_OBJECT
@@ -38,6 +38,9 @@ public:
 
     // Whether the focus widget takes typed text.
     static bool textHasFocus();
+    // Whether the focus rests on a button the keyboard reached: one of ours that shows its focus
+    // mark, or a stock button (an alert's, a file dialog's).
+    static bool buttonHasFocus();
 
 Q_SIGNALS:
     void comparingChanged(bool comparing);

@@ -254,7 +254,7 @@ TEST(SheetButton, DisabledFilledButtonKeepsItsInkAtFortyPercent)
     EXPECT_TRUE(pixelIs(pixels::grabbed(button), 2, 2, ink(), 0));
 }
 
-TEST(PaintedButton, ReturnAndEnterClickButSpacePassesOn)
+TEST(PaintedButton, ReturnEnterAndSpaceClick)
 {
     SheetButton button("done", false);
     int runs = 0;
@@ -262,12 +262,8 @@ TEST(PaintedButton, ReturnAndEnterClickButSpacePassesOn)
     QTest::keyClick(&button, Qt::Key_Return);
     QTest::keyClick(&button, Qt::Key_Enter);
     EXPECT_EQ(runs, 2);
-    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-    QApplication::sendEvent(&button, &space);
-    QKeyEvent spaceUp(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-    QApplication::sendEvent(&button, &spaceUp);
-    EXPECT_FALSE(space.isAccepted());
-    EXPECT_EQ(runs, 2);
+    QTest::keyClick(&button, Qt::Key_Space);
+    EXPECT_EQ(runs, 3);
 }
 
 TEST(BoxSwitch, InstantAnimationsShowTheNewStateAtOnce)
