@@ -60,7 +60,7 @@ public:
             if (rows_.contains(index)) continue;
             BatchRow* row = maker_(index);
             row->setParent(this);
-            row->setGeometry(0, int(index) * BatchRow::height, width(), BatchRow::height);
+            row->setGeometry(0, int(index) * BatchRow::height, rowWidth(), BatchRow::height);
             row->show();
             rows_[index] = row;
         }
@@ -71,11 +71,22 @@ public:
 protected:
     void resizeEvent(QResizeEvent*) override
     {
-        for (auto& [index, row] : rows_) row->setGeometry(0, int(index) * BatchRow::height, width(), BatchRow::height);
+        for (auto& [index, row] : rows_)
+            row->setGeometry(0, int(index) * BatchRow::height, rowWidth(), BatchRow::height);
         makeVisibleRows();
     }
 
 private:
+    // Beside the scroll bar, which shows once the rows are taller than the list, rows keep a
+    // margin from it.
+    int rowWidth() const
+    {
+        const bool scrolls = int(count_) * BatchRow::height > scroll_.viewport()->height();
+        return width() - (scrolls ? scrollBarMargin : 0);
+    }
+
+    static constexpr int scrollBarMargin = 12;
+
     // A row may be the sender of the signal being handled: it goes after this turn, hidden now.
     static void drop(BatchRow* row)
     {

@@ -3,6 +3,7 @@
 #include "SheetFixture.h"
 
 #include "sheets/AccountSheet.h"
+#include "sheets/BatchRow.h"
 #include "sheets/BatchesSheet.h"
 #include "sheets/ColourExplainerSheet.h"
 #include "sheets/ConfirmSheet.h"
@@ -13,8 +14,11 @@
 #include "support/PictureFiles.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
+#include "ui/kit/SheetButton.h"
 
 #include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
 
 using namespace oxel;
 using namespace oxel::testing;
@@ -107,7 +111,8 @@ TEST_F(SheetScreenshots, BatchesEmptyAndFull)
     model->ensureBatchStored();
     model->saveNow();
     library.drain();
-    for (int index = 0; index < 7; ++index) {
+    // Enough to scroll.
+    for (int index = 0; index < 11; ++index) {
         BatchRecord record;
         record.id = Uuid::random();
         record.name = index == 2 ? "a batch whose name goes on and on past the end of its row, far beyond what fits "
@@ -131,6 +136,15 @@ TEST_F(SheetScreenshots, BatchesEmptyAndFull)
     ASSERT_TRUE(runUntil([&] { return sheet->sizes().size() == model->recent().size(); }));
     ASSERT_TRUE(runUntil([&] { return sheet->thumbnails().pending() == 0; }));
     shoot(*sheet, "batches-full", 640);
+    // The "open" buttons keep a margin from the scroll bar.
+    const QScrollBar* bar = sheet->findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const int barLeft = bar->mapTo(sheet.data(), QPoint()).x();
+    for (BatchRow* row : sheet->builtRows()) {
+        if (auto* open = row->findChild<SheetButton*>()) {
+            EXPECT_LE(open->mapTo(sheet.data(), QPoint(open->width(), 0)).x(), barLeft - 12);
+        }
+    }
     sheet->menuFor(model->recent()[1])->actions().at(1)->trigger();
     shoot(*sheet, "batches-renaming", 640);
     sheet->reject();

@@ -6,6 +6,8 @@
 
 #include <QHBoxLayout>
 
+#include <algorithm>
+
 namespace oxel {
 
 namespace {
@@ -13,6 +15,7 @@ namespace {
 // Its pick is option 0, the runner-up option 1.
 constexpr int runnerUp = 1;
 constexpr int optionPadding = 10;
+constexpr int optionSpacing = 8;
 
 } // namespace
 
@@ -21,11 +24,13 @@ ColourBand::ColourBand(AppModel& model, QWidget* parent)
       lookChoiceHolder_(new QWidget(this)),
       lookChoice_(new BoxChoice({"its pick", "runner-up"}, lookChoiceHolder_))
 {
-    // Kept at its ideal size: each option its label's width with room on both sides.
-    int ideal = 8 * (lookChoice_->optionCount() - 1);
-    for (int index = 0; index < lookChoice_->optionCount(); ++index)
-        ideal += lookChoice_->option(index)->sizeHint().width() + 2 * optionPadding;
-    lookChoice_->setFixedWidth(ideal);
+    // Kept at its ideal size: the options share the row alike, so each is as wide as the widest
+    // label with room on both sides.
+    const int count = lookChoice_->optionCount();
+    int widest = 0;
+    for (int index = 0; index < count; ++index)
+        widest = std::max(widest, lookChoice_->option(index)->sizeHint().width());
+    lookChoice_->setFixedWidth(count * (widest + 2 * optionPadding) + optionSpacing * (count - 1));
     auto* holder = new QHBoxLayout(lookChoiceHolder_);
     holder->setContentsMargins(0, 0, 12, 0);
     holder->addWidget(lookChoice_);

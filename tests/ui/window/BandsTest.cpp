@@ -4,6 +4,7 @@
 #include "support/ui/Screenshots.h"
 #include "ui/kit/BoxChoice.h"
 #include "ui/kit/BoxOption.h"
+#include "ui/kit/Fonts.h"
 #include "ui/kit/LinkButton.h"
 #include "ui/kit/NudgeEditor.h"
 #include "ui/kit/SliderValue.h"
@@ -14,6 +15,7 @@
 #include "ui/window/ResultsBand.h"
 #include "ui/window/StrengthBand.h"
 
+#include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -346,6 +348,11 @@ TEST_F(ResultsBandTest, RunnerUpChoiceOnlyWhileSomeResultOffersOne)
     settle();
     ASSERT_TRUE(choice.isVisibleTo(band.get()));
     EXPECT_EQ(choice.selection(), 0);
+    // Each option has 10 px of room on each side of its label.
+    for (int index = 0; index < choice.optionCount(); ++index) {
+        const qreal label = QFontMetricsF(uiFont(12)).horizontalAdvance(choice.option(index)->label());
+        EXPECT_GE(choice.option(index)->width() - label, 20) << index;
+    }
     QTest::mouseClick(choice.option(1), Qt::LeftButton);
     EXPECT_TRUE(model->alternativesOn());
     settle();
