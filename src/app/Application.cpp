@@ -65,9 +65,12 @@ private:
 
 Application::Environment Application::Environment::standard()
 {
-    return {Updater::Environment::standard(), std::chrono::milliseconds(1200),
-            [](const std::string& url) { return oxel::openURL(url); }, cacheDirectory() / "originals",
-            AuthService::Environment::standard()};
+    return {Updater::Environment::standard(),
+            std::chrono::milliseconds(1200),
+            [](const std::string& url) { return oxel::openURL(url); },
+            cacheDirectory() / "originals",
+            AuthService::Environment::standard(),
+            LibraryStore::Environment::standard()};
 }
 
 // Pictures are large buffers made and let go all the time. glibc raises its threshold for giving a
@@ -151,7 +154,7 @@ Application::~Application()
 
 void Application::makeModel()
 {
-    library_ = std::make_unique<LibraryStore>();
+    library_ = std::make_unique<LibraryStore>(environment_.library);
     panels_ = std::make_unique<QtModelPanels>(window_.get());
     control_ = std::make_unique<Control>(*this);
     model_ = std::make_unique<AppModel>(ModelServices{SettingsStore::shared(), *library_, TimeSource::system(),

@@ -6,6 +6,7 @@
 #include "app/Updater.h"
 #include "async/Signal.h"
 #include "backend/AuthService.h"
+#include "library/LibraryStore.h"
 #include "platform/InstanceChannel.h"
 
 #include <QObject>
@@ -25,7 +26,6 @@ class AppRootSource;
 class AppearanceController;
 class ForwardedStarts;
 class HandoffReception;
-class LibraryStore;
 class MainWindow;
 class ModelStartTarget;
 class ModelWatch;
@@ -54,6 +54,8 @@ public:
         std::filesystem::path originalsCache;
         // The sign-in service's account store, providers and browser.
         AuthService::Environment auth;
+        // The library: where, and whether this program holds its lock.
+        LibraryStore::Environment library;
 
         static Environment standard();
     };

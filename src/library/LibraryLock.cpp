@@ -1,9 +1,14 @@
 #include "library/LibraryLock.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/Diagnostics.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace oxel {
@@ -12,13 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The holder's channel as its file names it; nothing when the file is empty or unreadable.
-std::optional<fs::path> recordedChannel(int descriptor)
+constexpr std::chrono::milliseconds channelReread{20};
+
+// Names the holder's channel for the starts that come after it; a holder that names none is
+// refused by them, never handed to.
+void nameChannel(int root, const fs::path& rootPath, const std::optional<fs::path>& channel)
 {
-    char text[4096];
-    const ssize_t count = ::pread(descriptor, text, sizeof text, 0);
-    if (count <= 0 || text[0] != '/') return std::nullopt;
-    return fs::path(std::string(text, size_t(count)));
+    AtomicFileOptions options;
+    options.permissions = 0600;
+    AtomicFile file(root, rootPath / LibraryLock::fileName, std::move(options));
+    const std::string text = channel ? channel->string() : std::string();
+    if (!file.write(text) || !file.commit())
+        diagnose("library", "the library's channel is not named: " + file.failure());
 }
 
 } // namespace
@@ -28,28 +38,51 @@ LibraryLock::Taken LibraryLock::take(const fs::path& root, const std::optional<f
     Taken taken;
     std::error_code error;
     fs::create_directories(root, error);
-    const fs::path file = root / fileName;
-    const int descriptor = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int descriptor = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0) {
-        taken.error = "cannot open " + file.string() + ": " + std::strerror(errno);
+        taken.error = "cannot open " + root.string() + ": " + std::strerror(errno);
         return taken;
     }
     if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         const int reason = errno;
-        if (reason == EWOULDBLOCK) {
-            taken.heldElsewhere = true;
-            taken.holderChannel = recordedChannel(descriptor);
-        } else {
-            taken.error = "cannot lock " + file.string() + ": " + std::strerror(reason);
+        if (reason != ENOLCK) {
+            ::close(descriptor);
+            if (reason == EWOULDBLOCK)
+                taken.heldElsewhere = true;
+            else
+                taken.error = "cannot lock " + root.string() + ": " + std::strerror(reason);
+            return taken;
         }
-        ::close(descriptor);
-        return taken;
+        taken.unlocked = true;
     }
-    const std::string text = channel ? channel->string() : std::string();
-    if (::ftruncate(descriptor, 0) != 0 || ::pwrite(descriptor, text.data(), text.size(), 0) != ssize_t(text.size()))
-        (void)!::ftruncate(descriptor, 0); // a holder that names no channel is refused, never handed to
+    nameChannel(descriptor, root, channel);
     taken.lock.reset(new LibraryLock(descriptor));
     return taken;
+}
+
+std::optional<fs::path> LibraryLock::holderChannel(const fs::path& root)
+{
+    const int descriptor = ::open((root / fileName).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    char text[4096];
+    struct stat status {};
+    ssize_t count = 0;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) count = ::pread(descriptor, text, sizeof text, 0);
+    ::close(descriptor);
+    if (count <= 0 || text[0] != '/') return std::nullopt;
+    return fs::path(std::string(text, size_t(count)));
+}
+
+bool LibraryLock::handOverToHolder(const fs::path& root, const std::function<bool(const fs::path&)>& handOff,
+                                   std::chrono::milliseconds patience)
+{
+    const auto until = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        // A channel left by an earlier holder refuses at once: the new holder's comes soon after.
+        if (const auto channel = holderChannel(root); channel && handOff(*channel)) return true;
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(channelReread);
+    }
 }
 
 LibraryLock::~LibraryLock()

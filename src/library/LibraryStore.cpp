@@ -181,9 +181,11 @@ LibraryStore::LibraryStore(Environment environment)
     : root_(environment.root ? *environment.root : standardRoot(bundleIdentifier())),
       trash_(environment.trash ? std::move(environment.trash) : Trash(moveToTrash)),
       time_(environment.time ? environment.time : &TimeSource::system()),
+      refusal_(std::move(environment.refusal)),
+      unlocked_(environment.unlocked),
       queue_(std::make_shared<SerialQueue>(queueLabel))
 {
-    LibraryFolder::makeRoot(root_);
+    if (!refusal_) LibraryFolder::makeRoot(root_);
 }
 
 LibraryStore::~LibraryStore()
@@ -303,6 +305,7 @@ Completion<std::optional<std::string>> LibraryStore::writeInOrder(std::vector<Fi
 
 std::optional<std::string> LibraryStore::cannotStore(int results) const
 {
+    if (refusal_) return refusal_;
     std::error_code error;
     fs::create_directories(root_, error);
     if (error) return "could not make " + root_.string() + ": " + error.message();
@@ -327,6 +330,7 @@ std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const
         logWriteFailure(to, reason);
         return std::optional(std::move(reason));
     };
+    if (refusal_) return failed(*refusal_);
     if (!isInside(root_, to)) return failed("the file lies outside the library");
     const fs::path relative = to.lexically_normal().lexically_relative(root_.lexically_normal());
     const auto folder = LibraryFolder::open(root_, relative.parent_path(), true);
@@ -393,6 +397,7 @@ std::optional<std::string> LibraryStore::deleteBatch(const Uuid& batch)
 std::optional<std::string> LibraryStore::deleteBatchFolder(const fs::path& folder)
 {
     drain();
+    if (refusal_) return refusal_;
     if (folder.parent_path() != root_ || !isInside(root_, folder)) return "the folder lies outside the library";
     if (!isPlainFolder(folder)) return "no such folder in the library";
     return trash_(folder);
@@ -418,6 +423,7 @@ int64_t LibraryStore::size(const Uuid& of) const
 
 void LibraryStore::sweep()
 {
+    if (refusal_) return;
     enqueue([this] { sweepStaleFolders(); });
 }
 

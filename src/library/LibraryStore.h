@@ -37,6 +37,11 @@ public:
         std::optional<std::filesystem::path> root; // a root passed in wins over the standard one
         Trash trash;
         const TimeSource* time = &TimeSource::system();
+        // Why this program may not write the library (its lock could not be taken): every write,
+        // Trash move and sweep is refused with it.
+        std::optional<std::string> refusal{};
+        // The library's disk has no locks: it is written without one.
+        bool unlocked = false;
 
         static Environment standard();
     };
@@ -67,6 +72,8 @@ public:
     static std::filesystem::path standardRoot(std::string_view bundleIdentifier);
 
     const std::filesystem::path& root() const { return root_; }
+    const std::optional<std::string>& refusal() const { return refusal_; }
+    bool unlocked() const { return unlocked_; }
     std::filesystem::path batchFolder(const Uuid& batch) const;
     std::filesystem::path imageFolder(const Uuid& batch, const Uuid& image) const;
 
@@ -151,6 +158,8 @@ private:
     std::filesystem::path root_;
     Trash trash_;
     const TimeSource* time_;
+    std::optional<std::string> refusal_;
+    bool unlocked_;
     std::mutex queueMutex_;
     std::shared_ptr<SerialQueue> queue_;
 };

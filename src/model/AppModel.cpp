@@ -36,6 +36,7 @@ AppModel::AppModel(ModelServices services)
     availabilityConnection_ =
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
     authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { accountChanged(); });
+    statusLine_ = lastingStatus();
 }
 
 AppModel::~AppModel()

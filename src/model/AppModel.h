@@ -229,6 +229,12 @@ public:
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";
     static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
+    // What the window says of the library for the program's whole run: that this program may not
+    // write it, or writes it without a lock.
+    std::optional<std::string> libraryNotice() const;
+    static constexpr const char* libraryNotLockedStatus = "the library can't be locked · nothing is processed or saved";
+    static constexpr const char* libraryUnlockedStatus =
+        "this disk can't lock the library · keep to one oxel pro at a time";
     static constexpr const char* changesUnsavedStatus =
         "changes can't be saved to the library · kept here until they can be";
     void ensureBatchStored();

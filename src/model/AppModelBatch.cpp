@@ -158,11 +158,20 @@ void AppModel::setStatusLine(std::optional<std::string> text, StatusKind kind)
     publish(statusLine_, text ? std::move(text) : lastingStatus(), Field::statusLine);
 }
 
-// Changes the disk refused are said until they are written, whatever comes and goes meanwhile.
+std::optional<std::string> AppModel::libraryNotice() const
+{
+    if (services_.library.refusal()) return libraryNotLockedStatus;
+    if (services_.library.unlocked()) return libraryUnlockedStatus;
+    return std::nullopt;
+}
+
+// Said whatever comes and goes meanwhile: a library this program may not write, changes the disk
+// refused until they are written, and a library written without a lock.
 std::optional<std::string> AppModel::lastingStatus() const
 {
+    if (services_.library.refusal()) return libraryNotLockedStatus;
     if (saving_.unsaved()) return changesUnsavedStatus;
-    return std::nullopt;
+    return libraryNotice();
 }
 
 void AppModel::photographerActs()

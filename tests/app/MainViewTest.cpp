@@ -303,6 +303,22 @@ TEST_F(MainViewTest, PicturesLeftUndevelopedBySigningOutAreCountedOnTheResults)
     EXPECT_EQ(main.bottomBar()->statusLabel()->text(), "0 of 3 back · 2 to process");
 }
 
+// A library this program could not lock is said from the first screen on, and stays said.
+TEST_F(MainViewTest, ALibraryThatCouldNotBeLockedIsSaidBeforeAndAfterPicturesCome)
+{
+    LibraryStore refused(LibraryStore::Environment{folder / "Shared", {}, &loop, "cannot lock the library"});
+    makeModel(&refused);
+    MainView& main = showView();
+    ASSERT_TRUE(main.emptySheet() && main.emptySheet()->libraryNotice());
+    EXPECT_EQ(main.emptySheet()->libraryNotice()->text(), AppModel::libraryNotLockedStatus);
+    EXPECT_TRUE(main.emptySheet()->libraryNotice()->isVisible());
+    dropPictures(1);
+    EXPECT_EQ(main.bottomBar()->statusLabel()->text(), AppModel::libraryNotLockedStatus);
+    // The view and the model go before the library they were given.
+    view.reset();
+    model.reset();
+}
+
 TEST_F(MainViewTest, DropsHandLocalFilesOnInOrderWithTheHighlight)
 {
     MainView& main = showView();

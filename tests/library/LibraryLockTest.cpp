@@ -3,8 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <fstream>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
 namespace oxel::testing {
 namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 TEST(LibraryLock, OneHolderAtATimeNamesItsChannelToTheNext)
 {
@@ -16,7 +25,7 @@ TEST(LibraryLock, OneHolderAtATimeNamesItsChannelToTheNext)
     auto second = LibraryLock::take(root, folder / "elsewhere" / "instance");
     EXPECT_FALSE(second.lock);
     EXPECT_TRUE(second.heldElsewhere);
-    EXPECT_EQ(second.holderChannel, folder / "runtime" / "instance");
+    EXPECT_EQ(LibraryLock::holderChannel(root), folder / "runtime" / "instance");
 
     // A holder without a channel can only be refused.
     first.lock.reset();
@@ -24,7 +33,57 @@ TEST(LibraryLock, OneHolderAtATimeNamesItsChannelToTheNext)
     ASSERT_TRUE(silent.lock);
     auto third = LibraryLock::take(root, folder / "elsewhere" / "instance");
     EXPECT_TRUE(third.heldElsewhere);
-    EXPECT_FALSE(third.holderChannel);
+    EXPECT_FALSE(LibraryLock::holderChannel(root));
+}
+
+// The channel file removed, or replaced by a link or a folder, lets no second writer in.
+TEST(LibraryLock, TheHolderKeepsTheLibraryWhateverBecomesOfTheChannelFile)
+{
+    TemporaryFolder folder;
+    const auto root = folder / "Library";
+    auto holder = LibraryLock::take(root, folder / "runtime" / "instance");
+    ASSERT_TRUE(holder.lock) << holder.error;
+    const fs::path file = root / LibraryLock::fileName;
+    const std::function<void()> changes[] = {
+        [&] { fs::remove(file); },
+        [&] { fs::create_symlink(folder / "elsewhere", file); },
+        [&] { fs::create_directory(file); },
+    };
+    for (const auto& change : changes) {
+        fs::remove_all(file);
+        change();
+        auto second = LibraryLock::take(root, folder / "second" / "instance");
+        EXPECT_FALSE(second.lock);
+        EXPECT_TRUE(second.heldElsewhere) << second.error;
+    }
+}
+
+// A holder names its channel just after it took the lock, over the one an earlier holder left: a
+// start that finds the library taken keeps reading until the new channel takes its arguments.
+TEST(LibraryLock, AStartWaitsForTheHolderToNameItsChannel)
+{
+    TemporaryFolder folder;
+    const auto root = folder / "Library";
+    fs::create_directories(root);
+    const int holder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    std::ofstream(root / LibraryLock::fileName) << "/earlier/instance";
+    const fs::path channel = folder / "runtime" / "instance";
+    std::jthread naming([&] {
+        std::this_thread::sleep_for(200ms);
+        std::ofstream(root / "named") << channel.string();
+        fs::rename(root / "named", root / LibraryLock::fileName);
+    });
+    std::vector<fs::path> tried;
+    EXPECT_TRUE(LibraryLock::handOverToHolder(root, [&](const fs::path& named) {
+        tried.push_back(named);
+        return named == channel;
+    }));
+    ASSERT_FALSE(tried.empty());
+    EXPECT_EQ(tried.front(), "/earlier/instance");
+    EXPECT_EQ(tried.back(), channel);
+    naming.join();
+    ::close(holder);
 }
 
 } // namespace

@@ -72,6 +72,31 @@ TEST_F(KeepingResultsTest, ALibraryThatCannotBeWrittenSpendsNoShotAndSaysSo)
     EXPECT_FALSE(model->batch());
 }
 
+// A library whose lock this program could not take may be another program's: the window says so
+// from the start and nothing is processed or written. One on a disk without locks is used, and
+// the window says that.
+TEST_F(KeepingResultsTest, ALibraryThisProgramCouldNotLockIsNeverWrittenAndSaysSo)
+{
+    const fs::path root = folder / "Shared";
+    LibraryStore refused(LibraryStore::Environment{root, keepEverything, &loop, "cannot lock the library"});
+    makeModel(&refused);
+    EXPECT_EQ(model->statusLine(), AppModel::libraryNotLockedStatus);
+    drop({writeJPEG("a.jpg", 600, 400)});
+    model->ensureBatchStored();
+    model->saveNow();
+    model->process();
+    runImports();
+    refused.drain();
+    EXPECT_EQ(submissions(), 0u);
+    EXPECT_FALSE(fs::exists(root));
+    EXPECT_TRUE(refused.deleteBatch(model->batch()->id));
+
+    LibraryStore unlocked(LibraryStore::Environment{folder / "Unlocked", keepEverything, &loop, std::nullopt, true});
+    makeModel(&unlocked);
+    EXPECT_EQ(model->statusLine(), AppModel::libraryUnlockedStatus);
+    model.reset();
+}
+
 // A render the disk cannot take: the record never says "done" without it, the shot is not spent,
 // the window says so for as long as it lasts, and once the disk takes it the result is stored and
 // only then confirmed.

@@ -62,14 +62,23 @@ int main(int argc, char** argv)
     auto library = LibraryLock::take(root, claim.channel ? std::optional(claim.channel->path()) : std::nullopt);
     if (library.heldElsewhere) {
         claim.channel.reset();
-        if (library.holderChannel && InstanceChannel::handOff(*library.holderChannel, forwardedArguments(launch),
-                                                              std::chrono::seconds(5), launch.wait))
-            return 0;
+        const auto handOff = [&launch](const std::filesystem::path& channel) {
+            return InstanceChannel::handOff(channel, forwardedArguments(launch), std::chrono::seconds(5), launch.wait);
+        };
+        if (LibraryLock::handOverToHolder(root, handOff)) return 0;
         std::cerr << "oxel-pro: another oxel pro is using the library at " << root.string() << '\n';
         return 1;
     }
-    if (!library.lock) diagnose("library", "the library is not locked: " + library.error);
+    // A library this program could not lock may be another's to write: it is read, never written.
+    Application::Environment environment = Application::Environment::standard();
+    if (!library.lock) {
+        diagnose("library", "the library is not locked, so nothing is written to it: " + library.error);
+        environment.library.refusal = library.error;
+    }
+    if (library.unlocked) diagnose("library", "the library's disk has no locks: it is written without one");
+    environment.library.unlocked = library.unlocked;
 
-    Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded));
+    Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded),
+                            std::move(environment));
     return application.run();
 }

@@ -7,6 +7,7 @@
 #include "ui/kit/LinkButton.h"
 #include "ui/kit/Palette.h"
 #include "ui/kit/PaperPatch.h"
+#include "ui/kit/TextLabel.h"
 #include "ui/window/MainTexts.h"
 #include "ui/window/SetupLinks.h"
 
@@ -35,6 +36,11 @@ EmptySheet::EmptySheet(AppModel& model, QWidget* parent) : CentreLineScreen(spac
                               BoxedButton::outlined(uiFont(13), 9, 22, false));
     connect(import_, &QAbstractButton::clicked, this, [this] { model_.openFiles(); });
     column().addWidget(new PaperPatch(import_, 0), 0, Qt::AlignHCenter);
+    // Said here too, as no bar shows the status line before the batch has pictures.
+    if (const auto notice = model_.libraryNotice()) {
+        libraryNotice_ = new TextLabel(QString::fromStdString(*notice), uiFont(11), Palette::pencil());
+        column().addWidget(new PaperPatch(libraryNotice_, hintPadding), 0, Qt::AlignHCenter);
+    }
     links_ = new SetupLinks(model_);
     column().addWidget(links_, 0, Qt::AlignHCenter);
     rebuildRecent();

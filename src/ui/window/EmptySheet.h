@@ -8,10 +8,11 @@ class AppModel;
 class BoxedButton;
 class SetupLinks;
 class LinkButton;
+class TextLabel;
 
 // The working area while the batch has no pictures: the crosshair on the centre line, the hint,
-// "import images…", the most recent batch to resume and the way to the others, and the set-up
-// links. Dropping files is the main window's business.
+// "import images…", what stands in the way of writing the library, the most recent batch to resume
+// and the way to the others, and the set-up links. Dropping files is the main window's business.
 class EmptySheet : public CentreLineScreen {
     Q_OBJECT
 public:
@@ -30,6 +31,8 @@ public:
     // Null unless the library holds more than one batch.
     LinkButton* recentLink() const { return recentLink_; }
     SetupLinks* setupLinks() const { return links_; }
+    // Null unless the library cannot be locked, or is used without a lock.
+    TextLabel* libraryNotice() const { return libraryNotice_; }
 
 private:
     void rebuildRecent();
@@ -40,6 +43,7 @@ private:
     BoxedButton* resume_ = nullptr;
     LinkButton* recentLink_ = nullptr;
     SetupLinks* links_;
+    TextLabel* libraryNotice_ = nullptr;
     // What the recent block shows: the first batch's id, name, detail, and whether there are more.
     QString shownRecent_;
 };
