@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/run over two days, in a copy of the tree whose build is stood in for (cmake and the
-# program are stubs; the local backend is the real one, on a free port): an account made on the
-# first day is known on the second. Usage: run-script.sh SOURCE-DIR OXEL-BACKEND
+# program are stubs; the local backend is the real one, on a free port): the build is only what
+# runs, and an account made on the first day is known on the second.
+# Usage: run-script.sh SOURCE-DIR OXEL-BACKEND
 set -euo pipefail
 source_dir=$1
 tree=$(mktemp -d)
@@ -49,6 +50,8 @@ wait "$day_one" || { echo "a second run stopped the first run's backend"; exit 1
 DAY="$ask"'sys.exit(not '"$known"')' "$tree/scripts/run" --port "$port" ||
   { echo "the second day does not know the first day's account"; exit 1; }
 [ -f "$HOME/.local/share/oxel-backend/state.json" ] || { echo "no state in the user's data folder"; exit 1; }
+grep -q -- "--build build/release .*--target oxel-pro oxel-backend oxel-model$" "$tree/cmake.log" ||
+  { echo "the run builds more than it runs"; exit 1; }
 # A port another program holds stops the run before the program starts.
 python3 -m http.server --bind 127.0.0.1 "$port" >/dev/null 2>&1 &
 other=$!
