@@ -83,6 +83,13 @@ public:
     std::optional<PlanVerdict> planVerdict; // what planning the result's preview found
     bool wantsColourOnly = false;
     std::optional<KeptResult> keep; // the result's bytes until the library has them
+    // The delivery of the result's job that the backend has not been told of yet: it is confirmed
+    // once, when the result is stored or first leaves the program, whichever comes first.
+    struct Unconfirmed {
+        std::string jobId;
+        std::string account;
+    };
+    std::optional<Unconfirmed> unconfirmed;
     // Its job was sent to the backend and no one polls it now (the account signed out while it
     // developed, or the batch was reopened signed out or without its original), so its record
     // stays "developing" and the job is collected later. Set from a stored record or by the job

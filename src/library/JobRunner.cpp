@@ -112,6 +112,13 @@ void JobRunner::confirmDelivery(const std::string& jobId, const std::string& acc
     scope_.spawn(confirmLater(jobId, account));
 }
 
+void JobRunner::confirm(BatchItem& item, const std::string& jobId)
+{
+    if (!item.unconfirmed || item.unconfirmed->jobId != jobId) return;
+    const auto delivery = *std::exchange(item.unconfirmed, std::nullopt);
+    confirmDelivery(delivery.jobId, delivery.account);
+}
+
 Task<void> JobRunner::confirmLater(std::string jobId, std::string account)
 {
     // Nobody waits for the confirmation, and it retries on its own; the owner hears when the

@@ -91,7 +91,7 @@ public:
     // longer wanted there (the item left the batch).
     enum class Kept { stored, unsaved, dropped };
     // Stores a delivered result for good. The job confirms the delivery, and so spends the shot,
-    // only once it is stored; while it is unsaved the job asks again every `keepRetry`, its slot
+    // once it is stored, unless the result left the program before (see `confirm`); while it is unsaved the job asks again every `keepRetry`, its slot
     // already free for the next item. Without one, a delivered result counts as stored.
     std::function<Task<Kept>(std::shared_ptr<BatchItem>)> keepDelivered;
     static constexpr std::chrono::seconds keepRetry{15};
@@ -119,6 +119,9 @@ public:
     // Tells the backend the job's result arrived, which spends the shot: at once while `account`,
     // the job's, is the runner's; otherwise once that account signs in again.
     void confirmDelivery(const std::string& jobId, const std::string& account);
+    // Confirms the delivery of the item's result of job `jobId` unless that was done already: when
+    // it is stored, or when it first leaves the program (exported, sent back, reported), stored or not.
+    void confirm(BatchItem& item, const std::string& jobId);
     // The balance rose after a refusal for lack of shots: new jobs may start again.
     void shotsArrived();
     // Starts jobs while there is room.

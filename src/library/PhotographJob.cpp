@@ -298,6 +298,8 @@ Task<void> PhotographJob::collect(std::string status)
 void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, bool confirm)
 {
     item_->keep = std::move(built.keep);
+    item_->unconfirmed.reset();
+    if (confirm) item_->unconfirmed = BatchItem::Unconfirmed{jobId_, account_};
     item_->grainBaked = built.outcome->grainBaked;
     item_->planVerdict = built.outcome->previewPlan.verdict();
     item_->setResult(built.outcome);
@@ -307,14 +309,13 @@ void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, boo
     item_->setPhase(phase::Done{});
     runner_.notify(runner_.onDelivered, item_);
     delivered_ = true;
-    confirms_ = confirm;
 }
 
 Task<void> PhotographJob::keepDelivered()
 {
     if (!delivered_) co_return;
     const bool kept = co_await stored();
-    if (kept && confirms_) runner_.confirmDelivery(jobId_, account_);
+    if (kept) runner_.confirm(*item_, jobId_);
 }
 
 Task<bool> PhotographJob::stored()

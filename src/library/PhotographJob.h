@@ -32,7 +32,8 @@ public:
 
     Task<void> run();
     // After `run()`: stores the delivered result, asking the owner again while it cannot, and
-    // confirms the delivery once it is stored. Nothing for a job that delivered nothing.
+    // confirms the delivery once it is stored, unless that was done when the result first left
+    // the program. Nothing for a job that delivered nothing.
     Task<void> keepDelivered();
 
 private:
@@ -88,8 +89,6 @@ private:
     std::shared_ptr<const std::vector<uint8_t>> upload_;
     bool retried_ = false;
     bool delivered_ = false;
-    // A result the backend no longer waits to hand over is never confirmed again.
-    bool confirms_ = false;
     // Monotonic: it stands still while the computer sleeps.
     SteadyTime lastAnswer_;
     std::optional<WallTime> lastUpdate_;

@@ -152,6 +152,8 @@ Task<std::optional<std::string>> AppModel::exportItem(std::shared_ptr<BatchItem>
         co_return text;
     }
     const auto& report = std::get<ExportReport>(outcome);
+    // The result is out of the program now: its delivery is confirmed, whether it is stored yet or not.
+    runner_.confirm(*item, result->jobId);
     item->setExportedTo(report.url);
     item->setPhase(phase::Exported{});
     item->setNote(exportNote(report, item->origin));

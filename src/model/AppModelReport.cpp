@@ -51,6 +51,8 @@ Task<AppModel::ReportOutcome> AppModel::sendReport(std::shared_ptr<BatchItem> it
         return reportResult(target.jobId, target.userId, image);
     };
     auto reportId = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(send));
+    // The picture went with the report: the result is out of the program, stored or not.
+    if (reportId && picture) runner_.confirm(*item, target->jobId);
     if (!reportId)
         setStatusLine("the report did not go · try again");
     else if (picture)

@@ -136,6 +136,31 @@ TEST_F(KeepingResultsTest, AResultTheDiskCannotTakeIsHeldUnconfirmedAndStoredOnc
     EXPECT_EQ(item->note(), std::nullopt);
 }
 
+// Exported while the disk cannot take it, a result has left the program: its delivery is confirmed
+// then, and not again once the disk takes the result.
+TEST_F(KeepingResultsTest, AnUnsavedResultIsConfirmedOnceWhenItIsFirstExported)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg", 900, 600)});
+    FileSizeLimit full(96 * 1024);
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return model->statusLine() == AppModel::unsavedStatus; }));
+    const auto item = model->items()[0];
+    const std::string confirmations = "/jobs/" + *item->jobId() + "/confirm-delivery";
+    // Whatever the backend is to hear has reached it within ten seconds.
+    const auto settled = [&] {
+        const auto from = loop.steady();
+        runUntil([&] { return loop.steady() - from > 10s; });
+        return requestsTo(confirmations).size();
+    };
+    model->exportTo({ExportOptions{ExportFormat::jpeg, ExportColour::embedded, false, 0.5}}, folder / "out");
+    EXPECT_EQ(settled(), 1u) << "confirmed once exported, while the disk still refuses it";
+    full.lift();
+    loop.advance(JobRunner::keepRetry);
+    ASSERT_TRUE(runUntil([&] { return item->renderFile.has_value(); }));
+    EXPECT_EQ(settled(), 1u) << "and not again once stored";
+}
+
 // Three controls moved while the disk refuses every write: the window says so until they are
 // written, which they are once the disk takes writes again, and they come back with the batch.
 TEST_F(KeepingResultsTest, ChangesTheDiskRefusesAreKeptAndWrittenOnceItTakesThem)
