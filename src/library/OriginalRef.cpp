@@ -16,6 +16,7 @@ OriginalRef OriginalRef::read(const Json& object)
     ref.latitude = optionalNumber(object, "latitude");
     ref.longitude = optionalNumber(object, "longitude");
     ref.handoff = requiredBoolean(object, "handoff");
+    ref.relinked = optionalBoolean(object, "relinked").value_or(false);
     ref.sender = optionalText(object, "sender");
     ref.metadata = optionalBytes(object, "metadata");
     return ref;
@@ -33,6 +34,7 @@ Json OriginalRef::json() const
         .number("latitude", latitude)
         .number("longitude", longitude)
         .flag("handoff", handoff)
+        .flag("relinked", relinked ? std::optional(true) : std::nullopt)
         .text("sender", sender)
         .bytes("metadata", metadata)
         .json();

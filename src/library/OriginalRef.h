@@ -29,6 +29,9 @@ struct OriginalRef {
     std::optional<double> latitude;  // degrees, south negative
     std::optional<double> longitude; // degrees, west negative
     bool handoff = false;
+    // A handed-over original that the photographer located elsewhere: the file now referred to
+    // is not the one the host handed over, and is never written over.
+    bool relinked = false;
     std::optional<std::string> sender;
     std::optional<std::vector<uint8_t>> metadata; // hand-off originals only
 

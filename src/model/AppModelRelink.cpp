@@ -1,5 +1,6 @@
 #include "model/AppModel.h"
 
+#include "model/IntakeFiles.h"
 #include "platform/AppFolders.h"
 #include "platform/FileBookmark.h"
 
@@ -70,6 +71,7 @@ bool AppModel::relinkTo(const std::shared_ptr<BatchItem>& item, const fs::path& 
     if (!source) return false;
     const Volumes volumes = originalPlaces().volumes;
     OriginalRef ref = *item->original;
+    ref.relinked = ref.relinked || (ref.handoff && standardized(file) != standardized(item->url()));
     ref.path = file.string();
     ref.bookmark = FileBookmark::make(file, volumes);
     ref.volume = volumes.volumeName(file);

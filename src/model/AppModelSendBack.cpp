@@ -37,8 +37,9 @@ void AppModel::sendBack()
 }
 
 // The export of one picture over the file it was handed over in. The file's own bytes decide the
-// format, and it is written only while it is still what was handed over (or last sent back). Before
-// the first write the true original is copied aside and afterwards developed from that copy.
+// format, and it is written only while it is still what was handed over (or last sent back), never
+// when the photographer located the picture elsewhere. Before the first write the true original is
+// copied aside and afterwards developed from that copy.
 Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions options)
 {
     const auto url = item->url();
@@ -51,7 +52,9 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
     auto check = [url, expected, copy, firstWrite] {
         return HandedOverFile::check(url, expected, firstWrite ? std::optional(copy) : std::nullopt);
     };
-    auto checked = co_await offload(pool, WorkPriority::userInitiated, std::move(check));
+    HandedOverFile checked{std::nullopt, std::string(HandedOverFile::located), std::nullopt};
+    if (!item->original || !item->original->relinked)
+        checked = co_await offload(pool, WorkPriority::userInitiated, std::move(check));
     auto refuse = [&item](const std::string& why) {
         item->setLastError(why);
         item->setNote("not sent back · " + why);

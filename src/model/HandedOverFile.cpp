@@ -34,6 +34,9 @@ HandedOverFile HandedOverFile::check(const std::filesystem::path& file, const st
                                      const std::optional<std::filesystem::path>& keepCopyAt)
 {
     const auto state = FileState::of(file);
+    std::error_code error;
+    if (!state && std::filesystem::status(file, error).type() == std::filesystem::file_type::not_found)
+        return refused(gone);
     if (!state || !expected || !FileStamp::of(*state).agreesWith(*expected)) return refused(changedSince);
     // The whole file: a camera raw file is TIFF at its start and tells itself apart further in.
     const auto bytes = readStampedFile(file, *state);

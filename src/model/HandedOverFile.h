@@ -22,6 +22,8 @@ struct HandedOverFile {
     static constexpr std::string_view cannotWriteBack = "this kind of file can't be written back";
     static constexpr std::string_view changedSince = "the file changed since it was handed over";
     static constexpr std::string_view noCopy = "the original could not be kept";
+    static constexpr std::string_view gone = "the handed-over file is gone · export it instead";
+    static constexpr std::string_view located = "the file was located, not handed over · export it instead";
 
     // Checks the file at `file` off the main thread: unchanged since `expected` (the stamp it was
     // handed over with, or that of the last send back), and of a type send back writes faithfully.

@@ -110,7 +110,7 @@ TEST_F(SendBackTest, AFileChangedOrTurnedIntoARawFileIsLeftAlone)
     EXPECT_EQ(items[0]->note(), changedNote);
     EXPECT_EQ(items[1]->note(), "not sent back · this kind of file can't be written back");
     EXPECT_EQ(items[1]->lastError(), "this kind of file can't be written back");
-    EXPECT_EQ(items[2]->note(), changedNote);
+    EXPECT_EQ(items[2]->note(), "not sent back · the handed-over file is gone · export it instead");
     for (const auto& item : items) {
         EXPECT_FALSE(item->sentBack);
         EXPECT_FALSE(item->exportProgress());
@@ -203,6 +203,27 @@ TEST_F(SendBackTest, ABatchSentBackOverAnyKindOfFileReopensOnItsTrueOriginal)
         ASSERT_TRUE(item->source());
         EXPECT_EQ(item->source()->url, copyOf(*item));
     }
+}
+
+// The photographer's own copy of a handed-over picture whose file moved, located with "locate
+// it…", is no file the host handed over: send back leaves it as it was, now and after a reopen.
+TEST_F(SendBackTest, ALocatedCopyIsNeverWrittenOver)
+{
+    const auto items = handedOver({writeJPEG("host/moved.jpg")});
+    const auto copy = folder / "archive" / "moved.jpg";
+    fs::create_directories(copy.parent_path());
+    fs::rename(folder / "host" / "moved.jpg", copy);
+    model->adoptLocatedOriginal(copy, items[0]);
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    ASSERT_EQ(items[0]->url(), copy);
+    const auto before = test::readFile(copy);
+    sendBackAndWait();
+    EXPECT_EQ(items[0]->note(), "not sent back · the file was located, not handed over · export it instead");
+    EXPECT_FALSE(items[0]->sentBack);
+    EXPECT_EQ(test::readFile(copy), before);
+    loop.advance(std::chrono::seconds(1));
+    library.drain();
+    EXPECT_EQ(jsonOf(imageFolder(*items[0]) / "image.json")->at("original").value("relinked", false), true);
 }
 
 TEST_F(SendBackTest, TheWatcherClosesOnceEverythingWentBack)
