@@ -4,7 +4,10 @@
 
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
+#include "ui/kit/LinkButton.h"
 #include "ui/window/BottomBar.h"
+#include "ui/window/EmptySheet.h"
+#include "ui/window/SetupLinks.h"
 #include "ui/window/TopBar.h"
 
 #include <QDragEnterEvent>
@@ -73,9 +76,17 @@ TEST_P(MainScreenshots, EmptyStates)
     await(model->refreshRecent());
     capture("empty-one-batch");
 
-    defaults().set("handoffSeen.shotwell", true);
     storeBatchOf("second.jpg");
     await(model->refreshRecent());
+    capture("empty-two-batches");
+    // The link to the other batches stands clear above the set-up links.
+    const EmptySheet& empty = *view->emptySheet();
+    ASSERT_TRUE(empty.recentLink() && empty.setupLinks()->isVisible());
+    EXPECT_LE(empty.recentLink()->mapTo(view.get(), QPoint(0, empty.recentLink()->height())).y(),
+              empty.setupLinks()->mapTo(view.get(), QPoint()).y());
+
+    defaults().set("handoffSeen.shotwell", true);
+    model->setShowBatches(false);
     capture("empty-two-batches-shotwell-seen");
     defaults().set("handoffSeen.darktable", true);
     model->setShowBatches(false);
