@@ -27,9 +27,30 @@ bool PreviewRenderer::holds(const std::shared_ptr<BatchItem>& item) const
 
 void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
 {
+    ask(item, WorkPriority::userInitiated);
+}
+
+void PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
+{
     if (!item || !item->result()) return;
-    wanted_[item->id] = settingsFor(*item);
+    // Newer settings replace waiting ones; the more urgent of their priorities stays.
+    if (const auto waiting = wanted_.find(item->id); waiting != wanted_.end())
+        priority = std::min(priority, waiting->second.priority);
+    wanted_[item->id] = {settingsFor(*item), priority};
     pump(item);
+}
+
+void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
+{
+    onScreen_ = std::move(onScreen);
+    near_ = std::move(near);
+}
+
+void PreviewRenderer::dropWanted()
+{
+    wanted_.clear();
+    onScreen_.clear();
+    near_.clear();
 }
 
 void PreviewRenderer::pump(const std::shared_ptr<BatchItem>& item)
@@ -37,15 +58,15 @@ void PreviewRenderer::pump(const std::shared_ptr<BatchItem>& item)
     if (inFlight_.contains(item->id) || !item->result()) return;
     auto wanted = wanted_.find(item->id);
     if (wanted == wanted_.end()) return;
-    const DevelopSettings settings = wanted->second;
+    const Wanted taken = wanted->second;
     wanted_.erase(wanted);
     inFlight_.insert(item->id);
     // Taken now: the task may start later, when the item may hold another result.
-    spawn(render(item, item->result(), settings));
+    spawn(render(item, item->result(), taken.settings, taken.priority));
 }
 
 Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
-                                   DevelopSettings settings)
+                                   DevelopSettings settings, WorkPriority priority)
 {
     // The preview is held by the shared picture cache and made again the same way once let go,
     // so the recipe keeps its own copy of the result and of the settings, grain included.
@@ -54,7 +75,7 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
     };
     std::optional<PictureHandle> picture;
     try {
-        picture = co_await offload(*environment_.pool, WorkPriority::userInitiated, std::move(make));
+        picture = co_await offload(*environment_.pool, priority, std::move(make));
     } catch (const std::exception& failure) {
         // Out of memory or a codec's own failure: the item shows no preview until the next request.
         diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
@@ -90,8 +111,20 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
 {
     co_await sleepFor(restDelay, cancel);
     if (cancel.cancelled()) co_return;
-    for (const auto& item : Items(items()))
-        if (item->result()) request(item);
+    Items developed;
+    for (const auto& item : items())
+        if (item->result()) developed.push_back(item);
+    std::stable_sort(developed.begin(), developed.end(), [this](const auto& one, const auto& other) {
+        return distanceFromView(*one) < distanceFromView(*other);
+    });
+    for (const auto& item : developed)
+        ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
+}
+
+int PreviewRenderer::distanceFromView(const BatchItem& item) const
+{
+    if (onScreen_.empty() || onScreen_.contains(item.id)) return 0;
+    return near_.contains(item.id) ? 1 : 2;
 }
 
 } // namespace oxel

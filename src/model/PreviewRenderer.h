@@ -26,8 +26,11 @@ namespace oxel {
 // newest preview. A render made from a result the item no longer holds is dropped unseen. An item
 // that left the open batch while it rendered keeps that picture, and nothing of it waits or
 // renders again. A pass asks again for every developed item once the batch's controls have rested
-// for `restDelay`; a new pass replaces the one still resting. Renders run on the work pool, and
-// one that fails leaves its item without a new preview until the next request. The owner runs the
+// for `restDelay`; a new pass replaces the one still resting. It asks for the items whose tiles are
+// on screen first, then for those near them and then for the rest; the ones on screen render at
+// the photographer's priority, the others behind whatever the photographer asks for meanwhile.
+// Renders run on the work pool, and one that fails leaves its item without a new preview until the
+// next request. The owner runs the
 // tasks in its scope, gives each item's settings and says which items the open batch holds. Main
 // thread only.
 class PreviewRenderer {
@@ -54,29 +57,43 @@ public:
     std::function<const Items&()> items;                                // the open batch's items, in order
     std::function<void(const std::shared_ptr<BatchItem>&)> newestShown; // the item shows its newest preview
 
-    // Asks for a preview of a developed item with its settings as they are now.
+    // Asks for a preview of a developed item with its settings as they are now, at the
+    // photographer's priority.
     void request(const std::shared_ptr<BatchItem>& item);
     // Asks again for every developed item once the controls have rested.
     void restartPass();
-    // A new batch: nothing of the old one waits for a render.
-    void dropWanted() { wanted_.clear(); }
+    // The items whose tiles are on screen, and those near it. Until told, every item counts as
+    // on screen.
+    void setInView(std::set<Uuid> onScreen, std::set<Uuid> near);
+    // A new batch: nothing of the old one waits for a render or counts as in view.
+    void dropWanted();
 
+    // Settings waiting behind an item's running render, and the priority they render at.
+    struct Wanted {
+        DevelopSettings settings;
+        WorkPriority priority;
+    };
     // The settings waiting behind each item's running render, and the items rendering.
-    const std::map<Uuid, DevelopSettings>& wanted() const { return wanted_; }
+    const std::map<Uuid, Wanted>& wanted() const { return wanted_; }
     const std::set<Uuid>& inFlight() const { return inFlight_; }
 
 private:
     bool holds(const std::shared_ptr<BatchItem>& item) const;
+    void ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority);
     void pump(const std::shared_ptr<BatchItem>& item);
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
-                      DevelopSettings settings);
+                      DevelopSettings settings, WorkPriority priority);
     void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
                   std::optional<PictureHandle> picture);
     Task<void> pass(CancelToken cancel);
+    // 0 on screen, 1 near it, 2 further away.
+    int distanceFromView(const BatchItem& item) const;
 
     Environment environment_;
-    std::map<Uuid, DevelopSettings> wanted_;
+    std::map<Uuid, Wanted> wanted_;
     std::set<Uuid> inFlight_;
+    std::set<Uuid> onScreen_;
+    std::set<Uuid> near_;
     std::optional<CancelSource> pass_;
 };
 

@@ -48,11 +48,7 @@ TileGrid::TileGrid(AppModel& model, QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now && now != page_ && page_->isAncestorOf(now)) ensureWidgetVisible(now);
     });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (releasePending_) return;
-        releasePending_ = true;
-        QTimer::singleShot(0, this, &TileGrid::releaseFarPixmaps);
-    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TileGrid::scheduleFollowView);
     using Field = AppModel::Field;
     // What makes, drops, rebuilds or moves tiles. Orientation is a batch-wide reading, and one
     // result with looks decides whether every tile shows its colour row.
@@ -187,16 +183,35 @@ void TileGrid::placeTiles()
     }
     page_->resize(gridWidth, y + TileLayout::bottomMargin);
     placing_ = false;
+    scheduleFollowView();
 }
 
-void TileGrid::releaseFarPixmaps()
+void TileGrid::scheduleFollowView()
 {
-    releasePending_ = false;
+    if (followPending_) return;
+    followPending_ = true;
+    QTimer::singleShot(0, this, &TileGrid::followView);
+}
+
+void TileGrid::followView()
+{
+    followPending_ = false;
     const int screen = viewport()->height();
     const int top = verticalScrollBar()->value();
+    const QRect shown(0, top, page_->width(), screen);
     const QRect kept(0, top - 2 * screen, page_->width(), 5 * screen);
-    for (auto* tile : order_)
-        if (!tile->geometry().intersects(kept)) tile->releasePixmaps();
+    std::set<Uuid> onScreen;
+    std::set<Uuid> near;
+    for (auto* tile : order_) {
+        const QRect place = tile->geometry();
+        if (place.intersects(shown))
+            onScreen.insert(tile->item()->id);
+        else if (place.intersects(kept))
+            near.insert(tile->item()->id);
+        else
+            tile->releasePixmaps();
+    }
+    model_.previews().setInView(std::move(onScreen), std::move(near));
 }
 
 void TileGrid::resizeEvent(QResizeEvent* event)

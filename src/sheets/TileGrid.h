@@ -61,8 +61,10 @@ private:
     void placeTiles();
     void schedulePlacement();
     bool heightsChanged() const;
-    // Tiles more than two screen heights from the visible part let their pictures' scaled copies go.
-    void releaseFarPixmaps();
+    // Tells the previews which tiles are on screen and which near it, within two screen heights;
+    // tiles further away let their pictures' scaled copies go.
+    void followView();
+    void scheduleFollowView();
 
     AppModel& model_;
     QWidget* page_;
@@ -73,7 +75,7 @@ private:
     bool comparing_ = false;
     bool placementPending_ = false;
     bool placing_ = false;
-    bool releasePending_ = false;
+    bool followPending_ = false;
     Work work_;
     ModelWatch watch_;
     ModelWatch valuesWatch_;

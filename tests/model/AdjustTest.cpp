@@ -182,7 +182,7 @@ TEST_F(PreviewCoalescingTest, QuickItemChangesRenderTheFirstAndTheLastAndMarkThe
         if (field == BatchItem::Field::previewImage) thumbMarkedAtRender.push_back(model->previews().wanted().empty());
     });
     for (int step = 1; step <= 10; ++step) model->setColour(step / 10.0 - 0.05, colourful);
-    EXPECT_EQ(model->previews().wanted().at(colourful->id).colour, 0.95);
+    EXPECT_EQ(model->previews().wanted().at(colourful->id).settings.colour, 0.95);
     ASSERT_TRUE(runUntil([&] { return idle(); }));
     EXPECT_EQ(count.renders, 2);
     // Only the render with nothing waiting behind it marks "thumb.jpg" for rewriting.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <stdexcept>
 
@@ -52,7 +53,7 @@ protected:
     std::mutex mutex;
     std::vector<double> colours;
     bool failing = false;
-    WorkPool pool{2};
+    WorkPool pool{1}; // renders start in the order the pool takes them
     PreviewRenderer previews{PreviewRenderer::Environment{
         &pool, [this](const DevelopInput&, const DevelopSettings& settings) { return renderOne(settings); }}};
     TaskScope scope; // goes first, so no render outlives the renderer
@@ -69,7 +70,7 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
         EXPECT_TRUE(previews.inFlight().contains(item->id));
     }
     ASSERT_EQ(previews.wanted().size(), 1u);
-    EXPECT_DOUBLE_EQ(previews.wanted().at(item->id).colour, 0.5);
+    EXPECT_DOUBLE_EQ(previews.wanted().at(item->id).settings.colour, 0.5);
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     ASSERT_EQ(rendered().size(), 2u);
     EXPECT_DOUBLE_EQ(rendered()[0], 0.95);
@@ -77,6 +78,23 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
     // The first picture had newer settings behind it, so only the last is the newest.
     EXPECT_EQ(newest, std::vector{item->id});
     EXPECT_TRUE(item->previewImage());
+}
+
+TEST_F(PreviewRendererTest, APassRendersTheItemsOnScreenFirstThenThoseNearThemThenTheRest)
+{
+    for (int i = 2; i < 6; ++i) {
+        items.push_back(BatchItem::make(Uuid::random(), "p.jpg", Origin::opened, std::nullopt, std::nullopt));
+        items.back()->setResult(developed());
+    }
+    // Each item's colour says which it is.
+    for (size_t i = 0; i < items.size(); ++i) items[i]->setColourOffset(-0.1 * double(i));
+    previews.setInView({items[4]->id}, {items[3]->id});
+    previews.restartPass();
+    loop.advance(PreviewRenderer::restDelay);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    std::vector<long> order;
+    for (const double colour : rendered()) order.push_back(std::lround((1.0 - colour) * 10));
+    EXPECT_EQ(order, (std::vector<long>{4, 3, 0, 1, 2, 5}));
 }
 
 TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)
