@@ -234,6 +234,18 @@ void JobRunner::failEveryPending(const phase::Failed& failed)
     setQueuedCount(0);
 }
 
+void JobRunner::holdBackUnsent(const std::shared_ptr<BatchItem>& item)
+{
+    item->setPhase(phase::Ready{});
+    // Jobs submitted before a relaunch are polled all the same: their records are on disk.
+    std::erase_if(pending_, [this](const auto& queued) {
+        if (resumes_.contains(queued->id)) return false;
+        queued->setPhase(phase::Ready{});
+        return true;
+    });
+    countPending();
+}
+
 void JobRunner::putBackFirst(const std::shared_ptr<BatchItem>& item, uint64_t serial)
 {
     refusedSerial_ = serial;

@@ -95,6 +95,11 @@ public:
     // already free for the next item. Without one, a delivered result counts as stored.
     std::function<Task<Kept>(std::shared_ptr<BatchItem>)> keepDelivered;
     static constexpr std::chrono::seconds keepRetry{15};
+    // Asked just before a picture is sent: whether the library took the item's record and has room
+    // for its result. A job the library never heard of could not be collected after a quit, so
+    // when it did not, the picture and those queued behind it go back to ready, none of them sent.
+    // Without one, every picture is sent.
+    std::function<Task<bool>(std::shared_ptr<BatchItem>)> libraryTakes;
 
     // Queues the items that are not in flight, each with its effective nudge (trimmed) and the
     // strength `strengthFor` gives it.
@@ -160,6 +165,8 @@ private:
     bool runs(const Uuid& id, uint64_t serial) const;
     bool accountLeft(const Uuid& id, uint64_t serial) const;
     void failEveryPending(const phase::Failed& failed);
+    // Back to ready, unsent: the item and the queued pictures not submitted yet.
+    void holdBackUnsent(const std::shared_ptr<BatchItem>& item);
     void putBackFirst(const std::shared_ptr<BatchItem>& item, uint64_t serial);
     void updateRequired();
 

@@ -92,6 +92,11 @@ Task<bool> PhotographJob::send(std::optional<std::string> retryOf, std::optional
         co_return false;
     }
     if (accountLeft()) co_return false;
+    if (runner_.libraryTakes && !co_await runner_.libraryTakes(item_)) {
+        runner_.holdBackUnsent(item_);
+        co_return false;
+    }
+    if (accountLeft()) co_return false;
     auto submitted = co_await submit(std::move(retryOf));
     if (!submitted) {
         if (accountLeft() || accountUnknown(submitted.failure())) co_return false;

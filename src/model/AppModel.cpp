@@ -167,6 +167,7 @@ void AppModel::installRunnerCallbacks()
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };
     runner_.settingsFor = [this](const BatchItem& item) { return developSettings(item); };
     runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
+    runner_.libraryTakes = [this](std::shared_ptr<BatchItem> item) { return libraryTakesJob(std::move(item)); };
 }
 
 void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)

@@ -225,6 +225,9 @@ public:
     Task<bool> keep(std::shared_ptr<BatchItem> item);
     // The job runner's question after a delivery: whether its result is on disk.
     Task<JobRunner::Kept> keepDelivered(std::shared_ptr<BatchItem> item);
+    // The job runner's question before a picture is sent: the item's record is written and on
+    // disk, and the library has room for its result; otherwise the status line says so.
+    Task<bool> libraryTakesJob(std::shared_ptr<BatchItem> item);
     static constexpr const char* unsavedNote = "not in the library yet · trying again";
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";

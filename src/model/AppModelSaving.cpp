@@ -2,6 +2,7 @@
 
 #include "library/CaptureSpan.h"
 #include "ondevice/CaptureSpanLabel.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 
@@ -124,6 +125,27 @@ Task<JobRunner::Kept> AppModel::keepDelivered(std::shared_ptr<BatchItem> item)
     const bool stored = co_await keep(item);
     if (stored || !item->keep) co_return JobRunner::Kept::stored;
     co_return holds(item) ? JobRunner::Kept::unsaved : JobRunner::Kept::dropped;
+}
+
+Task<bool> AppModel::libraryTakesJob(std::shared_ptr<BatchItem> item)
+{
+    if (!batch_ || !holds(item)) co_return true;
+    if (!libraryTakes(1)) co_return false;
+    // A record being stored with its result is written by that store.
+    if (saving_.isStoring(item->id)) co_return true;
+    auto record = item->record();
+    if (!record) co_return true;
+    auto bytes = record->encode();
+    if (!bytes) co_return true;
+    std::vector<LibraryStore::FileBytes> files;
+    files.push_back({services_.library.imageFolder(batch_->id, item->id) / "image.json",
+                     std::vector<uint8_t>(bytes->begin(), bytes->end())});
+    auto written = services_.library.writeInOrder(std::move(files));
+    const auto failure = co_await written.value();
+    if (!failure) co_return true;
+    diagnose("library", "not sent: " + *failure);
+    setStatusLine(libraryUnwritable);
+    co_return false;
 }
 
 bool AppModel::mostlyPortrait() const

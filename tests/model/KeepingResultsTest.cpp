@@ -195,6 +195,25 @@ TEST_F(KeepingResultsTest, ChangesTheDiskRefusesAreKeptAndWrittenOnceItTakesThem
     EXPECT_EQ(kept, 3) << "of the three moves";
 }
 
+// The disk fills between "process" and the submissions: no picture is sent without its record on
+// disk, since a job the library never heard of could not be collected after a quit.
+TEST_F(KeepingResultsTest, APictureIsSentOnlyOnceTheLibraryTookItsRecord)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg"), writeJPEG("b.jpg"), writeJPEG("c.jpg"), writeJPEG("d.jpg")});
+    model->process();
+    library.drain();
+    FileSizeLimit full(64);
+    const auto ready = [&] {
+        return std::all_of(model->items().begin(), model->items().end(),
+                           [](const auto& item) { return item->phase().template is<phase::Ready>(); });
+    };
+    runUntil([&] { return ready() || submissions() == 4; });
+    EXPECT_EQ(submissions(), 0u);
+    EXPECT_TRUE(ready());
+    EXPECT_TRUE(model->statusLine() && model->statusLine()->find("library") != std::string::npos);
+}
+
 // Results the disk cannot take wait for it without their slots: the rest of the batch develops
 // meanwhile, and each result is stored and confirmed once the disk takes it.
 TEST_F(KeepingResultsTest, UnsavedResultsLeaveTheirSlotsToTheRestOfTheBatch)
