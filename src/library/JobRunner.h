@@ -140,6 +140,8 @@ public:
     DevelopSettings firstPreview(const BatchItem& item) const;
     bool isRunning(const Uuid& id) const { return running_.count(id) > 0; }
     bool isPending(const Uuid& id) const;
+    // Delivered results are still being stored, each to be confirmed once it is.
+    bool storing() const { return !keeping_.empty(); }
 
 private:
     friend class PhotographJob;

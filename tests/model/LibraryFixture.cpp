@@ -34,8 +34,11 @@ void LibraryTest::runIdle()
 {
     EXPECT_TRUE(runUntil([&] {
         return model->tasks().runningCount() == 0 && model->runner().inFlightCount() == 0 &&
-               model->runner().queuedCount() == 0;
+               model->runner().queuedCount() == 0 && !model->runner().storing();
     }));
+    // Confirmations start on the next turn and go out on the pool with nobody waiting for them.
+    loop.advance(std::chrono::nanoseconds(0));
+    loop.waitForPendingWork();
     model->library().drain();
 }
 
