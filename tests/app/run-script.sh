@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/run in a copy of the tree whose build and program are stubs, with the real local backend on
-# a free port: it builds only what runs, an account of day one is known on day two, and a port another
-# program holds stops it. Usage: run-script.sh SOURCE-DIR OXEL-BACKEND
+# a free port: it builds only what runs, an account of day one is known on day two, and a port that
+# oxel pro cannot be given or that another program holds stops it.
+# Usage: run-script.sh SOURCE-DIR OXEL-BACKEND
 set -euo pipefail
 tree=$(mktemp -d)
 trap 'kill ${other:-} 2>/dev/null; rm -rf "$tree"' EXIT
@@ -27,6 +28,9 @@ DAY='sys.exit(not ask("/credits/balance?userId=" + open("'"$tree/user"'").read()
   { echo "day two does not know the account of day one"; exit 1; }
 grep -q -- "--build build/release .*--target oxel-pro oxel-backend oxel-model$" "$tree/cmake.log" ||
   { echo "the run builds more than it runs"; exit 1; }
+status=0
+timeout 10 "$tree/scripts/run" --port 0 || status=$?
+[ "$status" = 2 ] || { echo "a run did not refuse a port oxel pro cannot be given"; exit 1; }
 python3 -m http.server --bind 127.0.0.1 "$port" >/dev/null 2>&1 &
 other=$!
 until (: <"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.05; done
