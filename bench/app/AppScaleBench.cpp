@@ -1,16 +1,20 @@
 // The real program with a batch of 500 photographs made like the engine's 24 MP original: time to
 // every thumbnail, to every result, the main thread while the results screen sits untouched, time
-// to quit and to reopen, and the resident memory on the way. Each step starts from a program in
+// until the tiles in view follow a batch light move, time to quit and to reopen, the tiles that
+// draw nothing as the grid is scrolled, and the resident memory on the way. Each step starts from a program in
 // the state the step before leaves, made again (untimed) when that step did not run first.
 // OXEL_BENCH_PHOTOGRAPHS asks for another count, for a quick look.
 #include "app/AppScenario.h"
 #include "app/Application.h"
 #include "imaging/PictureCache.h"
 #include "model/AppModel.h"
+#include "sheets/TileView.h"
+#include "ui/kit/PixelImage.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -49,6 +53,16 @@ struct Scale {
         AppRun& fresh = freshRun();
         if (!fresh.addAll(profile, stepLimit) || !fresh.developAll(stepLimit)) return false;
         markDeveloped();
+        return true;
+    }
+
+    // The developed batch in the library, made (untimed) when no step before stored it.
+    bool batchStored()
+    {
+        if (storedBatch) return true;
+        if (!developedRun()) return false;
+        run->quit();
+        run.reset();
         return true;
     }
 
@@ -116,6 +130,45 @@ void BM_AppIdleCPU(benchmark::State& state)
 }
 BENCHMARK(BM_AppIdleCPU)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Every tile in view draws a preview newer than the one it showed in `before`.
+bool showNewPreviews(const std::map<TileView*, std::optional<PictureHandle>>& before)
+{
+    for (const auto& [tile, old] : before) {
+        const auto& preview = tile->item()->previewImage();
+        const auto* picture = tile->findChild<PixelImage*>();
+        if (!preview || preview == old || picture->handle() != *preview || !picture->holdsScaled()) return false;
+    }
+    return true;
+}
+
+void BM_App500LightMoveOnScreen(benchmark::State& state)
+{
+    Scale& bench = scale();
+    if (!bench.developedRun()) return state.SkipWithError("the batch did not develop");
+    AppRun& run = *bench.run;
+    run.model().setScreen(AppModel::Screen::results);
+    const std::vector<int> steps = run.screenSteps();
+    run.scrollTo(steps.back());
+    run.spinUntil([] { return false; }, 2s);
+    for (auto _ : state) {
+        std::map<TileView*, std::optional<PictureHandle>> before;
+        for (auto* tile : run.tilesInView()) before[tile] = tile->item()->previewImage();
+        const auto start = std::chrono::steady_clock::now();
+        run.model().setGlobalStrength(run.model().globalStrength() > 0.5 ? 0.3 : 0.8);
+        if (!run.spinUntil([&] { return showNewPreviews(before); }, stepLimit))
+            return state.SkipWithError("the tiles in view never showed the new light");
+        state.SetIterationTime(seconds(start));
+        if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
+            return state.SkipWithError("the pass never ended");
+        state.counters["pass_s"] = seconds(start);
+        // Back to the top a screen at a time, and down to the end again.
+        std::vector<int> there(steps.rbegin(), steps.rend());
+        there.insert(there.end(), steps.begin(), steps.end());
+        state.counters["blank_tiles"] = run.blankTilesAlong(there, 2s);
+    }
+}
+BENCHMARK(BM_App500LightMoveOnScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_App500Quit(benchmark::State& state)
 {
     Scale& bench = scale();
@@ -131,11 +184,7 @@ BENCHMARK(BM_App500Quit)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterat
 void BM_App500Reopen(benchmark::State& state)
 {
     Scale& bench = scale();
-    if (!bench.storedBatch) {
-        if (!bench.developedRun()) return state.SkipWithError("the batch did not develop");
-        bench.run->quit();
-        bench.run.reset();
-    }
+    if (!bench.batchStored()) return state.SkipWithError("the batch did not develop");
     for (auto _ : state) {
         AppRun& run = bench.freshRun();
         startResidentPeak();
@@ -148,6 +197,25 @@ void BM_App500Reopen(benchmark::State& state)
     }
 }
 BENCHMARK(BM_App500Reopen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_App500ReopenScrolled(benchmark::State& state)
+{
+    Scale& bench = scale();
+    if (!bench.batchStored()) return state.SkipWithError("the batch did not develop");
+    for (auto _ : state) {
+        AppRun& run = bench.freshRun();
+        const auto start = std::chrono::steady_clock::now();
+        const auto blank = run.reopenScrolled(*bench.storedBatch, 2s, 0s, stepLimit);
+        if (!blank) return state.SkipWithError("the first screen never drew");
+        state.counters["blank_tiles"] = *blank;
+        if (!run.spinUntil([&] { return run.allRestored(); }, stepLimit))
+            return state.SkipWithError("not every result came back");
+        state.SetIterationTime(seconds(start));
+        state.counters["main_thread_cpu_pct"] = run.idleMainThreadPercent(5s);
+        bench.run.reset();
+    }
+}
+BENCHMARK(BM_App500ReopenScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 } // namespace oxel::bench

@@ -5,9 +5,14 @@
 #include "develop/BenchOriginal.h"
 #include "model/AppModel.h"
 #include "platform/ProcessMemory.h"
+#include "sheets/TileGrid.h"
+#include "sheets/TileView.h"
+#include "ui/kit/PixelImage.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QImage>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <malloc.h>
@@ -38,6 +43,15 @@ std::string preparedName(const std::string& name)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0); // a platform asked for wins (xcb under Xvfb)
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/oxel-bench-bus", 1);
     return name;
+}
+
+// Whether the view draws any picture now, as a paint of the screen would: its middle is covered.
+bool drawsPicture(PixelImage& picture)
+{
+    QImage painted(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    painted.fill(Qt::transparent);
+    picture.render(&painted, QPoint(), QRegion(), QWidget::DrawChildren);
+    return qAlpha(painted.pixel(painted.rect().center())) > 0;
 }
 
 } // namespace
@@ -147,6 +161,73 @@ bool AppRun::reopen(const Uuid& batch, std::chrono::seconds limit)
 {
     model().openBatch(batch);
     return spinUntil([&] { return allRestored(); }, limit);
+}
+
+TileGrid* AppRun::grid()
+{
+    return application_->window().findChild<TileGrid*>();
+}
+
+std::vector<int> AppRun::screenSteps()
+{
+    const QScrollBar& bar = *grid()->verticalScrollBar();
+    std::vector<int> steps;
+    for (int position = 0; position < bar.maximum(); position += bar.pageStep()) steps.push_back(position);
+    steps.push_back(bar.maximum());
+    return steps;
+}
+
+void AppRun::scrollTo(int position)
+{
+    grid()->verticalScrollBar()->setValue(position);
+}
+
+std::vector<TileView*> AppRun::tilesInView()
+{
+    TileGrid& tiles = *grid();
+    const QRect view(QPoint(0, tiles.verticalScrollBar()->value()), tiles.viewport()->size());
+    std::vector<TileView*> shown;
+    for (auto* tile : tiles.widget()->findChildren<TileView*>(Qt::FindDirectChildrenOnly))
+        if (tile->isVisible() && tile->pictureBlockRect().translated(tile->pos()).intersects(view))
+            shown.push_back(tile);
+    return shown;
+}
+
+int AppRun::blankTilesInView()
+{
+    int blank = 0;
+    for (auto* tile : tilesInView())
+        if (!drawsPicture(*tile->findChild<PixelImage*>())) ++blank;
+    return blank;
+}
+
+int AppRun::blankTilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
+                            std::chrono::seconds patience)
+{
+    int blank = 0;
+    for (const int position : positions) {
+        scrollTo(position);
+        spinUntil([] { return false; }, dwell);
+        spinUntil([&] { return blankTilesInView() == 0; }, patience);
+        blank += blankTilesInView();
+    }
+    return blank;
+}
+
+std::optional<int> AppRun::reopenScrolled(const Uuid& batch, std::chrono::seconds dwell, std::chrono::seconds patience,
+                                          std::chrono::seconds limit)
+{
+    model().openBatch(batch);
+    if (!spinUntil([&] { return grid() && !tilesInView().empty() && blankTilesInView() == 0; }, limit))
+        return std::nullopt;
+    const std::vector<int> steps = screenSteps();
+    std::vector<int> upwards(steps.rbegin(), steps.rend());
+    return blankTilesAlong(upwards, dwell, patience);
+}
+
+bool AppRun::previewsSettled()
+{
+    return model().previews().inFlight().empty() && model().previews().wanted().empty();
 }
 
 std::chrono::duration<double> AppRun::quit()

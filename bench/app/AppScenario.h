@@ -12,10 +12,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace oxel {
 class AppModel;
 class Application;
+class TileGrid;
+class TileView;
 } // namespace oxel
 
 namespace oxel::bench {
@@ -60,6 +63,25 @@ public:
     // Opens the batch from the library; true once every result is rebuilt.
     bool reopen(const Uuid& batch, std::chrono::seconds limit);
     bool allRestored() const;
+    // The results grid while the window shows one; null otherwise.
+    TileGrid* grid();
+    // The scroll positions that step through the grid a screen at a time, from the top to the end.
+    std::vector<int> screenSteps();
+    void scrollTo(int position);
+    // The tiles whose picture block lies in view, and how many of them draw no picture at all.
+    std::vector<TileView*> tilesInView();
+    int blankTilesInView();
+    // Steps through `positions`, resting `dwell` at each and then waiting up to `patience` for
+    // every tile in view to draw; the tiles in view that draw no picture then, summed.
+    int blankTilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
+                        std::chrono::seconds patience = {});
+    // Opens the batch, and once its first screen draws, drags to the end and comes back up a screen
+    // at a time while the results come back, as `blankTilesAlong`; none when nothing drew in `limit`.
+    std::optional<int> reopenScrolled(const Uuid& batch, std::chrono::seconds dwell, std::chrono::seconds patience,
+                                      std::chrono::seconds limit);
+    // Whether the previews wait for no render.
+    bool previewsSettled();
+
     // Quits as the menu does and lets the program go, as `main` does when the loop ends; the
     // time from the request until the application is gone.
     std::chrono::duration<double> quit();

@@ -1,8 +1,10 @@
 // The real program through a batch of 40 photographs, as the photographer runs it: once every
 // result is in, the results screen left untouched keeps the main thread idle, and the program holds
-// little beyond the pictures its shared cache keeps within the budget.
+// little beyond the pictures its shared cache keeps within the budget; after a light move and in a
+// reopened batch, every tile scrolled to draws a picture and the main thread goes idle.
 #include "app/AppScenario.h"
 #include "app/Application.h"
+#include "app/MainWindow.h"
 #include "imaging/PictureCache.h"
 #include "model/AppModel.h"
 #include "platform/ProcessMemory.h"
@@ -36,6 +38,46 @@ TEST(AppScale, FortyDevelopedLeaveTheMainThreadIdleAndHoldLittleBeyondTheirPictu
     RecordProperty("resident_MB", int(held));
     RecordProperty("beyond_pictures_MB", int(held - pictures));
     EXPECT_LE(held - pictures, mostBeyondPicturesMB);
+}
+
+// A budget that keeps the pictures of a screen or two of this batch, as the default one does for a
+// batch of hundreds: the previews of tiles far from view are let go and made again when back.
+constexpr size_t tightPictureBudget = size_t(256) << 20;
+
+// A tile blank for good, not one whose picture waits behind a loaded machine's other work.
+constexpr auto patience = 10s;
+
+TEST(AppScale, FortyScrolledAfterALightMoveAndReopenedDrawEveryTileAndGoIdle)
+{
+    Application::handLargeBuffersBackWhenFreed();
+    AppProfile profile("app-scroll", photographs, 1600, 1000);
+    Uuid batch;
+    {
+        AppRun run;
+        PictureCache::shared().setByteLimit(tightPictureBudget);
+        run.application().window().resize(900, 600); // several screens of tiles
+        ASSERT_TRUE(run.addAll(profile, 120s));
+        ASSERT_TRUE(run.developAll(240s));
+        const std::vector<int> steps = run.screenSteps();
+        ASSERT_GT(steps.size(), 3u);
+        run.scrollTo(steps.back());
+        run.spinUntil([] { return false; }, 1s);
+        run.model().setGlobalStrength(0.3);
+        ASSERT_TRUE(run.spinUntil([&] { return run.previewsSettled(); }, 240s));
+        // Back to the top a screen at a time, and down to the end again.
+        std::vector<int> there(steps.rbegin(), steps.rend());
+        there.insert(there.end(), steps.begin(), steps.end());
+        EXPECT_EQ(run.blankTilesAlong(there, 2s, patience), 0) << "tiles in view without a picture after a light move";
+        batch = run.model().batch()->id;
+    }
+    PictureCache::shared().clear();
+    AppRun run;
+    PictureCache::shared().setByteLimit(tightPictureBudget);
+    run.application().window().resize(900, 600);
+    EXPECT_EQ(run.reopenScrolled(batch, 2s, patience, 120s), 0)
+        << "tiles in view without a picture in the reopened batch";
+    ASSERT_TRUE(run.spinUntil([&] { return run.allRestored(); }, 240s));
+    EXPECT_LE(run.idleMainThreadPercent(2s), mostIdlePercent) << "the main thread after scrolling the reopened batch";
 }
 
 } // namespace
