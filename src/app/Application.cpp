@@ -31,7 +31,6 @@
 #include "ui/kit/Fonts.h"
 #include "ui/screens/AppRootSource.h"
 #include "ui/screens/RootView.h"
-#include "ui/window/MainFacts.h"
 #include "ui/window/ModelWatch.h"
 
 #include <QApplication>
@@ -208,8 +207,10 @@ void Application::makeQuitGuard()
 {
     quitAlerts_ = std::make_unique<PanelQuitAlerts>(*panels_);
     QuitGuard::Environment guarded;
-    // The alert counts what the bottom bar shows.
-    guarded.inFlightCount = [this] { return MainFacts::of(*model_).status.inFlight; };
+    guarded.unfinished = [this] {
+        return Unfinished{model_->waitingCount(), model_->inFlightCount() - model_->waitingCount(),
+                          model_->unsavedResultCount()};
+    };
     guarded.batchStored = [this] { return model_->batch().has_value(); };
     guarded.exportsPending = [this] { return model_->exportsPending(); };
     guarded.saveAndDrain = [this] {

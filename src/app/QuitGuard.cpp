@@ -1,13 +1,48 @@
 #include "app/QuitGuard.h"
 
 namespace oxel {
+namespace {
 
-QuitAlert QuitGuard::developingAlert(int count, bool batchStored)
+std::string them(int count)
 {
-    return {std::to_string(count) + " still developing",
-            batchStored ? "they carry on without oxel pro and are collected when you reopen this batch, within a day."
-                        : "quitting now abandons them. the shots are not spent until the results are collected.",
+    return count == 1 ? "it" : "them";
+}
+
+} // namespace
+
+QuitAlert QuitGuard::developingAlert(int count, bool batchStored, int waiting)
+{
+    std::string informative =
+        batchStored ? "they carry on without oxel pro and are collected when you reopen this batch, within a day."
+                    : "quitting now abandons them. the shots are not spent until the results are collected.";
+    // Appended piece by piece, which GCC 12 does not take for an overlapping copy.
+    if (waiting >= 1)
+        informative.append(" ")
+            .append(std::to_string(waiting))
+            .append(waiting == 1 ? " more waiting its turn is" : " more waiting their turn are")
+            .append(" not sent: process ")
+            .append(them(waiting))
+            .append(" again when you reopen this batch.");
+    return {
+        std::to_string(count) + " still developing", std::move(informative), {"keep developing", "quit"}, keepGoing};
+}
+
+QuitAlert QuitGuard::waitingAlert(int count)
+{
+    return {std::to_string(count) + " still waiting",
+            std::string(count == 1 ? "it was" : "they were") +
+                " not sent yet, so no shot is spent. quitting now stops " + them(count) + "; process " + them(count) +
+                " again when you reopen this batch.",
             {"keep developing", "quit"},
+            keepGoing};
+}
+
+QuitAlert QuitGuard::unsavedAlert(int count)
+{
+    return {std::to_string(count) + (count == 1 ? " result" : " results") + " not in the library yet",
+            "the library can't take " + them(count) + " now. kept open, oxel pro saves " + them(count) +
+                " as soon as it can; quitting now lets " + them(count) + " go.",
+            {"keep open", "quit"},
             keepGoing};
 }
 
@@ -33,13 +68,19 @@ bool QuitGuard::requestQuit()
 
 bool QuitGuard::confirmed()
 {
-    if (int developing = environment_.inFlightCount(); developing >= 1) {
-        if (environment_.alerts->run(developingAlert(developing, environment_.batchStored())) != quit) return false;
-    }
-    if (int exporting = environment_.exportsPending(); exporting >= 1) {
-        if (environment_.alerts->run(exportingAlert(exporting)) != quit) return false;
-    }
+    const Unfinished left = environment_.unfinished();
+    if (left.developing >= 1 && !quitAnyway(developingAlert(left.developing, environment_.batchStored(), left.waiting)))
+        return false;
+    if (left.developing == 0 && left.waiting >= 1 && !quitAnyway(waitingAlert(left.waiting))) return false;
+    if (left.unsaved >= 1 && !quitAnyway(unsavedAlert(left.unsaved))) return false;
+    if (int exporting = environment_.exportsPending(); exporting >= 1 && !quitAnyway(exportingAlert(exporting)))
+        return false;
     return true;
+}
+
+bool QuitGuard::quitAnyway(const QuitAlert& alert)
+{
+    return environment_.alerts->run(alert) == quit;
 }
 
 } // namespace oxel

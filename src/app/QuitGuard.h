@@ -24,13 +24,22 @@ public:
     virtual size_t run(const QuitAlert& alert) = 0;
 };
 
+// What quitting now would leave unfinished, each kind counted apart.
+struct Unfinished {
+    int waiting = 0;    // queued for a job slot, not sent
+    int developing = 0; // being sent, developed or collected
+    int unsaved = 0;    // results the library could not take yet
+
+    bool operator==(const Unfinished&) const = default;
+};
+
 // Stands between every way of quitting and the end of the process: asks before abandoning
-// pictures still developing or exports still being written, then saves and waits for the saves
-// to reach the disk.
+// pictures still developing or waiting their turn, results not in the library yet or exports
+// still being written, then saves and waits for the saves to reach the disk.
 class QuitGuard {
 public:
     struct Environment {
-        std::function<int()> inFlightCount;
+        std::function<Unfinished()> unfinished;
         std::function<bool()> batchStored;
         std::function<int()> exportsPending;
         // Saves the batch and waits until the library's queued writes are on disk.
@@ -46,11 +55,16 @@ public:
     // For the session's end without interaction and for termination signals: no questions.
     void quitWithoutAsking() { environment_.saveAndDrain(); }
 
-    static QuitAlert developingAlert(int count, bool batchStored);
+    // Pictures being developed, and those waiting their turn after them.
+    static QuitAlert developingAlert(int count, bool batchStored, int waiting = 0);
+    static QuitAlert waitingAlert(int count);
+    static QuitAlert unsavedAlert(int count);
     static QuitAlert exportingAlert(int count);
 
 private:
     bool confirmed();
+    // Asks; true when the person chose to quit.
+    bool quitAnyway(const QuitAlert& alert);
 
     enum Answer : size_t { keepGoing, quit };
 

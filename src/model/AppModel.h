@@ -205,6 +205,10 @@ public:
     std::vector<std::shared_ptr<BatchItem>> itemsToProcess() const;
     std::vector<std::shared_ptr<BatchItem>> itemsWithResult() const;
     int inFlightCount() const;
+    // Of those in flight, the pictures still waiting for a job slot, none of them sent.
+    int waitingCount() const;
+    // Results on screen that the library could not take yet (not those being written now).
+    int unsavedResultCount() const;
     int failedCount() const;
 
     // Renders every developed item again once the batch's controls have rested.

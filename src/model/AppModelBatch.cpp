@@ -136,6 +136,19 @@ int AppModel::inFlightCount() const
         std::count_if(items_.begin(), items_.end(), [](const auto& item) { return item->phase().isInFlight(); }));
 }
 
+int AppModel::waitingCount() const
+{
+    return int(std::count_if(items_.begin(), items_.end(),
+                             [](const auto& item) { return item->phase().template is<phase::Queued>(); }));
+}
+
+int AppModel::unsavedResultCount() const
+{
+    return int(std::count_if(items_.begin(), items_.end(), [this](const auto& item) {
+        return item->result() && item->keep && !saving_.isStoring(item->id);
+    }));
+}
+
 int AppModel::failedCount() const
 {
     return int(std::count_if(items_.begin(), items_.end(),

@@ -220,30 +220,42 @@ TEST(QuitAlertKeysTest, EscapeCloseAndReturnOnTheQuitAlertsKeepTheProgramRunning
     QtMainExecutor executor;
     MainExecutor* previous = installMainExecutor(&executor);
     QWidget window;
+    window.resize(900, 620);
     window.show();
     QtModelPanels dialogs{&window};
     PanelQuitAlerts alerts(dialogs);
-    int developing = 2, exporting = 0, saves = 0;
-    QuitGuard guard(
-        {[&] { return developing; }, [] { return true; }, [&] { return exporting; }, [&] { ++saves; }, &alerts});
-    for (int alert = 0; alert < 2; ++alert) {
-        // The second round asks about exports alone.
-        developing = alert == 0 ? 2 : 0;
-        exporting = alert == 0 ? 0 : 1;
+    Unfinished left;
+    int exporting = 0, saves = 0;
+    QuitGuard guard({[&] { return left; }, [] { return true; }, [&] { return exporting; }, [&] { ++saves; }, &alerts});
+    const QStringList messages{"2 still developing", "1 still exporting", "1 result not in the library yet"};
+    for (int alert = 0; alert < 3; ++alert) {
+        // Each round asks about one thing alone.
+        left = {.developing = alert == 0 ? 2 : 0, .unsaved = alert == 2 ? 1 : 0};
+        exporting = alert == 1 ? 1 : 0;
         for (Dismissal how : everyDismissal) {
             QStringList asked;
             // The guard waits for the answer in a loop of its own: the person answers from there.
             QTimer person;
             QObject::connect(&person, &QTimer::timeout, [&] {
-                if (auto* box = visibleOver<QMessageBox>(window)) {
-                    asked << box->text();
-                    person.stop();
-                    dismiss(*box, how);
+                auto* box = visibleOver<QMessageBox>(window);
+                if (!box || QGuiApplication::focusWindow() != box->windowHandle()) return;
+                asked << box->text();
+                person.stop();
+                if (alert == 2 && how == Dismissal::escape) {
+                    screenshots::capture(window, *box, "alert-quit-unsaved");
+                    // Tab walks the two buttons and comes back to the safe one.
+                    QWidget* first = QApplication::focusWidget();
+                    EXPECT_EQ(first, box->defaultButton());
+                    QTest::keyClick(box->windowHandle(), Qt::Key_Tab);
+                    EXPECT_NE(QApplication::focusWidget(), first);
+                    QTest::keyClick(box->windowHandle(), Qt::Key_Tab);
+                    EXPECT_EQ(QApplication::focusWidget(), first);
                 }
+                dismiss(*box, how);
             });
             person.start(10);
             EXPECT_FALSE(guard.requestQuit()) << alert << " " << int(how);
-            EXPECT_EQ(asked, QStringList{alert == 0 ? "2 still developing" : "1 still exporting"});
+            EXPECT_EQ(asked, QStringList{messages[alert]});
             EXPECT_EQ(saves, 0);
         }
     }

@@ -24,12 +24,13 @@ struct ScriptedAlerts final : QuitAlerts {
 };
 
 struct QuitGuardTest : ::testing::Test {
-    int developing = 0;
+    Unfinished left;
+    int& developing = left.developing;
     int exporting = 0;
     bool stored = false;
     int saves = 0;
     ScriptedAlerts alerts;
-    QuitGuard guard{{[this] { return developing; }, [this] { return stored; }, [this] { return exporting; },
+    QuitGuard guard{{[this] { return left; }, [this] { return stored; }, [this] { return exporting; },
                      [this] { ++saves; }, &alerts}};
 };
 
@@ -81,6 +82,33 @@ TEST_F(QuitGuardTest, ExportsAreAskedAboutAfterDevelopingOnes)
     EXPECT_EQ(alerts.asked[1].message, "1 still developing");
     EXPECT_EQ(alerts.asked[2].informative, "quitting now leaves the files unwritten.");
     EXPECT_EQ(saves, 1);
+}
+
+// Pictures waiting their turn were never sent, and results the library could not take are lost by
+// quitting: each is said apart, and "keep open" is the safe answer for the results.
+TEST_F(QuitGuardTest, WaitingPicturesAndUnsavedResultsAreAskedAboutApart)
+{
+    stored = true;
+    left = {.waiting = 4, .developing = 0, .unsaved = 4};
+    alerts.answers = {quit, keepGoing};
+    EXPECT_FALSE(guard.requestQuit());
+    ASSERT_EQ(alerts.asked.size(), 2u);
+    EXPECT_EQ(alerts.asked[0].message, "4 still waiting");
+    EXPECT_EQ(alerts.asked[0].informative, "they were not sent yet, so no shot is spent. quitting now stops them; "
+                                           "process them again when you reopen this batch.");
+    EXPECT_EQ(alerts.asked[1], (QuitAlert{"4 results not in the library yet",
+                                          "the library can't take them now. kept open, oxel pro saves them as soon "
+                                          "as it can; quitting now lets them go.",
+                                          {"keep open", "quit"},
+                                          keepGoing}));
+
+    left = {.waiting = 1, .developing = 2, .unsaved = 0};
+    alerts.answers = {keepGoing};
+    EXPECT_FALSE(guard.requestQuit());
+    EXPECT_EQ(alerts.asked[2].message, "2 still developing");
+    EXPECT_TRUE(alerts.asked[2].informative.ends_with(
+        " 1 more waiting its turn is not sent: process it again when you reopen this batch."));
+    EXPECT_EQ(saves, 0);
 }
 
 TEST_F(QuitGuardTest, ASecondRequestWhileAnAlertIsUpIsDropped)

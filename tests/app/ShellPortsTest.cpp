@@ -42,7 +42,8 @@ TEST(PanelQuitAlertsTest, TheGuardsQuestionsGoThroughTheAlertPortAndWaitForTheAn
     QtLoop loop;
     LateAnswers panels;
     PanelQuitAlerts alerts(panels);
-    QuitGuard guard({[] { return 3; }, [] { return false; }, [] { return 2; }, [] {}, &alerts});
+    QuitGuard guard(
+        {[] { return Unfinished{.developing = 3}; }, [] { return false; }, [] { return 2; }, [] {}, &alerts});
 
     panels.answer = 0; // "keep developing"
     EXPECT_FALSE(guard.requestQuit());

@@ -223,6 +223,9 @@ TEST_F(KeepingResultsTest, UnsavedResultsLeaveTheirSlotsToTheRestOfTheBatch)
     drop({writeJPEG("a.jpg", 900, 600), writeJPEG("b.jpg", 900, 600), writeJPEG("c.jpg", 900, 600)});
     FileSizeLimit full(96 * 1024);
     model->process();
+    // Quitting tells the picture waiting for a slot from the two being sent.
+    runUntil([&] { return model->inFlightCount() - model->waitingCount() == 2; });
+    EXPECT_EQ(model->waitingCount(), 1);
     const auto developed = [&] {
         return std::count_if(model->items().begin(), model->items().end(),
                              [](const auto& item) { return item->phase().template is<phase::Done>(); });
@@ -232,6 +235,7 @@ TEST_F(KeepingResultsTest, UnsavedResultsLeaveTheirSlotsToTheRestOfTheBatch)
     runUntil([&] { return developed() == 3 || loop.elapsed() > limit; });
     ASSERT_EQ(developed(), 3) << "the batch started only " << submissions() << " of 3";
     EXPECT_EQ(model->runner().inFlightCount(), 0);
+    EXPECT_TRUE(runUntil([&] { return model->unsavedResultCount() == 3; }));
     for (const auto& item : model->items()) EXPECT_FALSE(confirmed(*item->jobId()));
 
     full.lift();
