@@ -119,7 +119,7 @@ MainView::MainView(AppModel& model, Shell shell, QWidget* parent)
         .model({Field::items, Field::screen, Field::batch, Field::lastBatchSource, Field::balance, Field::statusLine,
                 Field::recent, Field::lightbox, Field::colourOnlyOn, Field::colourOnlyModelReady, Field::showConfirm,
                 Field::showExport, Field::showCredits, Field::showAccount, Field::showBatches, Field::showRename,
-                Field::setupGuide, Field::showColourExplainer})
+                Field::setupGuide, Field::showColourExplainer, Field::backendUnreachable})
         .items({BatchItem::Field::result, BatchItem::Field::phase, BatchItem::Field::source});
     coachChanged_ = model_.compareCoach().showingChanged.connect([this](bool) { refreshHint(); });
     refreshNow();

@@ -79,6 +79,7 @@ void JobRunner::cancelAll()
     endHold();
     setQueuedCount(0);
     setInFlightCount(0);
+    statusAnswered();
 }
 
 void JobRunner::accountLeft()
@@ -178,6 +179,8 @@ void JobRunner::settle(const std::shared_ptr<BatchItem>& item, uint64_t serial)
     auto ended = running_.extract(item->id);
     keeping_.emplace(serial, std::move(ended.mapped().cancel));
     countRunning();
+    // Nobody asks any more.
+    if (running_.empty()) statusAnswered();
     if (refused) {
         hold_ = nextHold_++;
         scope_.spawn(endHoldLater(*hold_));
@@ -259,6 +262,18 @@ void JobRunner::updateRequired()
     if (onUpdateRequired) onUpdateRequired();
 }
 
+void JobRunner::statusAnswered()
+{
+    unansweredSince_.reset();
+    setUnreachable(false);
+}
+
+void JobRunner::statusUnanswered(std::chrono::steady_clock::time_point asked)
+{
+    if (!unansweredSince_) unansweredSince_ = asked;
+    if (environment_.clock->steady() - *unansweredSince_ >= unreachableAfter) setUnreachable(true);
+}
+
 bool JobRunner::isPending(const Uuid& id) const
 {
     return std::any_of(pending_.begin(), pending_.end(), [&](const auto& item) { return item->id == id; });
@@ -305,6 +320,13 @@ void JobRunner::setOutOfShots(bool outOfShots)
     if (outOfShots == outOfShots_) return;
     outOfShots_ = outOfShots;
     changed.emit(Field::outOfShots);
+}
+
+void JobRunner::setUnreachable(bool unreachable)
+{
+    if (unreachable == unreachable_) return;
+    unreachable_ = unreachable;
+    changed.emit(Field::unreachable);
 }
 
 } // namespace oxel

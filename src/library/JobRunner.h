@@ -38,7 +38,7 @@ public:
     using ItemCallback = std::function<void(const std::shared_ptr<BatchItem>&)>;
     using StrengthFor = std::function<double(const BatchItem&)>;
 
-    enum class Field { inFlightCount, queuedCount, outOfShots };
+    enum class Field { inFlightCount, queuedCount, outOfShots, unreachable };
 
     // What the runner works with; `standard()` is the application's.
     struct Environment {
@@ -52,6 +52,8 @@ public:
     static constexpr std::chrono::seconds staleAfter{360};
     static constexpr std::chrono::seconds pollInterval{3};
     static constexpr std::chrono::seconds failedStatusRetry{5};
+    // How long status requests go unanswered before the runner says it cannot reach the backend.
+    static constexpr std::chrono::seconds unreachableAfter{20};
     // How long nothing starts after the backend said it has too many jobs in flight.
     static constexpr std::chrono::seconds tooManyInFlightHold{5};
     static constexpr int defaultMaxInFlight = 4;
@@ -65,6 +67,9 @@ public:
     int inFlightCount() const { return inFlightCount_; }
     int queuedCount() const { return queuedCount_; }
     bool outOfShots() const { return outOfShots_; }
+    // Status requests have gone unanswered for `unreachableAfter`; cleared by the next answer, or
+    // once no job runs.
+    bool unreachable() const { return unreachable_; }
     Signal<Field> changed;
 
     // Written by the owner when a remote configuration is accepted.
@@ -171,10 +176,13 @@ private:
     void holdBackUnsent(const std::shared_ptr<BatchItem>& item);
     void putBackFirst(const std::shared_ptr<BatchItem>& item, uint64_t serial);
     void updateRequired();
+    void statusAnswered();
+    void statusUnanswered(std::chrono::steady_clock::time_point asked);
 
     void setInFlightCount(int count);
     void setQueuedCount(int count);
     void setOutOfShots(bool outOfShots);
+    void setUnreachable(bool unreachable);
     void countPending() { setQueuedCount(int(pending_.size())); }
     void countRunning() { setInFlightCount(int(running_.size())); }
 
@@ -182,6 +190,9 @@ private:
     int inFlightCount_ = 0;
     int queuedCount_ = 0;
     bool outOfShots_ = false;
+    bool unreachable_ = false;
+    // When the first status request that is still unanswered was asked.
+    std::optional<std::chrono::steady_clock::time_point> unansweredSince_;
     std::string userId_;
     std::deque<std::shared_ptr<BatchItem>> pending_;
     std::map<Uuid, Running> running_;

@@ -150,6 +150,7 @@ Task<void> PhotographJob::poll()
                 runner_.updateRequired();
                 co_return;
             }
+            runner_.statusUnanswered(asked);
             // Only a request asked past the limit and left unanswered gives up: the server always
             // gets one more chance, and a suspended computer's sleep does not count.
             if (asked - lastAnswer_ > JobRunner::staleAfter) {
@@ -161,6 +162,7 @@ Task<void> PhotographJob::poll()
         }
         if (cancelled()) co_return;
         lastAnswer_ = steadyNow();
+        runner_.statusAnswered();
         showStatus(*answer);
         if (updateStoodStill(*answer)) {
             fail(JobFailure::staleJob);

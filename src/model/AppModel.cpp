@@ -37,6 +37,9 @@ AppModel::AppModel(ModelServices services)
         services_.languageModel.availabilityChanged.connect([this] { refreshColourOnlyAvailability(); });
     authConnection_ = auth_.stateChanged.connect([this](const AuthState&) { accountChanged(); });
     statusLine_ = lastingStatus();
+    runnerConnection_ = runner_.changed.connect([this](JobRunner::Field field) {
+        if (field == JobRunner::Field::unreachable) changed.emit(Field::backendUnreachable);
+    });
 }
 
 AppModel::~AppModel()

@@ -80,9 +80,10 @@ public:
         showColourExplainer,
         reporting,
         resetSettingsEachBatch,
+        backendUnreachable,
     };
     // How many fields there are: a field added after the last moves this.
-    static constexpr unsigned fieldCount = unsigned(Field::resetSettingsEachBatch) + 1;
+    static constexpr unsigned fieldCount = unsigned(Field::backendUnreachable) + 1;
 
     static constexpr std::chrono::seconds configStaleness{600};
     static constexpr std::chrono::seconds configRequestTimeout{10};
@@ -141,6 +142,8 @@ public:
     const std::optional<std::string>& colourOnlyMissing() const { return colourOnlyMissing_; }
     bool showColourExplainer() const { return showColourExplainer_; }
     const std::set<Uuid>& reporting() const { return reporting_; }
+    // The developing jobs' status requests have gone unanswered for a while (the runner's word).
+    bool backendUnreachable() const { return runner_.unreachable(); }
 
     // Plain state.
     bool launchedByHandoff = false;
@@ -539,6 +542,7 @@ private:
     JobRunner runner_;
     Connection availabilityConnection_;
     Connection authConnection_;
+    Connection runnerConnection_;
     // Last, so it goes first: no task of the model outlives what it uses.
     std::unique_ptr<TaskScope> tasks_;
 };

@@ -319,6 +319,31 @@ TEST_F(MainViewTest, ALibraryThatCouldNotBeLockedIsSaidBeforeAndAfterPicturesCom
     model.reset();
 }
 
+TEST_F(MainViewTest, TheBottomBarSaysWhenTheBackendStopsAnsweringUntilItAnswersAgain)
+{
+    using namespace std::chrono_literals;
+    MainView& main = showView();
+    dropPictures(2);
+    // The backend takes the jobs and then stops answering.
+    backend.setFaults(local::LocalFaults{.pathPrefix = "/jobs/", .status = 503});
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return submissions() == 2; }));
+    const auto gone = loop.elapsed();
+    BottomBar& bar = *main.bottomBar();
+    const auto shows = [&](std::string_view text) {
+        QApplication::processEvents();
+        return bar.statusLabel()->text() == QString::fromUtf8(text.data(), int(text.size()));
+    };
+    ASSERT_TRUE(runUntil([&] { return loop.elapsed() - gone > 15s; }));
+    EXPECT_FALSE(shows(maintexts::unreachableText)) << "a short silence says nothing";
+    ASSERT_TRUE(runUntil([&] { return shows(maintexts::unreachableText); }));
+    EXPECT_LT(loop.elapsed() - gone, 30s);
+
+    backend.clearFaults();
+    ASSERT_TRUE(runUntil([&] { return !shows(maintexts::unreachableText); }));
+    ASSERT_TRUE(runUntil([&] { return model->itemsWithResult().size() == 2; }));
+}
+
 TEST_F(MainViewTest, DropsHandLocalFilesOnInOrderWithTheHighlight)
 {
     MainView& main = showView();

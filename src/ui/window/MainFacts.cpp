@@ -24,6 +24,7 @@ MainFacts MainFacts::of(AppModel& model)
     status.colourOnlyInForce = model.colourOnlyInForce();
     status.colourOnlyCandidates = static_cast<int>(model.colourOnlyCandidates().size());
     if (model.balance()) status.balance = model.balance()->balance;
+    status.unreachable = model.backendUnreachable();
     facts.sendBack = static_cast<int>(model.sendBackItems().size());
     return facts;
 }

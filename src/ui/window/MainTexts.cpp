@@ -48,6 +48,7 @@ std::string shotsLabel(const std::optional<int64_t>& balance)
 
 std::string statusText(const StatusFacts& facts)
 {
+    if (facts.unreachable) return std::string(unreachableText);
     if (facts.statusLine) return *facts.statusLine;
     const std::string images = counted(facts.items, "image");
     if (!facts.resultsScreen && facts.colourOnlyInForce)

@@ -40,8 +40,11 @@ struct StatusFacts {
     bool colourOnlyInForce = false;
     int colourOnlyCandidates = 0;
     std::optional<int64_t> balance{};
+    bool unreachable = false;
 };
+// Says so first while the backend cannot be reached.
 std::string statusText(const StatusFacts& facts);
+inline constexpr std::string_view unreachableText = "can't reach oxel · still trying";
 
 // "· 3 mar 2026 · 12 images": the resume button's detail after the batch's name.
 std::string resumeDetail(const BatchRecord& record);

@@ -49,6 +49,9 @@ TEST(MainTextsTest, StatusLineOnInputAndResults)
     // The model's own line hides every summary until it is cleared.
     input.statusLine = "could not read that batch";
     EXPECT_EQ(statusText(input), "could not read that batch");
+    // A backend that stopped answering comes first, and only while it does.
+    input.unreachable = true;
+    EXPECT_EQ(statusText(input), "can't reach oxel · still trying");
 }
 
 TEST(MainTextsTest, BatchLineShotsAndResumeDetail)
