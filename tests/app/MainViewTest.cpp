@@ -296,7 +296,8 @@ TEST_F(MainViewTest, PicturesLeftUndevelopedBySigningOutAreCountedOnTheResults)
     dropPictures(3);
     model->runner().maxInFlight = 1;
     model->process();
-    settle();
+    // The first job is with the backend, waiting to be collected once its account is back.
+    ASSERT_TRUE(runUntil([&] { return model->items()[0]->jobId().has_value(); }));
     model->auth().signOut();
     ASSERT_TRUE(runUntil([&] { return model->inFlightCount() == 0; }));
     settle();
