@@ -11,10 +11,13 @@
 
 namespace oxel {
 
+// How long a backend request may take unless it says otherwise.
+inline constexpr std::chrono::seconds backendRequestTimeout{60};
+
 // Builds a backend request: the base URL followed by `path` (as plain text), the method, a compact
 // JSON body with its content type, and the timeout.
 HttpRequest backendRequest(std::string method, const std::string& path, const std::optional<Json>& body = std::nullopt,
-                           std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                           std::chrono::milliseconds timeout = backendRequestTimeout);
 
 // Sets "Authorization: Bearer <token>" when the user default "accountToken" holds a text (an empty
 // one included); leaves the request alone otherwise.

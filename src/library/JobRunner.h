@@ -52,6 +52,11 @@ public:
     static constexpr std::chrono::seconds staleAfter{360};
     static constexpr std::chrono::seconds pollInterval{3};
     static constexpr std::chrono::seconds failedStatusRetry{5};
+    // A step of a job that ends this much later than it can means the clock jumped (a paused
+    // virtual machine, a stopped process): the job then asks on for `gapGrace` before it calls
+    // itself lost, however long ago the last answer or update came.
+    static constexpr std::chrono::seconds clockGap{30};
+    static constexpr std::chrono::seconds gapGrace{60};
     // How long status requests go unanswered before the runner says it cannot reach the backend.
     static constexpr std::chrono::seconds unreachableAfter{20};
     // How long nothing starts after the backend said it has too many jobs in flight.

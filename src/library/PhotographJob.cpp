@@ -3,6 +3,7 @@
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "backend/BackendErrorCategory.h"
+#include "backend/BackendRequest.h"
 #include "backend/Base64.h"
 #include "backend/FunnelEvents.h"
 #include "backend/JobEndpoints.h"
@@ -142,6 +143,7 @@ Task<void> PhotographJob::poll()
         auto request = [jobId = jobId_](std::stop_token stop) { return jobStatus(jobId, stop); };
         auto answer =
             co_await offload(*runner_.environment_.pool, WorkPriority::userInitiated, cancel_, std::move(request));
+        noteClockGap(asked, backendRequestTimeout);
         if (accountLeft()) co_return;
         if (!answer) {
             if (accountUnknown(answer.failure())) co_return;
@@ -152,12 +154,13 @@ Task<void> PhotographJob::poll()
             }
             runner_.statusUnanswered(asked);
             // Only a request asked past the limit and left unanswered gives up: the server always
-            // gets one more chance, and a suspended computer's sleep does not count.
-            if (asked - lastAnswer_ > JobRunner::staleAfter) {
+            // gets one more chance, a suspended computer's sleep does not count, and after a gap
+            // in the clock the job asks on for a while.
+            if (asked - lastAnswer_ > JobRunner::staleAfter && mayBeLost()) {
                 fail(JobFailure::stale);
                 co_return;
             }
-            co_await sleepFor(JobRunner::failedStatusRetry, cancel_);
+            co_await pause(JobRunner::failedStatusRetry);
             continue;
         }
         if (cancelled()) co_return;
@@ -184,9 +187,28 @@ Task<void> PhotographJob::poll()
             fail(JobFailure::blockedPolicy);
             co_return;
         }
-        const bool interrupted = co_await sleepFor(JobRunner::pollInterval, cancel_);
+        const bool interrupted = co_await pause(JobRunner::pollInterval);
         if (interrupted) co_return;
     }
+}
+
+Task<bool> PhotographJob::pause(std::chrono::seconds delay)
+{
+    const SteadyTime from = steadyNow();
+    const bool interrupted = co_await sleepFor(delay, cancel_);
+    noteClockGap(from, delay);
+    co_return interrupted;
+}
+
+void PhotographJob::noteClockGap(SteadyTime since, std::chrono::nanoseconds longest)
+{
+    const SteadyTime now = steadyNow();
+    if (now - since > longest + JobRunner::clockGap) graceUntil_ = now + JobRunner::gapGrace;
+}
+
+bool PhotographJob::mayBeLost() const
+{
+    return !graceUntil_ || steadyNow() >= *graceUntil_;
 }
 
 void PhotographJob::showStatus(const JobStatusResponse& answer)
@@ -206,7 +228,7 @@ bool PhotographJob::updateStoodStill(const JobStatusResponse& answer)
         lastUpdateSeenAt_ = seen;
         return false;
     }
-    return seen - lastUpdateSeenAt_ > JobRunner::staleAfter;
+    return seen - lastUpdateSeenAt_ > JobRunner::staleAfter && mayBeLost();
 }
 
 Task<PhotographJob::Next> PhotographJob::resubmit(const JobStatusResponse& answer)

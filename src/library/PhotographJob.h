@@ -54,6 +54,12 @@ private:
     // The job's `updated_at` has not moved for the limit, timed on our own monotonic clock: the
     // server's clock is compared only with itself, so a skewed or jumping wall clock never counts.
     bool updateStoodStill(const JobStatusResponse& answer);
+    // Waits between polls, noting a gap in the clock; true when the job was cancelled meanwhile.
+    Task<bool> pause(std::chrono::seconds delay);
+    // A step that began at `since` and can take `longest` ended far later: the clock jumped.
+    void noteClockGap(SteadyTime since, std::chrono::nanoseconds longest);
+    // Whether the job may be called lost now: not within the grace after a gap in the clock.
+    bool mayBeLost() const;
     // C. Collecting and delivering a result.
     // `status` is the job's last: "succeeded", or "delivered" or "expired" for a result the
     // backend no longer waits to hand over, which is tried all the same and never confirmed again.
@@ -93,6 +99,7 @@ private:
     SteadyTime lastAnswer_;
     std::optional<WallTime> lastUpdate_;
     SteadyTime lastUpdateSeenAt_;
+    std::optional<SteadyTime> graceUntil_;
 };
 
 } // namespace oxel

@@ -21,6 +21,56 @@ private:
     const ManualLoop& loop_;
 };
 
+// The loop's clocks, both moved on by `gap`: a paused virtual machine or a stopped process, whose
+// timers come due once it runs again.
+class JumpingClock final : public TimeSource {
+public:
+    explicit JumpingClock(const ManualLoop& loop) : loop_(loop) {}
+    WallTime now() const override { return loop_.now() + gap; }
+    SteadyTime steady() const override { return loop_.steady() + gap; }
+    std::chrono::seconds gap{0};
+
+private:
+    const ManualLoop& loop_;
+};
+
+TEST_F(JobTimeLimits, AfterAGapInTheClockJobsAskOnForAMinuteBeforeTheyAreLost)
+{
+    JumpingClock clock(loop);
+    makeRunner(clock);
+    for (std::optional<std::chrono::seconds> outage : {std::optional(20s), std::optional<std::chrono::seconds>()}) {
+        SCOPED_TRACE(outage ? "a short outage" : "the backend gone");
+        auto items = makeItems(4);
+        int submitted = 0;
+        std::chrono::nanoseconds gapAt{};
+        // A second after the last submission, while every job waits for its next poll, the
+        // machine stops for 400 s and runs again where the backend cannot be reached.
+        runner->onSubmitted = [&](const auto&) {
+            if (++submitted < 4) return;
+            loop.postAfter(1s, [&] {
+                clock.gap += 400s;
+                gapAt = loop.elapsed();
+                backend.setFaults(local::LocalFaults{.pathPrefix = "/jobs/", .status = 503});
+                if (outage) loop.postAfter(*outage, [&] { backend.clearFaults(); });
+            });
+        };
+        start(items);
+        ASSERT_TRUE(runUntilSettled(items));
+        for (const auto& item : items) {
+            if (outage) {
+                EXPECT_TRUE(item->phase().is<phase::Done>()) << itemPhaseName(item->phase());
+            } else {
+                EXPECT_EQ(failed(item).code, "stale");
+            }
+        }
+        if (!outage) {
+            EXPECT_GE(loop.elapsed() - gapAt, JobRunner::gapGrace);
+            EXPECT_LT(loop.elapsed() - gapAt, JobRunner::gapGrace + 10s);
+        }
+        backend.clearFaults();
+    }
+}
+
 TEST_F(JobTimeLimits, AWallClockThatJumpsBetweenPollsFailsNoJob)
 {
     SkewedClock clock(loop);
