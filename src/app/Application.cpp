@@ -207,10 +207,7 @@ void Application::makeQuitGuard()
 {
     quitAlerts_ = std::make_unique<PanelQuitAlerts>(*panels_);
     QuitGuard::Environment guarded;
-    guarded.unfinished = [this] {
-        return Unfinished{model_->waitingCount(), model_->inFlightCount() - model_->waitingCount(),
-                          model_->unsavedResultCount()};
-    };
+    guarded.unfinished = [this] { return Unfinished::of(*model_); };
     guarded.batchStored = [this] { return model_->batch().has_value(); };
     guarded.exportsPending = [this] { return model_->exportsPending(); };
     guarded.saveAndDrain = [this] {

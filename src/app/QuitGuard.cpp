@@ -1,5 +1,7 @@
 #include "app/QuitGuard.h"
 
+#include "model/AppModel.h"
+
 namespace oxel {
 namespace {
 
@@ -9,6 +11,13 @@ std::string them(int count)
 }
 
 } // namespace
+
+Unfinished Unfinished::of(const AppModel& model)
+{
+    const int waiting = model.waitingCount();
+    const int notStored = model.batch() ? 0 : int(model.items().size());
+    return {waiting, model.inFlightCount() - waiting, model.unsavedResultCount(), notStored};
+}
 
 QuitAlert QuitGuard::developingAlert(int count, bool batchStored, int waiting)
 {
@@ -46,6 +55,15 @@ QuitAlert QuitGuard::unsavedAlert(int count)
             keepGoing};
 }
 
+QuitAlert QuitGuard::unprocessedAlert(int count)
+{
+    return {std::to_string(count) + (count == 1 ? " picture" : " pictures") + " not processed yet · quitting drops " +
+                them(count),
+            "pictures and their nudges are kept in the library once they are processed.",
+            {"keep open", "quit"},
+            keepGoing};
+}
+
 QuitAlert QuitGuard::exportingAlert(int count)
 {
     return {std::to_string(count) + " still exporting",
@@ -73,6 +91,7 @@ bool QuitGuard::confirmed()
         return false;
     if (left.developing == 0 && left.waiting >= 1 && !quitAnyway(waitingAlert(left.waiting))) return false;
     if (left.unsaved >= 1 && !quitAnyway(unsavedAlert(left.unsaved))) return false;
+    if (left.unprocessed >= 1 && !quitAnyway(unprocessedAlert(left.unprocessed))) return false;
     if (int exporting = environment_.exportsPending(); exporting >= 1 && !quitAnyway(exportingAlert(exporting)))
         return false;
     return true;

@@ -6,6 +6,8 @@
 
 namespace oxel {
 
+class AppModel;
+
 // A question the quit guard asks, with its buttons in order. `safeAnswer` is the button that keeps
 // going: the default, and the answer of Escape and of closing the alert.
 struct QuitAlert {
@@ -29,12 +31,16 @@ struct Unfinished {
     int waiting = 0;    // queued for a job slot, not sent
     int developing = 0; // being sent, developed or collected
     int unsaved = 0;    // results the library could not take yet
+    // Pictures not processed yet: only processing keeps them, and their nudges, in the library.
+    int unprocessed = 0;
 
+    static Unfinished of(const AppModel& model);
     bool operator==(const Unfinished&) const = default;
 };
 
 // Stands between every way of quitting and the end of the process: asks before abandoning
-// pictures still developing or waiting their turn, results not in the library yet or exports
+// pictures still developing, waiting their turn or not processed yet, results not in the library
+// yet or exports
 // still being written, then saves and waits for the saves to reach the disk.
 class QuitGuard {
 public:
@@ -59,6 +65,7 @@ public:
     static QuitAlert developingAlert(int count, bool batchStored, int waiting = 0);
     static QuitAlert waitingAlert(int count);
     static QuitAlert unsavedAlert(int count);
+    static QuitAlert unprocessedAlert(int count);
     static QuitAlert exportingAlert(int count);
 
 private:

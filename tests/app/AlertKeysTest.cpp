@@ -215,6 +215,36 @@ TEST_F(AlertKeysTest, CancellingTheImportAndLocatePanelsChangesNothing)
     }
 }
 
+// Pictures handed over and nudged but not processed yet live nowhere but here: quitting asks first,
+// Escape and Return keep the program open, and only "quit", reached with Tab, lets them go.
+TEST_F(AlertKeysTest, QuittingWithPicturesNotProcessedYetAsksFirst)
+{
+    dropPictures(2);
+    model->setGlobalNudge("warmer on the lamp side");
+    PanelQuitAlerts alerts(dialogs);
+    int saves = 0;
+    QuitGuard guard({[&] { return Unfinished::of(*model); }, [&] { return model->batch().has_value(); },
+                     [&] { return model->exportsPending(); }, [&] { ++saves; }, &alerts});
+    for (Qt::Key answer : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Tab}) {
+        QStringList asked;
+        // The guard waits in a loop of its own; the model's turns and the person act from there.
+        QTimer person;
+        QObject::connect(&person, &QTimer::timeout, [&] {
+            loop.advance(0ns);
+            auto* box = visibleOver<QMessageBox>(window);
+            if (!asked.isEmpty() || !box || QGuiApplication::focusWindow() != box->windowHandle()) return;
+            asked << box->text();
+            if (answer == Qt::Key_Escape) screenshots::capture(window, *box, "alert-quit-unprocessed");
+            if (answer == Qt::Key_Tab) typed(Qt::Key_Tab);
+            typed(answer == Qt::Key_Tab ? Qt::Key_Return : answer);
+        });
+        person.start(10);
+        EXPECT_EQ(guard.requestQuit(), answer == Qt::Key_Tab) << answer;
+        EXPECT_EQ(asked, QStringList{"2 pictures not processed yet · quitting drops them"});
+    }
+    EXPECT_EQ(saves, 1);
+}
+
 TEST(QuitAlertKeysTest, EscapeCloseAndReturnOnTheQuitAlertsKeepTheProgramRunning)
 {
     QtMainExecutor executor;

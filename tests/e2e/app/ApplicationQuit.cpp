@@ -60,7 +60,10 @@ protected:
         model.addDropped({picture});
         // Waits for the picture's own intake, not for every task: a signed-in model with no
         // backend keeps asking for the roll for a while.
-        return spinUntil([&] { return model.items().size() == 1 && model.items().front()->thumbnail(); });
+        if (!spinUntil([&] { return model.items().size() == 1 && model.items().front()->thumbnail(); })) return false;
+        // Kept in the library, so that quitting has no unprocessed picture to ask about.
+        model.ensureBatchStored();
+        return true;
     }
 
     testing::TemporaryFolder home;
