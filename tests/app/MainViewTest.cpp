@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 
 namespace oxel::testing {
 namespace {
@@ -89,6 +90,22 @@ TEST_F(MainViewTest, HostSeenWhileTheEmptyStateShowsTakesItsLinkAway)
     settle();
     EXPECT_TRUE(main.emptySheet()->setupLinks()->offered().empty());
     EXPECT_FALSE(main.emptySheet()->setupLinks()->isVisible());
+}
+
+TEST_F(MainViewTest, SetupLinksMovedByTheRecentBatchesArriveOnScreenAtTheirNewPlace)
+{
+    MainView& main = showView();
+    for (const char* name : {"first.jpg", "second.jpg"}) storeBatchOf(name);
+    await(model->refreshRecent());
+    settle();
+    // What the window shows, not a fresh render of it: the links must be drawn again where the
+    // block above pushed them.
+    const SetupLinks& links = *main.emptySheet()->setupLinks();
+    ASSERT_TRUE(main.emptySheet()->recentLink() && links.isVisible());
+    const QRect place(links.mapTo(&main, QPoint()), links.size());
+    const QImage shown = main.screen()->grabWindow(main.winId()).toImage().copy(place);
+    const QImage rendered = main.grab(place).toImage();
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_RGB32), rendered.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(MainViewTest, EmptyStateResumesTheNewestBatchAndListsTheOthers)

@@ -47,7 +47,9 @@ void SetupLinks::rebuild()
 {
     delete row_;
     row_ = nullptr;
-    setVisible(!offered_.empty());
+    // Shown while it has no parent yet, it would open as an empty window of its own, and keep a
+    // window's state once in the sheet: its later moves there were never drawn again.
+    if (parentWidget() || offered_.empty()) setVisible(!offered_.empty());
     if (offered_.empty()) return;
     row_ = new QWidget(this);
     auto* row = new QHBoxLayout(row_);
