@@ -9,25 +9,14 @@ using JobTimeLimits = JobRunnerTest;
 using namespace std::chrono_literals;
 
 // The loop's clocks with the wall clock set off by `skew`: a system clock set wrong, or one that
-// jumped over a suspend while the monotonic clock stood still.
+// jumped over a suspend while the monotonic clock stood still. A `gap` moves both on: a paused
+// virtual machine or a stopped process, whose timers come due once it runs again.
 class SkewedClock final : public TimeSource {
 public:
     explicit SkewedClock(const ManualLoop& loop) : loop_(loop) {}
-    WallTime now() const override { return loop_.now() + skew; }
-    SteadyTime steady() const override { return loop_.steady(); }
-    std::chrono::seconds skew{0};
-
-private:
-    const ManualLoop& loop_;
-};
-
-// The loop's clocks, both moved on by `gap`: a paused virtual machine or a stopped process, whose
-// timers come due once it runs again.
-class JumpingClock final : public TimeSource {
-public:
-    explicit JumpingClock(const ManualLoop& loop) : loop_(loop) {}
-    WallTime now() const override { return loop_.now() + gap; }
+    WallTime now() const override { return loop_.now() + skew + gap; }
     SteadyTime steady() const override { return loop_.steady() + gap; }
+    std::chrono::seconds skew{0};
     std::chrono::seconds gap{0};
 
 private:
@@ -36,7 +25,7 @@ private:
 
 TEST_F(JobTimeLimits, AfterAGapInTheClockJobsAskOnForAMinuteBeforeTheyAreLost)
 {
-    JumpingClock clock(loop);
+    SkewedClock clock(loop);
     makeRunner(clock);
     for (std::optional<std::chrono::seconds> outage : {std::optional(20s), std::optional<std::chrono::seconds>()}) {
         SCOPED_TRACE(outage ? "a short outage" : "the backend gone");
