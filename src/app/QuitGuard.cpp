@@ -16,7 +16,7 @@ Unfinished Unfinished::of(const AppModel& model)
 {
     const int waiting = model.waitingCount();
     const int notStored = model.batch() ? 0 : int(model.items().size());
-    return {waiting, model.inFlightCount() - waiting, model.unsavedResultCount(), notStored};
+    return {waiting, model.inFlightCount() - waiting, model.unsavedResultCount(), notStored, model.saving().unsaved()};
 }
 
 QuitAlert QuitGuard::developingAlert(int count, bool batchStored, int waiting)
@@ -51,6 +51,15 @@ QuitAlert QuitGuard::unsavedAlert(int count)
     return {std::to_string(count) + (count == 1 ? " result" : " results") + " not in the library yet",
             "the library can't take " + them(count) + " now. kept open, oxel pro saves " + them(count) +
                 " as soon as it can; quitting now lets " + them(count) + " go.",
+            {"keep open", "quit"},
+            keepGoing};
+}
+
+QuitAlert QuitGuard::unsavedChangesAlert()
+{
+    return {"changes not in the library yet",
+            "the library can't take the latest changes now. kept open, oxel pro saves them as soon as it can; "
+            "quitting now lets them go.",
             {"keep open", "quit"},
             keepGoing};
 }
@@ -91,6 +100,8 @@ bool QuitGuard::confirmed()
         return false;
     if (left.developing == 0 && left.waiting >= 1 && !quitAnyway(waitingAlert(left.waiting))) return false;
     if (left.unsaved >= 1 && !quitAnyway(unsavedAlert(left.unsaved))) return false;
+    // Unsaved results take their settings with them: that question already said so.
+    if (left.unsaved == 0 && left.changesUnsaved && !quitAnyway(unsavedChangesAlert())) return false;
     if (left.unprocessed >= 1 && !quitAnyway(unprocessedAlert(left.unprocessed))) return false;
     if (int exporting = environment_.exportsPending(); exporting >= 1 && !quitAnyway(exportingAlert(exporting)))
         return false;

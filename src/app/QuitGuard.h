@@ -33,6 +33,8 @@ struct Unfinished {
     int unsaved = 0;    // results the library could not take yet
     // Pictures not processed yet: only processing keeps them, and their nudges, in the library.
     int unprocessed = 0;
+    // Settings the library refused to write (a full or read-only disk), kept only in the window.
+    bool changesUnsaved = false;
 
     static Unfinished of(const AppModel& model);
     bool operator==(const Unfinished&) const = default;
@@ -65,6 +67,7 @@ public:
     static QuitAlert developingAlert(int count, bool batchStored, int waiting = 0);
     static QuitAlert waitingAlert(int count);
     static QuitAlert unsavedAlert(int count);
+    static QuitAlert unsavedChangesAlert();
     static QuitAlert unprocessedAlert(int count);
     static QuitAlert exportingAlert(int count);
 

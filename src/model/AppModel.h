@@ -162,6 +162,7 @@ public:
     void resetStanding();
     // What of the open batch waits to be written, and the writing.
     BatchSaver& saving() { return saving_; }
+    const BatchSaver& saving() const { return saving_; }
 
     // Launch, activation and remote data.
     void launch();

@@ -108,6 +108,13 @@ TEST_F(QuitGuardTest, WaitingPicturesAndUnsavedResultsAreAskedAboutApart)
     EXPECT_EQ(alerts.asked[2].message, "2 still developing");
     EXPECT_TRUE(alerts.asked[2].informative.ends_with(
         " 1 more waiting its turn is not sent: process it again when you reopen this batch."));
+
+    // Slider moves the library refused are asked about too, "keep open" again the safe answer.
+    left = {.changesUnsaved = true};
+    alerts.answers = {keepGoing};
+    EXPECT_FALSE(guard.requestQuit());
+    EXPECT_EQ(alerts.asked[3].message, "changes not in the library yet");
+    EXPECT_EQ(alerts.asked[3].buttons[alerts.asked[3].safeAnswer], "keep open");
     EXPECT_EQ(saves, 0);
 }
 
