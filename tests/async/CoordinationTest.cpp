@@ -3,6 +3,7 @@
 #include "async/Completion.h"
 #include "async/Debounce.h"
 #include "async/ManualLoop.h"
+#include "async/NewestFirst.h"
 #include "async/Signal.h"
 #include "async/Sleep.h"
 #include "async/TaskScope.h"
@@ -164,6 +165,25 @@ TEST(WorkPool, StartsWaitingUserInitiatedJobsBeforeUtilityJobs)
         release.set_value();
     } // the pool finishes its jobs before it goes away
     EXPECT_EQ(order, (std::vector<std::string>{"user", "utility"}));
+}
+
+TEST(NewestFirst, RunsTheNewestWaitingJobFirst)
+{
+    std::vector<std::string> order;
+    std::promise<void> release;
+    {
+        WorkPool pool(1);
+        NewestFirst jobs(pool, WorkPriority::userInitiated);
+        std::promise<void> started;
+        pool.submit(WorkPriority::userInitiated, [&, gate = release.get_future().share()] {
+            started.set_value();
+            gate.wait();
+        });
+        started.get_future().wait();
+        for (const char* name : {"first", "second", "third"}) jobs.submit([&order, name] { order.push_back(name); });
+        release.set_value();
+    } // the pool finishes its jobs before it goes away
+    EXPECT_EQ(order, (std::vector<std::string>{"third", "second", "first"}));
 }
 
 } // namespace

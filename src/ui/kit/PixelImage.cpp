@@ -1,6 +1,6 @@
 #include "ui/kit/PixelImage.h"
 
-#include "async/WorkPool.h"
+#include "async/NewestFirst.h"
 #include "ui/kit/AreaScale.h"
 #include "ui/kit/DisplayPicture.h"
 
@@ -91,7 +91,7 @@ void PixelImage::shownAtOnce(QImage image)
 void PixelImage::convertOffMainThread(const Bitmap& picture)
 {
     const QPointer<PixelImage> view(this);
-    WorkPool::shared().submit(WorkPriority::userInitiated, [view, picture, generation = generation_] {
+    NewestFirst::shared().submit([view, picture, generation = generation_] {
         auto converted = convertedForDisplay(picture);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -122,24 +122,22 @@ void PixelImage::scaleFromCache(QSize device)
     if (scaling_ == device) return;
     scaling_ = device;
     const QPointer<PixelImage> view(this);
-    WorkPool::shared().submit(WorkPriority::userInitiated,
-                              [view, handle = current_.handle, device, generation = generation_] {
-                                  QImage scaled;
-                                  // The picture is let go before the view hears of it, so the view
-                                  // and whatever follows find the cache as it stays.
-                                  if (const auto pinned = handle.pin())
-                                      scaled = scaledForDisplay(pinned.bitmap(), device);
-                                  QMetaObject::invokeMethod(
-                                      QCoreApplication::instance(),
-                                      [view, generation, device, scaled = std::move(scaled)]() mutable {
-                                          if (!view || view->generation_ != generation) return;
-                                          if (view->scaling_ == device) view->scaling_ = {};
-                                          if (scaled.isNull()) return;
-                                          view->takeScaled(std::move(scaled));
-                                          view->update();
-                                      },
-                                      Qt::QueuedConnection);
-                              });
+    NewestFirst::shared().submit([view, handle = current_.handle, device, generation = generation_] {
+        QImage scaled;
+        // The picture is let go before the view hears of it, so the view
+        // and whatever follows find the cache as it stays.
+        if (const auto pinned = handle.pin()) scaled = scaledForDisplay(pinned.bitmap(), device);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [view, generation, device, scaled = std::move(scaled)]() mutable {
+                if (!view || view->generation_ != generation) return;
+                if (view->scaling_ == device) view->scaling_ = {};
+                if (scaled.isNull()) return;
+                view->takeScaled(std::move(scaled));
+                view->update();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void PixelImage::releaseScaled()
