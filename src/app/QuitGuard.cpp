@@ -86,6 +86,7 @@ bool QuitGuard::requestQuit()
     // A request made while an alert is up (a second ctrl+q, the close button) is dropped: the
     // alert already answers it.
     if (asking_) return false;
+    if (decided_) return true;
     asking_ = true;
     bool quitting = confirmed();
     asking_ = false;

@@ -61,7 +61,12 @@ public:
     // when another request is already asking.
     bool requestQuit();
     // For the session's end without interaction and for termination signals: no questions.
-    void quitWithoutAsking() { environment_.saveAndDrain(); }
+    // Once it has run, the closing windows' own requests to quit are let through unasked.
+    void quitWithoutAsking()
+    {
+        environment_.saveAndDrain();
+        decided_ = true;
+    }
 
     // Pictures being developed, and those waiting their turn after them.
     static QuitAlert developingAlert(int count, bool batchStored, int waiting = 0);
@@ -80,6 +85,7 @@ private:
 
     Environment environment_;
     bool asking_ = false;
+    bool decided_ = false;
 };
 
 } // namespace oxel

@@ -132,6 +132,9 @@ TEST_F(QuitGuardTest, ASecondRequestWhileAnAlertIsUpIsDropped)
     guard.quitWithoutAsking();
     EXPECT_EQ(saves, 2);
     EXPECT_EQ(alerts.asked.size(), 1u);
+    // A termination signal's quit closes the windows, whose requests must not ask and hang it.
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_EQ(alerts.asked.size(), 1u);
 }
 
 } // namespace
