@@ -182,8 +182,8 @@ std::optional<std::string> AppModel::libraryNotice() const
 // refused until they are written, and a library written without a lock.
 std::optional<std::string> AppModel::lastingStatus() const
 {
-    if (services_.library.refusal()) return libraryNotLockedStatus;
-    if (saving_.unsaved()) return changesUnsavedStatus;
+    // A library that may not be written says so before anything it could not save.
+    if (saving_.unsaved() && !services_.library.refusal()) return changesUnsavedStatus;
     return libraryNotice();
 }
 
