@@ -186,8 +186,11 @@ std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failu
         if (!isPlainFile(file)) return std::nullopt;
         const auto stamp = FileState::of(file);
         if (!stamp) return std::nullopt;
+        // The library writes a thumbnail again whenever the look changes: it is read as it is
+        // when made again. A render must be the one that was read first.
         const auto decode = [file, stamp = *stamp, nominalLongSide, how] {
-            return decodeKept(file, stamp, nominalLongSide, how);
+            const auto now = how == KeptDecode::reduced ? FileState::of(file) : stamp;
+            return now ? decodeKept(file, *now, nominalLongSide, how) : std::nullopt;
         };
         auto decoded = decode();
         if (!decoded || decoded->isNull()) return std::nullopt;

@@ -28,7 +28,8 @@ struct RebuiltResult {
 enum class KeptDecode { reduced, whole };
 
 // A picture file of the library, decoded now to prove it whole, then held by the shared cache,
-// which reads the file again when it let the pixels go. Nothing when the file is missing, a link,
+// which reads the file again when it let the pixels go: a thumbnail as the library last wrote it,
+// a render only while it is the file first read. Nothing when the file is missing, a link,
 // not a plain file or no whole picture. The picture was written at `nominalLongSide` at most: one
 // whose header is more than twice as large is refused before it is decoded.
 std::optional<PictureHandle> keptPicture(const std::filesystem::path& file, std::string failureNote,

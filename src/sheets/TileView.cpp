@@ -88,6 +88,11 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
             if (showingStandIn_) refreshPicture();
         },
         Qt::QueuedConnection);
+    connect(picture_, &PixelImage::pictureUnavailable, this, [this] {
+        if (!showingStandIn_) return;
+        standInUnavailable_ = true;
+        refreshPicture();
+    });
     buildCaptionRow();
     buildLowerPart();
     layout_->addStretch();
@@ -188,6 +193,9 @@ void TileView::refresh(BatchItem::Field field)
     using Field = BatchItem::Field;
     switch (field) {
     case Field::thumbnail:
+        standInUnavailable_ = false;
+        refreshPicture();
+        break;
     case Field::previewImage:
     case Field::originalPreview: refreshPicture(); break;
     case Field::phase:
@@ -387,7 +395,7 @@ void TileView::refreshPicture()
     // thumbnail first, and asks for the preview once that is painted, so the thumbnail stays
     // until the preview can be drawn.
     showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !picture_->holdsScaled() &&
-                      item_->thumbnail() && !handle.heldPin();
+                      item_->thumbnail() && !standInUnavailable_ && !handle.heldPin();
     picture_->setPicture(showingStandIn_ ? *item_->thumbnail() : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);

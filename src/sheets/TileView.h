@@ -125,7 +125,8 @@ private:
     QVBoxLayout* layout_;
     QWidget* blockSpace_;
     PixelImage* picture_;
-    bool showingStandIn_ = false; // the thumbnail, until the preview it stands in for is painted
+    bool showingStandIn_ = false;     // the thumbnail, until the preview it stands in for is painted
+    bool standInUnavailable_ = false; // the thumbnail could not be made: the preview comes without it
     TileCard* phaseCard_ = nullptr;
     ProgressDots* phaseDots_ = nullptr;
     TextLabel* statusLine_ = nullptr;

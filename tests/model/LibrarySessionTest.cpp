@@ -1,6 +1,8 @@
 #include "LibraryFixture.h"
 
 #include "develop/DevelopOrder.h"
+#include "develop/SourceCache.h"
+#include "imaging/PictureCache.h"
 #include "model/LibraryRebuild.h"
 #include "ondevice/OnDeviceTestSupport.h"
 #include "platform/JsonFields.h"
@@ -68,6 +70,19 @@ TEST_F(OpeningTest, AKeptThumbnailIsDecodedReducedToItsSizeAndRefusedWhenFarLarg
     EXPECT_EQ(larger->width(), 1024);
     EXPECT_FALSE(keptPicture(writeJPEG("giant.jpg", 2056, 1366), "", 1024));
     EXPECT_TRUE(keptPicture(folder / "giant.jpg", "", 1366, KeptDecode::whole));
+}
+
+TEST_F(OpeningTest, AReopenedItemsThumbnailIsMadeAgainAfterTheLightMoveRewroteIt)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400)});
+    openAndRestore(id);
+    const fs::path thumb = imageFolder(id, model->items()[0]->id) / "thumb.jpg";
+    const auto before = FileState::of(thumb);
+    model->setGlobalStrength(0.2);
+    runUntil([&] { return FileState::of(thumb) != before; });
+    ASSERT_NE(FileState::of(thumb), before);
+    PictureCache::shared().clear();
+    EXPECT_TRUE(model->items()[0]->thumbnail()->pin());
 }
 
 TEST_F(OpeningTest, TheOpenBatchAgainDoesNothingNotEvenAReload)

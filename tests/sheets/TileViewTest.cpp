@@ -414,6 +414,17 @@ TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsTheThumbnailUntilThe
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
 }
 
+TEST_F(TileTest, AThumbnailThatCannotBeMadeAgainNeverKeepsThePreviewFromTheTile)
+{
+    // The kept thumbnail's file went since the batch was opened.
+    auto item = BatchItem::make(Uuid::random(), "/photos/a.jpg", Origin::opened, std::nullopt,
+                                PictureHandle({120, 80, [] { return std::optional<Bitmap>(); }}));
+    item->setPreviewImage(gradientPicture(60, 40));
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
+}
+
 TEST_F(TileTest, ATileScrolledAwayBeforeItsPreviewCameWaitsQuietlyAndShowsItWhenBackInView)
 {
     // Reopened: the thumbnail is drawn while the result is rebuilt, then the tile leaves the view.

@@ -132,7 +132,10 @@ void PixelImage::scaleFromCache(QSize device)
             [view, generation, device, scaled = std::move(scaled)]() mutable {
                 if (!view || view->generation_ != generation) return;
                 if (view->scaling_ == device) view->scaling_ = {};
-                if (scaled.isNull()) return;
+                if (scaled.isNull()) {
+                    Q_EMIT view->pictureUnavailable();
+                    return;
+                }
                 view->takeScaled(std::move(scaled));
                 view->update();
             },

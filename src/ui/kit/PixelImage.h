@@ -60,6 +60,9 @@ Q_SIGNALS:
     // later, from the event loop, for one that had to be converted or made first; a conversion
     // overtaken by a newer picture is never announced.
     void pictureShown();
+    // A handle's picture could not be made (its file went or changed for the worse): nothing of it
+    // is drawn until a later paint makes it after all.
+    void pictureUnavailable();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

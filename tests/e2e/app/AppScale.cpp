@@ -78,6 +78,14 @@ TEST(AppScale, FortyScrolledAfterALightMoveAndReopenedDrawEveryTileAndGoIdle)
         << "tiles in view without a picture in the reopened batch";
     ASSERT_TRUE(run.spinUntil([&] { return run.allRestored(); }, 240s));
     EXPECT_LE(run.idleMainThreadPercent(2s), mostIdlePercent) << "the main thread after scrolling the reopened batch";
+    // The light moved in the reopened batch, then down to the end and back up.
+    const std::vector<int> steps = run.screenSteps();
+    run.model().setGlobalStrength(1.0);
+    ASSERT_TRUE(run.spinUntil([&] { return run.previewsSettled(); }, 240s));
+    std::vector<int> along(steps.begin(), steps.end());
+    along.insert(along.end(), steps.rbegin(), steps.rend());
+    EXPECT_EQ(run.blankTilesAlong(along, 2s, patience), 0)
+        << "tiles in view without a picture after a light move in the reopened batch";
 }
 
 } // namespace
