@@ -210,7 +210,6 @@ void AppModel::setLastBatchSource(std::optional<std::string> source)
 
 void AppModel::setBatch(std::optional<BatchRecord> record)
 {
-    if (!record || !batch_ || record->id != batch_->id) saving_.dropUnsaved();
     publish(batch_, std::move(record), Field::batch);
 }
 

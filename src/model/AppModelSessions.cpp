@@ -81,6 +81,7 @@ void AppModel::openBatch(const Uuid& id)
         setStatusLine(unreadableBatch);
         return;
     }
+    saving_.takeUpUnwritten(*loaded);
     ++batchGeneration_;
     const uint64_t generation = batchGeneration_;
     auto records = firstOfEachId(std::move(loaded->images));
@@ -275,9 +276,10 @@ void AppModel::renameBatch(const Uuid& id, const std::string& name)
     if (trimmed.empty()) return;
     auto loaded = services_.library.load(id);
     if (!loaded) return;
+    saving_.takeUpUnwritten(*loaded);
     loaded->record.name = trimmed;
     loaded->record.nameSource = BatchRecord::NameSource::person;
-    services_.library.saveBatch(loaded->record);
+    saving_.saveBatch(loaded->record);
     tasks_->spawn(refreshRecent());
 }
 
@@ -285,7 +287,10 @@ void AppModel::trashBatch(const Uuid& id)
 {
     photographerActs();
     if (batch_ && batch_->id == id) newBatch();
-    if (services_.library.deleteBatch(id)) setStatusLine("could not move that batch to the trash");
+    if (services_.library.deleteBatch(id))
+        setStatusLine("could not move that batch to the trash");
+    else
+        saving_.forgetBatch(id);
     tasks_->spawn(refreshRecent());
 }
 

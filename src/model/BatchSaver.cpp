@@ -1,5 +1,6 @@
 #include "model/BatchSaver.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace oxel {
@@ -69,9 +70,20 @@ void BatchSaver::forget(const Uuid& item)
 {
     dirty_.erase(item);
     thumbDirty_.erase(item);
-    auto unsaved = unsaved_;
-    unsaved.erase(item);
-    setUnsaved(std::move(unsaved));
+    const auto batch = storedBatch();
+    const auto held = batch ? unwritten_.find(*batch) : unwritten_.end();
+    if (held == unwritten_.end()) return;
+    const bool before = unsaved();
+    held->second.erase(item);
+    if (held->second.empty()) unwritten_.erase(held);
+    unsavedMayHaveChanged(before);
+}
+
+void BatchSaver::forgetBatch(const Uuid& batch)
+{
+    const bool before = unsaved();
+    unwritten_.erase(batch);
+    unsavedMayHaveChanged(before);
 }
 
 std::shared_ptr<BatchItem> BatchSaver::find(const Uuid& id) const
@@ -103,7 +115,6 @@ void BatchSaver::saveNow()
 {
     beforeSave();
     saveDebounce_.cancel();
-    retry_.cancel();
     auto dirty = std::exchange(dirty_, {});
     // Any record written rewrites the batch's too, which then counts as saved.
     const bool writeRecord = std::exchange(batchDirty_, false) || !dirty.empty();
@@ -128,51 +139,113 @@ void BatchSaver::saveNow()
 
 void BatchSaver::saveImage(const ImageRecord& record)
 {
-    const auto batch = storedBatch();
-    if (batch) environment_.library->saveImage(record, *batch, told(*batch, record.id));
+    if (const auto batch = storedBatch()) write(*batch, record);
 }
 
 void BatchSaver::saveBatch(const BatchRecord& record)
 {
-    environment_.library->saveBatch(record, told(record.id, record.id));
+    write(record.id, record);
 }
 
-LibraryStore::Written BatchSaver::told(const Uuid& batch, const Uuid& written)
+void BatchSaver::write(const Uuid& batch, Record record)
 {
-    return [this, life = std::weak_ptr(life_), batch, written](std::optional<std::string> failure) {
-        if (life.lock()) settle(batch, written, failure.has_value());
+    const Uuid id = std::visit([](const auto& held) { return held.id; }, record);
+    const uint64_t write = ++writes_;
+    auto told = [this, life = std::weak_ptr(life_), batch, id, write](std::optional<std::string> failure) {
+        if (life.lock()) settle(batch, id, write, failure.has_value());
     };
-}
-
-void BatchSaver::settle(const Uuid& batch, const Uuid& written, bool refused)
-{
-    // A write for a batch no longer open, or an item no longer in it, has nothing left to keep it.
-    if (storedBatch() != batch || (written != batch && !find(written))) return;
-    auto unsaved = unsaved_;
-    if (!refused) {
-        unsaved.erase(written);
-        return setUnsaved(std::move(unsaved));
-    }
-    unsaved.insert(written);
-    if (written == batch)
-        batchDirty_ = true;
+    if (const auto* image = std::get_if<ImageRecord>(&record))
+        environment_.library->saveImage(*image, batch, std::move(told));
     else
-        dirty_.insert(written);
-    if (!retry_.pending()) retry_.schedule([this] { saveNow(); });
-    setUnsaved(std::move(unsaved));
+        environment_.library->saveBatch(std::get<BatchRecord>(record), std::move(told));
+    Unwritten& held = unwritten_[batch][id];
+    held.record = std::move(record);
+    held.write = write;
 }
 
-void BatchSaver::dropUnsaved()
+void BatchSaver::settle(const Uuid& batch, const Uuid& id, uint64_t write, bool refused)
 {
-    retry_.cancel();
-    setUnsaved({});
+    const auto records = unwritten_.find(batch);
+    if (records == unwritten_.end()) return;
+    const auto held = records->second.find(id);
+    // A later write of the record decides what becomes of it.
+    if (held == records->second.end() || held->second.write != write) return;
+    const bool before = unsaved();
+    if (!refused) {
+        records->second.erase(held);
+        if (records->second.empty()) unwritten_.erase(records);
+        return unsavedMayHaveChanged(before);
+    }
+    held->second.refused = true;
+    if (storedBatch() == batch && id == batch)
+        batchDirty_ = true;
+    else if (storedBatch() == batch)
+        dirty_.insert(id);
+    if (!retry_.pending()) retry_.schedule([this] { retryRefused(); });
+    unsavedMayHaveChanged(before);
 }
 
-void BatchSaver::setUnsaved(std::set<Uuid> unsaved)
+void BatchSaver::retryRefused()
 {
-    const bool before = this->unsaved();
-    unsaved_ = std::move(unsaved);
-    if (this->unsaved() != before && unsavedChanged) unsavedChanged();
+    const auto open = storedBatch();
+    const bool before = unsaved();
+    std::vector<std::pair<Uuid, Record>> again;
+    for (auto& [batch, records] : unwritten_) {
+        // The open batch's records are written as they are now; one of an item gone from it is not.
+        if (batch == open)
+            std::erase_if(records, [&](const auto& held) { return held.first != batch && !find(held.first); });
+        for (const auto& [id, held] : records) {
+            if (!held.refused) continue;
+            if (batch != open)
+                again.emplace_back(batch, held.record);
+            else if (id == batch)
+                batchDirty_ = true;
+            else
+                dirty_.insert(id);
+        }
+    }
+    std::erase_if(unwritten_, [](const auto& records) { return records.second.empty(); });
+    unsavedMayHaveChanged(before);
+    for (auto& [batch, record] : again) write(batch, std::move(record));
+    saveNow();
+}
+
+bool BatchSaver::unsaved() const
+{
+    for (const auto& [batch, records] : unwritten_)
+        for (const auto& [id, held] : records)
+            if (held.refused) return true;
+    return false;
+}
+
+void BatchSaver::takeUpUnwritten(LibraryStore::LoadedBatch& loaded) const
+{
+    const auto records = unwritten_.find(loaded.record.id);
+    if (records == unwritten_.end()) return;
+    for (const auto& [id, held] : records->second) {
+        if (const auto* record = std::get_if<BatchRecord>(&held.record)) {
+            loaded.record = *record;
+            continue;
+        }
+        const auto& image = std::get<ImageRecord>(held.record);
+        const auto stored = std::find_if(loaded.images.begin(), loaded.images.end(),
+                                         [&](const ImageRecord& one) { return one.id == id; });
+        if (stored != loaded.images.end())
+            *stored = image;
+        else
+            loaded.images.push_back(image);
+        std::erase(loaded.unreadable, id);
+    }
+    // In the batch's order, as loaded.
+    const auto& order = loaded.record.images;
+    const auto place = [&](const ImageRecord& image) { return std::find(order.begin(), order.end(), image.id); };
+    std::stable_sort(loaded.images.begin(), loaded.images.end(),
+                     [&](const ImageRecord& one, const ImageRecord& other) { return place(one) < place(other); });
+}
+
+void BatchSaver::unsavedMayHaveChanged(bool before)
+{
+    if (unsaved() != before && unsavedChanged) unsavedChanged();
 }
 
 } // namespace oxel

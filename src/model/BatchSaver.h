@@ -8,10 +8,13 @@
 #include "platform/Uuid.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <variant>
 #include <vector>
 
 namespace oxel {
@@ -33,7 +36,10 @@ namespace oxel {
 //
 // A record the disk refuses (full, read-only) keeps its mark and is written again `retryDelay`
 // later, as a delivered result is, and again until the disk takes it; meanwhile the batch counts
-// as `unsaved`. Main thread only.
+// as `unsaved`. The saver keeps each record it handed to the disk until the disk took it, so a
+// batch left before its records were written keeps them: those refused are written again as they
+// were until the disk takes them, and a batch opened again starts from them rather than from what
+// the disk holds. Main thread only.
 class BatchSaver {
 public:
     struct Environment {
@@ -72,13 +78,16 @@ public:
 
     void scheduleSave();
     void saveNow();
-    // The open batch's records, written now and kept marked until they are on disk.
+    // Written now and kept until they are on disk: a record of the open batch's items, or any
+    // batch's own.
     void saveImage(const ImageRecord& record);
     void saveBatch(const BatchRecord& record);
-    // Changes of the open batch the disk refused, not written yet.
-    bool unsaved() const { return !unsaved_.empty(); }
-    // Another batch is open: what the disk refused of the one before is no longer kept.
-    void dropUnsaved();
+    // Changes the disk refused, of the open batch or of one left since, not written yet.
+    bool unsaved() const;
+    // A batch loaded again takes up its records not on disk yet in place of those the disk holds.
+    void takeUpUnwritten(LibraryStore::LoadedBatch& loaded) const;
+    // The batch went to the Trash: nothing of it is written again.
+    void forgetBatch(const Uuid& batch);
 
     // What waits for the next save.
     const std::set<Uuid>& dirty() const { return dirty_; }
@@ -89,10 +98,18 @@ private:
     bool takesMarks() const;
     std::shared_ptr<BatchItem> find(const Uuid& id) const;
     void writeThumbnails();
-    // Keeps the record of `written` (an item's, or the batch's own) marked when the disk refused it.
-    LibraryStore::Written told(const Uuid& batch, const Uuid& written);
-    void settle(const Uuid& batch, const Uuid& written, bool refused);
-    void setUnsaved(std::set<Uuid> unsaved);
+    // An item's record or the batch's own, as it was handed to the disk.
+    using Record = std::variant<ImageRecord, BatchRecord>;
+    struct Unwritten {
+        Record record;
+        uint64_t write = 0;   // which write handed it over
+        bool refused = false; // the disk refused it, or the one it replaced
+    };
+    // Hands `record` of `batch` to the disk, kept until the disk took it.
+    void write(const Uuid& batch, Record record);
+    void settle(const Uuid& batch, const Uuid& id, uint64_t write, bool refused);
+    void retryRefused();
+    void unsavedMayHaveChanged(bool before);
 
     Environment environment_;
     std::vector<std::shared_ptr<BatchItem>> items_;
@@ -100,7 +117,10 @@ private:
     std::set<Uuid> dirty_;
     std::set<Uuid> thumbDirty_;
     std::set<Uuid> storing_;
-    std::set<Uuid> unsaved_; // items, and the batch by its own id, whose last write was refused
+    // By batch, then by record (an item's, or the batch's own by the batch's id): each record handed
+    // to the disk and not taken yet.
+    std::map<Uuid, std::map<Uuid, Unwritten>> unwritten_;
+    uint64_t writes_ = 0;
     bool batchDirty_ = false;
     Debounce saveDebounce_{saveDelay};
     Debounce thumbnailWrite_{thumbnailWriteDelay};

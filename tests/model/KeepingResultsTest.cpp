@@ -195,6 +195,40 @@ TEST_F(KeepingResultsTest, ChangesTheDiskRefusesAreKeptAndWrittenOnceItTakesThem
     EXPECT_EQ(kept, 3) << "of the three moves";
 }
 
+TEST_F(KeepingResultsTest, ChangesTheDiskRefusedOutliveTheirBatchClosingAndAreWrittenOnceItTakesThem)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg")});
+    model->ensureBatchStored();
+    library.drain();
+    const auto id = model->batch()->id;
+    FileSizeLimit full(64);
+    model->setStrength(0.4, model->items()[0]);
+    model->setGlobalStrength(0.6);
+    loop.advance(1s);
+    library.drain();
+    EXPECT_TRUE(runUntil([&] { return model->statusLine() == AppModel::changesUnsavedStatus; }));
+    const auto strength = model->items()[0]->strengthOffset();
+    const auto moved = [&] {
+        return model->globalStrength() == 0.6 && model->items()[0]->strengthOffset() == strength;
+    };
+    model->newBatch();
+    EXPECT_EQ(model->statusLine(), AppModel::changesUnsavedStatus);
+    model->openBatch(id);
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    EXPECT_TRUE(moved()) << "opened again while the disk still refuses them";
+    model->newBatch();
+    full.lift();
+    loop.advance(BatchSaver::retryDelay);
+    library.drain();
+    EXPECT_TRUE(runUntil([&] { return !model->statusLine(); }));
+
+    makeModel();
+    model->openBatch(id);
+    ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
+    EXPECT_TRUE(moved());
+}
+
 // The disk fills between "process" and the submissions: no picture is sent without its record on
 // disk, since a job the library never heard of could not be collected after a quit.
 TEST_F(KeepingResultsTest, APictureIsSentOnlyOnceTheLibraryTookItsRecord)
