@@ -243,6 +243,8 @@ public:
     // What the window says of the library for the program's whole run: that this program may not
     // write it, or writes it without a lock.
     std::optional<std::string> libraryNotice() const;
+    // What stays said whatever comes and goes: changes the disk refused, or the library's notice.
+    std::optional<std::string> lastingStatus() const;
     static constexpr const char* libraryNotLockedStatus = "the library can't be locked · nothing is processed or saved";
     static constexpr const char* libraryUnlockedStatus =
         "this disk can't lock the library · keep to one oxel pro at a time";
@@ -417,7 +419,6 @@ private:
     };
     // Sets the one status line; clearing it shows the lasting line, when there is one.
     void setStatusLine(std::optional<std::string> text, StatusKind kind = StatusKind::standing);
-    std::optional<std::string> lastingStatus() const;
     // The photographer started something: a standing line left from before goes.
     void photographerActs();
     void installSavingCallbacks();

@@ -37,19 +37,27 @@ EmptySheet::EmptySheet(AppModel& model, QWidget* parent) : CentreLineScreen(spac
     connect(import_, &QAbstractButton::clicked, this, [this] { model_.openFiles(); });
     column().addWidget(new PaperPatch(import_, 0), 0, Qt::AlignHCenter);
     // Said here too, as no bar shows the status line before the batch has pictures.
-    if (const auto notice = model_.libraryNotice()) {
-        libraryNotice_ = new TextLabel(QString::fromStdString(*notice), uiFont(11), Palette::pencil());
-        column().addWidget(new PaperPatch(libraryNotice_, hintPadding), 0, Qt::AlignHCenter);
-    }
+    libraryNotice_ = new TextLabel({}, uiFont(11), Palette::pencil());
+    noticePatch_ = new PaperPatch(libraryNotice_, hintPadding);
+    column().addWidget(noticePatch_, 0, Qt::AlignHCenter);
     links_ = new SetupLinks(model_);
     column().addWidget(links_, 0, Qt::AlignHCenter);
+    refreshNotice();
     rebuildRecent();
 }
 
 void EmptySheet::refresh()
 {
+    refreshNotice();
     rebuildRecent();
     links_->refresh();
+}
+
+void EmptySheet::refreshNotice()
+{
+    const auto notice = model_.lastingStatus();
+    if (notice) libraryNotice_->setText(QString::fromStdString(*notice));
+    noticePatch_->setVisible(notice.has_value());
 }
 
 void EmptySheet::rebuildRecent()

@@ -11,7 +11,7 @@ class LinkButton;
 class TextLabel;
 
 // The working area while the batch has no pictures: the crosshair on the centre line, the hint,
-// "import images…", what stands in the way of writing the library, the most recent batch to resume
+// "import images…", what stands in the way of writing the library (changes it refused included), the most recent batch to resume
 // and the way to the others, and the set-up links. Dropping files is the main window's business.
 class EmptySheet : public CentreLineScreen {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
 
     explicit EmptySheet(AppModel& model, QWidget* parent = nullptr);
 
-    // Follows the library's list and the hosts seen since.
+    // Follows the library's list, what stands in its way, and the hosts seen since.
     void refresh();
 
     BoxedButton* importButton() const { return import_; }
@@ -31,11 +31,12 @@ public:
     // Null unless the library holds more than one batch.
     LinkButton* recentLink() const { return recentLink_; }
     SetupLinks* setupLinks() const { return links_; }
-    // Null unless the library cannot be locked, or is used without a lock.
+    // Shown while the library cannot be locked, is used without a lock, or refused changes.
     TextLabel* libraryNotice() const { return libraryNotice_; }
 
 private:
     void rebuildRecent();
+    void refreshNotice();
 
     AppModel& model_;
     BoxedButton* import_;
@@ -43,7 +44,8 @@ private:
     BoxedButton* resume_ = nullptr;
     LinkButton* recentLink_ = nullptr;
     SetupLinks* links_;
-    TextLabel* libraryNotice_ = nullptr;
+    TextLabel* libraryNotice_;
+    QWidget* noticePatch_;
     // What the recent block shows: the first batch's id, name, detail, and whether there are more.
     QString shownRecent_;
 };
