@@ -99,15 +99,16 @@ void JobRunner::accountLeft()
 void JobRunner::accountArrived(const std::string& userId)
 {
     userId_ = userId;
-    auto waiting = std::move(unconfirmed_);
-    unconfirmed_.clear();
+    auto waiting = std::exchange(unconfirmed_, {});
     for (auto& [jobId, account] : waiting) confirmDelivery(jobId, account);
+    if (!waiting.empty() && onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
 }
 
 void JobRunner::confirmDelivery(const std::string& jobId, const std::string& account)
 {
     if (account.empty() || account != userId_) {
         unconfirmed_.emplace_back(jobId, account);
+        if (onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
         return;
     }
     scope_.spawn(confirmLater(jobId, account));

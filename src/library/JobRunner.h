@@ -93,6 +93,8 @@ public:
     std::function<void(const std::string& userId)> onUnknownAccount;
     // The backend took the confirmation of a delivered result: a shot was spent.
     std::function<void()> onConfirmed;
+    // The confirmations waiting for their account changed (see `waitingConfirmations`).
+    std::function<void()> onWaitingConfirmationsChanged;
     // How the owner develops an item now, asked as each result is built; required. The first
     // preview of a delivered result takes its grain from it.
     std::function<DevelopSettings(const BatchItem&)> settingsFor;
@@ -134,6 +136,10 @@ public:
     // Tells the backend the job's result arrived, which spends the shot: at once while `account`,
     // the job's, is the runner's; otherwise once that account signs in again.
     void confirmDelivery(const std::string& jobId, const std::string& account);
+    // Deliveries whose confirmation waits for its account to sign in again: job id, account. The
+    // owner keeps them over a restart and hands them to `confirmDelivery` again.
+    using Confirmations = std::vector<std::pair<std::string, std::string>>;
+    const Confirmations& waitingConfirmations() const { return unconfirmed_; }
     // Confirms the delivery of the item's result of job `jobId` unless that was done already: when
     // it is stored, or when it first leaves the program (exported, sent back, reported), stored or not.
     void confirm(BatchItem& item, const std::string& jobId);
@@ -205,7 +211,7 @@ private:
     std::map<Uuid, double> strengths_;
     std::map<Uuid, std::string> resumes_;
     // Deliveries collected for an account that left before they were confirmed: job id, account.
-    std::vector<std::pair<std::string, std::string>> unconfirmed_;
+    Confirmations unconfirmed_;
     // Delivered results still being stored, by their job's serial: cancelled with the running ones.
     std::map<uint64_t, CancelSource> keeping_;
     uint64_t nextSerial_ = 1;

@@ -53,6 +53,25 @@ void ModelSettings::addSeenMessageId(const std::string& id)
     store_.set(seenMessageIdsKey, ids);
 }
 
+ModelSettings::Confirmations ModelSettings::waitingConfirmations() const
+{
+    Confirmations waiting;
+    const auto stored = store_.value(waitingConfirmationsKey);
+    if (!stored || !stored->is_array()) return waiting;
+    for (const auto& entry : *stored)
+        if (entry.is_array() && entry.size() == 2 && entry[0].is_string() && entry[1].is_string())
+            waiting.emplace_back(entry[0].get<std::string>(), entry[1].get<std::string>());
+    return waiting;
+}
+
+void ModelSettings::setWaitingConfirmations(const Confirmations& waiting)
+{
+    if (waiting.empty() && !store_.contains(waitingConfirmationsKey)) return;
+    auto entries = nlohmann::json::array();
+    for (const auto& [jobId, account] : waiting) entries.push_back(nlohmann::json::array({jobId, account}));
+    store_.setValue(waitingConfirmationsKey, std::move(entries));
+}
+
 bool ModelSettings::handoffSeen(std::string_view host) const
 {
     return store_.boolValue(keyWith(handoffSeenPrefix, host)).value_or(false);

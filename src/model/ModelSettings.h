@@ -29,6 +29,7 @@ public:
     static constexpr std::string_view compareHintLastShownKey = "compareHintLastShown";
     static constexpr std::string_view exportFormatKey = "exportFormat";
     static constexpr std::string_view exportFormatsKey = "exportFormats";
+    static constexpr std::string_view waitingConfirmationsKey = "waitingConfirmations";
 
     static constexpr size_t mostSeenMessageIds = 50;
 
@@ -73,6 +74,12 @@ public:
     void setCompareHintLastShown(Date date) { setDate(compareHintLastShownKey, date); }
 
     std::optional<std::string> exportFormats() const { return store_.stringValue(exportFormatsKey); }
+
+    // Delivered results whose confirmation waits for their account: job id, account. Entries
+    // that are not two strings are left out.
+    using Confirmations = std::vector<std::pair<std::string, std::string>>;
+    Confirmations waitingConfirmations() const;
+    void setWaitingConfirmations(const Confirmations& waiting);
 
 private:
     std::optional<Date> dateValue(std::string_view key) const;

@@ -546,6 +546,19 @@ TEST_F(ResumeTest, AResultArrivingAfterItsAccountLeftWaitsUnconfirmedForIt)
     EXPECT_EQ(backend.state().account(account.userId)->balance, shots - 1);
 }
 
+// A confirmation that waits for its account outlives a quit: the shot is spent once the account
+// signs in again, in a later run of the program.
+TEST_F(ResumeTest, AConfirmationWaitingForItsAccountIsSentAfterARestart)
+{
+    const auto [id, jobId] = leftWhileDeveloping();
+    model->auth().signOut();
+    runIdle();
+    model->runner().confirmDelivery(jobId, std::to_string(account.userId));
+    makeModel();
+    signIn();
+    EXPECT_TRUE(runUntil([&] { return backend.state().job(jobId)->delivered; }));
+}
+
 // Signing out and straight back in: a job that stopped for its account at its next step picks
 // up again at once, without the batch being opened again.
 TEST_F(ResumeTest, SigningOutAndStraightBackInCollectsTheJobAtOnce)
