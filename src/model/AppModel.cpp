@@ -40,6 +40,8 @@ AppModel::AppModel(ModelServices services)
     runnerConnection_ = runner_.changed.connect([this](JobRunner::Field field) {
         if (field == JobRunner::Field::unreachable) changed.emit(Field::backendUnreachable);
     });
+    // An account already signed in: the confirmations kept for it go now.
+    accountChanged();
 }
 
 AppModel::~AppModel()

@@ -23,6 +23,8 @@ void AppModel::installSavingCallbacks()
             setStatusLine(changesUnsavedStatus);
         else if (statusLine_ == changesUnsavedStatus)
             setStatusLine(std::nullopt);
+        else
+            changed.emit(Field::statusLine); // the empty screen says it apart from the line
     };
 }
 
@@ -102,6 +104,8 @@ Task<bool> AppModel::keep(std::shared_ptr<BatchItem> item)
     saveNow();
     const auto failure = co_await written.value();
     saving_.endStoring(item->id);
+    // The record on disk now is newer than any the disk refused before.
+    if (!failure) saving_.forgetUnwritten(batchId, item->id);
     if (!batch_ || batch_->id != batchId || !holds(item)) co_return !failure;
     if (failure) {
         item->setNote(unsavedNote);

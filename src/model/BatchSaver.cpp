@@ -70,8 +70,12 @@ void BatchSaver::forget(const Uuid& item)
 {
     dirty_.erase(item);
     thumbDirty_.erase(item);
-    const auto batch = storedBatch();
-    const auto held = batch ? unwritten_.find(*batch) : unwritten_.end();
+    if (const auto batch = storedBatch()) forgetUnwritten(*batch, item);
+}
+
+void BatchSaver::forgetUnwritten(const Uuid& batch, const Uuid& item)
+{
+    const auto held = unwritten_.find(batch);
     if (held == unwritten_.end()) return;
     const bool before = unsaved();
     held->second.erase(item);
@@ -236,8 +240,11 @@ void BatchSaver::takeUpUnwritten(LibraryStore::LoadedBatch& loaded) const
             loaded.images.push_back(image);
         std::erase(loaded.unreadable, id);
     }
-    // In the batch's order, as loaded.
+    // In the batch's order, as loaded; an image the batch no longer lists (removed meanwhile) is left out.
     const auto& order = loaded.record.images;
+    const auto listed = [&](const Uuid& id) { return std::find(order.begin(), order.end(), id) != order.end(); };
+    std::erase_if(loaded.images, [&](const ImageRecord& image) { return !listed(image.id); });
+    std::erase_if(loaded.unreadable, [&](const Uuid& id) { return !listed(id); });
     const auto place = [&](const ImageRecord& image) { return std::find(order.begin(), order.end(), image.id); };
     std::stable_sort(loaded.images.begin(), loaded.images.end(),
                      [&](const ImageRecord& one, const ImageRecord& other) { return place(one) < place(other); });

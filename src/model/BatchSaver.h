@@ -88,6 +88,9 @@ public:
     void takeUpUnwritten(LibraryStore::LoadedBatch& loaded) const;
     // The batch went to the Trash: nothing of it is written again.
     void forgetBatch(const Uuid& batch);
+    // A newer record of the item reached the disk another way: what was refused of it is not
+    // written again.
+    void forgetUnwritten(const Uuid& batch, const Uuid& item);
 
     // What waits for the next save.
     const std::set<Uuid>& dirty() const { return dirty_; }

@@ -547,16 +547,25 @@ TEST_F(ResumeTest, AResultArrivingAfterItsAccountLeftWaitsUnconfirmedForIt)
 }
 
 // A confirmation that waits for its account outlives a quit: the shot is spent once the account
-// signs in again, in a later run of the program.
+// is signed in, in a later run of the program, whether it signs in then or already was.
 TEST_F(ResumeTest, AConfirmationWaitingForItsAccountIsSentAfterARestart)
 {
     const auto [id, jobId] = leftWhileDeveloping();
+    const auto [otherId, otherJob] = leftWhileDeveloping();
     model->auth().signOut();
     runIdle();
     model->runner().confirmDelivery(jobId, std::to_string(account.userId));
     makeModel();
     signIn();
     EXPECT_TRUE(runUntil([&] { return backend.state().job(jobId)->delivered; }));
+
+    model->auth().signOut();
+    runIdle();
+    model->runner().confirmDelivery(otherJob, std::to_string(account.userId));
+    defaults().set("userId", std::to_string(account.userId));
+    defaults().set("accountToken", account.token);
+    makeModel();
+    EXPECT_TRUE(runUntil([&] { return backend.state().job(otherJob)->delivered; })) << "signed in from the start";
 }
 
 // Signing out and straight back in: a job that stopped for its account at its next step picks
