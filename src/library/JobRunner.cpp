@@ -100,13 +100,24 @@ void JobRunner::accountArrived(const std::string& userId)
 {
     userId_ = userId;
     auto waiting = std::exchange(unconfirmed_, {});
-    for (auto& [jobId, account] : waiting) confirmDelivery(jobId, account);
-    if (!waiting.empty() && onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
+    for (auto& [jobId, account] : waiting) {
+        if (confirmableNow(account))
+            scope_.spawn(confirmLater(jobId, account));
+        else
+            unconfirmed_.emplace_back(jobId, account);
+    }
+    // Told once, however many went.
+    if (unconfirmed_.size() != waiting.size() && onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
+}
+
+bool JobRunner::confirmableNow(const std::string& account) const
+{
+    return !account.empty() && account == userId_;
 }
 
 void JobRunner::confirmDelivery(const std::string& jobId, const std::string& account)
 {
-    if (account.empty() || account != userId_) {
+    if (!confirmableNow(account)) {
         unconfirmed_.emplace_back(jobId, account);
         if (onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
         return;

@@ -174,6 +174,8 @@ private:
     Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel, std::string account);
     void settle(const std::shared_ptr<BatchItem>& item, uint64_t serial);
     Task<void> confirmLater(std::string jobId, std::string account);
+    // A confirmation goes only with its own account signed in, never with an empty one.
+    bool confirmableNow(const std::string& account) const;
     Task<void> endHoldLater(uint64_t hold);
     void endHold();
     void notify(ItemCallback& callback, const std::shared_ptr<BatchItem>& item);

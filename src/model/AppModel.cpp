@@ -170,11 +170,12 @@ void AppModel::installRunnerCallbacks()
     runner_.onUnknownAccount = [this](const std::string& userId) { auth_.forgetUnknownAccount(userId); };
     // The shot is spent when the backend takes the confirmation, not when the result arrives.
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };
-    // Kept in the user defaults, so that a quit before their account signs in again loses none.
+    // Kept in the user defaults, so that a quit before their account signs in again loses none;
+    // handed back before the runner tells of changes, as the defaults hold them already.
+    for (const auto& [jobId, account] : settings_.waitingConfirmations()) runner_.confirmDelivery(jobId, account);
     runner_.onWaitingConfirmationsChanged = [this] {
         settings_.setWaitingConfirmations(runner_.waitingConfirmations());
     };
-    for (const auto& [jobId, account] : settings_.waitingConfirmations()) runner_.confirmDelivery(jobId, account);
     runner_.settingsFor = [this](const BatchItem& item) { return developSettings(item); };
     runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
     runner_.libraryTakes = [this](std::shared_ptr<BatchItem> item) { return libraryTakesJob(std::move(item)); };
