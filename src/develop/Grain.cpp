@@ -1,5 +1,6 @@
 #include "develop/Grain.h"
 
+#include "develop/EmbeddedGrain.h"
 #include "imaging/Filters.h"
 #include "imaging/RenderContext.h"
 
@@ -19,11 +20,11 @@ namespace {
 constexpr uint64_t hashStart = 0x14650FB0739D0383ull;
 constexpr uint64_t hashPrime = 0x100000001B3ull;
 
-std::optional<Image> loadGreyPNG(const std::filesystem::path& file)
+std::optional<Image> loadGreyPNG(std::span<const uint8_t> bytes)
 {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, file.c_str())) return std::nullopt;
+    if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) return std::nullopt;
     png.format = PNG_FORMAT_GRAY;
     auto bitmap = Bitmap::allocate(png.width, png.height, PixelFormat::Gray8);
     if (!bitmap) {
@@ -79,12 +80,11 @@ std::string Grain::textureName(int level, std::string_view seed)
     return "grain_" + std::to_string(digit) + variant;
 }
 
-std::optional<std::filesystem::path> Grain::textureFile(const std::string& name, const std::filesystem::path& resources)
+const EmbeddedFile* Grain::textureFile(const std::string& name, std::span<const EmbeddedFile> resources)
 {
-    std::error_code error;
-    for (const auto& file : {resources / (name + ".png"), resources / "grain" / (name + ".png")})
-        if (std::filesystem::is_regular_file(file, error)) return file;
-    return std::nullopt;
+    for (const std::string& path : {name + ".png", "grain/" + name + ".png"})
+        if (const EmbeddedFile* file = findEmbeddedFile(resources, path)) return file;
+    return nullptr;
 }
 
 std::optional<Image> Grain::texture(int level, std::string_view seed)
@@ -94,9 +94,9 @@ std::optional<Image> Grain::texture(int level, std::string_view seed)
     // The load happens under the lock, so two callers wanting the same texture read it once.
     std::lock_guard guard(cache.lock);
     if (auto found = cache.textures.find(name); found != cache.textures.end()) return found->second;
-    const auto file = textureFile(name, OXEL_GENERATED_RESOURCES_DIR); // made by the build
+    const EmbeddedFile* file = textureFile(name, embeddedGrainTextures());
     if (!file) return std::nullopt;
-    auto loaded = loadGreyPNG(*file);
+    auto loaded = loadGreyPNG(file->bytes);
     if (loaded) cache.textures.emplace(name, *loaded);
     return loaded;
 }

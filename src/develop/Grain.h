@@ -1,10 +1,11 @@
 #pragma once
 
 #include "imaging/Image.h"
+#include "platform/EmbeddedFile.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,12 +21,11 @@ struct Grain {
     // "grain_" + level digit (level clamped to 1...3) + variant letter (hash modulo 3: a, b, c).
     static std::string textureName(int level, std::string_view seed);
 
-    // Where a texture of that name lives below `resources`: at the top first, then in "grain/".
-    static std::optional<std::filesystem::path> textureFile(const std::string& name,
-                                                            const std::filesystem::path& resources);
+    // Where a texture of that name lies among `resources`: at the top first, then in "grain/".
+    static const EmbeddedFile* textureFile(const std::string& name, std::span<const EmbeddedFile> resources);
 
-    // The texture, loaded once per process from the application's resources and cached under a
-    // lock; nothing when it can't be found or read (a failed load is tried again next time).
+    // The texture, loaded once per process from the resources built into the program and cached
+    // under a lock; nothing when it can't be found or read (a failed load is tried again next time).
     static std::optional<Image> texture(int level, std::string_view seed);
 
     // Grain covering exactly `extent`, or nothing when there is no texture or the extent is empty.

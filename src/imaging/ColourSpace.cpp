@@ -1,29 +1,24 @@
 #include "imaging/ColourSpace.h"
 
+#include "imaging/EmbeddedProfiles.h"
 #include "platform/Diagnostics.h"
 
-#include <cstdio>
 #include <string>
 
 namespace oxel {
 
 namespace {
 
-// The canonical profile shipped among the resources; empty when it can't be read, so that the
-// space is still known by its name.
-std::vector<uint8_t> resourceProfile(const char* fileName)
+// The canonical profile built into the program; empty when it is not there, so that the space is
+// still known by its name.
+std::vector<uint8_t> resourceProfile(const std::string& fileName)
 {
-    const std::string path = std::string(OXEL_RESOURCES_DIR) + "/icc/" + fileName;
-    std::vector<uint8_t> bytes;
-    FILE* file = std::fopen(path.c_str(), "rb");
+    const EmbeddedFile* file = findEmbeddedFile(embeddedColourProfiles(), "icc/" + fileName);
     if (!file) {
-        diagnose("colour", "missing profile " + path);
-        return bytes;
+        diagnose("colour", "missing profile " + fileName);
+        return {};
     }
-    uint8_t buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(file);
-    return bytes;
+    return {file->bytes.begin(), file->bytes.end()};
 }
 
 } // namespace

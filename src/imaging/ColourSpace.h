@@ -17,7 +17,7 @@ struct ColourSpace {
     static constexpr const char* adobeRGBName = "Adobe RGB (1998)";
     static constexpr const char* proPhotoRGBName = "ProPhoto RGB";
 
-    // The well-known spaces, carrying the canonical profile bytes from resources/icc/.
+    // The well-known spaces, carrying the canonical profile bytes built into the program.
     static const ColourSpace& sRGB();
     static const ColourSpace& displayP3();
     static const ColourSpace& adobeRGB();

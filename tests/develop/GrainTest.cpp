@@ -1,5 +1,6 @@
 #include "develop/Grain.h"
 
+#include "develop/EmbeddedGrain.h"
 #include "imaging/RenderContext.h"
 
 #include <gtest/gtest.h>
@@ -7,15 +8,12 @@
 #include <png.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <thread>
 #include <vector>
 
 namespace oxel {
 namespace {
 
-namespace fs = std::filesystem;
 // The textures are this many pixels a side: a 24 MP picture enlarges them about 3x.
 constexpr int64_t side = 2048;
 
@@ -41,15 +39,12 @@ TEST(GrainTest, NamesTheTextureByLevelAndSeed)
 
 TEST(GrainTest, LooksAtTheTopOfTheResourcesBeforeTheGrainFolder)
 {
-    const fs::path root = fs::path(OXEL_BINARY_DIR) / "grain-lookup-test";
-    fs::remove_all(root);
-    fs::create_directories(root / "grain");
-    std::ofstream(root / "grain" / "grain_1a.png") << "x";
-    EXPECT_EQ(Grain::textureFile("grain_1a", root), root / "grain" / "grain_1a.png");
-    std::ofstream(root / "grain_1a.png") << "x";
-    EXPECT_EQ(Grain::textureFile("grain_1a", root), root / "grain_1a.png");
-    EXPECT_FALSE(Grain::textureFile("grain_2a", root));
-    fs::remove_all(root);
+    const uint8_t bytes[] = {'x'};
+    std::vector<EmbeddedFile> resources{{"grain/grain_1a.png", bytes}};
+    EXPECT_EQ(Grain::textureFile("grain_1a", resources)->path, "grain/grain_1a.png");
+    resources.push_back({"grain_1a.png", bytes});
+    EXPECT_EQ(Grain::textureFile("grain_1a", resources)->path, "grain_1a.png");
+    EXPECT_FALSE(Grain::textureFile("grain_2a", resources));
 }
 
 TEST(GrainTest, OneJobIdAlwaysWearsTheSameGrain)
@@ -160,11 +155,11 @@ TEST(GrainTest, MiddleGreyGrainLeavesThePictureAlone)
 
 // The SHA-256 of a grey PNG's pixels, rows top first: the grain as it is worn, whatever the
 // encoder that wrote the file made of its bytes.
-std::string pixelDigestOf(const fs::path& file)
+std::string pixelDigestOf(std::span<const uint8_t> file)
 {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, file.c_str())) return {};
+    if (!png_image_begin_read_from_memory(&png, file.data(), file.size())) return {};
     png.format = PNG_FORMAT_GRAY;
     std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(png));
     if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) return {};
@@ -192,9 +187,9 @@ TEST(GrainTexturesTest, BuiltFilesAreTheGeneratedOnes)
         {"grain_3c", "519477e614e512b68b93be786bbe684a64b989a5ccd8f8441d28c97ad2dde7e0"},
     };
     for (const auto& [name, digest] : expected) {
-        const auto file = Grain::textureFile(name, OXEL_GENERATED_RESOURCES_DIR);
+        const EmbeddedFile* file = Grain::textureFile(name, embeddedGrainTextures());
         ASSERT_TRUE(file) << name;
-        EXPECT_EQ(pixelDigestOf(*file), digest) << name;
+        EXPECT_EQ(pixelDigestOf(file->bytes), digest) << name;
     }
 }
 
