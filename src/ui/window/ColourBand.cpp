@@ -6,15 +6,12 @@
 
 #include <QHBoxLayout>
 
-#include <algorithm>
-
 namespace oxel {
 
 namespace {
 
 // Its pick is option 0, the runner-up option 1.
 constexpr int runnerUp = 1;
-constexpr int optionPadding = 10;
 constexpr int optionSpacing = 8;
 
 } // namespace
@@ -24,13 +21,14 @@ ColourBand::ColourBand(AppModel& model, QWidget* parent)
       lookChoiceHolder_(new QWidget(this)),
       lookChoice_(new BoxChoice({"its pick", "runner-up"}, lookChoiceHolder_))
 {
-    // Kept at its ideal size: the options share the row alike, so each is as wide as the widest
-    // label with room on both sides.
-    const int count = lookChoice_->optionCount();
-    int widest = 0;
-    for (int index = 0; index < count; ++index)
-        widest = std::max(widest, lookChoice_->option(index)->sizeHint().width());
-    lookChoice_->setFixedWidth(count * (widest + 2 * optionPadding) + optionSpacing * (count - 1));
+    // Kept at its ideal size: each option as wide as its label, with no room at its sides.
+    int ideal = optionSpacing * (lookChoice_->optionCount() - 1);
+    for (int index = 0; index < lookChoice_->optionCount(); ++index) {
+        BoxOption* option = lookChoice_->option(index);
+        option->setFixedWidth(option->sizeHint().width());
+        ideal += option->width();
+    }
+    lookChoice_->setFixedWidth(ideal);
     auto* holder = new QHBoxLayout(lookChoiceHolder_);
     holder->setContentsMargins(0, 0, 12, 0);
     holder->addWidget(lookChoice_);
