@@ -180,11 +180,16 @@ bool ExportSheet::settleMention() const
     return shouldMentionCompare(coach.comparedThisBatch(), coach.compareLastUsed(), std::chrono::system_clock::now());
 }
 
-void ExportSheet::showEvent(QShowEvent* event)
+// The mention is settled before the sheet is laid out and placed over its window: a sheet that
+// grows once shown stays where its smaller self was placed, and a window manager that sees it
+// resized while it maps it may put it in the screen's corner.
+void ExportSheet::setVisible(bool visible)
 {
-    mentionCompare_ = settleMention();
-    refresh();
-    ModelSheet::showEvent(event);
+    if (visible && !isVisible()) {
+        mentionCompare_ = settleMention();
+        refresh();
+    }
+    ModelSheet::setVisible(visible);
 }
 
 void ExportSheet::refresh()

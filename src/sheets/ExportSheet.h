@@ -33,8 +33,7 @@ public:
     const ExportSheetState& state() const { return state_; }
     static constexpr int sheetWidth = 520;
 
-protected:
-    void showEvent(QShowEvent* event) override;
+    void setVisible(bool visible) override;
 
 private:
     QWidget* buildSettings();

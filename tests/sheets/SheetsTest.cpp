@@ -180,6 +180,31 @@ TEST_F(SheetTest, ExportSheetMentionsComparingOnlyAfterAWeekWithoutIt)
     settle();
 }
 
+// Qt places a sheet over its window as it shows it: one that grows afterwards is placed for a
+// smaller sheet (and a window manager may put it in the screen's corner).
+TEST_F(SheetTest, ExportSheetIsShownAtItsFinalSize)
+{
+    // The compare mention is due, so the sheet is taller than it was made.
+    ScriptedFolderPanel panel;
+    model->settings().setCompareLastUsed(std::chrono::system_clock::now() - 8 * 24h);
+    struct SizeAtShow : QObject {
+        QSize size;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show) size = static_cast<QWidget*>(watched)->size();
+            return false;
+        }
+    } atShow;
+    auto* sheet = new ExportSheet(*model, panel, &window);
+    sheet->installEventFilter(&atShow);
+    auto shown = opened(sheet);
+    settle();
+    EXPECT_EQ(atShow.size, shown->size());
+    shown->removeEventFilter(&atShow);
+    shown->reject();
+    settle();
+}
+
 TEST_F(SheetTest, ConfirmSheetFollowsTheBalanceAndGoesToTheShop)
 {
     drop({writeJPEG("a.jpg"), writeJPEG("b.jpg")});
