@@ -342,10 +342,10 @@ std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const
     return std::nullopt;
 }
 
-std::optional<LibraryStore::LoadedBatch> LibraryStore::load(const Uuid& batch)
+std::optional<LibraryStore::LoadedBatch> LibraryStore::load(const Uuid& batch, std::optional<BatchRecord> inPlaceOfDisk)
 {
     drain();
-    auto record = readRecord<BatchRecord>(batchFolder(batch) / "batch.json");
+    auto record = inPlaceOfDisk ? std::move(inPlaceOfDisk) : readRecord<BatchRecord>(batchFolder(batch) / "batch.json");
     if (!record) return std::nullopt;
     LoadedBatch loaded{std::move(*record), {}, {}};
     for (const Uuid& image : loaded.record.images) {

@@ -114,7 +114,9 @@ public:
 
     // ---- Reading: after the queued writes ----------------------------------------------------
 
-    std::optional<LoadedBatch> load(const Uuid& batch);
+    // The batch as its folder holds it. A batch record given in place of the disk's (one the disk
+    // has not taken yet) decides which images are read, whatever the disk's batch.json lists.
+    std::optional<LoadedBatch> load(const Uuid& batch, std::optional<BatchRecord> inPlaceOfDisk = std::nullopt);
     // Every complete batch, newest update first, with up to four thumbnails among its first six
     // images.
     std::vector<BatchSummary> list();

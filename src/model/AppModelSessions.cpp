@@ -76,12 +76,11 @@ void AppModel::openBatch(const Uuid& id)
     if (batch_ && batch_->id == id) return;
     launchedByHandoff = false;
     if (!items_.empty() || batch_) newBatch();
-    auto loaded = services_.library.load(id);
+    auto loaded = saving_.load(id);
     if (!loaded) {
         setStatusLine(unreadableBatch);
         return;
     }
-    saving_.takeUpUnwritten(*loaded);
     ++batchGeneration_;
     const uint64_t generation = batchGeneration_;
     auto records = firstOfEachId(std::move(loaded->images));
@@ -274,9 +273,8 @@ void AppModel::renameBatch(const Uuid& id, const std::string& name)
     }
     const std::string trimmed = BatchRecord::fittedName(trimmedWhitespace(name));
     if (trimmed.empty()) return;
-    auto loaded = services_.library.load(id);
+    auto loaded = saving_.load(id);
     if (!loaded) return;
-    saving_.takeUpUnwritten(*loaded);
     loaded->record.name = trimmed;
     loaded->record.nameSource = BatchRecord::NameSource::person;
     saving_.saveBatch(loaded->record);

@@ -222,29 +222,35 @@ bool BatchSaver::unsaved() const
     return false;
 }
 
-void BatchSaver::takeUpUnwritten(LibraryStore::LoadedBatch& loaded) const
+std::optional<LibraryStore::LoadedBatch> BatchSaver::load(const Uuid& batch) const
 {
-    const auto records = unwritten_.find(loaded.record.id);
-    if (records == unwritten_.end()) return;
-    for (const auto& [id, held] : records->second) {
-        if (const auto* record = std::get_if<BatchRecord>(&held.record)) {
-            loaded.record = *record;
-            continue;
-        }
-        const auto& image = std::get<ImageRecord>(held.record);
+    const auto records = unwritten_.find(batch);
+    if (records == unwritten_.end()) return environment_.library->load(batch);
+    std::optional<BatchRecord> kept;
+    if (const auto own = records->second.find(batch); own != records->second.end())
+        kept = std::get<BatchRecord>(own->second.record);
+    auto loaded = environment_.library->load(batch, std::move(kept));
+    if (loaded) takeUpUnwritten(*loaded, records->second);
+    return loaded;
+}
+
+void BatchSaver::takeUpUnwritten(LibraryStore::LoadedBatch& loaded, const std::map<Uuid, Unwritten>& records) const
+{
+    for (const auto& [id, held] : records) {
+        const auto* image = std::get_if<ImageRecord>(&held.record);
+        if (!image) continue;
         const auto stored = std::find_if(loaded.images.begin(), loaded.images.end(),
                                          [&](const ImageRecord& one) { return one.id == id; });
         if (stored != loaded.images.end())
-            *stored = image;
+            *stored = *image;
         else
-            loaded.images.push_back(image);
+            loaded.images.push_back(*image);
         std::erase(loaded.unreadable, id);
     }
     // In the batch's order, as loaded; an image the batch no longer lists (removed meanwhile) is left out.
     const auto& order = loaded.record.images;
     const auto listed = [&](const Uuid& id) { return std::find(order.begin(), order.end(), id) != order.end(); };
     std::erase_if(loaded.images, [&](const ImageRecord& image) { return !listed(image.id); });
-    std::erase_if(loaded.unreadable, [&](const Uuid& id) { return !listed(id); });
     const auto place = [&](const ImageRecord& image) { return std::find(order.begin(), order.end(), image.id); };
     std::stable_sort(loaded.images.begin(), loaded.images.end(),
                      [&](const ImageRecord& one, const ImageRecord& other) { return place(one) < place(other); });

@@ -84,8 +84,9 @@ public:
     void saveBatch(const BatchRecord& record);
     // Changes the disk refused, of the open batch or of one left since, not written yet.
     bool unsaved() const;
-    // A batch loaded again takes up its records not on disk yet in place of those the disk holds.
-    void takeUpUnwritten(LibraryStore::LoadedBatch& loaded) const;
+    // A batch as the library holds it, its records not on disk yet taken in place of the disk's:
+    // every image its latest batch record lists is read.
+    std::optional<LibraryStore::LoadedBatch> load(const Uuid& batch) const;
     // The batch went to the Trash: nothing of it is written again.
     void forgetBatch(const Uuid& batch);
     // A newer record of the item reached the disk another way: what was refused of it is not
@@ -110,6 +111,8 @@ private:
     };
     // Hands `record` of `batch` to the disk, kept until the disk took it.
     void write(const Uuid& batch, Record record);
+    // The loaded batch's image records not on disk yet in place of those the disk holds.
+    void takeUpUnwritten(LibraryStore::LoadedBatch& loaded, const std::map<Uuid, Unwritten>& records) const;
     void settle(const Uuid& batch, const Uuid& id, uint64_t write, bool refused);
     void retryRefused();
     void unsavedMayHaveChanged(bool before);

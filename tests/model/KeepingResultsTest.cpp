@@ -229,6 +229,23 @@ TEST_F(KeepingResultsTest, ChangesTheDiskRefusedOutliveTheirBatchClosingAndAreWr
     EXPECT_TRUE(moved());
 }
 
+// A picture added while the disk takes its record but refuses the batch's (the larger for a long
+// nudge) is listed only by the batch record kept here: the batch opened again still holds it.
+TEST_F(KeepingResultsTest, ABatchOpenedAgainFromItsKeptRecordHasEveryPictureThatRecordLists)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg")});
+    model->ensureBatchStored();
+    const auto id = model->batch()->id;
+    const auto added = writeJPEG("b.jpg");
+    FileSizeLimit full(4096);
+    model->setGlobalNudge(std::string(5000, 'n'));
+    drop({added});
+    model->newBatch();
+    model->openBatch(id);
+    EXPECT_EQ(model->items().size(), 2u);
+}
+
 // The disk fills between "process" and the submissions: no picture is sent without its record on
 // disk, since a job the library never heard of could not be collected after a quit.
 TEST_F(KeepingResultsTest, APictureIsSentOnlyOnceTheLibraryTookItsRecord)
