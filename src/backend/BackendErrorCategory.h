@@ -21,6 +21,12 @@ enum class BackendErrorCategory {
 
 BackendErrorCategory backendErrorCategory(const BackendFailure& failure);
 
+// The network or the server was out of reach: `offline`, `timeout` or `backendUnreachable`.
+inline bool isOutOfReach(BackendErrorCategory category)
+{
+    return category <= BackendErrorCategory::backendUnreachable;
+}
+
 // The case name exactly as written above ("backendUnreachable", ...), used in failure codes.
 std::string_view name(BackendErrorCategory category);
 

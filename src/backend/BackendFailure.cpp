@@ -19,12 +19,27 @@ std::string describe(const BackendFailure& failure)
     return std::visit(Describer{}, failure);
 }
 
-bool isUnknownAccount(const BackendFailure& failure)
+namespace {
+
+// A 404 whose JSON body names `what` as its error.
+bool isNotFound(const BackendFailure& failure, const char* what)
 {
     const auto* error = std::get_if<BackendError>(&failure);
     if (!error || error->which() != BackendError::Case::httpError || error->status() != 404) return false;
     const auto body = parseJson(error->text());
-    return body && body->is_object() && body->value("error", Json()) == "no_such_account";
+    return body && body->is_object() && body->value("error", Json()) == what;
+}
+
+} // namespace
+
+bool isUnknownAccount(const BackendFailure& failure)
+{
+    return isNotFound(failure, "no_such_account");
+}
+
+bool isUnknownJob(const BackendFailure& failure)
+{
+    return isNotFound(failure, "no_such_job");
 }
 
 } // namespace oxel

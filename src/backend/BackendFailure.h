@@ -54,6 +54,9 @@ std::string describe(const BackendFailure& failure);
 // The backend holds no account of the user id the request named (it answered 404 with the error
 // "no_such_account"): signing in again is the only way on.
 bool isUnknownAccount(const BackendFailure& failure);
+// The backend holds no job of the id the request named, or none for this account (it answered 404
+// with the error "no_such_job"): asking again will not bring it back.
+bool isUnknownJob(const BackendFailure& failure);
 
 // The answer of a strict backend operation: a value or the failure that stopped it.
 template <class T>

@@ -42,6 +42,9 @@ struct JobFailure {
     static JobFailure fetchFailed(std::string_view category);
 };
 
+// The line of a picture back at ready because the backend no longer has its job.
+inline constexpr std::string_view jobForgottenNote = "the server no longer has this one · shot not spent";
+
 // The backend's failure code that is never sent again and never offered for retry.
 inline constexpr std::string_view contentPolicyCode = "content_policy";
 

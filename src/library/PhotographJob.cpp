@@ -152,7 +152,11 @@ Task<void> PhotographJob::poll()
                 runner_.updateRequired();
                 co_return;
             }
-            runner_.statusUnanswered(asked);
+            if (isUnknownJob(answer.failure())) {
+                forgotten();
+                co_return;
+            }
+            tellReach(asked, answer.failure());
             // Only a request asked past the limit and left unanswered gives up: the server always
             // gets one more chance, a suspended computer's sleep does not count, and after a gap
             // in the clock the job asks on for a while.
@@ -190,6 +194,15 @@ Task<void> PhotographJob::poll()
         const bool interrupted = co_await pause(JobRunner::pollInterval);
         if (interrupted) co_return;
     }
+}
+
+void PhotographJob::tellReach(SteadyTime asked, const BackendFailure& failure)
+{
+    // A server that answered with an error was reached all the same.
+    if (isOutOfReach(backendErrorCategory(failure)))
+        runner_.statusUnanswered(asked);
+    else
+        runner_.statusAnswered();
 }
 
 Task<bool> PhotographJob::pause(std::chrono::seconds delay)
@@ -267,9 +280,7 @@ void PhotographJob::submissionFailed(const BackendFailure& failure)
         }
     }
     const auto category = backendErrorCategory(failure);
-    const bool network = category == BackendErrorCategory::offline || category == BackendErrorCategory::timeout ||
-                         category == BackendErrorCategory::backendUnreachable;
-    fail(JobFailure::submissionFailed(name(category), network));
+    fail(JobFailure::submissionFailed(name(category), isOutOfReach(category)));
     item_->setLastError(describe(failure));
 }
 
@@ -282,6 +293,10 @@ Task<void> PhotographJob::collect(std::string status)
         if (accountLeft() || accountUnknown(answer.failure())) co_return;
         if (isBackendError(answer.failure(), BackendError::Case::updateRequired)) {
             runner_.updateRequired();
+            co_return;
+        }
+        if (isUnknownJob(answer.failure())) {
+            forgotten();
             co_return;
         }
         const bool awaited = status == "succeeded";
@@ -389,6 +404,13 @@ void PhotographJob::awaitAccount()
     item_->setPhase(phase::Ready{});
     // Set after the job id, which ends any earlier wait.
     if (!jobId_.empty()) item_->jobAwaitsCollection = true;
+}
+
+void PhotographJob::forgotten()
+{
+    item_->setJobId(std::nullopt);
+    item_->setNote(std::string(jobForgottenNote));
+    item_->setPhase(phase::Ready{});
 }
 
 void PhotographJob::fail(const JobFailure& failure)

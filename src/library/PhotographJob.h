@@ -51,6 +51,9 @@ private:
     // B. Polling until the job ends.
     Task<void> poll();
     void showStatus(const JobStatusResponse& answer);
+    // Tells the runner whether a failed status request reached the backend: only one that got no
+    // answer counts towards "can't reach".
+    void tellReach(SteadyTime asked, const BackendFailure& failure);
     // The job's `updated_at` has not moved for the limit, timed on our own monotonic clock: the
     // server's clock is compared only with itself, so a skewed or jumping wall clock never counts.
     bool updateStoodStill(const JobStatusResponse& answer);
@@ -76,6 +79,9 @@ private:
     // The account left while the job ran: a job the backend accepted waits for it to come back.
     void awaitAccount();
 
+    // The backend no longer has the job: nothing was spent and nothing will come, so the picture
+    // is ready to be sent anew, its line saying why.
+    void forgotten();
     void fail(const JobFailure& failure);
     bool cancelled() const { return cancel_.cancelled(); }
     bool accountLeft() const;

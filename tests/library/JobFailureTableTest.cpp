@@ -1,5 +1,7 @@
 #include "JobRunnerFixture.h"
 
+#include "library/JobFailure.h"
+
 #include <gtest/gtest.h>
 
 namespace oxel::testing {
@@ -250,6 +252,26 @@ TEST_F(JobFailures, ASecondFailureAfterTheResubmissionFailsTheItem)
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), "processing ran into a delay · trying again"),
               statuses.end());
     EXPECT_EQ(failed(item).code, "generation_timeout");
+}
+
+TEST_F(JobFailures, AJobTheServerNoLongerHasIsReadyAtOnceAndAnErrorAnswerIsNoOutage)
+{
+    bool saidUnreachable = false;
+    auto watching = runner->changed.connect([&](JobRunner::Field) { saidUnreachable |= runner->unreachable(); });
+    // A job of an earlier life of the server: every status request is answered 404 "no_such_job".
+    auto gone = makeItem();
+    runner->resume(gone, "job-1-0badf00d", std::to_string(account.userId), 1.0, "");
+    ASSERT_TRUE(runUntilSettled({gone}));
+    EXPECT_TRUE(gone->phase().is<phase::Ready>() && !gone->jobId()) << itemPhaseName(gone->phase());
+    EXPECT_EQ(gone->note(), std::string(jobForgottenNote));
+    EXPECT_LT(loop.elapsed(), std::chrono::seconds(10));
+    // Status requests answered 500 for a minute reached the server all the same.
+    auto item = makeItem();
+    backend.setFaults(local::LocalFaults{.pathPrefix = "/jobs/job-", .status = 500});
+    loop.postAfter(std::chrono::minutes(1), [&] { backend.clearFaults(); });
+    start({item});
+    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>(); }));
+    EXPECT_FALSE(saidUnreachable);
 }
 
 } // namespace
