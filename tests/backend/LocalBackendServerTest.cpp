@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fstream>
+#include <set>
 #include <thread>
 
 namespace oxel::testing {
@@ -323,6 +324,17 @@ TEST_F(LocalBackendServer, ARestartKeepsAccountsAndJobs)
     EXPECT_EQ(jobStatus(*jobId)->status, "delivered");
     EXPECT_EQ(fetchBalance(std::to_string(owner.userId))->balance, local::LocalBackendState::startingRoll - 1);
     EXPECT_NE(own->state().signIn("google", "someone else").userId, owner.userId);
+}
+
+TEST_F(LocalBackendServer, StartingOverHandsNoEarlierAccountsIdToANewOne)
+{
+    TemporaryFolder folder;
+    std::set<int64_t> ids;
+    for (const char* state : {"first.json", "second.json"}) {
+        startOwn(folder / state);
+        ids.insert(signInOwn("photographer").userId);
+    }
+    EXPECT_EQ(ids.size(), 2u);
 }
 
 TEST_F(LocalBackendServer, ADamagedStateFileStartsEmptyWithoutCrashing)

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -39,6 +40,14 @@ std::string freshToken()
         token += hex[b & 15];
     }
     return token;
+}
+
+// Random, so that a server started over never hands an earlier account's id to a new one; below
+// 2^53, where every JSON reader still holds it exactly.
+int64_t randomUserId()
+{
+    thread_local std::mt19937_64 draw{std::random_device{}()};
+    return std::uniform_int_distribution<int64_t>(1, (int64_t(1) << 53) - 1)(draw);
 }
 
 int64_t toMillis(TimePoint time)
@@ -144,7 +153,9 @@ Account LocalBackendState::signIn(const std::string& provider, const std::string
     std::lock_guard lock(mutex_);
     for (auto& [id, account] : accounts_)
         if (account.provider == provider && account.subject == subject) return account;
-    Account account{nextUserId_++, provider, subject, freshToken(), startingRoll_, 0, "active"};
+    int64_t userId = randomUserId();
+    while (accounts_.contains(userId)) userId = randomUserId();
+    Account account{userId, provider, subject, freshToken(), startingRoll_, 0, "active"};
     accounts_[account.userId] = account;
     changed();
     return account;
@@ -321,7 +332,6 @@ void LocalBackendState::load()
             jobs_[job.id] = std::move(job);
         }
         reports_ = state.value("reports", Json::array()).get<std::vector<Json>>();
-        nextUserId_ = state.value("nextUserId", int64_t(1));
         nextJobNumber_ = state.value("nextJobNumber", int64_t(1));
         nextReportNumber_ = state.value("nextReportNumber", int64_t(1));
     } catch (const Json::exception& e) {
@@ -364,9 +374,11 @@ void LocalBackendState::saveWhenChanged()
 
 void LocalBackendState::save(std::unique_lock<std::mutex>& lock)
 {
-    Json state = {
-        {"accounts", Json::array()}, {"jobs", Json::array()},           {"reports", reports_},
-        {"nextUserId", nextUserId_}, {"nextJobNumber", nextJobNumber_}, {"nextReportNumber", nextReportNumber_}};
+    Json state = {{"accounts", Json::array()},
+                  {"jobs", Json::array()},
+                  {"reports", reports_},
+                  {"nextJobNumber", nextJobNumber_},
+                  {"nextReportNumber", nextReportNumber_}};
     for (const auto& [id, account] : accounts_) state["accounts"].push_back(accountJson(account));
     for (const auto& [id, job] : jobs_) state["jobs"].push_back(jobJson(job));
     dirty_ = false;

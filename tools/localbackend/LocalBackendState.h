@@ -118,7 +118,6 @@ private:
     std::map<std::string, Job> jobs_;
     std::vector<nlohmann::json> reports_;
     std::vector<nlohmann::json> funnelEvents_;
-    int64_t nextUserId_ = 1;
     int64_t nextJobNumber_ = 1;
     int64_t nextReportNumber_ = 1;
     int64_t saves_ = 0;
