@@ -90,7 +90,9 @@ AppRun::AppRun()
 
 AppRun::~AppRun()
 {
-    if (application_) quit();
+    if (!application_) return;
+    application_->quitWithoutAsking();
+    application_.reset();
 }
 
 AppModel& AppRun::model()

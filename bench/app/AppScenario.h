@@ -43,6 +43,8 @@ private:
 class AppRun {
 public:
     AppRun();
+    // Ends the program without a question, as the session's end does: nobody answers one on the
+    // offscreen platform, and pictures not processed yet go with the run.
     ~AppRun();
     AppRun(const AppRun&) = delete;
     AppRun& operator=(const AppRun&) = delete;

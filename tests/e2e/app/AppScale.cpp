@@ -88,5 +88,14 @@ TEST(AppScale, FortyScrolledAfterALightMoveAndReopenedDrawEveryTileAndGoIdle)
         << "tiles in view without a picture after a light move in the reopened batch";
 }
 
+// Nobody answers a question on the offscreen platform: a run left with pictures not processed yet
+// ends without one.
+TEST(AppScale, ARunLeftWithPicturesNotProcessedEndsWithoutAsking)
+{
+    AppProfile profile("app-unprocessed", 2, 600, 400);
+    AppRun run;
+    ASSERT_TRUE(run.addAll(profile, 60s));
+}
+
 } // namespace
 } // namespace oxel::bench
