@@ -66,15 +66,24 @@ void AppModel::adoptLocatedOriginal(const fs::path& file, const std::shared_ptr<
 // Relinks the item to `file` when it is the same photograph; false when it is not.
 bool AppModel::relinkTo(const std::shared_ptr<BatchItem>& item, const fs::path& file)
 {
-    const fs::path libraryOriginal = services_.library.imageFolder(batch_->id, item->id) / "original.jpg";
-    auto source = sameImage(file, *item->original, libraryOriginal);
-    if (!source) return false;
     const Volumes volumes = originalPlaces().volumes;
     OriginalRef ref = *item->original;
-    ref.relinked = ref.relinked || (ref.handoff && standardized(file) != standardized(item->url()));
     ref.path = file.string();
     ref.bookmark = FileBookmark::make(file, volumes);
     ref.volume = volumes.volumeName(file);
+    // The file a result went back over, moved by its host: still the host's file, developed from
+    // the original kept aside and written back to again.
+    if (auto sentBack = OriginalCheck::ofSentBack(file, ref, item->sentBack, originalCacheURL(item->id))) {
+        if (auto* found = std::get_if<OriginalCheck::Found>(&sentBack->answer)) {
+            item->original = std::move(ref);
+            relinkOriginal(item, std::move(found->source), file);
+            return true;
+        }
+    }
+    const fs::path libraryOriginal = services_.library.imageFolder(batch_->id, item->id) / "original.jpg";
+    auto source = sameImage(file, *item->original, libraryOriginal);
+    if (!source) return false;
+    ref.relinked = ref.relinked || (ref.handoff && standardized(file) != standardized(item->url()));
     ref.stamp = FileStamp::of(file);
     item->original = std::move(ref);
     item->sentBack.reset();

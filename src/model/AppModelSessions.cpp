@@ -200,6 +200,8 @@ void AppModel::applyRestored(BatchItem& item, const ImageRecord& record, Origina
         // A renewed bookmark, a new path or stamp is written back at the next save.
         if (found->ref != record.original) saving_.mark(item);
     } else if (auto* offline = std::get_if<OriginalCheck::Offline>(&check.answer)) {
+        // Developed on the kept original; only send back waits for the file to be found.
+        if (offline->kept) item.setSource(std::move(offline->kept));
         item.setAvailability(Availability::offline(offline->text));
     } else if (auto* changed = std::get_if<OriginalCheck::Changed>(&check.answer)) {
         item.setAvailability(Availability::changed(changed->text));

@@ -77,21 +77,12 @@ std::optional<SourceImage> extracted(const fs::path& url, const OriginalRef& upd
     return recorded(cacheFile, updated);
 }
 
-// The file is the application's own result: the original comes out of the cache, read again from
-// the sent-back file when the cache is missing, older than the send back or no longer the recorded
-// picture. A flat file holds no original to read out: there the cache file stands in whatever its
-// age, as it is the copy that send back kept before its first write.
-OriginalCheck fromCache(const fs::path& url, const OriginalRef& updated, const FileStamp& sentBack,
-                        const fs::path& cacheFile)
+// The kept true original when it still reads as the recorded picture.
+std::optional<SourceImage> kept(const OriginalRef& ref, const std::optional<FileStamp>& sentBack,
+                                const fs::path& cacheFile)
 {
-    const auto cached = FileStamp::of(cacheFile);
-    const bool current = cached && cached->modified >= sentBack.modified;
-    std::optional<SourceImage> picture;
-    if (current) picture = recorded(cacheFile, updated);
-    if (!picture) picture = extracted(url, updated, cacheFile);
-    if (!picture && cached && !current) picture = recorded(cacheFile, updated);
-    if (!picture) return {OriginalCheck::Changed{OriginalCheck::sentBackUnreadable(updated.sender)}};
-    return {OriginalCheck::Found{std::move(*picture), url, updated}};
+    if (!sentBack) return std::nullopt;
+    return recorded(cacheFile, ref);
 }
 
 } // namespace
@@ -111,18 +102,39 @@ std::string OriginalCheck::sentBackUnreadable(const std::optional<std::string>& 
     return "sent back to " + host + " · could not read the original out of it";
 }
 
+std::optional<OriginalCheck> OriginalCheck::ofSentBack(const fs::path& url, const OriginalRef& updated,
+                                                       const std::optional<FileStamp>& sentBack,
+                                                       const fs::path& cacheFile)
+{
+    const auto current = FileStamp::of(url);
+    if (!sentBack || !current || !sentBack->agreesWith(*current)) return std::nullopt;
+    // The copy send back kept before its first write is the host's file as handed over, whatever
+    // its age, and is never written again. Only when there is none, or it no longer reads as the
+    // picture, is the original read out of the sent-back file in its place: a flat file holds none.
+    auto picture = kept(updated, sentBack, cacheFile);
+    if (!picture) picture = extracted(url, updated, cacheFile);
+    if (!picture) return OriginalCheck{Changed{sentBackUnreadable(updated.sender)}};
+    return OriginalCheck{Found{std::move(*picture), url, updated}};
+}
+
 OriginalCheck OriginalCheck::of(const OriginalRef& ref, const std::optional<FileStamp>& sentBack,
                                 const fs::path& cacheFile, const OriginalPlaces& places)
 {
     const auto resolution = ref.resolve(places.volumes);
-    if (!resolution) return missing(ref, places);
+    if (!resolution) {
+        auto answer = missing(ref, places);
+        // The host moved the file a result went back over: the true original is kept here, so
+        // the result stands while the file is looked for.
+        std::get<Offline>(answer.answer).kept = kept(ref, sentBack, cacheFile);
+        return answer;
+    }
     const fs::path url = resolution->file;
     OriginalRef updated = ref;
     updated.path = url.string();
     if (resolution->renewedBookmark) updated.bookmark = resolution->renewedBookmark;
     const auto current = FileStamp::of(url);
 
-    if (sentBack && current && sentBack->agreesWith(*current)) return fromCache(url, updated, *sentBack, cacheFile);
+    if (auto result = ofSentBack(url, updated, sentBack, cacheFile)) return std::move(*result);
 
     auto picture = loaded(url);
     if (!picture) return {Offline{unreadable}};

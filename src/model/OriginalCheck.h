@@ -30,6 +30,9 @@ struct OriginalCheck {
     };
     struct Offline {
         std::string text;
+        // The true original send back kept aside, when the file that went missing is the one a
+        // result was sent back over: the item develops from it until the file is found again.
+        std::optional<SourceImage> kept = std::nullopt;
     };
     struct Changed {
         std::string text;
@@ -45,11 +48,16 @@ struct OriginalCheck {
     const Found* found() const { return std::get_if<Found>(&answer); }
 
     // Resolves the reference and proves the file is the recorded picture. A file the application
-    // sent a result back over is read through the originals cache: the "original" layer of the
-    // sent-back file, written to `cacheFile` and reused while it is not older than the send back.
+    // sent a result back over is read through `cacheFile`, the true original kept aside (or, when
+    // none was kept, the "original" layer of the sent-back file read out into it).
     // Reads and writes only the original, the cache file and its folder; never throws.
     static OriginalCheck of(const OriginalRef& ref, const std::optional<FileStamp>& sentBack,
                             const std::filesystem::path& cacheFile, const OriginalPlaces& places);
+    // The answer for `url` when it is the file a result was sent back over (it agrees with
+    // `sentBack`), wherever it lies now; nothing when it is not that file.
+    static std::optional<OriginalCheck> ofSentBack(const std::filesystem::path& url, const OriginalRef& updated,
+                                                   const std::optional<FileStamp>& sentBack,
+                                                   const std::filesystem::path& cacheFile);
 };
 
 // Whether `candidate` is the photograph `ref` recorded: the same pixel size and capture date, and,

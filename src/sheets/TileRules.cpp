@@ -112,7 +112,9 @@ std::string fileName(const BatchItem& item)
 
 bool lightTrackEnabled(const BatchItem& item)
 {
-    return lightbox::lightTrackEnabled(item) && item.availability().kind == Availability::Kind::present;
+    // A picture developed on the original kept aside moves while its host's file is looked for.
+    const bool developable = item.availability().kind == Availability::Kind::present || item.source();
+    return lightbox::lightTrackEnabled(item) && developable;
 }
 
 bool showsColourOnlyMarker(const BatchItem& item)

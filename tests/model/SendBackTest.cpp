@@ -205,6 +205,62 @@ TEST_F(SendBackTest, ABatchSentBackOverAnyKindOfFileReopensOnItsTrueOriginal)
     }
 }
 
+// The host moved the file a result went back over. Reopened, the picture keeps its result on the
+// original kept aside; located, the moved file is the host's again and takes the next send back.
+TEST_F(SendBackTest, AMovedSentBackFileKeepsItsResultAndIsFoundAgain)
+{
+    handedOver({writeJPEG("host/shot.jpg")});
+    sendBackAndWait();
+    const Uuid batch = model->batch()->id;
+    library.drain();
+    const auto moved = folder / "host" / "2026" / "shot.jpg";
+    fs::create_directories(moved.parent_path());
+    fs::rename(folder / "host" / "shot.jpg", moved);
+
+    makeModel().openBatch(batch);
+    const auto item = model->items().at(0);
+    auto restored = [&] { return model->tasks().runningCount() == 0 && item->phase().is<phase::Done>(); };
+    ASSERT_TRUE(runUntil(restored));
+    EXPECT_EQ(item->availability(), Availability::offline("offline · the original has moved · locate it…"));
+    EXPECT_TRUE(item->result());
+    ASSERT_TRUE(item->source());
+    EXPECT_EQ(item->source()->url, copyOf(*item));
+
+    model->adoptLocatedOriginal(moved, item);
+    ASSERT_TRUE(runUntil(restored));
+    EXPECT_NE(model->statusLine(), "that is not the same photograph");
+    EXPECT_EQ(item->availability(), Availability::present());
+    EXPECT_EQ(item->url(), moved);
+    EXPECT_TRUE(item->result());
+    ASSERT_TRUE(item->source());
+    EXPECT_EQ(item->source()->url, copyOf(*item));
+    sendBackAndWait();
+    EXPECT_EQ(item->lastError(), std::nullopt);
+    ASSERT_TRUE(item->sentBack);
+    EXPECT_TRUE(item->sentBack->agreesWith(*FileStamp::of(moved)));
+}
+
+// A layered host's kept original is its file as handed over, however long after it the result
+// went back: a reopen never reads the original out over it.
+TEST_F(SendBackTest, TheKeptOriginalOfALayeredHostIsNeverWrittenAgain)
+{
+    const auto psd = writeFile("layers.psd", test::encodePSD(300, 200, test::gradientOf(300, 200), {.depth = 8}));
+    const auto handedBytes = test::readFile(psd);
+    const auto item = handedOver({psd}).at(0);
+    sendBackAndWait();
+    ASSERT_TRUE(item->sentBack);
+    // As when the write crossed into the next second after the copy was kept.
+    fs::last_write_time(copyOf(*item), fs::last_write_time(copyOf(*item)) - std::chrono::seconds(2));
+    const Uuid batch = model->batch()->id;
+    library.drain();
+
+    makeModel().openBatch(batch);
+    ASSERT_TRUE(runUntil(
+        [&] { return model->tasks().runningCount() == 0 && model->items().at(0)->phase().is<phase::Done>(); }));
+    EXPECT_TRUE(model->items()[0]->result());
+    EXPECT_EQ(test::readFile(copyOf(*item)), handedBytes);
+}
+
 // The photographer's own copy of a handed-over picture whose file moved, located with "locate
 // it…", is no file the host handed over: send back leaves it as it was, now and after a reopen.
 TEST_F(SendBackTest, ALocatedCopyIsNeverWrittenOver)
