@@ -1,6 +1,7 @@
 #include "library/BatchItem.h"
 
 #include "backend/Utf8Text.h"
+#include "library/JobFailure.h"
 
 namespace oxel {
 namespace {
@@ -109,6 +110,13 @@ void BatchItem::setJobId(std::optional<std::string> jobId)
 {
     jobAwaitsCollection = false;
     store(jobId_, std::move(jobId), Field::jobId);
+}
+
+void BatchItem::dropForgottenJob()
+{
+    setJobId(std::nullopt);
+    setNote(std::string(jobForgottenNote));
+    setPhase(phase::Ready{});
 }
 
 void BatchItem::setStartedAt(std::optional<Date> startedAt)

@@ -145,6 +145,9 @@ public:
     void setExportProgress(std::optional<double> progress);
     void setExportWaiting(bool waiting);
     void setExportedTo(std::optional<std::filesystem::path> file);
+    // The backend will never hand over the item's job, and spent nothing on it: the picture is
+    // ready to be sent anew, its line saying why.
+    void dropForgottenJob();
 
     // Whether the photographer may send this item to be developed now: nothing developed, kept or
     // under way, not colour only, and its original loaded.

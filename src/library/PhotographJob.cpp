@@ -153,7 +153,7 @@ Task<void> PhotographJob::poll()
                 co_return;
             }
             if (isUnknownJob(answer.failure())) {
-                forgotten();
+                item_->dropForgottenJob();
                 co_return;
             }
             tellReach(asked, answer.failure());
@@ -296,7 +296,7 @@ Task<void> PhotographJob::collect(std::string status)
             co_return;
         }
         if (isUnknownJob(answer.failure())) {
-            forgotten();
+            item_->dropForgottenJob();
             co_return;
         }
         const bool awaited = status == "succeeded";
@@ -404,13 +404,6 @@ void PhotographJob::awaitAccount()
     item_->setPhase(phase::Ready{});
     // Set after the job id, which ends any earlier wait.
     if (!jobId_.empty()) item_->jobAwaitsCollection = true;
-}
-
-void PhotographJob::forgotten()
-{
-    item_->setJobId(std::nullopt);
-    item_->setNote(std::string(jobForgottenNote));
-    item_->setPhase(phase::Ready{});
 }
 
 void PhotographJob::fail(const JobFailure& failure)

@@ -79,9 +79,6 @@ private:
     // The account left while the job ran: a job the backend accepted waits for it to come back.
     void awaitAccount();
 
-    // The backend no longer has the job: nothing was spent and nothing will come, so the picture
-    // is ready to be sent anew, its line saying why.
-    void forgotten();
     void fail(const JobFailure& failure);
     bool cancelled() const { return cancel_.cancelled(); }
     bool accountLeft() const;

@@ -167,7 +167,7 @@ void AppModel::installRunnerCallbacks()
         if (holds(item)) resumeJobs(item, strength(*item));
     };
     runner_.onUpdateRequired = [this] { setUpdateRequired(); };
-    runner_.onUnknownAccount = [this](const std::string& userId) { auth_.forgetUnknownAccount(userId); };
+    runner_.onUnknownAccount = [this](const std::string& userId) { accountUnknown(userId); };
     // The shot is spent when the backend takes the confirmation, not when the result arrives.
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };
     // Kept in the user defaults, so that a quit before their account signs in again loses none;

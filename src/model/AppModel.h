@@ -393,6 +393,11 @@ private:
     // Hands the item's stored job back to the runner to be polled, not submitted again, when
     // its account is signed in and its original is loaded; otherwise the job keeps waiting.
     void resumeJobs(const std::shared_ptr<BatchItem>& item, double strength);
+    // The backend said it no longer knows the account `userId`: it is signed out, and the jobs
+    // accepted for it, which nobody can collect now, are given up, here and in batches opened later.
+    void accountUnknown(const std::string& userId);
+    // Gives up the item's job when it waits for an account the backend no longer knows; whether it did.
+    bool dropJobOfUnknownAccount(const std::shared_ptr<BatchItem>& item);
     bool restoresInto(const std::shared_ptr<BatchItem>& item, const Uuid& batchId, uint64_t generation) const;
     void applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt, const Uuid& batchId);
     OriginalPlaces originalPlaces() const;

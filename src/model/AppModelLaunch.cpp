@@ -94,7 +94,7 @@ Task<void> AppModel::refreshBalance()
     if (answer) co_return setBalance(std::move(answer).value());
     if (auto error = answer.backendError(); error && error->which() == BackendError::Case::updateRequired)
         co_return setUpdateRequired();
-    if (isUnknownAccount(answer.failure())) co_return auth_.forgetUnknownAccount(userId);
+    if (isUnknownAccount(answer.failure())) co_return accountUnknown(userId);
     if (!co_await auth_.recoverAfterForbidden(answer.failure())) co_return;
     auto again = co_await offload(services_.pool, WorkPriority::userInitiated, tasks_->token(), fetch);
     if (again) setBalance(std::move(again).value());

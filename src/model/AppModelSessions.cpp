@@ -174,6 +174,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
 
     if (!item->source()) {
         if (record.state == ImageRecord::State::failed) item->setPhase(phase::Ready{});
+        dropJobOfUnknownAccount(item);
         co_return;
     }
     auto thumbnailWork = [source = *item->source()]() -> std::optional<PictureHandle> {
@@ -232,6 +233,7 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
 
 void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strength)
 {
+    if (dropJobOfUnknownAccount(item)) return;
     if (!item->jobAwaitsCollection || !item->jobId() || !item->source() || item->phase().isInFlight()) return;
     const auto userId = accountId();
     // Another account could not see the job, and polling it would fail it for its own account.
@@ -239,9 +241,29 @@ void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strengt
     runner_.resume(item, *item->jobId(), *userId, strength, item->effectiveNudge(globalNudge_));
 }
 
+void AppModel::accountUnknown(const std::string& userId)
+{
+    if (userId.empty()) return;
+    settings_.addUnknownAccount(userId);
+    auth_.forgetUnknownAccount(userId);
+    for (const auto& item : items_) dropJobOfUnknownAccount(item);
+}
+
+bool AppModel::dropJobOfUnknownAccount(const std::shared_ptr<BatchItem>& item)
+{
+    if (!item->jobAwaitsCollection || !item->jobId() || !item->jobAccount || item->phase().isInFlight()) return false;
+    if (!settings_.isUnknownAccount(*item->jobAccount)) return false;
+    item->dropForgottenJob();
+    saving_.mark(*item);
+    saveNow();
+    return true;
+}
+
 void AppModel::accountChanged()
 {
     const auto userId = accountId();
+    // A backend that numbers its accounts afresh may hand the id of one it forgot to a new one.
+    if (userId) settings_.removeUnknownAccount(*userId);
     if (runner_.userId() != userId.value_or("")) {
         runner_.accountLeft();
         if (userId) runner_.accountArrived(*userId);

@@ -47,10 +47,37 @@ std::vector<std::string> ModelSettings::seenMessageIds() const
 
 void ModelSettings::addSeenMessageId(const std::string& id)
 {
-    auto ids = seenMessageIds();
-    ids.push_back(id);
-    if (ids.size() > mostSeenMessageIds) ids.erase(ids.begin(), ids.end() - mostSeenMessageIds);
-    store_.set(seenMessageIdsKey, ids);
+    appendNewest(seenMessageIdsKey, seenMessageIds(), id, mostSeenMessageIds);
+}
+
+void ModelSettings::appendNewest(std::string_view key, std::vector<std::string> list, const std::string& value,
+                                 size_t most)
+{
+    list.push_back(value);
+    if (list.size() > most) list.erase(list.begin(), list.end() - most);
+    store_.set(key, list);
+}
+
+std::vector<std::string> ModelSettings::unknownAccounts() const
+{
+    return store_.stringListValue(unknownAccountsKey).value_or(std::vector<std::string>{});
+}
+
+bool ModelSettings::isUnknownAccount(const std::string& userId) const
+{
+    const auto accounts = unknownAccounts();
+    return std::find(accounts.begin(), accounts.end(), userId) != accounts.end();
+}
+
+void ModelSettings::addUnknownAccount(const std::string& userId)
+{
+    if (!isUnknownAccount(userId)) appendNewest(unknownAccountsKey, unknownAccounts(), userId, mostUnknownAccounts);
+}
+
+void ModelSettings::removeUnknownAccount(const std::string& userId)
+{
+    auto accounts = unknownAccounts();
+    if (std::erase(accounts, userId) > 0) store_.set(unknownAccountsKey, accounts);
 }
 
 ModelSettings::Confirmations ModelSettings::waitingConfirmations() const

@@ -30,8 +30,10 @@ public:
     static constexpr std::string_view exportFormatKey = "exportFormat";
     static constexpr std::string_view exportFormatsKey = "exportFormats";
     static constexpr std::string_view waitingConfirmationsKey = "waitingConfirmations";
+    static constexpr std::string_view unknownAccountsKey = "unknownAccounts";
 
     static constexpr size_t mostSeenMessageIds = 50;
+    static constexpr size_t mostUnknownAccounts = 20;
 
     explicit ModelSettings(SettingsStore& store) : store_(store) {}
     SettingsStore& store() const { return store_; }
@@ -81,7 +83,17 @@ public:
     Confirmations waitingConfirmations() const;
     void setWaitingConfirmations(const Confirmations& waiting);
 
+    // User ids the backend said it no longer knows, newest last: the jobs accepted for them will
+    // never be collected. Keeps the newest `mostUnknownAccounts`.
+    std::vector<std::string> unknownAccounts() const;
+    bool isUnknownAccount(const std::string& userId) const;
+    void addUnknownAccount(const std::string& userId);
+    // The account signed in, so the backend knows it now.
+    void removeUnknownAccount(const std::string& userId);
+
 private:
+    // Appends `value` to the list under `key`, keeping its newest `most`.
+    void appendNewest(std::string_view key, std::vector<std::string> list, const std::string& value, size_t most);
     std::optional<Date> dateValue(std::string_view key) const;
     void setDate(std::string_view key, Date date);
 

@@ -3,11 +3,13 @@
 #include "develop/DevelopOrder.h"
 #include "develop/SourceCache.h"
 #include "imaging/PictureCache.h"
+#include "library/JobFailure.h"
 #include "model/LibraryRebuild.h"
 #include "ondevice/OnDeviceTestSupport.h"
 #include "platform/JsonFields.h"
 #include "platform/ProcessMemory.h"
 #include "support/SamePixels.h"
+#include "support/VirtualClockBackend.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -655,6 +657,33 @@ TEST_F(ResumeTest, SignedOutTheItemWaitsReadyEvenThroughASaveAndIsCollectedOnceS
     EXPECT_EQ(submissions(), submitted);
     EXPECT_TRUE(backend.state().job(jobId)->delivered);
     EXPECT_EQ(storedImage(id, item->id).state, ImageRecord::State::done);
+}
+
+// The backend started over: jobs of the account it forgot go back to ready, in this run and the next.
+TEST_F(ResumeTest, JobsOfAnAccountTheBackendForgotAreReadyAgainForTheNextAccount)
+{
+    const Uuid parked = leftWhileDeveloping().first, open = leftWhileDeveloping().first;
+    auto options = backendOnClock(loop);
+    options.instant = true;
+    options.port = backend.port();
+    backend.stop();
+    local::LocalBackend fresh(options);
+    ASSERT_TRUE(fresh.start());
+    const auto openedReady = [&](const Uuid& batch) {
+        openAndRestore(batch);
+        const auto& item = model->items()[0];
+        EXPECT_TRUE(item->phase().is<phase::Ready>() && !item->jobId());
+        EXPECT_EQ(item->note(), std::string(jobForgottenNote));
+        EXPECT_EQ(storedImage(batch, item->id).state, ImageRecord::State::unprocessed);
+    };
+    openedReady(open);
+    makeModel();
+    const auto next = fresh.state().signIn("apple", "next");
+    model->auth().applyAuthResult({"ok", next.userId, std::nullopt, next.token}, "apple");
+    openedReady(parked);
+    model->process();
+    runIdle();
+    EXPECT_TRUE(model->items()[0]->result());
 }
 
 TEST_F(ResumeTest, AJobSavedWhileSignedOutIsCollectedWhenReopenedSignedIn)
