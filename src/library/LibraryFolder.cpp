@@ -35,14 +35,29 @@ void LibraryFolder::makeRoot(const fs::path& root)
         ::chmod(root.c_str(), folderPermissions);
 }
 
-LibraryFolder LibraryFolder::open(const fs::path& root, const fs::path& relative, bool make)
+LibraryFolder LibraryFolder::openRoot(const fs::path& root, bool make, const std::optional<FolderIdentity>& locked)
 {
     LibraryFolder folder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), {});
-    if (!folder.isOpen() && make && errno == ENOENT) {
+    // The root this program locked is never made again: a new one in its place would be another's.
+    if (!folder.isOpen() && make && !locked && errno == ENOENT) {
         makeRoot(root);
         folder = LibraryFolder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), {});
     }
-    if (!folder.isOpen()) return failed(root.string(), errno);
+    const int error = errno;
+    if (locked && (folder.isOpen() ? FolderIdentity::of(folder.fd_) != locked : error == ENOENT || error == ENOTDIR)) {
+        LibraryFolder replaced(-1, root.string() + ": the library folder was moved or replaced");
+        replaced.replaced_ = true;
+        return replaced;
+    }
+    if (!folder.isOpen()) return failed(root.string(), error);
+    return folder;
+}
+
+LibraryFolder LibraryFolder::open(const fs::path& root, const fs::path& relative, bool make,
+                                  const std::optional<FolderIdentity>& locked)
+{
+    auto folder = openRoot(root, make, locked);
+    if (!folder.isOpen()) return folder;
     for (const auto& component : relative) {
         const std::string name = component.string();
         if (name.empty() || name == ".") continue;
@@ -68,6 +83,7 @@ LibraryFolder& LibraryFolder::operator=(LibraryFolder&& other) noexcept
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
         failure_ = std::move(other.failure_);
+        replaced_ = other.replaced_;
     }
     return *this;
 }

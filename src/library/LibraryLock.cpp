@@ -1,5 +1,6 @@
 #include "library/LibraryLock.h"
 
+#include "library/LibraryFolder.h"
 #include "platform/AtomicFile.h"
 #include "platform/Diagnostics.h"
 
@@ -36,8 +37,7 @@ void nameChannel(int root, const fs::path& rootPath, const std::optional<fs::pat
 LibraryLock::Taken LibraryLock::take(const fs::path& root, const std::optional<fs::path>& channel)
 {
     Taken taken;
-    std::error_code error;
-    fs::create_directories(root, error);
+    LibraryFolder::makeRoot(root);
     const int descriptor = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0) {
         taken.error = "cannot open " + root.string() + ": " + std::strerror(errno);

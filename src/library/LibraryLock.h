@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/FolderIdentity.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -41,6 +43,10 @@ public:
     static bool handOverToHolder(const std::filesystem::path& root,
                                  const std::function<bool(const std::filesystem::path&)>& handOff,
                                  std::chrono::milliseconds patience = holderPatience);
+
+    // The folder locked, whatever its path names now: the library may be written only while its path
+    // still names this folder.
+    std::optional<FolderIdentity> folder() const { return FolderIdentity::of(descriptor_); }
 
     ~LibraryLock();
     LibraryLock(const LibraryLock&) = delete;

@@ -183,9 +183,11 @@ LibraryStore::LibraryStore(Environment environment)
       time_(environment.time ? environment.time : &TimeSource::system()),
       refusal_(std::move(environment.refusal)),
       unlocked_(environment.unlocked),
+      lockedRoot_(environment.lockedRoot),
       queue_(std::make_shared<SerialQueue>(queueLabel))
 {
-    if (!refusal_) LibraryFolder::makeRoot(root_);
+    // A locked root was made by its lock; one made now would not be it.
+    if (!refusal_ && !lockedRoot_) LibraryFolder::makeRoot(root_);
 }
 
 LibraryStore::~LibraryStore()
@@ -303,20 +305,33 @@ Completion<std::optional<std::string>> LibraryStore::writeInOrder(std::vector<Fi
     return written;
 }
 
+LibraryFolder LibraryStore::openFolder(const fs::path& relative, bool make) const
+{
+    auto folder = LibraryFolder::open(root_, relative, make, lockedRoot_);
+    folderReplaced_ = folder.replaced();
+    return folder;
+}
+
+std::optional<std::string> LibraryStore::cannotChange() const
+{
+    if (refusal_) return refusal_;
+    if (const auto root = openFolder({}, false); root.replaced()) return root.failure();
+    return std::nullopt;
+}
+
 std::optional<std::string> LibraryStore::cannotStore(int results) const
 {
     if (refusal_) return refusal_;
-    std::error_code error;
-    fs::create_directories(root_, error);
-    if (error) return "could not make " + root_.string() + ": " + error.message();
+    const auto root = openFolder({}, true);
+    if (!root.isOpen()) return root.failure();
     // A file is really written, so a folder that may be listed but not changed is caught too.
     AtomicFileOptions probe;
     probe.prefix = ".writable-";
-    AtomicFile file(root_ / ".writable", probe);
+    AtomicFile file(root.descriptor(), root_ / ".writable", probe);
     const std::string block(4096, '\0');
     if (!file.write(block)) return file.failure();
     struct statvfs disk {};
-    if (::statvfs(root_.c_str(), &disk) != 0) return "could not read the room on " + root_.string();
+    if (::fstatvfs(root.descriptor(), &disk) != 0) return "could not read the room on " + root_.string();
     if (disk.f_flag & ST_RDONLY) return root_.string() + " is on a read-only disk";
     const uintmax_t room = uintmax_t(disk.f_bavail) * uintmax_t(disk.f_frsize);
     if (room < uintmax_t(std::max(results, 1)) * roomPerResult)
@@ -333,7 +348,7 @@ std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const
     if (refusal_) return failed(*refusal_);
     if (!isInside(root_, to)) return failed("the file lies outside the library");
     const fs::path relative = to.lexically_normal().lexically_relative(root_.lexically_normal());
-    const auto folder = LibraryFolder::open(root_, relative.parent_path(), true);
+    const auto folder = openFolder(relative.parent_path(), true);
     if (!folder.isOpen()) return failed(folder.failure());
     AtomicFileOptions options;
     options.permissions = filePermissions;
@@ -389,6 +404,15 @@ std::vector<BatchSummary> LibraryStore::list()
     return summaries;
 }
 
+void LibraryStore::removeImageFolder(const Uuid& batch, const Uuid& image)
+{
+    drain();
+    if (const auto why = cannotChange())
+        return diagnoseAs("oxel pro library", "could not remove " + image.text() + ": " + *why);
+    std::error_code ignored;
+    fs::remove_all(imageFolder(batch, image), ignored);
+}
+
 std::optional<std::string> LibraryStore::deleteBatch(const Uuid& batch)
 {
     return deleteBatchFolder(batchFolder(batch));
@@ -397,7 +421,7 @@ std::optional<std::string> LibraryStore::deleteBatch(const Uuid& batch)
 std::optional<std::string> LibraryStore::deleteBatchFolder(const fs::path& folder)
 {
     drain();
-    if (refusal_) return refusal_;
+    if (const auto why = cannotChange()) return why;
     if (folder.parent_path() != root_ || !isInside(root_, folder)) return "the folder lies outside the library";
     if (!isPlainFolder(folder)) return "no such folder in the library";
     return trash_(folder);
@@ -431,7 +455,7 @@ void LibraryStore::sweepStaleFolders() const
 {
     constexpr auto oldest = std::chrono::seconds(86'400);
     const auto now = time_->now();
-    const auto root = LibraryFolder::open(root_, {}, false);
+    const auto root = openFolder({}, false);
     if (!root.isOpen()) return;
     // Down to an image's folder: <batch>/images/<image>/.
     removeLeftoverTemporaries(root, now - oldest, 3);
@@ -448,7 +472,9 @@ void LibraryStore::sweepStaleFolders() const
         if (!folder.isOpen() || ::fstatat(folder.descriptor(), "batch.json", &record, AT_SYMLINK_NOFOLLOW) == 0 ||
             errno != ENOENT)
             continue;
-        if (now - modified > oldest) trash_(root_ / name); // a refusal leaves the folder for the next sweep
+        // The Trash takes a path: it must still lead into the folder locked. A refusal leaves the
+        // folder for the next sweep.
+        if (now - modified > oldest && !cannotChange()) trash_(root_ / name);
     }
 }
 

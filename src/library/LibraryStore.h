@@ -7,9 +7,12 @@
 #include "imaging/PictureHandle.h"
 #include "library/BatchRecord.h"
 #include "library/BatchSummary.h"
+#include "library/FolderIdentity.h"
 #include "library/ImageRecord.h"
+#include "library/LibraryFolder.h"
 #include "platform/Uuid.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -42,6 +45,9 @@ public:
         std::optional<std::string> refusal{};
         // The library's disk has no locks: it is written without one.
         bool unlocked = false;
+        // The folder this program locked as the library: only that folder is ever written, and only
+        // while the root's path still names it.
+        std::optional<FolderIdentity> lockedRoot{};
 
         static Environment standard();
     };
@@ -74,6 +80,10 @@ public:
     const std::filesystem::path& root() const { return root_; }
     const std::optional<std::string>& refusal() const { return refusal_; }
     bool unlocked() const { return unlocked_; }
+    // The last write found the root's path naming another folder than the one this program locked
+    // (moved away, replaced by a copy, its link pointed elsewhere): nothing is written until it names
+    // that folder again.
+    bool folderReplaced() const { return folderReplaced_; }
     std::filesystem::path batchFolder(const Uuid& batch) const;
     std::filesystem::path imageFolder(const Uuid& batch, const Uuid& image) const;
 
@@ -120,6 +130,9 @@ public:
     // Every complete batch, newest update first, with up to four thumbnails among its first six
     // images.
     std::vector<BatchSummary> list();
+    // Removes an image's folder from its batch once the writes queued for it are done, so none of
+    // them makes the folder again.
+    void removeImageFolder(const Uuid& batch, const Uuid& image);
     // Moves the batch's folder to the Trash; the reason when it could not (the folder stays).
     std::optional<std::string> deleteBatch(const Uuid& batch);
     // The same for a listed folder, a copy's included: only a folder directly inside the root.
@@ -148,6 +161,11 @@ public:
 private:
     std::shared_ptr<SerialQueue> queue();
     void enqueue(std::function<void()> job);
+    // The folder `relative` below the root, reached only through the root this program locked.
+    LibraryFolder openFolder(const std::filesystem::path& relative, bool make) const;
+    // Why nothing may be changed in the library now: this program may not write it, or its root is
+    // no longer the folder locked.
+    std::optional<std::string> cannotChange() const;
     void writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
     // Queues the record's bytes, or tells why it has none.
     template <class Record>
@@ -162,6 +180,8 @@ private:
     const TimeSource* time_;
     std::optional<std::string> refusal_;
     bool unlocked_;
+    std::optional<FolderIdentity> lockedRoot_;
+    mutable std::atomic<bool> folderReplaced_ = false;
     std::mutex queueMutex_;
     std::shared_ptr<SerialQueue> queue_;
 };

@@ -250,6 +250,11 @@ public:
         "this disk can't lock the library · keep to one oxel pro at a time";
     static constexpr const char* changesUnsavedStatus =
         "changes can't be saved to the library · kept here until they can be";
+    static constexpr const char* folderReplacedStatus =
+        "the library folder was moved or replaced · changes are kept here until oxel pro starts again";
+    // Why changes are not in the library yet: a refusing disk, or a folder that is no longer the one
+    // this program locked.
+    const char* unsavedChangesStatus() const;
     void ensureBatchStored();
     void saveNow() { saving_.saveNow(); }
     // Names the batch by its developed pictures once nothing is in flight, unless a better name stands.

@@ -171,6 +171,11 @@ void AppModel::setStatusLine(std::optional<std::string> text, StatusKind kind)
     publish(statusLine_, text ? std::move(text) : lastingStatus(), Field::statusLine);
 }
 
+const char* AppModel::unsavedChangesStatus() const
+{
+    return services_.library.folderReplaced() ? folderReplacedStatus : changesUnsavedStatus;
+}
+
 std::optional<std::string> AppModel::libraryNotice() const
 {
     if (services_.library.refusal()) return libraryNotLockedStatus;
@@ -183,7 +188,7 @@ std::optional<std::string> AppModel::libraryNotice() const
 std::optional<std::string> AppModel::lastingStatus() const
 {
     // A library that may not be written says so before anything it could not save.
-    if (saving_.unsaved() && !services_.library.refusal()) return changesUnsavedStatus;
+    if (saving_.unsaved() && !services_.library.refusal()) return unsavedChangesStatus();
     return libraryNotice();
 }
 

@@ -17,10 +17,7 @@ void AppModel::remove(const std::shared_ptr<BatchItem>& item)
     std::erase(record.images, id);
     setBatch(std::move(record));
     saving_.forget(id);
-    // Writes of this picture already queued go first, so none recreates its folder afterwards.
-    services_.library.drain();
-    std::error_code ignored;
-    std::filesystem::remove_all(services_.library.imageFolder(batch_->id, id), ignored);
+    services_.library.removeImageFolder(batch_->id, id);
     saving_.markBatch();
 }
 

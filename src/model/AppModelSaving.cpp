@@ -20,8 +20,8 @@ void AppModel::installSavingCallbacks()
     saving_.saveBatchRecord = [this] { writeBatchRecord(); };
     saving_.unsavedChanged = [this] {
         if (saving_.unsaved())
-            setStatusLine(changesUnsavedStatus);
-        else if (statusLine_ == changesUnsavedStatus)
+            setStatusLine(unsavedChangesStatus());
+        else if (statusLine_ == changesUnsavedStatus || statusLine_ == folderReplacedStatus)
             setStatusLine(std::nullopt);
         else
             changed.emit(Field::statusLine); // the empty screen says it apart from the line
@@ -109,13 +109,13 @@ Task<bool> AppModel::keep(std::shared_ptr<BatchItem> item)
     if (!batch_ || batch_->id != batchId || !holds(item)) co_return !failure;
     if (failure) {
         item->setNote(unsavedNote);
-        setStatusLine(unsavedStatus);
+        setStatusLine(services_.library.folderReplaced() ? folderReplacedStatus : unsavedStatus);
         co_return false;
     }
     item->keep.reset();
     item->renderFile = record->renderFile;
     if (item->note() == unsavedNote) item->setNote(std::nullopt);
-    if (statusLine_ == unsavedStatus &&
+    if ((statusLine_ == unsavedStatus || statusLine_ == folderReplacedStatus) &&
         std::none_of(items_.begin(), items_.end(), [](const auto& other) { return other->keep && other->result(); }))
         setStatusLine(std::nullopt);
     // What changed while the files were written goes with the next save.

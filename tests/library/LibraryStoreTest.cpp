@@ -1,5 +1,6 @@
 #include "library/LibraryStore.h"
 
+#include "library/LibraryLock.h"
 #include "library/RecordSamples.h"
 #include "platform/ProcessMemory.h"
 #include "platform/Trash.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -405,6 +407,38 @@ TEST_F(LibraryStoreOnDisk, AFailedWriteIsLoggedAndTheNextSaveWritesAgain)
     fs::remove(store.batchFolder(record.id));
     store.saveBatch(record);
     EXPECT_EQ(store.list().size(), 1u);
+}
+
+// The library folder moved aside, replaced by a copy, or its link pointed at a copy while a program
+// holds it: that program never makes it again nor changes anything in what the path names now.
+TEST_F(LibraryStoreOnDisk, OnlyTheFolderLockedIsWrittenWhateverItsPathNamesNow)
+{
+    const fs::path library = root / "Library", aside = root / "aside", copy = root / "copy";
+    const auto tree = [&] {
+        std::map<fs::path, fs::file_time_type> times{{library, fs::last_write_time(library)}};
+        for (const auto& entry : fs::recursive_directory_iterator(library))
+            times[entry.path()] = entry.last_write_time();
+        return times;
+    };
+    for (int way : {0, 1, 2}) {
+        if (way == 2) fs::create_directories(aside), fs::create_directory_symlink(aside, library);
+        auto first = LibraryLock::take(library, std::nullopt);
+        LibraryStore holder{{library, moveToTrash, &clock, std::nullopt, false, first.lock->folder()}};
+        const BatchRecord record = batch(1);
+        holder.saveBatch(record);
+        holder.drain();
+        if (way < 2) fs::rename(library, aside);
+        if (way > 0) fs::copy(aside, way == 1 ? library : copy, fs::copy_options::recursive);
+        if (way == 2) fs::remove(library), fs::create_directory_symlink(copy, library);
+        EXPECT_TRUE(holder.cannotStore(1) && fs::exists(library) == (way > 0)) << "made again";
+        auto second = LibraryLock::take(library, std::nullopt);
+        const auto before = tree();
+        holder.saveImage(image(record.images[0]), record.id);
+        holder.removeImageFolder(record.id, record.images[0]);
+        EXPECT_TRUE(holder.deleteBatch(record.id)) << way;
+        EXPECT_EQ(tree(), before) << way;
+        for (const auto& path : {library, aside, copy}) fs::remove_all(path);
+    }
 }
 
 TEST(LibraryStoreRoot, FollowsTheIdentifier)

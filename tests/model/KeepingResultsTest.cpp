@@ -1,5 +1,6 @@
 #include "support/ModelFixture.h"
 
+#include "library/LibraryLock.h"
 #include "platform/JsonFields.h"
 #include "support/FileContents.h"
 #include "support/PictureFiles.h"
@@ -134,6 +135,26 @@ TEST_F(KeepingResultsTest, AResultTheDiskCannotTakeIsHeldUnconfirmedAndStoredOnc
     EXPECT_EQ((*stored)["state"], "done");
     EXPECT_EQ(model->statusLine(), std::nullopt);
     EXPECT_EQ(item->note(), std::nullopt);
+}
+
+// The library folder replaced by a copy while a picture develops: its result stays on the item,
+// unconfirmed, and the window says why; once the folder locked is back, it is stored and confirmed.
+TEST_F(KeepingResultsTest, AResultForALibraryFolderReplacedIsHeldUntilTheLockedFolderIsBack)
+{
+    const fs::path root = folder / "Locked", aside = folder / "Aside";
+    auto lock = LibraryLock::take(root, std::nullopt);
+    LibraryStore locked({root, keepEverything, &loop, std::nullopt, false, lock.lock->folder()});
+    makeModel(&locked);
+    drop({writeJPEG("a.jpg", 900, 600)});
+    model->process();
+    const auto item = model->items()[0];
+    ASSERT_TRUE(runUntil([&] { return item->jobId().has_value(); }));
+    fs::rename(root, aside), fs::copy(aside, root, fs::copy_options::recursive);
+    ASSERT_TRUE(runUntil([&] { return model->statusLine() == AppModel::folderReplacedStatus && item->keep; }));
+    fs::remove_all(root), fs::rename(aside, root);
+    loop.advance(JobRunner::keepRetry);
+    EXPECT_TRUE(runUntil([&] { return confirmed(*item->jobId()) && item->renderFile && !model->statusLine(); }));
+    model.reset();
 }
 
 // Exported while the disk cannot take it, a result has left the program: its delivery is confirmed

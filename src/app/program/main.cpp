@@ -77,6 +77,7 @@ int main(int argc, char** argv)
     }
     if (library.unlocked) diagnose("library", "the library's disk has no locks: it is written without one");
     environment.library.unlocked = library.unlocked;
+    if (library.lock) environment.library.lockedRoot = library.lock->folder();
 
     Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded),
                             std::move(environment));
