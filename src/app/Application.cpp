@@ -200,6 +200,9 @@ void Application::makeMenus()
     // The model changes many times in one turn (a slider drag, an import): the menus follow once.
     menusWatch_ = std::make_unique<ModelWatch>(*this, *model_, [this] { menuBar_->refresh(); });
     menusWatch_->model(ModelWatch::ModelFields::every());
+    // A reopened batch's results arrive picture by picture, after the batch itself.
+    menusWatch_->items(
+        {BatchItem::Field::phase, BatchItem::Field::result, BatchItem::Field::availability, BatchItem::Field::source});
     connections_.push_back(model_->auth().stateChanged.connect([this](const AuthState&) { menusWatch_->request(); }));
 }
 
