@@ -10,11 +10,29 @@ namespace oxel {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+bool developedHandOff(const BatchItem& item)
+{
+    return item.origin == Origin::handoff && item.result() && item.source();
+}
+
+// Whether send back writes the item's result over its host's file: not when the file the
+// photographer located stands in for it, nor while that file is missing.
+bool writesBack(const BatchItem& item)
+{
+    if (!developedHandOff(item) || (item.original && item.original->relinked)) return false;
+    return item.availability().kind == Availability::Kind::present;
+}
+
+} // namespace
+
+// The count that "send N back" and its command offer, and what send back writes.
 std::vector<std::shared_ptr<BatchItem>> AppModel::sendBackItems() const
 {
     std::vector<std::shared_ptr<BatchItem>> handedOver;
     for (const auto& item : items_)
-        if (item->origin == Origin::handoff && item->result() && item->source()) handedOver.push_back(item);
+        if (writesBack(*item)) handedOver.push_back(item);
     return handedOver;
 }
 
@@ -102,6 +120,9 @@ Task<void> AppModel::watchSendBack(std::vector<std::shared_ptr<BatchItem>> items
     if (!launchedByHandoff || inFlightCount() != 0) co_return;
     for (const auto& item : items)
         if (item->lastError() || !item->sentBack) co_return;
+    // A developed picture that could not go back stays open to be exported.
+    for (const auto& item : items_)
+        if (developedHandOff(*item) && !item->sentBack) co_return;
     setStatusLine("sent back to " + handoffSender.value_or("where they came from") + " · closing");
     co_await sleepFor(sendBackClosing);
     services_.control.requestQuit();

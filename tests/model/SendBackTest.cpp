@@ -225,6 +225,7 @@ TEST_F(SendBackTest, AMovedSentBackFileKeepsItsResultAndIsFoundAgain)
     EXPECT_TRUE(item->result());
     ASSERT_TRUE(item->source());
     EXPECT_EQ(item->source()->url, copyOf(*item));
+    EXPECT_TRUE(model->sendBackItems().empty());
 
     model->adoptLocatedOriginal(moved, item);
     ASSERT_TRUE(runUntil(restored));
@@ -234,6 +235,7 @@ TEST_F(SendBackTest, AMovedSentBackFileKeepsItsResultAndIsFoundAgain)
     EXPECT_TRUE(item->result());
     ASSERT_TRUE(item->source());
     EXPECT_EQ(item->source()->url, copyOf(*item));
+    EXPECT_EQ(model->sendBackItems().size(), 1u);
     sendBackAndWait();
     EXPECT_EQ(item->lastError(), std::nullopt);
     ASSERT_TRUE(item->sentBack);
@@ -265,7 +267,8 @@ TEST_F(SendBackTest, TheKeptOriginalOfALayeredHostIsNeverWrittenAgain)
 // it…", is no file the host handed over: send back leaves it as it was, now and after a reopen.
 TEST_F(SendBackTest, ALocatedCopyIsNeverWrittenOver)
 {
-    const auto items = handedOver({writeJPEG("host/moved.jpg")});
+    const auto items = handedOver({writeJPEG("host/moved.jpg"), writeJPEG("host/stays.jpg")});
+    model->launchedByHandoff = true;
     const auto copy = folder / "archive" / "moved.jpg";
     fs::create_directories(copy.parent_path());
     fs::rename(folder / "host" / "moved.jpg", copy);
@@ -273,11 +276,15 @@ TEST_F(SendBackTest, ALocatedCopyIsNeverWrittenOver)
     ASSERT_TRUE(runUntil([&] { return model->tasks().runningCount() == 0; }));
     ASSERT_EQ(items[0]->url(), copy);
     const auto before = test::readFile(copy);
+    // Not offered: "send 1 back" counts only the picture that goes.
+    EXPECT_EQ(model->sendBackItems(), std::vector{items[1]});
     sendBackAndWait();
-    EXPECT_EQ(items[0]->note(), "not sent back · the file was located, not handed over · export it instead");
     EXPECT_FALSE(items[0]->sentBack);
     EXPECT_EQ(test::readFile(copy), before);
-    loop.advance(std::chrono::seconds(1));
+    EXPECT_TRUE(items[1]->sentBack);
+    // The located picture, still to be exported, keeps the application open.
+    loop.advance(std::chrono::seconds(5));
+    EXPECT_EQ(control.quitRequests, 0);
     library.drain();
     EXPECT_EQ(jsonOf(imageFolder(*items[0]) / "image.json")->at("original").value("relinked", false), true);
 }
