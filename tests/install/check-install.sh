@@ -23,6 +23,11 @@ program = open(sys.argv[1], "rb").read()
 missing = [name for name in sys.argv[2:] if open(name, "rb").read() not in program]
 sys.exit("the installed program lacks " + ", ".join(missing) if missing else None)
 ' "$prefix/bin/oxel-pro" "$source"/resources/icc/*.icc "$build"/resources/grain/*.png
+# The embedded segmentation model's licence goes with the copy.
+if [ -e "$build/segmentation-model/LICENSE-Apache-2.0" ] && [ -z "$(find "$prefix" -name LICENSE-Apache-2.0)" ]; then
+  echo "the installed copy lacks the segmentation model's licence"
+  exit 1
+fi
 cp "$3" "$prefix/bin/"
 mkdir "$prefix/check"
 cp "$source/resources/icc/sRGB.icc" "$prefix/check/expected-sRGB.icc"
