@@ -119,18 +119,24 @@ BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_tok
     return JobResultAnswer{std::move(response).value(), std::move(body).value()};
 }
 
-bool confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop)
+DeliveryConfirmation confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop)
 {
     HttpRequest request = backendRequest("POST", jobPath(jobId, "/confirm-delivery", {}), Json{{"userId", userId}});
     authorize(request);
     constexpr int attempts = 3;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         auto answer = HttpSession::backend().send(request, stop);
-        if (answer && answer->status == 200) return true;
+        if (answer && answer->status == 200) return DeliveryConfirmation::confirmed;
+        if (stop.stop_requested()) return DeliveryConfirmation::stopped;
+        // The backend read the request and has no such job for this account: asking again is no use.
+        if (answer && answer->status == 404) {
+            diagnose("backend", "confirmDelivery refused for " + jobId + ": the server has no such job");
+            return DeliveryConfirmation::unknownJob;
+        }
         if (attempt < attempts) pauseBetweenAttempts(stop);
     }
     diagnose("backend", "confirmDelivery failed after 3 attempts for " + jobId);
-    return false;
+    return DeliveryConfirmation::unanswered;
 }
 
 } // namespace oxel

@@ -25,8 +25,12 @@ BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_t
 // The decoded answer together with its raw body.
 BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop = {});
 
+// How telling the backend of a delivery ended: taken (the shot is spent); refused because the
+// backend has no such job for the account; no attempt taken; or stopped before it was taken.
+enum class DeliveryConfirmation { confirmed, unknownJob, unanswered, stopped };
+
 // Tells the backend the result arrived, which spends the shot: up to three attempts 2 s apart.
-// True once the backend took it; all three failed leave one line on standard error.
-bool confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop = {});
+// Three that fail leave one line on standard error; a stop request ends it at once, silently.
+DeliveryConfirmation confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop = {});
 
 } // namespace oxel

@@ -5,6 +5,7 @@
 #include "backend/JobEndpoints.h"
 #include "develop/grade/LookName.h"
 #include "library/PhotographJob.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <utility>
@@ -19,7 +20,10 @@ JobRunner::Environment JobRunner::Environment::standard()
 JobRunner::JobRunner(Environment environment) : environment_(environment)
 {}
 
-JobRunner::~JobRunner() = default;
+JobRunner::~JobRunner()
+{
+    stopConfirmations();
+}
 
 void JobRunner::start(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId,
                       const std::string& globalNudge, const StrengthFor& strengthFor)
@@ -99,15 +103,7 @@ void JobRunner::accountLeft()
 void JobRunner::accountArrived(const std::string& userId)
 {
     userId_ = userId;
-    auto waiting = std::exchange(unconfirmed_, {});
-    for (auto& [jobId, account] : waiting) {
-        if (confirmableNow(account))
-            scope_.spawn(confirmLater(jobId, account));
-        else
-            unconfirmed_.emplace_back(jobId, account);
-    }
-    // Told once, however many went.
-    if (unconfirmed_.size() != waiting.size() && onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
+    sendConfirmations();
 }
 
 bool JobRunner::confirmableNow(const std::string& account) const
@@ -117,28 +113,100 @@ bool JobRunner::confirmableNow(const std::string& account) const
 
 void JobRunner::confirmDelivery(const std::string& jobId, const std::string& account)
 {
-    if (!confirmableNow(account)) {
-        unconfirmed_.emplace_back(jobId, account);
-        if (onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
-        return;
-    }
-    scope_.spawn(confirmLater(jobId, account));
+    if (keepUnconfirmed(jobId, account)) tellWaitingConfirmations();
+    sendConfirmations();
+}
+
+void JobRunner::keepUntilStored(const std::string& jobId, const std::string& account)
+{
+    beingStored_.insert(jobId);
+    if (keepUnconfirmed(jobId, account)) tellWaitingConfirmations();
+}
+
+void JobRunner::notStored(BatchItem& item, const std::string& jobId)
+{
+    if (!item.unconfirmed || item.unconfirmed->jobId != jobId) return;
+    item.unconfirmed.reset();
+    forgetUnconfirmed(jobId);
 }
 
 void JobRunner::confirm(BatchItem& item, const std::string& jobId)
 {
     if (!item.unconfirmed || item.unconfirmed->jobId != jobId) return;
     const auto delivery = *std::exchange(item.unconfirmed, std::nullopt);
+    beingStored_.erase(delivery.jobId);
     confirmDelivery(delivery.jobId, delivery.account);
 }
 
-Task<void> JobRunner::confirmLater(std::string jobId, std::string account)
+bool JobRunner::keepUnconfirmed(const std::string& jobId, const std::string& account)
 {
-    // Nobody waits for the confirmation, and it retries on its own; the owner hears when the
-    // backend took it.
-    auto confirm = [jobId, account] { return oxel::confirmDelivery(jobId, account); };
-    const bool confirmed = co_await offload(*environment_.pool, WorkPriority::utility, std::move(confirm));
-    if (confirmed && onConfirmed) onConfirmed();
+    const auto kept = std::find_if(unconfirmed_.begin(), unconfirmed_.end(),
+                                   [&](const auto& delivery) { return delivery.first == jobId; });
+    if (kept != unconfirmed_.end()) return false;
+    if (unconfirmed_.size() >= mostWaitingConfirmations) {
+        diagnose("confirm", "more than " + std::to_string(mostWaitingConfirmations) +
+                                " deliveries wait to be confirmed: the oldest, " + unconfirmed_.front().first +
+                                ", is let go");
+        beingStored_.erase(unconfirmed_.front().first);
+        unconfirmed_.erase(unconfirmed_.begin());
+    }
+    unconfirmed_.emplace_back(jobId, account);
+    return true;
+}
+
+void JobRunner::forgetUnconfirmed(const std::string& jobId)
+{
+    beingStored_.erase(jobId);
+    unanswered_.erase(jobId);
+    const auto removed = std::erase_if(unconfirmed_, [&](const auto& delivery) { return delivery.first == jobId; });
+    if (removed > 0) tellWaitingConfirmations();
+}
+
+void JobRunner::tellWaitingConfirmations()
+{
+    if (onWaitingConfirmationsChanged) onWaitingConfirmationsChanged();
+}
+
+void JobRunner::stopConfirmations()
+{
+    confirmationsStopped_ = true;
+    confirmationStop_.cancel();
+}
+
+void JobRunner::sendConfirmations()
+{
+    if (confirming_ || confirmationsStopped_ || !nextConfirmation()) return;
+    confirming_ = true;
+    scope_.spawn(sendEachConfirmation());
+}
+
+std::optional<std::pair<std::string, std::string>> JobRunner::nextConfirmation() const
+{
+    for (const auto& delivery : unconfirmed_) {
+        const auto& [jobId, account] = delivery;
+        if (confirmableNow(account) && !beingStored_.contains(jobId) && !unanswered_.contains(jobId)) return delivery;
+    }
+    return std::nullopt;
+}
+
+Task<void> JobRunner::sendEachConfirmation()
+{
+    // Nobody waits for a confirmation; the owner hears when the backend took one.
+    while (auto next = nextConfirmation()) {
+        auto send = [delivery = *next](std::stop_token stop) {
+            return oxel::confirmDelivery(delivery.first, delivery.second, stop);
+        };
+        const auto sent =
+            co_await offload(confirmationLine_, WorkPriority::utility, confirmationStop_.token(), std::move(send));
+        if (sent == DeliveryConfirmation::stopped) break;
+        if (sent == DeliveryConfirmation::unanswered) {
+            unanswered_.insert(next->first);
+            continue;
+        }
+        forgetUnconfirmed(next->first);
+        if (sent == DeliveryConfirmation::confirmed && onConfirmed) onConfirmed();
+    }
+    confirming_ = false;
 }
 
 void JobRunner::shotsArrived()

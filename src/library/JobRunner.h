@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,7 @@ public:
     std::function<void(const std::string& userId)> onUnknownAccount;
     // The backend took the confirmation of a delivered result: a shot was spent.
     std::function<void()> onConfirmed;
-    // The confirmations waiting for their account changed (see `waitingConfirmations`).
+    // The deliveries not confirmed yet changed (see `waitingConfirmations`).
     std::function<void()> onWaitingConfirmationsChanged;
     // How the owner develops an item now, asked as each result is built; required. The first
     // preview of a delivered result takes its grain from it.
@@ -133,13 +134,22 @@ public:
     // An account is signed in: jobs start and deliveries are confirmed for it, the confirmations
     // that waited for it among them.
     void accountArrived(const std::string& userId);
-    // Tells the backend the job's result arrived, which spends the shot: at once while `account`,
-    // the job's, is the runner's; otherwise once that account signs in again.
+    // Tells the backend the job's result arrived, which spends the shot, once `account`, the job's,
+    // is the runner's. Confirmations go one at a time, on a thread of their own.
     void confirmDelivery(const std::string& jobId, const std::string& account);
-    // Deliveries whose confirmation waits for its account to sign in again: job id, account. The
-    // owner keeps them over a restart and hands them to `confirmDelivery` again.
+    // Every delivery not confirmed yet, oldest first: job id, account. A delivered result joins
+    // them before its store begins and leaves once the backend took its confirmation, or refused
+    // it for a job it does not have. The owner keeps them over a restart and hands them to
+    // `confirmDelivery` again; one that went unanswered in this run is tried again then.
     using Confirmations = std::vector<std::pair<std::string, std::string>>;
     const Confirmations& waitingConfirmations() const { return unconfirmed_; }
+    // At most this many are kept: a few full batches confirmed while the backend did not answer.
+    // Past it the oldest, the likeliest to have expired with the backend anyway, are let go.
+    static constexpr size_t mostWaitingConfirmations = 1000;
+    // Stops the confirmation on its way at once and sends no more; every delivery not confirmed
+    // stays in `waitingConfirmations`, as the owner keeps it, for the next run. For the end of the
+    // program: nothing waits on the backend then.
+    void stopConfirmations();
     // Confirms the delivery of the item's result of job `jobId` unless that was done already: when
     // it is stored, or when it first leaves the program (exported, sent back, reported), stored or not.
     void confirm(BatchItem& item, const std::string& jobId);
@@ -173,7 +183,14 @@ private:
     std::deque<std::shared_ptr<BatchItem>>::iterator nextToStart();
     Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel, std::string account);
     void settle(const std::shared_ptr<BatchItem>& item, uint64_t serial);
-    Task<void> confirmLater(std::string jobId, std::string account);
+    // Keeps a delivery among those not confirmed yet, once; false when it is not one to keep.
+    bool keepUnconfirmed(const std::string& jobId, const std::string& account);
+    void forgetUnconfirmed(const std::string& jobId);
+    void tellWaitingConfirmations();
+    // Starts sending the confirmations that may go now, unless they are going already.
+    void sendConfirmations();
+    Task<void> sendEachConfirmation();
+    std::optional<std::pair<std::string, std::string>> nextConfirmation() const;
     // A confirmation goes only with its own account signed in, never with an empty one.
     bool confirmableNow(const std::string& account) const;
     Task<void> endHoldLater(uint64_t hold);
@@ -181,6 +198,11 @@ private:
     void notify(ItemCallback& callback, const std::shared_ptr<BatchItem>& item);
 
     // For the job of one photograph.
+    // A delivered result's confirmation is kept before its store begins, and sent once it is stored.
+    void keepUntilStored(const std::string& jobId, const std::string& account);
+    // The item's result of job `jobId` was not stored (the item left, or its job was cancelled):
+    // unless it left the program before, its confirmation is let go, as the backend keeps the job.
+    void notStored(BatchItem& item, const std::string& jobId);
     std::optional<std::string> takeResume(const Uuid& id);
     bool runs(const Uuid& id, uint64_t serial) const;
     bool accountLeft(const Uuid& id, uint64_t serial) const;
@@ -212,8 +234,16 @@ private:
     std::map<Uuid, std::string> nudges_;
     std::map<Uuid, double> strengths_;
     std::map<Uuid, std::string> resumes_;
-    // Deliveries collected for an account that left before they were confirmed: job id, account.
     Confirmations unconfirmed_;
+    // Of those, the ones whose results are being stored, to be sent once they are.
+    std::set<std::string> beingStored_;
+    // Of those, the ones that went unanswered in this run.
+    std::set<std::string> unanswered_;
+    bool confirming_ = false;
+    bool confirmationsStopped_ = false;
+    CancelSource confirmationStop_;
+    // The confirmations' own thread: one at a time, never in the way of pictures being made.
+    WorkPool confirmationLine_{1};
     // Delivered results still being stored, by their job's serial: cancelled with the running ones.
     std::map<uint64_t, CancelSource> keeping_;
     uint64_t nextSerial_ = 1;

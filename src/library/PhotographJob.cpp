@@ -343,7 +343,11 @@ void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, boo
 {
     item_->keep = std::move(built.keep);
     item_->unconfirmed.reset();
-    if (confirm) item_->unconfirmed = BatchItem::Unconfirmed{jobId_, account_};
+    if (confirm) {
+        item_->unconfirmed = BatchItem::Unconfirmed{jobId_, account_};
+        // Kept before the store begins, so that a quit while it runs still pays for the result.
+        runner_.keepUntilStored(jobId_, account_);
+    }
     item_->grainBaked = built.outcome->grainBaked;
     item_->planVerdict = built.outcome->previewPlan.verdict();
     item_->setResult(built.outcome);
@@ -359,7 +363,10 @@ Task<void> PhotographJob::keepDelivered()
 {
     if (!delivered_) co_return;
     const bool kept = co_await stored();
-    if (kept) runner_.confirm(*item_, jobId_);
+    if (kept)
+        runner_.confirm(*item_, jobId_);
+    else
+        runner_.notStored(*item_, jobId_);
 }
 
 Task<bool> PhotographJob::stored()

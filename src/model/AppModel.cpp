@@ -170,8 +170,8 @@ void AppModel::installRunnerCallbacks()
     runner_.onUnknownAccount = [this](const std::string& userId) { accountUnknown(userId); };
     // The shot is spent when the backend takes the confirmation, not when the result arrives.
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };
-    // Kept in the user defaults, so that a quit before their account signs in again loses none;
-    // handed back before the runner tells of changes, as the defaults hold them already.
+    // Kept in the user defaults, so that a quit before they are confirmed loses none; handed back
+    // before the runner tells of changes, as the defaults hold them already.
     for (const auto& [jobId, account] : settings_.waitingConfirmations()) runner_.confirmDelivery(jobId, account);
     runner_.onWaitingConfirmationsChanged = [this] {
         settings_.setWaitingConfirmations(runner_.waitingConfirmations());

@@ -274,7 +274,7 @@ TEST_F(JobEndpoints, ConfirmsDeliveryOnTheThirdAttempt)
     faults.times = 2;
     backend().setFaults(faults);
     ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(confirmDelivery(*jobId, userId()));
+    EXPECT_EQ(confirmDelivery(*jobId, userId()), DeliveryConfirmation::confirmed);
     std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(requestsTo(faults.pathPrefix).size(), 3u);
     EXPECT_EQ(log.find("confirmDelivery failed"), std::string::npos);
@@ -289,7 +289,7 @@ TEST_F(JobEndpoints, GivesUpConfirmingAfterThreeAttemptsWithOneLine)
     backend().setFaults(faults);
     ::testing::internal::CaptureStderr();
     auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(confirmDelivery("job-9", userId()));
+    EXPECT_EQ(confirmDelivery("job-9", userId()), DeliveryConfirmation::unanswered);
     auto took = std::chrono::steady_clock::now() - started;
     std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(requestsTo(faults.pathPrefix).size(), 3u);

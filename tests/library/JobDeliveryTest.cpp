@@ -1,6 +1,9 @@
 #include "JobRunnerFixture.h"
 
+#include "async/Offload.h"
+#include "async/TaskScope.h"
 #include "backend/AnalysisResponse.h"
+#include "backend/HttpSession.h"
 #include "backend/JobEndpoints.h"
 #include "develop/SourceDecoding.h"
 #include "library/OutcomeBuild.h"
@@ -21,6 +24,12 @@ std::string failingJob(JobRunnerTest& test, const std::string& code)
     faults.failJobs = code;
     test.backend.setFaults(faults);
     return test.submitDirectly();
+}
+
+Task<void> makeAPicture(WorkPool& pool, bool& made)
+{
+    co_await offload(pool, WorkPriority::userInitiated, [] {});
+    made = true;
 }
 
 // Every phase an item went through, as its observers saw it.
@@ -99,6 +108,39 @@ TEST_F(JobDelivery, CarriesAPhotographFromUploadToItsDevelopedResult)
         EXPECT_TRUE(metadata.contains(key)) << key;
     EXPECT_EQ(metadata["megapixels"], 0.2);
     EXPECT_EQ(metadata["limit"], 0.25);
+}
+
+// The end of the program stops the confirmations on their way, whatever the backend does, and keeps
+// them for the next run, which sends each once.
+TEST_F(JobDelivery, ConfirmationsStillGoingAtTheEndAreKeptAndSentOnceByTheNextRun)
+{
+    const std::vector<std::string> jobs{submitDirectly(), submitDirectly(), submitDirectly()};
+    loop.advance(std::chrono::minutes(1));
+    backend.setFaults(local::LocalFaults{.pathPrefix = "/jobs/", .delay = std::chrono::hours(1)});
+    const std::string userId = std::to_string(account.userId);
+    runner->accountArrived(userId);
+    for (const auto& jobId : jobs) runner->confirmDelivery(jobId, userId);
+    const auto kept = runner->waitingConfirmations();
+    runner.reset();
+    backend.clearFaults();
+    makeRunner(loop);
+    for (const auto& [jobId, account] : kept) runner->confirmDelivery(jobId, account);
+    runner->accountArrived(userId);
+    EXPECT_TRUE(runUntil([&] { return runner->waitingConfirmations().empty(); }));
+    for (const auto& jobId : jobs) EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);
+}
+
+// Confirmations go one at a time on a thread of their own, leaving the pool that makes pictures free.
+TEST_F(JobDelivery, ConfirmationsTheBackendHoldsLeaveThePoolThatMakesPicturesFree)
+{
+    HttpSession::setTimeScale(1.0);
+    backend.setFaults(local::LocalFaults{.pathPrefix = "/jobs/", .delay = std::chrono::hours(1)});
+    runner->accountArrived(std::to_string(account.userId));
+    for (int i = 0; i < 8; ++i) runner->confirmDelivery("job-" + std::to_string(i), std::to_string(account.userId));
+    bool made = false;
+    TaskScope scope;
+    scope.spawn(makeAPicture(pool, made));
+    EXPECT_TRUE(runUntil([&] { return made; }));
 }
 
 TEST_F(JobDelivery, AResumedJobIsPolledUnderItsStoredIdWithoutAnUpload)

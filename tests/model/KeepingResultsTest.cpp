@@ -157,6 +157,26 @@ TEST_F(KeepingResultsTest, AResultForALibraryFolderReplacedIsHeldUntilTheLockedF
     model.reset();
 }
 
+// The program ends while a delivered result is being stored: the next run pays for it, once.
+TEST_F(KeepingResultsTest, AResultStillBeingStoredAtTheEndIsConfirmedByTheNextRun)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg", 900, 600)});
+    bool delivered = false;
+    model->runner().onDelivered = [&delivered, told = model->runner().onDelivered](const auto& item) {
+        told(item);
+        delivered = true;
+    };
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return delivered; }));
+    const std::string jobId = *model->items()[0]->jobId();
+    model.reset();
+    library.drain();
+    makeModel();
+    EXPECT_TRUE(runUntil([&] { return confirmed(jobId) && model->runner().waitingConfirmations().empty(); }));
+    EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);
+}
+
 // Exported while the disk cannot take it, a result has left the program: its delivery is confirmed
 // then, and not again once the disk takes the result.
 TEST_F(KeepingResultsTest, AnUnsavedResultIsConfirmedOnceWhenItIsFirstExported)

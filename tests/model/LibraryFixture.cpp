@@ -36,7 +36,7 @@ void LibraryTest::runIdle()
         return model->tasks().runningCount() == 0 && model->runner().inFlightCount() == 0 &&
                model->runner().queuedCount() == 0 && !model->runner().storing();
     }));
-    // Confirmations start on the next turn and go out on the pool with nobody waiting for them.
+    // Confirmations start on the next turn and go out on their own thread with nobody waiting for them.
     loop.advance(std::chrono::nanoseconds(0));
     loop.waitForPendingWork();
     model->library().drain();
