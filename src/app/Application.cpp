@@ -69,7 +69,8 @@ Application::Environment Application::Environment::standard()
             [](const std::string& url) { return oxel::openURL(url); },
             cacheDirectory() / "originals",
             AuthService::Environment::standard(),
-            LibraryStore::Environment::standard()};
+            LibraryStore::Environment::standard(),
+            nullptr};
 }
 
 // Pictures are large buffers made and let go all the time. glibc raises its threshold for giving a
@@ -126,6 +127,12 @@ Application::Application(int& argc, char** argv, LaunchArguments launch, std::un
 
 Application::~Application()
 {
+    end();
+}
+
+bool Application::end()
+{
+    if (ended_) return *ended_;
     alive_.reset();
     if (forwarded_) forwarded_->close();
     channel_.reset();
@@ -142,13 +149,23 @@ Application::~Application()
     reception_.reset();
     startTarget_.reset();
     model_.reset();
+    // The library's own writes reach the disk and the library is let go before anything else is
+    // waited for: a start waiting for it opens its photographs at once.
+    library_->shutdown();
+    environment_.libraryLock.reset();
     // Work the model's tasks handed to other threads may still run, reading the library and
-    // posting back to the executor: both stay until it has ended.
-    executor_->waitForPendingWork();
-    if (library_) library_->drain();
+    // posting back to the executor: both stay until it has ended. A backend call that is not
+    // answered is not waited for: it keeps them for good, and the process ends without it.
+    ended_ = executor_->waitForPendingWork(std::chrono::steady_clock::now() + workPatience);
+    if (!*ended_) {
+        (void)library_.release();
+        (void)executor_.release();
+        return false;
+    }
     library_.reset();
     installMainExecutor(nullptr);
     executor_.reset();
+    return true;
 }
 
 void Application::makeModel()
@@ -292,7 +309,7 @@ void Application::quitWithoutAsking()
 void Application::choose(MenuCommand command, const std::optional<Uuid>& batch)
 {
     switch (command) {
-    case MenuCommand::newBatch: model_->newBatch(); break;
+    case MenuCommand::newBatch: model_->requestNewBatch(); break;
     case MenuCommand::importImages: model_->openFiles(); break;
     case MenuCommand::allBatches: model_->setShowBatches(true); break;
     case MenuCommand::process: model_->process(); break;
@@ -302,7 +319,7 @@ void Application::choose(MenuCommand command, const std::optional<Uuid>& batch)
     case MenuCommand::checkForUpdates: updater_->checkForUpdates(); break;
     case MenuCommand::about: (new AboutPanel(*environment_.updater.buildInfo, window_.get()))->open(); break;
     case MenuCommand::openRecent:
-        if (batch) model_->openBatch(*batch);
+        if (batch) model_->requestOpenBatch(*batch);
         break;
     case MenuCommand::sendBack: model_->sendBack(); break;
     }

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QApplication;
 
@@ -25,6 +26,7 @@ class AppMenuBar;
 class AppRootSource;
 class AppearanceController;
 class ForwardedStarts;
+class LibraryLock;
 class HandoffReception;
 class MainWindow;
 class ModelStartTarget;
@@ -56,6 +58,9 @@ public:
         AuthService::Environment auth;
         // The library: where, and whether this program holds its lock.
         LibraryStore::Environment library;
+        // The library's lock, when this program holds it: let go once the library's last write is
+        // on disk, before the program waits for anything else.
+        std::shared_ptr<LibraryLock> libraryLock;
 
         static Environment standard();
     };
@@ -66,7 +71,12 @@ public:
                 std::shared_ptr<ForwardedStarts> forwarded, Environment environment = Environment::standard());
     // Makes the process give freed pictures back to the system at once; the constructor calls it.
     static void handLargeBuffersBackWhenFreed();
+    // Ends the program's work as `end` does; work left running keeps what it uses.
     ~Application() override;
+
+    // How long the program's end waits for work still running on other threads, such as a backend
+    // call that is not answered, once the library is let go.
+    static constexpr std::chrono::milliseconds workPatience{1000};
 
     // Shows the window and runs the event loop; the exit status.
     int run();
@@ -78,6 +88,11 @@ public:
     void quit();
     // Saves and ends the event loop without asking (termination signals, the session's end).
     void quitWithoutAsking();
+    // After the event loop: the window and the model go, the library's writes reach the disk, its
+    // lock is let go, and work still running elsewhere is given `workPatience` to end. False when
+    // some is still running then: it keeps the library and the executor it uses, and the process
+    // should end without waiting for it. Once is enough; later calls give the same answer.
+    bool end();
 
     MainWindow& window() { return *window_; }
     RootView& rootView() { return *rootView_; }
@@ -133,6 +148,7 @@ private:
     AppMenuBar* menuBar_ = nullptr;
     std::unique_ptr<ModelWatch> menusWatch_;
     bool launched_ = false;
+    std::optional<bool> ended_;
     std::unique_ptr<UpdaterDialogs> updaterDialogs_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<QuitAlerts> quitAlerts_;

@@ -75,6 +75,12 @@ void QtMainExecutor::waitForPendingWork()
     workEnded_.wait(lock, [this] { return pendingWork_ == 0; });
 }
 
+bool QtMainExecutor::waitForPendingWork(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock lock(workMutex_);
+    return workEnded_.wait_until(lock, deadline, [this] { return pendingWork_ == 0; });
+}
+
 bool QtMainExecutor::onMainThread() const
 {
     return QThread::currentThread() == thread();

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -32,6 +33,8 @@ public:
     // Blocks until every piece of work started elsewhere has ended. What it posted back is not
     // run here; it waits in the event queue.
     void waitForPendingWork();
+    // The same until `deadline` at the latest; false when some work still runs then.
+    bool waitForPendingWork(std::chrono::steady_clock::time_point deadline);
 
 private:
     std::mutex workMutex_;

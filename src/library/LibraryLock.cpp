@@ -73,14 +73,21 @@ std::optional<fs::path> LibraryLock::holderChannel(const fs::path& root)
     return fs::path(std::string(text, size_t(count)));
 }
 
-bool LibraryLock::handOverToHolder(const fs::path& root, const std::function<bool(const fs::path&)>& handOff,
-                                   std::chrono::milliseconds patience)
+LibraryLock::Taken LibraryLock::takeOrHandOver(const fs::path& root, const std::optional<fs::path>& channel,
+                                               const std::function<bool(const fs::path&)>& handOff,
+                                               std::chrono::milliseconds patience)
 {
     const auto until = std::chrono::steady_clock::now() + patience;
     for (;;) {
+        Taken taken = take(root, channel);
+        if (!taken.heldElsewhere) return taken;
         // A channel left by an earlier holder refuses at once: the new holder's comes soon after.
-        if (const auto channel = holderChannel(root); channel && handOff(*channel)) return true;
-        if (std::chrono::steady_clock::now() >= until) return false;
+        const auto holder = holderChannel(root);
+        if (holder && holder != channel && handOff(*holder)) {
+            taken.handedOver = true;
+            return taken;
+        }
+        if (std::chrono::steady_clock::now() >= until) return taken;
         std::this_thread::sleep_for(channelReread);
     }
 }

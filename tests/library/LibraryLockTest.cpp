@@ -75,15 +75,35 @@ TEST(LibraryLock, AStartWaitsForTheHolderToNameItsChannel)
         fs::rename(root / "named", root / LibraryLock::fileName);
     });
     std::vector<fs::path> tried;
-    EXPECT_TRUE(LibraryLock::handOverToHolder(root, [&](const fs::path& named) {
+    const auto start = LibraryLock::takeOrHandOver(root, folder / "second" / "instance", [&](const fs::path& named) {
         tried.push_back(named);
         return named == channel;
-    }));
+    });
+    EXPECT_TRUE(start.handedOver);
+    EXPECT_FALSE(start.lock);
     ASSERT_FALSE(tried.empty());
     EXPECT_EQ(tried.front(), "/earlier/instance");
     EXPECT_EQ(tried.back(), channel);
     naming.join();
     ::close(holder);
+}
+
+// A holder that is closing has stopped listening on its channel, which is the path the next start
+// listens on itself: the start waits for the holder to let go and then takes the library.
+TEST(LibraryLock, AStartWaitsForAClosingHolderAndThenTakesTheLibrary)
+{
+    TemporaryFolder folder;
+    const fs::path channel = folder / "runtime" / "instance";
+    auto closing = LibraryLock::take(folder / "Library", channel);
+    std::jthread ending([&] {
+        std::this_thread::sleep_for(1500ms);
+        closing.lock.reset();
+    });
+    int tries = 0;
+    const auto start =
+        LibraryLock::takeOrHandOver(folder / "Library", channel, [&](const fs::path&) { return ++tries < 0; });
+    EXPECT_TRUE(start.lock) << start.error;
+    EXPECT_EQ(tries, 0) << "the start handed its arguments to its own channel";
 }
 
 } // namespace

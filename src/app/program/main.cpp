@@ -8,6 +8,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/InstanceChannel.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -57,15 +58,17 @@ int main(int argc, char** argv)
     if (!claim.channel) diagnose("instance", "no instance channel: " + claim.error);
 
     // Whatever the channel found, one program writes a library: a start that finds it taken hands
-    // over to the program that holds it, or ends.
+    // over to the program that holds it, waits for one that is closing, or ends. It keeps its own
+    // channel meanwhile, so that the starts after it come to it.
     const auto root = LibraryStore::standardRoot(bundleIdentifier());
-    auto library = LibraryLock::take(root, claim.channel ? std::optional(claim.channel->path()) : std::nullopt);
+    const auto ownChannel = claim.channel ? std::optional(claim.channel->path()) : std::nullopt;
+    const auto handOff = [&launch](const std::filesystem::path& channel) {
+        return InstanceChannel::handOff(channel, forwardedArguments(launch), std::chrono::seconds(5), launch.wait);
+    };
+    auto library = LibraryLock::takeOrHandOver(root, ownChannel, handOff);
+    if (library.handedOver) return 0;
     if (library.heldElsewhere) {
         claim.channel.reset();
-        const auto handOff = [&launch](const std::filesystem::path& channel) {
-            return InstanceChannel::handOff(channel, forwardedArguments(launch), std::chrono::seconds(5), launch.wait);
-        };
-        if (LibraryLock::handOverToHolder(root, handOff)) return 0;
         std::cerr << "oxel-pro: another oxel pro is using the library at " << root.string() << '\n';
         return 1;
     }
@@ -78,8 +81,17 @@ int main(int argc, char** argv)
     if (library.unlocked) diagnose("library", "the library's disk has no locks: it is written without one");
     environment.library.unlocked = library.unlocked;
     if (library.lock) environment.library.lockedRoot = library.lock->folder();
+    environment.libraryLock = std::move(library.lock);
 
     Application application(argc, argv, std::move(launch), std::move(claim.channel), std::move(forwarded),
                             std::move(environment));
-    return application.run();
+    const int status = application.run();
+    if (application.end()) return status;
+    // A backend call that is not answered holds a thread of the work pool, which the way out of
+    // the process would wait for: the library is written and let go already, so the process ends
+    // here.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -1,11 +1,16 @@
 // The real application object as it ends: quitting asks about what is still being written, and
 // going away waits for the work its model handed to the work pool, which reads the library and
-// posts back to the main executor when it ends.
+// posts back to the main executor when it ends, but lets the library go first and does not wait
+// for a backend that does not answer.
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "async/Offload.h"
+#include "backend/BackendBaseURL.h"
+#include "library/LibraryLock.h"
 #include "library/LibraryStore.h"
+#include "localbackend/LocalBackend.h"
 #include "model/AppModel.h"
+#include "platform/AppFolders.h"
 #include "platform/SettingsStore.h"
 #include "support/PictureFiles.h"
 #include "support/TemporaryFolder.h"
@@ -136,6 +141,35 @@ TEST_F(ApplicationQuit, GoingAwayWaitsForTheModelsWorkOnThePoolBeforeItsLibraryA
         ASSERT_TRUE(spinUntil([&] { return started.load(); }));
     }
     EXPECT_TRUE(finished) << "the application went while its work on the pool still ran";
+}
+
+TEST_F(ApplicationQuit, GoingAwayLetsTheLibraryGoAndEndsWhileTheBackendDoesNotAnswer)
+{
+    // Confirmations are taken and answered only after the program should have ended.
+    local::LocalBackend backend({});
+    ASSERT_TRUE(backend.start());
+    backend.setFaults({"/jobs/", std::chrono::seconds(8)});
+    overrideBackendBaseURL(backend.baseURL());
+    SettingsStore::shared().set("userId", "7");
+    Application::Environment environment = Application::Environment::standard();
+    const fs::path root = LibraryStore::standardRoot(bundleIdentifier());
+    environment.libraryLock = LibraryLock::take(root, std::nullopt).lock;
+    auto application = std::make_unique<Application>(argc, argv, LaunchArguments{}, nullptr, nullptr, environment);
+    environment.libraryLock.reset();
+    application->model().runner().accountArrived("7");
+    application->model().runner().confirmDelivery("job-1", "7");
+    QCoreApplication::processEvents();
+
+    const auto quitAt = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration letGoAfter;
+    std::thread nextStart([&] {
+        while (!LibraryLock::take(root, std::nullopt).lock) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        letGoAfter = std::chrono::steady_clock::now() - quitAt;
+    });
+    application.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - quitAt, std::chrono::seconds(2));
+    nextStart.join();
+    EXPECT_LT(letGoAfter, std::chrono::milliseconds(500)) << "the library was let go late";
 }
 
 } // namespace
