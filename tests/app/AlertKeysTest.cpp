@@ -5,6 +5,7 @@
 #include "app/PanelQuitAlerts.h"
 #include "app/QtMainExecutor.h"
 #include "app/QtModelPanels.h"
+#include "app/RefusedStart.h"
 #include "sheets/BatchesSheet.h"
 #include "support/ui/Screenshots.h"
 #include "support/ui/SpinUntil.h"
@@ -290,6 +291,23 @@ TEST(QuitAlertKeysTest, EscapeCloseAndReturnOnTheQuitAlertsKeepTheProgramRunning
         }
     }
     installMainExecutor(previous);
+}
+
+// A start refused because another program keeps the library says so in an alert of its own, which
+// the keyboard alone closes: Tab stays on its one button, Return and Escape press it.
+TEST(RefusedStartAlert, SaysThePhotographWasNotOpenedAndClosesOnEscapeCloseReturnAndTab)
+{
+    for (Dismissal how : everyDismissal) {
+        const auto box = RefusedStart::alert(1);
+        box->show();
+        box->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+        EXPECT_EQ(box->text(), "oxel pro is already open on this library · the photograph was not opened");
+        QTest::keyClick(box->windowHandle(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), box->defaultButton());
+        dismiss(*box, how);
+        EXPECT_TRUE(spinUntil([&] { return !box->isVisible(); })) << int(how);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "app/Application.h"
 #include "app/ForwardedStarts.h"
 #include "app/LaunchArguments.h"
+#include "app/RefusedStart.h"
 #include "library/LibraryLock.h"
 #include "library/LibraryStore.h"
 #include "platform/AppFolders.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv)
     if (library.heldElsewhere) {
         claim.channel.reset();
         std::cerr << "oxel-pro: another oxel pro is using the library at " << root.string() << '\n';
+        RefusedStart::show(argc, argv, launch.openedFiles.size() + launch.handoffFiles.size());
         return 1;
     }
     // A library this program could not lock may be another's to write: it is read, never written.
