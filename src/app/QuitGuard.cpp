@@ -15,8 +15,8 @@ std::string them(int count)
 Unfinished Unfinished::of(const AppModel& model)
 {
     const int waiting = model.waitingCount();
-    const int notStored = model.batch() ? 0 : int(model.items().size());
-    return {waiting, model.inFlightCount() - waiting, model.unsavedResultCount(), notStored, model.saving().unsaved()};
+    return {waiting, model.inFlightCount() - waiting, model.unsavedResultCount(), model.unprocessedCount(),
+            model.saving().unsaved()};
 }
 
 QuitAlert QuitGuard::developingAlert(int count, bool batchStored, int waiting)
@@ -66,11 +66,8 @@ QuitAlert QuitGuard::unsavedChangesAlert()
 
 QuitAlert QuitGuard::unprocessedAlert(int count)
 {
-    return {std::to_string(count) + (count == 1 ? " picture" : " pictures") + " not processed yet · quitting drops " +
-                them(count),
-            "pictures and their nudges are kept in the library once they are processed.",
-            {"keep open", "quit"},
-            keepGoing};
+    Alert question = AppModel::unprocessedQuestion(count, "quitting", "keep open", "quit");
+    return {std::move(question.message), std::move(question.information), std::move(question.buttons), keepGoing};
 }
 
 QuitAlert QuitGuard::exportingAlert(int count)

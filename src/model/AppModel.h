@@ -197,6 +197,16 @@ public:
 
     // Batch control.
     void newBatch();
+    // "new batch" and opening another batch as the photographer asks for them: pictures not
+    // processed yet, which live nowhere but the window, are dropped only once the question about
+    // them was answered so.
+    void requestNewBatch();
+    void requestOpenBatch(const Uuid& id);
+    // Pictures not processed yet: only processing keeps them, and their nudges, in the library.
+    int unprocessedCount() const;
+    // The question asked before `dropping` (quitting, a new batch) lets them go; the first button,
+    // `keep`, is the safe answer, the second lets them go.
+    static Alert unprocessedQuestion(int count, const std::string& dropping, std::string keep, std::string drop);
     void openFiles();
     void process();
     void receiveHandoff(const std::vector<std::filesystem::path>& urls, const std::optional<std::string>& sender);
@@ -451,6 +461,9 @@ private:
     void setBatch(std::optional<BatchRecord> record);
     void setItems(std::vector<std::shared_ptr<BatchItem>> items);
     void applyStartLook();
+    // Runs `then` at once with no picture unprocessed, else once the question about them was
+    // answered with `drop`.
+    void askBeforeDropping(const std::string& dropping, std::string drop, std::function<void()> then);
     std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
     // Jobs run under one account only: those of an account that left wait for it, and those that

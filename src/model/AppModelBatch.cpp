@@ -46,6 +46,42 @@ void AppModel::newBatch()
     tasks_->spawn(refreshRecent());
 }
 
+void AppModel::requestNewBatch()
+{
+    askBeforeDropping("a new batch", "new batch", [this] { newBatch(); });
+}
+
+void AppModel::requestOpenBatch(const Uuid& id)
+{
+    if (batch_ && batch_->id == id) return;
+    askBeforeDropping("another batch", "open batch", [this, id] { openBatch(id); });
+}
+
+int AppModel::unprocessedCount() const
+{
+    return batch_ ? 0 : int(items_.size());
+}
+
+Alert AppModel::unprocessedQuestion(int count, const std::string& dropping, std::string keep, std::string drop)
+{
+    return {std::to_string(count) + (count == 1 ? " picture" : " pictures") + " not processed yet · " + dropping +
+                " drops " + (count == 1 ? "it" : "them"),
+            "pictures and their nudges are kept in the library once they are processed.",
+            {std::move(keep), std::move(drop)},
+            0};
+}
+
+void AppModel::askBeforeDropping(const std::string& dropping, std::string drop, std::function<void()> then)
+{
+    const int count = unprocessedCount();
+    if (count == 0) return then();
+    auto ask = [](ModelPanels& panels, Alert alert, std::function<void()> then) -> Task<void> {
+        if (co_await panels.ask(std::move(alert)) == 1) then();
+    };
+    tasks_->spawn(
+        ask(services_.panels, unprocessedQuestion(count, dropping, "keep them", std::move(drop)), std::move(then)));
+}
+
 void AppModel::applyStartLook()
 {
     const bool reset = resetSettingsEachBatch();

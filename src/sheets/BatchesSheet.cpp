@@ -242,7 +242,7 @@ QMenu* BatchesSheet::menuFor(const BatchSummary& summary)
 void BatchesSheet::openBatch(const BatchSummary& summary)
 {
     // Opening calls the model first and closes afterwards.
-    model().openBatch(summary.id());
+    model().requestOpenBatch(summary.id());
     accept();
 }
 

@@ -82,6 +82,33 @@ TEST_F(BatchControlTest, NewBatchStartsFromTheStandingLookOnlyWhenAskedTo)
     EXPECT_DOUBLE_EQ(model->globalColour(), 1.0);
 }
 
+// Pictures not processed yet live nowhere but the window: "new batch" and opening another batch
+// ask before dropping them, as quitting does, and keep them unless told otherwise.
+TEST_F(BatchControlTest, NewBatchAndAnotherBatchAskBeforeDroppingPicturesNotProcessedYet)
+{
+    drop({writeJPEG("stored.jpg")});
+    model->ensureBatchStored();
+    const Uuid stored = model->batch()->id;
+    model->newBatch();
+    drop({writeJPEG("one.jpg"), writeJPEG("two.jpg")});
+
+    model->requestNewBatch();
+    model->requestOpenBatch(stored);
+    ASSERT_TRUE(runUntil([&] { return panels.alertsShown.size() == 2; }));
+    EXPECT_EQ(panels.alertsShown[0].message, "2 pictures not processed yet · a new batch drops them");
+    EXPECT_EQ(panels.alertsShown[0].buttons, (std::vector<std::string>{"keep them", "new batch"}));
+    EXPECT_EQ(panels.alertsShown[0].safeAnswer, 0u);
+    EXPECT_EQ(panels.alertsShown[1].message, "2 pictures not processed yet · another batch drops them");
+    EXPECT_EQ(model->items().size(), 2u);
+    EXPECT_FALSE(model->batch());
+
+    panels.answers = {1};
+    model->requestOpenBatch(stored);
+    ASSERT_TRUE(runUntil([&] { return model->batch().has_value(); }));
+    EXPECT_EQ(model->batch()->id, stored);
+    EXPECT_EQ(model->items().size(), 1u);
+}
+
 TEST_F(BatchControlTest, ProcessSendsNothingWhenSignedOutOrWithNothingReady)
 {
     signOut();

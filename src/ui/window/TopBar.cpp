@@ -136,7 +136,7 @@ AppearancePreference TopBar::storedAppearance() const
 void TopBar::fillMenu()
 {
     menu_->clear();
-    menu_->addAction(QStringLiteral("new batch"), this, [this] { model_.newBatch(); });
+    menu_->addAction(QStringLiteral("new batch"), this, [this] { model_.requestNewBatch(); });
     menu_->addAction(QStringLiteral("import images…"), this, [this] { model_.openFiles(); });
     menu_->addAction(QStringLiteral("recent batches…"), this, [this] { model_.setShowBatches(true); });
     if (model_.batch())
