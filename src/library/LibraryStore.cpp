@@ -319,7 +319,7 @@ std::optional<std::string> LibraryStore::cannotChange() const
     return std::nullopt;
 }
 
-std::optional<std::string> LibraryStore::cannotStore(int results) const
+std::optional<std::string> LibraryStore::cannotWrite() const
 {
     if (refusal_) return refusal_;
     const auto root = openFolder({}, true);
@@ -333,10 +333,15 @@ std::optional<std::string> LibraryStore::cannotStore(int results) const
     struct statvfs disk {};
     if (::fstatvfs(root.descriptor(), &disk) != 0) return "could not read the room on " + root_.string();
     if (disk.f_flag & ST_RDONLY) return root_.string() + " is on a read-only disk";
-    const uintmax_t room = uintmax_t(disk.f_bavail) * uintmax_t(disk.f_frsize);
-    if (room < uintmax_t(std::max(results, 1)) * roomPerResult)
-        return "only " + std::to_string(room >> 20) + " MB free for " + std::to_string(results) + " pictures";
     return std::nullopt;
+}
+
+std::optional<uintmax_t> LibraryStore::freeRoom() const
+{
+    const auto root = openFolder({}, false);
+    struct statvfs disk {};
+    if (!root.isOpen() || ::fstatvfs(root.descriptor(), &disk) != 0 || (disk.f_flag & ST_RDONLY)) return std::nullopt;
+    return uintmax_t(disk.f_bavail) * uintmax_t(disk.f_frsize);
 }
 
 std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const fs::path& to) const

@@ -116,11 +116,12 @@ public:
     // main thread the first failure, or nothing once every file is there.
     Completion<std::optional<std::string>> writeInOrder(std::vector<FileBytes> files);
 
-    // Why the library cannot take `results` more developed pictures now: its folder cannot be
-    // made or written, or its disk has less room than they take. Nothing when it can.
-    std::optional<std::string> cannotStore(int results) const;
-    // The room one developed picture takes at most: its kept render, thumbnail and records.
-    static constexpr uintmax_t roomPerResult = uintmax_t(8) << 20;
+    // Why the library cannot be written now: its folder cannot be made or written, or its disk is
+    // read-only. Nothing when it can.
+    std::optional<std::string> cannotWrite() const;
+    // The bytes the library's disk has free; nothing when they cannot be read or the disk is
+    // read-only.
+    std::optional<uintmax_t> freeRoom() const;
 
     // ---- Reading: after the queued writes ----------------------------------------------------
 

@@ -250,6 +250,8 @@ public:
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";
     static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
+    // The bytes free on the library's disk and those the pictures not sent would take.
+    static std::string libraryFullStatus(uintmax_t free, uintmax_t needed);
     // What the window says of the library for the program's whole run: that this program may not
     // write it, or writes it without a lock.
     std::optional<std::string> libraryNotice() const;
@@ -428,8 +430,16 @@ private:
     void settlePending(const std::filesystem::path& url);
     Task<void> nameBatch(std::vector<std::string> descriptions, std::vector<std::string> intents,
                          std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
-    // Whether the library can take `results` more developed pictures; says why not when it can't.
-    bool libraryTakes(int results);
+    // Whether the library can take the result of the first picture of `sending` besides the
+    // results not stored yet; says why not when it can't, with the room `sending` would take.
+    bool libraryTakes(const std::vector<std::shared_ptr<BatchItem>>& sending);
+    // The most a developed picture of the item adds to the library.
+    static uintmax_t roomForResult(const BatchItem& item);
+    // What the results not stored yet may take: of pictures sent and not collected, and of results
+    // the disk has not taken yet; those of `sending` left out.
+    uintmax_t roomForUnstoredResults(const std::vector<std::shared_ptr<BatchItem>>& sending) const;
+    // The original's pixel size as loaded or recorded.
+    static std::optional<std::pair<int64_t, int64_t>> originalSize(const BatchItem& item);
     Task<void> watchSendBack(std::vector<std::shared_ptr<BatchItem>> items);
     // How long a status line stands.
     enum class StatusKind {

@@ -112,7 +112,7 @@ void AppModel::retry(const std::shared_ptr<BatchItem>& item)
     // A second click while the first retry waits would start a second paid job.
     if (!userId || !holds(item) || item->phase().isInFlight()) return;
     photographerActs();
-    if (!libraryTakes(1)) return;
+    if (!libraryTakes({item})) return;
     runner_.enqueue(item, trimmedWhitespace(item->effectiveNudge(globalNudge_)), *userId, strength(*item));
 }
 

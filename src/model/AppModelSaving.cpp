@@ -134,7 +134,11 @@ Task<JobRunner::Kept> AppModel::keepDelivered(std::shared_ptr<BatchItem> item)
 Task<bool> AppModel::libraryTakesJob(std::shared_ptr<BatchItem> item)
 {
     if (!batch_ || !holds(item)) co_return true;
-    if (!libraryTakes(1)) co_return false;
+    // The picture goes first, before those waiting their turn.
+    std::vector<std::shared_ptr<BatchItem>> unsent{item};
+    for (const auto& other : items_)
+        if (other != item && other->phase().is<phase::Queued>()) unsent.push_back(other);
+    if (!libraryTakes(unsent)) co_return false;
     // A record being stored with its result is written by that store.
     if (saving_.isStoring(item->id)) co_return true;
     auto record = item->record();
@@ -152,18 +156,21 @@ Task<bool> AppModel::libraryTakesJob(std::shared_ptr<BatchItem> item)
     co_return false;
 }
 
+std::optional<std::pair<int64_t, int64_t>> AppModel::originalSize(const BatchItem& item)
+{
+    if (item.source()) return std::pair(item.source()->pixelWidth, item.source()->pixelHeight);
+    if (item.original && item.original->pixels.size() == 2)
+        return std::pair(item.original->pixels[0], item.original->pixels[1]);
+    return std::nullopt;
+}
+
 bool AppModel::mostlyPortrait() const
 {
     int portrait = 0;
     int landscape = 0;
     for (const auto& item : items_) {
-        std::optional<std::pair<int64_t, int64_t>> size;
-        if (item->source())
-            size = {item->source()->pixelWidth, item->source()->pixelHeight};
-        else if (item->original && item->original->pixels.size() == 2)
-            size = {item->original->pixels[0], item->original->pixels[1]};
-        else if (item->thumbnail())
-            size = {item->thumbnail()->width(), item->thumbnail()->height()};
+        auto size = originalSize(*item);
+        if (!size && item->thumbnail()) size = {item->thumbnail()->width(), item->thumbnail()->height()};
         if (!size) continue;
         ++(size->first < size->second ? portrait : landscape);
     }

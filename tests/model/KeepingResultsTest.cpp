@@ -4,6 +4,7 @@
 #include "platform/JsonFields.h"
 #include "support/FileContents.h"
 #include "support/PictureFiles.h"
+#include "support/SmallDisk.h"
 
 #include <atomic>
 #include <csignal>
@@ -285,6 +286,35 @@ TEST_F(KeepingResultsTest, ABatchOpenedAgainFromItsKeptRecordHasEveryPictureThat
     model->newBatch();
     model->openBatch(id);
     EXPECT_EQ(model->items().size(), 2u);
+}
+
+// A batch goes whole when the disk has room for its results, however little; a disk short of room
+// for the next picture's result says how short, and sends nothing.
+TEST_F(KeepingResultsTest, PicturesAreSentWhileTheDiskHasRoomForTheirResultsAndWhatIsShortIsSaid)
+{
+    SmallDisk disk(folder / "disk", 24'000'000);
+    if (!disk.mounted()) GTEST_SKIP() << "no right to mount a small disk here";
+    LibraryStore small(LibraryStore::Environment{folder / "disk" / "Library", keepEverything, &loop});
+    makeModel(&small);
+    std::vector<fs::path> pictures;
+    for (const auto* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        pictures.push_back(writeJPEG(name, 900, 600));
+    drop(pictures);
+    model->process();
+    EXPECT_TRUE(runUntil([&] {
+        return std::all_of(model->items().begin(), model->items().end(),
+                           [](const auto& item) { return item->renderFile.has_value(); });
+    }));
+    drop({writeJPEG("f.jpg", 900, 600)});
+    small.drain();
+    std::ofstream(folder / "disk" / "filler") << std::string(fs::space(folder / "disk").available - 1'500'000, 'x');
+    model->process();
+    runImports();
+    EXPECT_EQ(submissions(), 5u);
+    const auto said = model->statusLine().value_or("");
+    EXPECT_TRUE(said.starts_with("the library's disk is nearly full · 1 MB free, about ")) << said;
+    EXPECT_TRUE(said.ends_with(" MB needed · no shot used")) << said;
+    model.reset();
 }
 
 // The disk fills between "process" and the submissions: no picture is sent without its record on
