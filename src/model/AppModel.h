@@ -340,7 +340,8 @@ public:
                      bool markDownloaded);
     // Exports started and not yet finished (the quit guard reads it).
     int exportsPending() const { return exports_.pending(); }
-    // Hand-off pictures that hold a result and their original.
+    // The hand-off pictures send back writes: developed, and their host's file neither located
+    // elsewhere nor missing. "send N back" and its command count these.
     std::vector<std::shared_ptr<BatchItem>> sendBackItems() const;
     // Writes each hand-off picture over the file it was handed over in, when that can be done
     // faithfully; a run launched by a hand-off then closes once every picture went back.

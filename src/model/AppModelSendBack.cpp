@@ -27,7 +27,6 @@ bool writesBack(const BatchItem& item)
 
 } // namespace
 
-// The count that "send N back" and its command offer, and what send back writes.
 std::vector<std::shared_ptr<BatchItem>> AppModel::sendBackItems() const
 {
     std::vector<std::shared_ptr<BatchItem>> handedOver;
