@@ -2,6 +2,7 @@
 
 #include "backend/BackendRequest.h"
 #include "backend/Base64.h"
+#include "backend/JobId.h"
 #include "backend/KeychainAccount.h"
 #include "platform/BuildInfo.h"
 #include "platform/SettingsStore.h"
@@ -78,6 +79,7 @@ std::optional<Json> fetchAnnouncement(std::stop_token stop)
 std::optional<std::string> reportResult(const std::string& jobId, const std::string& userId,
                                         const std::optional<std::string_view>& image, std::stop_token stop)
 {
+    if (!isJobId(jobId)) return std::nullopt;
     Json body = {{"userId", userId}};
     if (image) body["image"] = base64Encoded(*image);
     HttpRequest request = backendRequest("POST", "/jobs/" + jobId + "/report", body, std::chrono::seconds(20));
@@ -93,6 +95,7 @@ std::optional<std::string> reportResult(const std::string& jobId, const std::str
 
 void markDownloaded(const std::string& jobId, const std::string& userId, std::stop_token stop)
 {
+    if (!isJobId(jobId)) return;
     HttpRequest request = backendRequest("POST", "/jobs/" + jobId + "/download", Json{{"userId", userId}});
     authorize(request);
     (void)HttpSession::backend().send(request, stop);

@@ -2,6 +2,7 @@
 
 #include "backend/BackendRequest.h"
 #include "backend/Base64.h"
+#include "backend/JobId.h"
 #include "backend/Utf8Text.h"
 #include "backend/WireJson.h"
 #include "platform/BuildInfo.h"
@@ -62,6 +63,12 @@ std::string jobPath(const std::string& jobId, const char* suffix,
     return path;
 }
 
+// A request for a job id that is not one is never built: it fails as a URL that cannot be made.
+UrlError notAJobId()
+{
+    return UrlError{UrlErrorCode::badURL, "not a job id"};
+}
+
 // Waits between delivery attempts; a stop request cuts the wait short.
 void pauseBetweenAttempts(std::stop_token stop)
 {
@@ -87,13 +94,18 @@ BackendResult<std::string> submitJob(std::string_view jpeg, const std::string& u
     if (answer->status != 200) return refusal(*answer);
     if (auto json = parseJson(answer->body); json && json->is_object()) {
         auto jobId = json->find("jobId");
-        if (jobId != json->end() && jobId->is_string()) return jobId->get<std::string>();
+        if (jobId != json->end() && jobId->is_string()) {
+            if (isJobId(jobId->get_ref<const std::string&>())) return jobId->get<std::string>();
+            diagnose("backend", refusedJobId(jobId->get_ref<const std::string&>(), "a job submission's answer"));
+            return BackendError::decodingFailed("the job id is not one");
+        }
     }
     return BackendError::decodingFailed("no jobId in response");
 }
 
 BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_token stop)
 {
+    if (!isJobId(jobId)) return notAJobId();
     std::vector<std::pair<std::string, std::string>> query;
     if (auto userId = accountDefault("userId")) query.emplace_back("userId", *userId);
     HttpRequest request = backendRequest("GET", jobPath(jobId, "", query));
@@ -105,6 +117,7 @@ BackendResult<JobStatusResponse> jobStatus(const std::string& jobId, std::stop_t
 
 BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_token stop)
 {
+    if (!isJobId(jobId)) return notAJobId();
     std::vector<std::pair<std::string, std::string>> query;
     if (auto userId = accountDefault("userId")) {
         query.emplace_back("userId", *userId);
@@ -121,6 +134,7 @@ BackendResult<JobResultAnswer> jobResult(const std::string& jobId, std::stop_tok
 
 DeliveryConfirmation confirmDelivery(const std::string& jobId, const std::string& userId, std::stop_token stop)
 {
+    if (!isJobId(jobId)) return DeliveryConfirmation::unknownJob;
     HttpRequest request = backendRequest("POST", jobPath(jobId, "/confirm-delivery", {}), Json{{"userId", userId}});
     authorize(request);
     constexpr int attempts = 3;

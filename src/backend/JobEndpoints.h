@@ -12,7 +12,8 @@
 namespace oxel {
 
 // The four requests that carry a backend job. Each blocks its (worker) thread until the answer
-// arrives; a stop request ends it at once with a cancellation.
+// arrives; a stop request ends it at once with a cancellation. A job id that is not one (see
+// `isJobId`) is never put into a request, which then fails as a URL that cannot be made.
 
 // Uploads the JPEG as a new job; answers the job's identifier. Refusals come back as
 // `insufficientCredits`, `aspectUnsupported`, `tooManyInFlight`; 426 as `updateRequired`.

@@ -1,5 +1,6 @@
 #include "library/ImageRecord.h"
 
+#include "backend/JobId.h"
 #include "library/LibraryJson.h"
 #include "library/RecordFields.h"
 
@@ -14,6 +15,13 @@ constexpr CaseTexts<ImageRecord::Mode, 2> modeTexts{{"light", "colour"}};
 bool isLowerCaseLetterOrDigit(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// The job id goes into request paths: a record naming anything else is refused whole, as one
+// naming a render outside its folder is, and left as it stands on disk.
+void checkJobId(const std::optional<std::string>& jobId)
+{
+    if (jobId && !isJobId(*jobId)) throwBadValue("jobId", "a job id");
 }
 
 void checkRenderFile(const std::optional<std::string>& name)
@@ -44,6 +52,7 @@ ImageRecord ImageRecord::read(const Json& object)
     record.original = requiredNested(object, "original", OriginalRef::read);
     record.state = requiredCase(object, "state", stateTexts);
     record.jobId = optionalText(object, "jobId");
+    checkJobId(record.jobId);
     record.jobAccount = optionalText(object, "jobAccount");
     record.addition = requiredText(object, "addition");
     record.unlinkedNudge = optionalText(object, "unlinkedNudge");

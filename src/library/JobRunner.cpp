@@ -3,6 +3,7 @@
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "backend/JobEndpoints.h"
+#include "backend/JobId.h"
 #include "develop/grade/LookName.h"
 #include "library/PhotographJob.h"
 #include "platform/Diagnostics.h"
@@ -143,6 +144,10 @@ bool JobRunner::keepUnconfirmed(const std::string& jobId, const std::string& acc
     const auto kept = std::find_if(unconfirmed_.begin(), unconfirmed_.end(),
                                    [&](const auto& delivery) { return delivery.first == jobId; });
     if (kept != unconfirmed_.end()) return false;
+    if (!isJobId(jobId)) {
+        diagnose("confirm", refusedJobId(jobId, "a delivery to confirm"));
+        return false;
+    }
     if (unconfirmed_.size() >= mostWaitingConfirmations) {
         diagnose("confirm", "more than " + std::to_string(mostWaitingConfirmations) +
                                 " deliveries wait to be confirmed: the oldest, " + unconfirmed_.front().first +

@@ -1,6 +1,9 @@
 #include "model/ModelSettings.h"
 
+#include "backend/JobId.h"
 #include "export/ExportOptions.h"
+#include "library/JobRunner.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 
@@ -85,9 +88,24 @@ ModelSettings::Confirmations ModelSettings::waitingConfirmations() const
     Confirmations waiting;
     const auto stored = store_.value(waitingConfirmationsKey);
     if (!stored || !stored->is_array()) return waiting;
-    for (const auto& entry : *stored)
-        if (entry.is_array() && entry.size() == 2 && entry[0].is_string() && entry[1].is_string())
-            waiting.emplace_back(entry[0].get<std::string>(), entry[1].get<std::string>());
+    size_t refused = 0;
+    for (const auto& entry : *stored) {
+        if (!entry.is_array() || entry.size() != 2 || !entry[0].is_string() || !entry[1].is_string()) continue;
+        const auto& jobId = entry[0].get_ref<const std::string&>();
+        if (isJobId(jobId))
+            waiting.emplace_back(jobId, entry[1].get<std::string>());
+        else if (refused++ == 0)
+            diagnose("settings", refusedJobId(jobId, waitingConfirmationsKey));
+    }
+    if (refused > 1) diagnose("settings", std::to_string(refused) + " job ids that are not ones were refused in all");
+    constexpr size_t most = JobRunner::mostWaitingConfirmations;
+    if (waiting.size() > most) {
+        diagnose("settings", std::to_string(waiting.size() - most) +
+                                 " of the oldest deliveries waiting to be "
+                                 "confirmed were let go, past the " +
+                                 std::to_string(most) + " kept");
+        waiting.erase(waiting.begin(), waiting.end() - most);
+    }
     return waiting;
 }
 

@@ -77,8 +77,9 @@ public:
 
     std::optional<std::string> exportFormats() const { return store_.stringValue(exportFormatsKey); }
 
-    // Delivered results whose confirmation waits for their account: job id, account. Entries
-    // that are not two strings are left out.
+    // Delivered results not confirmed yet: job id, account. Entries that are not two strings are
+    // left out, and so, with a line, are those whose job id is not one and all but the newest the
+    // job runner keeps.
     using Confirmations = std::vector<std::pair<std::string, std::string>>;
     Confirmations waitingConfirmations() const;
     void setWaitingConfirmations(const Confirmations& waiting);

@@ -264,6 +264,24 @@ TEST_F(JobEndpoints, FailedAndStaleJobsSayWhatHappened)
     EXPECT_TRUE(status->updatedAt);
 }
 
+// A job id goes into request paths as it stands: one a backend hands out that is more than one
+// path segment is refused, and such an id is never sent, wherever it came from.
+TEST_F(JobEndpoints, AJobIdThatIsNotOnePathSegmentIsNeverSent)
+{
+    const std::string hostile = "../credits/balance?userId=2&x=";
+    backend().setFaults(LocalFaults{.pathPrefix = "/jobs", .answer = Json{{"jobId", hostile}}.dump()});
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(submit());
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("refused a job id"), std::string::npos);
+    backend().clearFaults();
+    for (const std::string& id : {hostile, std::string("job 1"), std::string(129, 'a'), std::string()}) {
+        EXPECT_FALSE(jobStatus(id));
+        EXPECT_FALSE(jobResult(id));
+        EXPECT_EQ(confirmDelivery(id, userId()), DeliveryConfirmation::unknownJob);
+    }
+    for (const auto& request : backend().receivedRequests()) EXPECT_EQ(request.path, "/jobs") << "only the submission";
+}
+
 TEST_F(JobEndpoints, ConfirmsDeliveryOnTheThirdAttempt)
 {
     auto jobId = submit();

@@ -239,6 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"MissingNestedKey", "/original/handoff", nullptr, "original.handoff"},
         BadInput{"TextForAFlag", "/strengthTouched", "\"yes\"", "strengthTouched"},
         BadInput{"NumberForAText", "/jobId", "42", "jobId"},
+        BadInput{"JobIdOfTwoPathSegments", "/jobId", "\"..\\/credits\\/balance?userId=2&x=\"", "jobId"},
         BadInput{"TextForANumber", "/colourOffset", "\"0.5\"", "colourOffset"},
         BadInput{"ObjectForAList", "/exports", "{}", "exports"},
         BadInput{"UnknownState", "/state", "\"finished\"", "state"},

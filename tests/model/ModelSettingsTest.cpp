@@ -1,4 +1,5 @@
 #include "model/ModelSettings.h"
+#include "library/JobRunner.h"
 #include "model/HandoffApp.h"
 #include "support/TemporaryFolder.h"
 
@@ -49,6 +50,24 @@ TEST(ModelSettingsTest, FlagsOfTheWrongTypeTakeTheirDefaults)
     EXPECT_TRUE(settings.seenMessageIds().empty());
     settings.setHandoffSeen(rawValue(HandoffApp::darktable));
     EXPECT_EQ(store.boolValue("handoffSeen.darktable"), true);
+}
+
+// Job ids from the user defaults go into request paths: one that is not a job id is refused, and a
+// forged list longer than the runner keeps is cut to its newest entries.
+TEST(ModelSettingsTest, WaitingConfirmationsKeepOnlyJobIdsAndAtMostTheRunnersShare)
+{
+    TemporaryFolder folder;
+    SettingsStore store(folder / "settings.json");
+    auto forged = nlohmann::json::array({{"../credits/balance?userId=2&x=", "2"}, {"job-1/download", "2"}, {"", "2"}});
+    const size_t most = JobRunner::mostWaitingConfirmations;
+    for (size_t i = 0; i <= most; ++i) forged.push_back({"job-" + std::to_string(i), "2"});
+    store.setValue(ModelSettings::waitingConfirmationsKey, forged);
+    ::testing::internal::CaptureStderr();
+    const auto waiting = ModelSettings(store).waitingConfirmations();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("refused a job id"), std::string::npos);
+    ASSERT_EQ(waiting.size(), most);
+    EXPECT_EQ(waiting.front().first, "job-1");
+    EXPECT_EQ(waiting.back().first, "job-" + std::to_string(most));
 }
 
 TEST(HandoffAppTest, HostsAreKnownByAWordInTheirName)
