@@ -3,9 +3,11 @@
 #include "export/FlatWriter.h"
 #include "model/ExportProgressFilter.h"
 #include "platform/JsonFields.h"
+#include "support/PictureFiles.h"
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace oxel::testing {
 namespace {
@@ -19,6 +21,16 @@ ExportOptions optionsFor(ExportFormat format)
     options.sixteenBit = format == ExportFormat::psd;
     options.tiffLayered = false;
     return options;
+}
+
+// A picture the fixture cannot write (a full temporary folder) or develop stops the test there,
+// before it goes on to use what never came.
+TEST_F(ExportTest, APictureNotWrittenOrNotDevelopedStopsTheTest)
+{
+    EXPECT_THROW(test::writeFile(writeJPEG("a.jpg") / "inside", {1}), std::runtime_error);
+    signOut();
+    makeModel();
+    EXPECT_THROW(developed({writeJPEG("b.jpg")}), std::runtime_error);
 }
 
 TEST_F(ExportTest, PlansOneFreeNamePerPictureAndFormat)

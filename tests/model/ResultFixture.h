@@ -32,7 +32,7 @@ public:
     void developAll()
     {
         model->process();
-        ASSERT_TRUE(runUntil([&] { return model->inFlightCount() == 0; }));
+        runUntilOrStop([&] { return model->inFlightCount() == 0; }, "pictures still in flight");
     }
 
     // The funnel events of that name the local backend logged, oldest first; they travel on their

@@ -55,7 +55,7 @@ protected:
         drop({writeJPEG("in/" + name)});
         model->process();
         auto item = model->items().back();
-        EXPECT_TRUE(runUntil([&] { return item->result() != nullptr; }));
+        runUntilOrStop([&] { return item->result() != nullptr; }, "the picture was not developed");
         return item;
     }
 

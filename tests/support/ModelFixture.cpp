@@ -7,6 +7,7 @@
 #include "support/VirtualClockBackend.h"
 
 #include <cstdlib>
+#include <stdexcept>
 
 namespace oxel::testing {
 namespace {
@@ -106,6 +107,11 @@ void ModelTest::await(Task<void> task)
     };
     model->tasks().spawn(run(std::move(task), done));
     ASSERT_TRUE(loop.runUntil([&] { return done; }));
+}
+
+void ModelTest::runUntilOrStop(const std::function<bool()>& done, const std::string& what)
+{
+    if (!runUntil(done)) throw std::runtime_error(what);
 }
 
 std::vector<local::ReceivedRequest> ModelTest::requestsTo(const std::string& path) const

@@ -49,6 +49,9 @@ public:
     AppModel& makeModel(LibraryStore* store = nullptr);
     SettingsStore& defaults();
     bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done); }
+    // Runs the loop until `done` holds, else fails the test and stops it there: for helpers whose
+    // callers go on to use what they waited for.
+    void runUntilOrStop(const std::function<bool()>& done, const std::string& what);
     // Runs a task of the model to its end.
     void await(Task<void> task);
     std::vector<local::ReceivedRequest> requestsTo(const std::string& path) const;

@@ -471,6 +471,9 @@ void writeFile(const std::filesystem::path& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    // A test never goes on with a picture cut short (a full temporary folder).
+    if (!out) throw std::runtime_error("could not write " + path.string());
 }
 
 TempFolder::TempFolder()

@@ -96,6 +96,7 @@ std::string appleGainMapXmp();
 Bytes assembleMultiPictureJPEG(const Bytes& primary, const std::vector<Bytes>& secondaries);
 
 Bytes readFile(const std::filesystem::path& path);
+// Throws when the file cannot be written whole.
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // A fresh folder under the system's temporary folder, removed with the object.
