@@ -32,6 +32,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
@@ -253,8 +254,14 @@ TEST_F(RoadEndToEnd, SignsInThroughTheBrowserThenTakesHandoffsFromLaterStarts)
     ASSERT_TRUE(waitFor([&] { return model.items().size() == 2; }));
     EXPECT_FALSE(waiting.ended(500)) << "the waiting start ended before its file was let go";
     EXPECT_EQ(application.waitingStarts(), 1u);
+    // The two pictures were not processed yet: the new batch asks first, and is told to go on.
     entry(application.menuBar().fileMenu(), "new batch")->trigger();
-    EXPECT_TRUE(model.items().empty());
+    QMessageBox* question = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())); }));
+    EXPECT_EQ(question->text().toStdString(), "2 pictures not processed yet · a new batch drops them");
+    for (QAbstractButton* button : question->buttons())
+        if (button->text() == "new batch") button->click();
+    ASSERT_TRUE(waitFor([&] { return model.items().empty(); }));
     ASSERT_TRUE(waitFor([&] { return !entry(batchMenu, "process")->isEnabled(); }));
     ASSERT_TRUE(waiting.endedWell(5000));
     screenshot("04-new-batch");
