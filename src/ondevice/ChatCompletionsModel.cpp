@@ -78,10 +78,11 @@ Task<void> ChatCompletionsModel::probeUntilSettled()
     while (true) {
         HttpRequest request;
         request.url = environment_.configuration.url + "/models";
-        request.timeout = probeLimit;
+        request.timeout = environment_.probeLimit;
         request.directOnly = true;
         request.maxAnswerBytes = largestAnswer;
-        const auto answer = co_await sendOnPool(*environment_.pool, HttpSession(probeLimit), request, scope_.token());
+        const auto answer =
+            co_await sendOnPool(*environment_.pool, HttpSession(environment_.probeLimit), request, scope_.token());
         lastProbe_ = environment_.time->steady();
         const auto result = answer ? ChatCompletionsWire::probeResult(*answer) : ChatCompletionsWire::ProbeResult{};
         if (!modelName_ && result.firstModel) modelName_ = result.firstModel;

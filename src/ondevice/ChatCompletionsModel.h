@@ -33,11 +33,12 @@ public:
         std::chrono::milliseconds answerIdleLimit = std::chrono::seconds(300);
         // How long a completion may take in all: a server that trickles bytes never reaches the idle limit.
         std::chrono::milliseconds answerTotalLimit = std::chrono::minutes(10);
+        // How long a look at the server may take: one on this computer answers at once when it is up.
+        std::chrono::milliseconds probeLimit = std::chrono::seconds(2);
 
         static Environment standard();
     };
 
-    static constexpr std::chrono::seconds probeLimit{2};
     static constexpr std::chrono::seconds refreshInterval{10};
     static constexpr std::chrono::seconds loadingInterval{5};
     static constexpr std::chrono::minutes longestLoading{30};

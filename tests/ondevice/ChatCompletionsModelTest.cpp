@@ -44,8 +44,13 @@ protected:
         options.clock = [this] { return loop.steady(); };
         server = std::make_unique<local::ModelServer>(options);
         EXPECT_TRUE(server->start());
-        model = std::make_unique<ChatCompletionsModel>(ChatCompletionsModel::Environment{
-            {server->baseURL(), std::nullopt, readsPictures}, &loop, &WorkPool::shared(), idleLimit});
+        model = std::make_unique<ChatCompletionsModel>(
+            ChatCompletionsModel::Environment{{server->baseURL(), std::nullopt, readsPictures},
+                                              &loop,
+                                              &WorkPool::shared(),
+                                              idleLimit,
+                                              std::chrono::minutes(10),
+                                              testing::loadedProbeLimit});
         EXPECT_TRUE(probed(loop, *model));
         return *model;
     }

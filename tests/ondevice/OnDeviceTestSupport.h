@@ -33,18 +33,24 @@ std::optional<T> awaited(ManualLoop& loop, Task<T> task)
     return result;
 }
 
+// How long a test's client waits for its server's first answer: as long as a loaded machine may
+// need, while a server that never answers still fails the test.
+constexpr std::chrono::seconds loadedProbeLimit{60};
+
 // A client of the server at `url`, on the loop's clock and the shared pool.
 inline std::unique_ptr<ChatCompletionsModel> clientOf(ManualLoop& loop, const std::string& url,
                                                       bool readsPictures = true)
 {
-    return std::make_unique<ChatCompletionsModel>(
-        ChatCompletionsModel::Environment{{url, std::nullopt, readsPictures}, &loop, &WorkPool::shared()});
+    ChatCompletionsModel::Environment environment{{url, std::nullopt, readsPictures}, &loop, &WorkPool::shared()};
+    environment.probeLimit = loadedProbeLimit;
+    return std::make_unique<ChatCompletionsModel>(std::move(environment));
 }
 
 // Runs the loop until the client's first look at its server has answered.
 inline bool probed(ManualLoop& loop, const LanguageModel& model)
 {
-    return loop.runUntil([&] { return model.availability().reason != ModelAvailability::Reason::notProbed; });
+    return loop.runUntil([&] { return model.availability().reason != ModelAvailability::Reason::notProbed; },
+                         loadedProbeLimit);
 }
 
 // The stand-in model server on an ephemeral port, on the loop's clock.
