@@ -431,9 +431,25 @@ private:
     void settlePending(const std::filesystem::path& url);
     Task<void> nameBatch(std::vector<std::string> descriptions, std::vector<std::string> intents,
                          std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
+    // Sends, in the batch's order, the pictures whose results the library's disk has room for
+    // besides those not stored yet, and holds back the rest, saying so.
+    void sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId);
+    void startDeveloping(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId);
+    // How many of `sending`, from the first, the disk has room for.
+    size_t picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>& sending);
     // Whether the library can take the result of the first picture of `sending` besides the
-    // results not stored yet; says why not when it can't, with the room `sending` would take.
+    // results not stored yet; when it can't, `sending` is held back for room and the line says so.
     bool libraryTakes(const std::vector<std::shared_ptr<BatchItem>>& sending);
+    // Whether the library can be written; says why not when it can't.
+    bool libraryWritable();
+    void holdForRoom(const std::vector<std::shared_ptr<BatchItem>>& pictures);
+    // The pictures held back for room, in the batch's order.
+    std::vector<std::shared_ptr<BatchItem>> heldForRoom() const;
+    // Those sent or dropped another way since are held no longer.
+    void forgetHeldNoLongerReady();
+    bool heldBefore(const BatchItem& picture) const;
+    // Says how much the disk has free and how much the held pictures need.
+    void sayRoomShort();
     // The most a developed picture of the item adds to the library.
     static uintmax_t roomForResult(const BatchItem& item);
     // What the results not stored yet may take: of pictures sent and not collected, and of results
@@ -537,6 +553,8 @@ private:
     bool showAccount_ = false;
     std::shared_ptr<BatchItem> lightbox_;
     std::optional<BatchRecord> batch_;
+    // Pictures of the open batch held back until the library's disk has room for their results.
+    std::set<Uuid> heldForRoom_;
     // Images of the open batch whose records this version could not read: kept in its list.
     std::set<Uuid> unreadableImages_;
     std::vector<BatchSummary> recent_;

@@ -1,12 +1,9 @@
 #include "model/AppModel.h"
 
-#include "develop/SourceImage.h"
 #include "library/ItemPhase.h"
-#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cctype>
-#include <set>
 
 namespace oxel {
 
@@ -28,6 +25,7 @@ void AppModel::newBatch()
     services_.library.drain();
     const int inFlight = inFlightCount();
     runner_.cancelAll();
+    heldForRoom_.clear();
     ++batchGeneration_;
     pendingImports_.clear();
     previews_.dropWanted();
@@ -114,13 +112,17 @@ void AppModel::process()
     if (colourOnlyInForce()) return processOnDevice();
     auto userId = accountId();
     if (!userId) return;
-    auto ready = itemsToProcess();
+    const auto ready = itemsToProcess();
     if (ready.empty()) return;
-    if (!libraryTakes(ready)) return;
+    sendAsRoomAllows(ready, *userId);
+}
+
+void AppModel::startDeveloping(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId)
+{
     ensureBatchStored();
     saveNow();
     setScreen(Screen::results);
-    runner_.start(ready, *userId, globalNudge_, [this](const BatchItem& item) { return strength(item); });
+    runner_.start(items, userId, globalNudge_, [this](const BatchItem& item) { return strength(item); });
 }
 
 void AppModel::receiveHandoff(const std::vector<std::filesystem::path>& urls, const std::optional<std::string>& sender)
@@ -191,62 +193,6 @@ int AppModel::failedCount() const
 {
     return int(std::count_if(items_.begin(), items_.end(),
                              [](const auto& item) { return item->phase().template is<phase::Failed>(); }));
-}
-
-bool AppModel::libraryTakes(const std::vector<std::shared_ptr<BatchItem>>& sending)
-{
-    const auto& library = services_.library;
-    const uintmax_t unstored = roomForUnstoredResults(sending);
-    const auto free = library.freeRoom();
-    // Each picture is asked for again just before it is sent: the first is enough here.
-    if (!library.refusal() && free && *free < unstored + roomForResult(*sending.front())) {
-        uintmax_t needed = unstored;
-        for (const auto& item : sending) needed += roomForResult(*item);
-        diagnose("library", "not sent: " + std::to_string(*free) + " bytes free, " + std::to_string(needed) +
-                                " wanted for " + std::to_string(sending.size()) + " pictures");
-        setStatusLine(libraryFullStatus(*free, needed));
-        return false;
-    }
-    if (const auto why = library.cannotWrite()) {
-        diagnose("library", "not sent: " + *why);
-        setStatusLine(libraryUnwritable);
-        return false;
-    }
-    return true;
-}
-
-std::string AppModel::libraryFullStatus(uintmax_t free, uintmax_t needed)
-{
-    constexpr uintmax_t megabyte = 1'000'000;
-    return "the library's disk is nearly full · " + std::to_string(free / megabyte) + " MB free, about " +
-           std::to_string((needed + megabyte - 1) / megabyte) + " MB needed · no shot used";
-}
-
-uintmax_t AppModel::roomForResult(const BatchItem& item)
-{
-    // Each picture counted unpacked at 8 bits a channel: the PNG or JPEG the library keeps of it
-    // hardly ever comes out larger.
-    const auto unpacked = [](double width, double height) { return uintmax_t(width) * uintmax_t(height) * 3; };
-    // Its records, its analysis and the original's small copy stay well within this.
-    constexpr uintmax_t records = uintmax_t(256) << 10;
-    // An original of unknown size counts as a large one.
-    const auto [width, height] = originalSize(item).value_or(std::pair<int64_t, int64_t>(6000, 4000));
-    // The render comes back at the size the picture is sent at; the thumbnail is made from it.
-    const auto [sentWidth, sentHeight] = SourceImage::previewSize(double(width), double(height));
-    const double thumbScale = std::min(1.0, BatchSaver::thumbPixels / std::max({sentWidth, sentHeight, 1.0}));
-    return unpacked(sentWidth, sentHeight) + unpacked(sentWidth * thumbScale, sentHeight * thumbScale) + records;
-}
-
-uintmax_t AppModel::roomForUnstoredResults(const std::vector<std::shared_ptr<BatchItem>>& sending) const
-{
-    const std::set<std::shared_ptr<BatchItem>> left(sending.begin(), sending.end());
-    uintmax_t room = 0;
-    for (const auto& item : items_) {
-        if (left.contains(item)) continue;
-        const bool sent = item->phase().isInFlight() && !item->phase().is<phase::Queued>();
-        if (sent || (item->result() && item->keep)) room += roomForResult(*item);
-    }
-    return room;
 }
 
 void AppModel::setStatusLine(std::optional<std::string> text, StatusKind kind)

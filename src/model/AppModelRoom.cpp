@@ -1,0 +1,138 @@
+#include "model/AppModel.h"
+
+#include "develop/SourceImage.h"
+#include "library/ItemPhase.h"
+#include "platform/Diagnostics.h"
+
+#include <algorithm>
+
+namespace oxel {
+
+void AppModel::sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId)
+{
+    heldForRoom_.clear();
+    const auto fitting = ready.begin() + std::ptrdiff_t(picturesWithRoom(ready));
+    if (fitting != ready.begin()) {
+        if (!libraryWritable()) return;
+        startDeveloping({ready.begin(), fitting}, userId);
+    }
+    if (fitting == ready.end()) return;
+    holdForRoom({fitting, ready.end()});
+    sayRoomShort();
+}
+
+size_t AppModel::picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>& sending)
+{
+    const auto free = services_.library.freeRoom();
+    if (services_.library.refusal() || !free) return sending.size();
+    uintmax_t needed = roomForUnstoredResults(sending);
+    size_t fitting = 0;
+    for (const auto& item : sending) {
+        needed += roomForResult(*item);
+        if (needed > *free) break;
+        ++fitting;
+    }
+    return fitting;
+}
+
+bool AppModel::libraryTakes(const std::vector<std::shared_ptr<BatchItem>>& sending)
+{
+    forgetHeldNoLongerReady();
+    // Each picture is asked for again just before it is sent: the first is enough here. None goes
+    // past one held back before it, so those held are always the batch's last.
+    if (heldBefore(*sending.front()) || picturesWithRoom(sending) == 0) {
+        holdForRoom(sending);
+        sayRoomShort();
+        return false;
+    }
+    heldForRoom_.erase(sending.front()->id);
+    return libraryWritable();
+}
+
+bool AppModel::libraryWritable()
+{
+    const auto why = services_.library.cannotWrite();
+    if (!why) return true;
+    diagnose("library", "not sent: " + *why);
+    setStatusLine(libraryUnwritable);
+    return false;
+}
+
+void AppModel::holdForRoom(const std::vector<std::shared_ptr<BatchItem>>& pictures)
+{
+    // A job submitted before a relaunch is collected, whatever the room.
+    for (const auto& item : pictures)
+        if (!item->jobAwaitsCollection) heldForRoom_.insert(item->id);
+}
+
+std::vector<std::shared_ptr<BatchItem>> AppModel::heldForRoom() const
+{
+    std::vector<std::shared_ptr<BatchItem>> held;
+    for (const auto& item : items_)
+        if (heldForRoom_.contains(item->id)) held.push_back(item);
+    return held;
+}
+
+void AppModel::forgetHeldNoLongerReady()
+{
+    std::set<Uuid> ready;
+    for (const auto& item : itemsToProcess())
+        if (heldForRoom_.contains(item->id)) ready.insert(item->id);
+    heldForRoom_ = std::move(ready);
+}
+
+bool AppModel::heldBefore(const BatchItem& picture) const
+{
+    for (const auto& item : items_) {
+        if (item.get() == &picture) return false;
+        if (heldForRoom_.contains(item->id)) return true;
+    }
+    return false;
+}
+
+void AppModel::sayRoomShort()
+{
+    const auto held = heldForRoom();
+    const uintmax_t free = services_.library.freeRoom().value_or(0);
+    uintmax_t needed = roomForUnstoredResults(held);
+    for (const auto& item : held) needed += roomForResult(*item);
+    diagnose("library", "not sent: " + std::to_string(free) + " bytes free, " + std::to_string(needed) +
+                            " wanted for " + std::to_string(held.size()) + " pictures");
+    setStatusLine(libraryFullStatus(free, needed));
+}
+
+std::string AppModel::libraryFullStatus(uintmax_t free, uintmax_t needed)
+{
+    constexpr uintmax_t megabyte = 1'000'000;
+    return "the library's disk is nearly full · " + std::to_string(free / megabyte) + " MB free, about " +
+           std::to_string((needed + megabyte - 1) / megabyte) + " MB needed · no shot used";
+}
+
+uintmax_t AppModel::roomForResult(const BatchItem& item)
+{
+    // Each picture counted unpacked at 8 bits a channel: the PNG or JPEG the library keeps of it
+    // hardly ever comes out larger.
+    const auto unpacked = [](double width, double height) { return uintmax_t(width) * uintmax_t(height) * 3; };
+    // Its records, its analysis and the original's small copy stay well within this.
+    constexpr uintmax_t records = uintmax_t(256) << 10;
+    // An original of unknown size counts as a large one.
+    const auto [width, height] = originalSize(item).value_or(std::pair<int64_t, int64_t>(6000, 4000));
+    // The render comes back at the size the picture is sent at; the thumbnail is made from it.
+    const auto [sentWidth, sentHeight] = SourceImage::previewSize(double(width), double(height));
+    const double thumbScale = std::min(1.0, BatchSaver::thumbPixels / std::max({sentWidth, sentHeight, 1.0}));
+    return unpacked(sentWidth, sentHeight) + unpacked(sentWidth * thumbScale, sentHeight * thumbScale) + records;
+}
+
+uintmax_t AppModel::roomForUnstoredResults(const std::vector<std::shared_ptr<BatchItem>>& sending) const
+{
+    const std::set<std::shared_ptr<BatchItem>> left(sending.begin(), sending.end());
+    uintmax_t room = 0;
+    for (const auto& item : items_) {
+        if (left.contains(item)) continue;
+        // Those waiting their turn in the runner were let through already.
+        if (item->phase().isInFlight() || (item->result() && item->keep)) room += roomForResult(*item);
+    }
+    return room;
+}
+
+} // namespace oxel

@@ -1,0 +1,62 @@
+#include "support/ModelFixture.h"
+
+#include "support/SmallDisk.h"
+
+#include <fstream>
+
+namespace oxel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> keepEverything(const fs::path&)
+{
+    return std::nullopt;
+}
+
+// A library on a disk of its own, filled up to the room a test leaves.
+class LibraryRoomTest : public ModelTest {
+protected:
+    void SetUp() override
+    {
+        if (!disk.mounted()) GTEST_SKIP() << "no right to mount a small disk here";
+        makeModel(&small);
+    }
+    void TearDown() override { model.reset(); }
+    void leaveFree(uintmax_t bytes)
+    {
+        small.drain();
+        const auto filler = folder / "disk" / "filler";
+        const auto free = fs::space(folder / "disk").available + (fs::exists(filler) ? fs::file_size(filler) : 0);
+        fs::remove(filler);
+        std::ofstream(filler) << std::string(free - bytes, 'x');
+    }
+    // A small first picture, which is read and sent soonest, and three large ones after it, on a
+    // disk with room for the results of the first two.
+    void processFourWithRoomForTwo()
+    {
+        drop({writeJPEG("a.jpg"), writeJPEG("b.jpg", 2000, 1300), writeJPEG("c.jpg", 2000, 1300),
+              writeJPEG("d.jpg", 2000, 1300)});
+        leaveFree(15'000'000);
+        model->process();
+        ASSERT_TRUE(runUntil([&] {
+            return std::all_of(model->items().begin(), model->items().end(), [](const auto& item) {
+                return item->jobId() || item->phase().template is<phase::Ready>();
+            });
+        }));
+    }
+
+    SmallDisk disk{folder / "disk", 64'000'000};
+    LibraryStore small{LibraryStore::Environment{folder / "disk" / "Library", keepEverything, &loop}};
+};
+
+TEST_F(LibraryRoomTest, PicturesHeldForRoomAreTheBatchsLast)
+{
+    processFourWithRoomForTwo();
+    const auto& items = model->items();
+    EXPECT_TRUE(items[0]->jobId() && items[1]->jobId());
+    EXPECT_FALSE(items[2]->jobId() || items[3]->jobId());
+}
+
+} // namespace
+} // namespace oxel::testing
