@@ -250,8 +250,9 @@ public:
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";
     static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
-    // The bytes free on the library's disk and those the pictures not sent would take.
-    static std::string libraryFullStatus(uintmax_t free, uintmax_t needed);
+    // The bytes free on the library's disk and those the pictures not sent would take; of the
+    // pictures sent together, how many went and how many are held back for room.
+    static std::string libraryFullStatus(uintmax_t free, uintmax_t needed, int sent, int held);
     // What the window says of the library for the program's whole run: that this program may not
     // write it, or writes it without a lock.
     std::optional<std::string> libraryNotice() const;
@@ -555,6 +556,8 @@ private:
     std::optional<BatchRecord> batch_;
     // Pictures of the open batch held back until the library's disk has room for their results.
     std::set<Uuid> heldForRoom_;
+    // The pictures "process" sent together, those held back for room among them.
+    std::set<Uuid> sentTogether_;
     // Images of the open batch whose records this version could not read: kept in its list.
     std::set<Uuid> unreadableImages_;
     std::vector<BatchSummary> recent_;

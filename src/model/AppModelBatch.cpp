@@ -26,6 +26,7 @@ void AppModel::newBatch()
     const int inFlight = inFlightCount();
     runner_.cancelAll();
     heldForRoom_.clear();
+    sentTogether_.clear();
     ++batchGeneration_;
     pendingImports_.clear();
     previews_.dropWanted();

@@ -10,6 +10,10 @@ namespace oxel {
 
 void AppModel::sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId)
 {
+    forgetHeldNoLongerReady();
+    // Pictures sent again while others of theirs wait go with them.
+    if (heldForRoom_.empty()) sentTogether_.clear();
+    for (const auto& item : ready) sentTogether_.insert(item->id);
     heldForRoom_.clear();
     const auto fitting = ready.begin() + std::ptrdiff_t(picturesWithRoom(ready));
     if (fitting != ready.begin()) {
@@ -98,14 +102,19 @@ void AppModel::sayRoomShort()
     for (const auto& item : held) needed += roomForResult(*item);
     diagnose("library", "not sent: " + std::to_string(free) + " bytes free, " + std::to_string(needed) +
                             " wanted for " + std::to_string(held.size()) + " pictures");
-    setStatusLine(libraryFullStatus(free, needed));
+    const auto sent = std::count_if(items_.begin(), items_.end(), [this](const auto& item) {
+        return sentTogether_.contains(item->id) && !heldForRoom_.contains(item->id);
+    });
+    setStatusLine(libraryFullStatus(free, needed, int(sent), int(held.size())));
 }
 
-std::string AppModel::libraryFullStatus(uintmax_t free, uintmax_t needed)
+std::string AppModel::libraryFullStatus(uintmax_t free, uintmax_t needed, int sent, int held)
 {
     constexpr uintmax_t megabyte = 1'000'000;
     return "the library's disk is nearly full · " + std::to_string(free / megabyte) + " MB free, about " +
-           std::to_string((needed + megabyte - 1) / megabyte) + " MB needed · no shot used";
+           std::to_string((needed + megabyte - 1) / megabyte) + " MB needed · " +
+           (sent == 0 ? "no shot used" : std::to_string(sent) + " sent") + " · " + std::to_string(held) +
+           (held == 1 ? " waits" : " wait") + " for room";
 }
 
 uintmax_t AppModel::roomForResult(const BatchItem& item)

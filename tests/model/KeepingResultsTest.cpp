@@ -313,7 +313,7 @@ TEST_F(KeepingResultsTest, PicturesAreSentWhileTheDiskHasRoomForTheirResultsAndW
     EXPECT_EQ(submissions(), 5u);
     const auto said = model->statusLine().value_or("");
     EXPECT_TRUE(said.starts_with("the library's disk is nearly full · 1 MB free, about ")) << said;
-    EXPECT_TRUE(said.ends_with(" MB needed · no shot used")) << said;
+    EXPECT_TRUE(said.ends_with(" MB needed · no shot used · 1 waits for room")) << said;
     model.reset();
 }
 

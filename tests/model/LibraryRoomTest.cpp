@@ -58,5 +58,12 @@ TEST_F(LibraryRoomTest, PicturesHeldForRoomAreTheBatchsLast)
     EXPECT_FALSE(items[2]->jobId() || items[3]->jobId());
 }
 
+TEST_F(LibraryRoomTest, TheRoomLineCountsThePicturesSentAndThoseHeld)
+{
+    processFourWithRoomForTwo();
+    const auto said = model->statusLine().value_or("");
+    EXPECT_TRUE(said.ends_with(" MB needed · 2 sent · 2 wait for room")) << said;
+}
+
 } // namespace
 } // namespace oxel::testing
