@@ -22,6 +22,7 @@ public:
     WorkPool& operator=(const WorkPool&) = delete;
 
     void submit(WorkPriority priority, std::function<void()> job);
+    unsigned threadCount() const { return unsigned(threads_.size()); }
 
     // The process-wide pool, one thread per core (at least four, as most jobs wait on the network).
     static WorkPool& shared();

@@ -27,23 +27,24 @@ bool PreviewRenderer::holds(const std::shared_ptr<BatchItem>& item) const
 
 void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
 {
-    ask(item, WorkPriority::userInitiated);
+    if (ask(item, WorkPriority::userInitiated)) start(item);
 }
 
-void PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
+bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
 {
-    if (!item || !item->result()) return;
+    if (!item || !item->result()) return false;
     // Newer settings replace waiting ones; the more urgent of their priorities stays.
     if (const auto waiting = wanted_.find(item->id); waiting != wanted_.end())
         priority = std::min(priority, waiting->second.priority);
     wanted_[item->id] = {settingsFor(*item), priority};
-    pump(item);
+    return true;
 }
 
 void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
 {
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
+    pump();
 }
 
 void PreviewRenderer::dropWanted()
@@ -53,7 +54,7 @@ void PreviewRenderer::dropWanted()
     near_.clear();
 }
 
-void PreviewRenderer::pump(const std::shared_ptr<BatchItem>& item)
+void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
 {
     if (inFlight_.contains(item->id) || !item->result()) return;
     auto wanted = wanted_.find(item->id);
@@ -61,8 +62,50 @@ void PreviewRenderer::pump(const std::shared_ptr<BatchItem>& item)
     const Wanted taken = wanted->second;
     wanted_.erase(wanted);
     inFlight_.insert(item->id);
+    const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
     // Taken now: the task may start later, when the item may hold another result.
-    spawn(render(item, item->result(), taken.settings, taken.priority));
+    spawn(render(item, item->result(), taken.settings, priority));
+}
+
+void PreviewRenderer::pump()
+{
+    // One pool thread is left to what the tiles ask for meanwhile: their scaled copies and stand-ins.
+    const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
+    while (inFlight_.size() < turns) {
+        const auto next = nextWaiting();
+        if (!next || (distanceFromView(*next) > 0 && rendersOnScreen())) return;
+        start(next);
+    }
+}
+
+std::shared_ptr<BatchItem> PreviewRenderer::nextWaiting()
+{
+    const Items& held = items();
+    std::map<Uuid, size_t> place;
+    for (size_t index = 0; index < held.size(); ++index) place.emplace(held[index]->id, index);
+    std::shared_ptr<BatchItem> best;
+    std::pair<int, size_t> bestRank;
+    for (auto waiting = wanted_.begin(); waiting != wanted_.end();) {
+        const auto found = place.find(waiting->first);
+        // Gone from the batch, or its result with it, while it waited: nothing is left to render.
+        if (found == place.end() || !held[found->second]->result()) {
+            waiting = wanted_.erase(waiting);
+            continue;
+        }
+        const auto& item = held[found->second];
+        const std::pair rank{distanceFromView(*item), found->second};
+        if (!inFlight_.contains(item->id) && (!best || rank < bestRank)) {
+            best = item;
+            bestRank = rank;
+        }
+        ++waiting;
+    }
+    return best;
+}
+
+bool PreviewRenderer::rendersOnScreen() const
+{
+    return std::any_of(inFlight_.begin(), inFlight_.end(), [this](const Uuid& id) { return onScreen_.contains(id); });
 }
 
 Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
@@ -94,10 +137,13 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written or rendered again.
         wanted_.erase(item->id);
-        return;
+        return pump();
     }
-    if (current && !wanted_.contains(item->id)) newestShown(item);
-    pump(item);
+    const auto waiting = wanted_.find(item->id);
+    if (current && waiting == wanted_.end()) newestShown(item);
+    // The photographer's newest settings, and those of an item on screen, follow at once.
+    if (waiting != wanted_.end() && waiting->second.priority == WorkPriority::userInitiated) start(item);
+    pump();
 }
 
 void PreviewRenderer::restartPass()
@@ -111,14 +157,9 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
 {
     co_await sleepFor(restDelay, cancel);
     if (cancel.cancelled()) co_return;
-    Items developed;
     for (const auto& item : items())
-        if (item->result()) developed.push_back(item);
-    std::stable_sort(developed.begin(), developed.end(), [this](const auto& one, const auto& other) {
-        return distanceFromView(*one) < distanceFromView(*other);
-    });
-    for (const auto& item : developed)
         ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
+    pump();
 }
 
 int PreviewRenderer::distanceFromView(const BatchItem& item) const

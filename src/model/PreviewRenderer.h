@@ -26,13 +26,18 @@ namespace oxel {
 // newest preview. A render made from a result the item no longer holds is dropped unseen. An item
 // that left the open batch while it rendered keeps that picture, and nothing of it waits or
 // renders again. A pass asks again for every developed item once the batch's controls have rested
-// for `restDelay`; a new pass replaces the one still resting. It asks for the items whose tiles are
-// on screen first, then for those near them and then for the rest; the ones on screen render at
-// the photographer's priority, the others behind whatever the photographer asks for meanwhile.
-// Renders run on the work pool, and one that fails leaves its item without a new preview until the
-// next request. The owner runs the
-// tasks in its scope, gives each item's settings and says which items the open batch holds. Main
-// thread only.
+// for `restDelay`; a new pass replaces the one still resting.
+//
+// What a pass asks for waits here, not on the work pool: renders take all pool threads but one (the
+// tiles' scaled copies and stand-ins go there), and each free turn goes to the waiting item nearest
+// the view as it is then (on screen, then near it, then the rest, each in batch order), so settings
+// that replace waiting ones take their place and a light moved again never waits behind the renders
+// of the one before. While an item on screen renders, nothing further away starts: the tiles in
+// view have the processors to themselves. The ones on screen render at the photographer's priority,
+// the others behind whatever the photographer asks for meanwhile; what the photographer asks for
+// starts at once. Renders run on the work pool, and one that fails leaves its item without a new
+// preview until the next request. The owner runs the tasks in its scope, gives each item's settings
+// and says which items the open batch holds. Main thread only.
 class PreviewRenderer {
 public:
     // Makes the developed picture of a result with these settings; must be safe on any thread.
@@ -73,14 +78,20 @@ public:
         DevelopSettings settings;
         WorkPriority priority;
     };
-    // The settings waiting behind each item's running render, and the items rendering.
+    // The settings waiting for each item's turn or behind its running render, and the items
+    // rendering.
     const std::map<Uuid, Wanted>& wanted() const { return wanted_; }
     const std::set<Uuid>& inFlight() const { return inFlight_; }
 
 private:
     bool holds(const std::shared_ptr<BatchItem>& item) const;
-    void ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority);
-    void pump(const std::shared_ptr<BatchItem>& item);
+    bool ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority);
+    // Starts the item's waiting settings unless it renders already.
+    void start(const std::shared_ptr<BatchItem>& item);
+    // Gives the free turns to the waiting items nearest the view.
+    void pump();
+    std::shared_ptr<BatchItem> nextWaiting();
+    bool rendersOnScreen() const;
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
                       DevelopSettings settings, WorkPriority priority);
     void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,

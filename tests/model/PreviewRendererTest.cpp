@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace oxel::testing {
 namespace {
@@ -26,7 +28,11 @@ protected:
         };
         previews.items = [this]() -> const PreviewRenderer::Items& { return items; };
         previews.newestShown = [this](const std::shared_ptr<BatchItem>& item) { newest.push_back(item->id); };
-        for (int i = 0; i < 2; ++i) {
+        addItems(2);
+    }
+    void addItems(int count)
+    {
+        for (int i = 0; i < count; ++i) {
             items.push_back(BatchItem::make(Uuid::random(), "p.jpg", Origin::opened, std::nullopt, std::nullopt));
             items.back()->setResult(developed());
         }
@@ -37,6 +43,7 @@ protected:
     }
     std::optional<Bitmap> renderOne(const DevelopSettings& settings)
     {
+        while (holding) std::this_thread::yield();
         std::lock_guard lock(mutex);
         if (failing) throw std::runtime_error("out of memory");
         colours.push_back(settings.colour);
@@ -51,6 +58,7 @@ protected:
 
     ManualLoop loop;
     std::mutex mutex;
+    std::atomic<bool> holding = false; // renders wait while it holds
     std::vector<double> colours;
     bool failing = false;
     WorkPool pool{1}; // renders start in the order the pool takes them
@@ -82,10 +90,7 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
 
 TEST_F(PreviewRendererTest, APassRendersTheItemsOnScreenFirstThenThoseNearThemThenTheRest)
 {
-    for (int i = 2; i < 6; ++i) {
-        items.push_back(BatchItem::make(Uuid::random(), "p.jpg", Origin::opened, std::nullopt, std::nullopt));
-        items.back()->setResult(developed());
-    }
+    addItems(4);
     // Each item's colour says which it is.
     for (size_t i = 0; i < items.size(); ++i) items[i]->setColourOffset(-0.1 * double(i));
     previews.setInView({items[4]->id}, {items[3]->id});
@@ -95,6 +100,23 @@ TEST_F(PreviewRendererTest, APassRendersTheItemsOnScreenFirstThenThoseNearThemTh
     std::vector<long> order;
     for (const double colour : rendered()) order.push_back(std::lround((1.0 - colour) * 10));
     EXPECT_EQ(order, (std::vector<long>{4, 3, 0, 1, 2, 5}));
+}
+
+TEST_F(PreviewRendererTest, ALightMovedAgainRendersNothingMoreOfTheLightBeforeAheadOfTheTilesNowInView)
+{
+    addItems(4);
+    holding = true;
+    previews.setInView({items[5]->id}, {});
+    previews.restartPass();
+    loop.advance(PreviewRenderer::restDelay);
+    // Scrolled to the top and moved again while the end's picture renders.
+    for (const auto& item : items) item->setColourOffset(-0.5);
+    previews.setInView({items[0]->id}, {});
+    previews.restartPass();
+    loop.advance(PreviewRenderer::restDelay);
+    holding = false;
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered(), (std::vector{1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5})) << "of the first light, only what ran";
 }
 
 TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)
