@@ -249,6 +249,8 @@ public:
     static constexpr const char* unsavedNote = "not in the library yet · trying again";
     static constexpr const char* unsavedStatus =
         "a result could not be saved to the library · it stays here until it can be";
+    // How often the library's disk is looked at again while pictures wait for room on it.
+    static constexpr std::chrono::seconds roomLookInterval{3};
     static constexpr const char* libraryUnwritable = "the library can't be written · no shot used";
     // The bytes free on the library's disk and those the pictures not sent would take; of the
     // pictures sent together, how many went and how many are held back for room.
@@ -434,7 +436,14 @@ private:
                          std::vector<BatchNamer::Coordinate> coordinates, Uuid batchId, uint64_t generation);
     // Sends, in the batch's order, the pictures whose results the library's disk has room for
     // besides those not stored yet, and holds back the rest, saying so.
-    void sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId);
+    // `overOtherLines`: the line says so whatever line stands.
+    void sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId,
+                          bool overOtherLines);
+    // Looks at the disk again while pictures are held back for room: those it has room for now go,
+    // and the line tells the free room as it is now.
+    void lookForRoom();
+    // Nothing waits for room any more: the line says so no longer.
+    void endRoomLine();
     void startDeveloping(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId);
     // How many of `sending`, from the first, the disk has room for.
     size_t picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>& sending);
@@ -449,8 +458,9 @@ private:
     // Those sent or dropped another way since are held no longer.
     void forgetHeldNoLongerReady();
     bool heldBefore(const BatchItem& picture) const;
-    // Says how much the disk has free and how much the held pictures need.
-    void sayRoomShort();
+    // Says how much the disk has free and how much the held pictures need, and looks again
+    // `roomLookInterval` later.
+    void sayRoomShort(bool overOtherLines);
     // The most a developed picture of the item adds to the library.
     static uintmax_t roomForResult(const BatchItem& item);
     // What the results not stored yet may take: of pictures sent and not collected, and of results
@@ -558,6 +568,9 @@ private:
     std::set<Uuid> heldForRoom_;
     // The pictures "process" sent together, those held back for room among them.
     std::set<Uuid> sentTogether_;
+    Debounce roomLook_{roomLookInterval};
+    // The room line last said, which the next look brings up to date.
+    std::optional<std::string> roomLine_;
     // Images of the open batch whose records this version could not read: kept in its list.
     std::set<Uuid> unreadableImages_;
     std::vector<BatchSummary> recent_;

@@ -27,6 +27,8 @@ void AppModel::newBatch()
     runner_.cancelAll();
     heldForRoom_.clear();
     sentTogether_.clear();
+    roomLook_.cancel();
+    roomLine_.reset();
     ++batchGeneration_;
     pendingImports_.clear();
     previews_.dropWanted();
@@ -115,7 +117,7 @@ void AppModel::process()
     if (!userId) return;
     const auto ready = itemsToProcess();
     if (ready.empty()) return;
-    sendAsRoomAllows(ready, *userId);
+    sendAsRoomAllows(ready, *userId, true);
 }
 
 void AppModel::startDeveloping(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId)

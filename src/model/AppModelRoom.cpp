@@ -8,7 +8,8 @@
 
 namespace oxel {
 
-void AppModel::sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId)
+void AppModel::sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& ready, const std::string& userId,
+                                bool overOtherLines)
 {
     forgetHeldNoLongerReady();
     // Pictures sent again while others of theirs wait go with them.
@@ -20,9 +21,28 @@ void AppModel::sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& r
         if (!libraryWritable()) return;
         startDeveloping({ready.begin(), fitting}, userId);
     }
-    if (fitting == ready.end()) return;
+    if (fitting == ready.end()) return endRoomLine();
     holdForRoom({fitting, ready.end()});
-    sayRoomShort();
+    sayRoomShort(overOtherLines);
+}
+
+void AppModel::lookForRoom()
+{
+    forgetHeldNoLongerReady();
+    const auto held = heldForRoom();
+    const auto userId = accountId();
+    if (held.empty() || !userId) {
+        heldForRoom_.clear();
+        return endRoomLine();
+    }
+    // The photographer chose to spend these shots: they go as soon as there is room.
+    sendAsRoomAllows(held, *userId, false);
+}
+
+void AppModel::endRoomLine()
+{
+    if (statusLine_ && statusLine_ == roomLine_) setStatusLine(std::nullopt);
+    roomLine_.reset();
 }
 
 size_t AppModel::picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>& sending)
@@ -46,7 +66,7 @@ bool AppModel::libraryTakes(const std::vector<std::shared_ptr<BatchItem>>& sendi
     // past one held back before it, so those held are always the batch's last.
     if (heldBefore(*sending.front()) || picturesWithRoom(sending) == 0) {
         holdForRoom(sending);
-        sayRoomShort();
+        sayRoomShort(true);
         return false;
     }
     heldForRoom_.erase(sending.front()->id);
@@ -94,18 +114,24 @@ bool AppModel::heldBefore(const BatchItem& picture) const
     return false;
 }
 
-void AppModel::sayRoomShort()
+void AppModel::sayRoomShort(bool overOtherLines)
 {
+    if (!roomLook_.pending()) roomLook_.schedule([this] { lookForRoom(); });
     const auto held = heldForRoom();
     const uintmax_t free = services_.library.freeRoom().value_or(0);
     uintmax_t needed = roomForUnstoredResults(held);
     for (const auto& item : held) needed += roomForResult(*item);
-    diagnose("library", "not sent: " + std::to_string(free) + " bytes free, " + std::to_string(needed) +
-                            " wanted for " + std::to_string(held.size()) + " pictures");
     const auto sent = std::count_if(items_.begin(), items_.end(), [this](const auto& item) {
         return sentTogether_.contains(item->id) && !heldForRoom_.contains(item->id);
     });
-    setStatusLine(libraryFullStatus(free, needed, int(sent), int(held.size())));
+    auto line = libraryFullStatus(free, needed, int(sent), int(held.size()));
+    // A line that tells something else stands until it goes: the next look says this one.
+    if (!overOtherLines && statusLine_ && statusLine_ != roomLine_) return;
+    if (line != roomLine_)
+        diagnose("library", "not sent: " + std::to_string(free) + " bytes free, " + std::to_string(needed) +
+                                " wanted for " + std::to_string(held.size()) + " pictures");
+    roomLine_ = line;
+    setStatusLine(std::move(line));
 }
 
 std::string AppModel::libraryFullStatus(uintmax_t free, uintmax_t needed, int sent, int held)

@@ -65,5 +65,22 @@ TEST_F(LibraryRoomTest, TheRoomLineCountsThePicturesSentAndThoseHeld)
     EXPECT_TRUE(said.ends_with(" MB needed · 2 sent · 2 wait for room")) << said;
 }
 
+// While pictures wait for room the line follows the disk's free room, and they go on their own once
+// it has room for them; the line then gives way to the batch's progress.
+TEST_F(LibraryRoomTest, PicturesWaitingForRoomGoOnTheirOwnOnceThereIsRoom)
+{
+    processFourWithRoomForTwo();
+    leaveFree(2'500'000);
+    ASSERT_TRUE(runUntil([&] { return model->items()[0]->renderFile && model->items()[1]->renderFile; }));
+    loop.advance(2 * AppModel::roomLookInterval);
+    small.drain();
+    const auto free = std::to_string(fs::space(folder / "disk").available / 1'000'000);
+    const auto said = model->statusLine().value_or("");
+    EXPECT_TRUE(said.starts_with("the library's disk is nearly full · " + free + " MB free")) << said;
+    leaveFree(30'000'000);
+    EXPECT_TRUE(runUntil([&] { return model->items()[2]->jobId() && model->items()[3]->jobId(); }));
+    EXPECT_FALSE(model->statusLine());
+}
+
 } // namespace
 } // namespace oxel::testing
