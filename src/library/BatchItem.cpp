@@ -139,6 +139,11 @@ void BatchItem::setOriginalPreview(std::optional<PictureHandle> preview)
     store(originalPreview_, std::move(preview), Field::originalPreview);
 }
 
+void BatchItem::setDevelopedThumbnail(std::optional<PictureHandle> thumbnail)
+{
+    store(developedThumbnail_, std::move(thumbnail), Field::developedThumbnail);
+}
+
 void BatchItem::setNote(std::optional<std::string> note)
 {
     store(note_, std::move(note), Field::note);

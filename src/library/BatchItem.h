@@ -53,6 +53,7 @@ public:
         result,
         previewImage,
         originalPreview,
+        developedThumbnail,
         note,
         lastError,
         exportProgress,
@@ -117,6 +118,8 @@ public:
     const std::shared_ptr<const JobOutcome>& result() const { return result_; }
     const std::optional<PictureHandle>& previewImage() const { return previewImage_; }
     const std::optional<PictureHandle>& originalPreview() const { return originalPreview_; }
+    // A small copy of the newest preview made, which stands in for the preview while it is made.
+    const std::optional<PictureHandle>& developedThumbnail() const { return developedThumbnail_; }
     const std::optional<std::string>& note() const { return note_; }
     const std::optional<std::string>& lastError() const { return lastError_; }
     const std::optional<double>& exportProgress() const { return exportProgress_; }
@@ -140,6 +143,7 @@ public:
     void setResult(std::shared_ptr<const JobOutcome> result);
     void setPreviewImage(std::optional<PictureHandle> preview);
     void setOriginalPreview(std::optional<PictureHandle> preview);
+    void setDevelopedThumbnail(std::optional<PictureHandle> thumbnail);
     void setNote(std::optional<std::string> note);
     void setLastError(std::optional<std::string> error);
     void setExportProgress(std::optional<double> progress);
@@ -193,6 +197,7 @@ private:
     std::shared_ptr<const JobOutcome> result_;
     std::optional<PictureHandle> previewImage_;
     std::optional<PictureHandle> originalPreview_;
+    std::optional<PictureHandle> developedThumbnail_;
     std::optional<std::string> note_;
     std::optional<std::string> lastError_;
     std::optional<double> exportProgress_;

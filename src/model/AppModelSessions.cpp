@@ -20,21 +20,28 @@ constexpr const char* unreadableBatch = "could not read that batch";
 constexpr const char* notRebuilt = "could not rebuild this result from the library";
 constexpr const char* thumbnailLost = "a kept thumbnail of the library could not be read again";
 
+// An opened image's thumbnail, and whether it is its developed one.
+struct OpenedThumbnail {
+    std::optional<PictureHandle> picture;
+    bool developed = false;
+};
+
 // Each opened image's thumbnail: its kept thumb.jpg when it has a result, its small copy of the
 // original otherwise or when that fails. Decoded on the work pool while the caller waits.
-std::vector<std::optional<PictureHandle>> openedThumbnails(const LibraryStore& library, WorkPool& pool,
-                                                           const Uuid& batch, const std::vector<ImageRecord>& records)
+std::vector<OpenedThumbnail> openedThumbnails(const LibraryStore& library, WorkPool& pool, const Uuid& batch,
+                                              const std::vector<ImageRecord>& records)
 {
-    std::vector<std::optional<PictureHandle>> thumbnails(records.size());
+    std::vector<OpenedThumbnail> thumbnails(records.size());
     std::latch decoded(std::ptrdiff_t(records.size()));
     for (size_t index = 0; index < records.size(); ++index) {
         const fs::path folder = library.imageFolder(batch, records[index].id);
         const bool hasResult = records[index].hasResult();
         pool.submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
-            std::optional<PictureHandle> picture;
-            if (hasResult) picture = keptPicture(folder / "thumb.jpg", thumbnailLost, BatchSaver::thumbPixels);
-            if (!picture) picture = keptPicture(folder / "original.jpg", thumbnailLost, AppModel::originalCopyPixels);
-            thumbnails[index] = std::move(picture);
+            OpenedThumbnail& opened = thumbnails[index];
+            if (hasResult) opened.picture = keptPicture(folder / "thumb.jpg", thumbnailLost, BatchSaver::thumbPixels);
+            opened.developed = opened.picture.has_value();
+            if (!opened.picture)
+                opened.picture = keptPicture(folder / "original.jpg", thumbnailLost, AppModel::originalCopyPixels);
             decoded.count_down();
         });
     }
@@ -101,7 +108,8 @@ void AppModel::openBatch(const Uuid& id)
         const ImageRecord& image = records[index];
         auto item =
             BatchItem::make(image.id, image.original.path, image.original.handoff ? Origin::handoff : Origin::opened,
-                            std::nullopt, thumbnails[index]);
+                            std::nullopt, thumbnails[index].picture);
+        if (thumbnails[index].developed) item->setDevelopedThumbnail(thumbnails[index].picture);
         item->apply(image);
         item->setPhase(image.hasResult() ? ItemPhase(phase::Restoring{}) : ItemPhase(phase::Ready{}));
         anyKept = anyKept || item->renderFile || item->colourOnly;

@@ -3,6 +3,7 @@
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "develop/DevelopOrder.h"
+#include "model/DevelopedThumbnail.h"
 #include "platform/Diagnostics.h"
 
 #include <algorithm>
@@ -114,26 +115,34 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
     // The preview is held by the shared picture cache and made again the same way once let go,
     // so the recipe keeps its own copy of the result and of the settings, grain included.
     auto make = [outcome, settings, render = environment_.render] {
-        return PictureHandle::madeNow([outcome, settings, render] { return render(*outcome, settings); });
+        Made made;
+        made.preview = PictureHandle::madeNow([outcome, settings, render] { return render(*outcome, settings); });
+        if (made.preview)
+            if (const auto held = made.preview->pin()) made.thumbnail = developedThumbnail(held.bitmap());
+        return made;
     };
-    std::optional<PictureHandle> picture;
+    Made made;
     try {
-        picture = co_await offload(*environment_.pool, priority, std::move(make));
+        made = co_await offload(*environment_.pool, priority, std::move(make));
     } catch (const std::exception& failure) {
         // Out of memory or a codec's own failure: the item shows no preview until the next request.
         diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
     }
-    finished(item, outcome, std::move(picture));
+    finished(item, outcome, std::move(made));
 }
 
 void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
-                               std::optional<PictureHandle> picture)
+                               Made made)
 {
     inFlight_.erase(item->id);
     // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
     // thumbnail must not be written from it.
     const bool current = item->result() == outcome;
-    if (current) item->setPreviewImage(std::move(picture));
+    if (current) {
+        // The stand-in first, so a tile that lets the new preview go never falls back further.
+        if (made.thumbnail) item->setDevelopedThumbnail(std::move(made.thumbnail));
+        item->setPreviewImage(std::move(made.preview));
+    }
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written or rendered again.
         wanted_.erase(item->id);

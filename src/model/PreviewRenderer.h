@@ -94,8 +94,12 @@ private:
     bool rendersOnScreen() const;
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
                       DevelopSettings settings, WorkPriority priority);
-    void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
-                  std::optional<PictureHandle> picture);
+    // A render's preview and its small copy.
+    struct Made {
+        std::optional<PictureHandle> preview;
+        std::optional<PictureHandle> thumbnail;
+    };
+    void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome, Made made);
     Task<void> pass(CancelToken cancel);
     // 0 on screen, 1 near it, 2 further away.
     int distanceFromView(const BatchItem& item) const;

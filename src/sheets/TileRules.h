@@ -16,7 +16,7 @@ namespace tile {
 
 // Which picture fills the picture block. Only the thumbnail is ever dimmed.
 struct Picture {
-    enum class Kind { none, originalPreview, developedPreview, thumbnail };
+    enum class Kind { none, originalPreview, developedPreview, developedThumbnail, thumbnail };
     Kind kind = Kind::none;
     double opacity = 1;
     bool operator==(const Picture&) const = default;

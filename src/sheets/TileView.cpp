@@ -193,6 +193,7 @@ void TileView::refresh(BatchItem::Field field)
     using Field = BatchItem::Field;
     switch (field) {
     case Field::thumbnail:
+    case Field::developedThumbnail:
         standInUnavailable_ = false;
         refreshPicture();
         break;
@@ -391,12 +392,13 @@ void TileView::refreshPicture()
     const PictureHandle handle = tile::pictureHandle(*item_, chosen).value_or(PictureHandle());
     // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels. A preview
     // the cache does not hold (a reopened batch makes them as they come into view, and lets those
-    // far from view go) takes a moment: a tile with nothing drawn shows the result's kept
-    // thumbnail first, and asks for the preview once that is painted, so the thumbnail stays
-    // until the preview can be drawn.
-    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !picture_->holdsScaled() &&
-                      item_->thumbnail() && !standInUnavailable_ && !handle.heldPin();
-    picture_->setPicture(showingStandIn_ ? *item_->thumbnail() : handle);
+    // far from view go) takes a moment: a tile with nothing drawn shows the result's small
+    // developed copy first, and asks for the preview once that is painted, so the copy stays
+    // until the preview can be drawn. The original never stands in for a developed picture.
+    const auto& standIn = item_->developedThumbnail();
+    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !picture_->holdsScaled() && standIn &&
+                      !standInUnavailable_ && !handle.heldPin();
+    picture_->setPicture(showingStandIn_ ? *standIn : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);
 }

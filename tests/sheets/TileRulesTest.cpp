@@ -111,6 +111,13 @@ TEST(TileRules, PictureChoice)
     item->setOriginalPreview(somePicture());
     EXPECT_EQ(tile::chosenPicture(*item, true).kind, Kind::originalPreview);
     EXPECT_TRUE(tile::pictureHandle(*item, tile::chosenPicture(*item, true)));
+
+    // A result whose preview could not be made shows its developed copy, the original to compare.
+    item->setResult(developedResult());
+    item->setDevelopedThumbnail(somePicture());
+    item->setPreviewImage(std::nullopt);
+    EXPECT_EQ(tile::chosenPicture(*item, false).kind, Kind::developedThumbnail);
+    EXPECT_EQ(tile::chosenPicture(*item, true).kind, Kind::originalPreview);
 }
 
 TEST(TileRules, DetailsLineFromSourceRecordOrNothing)

@@ -385,6 +385,7 @@ TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
 {
     // Restored while out of view: the tile has drawn nothing when the result arrives.
     auto item = photo("a.jpg");
+    item->setDevelopedThumbnail(item->thumbnail());
     auto tile = std::make_unique<TileView>(item, clock);
     tile->resize(240, tile->heightForWidth(240));
     item->setPreviewImage(gradientPicture(60, 40));
@@ -398,19 +399,23 @@ TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
     EXPECT_GT(centre.red(), 100) << "the thumbnail stays drawn while the preview is made, never an empty frame";
 }
 
-TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsTheThumbnailUntilThePreviewIsMadeAgain)
+TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsADevelopedCopyNeverTheOriginalUntilThePreviewIsMade)
 {
-    auto item = photo("a.jpg");
+    auto item = photo("a.jpg"); // its thumbnail is the original's
+    item->setResult(developedResult());
     item->setPreviewImage(gradientPicture(60, 40));
+    item->setDevelopedThumbnail(gradientPicture(30, 20));
     auto tile = tileOf(item);
     auto* picture = tile->findChild<PixelImage*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
-    // Far from view while the cache let the preview go; the thumbnail is still held.
+    // Far from view while the cache let the preview go; the developed copy is still held.
     tile->releasePixmaps();
     PictureCache::shared().forget(item->previewImage()->key());
-    const auto thumbnail = item->thumbnail()->pin();
+    const auto developedCopy = item->developedThumbnail()->pin();
     tile->repaint();
-    EXPECT_TRUE(picture->holdsScaled()) << "the thumbnail drawn at once, never an empty frame";
+    EXPECT_NE(picture->handle(), *item->thumbnail()) << "the original never stands in for a developed picture";
+    EXPECT_EQ(picture->handle(), *item->developedThumbnail());
+    EXPECT_TRUE(picture->holdsScaled()) << "the developed copy drawn at once, never an empty frame";
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
 }
 
@@ -419,6 +424,7 @@ TEST_F(TileTest, AThumbnailThatCannotBeMadeAgainNeverKeepsThePreviewFromTheTile)
     // The kept thumbnail's file went since the batch was opened.
     auto item = BatchItem::make(Uuid::random(), "/photos/a.jpg", Origin::opened, std::nullopt,
                                 PictureHandle({120, 80, [] { return std::optional<Bitmap>(); }}));
+    item->setDevelopedThumbnail(item->thumbnail());
     item->setPreviewImage(gradientPicture(60, 40));
     auto tile = tileOf(item);
     auto* picture = tile->findChild<PixelImage*>();
