@@ -114,14 +114,13 @@ bool JobRunner::confirmableNow(const std::string& account) const
 
 void JobRunner::confirmDelivery(const std::string& jobId, const std::string& account)
 {
-    if (keepUnconfirmed(jobId, account)) tellWaitingConfirmations();
+    if (keepUnconfirmed(jobId, account, true)) tellWaitingConfirmations();
     sendConfirmations();
 }
 
 void JobRunner::keepUntilStored(const std::string& jobId, const std::string& account)
 {
-    beingStored_.insert(jobId);
-    if (keepUnconfirmed(jobId, account)) tellWaitingConfirmations();
+    if (keepUnconfirmed(jobId, account, false)) tellWaitingConfirmations();
 }
 
 void JobRunner::notStored(BatchItem& item, const std::string& jobId)
@@ -135,35 +134,36 @@ void JobRunner::confirm(BatchItem& item, const std::string& jobId)
 {
     if (!item.unconfirmed || item.unconfirmed->jobId != jobId) return;
     const auto delivery = *std::exchange(item.unconfirmed, std::nullopt);
-    beingStored_.erase(delivery.jobId);
     confirmDelivery(delivery.jobId, delivery.account);
 }
 
-bool JobRunner::keepUnconfirmed(const std::string& jobId, const std::string& account)
+bool JobRunner::keepUnconfirmed(const std::string& jobId, const std::string& account, bool stored)
 {
     const auto kept = std::find_if(unconfirmed_.begin(), unconfirmed_.end(),
-                                   [&](const auto& delivery) { return delivery.first == jobId; });
-    if (kept != unconfirmed_.end()) return false;
+                                   [&](const auto& delivery) { return delivery.jobId == jobId; });
+    if (kept != unconfirmed_.end()) {
+        if (!stored || kept->stored) return false;
+        kept->stored = true;
+        return true;
+    }
     if (!isJobId(jobId)) {
         diagnose("confirm", refusedJobId(jobId, "a delivery to confirm"));
         return false;
     }
     if (unconfirmed_.size() >= mostWaitingConfirmations) {
         diagnose("confirm", "more than " + std::to_string(mostWaitingConfirmations) +
-                                " deliveries wait to be confirmed: the oldest, " + unconfirmed_.front().first +
+                                " deliveries wait to be confirmed: the oldest, " + unconfirmed_.front().jobId +
                                 ", is let go");
-        beingStored_.erase(unconfirmed_.front().first);
         unconfirmed_.erase(unconfirmed_.begin());
     }
-    unconfirmed_.emplace_back(jobId, account);
+    unconfirmed_.push_back({jobId, account, stored});
     return true;
 }
 
 void JobRunner::forgetUnconfirmed(const std::string& jobId)
 {
-    beingStored_.erase(jobId);
     unanswered_.erase(jobId);
-    const auto removed = std::erase_if(unconfirmed_, [&](const auto& delivery) { return delivery.first == jobId; });
+    const auto removed = std::erase_if(unconfirmed_, [&](const auto& delivery) { return delivery.jobId == jobId; });
     if (removed > 0) tellWaitingConfirmations();
 }
 
@@ -185,12 +185,11 @@ void JobRunner::sendConfirmations()
     scope_.spawn(sendEachConfirmation());
 }
 
-std::optional<std::pair<std::string, std::string>> JobRunner::nextConfirmation() const
+std::optional<WaitingConfirmation> JobRunner::nextConfirmation() const
 {
-    for (const auto& delivery : unconfirmed_) {
-        const auto& [jobId, account] = delivery;
-        if (confirmableNow(account) && !beingStored_.contains(jobId) && !unanswered_.contains(jobId)) return delivery;
-    }
+    for (const auto& delivery : unconfirmed_)
+        if (delivery.stored && confirmableNow(delivery.account) && !unanswered_.contains(delivery.jobId))
+            return delivery;
     return std::nullopt;
 }
 
@@ -199,16 +198,16 @@ Task<void> JobRunner::sendEachConfirmation()
     // Nobody waits for a confirmation; the owner hears when the backend took one.
     while (auto next = nextConfirmation()) {
         auto send = [delivery = *next](std::stop_token stop) {
-            return oxel::confirmDelivery(delivery.first, delivery.second, stop);
+            return oxel::confirmDelivery(delivery.jobId, delivery.account, stop);
         };
         const auto sent =
             co_await offload(confirmationLine_, WorkPriority::utility, confirmationStop_.token(), std::move(send));
         if (sent == DeliveryConfirmation::stopped) break;
         if (sent == DeliveryConfirmation::unanswered) {
-            unanswered_.insert(next->first);
+            unanswered_.insert(next->jobId);
             continue;
         }
-        forgetUnconfirmed(next->first);
+        forgetUnconfirmed(next->jobId);
         if (sent == DeliveryConfirmation::confirmed && onConfirmed) onConfirmed();
     }
     confirming_ = false;

@@ -9,6 +9,7 @@
 #include "develop/DevelopSettings.h"
 #include "develop/transfer/TransferLimits.h"
 #include "library/BatchItem.h"
+#include "library/WaitingConfirmation.h"
 #include "platform/Uuid.h"
 
 #include <chrono>
@@ -137,11 +138,12 @@ public:
     // Tells the backend the job's result arrived, which spends the shot, once `account`, the job's,
     // is the runner's. Confirmations go one at a time, on a thread of their own.
     void confirmDelivery(const std::string& jobId, const std::string& account);
-    // Every delivery not confirmed yet, oldest first: job id, account. A delivered result joins
-    // them before its store begins and leaves once the backend took its confirmation, or refused
-    // it for a job it does not have. The owner keeps them over a restart and hands them to
-    // `confirmDelivery` again; one that went unanswered in this run is tried again then.
-    using Confirmations = std::vector<std::pair<std::string, std::string>>;
+    // Every delivery not confirmed yet, oldest first. A delivered result joins them, not stored,
+    // before its store begins; it is sent once stored, and leaves once the backend took its
+    // confirmation, or refused it for a job it does not have. The owner keeps them over a restart
+    // and hands the stored ones to `confirmDelivery` again; one that went unanswered in this run is
+    // tried again then.
+    using Confirmations = std::vector<WaitingConfirmation>;
     const Confirmations& waitingConfirmations() const { return unconfirmed_; }
     // At most this many are kept: a few full batches confirmed while the backend did not answer.
     // Past it the oldest, the likeliest to have expired with the backend anyway, are let go.
@@ -183,14 +185,15 @@ private:
     std::deque<std::shared_ptr<BatchItem>>::iterator nextToStart();
     Task<void> runItem(std::shared_ptr<BatchItem> item, uint64_t serial, CancelToken cancel, std::string account);
     void settle(const std::shared_ptr<BatchItem>& item, uint64_t serial);
-    // Keeps a delivery among those not confirmed yet, once; false when it is not one to keep.
-    bool keepUnconfirmed(const std::string& jobId, const std::string& account);
+    // Keeps a delivery among those not confirmed yet, once, and notes when its result is stored;
+    // false when nothing changed.
+    bool keepUnconfirmed(const std::string& jobId, const std::string& account, bool stored);
     void forgetUnconfirmed(const std::string& jobId);
     void tellWaitingConfirmations();
     // Starts sending the confirmations that may go now, unless they are going already.
     void sendConfirmations();
     Task<void> sendEachConfirmation();
-    std::optional<std::pair<std::string, std::string>> nextConfirmation() const;
+    std::optional<WaitingConfirmation> nextConfirmation() const;
     // A confirmation goes only with its own account signed in, never with an empty one.
     bool confirmableNow(const std::string& account) const;
     Task<void> endHoldLater(uint64_t hold);
@@ -235,8 +238,6 @@ private:
     std::map<Uuid, double> strengths_;
     std::map<Uuid, std::string> resumes_;
     Confirmations unconfirmed_;
-    // Of those, the ones whose results are being stored, to be sent once they are.
-    std::set<std::string> beingStored_;
     // Of those, the ones that went unanswered in this run.
     std::set<std::string> unanswered_;
     bool confirming_ = false;

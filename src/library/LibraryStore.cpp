@@ -409,6 +409,24 @@ std::vector<BatchSummary> LibraryStore::list()
     return summaries;
 }
 
+std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& jobIds)
+{
+    drain();
+    std::set<std::string> stored;
+    for (const auto& batch : visibleEntries(root_)) {
+        const fs::path images = root_ / batch / "images";
+        if (!isPlainFolder(root_ / batch) || !isPlainFolder(images)) continue;
+        for (const auto& image : visibleEntries(images)) {
+            const auto record = readRecord<ImageRecord>(images / image / "image.json");
+            if (!record || !record->jobId || !jobIds.contains(*record->jobId)) continue;
+            if (record->state == ImageRecord::State::done && record->renderFile &&
+                isPlainFile(images / image / *record->renderFile))
+                stored.insert(*record->jobId);
+        }
+    }
+    return stored;
+}
+
 void LibraryStore::removeImageFolder(const Uuid& batch, const Uuid& image)
 {
     drain();

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,6 +132,9 @@ public:
     // Every complete batch, newest update first, with up to four thumbnails among its first six
     // images.
     std::vector<BatchSummary> list();
+    // Of `jobIds`, those whose results the library keeps: an image record in one of its batch folders
+    // holds the job id, says done, and its render is there. Reads every image record.
+    std::set<std::string> storedResults(const std::set<std::string>& jobIds);
     // Removes an image's folder from its batch once the writes queued for it are done, so none of
     // them makes the folder again.
     void removeImageFolder(const Uuid& batch, const Uuid& image);

@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 
 #include "async/MainExecutor.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cassert>
@@ -172,13 +173,29 @@ void AppModel::installRunnerCallbacks()
     runner_.onConfirmed = [this] { refreshBalanceSoon(); };
     // Kept in the user defaults, so that a quit before they are confirmed loses none; handed back
     // before the runner tells of changes, as the defaults hold them already.
-    for (const auto& [jobId, account] : settings_.waitingConfirmations()) runner_.confirmDelivery(jobId, account);
+    handBackWaitingConfirmations();
     runner_.onWaitingConfirmationsChanged = [this] {
         settings_.setWaitingConfirmations(runner_.waitingConfirmations());
     };
     runner_.settingsFor = [this](const BatchItem& item) { return developSettings(item); };
     runner_.keepDelivered = [this](std::shared_ptr<BatchItem> item) { return keepDelivered(std::move(item)); };
     runner_.libraryTakes = [this](std::shared_ptr<BatchItem> item) { return libraryTakesJob(std::move(item)); };
+}
+
+void AppModel::handBackWaitingConfirmations()
+{
+    const auto waiting = settings_.waitingConfirmations();
+    std::set<std::string> unsure;
+    for (const auto& delivery : waiting)
+        if (!delivery.stored) unsure.insert(delivery.jobId);
+    // A result stored as the last run ended is in the library, whatever that run could note.
+    const auto stored = unsure.empty() ? unsure : services_.library.storedResults(unsure);
+    for (const auto& [jobId, account, known] : waiting)
+        if (known || stored.contains(jobId)) runner_.confirmDelivery(jobId, account);
+    if (stored.size() == unsure.size()) return;
+    diagnose("confirm", std::to_string(unsure.size() - stored.size()) +
+                            " deliveries whose results the library does not keep are not confirmed");
+    settings_.setWaitingConfirmations(runner_.waitingConfirmations());
 }
 
 void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)

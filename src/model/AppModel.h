@@ -504,6 +504,10 @@ private:
     void askBeforeDropping(const std::string& dropping, std::string drop, std::function<void()> then);
     std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
+    // The deliveries the last run left unconfirmed go to the runner: those whose results are stored,
+    // the library says which when the last run did not know. The rest are let go unconfirmed, as
+    // the backend keeps their jobs: the batch whose record holds one collects it again.
+    void handBackWaitingConfirmations();
     // Jobs run under one account only: those of an account that left wait for it, and those that
     // waited for the account now signed in are collected.
     void accountChanged();

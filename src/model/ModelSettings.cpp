@@ -90,10 +90,12 @@ ModelSettings::Confirmations ModelSettings::waitingConfirmations() const
     if (!stored || !stored->is_array()) return waiting;
     size_t refused = 0;
     for (const auto& entry : *stored) {
-        if (!entry.is_array() || entry.size() != 2 || !entry[0].is_string() || !entry[1].is_string()) continue;
+        if (!entry.is_array() || entry.size() < 2 || entry.size() > 3 || !entry[0].is_string() ||
+            !entry[1].is_string() || (entry.size() == 3 && !entry[2].is_boolean()))
+            continue;
         const auto& jobId = entry[0].get_ref<const std::string&>();
         if (isJobId(jobId))
-            waiting.emplace_back(jobId, entry[1].get<std::string>());
+            waiting.push_back({jobId, entry[1].get<std::string>(), entry.size() == 3 && entry[2].get<bool>()});
         else if (refused++ == 0)
             diagnose("settings", refusedJobId(jobId, waitingConfirmationsKey));
     }
@@ -113,7 +115,8 @@ void ModelSettings::setWaitingConfirmations(const Confirmations& waiting)
 {
     if (waiting.empty() && !store_.contains(waitingConfirmationsKey)) return;
     auto entries = nlohmann::json::array();
-    for (const auto& [jobId, account] : waiting) entries.push_back(nlohmann::json::array({jobId, account}));
+    for (const auto& [jobId, account, stored] : waiting)
+        entries.push_back(nlohmann::json::array({jobId, account, stored}));
     store_.setValue(waitingConfirmationsKey, std::move(entries));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/InternetDate.h"
+#include "library/WaitingConfirmation.h"
 #include "platform/SettingsStore.h"
 
 #include <optional>
@@ -77,10 +78,11 @@ public:
 
     std::optional<std::string> exportFormats() const { return store_.stringValue(exportFormatsKey); }
 
-    // Delivered results not confirmed yet: job id, account. Entries that are not two strings are
-    // left out, and so, with a line, are those whose job id is not one and all but the newest the
-    // job runner keeps.
-    using Confirmations = std::vector<std::pair<std::string, std::string>>;
+    // Delivered results not confirmed yet: job id, account, and whether the result is stored. An
+    // entry of a version that did not say is taken as not stored: it was kept before its store
+    // began. Entries of another form are left out, and so, with a line, are those whose job id is
+    // not one and all but the newest the job runner keeps.
+    using Confirmations = std::vector<WaitingConfirmation>;
     Confirmations waitingConfirmations() const;
     void setWaitingConfirmations(const Confirmations& waiting);
 

@@ -119,7 +119,7 @@ TEST_F(JobDelivery, ConfirmationsStillGoingAtTheEndAreKeptAndSentOnceByTheNextRu
     runner.reset();
     backend.clearFaults();
     makeRunner(loop);
-    for (const auto& [jobId, account] : kept) runner->confirmDelivery(jobId, account);
+    for (const auto& waiting : kept) runner->confirmDelivery(waiting.jobId, waiting.account);
     runner->accountArrived(userId);
     EXPECT_TRUE(runUntil([&] { return runner->waitingConfirmations().empty(); }));
     for (const auto& jobId : jobs) EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);

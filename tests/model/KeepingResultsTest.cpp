@@ -171,10 +171,38 @@ TEST_F(KeepingResultsTest, AResultStillBeingStoredAtTheEndIsConfirmedByTheNextRu
     model->process();
     ASSERT_TRUE(runUntil([&] { return delivered; }));
     const std::string jobId = *model->items()[0]->jobId();
+    const auto folder = imageFolder(*model->items()[0]);
     model.reset();
     library.drain();
+    const auto stored = parseJson(contentsOf(folder / "image.json"));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)["state"], "done");
     makeModel();
     EXPECT_TRUE(runUntil([&] { return confirmed(jobId) && model->runner().waitingConfirmations().empty(); }));
+    EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);
+}
+
+// The program ends while the disk refuses a result: the next start charges nothing for it. Only
+// opening its batch, which collects it again and stores it, confirms it.
+TEST_F(KeepingResultsTest, AResultNotStoredAtTheEndIsChargedOnlyOnceItsBatchStoresIt)
+{
+    makeModel();
+    drop({writeJPEG("a.jpg", 900, 600)});
+    FileSizeLimit full(96 * 1024);
+    model->process();
+    ASSERT_TRUE(runUntil([&] { return model->statusLine() == AppModel::unsavedStatus; }));
+    const std::string jobId = *model->items()[0]->jobId();
+    const auto batch = model->batch()->id;
+    model.reset();
+    library.drain();
+    full.lift();
+    makeModel();
+    runUntil([&, from = loop.steady()] { return loop.steady() - from > 10s; });
+    EXPECT_FALSE(confirmed(jobId)) << "charged by a start that never stored it";
+    EXPECT_TRUE(model->runner().waitingConfirmations().empty());
+
+    model->openBatch(batch);
+    EXPECT_TRUE(runUntil([&] { return confirmed(jobId) && model->items()[0]->renderFile; }));
     EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);
 }
 

@@ -66,8 +66,9 @@ TEST(ModelSettingsTest, WaitingConfirmationsKeepOnlyJobIdsAndAtMostTheRunnersSha
     const auto waiting = ModelSettings(store).waitingConfirmations();
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("refused a job id"), std::string::npos);
     ASSERT_EQ(waiting.size(), most);
-    EXPECT_EQ(waiting.front().first, "job-1");
-    EXPECT_EQ(waiting.back().first, "job-" + std::to_string(most));
+    EXPECT_EQ(waiting.front().jobId, "job-1");
+    EXPECT_FALSE(waiting.front().stored) << "an entry that does not say was kept before its store";
+    EXPECT_EQ(waiting.back().jobId, "job-" + std::to_string(most));
 }
 
 TEST(HandoffAppTest, HostsAreKnownByAWordInTheirName)
