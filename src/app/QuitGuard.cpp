@@ -80,13 +80,15 @@ QuitAlert QuitGuard::exportingAlert(int count)
 
 bool QuitGuard::requestQuit()
 {
+    // A termination signal ends the program whatever question is up.
+    if (decided_) return true;
     // A request made while an alert is up (a second ctrl+q, the close button) is dropped: the
     // alert already answers it.
     if (asking_) return false;
-    if (decided_) return true;
     asking_ = true;
     bool quitting = confirmed();
     asking_ = false;
+    if (decided_) return true;
     if (quitting) environment_.saveAndDrain();
     return quitting;
 }

@@ -137,5 +137,21 @@ TEST_F(QuitGuardTest, ASecondRequestWhileAnAlertIsUpIsDropped)
     EXPECT_EQ(alerts.asked.size(), 1u);
 }
 
+// A termination signal while a question is up (a log-out): the windows its quit closes are let go,
+// whatever the question is answered.
+TEST_F(QuitGuardTest, ATerminationSignalWhileAnAlertIsUpEndsTheProgram)
+{
+    developing = 1;
+    alerts.answers = {keepGoing};
+    bool windowsClose = false;
+    alerts.whileUp = [&] {
+        guard.quitWithoutAsking();
+        windowsClose = guard.requestQuit();
+    };
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_TRUE(windowsClose);
+    EXPECT_EQ(saves, 1);
+}
+
 } // namespace
 } // namespace oxel
