@@ -2,6 +2,8 @@
 
 #include "async/MainExecutor.h"
 
+#include <utility>
+
 namespace oxel {
 
 void ForwardedStarts::receive(std::vector<std::string> arguments, InstanceChannel::Hold hold)
@@ -30,12 +32,14 @@ void ForwardedStarts::post(std::vector<std::string> arguments, InstanceChannel::
     });
 }
 
-void ForwardedStarts::close()
+std::vector<std::vector<std::string>> ForwardedStarts::close()
 {
     std::lock_guard lock(mutex_);
     closed_ = true;
     deliver_ = nullptr;
-    waiting_.clear();
+    std::vector<std::vector<std::string>> undelivered;
+    for (auto& [arguments, hold] : std::exchange(waiting_, {})) undelivered.push_back(std::move(arguments));
+    return undelivered;
 }
 
 } // namespace oxel

@@ -20,8 +20,8 @@ public:
     // On the main thread once the main executor is installed: posts the waiting starts to
     // `deliver`, and every later one.
     void open(Deliver deliver);
-    // After this nothing more is delivered.
-    void close();
+    // After this nothing more is delivered. Gives the starts that were never posted.
+    std::vector<std::vector<std::string>> close();
 
 private:
     // With the mutex held and a deliverer set.

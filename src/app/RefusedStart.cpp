@@ -1,5 +1,9 @@
 #include "app/RefusedStart.h"
 
+#include "app/Application.h"
+#include "app/ForwardedStarts.h"
+#include "app/LaunchArguments.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -22,6 +26,18 @@ bool screenToShowOn()
 }
 
 } // namespace
+
+size_t RefusedStart::photographsNotOpened(const LaunchArguments& own, ForwardedStarts& handedOver)
+{
+    const auto photographs = [](const LaunchArguments& start) {
+        return start.openedFiles.size() + start.handoffFiles.size();
+    };
+    size_t count = photographs(own);
+    for (const auto& arguments : handedOver.close())
+        if (const auto start = parseLaunchArguments(arguments, "/", applicationUrlSchemes()).arguments)
+            count += photographs(*start);
+    return count;
+}
 
 QString RefusedStart::message(size_t photographs)
 {

@@ -9,11 +9,17 @@ class QMessageBox;
 
 namespace oxel {
 
+class ForwardedStarts;
+struct LaunchArguments;
+
 // A start that could not have the library, because another program kept it past the start's
 // patience, tells the photographer so where they look: an alert of its own, as the program's only
 // window, besides the line on standard error.
 class RefusedStart {
 public:
+    // The photographs a refused start leaves unopened: its own, and those of the starts handed to
+    // it meanwhile, which go no further.
+    static size_t photographsNotOpened(const LaunchArguments& own, ForwardedStarts& handedOver);
     // "oxel pro is already open on this library", and what became of the start's photographs.
     static QString message(size_t photographs);
     // The alert, not shown yet: its one button answers Return and Escape alike.

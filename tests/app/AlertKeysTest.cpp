@@ -2,6 +2,8 @@
 // the window's close button and Return all give the answer that changes nothing.
 #include "MainViewFixture.h"
 
+#include "app/ForwardedStarts.h"
+#include "app/LaunchArguments.h"
 #include "app/PanelQuitAlerts.h"
 #include "app/QtMainExecutor.h"
 #include "app/QtModelPanels.h"
@@ -308,6 +310,18 @@ TEST(RefusedStartAlert, SaysThePhotographWasNotOpenedAndClosesOnEscapeCloseRetur
         dismiss(*box, how);
         EXPECT_TRUE(spinUntil([&] { return !box->isVisible(); })) << int(how);
     }
+}
+
+// Starts handed to a start that is then refused are not opened either: its alert counts them with
+// its own photographs.
+TEST(RefusedStartAlert, CountsThePhotographsOfTheStartsHandedToIt)
+{
+    LaunchArguments own;
+    own.openedFiles = {"/photos/a.jpg"};
+    ForwardedStarts handedOver;
+    handedOver.receive({"--", "/photos/b.jpg", "/photos/c.jpg"}, nullptr);
+    handedOver.receive({"--handoff", "--", "/photos/d.tif"}, nullptr);
+    EXPECT_EQ(RefusedStart::photographsNotOpened(own, handedOver), 4u);
 }
 
 } // namespace

@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     if (library.heldElsewhere) {
         claim.channel.reset();
         std::cerr << "oxel-pro: another oxel pro is using the library at " << root.string() << '\n';
-        RefusedStart::show(argc, argv, launch.openedFiles.size() + launch.handoffFiles.size());
+        RefusedStart::show(argc, argv, RefusedStart::photographsNotOpened(launch, *forwarded));
         return 1;
     }
     // A library this program could not lock may be another's to write: it is read, never written.
