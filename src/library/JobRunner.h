@@ -148,10 +148,6 @@ public:
     // At most this many are kept: a few full batches confirmed while the backend did not answer.
     // Past it the oldest, the likeliest to have expired with the backend anyway, are let go.
     static constexpr size_t mostWaitingConfirmations = 1000;
-    // Stops the confirmation on its way at once and sends no more; every delivery not confirmed
-    // stays in `waitingConfirmations`, as the owner keeps it, for the next run. For the end of the
-    // program: nothing waits on the backend then.
-    void stopConfirmations();
     // Confirms the delivery of the item's result of job `jobId` unless that was done already: when
     // it is stored, or when it first leaves the program (exported, sent back, reported), stored or not.
     void confirm(BatchItem& item, const std::string& jobId);
@@ -190,6 +186,10 @@ private:
     bool keepUnconfirmed(const std::string& jobId, const std::string& account, bool stored);
     void forgetUnconfirmed(const std::string& jobId);
     void tellWaitingConfirmations();
+    // Stops the confirmation on its way at once and sends no more; every delivery not confirmed
+    // stays in `waitingConfirmations`, as the owner keeps it, for the next run. For the runner's
+    // end, which is the program's: nothing waits on the backend then.
+    void stopConfirmations();
     // Starts sending the confirmations that may go now, unless they are going already.
     void sendConfirmations();
     Task<void> sendEachConfirmation();

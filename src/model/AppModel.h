@@ -272,9 +272,6 @@ public:
     const char* unsavedChangesStatus() const;
     void ensureBatchStored();
     void saveNow() { saving_.saveNow(); }
-    // For the end of the program: the delivery confirmation on its way stops at once and no more
-    // go; the ones not confirmed stay in the user defaults and go at the next start.
-    void stopConfirmations() { runner_.stopConfirmations(); }
     // Names the batch by its developed pictures once nothing is in flight, unless a better name stands.
     void nameBatchIfReady();
     bool naming() const { return naming_; }
