@@ -344,6 +344,13 @@ std::optional<uintmax_t> LibraryStore::freeRoom() const
     return uintmax_t(disk.f_bavail) * uintmax_t(disk.f_frsize);
 }
 
+std::optional<uintmax_t> LibraryStore::bytesOnDisk(const fs::path& file) const
+{
+    struct stat status {};
+    if (::lstat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    return uintmax_t(status.st_blocks) * 512;
+}
+
 std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const fs::path& to) const
 {
     auto failed = [&to](std::string reason) {

@@ -458,8 +458,12 @@ private:
     // Says how much the disk has free and how much the held pictures need, and looks again
     // `roomLookInterval` later.
     void sayRoomShort(bool overOtherLines);
-    // The most a developed picture of the item adds to the library.
-    static uintmax_t roomForResult(const BatchItem& item);
+    // The most a developed picture of the item adds to the library: unpacked, or once results of
+    // the batch are stored, what they took for its size, with a margin.
+    uintmax_t roomForResult(const BatchItem& item) const;
+    // The size the item's picture is sent at, which its render comes back at.
+    static std::pair<double, double> sentSize(const BatchItem& item);
+    void measureStoredResults();
     // What the results not stored yet may take: of pictures sent and not collected, and of results
     // the disk has not taken yet; those of `sending` left out.
     uintmax_t roomForUnstoredResults(const std::vector<std::shared_ptr<BatchItem>>& sending) const;
@@ -570,6 +574,16 @@ private:
     // The pictures "process" sent together, those held back for room among them.
     std::set<Uuid> sentTogether_;
     Debounce roomLook_{roomLookInterval};
+    // What the stored results of the open batch took on disk, the most of any: for each pixel
+    // sent, in its render and thumbnail, and in its records.
+    struct StoredResults {
+        std::set<Uuid> measured;
+        double bytesPerPixel = 0;
+        uintmax_t recordBytes = 0;
+        // Another picture's result may take more for its size than any before.
+        static constexpr double margin = 1.25;
+    };
+    StoredResults storedResults_;
     // The room line last said, which the next look brings up to date.
     std::optional<std::string> roomLine_;
     // Images of the open batch whose records this version could not read: kept in its list.

@@ -29,6 +29,7 @@ void AppModel::newBatch()
     sentTogether_.clear();
     roomLook_.cancel();
     roomLine_.reset();
+    storedResults_ = {};
     ++batchGeneration_;
     pendingImports_.clear();
     previews_.dropWanted();

@@ -49,6 +49,7 @@ size_t AppModel::picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>&
 {
     const auto free = services_.library.freeRoom();
     if (services_.library.refusal() || !free) return sending.size();
+    measureStoredResults();
     uintmax_t needed = roomForUnstoredResults(sending);
     size_t fitting = 0;
     for (const auto& item : sending) {
@@ -117,6 +118,7 @@ bool AppModel::heldBefore(const BatchItem& picture) const
 void AppModel::sayRoomShort(bool overOtherLines)
 {
     if (!roomLook_.pending()) roomLook_.schedule([this] { lookForRoom(); });
+    measureStoredResults();
     const auto held = heldForRoom();
     const uintmax_t free = services_.library.freeRoom().value_or(0);
     uintmax_t needed = roomForUnstoredResults(held);
@@ -143,19 +145,49 @@ std::string AppModel::libraryFullStatus(uintmax_t free, uintmax_t needed, int se
            (held == 1 ? " waits" : " wait") + " for room";
 }
 
-uintmax_t AppModel::roomForResult(const BatchItem& item)
+std::pair<double, double> AppModel::sentSize(const BatchItem& item)
+{
+    // An original of unknown size counts as a large one.
+    const auto [width, height] = originalSize(item).value_or(std::pair<int64_t, int64_t>(6000, 4000));
+    return SourceImage::previewSize(double(width), double(height));
+}
+
+uintmax_t AppModel::roomForResult(const BatchItem& item) const
 {
     // Each picture counted unpacked at 8 bits a channel: the PNG or JPEG the library keeps of it
     // hardly ever comes out larger.
     const auto unpacked = [](double width, double height) { return uintmax_t(width) * uintmax_t(height) * 3; };
     // Its records, its analysis and the original's small copy stay well within this.
     constexpr uintmax_t records = uintmax_t(256) << 10;
-    // An original of unknown size counts as a large one.
-    const auto [width, height] = originalSize(item).value_or(std::pair<int64_t, int64_t>(6000, 4000));
     // The render comes back at the size the picture is sent at; the thumbnail is made from it.
-    const auto [sentWidth, sentHeight] = SourceImage::previewSize(double(width), double(height));
+    const auto [sentWidth, sentHeight] = sentSize(item);
     const double thumbScale = std::min(1.0, BatchSaver::thumbPixels / std::max({sentWidth, sentHeight, 1.0}));
-    return unpacked(sentWidth, sentHeight) + unpacked(sentWidth * thumbScale, sentHeight * thumbScale) + records;
+    const uintmax_t unpackedRoom =
+        unpacked(sentWidth, sentHeight) + unpacked(sentWidth * thumbScale, sentHeight * thumbScale) + records;
+    if (storedResults_.measured.empty()) return unpackedRoom;
+    const double taken = sentWidth * sentHeight * storedResults_.bytesPerPixel + double(storedResults_.recordBytes);
+    return std::min(unpackedRoom, uintmax_t(taken * StoredResults::margin));
+}
+
+void AppModel::measureStoredResults()
+{
+    if (!batch_) return;
+    const auto& library = services_.library;
+    for (const auto& item : items_) {
+        if (!item->renderFile || item->keep || storedResults_.measured.contains(item->id)) continue;
+        const auto folder = library.imageFolder(batch_->id, item->id);
+        // The thumbnail is written after the result: a result is measured once both are there.
+        const auto render = library.bytesOnDisk(folder / *item->renderFile);
+        const auto thumbnail = library.bytesOnDisk(folder / "thumb.jpg");
+        if (!render || !thumbnail) continue;
+        storedResults_.measured.insert(item->id);
+        const auto [sentWidth, sentHeight] = sentSize(*item);
+        storedResults_.bytesPerPixel = std::max(storedResults_.bytesPerPixel,
+                                                double(*render + *thumbnail) / std::max(sentWidth * sentHeight, 1.0));
+        const uintmax_t records = library.bytesOnDisk(folder / "analysis.json").value_or(0) +
+                                  library.bytesOnDisk(folder / "image.json").value_or(0);
+        storedResults_.recordBytes = std::max(storedResults_.recordBytes, records);
+    }
 }
 
 uintmax_t AppModel::roomForUnstoredResults(const std::vector<std::shared_ptr<BatchItem>>& sending) const

@@ -23,6 +23,12 @@ protected:
         makeModel(&small);
     }
     void TearDown() override { model.reset(); }
+    // Pictures waiting for room are looked at for ever: the wait ends after a minute.
+    bool runFor(const std::function<bool()>& done)
+    {
+        const auto end = loop.elapsed() + std::chrono::minutes(1);
+        return runUntil([&] { return done() || loop.elapsed() > end; }) && done();
+    }
     void leaveFree(uintmax_t bytes)
     {
         small.drain();
@@ -39,7 +45,7 @@ protected:
               writeJPEG("d.jpg", 2000, 1300)});
         leaveFree(15'000'000);
         model->process();
-        ASSERT_TRUE(runUntil([&] {
+        ASSERT_TRUE(runFor([&] {
             return std::all_of(model->items().begin(), model->items().end(), [](const auto& item) {
                 return item->jobId() || item->phase().template is<phase::Ready>();
             });
@@ -71,15 +77,41 @@ TEST_F(LibraryRoomTest, PicturesWaitingForRoomGoOnTheirOwnOnceThereIsRoom)
 {
     processFourWithRoomForTwo();
     leaveFree(2'500'000);
-    ASSERT_TRUE(runUntil([&] { return model->items()[0]->renderFile && model->items()[1]->renderFile; }));
+    ASSERT_TRUE(runFor([&] { return model->items()[0]->renderFile && model->items()[1]->renderFile; }));
     loop.advance(2 * AppModel::roomLookInterval);
     small.drain();
     const auto free = std::to_string(fs::space(folder / "disk").available / 1'000'000);
     const auto said = model->statusLine().value_or("");
     EXPECT_TRUE(said.starts_with("the library's disk is nearly full · " + free + " MB free")) << said;
     leaveFree(30'000'000);
-    EXPECT_TRUE(runUntil([&] { return model->items()[2]->jobId() && model->items()[3]->jobId(); }));
+    EXPECT_TRUE(runFor([&] { return model->items()[2]->jobId() && model->items()[3]->jobId(); }));
     EXPECT_FALSE(model->statusLine());
+}
+
+// Once a result of the batch is stored, the room asked for the others comes near what they take.
+TEST_F(LibraryRoomTest, TheRoomAskedComesNearWhatStoredResultsTake)
+{
+    drop({writeJPEG("a.jpg", 2000, 1300), writeJPEG("b.jpg", 2000, 1300), writeJPEG("c.jpg", 2000, 1300)});
+    leaveFree(10'000'000);
+    model->process();
+    const auto& items = model->items();
+    ASSERT_TRUE(runFor([&] { return items[0]->jobId().has_value(); }));
+    leaveFree(1'500'000);
+    const auto taken = [&](const BatchItem& item) {
+        const auto folder = small.imageFolder(model->batch()->id, item.id);
+        uintmax_t bytes = 0;
+        for (const auto& file : {*item.renderFile, std::string("thumb.jpg"), std::string("analysis.json")})
+            bytes += fs::exists(folder / file) ? fs::file_size(folder / file) : 0;
+        return bytes;
+    };
+    const auto stored = [&](const BatchItem& item) { return item.renderFile && taken(item) > 0; };
+    ASSERT_TRUE(runFor([&] { return stored(*items[0]); }));
+    loop.advance(AppModel::roomLookInterval);
+    const auto said = model->statusLine().value_or("");
+    leaveFree(20'000'000);
+    ASSERT_TRUE(runFor([&] { return stored(*items[1]) && stored(*items[2]); }));
+    const auto needed = std::stoull(said.substr(said.find("about ") + 6)) * 1'000'000;
+    EXPECT_LE(needed, (taken(*items[1]) + taken(*items[2])) * 3 / 2 + 1'000'000) << said;
 }
 
 } // namespace
