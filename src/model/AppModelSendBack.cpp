@@ -25,6 +25,11 @@ bool writesBack(const BatchItem& item)
     return item.availability().kind == Availability::Kind::present;
 }
 
+std::string notSentBack(std::string_view why)
+{
+    return "not sent back · " + std::string(why);
+}
+
 } // namespace
 
 std::vector<std::shared_ptr<BatchItem>> AppModel::sendBackItems() const
@@ -37,6 +42,12 @@ std::vector<std::shared_ptr<BatchItem>> AppModel::sendBackItems() const
 
 void AppModel::sendBack()
 {
+    // A copy the photographer located is left out of the count: its tile says why, unless it is
+    // being or has been exported as it says to.
+    for (const auto& item : items_)
+        if (developedHandOff(*item) && item->original && item->original->relinked && !item->exportProgress() &&
+            !item->phase().is<phase::Exported>())
+            item->setNote(notSentBack(HandedOverFile::located));
     auto items = sendBackItems();
     std::erase_if(items, [](const auto& item) { return item->exportProgress().has_value(); });
     if (items.empty()) return;
@@ -74,7 +85,7 @@ Task<void> AppModel::sendBackOne(std::shared_ptr<BatchItem> item, ExportOptions 
         checked = co_await offload(pool, WorkPriority::userInitiated, std::move(check));
     auto refuse = [&item](const std::string& why) {
         item->setLastError(why);
-        item->setNote("not sent back · " + why);
+        item->setNote(notSentBack(why));
     };
     if (!checked.format) {
         item->setExportWaiting(false);

@@ -256,6 +256,8 @@ TEST_F(SendBackTest, ALocatedCopyIsNeverWrittenOver)
     // Not offered: "send 1 back" counts only the picture that goes.
     EXPECT_EQ(model->sendBackItems(), std::vector{items[1]});
     sendBackAndWait();
+    // Its tile says why it did not go with the other.
+    EXPECT_EQ(items[0]->note(), "not sent back · the file was located, not handed over · export it instead");
     EXPECT_FALSE(items[0]->sentBack);
     EXPECT_EQ(test::readFile(copy), before);
     EXPECT_TRUE(items[1]->sentBack);

@@ -308,10 +308,15 @@ TEST_F(TileTest, ScreenshotsOfInputAndResults)
     result->setStrengthTouched(true);
     auto colourOnly = photo("colour.jpg");
     colourOnly->setResult(developedResult({.colourOnly = true, .divergence = std::nullopt, .looks = false}));
+    // A hand-off picture located elsewhere, left out when the others went back.
+    auto located = photo("located.jpg");
+    located->setResult(developedResult({.looks = false}));
+    located->setNote("not sent back · the file was located, not handed over · export it instead");
     for (const auto& [item, screen] : {std::pair{linked, TileView::Screen::input},
                                        {unlinked, TileView::Screen::input},
                                        {result, TileView::Screen::results},
-                                       {colourOnly, TileView::Screen::results}}) {
+                                       {colourOnly, TileView::Screen::results},
+                                       {located, TileView::Screen::results}}) {
         auto* tile = new TileView(item, clock, &board);
         tile->setGlobalNudge("warmer");
         tile->setScreen(screen);
