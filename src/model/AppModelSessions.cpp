@@ -82,7 +82,11 @@ void AppModel::openBatch(const Uuid& id)
 {
     if (batch_ && batch_->id == id) return;
     launchedByHandoff = false;
-    if (!items_.empty() || batch_) newBatch();
+    // What the empty screen said (a dropped file that could not be read) is not the opened batch's.
+    if (!items_.empty() || batch_)
+        newBatch();
+    else
+        setStatusLine(std::nullopt);
     auto loaded = saving_.load(id);
     if (!loaded) {
         setStatusLine(unreadableBatch);

@@ -91,6 +91,9 @@ TEST_P(MainScreenshots, EmptyStates)
     defaults().set("handoffSeen.darktable", true);
     model->setShowBatches(false);
     capture("empty-hosts-seen");
+
+    drop({folder / "no-such-photo.jpg"});
+    capture("empty-could-not-read");
 }
 
 TEST_P(MainScreenshots, InputWithPicturesInMixedPhases)

@@ -126,6 +126,11 @@ TEST_F(MainViewTest, EmptyStateResumesTheNewestBatchAndListsTheOthers)
     EXPECT_TRUE(model->showBatches());
     model->setShowBatches(false);
     EXPECT_TRUE(empty.importButton()->isVisible());
+    // A photograph that could not be read is said where it was dropped, and not by the batch resumed.
+    drop({folder / "no-such-photo.jpg"});
+    settle();
+    EXPECT_EQ(empty.statusNotice()->isVisible() ? empty.statusNotice()->text() : QString(),
+              "could not read no-such-photo.jpg");
 
     empty.resumeButton()->click();
     settle();
@@ -133,6 +138,7 @@ TEST_F(MainViewTest, EmptyStateResumesTheNewestBatchAndListsTheOthers)
     EXPECT_EQ(model->batch()->id, model->recent().front().record.id);
     EXPECT_EQ(model->items().size(), 1u);
     EXPECT_TRUE(main.grid());
+    EXPECT_EQ(main.bottomBar()->statusLabel()->text().toStdString(), "1 image · 1 shot");
 }
 
 TEST_F(MainViewTest, TheMenuOpensUnderItsButtonAndInsideTheWindow)

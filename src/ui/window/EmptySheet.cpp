@@ -36,7 +36,10 @@ EmptySheet::EmptySheet(AppModel& model, QWidget* parent) : CentreLineScreen(spac
                               BoxedButton::outlined(uiFont(13), 9, 22, false));
     connect(import_, &QAbstractButton::clicked, this, [this] { model_.openFiles(); });
     column().addWidget(new PaperPatch(import_, 0), 0, Qt::AlignHCenter);
-    // Said here too, as no bar shows the status line before the batch has pictures.
+    // Said here, as no bar shows the status line before the batch has pictures.
+    statusNotice_ = new TextLabel({}, uiFont(11), Palette::pencil());
+    statusPatch_ = new PaperPatch(statusNotice_, hintPadding);
+    column().addWidget(statusPatch_, 0, Qt::AlignHCenter);
     libraryNotice_ = new TextLabel({}, uiFont(11), Palette::pencil());
     noticePatch_ = new PaperPatch(libraryNotice_, hintPadding);
     column().addWidget(noticePatch_, 0, Qt::AlignHCenter);
@@ -58,6 +61,10 @@ void EmptySheet::refreshNotice()
     const auto notice = model_.lastingStatus();
     if (notice) libraryNotice_->setText(QString::fromStdString(*notice));
     noticePatch_->setVisible(notice.has_value());
+    const auto& status = model_.statusLine();
+    const bool ownLine = status && status != notice;
+    if (ownLine) statusNotice_->setText(QString::fromStdString(*status));
+    statusPatch_->setVisible(ownLine);
 }
 
 void EmptySheet::rebuildRecent()

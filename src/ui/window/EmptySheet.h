@@ -11,7 +11,8 @@ class LinkButton;
 class TextLabel;
 
 // The working area while the batch has no pictures: the crosshair on the centre line, the hint,
-// "import images…", what stands in the way of writing the library (changes it refused included), the most recent batch to resume
+// "import images…", the status line (a photograph that could not be read, say), what stands in
+// the way of writing the library (changes it refused included), the most recent batch to resume
 // and the way to the others, and the set-up links. Dropping files is the main window's business.
 class EmptySheet : public CentreLineScreen {
     Q_OBJECT
@@ -31,6 +32,8 @@ public:
     // Null unless the library holds more than one batch.
     LinkButton* recentLink() const { return recentLink_; }
     SetupLinks* setupLinks() const { return links_; }
+    // Shown while the status line says something of its own.
+    TextLabel* statusNotice() const { return statusNotice_; }
     // Shown while the library cannot be locked, is used without a lock, or refused changes.
     TextLabel* libraryNotice() const { return libraryNotice_; }
 
@@ -44,6 +47,8 @@ private:
     BoxedButton* resume_ = nullptr;
     LinkButton* recentLink_ = nullptr;
     SetupLinks* links_;
+    TextLabel* statusNotice_;
+    QWidget* statusPatch_;
     TextLabel* libraryNotice_;
     QWidget* noticePatch_;
     // What the recent block shows: the first batch's id, name, detail, and whether there are more.
