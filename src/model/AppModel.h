@@ -266,7 +266,8 @@ public:
     static constexpr const char* changesUnsavedStatus =
         "changes can't be saved to the library · kept here until they can be";
     static constexpr const char* folderReplacedStatus =
-        "the library folder was moved or replaced · changes are kept here until oxel pro starts again";
+        "the library folder was moved or replaced · changes are kept here until the library folder is back or oxel pro "
+        "starts again";
     // Why changes are not in the library yet: a refusing disk, or a folder that is no longer the one
     // this program locked.
     const char* unsavedChangesStatus() const;
