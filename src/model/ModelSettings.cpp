@@ -63,7 +63,10 @@ void ModelSettings::appendNewest(std::string_view key, std::vector<std::string> 
 
 std::vector<std::string> ModelSettings::unknownAccounts() const
 {
-    return store_.stringListValue(unknownAccountsKey).value_or(std::vector<std::string>{});
+    auto accounts = store_.stringListValue(unknownAccountsKey).value_or(std::vector<std::string>{});
+    // Damaged defaults may hold any number: only the newest are carried on.
+    if (accounts.size() > mostUnknownAccounts) accounts.erase(accounts.begin(), accounts.end() - mostUnknownAccounts);
+    return accounts;
 }
 
 bool ModelSettings::isUnknownAccount(const std::string& userId) const

@@ -1,5 +1,7 @@
 #include "LibraryFixture.h"
 
+#include <stdexcept>
+
 namespace oxel::testing {
 
 namespace fs = std::filesystem;
@@ -50,11 +52,18 @@ void LibraryTest::openAndRestore(const Uuid& id)
     runIdle();
 }
 
-ImageRecord LibraryTest::storedImage(const Uuid& batch, const Uuid& image)
+LibraryStore::LoadedBatch LibraryTest::loadedBatch(const Uuid& batch)
 {
     auto loaded = model->library().load(batch);
-    EXPECT_TRUE(loaded);
-    for (const auto& record : loaded->images)
+    // Nothing to read on from (a full temporary folder): the test stops here.
+    if (!loaded) throw std::runtime_error("the batch could not be read back");
+    return std::move(*loaded);
+}
+
+ImageRecord LibraryTest::storedImage(const Uuid& batch, const Uuid& image)
+{
+    const auto loaded = loadedBatch(batch);
+    for (const auto& record : loaded.images)
         if (record.id == image) return record;
     ADD_FAILURE() << "no such image";
     return {};

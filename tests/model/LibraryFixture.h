@@ -23,6 +23,8 @@ protected:
     void openAndRestore(const Uuid& id);
     void runIdle();
 
+    // The batch as the library reads it back; stops the test when it cannot be read.
+    LibraryStore::LoadedBatch loadedBatch(const Uuid& batch);
     ImageRecord storedImage(const Uuid& batch, const Uuid& image);
     void storeImage(const Uuid& batch, const ImageRecord& record);
     std::shared_ptr<BatchItem> itemNamed(const std::string& filename) const;

@@ -411,9 +411,9 @@ protected:
     {
         drop({writeJPEG("a.jpg", 600, 400)});
         model->process();
-        const auto item = model->items()[0];
-        EXPECT_TRUE(runUntil([&] { return item->jobId().has_value(); }));
-        const std::pair<Uuid, std::string> left{model->batch()->id, *item->jobId()};
+        runUntilOrStop([&] { return !model->items().empty() && model->items()[0]->jobId() && model->batch(); },
+                       "the picture was not sent");
+        const std::pair<Uuid, std::string> left{model->batch()->id, *model->items()[0]->jobId()};
         model->newBatch();
         runIdle();
         return left;
@@ -433,7 +433,7 @@ protected:
 TEST_F(ResumeTest, ARunningJobIsPolledAndDeliveredNeverUploadedAgain)
 {
     const auto [id, jobId] = leftWhileDeveloping();
-    EXPECT_EQ(storedImage(id, model->library().load(id)->images[0].id).state, ImageRecord::State::developing);
+    EXPECT_EQ(loadedBatch(id).images.at(0).state, ImageRecord::State::developing);
     const auto submitted = submissions();
     openAndRestore(id);
     const auto& item = model->items()[0];
@@ -711,7 +711,7 @@ TEST_F(ResumeTest, AJobSavedWhileSignedOutIsCollectedWhenReopenedSignedIn)
 TEST_F(ResumeTest, AStoredFailureComesBackReadyAndIsNeverPolledNorSubmittedAgain)
 {
     const auto [id, jobId] = leftWhileDeveloping();
-    auto record = storedImage(id, model->library().load(id)->images[0].id);
+    auto record = loadedBatch(id).images.at(0);
     record.state = ImageRecord::State::failed;
     storeImage(id, record);
     signOut();
