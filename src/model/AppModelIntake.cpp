@@ -1,7 +1,6 @@
 #include "model/AppModel.h"
 
-#include "async/Completion.h"
-#include "async/Offload.h"
+#include "async/WorkAhead.h"
 #include "develop/SourceImage.h"
 #include "library/OriginalRef.h"
 
@@ -37,13 +36,6 @@ static std::optional<AppModel::Imported> readOriginal(const fs::path& url, bool 
     } catch (const std::exception&) {
         return std::nullopt;
     }
-}
-
-static Task<void> readInto(WorkPool& pool, fs::path url, bool handoff, std::optional<std::string> sender,
-                           Completion<std::optional<AppModel::Imported>> done)
-{
-    auto read = [url, handoff, sender] { return readOriginal(url, handoff, sender); };
-    done.complete(co_await offload(pool, WorkPriority::userInitiated, read));
 }
 
 void AppModel::addDropped(const std::vector<fs::path>& urls)
@@ -95,15 +87,14 @@ void AppModel::settlePending(const fs::path& url)
 Task<void> AppModel::importAll(std::vector<fs::path> urls, Origin origin, std::optional<std::string> sender,
                                IntakeTally tally, uint64_t generation)
 {
-    // Reads run ahead, as many at once as there are cores; items are appended in list order.
-    const size_t ahead = std::max(1u, std::thread::hardware_concurrency());
+    // Reads run ahead, as many at once as there are cores, each started as soon as another ends,
+    // whether or not the main thread has taken the ones before; items are appended in list order.
     const bool handoff = origin == Origin::handoff;
-    std::vector<Completion<ReadResult>> reads(urls.size());
-    size_t started = 0;
+    const WorkAhead<ReadResult> reads(
+        services_.pool, WorkPriority::userInitiated, urls.size(), std::max(1u, std::thread::hardware_concurrency()),
+        [urls, handoff, sender](size_t index) { return readOriginal(urls[index], handoff, sender); });
     for (size_t next = 0; next < urls.size(); ++next) {
-        for (; started < urls.size() && started < next + ahead; ++started)
-            tasks_->spawn(readInto(services_.pool, urls[started], handoff, sender, reads[started]));
-        auto imported = co_await reads[next].value();
+        auto imported = co_await reads.result(next);
         // A new or opened batch meanwhile: the rest of this drop belongs to none.
         if (generation != batchGeneration_) co_return;
         settlePending(urls[next]);

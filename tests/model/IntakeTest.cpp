@@ -1,10 +1,12 @@
 #include "support/ModelFixture.h"
 
 #include "develop/SourceImage.h"
+#include "imaging/PictureCache.h"
 #include "model/IntakeFiles.h"
 #include "support/PictureFiles.h"
 
 #include <fstream>
+#include <thread>
 
 namespace oxel::testing {
 namespace {
@@ -152,6 +154,28 @@ TEST_F(IntakeTest, OnePhotographMakesOneItem)
     EXPECT_EQ(model->items().size(), 1u);
     EXPECT_EQ(model->screen(), AppModel::Screen::results);
     EXPECT_EQ(announced, 0);
+}
+
+TEST_F(IntakeTest, ReadsGoOnWhileTheMainThreadTakesNoTurn)
+{
+    const size_t count = 3 * std::max(1u, std::thread::hardware_concurrency());
+    std::vector<fs::path> files;
+    std::vector<std::string> names;
+    for (size_t i = 0; i < count; ++i) {
+        names.push_back("p" + std::to_string(i) + ".jpg");
+        files.push_back(writeJPEG("busy/" + names.back(), 64, 48));
+    }
+    const auto madeBefore = PictureCache::shared().statistics().made;
+    const auto read = [&] { return PictureCache::shared().statistics().made - madeBefore; };
+    model->addDropped(files);
+    ASSERT_TRUE(runUntil([&] { return !model->items().empty(); }));
+    // The main thread now does nothing: every file is read all the same.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (read() < count && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(read(), count);
+    runImports();
+    EXPECT_EQ(itemNames(), names);
 }
 
 TEST_F(IntakeTest, NewBatchDuringADropLeavesTheNewBatchEmptyAndWritesNothing)
