@@ -401,8 +401,9 @@ public:
     // The model's own tasks; they go before anything else of the model.
     TaskScope& tasks() { return *tasks_; }
 
-    // What intake reads of one new original.
+    // What intake reads of one new original, and the file it came from.
     struct Imported;
+    struct Arrival;
 
 private:
     // Restores the opened items `mostRestoresAtOnce` at a time in order, then saves and names the batch once.
@@ -426,7 +427,9 @@ private:
     bool relinkTo(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file);
     Task<void> importAll(std::vector<std::filesystem::path> urls, Origin origin, std::optional<std::string> sender,
                          IntakeTally tally, uint64_t generation);
-    void appendImported(const std::filesystem::path& url, Origin origin, Imported imported);
+    // Appends the items of the originals read, in their order, in one change of the list.
+    void appendImported(std::vector<Arrival> arrivals, Origin origin);
+    std::shared_ptr<BatchItem> importedItem(const std::filesystem::path& url, Origin origin, Imported imported);
     void saveImported(const BatchItem& item, const Uuid& batch);
     void writeOriginalCopy(const BatchItem& item, const Uuid& batch);
     void settlePending(const std::filesystem::path& url);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 namespace oxel {
 
@@ -15,6 +16,11 @@ struct AppModel::Imported {
     SourceImage source;
     std::optional<PictureHandle> thumbnail;
     OriginalRef original;
+};
+
+struct AppModel::Arrival {
+    fs::path url;
+    Imported imported;
 };
 
 namespace {
@@ -93,21 +99,45 @@ Task<void> AppModel::importAll(std::vector<fs::path> urls, Origin origin, std::o
     const WorkAhead<ReadResult> reads(
         services_.pool, WorkPriority::userInitiated, urls.size(), std::max(1u, std::thread::hardware_concurrency()),
         [urls, handoff, sender](size_t index) { return readOriginal(urls[index], handoff, sender); });
+    // The reads done by the time their turn comes join the list together, in one change.
+    std::vector<Arrival> arriving;
+    const auto append = [&] {
+        if (!arriving.empty()) appendImported(std::exchange(arriving, {}), origin);
+    };
     for (size_t next = 0; next < urls.size(); ++next) {
         auto imported = co_await reads.result(next);
         // A new or opened batch meanwhile: the rest of this drop belongs to none.
         if (generation != batchGeneration_) co_return;
         settlePending(urls[next]);
-        if (!imported) {
+        if (imported) {
+            arriving.push_back({urls[next], std::move(*imported)});
+        } else {
+            append();
             tally.couldNotRead(urls[next]);
             setStatusLine(tally.line());
-            continue;
         }
-        appendImported(urls[next], origin, std::move(*imported));
+        if (next + 1 == urls.size() || !reads.finished(next + 1)) append();
     }
 }
 
-void AppModel::appendImported(const fs::path& url, Origin origin, Imported imported)
+void AppModel::appendImported(std::vector<Arrival> arrivals, Origin origin)
+{
+    auto items = items_;
+    std::vector<std::shared_ptr<BatchItem>> added;
+    for (auto& arrival : arrivals) {
+        added.push_back(importedItem(arrival.url, origin, std::move(arrival.imported)));
+        items.push_back(added.back());
+    }
+    setItems(std::move(items));
+    if (!batch_) return;
+    auto record = *batch_;
+    for (const auto& item : added) record.images.push_back(item->id);
+    setBatch(std::move(record));
+    for (const auto& item : added) saveImported(*item, batch_->id);
+    saving_.markBatch();
+}
+
+std::shared_ptr<BatchItem> AppModel::importedItem(const fs::path& url, Origin origin, Imported imported)
 {
     const bool eightBit = imported.source.bitsPerComponent < 16;
     const bool profileFellBack = imported.source.profileFellBack;
@@ -117,15 +147,7 @@ void AppModel::appendImported(const fs::path& url, Origin origin, Imported impor
         item->setNote("no rgb profile · treated as sRGB");
     else if (eightBit && origin == Origin::handoff)
         item->setNote("8-bit hand-off · 16-bit would be kinder to the layers");
-    auto items = items_;
-    items.push_back(item);
-    setItems(std::move(items));
-    if (!batch_) return;
-    auto record = *batch_;
-    record.images.push_back(item->id);
-    setBatch(std::move(record));
-    saveImported(*item, batch_->id);
-    saving_.markBatch();
+    return item;
 }
 
 void AppModel::saveImported(const BatchItem& item, const Uuid& batch)

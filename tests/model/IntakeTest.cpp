@@ -156,7 +156,7 @@ TEST_F(IntakeTest, OnePhotographMakesOneItem)
     EXPECT_EQ(announced, 0);
 }
 
-TEST_F(IntakeTest, ReadsGoOnWhileTheMainThreadTakesNoTurn)
+TEST_F(IntakeTest, ReadsGoOnWhileTheMainThreadTakesNoTurnAndComeInTogether)
 {
     const size_t count = 3 * std::max(1u, std::thread::hardware_concurrency());
     std::vector<fs::path> files;
@@ -174,7 +174,12 @@ TEST_F(IntakeTest, ReadsGoOnWhileTheMainThreadTakesNoTurn)
     while (read() < count && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(read(), count);
+    // Those read meanwhile come in together, in their order.
+    int listChanges = 0;
+    auto connection =
+        model->changed.connect([&](AppModel::Field field) { listChanges += field == AppModel::Field::items; });
     runImports();
+    EXPECT_EQ(listChanges, 1);
     EXPECT_EQ(itemNames(), names);
 }
 
