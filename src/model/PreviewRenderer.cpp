@@ -31,6 +31,13 @@ void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
     if (ask(item, WorkPriority::userInitiated)) start(item);
 }
 
+void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
+{
+    if (!item || !item->previewImage() || wanted_.contains(item->id) || inFlight_.contains(item->id)) return;
+    if (item->previewImage()->heldPin()) return;
+    if (ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility)) pump();
+}
+
 bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
 {
     if (!item || !item->result()) return false;

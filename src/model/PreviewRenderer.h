@@ -65,6 +65,9 @@ public:
     // Asks for a preview of a developed item with its settings as they are now, at the
     // photographer's priority.
     void request(const std::shared_ptr<BatchItem>& item);
+    // Asks again for the preview of an item whose tile shows a stand-in because the shared cache
+    // let the preview go; nothing while the preview is held or a render of the item waits or runs.
+    void remake(const std::shared_ptr<BatchItem>& item);
     // Asks again for every developed item once the controls have rested.
     void restartPass();
     // The items whose tiles are on screen, and those near it. Until told, every item counts as

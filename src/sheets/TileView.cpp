@@ -85,7 +85,7 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     connect(
         picture_, &PixelImage::pictureShown, this,
         [this] {
-            if (showingStandIn_) refreshPicture();
+            if (showingStandIn_ && item_->previewImage() && item_->previewImage()->heldPin()) refreshPicture();
         },
         Qt::QueuedConnection);
     connect(picture_, &PixelImage::pictureUnavailable, this, [this] {
@@ -392,11 +392,12 @@ void TileView::refreshPicture()
     const PictureHandle handle = tile::pictureHandle(*item_, chosen).value_or(PictureHandle());
     // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels. A preview
     // the cache does not hold (a reopened batch makes them as they come into view, and lets those
-    // far from view go) takes a moment: a tile with nothing drawn shows the result's small
-    // developed copy first, and asks for the preview once that is painted, so the copy stays
-    // until the preview can be drawn. The original never stands in for a developed picture.
+    // far from view go) takes a render: the tile shows the result's small developed copy and, once
+    // painted, asks for the preview, which comes as a new picture. The original never stands in
+    // for a developed picture.
     const auto& standIn = item_->developedThumbnail();
-    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !picture_->holdsScaled() && standIn &&
+    const bool drawsPreview = picture_->handle() == handle && picture_->holdsScaled();
+    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !drawsPreview && standIn &&
                       !standInUnavailable_ && !handle.heldPin();
     picture_->setPicture(showingStandIn_ ? *standIn : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.
@@ -548,9 +549,13 @@ void TileView::resizeEvent(QResizeEvent* event)
 
 void TileView::paintEvent(QPaintEvent*)
 {
-    // A preview the cache let go while the tile was far from view is made again when the picture
-    // is painted: until then the thumbnail stands in, as for a preview not made yet.
+    // A preview the cache let go while the tile was far from view is made again once the tile is
+    // painted: until then its developed copy stands in.
     if (!showingStandIn_ && !picture_->drawsPicture()) refreshPicture();
+    if (showingStandIn_ && item_->previewImage() && wantedPreview_ != *item_->previewImage()) {
+        wantedPreview_ = *item_->previewImage();
+        Q_EMIT previewWanted(item_);
+    }
     QPainter painter(this);
     const Appearance appearance = appearanceOf(*this);
     const QRect block = pictureBlockRect();

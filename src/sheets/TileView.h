@@ -82,6 +82,8 @@ Q_SIGNALS:
     void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
     // A double click on the light track: the item should follow the batch strength again.
     void lightReset(std::shared_ptr<BatchItem> item);
+    // The tile shows a stand-in for a preview the shared cache let go: it is to be made again.
+    void previewWanted(std::shared_ptr<BatchItem> item);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -125,7 +127,8 @@ private:
     QVBoxLayout* layout_;
     QWidget* blockSpace_;
     PixelImage* picture_;
-    bool showingStandIn_ = false;     // the thumbnail, until the preview it stands in for is painted
+    bool showingStandIn_ = false;     // the developed copy, until the preview it stands in for is made
+    PictureHandle wantedPreview_;     // the preview last asked for
     bool standInUnavailable_ = false; // the thumbnail could not be made: the preview comes without it
     TileCard* phaseCard_ = nullptr;
     ProgressDots* phaseDots_ = nullptr;

@@ -121,6 +121,18 @@ TEST_F(PreviewRendererTest, ALightMovedAgainRendersNothingMoreOfTheLightBeforeAh
     EXPECT_EQ(rendered(), (std::vector{1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5})) << "of the first light, only what ran";
 }
 
+TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsks)
+{
+    previews.request(items[0]);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    previews.remake(items[0]); // still held
+    PictureCache::shared().forget(items[0]->previewImage()->key());
+    previews.remake(items[0]);
+    previews.remake(items[0]);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), 2u);
+}
+
 TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)
 {
     items[0]->setResult(nullptr);

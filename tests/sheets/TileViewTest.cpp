@@ -397,9 +397,11 @@ TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
     auto* picture = tile->findChild<PixelImage*>();
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->handle(), *item->thumbnail()) << "nothing drawn yet: the thumbnail first";
+    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
     tile->show();
     tile->repaint();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wanted.count() == 1 && picture->holdsScaled(); }))
+        << "painted, it asks for the preview";
     const QColor centre = tile->grab().toImage().pixelColor(tile->pictureBlockRect().center());
     EXPECT_GT(centre.red(), 100) << "the thumbnail stays drawn while the preview is made, never an empty frame";
 }
@@ -408,8 +410,13 @@ TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsADevelopedCopyNeverT
 {
     auto item = photo("a.jpg"); // its thumbnail is the original's
     item->setResult(developedResult());
-    item->setPreviewImage(gradientPicture(60, 40));
     item->setDevelopedThumbnail(gradientPicture(30, 20));
+    const auto previewMadeNow = [&] {
+        const auto preview = gradientPicture(60, 40);
+        const auto made = preview.pin(); // as a render makes it
+        item->setPreviewImage(preview);
+    };
+    previewMadeNow();
     auto tile = tileOf(item);
     auto* picture = tile->findChild<PixelImage*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
@@ -417,10 +424,13 @@ TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsADevelopedCopyNeverT
     tile->releasePixmaps();
     PictureCache::shared().forget(item->previewImage()->key());
     const auto developedCopy = item->developedThumbnail()->pin();
+    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
     tile->repaint();
     EXPECT_NE(picture->handle(), *item->thumbnail()) << "the original never stands in for a developed picture";
     EXPECT_EQ(picture->handle(), *item->developedThumbnail());
     EXPECT_TRUE(picture->holdsScaled()) << "the developed copy drawn at once, never an empty frame";
+    EXPECT_EQ(wanted.count(), 1) << "the preview is asked for, never made by the tile";
+    previewMadeNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
 }
 
