@@ -64,7 +64,8 @@ Image develop(const DevelopInput& outcome, const DevelopSettings& settings)
     return base;
 }
 
-std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings)
+std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings,
+                                      std::stop_token stop)
 {
     if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, settings.colour) &&
         !hasGrainWork(outcome, settings.grain))
@@ -74,7 +75,7 @@ std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const Develop
     if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;
     const int64_t width = roundedSide(extent.width), height = roundedSide(extent.height);
     return renderBanded(image.translated(-extent.x, -extent.y), width, height, false, outcome.transfer.documentSpace(),
-                        outcome.transfer.context());
+                        outcome.transfer.context(), nullptr, defaultBandRows, std::move(stop));
 }
 
 } // namespace oxel

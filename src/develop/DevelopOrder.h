@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 namespace oxel {
@@ -39,8 +40,10 @@ Image wearLooks(const Image& base, const GradeLooks& looks, bool alternative, do
 Image develop(const DevelopInput& outcome, const DevelopSettings& settings);
 
 // The finished picture at full size, 8 bits a channel, tagged with the document space. A
-// colour-only result with nothing to add comes back as its stored picture.
-std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings);
+// colour-only result with nothing to add comes back as its stored picture. Nothing once `stop` is
+// asked to stop.
+std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings,
+                                      std::stop_token stop = {});
 
 // A JPEG of the finished picture in sRGB, its long edge at most `maxEdge` (never enlarged), at the
 // best quality step that keeps it within 9,000,000 bytes; nothing when none does.

@@ -27,7 +27,7 @@ bool multiplyFits(int64_t a, int64_t b)
 
 std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t height, bool sixteenBit,
                                    const ColourSpace& colourSpace, const RenderContext& context,
-                                   const ColourSpace* /*renderSpace*/, int64_t bandRows)
+                                   const ColourSpace* /*renderSpace*/, int64_t bandRows, std::stop_token stop)
 {
     if (width < 1 || height < 1 || bandRows < 1 || image.isNull()) return std::nullopt;
     bandRows = std::min(bandRows, height);
@@ -57,7 +57,7 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
         // one finish, so no core waits at a band's end, and no more than two bands are under way.
         int64_t nextY = 0;
         const auto nextBand = [&](tbb::flow_control& control) -> int64_t {
-            if (nextY >= height) control.stop();
+            if (nextY >= height || stop.stop_requested()) control.stop();
             const int64_t y = nextY;
             nextY += bandRows;
             return y;
@@ -69,6 +69,7 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
         diagnose("render", std::string("banded render failed: ") + error.what());
         return std::nullopt;
     }
+    if (stop.stop_requested()) return std::nullopt;
     return output;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 
 namespace oxel {
 
@@ -16,12 +17,14 @@ namespace oxel {
 // of the one before finish, never more than two at once. Every band renders at 16 bits; 8-bit
 // output is narrowed from them by rounding. Rows that the picture doesn't reach stay black.
 //
-// Nothing when the size is not positive, the byte counts overflow, memory runs out or a band fails
-// to render. Recipes carry no colour management, so `renderSpace` leaves the samples as they are;
+// Nothing when the size is not positive, the byte counts overflow, memory runs out, a band fails
+// to render or `stop` is asked to stop (no band starts after that). Recipes carry no colour management, so `renderSpace` leaves the samples as they are;
 // it is accepted for callers that name the space they render in.
+inline constexpr int64_t defaultBandRows = 128;
 std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t height, bool sixteenBit,
                                    const ColourSpace& colourSpace, const RenderContext& context,
-                                   const ColourSpace* renderSpace = nullptr, int64_t bandRows = 128);
+                                   const ColourSpace* renderSpace = nullptr, int64_t bandRows = defaultBandRows,
+                                   std::stop_token stop = {});
 
 // One 16-bit sample narrowed to 8 bits: (v * 255 + 32767) / 65535 in integers, which is v / 257
 // rounded to nearest. The division is done as t / 65535 = (t + (t >> 16) + 1) >> 16, exact for

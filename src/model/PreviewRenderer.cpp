@@ -14,7 +14,9 @@ namespace oxel {
 
 PreviewRenderer::Environment PreviewRenderer::Environment::standard(WorkPool& pool)
 {
-    return {&pool, renderDeveloped};
+    return {&pool, [](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
+                return renderDeveloped(outcome, settings, std::move(stop));
+            }};
 }
 
 PreviewRenderer::PreviewRenderer(Environment environment) : environment_(std::move(environment))
@@ -70,6 +72,7 @@ void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
     const Wanted taken = wanted->second;
     wanted_.erase(wanted);
     inFlight_.insert(item->id);
+    stops_[item->id] = std::stop_source();
     const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
     // Taken now: the task may start later, when the item may hold another result.
     spawn(render(item, item->result(), taken.settings, priority));
@@ -121,11 +124,15 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
 {
     // The preview is held by the shared picture cache and made again the same way once let go,
     // so the recipe keeps its own copy of the result and of the settings, grain included.
-    auto make = [outcome, settings, render = environment_.render] {
+    auto make = [outcome, settings, render = environment_.render, stop = stops_.at(item->id).get_token()] {
         Made made;
-        made.preview = PictureHandle::madeNow([outcome, settings, render] { return render(*outcome, settings); });
-        if (made.preview)
-            if (const auto held = made.preview->pin()) made.thumbnail = developedThumbnail(held.bitmap());
+        const auto picture = render(*outcome, settings, stop);
+        made.stopped = stop.stop_requested();
+        if (!picture || made.stopped) return made;
+        PictureRecipe again{picture->width(), picture->height(),
+                            [outcome, settings, render] { return render(*outcome, settings, {}); }};
+        made.preview = PictureHandle::seeded(*picture, std::move(again));
+        made.thumbnail = developedThumbnail(*picture);
         return made;
     };
     Made made;
@@ -142,9 +149,11 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
                                Made made)
 {
     inFlight_.erase(item->id);
+    stops_.erase(item->id);
     // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
-    // thumbnail must not be written from it.
-    const bool current = item->result() == outcome;
+    // thumbnail must not be written from it. A render stopped for newer settings leaves the
+    // preview as it was.
+    const bool current = item->result() == outcome && !made.stopped;
     if (current) {
         // The stand-in first, so a tile that lets the new preview go never falls back further.
         if (made.thumbnail) item->setDevelopedThumbnail(std::move(made.thumbnail));
@@ -173,6 +182,8 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
 {
     co_await sleepFor(restDelay, cancel);
     if (cancel.cancelled()) co_return;
+    // What renders for the light before is dropped: each item renders again with the new one.
+    for (auto& [id, stop] : stops_) stop.request_stop();
     for (const auto& item : items())
         ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
     pump();

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <vector>
 
 namespace oxel {
@@ -40,8 +41,9 @@ namespace oxel {
 // and says which items the open batch holds. Main thread only.
 class PreviewRenderer {
 public:
-    // Makes the developed picture of a result with these settings; must be safe on any thread.
-    using Render = std::function<std::optional<Bitmap>(const DevelopInput&, const DevelopSettings&)>;
+    // Makes the developed picture of a result with these settings, or nothing once asked to stop;
+    // must be safe on any thread.
+    using Render = std::function<std::optional<Bitmap>(const DevelopInput&, const DevelopSettings&, std::stop_token)>;
     // What the renderer works with; `standard` renders with the develop order.
     struct Environment {
         WorkPool* pool;
@@ -97,10 +99,11 @@ private:
     bool rendersOnScreen() const;
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
                       DevelopSettings settings, WorkPriority priority);
-    // A render's preview and its small copy.
+    // A render's preview and its small copy; nothing of a render stopped for newer settings.
     struct Made {
         std::optional<PictureHandle> preview;
         std::optional<PictureHandle> thumbnail;
+        bool stopped = false;
     };
     void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome, Made made);
     Task<void> pass(CancelToken cancel);
@@ -110,6 +113,7 @@ private:
     Environment environment_;
     std::map<Uuid, Wanted> wanted_;
     std::set<Uuid> inFlight_;
+    std::map<Uuid, std::stop_source> stops_; // of the renders in flight
     std::set<Uuid> onScreen_;
     std::set<Uuid> near_;
     std::optional<CancelSource> pass_;

@@ -41,9 +41,10 @@ protected:
     {
         return std::make_shared<JobOutcome>("job", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
     }
-    std::optional<Bitmap> renderOne(const DevelopSettings& settings)
+    std::optional<Bitmap> renderOne(const DevelopSettings& settings, std::stop_token stop = {})
     {
-        while (holding) std::this_thread::yield();
+        while (holding && !stop.stop_requested()) std::this_thread::yield();
+        if (stop.stop_requested()) return std::nullopt;
         std::lock_guard lock(mutex);
         if (failing) throw std::runtime_error("out of memory");
         colours.push_back(settings.colour);
@@ -63,7 +64,9 @@ protected:
     bool failing = false;
     WorkPool pool{1}; // renders start in the order the pool takes them
     PreviewRenderer previews{PreviewRenderer::Environment{
-        &pool, [this](const DevelopInput&, const DevelopSettings& settings) { return renderOne(settings); }}};
+        &pool, [this](const DevelopInput&, const DevelopSettings& settings, std::stop_token stop) {
+            return renderOne(settings, std::move(stop));
+        }}};
     TaskScope scope; // goes first, so no render outlives the renderer
     std::vector<std::shared_ptr<BatchItem>> items;
     std::vector<Uuid> newest;
@@ -118,7 +121,8 @@ TEST_F(PreviewRendererTest, ALightMovedAgainRendersNothingMoreOfTheLightBeforeAh
     loop.advance(PreviewRenderer::restDelay);
     holding = false;
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_EQ(rendered(), (std::vector{1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5})) << "of the first light, only what ran";
+    EXPECT_EQ(rendered(), std::vector(6, 0.5)) << "the render of the first light is dropped";
+    EXPECT_EQ(newest.front(), items[0]->id) << "the top first";
 }
 
 TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsks)
