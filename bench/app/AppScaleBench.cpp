@@ -1,13 +1,16 @@
 // The real program with a batch of 500 photographs made like the engine's 24 MP original: time to
 // every thumbnail, to every result, the main thread while the results screen sits untouched, time
-// until the tiles in view follow a batch light move, time to quit and to reopen, the tiles that
-// draw nothing as the grid is scrolled (in a reopened batch, also after a light move), and the resident memory on the way. Each step starts from a program in
+// until the tiles in view follow a batch light move (from rest, and moved again while the pass of
+// the move before runs), time to quit and to reopen, the tiles that draw nothing or an original as
+// the grid is scrolled (during a pass, after it, and in a reopened batch), and the resident memory
+// on the way. Each step starts from a program in
 // the state the step before leaves, made again (untimed) when that step did not run first.
 // OXEL_BENCH_PHOTOGRAPHS asks for another count, for a quick look.
 #include "app/AppScenario.h"
 #include "app/Application.h"
 #include "imaging/PictureCache.h"
 #include "model/AppModel.h"
+#include "model/PreviewRenderer.h"
 #include "sheets/TileView.h"
 #include "ui/kit/PixelImage.h"
 
@@ -17,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace oxel::bench {
 namespace {
@@ -134,40 +138,64 @@ void BM_AppIdleCPU(benchmark::State& state)
 }
 BENCHMARK(BM_AppIdleCPU)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Every tile in view draws a preview newer than the one it showed in `before`.
-bool showNewPreviews(const std::map<TileView*, std::optional<PictureHandle>>& before)
+// Every tile in view paints the preview of the light as it stands: the pass that light started
+// has asked for its item (noted in `asked`, from `since` on), nothing of the item waits or renders
+// any more, and the tile draws that preview.
+bool showNewestLight(AppRun& run, std::set<const TileView*>& asked, std::chrono::steady_clock::time_point since)
 {
-    for (const auto& [tile, old] : before) {
+    const PreviewRenderer& previews = run.model().previews();
+    const bool passAsked = std::chrono::steady_clock::now() >= since + PreviewRenderer::restDelay + 20ms;
+    bool all = true;
+    for (auto* tile : run.tilesInView()) {
+        const Uuid& id = tile->item()->id;
+        const bool pending = previews.wanted().contains(id) || previews.inFlight().contains(id);
+        if (pending && passAsked) asked.insert(tile);
         const auto& preview = tile->item()->previewImage();
         const auto* picture = tile->findChild<PixelImage*>();
-        if (!preview || preview == old || picture->handle() != *preview || !picture->holdsScaled()) return false;
+        if (!asked.contains(tile) || pending || !preview || picture->handle() != *preview || !picture->holdsScaled())
+            all = false;
     }
-    return true;
+    return all;
+}
+
+void moveLight(AppRun& run)
+{
+    run.model().setGlobalStrength(run.model().globalStrength() > 0.5 ? 0.3 : 0.8);
 }
 
 // Moves the batch light; the seconds until every tile in view shows the new light.
-std::optional<double> moveLightUntilOnScreen(AppRun& run)
+std::optional<double> moveLightUntilNewestOnScreen(AppRun& run)
 {
-    std::map<TileView*, std::optional<PictureHandle>> before;
-    for (auto* tile : run.tilesInView()) before[tile] = tile->item()->previewImage();
+    std::set<const TileView*> asked;
     const auto start = std::chrono::steady_clock::now();
-    run.model().setGlobalStrength(run.model().globalStrength() > 0.5 ? 0.3 : 0.8);
-    if (!run.spinUntil([&] { return showNewPreviews(before); }, stepLimit)) return std::nullopt;
+    moveLight(run);
+    if (!run.spinUntil([&] { return showNewestLight(run, asked, start); }, stepLimit)) return std::nullopt;
     return seconds(start);
+}
+
+// The developed program on its results screen; null, the step skipped, when the batch did not develop.
+AppRun* developedResults(benchmark::State& state)
+{
+    Scale& bench = scale();
+    if (!bench.developedRun()) {
+        state.SkipWithError("the batch did not develop");
+        return nullptr;
+    }
+    bench.run->model().setScreen(AppModel::Screen::results);
+    return bench.run.get();
 }
 
 void BM_App500LightMoveOnScreen(benchmark::State& state)
 {
-    Scale& bench = scale();
-    if (!bench.developedRun()) return state.SkipWithError("the batch did not develop");
-    AppRun& run = *bench.run;
-    run.model().setScreen(AppModel::Screen::results);
+    AppRun* developed = developedResults(state);
+    if (!developed) return;
+    AppRun& run = *developed;
     const std::vector<int> steps = run.screenSteps();
     run.scrollTo(steps.back());
     run.spinUntil([] { return false; }, 2s);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const auto onScreen = moveLightUntilOnScreen(run);
+        const auto onScreen = moveLightUntilNewestOnScreen(run);
         if (!onScreen) return state.SkipWithError("the tiles in view never showed the new light");
         state.SetIterationTime(*onScreen);
         if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
@@ -180,6 +208,35 @@ void BM_App500LightMoveOnScreen(benchmark::State& state)
     }
 }
 BENCHMARK(BM_App500LightMoveOnScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_App500LightMoveDuringPass(benchmark::State& state)
+{
+    AppRun* developed = developedResults(state);
+    if (!developed) return;
+    AppRun& run = *developed;
+    const std::vector<int> steps = run.screenSteps();
+    for (auto _ : state) {
+        // Moved with the end in view, then moved again at the top while that pass runs.
+        run.scrollTo(steps.back());
+        run.spinUntil([] { return false; }, 1s);
+        moveLight(run);
+        run.spinUntil([] { return false; }, 2s);
+        run.scrollTo(steps.front());
+        run.spinUntil([] { return false; }, 1s);
+        const auto start = std::chrono::steady_clock::now();
+        const auto onScreen = moveLightUntilNewestOnScreen(run);
+        if (!onScreen) return state.SkipWithError("the tiles in view never showed the newest light");
+        state.SetIterationTime(*onScreen);
+        // Down to the end a screen at a time while the second pass runs.
+        const auto seen = run.tilesAlong(steps, 2s);
+        state.counters["blank_tiles_during_pass"] = seen.blank;
+        state.counters["original_tiles_during_pass"] = seen.original;
+        if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
+            return state.SkipWithError("the pass never ended");
+        state.counters["pass_s"] = seconds(start);
+    }
+}
+BENCHMARK(BM_App500LightMoveDuringPass)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_App500Quit(benchmark::State& state)
 {
@@ -226,7 +283,7 @@ void BM_App500ReopenScrolled(benchmark::State& state)
         state.counters["main_thread_cpu_pct"] = run.idleMainThreadPercent(5s);
         // The light moved in the reopened batch, whose kept thumbnails the new previews replace.
         const std::vector<int> steps = run.screenSteps();
-        const auto onScreen = moveLightUntilOnScreen(run);
+        const auto onScreen = moveLightUntilNewestOnScreen(run);
         if (!onScreen) return state.SkipWithError("the tiles in view never showed the new light");
         state.counters["light_on_screen_s"] = *onScreen;
         if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))

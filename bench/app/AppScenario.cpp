@@ -203,17 +203,36 @@ int AppRun::blankTilesInView()
     return blank;
 }
 
+int AppRun::originalTilesInView()
+{
+    int original = 0;
+    for (auto* tile : tilesInView()) {
+        const BatchItem& item = *tile->item();
+        const PictureHandle& shown = tile->findChild<PixelImage*>()->handle();
+        const bool thumbnail = item.thumbnail() && shown == *item.thumbnail() && shown != item.developedThumbnail();
+        if (item.result() && (thumbnail || shown == item.originalPreview())) ++original;
+    }
+    return original;
+}
+
 int AppRun::blankTilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
                             std::chrono::seconds patience)
 {
-    int blank = 0;
+    return tilesAlong(positions, dwell, patience).blank;
+}
+
+AppRun::TilesSeen AppRun::tilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
+                                     std::chrono::seconds patience)
+{
+    TilesSeen seen;
     for (const int position : positions) {
         scrollTo(position);
         spinUntil([] { return false; }, dwell);
         spinUntil([&] { return blankTilesInView() == 0; }, patience);
-        blank += blankTilesInView();
+        seen.blank += blankTilesInView();
+        seen.original += originalTilesInView();
     }
-    return blank;
+    return seen;
 }
 
 std::optional<int> AppRun::reopenScrolled(const Uuid& batch, std::chrono::seconds dwell, std::chrono::seconds patience,

@@ -73,10 +73,20 @@ public:
     // The tiles whose picture block lies in view, and how many of them draw no picture at all.
     std::vector<TileView*> tilesInView();
     int blankTilesInView();
+    // The tiles in view of developed pictures that show an original: the original's preview, or
+    // a thumbnail that is not the developed one.
+    int originalTilesInView();
     // Steps through `positions`, resting `dwell` at each and then waiting up to `patience` for
     // every tile in view to draw; the tiles in view that draw no picture then, summed.
     int blankTilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
                         std::chrono::seconds patience = {});
+    // As `blankTilesAlong`, also summing the tiles that show an original then.
+    struct TilesSeen {
+        int blank = 0;
+        int original = 0;
+    };
+    TilesSeen tilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
+                         std::chrono::seconds patience = {});
     // Opens the batch, and once its first screen draws, drags to the end and comes back up a screen
     // at a time while the results come back, as `blankTilesAlong`; none when nothing drew in `limit`.
     std::optional<int> reopenScrolled(const Uuid& batch, std::chrono::seconds dwell, std::chrono::seconds patience,
