@@ -507,6 +507,9 @@ private:
     // Runs `then` at once with no picture unprocessed, else once the question about them was
     // answered with `drop`.
     void askBeforeDropping(const std::string& dropping, std::string drop, std::function<void()> then);
+    // The next batch's generation: the work of the one before stops at its next step, and the files
+    // its intake was still reading are no longer pending, so the same file dropped again comes in.
+    uint64_t nextBatchGeneration();
     std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
     // The deliveries the last run left unconfirmed go to the runner: those whose results are stored,

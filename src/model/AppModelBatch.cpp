@@ -30,8 +30,7 @@ void AppModel::newBatch()
     roomLook_.cancel();
     roomLine_.reset();
     storedResults_ = {};
-    ++batchGeneration_;
-    pendingImports_.clear();
+    nextBatchGeneration();
     previews_.dropWanted();
     setItems({});
     setLightbox(nullptr);
@@ -48,6 +47,12 @@ void AppModel::newBatch()
     else
         setStatusLine(std::nullopt);
     tasks_->spawn(refreshRecent());
+}
+
+uint64_t AppModel::nextBatchGeneration()
+{
+    pendingImports_.clear();
+    return ++batchGeneration_;
 }
 
 void AppModel::requestNewBatch()

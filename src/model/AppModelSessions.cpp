@@ -92,8 +92,7 @@ void AppModel::openBatch(const Uuid& id)
         setStatusLine(unreadableBatch);
         return;
     }
-    ++batchGeneration_;
-    const uint64_t generation = batchGeneration_;
+    const uint64_t generation = nextBatchGeneration();
     auto records = firstOfEachId(std::move(loaded->images));
     unreadableImages_ = {loaded->unreadable.begin(), loaded->unreadable.end()};
     const auto thumbnails = openedThumbnails(services_.library, services_.pool, id, records);

@@ -114,6 +114,17 @@ TEST_F(OpeningTest, WithNothingLoadedNoNewBatchIsStarted)
     EXPECT_EQ(model->items().size(), 1u);
 }
 
+TEST_F(OpeningTest, AFileStillReadingWhenABatchOpensComesInWhenDroppedAgain)
+{
+    const auto id = storedBatch({writeJPEG("a.jpg")});
+    const auto late = writeJPEG("late.jpg");
+    model->addDropped({late}); // read back on the main thread's next turn, after the opening
+    model->openBatch(id);
+    runImports();
+    drop({late});
+    EXPECT_EQ(model->items().size(), 2u);
+}
+
 TEST_F(OpeningTest, AnUnreadableBatchLeavesAnEmptyBatchAndSaysSo)
 {
     const auto id = storedBatch({writeJPEG("a.jpg")});
