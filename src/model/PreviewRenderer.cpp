@@ -132,7 +132,6 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
         PictureRecipe again{picture->width(), picture->height(),
                             [outcome, settings, render] { return render(*outcome, settings, {}); }};
         made.preview = PictureHandle::seeded(*picture, std::move(again));
-        made.thumbnail = developedThumbnail(*picture);
         return made;
     };
     Made made;
@@ -154,21 +153,31 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
     // thumbnail must not be written from it. A render stopped for newer settings leaves the
     // preview as it was.
     const bool current = item->result() == outcome && !made.stopped;
-    if (current) {
-        // The stand-in first, so a tile that lets the new preview go never falls back further.
-        if (made.thumbnail) item->setDevelopedThumbnail(std::move(made.thumbnail));
-        item->setPreviewImage(std::move(made.preview));
-    }
+    if (current) item->setPreviewImage(std::move(made.preview));
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written or rendered again.
         wanted_.erase(item->id);
         return pump();
     }
     const auto waiting = wanted_.find(item->id);
-    if (current && waiting == wanted_.end()) newestShown(item);
+    if (current && waiting == wanted_.end()) {
+        newestShown(item);
+        if (item->previewImage()) spawn(keepDevelopedCopy(item, *item->previewImage()));
+    }
     // The photographer's newest settings, and those of an item on screen, follow at once.
     if (waiting != wanted_.end() && waiting->second.priority == WorkPriority::userInitiated) start(item);
     pump();
+}
+
+Task<void> PreviewRenderer::keepDevelopedCopy(std::shared_ptr<BatchItem> item, PictureHandle preview)
+{
+    // Made after the preview is shown, so a drag's pictures never wait for it.
+    auto make = [preview]() -> std::optional<PictureHandle> {
+        const auto held = preview.heldPin();
+        return held ? developedThumbnail(held.bitmap()) : std::nullopt;
+    };
+    auto copy = co_await offload(*environment_.pool, WorkPriority::utility, std::move(make));
+    if (copy && item->previewImage() == preview) item->setDevelopedThumbnail(std::move(copy));
 }
 
 void PreviewRenderer::restartPass()

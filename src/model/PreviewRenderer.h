@@ -99,13 +99,15 @@ private:
     bool rendersOnScreen() const;
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
                       DevelopSettings settings, WorkPriority priority);
-    // A render's preview and its small copy; nothing of a render stopped for newer settings.
+    // A render's preview; nothing of a render stopped for newer settings.
     struct Made {
         std::optional<PictureHandle> preview;
-        std::optional<PictureHandle> thumbnail;
         bool stopped = false;
     };
     void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome, Made made);
+    // Keeps a small developed copy of the item's newest preview, which stands in for it while the
+    // preview is made again.
+    Task<void> keepDevelopedCopy(std::shared_ptr<BatchItem> item, PictureHandle preview);
     Task<void> pass(CancelToken cancel);
     // 0 on screen, 1 near it, 2 further away.
     int distanceFromView(const BatchItem& item) const;

@@ -89,7 +89,8 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
     // The first picture had newer settings behind it, so only the last is the newest.
     EXPECT_EQ(newest, std::vector{item->id});
     EXPECT_TRUE(item->previewImage());
-    ASSERT_TRUE(item->developedThumbnail()) << "a small copy stands in while the preview is made again";
+    ASSERT_TRUE(loop.runUntil([&] { return item->developedThumbnail().has_value(); }))
+        << "a small copy stands in while the preview is made again";
     EXPECT_TRUE(item->developedThumbnail()->bitmap());
 }
 
