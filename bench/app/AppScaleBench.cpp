@@ -216,12 +216,13 @@ void BM_App500LightMoveDuringPass(benchmark::State& state)
     AppRun& run = *developed;
     const std::vector<int> steps = run.screenSteps();
     for (auto _ : state) {
-        // Moved with the end in view, then moved again at the top while that pass runs.
+        // Moved with the end in view, then moved again halfway up, which that pass reaches only after
+        // half the batch.
         run.scrollTo(steps.back());
         run.spinUntil([] { return false; }, 1s);
         moveLight(run);
         run.spinUntil([] { return false; }, 2s);
-        run.scrollTo(steps.front());
+        run.scrollTo(steps[steps.size() / 2]);
         run.spinUntil([] { return false; }, 1s);
         const auto start = std::chrono::steady_clock::now();
         const auto onScreen = moveLightUntilNewestOnScreen(run);
