@@ -138,6 +138,19 @@ void BM_LoadBatch200(benchmark::State& state)
 }
 BENCHMARK(BM_LoadBatch200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The start's look for the results of deliveries the last run left unconfirmed and not known to be
+// stored, in a library of 100 batches of 500 developed pictures (warm cache).
+void BM_StoredResultsIn100Batches(benchmark::State& state)
+{
+    ScratchFolder folder;
+    LibraryStore store({folder.path, nullptr, nullptr});
+    for (int b = 0; b < 100; ++b) save(store, batchOf(500, b));
+    store.drain();
+    const std::set<std::string> unsure{"job_unknown"};
+    for (auto _ : state) benchmark::DoNotOptimize(store.storedResults(unsure));
+}
+BENCHMARK(BM_StoredResultsIn100Batches)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 // Smooth gradients with some texture, like a developed photograph.
 Bitmap photoLike(int64_t width, int64_t height)
 {

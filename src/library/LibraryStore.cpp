@@ -419,16 +419,25 @@ std::vector<BatchSummary> LibraryStore::list()
 std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& jobIds)
 {
     drain();
+    // Job ids are written as they are: a record that does not hold one of them as it stands is not
+    // parsed, so a large library costs a read of each record, not a parse.
+    const auto mayHold = [&jobIds](const std::string& bytes) {
+        return std::any_of(jobIds.begin(), jobIds.end(),
+                           [&bytes](const auto& jobId) { return bytes.find(jobId) != std::string::npos; });
+    };
     std::set<std::string> stored;
     for (const auto& batch : visibleEntries(root_)) {
         const fs::path images = root_ / batch / "images";
         if (!isPlainFolder(root_ / batch) || !isPlainFolder(images)) continue;
         for (const auto& image : visibleEntries(images)) {
-            const auto record = readRecord<ImageRecord>(images / image / "image.json");
+            const auto bytes = readLibraryFile(images / image / "image.json");
+            if (!bytes || !mayHold(*bytes)) continue;
+            const auto record = ImageRecord::decode(*bytes);
             if (!record || !record->jobId || !jobIds.contains(*record->jobId)) continue;
             if (record->state == ImageRecord::State::done && record->renderFile &&
                 isPlainFile(images / image / *record->renderFile))
                 stored.insert(*record->jobId);
+            if (stored.size() == jobIds.size()) return stored;
         }
     }
     return stored;

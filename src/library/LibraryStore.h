@@ -136,7 +136,8 @@ public:
     // images.
     std::vector<BatchSummary> list();
     // Of `jobIds`, those whose results the library keeps: an image record in one of its batch folders
-    // holds the job id, says done, and its render is there. Reads every image record.
+    // holds the job id, says done, and its render is there. Reads every image record until each is
+    // found.
     std::set<std::string> storedResults(const std::set<std::string>& jobIds);
     // Removes an image's folder from its batch once the writes queued for it are done, so none of
     // them makes the folder again.
