@@ -174,6 +174,8 @@ TEST_F(IntakeTest, ReadsGoOnWhileTheMainThreadTakesNoTurnAndComeInTogether)
     while (read() < count && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(read(), count);
+    // A read posts its picture back a moment after it is made.
+    loop.waitForPendingWork();
     // Those read meanwhile come in together, in their order.
     int listChanges = 0;
     auto connection =
