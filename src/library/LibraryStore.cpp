@@ -348,7 +348,9 @@ std::optional<uintmax_t> LibraryStore::bytesOnDisk(const fs::path& file) const
 {
     struct stat status {};
     if (::lstat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    return uintmax_t(status.st_blocks) * 512;
+    // Some file systems count a file's blocks only once it reaches the disk, after it was written:
+    // its length is the least it will take.
+    return std::max(uintmax_t(status.st_blocks) * 512, uintmax_t(status.st_size));
 }
 
 std::optional<std::string> LibraryStore::writeData(std::string_view bytes, const fs::path& to) const

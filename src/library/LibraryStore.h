@@ -123,8 +123,8 @@ public:
     // The bytes the library's disk has free; nothing when they cannot be read or the disk is
     // read-only.
     std::optional<uintmax_t> freeRoom() const;
-    // The bytes a file of the library takes on its disk, as its blocks count them; nothing when it
-    // is not a file there.
+    // The bytes a file of the library takes on its disk, as its blocks count them and never less
+    // than its length; nothing when it is not a file there.
     std::optional<uintmax_t> bytesOnDisk(const std::filesystem::path& file) const;
 
     // ---- Reading: after the queued writes ----------------------------------------------------
