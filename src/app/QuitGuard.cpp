@@ -89,8 +89,11 @@ bool QuitGuard::requestQuit()
     bool quitting = confirmed();
     asking_ = false;
     if (decided_) return true;
-    if (quitting) environment_.saveAndDrain();
-    return quitting;
+    if (!quitting) return false;
+    environment_.saveAndDrain();
+    // The quit closes the window, whose own request to quit is let through unasked.
+    decided_ = true;
+    return true;
 }
 
 bool QuitGuard::confirmed()

@@ -57,8 +57,9 @@ public:
 
     explicit QuitGuard(Environment environment) : environment_(std::move(environment)) {}
 
-    // True once saved and the process may end; false when the person chose to keep going, or
-    // when another request is already asking.
+    // True once saved and the process may end, and for every request after that (the closing
+    // window's own); false when the person chose to keep going, or when another request is already
+    // asking.
     bool requestQuit();
     // For the session's end without interaction and for termination signals: no questions.
     // Once it has run, the closing windows' own requests to quit are let through unasked.

@@ -53,14 +53,14 @@ TEST(PanelQuitAlertsTest, TheGuardsQuestionsGoThroughTheAlertPortAndWaitForTheAn
               "quitting now abandons them. the shots are not spent until the results are collected.");
     EXPECT_EQ(panels.asked[0].buttons, (std::vector<std::string>{"keep developing", "quit"}));
 
-    panels.answer = 1; // "quit", then "quit" again on the exports
-    EXPECT_TRUE(guard.requestQuit());
-    ASSERT_EQ(panels.asked.size(), 3u);
-    EXPECT_EQ(panels.asked[2].message, "2 still exporting");
-    EXPECT_EQ(panels.asked[2].information, "quitting now leaves the files unwritten.");
-
     panels.answer = 7; // no such button: the default, which keeps going
     EXPECT_FALSE(guard.requestQuit());
+
+    panels.answer = 1; // "quit", then "quit" again on the exports
+    EXPECT_TRUE(guard.requestQuit());
+    ASSERT_EQ(panels.asked.size(), 4u);
+    EXPECT_EQ(panels.asked[3].message, "2 still exporting");
+    EXPECT_EQ(panels.asked[3].information, "quitting now leaves the files unwritten.");
 }
 
 TEST(FileRevealTest, AFileThatCannotBeShownOpensTheNearestFolderThatExists)
