@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sys/resource.h>
 #include <thread>
 
@@ -58,6 +59,18 @@ protected:
     {
         return !requestsTo("/jobs/" + jobId + "/confirm-delivery").empty();
     }
+    // One picture developed while the disk takes no file past 96 KiB, so that its result waits
+    // unsaved; false when it never came to that.
+    bool developUnsaved()
+    {
+        makeModel();
+        drop({writeJPEG("a.jpg", 900, 600)});
+        diskLimit.emplace(96 * 1024);
+        model->process();
+        return runUntil([&] { return model->statusLine() == AppModel::unsavedStatus; });
+    }
+
+    std::optional<FileSizeLimit> diskLimit;
 };
 
 TEST_F(KeepingResultsTest, ALibraryThatCannotBeWrittenSpendsNoShotAndSaysSo)
@@ -186,16 +199,12 @@ TEST_F(KeepingResultsTest, AResultStillBeingStoredAtTheEndIsConfirmedByTheNextRu
 // opening its batch, which collects it again and stores it, confirms it.
 TEST_F(KeepingResultsTest, AResultNotStoredAtTheEndIsChargedOnlyOnceItsBatchStoresIt)
 {
-    makeModel();
-    drop({writeJPEG("a.jpg", 900, 600)});
-    FileSizeLimit full(96 * 1024);
-    model->process();
-    ASSERT_TRUE(runUntil([&] { return model->statusLine() == AppModel::unsavedStatus; }));
+    ASSERT_TRUE(developUnsaved());
     const std::string jobId = *model->items()[0]->jobId();
     const auto batch = model->batch()->id;
     model.reset();
     library.drain();
-    full.lift();
+    diskLimit.reset();
     makeModel();
     runUntil([&, from = loop.steady()] { return loop.steady() - from > 10s; });
     EXPECT_FALSE(confirmed(jobId)) << "charged by a start that never stored it";
@@ -210,11 +219,7 @@ TEST_F(KeepingResultsTest, AResultNotStoredAtTheEndIsChargedOnlyOnceItsBatchStor
 // then, and not again once the disk takes the result.
 TEST_F(KeepingResultsTest, AnUnsavedResultIsConfirmedOnceWhenItIsFirstExported)
 {
-    makeModel();
-    drop({writeJPEG("a.jpg", 900, 600)});
-    FileSizeLimit full(96 * 1024);
-    model->process();
-    ASSERT_TRUE(runUntil([&] { return model->statusLine() == AppModel::unsavedStatus; }));
+    ASSERT_TRUE(developUnsaved());
     const auto item = model->items()[0];
     const std::string confirmations = "/jobs/" + *item->jobId() + "/confirm-delivery";
     // Whatever the backend is to hear has reached it within ten seconds.
@@ -225,7 +230,7 @@ TEST_F(KeepingResultsTest, AnUnsavedResultIsConfirmedOnceWhenItIsFirstExported)
     };
     model->exportTo({ExportOptions{ExportFormat::jpeg, ExportColour::embedded, false, 0.5}}, folder / "out");
     EXPECT_EQ(settled(), 1u) << "confirmed once exported, while the disk still refuses it";
-    full.lift();
+    diskLimit.reset();
     loop.advance(JobRunner::keepRetry);
     ASSERT_TRUE(runUntil([&] { return item->renderFile.has_value(); }));
     EXPECT_EQ(settled(), 1u) << "and not again once stored";
