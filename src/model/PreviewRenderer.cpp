@@ -82,10 +82,34 @@ void PreviewRenderer::pump()
 {
     // One pool thread is left to what the tiles ask for meanwhile: their scaled copies and stand-ins.
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
-    while (inFlight_.size() < turns) {
-        const auto next = nextWaiting();
-        if (!next || (distanceFromView(*next) > 0 && rendersOnScreen())) return;
+    while (const auto next = nextWaiting()) {
+        const bool onScreen = distanceFromView(*next) == 0;
+        if (!onScreen && rendersOnScreen()) return;
+        if (inFlight_.size() >= turns) {
+            if (onScreen) stopRendersOffScreen();
+            return;
+        }
         start(next);
+    }
+}
+
+void PreviewRenderer::stopRendersOffScreen()
+{
+    // The view moved onto tiles that wait: renders of tiles out of sight give up their turns, the
+    // furthest first, and wait again behind them.
+    size_t waitingOnScreen = 0;
+    for (const auto& [id, wanted] : wanted_)
+        if (onScreen_.contains(id) && !inFlight_.contains(id)) ++waitingOnScreen;
+    std::vector<std::shared_ptr<BatchItem>> offScreen;
+    for (const auto& item : items())
+        if (inFlight_.contains(item->id) && !stops_.at(item->id).stop_requested() && distanceFromView(*item) > 0)
+            offScreen.push_back(item);
+    std::stable_sort(offScreen.begin(), offScreen.end(),
+                     [this](const auto& a, const auto& b) { return distanceFromView(*a) > distanceFromView(*b); });
+    offScreen.resize(std::min(waitingOnScreen, offScreen.size()));
+    for (const auto& item : offScreen) {
+        stops_.at(item->id).request_stop();
+        ask(item, WorkPriority::utility);
     }
 }
 

@@ -33,8 +33,9 @@ namespace oxel {
 // tiles' scaled copies and stand-ins go there), and each free turn goes to the waiting item nearest
 // the view as it is then (on screen, then near it, then the rest, each in batch order), so settings
 // that replace waiting ones take their place and a light moved again never waits behind the renders
-// of the one before. While an item on screen renders, nothing further away starts: the tiles in
-// view have the processors to themselves. The ones on screen render at the photographer's priority,
+// of the one before. While an item on screen renders, nothing further away starts, and a view moved
+// onto waiting tiles stops renders further away to take their turns: the tiles in view have the
+// processors to themselves. The ones on screen render at the photographer's priority,
 // the others behind whatever the photographer asks for meanwhile; what the photographer asks for
 // starts at once. Renders run on the work pool, and one that fails leaves its item without a new
 // preview until the next request. The owner runs the tasks in its scope, gives each item's settings
@@ -96,6 +97,8 @@ private:
     // Gives the free turns to the waiting items nearest the view.
     void pump();
     std::shared_ptr<BatchItem> nextWaiting();
+    // Stops as many renders of tiles out of sight as tiles in view wait for a turn.
+    void stopRendersOffScreen();
     bool rendersOnScreen() const;
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
                       DevelopSettings settings, WorkPriority priority);

@@ -126,6 +126,23 @@ TEST_F(PreviewRendererTest, ALightMovedAgainRendersNothingMoreOfTheLightBeforeAh
     EXPECT_EQ(newest.front(), items[0]->id) << "the top first";
 }
 
+TEST_F(PreviewRendererTest, AViewMovedOntoWaitingTilesStopsTheRenderOfATileOutOfSight)
+{
+    addItems(4);
+    holding = true;
+    previews.setInView({items[5]->id}, {});
+    previews.restartPass();
+    loop.advance(PreviewRenderer::restDelay);
+    ASSERT_TRUE(previews.inFlight().contains(items[5]->id));
+    previews.setInView({items[0]->id}, {});
+    EXPECT_TRUE(loop.runUntil([&] { return previews.inFlight().contains(items[0]->id); }))
+        << "the tile in view waits while one out of sight holds the only turn";
+    holding = false;
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), items.size());
+    EXPECT_TRUE(items[5]->previewImage()) << "the stopped render waits for a later turn";
+}
+
 TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsks)
 {
     previews.request(items[0]);
