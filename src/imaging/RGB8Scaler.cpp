@@ -92,16 +92,23 @@ void weighRows(const uint8_t* const* rows, const float* weights, int count, size
     for (int k = 1; k < count; ++k) weigh<false>(out, rows[k], weights[k], samples);
 }
 
+// Where the packed RGB8 pixels of one scaled row go: the first, and the bytes from one to the
+// next (the row may run along a column of the upright picture, or backwards).
+struct RowPlace {
+    uint8_t* first;
+    ptrdiff_t step;
+};
+
 // Filters one row along x into packed RGB8. Each tap of a colour pixel loads four floats (its
 // samples and what follows), so one vector multiply-add weighs all three colours.
 template <int step>
-inline void weighColumnsOf(const float* in, const AxisTaps& xt, int64_t width, uint8_t* out)
+inline void weighColumnsOf(const float* in, const AxisTaps& xt, int64_t width, RowPlace out)
 {
     for (int64_t o = 0; o < width; ++o) {
         const float* w = xt.weights.data() + xt.offset[size_t(o)];
         const float* p = in + xt.first[size_t(o)] * step;
         const int count = xt.count[size_t(o)];
-        uint8_t* pixel = out + 3 * o;
+        uint8_t* pixel = out.first + o * out.step;
         if constexpr (step == 1) {
             float sum = 0;
             for (int k = 0; k < count; ++k) sum += w[k] * p[k];
@@ -131,7 +138,7 @@ inline void weighColumnsOf(const float* in, const AxisTaps& xt, int64_t width, u
 }
 
 OXEL_VECTOR_CLONES
-void weighColumns(const float* in, int step, const AxisTaps& xt, int64_t width, uint8_t* out)
+void weighColumns(const float* in, int step, const AxisTaps& xt, int64_t width, RowPlace out)
 {
     if (step == 1) weighColumnsOf<1>(in, xt, width, out);
     if (step == 3) weighColumnsOf<3>(in, xt, width, out);
@@ -146,39 +153,31 @@ void padEdges(float* row, int step, int64_t width, int64_t before, int64_t after
     for (int64_t i = 1; i <= after; ++i) std::memcpy(row + (width - 1 + i) * step, last, size_t(step) * sizeof(float));
 }
 
-// Where upright pixel (x, y) comes from in a stored picture of w x h, for an EXIF orientation.
-void storedPosition(int orientation, int64_t w, int64_t h, int64_t x, int64_t y, int64_t& sx, int64_t& sy)
+// Where pixel (x, y) of a stored picture of w x h goes in the upright picture, for an EXIF
+// orientation.
+void uprightPosition(int orientation, int64_t w, int64_t h, int64_t x, int64_t y, int64_t& ux, int64_t& uy)
 {
     switch (orientation) {
-    case 2: sx = w - 1 - x, sy = y; break;
-    case 3: sx = w - 1 - x, sy = h - 1 - y; break;
-    case 4: sx = x, sy = h - 1 - y; break;
-    case 5: sx = y, sy = x; break;
-    case 6: sx = y, sy = h - 1 - x; break;
-    case 7: sx = w - 1 - y, sy = h - 1 - x; break;
-    case 8: sx = w - 1 - y, sy = x; break;
-    default: sx = x, sy = y; break;
+    case 2: ux = w - 1 - x, uy = y; break;
+    case 3: ux = w - 1 - x, uy = h - 1 - y; break;
+    case 4: ux = x, uy = h - 1 - y; break;
+    case 5: ux = y, uy = x; break;
+    case 6: ux = h - 1 - y, uy = x; break;
+    case 7: ux = h - 1 - y, uy = w - 1 - x; break;
+    case 8: ux = y, uy = w - 1 - x; break;
+    default: ux = x, uy = y; break;
     }
 }
 
-std::optional<Bitmap> turned(const Bitmap& stored, int orientation)
+// Where row `y` of the scaled picture (w x h, stored orientation) lands in `upright`: the rows are
+// written turned, so no stored-orientation copy is made to be turned afterwards.
+RowPlace placeOfRow(Bitmap& upright, int orientation, int64_t w, int64_t h, int64_t y)
 {
-    if (orientation < 2 || orientation > 8) return stored;
-    const bool swap = orientation >= 5;
-    const int64_t w = stored.width(), h = stored.height();
-    auto upright = Bitmap::allocate(swap ? h : w, swap ? w : h, PixelFormat::RGB8, stored.colourSpace());
-    if (!upright) return std::nullopt;
-    // Along an upright row the stored position moves by a fixed step.
-    for (int64_t y = 0; y < upright->height(); ++y) {
-        int64_t sx = 0, sy = 0, nextX = 0, nextY = 0;
-        storedPosition(orientation, w, h, 0, y, sx, sy);
-        storedPosition(orientation, w, h, 1, y, nextX, nextY);
-        const ptrdiff_t step = ptrdiff_t((nextY - sy) * int64_t(stored.rowBytes()) + (nextX - sx) * 3);
-        const uint8_t* first = stored.row(sy) + 3 * sx;
-        uint8_t* row = upright->mutableRow(y);
-        for (int64_t x = 0; x < upright->width(); ++x) std::memcpy(row + 3 * x, first + x * step, 3);
-    }
-    return upright;
+    int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    uprightPosition(orientation, w, h, 0, y, x0, y0);
+    uprightPosition(orientation, w, h, 1, y, x1, y1);
+    const auto rowBytes = ptrdiff_t(upright.rowBytes());
+    return {upright.mutableRow(y0) + 3 * x0, ptrdiff_t(y1 - y0) * rowBytes + ptrdiff_t(x1 - x0) * 3};
 }
 
 } // namespace
@@ -193,9 +192,11 @@ std::optional<Bitmap> scaledRGB8(const Bitmap& stored, int64_t width, int64_t he
 {
     const int step = stepOf(stored.format());
     if (step == 0 || stored.isNull() || width <= 0 || height <= 0) return std::nullopt;
+    if (orientation < 1 || orientation > 8) orientation = 1;
     const Taps xt = tapsOf(width, stored.width()), yt = tapsOf(height, stored.height());
-    auto scaled = Bitmap::allocate(width, height, PixelFormat::RGB8, colourSpace);
-    if (!scaled) return std::nullopt;
+    const bool swap = orientation >= 5;
+    auto upright = Bitmap::allocate(swap ? height : width, swap ? width : height, PixelFormat::RGB8, colourSpace);
+    if (!upright) return std::nullopt;
     const size_t samples = size_t(stored.width()) * size_t(step);
     tbb::parallel_for(
         tbb::blocked_range<int64_t>(0, height, rowsPerTask), [&](const tbb::blocked_range<int64_t>& rows) {
@@ -212,10 +213,10 @@ std::optional<Bitmap> scaledRGB8(const Bitmap& stored, int64_t width, int64_t he
                     sources[size_t(k)] = stored.row(std::clamp<int64_t>(first + k, 0, stored.height() - 1));
                 weighRows(sources.data(), yt.axis.weights.data() + yt.axis.offset[size_t(y)], count, samples, row);
                 padEdges(row, step, stored.width(), xt.before, xt.after);
-                weighColumns(row, step, xt.axis, width, scaled->mutableRow(y));
+                weighColumns(row, step, xt.axis, width, placeOfRow(*upright, orientation, width, height, y));
             }
         });
-    return turned(*scaled, orientation);
+    return upright;
 }
 
 } // namespace oxel
