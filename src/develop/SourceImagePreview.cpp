@@ -59,22 +59,68 @@ UprightSize thumbnailSize(int64_t width, int64_t height, int maxPixels)
     return {side(width), side(height)};
 }
 
+// Whether a decode of `decodedWidth` x `decodedHeight` read the whole picture of a file larger
+// than a thumbnail of `maxPixels`.
+bool decodedWholeLarger(const PictureFile& file, int64_t decodedWidth, int64_t decodedHeight, int maxPixels)
+{
+    return std::max(file.header.width, file.header.height) > maxPixels && decodedWidth == file.header.width &&
+           decodedHeight == file.header.height;
+}
+
+// Samples of 8-bit grey or RGB as stored, which scale into a thumbnail as they are.
+std::optional<PixelFormat> plainFormat(const Samples& layout, const PictureFile& file)
+{
+    if (layout.bits != 8 || convertsToSRGB(layout.model, file.header.icc)) return std::nullopt;
+    if (layout.model == ColourModel::grey && layout.channels == 1) return PixelFormat::Gray8;
+    if (layout.model == ColourModel::rgb && layout.channels == 3) return PixelFormat::RGB8;
+    return std::nullopt;
+}
+
+// A thumbnail scaled from the decoder's rows as they come, so that the reduced picture is never
+// held whole. `taken` says whether the rows could serve: not when the format gives none, the
+// samples need converting, or a whole picture decoded is to be kept.
+std::optional<Bitmap> thumbnailFromRows(std::span<const uint8_t> bytes, const PictureFile& file, int maxPixels,
+                                        UprightSize size, bool keepsWhole, bool& taken)
+{
+    taken = false;
+    const auto codec = codecFor(file.type);
+    if (!codec || !codec->decodeRows) return std::nullopt;
+    const int orientation = file.header.orientation;
+    const bool swap = swapsSides(orientation);
+    std::optional<RGB8Scaler> scaler;
+    const RowReader reader{
+        [&](const Samples& layout) {
+            const auto format = plainFormat(layout, file);
+            if (!format || (keepsWhole && decodedWholeLarger(file, layout.width, layout.height, maxPixels)))
+                return false;
+            scaler = RGB8Scaler::start(layout.width, layout.height, *format, swap ? size.height : size.width,
+                                       swap ? size.width : size.height, orientation, resolveColour(file.header).space);
+            taken = scaler.has_value();
+            return taken;
+        },
+        [&](const uint8_t* row) { scaler->add(row); }};
+    if (!codec->decodeRows(bytes, maxPixels, reader) || !taken) return std::nullopt;
+    return scaler->finish();
+}
+
 // The thumbnail of a file; `decodedWhole`, when given, is handed the stored picture when it is
 // larger than the thumbnail and the decoder could not give a smaller one.
 std::optional<Bitmap> thumbnailOf(std::span<const uint8_t> bytes, const PictureFile& file, int maxPixels,
                                   const std::function<void(const Bitmap&)>& decodedWhole = {})
 {
     if (maxPixels < 1) return std::nullopt;
-    // A decoder that reads the whole picture anyway is asked for it, so that it can be kept.
-    const auto decoded = decodeStoredPicture(bytes, file, file.header.decodesWhole ? 0 : maxPixels);
-    if (!decoded) return std::nullopt;
-    if (decodedWhole && std::max(file.header.width, file.header.height) > maxPixels &&
-        decoded->width() == file.header.width && decoded->height() == file.header.height)
-        decodedWhole(*decoded);
     const int orientation = file.header.orientation;
     const int64_t width = swapsSides(orientation) ? file.header.height : file.header.width;
     const int64_t height = swapsSides(orientation) ? file.header.width : file.header.height;
     const UprightSize size = thumbnailSize(width, height, maxPixels);
+    bool taken = false;
+    auto fromRows = thumbnailFromRows(bytes, file, maxPixels, size, bool(decodedWhole), taken);
+    if (taken) return fromRows;
+    // A decoder that reads the whole picture anyway is asked for it, so that it can be kept.
+    const auto decoded = decodeStoredPicture(bytes, file, file.header.decodesWhole ? 0 : maxPixels);
+    if (!decoded) return std::nullopt;
+    if (decodedWhole && decodedWholeLarger(file, decoded->width(), decoded->height(), maxPixels))
+        decodedWhole(*decoded);
     const ColourSpace space = resolveColour(file.header).space;
     // Thumbnails are kept packed, three bytes a pixel: intake holds one for every dropped file.
     if (scalesToRGB8(decoded->format())) {

@@ -180,6 +180,61 @@ RowPlace placeOfRow(Bitmap& upright, int orientation, int64_t w, int64_t h, int6
     return {upright.mutableRow(y0) + 3 * x0, ptrdiff_t(y1 - y0) * rowBytes + ptrdiff_t(x1 - x0) * 3};
 }
 
+// What scaling one stored picture takes: the taps of both axes, and the upright picture that the
+// scaled rows are written into.
+struct Plan {
+    int step = 0;
+    int64_t storedWidth = 0, storedHeight = 0;
+    int64_t width = 0, height = 0; // before the turn
+    int orientation = 1;
+    Taps xt, yt;
+    Bitmap upright;
+
+    // The row between the passes, with room for edge pixels and one spare sample for the last
+    // four-float load.
+    std::vector<float> rowBuffer() const
+    {
+        return std::vector<float>(size_t(xt.before + storedWidth + xt.after) * size_t(step) + 1);
+    }
+
+    int tapCount(int64_t y) const { return yt.axis.count[size_t(y)]; }
+    // The stored row that tap `k` of output row `y` reads, edge rows repeating beyond the sides.
+    int64_t sourceRow(int64_t y, int k) const
+    {
+        return std::clamp<int64_t>(yt.axis.first[size_t(y)] + k, 0, storedHeight - 1);
+    }
+
+    // Scales output row `y` from its stored rows, `sources[k]` the one tap `k` reads.
+    void scaleRow(int64_t y, const uint8_t* const* sources, std::vector<float>& padded)
+    {
+        float* row = padded.data() + xt.before * step;
+        weighRows(sources, yt.axis.weights.data() + yt.axis.offset[size_t(y)], tapCount(y),
+                  size_t(storedWidth) * size_t(step), row);
+        padEdges(row, step, storedWidth, xt.before, xt.after);
+        weighColumns(row, step, xt.axis, width, placeOfRow(upright, orientation, width, height, y));
+    }
+};
+
+std::optional<Plan> planOf(int64_t storedWidth, int64_t storedHeight, PixelFormat format, int64_t width, int64_t height,
+                           int orientation, const ColourSpace& colourSpace)
+{
+    Plan plan;
+    plan.step = stepOf(format);
+    if (plan.step == 0 || storedWidth <= 0 || storedHeight <= 0 || width <= 0 || height <= 0) return std::nullopt;
+    plan.storedWidth = storedWidth;
+    plan.storedHeight = storedHeight;
+    plan.width = width;
+    plan.height = height;
+    plan.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    plan.xt = tapsOf(width, storedWidth);
+    plan.yt = tapsOf(height, storedHeight);
+    const bool swap = plan.orientation >= 5;
+    auto upright = Bitmap::allocate(swap ? height : width, swap ? width : height, PixelFormat::RGB8, colourSpace);
+    if (!upright) return std::nullopt;
+    plan.upright = std::move(*upright);
+    return plan;
+}
+
 } // namespace
 
 bool scalesToRGB8(PixelFormat format)
@@ -190,33 +245,93 @@ bool scalesToRGB8(PixelFormat format)
 std::optional<Bitmap> scaledRGB8(const Bitmap& stored, int64_t width, int64_t height, int orientation,
                                  const ColourSpace& colourSpace)
 {
-    const int step = stepOf(stored.format());
-    if (step == 0 || stored.isNull() || width <= 0 || height <= 0) return std::nullopt;
-    if (orientation < 1 || orientation > 8) orientation = 1;
-    const Taps xt = tapsOf(width, stored.width()), yt = tapsOf(height, stored.height());
-    const bool swap = orientation >= 5;
-    auto upright = Bitmap::allocate(swap ? height : width, swap ? width : height, PixelFormat::RGB8, colourSpace);
-    if (!upright) return std::nullopt;
-    const size_t samples = size_t(stored.width()) * size_t(step);
-    tbb::parallel_for(
-        tbb::blocked_range<int64_t>(0, height, rowsPerTask), [&](const tbb::blocked_range<int64_t>& rows) {
-            // The row between the passes, with room for edge pixels and one spare sample for the last
-            // four-float load.
-            std::vector<float> padded(size_t(xt.before + stored.width() + xt.after) * size_t(step) + 1);
-            float* row = padded.data() + xt.before * step;
-            std::vector<const uint8_t*> sources;
-            for (int64_t y = rows.begin(); y < rows.end(); ++y) {
-                const int count = yt.axis.count[size_t(y)];
-                const int64_t first = yt.axis.first[size_t(y)];
-                sources.resize(size_t(count));
-                for (int k = 0; k < count; ++k)
-                    sources[size_t(k)] = stored.row(std::clamp<int64_t>(first + k, 0, stored.height() - 1));
-                weighRows(sources.data(), yt.axis.weights.data() + yt.axis.offset[size_t(y)], count, samples, row);
-                padEdges(row, step, stored.width(), xt.before, xt.after);
-                weighColumns(row, step, xt.axis, width, placeOfRow(*upright, orientation, width, height, y));
-            }
-        });
-    return upright;
+    if (stored.isNull()) return std::nullopt;
+    auto plan = planOf(stored.width(), stored.height(), stored.format(), width, height, orientation, colourSpace);
+    if (!plan) return std::nullopt;
+    tbb::parallel_for(tbb::blocked_range<int64_t>(0, height, rowsPerTask),
+                      [&](const tbb::blocked_range<int64_t>& rows) {
+                          std::vector<float> padded = plan->rowBuffer();
+                          std::vector<const uint8_t*> sources;
+                          for (int64_t y = rows.begin(); y < rows.end(); ++y) {
+                              sources.resize(size_t(plan->tapCount(y)));
+                              for (int k = 0; k < plan->tapCount(y); ++k)
+                                  sources[size_t(k)] = stored.row(plan->sourceRow(y, k));
+                              plan->scaleRow(y, sources.data(), padded);
+                          }
+                      });
+    return plan->upright;
+}
+
+// The stored rows are held in a ring just deep enough for the rows one output row reads, counted
+// from the last row that had to arrive before it could be scaled.
+struct RGB8Scaler::State {
+    Plan plan;
+    std::vector<float> padded;
+    std::vector<const uint8_t*> sources;
+    size_t rowBytes = 0;
+    int64_t ringRows = 1;
+    std::vector<uint8_t> ring;
+    std::vector<int64_t> lastNeeded; // a row's last stored row; -1 for rows that read none
+    int64_t added = 0;
+    int64_t scaled = 0;
+
+    explicit State(Plan scaling) : plan(std::move(scaling)), padded(plan.rowBuffer())
+    {
+        rowBytes = size_t(plan.storedWidth) * size_t(plan.step);
+        int64_t arrived = -1;
+        for (int64_t y = 0; y < plan.height; ++y) {
+            const int count = plan.tapCount(y);
+            lastNeeded.push_back(count > 0 ? plan.sourceRow(y, count - 1) : -1);
+            arrived = std::max(arrived, lastNeeded.back());
+            if (count > 0) ringRows = std::max(ringRows, arrived + 1 - plan.sourceRow(y, 0));
+        }
+        ring.resize(size_t(ringRows) * rowBytes);
+    }
+
+    uint8_t* slot(int64_t storedRow) { return ring.data() + size_t(storedRow % ringRows) * rowBytes; }
+
+    void scaleReadyRows()
+    {
+        for (; scaled < plan.height && lastNeeded[size_t(scaled)] < added; ++scaled) {
+            sources.resize(size_t(plan.tapCount(scaled)));
+            for (int k = 0; k < plan.tapCount(scaled); ++k) sources[size_t(k)] = slot(plan.sourceRow(scaled, k));
+            plan.scaleRow(scaled, sources.data(), padded);
+        }
+    }
+};
+
+RGB8Scaler::RGB8Scaler(std::unique_ptr<State> state) : state_(std::move(state))
+{}
+RGB8Scaler::RGB8Scaler(RGB8Scaler&&) noexcept = default;
+RGB8Scaler& RGB8Scaler::operator=(RGB8Scaler&&) noexcept = default;
+RGB8Scaler::~RGB8Scaler() = default;
+
+std::optional<RGB8Scaler> RGB8Scaler::start(int64_t storedWidth, int64_t storedHeight, PixelFormat format,
+                                            int64_t width, int64_t height, int orientation,
+                                            const ColourSpace& colourSpace)
+{
+    auto plan = planOf(storedWidth, storedHeight, format, width, height, orientation, colourSpace);
+    if (!plan) return std::nullopt;
+    try {
+        return RGB8Scaler(std::make_unique<State>(std::move(*plan)));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+void RGB8Scaler::add(const uint8_t* row)
+{
+    State& s = *state_;
+    if (s.added == s.plan.storedHeight) return;
+    std::memcpy(s.slot(s.added), row, s.rowBytes);
+    ++s.added;
+    s.scaleReadyRows();
+}
+
+std::optional<Bitmap> RGB8Scaler::finish()
+{
+    if (state_->added < state_->plan.storedHeight) return std::nullopt;
+    return state_->plan.upright;
 }
 
 } // namespace oxel

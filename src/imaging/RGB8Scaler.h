@@ -3,6 +3,7 @@
 #include "imaging/Bitmap.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace oxel {
@@ -18,5 +19,28 @@ bool scalesToRGB8(PixelFormat format);
 // formats, empty sizes, or when memory runs out.
 std::optional<Bitmap> scaledRGB8(const Bitmap& stored, int64_t width, int64_t height, int orientation,
                                  const ColourSpace& colourSpace);
+
+// `scaledRGB8` for a stored picture that arrives one row at a time, top to bottom, as a decoder
+// gives it: only the rows the filter still needs are held, never the whole picture, and the
+// values are those `scaledRGB8` gives. Scales on the calling thread.
+class RGB8Scaler {
+public:
+    // Nothing for formats `scaledRGB8` refuses, empty sizes, or when memory runs out.
+    static std::optional<RGB8Scaler> start(int64_t storedWidth, int64_t storedHeight, PixelFormat format, int64_t width,
+                                           int64_t height, int orientation, const ColourSpace& colourSpace);
+    RGB8Scaler(RGB8Scaler&&) noexcept;
+    RGB8Scaler& operator=(RGB8Scaler&&) noexcept;
+    ~RGB8Scaler();
+
+    // The next stored row, in the format given at the start.
+    void add(const uint8_t* row);
+    // The scaled picture once every stored row was added; nothing before.
+    std::optional<Bitmap> finish();
+
+private:
+    struct State;
+    explicit RGB8Scaler(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
 
 } // namespace oxel

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace oxel {
 namespace {
@@ -80,6 +81,36 @@ TEST(RGB8Scaler, AgreesWithARenderForAnySizeAndLayout)
         const auto scaled = scaledRGB8(stored, c.toWidth, c.toHeight, 6, {});
         ASSERT_TRUE(scaled) << c.fromWidth;
         EXPECT_LE(largestDifference(*scaled, rendered(stored, c.toWidth, c.toHeight, 6)), 1) << c.fromWidth;
+    }
+}
+
+TEST(RGB8Scaler, RowsGivenOneAtATimeScaleAsTheWholePicture)
+{
+    struct Case {
+        int64_t fromWidth, fromHeight, toWidth, toHeight;
+        PixelFormat format;
+        int orientation;
+    };
+    const Case cases[] = {
+        {1500, 1000, 1024, 683, PixelFormat::RGB8, 6}, {4000, 3, 1024, 1, PixelFormat::RGB8, 1},
+        {10, 10, 23, 17, PixelFormat::RGB8, 7},        {90, 70, 31, 29, PixelFormat::Gray8, 3},
+        {90, 70, 31, 29, PixelFormat::RGBX8, 8},       {3, 200, 2, 9, PixelFormat::RGB8, 2},
+    };
+    for (const Case& c : cases) {
+        const Bitmap stored = patterned(c.fromWidth, c.fromHeight, c.format);
+        auto scaler = RGB8Scaler::start(c.fromWidth, c.fromHeight, c.format, c.toWidth, c.toHeight, c.orientation,
+                                        ColourSpace::sRGB());
+        ASSERT_TRUE(scaler) << c.fromWidth;
+        for (int64_t y = 0; y < c.fromHeight; ++y) {
+            EXPECT_FALSE(scaler->finish()) << "before the last row";
+            scaler->add(stored.row(y));
+        }
+        const auto fed = scaler->finish();
+        const auto whole = scaledRGB8(stored, c.toWidth, c.toHeight, c.orientation, ColourSpace::sRGB());
+        ASSERT_TRUE(fed && whole) << c.fromWidth;
+        ASSERT_EQ(fed->width(), whole->width());
+        for (int64_t y = 0; y < whole->height(); ++y)
+            ASSERT_EQ(std::memcmp(fed->row(y), whole->row(y), whole->rowBytes()), 0) << c.fromWidth << " row " << y;
     }
 }
 

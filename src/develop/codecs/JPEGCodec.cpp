@@ -144,6 +144,19 @@ bool startReading(Decompressor& d, std::span<const uint8_t> file, int64_t minLon
     return true;
 }
 
+// The rows in turns of up to 16, through `turn`, each handed on as soon as its turn is read.
+bool readRows(Decompressor& d, const std::vector<JSAMPROW>& turn, const RowReader& reader)
+{
+    if (setjmp(d.trap.jump)) return false;
+    jpeg_start_decompress(&d.info);
+    while (d.info.output_scanline < d.info.output_height) {
+        const unsigned read = jpeg_read_scanlines(&d.info, const_cast<JSAMPROW*>(turn.data()), JDIMENSION(turn.size()));
+        for (unsigned i = 0; i < read; ++i) reader.take(turn[i]);
+    }
+    jpeg_finish_decompress(&d.info);
+    return d.trap.warnings == 0;
+}
+
 bool readPixels(Decompressor& d, const Samples& samples)
 {
     if (setjmp(d.trap.jump)) return false;
@@ -165,26 +178,56 @@ void invert(const Samples& samples)
     for (size_t i = 0; i < count; ++i) p[i] = uint8_t(255 - p[i]);
 }
 
+// Starts a decode at the scale for `minLongSide`, once the file passed the checks that keep a
+// damaged stream from costing more than its size.
+bool started(Decompressor& d, std::span<const uint8_t> file, int64_t minLongSide)
+{
+    if (!jpegDecodingIsBounded(file) || !startReading(d, file, minLongSide)) return false;
+    // Every block needs at least one bit of coded data: a stream far too short for the size it
+    // claims is damaged, and must not make us allocate for that size.
+    const uint64_t blocks = uint64_t((d.info.image_width + 7) / 8) * ((d.info.image_height + 7) / 8);
+    return blocks / 8 <= file.size();
+}
+
+// The decode's samples without their data.
+Samples layoutOf(const Decompressor& d)
+{
+    const int components = d.info.output_components;
+    Samples layout;
+    layout.width = d.info.output_width;
+    layout.height = d.info.output_height;
+    layout.channels = components;
+    layout.model = components == 4 ? ColourModel::cmyk : components == 1 ? ColourModel::grey : ColourModel::rgb;
+    return layout;
+}
+
 } // namespace
 
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide)
 {
-    if (!jpegDecodingIsBounded(file)) return std::nullopt;
     Decompressor d;
-    if (!startReading(d, file, minLongSide)) return std::nullopt;
-    // Every block needs at least one bit of coded data: a stream far too short for the size it
-    // claims is damaged, and must not make us allocate for that size.
-    const uint64_t blocks = uint64_t((d.info.image_width + 7) / 8) * ((d.info.image_height + 7) / 8);
-    if (blocks / 8 > file.size()) return std::nullopt;
-    const int components = d.info.output_components;
-    const ColourModel model = components == 4   ? ColourModel::cmyk
-                              : components == 1 ? ColourModel::grey
-                                                : ColourModel::rgb;
-    const auto samples = Samples::allocate(d.info.output_width, d.info.output_height, components, 8, model);
+    if (!started(d, file, minLongSide)) return std::nullopt;
+    const Samples layout = layoutOf(d);
+    const auto samples = Samples::allocate(layout.width, layout.height, layout.channels, 8, layout.model);
     if (!samples || !readPixels(d, *samples)) return std::nullopt;
     // Adobe's CMYK JPEGs store inverted ink; the others store ink as it is.
-    if (model == ColourModel::cmyk && d.info.saw_Adobe_marker) invert(*samples);
+    if (layout.model == ColourModel::cmyk && d.info.saw_Adobe_marker) invert(*samples);
     return samples;
+}
+
+bool decodeRows(std::span<const uint8_t> file, int64_t minLongSide, const RowReader& reader)
+{
+    Decompressor d;
+    if (!started(d, file, minLongSide)) return false;
+    const Samples layout = layoutOf(d);
+    // Inverted ink is turned back only on a whole picture.
+    if (layout.model == ColourModel::cmyk || !DecodeLimits::allow(layout.width, layout.height) ||
+        !reader.accepts(layout))
+        return false;
+    std::vector<uint8_t> rows(16 * layout.rowBytes());
+    std::vector<JSAMPROW> turn;
+    for (size_t i = 0; i < 16; ++i) turn.push_back(rows.data() + i * layout.rowBytes());
+    return readRows(d, turn, reader);
 }
 
 } // namespace oxel::jpeg

@@ -27,7 +27,7 @@ std::optional<Samples> Samples::allocate(int64_t width, int64_t height, int chan
 std::optional<PictureCodec> codecFor(FileType type)
 {
     switch (type) {
-    case FileType::jpeg: return PictureCodec{jpeg::readHeader, jpeg::decode};
+    case FileType::jpeg: return PictureCodec{jpeg::readHeader, jpeg::decode, jpeg::decodeRows};
     case FileType::png: return PictureCodec{png::readHeader, png::decode};
     case FileType::tiff: return PictureCodec{tiff::readHeader, tiff::decode};
     case FileType::heic:

@@ -4,6 +4,7 @@
 #include "develop/codecs/Metadata.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -58,12 +59,23 @@ struct DecodeLimits {
     }
 };
 
+// Where a decoder hands the rows of a picture that is needed only once, top to bottom, so that it
+// is never held whole: `accepts` is told the samples' layout first (`data` empty) and may decline
+// them, which ends the decode; `take` then gets each stored row in turn.
+struct RowReader {
+    std::function<bool(const Samples& layout)> accepts;
+    std::function<void(const uint8_t* row)> take;
+};
+
 // One reader of one format. `decode` gives the whole picture as stored (no orientation), or, when
 // `minLongSide` is positive, possibly a reduced picture whose longer side is still at least that
-// (formats that cannot reduce cheaply give the whole picture).
+// (formats that cannot reduce cheaply give the whole picture). `decodeRows`, for formats that
+// decode row by row, gives the same samples to a `RowReader`, and tells whether every row came
+// whole (false too when the reader declined them).
 struct PictureCodec {
     std::optional<PictureHeader> (*readHeader)(std::span<const uint8_t> file);
     std::optional<Samples> (*decode)(std::span<const uint8_t> file, int64_t minLongSide);
+    bool (*decodeRows)(std::span<const uint8_t> file, int64_t minLongSide, const RowReader& reader) = nullptr;
 };
 
 // The reader of a readable format, or nothing.
@@ -72,6 +84,7 @@ std::optional<PictureCodec> codecFor(FileType type);
 namespace jpeg {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
+bool decodeRows(std::span<const uint8_t> file, int64_t minLongSide, const RowReader& reader);
 } // namespace jpeg
 namespace png {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
