@@ -68,6 +68,21 @@ uint8_t toByte(float v)
     return uint8_t(rounded);
 }
 
+// The colours of a sum as `toByte` gives them, all three at once: rounded, NaN and below zero to
+// 0, beyond 255 to 255.
+inline void storeColours(Float4 sum, uint8_t* pixel)
+{
+    using Int4 = int __attribute__((vector_size(16)));
+    const Float4 zero{}, top = zero + 255.0f;
+    Float4 rounded = sum + 0.5f;
+    rounded = rounded > zero ? rounded : zero;
+    rounded = rounded < top ? rounded : top;
+    const Int4 bytes = __builtin_convertvector(rounded, Int4);
+    pixel[0] = uint8_t(bytes[0]);
+    pixel[1] = uint8_t(bytes[1]);
+    pixel[2] = uint8_t(bytes[2]);
+}
+
 // out = w * row, or out += w * row.
 template <bool first>
 inline void weigh(float* __restrict out, const uint8_t* __restrict row, float w, size_t samples)
@@ -129,10 +144,7 @@ inline void weighColumnsOf(const float* in, const AxisTaps& xt, int64_t width, R
                 __builtin_memcpy(&a, p + step * k, sizeof a);
                 even += w[k] * a;
             }
-            const Float4 sum = even + odd;
-            pixel[0] = toByte(sum[0]);
-            pixel[1] = toByte(sum[1]);
-            pixel[2] = toByte(sum[2]);
+            storeColours(even + odd, pixel);
         }
     }
 }
