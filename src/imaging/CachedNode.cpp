@@ -2,6 +2,7 @@
 
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"
+#include "imaging/RenderStop.h"
 
 #include <tbb/task_arena.h>
 
@@ -16,13 +17,17 @@ std::optional<Bitmap> samplesOf(const ImageNodePtr& input, const PixelRect& doma
 {
     auto bitmap = Bitmap::allocate(domain.width, domain.height, PixelFormat::RGBF);
     if (!bitmap) return std::nullopt;
+    bool stopped = false;
     // Isolated, so a thread waiting for the nested work never picks up a tile that needs these
     // same samples and waits for them itself.
     tbb::this_task_arena::isolate([&] {
         input->prepare();
+        // Not made for a render that stopped meanwhile; whoever waited for them makes them itself.
+        if ((stopped = RenderStop::requested())) return;
         RenderContext(tiles).render(Image(input), domain, reinterpret_cast<RGB*>(bitmap->mutableData()),
                                     bitmap->rowBytes() / sizeof(RGB));
     });
+    if (stopped) return std::nullopt;
     return bitmap;
 }
 
@@ -38,6 +43,7 @@ CachedNode::CachedNode(ImageNodePtr input, PixelRect domain, int tileWidth, int 
 
 void CachedNode::prepare() const
 {
+    if (RenderStop::requested()) return;
     RenderPins::hold(samples_.pin());
 }
 

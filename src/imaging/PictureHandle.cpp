@@ -1,6 +1,7 @@
 #include "imaging/PictureHandle.h"
 
 #include "imaging/BitmapNode.h"
+#include "imaging/RenderStop.h"
 #include "platform/Diagnostics.h"
 
 #include <atomic>
@@ -43,7 +44,10 @@ public:
 
     Rect extent() const override { return Rect::ofSize(double(handle_.width()), double(handle_.height())); }
 
-    void prepare() const override { RenderPins::hold(handle_.pin()); }
+    void prepare() const override
+    {
+        if (!RenderStop::requested()) RenderPins::hold(handle_.pin());
+    }
 
     void render(const PixelRect& region, RGB* out, size_t stride) const override
     {

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageNode.h"
 #include "imaging/PictureCache.h"
+#include "imaging/RenderStop.h"
 #include "platform/Diagnostics.h"
 
 #include <tbb/parallel_pipeline.h>
@@ -52,7 +53,10 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
         }
     };
     try {
-        image.node()->prepare();
+        {
+            const RenderStop preparing(stop);
+            image.node()->prepare();
+        }
         // Two bands in flight: the next band's tiles start while the last tiles of the current
         // one finish, so no core waits at a band's end, and no more than two bands are under way.
         int64_t nextY = 0;

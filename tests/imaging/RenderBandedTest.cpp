@@ -1,6 +1,8 @@
 #include "imaging/RenderBanded.h"
+#include "imaging/CachedNode.h"
 #include "imaging/ImagingTestSupport.h"
 #include "imaging/Kernel.h"
+#include "imaging/PictureCache.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <stop_token>
 #include <thread>
 
 using namespace oxel;
@@ -148,4 +151,31 @@ TEST(RenderBanded, OverlapsAtMostTwoBandsAndKeepsEveryRowInPlace)
     ASSERT_TRUE(whole);
     for (int64_t y = 0; y < 300; ++y)
         ASSERT_EQ(std::memcmp(banded->row(y), whole->row(y), size_t(700 * 8)), 0) << "row " << y;
+}
+
+// A node that renders like its input and asks its render to stop.
+class StoppingNode : public ImageNode {
+public:
+    StoppingNode(Image input, std::stop_source stop) : input_(std::move(input)), stop_(std::move(stop)) {}
+    Rect extent() const override { return input_.extent(); }
+    void render(const PixelRect& region, RGB* out, size_t stride) const override
+    {
+        stop_.request_stop();
+        input_.node()->render(region, out, stride);
+    }
+
+private:
+    Image input_;
+    std::stop_source stop_;
+};
+
+TEST(RenderBanded, ARenderStoppedWhilePreparingMakesNoMoreOfTheCachedPicturesItReads)
+{
+    std::stop_source stop;
+    const PixelRect area{0, 0, 64, 32};
+    const auto inner = std::make_shared<CachedNode>(std::make_shared<StoppingNode>(gradient(64, 32), stop), area);
+    const Image outer(std::make_shared<CachedNode>(inner, area));
+    const auto madeBefore = PictureCache::shared().statistics().made;
+    EXPECT_FALSE(renderBanded(outer, 64, 32, false, {}, RenderContext(), nullptr, 8, stop.get_token()));
+    EXPECT_EQ(PictureCache::shared().statistics().made, madeBefore + 1) << "the outer picture was made after the stop";
 }
