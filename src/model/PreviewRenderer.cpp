@@ -80,11 +80,14 @@ void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
 
 void PreviewRenderer::pump()
 {
-    // One pool thread is left to what the tiles ask for meanwhile: their scaled copies and stand-ins.
-    const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
+    const unsigned threads = environment_.pool->threadCount();
     while (const auto next = nextWaiting()) {
         const bool onScreen = distanceFromView(*next) == 0;
         if (!onScreen && rendersOnScreen()) return;
+        // Renders of tiles out of sight leave one pool thread to what the tiles ask for meanwhile
+        // (their scaled copies and stand-ins); the tiles in view may take every thread for the
+        // moment they render, so that none of them waits for a turn.
+        const size_t turns = onScreen ? threads : std::max(1u, threads - 1);
         if (inFlight_.size() >= turns) {
             if (onScreen) stopRendersOffScreen();
             return;

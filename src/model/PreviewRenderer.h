@@ -30,7 +30,7 @@ namespace oxel {
 // for `restDelay`; a new pass replaces the one still resting.
 //
 // What a pass asks for waits here, not on the work pool: renders take all pool threads but one (the
-// tiles' scaled copies and stand-ins go there), and each free turn goes to the waiting item nearest
+// tiles' scaled copies and stand-ins go there; the tiles in view may take that one too), and each free turn goes to the waiting item nearest
 // the view as it is then (on screen, then near it, then the rest, each in batch order), so settings
 // that replace waiting ones take their place and a light moved again never waits behind the renders
 // of the one before. While an item on screen renders, nothing further away starts, and a view moved
