@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -49,6 +50,13 @@ protected:
         if (failing) throw std::runtime_error("out of memory");
         colours.push_back(settings.colour);
         return Bitmap::allocate(8, 8, PixelFormat::RGB8, ColourSpace::sRGB());
+    }
+    // A pass with these tiles in view, once the controls have rested.
+    void passWithInView(std::set<Uuid> onScreen, std::set<Uuid> near = {})
+    {
+        previews.setInView(std::move(onScreen), std::move(near));
+        previews.restartPass();
+        loop.advance(PreviewRenderer::restDelay);
     }
     bool settled() const { return previews.inFlight().empty() && previews.wanted().empty(); }
     std::vector<double> rendered()
@@ -99,9 +107,7 @@ TEST_F(PreviewRendererTest, APassRendersTheItemsOnScreenFirstThenThoseNearThemTh
     addItems(4);
     // Each item's colour says which it is.
     for (size_t i = 0; i < items.size(); ++i) items[i]->setColourOffset(-0.1 * double(i));
-    previews.setInView({items[4]->id}, {items[3]->id});
-    previews.restartPass();
-    loop.advance(PreviewRenderer::restDelay);
+    passWithInView({items[4]->id}, {items[3]->id});
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     std::vector<long> order;
     for (const double colour : rendered()) order.push_back(std::lround((1.0 - colour) * 10));
@@ -112,14 +118,10 @@ TEST_F(PreviewRendererTest, ALightMovedAgainRendersNothingMoreOfTheLightBeforeAh
 {
     addItems(4);
     holding = true;
-    previews.setInView({items[5]->id}, {});
-    previews.restartPass();
-    loop.advance(PreviewRenderer::restDelay);
+    passWithInView({items[5]->id});
     // Scrolled to the top and moved again while the end's picture renders.
     for (const auto& item : items) item->setColourOffset(-0.5);
-    previews.setInView({items[0]->id}, {});
-    previews.restartPass();
-    loop.advance(PreviewRenderer::restDelay);
+    passWithInView({items[0]->id});
     holding = false;
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     EXPECT_EQ(rendered(), std::vector(6, 0.5)) << "the render of the first light is dropped";
@@ -130,9 +132,7 @@ TEST_F(PreviewRendererTest, AViewMovedOntoWaitingTilesStopsTheRenderOfATileOutOf
 {
     addItems(4);
     holding = true;
-    previews.setInView({items[5]->id}, {});
-    previews.restartPass();
-    loop.advance(PreviewRenderer::restDelay);
+    passWithInView({items[5]->id});
     ASSERT_TRUE(previews.inFlight().contains(items[5]->id));
     previews.setInView({items[0]->id}, {});
     EXPECT_TRUE(loop.runUntil([&] { return previews.inFlight().contains(items[0]->id); }))
