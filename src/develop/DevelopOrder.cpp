@@ -34,6 +34,13 @@ bool hasGrainWork(const DevelopInput& outcome, bool grainEnabled)
     return grainEnabled && !outcome.grainBaked && outcome.grainLevel;
 }
 
+// A colour-only result with nothing to add is its stored picture as it stands.
+bool storedPictureAsItStands(const DevelopInput& outcome, const DevelopSettings& settings)
+{
+    return outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, settings.colour) &&
+           !hasGrainWork(outcome, settings.grain);
+}
+
 } // namespace
 
 Image wearLooks(const Image& base, const GradeLooks& looks, bool alternative, double amount,
@@ -64,12 +71,15 @@ Image develop(const DevelopInput& outcome, const DevelopSettings& settings)
     return base;
 }
 
+void prepareDeveloped(const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop)
+{
+    if (!storedPictureAsItStands(outcome, settings)) prepareRender(develop(outcome, settings), std::move(stop));
+}
+
 std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings,
                                       std::stop_token stop)
 {
-    if (outcome.colourOnly && outcome.picture && !hasGradeWork(outcome, settings.colour) &&
-        !hasGrainWork(outcome, settings.grain))
-        return outcome.picture->bitmap();
+    if (storedPictureAsItStands(outcome, settings)) return outcome.picture->bitmap();
     const Image image = develop(outcome, settings);
     const Rect extent = image.extent();
     if (extent.isInfinite() || extent.isEmpty()) return std::nullopt;

@@ -5,6 +5,7 @@
 #include <tbb/task_arena.h>
 
 #include <condition_variable>
+#include <utility>
 #include <vector>
 
 namespace oxel {
@@ -271,6 +272,12 @@ RenderPins::~RenderPins()
 void RenderPins::hold(PictureCache::Pin pin)
 {
     if (open_) open_->pins.push_back(std::move(pin));
+}
+
+std::vector<PictureCache::Pin> RenderPins::take()
+{
+    if (!held_) return {};
+    return std::exchange(held_->pins, {});
 }
 
 } // namespace oxel

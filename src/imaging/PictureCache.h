@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace oxel {
 
@@ -119,6 +120,9 @@ public:
 
     // Keeps `pin` until the open scope of this thread ends; without one, lets it go at once.
     static void hold(PictureCache::Pin pin);
+    // The pins this scope holds so far, handed to the caller: for pictures worth keeping past
+    // the render, such as those of a tile in view that the next light will read again.
+    std::vector<PictureCache::Pin> take();
 
 private:
     struct Held;

@@ -26,6 +26,13 @@ bool multiplyFits(int64_t a, int64_t b)
 
 } // namespace
 
+void prepareRender(const Image& image, std::stop_token stop)
+{
+    if (image.isNull()) return;
+    const RenderStop preparing(std::move(stop));
+    image.node()->prepare();
+}
+
 std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t height, bool sixteenBit,
                                    const ColourSpace& colourSpace, const RenderContext& context,
                                    const ColourSpace* /*renderSpace*/, int64_t bandRows, std::stop_token stop)
@@ -53,10 +60,7 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
         }
     };
     try {
-        {
-            const RenderStop preparing(stop);
-            image.node()->prepare();
-        }
+        prepareRender(image, stop);
         // Two bands in flight: the next band's tiles start while the last tiles of the current
         // one finish, so no core waits at a band's end, and no more than two bands are under way.
         int64_t nextY = 0;

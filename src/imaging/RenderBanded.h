@@ -26,6 +26,10 @@ std::optional<Bitmap> renderBanded(const Image& image, int64_t width, int64_t he
                                    const ColourSpace* renderSpace = nullptr, int64_t bandRows = defaultBandRows,
                                    std::stop_token stop = {});
 
+// Makes the cached pictures a render of `image` reads and holds them in this thread's open render
+// pins; unless `stop` was asked to stop, after which it starts none it still lacks.
+void prepareRender(const Image& image, std::stop_token stop = {});
+
 // One 16-bit sample narrowed to 8 bits: (v * 255 + 32767) / 65535 in integers, which is v / 257
 // rounded to nearest. The division is done as t / 65535 = (t + (t >> 16) + 1) >> 16, exact for
 // every t that occurs here, so that loops of it vectorise.

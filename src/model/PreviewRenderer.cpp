@@ -14,8 +14,12 @@ namespace oxel {
 
 PreviewRenderer::Environment PreviewRenderer::Environment::standard(WorkPool& pool)
 {
-    return {&pool, [](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
+    return {&pool,
+            [](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
                 return renderDeveloped(outcome, settings, std::move(stop));
+            },
+            [](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
+                prepareDeveloped(outcome, settings, std::move(stop));
             }};
 }
 
@@ -35,7 +39,9 @@ void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
 
 void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
 {
-    if (!item || !item->previewImage() || wanted_.contains(item->id) || inFlight_.contains(item->id)) return;
+    if (!item || !item->previewImage() || wanted_.contains(item->id)) return;
+    // A preparing makes no preview: the tile's request waits behind it.
+    if (inFlight_.contains(item->id) && !preparing_.contains(item->id)) return;
     if (item->previewImage()->heldPin()) return;
     if (ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility)) pump();
 }
@@ -52,6 +58,18 @@ bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority p
 
 void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
 {
+    if (onScreen != onScreen_) {
+        // What was kept or prepared for tiles that left the view is theirs no more; the cache keeps
+        // it as it keeps any other picture.
+        std::erase_if(kept_, [&](const auto& kept) { return !onScreen.contains(kept.first); });
+        for (const Uuid& id : preparing_)
+            if (!onScreen.contains(id)) stops_.at(id).request_stop();
+        preparedThisRest_.clear();
+        viewRested_ = false;
+        if (viewRest_) viewRest_->cancel();
+        viewRest_.emplace();
+        spawn(restView(viewRest_->token()));
+    }
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
     pump();
@@ -62,6 +80,18 @@ void PreviewRenderer::dropWanted()
     wanted_.clear();
     onScreen_.clear();
     near_.clear();
+    kept_.clear();
+    preparedThisRest_.clear();
+    viewRested_ = false;
+    if (viewRest_) viewRest_->cancel();
+}
+
+Task<void> PreviewRenderer::restView(CancelToken cancel)
+{
+    co_await sleepFor(viewRestDelay, cancel);
+    if (cancel.cancelled()) co_return;
+    viewRested_ = true;
+    pump();
 }
 
 void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
@@ -94,6 +124,76 @@ void PreviewRenderer::pump()
         }
         start(next);
     }
+    prepareInView();
+}
+
+void PreviewRenderer::prepareInView()
+{
+    if (!viewRested_ || !environment_.prepare) return;
+    // Behind every render, and leaving one thread to what the tiles ask for meanwhile.
+    const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
+    for (const auto& item : items()) {
+        if (inFlight_.size() >= turns) return;
+        const auto& result = item->result();
+        if (!result || !onScreen_.contains(item->id) || inFlight_.contains(item->id) || wanted_.contains(item->id) ||
+            preparedThisRest_.contains(item->id))
+            continue;
+        if (const auto kept = kept_.find(item->id); kept != kept_.end() && kept->second.outcome == result) continue;
+        // Once a rest: what did not fit beside the others is not tried again until the view moves.
+        preparedThisRest_.insert(item->id);
+        inFlight_.insert(item->id);
+        preparing_.insert(item->id);
+        stops_[item->id] = std::stop_source();
+        spawn(prepare(item, result, settingsFor(*item)));
+    }
+}
+
+Task<void> PreviewRenderer::prepare(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
+                                    DevelopSettings settings)
+{
+    auto make = [outcome, settings, prepare = environment_.prepare, stop = stops_.at(item->id).get_token()] {
+        RenderPins read(RenderPins::Scope::ownScope);
+        prepare(*outcome, settings, stop);
+        return stop.stop_requested() ? std::vector<PictureCache::Pin>() : read.take();
+    };
+    std::vector<PictureCache::Pin> read;
+    try {
+        read = co_await offload(*environment_.pool, WorkPriority::utility, std::move(make));
+    } catch (const std::exception& failure) {
+        diagnose("previews", std::string("preparing a preview failed: ") + failure.what());
+    }
+    inFlight_.erase(item->id);
+    stops_.erase(item->id);
+    preparing_.erase(item->id);
+    if (item->result() == outcome) keepRead(*item, outcome, std::move(read));
+    // A light moved meanwhile waited behind the preparing, which it now finds made.
+    if (const auto waiting = wanted_.find(item->id);
+        waiting != wanted_.end() && holds(item) && waiting->second.priority == WorkPriority::userInitiated)
+        start(item);
+    pump();
+}
+
+void PreviewRenderer::keepRead(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
+                               std::vector<PictureCache::Pin> read)
+{
+    kept_.erase(item.id);
+    if (read.empty() || !onScreen_.contains(item.id)) return;
+    // A picture read by several steps of the render was pinned by each of them: one pin will do.
+    Kept kept{outcome, {}, 0};
+    std::set<const Bitmap*> distinct;
+    for (auto& pin : read) {
+        if (!distinct.insert(&pin.bitmap()).second) continue;
+        kept.bytes += pin.bitmap().byteCount();
+        kept.read.push_back(std::move(pin));
+    }
+    size_t keptBytes = 0;
+    for (const auto& [id, other] : kept_) keptBytes += other.bytes;
+    // Half the cache's bound at most, so that the pictures near the view still find room.
+    if (keptBytes + kept.bytes > PictureCache::shared().byteLimit() / 2) {
+        preparedThisRest_.insert(item.id);
+        return;
+    }
+    kept_[item.id] = std::move(kept);
 }
 
 void PreviewRenderer::stopRendersOffScreen()
@@ -153,7 +253,9 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
     // so the recipe keeps its own copy of the result and of the settings, grain included.
     auto make = [outcome, settings, render = environment_.render, stop = stops_.at(item->id).get_token()] {
         Made made;
+        RenderPins read(RenderPins::Scope::ownScope);
         const auto picture = render(*outcome, settings, stop);
+        made.read = read.take();
         made.stopped = stop.stop_requested();
         if (!picture || made.stopped) return made;
         PictureRecipe again{picture->width(), picture->height(),
@@ -180,7 +282,10 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
     // thumbnail must not be written from it. A render stopped for newer settings leaves the
     // preview as it was.
     const bool current = item->result() == outcome && !made.stopped;
-    if (current) item->setPreviewImage(std::move(made.preview));
+    if (current) {
+        item->setPreviewImage(std::move(made.preview));
+        keepRead(*item, outcome, std::move(made.read));
+    }
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written or rendered again.
         wanted_.erase(item->id);
@@ -219,7 +324,8 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
     co_await sleepFor(restDelay, cancel);
     if (cancel.cancelled()) co_return;
     // What renders for the light before is dropped: each item renders again with the new one.
-    for (auto& [id, stop] : stops_) stop.request_stop();
+    for (auto& [id, stop] : stops_)
+        if (!preparing_.contains(id)) stop.request_stop();
     for (const auto& item : items())
         ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
     pump();

@@ -6,6 +6,7 @@
 #include "develop/DevelopInput.h"
 #include "develop/DevelopSettings.h"
 #include "imaging/Bitmap.h"
+#include "imaging/PictureCache.h"
 #include "imaging/PictureHandle.h"
 #include "library/BatchItem.h"
 #include "platform/Uuid.h"
@@ -35,7 +36,12 @@ namespace oxel {
 // that replace waiting ones take their place and a light moved again never waits behind the renders
 // of the one before. While an item on screen renders, nothing further away starts, and a view moved
 // onto waiting tiles stops renders further away to take their turns: the tiles in view have the
-// processors to themselves. The ones on screen render at the photographer's priority,
+// processors to themselves. A tile in view keeps the cached pictures its last render read (the
+// original scaled to the render, the transfer's masks) for as long as it stays in view, within half
+// the cache's bound, so a pass through the rest of the batch never lets them go; and
+// once the view has rested for `viewRestDelay`, the tiles in view whose pictures are not kept are
+// prepared, so that the next light takes only their render. The ones on screen render at the
+// photographer's priority,
 // the others behind whatever the photographer asks for meanwhile; what the photographer asks for
 // starts at once. Renders run on the work pool, and one that fails leaves its item without a new
 // preview until the next request. The owner runs the tasks in its scope, gives each item's settings
@@ -45,16 +51,21 @@ public:
     // Makes the developed picture of a result with these settings, or nothing once asked to stop;
     // must be safe on any thread.
     using Render = std::function<std::optional<Bitmap>(const DevelopInput&, const DevelopSettings&, std::stop_token)>;
-    // What the renderer works with; `standard` renders with the develop order.
+    // Makes the cached pictures a render with these settings reads and holds them in the thread's
+    // open render pins, from a stop on starting none it still lacks; must be safe on any thread.
+    using Prepare = std::function<void(const DevelopInput&, const DevelopSettings&, std::stop_token)>;
+    // What the renderer works with; `standard` renders and prepares with the develop order.
     struct Environment {
         WorkPool* pool;
         Render render;
+        Prepare prepare; // none: no tile is prepared ahead of a light
 
         static Environment standard(WorkPool& pool);
     };
     using Items = std::vector<std::shared_ptr<BatchItem>>;
 
     static constexpr std::chrono::milliseconds restDelay{30};
+    static constexpr std::chrono::milliseconds viewRestDelay{300};
 
     explicit PreviewRenderer(Environment environment);
     PreviewRenderer(const PreviewRenderer&) = delete;
@@ -102,9 +113,11 @@ private:
     bool rendersOnScreen() const;
     Task<void> render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
                       DevelopSettings settings, WorkPriority priority);
-    // A render's preview; nothing of a render stopped for newer settings.
+    // A render's preview and the cached pictures it read; nothing of a render stopped for newer
+    // settings.
     struct Made {
         std::optional<PictureHandle> preview;
+        std::vector<PictureCache::Pin> read;
         bool stopped = false;
     };
     void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome, Made made);
@@ -112,6 +125,14 @@ private:
     // preview is made again.
     Task<void> keepDevelopedCopy(std::shared_ptr<BatchItem> item, PictureHandle preview);
     Task<void> pass(CancelToken cancel);
+    Task<void> restView(CancelToken cancel);
+    // Starts preparing the tiles in view whose pictures are not kept, once the view has rested.
+    void prepareInView();
+    Task<void> prepare(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
+                       DevelopSettings settings);
+    // Keeps what an item's render or preparing read while its tile is in view and room is left.
+    void keepRead(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
+                  std::vector<PictureCache::Pin> read);
     // 0 on screen, 1 near it, 2 further away.
     int distanceFromView(const BatchItem& item) const;
 
@@ -122,6 +143,17 @@ private:
     std::set<Uuid> onScreen_;
     std::set<Uuid> near_;
     std::optional<CancelSource> pass_;
+    // The cached pictures kept for tiles in view, with the result they were read for.
+    struct Kept {
+        std::shared_ptr<const JobOutcome> outcome;
+        std::vector<PictureCache::Pin> read;
+        size_t bytes = 0;
+    };
+    std::map<Uuid, Kept> kept_;
+    std::set<Uuid> preparing_; // in flight as well, for no preview
+    std::set<Uuid> preparedThisRest_;
+    bool viewRested_ = false;
+    std::optional<CancelSource> viewRest_;
 };
 
 } // namespace oxel

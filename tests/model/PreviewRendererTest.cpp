@@ -42,6 +42,14 @@ protected:
     {
         return std::make_shared<JobOutcome>("job", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
     }
+    // While `reading`, each render and each preparing reads a cached picture of its own result.
+    void readPicture(const DevelopInput& outcome)
+    {
+        if (!reading) return;
+        RenderPins::hold(pictures.pin(std::to_string(uintptr_t(&outcome)), [] {
+            return Bitmap::allocate(64, 64, PixelFormat::RGBX8, ColourSpace::sRGB());
+        }));
+    }
     std::optional<Bitmap> renderOne(const DevelopSettings& settings, std::stop_token stop = {})
     {
         while (holding && !stop.stop_requested()) std::this_thread::yield();
@@ -70,11 +78,16 @@ protected:
     std::atomic<bool> holding = false; // renders wait while it holds
     std::vector<double> colours;
     bool failing = false;
-    WorkPool pool{1}; // renders start in the order the pool takes them
+    std::atomic<bool> reading = false;
+    PictureCache pictures{2 * 64 * 64 * 4}; // room for two of those pictures
+    WorkPool pool{1};                       // renders start in the order the pool takes them
     PreviewRenderer previews{PreviewRenderer::Environment{
-        &pool, [this](const DevelopInput&, const DevelopSettings& settings, std::stop_token stop) {
+        &pool,
+        [this](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
+            readPicture(outcome);
             return renderOne(settings, std::move(stop));
-        }}};
+        },
+        [this](const DevelopInput& outcome, const DevelopSettings&, std::stop_token) { readPicture(outcome); }}};
     TaskScope scope; // goes first, so no render outlives the renderer
     std::vector<std::shared_ptr<BatchItem>> items;
     std::vector<Uuid> newest;
@@ -141,6 +154,24 @@ TEST_F(PreviewRendererTest, AViewMovedOntoWaitingTilesStopsTheRenderOfATileOutOf
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     EXPECT_EQ(rendered().size(), items.size());
     EXPECT_TRUE(items[5]->previewImage()) << "the stopped render waits for a later turn";
+}
+
+TEST_F(PreviewRendererTest, ATileInViewIsPreparedOnceTheViewRestsAndKeepsWhatItReadThroughAPass)
+{
+    addItems(4);
+    reading = true;
+    const auto keyOf = [](const BatchItem& item) { return std::to_string(uintptr_t(item.result().get())); };
+    previews.setInView({items[0]->id}, {});
+    loop.advance(PreviewRenderer::viewRestDelay);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_TRUE(pictures.contains(keyOf(*items[0]))) << "prepared while the view rests";
+    EXPECT_TRUE(rendered().empty());
+
+    passWithInView({items[0]->id});
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), items.size());
+    EXPECT_TRUE(pictures.contains(keyOf(*items[0]))) << "the pass through the other five let it go";
+    EXPECT_FALSE(pictures.contains(keyOf(*items[1])));
 }
 
 TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsks)
