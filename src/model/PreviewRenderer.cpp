@@ -113,6 +113,8 @@ void PreviewRenderer::pump()
     const unsigned threads = environment_.pool->threadCount();
     while (const auto next = nextWaiting()) {
         const bool onScreen = distanceFromView(*next) == 0;
+        // The tiles in view are prepared before anything out of sight starts.
+        if (!onScreen) prepareInView();
         if (!onScreen && rendersOnScreen()) return;
         // Renders of tiles out of sight leave one pool thread to what the tiles ask for meanwhile
         // (their scaled copies and stand-ins); the tiles in view may take every thread for the
@@ -130,7 +132,8 @@ void PreviewRenderer::pump()
 void PreviewRenderer::prepareInView()
 {
     if (!viewRested_ || !environment_.prepare) return;
-    // Behind every render, and leaving one thread to what the tiles ask for meanwhile.
+    // Behind the renders of tiles in view, ahead of those out of sight, and leaving one thread to
+    // what the tiles ask for meanwhile.
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
     for (const auto& item : items()) {
         if (inFlight_.size() >= turns) return;

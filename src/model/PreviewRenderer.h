@@ -40,7 +40,7 @@ namespace oxel {
 // original scaled to the render, the transfer's masks) for as long as it stays in view, within half
 // the cache's bound, so a pass through the rest of the batch never lets them go; and
 // once the view has rested for `viewRestDelay`, the tiles in view whose pictures are not kept are
-// prepared, so that the next light takes only their render. The ones on screen render at the
+// prepared, ahead of any render out of sight, so that the next light takes only their render. The ones on screen render at the
 // photographer's priority,
 // the others behind whatever the photographer asks for meanwhile; what the photographer asks for
 // starts at once. Renders run on the work pool, and one that fails leaves its item without a new
