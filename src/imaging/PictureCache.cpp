@@ -4,6 +4,7 @@
 
 #include <tbb/task_arena.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <utility>
 #include <vector>
@@ -271,7 +272,10 @@ RenderPins::~RenderPins()
 
 void RenderPins::hold(PictureCache::Pin pin)
 {
-    if (open_) open_->pins.push_back(std::move(pin));
+    if (!open_ || !pin) return;
+    // A picture that several steps of a recipe read is prepared by each of them: one pin holds it.
+    const auto holdsIt = [&](const PictureCache::Pin& held) { return &held.bitmap() == &pin.bitmap(); };
+    if (std::none_of(open_->pins.begin(), open_->pins.end(), holdsIt)) open_->pins.push_back(std::move(pin));
 }
 
 std::vector<PictureCache::Pin> RenderPins::take()

@@ -118,7 +118,8 @@ public:
     RenderPins(const RenderPins&) = delete;
     RenderPins& operator=(const RenderPins&) = delete;
 
-    // Keeps `pin` until the open scope of this thread ends; without one, lets it go at once.
+    // Keeps `pin` until the open scope of this thread ends, unless the scope holds its picture
+    // already; without one, lets it go at once.
     static void hold(PictureCache::Pin pin);
     // The pins this scope holds so far, handed to the caller: for pictures worth keeping past
     // the render, such as those of a tile in view that the next light will read again.

@@ -181,14 +181,8 @@ void PreviewRenderer::keepRead(const BatchItem& item, const std::shared_ptr<cons
 {
     kept_.erase(item.id);
     if (read.empty() || !onScreen_.contains(item.id)) return;
-    // A picture read by several steps of the render was pinned by each of them: one pin will do.
-    Kept kept{outcome, {}, 0};
-    std::set<const Bitmap*> distinct;
-    for (auto& pin : read) {
-        if (!distinct.insert(&pin.bitmap()).second) continue;
-        kept.bytes += pin.bitmap().byteCount();
-        kept.read.push_back(std::move(pin));
-    }
+    Kept kept{outcome, std::move(read), 0};
+    for (const auto& pin : kept.read) kept.bytes += pin.bitmap().byteCount();
     size_t keptBytes = 0;
     for (const auto& [id, other] : kept_) keptBytes += other.bytes;
     // Half the cache's bound at most, so that the pictures near the view still find room.
