@@ -118,6 +118,7 @@ bool ManualLoop::fireNextTimerDueBy(std::chrono::nanoseconds limit)
 bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeGuard)
 {
     assert(onMainThread());
+    const auto timeLimit = elapsed() + virtualTimeGuard;
     for (;;) {
         runReadyJobs(done);
         if (done()) return true;
@@ -137,7 +138,10 @@ bool ManualLoop::runUntil(const std::function<bool()>& done, std::chrono::millis
             return false;
         }
         lock.unlock();
-        fireNextTimerDueBy(std::chrono::nanoseconds::max());
+        if (!fireNextTimerDueBy(timeLimit)) {
+            diagnose("manual-loop", "stalled: nothing left to run but timers due over an hour from the start");
+            return false;
+        }
     }
 }
 

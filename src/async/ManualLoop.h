@@ -20,7 +20,9 @@ namespace oxel {
 //
 // `runUntil(done)` runs posted jobs; when none is ready but work elsewhere is pending (offloaded
 // jobs, a scripted browser) it waits for that work to post back, up to a real-time guard; when
-// nothing is pending it jumps the clock to the next timer. With nothing left it reports a stall.
+// nothing is pending it jumps the clock to the next timer. With nothing left, or with only timers
+// due more than `virtualTimeGuard` after it began (a wait that renews itself for ever), it reports
+// a stall, so a test that cannot finish fails at once instead of spinning through virtual time.
 class ManualLoop final : public MainExecutor, public TimeSource {
 public:
     ManualLoop();
@@ -37,6 +39,8 @@ public:
 
     WallTime now() const override;
     SteadyTime steady() const override;
+
+    static constexpr std::chrono::hours virtualTimeGuard{1};
 
     // True once `done()` holds; false (with a line on stderr) when the loop stalled or work
     // elsewhere took longer than `realTimeGuard` to post back.

@@ -234,6 +234,13 @@ TEST(ManualLoop, ReportsAStallInsteadOfHanging)
     loop.advance(1s);
     EXPECT_TRUE(ran);
     EXPECT_EQ(loop.elapsed(), 5s);
+
+    // A wait that renews itself (a look for room every few seconds) is a stall too, within an hour
+    // of virtual time.
+    std::function<void()> look = [&] { loop.postAfter(3s, look); };
+    look();
+    EXPECT_FALSE(loop.runUntil([] { return false; }));
+    EXPECT_LE(loop.elapsed(), 5s + ManualLoop::virtualTimeGuard);
 }
 
 } // namespace
