@@ -26,6 +26,7 @@
 #include "model/ModelSettings.h"
 #include "model/OriginalCheck.h"
 #include "model/PreviewRenderer.h"
+#include "model/RoomWait.h"
 #include "ondevice/BatchNamer.h"
 #include "ondevice/ColourOnlyResult.h"
 #include "platform/JsonFields.h"
@@ -445,6 +446,8 @@ private:
     void lookForRoom();
     // Nothing waits for room any more: the line says so no longer.
     void endRoomLine();
+    // Ends the wait for room, its held pictures and its line (a new batch, another account).
+    void forgetRoomWait();
     void startDeveloping(const std::vector<std::shared_ptr<BatchItem>>& items, const std::string& userId);
     // How many of `sending`, from the first, the disk has room for.
     size_t picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>& sending);
@@ -576,23 +579,7 @@ private:
     bool showAccount_ = false;
     std::shared_ptr<BatchItem> lightbox_;
     std::optional<BatchRecord> batch_;
-    // Pictures of the open batch held back until the library's disk has room for their results.
-    std::set<Uuid> heldForRoom_;
-    // The pictures "process" sent together, those held back for room among them.
-    std::set<Uuid> sentTogether_;
-    Debounce roomLook_{roomLookInterval};
-    // What the stored results of the open batch took on disk, the most of any: for each pixel
-    // sent, in its render and thumbnail, and in its records.
-    struct StoredResults {
-        std::set<Uuid> measured;
-        double bytesPerPixel = 0;
-        uintmax_t recordBytes = 0;
-        // Another picture's result may take more for its size than any before.
-        static constexpr double margin = 1.25;
-    };
-    StoredResults storedResults_;
-    // The room line last said, which the next look brings up to date.
-    std::optional<std::string> roomLine_;
+    RoomWait roomWait_{roomLookInterval};
     // Images of the open batch whose records this version could not read: kept in its list.
     std::set<Uuid> unreadableImages_;
     std::vector<BatchSummary> recent_;

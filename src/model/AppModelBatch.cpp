@@ -25,11 +25,7 @@ void AppModel::newBatch()
     services_.library.drain();
     const int inFlight = inFlightCount();
     runner_.cancelAll();
-    heldForRoom_.clear();
-    sentTogether_.clear();
-    roomLook_.cancel();
-    roomLine_.reset();
-    storedResults_ = {};
+    forgetRoomWait();
     nextBatchGeneration();
     previews_.dropWanted();
     setItems({});

@@ -13,9 +13,9 @@ void AppModel::sendAsRoomAllows(const std::vector<std::shared_ptr<BatchItem>>& r
 {
     forgetHeldNoLongerReady();
     // Pictures sent again while others of theirs wait go with them.
-    if (heldForRoom_.empty()) sentTogether_.clear();
-    for (const auto& item : ready) sentTogether_.insert(item->id);
-    heldForRoom_.clear();
+    if (roomWait_.held.empty()) roomWait_.sentTogether.clear();
+    for (const auto& item : ready) roomWait_.sentTogether.insert(item->id);
+    roomWait_.held.clear();
     const auto fitting = ready.begin() + std::ptrdiff_t(picturesWithRoom(ready));
     if (fitting != ready.begin()) {
         if (!libraryWritable()) return;
@@ -31,18 +31,22 @@ void AppModel::lookForRoom()
     forgetHeldNoLongerReady();
     const auto held = heldForRoom();
     const auto userId = accountId();
-    if (held.empty() || !userId) {
-        heldForRoom_.clear();
-        return endRoomLine();
-    }
+    // Held pictures are the shots of the account that chose them.
+    if (held.empty() || !userId || userId != roomWait_.account) return forgetRoomWait();
     // The photographer chose to spend these shots: they go as soon as there is room.
     sendAsRoomAllows(held, *userId, false);
 }
 
 void AppModel::endRoomLine()
 {
-    if (statusLine_ && statusLine_ == roomLine_) setStatusLine(std::nullopt);
-    roomLine_.reset();
+    if (statusLine_ && statusLine_ == roomWait_.line) setStatusLine(std::nullopt);
+    roomWait_.line.reset();
+}
+
+void AppModel::forgetRoomWait()
+{
+    endRoomLine();
+    roomWait_.reset();
 }
 
 size_t AppModel::picturesWithRoom(const std::vector<std::shared_ptr<BatchItem>>& sending)
@@ -70,7 +74,7 @@ bool AppModel::libraryTakes(const std::vector<std::shared_ptr<BatchItem>>& sendi
         sayRoomShort(true);
         return false;
     }
-    heldForRoom_.erase(sending.front()->id);
+    roomWait_.held.erase(sending.front()->id);
     return libraryWritable();
 }
 
@@ -87,14 +91,15 @@ void AppModel::holdForRoom(const std::vector<std::shared_ptr<BatchItem>>& pictur
 {
     // A job submitted before a relaunch is collected, whatever the room.
     for (const auto& item : pictures)
-        if (!item->jobAwaitsCollection) heldForRoom_.insert(item->id);
+        if (!item->jobAwaitsCollection) roomWait_.held.insert(item->id);
+    roomWait_.account = accountId();
 }
 
 std::vector<std::shared_ptr<BatchItem>> AppModel::heldForRoom() const
 {
     std::vector<std::shared_ptr<BatchItem>> held;
     for (const auto& item : items_)
-        if (heldForRoom_.contains(item->id)) held.push_back(item);
+        if (roomWait_.held.contains(item->id)) held.push_back(item);
     return held;
 }
 
@@ -102,37 +107,37 @@ void AppModel::forgetHeldNoLongerReady()
 {
     std::set<Uuid> ready;
     for (const auto& item : itemsToProcess())
-        if (heldForRoom_.contains(item->id)) ready.insert(item->id);
-    heldForRoom_ = std::move(ready);
+        if (roomWait_.held.contains(item->id)) ready.insert(item->id);
+    roomWait_.held = std::move(ready);
 }
 
 bool AppModel::heldBefore(const BatchItem& picture) const
 {
     for (const auto& item : items_) {
         if (item.get() == &picture) return false;
-        if (heldForRoom_.contains(item->id)) return true;
+        if (roomWait_.held.contains(item->id)) return true;
     }
     return false;
 }
 
 void AppModel::sayRoomShort(bool overOtherLines)
 {
-    if (!roomLook_.pending()) roomLook_.schedule([this] { lookForRoom(); });
+    if (!roomWait_.look.pending()) roomWait_.look.schedule([this] { lookForRoom(); });
     measureStoredResults();
     const auto held = heldForRoom();
     const uintmax_t free = services_.library.freeRoom().value_or(0);
     uintmax_t needed = roomForUnstoredResults(held);
     for (const auto& item : held) needed += roomForResult(*item);
     const auto sent = std::count_if(items_.begin(), items_.end(), [this](const auto& item) {
-        return sentTogether_.contains(item->id) && !heldForRoom_.contains(item->id);
+        return roomWait_.sentTogether.contains(item->id) && !roomWait_.held.contains(item->id);
     });
     auto line = libraryFullStatus(free, needed, int(sent), int(held.size()));
     // A line that tells something else stands until it goes: the next look says this one.
-    if (!overOtherLines && statusLine_ && statusLine_ != roomLine_) return;
-    if (line != roomLine_)
+    if (!overOtherLines && statusLine_ && statusLine_ != roomWait_.line) return;
+    if (line != roomWait_.line)
         diagnose("library", "not sent: " + std::to_string(free) + " bytes free, " + std::to_string(needed) +
                                 " wanted for " + std::to_string(held.size()) + " pictures");
-    roomLine_ = line;
+    roomWait_.line = line;
     setStatusLine(std::move(line));
 }
 
@@ -164,9 +169,10 @@ uintmax_t AppModel::roomForResult(const BatchItem& item) const
     const double thumbScale = std::min(1.0, BatchSaver::thumbPixels / std::max({sentWidth, sentHeight, 1.0}));
     const uintmax_t unpackedRoom =
         unpacked(sentWidth, sentHeight) + unpacked(sentWidth * thumbScale, sentHeight * thumbScale) + records;
-    if (storedResults_.measured.empty()) return unpackedRoom;
-    const double taken = sentWidth * sentHeight * storedResults_.bytesPerPixel + double(storedResults_.recordBytes);
-    return std::min(unpackedRoom, uintmax_t(taken * StoredResults::margin));
+    if (roomWait_.storedResults.measured.empty()) return unpackedRoom;
+    const double taken =
+        sentWidth * sentHeight * roomWait_.storedResults.bytesPerPixel + double(roomWait_.storedResults.recordBytes);
+    return std::min(unpackedRoom, uintmax_t(taken * RoomWait::StoredResults::margin));
 }
 
 void AppModel::measureStoredResults()
@@ -174,19 +180,20 @@ void AppModel::measureStoredResults()
     if (!batch_) return;
     const auto& library = services_.library;
     for (const auto& item : items_) {
-        if (!item->renderFile || item->keep || storedResults_.measured.contains(item->id)) continue;
+        if (!item->renderFile || item->keep || roomWait_.storedResults.measured.contains(item->id)) continue;
         const auto folder = library.imageFolder(batch_->id, item->id);
         // The thumbnail is written after the result: a result is measured once both are there.
         const auto render = library.bytesOnDisk(folder / *item->renderFile);
         const auto thumbnail = library.bytesOnDisk(folder / "thumb.jpg");
         if (!render || !thumbnail) continue;
-        storedResults_.measured.insert(item->id);
+        roomWait_.storedResults.measured.insert(item->id);
         const auto [sentWidth, sentHeight] = sentSize(*item);
-        storedResults_.bytesPerPixel = std::max(storedResults_.bytesPerPixel,
-                                                double(*render + *thumbnail) / std::max(sentWidth * sentHeight, 1.0));
+        roomWait_.storedResults.bytesPerPixel =
+            std::max(roomWait_.storedResults.bytesPerPixel,
+                     double(*render + *thumbnail) / std::max(sentWidth * sentHeight, 1.0));
         const uintmax_t records = library.bytesOnDisk(folder / "analysis.json").value_or(0) +
                                   library.bytesOnDisk(folder / "image.json").value_or(0);
-        storedResults_.recordBytes = std::max(storedResults_.recordBytes, records);
+        roomWait_.storedResults.recordBytes = std::max(roomWait_.storedResults.recordBytes, records);
     }
 }
 

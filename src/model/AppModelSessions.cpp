@@ -276,6 +276,8 @@ void AppModel::accountChanged()
     // A backend that numbers its accounts afresh may hand the id of one it forgot to a new one.
     if (userId) settings_.removeUnknownAccount(*userId);
     if (runner_.userId() != userId.value_or("")) {
+        // Pictures held for room are shots the leaving account chose: no other spends them.
+        forgetRoomWait();
         runner_.accountLeft();
         if (userId) runner_.accountArrived(*userId);
     }

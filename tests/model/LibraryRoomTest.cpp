@@ -83,6 +83,20 @@ TEST_F(LibraryRoomTest, PicturesWaitingForRoomGoOnTheirOwnOnceThereIsRoom)
     EXPECT_FALSE(model->statusLine());
 }
 
+// Held pictures are the shots their own account chose: another account signing in over it
+// neither sends them nor keeps the line about them.
+TEST_F(LibraryRoomTest, PicturesHeldForRoomAreNeverSentUnderTheNextAccount)
+{
+    processFourWithRoomForTwo();
+    const auto submitted = submissions();
+    const auto other = backend.state().signIn("apple", "room-other");
+    model->auth().applyAuthResult({"ok", other.userId, std::nullopt, other.token}, "apple");
+    leaveFree(30'000'000);
+    runFor([&] { return submissions() > submitted; });
+    EXPECT_EQ(submissions(), submitted);
+    EXPECT_FALSE(model->statusLine()) << *model->statusLine();
+}
+
 // Once a result of the batch is stored, the room asked for the others comes near what they take.
 TEST_F(LibraryRoomTest, TheRoomAskedComesNearWhatStoredResultsTake)
 {
