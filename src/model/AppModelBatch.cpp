@@ -78,13 +78,16 @@ Alert AppModel::unprocessedQuestion(int count, const std::string& dropping, std:
 
 void AppModel::askBeforeDropping(const std::string& dropping, std::string drop, std::function<void()> then)
 {
-    const int count = unprocessedCount();
-    if (count == 0) return then();
-    auto ask = [](ModelPanels& panels, Alert alert, std::function<void()> then) -> Task<void> {
-        if (co_await panels.ask(std::move(alert)) == 1) then();
+    if (unprocessedCount() == 0) return then();
+    // Photographs handed over while the question is up join the batch: the answer holds only for
+    // as many as it was asked about, so more are asked about again.
+    auto ask = [](AppModel& model, std::string dropping, std::string drop, std::function<void()> then) -> Task<void> {
+        for (int agreed = 0, count; (count = model.unprocessedCount()) > agreed; agreed = count)
+            if (co_await model.services_.panels.ask(unprocessedQuestion(count, dropping, "keep them", drop)) != 1)
+                co_return;
+        then();
     };
-    tasks_->spawn(
-        ask(services_.panels, unprocessedQuestion(count, dropping, "keep them", std::move(drop)), std::move(then)));
+    tasks_->spawn(ask(*this, dropping, std::move(drop), std::move(then)));
 }
 
 void AppModel::applyStartLook()

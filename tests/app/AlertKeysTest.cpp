@@ -248,6 +248,27 @@ TEST_F(AlertKeysTest, QuittingWithPicturesNotProcessedYetAsksFirst)
     EXPECT_EQ(saves, 1);
 }
 
+// A photograph handed over while the new-batch question is up is asked about before the batch goes.
+TEST_F(AlertKeysTest, APictureHandedOverWhileTheNewBatchQuestionIsUpIsAskedAbout)
+{
+    auto question = [&] {
+        auto* box = shown<QMessageBox>();
+        EXPECT_TRUE(box && spinUntil([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }));
+        return box ? box->text() : QString();
+    };
+    dropPictures(1);
+    model->requestNewBatch();
+    EXPECT_EQ(question(), "1 picture not processed yet · a new batch drops it");
+    model->receiveHandoff({writeJPEG("handed.jpg")}, std::nullopt);
+    ASSERT_TRUE(runUntil([&] { return model->items().size() == 2; }));
+    typed(Qt::Key_Tab);
+    typed(Qt::Key_Return);
+    EXPECT_EQ(question(), "2 pictures not processed yet · a new batch drops them");
+    typed(Qt::Key_Escape);
+    answered();
+    EXPECT_EQ(model->items().size(), 2u);
+}
+
 TEST(QuitAlertKeysTest, EscapeCloseAndReturnOnTheQuitAlertsKeepTheProgramRunning)
 {
     QtMainExecutor executor;
