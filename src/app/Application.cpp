@@ -34,6 +34,7 @@
 #include "ui/window/ModelWatch.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QTimer>
@@ -243,11 +244,18 @@ void Application::makeQuitGuard()
     connect(qt_.get(), &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
         if (!session.allowsInteraction()) {
             quitGuard_->quitWithoutAsking();
-        } else if (!quitGuard_->requestQuit()) {
+        } else if (!quitGuard_->requestSessionEnd()) {
             session.cancel();
         }
         session.release();
     });
+    qt_->installEventFilter(this);
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == qt_.get() && event->type() == QEvent::Quit) quitGuard_->sessionEnds();
+    return QObject::eventFilter(watched, event);
 }
 
 size_t Application::waitingStarts() const

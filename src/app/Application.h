@@ -108,6 +108,10 @@ public:
     // kept waiting by `hold` until they are let go.
     void receiveStart(const LaunchArguments& launch, InstanceChannel::Hold hold = {});
 
+protected:
+    // Qt's own quit: the session's end lets the windows go on the answer given to its save request.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 Q_SIGNALS:
     // Each start handed over by a later process, once it is read.
     void startReceived(const oxel::LaunchArguments& launch);

@@ -80,34 +80,66 @@ QuitAlert QuitGuard::exportingAlert(int count)
 
 bool QuitGuard::requestQuit()
 {
+    if (!askedAndSaved()) return false;
+    // The quit closes the window, whose own request to quit is let through unasked.
+    decision_ = Decision::quitting;
+    return true;
+}
+
+bool QuitGuard::requestSessionEnd()
+{
+    if (!askedAndSaved()) return false;
+    if (decision_ == Decision::none) decision_ = Decision::sessionMayEnd;
+    return true;
+}
+
+bool QuitGuard::askedAndSaved()
+{
     // A termination signal ends the program whatever question is up.
-    if (decided_) return true;
+    if (decision_ == Decision::quitting) return true;
     // A request made while an alert is up (a second ctrl+q, the close button) is dropped: the
     // alert already answers it.
     if (asking_) return false;
+    // An earlier answer to the session held for its log-out alone, which did not come.
+    decision_ = Decision::none;
     asking_ = true;
     bool quitting = confirmed();
     asking_ = false;
-    if (decided_) return true;
+    if (decision_ == Decision::quitting) return true;
     if (!quitting) return false;
     environment_.saveAndDrain();
-    // The quit closes the window, whose own request to quit is let through unasked.
-    decided_ = true;
     return true;
+}
+
+std::array<QuitGuard::Question, QuitGuard::kinds> QuitGuard::questions() const
+{
+    const Unfinished left = environment_.unfinished();
+    const int exporting = environment_.exportsPending();
+    const QuitAlert inFlight = left.developing >= 1
+                                   ? developingAlert(left.developing, environment_.batchStored(), left.waiting)
+                                   : waitingAlert(left.waiting);
+    // Unsaved results take their settings with them: that question already says so.
+    const bool changesAlone = left.unsaved == 0 && left.changesUnsaved;
+    return {{{left.developing + left.waiting, inFlight},
+             {left.unsaved, unsavedAlert(left.unsaved)},
+             {int(changesAlone), unsavedChangesAlert()},
+             {left.unprocessed, unprocessedAlert(left.unprocessed)},
+             {exporting, exportingAlert(exporting)}}};
 }
 
 bool QuitGuard::confirmed()
 {
-    const Unfinished left = environment_.unfinished();
-    if (left.developing >= 1 && !quitAnyway(developingAlert(left.developing, environment_.batchStored(), left.waiting)))
-        return false;
-    if (left.developing == 0 && left.waiting >= 1 && !quitAnyway(waitingAlert(left.waiting))) return false;
-    if (left.unsaved >= 1 && !quitAnyway(unsavedAlert(left.unsaved))) return false;
-    // Unsaved results take their settings with them: that question already said so.
-    if (left.unsaved == 0 && left.changesUnsaved && !quitAnyway(unsavedChangesAlert())) return false;
-    if (left.unprocessed >= 1 && !quitAnyway(unprocessedAlert(left.unprocessed))) return false;
-    if (int exporting = environment_.exportsPending(); exporting >= 1 && !quitAnyway(exportingAlert(exporting)))
-        return false;
+    // Counted afresh before each question: photographs handed over while one is up join the
+    // batch, and quitting would drop them too.
+    std::array<int, kinds> agreed{};
+    while (decision_ != Decision::quitting) {
+        const auto asked = questions();
+        size_t kind = 0;
+        while (kind < kinds && asked[kind].dropped <= agreed[kind]) ++kind;
+        if (kind == kinds) return true;
+        if (!quitAnyway(asked[kind].alert)) return false;
+        agreed[kind] = asked[kind].dropped;
+    }
     return true;
 }
 

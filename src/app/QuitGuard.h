@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -59,14 +60,24 @@ public:
 
     // True once saved and the process may end, and for every request after that (the closing
     // window's own); false when the person chose to keep going, or when another request is already
-    // asking.
+    // asking. Photographs that arrive while a question is up are counted before the answer is taken:
+    // when more would go than the question said, it is asked again.
     bool requestQuit();
+    // The session's save request before a log-out: asks and saves as a quit does, but the session,
+    // not the program, ends it, and may still cancel the log-out. A "quit" answered here lets the
+    // windows go only when `sessionEnds()` follows; any other request asks again.
+    bool requestSessionEnd();
+    // The application is being ended from outside (the session's end after its save request).
+    void sessionEnds()
+    {
+        if (decision_ == Decision::sessionMayEnd) decision_ = Decision::quitting;
+    }
     // For the session's end without interaction and for termination signals: no questions.
     // Once it has run, the closing windows' own requests to quit are let through unasked.
     void quitWithoutAsking()
     {
         environment_.saveAndDrain();
-        decided_ = true;
+        decision_ = Decision::quitting;
     }
 
     // Pictures being developed, and those waiting their turn after them.
@@ -78,15 +89,27 @@ public:
     static QuitAlert exportingAlert(int count);
 
 private:
+    // What a quit would drop of one kind, and the question that says so.
+    struct Question {
+        int dropped;
+        QuitAlert alert;
+    };
+    static constexpr size_t kinds = 5;
+
+    enum class Decision { none, sessionMayEnd, quitting };
+    enum Answer : size_t { keepGoing, quit };
+
+    // Asks until the person has agreed to drop all that quitting now would; then saves.
+    bool askedAndSaved();
     bool confirmed();
+    // The questions quitting now would ask, in their order.
+    std::array<Question, kinds> questions() const;
     // Asks; true when the person chose to quit.
     bool quitAnyway(const QuitAlert& alert);
 
-    enum Answer : size_t { keepGoing, quit };
-
     Environment environment_;
     bool asking_ = false;
-    bool decided_ = false;
+    Decision decision_ = Decision::none;
 };
 
 } // namespace oxel

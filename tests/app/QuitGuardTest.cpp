@@ -142,6 +142,30 @@ TEST_F(QuitGuardTest, ASecondRequestWhileAnAlertIsUpIsDropped)
     EXPECT_EQ(alerts.asked.size(), 1u);
 }
 
+// Photographs handed over while the question is up join the batch: quitting asks about them too.
+TEST_F(QuitGuardTest, PicturesArrivingWhileAQuestionIsUpAreAskedAboutBeforeQuitting)
+{
+    left.unprocessed = 1;
+    alerts.whileUp = [&] { left.unprocessed = 3; };
+    alerts.answers = {quit, keepGoing};
+    EXPECT_FALSE(guard.requestQuit());
+    ASSERT_EQ(alerts.asked.size(), 2u);
+    EXPECT_EQ(alerts.asked[1], QuitGuard::unprocessedAlert(3));
+}
+
+// The session may cancel a log-out answered with "quit": the answer holds for the session's end alone.
+TEST_F(QuitGuardTest, AQuitAnsweredForALogOutHoldsOnlyForTheSessionsEnd)
+{
+    developing = 1;
+    alerts.answers = {quit, keepGoing, quit};
+    EXPECT_TRUE(guard.requestSessionEnd());
+    EXPECT_FALSE(guard.requestQuit()) << "after a cancelled log-out, ctrl+q asks again";
+    EXPECT_TRUE(guard.requestSessionEnd());
+    guard.sessionEnds();
+    EXPECT_TRUE(guard.requestQuit());
+    EXPECT_EQ(alerts.asked.size(), 3u);
+}
+
 // A termination signal while a question is up (a log-out): the windows its quit closes are let go,
 // whatever the question is answered.
 TEST_F(QuitGuardTest, ATerminationSignalWhileAnAlertIsUpEndsTheProgram)
