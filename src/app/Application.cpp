@@ -113,6 +113,7 @@ Application::Application(int& argc, char** argv, LaunchArguments launch, std::un
     makeModel();
     makeMenus();
     makeQuitGuard();
+    window_->restorePlacement(SettingsStore::shared());
     connect(qt_.get(), &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive && launched_) model_->refreshConfigIfStale();
     });
@@ -142,6 +143,8 @@ bool Application::end()
     waiting_.reset();
     updater_.reset();
     updaterDialogs_.reset();
+    // The next start opens the window where it was left.
+    window_->keepPlacement(SettingsStore::shared());
     // The window's content reads the model: it goes first, then the model, then its ports.
     window_.reset();
     tileActions_.reset();

@@ -1,7 +1,11 @@
 #include "app/MainWindow.h"
 
+#include "app/WindowPlacement.h"
+
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLayout>
+#include <QScreen>
 
 namespace oxel {
 
@@ -16,6 +20,30 @@ void MainWindow::setContent(QWidget* content)
 {
     content->setMinimumSize(minimumSize);
     setCentralWidget(content);
+}
+
+void MainWindow::keepPlacement(SettingsStore& settings) const
+{
+    if (!isVisible()) return;
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    WindowPlacement{normalGeometry(), isMaximized(),
+                    QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                             frame.bottom() - inner.bottom())}
+        .keep(settings);
+}
+
+void MainWindow::restorePlacement(const SettingsStore& settings)
+{
+    const std::optional<WindowPlacement> kept = WindowPlacement::kept(settings);
+    if (!kept) return;
+    const QScreen* screen = QGuiApplication::screenAt(kept->normal.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    // The content's minimum becomes the window's own once its layout has worked it out.
+    if (layout()) layout()->activate();
+    setGeometry(kept->fittedTo(screen->availableGeometry(), minimumSizeHint()));
+    if (kept->maximised) setWindowState(windowState() | Qt::WindowMaximized);
+    sized_ = true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -4,9 +4,11 @@
 
 namespace oxel {
 
+class SettingsStore;
+
 // The application's one window, titled "oxel pro"; its content is the application's root view.
-// The sizes are the content's, beneath the menu bar: it starts at `defaultSize` and can be made no
-// smaller than `minimumSize`.
+// The sizes are the content's, beneath the menu bar: it starts where it was left, else at
+// `defaultSize`, and can be made no smaller than `minimumSize`.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -17,6 +19,11 @@ public:
 
     // Puts the content in the window, held to the minimum size.
     void setContent(QWidget* content);
+    // Keeps where the window is now, for the next start; a window never shown keeps nothing.
+    void keepPlacement(SettingsStore& settings) const;
+    // Puts the window back where it was kept, on the screen it opens on and no smaller than the
+    // content allows; with nothing kept it opens at the default size.
+    void restorePlacement(const SettingsStore& settings);
 
 Q_SIGNALS:
     // The close button was pressed; the application decides whether to quit.
