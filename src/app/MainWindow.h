@@ -12,7 +12,8 @@ class SettingsStore;
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr QSize defaultSize{1200, 800};
+    // Wide enough for the results band to show both its help texts whole beside the look choice.
+    static constexpr QSize defaultSize{1360, 800};
     static constexpr QSize minimumSize{900, 620};
 
     explicit MainWindow(QWidget* parent = nullptr);

@@ -2,11 +2,14 @@
 // appearances at the two window sizes, with checks on the bars' places and the paper around them.
 #include "MainViewFixture.h"
 
+#include "app/MainWindow.h"
 #include "support/ui/PixelChecks.h"
 #include "support/ui/Screenshots.h"
 #include "ui/kit/LinkButton.h"
+#include "ui/kit/TextLabel.h"
 #include "ui/window/BottomBar.h"
 #include "ui/window/EmptySheet.h"
+#include "ui/window/ResultsBand.h"
 #include "ui/window/SetupLinks.h"
 #include "ui/window/TopBar.h"
 
@@ -18,7 +21,7 @@ namespace {
 
 using namespace oxel::pixels;
 
-const QSize large{1200, 800};
+const QSize large = MainWindow::defaultSize;
 const QSize small{900, 620};
 
 QString sized(const QString& name, QSize size)
@@ -112,6 +115,8 @@ TEST_P(MainScreenshots, ResultsInMixedPhasesComparingAndHighlighted)
     developAll();
     model->items()[4]->setPhase(phase::Failed{std::nullopt, "no credit left", false, true});
     capture("results");
+    for (const TextLabel* text : view->findChild<ResultsBand*>()->findChildren<TextLabel*>())
+        EXPECT_TRUE(GetParam() != large || text->width() >= text->sizeHint().width()) << text->text().toStdString();
 
     press(Qt::Key_Space);
     capture("results-comparing");
