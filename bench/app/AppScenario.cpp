@@ -81,8 +81,9 @@ AppProfile::AppProfile(const std::string& name, int photographs, int width, int 
 AppRun::AppRun()
 {
     application_ = std::make_unique<Application>(argc_, argv_, LaunchArguments{}, nullptr, nullptr);
-    application_->window().resize(1440, 900);
     application_->showWindow();
+    // Every run sees the same view, whatever size the program opens at or an earlier run left.
+    application_->window().resizeContent({1200, 800});
     // The model launches on the loop's first turn; the sign-in and the first answers follow.
     const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     spinUntil([&] { return std::chrono::steady_clock::now() >= settled; }, std::chrono::seconds(5));

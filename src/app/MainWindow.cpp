@@ -22,6 +22,12 @@ void MainWindow::setContent(QWidget* content)
     setCentralWidget(content);
 }
 
+void MainWindow::resizeContent(QSize size)
+{
+    layout()->activate();
+    resize(this->size() - centralWidget()->size() + size);
+}
+
 void MainWindow::keepPlacement(SettingsStore& settings) const
 {
     if (!isVisible()) return;
@@ -59,8 +65,7 @@ void MainWindow::showEvent(QShowEvent* event)
     // desktop shows the menus elsewhere).
     if (!sized_ && centralWidget()) {
         sized_ = true;
-        layout()->activate();
-        resize(size() - centralWidget()->size() + defaultSize);
+        resizeContent(defaultSize);
     }
     QMainWindow::showEvent(event);
 }

@@ -20,6 +20,8 @@ public:
 
     // Puts the content in the window, held to the minimum size.
     void setContent(QWidget* content);
+    // Sizes the window so that its content, beneath the menu bar, is `size`.
+    void resizeContent(QSize size);
     // Keeps where the window is now, for the next start; a window never shown keeps nothing.
     void keepPlacement(SettingsStore& settings) const;
     // Puts the window back where it was kept, on the screen it opens on and no smaller than the
