@@ -118,8 +118,30 @@ void JobRunner::confirmDelivery(const std::string& jobId, const std::string& acc
     sendConfirmations();
 }
 
+void JobRunner::handBack(const Confirmations& waiting)
+{
+    for (const auto& [jobId, account, stored] : waiting)
+        if (keepUnconfirmed(jobId, account, stored) && !stored) unsureFromLastRun_.insert(jobId);
+    sendConfirmations();
+}
+
+void JobRunner::lastRunStored(const std::set<std::string>& stored)
+{
+    const auto unsure = std::exchange(unsureFromLastRun_, {});
+    const auto stillUnsure = [&unsure](const WaitingConfirmation& delivery) {
+        return !delivery.stored && unsure.contains(delivery.jobId);
+    };
+    for (auto& delivery : unconfirmed_)
+        if (stillUnsure(delivery) && stored.contains(delivery.jobId)) delivery.stored = true;
+    std::erase_if(unconfirmed_, stillUnsure);
+    tellWaitingConfirmations();
+    sendConfirmations();
+}
+
 void JobRunner::keepUntilStored(const std::string& jobId, const std::string& account)
 {
+    // The job of this run stores it, and confirms it or lets it go.
+    unsureFromLastRun_.erase(jobId);
     if (keepUnconfirmed(jobId, account, false)) tellWaitingConfirmations();
 }
 

@@ -145,6 +145,14 @@ public:
     // tried again then.
     using Confirmations = std::vector<WaitingConfirmation>;
     const Confirmations& waitingConfirmations() const { return unconfirmed_; }
+    // Takes back the deliveries the last run left unconfirmed, oldest first, without telling of a
+    // change. The stored ones are confirmed as their accounts sign in; the others wait, unsent,
+    // until `lastRunStored` says which of them the library keeps.
+    void handBack(const Confirmations& waiting);
+    // Of the deliveries handed back not known to be stored, those whose results the library keeps:
+    // they are confirmed. The others are let go unconfirmed, as the backend keeps their jobs for
+    // their batches to collect again, unless a job of this run took one on meanwhile.
+    void lastRunStored(const std::set<std::string>& stored);
     // At most this many are kept: a few full batches confirmed while the backend did not answer.
     // Past it the oldest, the likeliest to have expired with the backend anyway, are let go.
     static constexpr size_t mostWaitingConfirmations = 1000;
@@ -240,6 +248,8 @@ private:
     Confirmations unconfirmed_;
     // Of those, the ones that went unanswered in this run.
     std::set<std::string> unanswered_;
+    // Of those, the ones handed back not known to be stored, until `lastRunStored`.
+    std::set<std::string> unsureFromLastRun_;
     bool confirming_ = false;
     bool confirmationsStopped_ = false;
     CancelSource confirmationStop_;

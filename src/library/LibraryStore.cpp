@@ -2,6 +2,7 @@
 
 #include "async/MainExecutor.h"
 #include "library/LibraryFolder.h"
+#include "library/WholeRender.h"
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
 #include "platform/Diagnostics.h"
@@ -90,6 +91,23 @@ bool isInside(const fs::path& root, const fs::path& path)
 {
     const auto relative = path.lexically_normal().lexically_relative(root.lexically_normal());
     return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+}
+
+// Whether a record's bytes name one of the job ids as theirs, looked up once, without parsing the
+// record: job ids hold nothing JSON escapes, so a record holds its own as it stands. One that names
+// none of them is not parsed, so a large library costs a read of each record, not a parse.
+bool namesOneOf(std::string_view bytes, const std::set<std::string>& jobIds)
+{
+    constexpr std::string_view key = "\"jobId\"", blank = " \t\r\n";
+    for (size_t at = bytes.find(key); at != std::string_view::npos; at = bytes.find(key, at + key.size())) {
+        size_t from = bytes.find_first_not_of(blank, at + key.size());
+        if (from == std::string_view::npos || bytes[from] != ':') continue;
+        from = bytes.find_first_not_of(blank, from + 1);
+        if (from == std::string_view::npos || bytes[from] != '"') continue;
+        const size_t to = bytes.find('"', ++from);
+        if (to != std::string_view::npos && jobIds.contains(std::string(bytes.substr(from, to - from)))) return true;
+    }
+    return false;
 }
 
 // Tells `written` on the main thread, when there is one; the loop that runs it waits for it meanwhile.
@@ -418,26 +436,21 @@ std::vector<BatchSummary> LibraryStore::list()
     return summaries;
 }
 
-std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& jobIds)
+std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& jobIds, std::stop_token stop)
 {
     drain();
-    // Job ids are written as they are: a record that does not hold one of them as it stands is not
-    // parsed, so a large library costs a read of each record, not a parse.
-    const auto mayHold = [&jobIds](const std::string& bytes) {
-        return std::any_of(jobIds.begin(), jobIds.end(),
-                           [&bytes](const auto& jobId) { return bytes.find(jobId) != std::string::npos; });
-    };
     std::set<std::string> stored;
     for (const auto& batch : visibleEntries(root_)) {
         const fs::path images = root_ / batch / "images";
+        if (stop.stop_requested()) break;
         if (!isPlainFolder(root_ / batch) || !isPlainFolder(images)) continue;
         for (const auto& image : visibleEntries(images)) {
             const auto bytes = readLibraryFile(images / image / "image.json");
-            if (!bytes || !mayHold(*bytes)) continue;
+            if (!bytes || !namesOneOf(*bytes, jobIds)) continue;
             const auto record = ImageRecord::decode(*bytes);
             if (!record || !record->jobId || !jobIds.contains(*record->jobId)) continue;
             if (record->state == ImageRecord::State::done && record->renderFile &&
-                isPlainFile(images / image / *record->renderFile))
+                isWholeRender(images / image / *record->renderFile))
                 stored.insert(*record->jobId);
             if (stored.size() == jobIds.size()) return stored;
         }

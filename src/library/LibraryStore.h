@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,9 +137,9 @@ public:
     // images.
     std::vector<BatchSummary> list();
     // Of `jobIds`, those whose results the library keeps: an image record in one of its batch folders
-    // holds the job id, says done, and its render is there. Reads every image record until each is
-    // found.
-    std::set<std::string> storedResults(const std::set<std::string>& jobIds);
+    // holds the job id, says done, and its render is there whole. Reads every image record until each
+    // is found, or until `stop` asks it to stop.
+    std::set<std::string> storedResults(const std::set<std::string>& jobIds, std::stop_token stop = {});
     // Removes an image's folder from its batch once the writes queued for it are done, so none of
     // them makes the folder again.
     void removeImageFolder(const Uuid& batch, const Uuid& image);

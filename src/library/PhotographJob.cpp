@@ -345,7 +345,9 @@ void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, boo
     item_->unconfirmed.reset();
     if (confirm) {
         item_->unconfirmed = BatchItem::Unconfirmed{jobId_, account_};
-        // Kept before the store begins, so that a quit while it runs still pays for the result.
+        // Kept, not stored yet, before the store begins: after a quit while it runs, the next start
+        // confirms it only once it finds the render whole in the library, and otherwise leaves it to
+        // the batch to collect again.
         runner_.keepUntilStored(jobId_, account_);
     }
     item_->grainBaked = built.outcome->grainBaked;

@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 
 #include "async/MainExecutor.h"
+#include "async/Offload.h"
 #include "platform/Diagnostics.h"
 
 #include <algorithm>
@@ -185,17 +186,25 @@ void AppModel::installRunnerCallbacks()
 void AppModel::handBackWaitingConfirmations()
 {
     const auto waiting = settings_.waitingConfirmations();
+    runner_.handBack(waiting);
     std::set<std::string> unsure;
     for (const auto& delivery : waiting)
         if (!delivery.stored) unsure.insert(delivery.jobId);
-    // A result stored as the last run ended is in the library, whatever that run could note.
-    const auto stored = unsure.empty() ? unsure : services_.library.storedResults(unsure);
-    for (const auto& [jobId, account, known] : waiting)
-        if (known || stored.contains(jobId)) runner_.confirmDelivery(jobId, account);
-    if (stored.size() == unsure.size()) return;
+    if (!unsure.empty()) tasks_->spawn(confirmStoredAtLastEnd(std::move(unsure)));
+}
+
+Task<void> AppModel::confirmStoredAtLastEnd(std::set<std::string> unsure)
+{
+    // A result stored as the last run ended is in the library, whatever that run could note. A large
+    // library takes a while to read, which the window does not wait for.
+    auto read = [&library = services_.library, unsure](std::stop_token stop) {
+        return library.storedResults(unsure, stop);
+    };
+    const auto stored = co_await offload(services_.pool, WorkPriority::utility, tasks_->token(), std::move(read));
+    runner_.lastRunStored(stored);
+    if (stored.size() == unsure.size()) co_return;
     diagnose("confirm", std::to_string(unsure.size() - stored.size()) +
                             " deliveries whose results the library does not keep are not confirmed");
-    settings_.setWaitingConfirmations(runner_.waitingConfirmations());
 }
 
 void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)

@@ -516,9 +516,11 @@ private:
     std::optional<std::string> accountId() const;
     void installRunnerCallbacks();
     // The deliveries the last run left unconfirmed go to the runner: those whose results are stored,
-    // the library says which when the last run did not know. The rest are let go unconfirmed, as
-    // the backend keeps their jobs: the batch whose record holds one collects it again.
+    // the library says which, off the main thread, when the last run did not know. The rest are let
+    // go unconfirmed, as the backend keeps their jobs: the batch whose record holds one collects it
+    // again.
     void handBackWaitingConfirmations();
+    Task<void> confirmStoredAtLastEnd(std::set<std::string> unsure);
     // Jobs run under one account only: those of an account that left wait for it, and those that
     // waited for the account now signed in are collected.
     void accountChanged();

@@ -4,6 +4,7 @@
 #include "library/RecordSamples.h"
 #include "platform/ProcessMemory.h"
 #include "platform/Trash.h"
+#include "support/PictureFiles.h"
 #include "support/TemporaryFolder.h"
 #include "support/TrashHome.h"
 
@@ -111,6 +112,32 @@ TEST_F(LibraryStoreOnDisk, ASaveIsListedAndLoadedAtOnce)
     ASSERT_EQ(loaded->images.size(), 3u);
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(loaded->images[i].id, record.images[i]);
     EXPECT_TRUE(fs::exists(root / record.id.text() / "images" / record.images[0].text() / "image.json"));
+}
+
+// Only a render there whole makes a stored result: one cut short, by a damaged disk or an edit,
+// leaves its delivery to its batch.
+TEST_F(LibraryStoreOnDisk, AStoredResultIsADoneRecordWithItsRenderWhole)
+{
+    const BatchRecord record = batch(4);
+    store.saveBatch(record);
+    const auto pattern = test::gradientOf(300, 200);
+    const auto jpeg = test::encodeJPEG(300, 200, pattern), png = test::encodePNG(300, 200, pattern);
+    const std::pair<const char*, std::string> renders[] = {
+        {"render.jpg", std::string(jpeg.begin(), jpeg.end())},
+        {"render.jpg", std::string(jpeg.begin(), jpeg.begin() + 1000)},
+        {"render.png", std::string(png.begin(), png.end())},
+        {"render.png", std::string(png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2))}};
+    std::set<std::string> jobIds;
+    for (size_t i = 0; i < 4; ++i) {
+        ImageRecord done = image(record.images[i]);
+        done.jobId = "job_" + std::to_string(i);
+        done.renderFile = renders[i].first;
+        store.saveImage(done, record.id);
+        store.drain();
+        writeRaw(store.imageFolder(record.id, done.id) / renders[i].first, renders[i].second);
+        jobIds.insert(*done.jobId);
+    }
+    EXPECT_EQ(store.storedResults(jobIds), (std::set<std::string>{"job_0", "job_2"}));
 }
 
 TEST_F(LibraryStoreOnDisk, LoadKeepsTheListOrderAndSkipsMissingAndDamagedImages)

@@ -70,6 +70,28 @@ protected:
         return runUntil([&] { return model->statusLine() == AppModel::unsavedStatus; });
     }
 
+    // One picture developed, the program ended just after its result was delivered, as it was
+    // being stored; its job id. The library has its record, done.
+    std::string endWhileStoring()
+    {
+        makeModel();
+        drop({writeJPEG("a.jpg", 900, 600)});
+        bool delivered = false;
+        model->runner().onDelivered = [&delivered, told = model->runner().onDelivered](const auto& item) {
+            told(item);
+            delivered = true;
+        };
+        model->process();
+        EXPECT_TRUE(runUntil([&] { return delivered; }));
+        const std::string jobId = model->items()[0]->jobId().value_or("");
+        const auto folder = imageFolder(*model->items()[0]);
+        model.reset();
+        library.drain();
+        const auto stored = parseJson(contentsOf(folder / "image.json"));
+        EXPECT_TRUE(stored && (*stored)["state"] == "done");
+        return jobId;
+    }
+
     std::optional<FileSizeLimit> diskLimit;
 };
 
@@ -174,22 +196,21 @@ TEST_F(KeepingResultsTest, AResultForALibraryFolderReplacedIsHeldUntilTheLockedF
 // The program ends while a delivered result is being stored: the next run pays for it, once.
 TEST_F(KeepingResultsTest, AResultStillBeingStoredAtTheEndIsConfirmedByTheNextRun)
 {
+    const std::string jobId = endWhileStoring();
     makeModel();
-    drop({writeJPEG("a.jpg", 900, 600)});
-    bool delivered = false;
-    model->runner().onDelivered = [&delivered, told = model->runner().onDelivered](const auto& item) {
-        told(item);
-        delivered = true;
-    };
-    model->process();
-    ASSERT_TRUE(runUntil([&] { return delivered; }));
-    const std::string jobId = *model->items()[0]->jobId();
-    const auto folder = imageFolder(*model->items()[0]);
-    model.reset();
-    library.drain();
-    const auto stored = parseJson(contentsOf(folder / "image.json"));
-    ASSERT_TRUE(stored);
-    EXPECT_EQ((*stored)["state"], "done");
+    EXPECT_TRUE(runUntil([&] { return confirmed(jobId) && model->runner().waitingConfirmations().empty(); }));
+    EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);
+}
+
+// The start looks for the results the last run could not note as stored off the main thread,
+// whatever the library's size: the model is made before the look, and until its answer the
+// delivery stays waiting, unconfirmed, so that a quit meanwhile loses nothing.
+TEST_F(KeepingResultsTest, TheStartLooksForStoredResultsWithoutHoldingUpTheModel)
+{
+    const std::string jobId = endWhileStoring();
+    makeModel();
+    ASSERT_EQ(model->runner().waitingConfirmations().size(), 1u);
+    EXPECT_FALSE(model->runner().waitingConfirmations()[0].stored) << "looked for before the model was made";
     makeModel();
     EXPECT_TRUE(runUntil([&] { return confirmed(jobId) && model->runner().waitingConfirmations().empty(); }));
     EXPECT_EQ(requestsTo("/jobs/" + jobId + "/confirm-delivery").size(), 1u);
