@@ -4,7 +4,9 @@
 // the move before runs), time to quit and to reopen, the tiles that draw nothing or an original as
 // the grid is scrolled (during a pass, after it, and in a reopened batch), and the resident memory
 // on the way. Each step starts from a program in
-// the state the step before leaves, made again (untimed) when that step did not run first.
+// the state the step before leaves, made again (untimed) when that step did not run first. Last, two
+// programs of their own: the tiles of a batch developed with its colour at 0 as the grid is
+// scrolled, and how long a window of a large screen keeps working once fast scrolls stop.
 // OXEL_BENCH_PHOTOGRAPHS asks for another count, for a quick look.
 #include "app/AppScenario.h"
 #include "app/Application.h"
@@ -16,7 +18,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -298,6 +303,94 @@ void BM_App500ReopenScrolled(benchmark::State& state)
     }
 }
 BENCHMARK(BM_App500ReopenScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_App500ColourNoneScrolled(benchmark::State& state)
+{
+    Scale& bench = scale();
+    for (auto _ : state) {
+        AppRun& run = bench.freshRun();
+        if (!run.addAll(bench.profile, stepLimit)) return state.SkipWithError("not every thumbnail came");
+        // No render follows a result: each tile's preview is the one delivered.
+        run.model().setGlobalColour(0);
+        const auto start = std::chrono::steady_clock::now();
+        if (!run.developAll(stepLimit)) return state.SkipWithError("not every result came");
+        state.SetIterationTime(seconds(start));
+        run.model().setScreen(AppModel::Screen::results);
+        const auto seen = run.tilesAlong(run.screenSteps(), 2s);
+        state.counters["blank_tiles"] = seen.blank;
+        state.counters["original_tiles"] = seen.original;
+        bench.run.reset(); // its colour is none of the other steps'
+    }
+}
+BENCHMARK(BM_App500ColourNoneScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+double processSeconds()
+{
+    rusage used{};
+    getrusage(RUSAGE_SELF, &used);
+    const auto of = [](const timeval& time) { return double(time.tv_sec) + double(time.tv_usec) * 1e-6; };
+    return of(used.ru_utime) + of(used.ru_stime);
+}
+
+// The seconds until the start of the first whole second in which every thread of the process
+// together uses under 5 % of a core; none within `limit`.
+std::optional<double> secondsUntilAtRest(AppRun& run, std::chrono::seconds limit)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < start + limit) {
+        const double rested = seconds(start);
+        const double before = processSeconds();
+        run.spinUntil([] { return false; }, 1s);
+        if (processSeconds() - before < 0.05) return rested;
+    }
+    return std::nullopt;
+}
+
+int thumbnailsWrittenSince(std::filesystem::file_time_type since)
+{
+    namespace fs = std::filesystem;
+    int written = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator file(std::getenv("HOME"), error), end; !error && file != end;
+         file.increment(error))
+        if (file->path().filename() == "thumb.jpg" && file->last_write_time(error) >= since) ++written;
+    return written;
+}
+
+// A 3840 x 2160 window scrolled fast through the batch three times, then left alone: the seconds
+// until the program rests, the thumbnails it wrote meanwhile, and a quit then. The argument is the
+// picture budget in megabytes, 0 for the standard one. Run with OXEL_BENCH_PHOTOGRAPHS=150.
+void BM_App500LargeViewAtRest(benchmark::State& state)
+{
+    Scale& bench = scale();
+    const size_t bound = PictureCache::shared().byteLimit();
+    for (auto _ : state) {
+        AppRun* developed = developedResults(state);
+        if (!developed) return;
+        AppRun& run = *developed;
+        if (state.range(0) > 0) PictureCache::shared().setByteLimit(size_t(state.range(0)) << 20);
+        run.resizeContent(3840, 2160);
+        run.spinUntil([&] { return run.previewsSettled(); }, stepLimit);
+        run.spinUntil([] { return false; }, 2s);
+        const std::vector<int> steps = run.screenSteps();
+        std::vector<int> there(steps.begin(), steps.end());
+        there.insert(there.end(), steps.rbegin(), steps.rend());
+        there.insert(there.end(), steps.begin(), steps.end());
+        for (const int position : there) {
+            run.scrollTo(position);
+            run.spinUntil([] { return false; }, 100ms);
+        }
+        const auto scrolled = std::filesystem::file_time_type::clock::now();
+        const auto rest = secondsUntilAtRest(run, 300s);
+        state.SetIterationTime(rest.value_or(300));
+        state.counters["at_rest"] = rest.has_value();
+        state.counters["thumbnails_written"] = thumbnailsWrittenSince(scrolled);
+        state.counters["quit_s"] = run.quit().count();
+        bench.run.reset();
+        PictureCache::shared().setByteLimit(bound);
+    }
+}
+BENCHMARK(BM_App500LargeViewAtRest)->Arg(0)->Arg(400)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 } // namespace oxel::bench

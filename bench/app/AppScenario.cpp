@@ -83,10 +83,15 @@ AppRun::AppRun()
     application_ = std::make_unique<Application>(argc_, argv_, LaunchArguments{}, nullptr, nullptr);
     application_->showWindow();
     // Every run sees the same view, whatever size the program opens at or an earlier run left.
-    application_->window().resizeContent({1200, 800});
+    resizeContent(1200, 800);
     // The model launches on the loop's first turn; the sign-in and the first answers follow.
     const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     spinUntil([&] { return std::chrono::steady_clock::now() >= settled; }, std::chrono::seconds(5));
+}
+
+void AppRun::resizeContent(int width, int height)
+{
+    application_->window().resizeContent({width, height});
 }
 
 AppRun::~AppRun()
@@ -101,7 +106,7 @@ AppModel& AppRun::model()
     return application_->model();
 }
 
-bool AppRun::spinUntil(const std::function<bool()>& done, std::chrono::seconds limit)
+bool AppRun::spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
     // A timer wakes the waiting loop, so the check runs without spinning the processor.
     QTimer wake;

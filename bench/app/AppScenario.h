@@ -50,10 +50,12 @@ public:
     AppRun& operator=(const AppRun&) = delete;
 
     Application& application() { return *application_; }
+    // Sizes the window's content, as the photographer's screen would.
+    void resizeContent(int width, int height);
     AppModel& model();
 
     // Runs the event loop until `done` holds or `limit` passes; whether it held.
-    bool spinUntil(const std::function<bool()>& done, std::chrono::seconds limit);
+    bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
     // Runs the event loop, untouched, for `span`; the main thread's CPU time meanwhile as a
     // percentage of one core.
     double idleMainThreadPercent(std::chrono::milliseconds span);
