@@ -212,6 +212,8 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
     saving_.markThumbnail(*item);
+    // Whatever the colour, the delivered preview leaves a developed copy to stand in once let go.
+    previews_.keepStandIn(item);
     if (colour(*item) > amountTolerance) previews_.request(item);
 }
 

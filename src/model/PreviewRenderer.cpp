@@ -42,8 +42,15 @@ void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
     if (!item || !item->previewImage() || wanted_.contains(item->id)) return;
     // A preparing makes no preview: the tile's request waits behind it.
     if (inFlight_.contains(item->id) && !preparing_.contains(item->id)) return;
-    if (item->previewImage()->heldPin()) return;
-    if (ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility)) pump();
+    if (item->previewImage()->heldPin() || distanceFromView(*item) > 0) return;
+    if (!remadeThisRest_.insert(item->id).second) return;
+    if (ask(item, WorkPriority::userInitiated)) pump();
+}
+
+void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item)
+{
+    if (item && item->previewImage() && !item->developedThumbnail())
+        spawn(keepDevelopedCopy(item, *item->previewImage()));
 }
 
 bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
@@ -65,6 +72,7 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
         for (const Uuid& id : preparing_)
             if (!onScreen.contains(id)) stops_.at(id).request_stop();
         preparedThisRest_.clear();
+        remadeThisRest_.clear();
         viewRested_ = false;
         if (viewRest_) viewRest_->cancel();
         viewRest_.emplace();
@@ -82,6 +90,8 @@ void PreviewRenderer::dropWanted()
     near_.clear();
     kept_.clear();
     preparedThisRest_.clear();
+    remadeThisRest_.clear();
+    shown_.clear();
     viewRested_ = false;
     if (viewRest_) viewRest_->cancel();
 }
@@ -136,7 +146,7 @@ void PreviewRenderer::prepareInView()
     // what the tiles ask for meanwhile.
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
     for (const auto& item : items()) {
-        if (inFlight_.size() >= turns) return;
+        if (inFlight_.size() >= turns || keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
         const auto& result = item->result();
         if (!result || !onScreen_.contains(item->id) || inFlight_.contains(item->id) || wanted_.contains(item->id) ||
             preparedThisRest_.contains(item->id))
@@ -183,14 +193,19 @@ void PreviewRenderer::keepRead(const BatchItem& item, const std::shared_ptr<cons
     if (read.empty() || !onScreen_.contains(item.id)) return;
     Kept kept{outcome, std::move(read), 0};
     for (const auto& pin : kept.read) kept.bytes += pin.bitmap().byteCount();
-    size_t keptBytes = 0;
-    for (const auto& [id, other] : kept_) keptBytes += other.bytes;
     // Half the cache's bound at most, so that the pictures near the view still find room.
-    if (keptBytes + kept.bytes > PictureCache::shared().byteLimit() / 2) {
+    if (keptBytes() + kept.bytes > PictureCache::shared().byteLimit() / 2) {
         preparedThisRest_.insert(item.id);
         return;
     }
     kept_[item.id] = std::move(kept);
+}
+
+size_t PreviewRenderer::keptBytes() const
+{
+    size_t bytes = 0;
+    for (const auto& [id, kept] : kept_) bytes += kept.bytes;
+    return bytes;
 }
 
 void PreviewRenderer::stopRendersOffScreen()
@@ -267,11 +282,11 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
         // Out of memory or a codec's own failure: the item shows no preview until the next request.
         diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
     }
-    finished(item, outcome, std::move(made));
+    finished(item, outcome, settings, std::move(made));
 }
 
 void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
-                               Made made)
+                               const DevelopSettings& settings, Made made)
 {
     inFlight_.erase(item->id);
     stops_.erase(item->id);
@@ -289,7 +304,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
         return pump();
     }
     const auto waiting = wanted_.find(item->id);
-    if (current && waiting == wanted_.end()) {
+    if (current && waiting == wanted_.end() && shownAnew(*item, outcome, settings)) {
         newestShown(item);
         if (item->previewImage()) spawn(keepDevelopedCopy(item, *item->previewImage()));
     }
@@ -298,13 +313,23 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
     pump();
 }
 
+bool PreviewRenderer::shownAnew(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
+                                const DevelopSettings& settings)
+{
+    const auto before = shown_.find(item.id);
+    const bool same = before != shown_.end() && before->second.outcome == outcome &&
+                      before->second.settings == settings && item.developedThumbnail();
+    shown_[item.id] = {outcome, settings};
+    return !same;
+}
+
 Task<void> PreviewRenderer::keepDevelopedCopy(std::shared_ptr<BatchItem> item, PictureHandle preview)
 {
+    // Held from now, so that the cache cannot let the preview go before the copy is made.
+    auto held = std::make_shared<PictureCache::Pin>(preview.heldPin());
+    if (!*held) co_return;
     // Made after the preview is shown, so a drag's pictures never wait for it.
-    auto make = [preview]() -> std::optional<PictureHandle> {
-        const auto held = preview.heldPin();
-        return held ? developedThumbnail(held.bitmap()) : std::nullopt;
-    };
+    auto make = [held]() { return developedThumbnail(held->bitmap()); };
     auto copy = co_await offload(*environment_.pool, WorkPriority::utility, std::move(make));
     if (copy && item->previewImage() == preview) item->setDevelopedThumbnail(std::move(copy));
 }

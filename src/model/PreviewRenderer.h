@@ -25,7 +25,9 @@ namespace oxel {
 // The previews of the open batch's developed items. At most one render of an item runs at a time;
 // settings asked for meanwhile wait behind it, only the newest of them. A finished render is shown
 // on its item, and once no newer settings wait for it the owner hears that the item shows its
-// newest preview. A render made from a result the item no longer holds is dropped unseen. An item
+// newest preview, unless that preview was made again for the result and settings it showed before.
+// Each newest preview leaves a small developed copy on its item, which stands in for it once let go.
+// A render made from a result the item no longer holds is dropped unseen. An item
 // that left the open batch while it rendered keeps that picture, and nothing of it waits or
 // renders again. A pass asks again for every developed item once the batch's controls have rested
 // for `restDelay`; a new pass replaces the one still resting.
@@ -79,9 +81,14 @@ public:
     // Asks for a preview of a developed item with its settings as they are now, at the
     // photographer's priority.
     void request(const std::shared_ptr<BatchItem>& item);
-    // Asks again for the preview of an item whose tile shows a stand-in because the shared cache
-    // let the preview go; nothing while the preview is held or a render of the item waits or runs.
+    // Asks again for the preview of an item whose tile lacks it because the shared cache let the
+    // preview go; nothing while the preview is held, a render of the item waits or runs, the tile
+    // is out of sight or its preview was made again already since the view last moved: when the
+    // previews in view do not fit the cache together, their developed copies stand in rather than
+    // each render letting another go.
     void remake(const std::shared_ptr<BatchItem>& item);
+    // Gives an item whose result just came its developed copy, from the preview it holds now.
+    void keepStandIn(const std::shared_ptr<BatchItem>& item);
     // Asks again for every developed item once the controls have rested.
     void restartPass();
     // The items whose tiles are on screen, and those near it. Until told, every item counts as
@@ -120,7 +127,12 @@ private:
         std::vector<PictureCache::Pin> read;
         bool stopped = false;
     };
-    void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome, Made made);
+    void finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
+                  const DevelopSettings& settings, Made made);
+    // Whether the item's newest preview is new to the owner: a preview made again for the result
+    // and settings it last showed has nothing new to write.
+    bool shownAnew(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
+                   const DevelopSettings& settings);
     // Keeps a small developed copy of the item's newest preview, which stands in for it while the
     // preview is made again.
     Task<void> keepDevelopedCopy(std::shared_ptr<BatchItem> item, PictureHandle preview);
@@ -133,6 +145,7 @@ private:
     // Keeps what an item's render or preparing read while its tile is in view and room is left.
     void keepRead(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
                   std::vector<PictureCache::Pin> read);
+    size_t keptBytes() const;
     // 0 on screen, 1 near it, 2 further away.
     int distanceFromView(const BatchItem& item) const;
 
@@ -152,6 +165,13 @@ private:
     std::map<Uuid, Kept> kept_;
     std::set<Uuid> preparing_; // in flight as well, for no preview
     std::set<Uuid> preparedThisRest_;
+    std::set<Uuid> remadeThisRest_;
+    // The result and settings of each item's newest preview shown.
+    struct Shown {
+        std::shared_ptr<const JobOutcome> outcome;
+        DevelopSettings settings;
+    };
+    std::map<Uuid, Shown> shown_;
     bool viewRested_ = false;
     std::optional<CancelSource> viewRest_;
 };

@@ -404,6 +404,14 @@ void TileView::refreshPicture()
     picture_->setOpacity(chosen.opacity);
 }
 
+bool TileView::lacksPreview() const
+{
+    // A scaled copy of the preview drawn already needs none of its pixels.
+    const auto& preview = item_->previewImage();
+    if (!preview || (picture_->handle() == *preview && picture_->holdsScaled())) return false;
+    return tile::chosenPicture(*item_, comparing_).kind == tile::Picture::Kind::developedPreview && !preview->heldPin();
+}
+
 void TileView::refreshPhaseCard()
 {
     delete phaseCard_;
@@ -549,13 +557,11 @@ void TileView::resizeEvent(QResizeEvent* event)
 
 void TileView::paintEvent(QPaintEvent*)
 {
-    // A preview the cache let go while the tile was far from view is made again once the tile is
-    // painted: until then its developed copy stands in.
+    // A preview the cache let go while the tile was far from view is made again by the renderer
+    // once the tile is painted, with or without a developed copy to stand in meanwhile.
     if (!showingStandIn_ && !picture_->drawsPicture()) refreshPicture();
-    if (showingStandIn_ && item_->previewImage() && wantedPreview_ != *item_->previewImage()) {
-        wantedPreview_ = *item_->previewImage();
-        Q_EMIT previewWanted(item_);
-    }
+    // Asked on each such paint: the renderer tells whether it is made again now.
+    if (lacksPreview()) Q_EMIT previewWanted(item_);
     QPainter painter(this);
     const Appearance appearance = appearanceOf(*this);
     const QRect block = pictureBlockRect();

@@ -82,7 +82,7 @@ Q_SIGNALS:
     void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
     // A double click on the light track: the item should follow the batch strength again.
     void lightReset(std::shared_ptr<BatchItem> item);
-    // The tile shows a stand-in for a preview the shared cache let go: it is to be made again.
+    // Painted without its preview, which the shared cache let go: it is to be made again.
     void previewWanted(std::shared_ptr<BatchItem> item);
 
 protected:
@@ -97,6 +97,8 @@ private:
     void buildCaptionRow();
     void refresh(BatchItem::Field field);
     void refreshPicture();
+    // Whether the tile shows its developed preview's stand-in, or nothing, for want of the preview.
+    bool lacksPreview() const;
     void refreshPhaseCard();
     void refreshProgress();
     void refreshExportCard();
@@ -128,7 +130,6 @@ private:
     QWidget* blockSpace_;
     PixelImage* picture_;
     bool showingStandIn_ = false;     // the developed copy, until the preview it stands in for is made
-    PictureHandle wantedPreview_;     // the preview last asked for
     bool standInUnavailable_ = false; // the thumbnail could not be made: the preview comes without it
     TileCard* phaseCard_ = nullptr;
     ProgressDots* phaseDots_ = nullptr;

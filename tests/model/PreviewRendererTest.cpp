@@ -186,6 +186,27 @@ TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsks)
     EXPECT_EQ(rendered().size(), 2u);
 }
 
+TEST_F(PreviewRendererTest, PreviewsInViewThatLetEachOtherGoAreMadeAgainOnceARestAndWriteNothingNew)
+{
+    for (const auto& item : items) previews.request(item);
+    ASSERT_TRUE(
+        loop.runUntil([&] { return settled() && items[0]->developedThumbnail() && items[1]->developedThumbnail(); }));
+    newest.clear();
+    // The cache holds one of the two previews: each made again lets the other go.
+    const auto letGoAndAsk = [&](const std::shared_ptr<BatchItem>& item) {
+        PictureCache::shared().forget(item->previewImage()->key());
+        previews.remake(item);
+        return loop.runUntil([&] { return settled(); });
+    };
+    for (int round = 0; round < 3; ++round)
+        for (const auto& item : items) ASSERT_TRUE(letGoAndAsk(item));
+    EXPECT_EQ(rendered().size(), 4u) << "made again once until the view moves; the developed copies stand in";
+    EXPECT_TRUE(newest.empty()) << "a preview made again with the same settings writes no thumbnail";
+    previews.setInView({items[0]->id}, {});
+    for (const auto& item : items) ASSERT_TRUE(letGoAndAsk(item));
+    EXPECT_EQ(rendered().size(), 5u) << "only the tile in view asks";
+}
+
 TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)
 {
     items[0]->setResult(nullptr);

@@ -434,6 +434,23 @@ TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsADevelopedCopyNeverT
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
 }
 
+TEST_F(TileTest, ATileWithoutADevelopedCopyWhosePreviewWasLetGoAsksTheRendererForIt)
+{
+    auto item = photo("a.jpg");
+    item->setResult(developedResult());
+    const auto preview = gradientPicture(60, 40);
+    item->setPreviewImage(preview);
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == preview && picture->holdsScaled(); }));
+    tile->releasePixmaps();
+    PictureCache::shared().forget(preview.key());
+    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
+    tile->repaint();
+    EXPECT_NE(picture->handle(), *item->thumbnail()) << "the original never stands in for a developed picture";
+    EXPECT_EQ(wanted.count(), 1) << "the preview is asked for, never made by the tile alone";
+}
+
 TEST_F(TileTest, AThumbnailThatCannotBeMadeAgainNeverKeepsThePreviewFromTheTile)
 {
     // The kept thumbnail's file went since the batch was opened.
