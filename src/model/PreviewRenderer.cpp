@@ -44,7 +44,9 @@ void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
     if (inFlight_.contains(item->id) && !preparing_.contains(item->id)) return;
     if (item->previewImage()->heldPin() || distanceFromView(*item) > 0) return;
     if (!remadeThisRest_.insert(item->id).second) return;
-    if (ask(item, WorkPriority::userInitiated)) pump();
+    if (!ask(item, WorkPriority::userInitiated)) return;
+    remaking_.insert(item->id);
+    pump();
 }
 
 void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item)
@@ -60,6 +62,7 @@ bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority p
     if (const auto waiting = wanted_.find(item->id); waiting != wanted_.end())
         priority = std::min(priority, waiting->second.priority);
     wanted_[item->id] = {settingsFor(*item), priority};
+    remaking_.erase(item->id);
     return true;
 }
 
@@ -73,6 +76,11 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
             if (!onScreen.contains(id)) stops_.at(id).request_stop();
         preparedThisRest_.clear();
         remadeThisRest_.clear();
+        // A preview asked for again only because its tile was painted is not made once the tile
+        // left the view before its turn: the developed copy stands in until it is back.
+        for (const Uuid& id : remaking_)
+            if (!onScreen.contains(id)) wanted_.erase(id);
+        remaking_.clear();
         viewRested_ = false;
         if (viewRest_) viewRest_->cancel();
         viewRest_.emplace();
@@ -91,6 +99,7 @@ void PreviewRenderer::dropWanted()
     kept_.clear();
     preparedThisRest_.clear();
     remadeThisRest_.clear();
+    remaking_.clear();
     shown_.clear();
     viewRested_ = false;
     if (viewRest_) viewRest_->cancel();
