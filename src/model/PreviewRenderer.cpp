@@ -77,10 +77,16 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
         preparedThisRest_.clear();
         remadeThisRest_.clear();
         // A preview asked for again only because its tile was painted is not made once the tile
-        // left the view before its turn: the developed copy stands in until it is back.
-        for (const Uuid& id : remaking_)
-            if (!onScreen.contains(id)) wanted_.erase(id);
-        remaking_.clear();
+        // left the view before its turn, however many moves later: the developed copy stands in
+        // until it is back. One already rendering keeps its mark, so that stopping it asks nothing again.
+        for (auto id = remaking_.begin(); id != remaking_.end();) {
+            if (onScreen.contains(*id)) {
+                ++id;
+                continue;
+            }
+            wanted_.erase(*id);
+            id = inFlight_.contains(*id) ? std::next(id) : remaking_.erase(id);
+        }
         viewRested_ = false;
         if (viewRest_) viewRest_->cancel();
         viewRest_.emplace();
@@ -233,7 +239,7 @@ void PreviewRenderer::stopRendersOffScreen()
     offScreen.resize(std::min(waitingOnScreen, offScreen.size()));
     for (const auto& item : offScreen) {
         stops_.at(item->id).request_stop();
-        ask(item, WorkPriority::utility);
+        if (!remaking_.erase(item->id)) ask(item, WorkPriority::utility);
     }
 }
 
@@ -299,6 +305,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
 {
     inFlight_.erase(item->id);
     stops_.erase(item->id);
+    remaking_.erase(item->id);
     // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
     // thumbnail must not be written from it. A render stopped for newer settings leaves the
     // preview as it was.

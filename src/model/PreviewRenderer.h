@@ -166,7 +166,7 @@ private:
     std::set<Uuid> preparing_; // in flight as well, for no preview
     std::set<Uuid> preparedThisRest_;
     std::set<Uuid> remadeThisRest_;
-    std::set<Uuid> remaking_; // waiting only because their tiles were painted without a preview
+    std::set<Uuid> remaking_; // waiting or rendering only because their tiles were painted without a preview
     // The result and settings of each item's newest preview shown.
     struct Shown {
         std::shared_ptr<const JobOutcome> outcome;

@@ -216,6 +216,23 @@ TEST_F(PreviewRendererTest, PreviewsInViewThatLetEachOtherGoAreMadeAgainOnceARes
     EXPECT_EQ(rendered().size(), 6u) << "nothing is made for a tile that left the view";
 }
 
+TEST_F(PreviewRendererTest, APreviewMadeAgainForATileThatLeavesTheViewLaterOnIsNotMadeOutOfSight)
+{
+    addItems(2);
+    for (const auto& item : items) previews.request(item);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    holding = true;
+    previews.setInView({items[0]->id, items[1]->id, items[2]->id}, {});
+    for (const auto& item : {items[1], items[2]}) PictureCache::shared().forget(item->previewImage()->key());
+    for (const auto& item : {items[1], items[2]}) previews.remake(item);
+    // Scrolled on a row at a time: the first render gives its turn up, the second never gets one.
+    previews.setInView({items[2]->id, items[3]->id}, {});
+    previews.setInView({items[3]->id}, {});
+    holding = false;
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), items.size()) << "the developed copies stand in until the tiles are back";
+}
+
 TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)
 {
     items[0]->setResult(nullptr);
