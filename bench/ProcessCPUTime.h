@@ -21,13 +21,15 @@ public:
     ProcessCPUTime(const ProcessCPUTime&) = delete;
     ProcessCPUTime& operator=(const ProcessCPUTime&) = delete;
 
-private:
+    // Seconds of processor time the whole process has used so far.
     static double now()
     {
         timespec t{};
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
         return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
     }
+
+private:
     benchmark::State& state_;
     double start_;
 };

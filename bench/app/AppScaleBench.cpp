@@ -2,12 +2,13 @@
 // every thumbnail, to every result, the main thread while the results screen sits untouched, time
 // until the tiles in view follow a batch light move (from rest, and moved again while the pass of
 // the move before runs), time to quit and to reopen, the tiles that draw nothing or an original as
-// the grid is scrolled (during a pass, after it, and in a reopened batch), and the resident memory
-// on the way. Each step starts from a program in
-// the state the step before leaves, made again (untimed) when that step did not run first. Last, two
-// programs of their own: the tiles of a batch developed with its colour at 0 as the grid is
+// the grid is scrolled (during a pass, after it, and in a reopened batch), the resident memory on
+// the way, and the processor time the develop and the reopen take. Each step starts from a program
+// in the state the step before leaves, made again (untimed) when that step did not run first. Last,
+// two programs of their own: the tiles of a batch developed with its colour at 0 as the grid is
 // scrolled, and how long a window of a large screen keeps working once fast scrolls stop.
 // OXEL_BENCH_PHOTOGRAPHS asks for another count, for a quick look.
+#include "ProcessCPUTime.h"
 #include "app/AppScenario.h"
 #include "app/Application.h"
 #include "imaging/PictureCache.h"
@@ -96,6 +97,14 @@ double seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// The processor time the whole program spent since `cpuStart` (all its threads), and on how many
+// photographs: steadier than the wall time when other work shares the machine.
+void countWork(benchmark::State& state, double cpuStart, const Scale& bench)
+{
+    state.counters["cpu_s"] = ProcessCPUTime::now() - cpuStart;
+    state.counters["pictures"] = double(bench.profile.count());
+}
+
 void BM_App500Thumbnails(benchmark::State& state)
 {
     Scale& bench = scale();
@@ -119,8 +128,10 @@ void BM_App500Developed(benchmark::State& state)
         if (!run.addAll(bench.profile, stepLimit)) return state.SkipWithError("not every thumbnail came");
         startResidentPeak();
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ProcessCPUTime::now();
         if (!run.developAll(stepLimit)) return state.SkipWithError("not every result came");
         state.SetIterationTime(seconds(start));
+        countWork(state, cpuStart, bench);
         bench.markDeveloped();
         state.counters["peak_resident_GB"] = residentPeakGB();
         // What stays once the last preview is in and the saves have run.
@@ -266,8 +277,10 @@ void BM_App500Reopen(benchmark::State& state)
         AppRun& run = bench.freshRun();
         startResidentPeak();
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ProcessCPUTime::now();
         if (!run.reopen(*bench.storedBatch, stepLimit)) return state.SkipWithError("not every result came back");
         state.SetIterationTime(seconds(start));
+        countWork(state, cpuStart, bench);
         state.counters["peak_resident_GB"] = residentPeakGB();
         state.counters["main_thread_cpu_pct"] = run.idleMainThreadPercent(2s);
         bench.run.reset();
