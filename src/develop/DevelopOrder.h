@@ -66,8 +66,8 @@ std::optional<std::vector<uint8_t>> jpegWithinLimit(const Bitmap& bitmap, size_t
 // One small sRGB picture per look, chosen look first, graded fully with the looks' skin mask;
 // long edge at most 240 pixels, never enlarged. A thumbnail that fails is left out.
 std::vector<Bitmap> lookThumbnails(const Image& image, const GradeLooks& looks, const RenderContext& context);
-// The same thumbnails as pictures that can be made again, for a result to keep: each is held by
-// the shared picture cache and rendered again from the same picture and grade when it was let go.
+// The same thumbnails as pictures that can be made again, for a result to keep: each is rendered
+// when first asked for, and again from the same picture and grade once the shared cache let it go.
 std::vector<PictureHandle> keptLookThumbnails(const Image& image, const GradeLooks& looks,
                                               const RenderContext& context);
 

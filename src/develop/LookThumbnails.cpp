@@ -60,12 +60,13 @@ std::vector<PictureHandle> keptLookThumbnails(const Image& image, const GradeLoo
 {
     const auto base = thumbnailBase(image);
     if (!base) return {};
+    // Made when the look picker first shows them: most results are never asked to change look.
     std::vector<PictureHandle> thumbnails;
-    for (const SuggestedGrade& grade : gradesOf(looks)) {
-        if (auto thumbnail = PictureHandle::madeNow(
-                [base = *base, grade, mask = looks.mask, context] { return thumbnailOf(base, grade, mask, context); }))
-            thumbnails.push_back(std::move(*thumbnail));
-    }
+    for (const SuggestedGrade& grade : gradesOf(looks))
+        thumbnails.emplace_back(
+            PictureRecipe{base->area.width, base->area.height, [base = *base, grade, mask = looks.mask, context] {
+                              return thumbnailOf(base, grade, mask, context);
+                          }});
     return thumbnails;
 }
 
