@@ -31,7 +31,7 @@ bool swapsSides(int orientation)
 
 } // namespace
 
-SourceImage SourceImage::load(const std::filesystem::path& file)
+SourceImage SourceImage::load(const std::filesystem::path& file, Check check)
 {
     const auto stamp = FileState::of(file);
     if (!stamp) throw LoadError(file);
@@ -57,7 +57,8 @@ SourceImage SourceImage::load(const std::filesystem::path& file)
     source.utType = std::string(typeIdentifier(picture->type));
     source.image = lazyStoredPicture(file, *stamp, *picture).oriented(source.orientation);
     source.carriesGainMap = containsGainMap(*bytes);
-    if (!source.intakeThumbnail(*bytes, *picture)) throw LoadError(file);
+    const bool knownWhole = check == Check::readBefore && picture->type == FileType::jpeg;
+    if (!knownWhole && !source.intakeThumbnail(*bytes, *picture)) throw LoadError(file);
     return source;
 }
 

@@ -67,8 +67,11 @@ struct SourceImage {
     // what intake needs is read: the header, metadata and profile, and the intake thumbnail, made
     // from a reduced decode where the format has one and kept in the shared cache. Making it reads
     // through all of the picture's coded data, so a damaged file fails here. The full picture is
-    // decoded when it is first needed.
-    static SourceImage load(const std::filesystem::path& file);
+    // decoded when it is first needed. A file known to have read whole before and unchanged since
+    // (an original a kept result was developed from) skips the thumbnail where it is a JPEG, whose
+    // later decodes reduce on their own: reading its coded data again proves nothing new.
+    enum class Check { wholeFile, readBefore };
+    static SourceImage load(const std::filesystem::path& file, Check check = Check::wholeFile);
 
     // The shared sRGB space of the program.
     static const ColourSpace& sRGB();

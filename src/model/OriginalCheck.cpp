@@ -21,10 +21,10 @@ constexpr int64_t libraryCopyEdge = 512;
 constexpr float sameSceneCorrelation = 0.9f;
 constexpr auto captureTolerance = std::chrono::seconds(1);
 
-std::optional<SourceImage> loaded(const fs::path& file)
+std::optional<SourceImage> loaded(const fs::path& file, SourceImage::Check check = SourceImage::Check::wholeFile)
 {
     try {
-        return SourceImage::load(file);
+        return SourceImage::load(file, check);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -136,9 +136,10 @@ OriginalCheck OriginalCheck::of(const OriginalRef& ref, const std::optional<File
 
     if (auto result = ofSentBack(url, updated, sentBack, cacheFile)) return std::move(*result);
 
-    auto picture = loaded(url);
+    const bool unchanged = ref.stamp && current && ref.stamp->agreesWith(*current);
+    auto picture = loaded(url, unchanged ? SourceImage::Check::readBefore : SourceImage::Check::wholeFile);
     if (!picture) return {Offline{unreadable}};
-    if (ref.stamp && current && ref.stamp->agreesWith(*current)) return {Found{std::move(*picture), url, updated}};
+    if (unchanged) return {Found{std::move(*picture), url, updated}};
     // Touched since: still the recorded picture when its size and capture date agree.
     if (!pixelsAgree(ref, *picture) || !captureAgrees(ref, *picture)) return {Changed{changedSince}};
     updated.stamp = current;
