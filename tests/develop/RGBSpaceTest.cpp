@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -418,6 +419,23 @@ TEST(ToneTable, HandlesZeroNegativesAndNaN)
         curve->apply(run.data(), run.size());
         for (size_t i = 0; i < run.size(); ++i)
             ASSERT_NEAR(run[i], expected[i], 2e-5f * std::max(1.0f, std::abs(expected[i])));
+    }
+}
+
+TEST(ToneTable, DecodesBitmapCodesToTheCurvesOwnBits)
+{
+    const auto decode = ToneTable::of(ToneTable::Direction::decode, true, 2.2);
+    for (float maximum : {255.0f, 65535.0f}) {
+        std::vector<float> codes;
+        for (float code = 0; code <= maximum; ++code) codes.push_back(code * (1.0f / maximum));
+        std::vector<float> looked = codes;
+        decode->apply(looked.data(), looked.size());
+        for (size_t code = 0; code < codes.size(); ++code) {
+            // A run that starts off the codes takes the curve for all its values.
+            std::array<float, 2> computed = {0.3f, codes[code]};
+            decode->apply(computed.data(), computed.size());
+            ASSERT_EQ(std::bit_cast<uint32_t>(looked[code]), std::bit_cast<uint32_t>(computed[1])) << code;
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "imaging/VectorClones.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -12,6 +13,8 @@
 namespace oxel {
 
 namespace {
+
+constexpr size_t runLength = 256;
 
 // Runs `curve` over the values eight at a time; the tail goes through a padded block.
 template <class Curve>
@@ -56,9 +59,80 @@ struct Power {
 };
 
 OXEL_VECTOR_CLONES
-void decodeSRGB(float* values, size_t count)
+void decodeSRGBByCurve(float* values, size_t count)
 {
     inBlocks(values, count, DecodeSRGB{});
+}
+
+// The nearest code of `maximum` to a value, clamped to the codes.
+[[gnu::always_inline]] inline uint16_t nearestCode(float value, float maximum)
+{
+    float scaled = value * maximum;
+    scaled = scaled > 0.0f ? scaled : 0.0f;
+    scaled = scaled < maximum ? scaled : maximum;
+    return uint16_t(int32_t(scaled + 0.5f));
+}
+
+// Whether the value is exactly `code` as read from a bitmap, float(code) * (1 / maximum), bit for
+// bit (so -0 and NaN are not).
+[[gnu::always_inline]] inline uint32_t offGrid(float value, uint16_t code, float maximum)
+{
+    return std::bit_cast<uint32_t>(value) ^ std::bit_cast<uint32_t>(float(code) * (1.0f / maximum));
+}
+
+// Whether every value is exactly a code of `maximum`; the codes go to `codes`.
+OXEL_VECTOR_CLONES
+bool readCodes(const float* values, size_t count, float maximum, uint16_t* codes)
+{
+    uint32_t off = 0;
+    for (size_t i = 0; i < count; ++i) {
+        codes[i] = nearestCode(values[i], maximum);
+        off |= offGrid(values[i], codes[i], maximum);
+    }
+    return off == 0;
+}
+
+// The decoded value of every code of `maximum`, by the curve itself, so that looking a code up
+// gives the same bits as computing it.
+std::vector<float> decodedCodes(float maximum)
+{
+    std::vector<float> table(size_t(maximum) + 1);
+    for (size_t code = 0; code < table.size(); ++code) table[code] = float(code) * (1.0f / maximum);
+    decodeSRGBByCurve(table.data(), table.size());
+    return table;
+}
+
+const std::vector<float>& decodedCodes8()
+{
+    static const std::vector<float> table = decodedCodes(255.0f);
+    return table;
+}
+
+const std::vector<float>& decodedCodes16()
+{
+    static const std::vector<float> table = decodedCodes(65535.0f);
+    return table;
+}
+
+bool decodeByTable(float* values, size_t count, float maximum, const std::vector<float>& table)
+{
+    // Runs of computed values are off the grid from their first value on.
+    if (count == 0 || offGrid(values[0], nearestCode(values[0], maximum), maximum) != 0) return false;
+    uint16_t codes[runLength];
+    if (!readCodes(values, count, maximum, codes)) return false;
+    for (size_t i = 0; i < count; ++i) values[i] = table[codes[i]];
+    return true;
+}
+
+// Samples read from 8- and 16-bit bitmaps look their curve value up; any other run takes the curve.
+void decodeSRGB(float* values, size_t count)
+{
+    for (size_t start = 0; start < count; start += runLength) {
+        float* run = values + start;
+        const size_t n = std::min(runLength, count - start);
+        if (!decodeByTable(run, n, 255.0f, decodedCodes8()) && !decodeByTable(run, n, 65535.0f, decodedCodes16()))
+            decodeSRGBByCurve(run, n);
+    }
 }
 
 OXEL_VECTOR_CLONES
