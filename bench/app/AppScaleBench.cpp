@@ -250,6 +250,7 @@ void BM_App500LightMoveDuringPass(benchmark::State& state)
         const auto seen = run.tilesAlong(steps, 2s);
         state.counters["blank_tiles_during_pass"] = seen.blank;
         state.counters["original_tiles_during_pass"] = seen.original;
+        state.counters["tiles_behind_during_pass"] = seen.behind;
         if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
             return state.SkipWithError("the pass never ended");
         state.counters["pass_s"] = seconds(start);

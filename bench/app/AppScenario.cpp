@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "develop/BenchOriginal.h"
 #include "model/AppModel.h"
+#include "model/PreviewRenderer.h"
 #include "platform/ProcessMemory.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
@@ -221,6 +222,22 @@ int AppRun::originalTilesInView()
     return original;
 }
 
+int AppRun::tilesBehindInView()
+{
+    const PreviewRenderer& previews = model().previews();
+    int behind = 0;
+    for (auto* tile : tilesInView()) {
+        const Uuid& id = tile->item()->id;
+        const bool rendering = previews.inFlight().contains(id) && !previews.preparing().contains(id);
+        const auto& preview = tile->item()->previewImage();
+        const auto* picture = tile->findChild<PixelImage*>();
+        if (tile->item()->result() &&
+            (previews.wanted().contains(id) || rendering || !preview || picture->handle() != *preview))
+            ++behind;
+    }
+    return behind;
+}
+
 int AppRun::blankTilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
                             std::chrono::seconds patience)
 {
@@ -237,6 +254,7 @@ AppRun::TilesSeen AppRun::tilesAlong(const std::vector<int>& positions, std::chr
         spinUntil([&] { return blankTilesInView() == 0; }, patience);
         seen.blank += blankTilesInView();
         seen.original += originalTilesInView();
+        seen.behind += tilesBehindInView();
     }
     return seen;
 }

@@ -78,14 +78,19 @@ public:
     // The tiles in view of developed pictures that show an original: the original's preview, or
     // a thumbnail that is not the developed one.
     int originalTilesInView();
+    // The tiles in view of developed pictures that do not show the preview of the settings as they
+    // stand: their item waits for a render or renders, or the tile draws another picture.
+    int tilesBehindInView();
     // Steps through `positions`, resting `dwell` at each and then waiting up to `patience` for
     // every tile in view to draw; the tiles in view that draw no picture then, summed.
     int blankTilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
                         std::chrono::seconds patience = {});
-    // As `blankTilesAlong`, also summing the tiles that show an original then.
+    // As `blankTilesAlong`, also summing the tiles that show an original then, and those behind the
+    // settings as they stand.
     struct TilesSeen {
         int blank = 0;
         int original = 0;
+        int behind = 0;
     };
     TilesSeen tilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
                          std::chrono::seconds patience = {});

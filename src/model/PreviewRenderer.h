@@ -106,6 +106,8 @@ public:
     // rendering.
     const std::map<Uuid, Wanted>& wanted() const { return wanted_; }
     const std::set<Uuid>& inFlight() const { return inFlight_; }
+    // Those of the items in flight that are being prepared, for no preview.
+    const std::set<Uuid>& preparing() const { return preparing_; }
 
 private:
     bool holds(const std::shared_ptr<BatchItem>& item) const;
