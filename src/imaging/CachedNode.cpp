@@ -12,20 +12,30 @@ namespace oxel {
 
 namespace {
 
+// Rows of tiles made between two looks at the stop of the render the samples are made for.
+constexpr int64_t stripTiles = 4;
+
 // The input's float samples over `domain`, as a bitmap.
 std::optional<Bitmap> samplesOf(const ImageNodePtr& input, const PixelRect& domain, RenderContext::Options tiles)
 {
     auto bitmap = Bitmap::allocate(domain.width, domain.height, PixelFormat::RGBF);
     if (!bitmap) return std::nullopt;
+    // Samples as large as the original take seconds to make: a render asked to stop gives its
+    // thread back within a strip of them rather than once they are whole.
+    const std::stop_token stop = RenderStop::token();
+    const int64_t stripRows = stripTiles * int64_t(std::max(1, tiles.tileHeight));
     bool stopped = false;
     // Isolated, so a thread waiting for the nested work never picks up a tile that needs these
     // same samples and waits for them itself.
     tbb::this_task_arena::isolate([&] {
         input->prepare();
-        // Not made for a render that stopped meanwhile; whoever waited for them makes them itself.
-        if ((stopped = RenderStop::requested())) return;
-        RenderContext(tiles).render(Image(input), domain, reinterpret_cast<RGB*>(bitmap->mutableData()),
-                                    bitmap->rowBytes() / sizeof(RGB));
+        const size_t stride = bitmap->rowBytes() / sizeof(RGB);
+        for (int64_t y = 0; y < domain.height; y += stripRows) {
+            // Not made for a render that stopped meanwhile; whoever waited for them makes them itself.
+            if ((stopped = stop.stop_requested())) return;
+            const PixelRect strip{domain.x, domain.y + y, domain.width, std::min(stripRows, domain.height - y)};
+            RenderContext(tiles).render(Image(input), strip, reinterpret_cast<RGB*>(bitmap->mutableRow(y)), stride);
+        }
     });
     if (stopped) return std::nullopt;
     return bitmap;

@@ -19,4 +19,9 @@ bool RenderStop::requested()
     return preparing_ && preparing_->stop_requested();
 }
 
+std::stop_token RenderStop::token()
+{
+    return preparing_ ? *preparing_ : std::stop_token();
+}
+
 } // namespace oxel

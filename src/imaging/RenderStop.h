@@ -19,6 +19,9 @@ public:
 
     // Whether the render this thread prepares for was asked to stop; false outside any preparing.
     static bool requested();
+    // The stop of the render this thread prepares for, to be seen from other threads; one never
+    // requested outside any preparing.
+    static std::stop_token token();
 
 private:
     static thread_local const std::stop_token* preparing_;

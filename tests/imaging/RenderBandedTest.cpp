@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -161,8 +162,10 @@ public:
     void render(const PixelRect& region, RGB* out, size_t stride) const override
     {
         stop_.request_stop();
+        rowsRendered += region.height;
         input_.node()->render(region, out, stride);
     }
+    mutable std::atomic<int64_t> rowsRendered = 0;
 
 private:
     Image input_;
@@ -178,4 +181,16 @@ TEST(RenderBanded, ARenderStoppedWhilePreparingMakesNoMoreOfTheCachedPicturesItR
     const auto madeBefore = PictureCache::shared().statistics().made;
     EXPECT_FALSE(renderBanded(outer, 64, 32, false, {}, RenderContext(), nullptr, 8, stop.get_token()));
     EXPECT_EQ(PictureCache::shared().statistics().made, madeBefore + 1) << "the outer picture was made after the stop";
+}
+
+TEST(RenderBanded, ARenderStoppedWhileACachedPictureIsMadeGivesItUpWithinAStrip)
+{
+    std::stop_source stop;
+    const PixelRect area{0, 0, 64, 4096};
+    const auto stopping = std::make_shared<StoppingNode>(gradient(64, 4096), stop);
+    const Image cached(std::make_shared<CachedNode>(stopping, area));
+    const auto madeBefore = PictureCache::shared().statistics().made;
+    EXPECT_FALSE(renderBanded(cached, 64, 4096, false, {}, RenderContext(), nullptr, 64, stop.get_token()));
+    EXPECT_LT(stopping->rowsRendered, 1024) << "the picture under way was made whole after the stop";
+    EXPECT_EQ(PictureCache::shared().statistics().made, madeBefore);
 }
