@@ -43,7 +43,7 @@ void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
     // A preparing makes no preview: the tile's request waits behind it.
     if (inFlight_.contains(item->id) && !preparing_.contains(item->id)) return;
     if (item->previewImage()->heldPin() || distanceFromView(*item) > 0) return;
-    if (!remadeThisRest_.insert(item->id).second) return;
+    if (!rest_.remade.insert(item->id).second) return;
     if (!ask(item, WorkPriority::userInitiated)) return;
     remaking_.insert(item->id);
     pump();
@@ -74,8 +74,6 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
         std::erase_if(kept_, [&](const auto& kept) { return !onScreen.contains(kept.first); });
         for (const Uuid& id : preparing_)
             if (!onScreen.contains(id)) stops_.at(id).request_stop();
-        preparedThisRest_.clear();
-        remadeThisRest_.clear();
         // A preview asked for again only because its tile was painted is not made once the tile
         // left the view before its turn, however many moves later: the developed copy stands in
         // until it is back. One already rendering keeps its mark, so that stopping it asks nothing again.
@@ -87,10 +85,9 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
             wanted_.erase(*id);
             id = inFlight_.contains(*id) ? std::next(id) : remaking_.erase(id);
         }
-        viewRested_ = false;
-        if (viewRest_) viewRest_->cancel();
-        viewRest_.emplace();
-        spawn(restView(viewRest_->token()));
+        rest_.reset();
+        rest_.waiting.emplace();
+        spawn(restView(rest_.waiting->token()));
     }
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
@@ -103,19 +100,25 @@ void PreviewRenderer::dropWanted()
     onScreen_.clear();
     near_.clear();
     kept_.clear();
-    preparedThisRest_.clear();
-    remadeThisRest_.clear();
     remaking_.clear();
     shown_.clear();
-    viewRested_ = false;
-    if (viewRest_) viewRest_->cancel();
+    rest_.reset();
+}
+
+void PreviewRenderer::ViewRest::reset()
+{
+    prepared.clear();
+    remade.clear();
+    rested = false;
+    if (waiting) waiting->cancel();
+    waiting.reset();
 }
 
 Task<void> PreviewRenderer::restView(CancelToken cancel)
 {
     co_await sleepFor(viewRestDelay, cancel);
     if (cancel.cancelled()) co_return;
-    viewRested_ = true;
+    rest_.rested = true;
     pump();
 }
 
@@ -156,19 +159,20 @@ void PreviewRenderer::pump()
 
 void PreviewRenderer::prepareInView()
 {
-    if (!viewRested_ || !environment_.prepare) return;
+    if (!rest_.rested || !environment_.prepare) return;
     // Behind the renders of tiles in view, ahead of those out of sight, and leaving one thread to
     // what the tiles ask for meanwhile.
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
+    if (keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
     for (const auto& item : items()) {
-        if (inFlight_.size() >= turns || keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
+        if (inFlight_.size() >= turns) return;
         const auto& result = item->result();
         if (!result || !onScreen_.contains(item->id) || inFlight_.contains(item->id) || wanted_.contains(item->id) ||
-            preparedThisRest_.contains(item->id))
+            rest_.prepared.contains(item->id))
             continue;
         if (const auto kept = kept_.find(item->id); kept != kept_.end() && kept->second.outcome == result) continue;
         // Once a rest: what did not fit beside the others is not tried again until the view moves.
-        preparedThisRest_.insert(item->id);
+        rest_.prepared.insert(item->id);
         inFlight_.insert(item->id);
         preparing_.insert(item->id);
         stops_[item->id] = std::stop_source();
@@ -210,7 +214,7 @@ void PreviewRenderer::keepRead(const BatchItem& item, const std::shared_ptr<cons
     for (const auto& pin : kept.read) kept.bytes += pin.bitmap().byteCount();
     // Half the cache's bound at most, so that the pictures near the view still find room.
     if (keptBytes() + kept.bytes > PictureCache::shared().byteLimit() / 2) {
-        preparedThisRest_.insert(item.id);
+        rest_.prepared.insert(item.id);
         return;
     }
     kept_[item.id] = std::move(kept);

@@ -166,17 +166,23 @@ private:
     };
     std::map<Uuid, Kept> kept_;
     std::set<Uuid> preparing_; // in flight as well, for no preview
-    std::set<Uuid> preparedThisRest_;
-    std::set<Uuid> remadeThisRest_;
-    std::set<Uuid> remaking_; // waiting or rendering only because their tiles were painted without a preview
+    std::set<Uuid> remaking_;  // waiting or rendering only because their tiles were painted without a preview
     // The result and settings of each item's newest preview shown.
     struct Shown {
         std::shared_ptr<const JobOutcome> outcome;
         DevelopSettings settings;
     };
     std::map<Uuid, Shown> shown_;
-    bool viewRested_ = false;
-    std::optional<CancelSource> viewRest_;
+    // What one rest of the view has done; a moved view or a new batch starts another.
+    struct ViewRest {
+        std::set<Uuid> prepared;
+        std::set<Uuid> remade;
+        bool rested = false;                 // the view has not moved for `viewRestDelay`
+        std::optional<CancelSource> waiting; // for that delay
+
+        void reset();
+    };
+    ViewRest rest_;
 };
 
 } // namespace oxel
