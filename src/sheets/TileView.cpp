@@ -89,9 +89,15 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
         },
         Qt::QueuedConnection);
     connect(picture_, &PixelImage::pictureUnavailable, this, [this] {
-        if (!showingStandIn_) return;
-        standInUnavailable_ = true;
+        // A stand-in that cannot be made gives way to the preview; a preview let go before it was
+        // scaled gives way to the stand-in, and the next paint asks the renderer for it.
+        if (showingStandIn_) {
+            standInUnavailable_ = true;
+        } else if (picture_->makesLetGoPictures()) {
+            return;
+        }
         refreshPicture();
+        update();
     });
     buildCaptionRow();
     buildLowerPart();
@@ -397,8 +403,11 @@ void TileView::refreshPicture()
     // for a developed picture.
     const auto& standIn = item_->developedThumbnail();
     const bool drawsPreview = picture_->handle() == handle && picture_->holdsScaled();
-    showingStandIn_ = chosen.kind == tile::Picture::Kind::developedPreview && !drawsPreview && standIn &&
-                      !standInUnavailable_ && !handle.heldPin();
+    const bool standInUsable = chosen.kind == tile::Picture::Kind::developedPreview && standIn && !standInUnavailable_;
+    showingStandIn_ = standInUsable && !drawsPreview && !handle.heldPin();
+    // A preview the cache lets go before it is scaled is made again by the renderer, at most once a
+    // rest of the view, not by the tile, which shows the developed copy meanwhile.
+    picture_->setMakesLetGoPictures(showingStandIn_ || !standInUsable);
     picture_->setPicture(showingStandIn_ ? *standIn : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);

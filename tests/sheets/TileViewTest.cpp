@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 
 #include <gtest/gtest.h>
 
@@ -432,6 +433,36 @@ TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsADevelopedCopyNeverT
     EXPECT_EQ(wanted.count(), 1) << "the preview is asked for, never made by the tile";
     previewMadeNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
+}
+
+TEST_F(TileTest, APreviewLetGoBeforeTheTileScaledItIsNotMadeAgainByTheTile)
+{
+    // Out of view the tile showed its developed copy; the renderer made the preview again.
+    auto item = photo("a.jpg");
+    item->setResult(developedResult());
+    item->setDevelopedThumbnail(gradientPicture(30, 20));
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return picture->handle() == *item->developedThumbnail() && picture->holdsScaled(); }));
+    std::atomic<int> made = 0;
+    const PictureHandle preview({60, 40, [&made, gradient = gradientPicture(60, 40)] {
+                                     ++made;
+                                     return gradient.bitmap();
+                                 }});
+    {
+        const auto rendered = preview.pin();
+        item->setPreviewImage(preview);
+    }
+    // The cache lets it go again before the tile is painted.
+    PictureCache::shared().forget(preview.key());
+    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
+    tile->repaint();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return picture->handle() == *item->developedThumbnail() && picture->holdsScaled();
+    })) << "the developed copy stands in again";
+    EXPECT_EQ(made, 1) << "the renderer makes the preview, not the tile's scaler";
+    EXPECT_GE(wanted.count(), 1);
 }
 
 TEST_F(TileTest, ATileWithoutADevelopedCopyWhosePreviewWasLetGoAsksTheRendererForIt)

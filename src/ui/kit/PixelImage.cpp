@@ -122,25 +122,27 @@ void PixelImage::scaleFromCache(QSize device)
     if (scaling_ == device) return;
     scaling_ = device;
     const QPointer<PixelImage> view(this);
-    NewestFirst::shared().submit([view, handle = current_.handle, device, generation = generation_] {
-        QImage scaled;
-        // The picture is let go before the view hears of it, so the view
-        // and whatever follows find the cache as it stays.
-        if (const auto pinned = handle.pin()) scaled = scaledForDisplay(pinned.bitmap(), device);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [view, generation, device, scaled = std::move(scaled)]() mutable {
-                if (!view || view->generation_ != generation) return;
-                if (view->scaling_ == device) view->scaling_ = {};
-                if (scaled.isNull()) {
-                    Q_EMIT view->pictureUnavailable();
-                    return;
-                }
-                view->takeScaled(std::move(scaled));
-                view->update();
-            },
-            Qt::QueuedConnection);
-    });
+    NewestFirst::shared().submit(
+        [view, handle = current_.handle, device, generation = generation_, makes = makesLetGo_] {
+            QImage scaled;
+            // The picture is let go before the view hears of it, so the view
+            // and whatever follows find the cache as it stays.
+            if (const auto pinned = makes ? handle.pin() : handle.heldPin())
+                scaled = scaledForDisplay(pinned.bitmap(), device);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [view, generation, device, scaled = std::move(scaled)]() mutable {
+                    if (!view || view->generation_ != generation) return;
+                    if (view->scaling_ == device) view->scaling_ = {};
+                    if (scaled.isNull()) {
+                        Q_EMIT view->pictureUnavailable();
+                        return;
+                    }
+                    view->takeScaled(std::move(scaled));
+                    view->update();
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void PixelImage::releaseScaled()

@@ -38,6 +38,11 @@ public:
     const PictureHandle& handle() const { return current_.handle; }
     // The picture's size in pixels, whichever way it came.
     QSize pictureSize() const { return current_.size(); }
+    // Whether a handle's picture the cache let go before its scaled copy was made is made again
+    // for it (the default), or told as unavailable, for an owner with something else to show
+    // while a picture costly to make is made elsewhere. Applies to the copies asked for from now.
+    void setMakesLetGoPictures(bool makes) { makesLetGo_ = makes; }
+    bool makesLetGoPictures() const { return makesLetGo_; }
     // Draws the picture at this opacity, over whatever lies beneath.
     void setOpacity(qreal opacity);
     qreal opacity() const { return opacity_; }
@@ -60,8 +65,8 @@ Q_SIGNALS:
     // later, from the event loop, for one that had to be converted or made first; a conversion
     // overtaken by a newer picture is never announced.
     void pictureShown();
-    // A handle's picture could not be made (its file went or changed for the worse): nothing of it
-    // is drawn until a later paint makes it after all.
+    // A handle's picture could not be made (its file went or changed for the worse), or was let go
+    // while the view makes none: nothing of it is drawn until a later paint makes it after all.
     void pictureUnavailable();
 
 protected:
@@ -94,6 +99,7 @@ private:
     std::uint64_t generation_ = 0; // which setPicture a conversion belongs to
     QSize scaling_;                // the size being scaled off the main thread for this generation, until it arrives
     bool converting_ = false;      // the current picture is not painted yet: being converted or made
+    bool makesLetGo_ = true;
     qreal opacity_ = 1;
 };
 
