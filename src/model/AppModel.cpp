@@ -214,7 +214,13 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     saving_.markThumbnail(*item);
     // Whatever the colour, the delivered preview leaves a developed copy to stand in once let go.
     previews_.keepStandIn(item);
-    if (colour(*item) > amountTolerance) previews_.request(item);
+    // The delivered preview has no colour and the light the picture was sent with: a colour, another
+    // look or a light moved since takes a render.
+    const DevelopSettings now = developSettings(*item);
+    const DevelopSettings sent = runner_.firstPreview(*item);
+    if (now.colour > amountTolerance || now.alternative != sent.alternative ||
+        std::abs(now.strength - sent.strength) > amountTolerance)
+        previews_.request(item);
 }
 
 void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)

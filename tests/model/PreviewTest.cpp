@@ -153,5 +153,20 @@ TEST_F(ModelTest, DeliveredResultWithoutColourIsNotPreviewedAgain)
     EXPECT_TRUE(model->saving().thumbDirty().empty());
 }
 
+TEST_F(ModelTest, AResultWithoutColourDeliveredAfterTheLightMovedIsRenderedAtTheNewLight)
+{
+    makeModel().setGlobalColour(0);
+    drop({writeJPEG("one.jpg", 600, 400)});
+    model->process();
+    model->setGlobalStrength(0.5); // sent at full light, moved before the result came
+    const auto item = model->items()[0];
+    ASSERT_TRUE(runUntil([&] {
+        return item->phase().is<phase::Done>() && !item->keep && model->previews().inFlight().empty() &&
+               model->previews().wanted().empty();
+    }));
+    EXPECT_TRUE(
+        samePixels(item->previewImage()->bitmap(), renderDeveloped(*item->result(), model->developSettings(*item))));
+}
+
 } // namespace
 } // namespace oxel::testing
