@@ -24,11 +24,12 @@ void NewestFirst::submit(std::function<void()> job)
     });
 }
 
-NewestFirst& NewestFirst::shared()
+NewestFirst& NewestFirst::shared(WorkPriority priority)
 {
     // Never destroyed: jobs may still take their turns while the process ends.
-    static NewestFirst* const jobs = new NewestFirst(WorkPool::shared(), WorkPriority::userInitiated);
-    return *jobs;
+    static NewestFirst* const photographers = new NewestFirst(WorkPool::shared(), WorkPriority::userInitiated);
+    static NewestFirst* const utilities = new NewestFirst(WorkPool::shared(), WorkPriority::utility);
+    return priority == WorkPriority::userInitiated ? *photographers : *utilities;
 }
 
 } // namespace oxel

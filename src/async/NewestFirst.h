@@ -18,8 +18,8 @@ public:
 
     void submit(std::function<void()> job);
 
-    // The newest-first jobs of the shared pool, at the photographer's priority.
-    static NewestFirst& shared();
+    // The newest-first jobs of the shared pool at this priority.
+    static NewestFirst& shared(WorkPriority priority = WorkPriority::userInitiated);
 
 private:
     struct Waiting {

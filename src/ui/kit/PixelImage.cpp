@@ -91,7 +91,7 @@ void PixelImage::shownAtOnce(QImage image)
 void PixelImage::convertOffMainThread(const Bitmap& picture)
 {
     const QPointer<PixelImage> view(this);
-    NewestFirst::shared().submit([view, picture, generation = generation_] {
+    NewestFirst::shared(priority_).submit([view, picture, generation = generation_] {
         auto converted = convertedForDisplay(picture);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -122,7 +122,7 @@ void PixelImage::scaleFromCache(QSize device)
     if (scaling_ == device) return;
     scaling_ = device;
     const QPointer<PixelImage> view(this);
-    NewestFirst::shared().submit(
+    NewestFirst::shared(priority_).submit(
         [view, handle = current_.handle, device, generation = generation_, makes = makesLetGo_] {
             QImage scaled;
             // The picture is let go before the view hears of it, so the view

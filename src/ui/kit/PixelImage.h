@@ -1,5 +1,6 @@
 #pragma once
 
+#include "async/WorkPool.h"
 #include "imaging/Bitmap.h"
 #include "imaging/PictureHandle.h"
 
@@ -43,6 +44,9 @@ public:
     // while a picture costly to make is made elsewhere. Applies to the copies asked for from now.
     void setMakesLetGoPictures(bool makes) { makesLetGo_ = makes; }
     bool makesLetGoPictures() const { return makesLetGo_; }
+    // The priority on the shared work pool at which pictures are converted and scaled off the main
+    // thread; the photographer's, unless told.
+    void setWorkPriority(WorkPriority priority) { priority_ = priority; }
     // Draws the picture at this opacity, over whatever lies beneath.
     void setOpacity(qreal opacity);
     qreal opacity() const { return opacity_; }
@@ -100,6 +104,7 @@ private:
     QSize scaling_;                // the size being scaled off the main thread for this generation, until it arrives
     bool converting_ = false;      // the current picture is not painted yet: being converted or made
     bool makesLetGo_ = true;
+    WorkPriority priority_ = WorkPriority::userInitiated;
     qreal opacity_ = 1;
 };
 

@@ -27,6 +27,8 @@ public:
         const int width = LookPicker::thumbnailWidth(thumbnail.width(), thumbnail.height(), height);
         setFixedSize(width + 2 * LookMark::padding, height + 2 * LookMark::padding);
         mark_->setGeometry(rect());
+        // Made from the whole result when first shown: behind the pictures of the tiles in view.
+        mark_->picture()->setWorkPriority(WorkPriority::utility);
         mark_->picture()->setPicture(thumbnail);
         setCursor(Qt::PointingHandCursor);
     }
