@@ -445,6 +445,8 @@ std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& j
         if (stop.stop_requested()) break;
         if (!isPlainFolder(root_ / batch) || !isPlainFolder(images)) continue;
         for (const auto& image : visibleEntries(images)) {
+            // An image folder that is a link is not the library's own: what it holds is not kept.
+            if (!isPlainFolder(images / image)) continue;
             const auto bytes = readLibraryFile(images / image / "image.json");
             if (!bytes || !namesOneOf(*bytes, jobIds)) continue;
             const auto record = ImageRecord::decode(*bytes);

@@ -4,10 +4,11 @@
 
 namespace oxel {
 
-// Whether a kept render is there whole, judged without decoding JPEG and PNG: a plain file (a
-// symbolic link is not followed) that a JPEG's segments lie inside up to its scan and whose end is
-// the picture's end marker, a PNG that ends with its last chunk, or a picture of another format
-// that decodes. A render cut short by a damaged disk or an edit is not whole.
+// Whether a kept render is there whole, so that reopening its batch can show it: a plain file (a
+// symbolic link is not followed) that decodes whole; a JPEG's segments must also lie inside the
+// file up to its scan and its end be the picture's end marker, and a PNG must end with its last
+// chunk. A render cut short, edited or damaged on disk is not whole. Decodes the picture: called
+// off the main thread.
 bool isWholeRender(const std::filesystem::path& file);
 
 } // namespace oxel

@@ -114,21 +114,31 @@ TEST_F(LibraryStoreOnDisk, ASaveIsListedAndLoadedAtOnce)
     EXPECT_TRUE(fs::exists(root / record.id.text() / "images" / record.images[0].text() / "image.json"));
 }
 
-// Only a render there whole makes a stored result: one cut short, by a damaged disk or an edit,
-// leaves its delivery to its batch.
+// Only a render there whole, as a reopen would show it, makes a stored result: one cut short,
+// damaged on disk or reached through a linked folder leaves its delivery to its batch.
 TEST_F(LibraryStoreOnDisk, AStoredResultIsADoneRecordWithItsRenderWhole)
 {
-    const BatchRecord record = batch(4);
-    store.saveBatch(record);
     const auto pattern = test::gradientOf(300, 200);
     const auto jpeg = test::encodeJPEG(300, 200, pattern), png = test::encodePNG(300, 200, pattern);
+    const std::string whole(png.begin(), png.end()), end = whole.substr(whole.size() - 12);
+    std::string flipped = whole, zeroed = whole;
+    flipped[whole.size() / 2] = char(~flipped[whole.size() / 2]);
+    std::fill(zeroed.begin() + std::ptrdiff_t(whole.size() / 3), zeroed.begin() + std::ptrdiff_t(2 * whole.size() / 3),
+              '\0');
     const std::pair<const char*, std::string> renders[] = {
         {"render.jpg", std::string(jpeg.begin(), jpeg.end())},
         {"render.jpg", std::string(jpeg.begin(), jpeg.begin() + 1000)},
-        {"render.png", std::string(png.begin(), png.end())},
-        {"render.png", std::string(png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2))}};
+        {"render.png", whole},
+        {"render.png", whole.substr(0, whole.size() / 2)},
+        {"render.png", whole.substr(0, whole.size() / 2) + end},
+        {"render.png", flipped},
+        {"render.png", zeroed},
+        {"render.png", whole}}; // its folder is a link to a copy of itself
+    const size_t count = std::size(renders);
+    const BatchRecord record = batch(int(count));
+    store.saveBatch(record);
     std::set<std::string> jobIds;
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         ImageRecord done = image(record.images[i]);
         done.jobId = "job_" + std::to_string(i);
         done.renderFile = renders[i].first;
@@ -137,6 +147,10 @@ TEST_F(LibraryStoreOnDisk, AStoredResultIsADoneRecordWithItsRenderWhole)
         writeRaw(store.imageFolder(record.id, done.id) / renders[i].first, renders[i].second);
         jobIds.insert(*done.jobId);
     }
+    const fs::path linked = store.imageFolder(record.id, record.images[count - 1]), copy = root.string() + "-copy";
+    fs::copy(linked, copy);
+    fs::remove_all(linked);
+    fs::create_directory_symlink(copy, linked);
     EXPECT_EQ(store.storedResults(jobIds), (std::set<std::string>{"job_0", "job_2"}));
 }
 
@@ -440,7 +454,7 @@ TEST_F(LibraryStoreOnDisk, AFailedWriteIsLoggedAndTheNextSaveWritesAgain)
 // holds it: that program never makes it again nor changes anything in what the path names now.
 TEST_F(LibraryStoreOnDisk, OnlyTheFolderLockedIsWrittenWhateverItsPathNamesNow)
 {
-    const fs::path library = root / "Library", aside = root / "aside", copy = root / "copy";
+    const fs::path library = root / "Library", aside = root / "aside", copy = root.string() + "-copy";
     const auto tree = [&] {
         std::map<fs::path, fs::file_time_type> times{{library, fs::last_write_time(library)}};
         for (const auto& entry : fs::recursive_directory_iterator(library))
