@@ -43,13 +43,30 @@ void MainWindow::restorePlacement(const SettingsStore& settings)
 {
     const std::optional<WindowPlacement> kept = WindowPlacement::kept(settings);
     if (!kept) return;
-    const QScreen* screen = QGuiApplication::screenAt(kept->normal.center());
+    setGeometry(fittedOnScreen(*kept));
+    if (kept->maximised) setWindowState(windowState() | Qt::WindowMaximized);
+    sized_ = true;
+}
+
+QRect MainWindow::fittedOnScreen(const WindowPlacement& placement)
+{
+    const QScreen* screen = QGuiApplication::screenAt(placement.normal.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
     // The content's minimum becomes the window's own once its layout has worked it out.
     if (layout()) layout()->activate();
-    setGeometry(kept->fittedTo(screen->availableGeometry(), minimumSizeHint()));
-    if (kept->maximised) setWindowState(windowState() | Qt::WindowMaximized);
-    sized_ = true;
+    return placement.fittedTo(screen->availableGeometry(), minimumSizeHint());
+}
+
+void MainWindow::fitFirstOnScreen()
+{
+    // Made to fit as a kept placement is, though the desktop's frame is not known yet; where it
+    // opens stays the desktop's to choose unless the window would reach past the screen there.
+    const QRect fitted = fittedOnScreen(WindowPlacement{geometry(), false, {}});
+    const QScreen* screen = QGuiApplication::screenAt(fitted.center());
+    if (screen && !screen->availableGeometry().contains(QRect(geometry().topLeft(), fitted.size())))
+        setGeometry(fitted);
+    else
+        resize(fitted.size());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -66,6 +83,7 @@ void MainWindow::showEvent(QShowEvent* event)
     if (!sized_ && centralWidget()) {
         sized_ = true;
         resizeContent(defaultSize);
+        fitFirstOnScreen();
     }
     QMainWindow::showEvent(event);
 }

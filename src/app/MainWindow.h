@@ -5,15 +5,15 @@
 namespace oxel {
 
 class SettingsStore;
+struct WindowPlacement;
 
 // The application's one window, titled "oxel pro"; its content is the application's root view.
 // The sizes are the content's, beneath the menu bar: it starts where it was left, else at
-// `defaultSize`, and can be made no smaller than `minimumSize`.
+// `defaultSize` made to fit the screen, and can be made no smaller than `minimumSize`.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    // Wide enough for the results band to show both its help texts whole beside the look choice.
-    static constexpr QSize defaultSize{1360, 800};
+    static constexpr QSize defaultSize{1200, 800};
     static constexpr QSize minimumSize{900, 620};
 
     explicit MainWindow(QWidget* parent = nullptr);
@@ -37,6 +37,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The placement brought onto the screen it lies on, or the primary one.
+    QRect fittedOnScreen(const WindowPlacement& placement);
+    void fitFirstOnScreen();
+
     bool sized_ = false;
 };
 

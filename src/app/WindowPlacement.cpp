@@ -57,9 +57,16 @@ void WindowPlacement::keep(SettingsStore& settings) const
                                 {"frameBottom", frame.bottom()}});
 }
 
+bool WindowPlacement::leavesRoomOn(const QRect& available) const
+{
+    const bool drawn = frame.left() >= 0 && frame.top() >= 0 && frame.right() >= 0 && frame.bottom() >= 0;
+    return drawn && available.marginsRemoved(frame).isValid();
+}
+
 QRect WindowPlacement::fittedTo(const QRect& available, const QSize& minimum) const
 {
-    const QRect inside = available.marginsRemoved(frame);
+    // A frame no desktop draws was edited in: without it the window still meets the screen.
+    const QRect inside = leavesRoomOn(available) ? available.marginsRemoved(frame) : available;
     const QSize size = normal.size().boundedTo(inside.size()).expandedTo(minimum);
     return {within(normal.x(), size.width(), inside.left(), inside.right()),
             within(normal.y(), size.height(), inside.top(), inside.bottom()), size.width(), size.height()};

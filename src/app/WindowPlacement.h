@@ -27,7 +27,12 @@ struct WindowPlacement {
 
     // The geometry brought onto `available` (the screen it opens on, without its panels) with its
     // frame: no larger than the screen and no smaller than `minimum`, moved only as far as it must be.
+    // A frame that is negative or leaves no room on the screen is left out, so the window always
+    // meets the screen.
     QRect fittedTo(const QRect& available, const QSize& minimum) const;
+
+private:
+    bool leavesRoomOn(const QRect& available) const;
 };
 
 } // namespace oxel

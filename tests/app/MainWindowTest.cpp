@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/WindowPlacement.h"
 #include "platform/SettingsStore.h"
 #include "support/TemporaryFolder.h"
 
@@ -11,19 +12,37 @@
 namespace oxel {
 namespace {
 
-TEST(MainWindowTest, ItsSizesAreTheContentsBeneathTheMenuBar)
+QScreen* screenNamed(const QString& name)
 {
-    MainWindow window;
-    window.menuBar()->addMenu(QStringLiteral("file"))->addAction(QStringLiteral("quit"));
-    auto* content = new QWidget;
-    window.setContent(content);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    ASSERT_GT(window.menuBar()->height(), 0);
-    EXPECT_EQ(content->size(), MainWindow::defaultSize);
-    window.resize(300, 200);
-    QApplication::processEvents();
-    EXPECT_EQ(content->size(), MainWindow::minimumSize);
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->name() == name) return screen;
+    return nullptr;
+}
+
+// The first start opens at the default size on a screen with room for it, and fitted to a
+// laptop's screen, where a taller window hid its bottom bar below the screen's edge.
+TEST(MainWindowTest, ItsSizesAreTheContentsBeneathTheMenuBarAndTheFirstFitsTheScreen)
+{
+    for (const QString name : {"wide", "laptop"}) {
+        const QScreen* screen = screenNamed(name);
+        ASSERT_TRUE(screen) << "the interface tests' screens are missing";
+        MainWindow window;
+        window.menuBar()->addMenu(QStringLiteral("file"))->addAction(QStringLiteral("quit"));
+        auto* content = new QWidget;
+        window.setContent(content);
+        window.move(screen->availableGeometry().topLeft());
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_GT(window.menuBar()->height(), 0);
+        EXPECT_LE(window.height(), screen->availableGeometry().height()) << name.toStdString();
+        EXPECT_EQ(content->width(), MainWindow::defaultSize.width()) << name.toStdString();
+        if (name == "wide") {
+            EXPECT_EQ(content->size(), MainWindow::defaultSize);
+        }
+        window.resize(300, 200);
+        QApplication::processEvents();
+        EXPECT_EQ(content->size(), MainWindow::minimumSize);
+    }
 }
 
 // A window as the next start opens it, from the settings file as it was left.
@@ -42,7 +61,6 @@ TEST(MainWindowTest, OpensWhereItWasLeftOnTheScreenAndNoSmallerThanItsContent)
     testing::TemporaryFolder folder;
     SettingsStore settings(folder / "settings.json");
     auto window = opened(settings, new QWidget);
-    EXPECT_EQ(window->centralWidget()->size(), MainWindow::defaultSize);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect placed(screen.topLeft() + QPoint(40, 30), QSize(600, 500));
     window = opened(settings);
@@ -62,6 +80,26 @@ TEST(MainWindowTest, OpensWhereItWasLeftOnTheScreenAndNoSmallerThanItsContent)
     EXPECT_TRUE(screen.contains(window->geometry()));
     window = opened(settings, new QWidget);
     EXPECT_EQ(window->centralWidget()->width(), MainWindow::minimumSize.width());
+}
+
+// A frame edited in by hand that no desktop draws is left out: the window still opens on the screen.
+TEST(MainWindowTest, AFrameThatLeavesNoRoomOnTheScreenIsLeftOut)
+{
+    testing::TemporaryFolder folder;
+    SettingsStore settings(folder / "settings.json");
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (int margin : {1'000'000, -1'000'000}) {
+        settings.setValue(WindowPlacement::key, {{"x", screen.x() + 40},
+                                                 {"y", screen.y() + 30},
+                                                 {"width", 600},
+                                                 {"height", 500},
+                                                 {"maximised", false},
+                                                 {"frameLeft", margin},
+                                                 {"frameTop", margin},
+                                                 {"frameRight", 0},
+                                                 {"frameBottom", 0}});
+        EXPECT_TRUE(screen.contains(opened(settings)->geometry())) << margin;
+    }
 }
 
 } // namespace

@@ -31,8 +31,11 @@ void preparePrivateRuntimeFolder()
 
 int main(int argc, char** argv)
 {
-    // Runs by hand and test discovery need no X server either.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Runs by hand and test discovery need no X server either. Beside the first screen the
+    // desktop has a large one and a laptop's, for the window's first size.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen")
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" OXEL_SOURCE_DIR "/tests/support/ui/offscreen-screens.json");
     preparePrivateRuntimeFolder();
     QApplication application(argc, argv);
     oxel::installInterfaceFonts();
