@@ -273,6 +273,30 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
     }
 }
 
+// Times written without their zone, as many programs write them, come out as they went in,
+// through a TIFF export and a TIFF original as well.
+TEST(FlatWriter, KeepsTheOriginalsIptcTimesAsWritten)
+{
+    std::vector<uint8_t> block;
+    for (const auto& [number, text] : std::vector<std::pair<uint8_t, std::string>>{
+             {55, "20240501"}, {60, "154444"}, {62, "20240501"}, {63, "154444"}}) {
+        block.insert(block.end(), {0x1C, 2, number, 0, uint8_t(text.size())});
+        block.insert(block.end(), text.begin(), text.end());
+    }
+    FlatWriteOriginal original;
+    original.metadata = *Metadata::fromIptc(block);
+    ScratchFolder folder;
+    for (ExportFormat format : {ExportFormat::tiff, ExportFormat::jpeg}) {
+        const auto file = folder / ("x." + std::string(rawValue(format)));
+        ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
+            writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext())));
+        const auto tags = exiftool(file);
+        EXPECT_EQ(tags.value("IPTC:TimeCreated", ""), "15:44:44") << rawValue(format);
+        EXPECT_EQ(tags.value("IPTC:DigitalCreationTime", ""), "15:44:44") << rawValue(format);
+        original.metadata = *Metadata::read(file);
+    }
+}
+
 TEST(FlatWriter, CarriesAGainMapIntoJPEGAsASecondPicture)
 {
     std::vector<nlohmann::json> events;

@@ -2,6 +2,8 @@
 
 #include "develop/codecs/ByteIO.h"
 #include "develop/codecs/FileType.h"
+#include "develop/codecs/IptcDatasets.h"
+#include "develop/codecs/PhotoshopResources.h"
 #include "develop/codecs/PictureCodec.h"
 #include "platform/Diagnostics.h"
 
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
 
 #include <fcntl.h>
@@ -243,6 +246,51 @@ bool looksLikeTIFFHeader(std::span<const uint8_t> bytes)
            (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42);
 }
 
+// IPTC times as the file wrote them. The metadata library reads a time without its zone
+// ("154444", as many programs write one) and would write it back as UTC ("154444+0000"): a time it
+// would not write back byte for byte is kept as the text it was.
+void keepTimesAsWritten(Exiv2::IptcData& iptc, std::span<const uint8_t> block)
+{
+    using Key = std::pair<uint16_t, uint16_t>;
+    std::map<Key, std::vector<std::span<const uint8_t>>> written;
+    for (const IptcDataset& dataset : iptcDatasets(block))
+        if (Exiv2::IptcDataSets::dataSetType(dataset.number, dataset.record) == Exiv2::time)
+            written[{dataset.record, dataset.number}].push_back(dataset.data);
+    // The library keeps the datasets in the order they are written.
+    std::map<Key, size_t> seen;
+    for (Exiv2::Iptcdatum& datum : iptc) {
+        const Key key{datum.record(), datum.tag()};
+        const auto times = written.find(key);
+        if (times == written.end()) continue;
+        const size_t index = seen[key]++;
+        if (index >= times->second.size() || datum.typeId() != Exiv2::time) continue;
+        const std::span<const uint8_t> asWritten = times->second[index];
+        std::vector<Exiv2::byte> wouldWrite(size_t(std::max(0L, datum.size())));
+        datum.copy(wouldWrite.data(), Exiv2::bigEndian);
+        if (std::equal(wouldWrite.begin(), wouldWrite.end(), asWritten.begin(), asWritten.end())) continue;
+        const Exiv2::StringValue text(std::string(asWritten.begin(), asWritten.end()));
+        datum.setValue(&text);
+    }
+}
+
+// A TIFF's IPTC block as stored: its own tag, else the Photoshop resource, as the library reads it.
+std::optional<std::vector<uint8_t>> tiffIptcBlock(const Exiv2::ExifData& exif, Exiv2::ByteOrder order)
+{
+    const auto stored = [&](const char* key) -> std::optional<std::vector<uint8_t>> {
+        const auto datum = exif.findKey(Exiv2::ExifKey(key));
+        if (datum == exif.end() || datum->size() <= 0) return std::nullopt;
+        std::vector<uint8_t> bytes(size_t(datum->size()));
+        datum->copy(bytes.data(), order);
+        return bytes;
+    };
+    if (auto block = stored("Exif.Image.IPTCNAA")) return block;
+    const auto resources = stored("Exif.Image.ImageResources");
+    if (!resources) return std::nullopt;
+    const auto iptc = findResource(photoshopResources(*resources), photoshopResourceID::iptc);
+    if (!iptc) return std::nullopt;
+    return std::vector<uint8_t>(iptc->begin(), iptc->end());
+}
+
 std::optional<Metadata> readImage(Exiv2::Image::AutoPtr image)
 {
     if (!image.get()) return std::nullopt;
@@ -252,6 +300,8 @@ std::optional<Metadata> readImage(Exiv2::Image::AutoPtr image)
     data.exif = image->exifData();
     data.iptc = image->iptcData();
     data.xmp = image->xmpData();
+    if (!data.iptc.empty() && image->mimeType() == "image/tiff")
+        if (const auto block = tiffIptcBlock(data.exif, image->byteOrder())) keepTimesAsWritten(data.iptc, *block);
     return metadata;
 }
 
@@ -370,6 +420,7 @@ std::optional<Metadata> Metadata::fromIptc(std::span<const uint8_t> iptc)
         Metadata metadata;
         if (Exiv2::IptcParser::decode(metadata.data_->iptc, iptc.data(), uint32_t(iptc.size())) != 0)
             return std::nullopt;
+        keepTimesAsWritten(metadata.data_->iptc, iptc);
         return metadata;
     } catch (...) {
         return std::nullopt;
