@@ -82,9 +82,11 @@ void AppModel::askBeforeDropping(const std::string& dropping, std::string drop, 
     // Photographs handed over while the question is up join the batch: the answer holds only for
     // as many as it was asked about, so more are asked about again.
     auto ask = [](AppModel& model, std::string dropping, std::string drop, std::function<void()> then) -> Task<void> {
-        for (int agreed = 0, count; (count = model.unprocessedCount()) > agreed; agreed = count)
-            if (co_await model.services_.panels.ask(unprocessedQuestion(count, dropping, "keep them", drop)) != 1)
-                co_return;
+        for (int agreed = 0, count; (count = model.unprocessedCount()) > agreed; agreed = count) {
+            const int answer =
+                co_await model.services_.panels.ask(unprocessedQuestion(count, dropping, "keep them", drop));
+            if (answer != 1) co_return;
+        }
         then();
     };
     tasks_->spawn(ask(*this, dropping, std::move(drop), std::move(then)));
