@@ -144,6 +144,11 @@ void BatchItem::setDevelopedThumbnail(std::optional<PictureHandle> thumbnail)
     store(developedThumbnail_, std::move(thumbnail), Field::developedThumbnail);
 }
 
+void BatchItem::setDevelopedCopy(std::optional<DevelopedCopy> copy)
+{
+    store(developedCopy_, std::move(copy), Field::developedCopy);
+}
+
 void BatchItem::setNote(std::optional<std::string> note)
 {
     store(note_, std::move(note), Field::note);

@@ -2,6 +2,7 @@
 
 #include "async/Signal.h"
 #include "develop/SourceImage.h"
+#include "imaging/Bitmap.h"
 #include "imaging/PictureHandle.h"
 #include "library/Availability.h"
 #include "library/ExportRecord.h"
@@ -59,9 +60,17 @@ public:
         exportProgress,
         exportWaiting,
         exportedTo,
+        developedCopy,
     };
     // How many fields there are: a field added after the last moves this.
-    static constexpr unsigned fieldCount = unsigned(Field::exportedTo) + 1;
+    static constexpr unsigned fieldCount = unsigned(Field::developedCopy) + 1;
+
+    // The newest preview shrunk to the tiles' size, with the preview it was made from: what a tile
+    // shows for that preview, which the cache may then let go.
+    struct DevelopedCopy {
+        Bitmap picture;
+        PictureHandle preview;
+    };
 
     static std::shared_ptr<BatchItem> make(Uuid id, std::filesystem::path url, Origin origin,
                                            std::optional<SourceImage> source, std::optional<PictureHandle> thumbnail);
@@ -118,8 +127,9 @@ public:
     const std::shared_ptr<const JobOutcome>& result() const { return result_; }
     const std::optional<PictureHandle>& previewImage() const { return previewImage_; }
     const std::optional<PictureHandle>& originalPreview() const { return originalPreview_; }
-    // A small copy of the newest preview made, which stands in for the preview while it is made.
+    // The result's kept thumbnail, which a reopened item shows until its first preview is made.
     const std::optional<PictureHandle>& developedThumbnail() const { return developedThumbnail_; }
+    const std::optional<DevelopedCopy>& developedCopy() const { return developedCopy_; }
     const std::optional<std::string>& note() const { return note_; }
     const std::optional<std::string>& lastError() const { return lastError_; }
     const std::optional<double>& exportProgress() const { return exportProgress_; }
@@ -144,6 +154,7 @@ public:
     void setPreviewImage(std::optional<PictureHandle> preview);
     void setOriginalPreview(std::optional<PictureHandle> preview);
     void setDevelopedThumbnail(std::optional<PictureHandle> thumbnail);
+    void setDevelopedCopy(std::optional<DevelopedCopy> copy);
     void setNote(std::optional<std::string> note);
     void setLastError(std::optional<std::string> error);
     void setExportProgress(std::optional<double> progress);
@@ -198,6 +209,7 @@ private:
     std::optional<PictureHandle> previewImage_;
     std::optional<PictureHandle> originalPreview_;
     std::optional<PictureHandle> developedThumbnail_;
+    std::optional<DevelopedCopy> developedCopy_;
     std::optional<std::string> note_;
     std::optional<std::string> lastError_;
     std::optional<double> exportProgress_;

@@ -212,12 +212,12 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
     saving_.markThumbnail(*item);
-    // Whatever the colour, the delivered preview leaves a developed copy to stand in once let go.
-    previews_.keepStandIn(item);
     // The delivered preview has no colour and the light the picture was sent with: a colour, another
-    // look or a light moved since takes a render.
+    // look or a light moved since takes a render. Whatever the colour, the delivered preview leaves
+    // its copy for the tile.
     const DevelopSettings now = developSettings(*item);
     const DevelopSettings sent = runner_.firstPreview(*item);
+    previews_.keepStandIn(item, sent);
     if (now.colour > amountTolerance || now.alternative != sent.alternative ||
         std::abs(now.strength - sent.strength) > amountTolerance)
         previews_.request(item);

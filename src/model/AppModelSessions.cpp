@@ -178,6 +178,7 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
         if (!restoresInto(item, batchId, generation)) co_return;
         const bool developed = rebuilt.has_value();
         applyRebuilt(*item, std::move(rebuilt), batchId);
+        if (developed) previews_.keepStandIn(item, settings);
         // The photographer moved the item's controls while it was rebuilt.
         if (developed && developSettings(*item) != settings) previews_.request(item);
         co_return;

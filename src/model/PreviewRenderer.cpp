@@ -3,7 +3,6 @@
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "develop/DevelopOrder.h"
-#include "model/DevelopedThumbnail.h"
 #include "platform/Diagnostics.h"
 
 #include <algorithm>
@@ -26,10 +25,75 @@ PreviewRenderer::Environment PreviewRenderer::Environment::standard(WorkPool& po
 PreviewRenderer::PreviewRenderer(Environment environment) : environment_(std::move(environment))
 {}
 
+PreviewRenderer::State PreviewRenderer::state(const Uuid& item) const
+{
+    const auto found = records_.find(item);
+    return found == records_.end() ? State::idle : found->second.state;
+}
+
+std::map<Uuid, PreviewRenderer::Wanted> PreviewRenderer::wanted() const
+{
+    std::map<Uuid, Wanted> wanted;
+    for (const auto& [id, record] : records_)
+        if (record.wanted) wanted.emplace(id, *record.wanted);
+    return wanted;
+}
+
+std::set<Uuid> PreviewRenderer::inFlight() const
+{
+    std::set<Uuid> running;
+    for (const auto& [id, record] : records_)
+        if (record.running()) running.insert(id);
+    return running;
+}
+
+std::set<Uuid> PreviewRenderer::preparing() const
+{
+    std::set<Uuid> preparing;
+    for (const auto& [id, record] : records_)
+        if (record.state == State::preparing) preparing.insert(id);
+    return preparing;
+}
+
+size_t PreviewRenderer::runningCount() const
+{
+    return size_t(
+        std::count_if(records_.begin(), records_.end(), [](const auto& entry) { return entry.second.running(); }));
+}
+
+void PreviewRenderer::setState(const Uuid&, Record& record, State state)
+{
+    const bool starts = (state == State::rendering || state == State::preparing) && !record.running();
+    record.state = state;
+    if (starts) record.stop = std::stop_source();
+}
+
+void PreviewRenderer::markWanted(const Uuid& id, Record& record, Wanted wanted)
+{
+    record.wanted = std::move(wanted);
+    if (!record.running()) setState(id, record, State::waiting);
+}
+
+void PreviewRenderer::dropWanted(const Uuid& id, Record& record)
+{
+    record.wanted.reset();
+    if (!record.running()) setState(id, record, State::idle);
+}
+
 bool PreviewRenderer::holds(const std::shared_ptr<BatchItem>& item) const
 {
     const Items& held = items();
     return std::find(held.begin(), held.end(), item) != held.end();
+}
+
+bool PreviewRenderer::copyIsNewest(const BatchItem& item) const
+{
+    const auto& copy = item.developedCopy();
+    const auto& preview = item.previewImage();
+    if (!copy || !preview || !(copy->preview == *preview)) return false;
+    const auto found = records_.find(item.id);
+    if (found == records_.end() || found->second.preview != MadeAt{item.result(), settingsFor(item)}) return false;
+    return tileBox_.coveredBy(preview->width(), preview->height(), copy->picture.width(), copy->picture.height());
 }
 
 void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
@@ -39,101 +103,121 @@ void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
 
 void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
 {
-    if (!item || !item->previewImage() || wanted_.contains(item->id)) return;
+    if (!item || !item->previewImage()) return;
+    Record& record = records_[item->id];
     // A preparing makes no preview: the tile's request waits behind it.
-    if (inFlight_.contains(item->id) && !preparing_.contains(item->id)) return;
-    if (item->previewImage()->heldPin() || distanceFromView(*item) > 0) return;
-    if (!rest_.remade.insert(item->id).second) return;
+    if (record.wanted || record.state == State::rendering) return;
+    if (item->previewImage()->heldPin() || distanceFromView(*item) > 0 || copyIsNewest(*item)) return;
+    if (std::exchange(record.remadeThisRest, true)) return;
     if (!ask(item, WorkPriority::userInitiated)) return;
-    remaking_.insert(item->id);
+    record.remaking = true;
     pump();
 }
 
-void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item)
+void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt)
 {
-    if (item && item->previewImage() && !item->developedThumbnail())
-        spawn(keepDevelopedCopy(item, *item->previewImage()));
+    if (!item || !item->previewImage() || !item->result()) return;
+    const PictureHandle preview = *item->previewImage();
+    // Just delivered, the preview is held: its copy is made now, so the tile never waits for it.
+    const auto pin = preview.heldPin();
+    std::optional<Bitmap> copy = pin ? developedCopy(pin.bitmap(), tileBox_) : std::nullopt;
+    show(*item, records_[item->id], preview, std::move(copy), {item->result(), madeAt});
+}
+
+void PreviewRenderer::show(BatchItem& item, Record& record, PictureHandle preview, std::optional<Bitmap> copy,
+                           MadeAt madeAt)
+{
+    // A copy that could not be made leaves the one before, which stands in better than nothing.
+    if (copy) item.setDevelopedCopy(BatchItem::DevelopedCopy{std::move(*copy), preview});
+    record.preview = std::move(madeAt);
+    if (item.previewImage() != preview) item.setPreviewImage(std::move(preview));
 }
 
 bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
 {
     if (!item || !item->result()) return false;
+    Record& record = records_[item->id];
     // Newer settings replace waiting ones; the more urgent of their priorities stays.
-    if (const auto waiting = wanted_.find(item->id); waiting != wanted_.end())
-        priority = std::min(priority, waiting->second.priority);
-    wanted_[item->id] = {settingsFor(*item), priority};
-    remaking_.erase(item->id);
+    if (record.wanted) priority = std::min(priority, record.wanted->priority);
+    markWanted(item->id, record, {settingsFor(*item), priority});
+    record.remaking = false;
     return true;
 }
 
 void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
 {
     if (onScreen != onScreen_) {
-        // What was kept or prepared for tiles that left the view is theirs no more; the cache keeps
-        // it as it keeps any other picture.
-        std::erase_if(kept_, [&](const auto& kept) { return !onScreen.contains(kept.first); });
-        for (const Uuid& id : preparing_)
-            if (!onScreen.contains(id)) stops_.at(id).request_stop();
-        // A preview asked for again only because its tile was painted is not made once the tile
-        // left the view before its turn, however many moves later: the developed copy stands in
-        // until it is back. One already rendering keeps its mark, so that stopping it asks nothing again.
-        for (auto id = remaking_.begin(); id != remaking_.end();) {
-            if (onScreen.contains(*id)) {
-                ++id;
-                continue;
-            }
-            wanted_.erase(*id);
-            id = inFlight_.contains(*id) ? std::next(id) : remaking_.erase(id);
+        for (auto& [id, record] : records_) {
+            if (onScreen.contains(id)) continue;
+            // What was kept or prepared for tiles that left the view is theirs no more; the cache
+            // keeps it as it keeps any other picture.
+            record.kept.reset();
+            if (record.state == State::preparing) record.stop.request_stop();
+            // A preview asked for again only because its tile was painted is not made once the tile
+            // left the view before its turn, however many moves later: the copy stands in until it
+            // is back. One already rendering keeps its mark, so that stopping it asks nothing again.
+            if (!record.remaking) continue;
+            dropWanted(id, record);
+            if (!record.running()) record.remaking = false;
         }
-        rest_.reset();
-        rest_.waiting.emplace();
-        spawn(restView(rest_.waiting->token()));
+        restartViewRest();
     }
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
     pump();
 }
 
-void PreviewRenderer::dropWanted()
+void PreviewRenderer::setTileBox(TileBox box)
 {
-    wanted_.clear();
-    onScreen_.clear();
-    near_.clear();
-    kept_.clear();
-    remaking_.clear();
-    shown_.clear();
-    rest_.reset();
+    tileBox_.width = std::max(tileBox_.width, box.width);
+    tileBox_.height = std::max(tileBox_.height, box.height);
 }
 
-void PreviewRenderer::ViewRest::reset()
+void PreviewRenderer::dropWanted()
 {
-    prepared.clear();
-    remade.clear();
-    rested = false;
-    if (waiting) waiting->cancel();
-    waiting.reset();
+    // What runs ends on its own and is forgotten then, its item no longer in the batch.
+    std::erase_if(records_, [](const auto& entry) { return !entry.second.running(); });
+    for (auto& [id, record] : records_) {
+        Record running;
+        running.state = record.state;
+        running.stop = record.stop;
+        record = std::move(running);
+    }
+    onScreen_.clear();
+    near_.clear();
+    viewRested_ = false;
+    if (restWaiting_) restWaiting_->cancel();
+    restWaiting_.reset();
+}
+
+void PreviewRenderer::restartViewRest()
+{
+    for (auto& [id, record] : records_) record.preparedThisRest = record.remadeThisRest = false;
+    viewRested_ = false;
+    if (restWaiting_) restWaiting_->cancel();
+    restWaiting_.emplace();
+    spawn(restView(restWaiting_->token()));
 }
 
 Task<void> PreviewRenderer::restView(CancelToken cancel)
 {
     co_await sleepFor(viewRestDelay, cancel);
     if (cancel.cancelled()) co_return;
-    rest_.rested = true;
+    viewRested_ = true;
     pump();
 }
 
 void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
 {
-    if (inFlight_.contains(item->id) || !item->result()) return;
-    auto wanted = wanted_.find(item->id);
-    if (wanted == wanted_.end()) return;
-    const Wanted taken = wanted->second;
-    wanted_.erase(wanted);
-    inFlight_.insert(item->id);
-    stops_[item->id] = std::stop_source();
+    const auto found = records_.find(item->id);
+    if (found == records_.end() || !item->result()) return;
+    Record& record = found->second;
+    if (record.running() || !record.wanted) return;
+    const Wanted taken = *std::exchange(record.wanted, std::nullopt);
+    setState(item->id, record, State::rendering);
     const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
     // Taken now: the task may start later, when the item may hold another result.
-    spawn(render(item, item->result(), taken.settings, priority));
+    spawn(render(item, item->result(), taken.settings, priority, record.stop.get_token()));
 }
 
 void PreviewRenderer::pump()
@@ -148,7 +232,7 @@ void PreviewRenderer::pump()
         // (their scaled copies and stand-ins); the tiles in view may take every thread for the
         // moment they render, so that none of them waits for a turn.
         const size_t turns = onScreen ? threads : std::max(1u, threads - 1);
-        if (inFlight_.size() >= turns) {
+        if (runningCount() >= turns) {
             if (onScreen) stopRendersOffScreen();
             return;
         }
@@ -159,31 +243,29 @@ void PreviewRenderer::pump()
 
 void PreviewRenderer::prepareInView()
 {
-    if (!rest_.rested || !environment_.prepare) return;
+    if (!viewRested_ || !environment_.prepare) return;
     // Behind the renders of tiles in view, ahead of those out of sight, and leaving one thread to
     // what the tiles ask for meanwhile.
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
     if (keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
     for (const auto& item : items()) {
-        if (inFlight_.size() >= turns) return;
+        if (runningCount() >= turns) return;
         const auto& result = item->result();
-        if (!result || !onScreen_.contains(item->id) || inFlight_.contains(item->id) || wanted_.contains(item->id) ||
-            rest_.prepared.contains(item->id))
-            continue;
-        if (const auto kept = kept_.find(item->id); kept != kept_.end() && kept->second.outcome == result) continue;
+        if (!result || !onScreen_.contains(item->id)) continue;
+        Record& record = records_[item->id];
+        if (record.running() || record.wanted || record.preparedThisRest) continue;
+        if (record.kept && record.kept->outcome == result) continue;
         // Once a rest: what did not fit beside the others is not tried again until the view moves.
-        rest_.prepared.insert(item->id);
-        inFlight_.insert(item->id);
-        preparing_.insert(item->id);
-        stops_[item->id] = std::stop_source();
-        spawn(prepare(item, result, settingsFor(*item)));
+        record.preparedThisRest = true;
+        setState(item->id, record, State::preparing);
+        spawn(prepare(item, result, settingsFor(*item), record.stop.get_token()));
     }
 }
 
 Task<void> PreviewRenderer::prepare(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
-                                    DevelopSettings settings)
+                                    DevelopSettings settings, std::stop_token stop)
 {
-    auto make = [outcome, settings, prepare = environment_.prepare, stop = stops_.at(item->id).get_token()] {
+    auto make = [outcome, settings, prepare = environment_.prepare, stop] {
         RenderPins read(RenderPins::Scope::ownScope);
         prepare(*outcome, settings, stop);
         return stop.stop_requested() ? std::vector<PictureCache::Pin>() : read.take();
@@ -194,36 +276,34 @@ Task<void> PreviewRenderer::prepare(std::shared_ptr<BatchItem> item, std::shared
     } catch (const std::exception& failure) {
         diagnose("previews", std::string("preparing a preview failed: ") + failure.what());
     }
-    inFlight_.erase(item->id);
-    stops_.erase(item->id);
-    preparing_.erase(item->id);
-    if (item->result() == outcome) keepRead(*item, outcome, std::move(read));
+    Record& record = records_[item->id];
+    setState(item->id, record, record.wanted ? State::waiting : State::idle);
+    if (item->result() == outcome) keepRead(*item, record, outcome, std::move(read));
     // A light moved meanwhile waited behind the preparing, which it now finds made.
-    if (const auto waiting = wanted_.find(item->id);
-        waiting != wanted_.end() && holds(item) && waiting->second.priority == WorkPriority::userInitiated)
-        start(item);
+    if (record.wanted && holds(item) && record.wanted->priority == WorkPriority::userInitiated) start(item);
     pump();
 }
 
-void PreviewRenderer::keepRead(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
+void PreviewRenderer::keepRead(const BatchItem& item, Record& record, const std::shared_ptr<const JobOutcome>& outcome,
                                std::vector<PictureCache::Pin> read)
 {
-    kept_.erase(item.id);
+    record.kept.reset();
     if (read.empty() || !onScreen_.contains(item.id)) return;
     Kept kept{outcome, std::move(read), 0};
     for (const auto& pin : kept.read) kept.bytes += pin.bitmap().byteCount();
     // Half the cache's bound at most, so that the pictures near the view still find room.
     if (keptBytes() + kept.bytes > PictureCache::shared().byteLimit() / 2) {
-        rest_.prepared.insert(item.id);
+        record.preparedThisRest = true;
         return;
     }
-    kept_[item.id] = std::move(kept);
+    record.kept = std::move(kept);
 }
 
 size_t PreviewRenderer::keptBytes() const
 {
     size_t bytes = 0;
-    for (const auto& [id, kept] : kept_) bytes += kept.bytes;
+    for (const auto& [id, record] : records_)
+        if (record.kept) bytes += record.kept->bytes;
     return bytes;
 }
 
@@ -232,19 +312,28 @@ void PreviewRenderer::stopRendersOffScreen()
     // The view moved onto tiles that wait: renders of tiles out of sight give up their turns, the
     // furthest first, and wait again behind them.
     size_t waitingOnScreen = 0;
-    for (const auto& [id, wanted] : wanted_)
-        if (onScreen_.contains(id) && !inFlight_.contains(id)) ++waitingOnScreen;
+    for (const auto& [id, record] : records_)
+        if (record.state == State::waiting && onScreen_.contains(id)) ++waitingOnScreen;
     std::vector<std::shared_ptr<BatchItem>> offScreen;
-    for (const auto& item : items())
-        if (inFlight_.contains(item->id) && !stops_.at(item->id).stop_requested() && distanceFromView(*item) > 0)
+    for (const auto& item : items()) {
+        const auto found = records_.find(item->id);
+        if (found != records_.end() && found->second.running() && !found->second.stop.stop_requested() &&
+            distanceFromView(*item) > 0)
             offScreen.push_back(item);
+    }
     std::stable_sort(offScreen.begin(), offScreen.end(),
                      [this](const auto& a, const auto& b) { return distanceFromView(*a) > distanceFromView(*b); });
     offScreen.resize(std::min(waitingOnScreen, offScreen.size()));
     for (const auto& item : offScreen) {
-        stops_.at(item->id).request_stop();
-        if (!remaking_.erase(item->id)) ask(item, WorkPriority::utility);
+        Record& record = records_.at(item->id);
+        record.stop.request_stop();
+        if (!std::exchange(record.remaking, false)) ask(item, WorkPriority::utility);
     }
+}
+
+void PreviewRenderer::forgetGone(const std::map<Uuid, size_t>& place)
+{
+    std::erase_if(records_, [&](const auto& entry) { return !entry.second.running() && !place.contains(entry.first); });
 }
 
 std::shared_ptr<BatchItem> PreviewRenderer::nextWaiting()
@@ -252,37 +341,40 @@ std::shared_ptr<BatchItem> PreviewRenderer::nextWaiting()
     const Items& held = items();
     std::map<Uuid, size_t> place;
     for (size_t index = 0; index < held.size(); ++index) place.emplace(held[index]->id, index);
+    forgetGone(place);
     std::shared_ptr<BatchItem> best;
     std::pair<int, size_t> bestRank;
-    for (auto waiting = wanted_.begin(); waiting != wanted_.end();) {
-        const auto found = place.find(waiting->first);
+    for (auto& [id, record] : records_) {
+        if (!record.wanted) continue;
+        const auto found = place.find(id);
         // Gone from the batch, or its result with it, while it waited: nothing is left to render.
         if (found == place.end() || !held[found->second]->result()) {
-            waiting = wanted_.erase(waiting);
+            dropWanted(id, record);
             continue;
         }
         const auto& item = held[found->second];
         const std::pair rank{distanceFromView(*item), found->second};
-        if (!inFlight_.contains(item->id) && (!best || rank < bestRank)) {
+        if (!record.running() && (!best || rank < bestRank)) {
             best = item;
             bestRank = rank;
         }
-        ++waiting;
     }
     return best;
 }
 
 bool PreviewRenderer::rendersOnScreen() const
 {
-    return std::any_of(inFlight_.begin(), inFlight_.end(), [this](const Uuid& id) { return onScreen_.contains(id); });
+    return std::any_of(records_.begin(), records_.end(),
+                       [this](const auto& entry) { return entry.second.running() && onScreen_.contains(entry.first); });
 }
 
 Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
-                                   DevelopSettings settings, WorkPriority priority)
+                                   DevelopSettings settings, WorkPriority priority, std::stop_token stop)
 {
     // The preview is held by the shared picture cache and made again the same way once let go,
-    // so the recipe keeps its own copy of the result and of the settings, grain included.
-    auto make = [outcome, settings, render = environment_.render, stop = stops_.at(item->id).get_token()] {
+    // so the recipe keeps its own copy of the result and of the settings, grain included. Its copy
+    // for the tiles is made here too, on the same thread, so that both reach the item together.
+    auto make = [outcome, settings, render = environment_.render, stop, box = tileBox_] {
         Made made;
         RenderPins read(RenderPins::Scope::ownScope);
         const auto picture = render(*outcome, settings, stop);
@@ -292,6 +384,7 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
         PictureRecipe again{picture->width(), picture->height(),
                             [outcome, settings, render] { return render(*outcome, settings, {}); }};
         made.preview = PictureHandle::seeded(*picture, std::move(again));
+        made.copy = developedCopy(*picture, box);
         return made;
     };
     Made made;
@@ -307,51 +400,37 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_
 void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
                                const DevelopSettings& settings, Made made)
 {
-    inFlight_.erase(item->id);
-    stops_.erase(item->id);
-    remaking_.erase(item->id);
+    Record& record = records_[item->id];
+    setState(item->id, record, record.wanted ? State::waiting : State::idle);
+    record.remaking = false;
     // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
     // thumbnail must not be written from it. A render stopped for newer settings leaves the
     // preview as it was.
     const bool current = item->result() == outcome && !made.stopped;
     if (current) {
-        item->setPreviewImage(std::move(made.preview));
-        keepRead(*item, outcome, std::move(made.read));
+        if (made.preview) {
+            show(*item, record, std::move(*made.preview), std::move(made.copy), {outcome, settings});
+        } else {
+            item->setPreviewImage(std::nullopt);
+            record.preview.reset();
+        }
+        keepRead(*item, record, outcome, std::move(made.read));
     }
     if (!holds(item)) {
-        // The item left the open batch while it rendered: nothing of it is written or rendered again.
-        wanted_.erase(item->id);
+        // The item left the open batch while it rendered: nothing of it is written, rendered again
+        // or kept.
+        dropWanted(item->id, record);
         return pump();
     }
-    const auto waiting = wanted_.find(item->id);
-    if (current && waiting == wanted_.end() && shownAnew(*item, outcome, settings)) {
+    // A preview made again for the result and settings last announced has nothing new to write.
+    const MadeAt madeAt{outcome, settings};
+    if (current && !record.wanted && item->previewImage() && record.announced != madeAt) {
+        record.announced = madeAt;
         newestShown(item);
-        if (item->previewImage()) spawn(keepDevelopedCopy(item, *item->previewImage()));
     }
     // The photographer's newest settings, and those of an item on screen, follow at once.
-    if (waiting != wanted_.end() && waiting->second.priority == WorkPriority::userInitiated) start(item);
+    if (record.wanted && record.wanted->priority == WorkPriority::userInitiated) start(item);
     pump();
-}
-
-bool PreviewRenderer::shownAnew(const BatchItem& item, const std::shared_ptr<const JobOutcome>& outcome,
-                                const DevelopSettings& settings)
-{
-    const auto before = shown_.find(item.id);
-    const bool same = before != shown_.end() && before->second.outcome == outcome &&
-                      before->second.settings == settings && item.developedThumbnail();
-    shown_[item.id] = {outcome, settings};
-    return !same;
-}
-
-Task<void> PreviewRenderer::keepDevelopedCopy(std::shared_ptr<BatchItem> item, PictureHandle preview)
-{
-    // Held from now, so that the cache cannot let the preview go before the copy is made.
-    auto held = std::make_shared<PictureCache::Pin>(preview.heldPin());
-    if (!*held) co_return;
-    // Made after the preview is shown, so a drag's pictures never wait for it.
-    auto make = [held]() { return developedThumbnail(held->bitmap()); };
-    auto copy = co_await offload(*environment_.pool, WorkPriority::utility, std::move(make));
-    if (copy && item->previewImage() == preview) item->setDevelopedThumbnail(std::move(copy));
 }
 
 void PreviewRenderer::restartPass()
@@ -366,8 +445,8 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
     co_await sleepFor(restDelay, cancel);
     if (cancel.cancelled()) co_return;
     // What renders for the light before is dropped: each item renders again with the new one.
-    for (auto& [id, stop] : stops_)
-        if (!preparing_.contains(id)) stop.request_stop();
+    for (auto& [id, record] : records_)
+        if (record.state == State::rendering) record.stop.request_stop();
     for (const auto& item : items())
         ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
     pump();

@@ -213,6 +213,10 @@ void TileGrid::followView()
         else
             tile->releasePixmaps();
     }
+    if (!order_.empty()) {
+        const QSizeF block = QSizeF(order_.front()->pictureBlockRect().size()) * devicePixelRatioF();
+        model_.previews().setTileBox({block.width(), block.height()});
+    }
     model_.previews().setInView(std::move(onScreen), std::move(near));
 }
 

@@ -30,7 +30,8 @@ Picture chosenPicture(const BatchItem& item, bool comparing)
     if (comparing && item.originalPreview()) return {Picture::Kind::originalPreview, 1};
     if (!comparing && item.previewImage()) return {Picture::Kind::developedPreview, 1};
     // A result shows a developed picture while its preview is made; its original only to compare.
-    if (!comparing && item.result() && item.developedThumbnail()) return {Picture::Kind::developedThumbnail, 1};
+    if (!comparing && item.result() && (item.developedCopy() || item.developedThumbnail()))
+        return {Picture::Kind::developedThumbnail, 1};
     if (item.thumbnail()) return {Picture::Kind::thumbnail, item.phase().isInFlight() ? inFlightOpacity : 1};
     return {};
 }

@@ -200,6 +200,7 @@ void TileView::refresh(BatchItem::Field field)
     switch (field) {
     case Field::thumbnail:
     case Field::developedThumbnail:
+    case Field::developedCopy:
         standInUnavailable_ = false;
         refreshPicture();
         break;
@@ -395,29 +396,65 @@ bool TileView::eventFilter(QObject* watched, QEvent* event)
 void TileView::refreshPicture()
 {
     const tile::Picture chosen = tile::chosenPicture(*item_, comparing_);
-    const PictureHandle handle = tile::pictureHandle(*item_, chosen).value_or(PictureHandle());
-    // The tile keeps only the picture's scaled copy; the shared cache keeps the pixels. A preview
-    // the cache does not hold (a reopened batch makes them as they come into view, and lets those
-    // far from view go) takes a render: the tile shows the result's small developed copy and, once
-    // painted, asks for the preview, which comes as a new picture. The original never stands in
-    // for a developed picture.
-    const auto& standIn = item_->developedThumbnail();
-    const bool drawsPreview = picture_->handle() == handle && picture_->holdsScaled();
-    const bool standInUsable = chosen.kind == tile::Picture::Kind::developedPreview && standIn && !standInUnavailable_;
-    showingStandIn_ = standInUsable && !drawsPreview && !handle.heldPin();
-    // A preview the cache lets go before it is scaled is made again by the renderer, at most once a
-    // rest of the view, not by the tile, which shows the developed copy meanwhile.
-    picture_->setMakesLetGoPictures(showingStandIn_ || !standInUsable);
-    picture_->setPicture(showingStandIn_ ? *standIn : handle);
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);
+    showsPreviewCopy_ = false;
+    showingStandIn_ = false;
+    using Kind = tile::Picture::Kind;
+    if (chosen.kind == Kind::developedPreview || chosen.kind == Kind::developedThumbnail) return refreshDeveloped();
+    picture_->setMakesLetGoPictures(true);
+    picture_->setPicture(tile::pictureHandle(*item_, chosen).value_or(PictureHandle()));
+}
+
+bool TileView::copyCoversPreview() const
+{
+    const auto& copy = item_->developedCopy();
+    const auto& preview = item_->previewImage();
+    if (!copy || !preview || !(copy->preview == *preview)) return false;
+    const QRectF drawn =
+        PixelImage::fittedRect(QSizeF(qreal(preview->width()), qreal(preview->height())), QSizeF(picture_->size()));
+    const QSize device = (drawn.size() * picture_->devicePixelRatioF()).toSize();
+    return copy->picture.width() >= device.width() && copy->picture.height() >= device.height();
+}
+
+void TileView::refreshDeveloped()
+{
+    // The tile keeps only the picture's scaled copy; the shared cache keeps the preview's pixels.
+    // The preview's own copy at the tile's size is what the tile shows for it: it looks as the
+    // preview does there and never has to be made again. Until there is one, a preview the cache
+    // holds is shown; one it let go (a reopened batch makes them as they come into view, and lets
+    // those far from view go) takes a render, and the item's copy of an earlier preview, or the
+    // result's kept thumbnail, stands in. The original never stands in for a developed picture.
+    const auto& preview = item_->previewImage();
+    const auto& copy = item_->developedCopy();
+    if (copyCoversPreview()) {
+        showsPreviewCopy_ = true;
+        return picture_->setPicture(copy->picture);
+    }
+    const auto& kept = item_->developedThumbnail();
+    const bool standInUsable = copy || (kept && !standInUnavailable_);
+    const bool drawsPreview = preview && picture_->handle() == *preview && picture_->holdsScaled();
+    if (preview && (drawsPreview || preview->heldPin() || !standInUsable)) {
+        // A preview the cache lets go before it is scaled is made again by the renderer, at most
+        // once a rest of the view, not by the tile, which shows the stand-in meanwhile.
+        picture_->setMakesLetGoPictures(!standInUsable);
+        return picture_->setPicture(*preview);
+    }
+    showingStandIn_ = true;
+    if (copy) return picture_->setPicture(copy->picture);
+    if (standInUsable) {
+        picture_->setMakesLetGoPictures(true);
+        return picture_->setPicture(*kept);
+    }
+    picture_->setPicture(PictureHandle());
 }
 
 bool TileView::lacksPreview() const
 {
-    // A scaled copy of the preview drawn already needs none of its pixels.
+    // A scaled copy of the preview drawn already needs none of its pixels, and the preview's copy
+    // at the tile's size needs none at all.
     const auto& preview = item_->previewImage();
-    if (!preview || (picture_->handle() == *preview && picture_->holdsScaled())) return false;
+    if (!preview || showsPreviewCopy_ || (picture_->handle() == *preview && picture_->holdsScaled())) return false;
     return tile::chosenPicture(*item_, comparing_).kind == tile::Picture::Kind::developedPreview && !preview->heldPin();
 }
 
@@ -562,6 +599,8 @@ void TileView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     layout_->activate();
     placePictureBlock();
+    // Whether the preview's copy covers the picture block changes with its size.
+    refreshPicture();
 }
 
 void TileView::paintEvent(QPaintEvent*)

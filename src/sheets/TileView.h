@@ -97,6 +97,9 @@ private:
     void buildCaptionRow();
     void refresh(BatchItem::Field field);
     void refreshPicture();
+    void refreshDeveloped();
+    // Whether the item's copy of its preview has as many pixels as the tile draws the preview with.
+    bool copyCoversPreview() const;
     // Whether the tile shows its developed preview's stand-in, or nothing, for want of the preview.
     bool lacksPreview() const;
     void refreshPhaseCard();
@@ -129,7 +132,8 @@ private:
     QVBoxLayout* layout_;
     QWidget* blockSpace_;
     PixelImage* picture_;
-    bool showingStandIn_ = false;     // the developed copy, until the preview it stands in for is made
+    bool showsPreviewCopy_ = false;   // the copy of the item's preview: its final picture
+    bool showingStandIn_ = false;     // a copy of an earlier preview or the kept thumbnail, until the preview comes
     bool standInUnavailable_ = false; // the thumbnail could not be made: the preview comes without it
     TileCard* phaseCard_ = nullptr;
     ProgressDots* phaseDots_ = nullptr;

@@ -57,7 +57,7 @@ protected:
         std::lock_guard lock(mutex);
         if (failing) throw std::runtime_error("out of memory");
         colours.push_back(settings.colour);
-        return Bitmap::allocate(8, 8, PixelFormat::RGB8, ColourSpace::sRGB());
+        return Bitmap::allocate(renderSize, renderSize, PixelFormat::RGB8, ColourSpace::sRGB());
     }
     // A pass with these tiles in view, once the controls have rested.
     void passWithInView(std::set<Uuid> onScreen, std::set<Uuid> near = {})
@@ -78,7 +78,9 @@ protected:
     std::atomic<bool> holding = false; // renders wait while it holds
     std::vector<double> colours;
     bool failing = false;
+    int renderSize = 8;
     std::atomic<bool> reading = false;
+    std::atomic<int> prepared = 0;
     PictureCache pictures{2 * 64 * 64 * 4}; // room for two of those pictures
     WorkPool pool{1};                       // renders start in the order the pool takes them
     PreviewRenderer previews{PreviewRenderer::Environment{
@@ -87,7 +89,10 @@ protected:
             readPicture(outcome);
             return renderOne(settings, std::move(stop));
         },
-        [this](const DevelopInput& outcome, const DevelopSettings&, std::stop_token) { readPicture(outcome); }}};
+        [this](const DevelopInput& outcome, const DevelopSettings&, std::stop_token) {
+            ++prepared;
+            readPicture(outcome);
+        }}};
     TaskScope scope; // goes first, so no render outlives the renderer
     std::vector<std::shared_ptr<BatchItem>> items;
     std::vector<Uuid> newest;
@@ -110,9 +115,8 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
     // The first picture had newer settings behind it, so only the last is the newest.
     EXPECT_EQ(newest, std::vector{item->id});
     EXPECT_TRUE(item->previewImage());
-    ASSERT_TRUE(loop.runUntil([&] { return item->developedThumbnail().has_value(); }))
-        << "a small copy stands in while the preview is made again";
-    EXPECT_TRUE(item->developedThumbnail()->bitmap());
+    ASSERT_TRUE(item->developedCopy()) << "the tile's copy comes with the preview";
+    EXPECT_EQ(item->developedCopy()->preview, *item->previewImage());
 }
 
 TEST_F(PreviewRendererTest, APassRendersTheItemsOnScreenFirstThenThoseNearThemThenTheRest)
@@ -174,24 +178,53 @@ TEST_F(PreviewRendererTest, ATileInViewIsPreparedOnceTheViewRestsAndKeepsWhatItR
     EXPECT_FALSE(pictures.contains(keyOf(*items[1])));
 }
 
-TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsks)
+TEST_F(PreviewRendererTest, TilesInViewArePreparedOnlyWhileWhatTheyKeepFitsHalfTheCache)
 {
+    addItems(6);
+    reading = true;
+    std::set<Uuid> onScreen;
+    for (const auto& item : items) onScreen.insert(item->id);
+    const size_t bound = PictureCache::shared().byteLimit();
+    PictureCache::shared().setByteLimit(4 * 64 * 64 * 4); // half of it keeps two tiles' pictures
+    previews.setInView({}, {});
+    previews.setInView(onScreen, {});
+    loop.advance(PreviewRenderer::viewRestDelay);
+    const bool settledAll = loop.runUntil([&] { return settled(); });
+    PictureCache::shared().setByteLimit(bound);
+    ASSERT_TRUE(settledAll);
+    size_t kept = 0;
+    for (const auto& item : items) kept += pictures.contains(std::to_string(uintptr_t(item->result().get())));
+    EXPECT_EQ(prepared.load(), 2) << "nothing more is prepared once what is kept reaches half the bound";
+    EXPECT_EQ(kept, 2u);
+}
+
+TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsksOnlyWhileItsCopyIsTooSmall)
+{
+    renderSize = 600;
     previews.request(items[0]);
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    PictureCache::shared().forget(items[0]->previewImage()->key());
+    previews.remake(items[0]);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(rendered().size(), 1u) << "the copy at the tiles' size is the tile's picture";
+    // The tiles grew past the copy.
+    previews.setTileBox({560, 560});
     previews.remake(items[0]); // still held
     PictureCache::shared().forget(items[0]->previewImage()->key());
     previews.remake(items[0]);
     previews.remake(items[0]);
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     EXPECT_EQ(rendered().size(), 2u);
+    EXPECT_EQ(items[0]->developedCopy()->picture.width(), 560);
 }
 
 TEST_F(PreviewRendererTest, PreviewsInViewThatLetEachOtherGoAreMadeAgainOnceARestAndWriteNothingNew)
 {
+    renderSize = 600;
     for (const auto& item : items) previews.request(item);
-    ASSERT_TRUE(
-        loop.runUntil([&] { return settled() && items[0]->developedThumbnail() && items[1]->developedThumbnail(); }));
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     newest.clear();
+    previews.setTileBox({560, 560}); // larger than the copies
     // The cache holds one of the two previews: each made again lets the other go.
     const auto letGoAndAsk = [&](const std::shared_ptr<BatchItem>& item) {
         PictureCache::shared().forget(item->previewImage()->key());
@@ -200,8 +233,9 @@ TEST_F(PreviewRendererTest, PreviewsInViewThatLetEachOtherGoAreMadeAgainOnceARes
     };
     for (int round = 0; round < 3; ++round)
         for (const auto& item : items) ASSERT_TRUE(letGoAndAsk(item));
-    EXPECT_EQ(rendered().size(), 4u) << "made again once until the view moves; the developed copies stand in";
+    EXPECT_EQ(rendered().size(), 4u) << "made again once until the view moves; the copies stand in";
     EXPECT_TRUE(newest.empty()) << "a preview made again with the same settings writes no thumbnail";
+    previews.setTileBox({600, 600});
     previews.setInView({items[0]->id}, {});
     for (const auto& item : items) ASSERT_TRUE(letGoAndAsk(item));
     EXPECT_EQ(rendered().size(), 5u) << "only the tile in view asks";

@@ -151,6 +151,9 @@ TEST_F(ModelTest, DeliveredResultWithoutColourIsNotPreviewedAgain)
     EXPECT_TRUE(model->previews().inFlight().empty());
     EXPECT_TRUE(model->previews().wanted().empty());
     EXPECT_TRUE(model->saving().thumbDirty().empty());
+    ASSERT_TRUE(item->developedCopy()) << "the delivered preview leaves the tile its copy, with no render";
+    EXPECT_EQ(item->developedCopy()->preview, *item->previewImage());
+    EXPECT_TRUE(model->previews().copyIsNewest(*item));
 }
 
 TEST_F(ModelTest, AResultWithoutColourDeliveredAfterTheLightMovedIsRenderedAtTheNewLight)
