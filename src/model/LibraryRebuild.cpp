@@ -29,6 +29,12 @@ bool isPlainFile(const fs::path& file)
     return ::lstat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+bool isPlainFolder(const fs::path& folder)
+{
+    struct stat status {};
+    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 // A small file of the library as it is, never through a link; nothing when it is missing, a link,
 // not a plain file or larger than any record the library writes.
 std::optional<std::vector<uint8_t>> readPlainFile(const fs::path& file)
@@ -206,6 +212,9 @@ std::optional<RebuiltResult> renderFromLibrary(const ImageRecord& record, const 
                                                const DevelopSettings& settings)
 {
     try {
+        // A folder that is a link is not the library's own: the library never writes through one,
+        // and the start never counts what it holds as kept.
+        if (!isPlainFolder(imageFolder)) return std::nullopt;
         if (record.mode == ImageRecord::Mode::colour) return colourOnly(record, source, imageFolder, limits, settings);
         return fromBackend(record, source, imageFolder, limits, settings);
     } catch (const std::exception& failure) {

@@ -135,6 +135,11 @@ TEST_F(LibraryRebuildTest, MissingDamagedOrPlantedFilesRebuildNothing)
     EXPECT_FALSE(rebuilt()) << "an analysis that links out of the folder";
     fs::remove(imageFolder / "analysis.json");
     writeAnalysis({});
+    fs::rename(imageFolder, folder / "copy");
+    fs::create_directory_symlink(folder / "copy", imageFolder);
+    EXPECT_FALSE(rebuilt()) << "an image folder that links to a whole copy";
+    fs::remove(imageFolder);
+    fs::rename(folder / "copy", imageFolder);
 
     test::writeFile(imageFolder / "render.jpg", test::Bytes(render.begin(), render.begin() + long(render.size() / 2)));
     EXPECT_FALSE(rebuilt()) << "truncated render";
