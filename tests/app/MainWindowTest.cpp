@@ -12,20 +12,12 @@
 namespace oxel {
 namespace {
 
-QScreen* screenNamed(const QString& name)
-{
-    for (QScreen* screen : QGuiApplication::screens())
-        if (screen->name() == name) return screen;
-    return nullptr;
-}
-
 // The first start opens at the default size on a screen with room for it, and fitted to a
 // laptop's screen, where a taller window hid its bottom bar below the screen's edge.
 TEST(MainWindowTest, ItsSizesAreTheContentsBeneathTheMenuBarAndTheFirstFitsTheScreen)
 {
-    for (const QString name : {"wide", "laptop"}) {
-        const QScreen* screen = screenNamed(name);
-        ASSERT_TRUE(screen) << "the interface tests' screens are missing";
+    ASSERT_EQ(QGuiApplication::screens().size(), 3) << "the interface tests' wide and laptop screens are missing";
+    for (const QScreen* screen : QGuiApplication::screens().mid(1)) {
         MainWindow window;
         window.menuBar()->addMenu(QStringLiteral("file"))->addAction(QStringLiteral("quit"));
         auto* content = new QWidget;
@@ -34,11 +26,10 @@ TEST(MainWindowTest, ItsSizesAreTheContentsBeneathTheMenuBarAndTheFirstFitsTheSc
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         ASSERT_GT(window.menuBar()->height(), 0);
-        EXPECT_LE(window.height(), screen->availableGeometry().height()) << name.toStdString();
-        EXPECT_EQ(content->width(), MainWindow::defaultSize.width()) << name.toStdString();
-        if (name == "wide") {
-            EXPECT_EQ(content->size(), MainWindow::defaultSize);
-        }
+        const int room = screen->availableGeometry().height();
+        EXPECT_LE(window.height(), room);
+        EXPECT_TRUE(content->size() == MainWindow::defaultSize || room < 1000) << content->height();
+        EXPECT_EQ(content->width(), MainWindow::defaultSize.width());
         window.resize(300, 200);
         QApplication::processEvents();
         EXPECT_EQ(content->size(), MainWindow::minimumSize);
@@ -80,24 +71,9 @@ TEST(MainWindowTest, OpensWhereItWasLeftOnTheScreenAndNoSmallerThanItsContent)
     EXPECT_TRUE(screen.contains(window->geometry()));
     window = opened(settings, new QWidget);
     EXPECT_EQ(window->centralWidget()->width(), MainWindow::minimumSize.width());
-}
-
-// A frame edited in by hand that no desktop draws is left out: the window still opens on the screen.
-TEST(MainWindowTest, AFrameThatLeavesNoRoomOnTheScreenIsLeftOut)
-{
-    testing::TemporaryFolder folder;
-    SettingsStore settings(folder / "settings.json");
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // A frame edited in by hand that no desktop draws is left out.
     for (int margin : {1'000'000, -1'000'000}) {
-        settings.setValue(WindowPlacement::key, {{"x", screen.x() + 40},
-                                                 {"y", screen.y() + 30},
-                                                 {"width", 600},
-                                                 {"height", 500},
-                                                 {"maximised", false},
-                                                 {"frameLeft", margin},
-                                                 {"frameTop", margin},
-                                                 {"frameRight", 0},
-                                                 {"frameBottom", 0}});
+        WindowPlacement{placed, false, QMargins(margin, margin, 0, 0)}.keep(settings);
         EXPECT_TRUE(screen.contains(opened(settings)->geometry())) << margin;
     }
 }

@@ -120,17 +120,16 @@ TEST_F(LibraryStoreOnDisk, AStoredResultIsADoneRecordWithItsRenderWhole)
 {
     const auto pattern = test::gradientOf(300, 200);
     const auto jpeg = test::encodeJPEG(300, 200, pattern), png = test::encodePNG(300, 200, pattern);
-    const std::string whole(png.begin(), png.end()), end = whole.substr(whole.size() - 12);
+    const std::string whole(png.begin(), png.end()), half = whole.substr(0, whole.size() / 2);
     std::string flipped = whole, zeroed = whole;
-    flipped[whole.size() / 2] = char(~flipped[whole.size() / 2]);
-    std::fill(zeroed.begin() + std::ptrdiff_t(whole.size() / 3), zeroed.begin() + std::ptrdiff_t(2 * whole.size() / 3),
-              '\0');
+    flipped[whole.size() / 2] ^= 1;
+    zeroed.replace(whole.size() / 3, whole.size() / 3, whole.size() / 3, '\0');
     const std::pair<const char*, std::string> renders[] = {
         {"render.jpg", std::string(jpeg.begin(), jpeg.end())},
         {"render.jpg", std::string(jpeg.begin(), jpeg.begin() + 1000)},
         {"render.png", whole},
-        {"render.png", whole.substr(0, whole.size() / 2)},
-        {"render.png", whole.substr(0, whole.size() / 2) + end},
+        {"render.png", half},
+        {"render.png", half + whole.substr(whole.size() - 12)}, // with its end chunk
         {"render.png", flipped},
         {"render.png", zeroed},
         {"render.png", whole}}; // its folder is a link to a copy of itself
@@ -148,8 +147,7 @@ TEST_F(LibraryStoreOnDisk, AStoredResultIsADoneRecordWithItsRenderWhole)
         jobIds.insert(*done.jobId);
     }
     const fs::path linked = store.imageFolder(record.id, record.images[count - 1]), copy = root.string() + "-copy";
-    fs::copy(linked, copy);
-    fs::remove_all(linked);
+    fs::rename(linked, copy);
     fs::create_directory_symlink(copy, linked);
     EXPECT_EQ(store.storedResults(jobIds), (std::set<std::string>{"job_0", "job_2"}));
 }
