@@ -133,10 +133,24 @@ void PreviewRenderer::show(BatchItem& item, Record& record, PictureHandle previe
     if (item.previewImage() != preview) item.setPreviewImage(std::move(preview));
 }
 
+bool PreviewRenderer::hasNewest(const BatchItem& item, const Record& record) const
+{
+    const MadeAt newest{item.result(), settingsFor(item)};
+    if (record.state == State::rendering) return record.renderingAt == newest && !record.stop.stop_requested();
+    if (record.preview != newest || !item.previewImage()) return false;
+    return copyIsNewest(item) || item.previewImage()->heldPin();
+}
+
 bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
 {
     if (!item || !item->result()) return false;
     Record& record = records_[item->id];
+    // Settings that render already, or that the tile's picture was made at, are not made again.
+    if (hasNewest(*item, record)) {
+        dropWanted(item->id, record);
+        record.remaking = false;
+        return false;
+    }
     // Newer settings replace waiting ones; the more urgent of their priorities stays.
     if (record.wanted) priority = std::min(priority, record.wanted->priority);
     markWanted(item->id, record, {settingsFor(*item), priority});
@@ -215,6 +229,7 @@ void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
     if (record.running() || !record.wanted) return;
     const Wanted taken = *std::exchange(record.wanted, std::nullopt);
     setState(item->id, record, State::rendering);
+    record.renderingAt = MadeAt{item->result(), taken.settings};
     const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
     // Taken now: the task may start later, when the item may hold another result.
     spawn(render(item, item->result(), taken.settings, priority, record.stop.get_token()));
@@ -403,6 +418,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
     Record& record = records_[item->id];
     setState(item->id, record, record.wanted ? State::waiting : State::idle);
     record.remaking = false;
+    record.renderingAt.reset();
     // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
     // thumbnail must not be written from it. A render stopped for newer settings leaves the
     // preview as it was.
@@ -445,8 +461,11 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
     co_await sleepFor(restDelay, cancel);
     if (cancel.cancelled()) co_return;
     // What renders for the light before is dropped: each item renders again with the new one.
-    for (auto& [id, record] : records_)
-        if (record.state == State::rendering) record.stop.request_stop();
+    for (const auto& item : items())
+        if (const auto found = records_.find(item->id);
+            found != records_.end() && found->second.state == State::rendering &&
+            found->second.renderingAt != MadeAt{item->result(), settingsFor(*item)})
+            found->second.stop.request_stop();
     for (const auto& item : items())
         ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
     pump();

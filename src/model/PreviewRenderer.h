@@ -149,15 +149,16 @@ private:
     };
     // All the renderer knows of one item.
     struct Record {
-        State state = State::idle;       // waiting only while `wanted` is set and nothing runs
-        std::optional<Wanted> wanted;    // waiting for a turn, or behind what runs
-        bool remaking = false;           // asked for only because its tile was painted without it
-        std::stop_source stop;           // of the render or preparing that runs
-        std::optional<Kept> kept;        // while the tile is in view
-        std::optional<MadeAt> preview;   // of the preview the item holds
-        std::optional<MadeAt> announced; // of the newest preview the owner heard of
-        bool preparedThisRest = false;   // tried once this rest of the view
-        bool remadeThisRest = false;     // made again once this rest of the view
+        State state = State::idle;         // waiting only while `wanted` is set and nothing runs
+        std::optional<Wanted> wanted;      // waiting for a turn, or behind what runs
+        bool remaking = false;             // asked for only because its tile was painted without it
+        std::stop_source stop;             // of the render or preparing that runs
+        std::optional<MadeAt> renderingAt; // what the running render makes
+        std::optional<Kept> kept;          // while the tile is in view
+        std::optional<MadeAt> preview;     // of the preview the item holds
+        std::optional<MadeAt> announced;   // of the newest preview the owner heard of
+        bool preparedThisRest = false;     // tried once this rest of the view
+        bool remadeThisRest = false;       // made again once this rest of the view
         bool running() const { return state == State::rendering || state == State::preparing; }
     };
     // The one place an item's state changes: work that starts takes a fresh stop, and an item left
@@ -168,6 +169,8 @@ private:
     void dropWanted(const Uuid& id, Record& record);
 
     bool holds(const std::shared_ptr<BatchItem>& item) const;
+    // Whether the item's newest settings render already, or its tile has a picture of them.
+    bool hasNewest(const BatchItem& item, const Record& record) const;
     bool ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority);
     // Starts the item's waiting settings unless it renders already.
     void start(const std::shared_ptr<BatchItem>& item);

@@ -1,5 +1,7 @@
 #include "sheets/TileView.h"
 
+#include "model/TileBox.h"
+
 #include "sheets/TileCard.h"
 #include "sheets/TileClock.h"
 #include "sheets/TileRules.h"
@@ -411,10 +413,9 @@ bool TileView::copyCoversPreview() const
     const auto& copy = item_->developedCopy();
     const auto& preview = item_->previewImage();
     if (!copy || !preview || !(copy->preview == *preview)) return false;
-    const QRectF drawn =
-        PixelImage::fittedRect(QSizeF(qreal(preview->width()), qreal(preview->height())), QSizeF(picture_->size()));
-    const QSize device = (drawn.size() * picture_->devicePixelRatioF()).toSize();
-    return copy->picture.width() >= device.width() && copy->picture.height() >= device.height();
+    const QSizeF device = QSizeF(picture_->size()) * picture_->devicePixelRatioF();
+    return TileBox{device.width(), device.height()}.coveredBy(preview->width(), preview->height(),
+                                                              copy->picture.width(), copy->picture.height());
 }
 
 void TileView::refreshDeveloped()

@@ -98,7 +98,8 @@ private:
     void refresh(BatchItem::Field field);
     void refreshPicture();
     void refreshDeveloped();
-    // Whether the item's copy of its preview has as many pixels as the tile draws the preview with.
+    // Whether the item's copy of its preview has as many pixels as the tile draws the preview with,
+    // or as the preview has where it is smaller.
     bool copyCoversPreview() const;
     // Whether the tile shows its developed preview's stand-in, or nothing, for want of the preview.
     bool lacksPreview() const;

@@ -75,7 +75,6 @@ TEST_F(AdjustTest, TheRunnerUpNeedsOneAndSwitchingLooksBringsTheColourUp)
     model->setUseAlternative(true, grey);
     EXPECT_FALSE(grey->useAlternative());
     EXPECT_TRUE(model->saving().dirty().count(grey->id));
-    EXPECT_TRUE(model->previews().inFlight().count(grey->id) || model->previews().wanted().count(grey->id));
 
     model->setGlobalColour(0.4);
     model->setColour(0.0, colourful);

@@ -103,7 +103,9 @@ TEST_F(PreviewTest, AChangedBatchColourRendersEveryPreviewAgainOnceWithIt)
 TEST_F(PreviewTest, AnItemThatLeftTheBatchWhileRenderingIsNotMarkedOrRenderedAgain)
 {
     const auto item = model->items()[0];
+    item->setColourOffset(-0.2);
     model->previews().request(item);
+    item->setColourOffset(-0.3);
     model->previews().request(item);
     model->newBatch();
     EXPECT_TRUE(model->previews().wanted().empty()) << "nothing of the old batch waits for a render";
@@ -115,6 +117,9 @@ TEST_F(PreviewTest, AnItemThatLeftTheBatchWhileRenderingIsNotMarkedOrRenderedAga
 TEST_F(PreviewTest, ResettingTheStandingLookRendersThePreviewsAgainOnce)
 {
     model->setGlobalColour(0.5);
+    loop.advance(PreviewRenderer::restDelay);
+    ASSERT_TRUE(runUntil([&] { return previewsSettled(); }));
+    previewsShown.clear();
     model->resetStanding();
     expectEveryPreviewRenderedOnceAt(1.0);
 }
