@@ -42,8 +42,8 @@ constexpr int levelBase = 16;
 constexpr int levelStep = 8;
 constexpr int originalCode = 0;
 constexpr QRgb blankColour = qRgb(255, 0, 255);
-constexpr int pictureWidth = 48;
-constexpr int pictureHeight = 32;
+constexpr int pictureWidth = 240;
+constexpr int pictureHeight = 160;
 
 QRgb colourOf(int code)
 {
