@@ -55,17 +55,14 @@ std::set<Uuid> PreviewRenderer::preparing() const
     return preparing;
 }
 
-size_t PreviewRenderer::runningCount() const
-{
-    return size_t(
-        std::count_if(records_.begin(), records_.end(), [](const auto& entry) { return entry.second.running(); }));
-}
-
 void PreviewRenderer::setState(const Uuid&, Record& record, State state)
 {
-    const bool starts = (state == State::rendering || state == State::preparing) && !record.running();
+    const bool wasRunning = record.running();
     record.state = state;
-    if (starts) record.stop = std::stop_source();
+    if (record.running() == wasRunning) return;
+    // Work that starts takes a fresh stop.
+    if (record.running()) record.stop = std::stop_source();
+    running_ = record.running() ? running_ + 1 : running_ - 1;
 }
 
 void PreviewRenderer::markWanted(const Uuid& id, Record& record, Wanted wanted)
@@ -247,7 +244,7 @@ void PreviewRenderer::pump()
         // (their scaled copies and stand-ins); the tiles in view may take every thread for the
         // moment they render, so that none of them waits for a turn.
         const size_t turns = onScreen ? threads : std::max(1u, threads - 1);
-        if (runningCount() >= turns) {
+        if (running_ >= turns) {
             if (onScreen) stopRendersOffScreen();
             return;
         }
@@ -264,7 +261,7 @@ void PreviewRenderer::prepareInView()
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
     if (keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
     for (const auto& item : items()) {
-        if (runningCount() >= turns) return;
+        if (running_ >= turns) return;
         const auto& result = item->result();
         if (!result || !onScreen_.contains(item->id)) continue;
         Record& record = records_[item->id];

@@ -161,8 +161,7 @@ private:
         bool remadeThisRest = false;       // made again once this rest of the view
         bool running() const { return state == State::rendering || state == State::preparing; }
     };
-    // The one place an item's state changes: work that starts takes a fresh stop, and an item left
-    // with nothing to do that the open batch no longer holds is forgotten.
+    // The one place an item's state changes: work that starts takes a fresh stop and is counted.
     void setState(const Uuid& id, Record& record, State state);
     // Settings asked for: waiting, or marked behind what runs.
     void markWanted(const Uuid& id, Record& record, Wanted wanted);
@@ -179,7 +178,6 @@ private:
     std::shared_ptr<BatchItem> nextWaiting();
     // Forgets what is kept of items the open batch no longer holds and that run nothing.
     void forgetGone(const std::map<Uuid, size_t>& place);
-    size_t runningCount() const;
     // Stops as many renders of tiles out of sight as tiles in view wait for a turn.
     void stopRendersOffScreen();
     bool rendersOnScreen() const;
@@ -215,6 +213,7 @@ private:
 
     Environment environment_;
     std::map<Uuid, Record> records_;
+    size_t running_ = 0; // records rendering or preparing
     std::set<Uuid> onScreen_;
     std::set<Uuid> near_;
     std::optional<CancelSource> pass_;
