@@ -97,23 +97,19 @@ public:
         std::lock_guard lock(mutex_);
         return code >= 1 && size_t(code) <= results_.size() ? results_[size_t(code) - 1] : std::string();
     }
-    void rendered(int code, bool byRecipe)
+    void rendered(int code)
     {
         std::lock_guard lock(mutex_);
-        auto& count = renders_[code];
-        ++count.times;
-        count.byRecipe += byRecipe;
+        ++renders_[code];
         ++total_;
     }
-    // The codes rendered more than once since the view last moved, with how many of those renders
-    // a let-go picture's recipe made.
-    std::vector<std::tuple<int, int, int>> twice() const
+    // A code rendered more than once since the view last moved, and how often.
+    std::optional<std::pair<int, int>> twice() const
     {
         std::lock_guard lock(mutex_);
-        std::vector<std::tuple<int, int, int>> found;
-        for (const auto& [code, count] : renders_)
-            if (count.times > 1) found.emplace_back(code, count.times, count.byRecipe);
-        return found;
+        for (const auto& [code, times] : renders_)
+            if (times > 1) return std::pair{code, times};
+        return std::nullopt;
     }
     void viewMoved()
     {
@@ -128,14 +124,10 @@ public:
 
 private:
     using Key = std::tuple<std::string, bool, double, double, bool>;
-    struct Count {
-        int times = 0;
-        int byRecipe = 0;
-    };
     mutable std::mutex mutex_;
     std::map<Key, int> codes_;
     std::vector<std::string> results_;
-    std::map<int, Count> renders_;
+    std::map<int, int> renders_;
     long total_ = 0;
 };
 
@@ -156,7 +148,7 @@ std::optional<Bitmap> renderCoded(Codes& codes, const DevelopInput& input, const
     for (int slice = 0; slice < 2 && !stop.stop_requested(); ++slice) std::this_thread::sleep_for(50us);
     if (stop.stop_requested()) return std::nullopt;
     const int code = codes.of(input.jobId, settings);
-    codes.rendered(code, !stop.stop_possible());
+    codes.rendered(code);
     return flatPicture(code);
 }
 
@@ -182,6 +174,12 @@ enum class Kind {
     rest,
     quit
 };
+// Each kind's name and how often a sequence takes it, in the order of `Kind`.
+constexpr std::pair<const char*, int> kinds[] = {{"deliver", 14},   {"redeliver", 2}, {"rebuild", 6}, {"light", 8},
+                                                 {"lightDrag", 4},  {"colour", 4},    {"look", 3},    {"batchLight", 4},
+                                                 {"batchDrag", 3},  {"colour0", 2},   {"wait", 10},   {"scrollSlow", 8},
+                                                 {"scrollFast", 5}, {"resize", 2},    {"letGo", 5},   {"compare", 2},
+                                                 {"openBatch", 2},  {"rest", 5},      {"quit", 0}};
 
 struct Step {
     Kind kind;
@@ -191,37 +189,21 @@ struct Step {
 
 std::string describe(const Step& step)
 {
-    static const char* const names[] = {"deliver", "redeliver",  "rebuild",    "light",     "lightDrag",
-                                        "colour",  "look",       "batchLight", "batchDrag", "colour0",
-                                        "wait",    "scrollSlow", "scrollFast", "resize",    "letGo",
-                                        "compare", "openBatch",  "rest",       "quit"};
-    return std::string(names[int(step.kind)]) + "(" + std::to_string(step.a) + "," + std::to_string(step.b) + ")";
+    return std::string(kinds[int(step.kind)].first) + "(" + std::to_string(step.a) + "," + std::to_string(step.b) + ")";
 }
 
 std::vector<Step> stepsOf(unsigned seed)
 {
     std::mt19937 random(seed);
-    const std::vector<std::pair<Kind, int>> weights{
-        {Kind::deliver, 14}, {Kind::redeliver, 2},  {Kind::rebuild, 6},    {Kind::light, 8},     {Kind::lightDrag, 4},
-        {Kind::colour, 4},   {Kind::look, 3},       {Kind::batchLight, 4}, {Kind::batchDrag, 3}, {Kind::colourZero, 2},
-        {Kind::wait, 10},    {Kind::scrollSlow, 8}, {Kind::scrollFast, 5}, {Kind::resize, 2},    {Kind::letGo, 5},
-        {Kind::compare, 2},  {Kind::openBatch, 2},  {Kind::rest, 5}};
     int total = 0;
-    for (const auto& [kind, weight] : weights) total += weight;
+    for (const auto& [name, weight] : kinds) total += weight;
     const int length = std::uniform_int_distribution(12, 40)(random);
     std::vector<Step> steps;
     for (int index = 0; index < length; ++index) {
-        int pick = std::uniform_int_distribution(0, total - 1)(random);
-        Kind kind = weights.front().first;
-        for (const auto& [candidate, weight] : weights) {
-            if (pick < weight) {
-                kind = candidate;
-                break;
-            }
-            pick -= weight;
-        }
+        int pick = std::uniform_int_distribution(0, total - 1)(random), kind = 0;
+        while (pick >= kinds[kind].second) pick -= kinds[kind++].second;
         steps.push_back(
-            {kind, std::uniform_int_distribution(0, 999)(random), std::uniform_int_distribution(0, 999)(random)});
+            {Kind(kind), std::uniform_int_distribution(0, 999)(random), std::uniform_int_distribution(0, 999)(random)});
     }
     steps.push_back({std::uniform_int_distribution(0, 3)(random) == 0 ? Kind::quit : Kind::rest, 0, 0});
     return steps;
@@ -684,9 +666,9 @@ private:
 
     std::optional<std::string> checkRenders()
     {
-        for (const auto& [code, times, byRecipe] : codes_->twice())
-            return "(d) picture " + std::to_string(code) + " rendered " + std::to_string(times) +
-                   " times within one rest of the view (" + std::to_string(byRecipe) + " by a let-go picture's recipe)";
+        if (const auto twice = codes_->twice())
+            return "(d) picture " + std::to_string(twice->first) + " rendered " + std::to_string(twice->second) +
+                   " times within one rest of the view";
         return std::nullopt;
     }
 
