@@ -2,11 +2,13 @@
 // every thumbnail, to every result, the main thread while the results screen sits untouched, time
 // until the tiles in view follow a batch light move (from rest, and moved again while the pass of
 // the move before runs), time to quit and to reopen, the tiles that draw nothing or an original as
-// the grid is scrolled (during a pass, after it, and in a reopened batch), the resident memory on
-// the way, and the processor time the develop and the reopen take. Each step starts from a program
-// in the state the step before leaves, made again (untimed) when that step did not run first. Last,
-// two programs of their own: the tiles of a batch developed with its colour at 0 as the grid is
-// scrolled, and how long a window of a large screen keeps working once fast scrolls stop.
+// the grid is scrolled (during a pass, after it, and in a reopened batch), the tiles of a reopened
+// batch scrolled at rest and after a light move that show an older light or change again once the
+// program rests, the resident memory on the way, and the processor time the develop and the reopen
+// take. Each step starts from a program in the state the step before leaves, made again (untimed)
+// when that step did not run first. Last, two programs of their own: the tiles of a batch developed
+// with its colour at 0 as the grid is scrolled, and how long a window of a large screen keeps
+// working once fast scrolls stop.
 // OXEL_BENCH_PHOTOGRAPHS asks for another count, for a quick look.
 #include "ProcessCPUTime.h"
 #include "app/AppScenario.h"
@@ -19,14 +21,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace oxel::bench {
 namespace {
@@ -174,6 +176,14 @@ bool showNewestLight(AppRun& run, std::set<const TileView*>& asked, std::chrono:
     return all;
 }
 
+// Down to the end a screen at a time, and back to the top again.
+std::vector<int> downAndUp(const std::vector<int>& steps)
+{
+    std::vector<int> there(steps.begin(), steps.end());
+    there.insert(there.end(), steps.rbegin(), steps.rend());
+    return there;
+}
+
 void moveLight(AppRun& run)
 {
     run.model().setGlobalStrength(run.model().globalStrength() > 0.5 ? 0.3 : 0.8);
@@ -219,10 +229,7 @@ void BM_App500LightMoveOnScreen(benchmark::State& state)
         if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
             return state.SkipWithError("the pass never ended");
         state.counters["pass_s"] = seconds(start);
-        // Down to the end a screen at a time, and back to the top again.
-        std::vector<int> there(steps.begin(), steps.end());
-        there.insert(there.end(), steps.rbegin(), steps.rend());
-        state.counters["blank_tiles"] = run.blankTilesAlong(there, 2s);
+        state.counters["blank_tiles"] = run.blankTilesAlong(downAndUp(steps), 2s);
     }
 }
 BENCHMARK(BM_App500LightMoveOnScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -310,13 +317,64 @@ void BM_App500ReopenScrolled(benchmark::State& state)
         state.counters["light_on_screen_s"] = *onScreen;
         if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
             return state.SkipWithError("the pass never ended");
-        std::vector<int> there(steps.begin(), steps.end());
-        there.insert(there.end(), steps.rbegin(), steps.rend());
-        state.counters["blank_tiles_after_light"] = run.blankTilesAlong(there, 2s);
+        state.counters["blank_tiles_after_light"] = run.blankTilesAlong(downAndUp(steps), 2s);
         bench.run.reset();
     }
 }
 BENCHMARK(BM_App500ReopenScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The pictures the items of the open batch came with.
+std::map<Uuid, PictureHandle> openedPictures(AppModel& model)
+{
+    std::map<Uuid, PictureHandle> opened;
+    for (const auto& item : model.items())
+        if (item->thumbnail()) opened.emplace(item->id, *item->thumbnail());
+    return opened;
+}
+
+void countTilesAtRest(benchmark::State& state, const AppRun::TilesAtRest& found, const std::string& after)
+{
+    state.counters["blank_tiles_after_" + after] = found.seen.blank;
+    state.counters["original_tiles_after_" + after] = found.seen.original;
+    state.counters["tiles_changed_at_rest_after_" + after] = found.changedAtRest;
+}
+
+// The reopened batch, once it rests, scrolled down a screen at a time and back up, and again once
+// a light move's pass has ended, resting at every step: the tiles that two seconds after their step
+// show a picture of the light before the move or one that changes again at rest, the kept
+// thumbnails that give way to their item's first preview apart; the time until every result is back.
+void BM_App500ReopenTilesAtRest(benchmark::State& state)
+{
+    Scale& bench = scale();
+    if (!bench.batchStored()) return state.SkipWithError("the batch did not develop");
+    for (auto _ : state) {
+        AppRun& run = bench.freshRun();
+        const auto start = std::chrono::steady_clock::now();
+        run.model().openBatch(*bench.storedBatch);
+        // Its kept thumbnail may give way to each item's first preview once.
+        auto kept = openedPictures(run.model());
+        if (!run.spinUntil([&] { return run.allRestored() && run.previewsSettled(); }, stepLimit))
+            return state.SkipWithError("not every result came back");
+        state.SetIterationTime(seconds(start));
+        run.secondsUntilAtRest(60s);
+        const auto reopened = run.tilesAtRestAlong(downAndUp(run.screenSteps()), 2s, &kept);
+        countTilesAtRest(state, reopened, "reopen");
+        state.counters["thumbnails_replaced_after_reopen"] = reopened.openedPicturesReplaced;
+        // Whatever is held before the move is of an older light after it.
+        const auto olderLight = run.picturesHeld();
+        moveLight(run);
+        // The pass asks for its previews once the light rests.
+        run.spinUntil([] { return false; }, PreviewRenderer::restDelay + 100ms);
+        if (!run.spinUntil([&] { return run.previewsSettled(); }, stepLimit))
+            return state.SkipWithError("the pass never ended");
+        run.secondsUntilAtRest(60s);
+        const auto moved = run.tilesAtRestAlong(downAndUp(run.screenSteps()), 2s, nullptr, olderLight);
+        countTilesAtRest(state, moved, "light");
+        state.counters["tiles_at_older_light_after_light"] = moved.olderLight;
+        bench.run.reset();
+    }
+}
+BENCHMARK(BM_App500ReopenTilesAtRest)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_App500ColourNoneScrolled(benchmark::State& state)
 {
@@ -337,28 +395,6 @@ void BM_App500ColourNoneScrolled(benchmark::State& state)
     }
 }
 BENCHMARK(BM_App500ColourNoneScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
-
-double processSeconds()
-{
-    rusage used{};
-    getrusage(RUSAGE_SELF, &used);
-    const auto of = [](const timeval& time) { return double(time.tv_sec) + double(time.tv_usec) * 1e-6; };
-    return of(used.ru_utime) + of(used.ru_stime);
-}
-
-// The seconds until the start of the first whole second in which every thread of the process
-// together uses under 5 % of a core; none within `limit`.
-std::optional<double> secondsUntilAtRest(AppRun& run, std::chrono::seconds limit)
-{
-    const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() < start + limit) {
-        const double rested = seconds(start);
-        const double before = processSeconds();
-        run.spinUntil([] { return false; }, 1s);
-        if (processSeconds() - before < 0.05) return rested;
-    }
-    return std::nullopt;
-}
 
 int thumbnailsWrittenSince(std::filesystem::file_time_type since)
 {
@@ -387,15 +423,14 @@ void BM_App500LargeViewAtRest(benchmark::State& state)
         run.spinUntil([&] { return run.previewsSettled(); }, stepLimit);
         run.spinUntil([] { return false; }, 2s);
         const std::vector<int> steps = run.screenSteps();
-        std::vector<int> there(steps.begin(), steps.end());
-        there.insert(there.end(), steps.rbegin(), steps.rend());
+        std::vector<int> there = downAndUp(steps);
         there.insert(there.end(), steps.begin(), steps.end());
         for (const int position : there) {
             run.scrollTo(position);
             run.spinUntil([] { return false; }, 100ms);
         }
         const auto scrolled = std::filesystem::file_time_type::clock::now();
-        const auto rest = secondsUntilAtRest(run, 300s);
+        const auto rest = run.secondsUntilAtRest(300s);
         state.SetIterationTime(rest.value_or(300));
         state.counters["at_rest"] = rest.has_value();
         state.counters["thumbnails_written"] = thumbnailsWrittenSince(scrolled);

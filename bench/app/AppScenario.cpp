@@ -1,5 +1,6 @@
 #include "app/AppScenario.h"
 
+#include "ProcessCPUTime.h"
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "develop/BenchOriginal.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QImage>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -46,13 +48,86 @@ std::string preparedName(const std::string& name)
     return name;
 }
 
-// Whether the view draws any picture now, as a paint of the screen would: its middle is covered.
+// What the view paints now, as a paint of the screen would.
+QImage painted(PixelImage& picture)
+{
+    QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    picture.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// Whether a paint holds any picture: its middle is covered.
+bool holdsPicture(const QImage& paint)
+{
+    return !paint.isNull() && qAlpha(paint.pixel(paint.rect().center())) > 0;
+}
+
 bool drawsPicture(PixelImage& picture)
 {
-    QImage painted(picture.size(), QImage::Format_ARGB32_Premultiplied);
-    painted.fill(Qt::transparent);
-    picture.render(&painted, QPoint(), QRegion(), QWidget::DrawChildren);
-    return qAlpha(painted.pixel(painted.rect().center())) > 0;
+    return holdsPicture(painted(picture));
+}
+
+PixelImage& tilePicture(TileView& tile)
+{
+    return *tile.findChild<PixelImage*>();
+}
+
+// Two paints of the same picture differ by no more than a rounding.
+constexpr int sameLevels = 1;
+// How long a step waits for the program to rest before it compares anyway.
+constexpr auto restLimit = std::chrono::seconds(60);
+
+// The largest difference of one channel of one pixel between two paints, in levels.
+int largestDifference(const QImage& first, const QImage& second)
+{
+    if (first.size() != second.size()) return 255;
+    int largest = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        const uchar* one = first.constScanLine(y);
+        const uchar* other = second.constScanLine(y);
+        for (int byte = 0; byte < first.width() * 4; ++byte)
+            largest = std::max(largest, std::abs(int(one[byte]) - int(other[byte])));
+    }
+    return largest;
+}
+
+// A tile in view as it painted `dwell` after its step, and the picture it was handed then.
+struct EarlyPaint {
+    QPointer<TileView> tile;
+    QImage paint;
+    AppRun::HandedPicture shown;
+};
+
+AppRun::HandedPicture handedTo(const PixelImage& view)
+{
+    return {view.handle(), view.picture()};
+}
+
+// Whether `shown` is the picture the batch opened `id` with, which may give way once: taken out if so.
+bool givesWayOnce(std::map<Uuid, PictureHandle>* replaceableOnce, const Uuid& id, const PictureHandle& shown)
+{
+    if (!replaceableOnce) return false;
+    const auto opened = replaceableOnce->find(id);
+    if (opened == replaceableOnce->end() || opened->second != shown) return false;
+    replaceableOnce->erase(opened);
+    return true;
+}
+
+// Counts a tile that showed an older picture early, or paints another at rest; a blank is counted
+// as one already.
+void countChangeAtRest(const EarlyPaint& early, const QImage& rested, std::map<Uuid, PictureHandle>* replaceableOnce,
+                       const std::vector<AppRun::HandedPicture>& olderLight, AppRun::TilesAtRest& found)
+{
+    if (!holdsPicture(early.paint)) return;
+    if (std::any_of(olderLight.begin(), olderLight.end(), [&](const auto& older) { return older.sameAs(early.shown); }))
+        ++found.olderLight;
+    else if (largestDifference(early.paint, rested) <= sameLevels)
+        return;
+    else if (givesWayOnce(replaceableOnce, early.tile->item()->id, early.shown.handle))
+        ++found.openedPicturesReplaced;
+    else
+        ++found.changedAtRest;
 }
 
 } // namespace
@@ -206,7 +281,7 @@ int AppRun::blankTilesInView()
 {
     int blank = 0;
     for (auto* tile : tilesInView())
-        if (!drawsPicture(*tile->findChild<PixelImage*>())) ++blank;
+        if (!drawsPicture(tilePicture(*tile))) ++blank;
     return blank;
 }
 
@@ -215,7 +290,7 @@ int AppRun::originalTilesInView()
     int original = 0;
     for (auto* tile : tilesInView()) {
         const BatchItem& item = *tile->item();
-        const PictureHandle& shown = tile->findChild<PixelImage*>()->handle();
+        const PictureHandle& shown = tilePicture(*tile).handle();
         const bool thumbnail = item.thumbnail() && shown == *item.thumbnail() && shown != item.developedThumbnail();
         if (item.result() && (thumbnail || shown == item.originalPreview())) ++original;
     }
@@ -230,9 +305,8 @@ int AppRun::tilesBehindInView()
         const Uuid& id = tile->item()->id;
         const bool rendering = previews.inFlight().contains(id) && !previews.preparing().contains(id);
         const auto& preview = tile->item()->previewImage();
-        const auto* picture = tile->findChild<PixelImage*>();
         if (tile->item()->result() &&
-            (previews.wanted().contains(id) || rendering || !preview || picture->handle() != *preview))
+            (previews.wanted().contains(id) || rendering || !preview || tilePicture(*tile).handle() != *preview))
             ++behind;
     }
     return behind;
@@ -245,7 +319,7 @@ int AppRun::blankTilesAlong(const std::vector<int>& positions, std::chrono::seco
 }
 
 AppRun::TilesSeen AppRun::tilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
-                                     std::chrono::seconds patience)
+                                     std::chrono::seconds patience, const std::function<void()>& atEachStep)
 {
     TilesSeen seen;
     for (const int position : positions) {
@@ -255,8 +329,57 @@ AppRun::TilesSeen AppRun::tilesAlong(const std::vector<int>& positions, std::chr
         seen.blank += blankTilesInView();
         seen.original += originalTilesInView();
         seen.behind += tilesBehindInView();
+        if (atEachStep) atEachStep();
     }
     return seen;
+}
+
+bool AppRun::HandedPicture::sameAs(const HandedPicture& other) const
+{
+    return handle.isNull() ? !bitmap.isNull() && bitmap.data() == other.bitmap.data() : handle == other.handle;
+}
+
+std::vector<AppRun::HandedPicture> AppRun::picturesHeld()
+{
+    std::vector<HandedPicture> held;
+    for (const auto& item : model().items()) {
+        for (const auto* picture : {&item->previewImage(), &item->developedThumbnail(), &item->thumbnail()})
+            if (*picture) held.push_back({**picture, {}});
+        if (item->developedCopy()) held.push_back({{}, item->developedCopy()->picture});
+    }
+    for (auto* tile : grid()->widget()->findChildren<TileView*>(Qt::FindDirectChildrenOnly))
+        held.push_back(handedTo(tilePicture(*tile)));
+    return held;
+}
+
+AppRun::TilesAtRest AppRun::tilesAtRestAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
+                                             std::map<Uuid, PictureHandle>* replaceableOnce,
+                                             const std::vector<HandedPicture>& olderLight)
+{
+    TilesAtRest found;
+    const auto compareAtRest = [&] {
+        std::vector<EarlyPaint> early;
+        for (auto* tile : tilesInView())
+            early.push_back({tile, painted(tilePicture(*tile)), handedTo(tilePicture(*tile))});
+        secondsUntilAtRest(restLimit);
+        for (const EarlyPaint& paint : early)
+            if (paint.tile)
+                countChangeAtRest(paint, painted(tilePicture(*paint.tile)), replaceableOnce, olderLight, found);
+    };
+    found.seen = tilesAlong(positions, dwell, {}, compareAtRest);
+    return found;
+}
+
+std::optional<double> AppRun::secondsUntilAtRest(std::chrono::seconds limit)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < start + limit) {
+        const double rested = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double before = ProcessCPUTime::now();
+        spinUntil([] { return false; }, std::chrono::seconds(1));
+        if (ProcessCPUTime::now() - before < 0.05) return rested;
+    }
+    return std::nullopt;
 }
 
 std::optional<int> AppRun::reopenScrolled(const Uuid& batch, std::chrono::seconds dwell, std::chrono::seconds patience,

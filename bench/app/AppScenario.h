@@ -5,11 +5,14 @@
 // in this process with an account signed in. The benchmarks and the scale check share it.
 
 #include "InProcessBackend.h"
+#include "imaging/Bitmap.h"
+#include "imaging/PictureHandle.h"
 #include "platform/Uuid.h"
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -92,8 +95,33 @@ public:
         int original = 0;
         int behind = 0;
     };
+    // `atEachStep` runs once a step's tiles are counted, before the next step.
     TilesSeen tilesAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
-                         std::chrono::seconds patience = {});
+                         std::chrono::seconds patience = {}, const std::function<void()>& atEachStep = {});
+    // A picture as a view was handed it: a handle into the shared picture cache, or a bitmap it holds.
+    struct HandedPicture {
+        PictureHandle handle;
+        Bitmap bitmap;
+        bool sameAs(const HandedPicture& other) const;
+    };
+    // Every picture the items of the batch and their tiles hold now, whatever they show.
+    std::vector<HandedPicture> picturesHeld();
+    // As `tilesAlong`, the program then left to rest at each step: the tiles in view that
+    // `dwell` after their step show one of `olderLight`, and those that paint another picture
+    // once the program rests. `replaceableOnce`, when given, holds the pictures the batch opened
+    // with: each may give way to another once, counted apart and taken out.
+    struct TilesAtRest {
+        TilesSeen seen;
+        int olderLight = 0;
+        int changedAtRest = 0;
+        int openedPicturesReplaced = 0;
+    };
+    TilesAtRest tilesAtRestAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
+                                 std::map<Uuid, PictureHandle>* replaceableOnce,
+                                 const std::vector<HandedPicture>& olderLight = {});
+    // The seconds until the start of the first whole second in which every thread of the process
+    // together uses under 5 % of a core; none within `limit`.
+    std::optional<double> secondsUntilAtRest(std::chrono::seconds limit);
     // Opens the batch, and once its first screen draws, drags to the end and comes back up a screen
     // at a time while the results come back, as `blankTilesAlong`; none when nothing drew in `limit`.
     std::optional<int> reopenScrolled(const Uuid& batch, std::chrono::seconds dwell, std::chrono::seconds patience,
