@@ -168,10 +168,8 @@ bool showNewestLight(AppRun& run, std::set<const TileView*>& asked, std::chrono:
         const Uuid& id = tile->item()->id;
         const bool pending = previews.wanted().contains(id) || previews.inFlight().contains(id);
         if (pending && passAsked) asked.insert(tile);
-        const auto& preview = tile->item()->previewImage();
         const auto* picture = tile->findChild<PixelImage*>();
-        if (!asked.contains(tile) || pending || !preview || picture->handle() != *preview || !picture->holdsScaled())
-            all = false;
+        if (!asked.contains(tile) || pending || !showsPreview(*tile) || !picture->holdsScaled()) all = false;
     }
     return all;
 }

@@ -304,10 +304,7 @@ int AppRun::tilesBehindInView()
     for (auto* tile : tilesInView()) {
         const Uuid& id = tile->item()->id;
         const bool rendering = previews.inFlight().contains(id) && !previews.preparing().contains(id);
-        const auto& preview = tile->item()->previewImage();
-        if (tile->item()->result() &&
-            (previews.wanted().contains(id) || rendering || !preview || tilePicture(*tile).handle() != *preview))
-            ++behind;
+        if (tile->item()->result() && (previews.wanted().contains(id) || rendering || !showsPreview(*tile))) ++behind;
     }
     return behind;
 }
@@ -420,6 +417,17 @@ void startResidentPeak()
 {
     malloc_trim(0);
     resetResidentPeak();
+}
+
+bool showsPreview(TileView& tile)
+{
+    const auto& preview = tile.item()->previewImage();
+    const auto& copy = tile.item()->developedCopy();
+    const PixelImage& picture = tilePicture(tile);
+    if (!preview) return false;
+    if (picture.handle() == *preview) return true;
+    return copy && copy->preview == *preview && !picture.picture().isNull() &&
+           picture.picture().data() == copy->picture.data();
 }
 
 } // namespace oxel::bench

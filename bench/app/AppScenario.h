@@ -140,6 +140,10 @@ private:
     std::unique_ptr<Application> application_;
 };
 
+// Whether the tile paints its item's preview, or the copy of it made for the tiles, which a tile
+// shows in its place.
+bool showsPreview(TileView& tile);
+
 // Resident memory now and at its peak since the last reset, in gigabytes.
 double residentGB();
 double residentPeakGB();
