@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ProcessSeconds.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 
 namespace oxel::bench {
 
@@ -22,12 +23,7 @@ public:
     ProcessCPUTime& operator=(const ProcessCPUTime&) = delete;
 
     // Seconds of processor time the whole process has used so far.
-    static double now()
-    {
-        timespec t{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-    }
+    static double now() { return processSeconds(); }
 
 private:
     benchmark::State& state_;

@@ -1,6 +1,6 @@
 #include "app/AppScenario.h"
 
-#include "ProcessCPUTime.h"
+#include "ProcessSeconds.h"
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "develop/BenchOriginal.h"
@@ -372,9 +372,9 @@ std::optional<double> AppRun::secondsUntilAtRest(std::chrono::seconds limit)
     const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() < start + limit) {
         const double rested = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double before = ProcessCPUTime::now();
+        const double before = processSeconds();
         spinUntil([] { return false; }, std::chrono::seconds(1));
-        if (ProcessCPUTime::now() - before < 0.05) return rested;
+        if (processSeconds() - before < 0.05) return rested;
     }
     return std::nullopt;
 }
