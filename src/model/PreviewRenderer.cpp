@@ -55,7 +55,7 @@ std::set<Uuid> PreviewRenderer::preparing() const
     return preparing;
 }
 
-void PreviewRenderer::setState(const Uuid&, Record& record, State state)
+void PreviewRenderer::setState(Record& record, State state)
 {
     const bool wasRunning = record.running();
     record.state = state;
@@ -65,16 +65,16 @@ void PreviewRenderer::setState(const Uuid&, Record& record, State state)
     running_ = record.running() ? running_ + 1 : running_ - 1;
 }
 
-void PreviewRenderer::markWanted(const Uuid& id, Record& record, Wanted wanted)
+void PreviewRenderer::markWanted(Record& record, Wanted wanted)
 {
     record.wanted = std::move(wanted);
-    if (!record.running()) setState(id, record, State::waiting);
+    if (!record.running()) setState(record, State::waiting);
 }
 
-void PreviewRenderer::dropWanted(const Uuid& id, Record& record)
+void PreviewRenderer::dropWanted(Record& record)
 {
     record.wanted.reset();
-    if (!record.running()) setState(id, record, State::idle);
+    if (!record.running()) setState(record, State::idle);
 }
 
 bool PreviewRenderer::holds(const std::shared_ptr<BatchItem>& item) const
@@ -144,13 +144,13 @@ bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority p
     Record& record = records_[item->id];
     // Settings that render already, or that the tile's picture was made at, are not made again.
     if (hasNewest(*item, record)) {
-        dropWanted(item->id, record);
+        dropWanted(record);
         record.remaking = false;
         return false;
     }
     // Newer settings replace waiting ones; the more urgent of their priorities stays.
     if (record.wanted) priority = std::min(priority, record.wanted->priority);
-    markWanted(item->id, record, {settingsFor(*item), priority});
+    markWanted(record, {settingsFor(*item), priority});
     record.remaking = false;
     return true;
 }
@@ -168,7 +168,7 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
             // left the view before its turn, however many moves later: the copy stands in until it
             // is back. One already rendering keeps its mark, so that stopping it asks nothing again.
             if (!record.remaking) continue;
-            dropWanted(id, record);
+            dropWanted(record);
             if (!record.running()) record.remaking = false;
         }
         restartViewRest();
@@ -225,7 +225,7 @@ void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
     Record& record = found->second;
     if (record.running() || !record.wanted) return;
     const Wanted taken = *std::exchange(record.wanted, std::nullopt);
-    setState(item->id, record, State::rendering);
+    setState(record, State::rendering);
     record.renderingAt = MadeAt{item->result(), taken.settings};
     const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
     // Taken now: the task may start later, when the item may hold another result.
@@ -269,7 +269,7 @@ void PreviewRenderer::prepareInView()
         if (record.kept && record.kept->outcome == result) continue;
         // Once a rest: what did not fit beside the others is not tried again until the view moves.
         record.preparedThisRest = true;
-        setState(item->id, record, State::preparing);
+        setState(record, State::preparing);
         spawn(prepare(item, result, settingsFor(*item), record.stop.get_token()));
     }
 }
@@ -289,7 +289,7 @@ Task<void> PreviewRenderer::prepare(std::shared_ptr<BatchItem> item, std::shared
         diagnose("previews", std::string("preparing a preview failed: ") + failure.what());
     }
     Record& record = records_[item->id];
-    setState(item->id, record, record.wanted ? State::waiting : State::idle);
+    setState(record, record.wanted ? State::waiting : State::idle);
     if (item->result() == outcome) keepRead(*item, record, outcome, std::move(read));
     // A light moved meanwhile waited behind the preparing, which it now finds made.
     if (record.wanted && holds(item) && record.wanted->priority == WorkPriority::userInitiated) start(item);
@@ -361,7 +361,7 @@ std::shared_ptr<BatchItem> PreviewRenderer::nextWaiting()
         const auto found = place.find(id);
         // Gone from the batch, or its result with it, while it waited: nothing is left to render.
         if (found == place.end() || !held[found->second]->result()) {
-            dropWanted(id, record);
+            dropWanted(record);
             continue;
         }
         const auto& item = held[found->second];
@@ -413,7 +413,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
                                const DevelopSettings& settings, Made made)
 {
     Record& record = records_[item->id];
-    setState(item->id, record, record.wanted ? State::waiting : State::idle);
+    setState(record, record.wanted ? State::waiting : State::idle);
     record.remaking = false;
     record.renderingAt.reset();
     // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
@@ -432,7 +432,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written, rendered again
         // or kept.
-        dropWanted(item->id, record);
+        dropWanted(record);
         return pump();
     }
     // A preview made again for the result and settings last announced has nothing new to write.

@@ -162,10 +162,10 @@ private:
         bool running() const { return state == State::rendering || state == State::preparing; }
     };
     // The one place an item's state changes: work that starts takes a fresh stop and is counted.
-    void setState(const Uuid& id, Record& record, State state);
+    void setState(Record& record, State state);
     // Settings asked for: waiting, or marked behind what runs.
-    void markWanted(const Uuid& id, Record& record, Wanted wanted);
-    void dropWanted(const Uuid& id, Record& record);
+    void markWanted(Record& record, Wanted wanted);
+    void dropWanted(Record& record);
 
     bool holds(const std::shared_ptr<BatchItem>& item) const;
     // Whether the item's newest settings render already, or its tile has a picture of them.
