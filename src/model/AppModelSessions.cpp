@@ -49,6 +49,24 @@ std::vector<OpenedThumbnail> openedThumbnails(const LibraryStore& library, WorkP
     return thumbnails;
 }
 
+// A rebuilt result, and its kept thumbnail's copy at the size the tiles draw its preview: the
+// tile's picture until the item's settings change, so that a reopened batch renders no preview
+// only to show the same light.
+struct RebuiltWithCopy {
+    std::optional<RebuiltResult> rebuilt;
+    std::optional<Bitmap> copy;
+};
+
+RebuiltWithCopy rebuiltWithCopy(std::optional<RebuiltResult> rebuilt, const std::optional<PictureHandle>& thumbnail,
+                                TileBox box)
+{
+    std::optional<Bitmap> copy;
+    if (rebuilt && thumbnail)
+        if (const auto pin = thumbnail->pin())
+            copy = developedCopy(pin.bitmap(), box, rebuilt->preview.width(), rebuilt->preview.height());
+    return {std::move(rebuilt), std::move(copy)};
+}
+
 // A batch amount as stored, kept within 0...1; a damaged record's value that is not a number
 // counts as full.
 double storedAmount(double amount)
@@ -172,13 +190,15 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
             co_return;
         }
         auto rebuildWork = [record, source = *item->source(),
-                            folder = services_.library.imageFolder(batchId, record.id), limits,
-                            settings] { return renderFromLibrary(record, source, folder, limits, settings); };
+                            folder = services_.library.imageFolder(batchId, record.id), limits, settings,
+                            thumbnail = item->developedThumbnail(), box = previews_.tileBox()] {
+            return rebuiltWithCopy(renderFromLibrary(record, source, folder, limits, settings), thumbnail, box);
+        };
         auto rebuilt = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(rebuildWork));
         if (!restoresInto(item, batchId, generation)) co_return;
-        const bool developed = rebuilt.has_value();
-        applyRebuilt(*item, std::move(rebuilt), batchId);
-        if (developed) previews_.keepStandIn(item, settings);
+        const bool developed = rebuilt.rebuilt.has_value();
+        applyRebuilt(*item, std::move(rebuilt.rebuilt), batchId);
+        if (developed) previews_.keepStandIn(item, settings, std::move(rebuilt.copy));
         // The photographer moved the item's controls while it was rebuilt.
         if (developed && developSettings(*item) != settings) previews_.request(item);
         co_return;

@@ -111,14 +111,17 @@ void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
     pump();
 }
 
-void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt)
+void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt,
+                                  std::optional<Bitmap> copy)
 {
     if (!item || !item->previewImage() || !item->result()) return;
     const PictureHandle preview = *item->previewImage();
     // Just delivered, the preview is held: its copy is made now, so the tile never waits for it.
     const auto pin = preview.heldPin();
-    std::optional<Bitmap> copy = pin ? developedCopy(pin.bitmap(), tileBox_) : std::nullopt;
-    show(*item, records_[item->id], preview, std::move(copy), {item->result(), madeAt});
+    if (pin) copy = developedCopy(pin.bitmap(), tileBox_);
+    Record& record = records_[item->id];
+    show(*item, record, preview, std::move(copy), {item->result(), madeAt});
+    record.announced = record.preview;
 }
 
 void PreviewRenderer::show(BatchItem& item, Record& record, PictureHandle preview, std::optional<Bitmap> copy,
@@ -204,6 +207,7 @@ void PreviewRenderer::dropWanted()
 void PreviewRenderer::restartViewRest()
 {
     for (auto& [id, record] : records_) record.preparedThisRest = record.remadeThisRest = false;
+    preparedThisRest_ = 0;
     viewRested_ = false;
     if (restWaiting_) restWaiting_->cancel();
     restWaiting_.emplace();
@@ -261,7 +265,10 @@ void PreviewRenderer::prepareInView()
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
     if (keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
     for (const auto& item : items()) {
-        if (running_ >= turns) return;
+        // Two rounds prepare the top of a screen of many tiles, where the next light shows first;
+        // the rest take their reading with their render, rather than keeping the processors busy
+        // for a light that may never come.
+        if (running_ >= turns || preparedThisRest_ >= 2 * turns) return;
         const auto& result = item->result();
         if (!result || !onScreen_.contains(item->id)) continue;
         Record& record = records_[item->id];
@@ -269,6 +276,7 @@ void PreviewRenderer::prepareInView()
         if (record.kept && record.kept->outcome == result) continue;
         // Once a rest: what did not fit beside the others is not tried again until the view moves.
         record.preparedThisRest = true;
+        ++preparedThisRest_;
         setState(record, State::preparing);
         spawn(prepare(item, result, settingsFor(*item), record.stop.get_token()));
     }

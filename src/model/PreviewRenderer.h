@@ -44,8 +44,9 @@ namespace oxel {
 // keeps the cached pictures its last render read (the original scaled to the render, the
 // transfer's masks) for as long as it stays in view, within half the cache's bound, so a pass
 // through the rest of the batch never lets them go; and once the view has rested for
-// `viewRestDelay`, the tiles in view whose pictures are not kept are prepared, ahead of any render
-// out of sight, so that the next light takes only their render. The ones on screen render at the
+// `viewRestDelay`, the tiles on screen whose pictures are not kept are prepared, from the top and
+// at most two rounds of the render turns, ahead of any render out of sight, so that the next light
+// takes only their render and a screen of many tiles soon rests. The ones on screen render at the
 // photographer's priority, the others behind whatever the photographer asks for meanwhile; what the
 // photographer asks for starts at once. Renders run on the work pool, and one that fails leaves its
 // item without a new preview until the next request. The owner runs the tasks in its scope, gives
@@ -101,8 +102,12 @@ public:
     // already since the view last moved: when the previews in view do not fit the cache together,
     // their copies stand in rather than each render letting another go.
     void remake(const std::shared_ptr<BatchItem>& item);
-    // Gives an item whose result just came with a preview made at `madeAt` the copy of that preview.
-    void keepStandIn(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt);
+    // Gives an item whose result just came, or was rebuilt from the library, with a preview made
+    // at `madeAt` its copy: made from that preview while it is held, or else `copy`, made from the
+    // result's kept thumbnail (see `developedCopy`). The thumbnail was written at `madeAt`: a
+    // preview made again at it writes nothing.
+    void keepStandIn(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt,
+                     std::optional<Bitmap> copy = std::nullopt);
     // Asks again for every developed item once the controls have rested.
     void restartPass();
     // The items whose tiles are on screen, and those near it. Until told, every item counts as
@@ -219,6 +224,7 @@ private:
     std::optional<CancelSource> pass_;
     TileBox tileBox_ = TileBox::standard();
     bool viewRested_ = false;                 // the view has not moved for `viewRestDelay`
+    size_t preparedThisRest_ = 0;             // tiles prepared since the view last moved
     std::optional<CancelSource> restWaiting_; // for that delay
 };
 

@@ -26,13 +26,19 @@ bool TileBox::coveredBy(int64_t pictureWidth, int64_t pictureHeight, int64_t cop
 
 std::optional<Bitmap> developedCopy(const Bitmap& preview, TileBox box)
 {
-    const auto [width, height] = box.fitted(preview.width(), preview.height());
-    if (width < 1) return std::nullopt;
-    if (auto averaged = areaAveragedRGB8(preview, width, height)) return averaged;
-    // A preview of deeper samples: drawn at its own size in 8 bits first.
+    return developedCopy(preview, box, preview.width(), preview.height());
+}
+
+std::optional<Bitmap> developedCopy(const Bitmap& picture, TileBox box, int64_t previewWidth, int64_t previewHeight)
+{
+    const auto [drawnWidth, drawnHeight] = box.fitted(previewWidth, previewHeight);
+    const int64_t width = std::min(drawnWidth, picture.width()), height = std::min(drawnHeight, picture.height());
+    if (width < 1 || height < 1) return std::nullopt;
+    if (auto averaged = areaAveragedRGB8(picture, width, height)) return averaged;
+    // A picture of deeper samples: drawn at its own size in 8 bits first.
     const auto eight =
-        RenderContext().renderBitmap(Image::fromBitmap(preview), PixelRect{0, 0, preview.width(), preview.height()},
-                                     PixelFormat::RGBX8, preview.colourSpace());
+        RenderContext().renderBitmap(Image::fromBitmap(picture), PixelRect{0, 0, picture.width(), picture.height()},
+                                     PixelFormat::RGBX8, picture.colourSpace());
     return eight ? areaAveragedRGB8(*eight, width, height) : std::nullopt;
 }
 

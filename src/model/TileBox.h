@@ -27,5 +27,8 @@ struct TileBox {
 // shows it in place of the preview it was made from, and cannot tell the two apart. Nothing when
 // memory runs out. Runs on any thread.
 std::optional<Bitmap> developedCopy(const Bitmap& preview, TileBox box);
+// The same of a picture of the preview of `previewWidth` x `previewHeight`, such as the result's
+// kept thumbnail: at the size the tile draws that preview, or smaller where the picture is.
+std::optional<Bitmap> developedCopy(const Bitmap& picture, TileBox box, int64_t previewWidth, int64_t previewHeight);
 
 } // namespace oxel

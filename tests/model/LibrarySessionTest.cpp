@@ -87,6 +87,27 @@ TEST_F(OpeningTest, AReopenedItemsThumbnailIsMadeAgainAfterTheLightMoveRewroteIt
     EXPECT_TRUE(model->items()[0]->thumbnail()->pin());
 }
 
+TEST_F(OpeningTest, AReopenedResultShowsItsThumbnailsCopyAndItsSameLightRendersAgainOnlyForLargerTilesWritingNothing)
+{
+    const auto id = developedBatch({writeJPEG("a.jpg", 2400, 1600)});
+    openAndRestore(id);
+    const auto item = model->items()[0];
+    const fs::path thumb = imageFolder(id, item->id) / "thumb.jpg";
+    const auto before = FileState::of(thumb);
+    PictureCache::shared().clear();
+    model->previews().remake(item);
+    EXPECT_TRUE(model->previews().copyIsNewest(*item));
+    EXPECT_TRUE(model->previews().inFlight().empty()) << "the thumbnail's copy is the tile's picture";
+
+    model->previews().setTileBox({1600, 1600}); // larger than the thumbnail
+    model->previews().remake(item);
+    ASSERT_FALSE(model->previews().inFlight().empty());
+    ASSERT_TRUE(runUntil([&] { return model->previews().inFlight().empty(); }));
+    loop.runUntil([] { return false; }, std::chrono::milliseconds(100)); // the thumbnails' moment
+    model->library().drain();
+    EXPECT_EQ(FileState::of(thumb), before) << "the same light has nothing new to write";
+}
+
 TEST_F(OpeningTest, TheOpenBatchAgainDoesNothingNotEvenAReload)
 {
     const auto id = storedBatch({writeJPEG("a.jpg"), writeJPEG("b.jpg")});

@@ -185,7 +185,7 @@ TEST_F(PreviewRendererTest, TilesInViewArePreparedOnlyWhileWhatTheyKeepFitsHalfT
     std::set<Uuid> onScreen;
     for (const auto& item : items) onScreen.insert(item->id);
     const size_t bound = PictureCache::shared().byteLimit();
-    PictureCache::shared().setByteLimit(4 * 64 * 64 * 4); // half of it keeps two tiles' pictures
+    PictureCache::shared().setByteLimit(2 * 64 * 64 * 4); // half of it keeps one tile's pictures
     previews.setInView({}, {});
     previews.setInView(onScreen, {});
     loop.advance(PreviewRenderer::viewRestDelay);
@@ -194,8 +194,22 @@ TEST_F(PreviewRendererTest, TilesInViewArePreparedOnlyWhileWhatTheyKeepFitsHalfT
     ASSERT_TRUE(settledAll);
     size_t kept = 0;
     for (const auto& item : items) kept += pictures.contains(std::to_string(uintptr_t(item->result().get())));
-    EXPECT_EQ(prepared.load(), 2) << "nothing more is prepared once what is kept reaches half the bound";
-    EXPECT_EQ(kept, 2u);
+    EXPECT_EQ(prepared.load(), 1) << "nothing more is prepared once what is kept reaches half the bound";
+    EXPECT_EQ(kept, 1u);
+}
+
+TEST_F(PreviewRendererTest, AScreenOfManyTilesIsPreparedFromTheTopForTwoRoundsOfRenderTurnsAtMost)
+{
+    addItems(6);
+    reading = true;
+    std::set<Uuid> onScreen;
+    for (const auto& item : items) onScreen.insert(item->id);
+    previews.setInView(onScreen, {});
+    loop.advance(PreviewRenderer::viewRestDelay);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_EQ(prepared.load(), 2) << "one pool thread gives one render turn";
+    EXPECT_TRUE(pictures.contains(std::to_string(uintptr_t(items[0]->result().get()))));
+    EXPECT_TRUE(pictures.contains(std::to_string(uintptr_t(items[1]->result().get()))));
 }
 
 TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsksOnlyWhileItsCopyIsTooSmall)

@@ -357,7 +357,10 @@ private:
         photo.item->setOriginalPreview(original());
         photo.item->setPhase(phase::Done{});
         currentCode(photo);
-        renderer_.keepStandIn(photo.item, *photo.reopenedAt);
+        // As the model rebuilds it: the copy of its thumbnail stands in.
+        const auto thumbnail = photo.item->developedThumbnail()->pin();
+        renderer_.keepStandIn(photo.item, *photo.reopenedAt,
+                              developedCopy(thumbnail.bitmap(), renderer_.tileBox(), pictureWidth, pictureHeight));
         if (settingsOf(photo) != *photo.reopenedAt) renderer_.request(photo.item);
     }
 
