@@ -265,10 +265,11 @@ void PreviewRenderer::prepareInView()
     const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
     if (keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
     for (const auto& item : items()) {
-        // Two rounds prepare the top of a screen of many tiles, where the next light shows first;
-        // the rest take their reading with their render, rather than keeping the processors busy
-        // for a light that may never come.
-        if (running_ >= turns || preparedThisRest_ >= 2 * turns) return;
+        // One round gives each render turn of the next light a tile prepared, at the top of the
+        // screen where that light shows first; the rest of a screen of many tiles read their
+        // pictures with their render, rather than keeping every processor busy for seconds for a
+        // light that may never come.
+        if (running_ >= turns || preparedThisRest_ >= turns) return;
         const auto& result = item->result();
         if (!result || !onScreen_.contains(item->id)) continue;
         Record& record = records_[item->id];

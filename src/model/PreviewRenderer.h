@@ -45,8 +45,8 @@ namespace oxel {
 // transfer's masks) for as long as it stays in view, within half the cache's bound, so a pass
 // through the rest of the batch never lets them go; and once the view has rested for
 // `viewRestDelay`, the tiles on screen whose pictures are not kept are prepared, from the top and
-// at most two rounds of the render turns, ahead of any render out of sight, so that the next light
-// takes only their render and a screen of many tiles soon rests. The ones on screen render at the
+// one round of the render turns at most, ahead of any render out of sight, so that the next light
+// takes only their render there and a screen of many tiles soon rests. The ones on screen render at the
 // photographer's priority, the others behind whatever the photographer asks for meanwhile; what the
 // photographer asks for starts at once. Renders run on the work pool, and one that fails leaves its
 // item without a new preview until the next request. The owner runs the tasks in its scope, gives
