@@ -206,7 +206,9 @@ void TileGrid::followView()
     std::set<Uuid> near;
     for (auto* tile : order_) {
         const QRect place = tile->geometry();
-        if (place.intersects(shown))
+        const bool inSight = place.intersects(shown);
+        tile->setInSight(inSight);
+        if (inSight)
             onScreen.insert(tile->item()->id);
         else if (place.intersects(kept))
             near.insert(tile->item()->id);

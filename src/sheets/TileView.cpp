@@ -186,6 +186,12 @@ void TileView::releasePixmaps()
     picture_->releaseScaled();
 }
 
+void TileView::setInSight(bool inSight)
+{
+    if (std::exchange(inSight_, inSight) == inSight) return;
+    for (auto* picture : findChildren<PixelImage*>()) picture->setInSight(inSight);
+}
+
 bool TileView::holdsPixmaps() const
 {
     return picture_->holdsScaled();

@@ -52,6 +52,8 @@ public:
     QRect pictureBlockRect() const;
     // Lets the picture's scaled copy go while the tile is far from view; a paint makes it again.
     void releasePixmaps();
+    // Whether the tile is on screen: its pictures, the looks' thumbnails too, are made only then.
+    void setInSight(bool inSight);
     bool holdsPixmaps() const;
     // Builds the lower part for the screen; only that screen's controls exist.
     void setScreen(Screen screen);
@@ -128,6 +130,7 @@ private:
     double strength_ = 0;
     RowMaker makeColourRow_;
     bool colourRowShown_ = false;
+    bool inSight_ = true;
     std::chrono::system_clock::time_point now_;
 
     QVBoxLayout* layout_;

@@ -556,7 +556,9 @@ private:
         std::set<Uuid> onScreen;
         std::set<Uuid> near;
         for (TileView* tile : tiles_) {
-            if (tile->geometry().intersects(shown))
+            const bool inSight = tile->geometry().intersects(shown);
+            tile->setInSight(inSight);
+            if (inSight)
                 onScreen.insert(tile->item()->id);
             else if (tile->geometry().intersects(kept))
                 near.insert(tile->item()->id);

@@ -123,17 +123,25 @@ void PixelImage::scaleFromCache(QSize device)
     scaling_ = device;
     const QPointer<PixelImage> view(this);
     NewestFirst::shared(priority_).submit(
-        [view, handle = current_.handle, device, generation = generation_, makes = makesLetGo_] {
+        [view, handle = current_.handle, device, generation = generation_, makes = makesLetGo_, inSight = inSight_] {
             QImage scaled;
+            auto pinned = handle.heldPin();
+            const bool passedOver = !pinned && makes && !inSight->load();
+            if (!pinned && makes && !passedOver) pinned = handle.pin();
             // The picture is let go before the view hears of it, so the view
             // and whatever follows find the cache as it stays.
-            if (const auto pinned = makes ? handle.pin() : handle.heldPin())
-                scaled = scaledForDisplay(pinned.bitmap(), device);
+            if (pinned) scaled = scaledForDisplay(pinned.bitmap(), device);
+            pinned = {};
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [view, generation, device, scaled = std::move(scaled)]() mutable {
+                [view, generation, device, passedOver, scaled = std::move(scaled)]() mutable {
                     if (!view || view->generation_ != generation) return;
                     if (view->scaling_ == device) view->scaling_ = {};
+                    if (passedOver) {
+                        // Back in sight meanwhile: its next paint asks again.
+                        if (view->inSight_->load()) view->update();
+                        return;
+                    }
                     if (scaled.isNull()) {
                         Q_EMIT view->pictureUnavailable();
                         return;
@@ -143,6 +151,12 @@ void PixelImage::scaleFromCache(QSize device)
                 },
                 Qt::QueuedConnection);
         });
+}
+
+void PixelImage::setInSight(bool inSight)
+{
+    if (inSight_->exchange(inSight) == inSight) return;
+    if (inSight && !current_.handle.isNull() && current_.scaled.isNull()) update();
 }
 
 void PixelImage::releaseScaled()

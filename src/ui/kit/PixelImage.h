@@ -9,7 +9,9 @@
 #include <QSize>
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace oxel {
 
@@ -47,6 +49,11 @@ public:
     // The priority on the shared work pool at which pictures are converted and scaled off the main
     // thread; the photographer's, unless told.
     void setWorkPriority(WorkPriority priority) { priority_ = priority; }
+    // Whether the photographer can see the view now (yes, unless told). A picture that must be
+    // made again is made only for a view in sight, when its turn on the pool comes: a scroll past
+    // hundreds of views leaves no work behind it. One passed over is asked for again once the
+    // view is back in sight.
+    void setInSight(bool inSight);
     // Draws the picture at this opacity, over whatever lies beneath.
     void setOpacity(qreal opacity);
     qreal opacity() const { return opacity_; }
@@ -104,6 +111,7 @@ private:
     QSize scaling_;                // the size being scaled off the main thread for this generation, until it arrives
     bool converting_ = false;      // the current picture is not painted yet: being converted or made
     bool makesLetGo_ = true;
+    std::shared_ptr<std::atomic<bool>> inSight_ = std::make_shared<std::atomic<bool>>(true); // read by pool jobs
     WorkPriority priority_ = WorkPriority::userInitiated;
     qreal opacity_ = 1;
 };
