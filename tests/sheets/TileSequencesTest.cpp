@@ -146,10 +146,12 @@ std::optional<Bitmap> renderCoded(Codes& codes, const DevelopInput& input, const
     readSource(input);
     // A little real work, so that moves and scrolls meet renders under way.
     for (int slice = 0; slice < 2 && !stop.stop_requested(); ++slice) std::this_thread::sleep_for(50us);
-    if (stop.stop_requested()) return std::nullopt;
     const int code = codes.of(input.jobId, settings);
+    auto picture = flatPicture(code);
+    // Counted only when the renderer can keep it: one stopped meanwhile is dropped as it returns.
+    if (stop.stop_requested()) return std::nullopt;
     codes.rendered(code);
-    return flatPicture(code);
+    return picture;
 }
 
 // The steps a sequence is made of; `a` and `b` pick items, sizes and counts as each step reads them.
