@@ -125,9 +125,9 @@ void PixelImage::scaleFromCache(QSize device)
     NewestFirst::shared(priority_).submit(
         [view, handle = current_.handle, device, generation = generation_, makes = makesLetGo_, inSight = inSight_] {
             QImage scaled;
-            auto pinned = handle.heldPin();
-            const bool passedOver = !pinned && makes && !inSight->load();
-            if (!pinned && makes && !passedOver) pinned = handle.pin();
+            const bool mayMake = makes && inSight->load();
+            auto pinned = mayMake ? handle.pin() : handle.heldPin();
+            const bool passedOver = !pinned && makes && !mayMake;
             // The picture is let go before the view hears of it, so the view
             // and whatever follows find the cache as it stays.
             if (pinned) scaled = scaledForDisplay(pinned.bitmap(), device);
