@@ -32,6 +32,13 @@ exec xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
   # A start that waits for its hand-off stays until the running instance lets it go.
   "$1" --handoff=smoke --wait "$XDG_RUNTIME_DIR/waiting.jpg" &
   waiting=$!
+  # It hands over as soon as it has connected; on a busy machine that may take a while.
+  tries=0
+  until ls -l "/proc/$waiting/fd" 2>/dev/null | grep -q "socket:"; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 200 ] || { echo "the waiting start never connected"; exit 1; }
+    sleep 0.05
+  done
   sleep 0.5
   kill -0 "$waiting" || { echo "the waiting start did not wait"; exit 1; }
   kill -0 "$first" || { echo "the first instance ended early"; exit 1; }

@@ -28,7 +28,9 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <stop_token>
 #include <thread>
+#include <vector>
 
 namespace oxel::testing {
 namespace {
@@ -97,18 +99,22 @@ public:
         std::lock_guard lock(mutex_);
         return code >= 1 && size_t(code) <= results_.size() ? results_[size_t(code) - 1] : std::string();
     }
-    void rendered(int code)
+    void rendered(int code, std::stop_token stop)
     {
         std::lock_guard lock(mutex_);
-        ++renders_[code];
+        renders_[code].push_back(std::move(stop));
         ++total_;
     }
-    // A code rendered more than once since the view last moved, and how often.
+    // A code rendered more than once since the view last moved, and how often. A render stopped
+    // after it returned, before the renderer took it, was dropped and does not count.
     std::optional<std::pair<int, int>> twice() const
     {
         std::lock_guard lock(mutex_);
-        for (const auto& [code, times] : renders_)
-            if (times > 1) return std::pair{code, times};
+        for (const auto& [code, stops] : renders_) {
+            const auto kept =
+                std::count_if(stops.begin(), stops.end(), [](const auto& stop) { return !stop.stop_requested(); });
+            if (kept > 1) return std::pair{code, int(kept)};
+        }
         return std::nullopt;
     }
     void viewMoved()
@@ -127,7 +133,7 @@ private:
     mutable std::mutex mutex_;
     std::map<Key, int> codes_;
     std::vector<std::string> results_;
-    std::map<int, int> renders_;
+    std::map<int, std::vector<std::stop_token>> renders_;
     long total_ = 0;
 };
 
@@ -148,9 +154,9 @@ std::optional<Bitmap> renderCoded(Codes& codes, const DevelopInput& input, const
     for (int slice = 0; slice < 2 && !stop.stop_requested(); ++slice) std::this_thread::sleep_for(50us);
     const int code = codes.of(input.jobId, settings);
     auto picture = flatPicture(code);
-    // Counted only when the renderer can keep it: one stopped meanwhile is dropped as it returns.
+    // A render stopped meanwhile is dropped by the renderer as it returns.
     if (stop.stop_requested()) return std::nullopt;
-    codes.rendered(code);
+    codes.rendered(code, std::move(stop));
     return picture;
 }
 
