@@ -19,10 +19,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <latch>
 #include <map>
 #include <mutex>
 #include <random>
@@ -581,19 +581,30 @@ private:
     // ---- Running to quiescence.
 
     // Every job the shared pool took before now has ended: each of its threads waits in a job of
-    // its own at the lowest priority.
+    // its own at the lowest priority. The waits block rather than spin, so that a busy machine
+    // does not starve the threads the others wait for.
     static void drainSharedPool()
     {
+        struct Gathering {
+            std::mutex mutex;
+            std::condition_variable changed;
+            unsigned arrived = 0;
+            unsigned left = 0;
+        };
         WorkPool& pool = WorkPool::shared();
         const unsigned threads = pool.threadCount();
-        auto together = std::make_shared<std::latch>(threads);
-        auto done = std::make_shared<std::latch>(threads);
+        auto gathering = std::make_shared<Gathering>();
         for (unsigned thread = 0; thread < threads; ++thread)
-            pool.submit(WorkPriority::utility, [together, done] {
-                together->arrive_and_wait();
-                done->count_down();
+            pool.submit(WorkPriority::utility, [gathering, threads] {
+                std::unique_lock lock(gathering->mutex);
+                ++gathering->arrived;
+                gathering->changed.notify_all();
+                gathering->changed.wait(lock, [&] { return gathering->arrived == threads; });
+                ++gathering->left;
+                gathering->changed.notify_all();
             });
-        done->wait();
+        std::unique_lock lock(gathering->mutex);
+        gathering->changed.wait(lock, [&] { return gathering->left == threads; });
     }
 
     // Runs the renderer's tasks, the pool's work and the tiles' events until nothing moves, without
