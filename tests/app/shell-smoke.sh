@@ -12,15 +12,24 @@ export XDG_RUNTIME_DIR="$runtime" XDG_CONFIG_HOME="$runtime/config" XDG_DATA_HOM
        XDG_CACHE_HOME="$runtime/cache" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/oxel-smoke-bus
 unset QT_QPA_PLATFORM
 exec xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
+  # await FAILURE COMMAND...: runs COMMAND every 0.05 s until it succeeds; after 10 s, says FAILURE
+  # and ends the test.
+  await() {
+    failure=$1
+    shift
+    tries=0
+    until "$@"; do
+      tries=$((tries + 1))
+      [ "$tries" -lt 200 ] || { echo "$failure"; exit 1; }
+      sleep 0.05
+    done
+  }
+  listens() { [ -n "$(find "$XDG_RUNTIME_DIR" -name instance -type s 2>/dev/null)" ]; }
+  connected() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q "socket:"; }
   "$1" &
   first=$!
   # The running instance listens on its socket; a second start then hands over and ends.
-  tries=0
-  until [ -n "$(find "$XDG_RUNTIME_DIR" -name instance -type s 2>/dev/null)" ]; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 200 ] || { echo "the first instance never listened"; exit 1; }
-    sleep 0.05
-  done
+  await "the first instance never listened" listens
   timeout 10 "$1" --handoff=smoke "$XDG_RUNTIME_DIR/picture.jpg" || { echo "the second start did not hand over"; exit 1; }
   # Another runtime folder, or none, still finds the running instance through the library it holds.
   other=$(mktemp -d)
@@ -33,12 +42,7 @@ exec xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
   "$1" --handoff=smoke --wait "$XDG_RUNTIME_DIR/waiting.jpg" &
   waiting=$!
   # It hands over as soon as it has connected; on a busy machine that may take a while.
-  tries=0
-  until ls -l "/proc/$waiting/fd" 2>/dev/null | grep -q "socket:"; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 200 ] || { echo "the waiting start never connected"; exit 1; }
-    sleep 0.05
-  done
+  await "the waiting start never connected" connected "$waiting"
   sleep 0.5
   kill -0 "$waiting" || { echo "the waiting start did not wait"; exit 1; }
   kill -0 "$first" || { echo "the first instance ended early"; exit 1; }

@@ -589,22 +589,21 @@ private:
             std::mutex mutex;
             std::condition_variable changed;
             unsigned arrived = 0;
-            unsigned left = 0;
         };
         WorkPool& pool = WorkPool::shared();
         const unsigned threads = pool.threadCount();
         auto gathering = std::make_shared<Gathering>();
+        const auto allArrived = [gathering, threads] { return gathering->arrived == threads; };
         for (unsigned thread = 0; thread < threads; ++thread)
-            pool.submit(WorkPriority::utility, [gathering, threads] {
+            pool.submit(WorkPriority::utility, [gathering, allArrived] {
                 std::unique_lock lock(gathering->mutex);
                 ++gathering->arrived;
                 gathering->changed.notify_all();
-                gathering->changed.wait(lock, [&] { return gathering->arrived == threads; });
-                ++gathering->left;
-                gathering->changed.notify_all();
+                gathering->changed.wait(lock, allArrived);
             });
+        // Once every thread is in one of these jobs, all it took before have ended.
         std::unique_lock lock(gathering->mutex);
-        gathering->changed.wait(lock, [&] { return gathering->left == threads; });
+        gathering->changed.wait(lock, allArrived);
     }
 
     // Runs the renderer's tasks, the pool's work and the tiles' events until nothing moves, without
