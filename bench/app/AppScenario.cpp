@@ -303,7 +303,7 @@ int AppRun::tilesBehindInView()
     int behind = 0;
     for (auto* tile : tilesInView()) {
         const Uuid& id = tile->item()->id;
-        const bool rendering = previews.inFlight().contains(id) && !previews.preparing().contains(id);
+        const bool rendering = previews.inFlight().contains(id);
         if (tile->item()->result() && (previews.wanted().contains(id) || rendering || !showsPreview(*tile))) ++behind;
     }
     return behind;

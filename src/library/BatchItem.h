@@ -1,6 +1,7 @@
 #pragma once
 
 #include "async/Signal.h"
+#include "develop/DevelopSettings.h"
 #include "develop/SourceImage.h"
 #include "imaging/Bitmap.h"
 #include "imaging/PictureHandle.h"
@@ -65,11 +66,13 @@ public:
     // How many fields there are: a field added after the last moves this.
     static constexpr unsigned fieldCount = unsigned(Field::developedCopy) + 1;
 
-    // The newest preview shrunk to the tiles' size, with the preview it was made from: what a tile
-    // shows for that preview, which the cache may then let go.
+    // The developed picture a tile shows, made at the size the tiles draw it, with the settings it
+    // was made at and the preview of the same result and settings, which is made only when a view
+    // shows the whole picture.
     struct DevelopedCopy {
         Bitmap picture;
         PictureHandle preview;
+        DevelopSettings madeAt;
     };
 
     static std::shared_ptr<BatchItem> make(Uuid id, std::filesystem::path url, Origin origin,

@@ -1,6 +1,7 @@
 #include "library/LibraryStore.h"
 
 #include "async/MainExecutor.h"
+#include "library/KeptThumbnail.h"
 #include "library/LibraryFolder.h"
 #include "library/WholeRender.h"
 #include "platform/AppFolders.h"
@@ -284,8 +285,12 @@ void LibraryStore::writeJPEGs(std::vector<PictureFile> pictures, int maxPixelSiz
         std::atomic<size_t> next = 0;
         const auto work = [&] {
             for (size_t index = next++; index < pictures.size(); index = next++)
-                if (auto bitmap = pictures[index].picture.bitmap())
-                    writeJPEGNow(*bitmap, maxPixelSize, pictures[index].to, quality);
+                if (auto bitmap = pictures[index].picture.bitmap()) {
+                    const auto& file = pictures[index];
+                    if (!writeJPEGNow(*bitmap, maxPixelSize, file.to, quality) || !file.madeAt) continue;
+                    if (const auto note = KeptThumbnail::note(file.to, *file.madeAt))
+                        writeData(*note, KeptThumbnail::notePath(file.to));
+                }
         };
         const size_t helpers = std::min<size_t>(pictures.size(), std::max(1u, std::thread::hardware_concurrency())) - 1;
         std::vector<std::jthread> threads;
@@ -294,10 +299,10 @@ void LibraryStore::writeJPEGs(std::vector<PictureFile> pictures, int maxPixelSiz
     });
 }
 
-void LibraryStore::writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
+bool LibraryStore::writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const fs::path& to, double quality)
 {
     const auto bytes = jpegData(bitmap, maxPixelSize, quality);
-    if (bytes) writeData(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), to);
+    return bytes && !writeData(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), to);
 }
 
 void LibraryStore::write(std::vector<uint8_t> bytes, const fs::path& to)

@@ -3,6 +3,7 @@
 #include "async/Completion.h"
 #include "async/SerialQueue.h"
 #include "async/TimeSource.h"
+#include "develop/DevelopSettings.h"
 #include "imaging/Bitmap.h"
 #include "imaging/PictureHandle.h"
 #include "library/BatchRecord.h"
@@ -107,6 +108,7 @@ public:
     struct PictureFile {
         PictureHandle picture;
         std::filesystem::path to;
+        std::optional<DevelopSettings> madeAt{}; // noted beside the picture once it is written
     };
     void writeJPEGs(std::vector<PictureFile> pictures, int maxPixelSize, double quality);
 
@@ -176,7 +178,8 @@ private:
     // Why nothing may be changed in the library now: this program may not write it, or its root is
     // no longer the folder locked.
     std::optional<std::string> cannotChange() const;
-    void writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
+    // Whether the JPEG is on disk.
+    bool writeJPEGNow(const Bitmap& bitmap, int maxPixelSize, const std::filesystem::path& to, double quality);
     // Queues the record's bytes, or tells why it has none.
     template <class Record>
     void saveRecord(const Record& record, const std::filesystem::path& to, Written written);

@@ -211,16 +211,9 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
 {
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
-    saving_.markThumbnail(*item);
-    // The delivered preview has no colour and the light the picture was sent with: a colour, another
-    // look or a light moved since takes a render. Whatever the colour, the delivered preview leaves
-    // its copy for the tile.
-    const DevelopSettings now = developSettings(*item);
-    const DevelopSettings sent = runner_.firstPreview(*item);
-    previews_.keepStandIn(item, sent);
-    if (now.colour > amountTolerance || now.alternative != sent.alternative ||
-        std::abs(now.strength - sent.strength) > amountTolerance)
-        previews_.request(item);
+    // The tile's picture is made at the settings as they are now; the delivered preview shows until
+    // it comes, and the thumbnail is written from it.
+    previews_.follow(item);
 }
 
 void AppModel::jobSubmitted(const std::shared_ptr<BatchItem>& item)

@@ -423,7 +423,7 @@ private:
     // Gives up the item's job when it waits for an account the backend no longer knows; whether it did.
     bool dropJobOfUnknownAccount(const std::shared_ptr<BatchItem>& item);
     bool restoresInto(const std::shared_ptr<BatchItem>& item, const Uuid& batchId, uint64_t generation) const;
-    void applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt, const Uuid& batchId);
+    void applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt);
     OriginalPlaces originalPlaces() const;
     bool relinkTo(const std::shared_ptr<BatchItem>& item, const std::filesystem::path& file);
     Task<void> importAll(std::vector<std::filesystem::path> urls, Origin origin, std::optional<std::string> sender,

@@ -200,8 +200,7 @@ void AppModel::applyColourOnlyResult(const std::shared_ptr<BatchItem>& item, Col
     item->setPhase(phase::Done{});
     const bool leftAsItIs = result.monochrome || !outcome->analysis || !outcome->analysis->grade;
     item->setNote(leftAsItIs ? std::optional<std::string>(ColourOnly::leaveAsIs) : std::nullopt);
-    saving_.markThumbnail(*item);
-    previews_.keepStandIn(item, firstLook);
+    previews_.follow(item);
     const double colourNow = colour(*item);
     if (std::abs(colourNow - firstLook.colour) > amountTolerance) setColour(colourNow, item);
     item->keep = std::move(result.keep);

@@ -4,6 +4,7 @@
 #include "async/Completion.h"
 #include "async/Offload.h"
 #include "develop/grade/LookName.h"
+#include "library/KeptThumbnail.h"
 #include "library/TransferNote.h"
 
 #include <algorithm>
@@ -20,14 +21,15 @@ constexpr const char* unreadableBatch = "could not read that batch";
 constexpr const char* notRebuilt = "could not rebuild this result from the library";
 constexpr const char* thumbnailLost = "a kept thumbnail of the library could not be read again";
 
-// An opened image's thumbnail, and whether it is its developed one.
+// An opened image's thumbnail, and the settings it was developed at when it is its developed one.
 struct OpenedThumbnail {
     std::optional<PictureHandle> picture;
-    bool developed = false;
+    std::optional<DevelopSettings> developedAt;
 };
 
-// Each opened image's thumbnail: its kept thumb.jpg when it has a result, its small copy of the
-// original otherwise or when that fails. Decoded on the work pool while the caller waits.
+// Each opened image's thumbnail: its kept thumb.jpg when it has a result and the thumbnail is still
+// the one noted with its settings, its small copy of the original otherwise or when that fails.
+// Decoded on the work pool while the caller waits.
 std::vector<OpenedThumbnail> openedThumbnails(const LibraryStore& library, WorkPool& pool, const Uuid& batch,
                                               const std::vector<ImageRecord>& records)
 {
@@ -38,33 +40,18 @@ std::vector<OpenedThumbnail> openedThumbnails(const LibraryStore& library, WorkP
         const bool hasResult = records[index].hasResult();
         pool.submit(WorkPriority::userInitiated, [&thumbnails, &decoded, index, folder, hasResult] {
             OpenedThumbnail& opened = thumbnails[index];
-            if (hasResult) opened.picture = keptPicture(folder / "thumb.jpg", thumbnailLost, BatchSaver::thumbPixels);
-            opened.developed = opened.picture.has_value();
-            if (!opened.picture)
+            const fs::path kept = folder / "thumb.jpg";
+            if (hasResult) opened.developedAt = KeptThumbnail::madeAt(kept);
+            if (opened.developedAt) opened.picture = keptPicture(kept, thumbnailLost, BatchSaver::thumbPixels);
+            if (!opened.picture) {
+                opened.developedAt.reset();
                 opened.picture = keptPicture(folder / "original.jpg", thumbnailLost, AppModel::originalCopyPixels);
+            }
             decoded.count_down();
         });
     }
     decoded.wait();
     return thumbnails;
-}
-
-// A rebuilt result, and its kept thumbnail's copy at the size the tiles draw its preview: the
-// tile's picture until the item's settings change, so that a reopened batch renders no preview
-// only to show the same light.
-struct RebuiltWithCopy {
-    std::optional<RebuiltResult> rebuilt;
-    std::optional<Bitmap> copy;
-};
-
-RebuiltWithCopy rebuiltWithCopy(std::optional<RebuiltResult> rebuilt, const std::optional<PictureHandle>& thumbnail,
-                                TileBox box)
-{
-    std::optional<Bitmap> copy;
-    if (rebuilt && thumbnail)
-        if (const auto pin = thumbnail->pin())
-            copy = developedCopy(pin.bitmap(), box, rebuilt->preview.width(), rebuilt->preview.height());
-    return {std::move(rebuilt), std::move(copy)};
 }
 
 // A batch amount as stored, kept within 0...1; a damaged record's value that is not a number
@@ -130,8 +117,13 @@ void AppModel::openBatch(const Uuid& id)
         auto item =
             BatchItem::make(image.id, image.original.path, image.original.handoff ? Origin::handoff : Origin::opened,
                             std::nullopt, thumbnails[index].picture);
-        if (thumbnails[index].developed) item->setDevelopedThumbnail(thumbnails[index].picture);
         item->apply(image);
+        // A kept thumbnail stands in for the item's picture only while it shows the item's settings.
+        const auto& developedAt = thumbnails[index].developedAt;
+        if (developedAt && *developedAt == developSettings(*item)) {
+            item->setDevelopedThumbnail(thumbnails[index].picture);
+            previews_.thumbnailKeptAt(item, *developedAt);
+        }
         item->setPhase(image.hasResult() ? ItemPhase(phase::Restoring{}) : ItemPhase(phase::Ready{}));
         anyKept = anyKept || item->renderFile || item->colourOnly;
         items.push_back(std::move(item));
@@ -190,17 +182,14 @@ Task<void> AppModel::restoreItem(std::shared_ptr<BatchItem> item, ImageRecord re
             co_return;
         }
         auto rebuildWork = [record, source = *item->source(),
-                            folder = services_.library.imageFolder(batchId, record.id), limits, settings,
-                            thumbnail = item->developedThumbnail(), box = previews_.tileBox()] {
-            return rebuiltWithCopy(renderFromLibrary(record, source, folder, limits, settings), thumbnail, box);
-        };
+                            folder = services_.library.imageFolder(batchId, record.id), limits,
+                            settings] { return renderFromLibrary(record, source, folder, limits, settings); };
         auto rebuilt = co_await offload(services_.pool, WorkPriority::userInitiated, std::move(rebuildWork));
         if (!restoresInto(item, batchId, generation)) co_return;
-        const bool developed = rebuilt.rebuilt.has_value();
-        applyRebuilt(*item, std::move(rebuilt.rebuilt), batchId);
-        if (developed) previews_.keepStandIn(item, settings, std::move(rebuilt.copy));
-        // The photographer moved the item's controls while it was rebuilt.
-        if (developed && developSettings(*item) != settings) previews_.request(item);
+        const bool developed = rebuilt.has_value();
+        applyRebuilt(*item, std::move(rebuilt));
+        // Its own picture, at the settings it has now, replaces the kept thumbnail.
+        if (developed) previews_.follow(item);
         co_return;
     }
 
@@ -241,7 +230,7 @@ void AppModel::applyRestored(BatchItem& item, const ImageRecord& record, Origina
     }
 }
 
-void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt, const Uuid& batchId)
+void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuilt)
 {
     if (!rebuilt) {
         item.setPhase(phase::Done{});
@@ -257,10 +246,6 @@ void AppModel::applyRebuilt(BatchItem& item, std::optional<RebuiltResult> rebuil
     item.setPhase(phase::Done{});
     const auto note = transferNote(outcome);
     if (note || outcome.colourOnly) item.setNote(note);
-    // Missing, or something other than the file the library writes: made again at the next save.
-    std::error_code error;
-    const auto thumb = fs::symlink_status(services_.library.imageFolder(batchId, item.id) / "thumb.jpg", error);
-    if (thumb.type() != fs::file_type::regular) saving_.markThumbnail(item);
 }
 
 void AppModel::resumeJobs(const std::shared_ptr<BatchItem>& item, double strength)

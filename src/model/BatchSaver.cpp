@@ -104,9 +104,15 @@ void BatchSaver::writeThumbnails()
     const auto batch = storedBatch();
     if (!batch) return;
     std::vector<LibraryStore::PictureFile> files;
-    for (const auto& item : items_)
-        if (thumbDirty.contains(item->id) && item->previewImage())
-            files.push_back({*item->previewImage(), environment_.library->imageFolder(*batch, item->id) / "thumb.jpg"});
+    for (const auto& item : items_) {
+        const auto& copy = item->developedCopy();
+        if (!thumbDirty.contains(item->id) || !copy) continue;
+        // The tile's picture, noted with the settings it was made at.
+        PictureHandle picture(PictureRecipe{copy->picture.width(), copy->picture.height(),
+                                            [made = copy->picture] { return std::optional<Bitmap>(made); }});
+        files.push_back(
+            {std::move(picture), environment_.library->imageFolder(*batch, item->id) / "thumb.jpg", copy->madeAt});
+    }
     environment_.library->writeJPEGs(std::move(files), thumbPixels, thumbQuality);
 }
 

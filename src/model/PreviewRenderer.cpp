@@ -3,6 +3,7 @@
 #include "async/Offload.h"
 #include "async/Sleep.h"
 #include "develop/DevelopOrder.h"
+#include "develop/TilePicture.h"
 #include "platform/Diagnostics.h"
 
 #include <algorithm>
@@ -17,9 +18,13 @@ PreviewRenderer::Environment PreviewRenderer::Environment::standard(WorkPool& po
             [](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
                 return renderDeveloped(outcome, settings, std::move(stop));
             },
-            [](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
-                prepareDeveloped(outcome, settings, std::move(stop));
-            }};
+            [](const DevelopInput& outcome, const DevelopSettings& settings, TileBox box, std::stop_token stop) {
+                const auto [previewWidth, previewHeight] = developedSize(outcome);
+                const auto [width, height] = box.fitted(previewWidth, previewHeight);
+                if (width < 1 || height < 1) return std::optional<Bitmap>();
+                return renderTilePicture(outcome, settings, width, height, std::move(stop));
+            },
+            [](const DevelopInput& outcome) { return developedSize(outcome); }};
 }
 
 PreviewRenderer::PreviewRenderer(Environment environment) : environment_(std::move(environment))
@@ -47,20 +52,12 @@ std::set<Uuid> PreviewRenderer::inFlight() const
     return running;
 }
 
-std::set<Uuid> PreviewRenderer::preparing() const
-{
-    std::set<Uuid> preparing;
-    for (const auto& [id, record] : records_)
-        if (record.state == State::preparing) preparing.insert(id);
-    return preparing;
-}
-
 void PreviewRenderer::setState(Record& record, State state)
 {
     const bool wasRunning = record.running();
     record.state = state;
     if (record.running() == wasRunning) return;
-    // Work that starts takes a fresh stop.
+    // A render that starts takes a fresh stop.
     if (record.running()) record.stop = std::stop_source();
     running_ = record.running() ? running_ + 1 : running_ - 1;
 }
@@ -83,14 +80,31 @@ bool PreviewRenderer::holds(const std::shared_ptr<BatchItem>& item) const
     return std::find(held.begin(), held.end(), item) != held.end();
 }
 
+bool PreviewRenderer::covers(const TileBox& made) const
+{
+    return made.width >= tileBox_.width && made.height >= tileBox_.height;
+}
+
 bool PreviewRenderer::copyIsNewest(const BatchItem& item) const
 {
-    const auto& copy = item.developedCopy();
-    const auto& preview = item.previewImage();
-    if (!copy || !preview || !(copy->preview == *preview)) return false;
     const auto found = records_.find(item.id);
-    if (found == records_.end() || found->second.preview != MadeAt{item.result(), settingsFor(item)}) return false;
-    return tileBox_.coveredBy(preview->width(), preview->height(), copy->picture.width(), copy->picture.height());
+    if (found == records_.end() || !item.developedCopy()) return false;
+    const Record& record = found->second;
+    return record.shown == MadeAt{item.result(), settingsFor(item)} && covers(record.shownFor);
+}
+
+bool PreviewRenderer::hasNewest(const BatchItem& item, const Record& record) const
+{
+    const MadeAt newest{item.result(), settingsFor(item)};
+    if (record.running() && record.renderingAt == newest && covers(record.renderingFor) &&
+        !record.stop.stop_requested())
+        return true;
+    return !record.running() && copyIsNewest(item);
+}
+
+WorkPriority PreviewRenderer::priorityInView(const BatchItem& item) const
+{
+    return distanceFromView(item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility;
 }
 
 void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
@@ -98,47 +112,14 @@ void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
     if (ask(item, WorkPriority::userInitiated)) start(item);
 }
 
-void PreviewRenderer::remake(const std::shared_ptr<BatchItem>& item)
+void PreviewRenderer::follow(const std::shared_ptr<BatchItem>& item)
 {
-    if (!item || !item->previewImage()) return;
-    Record& record = records_[item->id];
-    // A preparing makes no preview: the tile's request waits behind it.
-    if (record.wanted || record.state == State::rendering) return;
-    if (item->previewImage()->heldPin() || distanceFromView(*item) > 0 || copyIsNewest(*item)) return;
-    if (std::exchange(record.remadeThisRest, true)) return;
-    if (!ask(item, WorkPriority::userInitiated)) return;
-    record.remaking = true;
-    pump();
+    if (item && ask(item, priorityInView(*item))) pump();
 }
 
-void PreviewRenderer::keepStandIn(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt,
-                                  std::optional<Bitmap> copy)
+void PreviewRenderer::thumbnailKeptAt(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt)
 {
-    if (!item || !item->previewImage() || !item->result()) return;
-    const PictureHandle preview = *item->previewImage();
-    // Just delivered, the preview is held: its copy is made now, so the tile never waits for it.
-    const auto pin = preview.heldPin();
-    if (pin) copy = developedCopy(pin.bitmap(), tileBox_);
-    Record& record = records_[item->id];
-    show(*item, record, preview, std::move(copy), {item->result(), madeAt});
-    record.announced = record.preview;
-}
-
-void PreviewRenderer::show(BatchItem& item, Record& record, PictureHandle preview, std::optional<Bitmap> copy,
-                           MadeAt madeAt)
-{
-    // A copy that could not be made leaves the one before, which stands in better than nothing.
-    if (copy) item.setDevelopedCopy(BatchItem::DevelopedCopy{std::move(*copy), preview});
-    record.preview = std::move(madeAt);
-    if (item.previewImage() != preview) item.setPreviewImage(std::move(preview));
-}
-
-bool PreviewRenderer::hasNewest(const BatchItem& item, const Record& record) const
-{
-    const MadeAt newest{item.result(), settingsFor(item)};
-    if (record.state == State::rendering) return record.renderingAt == newest && !record.stop.stop_requested();
-    if (record.preview != newest || !item.previewImage()) return false;
-    return copyIsNewest(item) || item.previewImage()->heldPin();
+    if (item) records_[item->id].thumbnailAt = madeAt;
 }
 
 bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority)
@@ -148,34 +129,16 @@ bool PreviewRenderer::ask(const std::shared_ptr<BatchItem>& item, WorkPriority p
     // Settings that render already, or that the tile's picture was made at, are not made again.
     if (hasNewest(*item, record)) {
         dropWanted(record);
-        record.remaking = false;
         return false;
     }
     // Newer settings replace waiting ones; the more urgent of their priorities stays.
     if (record.wanted) priority = std::min(priority, record.wanted->priority);
     markWanted(record, {settingsFor(*item), priority});
-    record.remaking = false;
     return true;
 }
 
 void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
 {
-    if (onScreen != onScreen_) {
-        for (auto& [id, record] : records_) {
-            if (onScreen.contains(id)) continue;
-            // What was kept or prepared for tiles that left the view is theirs no more; the cache
-            // keeps it as it keeps any other picture.
-            record.kept.reset();
-            if (record.state == State::preparing) record.stop.request_stop();
-            // A preview asked for again only because its tile was painted is not made once the tile
-            // left the view before its turn, however many moves later: the copy stands in until it
-            // is back. One already rendering keeps its mark, so that stopping it asks nothing again.
-            if (!record.remaking) continue;
-            dropWanted(record);
-            if (!record.running()) record.remaking = false;
-        }
-        restartViewRest();
-    }
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
     pump();
@@ -183,8 +146,14 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
 
 void PreviewRenderer::setTileBox(TileBox box)
 {
+    const TileBox before = tileBox_;
     tileBox_.width = std::max(tileBox_.width, box.width);
     tileBox_.height = std::max(tileBox_.height, box.height);
+    if (tileBox_.width == before.width && tileBox_.height == before.height) return;
+    // Larger tiles: every picture made for the smaller ones is made again, those in view first.
+    for (const auto& item : items())
+        if (item->developedCopy()) ask(item, priorityInView(*item));
+    pump();
 }
 
 void PreviewRenderer::dropWanted()
@@ -199,27 +168,6 @@ void PreviewRenderer::dropWanted()
     }
     onScreen_.clear();
     near_.clear();
-    viewRested_ = false;
-    if (restWaiting_) restWaiting_->cancel();
-    restWaiting_.reset();
-}
-
-void PreviewRenderer::restartViewRest()
-{
-    for (auto& [id, record] : records_) record.preparedThisRest = record.remadeThisRest = false;
-    preparedThisRest_ = 0;
-    viewRested_ = false;
-    if (restWaiting_) restWaiting_->cancel();
-    restWaiting_.emplace();
-    spawn(restView(restWaiting_->token()));
-}
-
-Task<void> PreviewRenderer::restView(CancelToken cancel)
-{
-    co_await sleepFor(viewRestDelay, cancel);
-    if (cancel.cancelled()) co_return;
-    viewRested_ = true;
-    pump();
 }
 
 void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
@@ -230,10 +178,11 @@ void PreviewRenderer::start(const std::shared_ptr<BatchItem>& item)
     if (record.running() || !record.wanted) return;
     const Wanted taken = *std::exchange(record.wanted, std::nullopt);
     setState(record, State::rendering);
-    record.renderingAt = MadeAt{item->result(), taken.settings};
-    const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
     // Taken now: the task may start later, when the item may hold another result.
-    spawn(render(item, item->result(), taken.settings, priority, record.stop.get_token()));
+    record.renderingAt = MadeAt{item->result(), taken.settings};
+    record.renderingFor = tileBox_;
+    const auto priority = distanceFromView(*item) == 0 ? WorkPriority::userInitiated : taken.priority;
+    spawn(render(item, *record.renderingAt, tileBox_, priority, record.stop.get_token()));
 }
 
 void PreviewRenderer::pump()
@@ -241,12 +190,8 @@ void PreviewRenderer::pump()
     const unsigned threads = environment_.pool->threadCount();
     while (const auto next = nextWaiting()) {
         const bool onScreen = distanceFromView(*next) == 0;
-        // The tiles in view are prepared before anything out of sight starts.
-        if (!onScreen) prepareInView();
-        if (!onScreen && rendersOnScreen()) return;
         // Renders of tiles out of sight leave one pool thread to what the tiles ask for meanwhile
-        // (their scaled copies and stand-ins); the tiles in view may take every thread for the
-        // moment they render, so that none of them waits for a turn.
+        // (thumbnails, look thumbnails); the tiles in view may take every thread.
         const size_t turns = onScreen ? threads : std::max(1u, threads - 1);
         if (running_ >= turns) {
             if (onScreen) stopRendersOffScreen();
@@ -254,78 +199,6 @@ void PreviewRenderer::pump()
         }
         start(next);
     }
-    prepareInView();
-}
-
-void PreviewRenderer::prepareInView()
-{
-    if (!viewRested_ || !environment_.prepare) return;
-    // Behind the renders of tiles in view, ahead of those out of sight, and leaving one thread to
-    // what the tiles ask for meanwhile.
-    const size_t turns = std::max(1u, environment_.pool->threadCount() - 1);
-    if (keptBytes() >= PictureCache::shared().byteLimit() / 2) return;
-    for (const auto& item : items()) {
-        // One round gives each render turn of the next light a tile prepared, at the top of the
-        // screen where that light shows first; the rest of a screen of many tiles read their
-        // pictures with their render, rather than keeping every processor busy for seconds for a
-        // light that may never come.
-        if (running_ >= turns || preparedThisRest_ >= turns) return;
-        const auto& result = item->result();
-        if (!result || !onScreen_.contains(item->id)) continue;
-        Record& record = records_[item->id];
-        if (record.running() || record.wanted || record.preparedThisRest) continue;
-        if (record.kept && record.kept->outcome == result) continue;
-        // Once a rest: what did not fit beside the others is not tried again until the view moves.
-        record.preparedThisRest = true;
-        ++preparedThisRest_;
-        setState(record, State::preparing);
-        spawn(prepare(item, result, settingsFor(*item), record.stop.get_token()));
-    }
-}
-
-Task<void> PreviewRenderer::prepare(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
-                                    DevelopSettings settings, std::stop_token stop)
-{
-    auto make = [outcome, settings, prepare = environment_.prepare, stop] {
-        RenderPins read(RenderPins::Scope::ownScope);
-        prepare(*outcome, settings, stop);
-        return stop.stop_requested() ? std::vector<PictureCache::Pin>() : read.take();
-    };
-    std::vector<PictureCache::Pin> read;
-    try {
-        read = co_await offload(*environment_.pool, WorkPriority::utility, std::move(make));
-    } catch (const std::exception& failure) {
-        diagnose("previews", std::string("preparing a preview failed: ") + failure.what());
-    }
-    Record& record = records_[item->id];
-    setState(record, record.wanted ? State::waiting : State::idle);
-    if (item->result() == outcome) keepRead(*item, record, outcome, std::move(read));
-    // A light moved meanwhile waited behind the preparing, which it now finds made.
-    if (record.wanted && holds(item) && record.wanted->priority == WorkPriority::userInitiated) start(item);
-    pump();
-}
-
-void PreviewRenderer::keepRead(const BatchItem& item, Record& record, const std::shared_ptr<const JobOutcome>& outcome,
-                               std::vector<PictureCache::Pin> read)
-{
-    record.kept.reset();
-    if (read.empty() || !onScreen_.contains(item.id)) return;
-    Kept kept{outcome, std::move(read), 0};
-    for (const auto& pin : kept.read) kept.bytes += pin.bitmap().byteCount();
-    // Half the cache's bound at most, so that the pictures near the view still find room.
-    if (keptBytes() + kept.bytes > PictureCache::shared().byteLimit() / 2) {
-        record.preparedThisRest = true;
-        return;
-    }
-    record.kept = std::move(kept);
-}
-
-size_t PreviewRenderer::keptBytes() const
-{
-    size_t bytes = 0;
-    for (const auto& [id, record] : records_)
-        if (record.kept) bytes += record.kept->bytes;
-    return bytes;
 }
 
 void PreviewRenderer::stopRendersOffScreen()
@@ -346,9 +219,8 @@ void PreviewRenderer::stopRendersOffScreen()
                      [this](const auto& a, const auto& b) { return distanceFromView(*a) > distanceFromView(*b); });
     offScreen.resize(std::min(waitingOnScreen, offScreen.size()));
     for (const auto& item : offScreen) {
-        Record& record = records_.at(item->id);
-        record.stop.request_stop();
-        if (!std::exchange(record.remaking, false)) ask(item, WorkPriority::utility);
+        records_.at(item->id).stop.request_stop();
+        ask(item, WorkPriority::utility);
     }
 }
 
@@ -383,60 +255,34 @@ std::shared_ptr<BatchItem> PreviewRenderer::nextWaiting()
     return best;
 }
 
-bool PreviewRenderer::rendersOnScreen() const
+Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, MadeAt madeAt, TileBox box, WorkPriority priority,
+                                   std::stop_token stop)
 {
-    return std::any_of(records_.begin(), records_.end(),
-                       [this](const auto& entry) { return entry.second.running() && onScreen_.contains(entry.first); });
-}
-
-Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, std::shared_ptr<const JobOutcome> outcome,
-                                   DevelopSettings settings, WorkPriority priority, std::stop_token stop)
-{
-    // The preview is held by the shared picture cache and made again the same way once let go,
-    // so the recipe keeps its own copy of the result and of the settings, grain included. Its copy
-    // for the tiles is made here too, on the same thread, so that both reach the item together.
-    auto make = [outcome, settings, render = environment_.render, stop, box = tileBox_] {
-        Made made;
-        RenderPins read(RenderPins::Scope::ownScope);
-        const auto picture = render(*outcome, settings, stop);
-        made.read = read.take();
-        made.stopped = stop.stop_requested();
-        if (!picture || made.stopped) return made;
-        PictureRecipe again{picture->width(), picture->height(),
-                            [outcome, settings, render] { return render(*outcome, settings, {}); }};
-        made.preview = PictureHandle::seeded(*picture, std::move(again));
-        made.copy = developedCopy(*picture, box);
-        return made;
-    };
-    Made made;
+    auto make = [outcome = madeAt.outcome, settings = madeAt.settings, tilePicture = environment_.tilePicture, box,
+                 stop] { return tilePicture(*outcome, settings, box, stop); };
+    std::optional<Bitmap> picture;
     try {
-        made = co_await offload(*environment_.pool, priority, std::move(make));
+        picture = co_await offload(*environment_.pool, priority, std::move(make));
     } catch (const std::exception& failure) {
-        // Out of memory or a codec's own failure: the item shows no preview until the next request.
-        diagnose("previews", std::string("rendering a preview failed: ") + failure.what());
+        // Out of memory or a codec's own failure: the item keeps its picture until the next request.
+        diagnose("previews", std::string("rendering a tile's picture failed: ") + failure.what());
     }
-    finished(item, outcome, settings, std::move(made));
+    finished(item, madeAt, box, std::move(picture));
 }
 
-void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std::shared_ptr<const JobOutcome>& outcome,
-                               const DevelopSettings& settings, Made made)
+void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const MadeAt& madeAt, TileBox box,
+                               std::optional<Bitmap> picture)
 {
     Record& record = records_[item->id];
     setState(record, record.wanted ? State::waiting : State::idle);
-    record.remaking = false;
     record.renderingAt.reset();
-    // A result cleared or replaced while it rendered: its picture is no longer the item's, and the
-    // thumbnail must not be written from it. A render stopped for newer settings leaves the
-    // preview as it was.
-    const bool current = item->result() == outcome && !made.stopped;
+    // A result cleared or replaced while it rendered: its picture is no longer the item's. A render
+    // that returned its picture is shown even when it was asked to stop on the way back, and the
+    // same settings asked for again meanwhile are not made a second time.
+    const bool current = item->result() == madeAt.outcome && picture;
     if (current) {
-        if (made.preview) {
-            show(*item, record, std::move(*made.preview), std::move(made.copy), {outcome, settings});
-        } else {
-            item->setPreviewImage(std::nullopt);
-            record.preview.reset();
-        }
-        keepRead(*item, record, outcome, std::move(made.read));
+        show(*item, record, std::move(*picture), madeAt, box);
+        if (record.wanted && hasNewest(*item, record)) dropWanted(record);
     }
     if (!holds(item)) {
         // The item left the open batch while it rendered: nothing of it is written, rendered again
@@ -444,15 +290,27 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const std
         dropWanted(record);
         return pump();
     }
-    // A preview made again for the result and settings last announced has nothing new to write.
-    const MadeAt madeAt{outcome, settings};
-    if (current && !record.wanted && item->previewImage() && record.announced != madeAt) {
+    if (current && !record.wanted && record.announced != madeAt && copyIsNewest(*item)) {
         record.announced = madeAt;
-        newestShown(item);
+        if (std::exchange(record.thumbnailAt, std::nullopt) != madeAt.settings) newestShown(item);
     }
     // The photographer's newest settings, and those of an item on screen, follow at once.
     if (record.wanted && record.wanted->priority == WorkPriority::userInitiated) start(item);
     pump();
+}
+
+void PreviewRenderer::show(BatchItem& item, Record& record, Bitmap picture, const MadeAt& madeAt, TileBox box)
+{
+    // The preview is made only when a view shows it whole, and again the same way once let go.
+    const auto [width, height] = environment_.previewSize(*madeAt.outcome);
+    PictureHandle preview(PictureRecipe{width, height,
+                                        [outcome = madeAt.outcome, settings = madeAt.settings,
+                                         render = environment_.render] { return render(*outcome, settings, {}); },
+                                        "a preview could not be developed"});
+    item.setDevelopedCopy(BatchItem::DevelopedCopy{std::move(picture), preview, madeAt.settings});
+    item.setPreviewImage(std::move(preview));
+    record.shown = madeAt;
+    record.shownFor = box;
 }
 
 void PreviewRenderer::restartPass()
@@ -469,11 +327,10 @@ Task<void> PreviewRenderer::pass(CancelToken cancel)
     // What renders for the light before is dropped: each item renders again with the new one.
     for (const auto& item : items())
         if (const auto found = records_.find(item->id);
-            found != records_.end() && found->second.state == State::rendering &&
+            found != records_.end() && found->second.running() &&
             found->second.renderingAt != MadeAt{item->result(), settingsFor(*item)})
             found->second.stop.request_stop();
-    for (const auto& item : items())
-        ask(item, distanceFromView(*item) == 0 ? WorkPriority::userInitiated : WorkPriority::utility);
+    for (const auto& item : items()) ask(item, priorityInView(*item));
     pump();
 }
 

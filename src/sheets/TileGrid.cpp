@@ -130,8 +130,6 @@ TileView* TileGrid::makeTile(const std::shared_ptr<BatchItem>& item)
     });
     connect(tile, &TileView::lightReset, this,
             [this](const std::shared_ptr<BatchItem>& reset) { model_.resetStrength(reset); });
-    connect(tile, &TileView::previewWanted, this,
-            [this](const std::shared_ptr<BatchItem>& wanted) { model_.previews().remake(wanted); });
     connect(tile, &TileView::locateRequested, this, &TileGrid::locateRequested);
     connect(tile, &TileView::contextMenuRequested, this, &TileGrid::contextMenuRequested);
     tile->setComparing(comparing_);

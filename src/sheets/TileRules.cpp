@@ -28,10 +28,16 @@ std::optional<ExportFormat> layeredFormatOf(const std::filesystem::path& file)
 Picture chosenPicture(const BatchItem& item, bool comparing)
 {
     if (comparing && item.originalPreview()) return {Picture::Kind::originalPreview, 1};
+    if (!comparing && item.developedCopy()) return {Picture::Kind::developedCopy, 1};
+    // Until its own picture comes, a result shows its kept thumbnail, or the preview it came with
+    // while the cache holds it: never the original, which it shows only to compare, and never a
+    // preview the tile would have to make.
+    if (!comparing && item.result()) {
+        if (item.developedThumbnail()) return {Picture::Kind::developedThumbnail, 1};
+        if (item.previewImage() && item.previewImage()->heldPin()) return {Picture::Kind::developedPreview, 1};
+        return {};
+    }
     if (!comparing && item.previewImage()) return {Picture::Kind::developedPreview, 1};
-    // A result shows a developed picture while its preview is made; its original only to compare.
-    if (!comparing && item.result() && (item.developedCopy() || item.developedThumbnail()))
-        return {Picture::Kind::developedThumbnail, 1};
     if (item.thumbnail()) return {Picture::Kind::thumbnail, item.phase().isInFlight() ? inFlightOpacity : 1};
     return {};
 }
@@ -43,6 +49,7 @@ std::optional<PictureHandle> pictureHandle(const BatchItem& item, const Picture&
     case Picture::Kind::developedPreview: return item.previewImage();
     case Picture::Kind::developedThumbnail: return item.developedThumbnail();
     case Picture::Kind::thumbnail: return item.thumbnail();
+    case Picture::Kind::developedCopy:
     case Picture::Kind::none: break;
     }
     return std::nullopt;

@@ -16,13 +16,14 @@ namespace tile {
 
 // Which picture fills the picture block. Only the thumbnail is ever dimmed.
 struct Picture {
-    enum class Kind { none, originalPreview, developedPreview, developedThumbnail, thumbnail };
+    enum class Kind { none, originalPreview, developedCopy, developedPreview, developedThumbnail, thumbnail };
     Kind kind = Kind::none;
     double opacity = 1;
     bool operator==(const Picture&) const = default;
 };
 Picture chosenPicture(const BatchItem& item, bool comparing);
-// The bitmap the chosen picture refers to, or nothing for an empty block.
+// The handle of the chosen picture; nothing for an empty block or the item's developed copy, which
+// is a bitmap of its own.
 std::optional<PictureHandle> pictureHandle(const BatchItem& item, const Picture& picture);
 
 // The card laid over the picture for the item's phase.

@@ -84,23 +84,6 @@ TileView::TileView(std::shared_ptr<BatchItem> item, TileClock& clock, QWidget* p
     layout_->addWidget(blockSpace_);
     picture_ = new PixelImage(this);
     picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    connect(
-        picture_, &PixelImage::pictureShown, this,
-        [this] {
-            if (showingStandIn_ && item_->previewImage() && item_->previewImage()->heldPin()) refreshPicture();
-        },
-        Qt::QueuedConnection);
-    connect(picture_, &PixelImage::pictureUnavailable, this, [this] {
-        // A stand-in that cannot be made gives way to the preview; a preview let go before it was
-        // scaled gives way to the stand-in, and the next paint asks the renderer for it.
-        if (showingStandIn_) {
-            standInUnavailable_ = true;
-        } else if (picture_->makesLetGoPictures()) {
-            return;
-        }
-        refreshPicture();
-        update();
-    });
     buildCaptionRow();
     buildLowerPart();
     layout_->addStretch();
@@ -208,10 +191,7 @@ void TileView::refresh(BatchItem::Field field)
     switch (field) {
     case Field::thumbnail:
     case Field::developedThumbnail:
-    case Field::developedCopy:
-        standInUnavailable_ = false;
-        refreshPicture();
-        break;
+    case Field::developedCopy: refreshPicture(); break;
     case Field::previewImage:
     case Field::originalPreview: refreshPicture(); break;
     case Field::phase:
@@ -406,63 +386,11 @@ void TileView::refreshPicture()
     const tile::Picture chosen = tile::chosenPicture(*item_, comparing_);
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);
-    showsPreviewCopy_ = false;
-    showingStandIn_ = false;
-    using Kind = tile::Picture::Kind;
-    if (chosen.kind == Kind::developedPreview || chosen.kind == Kind::developedThumbnail) return refreshDeveloped();
-    picture_->setMakesLetGoPictures(true);
+    // The item's developed picture is made at the size the tile draws it, and once let go it is the
+    // renderer's to make again: the tile never makes a preview itself.
+    if (chosen.kind == tile::Picture::Kind::developedCopy) return picture_->setPicture(item_->developedCopy()->picture);
+    picture_->setMakesLetGoPictures(chosen.kind != tile::Picture::Kind::developedPreview || !item_->result());
     picture_->setPicture(tile::pictureHandle(*item_, chosen).value_or(PictureHandle()));
-}
-
-bool TileView::copyCoversPreview() const
-{
-    const auto& copy = item_->developedCopy();
-    const auto& preview = item_->previewImage();
-    if (!copy || !preview || !(copy->preview == *preview)) return false;
-    const QSizeF device = QSizeF(picture_->size()) * picture_->devicePixelRatioF();
-    return TileBox{device.width(), device.height()}.coveredBy(preview->width(), preview->height(),
-                                                              copy->picture.width(), copy->picture.height());
-}
-
-void TileView::refreshDeveloped()
-{
-    // The tile keeps only the picture's scaled copy; the shared cache keeps the preview's pixels.
-    // The preview's own copy at the tile's size is what the tile shows for it: it looks as the
-    // preview does there and never has to be made again. Until there is one, a preview the cache
-    // holds is shown; one it let go (a reopened batch makes them as they come into view, and lets
-    // those far from view go) takes a render, and the item's copy of an earlier preview, or the
-    // result's kept thumbnail, stands in. The original never stands in for a developed picture.
-    const auto& preview = item_->previewImage();
-    const auto& copy = item_->developedCopy();
-    if (copyCoversPreview()) {
-        showsPreviewCopy_ = true;
-        return picture_->setPicture(copy->picture);
-    }
-    const auto& kept = item_->developedThumbnail();
-    const bool standInUsable = copy || (kept && !standInUnavailable_);
-    const bool drawsPreview = preview && picture_->handle() == *preview && picture_->holdsScaled();
-    if (preview && (drawsPreview || preview->heldPin() || !standInUsable)) {
-        // A preview the cache lets go before it is scaled is made again by the renderer, at most
-        // once a rest of the view, not by the tile, which shows the stand-in meanwhile.
-        picture_->setMakesLetGoPictures(!standInUsable);
-        return picture_->setPicture(*preview);
-    }
-    showingStandIn_ = true;
-    if (copy) return picture_->setPicture(copy->picture);
-    if (standInUsable) {
-        picture_->setMakesLetGoPictures(true);
-        return picture_->setPicture(*kept);
-    }
-    picture_->setPicture(PictureHandle());
-}
-
-bool TileView::lacksPreview() const
-{
-    // A scaled copy of the preview drawn already needs none of its pixels, and the preview's copy
-    // at the tile's size needs none at all.
-    const auto& preview = item_->previewImage();
-    if (!preview || showsPreviewCopy_ || (picture_->handle() == *preview && picture_->holdsScaled())) return false;
-    return tile::chosenPicture(*item_, comparing_).kind == tile::Picture::Kind::developedPreview && !preview->heldPin();
 }
 
 void TileView::refreshPhaseCard()
@@ -606,17 +534,10 @@ void TileView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     layout_->activate();
     placePictureBlock();
-    // Whether the preview's copy covers the picture block changes with its size.
-    refreshPicture();
 }
 
 void TileView::paintEvent(QPaintEvent*)
 {
-    // A preview the cache let go while the tile was far from view is made again by the renderer
-    // once the tile is painted, with or without a developed copy to stand in meanwhile.
-    if (!showingStandIn_ && !picture_->drawsPicture()) refreshPicture();
-    // Asked on each such paint: the renderer tells whether it is made again now.
-    if (lacksPreview()) Q_EMIT previewWanted(item_);
     QPainter painter(this);
     const Appearance appearance = appearanceOf(*this);
     const QRect block = pictureBlockRect();

@@ -84,8 +84,6 @@ Q_SIGNALS:
     void strengthDragged(std::shared_ptr<BatchItem> item, double strength);
     // A double click on the light track: the item should follow the batch strength again.
     void lightReset(std::shared_ptr<BatchItem> item);
-    // Painted without its preview, which the shared cache let go: it is to be made again.
-    void previewWanted(std::shared_ptr<BatchItem> item);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -99,12 +97,6 @@ private:
     void buildCaptionRow();
     void refresh(BatchItem::Field field);
     void refreshPicture();
-    void refreshDeveloped();
-    // Whether the item's copy of its preview has as many pixels as the tile draws the preview with,
-    // or as the preview has where it is smaller.
-    bool copyCoversPreview() const;
-    // Whether the tile shows its developed preview's stand-in, or nothing, for want of the preview.
-    bool lacksPreview() const;
     void refreshPhaseCard();
     void refreshProgress();
     void refreshExportCard();
@@ -136,9 +128,6 @@ private:
     QVBoxLayout* layout_;
     QWidget* blockSpace_;
     PixelImage* picture_;
-    bool showsPreviewCopy_ = false;   // the copy of the item's preview: its final picture
-    bool showingStandIn_ = false;     // a copy of an earlier preview or the kept thumbnail, until the preview comes
-    bool standInUnavailable_ = false; // the thumbnail could not be made: the preview comes without it
     TileCard* phaseCard_ = nullptr;
     ProgressDots* phaseDots_ = nullptr;
     TextLabel* statusLine_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "async/MainExecutor.h"
 #include "async/ManualLoop.h"
+#include "library/KeptThumbnail.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,13 @@ protected:
     {
         library.drain();
         return fs::exists(imageFolder(item) / "image.json");
+    }
+    // A tile's picture made at these settings, with a preview that says when it is made.
+    void showPicture(
+        BatchItem& item, DevelopSettings madeAt = {}, std::function<void()> onMake = [] {})
+    {
+        item.setDevelopedCopy(BatchItem::DevelopedCopy{
+            *Bitmap::allocate(48, 36, PixelFormat::RGB8, ColourSpace::sRGB()), picture(std::move(onMake)), madeAt});
     }
     PictureHandle picture(std::function<void()> onMake = [] {})
     {
@@ -115,7 +123,7 @@ TEST_F(BatchSaverTest, AnItemBeingStoredKeepsItsMarkUntilItsFilesAreThere)
 
 TEST_F(BatchSaverTest, ThumbnailsGoAMomentAfterTheirMarkAndLeaveTheBatchRecordAlone)
 {
-    items[0]->setPreviewImage(picture());
+    showPicture(*items[0]);
     saver.markThumbnail(*items[0]);
     loop.advance(BatchSaver::thumbnailWriteDelay - 1ms);
     EXPECT_TRUE(saver.thumbDirty().contains(items[0]->id));
@@ -128,20 +136,21 @@ TEST_F(BatchSaverTest, ThumbnailsGoAMomentAfterTheirMarkAndLeaveTheBatchRecordAl
     EXPECT_EQ(batchRecordWrites, 0);
 }
 
-TEST_F(BatchSaverTest, APreviewTheCacheLetGoIsMadeAgainForItsThumbnailOffTheMainThread)
+TEST_F(BatchSaverTest, AThumbnailIsTheTilesPictureNotedWithItsSettingsAndNeverMakesThePreview)
 {
-    std::atomic<bool> madeOnMain = false;
-    std::atomic<int> made = 0;
-    items[0]->setPreviewImage(picture([&] {
-        madeOnMain = madeOnMain || mainExecutor().onMainThread();
-        ++made;
-    }));
+    std::atomic<int> previewsMade = 0;
+    const DevelopSettings madeAt{true, 0.25, 0.5, false};
+    showPicture(*items[0], madeAt, [&] { ++previewsMade; });
     saver.markThumbnail(*items[0]);
     saver.saveNow();
     library.drain();
-    EXPECT_EQ(made, 1);
-    EXPECT_FALSE(madeOnMain);
-    EXPECT_TRUE(fs::exists(imageFolder(*items[0]) / "thumb.jpg"));
+    const fs::path thumb = imageFolder(*items[0]) / "thumb.jpg";
+    EXPECT_EQ(KeptThumbnail::madeAt(thumb), madeAt);
+    EXPECT_EQ(previewsMade, 0);
+    // Written over by another program: no longer the picture noted.
+    fs::copy_file(thumb, imageFolder(*items[0]) / "other.jpg");
+    fs::rename(imageFolder(*items[0]) / "other.jpg", thumb);
+    EXPECT_FALSE(KeptThumbnail::madeAt(thumb));
 }
 
 } // namespace

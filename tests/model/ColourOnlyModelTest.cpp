@@ -211,8 +211,8 @@ TEST_F(ColourOnlyModelTest, AColourMovedDuringTheGradeIsRenderedAgainOnceItLands
     std::vector<Connection> connections;
     for (const auto& item : {moved, nudged})
         connections.push_back(item->changed.connect([&, item](BatchItem::Field field) {
-            if (field == BatchItem::Field::previewImage && item->previewImage())
-                renderedAt[item->id].push_back(model->colour(*item));
+            if (field == BatchItem::Field::developedCopy && item->developedCopy())
+                renderedAt[item->id].push_back(item->developedCopy()->madeAt.colour);
         }));
     ASSERT_TRUE(runUntil([&] { return moved->phase().is<phase::Processing>(); }));
     model->setColour(0.6, moved);
@@ -220,8 +220,8 @@ TEST_F(ColourOnlyModelTest, AColourMovedDuringTheGradeIsRenderedAgainOnceItLands
     model->setColour(1.0 - 0.0004, nudged);
     ASSERT_TRUE(runUntil(
         [&] { return noneInFlight() && model->previews().inFlight().empty() && model->previews().wanted().empty(); }));
-    // The grade's own preview, made at full colour, then the one at the colour now asked for.
-    EXPECT_EQ(renderedAt[moved->id].size(), 2u);
+    // The tile's picture at the colour asked for while the grade ran, never at the grade's own.
+    EXPECT_EQ(renderedAt[moved->id], std::vector{0.6});
     EXPECT_TRUE(moved->colourTouched());
     EXPECT_EQ(renderedAt[nudged->id].size(), 1u);
     EXPECT_TRUE(moved->phase().is<phase::Done>());

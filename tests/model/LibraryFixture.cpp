@@ -40,8 +40,9 @@ void LibraryTest::runIdle()
         return model->tasks().runningCount() == 0 && model->runner().inFlightCount() == 0 &&
                model->runner().queuedCount() == 0 && !model->runner().storing();
     }));
-    // Confirmations start on the next turn and go out on their own thread with nobody waiting for them.
-    loop.advance(std::chrono::nanoseconds(0));
+    // Confirmations start on the next turn and go out on their own thread with nobody waiting for
+    // them; the thumbnails of the pictures shown go a moment later.
+    loop.advance(BatchSaver::thumbnailWriteDelay);
     loop.waitForPendingWork();
     model->library().drain();
 }

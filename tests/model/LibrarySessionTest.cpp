@@ -4,6 +4,7 @@
 #include "develop/SourceCache.h"
 #include "imaging/PictureCache.h"
 #include "library/JobFailure.h"
+#include "library/KeptThumbnail.h"
 #include "model/LibraryRebuild.h"
 #include "ondevice/OnDeviceTestSupport.h"
 #include "platform/JsonFields.h"
@@ -87,25 +88,30 @@ TEST_F(OpeningTest, AReopenedItemsThumbnailIsMadeAgainAfterTheLightMoveRewroteIt
     EXPECT_TRUE(model->items()[0]->thumbnail()->pin());
 }
 
-TEST_F(OpeningTest, AReopenedResultShowsItsThumbnailsCopyAndItsSameLightRendersAgainOnlyForLargerTilesWritingNothing)
+TEST_F(OpeningTest, AKeptThumbnailStandsInOnlyWhileItIsTheFileNotedAtTheItemsSettings)
 {
-    const auto id = developedBatch({writeJPEG("a.jpg", 2400, 1600)});
+    const auto id = developedBatch({writeJPEG("a.jpg", 600, 400), writeJPEG("b.jpg", 900, 400)});
+    const auto images = loadedBatch(id).record.images;
+    ASSERT_EQ(images.size(), 2u);
+    const fs::path swapped = imageFolder(id, images[0]) / "thumb.jpg", moved = imageFolder(id, images[1]) / "thumb.jpg";
     openAndRestore(id);
-    const auto item = model->items()[0];
-    const fs::path thumb = imageFolder(id, item->id) / "thumb.jpg";
-    const auto before = FileState::of(thumb);
-    PictureCache::shared().clear();
-    model->previews().remake(item);
-    EXPECT_TRUE(model->previews().copyIsNewest(*item));
-    EXPECT_TRUE(model->previews().inFlight().empty()) << "the thumbnail's copy is the tile's picture";
-
-    model->previews().setTileBox({1600, 1600}); // larger than the thumbnail
-    model->previews().remake(item);
-    ASSERT_FALSE(model->previews().inFlight().empty());
-    ASSERT_TRUE(runUntil([&] { return model->previews().inFlight().empty(); }));
-    loop.runUntil([] { return false; }, std::chrono::milliseconds(100)); // the thumbnails' moment
-    model->library().drain();
-    EXPECT_EQ(FileState::of(thumb), before) << "the same light has nothing new to write";
+    for (const auto& item : model->items()) EXPECT_TRUE(item->developedThumbnail());
+    model->newBatch();
+    runIdle();
+    // Another photograph's thumbnail put in place of one, and a light moved on the other with the
+    // program ended before its thumbnail was written again.
+    fs::copy_file(moved, swapped, fs::copy_options::overwrite_existing);
+    auto record = storedImage(id, images[1]);
+    record.strengthOffset = -0.5;
+    storeImage(id, record);
+    openAndRestore(id);
+    for (const auto& item : model->items()) {
+        EXPECT_FALSE(item->developedThumbnail()) << "a thumbnail that is not the item's picture";
+        ASSERT_TRUE(item->developedCopy());
+        EXPECT_TRUE(model->previews().copyIsNewest(*item));
+    }
+    EXPECT_EQ(KeptThumbnail::madeAt(moved), model->developSettings(*model->items()[1])) << "written again";
+    EXPECT_TRUE(KeptThumbnail::madeAt(swapped));
 }
 
 TEST_F(OpeningTest, TheOpenBatchAgainDoesNothingNotEvenAReload)
@@ -315,18 +321,19 @@ TEST_F(RestoreTest, AResultRestoredWhileItsControlsMovedIsDevelopedAgain)
 {
     const auto id = developedBatch({writeJPEG("a.jpg", 600, 400), writeJPEG("b.jpg", 600, 400)});
     model->openBatch(id);
-    std::map<Uuid, int> previews;
+    std::map<Uuid, int> pictures;
     std::vector<Connection> connections;
     for (const auto& item : model->items())
         connections.push_back(item->changed.connect([&, id = item->id](BatchItem::Field field) {
-            if (field == BatchItem::Field::previewImage) ++previews[id];
+            if (field == BatchItem::Field::developedCopy) ++pictures[id];
         }));
     const auto moved = model->items()[1];
     ASSERT_TRUE(runUntil([&] { return moved->source().has_value(); }));
     moved->setStrengthOffset(-0.5);
     runIdle();
-    EXPECT_EQ(previews[model->items()[0]->id], 1);
-    EXPECT_EQ(previews[moved->id], 2);
+    EXPECT_EQ(pictures[model->items()[0]->id], 1);
+    ASSERT_TRUE(moved->developedCopy());
+    EXPECT_EQ(moved->developedCopy()->madeAt, model->developSettings(*moved));
 }
 
 TEST_F(RestoreTest, ARestoredResultIsDevelopedOnlyWhenAViewFirstAsksForIt)

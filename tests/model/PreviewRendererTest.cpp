@@ -13,11 +13,12 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace oxel::testing {
 namespace {
 
-// A renderer over two developed items and a stand-in render that notes the colour of every
+// A renderer over two developed items and a stand-in render that notes the colour of every tile's
 // picture it makes.
 class PreviewRendererTest : public ::testing::Test {
 protected:
@@ -42,22 +43,22 @@ protected:
     {
         return std::make_shared<JobOutcome>("job", Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
     }
-    // While `reading`, each render and each preparing reads a cached picture of its own result.
-    void readPicture(const DevelopInput& outcome)
-    {
-        if (!reading) return;
-        RenderPins::hold(pictures.pin(std::to_string(uintptr_t(&outcome)), [] {
-            return Bitmap::allocate(64, 64, PixelFormat::RGBX8, ColourSpace::sRGB());
-        }));
-    }
-    std::optional<Bitmap> renderOne(const DevelopSettings& settings, std::stop_token stop = {})
+    std::optional<Bitmap> renderOne(const DevelopSettings& settings, TileBox box, std::stop_token stop)
     {
         while (holding && !stop.stop_requested()) std::this_thread::yield();
         if (stop.stop_requested()) return std::nullopt;
-        std::lock_guard lock(mutex);
-        if (failing) throw std::runtime_error("out of memory");
-        colours.push_back(settings.colour);
-        return Bitmap::allocate(renderSize, renderSize, PixelFormat::RGB8, ColourSpace::sRGB());
+        std::optional<Bitmap> picture;
+        {
+            std::lock_guard lock(mutex);
+            if (failing) throw std::runtime_error("out of memory");
+            colours.push_back(settings.colour);
+            picture =
+                developedCopy(*Bitmap::allocate(renderSize, renderSize, PixelFormat::RGB8, ColourSpace::sRGB()), box);
+        }
+        // Made, and not yet back.
+        returning = true;
+        while (holdingReturn) std::this_thread::yield();
+        return picture;
     }
     // A pass with these tiles in view, once the controls have rested.
     void passWithInView(std::set<Uuid> onScreen, std::set<Uuid> near = {})
@@ -75,24 +76,24 @@ protected:
 
     ManualLoop loop;
     std::mutex mutex;
-    std::atomic<bool> holding = false; // renders wait while it holds
+    std::atomic<bool> holding = false;       // renders wait while it holds
+    std::atomic<bool> holdingReturn = false; // and made pictures while this holds
+    std::atomic<bool> returning = false;
     std::vector<double> colours;
     bool failing = false;
     int renderSize = 8;
-    std::atomic<bool> reading = false;
-    std::atomic<int> prepared = 0;
-    PictureCache pictures{2 * 64 * 64 * 4}; // room for two of those pictures
-    WorkPool pool{1};                       // renders start in the order the pool takes them
+    std::atomic<int> previewsMade = 0;
+    WorkPool pool{1}; // renders start in the order the pool takes them
     PreviewRenderer previews{PreviewRenderer::Environment{
         &pool,
-        [this](const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop) {
-            readPicture(outcome);
-            return renderOne(settings, std::move(stop));
+        [this](const DevelopInput&, const DevelopSettings&, std::stop_token) {
+            ++previewsMade;
+            return Bitmap::allocate(renderSize, renderSize, PixelFormat::RGB8, ColourSpace::sRGB());
         },
-        [this](const DevelopInput& outcome, const DevelopSettings&, std::stop_token) {
-            ++prepared;
-            readPicture(outcome);
-        }}};
+        [this](const DevelopInput&, const DevelopSettings& settings, TileBox box, std::stop_token stop) {
+            return renderOne(settings, box, std::move(stop));
+        },
+        [this](const DevelopInput&) { return std::pair<int64_t, int64_t>(renderSize, renderSize); }}};
     TaskScope scope; // goes first, so no render outlives the renderer
     std::vector<std::shared_ptr<BatchItem>> items;
     std::vector<Uuid> newest;
@@ -114,9 +115,11 @@ TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
     EXPECT_DOUBLE_EQ(rendered()[1], 0.5);
     // The first picture had newer settings behind it, so only the last is the newest.
     EXPECT_EQ(newest, std::vector{item->id});
-    EXPECT_TRUE(item->previewImage());
-    ASSERT_TRUE(item->developedCopy()) << "the tile's copy comes with the preview";
+    ASSERT_TRUE(item->developedCopy()) << "the tile's picture comes with the preview";
     EXPECT_EQ(item->developedCopy()->preview, *item->previewImage());
+    EXPECT_EQ(previewsMade.load(), 0) << "the preview is made only when a view shows it";
+    EXPECT_TRUE(item->previewImage()->pin());
+    EXPECT_EQ(previewsMade.load(), 1);
 }
 
 TEST_F(PreviewRendererTest, APassRendersTheItemsOnScreenFirstThenThoseNearThemThenTheRest)
@@ -160,114 +163,36 @@ TEST_F(PreviewRendererTest, AViewMovedOntoWaitingTilesStopsTheRenderOfATileOutOf
     EXPECT_TRUE(items[5]->previewImage()) << "the stopped render waits for a later turn";
 }
 
-TEST_F(PreviewRendererTest, ATileInViewIsPreparedOnceTheViewRestsAndKeepsWhatItReadThroughAPass)
-{
-    addItems(4);
-    reading = true;
-    const auto keyOf = [](const BatchItem& item) { return std::to_string(uintptr_t(item.result().get())); };
-    previews.setInView({items[0]->id}, {});
-    loop.advance(PreviewRenderer::viewRestDelay);
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_TRUE(pictures.contains(keyOf(*items[0]))) << "prepared while the view rests";
-    EXPECT_TRUE(rendered().empty());
-
-    passWithInView({items[0]->id});
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_EQ(rendered().size(), items.size());
-    EXPECT_TRUE(pictures.contains(keyOf(*items[0]))) << "the pass through the other five let it go";
-    EXPECT_FALSE(pictures.contains(keyOf(*items[1])));
-}
-
-TEST_F(PreviewRendererTest, TilesInViewArePreparedOnlyWhileWhatTheyKeepFitsHalfTheCache)
-{
-    addItems(6);
-    reading = true;
-    std::set<Uuid> onScreen;
-    for (const auto& item : items) onScreen.insert(item->id);
-    const size_t bound = PictureCache::shared().byteLimit();
-    PictureCache::shared().setByteLimit(2 * 64 * 64 * 4); // half of it keeps one tile's pictures
-    previews.setInView(onScreen, {});
-    previews.request(items[0]); // keeps what its render read
-    const bool rendered = loop.runUntil([&] { return settled(); });
-    loop.advance(PreviewRenderer::viewRestDelay);
-    const bool settledAll = rendered && loop.runUntil([&] { return settled(); });
-    PictureCache::shared().setByteLimit(bound);
-    ASSERT_TRUE(settledAll);
-    EXPECT_TRUE(pictures.contains(std::to_string(uintptr_t(items[0]->result().get()))));
-    EXPECT_EQ(prepared.load(), 0) << "nothing is prepared once what is kept reaches half the bound";
-}
-
-TEST_F(PreviewRendererTest, AScreenOfManyTilesIsPreparedFromTheTopForOneRoundOfRenderTurnsAtMost)
-{
-    addItems(6);
-    reading = true;
-    std::set<Uuid> onScreen;
-    for (const auto& item : items) onScreen.insert(item->id);
-    previews.setInView(onScreen, {});
-    loop.advance(PreviewRenderer::viewRestDelay);
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_EQ(prepared.load(), 1) << "one pool thread gives one render turn";
-    EXPECT_TRUE(pictures.contains(std::to_string(uintptr_t(items[0]->result().get()))));
-}
-
-TEST_F(PreviewRendererTest, APreviewTheCacheLetGoIsMadeAgainOnceWhenATileAsksOnlyWhileItsCopyIsTooSmall)
-{
-    renderSize = 600;
-    previews.request(items[0]);
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    PictureCache::shared().forget(items[0]->previewImage()->key());
-    previews.remake(items[0]);
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_EQ(rendered().size(), 1u) << "the copy at the tiles' size is the tile's picture";
-    // The tiles grew past the copy.
-    previews.setTileBox({560, 560});
-    previews.remake(items[0]); // still held
-    PictureCache::shared().forget(items[0]->previewImage()->key());
-    previews.remake(items[0]);
-    previews.remake(items[0]);
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_EQ(rendered().size(), 2u);
-    EXPECT_EQ(items[0]->developedCopy()->picture.width(), 560);
-}
-
-TEST_F(PreviewRendererTest, PreviewsInViewThatLetEachOtherGoAreMadeAgainOnceARestAndWriteNothingNew)
+TEST_F(PreviewRendererTest, TilesGrownPastTheirPicturesAreMadeAgainOnceThoseInViewFirst)
 {
     renderSize = 600;
     for (const auto& item : items) previews.request(item);
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     newest.clear();
-    previews.setTileBox({560, 560}); // larger than the copies
-    // The cache holds one of the two previews: each made again lets the other go.
-    const auto letGoAndAsk = [&](const std::shared_ptr<BatchItem>& item) {
-        PictureCache::shared().forget(item->previewImage()->key());
-        previews.remake(item);
-        return loop.runUntil([&] { return settled(); });
-    };
-    for (int round = 0; round < 3; ++round)
-        for (const auto& item : items) ASSERT_TRUE(letGoAndAsk(item));
-    EXPECT_EQ(rendered().size(), 4u) << "made again once until the view moves; the copies stand in";
-    EXPECT_TRUE(newest.empty()) << "a preview made again with the same settings writes no thumbnail";
-    previews.setTileBox({600, 600});
-    previews.setInView({items[0]->id}, {});
-    for (const auto& item : items) ASSERT_TRUE(letGoAndAsk(item));
-    EXPECT_EQ(rendered().size(), 5u) << "only the tile in view asks";
+    for (int round = 0; round < 2; ++round) {
+        previews.setInView({items[1]->id}, {});
+        previews.setTileBox({560, 560});
+        ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    }
+    EXPECT_EQ(rendered().size(), 4u) << "each made again once, at the larger size";
+    EXPECT_EQ(items[0]->developedCopy()->picture.width(), 560);
+    EXPECT_TRUE(newest.empty()) << "the same settings at another size write no thumbnail";
 }
 
-TEST_F(PreviewRendererTest, APreviewMadeAgainForATileThatLeavesTheViewAtAnyMoveIsNotMadeOutOfSight)
+TEST_F(PreviewRendererTest, ARenderStoppedAsItReturnsIsShownAndNotMadeAgain)
 {
-    addItems(2);
-    for (const auto& item : items) previews.request(item);
+    holdingReturn = true;
+    previews.request(items[0]);
+    loop.runUntil([&] { return returning.load(); }, std::chrono::milliseconds(100)); // starts the render
+    while (!returning) std::this_thread::yield();
+    // The other tile, in view, takes the only turn from the one out of sight.
+    previews.setInView({items[1]->id}, {});
+    previews.follow(items[1]);
+    EXPECT_TRUE(previews.wanted().contains(items[0]->id)) << "stopped, it waits for a later turn";
+    holdingReturn = false;
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    holding = true;
-    previews.setInView({items[0]->id, items[1]->id, items[2]->id}, {});
-    for (const auto& item : {items[1], items[2]}) PictureCache::shared().forget(item->previewImage()->key());
-    for (const auto& item : {items[1], items[2]}) previews.remake(item);
-    // Scrolled on a row at a time: the first render gives its turn up, the second never gets one.
-    previews.setInView({items[2]->id, items[3]->id}, {});
-    previews.setInView({items[3]->id}, {});
-    holding = false;
-    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
-    EXPECT_EQ(rendered().size(), items.size()) << "the developed copies stand in until the tiles are back";
+    EXPECT_EQ(rendered().size(), 2u);
+    EXPECT_TRUE(previews.copyIsNewest(*items[0]));
 }
 
 TEST_F(PreviewRendererTest, RequestsWithoutAResultStartNothingAndAPassLeavesThemOut)

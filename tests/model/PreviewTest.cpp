@@ -2,6 +2,7 @@
 
 #include "develop/DevelopOrder.h"
 #include "library/JobOutcome.h"
+#include "library/KeptThumbnail.h"
 #include "support/SamePixels.h"
 
 #include <cstring>
@@ -124,41 +125,23 @@ TEST_F(PreviewTest, ResettingTheStandingLookRendersThePreviewsAgainOnce)
     expectEveryPreviewRenderedOnceAt(1.0);
 }
 
-// The thumbnail is written when the result is kept, from the runner's uncoloured preview, and again
-// from the coloured preview once the save delay has passed.
-TEST_F(ModelTest, DeliveredResultWritesItsThumbnailAtOnceAndAgainAfterTheColouredPreview)
-{
-    makeModel();
-    drop({writeJPEG("one.jpg", 600, 400)});
-    model->process();
-    const auto item = model->items()[0];
-    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>(); }));
-    EXPECT_TRUE(model->previews().inFlight().contains(item->id));
-    library.drain();
-    const auto thumb = imageFolder(*item) / "thumb.jpg";
-    const auto atKeep = bytesOf(thumb);
-    EXPECT_FALSE(atKeep.empty());
-
-    ASSERT_TRUE(runUntil([&] { return model->previews().inFlight().empty(); }));
-    EXPECT_TRUE(model->saving().thumbDirty().contains(item->id));
-    loop.advance(BatchSaver::saveDelay);
-    library.drain();
-    EXPECT_NE(bytesOf(thumb), atKeep);
-}
-
-TEST_F(ModelTest, DeliveredResultWithoutColourIsNotPreviewedAgain)
+TEST_F(ModelTest, ADeliveredResultGetsItsTilesPictureAndThePreviewOfTheSameSettings)
 {
     makeModel().setGlobalColour(0);
     drop({writeJPEG("one.jpg", 600, 400)});
     model->process();
     const auto item = model->items()[0];
-    ASSERT_TRUE(runUntil([&] { return item->phase().is<phase::Done>() && !item->keep; }));
-    EXPECT_TRUE(model->previews().inFlight().empty());
-    EXPECT_TRUE(model->previews().wanted().empty());
-    EXPECT_TRUE(model->saving().thumbDirty().empty());
-    ASSERT_TRUE(item->developedCopy()) << "the delivered preview leaves the tile its copy, with no render";
+    ASSERT_TRUE(runUntil([&] {
+        return item->phase().is<phase::Done>() && !item->keep && model->previews().inFlight().empty() &&
+               model->previews().wanted().empty();
+    }));
+    ASSERT_TRUE(item->developedCopy());
     EXPECT_EQ(item->developedCopy()->preview, *item->previewImage());
     EXPECT_TRUE(model->previews().copyIsNewest(*item));
+    // Its thumbnail is that picture, written a moment later with the settings it was made at.
+    loop.advance(BatchSaver::thumbnailWriteDelay);
+    library.drain();
+    EXPECT_EQ(KeptThumbnail::madeAt(imageFolder(*item) / "thumb.jpg"), model->developSettings(*item));
 }
 
 TEST_F(ModelTest, AResultWithoutColourDeliveredAfterTheLightMovedIsRenderedAtTheNewLight)

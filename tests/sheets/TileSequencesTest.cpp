@@ -1,7 +1,7 @@
 // Long random sequences through the real preview renderer, the shared picture cache at a small bound
 // and real tiles, wired as the tile grid wires them. Every picture a render makes is one flat colour
 // that names the result and settings it was made at, so what a tile paints says which picture it
-// shows whichever way it came (a preview, its developed copy, a copy made again). A sequence is
+// shows whichever way it came (a delivered preview, a kept thumbnail, the tile's own picture). A sequence is
 // made from its seed alone; a failing one prints its steps, and OXEL_TILE_SEED replays one seed.
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
@@ -82,8 +82,9 @@ Bitmap flatPicture(int code)
 }
 
 // Every picture of a sequence by its code, in the order its settings became an item's: of two codes
-// of one item, the smaller is at older settings. Counts the renders of each since the view last
-// moved. Shared with the renders and the recipes, which may outlive the sequence on pool threads.
+// of one item, the smaller is at older settings. Counts the renders of each at each tile size since
+// the batch was opened. Shared with the renders and the recipes, which may outlive the sequence on
+// pool threads.
 class Codes {
 public:
     int of(const std::string& result, const DevelopSettings& settings)
@@ -99,25 +100,21 @@ public:
         std::lock_guard lock(mutex_);
         return code >= 1 && size_t(code) <= results_.size() ? results_[size_t(code) - 1] : std::string();
     }
-    void rendered(int code, std::stop_token stop)
+    void rendered(int code, int64_t width)
     {
         std::lock_guard lock(mutex_);
-        renders_[code].push_back(std::move(stop));
+        ++renders_[{code, width}];
         ++total_;
     }
-    // A code rendered more than once since the view last moved, and how often. A render stopped
-    // after it returned, before the renderer took it, was dropped and does not count.
+    // A code rendered more than once at one size since the batch was opened, and how often.
     std::optional<std::pair<int, int>> twice() const
     {
         std::lock_guard lock(mutex_);
-        for (const auto& [code, stops] : renders_) {
-            const auto kept =
-                std::count_if(stops.begin(), stops.end(), [](const auto& stop) { return !stop.stop_requested(); });
-            if (kept > 1) return std::pair{code, int(kept)};
-        }
+        for (const auto& [made, count] : renders_)
+            if (count > 1) return std::pair{made.first, count};
         return std::nullopt;
     }
-    void viewMoved()
+    void batchOpened()
     {
         std::lock_guard lock(mutex_);
         renders_.clear();
@@ -133,7 +130,7 @@ private:
     mutable std::mutex mutex_;
     std::map<Key, int> codes_;
     std::vector<std::string> results_;
-    std::map<int, std::vector<std::stop_token>> renders_;
+    std::map<std::pair<int, int64_t>, int> renders_;
     long total_ = 0;
 };
 
@@ -146,17 +143,17 @@ void readSource(const DevelopInput& input)
     }));
 }
 
-std::optional<Bitmap> renderCoded(Codes& codes, const DevelopInput& input, const DevelopSettings& settings,
+// A tile's picture, at the size the block draws it; every one that returns is counted.
+std::optional<Bitmap> renderCoded(Codes& codes, const DevelopInput& input, const DevelopSettings& settings, TileBox box,
                                   std::stop_token stop)
 {
     readSource(input);
     // A little real work, so that moves and scrolls meet renders under way.
     for (int slice = 0; slice < 2 && !stop.stop_requested(); ++slice) std::this_thread::sleep_for(50us);
-    const int code = codes.of(input.jobId, settings);
-    auto picture = flatPicture(code);
-    // A render stopped meanwhile is dropped by the renderer as it returns.
     if (stop.stop_requested()) return std::nullopt;
-    codes.rendered(code, std::move(stop));
+    const int code = codes.of(input.jobId, settings);
+    auto picture = developedCopy(flatPicture(code), box);
+    if (picture) codes.rendered(code, picture->width());
     return picture;
 }
 
@@ -179,6 +176,7 @@ enum class Kind {
     letGo,
     compare,
     openBatch,
+    reopen,
     rest,
     quit
 };
@@ -187,7 +185,7 @@ constexpr std::pair<const char*, int> kinds[] = {{"deliver", 14},   {"redeliver"
                                                  {"lightDrag", 4},  {"colour", 4},    {"look", 3},    {"batchLight", 4},
                                                  {"batchDrag", 3},  {"colour0", 2},   {"wait", 10},   {"scrollSlow", 8},
                                                  {"scrollFast", 5}, {"resize", 2},    {"letGo", 5},   {"compare", 2},
-                                                 {"openBatch", 2},  {"rest", 5},      {"quit", 0}};
+                                                 {"openBatch", 2},  {"reopen", 3},    {"rest", 5},    {"quit", 0}};
 
 struct Step {
     Kind kind;
@@ -225,7 +223,10 @@ public:
         renderer_.spawn = [this](Task<void> task) { scope_->spawn(std::move(task)); };
         renderer_.settingsFor = [this](const BatchItem& item) { return settingsOf(photos_.at(item.id)); };
         renderer_.items = [this]() -> const PreviewRenderer::Items& { return items_; };
-        renderer_.newestShown = [](const std::shared_ptr<BatchItem>&) {};
+        // As the model writes the kept thumbnail, with the settings it was made at.
+        renderer_.newestShown = [this](const std::shared_ptr<BatchItem>& item) {
+            if (item->developedCopy()) thumbnails_[item->url()] = item->developedCopy()->madeAt;
+        };
         page_ = new QWidget;
         area_.setWidget(page_);
         std::mt19937 random(seed);
@@ -279,11 +280,11 @@ private:
         job << 's' << seed_ << "-r" << ++results_;
         return std::make_shared<JobOutcome>(job.str(), Image(), DetailTransfer(Image(), Image(), SourceImage::sRGB()));
     }
+    // A preview, or a kept thumbnail, made at these settings.
     PictureHandle recipeOf(const std::shared_ptr<const JobOutcome>& outcome, DevelopSettings settings) const
     {
-        return PictureHandle(PictureRecipe{pictureWidth, pictureHeight, [codes = codes_, outcome, settings] {
-                                               return renderCoded(*codes, *outcome, settings, {});
-                                           }});
+        const int code = codes_->of(outcome->jobId, settings);
+        return PictureHandle(PictureRecipe{pictureWidth, pictureHeight, [code] { return flatPicture(code); }});
     }
     static PictureHandle original()
     {
@@ -319,6 +320,7 @@ private:
         case Kind::letGo: return letGo(step.a);
         case Kind::compare: return compare();
         case Kind::openBatch: return openBatch(step.a);
+        case Kind::reopen: return reopen();
         case Kind::rest: return rest();
         case Kind::quit: return tearDown();
         }
@@ -340,15 +342,14 @@ private:
         const int sentCode = codes_->of(result->jobId, sent);
         const auto& item = photo.item;
         item->setResult(result);
-        item->setPreviewImage(PictureHandle::seeded(
-            flatPicture(sentCode), PictureRecipe{pictureWidth, pictureHeight, [codes = codes_, result, sent] {
-                                                     return renderCoded(*codes, *result, sent, {});
-                                                 }}));
+        item->setPreviewImage(
+            PictureHandle::seeded(flatPicture(sentCode), PictureRecipe{pictureWidth, pictureHeight,
+                                                                       [sentCode] { return flatPicture(sentCode); }}));
         item->setOriginalPreview(original());
         item->setPhase(phase::Done{});
+        currentCode(photo);
         // As the model hears of a finished job.
-        renderer_.keepStandIn(item, sent);
-        if (currentCode(photo) != sentCode) renderer_.request(item);
+        renderer_.follow(item);
     }
 
     // A reopened item's result is rebuilt from the library: its preview is made when asked for.
@@ -365,11 +366,8 @@ private:
         photo.item->setOriginalPreview(original());
         photo.item->setPhase(phase::Done{});
         currentCode(photo);
-        // As the model rebuilds it: the copy of its thumbnail stands in.
-        const auto thumbnail = photo.item->developedThumbnail()->pin();
-        renderer_.keepStandIn(photo.item, *photo.reopenedAt,
-                              developedCopy(thumbnail.bitmap(), renderer_.tileBox(), pictureWidth, pictureHeight));
-        if (settingsOf(photo) != *photo.reopenedAt) renderer_.request(photo.item);
+        // As the model rebuilds it: its own picture replaces the kept thumbnail.
+        renderer_.follow(photo.item);
     }
 
     // One of the item's own controls moved, or dragged through `moves` values in quick succession.
@@ -451,51 +449,96 @@ private:
     // later, their library thumbnails standing in meanwhile.
     void openBatch(int a)
     {
+        closeBatch();
+        std::mt19937 random(seed_ * 31 + unsigned(a));
+        const int count = 6 + int(random() % 19);
+        for (int index = 0; index < count; ++index) {
+            Photo photo;
+            photo.item = newItem("/photos/" + std::to_string(itemsMade_ + 1) + ".jpg");
+            photo.version = int(random() % 3);
+            if (random() % 3 == 0) {
+                const int code = reopenWith(photo, newResult());
+                // The library's thumbnail of the result stands in until the result is rebuilt.
+                photo.item->setDevelopedThumbnail(
+                    PictureHandle(PictureRecipe{pictureWidth, pictureHeight, [code] { return flatPicture(code); }}));
+                renderer_.thumbnailKeptAt(photo.item, *photo.reopenedAt);
+            }
+            addTile(std::move(photo));
+        }
+        area_.verticalScrollBar()->setValue(0);
+        placeTiles();
+    }
+
+    // The program quits with whatever is under way, a light in the middle of its move perhaps, and
+    // opens the same batch again: each item at the settings last moved, its result rebuilt later, its
+    // kept thumbnail as last written standing in only while it was made at those settings.
+    void reopen()
+    {
+        std::vector<Photo> before;
+        for (const auto& item : items_) before.push_back(photos_.at(item->id));
+        closeBatch();
+        for (const Photo& was : before) {
+            Photo photo = was;
+            photo.item = newItem(was.item->url());
+            if (const auto& result = was.item->result() ? was.item->result() : was.reopened) {
+                reopenWith(photo, std::make_shared<JobOutcome>(result->jobId, Image(), result->transfer));
+                const auto written = thumbnails_.find(was.item->url());
+                if (written != thumbnails_.end() && written->second == *photo.reopenedAt) {
+                    photo.item->setDevelopedThumbnail(recipeOf(photo.reopened, written->second));
+                    renderer_.thumbnailKeptAt(photo.item, written->second);
+                }
+            }
+            addTile(std::move(photo));
+        }
+        area_.verticalScrollBar()->setValue(0);
+        placeTiles();
+    }
+
+    void closeBatch()
+    {
         renderer_.dropWanted();
+        codes_->batchOpened();
         for (const auto& item : items_) gone_.push_back(item);
         for (TileView* tile : tiles_) delete tile;
         tiles_.clear();
         items_.clear();
         photos_.clear();
-        std::mt19937 random(seed_ * 31 + unsigned(a));
-        const int count = 6 + int(random() % 19);
-        for (int index = 0; index < count; ++index) {
-            Uuid::Bytes bytes{};
-            const unsigned serial = ++itemsMade_;
-            std::memcpy(bytes.data(), &serial, sizeof serial);
-            auto item = BatchItem::make(Uuid(bytes), "/photos/" + std::to_string(serial) + ".jpg", Origin::opened,
-                                        std::nullopt, original());
-            Photo photo;
-            photo.item = item;
-            photo.version = int(random() % 3);
-            if (random() % 3 == 0) {
-                photo.reopened = newResult();
-                photo.reopenedAt = settingsOf(photo);
-                const int code = codes_->of(photo.reopened->jobId, *photo.reopenedAt);
-                // The library's thumbnail of the result stands in until the result is rebuilt.
-                item->setDevelopedThumbnail(
-                    PictureHandle(PictureRecipe{pictureWidth, pictureHeight, [code] { return flatPicture(code); }}));
-                item->setPhase(phase::Restoring{});
-            }
-            photos_.emplace(item->id, std::move(photo));
-            items_.push_back(item);
-            auto* tile = new TileView(item, clock_, page_);
-            tile->setScreen(TileView::Screen::results);
-            tile->setComparing(comparing_);
-            QObject::connect(tile, &TileView::previewWanted, page_,
-                             [this](const std::shared_ptr<BatchItem>& wanted) { renderer_.remake(wanted); });
-            tile->show();
-            tiles_.push_back(tile);
-        }
-        area_.verticalScrollBar()->setValue(0);
-        placeTiles();
+    }
+
+    std::shared_ptr<BatchItem> newItem(const std::filesystem::path& url)
+    {
+        Uuid::Bytes bytes{};
+        const unsigned serial = ++itemsMade_;
+        std::memcpy(bytes.data(), &serial, sizeof serial);
+        return BatchItem::make(Uuid(bytes), url, Origin::opened, std::nullopt, original());
+    }
+
+    // The photo's result, kept in the library, waits to be rebuilt; the code of its saved settings.
+    int reopenWith(Photo& photo, std::shared_ptr<const JobOutcome> result)
+    {
+        photo.reopened = std::move(result);
+        photo.reopenedAt = settingsOf(photo);
+        photo.item->setPhase(phase::Restoring{});
+        return codes_->of(photo.reopened->jobId, *photo.reopenedAt);
+    }
+
+    void addTile(Photo photo)
+    {
+        const auto item = photo.item;
+        photos_.emplace(item->id, std::move(photo));
+        items_.push_back(item);
+        auto* tile = new TileView(item, clock_, page_);
+        tile->setScreen(TileView::Screen::results);
+        tile->setComparing(comparing_);
+        tile->show();
+        tiles_.push_back(tile);
     }
 
     // The controls and the view rest, and the pool drains.
     void rest()
     {
         for (int round = 0; round < 40; ++round) {
-            loop_.advance(PreviewRenderer::restDelay + PreviewRenderer::viewRestDelay + 10ms);
+            loop_.advance(PreviewRenderer::restDelay + 10ms);
             settle();
             if (round >= 2 && renderer_.inFlight().empty() && renderer_.wanted().empty()) return;
         }
@@ -518,11 +561,9 @@ private:
     // What the item holds, for a failing step's line.
     std::string pictureState(const BatchItem& item) const
     {
-        const auto& preview = item.previewImage();
-        const auto& copy = item.developedCopy();
         std::ostringstream state;
-        state << " [preview " << (preview ? (preview->heldPin() ? "held" : "let go") : "none") << ", copy "
-              << (copy ? (preview && copy->preview == *preview ? "of it" : "of another") : "none") << ", "
+        state << " [" << (item.developedCopy() ? "own picture" : "no picture of its own") << ", "
+              << (item.developedThumbnail() ? "kept thumbnail" : "no thumbnail") << ", "
               << (renderer_.copyIsNewest(item) ? "newest" : "not newest") << "]";
         return state.str();
     }
@@ -573,7 +614,6 @@ private:
             else
                 tile->releasePixmaps();
         }
-        if (onScreen != onScreen_) codes_->viewMoved();
         onScreen_ = onScreen;
         renderer_.setInView(std::move(onScreen), std::move(near));
     }
@@ -691,13 +731,19 @@ private:
     {
         if (const auto twice = codes_->twice())
             return "(d) picture " + std::to_string(twice->first) + " rendered " + std::to_string(twice->second) +
-                   " times within one rest of the view";
+                   " times at one size";
         return std::nullopt;
     }
 
     std::optional<std::string> checkRest()
     {
         if (!renderer_.inFlight().empty() || !renderer_.wanted().empty()) return "(c) the renderer never rested";
+        // (f) In view or not, every developed item holds its own picture at its newest settings.
+        for (const auto& item : items_)
+            if (item->result() &&
+                (!item->developedCopy() || item->developedCopy()->madeAt != settingsOf(photos_.at(item->id))))
+                return "(f) at rest " + itemName(*item) + " holds no picture at its newest settings" +
+                       pictureState(*item);
         for (TileView* tile : tiles_) {
             const auto& item = tile->item();
             if (!onScreen_.contains(item->id) || comparing_ || !item->result()) continue;
@@ -736,10 +782,12 @@ private:
     WorkPool pool_{2};
     PreviewRenderer renderer_{PreviewRenderer::Environment{
         &pool_,
-        [codes = codes_](const DevelopInput& input, const DevelopSettings& settings, std::stop_token stop) {
-            return renderCoded(*codes, input, settings, std::move(stop));
+        [codes = codes_](const DevelopInput& input, const DevelopSettings& settings, std::stop_token) {
+            return std::optional(flatPicture(codes->of(input.jobId, settings)));
         },
-        [](const DevelopInput& input, const DevelopSettings&, std::stop_token) { readSource(input); }}};
+        [codes = codes_](const DevelopInput& input, const DevelopSettings& settings, TileBox box,
+                         std::stop_token stop) { return renderCoded(*codes, input, settings, box, std::move(stop)); },
+        [](const DevelopInput&) { return std::pair<int64_t, int64_t>(pictureWidth, pictureHeight); }}};
     std::unique_ptr<TaskScope> scope_ = std::make_unique<TaskScope>(); // goes first: no render outlives the renderer
     TileClock clock_{[] { return Date{} + 1000h; }};
     PreviewRenderer::Items items_;
@@ -750,6 +798,7 @@ private:
     std::set<Uuid> everDeveloped_;
     std::map<Uuid, int> lastShown_;
     std::optional<std::chrono::nanoseconds> passAskedAt_;
+    std::map<std::filesystem::path, DevelopSettings> thumbnails_; // as last written, by photograph
     double colour_ = 1;
     bool comparing_ = false;
     bool quit_ = false;
@@ -765,7 +814,7 @@ struct Failure {
     std::vector<Step> steps;
 };
 
-// Which invariant a fault breaks: "(a)" to "(e)", or "other".
+// Which invariant a fault breaks: "(a)" to "(f)", or "other".
 std::string invariantOf(const std::string& fault)
 {
     return fault.size() > 3 && fault[0] == '(' && fault[2] == ')' ? fault.substr(0, 3) : "other";

@@ -387,97 +387,25 @@ TEST_F(TileTest, ComparingSwapsThePictureAndOnlyTheThumbnailDims)
     EXPECT_EQ(picture->pictureSize().width(), 90);
 }
 
-TEST_F(TileTest, APreviewNotYetMadeLetsTheKeptThumbnailStandInUntilItIsPainted)
-{
-    // Restored while out of view: the tile has drawn nothing when the result arrives.
-    auto item = photo("a.jpg");
-    item->setDevelopedThumbnail(item->thumbnail());
-    auto tile = std::make_unique<TileView>(item, clock);
-    tile->resize(240, tile->heightForWidth(240));
-    item->setPreviewImage(gradientPicture(60, 40));
-    auto* picture = tile->findChild<PixelImage*>();
-    ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->handle(), *item->thumbnail()) << "nothing drawn yet: the thumbnail first";
-    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
-    tile->show();
-    tile->repaint();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return wanted.count() == 1 && picture->holdsScaled(); }))
-        << "painted, it asks for the preview";
-    const QColor centre = tile->grab().toImage().pixelColor(tile->pictureBlockRect().center());
-    EXPECT_GT(centre.red(), 100) << "the thumbnail stays drawn while the preview is made, never an empty frame";
-}
-
-TEST_F(TileTest, ATileBackInViewAfterItsPreviewWasLetGoShowsADevelopedCopyNeverTheOriginalUntilThePreviewIsMade)
+TEST_F(TileTest, AResultShowsItsOwnPictureElseItsKeptThumbnailNeverTheOriginalNorAPreviewItWouldMake)
 {
     auto item = photo("a.jpg"); // its thumbnail is the original's
     item->setResult(developedResult());
+    std::atomic<int> previewsMade = 0;
+    item->setPreviewImage(PictureHandle({60, 40, [&previewsMade, gradient = gradientPicture(60, 40)] {
+                                             ++previewsMade;
+                                             return gradient.bitmap();
+                                         }}));
+    auto tile = tileOf(item);
+    auto* picture = tile->findChild<PixelImage*>();
+    tile->repaint();
+    EXPECT_TRUE(picture->handle().isNull()) << "nothing until a developed picture comes";
     item->setDevelopedThumbnail(gradientPicture(30, 20));
-    const auto previewMadeNow = [&] {
-        const auto preview = gradientPicture(60, 40);
-        const auto made = preview.pin(); // as a render makes it
-        item->setPreviewImage(preview);
-    };
-    previewMadeNow();
-    auto tile = tileOf(item);
-    auto* picture = tile->findChild<PixelImage*>();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
-    // Far from view while the cache let the preview go; the developed copy is still held.
-    tile->releasePixmaps();
-    PictureCache::shared().forget(item->previewImage()->key());
-    const auto developedCopy = item->developedThumbnail()->pin();
-    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
-    tile->repaint();
-    EXPECT_NE(picture->handle(), *item->thumbnail()) << "the original never stands in for a developed picture";
     EXPECT_EQ(picture->handle(), *item->developedThumbnail());
-    EXPECT_TRUE(picture->holdsScaled()) << "the developed copy drawn at once, never an empty frame";
-    EXPECT_EQ(wanted.count(), 1) << "the preview is asked for, never made by the tile";
-    // Made again by the renderer, then let go before the tile scaled it: the copy stands in again.
-    std::atomic<int> made = 0;
-    const PictureHandle remade({60, 40, [&made, gradient = gradientPicture(60, 40)] {
-                                    ++made;
-                                    return gradient.bitmap();
-                                }});
-    {
-        const auto rendered = remade.pin();
-        item->setPreviewImage(remade);
-    }
-    PictureCache::shared().forget(remade.key());
+    item->setDevelopedCopy(BatchItem::DevelopedCopy{*gradientPicture(45, 30).bitmap(), *item->previewImage(), {}});
     tile->repaint();
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return picture->handle() == *item->developedThumbnail() && picture->holdsScaled(); }));
-    EXPECT_EQ(made, 1) << "the renderer makes the preview, not the tile's scaler";
-    EXPECT_GE(wanted.count(), 2);
-    previewMadeNow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
-}
-
-TEST_F(TileTest, ATileWithoutADevelopedCopyWhosePreviewWasLetGoAsksTheRendererForIt)
-{
-    auto item = photo("a.jpg");
-    item->setResult(developedResult());
-    const auto preview = gradientPicture(60, 40);
-    item->setPreviewImage(preview);
-    auto tile = tileOf(item);
-    auto* picture = tile->findChild<PixelImage*>();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->handle() == preview && picture->holdsScaled(); }));
-    tile->releasePixmaps();
-    PictureCache::shared().forget(preview.key());
-    QSignalSpy wanted(tile.get(), &TileView::previewWanted);
-    tile->repaint();
-    EXPECT_NE(picture->handle(), *item->thumbnail()) << "the original never stands in for a developed picture";
-    EXPECT_EQ(wanted.count(), 1) << "the preview is asked for, never made by the tile alone";
-}
-
-TEST_F(TileTest, AThumbnailThatCannotBeMadeAgainNeverKeepsThePreviewFromTheTile)
-{
-    // The kept thumbnail's file went since the batch was opened.
-    auto item = BatchItem::make(Uuid::random(), "/photos/a.jpg", Origin::opened, std::nullopt,
-                                PictureHandle({120, 80, [] { return std::optional<Bitmap>(); }}));
-    item->setDevelopedThumbnail(item->thumbnail());
-    item->setPreviewImage(gradientPicture(60, 40));
-    auto tile = tileOf(item);
-    auto* picture = tile->findChild<PixelImage*>();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return picture->handle() == *item->previewImage() && picture->holdsScaled(); }));
+    EXPECT_EQ(picture->pictureSize().width(), 45);
+    EXPECT_EQ(previewsMade, 0) << "the tile never makes the preview";
 }
 
 TEST_F(TileTest, ATileScrolledAwayBeforeItsPreviewCameWaitsQuietlyAndShowsItWhenBackInView)

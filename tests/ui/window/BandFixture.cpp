@@ -25,7 +25,11 @@ std::vector<std::shared_ptr<BatchItem>> BandTest::dropPhotographs(int count)
 
 void BandTest::develop(BatchItem& item, const ResultShape& shape)
 {
-    item.setResult(developedResult(shape));
+    // A render of its own, so that its pictures can be developed.
+    auto result = developedResult(shape);
+    result->render = gradientPicture(300, 200, 50).image();
+    result->transfer = DetailTransfer(Image(), result->render, SourceImage::sRGB());
+    item.setResult(std::move(result));
     item.setPreviewImage(gradientPicture(300, 200, 50));
     item.setOriginalPreview(gradientPicture(300, 200, -40));
     item.setPhase(phase::Done{});
