@@ -1,12 +1,14 @@
 // Our own readers of an original's first bytes: the file-type table (with the raw-file directory
 // walk), the JPEG header segments and what is read from them, Photoshop image resources, IPTC
-// datasets, and the ICC profile description, and the turns a HEIF container gives its items.
+// datasets, a PNG's raw profiles, and the ICC profile description, and the turns a HEIF container
+// gives its items.
 
 #include "develop/SourceImage.h"
 #include "develop/codecs/FileType.h"
 #include "develop/codecs/HEIFTransforms.h"
 #include "develop/codecs/IptcDatasets.h"
 #include "develop/codecs/JPEGStructure.h"
+#include "develop/codecs/PNGRawProfile.h"
 #include "develop/codecs/PhotoshopResources.h"
 
 #include <cstddef>
@@ -30,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     for (const auto& dataset : oxel::iptcDatasets(bytes))
         if (dataset.data.data() < data || dataset.data.data() + dataset.data.size() > data + size) __builtin_trap();
+    (void)oxel::png::rawProfiles(bytes, "iptc");
     (void)oxel::SourceImage::iccDescription(bytes);
     for (uint32_t item = 0; item < 4; ++item) (void)oxel::heifItemTransforms(bytes, item);
     return 0;

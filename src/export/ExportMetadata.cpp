@@ -41,14 +41,26 @@ constexpr std::array<std::string_view, 27> pixelStructureKeys = {"Exif.Image.Ori
 // The dates a photographer who doesn't want the capture date carried expects gone, with the
 // parts that only qualify them: Exif's and TIFF's, IPTC's, which readers compose into a capture
 // date of their own and which a HEIC file carries on as XMP, and the GPS clock's, which a phone
-// stamps on every geotagged picture (the position stays).
-constexpr std::array<std::string_view, 17> captureDateKeys = {
-    "Exif.Image.DateTime",           "Exif.Image.DateTimeOriginal",        "Exif.Image.TimeZoneOffset",
-    "Exif.Photo.DateTimeOriginal",   "Exif.Photo.DateTimeDigitized",       "Exif.Photo.SubSecTime",
-    "Exif.Photo.SubSecTimeOriginal", "Exif.Photo.SubSecTimeDigitized",     "Exif.Photo.OffsetTime",
-    "Exif.Photo.OffsetTimeOriginal", "Exif.Photo.OffsetTimeDigitized",     "Iptc.Application2.DateCreated",
-    "Iptc.Application2.TimeCreated", "Iptc.Application2.DigitizationDate", "Iptc.Application2.DigitizationTime",
-    "Exif.GPSInfo.GPSDateStamp",     "Exif.GPSInfo.GPSTimeStamp"};
+// stamps on every geotagged picture (the position stays). The Exif IFD's TimeZoneOffset, which
+// some programs write there rather than in IFD0, has no name in the metadata library.
+constexpr std::array<std::string_view, 18> captureDateKeys = {"Exif.Image.DateTime",
+                                                              "Exif.Image.DateTimeOriginal",
+                                                              "Exif.Image.TimeZoneOffset",
+                                                              "Exif.Photo.0x882a",
+                                                              "Exif.Photo.DateTimeOriginal",
+                                                              "Exif.Photo.DateTimeDigitized",
+                                                              "Exif.Photo.SubSecTime",
+                                                              "Exif.Photo.SubSecTimeOriginal",
+                                                              "Exif.Photo.SubSecTimeDigitized",
+                                                              "Exif.Photo.OffsetTime",
+                                                              "Exif.Photo.OffsetTimeOriginal",
+                                                              "Exif.Photo.OffsetTimeDigitized",
+                                                              "Iptc.Application2.DateCreated",
+                                                              "Iptc.Application2.TimeCreated",
+                                                              "Iptc.Application2.DigitizationDate",
+                                                              "Iptc.Application2.DigitizationTime",
+                                                              "Exif.GPSInfo.GPSDateStamp",
+                                                              "Exif.GPSInfo.GPSTimeStamp"};
 
 } // namespace
 

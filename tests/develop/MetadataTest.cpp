@@ -129,6 +129,31 @@ TEST(Metadata, WrittenJPEGIsReadBackByAnIndependentReader)
     EXPECT_EQ(Metadata::read(inMemory)->text("Exif.GPSInfo.GPSLatitude"), "48/1 51/1 2400/100");
 }
 
+// A TIFF's IPTC tag that the metadata library refuses (a length of five bytes' length) is read
+// from the Photoshop resources instead, and the times written there without their zone stay so.
+TEST(Metadata, KeepsTheIptcTimesOfTheBlockATIFFIsReadFrom)
+{
+    const auto digitalCreationTime = [](std::string time) {
+        Bytes dataset{0x1C, 2, 63, 0, uint8_t(time.size())};
+        dataset.insert(dataset.end(), time.begin(), time.end());
+        return dataset;
+    };
+    test::TIFFOptions options;
+    options.iptc = digitalCreationTime("101010");
+    options.iptc.insert(options.iptc.end(), {0x1C, 2, 25, 0x80, 0x05, 0, 0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0});
+    const Bytes iptc = digitalCreationTime("121212");
+    options.photoshopResources = {'8', 'B', 'I', 'M', 0x04, 0x04, 0, 0, 0, 0, 0, uint8_t(iptc.size())};
+    options.photoshopResources.insert(options.photoshopResources.end(), iptc.begin(), iptc.end());
+    options.photoshopResources.push_back(0);
+
+    test::TempFolder folder;
+    const auto path = folder / "out.jpg";
+    test::writeFile(path, test::encodeJPEG(16, 16, test::gradientOf(16, 16)));
+    ASSERT_EQ(Metadata::read(test::encodeTIFF(16, 16, test::gradientOf(16, 16), options))->writeInto(path),
+              std::nullopt);
+    EXPECT_EQ(test::run("exiftool -s -s -s -IPTC:DigitalCreationTime '" + path.string() + "'"), "12:12:12\n");
+}
+
 TEST(Metadata, WritingIntoATIFFKeepsItsPixelsAndProfile)
 {
     test::TempFolder folder;

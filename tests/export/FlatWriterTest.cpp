@@ -242,6 +242,8 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
     original.metadata.setText("Iptc.Application2.DigitizationTime", "09:59:58+02:00");
     original.metadata.setText("Exif.GPSInfo.GPSDateStamp", "2024:05:01");
     original.metadata.setText("Exif.GPSInfo.GPSTimeStamp", "7/1 59/1 58/1");
+    original.metadata.setText("Exif.Image.TimeZoneOffset", "2");
+    original.metadata.setText("Exif.Photo.0x882a", "2");
     for (ExportFormat format :
          {ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::png, ExportFormat::heic, ExportFormat::psd}) {
         SCOPED_TRACE(rawValue(format));
@@ -255,6 +257,7 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
             const auto tags = exiftool(file);
             if (!keep) {
                 EXPECT_EQ(datesIn(tags), std::vector<std::string>{});
+                EXPECT_FALSE(hasTagEnding(tags, ":TimeZoneOffset"));
                 EXPECT_FALSE(tags.contains("GPS:GPSTimeStamp"));
                 EXPECT_TRUE(tags.contains("GPS:GPSLatitude"));
                 EXPECT_EQ(tags.value("IFD0:Model", ""), "Model 7");
@@ -264,8 +267,11 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
             EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal", ""), "2024:05:01 09:59:58");
             EXPECT_EQ(tags.value("IFD0:ModifyDate", ""), "2024:05:01 10:00:00");
             EXPECT_EQ(tags.value("GPS:GPSDateStamp", ""), "2024:05:01");
-            // HEIC files carry the IPTC as XMP, which states no dates.
-            if (format != ExportFormat::heic) {
+            EXPECT_TRUE(tags.contains("ExifIFD:TimeZoneOffset"));
+            // HEIC files carry the IPTC as XMP, which states the date created alone.
+            if (format == ExportFormat::heic) {
+                EXPECT_EQ(tags.value("XMP-photoshop:DateCreated", ""), "2024:05:01 09:59:58+02:00");
+            } else {
                 EXPECT_EQ(tags.value("IPTC:DateCreated", ""), "2024:05:01");
                 EXPECT_EQ(tags.value("IPTC:DigitalCreationTime", ""), "09:59:58+02:00");
             }
@@ -274,22 +280,30 @@ TEST(FlatWriter, LeavesEveryCaptureDateOutWhenAskedAndKeepsThemAllOtherwise)
 }
 
 // Times written without their zone, as many programs write them, come out as they went in,
-// through a TIFF export and a TIFF original as well.
+// through TIFF, PNG and PSD exports and originals as well, and into a HEIC file's date created.
 TEST(FlatWriter, KeepsTheOriginalsIptcTimesAsWritten)
 {
-    // Time created and digitised, 15:44:44 with no zone.
-    const uint8_t block[] = {0x1C, 2, 60, 0, 6, '1', '5', '4', '4', '4', '4',
-                             0x1C, 2, 63, 0, 6, '1', '5', '4', '4', '4', '4'};
+    // 15:44:44 with no zone.
+    const uint8_t block[] = {
+        0x1C, 2, 55, 0, 8, '2', '0', '2', '4', '0', '5', '0', '1', // date created
+        0x1C, 2, 60, 0, 6, '1', '5', '4', '4', '4', '4',           // time created
+        0x1C, 2, 63, 0, 6, '1', '5', '4', '4', '4', '4',           // time digitised
+    };
     FlatWriteOriginal original;
     original.metadata = *Metadata::fromIptc(block);
     ScratchFolder folder;
-    for (ExportFormat format : {ExportFormat::tiff, ExportFormat::jpeg}) {
+    for (ExportFormat format :
+         {ExportFormat::tiff, ExportFormat::png, ExportFormat::psd, ExportFormat::jpeg, ExportFormat::heic}) {
         const auto file = folder / ("x." + std::string(rawValue(format)));
         ASSERT_TRUE(std::holds_alternative<FlatWriteResult>(
             writeFlat(testPicture(), original, file, optionsFor(format), ColourSpace::sRGB(), RenderContext())));
         const auto tags = exiftool(file);
-        EXPECT_EQ(tags.value("IPTC:TimeCreated", "") + tags.value("IPTC:DigitalCreationTime", ""), "15:44:4415:44:44")
-            << rawValue(format);
+        if (format == ExportFormat::heic)
+            EXPECT_EQ(tags.value("XMP-photoshop:DateCreated", ""), "2024:05:01 15:44:44");
+        else
+            EXPECT_EQ(tags.value("IPTC:TimeCreated", "") + tags.value("IPTC:DigitalCreationTime", ""),
+                      "15:44:4415:44:44")
+                << rawValue(format);
         original.metadata = *Metadata::read(file);
     }
 }

@@ -190,6 +190,11 @@ Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOption
         TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH));
     }
     if (!options.icc.empty()) TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(options.icc.size()), options.icc.data());
+    if (!options.iptc.empty())
+        TIFFSetField(tiff, TIFFTAG_RICHTIFFIPTC, uint32_t(options.iptc.size()), options.iptc.data());
+    if (!options.photoshopResources.empty())
+        TIFFSetField(tiff, TIFFTAG_PHOTOSHOP, uint32_t(options.photoshopResources.size()),
+                     options.photoshopResources.data());
     const int bytesPerSample = bits / 8;
     const int planes = options.planar ? spp : 1, perPlane = options.planar ? 1 : spp;
     const size_t rowBytes = size_t(width) * perPlane * bytesPerSample;

@@ -54,6 +54,8 @@ struct TIFFOptions {
     bool palette = false;     // 8-bit indices (channel 0 of the pattern) into a colour map
     int tileSize = 0;         // square tiles of this side (a multiple of 16) instead of strips
     bool large = false;       // the variant with eight-byte offsets
+    Bytes iptc{};             // the IPTC tag's bytes as they are
+    Bytes photoshopResources{};
 };
 Bytes encodeTIFF(int width, int height, const Pattern& pattern, const TIFFOptions& options = {});
 

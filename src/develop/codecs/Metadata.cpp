@@ -3,6 +3,9 @@
 #include "develop/codecs/ByteIO.h"
 #include "develop/codecs/FileType.h"
 #include "develop/codecs/IptcDatasets.h"
+#include "develop/codecs/IptcXmpDate.h"
+#include "develop/codecs/JPEGStructure.h"
+#include "develop/codecs/PNGRawProfile.h"
 #include "develop/codecs/PhotoshopResources.h"
 #include "develop/codecs/PictureCodec.h"
 #include "platform/Diagnostics.h"
@@ -246,6 +249,21 @@ bool looksLikeTIFFHeader(std::span<const uint8_t> bytes)
            (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42);
 }
 
+// The bytes an IPTC entry is written as.
+std::string writtenForm(const Exiv2::Iptcdatum& datum)
+{
+    std::string bytes(size_t(std::max(0L, datum.size())), '\0');
+    datum.copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::bigEndian);
+    return bytes;
+}
+
+bool readsAsTheSameTime(std::span<const uint8_t> asWritten, const Exiv2::Iptcdatum& datum)
+{
+    Exiv2::TimeValue written;
+    return written.read(asWritten.data(), long(asWritten.size()), Exiv2::bigEndian) == 0 &&
+           written.toString() == datum.toString();
+}
+
 // IPTC times as the file wrote them. The metadata library reads a time without its zone
 // ("154444", as many programs write one) and would write it back as UTC ("154444+0000"): a time it
 // would not write back byte for byte is kept as the text it was.
@@ -265,16 +283,29 @@ void keepTimesAsWritten(Exiv2::IptcData& iptc, std::span<const uint8_t> block)
         const size_t index = seen[key]++;
         if (index >= times->second.size() || datum.typeId() != Exiv2::time) continue;
         const std::span<const uint8_t> asWritten = times->second[index];
-        std::vector<Exiv2::byte> wouldWrite(size_t(std::max(0L, datum.size())));
-        datum.copy(wouldWrite.data(), Exiv2::bigEndian);
-        if (std::equal(wouldWrite.begin(), wouldWrite.end(), asWritten.begin(), asWritten.end())) continue;
+        const std::string wouldWrite = writtenForm(datum);
+        if (std::equal(wouldWrite.begin(), wouldWrite.end(), asWritten.begin(), asWritten.end()) ||
+            !readsAsTheSameTime(asWritten, datum))
+            continue;
         const Exiv2::StringValue text(std::string(asWritten.begin(), asWritten.end()));
         datum.setValue(&text);
     }
 }
 
-// A TIFF's IPTC block as stored: its own tag, else the Photoshop resource, as the library reads it.
-std::optional<std::vector<uint8_t>> tiffIptcBlock(const Exiv2::ExifData& exif, Exiv2::ByteOrder order)
+// Whether `block` decodes to the very datasets the library holds.
+bool decodesTo(std::span<const uint8_t> block, const Exiv2::IptcData& iptc)
+{
+    Exiv2::IptcData decoded;
+    if (block.empty() || block.size() > std::numeric_limits<uint32_t>::max() ||
+        Exiv2::IptcParser::decode(decoded, block.data(), uint32_t(block.size())) != 0)
+        return false;
+    return std::equal(decoded.begin(), decoded.end(), iptc.begin(), iptc.end(), [](const auto& a, const auto& b) {
+        return a.key() == b.key() && a.typeId() == b.typeId() && a.toString() == b.toString();
+    });
+}
+
+// A TIFF's IPTC blocks where the library looks for them: its own tag, then the Photoshop resource.
+std::vector<std::vector<uint8_t>> tiffIptcBlocks(const Exiv2::ExifData& exif, Exiv2::ByteOrder order)
 {
     const auto stored = [&](const char* key) -> std::optional<std::vector<uint8_t>> {
         const auto datum = exif.findKey(Exiv2::ExifKey(key));
@@ -283,12 +314,90 @@ std::optional<std::vector<uint8_t>> tiffIptcBlock(const Exiv2::ExifData& exif, E
         datum->copy(bytes.data(), order);
         return bytes;
     };
-    if (auto block = stored("Exif.Image.IPTCNAA")) return block;
-    const auto resources = stored("Exif.Image.ImageResources");
-    if (!resources) return std::nullopt;
-    const auto iptc = findResource(photoshopResources(*resources), photoshopResourceID::iptc);
-    if (!iptc) return std::nullopt;
-    return std::vector<uint8_t>(iptc->begin(), iptc->end());
+    std::vector<std::vector<uint8_t>> blocks;
+    if (auto block = stored("Exif.Image.IPTCNAA")) blocks.push_back(std::move(*block));
+    if (const auto resources = stored("Exif.Image.ImageResources"))
+        if (const auto iptc = findResource(photoshopResources(*resources), photoshopResourceID::iptc))
+            blocks.emplace_back(iptc->begin(), iptc->end());
+    return blocks;
+}
+
+// The IPTC resources of a Photoshop resource block joined, as the library reads a JPEG's or a PNG's;
+// the whole block when it holds none (a PNG's raw profile may be bare IPTC).
+std::vector<uint8_t> joinedIptcResources(std::span<const uint8_t> block)
+{
+    std::vector<uint8_t> joined;
+    const Exiv2::byte* record = nullptr;
+    uint32_t headerSize = 0, size = 0;
+    for (size_t at = 0; at < block.size() && Exiv2::Photoshop::locateIptcIrb(block.data() + at, long(block.size() - at),
+                                                                             &record, &headerSize, &size) == 0;) {
+        joined.insert(joined.end(), record + headerSize, record + headerSize + size);
+        at = size_t(record - block.data()) + headerSize + size + (size & 1);
+    }
+    return joined.empty() ? std::vector<uint8_t>(block.begin(), block.end()) : joined;
+}
+
+std::vector<std::vector<uint8_t>> jpegIptcBlocks(std::span<const uint8_t> file)
+{
+    const auto segments = jpegSegments(file);
+    if (!segments) return {};
+    std::vector<uint8_t> resources;
+    for (const JPEGSegment& segment : *segments)
+        if (segment.isApp(13) && segment.hasSignature(jpegPhotoshopSignature)) {
+            const auto body = segment.afterSignature(jpegPhotoshopSignature);
+            resources.insert(resources.end(), body.begin(), body.end());
+        }
+    return {joinedIptcResources(resources)};
+}
+
+std::vector<std::vector<uint8_t>> pngIptcBlocks(std::span<const uint8_t> file)
+{
+    std::vector<std::vector<uint8_t>> blocks;
+    for (const auto& profile : png::rawProfiles(file, "iptc")) blocks.push_back(joinedIptcResources(profile));
+    return blocks;
+}
+
+// A PSD's IPTC resource: after the 26-byte header and the colour mode data lie the resources.
+std::vector<std::vector<uint8_t>> psdIptcBlocks(std::span<const uint8_t> file)
+{
+    ByteReader in(file);
+    const auto modeData = in.skip(26) ? in.u32be() : std::nullopt;
+    const auto resourceLength = modeData && in.skip(*modeData) ? in.u32be() : std::nullopt;
+    const auto resources = resourceLength ? in.bytes(*resourceLength) : std::nullopt;
+    const auto iptc =
+        resources ? findResource(photoshopResources(*resources), photoshopResourceID::iptc) : std::nullopt;
+    if (!iptc) return {};
+    return {std::vector<uint8_t>(iptc->begin(), iptc->end())};
+}
+
+std::vector<std::vector<uint8_t>> iptcBlocksOf(const std::string& mimeType, std::span<const uint8_t> file)
+{
+    if (mimeType == "image/jpeg") return jpegIptcBlocks(file);
+    if (mimeType == "image/png") return pngIptcBlocks(file);
+    if (mimeType == "image/x-photoshop") return psdIptcBlocks(file);
+    return {};
+}
+
+// The IPTC blocks of a file that the library may have decoded, in the order it tries them.
+std::vector<std::vector<uint8_t>> storedIptcBlocks(Exiv2::Image& image, const Exiv2::ExifData& exif)
+{
+    if (image.mimeType() == "image/tiff") return tiffIptcBlocks(exif, image.byteOrder());
+    Exiv2::BasicIo& io = image.io();
+    if (io.open() != 0) return {};
+    std::vector<std::vector<uint8_t>> blocks;
+    if (const Exiv2::byte* bytes = io.mmap()) blocks = iptcBlocksOf(image.mimeType(), {bytes, size_t(io.size())});
+    io.munmap();
+    io.close();
+    return blocks;
+}
+
+// IPTC Core's Date Created, from the date and time created as the file wrote them.
+std::optional<std::string> xmpDateCreated(const Exiv2::IptcData& iptc)
+{
+    const auto date = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.DateCreated"));
+    if (date == iptc.end()) return std::nullopt;
+    const auto time = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.TimeCreated"));
+    return xmpDateTime(writtenForm(*date), time == iptc.end() ? std::string() : writtenForm(*time));
 }
 
 std::optional<Metadata> readImage(Exiv2::Image::AutoPtr image)
@@ -300,8 +409,12 @@ std::optional<Metadata> readImage(Exiv2::Image::AutoPtr image)
     data.exif = image->exifData();
     data.iptc = image->iptcData();
     data.xmp = image->xmpData();
-    if (!data.iptc.empty() && image->mimeType() == "image/tiff")
-        if (const auto block = tiffIptcBlock(data.exif, image->byteOrder())) keepTimesAsWritten(data.iptc, *block);
+    if (!data.iptc.empty())
+        for (const auto& block : storedIptcBlocks(*image, data.exif))
+            if (decodesTo(block, data.iptc)) {
+                keepTimesAsWritten(data.iptc, block);
+                break;
+            }
     return metadata;
 }
 
@@ -542,6 +655,8 @@ std::string Metadata::iptcAsXmpPacket() const
         // Text declared as UTF-8 (or that reads as UTF-8) stays so; anything else is Latin-1.
         Exiv2::XmpData converted;
         Exiv2::copyIptcToXmp(data_->iptc, converted);
+        // The library leaves the dates out of its conversion.
+        if (const auto created = xmpDateCreated(data_->iptc)) converted["Xmp.photoshop.DateCreated"] = *created;
         std::string packet;
         if (converted.empty() || Exiv2::XmpParser::encode(packet, converted) != 0) return {};
         return packet;

@@ -62,7 +62,8 @@ public:
     // An XMP packet; empty when there is no XMP.
     std::string xmpPacket() const;
     // The IPTC alone as an XMP packet in its IPTC Core form (keywords as dc:subject, the
-    // copyright notice as dc:rights, ...), text as UTF-8, for files that carry XMP but no IPTC;
+    // copyright notice as dc:rights, the date and time created, as written, as
+    // photoshop:DateCreated, ...), text as UTF-8, for files that carry XMP but no IPTC;
     // empty when there is no IPTC. The XMP entries of this value are not in it.
     std::string iptcAsXmpPacket() const;
 

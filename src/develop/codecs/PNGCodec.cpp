@@ -1,5 +1,5 @@
 #include "develop/codecs/BlockAverager.h"
-#include "develop/codecs/ByteIO.h"
+#include "develop/codecs/PNGChunks.h"
 #include "develop/codecs/PictureCodec.h"
 #include "develop/colour/IccProfiles.h"
 
@@ -81,27 +81,6 @@ std::vector<uint8_t> profileFromChromaticities(const Reader& r)
         return {};
     // gAMA holds the encoding exponent; the profile's curve decodes.
     return iccForPowerCurve(c, 1.0 / gamma);
-}
-
-struct PNGChunk {
-    std::string_view type;
-    std::span<const uint8_t> data;
-};
-
-// Visits the chunks in order until `visit` says to stop; false when a chunk runs past the end of
-// the file before that.
-template <class Visit>
-bool walkChunks(std::span<const uint8_t> file, Visit visit)
-{
-    ByteReader in(file);
-    if (!in.skip(8)) return false;
-    while (true) {
-        const auto length = in.u32be();
-        const auto type = in.bytes(4);
-        const auto data = length && type ? in.bytes(*length) : std::nullopt;
-        if (!data || !in.skip(4)) return false;
-        if (!visit(PNGChunk{std::string_view(reinterpret_cast<const char*>(type->data()), 4), *data})) return true;
-    }
 }
 
 // A profile for the colour code points of a cICP chunk, which this libpng does not read itself;
