@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QWindow>
 
 namespace oxel {
 
@@ -31,12 +32,15 @@ void MainWindow::resizeContent(QSize size)
 void MainWindow::keepPlacement(SettingsStore& settings) const
 {
     if (!isVisible()) return;
+    WindowPlacement{normalGeometry(), isMaximized(), drawnFrame()}.keep(settings);
+}
+
+QMargins MainWindow::drawnFrame() const
+{
     const QRect frame = frameGeometry();
     const QRect inner = geometry();
-    WindowPlacement{normalGeometry(), isMaximized(),
-                    QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
-                             frame.bottom() - inner.bottom())}
-        .keep(settings);
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
 }
 
 void MainWindow::restorePlacement(const SettingsStore& settings)
@@ -59,14 +63,29 @@ QRect MainWindow::fittedOnScreen(const WindowPlacement& placement)
 
 void MainWindow::fitFirstOnScreen()
 {
-    // Made to fit as a kept placement is, though the desktop's frame is not known yet; where it
-    // opens stays the desktop's to choose unless the window would reach past the screen there.
-    const QRect fitted = fittedOnScreen(WindowPlacement{geometry(), false, {}});
+    // Made to fit as a kept placement is, with room for a frame the desktop has yet to draw; where
+    // it opens stays the desktop's to choose unless the framed window would reach past the screen
+    // there.
+    const QMargins drawn = drawnFrame();
+    const QMargins frame = drawn.isNull() ? WindowPlacement::usualFrame : drawn;
+    const QRect fitted = fittedOnScreen(WindowPlacement{geometry(), false, frame});
     const QScreen* screen = QGuiApplication::screenAt(fitted.center());
-    if (screen && !screen->availableGeometry().contains(QRect(geometry().topLeft(), fitted.size())))
+    const QRect framed(geometry().topLeft(), fitted.size().grownBy(frame));
+    if (screen && !screen->availableGeometry().contains(framed))
         setGeometry(fitted);
     else
         resize(fitted.size());
+}
+
+void MainWindow::fitFramedOnScreen()
+{
+    const QMargins frame = drawnFrame();
+    if (!awaitingFrame_ || !isVisible() || frame.isNull()) return;
+    awaitingFrame_ = false;
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    const QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (screen && screen->availableGeometry().contains(frameGeometry())) return;
+    setGeometry(fittedOnScreen(WindowPlacement{geometry(), false, frame}));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -85,7 +104,31 @@ void MainWindow::showEvent(QShowEvent* event)
         resizeContent(defaultSize);
         fitFirstOnScreen();
     }
+    // The desktop's frame is known once it has framed the window, by the time it is first shown
+    // on the screen.
+    if (awaitingFrame_ && windowHandle()) windowHandle()->installEventFilter(this);
     QMainWindow::showEvent(event);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    fitFramedOnScreen();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitFramedOnScreen();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        fitFramedOnScreen();
+        if (!awaitingFrame_) windowHandle()->removeEventFilter(this);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace oxel

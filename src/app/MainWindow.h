@@ -35,13 +35,22 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The placement brought onto the screen it lies on, or the primary one.
     QRect fittedOnScreen(const WindowPlacement& placement);
     void fitFirstOnScreen();
+    // What the desktop draws around the window; nothing until it has framed it.
+    QMargins drawnFrame() const;
+    // Brings the window back onto its screen if the frame the desktop has drawn now, larger than
+    // the one it was placed with, takes it past the screen's edge.
+    void fitFramedOnScreen();
 
     bool sized_ = false;
+    bool awaitingFrame_ = true;
 };
 
 } // namespace oxel

@@ -57,16 +57,19 @@ void WindowPlacement::keep(SettingsStore& settings) const
                                 {"frameBottom", frame.bottom()}});
 }
 
-bool WindowPlacement::leavesRoomOn(const QRect& available) const
+bool WindowPlacement::leavesRoomOn(const QRect& available, const QSize& minimum) const
 {
     const bool drawn = frame.left() >= 0 && frame.top() >= 0 && frame.right() >= 0 && frame.bottom() >= 0;
-    return drawn && available.marginsRemoved(frame).isValid();
+    // A screen too small for the window anyway is asked only for what it leaves inside a usual frame.
+    const QSize needed = minimum.expandedTo({1, 1}).boundedTo(available.marginsRemoved(usualFrame).size());
+    const QSize inside = available.marginsRemoved(frame).size();
+    return drawn && inside.width() >= needed.width() && inside.height() >= needed.height();
 }
 
 QRect WindowPlacement::fittedTo(const QRect& available, const QSize& minimum) const
 {
     // A frame no desktop draws was edited in: without it the window still meets the screen.
-    const QRect inside = leavesRoomOn(available) ? available.marginsRemoved(frame) : available;
+    const QRect inside = leavesRoomOn(available, minimum) ? available.marginsRemoved(frame) : available;
     const QSize size = normal.size().boundedTo(inside.size()).expandedTo(minimum);
     return {within(normal.x(), size.width(), inside.left(), inside.right()),
             within(normal.y(), size.height(), inside.top(), inside.bottom()), size.width(), size.height()};

@@ -16,6 +16,9 @@ class SettingsStore;
 // the photographer left it.
 struct WindowPlacement {
     static constexpr std::string_view key = "windowPlacement";
+    // Room for the frame of a window whose desktop has not framed it yet: a title bar and borders
+    // as large as desktops commonly draw them.
+    static constexpr QMargins usualFrame{8, 40, 8, 8};
 
     QRect normal;
     bool maximised = false;
@@ -27,12 +30,12 @@ struct WindowPlacement {
 
     // The geometry brought onto `available` (the screen it opens on, without its panels) with its
     // frame: no larger than the screen and no smaller than `minimum`, moved only as far as it must be.
-    // A frame that is negative or leaves no room on the screen is left out, so the window always
-    // meets the screen.
+    // A frame that is negative or leaves the screen too small for `minimum` is left out, so the
+    // window always meets the screen.
     QRect fittedTo(const QRect& available, const QSize& minimum) const;
 
 private:
-    bool leavesRoomOn(const QRect& available) const;
+    bool leavesRoomOn(const QRect& available, const QSize& minimum) const;
 };
 
 } // namespace oxel

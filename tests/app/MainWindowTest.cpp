@@ -12,8 +12,8 @@
 namespace oxel {
 namespace {
 
-// The first start opens at the default size on a screen with room for it, and fitted to a
-// laptop's screen, where a taller window hid its bottom bar below the screen's edge.
+// The first start opens at the default size on a screen with room for it, and fitted with its
+// frame to a laptop's screen, where a taller window hid its bottom bar below the screen's edge.
 TEST(MainWindowTest, ItsSizesAreTheContentsBeneathTheMenuBarAndTheFirstFitsTheScreen)
 {
     ASSERT_EQ(QGuiApplication::screens().size(), 3) << "the interface tests' wide and laptop screens are missing";
@@ -27,7 +27,7 @@ TEST(MainWindowTest, ItsSizesAreTheContentsBeneathTheMenuBarAndTheFirstFitsTheSc
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         ASSERT_GT(window.menuBar()->height(), 0);
         const int room = screen->availableGeometry().height();
-        EXPECT_LE(window.height(), room);
+        EXPECT_TRUE(screen->availableGeometry().contains(window.frameGeometry())) << window.frameGeometry().bottom();
         EXPECT_TRUE(content->size() == MainWindow::defaultSize || room < 1000) << content->height();
         EXPECT_EQ(content->width(), MainWindow::defaultSize.width());
         window.resize(300, 200);
@@ -76,6 +76,21 @@ TEST(MainWindowTest, OpensWhereItWasLeftOnTheScreenAndNoSmallerThanItsContent)
         WindowPlacement{placed, false, QMargins(margin, margin, 0, 0)}.keep(settings);
         EXPECT_TRUE(screen.contains(opened(settings)->geometry())) << margin;
     }
+}
+
+// A kept frame is the desktop's only when the window at its smallest fits in what the frame leaves
+// of the screen; one edited in by hand that leaves a sliver would put the window off the screen.
+TEST(WindowPlacementTest, AKeptFrameIsUsedOnlyWhenTheSmallestWindowFitsInWhatItLeavesOfTheScreen)
+{
+    const QRect screen(2720, 0, 1366, 768);
+    const QSize minimum(900, 640);
+    for (int left : {screen.width() - 1, screen.width() - 300}) {
+        const WindowPlacement edited{QRect(screen.topLeft(), QSize(1000, 700)), false, QMargins(left, 0, 0, 0)};
+        EXPECT_TRUE(screen.contains(edited.fittedTo(screen, minimum))) << left;
+    }
+    const QMargins drawn(5, 20, 5, 5);
+    const WindowPlacement framed{QRect(screen.topLeft(), QSize(1200, 800)), false, drawn};
+    EXPECT_TRUE(screen.contains(framed.fittedTo(screen, minimum) + drawn));
 }
 
 } // namespace
