@@ -69,8 +69,10 @@ void TileGrid::refreshNow()
 
 void TileGrid::refresh()
 {
+    // Taken before the tiles are synced: a tile made now has no place yet to be measured from.
+    const auto anchor = anchorInView();
     syncTiles();
-    placeTiles();
+    placeTiles(anchor);
 }
 
 void TileGrid::refreshValues()
@@ -159,6 +161,11 @@ void TileGrid::showValues(TileView& tile) const
 
 void TileGrid::placeTiles()
 {
+    placeTiles(anchorInView());
+}
+
+void TileGrid::placeTiles(const std::optional<ViewAnchor>& anchor)
+{
     ++work_.placements;
     placing_ = true;
     placementPending_ = false;
@@ -182,8 +189,26 @@ void TileGrid::placeTiles()
         y += rowHeight + (end < order_.size() ? TileLayout::gap : 0);
     }
     page_->resize(gridWidth, y + TileLayout::bottomMargin);
+    restoreAnchor(anchor);
     placing_ = false;
     scheduleFollowView();
+}
+
+// Rows above the view grow and shrink as their results come and go (the colour row, a note);
+// the photographer's tiles stay where they were on screen. A row leaving at the top with less than
+// half of it in view is not what the photographer looks at: the row under it holds the view.
+std::optional<TileGrid::ViewAnchor> TileGrid::anchorInView() const
+{
+    const int top = verticalScrollBar()->value();
+    for (const TileView* tile : order_)
+        if (tile->geometry().center().y() >= top) return ViewAnchor{tile->item()->id, tile->y() - top};
+    return std::nullopt;
+}
+
+void TileGrid::restoreAnchor(const std::optional<ViewAnchor>& anchor)
+{
+    const TileView* tile = anchor ? tileFor(anchor->item) : nullptr;
+    if (tile) verticalScrollBar()->setValue(tile->y() - anchor->fromTop);
 }
 
 void TileGrid::scheduleFollowView()

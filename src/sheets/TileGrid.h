@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace oxel {
@@ -58,7 +59,15 @@ private:
     TileView* makeTile(const std::shared_ptr<BatchItem>& item);
     void configure(TileView& tile);
     void showValues(TileView& tile) const;
+    // Where the first tile in view stands on screen, so that a new layout can put it back there.
+    struct ViewAnchor {
+        Uuid item;
+        int fromTop = 0;
+    };
+    std::optional<ViewAnchor> anchorInView() const;
     void placeTiles();
+    void placeTiles(const std::optional<ViewAnchor>& anchor);
+    void restoreAnchor(const std::optional<ViewAnchor>& anchor);
     void schedulePlacement();
     bool heightsChanged() const;
     // Tells the previews which tiles are on screen and which near it, within two screen heights;

@@ -109,6 +109,30 @@ TEST_F(MainViewTest, TilesFarFromViewLetTheirScaledPicturesGo)
     EXPECT_TRUE(first.holdsPixmaps()) << "made again when painted";
 }
 
+// A row above the view whose tiles get their first result grows by their colour rows; the tiles
+// the photographer looks at stay where they are on screen.
+TEST_F(MainViewTest, ARowGrowingAboveTheViewLeavesTheTilesInViewInPlace)
+{
+    MainView& main = showView({900, 620});
+    dropPictures(8);
+    developAll();
+    const auto result = model->items()[0]->result();
+    for (int index : {0, 1}) model->items()[index]->setResult(nullptr);
+    settle();
+    QScrollBar& bar = *main.grid()->verticalScrollBar();
+    bar.setValue(bar.maximum());
+    settle();
+    const auto onScreen = [&] {
+        return main.grid()->tileFor(model->items()[6]->id)->mapTo(main.grid()->viewport(), QPoint());
+    };
+    const QPoint before = onScreen();
+    const int scrolled = bar.value();
+    model->items()[0]->setResult(result);
+    settle();
+    EXPECT_GT(bar.value(), scrolled) << "the view follows the grown first row";
+    EXPECT_EQ(onScreen(), before);
+}
+
 // Counts paints and layout requests anywhere in the application.
 class Repaints : public QObject {
 public:
