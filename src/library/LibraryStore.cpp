@@ -74,8 +74,8 @@ bool namesOneOf(std::string_view bytes, const std::set<std::string>& jobIds)
 
 // Whether the library keeps the result a delivery brought, as reopening its batch would rebuild it:
 // a done record of a result from the backend whose files the rebuild reads are there and decode,
-// the render's ends in place as well. The original's size is the record's, as the rebuild's is
-// the original's as loaded again, which must match it.
+// the render's ends in place as well. The render's bound comes from the original's size as the
+// record keeps it; a reopen takes it from the original loaded again, which it holds to that size.
 bool keepsDelivery(const ImageRecord& record, const fs::path& imageFolder)
 {
     if (record.state != ImageRecord::State::done || record.mode == ImageRecord::Mode::colour) return false;
@@ -420,6 +420,8 @@ std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& j
         // Looked at before each image: a quit does not wait for a batch's renders to be decoded.
         for (const auto& image : visibleEntries(images)) {
             if (stop.stop_requested()) return stored;
+            // An image folder that is a link is not the library's own: what it holds is not kept.
+            if (!isPlainFolder(images / image)) continue;
             const auto bytes = readLibraryFile(images / image / "image.json");
             if (!bytes || !namesOneOf(*bytes, jobIds)) continue;
             const auto record = ImageRecord::decode(*bytes);
