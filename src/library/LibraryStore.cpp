@@ -1,9 +1,11 @@
 #include "library/LibraryStore.h"
 
 #include "async/MainExecutor.h"
+#include "library/KeptResultFiles.h"
 #include "library/KeptThumbnail.h"
+#include "library/LibraryFiles.h"
 #include "library/LibraryFolder.h"
-#include "library/WholeRender.h"
+#include "library/RenderEnds.h"
 #include "platform/AppFolders.h"
 #include "platform/AtomicFile.h"
 #include "platform/Diagnostics.h"
@@ -26,34 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct FileCloser {
-    int fd;
-    ~FileCloser() { ::close(fd); }
-};
-
-// A library file's bytes; nothing when it is missing, not a plain file (a symbolic link is not
-// followed), larger than any record, or cannot be read.
-std::optional<std::string> readLibraryFile(const fs::path& file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    FileCloser closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    if (uintmax_t(status.st_size) > LibraryStore::largestRecordFile) return std::nullopt;
-    std::string bytes(size_t(status.st_size), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return std::nullopt;
-        if (count == 0) break;
-        done += size_t(count);
-    }
-    bytes.resize(done);
-    return bytes;
-}
-
 template <class Record>
 std::optional<Record> readRecord(const fs::path& file)
 {
@@ -62,18 +36,6 @@ std::optional<Record> readRecord(const fs::path& file)
     auto decoded = Record::decode(*bytes);
     if (!decoded) return std::nullopt;
     return std::move(*decoded);
-}
-
-bool isPlainFile(const fs::path& file)
-{
-    struct stat status {};
-    return ::lstat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-bool isPlainFolder(const fs::path& folder)
-{
-    struct stat status {};
-    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // The root's entries that are not hidden; empty when it cannot be listed.
@@ -109,6 +71,18 @@ bool namesOneOf(std::string_view bytes, const std::set<std::string>& jobIds)
         if (to != std::string_view::npos && jobIds.contains(std::string(bytes.substr(from, to - from)))) return true;
     }
     return false;
+}
+
+// Whether the library keeps the result a delivery brought, as reopening its batch would rebuild it:
+// a done record of a result from the backend whose files the rebuild reads are there and decode,
+// the render's ends in place as well. The render's bound comes from the original's size as the
+// record keeps it; a reopen takes it from the original loaded again, which it holds to that size.
+bool keepsDelivery(const ImageRecord& record, const fs::path& imageFolder)
+{
+    if (record.state != ImageRecord::State::done || record.mode == ImageRecord::Mode::colour) return false;
+    if (!record.renderFile || !ImageRecord::isRenderFileName(*record.renderFile)) return false;
+    if (record.original.pixels.size() != 2 || !renderEndsInPlace(imageFolder / *record.renderFile)) return false;
+    return KeptResultFiles::read(record, imageFolder, record.original.pixels[0], record.original.pixels[1]).has_value();
 }
 
 // Tells `written` on the main thread, when there is one; the loop that runs it waits for it meanwhile.
@@ -447,18 +421,17 @@ std::set<std::string> LibraryStore::storedResults(const std::set<std::string>& j
     std::set<std::string> stored;
     for (const auto& batch : visibleEntries(root_)) {
         const fs::path images = root_ / batch / "images";
-        if (stop.stop_requested()) break;
         if (!isPlainFolder(root_ / batch) || !isPlainFolder(images)) continue;
+        // Looked at before each image: a quit does not wait for a batch's renders to be decoded.
         for (const auto& image : visibleEntries(images)) {
+            if (stop.stop_requested()) return stored;
             // An image folder that is a link is not the library's own: what it holds is not kept.
             if (!isPlainFolder(images / image)) continue;
             const auto bytes = readLibraryFile(images / image / "image.json");
             if (!bytes || !namesOneOf(*bytes, jobIds)) continue;
             const auto record = ImageRecord::decode(*bytes);
             if (!record || !record->jobId || !jobIds.contains(*record->jobId)) continue;
-            if (record->state == ImageRecord::State::done && record->renderFile &&
-                isWholeRender(images / image / *record->renderFile))
-                stored.insert(*record->jobId);
+            if (keepsDelivery(*record, images / image)) stored.insert(*record->jobId);
             if (stored.size() == jobIds.size()) return stored;
         }
     }

@@ -5,15 +5,14 @@
 #include "develop/SourceCache.h"
 #include "develop/SourceDecoding.h"
 #include "develop/grade/GradeRunnerUp.h"
-#include "library/LibraryStore.h"
+#include "library/KeptAnalysis.h"
+#include "library/KeptResultFiles.h"
+#include "library/LibraryFiles.h"
 #include "library/OutcomeBuild.h"
 #include "ondevice/ColourOnly.h"
 #include "platform/Diagnostics.h"
 
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace oxel {
 
@@ -23,50 +22,25 @@ namespace {
 
 constexpr const char* renderLost = "a kept render of the library could not be read again";
 
-bool isPlainFile(const fs::path& file)
-{
-    struct stat status {};
-    return ::lstat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-bool isPlainFolder(const fs::path& folder)
-{
-    struct stat status {};
-    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// A small file of the library as it is, never through a link; nothing when it is missing, a link,
-// not a plain file or larger than any record the library writes.
-std::optional<std::vector<uint8_t>> readPlainFile(const fs::path& file)
-{
-    const int descriptor = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (descriptor < 0) return std::nullopt;
-    std::optional<std::vector<uint8_t>> bytes;
-    struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-        uintmax_t(status.st_size) <= LibraryStore::largestRecordFile) {
-        std::vector<uint8_t> read(size_t(status.st_size));
-        size_t done = 0;
-        while (done < read.size()) {
-            const auto got = ::read(descriptor, read.data() + done, read.size() - done);
-            if (got <= 0) break;
-            done += size_t(got);
-        }
-        if (done == read.size()) bytes = std::move(read);
-    }
-    ::close(descriptor);
-    return bytes;
-}
-
 std::optional<ColourOnly::AnalysisDocument> readAnalysis(const fs::path& imageFolder)
 {
-    auto bytes = readPlainFile(imageFolder / "analysis.json");
-    if (!bytes) return std::nullopt;
-    auto decoded =
-        AnalysisResponse::decode(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    if (!decoded) return std::nullopt;
-    return ColourOnly::AnalysisDocument{std::make_shared<const AnalysisResponse>(std::move(*decoded)),
-                                        std::move(*bytes)};
+    auto kept = KeptAnalysis::read(imageFolder);
+    if (!kept) return std::nullopt;
+    return ColourOnly::AnalysisDocument{std::move(kept->analysis), std::move(kept->bytes)};
+}
+
+// A kept picture decoded once, as a handle of the shared cache, which reads the file again when it
+// let the pixels go. The library writes a thumbnail again whenever the look changes: it is read as
+// it is when made again. A render must be the one that was read first.
+PictureHandle keptHandle(KeptPicture kept, const fs::path& file, std::string failureNote, int64_t nominalLongSide,
+                         KeptDecode how)
+{
+    auto decode = [file, stamp = kept.stamp, nominalLongSide, how] {
+        const auto now = how == KeptDecode::reduced ? FileState::of(file) : stamp;
+        return now ? KeptPicture::decode(file, *now, nominalLongSide, how) : std::nullopt;
+    };
+    PictureRecipe recipe{kept.bitmap.width(), kept.bitmap.height(), std::move(decode), std::move(failureNote)};
+    return PictureHandle::seeded(kept.bitmap, std::move(recipe));
 }
 
 // Pictures of a finished outcome as handles, made again the same way once let go: seeded with
@@ -126,17 +100,13 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
                                          const fs::path& imageFolder, const TransferLimits& limits,
                                          const DevelopSettings& settings)
 {
-    if (!record.renderFile || !ImageRecord::isRenderFileName(*record.renderFile)) return std::nullopt;
-    // The backend relights the picture the original was sent as: the render comes back at that size.
-    const auto [sentWidth, sentHeight] =
-        SourceImage::previewSize(double(source.pixelWidth), double(source.pixelHeight));
-    const auto sentLongSide = int64_t(std::max(sentWidth, sentHeight));
-    const auto kept = keptPicture(imageFolder / *record.renderFile, renderLost, sentLongSide, KeptDecode::whole);
-    if (!kept) return std::nullopt;
-    const Image render = kept->image();
-    const auto document = readAnalysis(imageFolder);
-    if (!document) return std::nullopt;
-    const AnalysisResponse& analysis = *document->analysis;
+    auto files = KeptResultFiles::read(record, imageFolder, source.pixelWidth, source.pixelHeight);
+    if (!files) return std::nullopt;
+    const Image render =
+        keptHandle(std::move(files->render), files->renderFile, renderLost,
+                   KeptResultFiles::sentLongSide(source.pixelWidth, source.pixelHeight), KeptDecode::whole)
+            .image();
+    const AnalysisResponse& analysis = *files->analysis.analysis;
 
     const Rect renderSize = render.extent();
     const auto reduced = source.reducedImage(int64_t(std::max(renderSize.width, renderSize.height)));
@@ -157,7 +127,7 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
         outcome->previewPlan = plan.plan;
         if (plan.decline) outcome->planDecline = plan.decline->description();
     }
-    outcome->analysis = document->analysis;
+    outcome->analysis = files->analysis.analysis;
     outcome->grainLevel = int(std::clamp<int64_t>(analysis.grain.full_send, 1, 3));
     outcome->grainBaked = record.grainBaked.value_or(true);
     if (analysis.grade) {
@@ -168,40 +138,15 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     return withPicturesOnDemand(std::move(outcome), settings);
 }
 
-// A picture the library keeps beside a record, decoded reduced to the size it was written at, or
-// whole. One whose header is more than twice that size was not written by the library (planted,
-// or damaged) and is refused before a pixel is decoded.
-std::optional<Bitmap> decodeKept(const fs::path& file, const FileState& stamp, int64_t nominalLongSide,
-                                 KeptDecode decode)
-{
-    const auto bytes = readStampedFile(file, stamp);
-    if (!bytes) return std::nullopt;
-    const auto picture = readPictureFile(bytes->span());
-    if (!picture || std::max(picture->header.width, picture->header.height) > 2 * nominalLongSide) return std::nullopt;
-    auto decoded = decodeStoredPicture(bytes->span(), *picture, decode == KeptDecode::reduced ? nominalLongSide : 0);
-    if (FileState::of(file) != stamp) return std::nullopt;
-    return decoded;
-}
-
 } // namespace
 
 std::optional<PictureHandle> keptPicture(const fs::path& file, std::string failureNote, int64_t nominalLongSide,
                                          KeptDecode how)
 {
     try {
-        if (!isPlainFile(file)) return std::nullopt;
-        const auto stamp = FileState::of(file);
-        if (!stamp) return std::nullopt;
-        // The library writes a thumbnail again whenever the look changes: it is read as it is
-        // when made again. A render must be the one that was read first.
-        const auto decode = [file, stamp = *stamp, nominalLongSide, how] {
-            const auto now = how == KeptDecode::reduced ? FileState::of(file) : stamp;
-            return now ? decodeKept(file, *now, nominalLongSide, how) : std::nullopt;
-        };
-        auto decoded = decode();
-        if (!decoded || decoded->isNull()) return std::nullopt;
-        PictureRecipe recipe{decoded->width(), decoded->height(), decode, std::move(failureNote)};
-        return PictureHandle::seeded(*decoded, std::move(recipe));
+        auto kept = KeptPicture::read(file, nominalLongSide, how);
+        if (!kept) return std::nullopt;
+        return keptHandle(std::move(*kept), file, std::move(failureNote), nominalLongSide, how);
     } catch (const std::exception&) {
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include "imaging/PictureHandle.h"
 #include "library/ImageRecord.h"
 #include "library/JobOutcome.h"
+#include "library/KeptPicture.h"
 
 #include <filesystem>
 #include <memory>
@@ -22,10 +23,6 @@ struct RebuiltResult {
     PictureHandle preview;
     PictureHandle original;
 };
-
-// How a kept picture is decoded: reduced to the long side it was written at (a thumbnail), or
-// whole (a render).
-enum class KeptDecode { reduced, whole };
 
 // A picture file of the library, decoded now to prove it whole, then held by the shared cache,
 // which reads the file again when it let the pixels go: a thumbnail as the library last wrote it,

@@ -1,5 +1,6 @@
 #include "library/LibraryStore.h"
 
+#include "backend/AnalysisResponse.h"
 #include "library/LibraryLock.h"
 #include "library/RecordSamples.h"
 #include "platform/ProcessMemory.h"
@@ -16,6 +17,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace oxel {
@@ -71,6 +73,26 @@ struct LibraryStoreOnDisk : ::testing::Test {
     {
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << bytes;
+    }
+    static std::string wholeAnalysis()
+    {
+        Json json;
+        to_json(json, AnalysisResponse{});
+        return json.dump();
+    }
+    // A delivery's result stored as a run stores it: its done record, its render and its analysis.
+    ImageRecord storeDelivery(const Uuid& batch, const Uuid& id, const std::string& jobId,
+                              const std::string& renderFile, const std::string& render)
+    {
+        ImageRecord done = image(id);
+        done.mode.reset();
+        done.jobId = jobId;
+        done.renderFile = renderFile;
+        store.saveImage(done, batch);
+        store.drain();
+        writeRaw(store.imageFolder(batch, id) / renderFile, render);
+        writeRaw(store.imageFolder(batch, id) / "analysis.json", wholeAnalysis());
+        return done;
     }
     void age(const fs::path& path, seconds howOld)
     {
@@ -137,19 +159,81 @@ TEST_F(LibraryStoreOnDisk, AStoredResultIsADoneRecordWithItsRenderWhole)
     const BatchRecord record = batch(int(count));
     store.saveBatch(record);
     std::set<std::string> jobIds;
-    for (size_t i = 0; i < count; ++i) {
-        ImageRecord done = image(record.images[i]);
-        done.jobId = "job_" + std::to_string(i);
-        done.renderFile = renders[i].first;
-        store.saveImage(done, record.id);
-        store.drain();
-        writeRaw(store.imageFolder(record.id, done.id) / renders[i].first, renders[i].second);
-        jobIds.insert(*done.jobId);
-    }
+    for (size_t i = 0; i < count; ++i)
+        jobIds.insert(
+            *storeDelivery(record.id, record.images[i], "job_" + std::to_string(i), renders[i].first, renders[i].second)
+                 .jobId);
     const fs::path linked = store.imageFolder(record.id, record.images[count - 1]), copy = root.string() + "-copy";
     fs::rename(linked, copy);
     fs::create_directory_symlink(copy, linked);
     EXPECT_EQ(store.storedResults(jobIds), (std::set<std::string>{"job_0", "job_2"}));
+}
+
+// A reopen rebuilds a result from its analysis as well: a delivery whose analysis is gone or damaged
+// is not one the library keeps.
+TEST_F(LibraryStoreOnDisk, AStoredResultHasItsAnalysisWhole)
+{
+    const std::string whole = wholeAnalysis(), third(whole.size() / 3, '\0');
+    const std::optional<std::string> analyses[] = {
+        whole, std::nullopt, whole.substr(0, third.size()) + third + whole.substr(2 * third.size()),
+        whole.substr(0, whole.size() / 2)};
+    const auto render = test::encodeJPEG(300, 200, test::gradientOf(300, 200));
+    const BatchRecord record = batch(int(std::size(analyses)));
+    store.saveBatch(record);
+    std::set<std::string> jobIds;
+    for (size_t i = 0; i < std::size(analyses); ++i) {
+        const ImageRecord done = storeDelivery(record.id, record.images[i], "job_" + std::to_string(i), "render.jpg",
+                                               std::string(render.begin(), render.end()));
+        jobIds.insert(*done.jobId);
+        const fs::path analysis = store.imageFolder(record.id, done.id) / "analysis.json";
+        if (analyses[i])
+            writeRaw(analysis, *analyses[i]);
+        else
+            fs::remove(analysis);
+    }
+    EXPECT_EQ(store.storedResults(jobIds), (std::set<std::string>{"job_0"}));
+}
+
+// The backend sends a render at the size the original was sent at: one more than twice as large is
+// refused by a reopen, and is not a stored result either.
+TEST_F(LibraryStoreOnDisk, AStoredResultsRenderIsAtMostTwiceTheSizeSent)
+{
+    const auto render = test::encodePNG(300, 200, test::gradientOf(300, 200));
+    const std::vector<int64_t> originals[] = {{150, 100}, {148, 100}};
+    const BatchRecord record = batch(2);
+    store.saveBatch(record);
+    for (size_t i = 0; i < 2; ++i) {
+        ImageRecord done = storeDelivery(record.id, record.images[i], "job_" + std::to_string(i), "render.png",
+                                         std::string(render.begin(), render.end()));
+        done.original.pixels = originals[i];
+        store.saveImage(done, record.id);
+    }
+    EXPECT_EQ(store.storedResults({"job_0", "job_1"}), (std::set<std::string>{"job_0"}));
+}
+
+// A quit during the start's pass stops it at the next image, not at the end of the batch.
+TEST_F(LibraryStoreOnDisk, AStopEndsThePassBeforeTheRestOfTheBatchIsDecoded)
+{
+    constexpr int count = 40;
+    const auto render = test::encodeJPEG(1200, 800, test::gradientOf(1200, 800));
+    const BatchRecord record = batch(count);
+    store.saveBatch(record);
+    std::set<std::string> jobIds;
+    for (int i = 0; i < count; ++i)
+        jobIds.insert(*storeDelivery(record.id, record.images[size_t(i)], "job_" + std::to_string(i), "render.jpg",
+                                     std::string(render.begin(), render.end()))
+                           .jobId);
+    const auto began = steady_clock::now();
+    ASSERT_EQ(store.storedResults(jobIds).size(), size_t(count));
+    const auto wholePass = steady_clock::now() - began;
+
+    std::stop_source stop;
+    std::set<std::string> stored;
+    std::jthread pass([&] { stored = store.storedResults(jobIds, stop.get_token()); });
+    std::this_thread::sleep_for(wholePass / 4);
+    stop.request_stop();
+    pass.join();
+    EXPECT_LT(stored.size(), size_t(count));
 }
 
 TEST_F(LibraryStoreOnDisk, LoadKeepsTheListOrderAndSkipsMissingAndDamagedImages)

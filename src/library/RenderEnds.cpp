@@ -1,6 +1,4 @@
-#include "library/WholeRender.h"
-
-#include "develop/SourceDecoding.h"
+#include "library/RenderEnds.h"
 
 #include <algorithm>
 #include <array>
@@ -89,30 +87,15 @@ bool isWholeJPEG(const RenderFile& render)
     return false;
 }
 
-// Decoded whole, as reopening the batch decodes it: a damaged picture whose ends are in place (a
-// chunk's check failing, blocks a disk lost) is found here, not when the photographer opens it.
-bool decodesWhole(const std::filesystem::path& file)
-{
-    try {
-        const auto state = FileState::of(file);
-        return state && decodeStampedFile(file, *state, 0).has_value();
-    } catch (const std::exception&) {
-        // A codec's own failure, or no memory for the picture: not shown as whole either.
-        return false;
-    }
-}
-
 } // namespace
 
-bool isWholeRender(const std::filesystem::path& file)
+bool renderEndsInPlace(const std::filesystem::path& file)
 {
     const RenderFile render(file);
     std::array<uint8_t, pngStart.size()> start{};
     if (!render.read(0, start)) return false;
-    // A cut is seen at the ends first, without decoding anything.
     if (std::equal(jpegStart.begin(), jpegStart.end(), start.begin()) && !isWholeJPEG(render)) return false;
-    if (start == pngStart && !render.endsWith(pngEnd)) return false;
-    return decodesWhole(file);
+    return start != pngStart || render.endsWith(pngEnd);
 }
 
 } // namespace oxel
