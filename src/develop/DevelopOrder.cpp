@@ -59,16 +59,22 @@ PixelRect reducedArea(const Rect& extent, double longEdge)
             int64_t(std::floor(extent.height * reach / longest))};
 }
 
-Image develop(const DevelopInput& outcome, const DevelopSettings& settings)
+Image gradedAndGrained(const DevelopInput& outcome, const DevelopSettings& settings, Image base,
+                       const std::optional<GradeLooks>& looks, const GrainOver& grain)
 {
-    Image base = basePicture(outcome, settings.strength);
-    if (hasGradeWork(outcome, settings.colour))
-        base = wearLooks(base, *outcome.looks, settings.alternative, settings.colour, outcome.transfer);
+    if (hasGradeWork(outcome, settings.colour) && looks)
+        base = wearLooks(base, *looks, settings.alternative, settings.colour, outcome.transfer);
     if (hasGrainWork(outcome, settings.grain)) {
-        if (auto grain = Grain::image(*outcome.grainLevel, outcome.jobId, base.extent()))
-            base = Grain::apply(*grain, base);
+        if (auto over = grain(base.extent())) base = Grain::apply(*over, base);
     }
     return base;
+}
+
+Image develop(const DevelopInput& outcome, const DevelopSettings& settings)
+{
+    return gradedAndGrained(
+        outcome, settings, basePicture(outcome, settings.strength), outcome.looks,
+        [&outcome](const Rect& extent) { return Grain::image(*outcome.grainLevel, outcome.jobId, extent); });
 }
 
 void prepareDeveloped(const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop)

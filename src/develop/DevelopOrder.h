@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <vector>
@@ -38,6 +39,13 @@ Image wearLooks(const Image& base, const GradeLooks& looks, bool alternative, do
 
 // The finished picture, not yet rendered, in the transfer's document space.
 Image develop(const DevelopInput& outcome, const DevelopSettings& settings);
+
+// The steps after the detail transfer over `base`, at whatever size it is drawn: the grade with
+// `looks` (the result's, or the same with their skin mask at the base's size), then the grain that
+// `grain` gives for the base's extent, each only when the settings and the result ask for it.
+using GrainOver = std::function<std::optional<Image>(const Rect& extent)>;
+Image gradedAndGrained(const DevelopInput& outcome, const DevelopSettings& settings, Image base,
+                       const std::optional<GradeLooks>& looks, const GrainOver& grain);
 
 // The finished picture at full size, 8 bits a channel, tagged with the document space. A
 // colour-only result with nothing to add comes back as its stored picture. Nothing once `stop` is

@@ -3,6 +3,7 @@
 #include "develop/EmbeddedGrain.h"
 #include "imaging/Filters.h"
 #include "imaging/RenderContext.h"
+#include "imaging/ResampleNode.h"
 
 #include <png.h>
 
@@ -101,19 +102,33 @@ std::optional<Image> Grain::texture(int level, std::string_view seed)
     return loaded;
 }
 
+Grain::Placement Grain::placement(const Rect& textureExtent, const Rect& extent)
+{
+    const double scale = std::max(extent.width, extent.height) / textureExtent.width;
+    const Rect placedExtent{textureExtent.x * scale, textureExtent.y * scale, textureExtent.width * scale,
+                            textureExtent.height * scale};
+    // Whole-pixel moves: a half-pixel move would resample and soften the grain on odd sizes.
+    return {scale, placedExtent, std::round((extent.x + extent.width / 2) - (placedExtent.x + placedExtent.width / 2)),
+            std::round((extent.y + extent.height / 2) - (placedExtent.y + placedExtent.height / 2))};
+}
+
 Image Grain::placed(const Image& texture, const Rect& extent)
 {
-    const Rect textureExtent = texture.extent();
-    const double scale = std::max(extent.width, extent.height) / textureExtent.width;
+    const Placement at = placement(texture.extent(), extent);
     // Clamped first, so the scaled texture has no dark rim from the zeros outside it.
-    const Image scaled = lanczosScaleTransform(texture.clampedToExtent(), scale, 1.0)
-                             .cropped(Rect{textureExtent.x * scale, textureExtent.y * scale,
-                                           textureExtent.width * scale, textureExtent.height * scale});
-    const Rect placedExtent = scaled.extent();
-    // Whole-pixel moves: a half-pixel move would resample and soften the grain on odd sizes.
-    const double dx = std::round((extent.x + extent.width / 2) - (placedExtent.x + placedExtent.width / 2));
-    const double dy = std::round((extent.y + extent.height / 2) - (placedExtent.y + placedExtent.height / 2));
-    return scaled.translated(dx, dy).cropped(extent);
+    const Image scaled = lanczosScaleTransform(texture.clampedToExtent(), at.scale, 1.0).cropped(at.placedExtent);
+    return scaled.translated(at.dx, at.dy).cropped(extent);
+}
+
+Image Grain::placedShrunk(const Image& texture, const Rect& extent, const Rect& shrunkTo)
+{
+    const Placement at = placement(texture.extent(), extent);
+    const double sx = shrunkTo.width / extent.width, sy = shrunkTo.height / extent.height;
+    // One area resample from the texture: scaled, moved and shrunk at once.
+    const auto node =
+        std::make_shared<ResampleNode>(texture.clampedToExtent().node(), at.scale * sx, at.scale * sy,
+                                       (at.dx - extent.x) * sx, (at.dy - extent.y) * sy, ResampleFilter::linear);
+    return Image(node).cropped(shrunkTo);
 }
 
 std::optional<Image> Grain::image(int level, std::string_view seed, const Rect& extent)

@@ -34,9 +34,22 @@ struct Grain {
     // The texture enlarged to cover `extent` and centred on it, as a recipe. `image` keeps the
     // rendered result of a few preview-sized ones, since every render of a preview wears it again.
     static Image placed(const Image& texture, const Rect& extent);
+    // What `placed` gives over `extent`, shrunk by area to `shrunkTo` (at the origin), made from
+    // the texture in one step: the grain a picture shrunk after it was grained shows.
+    static Image placedShrunk(const Image& texture, const Rect& extent, const Rect& shrunkTo);
 
     // The picture with the grain overlaid (the grain is the top image), cropped to the picture.
     static Image apply(const Image& grain, const Image& picture);
+
+private:
+    // Where `placed` puts the texture: its scale, the scaled texture's extent and the move after.
+    struct Placement {
+        double scale;
+        Rect placedExtent;
+        double dx;
+        double dy;
+    };
+    static Placement placement(const Rect& textureExtent, const Rect& extent);
 };
 
 } // namespace oxel

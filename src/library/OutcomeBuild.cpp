@@ -2,6 +2,7 @@
 
 #include "develop/DevelopOrder.h"
 #include "develop/SourceDecoding.h"
+#include "develop/TilePicture.h"
 #include "develop/grade/GradeLooks.h"
 #include "develop/grade/GradeRunnerUp.h"
 #include "develop/transfer/DetailTransfer.h"
@@ -88,6 +89,7 @@ std::optional<BuiltResult> build(const ResultToBuild& result, std::stop_token st
     if (stop.stop_requested()) return std::nullopt;
 
     auto outcome = std::make_shared<JobOutcome>(result.jobId, render, transfer);
+    outcome->reducedOriginal = reducedDecodes(result.original);
     outcome->previewPlan = plan.plan;
     if (plan.decline) outcome->planDecline = plan.decline->description();
     outcome->analysis = result.analysis;

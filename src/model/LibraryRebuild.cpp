@@ -4,6 +4,7 @@
 #include "develop/DevelopOrder.h"
 #include "develop/SourceCache.h"
 #include "develop/SourceDecoding.h"
+#include "develop/TilePicture.h"
 #include "develop/grade/GradeRunnerUp.h"
 #include "library/KeptAnalysis.h"
 #include "library/KeptResultFiles.h"
@@ -113,6 +114,7 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     DetailTransfer transfer(source.image, render, source.colorSpace, limits, reduced.value_or(Image()));
 
     auto outcome = std::make_shared<JobOutcome>(record.jobId.value_or(""), render, transfer);
+    outcome->reducedOriginal = reducedDecodes(source);
     const auto verdict = record.planVerdict();
     // A verdict of a match is checked against the render as it is now, on small grids: a kept
     // render replaced by a picture of another scene is shown as it is, and says so.

@@ -3,6 +3,7 @@
 #include "async/Offload.h"
 #include "backend/WireJson.h"
 #include "develop/DevelopOrder.h"
+#include "develop/TilePicture.h"
 #include "develop/grade/GradeRunnerUp.h"
 #include "develop/transfer/TransferContext.h"
 #include "imaging/PictureHandle.h"
@@ -173,6 +174,7 @@ Previews previews(const SourceImage& source, const std::string& jobId, const Ana
     outcome->grainLevel = analysis.isBlackAndWhite ? blackAndWhiteGrain : colourGrain;
     outcome->colourOnly = true;
     outcome->picture = stored;
+    outcome->reducedOriginal = reducedDecodes(source);
     if (analysis.grade) {
         const RenderContext context;
         GradeLooks looks{*analysis.grade, GradeRunnerUp::alternative(*analysis.grade, analysis.gradeLookAlt),

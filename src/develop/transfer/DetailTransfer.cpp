@@ -1,5 +1,6 @@
 #include "develop/transfer/DetailTransfer.h"
 
+#include "develop/grade/Stretch.h"
 #include "develop/transfer/Fingerprint.h"
 #include "develop/transfer/LanczosScale.h"
 #include "develop/transfer/TransferContext.h"
@@ -66,6 +67,7 @@ DetailTransfer::DetailTransfer(Image original, Image render, ColourSpace documen
     : original_(atOrigin(original)),
       reducedOriginal_(atOrigin(reducedOriginal)),
       render_(atOrigin(render)),
+      sRGBRender_(render_),
       deliveredRender_(render_),
       documentSpace_(std::move(documentSpace)),
       context_(makeTransferContext()),
@@ -101,7 +103,8 @@ Image DetailTransfer::gaussianBlur(const Image& image, double radius)
 // travel side by side in one picture, so two blurs do the work of four. Each tile works the
 // greens out once, over the coarse blur's reach, and the fine blur reads them from there: the
 // coarse blur comes first.
-Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target) const
+Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target,
+                                    double reach) const
 {
     const Image greens = tileMemoised(applyKernel(
         target,
@@ -109,8 +112,8 @@ Image DetailTransfer::rawConfidence(const Image& originalInput, const Image& ren
             return RGB{o.g, r.g, 0};
         },
         originalInput, renderInput));
-    const Image fine = gaussianBlur(greens, 2);
-    const Image coarse = gaussianBlur(greens, 8);
+    const Image fine = gaussianBlur(greens, 2 * reach);
+    const Image coarse = gaussianBlur(greens, 8 * reach);
     return applyKernel(
         target, [](RGB c, RGB f) { return TransferKernels::confidence(f.r, c.r, f.g, c.g); }, coarse, fine);
 }
@@ -131,7 +134,9 @@ PlanResult DetailTransfer::plan(bool upscale, bool refine) const
 
     const Materialising materialised = materialising(roundedPixels(plan.target), refine);
     makeWorkingPair(plan, materialised.scaledPicture);
-    makeMasks(plan, materialised);
+    // Unscaled, the render in sRGB is the delivered one, as converting it into the document space
+    // and back would give it (or that round trip, where the document clips sRGB colours).
+    makeMasks(plan, plan.upscaled ? inSRGB(plan.renderUp) : deliveredRender_, materialised, 1);
     plan.divergence = divergence(plan.confidence, plan.target);
     return {std::move(plan), std::nullopt};
 }
@@ -161,25 +166,51 @@ void DetailTransfer::makeWorkingPair(TransferPlan& plan, bool materialiseScaled)
     plan.renderUp = plan.upscaled ? lanczosScale(render_, plan.target) : render_;
     plan.src = plan.upscaled ? original_ : lanczosScale(originalFor(plan.target), plan.target);
     if (materialiseScaled) scaled = materialise(scaled, true).value_or(scaled);
-
-    plan.originalLow = gaussianBlur(plan.src, 1.5);
-    plan.originalLowClipped = documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5);
+    makeLowPass(plan, 1);
 }
 
-void DetailTransfer::makeMasks(TransferPlan& plan, Materialising materialised) const
+TransferPlan DetailTransfer::reducedPlan(const Image& original, const Rect& target, float divergence) const
 {
-    // Unscaled, the render in sRGB is the delivered one, as converting it into the document space
-    // and back would give it (or that round trip, where the document clips sRGB colours).
-    const Image renderInSRGB = plan.upscaled ? inSRGB(plan.renderUp) : deliveredRender_;
-    Image raw = rawConfidence(inSRGB(plan.src), renderInSRGB, plan.target);
+    TransferPlan plan;
+    plan.target = target;
+    plan.divergence = divergence;
+    const Rect full = render_.extent();
+    const double reach = std::sqrt(target.width * target.height / (full.width * full.height));
+    const auto shrunk = [&target](const Image& image) { return stretchedTo(atOrigin(image), target); };
+    const auto kept = [this](const Image& image) { return materialise(image, true).value_or(image); };
+    plan.src = kept(shrunk(original.isNull() ? originalFor(target) : original));
+    // Shrunk before it is converted into the document space: converting it at the render's size
+    // would cost more than the rest of the plan.
+    const Image render = shrunk(sRGBRender_);
+    plan.renderUp = kept(documentIsSRGB_ ? render : space_.fromSRGB(render).value_or(render));
+    makeLowPass(plan, reach);
+    // Kept as well, so that combining again at another strength only reads pictures.
+    plan.originalLow = kept(plan.originalLow);
+    plan.originalLowClipped = documentIsSRGB_ ? plan.originalLow : kept(plan.originalLowClipped);
+    // As the delivered render stands in for the render in sRGB: the same round trip.
+    makeMasks(plan, inSRGB(plan.renderUp), {true, true}, reach);
+    return plan;
+}
+
+void DetailTransfer::makeLowPass(TransferPlan& plan, double reach) const
+{
+    plan.originalLow = gaussianBlur(plan.src, 1.5 * reach);
+    plan.originalLowClipped =
+        documentIsSRGB_ ? plan.originalLow : gaussianBlur(space_.clipViaSRGB(plan.src), 1.5 * reach);
+}
+
+void DetailTransfer::makeMasks(TransferPlan& plan, const Image& renderInSRGB, Materialising materialised,
+                               double reach) const
+{
+    Image raw = rawConfidence(inSRGB(plan.src), renderInSRGB, plan.target, reach);
     // Both masks blur the same raw confidence: kept for the moment they are made, it is computed
     // once instead of once per mask tile. Only within the scaled picture's memory budget, and at
     // the masks' own 8 bits.
     if (materialised.masks && materialised.scaledPicture) raw = materialise(raw, false).value_or(raw);
     // The wide blur first: its working memory peaks before the other mask is held.
-    plan.soft = gaussianBlur(raw, 40).cropped(plan.target);
+    plan.soft = gaussianBlur(raw, 40 * reach).cropped(plan.target);
     if (materialised.masks) plan.soft = materialise(plan.soft, false).value_or(plan.soft);
-    plan.confidence = gaussianBlur(raw, 6).cropped(plan.target);
+    plan.confidence = gaussianBlur(raw, 6 * reach).cropped(plan.target);
     if (materialised.masks) plan.confidence = materialise(plan.confidence, false).value_or(plan.confidence);
 }
 

@@ -36,6 +36,12 @@ public:
     // than 5 % wider than the render, else at the render's size. `refine` materialises the scaled
     // picture and the masks within memory limits. Declines a render of another scene.
     PlanResult plan(bool upscale, bool refine) const;
+    // A plan for pictures drawn at `target`, a reduction of the render's size: the original
+    // (`original`, or the one this transfer holds when that is null) and the render shrunk to the
+    // target by area, every distance in pixels shrunk with them, and the shrunk pictures and the
+    // masks materialised, so that it combines into what the plan at the render's size gives
+    // shrunk. The scene is not measured again: `divergence` is what that plan found.
+    TransferPlan reducedPlan(const Image& original, const Rect& target, float divergence) const;
     // The first of a plan's checks on its own, on small grids: why no plan would be made for this
     // render, when it is missing or shows another scene.
     std::optional<TransferDecline> sceneDecline() const;
@@ -73,13 +79,16 @@ private:
     const Image& originalFor(const Rect& target) const;
     std::optional<TransferDecline> measureScene(TransferPlan& plan) const;
     void makeWorkingPair(TransferPlan& plan, bool materialiseScaled) const;
-    void makeMasks(TransferPlan& plan, Materialising materialised) const;
-    Image rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target) const;
+    // `reach` scales every blur radius, for plans at a reduction of the render's size.
+    void makeLowPass(TransferPlan& plan, double reach) const;
+    void makeMasks(TransferPlan& plan, const Image& renderInSRGB, Materialising materialised, double reach) const;
+    Image rawConfidence(const Image& originalInput, const Image& renderInput, const Rect& target, double reach) const;
     static std::optional<Image> softMask(const TransferPlan& plan, float invert);
 
     Image original_;
     Image reducedOriginal_;
     Image render_;
+    Image sRGBRender_; // the render as delivered
     // The render in sRGB as the document space holds it: what the scene measures and the masks
     // compare. The delivered render itself when the document holds every sRGB colour.
     Image deliveredRender_;
