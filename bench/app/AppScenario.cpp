@@ -158,8 +158,9 @@ AppRun::AppRun()
 {
     application_ = std::make_unique<Application>(argc_, argv_, LaunchArguments{}, nullptr, nullptr);
     application_->showWindow();
-    // Every run sees the same view, whatever size the program opens at or an earlier run left.
-    resizeContent(1200, 800);
+    // Every run sees the same view, a photographer's, whatever size the program opens at or an
+    // earlier run left.
+    resizeContent(1920, 1080);
     // The model launches on the loop's first turn; the sign-in and the first answers follow.
     const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     spinUntil([&] { return std::chrono::steady_clock::now() >= settled; }, std::chrono::seconds(5));

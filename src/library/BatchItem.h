@@ -4,6 +4,7 @@
 #include "develop/DevelopSettings.h"
 #include "develop/SourceImage.h"
 #include "imaging/Bitmap.h"
+#include "imaging/PictureCache.h"
 #include "imaging/PictureHandle.h"
 #include "library/Availability.h"
 #include "library/ExportRecord.h"
@@ -73,6 +74,9 @@ public:
         Bitmap picture;
         PictureHandle preview;
         DevelopSettings madeAt;
+        // The picture held in the shared cache for as long as the item keeps it, so that it counts
+        // in the picture budget; none where nobody asked for that.
+        std::shared_ptr<const PictureCache::Pin> counted{};
     };
 
     static std::shared_ptr<BatchItem> make(Uuid id, std::filesystem::path url, Origin origin,

@@ -307,7 +307,11 @@ void PreviewRenderer::show(BatchItem& item, Record& record, Bitmap picture, cons
                                         [outcome = madeAt.outcome, settings = madeAt.settings,
                                          render = environment_.render] { return render(*outcome, settings, {}); },
                                         "a preview could not be developed"});
-    item.setDevelopedCopy(BatchItem::DevelopedCopy{std::move(picture), preview, madeAt.settings});
+    // The tile's picture counts in the picture budget for as long as the item keeps it.
+    const PictureHandle counted = PictureHandle::seeded(
+        picture, PictureRecipe{picture.width(), picture.height(), [picture] { return std::optional(picture); }});
+    auto held = std::make_shared<const PictureCache::Pin>(counted.pin());
+    item.setDevelopedCopy(BatchItem::DevelopedCopy{std::move(picture), preview, madeAt.settings, std::move(held)});
     item.setPreviewImage(std::move(preview));
     record.shown = madeAt;
     record.shownFor = box;
