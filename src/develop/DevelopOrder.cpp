@@ -77,11 +77,6 @@ Image develop(const DevelopInput& outcome, const DevelopSettings& settings)
         [&outcome](const Rect& extent) { return Grain::image(*outcome.grainLevel, outcome.jobId, extent); });
 }
 
-void prepareDeveloped(const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop)
-{
-    if (!storedPictureAsItStands(outcome, settings)) prepareRender(develop(outcome, settings), std::move(stop));
-}
-
 std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings,
                                       std::stop_token stop)
 {

@@ -53,11 +53,6 @@ Image gradedAndGrained(const DevelopInput& outcome, const DevelopSettings& setti
 std::optional<Bitmap> renderDeveloped(const DevelopInput& outcome, const DevelopSettings& settings,
                                       std::stop_token stop = {});
 
-// Makes the cached pictures that `renderDeveloped` with these settings reads (the original scaled
-// to the render, the transfer's masks, the grade's and the grain's pictures) and holds them in
-// this thread's open render pins, rendering nothing; from a stop on, it starts none it still lacks.
-void prepareDeveloped(const DevelopInput& outcome, const DevelopSettings& settings, std::stop_token stop = {});
-
 // A JPEG of the finished picture in sRGB, its long edge at most `maxEdge` (never enlarged), at the
 // best quality step that keeps it within 9,000,000 bytes; nothing when none does.
 std::optional<std::vector<uint8_t>> developedJPEG(const DevelopInput& outcome, const DevelopSettings& settings,

@@ -144,6 +144,15 @@ void BatchItem::setDevelopedThumbnail(std::optional<PictureHandle> thumbnail)
     store(developedThumbnail_, std::move(thumbnail), Field::developedThumbnail);
 }
 
+BatchItem::DevelopedCopy BatchItem::DevelopedCopy::counting(Bitmap picture, PictureHandle preview,
+                                                           DevelopSettings madeAt)
+{
+    const PictureHandle counted = PictureHandle::seeded(
+        picture, PictureRecipe{picture.width(), picture.height(), [picture] { return std::optional(picture); }});
+    auto held = std::make_shared<const PictureCache::Pin>(counted.pin());
+    return {std::move(picture), std::move(preview), madeAt, std::move(held)};
+}
+
 void BatchItem::setDevelopedCopy(std::optional<DevelopedCopy> copy)
 {
     store(developedCopy_, std::move(copy), Field::developedCopy);

@@ -75,8 +75,11 @@ public:
         PictureHandle preview;
         DevelopSettings madeAt;
         // The picture held in the shared cache for as long as the item keeps it, so that it counts
-        // in the picture budget; none where nobody asked for that.
+        // in the picture budget.
         std::shared_ptr<const PictureCache::Pin> counted{};
+
+        // A tile's picture made at `madeAt`, with its preview, counted in the picture budget.
+        static DevelopedCopy counting(Bitmap picture, PictureHandle preview, DevelopSettings madeAt);
     };
 
     static std::shared_ptr<BatchItem> make(Uuid id, std::filesystem::path url, Origin origin,

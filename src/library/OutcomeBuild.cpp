@@ -2,6 +2,7 @@
 
 #include "develop/DevelopOrder.h"
 #include "develop/SourceDecoding.h"
+#include "develop/TileBox.h"
 #include "develop/TilePicture.h"
 #include "develop/grade/GradeLooks.h"
 #include "develop/grade/GradeRunnerUp.h"
@@ -100,10 +101,17 @@ std::optional<BuiltResult> build(const ResultToBuild& result, std::stop_token st
     if (stop.stop_requested()) return std::nullopt;
 
     BuiltResult built;
-    // Both are kept as handles: made now, and made again the same way when the cache let them go.
-    built.preview =
-        PictureHandle::madeNow([outcome, settings = result.preview] { return renderDeveloped(*outcome, settings); });
-    built.base = PictureHandle::madeNow([outcome] { return basePicture(*outcome); });
+    // The tile shows its picture at once; the whole preview and the base picture are made only when
+    // a view shows them, and made again the same way when the cache let them go.
+    const auto [width, height] = developedSize(*outcome);
+    const auto [tileWidth, tileHeight] = TileBox::standard().fitted(width, height);
+    built.tilePicture = renderTilePicture(*outcome, result.preview, tileWidth, tileHeight, stop);
+    if (stop.stop_requested()) return std::nullopt;
+    built.preview = PictureHandle(PictureRecipe{
+        width, height, [outcome, settings = result.preview] { return renderDeveloped(*outcome, settings); },
+        "a delivered result could not be developed"});
+    if (outcome->previewPlan.made())
+        built.base = PictureHandle(PictureRecipe{width, height, [outcome] { return basePicture(*outcome); }, {}});
     auto renderBytes = keptRender.get();
     if (auto analysisBytes = analysisJSON(*result.body)) {
         const std::string extension = keptRenderExtension(renderBytes);

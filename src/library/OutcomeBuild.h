@@ -35,14 +35,15 @@ struct ResultToBuild {
 // A built result and what the item shows and keeps of it at delivery.
 struct BuiltResult {
     std::shared_ptr<const JobOutcome> outcome;
-    std::optional<PictureHandle> preview; // developed as the request's `preview` says
-    std::optional<PictureHandle> base;    // the picture before grading
+    std::optional<PictureHandle> preview; // developed as the request's `preview` says, when first shown
+    std::optional<PictureHandle> base;    // the picture before grading, when first shown
+    std::optional<Bitmap> tilePicture;    // developed as `preview`, fitted to the standard tile block
     std::optional<KeptResult> keep;
 };
 
 // Builds the outcome of a collected result: the render (refined here unless the backend finished
-// it), its detail transfer and preview plan, the looks and their thumbnails, the first preview,
-// the base picture and the bytes to keep. Nothing when the picture cannot be read, or when `stop`
+// it), its detail transfer and preview plan, the looks and their thumbnails, the first tile picture
+// with the preview and base picture made when first shown, and the bytes to keep. Nothing when the picture cannot be read, or when `stop`
 // was requested before the build finished.
 std::optional<BuiltResult> buildResult(const ResultToBuild& result, std::stop_token stop = {});
 

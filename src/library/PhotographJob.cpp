@@ -353,6 +353,9 @@ void PhotographJob::deliver(BuiltResult built, const ResultToBuild& request, boo
     item_->grainBaked = built.outcome->grainBaked;
     item_->planVerdict = built.outcome->previewPlan.verdict();
     item_->setResult(built.outcome);
+    if (built.tilePicture && built.preview)
+        item_->setDevelopedCopy(
+            BatchItem::DevelopedCopy::counting(std::move(*built.tilePicture), *built.preview, request.preview));
     item_->setPreviewImage(std::move(built.preview));
     item_->setOriginalPreview(std::move(built.base));
     reportDetailTransfer(*built.outcome, request);

@@ -211,8 +211,10 @@ void AppModel::jobFinished(const std::shared_ptr<BatchItem>& item)
 {
     if (alternativesOn_ && item->result() && item->result()->looks && item->result()->looks->alternative)
         item->setUseAlternative(true);
-    // The tile's picture is made at the settings as they are now; the delivered preview shows until
-    // it comes, and the thumbnail is written from it.
+    // The picture that came with the result is the tile's, and its thumbnail's, until one at the
+    // settings as they are now replaces it.
+    previews_.tookPicture(item);
+    saving_.markThumbnail(*item);
     previews_.follow(item);
 }
 

@@ -117,6 +117,14 @@ void PreviewRenderer::follow(const std::shared_ptr<BatchItem>& item)
     if (item && ask(item, priorityInView(*item))) pump();
 }
 
+void PreviewRenderer::tookPicture(const std::shared_ptr<BatchItem>& item)
+{
+    if (!item || !item->result() || !item->developedCopy()) return;
+    Record& record = records_[item->id];
+    record.shown = record.announced = MadeAt{item->result(), item->developedCopy()->madeAt};
+    record.shownFor = TileBox::standard();
+}
+
 void PreviewRenderer::thumbnailKeptAt(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt)
 {
     if (item) records_[item->id].thumbnailAt = madeAt;
@@ -307,11 +315,7 @@ void PreviewRenderer::show(BatchItem& item, Record& record, Bitmap picture, cons
                                         [outcome = madeAt.outcome, settings = madeAt.settings,
                                          render = environment_.render] { return render(*outcome, settings, {}); },
                                         "a preview could not be developed"});
-    // The tile's picture counts in the picture budget for as long as the item keeps it.
-    const PictureHandle counted = PictureHandle::seeded(
-        picture, PictureRecipe{picture.width(), picture.height(), [picture] { return std::optional(picture); }});
-    auto held = std::make_shared<const PictureCache::Pin>(counted.pin());
-    item.setDevelopedCopy(BatchItem::DevelopedCopy{std::move(picture), preview, madeAt.settings, std::move(held)});
+    item.setDevelopedCopy(BatchItem::DevelopedCopy::counting(std::move(picture), preview, madeAt.settings));
     item.setPreviewImage(std::move(preview));
     record.shown = madeAt;
     record.shownFor = box;

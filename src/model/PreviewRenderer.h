@@ -8,7 +8,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/PictureHandle.h"
 #include "library/BatchItem.h"
-#include "model/TileBox.h"
+#include "develop/TileBox.h"
 #include "platform/Uuid.h"
 
 #include <chrono>
@@ -93,6 +93,9 @@ public:
     // Asks for the picture of an item whose result just came or was rebuilt, at the priority its
     // place in the view gives it.
     void follow(const std::shared_ptr<BatchItem>& item);
+    // The item's picture came with its result, made for the standard tile block at its copy's
+    // settings: nothing is made for them again, and the owner writes its thumbnail.
+    void tookPicture(const std::shared_ptr<BatchItem>& item);
     // The owner's thumbnail of the item was written at these settings: the item's first picture at
     // them has nothing new to tell.
     void thumbnailKeptAt(const std::shared_ptr<BatchItem>& item, const DevelopSettings& madeAt);

@@ -1,6 +1,6 @@
 #include "sheets/TileView.h"
 
-#include "model/TileBox.h"
+#include "develop/TileBox.h"
 
 #include "sheets/TileCard.h"
 #include "sheets/TileClock.h"

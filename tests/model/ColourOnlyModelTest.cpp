@@ -93,6 +93,9 @@ TEST_F(ColourOnlyModelTest, ProcessInForceGradesOnThisComputerEvenSignedOut)
     EXPECT_TRUE(model->colourOnlyCandidates().empty());
     EXPECT_TRUE(requestsTo("/jobs").empty());
 
+    // The thumbnail is the tile's picture, written a moment after it is shown.
+    ASSERT_TRUE(runUntil([&] { return model->previews().inFlight().empty() && model->previews().wanted().empty(); }));
+    loop.advance(BatchSaver::thumbnailWriteDelay);
     library.drain();
     EXPECT_TRUE(fs::exists(analysisFile(*colourful)));
     EXPECT_FALSE(colourful->renderFile);

@@ -326,7 +326,7 @@ private:
         }
     }
 
-    // A job's result comes, with its preview at the light it was sent with and no colour.
+    // A job's result comes, with its picture at the light it was sent with and no colour.
     void deliver(int pick, bool again)
     {
         std::vector<Photo*> waiting;
@@ -342,13 +342,16 @@ private:
         const int sentCode = codes_->of(result->jobId, sent);
         const auto& item = photo.item;
         item->setResult(result);
-        item->setPreviewImage(
-            PictureHandle::seeded(flatPicture(sentCode), PictureRecipe{pictureWidth, pictureHeight,
-                                                                       [sentCode] { return flatPicture(sentCode); }}));
+        // The result comes with its tile's picture at the light it was sent with.
+        const PictureHandle preview = recipeOf(result, sent);
+        item->setDevelopedCopy(BatchItem::DevelopedCopy::counting(
+            *developedCopy(flatPicture(sentCode), TileBox::standard()), preview, sent));
+        item->setPreviewImage(preview);
         item->setOriginalPreview(original());
         item->setPhase(phase::Done{});
         currentCode(photo);
         // As the model hears of a finished job.
+        renderer_.tookPicture(item);
         renderer_.follow(item);
     }
 

@@ -1,4 +1,4 @@
-#include "model/TileBox.h"
+#include "develop/TileBox.h"
 
 #include "imaging/AreaAverage.h"
 #include "imaging/Image.h"
@@ -18,21 +18,9 @@ std::pair<int64_t, int64_t> TileBox::fitted(int64_t pictureWidth, int64_t pictur
     return {rounded(double(pictureWidth) * scale), rounded(double(pictureHeight) * scale)};
 }
 
-bool TileBox::coveredBy(int64_t pictureWidth, int64_t pictureHeight, int64_t copyWidth, int64_t copyHeight) const
+std::optional<Bitmap> developedCopy(const Bitmap& picture, TileBox box)
 {
-    const auto [w, h] = fitted(pictureWidth, pictureHeight);
-    return w > 0 && copyWidth >= w && copyHeight >= h;
-}
-
-std::optional<Bitmap> developedCopy(const Bitmap& preview, TileBox box)
-{
-    return developedCopy(preview, box, preview.width(), preview.height());
-}
-
-std::optional<Bitmap> developedCopy(const Bitmap& picture, TileBox box, int64_t previewWidth, int64_t previewHeight)
-{
-    const auto [drawnWidth, drawnHeight] = box.fitted(previewWidth, previewHeight);
-    const int64_t width = std::min(drawnWidth, picture.width()), height = std::min(drawnHeight, picture.height());
+    const auto [width, height] = box.fitted(picture.width(), picture.height());
     if (width < 1 || height < 1) return std::nullopt;
     if (auto averaged = areaAveragedRGB8(picture, width, height)) return averaged;
     // A picture of deeper samples: drawn at its own size in 8 bits first.
