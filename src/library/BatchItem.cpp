@@ -145,7 +145,7 @@ void BatchItem::setDevelopedThumbnail(std::optional<PictureHandle> thumbnail)
 }
 
 BatchItem::DevelopedCopy BatchItem::DevelopedCopy::counting(Bitmap picture, PictureHandle preview,
-                                                           DevelopSettings madeAt)
+                                                            DevelopSettings madeAt)
 {
     const PictureHandle counted = PictureHandle::seeded(
         picture, PictureRecipe{picture.width(), picture.height(), [picture] { return std::optional(picture); }});

@@ -5,10 +5,10 @@
 #include "async/WorkPool.h"
 #include "develop/DevelopInput.h"
 #include "develop/DevelopSettings.h"
+#include "develop/TileBox.h"
 #include "imaging/Bitmap.h"
 #include "imaging/PictureHandle.h"
 #include "library/BatchItem.h"
-#include "develop/TileBox.h"
 #include "platform/Uuid.h"
 
 #include <chrono>
