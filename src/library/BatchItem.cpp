@@ -147,10 +147,10 @@ void BatchItem::setDevelopedThumbnail(std::optional<PictureHandle> thumbnail)
 BatchItem::DevelopedCopy BatchItem::DevelopedCopy::counting(Bitmap picture, PictureHandle preview,
                                                             DevelopSettings madeAt)
 {
-    const PictureHandle counted = PictureHandle::seeded(
+    PictureHandle counted = PictureHandle::seeded(
         picture, PictureRecipe{picture.width(), picture.height(), [picture] { return std::optional(picture); }});
     auto held = std::make_shared<const PictureCache::Pin>(counted.pin());
-    return {std::move(picture), std::move(preview), madeAt, std::move(held)};
+    return {std::move(picture), std::move(preview), madeAt, std::move(counted), std::move(held)};
 }
 
 void BatchItem::setDevelopedCopy(std::optional<DevelopedCopy> copy)

@@ -74,9 +74,10 @@ public:
         Bitmap picture;
         PictureHandle preview;
         DevelopSettings madeAt;
-        // The picture held in the shared cache for as long as the item keeps it, so that it counts
-        // in the picture budget.
-        std::shared_ptr<const PictureCache::Pin> counted{};
+        // The picture as the shared cache holds it, pinned for as long as the item keeps it, so
+        // that it counts in the picture budget.
+        PictureHandle counted{};
+        std::shared_ptr<const PictureCache::Pin> held{};
 
         // A tile's picture made at `madeAt`, with its preview, counted in the picture budget.
         static DevelopedCopy counting(Bitmap picture, PictureHandle preview, DevelopSettings madeAt);

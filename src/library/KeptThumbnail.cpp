@@ -1,11 +1,8 @@
 #include "library/KeptThumbnail.h"
 
 #include "develop/SourceCache.h"
+#include "library/LibraryFiles.h"
 #include "platform/JsonFields.h"
-
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 namespace oxel {
 namespace {
@@ -18,18 +15,6 @@ Json stampJson(const FileState& stamp)
                 {"modified", stamp.modifiedNanoseconds},
                 {"inode", stamp.inode},
                 {"device", stamp.device}};
-}
-
-std::optional<std::string> noteBytes(const std::filesystem::path& file)
-{
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) return std::nullopt;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error || size > largestNote) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) return std::nullopt;
-    return bytes;
 }
 
 } // namespace
@@ -53,9 +38,9 @@ std::optional<std::string> KeptThumbnail::note(const std::filesystem::path& thum
 
 std::optional<DevelopSettings> KeptThumbnail::madeAt(const std::filesystem::path& thumbnail)
 {
-    const auto bytes = noteBytes(notePath(thumbnail));
+    const auto bytes = readLibraryFile(notePath(thumbnail));
     const auto stamp = FileState::of(thumbnail);
-    if (!bytes || !stamp) return std::nullopt;
+    if (!bytes || bytes->size() > largestNote || !stamp) return std::nullopt;
     const auto note = parseJson(*bytes, 64);
     if (!note || !note->is_object()) return std::nullopt;
     try {

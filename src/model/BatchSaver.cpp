@@ -108,10 +108,8 @@ void BatchSaver::writeThumbnails()
         const auto& copy = item->developedCopy();
         if (!thumbDirty.contains(item->id) || !copy) continue;
         // The tile's picture, noted with the settings it was made at.
-        PictureHandle picture(PictureRecipe{copy->picture.width(), copy->picture.height(),
-                                            [made = copy->picture] { return std::optional<Bitmap>(made); }});
         files.push_back(
-            {std::move(picture), environment_.library->imageFolder(*batch, item->id) / "thumb.jpg", copy->madeAt});
+            {copy->counted, environment_.library->imageFolder(*batch, item->id) / "thumb.jpg", copy->madeAt});
     }
     environment_.library->writeJPEGs(std::move(files), thumbPixels, thumbQuality);
 }

@@ -42,8 +42,8 @@ protected:
     void showPicture(
         BatchItem& item, DevelopSettings madeAt = {}, std::function<void()> onMake = [] {})
     {
-        item.setDevelopedCopy(BatchItem::DevelopedCopy{
-            *Bitmap::allocate(48, 36, PixelFormat::RGB8, ColourSpace::sRGB()), picture(std::move(onMake)), madeAt});
+        item.setDevelopedCopy(BatchItem::DevelopedCopy::counting(
+            *Bitmap::allocate(48, 36, PixelFormat::RGB8, ColourSpace::sRGB()), picture(std::move(onMake)), madeAt));
     }
     PictureHandle picture(std::function<void()> onMake = [] {})
     {
