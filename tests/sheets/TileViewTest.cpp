@@ -313,6 +313,9 @@ TEST_F(TileTest, ScreenshotsOfInputAndResults)
     auto located = photo("located.jpg");
     located->setResult(developedResult({.looks = false}));
     located->setNote("not sent back · the file was located, not handed over · export it instead");
+    // Developed, each shows its own picture.
+    for (const auto& item : {result, colourOnly, located})
+        item->setDevelopedCopy(BatchItem::DevelopedCopy::counting(*gradientPicture(120, 80).bitmap(), {}, {}));
     for (const auto& [item, screen] : {std::pair{linked, TileView::Screen::input},
                                        {unlinked, TileView::Screen::input},
                                        {result, TileView::Screen::results},
