@@ -3,6 +3,7 @@
 // cache let everything go.
 
 #include "ProcessCPUTime.h"
+#include "develop/TilePicture.h"
 #include "develop/BenchOriginal.h"
 
 #include "develop/DevelopOrder.h"
@@ -62,7 +63,7 @@ std::shared_ptr<const DevelopInput> deliveredResult(const std::filesystem::path&
     const Image render = *decodedPicture(keptRender());
     auto result = std::make_shared<DevelopInput>(
         "bench-" + std::to_string(index), render,
-        DetailTransfer(source.image, render, source.colorSpace, {}, *source.reducedImage(renderLongSide)));
+        DetailTransfer(source.image, render, source.colorSpace, {}, reducedDecodes(source)));
     result->previewPlan = result->transfer.plan(false, true).plan;
     const SuggestedGrade chosen =
         GradeTheory::grade({GradeTheory::Temperature::sun, GradeTheory::Density::rich}, "bench");

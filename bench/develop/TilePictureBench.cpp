@@ -45,13 +45,10 @@ std::shared_ptr<DevelopInput> restoredResult()
 {
     const SourceImage source = SourceImage::load(bench::originalPath());
     const Image render = *decodedPicture(keptRender(source));
-    const Rect extent = render.extent();
-    const DetailTransfer transfer(source.image, render, source.colorSpace, {},
-                                  *source.reducedImage(int64_t(std::max(extent.width, extent.height))));
+    const DetailTransfer transfer(source.image, render, source.colorSpace, {}, reducedDecodes(source));
     const PlanVerdict verdict = PreviewPlan(transfer.plan(false, true).plan).verdict();
     auto result = std::make_shared<DevelopInput>("bench-tile", render, transfer);
     result->previewPlan = PreviewPlan::deferred(verdict, [transfer] { return transfer.plan(false, true).plan; });
-    result->reducedOriginal = reducedDecodes(source);
     const SuggestedGrade chosen =
         GradeTheory::grade({GradeTheory::Temperature::sun, GradeTheory::Density::rich}, "bench");
     result->looks = GradeLooks{chosen, GradeRunnerUp::alternative(chosen, "warm-quiet"),

@@ -37,10 +37,6 @@ struct DevelopInput {
     bool colourOnly = false;              // graded on this machine alone
     std::optional<PictureHandle> picture; // a colour-only result's stored picture; replaces the transfer's base
 
-    // The original from a reduced decode whose longer side reaches at least the given pixels
-    // (upright, values as stored), for pictures drawn smaller than the render; unset, they shrink
-    // the transfer's original.
-    std::function<std::optional<Image>(int64_t minLongSide)> reducedOriginal;
     // What the result's tile pictures keep between renders; copies of the result share it.
     std::shared_ptr<TileInputCache> tileInputs = std::make_shared<TileInputCache>();
 };

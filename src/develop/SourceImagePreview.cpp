@@ -199,7 +199,7 @@ std::optional<Image> SourceImage::reducedImage(int64_t minLongSide) const
     if (!decodesReduced(fileType) || minLongSide >= std::max(pixelWidth, pixelHeight) ||
         (decodedWholeAtLoad && minLongSide >= intakeThumbnailPixels))
         return image;
-    const std::string key = pictureKey("reduced " + std::to_string(minLongSide));
+    const std::string key = pictureKey("reduced " + reducedDecodeName(fileType, pixelWidth, pixelHeight, minLongSide));
     const PictureCache::Make decode = [url = url, stamp = stamp, minLongSide] {
         return decodeStampedFile(url, stamp, minLongSide);
     };

@@ -50,12 +50,6 @@ std::optional<GradeLooks> tileLooks(const DevelopInput& outcome, const Rect& are
     return looks;
 }
 
-Image originalAtLeast(const DevelopInput& outcome, int64_t longSide)
-{
-    if (!outcome.reducedOriginal) return {};
-    return outcome.reducedOriginal(longSide).value_or(Image());
-}
-
 // As the preview's picture before grading is chosen: a colour-only result's stored picture, the
 // transfer where the preview plan matched, else the render.
 std::shared_ptr<const TileInputs> makeTileInputs(const DevelopInput& outcome, int64_t width, int64_t height)
@@ -70,8 +64,7 @@ std::shared_ptr<const TileInputs> makeTileInputs(const DevelopInput& outcome, in
     if (outcome.colourOnly && outcome.picture)
         inputs->base = shrunk(outcome.picture->image());
     else if (outcome.previewPlan)
-        inputs->plan = transfer.reducedPlan(originalAtLeast(outcome, std::max(width, height)), area,
-                                            outcome.previewPlan.divergence());
+        inputs->plan = transfer.reducedPlan(Image(), area, outcome.previewPlan.divergence());
     else
         inputs->base = shrunk(transfer.documentIsSRGB() ? outcome.render : transfer.render());
     inputs->looks = tileLooks(outcome, area);
@@ -87,7 +80,7 @@ Image tileBase(const DevelopInput& outcome, const TileInputs& inputs, double str
 
 } // namespace
 
-std::function<std::optional<Image>(int64_t minLongSide)> reducedDecodes(const SourceImage& original)
+DetailTransfer::ReducedDecodes reducedDecodes(const SourceImage& original)
 {
     return [original](int64_t minLongSide) { return original.reducedImage(minLongSide); };
 }

@@ -20,9 +20,9 @@ namespace oxel {
 // needs besides the settings is made the first time and kept with the result (its pictures in the
 // shared picture cache), so that another light, colour or look renders only the last steps.
 
-// How a result built from `original` reads it reduced (its `reducedOriginal`): through the
-// original's reduced decodes, kept in the shared cache.
-std::function<std::optional<Image>(int64_t minLongSide)> reducedDecodes(const SourceImage& original);
+// How the transfer of a result built from `original` reads it reduced: through the original's
+// reduced decodes, kept in the shared cache.
+DetailTransfer::ReducedDecodes reducedDecodes(const SourceImage& original);
 
 // The size in pixels of the picture `renderDeveloped` makes of this result (its preview).
 std::pair<int64_t, int64_t> developedSize(const DevelopInput& outcome);

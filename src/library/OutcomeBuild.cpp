@@ -82,15 +82,12 @@ std::optional<BuiltResult> build(const ResultToBuild& result, std::stop_token st
 
     const Image render = PictureHandle::seeded(picture->picture, std::move(picture->recipe)).image();
     // The preview plan reads the original through a reduced decode at the render's size.
-    const Rect renderSize = render.extent();
-    const auto reduced = result.original.reducedImage(int64_t(std::max(renderSize.width, renderSize.height)));
     DetailTransfer transfer(result.original.image, render, result.original.colorSpace, result.limits,
-                            reduced.value_or(Image()));
+                            reducedDecodes(result.original));
     PlanResult plan = transfer.plan(false, true);
     if (stop.stop_requested()) return std::nullopt;
 
     auto outcome = std::make_shared<JobOutcome>(result.jobId, render, transfer);
-    outcome->reducedOriginal = reducedDecodes(result.original);
     outcome->previewPlan = plan.plan;
     if (plan.decline) outcome->planDecline = plan.decline->description();
     outcome->analysis = result.analysis;

@@ -109,12 +109,9 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
             .image();
     const AnalysisResponse& analysis = *files->analysis.analysis;
 
-    const Rect renderSize = render.extent();
-    const auto reduced = source.reducedImage(int64_t(std::max(renderSize.width, renderSize.height)));
-    DetailTransfer transfer(source.image, render, source.colorSpace, limits, reduced.value_or(Image()));
+    DetailTransfer transfer(source.image, render, source.colorSpace, limits, reducedDecodes(source));
 
     auto outcome = std::make_shared<JobOutcome>(record.jobId.value_or(""), render, transfer);
-    outcome->reducedOriginal = reducedDecodes(source);
     const auto verdict = record.planVerdict();
     // A verdict of a match is checked against the render as it is now, on small grids: a kept
     // render replaced by a picture of another scene is shown as it is, and says so.

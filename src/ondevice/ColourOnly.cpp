@@ -167,14 +167,13 @@ Previews previews(const SourceImage& source, const std::string& jobId, const Ana
     const auto stored = PictureHandle::seeded(
         *picture, {picture->width(), picture->height(), std::move(read), "the colour-only original could not be read"});
     const Image image = stored.image();
-    auto outcome =
-        std::make_shared<JobOutcome>(jobId, image, DetailTransfer(source.image, image, documentSpace, limits));
+    auto outcome = std::make_shared<JobOutcome>(
+        jobId, image, DetailTransfer(source.image, image, documentSpace, limits, reducedDecodes(source)));
     const AnalysisResponse& analysis = *document.analysis;
     outcome->analysis = document.analysis;
     outcome->grainLevel = analysis.isBlackAndWhite ? blackAndWhiteGrain : colourGrain;
     outcome->colourOnly = true;
     outcome->picture = stored;
-    outcome->reducedOriginal = reducedDecodes(source);
     if (analysis.grade) {
         const RenderContext context;
         GradeLooks looks{*analysis.grade, GradeRunnerUp::alternative(*analysis.grade, analysis.gradeLookAlt),

@@ -1,4 +1,5 @@
 #include "develop/SourceImage.h"
+#include "develop/TilePicture.h"
 #include "develop/SourceDecoding.h"
 #include "develop/transfer/DetailTransfer.h"
 #include "imaging/PictureCache.h"
@@ -764,7 +765,7 @@ TEST_F(SourceImageTest, APreviewPlanReadsAReducedDecodeAndNeverTheWholePicture)
     EXPECT_EQ(reduced->extent(), Rect::ofSize(600, 800));
 
     const Image relit = materialised(reduced->scaled(0.5, 0.5).cropped(Rect::ofSize(300, 400)));
-    const DetailTransfer withReduced(source.image, relit, source.colorSpace, {}, *reduced);
+    const DetailTransfer withReduced(source.image, relit, source.colorSpace, {}, reducedDecodes(source));
     const auto plan = withReduced.plan(false, true);
     ASSERT_TRUE(plan);
     EXPECT_EQ(render(*withReduced.combine(*plan.plan, 0.8)).width, 300);

@@ -47,10 +47,8 @@ std::shared_ptr<DevelopInput> deliveredResult(const SourceImage& source, testing
     const auto [width, height] = SourceImage::previewSize(double(source.pixelWidth), double(source.pixelHeight));
     const Image render = testing::relitRender(int64_t(width), int64_t(height), renderScene);
     auto result = std::make_shared<DevelopInput>(
-        "tile-job", render,
-        DetailTransfer(source.image, render, source.colorSpace, {}, *source.reducedImage(int64_t(width))));
+        "tile-job", render, DetailTransfer(source.image, render, source.colorSpace, {}, reducedDecodes(source)));
     result->previewPlan = result->transfer.plan(false, true).plan;
-    result->reducedOriginal = reducedDecodes(source);
     const SuggestedGrade chosen = GradeTheory::grade({GradeTheory::Temperature::warm, GradeTheory::Density::rich}, "");
     result->looks = GradeLooks{chosen, GradeRunnerUp::alternative(chosen, "cool-quiet"),
                                GradeLooks::skinMask(render, result->transfer.context())};

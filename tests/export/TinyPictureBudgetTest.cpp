@@ -5,6 +5,7 @@
 #include "develop/DevelopOrder.h"
 #include "develop/SourceDecoding.h"
 #include "develop/SourceImage.h"
+#include "develop/TilePicture.h"
 #include "develop/codecs/JPEGEncoder.h"
 #include "imaging/PictureCache.h"
 
@@ -59,9 +60,8 @@ Bytes pixelsOf(const std::optional<Bitmap>& bitmap)
 DevelopInput resultOf(const SourceImage& source, const std::shared_ptr<const Bytes>& keptRender)
 {
     const Image render = *decodedPicture(keptRender);
-    const Rect size = render.extent();
-    const Image reduced = source.reducedImage(int64_t(std::max(size.width, size.height))).value_or(Image());
-    DevelopInput result("job-11", render, DetailTransfer(source.image, render, source.colorSpace, {}, reduced));
+    DevelopInput result("job-11", render,
+                        DetailTransfer(source.image, render, source.colorSpace, {}, reducedDecodes(source)));
     result.previewPlan = result.transfer.plan(false, true).plan;
     GradeLooks looks;
     looks.chosen.lift = {0.03, 0.0, -0.02};

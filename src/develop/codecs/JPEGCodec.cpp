@@ -80,7 +80,8 @@ Metadata metadataOf(const std::vector<JPEGSegment>& segments)
     return metadata;
 }
 
-// The smallest DCT scale M/8 whose longer side still reaches `minLongSide`.
+} // namespace
+
 int scaleEighths(int64_t longSide, int64_t minLongSide)
 {
     if (minLongSide <= 0) return 8;
@@ -88,8 +89,6 @@ int scaleEighths(int64_t longSide, int64_t minLongSide)
         if ((longSide * m + 7) / 8 >= minLongSide) return m;
     return 8;
 }
-
-} // namespace
 
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file)
 {

@@ -1,5 +1,8 @@
 #include "develop/codecs/PictureCodec.h"
 
+#include "develop/codecs/BlockAverager.h"
+
+#include <algorithm>
 #include <cstdlib>
 
 namespace oxel {
@@ -37,6 +40,18 @@ std::optional<PictureCodec> codecFor(FileType type)
     case FileType::cameraRaw: return std::nullopt;
     }
     return std::nullopt;
+}
+
+std::string reducedDecodeName(FileType type, int64_t width, int64_t height, int64_t minLongSide)
+{
+    switch (type) {
+    case FileType::jpeg: return "eighths " + std::to_string(jpeg::scaleEighths(std::max(width, height), minLongSide));
+    case FileType::png:
+    case FileType::tiff:
+    case FileType::psd:
+    case FileType::psb: return "factor " + std::to_string(BlockAverager::factorFor(width, height, minLongSide));
+    default: return "at least " + std::to_string(minLongSide);
+    }
 }
 
 } // namespace oxel

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace oxel {
@@ -81,10 +82,17 @@ struct PictureCodec {
 // The reader of a readable format, or nothing.
 std::optional<PictureCodec> codecFor(FileType type);
 
+// What a reduced decode of a `width` x `height` picture asked for `minLongSide` gives, named so
+// that two requests the decoder serves alike share one name: the scale for formats that reduce by
+// a scale known from the size, the request itself for the others.
+std::string reducedDecodeName(FileType type, int64_t width, int64_t height, int64_t minLongSide);
+
 namespace jpeg {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);
 std::optional<Samples> decode(std::span<const uint8_t> file, int64_t minLongSide);
 bool decodeRows(std::span<const uint8_t> file, int64_t minLongSide, const RowReader& reader);
+// The smallest DCT scale M/8 whose longer side still reaches `minLongSide`.
+int scaleEighths(int64_t longSide, int64_t minLongSide);
 } // namespace jpeg
 namespace png {
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> file);

@@ -63,9 +63,9 @@ int64_t roundedPixels(const Rect& rect)
 } // namespace
 
 DetailTransfer::DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits,
-                               Image reducedOriginal)
+                               ReducedDecodes reducedOriginal)
     : original_(atOrigin(original)),
-      reducedOriginal_(atOrigin(reducedOriginal)),
+      reducedOriginal_(std::move(reducedOriginal)),
       render_(atOrigin(render)),
       sRGBRender_(render_),
       deliveredRender_(render_),
@@ -87,11 +87,20 @@ Image DetailTransfer::inSRGB(const Image& image) const
     return space_.toSRGB(image).value_or(image);
 }
 
-const Image& DetailTransfer::originalFor(const Rect& target) const
+Image DetailTransfer::originalFor(const Rect& target) const
 {
-    if (reducedOriginal_.isNull()) return original_;
-    const Rect reduced = reducedOriginal_.extent();
-    return reduced.width >= target.width && reduced.height >= target.height ? reducedOriginal_ : original_;
+    const int64_t longSide = std::llround(std::ceil(std::max(target.width, target.height)));
+    const Image reduced = originalAtLeast(longSide);
+    const Rect extent = reduced.extent();
+    return extent.width >= target.width && extent.height >= target.height ? reduced : original_;
+}
+
+Image DetailTransfer::originalAtLeast(int64_t longSide) const
+{
+    const auto reduced = reducedOriginal_ ? reducedOriginal_(longSide) : std::nullopt;
+    if (!reduced || reduced->isNull()) return original_;
+    const Rect extent = reduced->extent();
+    return std::max(extent.width, extent.height) >= double(longSide) ? atOrigin(*reduced) : original_;
 }
 
 Image DetailTransfer::gaussianBlur(const Image& image, double radius)
@@ -145,7 +154,10 @@ std::optional<TransferDecline> DetailTransfer::measureScene(TransferPlan& plan) 
 {
     const Rect renderExtent = render_.extent();
     if (render_.isNull() || !(renderExtent.width > 0) || !(renderExtent.height > 0)) return TransferDecline::noRender();
-    const auto originalGrid = Fingerprint::make(inSRGB(originalFor(Rect())), context_);
+    // The grids are far smaller than a tile: the original is read as a standard tile reads it, so
+    // that a reopened result decodes it once for both.
+    constexpr int64_t sceneOriginalSide = 480;
+    const auto originalGrid = Fingerprint::make(inSRGB(originalAtLeast(sceneOriginalSide)), context_);
     const auto renderGrid = Fingerprint::make(deliveredRender_, context_);
     if (!originalGrid || !renderGrid)
         return TransferDecline::notSameScene(Fingerprint::failed, {}, Fingerprint::failed);

@@ -7,6 +7,8 @@
 #include "imaging/Image.h"
 #include "imaging/RenderContext.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace oxel {
@@ -19,10 +21,12 @@ class DetailTransfer {
 public:
     // Moves both pictures to the origin; a render of a document that isn't sRGB is converted from
     // sRGB into the document space. An unreadable document profile counts as sRGB.
-    // `reducedOriginal`, when given, is the same original from a cheaper reduced decode: the scene
-    // measures and plans at a size it still covers read it instead of the whole original.
+    // `reducedOriginal`, when given, reads the same original through a cheaper reduced decode whose
+    // longer side reaches the one asked: the scene check and the plans at a size it still covers
+    // read it instead of the whole original.
+    using ReducedDecodes = std::function<std::optional<Image>(int64_t minLongSide)>;
     DetailTransfer(Image original, Image render, ColourSpace documentSpace, TransferLimits limits = {},
-                   Image reducedOriginal = {});
+                   ReducedDecodes reducedOriginal = {});
 
     const Image& original() const { return original_; }
     const Image& render() const { return render_; }
@@ -76,7 +80,9 @@ public:
 
 private:
     Image inSRGB(const Image& image) const;
-    const Image& originalFor(const Rect& target) const;
+    // The reduced original when it covers `target` (or reaches `longSide`), else the whole one.
+    Image originalFor(const Rect& target) const;
+    Image originalAtLeast(int64_t longSide) const;
     std::optional<TransferDecline> measureScene(TransferPlan& plan) const;
     void makeWorkingPair(TransferPlan& plan, bool materialiseScaled) const;
     // `reach` scales every blur radius, for plans at a reduction of the render's size.
@@ -86,7 +92,7 @@ private:
     static std::optional<Image> softMask(const TransferPlan& plan, float invert);
 
     Image original_;
-    Image reducedOriginal_;
+    ReducedDecodes reducedOriginal_;
     Image render_;
     Image sRGBRender_; // the render as delivered
     // The render in sRGB as the document space holds it: what the scene measures and the masks
