@@ -139,7 +139,6 @@ void BM_App500Developed(benchmark::State& state)
         // What stays once the last preview is in and the saves have run.
         run.spinUntil([] { return false; }, 2s);
         state.counters["after_resident_GB"] = residentGB();
-        state.counters["after_cache_GB"] = double(PictureCache::shared().bytesHeld()) / double(1ull << 30);
     }
 }
 BENCHMARK(BM_App500Developed)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
