@@ -3,8 +3,8 @@
 // cache let everything go.
 
 #include "ProcessCPUTime.h"
-#include "develop/TilePicture.h"
 #include "develop/BenchOriginal.h"
+#include "develop/TilePicture.h"
 
 #include "develop/DevelopOrder.h"
 #include "develop/SourceDecoding.h"

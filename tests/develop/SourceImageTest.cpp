@@ -1,6 +1,6 @@
 #include "develop/SourceImage.h"
-#include "develop/TilePicture.h"
 #include "develop/SourceDecoding.h"
+#include "develop/TilePicture.h"
 #include "develop/transfer/DetailTransfer.h"
 #include "imaging/PictureCache.h"
 
