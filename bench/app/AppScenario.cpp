@@ -343,7 +343,7 @@ std::vector<AppRun::HandedPicture> AppRun::picturesHeld()
     for (const auto& item : model().items()) {
         for (const auto* picture : {&item->previewImage(), &item->developedThumbnail(), &item->thumbnail()})
             if (*picture) held.push_back({**picture, {}});
-        if (item->developedCopy()) held.push_back({{}, item->developedCopy()->picture});
+        if (item->developedCopy()) held.push_back({item->developedCopy()->counted, {}});
     }
     for (auto* tile : grid()->widget()->findChildren<TileView*>(Qt::FindDirectChildrenOnly))
         held.push_back(handedTo(tilePicture(*tile)));
@@ -427,8 +427,7 @@ bool showsPreview(TileView& tile)
     const PixelImage& picture = tilePicture(tile);
     if (!preview) return false;
     if (picture.handle() == *preview) return true;
-    return copy && copy->preview == *preview && !picture.picture().isNull() &&
-           picture.picture().data() == copy->picture.data();
+    return copy && copy->preview == *preview && picture.handle() == copy->counted;
 }
 
 } // namespace oxel::bench

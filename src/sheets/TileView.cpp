@@ -387,9 +387,10 @@ void TileView::refreshPicture()
     // Only the thumbnail is dimmed, and only while the item is in flight.
     picture_->setOpacity(chosen.opacity);
     // The item's developed picture is made at the size the tile draws it, and once let go it is the
-    // renderer's to make again: the tile never makes a preview itself.
-    if (chosen.kind == tile::Picture::Kind::developedCopy) return picture_->setPicture(item_->developedCopy()->picture);
+    // renderer's to make again: the tile never makes a preview itself. It is handed over as the
+    // cache holds it, so that a tile far from the view keeps no copy of its own.
     picture_->setMakesLetGoPictures(chosen.kind != tile::Picture::Kind::developedPreview || !item_->result());
+    if (chosen.kind == tile::Picture::Kind::developedCopy) return picture_->setPicture(item_->developedCopy()->counted);
     picture_->setPicture(tile::pictureHandle(*item_, chosen).value_or(PictureHandle()));
 }
 

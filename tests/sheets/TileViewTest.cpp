@@ -405,10 +405,14 @@ TEST_F(TileTest, AResultShowsItsOwnPictureElseItsKeptThumbnailNeverTheOriginalNo
     EXPECT_TRUE(picture->handle().isNull()) << "nothing until a developed picture comes";
     item->setDevelopedThumbnail(gradientPicture(30, 20));
     EXPECT_EQ(picture->handle(), *item->developedThumbnail());
-    item->setDevelopedCopy(BatchItem::DevelopedCopy{*gradientPicture(45, 30).bitmap(), *item->previewImage(), {}});
+    item->setDevelopedCopy(
+        BatchItem::DevelopedCopy::counting(*gradientPicture(45, 30).bitmap(), *item->previewImage(), {}));
     tile->repaint();
     EXPECT_EQ(picture->pictureSize().width(), 45);
     EXPECT_EQ(previewsMade, 0) << "the tile never makes the preview";
+    // Far from the view, the tile keeps no pixels besides those the picture budget counts.
+    tile->releasePixmaps();
+    EXPECT_TRUE(picture->displayed().isNull() && !picture->holdsScaled());
 }
 
 TEST_F(TileTest, ATileScrolledAwayBeforeItsPreviewCameWaitsQuietlyAndShowsItWhenBackInView)
