@@ -64,7 +64,7 @@ std::shared_ptr<const TileInputs> makeTileInputs(const DevelopInput& outcome, in
     if (outcome.colourOnly && outcome.picture)
         inputs->base = shrunk(outcome.picture->image());
     else if (outcome.previewPlan)
-        inputs->plan = transfer.reducedPlan(Image(), area, outcome.previewPlan.divergence());
+        inputs->plan = transfer.reducedPlan(area, outcome.previewPlan.divergence());
     else
         inputs->base = shrunk(transfer.documentIsSRGB() ? outcome.render : transfer.render());
     inputs->looks = tileLooks(outcome, area);

@@ -181,7 +181,7 @@ void DetailTransfer::makeWorkingPair(TransferPlan& plan, bool materialiseScaled)
     makeLowPass(plan, 1);
 }
 
-TransferPlan DetailTransfer::reducedPlan(const Image& original, const Rect& target, float divergence) const
+TransferPlan DetailTransfer::reducedPlan(const Rect& target, float divergence) const
 {
     TransferPlan plan;
     plan.target = target;
@@ -190,7 +190,7 @@ TransferPlan DetailTransfer::reducedPlan(const Image& original, const Rect& targ
     const double reach = std::sqrt(target.width * target.height / (full.width * full.height));
     const auto shrunk = [&target](const Image& image) { return stretchedTo(atOrigin(image), target); };
     const auto kept = [this](const Image& image) { return materialise(image, true).value_or(image); };
-    plan.src = kept(shrunk(original.isNull() ? originalFor(target) : original));
+    plan.src = kept(shrunk(originalFor(target)));
     // Shrunk before it is converted into the document space: converting it at the render's size
     // would cost more than the rest of the plan.
     const Image render = shrunk(sRGBRender_);

@@ -40,12 +40,11 @@ public:
     // than 5 % wider than the render, else at the render's size. `refine` materialises the scaled
     // picture and the masks within memory limits. Declines a render of another scene.
     PlanResult plan(bool upscale, bool refine) const;
-    // A plan for pictures drawn at `target`, a reduction of the render's size: the original
-    // (`original`, or the one this transfer holds when that is null) and the render shrunk to the
-    // target by area, every distance in pixels shrunk with them, and the shrunk pictures and the
-    // masks materialised, so that it combines into what the plan at the render's size gives
-    // shrunk. The scene is not measured again: `divergence` is what that plan found.
-    TransferPlan reducedPlan(const Image& original, const Rect& target, float divergence) const;
+    // A plan for pictures drawn at `target`, a reduction of the render's size: the original and
+    // the render shrunk to the target by area, every distance in pixels shrunk with them, and the
+    // shrunk pictures and the masks materialised, so that it combines into what the plan at the
+    // render's size gives shrunk. The scene is not measured again: `divergence` is what that plan found.
+    TransferPlan reducedPlan(const Rect& target, float divergence) const;
     // The first of a plan's checks on its own, on small grids: why no plan would be made for this
     // render, when it is missing or shows another scene.
     std::optional<TransferDecline> sceneDecline() const;
