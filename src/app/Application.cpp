@@ -77,9 +77,13 @@ Application::Environment Application::Environment::standard()
 // Pictures are large buffers made and let go all the time. glibc raises its threshold for giving a
 // buffer its own mapping to the largest one freed, after which freed pictures stay in the heap: a
 // batch of 40 kept about a gigabyte that nothing used. A fixed threshold hands them back at once.
+// The smaller buffers of the develop's many pool threads each kept a heap of their own, and the
+// memory freed in one was never reused by the others: two heaps hold 170 MB less at 250
+// photographs, at the same processor time.
 void Application::handLargeBuffersBackWhenFreed()
 {
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    mallopt(M_ARENA_MAX, 2);
 }
 
 std::vector<std::string> applicationUrlSchemes()

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -32,9 +31,8 @@ std::optional<std::string> activationToken()
 int main(int argc, char** argv)
 {
     using namespace oxel;
-    // Pictures are large and short-lived: above a megabyte they are mapped and unmapped on their
-    // own, so memory freed by a batch goes back to the system instead of staying in the heap.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    // Before any thread starts, so that every thread's heap follows it.
+    Application::handLargeBuffersBackWhenFreed();
     std::error_code error;
     std::filesystem::path here = std::filesystem::current_path(error);
     ParsedArguments parsed = parseLaunchArguments(std::vector<std::string>(argv + 1, argv + argc),
