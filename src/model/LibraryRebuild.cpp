@@ -130,8 +130,10 @@ std::optional<RebuiltResult> fromBackend(const ImageRecord& record, const Source
     outcome->grainLevel = int(std::clamp<int64_t>(analysis.grain.full_send, 1, 3));
     outcome->grainBaked = record.grainBaked.value_or(true);
     if (analysis.grade) {
+        // A reopened result's pictures are made again only once the photographer changes how it
+        // looks, or opens it: the mask waits for them.
         outcome->looks = GradeLooks{*analysis.grade, GradeRunnerUp::alternative(*analysis.grade, analysis.gradeLookAlt),
-                                    GradeLooks::skinMask(render, transfer.context())};
+                                    GradeLooks::skinMaskWhenRead(render, transfer.context())};
         outcome->lookThumbs = keptLookThumbnails(render, *outcome->looks, transfer.context());
     }
     return withPicturesOnDemand(std::move(outcome), settings);

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace oxel {
@@ -135,11 +136,13 @@ public:
     std::optional<Bitmap> personMask(const Bitmap& picture) const override
     {
         seenFormat = picture.format();
+        ++calls;
         auto mask = Bitmap::allocate(16, 16, PixelFormat::Gray8);
         for (int y = 0; y < 8; ++y) std::memset(mask->mutableRow(y), 255, 16);
         return mask;
     }
     mutable PixelFormat seenFormat = PixelFormat::Gray8;
+    mutable std::atomic<int> calls = 0;
 };
 
 // Keeps the first pixel of the picture it is shown.
@@ -172,6 +175,24 @@ TEST(SkinMask, KeepsOnlySkinOnPeopleWhenASegmenterFindsThem)
     auto fallback = GradeLooks::skinMask(flat(200, 200, skinTone), context, &failing);
     ASSERT_TRUE(fallback);
     EXPECT_NEAR(sampleAt(*fallback, 100, 180).r, 1.0f, 1e-6f);
+}
+
+TEST(SkinMask, AMaskMadeWhenReadFindsPeopleOnlyThenAndMatchesOneMadeAtOnce)
+{
+    const auto before = PersonSegmenter::installed();
+    const auto segmenter = std::make_shared<TopHalfSegmenter>();
+    PersonSegmenter::install(segmenter);
+    const Image picture = halfSkin(300, 200);
+    const auto later = GradeLooks::skinMaskWhenRead(picture, RenderContext());
+    ASSERT_TRUE(later);
+    EXPECT_EQ(segmenter->calls, 0);
+    const auto atOnce = GradeLooks::skinMask(picture, RenderContext(), segmenter.get());
+    ASSERT_TRUE(atOnce);
+    EXPECT_EQ(later->extent(), atOnce->extent());
+    for (const auto& [x, y] : std::initializer_list<std::pair<int, int>>{{20, 20}, {20, 180}, {150, 20}, {280, 100}})
+        EXPECT_EQ(sampleAt(*later, x, y).r, sampleAt(*atOnce, x, y).r) << x << "," << y;
+    EXPECT_EQ(segmenter->calls, 2);
+    PersonSegmenter::install(before);
 }
 
 TEST(SkinMask, ShowsTheSegmenterSRGBWhenTheDocumentIsInAnotherSpace)

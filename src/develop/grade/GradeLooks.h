@@ -32,6 +32,10 @@ struct GradeLooks {
     // another document space is converted for it first.
     static std::optional<Image> skinMask(const Image& picture, const RenderContext& context,
                                          const PersonSegmenter* segmenter, const RGBSpace* documentSpace = nullptr);
+    // The skin mask as `skinMask` makes it with the installed segmenter, made only when a render
+    // first reads it, for results whose pictures may never be made again; one that cannot be
+    // made reads as black, holding nothing. Nothing for an empty picture.
+    static std::optional<Image> skinMaskWhenRead(const Image& picture, const RenderContext& context);
 };
 
 } // namespace oxel
