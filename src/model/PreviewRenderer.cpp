@@ -149,6 +149,8 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
 {
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
+    for (auto& [id, record] : records_)
+        if (!onScreen_.contains(id)) record.read.reset();
     pump();
 }
 
@@ -267,20 +269,25 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, MadeAt madeA
                                    std::stop_token stop)
 {
     auto make = [outcome = madeAt.outcome, settings = madeAt.settings, tilePicture = environment_.tilePicture, box,
-                 stop] { return tilePicture(*outcome, settings, box, stop); };
-    std::optional<Bitmap> picture;
+                 stop] {
+        RenderPins pinsOfThisRender(RenderPins::Scope::ownScope);
+        auto picture = tilePicture(*outcome, settings, box, stop);
+        return Rendered{std::move(picture), pinsOfThisRender.take()};
+    };
+    Rendered rendered;
     try {
-        picture = co_await offload(*environment_.pool, priority, std::move(make));
+        rendered = co_await offload(*environment_.pool, priority, std::move(make));
     } catch (const std::exception& failure) {
         // Out of memory or a codec's own failure: the item keeps its picture until the next request.
         diagnose("previews", std::string("rendering a tile's picture failed: ") + failure.what());
     }
-    finished(item, madeAt, box, std::move(picture));
+    finished(item, madeAt, box, std::move(rendered));
 }
 
 void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const MadeAt& madeAt, TileBox box,
-                               std::optional<Bitmap> picture)
+                               Rendered rendered)
 {
+    auto& picture = rendered.picture;
     Record& record = records_[item->id];
     setState(record, record.wanted ? State::waiting : State::idle);
     record.renderingAt.reset();
@@ -290,6 +297,8 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const Mad
     const bool current = item->result() == madeAt.outcome && picture;
     if (current) {
         show(*item, record, std::move(*picture), madeAt, box);
+        if (onScreen_.contains(item->id))
+            record.read = std::make_shared<const std::vector<PictureCache::Pin>>(std::move(rendered.read));
         if (record.wanted && hasNewest(*item, record)) dropWanted(record);
     }
     if (!holds(item)) {

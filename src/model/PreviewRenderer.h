@@ -53,7 +53,10 @@ namespace oxel {
 // - a tile never gets a picture made at older settings than the one it has: pictures of an item
 //   come from its renders in the order they were asked for, and whatever is older than the newest
 //   settings has them waiting or rendering;
-// - nothing of an item the open batch no longer holds is kept once its last render ended.
+// - nothing of an item the open batch no longer holds is kept once its last render ended;
+// - the cached pictures a tile's last render read (the original and transfer at the tile's size,
+//   its masks) are held only while the tile is on screen, so the next light there renders only the
+//   last steps, whatever the pass read since.
 class PreviewRenderer {
 public:
     // Makes the developed picture of a result with these settings at preview size, or nothing;
@@ -147,6 +150,7 @@ private:
         TileBox shownFor;                           // and the block it was made for
         std::optional<MadeAt> announced;            // of the newest picture the owner heard of
         std::optional<DevelopSettings> thumbnailAt; // of the owner's thumbnail, until a picture is shown
+        std::shared_ptr<const std::vector<PictureCache::Pin>> read; // by the last render, while on screen
         bool running() const { return state == State::rendering; }
     };
     // The one place an item's state changes: a render that starts takes a fresh stop and is counted.
@@ -173,8 +177,12 @@ private:
     void stopRendersOffScreen();
     Task<void> render(std::shared_ptr<BatchItem> item, MadeAt madeAt, TileBox box, WorkPriority priority,
                       std::stop_token stop);
-    void finished(const std::shared_ptr<BatchItem>& item, const MadeAt& madeAt, TileBox box,
-                  std::optional<Bitmap> picture);
+    // A render's picture, or nothing, with the cached pictures it read.
+    struct Rendered {
+        std::optional<Bitmap> picture;
+        std::vector<PictureCache::Pin> read;
+    };
+    void finished(const std::shared_ptr<BatchItem>& item, const MadeAt& madeAt, TileBox box, Rendered rendered);
     // Shows a tile's picture and the preview of the same settings on the item together.
     void show(BatchItem& item, Record& record, Bitmap picture, const MadeAt& madeAt, TileBox box);
     Task<void> pass(CancelToken cancel);

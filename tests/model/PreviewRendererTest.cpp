@@ -2,6 +2,7 @@
 
 #include "async/ManualLoop.h"
 #include "async/TaskScope.h"
+#include "imaging/PictureCache.h"
 #include "library/JobOutcome.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,7 @@ protected:
     {
         while (holding && !stop.stop_requested()) std::this_thread::yield();
         if (stop.stop_requested()) return std::nullopt;
+        if (!read.isNull()) RenderPins::hold(read.pin());
         std::optional<Bitmap> picture;
         {
             std::lock_guard lock(mutex);
@@ -83,6 +85,8 @@ protected:
     bool failing = false;
     int renderSize = 8;
     std::atomic<int> previewsMade = 0;
+    PictureHandle read; // a cached picture every render reads
+
     WorkPool pool{1}; // renders start in the order the pool takes them
     PreviewRenderer previews{PreviewRenderer::Environment{
         &pool,
@@ -98,6 +102,25 @@ protected:
     std::vector<std::shared_ptr<BatchItem>> items;
     std::vector<Uuid> newest;
 };
+
+TEST_F(PreviewRendererTest, TheCachedPicturesATileOnScreenReadStayHeldUntilItLeavesTheScreen)
+{
+    read = PictureHandle(PictureRecipe{2, 2, [] { return Bitmap::allocate(2, 2, PixelFormat::RGB8); }});
+    const auto heldAfterForgetting = [&] {
+        PictureCache::shared().forget(read.key());
+        return bool(read.heldPin());
+    };
+    previews.setInView({items[0]->id}, {});
+    previews.request(items[0]);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_TRUE(heldAfterForgetting()) << "the next light on screen reads it again";
+    previews.setInView({}, {});
+    EXPECT_FALSE(heldAfterForgetting());
+    // Rendered out of sight, it is not held.
+    previews.request(items[1]);
+    ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
+    EXPECT_FALSE(heldAfterForgetting());
+}
 
 TEST_F(PreviewRendererTest, TenRequestsGiveTheRunningRenderAndTheLastOne)
 {
