@@ -116,8 +116,7 @@ TEST_F(PreviewRendererTest, TheCachedPicturesATileOnScreenReadStayHeldUntilItLea
     EXPECT_TRUE(heldAfterForgetting()) << "the next light on screen reads it again";
     previews.setInView({}, {});
     EXPECT_FALSE(heldAfterForgetting());
-    // Rendered out of sight, it is not held.
-    previews.request(items[1]);
+    previews.request(items[1]); // rendered out of sight
     ASSERT_TRUE(loop.runUntil([&] { return settled(); }));
     EXPECT_FALSE(heldAfterForgetting());
 }
