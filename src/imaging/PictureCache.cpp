@@ -151,6 +151,9 @@ void PictureCache::unpin(const std::shared_ptr<Entry>& entry)
         if (auto it = entries_.find(entry->key); it != entries_.end() && it->second == entry) erase(it);
         return;
     }
+    // Held until now counts as used now: a picture a tile kept in view stays longer than those a
+    // pass read once while the tile held it.
+    entry->lastUse = ++clock_;
     evictOverLimit();
 }
 

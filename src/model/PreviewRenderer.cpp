@@ -114,7 +114,18 @@ void PreviewRenderer::request(const std::shared_ptr<BatchItem>& item)
 
 void PreviewRenderer::follow(const std::shared_ptr<BatchItem>& item)
 {
-    if (item && ask(item, priorityInView(*item))) pump();
+    // A result far from the view shows its kept thumbnail, made at the settings it has, until it
+    // comes near the view or its settings move: a reopen makes the pictures of the view first.
+    if (!item || (distanceFromView(*item) == 2 && keptThumbnailServes(*item))) return;
+    if (ask(item, priorityInView(*item))) pump();
+}
+
+bool PreviewRenderer::keptThumbnailServes(const BatchItem& item) const
+{
+    const auto found = records_.find(item.id);
+    if (found == records_.end()) return false;
+    const Record& record = found->second;
+    return !record.shown && record.state == State::idle && record.thumbnailAt == settingsFor(item);
 }
 
 void PreviewRenderer::tookPicture(const std::shared_ptr<BatchItem>& item)
@@ -151,6 +162,10 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
     near_ = std::move(near);
     for (auto& [id, record] : records_)
         if (!onScreen_.contains(id)) record.read.reset();
+    // Reopened results that come near the view get their own pictures before they come on screen.
+    for (const auto& item : items())
+        if (item->result() && distanceFromView(*item) < 2 && keptThumbnailServes(*item))
+            ask(item, priorityInView(*item));
     pump();
 }
 

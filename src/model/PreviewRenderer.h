@@ -94,7 +94,8 @@ public:
     // photographer's priority.
     void request(const std::shared_ptr<BatchItem>& item);
     // Asks for the picture of an item whose result just came or was rebuilt, at the priority its
-    // place in the view gives it.
+    // place in the view gives it; one whose kept thumbnail shows its settings is asked for only once
+    // it comes near the view.
     void follow(const std::shared_ptr<BatchItem>& item);
     // The item's picture came with its result, made for the standard tile block at its copy's
     // settings: nothing is made for them again, and the owner writes its thumbnail.
@@ -164,6 +165,9 @@ private:
     bool covers(const TileBox& made) const;
     // Whether the item's newest settings render already, or its tile has a picture of them.
     bool hasNewest(const BatchItem& item, const Record& record) const;
+    // Whether the item's kept thumbnail shows its settings as they are now, and nothing of its own
+    // was shown, waits or renders.
+    bool keptThumbnailServes(const BatchItem& item) const;
     bool ask(const std::shared_ptr<BatchItem>& item, WorkPriority priority);
     WorkPriority priorityInView(const BatchItem& item) const;
     // Starts the item's waiting settings unless it renders already.

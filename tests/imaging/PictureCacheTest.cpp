@@ -87,6 +87,19 @@ TEST(PictureCache, EvictionNeverLetsAPinnedPictureGo)
     EXPECT_LE(cache.bytesHeld(), 10000u);
 }
 
+TEST(PictureCache, APictureCountsAsUsedWhenItsLastPinGoes)
+{
+    PictureCache cache(12000);
+    int makes = 0;
+    PictureCache::Pin tile = cache.pin("tile", counted(makes, 4000));
+    cache.bitmap("read by a pass", counted(makes, 4000));
+    tile = {};
+    cache.bitmap("b", counted(makes, 4000));
+    cache.bitmap("c", counted(makes, 4000));
+    EXPECT_TRUE(cache.contains("tile"));
+    EXPECT_FALSE(cache.contains("read by a pass"));
+}
+
 TEST(PictureCache, FailuresAreNotKeptAndThrowingBlocksNoLaterRequest)
 {
     const auto cache = std::make_shared<PictureCache>(1 << 20);

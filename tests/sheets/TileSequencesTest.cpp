@@ -267,6 +267,7 @@ private:
         bool alternative = false;
         std::shared_ptr<const JobOutcome> reopened; // a reopened result still being rebuilt
         std::optional<DevelopSettings> reopenedAt;
+        std::optional<DevelopSettings> keptAt; // of the kept thumbnail standing in
     };
 
     DevelopSettings settingsOf(const Photo& photo) const
@@ -465,6 +466,7 @@ private:
                 photo.item->setDevelopedThumbnail(
                     PictureHandle(PictureRecipe{pictureWidth, pictureHeight, [code] { return flatPicture(code); }}));
                 renderer_.thumbnailKeptAt(photo.item, *photo.reopenedAt);
+                photo.keptAt = photo.reopenedAt;
             }
             addTile(std::move(photo));
         }
@@ -483,12 +485,14 @@ private:
         for (const Photo& was : before) {
             Photo photo = was;
             photo.item = newItem(was.item->url());
+            photo.keptAt.reset();
             if (const auto& result = was.item->result() ? was.item->result() : was.reopened) {
                 reopenWith(photo, std::make_shared<JobOutcome>(result->jobId, Image(), result->transfer));
                 const auto written = thumbnails_.find(was.item->url());
                 if (written != thumbnails_.end() && written->second == *photo.reopenedAt) {
                     photo.item->setDevelopedThumbnail(recipeOf(photo.reopened, written->second));
                     renderer_.thumbnailKeptAt(photo.item, written->second);
+                    photo.keptAt = written->second;
                 }
             }
             addTile(std::move(photo));
@@ -618,6 +622,7 @@ private:
                 tile->releasePixmaps();
         }
         onScreen_ = onScreen;
+        near_ = near;
         renderer_.setInView(std::move(onScreen), std::move(near));
     }
 
@@ -738,13 +743,21 @@ private:
         return std::nullopt;
     }
 
+    bool holdsNewest(const Photo& photo) const
+    {
+        const auto& item = *photo.item;
+        if (item.developedCopy()) return item.developedCopy()->madeAt == settingsOf(photo);
+        const bool far = !onScreen_.contains(item.id) && !near_.contains(item.id);
+        return far && item.developedThumbnail() && photo.keptAt == settingsOf(photo);
+    }
+
     std::optional<std::string> checkRest()
     {
         if (!renderer_.inFlight().empty() || !renderer_.wanted().empty()) return "(c) the renderer never rested";
-        // (f) In view or not, every developed item holds its own picture at its newest settings.
+        // (f) Every developed item holds its own picture at its newest settings; one far from the
+        // view may hold the kept thumbnail made at them instead.
         for (const auto& item : items_)
-            if (item->result() &&
-                (!item->developedCopy() || item->developedCopy()->madeAt != settingsOf(photos_.at(item->id))))
+            if (item->result() && !holdsNewest(photos_.at(item->id)))
                 return "(f) at rest " + itemName(*item) + " holds no picture at its newest settings" +
                        pictureState(*item);
         for (TileView* tile : tiles_) {
@@ -797,6 +810,7 @@ private:
     std::map<Uuid, Photo> photos_;
     std::vector<TileView*> tiles_;
     std::set<Uuid> onScreen_;
+    std::set<Uuid> near_;
     std::vector<std::weak_ptr<BatchItem>> gone_;
     std::set<Uuid> everDeveloped_;
     std::map<Uuid, int> lastShown_;
