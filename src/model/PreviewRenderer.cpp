@@ -161,7 +161,7 @@ void PreviewRenderer::setInView(std::set<Uuid> onScreen, std::set<Uuid> near)
     onScreen_ = std::move(onScreen);
     near_ = std::move(near);
     for (auto& [id, record] : records_)
-        if (!onScreen_.contains(id)) record.read.reset();
+        if (!onScreen_.contains(id)) record.read.clear();
     // Reopened results that come near the view get their own pictures before they come on screen.
     for (const auto& item : items())
         if (item->result() && distanceFromView(*item) < 2 && keptThumbnailServes(*item))
@@ -312,8 +312,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const Mad
     const bool current = item->result() == madeAt.outcome && picture;
     if (current) {
         show(*item, record, std::move(*picture), madeAt, box);
-        if (onScreen_.contains(item->id))
-            record.read = std::make_shared<const std::vector<PictureCache::Pin>>(std::move(rendered.read));
+        if (onScreen_.contains(item->id)) record.read = std::move(rendered.read);
         if (record.wanted && hasNewest(*item, record)) dropWanted(record);
     }
     if (!holds(item)) {

@@ -151,7 +151,7 @@ private:
         TileBox shownFor;                           // and the block it was made for
         std::optional<MadeAt> announced;            // of the newest picture the owner heard of
         std::optional<DevelopSettings> thumbnailAt; // of the owner's thumbnail, until a picture is shown
-        std::shared_ptr<const std::vector<PictureCache::Pin>> read; // by the last render, while on screen
+        std::vector<PictureCache::Pin> read;        // by the last render, while on screen
         bool running() const { return state == State::rendering; }
     };
     // The one place an item's state changes: a render that starts takes a fresh stop and is counted.
