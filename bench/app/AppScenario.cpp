@@ -3,10 +3,12 @@
 #include "ProcessSeconds.h"
 #include "app/Application.h"
 #include "app/MainWindow.h"
+#include "app/WindowPlacement.h"
 #include "develop/BenchOriginal.h"
 #include "model/AppModel.h"
 #include "model/PreviewRenderer.h"
 #include "platform/ProcessMemory.h"
+#include "platform/SettingsStore.h"
 #include "sheets/TileGrid.h"
 #include "sheets/TileView.h"
 #include "ui/kit/PixelImage.h"
@@ -77,6 +79,8 @@ PixelImage& tilePicture(TileView& tile)
 constexpr int sameLevels = 1;
 // How long a step waits for the program to rest before it compares anyway.
 constexpr auto restLimit = std::chrono::seconds(60);
+// Short enough that a walk resting at each of its steps ends within minutes.
+constexpr auto restWindow = std::chrono::milliseconds(250);
 
 // The largest difference of one channel of one pixel between two paints, in levels.
 int largestDifference(const QImage& first, const QImage& second)
@@ -156,10 +160,11 @@ AppProfile::AppProfile(const std::string& name, int photographs, int width, int 
 
 AppRun::AppRun()
 {
+    // Every run sees the same view, a photographer's, whatever size the program opens at: a
+    // placement an earlier run kept is fitted to the offscreen platform's small screen.
+    SettingsStore::shared().remove(WindowPlacement::key);
     application_ = std::make_unique<Application>(argc_, argv_, LaunchArguments{}, nullptr, nullptr);
     application_->showWindow();
-    // Every run sees the same view, a photographer's, whatever size the program opens at or an
-    // earlier run left.
     resizeContent(1920, 1080);
     // The model launches on the loop's first turn; the sign-in and the first answers follow.
     const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
@@ -374,8 +379,8 @@ std::optional<double> AppRun::secondsUntilAtRest(std::chrono::seconds limit)
     while (std::chrono::steady_clock::now() < start + limit) {
         const double rested = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const double before = processSeconds();
-        spinUntil([] { return false; }, std::chrono::seconds(1));
-        if (processSeconds() - before < 0.05) return rested;
+        spinUntil([] { return false; }, restWindow);
+        if (processSeconds() - before < 0.05 * std::chrono::duration<double>(restWindow).count()) return rested;
     }
     return std::nullopt;
 }

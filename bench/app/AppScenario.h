@@ -119,7 +119,7 @@ public:
     TilesAtRest tilesAtRestAlong(const std::vector<int>& positions, std::chrono::seconds dwell,
                                  std::map<Uuid, PictureHandle>* replaceableOnce,
                                  const std::vector<HandedPicture>& olderLight = {});
-    // The seconds until the start of the first whole second in which every thread of the process
+    // The seconds until the start of the first quarter second in which every thread of the process
     // together uses under 5 % of a core; none within `limit`.
     std::optional<double> secondsUntilAtRest(std::chrono::seconds limit);
     // Opens the batch, and once its first screen draws, drags to the end and comes back up a screen
