@@ -50,6 +50,13 @@ PictureCache::Pin::~Pin()
     release();
 }
 
+void PictureCache::Pin::letGoFirst()
+{
+    if (cache_ && entry_) cache_->unpin(entry_, Use::first);
+    cache_ = nullptr;
+    entry_.reset();
+}
+
 void PictureCache::Pin::release()
 {
     if (cache_ && entry_) cache_->unpin(entry_);
@@ -143,7 +150,7 @@ std::optional<Bitmap> PictureCache::bitmap(const std::string& key, const Make& m
     return pinned.bitmap();
 }
 
-void PictureCache::unpin(const std::shared_ptr<Entry>& entry)
+void PictureCache::unpin(const std::shared_ptr<Entry>& entry, Use lastUse)
 {
     std::lock_guard lock(mutex_);
     if (--entry->pins > 0) return;
@@ -153,7 +160,7 @@ void PictureCache::unpin(const std::shared_ptr<Entry>& entry)
     }
     // Held until now counts as used now: a picture a tile kept in view stays longer than those a
     // pass read once while the tile held it.
-    entry->lastUse = ++clock_;
+    entry->lastUse = lastUse == Use::now ? ++clock_ : ++readOnceClock_;
     evictOverLimit();
 }
 

@@ -46,6 +46,9 @@ public:
 
         explicit operator bool() const { return entry_ != nullptr; }
         const Bitmap& bitmap() const;
+        // Lets the picture go as one read once: when nothing else pins it, it is the first the
+        // cache lets go for room, before any picture used in the ordinary way.
+        void letGoFirst();
 
     private:
         friend class PictureCache;
@@ -93,14 +96,17 @@ public:
 private:
     using Entry = Pin::Entry;
     std::shared_ptr<Entry> settle(const std::string& key, const Make& make);
-    void unpin(const std::shared_ptr<Entry>& entry);
+    enum class Use { now, first };
+    void unpin(const std::shared_ptr<Entry>& entry, Use lastUse = Use::now);
     void evictOverLimit();
     void erase(std::map<std::string, std::shared_ptr<Entry>>::iterator entry);
 
     mutable std::mutex mutex_;
     size_t byteLimit_;
     size_t bytesHeld_ = 0;
-    uint64_t clock_ = 0;
+    // Ordinary uses count from far above the pictures let go first, which count from 0.
+    uint64_t clock_ = uint64_t(1) << 48;
+    uint64_t readOnceClock_ = 0;
     Statistics statistics_;
     std::map<std::string, std::shared_ptr<Entry>> entries_;
 };

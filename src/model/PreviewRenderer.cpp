@@ -303,6 +303,11 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const Mad
                                Rendered rendered)
 {
     auto& picture = rendered.picture;
+    // A pass, or a scroll past results yet to be made, reads far more than the cache holds: what
+    // a render for a tile out of sight read goes first, before what the tiles on screen, or those
+    // that just left it, read.
+    if (!onScreen_.contains(item->id))
+        for (auto& pin : rendered.read) pin.letGoFirst();
     Record& record = records_[item->id];
     setState(record, record.wanted ? State::waiting : State::idle);
     record.renderingAt.reset();

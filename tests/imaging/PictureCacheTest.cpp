@@ -87,15 +87,19 @@ TEST(PictureCache, EvictionNeverLetsAPinnedPictureGo)
     EXPECT_LE(cache.bytesHeld(), 10000u);
 }
 
-TEST(PictureCache, APictureCountsAsUsedWhenItsLastPinGoes)
+TEST(PictureCache, APictureCountsAsUsedWhenItsLastPinGoesUnlessItIsLetGoFirst)
 {
     PictureCache cache(12000);
     int makes = 0;
     PictureCache::Pin tile = cache.pin("tile", counted(makes, 4000));
-    for (const char* key : {"read by a pass", "b"}) cache.bitmap(key, counted(makes, 4000));
+    PictureCache::Pin outOfSight = cache.pin("out of sight", counted(makes, 4000));
+    cache.bitmap("read by a pass", counted(makes, 4000));
     tile = {};
-    cache.bitmap("c", counted(makes, 4000));
+    outOfSight.letGoFirst();
+    for (const char* key : {"b", "c"}) cache.bitmap(key, counted(makes, 4000));
     EXPECT_TRUE(cache.contains("tile"));
+    EXPECT_FALSE(cache.contains("out of sight"));
+    EXPECT_FALSE(cache.contains("read by a pass"));
 }
 
 TEST(PictureCache, FailuresAreNotKeptAndThrowingBlocksNoLaterRequest)
