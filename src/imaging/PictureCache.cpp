@@ -52,14 +52,12 @@ PictureCache::Pin::~Pin()
 
 void PictureCache::Pin::letGoFirst()
 {
-    if (cache_ && entry_) cache_->unpin(entry_, Use::first);
-    cache_ = nullptr;
-    entry_.reset();
+    release(Use::first);
 }
 
-void PictureCache::Pin::release()
+void PictureCache::Pin::release(Use lastUse)
 {
-    if (cache_ && entry_) cache_->unpin(entry_);
+    if (cache_ && entry_) cache_->unpin(entry_, lastUse);
     cache_ = nullptr;
     entry_.reset();
 }

@@ -53,8 +53,9 @@ public:
     private:
         friend class PictureCache;
         struct Entry;
+        enum class Use { now, first };
         Pin(PictureCache* cache, std::shared_ptr<Entry> entry) : cache_(cache), entry_(std::move(entry)) {}
-        void release();
+        void release(Use lastUse = Use::now);
 
         PictureCache* cache_ = nullptr;
         std::shared_ptr<Entry> entry_;
@@ -96,7 +97,7 @@ public:
 private:
     using Entry = Pin::Entry;
     std::shared_ptr<Entry> settle(const std::string& key, const Make& make);
-    enum class Use { now, first };
+    using Use = Pin::Use;
     void unpin(const std::shared_ptr<Entry>& entry, Use lastUse = Use::now);
     void evictOverLimit();
     void erase(std::map<std::string, std::shared_ptr<Entry>>::iterator entry);
