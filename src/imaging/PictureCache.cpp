@@ -259,14 +259,16 @@ void PictureCache::clear()
 
 struct RenderPins::Held {
     std::vector<PictureCache::Pin> pins;
+    bool readOnce = false;
 };
 
 thread_local RenderPins::Held* RenderPins::open_ = nullptr;
 
-RenderPins::RenderPins(Scope scope) : previous_(open_)
+RenderPins::RenderPins(Scope scope, Reading reading) : previous_(open_)
 {
     if (scope == Scope::ownScope || !open_) {
         held_ = std::make_unique<Held>();
+        held_->readOnce = reading == Reading::once || (previous_ && previous_->readOnce);
         open_ = held_.get();
     }
 }
@@ -274,6 +276,8 @@ RenderPins::RenderPins(Scope scope) : previous_(open_)
 RenderPins::~RenderPins()
 {
     if (!held_) return;
+    if (held_->readOnce)
+        for (auto& pin : held_->pins) pin.letGoFirst();
     held_.reset();
     open_ = previous_;
 }

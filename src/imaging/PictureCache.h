@@ -120,7 +120,11 @@ private:
 class RenderPins {
 public:
     enum class Scope { joinOpen, ownScope };
-    explicit RenderPins(Scope scope = Scope::joinOpen);
+    // How the scope lets its pictures go when it ends: as used then, or as read once, the first
+    // the cache lets go for room. The makings inside a scope that reads once read once too: what a
+    // small picture is made from is rarely read again, and must not push out what was made.
+    enum class Reading { asUsed, once };
+    explicit RenderPins(Scope scope = Scope::joinOpen, Reading reading = Reading::asUsed);
     ~RenderPins();
     RenderPins(const RenderPins&) = delete;
     RenderPins& operator=(const RenderPins&) = delete;

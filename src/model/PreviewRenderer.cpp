@@ -285,7 +285,7 @@ Task<void> PreviewRenderer::render(std::shared_ptr<BatchItem> item, MadeAt madeA
 {
     auto make = [outcome = madeAt.outcome, settings = madeAt.settings, tilePicture = environment_.tilePicture, box,
                  stop] {
-        RenderPins pinsOfThisRender(RenderPins::Scope::ownScope);
+        RenderPins pinsOfThisRender(RenderPins::Scope::ownScope, RenderPins::Reading::once);
         auto picture = tilePicture(*outcome, settings, box, stop);
         return Rendered{std::move(picture), pinsOfThisRender.take()};
     };
@@ -306,7 +306,8 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const Mad
     // A pass, or a scroll past results yet to be made, reads far more than the cache holds: what
     // a render for a tile out of sight read goes first, before what the tiles on screen, or those
     // that just left it, read.
-    if (!onScreen_.contains(item->id))
+    const bool onScreen = onScreen_.contains(item->id);
+    if (!onScreen)
         for (auto& pin : rendered.read) pin.letGoFirst();
     Record& record = records_[item->id];
     setState(record, record.wanted ? State::waiting : State::idle);
@@ -317,7 +318,7 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const Mad
     const bool current = item->result() == madeAt.outcome && picture;
     if (current) {
         show(*item, record, std::move(*picture), madeAt, box);
-        if (onScreen_.contains(item->id)) record.read = std::move(rendered.read);
+        if (onScreen) record.read = std::move(rendered.read);
         if (record.wanted && hasNewest(*item, record)) dropWanted(record);
     }
     if (!holds(item)) {

@@ -89,17 +89,24 @@ TEST(PictureCache, EvictionNeverLetsAPinnedPictureGo)
 
 TEST(PictureCache, APictureCountsAsUsedWhenItsLastPinGoesUnlessItIsLetGoFirst)
 {
-    PictureCache cache(12000);
+    PictureCache cache(16000);
     int makes = 0;
     PictureCache::Pin tile = cache.pin("tile", counted(makes, 4000));
     PictureCache::Pin outOfSight = cache.pin("out of sight", counted(makes, 4000));
     cache.bitmap("read by a pass", counted(makes, 4000));
+    {
+        const RenderPins readOnce(RenderPins::Scope::ownScope, RenderPins::Reading::once);
+        RenderPins::hold(cache.pin("made", [&] {
+            RenderPins::hold(cache.pin("read to make it", counted(makes, 2000)));
+            return std::optional(bitmapOf(2000));
+        }));
+    }
     tile = {};
     outOfSight.letGoFirst();
-    for (const char* key : {"b", "c"}) cache.bitmap(key, counted(makes, 4000));
+    for (const char* key : {"b", "c", "d"}) cache.bitmap(key, counted(makes, 4000));
     EXPECT_TRUE(cache.contains("tile"));
-    EXPECT_FALSE(cache.contains("out of sight"));
-    EXPECT_FALSE(cache.contains("read by a pass"));
+    for (const char* key : {"out of sight", "read by a pass", "made", "read to make it"})
+        EXPECT_FALSE(cache.contains(key)) << key;
 }
 
 TEST(PictureCache, FailuresAreNotKeptAndThrowingBlocksNoLaterRequest)
