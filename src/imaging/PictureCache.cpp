@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -259,6 +260,8 @@ void PictureCache::clear()
 
 struct RenderPins::Held {
     std::vector<PictureCache::Pin> pins;
+    // What the makings inside this scope read, held for it when it reads once.
+    std::vector<PictureCache::Pin> madeFrom;
     bool readOnce = false;
 };
 
@@ -276,8 +279,14 @@ RenderPins::RenderPins(Scope scope, Reading reading) : previous_(open_)
 RenderPins::~RenderPins()
 {
     if (!held_) return;
-    if (held_->readOnce)
-        for (auto& pin : held_->pins) pin.letGoFirst();
+    if (held_->readOnce) {
+        std::vector<PictureCache::Pin>& kept = held_->madeFrom;
+        std::move(held_->pins.begin(), held_->pins.end(), std::back_inserter(kept));
+        if (previous_ && previous_->readOnce)
+            std::move(kept.begin(), kept.end(), std::back_inserter(previous_->madeFrom));
+        else
+            for (auto& pin : kept) pin.letGoFirst();
+    }
     held_.reset();
     open_ = previous_;
 }

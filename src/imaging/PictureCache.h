@@ -121,8 +121,10 @@ class RenderPins {
 public:
     enum class Scope { joinOpen, ownScope };
     // How the scope lets its pictures go when it ends: as used then, or as read once, the first
-    // the cache lets go for room. The makings inside a scope that reads once read once too: what a
-    // small picture is made from is rarely read again, and must not push out what was made.
+    // the cache lets go for room. What the makings inside a scope that reads once read is held
+    // until that scope ends, then let go as read once: what a small picture is made from is read
+    // again by the next making of the same render, but rarely after it, and must not push out
+    // what was made.
     enum class Reading { asUsed, once };
     explicit RenderPins(Scope scope = Scope::joinOpen, Reading reading = Reading::asUsed);
     ~RenderPins();
