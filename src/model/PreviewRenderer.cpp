@@ -305,7 +305,8 @@ void PreviewRenderer::finished(const std::shared_ptr<BatchItem>& item, const Mad
     auto& picture = rendered.picture;
     // A pass, or a scroll past results yet to be made, reads far more than the cache holds: what
     // a render for a tile out of sight read goes first, before what the tiles on screen, or those
-    // that just left it, read.
+    // that just left it, read. These are the tile's own inputs: what the render read to make them
+    // went first in any case, let go by the render's own scope off the main thread (`render`).
     const bool onScreen = onScreen_.contains(item->id);
     if (!onScreen)
         for (auto& pin : rendered.read) pin.letGoFirst();
