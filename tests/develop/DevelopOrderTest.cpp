@@ -7,12 +7,10 @@
 #include "develop/grade/ColourWear.h"
 #include "develop/grade/GradeTheory.h"
 #include "imaging/PictureCache.h"
-#include "imaging/PictureHandle.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -369,29 +367,6 @@ TEST(LookThumbnails, KeptThumbnailsAreMadeAgainWithTheSamePixels)
         EXPECT_EQ(kept[i].width(), made[i].width());
         EXPECT_EQ(std::memcmp(again->data(), made[i].data(), made[i].byteCount()), 0) << i;
     }
-}
-
-TEST(LookThumbnails, ManyResultsKeepTheirThumbnailsBeforeTheRendersTheyWereMadeFrom)
-{
-    // Ten results' thumbnails fit the bound, their renders beside them do not: the renders go first.
-    const size_t bound = PictureCache::shared().byteLimit();
-    PictureCache::shared().setByteLimit(8 << 20);
-    const RenderContext context;
-    std::atomic<int> renders = 0;
-    const PictureRecipe render{
-        600, 400, [&] {
-            ++renders;
-            return context.renderBitmap(colourful(600, 400), {0, 0, 600, 400}, PixelFormat::RGBX8);
-        }};
-    std::vector<PictureHandle> thumbnails;
-    for (int i = 0; i < 10; ++i) {
-        const GradeLooks looks{strongGrade(), std::nullopt, std::nullopt};
-        thumbnails.push_back(keptLookThumbnails(PictureHandle(render).image(), looks, context).at(0));
-        ASSERT_TRUE(thumbnails.back().bitmap());
-    }
-    EXPECT_TRUE(thumbnails.front().bitmap());
-    EXPECT_EQ(renders, 10);
-    PictureCache::shared().setByteLimit(bound);
 }
 
 TEST(DeriveRefined, DrainsSaturationSlightlyOrWholly)
